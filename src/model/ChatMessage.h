@@ -1,0 +1,40 @@
+#pragma once
+
+#include "model/Enums.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QString>
+#include <QUuid>
+
+#include <optional>
+
+// One message of a room. Identified by `id`. A message this client sends starts with `id`
+// equal to `clientMsgId`; the service's copy is matched to it by either.
+struct ChatMessage
+{
+    QUuid id;
+    QUuid clientMsgId;
+    std::optional<QString> idempotencyKey; // official-account delivery at most once (local mode)
+    QUuid conversationId;
+    QUuid senderId;
+    qint64 seq = 0; // ascending within the room
+    MessageKind kind = MessageKind::text;
+    MessageOrigin origin = MessageOrigin::user;
+    QString body; // the text, a photo's caption or the system line; may be empty
+    std::optional<QByteArray> imageJPEG;
+    std::optional<QString> imageURL;
+    std::optional<QUuid> replyToId;
+    QDateTime createdAt;
+    DeliveryState delivery = DeliveryState::sent;
+    bool hiddenForMe = false;
+
+    std::optional<QJsonObject> toJson(QString *error = nullptr) const;
+    static std::optional<ChatMessage> fromJson(const QJsonValue &json, QString *error = nullptr);
+
+    friend bool operator==(const ChatMessage &a, const ChatMessage &b);
+};
+
+size_t qHash(const ChatMessage &value, size_t seed = 0);
