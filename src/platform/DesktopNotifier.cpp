@@ -1,0 +1,128 @@
+#include "platform/DesktopNotifier.h"
+
+#include "platform/PushCenter.h"
+
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QStringList>
+#include <QVariantMap>
+
+namespace {
+
+const QString service = QStringLiteral("org.freedesktop.Notifications");
+const QString path = QStringLiteral("/org/freedesktop/Notifications");
+const QString interface = QStringLiteral("org.freedesktop.Notifications");
+const QString defaultAction = QStringLiteral("default");
+
+} // namespace
+
+DesktopNotifier::DesktopNotifier(QObject *parent)
+    : DesktopNotifier(QDBusConnection::sessionBus(), parent)
+{ }
+
+DesktopNotifier::DesktopNotifier(const QDBusConnection &bus, QObject *parent)
+    : QObject(parent)
+    , m_bus(bus)
+{
+    connectSignals();
+}
+
+DesktopNotifier::~DesktopNotifier()
+{
+    if (!m_bus.isConnected())
+        return;
+    m_bus.disconnect(service, path, interface, QStringLiteral("ActionInvoked"), this,
+                     SLOT(onActionInvoked(uint, QString)));
+    m_bus.disconnect(service, path, interface, QStringLiteral("NotificationClosed"), this,
+                     SLOT(onNotificationClosed(uint, uint)));
+}
+
+void DesktopNotifier::connectSignals()
+{
+    if (!m_bus.isConnected())
+        return;
+    // Matched on the well-known name: the bus follows the server when it restarts, and other
+    // programs on the bus cannot click our notifications for us.
+    m_bus.connect(service, path, interface, QStringLiteral("ActionInvoked"), this,
+                  SLOT(onActionInvoked(uint, QString)));
+    m_bus.connect(service, path, interface, QStringLiteral("NotificationClosed"), this,
+                  SLOT(onNotificationClosed(uint, uint)));
+}
+
+void DesktopNotifier::queryCapabilities()
+{
+    if (m_capabilitiesKnown || m_capabilitiesAsked)
+        return;
+    m_capabilitiesAsked = true;
+    const QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface,
+                                                             QStringLiteral("GetCapabilities"));
+    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, callTimeoutMs), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
+        w->deleteLater();
+        m_capabilitiesAsked = false;
+        const QDBusPendingReply<QStringList> reply = *w;
+        // No answer: ask again with the next notification, the server may have started since.
+        if (reply.isError())
+            return;
+        m_capabilitiesKnown = true;
+        m_bodyMarkup = reply.value().contains(QStringLiteral("body-markup"));
+    });
+}
+
+void DesktopNotifier::present(const QString &title, const QString &body,
+                              const QUuid &conversationId, std::optional<QUuid> messageId,
+                              bool withSound)
+{
+    if (!m_bus.isConnected())
+        return;
+    queryCapabilities();
+
+    QVariantMap hints;
+    if (withSound)
+        hints.insert(QStringLiteral("sound-name"), QStringLiteral("message-new-instant"));
+    else
+        hints.insert(QStringLiteral("suppress-sound"), true);
+    hints.insert(QStringLiteral("category"), QStringLiteral("im.received"));
+    hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("zumo"));
+
+    QDBusMessage call
+        = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Notify"));
+    // The default action is what a click on the notification's body invokes; servers do not
+    // show its label.
+    call << QStringLiteral("Zumo") << uint(0) << QString() << title
+         << (m_bodyMarkup ? body.toHtmlEscaped() : body) << QStringList{defaultAction, QString()}
+         << hints << int(-1);
+
+    const Target target{conversationId, messageId};
+    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call, callTimeoutMs), this);
+    ++m_pending;
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, target](QDBusPendingCallWatcher *w) {
+                w->deleteLater();
+                --m_pending;
+                const QDBusPendingReply<uint> reply = *w;
+                // No server, a timeout or a refusal: the notification is simply not shown.
+                if (reply.isError())
+                    return;
+                m_shown.insert(reply.value(), target);
+            });
+}
+
+void DesktopNotifier::onActionInvoked(uint id, const QString &actionKey)
+{
+    // The signal goes to every client of the server: only our own ids count.
+    if (actionKey != defaultAction)
+        return;
+    const auto it = m_shown.constFind(id);
+    if (it == m_shown.constEnd())
+        return;
+    const Target target = *it;
+    PushCenter::handleTap(target.conversationId, target.messageId);
+    emit activated();
+}
+
+void DesktopNotifier::onNotificationClosed(uint id, uint)
+{
+    m_shown.remove(id);
+}

@@ -1,0 +1,149 @@
+#include "platform/SingleInstance.h"
+
+#include <QLocalSocket>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+QString uniqueName()
+{
+    return QStringLiteral("zumo-test-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+// Leaves a socket file behind with nobody listening on it, as a crashed instance does.
+bool makeStaleSocket(const QString &path)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    if (fd < 0)
+        return false;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray encoded = QFile::encodeName(path);
+    if (size_t(encoded.size()) >= sizeof(address.sun_path)) {
+        ::close(fd);
+        return false;
+    }
+    memcpy(address.sun_path, encoded.constData(), size_t(encoded.size()));
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof(address)) == 0;
+    ::close(fd);
+    return bound && QFile::exists(path);
+}
+
+} // namespace
+
+class TestSingleInstance : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void secondLaunchHandsItsLinkToTheFirst_data()
+    {
+        QTest::addColumn<QString>("link");
+        QTest::newRow("invite link") << QStringLiteral("https://zumo.chat/i/AbCdEfGh_1234-xyz");
+        QTest::newRow("no link: show the window") << QString();
+        QTest::newRow("non-ASCII") << QStringLiteral("zumo://방/초대?x=1");
+    }
+    void secondLaunchHandsItsLinkToTheFirst()
+    {
+        QFETCH(QString, link);
+        const QString name = uniqueName();
+        SingleInstance first;
+        QVERIFY(first.tryBecomePrimary(name));
+        QVERIFY(first.isPrimary());
+        QSignalSpy received(&first, &SingleInstance::messageReceived);
+        first.setReady();
+
+        SingleInstance second;
+        QVERIFY(!second.tryBecomePrimary(name, link));
+        QVERIFY(!second.isPrimary());
+        QTRY_COMPARE(received.size(), 1);
+        QCOMPARE(received[0][0].toString(), link);
+    }
+
+    void linksBeforeReadyAreKeptInOrder()
+    {
+        const QString name = uniqueName();
+        SingleInstance first;
+        QVERIFY(first.tryBecomePrimary(name));
+        QSignalSpy received(&first, &SingleInstance::messageReceived);
+
+        QVERIFY(!SingleInstance().tryBecomePrimary(name, QStringLiteral("one")));
+        QVERIFY(!SingleInstance().tryBecomePrimary(name, QStringLiteral("two")));
+        QTRY_COMPARE(first.waitingCount(), 2);
+        QCOMPARE(received.size(), 0);
+
+        first.setReady();
+        QCOMPARE(received.size(), 2);
+        QCOMPARE(received[0][0].toString(), QStringLiteral("one"));
+        QCOMPARE(received[1][0].toString(), QStringLiteral("two"));
+        QCOMPARE(first.waitingCount(), 0);
+
+        QVERIFY(!SingleInstance().tryBecomePrimary(name, QStringLiteral("three")));
+        QTRY_COMPARE(received.size(), 3);
+        QCOMPARE(received[2][0].toString(), QStringLiteral("three"));
+    }
+
+    void staleSocketFileIsTakenOver()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("zumo.sock"));
+        QVERIFY(makeStaleSocket(path));
+
+        SingleInstance first;
+        QVERIFY(first.tryBecomePrimary(path));
+        QCOMPARE(first.serverPath(), path);
+        QSignalSpy received(&first, &SingleInstance::messageReceived);
+        first.setReady();
+        QVERIFY(!SingleInstance().tryBecomePrimary(path, QStringLiteral("link")));
+        QTRY_COMPARE(received.size(), 1);
+    }
+
+    void nameIsFreeAfterThePrimaryEnds()
+    {
+        const QString name = uniqueName();
+        {
+            SingleInstance first;
+            QVERIFY(first.tryBecomePrimary(name));
+        }
+        SingleInstance next;
+        QVERIFY(next.tryBecomePrimary(name));
+    }
+
+    void malformedPeersAreDropped()
+    {
+        const QString name = uniqueName();
+        SingleInstance first;
+        QVERIFY(first.tryBecomePrimary(name));
+        QSignalSpy received(&first, &SingleInstance::messageReceived);
+        first.setReady();
+
+        QByteArray huge(4, '\0');
+        qToBigEndian<quint32>(0xffffffffu, huge.data());
+        QByteArray partial(4, '\0');
+        qToBigEndian<quint32>(10u, partial.data());
+        partial += "abc";
+        for (const QByteArray &bytes : {huge, partial, QByteArray("\x00\x00", 2)}) {
+            QLocalSocket peer;
+            peer.connectToServer(first.serverPath());
+            QVERIFY(peer.waitForConnected(1000));
+            peer.write(bytes);
+            QVERIFY(peer.waitForBytesWritten(1000));
+            peer.disconnectFromServer();
+        }
+        // The good message comes last; the broken ones before it delivered nothing.
+        QVERIFY(!SingleInstance().tryBecomePrimary(name, QStringLiteral("good")));
+        QTRY_COMPARE(received.size(), 1);
+        QCOMPARE(received[0][0].toString(), QStringLiteral("good"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSingleInstance)
+#include "tst_singleinstance.moc"
