@@ -1,0 +1,167 @@
+#include "ui/common/AvatarView.h"
+
+#include "ui/common/ImageShrink.h"
+#include "ui/common/RemoteImageCache.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QTextBoundaryFinder>
+
+#include <algorithm>
+
+namespace {
+
+// Room for device pixel ratios up to 3 without decoding far more than is shown.
+int decodeSide(int size)
+{
+    return std::max(1, size * 3);
+}
+
+} // namespace
+
+AvatarView::AvatarView(int size, QWidget *parent)
+    : QWidget(parent)
+    , m_size(std::max(1, size))
+{
+    setFixedSize(m_size, m_size);
+}
+
+AvatarView::AvatarView(const QString &name, const std::optional<QByteArray> &jpeg,
+                       const std::optional<QString> &remoteURL, int size, QWidget *parent)
+    : AvatarView(size, parent)
+{
+    setAvatar(name, jpeg, remoteURL);
+}
+
+void AvatarView::setAvatar(const QString &name, const std::optional<QByteArray> &jpeg,
+                           const std::optional<QString> &remoteURL)
+{
+    // Rows are rebuilt often with the same person: keep what is shown rather than reload it.
+    if (name == m_name && jpeg == m_jpeg && remoteURL == m_remoteURL)
+        return;
+    m_name = name;
+    m_jpeg = jpeg;
+    m_remoteURL = remoteURL;
+    setAccessibleName(name);
+    refresh();
+}
+
+void AvatarView::setName(const QString &name)
+{
+    if (name == m_name)
+        return;
+    m_name = name;
+    setAccessibleName(name);
+    update();
+}
+
+void AvatarView::setJpeg(const std::optional<QByteArray> &jpeg)
+{
+    if (jpeg == m_jpeg)
+        return;
+    m_jpeg = jpeg;
+    refresh();
+}
+
+void AvatarView::setRemoteURL(const std::optional<QString> &remoteURL)
+{
+    if (remoteURL == m_remoteURL)
+        return;
+    m_remoteURL = remoteURL;
+    refresh();
+}
+
+void AvatarView::setAvatarSize(int size)
+{
+    size = std::max(1, size);
+    if (size == m_size)
+        return;
+    m_size = size;
+    setFixedSize(m_size, m_size);
+    refresh();
+}
+
+QSize AvatarView::sizeHint() const
+{
+    return QSize(m_size, m_size);
+}
+
+void AvatarView::refresh()
+{
+    m_content = Content::Initial;
+    m_picture.setImage(QImage());
+    if (m_jpeg && !m_jpeg->isEmpty()) {
+        const QImage local = ImageShrink::image(*m_jpeg, decodeSide(m_size));
+        if (!local.isNull()) {
+            m_content = Content::Local;
+            m_picture.setImage(local);
+        }
+    }
+    if (m_content == Content::Initial && m_remoteURL && !m_remoteURL->isEmpty()) {
+        RemoteImageCache *cache = RemoteImageCache::shared();
+        const QString address = *m_remoteURL;
+        const QImage kept = cache->cached(address);
+        if (!kept.isNull()) {
+            showRemote(address, kept);
+        } else {
+            cache->fetch(address, this,
+                         [this, address](const QImage &image) { showRemote(address, image); });
+        }
+    }
+    update();
+}
+
+void AvatarView::showRemote(const QString &address, const QImage &image)
+{
+    // A late answer for an address this view no longer shows, or a picture that came local.
+    if (image.isNull() || m_remoteURL != address || m_content == Content::Local)
+        return;
+    m_content = Content::Remote;
+    m_picture.setImage(image);
+    update();
+}
+
+QString AvatarView::initial(const QString &name)
+{
+    const QString trimmed = name.trimmed();
+    if (trimmed.isEmpty())
+        return {};
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, trimmed);
+    const qsizetype end = finder.toNextBoundary();
+    return trimmed.left(end > 0 ? end : 1);
+}
+
+void AvatarView::paintAvatar(QPainter &painter, const QRectF &rect, AspectFill &image,
+                             const QString &name, const QPalette &palette)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath circle;
+    circle.addEllipse(rect);
+    if (!image.isNull()) {
+        painter.setClipPath(circle);
+        image.paint(painter, rect);
+    } else {
+        QColor disc = palette.color(QPalette::WindowText);
+        disc.setAlphaF(0.14f);
+        painter.fillPath(circle, disc);
+        const QString letter = initial(name);
+        if (!letter.isEmpty()) {
+            QFont font = painter.font();
+            font.setPixelSize(std::max(8, qRound(rect.height() * 0.42)));
+            font.setWeight(QFont::DemiBold);
+            painter.setFont(font);
+            QColor ink = palette.color(QPalette::WindowText);
+            ink.setAlphaF(0.75f);
+            painter.setPen(ink);
+            painter.drawText(rect, Qt::AlignCenter, letter);
+        }
+    }
+    painter.restore();
+}
+
+void AvatarView::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    paintAvatar(painter, QRectF(0, 0, m_size, m_size), m_picture, m_name, palette());
+}

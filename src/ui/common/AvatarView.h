@@ -1,0 +1,59 @@
+#pragma once
+
+#include "ui/common/ImagePaint.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QWidget>
+
+#include <optional>
+
+// A round picture of a person or room: the local JPEG when it decodes, else the image loaded
+// from the remote address, else the first character of the name on a plain disc.
+class AvatarView : public QWidget
+{
+    Q_OBJECT
+public:
+    enum class Content { Initial, Local, Remote };
+
+    explicit AvatarView(int size = 56, QWidget *parent = nullptr);
+    AvatarView(const QString &name, const std::optional<QByteArray> &jpeg,
+               const std::optional<QString> &remoteURL, int size, QWidget *parent = nullptr);
+
+    // Sets all three at once, so that a picture is decoded or requested only once.
+    void setAvatar(const QString &name, const std::optional<QByteArray> &jpeg,
+                   const std::optional<QString> &remoteURL);
+    void setName(const QString &name);
+    void setJpeg(const std::optional<QByteArray> &jpeg);
+    void setRemoteURL(const std::optional<QString> &remoteURL);
+    void setAvatarSize(int size);
+
+    QString name() const { return m_name; }
+    int avatarSize() const { return m_size; }
+    Content content() const { return m_content; }
+
+    QSize sizeHint() const override;
+
+    // The first grapheme of the name (so a letter with its combining marks, or an emoji, stays
+    // whole), ignoring leading blanks; empty for an empty name.
+    static QString initial(const QString &name);
+
+    // The disc itself, for views that paint rows without widgets: `image` when it is not null,
+    // else the initial of `name`.
+    static void paintAvatar(QPainter &painter, const QRectF &rect, AspectFill &image,
+                            const QString &name, const QPalette &palette);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void refresh();
+    void showRemote(const QString &address, const QImage &image);
+
+    QString m_name;
+    std::optional<QByteArray> m_jpeg;
+    std::optional<QString> m_remoteURL;
+    int m_size;
+    Content m_content = Content::Initial;
+    AspectFill m_picture;
+};

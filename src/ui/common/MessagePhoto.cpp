@@ -1,0 +1,101 @@
+#include "ui/common/MessagePhoto.h"
+
+#include "ui/common/ImageShrink.h"
+#include "ui/common/RemoteImageCache.h"
+
+#include <QPainter>
+
+namespace {
+
+// The placeholder's shape before anything is known about the picture.
+constexpr QSize placeholderSize(220, 180);
+
+} // namespace
+
+MessagePhoto::MessagePhoto(QWidget *parent)
+    : QWidget(parent)
+{ }
+
+MessagePhoto::MessagePhoto(const std::optional<QByteArray> &jpeg,
+                           const std::optional<QString> &address, QWidget *parent)
+    : QWidget(parent)
+{
+    setPhoto(jpeg, address);
+}
+
+void MessagePhoto::setPhoto(const std::optional<QByteArray> &jpeg,
+                            const std::optional<QString> &address)
+{
+    if (m_state != State::Empty && jpeg == m_jpeg && address == m_address)
+        return;
+    m_jpeg = jpeg;
+    m_address = address;
+    m_picture.setImage(QImage());
+    m_state = State::Empty;
+
+    if (m_jpeg) {
+        const QImage local = ImageShrink::image(*m_jpeg, ImageShrink::messageSide);
+        if (!local.isNull()) {
+            m_picture.setImage(local);
+            m_state = State::Local;
+        } else {
+            m_state = State::Failed;
+        }
+    }
+    if (m_state != State::Local && m_address && !m_address->isEmpty()) {
+        RemoteImageCache *cache = RemoteImageCache::shared();
+        const QString wanted = *m_address;
+        const QImage kept = cache->cached(wanted);
+        if (!kept.isNull()) {
+            m_picture.setImage(kept);
+            m_state = State::Remote;
+        } else {
+            m_state = State::Loading;
+            cache->fetch(wanted, this,
+                         [this, wanted](const QImage &image) { showRemote(wanted, image); });
+        }
+    } else if (m_state == State::Empty && m_address) {
+        m_state = State::Failed; // an empty address: nothing to load, but a photo was meant
+    }
+    updateGeometry();
+    update();
+}
+
+void MessagePhoto::showRemote(const QString &address, const QImage &image)
+{
+    if (m_address != address || m_state != State::Loading)
+        return;
+    if (image.isNull()) {
+        m_state = State::Failed;
+    } else {
+        m_picture.setImage(image);
+        m_state = State::Remote;
+    }
+    updateGeometry();
+    update();
+}
+
+QSize MessagePhoto::sizeHint() const
+{
+    if (m_state == State::Empty)
+        return QSize(0, 0);
+    const QSize natural = m_picture.isNull() ? placeholderSize : m_picture.image().size();
+    const QSize limit = maximumSize();
+    if (natural.width() <= limit.width() && natural.height() <= limit.height())
+        return natural;
+    return natural.scaled(limit, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+}
+
+void MessagePhoto::paintEvent(QPaintEvent *)
+{
+    if (m_state == State::Empty)
+        return;
+    QPainter painter(this);
+    if (m_picture.isNull()) {
+        QColor faint = palette().color(QPalette::WindowText);
+        faint.setAlphaF(0.08f);
+        painter.fillRect(rect(), faint);
+        return;
+    }
+    m_picture.paint(painter, rect());
+}

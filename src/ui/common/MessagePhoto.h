@@ -1,0 +1,41 @@
+#pragma once
+
+#include "ui/common/ImagePaint.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QWidget>
+
+#include <optional>
+
+// The photo of a message: the local JPEG, else the image loaded from the address, aspect-filled;
+// a faint placeholder while the address loads or when neither gives a picture; nothing at all
+// when neither is given. Its natural size is the picture's, kept within maximumSize().
+class MessagePhoto : public QWidget
+{
+    Q_OBJECT
+public:
+    enum class State { Empty, Local, Loading, Remote, Failed };
+
+    explicit MessagePhoto(QWidget *parent = nullptr);
+    MessagePhoto(const std::optional<QByteArray> &jpeg, const std::optional<QString> &address,
+                 QWidget *parent = nullptr);
+
+    void setPhoto(const std::optional<QByteArray> &jpeg, const std::optional<QString> &address);
+
+    State state() const { return m_state; }
+    QImage image() const { return m_picture.image(); }
+
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void showRemote(const QString &address, const QImage &image);
+
+    std::optional<QByteArray> m_jpeg;
+    std::optional<QString> m_address;
+    State m_state = State::Empty;
+    AspectFill m_picture;
+};

@@ -1,0 +1,89 @@
+#include "ui/common/PersonLabel.h"
+
+#include "ui/common/AvatarView.h"
+#include "ui/common/ChatFont.h"
+#include "ui/common/OfficialMark.h"
+
+#include <QBoxLayout>
+#include <QLabel>
+
+PersonLabel::PersonLabel(QWidget *parent)
+    : QWidget(parent)
+    , m_avatar(new AvatarView(avatarSize, this))
+    , m_name(new QLabel(this))
+    , m_mark(new OfficialMark(this))
+    , m_handle(new QLabel(this))
+{
+    // The enclosing button or row gets every click.
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    m_name->setTextFormat(Qt::PlainText);
+    m_name->setFont(ChatFont::body());
+    m_handle->setTextFormat(Qt::PlainText);
+    m_handle->setFont(ChatFont::subheadline());
+    m_handle->setForegroundRole(QPalette::PlaceholderText);
+
+    auto *nameRow = new QHBoxLayout;
+    nameRow->setContentsMargins(0, 0, 0, 0);
+    nameRow->setSpacing(6);
+    nameRow->addWidget(m_name);
+    nameRow->addWidget(m_mark);
+    nameRow->addStretch(1);
+
+    auto *texts = new QVBoxLayout;
+    texts->setContentsMargins(0, 0, 0, 0);
+    texts->setSpacing(2);
+    texts->addStretch(1);
+    texts->addLayout(nameRow);
+    texts->addWidget(m_handle);
+    texts->addStretch(1);
+
+    auto *row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(12);
+    row->addWidget(m_avatar, 0, Qt::AlignVCenter);
+    row->addLayout(texts, 1);
+
+    m_mark->hide();
+    m_handle->hide();
+}
+
+PersonLabel::PersonLabel(const QString &name, const QString &handle,
+                         const std::optional<QByteArray> &jpeg,
+                         const std::optional<QString> &remoteURL, bool official, QWidget *parent)
+    : PersonLabel(parent)
+{
+    setPerson(name, handle, jpeg, remoteURL, official);
+}
+
+void PersonLabel::setPerson(const QString &name, const QString &handle,
+                            const std::optional<QByteArray> &jpeg,
+                            const std::optional<QString> &remoteURL, bool official)
+{
+    m_avatar->setAvatar(name, jpeg, remoteURL);
+    m_name->setText(name);
+    m_mark->setVisible(official);
+    m_handle->setText(handle.isEmpty() ? QString() : QStringLiteral("@") + handle);
+    m_handle->setVisible(!handle.isEmpty());
+    QString spoken = name;
+    if (official)
+        spoken += QStringLiteral(", ") + OfficialMark::text();
+    if (!handle.isEmpty())
+        spoken += QStringLiteral(", @") + handle;
+    setAccessibleName(spoken);
+}
+
+QString PersonLabel::nameText() const
+{
+    return m_name->text();
+}
+
+QString PersonLabel::handleText() const
+{
+    return m_handle->text();
+}
+
+bool PersonLabel::isOfficial() const
+{
+    return !m_mark->isHidden();
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QWidget>
+
+#include <optional>
+
+class AvatarView;
+class OfficialMark;
+class QLabel;
+
+// A person at a glance: a 56-pixel avatar, the name (followed by "공식" for an official
+// account) and, below it, "@" and the handle when there is one. Used as the label of buttons
+// and list rows; it takes no clicks of its own.
+class PersonLabel : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int avatarSize = 56;
+
+    explicit PersonLabel(QWidget *parent = nullptr);
+    PersonLabel(const QString &name, const QString &handle, const std::optional<QByteArray> &jpeg,
+                const std::optional<QString> &remoteURL, bool official, QWidget *parent = nullptr);
+
+    void setPerson(const QString &name, const QString &handle,
+                   const std::optional<QByteArray> &jpeg, const std::optional<QString> &remoteURL,
+                   bool official);
+
+    QString nameText() const;
+    // "@handle", or empty when the handle is.
+    QString handleText() const;
+    bool isOfficial() const;
+
+private:
+    AvatarView *m_avatar;
+    QLabel *m_name;
+    OfficialMark *m_mark;
+    QLabel *m_handle;
+};

@@ -1,0 +1,118 @@
+#include "ui/common/RemoteImageCache.h"
+
+#include "ui/common/ImageShrink.h"
+
+#include <QCoreApplication>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTimer>
+
+RemoteImageCache::RemoteImageCache(QObject *parent)
+    : QObject(parent)
+    , m_network(new QNetworkAccessManager(this))
+{
+    m_cache.setMaxCost(defaultMaxBytes);
+    m_network->setTransferTimeout(transferTimeoutMs);
+}
+
+RemoteImageCache::~RemoteImageCache() = default;
+
+RemoteImageCache *RemoteImageCache::shared()
+{
+    static QPointer<RemoteImageCache> instance;
+    if (!instance)
+        instance = new RemoteImageCache(QCoreApplication::instance());
+    return instance;
+}
+
+bool RemoteImageCache::isFetchable(const QUrl &url)
+{
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && (scheme == u"http" || scheme == u"https") && !url.host().isEmpty();
+}
+
+QString RemoteImageCache::keyOf(const QUrl &url)
+{
+    return QString::fromLatin1(url.adjusted(QUrl::NormalizePathSegments).toEncoded());
+}
+
+QImage RemoteImageCache::cached(const QString &address) const
+{
+    const QUrl url(address.trimmed());
+    if (!isFetchable(url))
+        return {};
+    if (const QImage *image = m_cache.object(keyOf(url)))
+        return *image;
+    return {};
+}
+
+void RemoteImageCache::setMaxBytes(qint64 bytes)
+{
+    m_cache.setMaxCost(bytes);
+}
+
+qint64 RemoteImageCache::maxBytes() const
+{
+    return m_cache.maxCost();
+}
+
+void RemoteImageCache::deliverLater(QObject *context, Callback done, const QImage &image)
+{
+    QTimer::singleShot(0, context, [done = std::move(done), image] { done(image); });
+}
+
+void RemoteImageCache::fetch(const QString &address, QObject *context, Callback done)
+{
+    if (!done)
+        return;
+    if (!context)
+        context = this;
+    const QUrl url(address.trimmed());
+    // file:, qrc: and the like would read local data: such an address fails at once.
+    if (!isFetchable(url)) {
+        deliverLater(context, std::move(done), QImage());
+        return;
+    }
+    const QString key = keyOf(url);
+    if (const QImage *image = m_cache.object(key)) {
+        deliverLater(context, std::move(done), *image);
+        return;
+    }
+    const bool started = m_waiting.contains(key);
+    m_waiting[key].append({QPointer<QObject>(context), std::move(done)});
+    if (!started)
+        start(url, key);
+}
+
+void RemoteImageCache::start(const QUrl &url, const QString &key)
+{
+    QNetworkRequest request(url);
+    // Redirects may not lead from https to http; the final answer must still be a 200.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::NoLessSafeRedirectPolicy);
+    QNetworkReply *reply = m_network->get(request);
+    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {
+        if (received > maxDownloadBytes || total > maxDownloadBytes)
+            reply->abort();
+    });
+    connect(reply, &QNetworkReply::finished, this, [this, reply, key] { finish(reply, key); });
+}
+
+void RemoteImageCache::finish(QNetworkReply *reply, const QString &key)
+{
+    reply->deleteLater();
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    QImage image;
+    if (reply->error() == QNetworkReply::NoError && status == 200)
+        image = ImageShrink::image(reply->readAll(), maxSide);
+    if (!image.isNull())
+        m_cache.insert(key, new QImage(image), qMax<qsizetype>(1, image.sizeInBytes()));
+
+    // Taken out before the callbacks run: one of them may ask for the same address again.
+    const QList<Waiter> waiters = m_waiting.take(key);
+    for (const Waiter &waiter : waiters) {
+        if (waiter.context)
+            waiter.done(image);
+    }
+}

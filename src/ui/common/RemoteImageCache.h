@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QCache>
+#include <QHash>
+#include <QImage>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+
+#include <functional>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+// The one loader and memory cache of photos that exist only as an address (avatars and message
+// photos held by the service). A plain GET with no headers of the program's own; only http and
+// https addresses are fetched, and a photo is kept only after an answer with status 200 whose
+// body decodes as an image. Requests for an address already on its way join that download.
+// Failures are not remembered: the next request tries again.
+class RemoteImageCache : public QObject
+{
+    Q_OBJECT
+public:
+    // Called with the image, or a null image when the address cannot be loaded.
+    using Callback = std::function<void(const QImage &image)>;
+
+    static constexpr qint64 defaultMaxBytes = 64ll << 20; // decoded pixels kept in memory
+    static constexpr qint64 maxDownloadBytes = 20ll << 20; // larger answers are aborted
+    static constexpr int maxSide = 1280; // longer side of a kept image
+    static constexpr int transferTimeoutMs = 60'000;
+
+    explicit RemoteImageCache(QObject *parent = nullptr);
+    ~RemoteImageCache() override;
+
+    // The process-wide cache, owned by the application object.
+    static RemoteImageCache *shared();
+
+    static bool isFetchable(const QUrl &url);
+
+    // The kept image for `address`, or a null image.
+    QImage cached(const QString &address) const;
+
+    // Delivers the image for `address` to `done` later, on the event loop (never before this
+    // returns), unless `context` is destroyed first. A kept image is delivered without a
+    // request; an address that is not http or https fails without one.
+    void fetch(const QString &address, QObject *context, Callback done);
+
+    void setMaxBytes(qint64 bytes);
+    qint64 maxBytes() const;
+    // Downloads on their way.
+    int pendingCount() const { return int(m_waiting.size()); }
+
+private:
+    struct Waiter
+    {
+        QPointer<QObject> context;
+        Callback done;
+    };
+
+    static QString keyOf(const QUrl &url);
+    void start(const QUrl &url, const QString &key);
+    void finish(QNetworkReply *reply, const QString &key);
+    static void deliverLater(QObject *context, Callback done, const QImage &image);
+
+    QNetworkAccessManager *m_network;
+    QCache<QString, QImage> m_cache;
+    QHash<QString, QList<Waiter>> m_waiting;
+};

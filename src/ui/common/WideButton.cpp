@@ -1,0 +1,171 @@
+#include "ui/common/WideButton.h"
+
+#include "ui/common/ChatColor.h"
+#include "ui/common/ChatFont.h"
+
+#include <QEvent>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int cornerRadius = 8;
+constexpr int horizontalPadding = 16;
+constexpr int spinnerFrameMs = 33;
+constexpr int spinnerTurnMs = 900;
+
+QFont titleFont()
+{
+    QFont font = ChatFont::body();
+    font.setWeight(QFont::DemiBold);
+    return font;
+}
+
+} // namespace
+
+WideButton::WideButton(const QString &title, Role role, QWidget *parent)
+    : QAbstractButton(parent)
+    , m_role(role)
+{
+    setText(title);
+    setFocusPolicy(Qt::StrongFocus);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    setAttribute(Qt::WA_Hover);
+    m_spin.setInterval(spinnerFrameMs);
+    connect(&m_spin, &QTimer::timeout, this, qOverload<>(&QWidget::update));
+}
+
+void WideButton::setRole(Role role)
+{
+    m_role = role;
+    update();
+}
+
+void WideButton::setDisabled(bool disabled)
+{
+    m_disabled = disabled;
+    applyState();
+}
+
+void WideButton::setBusy(bool busy)
+{
+    m_busy = busy;
+    applyState();
+}
+
+void WideButton::applyState()
+{
+    // A disabled widget takes no mouse or key input and QAbstractButton::click() does nothing,
+    // and a press under way is dropped without a click.
+    QAbstractButton::setEnabled(!m_disabled && !m_busy);
+    setAccessibleDescription(m_busy ? QStringLiteral("진행 중") : QString());
+    updateSpinner();
+    update();
+}
+
+void WideButton::updateSpinner()
+{
+    if (m_busy && isVisible()) {
+        if (!m_spin.isActive()) {
+            m_spinClock.start();
+            m_spin.start();
+        }
+    } else {
+        m_spin.stop();
+    }
+}
+
+void WideButton::showEvent(QShowEvent *event)
+{
+    QAbstractButton::showEvent(event);
+    updateSpinner();
+}
+
+void WideButton::hideEvent(QHideEvent *event)
+{
+    QAbstractButton::hideEvent(event);
+    updateSpinner();
+}
+
+void WideButton::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ApplicationPaletteChange || event->type() == QEvent::PaletteChange)
+        update();
+    else if (event->type() == QEvent::ApplicationFontChange || event->type() == QEvent::FontChange)
+        updateGeometry();
+    QAbstractButton::changeEvent(event);
+}
+
+QSize WideButton::sizeHint() const
+{
+    const QFontMetrics metrics(titleFont());
+    return QSize(metrics.horizontalAdvance(text()) + 2 * horizontalPadding,
+                 std::max(minimumHeight, metrics.height() + 20));
+}
+
+QSize WideButton::minimumSizeHint() const
+{
+    const QFontMetrics metrics(titleFont());
+    return QSize(std::min(sizeHint().width(), 8 * metrics.averageCharWidth()), sizeHint().height());
+}
+
+void WideButton::paintSpinner(QPainter &painter, const QRectF &area, const QColor &color)
+{
+    const qreal side = std::min<qreal>(20.0, std::min(area.width(), area.height()) - 8);
+    if (side <= 4)
+        return;
+    const QRectF ring(area.center().x() - side / 2, area.center().y() - side / 2, side, side);
+    const qint64 elapsed = m_spinClock.isValid() ? m_spinClock.elapsed() : 0;
+    const int angle = int((elapsed % spinnerTurnMs) * 360 / spinnerTurnMs);
+    QColor track = color;
+    track.setAlphaF(0.3f);
+    painter.setPen(QPen(track, 2.5, Qt::SolidLine, Qt::RoundCap));
+    painter.drawEllipse(ring);
+    painter.setPen(QPen(color, 2.5, Qt::SolidLine, Qt::RoundCap));
+    painter.drawArc(ring, (90 - angle) * 16, -100 * 16);
+}
+
+void WideButton::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+
+    QColor fill = m_role == Role::Destructive
+        ? ChatColor::alert(palette())
+        : palette().color(QPalette::Active, QPalette::Highlight);
+    if (!m_busy) {
+        if (isDown())
+            fill = fill.darker(115);
+        else if (underMouse() && isEnabled())
+            fill = fill.lighter(108);
+    }
+    // Only a disabled button fades; a busy one keeps its colour under the spinner.
+    const qreal opacity = m_disabled && !m_busy ? 0.4 : 1.0;
+    painter.setOpacity(opacity);
+
+    const QRectF body = QRectF(rect()).adjusted(1, 1, -1, -1);
+    QPainterPath shape;
+    shape.addRoundedRect(body, cornerRadius, cornerRadius);
+    painter.fillPath(shape, fill);
+    if (hasFocus() && isEnabled()) {
+        QColor ring = palette().color(QPalette::Active, QPalette::HighlightedText);
+        ring.setAlphaF(0.8f);
+        painter.setPen(QPen(ring, 1.5));
+        painter.drawPath(shape);
+    }
+
+    const QColor ink = Qt::white;
+    if (m_busy) {
+        paintSpinner(painter, body, ink);
+        return;
+    }
+    painter.setPen(ink);
+    painter.setFont(titleFont());
+    const QFontMetrics metrics(titleFont());
+    const QRectF textArea = body.adjusted(horizontalPadding, 0, -horizontalPadding, 0);
+    painter.drawText(textArea, Qt::AlignCenter,
+                     metrics.elidedText(text(), Qt::ElideRight, int(textArea.width())));
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QElapsedTimer>
+#include <QTimer>
+
+// The full-width prominent button of forms and pages, at least 44 pixels high. While busy its
+// title is hidden under a spinning progress indicator. It cannot be pressed while disabled or
+// busy (neither by mouse, keyboard nor click()). Its action is the clicked() signal.
+//
+// Use setDisabled() and setBusy() rather than QWidget::setEnabled(): the button is enabled
+// exactly when it is neither disabled nor busy.
+class WideButton : public QAbstractButton
+{
+    Q_OBJECT
+public:
+    enum class Role { Normal, Destructive, Cancel };
+
+    static constexpr int minimumHeight = 44;
+
+    explicit WideButton(const QString &title = {}, Role role = Role::Normal,
+                        QWidget *parent = nullptr);
+
+    void setTitle(const QString &title) { setText(title); }
+    QString title() const { return text(); }
+
+    void setRole(Role role);
+    Role role() const { return m_role; }
+
+    void setDisabled(bool disabled);
+    bool isDisabled() const { return m_disabled; }
+
+    void setBusy(bool busy);
+    bool isBusy() const { return m_busy; }
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void applyState();
+    void updateSpinner();
+    void paintSpinner(QPainter &painter, const QRectF &area, const QColor &color);
+
+    Role m_role;
+    bool m_disabled = false;
+    bool m_busy = false;
+    QTimer m_spin;
+    QElapsedTimer m_spinClock;
+};

@@ -1,0 +1,424 @@
+// The shared widgets: the wide button's pressability, the avatar's fallback, link opening,
+// the adaptive colours, the sound, and pictures of the views for a look by eye.
+
+#include "ui/common/AvatarView.h"
+#include "ui/common/BetaMark.h"
+#include "ui/common/ChatColor.h"
+#include "ui/common/ChatFont.h"
+#include "ui/common/ImageShrink.h"
+#include "ui/common/JPEGImage.h"
+#include "ui/common/MessagePhoto.h"
+#include "ui/common/MessageSound.h"
+#include "ui/common/MessageText.h"
+#include "ui/common/OfficialMark.h"
+#include "ui/common/PersonLabel.h"
+#include "ui/common/UnreadBadge.h"
+#include "ui/common/WideButton.h"
+
+#include <QApplication>
+#include <QBoxLayout>
+#include <QBuffer>
+#include <QDesktopServices>
+#include <QDir>
+#include <QLabel>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+
+const QString shotDir = QStringLiteral("/tmp/ui-shots");
+
+void saveShot(QWidget &widget, const QString &name)
+{
+    QDir().mkpath(shotDir);
+    widget.grab().save(shotDir + "/" + name + ".png");
+}
+
+QByteArray jpegOf(const QColor &color, QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(color);
+    QPainter painter(&image);
+    painter.fillRect(0, 0, size.width() / 3, size.height(), Qt::white);
+    painter.end();
+    QByteArray out;
+    QBuffer buffer(&out);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "jpeg");
+    return out;
+}
+
+QPalette darkPalette()
+{
+    QPalette palette;
+    palette.setColor(QPalette::Window, QColor(0x1E, 0x1E, 0x1E));
+    palette.setColor(QPalette::WindowText, QColor(0xEE, 0xEE, 0xEE));
+    palette.setColor(QPalette::Base, QColor(0x28, 0x28, 0x28));
+    palette.setColor(QPalette::Text, QColor(0xEE, 0xEE, 0xEE));
+    palette.setColor(QPalette::Button, QColor(0x33, 0x33, 0x33));
+    palette.setColor(QPalette::ButtonText, QColor(0xEE, 0xEE, 0xEE));
+    palette.setColor(QPalette::PlaceholderText, QColor(0x99, 0x99, 0x99));
+    palette.setColor(QPalette::Link, QColor(0x5A, 0xA9, 0xFF));
+    return palette;
+}
+
+} // namespace
+
+// Receives the addresses QDesktopServices would have opened.
+class LinkCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl &url) { opened << url; }
+};
+
+class TestCommonViews : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void fontsRenderHangul()
+    {
+        // Without a CJK font every syllable is the same box.
+        QList<QImage> images;
+        for (const QString &syllable :
+             {QStringLiteral("가"), QStringLiteral("힣"), QStringLiteral("뷁")}) {
+            QLabel label(syllable);
+            label.setFont(ChatFont::title2());
+            label.adjustSize();
+            images << label.grab().toImage();
+        }
+        QVERIFY(images[0] != images[1]);
+        QVERIFY(images[1] != images[2]);
+        QVERIFY(images[0] != images[2]);
+    }
+
+    void wideButtonPressability()
+    {
+        QWidget page;
+        auto *layout = new QVBoxLayout(&page);
+        auto *button = new WideButton("변경");
+        layout->addWidget(button);
+        page.resize(400, 200);
+        page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        QSignalSpy clicks(button, &QAbstractButton::clicked);
+
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(clicks.count(), 1);
+
+        button->setDisabled(true);
+        QTest::mouseClick(button, Qt::LeftButton);
+        button->click();
+        QCOMPARE(clicks.count(), 1);
+
+        button->setDisabled(false);
+        button->setBusy(true);
+        QTest::mouseClick(button, Qt::LeftButton);
+        button->click();
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Space);
+        QCOMPARE(clicks.count(), 1);
+
+        // Busy ends but the button is still disabled: still no press.
+        button->setDisabled(true);
+        button->setBusy(false);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(clicks.count(), 1);
+
+        // A press that is under way when the work starts does not turn into a click.
+        button->setDisabled(false);
+        QTest::mousePress(button, Qt::LeftButton);
+        button->setBusy(true);
+        QTest::mouseRelease(button, Qt::LeftButton);
+        QCOMPARE(clicks.count(), 1);
+
+        button->setBusy(false);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(clicks.count(), 2);
+
+        QVERIFY(button->height() >= 44);
+        QCOMPARE(button->width(),
+                 page.contentsRect().width() - layout->contentsMargins().left()
+                     - layout->contentsMargins().right());
+    }
+
+    void wideButtonBusyHidesTitle()
+    {
+        WideButton button("저장");
+        button.resize(240, 44);
+        const QImage idle = button.grab().toImage();
+        button.setBusy(true);
+        const QImage busy = button.grab().toImage();
+        QVERIFY(idle != busy);
+        // The spinner sits in the middle; the title's place at the left of centre is plain.
+        WideButton blank("");
+        blank.resize(240, 44);
+        blank.setBusy(true);
+        QCOMPARE(busy, blank.grab().toImage());
+    }
+
+    void avatarInitial_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("initial");
+        QTest::newRow("hangul") << "홍길동"
+                                << "홍";
+        QTest::newRow("latin") << "alice"
+                               << "a";
+        QTest::newRow("leading blanks") << "  Bob"
+                                        << "B";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("blank") << "   "
+                               << "";
+        QTest::newRow("combining accent")
+            << QString::fromUtf8("e\xCC\x81mile") << QString::fromUtf8("e\xCC\x81");
+        QTest::newRow("decomposed hangul")
+            << QString::fromUtf8("\xE1\x84\x92\xE1\x85\xA9\xE1\x86\xBC길동")
+            << QString::fromUtf8("\xE1\x84\x92\xE1\x85\xA9\xE1\x86\xBC");
+        QTest::newRow("emoji family") << QString::fromUtf8("👨‍👩‍👧 가족")
+                                      << QString::fromUtf8("👨‍👩‍👧");
+        QTest::newRow("flag") << QString::fromUtf8("🇰🇷 팀") << QString::fromUtf8("🇰🇷");
+    }
+    void avatarInitial()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, initial);
+        QCOMPARE(AvatarView::initial(name), initial);
+    }
+
+    void avatarFallsBackToInitial()
+    {
+        AvatarView broken("가나다", QByteArray("not a jpeg"), std::nullopt, 56);
+        QCOMPARE(broken.content(), AvatarView::Content::Initial);
+        AvatarView unsafe("가나다", std::nullopt, QStringLiteral("file:///etc/hostname"), 56);
+        QCOMPARE(unsafe.content(), AvatarView::Content::Initial);
+        AvatarView photo("가나다", jpegOf(Qt::darkGreen, {80, 60}), QStringLiteral("file:///x"),
+                         56);
+        QCOMPARE(photo.content(), AvatarView::Content::Local);
+        QCOMPARE(photo.sizeHint(), QSize(56, 56));
+
+        // The initial is what is drawn: two names with different first syllables differ, and
+        // a name that differs only after its first syllable draws the same.
+        AvatarView ga("가나다", std::nullopt, std::nullopt, 56);
+        AvatarView gaToo("가을", std::nullopt, std::nullopt, 56);
+        AvatarView na("나나", std::nullopt, std::nullopt, 56);
+        QCOMPARE(ga.grab().toImage(), gaToo.grab().toImage());
+        QVERIFY(ga.grab().toImage() != na.grab().toImage());
+        QCOMPARE(broken.grab().toImage(), ga.grab().toImage());
+        QVERIFY(photo.grab().toImage() != ga.grab().toImage());
+
+        // A picture that arrives later replaces the initial; one that goes away brings it back.
+        ga.setJpeg(jpegOf(Qt::darkRed, {60, 60}));
+        QCOMPARE(ga.content(), AvatarView::Content::Local);
+        ga.setJpeg(std::nullopt);
+        QCOMPARE(ga.content(), AvatarView::Content::Initial);
+    }
+
+    void personLabel()
+    {
+        PersonLabel official("Zumo 팀", "", std::nullopt, std::nullopt, true);
+        QCOMPARE(official.nameText(), QStringLiteral("Zumo 팀"));
+        QVERIFY(official.isOfficial());
+        QCOMPARE(official.handleText(), QString());
+
+        PersonLabel person("김하늘", "sky_kim", std::nullopt, std::nullopt, false);
+        QVERIFY(!person.isOfficial());
+        QCOMPARE(person.handleText(), QStringLiteral("@sky_kim"));
+        QVERIFY(person.sizeHint().height() >= PersonLabel::avatarSize);
+    }
+
+    void linksOpenOnlyOnTheWeb()
+    {
+        LinkCatcher catcher;
+        for (const char *scheme : {"http", "https", "javascript", "file", "ftp", "mailto"})
+            QDesktopServices::setUrlHandler(scheme, &catcher, "open");
+
+        QVERIFY(MessageText::openLink(QUrl("https://zumo.chat/a")));
+        QVERIFY(MessageText::openLink(QUrl("http://example.com")));
+        QVERIFY(!MessageText::openLink(QUrl("javascript:alert(1)")));
+        QVERIFY(!MessageText::openLink(QUrl("file:///etc/passwd")));
+        QVERIFY(!MessageText::openLink(QUrl("ftp://example.com/x")));
+        QVERIFY(!MessageText::openLink(QUrl("mailto:a@b.c")));
+        QVERIFY(!MessageText::openLink(QUrl("http:/no-host")));
+
+        // An activation from the label itself, even with an address that is not one of its
+        // links, goes through the same check.
+        MessageText text("보기 https://zumo.chat/b 그리고 <a href=\"file:///etc/passwd\">x</a>");
+        emit text.linkActivated(QStringLiteral("file:///etc/passwd"));
+        emit text.linkActivated(QStringLiteral("javascript:alert(1)"));
+        emit text.linkActivated(QStringLiteral("https://zumo.chat/b"));
+        QCOMPARE(catcher.opened,
+                 (QList<QUrl>{QUrl("https://zumo.chat/a"), QUrl("http://example.com"),
+                              QUrl("https://zumo.chat/b")}));
+        QCOMPARE(
+            text.text(),
+            QStringLiteral("보기 https://zumo.chat/b 그리고 <a href=\"file:///etc/passwd\">x</a>"));
+
+        for (const char *scheme : {"http", "https", "javascript", "file", "ftp", "mailto"})
+            QDesktopServices::unsetUrlHandler(scheme);
+    }
+
+    void colorsFollowTheAppearance()
+    {
+        const QPalette light = QApplication::palette();
+        QVERIFY(!ChatColor::isDark(light));
+        QVERIFY(ChatColor::isDark(darkPalette()));
+        QVERIFY(ChatColor::officialMark(light) != ChatColor::officialMark(darkPalette()));
+        QVERIFY(ChatColor::mineBubble(light) != ChatColor::mineBubble(darkPalette()));
+
+        // A mark on screen repaints in the other variant when the application palette changes.
+        QWidget window;
+        auto *mark = new OfficialMark(&window);
+        mark->resize(mark->sizeHint());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QImage before = mark->grab().toImage();
+        QApplication::setPalette(darkPalette());
+        QCOMPARE(ChatColor::officialMark(), ChatColor::officialMark(darkPalette()));
+        QCoreApplication::processEvents(); // the widgets learn of the change by a posted event
+        const QImage after = mark->grab().toImage();
+        QApplication::setPalette(light);
+        QCoreApplication::processEvents();
+        QVERIFY(before != after);
+        QCOMPARE(mark->grab().toImage(), before);
+    }
+
+    void linkColourFollowsThePalette()
+    {
+        // Anchors take their colour when the text is parsed; a later palette must still apply.
+        QWidget window;
+        auto *text = new MessageText("https://zumo.chat/abcdefghijklmnop", &window);
+        text->resize(text->sizeHint());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const auto hasRed = [&] {
+            const QImage image = text->grab().toImage();
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x) {
+                    const QRgb c = image.pixel(x, y);
+                    if (qRed(c) > 200 && qGreen(c) < 60 && qBlue(c) < 60)
+                        return true;
+                }
+            return false;
+        };
+        QVERIFY(!hasRed());
+        const QPalette original = QApplication::palette();
+        QPalette red = original;
+        red.setColor(QPalette::Link, Qt::red);
+        QApplication::setPalette(red);
+        QCoreApplication::processEvents();
+        const bool followed = hasRed();
+        QApplication::setPalette(original);
+        QCoreApplication::processEvents();
+        QVERIFY(followed);
+        QCOMPARE(text->text(), QStringLiteral("https://zumo.chat/abcdefghijklmnop"));
+    }
+
+    void badgeShape()
+    {
+        UnreadBadge one(1);
+        UnreadBadge many(100);
+        QCOMPARE(one.sizeHint().width(), one.sizeHint().height()); // a circle
+        QVERIFY(many.sizeHint().width() > one.sizeHint().width());
+        one.setCount(250);
+        QCOMPARE(one.sizeHint(), many.sizeHint());
+    }
+
+    void soundResourceAndGap()
+    {
+        QFile wav(":/sounds/message.wav");
+        // The resource must be reachable through the library's own URL.
+        QCOMPARE(MessageSound::source(), QUrl("qrc:/sounds/message.wav"));
+        QVERIFY(wav.open(QIODevice::ReadOnly));
+        const QByteArray data = wav.readAll();
+        QVERIFY(data.size() < 30 * 1024);
+        QVERIFY(data.startsWith("RIFF"));
+        QCOMPARE(data.mid(8, 4), QByteArray("WAVE"));
+
+        // Two sounds in quick succession: the second is dropped, and neither call waits.
+        QVERIFY(MessageSound::play());
+        QVERIFY(!MessageSound::play());
+    }
+
+    void shots()
+    {
+        // Pictures for a look by eye: Hangul drawn, nothing cut off.
+        QWidget page;
+        page.setWindowTitle("공용 화면");
+        auto *column = new QVBoxLayout(&page);
+        auto *title = new QHBoxLayout;
+        auto *zumo = new QLabel("Zumo");
+        zumo->setFont(ChatFont::headline());
+        title->addWidget(zumo);
+        title->addWidget(new BetaMark);
+        title->addStretch(1);
+        column->addLayout(title);
+        column->addWidget(new PersonLabel("Zumo 팀", "zumo", std::nullopt, std::nullopt, true));
+        column->addWidget(new PersonLabel(
+            "김하늘", "sky_kim", jpegOf(QColor(0x33, 0x88, 0xcc), {90, 60}), std::nullopt, false));
+        column->addWidget(
+            new PersonLabel("이름이 조금 긴 사용자", "", std::nullopt, std::nullopt, false));
+        auto *badges = new QHBoxLayout;
+        for (int count : {1, 9, 42, 99, 100, 1000})
+            badges->addWidget(new UnreadBadge(count));
+        badges->addWidget(new OfficialMark);
+        badges->addStretch(1);
+        column->addLayout(badges);
+        column->addWidget(
+            new MessageText("안녕하세요! 자세한 내용은 https://zumo.chat/help 를 보세요.\n"
+                            "두 번째 줄: www.example.com, <b>굵게 아님</b> & 끝."));
+        auto *photos = new QHBoxLayout;
+        auto *photo = new MessagePhoto(jpegOf(QColor(0xcc, 0x66, 0x33), {400, 300}), std::nullopt);
+        photo->setFixedSize(160, 120);
+        auto *loading
+            = new MessagePhoto(std::nullopt, QStringLiteral("https://127.0.0.1:1/none.jpg"));
+        loading->setFixedSize(160, 120);
+        auto *preview = new JPEGImage(jpegOf(QColor(0x55, 0xaa, 0x55), {300, 100}));
+        preview->setFixedSize(56, 56);
+        photos->addWidget(photo);
+        photos->addWidget(loading);
+        photos->addWidget(preview);
+        photos->addStretch(1);
+        column->addLayout(photos);
+        column->addWidget(new WideButton("변경"));
+        column->addWidget(new WideButton("계정 삭제", WideButton::Role::Destructive));
+        auto *disabled = new WideButton("복사");
+        disabled->setDisabled(true);
+        column->addWidget(disabled);
+        auto *busy = new WideButton("저장");
+        busy->setBusy(true);
+        column->addWidget(busy);
+        page.resize(420, page.sizeHint().height());
+        page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        saveShot(page, "common-light");
+
+        // Every child fits inside the page.
+        for (QWidget *child : page.findChildren<QWidget *>()) {
+            if (!child->isVisible())
+                continue;
+            QVERIFY2(page.rect().contains(QRect(child->mapTo(&page, QPoint(0, 0)), child->size())),
+                     qPrintable(child->metaObject()->className()));
+            QVERIFY2(child->width() >= child->minimumSizeHint().width()
+                         || child->minimumSizeHint().width() <= 0,
+                     qPrintable(child->metaObject()->className()));
+        }
+
+        const QPalette light = QApplication::palette();
+        QApplication::setPalette(darkPalette());
+        QApplication::processEvents();
+        saveShot(page, "common-dark");
+        QApplication::setPalette(light);
+
+        AvatarView big("홍길동", std::nullopt, std::nullopt, 96);
+        saveShot(big, "avatar-initial");
+    }
+};
+
+QTEST_MAIN(TestCommonViews)
+#include "tst_commonviews.moc"

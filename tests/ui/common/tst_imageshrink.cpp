@@ -1,0 +1,215 @@
+// Photo shrinking: sizes, EXIF orientation, transparency, undecodable data, and reading an
+// image file.
+
+#include "ui/common/ImageShrink.h"
+#include "ui/common/JPEGImage.h"
+#include "ui/common/MacImageFile.h"
+
+#include <QBuffer>
+#include <QImageWriter>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QtTest>
+
+namespace {
+
+QByteArray encode(const QImage &image, const char *format)
+{
+    QByteArray out;
+    QBuffer buffer(&out);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setQuality(95);
+    if (!writer.write(image))
+        qFatal("could not encode a test image");
+    return out;
+}
+
+// Left half red, right half blue: after a rotation, where the red half went shows which way.
+QImage halves(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    QPainter painter(&image);
+    painter.fillRect(0, 0, width / 2, height, Qt::red);
+    return image;
+}
+
+// A JPEG whose APP1 segment carries an EXIF orientation tag (TIFF, big-endian, one IFD entry).
+QByteArray withOrientation(const QByteArray &jpeg, quint16 orientation)
+{
+    QByteArray tiff("MM\x00\x2A\x00\x00\x00\x08", 8);
+    const char entryCount[2] = {0x00, 0x01};
+    tiff.append(entryCount, 2);
+    const char entry[12] = {0x01,
+                            0x12,
+                            0x00,
+                            0x03,
+                            0x00,
+                            0x00,
+                            0x00,
+                            0x01,
+                            char(orientation >> 8),
+                            char(orientation & 0xff),
+                            0x00,
+                            0x00};
+    tiff.append(entry, 12);
+    tiff.append(QByteArray(4, '\0')); // no next IFD
+    const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
+    QByteArray segment("\xFF\xE1", 2);
+    const quint16 length = quint16(payload.size() + 2);
+    segment.append(char(length >> 8)).append(char(length & 0xff)).append(payload);
+    return jpeg.left(2) + segment + jpeg.mid(2);
+}
+
+QSize decodedSize(const QByteArray &data)
+{
+    return QImage::fromData(data).size();
+}
+
+bool isReddish(QRgb c)
+{
+    return qRed(c) > 180 && qBlue(c) < 90;
+}
+
+bool isBluish(QRgb c)
+{
+    return qBlue(c) > 180 && qRed(c) < 90;
+}
+
+} // namespace
+
+class TestImageShrink : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void sizes_data()
+    {
+        QTest::addColumn<QSize>("source");
+        QTest::addColumn<int>("maxSide");
+        QTest::addColumn<QSize>("expected");
+        QTest::newRow("landscape") << QSize(2000, 1000) << 512 << QSize(512, 256);
+        QTest::newRow("portrait") << QSize(600, 1200) << 512 << QSize(256, 512);
+        QTest::newRow("message photo") << QSize(1600, 1200) << 1280 << QSize(1280, 960);
+        QTest::newRow("odd ratio rounds") << QSize(1000, 333) << 512 << QSize(512, 170);
+        QTest::newRow("exactly the limit") << QSize(512, 300) << 512 << QSize(512, 300);
+        QTest::newRow("small is never enlarged") << QSize(300, 200) << 512 << QSize(300, 200);
+        QTest::newRow("very thin keeps a pixel") << QSize(4000, 2) << 512 << QSize(512, 1);
+    }
+    void sizes()
+    {
+        QFETCH(QSize, source);
+        QFETCH(int, maxSide);
+        QFETCH(QSize, expected);
+        for (const char *format : {"jpeg", "png"}) {
+            const auto jpeg = ImageShrink::jpeg(
+                encode(halves(source.width(), source.height()), format), maxSide);
+            QVERIFY2(jpeg.has_value(), format);
+            QVERIFY(jpeg->startsWith("\xFF\xD8"));
+            QCOMPARE(decodedSize(*jpeg), expected);
+        }
+    }
+
+    void exifOrientation_data()
+    {
+        QTest::addColumn<int>("orientation");
+        QTest::addColumn<int>("maxSide");
+        QTest::addColumn<QSize>("expected");
+        QTest::newRow("rotate 90, shrunk") << 6 << 100 << QSize(50, 100);
+        QTest::newRow("rotate 90, full size") << 6 << 512 << QSize(200, 400);
+        QTest::newRow("rotate 270") << 8 << 512 << QSize(200, 400);
+        QTest::newRow("upright") << 1 << 512 << QSize(400, 200);
+    }
+    void exifOrientation()
+    {
+        // Stored as 400 x 200, red on the left.
+        QFETCH(int, orientation);
+        QFETCH(int, maxSide);
+        QFETCH(QSize, expected);
+        const QByteArray tagged
+            = withOrientation(encode(halves(400, 200), "jpeg"), quint16(orientation));
+        const auto jpeg = ImageShrink::jpeg(tagged, maxSide);
+        QVERIFY(jpeg.has_value());
+        const QImage result = QImage::fromData(*jpeg);
+        QCOMPARE(result.size(), expected);
+        // A clockwise quarter turn (6) puts the stored left side on top, 8 at the bottom.
+        const QRgb top = result.pixel(result.width() / 2, result.height() / 8);
+        const QRgb bottom = result.pixel(result.width() / 2, result.height() * 7 / 8);
+        const QRgb left = result.pixel(result.width() / 8, result.height() / 2);
+        if (orientation == 6)
+            QVERIFY(isReddish(top) && isBluish(bottom));
+        else if (orientation == 8)
+            QVERIFY(isBluish(top) && isReddish(bottom));
+        else
+            QVERIFY(isReddish(left));
+    }
+
+    void transparencyBecomesWhite()
+    {
+        QImage clear(40, 40, QImage::Format_ARGB32);
+        clear.fill(Qt::transparent);
+        const auto jpeg = ImageShrink::jpeg(encode(clear, "png"), 512);
+        QVERIFY(jpeg.has_value());
+        const QRgb pixel = QImage::fromData(*jpeg).pixel(20, 20);
+        QVERIFY2(qRed(pixel) > 240 && qGreen(pixel) > 240 && qBlue(pixel) > 240,
+                 "a transparent picture must not turn black");
+    }
+
+    void undecodable_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<int>("maxSide");
+        const QByteArray good = encode(halves(64, 64), "jpeg");
+        QTest::newRow("empty") << QByteArray() << 512;
+        QTest::newRow("text") << QByteArray("이것은 사진이 아닙니다") << 512;
+        QTest::newRow("jpeg header only") << good.left(20) << 512;
+        QTest::newRow("random bytes") << QByteArray(4096, '\x5A') << 512;
+        QTest::newRow("zero side") << good << 0;
+        QTest::newRow("negative side") << good << -1;
+    }
+    void undecodable()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(int, maxSide);
+        QVERIFY(!ImageShrink::jpeg(data, maxSide).has_value());
+        QVERIFY(ImageShrink::image(data, maxSide).isNull());
+    }
+
+    void readFile()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString picture = dir.filePath("그림.png");
+        const QString text = dir.filePath("notes.txt");
+        QFile file(picture);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(encode(halves(1000, 800), "png"));
+        file.close();
+        QFile other(text);
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        other.write("not an image");
+        other.close();
+
+        const auto jpeg = MacImageFile::read(picture, 512);
+        QVERIFY(jpeg.has_value());
+        QCOMPARE(decodedSize(*jpeg), QSize(512, 410));
+        QVERIFY(!MacImageFile::read(text, 512).has_value());
+        QVERIFY(!MacImageFile::read(dir.filePath("missing.jpg"), 512).has_value());
+        QVERIFY(MacImageFile::nameFilter().contains("*.jpg"));
+    }
+
+    void jpegImageShowsNothingForBadData()
+    {
+        JPEGImage bad(QByteArray("garbage"));
+        QVERIFY(bad.isNull());
+        QCOMPARE(bad.sizeHint(), QSize(0, 0));
+        JPEGImage good(encode(halves(30, 20), "jpeg"));
+        QVERIFY(!good.isNull());
+        QCOMPARE(good.sizeHint(), QSize(30, 20));
+    }
+};
+
+QTEST_MAIN(TestImageShrink)
+#include "tst_imageshrink.moc"

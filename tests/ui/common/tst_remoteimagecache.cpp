@@ -1,0 +1,305 @@
+// The remote image loader against a tiny loopback HTTP responder: schemes, status 200 only,
+// coalesced requests, the cache, and the two views that use it.
+
+#include "ui/common/AvatarView.h"
+#include "ui/common/MessagePhoto.h"
+#include "ui/common/RemoteImageCache.h"
+
+#include <QBuffer>
+#include <QHash>
+#include <QImageWriter>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+QByteArray png(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QByteArray out;
+    QBuffer buffer(&out);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter(&buffer, "png").write(image);
+    return out;
+}
+
+// Answers each request with the status and body listed for its path (404 for unknown paths),
+// then closes the connection. Counts the requests per path.
+class TinyHttp : public QObject
+{
+public:
+    struct Answer
+    {
+        int status = 200;
+        QByteArray body;
+    };
+
+    TinyHttp()
+    {
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = m_server.nextPendingConnection())
+                serve(socket);
+        });
+        if (!m_server.listen(QHostAddress::LocalHost, 0))
+            qFatal("no loopback port");
+    }
+
+    QString url(const QString &path) const
+    {
+        return QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path);
+    }
+    // Answers for a path, used in turn; the last one repeats.
+    void route(const QString &path, QList<Answer> answers) { m_routes[path] = answers; }
+    int hits(const QString &path) const { return m_hits.value(path); }
+    int totalHits() const
+    {
+        int total = 0;
+        for (int n : m_hits)
+            total += n;
+        return total;
+    }
+
+private:
+    void serve(QTcpSocket *socket)
+    {
+        auto buffer = std::make_shared<QByteArray>();
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QTcpSocket::readyRead, socket, [this, socket, buffer] {
+            buffer->append(socket->readAll());
+            if (!buffer->contains("\r\n\r\n"))
+                return;
+            const QList<QByteArray> words = buffer->left(buffer->indexOf("\r\n")).split(' ');
+            const QString path = words.size() > 1 ? QString::fromLatin1(words.at(1)) : QString();
+            const int turn = m_hits[path]++;
+            Answer answer{404, "not here"};
+            if (m_routes.contains(path)) {
+                const QList<Answer> &answers = m_routes[path];
+                answer = answers.at(qMin<qsizetype>(turn, answers.size() - 1));
+            }
+            QByteArray reply = "HTTP/1.1 " + QByteArray::number(answer.status) + " X\r\n"
+                + "Content-Type: application/octet-stream\r\nContent-Length: "
+                + QByteArray::number(answer.body.size()) + "\r\nConnection: close\r\n\r\n"
+                + answer.body;
+            socket->write(reply);
+            socket->disconnectFromHost();
+        });
+    }
+
+    QTcpServer m_server;
+    QHash<QString, QList<Answer>> m_routes;
+    QHash<QString, int> m_hits;
+};
+
+struct Outcome
+{
+    bool called = false;
+    QImage image;
+};
+
+} // namespace
+
+class TestRemoteImageCache : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void refusesOtherSchemes_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::newRow("file") << "file:///etc/hostname";
+        QTest::newRow("qrc") << "qrc:/sounds/message.wav";
+        QTest::newRow("ftp") << "ftp://127.0.0.1/ok";
+        QTest::newRow("javascript") << "javascript:alert(1)";
+        QTest::newRow("data") << "data:image/png;base64,iVBORw0KGgo=";
+        QTest::newRow("no host") << "http:///ok";
+        QTest::newRow("empty") << "";
+        QTest::newRow("relative") << "/ok";
+    }
+    void refusesOtherSchemes()
+    {
+        QFETCH(QString, address);
+        TinyHttp http;
+        RemoteImageCache cache;
+        Outcome outcome;
+        QObject context;
+        cache.fetch(address, &context, [&](const QImage &image) {
+            outcome.called = true;
+            outcome.image = image;
+        });
+        QVERIFY2(!outcome.called, "the answer must never come before fetch() returns");
+        QCOMPARE(cache.pendingCount(), 0);
+        QTRY_VERIFY(outcome.called);
+        QVERIFY(outcome.image.isNull());
+        QVERIFY(cache.cached(address).isNull());
+        QCOMPARE(http.totalHits(), 0);
+    }
+
+    void keepsOnlyStatus200_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("200 image") << 200 << png(8, 6) << true;
+        QTest::newRow("200 not an image") << 200 << QByteArray("<html>hi</html>") << false;
+        QTest::newRow("200 empty") << 200 << QByteArray() << false;
+        QTest::newRow("201 image") << 201 << png(8, 6) << false;
+        QTest::newRow("203 image") << 203 << png(8, 6) << false;
+        QTest::newRow("404 image") << 404 << png(8, 6) << false;
+        QTest::newRow("500 image") << 500 << png(8, 6) << false;
+    }
+    void keepsOnlyStatus200()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(bool, kept);
+        TinyHttp http;
+        http.route("/photo", {{status, body}});
+        RemoteImageCache cache;
+        Outcome outcome;
+        QObject context;
+        const QString address = http.url("/photo");
+        cache.fetch(address, &context, [&](const QImage &image) {
+            outcome.called = true;
+            outcome.image = image;
+        });
+        QTRY_VERIFY(outcome.called);
+        QCOMPARE(!outcome.image.isNull(), kept);
+        QCOMPARE(!cache.cached(address).isNull(), kept);
+        if (kept)
+            QCOMPARE(outcome.image.size(), QSize(8, 6));
+        QCOMPARE(http.hits("/photo"), 1);
+        QCOMPARE(cache.pendingCount(), 0);
+    }
+
+    void coalescesAndCaches()
+    {
+        TinyHttp http;
+        http.route("/a", {{200, png(5, 5)}});
+        RemoteImageCache cache;
+        QObject context;
+        int delivered = 0;
+        const auto count = [&](const QImage &image) {
+            if (!image.isNull())
+                ++delivered;
+        };
+        cache.fetch(http.url("/a"), &context, count);
+        cache.fetch(http.url("/a"), &context, count);
+        cache.fetch(http.url("/a"), &context, count);
+        QCOMPARE(cache.pendingCount(), 1);
+        QTRY_COMPARE(delivered, 3);
+        QCOMPARE(http.hits("/a"), 1);
+
+        // Kept: the next request is answered without the network.
+        cache.fetch(http.url("/a"), &context, count);
+        QTRY_COMPARE(delivered, 4);
+        QCOMPARE(http.hits("/a"), 1);
+    }
+
+    void failureIsNotRemembered()
+    {
+        TinyHttp http;
+        http.route("/flaky", {{503, "busy"}, {200, png(4, 4)}});
+        RemoteImageCache cache;
+        QObject context;
+        QList<bool> results;
+        const auto record = [&](const QImage &image) { results << !image.isNull(); };
+        cache.fetch(http.url("/flaky"), &context, record);
+        QTRY_COMPARE(results.size(), 1);
+        cache.fetch(http.url("/flaky"), &context, record);
+        QTRY_COMPARE(results.size(), 2);
+        QCOMPARE(results, (QList<bool>{false, true}));
+        QCOMPARE(http.hits("/flaky"), 2);
+    }
+
+    void goneContextIsNotCalled()
+    {
+        TinyHttp http;
+        http.route("/late", {{200, png(4, 4)}});
+        RemoteImageCache cache;
+        bool calledGone = false;
+        bool calledAlive = false;
+        auto gone = std::make_unique<QObject>();
+        QObject alive;
+        cache.fetch(http.url("/late"), gone.get(), [&](const QImage &) { calledGone = true; });
+        cache.fetch(http.url("/late"), &alive, [&](const QImage &) { calledAlive = true; });
+        gone.reset();
+        QTRY_VERIFY(calledAlive);
+        QVERIFY(!calledGone);
+    }
+
+    void byteBudgetBoundsTheCache()
+    {
+        TinyHttp http;
+        http.route("/big", {{200, png(100, 100)}}); // 40 000 bytes decoded
+        http.route("/small", {{200, png(10, 10)}});
+        RemoteImageCache cache;
+        cache.setMaxBytes(30'000);
+        QObject context;
+        int answers = 0;
+        const auto note = [&](const QImage &image) {
+            if (!image.isNull())
+                ++answers;
+        };
+        cache.fetch(http.url("/big"), &context, note);
+        cache.fetch(http.url("/small"), &context, note);
+        QTRY_COMPARE(answers, 2); // delivered even when too large to keep
+        QVERIFY(cache.cached(http.url("/big")).isNull());
+        QVERIFY(!cache.cached(http.url("/small")).isNull());
+    }
+
+    void avatarFallsBackWhenRemoteFails()
+    {
+        TinyHttp http;
+        http.route("/face", {{200, png(20, 20)}});
+        http.route("/missing", {{404, png(20, 20)}});
+        http.route("/face?first", {{200, png(20, 20)}});
+
+        AvatarView loaded("홍길동", std::nullopt, http.url("/face"), 40);
+        QCOMPARE(loaded.content(), AvatarView::Content::Initial);
+        QTRY_COMPARE(loaded.content(), AvatarView::Content::Remote);
+
+        AvatarView missing("홍길동", QByteArray("not a jpeg"), http.url("/missing"), 40);
+        QTRY_COMPARE(http.hits("/missing"), 1);
+        QTRY_COMPARE(RemoteImageCache::shared()->pendingCount(), 0);
+        QCOMPARE(missing.content(), AvatarView::Content::Initial);
+
+        // Switching address before the first answer: the late answer must not show.
+        AvatarView switched("김", std::nullopt, http.url("/face?first"), 40);
+        switched.setRemoteURL(std::nullopt);
+        QTRY_COMPARE(http.hits("/face?first"), 1);
+        QTRY_COMPARE(RemoteImageCache::shared()->pendingCount(), 0);
+        QCOMPARE(switched.content(), AvatarView::Content::Initial);
+    }
+
+    void messagePhotoStates()
+    {
+        TinyHttp http;
+        http.route("/pic", {{200, png(300, 200)}});
+        http.route("/gone", {{410, png(300, 200)}});
+
+        MessagePhoto none(std::nullopt, std::nullopt);
+        QCOMPARE(none.state(), MessagePhoto::State::Empty);
+        QCOMPARE(none.sizeHint(), QSize(0, 0));
+
+        MessagePhoto remote(std::nullopt, http.url("/pic"));
+        remote.setMaximumSize(220, 180);
+        QCOMPARE(remote.state(), MessagePhoto::State::Loading);
+        QTRY_COMPARE(remote.state(), MessagePhoto::State::Remote);
+        QCOMPARE(remote.sizeHint(), QSize(220, 146));
+
+        MessagePhoto failed(std::nullopt, http.url("/gone"));
+        QTRY_COMPARE(failed.state(), MessagePhoto::State::Failed);
+        QVERIFY(!failed.sizeHint().isEmpty()); // the faint placeholder stays
+
+        MessagePhoto unsafe(std::nullopt, QStringLiteral("file:///etc/hostname"));
+        QTRY_COMPARE(unsafe.state(), MessagePhoto::State::Failed);
+    }
+};
+
+QTEST_MAIN(TestRemoteImageCache)
+#include "tst_remoteimagecache.moc"

@@ -1,0 +1,254 @@
+// Korean time texts, the unread badge's text and link detection in message text.
+
+#include "ui/common/ChatTime.h"
+#include "ui/common/MessageLinks.h"
+#include "ui/common/UnreadBadge.h"
+
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTimeZone>
+#include <QtTest>
+
+#include <ctime>
+
+class TestUiFormatting : public QObject
+{
+    Q_OBJECT
+
+private:
+    static QDateTime seoul(int y, int mo, int d, int h, int mi, int s = 0)
+    {
+        return QDateTime(QDate(y, mo, d), QTime(h, mi, s), Qt::LocalTime);
+    }
+    static QDateTime utc(int y, int mo, int d, int h, int mi)
+    {
+        return QDateTime(QDate(y, mo, d), QTime(h, mi), Qt::UTC);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        // main() set the zone before anything read it; make sure it took.
+        QCOMPARE(QTimeZone::systemTimeZoneId(), QByteArray("Asia/Seoul"));
+    }
+
+    void badgeText_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("zero") << 0 << "0";
+        QTest::newRow("one") << 1 << "1";
+        QTest::newRow("99") << 99 << "99";
+        QTest::newRow("100") << 100 << "99+";
+        QTest::newRow("1000") << 1000 << "99+";
+        QTest::newRow("negative") << -3 << "0";
+    }
+    void badgeText()
+    {
+        QFETCH(int, count);
+        QFETCH(QString, text);
+        QCOMPARE(UnreadBadge::text(count), text);
+    }
+
+    void fixedTexts_data()
+    {
+        QTest::addColumn<QDateTime>("date");
+        QTest::addColumn<QString>("day");
+        QTest::addColumn<QString>("clock");
+        QTest::addColumn<QString>("spoken");
+        QTest::newRow("midnight") << seoul(2024, 1, 1, 0, 0) << "2024년 1월 1일"
+                                  << "00:00"
+                                  << "오전 12시 0분";
+        QTest::newRow("after midnight") << seoul(2024, 1, 5, 0, 7) << "2024년 1월 5일"
+                                        << "00:07"
+                                        << "오전 12시 7분";
+        QTest::newRow("morning") << seoul(2024, 3, 9, 9, 5) << "2024년 3월 9일"
+                                 << "09:05"
+                                 << "오전 9시 5분";
+        QTest::newRow("before noon") << seoul(2024, 11, 30, 11, 59) << "2024년 11월 30일"
+                                     << "11:59"
+                                     << "오전 11시 59분";
+        QTest::newRow("noon") << seoul(2024, 6, 15, 12, 0) << "2024년 6월 15일"
+                              << "12:00"
+                              << "오후 12시 0분";
+        QTest::newRow("afternoon") << seoul(2024, 6, 15, 13, 5) << "2024년 6월 15일"
+                                   << "13:05"
+                                   << "오후 1시 5분";
+        QTest::newRow("last minute of the year")
+            << seoul(2023, 12, 31, 23, 59, 59) << "2023년 12월 31일"
+            << "23:59"
+            << "오후 11시 59분";
+        // Texts are local: 15:30 UTC on New Year's Eve is already New Year's Day in Seoul.
+        QTest::newRow("utc input") << utc(2023, 12, 31, 15, 30) << "2024년 1월 1일"
+                                   << "00:30"
+                                   << "오전 12시 30분";
+        QTest::newRow("invalid") << QDateTime() << ""
+                                 << ""
+                                 << "";
+    }
+    void fixedTexts()
+    {
+        QFETCH(QDateTime, date);
+        QFETCH(QString, day);
+        QFETCH(QString, clock);
+        QFETCH(QString, spoken);
+        QCOMPARE(ChatTime::dayHeader(date), day);
+        QCOMPARE(ChatTime::clock(date), clock);
+        QCOMPARE(ChatTime::spoken(date), spoken);
+    }
+
+    void listText_data()
+    {
+        QTest::addColumn<QDateTime>("date");
+        QTest::addColumn<QDateTime>("now");
+        QTest::addColumn<QString>("text");
+        const QDateTime afternoon = seoul(2024, 3, 10, 14, 0);
+        QTest::newRow("same day, midnight") << seoul(2024, 3, 10, 0, 0) << afternoon << "00:00";
+        QTest::newRow("same day, later than now")
+            << seoul(2024, 3, 10, 23, 59) << afternoon << "23:59";
+        QTest::newRow("yesterday, last minute")
+            << seoul(2024, 3, 9, 23, 59) << afternoon << "3월 9일";
+        QTest::newRow("new year's day") << seoul(2024, 1, 1, 0, 0) << afternoon << "1월 1일";
+        QTest::newRow("last year") << seoul(2023, 12, 31, 23, 59) << afternoon << "2023년";
+        QTest::newRow("next year") << seoul(2025, 1, 1, 0, 0) << afternoon << "2025년";
+        QTest::newRow("across the year boundary")
+            << seoul(2023, 12, 31, 23, 59) << seoul(2024, 1, 1, 0, 1) << "2023년";
+        QTest::newRow("now is midnight")
+            << seoul(2024, 1, 1, 0, 0) << seoul(2024, 1, 1, 0, 0) << "00:00";
+        // 15:30 UTC on 9 March is 00:30 on 10 March in Seoul: the local day decides.
+        QTest::newRow("utc, same local day") << utc(2024, 3, 9, 15, 30) << afternoon << "00:30";
+        QTest::newRow("utc now") << seoul(2024, 3, 10, 8, 0) << utc(2024, 3, 9, 15, 30) << "08:00";
+        QTest::newRow("invalid date") << QDateTime() << afternoon << "";
+    }
+    void listText()
+    {
+        QFETCH(QDateTime, date);
+        QFETCH(QDateTime, now);
+        QFETCH(QString, text);
+        QCOMPARE(ChatTime::list(date, now), text);
+    }
+
+    void links_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("spans"); // the linked text
+        QTest::addColumn<QStringList>("urls"); // what each link opens
+
+        QTest::newRow("no link") << "그냥 텍스트 example.com" << QStringList() << QStringList();
+        QTest::newRow("https alone") << "https://example.com" << QStringList{"https://example.com"}
+                                     << QStringList{"https://example.com"};
+        QTest::newRow("path, query, fragment, full stop")
+            << "see http://example.com/a/b?q=1&r=2#top."
+            << QStringList{"http://example.com/a/b?q=1&r=2#top"}
+            << QStringList{"http://example.com/a/b?q=1&r=2#top"};
+        QTest::newRow("www") << "www.example.com, 확인" << QStringList{"www.example.com"}
+                             << QStringList{"http://www.example.com"};
+        QTest::newRow("www with port and path")
+            << "www.example.co.kr:8080/x!" << QStringList{"www.example.co.kr:8080/x"}
+            << QStringList{"http://www.example.co.kr:8080/x"};
+        QTest::newRow("in parentheses")
+            << "(https://example.com/a)" << QStringList{"https://example.com/a"}
+            << QStringList{"https://example.com/a"};
+        QTest::newRow("balanced parentheses kept")
+            << "https://en.wikipedia.org/wiki/Foo_(bar))"
+            << QStringList{"https://en.wikipedia.org/wiki/Foo_(bar)"}
+            << QStringList{"https://en.wikipedia.org/wiki/Foo_(bar)"};
+        QTest::newRow("quoted") << "\"https://a.com\"?" << QStringList{"https://a.com"}
+                                << QStringList{"https://a.com"};
+        QTest::newRow("korean around, spaced")
+            << "링크는 https://zumo.chat/i/abc 입니다" << QStringList{"https://zumo.chat/i/abc"}
+            << QStringList{"https://zumo.chat/i/abc"};
+        QTest::newRow("korean attached to host")
+            << "여기https://zumo.chat에서 확인" << QStringList{"https://zumo.chat"}
+            << QStringList{"https://zumo.chat"};
+        QTest::newRow("korean path")
+            << "https://ko.wikipedia.org/wiki/서울 참고"
+            << QStringList{"https://ko.wikipedia.org/wiki/서울"}
+            << QStringList{"https://ko.wikipedia.org/wiki/%EC%84%9C%EC%9A%B8"};
+        QTest::newRow("korean full stop")
+            << "주소: https://a.kr/x。" << QStringList{"https://a.kr/x"}
+            << QStringList{"https://a.kr/x"};
+        QTest::newRow("upper-case scheme")
+            << "HTTPS://EXAMPLE.COM/Path" << QStringList{"HTTPS://EXAMPLE.COM/Path"}
+            << QStringList{"https://example.com/Path"};
+        QTest::newRow("two links")
+            << "https://a.com 그리고 www.b.org!" << QStringList{"https://a.com", "www.b.org"}
+            << QStringList{"https://a.com", "http://www.b.org"};
+        QTest::newRow("javascript") << "javascript:alert(1)" << QStringList() << QStringList();
+        QTest::newRow("file") << "file:///etc/passwd" << QStringList() << QStringList();
+        QTest::newRow("ftp and mailto")
+            << "ftp://a.com mailto:x@y.com" << QStringList() << QStringList();
+        QTest::newRow("www inside e-mail")
+            << "me@www.example.com" << QStringList() << QStringList();
+        QTest::newRow("scheme glued to a word")
+            << "xhttps://a.com" << QStringList() << QStringList();
+        QTest::newRow("scheme without host")
+            << "http:// 와 https://." << QStringList() << QStringList();
+        QTest::newRow("http inside javascript")
+            << "javascript:location='http://evil.com'" << QStringList{"http://evil.com"}
+            << QStringList{"http://evil.com"};
+        QTest::newRow("markup stops a link")
+            << "https://a.com/<script>" << QStringList{"https://a.com/"}
+            << QStringList{"https://a.com/"};
+    }
+    void links()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, spans);
+        QFETCH(QStringList, urls);
+        QStringList foundSpans;
+        QStringList foundUrls;
+        for (const MessageLink &link : MessageLinks::find(text)) {
+            foundSpans << text.mid(link.start, link.length);
+            foundUrls << QString::fromLatin1(link.url.toEncoded());
+            QVERIFY(MessageLinks::isWebLink(link.url));
+        }
+        QCOMPARE(foundSpans, spans);
+        QCOMPARE(foundUrls, urls);
+    }
+
+    void html_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("markup") << "<b>굵게</b> & <a href=\"javascript:x\">x</a>";
+        QTest::newRow("link with query") << "보기: https://a.com/?q=\"x\"&y=<1> 끝";
+        QTest::newRow("lines and spaces") << "첫 줄\n둘째   줄\r\nwww.a.com\n";
+        QTest::newRow("empty") << "";
+    }
+    void html()
+    {
+        // The rich text must read back as exactly the typed text, with exactly the detected
+        // links as anchors: nothing typed may become markup.
+        QFETCH(QString, text);
+        QTextDocument document;
+        document.setHtml(MessageLinks::html(text));
+        QString expected = text;
+        expected.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        QCOMPARE(document.toPlainText(), expected);
+
+        QStringList anchors;
+        for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                const QTextFragment fragment = it.fragment();
+                if (fragment.charFormat().isAnchor())
+                    anchors << fragment.charFormat().anchorHref();
+            }
+        }
+        QStringList urls;
+        for (const MessageLink &link : MessageLinks::find(text))
+            urls << QString::fromLatin1(link.url.toEncoded());
+        QCOMPARE(anchors, urls);
+    }
+};
+
+int main(int argc, char **argv)
+{
+    // Every expectation above is a Seoul wall-clock time.
+    qputenv("TZ", "Asia/Seoul");
+    tzset();
+    QCoreApplication app(argc, argv);
+    TestUiFormatting test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_uiformatting.moc"
