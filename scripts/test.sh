@@ -23,7 +23,7 @@ dbus-run-session -- bash -c '
 
 if [ -f fuzz/CMakeLists.txt ]; then
     CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZUMO_FUZZ=ON >/dev/null
-    cmake --build build-fuzz -j"$jobs"
+    cmake --build build-fuzz -j"$jobs" --target fuzz_wire fuzz_frame fuzz_invite
     for target in build-fuzz/fuzz/fuzz_*; do
         [ -x "$target" ] || continue
         name=$(basename "$target")

@@ -1,0 +1,138 @@
+#include "api/ChatClient.h"
+
+#include "api/AsyncPrimitives.h"
+#include "api/ChatKeychain.h"
+
+#include <QDir>
+#include <QJsonDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QStandardPaths>
+#include <QWebSocket>
+
+#include <QCoroNetworkReply>
+
+#ifndef ZUMO_SERVICE_URL
+#error "ZUMO_SERVICE_URL must be defined by the build"
+#endif
+
+namespace {
+
+constexpr int kRequestTimeoutMs = 60 * 1000;
+
+QString defaultSessionFolder()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation))
+        .filePath(QStringLiteral("QuilloChat"));
+}
+
+struct DeleteLater
+{
+    void operator()(QObject *object) const { object->deleteLater(); }
+};
+
+} // namespace
+
+ChatClient::ChatClient(const QUrl &baseUrl, const ChatClientOptions &options, QObject *parent)
+    : QObject(parent)
+    , m_baseUrl(baseUrl)
+    , m_options(options)
+    , m_network(new QNetworkAccessManager(this))
+{
+    // The base address carries no trailing slash: every path begins with "/v1/".
+    QString base = m_baseUrl.toString(QUrl::FullyEncoded);
+    while (base.endsWith(u'/'))
+        base.chop(1);
+    m_baseUrl = QUrl(base);
+    if (m_options.sessionFolder.isEmpty())
+        m_options.sessionFolder = defaultSessionFolder();
+    m_keychain = std::make_unique<ChatKeychain>(m_options.keychainService,
+                                                m_options.keychainAccount, m_options.sessionFolder);
+}
+
+ChatClient::~ChatClient()
+{
+    if (m_socket)
+        QObject::disconnect(m_socket, nullptr, this, nullptr);
+}
+
+QUrl ChatClient::defaultBaseUrl()
+{
+    return QUrl(QStringLiteral(ZUMO_SERVICE_URL));
+}
+
+QUrl ChatClient::socketUrl() const
+{
+    QUrl url;
+    url.setScheme(m_baseUrl.scheme() == QLatin1String("http") ? QStringLiteral("ws")
+                                                              : QStringLiteral("wss"));
+    url.setHost(m_baseUrl.host());
+    if (m_baseUrl.port() != -1)
+        url.setPort(m_baseUrl.port());
+    url.setPath(QStringLiteral("/v1/ws"));
+    return url;
+}
+
+QString ChatClient::sessionFilePath() const
+{
+    return m_keychain->filePath();
+}
+
+ChatAPIError ChatClient::error(int status, const QByteArray &data)
+{
+    return ChatAPIError::fromResponse(status, data);
+}
+
+void ChatClient::applyCommonRequestSettings(QNetworkRequest &request) const
+{
+    request.setTransferTimeout(kRequestTimeoutMs);
+}
+
+QCoro::Task<QByteArray> ChatClient::request(QString method, ChatPath path,
+                                            std::optional<QJsonObject> body, bool authorize)
+{
+    bool firstAttempt = true;
+    for (;;) {
+        const QUrl url(m_baseUrl.toString(QUrl::FullyEncoded) + path.path(), QUrl::StrictMode);
+        if (!url.isValid() || url.isRelative() || url.host().isEmpty())
+            throw ChatAPIError::invalidResponse(0);
+
+        QNetworkRequest request(url);
+        applyCommonRequestSettings(request);
+        request.setRawHeader("Accept", "application/json");
+        QByteArray payload;
+        if (body) {
+            request.setRawHeader("Content-Type", "application/json");
+            payload = QJsonDocument(*body).toJson(QJsonDocument::Compact);
+        }
+        if (authorize) {
+            const QString token = co_await accessToken();
+            request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
+        }
+
+        // sendCustomRequest, not post(): a bodiless call must carry no Content-Type at all.
+        std::unique_ptr<QNetworkReply, DeleteLater> reply(
+            body ? m_network->sendCustomRequest(request, method.toLatin1(), payload)
+                 : m_network->sendCustomRequest(request, method.toLatin1()));
+        co_await reply.get();
+
+        const QVariant statusAttribute = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        const QNetworkReply::NetworkError failure = reply->error();
+        // Connection-level failures (codes below 200) end the exchange without a usable answer
+        // even when a status line arrived before the connection broke.
+        if (failure != QNetworkReply::NoError && (failure < 200 || !statusAttribute.isValid()))
+            throw ChatTransportError(failure, reply->errorString());
+        const int status = statusAttribute.isValid() ? statusAttribute.toInt() : 0;
+        const QByteArray data = reply->readAll();
+
+        if (status == 401 && authorize && firstAttempt) {
+            co_await performRefresh();
+            firstAttempt = false;
+            continue;
+        }
+        if (status >= 200 && status <= 299)
+            co_return data;
+        throw error(status, data);
+    }
+}

@@ -1,0 +1,201 @@
+#pragma once
+
+#include "api/ChatErrors.h"
+#include "api/ChatEvent.h"
+#include "api/ChatPath.h"
+#include "api/WireTypes.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QUrl>
+#include <QUuid>
+
+#include <QCoroTask>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <utility>
+
+class QNetworkAccessManager;
+class QNetworkRequest;
+class QWebSocket;
+class ChatKeychain;
+struct RefreshFlight;
+
+// Knobs for tests; the program uses the defaults.
+struct ChatClientOptions
+{
+    // Wait between a socket failure and the reconnect.
+    std::chrono::milliseconds reconnectDelay{2000};
+    // The keychain item that holds the session.
+    QString keychainService = QStringLiteral("com.brevant.chat.mac");
+    QString keychainAccount = QStringLiteral("session");
+    // Folder of the fallback file "session.bin"; empty means the user's data folder
+    // (QStandardPaths::GenericDataLocation) + "/QuilloChat".
+    QString sessionFolder;
+};
+
+// The one connection to the chat service: the REST request core with token refresh, every
+// endpoint, the session in the keychain, photo upload and the live socket. Lives on the main
+// thread. Async operations are QCoro tasks that throw ChatAPIError for the service's refusals and
+// unusable answers, ChatTransportError when no answer came at all.
+class ChatClient : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ChatClient(const QUrl &baseUrl = ChatClient::defaultBaseUrl(),
+                        const ChatClientOptions &options = {}, QObject *parent = nullptr);
+    ~ChatClient() override;
+
+    // The built-in service address (ZUMO_SERVICE_URL).
+    static QUrl defaultBaseUrl();
+
+    // Installed by the store. onEvent gets every event parsed from the socket, in frame order;
+    // onSessionLost runs after the session was wiped because a refresh was refused or the
+    // socket's recovery failed (tokens are already gone, lastFailure() is already set).
+    std::function<void(const ChatEvent &)> onEvent;
+    std::function<void()> onSessionLost;
+
+    // --- Session state ---
+    const std::optional<APIUser> &currentUser() const { return m_currentUser; }
+    // Text of the last session failure; never cleared by the client.
+    const std::optional<QString> &lastFailure() const { return m_lastFailure; }
+    bool hasSession() const { return m_tokens.has_value(); }
+    const std::optional<StoredSession> &tokens() const { return m_tokens; }
+
+    QUrl baseUrl() const { return m_baseUrl; }
+    // "wss://" (or "ws://" for an http base) + host[:port] + "/v1/ws".
+    QUrl socketUrl() const;
+    // Where the fallback copy of the session lives when the keychain refuses it.
+    QString sessionFilePath() const;
+
+    // --- REST request core ---
+    // One exchange with the service: "Accept: application/json" always, a JSON body with
+    // "Content-Type: application/json" when given, the bearer token when `authorize` (refreshed
+    // first when it expires within 60 s). An authorised call answered 401 refreshes once and is
+    // repeated once. Returns the body of a 2xx answer; throws otherwise.
+    QCoro::Task<QByteArray> request(QString method, ChatPath path,
+                                    std::optional<QJsonObject> body = std::nullopt,
+                                    bool authorize = true);
+    // The error for a failing answer (see ChatAPIError::fromResponse).
+    static ChatAPIError error(int status, const QByteArray &data);
+
+    // --- Session and token refresh ---
+    // Loads the stored session (keychain, else the fallback file); refreshes it when it expires
+    // within 60 s. True when a usable session exists.
+    QCoro::Task<bool> restore();
+    QCoro::Task<QString> accessToken();
+    // The single token refresh in flight; concurrent callers share it.
+    QCoro::Task<APIUser> performRefresh();
+    QCoro::Task<APIUser> refreshNow();
+    // Tells the service, then wipes the session whatever the answer; rethrows a failure.
+    QCoro::Task<> logout();
+    // Wipes the session only when the service accepted the deletion.
+    QCoro::Task<> deleteAccount();
+    QCoro::Task<APIUser> me();
+
+    // --- Authentication ---
+    QCoro::Task<> registerAccount(QString email, QString password);
+    QCoro::Task<APIUser> verifyRegistration(QString email, QString code);
+    QCoro::Task<APIUser> login(QString email, QString password);
+    QCoro::Task<> requestPasswordCode(QString email);
+    QCoro::Task<> resetPassword(QString email, QString code, QString password);
+    QCoro::Task<> changePassword(QString current, QString newPassword);
+
+    // --- Account, device and social ---
+    QCoro::Task<APIUser> updateProfile(std::optional<QString> handle,
+                                       std::optional<QString> displayName,
+                                       std::optional<QString> avatarURL);
+    QCoro::Task<QString> inviteLink();
+    QCoro::Task<QString> rotateInvite();
+    QCoro::Task<InviteOpenBody> openInvite(QString code);
+    QCoro::Task<> saveDevice(std::optional<QString> apnsToken, std::optional<bool> previewEnabled,
+                             std::optional<bool> pushEnabled);
+    QCoro::Task<HandleLookup> user(QString handle);
+    QCoro::Task<APIFriendRequestList> friendRequests();
+    QCoro::Task<QUuid> requestFriend(std::optional<QUuid> userId, std::optional<QString> handle);
+    QCoro::Task<QUuid> acceptFriend(QUuid requestId);
+    QCoro::Task<> block(QUuid userId);
+    QCoro::Task<QUuid> follow(QUuid officialAccountId);
+    QCoro::Task<> updateOfficialLink(QUuid officialAccountId, std::optional<bool> broadcastOptOut,
+                                     std::optional<bool> blocked);
+
+    // --- Conversations and messages ---
+    QCoro::Task<QList<APIConversation>> conversations();
+    QCoro::Task<QUuid> createDirect(QUuid userId);
+    QCoro::Task<QUuid> createGroup(QString title, QList<QUuid> memberIds);
+    QCoro::Task<> invite(QUuid conversationId, QList<QUuid> userIds);
+    QCoro::Task<QList<APIMessage>> messages(QUuid conversationId, std::optional<qint64> after = {},
+                                            std::optional<qint64> before = {});
+    // Posts the text, then sends the "message.send" frame (dropped unless the socket is ready).
+    QCoro::Task<APIMessage> sendMessage(QUuid conversationId, QUuid clientMsgId, QString body);
+    // Posts the read mark, then sends the "read" frame.
+    QCoro::Task<> read(QUuid conversationId, qint64 seq);
+    QCoro::Task<APIMessage> sendImages(QUuid conversationId, QUuid clientMsgId, QByteArray jpeg);
+    QCoro::Task<QList<SyncRoom>> sync(QString after);
+
+    // --- Photo upload ---
+    // Asks for an upload ticket (kind "avatar" for profile photos, none for message photos),
+    // PUTs the JPEG to the ticket's address and measures it.
+    QCoro::Task<PreparedImage> upload(QByteArray jpeg, std::optional<QString> kind = std::nullopt);
+    // Width and height from the image header; 1 for anything unreadable, never below 1.
+    static std::pair<qint64, qint64> pixelSize(const QByteArray &bytes);
+    // Whether a photo may be sent to an upload address that the service handed out: https, or
+    // http only while the service itself is spoken to over http; never file:, qrc: or others.
+    static bool uploadAddressAllowed(const QUrl &upload, const QUrl &base);
+
+    // --- Realtime socket ---
+    // Refreshes an expiring session, then opens the socket. Never throws.
+    QCoro::Task<> connectSocket();
+    // Replaces any socket with a new one that authenticates with the current token.
+    void openSocket();
+    // Closes and forgets the socket (close code 1001).
+    void disconnectSocket();
+    void sendTyping(const QUuid &conversationId, bool start);
+    // The gate of every outgoing frame: only "auth" passes before the service accepted it.
+    void sendRaw(const QJsonObject &frame);
+
+    bool socketReady() const { return m_socketReady; }
+    int reconnects() const { return m_reconnects; }
+    quint64 socketGeneration() const { return m_socketGeneration; }
+
+private:
+    QCoro::Task<> save(AuthPayload payload);
+    QCoro::Task<> storeSession();
+    // Ends the session in memory and the socket at once, then clears the storage.
+    QCoro::Task<> wipe();
+    bool expiring() const;
+    QCoro::Task<> putUpload(QUrl url, QJsonValue headers, QByteArray jpeg);
+    void applyCommonRequestSettings(QNetworkRequest &request) const;
+
+    void handleFrame(const QByteArray &utf8Text);
+    void socketFailed(quint64 generation);
+    void scheduleReconnect(quint64 generation);
+    QCoro::Task<> recoverSocket();
+    QCoro::Task<> runRecovery();
+    QCoro::Task<> runReconnect(quint64 generation);
+
+    QUrl m_baseUrl;
+    ChatClientOptions m_options;
+    QNetworkAccessManager *m_network = nullptr;
+    std::unique_ptr<ChatKeychain> m_keychain;
+
+    std::optional<APIUser> m_currentUser;
+    std::optional<QString> m_lastFailure;
+    std::optional<StoredSession> m_tokens;
+    std::shared_ptr<RefreshFlight> m_refreshing;
+    // Moves on at every wipe and every new sign-in, so that an exchange that began under an
+    // older session cannot write its result into the current one.
+    quint64 m_sessionGeneration = 0;
+
+    QWebSocket *m_socket = nullptr;
+    quint64 m_socketGeneration = 0;
+    bool m_socketReady = false;
+    int m_reconnects = 0;
+};

@@ -1,0 +1,206 @@
+#include "api/ApiDecoder.h"
+#include "api/AsyncPrimitives.h"
+#include "api/ChatClient.h"
+#include "api/ChatKeychain.h"
+#include "api/HttpMethods.h"
+
+#include <algorithm>
+
+struct RefreshFlight : SharedFlight<APIUser>
+{
+};
+
+namespace {
+
+// A lifetime beyond a century is treated as a century; this keeps the expiry arithmetic far
+// from overflow whatever the service sends.
+constexpr qint64 kLongestLifetime = 100LL * 366 * 24 * 3600;
+
+} // namespace
+
+bool ChatClient::expiring() const
+{
+    if (!m_tokens)
+        return false;
+    return QDateTime::currentDateTimeUtc().msecsTo(m_tokens->expiresAt) <= 60 * 1000;
+}
+
+QCoro::Task<> ChatClient::save(AuthPayload payload)
+{
+    const qint64 lifetime = std::clamp(payload.expiresIn, -kLongestLifetime, kLongestLifetime);
+    StoredSession session{payload.accessToken, payload.refreshToken,
+                          QDateTime::currentDateTimeUtc().addSecs(lifetime), payload.user};
+    m_tokens = session;
+    m_currentUser = payload.user;
+    co_await m_keychain->save(session.encode());
+}
+
+QCoro::Task<> ChatClient::storeSession()
+{
+    if (m_tokens)
+        co_await m_keychain->save(m_tokens->encode());
+}
+
+QCoro::Task<> ChatClient::wipe()
+{
+    ++m_sessionGeneration;
+    m_tokens.reset();
+    m_currentUser.reset();
+    disconnectSocket();
+    co_await m_keychain->clear();
+}
+
+QCoro::Task<bool> ChatClient::restore()
+{
+    const quint64 generation = m_sessionGeneration;
+    const auto bytes = co_await m_keychain->read();
+    if (!bytes)
+        co_return false;
+    const auto session = StoredSession::decode(*bytes);
+    if (!session)
+        co_return false;
+    // A sign-in or a wipe while storage was read: that newer state stands.
+    if (generation != m_sessionGeneration)
+        co_return m_tokens.has_value();
+
+    m_tokens = *session;
+    m_currentUser = session->user;
+    if (!expiring())
+        co_return true;
+
+    std::optional<ChatAPIError> apiFailure;
+    try {
+        co_await performRefresh();
+        co_return true;
+    } catch (const ChatAPIError &e) {
+        apiFailure = e;
+    } catch (...) { }
+    if (apiFailure) {
+        m_lastFailure = apiFailure->message;
+        // A refused refresh has wiped already; wipe here only when it has not.
+        if (apiFailure->status == 401 && generation == m_sessionGeneration)
+            co_await wipe();
+        co_return false;
+    }
+    m_lastFailure = kTemporaryErrorText;
+    co_return false;
+}
+
+// g++ 12 treats the operand of `co_return` as movable even when it names a member, which would
+// empty the member: every value handed out of a member is copied into a local first.
+
+QCoro::Task<QString> ChatClient::accessToken()
+{
+    if (m_tokens && !expiring()) {
+        const QString token = m_tokens->accessToken;
+        co_return token;
+    }
+    co_await performRefresh();
+    if (!m_tokens)
+        throw ChatAPIError::unauthorized();
+    const QString token = m_tokens->accessToken;
+    co_return token;
+}
+
+QCoro::Task<APIUser> ChatClient::performRefresh()
+{
+    if (m_refreshing) {
+        const std::shared_ptr<SharedFlight<APIUser>> joined = m_refreshing;
+        APIUser user = co_await SharedFlight<APIUser>::Awaiter{joined.get()};
+        co_return user;
+    }
+    const auto started = std::make_shared<RefreshFlight>();
+    m_refreshing = started;
+    try {
+        started->value = co_await refreshNow();
+    } catch (...) {
+        started->error = std::current_exception();
+    }
+    if (m_refreshing == started)
+        m_refreshing.reset();
+    started->finish();
+    if (started->error)
+        std::rethrow_exception(started->error);
+    const APIUser refreshed = *started->value;
+    co_return refreshed;
+}
+
+QCoro::Task<APIUser> ChatClient::refreshNow()
+{
+    if (!m_tokens)
+        throw ChatAPIError::unauthorized();
+    const quint64 generation = m_sessionGeneration;
+
+    std::optional<AuthPayload> payload;
+    std::optional<ChatAPIError> refused;
+    try {
+        const QJsonObject body{{QStringLiteral("refresh_token"), m_tokens->refreshToken}};
+        const QByteArray data = co_await request(kPost, ChatPath::refresh(), body, false);
+        payload = ApiDecoder::decode<AuthPayload>(data);
+        if (!payload)
+            throw ChatAPIError::invalidResponse(500);
+    } catch (const ChatAPIError &e) {
+        if (e.status != 401)
+            throw;
+        refused = e;
+    }
+
+    // The session this refresh was made for ended (logout, deletion, a lost session) or was
+    // replaced by a new sign-in while the answer was on its way: its outcome must not touch
+    // the current state, neither by writing tokens back nor by wiping a newer session.
+    if (generation != m_sessionGeneration) {
+        if (m_tokens && m_currentUser) {
+            const APIUser current = *m_currentUser;
+            co_return current;
+        }
+        throw ChatAPIError::unauthorized();
+    }
+
+    if (refused) {
+        m_lastFailure = refused->message;
+        co_await wipe();
+        if (onSessionLost)
+            onSessionLost();
+        throw ChatAPIError(refused->status, refused->code, refused->message);
+    }
+
+    co_await save(*payload);
+    co_return payload->user;
+}
+
+QCoro::Task<> ChatClient::logout()
+{
+    std::exception_ptr failure;
+    try {
+        co_await request(kPost, ChatPath::logout(), std::nullopt, true);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    co_await wipe();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+QCoro::Task<> ChatClient::deleteAccount()
+{
+    co_await request(kDelete, ChatPath::me(), std::nullopt, true);
+    co_await wipe();
+}
+
+QCoro::Task<APIUser> ChatClient::me()
+{
+    const quint64 generation = m_sessionGeneration;
+    const QByteArray data = co_await request(kGet, ChatPath::me());
+    const auto user = ApiDecoder::decode<APIUser>(data);
+    if (!user)
+        throw ChatAPIError::invalidResponse(500);
+    // An answer for a session that has ended meanwhile is not adopted.
+    if (generation == m_sessionGeneration) {
+        m_currentUser = *user;
+        if (m_tokens) {
+            m_tokens->user = *user;
+            co_await storeSession();
+        }
+    }
+    co_return *user;
+}

@@ -1,0 +1,193 @@
+#include "api/ChatClient.h"
+
+#include "api/SocketFrame.h"
+
+#include <QJsonDocument>
+#include <QNetworkRequest>
+#include <QStringDecoder>
+#include <QTimer>
+#include <QWebSocket>
+
+namespace {
+
+void closeSocket(QWebSocket *socket, QObject *receiver)
+{
+    // Its signals are no longer ours: a close that completes later changes nothing.
+    QObject::disconnect(socket, nullptr, receiver, nullptr);
+    socket->close(QWebSocketProtocol::CloseCodeGoingAway);
+    socket->deleteLater();
+}
+
+} // namespace
+
+QCoro::Task<> ChatClient::connectSocket()
+{
+    try {
+        if (m_tokens && expiring()) {
+            // A refused refresh has wiped and reported already; other failures are dropped.
+            try {
+                co_await performRefresh();
+            } catch (...) {
+                co_return;
+            }
+        }
+        openSocket();
+    } catch (...) { }
+}
+
+void ChatClient::openSocket()
+{
+    if (!m_tokens)
+        return;
+    const QUrl url = socketUrl();
+    if (!url.isValid() || url.host().isEmpty())
+        return;
+    if (m_socket) {
+        closeSocket(m_socket, this);
+        m_socket = nullptr;
+    }
+    const quint64 generation = ++m_socketGeneration;
+    m_socketReady = false;
+
+    auto *socket = new QWebSocket(QString(), QWebSocketProtocol::VersionLatest, this);
+    m_socket = socket;
+    const QString token = m_tokens->accessToken;
+
+    // A QWebSocket takes frames only once connected: the "auth" frame goes out then.
+    QObject::connect(socket, &QWebSocket::connected, this, [this, generation, token] {
+        if (generation != m_socketGeneration)
+            return;
+        sendRaw(QJsonObject{{QStringLiteral("type"), QStringLiteral("auth")},
+                            {QStringLiteral("access_token"), token},
+                            {QStringLiteral("platform"), QStringLiteral("macos")}});
+    });
+    QObject::connect(socket, &QWebSocket::textMessageReceived, this,
+                     [this, generation](const QString &text) {
+                         if (generation == m_socketGeneration)
+                             handleFrame(text.toUtf8());
+                     });
+    QObject::connect(socket, &QWebSocket::binaryMessageReceived, this,
+                     [this, generation](const QByteArray &data) {
+                         if (generation != m_socketGeneration)
+                             return;
+                         QStringDecoder decoder(QStringDecoder::Utf8,
+                                                QStringDecoder::Flag::Stateless);
+                         const QString text = decoder(data);
+                         if (decoder.hasError())
+                             return; // not UTF-8 text: dropped
+                         handleFrame(text.toUtf8());
+                     });
+    QObject::connect(socket, &QWebSocket::disconnected, this,
+                     [this, generation] { socketFailed(generation); });
+    QObject::connect(
+        socket, qOverload<QAbstractSocket::SocketError>(&QWebSocket::error), this,
+        [this, generation](QAbstractSocket::SocketError) { socketFailed(generation); });
+
+    // A plain WebSocket request: no extra headers, no subprotocol, no token in the address.
+    socket->open(QNetworkRequest(url));
+}
+
+void ChatClient::disconnectSocket()
+{
+    ++m_socketGeneration;
+    m_socketReady = false;
+    if (m_socket) {
+        closeSocket(m_socket, this);
+        m_socket = nullptr;
+    }
+}
+
+void ChatClient::sendTyping(const QUuid &conversationId, bool start)
+{
+    sendRaw(QJsonObject{{QStringLiteral("type"),
+                         start ? QStringLiteral("typing.start") : QStringLiteral("typing.stop")},
+                        {QStringLiteral("conversation_id"), wireId(conversationId)}});
+}
+
+void ChatClient::sendRaw(const QJsonObject &frame)
+{
+    const QJsonValue type = frame.value(QLatin1String("type"));
+    const bool isAuth = type.isString() && type.toString() == QLatin1String("auth");
+    if (!m_socketReady && !isAuth)
+        return;
+    if (!m_socket)
+        return;
+    const QByteArray bytes = QJsonDocument(frame).toJson(QJsonDocument::Compact);
+    // Best effort: a failed send is neither reported nor repeated.
+    m_socket->sendTextMessage(QString::fromUtf8(bytes));
+}
+
+void ChatClient::handleFrame(const QByteArray &utf8Text)
+{
+    const SocketFrame frame = SocketFrame::parse(utf8Text);
+    switch (frame.action) {
+    case SocketFrame::Action::ignore:
+        break;
+    case SocketFrame::Action::authOk:
+        m_socketReady = true;
+        m_reconnects = 0;
+        break;
+    case SocketFrame::Action::unauthorized:
+        runRecovery();
+        break;
+    case SocketFrame::Action::event:
+        if (frame.event && onEvent)
+            onEvent(*frame.event);
+        break;
+    }
+}
+
+void ChatClient::socketFailed(quint64 generation)
+{
+    if (generation != m_socketGeneration || !m_socket)
+        return;
+    // error() and disconnected() may both report one failure: only the first counts, and the
+    // failed socket is heard no more. It stays in m_socket until the next open or disconnect.
+    QObject::disconnect(m_socket, nullptr, this, nullptr);
+    m_socketReady = false;
+    ++m_reconnects;
+    if (m_reconnects > 5)
+        return;
+    scheduleReconnect(generation);
+}
+
+void ChatClient::scheduleReconnect(quint64 generation)
+{
+    QTimer::singleShot(m_options.reconnectDelay, this, [this, generation] {
+        if (generation == m_socketGeneration && m_tokens)
+            runReconnect(generation);
+    });
+}
+
+QCoro::Task<> ChatClient::runReconnect(quint64)
+{
+    co_await connectSocket(); // never throws
+}
+
+QCoro::Task<> ChatClient::runRecovery()
+{
+    try {
+        co_await recoverSocket();
+    } catch (...) { }
+}
+
+QCoro::Task<> ChatClient::recoverSocket()
+{
+    std::optional<QString> failure;
+    try {
+        co_await performRefresh();
+    } catch (const ChatAPIError &e) {
+        failure = e.message;
+    } catch (...) {
+        failure = kLoginRequiredText;
+    }
+    if (!failure) {
+        co_await connectSocket();
+        co_return;
+    }
+    // Every kind of refresh failure ends the session here.
+    m_lastFailure = *failure;
+    co_await wipe();
+    if (onSessionLost)
+        onSessionLost();
+}

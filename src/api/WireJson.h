@@ -1,0 +1,112 @@
+#pragma once
+
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonValue>
+#include <QList>
+#include <QString>
+#include <QUuid>
+
+#include <optional>
+
+// Strict readers for the service's JSON, shared by the wire decoders and the socket.
+
+// snake_case to lowerCamelCase: split at underscores, lower-case the first word, capitalise the
+// later ones; leading and trailing underscores stay; a key without inner underscores is kept.
+QString snakeToCamel(const QString &key);
+
+// A UUID in the canonical 8-4-4-4-12 hexadecimal form, either case; nothing otherwise.
+std::optional<QUuid> parseWireUuid(const QString &text);
+std::optional<QUuid> parseWireUuid(const QJsonValue &value);
+
+// A JSON number with an integral value that fits 64 bits; nothing otherwise.
+std::optional<qint64> wireInteger(const QJsonValue &value);
+
+// One JSON object viewed through its field names. Every reader answers false when the field
+// fails (required: absent, null or of the wrong type; optional: present with the wrong type).
+class WireObject
+{
+public:
+    enum class Keys { snakeCase, asIs };
+
+    static std::optional<WireObject> from(const QJsonValue &value, Keys keys = Keys::snakeCase);
+
+    QJsonValue value(const QString &name) const { return m_fields.value(name); }
+    bool has(const QString &name) const;
+
+    bool text(const QString &name, QString &out) const;
+    bool text(const QString &name, std::optional<QString> &out) const;
+    bool uuid(const QString &name, QUuid &out) const;
+    bool uuid(const QString &name, std::optional<QUuid> &out) const;
+    bool integer(const QString &name, qint64 &out) const;
+    bool flag(const QString &name, bool &out) const;
+    bool flag(const QString &name, std::optional<bool> &out) const;
+
+    template<typename T>
+    bool object(const QString &name, T &out) const
+    {
+        auto decoded = T::fromJson(m_fields.value(name));
+        if (!decoded)
+            return false;
+        out = std::move(*decoded);
+        return true;
+    }
+
+    template<typename T>
+    bool object(const QString &name, std::optional<T> &out) const
+    {
+        const QJsonValue v = m_fields.value(name);
+        if (v.isUndefined() || v.isNull()) {
+            out.reset();
+            return true;
+        }
+        auto decoded = T::fromJson(v);
+        if (!decoded)
+            return false;
+        out = std::move(*decoded);
+        return true;
+    }
+
+    template<typename T>
+    bool array(const QString &name, QList<T> &out) const
+    {
+        return decodeArray(m_fields.value(name), out);
+    }
+
+    template<typename T>
+    bool array(const QString &name, std::optional<QList<T>> &out) const
+    {
+        const QJsonValue v = m_fields.value(name);
+        if (v.isUndefined() || v.isNull()) {
+            out.reset();
+            return true;
+        }
+        QList<T> list;
+        if (!decodeArray(v, list))
+            return false;
+        out = std::move(list);
+        return true;
+    }
+
+    // One bad element fails the whole array.
+    template<typename T>
+    static bool decodeArray(const QJsonValue &value, QList<T> &out)
+    {
+        if (!value.isArray())
+            return false;
+        const QJsonArray array = value.toArray();
+        QList<T> list;
+        list.reserve(array.size());
+        for (const QJsonValue &element : array) {
+            auto decoded = T::fromJson(element);
+            if (!decoded)
+                return false;
+            list.append(std::move(*decoded));
+        }
+        out = std::move(list);
+        return true;
+    }
+
+private:
+    QHash<QString, QJsonValue> m_fields;
+};
