@@ -19,13 +19,13 @@ export XDG_RUNTIME_DIR="$scratch/run" XDG_DATA_HOME="$scratch/data"
 export XDG_CONFIG_HOME="$scratch/config" XDG_CACHE_HOME="$scratch/cache"
 dbus-run-session -- bash -c '
     printf %s throwaway | gnome-keyring-daemon --unlock --components=secrets >/dev/null 2>&1 || true
-    ctest --test-dir build-test --output-on-failure -j"$1"' _ "$jobs"
+    ctest --test-dir build-test --output-on-failure -j"$1"' _ "$jobs" | tee "$scratch/ctest.log"
 
 if [ -f fuzz/CMakeLists.txt ]; then
     CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZUMO_FUZZ=ON >/dev/null
     cmake --build build-fuzz -j"$jobs" --target fuzz_wire fuzz_frame fuzz_invite
     for target in build-fuzz/fuzz/fuzz_*; do
-        [ -x "$target" ] || continue
+        [ -f "$target" ] && [ -x "$target" ] || continue
         name=$(basename "$target")
         corpus="$root/fuzz/corpus/${name#fuzz_}"
         work="$scratch/corpus-$name"
@@ -35,3 +35,6 @@ if [ -f fuzz/CMakeLists.txt ]; then
         [ "${PIPESTATUS[0]}" -eq 0 ] || { echo "fuzz target $name found a fault"; exit 1; }
     done
 fi
+
+# The test summary once more, as the last line.
+grep -E '^[0-9]+% tests passed' "$scratch/ctest.log" | tail -n 1
