@@ -1,0 +1,235 @@
+// Figures for the store's hot paths: live message events against a small and a large store,
+// one sync page into a large store, the transcript and unread count of a large room, the room
+// list of many rooms, and the memory held per message.
+
+#include "api/ChatClient.h"
+#include "api/ChatEvent.h"
+#include "store/LocalStore.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <algorithm>
+#include <cstdio>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString kBody = QString(100, u'x'); // a text message of 100 characters
+
+qint64 residentBytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.value(1).toLongLong() * sysconf(_SC_PAGESIZE);
+}
+
+struct Fixture
+{
+    std::unique_ptr<LocalStore> store;
+    QUuid me;
+    QUuid peer;
+    QList<QUuid> rooms;
+};
+
+// A live-mode store (its client never talks to anyone) with `roomCount` direct rooms from a
+// room list and `messageCount` messages spread over them.
+Fixture makeStore(int roomCount, int messageCount)
+{
+    Fixture f;
+    f.store = std::make_unique<LocalStore>(
+        true, 250ms, std::make_unique<ChatClient>(QUrl(QStringLiteral("http://127.0.0.1:9"))));
+    f.me = QUuid::createUuid();
+    f.peer = QUuid::createUuid();
+    QList<APIConversation> list;
+    for (int i = 0; i < roomCount; ++i) {
+        APIConversation c;
+        c.id = QUuid::createUuid();
+        c.type = QStringLiteral("direct");
+        c.unreadCount = 0;
+        APIMember mine{f.me,
+                       QStringLiteral("owner"),
+                       QStringLiteral("me"),
+                       QStringLiteral("나"),
+                       QStringLiteral("person"),
+                       std::nullopt,
+                       true,
+                       std::nullopt};
+        APIMember other{f.peer,
+                        QStringLiteral("member"),
+                        QStringLiteral("peer"),
+                        QStringLiteral("상대"),
+                        QStringLiteral("person"),
+                        std::nullopt,
+                        true,
+                        std::nullopt};
+        c.members = {mine, other};
+        list.append(c);
+        f.rooms.append(c.id);
+    }
+    f.store->apply(APIUser{f.me, QStringLiteral("person"), QStringLiteral("me"),
+                           QStringLiteral("나"), std::nullopt, QStringLiteral("active"),
+                           std::nullopt},
+                   std::nullopt);
+    f.store->apply(list);
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    f.store->editMessages([&](MessageIndex &index) {
+        for (int i = 0; i < messageCount; ++i) {
+            ChatMessage m;
+            m.id = QUuid::createUuid();
+            m.clientMsgId = m.id;
+            m.conversationId = f.rooms.at(i % roomCount);
+            m.senderId = (i % 3) ? f.peer : f.me;
+            m.seq = i / roomCount + 1;
+            // A text of its own for every message, as real messages have.
+            m.body = QString::number(i).leftJustified(100, u'x');
+            m.createdAt = now;
+            index.append(m);
+        }
+    });
+    return f;
+}
+
+APIMessage wireMessage(const QUuid &room, const QUuid &sender, qint64 seq)
+{
+    APIMessage m;
+    m.id = QUuid::createUuid();
+    m.conversationId = room;
+    m.seq = seq;
+    m.senderId = sender;
+    m.clientMsgId = QUuid::createUuid();
+    m.type = QStringLiteral("text");
+    m.origin = QStringLiteral("user");
+    m.body = kBody;
+    m.createdAt = QStringLiteral("2026-01-31T09:30:00.123Z");
+    return m;
+}
+
+double eventCostMicros(int held)
+{
+    Fixture f = makeStore(100, held);
+    f.store->setNotificationSound(false);
+    const int events = 5000;
+    QList<ChatEvent> batch;
+    batch.reserve(events);
+    for (int i = 0; i < events; ++i)
+        batch.append(
+            ChatEvent::makeMessage(wireMessage(f.rooms.at(i % 100), f.peer, 1'000'000 + i)));
+    QElapsedTimer timer;
+    timer.start();
+    for (const ChatEvent &e : std::as_const(batch))
+        f.store->apply(e);
+    return double(timer.nsecsElapsed()) / 1000.0 / events;
+}
+
+void benchEvents()
+{
+    // Alternating runs, best of each: a shared machine adds noise, never removes it.
+    double small = 1e9;
+    double large = 1e9;
+    for (int round = 0; round < 4; ++round) {
+        small = std::min(small, eventCostMicros(1'000));
+        large = std::min(large, eventCostMicros(100'000));
+    }
+    std::printf("message.created events: %.2f us/event with 1,000 held, %.2f us/event with 100,000 "
+                "held (ratio %.2f)\n",
+                small, large, large / small);
+}
+
+void benchSyncPage()
+{
+    Fixture f = makeStore(1'000, 100'000);
+    QList<SyncRoom> pages;
+    for (int r = 0; r < 50; ++r) {
+        SyncRoom room;
+        room.id = f.rooms.at(r);
+        for (int i = 0; i < 50; ++i)
+            room.messages.append(wireMessage(room.id, f.peer, 1'000 + i));
+        room.reads = {APIRead{f.me, 0}, APIRead{f.peer, 1'049}};
+        pages.append(room);
+    }
+    QElapsedTimer timer;
+    timer.start();
+    f.store->apply(pages);
+    std::printf("one sync page (50 rooms x 50 messages) into 100,000 held: %.2f ms\n",
+                timer.nsecsElapsed() / 1e6);
+}
+
+void benchRoomReads()
+{
+    Fixture f = makeStore(1, 10'000);
+    const Conversation room = *f.store->conversation(f.rooms.first());
+    QElapsedTimer timer;
+    timer.start();
+    const int rounds = 50;
+    qsizetype total = 0;
+    for (int i = 0; i < rounds; ++i)
+        total += f.store->visibleMessages(room.id).size();
+    std::printf("visibleMessages of a room of 10,000: %.3f ms (%lld rows)\n",
+                timer.nsecsElapsed() / 1e6 / rounds, static_cast<long long>(total / rounds));
+
+    // Without a service count the local count is used; the first call walks the room.
+    f.store->setRemoteUnread({});
+    timer.restart();
+    int unread = f.store->unreadCount(room);
+    const double first = timer.nsecsElapsed() / 1e6;
+    timer.restart();
+    for (int i = 0; i < rounds; ++i)
+        unread = f.store->unreadCount(room);
+    std::printf("unreadCount of a room of 10,000: %.3f ms first, %.4f ms repeated (%d unread)\n",
+                first, timer.nsecsElapsed() / 1e6 / rounds, unread);
+
+    Fixture many = makeStore(1'000, 10'000);
+    timer.restart();
+    qsizetype listed = 0;
+    for (int i = 0; i < rounds; ++i)
+        listed += many.store->sortedList().size();
+    std::printf("sortedList of 1,000 rooms: %.3f ms (%lld rooms)\n",
+                timer.nsecsElapsed() / 1e6 / rounds, static_cast<long long>(listed / rounds));
+    timer.restart();
+    qint64 sum = 0;
+    for (const Conversation &c : many.store->sortedList())
+        sum += many.store->unreadCount(c);
+    std::printf("sortedList plus unreadCount of every row, 1,000 rooms: %.3f ms\n",
+                timer.nsecsElapsed() / 1e6);
+    Q_UNUSED(sum);
+}
+
+void benchMemory()
+{
+    const int count = 100'000;
+    const qint64 before = residentBytes();
+    Fixture f = makeStore(100, count);
+    const qint64 after = residentBytes();
+    std::printf(
+        "memory: %.0f bytes per held text message of 100 characters (resident %+.1f MiB for %d)\n",
+        double(after - before) / count, (after - before) / 1048576.0, count);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (app.arguments().contains(QStringLiteral("--events-only"))) {
+        // For profiling the event path alone.
+        Fixture f = makeStore(100, 100'000);
+        f.store->setNotificationSound(false);
+        for (int round = 0; round < 40; ++round) {
+            for (int i = 0; i < 5000; ++i)
+                f.store->apply(ChatEvent::makeMessage(
+                    wireMessage(f.rooms.at(i % 100), f.peer, 1'000'000 + round * 5000 + i)));
+        }
+        return 0;
+    }
+    benchMemory(); // first, while the heap is fresh
+    benchEvents();
+    benchSyncPage();
+    benchRoomReads();
+    return 0;
+}

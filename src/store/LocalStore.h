@@ -1,0 +1,723 @@
+#pragma once
+
+#include "model/Account.h"
+#include "model/AppSession.h"
+#include "model/ChatMessage.h"
+#include "model/Conversation.h"
+#include "model/FriendLink.h"
+#include "model/HandOver.h"
+#include "model/OfficialLink.h"
+#include "model/ReportRecord.h"
+#include "model/RetiredHandle.h"
+#include "store/MessageIndex.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+#include <QUuid>
+
+#include <QCoroTask>
+
+#include <chrono>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class ChatClient;
+class DockBadge;
+struct APIUser;
+struct APIMessage;
+struct APIConversation;
+struct APIFriendRequestList;
+struct SyncRoom;
+struct ChatEvent;
+
+// Why a room's composer is closed. No value: the user may write.
+enum class ComposeBlock {
+    blocked, // the peer of a direct room is blocked: "차단한 사용자"
+    peerGone, // a direct room has no peer, or the peer left: "대화를 이어갈 수 없음"
+    leftGroup, // I left this group: "나간 대화방"
+    inboxClosed, // the peer is an official account taking no messages
+};
+
+// The result of the profile saves. No value: saved, or a failure already shown as the notice.
+enum class ProfileSaveError {
+    invalidName,
+    invalidHandle,
+    handleTaken,
+};
+
+// The one state object of the program. It lives on the main thread for the whole process;
+// every view reads it and calls its operations, and it calls the service client and applies
+// the service's pages and events to its state.
+//
+// Modes, fixed at construction: live (a client is given), local-file (no client, persisting:
+// the store document is read at start and written after changes) and in-memory (no client).
+//
+// Observation: each observed property has a change signal. A whole-value setter signals only
+// when the new value differs from the stored one; an in-place change (edit...) always signals
+// exactly once.
+class LocalStore : public QObject
+{
+    Q_OBJECT
+public:
+    // `client` selects the live mode; the store owns it. `badge` is the dock badge to drive
+    // (not owned; may be null, then no badge is shown).
+    LocalStore(bool persisting, std::chrono::milliseconds deliveryDelay,
+               std::unique_ptr<ChatClient> client, DockBadge *badge = nullptr,
+               QObject *parent = nullptr);
+    ~LocalStore() override;
+
+    // ---------------------------------------------------------------------------------------
+    // State (observed)
+
+    QList<Account> accounts() const { return m_accounts; }
+    void setAccounts(QList<Account> value)
+    {
+        assign(m_accounts, std::move(value), &LocalStore::accountsChanged);
+    }
+    template<typename F>
+    void editAccounts(F &&f)
+    {
+        edit(m_accounts, std::forward<F>(f), &LocalStore::accountsChanged);
+    }
+
+    std::optional<AppSession> session() const { return m_session; }
+    void setSession(std::optional<AppSession> value)
+    {
+        assign(m_session, std::move(value), &LocalStore::sessionChanged);
+    }
+
+    std::optional<QUuid> lastUserId() const { return m_lastUserId; }
+    void setLastUserId(std::optional<QUuid> value)
+    {
+        assign(m_lastUserId, std::move(value), &LocalStore::lastUserIdChanged);
+    }
+
+    QList<Conversation> conversations() const { return m_conversations; }
+    void setConversations(QList<Conversation> value)
+    {
+        assign(m_conversations, std::move(value), &LocalStore::conversationsChanged);
+    }
+    template<typename F>
+    void editConversations(F &&f)
+    {
+        edit(m_conversations, std::forward<F>(f), &LocalStore::conversationsChanged);
+    }
+
+    // All messages of all rooms in store order (built on demand: prefer the room reads below).
+    QList<ChatMessage> messages() const { return m_messages.toList(); }
+    void setMessages(const QList<ChatMessage> &value);
+    // In-place access to the message index; signals messagesChanged once.
+    template<typename F>
+    void editMessages(F &&f)
+    {
+        edit(m_messages, std::forward<F>(f), &LocalStore::messagesChanged);
+    }
+    const MessageIndex &messageIndex() const { return m_messages; }
+
+    QList<FriendLink> friends() const { return m_friends; }
+    void setFriends(QList<FriendLink> value)
+    {
+        assign(m_friends, std::move(value), &LocalStore::friendsChanged);
+    }
+    template<typename F>
+    void editFriends(F &&f)
+    {
+        edit(m_friends, std::forward<F>(f), &LocalStore::friendsChanged);
+    }
+
+    QList<OfficialLink> officialLinks() const { return m_officialLinks; }
+    void setOfficialLinks(QList<OfficialLink> value)
+    {
+        assign(m_officialLinks, std::move(value), &LocalStore::officialLinksChanged);
+    }
+    template<typename F>
+    void editOfficialLinks(F &&f)
+    {
+        edit(m_officialLinks, std::forward<F>(f), &LocalStore::officialLinksChanged);
+    }
+
+    QList<QUuid> blocks() const { return m_blocks; }
+    void setBlocks(QList<QUuid> value)
+    {
+        assign(m_blocks, std::move(value), &LocalStore::blocksChanged);
+    }
+    template<typename F>
+    void editBlocks(F &&f)
+    {
+        edit(m_blocks, std::forward<F>(f), &LocalStore::blocksChanged);
+    }
+
+    QList<ReportRecord> reports() const { return m_reports; }
+    void setReports(QList<ReportRecord> value)
+    {
+        assign(m_reports, std::move(value), &LocalStore::reportsChanged);
+    }
+    template<typename F>
+    void editReports(F &&f)
+    {
+        edit(m_reports, std::forward<F>(f), &LocalStore::reportsChanged);
+    }
+
+    QList<RetiredHandle> retiredHandles() const { return m_retiredHandles; }
+    void setRetiredHandles(QList<RetiredHandle> value)
+    {
+        assign(m_retiredHandles, std::move(value), &LocalStore::retiredHandlesChanged);
+    }
+    template<typename F>
+    void editRetiredHandles(F &&f)
+    {
+        edit(m_retiredHandles, std::forward<F>(f), &LocalStore::retiredHandlesChanged);
+    }
+
+    bool notificationsEnabled() const { return m_notificationsEnabled; }
+    void setNotificationsEnabled(bool value)
+    {
+        assign(m_notificationsEnabled, value, &LocalStore::notificationsEnabledChanged);
+    }
+    bool notificationPreview() const { return m_notificationPreview; }
+    void setNotificationPreview(bool value)
+    {
+        assign(m_notificationPreview, value, &LocalStore::notificationPreviewChanged);
+    }
+    bool notificationSound() const { return m_notificationSound; }
+    void setNotificationSound(bool value)
+    {
+        assign(m_notificationSound, value, &LocalStore::notificationSoundChanged);
+    }
+
+    // The server client; null selects a local mode. Never changes after construction.
+    ChatClient *client() const { return m_client.get(); }
+
+    std::optional<QString> notice() const { return m_notice; }
+    void setNotice(std::optional<QString> value)
+    {
+        assign(m_notice, std::move(value), &LocalStore::noticeChanged);
+    }
+
+    QHash<QUuid, int> remoteUnread() const { return m_remoteUnread; }
+    void setRemoteUnread(QHash<QUuid, int> value)
+    {
+        assign(m_remoteUnread, std::move(value), &LocalStore::remoteUnreadChanged);
+    }
+    template<typename F>
+    void editRemoteUnread(F &&f)
+    {
+        edit(m_remoteUnread, std::forward<F>(f), &LocalStore::remoteUnreadChanged);
+    }
+
+    QSet<QUuid> olderRooms() const { return m_olderRooms; }
+    void setOlderRooms(QSet<QUuid> value)
+    {
+        assign(m_olderRooms, std::move(value), &LocalStore::olderRoomsChanged);
+    }
+    template<typename F>
+    void editOlderRooms(F &&f)
+    {
+        edit(m_olderRooms, std::forward<F>(f), &LocalStore::olderRoomsChanged);
+    }
+
+    QHash<QUuid, QUuid> typingState() const { return m_typingState; }
+    void setTypingState(QHash<QUuid, QUuid> value)
+    {
+        assign(m_typingState, std::move(value), &LocalStore::typingStateChanged);
+    }
+    template<typename F>
+    void editTypingState(F &&f)
+    {
+        edit(m_typingState, std::forward<F>(f), &LocalStore::typingStateChanged);
+    }
+
+    QDateTime lastAlertAt() const { return m_lastAlertAt; }
+    void setLastAlertAt(QDateTime value)
+    {
+        assign(m_lastAlertAt, std::move(value), &LocalStore::lastAlertAtChanged);
+    }
+
+    QSet<QUuid> typingSentRooms() const { return m_typingSentRooms; }
+    void setTypingSentRooms(QSet<QUuid> value)
+    {
+        assign(m_typingSentRooms, std::move(value), &LocalStore::typingSentRoomsChanged);
+    }
+    template<typename F>
+    void editTypingSentRooms(F &&f)
+    {
+        edit(m_typingSentRooms, std::forward<F>(f), &LocalStore::typingSentRoomsChanged);
+    }
+
+    QSet<QUuid> hiddenRoomIDs() const { return m_hiddenRoomIDs; }
+    void setHiddenRoomIDs(QSet<QUuid> value)
+    {
+        assign(m_hiddenRoomIDs, std::move(value), &LocalStore::hiddenRoomIDsChanged);
+    }
+    template<typename F>
+    void editHiddenRoomIDs(F &&f)
+    {
+        edit(m_hiddenRoomIDs, std::forward<F>(f), &LocalStore::hiddenRoomIDsChanged);
+    }
+
+    QHash<QUuid, QUuid> incomingRequestIDs() const { return m_incomingRequestIDs; }
+    void setIncomingRequestIDs(QHash<QUuid, QUuid> value)
+    {
+        assign(m_incomingRequestIDs, std::move(value), &LocalStore::incomingRequestIDsChanged);
+    }
+    template<typename F>
+    void editIncomingRequestIDs(F &&f)
+    {
+        edit(m_incomingRequestIDs, std::forward<F>(f), &LocalStore::incomingRequestIDsChanged);
+    }
+
+    std::optional<QString> apnsToken() const { return m_apnsToken; }
+    void setApnsToken(std::optional<QString> value)
+    {
+        assign(m_apnsToken, std::move(value), &LocalStore::apnsTokenChanged);
+    }
+
+    std::optional<QUuid> visibleRoomID() const { return m_visibleRoomID; }
+    void setVisibleRoomID(std::optional<QUuid> value)
+    {
+        assign(m_visibleRoomID, std::move(value), &LocalStore::visibleRoomIDChanged);
+    }
+
+    std::optional<PushOpen> pushTarget() const { return m_pushTarget; }
+    void setPushTarget(std::optional<PushOpen> value)
+    {
+        assign(m_pushTarget, std::move(value), &LocalStore::pushTargetChanged);
+    }
+
+    std::optional<InviteFollow> inviteFollow() const { return m_inviteFollow; }
+    void setInviteFollow(std::optional<InviteFollow> value)
+    {
+        assign(m_inviteFollow, std::move(value), &LocalStore::inviteFollowChanged);
+    }
+
+    std::optional<InviteOutcome> inviteOutcome() const { return m_inviteOutcome; }
+    void setInviteOutcome(std::optional<InviteOutcome> value)
+    {
+        assign(m_inviteOutcome, std::move(value), &LocalStore::inviteOutcomeChanged);
+    }
+
+    std::optional<QString> pendingInviteCode() const { return m_pendingInviteCode; }
+    void setPendingInviteCode(std::optional<QString> value)
+    {
+        assign(m_pendingInviteCode, std::move(value), &LocalStore::pendingInviteCodeChanged);
+    }
+
+    // A debounced room-list reload is waiting (refreshRoomsSoon()).
+    bool roomRefreshPending() const { return m_roomRefreshPending; }
+
+    QString localInviteCode() const { return m_localInviteCode; }
+    void setLocalInviteCode(QString value)
+    {
+        assign(m_localInviteCode, std::move(value), &LocalStore::localInviteCodeChanged);
+    }
+
+    bool persisting() const { return m_persisting; }
+    std::chrono::milliseconds deliveryDelay() const { return m_deliveryDelay; }
+
+    // ---------------------------------------------------------------------------------------
+    // Notices
+
+    void showNotice(const QString &text);
+    void acknowledgeNotice();
+    // A ChatAPIError shows its message, anything else "일시적인 오류입니다.".
+    void showAPI(const std::exception_ptr &error);
+
+    // ---------------------------------------------------------------------------------------
+    // Storage
+
+    // True exactly when the two values differ (two empty optionals are equal; records compare
+    // field by field): only then does a whole-value write tell the observers.
+    template<typename T>
+    static bool shouldNotifyObservers(const T &oldValue, const T &newValue)
+    {
+        return !(oldValue == newValue);
+    }
+
+    static QList<QUuid> storedIDs(const QString &key);
+    void saveBlocks();
+    void saveHidden();
+    void persist();
+    static QList<Account> seedAccounts();
+    void replaceAccount(const Account &account);
+    void replaceConversation(const Conversation &conversation);
+    void refreshBadge();
+    void refreshRoomsSoon();
+
+    // ---------------------------------------------------------------------------------------
+    // Start-up and server data
+
+    QCoro::Task<> bootstrap();
+    QCoro::Task<> refreshLive();
+    QCoro::Task<> reloadRemote();
+
+    void apply(const ChatEvent &event);
+    void apply(const QList<APIConversation> &rooms);
+    void apply(const QList<SyncRoom> &pages);
+    void apply(const APIFriendRequestList &requests);
+    // Adopts the signed-in user: stores the account and sets the session and last user.
+    void apply(const APIUser &user, const std::optional<QByteArray> &photo);
+
+    ChatMessage mapMessage(const APIMessage &message) const;
+    Account mapUser(const APIUser &user, const std::optional<QByteArray> &photo,
+                    bool placeholder) const;
+    // Puts one message into the store; see MessageIndex::merge for the rule.
+    void merge(const ChatMessage &message, bool countUnread);
+    // The cursor of one sync page: "ROOM-ID:lastSeq" per room, joined with ",".
+    QString syncCursor(const QList<QUuid> &roomIds) const;
+
+    // ---------------------------------------------------------------------------------------
+    // Session, profile and device (live halves and local sign-in)
+
+    void signIn();
+    QCoro::Task<> publishLocalAvatar(bool serverHasAvatar);
+    QCoro::Task<> uploadDevice();
+    void openFromPush(const QUuid &conversationId, std::optional<QUuid> messageId);
+    void redeemPendingInvite();
+    QCoro::Task<> redeemInvite(QString code);
+
+    // ---------------------------------------------------------------------------------------
+    // Lookups and room titles
+
+    std::optional<Conversation> conversation(const QUuid &id) const;
+    std::optional<ChatMessage> message(const QUuid &id) const;
+    std::optional<Account> account(const QUuid &id) const;
+    std::optional<Account> me() const;
+    std::optional<Account> account(const QString &handle) const; // by handle
+    bool isOwner(const Conversation &room) const;
+    std::optional<Account> otherAccount(const Conversation &room) const;
+    bool isOfficial(const Conversation &room) const;
+    bool isOptOut(const QUuid &accountId) const;
+    QString conversationTitle(const Conversation &room) const;
+    std::optional<FriendState> friendState(const QUuid &userId) const;
+    std::optional<Conversation> directConversation(const QUuid &userId) const;
+    QList<Account> directPeers(AccountKind kind) const;
+    QList<Account> friendAccounts() const;
+    QList<Account> incomingRequests() const;
+    QList<Account> followedOfficials() const;
+    QList<Account> blockedAccounts() const;
+    static QList<Membership> activeMembers(const Conversation &room);
+    static QString normalizedHandle(const QString &text);
+    static bool isValidHandle(const QString &text);
+    QString suggestedGroupTitle(const QList<QUuid> &memberIds) const;
+    static QString suggestedGroupTitle(const QStringList &names);
+
+    // ---------------------------------------------------------------------------------------
+    // Room list, search and unread
+
+    QList<Conversation> sortedList() const;
+    bool matches(const Conversation &room, const QString &query) const;
+    int unreadCount(const Conversation &room) const;
+    bool showsUnreadDot(const Conversation &room) const;
+    int unreadOthers(const QUuid &messageId) const;
+    // The dock badge's text for a total: "" below 1, the number up to 99, "99+" above.
+    static QString badgeLabel(qint64 total);
+
+    // ---------------------------------------------------------------------------------------
+    // Transcript
+
+    QList<ChatMessage> visibleMessages(const QUuid &roomId) const;
+    bool isReadByPeer(const QUuid &messageId) const;
+    std::optional<QString> typingLabel(const QUuid &roomId) const;
+    std::optional<ComposeBlock> composeBlock(const QUuid &roomId) const;
+    QString replyPreview(const QUuid &messageId) const;
+    bool canDeleteForEveryone(const QUuid &messageId) const;
+
+    // ---------------------------------------------------------------------------------------
+    // Sending
+
+    std::optional<QUuid> sendText(const QUuid &conversationId, const QString &body,
+                                  std::optional<QUuid> replyTo = std::nullopt);
+    std::optional<QUuid> sendImage(const QUuid &conversationId, const QByteArray &jpeg,
+                                   const QString &caption,
+                                   std::optional<QUuid> replyTo = std::nullopt);
+    void noteTyping(const QUuid &roomId, bool active);
+
+    std::optional<QUuid> queueLiveText(const QUuid &conversationId, const QString &body,
+                                       std::optional<QUuid> replyTo);
+    std::optional<QUuid> queueLiveImage(const QUuid &conversationId, const QByteArray &jpeg,
+                                        const QString &caption, std::optional<QUuid> replyTo);
+    void keepReply(const QUuid &clientMsgId, std::optional<QUuid> replyTo);
+    void markFailed(const QUuid &clientMsgId);
+    void noteInboxClosed(const std::exception_ptr &error, const QUuid &conversationId);
+    qint64 nextSeq(const QUuid &roomId) const;
+    void touch(const QUuid &roomId, bool unhide);
+    void markDelivered(const QUuid &messageId);
+    void appendSystem(const QUuid &roomId, const QString &text, bool unhide);
+
+    // ---------------------------------------------------------------------------------------
+    // Reading and history
+
+    void markRead(const QUuid &roomId);
+    QCoro::Task<> loadRoom(QUuid roomId);
+    QCoro::Task<> loadOlder(QUuid roomId);
+    void cacheMessageImage(const QUuid &messageId, const QByteArray &data);
+
+    // ---------------------------------------------------------------------------------------
+    // Local modes: official accounts and direct rooms
+
+    std::optional<QUuid> receiveOfficialMessage(const QUuid &accountId, const QString &body,
+                                                MessageOrigin origin, bool despiteOptOut,
+                                                std::optional<QString> idempotencyKey);
+    std::optional<QUuid> openDirect(const QUuid &userId);
+    void followOfficial(const QUuid &accountId);
+    void setOptOutLocal(const QUuid &accountId, bool optOut);
+
+    // ---------------------------------------------------------------------------------------
+    // Operations on accounts, friends, blocks, invites, reports and rooms
+    // (LocalStoreSocial.cpp ... LocalStoreRoomAdmin.cpp)
+
+    // Friends and friend requests (LocalStoreSocial.cpp)
+    void requestFriend(const QUuid &userId);
+    void acceptFriend(const QUuid &userId);
+    void rejectFriend(const QUuid &userId);
+
+    // Blocks and official-account opt-out (LocalStoreSocial.cpp)
+    void block(const QUuid &userId);
+    void unblock(const QUuid &userId);
+    void setBroadcastOptOut(const QUuid &accountId, bool optOut);
+    // Tells the service about a block or unblock made locally. `previousPlace` is where the id
+    // stood in `blocks` before the change (none: it was not blocked); a refusal puts exactly
+    // that back.
+    QCoro::Task<> pushBlock(QUuid userId, bool blocked, std::optional<qsizetype> previousPlace);
+    // The service's official-account id for an official account as the store knows it; throws
+    // ChatAPIError 404 "not_found" "서비스 계정을 찾을 수 없습니다." when there is none.
+    QCoro::Task<QUuid> resolveOfficial(QUuid accountId);
+
+    // Handle lookup (LocalStoreSocial.cpp)
+    QCoro::Task<std::optional<Account>> lookup(QString text);
+
+    // Invite links (LocalStoreInvites.cpp)
+    QCoro::Task<std::optional<QString>> inviteURL();
+    QCoro::Task<std::optional<QString>> rotateInvite();
+    void acceptInvite();
+    void rejectInvite();
+
+    // Sign-in and registration (LocalStoreAccount.cpp). Error texts: none means success.
+    QCoro::Task<std::optional<QString>> login(QString email, QString password);
+    QCoro::Task<std::optional<QString>> sendRegisterCode(QString email, QString password);
+    QCoro::Task<std::optional<QString>> verifyRegister(QString email, QString code);
+    QCoro::Task<std::optional<QString>> sendResetCode(QString email);
+    QCoro::Task<std::optional<QString>> resetPassword(QString email, QString code,
+                                                      QString password);
+    QCoro::Task<std::optional<ProfileSaveError>> saveProfile(QString name, QString handle,
+                                                             std::optional<QByteArray> photo);
+    void cancelSignup();
+    static bool isValidPassword(const QString &password);
+    // Local modes' first profile and profile edit.
+    std::optional<ProfileSaveError> completeProfile(const QString &name, const QString &handle,
+                                                    const std::optional<QByteArray> &photo);
+    std::optional<ProfileSaveError> updateMe(const QString &name, const QString &handle,
+                                             const std::optional<QByteArray> &photo);
+    bool isHandleTaken(const QString &handle, std::optional<QUuid> except) const;
+    // The object key of the uploaded avatar; none when nothing needs uploading.
+    QCoro::Task<std::optional<QString>> uploadedAvatar(std::optional<QByteArray> photo);
+
+    // Profile, password and notification settings (LocalStoreProfile.cpp)
+    QCoro::Task<std::optional<ProfileSaveError>> saveMe(QString name, QString handle,
+                                                        std::optional<QByteArray> photo);
+    QCoro::Task<std::optional<QString>> changePassword(QString current, QString newPassword);
+    void setNotifications(std::optional<bool> enabled, std::optional<bool> preview,
+                          std::optional<bool> sound);
+
+    // Logout and account deletion (LocalStoreLogout.cpp)
+    void logout();
+    void deleteAccount();
+
+    // Reports (LocalStoreReports.cpp)
+    QCoro::Task<std::optional<QString>> submitReport(QUuid userId, std::optional<QUuid> messageId,
+                                                     QString reason, QString note);
+
+    // Opening direct and group rooms (LocalStoreRoomOpen.cpp)
+    QCoro::Task<std::optional<QUuid>> openChat(QUuid userId);
+    QCoro::Task<std::optional<QUuid>> openGroup(QList<QUuid> memberIds, QString title);
+    std::optional<QUuid> createGroup(const QList<QUuid> &memberIds, const QString &title);
+    bool canBeGroupMember(const QUuid &userId) const;
+
+    // Hiding, deleting and clearing messages (LocalStoreMessageAdmin.cpp)
+    void hideForMe(const QUuid &messageId);
+    bool deleteForEveryone(const QUuid &messageId);
+    void clearMessages(const QUuid &roomId);
+
+    // Room administration (LocalStoreRoomAdmin.cpp)
+    void rename(const QUuid &roomId, const QString &title);
+    void invite(const QUuid &roomId, const QUuid &userId);
+    void kick(const QUuid &roomId, const QUuid &userId);
+    void leaveGroup(const QUuid &roomId);
+    QCoro::Task<> renameLive(QUuid roomId, QString title);
+    QCoro::Task<> inviteLive(QUuid roomId, QUuid userId);
+    QCoro::Task<> kickLive(QUuid roomId, QUuid userId);
+    QCoro::Task<> leaveLive(QUuid roomId);
+
+    // Room settings: mute, pin and photo (LocalStoreRoomAdmin.cpp)
+    void setMuted(const QUuid &roomId, bool muted);
+    void setPinned(const QUuid &roomId, bool pinned);
+    void setRoomPhoto(const QUuid &roomId, const std::optional<QByteArray> &jpeg);
+
+private:
+    // Private helpers of the operations above (LocalStoreSocial.cpp ... LocalStoreRoomAdmin.cpp)
+    QCoro::Task<> requestFriendLive(QUuid userId);
+    QCoro::Task<> acceptFriendLive(QUuid userId);
+    QCoro::Task<> rejectFriendLive(QUuid userId);
+    bool mayRequestFriend(const QUuid &userId) const;
+    QCoro::Task<> pushOptOut(QUuid accountId, bool optOut, bool previous);
+    QCoro::Task<> acceptInviteLive(QUuid requestId);
+    QCoro::Task<> rejectInviteLive(QUuid requestId);
+    // The three notification switches of the live mode, kept in the settings beside the
+    // blocked users so that a restart keeps the user's choice. The constructor calls
+    // loadNotificationSwitches() in the live mode.
+    void loadNotificationSwitches();
+    void saveNotificationSwitches();
+    QCoro::Task<> saveDeviceLive(std::optional<QString> token, bool preview, bool enabled);
+    QCoro::Task<> logoutLive();
+    QCoro::Task<> deleteAccountLive();
+    // Ends the session's requests to the window and the badge (logout, deletion).
+    void clearSessionRequests();
+    void deleteAccountLocally();
+    QCoro::Task<> postMessageAction(QUuid messageId, bool deleting, QUuid roomId);
+    QCoro::Task<> hideAllLive(QList<QUuid> messageIds);
+    QCoro::Task<> pushRoomFlag(QUuid roomId, QString key, bool value, bool previous);
+    void setRoomFlag(const QUuid &roomId, bool Conversation::*flag, const QString &key, bool value);
+
+signals:
+    void accountsChanged();
+    void sessionChanged();
+    void lastUserIdChanged();
+    void conversationsChanged();
+    void messagesChanged();
+    void friendsChanged();
+    void officialLinksChanged();
+    void blocksChanged();
+    void reportsChanged();
+    void retiredHandlesChanged();
+    void notificationsEnabledChanged();
+    void notificationPreviewChanged();
+    void notificationSoundChanged();
+    void noticeChanged();
+    void remoteUnreadChanged();
+    void olderRoomsChanged();
+    void typingStateChanged();
+    void lastAlertAtChanged();
+    void typingSentRoomsChanged();
+    void hiddenRoomIDsChanged();
+    void incomingRequestIDsChanged();
+    void apnsTokenChanged();
+    void visibleRoomIDChanged();
+    void pushTargetChanged();
+    void inviteFollowChanged();
+    void inviteOutcomeChanged();
+    void pendingInviteCodeChanged();
+    void roomRefreshChanged();
+    void localInviteCodeChanged();
+    // An incoming message may play the incoming sound now (settings, sender and room allow
+    // it, and no sound played in the last half second). The shell plays it when its window
+    // has the focus.
+    void incomingSound();
+
+private:
+    // The observation rule: a whole-value write signals only when the value differs.
+    template<typename T>
+    bool assign(T &field, T value, void (LocalStore::*changed)())
+    {
+        if (!shouldNotifyObservers(field, value)) {
+            field = std::move(value);
+            return false;
+        }
+        field = std::move(value);
+        emit(this->*changed)();
+        return true;
+    }
+    // An in-place change always signals once.
+    template<typename T, typename F>
+    void edit(T &field, F &&f, void (LocalStore::*changed)())
+    {
+        std::forward<F>(f)(field);
+        emit(this->*changed)();
+    }
+    void setRoomRefreshPending(bool pending);
+
+    // Construction and modes (LocalStoreModes.cpp)
+    void bindClient();
+    void ensureSeeds();
+    void settleSending();
+    void ensureWelcome();
+    void loadDocument();
+
+    // Server halves started as detached tasks; each catches everything at its top.
+    QCoro::Task<> sendLiveText(QUuid conversationId, QUuid echoId, QString body,
+                               std::optional<QUuid> replyTo);
+    QCoro::Task<> sendLiveImage(QUuid conversationId, QUuid echoId, QByteArray jpeg,
+                                QString caption, std::optional<QUuid> replyTo);
+    QCoro::Task<> deliverLocally(QUuid messageId);
+    QCoro::Task<> postReadReceipt(QUuid roomId, qint64 seq);
+    QCoro::Task<> reloadAfterDelay(quint64 generation);
+    QCoro::Task<> fetchFriendRequests();
+
+    // merge() without the change signals: true when the message was appended (not a
+    // replacement). Callers signal messagesChanged themselves, once per batch.
+    bool mergeQuietly(const ChatMessage &message);
+    void countIncoming(const ChatMessage &message);
+    void applyMessageEvent(const APIMessage &message);
+    void applyReadEvent(const QUuid &roomId, const QUuid &userId, qint64 seq);
+    void applyTypingEvent(const QUuid &roomId, const QUuid &userId, bool active);
+    void maybePlayIncomingSound(const ChatMessage &message);
+    int conversationIndex(const QUuid &id) const;
+    int accountIndex(const QUuid &id) const;
+    void upsertAccount(const Account &account);
+    int localUnread(const Conversation &room, const QUuid &me) const;
+
+    QList<Account> m_accounts;
+    std::optional<AppSession> m_session;
+    std::optional<QUuid> m_lastUserId;
+    QList<Conversation> m_conversations;
+    MessageIndex m_messages;
+    QList<FriendLink> m_friends;
+    QList<OfficialLink> m_officialLinks;
+    QList<QUuid> m_blocks;
+    QList<ReportRecord> m_reports;
+    QList<RetiredHandle> m_retiredHandles;
+    bool m_notificationsEnabled = true;
+    bool m_notificationPreview = true;
+    bool m_notificationSound = true;
+    std::unique_ptr<ChatClient> m_client;
+    std::optional<QString> m_notice;
+    QHash<QUuid, int> m_remoteUnread;
+    QSet<QUuid> m_olderRooms;
+    QHash<QUuid, QUuid> m_typingState;
+    QDateTime m_lastAlertAt;
+    QSet<QUuid> m_typingSentRooms;
+    QSet<QUuid> m_hiddenRoomIDs;
+    QHash<QUuid, QUuid> m_incomingRequestIDs;
+    std::optional<QString> m_apnsToken;
+    std::optional<QUuid> m_visibleRoomID;
+    std::optional<PushOpen> m_pushTarget;
+    std::optional<InviteFollow> m_inviteFollow;
+    std::optional<InviteOutcome> m_inviteOutcome;
+    std::optional<QString> m_pendingInviteCode;
+    bool m_roomRefreshPending = false;
+    quint64 m_roomRefreshGeneration = 0; // a newer request voids a sleeping one
+    QString m_localInviteCode;
+    bool m_persisting = false;
+    std::chrono::milliseconds m_deliveryDelay;
+
+    // Local unread counts per room, kept until the room's messages, my id or my read mark
+    // change: the room list asks for every row on every redraw.
+    struct UnreadMemo
+    {
+        quint64 version = 0;
+        QUuid me;
+        qint64 lastReadSeq = 0;
+        int count = 0;
+    };
+    mutable QHash<QUuid, UnreadMemo> m_unreadMemo;
+
+    DockBadge *m_badge = nullptr;
+    QHash<QUuid, quint64> m_typingGeneration; // per room: a newer typing event voids the expiry
+};

@@ -1,0 +1,133 @@
+// Taking messages out of view: hiding one for me, deleting my own for everyone, clearing a room.
+
+#include "store/LocalStore.h"
+
+#include "api/ChatClient.h"
+#include "api/HttpMethods.h"
+
+#include <QPointer>
+
+#include <algorithm>
+
+void LocalStore::hideForMe(const QUuid &messageId)
+{
+    const MessageIndex::Entry *entry = m_messages.find(messageId);
+    if (!entry || entry->message.kind == MessageKind::system)
+        return;
+    const QUuid roomId = entry->message.conversationId;
+    editMessages([&](MessageIndex &index) {
+        index.update(entry, [](ChatMessage &m) { m.hiddenForMe = true; });
+    });
+    persist();
+    if (m_client)
+        postMessageAction(messageId, false, roomId);
+}
+
+bool LocalStore::deleteForEveryone(const QUuid &messageId)
+{
+    if (!canDeleteForEveryone(messageId))
+        return false;
+    const MessageIndex::Entry *entry = m_messages.find(messageId);
+    if (!entry)
+        return false;
+    const QUuid roomId = entry->message.conversationId;
+    // The message keeps its place, seq and time; only its content goes.
+    editMessages([&](MessageIndex &index) {
+        index.update(entry, [](ChatMessage &m) {
+            m.kind = MessageKind::deleted;
+            m.body.clear();
+            m.imageJPEG.reset();
+            m.origin = MessageOrigin::user;
+        });
+    });
+    persist();
+    if (m_client)
+        postMessageAction(messageId, true, roomId);
+    return true;
+}
+
+QCoro::Task<> LocalStore::postMessageAction(QUuid messageId, bool deleting, QUuid roomId)
+{
+    if (!m_client)
+        co_return;
+    const ChatPath path = deleting ? ChatPath::deleteMessage(wireId(messageId))
+                                   : ChatPath::hideMessage(wireId(messageId));
+    QPointer<LocalStore> self(this);
+    ChatClient *client = m_client.get();
+    std::exception_ptr failure;
+    try {
+        co_await client->request(kPost, path);
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!failure || !self)
+        co_return;
+    // A refused deletion gives way to the service's state of the room; a refused hide stays
+    // hidden here.
+    if (deleting) {
+        try {
+            co_await loadRoom(roomId);
+        } catch (...) {
+            // It reports its own failures; nothing may escape this detached task.
+        }
+        if (!self)
+            co_return;
+    }
+    showAPI(failure);
+}
+
+void LocalStore::clearMessages(const QUuid &roomId)
+{
+    // The ids to hide on the service, in store order.
+    QList<const MessageIndex::Entry *> toHide;
+    QList<const MessageIndex::Entry *> all;
+    m_messages.forEachInRoom(roomId, [&](const MessageIndex::Entry &entry) {
+        all.append(&entry);
+        if (!entry.message.hiddenForMe && entry.message.kind != MessageKind::system)
+            toHide.append(&entry);
+    });
+    std::sort(toHide.begin(), toHide.end(),
+              [](const MessageIndex::Entry *a, const MessageIndex::Entry *b) {
+                  return a->order < b->order;
+              });
+    QList<QUuid> ids;
+    ids.reserve(toHide.size());
+    for (const MessageIndex::Entry *entry : std::as_const(toHide))
+        ids.append(entry->message.id);
+
+    if (!all.isEmpty()) {
+        QList<QUuid> allIds;
+        for (const MessageIndex::Entry *entry : std::as_const(all))
+            allIds.append(entry->message.id);
+        editMessages([&](MessageIndex &index) {
+            for (const QUuid &id : std::as_const(allIds)) {
+                if (const MessageIndex::Entry *entry = index.find(id);
+                    entry && !entry->message.hiddenForMe)
+                    index.update(entry, [](ChatMessage &m) { m.hiddenForMe = true; });
+            }
+        });
+    }
+    persist();
+    if (m_client && !ids.isEmpty())
+        hideAllLive(ids);
+}
+
+QCoro::Task<> LocalStore::hideAllLive(QList<QUuid> messageIds)
+{
+    if (!m_client)
+        co_return;
+    QPointer<LocalStore> self(this);
+    ChatClient *client = m_client.get();
+    // One request at a time; a refusal is shown and the next id still goes.
+    for (const QUuid &id : std::as_const(messageIds)) {
+        const ChatPath path = ChatPath::hideMessage(wireId(id));
+        try {
+            co_await client->request(kPost, path);
+        } catch (...) {
+            if (self)
+                showAPI(std::current_exception());
+        }
+        if (!self)
+            co_return;
+    }
+}

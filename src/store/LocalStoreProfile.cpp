@@ -1,0 +1,195 @@
+// Editing the own profile, changing the password and the notification switches.
+
+#include "store/LocalStore.h"
+
+#include "api/ChatClient.h"
+#include "model/TextLimits.h"
+#include "platform/PushCenter.h"
+
+#include <QPointer>
+#include <QSettings>
+
+namespace {
+
+const QString kWrongPassword = QStringLiteral("현재 비밀번호가 올바르지 않습니다.");
+const QString kCheckName = QStringLiteral("이름을 확인해 주세요.");
+const QString kHandleRule = QStringLiteral("아이디는 영문 소문자, 숫자, 밑줄 3–20자입니다.");
+
+const QString kEnabledKey = QStringLiteral("quillo.live.notificationsEnabled");
+const QString kPreviewKey = QStringLiteral("quillo.live.notificationPreview");
+const QString kSoundKey = QStringLiteral("quillo.live.notificationSound");
+
+constexpr int kMaxNameCharacters = 20;
+
+bool validName(const QString &trimmedName)
+{
+    const int count = graphemeCount(trimmedName);
+    return count >= 1 && count <= kMaxNameCharacters;
+}
+
+// A switch kept in the settings: a stored boolean (or its text form) wins, anything else keeps
+// the default.
+std::optional<bool> storedSwitch(const QSettings &settings, const QString &key)
+{
+    const QVariant value = settings.value(key);
+    if (value.metaType() == QMetaType::fromType<bool>())
+        return value.toBool();
+    if (value.metaType() == QMetaType::fromType<QString>()) {
+        const QString text = value.toString().trimmed().toLower();
+        if (text == u"true")
+            return true;
+        if (text == u"false")
+            return false;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Profile edit and password
+
+QCoro::Task<std::optional<ProfileSaveError>> LocalStore::saveMe(QString name, QString handle,
+                                                                std::optional<QByteArray> photo)
+{
+    if (!m_client)
+        co_return updateMe(name, handle, photo);
+    acknowledgeNotice();
+    const QString trimmedName = trimmedText(name);
+    if (!validName(trimmedName)) {
+        showNotice(kCheckName);
+        co_return ProfileSaveError::invalidName;
+    }
+    const QString wantedHandle = normalizedHandle(handle);
+    const std::optional<Account> before = me();
+    const bool changeHandle
+        = !(before && (before->handleChanged || wantedHandle == before->handle));
+    if (changeHandle && !isValidHandle(wantedHandle)) {
+        showNotice(kHandleRule);
+        co_return ProfileSaveError::invalidHandle;
+    }
+    const bool markChanged = changeHandle || (before && before->handleChanged);
+
+    QPointer<LocalStore> self(this);
+    ChatClient *client = m_client.get();
+    std::optional<APIUser> user;
+    std::exception_ptr failure;
+    std::optional<QString> lockedMessage;
+    try {
+        const std::optional<QString> avatarKey = co_await uploadedAvatar(photo);
+        if (!self)
+            co_return std::nullopt;
+        const std::optional<QString> sentHandle
+            = changeHandle ? std::optional<QString>(wantedHandle) : std::nullopt;
+        user = co_await client->updateProfile(sentHandle, trimmedName, avatarKey);
+    } catch (const ChatAPIError &e) {
+        if (e.code == u"handle_locked")
+            lockedMessage = e.message;
+        else
+            failure = std::current_exception();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self)
+        co_return std::nullopt;
+    if (lockedMessage) {
+        // The service has the handle fixed already: stop offering the change.
+        if (std::optional<Account> mine = me(); mine && !mine->handleChanged) {
+            mine->handleChanged = true;
+            replaceAccount(*mine);
+        }
+        showNotice(*lockedMessage);
+        co_return std::nullopt;
+    }
+    if (failure) {
+        showAPI(failure);
+        co_return std::nullopt;
+    }
+    apply(*user, photo);
+    if (markChanged) {
+        if (std::optional<Account> mine = me(); mine && !mine->handleChanged) {
+            mine->handleChanged = true;
+            replaceAccount(*mine);
+        }
+    }
+    co_return std::nullopt;
+}
+
+QCoro::Task<std::optional<QString>> LocalStore::changePassword(QString current, QString newPassword)
+{
+    if (!m_client)
+        co_return std::nullopt;
+    ChatClient *client = m_client.get();
+    try {
+        co_await client->changePassword(current, newPassword);
+    } catch (const ChatAPIError &e) {
+        if (e.status == 401 || e.code == u"invalid_password")
+            co_return kWrongPassword;
+        co_return e.message;
+    } catch (...) {
+        co_return kTemporaryErrorText;
+    }
+    co_return std::nullopt;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Notification switches
+
+void LocalStore::setNotifications(std::optional<bool> enabled, std::optional<bool> preview,
+                                  std::optional<bool> sound)
+{
+    if (enabled)
+        setNotificationsEnabled(*enabled);
+    if (preview)
+        setNotificationPreview(*preview);
+    if (sound)
+        setNotificationSound(*sound);
+    persist();
+    if (!m_client)
+        return;
+    saveNotificationSwitches();
+    const std::optional<QString> token = m_apnsToken;
+    const bool previewOn = m_notificationPreview;
+    const bool on = m_notificationsEnabled;
+    if (on)
+        PushCenter::registerForNotifications();
+    // The sound switch stays on this machine; the service only learns the other two.
+    saveDeviceLive(token, previewOn, on);
+}
+
+QCoro::Task<> LocalStore::saveDeviceLive(std::optional<QString> token, bool preview, bool enabled)
+{
+    if (!m_client)
+        co_return;
+    QPointer<LocalStore> self(this);
+    ChatClient *client = m_client.get();
+    try {
+        co_await client->saveDevice(token, preview, enabled);
+    } catch (...) {
+        if (self)
+            showAPI(std::current_exception());
+    }
+}
+
+void LocalStore::loadNotificationSwitches()
+{
+    if (!m_client)
+        return;
+    const QSettings settings;
+    if (const std::optional<bool> value = storedSwitch(settings, kEnabledKey))
+        setNotificationsEnabled(*value);
+    if (const std::optional<bool> value = storedSwitch(settings, kPreviewKey))
+        setNotificationPreview(*value);
+    if (const std::optional<bool> value = storedSwitch(settings, kSoundKey))
+        setNotificationSound(*value);
+}
+
+void LocalStore::saveNotificationSwitches()
+{
+    if (!m_client)
+        return;
+    QSettings settings;
+    settings.setValue(kEnabledKey, m_notificationsEnabled);
+    settings.setValue(kPreviewKey, m_notificationPreview);
+    settings.setValue(kSoundKey, m_notificationSound);
+}

@@ -1,0 +1,297 @@
+// Sending texts and photos: the local echo, the live send task and its merge or failure, the
+// local delivery, typing, and the small helpers around them.
+
+#include "store/LocalStore.h"
+
+#include "api/ChatClient.h"
+#include "api/ChatErrors.h"
+#include "model/TextLimits.h"
+
+#include <QCoroTimer>
+#include <QPointer>
+
+namespace {
+
+constexpr int kMessageLimit = 4000;
+
+ChatMessage echo(const QUuid &id, const QUuid &clientMsgId, const QUuid &roomId,
+                 const QUuid &sender, qint64 seq, MessageKind kind, const QString &body,
+                 const std::optional<QByteArray> &jpeg, std::optional<QUuid> replyTo)
+{
+    ChatMessage m;
+    m.id = id;
+    m.clientMsgId = clientMsgId;
+    m.conversationId = roomId;
+    m.senderId = sender;
+    m.seq = seq;
+    m.kind = kind;
+    m.origin = MessageOrigin::user;
+    m.body = body;
+    m.imageJPEG = jpeg;
+    m.replyToId = replyTo;
+    m.createdAt = QDateTime::currentDateTimeUtc();
+    m.delivery = DeliveryState::sending;
+    m.hiddenForMe = false;
+    return m;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// The room's operations
+
+std::optional<QUuid> LocalStore::sendText(const QUuid &conversationId, const QString &body,
+                                          std::optional<QUuid> replyTo)
+{
+    const QString text = firstGraphemes(trimmedText(body), kMessageLimit);
+    if (text.isEmpty() || composeBlock(conversationId))
+        return std::nullopt;
+    if (m_client)
+        return queueLiveText(conversationId, text, replyTo);
+    if (!m_session || conversationIndex(conversationId) < 0)
+        return std::nullopt;
+    const ChatMessage m
+        = echo(QUuid::createUuid(), QUuid::createUuid(), conversationId, m_session->meId,
+               nextSeq(conversationId), MessageKind::text, text, std::nullopt, replyTo);
+    merge(m, false);
+    touch(conversationId, true);
+    persist();
+    deliverLocally(m.id);
+    return m.id;
+}
+
+std::optional<QUuid> LocalStore::sendImage(const QUuid &conversationId, const QByteArray &jpeg,
+                                           const QString &caption, std::optional<QUuid> replyTo)
+{
+    if (jpeg.isEmpty() || composeBlock(conversationId))
+        return std::nullopt;
+    const QString text = firstGraphemes(trimmedText(caption), kMessageLimit);
+    if (m_client)
+        return queueLiveImage(conversationId, jpeg, text, replyTo);
+    if (!m_session || conversationIndex(conversationId) < 0)
+        return std::nullopt;
+    const ChatMessage m
+        = echo(QUuid::createUuid(), QUuid::createUuid(), conversationId, m_session->meId,
+               nextSeq(conversationId), MessageKind::image, text, jpeg, replyTo);
+    merge(m, false);
+    touch(conversationId, true);
+    persist();
+    deliverLocally(m.id);
+    return m.id;
+}
+
+void LocalStore::noteTyping(const QUuid &roomId, bool active)
+{
+    if (!m_client)
+        return;
+    if (active) {
+        if (m_typingSentRooms.contains(roomId))
+            return;
+        editTypingSentRooms([&](QSet<QUuid> &set) { set.insert(roomId); });
+        m_client->sendTyping(roomId, true);
+    } else {
+        if (!m_typingSentRooms.contains(roomId))
+            return;
+        editTypingSentRooms([&](QSet<QUuid> &set) { set.remove(roomId); });
+        m_client->sendTyping(roomId, false);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Live sends
+
+std::optional<QUuid> LocalStore::queueLiveText(const QUuid &conversationId, const QString &body,
+                                               std::optional<QUuid> replyTo)
+{
+    if (!m_session || !m_client)
+        return std::nullopt;
+    const QUuid id = QUuid::createUuid();
+    merge(echo(id, id, conversationId, m_session->meId, nextSeq(conversationId), MessageKind::text,
+               body, std::nullopt, replyTo),
+          false);
+    touch(conversationId, true);
+    sendLiveText(conversationId, id, body, replyTo);
+    return id;
+}
+
+std::optional<QUuid> LocalStore::queueLiveImage(const QUuid &conversationId, const QByteArray &jpeg,
+                                                const QString &caption,
+                                                std::optional<QUuid> replyTo)
+{
+    if (!m_session || !m_client)
+        return std::nullopt;
+    const QUuid id = QUuid::createUuid();
+    merge(echo(id, id, conversationId, m_session->meId, nextSeq(conversationId), MessageKind::image,
+               caption, jpeg, replyTo),
+          false);
+    touch(conversationId, true);
+    sendLiveImage(conversationId, id, jpeg, caption, replyTo);
+    return id;
+}
+
+QCoro::Task<> LocalStore::sendLiveText(QUuid conversationId, QUuid echoId, QString body,
+                                       std::optional<QUuid> replyTo)
+{
+    QPointer<LocalStore> self(this);
+    std::exception_ptr failure;
+    try {
+        const APIMessage answer = co_await m_client->sendMessage(conversationId, echoId, body);
+        if (!self)
+            co_return;
+        merge(mapMessage(answer), false);
+        keepReply(echoId, replyTo);
+        co_return;
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self)
+        co_return;
+    markFailed(echoId);
+    noteInboxClosed(failure, conversationId);
+    showAPI(failure);
+}
+
+QCoro::Task<> LocalStore::sendLiveImage(QUuid conversationId, QUuid echoId, QByteArray jpeg,
+                                        QString caption, std::optional<QUuid> replyTo)
+{
+    QPointer<LocalStore> self(this);
+    std::exception_ptr failure;
+    try {
+        const APIMessage answer = co_await m_client->sendImages(conversationId, echoId, jpeg);
+        if (!self)
+            co_return;
+        merge(mapMessage(answer), false);
+        keepReply(echoId, replyTo);
+        if (!caption.isEmpty()) {
+            // The service knows nothing of the caption: it lives on this copy only.
+            if (const MessageIndex::Entry *sent = m_messages.findByClientId(echoId)) {
+                editMessages([&](MessageIndex &index) {
+                    index.update(sent, [&](ChatMessage &m) {
+                        if (m.body == u"사진")
+                            m.body = caption;
+                        m.imageJPEG = jpeg;
+                    });
+                });
+            }
+        }
+        co_return;
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self)
+        co_return;
+    markFailed(echoId);
+    noteInboxClosed(failure, conversationId);
+    showAPI(failure);
+}
+
+void LocalStore::keepReply(const QUuid &clientMsgId, std::optional<QUuid> replyTo)
+{
+    if (!replyTo)
+        return;
+    const MessageIndex::Entry *entry = m_messages.findByClientId(clientMsgId);
+    if (!entry)
+        return;
+    editMessages([&](MessageIndex &index) {
+        index.update(entry, [&](ChatMessage &m) {
+            m.replyToId = replyTo;
+            m.delivery = DeliveryState::sent;
+        });
+    });
+}
+
+void LocalStore::markFailed(const QUuid &clientMsgId)
+{
+    const MessageIndex::Entry *entry = m_messages.findByClientId(clientMsgId);
+    if (!entry)
+        return;
+    editMessages([&](MessageIndex &index) {
+        index.update(entry, [](ChatMessage &m) { m.delivery = DeliveryState::failed; });
+    });
+}
+
+void LocalStore::noteInboxClosed(const std::exception_ptr &error, const QUuid &conversationId)
+{
+    try {
+        if (error)
+            std::rethrow_exception(error);
+    } catch (const ChatAPIError &e) {
+        if (e.code != u"inbox_closed")
+            return;
+        const std::optional<Conversation> room = conversation(conversationId);
+        if (!room)
+            return;
+        std::optional<Account> other = otherAccount(*room);
+        if (!other)
+            return;
+        other->acceptsUserMessages = false;
+        replaceAccount(*other);
+    } catch (...) { }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Local delivery
+
+QCoro::Task<> LocalStore::deliverLocally(QUuid messageId)
+{
+    QPointer<LocalStore> self(this);
+    try {
+        co_await QCoro::sleepFor(m_deliveryDelay);
+    } catch (...) { }
+    if (self)
+        markDelivered(messageId);
+}
+
+void LocalStore::markDelivered(const QUuid &messageId)
+{
+    const MessageIndex::Entry *entry = m_messages.find(messageId);
+    if (!entry || entry->message.delivery != DeliveryState::sending)
+        return;
+    editMessages([&](MessageIndex &index) {
+        index.update(entry, [](ChatMessage &m) { m.delivery = DeliveryState::sent; });
+    });
+    persist();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Helpers
+
+qint64 LocalStore::nextSeq(const QUuid &roomId) const
+{
+    return m_messages.highestSeq(roomId).value_or(0) + 1;
+}
+
+void LocalStore::touch(const QUuid &roomId, bool unhide)
+{
+    const int index = conversationIndex(roomId);
+    if (index < 0)
+        return;
+    Conversation room = m_conversations.at(index);
+    room.updatedAt = QDateTime::currentDateTimeUtc();
+    if (unhide) {
+        room.hiddenFromList = false;
+        if (m_hiddenRoomIDs.contains(roomId))
+            editHiddenRoomIDs([&](QSet<QUuid> &set) { set.remove(roomId); });
+        saveHidden();
+    }
+    replaceConversation(room);
+}
+
+void LocalStore::appendSystem(const QUuid &roomId, const QString &text, bool unhide)
+{
+    if (!m_session)
+        return;
+    ChatMessage m;
+    m.id = QUuid::createUuid();
+    m.clientMsgId = QUuid::createUuid();
+    m.conversationId = roomId;
+    m.senderId = m_session->meId;
+    m.seq = nextSeq(roomId);
+    m.kind = MessageKind::system;
+    m.origin = MessageOrigin::user;
+    m.body = text;
+    m.createdAt = QDateTime::currentDateTimeUtc();
+    m.delivery = DeliveryState::sent;
+    editMessages([&](MessageIndex &index) { index.append(m); });
+    touch(roomId, unhide);
+}

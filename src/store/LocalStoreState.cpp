@@ -1,0 +1,211 @@
+// Store state: whole-list writes, notices, the defaults arrays, record replacement, the dock
+// badge and the debounced room reload.
+
+#include "store/LocalStore.h"
+
+#include "api/ChatClient.h"
+#include "api/ChatErrors.h"
+#include "platform/DockBadge.h"
+
+#include <QCoroTimer>
+#include <QPointer>
+#include <QSettings>
+
+using namespace std::chrono_literals;
+
+void LocalStore::setMessages(const QList<ChatMessage> &value)
+{
+    if (m_messages.size() == value.size() && m_messages.toList() == value)
+        return; // equal: nothing changes, nothing is told
+    m_messages.assign(value);
+    emit messagesChanged();
+}
+
+void LocalStore::setRoomRefreshPending(bool pending)
+{
+    assign(m_roomRefreshPending, pending, &LocalStore::roomRefreshChanged);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Notices
+
+void LocalStore::showNotice(const QString &text)
+{
+    setNotice(text);
+}
+
+void LocalStore::acknowledgeNotice()
+{
+    setNotice(std::nullopt);
+}
+
+void LocalStore::showAPI(const std::exception_ptr &error)
+{
+    try {
+        if (error)
+            std::rethrow_exception(error);
+        showNotice(kTemporaryErrorText);
+    } catch (const ChatAPIError &e) {
+        showNotice(e.message);
+    } catch (...) {
+        showNotice(kTemporaryErrorText);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Defaults arrays (live mode)
+
+QList<QUuid> LocalStore::storedIDs(const QString &key)
+{
+    const QVariant value = QSettings().value(key);
+    QStringList texts;
+    if (value.metaType() == QMetaType::fromType<QStringList>()) {
+        texts = value.toStringList();
+    } else if (value.metaType() == QMetaType::fromType<QVariantList>()) {
+        for (const QVariant &item : value.toList()) {
+            if (item.metaType() != QMetaType::fromType<QString>())
+                return {};
+            texts.append(item.toString());
+        }
+    } else if (value.metaType() == QMetaType::fromType<QString>()) {
+        // The settings file writes a one-element array as a plain string.
+        texts.append(value.toString());
+    } else {
+        return {};
+    }
+    QList<QUuid> ids;
+    for (const QString &text : std::as_const(texts)) {
+        const QUuid id = QUuid::fromString(text.trimmed());
+        if (!id.isNull())
+            ids.append(id);
+    }
+    return ids;
+}
+
+namespace {
+
+QStringList idTexts(const auto &ids)
+{
+    QStringList texts;
+    texts.reserve(ids.size());
+    for (const QUuid &id : ids)
+        texts.append(id.toString(QUuid::WithoutBraces).toUpper());
+    return texts;
+}
+
+} // namespace
+
+void LocalStore::saveBlocks()
+{
+    if (!m_client)
+        return;
+    QSettings().setValue(QStringLiteral("quillo.live.blocks"), idTexts(m_blocks));
+}
+
+void LocalStore::saveHidden()
+{
+    if (!m_client)
+        return;
+    // A set has no order of its own; sorting keeps the written value stable.
+    QList<QUuid> ids(m_hiddenRoomIDs.cbegin(), m_hiddenRoomIDs.cend());
+    QStringList texts = idTexts(ids);
+    texts.sort();
+    QSettings().setValue(QStringLiteral("quillo.live.hidden"), texts);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Records
+
+int LocalStore::conversationIndex(const QUuid &id) const
+{
+    for (int i = 0; i < m_conversations.size(); ++i) {
+        if (m_conversations.at(i).id == id)
+            return i;
+    }
+    return -1;
+}
+
+int LocalStore::accountIndex(const QUuid &id) const
+{
+    for (int i = 0; i < m_accounts.size(); ++i) {
+        if (m_accounts.at(i).id == id)
+            return i;
+    }
+    return -1;
+}
+
+void LocalStore::replaceAccount(const Account &account)
+{
+    const int index = accountIndex(account.id);
+    if (index < 0)
+        return;
+    editAccounts([&](QList<Account> &list) { list[index] = account; });
+}
+
+void LocalStore::upsertAccount(const Account &account)
+{
+    const int index = accountIndex(account.id);
+    if (index >= 0) {
+        if (m_accounts.at(index) == account)
+            return;
+        editAccounts([&](QList<Account> &list) { list[index] = account; });
+    } else {
+        editAccounts([&](QList<Account> &list) { list.append(account); });
+    }
+}
+
+void LocalStore::replaceConversation(const Conversation &conversation)
+{
+    const int index = conversationIndex(conversation.id);
+    if (index < 0)
+        return;
+    editConversations([&](QList<Conversation> &list) { list[index] = conversation; });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Dock badge
+
+QString LocalStore::badgeLabel(qint64 total)
+{
+    if (total < 1)
+        return QString();
+    if (total > 99)
+        return QStringLiteral("99+");
+    return QString::number(total);
+}
+
+void LocalStore::refreshBadge()
+{
+    if (!m_client)
+        return;
+    qint64 total = 0;
+    for (const Conversation &room : std::as_const(m_conversations))
+        total += unreadCount(room);
+    if (m_badge)
+        m_badge->setLabel(badgeLabel(total));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Debounced room reload
+
+void LocalStore::refreshRoomsSoon()
+{
+    // A newer request voids the sleeping one: only the last of a burst reloads.
+    const quint64 generation = ++m_roomRefreshGeneration;
+    setRoomRefreshPending(true);
+    reloadAfterDelay(generation);
+}
+
+QCoro::Task<> LocalStore::reloadAfterDelay(quint64 generation)
+{
+    QPointer<LocalStore> self(this);
+    try {
+        co_await QCoro::sleepFor(300ms);
+        if (!self || self->m_roomRefreshGeneration != generation)
+            co_return;
+        self->setRoomRefreshPending(false);
+        co_await self->reloadRemote();
+    } catch (...) {
+        // reloadRemote reports its own failures; nothing else can throw here.
+    }
+}

@@ -1,0 +1,427 @@
+// Start-up, the reload of rooms, sync pages and friend requests, and how the service's
+// lists and pages become the store's records.
+
+#include "store/LocalStore.h"
+
+#include "api/ChatClient.h"
+#include "platform/PushCenter.h"
+#include "store/WireTime.h"
+
+#include <QPointer>
+
+namespace {
+
+constexpr int kSyncRoomLimit = 50;
+
+std::optional<QDateTime> laterOf(const std::optional<QDateTime> &a,
+                                 const std::optional<QDateTime> &b)
+{
+    if (!a)
+        return b;
+    if (!b)
+        return a;
+    return *a < *b ? b : a;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Start-up and refresh
+
+QCoro::Task<> LocalStore::bootstrap()
+{
+    if (!m_client)
+        co_return;
+    QPointer<LocalStore> self(this);
+    ChatClient *client = m_client.get();
+    try {
+        const bool restored = co_await client->restore();
+        if (!self)
+            co_return;
+        if (!restored) {
+            if (client->lastFailure())
+                showNotice(*client->lastFailure());
+            co_return;
+        }
+        std::optional<APIUser> user;
+        try {
+            user = co_await client->me();
+        } catch (...) {
+            if (self)
+                showAPI(std::current_exception());
+            co_return;
+        }
+        if (!self)
+            co_return;
+        apply(*user, std::nullopt);
+        co_await publishLocalAvatar(user->avatarUrl.has_value());
+        if (!self || !m_session || !m_session->profileComplete)
+            co_return;
+        co_await reloadRemote();
+        if (!self)
+            co_return;
+        co_await client->connectSocket();
+        if (!self)
+            co_return;
+        if (m_session && m_session->profileComplete && m_notificationsEnabled)
+            PushCenter::registerForNotifications();
+    } catch (...) {
+        if (self)
+            showAPI(std::current_exception());
+    }
+}
+
+QCoro::Task<> LocalStore::refreshLive()
+{
+    if (!m_client || !m_session || !m_session->profileComplete)
+        co_return;
+    co_await reloadRemote();
+}
+
+QString LocalStore::syncCursor(const QList<QUuid> &roomIds) const
+{
+    QStringList parts;
+    parts.reserve(roomIds.size());
+    for (const QUuid &id : roomIds) {
+        // The newest message the service has confirmed: an echo's seq is only provisional and
+        // may lie above messages the service still has to send.
+        qint64 last = 0;
+        const auto room = m_messages.roomSize(id);
+        if (room > 0) {
+            m_messages.forEachInRoom(id, [&](const MessageIndex::Entry &e) {
+                if (e.message.delivery == DeliveryState::sent)
+                    last = std::max(last, e.message.seq);
+            });
+        }
+        parts.append(id.toString(QUuid::WithoutBraces).toUpper() + u':' + QString::number(last));
+    }
+    return parts.join(u',');
+}
+
+QCoro::Task<> LocalStore::reloadRemote()
+{
+    if (!m_client)
+        co_return;
+    QPointer<LocalStore> self(this);
+    ChatClient *client = m_client.get();
+
+    // Each step reports its own failure and the next one still runs.
+    std::optional<QList<APIConversation>> rooms;
+    try {
+        rooms = co_await client->conversations();
+    } catch (...) {
+        if (self)
+            showAPI(std::current_exception());
+    }
+    if (!self)
+        co_return;
+    if (rooms) {
+        apply(*rooms);
+        if (!rooms->isEmpty()) {
+            QList<QUuid> ids;
+            for (const APIConversation &room : *rooms) {
+                if (ids.size() == kSyncRoomLimit)
+                    break;
+                ids.append(room.id);
+            }
+            try {
+                const QList<SyncRoom> pages = co_await client->sync(syncCursor(ids));
+                if (!self)
+                    co_return;
+                apply(pages);
+            } catch (...) {
+                if (self)
+                    showAPI(std::current_exception());
+            }
+            if (!self)
+                co_return;
+        }
+    }
+    try {
+        const APIFriendRequestList requests = co_await client->friendRequests();
+        if (!self)
+            co_return;
+        apply(requests);
+    } catch (...) {
+        if (self)
+            showAPI(std::current_exception());
+    }
+}
+
+QCoro::Task<> LocalStore::fetchFriendRequests()
+{
+    if (!m_client)
+        co_return;
+    QPointer<LocalStore> self(this);
+    try {
+        const APIFriendRequestList requests = co_await m_client->friendRequests();
+        if (self)
+            apply(requests);
+    } catch (...) {
+        if (self)
+            showAPI(std::current_exception());
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Mapping
+
+ChatMessage LocalStore::mapMessage(const APIMessage &wire) const
+{
+    ChatMessage m;
+    m.id = wire.id;
+    m.clientMsgId = wire.clientMsgId.value_or(wire.id);
+    m.conversationId = wire.conversationId;
+    m.senderId = wire.senderId;
+    m.seq = wire.seq;
+    if (wire.type == u"image")
+        m.kind = MessageKind::image;
+    else if (wire.type == u"deleted")
+        m.kind = MessageKind::deleted;
+    else if (wire.type == u"system")
+        m.kind = MessageKind::system;
+    else
+        m.kind = MessageKind::text;
+    if (wire.origin == u"broadcast")
+        m.origin = MessageOrigin::broadcast;
+    else if (wire.origin == u"system")
+        m.origin = MessageOrigin::system;
+    else if (wire.origin == u"reply")
+        m.origin = MessageOrigin::reply;
+    else
+        m.origin = MessageOrigin::user;
+    m.body = wire.body.value_or(QString());
+    if (m.kind == MessageKind::deleted)
+        m.body.clear();
+    else if (m.kind == MessageKind::image && m.body.isEmpty())
+        m.body = QStringLiteral("사진");
+    if (wire.attachments && !wire.attachments->isEmpty())
+        m.imageURL = wire.attachments->first().url;
+    m.createdAt = parseWireTime(wire.createdAt).value_or(QDateTime::currentDateTimeUtc());
+    m.delivery = DeliveryState::sent;
+    m.hiddenForMe = false;
+    return m;
+}
+
+Account LocalStore::mapUser(const APIUser &user, const std::optional<QByteArray> &photo,
+                            bool placeholder) const
+{
+    Account a;
+    a.id = user.id;
+    a.kind = user.kind == u"official" ? AccountKind::official : AccountKind::person;
+    a.handle = user.handle.value_or(QString());
+    a.displayName = user.displayName.value_or(QString());
+    // Someone else's account without a name shows the handle rather than nothing. My own stays
+    // empty: an empty name is what marks an unfinished profile.
+    if (placeholder && a.displayName.isEmpty())
+        a.displayName = a.handle;
+    if (user.status == u"suspended")
+        a.status = AccountStatus::suspended;
+    else if (user.status == u"deleted")
+        a.status = AccountStatus::deleted;
+    else
+        a.status = AccountStatus::active;
+    a.avatarJPEG = photo;
+    a.avatarURL = user.avatarUrl;
+    a.officialAccountId = user.officialAccountId;
+    // The service lists only genuine official accounts.
+    a.verified = a.kind == AccountKind::official;
+    a.acceptsUserMessages = true;
+    return a;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Room list
+
+void LocalStore::apply(const QList<APIConversation> &wireRooms)
+{
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    QList<Conversation> rooms;
+    rooms.reserve(wireRooms.size());
+    QHash<QUuid, int> unread = m_remoteUnread;
+    QList<Account> accounts = m_accounts;
+    QHash<QUuid, int> accountAt;
+    for (int i = 0; i < accounts.size(); ++i)
+        accountAt.insert(accounts.at(i).id, i);
+
+    for (const APIConversation &wire : wireRooms) {
+        const int oldIndex = conversationIndex(wire.id);
+        const Conversation *old = oldIndex >= 0 ? &m_conversations.at(oldIndex) : nullptr;
+        const std::optional<QDateTime> lastTime
+            = wire.lastMessage ? parseWireTime(wire.lastMessage->createdAt) : std::nullopt;
+
+        Conversation room;
+        room.id = wire.id;
+        room.kind = wire.type == u"group" ? ConversationKind::group : ConversationKind::direct;
+        room.title = wire.title.value_or(QString());
+        room.photoJPEG = old ? old->photoJPEG : std::nullopt;
+        room.pinned = wire.pinned;
+        room.muted = wire.muted;
+        room.hiddenFromList = m_hiddenRoomIDs.contains(wire.id);
+        room.createdAt = old ? old->createdAt : lastTime.value_or(now);
+        room.updatedAt
+            = laterOf(old ? std::optional(old->updatedAt) : std::nullopt, lastTime).value_or(now);
+        for (const APIMember &member : wire.members) {
+            const Membership *before = nullptr;
+            if (old) {
+                for (const Membership &m : old->memberships) {
+                    if (m.userId == member.userId) {
+                        before = &m;
+                        break;
+                    }
+                }
+            }
+            Membership m;
+            m.userId = member.userId;
+            m.role = member.role == u"owner" ? MemberRole::owner : MemberRole::member;
+            m.lastReadSeq = before ? before->lastReadSeq : 0;
+            // The list carries no join times: members keep theirs, new ones take the room's,
+            // so that the service's order decides among them.
+            m.joinedAt = before ? before->joinedAt : room.createdAt;
+            m.leftAt = parseWireTime(member.leftAt);
+            room.memberships.append(m);
+
+            Account a;
+            const auto known = accountAt.constFind(member.userId);
+            if (known != accountAt.cend()) {
+                a = accounts.at(known.value());
+            } else {
+                a.id = member.userId;
+                a.status = AccountStatus::active;
+            }
+            a.kind = member.kind == u"official" ? AccountKind::official : AccountKind::person;
+            if (known == accountAt.cend())
+                a.verified = a.kind == AccountKind::official;
+            a.handle = member.handle.value_or(a.handle);
+            a.displayName = member.displayName.value_or(a.displayName);
+            if (member.avatarUrl)
+                a.avatarURL = member.avatarUrl;
+            a.acceptsUserMessages = member.acceptsUserMessages;
+            if (known != accountAt.cend()) {
+                accounts[known.value()] = a;
+            } else {
+                accountAt.insert(a.id, int(accounts.size()));
+                accounts.append(a);
+            }
+        }
+        unread.insert(wire.id, int(std::max<qint64>(0, wire.unreadCount)));
+        rooms.append(room);
+    }
+    setAccounts(accounts);
+    setRemoteUnread(unread);
+    setConversations(rooms);
+    refreshBadge();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Sync pages
+
+void LocalStore::apply(const QList<SyncRoom> &pages)
+{
+    const std::optional<QUuid> me = m_session ? std::optional(m_session->meId) : std::nullopt;
+    for (const SyncRoom &page : pages) {
+        // Members and read marks first, so that the messages meet the current marks.
+        const int index = conversationIndex(page.id);
+        if (index >= 0) {
+            Conversation room = m_conversations.at(index);
+            for (const SyncMember &member : page.members) {
+                auto it
+                    = std::find_if(room.memberships.begin(), room.memberships.end(),
+                                   [&](const Membership &m) { return m.userId == member.userId; });
+                if (it == room.memberships.end()) {
+                    Membership m;
+                    m.userId = member.userId;
+                    m.joinedAt = room.createdAt;
+                    room.memberships.append(m);
+                    it = room.memberships.end() - 1;
+                }
+                if (member.role)
+                    it->role = *member.role == u"owner" ? MemberRole::owner : MemberRole::member;
+                it->leftAt = parseWireTime(member.leftAt);
+
+                if (member.handle || member.displayName || member.kind) {
+                    Account a = account(member.userId).value_or(Account{});
+                    const bool known = !a.id.isNull();
+                    a.id = member.userId;
+                    if (member.kind)
+                        a.kind = *member.kind == u"official" ? AccountKind::official
+                                                             : AccountKind::person;
+                    if (!known)
+                        a.verified = a.kind == AccountKind::official;
+                    a.handle = member.handle.value_or(a.handle);
+                    a.displayName = member.displayName.value_or(a.displayName);
+                    if (member.avatarUrl)
+                        a.avatarURL = member.avatarUrl;
+                    a.acceptsUserMessages = member.acceptsUserMessages;
+                    upsertAccount(a);
+                }
+            }
+            for (const APIRead &read : page.reads) {
+                for (Membership &m : room.memberships) {
+                    if (m.userId == read.userId)
+                        m.lastReadSeq = read.lastReadSeq;
+                }
+            }
+            if (!(room == m_conversations.at(index)))
+                replaceConversation(room);
+        }
+
+        if (!page.messages.isEmpty()) {
+            std::optional<QDateTime> newest;
+            editMessages([&](MessageIndex &) {
+                for (const APIMessage &wire : page.messages) {
+                    const ChatMessage m = mapMessage(wire);
+                    newest = laterOf(newest, m.createdAt);
+                    mergeQuietly(m);
+                }
+            });
+            if (index >= 0 && newest) {
+                Conversation room = m_conversations.at(index);
+                if (room.updatedAt < *newest) {
+                    room.updatedAt = *newest;
+                    replaceConversation(room);
+                }
+            }
+        }
+
+        // With my read mark and the whole unread stretch in the page, the page's own count is
+        // the freshest; a page that stops short ("has_more") leaves the room list's count.
+        const bool hasMyRead = me
+            && std::any_of(page.reads.cbegin(), page.reads.cend(),
+                           [&](const APIRead &r) { return r.userId == *me; });
+        if (index >= 0 && hasMyRead && !page.hasMore) {
+            const int count = localUnread(m_conversations.at(index), *me);
+            if (m_remoteUnread.value(page.id, -1) != count)
+                editRemoteUnread([&](QHash<QUuid, int> &map) { map.insert(page.id, count); });
+        }
+    }
+    refreshBadge();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Friend requests
+
+void LocalStore::apply(const APIFriendRequestList &requests)
+{
+    QList<FriendLink> links;
+    QHash<QUuid, QUuid> incomingIds;
+    auto remember = [&](const APIFriendRequest &request, FriendState state) {
+        Account a = mapUser(request.user, std::nullopt, true);
+        if (const std::optional<Account> known = account(a.id)) {
+            a.avatarJPEG = known->avatarJPEG;
+            a.handleChanged = known->handleChanged;
+            a.acceptsUserMessages = known->acceptsUserMessages;
+            a.bio = known->bio;
+        }
+        upsertAccount(a);
+        links.append(FriendLink{request.user.id, state});
+    };
+    for (const APIFriendRequest &request : requests.incoming) {
+        remember(request, FriendState::incoming);
+        incomingIds.insert(request.user.id, request.id);
+    }
+    for (const APIFriendRequest &request : requests.outgoing)
+        remember(request, FriendState::outgoing);
+    setFriends(links);
+    setIncomingRequestIDs(incomingIds);
+}

@@ -1,0 +1,369 @@
+#include "store/MessageIndex.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+void MessageIndex::clear()
+{
+    m_rooms.clear();
+    m_byId.first.clear();
+    m_byId.extra.clear();
+    m_byClientId.first.clear();
+    m_byClientId.extra.clear();
+    m_size = 0;
+}
+
+void MessageIndex::assign(const QList<ChatMessage> &list)
+{
+    clear();
+    m_byId.first.reserve(list.size());
+    m_byClientId.first.reserve(list.size());
+    for (const ChatMessage &message : list)
+        append(message);
+}
+
+QList<ChatMessage> MessageIndex::toList() const
+{
+    QList<const Entry *> entries;
+    entries.reserve(m_size);
+    forEach([&](const Entry &entry) { entries.append(&entry); });
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry *a, const Entry *b) { return a->order < b->order; });
+    QList<ChatMessage> list;
+    list.reserve(entries.size());
+    for (const Entry *entry : std::as_const(entries))
+        list.append(entry->message);
+    return list;
+}
+
+const MessageIndex::Entry *MessageIndex::find(const QUuid &id) const
+{
+    return m_byId.first.value(id);
+}
+
+const MessageIndex::Entry *MessageIndex::findByClientId(const QUuid &clientMsgId) const
+{
+    return m_byClientId.first.value(clientMsgId);
+}
+
+const MessageIndex::Entry *MessageIndex::findMatch(const QUuid &id, const QUuid &clientMsgId) const
+{
+    const Entry *byId = find(id);
+    const Entry *byClient = findByClientId(clientMsgId);
+    if (!byId)
+        return byClient;
+    if (!byClient)
+        return byId;
+    return byId->order <= byClient->order ? byId : byClient;
+}
+
+MessageIndex::Items::iterator MessageIndex::position(Room &room, const Entry *entry)
+{
+    auto it = std::lower_bound(room.items.begin(), room.items.end(), entry,
+                               [](const std::unique_ptr<Entry> &e, const Entry *wanted) {
+                                   return before(*e, wanted->message.seq, wanted->order);
+                               });
+    Q_ASSERT(it != room.items.end() && it->get() == entry);
+    return it;
+}
+
+void MessageIndex::place(Room &room, std::unique_ptr<Entry> entry)
+{
+    // New messages nearly always belong at the end.
+    if (room.items.empty() || before(*room.items.back(), entry->message.seq, entry->order)) {
+        room.items.push_back(std::move(entry));
+        return;
+    }
+    const auto at = lowerBound(room, entry->message.seq, entry->order);
+    room.items.insert(room.items.begin() + (at - room.items.cbegin()), std::move(entry));
+}
+
+MessageIndex::Entry *MessageIndex::insert(const ChatMessage &message, quint64 order)
+{
+    auto owned = std::make_unique<Entry>(Entry{message, order});
+    Entry *entry = owned.get();
+    Room &room = m_rooms[message.conversationId];
+    touched(room);
+    place(room, std::move(owned));
+    link(entry);
+    ++m_size;
+    return entry;
+}
+
+const MessageIndex::Entry *MessageIndex::append(const ChatMessage &message)
+{
+    return insert(message, m_nextOrder++);
+}
+
+const MessageIndex::Entry *MessageIndex::replace(const Entry *constEntry,
+                                                 const ChatMessage &message)
+{
+    auto *entry = const_cast<Entry *>(constEntry);
+    const ChatMessage &old = entry->message;
+    const bool sameKeys = old.id == message.id && old.clientMsgId == message.clientMsgId
+        && old.conversationId == message.conversationId && old.seq == message.seq;
+    if (sameKeys) {
+        entry->message = message;
+        touched(m_rooms[message.conversationId]);
+        return entry;
+    }
+    // The keys change: take the entry out of its room and put it back under the new keys. The
+    // entry itself (and so its address) stays.
+    unlink(entry);
+    auto roomIt = m_rooms.find(old.conversationId);
+    auto at = position(roomIt->second, entry);
+    std::unique_ptr<Entry> owned = std::move(*at);
+    roomIt->second.items.erase(at);
+    touched(roomIt->second);
+    if (roomIt->second.items.empty())
+        m_rooms.erase(roomIt);
+    owned->message = message;
+    Room &room = m_rooms[message.conversationId];
+    touched(room);
+    place(room, std::move(owned));
+    link(entry);
+    return entry;
+}
+
+void MessageIndex::remove(const Entry *constEntry)
+{
+    auto *entry = const_cast<Entry *>(constEntry);
+    unlink(entry);
+    auto roomIt = m_rooms.find(entry->message.conversationId);
+    roomIt->second.items.erase(position(roomIt->second, entry));
+    touched(roomIt->second);
+    if (roomIt->second.items.empty())
+        m_rooms.erase(roomIt);
+    --m_size;
+}
+
+QList<ChatMessage> MessageIndex::takeRoom(const QUuid &roomId)
+{
+    auto roomIt = m_rooms.find(roomId);
+    if (roomIt == m_rooms.end())
+        return {};
+    QList<Entry *> entries;
+    entries.reserve(qsizetype(roomIt->second.items.size()));
+    for (auto &entry : roomIt->second.items)
+        entries.append(entry.get());
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry *a, const Entry *b) { return a->order < b->order; });
+    QList<ChatMessage> taken;
+    taken.reserve(entries.size());
+    for (Entry *entry : std::as_const(entries)) {
+        unlink(entry);
+        taken.append(entry->message);
+    }
+    m_size -= qsizetype(roomIt->second.items.size());
+    m_rooms.erase(roomIt);
+    return taken;
+}
+
+qsizetype MessageIndex::roomSize(const QUuid &roomId) const
+{
+    const auto room = m_rooms.find(roomId);
+    return room == m_rooms.cend() ? 0 : qsizetype(room->second.items.size());
+}
+
+QList<QUuid> MessageIndex::roomIds() const
+{
+    QList<QUuid> ids;
+    ids.reserve(qsizetype(m_rooms.size()));
+    for (const auto &[id, room] : m_rooms)
+        ids.append(id);
+    return ids;
+}
+
+QList<ChatMessage> MessageIndex::roomMessages(const QUuid &roomId, bool includeHidden) const
+{
+    QList<ChatMessage> list;
+    list.reserve(roomSize(roomId));
+    forEachInRoom(roomId, [&](const Entry &entry) {
+        if (includeHidden || !entry.message.hiddenForMe)
+            list.append(entry.message);
+    });
+    return list;
+}
+
+std::optional<qint64> MessageIndex::highestSeq(const QUuid &roomId) const
+{
+    const auto room = m_rooms.find(roomId);
+    if (room == m_rooms.cend() || room->second.items.empty())
+        return std::nullopt;
+    return room->second.items.back()->message.seq;
+}
+
+const MessageIndex::Entry *MessageIndex::lastVisible(const QUuid &roomId) const
+{
+    const auto room = m_rooms.find(roomId);
+    if (room == m_rooms.cend())
+        return nullptr;
+    for (auto it = room->second.items.rbegin(); it != room->second.items.rend(); ++it) {
+        if (!(*it)->message.hiddenForMe)
+            return it->get();
+    }
+    return nullptr;
+}
+
+quint64 MessageIndex::roomVersion(const QUuid &roomId) const
+{
+    const auto room = m_rooms.find(roomId);
+    return room == m_rooms.cend() ? 0 : room->second.version;
+}
+
+void MessageIndex::link(Entry *entry)
+{
+    addKey(m_byId, entry->message.id, entry, false);
+    addKey(m_byClientId, entry->message.clientMsgId, entry, true);
+}
+
+void MessageIndex::unlink(Entry *entry)
+{
+    dropKey(m_byId, entry->message.id, entry, false);
+    dropKey(m_byClientId, entry->message.clientMsgId, entry, true);
+}
+
+void MessageIndex::addKey(KeyTable &table, const QUuid &key, Entry *entry, bool)
+{
+    Entry *&holder = table.first.slot(key); // one probe: finds the slot or makes an empty one
+    if (!holder) {
+        holder = entry;
+        return;
+    }
+    ++table.extra[key];
+    if (entry->order < holder->order)
+        holder = entry;
+}
+
+void MessageIndex::dropKey(KeyTable &table, const QUuid &key, Entry *entry, bool byClientId)
+{
+    Entry *holder = table.first.value(key);
+    if (!holder)
+        return;
+    auto extra = table.extra.find(key);
+    if (extra == table.extra.end()) {
+        if (holder == entry)
+            table.first.erase(key);
+        return;
+    }
+    if (--extra.value() == 0)
+        table.extra.erase(extra);
+    if (holder != entry)
+        return;
+    // The earliest holder of a shared key goes: find the next one. Keys are shared only by
+    // unusual data (a document with repeated ids), so a full walk here is acceptable.
+    Entry *next = nullptr;
+    for (auto &[id, room] : m_rooms) {
+        for (auto &candidate : room.items) {
+            if (candidate.get() == entry)
+                continue;
+            const QUuid &candidateKey
+                = byClientId ? candidate->message.clientMsgId : candidate->message.id;
+            if (candidateKey == key && (!next || candidate->order < next->order))
+                next = candidate.get();
+        }
+    }
+    if (next)
+        table.first.slot(key) = next;
+    else
+        table.first.erase(key);
+}
+
+// ---------------------------------------------------------------------------------------------
+// EntryTable
+
+size_t MessageIndex::EntryTable::hashOf(const QUuid &key)
+{
+    quint64 a = 0;
+    quint64 b = 0;
+    static_assert(sizeof(QUuid) == 16);
+    std::memcpy(&a, &key, 8);
+    std::memcpy(&b, reinterpret_cast<const char *>(&key) + 8, 8);
+    // splitmix64's finaliser: ids made on purpose to collide still spread over the table.
+    quint64 x = a ^ (b + 0x9e3779b97f4a7c15ULL + (a << 6) + (a >> 2));
+    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
+    return size_t(x ^ (x >> 31));
+}
+
+MessageIndex::Entry *MessageIndex::EntryTable::value(const QUuid &key) const
+{
+    if (m_count == 0)
+        return nullptr;
+    const size_t mask = m_slots.size() - 1;
+    for (size_t i = home(key);; i = (i + 1) & mask) {
+        const Slot &s = m_slots[i];
+        if (!s.entry)
+            return nullptr;
+        if (s.key == key)
+            return s.entry;
+    }
+}
+
+MessageIndex::Entry *&MessageIndex::EntryTable::slot(const QUuid &key)
+{
+    if ((m_count + 1) * 2 > m_slots.size())
+        grow(std::max<size_t>(16, m_slots.size() * 2));
+    const size_t mask = m_slots.size() - 1;
+    for (size_t i = home(key);; i = (i + 1) & mask) {
+        Slot &s = m_slots[i];
+        if (!s.entry) {
+            s.key = key;
+            ++m_count;
+            return s.entry;
+        }
+        if (s.key == key)
+            return s.entry;
+    }
+}
+
+void MessageIndex::EntryTable::erase(const QUuid &key)
+{
+    if (m_count == 0)
+        return;
+    const size_t mask = m_slots.size() - 1;
+    size_t i = home(key);
+    while (true) {
+        if (!m_slots[i].entry)
+            return;
+        if (m_slots[i].key == key)
+            break;
+        i = (i + 1) & mask;
+    }
+    // Backward-shift deletion: later members of the probe run move up, so no tombstones are
+    // needed and lookups never walk over dead slots.
+    size_t j = i;
+    while (true) {
+        j = (j + 1) & mask;
+        if (!m_slots[j].entry)
+            break;
+        const size_t k = home(m_slots[j].key);
+        const bool movable = (i <= j) ? (k <= i || k > j) : (k <= i && k > j);
+        if (movable) {
+            m_slots[i] = m_slots[j];
+            i = j;
+        }
+    }
+    m_slots[i] = Slot{};
+    --m_count;
+}
+
+void MessageIndex::EntryTable::reserve(qsizetype count)
+{
+    size_t capacity = 16;
+    while (capacity < size_t(count) * 2)
+        capacity *= 2;
+    if (capacity > m_slots.size())
+        grow(capacity);
+}
+
+void MessageIndex::EntryTable::grow(size_t capacity)
+{
+    std::vector<Slot> old = std::exchange(m_slots, std::vector<Slot>(capacity));
+    m_count = 0;
+    for (const Slot &s : old) {
+        if (s.entry)
+            slot(s.key) = s.entry;
+    }
+}

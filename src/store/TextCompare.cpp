@@ -1,0 +1,58 @@
+#include "store/TextCompare.h"
+
+#include <QLocale>
+
+namespace TextCompare {
+
+QCollator &localizedCollator()
+{
+    static QCollator collator = [] {
+        // The "C" locale (a bare LANG=C) makes QCollator fall back to plain code-unit order,
+        // without numeric or case-insensitive comparison; English order stands in for it.
+        QLocale locale = QLocale::system();
+        if (locale.language() == QLocale::C)
+            locale = QLocale(QLocale::English, QLocale::UnitedStates);
+        QCollator c(locale);
+        c.setNumericMode(true);
+        c.setCaseSensitivity(Qt::CaseInsensitive);
+        return c;
+    }();
+    return collator;
+}
+
+int comparePlain(const QString &a, const QString &b)
+{
+    const QList<uint> x = a.normalized(QString::NormalizationForm_C).toUcs4();
+    const QList<uint> y = b.normalized(QString::NormalizationForm_C).toUcs4();
+    const auto [ix, iy] = std::mismatch(x.cbegin(), x.cend(), y.cbegin(), y.cend());
+    if (ix == x.cend())
+        return iy == y.cend() ? 0 : -1;
+    if (iy == y.cend())
+        return 1;
+    return *ix < *iy ? -1 : 1;
+}
+
+namespace {
+
+// Case-folded, without combining marks, recomposed: so "É" matches "e" while a Hangul syllable
+// stays one syllable ("하" does not match inside "한").
+QString folded(const QString &text)
+{
+    const QString decomposed = text.normalized(QString::NormalizationForm_D);
+    QString kept;
+    kept.reserve(decomposed.size());
+    for (QChar c : decomposed) {
+        if (c.category() != QChar::Mark_NonSpacing)
+            kept.append(c);
+    }
+    return kept.normalized(QString::NormalizationForm_C).toCaseFolded();
+}
+
+} // namespace
+
+bool localizedContains(const QString &text, const QString &query)
+{
+    return folded(text).contains(folded(query));
+}
+
+} // namespace TextCompare

@@ -1,0 +1,583 @@
+// Opening direct and group rooms, room administration (rename, invite, kick, leave) and the
+// room settings (mute, pin, photo), in the local modes and against the stand-in service.
+
+#include "StoreOpsFixture.h"
+
+#include <QJsonArray>
+#include <QSignalSpy>
+
+namespace {
+
+constexpr int kWait = 10000;
+
+// A local store signed in as "나" with `count` friends named "친구1", "친구2", ...
+struct LocalGroupRig
+{
+    explicit LocalGroupRig(int count, bool persisting = false)
+        : store(persisting, 0ms, nullptr)
+    {
+        me = opsSignInLocally(store);
+        for (int i = 1; i <= count; ++i) {
+            const Account a
+                = opsPerson(QStringLiteral("friend%1").arg(i), QStringLiteral("친구%1").arg(i));
+            store.editAccounts([&](QList<Account> &list) { list.append(a); });
+            opsBefriend(store, a.id);
+            friends.append(a.id);
+        }
+    }
+
+    // A group owned by `owner` with the given active members (joined one second apart).
+    Conversation addGroup(const QUuid &owner, const QList<QUuid> &members,
+                          const QString &title = {})
+    {
+        QList<Membership> list{opsMember(owner, MemberRole::owner)};
+        qint64 joined = 1'700'000'001;
+        for (const QUuid &id : members)
+            list.append(opsMember(id, MemberRole::member, joined++));
+        const Conversation room = opsRoom(ConversationKind::group, list, title);
+        store.editConversations([&](QList<Conversation> &rooms) { rooms.append(room); });
+        return room;
+    }
+
+    QStringList systemTexts(const QUuid &roomId) const
+    {
+        QStringList texts;
+        for (const ChatMessage &m : store.visibleMessages(roomId)) {
+            if (m.kind == MessageKind::system)
+                texts.append(m.body);
+        }
+        return texts;
+    }
+
+    LocalStore store;
+    QUuid me;
+    QList<QUuid> friends;
+};
+
+// The room hidden from the list as the room list hides it: flag, hidden set and settings.
+void hideRoom(LocalStore &store, const QUuid &roomId)
+{
+    Conversation room = *store.conversation(roomId);
+    room.hiddenFromList = true;
+    store.replaceConversation(room);
+    store.editHiddenRoomIDs([&](QSet<QUuid> &set) { set.insert(roomId); });
+    store.saveHidden();
+}
+
+QString hiddenSetting()
+{
+    return QSettings().value(QStringLiteral("quillo.live.hidden")).toStringList().join(u',');
+}
+
+} // namespace
+
+class TestStoreRoomsAdmin : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { opsFolders(); }
+    void init() { resetOpsFolders(); }
+
+    // --- opening rooms ---
+    void localGroupSizeLimit_data();
+    void localGroupSizeLimit();
+    void localGroupTitleAndJoinLines();
+    void liveOpenChatReusesHiddenRoom();
+    void liveOpenChatCreatesOrFollows();
+    void liveOpenGroupTitles_data();
+    void liveOpenGroupTitles();
+    void liveOpenGroupWithoutAnyTitleIsRefused();
+
+    // --- administration, local ---
+    void localRename();
+    void localInviteLimitAndReuse();
+    void localKick();
+    void localLeaveHandsOwnershipOver();
+
+    // --- administration, live ---
+    void liveRenameAndInvite();
+    void liveKickRefusedBringsMemberBack();
+    void liveLeaveRefusedRestores_data();
+    void liveLeaveRefusedRestores();
+
+    // --- settings ---
+    void localMutePinPhoto();
+    void liveMuteAndPin();
+};
+
+// ---------------------------------------------------------------------------------------------
+// Opening rooms
+
+void TestStoreRoomsAdmin::localGroupSizeLimit_data()
+{
+    QTest::addColumn<int>("members");
+    QTest::addColumn<bool>("created");
+    QTest::newRow("none") << 0 << false;
+    QTest::newRow("one") << 1 << true;
+    QTest::newRow("19 with me makes 20") << 19 << true;
+    QTest::newRow("20 with me makes 21") << 20 << false;
+}
+
+void TestStoreRoomsAdmin::localGroupSizeLimit()
+{
+    QFETCH(int, members);
+    QFETCH(bool, created);
+    LocalGroupRig rig(members);
+    // Names that do not count: a duplicate, an unknown id, a non-friend, myself, a blocked friend.
+    const Account blocked = opsPerson(QStringLiteral("blocked_one"), QStringLiteral("차단"));
+    rig.store.editAccounts([&](QList<Account> &list) { list.append(blocked); });
+    opsBefriend(rig.store, blocked.id);
+    rig.store.setBlocks({blocked.id});
+    QList<QUuid> ids = rig.friends;
+    if (!ids.isEmpty())
+        ids.append(ids.first());
+    ids += {QUuid::createUuid(), SeedID::sora(), rig.me, blocked.id};
+
+    const int roomsBefore = int(rig.store.conversations().size());
+    const auto id = finish(rig.store.openGroup(ids, QStringLiteral("모임"))).value_or(std::nullopt);
+    QCOMPARE(id.has_value(), created);
+    if (!created) {
+        QCOMPARE(rig.store.conversations().size(), roomsBefore);
+        return;
+    }
+    const Conversation room = *rig.store.conversation(*id);
+    QCOMPARE(room.memberships.size(), members + 1);
+    QCOMPARE(room.memberships.first().userId, rig.me);
+    QCOMPARE(room.memberships.first().role, MemberRole::owner);
+    QCOMPARE(LocalStore::activeMembers(room).size(), members + 1);
+}
+
+void TestStoreRoomsAdmin::localGroupTitleAndJoinLines()
+{
+    LocalGroupRig rig(2, true);
+    QUuid id = *rig.store.createGroup(rig.friends, QStringLiteral("   "));
+    QCOMPARE(rig.store.conversation(id)->title, QStringLiteral("나, 친구1, 친구2"));
+    QCOMPARE(rig.systemTexts(id),
+             (QStringList{QStringLiteral("친구1님이 들어왔습니다."),
+                          QStringLiteral("친구2님이 들어왔습니다.")}));
+
+    id = *rig.store.createGroup(rig.friends,
+                                QStringLiteral("  ") + QString(45, u'가') + QStringLiteral(" "));
+    QCOMPARE(rig.store.conversation(id)->title, QString(40, u'가'));
+    LocalStore reread(true, 0ms, nullptr);
+    QVERIFY(reread.conversation(id));
+}
+
+void TestStoreRoomsAdmin::liveOpenChatReusesHiddenRoom()
+{
+    LiveOps ops;
+    QVERIFY(ops.started);
+    const QUuid me = ops.addUser(QStringLiteral("me"), QStringLiteral("나"));
+    const QUuid pal = ops.addUser(QStringLiteral("pal"), QStringLiteral("친구"));
+    const QUuid roomId = ops.service.addDirectRoom(me, pal);
+    QVERIFY(ops.start(QStringLiteral("me")));
+    hideRoom(*ops.store, roomId);
+    QVERIFY(ops.store->hiddenRoomIDs().contains(roomId));
+    QVERIFY(hiddenSetting().contains(LiveOps::id(roomId)));
+
+    QCOMPARE(finish(ops.store->openChat(pal)).value_or(std::nullopt), roomId);
+    QVERIFY(!ops.store->conversation(roomId)->hiddenFromList);
+    QVERIFY(!ops.store->hiddenRoomIDs().contains(roomId));
+    QVERIFY(!hiddenSetting().contains(LiveOps::id(roomId)));
+    QCOMPARE(ops.service.requests().size(), 0);
+}
+
+void TestStoreRoomsAdmin::liveOpenChatCreatesOrFollows()
+{
+    LiveOps ops;
+    QVERIFY(ops.started);
+    const QUuid me = ops.addUser(QStringLiteral("me"), QStringLiteral("나"));
+    const QUuid pal = ops.addUser(QStringLiteral("pal"), QStringLiteral("친구"));
+    ops.service.makeFriends(me, pal);
+    QVERIFY(ops.start(QStringLiteral("me")));
+    // The store has not seen the room yet (the service keeps one for friends).
+    ops.store->setConversations({});
+
+    // A person: the service makes the room, the reload brings it.
+    const auto direct = finish(ops.store->openChat(pal)).value_or(std::nullopt);
+    QVERIFY(direct);
+    QCOMPARE(ops.lastBody(QStringLiteral("POST"), QStringLiteral("/v1/conversations")),
+             QJsonObject({{QStringLiteral("user_id"), LiveOps::id(pal)}}));
+    QVERIFY(ops.store->conversation(*direct));
+
+    // An official account: looked up, followed, its room returned.
+    const QUuid house = ops.service.houseAccountId();
+    QVERIFY(finish(ops.store->lookup(QStringLiteral("zumo"))).value_or(std::nullopt));
+    const auto official = finish(ops.store->openChat(house)).value_or(std::nullopt);
+    QVERIFY(official);
+    const QString followPath = QStringLiteral("/v1/official-accounts/")
+        + LiveOps::id(ops.service.officialAccountId(house)) + QStringLiteral("/follow");
+    QCOMPARE(ops.count(QStringLiteral("POST"), followPath), 1);
+    QCOMPARE(ops.store->directConversation(house)->id, *official);
+
+    // A refusal: the message, no room.
+    ops.service.failNext(QStringLiteral("POST"), QStringLiteral("/v1/conversations"), 1, 403,
+                         QStringLiteral("blocked"), QStringLiteral("대화를 시작할 수 없습니다."));
+    const QUuid stranger = ops.addUser(QStringLiteral("stranger"), QStringLiteral("남"));
+    QVERIFY(answeredNothing(finish(ops.store->openChat(stranger))));
+    QCOMPARE(ops.store->notice(), QStringLiteral("대화를 시작할 수 없습니다."));
+}
+
+void TestStoreRoomsAdmin::liveOpenGroupTitles_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("sent");
+    QTest::newRow("blank: suggested") << "  \n"
+                                      << "나, 하나, 둘";
+    QTest::newRow("50 characters") << QString(50, u'x') << QString(40, u'x');
+    QTest::newRow("trimmed") << "  모임  "
+                             << "모임";
+}
+
+void TestStoreRoomsAdmin::liveOpenGroupTitles()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, sent);
+    LiveOps ops;
+    QVERIFY(ops.started);
+    const QUuid me = ops.addUser(QStringLiteral("me"), QStringLiteral("나"));
+    const QUuid one = ops.addUser(QStringLiteral("one"), QStringLiteral("하나"));
+    const QUuid two = ops.addUser(QStringLiteral("two"), QStringLiteral("둘"));
+    ops.service.makeFriends(me, one);
+    ops.service.makeFriends(me, two);
+    QVERIFY(ops.start(QStringLiteral("me")));
+
+    const auto id = finish(ops.store->openGroup({one, two}, typed)).value_or(std::nullopt);
+    QVERIFY(id);
+    QCOMPARE(ops.lastBody(QStringLiteral("POST"), QStringLiteral("/v1/conversations")),
+             QJsonObject(
+                 {{QStringLiteral("type"), QStringLiteral("group")},
+                  {QStringLiteral("title"), sent},
+                  {QStringLiteral("member_ids"), QJsonArray{LiveOps::id(one), LiveOps::id(two)}}}));
+    QCOMPARE(ops.store->conversation(*id)->title, sent);
+}
+
+void TestStoreRoomsAdmin::liveOpenGroupWithoutAnyTitleIsRefused()
+{
+    LiveOps ops;
+    QVERIFY(ops.started);
+    ops.addUser(QStringLiteral("me"), QStringLiteral("나"));
+    QVERIFY(ops.start(QStringLiteral("me")));
+    Account mine = *ops.store->me();
+    mine.displayName = QStringLiteral("  ");
+    ops.store->replaceAccount(mine);
+    QVERIFY(answeredNothing(finish(ops.store->openGroup({QUuid::createUuid()}, QString()))));
+    QCOMPARE(ops.store->notice(), QStringLiteral("방 이름을 확인해 주세요."));
+
+    ops.service.failNext(QStringLiteral("POST"), QStringLiteral("/v1/conversations"), 1, 400,
+                         QStringLiteral("invalid_members"),
+                         QStringLiteral("초대할 수 없는 사람이 있습니다."));
+    QVERIFY(answeredNothing(
+        finish(ops.store->openGroup({QUuid::createUuid()}, QStringLiteral("모임")))));
+    QCOMPARE(ops.store->notice(), QStringLiteral("초대할 수 없는 사람이 있습니다."));
+    QCOMPARE(ops.count(QStringLiteral("POST"), QStringLiteral("/v1/conversations")), 1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Administration, local
+
+void TestStoreRoomsAdmin::localRename()
+{
+    LocalGroupRig rig(2);
+    const Conversation room = rig.addGroup(rig.me, rig.friends, QStringLiteral("처음"));
+    rig.store.rename(room.id, QStringLiteral("   "));
+    QCOMPARE(rig.store.conversation(room.id)->title, QStringLiteral("친구1, 친구2"));
+    QCOMPARE(rig.systemTexts(room.id),
+             QStringList{QStringLiteral("방 이름이 친구1, 친구2로 바뀌었습니다.")});
+
+    rig.store.rename(room.id, QStringLiteral(" 친구1, 친구2 ")); // the current title: nothing
+    QCOMPARE(rig.systemTexts(room.id).size(), 1);
+
+    rig.store.rename(room.id, QString(41, u'나'));
+    QCOMPARE(rig.store.conversation(room.id)->title, QString(40, u'나'));
+
+    // Not mine to rename, or not a group: nothing.
+    const Conversation theirs
+        = rig.addGroup(rig.friends.first(), {rig.me}, QStringLiteral("남의 방"));
+    rig.store.rename(theirs.id, QStringLiteral("바꿈"));
+    QCOMPARE(rig.store.conversation(theirs.id)->title, QStringLiteral("남의 방"));
+    const QUuid direct = *rig.store.openDirect(rig.friends.first());
+    rig.store.rename(direct, QStringLiteral("바꿈"));
+    QVERIFY(rig.store.conversation(direct)->title.isEmpty());
+}
+
+void TestStoreRoomsAdmin::localInviteLimitAndReuse()
+{
+    LocalGroupRig rig(21);
+    QList<QUuid> nineteen = rig.friends.mid(0, 19);
+    const QUuid twentieth = rig.friends.at(19);
+    const QUuid extra = rig.friends.at(20);
+    const Conversation room = rig.addGroup(rig.me, nineteen.mid(0, 18), QStringLiteral("모임"));
+    QCOMPARE(LocalStore::activeMembers(room).size(), 19);
+
+    rig.store.invite(room.id, twentieth); // 19 active: allowed
+    QCOMPARE(LocalStore::activeMembers(*rig.store.conversation(room.id)).size(), 20);
+    QCOMPARE(rig.systemTexts(room.id).last(), QStringLiteral("친구20님이 들어왔습니다."));
+    rig.store.invite(room.id, extra); // 20 active: nobody more
+    QCOMPARE(LocalStore::activeMembers(*rig.store.conversation(room.id)).size(), 20);
+
+    // A former member comes back on the old membership, keeping the read mark.
+    rig.store.kick(room.id, nineteen.first());
+    Conversation changed = *rig.store.conversation(room.id);
+    const auto find = [&](const Conversation &c, const QUuid &id) {
+        return *std::find_if(c.memberships.cbegin(), c.memberships.cend(),
+                             [&](const Membership &m) { return m.userId == id; });
+    };
+    changed.memberships[1].lastReadSeq = 7;
+    rig.store.replaceConversation(changed);
+    const qsizetype count = changed.memberships.size();
+    rig.store.invite(room.id, nineteen.first());
+    const Conversation back = *rig.store.conversation(room.id);
+    QCOMPARE(back.memberships.size(), count);
+    const Membership again = find(back, nineteen.first());
+    QCOMPARE(again.leftAt, std::nullopt);
+    QCOMPARE(again.lastReadSeq, 7);
+    QVERIFY(again.joinedAt > room.createdAt);
+
+    // Already in, not a friend, or not the owner: nothing.
+    const qsizetype texts = rig.systemTexts(room.id).size();
+    rig.store.invite(room.id, nineteen.first());
+    rig.store.kick(room.id, extra);
+    const Conversation small = rig.addGroup(rig.me, {}, QStringLiteral("작은 방"));
+    rig.store.invite(small.id, SeedID::sora());
+    const Conversation theirs = rig.addGroup(rig.friends.first(), {rig.me});
+    rig.store.invite(theirs.id, extra);
+    QCOMPARE(rig.systemTexts(room.id).size(), texts);
+    QCOMPARE(rig.store.conversation(small.id)->memberships.size(), 1);
+    QCOMPARE(rig.store.conversation(theirs.id)->memberships.size(), 2);
+}
+
+void TestStoreRoomsAdmin::localKick()
+{
+    LocalGroupRig rig(2);
+    const Conversation room = rig.addGroup(rig.me, rig.friends, QStringLiteral("모임"));
+    rig.store.kick(room.id, rig.me);
+    QCOMPARE(*rig.store.conversation(room.id), room);
+
+    rig.store.kick(room.id, rig.friends.first());
+    const Conversation after = *rig.store.conversation(room.id);
+    QVERIFY(after.memberships.at(1).leftAt);
+    QCOMPARE(after.memberships.at(1).role, MemberRole::member);
+    QCOMPARE(rig.systemTexts(room.id), QStringList{QStringLiteral("친구1님을 내보냈습니다.")});
+    rig.store.kick(room.id, rig.friends.first()); // gone already
+    QCOMPARE(rig.systemTexts(room.id).size(), 1);
+
+    // A member without a known account is named "알 수 없음".
+    const QUuid ghost = QUuid::createUuid();
+    Conversation withGhost = after;
+    withGhost.memberships.append(opsMember(ghost));
+    rig.store.replaceConversation(withGhost);
+    rig.store.kick(room.id, ghost);
+    QCOMPARE(rig.systemTexts(room.id).last(), QStringLiteral("알 수 없음님을 내보냈습니다."));
+}
+
+void TestStoreRoomsAdmin::localLeaveHandsOwnershipOver()
+{
+    LocalGroupRig rig(3);
+    // friend3 joined first of the others; friend1 and friend2 at the same, later time.
+    QList<Membership> members{opsMember(rig.me, MemberRole::owner, 1'700'000'000),
+                              opsMember(rig.friends.at(0), MemberRole::member, 1'700'000'050),
+                              opsMember(rig.friends.at(1), MemberRole::member, 1'700'000'050),
+                              opsMember(rig.friends.at(2), MemberRole::member, 1'700'000'010)};
+    members[3].leftAt = QDateTime::fromSecsSinceEpoch(1'700'000'020, Qt::UTC);
+    const Conversation room = opsRoom(ConversationKind::group, members, QStringLiteral("모임"));
+    rig.store.editConversations([&](QList<Conversation> &list) { list.append(room); });
+
+    rig.store.leaveGroup(room.id);
+    const Conversation after = *rig.store.conversation(room.id);
+    QVERIFY(after.memberships.at(0).leftAt);
+    QCOMPARE(after.memberships.at(0).role, MemberRole::member);
+    QCOMPARE(after.memberships.at(1).role, MemberRole::owner); // earliest active, first in order
+    QCOMPARE(after.memberships.at(2).role, MemberRole::member);
+    QVERIFY(after.hiddenFromList);
+    QCOMPARE(rig.systemTexts(room.id), QStringList{QStringLiteral("나님이 나갔습니다.")});
+    const auto listed = rig.store.sortedList();
+    QVERIFY(std::none_of(listed.cbegin(), listed.cend(),
+                         [&](const Conversation &c) { return c.id == room.id; }));
+
+    rig.store.leaveGroup(room.id); // not a member any more: nothing
+    QCOMPARE(rig.systemTexts(room.id).size(), 1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Administration, live
+
+void TestStoreRoomsAdmin::liveRenameAndInvite()
+{
+    LiveOps ops;
+    QVERIFY(ops.started);
+    const QUuid me = ops.addUser(QStringLiteral("me"), QStringLiteral("나"));
+    const QUuid one = ops.addUser(QStringLiteral("one"), QStringLiteral("하나"));
+    const QUuid two = ops.addUser(QStringLiteral("two"), QStringLiteral("둘"));
+    ops.service.makeFriends(me, one);
+    ops.service.makeFriends(me, two);
+    const QUuid roomId = ops.service.addGroupRoom(me, QStringLiteral("모임"), {one});
+    QVERIFY(ops.start(QStringLiteral("me")));
+    const QString path = QStringLiteral("/v1/conversations/") + LiveOps::id(roomId);
+
+    ops.store->rename(roomId, QStringLiteral(" \n "));
+    QTRY_COMPARE_WITH_TIMEOUT(ops.store->notice(), QStringLiteral("방 이름을 확인해 주세요."),
+                              kWait);
+    ops.barrier();
+    QCOMPARE(ops.count(QStringLiteral("PATCH"), path), 0);
+
+    ops.store->rename(roomId, QStringLiteral(" ") + QString(41, u'새'));
+    QTRY_COMPARE_WITH_TIMEOUT(ops.store->conversation(roomId)->title, QString(40, u'새'), kWait);
+    QCOMPARE(ops.lastBody(QStringLiteral("PATCH"), path),
+             QJsonObject({{QStringLiteral("title"), QString(40, u'새')}}));
+
+    ops.store->invite(roomId, two);
+    QTRY_COMPARE_WITH_TIMEOUT(LocalStore::activeMembers(*ops.store->conversation(roomId)).size(), 3,
+                              kWait);
+    QCOMPARE(ops.lastBody(QStringLiteral("POST"), path + QStringLiteral("/members")),
+             QJsonObject({{QStringLiteral("user_ids"), QJsonArray{LiveOps::id(two)}}}));
+
+    ops.service.failNext(QStringLiteral("PATCH"), path, 1, 403, QStringLiteral("not_owner"),
+                         QStringLiteral("방장만 바꿀 수 있습니다."));
+    ops.store->rename(roomId, QStringLiteral("또"));
+    QTRY_COMPARE_WITH_TIMEOUT(ops.store->notice(), QStringLiteral("방장만 바꿀 수 있습니다."),
+                              kWait);
+    QCOMPARE(ops.store->conversation(roomId)->title, QString(40, u'새'));
+}
+
+void TestStoreRoomsAdmin::liveKickRefusedBringsMemberBack()
+{
+    LiveOps ops;
+    QVERIFY(ops.started);
+    const QUuid me = ops.addUser(QStringLiteral("me"), QStringLiteral("나"));
+    const QUuid one = ops.addUser(QStringLiteral("one"), QStringLiteral("하나"));
+    const QUuid two = ops.addUser(QStringLiteral("two"), QStringLiteral("둘"));
+    const QUuid roomId = ops.service.addGroupRoom(me, QStringLiteral("모임"), {one, two});
+    QVERIFY(ops.start(QStringLiteral("me")));
+    const Conversation before = *ops.store->conversation(roomId);
+    const QString path
+        = QStringLiteral("/v1/conversations/") + LiveOps::id(roomId) + QStringLiteral("/members/");
+
+    ops.service.failNext(QStringLiteral("DELETE"), path, 1, 403, QStringLiteral("not_owner"),
+                         QStringLiteral("내보낼 수 없습니다."));
+    ops.store->kick(roomId, one);
+    // At once: the member is gone from the active members.
+    QCOMPARE(LocalStore::activeMembers(*ops.store->conversation(roomId)).size(), 2);
+    QTRY_COMPARE_WITH_TIMEOUT(ops.store->notice(), QStringLiteral("내보낼 수 없습니다."), kWait);
+    QCOMPARE(*ops.store->conversation(roomId), before);
+
+    ops.store->kick(roomId, two);
+    QTRY_COMPARE_WITH_TIMEOUT(ops.count(QStringLiteral("DELETE"), path + LiveOps::id(two)), 1,
+                              kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        ops.count(QStringLiteral("GET"), QStringLiteral("/v1/conversations")) >= 1, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(LocalStore::activeMembers(*ops.store->conversation(roomId)).size(), 2,
+                              kWait);
+}
+
+void TestStoreRoomsAdmin::liveLeaveRefusedRestores_data()
+{
+    QTest::addColumn<bool>("hiddenBefore");
+    QTest::newRow("listed room") << false;
+    QTest::newRow("hidden room") << true;
+}
+
+void TestStoreRoomsAdmin::liveLeaveRefusedRestores()
+{
+    QFETCH(bool, hiddenBefore);
+    LiveOps ops;
+    QVERIFY(ops.started);
+    const QUuid me = ops.addUser(QStringLiteral("me"), QStringLiteral("나"));
+    const QUuid one = ops.addUser(QStringLiteral("one"), QStringLiteral("하나"));
+    const QUuid roomId = ops.service.addGroupRoom(one, QStringLiteral("모임"), {me});
+    QVERIFY(ops.start(QStringLiteral("me")));
+    if (hiddenBefore)
+        hideRoom(*ops.store, roomId);
+    const Conversation before = *ops.store->conversation(roomId);
+    const QString path
+        = QStringLiteral("/v1/conversations/") + LiveOps::id(roomId) + QStringLiteral("/leave");
+
+    ops.service.failNext(QStringLiteral("POST"), path, 1, 500, QStringLiteral("server_error"),
+                         QStringLiteral("나가지 못했습니다."));
+    ops.store->leaveGroup(roomId);
+    QVERIFY(ops.store->hiddenRoomIDs().contains(roomId));
+    QVERIFY(hiddenSetting().contains(LiveOps::id(roomId)));
+    QVERIFY(ops.store->conversation(roomId)->hiddenFromList);
+    QCOMPARE(ops.store->composeBlock(roomId), ComposeBlock::leftGroup);
+
+    QTRY_COMPARE_WITH_TIMEOUT(ops.store->notice(), QStringLiteral("나가지 못했습니다."), kWait);
+    QCOMPARE(*ops.store->conversation(roomId), before);
+    QCOMPARE(ops.store->hiddenRoomIDs().contains(roomId), hiddenBefore);
+    QCOMPARE(hiddenSetting().contains(LiveOps::id(roomId)), hiddenBefore);
+    QCOMPARE(ops.store->composeBlock(roomId), std::nullopt);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Settings
+
+void TestStoreRoomsAdmin::localMutePinPhoto()
+{
+    LocalGroupRig rig(1, true);
+    const Conversation mine = rig.addGroup(rig.me, rig.friends);
+    const Conversation theirs = rig.addGroup(rig.friends.first(), {rig.me});
+    const QUuid direct = *rig.store.openDirect(rig.friends.first());
+
+    QSignalSpy roomsChanged(&rig.store, &LocalStore::conversationsChanged);
+    rig.store.setMuted(QUuid::createUuid(), true);
+    rig.store.setPinned(QUuid::createUuid(), true);
+    QCOMPARE(roomsChanged.count(), 0);
+    rig.store.setMuted(mine.id, true);
+    rig.store.setPinned(mine.id, true);
+    QVERIFY(rig.store.conversation(mine.id)->muted);
+    QVERIFY(rig.store.conversation(mine.id)->pinned);
+    QCOMPARE(rig.store.sortedList().first().id, mine.id);
+
+    rig.store.setRoomPhoto(direct, QByteArray("photo"));
+    rig.store.setRoomPhoto(theirs.id, QByteArray("photo"));
+    QCOMPARE(rig.store.conversation(direct)->photoJPEG, std::nullopt);
+    QCOMPARE(rig.store.conversation(theirs.id)->photoJPEG, std::nullopt);
+    rig.store.setRoomPhoto(mine.id, QByteArray("photo"));
+    QCOMPARE(rig.store.conversation(mine.id)->photoJPEG, QByteArray("photo"));
+    const QDateTime stamp = rig.store.conversation(mine.id)->updatedAt;
+    QVERIFY(stamp > mine.updatedAt);
+    QCOMPARE(rig.systemTexts(mine.id), QStringList()); // no line for a photo
+
+    LocalStore reread(true, 0ms, nullptr);
+    QCOMPARE(reread.conversation(mine.id)->photoJPEG, QByteArray("photo"));
+    QVERIFY(reread.conversation(mine.id)->muted);
+
+    rig.store.setRoomPhoto(mine.id, std::nullopt);
+    QCOMPARE(rig.store.conversation(mine.id)->photoJPEG, std::nullopt);
+    QVERIFY(rig.store.conversation(mine.id)->updatedAt >= stamp);
+}
+
+void TestStoreRoomsAdmin::liveMuteAndPin()
+{
+    LiveOps ops;
+    QVERIFY(ops.started);
+    const QUuid me = ops.addUser(QStringLiteral("me"), QStringLiteral("나"));
+    const QUuid one = ops.addUser(QStringLiteral("one"), QStringLiteral("하나"));
+    const QUuid roomId = ops.service.addDirectRoom(me, one);
+    QVERIFY(ops.start(QStringLiteral("me")));
+    const QString path = QStringLiteral("/v1/conversations/") + LiveOps::id(roomId);
+
+    ops.store->setMuted(roomId, true);
+    ops.store->setMuted(roomId, true); // the same value still goes out
+    QTRY_COMPARE_WITH_TIMEOUT(ops.count(QStringLiteral("PATCH"), path), 2, kWait);
+    QCOMPARE(ops.lastBody(QStringLiteral("PATCH"), path),
+             QJsonObject({{QStringLiteral("muted"), true}}));
+    ops.barrier();
+    QVERIFY(ops.store->conversation(roomId)->muted);
+
+    ops.service.failNext(QStringLiteral("PATCH"), path, 1, 500, QStringLiteral("server_error"),
+                         QStringLiteral("고정하지 못했습니다."));
+    ops.store->setPinned(roomId, true);
+    QVERIFY(ops.store->conversation(roomId)->pinned);
+    QTRY_COMPARE_WITH_TIMEOUT(ops.store->notice(), QStringLiteral("고정하지 못했습니다."), kWait);
+    QVERIFY(!ops.store->conversation(roomId)->pinned);
+    QCOMPARE(ops.lastBody(QStringLiteral("PATCH"), path),
+             QJsonObject({{QStringLiteral("pinned"), true}}));
+
+    ops.store->setMuted(QUuid::createUuid(), false); // unknown room: nothing sent
+    ops.barrier();
+    QCOMPARE(ops.count(QStringLiteral("PATCH"), QStringLiteral("/v1/conversations/")), 3);
+}
+
+QTEST_GUILESS_MAIN(TestStoreRoomsAdmin)
+#include "tst_store_rooms_admin.moc"
