@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QWidget>
+
+#include <optional>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QVBoxLayout;
+class WideButton;
+
+// The common frame of the signed-out screens and the first-profile screen: a narrow centred
+// column with a title, the fields, a line for the error (or a note), the main button and
+// small link buttons below it.
+class MacAuthForm : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int columnWidth = 340;
+    // Shown for a failure that carries no text of its own.
+    static QString transientError() { return QStringLiteral("일시적인 오류입니다."); }
+
+    explicit MacAuthForm(const QString &title, QWidget *parent = nullptr);
+
+    // The error under the fields; nothing hides it.
+    void showError(const std::optional<QString> &text);
+    // A neutral note in the same place (e.g. after a successful step).
+    void showNote(const QString &text);
+    QString messageText() const;
+
+    WideButton *primaryButton() const { return m_primary; }
+
+    // Store operations started by any form and not yet finished. A form may be gone before
+    // its operation ends (a successful sign-in replaces the screen); the count still falls.
+    static int runningOperations() { return s_running; }
+
+protected:
+    // Lives in an operation's coroutine frame for as long as the operation runs.
+    struct Running
+    {
+        Running() { ++s_running; }
+        ~Running() { --s_running; }
+        Running(const Running &) = delete;
+        Running &operator=(const Running &) = delete;
+    };
+
+    QLineEdit *addField(const QString &placeholder, const QString &objectName, bool secret = false);
+    QLabel *addText(const QString &text, const QString &objectName = QString());
+    void addWidget(QWidget *widget, Qt::Alignment alignment = {});
+    WideButton *addPrimary(const QString &title, const QString &objectName);
+    QPushButton *addLink(const QString &text, const QString &objectName);
+    QVBoxLayout *column() const { return m_column; }
+    QLabel *titleLabel() const { return m_title; }
+
+    // While an operation runs the fields and links are locked and the button spins.
+    void setBusy(bool busy);
+    bool isBusy() const { return m_busy; }
+
+private:
+    QVBoxLayout *m_column;
+    QLabel *m_title;
+    QLabel *m_message;
+    WideButton *m_primary = nullptr;
+    QWidget *m_links = nullptr;
+    QList<QWidget *> m_inputs;
+    bool m_busy = false;
+
+    static inline int s_running = 0;
+};

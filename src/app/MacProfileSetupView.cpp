@@ -1,0 +1,142 @@
+#include "app/MacProfileSetupView.h"
+
+#include "app/FormLimits.h"
+#include "model/TextLimits.h"
+#include "store/LocalStore.h"
+#include "ui/common/AvatarView.h"
+#include "ui/common/MacImageFile.h"
+#include "ui/common/WideButton.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+
+namespace {
+
+QString errorText(ProfileSaveError error)
+{
+    switch (error) {
+    case ProfileSaveError::invalidName:
+        return QStringLiteral("이름을 확인해 주세요.");
+    case ProfileSaveError::invalidHandle:
+        return QStringLiteral("아이디는 영문 소문자, 숫자, 밑줄 3–20자입니다.");
+    case ProfileSaveError::handleTaken:
+        break;
+    }
+    return QStringLiteral("이미 사용 중인 아이디입니다.");
+}
+
+} // namespace
+
+MacProfileSetupView::MacProfileSetupView(LocalStore *store, QWidget *parent)
+    : MacAuthForm(QStringLiteral("프로필 만들기"), parent)
+    , m_store(store)
+    , m_picker([](QWidget *parent) { return MacImageFile::pick(avatarSide, parent); })
+{
+    addText(QStringLiteral("친구들에게 보일 이름과 아이디를 정하세요."))
+        ->setAlignment(Qt::AlignHCenter);
+
+    m_avatar = new AvatarView(88);
+    m_avatar->setObjectName(QStringLiteral("avatar"));
+    addWidget(m_avatar, Qt::AlignHCenter);
+    auto *photoRow = new QWidget;
+    auto *row = new QHBoxLayout(photoRow);
+    row->setContentsMargins(0, 0, 0, 0);
+    m_pick = new QPushButton(QStringLiteral("사진 선택"), photoRow);
+    m_pick->setObjectName(QStringLiteral("pickPhoto"));
+    m_clearPhoto = new QPushButton(QStringLiteral("사진 지우기"), photoRow);
+    m_clearPhoto->setObjectName(QStringLiteral("clearPhoto"));
+    row->addStretch(1);
+    row->addWidget(m_pick);
+    row->addWidget(m_clearPhoto);
+    row->addStretch(1);
+    addWidget(photoRow);
+
+    m_name = addField(QStringLiteral("이름 (20자까지)"), QStringLiteral("name"));
+    FormLimits::limitToGraphemes(m_name, FormLimits::displayNameLength);
+    m_handle
+        = addField(QStringLiteral("아이디 (영문 소문자, 숫자, 밑줄)"), QStringLiteral("handle"));
+    auto *button = addPrimary(QStringLiteral("시작하기"), QStringLiteral("saveProfile"));
+    connect(addLink(QStringLiteral("다른 계정으로 로그인"), QStringLiteral("cancelSignup")),
+            &QPushButton::clicked, this, [this] { m_store->cancelSignup(); });
+
+    connect(m_pick, &QPushButton::clicked, this, &MacProfileSetupView::pickPhoto);
+    connect(m_clearPhoto, &QPushButton::clicked, this, [this] {
+        m_photo.reset();
+        updateAvatar();
+    });
+    connect(m_name, &QLineEdit::textChanged, this, [this] {
+        updateAvatar();
+        updateButton();
+    });
+    connect(m_handle, &QLineEdit::textChanged, this, &MacProfileSetupView::updateButton);
+    connect(m_name, &QLineEdit::returnPressed, m_handle, qOverload<>(&QWidget::setFocus));
+    connect(m_handle, &QLineEdit::returnPressed, button, &QAbstractButton::click);
+    connect(button, &QAbstractButton::clicked, this, [this] { submit(); });
+
+    // A returning user whose profile is incomplete may already have a name or handle.
+    if (const auto me = m_store->me()) {
+        m_name->setText(firstGraphemes(me->displayName, FormLimits::displayNameLength));
+        m_handle->setText(me->handle);
+        if (me->avatarJPEG && !me->avatarJPEG->isEmpty())
+            m_photo = me->avatarJPEG;
+    }
+    updateAvatar();
+    updateButton();
+}
+
+void MacProfileSetupView::pickPhoto()
+{
+    if (!m_picker)
+        return;
+    if (auto jpeg = m_picker(window())) {
+        m_photo = std::move(jpeg);
+        updateAvatar();
+    }
+}
+
+void MacProfileSetupView::updateAvatar()
+{
+    const QString name = m_name->text().trimmed();
+    m_avatar->setAvatar(name.isEmpty() ? QStringLiteral("?") : name, m_photo, std::nullopt);
+    m_clearPhoto->setVisible(m_photo.has_value());
+}
+
+void MacProfileSetupView::updateButton()
+{
+    primaryButton()->setDisabled(m_name->text().trimmed().isEmpty()
+                                 || m_handle->text().trimmed().isEmpty());
+}
+
+QCoro::Task<> MacProfileSetupView::submit()
+{
+    const Running running;
+    QPointer<MacProfileSetupView> self(this);
+    LocalStore *store = m_store;
+    const QString name = m_name->text();
+    const QString handle = m_handle->text();
+    const std::optional<QByteArray> photo = m_photo;
+    showError(std::nullopt);
+    setBusy(true);
+    std::optional<ProfileSaveError> error;
+    bool failed = false;
+    try {
+        error = co_await store->saveProfile(name, handle, photo);
+    } catch (...) {
+        failed = true;
+    }
+    // Success completes the profile and the root view replaces this screen.
+    if (!self)
+        co_return;
+    setBusy(false);
+    if (error) {
+        showError(errorText(*error));
+    } else if (failed) {
+        showError(transientError());
+    } else if (const auto session = store->session(); session && !session->profileComplete) {
+        // A failure of the service was shown as the notice and reported as no error.
+        showError(store->notice().value_or(transientError()));
+    }
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "app/MacAuthForm.h"
+
+#include <QByteArray>
+#include <QCoroTask>
+
+#include <functional>
+#include <optional>
+
+class AvatarView;
+class LocalStore;
+class QLineEdit;
+class QPushButton;
+
+// The first profile of a new account: display name, handle and an optional photo. Shown while
+// the signed-in profile is incomplete; saving it completes the profile and the root view moves
+// on to the workspace.
+class MacProfileSetupView : public MacAuthForm
+{
+    Q_OBJECT
+public:
+    using PhotoPicker = std::function<std::optional<QByteArray>(QWidget *parent)>;
+
+    static constexpr int avatarSide = 512;
+
+    explicit MacProfileSetupView(LocalStore *store, QWidget *parent = nullptr);
+
+    // Replaces the file dialog (tests).
+    void setPhotoPicker(PhotoPicker picker) { m_picker = std::move(picker); }
+    std::optional<QByteArray> photo() const { return m_photo; }
+
+private:
+    QCoro::Task<> submit();
+    void pickPhoto();
+    void updateAvatar();
+    void updateButton();
+
+    LocalStore *m_store;
+    AvatarView *m_avatar;
+    QPushButton *m_pick;
+    QPushButton *m_clearPhoto;
+    QLineEdit *m_name;
+    QLineEdit *m_handle;
+    std::optional<QByteArray> m_photo;
+    PhotoPicker m_picker;
+};

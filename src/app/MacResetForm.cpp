@@ -1,0 +1,136 @@
+#include "app/MacResetForm.h"
+
+#include "app/FormLimits.h"
+#include "app/MacSignUpForm.h"
+#include "store/LocalStore.h"
+#include "ui/common/WideButton.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+
+MacResetForm::MacResetForm(LocalStore *store, QWidget *parent)
+    : MacAuthForm(QStringLiteral("비밀번호 재설정"), parent)
+    , m_store(store)
+{
+    addText(QStringLiteral("가입한 이메일로 인증 코드를 보내 드립니다."))
+        ->setAlignment(Qt::AlignHCenter);
+    m_email = addField(QStringLiteral("이메일"), QStringLiteral("email"));
+    m_code = addField(QStringLiteral("인증 코드 6자리"), QStringLiteral("code"));
+    m_code->setInputMethodHints(Qt::ImhDigitsOnly);
+    FormLimits::limitToCode(m_code);
+    m_password = addField(QStringLiteral("새 비밀번호 (영문, 숫자 8–64자)"),
+                          QStringLiteral("newPassword"), true);
+    auto *button = addPrimary(QStringLiteral("인증 코드 받기"), QStringLiteral("resetPrimary"));
+    m_again = addLink(QStringLiteral("이메일 다시 입력하기"), QStringLiteral("again"));
+    connect(addLink(QStringLiteral("로그인으로 돌아가기"), QStringLiteral("back")),
+            &QPushButton::clicked, this, &MacResetForm::backRequested);
+
+    connect(m_again, &QPushButton::clicked, this, [this] {
+        showError(std::nullopt);
+        setCodeStep(false);
+    });
+    for (QLineEdit *field : {m_email, m_code, m_password})
+        connect(field, &QLineEdit::textChanged, this, &MacResetForm::updateButton);
+    connect(m_email, &QLineEdit::returnPressed, button, &QAbstractButton::click);
+    connect(m_code, &QLineEdit::returnPressed, m_password, qOverload<>(&QWidget::setFocus));
+    connect(m_password, &QLineEdit::returnPressed, button, &QAbstractButton::click);
+    connect(button, &QAbstractButton::clicked, this, [this] {
+        if (m_codeSent)
+            reset();
+        else
+            sendCode();
+    });
+    setCodeStep(false);
+}
+
+void MacResetForm::setEmail(const QString &email)
+{
+    m_email->setText(email);
+    showError(std::nullopt);
+    setCodeStep(false);
+}
+
+void MacResetForm::setCodeStep(bool codeSent)
+{
+    m_codeSent = codeSent;
+    m_email->setReadOnly(codeSent);
+    m_code->setVisible(codeSent);
+    m_password->setVisible(codeSent);
+    m_again->setVisible(codeSent);
+    if (!codeSent) {
+        m_code->clear();
+        m_password->clear();
+    }
+    primaryButton()->setTitle(codeSent ? QStringLiteral("비밀번호 바꾸기")
+                                       : QStringLiteral("인증 코드 받기"));
+    updateButton();
+}
+
+void MacResetForm::updateButton()
+{
+    const bool ready = m_codeSent
+        ? m_code->text().size() == FormLimits::codeLength && !m_password->text().isEmpty()
+        : !m_email->text().trimmed().isEmpty();
+    primaryButton()->setDisabled(!ready);
+}
+
+QCoro::Task<> MacResetForm::sendCode()
+{
+    const Running running;
+    QPointer<MacResetForm> self(this);
+    LocalStore *store = m_store;
+    const QString email = m_email->text();
+    showError(std::nullopt);
+    setBusy(true);
+    std::optional<QString> error;
+    try {
+        error = co_await store->sendResetCode(email);
+    } catch (...) {
+        error = transientError();
+    }
+    if (!self)
+        co_return;
+    setBusy(false);
+    if (error) {
+        showError(error);
+        co_return;
+    }
+    setCodeStep(true);
+    showNote(QStringLiteral("인증 코드를 보냈습니다. 메일함을 확인하세요."));
+    m_code->setFocus();
+}
+
+QCoro::Task<> MacResetForm::reset()
+{
+    const QString email = m_email->text();
+    const QString code = m_code->text();
+    const QString password = m_password->text();
+    if (!LocalStore::isValidPassword(password)) {
+        showError(MacSignUpForm::passwordRuleText());
+        m_password->setFocus();
+        co_return;
+    }
+    const Running running;
+    QPointer<MacResetForm> self(this);
+    LocalStore *store = m_store;
+    showError(std::nullopt);
+    setBusy(true);
+    std::optional<QString> error;
+    try {
+        error = co_await store->resetPassword(email, code, password);
+    } catch (...) {
+        error = transientError();
+    }
+    if (!self)
+        co_return;
+    setBusy(false);
+    if (error) {
+        showError(error);
+        co_return;
+    }
+    const QString trimmed = email.trimmed();
+    setEmail(QString());
+    emit passwordReset(trimmed);
+}

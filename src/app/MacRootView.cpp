@@ -1,0 +1,118 @@
+#include "app/MacRootView.h"
+
+#include "api/ChatAPI.h"
+#include "app/MacAuthView.h"
+#include "app/MacProfileSetupView.h"
+#include "app/MacWorkspace.h"
+#include "platform/PushCenter.h"
+#include "store/LocalStore.h"
+
+#include <QDialog>
+#include <QGuiApplication>
+#include <QStackedLayout>
+#include <QUrl>
+
+namespace {
+
+// Store operations started from the view run on their own; nothing may escape them.
+QCoro::Task<> detached(QCoro::Task<> task)
+{
+    try {
+        co_await std::move(task);
+    } catch (...) { }
+}
+
+} // namespace
+
+MacRootView::MacRootView(LocalStore *store, QWidget *parent)
+    : QWidget(parent)
+    , m_store(store)
+    , m_stack(new QStackedLayout(this))
+{
+    setObjectName(QStringLiteral("root"));
+    m_stack->setContentsMargins(0, 0, 0, 0);
+    connect(m_store, &LocalStore::sessionChanged, this, &MacRootView::follow);
+    follow();
+}
+
+void MacRootView::follow()
+{
+    const auto session = m_store->session();
+    if (!session) {
+        if (m_screen != Screen::signIn)
+            present(Screen::signIn, new MacAuthView(m_store));
+        return;
+    }
+    if (!session->profileComplete) {
+        if (m_screen != Screen::profile || m_shownFor != session->meId) {
+            m_shownFor = session->meId;
+            present(Screen::profile, new MacProfileSetupView(m_store));
+        }
+        return;
+    }
+    if (m_screen == Screen::workspace && m_shownFor == session->meId)
+        return;
+    const bool fromProfile = m_screen == Screen::profile && m_shownFor == session->meId;
+    m_shownFor = session->meId;
+    present(Screen::workspace, new MacWorkspace(m_store));
+    // An invite link opened before this user was signed in waits for a complete profile. The
+    // first-profile save redeems it itself once the rooms are loaded; start-up and sign-in
+    // don't, so the root view does.
+    if (!fromProfile)
+        m_store->redeemPendingInvite();
+}
+
+void MacRootView::present(Screen screen, QWidget *content)
+{
+    QWidget *old = m_content;
+    m_stack->addWidget(content);
+    m_stack->setCurrentWidget(content);
+    m_content = content;
+    m_screen = screen;
+    drop(old);
+    emit screenChanged(screen);
+}
+
+void MacRootView::drop(QWidget *content)
+{
+    if (!content)
+        return;
+    // Sheets and dialogs are windows of their own but children of the screen that opened them:
+    // end them first, so that a dialog's event loop returns before its parent goes.
+    const auto children = content->findChildren<QWidget *>();
+    for (QWidget *child : children) {
+        if (!child->isWindow() || !child->isVisible())
+            continue;
+        if (auto *dialog = qobject_cast<QDialog *>(child))
+            dialog->reject();
+        else
+            child->close();
+    }
+    m_stack->removeWidget(content);
+    content->hide();
+    // Later, not now: the drop may be happening inside one of the screen's own signals.
+    content->deleteLater();
+}
+
+bool MacRootView::openLink(const QString &link)
+{
+    const QUrl url(link.trimmed());
+    if (!url.isValid())
+        return false;
+    const auto code = ChatAPI::inviteCode(url);
+    if (!code)
+        return false;
+    m_store->setPendingInviteCode(*code);
+    m_store->redeemPendingInvite();
+    return true;
+}
+
+void MacRootView::applicationBecameActive()
+{
+    const auto session = m_store->session();
+    if (!session || !session->profileComplete)
+        return;
+    if (m_store->client() && m_store->notificationsEnabled())
+        PushCenter::registerForNotifications();
+    detached(m_store->refreshLive());
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "app/MacAuthForm.h"
+
+#include <QCoroTask>
+
+class LocalStore;
+class QLineEdit;
+
+// E-mail and password; leads to sign-up and to the password reset.
+class MacSignInForm : public MacAuthForm
+{
+    Q_OBJECT
+public:
+    explicit MacSignInForm(LocalStore *store, QWidget *parent = nullptr);
+
+    void setEmail(const QString &email);
+    QString email() const;
+
+signals:
+    void signUpRequested();
+    void resetRequested();
+
+private:
+    QCoro::Task<> submit();
+    void updateButton();
+
+    LocalStore *m_store;
+    QLineEdit *m_email;
+    QLineEdit *m_password;
+};

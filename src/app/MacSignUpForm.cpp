@@ -1,0 +1,66 @@
+#include "app/MacSignUpForm.h"
+
+#include "store/LocalStore.h"
+#include "ui/common/WideButton.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+
+MacSignUpForm::MacSignUpForm(LocalStore *store, QWidget *parent)
+    : MacAuthForm(QStringLiteral("회원가입"), parent)
+    , m_store(store)
+{
+    addText(QStringLiteral("가입할 이메일로 6자리 인증 코드를 보내 드립니다."))
+        ->setAlignment(Qt::AlignHCenter);
+    m_email = addField(QStringLiteral("이메일"), QStringLiteral("email"));
+    m_password = addField(QStringLiteral("비밀번호 (영문, 숫자 8–64자)"),
+                          QStringLiteral("password"), true);
+    auto *button = addPrimary(QStringLiteral("인증 코드 받기"), QStringLiteral("sendCode"));
+    connect(addLink(QStringLiteral("로그인으로 돌아가기"), QStringLiteral("back")),
+            &QPushButton::clicked, this, &MacSignUpForm::backRequested);
+
+    connect(m_email, &QLineEdit::textChanged, this, &MacSignUpForm::updateButton);
+    connect(m_password, &QLineEdit::textChanged, this, &MacSignUpForm::updateButton);
+    connect(m_email, &QLineEdit::returnPressed, m_password, qOverload<>(&QWidget::setFocus));
+    connect(m_password, &QLineEdit::returnPressed, button, &QAbstractButton::click);
+    connect(button, &QAbstractButton::clicked, this, [this] { submit(); });
+    updateButton();
+}
+
+void MacSignUpForm::updateButton()
+{
+    primaryButton()->setDisabled(m_email->text().trimmed().isEmpty()
+                                 || m_password->text().isEmpty());
+}
+
+QCoro::Task<> MacSignUpForm::submit()
+{
+    const QString email = m_email->text();
+    const QString password = m_password->text();
+    if (!LocalStore::isValidPassword(password)) {
+        showError(passwordRuleText());
+        m_password->setFocus();
+        co_return;
+    }
+    const Running running;
+    QPointer<MacSignUpForm> self(this);
+    LocalStore *store = m_store;
+    showError(std::nullopt);
+    setBusy(true);
+    std::optional<QString> error;
+    try {
+        error = co_await store->sendRegisterCode(email, password);
+    } catch (...) {
+        error = transientError();
+    }
+    if (!self)
+        co_return;
+    setBusy(false);
+    showError(error);
+    if (!error) {
+        m_password->clear();
+        emit codeSent(email.trimmed());
+    }
+}

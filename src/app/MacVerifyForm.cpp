@@ -1,0 +1,61 @@
+#include "app/MacVerifyForm.h"
+
+#include "app/FormLimits.h"
+#include "store/LocalStore.h"
+#include "ui/common/WideButton.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+
+MacVerifyForm::MacVerifyForm(LocalStore *store, QWidget *parent)
+    : MacAuthForm(QStringLiteral("이메일 인증"), parent)
+    , m_store(store)
+{
+    m_sentTo = addText(QString(), QStringLiteral("sentTo"));
+    m_sentTo->setAlignment(Qt::AlignHCenter);
+    m_code = addField(QStringLiteral("인증 코드 6자리"), QStringLiteral("code"));
+    m_code->setAlignment(Qt::AlignHCenter);
+    m_code->setInputMethodHints(Qt::ImhDigitsOnly);
+    FormLimits::limitToCode(m_code);
+    auto *button = addPrimary(QStringLiteral("확인"), QStringLiteral("verify"));
+    connect(addLink(QStringLiteral("이메일 다시 입력하기"), QStringLiteral("back")),
+            &QPushButton::clicked, this, &MacVerifyForm::backRequested);
+
+    connect(m_code, &QLineEdit::textChanged, this, [this](const QString &code) {
+        primaryButton()->setDisabled(code.size() != FormLimits::codeLength);
+    });
+    connect(m_code, &QLineEdit::returnPressed, button, &QAbstractButton::click);
+    connect(button, &QAbstractButton::clicked, this, [this] { submit(); });
+    primaryButton()->setDisabled(true);
+}
+
+void MacVerifyForm::setEmail(const QString &email)
+{
+    m_emailText = email;
+    m_sentTo->setText(email + QStringLiteral("(으)로 보낸 6자리 코드를 입력하세요."));
+    m_code->clear();
+    showError(std::nullopt);
+}
+
+QCoro::Task<> MacVerifyForm::submit()
+{
+    const Running running;
+    QPointer<MacVerifyForm> self(this);
+    LocalStore *store = m_store;
+    const QString email = m_emailText;
+    const QString code = m_code->text();
+    showError(std::nullopt);
+    setBusy(true);
+    std::optional<QString> error;
+    try {
+        error = co_await store->verifyRegister(email, code);
+    } catch (...) {
+        error = transientError();
+    }
+    if (!self)
+        co_return;
+    setBusy(false);
+    showError(error);
+}

@@ -1,0 +1,69 @@
+#include "app/MessageAlerts.h"
+
+#include "platform/PushCenter.h"
+#include "store/LocalStore.h"
+
+MessageAlerts::MessageAlerts(LocalStore *store, WindowActive windowActive, Presenter present,
+                             QObject *parent)
+    : QObject(parent)
+    , m_store(store)
+    , m_windowActive(std::move(windowActive))
+    , m_present(std::move(present))
+{ }
+
+std::optional<MessageAlert> MessageAlerts::alertFor(const LocalStore &store,
+                                                    const ChatMessage &message, bool windowActive)
+{
+    const auto session = store.session();
+    if (!session || !session->profileComplete || !store.notificationsEnabled())
+        return std::nullopt;
+    if (message.senderId == session->meId || message.hiddenForMe)
+        return std::nullopt;
+    // System lines (joins, leaves) and deleted messages are not pushed.
+    if (message.kind == MessageKind::system || message.kind == MessageKind::deleted)
+        return std::nullopt;
+    if (store.blocks().contains(message.senderId))
+        return std::nullopt;
+
+    const auto room = store.conversation(message.conversationId);
+    if (room && room->muted)
+        return std::nullopt;
+    if (windowActive && store.visibleRoomID() == message.conversationId)
+        return std::nullopt;
+
+    const auto sender = store.account(message.senderId);
+    QString senderName;
+    if (sender)
+        senderName = !sender->displayName.isEmpty() ? sender->displayName : sender->handle;
+
+    MessageAlert alert;
+    alert.conversationId = message.conversationId;
+    alert.messageId = message.id;
+    if (room && room->kind == ConversationKind::group) {
+        const QString roomTitle = store.conversationTitle(*room);
+        alert.title
+            = senderName.isEmpty() ? roomTitle : roomTitle + QStringLiteral(" / ") + senderName;
+    } else {
+        alert.title = !senderName.isEmpty() ? senderName
+                                            : (room ? store.conversationTitle(*room) : QString());
+    }
+    if (alert.title.isEmpty())
+        alert.title = QStringLiteral("Zumo");
+    alert.body = store.notificationPreview() && !message.body.trimmed().isEmpty() ? message.body
+                                                                                  : genericBody();
+    // In the active window the in-app sound is the store's business; the notification stays
+    // quiet so that one message does not ring twice.
+    alert.withSound = !windowActive && PushCenter::soundAllowed();
+    return alert;
+}
+
+void MessageAlerts::consider(const ChatMessage &message)
+{
+    const bool active = m_windowActive && m_windowActive();
+    const auto alert = alertFor(*m_store, message, active);
+    if (!alert)
+        return;
+    if (m_present)
+        m_present(*alert);
+    emit presented(*alert);
+}

@@ -1,0 +1,151 @@
+#include "app/QuilloChatMacApp.h"
+
+#include "api/ChatClient.h"
+#include "app/MacMainWindow.h"
+#include "app/MacRootView.h"
+#include "app/MessageAlerts.h"
+#include "platform/DesktopNotifier.h"
+#include "platform/LauncherBadge.h"
+#include "platform/SingleInstance.h"
+#include "store/LocalStore.h"
+#include "ui/common/MessageSound.h"
+
+#include <QApplication>
+#include <QPointer>
+
+QuilloChatMacApp::QuilloChatMacApp(std::unique_ptr<ChatClient> client,
+                                   std::unique_ptr<DockBadge> badge, QObject *parent)
+    : QObject(parent)
+    , m_badge(badge ? std::move(badge) : std::make_unique<LauncherBadge>())
+{
+    // The launcher badge and the desktop's notion of this program follow the desktop file.
+    QGuiApplication::setDesktopFileName(QStringLiteral("zumo"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    if (!client)
+        client = std::make_unique<ChatClient>();
+    // Building the store binds the client and fills PushCenter's hooks, then delivers a
+    // notification tap that came in before.
+    m_store = std::make_unique<LocalStore>(true, deliveryDelay, std::move(client), m_badge.get());
+
+    m_notifier = new DesktopNotifier(this);
+    connect(m_notifier, &DesktopNotifier::activated, this, &QuilloChatMacApp::showWindow);
+    QPointer<DesktopNotifier> notifier = m_notifier;
+    m_alerts = new MessageAlerts(
+        m_store.get(), [this] { return windowIsActive(); },
+        [notifier](const MessageAlert &alert) {
+            if (notifier)
+                notifier->present(alert.title, alert.body, alert.conversationId, alert.messageId,
+                                  alert.withSound);
+        },
+        this);
+    watchIncoming();
+
+    // The store decides whether an incoming message may ring (settings, sender, room, the
+    // half-second gap); in the focused window the sound is ours to play, elsewhere the
+    // notification carries it.
+    connect(m_store.get(), &LocalStore::incomingSound, this, [this] {
+        if (windowIsActive())
+            MessageSound::play();
+    });
+
+    m_window = std::make_unique<MacMainWindow>(m_store.get());
+    connect(m_window.get(), &MacMainWindow::firstShown, this, &QuilloChatMacApp::startBootstrap);
+    connect(qApp, &QGuiApplication::applicationStateChanged, this,
+            [this](Qt::ApplicationState state) {
+                if (state == Qt::ApplicationActive && m_window)
+                    m_window->rootView()->applicationBecameActive();
+            });
+}
+
+QuilloChatMacApp::~QuilloChatMacApp()
+{
+    // The views go before the store they read; the badge after the store that drives it.
+    m_window.reset();
+    delete m_alerts;
+    m_alerts = nullptr;
+    if (auto *client = m_store->client())
+        client->onEvent = nullptr;
+    m_store.reset();
+}
+
+void QuilloChatMacApp::startBootstrap()
+{
+    if (m_bootstrapStarted)
+        return;
+    m_bootstrapStarted = true;
+    runBootstrap();
+}
+
+QCoro::Task<> QuilloChatMacApp::runBootstrap()
+{
+    QPointer<QuilloChatMacApp> self(this);
+    try {
+        co_await m_store->bootstrap();
+    } catch (...) { }
+    if (!self)
+        co_return;
+    m_bootstrapFinished = true;
+    emit startedUp();
+}
+
+void QuilloChatMacApp::showWindow()
+{
+    if (m_window->isMinimized())
+        m_window->showNormal();
+    else
+        m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
+void QuilloChatMacApp::openLink(const QString &link)
+{
+    if (!link.trimmed().isEmpty())
+        m_window->rootView()->openLink(link);
+    showWindow();
+}
+
+void QuilloChatMacApp::listen(SingleInstance *instance)
+{
+    connect(instance, &SingleInstance::messageReceived, this, &QuilloChatMacApp::openLink);
+    instance->setReady();
+}
+
+bool QuilloChatMacApp::windowIsActive() const
+{
+    return m_window && m_window->isVisible() && !m_window->isMinimized()
+        && m_window->isActiveWindow();
+}
+
+void QuilloChatMacApp::incoming(const ChatMessage &message)
+{
+    m_alerts->consider(message);
+}
+
+void QuilloChatMacApp::watchIncoming()
+{
+    // The store applies live events through the client's onEvent. A message event whose
+    // message the store did not know before (by id or client id) is a new arrival; the ones
+    // that replace a local echo or repeat a known message are not.
+    ChatClient *client = m_store->client();
+    if (!client)
+        return;
+    auto applyToStore = client->onEvent;
+    QPointer<QuilloChatMacApp> self(this);
+    client->onEvent = [applyToStore, self](const ChatEvent &event) {
+        bool known = true;
+        if (self && event.kind == ChatEvent::Kind::message) {
+            const LocalStore *store = self->store();
+            const QUuid id = event.message.id;
+            known = store->messageIndex().findMatch(id, event.message.clientMsgId.value_or(id))
+                != nullptr;
+        }
+        if (applyToStore)
+            applyToStore(event);
+        if (!known && self) {
+            if (const auto message = self->store()->message(event.message.id))
+                self->incoming(*message);
+        }
+    };
+}

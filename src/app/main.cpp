@@ -1,0 +1,25 @@
+#include "app/QuilloChatMacApp.h"
+#include "platform/SingleInstance.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Zumo"));
+    QApplication::setOrganizationName(QStringLiteral("Zumo"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("zumo"));
+
+    // The desktop starts the program with a link as its first argument (Exec=zumo %u). A
+    // program already running takes the link and comes forward; this one then ends.
+    const QStringList arguments = QApplication::arguments();
+    const QString link = arguments.size() > 1 ? arguments.at(1) : QString();
+    SingleInstance instance;
+    if (!instance.tryBecomePrimary(QStringLiteral("zumo"), link))
+        return 0;
+
+    QuilloChatMacApp shell;
+    shell.openLink(link);
+    shell.listen(&instance);
+    return app.exec();
+}

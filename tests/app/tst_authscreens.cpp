@@ -1,0 +1,385 @@
+#include "AppTestSupport.h"
+
+#include "app/MacAuthView.h"
+#include "app/MacProfileSetupView.h"
+#include "app/MacResetForm.h"
+#include "app/MacRootView.h"
+#include "app/MacSignInForm.h"
+#include "app/MacSignUpForm.h"
+#include "app/MacVerifyForm.h"
+#include "app/MacWorkspace.h"
+#include "ui/common/WideButton.h"
+
+#include <QBuffer>
+#include <QLabel>
+#include <QStandardPaths>
+#include <QTest>
+
+namespace {
+
+const QString badCredentials = QStringLiteral("이메일 또는 비밀번호가 올바르지 않습니다.");
+
+// The stand-in service, a live store talking to it and the root view on screen.
+struct Rig
+{
+    StandInService service;
+    std::unique_ptr<LocalStore> store;
+    std::unique_ptr<MacRootView> root;
+
+    bool start()
+    {
+        if (!service.listen())
+            return false;
+        store = liveStore(service);
+        root = std::make_unique<MacRootView>(store.get());
+        root->resize(960, 680);
+        root->show();
+        return QTest::qWaitForWindowExposed(root.get());
+    }
+    ~Rig()
+    {
+        // Operations outlive the screens that started them; let them finish first.
+        QTRY_COMPARE_WITH_TIMEOUT(MacAuthForm::runningOperations(), 0, 10000);
+        root.reset();
+        store.reset();
+    }
+    MacAuthView *auth() const { return qobject_cast<MacAuthView *>(root->content()); }
+};
+
+QString hangul(int count)
+{
+    const QString syllables
+        = QStringLiteral("가나다라마바사아자차카타파하거너더러머버서어저처커터퍼허");
+    return syllables.left(count);
+}
+
+} // namespace
+
+// The signed-out screens and the first-profile screen, driven as a user drives them, against
+// the stand-in service.
+class TestAuthScreens : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        privateFolders();
+        QStandardPaths::setTestModeEnabled(true);
+    }
+    void cleanup() { PushCenter::reset(); }
+
+    void signUpVerifyAndCompleteTheProfile()
+    {
+        Rig rig;
+        QVERIFY(rig.start());
+        QCOMPARE(rig.root->screen(), MacRootView::Screen::signIn);
+        MacAuthView *auth = rig.auth();
+        QVERIFY(auth);
+        saveShot(rig.root.get(), QStringLiteral("01-sign-in"));
+
+        clickButton(child<QAbstractButton>(auth->signInForm(), QStringLiteral("toSignUp")));
+        MacSignUpForm *signUp = auth->signUpForm();
+        QCOMPARE(auth->currentWidget(), signUp);
+        typeInto(child<QLineEdit>(signUp, QStringLiteral("email")),
+                 QStringLiteral("  New.User@Example.com "));
+        auto *password = child<QLineEdit>(signUp, QStringLiteral("password"));
+        auto *send = child<WideButton>(signUp, QStringLiteral("sendCode"));
+
+        // The password rule is checked before anything reaches the service.
+        typeInto(password, QStringLiteral("abcdefgh"));
+        clickButton(send);
+        QCOMPARE(signUp->messageText(), MacSignUpForm::passwordRuleText());
+        QVERIFY(rig.service.requests().isEmpty());
+        saveShot(rig.root.get(), QStringLiteral("02-sign-up-error"));
+
+        typeInto(password, QStringLiteral("abcdefg1"));
+        clickButton(send);
+        QTRY_COMPARE(auth->currentWidget(), auth->verifyForm());
+        const QString code = rig.service.lastEmailCode(QStringLiteral("new.user@example.com"));
+        QCOMPARE(code.size(), 6);
+
+        // The code field keeps digits only, six of them.
+        MacVerifyForm *verify = auth->verifyForm();
+        auto *codeField = child<QLineEdit>(verify, QStringLiteral("code"));
+        auto *verifyButton = child<WideButton>(verify, QStringLiteral("verify"));
+        typeInto(codeField, QStringLiteral("12a3-45678"));
+        QCOMPARE(codeField->text(), QStringLiteral("123456"));
+        QString wrong = code;
+        wrong[5] = code[5] == u'0' ? u'1' : u'0';
+        typeInto(codeField, wrong);
+        clickButton(verifyButton);
+        QTRY_VERIFY(!verifyButton->isBusy());
+        QVERIFY(!verify->messageText().isEmpty());
+        QCOMPARE(rig.root->screen(), MacRootView::Screen::signIn);
+        saveShot(rig.root.get(), QStringLiteral("03-verify-error"));
+
+        typeInto(codeField, code);
+        clickButton(verifyButton);
+        QTRY_COMPARE(rig.root->screen(), MacRootView::Screen::profile);
+        auto *profile = qobject_cast<MacProfileSetupView *>(rig.root->content());
+        QVERIFY(profile);
+
+        // The display name is cut to 20 characters as it is typed.
+        auto *name = child<QLineEdit>(profile, QStringLiteral("name"));
+        typeInto(name, hangul(25));
+        QCOMPARE(name->text(), hangul(20));
+        auto *handle = child<QLineEdit>(profile, QStringLiteral("handle"));
+        auto *save = child<WideButton>(profile, QStringLiteral("saveProfile"));
+        typeInto(handle, QStringLiteral("new user"));
+        clickButton(save);
+        QTRY_COMPARE(profile->messageText(),
+                     QStringLiteral("아이디는 영문 소문자, 숫자, 밑줄 3–20자입니다."));
+        QCOMPARE(rig.root->screen(), MacRootView::Screen::profile);
+        saveShot(rig.root.get(), QStringLiteral("04-profile-error"));
+
+        profile->setPhotoPicker([](QWidget *) {
+            QImage image(64, 64, QImage::Format_RGB32);
+            image.fill(Qt::darkCyan);
+            QByteArray jpeg;
+            QBuffer buffer(&jpeg);
+            buffer.open(QIODevice::WriteOnly);
+            image.save(&buffer, "JPEG");
+            return std::optional<QByteArray>(jpeg);
+        });
+        clickButton(child<QAbstractButton>(profile, QStringLiteral("pickPhoto")));
+        QVERIFY(profile->photo().has_value());
+        typeInto(handle, QStringLiteral("new_user"));
+        saveShot(rig.root.get(), QStringLiteral("05-profile"));
+        clickButton(save);
+        QTRY_COMPARE(rig.root->screen(), MacRootView::Screen::workspace);
+        const auto me = rig.store->me();
+        QVERIFY(me);
+        QCOMPARE(me->displayName, hangul(20));
+        QCOMPARE(me->handle, QStringLiteral("new_user"));
+        QVERIFY(me->avatarURL.has_value());
+        auto *empty = child<QLabel>(rig.root->content(), QStringLiteral("emptyDetail"));
+        QCOMPARE(empty->text(), QStringLiteral("대화를 선택하세요."));
+        saveShot(rig.root.get(), QStringLiteral("06-workspace"));
+    }
+
+    void signInFailuresShowTheirText_data()
+    {
+        QTest::addColumn<QString>("email");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("serviceMessage");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("wrong password") << "sora@example.com"
+                                        << "wrong1234" << 0 << "" << badCredentials;
+        QTest::newRow("unknown address") << "nobody@example.com"
+                                         << "abcd1234" << 0 << "" << badCredentials;
+        QTest::newRow("404 reads like 401") << "sora@example.com"
+                                            << "abcd1234" << 404 << "없음" << badCredentials;
+        QTest::newRow("service message passes through")
+            << "sora@example.com"
+            << "abcd1234" << 503 << "서버 점검 중입니다."
+            << "서버 점검 중입니다.";
+    }
+    void signInFailuresShowTheirText()
+    {
+        QFETCH(QString, email);
+        QFETCH(QString, password);
+        QFETCH(int, status);
+        QFETCH(QString, serviceMessage);
+        QFETCH(QString, expected);
+
+        Rig rig;
+        QVERIFY(rig.start());
+        rig.service.addUser(seed(QStringLiteral("sora@example.com"), QStringLiteral("abcd1234"),
+                                 QStringLiteral("sora"), QStringLiteral("한소라")));
+        if (status)
+            rig.service.failNext(QStringLiteral("POST"), QStringLiteral("/v1/auth/login"), 1,
+                                 status, QStringLiteral("failed"), serviceMessage);
+        MacSignInForm *form = rig.auth()->signInForm();
+        typeInto(child<QLineEdit>(form, QStringLiteral("email")), email);
+        typeInto(child<QLineEdit>(form, QStringLiteral("password")), password);
+        auto *button = child<WideButton>(form, QStringLiteral("signIn"));
+        clickButton(button);
+        QTRY_COMPARE(form->messageText(), expected);
+        QVERIFY(!button->isBusy());
+        QCOMPARE(rig.root->screen(), MacRootView::Screen::signIn);
+        if (status == 503)
+            saveShot(rig.root.get(), QStringLiteral("07-sign-in-error"));
+    }
+
+    void signInLeadsToTheRightScreen_data()
+    {
+        QTest::addColumn<QString>("handle");
+        QTest::addColumn<int>("screen");
+        QTest::newRow("complete profile") << "sora" << int(MacRootView::Screen::workspace);
+        QTest::newRow("no handle yet") << "" << int(MacRootView::Screen::profile);
+    }
+    void signInLeadsToTheRightScreen()
+    {
+        QFETCH(QString, handle);
+        QFETCH(int, screen);
+        Rig rig;
+        QVERIFY(rig.start());
+        rig.service.addUser(seed(QStringLiteral("sora@example.com"), QStringLiteral("abcd1234"),
+                                 handle, QStringLiteral("한소라")));
+        MacSignInForm *form = rig.auth()->signInForm();
+        auto *button = child<WideButton>(form, QStringLiteral("signIn"));
+        QVERIFY(button->isDisabled()); // nothing typed yet
+        typeInto(child<QLineEdit>(form, QStringLiteral("email")),
+                 QStringLiteral(" SORA@example.com"));
+        typeInto(child<QLineEdit>(form, QStringLiteral("password")), QStringLiteral("abcd1234"));
+        QVERIFY(!button->isDisabled());
+        QTest::keyClick(child<QLineEdit>(form, QStringLiteral("password")), Qt::Key_Return);
+        QTRY_COMPARE(int(rig.root->screen()), screen);
+    }
+
+    void signUpWithATakenAddress()
+    {
+        Rig rig;
+        QVERIFY(rig.start());
+        rig.service.addUser(seed(QStringLiteral("sora@example.com"), QStringLiteral("abcd1234"),
+                                 QStringLiteral("sora"), QStringLiteral("한소라")));
+        MacAuthView *auth = rig.auth();
+        clickButton(child<QAbstractButton>(auth->signInForm(), QStringLiteral("toSignUp")));
+        MacSignUpForm *form = auth->signUpForm();
+        typeInto(child<QLineEdit>(form, QStringLiteral("email")),
+                 QStringLiteral("Sora@Example.com"));
+        typeInto(child<QLineEdit>(form, QStringLiteral("password")), QStringLiteral("zxcv9876"));
+        clickButton(child<QAbstractButton>(form, QStringLiteral("sendCode")));
+        QTRY_COMPARE(form->messageText(), QStringLiteral("이미 가입된 이메일입니다."));
+        QCOMPARE(auth->currentWidget(), form);
+    }
+
+    void resetThePasswordThenSignIn()
+    {
+        Rig rig;
+        QVERIFY(rig.start());
+        rig.service.addUser(seed(QStringLiteral("sora@example.com"), QStringLiteral("abcd1234"),
+                                 QStringLiteral("sora"), QStringLiteral("한소라")));
+        MacAuthView *auth = rig.auth();
+        typeInto(child<QLineEdit>(auth->signInForm(), QStringLiteral("email")),
+                 QStringLiteral("sora@example.com"));
+        clickButton(child<QAbstractButton>(auth->signInForm(), QStringLiteral("toReset")));
+        MacResetForm *reset = auth->resetForm();
+        QCOMPARE(auth->currentWidget(), reset);
+        QCOMPARE(child<QLineEdit>(reset, QStringLiteral("email"))->text(),
+                 QStringLiteral("sora@example.com"));
+        auto *primary = child<WideButton>(reset, QStringLiteral("resetPrimary"));
+        clickButton(primary);
+        QTRY_VERIFY(reset->codeSent());
+        saveShot(rig.root.get(), QStringLiteral("08-reset-code"));
+        const QString code = rig.service.lastEmailCode(QStringLiteral("sora@example.com"));
+        QCOMPARE(code.size(), 6);
+
+        typeInto(child<QLineEdit>(reset, QStringLiteral("code")), code);
+        auto *newPassword = child<QLineEdit>(reset, QStringLiteral("newPassword"));
+        typeInto(newPassword, QStringLiteral("12345678"));
+        clickButton(primary);
+        QCOMPARE(reset->messageText(), MacSignUpForm::passwordRuleText());
+
+        typeInto(newPassword, QStringLiteral("newpass99"));
+        clickButton(primary);
+        QTRY_COMPARE(auth->currentWidget(), auth->signInForm());
+        MacSignInForm *signIn = auth->signInForm();
+        QCOMPARE(signIn->email(), QStringLiteral("sora@example.com"));
+        QVERIFY(!signIn->messageText().isEmpty());
+        saveShot(rig.root.get(), QStringLiteral("09-sign-in-after-reset"));
+
+        typeInto(child<QLineEdit>(signIn, QStringLiteral("password")), QStringLiteral("newpass99"));
+        clickButton(child<QAbstractButton>(signIn, QStringLiteral("signIn")));
+        QTRY_COMPARE(rig.root->screen(), MacRootView::Screen::workspace);
+    }
+
+    void resetWithAWrongCodeShowsTheServiceText()
+    {
+        Rig rig;
+        QVERIFY(rig.start());
+        rig.service.addUser(seed(QStringLiteral("sora@example.com"), QStringLiteral("abcd1234"),
+                                 QStringLiteral("sora"), QStringLiteral("한소라")));
+        MacAuthView *auth = rig.auth();
+        clickButton(child<QAbstractButton>(auth->signInForm(), QStringLiteral("toReset")));
+        MacResetForm *reset = auth->resetForm();
+        typeInto(child<QLineEdit>(reset, QStringLiteral("email")),
+                 QStringLiteral("sora@example.com"));
+        auto *primary = child<WideButton>(reset, QStringLiteral("resetPrimary"));
+        clickButton(primary);
+        QTRY_VERIFY(reset->codeSent());
+        const QString code = rig.service.lastEmailCode(QStringLiteral("sora@example.com"));
+        QString wrong = code;
+        wrong[0] = code[0] == u'9' ? u'8' : u'9';
+        typeInto(child<QLineEdit>(reset, QStringLiteral("code")), wrong);
+        typeInto(child<QLineEdit>(reset, QStringLiteral("newPassword")),
+                 QStringLiteral("newpass99"));
+        clickButton(primary);
+        QTRY_VERIFY(!primary->isBusy());
+        QVERIFY(!reset->messageText().isEmpty());
+        QCOMPARE(auth->currentWidget(), reset);
+    }
+
+    void profileSaveFailureStaysOnTheForm()
+    {
+        Rig rig;
+        QVERIFY(rig.start());
+        rig.service.addUser(seed(QStringLiteral("new@example.com"), QStringLiteral("abcd1234"),
+                                 QString(), QString()));
+        MacSignInForm *form = rig.auth()->signInForm();
+        typeInto(child<QLineEdit>(form, QStringLiteral("email")),
+                 QStringLiteral("new@example.com"));
+        typeInto(child<QLineEdit>(form, QStringLiteral("password")), QStringLiteral("abcd1234"));
+        clickButton(child<QAbstractButton>(form, QStringLiteral("signIn")));
+        QTRY_COMPARE(rig.root->screen(), MacRootView::Screen::profile);
+        auto *profile = qobject_cast<MacProfileSetupView *>(rig.root->content());
+
+        rig.service.failNext(QStringLiteral("PATCH"), QStringLiteral("/v1/me"), 1, 500,
+                             QStringLiteral("busy"), QStringLiteral("잠시 후 다시 시도해 주세요."));
+        typeInto(child<QLineEdit>(profile, QStringLiteral("name")), QStringLiteral("새 사람"));
+        typeInto(child<QLineEdit>(profile, QStringLiteral("handle")), QStringLiteral("new_person"));
+        auto *save = child<WideButton>(profile, QStringLiteral("saveProfile"));
+        clickButton(save);
+        QTRY_VERIFY(!save->isBusy());
+        QCOMPARE(profile->messageText(), QStringLiteral("잠시 후 다시 시도해 주세요."));
+        QCOMPARE(rig.root->screen(), MacRootView::Screen::profile);
+    }
+
+    void givingUpTheSignUpReturnsToSignIn()
+    {
+        LocalStore store(false, 20ms, nullptr);
+        MacRootView root(&store);
+        store.signIn(); // a new account with no profile yet
+        QCOMPARE(root.screen(), MacRootView::Screen::profile);
+        const QUuid unfinished = store.session()->meId;
+        clickButton(child<QAbstractButton>(root.content(), QStringLiteral("cancelSignup")));
+        QCOMPARE(root.screen(), MacRootView::Screen::signIn);
+        QVERIFY(!store.account(unfinished));
+    }
+
+    void nameLimitCountsUserPerceivedCharacters_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept");
+        const QString family = QStringLiteral("👨‍👩‍👧");
+        QString twentyFamilies;
+        for (int i = 0; i < 20; ++i)
+            twentyFamilies += family;
+        QTest::newRow("21 Hangul syllables") << hangul(21) << hangul(20);
+        QTest::newRow("20 stay") << hangul(20) << hangul(20);
+        QTest::newRow("emoji sequences count one each")
+            << twentyFamilies + family << twentyFamilies;
+        // Decomposed Hangul: each syllable is three code points but one character.
+        const QString decomposed = hangul(21).normalized(QString::NormalizationForm_D);
+        QTest::newRow("decomposed syllables")
+            << decomposed << hangul(20).normalized(QString::NormalizationForm_D);
+    }
+    void nameLimitCountsUserPerceivedCharacters()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        LocalStore store(false, 20ms, nullptr);
+        store.signIn();
+        MacProfileSetupView profile(&store);
+        auto *name = child<QLineEdit>(&profile, QStringLiteral("name"));
+        name->setFocus();
+        name->insert(typed); // an edit of the user's, like a paste
+        QCOMPARE(name->text(), kept);
+    }
+};
+
+QTEST_MAIN(TestAuthScreens)
+#include "tst_authscreens.moc"

@@ -1,0 +1,186 @@
+#include "AppTestSupport.h"
+
+#include "app/MessageAlerts.h"
+
+#include <QTest>
+
+namespace {
+
+Account person(const QString &handle, const QString &name)
+{
+    Account a;
+    a.id = QUuid::createUuid();
+    a.handle = handle;
+    a.displayName = name;
+    return a;
+}
+
+Conversation roomWith(ConversationKind kind, const QList<QUuid> &members, const QString &title = {})
+{
+    Conversation c;
+    c.id = QUuid::createUuid();
+    c.kind = kind;
+    c.title = title;
+    const QDateTime joined = QDateTime::fromSecsSinceEpoch(1'700'000'000, Qt::UTC);
+    for (const QUuid &user : members)
+        c.memberships.append(Membership{user, MemberRole::member, 0, joined, std::nullopt});
+    c.createdAt = joined;
+    c.updatedAt = joined;
+    return c;
+}
+
+ChatMessage messageIn(const Conversation &room, const QUuid &sender, const QString &body,
+                      MessageKind kind = MessageKind::text)
+{
+    ChatMessage m;
+    m.id = QUuid::createUuid();
+    m.clientMsgId = m.id;
+    m.conversationId = room.id;
+    m.senderId = sender;
+    m.seq = 1;
+    m.kind = kind;
+    m.body = body;
+    m.createdAt = QDateTime::currentDateTimeUtc();
+    return m;
+}
+
+} // namespace
+
+// Which incoming messages become a desktop notification, and what it says.
+class TestMessageAlerts : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { privateFolders(); }
+    void cleanup() { PushCenter::reset(); }
+
+    void decision_data()
+    {
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<bool>("shown");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<bool>("withSound");
+
+        const QString hello = QStringLiteral("안녕하세요");
+        QTest::newRow("peer's message, window in the background")
+            << "plain" << true << "한소라" << hello << true;
+        QTest::newRow("my own message") << "mine" << false << ""
+                                        << "" << false;
+        QTest::newRow("muted room") << "muted" << false << ""
+                                    << "" << false;
+        QTest::newRow("notifications switched off") << "off" << false << ""
+                                                    << "" << false;
+        QTest::newRow("preview off: generic line")
+            << "noPreview" << true << "한소라" << MessageAlerts::genericBody() << true;
+        QTest::newRow("sound switched off") << "noSound" << true << "한소라" << hello << false;
+        QTest::newRow("active window shows that room") << "roomOpen" << false << ""
+                                                       << "" << false;
+        QTest::newRow("active window shows another room: quiet notification")
+            << "otherRoomOpen" << true << "한소라" << hello << false;
+        QTest::newRow("room on screen but window in the background")
+            << "roomOpenInactive" << true << "한소라" << hello << true;
+        QTest::newRow("blocked sender") << "blocked" << false << ""
+                                        << "" << false;
+        QTest::newRow("system line") << "system" << false << ""
+                                     << "" << false;
+        QTest::newRow("signed out") << "signedOut" << false << ""
+                                    << "" << false;
+        QTest::newRow("profile not complete") << "incomplete" << false << ""
+                                              << "" << false;
+        QTest::newRow("group: room title and sender")
+            << "group" << true << "주말 모임 / 한소라" << hello << true;
+        QTest::newRow("empty body shows the generic line")
+            << "emptyBody" << true << "한소라" << MessageAlerts::genericBody() << true;
+        QTest::newRow("unknown room still notifies with the sender's name")
+            << "unknownRoom" << true << "한소라" << hello << true;
+    }
+    void decision()
+    {
+        QFETCH(QString, situation);
+        QFETCH(bool, shown);
+        QFETCH(QString, title);
+        QFETCH(QString, body);
+        QFETCH(bool, withSound);
+
+        LocalStore store(false, 20ms, nullptr);
+        const Account me = person(QStringLiteral("me"), QStringLiteral("나"));
+        const Account sora = person(QStringLiteral("sora"), QStringLiteral("한소라"));
+        store.setAccounts({me, sora});
+        Conversation direct = roomWith(ConversationKind::direct, {me.id, sora.id});
+        Conversation group
+            = roomWith(ConversationKind::group, {me.id, sora.id}, QStringLiteral("주말 모임"));
+        const Conversation other = roomWith(ConversationKind::direct, {me.id});
+        if (situation == QLatin1String("muted"))
+            direct.muted = true;
+        store.setConversations({direct, group, other});
+        store.setSession(AppSession{me.id, situation != QLatin1String("incomplete")});
+        if (situation == QLatin1String("signedOut"))
+            store.setSession(std::nullopt);
+        store.setNotificationsEnabled(situation != QLatin1String("off"));
+        store.setNotificationPreview(situation != QLatin1String("noPreview"));
+        PushCenter::allowsSound = [situation] { return situation != QLatin1String("noSound"); };
+        if (situation == QLatin1String("blocked"))
+            store.setBlocks({sora.id});
+
+        bool windowActive = false;
+        if (situation == QLatin1String("roomOpen")) {
+            windowActive = true;
+            store.setVisibleRoomID(direct.id);
+        } else if (situation == QLatin1String("otherRoomOpen")) {
+            windowActive = true;
+            store.setVisibleRoomID(other.id);
+        } else if (situation == QLatin1String("roomOpenInactive")) {
+            store.setVisibleRoomID(direct.id);
+        }
+
+        Conversation target = situation == QLatin1String("group") ? group : direct;
+        if (situation == QLatin1String("unknownRoom"))
+            target = roomWith(ConversationKind::direct, {me.id, sora.id});
+        const QUuid sender = situation == QLatin1String("mine") ? me.id : sora.id;
+        const MessageKind kind
+            = situation == QLatin1String("system") ? MessageKind::system : MessageKind::text;
+        const QString text = situation == QLatin1String("emptyBody") ? QStringLiteral("  ")
+                                                                     : QStringLiteral("안녕하세요");
+        const ChatMessage message = messageIn(target, sender, text, kind);
+
+        const auto alert = MessageAlerts::alertFor(store, message, windowActive);
+        QCOMPARE(alert.has_value(), shown);
+        if (!alert)
+            return;
+        QCOMPARE(alert->title, title);
+        QCOMPARE(alert->body, body);
+        QCOMPARE(alert->withSound, withSound);
+        QCOMPARE(alert->conversationId, target.id);
+        QCOMPARE(alert->messageId, std::optional<QUuid>(message.id));
+    }
+
+    // The presenter sees exactly the alerts that the rule lets through.
+    void considerPresentsThroughThePresenter()
+    {
+        LocalStore store(false, 20ms, nullptr);
+        const Account me = person(QStringLiteral("me"), QStringLiteral("나"));
+        const Account sora = person(QStringLiteral("sora"), QStringLiteral("한소라"));
+        store.setAccounts({me, sora});
+        const Conversation direct = roomWith(ConversationKind::direct, {me.id, sora.id});
+        store.setConversations({direct});
+        store.setSession(AppSession{me.id, true});
+
+        QList<MessageAlert> seen;
+        bool active = false;
+        MessageAlerts alerts(
+            &store, [&active] { return active; },
+            [&seen](const MessageAlert &alert) { seen.append(alert); });
+        alerts.consider(messageIn(direct, sora.id, QStringLiteral("하나")));
+        alerts.consider(messageIn(direct, me.id, QStringLiteral("둘")));
+        active = true;
+        store.setVisibleRoomID(direct.id);
+        alerts.consider(messageIn(direct, sora.id, QStringLiteral("셋")));
+        QCOMPARE(seen.size(), 1);
+        QCOMPARE(seen.first().body, QStringLiteral("하나"));
+    }
+};
+
+QTEST_MAIN(TestMessageAlerts)
+#include "tst_messagealerts.moc"

@@ -1,0 +1,262 @@
+#include "AppTestSupport.h"
+
+#include "api/ChatAPI.h"
+#include "app/MacMainWindow.h"
+#include "app/MacRootView.h"
+#include "app/MessageAlerts.h"
+#include "app/QuilloChatMacApp.h"
+#include "platform/DesktopNotifier.h"
+#include "platform/SingleInstance.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <QCoroTask>
+
+namespace {
+
+struct LoginResult
+{
+    std::optional<QString> error;
+    bool threw = false;
+};
+
+// Catches inside, so that waitFor never meets an exception after a suspension.
+QCoro::Task<LoginResult> login(LocalStore *store, QString email, QString password)
+{
+    LoginResult result;
+    try {
+        result.error = co_await store->login(email, password);
+    } catch (...) {
+        result.threw = true;
+    }
+    co_return result;
+}
+
+bool signIn(LocalStore *store, const QString &email, const QString &password)
+{
+    const LoginResult result = QCoro::waitFor(login(store, email, password));
+    return !result.threw && !result.error;
+}
+
+QString inviteLink(const QString &code)
+{
+    return QStringLiteral("https://") + ChatAPI::serviceHost() + QStringLiteral("/i/") + code;
+}
+
+bool postedTo(const StandInService &service, const QString &method, const QString &path)
+{
+    const auto requests = service.requests();
+    return std::any_of(requests.begin(), requests.end(), [&](const RecordedRequest &r) {
+        return r.method == method.toUtf8() && r.target.startsWith(path);
+    });
+}
+
+} // namespace
+
+// The application object: its window, notification taps, links from later launches and the
+// desktop notifications for incoming messages.
+class TestShell : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        privateFolders();
+        QStandardPaths::setTestModeEnabled(true);
+    }
+    void cleanup() { PushCenter::reset(); }
+
+    void windowAndStartUp()
+    {
+        StandInService service;
+        QVERIFY(service.listen());
+        QuilloChatMacApp app(clientFor(service), std::make_unique<NoBadge>());
+        MacMainWindow *window = app.window();
+        QCOMPARE(window->windowTitle(), QStringLiteral("Zumo Beta"));
+        QCOMPARE(window->size(), QSize(960, 680));
+        QVERIFY(!QApplication::quitOnLastWindowClosed());
+        QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("zumo"));
+        auto *quit = window->findChild<QAction *>(QStringLiteral("quit"));
+        QVERIFY(quit);
+        QCOMPARE(quit->text(), QStringLiteral("종료"));
+        QCOMPARE(quit->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+        QVERIFY(!app.bootstrapStarted());
+        app.showWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QVERIFY(app.bootstrapStarted());
+        QTRY_VERIFY(app.bootstrapFinished());
+        // Nothing is stored yet: start-up ends signed out without asking the service.
+        QCOMPARE(window->rootView()->screen(), MacRootView::Screen::signIn);
+        QVERIFY(service.requests().isEmpty());
+
+        // Never smaller than what the screen needs.
+        const QSize needed = window->rootView()->content()->minimumSizeHint();
+        window->resize(100, 100);
+        QVERIFY(window->width() >= needed.width());
+        QVERIFY(window->height() >= needed.height());
+        saveShot(window, QStringLiteral("10-window"));
+
+        // Closing only hides; a notification click brings the window back.
+        window->close();
+        QVERIFY(!window->isVisible());
+        emit app.notifier()->activated();
+        QVERIFY(window->isVisible());
+    }
+
+    void startUpRestoresTheStoredSession()
+    {
+        StandInService service;
+        QVERIFY(service.listen());
+        service.addUser(seed(QStringLiteral("sora@example.com"), QStringLiteral("abcd1234"),
+                             QStringLiteral("sora"), QStringLiteral("한소라")));
+        ChatClientOptions options;
+        options.keychainService
+            = QStringLiteral("zumo-app-test-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+        options.sessionFolder = privateFolders().path() + QStringLiteral("/restore-")
+            + QUuid::createUuid().toString(QUuid::WithoutBraces);
+        {
+            LocalStore first(true, 250ms, std::make_unique<ChatClient>(service.baseUrl(), options));
+            QVERIFY(signIn(&first, QStringLiteral("sora@example.com"), QStringLiteral("abcd1234")));
+        }
+        PushCenter::reset();
+        QuilloChatMacApp app(std::make_unique<ChatClient>(service.baseUrl(), options),
+                             std::make_unique<NoBadge>());
+        app.showWindow();
+        QTRY_COMPARE(app.window()->rootView()->screen(), MacRootView::Screen::workspace);
+        QTRY_VERIFY(app.bootstrapFinished());
+    }
+
+    void notificationTapsReachTheStore()
+    {
+        StandInService service;
+        QVERIFY(service.listen());
+        const QUuid sora
+            = service.addUser(seed(QStringLiteral("sora@example.com"), QStringLiteral("abcd1234"),
+                                   QStringLiteral("sora"), QStringLiteral("한소라")));
+        const QUuid taeo
+            = service.addUser(seed(QStringLiteral("taeo@example.com"), QStringLiteral("abcd1234"),
+                                   QStringLiteral("taeo"), QStringLiteral("정태오")));
+        service.makeFriends(sora, taeo);
+        const QUuid room = service.addDirectRoom(sora, taeo);
+
+        // A tap before the application exists waits in the slot and is handed over when the
+        // store fills the hooks; nobody is signed in then, so it opens nothing.
+        PushCenter::handleTap(room, std::nullopt);
+        QVERIFY(PushCenter::hasWaitingTap());
+        QuilloChatMacApp app(clientFor(service), std::make_unique<NoBadge>());
+        QVERIFY(!PushCenter::hasWaitingTap());
+        QTest::qWait(50);
+        QVERIFY(!app.store()->pushTarget());
+
+        QVERIFY(
+            signIn(app.store(), QStringLiteral("taeo@example.com"), QStringLiteral("abcd1234")));
+        const QUuid message = QUuid::createUuid();
+        PushCenter::handleTap(QVariantMap{
+            {QStringLiteral("conversation_id"), room.toString(QUuid::WithoutBraces)},
+            {QStringLiteral("message_id"), message.toString(QUuid::WithoutBraces).toUpper()}});
+        QTRY_VERIFY(app.store()->pushTarget().has_value());
+        QCOMPARE(app.store()->pushTarget()->conversationId, room);
+        QCOMPARE(app.store()->pushTarget()->messageId, std::optional<QUuid>(message));
+
+        // A second tap on the same room is a new request.
+        const PushOpen firstTarget = *app.store()->pushTarget();
+        PushCenter::handleTap(room, std::nullopt);
+        QTRY_VERIFY(app.store()->pushTarget() != std::optional<PushOpen>(firstTarget));
+        QCOMPARE(app.store()->pushTarget()->conversationId, room);
+    }
+
+    void aSecondLaunchHandsOverItsInviteLink()
+    {
+        StandInService service;
+        QVERIFY(service.listen());
+        const QUuid sora
+            = service.addUser(seed(QStringLiteral("sora@example.com"), QStringLiteral("abcd1234"),
+                                   QStringLiteral("sora"), QStringLiteral("한소라")));
+        service.addUser(seed(QStringLiteral("taeo@example.com"), QStringLiteral("abcd1234"),
+                             QStringLiteral("taeo"), QStringLiteral("정태오")));
+        const QString code = service.inviteCode(sora);
+        QVERIFY(!code.isEmpty());
+
+        QuilloChatMacApp app(clientFor(service), std::make_unique<NoBadge>());
+        const QString name
+            = QStringLiteral("zumo-test-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+        SingleInstance first;
+        QVERIFY(first.tryBecomePrimary(name));
+        app.listen(&first);
+
+        SingleInstance second;
+        QVERIFY(!second.tryBecomePrimary(name, inviteLink(code)));
+        QTRY_COMPARE(app.store()->pendingInviteCode(), std::optional<QString>(code));
+        QVERIFY(app.window()->isVisible());
+
+        // The code waits for a signed-in, complete profile, then goes to the service.
+        QVERIFY(!postedTo(service, QStringLiteral("POST"), QStringLiteral("/v1/invites/")));
+        QVERIFY(
+            signIn(app.store(), QStringLiteral("taeo@example.com"), QStringLiteral("abcd1234")));
+        QTRY_VERIFY(
+            postedTo(service, QStringLiteral("POST"), QStringLiteral("/v1/invites/") + code));
+        QVERIFY(!app.store()->pendingInviteCode());
+        QTRY_COMPARE(app.store()->notice(),
+                     std::optional<QString>(QStringLiteral("친구 요청을 보냈습니다.")));
+
+        // A launch without a link only brings the window forward.
+        app.window()->hide();
+        SingleInstance third;
+        QVERIFY(!third.tryBecomePrimary(name));
+        QTRY_VERIFY(app.window()->isVisible());
+        QVERIFY(!app.store()->pendingInviteCode());
+        QTRY_VERIFY(app.bootstrapFinished());
+    }
+
+    void incomingMessagesBecomeNotifications()
+    {
+        StandInService service;
+        QVERIFY(service.listen());
+        const QUuid sora
+            = service.addUser(seed(QStringLiteral("sora@example.com"), QStringLiteral("abcd1234"),
+                                   QStringLiteral("sora"), QStringLiteral("한소라")));
+        const QUuid taeo
+            = service.addUser(seed(QStringLiteral("taeo@example.com"), QStringLiteral("abcd1234"),
+                                   QStringLiteral("taeo"), QStringLiteral("정태오")));
+        service.makeFriends(sora, taeo);
+        const QUuid room = service.addDirectRoom(sora, taeo);
+
+        QuilloChatMacApp app(clientFor(service), std::make_unique<NoBadge>());
+        QSignalSpy presented(app.alerts(), &MessageAlerts::presented);
+        QVERIFY(
+            signIn(app.store(), QStringLiteral("taeo@example.com"), QStringLiteral("abcd1234")));
+        QTRY_COMPARE(service.authenticatedSocketCount(), 1);
+
+        const QJsonObject wire = service.addMessage(room, sora, QStringLiteral("오늘 저녁 어때?"));
+        QTRY_COMPARE(presented.size(), 1);
+        const auto alert = presented.first().first().value<MessageAlert>();
+        QCOMPARE(alert.title, QStringLiteral("한소라"));
+        QCOMPARE(alert.body, QStringLiteral("오늘 저녁 어때?"));
+        QCOMPARE(alert.conversationId, room);
+        QVERIFY(alert.withSound); // the window is not active
+
+        // The same message delivered again is not a new arrival.
+        service.pushFrame(taeo,
+                          QJsonObject{{QStringLiteral("type"), QStringLiteral("message.created")},
+                                      {QStringLiteral("message"), wire}});
+        // My own message, echoed back by the service, is not announced either.
+        app.store()->sendText(room, QStringLiteral("좋아요"));
+        QTRY_VERIFY(std::any_of(service.requests().cbegin(), service.requests().cend(),
+                                [](const RecordedRequest &r) {
+                                    return r.method == "POST" && r.target.endsWith("/messages");
+                                }));
+        // A later message from the peer shows that the ones before were all handled.
+        service.addMessage(room, sora, QStringLiteral("그럼 7시에"));
+        QTRY_COMPARE(presented.size(), 2);
+        QCOMPARE(presented.at(1).first().value<MessageAlert>().body, QStringLiteral("그럼 7시에"));
+    }
+};
+
+QTEST_MAIN(TestShell)
+#include "tst_shell.moc"
