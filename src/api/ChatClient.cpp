@@ -8,6 +8,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QPointer>
 #include <QStandardPaths>
 #include <QWebSocket>
 
@@ -53,8 +54,31 @@ ChatClient::ChatClient(const QUrl &baseUrl, const ChatClientOptions &options, QO
 
 ChatClient::~ChatClient()
 {
+    // Running operations learn that the client is going; every exchange still waiting for an
+    // answer is aborted now, so that its awaiting coroutine ends with a cancellation at once
+    // instead of waiting for ever on a reply that is about to be deleted. Keychain work under
+    // way finishes on its own: ChatKeychain keeps its state alive for it.
+    *m_alive = false;
     if (m_socket)
         QObject::disconnect(m_socket, nullptr, this, nullptr);
+    const QList<QNetworkReply *> replies = m_network->findChildren<QNetworkReply *>();
+    QList<QPointer<QNetworkReply>> pending(replies.cbegin(), replies.cend());
+    for (const QPointer<QNetworkReply> &reply : pending) {
+        if (reply)
+            reply->abort();
+    }
+}
+
+ChatTransportError ChatClient::clientGone()
+{
+    return ChatTransportError(QNetworkReply::OperationCanceledError,
+                              QStringLiteral("The client was closed."));
+}
+
+void ChatClient::throwIfGone(const LifeToken &alive)
+{
+    if (!*alive)
+        throw clientGone();
 }
 
 QUrl ChatClient::defaultBaseUrl()
@@ -92,6 +116,8 @@ void ChatClient::applyCommonRequestSettings(QNetworkRequest &request) const
 QCoro::Task<QByteArray> ChatClient::request(QString method, ChatPath path,
                                             std::optional<QJsonObject> body, bool authorize)
 {
+    const LifeToken alive = m_alive;
+    throwIfGone(alive); // no new exchange for a client that is being destroyed
     bool firstAttempt = true;
     for (;;) {
         const QUrl url(m_baseUrl.toString(QUrl::FullyEncoded) + path.path(), QUrl::StrictMode);
@@ -108,6 +134,7 @@ QCoro::Task<QByteArray> ChatClient::request(QString method, ChatPath path,
         }
         if (authorize) {
             const QString token = co_await accessToken();
+            throwIfGone(alive);
             request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
         }
 
@@ -116,6 +143,7 @@ QCoro::Task<QByteArray> ChatClient::request(QString method, ChatPath path,
             body ? m_network->sendCustomRequest(request, method.toLatin1(), payload)
                  : m_network->sendCustomRequest(request, method.toLatin1()));
         co_await reply.get();
+        throwIfGone(alive);
 
         const QVariant statusAttribute = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
         const QNetworkReply::NetworkError failure = reply->error();
@@ -128,6 +156,7 @@ QCoro::Task<QByteArray> ChatClient::request(QString method, ChatPath path,
 
         if (status == 401 && authorize && firstAttempt) {
             co_await performRefresh();
+            throwIfGone(alive);
             firstAttempt = false;
             continue;
         }

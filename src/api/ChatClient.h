@@ -166,6 +166,13 @@ public:
     quint64 socketGeneration() const { return m_socketGeneration; }
 
 private:
+    // Held by every running operation of the client: false from the moment the client is being
+    // destroyed, so that an operation resumed after that stops without touching the client.
+    using LifeToken = std::shared_ptr<const bool>;
+    // The error with which an operation ends when its client was destroyed under it.
+    static ChatTransportError clientGone();
+    static void throwIfGone(const LifeToken &alive);
+
     QCoro::Task<> save(AuthPayload payload);
     QCoro::Task<> storeSession();
     // Ends the session in memory and the socket at once, then clears the storage.
@@ -181,6 +188,7 @@ private:
     QCoro::Task<> runRecovery();
     QCoro::Task<> runReconnect(quint64 generation);
 
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     QUrl m_baseUrl;
     ChatClientOptions m_options;
     QNetworkAccessManager *m_network = nullptr;

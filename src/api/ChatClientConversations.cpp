@@ -56,8 +56,8 @@ QCoro::Task<QList<APIMessage>> ChatClient::messages(QUuid conversationId,
                                                     std::optional<qint64> after,
                                                     std::optional<qint64> before)
 {
-    const QByteArray data = co_await request(
-        QStringLiteral("GET"), ChatPath::messages(wireId(conversationId), after, before));
+    const QByteArray data
+        = co_await request(kGet, ChatPath::messages(wireId(conversationId), after, before));
     co_return orInvalid(ApiDecoder::messagePage(data));
 }
 

@@ -52,8 +52,11 @@ QCoro::Task<> ChatClient::wipe()
 
 QCoro::Task<bool> ChatClient::restore()
 {
+    const LifeToken alive = m_alive;
     const quint64 generation = m_sessionGeneration;
     const auto bytes = co_await m_keychain->read();
+    if (!*alive)
+        co_return false;
     if (!bytes)
         co_return false;
     const auto session = StoredSession::decode(*bytes);
@@ -75,6 +78,8 @@ QCoro::Task<bool> ChatClient::restore()
     } catch (const ChatAPIError &e) {
         apiFailure = e;
     } catch (...) { }
+    if (!*alive)
+        co_return false;
     if (apiFailure) {
         m_lastFailure = apiFailure->message;
         // A refused refresh has wiped already; wipe here only when it has not.
@@ -104,9 +109,11 @@ QCoro::Task<QString> ChatClient::accessToken()
 
 QCoro::Task<APIUser> ChatClient::performRefresh()
 {
+    const LifeToken alive = m_alive;
     if (m_refreshing) {
         const std::shared_ptr<SharedFlight<APIUser>> joined = m_refreshing;
         APIUser user = co_await SharedFlight<APIUser>::Awaiter{joined.get()};
+        throwIfGone(alive);
         co_return user;
     }
     const auto started = std::make_shared<RefreshFlight>();
@@ -116,7 +123,10 @@ QCoro::Task<APIUser> ChatClient::performRefresh()
     } catch (...) {
         started->error = std::current_exception();
     }
-    if (m_refreshing == started)
+    // A client destroyed meanwhile ends the flight for everyone who waits for it.
+    if (!*alive)
+        started->error = std::make_exception_ptr(clientGone());
+    else if (m_refreshing == started)
         m_refreshing.reset();
     started->finish();
     if (started->error)
@@ -129,6 +139,7 @@ QCoro::Task<APIUser> ChatClient::refreshNow()
 {
     if (!m_tokens)
         throw ChatAPIError::unauthorized();
+    const LifeToken alive = m_alive;
     const quint64 generation = m_sessionGeneration;
 
     std::optional<AuthPayload> payload;
@@ -159,6 +170,7 @@ QCoro::Task<APIUser> ChatClient::refreshNow()
     if (refused) {
         m_lastFailure = refused->message;
         co_await wipe();
+        throwIfGone(alive);
         if (onSessionLost)
             onSessionLost();
         throw ChatAPIError(refused->status, refused->code, refused->message);
@@ -170,12 +182,14 @@ QCoro::Task<APIUser> ChatClient::refreshNow()
 
 QCoro::Task<> ChatClient::logout()
 {
+    const LifeToken alive = m_alive;
     std::exception_ptr failure;
     try {
         co_await request(kPost, ChatPath::logout(), std::nullopt, true);
     } catch (...) {
         failure = std::current_exception();
     }
+    throwIfGone(alive);
     co_await wipe();
     if (failure)
         std::rethrow_exception(failure);

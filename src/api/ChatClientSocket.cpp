@@ -173,6 +173,7 @@ QCoro::Task<> ChatClient::runRecovery()
 
 QCoro::Task<> ChatClient::recoverSocket()
 {
+    const LifeToken alive = m_alive;
     std::optional<QString> failure;
     try {
         co_await performRefresh();
@@ -181,6 +182,8 @@ QCoro::Task<> ChatClient::recoverSocket()
     } catch (...) {
         failure = kLoginRequiredText;
     }
+    if (!*alive)
+        co_return; // the client was destroyed: there is no session left to end
     if (!failure) {
         co_await connectSocket();
         co_return;
@@ -188,6 +191,8 @@ QCoro::Task<> ChatClient::recoverSocket()
     // Every kind of refresh failure ends the session here.
     m_lastFailure = *failure;
     co_await wipe();
+    if (!*alive)
+        co_return;
     if (onSessionLost)
         onSessionLost();
 }

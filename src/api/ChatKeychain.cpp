@@ -1,14 +1,18 @@
 #include "api/ChatKeychain.h"
 
+#include "api/AsyncPrimitives.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QObject>
 #include <QSaveFile>
 
 #include <QCoroSignal>
 #include <qt6keychain/keychain.h>
 
 #include <chrono>
+#include <memory>
 
 using namespace std::chrono_literals;
 
@@ -40,52 +44,43 @@ void finishJob(QKeychain::Job *job, bool finished)
 
 } // namespace
 
-ChatKeychain::ChatKeychain(QString service, QString account, QString folder)
-    : m_service(std::move(service))
-    , m_account(std::move(account))
-    , m_folder(std::move(folder))
-{ }
-
-QString ChatKeychain::filePath() const
+struct ChatKeychainState
 {
-    return QDir(m_folder).filePath(kFileName);
+    ChatKeychainState(QString service, QString account, QString folder)
+        : service(std::move(service))
+        , account(std::move(account))
+        , folder(std::move(folder))
+    { }
+
+    QString filePath() const { return QDir(folder).filePath(kFileName); }
+
+    const QString service;
+    const QString account;
+    const QString folder;
+    QObject context;
+    AsyncQueueLock lock{&context};
+};
+
+namespace {
+
+using State = std::shared_ptr<ChatKeychainState>;
+
+// The operations take the state by value: their coroutine frames keep it alive.
+
+QCoro::Task<> deleteKeychain(State state)
+{
+    auto *job = makeJob<QKeychain::DeletePasswordJob>(state->service, state->account);
+    job->start();
+    // A missing item is fine; the result is not examined.
+    const auto finished = co_await qCoro(job, &QKeychain::Job::finished, kJobTimeout);
+    finishJob(job, finished.has_value());
 }
 
-QCoro::Task<> ChatKeychain::save(QByteArray bytes)
+QCoro::Task<bool> writeKeychain(State state, QByteArray bytes)
 {
-    co_await m_lock.acquire();
-    AsyncQueueLock::Guard guard(&m_lock);
-    if (co_await writeKeychain(bytes))
-        removeFile();
-    else
-        writeFile(bytes);
-}
+    co_await deleteKeychain(state);
 
-QCoro::Task<std::optional<QByteArray>> ChatKeychain::read()
-{
-    co_await m_lock.acquire();
-    AsyncQueueLock::Guard guard(&m_lock);
-    if (auto stored = co_await readKeychain())
-        co_return stored;
-    QFile file(filePath());
-    if (!file.open(QIODevice::ReadOnly))
-        co_return std::nullopt;
-    co_return file.readAll();
-}
-
-QCoro::Task<> ChatKeychain::clear()
-{
-    co_await m_lock.acquire();
-    AsyncQueueLock::Guard guard(&m_lock);
-    co_await deleteKeychain();
-    removeFile();
-}
-
-QCoro::Task<bool> ChatKeychain::writeKeychain(QByteArray bytes)
-{
-    co_await deleteKeychain();
-
-    auto *job = makeJob<QKeychain::WritePasswordJob>(m_service, m_account);
+    auto *job = makeJob<QKeychain::WritePasswordJob>(state->service, state->account);
     job->setBinaryData(bytes);
     job->start();
     const auto finished = co_await qCoro(job, &QKeychain::Job::finished, kJobTimeout);
@@ -94,9 +89,9 @@ QCoro::Task<bool> ChatKeychain::writeKeychain(QByteArray bytes)
     co_return stored;
 }
 
-QCoro::Task<std::optional<QByteArray>> ChatKeychain::readKeychain()
+QCoro::Task<std::optional<QByteArray>> readKeychain(State state)
 {
-    auto *job = makeJob<QKeychain::ReadPasswordJob>(m_service, m_account);
+    auto *job = makeJob<QKeychain::ReadPasswordJob>(state->service, state->account);
     job->start();
     const auto finished = co_await qCoro(job, &QKeychain::Job::finished, kJobTimeout);
     std::optional<QByteArray> result;
@@ -106,27 +101,18 @@ QCoro::Task<std::optional<QByteArray>> ChatKeychain::readKeychain()
     co_return result;
 }
 
-QCoro::Task<> ChatKeychain::deleteKeychain()
-{
-    auto *job = makeJob<QKeychain::DeletePasswordJob>(m_service, m_account);
-    job->start();
-    // A missing item is fine; the result is not examined.
-    const auto finished = co_await qCoro(job, &QKeychain::Job::finished, kJobTimeout);
-    finishJob(job, finished.has_value());
-}
-
-void ChatKeychain::writeFile(const QByteArray &bytes) const
+void writeFile(const ChatKeychainState &state, const QByteArray &bytes)
 {
     // The file holds the tokens in plain text: its folder is created for the user alone and the
     // file is readable by the user alone. Errors are ignored.
-    const QDir folder(m_folder);
+    const QDir folder(state.folder);
     if (!folder.exists()) {
-        if (!QDir().mkpath(m_folder))
+        if (!QDir().mkpath(state.folder))
             return;
         QFile::setPermissions(
-            m_folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+            state.folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
-    QSaveFile file(filePath());
+    QSaveFile file(state.filePath());
     if (!file.open(QIODevice::WriteOnly))
         return;
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
@@ -137,7 +123,66 @@ void ChatKeychain::writeFile(const QByteArray &bytes) const
     file.commit();
 }
 
-void ChatKeychain::removeFile() const
+void removeFile(const ChatKeychainState &state)
 {
-    QFile::remove(filePath());
+    QFile::remove(state.filePath());
+}
+
+QCoro::Task<> saveWith(State state, QByteArray bytes)
+{
+    co_await state->lock.acquire();
+    AsyncQueueLock::Guard guard(&state->lock);
+    if (co_await writeKeychain(state, bytes))
+        removeFile(*state);
+    else
+        writeFile(*state, bytes);
+}
+
+QCoro::Task<std::optional<QByteArray>> readWith(State state)
+{
+    co_await state->lock.acquire();
+    AsyncQueueLock::Guard guard(&state->lock);
+    if (auto stored = co_await readKeychain(state))
+        co_return stored;
+    QFile file(state->filePath());
+    if (!file.open(QIODevice::ReadOnly))
+        co_return std::nullopt;
+    co_return file.readAll();
+}
+
+QCoro::Task<> clearWith(State state)
+{
+    co_await state->lock.acquire();
+    AsyncQueueLock::Guard guard(&state->lock);
+    co_await deleteKeychain(state);
+    removeFile(*state);
+}
+
+} // namespace
+
+ChatKeychain::ChatKeychain(QString service, QString account, QString folder)
+    : m_state(std::make_shared<ChatKeychainState>(std::move(service), std::move(account),
+                                                  std::move(folder)))
+{ }
+
+ChatKeychain::~ChatKeychain() = default;
+
+QString ChatKeychain::filePath() const
+{
+    return m_state->filePath();
+}
+
+QCoro::Task<> ChatKeychain::save(QByteArray bytes)
+{
+    return saveWith(m_state, std::move(bytes));
+}
+
+QCoro::Task<std::optional<QByteArray>> ChatKeychain::read()
+{
+    return readWith(m_state);
+}
+
+QCoro::Task<> ChatKeychain::clear()
+{
+    return clearWith(m_state);
 }

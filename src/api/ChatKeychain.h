@@ -1,22 +1,27 @@
 #pragma once
 
-#include "api/AsyncPrimitives.h"
-
 #include <QByteArray>
-#include <QObject>
 #include <QString>
 
 #include <QCoroTask>
 
+#include <memory>
 #include <optional>
+
+struct ChatKeychainState;
 
 // Keeps the session bytes between launches: one keychain item (replaced whole: delete, then
 // write), or, when the keychain refuses the write, the file "session.bin" in the data folder.
 // Operations run one at a time, in the order they were asked for.
+//
+// Every running operation holds the shared state it works on, so an operation still waiting for
+// the keychain when its ChatKeychain is destroyed finishes on that state (and the ones queued
+// behind it run in turn) without touching the destroyed object.
 class ChatKeychain
 {
 public:
     ChatKeychain(QString service, QString account, QString folder);
+    ~ChatKeychain();
 
     // Keychain, else the file. A successful keychain write removes any older file.
     QCoro::Task<> save(QByteArray bytes);
@@ -28,15 +33,5 @@ public:
     QString filePath() const;
 
 private:
-    QCoro::Task<bool> writeKeychain(QByteArray bytes);
-    QCoro::Task<std::optional<QByteArray>> readKeychain();
-    QCoro::Task<> deleteKeychain();
-    void writeFile(const QByteArray &bytes) const;
-    void removeFile() const;
-
-    QString m_service;
-    QString m_account;
-    QString m_folder;
-    QObject m_context;
-    AsyncQueueLock m_lock{&m_context};
+    std::shared_ptr<ChatKeychainState> m_state;
 };

@@ -176,6 +176,12 @@ void TestRequestCore::noSessionFailsBeforeSending()
     const auto token = await(m_client->accessToken());
     QCOMPARE(*token.apiError, ChatAPIError::unauthorized());
     QVERIFY(!m_client->lastFailure());
+
+    // No address can be formed: status 0, decided before any token is asked for.
+    ChatClient unusable{QUrl(), m_options->options};
+    QCOMPARE(*await(unusable.registerAccount("a@b.c", "pw")).apiError,
+             ChatAPIError::invalidResponse(0));
+    QCOMPARE(*await(unusable.me()).apiError, ChatAPIError::invalidResponse(0));
 }
 
 void TestRequestCore::emptySuccessBodies()

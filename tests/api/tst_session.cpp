@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QNetworkReply>
 #include <QTest>
 
 // The session against the stand-in service: sign-in, storage in the keychain or the fallback
@@ -37,6 +38,8 @@ private slots:
     void keychainWinsOverFile();
     void fallbackFileIsPrivate();
     void corruptStorageIsNoSession();
+    void destroyedClientEndsItsWork_data();
+    void destroyedClientEndsItsWork();
 
 private:
     std::unique_ptr<ChatClient> newClient() const
@@ -67,6 +70,19 @@ QByteArray sessionBytes(const QUuid &user, const QString &token)
     s.user.kind = "person";
     s.user.status = "active";
     return s.encode();
+}
+
+// How an operation ended: "value", "cancelled", or "other" for any other failure.
+template<typename T>
+QCoro::Task<QString> ending(QCoro::Task<T> task)
+{
+    const Outcome<T> out = co_await catching(std::move(task));
+    if (out.ok())
+        co_return QStringLiteral("value");
+    if (out.transportError
+        && out.transportError->networkError == QNetworkReply::OperationCanceledError)
+        co_return QStringLiteral("cancelled");
+    co_return QStringLiteral("other");
 }
 
 } // namespace
@@ -377,6 +393,61 @@ void TestSession::corruptStorageIsNoSession()
     QCOMPARE(await(client->restore()).value, std::optional<bool>(false));
     QVERIFY(!client->lastFailure());
     QVERIFY(QFile::exists(client->sessionFilePath())); // left in place for the next sign-in
+}
+
+void TestSession::destroyedClientEndsItsWork_data()
+{
+    QTest::addColumn<QString>("stage");
+    QTest::addColumn<QString>("ending");
+    QTest::addColumn<bool>("stored"); // a session is in storage afterwards
+    QTest::newRow("restore reading storage") << "read"
+                                             << "value" << false;
+    QTest::newRow("restore refreshing") << "refresh"
+                                        << "value" << true;
+    QTest::newRow("request") << "request"
+                             << "cancelled" << true;
+    QTest::newRow("sign-in writing storage") << "write"
+                                             << "value" << true;
+}
+
+// A client destroyed in the middle of its work: nothing resumes into the freed client (ASan),
+// no operation is left waiting for ever (LSan sees every coroutine frame freed), no callback
+// runs, and storage work that had begun is finished.
+void TestSession::destroyedClientEndsItsWork()
+{
+    QFETCH(QString, stage);
+    QFETCH(QString, ending);
+    QFETCH(bool, stored);
+
+    auto client = newClient();
+    client->onSessionLost = [this] { ++m_lost; };
+    std::optional<QCoro::Task<QString>> pending;
+    if (stage == QLatin1String("read")) {
+        pending = ::ending(client->restore());
+    } else if (stage == QLatin1String("refresh")) {
+        m_svc->setAccessTokenLifetime(30);
+        signIn(*newClient());
+        m_svc->clearRecords();
+        m_svc->delayNext("POST", "/v1/auth/refresh", 1, 3000);
+        pending = ::ending(client->restore());
+        QVERIFY(waitUntil([this] { return !m_svc->requests().isEmpty(); }));
+        QCOMPARE(m_svc->requests().at(0).target, QStringLiteral("/v1/auth/refresh"));
+    } else if (stage == QLatin1String("request")) {
+        signIn(*client);
+        m_svc->delayNext("GET", "/v1/me", 1, 3000);
+        pending = ::ending(client->me());
+    } else {
+        pending = ::ending(client->login(kEmail, kPassword));
+        QVERIFY(waitUntil([&client] { return client->hasSession(); }));
+    }
+    QVERIFY(!pending->isReady());
+    client.reset();
+    // Network exchanges end with the client; keychain work ends when the keychain answers.
+    if (stage == QLatin1String("refresh") || stage == QLatin1String("request"))
+        QVERIFY(pending->isReady());
+    QCOMPARE(QCoro::waitFor(*pending), ending);
+    QCOMPARE(m_lost, 0);
+    QCOMPARE(await(newClient()->restore()).value, std::optional<bool>(stored));
 }
 
 #ifdef ZUMO_FORCE_NO_KEYCHAIN

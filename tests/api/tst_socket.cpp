@@ -25,6 +25,7 @@ private slots:
     void disconnectVoidsASleepingReconnect();
     void refusedTokenIsRecovered();
     void failedRecoveryEndsTheSession();
+    void destroyedClientDuringRecoveryReportsNothing();
     void otherErrorCodesChangeNothing();
     void replacedSocketIsHeardNoMore();
     void withoutSessionNothingOpens();
@@ -272,6 +273,23 @@ void TestSocket::failedRecoveryEndsTheSession()
     QVERIFY(waitUntil([this] { return m_svc->authenticatedSocketCount() == 0; }));
     QCOMPARE(await(ChatClient(m_svc->baseUrl(), m_options->options).restore()).value,
              std::optional<bool>(false));
+}
+
+void TestSocket::destroyedClientDuringRecoveryReportsNothing()
+{
+    start();
+    connectAndWaitReady();
+    m_svc->clearRecords();
+    m_svc->delayNext("POST", "/v1/auth/refresh", 1, 3000);
+    m_svc->pushFrame(m_me, {{"type", "error"}, {"code", "unauthorized"}});
+    QVERIFY(waitUntil([this] { return !m_svc->requests().isEmpty(); }));
+    // The cancelled refresh is no failed recovery: no wipe of the stored session, no report.
+    m_client.reset();
+    QTest::qWait(50);
+    QCOMPARE(m_lost, 0);
+    auto again = std::make_unique<ChatClient>(m_svc->baseUrl(), m_options->options);
+    QCOMPARE(await(again->restore()).value, std::optional<bool>(true));
+    m_client = std::move(again); // cleanup() signs it out
 }
 
 void TestSocket::otherErrorCodesChangeNothing()
