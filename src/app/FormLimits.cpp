@@ -3,6 +3,9 @@
 #include "model/TextLimits.h"
 
 #include <QLineEdit>
+#include <QValidator>
+
+#include <functional>
 
 namespace FormLimits {
 
@@ -19,29 +22,45 @@ QString codeDigits(const QString &text)
     return digits;
 }
 
-static void keepCut(QLineEdit *field, QString (*cut)(const QString &, int), int count)
+namespace {
+
+// Cuts the field's text inside the edit itself. A line edit asks its validator before it
+// emits anything, so textEdited and textChanged carry the cut text only. (Cutting afterwards,
+// from a textEdited handler, lets the line edit emit textChanged once more with the uncut text
+// after the cut one, and whoever reads that argument sees a text the field no longer holds.)
+class CutValidator final : public QValidator
 {
-    // textEdited fires for the user's own edits only, so setText below does not recurse.
-    QObject::connect(field, &QLineEdit::textEdited, field,
-                     [field, cut, count](const QString &text) {
-                         const QString cutText = cut(text, count);
-                         if (cutText == text)
-                             return;
-                         const int cursor = field->cursorPosition();
-                         field->setText(cutText);
-                         field->setCursorPosition(std::min<int>(cursor, cutText.size()));
-                     });
-}
+public:
+    CutValidator(std::function<QString(const QString &)> cut, QObject *parent)
+        : QValidator(parent)
+        , m_cut(std::move(cut))
+    { }
+
+    State validate(QString &input, int &pos) const override
+    {
+        const QString cutText = m_cut(input);
+        if (cutText != input) {
+            input = cutText;
+            pos = std::min<int>(pos, int(cutText.size()));
+        }
+        return Acceptable;
+    }
+
+private:
+    std::function<QString(const QString &)> m_cut;
+};
+
+} // namespace
 
 void limitToGraphemes(QLineEdit *field, int count)
 {
-    keepCut(field, &::firstGraphemes, count);
+    field->setValidator(new CutValidator(
+        [count](const QString &text) { return firstGraphemes(text, count); }, field));
 }
 
 void limitToCode(QLineEdit *field)
 {
-    keepCut(
-        field, [](const QString &text, int) { return codeDigits(text); }, codeLength);
+    field->setValidator(new CutValidator(&codeDigits, field));
 }
 
 } // namespace FormLimits

@@ -128,6 +128,24 @@ QString MacAuthForm::messageText() const
     return m_message->isHidden() ? QString() : m_message->text();
 }
 
+void MacAuthForm::focusFirstEmptyField()
+{
+    QLineEdit *first = nullptr;
+    for (QWidget *input : std::as_const(m_inputs)) {
+        auto *field = qobject_cast<QLineEdit *>(input);
+        if (!field || field->isHidden() || !field->isEnabled() || field->isReadOnly())
+            continue;
+        if (field->text().isEmpty()) {
+            field->setFocus();
+            return;
+        }
+        if (!first)
+            first = field;
+    }
+    if (first)
+        first->setFocus();
+}
+
 void MacAuthForm::setBusy(bool busy)
 {
     m_busy = busy;

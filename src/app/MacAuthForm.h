@@ -33,6 +33,10 @@ public:
 
     WideButton *primaryButton() const { return m_primary; }
 
+    // Puts the keyboard focus on the first field still to be filled in (else the first field),
+    // so that a screen that has just come up can be typed into at once.
+    void focusFirstEmptyField();
+
     // Store operations started by any form and not yet finished. A form may be gone before
     // its operation ends (a successful sign-in replaces the screen); the count still falls.
     static int runningOperations() { return s_running; }

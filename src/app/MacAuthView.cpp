@@ -25,23 +25,23 @@ MacAuthView::MacAuthView(LocalStore *store, QWidget *parent)
 
     connect(m_signIn, &MacSignInForm::signUpRequested, this, [this] {
         m_signIn->showError(std::nullopt);
-        setCurrentWidget(m_signUp);
+        showForm(m_signUp);
     });
     connect(m_signIn, &MacSignInForm::resetRequested, this, [this] {
         m_signIn->showError(std::nullopt);
         m_reset->setEmail(m_signIn->email().trimmed());
-        setCurrentWidget(m_reset);
+        showForm(m_reset);
     });
     connect(m_signUp, &MacSignUpForm::backRequested, this, &MacAuthView::showSignIn);
     connect(m_signUp, &MacSignUpForm::codeSent, this, [this](const QString &email) {
         m_verify->setEmail(email);
-        setCurrentWidget(m_verify);
+        showForm(m_verify);
     });
-    connect(m_verify, &MacVerifyForm::backRequested, this, [this] { setCurrentWidget(m_signUp); });
+    connect(m_verify, &MacVerifyForm::backRequested, this, [this] { showForm(m_signUp); });
     connect(m_reset, &MacResetForm::backRequested, this, &MacAuthView::showSignIn);
     connect(m_reset, &MacResetForm::passwordReset, this, [this](const QString &email) {
         m_signIn->setEmail(email);
-        setCurrentWidget(m_signIn);
+        showForm(m_signIn);
         m_signIn->showNote(QStringLiteral("비밀번호를 바꿨습니다. 새 비밀번호로 로그인하세요."));
     });
 
@@ -54,7 +54,15 @@ MacAuthView::MacAuthView(LocalStore *store, QWidget *parent)
 
 void MacAuthView::showSignIn()
 {
-    setCurrentWidget(m_signIn);
+    showForm(m_signIn);
+}
+
+void MacAuthView::showForm(MacAuthForm *form)
+{
+    setCurrentWidget(form);
+    // The field that had the focus may have been locked while the last step ran, and the focus
+    // then went nowhere useful: put it where the new screen is typed into.
+    form->focusFirstEmptyField();
 }
 
 void MacAuthView::showNotice()

@@ -3,6 +3,7 @@
 #include <QStackedWidget>
 
 class LocalStore;
+class MacAuthForm;
 class MacResetForm;
 class MacSignInForm;
 class MacSignUpForm;
@@ -24,6 +25,7 @@ public:
     void showSignIn();
 
 private:
+    void showForm(MacAuthForm *form);
     void showNotice();
 
     LocalStore *m_store;

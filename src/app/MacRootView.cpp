@@ -67,6 +67,11 @@ void MacRootView::present(Screen screen, QWidget *content)
     QWidget *old = m_content;
     m_stack->addWidget(content);
     m_stack->setCurrentWidget(content);
+    // A form that comes up takes the typing at once.
+    if (auto *auth = qobject_cast<MacAuthView *>(content))
+        auth->showSignIn();
+    else if (auto *form = qobject_cast<MacAuthForm *>(content))
+        form->focusFirstEmptyField();
     m_content = content;
     m_screen = screen;
     drop(old);

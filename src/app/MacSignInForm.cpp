@@ -45,6 +45,8 @@ MacSignInForm::MacSignInForm(LocalStore *store, QWidget *parent)
 void MacSignInForm::setEmail(const QString &email)
 {
     m_email->setText(email);
+    // Whatever was typed as the password belonged to the attempt before (a reset replaced it).
+    m_password->clear();
 }
 
 QString MacSignInForm::email() const

@@ -14,6 +14,7 @@ class MacSignInForm : public MacAuthForm
 public:
     explicit MacSignInForm(LocalStore *store, QWidget *parent = nullptr);
 
+    // Fills in the address and empties the password field.
     void setEmail(const QString &email);
     QString email() const;
 

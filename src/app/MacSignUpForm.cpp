@@ -1,5 +1,6 @@
 #include "app/MacSignUpForm.h"
 
+#include "model/TextLimits.h"
 #include "store/LocalStore.h"
 #include "ui/common/WideButton.h"
 
@@ -61,6 +62,7 @@ QCoro::Task<> MacSignUpForm::submit()
     showError(error);
     if (!error) {
         m_password->clear();
-        emit codeSent(email.trimmed());
+        // The address as the service has it (trimmed, lower case), which is where the code went.
+        emit codeSent(trimmedText(email).toLower());
     }
 }

@@ -23,8 +23,8 @@ MacVerifyForm::MacVerifyForm(LocalStore *store, QWidget *parent)
     connect(addLink(QStringLiteral("이메일 다시 입력하기"), QStringLiteral("back")),
             &QPushButton::clicked, this, &MacVerifyForm::backRequested);
 
-    connect(m_code, &QLineEdit::textChanged, this, [this](const QString &code) {
-        primaryButton()->setDisabled(code.size() != FormLimits::codeLength);
+    connect(m_code, &QLineEdit::textChanged, this, [this] {
+        primaryButton()->setDisabled(m_code->text().size() != FormLimits::codeLength);
     });
     connect(m_code, &QLineEdit::returnPressed, button, &QAbstractButton::click);
     connect(button, &QAbstractButton::clicked, this, [this] { submit(); });

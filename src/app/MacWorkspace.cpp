@@ -14,7 +14,7 @@ MacWorkspace::MacWorkspace(LocalStore *store, QWidget *parent)
     auto *empty = new QLabel(emptyText(), this);
     empty->setObjectName(QStringLiteral("emptyDetail"));
     empty->setAlignment(Qt::AlignCenter);
-    empty->setFont(ChatFont::title2());
+    empty->setFont(ChatFont::title3());
     empty->setForegroundRole(QPalette::PlaceholderText);
     layout->addWidget(empty);
 }

@@ -64,8 +64,6 @@ QuilloChatMacApp::~QuilloChatMacApp()
     m_window.reset();
     delete m_alerts;
     m_alerts = nullptr;
-    if (auto *client = m_store->client())
-        client->onEvent = nullptr;
     m_store.reset();
 }
 
@@ -120,32 +118,13 @@ bool QuilloChatMacApp::windowIsActive() const
 
 void QuilloChatMacApp::incoming(const ChatMessage &message)
 {
-    m_alerts->consider(message);
+    if (m_alerts)
+        m_alerts->consider(message);
 }
 
 void QuilloChatMacApp::watchIncoming()
 {
-    // The store applies live events through the client's onEvent. A message event whose
-    // message the store did not know before (by id or client id) is a new arrival; the ones
-    // that replace a local echo or repeat a known message are not.
-    ChatClient *client = m_store->client();
-    if (!client)
-        return;
-    auto applyToStore = client->onEvent;
-    QPointer<QuilloChatMacApp> self(this);
-    client->onEvent = [applyToStore, self](const ChatEvent &event) {
-        bool known = true;
-        if (self && event.kind == ChatEvent::Kind::message) {
-            const LocalStore *store = self->store();
-            const QUuid id = event.message.id;
-            known = store->messageIndex().findMatch(id, event.message.clientMsgId.value_or(id))
-                != nullptr;
-        }
-        if (applyToStore)
-            applyToStore(event);
-        if (!known && self) {
-            if (const auto message = self->store()->message(event.message.id))
-                self->incoming(*message);
-        }
-    };
+    // The store announces each message that a live event brought in from someone else; copies
+    // that replace a local echo or repeat a known message are not announced.
+    connect(m_store.get(), &LocalStore::messageArrived, this, &QuilloChatMacApp::incoming);
 }

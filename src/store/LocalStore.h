@@ -30,6 +30,7 @@
 #include <optional>
 
 class ChatClient;
+class QTimer;
 class DockBadge;
 struct APIUser;
 struct APIMessage;
@@ -419,6 +420,9 @@ public:
     int unreadOthers(const QUuid &messageId) const;
     // The dock badge's text for a total: "" below 1, the number up to 99, "99+" above.
     static QString badgeLabel(qint64 total);
+    // Takes the room off the list at once: it leaves sortedList() but stays among the
+    // conversations, and its id joins the hidden ids (kept in the settings in the live mode).
+    void hideFromList(const QUuid &roomId);
 
     // ---------------------------------------------------------------------------------------
     // Transcript
@@ -577,13 +581,21 @@ private:
     void saveNotificationSwitches();
     QCoro::Task<> saveDeviceLive(std::optional<QString> token, bool preview, bool enabled);
     QCoro::Task<> logoutLive();
+    // Opening rooms with the service (LocalStoreRoomOpen.cpp): the official account's room after
+    // following it, and the reload that brings a room the service made or named (a failure is
+    // shown and gives none).
+    QCoro::Task<QUuid> followedOfficialRoom(QUuid accountId);
+    QCoro::Task<std::optional<QUuid>> adoptServiceRoom(QCoro::Task<QUuid> creation);
     QCoro::Task<> deleteAccountLive();
     // Ends the session's requests to the window and the badge (logout, deletion).
     void clearSessionRequests();
     void deleteAccountLocally();
     QCoro::Task<> postMessageAction(QUuid messageId, bool deleting, QUuid roomId);
     QCoro::Task<> hideAllLive(QList<QUuid> messageIds);
-    QCoro::Task<> pushRoomFlag(QUuid roomId, QString key, bool value, bool previous);
+    // The service half of a room change: a success reloads the room list when `reloadAfter`,
+    // a failure runs `undo` (when set) and shows the error (LocalStoreRoomAdmin.cpp only).
+    template<typename T>
+    QCoro::Task<> finishRoomCall(QCoro::Task<T> call, bool reloadAfter, std::function<void()> undo);
     void setRoomFlag(const QUuid &roomId, bool Conversation::*flag, const QString &key, bool value);
 
 signals:
@@ -620,6 +632,10 @@ signals:
     // it, and no sound played in the last half second). The shell plays it when its window
     // has the focus.
     void incomingSound();
+    // A live message event brought a message the store did not hold before (not a copy that
+    // replaced an echo or an earlier copy), sent by someone other than the signed-in user. It
+    // is emitted once, after the message is in the store and the room's unread count is raised.
+    void messageArrived(const ChatMessage &message);
 
 private:
     // The observation rule: a whole-value write signals only when the value differs.
@@ -657,7 +673,7 @@ private:
                                 QString caption, std::optional<QUuid> replyTo);
     QCoro::Task<> deliverLocally(QUuid messageId);
     QCoro::Task<> postReadReceipt(QUuid roomId, qint64 seq);
-    QCoro::Task<> reloadAfterDelay(quint64 generation);
+    void reloadAfterDelay();
     QCoro::Task<> fetchFriendRequests();
 
     // merge() without the change signals: true when the message was appended (not a
@@ -702,7 +718,9 @@ private:
     std::optional<InviteOutcome> m_inviteOutcome;
     std::optional<QString> m_pendingInviteCode;
     bool m_roomRefreshPending = false;
-    quint64 m_roomRefreshGeneration = 0; // a newer request voids a sleeping one
+    // The debounce of refreshRoomsSoon(): restarted by each request, owned by the store so
+    // that a store going away takes a waiting reload with it.
+    QTimer *m_roomRefreshTimer = nullptr;
     QString m_localInviteCode;
     bool m_persisting = false;
     std::chrono::milliseconds m_deliveryDelay;

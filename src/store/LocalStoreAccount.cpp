@@ -312,13 +312,13 @@ std::optional<ProfileSaveError> LocalStore::updateMe(const QString &name, const 
     std::optional<Account> mine = me();
     if (!validName(trimmedName) || !mine)
         return ProfileSaveError::invalidName;
-    // The handle may change once; after that the typed handle is neither checked nor used,
-    // as with the service.
+    // The handle may change once: a second change is refused like a taken handle, so that the
+    // form says so instead of dropping the typed handle silently.
     const QString wantedHandle = normalizedHandle(handle);
-    if (!mine->handleChanged && wantedHandle != mine->handle) {
+    if (wantedHandle != mine->handle) {
         if (!isValidHandle(wantedHandle))
             return ProfileSaveError::invalidHandle;
-        if (isHandleTaken(wantedHandle, mine->id))
+        if (mine->handleChanged || isHandleTaken(wantedHandle, mine->id))
             return ProfileSaveError::handleTaken;
         mine->handle = wantedHandle;
         mine->handleChanged = true;

@@ -103,6 +103,8 @@ void LocalStore::applyMessageEvent(const APIMessage &wire)
     if (appended)
         maybePlayIncomingSound(m);
     refreshBadge();
+    if (appended && (!m_session || m.senderId != m_session->meId))
+        emit messageArrived(m);
 }
 
 void LocalStore::maybePlayIncomingSound(const ChatMessage &m)

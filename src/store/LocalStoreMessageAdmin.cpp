@@ -78,38 +78,32 @@ QCoro::Task<> LocalStore::postMessageAction(QUuid messageId, bool deleting, QUui
 
 void LocalStore::clearMessages(const QUuid &roomId)
 {
-    // The ids to hide on the service, in store order.
-    QList<const MessageIndex::Entry *> toHide;
-    QList<const MessageIndex::Entry *> all;
-    m_messages.forEachInRoom(roomId, [&](const MessageIndex::Entry &entry) {
-        all.append(&entry);
-        if (!entry.message.hiddenForMe && entry.message.kind != MessageKind::system)
-            toHide.append(&entry);
-    });
-    std::sort(toHide.begin(), toHide.end(),
+    QList<const MessageIndex::Entry *> entries;
+    m_messages.forEachInRoom(roomId,
+                             [&](const MessageIndex::Entry &entry) { entries.append(&entry); });
+    std::sort(entries.begin(), entries.end(),
               [](const MessageIndex::Entry *a, const MessageIndex::Entry *b) {
                   return a->order < b->order;
               });
-    QList<QUuid> ids;
-    ids.reserve(toHide.size());
-    for (const MessageIndex::Entry *entry : std::as_const(toHide))
-        ids.append(entry->message.id);
-
-    if (!all.isEmpty()) {
-        QList<QUuid> allIds;
-        for (const MessageIndex::Entry *entry : std::as_const(all))
-            allIds.append(entry->message.id);
-        editMessages([&](MessageIndex &index) {
-            for (const QUuid &id : std::as_const(allIds)) {
-                if (const MessageIndex::Entry *entry = index.find(id);
-                    entry && !entry->message.hiddenForMe)
-                    index.update(entry, [](ChatMessage &m) { m.hiddenForMe = true; });
-            }
-        });
+    // Every message of the room is hidden here; the service hears of those that were not
+    // hidden yet and are not system lines, in store order.
+    QList<QUuid> all;
+    QList<QUuid> toSend;
+    for (const MessageIndex::Entry *entry : std::as_const(entries)) {
+        all.append(entry->message.id);
+        if (!entry->message.hiddenForMe && entry->message.kind != MessageKind::system)
+            toSend.append(entry->message.id);
     }
+    editMessages([&](MessageIndex &index) {
+        for (const QUuid &id : std::as_const(all)) {
+            if (const MessageIndex::Entry *entry = index.find(id);
+                entry && !entry->message.hiddenForMe)
+                index.update(entry, [](ChatMessage &m) { m.hiddenForMe = true; });
+        }
+    });
     persist();
-    if (m_client && !ids.isEmpty())
-        hideAllLive(ids);
+    if (m_client && !toSend.isEmpty())
+        hideAllLive(toSend);
 }
 
 QCoro::Task<> LocalStore::hideAllLive(QList<QUuid> messageIds)

@@ -28,7 +28,57 @@ qsizetype activeMembership(const Conversation &room, const QUuid &userId)
     return -1;
 }
 
+// The name of an added or removed member in the system lines.
+QString memberName(const LocalStore &store, const QUuid &userId)
+{
+    const std::optional<Account> member = store.account(userId);
+    return member ? member->displayName : kUnknownName;
+}
+
+// The end of every local room change: the room, changed at `now`, is stored, the system line
+// about the change is written into it, and the document is saved.
+void commitLocalChange(LocalStore &store, Conversation room, const QDateTime &now,
+                       const QString &line, bool unhide)
+{
+    room.updatedAt = now;
+    store.replaceConversation(room);
+    store.appendSystem(room.id, line, unhide);
+    store.persist();
+}
+
 } // namespace
+
+// Awaits the service half of a room change made by one of the operations below. A success
+// reloads the room list when `reloadAfter`; a failure first runs `undo` (when set), which puts
+// back what the operation changed at once, and then shows the error. Coroutine callers pass
+// named values only: g++ 12 destroys the temporaries of a co_await expression twice.
+template<typename T>
+QCoro::Task<> LocalStore::finishRoomCall(QCoro::Task<T> call, bool reloadAfter,
+                                         std::function<void()> undo)
+{
+    QPointer<LocalStore> self(this);
+    std::exception_ptr failure;
+    try {
+        co_await call;
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    if (!self)
+        co_return;
+    if (failure) {
+        if (undo)
+            undo();
+        showAPI(failure);
+        co_return;
+    }
+    if (!reloadAfter)
+        co_return;
+    try {
+        co_await reloadRemote();
+    } catch (...) {
+        // It reports its own failures; nothing may escape this detached task.
+    }
+}
 
 // ---------------------------------------------------------------------------------------------
 // Rename
@@ -58,11 +108,9 @@ void LocalStore::rename(const QUuid &roomId, const QString &title)
     if (chosen == room->title)
         return;
     room->title = chosen;
-    room->updatedAt = QDateTime::currentDateTimeUtc();
-    replaceConversation(*room);
-    appendSystem(roomId, QStringLiteral("방 이름이 ") + chosen + QStringLiteral("로 바뀌었습니다."),
-                 true);
-    persist();
+    commitLocalChange(*this, *room, QDateTime::currentDateTimeUtc(),
+                      QStringLiteral("방 이름이 ") + chosen + QStringLiteral("로 바뀌었습니다."),
+                      true);
 }
 
 QCoro::Task<> LocalStore::renameLive(QUuid roomId, QString title)
@@ -76,22 +124,7 @@ QCoro::Task<> LocalStore::renameLive(QUuid roomId, QString title)
     }
     const QJsonObject body{{QStringLiteral("title"), chosen}};
     const ChatPath path = ChatPath::conversation(wireId(roomId));
-    QPointer<LocalStore> self(this);
-    ChatClient *client = m_client.get();
-    try {
-        co_await client->request(kPatch, path, body);
-    } catch (...) {
-        if (self)
-            showAPI(std::current_exception());
-        co_return;
-    }
-    if (!self)
-        co_return;
-    try {
-        co_await reloadRemote();
-    } catch (...) {
-        // It reports its own failures; nothing may escape this detached task.
-    }
+    co_await finishRoomCall(m_client->request(kPatch, path, body), true, nullptr);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -121,36 +154,16 @@ void LocalStore::invite(const QUuid &roomId, const QUuid &userId)
     } else {
         room->memberships.append(Membership{userId, MemberRole::member, 0, now, std::nullopt});
     }
-    room->updatedAt = now;
-    replaceConversation(*room);
-    const std::optional<Account> member = account(userId);
-    appendSystem(
-        roomId,
-        (member ? member->displayName : kUnknownName) + QStringLiteral("님이 들어왔습니다."), true);
-    persist();
+    commitLocalChange(*this, *room, now,
+                      memberName(*this, userId) + QStringLiteral("님이 들어왔습니다."), true);
 }
 
 QCoro::Task<> LocalStore::inviteLive(QUuid roomId, QUuid userId)
 {
     if (!m_client)
         co_return;
-    QPointer<LocalStore> self(this);
-    ChatClient *client = m_client.get();
     const QList<QUuid> added{userId};
-    try {
-        co_await client->invite(roomId, added);
-    } catch (...) {
-        if (self)
-            showAPI(std::current_exception());
-        co_return;
-    }
-    if (!self)
-        co_return;
-    try {
-        co_await reloadRemote();
-    } catch (...) {
-        // It reports its own failures; nothing may escape this detached task.
-    }
+    co_await finishRoomCall(m_client->invite(roomId, added), true, nullptr);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -170,13 +183,8 @@ void LocalStore::kick(const QUuid &roomId, const QUuid &userId)
         return;
     const QDateTime now = QDateTime::currentDateTimeUtc();
     room->memberships[index].leftAt = now;
-    room->updatedAt = now;
-    replaceConversation(*room);
-    const std::optional<Account> member = account(userId);
-    appendSystem(
-        roomId,
-        (member ? member->displayName : kUnknownName) + QStringLiteral("님을 내보냈습니다."), true);
-    persist();
+    commitLocalChange(*this, *room, now,
+                      memberName(*this, userId) + QStringLiteral("님을 내보냈습니다."), true);
 }
 
 QCoro::Task<> LocalStore::kickLive(QUuid roomId, QUuid userId)
@@ -193,28 +201,12 @@ QCoro::Task<> LocalStore::kickLive(QUuid roomId, QUuid userId)
         room.updatedAt = now;
         replaceConversation(room);
     }
-    const ChatPath path = ChatPath::member(wireId(roomId), wireId(userId));
-    QPointer<LocalStore> self(this);
-    ChatClient *client = m_client.get();
-    std::exception_ptr failure;
-    try {
-        co_await client->request(kDelete, path);
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    if (!self)
-        co_return;
-    if (failure) {
+    std::function<void()> undo = [this, kept] {
         if (kept)
             replaceConversation(*kept);
-        showAPI(failure);
-        co_return;
-    }
-    try {
-        co_await reloadRemote();
-    } catch (...) {
-        // It reports its own failures; nothing may escape this detached task.
-    }
+    };
+    const ChatPath path = ChatPath::member(wireId(roomId), wireId(userId));
+    co_await finishRoomCall(m_client->request(kDelete, path), true, std::move(undo));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -252,13 +244,11 @@ void LocalStore::leaveGroup(const QUuid &roomId)
             room->memberships[heir].role = MemberRole::owner;
     }
     room->hiddenFromList = true;
-    room->updatedAt = now;
-    replaceConversation(*room);
+    // The leave line names me (no name without my account) and leaves the room out of the list.
     const std::optional<Account> leaver = me();
-    appendSystem(roomId,
-                 (leaver ? leaver->displayName : QString()) + QStringLiteral("님이 나갔습니다."),
-                 false);
-    persist();
+    commitLocalChange(
+        *this, *room, now,
+        (leaver ? leaver->displayName : QString()) + QStringLiteral("님이 나갔습니다."), false);
 }
 
 QCoro::Task<> LocalStore::leaveLive(QUuid roomId)
@@ -280,18 +270,7 @@ QCoro::Task<> LocalStore::leaveLive(QUuid roomId)
         }
         replaceConversation(room);
     }
-    const ChatPath path = ChatPath::leave(wireId(roomId));
-    QPointer<LocalStore> self(this);
-    ChatClient *client = m_client.get();
-    std::exception_ptr failure;
-    try {
-        co_await client->request(kPost, path);
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    if (!self)
-        co_return;
-    if (failure) {
+    std::function<void()> undo = [this, roomId, wasHidden, kept] {
         // A room that was hidden before stays hidden.
         if (!wasHidden && m_hiddenRoomIDs.contains(roomId)) {
             editHiddenRoomIDs([&](QSet<QUuid> &set) { set.remove(roomId); });
@@ -299,14 +278,9 @@ QCoro::Task<> LocalStore::leaveLive(QUuid roomId)
         }
         if (kept)
             replaceConversation(*kept);
-        showAPI(failure);
-        co_return;
-    }
-    try {
-        co_await reloadRemote();
-    } catch (...) {
-        // It reports its own failures; nothing may escape this detached task.
-    }
+    };
+    const ChatPath path = ChatPath::leave(wireId(roomId));
+    co_await finishRoomCall(m_client->request(kPost, path), true, std::move(undo));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -332,33 +306,18 @@ void LocalStore::setRoomFlag(const QUuid &roomId, bool Conversation::*flag, cons
     (*room).*flag = value;
     replaceConversation(*room);
     persist();
-    if (m_client)
-        pushRoomFlag(roomId, key, value, previous);
-}
-
-QCoro::Task<> LocalStore::pushRoomFlag(QUuid roomId, QString key, bool value, bool previous)
-{
     if (!m_client)
-        co_return;
-    const QJsonObject body{{key, value}};
-    const ChatPath path = ChatPath::conversation(wireId(roomId));
-    QPointer<LocalStore> self(this);
-    ChatClient *client = m_client.get();
-    std::exception_ptr failure;
-    try {
-        co_await client->request(kPatch, path, body);
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    if (!failure || !self)
-        co_return;
-    // The value from before this change comes back, whatever a later change set meanwhile.
-    if (std::optional<Conversation> room = conversation(roomId)) {
-        bool Conversation::*flag = key == u"muted" ? &Conversation::muted : &Conversation::pinned;
-        (*room).*flag = previous;
-        replaceConversation(*room);
-    }
-    showAPI(failure);
+        return;
+    // The service is told in a task of its own; a refusal puts back the value from before this
+    // change, whatever a later change set meanwhile (not persisted).
+    finishRoomCall(m_client->request(kPatch, ChatPath::conversation(wireId(roomId)),
+                                     QJsonObject{{key, value}}),
+                   false, [this, roomId, flag, previous] {
+                       if (std::optional<Conversation> again = conversation(roomId)) {
+                           (*again).*flag = previous;
+                           replaceConversation(*again);
+                       }
+                   });
 }
 
 void LocalStore::setRoomPhoto(const QUuid &roomId, const std::optional<QByteArray> &jpeg)

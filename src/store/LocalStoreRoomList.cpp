@@ -123,3 +123,19 @@ int LocalStore::unreadOthers(const QUuid &messageId) const
     }
     return count;
 }
+
+void LocalStore::hideFromList(const QUuid &roomId)
+{
+    const int index = conversationIndex(roomId);
+    if (index < 0)
+        return;
+    if (!m_hiddenRoomIDs.contains(roomId))
+        editHiddenRoomIDs([&](QSet<QUuid> &set) { set.insert(roomId); });
+    saveHidden();
+    if (!m_conversations.at(index).hiddenFromList) {
+        Conversation room = m_conversations.at(index);
+        room.hiddenFromList = true;
+        replaceConversation(room);
+    }
+    persist();
+}

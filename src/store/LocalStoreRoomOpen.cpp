@@ -3,6 +3,7 @@
 #include "store/LocalStore.h"
 
 #include "api/ChatClient.h"
+#include "api/ChatErrors.h"
 #include "model/TextLimits.h"
 
 #include <QPointer>
@@ -29,19 +30,27 @@ QCoro::Task<std::optional<QUuid>> LocalStore::openChat(QUuid userId)
         co_return room->id;
     }
 
-    QPointer<LocalStore> self(this);
-    ChatClient *client = m_client.get();
     const std::optional<Account> other = account(userId);
+    if (other && other->kind == AccountKind::official)
+        co_return co_await adoptServiceRoom(followedOfficialRoom(userId));
+    co_return co_await adoptServiceRoom(m_client->createDirect(userId));
+}
+
+QCoro::Task<QUuid> LocalStore::followedOfficialRoom(QUuid accountId)
+{
+    QPointer<LocalStore> self(this);
+    const QUuid officialId = co_await resolveOfficial(accountId);
+    if (!self || !m_client)
+        throw ChatAPIError::invalidResponse(0); // the store is gone: nobody is told
+    co_return co_await m_client->follow(officialId);
+}
+
+QCoro::Task<std::optional<QUuid>> LocalStore::adoptServiceRoom(QCoro::Task<QUuid> creation)
+{
+    QPointer<LocalStore> self(this);
     QUuid roomId;
     try {
-        if (other && other->kind == AccountKind::official) {
-            const QUuid officialId = co_await resolveOfficial(userId);
-            if (!self)
-                co_return std::nullopt;
-            roomId = co_await client->follow(officialId);
-        } else {
-            roomId = co_await client->createDirect(userId);
-        }
+        roomId = co_await creation;
     } catch (...) {
         if (self)
             showAPI(std::current_exception());
@@ -49,6 +58,7 @@ QCoro::Task<std::optional<QUuid>> LocalStore::openChat(QUuid userId)
     }
     if (!self)
         co_return std::nullopt;
+    // The new room enters the store only with the reload.
     co_await reloadRemote();
     co_return roomId;
 }
@@ -66,20 +76,7 @@ QCoro::Task<std::optional<QUuid>> LocalStore::openGroup(QList<QUuid> memberIds, 
         co_return std::nullopt;
     }
     // The service decides who may join and how many; the members go as given.
-    QPointer<LocalStore> self(this);
-    ChatClient *client = m_client.get();
-    QUuid roomId;
-    try {
-        roomId = co_await client->createGroup(chosen, memberIds);
-    } catch (...) {
-        if (self)
-            showAPI(std::current_exception());
-        co_return std::nullopt;
-    }
-    if (!self)
-        co_return std::nullopt;
-    co_await reloadRemote();
-    co_return roomId;
+    co_return co_await adoptServiceRoom(m_client->createGroup(chosen, memberIds));
 }
 
 bool LocalStore::canBeGroupMember(const QUuid &userId) const

@@ -7,9 +7,8 @@
 #include "api/ChatErrors.h"
 #include "platform/DockBadge.h"
 
-#include <QCoroTimer>
-#include <QPointer>
 #include <QSettings>
+#include <QTimer>
 
 using namespace std::chrono_literals;
 
@@ -190,22 +189,20 @@ void LocalStore::refreshBadge()
 
 void LocalStore::refreshRoomsSoon()
 {
-    // A newer request voids the sleeping one: only the last of a burst reloads.
-    const quint64 generation = ++m_roomRefreshGeneration;
+    // Each request restarts the wait: only the last of a burst reloads, 0.3 seconds after it.
+    if (!m_roomRefreshTimer) {
+        m_roomRefreshTimer = new QTimer(this);
+        m_roomRefreshTimer->setSingleShot(true);
+        m_roomRefreshTimer->setInterval(300ms);
+        connect(m_roomRefreshTimer, &QTimer::timeout, this, &LocalStore::reloadAfterDelay);
+    }
+    m_roomRefreshTimer->start();
     setRoomRefreshPending(true);
-    reloadAfterDelay(generation);
 }
 
-QCoro::Task<> LocalStore::reloadAfterDelay(quint64 generation)
+void LocalStore::reloadAfterDelay()
 {
-    QPointer<LocalStore> self(this);
-    try {
-        co_await QCoro::sleepFor(300ms);
-        if (!self || self->m_roomRefreshGeneration != generation)
-            co_return;
-        self->setRoomRefreshPending(false);
-        co_await self->reloadRemote();
-    } catch (...) {
-        // reloadRemote reports its own failures; nothing else can throw here.
-    }
+    setRoomRefreshPending(false);
+    // reloadRemote() reports its own failures and throws nothing.
+    reloadRemote();
 }

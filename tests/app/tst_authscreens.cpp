@@ -97,14 +97,22 @@ private slots:
         clickButton(send);
         QTRY_COMPARE(auth->currentWidget(), auth->verifyForm());
         const QString code = rig.service.lastEmailCode(QStringLiteral("new.user@example.com"));
+        // The form names the address the code went to, as the service has it.
+        QVERIFY(child<QLabel>(auth->verifyForm(), QStringLiteral("sentTo"))
+                    ->text()
+                    .startsWith(QStringLiteral("new.user@example.com(")));
         QCOMPARE(code.size(), 6);
 
         // The code field keeps digits only, six of them.
         MacVerifyForm *verify = auth->verifyForm();
         auto *codeField = child<QLineEdit>(verify, QStringLiteral("code"));
         auto *verifyButton = child<WideButton>(verify, QStringLiteral("verify"));
+        // The code can be typed at once: the sign-up field that had the focus was locked.
+        QCOMPARE(verify->focusWidget(), codeField);
         typeInto(codeField, QStringLiteral("12a3-45678"));
         QCOMPARE(codeField->text(), QStringLiteral("123456"));
+        // The keys cut away must not leave the button judging the longer text.
+        QVERIFY(!verifyButton->isDisabled());
         QString wrong = code;
         wrong[5] = code[5] == u'0' ? u'1' : u'0';
         typeInto(codeField, wrong);
@@ -122,6 +130,7 @@ private slots:
 
         // The display name is cut to 20 characters as it is typed.
         auto *name = child<QLineEdit>(profile, QStringLiteral("name"));
+        QCOMPARE(profile->focusWidget(), name);
         typeInto(name, hangul(25));
         QCOMPARE(name->text(), hangul(20));
         auto *handle = child<QLineEdit>(profile, QStringLiteral("handle"));
@@ -256,6 +265,8 @@ private slots:
         MacAuthView *auth = rig.auth();
         typeInto(child<QLineEdit>(auth->signInForm(), QStringLiteral("email")),
                  QStringLiteral("sora@example.com"));
+        auto *signInPassword = child<QLineEdit>(auth->signInForm(), QStringLiteral("password"));
+        typeInto(signInPassword, QStringLiteral("forgotten1"));
         clickButton(child<QAbstractButton>(auth->signInForm(), QStringLiteral("toReset")));
         MacResetForm *reset = auth->resetForm();
         QCOMPARE(auth->currentWidget(), reset);
@@ -280,6 +291,9 @@ private slots:
         MacSignInForm *signIn = auth->signInForm();
         QCOMPARE(signIn->email(), QStringLiteral("sora@example.com"));
         QVERIFY(!signIn->messageText().isEmpty());
+        // The password typed before the reset is gone, and the new one can be typed at once.
+        QVERIFY(signInPassword->text().isEmpty());
+        QCOMPARE(signIn->focusWidget(), signInPassword);
         saveShot(rig.root.get(), QStringLiteral("09-sign-in-after-reset"));
 
         typeInto(child<QLineEdit>(signIn, QStringLiteral("password")), QStringLiteral("newpass99"));

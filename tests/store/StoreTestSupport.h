@@ -1,23 +1,30 @@
 #pragma once
 
 // Shared pieces of the store tests: private folders for the store document and the settings,
-// a badge that records its labels, and a live rig that runs the real client against the
-// stand-in service on loopback.
+// builders for records, a way to run a store task to its end, a badge that records its labels,
+// and two live rigs that run the real client against the stand-in service on loopback (one
+// signs in through the client, the other through the store's own login).
 
 #include "api/ChatClient.h"
+#include "model/SeedID.h"
 #include "platform/DockBadge.h"
 #include "platform/PushCenter.h"
 #include "service/StandInService.h"
 #include "store/LocalStore.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <QCoroTask>
 
 #include <memory>
+#include <optional>
 
 using namespace std::chrono_literals;
 
@@ -43,6 +50,16 @@ inline void clearDefaults()
     settings.remove(QStringLiteral("quillo.live.blocks"));
     settings.remove(QStringLiteral("quillo.live.hidden"));
     settings.sync();
+}
+
+// Forgets every setting and the store document (init()).
+inline void resetFolders()
+{
+    QSettings settings;
+    settings.clear();
+    settings.sync();
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    QDir(folder + QStringLiteral("/QuilloChat")).removeRecursively();
 }
 
 class RecordingBadge final : public DockBadge
@@ -71,11 +88,35 @@ inline QUuid signInLocally(LocalStore &store, const QString &name = QStringLiter
     return me;
 }
 
+// Signs the local store in through the local first profile, as a new user would: the house
+// account's welcome and the seed person's friend request come with it.
+inline QUuid signInWithProfile(LocalStore &store, const QString &name = QStringLiteral("나"),
+                               const QString &handle = QStringLiteral("me_handle"))
+{
+    store.signIn();
+    const QUuid me = store.session()->meId;
+    store.completeProfile(name, handle, std::nullopt);
+    return me;
+}
+
+// Makes `user` a friend of the signed-in local user (a friend link in state friends).
+inline void befriend(LocalStore &store, const QUuid &user)
+{
+    store.editFriends([&](QList<FriendLink> &list) {
+        list.append(FriendLink{user, FriendState::friends});
+    });
+}
+
 inline Membership member(const QUuid &user, qint64 lastRead = 0,
                          MemberRole role = MemberRole::member,
                          QDateTime joined = QDateTime::fromSecsSinceEpoch(1'700'000'000, Qt::UTC))
 {
     return Membership{user, role, lastRead, joined, std::nullopt};
+}
+
+inline Membership member(const QUuid &user, MemberRole role, qint64 joinedSecs = 1'700'000'000)
+{
+    return member(user, 0, role, QDateTime::fromSecsSinceEpoch(joinedSecs, Qt::UTC));
 }
 
 inline Conversation room(ConversationKind kind, QList<Membership> members,
@@ -133,6 +174,44 @@ inline void await(QCoro::Task<> task)
     QCoro::waitFor(std::move(task));
 }
 
+template<typename T>
+QCoro::Task<std::optional<T>> caughtTask(QCoro::Task<T> task)
+{
+    try {
+        co_return co_await std::move(task);
+    } catch (...) {
+        co_return std::nullopt;
+    }
+}
+
+// Runs a store task to its end. Nothing when the task threw (QCoro::waitFor would hang).
+template<typename T>
+std::optional<T> finish(QCoro::Task<T> task)
+{
+    return QCoro::waitFor(caughtTask(std::move(task)));
+}
+
+// True when the task ran to its end and answered nothing.
+template<typename T>
+bool answeredNothing(const std::optional<std::optional<T>> &result)
+{
+    return result && !result->has_value();
+}
+
+// The error thrown by a task, for tasks that are expected to throw.
+template<typename T>
+QCoro::Task<std::optional<ChatAPIError>> thrownBy(QCoro::Task<T> task)
+{
+    try {
+        co_await std::move(task);
+    } catch (const ChatAPIError &e) {
+        co_return e;
+    } catch (...) {
+        co_return ChatAPIError(-1, QStringLiteral("other"), QString());
+    }
+    co_return std::nullopt;
+}
+
 // The real client against the stand-in service, with its own keychain entry and session folder.
 class LiveRig
 {
@@ -157,7 +236,7 @@ public:
     {
         SeedUser u;
         u.email = email.isEmpty() ? handle + QStringLiteral("@example.com") : email;
-        u.password = QStringLiteral("password1");
+        u.password = password;
         u.handle = handle;
         u.displayName = name;
         return service.addUser(u);
@@ -168,16 +247,7 @@ public:
     std::unique_ptr<LocalStore> signedInStore(const QString &email, DockBadge *badge = nullptr)
     {
         auto client = makeClient();
-        bool ok = false;
-        QCoro::waitFor([](ChatClient *c, QString e, bool *result) -> QCoro::Task<> {
-            try {
-                co_await c->login(e, QStringLiteral("password1"));
-                *result = true;
-            } catch (...) {
-                *result = false;
-            }
-        }(client.get(), email, &ok));
-        if (!ok)
+        if (!finish(client->login(email, password)))
             return nullptr;
         return std::make_unique<LocalStore>(true, 250ms, std::move(client), badge);
     }
@@ -196,19 +266,103 @@ public:
         return std::make_unique<LocalStore>(true, 250ms, makeClient(), badge);
     }
 
-    int countRequests(const QString &method, const QString &pathPrefix) const
+    QList<RecordedRequest> requests(const QString &method, const QString &pathPrefix) const
     {
-        int n = 0;
+        QList<RecordedRequest> found;
         for (const RecordedRequest &r : service.requests()) {
             if (r.method == method.toLatin1() && r.target.startsWith(pathPrefix))
-                ++n;
+                found.append(r);
         }
-        return n;
+        return found;
     }
 
+    int countRequests(const QString &method, const QString &pathPrefix) const
+    {
+        return int(requests(method, pathPrefix).size());
+    }
+
+    QJsonObject lastBody(const QString &method, const QString &pathPrefix) const
+    {
+        const QList<RecordedRequest> found = requests(method, pathPrefix);
+        if (found.isEmpty())
+            return {};
+        return QJsonDocument::fromJson(found.last().body).object();
+    }
+
+    static QString id(const QUuid &uuid) { return uuid.toString(QUuid::WithoutBraces).toUpper(); }
+
+    const QString password = QStringLiteral("password1");
     StandInService service;
     QTemporaryDir sessionFolder;
     QString keychainName
         = QStringLiteral("zumo-store-test-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
     bool started = false;
+};
+
+// A live rig whose store is built around a fresh client and signed in through the store's own
+// login (start()).
+class LiveOps : public LiveRig
+{
+public:
+    ~LiveOps()
+    {
+        // Work the store started on its own (a debounced reload after a room event) must end
+        // before the store goes, or its suspended tasks would never finish.
+        if (store)
+            settle();
+    }
+
+    // Waits until the store has sent nothing new for a while and no reload is waiting.
+    void settle()
+    {
+        qsizetype last = -1;
+        for (int round = 0; round < 100; ++round) {
+            QTest::qWait(100);
+            const qsizetype now = service.requests().size();
+            if (now == last && !store->roomRefreshPending())
+                return;
+            last = now;
+        }
+    }
+
+    // A live store (no session yet).
+    LocalStore &makeStore()
+    {
+        store = std::make_unique<LocalStore>(true, 250ms, makeClient(), &badge);
+        return *store;
+    }
+
+    // A live store signed in as `handle` through LocalStore::login.
+    bool start(const QString &handle)
+    {
+        makeStore();
+        const auto error = finish(store->login(handle + QStringLiteral("@example.com"), password));
+        if (!error || error->has_value() || !store->session())
+            return false;
+        meId = store->session()->meId;
+        service.clearRecords();
+        return true;
+    }
+
+    // A round trip through the service after which a request that an earlier call would have
+    // sent has arrived: what was not recorded by then was never sent.
+    void barrier()
+    {
+        QTest::qWait(50);
+        finish(store->client()->me());
+    }
+
+    // After a logout or deletion has started wiping the client's session: waits until the
+    // stored copy is gone too (the storage runs its jobs in order, so reading it again waits for
+    // the clearing). True when nothing can be restored any more.
+    bool sessionWiped()
+    {
+        if (!QTest::qWaitFor([&] { return !store->client()->hasSession(); }, 10000))
+            return false;
+        return finish(store->client()->restore()) == std::optional<bool>(false);
+    }
+
+    RecordingBadge badge;
+    std::unique_ptr<LocalStore> store;
+    QUuid meId;
 };

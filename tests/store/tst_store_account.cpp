@@ -1,7 +1,7 @@
 // Sign-in and registration, the first profile and the profile edit, the password change, the
 // notification switches, logout and the deletion of the account.
 
-#include "StoreOpsFixture.h"
+#include "StoreTestSupport.h"
 
 #include "model/TextLimits.h"
 
@@ -35,18 +35,16 @@ class TestStoreAccount : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { opsFolders(); }
-    void init() { resetOpsFolders(); }
+    void initTestCase() { privateFolders(); }
+    void init() { resetFolders(); }
 
     // --- sign-in and registration ---
     void addressesAreNormalizedSecretsAreNot_data();
     void addressesAreNormalizedSecretsAreNot();
-    void loginErrors_data();
-    void loginErrors();
+    void errorTexts_data();
+    void errorTexts();
     void loginReplacesThePreviousUsersRooms();
     void loginWithIncompleteProfileOnlyConnects();
-    void registerErrors_data();
-    void registerErrors();
     void verifyThenFirstProfile();
     void firstProfileValidation_data();
     void firstProfileValidation();
@@ -64,8 +62,6 @@ private slots:
     void saveMeHandleRules();
     void saveMeHandleLocked();
     void saveMeRejectsBadName();
-    void changePasswordTexts_data();
-    void changePasswordTexts();
     void notificationSwitchesUpload();
     void notificationSwitchesSurviveRestart();
     void localNotificationSwitchesPersist();
@@ -127,38 +123,133 @@ void TestStoreAccount::addressesAreNormalizedSecretsAreNot()
         QCOMPARE(body.value(key).toString(), secret);
 }
 
-void TestStoreAccount::loginErrors_data()
+void TestStoreAccount::errorTexts_data()
 {
-    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<int>("status"); // 0: the connection closes without an answer
+    QTest::addColumn<QString>("code");
     QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("401") << 401 << "틀림" << kBadCredentials;
-    QTest::newRow("404") << 404 << "없음" << kBadCredentials;
-    QTest::newRow("500 with message") << 500 << "점검 중입니다."
-                                      << "점검 중입니다.";
-    QTest::newRow("no answer") << 0 << ""
-                               << "일시적인 오류입니다.";
+    QTest::addColumn<QString>("expected"); // empty: success
+    const QString temporary = QStringLiteral("일시적인 오류입니다.");
+    const QString taken = QStringLiteral("이미 가입된 이메일입니다.");
+    const QString wrongPassword = QStringLiteral("현재 비밀번호가 올바르지 않습니다.");
+
+    QTest::newRow("login 401") << "login" << 401 << "invalid_credentials"
+                               << "틀림" << kBadCredentials;
+    QTest::newRow("login 404") << "login" << 404 << "not_found"
+                               << "없음" << kBadCredentials;
+    QTest::newRow("login 500 with message") << "login" << 500 << "server_error"
+                                            << "점검 중입니다."
+                                            << "점검 중입니다.";
+    QTest::newRow("login no answer") << "login" << 0 << ""
+                                     << "" << temporary;
+
+    QTest::newRow("register 409") << "register" << 409 << "conflict"
+                                  << "충돌" << taken;
+    QTest::newRow("register email_taken code") << "register" << 400 << "email_taken"
+                                               << "다른 문구" << taken;
+    QTest::newRow("register message says so") << "register" << 400 << "bad"
+                                              << "이미 가입한 주소예요" << taken;
+    QTest::newRow("register other") << "register" << 400 << "weak_password"
+                                    << "비밀번호가 약합니다."
+                                    << "비밀번호가 약합니다.";
+    QTest::newRow("register no answer") << "register" << 0 << ""
+                                        << "" << temporary;
+
+    // The other signed-out operations pass the service's message on, whatever the status.
+    QTest::newRow("verify 404") << "verify" << 404 << "not_found"
+                                << "인증 요청이 없습니다."
+                                << "인증 요청이 없습니다.";
+    QTest::newRow("verify no answer") << "verify" << 0 << ""
+                                      << "" << temporary;
+    QTest::newRow("reset code 404") << "resetCode" << 404 << "not_found"
+                                    << "가입되지 않은 이메일입니다."
+                                    << "가입되지 않은 이메일입니다.";
+    QTest::newRow("reset 409 email") << "reset" << 409 << "email_taken"
+                                     << "코드가 만료되었습니다."
+                                     << "코드가 만료되었습니다.";
+    QTest::newRow("reset no answer") << "reset" << 0 << ""
+                                     << "" << temporary;
+
+    QTest::newRow("password changed") << "changePassword" << 200 << ""
+                                      << ""
+                                      << "";
+    QTest::newRow("password 401") << "changePassword" << 401 << "unauthorized"
+                                  << "비밀번호 규칙" << wrongPassword;
+    QTest::newRow("password invalid_password") << "changePassword" << 400 << "invalid_password"
+                                               << "비밀번호 규칙" << wrongPassword;
+    QTest::newRow("password other") << "changePassword" << 400 << "weak_password"
+                                    << "비밀번호 규칙"
+                                    << "비밀번호 규칙";
+    QTest::newRow("password no answer") << "changePassword" << 0 << ""
+                                        << "" << temporary;
 }
 
-void TestStoreAccount::loginErrors()
+void TestStoreAccount::errorTexts()
 {
+    QFETCH(QString, operation);
     QFETCH(int, status);
+    QFETCH(QString, code);
     QFETCH(QString, message);
     QFETCH(QString, expected);
+    static const QHash<QString, std::pair<QString, QString>> calls{
+        {QStringLiteral("login"), {QStringLiteral("POST"), QStringLiteral("/v1/auth/login")}},
+        {QStringLiteral("register"), {QStringLiteral("POST"), QStringLiteral("/v1/auth/register")}},
+        {QStringLiteral("verify"),
+         {QStringLiteral("POST"), QStringLiteral("/v1/auth/register/verify")}},
+        {QStringLiteral("resetCode"),
+         {QStringLiteral("POST"), QStringLiteral("/v1/auth/password/code")}},
+        {QStringLiteral("reset"),
+         {QStringLiteral("POST"), QStringLiteral("/v1/auth/password/reset")}},
+        {QStringLiteral("changePassword"),
+         {QStringLiteral("PATCH"), QStringLiteral("/v1/me/password")}},
+    };
+    const auto [method, path] = calls.value(operation);
+    QVERIFY(!path.isEmpty());
+
     LiveOps ops;
     QVERIFY(ops.started);
     ops.addUser(QStringLiteral("me"), QStringLiteral("나"));
-    LocalStore &store = ops.makeStore();
+    const bool signedIn = operation == u"changePassword";
+    if (signedIn)
+        QVERIFY(ops.start(QStringLiteral("me")));
+    else
+        ops.makeStore();
+    LocalStore &store = *ops.store;
     store.showNotice(QStringLiteral("이전 알림"));
     if (status == 0)
-        ops.service.dropNext(QStringLiteral("POST"), QStringLiteral("/v1/auth/login"), 3);
+        ops.service.dropNext(method, path, 3);
+    else if (status != 200) // a refused password change is tried again after one refresh
+        ops.service.failNext(method, path, signedIn && status == 401 ? 2 : 1, status, code,
+                             message);
+
+    const QString email = QStringLiteral("me@example.com");
+    const QString newPassword = QStringLiteral("newpass123");
+    std::optional<std::optional<QString>> result;
+    if (operation == u"login")
+        result = finish(store.login(email, ops.password));
+    else if (operation == u"register")
+        result = finish(store.sendRegisterCode(email, ops.password));
+    else if (operation == u"verify")
+        result = finish(store.verifyRegister(email, QStringLiteral("123456")));
+    else if (operation == u"resetCode")
+        result = finish(store.sendResetCode(email));
+    else if (operation == u"reset")
+        result = finish(store.resetPassword(email, QStringLiteral("123456"), newPassword));
     else
-        ops.service.failNext(QStringLiteral("POST"), QStringLiteral("/v1/auth/login"), 1, status,
-                             QStringLiteral("some_code"), message);
-    QCOMPARE(errorText(finish(store.login(QStringLiteral("me@example.com"), ops.password))),
-             expected);
-    QCOMPARE(store.session(), std::nullopt);
-    QCOMPARE(store.notice(), std::nullopt); // cleared at the start, no notice for the failure
+        result = finish(store.changePassword(ops.password, newPassword));
+    QVERIFY(result);
+    QCOMPARE(result->value_or(QString()), expected);
+
+    // The texts go back to the form: only the sign-in touches the notice, and only to clear it.
+    const std::optional<QString> noticeAfter
+        = operation == u"login" ? std::nullopt : std::optional(QStringLiteral("이전 알림"));
+    QCOMPARE(store.notice(), noticeAfter);
+    QCOMPARE(store.session().has_value(), signedIn);
+    if (signedIn)
+        QCOMPARE(ops.lastBody(method, path),
+                 QJsonObject({{QStringLiteral("current_password"), ops.password},
+                              {QStringLiteral("password"), newPassword}}));
 }
 
 void TestStoreAccount::loginReplacesThePreviousUsersRooms()
@@ -200,49 +291,8 @@ void TestStoreAccount::loginWithIncompleteProfileOnlyConnects()
              std::nullopt);
     QCOMPARE(store.session(), (AppSession{newcomer, false}));
     QTRY_COMPARE_WITH_TIMEOUT(ops.service.authenticatedSocketCount(), 1, kWait);
-    QCOMPARE(ops.count(QStringLiteral("GET"), QStringLiteral("/v1/conversations")), 0);
-    QCOMPARE(ops.count(QStringLiteral("GET"), QStringLiteral("/v1/friend-requests")), 0);
-}
-
-void TestStoreAccount::registerErrors_data()
-{
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("code");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("expected");
-    const QString taken = QStringLiteral("이미 가입된 이메일입니다.");
-    QTest::newRow("409") << 409 << "conflict"
-                         << "충돌" << taken;
-    QTest::newRow("email_taken code") << 400 << "email_taken"
-                                      << "다른 문구" << taken;
-    QTest::newRow("message says so") << 400 << "bad"
-                                     << "이미 가입한 주소예요" << taken;
-    QTest::newRow("other") << 400 << "weak_password"
-                           << "비밀번호가 약합니다."
-                           << "비밀번호가 약합니다.";
-    QTest::newRow("no answer") << 0 << ""
-                               << ""
-                               << "일시적인 오류입니다.";
-}
-
-void TestStoreAccount::registerErrors()
-{
-    QFETCH(int, status);
-    QFETCH(QString, code);
-    QFETCH(QString, message);
-    QFETCH(QString, expected);
-    LiveOps ops;
-    QVERIFY(ops.started);
-    LocalStore &store = ops.makeStore();
-    if (status == 0)
-        ops.service.dropNext(QStringLiteral("POST"), QStringLiteral("/v1/auth/register"), 3);
-    else
-        ops.service.failNext(QStringLiteral("POST"), QStringLiteral("/v1/auth/register"), 1, status,
-                             code, message);
-    QCOMPARE(
-        errorText(finish(store.sendRegisterCode(QStringLiteral("a@example.com"), ops.password))),
-        expected);
-    QCOMPARE(store.notice(), std::nullopt);
+    QCOMPARE(ops.countRequests(QStringLiteral("GET"), QStringLiteral("/v1/conversations")), 0);
+    QCOMPARE(ops.countRequests(QStringLiteral("GET"), QStringLiteral("/v1/friend-requests")), 0);
 }
 
 void TestStoreAccount::verifyThenFirstProfile()
@@ -259,7 +309,7 @@ void TestStoreAccount::verifyThenFirstProfile()
     QCOMPARE(errorText(finish(store.verifyRegister(email, code))), std::nullopt);
     QVERIFY(store.session());
     QCOMPARE(store.session()->profileComplete, false);
-    QCOMPARE(ops.count(QStringLiteral("GET"), QStringLiteral("/v1/conversations")), 0);
+    QCOMPARE(ops.countRequests(QStringLiteral("GET"), QStringLiteral("/v1/conversations")), 0);
 
     const QByteArray photo("jpeg-bytes");
     const auto saved = finish(
@@ -278,7 +328,7 @@ void TestStoreAccount::verifyThenFirstProfile()
     QCOMPARE(store.me()->avatarJPEG, photo);
     QVERIFY(store.me()->avatarURL);
     // Loaded once right away and once more after the short wait.
-    QCOMPARE(ops.count(QStringLiteral("GET"), QStringLiteral("/v1/conversations")), 2);
+    QCOMPARE(ops.countRequests(QStringLiteral("GET"), QStringLiteral("/v1/conversations")), 2);
     QTRY_COMPARE_WITH_TIMEOUT(ops.service.authenticatedSocketCount(), 1, kWait);
 }
 
@@ -321,7 +371,7 @@ void TestStoreAccount::firstProfileValidation()
     }
     QCOMPARE(*result, ProfileSaveError(expected));
     QCOMPARE(store.notice(), notice);
-    QCOMPARE(ops.count(QStringLiteral("PATCH"), QStringLiteral("/v1/me")), 0);
+    QCOMPARE(ops.countRequests(QStringLiteral("PATCH"), QStringLiteral("/v1/me")), 0);
 }
 
 void TestStoreAccount::firstProfileServerFailureIsANotice()
@@ -370,11 +420,11 @@ void TestStoreAccount::cancelSignup()
 {
     {
         LocalStore store(true, 0ms, nullptr);
-        const QUuid me = opsSignInLocally(store);
+        const QUuid me = signInWithProfile(store);
         store.cancelSignup(); // complete profile: nothing
         QCOMPARE(store.session()->meId, me);
     }
-    resetOpsFolders();
+    resetFolders();
     LocalStore store(true, 0ms, nullptr);
     store.signIn();
     const QUuid me = store.session()->meId;
@@ -427,7 +477,7 @@ void TestStoreAccount::localFirstProfile()
 void TestStoreAccount::localHandleRetiredForThirtyDays()
 {
     LocalStore store(true, 0ms, nullptr);
-    opsSignInLocally(store, QStringLiteral("떠날 사람"), QStringLiteral("leaving"));
+    signInWithProfile(store, QStringLiteral("떠날 사람"), QStringLiteral("leaving"));
     const QDateTime before = QDateTime::currentDateTimeUtc();
     store.deleteAccount();
     QCOMPARE(store.retiredHandles().size(), 1);
@@ -456,7 +506,7 @@ void TestStoreAccount::localHandleChangesOnce()
     LocalStore store(true, 0ms, nullptr);
     QCOMPARE(store.updateMe(QStringLiteral("아무개"), QStringLiteral("nobody"), std::nullopt),
              ProfileSaveError::invalidName); // nobody signed in
-    opsSignInLocally(store, QStringLiteral("나"), QStringLiteral("first_handle"));
+    signInWithProfile(store, QStringLiteral("나"), QStringLiteral("first_handle"));
 
     QCOMPARE(store.updateMe(QString(21, u'가'), QStringLiteral("first_handle"), std::nullopt),
              ProfileSaveError::invalidName);
@@ -481,9 +531,16 @@ void TestStoreAccount::localHandleChangesOnce()
     QCOMPARE(store.me()->handleChanged, true);
     QCOMPARE(store.me()->avatarJPEG, QByteArray("p")); // no photo keeps the avatar
 
-    // After the one change the typed handle is not used, nor checked.
-    QCOMPARE(store.updateMe(QStringLiteral("세 번째"), QStringLiteral("x"), std::nullopt),
-             std::nullopt);
+    // After the one change another handle is refused and nothing is saved; the name alone
+    // still changes.
+    QCOMPARE(
+        store.updateMe(QStringLiteral("세 번째"), QStringLiteral("third_handle"), std::nullopt),
+        ProfileSaveError::handleTaken);
+    QCOMPARE(store.me()->handle, QStringLiteral("second_handle"));
+    QCOMPARE(store.me()->displayName, QStringLiteral("새 이름"));
+    QCOMPARE(
+        store.updateMe(QStringLiteral("세 번째"), QStringLiteral("@Second_Handle"), std::nullopt),
+        std::nullopt);
     QCOMPARE(store.me()->handle, QStringLiteral("second_handle"));
     LocalStore reread(true, 0ms, nullptr);
     QCOMPARE(reread.account(store.me()->id)->displayName, QStringLiteral("세 번째"));
@@ -523,8 +580,8 @@ void TestStoreAccount::saveMeHandleRules()
     QVERIFY(result && !result->has_value());
     body = ops.lastBody(QStringLiteral("PATCH"), QStringLiteral("/v1/me"));
     QVERIFY(!body.contains(QStringLiteral("handle")));
-    QCOMPARE(ops.count(QStringLiteral("PATCH"), QStringLiteral("/v1/me")), 3);
-    QCOMPARE(ops.count(QStringLiteral("POST"), QStringLiteral("/v1/uploads")), 0);
+    QCOMPARE(ops.countRequests(QStringLiteral("PATCH"), QStringLiteral("/v1/me")), 3);
+    QCOMPARE(ops.countRequests(QStringLiteral("POST"), QStringLiteral("/v1/uploads")), 0);
 }
 
 void TestStoreAccount::saveMeHandleLocked()
@@ -572,52 +629,7 @@ void TestStoreAccount::saveMeRejectsBadName()
         finish(ops.store->saveMe(QStringLiteral("나"), QStringLiteral("새 아이디"), std::nullopt)),
         std::optional<std::optional<ProfileSaveError>>(ProfileSaveError::invalidHandle));
     QCOMPARE(ops.store->notice(), kHandleRule);
-    QCOMPARE(ops.count(QStringLiteral("PATCH"), QStringLiteral("/v1/me")), 0);
-}
-
-void TestStoreAccount::changePasswordTexts_data()
-{
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("code");
-    QTest::addColumn<QString>("expected");
-    const QString wrong = QStringLiteral("현재 비밀번호가 올바르지 않습니다.");
-    QTest::newRow("success") << 200 << ""
-                             << "";
-    QTest::newRow("401") << 401 << "unauthorized" << wrong;
-    QTest::newRow("invalid_password") << 400 << "invalid_password" << wrong;
-    QTest::newRow("other") << 400 << "weak_password"
-                           << "비밀번호 규칙";
-    QTest::newRow("no answer") << 0 << ""
-                               << "일시적인 오류입니다.";
-}
-
-void TestStoreAccount::changePasswordTexts()
-{
-    QFETCH(int, status);
-    QFETCH(QString, code);
-    QFETCH(QString, expected);
-    LiveOps ops;
-    QVERIFY(ops.started);
-    ops.addUser(QStringLiteral("me"), QStringLiteral("나"));
-    QVERIFY(ops.start(QStringLiteral("me")));
-    const QString path = QStringLiteral("/v1/me/password");
-    if (status == 0)
-        ops.service.dropNext(QStringLiteral("PATCH"), path, 3);
-    else if (status == 401) // refused again after the one refresh
-        ops.service.failNext(QStringLiteral("PATCH"), path, 2, status, code,
-                             QStringLiteral("비밀번호 규칙"));
-    else if (status != 200)
-        ops.service.failNext(QStringLiteral("PATCH"), path, 1, status, code,
-                             QStringLiteral("비밀번호 규칙"));
-    const auto result
-        = finish(ops.store->changePassword(ops.password, QStringLiteral("newpass123")));
-    QVERIFY(result);
-    QCOMPARE(result->value_or(QString()), expected);
-    QCOMPARE(ops.store->notice(), std::nullopt);
-    QCOMPARE(ops.lastBody(QStringLiteral("PATCH"), path),
-             QJsonObject({{QStringLiteral("current_password"), ops.password},
-                          {QStringLiteral("password"), QStringLiteral("newpass123")}}));
-    QVERIFY(ops.store->session());
+    QCOMPARE(ops.countRequests(QStringLiteral("PATCH"), QStringLiteral("/v1/me")), 0);
 }
 
 void TestStoreAccount::notificationSwitchesUpload()
@@ -634,7 +646,7 @@ void TestStoreAccount::notificationSwitchesUpload()
     QVERIFY(!ops.store->notificationPreview());
     QVERIFY(ops.store->notificationSound());
     QCOMPARE(enabledChanged.count(), 0);
-    QTRY_COMPARE_WITH_TIMEOUT(ops.count(QStringLiteral("PUT"), path), 1, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(ops.countRequests(QStringLiteral("PUT"), path), 1, kWait);
     QCOMPARE(ops.lastBody(QStringLiteral("PUT"), path),
              QJsonObject({{QStringLiteral("preview_enabled"), false},
                           {QStringLiteral("push_enabled"), true},
@@ -643,7 +655,7 @@ void TestStoreAccount::notificationSwitchesUpload()
     // The sound switch stays here; the token goes along once there is one.
     ops.store->setApnsToken(QStringLiteral("abc123"));
     ops.store->setNotifications(false, std::nullopt, false);
-    QTRY_COMPARE_WITH_TIMEOUT(ops.count(QStringLiteral("PUT"), path), 2, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(ops.countRequests(QStringLiteral("PUT"), path), 2, kWait);
     QCOMPARE(ops.lastBody(QStringLiteral("PUT"), path),
              QJsonObject({{QStringLiteral("apns_token"), QStringLiteral("abc123")},
                           {QStringLiteral("preview_enabled"), false},
@@ -666,8 +678,8 @@ void TestStoreAccount::notificationSwitchesSurviveRestart()
     ops.addUser(QStringLiteral("me"), QStringLiteral("나"));
     QVERIFY(ops.start(QStringLiteral("me")));
     ops.store->setNotifications(false, false, false);
-    QTRY_COMPARE_WITH_TIMEOUT(ops.count(QStringLiteral("PUT"), QStringLiteral("/v1/me/devices")), 1,
-                              kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        ops.countRequests(QStringLiteral("PUT"), QStringLiteral("/v1/me/devices")), 1, kWait);
     ops.settle();
 
     // A new live store (the next start of the program) keeps the user's choice.
@@ -688,7 +700,7 @@ void TestStoreAccount::localNotificationSwitchesPersist()
 {
     {
         LocalStore store(true, 0ms, nullptr);
-        opsSignInLocally(store);
+        signInWithProfile(store);
         store.setNotifications(std::nullopt, std::nullopt, false);
     }
     LocalStore reread(true, 0ms, nullptr);
@@ -729,8 +741,8 @@ void TestStoreAccount::liveLogoutClearsSessionValuesKeepsLists()
     QCOMPARE(ops.store->conversations().size(), 1);
     QCOMPARE(ops.store->lastUserId(), me);
     QCOMPARE(ops.store->pendingInviteCode(), QStringLiteral("CODECODECODECODE"));
-    QTRY_COMPARE_WITH_TIMEOUT(ops.count(QStringLiteral("POST"), QStringLiteral("/v1/auth/logout")),
-                              1, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        ops.countRequests(QStringLiteral("POST"), QStringLiteral("/v1/auth/logout")), 1, kWait);
     QVERIFY(ops.sessionWiped());
 }
 
@@ -739,7 +751,7 @@ void TestStoreAccount::localLogoutSignsSameUserInAgain()
     QUuid me;
     {
         LocalStore store(true, 0ms, nullptr);
-        me = opsSignInLocally(store);
+        me = signInWithProfile(store);
         store.logout();
         QCOMPARE(store.session(), std::nullopt);
         QCOMPARE(store.lastUserId(), me);
@@ -773,8 +785,8 @@ void TestStoreAccount::liveDeletionClearsAccountAndSessionValues()
     const QUuid room = ops.service.addDirectRoom(me, pal);
     QVERIFY(ops.start(QStringLiteral("me")));
     ops.store->block(QUuid::createUuid());
-    QTRY_COMPARE_WITH_TIMEOUT(ops.count(QStringLiteral("POST"), QStringLiteral("/v1/blocks")), 1,
-                              kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        ops.countRequests(QStringLiteral("POST"), QStringLiteral("/v1/blocks")), 1, kWait);
     ops.barrier();
     ops.store->setPushTarget(PushOpen{QUuid::createUuid(), room, std::nullopt});
     ops.store->setInviteFollow(InviteFollow{QUuid::createUuid(), room});
@@ -785,7 +797,7 @@ void TestStoreAccount::liveDeletionClearsAccountAndSessionValues()
 
     ops.store->deleteAccount();
     QTRY_COMPARE_WITH_TIMEOUT(ops.store->session(), std::nullopt, kWait);
-    QCOMPARE(ops.count(QStringLiteral("DELETE"), QStringLiteral("/v1/me")), 1);
+    QCOMPARE(ops.countRequests(QStringLiteral("DELETE"), QStringLiteral("/v1/me")), 1);
     QCOMPARE(ops.store->lastUserId(), std::nullopt);
     QVERIFY(ops.store->conversations().isEmpty());
     QVERIFY(ops.store->messages().isEmpty());
@@ -806,7 +818,7 @@ void TestStoreAccount::liveDeletionClearsAccountAndSessionValues()
 void TestStoreAccount::localDeletion()
 {
     LocalStore store(true, 0ms, nullptr);
-    const QUuid me = opsSignInLocally(store, QStringLiteral("나"), QStringLiteral("leaving"));
+    const QUuid me = signInWithProfile(store, QStringLiteral("나"), QStringLiteral("leaving"));
     Account mine = *store.me();
     mine.bio = QStringLiteral("소개");
     mine.avatarJPEG = QByteArray("pic");
@@ -814,17 +826,16 @@ void TestStoreAccount::localDeletion()
     const QUuid other = SeedID::sora();
     const QUuid third = SeedID::taeo();
     Conversation current
-        = opsRoom(ConversationKind::group, {opsMember(me, MemberRole::owner), opsMember(other)});
-    Membership left = opsMember(me);
+        = room(ConversationKind::group, {member(me, MemberRole::owner), member(other)});
+    Membership left = member(me);
     left.leftAt = QDateTime::currentDateTimeUtc();
-    Conversation former
-        = opsRoom(ConversationKind::group, {opsMember(other, MemberRole::owner), left});
-    Conversation theirs = opsRoom(ConversationKind::direct, {opsMember(other), opsMember(third)});
+    Conversation former = room(ConversationKind::group, {member(other, MemberRole::owner), left});
+    Conversation theirs = room(ConversationKind::direct, {member(other), member(third)});
     store.setConversations(store.conversations() + QList<Conversation>{current, former, theirs});
     store.editMessages([&](MessageIndex &index) {
-        index.append(opsText(current.id, me, 1));
-        index.append(opsText(former.id, other, 1));
-        index.append(opsText(theirs.id, third, 1));
+        index.append(textMessage(current.id, me, 1));
+        index.append(textMessage(former.id, other, 1));
+        index.append(textMessage(theirs.id, third, 1));
     });
     store.block(SeedID::rian());
 

@@ -1,6 +1,6 @@
 // The user's invite link and the answers to an invite's friend request.
 
-#include "StoreOpsFixture.h"
+#include "StoreTestSupport.h"
 
 #include "api/ChatAPI.h"
 
@@ -11,6 +11,30 @@ namespace {
 
 constexpr int kWait = 10000;
 
+// "me" signed in with a friend request from "other" waiting.
+struct PendingRequest
+{
+    QUuid other;
+    QUuid requestId;
+};
+
+std::optional<PendingRequest> startWithRequest(LiveOps &ops)
+{
+    if (!ops.started)
+        return std::nullopt;
+    const QUuid me = ops.addUser(QStringLiteral("me"), QStringLiteral("나"));
+    const QUuid other = ops.addUser(QStringLiteral("other"), QStringLiteral("상대"));
+    const QUuid requestId = ops.service.addFriendRequest(other, me);
+    if (!ops.start(QStringLiteral("me")))
+        return std::nullopt;
+    return PendingRequest{other, requestId};
+}
+
+QString requestPath(const QUuid &requestId, const QString &answer)
+{
+    return QStringLiteral("/v1/friend-requests/") + LiveOps::id(requestId) + u'/' + answer;
+}
+
 } // namespace
 
 class TestStoreInvites : public QObject
@@ -18,8 +42,8 @@ class TestStoreInvites : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { opsFolders(); }
-    void init() { resetOpsFolders(); }
+    void initTestCase() { privateFolders(); }
+    void init() { resetFolders(); }
 
     void localLinkAndRotation();
     void localAnswersOnlyClearTheOutcome();
@@ -34,7 +58,7 @@ private slots:
 void TestStoreInvites::localLinkAndRotation()
 {
     LocalStore store(true, 0ms, nullptr);
-    opsSignInLocally(store);
+    signInWithProfile(store);
     const QString first = finish(store.inviteURL()).value_or(std::nullopt).value_or(QString());
     QCOMPARE(first,
              ChatClient::defaultBaseUrl().toString(QUrl::StripTrailingSlash) + QStringLiteral("/i/")
@@ -58,7 +82,7 @@ void TestStoreInvites::localLinkAndRotation()
 void TestStoreInvites::localAnswersOnlyClearTheOutcome()
 {
     LocalStore store(false, 0ms, nullptr);
-    opsSignInLocally(store);
+    signInWithProfile(store);
     const QList<FriendLink> links = store.friends();
     store.setInviteOutcome(InviteOutcome{QUuid::createUuid(), QUuid::createUuid(), SeedID::sora()});
     store.acceptInvite();
@@ -81,7 +105,7 @@ void TestStoreInvites::answersWithoutOutcomeDoNothing()
     ops.store->rejectInvite();
     ops.barrier();
     QCOMPARE(outcomeChanged.count(), 0);
-    QCOMPARE(ops.count(QStringLiteral("POST"), QStringLiteral("/v1/friend-requests")), 0);
+    QCOMPARE(ops.countRequests(QStringLiteral("POST"), QStringLiteral("/v1/friend-requests")), 0);
 }
 
 void TestStoreInvites::liveLinkAndRotation()
@@ -95,10 +119,10 @@ void TestStoreInvites::liveLinkAndRotation()
 
     const QString code = ops.service.inviteCode(me);
     QCOMPARE(finish(ops.store->inviteURL()).value_or(std::nullopt), base + code);
-    QCOMPARE(ops.count(QStringLiteral("GET"), QStringLiteral("/v1/me/invite")), 1);
+    QCOMPARE(ops.countRequests(QStringLiteral("GET"), QStringLiteral("/v1/me/invite")), 1);
 
     const std::optional<QString> rotated = finish(ops.store->rotateInvite()).value_or(std::nullopt);
-    QCOMPARE(ops.count(QStringLiteral("POST"), QStringLiteral("/v1/me/invite")), 1);
+    QCOMPARE(ops.countRequests(QStringLiteral("POST"), QStringLiteral("/v1/me/invite")), 1);
     QVERIFY(ops.service.inviteCode(me) != code);
     QCOMPARE(rotated, base + ops.service.inviteCode(me));
     QCOMPARE(ops.store->notice(), std::nullopt);
@@ -124,11 +148,9 @@ void TestStoreInvites::liveLinkFailureGivesNothing()
 void TestStoreInvites::liveAcceptFollowsTheRoomAfterReload()
 {
     LiveOps ops;
-    QVERIFY(ops.started);
-    const QUuid me = ops.addUser(QStringLiteral("me"), QStringLiteral("나"));
-    const QUuid other = ops.addUser(QStringLiteral("other"), QStringLiteral("상대"));
-    const QUuid requestId = ops.service.addFriendRequest(other, me);
-    QVERIFY(ops.start(QStringLiteral("me")));
+    const std::optional<PendingRequest> pending = startWithRequest(ops);
+    QVERIFY(pending);
+    const auto [other, requestId] = *pending;
 
     // The room must be in the store by the time the window is asked to open it.
     bool roomKnownWhenAsked = false;
@@ -147,20 +169,17 @@ void TestStoreInvites::liveAcceptFollowsTheRoomAfterReload()
     const std::optional<Conversation> room = ops.store->directConversation(other);
     QVERIFY(room);
     QCOMPARE(ops.store->inviteFollow()->conversationId, room->id);
-    QCOMPARE(ops.count(QStringLiteral("POST"),
-                       QStringLiteral("/v1/friend-requests/") + LiveOps::id(requestId)
-                           + QStringLiteral("/accept")),
-             1);
+    QCOMPARE(
+        ops.countRequests(QStringLiteral("POST"), requestPath(requestId, QStringLiteral("accept"))),
+        1);
 }
 
 void TestStoreInvites::liveAcceptFailureKeepsRequestPending()
 {
     LiveOps ops;
-    QVERIFY(ops.started);
-    const QUuid me = ops.addUser(QStringLiteral("me"), QStringLiteral("나"));
-    const QUuid other = ops.addUser(QStringLiteral("other"), QStringLiteral("상대"));
-    const QUuid requestId = ops.service.addFriendRequest(other, me);
-    QVERIFY(ops.start(QStringLiteral("me")));
+    const std::optional<PendingRequest> pending = startWithRequest(ops);
+    QVERIFY(pending);
+    const auto [other, requestId] = *pending;
     const InviteFollow earlier{QUuid::createUuid(), QUuid::createUuid()};
     ops.store->setInviteFollow(earlier);
 
@@ -177,18 +196,15 @@ void TestStoreInvites::liveAcceptFailureKeepsRequestPending()
 void TestStoreInvites::liveRejectPostsTheRequest()
 {
     LiveOps ops;
-    QVERIFY(ops.started);
-    const QUuid me = ops.addUser(QStringLiteral("me"), QStringLiteral("나"));
-    const QUuid other = ops.addUser(QStringLiteral("other"), QStringLiteral("상대"));
-    const QUuid requestId = ops.service.addFriendRequest(other, me);
-    QVERIFY(ops.start(QStringLiteral("me")));
+    const std::optional<PendingRequest> pending = startWithRequest(ops);
+    QVERIFY(pending);
+    const auto [other, requestId] = *pending;
 
     ops.store->setInviteOutcome(InviteOutcome{QUuid::createUuid(), requestId, other});
     ops.store->rejectInvite();
     QCOMPARE(ops.store->inviteOutcome(), std::nullopt);
-    const QString path = QStringLiteral("/v1/friend-requests/") + LiveOps::id(requestId)
-        + QStringLiteral("/reject");
-    QTRY_COMPARE_WITH_TIMEOUT(ops.count(QStringLiteral("POST"), path), 1, kWait);
+    const QString path = requestPath(requestId, QStringLiteral("reject"));
+    QTRY_COMPARE_WITH_TIMEOUT(ops.countRequests(QStringLiteral("POST"), path), 1, kWait);
     QVERIFY(ops.requests(QStringLiteral("POST"), path).first().body.isEmpty());
     ops.barrier();
     QCOMPARE(ops.store->notice(), std::nullopt);

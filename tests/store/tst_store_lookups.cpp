@@ -22,6 +22,7 @@ private slots:
     void roomTitles();
     void friendStateAndLists();
     void sortedListOrderAndFilter();
+    void hideFromList();
     void search_data();
     void search();
     void unreadCounting();
@@ -257,6 +258,36 @@ void TestStoreLookups::sortedListOrderAndFilter()
         titles,
         (QStringList{QStringLiteral("newPin"), QStringLiteral("oldPin"), QStringLiteral("new"),
                      QStringLiteral("tieA"), QStringLiteral("tieB"), QStringLiteral("rejoined")}));
+}
+
+void TestStoreLookups::hideFromList()
+{
+    auto live = liveStore();
+    LocalStore &store = *live->store;
+    const Conversation a = room(ConversationKind::group, {member(live->me)}, QStringLiteral("a"));
+    const Conversation b = room(ConversationKind::group, {member(live->me)}, QStringLiteral("b"));
+    store.setConversations({a, b});
+    SignalCount hiddenChanges(&store, &LocalStore::hiddenRoomIDsChanged);
+
+    store.hideFromList(a.id);
+    QCOMPARE(store.sortedList().size(), 1);
+    QCOMPARE(store.sortedList().first().id, b.id);
+    QCOMPARE(store.conversations().size(), 2); // still held
+    QVERIFY(store.conversation(a.id)->hiddenFromList);
+    QCOMPARE(store.hiddenRoomIDs(), QSet<QUuid>{a.id});
+    QCOMPARE(LocalStore::storedIDs(QStringLiteral("quillo.live.hidden")), QList<QUuid>{a.id});
+    store.hideFromList(a.id); // again: nothing new
+    QCOMPARE(hiddenChanges.count, 1);
+    store.hideFromList(QUuid::createUuid()); // unknown room: nothing
+    QCOMPARE(store.hiddenRoomIDs(), QSet<QUuid>{a.id});
+
+    // The local modes keep the flag in the document.
+    auto local = memoryStore();
+    signInLocally(*local);
+    const QUuid direct = *local->openDirect(SeedID::quillo());
+    local->hideFromList(direct);
+    QVERIFY(local->conversation(direct)->hiddenFromList);
+    QVERIFY(local->sortedList().isEmpty());
 }
 
 void TestStoreLookups::search_data()

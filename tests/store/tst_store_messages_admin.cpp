@@ -1,6 +1,6 @@
 // Hiding a message for me, deleting my own for everyone and clearing a room.
 
-#include "StoreOpsFixture.h"
+#include "StoreTestSupport.h"
 
 namespace {
 
@@ -12,14 +12,14 @@ struct LocalRoomRig
     LocalRoomRig()
         : store(true, 0ms, nullptr)
     {
-        me = opsSignInLocally(store);
-        opsBefriend(store, SeedID::sora());
+        me = signInWithProfile(store);
+        befriend(store, SeedID::sora());
         roomId = *store.openDirect(SeedID::sora());
     }
 
     ChatMessage add(const QUuid &sender, MessageKind kind = MessageKind::text, qint64 ageSecs = 0)
     {
-        ChatMessage m = opsText(roomId, sender, store.nextSeq(roomId));
+        ChatMessage m = textMessage(roomId, sender, store.nextSeq(roomId));
         m.kind = kind;
         m.createdAt = QDateTime::currentDateTimeUtc().addSecs(-ageSecs);
         if (kind == MessageKind::image) {
@@ -36,6 +36,37 @@ struct LocalRoomRig
     QUuid roomId;
 };
 
+// The stand-in service with "me" and "pal" in a direct room; the store starts with start().
+struct LiveRoomRig
+{
+    LiveRoomRig()
+    {
+        me = ops.addUser(QStringLiteral("me"), QStringLiteral("나"));
+        pal = ops.addUser(QStringLiteral("pal"), QStringLiteral("친구"));
+        roomId = ops.service.addDirectRoom(me, pal);
+    }
+
+    // A message kept by the service before the store starts.
+    QUuid post(const QUuid &sender, const QString &body)
+    {
+        return QUuid::fromString(
+            ops.service.addMessage(roomId, sender, body).value(QStringLiteral("id")).toString());
+    }
+
+    bool start() { return ops.started && ops.start(QStringLiteral("me")); }
+
+    // "/v1/messages/ID/hide" or ".../delete".
+    static QString path(const QUuid &messageId, const QString &action)
+    {
+        return QStringLiteral("/v1/messages/") + LiveOps::id(messageId) + u'/' + action;
+    }
+
+    LiveOps ops;
+    QUuid me;
+    QUuid pal;
+    QUuid roomId;
+};
+
 } // namespace
 
 class TestStoreMessagesAdmin : public QObject
@@ -43,8 +74,8 @@ class TestStoreMessagesAdmin : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { opsFolders(); }
-    void init() { resetOpsFolders(); }
+    void initTestCase() { privateFolders(); }
+    void init() { resetFolders(); }
 
     void localHideForMe();
     void localDeleteRefusals_data();
@@ -150,32 +181,22 @@ void TestStoreMessagesAdmin::localClearHidesEverything()
 
 void TestStoreMessagesAdmin::liveHideAndDelete()
 {
-    LiveOps ops;
-    QVERIFY(ops.started);
-    const QUuid me = ops.addUser(QStringLiteral("me"), QStringLiteral("나"));
-    const QUuid pal = ops.addUser(QStringLiteral("pal"), QStringLiteral("친구"));
-    const QUuid roomId = ops.service.addDirectRoom(me, pal);
-    const QUuid theirs
-        = QUuid::fromString(ops.service.addMessage(roomId, pal, QStringLiteral("하나"))
-                                .value(QStringLiteral("id"))
-                                .toString());
-    const QUuid mine = QUuid::fromString(ops.service.addMessage(roomId, me, QStringLiteral("둘"))
-                                             .value(QStringLiteral("id"))
-                                             .toString());
-    QVERIFY(ops.start(QStringLiteral("me")));
+    LiveRoomRig rig;
+    LiveOps &ops = rig.ops;
+    const QUuid theirs = rig.post(rig.pal, QStringLiteral("하나"));
+    const QUuid mine = rig.post(rig.me, QStringLiteral("둘"));
+    QVERIFY(rig.start());
     QVERIFY(ops.store->message(theirs));
 
     ops.store->hideForMe(theirs);
     ops.store->hideForMe(theirs); // again: sent again
-    const QString hidePath
-        = QStringLiteral("/v1/messages/") + LiveOps::id(theirs) + QStringLiteral("/hide");
-    QTRY_COMPARE_WITH_TIMEOUT(ops.count(QStringLiteral("POST"), hidePath), 2, kWait);
+    const QString hidePath = LiveRoomRig::path(theirs, QStringLiteral("hide"));
+    QTRY_COMPARE_WITH_TIMEOUT(ops.countRequests(QStringLiteral("POST"), hidePath), 2, kWait);
     QVERIFY(ops.requests(QStringLiteral("POST"), hidePath).first().body.isEmpty());
 
     QVERIFY(ops.store->deleteForEveryone(mine));
-    const QString deletePath
-        = QStringLiteral("/v1/messages/") + LiveOps::id(mine) + QStringLiteral("/delete");
-    QTRY_COMPARE_WITH_TIMEOUT(ops.count(QStringLiteral("POST"), deletePath), 1, kWait);
+    const QString deletePath = LiveRoomRig::path(mine, QStringLiteral("delete"));
+    QTRY_COMPARE_WITH_TIMEOUT(ops.countRequests(QStringLiteral("POST"), deletePath), 1, kWait);
     ops.barrier();
     QCOMPARE(ops.store->message(mine)->kind, MessageKind::deleted);
     QCOMPARE(ops.store->notice(), std::nullopt);
@@ -190,19 +211,12 @@ void TestStoreMessagesAdmin::liveHideAndDelete()
 
 void TestStoreMessagesAdmin::liveRefusedDeletionReloadsRoom()
 {
-    LiveOps ops;
-    QVERIFY(ops.started);
-    const QUuid me = ops.addUser(QStringLiteral("me"), QStringLiteral("나"));
-    const QUuid pal = ops.addUser(QStringLiteral("pal"), QStringLiteral("친구"));
-    const QUuid roomId = ops.service.addDirectRoom(me, pal);
-    const QUuid mine
-        = QUuid::fromString(ops.service.addMessage(roomId, me, QStringLiteral("지울 글"))
-                                .value(QStringLiteral("id"))
-                                .toString());
-    QVERIFY(ops.start(QStringLiteral("me")));
+    LiveRoomRig rig;
+    LiveOps &ops = rig.ops;
+    const QUuid mine = rig.post(rig.me, QStringLiteral("지울 글"));
+    QVERIFY(rig.start());
 
-    const QString deletePath
-        = QStringLiteral("/v1/messages/") + LiveOps::id(mine) + QStringLiteral("/delete");
+    const QString deletePath = LiveRoomRig::path(mine, QStringLiteral("delete"));
     ops.service.failNext(QStringLiteral("POST"), deletePath, 1, 403, QStringLiteral("too_late"),
                          QStringLiteral("삭제할 수 없는 메시지입니다."));
     QVERIFY(ops.store->deleteForEveryone(mine));
@@ -210,9 +224,9 @@ void TestStoreMessagesAdmin::liveRefusedDeletionReloadsRoom()
     QTRY_COMPARE_WITH_TIMEOUT(ops.store->notice(), QStringLiteral("삭제할 수 없는 메시지입니다."),
                               kWait);
     // The room was loaded again first, which brings the message back as the service kept it.
-    QVERIFY(ops.count(QStringLiteral("GET"),
-                      QStringLiteral("/v1/conversations/") + LiveOps::id(roomId)
-                          + QStringLiteral("/messages"))
+    QVERIFY(ops.countRequests(QStringLiteral("GET"),
+                              QStringLiteral("/v1/conversations/") + LiveOps::id(rig.roomId)
+                                  + QStringLiteral("/messages"))
             >= 1);
     QCOMPARE(ops.store->message(mine)->kind, MessageKind::text);
     QCOMPARE(ops.store->message(mine)->body, QStringLiteral("지울 글"));
@@ -220,17 +234,14 @@ void TestStoreMessagesAdmin::liveRefusedDeletionReloadsRoom()
 
 void TestStoreMessagesAdmin::liveClearSendsEachHideOnce()
 {
-    LiveOps ops;
-    QVERIFY(ops.started);
-    const QUuid me = ops.addUser(QStringLiteral("me"), QStringLiteral("나"));
-    const QUuid pal = ops.addUser(QStringLiteral("pal"), QStringLiteral("친구"));
-    const QUuid roomId = ops.service.addDirectRoom(me, pal);
+    LiveRoomRig rig;
+    LiveOps &ops = rig.ops;
+    const QUuid roomId = rig.roomId;
     QList<QUuid> ids;
     for (const QString &body :
          {QStringLiteral("하나"), QStringLiteral("둘"), QStringLiteral("셋"), QStringLiteral("넷")})
-        ids.append(QUuid::fromString(
-            ops.service.addMessage(roomId, pal, body).value(QStringLiteral("id")).toString()));
-    QVERIFY(ops.start(QStringLiteral("me")));
+        ids.append(rig.post(rig.pal, body));
+    QVERIFY(rig.start());
     // One message hidden already, one system line: neither is sent.
     ChatMessage hidden = *ops.store->message(ids.first());
     ops.store->editMessages([&](MessageIndex &index) {
@@ -248,23 +259,22 @@ void TestStoreMessagesAdmin::liveClearSendsEachHideOnce()
                          QStringLiteral("server_error"), QStringLiteral("숨기지 못했습니다."));
     ops.store->clearMessages(roomId);
     QVERIFY(ops.store->visibleMessages(roomId).isEmpty());
-    QTRY_COMPARE_WITH_TIMEOUT(ops.count(QStringLiteral("POST"), QStringLiteral("/v1/messages/")), 3,
-                              kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        ops.countRequests(QStringLiteral("POST"), QStringLiteral("/v1/messages/")), 3, kWait);
     QTRY_COMPARE_WITH_TIMEOUT(ops.store->notice(), QStringLiteral("숨기지 못했습니다."), kWait);
     QStringList targets;
     for (const RecordedRequest &r :
          ops.requests(QStringLiteral("POST"), QStringLiteral("/v1/messages/")))
         targets.append(r.target);
+    const QString hide = QStringLiteral("hide");
     QCOMPARE(targets,
-             (QStringList{
-                 QStringLiteral("/v1/messages/") + LiveOps::id(ids.at(1)) + QStringLiteral("/hide"),
-                 QStringLiteral("/v1/messages/") + LiveOps::id(ids.at(2)) + QStringLiteral("/hide"),
-                 QStringLiteral("/v1/messages/") + LiveOps::id(extra) + QStringLiteral("/hide")}));
+             (QStringList{LiveRoomRig::path(ids.at(1), hide), LiveRoomRig::path(ids.at(2), hide),
+                          LiveRoomRig::path(extra, hide)}));
 
     // Everything hidden already: nothing to send.
     ops.store->clearMessages(roomId);
     ops.barrier();
-    QCOMPARE(ops.count(QStringLiteral("POST"), QStringLiteral("/v1/messages/")), 3);
+    QCOMPARE(ops.countRequests(QStringLiteral("POST"), QStringLiteral("/v1/messages/")), 3);
 }
 
 QTEST_GUILESS_MAIN(TestStoreMessagesAdmin)

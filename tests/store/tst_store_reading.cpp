@@ -3,6 +3,7 @@
 
 #include "StoreTestSupport.h"
 
+#include "api/WireTypes.h"
 #include "model/SeedID.h"
 
 #include <QTest>
@@ -27,6 +28,8 @@ private slots:
     void loadOlderPages();
     void loadOlderNeedsAnAnchor();
     void cacheMessageImage();
+    void wireTimes_data();
+    void wireTimes();
 
 private:
     struct Live
@@ -321,6 +324,41 @@ void TestStoreReading::cacheMessageImage()
     store->cacheMessageImage(m.id, QByteArray("jpeg"));
     QCOMPARE(changes.count, 1);
     QCOMPARE(store->message(m.id)->imageJPEG, QByteArray("jpeg"));
+}
+
+void TestStoreReading::wireTimes_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QDateTime>("read"); // invalid: "now", the text is not a service time
+    const QDateTime t = QDateTime::fromString(QStringLiteral("2024-05-06T07:08:09Z"), Qt::ISODate);
+    QTest::newRow("whole seconds") << QStringLiteral("2024-05-06T07:08:09Z") << t;
+    QTest::newRow("milliseconds") << QStringLiteral("2024-05-06T07:08:09.250Z") << t.addMSecs(250);
+    QTest::newRow("offset") << QStringLiteral("2024-05-06T16:08:09+09:00") << t;
+    QTest::newRow("date only") << QStringLiteral("2024-05-06") << QDateTime();
+    QTest::newRow("no zone") << QStringLiteral("2024-05-06T07:08:09") << QDateTime();
+    QTest::newRow("garbage") << QStringLiteral("어제") << QDateTime();
+    QTest::newRow("empty") << QString() << QDateTime();
+}
+
+void TestStoreReading::wireTimes()
+{
+    QFETCH(QString, text);
+    QFETCH(QDateTime, read);
+    auto store = memoryStore();
+    APIMessage wire;
+    wire.id = QUuid::createUuid();
+    wire.conversationId = QUuid::createUuid();
+    wire.type = QStringLiteral("text");
+    if (!text.isEmpty())
+        wire.createdAt = text;
+    const QDateTime before = QDateTime::currentDateTimeUtc();
+    const QDateTime createdAt = store->mapMessage(wire).createdAt;
+    if (read.isValid()) {
+        QCOMPARE(createdAt, read);
+    } else {
+        QVERIFY(createdAt >= before);
+        QVERIFY(createdAt <= QDateTime::currentDateTimeUtc());
+    }
 }
 
 QTEST_MAIN(TestStoreReading)

@@ -1,14 +1,14 @@
 // Reporting a user or a message, in the local modes and against the stand-in service.
 
-#include "StoreOpsFixture.h"
+#include "StoreTestSupport.h"
 
 class TestStoreReports : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { opsFolders(); }
-    void init() { resetOpsFolders(); }
+    void initTestCase() { privateFolders(); }
+    void init() { resetFolders(); }
 
     void liveReportBodyAndRecord_data();
     void liveReportBodyAndRecord();
@@ -138,7 +138,7 @@ void TestStoreReports::localReportIsKeptInTheDocument()
     const QUuid messageId = QUuid::createUuid();
     {
         LocalStore store(true, 0ms, nullptr);
-        opsSignInLocally(store);
+        signInWithProfile(store);
         const auto result = finish(store.submitReport(
             SeedID::sora(), messageId, QStringLiteral("기타"), QStringLiteral(" 설명 ")));
         QVERIFY(answeredNothing(result));

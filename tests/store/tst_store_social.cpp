@@ -1,7 +1,7 @@
 // Friends and friend requests, blocks, official-account broadcasts and the handle search, in
 // the local modes and against the stand-in service.
 
-#include "StoreOpsFixture.h"
+#include "StoreTestSupport.h"
 
 #include <QSignalSpy>
 
@@ -21,8 +21,8 @@ class TestStoreSocial : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { opsFolders(); }
-    void init() { resetOpsFolders(); }
+    void initTestCase() { privateFolders(); }
+    void init() { resetFolders(); }
 
     // --- friends, local ---
     void localRequestIgnoresIneligibleTargets_data();
@@ -32,19 +32,17 @@ private slots:
     void localRejectRemovesOnlyIncomingLinks();
 
     // --- friends, live ---
-    void liveRequestSendsUserIdAndKeepsOutgoingLink();
+    void liveRequest_data();
+    void liveRequest();
     void liveRequestSkipsPersonWithDirectRoom();
-    void liveRequestFailureShowsMessageAndChangesNothing();
     void liveAcceptWithoutRequestShowsNotice();
     void liveAcceptAndRejectUseTheRequestId();
 
     // --- blocks ---
     void blockingMyselfDoesNothing();
     void localBlockTwiceKeepsOneEntryInDocument();
-    void liveBlockTwiceTellsServiceTwice();
-    void liveUnblockOfUnblockedStillSends();
-    void refusedBlockPutsBackExactlyThePreviousState_data();
-    void refusedBlockPutsBackExactlyThePreviousState();
+    void liveBlockChanges_data();
+    void liveBlockChanges();
     void blockingOfficialAccountChangesItsLink();
 
     // --- official accounts ---
@@ -80,8 +78,8 @@ void TestStoreSocial::localRequestIgnoresIneligibleTargets()
 {
     QFETCH(QString, target);
     LocalStore store(false, 0ms, nullptr);
-    const QUuid me = opsSignInLocally(store);
-    Account gone = opsPerson(QStringLiteral("gone"), QStringLiteral("탈퇴"));
+    const QUuid me = signInWithProfile(store);
+    Account gone = person(QStringLiteral("gone"), QStringLiteral("탈퇴"));
     gone.status = AccountStatus::deleted;
     store.editAccounts([&](QList<Account> &list) { list.append(gone); });
     store.setBlocks({SeedID::sora()});
@@ -107,7 +105,7 @@ void TestStoreSocial::localRequestIgnoresIneligibleTargets()
 void TestStoreSocial::localRequestAddsOutgoingLinkOnce()
 {
     LocalStore store(true, 0ms, nullptr);
-    opsSignInLocally(store);
+    signInWithProfile(store);
     store.requestFriend(SeedID::taeo());
     store.requestFriend(SeedID::taeo());
     QCOMPARE(store.friendState(SeedID::taeo()), FriendState::outgoing);
@@ -124,7 +122,7 @@ void TestStoreSocial::localRequestAddsOutgoingLinkOnce()
 void TestStoreSocial::localAcceptMakesFriendsAndOneRoom()
 {
     LocalStore store(false, 0ms, nullptr);
-    opsSignInLocally(store);
+    signInWithProfile(store);
     const int roomsBefore = int(store.conversations().size());
 
     store.acceptFriend(SeedID::taeo()); // no incoming link: nothing
@@ -142,7 +140,7 @@ void TestStoreSocial::localAcceptMakesFriendsAndOneRoom()
 void TestStoreSocial::localRejectRemovesOnlyIncomingLinks()
 {
     LocalStore store(false, 0ms, nullptr);
-    opsSignInLocally(store);
+    signInWithProfile(store);
     const QUuid other = SeedID::taeo();
     store.setFriends({FriendLink{other, FriendState::incoming},
                       FriendLink{other, FriendState::outgoing},
@@ -159,8 +157,16 @@ void TestStoreSocial::localRejectRemovesOnlyIncomingLinks()
 // ---------------------------------------------------------------------------------------------
 // Friends, live
 
-void TestStoreSocial::liveRequestSendsUserIdAndKeepsOutgoingLink()
+void TestStoreSocial::liveRequest_data()
 {
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("accepted") << false;
+    QTest::newRow("refused") << true;
+}
+
+void TestStoreSocial::liveRequest()
+{
+    QFETCH(bool, refused);
     LiveOps ops;
     QVERIFY(ops.started);
     ops.addUser(QStringLiteral("me"), QStringLiteral("나"));
@@ -168,16 +174,27 @@ void TestStoreSocial::liveRequestSendsUserIdAndKeepsOutgoingLink()
     QVERIFY(ops.start(QStringLiteral("me")));
     QVERIFY(finish(ops.store->lookup(QStringLiteral("other"))).value_or(std::nullopt));
 
+    const QString path = QStringLiteral("/v1/friend-requests");
+    const QString message = QStringLiteral("친구 요청을 보낼 수 없습니다.");
+    if (refused)
+        ops.service.failNext(QStringLiteral("POST"), path, 1, 403, QStringLiteral("blocked"),
+                             message);
     ops.store->requestFriend(other);
-    QTRY_COMPARE_WITH_TIMEOUT(ops.store->friendState(other), FriendState::outgoing, kWait);
-    QCOMPARE(ops.count(QStringLiteral("POST"), QStringLiteral("/v1/friend-requests")), 1);
-    QCOMPARE(ops.lastBody(QStringLiteral("POST"), QStringLiteral("/v1/friend-requests")),
+    QCOMPARE(ops.store->friendState(other), std::nullopt); // nothing before the service agrees
+    if (refused)
+        QTRY_COMPARE_WITH_TIMEOUT(ops.store->notice(), message, kWait);
+    else
+        QTRY_COMPARE_WITH_TIMEOUT(ops.store->friendState(other), FriendState::outgoing, kWait);
+    QCOMPARE(ops.countRequests(QStringLiteral("POST"), path), 1);
+    QCOMPARE(ops.lastBody(QStringLiteral("POST"), path),
              QJsonObject({{QStringLiteral("user_id"), LiveOps::id(other)}}));
+    QCOMPARE(ops.store->friendState(other),
+             refused ? std::nullopt : std::optional(FriendState::outgoing));
 
-    // Already linked: a second request sends nothing.
+    // Once linked, another request sends nothing; after a refusal it may be tried again.
     ops.store->requestFriend(other);
     ops.barrier();
-    QCOMPARE(ops.count(QStringLiteral("POST"), QStringLiteral("/v1/friend-requests")), 1);
+    QCOMPARE(ops.countRequests(QStringLiteral("POST"), path), refused ? 2 : 1);
 }
 
 void TestStoreSocial::liveRequestSkipsPersonWithDirectRoom()
@@ -193,25 +210,7 @@ void TestStoreSocial::liveRequestSkipsPersonWithDirectRoom()
 
     ops.store->requestFriend(other);
     ops.barrier();
-    QCOMPARE(ops.count(QStringLiteral("POST"), QStringLiteral("/v1/friend-requests")), 0);
-}
-
-void TestStoreSocial::liveRequestFailureShowsMessageAndChangesNothing()
-{
-    LiveOps ops;
-    QVERIFY(ops.started);
-    ops.addUser(QStringLiteral("me"), QStringLiteral("나"));
-    const QUuid other = ops.addUser(QStringLiteral("other"), QStringLiteral("상대"));
-    QVERIFY(ops.start(QStringLiteral("me")));
-    QVERIFY(finish(ops.store->lookup(QStringLiteral("other"))).value_or(std::nullopt));
-
-    ops.service.failNext(QStringLiteral("POST"), QStringLiteral("/v1/friend-requests"), 1, 403,
-                         QStringLiteral("blocked"),
-                         QStringLiteral("친구 요청을 보낼 수 없습니다."));
-    ops.store->requestFriend(other);
-    QTRY_COMPARE_WITH_TIMEOUT(ops.store->notice(), QStringLiteral("친구 요청을 보낼 수 없습니다."),
-                              kWait);
-    QCOMPARE(ops.store->friendState(other), std::nullopt);
+    QCOMPARE(ops.countRequests(QStringLiteral("POST"), QStringLiteral("/v1/friend-requests")), 0);
 }
 
 void TestStoreSocial::liveAcceptWithoutRequestShowsNotice()
@@ -230,7 +229,7 @@ void TestStoreSocial::liveAcceptWithoutRequestShowsNotice()
     QTRY_COMPARE_WITH_TIMEOUT(ops.store->notice(), QStringLiteral("요청을 찾을 수 없습니다."),
                               kWait);
     ops.barrier();
-    QCOMPARE(ops.count(QStringLiteral("POST"), QStringLiteral("/v1/friend-requests/")), 0);
+    QCOMPARE(ops.countRequests(QStringLiteral("POST"), QStringLiteral("/v1/friend-requests/")), 0);
 }
 
 void TestStoreSocial::liveAcceptAndRejectUseTheRequestId()
@@ -249,7 +248,7 @@ void TestStoreSocial::liveAcceptAndRejectUseTheRequestId()
     ops.store->acceptFriend(first);
     const QString acceptPath = QStringLiteral("/v1/friend-requests/") + LiveOps::id(firstRequest)
         + QStringLiteral("/accept");
-    QTRY_COMPARE_WITH_TIMEOUT(ops.count(QStringLiteral("POST"), acceptPath), 1, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(ops.countRequests(QStringLiteral("POST"), acceptPath), 1, kWait);
     // The reload brings the direct room, which makes the person a friend.
     QTRY_VERIFY_WITH_TIMEOUT(ops.store->directConversation(first).has_value(), kWait);
     QCOMPARE(ops.store->friendState(first), FriendState::friends);
@@ -260,7 +259,7 @@ void TestStoreSocial::liveAcceptAndRejectUseTheRequestId()
     const QString rejectPath = QStringLiteral("/v1/friend-requests/") + LiveOps::id(secondRequest)
         + QStringLiteral("/reject");
     QTRY_COMPARE_WITH_TIMEOUT(ops.store->friendState(second), std::nullopt, kWait);
-    QCOMPARE(ops.count(QStringLiteral("POST"), rejectPath), 1);
+    QCOMPARE(ops.countRequests(QStringLiteral("POST"), rejectPath), 1);
     QVERIFY(ops.requests(QStringLiteral("POST"), rejectPath).first().body.isEmpty());
     QVERIFY(!ops.store->incomingRequestIDs().contains(second));
 }
@@ -271,7 +270,7 @@ void TestStoreSocial::liveAcceptAndRejectUseTheRequestId()
 void TestStoreSocial::blockingMyselfDoesNothing()
 {
     LocalStore store(false, 0ms, nullptr);
-    const QUuid me = opsSignInLocally(store);
+    const QUuid me = signInWithProfile(store);
     store.block(me);
     QVERIFY(store.blocks().isEmpty());
 }
@@ -279,7 +278,7 @@ void TestStoreSocial::blockingMyselfDoesNothing()
 void TestStoreSocial::localBlockTwiceKeepsOneEntryInDocument()
 {
     LocalStore store(true, 0ms, nullptr);
-    opsSignInLocally(store);
+    signInWithProfile(store);
     store.block(SeedID::taeo());
     store.block(SeedID::taeo());
     QCOMPARE(store.blocks(), QList<QUuid>{SeedID::taeo()});
@@ -294,59 +293,28 @@ void TestStoreSocial::localBlockTwiceKeepsOneEntryInDocument()
     QVERIFY(!QSettings().contains(QStringLiteral("quillo.live.blocks")));
 }
 
-void TestStoreSocial::liveBlockTwiceTellsServiceTwice()
-{
-    LiveOps ops;
-    QVERIFY(ops.started);
-    ops.addUser(QStringLiteral("me"), QStringLiteral("나"));
-    const QUuid other = ops.addUser(QStringLiteral("other"), QStringLiteral("상대"));
-    QVERIFY(ops.start(QStringLiteral("me")));
-
-    ops.store->block(other);
-    ops.store->block(other);
-    QCOMPARE(ops.store->blocks(), QList<QUuid>{other});
-    QCOMPARE(storedBlockTexts(), QStringList{LiveOps::id(other)});
-    QTRY_COMPARE_WITH_TIMEOUT(ops.count(QStringLiteral("POST"), QStringLiteral("/v1/blocks")), 2,
-                              kWait);
-    QCOMPARE(ops.lastBody(QStringLiteral("POST"), QStringLiteral("/v1/blocks")),
-             QJsonObject({{QStringLiteral("user_id"), LiveOps::id(other)}}));
-    ops.barrier();
-    QCOMPARE(ops.store->blocks(), QList<QUuid>{other});
-    QCOMPARE(ops.store->notice(), std::nullopt);
-}
-
-void TestStoreSocial::liveUnblockOfUnblockedStillSends()
-{
-    LiveOps ops;
-    QVERIFY(ops.started);
-    ops.addUser(QStringLiteral("me"), QStringLiteral("나"));
-    const QUuid other = ops.addUser(QStringLiteral("other"), QStringLiteral("상대"));
-    QVERIFY(ops.start(QStringLiteral("me")));
-    QVERIFY(!QSettings().contains(QStringLiteral("quillo.live.blocks")));
-
-    QSignalSpy blocksChanged(ops.store.get(), &LocalStore::blocksChanged);
-    ops.store->unblock(other);
-    QCOMPARE(blocksChanged.count(), 0);
-    QVERIFY(QSettings().contains(QStringLiteral("quillo.live.blocks")));
-    const QString path = QStringLiteral("/v1/blocks/") + LiveOps::id(other);
-    QTRY_COMPARE_WITH_TIMEOUT(ops.count(QStringLiteral("DELETE"), path), 1, kWait);
-    QVERIFY(ops.requests(QStringLiteral("DELETE"), path).first().body.isEmpty());
-}
-
-void TestStoreSocial::refusedBlockPutsBackExactlyThePreviousState_data()
+void TestStoreSocial::liveBlockChanges_data()
 {
     QTest::addColumn<bool>("blockedBefore");
     QTest::addColumn<bool>("blocking");
-    QTest::newRow("block a user not blocked") << false << true;
-    QTest::newRow("block a user already blocked") << true << true;
-    QTest::newRow("unblock a blocked user") << true << false;
-    QTest::newRow("unblock a user not blocked") << false << false;
+    QTest::addColumn<int>("times");
+    QTest::addColumn<bool>("refused");
+    // Repeats change nothing more here but each still reaches the service.
+    QTest::newRow("block twice") << false << true << 2 << false;
+    QTest::newRow("unblock a user not blocked") << false << false << 1 << false;
+    // A refusal puts back exactly what stood before, in its place.
+    QTest::newRow("refused block") << false << true << 1 << true;
+    QTest::newRow("refused block of a user already blocked") << true << true << 1 << true;
+    QTest::newRow("refused unblock") << true << false << 1 << true;
+    QTest::newRow("refused unblock of a user not blocked") << false << false << 1 << true;
 }
 
-void TestStoreSocial::refusedBlockPutsBackExactlyThePreviousState()
+void TestStoreSocial::liveBlockChanges()
 {
     QFETCH(bool, blockedBefore);
     QFETCH(bool, blocking);
+    QFETCH(int, times);
+    QFETCH(bool, refused);
     LiveOps ops;
     QVERIFY(ops.started);
     ops.addUser(QStringLiteral("me"), QStringLiteral("나"));
@@ -357,21 +325,51 @@ void TestStoreSocial::refusedBlockPutsBackExactlyThePreviousState()
     const QList<QUuid> initial
         = blockedBefore ? QList<QUuid>{before, other, after} : QList<QUuid>{before, after};
     ops.store->setBlocks(initial);
+    QVERIFY(!QSettings().contains(QStringLiteral("quillo.live.blocks")));
 
+    const QString method = blocking ? QStringLiteral("POST") : QStringLiteral("DELETE");
+    const QString path = blocking ? QStringLiteral("/v1/blocks")
+                                  : QStringLiteral("/v1/blocks/") + LiveOps::id(other);
     const QString message = QStringLiteral("차단을 바꿀 수 없습니다.");
-    ops.service.failNext(blocking ? QStringLiteral("POST") : QStringLiteral("DELETE"),
-                         QStringLiteral("/v1/blocks"), 1, 500, QStringLiteral("server_error"),
-                         message);
+    if (refused)
+        ops.service.failNext(method, path, 1, 500, QStringLiteral("server_error"), message);
+    for (int i = 0; i < times; ++i) {
+        if (blocking)
+            ops.store->block(other);
+        else
+            ops.store->unblock(other);
+    }
+    // Blocking appends the id once (an id already there keeps its place); unblocking drops it.
+    QList<QUuid> changed = initial;
+    if (!blocking)
+        changed.removeAll(other);
+    else if (!changed.contains(other))
+        changed.append(other);
+    const auto texts = [](const QList<QUuid> &ids) {
+        QStringList list;
+        for (const QUuid &id : ids)
+            list.append(LiveOps::id(id));
+        return list;
+    };
+    // At once, before the service has answered: the list and its copy in the settings.
+    QCOMPARE(ops.store->blocks(), changed);
+    QCOMPARE(storedBlockTexts(), texts(changed));
+
+    QTRY_COMPARE_WITH_TIMEOUT(ops.countRequests(method, path), times, kWait);
+    if (refused) {
+        QTRY_COMPARE_WITH_TIMEOUT(ops.store->notice(), message, kWait);
+    } else {
+        ops.barrier();
+        QCOMPARE(ops.store->notice(), std::nullopt);
+    }
+    const QList<QUuid> expected = refused ? initial : changed;
+    QCOMPARE(ops.store->blocks(), expected);
+    QCOMPARE(storedBlockTexts(), texts(expected));
     if (blocking)
-        ops.store->block(other);
+        QCOMPARE(ops.lastBody(method, path),
+                 QJsonObject({{QStringLiteral("user_id"), LiveOps::id(other)}}));
     else
-        ops.store->unblock(other);
-    QTRY_COMPARE_WITH_TIMEOUT(ops.store->notice(), message, kWait);
-    QCOMPARE(ops.store->blocks(), initial);
-    QStringList texts;
-    for (const QUuid &id : initial)
-        texts.append(LiveOps::id(id));
-    QCOMPARE(storedBlockTexts(), texts);
+        QVERIFY(ops.requests(method, path).first().body.isEmpty());
 }
 
 void TestStoreSocial::blockingOfficialAccountChangesItsLink()
@@ -388,13 +386,13 @@ void TestStoreSocial::blockingOfficialAccountChangesItsLink()
     ops.store->block(house);
     const QString path = QStringLiteral("/v1/official-accounts/") + LiveOps::id(officialId)
         + QStringLiteral("/link");
-    QTRY_COMPARE_WITH_TIMEOUT(ops.count(QStringLiteral("PATCH"), path), 1, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(ops.countRequests(QStringLiteral("PATCH"), path), 1, kWait);
     QCOMPARE(ops.lastBody(QStringLiteral("PATCH"), path),
              QJsonObject({{QStringLiteral("blocked"), true}}));
-    QCOMPARE(ops.count(QStringLiteral("POST"), QStringLiteral("/v1/blocks")), 0);
+    QCOMPARE(ops.countRequests(QStringLiteral("POST"), QStringLiteral("/v1/blocks")), 0);
 
     ops.store->unblock(house);
-    QTRY_COMPARE_WITH_TIMEOUT(ops.count(QStringLiteral("PATCH"), path), 2, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(ops.countRequests(QStringLiteral("PATCH"), path), 2, kWait);
     QCOMPARE(ops.lastBody(QStringLiteral("PATCH"), path),
              QJsonObject({{QStringLiteral("blocked"), false}}));
 }
@@ -415,7 +413,7 @@ void TestStoreSocial::resolveOfficialAsksByHandleOrFails()
     QVERIFY(!known->officialAccountId);
 
     QCOMPARE(finish(ops.store->resolveOfficial(house)), ops.service.officialAccountId(house));
-    QCOMPARE(ops.count(QStringLiteral("GET"), QStringLiteral("/v1/users?handle=zumo")), 1);
+    QCOMPARE(ops.countRequests(QStringLiteral("GET"), QStringLiteral("/v1/users?handle=zumo")), 1);
 
     const std::optional<ChatAPIError> unknown
         = QCoro::waitFor(thrownBy(ops.store->resolveOfficial(QUuid::createUuid())));
@@ -427,7 +425,7 @@ void TestStoreSocial::resolveOfficialAsksByHandleOrFails()
 void TestStoreSocial::localOptOutWithoutLinkChangesNothing()
 {
     LocalStore store(true, 0ms, nullptr);
-    opsSignInLocally(store);
+    signInWithProfile(store);
     QSignalSpy linksChanged(&store, &LocalStore::officialLinksChanged);
     store.setBroadcastOptOut(SeedID::shop(), true);
     QCOMPARE(linksChanged.count(), 0);
@@ -464,12 +462,12 @@ void TestStoreSocial::refusedOptOutRestoresPreviousFlag()
 
     // Accepted: the flag stays.
     ops.store->setBroadcastOptOut(house, true);
-    QTRY_COMPARE_WITH_TIMEOUT(ops.count(QStringLiteral("PATCH"), path), 2, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(ops.countRequests(QStringLiteral("PATCH"), path), 2, kWait);
     ops.barrier();
     QVERIFY(ops.store->isOptOut(house));
 
     // An official account the service cannot name: the flag comes back at once.
-    Account stray = opsPerson(QStringLiteral("stray"), QStringLiteral("없음"));
+    Account stray = person(QStringLiteral("stray"), QStringLiteral("없음"));
     stray.kind = AccountKind::official;
     ops.store->editAccounts([&](QList<Account> &list) { list.append(stray); });
     ops.store->acknowledgeNotice();
@@ -511,7 +509,7 @@ void TestStoreSocial::lookupNormalizesOrRefusesHandle()
     const std::optional<Account> found = finish(ops.store->lookup(typed)).value_or(std::nullopt);
     if (sentTarget.isEmpty()) {
         QVERIFY(!found);
-        QCOMPARE(ops.count(QStringLiteral("GET"), QStringLiteral("/v1/users")), 0);
+        QCOMPARE(ops.countRequests(QStringLiteral("GET"), QStringLiteral("/v1/users")), 0);
     } else {
         QVERIFY(found);
         QCOMPARE(found->id, other);
@@ -531,7 +529,7 @@ void TestStoreSocial::lookupKeepsLocalFieldsOfKnownAccount()
     ops.addUser(QStringLiteral("me"), QStringLiteral("나"));
     const QUuid other = ops.addUser(QStringLiteral("other"), QStringLiteral("새 이름"));
     QVERIFY(ops.start(QStringLiteral("me")));
-    Account stale = opsPerson(QStringLiteral("old_handle"), QStringLiteral("옛 이름"));
+    Account stale = person(QStringLiteral("old_handle"), QStringLiteral("옛 이름"));
     stale.id = other;
     stale.avatarJPEG = QByteArray("local-photo");
     stale.acceptsUserMessages = false;
@@ -618,7 +616,7 @@ void TestStoreSocial::lookupRecordsServiceBlockOnce()
 void TestStoreSocial::localLookupFindsKnownHandle()
 {
     LocalStore store(false, 0ms, nullptr);
-    opsSignInLocally(store);
+    signInWithProfile(store);
     const std::optional<Account> sora
         = finish(store.lookup(QStringLiteral(" @SORA"))).value_or(std::nullopt);
     QVERIFY(sora);

@@ -53,3 +53,8 @@ QFont ChatFont::title2()
 {
     return scaled(1.35);
 }
+
+QFont ChatFont::title3()
+{
+    return scaled(1.15);
+}

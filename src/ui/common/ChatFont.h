@@ -13,4 +13,5 @@ public:
     static QFont caption();
     static QFont caption2();
     static QFont title2();
+    static QFont title3(); // between the body and title2
 };
