@@ -652,6 +652,19 @@ void TestStoreSync::debouncedReloadRestartsAndEndsWithTheStore()
     store.reset();
     QCoreApplication::processEvents();
     QVERIFY(rig.service.requests().isEmpty());
+
+    // A store that goes while a reload is on the wire: the reload's later steps meet a closing
+    // client and end at once; nothing crashes and nothing is left suspended.
+    store = rig.signedInStore(QStringLiteral("me_user@example.com"));
+    QVERIFY(store);
+    LiveRig::adopt(*store);
+    rig.service.delayNext(QStringLiteral("GET"), QStringLiteral("/v1/conversations"), 1, 2000);
+    rig.service.clearRecords();
+    store->refreshLive();
+    QTRY_COMPARE(rig.countRequests(QStringLiteral("GET"), QStringLiteral("/v1/conversations")), 1);
+    store.reset();
+    QCoreApplication::processEvents();
+    QCOMPARE(rig.countRequests(QStringLiteral("GET"), QStringLiteral("/v1/friend-requests")), 0);
 }
 
 QTEST_MAIN(TestStoreSync)
