@@ -333,6 +333,7 @@ void TestStoreSocial::liveBlockChanges()
     const QString message = QStringLiteral("차단을 바꿀 수 없습니다.");
     if (refused)
         ops.service.failNext(method, path, 1, 500, QStringLiteral("server_error"), message);
+    QSignalSpy blocksChanged(ops.store.get(), &LocalStore::blocksChanged);
     for (int i = 0; i < times; ++i) {
         if (blocking)
             ops.store->block(other);
@@ -353,6 +354,7 @@ void TestStoreSocial::liveBlockChanges()
     };
     // At once, before the service has answered: the list and its copy in the settings.
     QCOMPARE(ops.store->blocks(), changed);
+    QCOMPARE(blocksChanged.count(), changed == initial ? 0 : 1); // a repeat changes nothing
     QCOMPARE(storedBlockTexts(), texts(changed));
 
     QTRY_COMPARE_WITH_TIMEOUT(ops.countRequests(method, path), times, kWait);
