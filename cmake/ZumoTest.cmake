@@ -1,15 +1,21 @@
-# zumo_add_test(<name> SOURCES <files...> LIBS <targets...> [TIMEOUT <seconds>] [SERIAL])
+# zumo_add_test(<name> SOURCES <files...> LIBS <targets...> [TIMEOUT <seconds>] [SERIAL] [OWN_BUS])
 #
+# OWN_BUS runs the test on a session bus of its own, for tests that own well-known names
+# (a stand-in notification server) which other tests running beside it must not see.
 # One QtTest executable registered with CTest. Widget tests run offscreen; QtTest's own
 # watchdog is set below the CTest timeout so that a hung function is reported by name.
 function(zumo_add_test name)
-    cmake_parse_arguments(T "SERIAL" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(T "SERIAL;OWN_BUS" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 120)
     endif()
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE Qt6::Test ${T_LIBS})
-    add_test(NAME ${name} COMMAND ${name})
+    if(T_OWN_BUS)
+        add_test(NAME ${name} COMMAND dbus-run-session -- $<TARGET_FILE:${name}>)
+    else()
+        add_test(NAME ${name} COMMAND ${name})
+    endif()
     math(EXPR fn_timeout_ms "${T_TIMEOUT} * 1000 - 5000")
     set_tests_properties(${name} PROPERTIES
         TIMEOUT ${T_TIMEOUT}
