@@ -242,6 +242,13 @@ public:
         return service.addUser(u);
     }
 
+    // Has the service keep a text from `sender` in `room`; its id.
+    QUuid postMessage(const QUuid &room, const QUuid &sender, const QString &body)
+    {
+        const QJsonObject wire = service.addMessage(room, sender, body);
+        return QUuid::fromString(wire.value(QStringLiteral("id")).toString());
+    }
+
     // Signs `email` in on a new client (the session goes to its storage), then builds the store
     // around that client.
     std::unique_ptr<LocalStore> signedInStore(const QString &email, DockBadge *badge = nullptr)
@@ -344,6 +351,13 @@ public:
         return true;
     }
 
+    // Adds the user `handle` and signs a live store in as them.
+    bool startAs(const QString &handle, const QString &name = QStringLiteral("나"))
+    {
+        addUser(handle, name);
+        return started && start(handle);
+    }
+
     // A round trip through the service after which a request that an earlier call would have
     // sent has arrived: what was not recorded by then was never sent.
     void barrier()
@@ -365,4 +379,62 @@ public:
     RecordingBadge badge;
     std::unique_ptr<LocalStore> store;
     QUuid meId;
+};
+
+// A text message as the service sends it.
+inline APIMessage wireText(const QUuid &roomId, const QUuid &sender, qint64 seq,
+                           const QString &body = QStringLiteral("안녕"))
+{
+    APIMessage wire;
+    wire.id = QUuid::createUuid();
+    wire.conversationId = roomId;
+    wire.senderId = sender;
+    wire.seq = seq;
+    wire.type = QStringLiteral("text");
+    wire.origin = QStringLiteral("user");
+    wire.body = body;
+    return wire;
+}
+
+// Two users of the stand-in service, "me_user" (나) and "peer_user" (상대), with a direct room
+// between them that holds `peerMessages` texts from the peer. Add more to the service, then
+// open() a store signed in as me.
+class LivePair : public LiveRig
+{
+public:
+    explicit LivePair(int peerMessages = 0)
+    {
+        me = addUser(QStringLiteral("me_user"), QStringLiteral("나"));
+        peer = addUser(QStringLiteral("peer_user"), QStringLiteral("상대"));
+        room = service.addDirectRoom(me, peer);
+        for (int i = 0; i < peerMessages; ++i)
+            service.addMessage(room, peer, QStringLiteral("m%1").arg(i + 1));
+    }
+
+    // A new store around a client signed in as me, with the badge; nothing loaded yet. Null on
+    // failure.
+    LocalStore *signIn()
+    {
+        store = started ? signedInStore(QStringLiteral("me_user@example.com"), &badge) : nullptr;
+        return store.get();
+    }
+
+    // signIn(), then with `startUp` the whole start-up (socket included), otherwise only the
+    // rooms (LiveRig::adopt).
+    LocalStore *open(bool startUp = false)
+    {
+        if (!signIn())
+            return nullptr;
+        if (startUp)
+            await(store->bootstrap());
+        else
+            adopt(*store);
+        return store.get();
+    }
+
+    QUuid me;
+    QUuid peer;
+    QUuid room;
+    RecordingBadge badge;
+    std::unique_ptr<LocalStore> store;
 };

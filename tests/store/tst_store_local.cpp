@@ -7,6 +7,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 class TestStoreLocal : public QObject
 {
     Q_OBJECT
@@ -69,13 +71,12 @@ void TestStoreLocal::openDirectRules()
 void TestStoreLocal::officialMessages()
 {
     auto store = memoryStore();
-    QCOMPARE(store->receiveOfficialMessage(SeedID::quillo(), QStringLiteral("x"),
-                                           MessageOrigin::broadcast, false, std::nullopt),
+    QCOMPARE(store->receiveOfficialMessage(SeedID::quillo(), u"x"_s, MessageOrigin::broadcast,
+                                           false, std::nullopt),
              std::nullopt); // nobody to deliver to
     signInLocally(*store);
-    const std::optional<QUuid> first
-        = store->receiveOfficialMessage(SeedID::quillo(), QStringLiteral("공지"),
-                                        MessageOrigin::broadcast, false, QStringLiteral("k1"));
+    const std::optional<QUuid> first = store->receiveOfficialMessage(
+        SeedID::quillo(), u"공지"_s, MessageOrigin::broadcast, false, u"k1"_s);
     QVERIFY(first);
     const ChatMessage m = *store->message(*first);
     QCOMPARE(m.origin, MessageOrigin::broadcast);
@@ -85,19 +86,19 @@ void TestStoreLocal::officialMessages()
     QCOMPARE(store->unreadCount(*store->conversation(m.conversationId)), 1);
 
     // At most once per key.
-    QCOMPARE(store->receiveOfficialMessage(SeedID::quillo(), QStringLiteral("공지"),
-                                           MessageOrigin::broadcast, false, QStringLiteral("k1")),
+    QCOMPARE(store->receiveOfficialMessage(SeedID::quillo(), u"공지"_s, MessageOrigin::broadcast,
+                                           false, u"k1"_s),
              std::nullopt);
     // Opted out: only when the sender insists.
     store->setOptOutLocal(SeedID::quillo(), true);
-    QCOMPARE(store->receiveOfficialMessage(SeedID::quillo(), QStringLiteral("b"),
-                                           MessageOrigin::broadcast, false, std::nullopt),
+    QCOMPARE(store->receiveOfficialMessage(SeedID::quillo(), u"b"_s, MessageOrigin::broadcast,
+                                           false, std::nullopt),
              std::nullopt);
-    QVERIFY(store->receiveOfficialMessage(SeedID::quillo(), QStringLiteral("c"),
-                                          MessageOrigin::system, true, std::nullopt));
+    QVERIFY(store->receiveOfficialMessage(SeedID::quillo(), u"c"_s, MessageOrigin::system, true,
+                                          std::nullopt));
     store->setBlocks({SeedID::quillo()});
-    QCOMPARE(store->receiveOfficialMessage(SeedID::quillo(), QStringLiteral("d"),
-                                           MessageOrigin::system, true, std::nullopt),
+    QCOMPARE(store->receiveOfficialMessage(SeedID::quillo(), u"d"_s, MessageOrigin::system, true,
+                                           std::nullopt),
              std::nullopt);
     QCOMPARE(store->visibleMessages(m.conversationId).size(), 2);
 }
@@ -118,7 +119,7 @@ void TestStoreLocal::systemLines()
 {
     auto store = memoryStore();
     const QUuid roomId = QUuid::createUuid();
-    store->appendSystem(roomId, QStringLiteral("x"), true); // signed out: nothing
+    store->appendSystem(roomId, u"x"_s, true); // signed out: nothing
     QVERIFY(store->messages().isEmpty());
     const QUuid me = signInLocally(*store);
     store->setFriends({FriendLink{SeedID::sora(), FriendState::friends}});
@@ -126,9 +127,9 @@ void TestStoreLocal::systemLines()
     Conversation c = *store->conversation(direct);
     c.hiddenFromList = true;
     store->replaceConversation(c);
-    store->appendSystem(direct, QStringLiteral("한소라님이 들어왔습니다."), false);
+    store->appendSystem(direct, u"한소라님이 들어왔습니다."_s, false);
     QVERIFY(store->conversation(direct)->hiddenFromList);
-    store->appendSystem(direct, QStringLiteral("둘"), true);
+    store->appendSystem(direct, u"둘"_s, true);
     QVERIFY(!store->conversation(direct)->hiddenFromList);
     const QList<ChatMessage> lines = store->visibleMessages(direct);
     QCOMPARE(lines.size(), 2);
@@ -147,79 +148,74 @@ void TestStoreLocal::pendingInviteLocally()
     signInLocally(*store);
     store->redeemPendingInvite();
     QCOMPARE(store->pendingInviteCode(), std::nullopt);
-    QCOMPARE(store->notice(), QStringLiteral("내 초대 링크입니다."));
-    store->setPendingInviteCode(QStringLiteral("someone-elses-code"));
+    QCOMPARE(store->notice(), u"내 초대 링크입니다."_s);
+    store->setPendingInviteCode(u"someone-elses-code"_s);
     store->redeemPendingInvite();
-    QCOMPARE(store->notice(), QStringLiteral("친구 요청을 보냈습니다."));
+    QCOMPARE(store->notice(), u"친구 요청을 보냈습니다."_s);
 }
 
 void TestStoreLocal::redeemInviteAnswers()
 {
-    LiveRig rig;
-    QVERIFY(rig.started);
-    const QUuid meId = rig.addUser(QStringLiteral("me_user"), QStringLiteral("나"));
-    const QUuid stranger = rig.addUser(QStringLiteral("stranger"), QStringLiteral("낯선이"));
-    const QUuid friendId = rig.addUser(QStringLiteral("friend_user"), QStringLiteral("친구"));
-    const QUuid asker = rig.addUser(QStringLiteral("asker"), QStringLiteral("요청자"));
-    rig.service.makeFriends(meId, friendId);
-    const QUuid sharedRoom = rig.service.addDirectRoom(meId, friendId);
-    const QUuid requestId = rig.service.addFriendRequest(asker, meId);
-    auto store = rig.signedInStore(QStringLiteral("me_user@example.com"));
+    LivePair live; // the peer is a friend, the direct room theirs and mine
+    const QUuid stranger = live.addUser(u"stranger"_s, u"낯선이"_s);
+    const QUuid asker = live.addUser(u"asker"_s, u"요청자"_s);
+    live.service.makeFriends(live.me, live.peer);
+    const QUuid requestId = live.service.addFriendRequest(asker, live.me);
+    LocalStore *store = live.open();
     QVERIFY(store);
-    LiveRig::adopt(*store);
+    const auto redeem
+        = [&](const QUuid &owner) { await(store->redeemInvite(live.service.inviteCode(owner))); };
 
-    await(store->redeemInvite(rig.service.inviteCode(meId)));
-    QCOMPARE(store->notice(), QStringLiteral("내 초대 링크입니다."));
-    await(store->redeemInvite(rig.service.inviteCode(stranger)));
-    QCOMPARE(store->notice(), QStringLiteral("친구 요청을 보냈습니다."));
-    await(store->redeemInvite(rig.service.inviteCode(stranger)));
-    QCOMPARE(store->notice(), QStringLiteral("요청함"));
+    redeem(live.me);
+    QCOMPARE(store->notice(), u"내 초대 링크입니다."_s);
+    redeem(stranger);
+    QCOMPARE(store->notice(), u"친구 요청을 보냈습니다."_s);
+    redeem(stranger);
+    QCOMPARE(store->notice(), u"요청함"_s);
 
-    await(store->redeemInvite(rig.service.inviteCode(friendId)));
-    QCOMPARE(store->notice(), QStringLiteral("이미 친구입니다."));
+    redeem(live.peer);
+    QCOMPARE(store->notice(), u"이미 친구입니다."_s);
     QVERIFY(store->inviteFollow());
-    QCOMPARE(store->inviteFollow()->conversationId, sharedRoom);
+    QCOMPARE(store->inviteFollow()->conversationId, live.room);
 
-    await(store->redeemInvite(rig.service.inviteCode(asker)));
+    redeem(asker);
     QVERIFY(store->inviteOutcome());
     QCOMPARE(store->inviteOutcome()->requestId, requestId);
     QCOMPARE(store->inviteOutcome()->userId, asker);
 
     store->acknowledgeNotice();
-    await(store->redeemInvite(QStringLiteral("AAAAAAAAAAAAAAAAAAAAAAAA")));
+    await(store->redeemInvite(u"AAAAAAAAAAAAAAAAAAAAAAAA"_s));
     QVERIFY(store->notice().has_value()); // the service's refusal
 
     // A pending code waits for a complete profile, then goes to the service.
-    store->setPendingInviteCode(rig.service.inviteCode(meId));
+    store->setPendingInviteCode(live.service.inviteCode(live.me));
     store->acknowledgeNotice();
     store->redeemPendingInvite();
     QCOMPARE(store->pendingInviteCode(), std::nullopt);
-    QTRY_COMPARE(store->notice(), QStringLiteral("내 초대 링크입니다."));
+    QTRY_COMPARE(store->notice(), u"내 초대 링크입니다."_s);
 }
 
 void TestStoreLocal::uploadDeviceNeedsACompleteProfile()
 {
-    LiveRig rig;
-    QVERIFY(rig.started);
-    rig.addUser(QStringLiteral("me_user"), QStringLiteral("나"));
-    auto store = rig.signedInStore(QStringLiteral("me_user@example.com"));
+    LivePair live;
+    LocalStore *store = live.signIn();
     QVERIFY(store);
-    rig.service.clearRecords();
+    live.service.clearRecords();
+    const QString devices = u"/v1/me/devices"_s;
     await(store->uploadDevice()); // no session in the store yet
-    QCOMPARE(rig.countRequests(QStringLiteral("PUT"), QStringLiteral("/v1/me/devices")), 0);
+    QCOMPARE(live.countRequests(u"PUT"_s, devices), 0);
     store->apply(*store->client()->currentUser(), std::nullopt);
-    store->setApnsToken(QStringLiteral("00ff"));
+    store->setApnsToken(u"00ff"_s);
     store->setNotificationPreview(false);
     await(store->uploadDevice());
-    QCOMPARE(rig.countRequests(QStringLiteral("PUT"), QStringLiteral("/v1/me/devices")), 1);
-    const QByteArray body = rig.service.requests().last().body;
-    QVERIFY(body.contains("\"apns_token\":\"00ff\""));
-    QVERIFY(body.contains("\"preview_enabled\":false"));
+    QCOMPARE(live.countRequests(u"PUT"_s, devices), 1);
+    const QJsonObject body = live.lastBody(u"PUT"_s, devices);
+    QCOMPARE(body.value(u"apns_token"_s), QJsonValue(u"00ff"_s));
+    QCOMPARE(body.value(u"preview_enabled"_s), QJsonValue(false));
 
-    rig.service.failNext(QStringLiteral("PUT"), QStringLiteral("/v1/me/devices"), 1, 500,
-                         QStringLiteral("x"), QStringLiteral("기기를 등록하지 못했습니다."));
+    live.service.failNext(u"PUT"_s, devices, 1, 500, u"x"_s, u"기기를 등록하지 못했습니다."_s);
     await(store->uploadDevice());
-    QCOMPARE(store->notice(), QStringLiteral("기기를 등록하지 못했습니다."));
+    QCOMPARE(store->notice(), u"기기를 등록하지 못했습니다."_s);
 }
 
 QTEST_MAIN(TestStoreLocal)

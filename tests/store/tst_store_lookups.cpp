@@ -7,6 +7,22 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// One field of every item, in order.
+template<typename T, typename Field>
+QStringList fieldOf(const QList<T> &items, Field T::*field)
+{
+    QStringList out;
+    for (const T &item : items)
+        out << item.*field;
+    return out;
+}
+
+} // namespace
+
 class TestStoreLookups : public QObject
 {
     Q_OBJECT
@@ -45,7 +61,7 @@ private:
     {
         auto live = std::make_unique<Live>();
         live->store = live->rig.signedOutStore();
-        Account me = person(QStringLiteral("me_handle"), QStringLiteral("나"));
+        Account me = person(u"me_handle"_s, u"나"_s);
         live->me = me.id;
         live->store->setAccounts({me});
         live->store->setSession(AppSession{me.id, true});
@@ -58,19 +74,17 @@ void TestStoreLookups::handles_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("normalized");
     QTest::addColumn<bool>("valid");
-    QTest::newRow("plain") << QStringLiteral("sora") << QStringLiteral("sora") << true;
-    QTest::newRow("at, caps, blanks")
-        << QStringLiteral("  @SoRa_1 \n") << QStringLiteral("sora_1") << true;
-    QTest::newRow("second at stays")
-        << QStringLiteral("@@sora") << QStringLiteral("@sora") << false;
-    QTest::newRow("two chars") << QStringLiteral("ab") << QStringLiteral("ab") << false;
-    QTest::newRow("three chars") << QStringLiteral("abc") << QStringLiteral("abc") << true;
+    QTest::newRow("plain") << u"sora"_s << u"sora"_s << true;
+    QTest::newRow("at, caps, blanks") << u"  @SoRa_1 \n"_s << u"sora_1"_s << true;
+    QTest::newRow("second at stays") << u"@@sora"_s << u"@sora"_s << false;
+    QTest::newRow("two chars") << u"ab"_s << u"ab"_s << false;
+    QTest::newRow("three chars") << u"abc"_s << u"abc"_s << true;
     QTest::newRow("twenty") << QString(20, u'a') << QString(20, u'a') << true;
     QTest::newRow("twenty-one") << QString(21, u'a') << QString(21, u'a') << false;
-    QTest::newRow("hyphen") << QStringLiteral("so-ra") << QStringLiteral("so-ra") << false;
-    QTest::newRow("inner blank") << QStringLiteral("so ra") << QStringLiteral("so ra") << false;
-    QTest::newRow("hangul") << QStringLiteral("소라소라") << QStringLiteral("소라소라") << false;
-    QTest::newRow("at alone") << QStringLiteral("@") << QString() << false;
+    QTest::newRow("hyphen") << u"so-ra"_s << u"so-ra"_s << false;
+    QTest::newRow("inner blank") << u"so ra"_s << u"so ra"_s << false;
+    QTest::newRow("hangul") << u"소라소라"_s << u"소라소라"_s << false;
+    QTest::newRow("at alone") << u"@"_s << QString() << false;
 }
 
 void TestStoreLookups::handles()
@@ -86,16 +100,16 @@ void TestStoreLookups::accountByHandle()
 {
     auto store = memoryStore();
     const QUuid me = signInLocally(*store);
-    QCOMPARE(store->account(QStringLiteral("  @SORA "))->id, SeedID::sora());
-    QCOMPARE(store->account(QStringLiteral("quillo"))->id, SeedID::quillo());
-    QVERIFY(!store->account(QStringLiteral("shop"))); // official, not verified
-    QVERIFY(!store->account(QStringLiteral("me_handle"))); // never myself
-    QVERIFY(!store->account(QStringLiteral("@")));
-    QVERIFY(!store->account(QStringLiteral("   ")));
+    QCOMPARE(store->account(u"  @SORA "_s)->id, SeedID::sora());
+    QCOMPARE(store->account(u"quillo"_s)->id, SeedID::quillo());
+    QVERIFY(!store->account(u"shop"_s)); // official, not verified
+    QVERIFY(!store->account(u"me_handle"_s)); // never myself
+    QVERIFY(!store->account(u"@"_s));
+    QVERIFY(!store->account(u"   "_s));
     Account sora = *store->account(SeedID::sora());
     sora.status = AccountStatus::suspended;
     store->replaceAccount(sora);
-    QVERIFY(!store->account(QStringLiteral("sora")));
+    QVERIFY(!store->account(u"sora"_s));
     QCOMPARE(store->me()->id, me);
 }
 
@@ -110,8 +124,8 @@ void TestStoreLookups::signedOutAnswers()
     QCOMPARE(store->me(), std::nullopt);
     QCOMPARE(store->otherAccount(direct), std::nullopt);
     QVERIFY(!store->isOwner(group) && !store->isOfficial(direct));
-    QCOMPARE(store->conversationTitle(direct), QStringLiteral("알 수 없음"));
-    QCOMPARE(store->conversationTitle(group), QStringLiteral("한소라, 정태오"));
+    QCOMPARE(store->conversationTitle(direct), u"알 수 없음"_s);
+    QCOMPARE(store->conversationTitle(group), u"한소라, 정태오"_s);
     QVERIFY(store->sortedList().isEmpty());
     QCOMPARE(store->unreadCount(group), 0);
     QVERIFY(!store->showsUnreadDot(direct));
@@ -125,13 +139,13 @@ void TestStoreLookups::roomTitles()
     const QUuid unknown = QUuid::createUuid();
 
     const Conversation alone = room(ConversationKind::direct, {member(me)});
-    QCOMPARE(store->conversationTitle(alone), QStringLiteral("알 수 없음"));
+    QCOMPARE(store->conversationTitle(alone), u"알 수 없음"_s);
     QVERIFY(!store->isOfficial(alone));
 
     Conversation left = room(ConversationKind::direct, {member(me), member(SeedID::sora())});
     left.memberships[1].leftAt = t0;
     QCOMPARE(store->conversationTitle(left),
-             QStringLiteral("한소라")); // a peer who left still names it
+             u"한소라"_s); // a peer who left still names it
 
     // Joined later comes later; equal times keep the list order; me, the left and unknowns drop.
     Conversation group
@@ -140,15 +154,15 @@ void TestStoreLookups::roomTitles()
                 member(me, 0, MemberRole::owner, t0), member(unknown, 0, MemberRole::member, t0),
                 member(SeedID::taeo(), 0, MemberRole::member, t0.addSecs(10)),
                 member(SeedID::sora(), 0, MemberRole::member, t0.addSecs(10))});
-    QCOMPARE(store->conversationTitle(group), QStringLiteral("정태오, 한소라, 오세린"));
+    QCOMPARE(store->conversationTitle(group), u"정태오, 한소라, 오세린"_s);
     group.memberships[3].leftAt = t0.addSecs(30);
-    QCOMPARE(store->conversationTitle(group), QStringLiteral("한소라, 오세린"));
+    QCOMPARE(store->conversationTitle(group), u"한소라, 오세린"_s);
     QVERIFY(store->isOwner(group));
-    group.title = QStringLiteral("  ");
-    QCOMPARE(store->conversationTitle(group), QStringLiteral("  "));
+    group.title = u"  "_s;
+    QCOMPARE(store->conversationTitle(group), u"  "_s);
 
     const Conversation empty = room(ConversationKind::group, {member(me), member(unknown)});
-    QCOMPARE(store->conversationTitle(empty), QStringLiteral("대화"));
+    QCOMPARE(store->conversationTitle(empty), u"대화"_s);
 
     // An owner membership that has left does not make me owner; a later active one does.
     Conversation owned = room(ConversationKind::group, {member(me, 0, MemberRole::owner)});
@@ -162,16 +176,16 @@ void TestStoreLookups::friendStateAndLists()
 {
     auto live = liveStore();
     LocalStore &store = *live->store;
-    Account b2 = person(QStringLiteral("b2"), QStringLiteral("방 2"));
-    Account b10 = person(QStringLiteral("b10"), QStringLiteral("방 10"));
-    Account lower = person(QStringLiteral("al"), QStringLiteral("alice"));
-    Account upper = person(QStringLiteral("bo"), QStringLiteral("Bob"));
-    Account gone = person(QStringLiteral("gone"), QStringLiteral("Gone"));
+    Account b2 = person(u"b2"_s, u"방 2"_s);
+    Account b10 = person(u"b10"_s, u"방 10"_s);
+    Account lower = person(u"al"_s, u"alice"_s);
+    Account upper = person(u"bo"_s, u"Bob"_s);
+    Account gone = person(u"gone"_s, u"Gone"_s);
     gone.status = AccountStatus::deleted;
-    Account hiddenPeer = person(QStringLiteral("hid"), QStringLiteral("Hidden"));
-    Account official = person(QStringLiteral("news"), QStringLiteral("News"));
+    Account hiddenPeer = person(u"hid"_s, u"Hidden"_s);
+    Account official = person(u"news"_s, u"News"_s);
     official.kind = AccountKind::official;
-    Account outgoing = person(QStringLiteral("out"), QStringLiteral("Out"));
+    Account outgoing = person(u"out"_s, u"Out"_s);
     store.editAccounts([&](QList<Account> &list) {
         list << b10 << b2 << upper << lower << gone << hiddenPeer << official << outgoing;
     });
@@ -190,12 +204,8 @@ void TestStoreLookups::friendStateAndLists()
     QCOMPARE(store.friendState(outgoing.id), FriendState::outgoing);
     QCOMPARE(store.friendState(QUuid::createUuid()), std::nullopt);
 
-    QStringList names;
-    for (const Account &a : store.friendAccounts())
-        names << a.displayName;
-    QCOMPARE(names,
-             (QStringList{QStringLiteral("alice"), QStringLiteral("Bob"), QStringLiteral("Out"),
-                          QStringLiteral("방 2"), QStringLiteral("방 10")}));
+    QCOMPARE(fieldOf(store.friendAccounts(), &Account::displayName),
+             (QStringList{u"alice"_s, u"Bob"_s, u"Out"_s, u"방 2"_s, u"방 10"_s}));
     QCOMPARE(store.followedOfficials().size(), 1);
     store.setBlocks({official.id});
     QVERIFY(store.followedOfficials().isEmpty());
@@ -207,10 +217,8 @@ void TestStoreLookups::friendStateAndLists()
     local->setFriends({FriendLink{lower.id, FriendState::friends},
                        FriendLink{upper.id, FriendState::friends},
                        FriendLink{SeedID::sora(), FriendState::incoming}});
-    names.clear();
-    for (const Account &a : local->friendAccounts())
-        names << a.displayName;
-    QCOMPARE(names, (QStringList{QStringLiteral("Bob"), QStringLiteral("alice")}));
+    QCOMPARE(fieldOf(local->friendAccounts(), &Account::displayName),
+             (QStringList{u"Bob"_s, u"alice"_s}));
     QCOMPARE(local->incomingRequests().size(), 1);
     QCOMPARE(local->friendState(SeedID::taeo()), std::nullopt);
 
@@ -234,38 +242,33 @@ void TestStoreLookups::sortedListOrderAndFilter()
         c.updatedAt = t0.addSecs(minutes * 60);
         return c;
     };
-    Conversation newestUnpinned = make(QStringLiteral("new"), false, 100);
-    Conversation oldPinned = make(QStringLiteral("oldPin"), true, 1);
-    Conversation newPinned = make(QStringLiteral("newPin"), true, 5);
-    Conversation tieA = make(QStringLiteral("tieA"), false, 50);
-    Conversation tieB = make(QStringLiteral("tieB"), false, 50);
-    Conversation hidden = make(QStringLiteral("hidden"), false, 200);
+    Conversation newestUnpinned = make(u"new"_s, false, 100);
+    Conversation oldPinned = make(u"oldPin"_s, true, 1);
+    Conversation newPinned = make(u"newPin"_s, true, 5);
+    Conversation tieA = make(u"tieA"_s, false, 50);
+    Conversation tieB = make(u"tieB"_s, false, 50);
+    Conversation hidden = make(u"hidden"_s, false, 200);
     hidden.hiddenFromList = true;
-    Conversation left = make(QStringLiteral("left"), false, 200);
+    Conversation left = make(u"left"_s, false, 200);
     left.memberships[0].leftAt = t0;
-    Conversation rejoined = make(QStringLiteral("rejoined"), false, 10);
+    Conversation rejoined = make(u"rejoined"_s, false, 10);
     rejoined.memberships[0].leftAt = t0;
     rejoined.memberships.append(member(me));
-    Conversation notMine
-        = room(ConversationKind::group, {member(SeedID::sora())}, QStringLiteral("x"));
+    Conversation notMine = room(ConversationKind::group, {member(SeedID::sora())}, u"x"_s);
 
     store->setConversations(
         {tieA, newestUnpinned, hidden, oldPinned, left, tieB, newPinned, rejoined, notMine});
-    QStringList titles;
-    for (const Conversation &c : store->sortedList())
-        titles << c.title;
     QCOMPARE(
-        titles,
-        (QStringList{QStringLiteral("newPin"), QStringLiteral("oldPin"), QStringLiteral("new"),
-                     QStringLiteral("tieA"), QStringLiteral("tieB"), QStringLiteral("rejoined")}));
+        fieldOf(store->sortedList(), &Conversation::title),
+        (QStringList{u"newPin"_s, u"oldPin"_s, u"new"_s, u"tieA"_s, u"tieB"_s, u"rejoined"_s}));
 }
 
 void TestStoreLookups::hideFromList()
 {
     auto live = liveStore();
     LocalStore &store = *live->store;
-    const Conversation a = room(ConversationKind::group, {member(live->me)}, QStringLiteral("a"));
-    const Conversation b = room(ConversationKind::group, {member(live->me)}, QStringLiteral("b"));
+    const Conversation a = room(ConversationKind::group, {member(live->me)}, u"a"_s);
+    const Conversation b = room(ConversationKind::group, {member(live->me)}, u"b"_s);
     store.setConversations({a, b});
     SignalCount hiddenChanges(&store, &LocalStore::hiddenRoomIDsChanged);
 
@@ -275,7 +278,7 @@ void TestStoreLookups::hideFromList()
     QCOMPARE(store.conversations().size(), 2); // still held
     QVERIFY(store.conversation(a.id)->hiddenFromList);
     QCOMPARE(store.hiddenRoomIDs(), QSet<QUuid>{a.id});
-    QCOMPARE(LocalStore::storedIDs(QStringLiteral("quillo.live.hidden")), QList<QUuid>{a.id});
+    QCOMPARE(LocalStore::storedIDs(u"quillo.live.hidden"_s), QList<QUuid>{a.id});
     store.hideFromList(a.id); // again: nothing new
     QCOMPARE(hiddenChanges.count, 1);
     store.hideFromList(QUuid::createUuid()); // unknown room: nothing
@@ -294,13 +297,13 @@ void TestStoreLookups::search_data()
 {
     QTest::addColumn<QString>("query");
     QTest::addColumn<bool>("matches");
-    QTest::newRow("blank matches all") << QStringLiteral("  \n ") << true;
-    QTest::newRow("title part, other case") << QStringLiteral("FAMILY") << true;
-    QTest::newRow("member name part") << QStringLiteral("소라") << true;
-    QTest::newRow("former member") << QStringLiteral("태오") << true;
-    QTest::newRow("accent-insensitive") << QStringLiteral("cafe") << true;
-    QTest::newRow("handle is not searched") << QStringLiteral("rian") << false;
-    QTest::newRow("half a syllable") << QStringLiteral("하") << false;
+    QTest::newRow("blank matches all") << u"  \n "_s << true;
+    QTest::newRow("title part, other case") << u"FAMILY"_s << true;
+    QTest::newRow("member name part") << u"소라"_s << true;
+    QTest::newRow("former member") << u"태오"_s << true;
+    QTest::newRow("accent-insensitive") << u"cafe"_s << true;
+    QTest::newRow("handle is not searched") << u"rian"_s << false;
+    QTest::newRow("half a syllable") << u"하"_s << false;
 }
 
 void TestStoreLookups::search()
@@ -312,10 +315,10 @@ void TestStoreLookups::search()
     Conversation c
         = room(ConversationKind::group,
                {member(me), member(SeedID::sora()), member(SeedID::taeo()), member(SeedID::rian())},
-               QStringLiteral("Family Café"));
+               u"Family Café"_s);
     c.memberships[2].leftAt = QDateTime::currentDateTimeUtc();
     Account rian = *store->account(SeedID::rian());
-    rian.displayName = QStringLiteral("한결");
+    rian.displayName = u"한결"_s;
     store->replaceAccount(rian);
     QCOMPARE(store->matches(c, query), matches);
 }
@@ -414,24 +417,20 @@ void TestStoreLookups::transcriptVisibilityAndReadMarks()
     const QUuid me = signInLocally(*store);
     const Conversation c = room(ConversationKind::direct, {member(me), member(SeedID::sora())});
     store->setConversations({c});
-    ChatMessage a = textMessage(c.id, me, 2, QStringLiteral("a"));
-    ChatMessage b = textMessage(c.id, me, 1, QStringLiteral("b"));
-    ChatMessage tieFirst = textMessage(c.id, me, 3, QStringLiteral("tie1"));
-    ChatMessage hidden = textMessage(c.id, me, 3, QStringLiteral("hidden"));
+    ChatMessage a = textMessage(c.id, me, 2, u"a"_s);
+    ChatMessage b = textMessage(c.id, me, 1, u"b"_s);
+    ChatMessage tieFirst = textMessage(c.id, me, 3, u"tie1"_s);
+    ChatMessage hidden = textMessage(c.id, me, 3, u"hidden"_s);
     hidden.hiddenForMe = true;
-    ChatMessage tieSecond = textMessage(c.id, me, 3, QStringLiteral("tie2"));
-    ChatMessage failed = textMessage(c.id, me, 4, QStringLiteral("failed"));
+    ChatMessage tieSecond = textMessage(c.id, me, 3, u"tie2"_s);
+    ChatMessage failed = textMessage(c.id, me, 4, u"failed"_s);
     failed.delivery = DeliveryState::failed;
     ChatMessage elsewhere = textMessage(QUuid::createUuid(), me, 1);
     store->setMessages({a, b, tieFirst, elsewhere, hidden, tieSecond, failed});
-    QStringList bodies;
-    for (const ChatMessage &m : store->visibleMessages(c.id))
-        bodies << m.body;
-    QCOMPARE(bodies,
-             (QStringList{QStringLiteral("b"), QStringLiteral("a"), QStringLiteral("tie1"),
-                          QStringLiteral("tie2"), QStringLiteral("failed")}));
+    QCOMPARE(fieldOf(store->visibleMessages(c.id), &ChatMessage::body),
+             (QStringList{u"b"_s, u"a"_s, u"tie1"_s, u"tie2"_s, u"failed"_s}));
     QVERIFY(store->visibleMessages(QUuid::createUuid()).isEmpty());
-    QCOMPARE(store->replyPreview(hidden.id), QStringLiteral("삭제된 메시지"));
+    QCOMPARE(store->replyPreview(hidden.id), u"삭제된 메시지"_s);
     QVERIFY(!store->isReadByPeer(a.id));
 }
 
@@ -484,7 +483,7 @@ void TestStoreLookups::replyPreviewAndDeleteWindow()
     const QUuid roomId = QUuid::createUuid();
     const QDateTime now = QDateTime::currentDateTimeUtc();
     auto aged = [&](MessageKind kind, const QUuid &sender, int seconds) {
-        ChatMessage m = textMessage(roomId, sender, 1, QStringLiteral(" 본문 "));
+        ChatMessage m = textMessage(roomId, sender, 1, u" 본문 "_s);
         m.kind = kind;
         m.createdAt = now.addSecs(-seconds);
         return m;
@@ -500,11 +499,11 @@ void TestStoreLookups::replyPreviewAndDeleteWindow()
     const ChatMessage future = aged(MessageKind::text, me, -100);
     store->setMessages({fresh, stale, photo, system, deleted, others, failed, future});
 
-    QCOMPARE(store->replyPreview(fresh.id), QStringLiteral(" 본문 "));
-    QCOMPARE(store->replyPreview(photo.id), QStringLiteral("사진"));
-    QCOMPARE(store->replyPreview(system.id), QStringLiteral(" 본문 "));
-    QCOMPARE(store->replyPreview(deleted.id), QStringLiteral("삭제된 메시지"));
-    QCOMPARE(store->replyPreview(QUuid::createUuid()), QStringLiteral("삭제된 메시지"));
+    QCOMPARE(store->replyPreview(fresh.id), u" 본문 "_s);
+    QCOMPARE(store->replyPreview(photo.id), u"사진"_s);
+    QCOMPARE(store->replyPreview(system.id), u" 본문 "_s);
+    QCOMPARE(store->replyPreview(deleted.id), u"삭제된 메시지"_s);
+    QCOMPARE(store->replyPreview(QUuid::createUuid()), u"삭제된 메시지"_s);
 
     QVERIFY(store->canDeleteForEveryone(fresh.id));
     QVERIFY(!store->canDeleteForEveryone(stale.id));
@@ -520,7 +519,7 @@ void TestStoreLookups::typingLabel()
 {
     auto live = liveStore();
     LocalStore &store = *live->store;
-    Account news = person(QStringLiteral("news"), QStringLiteral("News"));
+    Account news = person(u"news"_s, u"News"_s);
     news.kind = AccountKind::official;
     const QUuid peer = QUuid::createUuid();
     store.editAccounts([&](QList<Account> &list) { list << news; });
@@ -529,7 +528,7 @@ void TestStoreLookups::typingLabel()
         = room(ConversationKind::direct, {member(live->me), member(news.id)});
     store.setConversations({group, official});
     store.setTypingState({{group.id, peer}, {official.id, news.id}});
-    QCOMPARE(store.typingLabel(group.id), QStringLiteral("입력 중"));
+    QCOMPARE(store.typingLabel(group.id), u"입력 중"_s);
     QCOMPARE(store.typingLabel(official.id), std::nullopt);
     store.setTypingState({{group.id, live->me}});
     QCOMPARE(store.typingLabel(group.id), std::nullopt);
@@ -543,21 +542,20 @@ void TestStoreLookups::typingLabel()
 void TestStoreLookups::suggestedTitles()
 {
     auto store = memoryStore();
-    const QUuid me = signInLocally(*store, QStringLiteral("  나  "));
-    Account blank = person(QStringLiteral("blank"), QStringLiteral("   "));
+    const QUuid me = signInLocally(*store, u"  나  "_s);
+    Account blank = person(u"blank"_s, u"   "_s);
     store->editAccounts([&](QList<Account> &list) { list << blank; });
     QCOMPARE(store->suggestedGroupTitle(
                  QList<QUuid>{SeedID::sora(), me, QUuid::createUuid(), blank.id, SeedID::taeo()}),
-             QStringLiteral("나, 한소라, 정태오"));
+             u"나, 한소라, 정태오"_s);
     QCOMPARE(store->suggestedGroupTitle(QList<QUuid>{SeedID::sora(), SeedID::sora()}),
-             QStringLiteral("나, 한소라, 한소라"));
+             u"나, 한소라, 한소라"_s);
 
     const QString longName = QString(38, u'가');
-    QCOMPARE(LocalStore::suggestedGroupTitle(QStringList{longName, QStringLiteral("다음")}),
-             longName + QStringLiteral(", "));
+    QCOMPARE(LocalStore::suggestedGroupTitle(QStringList{longName, u"다음"_s}), longName + u", "_s);
     QCOMPARE(LocalStore::suggestedGroupTitle(QStringList{QString(45, u'x')}).size(), 40);
     // An emoji with a modifier is one character.
-    const QString thumbs = QStringLiteral("👍🏽");
+    const QString thumbs = u"👍🏽"_s;
     QString many;
     for (int i = 0; i < 41; ++i)
         many += thumbs;

@@ -2,6 +2,8 @@
 
 #include "StoreTestSupport.h"
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr int kWait = 10000;
@@ -24,8 +26,8 @@ struct LocalRoomRig
         m.createdAt = QDateTime::currentDateTimeUtc().addSecs(-ageSecs);
         if (kind == MessageKind::image) {
             m.imageJPEG = QByteArray("jpeg");
-            m.imageURL = QStringLiteral("https://example.com/p.jpg");
-            m.body = QStringLiteral("사진");
+            m.imageURL = u"https://example.com/p.jpg"_s;
+            m.body = u"사진"_s;
         }
         store.editMessages([&](MessageIndex &index) { index.append(m); });
         return m;
@@ -39,32 +41,22 @@ struct LocalRoomRig
 // The stand-in service with "me" and "pal" in a direct room; the store starts with start().
 struct LiveRoomRig
 {
-    LiveRoomRig()
-    {
-        me = ops.addUser(QStringLiteral("me"), QStringLiteral("나"));
-        pal = ops.addUser(QStringLiteral("pal"), QStringLiteral("친구"));
-        roomId = ops.service.addDirectRoom(me, pal);
-    }
-
-    // A message kept by the service before the store starts.
     QUuid post(const QUuid &sender, const QString &body)
     {
-        return QUuid::fromString(
-            ops.service.addMessage(roomId, sender, body).value(QStringLiteral("id")).toString());
+        return ops.postMessage(roomId, sender, body);
     }
-
-    bool start() { return ops.started && ops.start(QStringLiteral("me")); }
+    bool start() { return ops.started && ops.start(u"me"_s); }
 
     // "/v1/messages/ID/hide" or ".../delete".
     static QString path(const QUuid &messageId, const QString &action)
     {
-        return QStringLiteral("/v1/messages/") + LiveOps::id(messageId) + u'/' + action;
+        return u"/v1/messages/"_s + LiveOps::id(messageId) + u'/' + action;
     }
 
     LiveOps ops;
-    QUuid me;
-    QUuid pal;
-    QUuid roomId;
+    QUuid me = ops.addUser(u"me"_s, u"나"_s);
+    QUuid pal = ops.addUser(u"pal"_s, u"친구"_s);
+    QUuid roomId = ops.service.addDirectRoom(me, pal);
 };
 
 } // namespace
@@ -77,21 +69,20 @@ private slots:
     void initTestCase() { privateFolders(); }
     void init() { resetFolders(); }
 
-    void localHideForMe();
+    void localHideAndClear();
     void localDeleteRefusals_data();
     void localDeleteRefusals();
     void localDeleteKeepsPlace();
-    void localClearHidesEverything();
     void liveHideAndDelete();
-    void liveRefusedDeletionReloadsRoom();
     void liveClearSendsEachHideOnce();
 };
 
-void TestStoreMessagesAdmin::localHideForMe()
+void TestStoreMessagesAdmin::localHideAndClear()
 {
     LocalRoomRig rig;
     const ChatMessage system = rig.add(rig.me, MessageKind::system);
     const ChatMessage text = rig.add(SeedID::sora());
+    rig.add(rig.me);
     rig.store.hideForMe(system.id);
     QCOMPARE(rig.store.message(system.id)->hiddenForMe, false);
     rig.store.hideForMe(text.id);
@@ -101,25 +92,37 @@ void TestStoreMessagesAdmin::localHideForMe()
     const auto visible = rig.store.visibleMessages(rig.roomId);
     QVERIFY(std::none_of(visible.cbegin(), visible.cend(),
                          [&](const ChatMessage &m) { return m.id == text.id; }));
+    {
+        LocalStore reread(true, 0ms, nullptr);
+        QCOMPARE(reread.message(text.id)->hiddenForMe, true);
+    }
+
+    // Clearing hides the rest of the room, system lines too, and nothing elsewhere.
+    const QUuid otherRoom = *rig.store.openDirect(SeedID::quillo());
+    const qsizetype elsewhere = rig.store.visibleMessages(otherRoom).size();
+    QVERIFY(elsewhere > 0);
+    rig.store.clearMessages(rig.roomId);
+    QVERIFY(rig.store.visibleMessages(rig.roomId).isEmpty());
+    QCOMPARE(rig.store.visibleMessages(otherRoom).size(), elsewhere);
     LocalStore reread(true, 0ms, nullptr);
-    QCOMPARE(reread.message(text.id)->hiddenForMe, true);
+    QVERIFY(reread.visibleMessages(rig.roomId).isEmpty());
 }
 
 void TestStoreMessagesAdmin::localDeleteRefusals_data()
 {
     QTest::addColumn<QString>("which");
-    QTest::newRow("someone else's") << "other";
-    QTest::newRow("system") << "system";
-    QTest::newRow("deleted") << "deleted";
-    QTest::newRow("601 seconds old") << "old";
-    QTest::newRow("unknown") << "unknown";
+    QTest::newRow("someone else's") << u"other"_s;
+    QTest::newRow("system") << u"system"_s;
+    QTest::newRow("deleted") << u"deleted"_s;
+    QTest::newRow("601 seconds old") << u"old"_s;
+    QTest::newRow("unknown") << u"unknown"_s;
 }
 
 void TestStoreMessagesAdmin::localDeleteRefusals()
 {
     QFETCH(QString, which);
     LocalRoomRig rig;
-    QUuid id;
+    QUuid id = QUuid::createUuid();
     if (which == u"other")
         id = rig.add(SeedID::sora()).id;
     else if (which == u"system")
@@ -128,8 +131,6 @@ void TestStoreMessagesAdmin::localDeleteRefusals()
         id = rig.add(rig.me, MessageKind::deleted).id;
     else if (which == u"old")
         id = rig.add(rig.me, MessageKind::text, 601).id;
-    else
-        id = QUuid::createUuid();
     const QList<ChatMessage> before = rig.store.messages();
     QVERIFY(!rig.store.deleteForEveryone(id));
     QCOMPARE(rig.store.messages(), before);
@@ -157,79 +158,52 @@ void TestStoreMessagesAdmin::localDeleteKeepsPlace()
     QCOMPARE(gone.seq, photo.seq);
     QCOMPARE(gone.createdAt, photo.createdAt);
     QCOMPARE(rig.store.visibleMessages(rig.roomId).at(1).id, photo.id);
-    QCOMPARE(rig.store.replyPreview(photo.id), QStringLiteral("삭제된 메시지"));
+    QCOMPARE(rig.store.replyPreview(photo.id), u"삭제된 메시지"_s);
     LocalStore reread(true, 0ms, nullptr);
     QCOMPARE(reread.message(photo.id)->kind, MessageKind::deleted);
-}
-
-void TestStoreMessagesAdmin::localClearHidesEverything()
-{
-    LocalRoomRig rig;
-    rig.add(rig.me, MessageKind::system);
-    rig.add(rig.me);
-    rig.add(SeedID::sora());
-    const QUuid otherRoom = *rig.store.openDirect(SeedID::quillo());
-    const qsizetype elsewhere = rig.store.visibleMessages(otherRoom).size();
-    QVERIFY(elsewhere > 0);
-
-    rig.store.clearMessages(rig.roomId);
-    QVERIFY(rig.store.visibleMessages(rig.roomId).isEmpty());
-    QCOMPARE(rig.store.visibleMessages(otherRoom).size(), elsewhere);
-    LocalStore reread(true, 0ms, nullptr);
-    QVERIFY(reread.visibleMessages(rig.roomId).isEmpty());
 }
 
 void TestStoreMessagesAdmin::liveHideAndDelete()
 {
     LiveRoomRig rig;
     LiveOps &ops = rig.ops;
-    const QUuid theirs = rig.post(rig.pal, QStringLiteral("하나"));
-    const QUuid mine = rig.post(rig.me, QStringLiteral("둘"));
+    const QUuid theirs = rig.post(rig.pal, u"하나"_s);
+    const QUuid mine = rig.post(rig.me, u"둘"_s);
+    const QUuid refused = rig.post(rig.me, u"지울 글"_s);
     QVERIFY(rig.start());
     QVERIFY(ops.store->message(theirs));
 
     ops.store->hideForMe(theirs);
     ops.store->hideForMe(theirs); // again: sent again
-    const QString hidePath = LiveRoomRig::path(theirs, QStringLiteral("hide"));
-    QTRY_COMPARE_WITH_TIMEOUT(ops.countRequests(QStringLiteral("POST"), hidePath), 2, kWait);
-    QVERIFY(ops.requests(QStringLiteral("POST"), hidePath).first().body.isEmpty());
+    const QString hidePath = LiveRoomRig::path(theirs, u"hide"_s);
+    QTRY_COMPARE_WITH_TIMEOUT(ops.countRequests(u"POST"_s, hidePath), 2, kWait);
+    QVERIFY(ops.requests(u"POST"_s, hidePath).first().body.isEmpty());
 
     QVERIFY(ops.store->deleteForEveryone(mine));
-    const QString deletePath = LiveRoomRig::path(mine, QStringLiteral("delete"));
-    QTRY_COMPARE_WITH_TIMEOUT(ops.countRequests(QStringLiteral("POST"), deletePath), 1, kWait);
+    const QString deletePath = LiveRoomRig::path(mine, u"delete"_s);
+    QTRY_COMPARE_WITH_TIMEOUT(ops.countRequests(u"POST"_s, deletePath), 1, kWait);
     ops.barrier();
     QCOMPARE(ops.store->message(mine)->kind, MessageKind::deleted);
     QCOMPARE(ops.store->notice(), std::nullopt);
 
     // A refused hide is shown; the message stays hidden here.
-    ops.service.failNext(QStringLiteral("POST"), hidePath, 1, 500, QStringLiteral("server_error"),
-                         QStringLiteral("숨기지 못했습니다."));
+    ops.service.failNext(u"POST"_s, hidePath, 1, 500, u"server_error"_s, u"숨기지 못했습니다."_s);
     ops.store->hideForMe(theirs);
-    QTRY_COMPARE_WITH_TIMEOUT(ops.store->notice(), QStringLiteral("숨기지 못했습니다."), kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(ops.store->notice(), u"숨기지 못했습니다."_s, kWait);
     QVERIFY(ops.store->message(theirs)->hiddenForMe);
-}
 
-void TestStoreMessagesAdmin::liveRefusedDeletionReloadsRoom()
-{
-    LiveRoomRig rig;
-    LiveOps &ops = rig.ops;
-    const QUuid mine = rig.post(rig.me, QStringLiteral("지울 글"));
-    QVERIFY(rig.start());
-
-    const QString deletePath = LiveRoomRig::path(mine, QStringLiteral("delete"));
-    ops.service.failNext(QStringLiteral("POST"), deletePath, 1, 403, QStringLiteral("too_late"),
-                         QStringLiteral("삭제할 수 없는 메시지입니다."));
-    QVERIFY(ops.store->deleteForEveryone(mine));
-    QCOMPARE(ops.store->message(mine)->kind, MessageKind::deleted);
-    QTRY_COMPARE_WITH_TIMEOUT(ops.store->notice(), QStringLiteral("삭제할 수 없는 메시지입니다."),
-                              kWait);
-    // The room was loaded again first, which brings the message back as the service kept it.
-    QVERIFY(ops.countRequests(QStringLiteral("GET"),
-                              QStringLiteral("/v1/conversations/") + LiveOps::id(rig.roomId)
-                                  + QStringLiteral("/messages"))
-            >= 1);
-    QCOMPARE(ops.store->message(mine)->kind, MessageKind::text);
-    QCOMPARE(ops.store->message(mine)->body, QStringLiteral("지울 글"));
+    // A refused deletion shows at once here, then the room is loaded again first, which brings
+    // the message back as the service kept it.
+    const QString messagesPath = u"/v1/conversations/"_s + LiveOps::id(rig.roomId) + u"/messages"_s;
+    const int loads = ops.countRequests(u"GET"_s, messagesPath);
+    ops.service.failNext(u"POST"_s, LiveRoomRig::path(refused, u"delete"_s), 1, 403, u"too_late"_s,
+                         u"삭제할 수 없는 메시지입니다."_s);
+    QVERIFY(ops.store->deleteForEveryone(refused));
+    QCOMPARE(ops.store->message(refused)->kind, MessageKind::deleted);
+    QTRY_COMPARE_WITH_TIMEOUT(ops.store->notice(), u"삭제할 수 없는 메시지입니다."_s, kWait);
+    QVERIFY(ops.countRequests(u"GET"_s, messagesPath) > loads);
+    QCOMPARE(ops.store->message(refused)->kind, MessageKind::text);
+    QCOMPARE(ops.store->message(refused)->body, u"지울 글"_s);
 }
 
 void TestStoreMessagesAdmin::liveClearSendsEachHideOnce()
@@ -238,8 +212,7 @@ void TestStoreMessagesAdmin::liveClearSendsEachHideOnce()
     LiveOps &ops = rig.ops;
     const QUuid roomId = rig.roomId;
     QList<QUuid> ids;
-    for (const QString &body :
-         {QStringLiteral("하나"), QStringLiteral("둘"), QStringLiteral("셋"), QStringLiteral("넷")})
+    for (const QString &body : {u"하나"_s, u"둘"_s, u"셋"_s, u"넷"_s})
         ids.append(rig.post(rig.pal, body));
     QVERIFY(rig.start());
     // One message hidden already, one system line: neither is sent.
@@ -248,33 +221,29 @@ void TestStoreMessagesAdmin::liveClearSendsEachHideOnce()
         hidden.hiddenForMe = true;
         index.replace(index.find(hidden.id), hidden);
     });
-    ops.store->appendSystem(roomId, QStringLiteral("안내"), false);
-    const QUuid extra = ids.at(3);
+    ops.store->appendSystem(roomId, u"안내"_s, false);
     ops.settle();
     ops.service.clearRecords();
 
     // The second request fails: the notice shows and the third still goes.
-    ops.service.failNext(QStringLiteral("POST"),
-                         QStringLiteral("/v1/messages/") + LiveOps::id(ids.at(2)), 1, 500,
-                         QStringLiteral("server_error"), QStringLiteral("숨기지 못했습니다."));
+    ops.service.failNext(u"POST"_s, u"/v1/messages/"_s + LiveOps::id(ids.at(2)), 1, 500,
+                         u"server_error"_s, u"숨기지 못했습니다."_s);
     ops.store->clearMessages(roomId);
     QVERIFY(ops.store->visibleMessages(roomId).isEmpty());
-    QTRY_COMPARE_WITH_TIMEOUT(
-        ops.countRequests(QStringLiteral("POST"), QStringLiteral("/v1/messages/")), 3, kWait);
-    QTRY_COMPARE_WITH_TIMEOUT(ops.store->notice(), QStringLiteral("숨기지 못했습니다."), kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(ops.countRequests(u"POST"_s, u"/v1/messages/"_s), 3, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(ops.store->notice(), u"숨기지 못했습니다."_s, kWait);
     QStringList targets;
-    for (const RecordedRequest &r :
-         ops.requests(QStringLiteral("POST"), QStringLiteral("/v1/messages/")))
+    for (const RecordedRequest &r : ops.requests(u"POST"_s, u"/v1/messages/"_s))
         targets.append(r.target);
-    const QString hide = QStringLiteral("hide");
     QCOMPARE(targets,
-             (QStringList{LiveRoomRig::path(ids.at(1), hide), LiveRoomRig::path(ids.at(2), hide),
-                          LiveRoomRig::path(extra, hide)}));
+             (QStringList{LiveRoomRig::path(ids.at(1), u"hide"_s),
+                          LiveRoomRig::path(ids.at(2), u"hide"_s),
+                          LiveRoomRig::path(ids.at(3), u"hide"_s)}));
 
     // Everything hidden already: nothing to send.
     ops.store->clearMessages(roomId);
     ops.barrier();
-    QCOMPARE(ops.countRequests(QStringLiteral("POST"), QStringLiteral("/v1/messages/")), 3);
+    QCOMPARE(ops.countRequests(u"POST"_s, u"/v1/messages/"_s), 3);
 }
 
 QTEST_GUILESS_MAIN(TestStoreMessagesAdmin)

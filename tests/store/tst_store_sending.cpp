@@ -12,6 +12,8 @@
 #include <QImage>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QByteArray tinyJpeg()
@@ -23,6 +25,16 @@ QByteArray tinyJpeg()
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "JPEG");
     return bytes;
+}
+
+// Me and a friend with a direct room, signed in; `startUp` opens the socket as well.
+std::unique_ptr<LivePair> friends(bool startUp = false)
+{
+    auto live = std::make_unique<LivePair>();
+    live->service.makeFriends(live->me, live->peer);
+    if (!live->open(startUp))
+        return nullptr;
+    return live;
 }
 
 } // namespace
@@ -53,37 +65,6 @@ private slots:
     void sendingUnhidesTheRoom();
     void localDelivery();
     void typingFrames();
-
-private:
-    struct Live
-    {
-        LiveRig rig;
-        QUuid me;
-        QUuid peer;
-        QUuid room;
-        std::unique_ptr<LocalStore> store;
-    };
-    static std::unique_ptr<Live> live(bool withSocket = false, bool officialPeer = false)
-    {
-        auto l = std::make_unique<Live>();
-        if (!l->rig.started)
-            return nullptr;
-        l->me = l->rig.addUser(QStringLiteral("me_user"), QStringLiteral("나"));
-        l->peer = officialPeer
-            ? l->rig.service.houseAccountId()
-            : l->rig.addUser(QStringLiteral("peer_user"), QStringLiteral("상대"));
-        if (!officialPeer)
-            l->rig.service.makeFriends(l->me, l->peer);
-        l->room = l->rig.service.addDirectRoom(l->me, l->peer);
-        l->store = l->rig.signedInStore(QStringLiteral("me_user@example.com"));
-        if (!l->store)
-            return nullptr;
-        if (withSocket)
-            await(l->store->bootstrap());
-        else
-            LiveRig::adopt(*l->store);
-        return l;
-    }
 };
 
 void TestStoreSending::textLimits_data()
@@ -91,11 +72,11 @@ void TestStoreSending::textLimits_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("sent");
     const QString full(4000, u'가');
-    QTest::newRow("trimmed") << QStringLiteral("  \n 안녕 \t") << QStringLiteral("안녕");
+    QTest::newRow("trimmed") << u"  \n 안녕 \t"_s << u"안녕"_s;
     QTest::newRow("4000 kept") << full << full;
-    QTest::newRow("4001 cut") << full + QStringLiteral("나") << full;
-    QTest::newRow("emoji count as one") << QString(3999, u'a') + QStringLiteral("👍🏽👍🏽")
-                                        << QString(3999, u'a') + QStringLiteral("👍🏽");
+    QTest::newRow("4001 cut") << full + u"나"_s << full;
+    QTest::newRow("emoji count as one")
+        << QString(3999, u'a') + u"👍🏽👍🏽"_s << QString(3999, u'a') + u"👍🏽"_s;
 }
 
 void TestStoreSending::textLimits()
@@ -115,38 +96,36 @@ void TestStoreSending::textLimits()
 void TestStoreSending::refusedSends()
 {
     auto store = memoryStore();
-    const QUuid me = signInLocally(*store);
+    signInLocally(*store);
     const QUuid roomId = *store->openDirect(SeedID::quillo());
     const int before = store->messages().size();
-    QCOMPARE(store->sendText(roomId, QStringLiteral(" \n\t ")), std::nullopt);
-    QCOMPARE(store->sendImage(roomId, QByteArray(), QStringLiteral("caption")), std::nullopt);
-    QCOMPARE(store->sendText(QUuid::createUuid(), QStringLiteral("to nowhere")), std::nullopt);
+    QCOMPARE(store->sendText(roomId, u" \n\t "_s), std::nullopt);
+    QCOMPARE(store->sendImage(roomId, QByteArray(), u"caption"_s), std::nullopt);
+    QCOMPARE(store->sendText(QUuid::createUuid(), u"to nowhere"_s), std::nullopt);
     store->setBlocks({SeedID::quillo()});
-    QCOMPARE(store->sendText(roomId, QStringLiteral("blocked")), std::nullopt);
+    QCOMPARE(store->sendText(roomId, u"blocked"_s), std::nullopt);
     store->setBlocks({});
     store->setSession(std::nullopt);
-    QCOMPARE(store->sendText(roomId, QStringLiteral("signed out")), std::nullopt);
+    QCOMPARE(store->sendText(roomId, u"signed out"_s), std::nullopt);
     QCOMPARE(store->messages().size(), before);
     QCOMPARE(store->notice(), std::nullopt);
-    Q_UNUSED(me);
 
     // Live: no session, no echo.
     LiveRig rig;
     QVERIFY(rig.started);
     auto liveStore = rig.signedOutStore();
-    QCOMPARE(liveStore->sendText(QUuid::createUuid(), QStringLiteral("x")), std::nullopt);
+    QCOMPARE(liveStore->sendText(QUuid::createUuid(), u"x"_s), std::nullopt);
     QVERIFY(liveStore->messages().isEmpty());
 }
 
 void TestStoreSending::liveEchoAndAnswer()
 {
-    auto l = live();
+    auto l = friends();
     QVERIFY(l);
     LocalStore &store = *l->store;
-    const ChatMessage first = store.visibleMessages(l->room).value(0);
     const qint64 top = store.messageIndex().highestSeq(l->room).value_or(0);
     const QUuid replyTarget = QUuid::createUuid();
-    const std::optional<QUuid> id = store.sendText(l->room, QStringLiteral(" 안녕! "), replyTarget);
+    const std::optional<QUuid> id = store.sendText(l->room, u" 안녕! "_s, replyTarget);
     QVERIFY(id);
     const ChatMessage echo = *store.message(*id);
     QCOMPARE(echo.clientMsgId, echo.id);
@@ -154,9 +133,9 @@ void TestStoreSending::liveEchoAndAnswer()
     QCOMPARE(echo.seq, top + 1);
     QCOMPARE(echo.origin, MessageOrigin::user);
     QCOMPARE(echo.replyToId, replyTarget);
-    QCOMPARE(echo.body, QStringLiteral("안녕!"));
+    QCOMPARE(echo.body, u"안녕!"_s);
     // A second send right away takes the next seq.
-    const std::optional<QUuid> second = store.sendText(l->room, QStringLiteral("둘"));
+    const std::optional<QUuid> second = store.sendText(l->room, u"둘"_s);
     QCOMPARE(store.message(*second)->seq, top + 2);
 
     QTRY_VERIFY(!store.message(*id));
@@ -166,27 +145,19 @@ void TestStoreSending::liveEchoAndAnswer()
     QVERIFY(sent.id != *id);
     QCOMPARE(sent.replyToId, replyTarget);
     QCOMPARE(store.remoteUnread().value(l->room), 0); // my own message counts nothing
-    Q_UNUSED(first);
 }
 
 void TestStoreSending::serviceCopyFirstThenAnswer()
 {
-    auto l = live();
+    auto l = friends();
     QVERIFY(l);
     LocalStore &store = *l->store;
     // Hold the answer back, and meanwhile let "message.created" for the same message arrive.
-    l->rig.service.delayNext(QStringLiteral("POST"), QStringLiteral("/v1/conversations/"), 1, 300);
+    l->service.delayNext(u"POST"_s, u"/v1/conversations/"_s, 1, 300);
     const QUuid replyTarget = QUuid::createUuid();
-    const QUuid echoId = *store.sendText(l->room, QStringLiteral("먼저 온 사본"), replyTarget);
-    APIMessage copy;
-    copy.id = QUuid::createUuid();
-    copy.conversationId = l->room;
-    copy.seq = 7;
-    copy.senderId = l->me;
+    const QUuid echoId = *store.sendText(l->room, u"먼저 온 사본"_s, replyTarget);
+    APIMessage copy = wireText(l->room, l->me, 7, u"먼저 온 사본"_s);
     copy.clientMsgId = echoId;
-    copy.type = QStringLiteral("text");
-    copy.origin = QStringLiteral("user");
-    copy.body = QStringLiteral("먼저 온 사본");
     store.apply(ChatEvent::makeMessage(copy));
     QCOMPARE(store.messageIndex().roomSize(l->room), 1);
     QCOMPARE(store.message(copy.id)->replyToId, replyTarget);
@@ -203,11 +174,11 @@ void TestStoreSending::serviceCopyFirstThenAnswer()
 
 void TestStoreSending::answerFirstThenEvent()
 {
-    auto l = live(true);
+    auto l = friends(true);
     QVERIFY(l);
     LocalStore &store = *l->store;
     QTRY_VERIFY(store.client()->socketReady());
-    const QUuid echoId = *store.sendText(l->room, QStringLiteral("소켓과 답"));
+    const QUuid echoId = *store.sendText(l->room, u"소켓과 답"_s);
     // Both the answer and the socket's copy arrive, in whatever order: one message remains.
     QTRY_VERIFY(!store.message(echoId));
     QTest::qWait(200);
@@ -220,35 +191,31 @@ void TestStoreSending::liveFailures_data()
 {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QString>("notice");
-    QTest::newRow("service refusal")
-        << QStringLiteral("500") << QStringLiteral("보낼 수 없습니다.");
-    QTest::newRow("no answer") << QStringLiteral("drop") << QStringLiteral("일시적인 오류입니다.");
-    QTest::newRow("not json") << QStringLiteral("garbage")
-                              << QStringLiteral("일시적인 오류입니다.");
+    QTest::newRow("service refusal") << u"500"_s << u"보낼 수 없습니다."_s;
+    QTest::newRow("no answer") << u"drop"_s << u"일시적인 오류입니다."_s;
+    QTest::newRow("not json") << u"garbage"_s << u"일시적인 오류입니다."_s;
 }
 
 void TestStoreSending::liveFailures()
 {
     QFETCH(QString, fault);
     QFETCH(QString, notice);
-    auto l = live();
+    auto l = friends();
     QVERIFY(l);
     LocalStore &store = *l->store;
-    const QString prefix = QStringLiteral("/v1/conversations/");
+    const QString prefix = u"/v1/conversations/"_s;
     if (fault == u"500")
-        l->rig.service.failNext(QStringLiteral("POST"), prefix, 1, 500, QStringLiteral("x"),
-                                notice);
+        l->service.failNext(u"POST"_s, prefix, 1, 500, u"x"_s, notice);
     else if (fault == u"drop")
-        l->rig.service.dropNext(QStringLiteral("POST"), prefix,
-                                3); // the network layer retries once
+        l->service.dropNext(u"POST"_s, prefix, 3); // the network layer retries once
     else
-        l->rig.service.answerNonJsonNext(QStringLiteral("POST"), prefix, 1);
-    const QUuid id = *store.sendText(l->room, QStringLiteral("실패할 글"), QUuid::createUuid());
+        l->service.answerNonJsonNext(u"POST"_s, prefix, 1);
+    const QUuid id = *store.sendText(l->room, u"실패할 글"_s, QUuid::createUuid());
     QTRY_COMPARE(store.message(id)->delivery, DeliveryState::failed);
     QCOMPARE(store.notice(), notice);
-    QCOMPARE(store.message(id)->body, QStringLiteral("실패할 글"));
+    QCOMPARE(store.message(id)->body, u"실패할 글"_s);
     // Resending makes a new message; the failed one stays.
-    l->rig.service.clearFaults();
+    l->service.clearFaults();
     const QUuid again = *store.sendText(l->room, store.message(id)->body);
     QVERIFY(again != id);
     QTRY_VERIFY(!store.message(again));
@@ -259,66 +226,66 @@ void TestStoreSending::liveFailures()
 
 void TestStoreSending::inboxClosedClosesTheComposer()
 {
-    auto l = live(false, true);
-    QVERIFY(l);
-    LocalStore &store = *l->store;
+    LivePair live;
+    const QUuid houseId = live.service.houseAccountId();
+    const QUuid houseRoom = live.service.addDirectRoom(live.me, houseId);
+    QVERIFY(live.open());
+    LocalStore &store = *live.store;
     // The list says the house account takes no messages; pretend we did not know yet.
-    Account house = *store.account(l->peer);
+    Account house = *store.account(houseId);
     QCOMPARE(house.kind, AccountKind::official);
     house.acceptsUserMessages = true;
     store.replaceAccount(house);
-    QCOMPARE(store.composeBlock(l->room), std::nullopt);
+    QCOMPARE(store.composeBlock(houseRoom), std::nullopt);
 
-    const QUuid id = *store.sendText(l->room, QStringLiteral("받아 주세요"));
+    const QUuid id = *store.sendText(houseRoom, u"받아 주세요"_s);
     QTRY_COMPARE(store.message(id)->delivery, DeliveryState::failed);
-    QVERIFY(store.notice().has_value());
-    QVERIFY(!store.notice()->isEmpty());
-    QCOMPARE(store.account(l->peer)->acceptsUserMessages, false);
-    QCOMPARE(store.composeBlock(l->room), ComposeBlock::inboxClosed);
-    QCOMPARE(store.sendText(l->room, QStringLiteral("다시")), std::nullopt);
+    QVERIFY(!store.notice().value_or(QString()).isEmpty());
+    QCOMPARE(store.account(houseId)->acceptsUserMessages, false);
+    QCOMPARE(store.composeBlock(houseRoom), ComposeBlock::inboxClosed);
+    QCOMPARE(store.sendText(houseRoom, u"다시"_s), std::nullopt);
 }
 
 void TestStoreSending::photoWithAndWithoutCaption()
 {
-    auto l = live();
+    auto l = friends();
     QVERIFY(l);
     LocalStore &store = *l->store;
     const QByteArray jpeg = tinyJpeg();
-    const QUuid captioned = *store.sendImage(l->room, jpeg, QStringLiteral("  바다 사진  "));
-    const QUuid blank = *store.sendImage(l->room, jpeg, QStringLiteral("   "));
+    const QUuid captioned = *store.sendImage(l->room, jpeg, u"  바다 사진  "_s);
+    const QUuid blank = *store.sendImage(l->room, jpeg, u"   "_s);
     QCOMPARE(store.message(captioned)->kind, MessageKind::image);
-    QCOMPARE(store.message(captioned)->body, QStringLiteral("바다 사진"));
+    QCOMPARE(store.message(captioned)->body, u"바다 사진"_s);
     QCOMPARE(store.message(blank)->body, QString());
     QCOMPARE(store.message(blank)->imageJPEG, jpeg);
 
     QTRY_VERIFY(!store.message(captioned) && !store.message(blank));
     const ChatMessage a = store.messageIndex().findByClientId(captioned)->message;
     const ChatMessage b = store.messageIndex().findByClientId(blank)->message;
-    QCOMPARE(a.body, QStringLiteral("바다 사진"));
+    QCOMPARE(a.body, u"바다 사진"_s);
     QCOMPARE(a.imageJPEG, jpeg);
     QVERIFY(a.imageURL.has_value());
     QCOMPARE(a.delivery, DeliveryState::sent);
-    QCOMPARE(b.body, QStringLiteral("사진"));
+    QCOMPARE(b.body, u"사진"_s);
     QCOMPARE(b.imageJPEG, jpeg);
-    QCOMPARE(store.replyPreview(a.id), QStringLiteral("사진"));
+    QCOMPARE(store.replyPreview(a.id), u"사진"_s);
 }
 
 void TestStoreSending::failedPhotoUpload()
 {
-    auto l = live();
+    auto l = friends();
     QVERIFY(l);
-    LocalStore &store = *l->store;
-    l->rig.service.failNext(QStringLiteral("POST"), QStringLiteral("/v1/uploads"), 1, 413,
-                            QStringLiteral("too_large"), QStringLiteral("사진이 너무 큽니다."));
-    const QUuid id = *store.sendImage(l->room, tinyJpeg(), QString());
-    QTRY_COMPARE(store.message(id)->delivery, DeliveryState::failed);
-    QCOMPARE(store.notice(), QStringLiteral("사진이 너무 큽니다."));
-    QCOMPARE(l->rig.countRequests(QStringLiteral("POST"), QStringLiteral("/v1/conversations/")), 0);
+    l->service.failNext(u"POST"_s, u"/v1/uploads"_s, 1, 413, u"too_large"_s,
+                        u"사진이 너무 큽니다."_s);
+    const QUuid id = *l->store->sendImage(l->room, tinyJpeg(), QString());
+    QTRY_COMPARE(l->store->message(id)->delivery, DeliveryState::failed);
+    QCOMPARE(l->store->notice(), u"사진이 너무 큽니다."_s);
+    QCOMPARE(l->countRequests(u"POST"_s, u"/v1/conversations/"_s), 0);
 }
 
 void TestStoreSending::sendingUnhidesTheRoom()
 {
-    auto l = live();
+    auto l = friends();
     QVERIFY(l);
     LocalStore &store = *l->store;
     Conversation c = *store.conversation(l->room);
@@ -327,46 +294,42 @@ void TestStoreSending::sendingUnhidesTheRoom()
     store.replaceConversation(c);
     store.setHiddenRoomIDs({l->room});
     store.saveHidden();
-    const QUuid id = *store.sendText(l->room, QStringLiteral("다시 보이기"));
+    const QUuid id = *store.sendText(l->room, u"다시 보이기"_s);
     QVERIFY(!store.conversation(l->room)->hiddenFromList);
     QVERIFY(store.hiddenRoomIDs().isEmpty());
-    QVERIFY(LocalStore::storedIDs(QStringLiteral("quillo.live.hidden")).isEmpty());
+    QVERIFY(LocalStore::storedIDs(u"quillo.live.hidden"_s).isEmpty());
     QVERIFY(store.conversation(l->room)->updatedAt > c.updatedAt);
     QTRY_VERIFY(!store.message(id));
 }
 
 void TestStoreSending::localDelivery()
 {
-    QUuid id;
-    QUuid roomId;
-    {
-        LocalStore store(true, 150ms, nullptr);
-        signInLocally(store);
-        roomId = *store.openDirect(SeedID::quillo());
-        const qint64 top = store.messageIndex().highestSeq(roomId).value_or(0);
-        id = *store.sendText(roomId, QStringLiteral("로컬"));
-        const ChatMessage echo = *store.message(id);
-        QVERIFY(echo.id != echo.clientMsgId);
-        QCOMPARE(echo.seq, top + 1);
-        QCOMPARE(echo.delivery, DeliveryState::sending);
-        // Written at once, still sending.
-        QCOMPARE(Snapshot::readFile(Snapshot::defaultFilePath())->messages.last().delivery,
-                 DeliveryState::sending);
-        QTRY_COMPARE(store.message(id)->delivery, DeliveryState::sent);
-        QCOMPARE(Snapshot::readFile(Snapshot::defaultFilePath())->messages.last().delivery,
-                 DeliveryState::sent);
-        store.noteTyping(roomId, true); // nothing to send in a local mode
-        QVERIFY(store.typingSentRooms().isEmpty());
-    }
+    LocalStore store(true, 150ms, nullptr);
+    signInLocally(store);
+    const QUuid roomId = *store.openDirect(SeedID::quillo());
+    const qint64 top = store.messageIndex().highestSeq(roomId).value_or(0);
+    const QUuid id = *store.sendText(roomId, u"로컬"_s);
+    const ChatMessage echo = *store.message(id);
+    QVERIFY(echo.id != echo.clientMsgId);
+    QCOMPARE(echo.seq, top + 1);
+    QCOMPARE(echo.delivery, DeliveryState::sending);
+    // Written at once, still sending.
+    QCOMPARE(Snapshot::readFile(Snapshot::defaultFilePath())->messages.last().delivery,
+             DeliveryState::sending);
+    QTRY_COMPARE(store.message(id)->delivery, DeliveryState::sent);
+    QCOMPARE(Snapshot::readFile(Snapshot::defaultFilePath())->messages.last().delivery,
+             DeliveryState::sent);
+    store.noteTyping(roomId, true); // nothing to send in a local mode
+    QVERIFY(store.typingSentRooms().isEmpty());
 }
 
 void TestStoreSending::typingFrames()
 {
-    auto l = live(true);
+    auto l = friends(true);
     QVERIFY(l);
     LocalStore &store = *l->store;
     QTRY_VERIFY(store.client()->socketReady());
-    l->rig.service.clearRecords();
+    l->service.clearRecords();
     store.noteTyping(l->room, false); // no start before: nothing
     store.noteTyping(l->room, true);
     store.noteTyping(l->room, true);
@@ -374,10 +337,10 @@ void TestStoreSending::typingFrames()
     store.noteTyping(l->room, false);
     QTest::qWait(300);
     QStringList types;
-    for (const QJsonObject &frame : l->rig.service.receivedFrames())
-        types << frame.value(QStringLiteral("type")).toString();
-    types.removeAll(QStringLiteral("auth"));
-    QCOMPARE(types, (QStringList{QStringLiteral("typing.start"), QStringLiteral("typing.stop")}));
+    for (const QJsonObject &frame : l->service.receivedFrames())
+        types << frame.value(u"type"_s).toString();
+    types.removeAll(u"auth"_s);
+    QCOMPARE(types, (QStringList{u"typing.start"_s, u"typing.stop"_s}));
     QVERIFY(store.typingSentRooms().isEmpty());
 }
 

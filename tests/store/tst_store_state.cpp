@@ -6,6 +6,8 @@
 #include <QSettings>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 class TestStoreState : public QObject
 {
     Q_OBJECT
@@ -14,8 +16,7 @@ private slots:
     void initTestCase() { privateFolders(); }
     void init() { clearDefaults(); }
 
-    void wholeValueWritesSignalOnlyOnChange();
-    void inPlaceChangesAlwaysSignalOnce();
+    void observersHearOfChanges();
     void noticeSlot();
     void pushTargetsForTheSameRoomDiffer();
     void localInviteCodeShape();
@@ -25,16 +26,14 @@ private slots:
     void storedIDsKeepValidEntries();
     void savedDefaultsReadBack();
     void indexFirstMatchAndStoreOrder();
-    void indexReplacementMovesBetweenRooms();
     void indexDuplicateIdsFallBackToTheNextHolder();
-    void setMessagesComparesWholeList();
 };
 
-void TestStoreState::wholeValueWritesSignalOnlyOnChange()
+// A whole value written signals only when it differs; an edit in place always signals once.
+void TestStoreState::observersHearOfChanges()
 {
     auto store = memoryStore();
-    const Conversation a
-        = room(ConversationKind::group, {member(QUuid::createUuid())}, QStringLiteral("A"));
+    const Conversation a = room(ConversationKind::group, {member(QUuid::createUuid())}, u"A"_s);
     store->setConversations({a});
 
     SignalCount rooms(store.get(), &LocalStore::conversationsChanged);
@@ -58,19 +57,27 @@ void TestStoreState::wholeValueWritesSignalOnlyOnChange()
     store->setRemoteUnread({{a.id, 2}});
     store->setRemoteUnread({{a.id, 2}});
     QCOMPARE(unread.count, 1);
-}
 
-void TestStoreState::inPlaceChangesAlwaysSignalOnce()
-{
-    auto store = memoryStore();
+    const QList<ChatMessage> list{textMessage(a.id, QUuid::createUuid(), 1),
+                                  textMessage(a.id, QUuid::createUuid(), 2)};
+    SignalCount messages(store.get(), &LocalStore::messagesChanged);
+    store->setMessages(list);
+    store->setMessages(list);
+    QCOMPARE(messages.count, 1);
+    QList<ChatMessage> edited = list;
+    edited[1].delivery = DeliveryState::failed;
+    store->setMessages(edited);
+    QCOMPARE(messages.count, 2);
+    QCOMPARE(store->messages(), edited);
+
     SignalCount blocks(store.get(), &LocalStore::blocksChanged);
     const QUuid id = QUuid::createUuid();
-    store->editBlocks([&](QList<QUuid> &list) { list.append(id); });
+    store->editBlocks([&](QList<QUuid> &ids) { ids.append(id); });
     QCOMPARE(blocks.count, 1);
     // Even an edit that ends where it began tells the observers.
-    store->editBlocks([&](QList<QUuid> &list) {
-        list.append(id);
-        list.removeLast();
+    store->editBlocks([&](QList<QUuid> &ids) {
+        ids.append(id);
+        ids.removeLast();
     });
     QCOMPARE(blocks.count, 2);
     QCOMPARE(store->blocks(), QList<QUuid>{id});
@@ -82,21 +89,20 @@ void TestStoreState::noticeSlot()
     SignalCount notices(store.get(), &LocalStore::noticeChanged);
     store->acknowledgeNotice();
     QCOMPARE(notices.count, 0);
-    store->showNotice(QStringLiteral("하나"));
-    store->showNotice(QStringLiteral("하나"));
+    store->showNotice(u"하나"_s);
+    store->showNotice(u"하나"_s);
     QCOMPARE(notices.count, 1);
-    store->showNotice(QStringLiteral("둘"));
-    QCOMPARE(store->notice(), QStringLiteral("둘"));
+    store->showNotice(u"둘"_s);
+    QCOMPARE(store->notice(), u"둘"_s);
     QCOMPARE(notices.count, 2);
     store->acknowledgeNotice();
     QCOMPARE(store->notice(), std::nullopt);
     QCOMPARE(notices.count, 3);
 
-    store->showAPI(std::make_exception_ptr(
-        ChatAPIError(409, QStringLiteral("x"), QStringLiteral("서비스 문구"))));
-    QCOMPARE(store->notice(), QStringLiteral("서비스 문구"));
+    store->showAPI(std::make_exception_ptr(ChatAPIError(409, u"x"_s, u"서비스 문구"_s)));
+    QCOMPARE(store->notice(), u"서비스 문구"_s);
     store->showAPI(std::make_exception_ptr(std::runtime_error("boom")));
-    QCOMPARE(store->notice(), QStringLiteral("일시적인 오류입니다."));
+    QCOMPARE(store->notice(), u"일시적인 오류입니다."_s);
 }
 
 void TestStoreState::pushTargetsForTheSameRoomDiffer()
@@ -135,10 +141,10 @@ void TestStoreState::badgeLabel_data()
     QTest::addColumn<QString>("label");
     QTest::newRow("none") << qint64(0) << QString();
     QTest::newRow("negative") << qint64(-3) << QString();
-    QTest::newRow("one") << qint64(1) << QStringLiteral("1");
-    QTest::newRow("ninety-nine") << qint64(99) << QStringLiteral("99");
-    QTest::newRow("hundred") << qint64(100) << QStringLiteral("99+");
-    QTest::newRow("many") << qint64(12345) << QStringLiteral("99+");
+    QTest::newRow("one") << qint64(1) << u"1"_s;
+    QTest::newRow("ninety-nine") << qint64(99) << u"99"_s;
+    QTest::newRow("hundred") << qint64(100) << u"99+"_s;
+    QTest::newRow("many") << qint64(12345) << u"99+"_s;
 }
 
 void TestStoreState::badgeLabel()
@@ -150,15 +156,15 @@ void TestStoreState::badgeLabel()
 
 void TestStoreState::storedIDsKeepValidEntries_data()
 {
-    const QString a = QStringLiteral("8D6E0C55-6B8B-4C9B-9E51-0D7A1B2C3D4E");
-    const QString b = QStringLiteral("0f1e2d3c-4b5a-4968-8776-655443322110");
+    const QString a = u"8D6E0C55-6B8B-4C9B-9E51-0D7A1B2C3D4E"_s;
+    const QString b = u"0f1e2d3c-4b5a-4968-8776-655443322110"_s;
     QTest::addColumn<QVariant>("stored");
     QTest::addColumn<QList<QUuid>>("ids");
     QTest::newRow("missing") << QVariant() << QList<QUuid>();
     QTest::newRow("two, order kept")
         << QVariant(QStringList{b, a}) << QList<QUuid>{QUuid(b), QUuid(a)};
     QTest::newRow("bad entry dropped")
-        << QVariant(QStringList{a, QStringLiteral("nope"), b}) << QList<QUuid>{QUuid(a), QUuid(b)};
+        << QVariant(QStringList{a, u"nope"_s, b}) << QList<QUuid>{QUuid(a), QUuid(b)};
     QTest::newRow("not a list") << QVariant(42) << QList<QUuid>();
 }
 
@@ -167,8 +173,8 @@ void TestStoreState::storedIDsKeepValidEntries()
     QFETCH(QVariant, stored);
     QFETCH(QList<QUuid>, ids);
     if (stored.isValid())
-        QSettings().setValue(QStringLiteral("quillo.live.blocks"), stored);
-    QCOMPARE(LocalStore::storedIDs(QStringLiteral("quillo.live.blocks")), ids);
+        QSettings().setValue(u"quillo.live.blocks"_s, stored);
+    QCOMPARE(LocalStore::storedIDs(u"quillo.live.blocks"_s), ids);
 }
 
 void TestStoreState::savedDefaultsReadBack()
@@ -193,7 +199,7 @@ void TestStoreState::savedDefaultsReadBack()
     auto local = memoryStore();
     local->setBlocks({two});
     local->saveBlocks();
-    QCOMPARE(LocalStore::storedIDs(QStringLiteral("quillo.live.blocks")), QList<QUuid>{one});
+    QCOMPARE(LocalStore::storedIDs(u"quillo.live.blocks"_s), QList<QUuid>{one});
 }
 
 void TestStoreState::indexFirstMatchAndStoreOrder()
@@ -202,10 +208,10 @@ void TestStoreState::indexFirstMatchAndStoreOrder()
     const QUuid roomA = QUuid::createUuid();
     const QUuid roomB = QUuid::createUuid();
     const QUuid me = QUuid::createUuid();
-    ChatMessage a1 = textMessage(roomA, me, 5, QStringLiteral("a1"));
-    ChatMessage b1 = textMessage(roomB, me, 1, QStringLiteral("b1"));
-    ChatMessage a2 = textMessage(roomA, me, 5, QStringLiteral("a2")); // same seq as a1
-    ChatMessage a3 = textMessage(roomA, me, 2, QStringLiteral("a3"));
+    ChatMessage a1 = textMessage(roomA, me, 5, u"a1"_s);
+    ChatMessage b1 = textMessage(roomB, me, 1, u"b1"_s);
+    ChatMessage a2 = textMessage(roomA, me, 5, u"a2"_s); // same seq as a1
+    ChatMessage a3 = textMessage(roomA, me, 2, u"a3"_s);
     for (const ChatMessage &m : {a1, b1, a2, a3})
         index.append(m);
 
@@ -226,66 +232,41 @@ void TestStoreState::indexFirstMatchAndStoreOrder()
     QCOMPARE(index.findMatch(probe.id, a3.clientMsgId)->message, a3);
     QCOMPARE(index.findMatch(a2.id, a3.clientMsgId)->message, a2);
 
-    const QList<ChatMessage> taken = index.takeRoom(roomA);
-    QCOMPARE(taken, (QList<ChatMessage>{moved, a2, a3}));
-    QCOMPARE(index.size(), 1);
-    QVERIFY(!index.find(a2.id));
-}
-
-void TestStoreState::indexReplacementMovesBetweenRooms()
-{
-    MessageIndex index;
-    const QUuid roomA = QUuid::createUuid();
-    const QUuid roomB = QUuid::createUuid();
-    ChatMessage m = textMessage(roomA, QUuid::createUuid(), 1);
-    index.append(m);
-    ChatMessage elsewhere = m;
+    // A replacement in another room moves there, under its new id.
+    ChatMessage elsewhere = a3;
     elsewhere.conversationId = roomB;
     elsewhere.id = QUuid::createUuid();
-    index.replace(index.find(m.id), elsewhere);
+    index.replace(index.find(a3.id), elsewhere);
+    QCOMPARE(index.roomMessages(roomB, true), (QList<ChatMessage>{b1, elsewhere}));
+    QVERIFY(!index.find(a3.id));
+    QCOMPARE(index.findByClientId(a3.clientMsgId)->message, elsewhere);
+
+    QCOMPARE(index.takeRoom(roomA), (QList<ChatMessage>{moved, a2}));
+    QCOMPARE(index.size(), 2);
+    QVERIFY(!index.find(a2.id));
     QCOMPARE(index.roomSize(roomA), 0);
-    QCOMPARE(index.roomMessages(roomB, true), QList<ChatMessage>{elsewhere});
-    QVERIFY(!index.find(m.id));
-    QCOMPARE(index.findByClientId(m.clientMsgId)->message, elsewhere);
 }
 
 void TestStoreState::indexDuplicateIdsFallBackToTheNextHolder()
 {
     MessageIndex index;
     const QUuid roomId = QUuid::createUuid();
-    ChatMessage first = textMessage(roomId, QUuid::createUuid(), 1, QStringLiteral("first"));
+    ChatMessage first = textMessage(roomId, QUuid::createUuid(), 1, u"first"_s);
     ChatMessage second = first;
     second.seq = 2;
-    second.body = QStringLiteral("second");
+    second.body = u"second"_s;
     ChatMessage third = first;
     third.seq = 3;
-    third.body = QStringLiteral("third");
+    third.body = u"third"_s;
     index.assign({first, second, third});
-    QCOMPARE(index.find(first.id)->message.body, QStringLiteral("first"));
+    QCOMPARE(index.find(first.id)->message.body, u"first"_s);
     index.remove(index.find(first.id));
-    QCOMPARE(index.find(first.id)->message.body, QStringLiteral("second"));
+    QCOMPARE(index.find(first.id)->message.body, u"second"_s);
     index.remove(index.find(first.id));
-    QCOMPARE(index.find(first.id)->message.body, QStringLiteral("third"));
+    QCOMPARE(index.find(first.id)->message.body, u"third"_s);
     index.remove(index.find(first.id));
     QVERIFY(!index.find(first.id));
     QVERIFY(index.isEmpty());
-}
-
-void TestStoreState::setMessagesComparesWholeList()
-{
-    auto store = memoryStore();
-    const QUuid roomId = QUuid::createUuid();
-    const QList<ChatMessage> list{textMessage(roomId, QUuid::createUuid(), 1),
-                                  textMessage(roomId, QUuid::createUuid(), 2)};
-    SignalCount messages(store.get(), &LocalStore::messagesChanged);
-    store->setMessages(list);
-    store->setMessages(list);
-    QCOMPARE(messages.count, 1);
-    QList<ChatMessage> changed = list;
-    changed[1].delivery = DeliveryState::failed;
-    store->setMessages(changed);
-    QCOMPARE(messages.count, 2);
-    QCOMPARE(store->messages(), changed);
 }
 
 QTEST_MAIN(TestStoreState)

@@ -5,8 +5,9 @@
 
 #include "api/ChatEvent.h"
 
-#include <QJsonArray>
 #include <QTest>
+
+using namespace Qt::StringLiterals;
 
 class TestStoreSync : public QObject
 {
@@ -20,7 +21,7 @@ private slots:
         PushCenter::reset();
     }
 
-    void bootstrapWithoutSession();
+    void startUpNeedsACompleteSession();
     void bootstrapWithIncompleteProfile();
     void bootstrapFailingMe();
     void bootstrapLoadsEverything();
@@ -38,21 +39,23 @@ private slots:
     void messageArrivedOnlyForNewMessagesFromOthers();
     void readAndTypingEvents();
     void friendRequestsRebuildLinks();
-    void refreshLiveNeedsACompleteProfile();
     void localModesSkipStartUp();
     // Last on purpose: work left behind by a store that is gone shows as a leak at exit.
     void debouncedReloadRestartsAndEndsWithTheStore();
 };
 
-void TestStoreSync::bootstrapWithoutSession()
+void TestStoreSync::startUpNeedsACompleteSession()
 {
     LiveRig rig;
     QVERIFY(rig.started);
     auto store = rig.signedOutStore();
     await(store->bootstrap());
     QCOMPARE(store->session(), std::nullopt);
-    QVERIFY(rig.service.requests().isEmpty());
     QCOMPARE(store->notice(), store->client()->lastFailure());
+    await(store->refreshLive());
+    store->setSession(AppSession{QUuid::createUuid(), false});
+    await(store->refreshLive());
+    QVERIFY(rig.service.requests().isEmpty());
 }
 
 void TestStoreSync::bootstrapWithIncompleteProfile()
@@ -60,8 +63,8 @@ void TestStoreSync::bootstrapWithIncompleteProfile()
     LiveRig rig;
     QVERIFY(rig.started);
     SeedUser u;
-    u.email = QStringLiteral("new@example.com");
-    u.password = QStringLiteral("password1");
+    u.email = u"new@example.com"_s;
+    u.password = rig.password;
     const QUuid meId = rig.service.addUser(u);
     auto store = rig.signedInStore(u.email);
     QVERIFY(store);
@@ -73,13 +76,11 @@ void TestStoreSync::bootstrapWithIncompleteProfile()
     rig.service.clearRecords();
 
     await(store->bootstrap());
-    QVERIFY(store->session());
-    QCOMPARE(store->session()->meId, meId);
-    QVERIFY(!store->session()->profileComplete);
+    QCOMPARE(store->session(), (AppSession{meId, false}));
     QCOMPARE(store->lastUserId(), meId);
-    QCOMPARE(rig.countRequests(QStringLiteral("POST"), QStringLiteral("/v1/uploads")), 1);
-    QCOMPARE(rig.countRequests(QStringLiteral("PATCH"), QStringLiteral("/v1/me")), 1);
-    QCOMPARE(rig.countRequests(QStringLiteral("GET"), QStringLiteral("/v1/conversations")), 0);
+    QCOMPARE(rig.countRequests(u"POST"_s, u"/v1/uploads"_s), 1);
+    QCOMPARE(rig.countRequests(u"PATCH"_s, u"/v1/me"_s), 1);
+    QCOMPARE(rig.countRequests(u"GET"_s, u"/v1/conversations"_s), 0);
     QCOMPARE(rig.service.authenticatedSocketCount(), 0);
     QVERIFY(store->me()->avatarURL.has_value());
     QCOMPARE(store->me()->avatarJPEG, local.avatarJPEG);
@@ -87,141 +88,103 @@ void TestStoreSync::bootstrapWithIncompleteProfile()
 
 void TestStoreSync::bootstrapFailingMe()
 {
-    LiveRig rig;
-    QVERIFY(rig.started);
-    rig.addUser(QStringLiteral("me_user"), QStringLiteral("나"));
-    auto store = rig.signedInStore(QStringLiteral("me_user@example.com"));
+    LivePair live;
+    LocalStore *store = live.signIn();
     QVERIFY(store);
-    rig.service.failNext(QStringLiteral("GET"), QStringLiteral("/v1/me"), 1, 500,
-                         QStringLiteral("boom"), QStringLiteral("서버가 잠시 쉬고 있습니다."));
+    live.service.failNext(u"GET"_s, u"/v1/me"_s, 1, 500, u"boom"_s,
+                          u"서버가 잠시 쉬고 있습니다."_s);
     await(store->bootstrap());
     QCOMPARE(store->session(), std::nullopt);
-    QCOMPARE(store->notice(), QStringLiteral("서버가 잠시 쉬고 있습니다."));
+    QCOMPARE(store->notice(), u"서버가 잠시 쉬고 있습니다."_s);
 }
 
 void TestStoreSync::bootstrapLoadsEverything()
 {
-    LiveRig rig;
-    QVERIFY(rig.started);
-    const QUuid meId = rig.addUser(QStringLiteral("me_user"), QStringLiteral("나"));
-    const QUuid peer = rig.addUser(QStringLiteral("peer_user"), QStringLiteral("상대"));
-    const QUuid asker = rig.addUser(QStringLiteral("asker"), QStringLiteral("요청자"));
-    const QUuid roomId = rig.service.addDirectRoom(meId, peer);
-    rig.service.addMessage(roomId, peer, QStringLiteral("첫 번째"));
-    rig.service.addMessage(roomId, peer, QStringLiteral("두 번째"));
-    rig.service.addFriendRequest(asker, meId);
-    RecordingBadge badge;
-    auto store = rig.signedInStore(QStringLiteral("me_user@example.com"), &badge);
+    LivePair live(2);
+    const QUuid asker = live.addUser(u"asker"_s, u"요청자"_s);
+    live.service.addFriendRequest(asker, live.me);
+    LocalStore *store = live.open(true);
     QVERIFY(store);
-
-    await(store->bootstrap());
     QVERIFY(store->session()->profileComplete);
     QCOMPARE(store->conversations().size(), 1);
     const Conversation room = store->conversations().first();
-    QCOMPARE(store->conversationTitle(room), QStringLiteral("상대"));
-    QCOMPARE(store->visibleMessages(roomId).size(), 2);
+    QCOMPARE(store->conversationTitle(room), u"상대"_s);
+    QCOMPARE(store->visibleMessages(live.room).size(), 2);
     QCOMPARE(store->unreadCount(room), 2);
-    QCOMPARE(badge.last(), QStringLiteral("2"));
+    QCOMPARE(live.badge.last(), u"2"_s);
     QCOMPARE(store->incomingRequests().size(), 1);
     QCOMPARE(store->incomingRequests().first().id, asker);
     QVERIFY(store->incomingRequestIDs().contains(asker));
-    QTRY_COMPARE(rig.service.authenticatedSocketCount(), 1);
+    QTRY_COMPARE(live.service.authenticatedSocketCount(), 1);
     QCOMPARE(store->notice(), std::nullopt);
 }
 
 void TestStoreSync::syncCursor()
 {
-    LiveRig rig;
-    QVERIFY(rig.started);
-    const QUuid meId = rig.addUser(QStringLiteral("me_user"), QStringLiteral("나"));
-    const QUuid peer = rig.addUser(QStringLiteral("peer_user"), QStringLiteral("상대"));
-    const QUuid full = rig.service.addDirectRoom(meId, peer);
-    const QUuid empty = rig.service.addGroupRoom(meId, QStringLiteral("빈 방"), {peer});
-    for (int i = 0; i < 3; ++i)
-        rig.service.addMessage(full, peer, QStringLiteral("m%1").arg(i));
-    auto store = rig.signedInStore(QStringLiteral("me_user@example.com"));
+    LivePair live(3);
+    const QUuid empty = live.service.addGroupRoom(live.me, u"빈 방"_s, {live.peer});
+    LocalStore *store = live.open();
     QVERIFY(store);
-    LiveRig::adopt(*store);
+    const QUuid full = live.room;
     const qint64 last = *store->messageIndex().highestSeq(full);
     const qint64 emptyLast = store->messageIndex().highestSeq(empty).value_or(0);
 
     // An echo still on its way carries only a provisional seq: it must not move the cursor
     // past messages the service has yet to send.
-    ChatMessage echo = textMessage(full, meId, last + 1);
+    ChatMessage echo = textMessage(full, live.me, last + 1);
     echo.delivery = DeliveryState::sending;
     store->merge(echo, false);
+    QCOMPARE(
+        store->syncCursor({full, empty}),
+        u"%1:%2,%3:%4"_s.arg(LiveRig::id(full)).arg(last).arg(LiveRig::id(empty)).arg(emptyLast));
 
-    const QString cursor = store->syncCursor({full, empty});
-    QCOMPARE(cursor,
-             QStringLiteral("%1:%2,%3:%4")
-                 .arg(full.toString(QUuid::WithoutBraces).toUpper())
-                 .arg(last)
-                 .arg(empty.toString(QUuid::WithoutBraces).toUpper())
-                 .arg(emptyLast));
-
-    rig.service.clearRecords();
-    rig.service.addMessage(full, peer, QStringLiteral("new"));
+    live.service.clearRecords();
+    live.service.addMessage(full, live.peer, u"new"_s);
     await(store->reloadRemote());
-    QString target;
-    for (const RecordedRequest &r : rig.service.requests()) {
-        if (r.target.startsWith(QStringLiteral("/v1/sync")))
-            target = r.target;
-    }
-    QVERIFY(target.contains(full.toString(QUuid::WithoutBraces).toUpper() + QStringLiteral(":")
-                            + QString::number(last)));
+    const QList<RecordedRequest> syncs = live.requests(u"GET"_s, u"/v1/sync"_s);
+    QVERIFY(!syncs.isEmpty());
+    QVERIFY(syncs.last().target.contains(LiveRig::id(full) + u':' + QString::number(last)));
     // The new message came with the page and the echo is still there.
     QCOMPARE(store->messageIndex().roomSize(full), 5);
 }
 
 void TestStoreSync::syncCoversAtMostFiftyRooms()
 {
-    LiveRig rig;
-    QVERIFY(rig.started);
-    const QUuid meId = rig.addUser(QStringLiteral("me_user"), QStringLiteral("나"));
-    const QUuid peer = rig.addUser(QStringLiteral("peer_user"), QStringLiteral("상대"));
-    for (int i = 0; i < 52; ++i)
-        rig.service.addGroupRoom(meId, QStringLiteral("방 %1").arg(i), {peer});
-    auto store = rig.signedInStore(QStringLiteral("me_user@example.com"));
+    LivePair live;
+    for (int i = 0; i < 51; ++i)
+        live.service.addGroupRoom(live.me, u"방 %1"_s.arg(i), {live.peer});
+    LocalStore *store = live.open();
     QVERIFY(store);
-    LiveRig::adopt(*store);
     QCOMPARE(store->conversations().size(), 52);
-    QString target;
-    for (const RecordedRequest &r : rig.service.requests()) {
-        if (r.target.startsWith(QStringLiteral("/v1/sync")))
-            target = r.target;
-    }
-    QCOMPARE(target.count(u','), 49);
+    const QList<RecordedRequest> syncs = live.requests(u"GET"_s, u"/v1/sync"_s);
+    QVERIFY(!syncs.isEmpty());
+    QCOMPARE(syncs.last().target.count(u','), 49);
     QCOMPARE(store->notice(), std::nullopt);
 }
 
 void TestStoreSync::roomListApply()
 {
-    LiveRig rig;
-    QVERIFY(rig.started);
-    const QUuid meId = rig.addUser(QStringLiteral("me_user"), QStringLiteral("나"));
-    const QUuid peer = rig.addUser(QStringLiteral("peer_user"), QStringLiteral("상대"));
-    const QUuid other = rig.addUser(QStringLiteral("other_user"), QStringLiteral("다른 이"));
-    const QUuid group = rig.service.addGroupRoom(meId, QString(), {peer, other});
-    const QUuid direct = rig.service.addDirectRoom(meId, peer);
-    auto store = rig.signedInStore(QStringLiteral("me_user@example.com"));
-    QVERIFY(store);
-
+    LivePair live;
+    const QUuid other = live.addUser(u"other_user"_s, u"다른 이"_s);
+    const QUuid group = live.service.addGroupRoom(live.me, QString(), {live.peer, other});
     // A hidden room stays hidden across reloads; a local room photo survives them.
-    store->setHiddenRoomIDs({direct});
-    LiveRig::adopt(*store);
-    Conversation g = *store->conversation(group);
+    QVERIFY(live.signIn());
+    LocalStore &store = *live.store;
+    store.setHiddenRoomIDs({live.room});
+    LiveRig::adopt(store);
+    Conversation g = *store.conversation(group);
     QCOMPARE(g.kind, ConversationKind::group);
-    QVERIFY(store->isOwner(g));
-    QCOMPARE(store->conversationTitle(g), QStringLiteral("상대, 다른 이"));
-    QVERIFY(store->conversation(direct)->hiddenFromList);
-    QCOMPARE(store->sortedList().size(), 1);
+    QVERIFY(store.isOwner(g));
+    QCOMPARE(store.conversationTitle(g), u"상대, 다른 이"_s);
+    QVERIFY(store.conversation(live.room)->hiddenFromList);
+    QCOMPARE(store.sortedList().size(), 1);
     g.photoJPEG = QByteArray("photo");
-    store->replaceConversation(g);
-    SignalCount rooms(store.get(), &LocalStore::conversationsChanged);
-    await(store->reloadRemote());
-    QCOMPARE(store->conversation(group)->photoJPEG, QByteArray("photo"));
+    store.replaceConversation(g);
+    SignalCount rooms(&store, &LocalStore::conversationsChanged);
+    await(store.reloadRemote());
+    QCOMPARE(store.conversation(group)->photoJPEG, QByteArray("photo"));
     QCOMPARE(rooms.count, 0); // nothing changed: an equal list raises no signal
-    QCOMPARE(store->account(other)->displayName, QStringLiteral("다른 이"));
+    QCOMPARE(store.account(other)->displayName, u"다른 이"_s);
 }
 
 void TestStoreSync::mapMessage_data()
@@ -234,31 +197,34 @@ void TestStoreSync::mapMessage_data()
     QTest::addColumn<int>("originOut");
     QTest::addColumn<QString>("bodyOut");
     QTest::addColumn<QDateTime>("time"); // invalid: the time of mapping
-    const auto S = [](const char *text) { return QString::fromUtf8(text); };
     const QDateTime t = QDateTime(QDate(2024, 5, 1), QTime(10, 20, 30, 123), Qt::UTC);
-    const QString tText = QStringLiteral("2024-05-01T10:20:30.123Z");
+    const QString tText = u"2024-05-01T10:20:30.123Z"_s;
+    const int text = int(MessageKind::text);
+    const int user = int(MessageOrigin::user);
     QTest::newRow("text with fraction")
-        << S("text") << S("user") << QVariant(S("안녕")) << tText << int(MessageKind::text)
-        << int(MessageOrigin::user) << S("안녕") << t;
+        << u"text"_s << u"user"_s << QVariant(u"안녕"_s) << tText << text << user << u"안녕"_s << t;
     QTest::newRow("photo without body, whole seconds")
-        << S("image") << S("broadcast") << QVariant() << S("2024-05-01T10:20:30Z")
-        << int(MessageKind::image) << int(MessageOrigin::broadcast) << S("사진")
+        << u"image"_s << u"broadcast"_s << QVariant() << u"2024-05-01T10:20:30Z"_s
+        << int(MessageKind::image) << int(MessageOrigin::broadcast) << u"사진"_s
         << t.addMSecs(-123);
     QTest::newRow("photo with caption")
-        << S("image") << S("reply") << QVariant(S("노을")) << tText << int(MessageKind::image)
-        << int(MessageOrigin::reply) << S("노을") << t;
+        << u"image"_s << u"reply"_s << QVariant(u"노을"_s) << tText << int(MessageKind::image)
+        << int(MessageOrigin::reply) << u"노을"_s << t;
     QTest::newRow("deleted loses its body")
-        << S("deleted") << S("system") << QVariant(S("지운 글")) << tText
+        << u"deleted"_s << u"system"_s << QVariant(u"지운 글"_s) << tText
         << int(MessageKind::deleted) << int(MessageOrigin::system) << QString() << t;
-    QTest::newRow("system line") << S("system") << S("") << QVariant(S("들어왔습니다")) << tText
-                                 << int(MessageKind::system) << int(MessageOrigin::user)
-                                 << S("들어왔습니다") << t;
+    QTest::newRow("system line") << u"system"_s << u""_s << QVariant(u"들어왔습니다"_s) << tText
+                                 << int(MessageKind::system) << user << u"들어왔습니다"_s << t;
     QTest::newRow("unknown words, unreadable time")
-        << S("sticker") << S("robot") << QVariant() << S("yesterday") << int(MessageKind::text)
-        << int(MessageOrigin::user) << QString() << QDateTime();
-    QTest::newRow("no time") << S("text") << S("user") << QVariant(S("x")) << S("")
-                             << int(MessageKind::text) << int(MessageOrigin::user) << S("x")
-                             << QDateTime();
+        << u"sticker"_s << u"robot"_s << QVariant() << u"yesterday"_s << text << user << QString()
+        << QDateTime();
+    // Service times: an offset is read, a text without a zone or a time is not.
+    QTest::newRow("offset") << u"text"_s << u"user"_s << QVariant(u"x"_s)
+                            << u"2024-05-01T19:20:30.123+09:00"_s << text << user << u"x"_s << t;
+    for (const QString &bad : {u""_s, u"2024-05-01"_s, u"2024-05-01T10:20:30"_s, u"어제"_s}) {
+        QTest::addRow("time '%s'", qPrintable(bad)) << u"text"_s << u"user"_s << QVariant(u"x"_s)
+                                                    << bad << text << user << u"x"_s << QDateTime();
+    }
 }
 
 void TestStoreSync::mapMessage()
@@ -272,23 +238,20 @@ void TestStoreSync::mapMessage()
     QFETCH(QString, bodyOut);
     QFETCH(QDateTime, time);
     auto store = memoryStore();
-    APIMessage wire;
-    wire.id = QUuid::createUuid();
-    wire.conversationId = QUuid::createUuid();
-    wire.senderId = QUuid::createUuid();
-    wire.seq = 7;
+    APIMessage wire = wireText(QUuid::createUuid(), QUuid::createUuid(), 7);
     wire.type = type;
     wire.origin = origin;
+    wire.body.reset();
     if (body.isValid())
         wire.body = body.toString();
     if (!createdAt.isEmpty())
         wire.createdAt = createdAt;
     wire.attachments = QList<APIAttachment>{APIAttachment{}, APIAttachment{}};
-    (*wire.attachments)[0].url = QStringLiteral("https://example.com/first.jpg");
-    (*wire.attachments)[1].url = QStringLiteral("https://example.com/second.jpg");
+    (*wire.attachments)[0].url = u"https://example.com/first.jpg"_s;
+    (*wire.attachments)[1].url = u"https://example.com/second.jpg"_s;
 
     const QDateTime before = QDateTime::currentDateTimeUtc();
-    ChatMessage m = store->mapMessage(wire);
+    const ChatMessage m = store->mapMessage(wire);
     const QDateTime after = QDateTime::currentDateTimeUtc();
     QCOMPARE(int(m.kind), kind);
     QCOMPARE(int(m.origin), originOut);
@@ -298,9 +261,8 @@ void TestStoreSync::mapMessage()
     else
         QVERIFY(m.createdAt >= before && m.createdAt <= after);
     QCOMPARE(m.clientMsgId, wire.id); // no client id on the wire: the message id
-    QCOMPARE(m.imageURL, QStringLiteral("https://example.com/first.jpg"));
+    QCOMPARE(m.imageURL, u"https://example.com/first.jpg"_s);
     QCOMPARE(m.delivery, DeliveryState::sent);
-    QVERIFY(!m.hiddenForMe && !m.imageJPEG && !m.replyToId && !m.idempotencyKey);
 
     wire.clientMsgId = QUuid::createUuid();
     QCOMPARE(store->mapMessage(wire).clientMsgId, *wire.clientMsgId);
@@ -346,10 +308,10 @@ void TestStoreSync::mergeKeepsWhatOnlyThisClientKnows()
     auto store = memoryStore();
     const QUuid roomId = QUuid::createUuid();
     const QUuid sender = QUuid::createUuid();
-    ChatMessage echo = textMessage(roomId, sender, 3, QStringLiteral("노을"));
+    ChatMessage echo = textMessage(roomId, sender, 3, u"노을"_s);
     echo.kind = MessageKind::image;
     echo.imageJPEG = QByteArray("jpeg");
-    echo.imageURL = QStringLiteral("file-of-mine");
+    echo.imageURL = u"file-of-mine"_s;
     echo.replyToId = QUuid::createUuid();
     echo.delivery = DeliveryState::sending;
     const ChatMessage other = textMessage(roomId, sender, 4);
@@ -357,7 +319,7 @@ void TestStoreSync::mergeKeepsWhatOnlyThisClientKnows()
     store->merge(other, false);
 
     // The service's copy names the echo by its client id only, carries "사진" and no extras.
-    ChatMessage copy = textMessage(roomId, sender, 9, QStringLiteral("사진"));
+    ChatMessage copy = textMessage(roomId, sender, 9, u"사진"_s);
     copy.clientMsgId = echo.clientMsgId;
     copy.kind = MessageKind::image;
     store->merge(copy, true);
@@ -367,109 +329,88 @@ void TestStoreSync::mergeKeepsWhatOnlyThisClientKnows()
     QCOMPARE(merged.id, copy.id);
     QCOMPARE(merged.seq, 9);
     QCOMPARE(merged.delivery, DeliveryState::sent);
-    QCOMPARE(merged.body, QStringLiteral("노을"));
+    QCOMPARE(merged.body, u"노을"_s);
     QCOMPARE(merged.imageJPEG, echo.imageJPEG);
     QCOMPARE(merged.imageURL, echo.imageURL);
     QCOMPARE(merged.replyToId, echo.replyToId);
 
     // A copy with values of its own keeps them; a held "사진" body is nothing to take over.
-    ChatMessage newer = copy;
-    newer.imageURL = QStringLiteral("https://example.com/p.jpg");
-    newer.body = QStringLiteral("사진");
     ChatMessage plain = other;
     plain.kind = MessageKind::image;
-    plain.body = QStringLiteral("사진");
-    plain.imageURL = QStringLiteral("held-url");
+    plain.body = u"사진"_s;
+    plain.imageURL = u"held-url"_s;
     store->merge(plain, false);
-    newer.id = other.id;
-    newer.clientMsgId = other.clientMsgId;
-    newer.conversationId = roomId;
-    newer.seq = other.seq;
+    ChatMessage newer = plain;
+    newer.imageURL = u"https://example.com/p.jpg"_s;
     store->merge(newer, false);
     QCOMPARE(store->message(other.id)->imageURL, newer.imageURL);
-    QCOMPARE(store->message(other.id)->body, QStringLiteral("사진"));
+    QCOMPARE(store->message(other.id)->body, u"사진"_s);
 }
 
 void TestStoreSync::failuresOfOneStepDoNotStopTheOthers()
 {
-    LiveRig rig;
-    QVERIFY(rig.started);
-    const QUuid meId = rig.addUser(QStringLiteral("me_user"), QStringLiteral("나"));
-    const QUuid asker = rig.addUser(QStringLiteral("asker"), QStringLiteral("요청자"));
-    rig.service.addFriendRequest(asker, meId);
-    auto store = rig.signedInStore(QStringLiteral("me_user@example.com"));
+    LivePair live;
+    live.service.addFriendRequest(live.addUser(u"asker"_s, u"요청자"_s), live.me);
+    LocalStore *store = live.signIn();
     QVERIFY(store);
     store->apply(*store->client()->currentUser(), std::nullopt);
-    rig.service.failNext(QStringLiteral("GET"), QStringLiteral("/v1/conversations"), 1, 503,
-                         QStringLiteral("busy"), QStringLiteral("잠시 후 다시 시도해 주세요."));
+    live.service.failNext(u"GET"_s, u"/v1/conversations"_s, 1, 503, u"busy"_s,
+                          u"잠시 후 다시 시도해 주세요."_s);
     await(store->reloadRemote());
-    QCOMPARE(store->notice(), QStringLiteral("잠시 후 다시 시도해 주세요."));
+    QCOMPARE(store->notice(), u"잠시 후 다시 시도해 주세요."_s);
     QCOMPARE(store->incomingRequests().size(), 1);
 
-    rig.service.dropNext(QStringLiteral("GET"), QStringLiteral("/v1/friend-requests"), 1);
+    live.service.dropNext(u"GET"_s, u"/v1/friend-requests"_s, 1);
     store->acknowledgeNotice();
     await(store->reloadRemote());
-    QCOMPARE(store->notice(), QStringLiteral("일시적인 오류입니다."));
+    QCOMPARE(store->notice(), u"일시적인 오류입니다."_s);
 }
 
 void TestStoreSync::liveMessageEvent()
 {
-    LiveRig rig;
-    QVERIFY(rig.started);
-    const QUuid meId = rig.addUser(QStringLiteral("me_user"), QStringLiteral("나"));
-    const QUuid peer = rig.addUser(QStringLiteral("peer_user"), QStringLiteral("상대"));
-    const QUuid roomId = rig.service.addDirectRoom(meId, peer);
-    RecordingBadge badge;
-    auto store = rig.signedInStore(QStringLiteral("me_user@example.com"), &badge);
+    LivePair live;
+    LocalStore *store = live.open(true);
     QVERIFY(store);
-    await(store->bootstrap());
-    QTRY_COMPARE(rig.service.authenticatedSocketCount(), 1);
+    const QUuid roomId = live.room;
+    QTRY_COMPARE(live.service.authenticatedSocketCount(), 1);
     QTRY_VERIFY(store->client()->socketReady());
-    SignalCount sounds(store.get(), &LocalStore::incomingSound);
+    SignalCount sounds(store, &LocalStore::incomingSound);
 
-    rig.service.addMessage(roomId, peer, QStringLiteral("안녕하세요"));
+    live.service.addMessage(roomId, live.peer, u"안녕하세요"_s);
     QTRY_COMPARE(store->visibleMessages(roomId).size(), 1);
     const ChatMessage got = store->visibleMessages(roomId).first();
-    QCOMPARE(got.body, QStringLiteral("안녕하세요"));
+    QCOMPARE(got.body, u"안녕하세요"_s);
     QCOMPARE(store->unreadCount(*store->conversation(roomId)), 1);
-    QCOMPARE(badge.last(), QStringLiteral("1"));
+    QCOMPARE(live.badge.last(), u"1"_s);
     QCOMPARE(store->conversation(roomId)->updatedAt, got.createdAt);
     QCOMPARE(sounds.count, 1);
 
     // The same message again (a repeated frame) replaces it and counts nothing.
-    APIMessage wire;
+    APIMessage wire = wireText(roomId, live.peer, got.seq, u"안녕하세요"_s);
     wire.id = got.id;
-    wire.conversationId = roomId;
-    wire.seq = got.seq;
-    wire.senderId = peer;
-    wire.type = QStringLiteral("text");
-    wire.origin = QStringLiteral("user");
-    wire.body = QStringLiteral("안녕하세요");
     store->apply(ChatEvent::makeMessage(wire));
     QCOMPARE(store->visibleMessages(roomId).size(), 1);
     QCOMPARE(store->unreadCount(*store->conversation(roomId)), 1);
 
-    // A second one within half a second plays no sound; a muted room never does.
-    rig.service.addMessage(roomId, peer, QStringLiteral("또"));
+    // A second one within half a second plays no sound.
+    live.service.addMessage(roomId, live.peer, u"또"_s);
     QTRY_COMPARE(store->visibleMessages(roomId).size(), 2);
     QCOMPARE(sounds.count, 1);
-    QCOMPARE(badge.last(), QStringLiteral("2"));
+    QCOMPARE(live.badge.last(), u"2"_s);
 
     // A system message counts nothing; a message for an unknown room reloads the list.
     wire.id = QUuid::createUuid();
-    wire.clientMsgId.reset();
     wire.seq = 99;
-    wire.type = QStringLiteral("system");
+    wire.type = u"system"_s;
     store->apply(ChatEvent::makeMessage(wire));
     QCOMPARE(store->unreadCount(*store->conversation(roomId)), 2);
     wire.id = QUuid::createUuid();
     wire.conversationId = QUuid::createUuid();
-    wire.type = QStringLiteral("text");
+    wire.type = u"text"_s;
     store->apply(ChatEvent::makeMessage(wire));
     QVERIFY(store->roomRefreshPending());
     QTRY_VERIFY(!store->roomRefreshPending());
-    QTRY_COMPARE(rig.countRequests(QStringLiteral("GET"), QStringLiteral("/v1/friend-requests")),
-                 2);
+    QTRY_COMPARE(live.countRequests(u"GET"_s, u"/v1/friend-requests"_s), 2);
     QTest::qWait(300); // let the reload's last answer arrive before the store goes
 }
 
@@ -480,9 +421,9 @@ void TestStoreSync::messageArrivedOnlyForNewMessagesFromOthers_data()
     QTest::addColumn<bool>("announced");
     QTest::newRow("new, from a peer") << false << QString() << true;
     QTest::newRow("new, mine from another device") << true << QString() << false;
-    QTest::newRow("repeat of a held message") << false << QStringLiteral("id") << false;
-    QTest::newRow("service copy of my echo") << true << QStringLiteral("client id") << false;
-    QTest::newRow("peer copy held by client id") << false << QStringLiteral("client id") << false;
+    QTest::newRow("repeat of a held message") << false << u"id"_s << false;
+    QTest::newRow("service copy of my echo") << true << u"client id"_s << false;
+    QTest::newRow("peer copy held by client id") << false << u"client id"_s << false;
 }
 
 void TestStoreSync::messageArrivedOnlyForNewMessagesFromOthers()
@@ -490,23 +431,11 @@ void TestStoreSync::messageArrivedOnlyForNewMessagesFromOthers()
     QFETCH(bool, fromMe);
     QFETCH(QString, held);
     QFETCH(bool, announced);
-    LiveRig rig;
-    QVERIFY(rig.started);
-    const QUuid meId = rig.addUser(QStringLiteral("me_user"), QStringLiteral("나"));
-    const QUuid peer = rig.addUser(QStringLiteral("peer_user"), QStringLiteral("상대"));
-    const QUuid roomId = rig.service.addDirectRoom(meId, peer);
-    auto store = rig.signedInStore(QStringLiteral("me_user@example.com"));
+    LivePair live;
+    LocalStore *store = live.open();
     QVERIFY(store);
-    LiveRig::adopt(*store);
-
-    APIMessage wire;
-    wire.id = QUuid::createUuid();
-    wire.conversationId = roomId;
-    wire.senderId = fromMe ? meId : peer;
-    wire.seq = 1;
-    wire.type = QStringLiteral("text");
-    wire.origin = QStringLiteral("user");
-    wire.body = QStringLiteral("새 소식");
+    const QUuid roomId = live.room;
+    APIMessage wire = wireText(roomId, fromMe ? live.me : live.peer, 1, u"새 소식"_s);
     wire.createdAt = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
     if (held == u"id") {
         store->merge(store->mapMessage(wire), false);
@@ -522,7 +451,7 @@ void TestStoreSync::messageArrivedOnlyForNewMessagesFromOthers()
     QList<ChatMessage> arrived;
     bool heldWhenTold = false;
     int unreadWhenTold = -1;
-    connect(store.get(), &LocalStore::messageArrived, &context, [&](const ChatMessage &m) {
+    connect(store, &LocalStore::messageArrived, &context, [&](const ChatMessage &m) {
         arrived.append(m);
         heldWhenTold = store->message(m.id).has_value();
         unreadWhenTold = store->remoteUnread().value(roomId, 0);
@@ -532,7 +461,7 @@ void TestStoreSync::messageArrivedOnlyForNewMessagesFromOthers()
     QCOMPARE(arrived.size(), announced ? 1 : 0);
     if (announced) {
         QCOMPARE(arrived.first().id, wire.id);
-        QCOMPARE(arrived.first().body, QStringLiteral("새 소식"));
+        QCOMPARE(arrived.first().body, u"새 소식"_s);
         QVERIFY(heldWhenTold);
         QCOMPARE(unreadWhenTold, 1);
     }
@@ -543,20 +472,15 @@ void TestStoreSync::messageArrivedOnlyForNewMessagesFromOthers()
 
 void TestStoreSync::readAndTypingEvents()
 {
-    LiveRig rig;
-    QVERIFY(rig.started);
-    const QUuid meId = rig.addUser(QStringLiteral("me_user"), QStringLiteral("나"));
-    const QUuid peer = rig.addUser(QStringLiteral("peer_user"), QStringLiteral("상대"));
-    const QUuid roomId = rig.service.addDirectRoom(meId, peer);
-    for (int i = 0; i < 3; ++i)
-        rig.service.addMessage(roomId, peer, QStringLiteral("m%1").arg(i));
-    auto store = rig.signedInStore(QStringLiteral("me_user@example.com"));
+    LivePair live(3);
+    LocalStore *store = live.open();
     QVERIFY(store);
-    LiveRig::adopt(*store);
+    const QUuid roomId = live.room;
+    const QUuid peer = live.peer;
     const QList<ChatMessage> held = store->visibleMessages(roomId);
     QCOMPARE(held.size(), 3);
 
-    ChatMessage mine = textMessage(roomId, meId, held.last().seq + 1);
+    ChatMessage mine = textMessage(roomId, live.me, held.last().seq + 1);
     store->merge(mine, false);
     QVERIFY(store->showsUnreadDot(*store->conversation(roomId)));
     store->apply(ChatEvent::makeRead(roomId, peer, mine.seq));
@@ -567,49 +491,35 @@ void TestStoreSync::readAndTypingEvents()
 
     // Read on another device of mine: only what lies above the mark stays unread.
     QCOMPARE(store->unreadCount(*store->conversation(roomId)), 3);
-    store->apply(ChatEvent::makeRead(roomId, meId, held.at(1).seq));
+    store->apply(ChatEvent::makeRead(roomId, live.me, held.at(1).seq));
     QCOMPARE(store->unreadCount(*store->conversation(roomId)), 1);
 
     store->apply(ChatEvent::makeTyping(roomId, peer, true));
-    QCOMPARE(store->typingLabel(roomId), QStringLiteral("입력 중"));
+    QCOMPARE(store->typingLabel(roomId), u"입력 중"_s);
     store->apply(ChatEvent::makeTyping(roomId, peer, false));
     QCOMPARE(store->typingLabel(roomId), std::nullopt);
     // Left alone, the line goes away after three seconds.
     store->apply(ChatEvent::makeTyping(roomId, peer, true));
     QTest::qWait(1500);
-    QCOMPARE(store->typingLabel(roomId), QStringLiteral("입력 중"));
+    QCOMPARE(store->typingLabel(roomId), u"입력 중"_s);
     QTRY_COMPARE_WITH_TIMEOUT(store->typingLabel(roomId), std::nullopt, 5000);
 }
 
 void TestStoreSync::friendRequestsRebuildLinks()
 {
-    LiveRig rig;
-    QVERIFY(rig.started);
-    const QUuid meId = rig.addUser(QStringLiteral("me_user"), QStringLiteral("나"));
-    const QUuid asker = rig.addUser(QStringLiteral("asker"), QStringLiteral("요청자"));
-    const QUuid wanted = rig.addUser(QStringLiteral("wanted"), QStringLiteral("받는이"));
-    auto store = rig.signedInStore(QStringLiteral("me_user@example.com"));
+    LivePair live;
+    const QUuid asker = live.addUser(u"asker"_s, u"요청자"_s);
+    const QUuid wanted = live.addUser(u"wanted"_s, u"받는이"_s);
+    LocalStore *store = live.open();
     QVERIFY(store);
-    LiveRig::adopt(*store);
     store->setFriends({FriendLink{QUuid::createUuid(), FriendState::friends}});
-    const QUuid requestId = rig.service.addFriendRequest(asker, meId);
-    rig.service.addFriendRequest(meId, wanted);
+    const QUuid requestId = live.service.addFriendRequest(asker, live.me);
+    live.service.addFriendRequest(live.me, wanted);
     store->apply(ChatEvent::makeFriendRequest());
     QTRY_COMPARE(store->friends().size(), 2);
     QCOMPARE(store->friendState(asker), FriendState::incoming);
     QCOMPARE(store->friendState(wanted), FriendState::outgoing);
     QCOMPARE(store->incomingRequestIDs(), (QHash<QUuid, QUuid>{{asker, requestId}}));
-}
-
-void TestStoreSync::refreshLiveNeedsACompleteProfile()
-{
-    LiveRig rig;
-    QVERIFY(rig.started);
-    auto store = rig.signedOutStore();
-    await(store->refreshLive());
-    store->setSession(AppSession{QUuid::createUuid(), false});
-    await(store->refreshLive());
-    QVERIFY(rig.service.requests().isEmpty());
 }
 
 void TestStoreSync::localModesSkipStartUp()
@@ -627,44 +537,37 @@ void TestStoreSync::localModesSkipStartUp()
 
 void TestStoreSync::debouncedReloadRestartsAndEndsWithTheStore()
 {
-    LiveRig rig;
-    QVERIFY(rig.started);
-    rig.addUser(QStringLiteral("me_user"), QStringLiteral("나"));
-    auto store = rig.signedInStore(QStringLiteral("me_user@example.com"));
-    QVERIFY(store);
-    LiveRig::adopt(*store);
-    rig.service.clearRecords();
+    LivePair live;
+    QVERIFY(live.open());
+    live.service.clearRecords();
 
     // A burst of requests makes one reload.
-    SignalCount pending(store.get(), &LocalStore::roomRefreshChanged);
+    SignalCount pending(live.store.get(), &LocalStore::roomRefreshChanged);
     for (int i = 0; i < 3; ++i)
-        store->refreshRoomsSoon();
-    QVERIFY(store->roomRefreshPending());
+        live.store->refreshRoomsSoon();
+    QVERIFY(live.store->roomRefreshPending());
     QCOMPARE(pending.count, 1);
-    QTRY_VERIFY(!store->roomRefreshPending());
-    QTRY_COMPARE(rig.countRequests(QStringLiteral("GET"), QStringLiteral("/v1/friend-requests")),
-                 1);
-    QCOMPARE(rig.countRequests(QStringLiteral("GET"), QStringLiteral("/v1/conversations")), 1);
+    QTRY_VERIFY(!live.store->roomRefreshPending());
+    QTRY_COMPARE(live.countRequests(u"GET"_s, u"/v1/friend-requests"_s), 1);
+    QCOMPARE(live.countRequests(u"GET"_s, u"/v1/conversations"_s), 1);
 
     // A store that goes while a reload waits takes the wait with it.
-    rig.service.clearRecords();
-    store->refreshRoomsSoon();
-    store.reset();
+    live.service.clearRecords();
+    live.store->refreshRoomsSoon();
+    live.store.reset();
     QCoreApplication::processEvents();
-    QVERIFY(rig.service.requests().isEmpty());
+    QVERIFY(live.service.requests().isEmpty());
 
     // A store that goes while a reload is on the wire: the reload's later steps meet a closing
     // client and end at once; nothing crashes and nothing is left suspended.
-    store = rig.signedInStore(QStringLiteral("me_user@example.com"));
-    QVERIFY(store);
-    LiveRig::adopt(*store);
-    rig.service.delayNext(QStringLiteral("GET"), QStringLiteral("/v1/conversations"), 1, 2000);
-    rig.service.clearRecords();
-    store->refreshLive();
-    QTRY_COMPARE(rig.countRequests(QStringLiteral("GET"), QStringLiteral("/v1/conversations")), 1);
-    store.reset();
+    QVERIFY(live.open());
+    live.service.delayNext(u"GET"_s, u"/v1/conversations"_s, 1, 2000);
+    live.service.clearRecords();
+    live.store->refreshLive();
+    QTRY_COMPARE(live.countRequests(u"GET"_s, u"/v1/conversations"_s), 1);
+    live.store.reset();
     QCoreApplication::processEvents();
-    QCOMPARE(rig.countRequests(QStringLiteral("GET"), QStringLiteral("/v1/friend-requests")), 0);
+    QCOMPARE(live.countRequests(u"GET"_s, u"/v1/friend-requests"_s), 0);
 }
 
 QTEST_MAIN(TestStoreSync)
