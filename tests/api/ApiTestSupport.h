@@ -101,6 +101,21 @@ struct ScriptedReply
     QList<std::pair<QByteArray, QByteArray>> headers;
     bool drop = false; // close the connection without an answer
     int delayMs = 0;
+
+    static ScriptedReply late(int delayMs, int status, QByteArray body)
+    {
+        ScriptedReply r;
+        r.status = status;
+        r.body = std::move(body);
+        r.delayMs = delayMs;
+        return r;
+    }
+    static ScriptedReply dropped()
+    {
+        ScriptedReply r;
+        r.drop = true;
+        return r;
+    }
 };
 
 // A tiny HTTP/1.1 server on loopback that answers from a script and records every request,
@@ -237,6 +252,26 @@ private:
     QList<Rule> m_rules;
 };
 
+// A client against a ScriptedServer, its session kept apart; signed out again when it goes.
+struct ScriptedClient
+{
+    ScriptedServer server;
+    IsolatedOptions options;
+    ChatClient client{server.baseUrl(), options.options};
+
+    ~ScriptedClient()
+    {
+        if (client.hasSession())
+            await(client.logout());
+    }
+
+    // Signs in as `user` with the tokens "acc1" and "ref1"; forgets the requests so far.
+    bool signIn(const QUuid &user, qint64 expiresIn = 3600);
+};
+
+inline const QUuid kRoom
+    = QUuid::fromString(QStringLiteral("5b0f5c56-7c6b-4c1e-9f0e-2d6b8a1f0a11"));
+
 inline QByteArray userJson(const QUuid &id, const QString &handle = QStringLiteral("mina"))
 {
     return QStringLiteral(
@@ -253,6 +288,31 @@ inline QByteArray authJson(const QString &access, const QString &refresh, qint64
         .arg(expiresIn)
         .arg(QString::fromUtf8(userJson(user)))
         .toUtf8();
+}
+
+#if __has_include("service/StandInService.h")
+#include "service/StandInService.h"
+
+// A person on the stand-in service who signs in with `email` and "secret123".
+inline QUuid addPerson(StandInService &svc, const QString &email, const QString &handle,
+                       const QString &displayName)
+{
+    SeedUser u;
+    u.email = email;
+    u.password = QStringLiteral("secret123");
+    u.handle = handle;
+    u.displayName = displayName;
+    return svc.addUser(u);
+}
+#endif
+
+inline bool ScriptedClient::signIn(const QUuid &user, qint64 expiresIn)
+{
+    server.onJson("POST", "/v1/auth/login", 200, authJson("acc1", "ref1", expiresIn, user), 1);
+    server.onJson("POST", "/v1/auth/logout", 204, {});
+    const bool ok = await(client.login("a@b.c", "pw")).ok();
+    server.requests.clear();
+    return ok;
 }
 
 // Spins the event loop until `done` holds or the time runs out; true when it held.

@@ -5,45 +5,7 @@
 #include <QJsonArray>
 #include <QTest>
 
-// The REST request core and the endpoint methods against a scripted server: headers, bodies,
-// the one refresh and retry after 401, and answers the service should never give.
-class TestRequestCore : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void init();
-    void cleanup();
-
-    void headersOfSignedOutAndSignedInCalls();
-    void refusedSignInIsNotRetried();
-    void authorisedCallRefreshesOnceAndRetries();
-    void secondUnauthorisedAnswerIsFinal();
-    void noSessionFailsBeforeSending();
-    void emptySuccessBodies();
-    void transportFailureStaysApart();
-    void concurrentCallsShareOneRefresh();
-    void refusedRefreshEndsTheSession();
-    void undecodableRefreshKeepsTheSession();
-    void refreshOutlivedByLogoutWritesNothingBack();
-    void endpointBodies();
-    void endpointAnswers();
-    void undecodableAnswersFailWithStatus500_data();
-    void undecodableAnswersFailWithStatus500();
-
-private:
-    void signIn(qint64 expiresIn = 3600);
-
-    std::unique_ptr<ScriptedServer> m_server;
-    std::unique_ptr<IsolatedOptions> m_options;
-    std::unique_ptr<ChatClient> m_client;
-    const QUuid m_user = QUuid::createUuid();
-    int m_lost = 0;
-};
-
 namespace {
-
-const QUuid kRoom = QUuid::fromString(QStringLiteral("5b0f5c56-7c6b-4c1e-9f0e-2d6b8a1f0a11"));
 
 QByteArray messageJson()
 {
@@ -56,402 +18,372 @@ QByteArray messageJson()
 
 } // namespace
 
-void TestRequestCore::init()
+// The REST request core and the endpoint methods against a scripted server: headers, bodies,
+// the one refresh and retry after 401, and answers the service should never give.
+class TestRequestCore : public QObject
 {
-    m_server = std::make_unique<ScriptedServer>();
-    m_options = std::make_unique<IsolatedOptions>();
-    m_client = std::make_unique<ChatClient>(m_server->baseUrl(), m_options->options);
-    m_lost = 0;
-    m_client->onSessionLost = [this] { ++m_lost; };
-}
+    Q_OBJECT
 
-void TestRequestCore::cleanup()
-{
-    if (m_client && m_client->hasSession())
-        await(m_client->logout());
-    m_client.reset();
-    m_server.reset();
-    m_options.reset();
-}
-
-void TestRequestCore::signIn(qint64 expiresIn)
-{
-    m_server->onJson("POST", "/v1/auth/login", 200, authJson("acc1", "ref1", expiresIn, m_user), 1);
-    m_server->onJson("POST", "/v1/auth/logout", 204, {});
-    const auto r = await(m_client->login("a@b.c", "pw"));
-    QVERIFY(r.ok());
-    m_server->requests.clear();
-}
-
-void TestRequestCore::headersOfSignedOutAndSignedInCalls()
-{
-    signIn();
-    m_server->onJson("GET", "/v1/me", 200, userJson(m_user));
-    m_server->onJson("POST", "/v1/me/invite", 200, R"({"code":"abc"})");
-    m_server->onJson("POST", "/v1/auth/register", 200, {});
-
-    QVERIFY(await(m_client->me()).ok());
-    QCOMPARE(await(m_client->rotateInvite()).value.value_or(QString()), QStringLiteral("abc"));
-    QVERIFY(await(m_client->registerAccount("a@b.c", "pw")).ok());
-
-    QCOMPARE(m_server->requests.size(), 3);
-    const auto get = m_server->requests.at(0);
-    QCOMPARE(get.method, QByteArray("GET"));
-    QCOMPARE(get.headers.value("accept"), QByteArray("application/json"));
-    QCOMPARE(get.headers.value("authorization"), QByteArray("Bearer acc1"));
-    QVERIFY(!get.headers.contains("content-type"));
-    QVERIFY(get.body.isEmpty());
-
-    const auto bodiless = m_server->requests.at(1);
-    QCOMPARE(bodiless.method, QByteArray("POST"));
-    QVERIFY(!bodiless.headers.contains("content-type"));
-    QVERIFY(bodiless.body.isEmpty());
-
-    // Signed in, but a sign-up call carries no token.
-    const auto reg = m_server->requests.at(2);
-    QVERIFY(!reg.headers.contains("authorization"));
-    QCOMPARE(reg.headers.value("content-type"), QByteArray("application/json"));
-    QCOMPARE(reg.headers.value("accept"), QByteArray("application/json"));
-    QCOMPARE(reg.json(), (QJsonObject{{"email", "a@b.c"}, {"password", "pw"}}));
-}
-
-void TestRequestCore::refusedSignInIsNotRetried()
-{
-    m_server->onJson("POST", "/v1/auth/login", 401,
-                     R"({"code":"invalid_credentials","message":"비밀번호가 틀렸습니다."})");
-    const auto r = await(m_client->login("a@b.c", "wrong"));
-    QVERIFY(r.apiError);
-    QCOMPARE(*r.apiError,
-             ChatAPIError(401, "invalid_credentials", QStringLiteral("비밀번호가 틀렸습니다.")));
-    QCOMPARE(m_server->requests.size(), 1);
-    QCOMPARE(m_server->requests.at(0).json().value("platform").toString(), QStringLiteral("macos"));
-    QVERIFY(!m_client->hasSession());
-    QCOMPARE(m_lost, 0);
-}
-
-void TestRequestCore::authorisedCallRefreshesOnceAndRetries()
-{
-    signIn();
-    m_server->onJson("GET", "/v1/me", 200, userJson(m_user, "after"));
-    m_server->onJson("GET", "/v1/me", 401, R"({"code":"unauthorized","message":"만료"})", 1);
-    m_server->onJson("POST", "/v1/auth/refresh", 200, authJson("acc2", "ref2", 3600, m_user), 1);
-
-    const auto r = await(m_client->me());
-    QVERIFY(r.ok());
-    QCOMPARE(r.value->handle.value_or(QString()), QStringLiteral("after"));
-    QCOMPARE(m_server->requests.size(), 3);
-    QCOMPARE(m_server->requests.at(0).headers.value("authorization"), QByteArray("Bearer acc1"));
-    QCOMPARE(m_server->requests.at(1).target, QStringLiteral("/v1/auth/refresh"));
-    QCOMPARE(m_server->requests.at(1).json(), (QJsonObject{{"refresh_token", "ref1"}}));
-    QVERIFY(!m_server->requests.at(1).headers.contains("authorization"));
-    QCOMPARE(m_server->requests.at(2).headers.value("authorization"), QByteArray("Bearer acc2"));
-    QCOMPARE(m_client->tokens()->refreshToken, QStringLiteral("ref2"));
-}
-
-void TestRequestCore::secondUnauthorisedAnswerIsFinal()
-{
-    signIn();
-    m_server->onJson("PATCH", "/v1/me/password", 401,
-                     R"({"code":"unauthorized","message":"두 번째"})");
-    m_server->onJson("POST", "/v1/auth/refresh", 200, authJson("acc2", "ref2", 3600, m_user));
-
-    const auto r = await(m_client->changePassword("old", "new"));
-    QVERIFY(r.apiError);
-    QCOMPARE(*r.apiError, ChatAPIError(401, "unauthorized", QStringLiteral("두 번째")));
-    QCOMPARE(m_server->requestsTo("/v1/auth/refresh").size(), 1);
-    QCOMPARE(m_server->requestsTo("/v1/me/password").size(), 2);
-    QCOMPARE(m_server->requests.at(0).json(),
-             (QJsonObject{{"current_password", "old"}, {"password", "new"}}));
-    QVERIFY(m_client->hasSession()); // a refused call is not a refused refresh
-}
-
-void TestRequestCore::noSessionFailsBeforeSending()
-{
-    const auto r = await(m_client->conversations());
-    QVERIFY(r.apiError);
-    QCOMPARE(*r.apiError, ChatAPIError::unauthorized());
-    QVERIFY(m_server->requests.isEmpty());
-    QCOMPARE(m_lost, 0);
-
-    const auto token = await(m_client->accessToken());
-    QCOMPARE(*token.apiError, ChatAPIError::unauthorized());
-    QVERIFY(!m_client->lastFailure());
-
-    // No address can be formed: status 0, decided before any token is asked for.
-    ChatClient unusable{QUrl(), m_options->options};
-    QCOMPARE(*await(unusable.registerAccount("a@b.c", "pw")).apiError,
-             ChatAPIError::invalidResponse(0));
-    QCOMPARE(*await(unusable.me()).apiError, ChatAPIError::invalidResponse(0));
-}
-
-void TestRequestCore::emptySuccessBodies()
-{
-    signIn();
-    m_server->onJson("POST", "/v1/auth/register", 204, {});
-    m_server->onJson("GET", "/v1/me/invite", 204, {});
-    QVERIFY(await(m_client->registerAccount("x@y.z", "pw")).ok());
-    const auto r = await(m_client->inviteLink());
-    QCOMPARE(*r.apiError, ChatAPIError::invalidResponse(500));
-}
-
-void TestRequestCore::transportFailureStaysApart()
-{
-    signIn();
-    ScriptedReply drop;
-    drop.drop = true;
-    m_server->on("GET", "/v1/conversations", drop);
-    const auto r = await(m_client->conversations());
-    QVERIFY(r.transportError);
-    QVERIFY(!r.apiError);
-    QVERIFY(m_client->hasSession());
-}
-
-void TestRequestCore::concurrentCallsShareOneRefresh()
-{
-    signIn(30); // expiring at once: every authorised call needs a refresh first
-    ScriptedReply refreshed;
-    refreshed.body = authJson("acc2", "ref2", 3600, m_user);
-    refreshed.delayMs = 100;
-    m_server->on("POST", "/v1/auth/refresh", refreshed);
-    m_server->onJson("GET", "/v1/me", 200, userJson(m_user));
-    m_server->onJson("GET", "/v1/conversations", 200, R"({"conversations":[]})");
-
-    auto a = catching(m_client->me());
-    auto b = catching(m_client->conversations());
-    const auto ra = QCoro::waitFor(a);
-    const auto rb = QCoro::waitFor(b);
-    QVERIFY(ra.ok());
-    QVERIFY(rb.ok());
-    QCOMPARE(m_server->requestsTo("/v1/auth/refresh").size(), 1);
-    QCOMPARE(m_server->requestsTo("/v1/me").at(0).headers.value("authorization"),
-             QByteArray("Bearer acc2"));
-    QCOMPARE(m_server->requestsTo("/v1/conversations").at(0).headers.value("authorization"),
-             QByteArray("Bearer acc2"));
-}
-
-void TestRequestCore::refusedRefreshEndsTheSession()
-{
-    signIn();
-    m_server->onJson("GET", "/v1/me", 401, R"({"code":"unauthorized","message":"x"})");
-    m_server->onJson("GET", "/v1/conversations", 401, R"({"code":"unauthorized","message":"x"})");
-    ScriptedReply refused;
-    refused.status = 401;
-    refused.body = R"({"code":"session_expired","message":"다시 로그인해 주세요."})";
-    refused.delayMs = 50;
-    m_server->on("POST", "/v1/auth/refresh", refused);
-
-    auto a = catching(m_client->me());
-    auto b = catching(m_client->conversations());
-    const auto ra = QCoro::waitFor(a);
-    const auto rb = QCoro::waitFor(b);
-    const ChatAPIError expected(401, "session_expired", QStringLiteral("다시 로그인해 주세요."));
-    QCOMPARE(*ra.apiError, expected);
-    QCOMPARE(*rb.apiError, expected);
-    QCOMPARE(m_server->requestsTo("/v1/auth/refresh").size(), 1);
-    QCOMPARE(m_lost, 1);
-    QVERIFY(!m_client->hasSession());
-    QVERIFY(!m_client->currentUser());
-    QCOMPARE(m_client->lastFailure().value_or(QString()), QStringLiteral("다시 로그인해 주세요."));
-}
-
-void TestRequestCore::undecodableRefreshKeepsTheSession()
-{
-    signIn();
-    m_server->onJson("POST", "/v1/auth/refresh", 200,
-                     R"({"access_token":"a","refresh_token":"r","user":{}})");
-    const auto r = await(m_client->performRefresh());
-    QCOMPARE(*r.apiError, ChatAPIError::invalidResponse(500));
-    QVERIFY(m_client->hasSession());
-    QCOMPARE(m_client->tokens()->accessToken, QStringLiteral("acc1"));
-    QCOMPARE(m_lost, 0);
-}
-
-void TestRequestCore::refreshOutlivedByLogoutWritesNothingBack()
-{
-    signIn();
-    ScriptedReply slow;
-    slow.body = authJson("late", "late-ref", 3600, m_user);
-    slow.delayMs = 300;
-    m_server->on("POST", "/v1/auth/refresh", slow);
-
-    auto refresh = catching(m_client->performRefresh());
-    QVERIFY(await(m_client->logout()).ok());
-    QVERIFY(!m_client->hasSession());
-    const auto late = QCoro::waitFor(refresh);
-    QVERIFY(late.apiError);
-    QCOMPARE(late.apiError->status, 401);
-
-    // Signed out in memory and in storage.
-    QVERIFY(!m_client->hasSession());
-    QVERIFY(!m_client->currentUser());
-    QVERIFY(!QFile::exists(m_client->sessionFilePath()));
-    ChatClient again(m_server->baseUrl(), m_options->options);
-    QCOMPARE(await(again.restore()).value, std::optional<bool>(false));
-}
-
-void TestRequestCore::endpointBodies()
-{
-    signIn();
-    const QUuid a = QUuid::fromString(QStringLiteral("0c2a9e0b-3f3e-4b4d-8e4a-6a7e5c1d2b33"));
-    const QString A = wireId(a);
-    const QString R = wireId(kRoom);
-    m_server->onJson(
-        "", "/", 200,
-        R"({"id":"0C2A9E0B-3F3E-4B4D-8E4A-6A7E5C1D2B33","conversation_id":"0C2A9E0B-3F3E-4B4D-8E4A-6A7E5C1D2B33","kind":"person","status":"active","code":"c","result":"self","messages":[],"conversations":[],"incoming":[],"outgoing":[]})");
-    m_server->onJson("POST", "/v1/conversations/" + R + "/messages", 200, messageJson());
-
-    struct Row
+private slots:
+    void init()
     {
-        const char *name;
-        std::function<QCoro::Task<bool>()> call;
-        QByteArray method;
-        QString target;
-        QByteArray body; // "" means no body at all
-    };
-    auto done = [](auto task) -> QCoro::Task<bool> {
-        co_await std::move(task);
-        co_return true;
-    };
-    ChatClient *c = m_client.get();
-    const QList<Row> rows = {
-        {"profile none", [&] { return done(c->updateProfile({}, {}, {})); }, "PATCH", "/v1/me",
-         "{}"},
-        {"profile all",
-         [&] {
-             return done(c->updateProfile(QStringLiteral("h"), QStringLiteral("이름"),
-                                          QStringLiteral("u")));
-         },
-         "PATCH", "/v1/me", R"({"avatar_url":"u","display_name":"이름","handle":"h"})"},
-        {"device none", [&] { return done(c->saveDevice({}, {}, {})); }, "PUT", "/v1/me/devices",
-         R"({"platform":"macos"})"},
-        {"device all", [&] { return done(c->saveDevice(QStringLiteral("ab12"), false, true)); },
-         "PUT", "/v1/me/devices",
-         R"({"apns_token":"ab12","platform":"macos","preview_enabled":false,"push_enabled":true})"},
-        {"friend none", [&] { return done(c->requestFriend({}, {})); }, "POST",
-         "/v1/friend-requests", "{}"},
-        {"friend both", [&] { return done(c->requestFriend(a, QStringLiteral("mina"))); }, "POST",
-         "/v1/friend-requests",
-         QStringLiteral(R"({"handle":"mina","user_id":"%1"})").arg(A).toUtf8()},
-        {"accept", [&] { return done(c->acceptFriend(a)); }, "POST",
-         "/v1/friend-requests/" + A + "/accept", ""},
-        {"block", [&] { return done(c->block(a)); }, "POST", "/v1/blocks",
-         QStringLiteral(R"({"user_id":"%1"})").arg(A).toUtf8()},
-        {"follow", [&] { return done(c->follow(a)); }, "POST",
-         "/v1/official-accounts/" + A + "/follow", ""},
-        {"official link", [&] { return done(c->updateOfficialLink(a, true, {})); }, "PATCH",
-         "/v1/official-accounts/" + A + "/link", R"({"broadcast_opt_out":true})"},
-        {"open invite", [&] { return done(c->openInvite(QStringLiteral("a b"))); }, "POST",
-         "/v1/invites/a%20b", ""},
-        {"user", [&] { return done(c->user(QStringLiteral("홍"))); }, "GET",
-         "/v1/users?handle=%ED%99%8D", ""},
-        {"direct", [&] { return done(c->createDirect(a)); }, "POST", "/v1/conversations",
-         QStringLiteral(R"({"user_id":"%1"})").arg(A).toUtf8()},
-        {"group empty", [&] { return done(c->createGroup(QStringLiteral("모임"), {})); }, "POST",
-         "/v1/conversations", R"({"member_ids":[],"title":"모임","type":"group"})"},
-        {"group",
-         [&] {
-             return done(c->createGroup(QStringLiteral("t"), {a, kRoom}));
-         },
-         "POST", "/v1/conversations",
-         QStringLiteral(R"({"member_ids":["%1","%2"],"title":"t","type":"group"})")
-             .arg(A, R)
-             .toUtf8()},
-        {"invite members", [&] { return done(c->invite(kRoom, {a})); }, "POST",
-         "/v1/conversations/" + R + "/members",
-         QStringLiteral(R"({"user_ids":["%1"]})").arg(A).toUtf8()},
-        {"messages", [&] { return done(c->messages(kRoom, {}, {})); }, "GET",
-         "/v1/conversations/" + R + "/messages", ""},
-        {"messages after", [&] { return done(c->messages(kRoom, 5, {})); }, "GET",
-         "/v1/conversations/" + R + "/messages?after_seq=5", ""},
-        {"send", [&] { return done(c->sendMessage(kRoom, a, QStringLiteral("안녕"))); }, "POST",
-         "/v1/conversations/" + R + "/messages",
-         QStringLiteral(R"({"body":"안녕","client_msg_id":"%1"})").arg(A).toUtf8()},
-        {"read", [&] { return done(c->read(kRoom, 42)); }, "POST",
-         "/v1/conversations/" + R + "/read", R"({"seq":42})"},
-        {"sync", [&] { return done(c->sync(R + ":3")); }, "GET", "/v1/sync?after=" + R + ":3", ""},
-        {"invite link", [&] { return done(c->inviteLink()); }, "GET", "/v1/me/invite", ""},
-        {"friend list", [&] { return done(c->friendRequests()); }, "GET", "/v1/friend-requests",
-         ""},
-        {"delete account", [&] { return done(c->deleteAccount()); }, "DELETE", "/v1/me", ""},
-    };
-
-    for (const Row &row : rows) {
-        if (!m_client->hasSession())
-            signIn();
-        m_server->requests.clear();
-        const auto r = await(row.call());
-        QVERIFY2(r.ok(), row.name);
-        QVERIFY2(!m_server->requests.isEmpty(), row.name);
-        const ScriptedRequest sent = m_server->requests.last();
-        QVERIFY2(sent.method == row.method, row.name);
-        QVERIFY2(sent.target == row.target,
-                 qPrintable(QString::fromUtf8(row.name) + ": " + sent.target));
-        if (row.body.isEmpty()) {
-            QVERIFY2(sent.body.isEmpty() && !sent.headers.contains("content-type"), row.name);
-        } else {
-            QVERIFY2(sent.json() == QJsonDocument::fromJson(row.body).object(),
-                     qPrintable(QString::fromUtf8(row.name) + ": " + QString::fromUtf8(sent.body)));
-        }
+        m_scripted = std::make_unique<ScriptedClient>();
+        m_server = &m_scripted->server;
+        m_client = &m_scripted->client;
+        m_lost = 0;
+        m_client->onSessionLost = [this] { ++m_lost; };
     }
-    // The account deletion was accepted: the session is gone.
-    QVERIFY(!m_client->hasSession());
-}
 
-void TestRequestCore::endpointAnswers()
-{
-    signIn();
-    const QByteArray user = userJson(m_user);
-    m_server->onJson("GET", "/v1/users?handle=plain", 200, user);
-    m_server->onJson("GET", "/v1/users?handle=blocked", 200,
-                     user.left(user.size() - 1) + R"(,"blocked":true})");
-    m_server->onJson("GET", "/v1/users?handle=odd", 200,
-                     user.left(user.size() - 1) + R"(,"blocked":"yes"})");
-    m_server->onJson("GET", "/v1/users?handle=gone", 404,
-                     R"({"code":"not_found","message":"사용자를 찾을 수 없습니다."})");
+    void cleanup() { m_scripted.reset(); }
 
-    QCOMPARE(await(m_client->user("plain")).value->blocked, false);
-    QCOMPARE(await(m_client->user("blocked")).value->blocked, true);
-    QCOMPARE(await(m_client->user("odd")).value->blocked, false);
-    QCOMPARE(await(m_client->user("odd")).value->user.id, m_user);
-    QCOMPARE(await(m_client->user("gone")).apiError->status, 404);
+    void headersOfSignedOutAndSignedInCalls()
+    {
+        signIn();
+        m_server->onJson("GET", "/v1/me", 200, userJson(m_user));
+        m_server->onJson("POST", "/v1/me/invite", 200, R"({"code":"abc"})");
+        m_server->onJson("POST", "/v1/auth/register", 200, {});
 
-    // updateProfile hands the user back without adopting it.
-    m_server->onJson("PATCH", "/v1/me", 200, userJson(m_user, "changed"));
-    QCOMPARE(await(m_client->updateProfile(QStringLiteral("changed"), {}, {})).value->handle,
-             std::optional<QString>("changed"));
-    QCOMPARE(m_client->currentUser()->handle, std::optional<QString>("mina"));
-}
+        QVERIFY(await(m_client->me()).ok());
+        QCOMPARE(await(m_client->rotateInvite()).value.value_or(QString()), QStringLiteral("abc"));
+        QVERIFY(await(m_client->registerAccount("a@b.c", "pw")).ok());
 
-void TestRequestCore::undecodableAnswersFailWithStatus500_data()
-{
-    QTest::addColumn<QByteArray>("body");
-    QTest::newRow("html") << QByteArray("<html>ok</html>");
-    QTest::newRow("truncated") << QByteArray(R"({"conversations":[{"id":)");
-    QTest::newRow("wrong type") << QByteArray(R"({"conversations":{}})");
-    QTest::newRow("null") << QByteArray("null");
-    QTest::newRow("number") << QByteArray("12");
-    QTest::newRow("deep") << QByteArray(4000, '[');
-}
+        QCOMPARE(m_server->requests.size(), 3);
+        const auto get = m_server->requests.at(0);
+        QCOMPARE(get.method, QByteArray("GET"));
+        QCOMPARE(get.headers.value("accept"), QByteArray("application/json"));
+        QCOMPARE(get.headers.value("authorization"), QByteArray("Bearer acc1"));
+        QVERIFY(!get.headers.contains("content-type"));
+        QVERIFY(get.body.isEmpty());
 
-void TestRequestCore::undecodableAnswersFailWithStatus500()
-{
-    QFETCH(QByteArray, body);
-    signIn();
-    m_server->onJson("", "/v1/", 200, body);
-    QCOMPARE(*await(m_client->conversations()).apiError, ChatAPIError::invalidResponse(500));
-    QCOMPARE(*await(m_client->me()).apiError, ChatAPIError::invalidResponse(500));
-    QCOMPARE(*await(m_client->sync("x")).apiError, ChatAPIError::invalidResponse(500));
-    QCOMPARE(*await(m_client->friendRequests()).apiError, ChatAPIError::invalidResponse(500));
-    QCOMPARE(*await(m_client->openInvite("x")).apiError, ChatAPIError::invalidResponse(500));
-    QCOMPARE(*await(m_client->createDirect(kRoom)).apiError, ChatAPIError::invalidResponse(500));
-    QCOMPARE(*await(m_client->sendMessage(kRoom, kRoom, "x")).apiError,
-             ChatAPIError::invalidResponse(500));
-    // A refused decode of a sign-in leaves the client signed out.
-    m_server->onJson("POST", "/v1/auth/logout", 204, {});
-    QVERIFY(await(m_client->logout()).ok());
-    QCOMPARE(*await(m_client->login("a", "b")).apiError, ChatAPIError::invalidResponse(500));
-    QVERIFY(!m_client->hasSession());
-}
+        const auto bodiless = m_server->requests.at(1);
+        QCOMPARE(bodiless.method, QByteArray("POST"));
+        QVERIFY(!bodiless.headers.contains("content-type"));
+        QVERIFY(bodiless.body.isEmpty());
+
+        // Signed in, but a sign-up call carries no token.
+        const auto reg = m_server->requests.at(2);
+        QVERIFY(!reg.headers.contains("authorization"));
+        QCOMPARE(reg.headers.value("content-type"), QByteArray("application/json"));
+        QCOMPARE(reg.headers.value("accept"), QByteArray("application/json"));
+        QCOMPARE(reg.json(), (QJsonObject{{"email", "a@b.c"}, {"password", "pw"}}));
+    }
+
+    void refusedSignInIsNotRetried()
+    {
+        m_server->onJson("POST", "/v1/auth/login", 401,
+                         R"({"code":"invalid_credentials","message":"비밀번호가 틀렸습니다."})");
+        const auto r = await(m_client->login("a@b.c", "wrong"));
+        QVERIFY(r.apiError);
+        QCOMPARE(
+            *r.apiError,
+            ChatAPIError(401, "invalid_credentials", QStringLiteral("비밀번호가 틀렸습니다.")));
+        QCOMPARE(m_server->requests.size(), 1);
+        QCOMPARE(m_server->requests.at(0).json().value("platform").toString(),
+                 QStringLiteral("macos"));
+        QVERIFY(!m_client->hasSession());
+        QCOMPARE(m_lost, 0);
+    }
+
+    void authorisedCallRefreshesOnceAndRetries()
+    {
+        signIn();
+        m_server->onJson("GET", "/v1/me", 200, userJson(m_user, "after"));
+        m_server->onJson("GET", "/v1/me", 401, R"({"code":"unauthorized","message":"만료"})", 1);
+        m_server->onJson("POST", "/v1/auth/refresh", 200, authJson("acc2", "ref2", 3600, m_user),
+                         1);
+
+        const auto r = await(m_client->me());
+        QVERIFY(r.ok());
+        QCOMPARE(r.value->handle.value_or(QString()), QStringLiteral("after"));
+        QCOMPARE(m_server->requests.size(), 3);
+        QCOMPARE(m_server->requests.at(0).headers.value("authorization"),
+                 QByteArray("Bearer acc1"));
+        QCOMPARE(m_server->requests.at(1).target, QStringLiteral("/v1/auth/refresh"));
+        QCOMPARE(m_server->requests.at(1).json(), (QJsonObject{{"refresh_token", "ref1"}}));
+        QVERIFY(!m_server->requests.at(1).headers.contains("authorization"));
+        QCOMPARE(m_server->requests.at(2).headers.value("authorization"),
+                 QByteArray("Bearer acc2"));
+        QCOMPARE(m_client->tokens()->refreshToken, QStringLiteral("ref2"));
+    }
+
+    void secondUnauthorisedAnswerIsFinal()
+    {
+        signIn();
+        m_server->onJson("PATCH", "/v1/me/password", 401,
+                         R"({"code":"unauthorized","message":"두 번째"})");
+        m_server->onJson("POST", "/v1/auth/refresh", 200, authJson("acc2", "ref2", 3600, m_user));
+
+        const auto r = await(m_client->changePassword("old", "new"));
+        QVERIFY(r.apiError);
+        QCOMPARE(*r.apiError, ChatAPIError(401, "unauthorized", QStringLiteral("두 번째")));
+        QCOMPARE(m_server->requestsTo("/v1/auth/refresh").size(), 1);
+        QCOMPARE(m_server->requestsTo("/v1/me/password").size(), 2);
+        QCOMPARE(m_server->requests.at(0).json(),
+                 (QJsonObject{{"current_password", "old"}, {"password", "new"}}));
+        QVERIFY(m_client->hasSession()); // a refused call is not a refused refresh
+    }
+
+    void noSessionFailsBeforeSending()
+    {
+        const auto r = await(m_client->conversations());
+        QVERIFY(r.apiError);
+        QCOMPARE(*r.apiError, ChatAPIError::unauthorized());
+        QVERIFY(m_server->requests.isEmpty());
+        QCOMPARE(m_lost, 0);
+
+        const auto token = await(m_client->accessToken());
+        QCOMPARE(*token.apiError, ChatAPIError::unauthorized());
+        QVERIFY(!m_client->lastFailure());
+
+        // No address can be formed: status 0, decided before any token is asked for.
+        ChatClient unusable{QUrl(), m_scripted->options.options};
+        QCOMPARE(*await(unusable.registerAccount("a@b.c", "pw")).apiError,
+                 ChatAPIError::invalidResponse(0));
+        QCOMPARE(*await(unusable.me()).apiError, ChatAPIError::invalidResponse(0));
+    }
+
+    void emptySuccessBodies()
+    {
+        signIn();
+        m_server->onJson("POST", "/v1/auth/register", 204, {});
+        m_server->onJson("GET", "/v1/me/invite", 204, {});
+        QVERIFY(await(m_client->registerAccount("x@y.z", "pw")).ok());
+        const auto r = await(m_client->inviteLink());
+        QCOMPARE(*r.apiError, ChatAPIError::invalidResponse(500));
+    }
+
+    void transportFailureStaysApart()
+    {
+        signIn();
+        m_server->on("GET", "/v1/conversations", ScriptedReply::dropped());
+        const auto r = await(m_client->conversations());
+        QVERIFY(r.transportError);
+        QVERIFY(!r.apiError);
+        QVERIFY(m_client->hasSession());
+    }
+
+    void concurrentCallsShareOneRefresh()
+    {
+        signIn(30); // expiring at once: every authorised call needs a refresh first
+        m_server->on("POST", "/v1/auth/refresh",
+                     ScriptedReply::late(100, 200, authJson("acc2", "ref2", 3600, m_user)));
+        m_server->onJson("GET", "/v1/me", 200, userJson(m_user));
+        m_server->onJson("GET", "/v1/conversations", 200, R"({"conversations":[]})");
+
+        auto a = catching(m_client->me());
+        auto b = catching(m_client->conversations());
+        const auto ra = QCoro::waitFor(a);
+        const auto rb = QCoro::waitFor(b);
+        QVERIFY(ra.ok());
+        QVERIFY(rb.ok());
+        QCOMPARE(m_server->requestsTo("/v1/auth/refresh").size(), 1);
+        QCOMPARE(m_server->requestsTo("/v1/me").at(0).headers.value("authorization"),
+                 QByteArray("Bearer acc2"));
+        QCOMPARE(m_server->requestsTo("/v1/conversations").at(0).headers.value("authorization"),
+                 QByteArray("Bearer acc2"));
+    }
+
+    void refusedRefreshEndsTheSession()
+    {
+        signIn();
+        m_server->onJson("GET", "/v1/me", 401, R"({"code":"unauthorized","message":"x"})");
+        m_server->onJson("GET", "/v1/conversations", 401,
+                         R"({"code":"unauthorized","message":"x"})");
+        m_server->on(
+            "POST", "/v1/auth/refresh",
+            ScriptedReply::late(50, 401,
+                                R"({"code":"session_expired","message":"다시 로그인해 주세요."})"));
+
+        auto a = catching(m_client->me());
+        auto b = catching(m_client->conversations());
+        const auto ra = QCoro::waitFor(a);
+        const auto rb = QCoro::waitFor(b);
+        const ChatAPIError expected(401, "session_expired",
+                                    QStringLiteral("다시 로그인해 주세요."));
+        QCOMPARE(*ra.apiError, expected);
+        QCOMPARE(*rb.apiError, expected);
+        QCOMPARE(m_server->requestsTo("/v1/auth/refresh").size(), 1);
+        QCOMPARE(m_lost, 1);
+        QVERIFY(!m_client->hasSession());
+        QVERIFY(!m_client->currentUser());
+        QCOMPARE(m_client->lastFailure().value_or(QString()),
+                 QStringLiteral("다시 로그인해 주세요."));
+    }
+
+    void undecodableRefreshKeepsTheSession()
+    {
+        signIn();
+        m_server->onJson("POST", "/v1/auth/refresh", 200,
+                         R"({"access_token":"a","refresh_token":"r","user":{}})");
+        const auto r = await(m_client->performRefresh());
+        QCOMPARE(*r.apiError, ChatAPIError::invalidResponse(500));
+        QVERIFY(m_client->hasSession());
+        QCOMPARE(m_client->tokens()->accessToken, QStringLiteral("acc1"));
+        QCOMPARE(m_lost, 0);
+    }
+
+    void endpointBodies()
+    {
+        signIn();
+        const QUuid a = QUuid::fromString(QStringLiteral("0c2a9e0b-3f3e-4b4d-8e4a-6a7e5c1d2b33"));
+        const QString A = wireId(a);
+        const QString R = wireId(kRoom);
+        m_server->onJson(
+            "", "/", 200,
+            R"({"id":"0C2A9E0B-3F3E-4B4D-8E4A-6A7E5C1D2B33","conversation_id":"0C2A9E0B-3F3E-4B4D-8E4A-6A7E5C1D2B33","kind":"person","status":"active","code":"c","result":"self","messages":[],"conversations":[],"incoming":[],"outgoing":[]})");
+        m_server->onJson("POST", "/v1/conversations/" + R + "/messages", 200, messageJson());
+
+        struct Row
+        {
+            const char *name;
+            std::function<QCoro::Task<bool>()> call;
+            QByteArray method;
+            QString target;
+            QString body; // "" means no body at all
+        };
+        auto done = [](auto task) -> QCoro::Task<bool> {
+            co_await std::move(task);
+            co_return true;
+        };
+        ChatClient *c = m_client;
+// A call made only when its row is reached.
+#define CALL(call) [&] { return done(c->call); }
+        const QList<Row> rows = {
+            {"profile none", CALL(updateProfile({}, {}, {})), "PATCH", "/v1/me", "{}"},
+            {"profile all", CALL(updateProfile("h", QStringLiteral("이름"), "u")), "PATCH",
+             "/v1/me", R"({"avatar_url":"u","display_name":"이름","handle":"h"})"},
+            {"device none", CALL(saveDevice({}, {}, {})), "PUT", "/v1/me/devices",
+             R"({"platform":"macos"})"},
+            {"device all", CALL(saveDevice("ab12", false, true)), "PUT", "/v1/me/devices",
+             R"({"apns_token":"ab12","platform":"macos","preview_enabled":false,"push_enabled":true})"},
+            {"friend none", CALL(requestFriend({}, {})), "POST", "/v1/friend-requests", "{}"},
+            {"friend both", CALL(requestFriend(a, "mina")), "POST", "/v1/friend-requests",
+             QStringLiteral(R"({"handle":"mina","user_id":"%1"})").arg(A)},
+            {"accept", CALL(acceptFriend(a)), "POST", "/v1/friend-requests/" + A + "/accept", ""},
+            {"block", CALL(block(a)), "POST", "/v1/blocks",
+             QStringLiteral(R"({"user_id":"%1"})").arg(A)},
+            {"follow", CALL(follow(a)), "POST", "/v1/official-accounts/" + A + "/follow", ""},
+            {"official link", CALL(updateOfficialLink(a, true, {})), "PATCH",
+             "/v1/official-accounts/" + A + "/link", R"({"broadcast_opt_out":true})"},
+            {"open invite", CALL(openInvite("a b")), "POST", "/v1/invites/a%20b", ""},
+            {"user", CALL(user(QStringLiteral("홍"))), "GET", "/v1/users?handle=%ED%99%8D", ""},
+            {"direct", CALL(createDirect(a)), "POST", "/v1/conversations",
+             QStringLiteral(R"({"user_id":"%1"})").arg(A)},
+            {"group empty", CALL(createGroup(QStringLiteral("모임"), {})), "POST",
+             "/v1/conversations", R"({"member_ids":[],"title":"모임","type":"group"})"},
+            {"group", CALL(createGroup("t", {a, kRoom})), "POST", "/v1/conversations",
+             QStringLiteral(R"({"member_ids":["%1","%2"],"title":"t","type":"group"})").arg(A, R)},
+            {"invite members", CALL(invite(kRoom, {a})), "POST",
+             "/v1/conversations/" + R + "/members",
+             QStringLiteral(R"({"user_ids":["%1"]})").arg(A)},
+            {"messages", CALL(messages(kRoom, {}, {})), "GET",
+             "/v1/conversations/" + R + "/messages", ""},
+            {"messages after", CALL(messages(kRoom, 5, {})), "GET",
+             "/v1/conversations/" + R + "/messages?after_seq=5", ""},
+            {"send", CALL(sendMessage(kRoom, a, QStringLiteral("안녕"))), "POST",
+             "/v1/conversations/" + R + "/messages",
+             QStringLiteral(R"({"body":"안녕","client_msg_id":"%1"})").arg(A)},
+            {"read", CALL(read(kRoom, 42)), "POST", "/v1/conversations/" + R + "/read",
+             R"({"seq":42})"},
+            {"sync", CALL(sync(R + ":3")), "GET", "/v1/sync?after=" + R + ":3", ""},
+            {"invite link", CALL(inviteLink()), "GET", "/v1/me/invite", ""},
+            {"friend list", CALL(friendRequests()), "GET", "/v1/friend-requests", ""},
+            {"delete account", CALL(deleteAccount()), "DELETE", "/v1/me", ""},
+        };
+#undef CALL
+
+        for (const Row &row : rows) {
+            if (!m_client->hasSession())
+                signIn();
+            m_server->requests.clear();
+            const auto r = await(row.call());
+            QVERIFY2(r.ok(), row.name);
+            QVERIFY2(!m_server->requests.isEmpty(), row.name);
+            const ScriptedRequest sent = m_server->requests.last();
+            QVERIFY2(sent.method == row.method, row.name);
+            QVERIFY2(sent.target == row.target,
+                     qPrintable(QString::fromUtf8(row.name) + ": " + sent.target));
+            if (row.body.isEmpty()) {
+                QVERIFY2(sent.body.isEmpty() && !sent.headers.contains("content-type"), row.name);
+            } else {
+                QVERIFY2(
+                    sent.json() == QJsonDocument::fromJson(row.body.toUtf8()).object(),
+                    qPrintable(QString::fromUtf8(row.name) + ": " + QString::fromUtf8(sent.body)));
+            }
+        }
+        // The account deletion was accepted: the session is gone.
+        QVERIFY(!m_client->hasSession());
+    }
+
+    void endpointAnswers()
+    {
+        signIn();
+        const QByteArray user = userJson(m_user);
+        m_server->onJson("GET", "/v1/users?handle=plain", 200, user);
+        m_server->onJson("GET", "/v1/users?handle=blocked", 200,
+                         user.left(user.size() - 1) + R"(,"blocked":true})");
+        m_server->onJson("GET", "/v1/users?handle=odd", 200,
+                         user.left(user.size() - 1) + R"(,"blocked":"yes"})");
+        m_server->onJson("GET", "/v1/users?handle=gone", 404,
+                         R"({"code":"not_found","message":"사용자를 찾을 수 없습니다."})");
+
+        QCOMPARE(await(m_client->user("plain")).value->blocked, false);
+        QCOMPARE(await(m_client->user("blocked")).value->blocked, true);
+        QCOMPARE(await(m_client->user("odd")).value->blocked, false);
+        QCOMPARE(await(m_client->user("odd")).value->user.id, m_user);
+        QCOMPARE(await(m_client->user("gone")).apiError->status, 404);
+
+        // updateProfile hands the user back without adopting it.
+        m_server->onJson("PATCH", "/v1/me", 200, userJson(m_user, "changed"));
+        QCOMPARE(await(m_client->updateProfile(QStringLiteral("changed"), {}, {})).value->handle,
+                 std::optional<QString>("changed"));
+        QCOMPARE(m_client->currentUser()->handle, std::optional<QString>("mina"));
+    }
+
+    void undecodableAnswersFailWithStatus500_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::newRow("html") << QByteArray("<html>ok</html>");
+        QTest::newRow("truncated") << QByteArray(R"({"conversations":[{"id":)");
+        QTest::newRow("wrong type") << QByteArray(R"({"conversations":{}})");
+        QTest::newRow("null") << QByteArray("null");
+        QTest::newRow("number") << QByteArray("12");
+        QTest::newRow("deep") << QByteArray(4000, '[');
+    }
+
+    void undecodableAnswersFailWithStatus500()
+    {
+        QFETCH(QByteArray, body);
+        signIn();
+        m_server->onJson("", "/v1/", 200, body);
+        QCOMPARE(*await(m_client->conversations()).apiError, ChatAPIError::invalidResponse(500));
+        QCOMPARE(*await(m_client->me()).apiError, ChatAPIError::invalidResponse(500));
+        QCOMPARE(*await(m_client->sync("x")).apiError, ChatAPIError::invalidResponse(500));
+        QCOMPARE(*await(m_client->friendRequests()).apiError, ChatAPIError::invalidResponse(500));
+        QCOMPARE(*await(m_client->openInvite("x")).apiError, ChatAPIError::invalidResponse(500));
+        QCOMPARE(*await(m_client->createDirect(kRoom)).apiError,
+                 ChatAPIError::invalidResponse(500));
+        QCOMPARE(*await(m_client->sendMessage(kRoom, kRoom, "x")).apiError,
+                 ChatAPIError::invalidResponse(500));
+        // A refused decode of a sign-in leaves the client signed out.
+        m_server->onJson("POST", "/v1/auth/logout", 204, {});
+        QVERIFY(await(m_client->logout()).ok());
+        QCOMPARE(*await(m_client->login("a", "b")).apiError, ChatAPIError::invalidResponse(500));
+        QVERIFY(!m_client->hasSession());
+    }
+
+private:
+    void signIn(qint64 expiresIn = 3600)
+    {
+        QVERIFY(m_scripted->signIn(m_user, expiresIn));
+    }
+
+    std::unique_ptr<ScriptedClient> m_scripted;
+    ScriptedServer *m_server = nullptr;
+    ChatClient *m_client = nullptr;
+    const QUuid m_user = QUuid::createUuid();
+    int m_lost = 0;
+};
 
 QTEST_GUILESS_MAIN(TestRequestCore)
 #include "tst_requestcore.moc"

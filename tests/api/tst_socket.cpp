@@ -14,26 +14,277 @@ class TestSocket : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init()
+    {
+        m_svc = std::make_unique<StandInService>();
+        QVERIFY(m_svc->listen(0));
+        m_me = addPerson(*m_svc, "me@example.com", "me", QStringLiteral("나"));
+        m_peer = addPerson(*m_svc, "peer@example.com", "peer", QStringLiteral("친구"));
+        m_svc->makeFriends(m_me, m_peer);
+        m_room = m_svc->addDirectRoom(m_me, m_peer);
+        m_events.clear();
+        m_lost = 0;
+    }
 
-    void authenticatesAndDeliversEvents();
-    void gateHoldsFramesUntilAuthOk();
-    void sendAndReadAlsoGoOverTheSocket();
-    void reconnectsAfterADrop();
-    void givesUpAfterSixFailuresInARow();
-    void disconnectVoidsASleepingReconnect();
-    void refusedTokenIsRecovered();
-    void failedRecoveryEndsTheSession();
-    void destroyedClientDuringRecoveryReportsNothing();
-    void otherErrorCodesChangeNothing();
-    void replacedSocketIsHeardNoMore();
-    void withoutSessionNothingOpens();
+    void cleanup()
+    {
+        if (m_client) {
+            m_client->disconnectSocket();
+            if (m_client->hasSession())
+                await(m_client->logout());
+        }
+        m_client.reset();
+        m_svc.reset();
+        m_options.reset();
+    }
+
+    void authenticatesAndDeliversEvents()
+    {
+        start();
+        connectAndWaitReady();
+        QCOMPARE(m_client->socketUrl().scheme(), QStringLiteral("ws"));
+        const auto auth = framesOfType("auth");
+        QCOMPARE(auth.size(), 1);
+        QCOMPARE(auth.at(0),
+                 (QJsonObject{{"type", "auth"},
+                              {"access_token", m_client->tokens()->accessToken},
+                              {"platform", "macos"}}));
+        QCOMPARE(m_client->reconnects(), 0);
+
+        m_svc->addMessage(m_room, m_peer, QStringLiteral("안녕"));
+        QVERIFY(waitUntil([this] { return !m_events.isEmpty(); }));
+        QCOMPARE(m_events.at(0).kind, ChatEvent::Kind::message);
+        QCOMPARE(m_events.at(0).message.body, std::optional<QString>(QStringLiteral("안녕")));
+        QCOMPARE(m_events.at(0).message.conversationId, m_room);
+
+        const QString room = m_room.toString(QUuid::WithoutBraces); // lower case on purpose
+        const QString peer = m_peer.toString(QUuid::WithoutBraces);
+        m_events.clear();
+        m_svc->clearRecords();
+        m_svc->pushFrame(m_me,
+                         {{"type", "message.created"}, {"message", QJsonObject{{"id", room}}}});
+        // Errors other than "unauthorized" change nothing: no refresh, no new socket.
+        m_svc->pushFrame(m_me, {{"type", "error"}, {"code", "rate_limited"}});
+        m_svc->pushFrame(m_me, {{"type", "error"}});
+        m_svc->pushFrame(
+            m_me,
+            {{"type", "read.updated"}, {"conversation_id", room}, {"user_id", peer}, {"seq", 7.9}});
+        m_svc->pushFrame(m_me, {{"type", "typing"}, {"conversation_id", room}, {"user_id", peer}});
+        m_svc->pushFrame(m_me, {{"type", "presence"}});
+        m_svc->pushFrame(m_me, {{"type", "conversation.changed"}, {"conversation_id", room}});
+        m_svc->pushFrame(m_me, {{"type", "friend.requested"}});
+        QVERIFY(waitUntil([this] { return m_events.size() == 4; }));
+        QCOMPARE(m_events.at(0), ChatEvent::makeRead(m_room, m_peer, 7));
+        QCOMPARE(m_events.at(1), ChatEvent::makeTyping(m_room, m_peer, false));
+        QCOMPARE(m_events.at(2), ChatEvent::makeConversationChanged(m_room));
+        QCOMPARE(m_events.at(3), ChatEvent::makeFriendRequest());
+        QVERIFY(m_client->socketReady());
+        QVERIFY(m_svc->requests().isEmpty());
+        QCOMPARE(m_lost, 0);
+    }
+
+    void gateHoldsFramesUntilAuthOk()
+    {
+        start();
+        m_client->sendTyping(m_room, true); // no socket yet
+        m_client->openSocket();
+        m_client->sendTyping(m_room, true); // socket opening, not authenticated
+        QVERIFY(!m_client->socketReady());
+        QVERIFY(waitUntil([this] { return m_client->socketReady(); }));
+        m_client->sendTyping(m_room, false);
+        QVERIFY(waitUntil([this] { return !framesOfType("typing.stop").isEmpty(); }));
+        QVERIFY(framesOfType("typing.start").isEmpty());
+        QCOMPARE(framesOfType("typing.stop").at(0),
+                 (QJsonObject{{"type", "typing.stop"}, {"conversation_id", wireId(m_room)}}));
+    }
+
+    void sendAndReadAlsoGoOverTheSocket()
+    {
+        start();
+        // Socket down: the message is posted and returned, its frame dropped.
+        const QUuid early = QUuid::createUuid();
+        QVERIFY(await(m_client->sendMessage(m_room, early, QStringLiteral("먼저"))).ok());
+
+        connectAndWaitReady();
+        const QUuid clientId = QUuid::createUuid();
+        const auto sent = await(m_client->sendMessage(m_room, clientId, QStringLiteral("둘째")));
+        QVERIFY(sent.ok());
+        QCOMPARE(sent.value->clientMsgId, std::optional<QUuid>(clientId));
+        QVERIFY(waitUntil([this] { return !framesOfType("message.send").isEmpty(); }));
+        const auto frames = framesOfType("message.send");
+        QCOMPARE(frames.size(), 1);
+        QCOMPARE(frames.at(0),
+                 (QJsonObject{{"type", "message.send"},
+                              {"conversation_id", wireId(m_room)},
+                              {"client_msg_id", wireId(clientId)},
+                              {"body", QStringLiteral("둘째")}}));
+
+        QVERIFY(await(m_client->read(m_room, sent.value->seq)).ok());
+        QVERIFY(waitUntil([this] { return !framesOfType("read").isEmpty(); }));
+        QCOMPARE(framesOfType("read").at(0).value("seq").toInteger(), sent.value->seq);
+
+        // A refused read sends no frame.
+        m_svc->failNext("POST", "/v1/conversations/", 1, 403, "forbidden",
+                        QStringLiteral("안 됩니다."));
+        QVERIFY(!await(m_client->read(m_room, 99)).ok());
+        m_client->sendTyping(m_room, true); // a marker that the frames so far have arrived
+        QVERIFY(waitUntil([this] { return !framesOfType("typing.start").isEmpty(); }));
+        QCOMPARE(framesOfType("read").size(), 1);
+    }
+
+    void reconnectsAfterADrop()
+    {
+        start();
+        connectAndWaitReady();
+        const quint64 generation = m_client->socketGeneration();
+        m_svc->dropAllSockets();
+        QVERIFY(waitUntil([this] { return framesOfType("auth").size() == 2; }));
+        QVERIFY(waitUntil([this] { return m_client->socketReady(); }));
+        QCOMPARE(m_client->reconnects(), 0);
+        QVERIFY(m_client->socketGeneration() > generation);
+        m_svc->addMessage(m_room, m_peer, QStringLiteral("다시"));
+        QVERIFY(waitUntil([this] { return m_events.size() == 1; }));
+    }
+
+    void givesUpAfterSixFailuresInARow()
+    {
+        start();
+        m_svc->setCloseAfterAuth(true);
+        QVERIFY(await(m_client->connectSocket()).ok());
+        QVERIFY(waitUntil([this] { return m_client->reconnects() == 6; }));
+        QTest::qWait(400); // several reconnect delays: nothing more may happen
+        QCOMPARE(m_client->reconnects(), 6);
+        QCOMPARE(framesOfType("auth").size(), 6); // the first socket and five reconnects
+
+        // Given up: an outside connect tries once more, and its failure ends the attempts at once.
+        QVERIFY(await(m_client->connectSocket()).ok());
+        QVERIFY(waitUntil([this] { return m_client->reconnects() == 7; }));
+        QTest::qWait(300);
+        QCOMPARE(framesOfType("auth").size(), 7);
+
+        // An accepted socket resets the count.
+        m_svc->setCloseAfterAuth(false);
+        connectAndWaitReady();
+        QCOMPARE(m_client->reconnects(), 0);
+    }
+
+    void disconnectVoidsASleepingReconnect()
+    {
+        start(300ms);
+        connectAndWaitReady();
+        m_svc->dropAllSockets();
+        QVERIFY(waitUntil([this] { return m_client->reconnects() == 1; }));
+        m_client->disconnectSocket();
+        QTest::qWait(700);
+        QCOMPARE(framesOfType("auth").size(), 1);
+        QVERIFY(!m_client->socketReady());
+    }
+
+    void refusedTokenIsRecovered()
+    {
+        start();
+        connectAndWaitReady();
+        const QString before = m_client->tokens()->accessToken;
+        m_svc->clearRecords();
+        m_svc->pushFrame(m_me, {{"type", "error"}, {"code", "unauthorized"}});
+        QVERIFY(waitUntil(
+            [this] { return framesOfType("auth").size() == 1 && m_client->socketReady(); }));
+        const QString after = m_client->tokens()->accessToken;
+        QVERIFY(after != before);
+        QCOMPARE(framesOfType("auth").at(0).value("access_token").toString(), after);
+        int refreshes = 0;
+        for (const RecordedRequest &r : m_svc->requests())
+            refreshes += r.target == QLatin1String("/v1/auth/refresh");
+        QCOMPARE(refreshes, 1);
+        QCOMPARE(m_lost, 0);
+    }
+
+    void failedRecoveryEndsTheSession()
+    {
+        start();
+        connectAndWaitReady();
+        m_svc->failNext("POST", "/v1/auth/refresh", 1, 401, "unauthorized",
+                        QStringLiteral("세션이 만료되었습니다."));
+        m_svc->pushFrame(m_me, {{"type", "error"}, {"code", "unauthorized"}});
+        // The refused refresh reports the loss, and so does the failed recovery.
+        QVERIFY(waitUntil([this] { return m_lost == 2; }));
+        QVERIFY(!m_client->hasSession());
+        QVERIFY(!m_client->currentUser());
+        QVERIFY(!m_client->socketReady());
+        QCOMPARE(m_client->lastFailure().value_or(QString()),
+                 QStringLiteral("세션이 만료되었습니다."));
+        QVERIFY(waitUntil([this] { return m_svc->authenticatedSocketCount() == 0; }));
+        QCOMPARE(await(ChatClient(m_svc->baseUrl(), m_options->options).restore()).value,
+                 std::optional<bool>(false));
+    }
+
+    void destroyedClientDuringRecoveryReportsNothing()
+    {
+        start();
+        connectAndWaitReady();
+        m_svc->clearRecords();
+        m_svc->delayNext("POST", "/v1/auth/refresh", 1, 3000);
+        m_svc->pushFrame(m_me, {{"type", "error"}, {"code", "unauthorized"}});
+        QVERIFY(waitUntil([this] { return !m_svc->requests().isEmpty(); }));
+        // The cancelled refresh is no failed recovery: no wipe of the stored session, no report.
+        m_client.reset();
+        QTest::qWait(50);
+        QCOMPARE(m_lost, 0);
+        auto again = std::make_unique<ChatClient>(m_svc->baseUrl(), m_options->options);
+        QCOMPARE(await(again->restore()).value, std::optional<bool>(true));
+        m_client = std::move(again); // cleanup() signs it out
+    }
+
+    void replacedSocketIsHeardNoMore()
+    {
+        start();
+        connectAndWaitReady();
+        connectAndWaitReady(); // replaces the ready socket
+        QVERIFY(waitUntil([this] { return m_svc->authenticatedSocketCount() == 1; }));
+        m_svc->pushFrame(m_me, {{"type", "friend.requested"}});
+        QVERIFY(waitUntil([this] { return m_events.size() == 1; }));
+        QTest::qWait(100);
+        QCOMPARE(m_events.size(), 1);
+        QCOMPARE(m_client->reconnects(), 0); // closing the old socket is no failure
+    }
+
+    void withoutSessionNothingOpens()
+    {
+        m_options = std::make_unique<IsolatedOptions>();
+        m_client = std::make_unique<ChatClient>(m_svc->baseUrl(), m_options->options);
+        const quint64 generation = m_client->socketGeneration();
+        QVERIFY(await(m_client->connectSocket()).ok());
+        m_client->sendTyping(m_room, true);
+        QCOMPARE(m_client->socketGeneration(), generation);
+        QTest::qWait(100);
+        QVERIFY(m_svc->receivedFrames().isEmpty());
+    }
 
 private:
-    void start(std::chrono::milliseconds reconnectDelay = 50ms);
-    void connectAndWaitReady();
-    QList<QJsonObject> framesOfType(const QString &type) const;
+    void start(std::chrono::milliseconds reconnectDelay = 50ms)
+    {
+        m_options = std::make_unique<IsolatedOptions>(reconnectDelay);
+        m_client = std::make_unique<ChatClient>(m_svc->baseUrl(), m_options->options);
+        m_client->onEvent = [this](const ChatEvent &e) { m_events.append(e); };
+        m_client->onSessionLost = [this] { ++m_lost; };
+        QVERIFY(await(m_client->login("me@example.com", "secret123")).ok());
+    }
+
+    void connectAndWaitReady()
+    {
+        QVERIFY(await(m_client->connectSocket()).ok());
+        QVERIFY(waitUntil([this] { return m_client->socketReady(); }));
+    }
+
+    QList<QJsonObject> framesOfType(const QString &type) const
+    {
+        QList<QJsonObject> out;
+        for (const QJsonObject &f : m_svc->receivedFrames()) {
+            if (f.value("type").toString() == type)
+                out.append(f);
+        }
+        return out;
+    }
 
     std::unique_ptr<StandInService> m_svc;
     std::unique_ptr<IsolatedOptions> m_options;
@@ -44,292 +295,6 @@ private:
     QList<ChatEvent> m_events;
     int m_lost = 0;
 };
-
-void TestSocket::init()
-{
-    m_svc = std::make_unique<StandInService>();
-    QVERIFY(m_svc->listen(0));
-    SeedUser me;
-    me.email = "me@example.com";
-    me.password = "secret123";
-    me.handle = "me";
-    me.displayName = QStringLiteral("나");
-    m_me = m_svc->addUser(me);
-    SeedUser peer;
-    peer.email = "peer@example.com";
-    peer.password = "secret123";
-    peer.handle = "peer";
-    peer.displayName = QStringLiteral("친구");
-    m_peer = m_svc->addUser(peer);
-    m_svc->makeFriends(m_me, m_peer);
-    m_room = m_svc->addDirectRoom(m_me, m_peer);
-    m_events.clear();
-    m_lost = 0;
-}
-
-void TestSocket::cleanup()
-{
-    if (m_client) {
-        m_client->disconnectSocket();
-        if (m_client->hasSession())
-            await(m_client->logout());
-    }
-    m_client.reset();
-    m_svc.reset();
-    m_options.reset();
-}
-
-void TestSocket::start(std::chrono::milliseconds reconnectDelay)
-{
-    m_options = std::make_unique<IsolatedOptions>(reconnectDelay);
-    m_client = std::make_unique<ChatClient>(m_svc->baseUrl(), m_options->options);
-    m_client->onEvent = [this](const ChatEvent &e) { m_events.append(e); };
-    m_client->onSessionLost = [this] { ++m_lost; };
-    QVERIFY(await(m_client->login("me@example.com", "secret123")).ok());
-}
-
-void TestSocket::connectAndWaitReady()
-{
-    QVERIFY(await(m_client->connectSocket()).ok());
-    QVERIFY(waitUntil([this] { return m_client->socketReady(); }));
-}
-
-QList<QJsonObject> TestSocket::framesOfType(const QString &type) const
-{
-    QList<QJsonObject> out;
-    for (const QJsonObject &f : m_svc->receivedFrames()) {
-        if (f.value("type").toString() == type)
-            out.append(f);
-    }
-    return out;
-}
-
-void TestSocket::authenticatesAndDeliversEvents()
-{
-    start();
-    connectAndWaitReady();
-    QCOMPARE(m_client->socketUrl().scheme(), QStringLiteral("ws"));
-    const auto auth = framesOfType("auth");
-    QCOMPARE(auth.size(), 1);
-    QCOMPARE(auth.at(0),
-             (QJsonObject{{"type", "auth"},
-                          {"access_token", m_client->tokens()->accessToken},
-                          {"platform", "macos"}}));
-    QCOMPARE(m_client->reconnects(), 0);
-
-    m_svc->addMessage(m_room, m_peer, QStringLiteral("안녕"));
-    QVERIFY(waitUntil([this] { return !m_events.isEmpty(); }));
-    QCOMPARE(m_events.at(0).kind, ChatEvent::Kind::message);
-    QCOMPARE(m_events.at(0).message.body, std::optional<QString>(QStringLiteral("안녕")));
-    QCOMPARE(m_events.at(0).message.conversationId, m_room);
-
-    const QString room = m_room.toString(QUuid::WithoutBraces); // lower case on purpose
-    const QString peer = m_peer.toString(QUuid::WithoutBraces);
-    m_events.clear();
-    m_svc->pushFrame(m_me, {{"type", "message.created"}, {"message", QJsonObject{{"id", room}}}});
-    m_svc->pushFrame(
-        m_me,
-        {{"type", "read.updated"}, {"conversation_id", room}, {"user_id", peer}, {"seq", 7.9}});
-    m_svc->pushFrame(m_me, {{"type", "typing"}, {"conversation_id", room}, {"user_id", peer}});
-    m_svc->pushFrame(m_me, {{"type", "presence"}});
-    m_svc->pushFrame(m_me, {{"type", "conversation.changed"}, {"conversation_id", room}});
-    m_svc->pushFrame(m_me, {{"type", "friend.requested"}});
-    QVERIFY(waitUntil([this] { return m_events.size() == 4; }));
-    QCOMPARE(m_events.at(0), ChatEvent::makeRead(m_room, m_peer, 7));
-    QCOMPARE(m_events.at(1), ChatEvent::makeTyping(m_room, m_peer, false));
-    QCOMPARE(m_events.at(2), ChatEvent::makeConversationChanged(m_room));
-    QCOMPARE(m_events.at(3), ChatEvent::makeFriendRequest());
-}
-
-void TestSocket::gateHoldsFramesUntilAuthOk()
-{
-    start();
-    m_client->sendTyping(m_room, true); // no socket yet
-    m_client->openSocket();
-    m_client->sendTyping(m_room, true); // socket opening, not authenticated
-    QVERIFY(!m_client->socketReady());
-    QVERIFY(waitUntil([this] { return m_client->socketReady(); }));
-    m_client->sendTyping(m_room, false);
-    QVERIFY(waitUntil([this] { return !framesOfType("typing.stop").isEmpty(); }));
-    QVERIFY(framesOfType("typing.start").isEmpty());
-    QCOMPARE(framesOfType("typing.stop").at(0),
-             (QJsonObject{{"type", "typing.stop"}, {"conversation_id", wireId(m_room)}}));
-}
-
-void TestSocket::sendAndReadAlsoGoOverTheSocket()
-{
-    start();
-    // Socket down: the message is posted and returned, its frame dropped.
-    const QUuid early = QUuid::createUuid();
-    QVERIFY(await(m_client->sendMessage(m_room, early, QStringLiteral("먼저"))).ok());
-
-    connectAndWaitReady();
-    const QUuid clientId = QUuid::createUuid();
-    const auto sent = await(m_client->sendMessage(m_room, clientId, QStringLiteral("둘째")));
-    QVERIFY(sent.ok());
-    QCOMPARE(sent.value->clientMsgId, std::optional<QUuid>(clientId));
-    QVERIFY(waitUntil([this] { return !framesOfType("message.send").isEmpty(); }));
-    const auto frames = framesOfType("message.send");
-    QCOMPARE(frames.size(), 1);
-    QCOMPARE(frames.at(0),
-             (QJsonObject{{"type", "message.send"},
-                          {"conversation_id", wireId(m_room)},
-                          {"client_msg_id", wireId(clientId)},
-                          {"body", QStringLiteral("둘째")}}));
-
-    QVERIFY(await(m_client->read(m_room, sent.value->seq)).ok());
-    QVERIFY(waitUntil([this] { return !framesOfType("read").isEmpty(); }));
-    QCOMPARE(framesOfType("read").at(0).value("seq").toInteger(), sent.value->seq);
-
-    // A refused read sends no frame.
-    m_svc->failNext("POST", "/v1/conversations/", 1, 403, "forbidden",
-                    QStringLiteral("안 됩니다."));
-    QVERIFY(!await(m_client->read(m_room, 99)).ok());
-    m_client->sendTyping(m_room, true); // a marker that the frames so far have arrived
-    QVERIFY(waitUntil([this] { return !framesOfType("typing.start").isEmpty(); }));
-    QCOMPARE(framesOfType("read").size(), 1);
-}
-
-void TestSocket::reconnectsAfterADrop()
-{
-    start();
-    connectAndWaitReady();
-    const quint64 generation = m_client->socketGeneration();
-    m_svc->dropAllSockets();
-    QVERIFY(waitUntil([this] { return framesOfType("auth").size() == 2; }));
-    QVERIFY(waitUntil([this] { return m_client->socketReady(); }));
-    QCOMPARE(m_client->reconnects(), 0);
-    QVERIFY(m_client->socketGeneration() > generation);
-    m_svc->addMessage(m_room, m_peer, QStringLiteral("다시"));
-    QVERIFY(waitUntil([this] { return m_events.size() == 1; }));
-}
-
-void TestSocket::givesUpAfterSixFailuresInARow()
-{
-    start();
-    m_svc->setCloseAfterAuth(true);
-    QVERIFY(await(m_client->connectSocket()).ok());
-    QVERIFY(waitUntil([this] { return m_client->reconnects() == 6; }));
-    QTest::qWait(400); // several reconnect delays: nothing more may happen
-    QCOMPARE(m_client->reconnects(), 6);
-    QCOMPARE(framesOfType("auth").size(), 6); // the first socket and five reconnects
-
-    // Given up: an outside connect tries once more, and its failure ends the attempts at once.
-    QVERIFY(await(m_client->connectSocket()).ok());
-    QVERIFY(waitUntil([this] { return m_client->reconnects() == 7; }));
-    QTest::qWait(300);
-    QCOMPARE(framesOfType("auth").size(), 7);
-
-    // An accepted socket resets the count.
-    m_svc->setCloseAfterAuth(false);
-    connectAndWaitReady();
-    QCOMPARE(m_client->reconnects(), 0);
-}
-
-void TestSocket::disconnectVoidsASleepingReconnect()
-{
-    start(300ms);
-    connectAndWaitReady();
-    m_svc->dropAllSockets();
-    QVERIFY(waitUntil([this] { return m_client->reconnects() == 1; }));
-    m_client->disconnectSocket();
-    QTest::qWait(700);
-    QCOMPARE(framesOfType("auth").size(), 1);
-    QVERIFY(!m_client->socketReady());
-}
-
-void TestSocket::refusedTokenIsRecovered()
-{
-    start();
-    connectAndWaitReady();
-    const QString before = m_client->tokens()->accessToken;
-    m_svc->clearRecords();
-    m_svc->pushFrame(m_me, {{"type", "error"}, {"code", "unauthorized"}});
-    QVERIFY(
-        waitUntil([this] { return framesOfType("auth").size() == 1 && m_client->socketReady(); }));
-    const QString after = m_client->tokens()->accessToken;
-    QVERIFY(after != before);
-    QCOMPARE(framesOfType("auth").at(0).value("access_token").toString(), after);
-    int refreshes = 0;
-    for (const RecordedRequest &r : m_svc->requests())
-        refreshes += r.target == QLatin1String("/v1/auth/refresh");
-    QCOMPARE(refreshes, 1);
-    QCOMPARE(m_lost, 0);
-}
-
-void TestSocket::failedRecoveryEndsTheSession()
-{
-    start();
-    connectAndWaitReady();
-    m_svc->failNext("POST", "/v1/auth/refresh", 1, 401, "unauthorized",
-                    QStringLiteral("세션이 만료되었습니다."));
-    m_svc->pushFrame(m_me, {{"type", "error"}, {"code", "unauthorized"}});
-    // The refused refresh reports the loss, and so does the failed recovery.
-    QVERIFY(waitUntil([this] { return m_lost == 2; }));
-    QVERIFY(!m_client->hasSession());
-    QVERIFY(!m_client->currentUser());
-    QVERIFY(!m_client->socketReady());
-    QCOMPARE(m_client->lastFailure().value_or(QString()), QStringLiteral("세션이 만료되었습니다."));
-    QVERIFY(waitUntil([this] { return m_svc->authenticatedSocketCount() == 0; }));
-    QCOMPARE(await(ChatClient(m_svc->baseUrl(), m_options->options).restore()).value,
-             std::optional<bool>(false));
-}
-
-void TestSocket::destroyedClientDuringRecoveryReportsNothing()
-{
-    start();
-    connectAndWaitReady();
-    m_svc->clearRecords();
-    m_svc->delayNext("POST", "/v1/auth/refresh", 1, 3000);
-    m_svc->pushFrame(m_me, {{"type", "error"}, {"code", "unauthorized"}});
-    QVERIFY(waitUntil([this] { return !m_svc->requests().isEmpty(); }));
-    // The cancelled refresh is no failed recovery: no wipe of the stored session, no report.
-    m_client.reset();
-    QTest::qWait(50);
-    QCOMPARE(m_lost, 0);
-    auto again = std::make_unique<ChatClient>(m_svc->baseUrl(), m_options->options);
-    QCOMPARE(await(again->restore()).value, std::optional<bool>(true));
-    m_client = std::move(again); // cleanup() signs it out
-}
-
-void TestSocket::otherErrorCodesChangeNothing()
-{
-    start();
-    connectAndWaitReady();
-    m_svc->clearRecords();
-    m_svc->pushFrame(m_me, {{"type", "error"}, {"code", "rate_limited"}});
-    m_svc->pushFrame(m_me, {{"type", "error"}});
-    m_svc->pushFrame(m_me, {{"type", "friend.requested"}}); // marks that both errors arrived
-    QVERIFY(waitUntil([this] { return m_events.size() == 1; }));
-    QVERIFY(m_client->socketReady());
-    QVERIFY(m_svc->requests().isEmpty()); // no refresh, no new socket
-    QCOMPARE(m_lost, 0);
-}
-
-void TestSocket::replacedSocketIsHeardNoMore()
-{
-    start();
-    connectAndWaitReady();
-    connectAndWaitReady(); // replaces the ready socket
-    QVERIFY(waitUntil([this] { return m_svc->authenticatedSocketCount() == 1; }));
-    m_svc->pushFrame(m_me, {{"type", "friend.requested"}});
-    QVERIFY(waitUntil([this] { return m_events.size() == 1; }));
-    QTest::qWait(100);
-    QCOMPARE(m_events.size(), 1);
-    QCOMPARE(m_client->reconnects(), 0); // closing the old socket is no failure
-}
-
-void TestSocket::withoutSessionNothingOpens()
-{
-    m_options = std::make_unique<IsolatedOptions>();
-    m_client = std::make_unique<ChatClient>(m_svc->baseUrl(), m_options->options);
-    const quint64 generation = m_client->socketGeneration();
-    QVERIFY(await(m_client->connectSocket()).ok());
-    m_client->sendTyping(m_room, true);
-    QCOMPARE(m_client->socketGeneration(), generation);
-    QTest::qWait(100);
-    QVERIFY(m_svc->receivedFrames().isEmpty());
-}
 
 QTEST_GUILESS_MAIN(TestSocket)
 #include "tst_socket.moc"

@@ -165,25 +165,21 @@ private slots:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("initial");
-        QTest::newRow("hangul") << "홍길동"
-                                << "홍";
-        QTest::newRow("latin") << "alice"
-                               << "a";
-        QTest::newRow("leading blanks") << "  Bob"
-                                        << "B";
-        QTest::newRow("empty") << ""
-                               << "";
-        QTest::newRow("blank") << "   "
-                               << "";
-        QTest::newRow("combining accent")
-            << QString::fromUtf8("e\xCC\x81mile") << QString::fromUtf8("e\xCC\x81");
-        QTest::newRow("decomposed hangul")
-            << QString::fromUtf8("\xE1\x84\x92\xE1\x85\xA9\xE1\x86\xBC길동")
-            << QString::fromUtf8("\xE1\x84\x92\xE1\x85\xA9\xE1\x86\xBC");
-        QTest::newRow("emoji family") << QString::fromUtf8("👨‍👩‍👧 가족")
-                                      << QString::fromUtf8("👨‍👩‍👧");
-        QTest::newRow("flag") << QString::fromUtf8("🇰🇷 팀") << QString::fromUtf8("🇰🇷");
+        const auto row = [](const char *name, const char *text, const char *initial) {
+            QTest::newRow(name) << QString::fromUtf8(text) << QString::fromUtf8(initial);
+        };
+        row("hangul", "홍길동", "홍");
+        row("latin", "alice", "a");
+        row("leading blanks", "  Bob", "B");
+        row("empty", "", "");
+        row("blank", "   ", "");
+        row("combining accent", "e\xCC\x81mile", "e\xCC\x81");
+        row("decomposed hangul", "\xE1\x84\x92\xE1\x85\xA9\xE1\x86\xBC길동",
+            "\xE1\x84\x92\xE1\x85\xA9\xE1\x86\xBC");
+        row("emoji family", "👨‍👩‍👧 가족", "👨‍👩‍👧");
+        row("flag", "🇰🇷 팀", "🇰🇷");
     }
+
     void avatarInitial()
     {
         QFETCH(QString, name);
@@ -235,7 +231,8 @@ private slots:
     void linksOpenOnlyOnTheWeb()
     {
         LinkCatcher catcher;
-        for (const char *scheme : {"http", "https", "javascript", "file", "ftp", "mailto"})
+        const auto schemes = {"http", "https", "javascript", "file", "ftp", "mailto"};
+        for (const char *scheme : schemes)
             QDesktopServices::setUrlHandler(scheme, &catcher, "open");
 
         QVERIFY(MessageText::openLink(QUrl("https://zumo.chat/a")));
@@ -259,7 +256,7 @@ private slots:
             text.text(),
             QStringLiteral("보기 https://zumo.chat/b 그리고 <a href=\"file:///etc/passwd\">x</a>"));
 
-        for (const char *scheme : {"http", "https", "javascript", "file", "ftp", "mailto"})
+        for (const char *scheme : schemes)
             QDesktopServices::unsetUrlHandler(scheme);
     }
 

@@ -39,23 +39,11 @@ QImage halves(int width, int height)
 // A JPEG whose APP1 segment carries an EXIF orientation tag (TIFF, big-endian, one IFD entry).
 QByteArray withOrientation(const QByteArray &jpeg, quint16 orientation)
 {
-    QByteArray tiff("MM\x00\x2A\x00\x00\x00\x08", 8);
-    const char entryCount[2] = {0x00, 0x01};
-    tiff.append(entryCount, 2);
-    const char entry[12] = {0x01,
-                            0x12,
-                            0x00,
-                            0x03,
-                            0x00,
-                            0x00,
-                            0x00,
-                            0x01,
-                            char(orientation >> 8),
-                            char(orientation & 0xff),
-                            0x00,
-                            0x00};
-    tiff.append(entry, 12);
-    tiff.append(QByteArray(4, '\0')); // no next IFD
+    // Header, one entry: tag 0x0112 of type SHORT, count 1, the value, and no next IFD.
+    QByteArray tiff("MM\x00\x2A\x00\x00\x00\x08\x00\x01\x01\x12\x00\x03\x00\x00\x00\x01", 18);
+    tiff.append(char(orientation >> 8))
+        .append(char(orientation & 0xff))
+        .append(QByteArray(6, '\0'));
     const QByteArray payload = QByteArray("Exif\0\0", 6) + tiff;
     QByteArray segment("\xFF\xE1", 2);
     const quint16 length = quint16(payload.size() + 2);

@@ -56,36 +56,24 @@ private slots:
         QTest::addColumn<QString>("day");
         QTest::addColumn<QString>("clock");
         QTest::addColumn<QString>("spoken");
-        QTest::newRow("midnight") << seoul(2024, 1, 1, 0, 0) << "2024년 1월 1일"
-                                  << "00:00"
-                                  << "오전 12시 0분";
-        QTest::newRow("after midnight") << seoul(2024, 1, 5, 0, 7) << "2024년 1월 5일"
-                                        << "00:07"
-                                        << "오전 12시 7분";
-        QTest::newRow("morning") << seoul(2024, 3, 9, 9, 5) << "2024년 3월 9일"
-                                 << "09:05"
-                                 << "오전 9시 5분";
-        QTest::newRow("before noon") << seoul(2024, 11, 30, 11, 59) << "2024년 11월 30일"
-                                     << "11:59"
-                                     << "오전 11시 59분";
-        QTest::newRow("noon") << seoul(2024, 6, 15, 12, 0) << "2024년 6월 15일"
-                              << "12:00"
-                              << "오후 12시 0분";
-        QTest::newRow("afternoon") << seoul(2024, 6, 15, 13, 5) << "2024년 6월 15일"
-                                   << "13:05"
-                                   << "오후 1시 5분";
-        QTest::newRow("last minute of the year")
-            << seoul(2023, 12, 31, 23, 59, 59) << "2023년 12월 31일"
-            << "23:59"
-            << "오후 11시 59분";
+        const auto row = [](const char *name, const QDateTime &date, const char *day,
+                            const char *clock, const char *spoken) {
+            QTest::newRow(name) << date << QString(day) << QString(clock) << QString(spoken);
+        };
+        row("midnight", seoul(2024, 1, 1, 0, 0), "2024년 1월 1일", "00:00", "오전 12시 0분");
+        row("after midnight", seoul(2024, 1, 5, 0, 7), "2024년 1월 5일", "00:07", "오전 12시 7분");
+        row("morning", seoul(2024, 3, 9, 9, 5), "2024년 3월 9일", "09:05", "오전 9시 5분");
+        row("before noon", seoul(2024, 11, 30, 11, 59), "2024년 11월 30일", "11:59",
+            "오전 11시 59분");
+        row("noon", seoul(2024, 6, 15, 12, 0), "2024년 6월 15일", "12:00", "오후 12시 0분");
+        row("afternoon", seoul(2024, 6, 15, 13, 5), "2024년 6월 15일", "13:05", "오후 1시 5분");
+        row("last minute of the year", seoul(2023, 12, 31, 23, 59, 59), "2023년 12월 31일", "23:59",
+            "오후 11시 59분");
         // Texts are local: 15:30 UTC on New Year's Eve is already New Year's Day in Seoul.
-        QTest::newRow("utc input") << utc(2023, 12, 31, 15, 30) << "2024년 1월 1일"
-                                   << "00:30"
-                                   << "오전 12시 30분";
-        QTest::newRow("invalid") << QDateTime() << ""
-                                 << ""
-                                 << "";
+        row("utc input", utc(2023, 12, 31, 15, 30), "2024년 1월 1일", "00:30", "오전 12시 30분");
+        row("invalid", QDateTime(), "", "", "");
     }
+
     void fixedTexts()
     {
         QFETCH(QDateTime, date);
@@ -134,63 +122,43 @@ private slots:
         QTest::addColumn<QStringList>("spans"); // the linked text
         QTest::addColumn<QStringList>("urls"); // what each link opens
 
-        QTest::newRow("no link") << "그냥 텍스트 example.com" << QStringList() << QStringList();
-        QTest::newRow("https alone") << "https://example.com" << QStringList{"https://example.com"}
-                                     << QStringList{"https://example.com"};
-        QTest::newRow("path, query, fragment, full stop")
-            << "see http://example.com/a/b?q=1&r=2#top."
-            << QStringList{"http://example.com/a/b?q=1&r=2#top"}
-            << QStringList{"http://example.com/a/b?q=1&r=2#top"};
-        QTest::newRow("www") << "www.example.com, 확인" << QStringList{"www.example.com"}
-                             << QStringList{"http://www.example.com"};
-        QTest::newRow("www with port and path")
-            << "www.example.co.kr:8080/x!" << QStringList{"www.example.co.kr:8080/x"}
-            << QStringList{"http://www.example.co.kr:8080/x"};
-        QTest::newRow("in parentheses")
-            << "(https://example.com/a)" << QStringList{"https://example.com/a"}
-            << QStringList{"https://example.com/a"};
-        QTest::newRow("balanced parentheses kept")
-            << "https://en.wikipedia.org/wiki/Foo_(bar))"
-            << QStringList{"https://en.wikipedia.org/wiki/Foo_(bar)"}
-            << QStringList{"https://en.wikipedia.org/wiki/Foo_(bar)"};
-        QTest::newRow("quoted") << "\"https://a.com\"?" << QStringList{"https://a.com"}
-                                << QStringList{"https://a.com"};
-        QTest::newRow("korean around, spaced")
-            << "링크는 https://zumo.chat/i/abc 입니다" << QStringList{"https://zumo.chat/i/abc"}
-            << QStringList{"https://zumo.chat/i/abc"};
-        QTest::newRow("korean attached to host")
-            << "여기https://zumo.chat에서 확인" << QStringList{"https://zumo.chat"}
-            << QStringList{"https://zumo.chat"};
-        QTest::newRow("korean path")
-            << "https://ko.wikipedia.org/wiki/서울 참고"
-            << QStringList{"https://ko.wikipedia.org/wiki/서울"}
-            << QStringList{"https://ko.wikipedia.org/wiki/%EC%84%9C%EC%9A%B8"};
-        QTest::newRow("korean full stop")
-            << "주소: https://a.kr/x。" << QStringList{"https://a.kr/x"}
-            << QStringList{"https://a.kr/x"};
-        QTest::newRow("upper-case scheme")
-            << "HTTPS://EXAMPLE.COM/Path" << QStringList{"HTTPS://EXAMPLE.COM/Path"}
-            << QStringList{"https://example.com/Path"};
-        QTest::newRow("two links")
-            << "https://a.com 그리고 www.b.org!" << QStringList{"https://a.com", "www.b.org"}
-            << QStringList{"https://a.com", "http://www.b.org"};
-        QTest::newRow("javascript") << "javascript:alert(1)" << QStringList() << QStringList();
-        QTest::newRow("file") << "file:///etc/passwd" << QStringList() << QStringList();
-        QTest::newRow("ftp and mailto")
-            << "ftp://a.com mailto:x@y.com" << QStringList() << QStringList();
-        QTest::newRow("www inside e-mail")
-            << "me@www.example.com" << QStringList() << QStringList();
-        QTest::newRow("scheme glued to a word")
-            << "xhttps://a.com" << QStringList() << QStringList();
-        QTest::newRow("scheme without host")
-            << "http:// 와 https://." << QStringList() << QStringList();
-        QTest::newRow("http inside javascript")
-            << "javascript:location='http://evil.com'" << QStringList{"http://evil.com"}
-            << QStringList{"http://evil.com"};
-        QTest::newRow("markup stops a link")
-            << "https://a.com/<script>" << QStringList{"https://a.com/"}
-            << QStringList{"https://a.com/"};
+        // `urls` empty: each link opens its own text.
+        const auto row = [](const char *name, const char *text, const QStringList &spans,
+                            QStringList urls = {}) {
+            QTest::newRow(name) << QString(text) << spans << (urls.isEmpty() ? spans : urls);
+        };
+        row("no link", "그냥 텍스트 example.com", {});
+        row("https alone", "https://example.com", {"https://example.com"});
+        row("path, query, fragment, full stop", "see http://example.com/a/b?q=1&r=2#top.",
+            {"http://example.com/a/b?q=1&r=2#top"});
+        row("www", "www.example.com, 확인", {"www.example.com"}, {"http://www.example.com"});
+        row("www with port and path", "www.example.co.kr:8080/x!", {"www.example.co.kr:8080/x"},
+            {"http://www.example.co.kr:8080/x"});
+        row("in parentheses", "(https://example.com/a)", {"https://example.com/a"});
+        row("balanced parentheses kept", "https://en.wikipedia.org/wiki/Foo_(bar))",
+            {"https://en.wikipedia.org/wiki/Foo_(bar)"});
+        row("quoted", "\"https://a.com\"?", {"https://a.com"});
+        row("korean around, spaced", "링크는 https://zumo.chat/i/abc 입니다",
+            {"https://zumo.chat/i/abc"});
+        row("korean attached to host", "여기https://zumo.chat에서 확인", {"https://zumo.chat"});
+        row("korean path", "https://ko.wikipedia.org/wiki/서울 참고",
+            {"https://ko.wikipedia.org/wiki/서울"},
+            {"https://ko.wikipedia.org/wiki/%EC%84%9C%EC%9A%B8"});
+        row("korean full stop", "주소: https://a.kr/x。", {"https://a.kr/x"});
+        row("upper-case scheme", "HTTPS://EXAMPLE.COM/Path", {"HTTPS://EXAMPLE.COM/Path"},
+            {"https://example.com/Path"});
+        row("two links", "https://a.com 그리고 www.b.org!", {"https://a.com", "www.b.org"},
+            {"https://a.com", "http://www.b.org"});
+        row("javascript", "javascript:alert(1)", {});
+        row("file", "file:///etc/passwd", {});
+        row("ftp and mailto", "ftp://a.com mailto:x@y.com", {});
+        row("www inside e-mail", "me@www.example.com", {});
+        row("scheme glued to a word", "xhttps://a.com", {});
+        row("scheme without host", "http:// 와 https://.", {});
+        row("http inside javascript", "javascript:location='http://evil.com'", {"http://evil.com"});
+        row("markup stops a link", "https://a.com/<script>", {"https://a.com/"});
     }
+
     void links()
     {
         QFETCH(QString, text);
