@@ -73,8 +73,12 @@ std::optional<Snapshot> Snapshot::decode(const QByteArray &document, QString *er
 
 QString Snapshot::defaultFilePath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
-        + QStringLiteral("/QuilloChat/store.json");
+    // Without a data folder there is no path: the store then keeps its state in memory rather
+    // than writing to the root of the file system.
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (folder.isEmpty())
+        return {};
+    return folder + QStringLiteral("/QuilloChat/store.json");
 }
 
 std::optional<Snapshot> Snapshot::readFile(const QString &path, QString *error)
