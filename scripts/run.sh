@@ -7,13 +7,13 @@ cd "$(dirname "$0")/.."
 port=8765
 url="http://127.0.0.1:$port"
 
+scripts/install-deps.sh
+
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "No display found (neither DISPLAY nor WAYLAND_DISPLAY is set)." >&2
     echo "Start it under a virtual X server instead:  xvfb-run -a $0 $*" >&2
     exit 1
 fi
-
-scripts/install-deps.sh
 
 cmake -S . -B build-run -G Ninja -DCMAKE_BUILD_TYPE=Release -DZUMO_SANITIZE=OFF \
     -DZUMO_BENCH=OFF -DZUMO_SERVICE_URL="$url" >/dev/null
