@@ -1,4 +1,5 @@
 #include "api/WireTypes.h"
+#include "api/ChatPath.h"
 
 #include "api/WireJson.h"
 
@@ -25,7 +26,7 @@ std::optional<APIUser> APIUser::fromJson(const QJsonValue &value)
 QJsonObject APIUser::toStoredJson() const
 {
     QJsonObject o;
-    o.insert(QStringLiteral("id"), id.toString(QUuid::WithoutBraces).toUpper());
+    o.insert(QStringLiteral("id"), wireId(id));
     o.insert(QStringLiteral("kind"), kind);
     if (handle)
         o.insert(QStringLiteral("handle"), *handle);
@@ -35,8 +36,7 @@ QJsonObject APIUser::toStoredJson() const
         o.insert(QStringLiteral("avatarUrl"), *avatarUrl);
     o.insert(QStringLiteral("status"), status);
     if (officialAccountId)
-        o.insert(QStringLiteral("officialAccountId"),
-                 officialAccountId->toString(QUuid::WithoutBraces).toUpper());
+        o.insert(QStringLiteral("officialAccountId"), wireId(*officialAccountId));
     return o;
 }
 

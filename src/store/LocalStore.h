@@ -315,6 +315,8 @@ public:
     bool roomRefreshPending() const { return m_roomRefreshPending; }
 
     QString localInviteCode() const { return m_localInviteCode; }
+    // A fresh local-mode invite code: 32 upper-case hexadecimal digits.
+    static QString makeLocalInviteCode();
     void setLocalInviteCode(QString value)
     {
         assign(m_localInviteCode, std::move(value), &LocalStore::localInviteCodeChanged);

@@ -17,11 +17,6 @@ QString inviteLinkFor(const ChatClient *client, const QString &code)
     return base.toString(QUrl::StripTrailingSlash) + QStringLiteral("/i/") + code;
 }
 
-QString newLocalCode()
-{
-    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper().remove(u'-');
-}
-
 } // namespace
 
 QCoro::Task<std::optional<QString>> LocalStore::inviteURL()
@@ -46,7 +41,7 @@ QCoro::Task<std::optional<QString>> LocalStore::rotateInvite()
 {
     if (!m_client) {
         // Lives until the process ends; the store document does not keep it.
-        setLocalInviteCode(newLocalCode());
+        setLocalInviteCode(makeLocalInviteCode());
         co_return inviteLinkFor(nullptr, m_localInviteCode);
     }
     QPointer<LocalStore> self(this);
@@ -123,4 +118,9 @@ QCoro::Task<> LocalStore::rejectInviteLive(QUuid requestId)
         if (self)
             showAPI(std::current_exception());
     }
+}
+
+QString LocalStore::makeLocalInviteCode()
+{
+    return wireId(QUuid::createUuid()).remove(u'-');
 }

@@ -1,6 +1,7 @@
 // Construction in the three modes, the client binding, the seed accounts and the store
 // document of the local-file mode.
 
+#include "api/ChatPath.h"
 #include "store/LocalStore.h"
 
 #include "api/ChatClient.h"
@@ -18,7 +19,7 @@ LocalStore::LocalStore(bool persisting, std::chrono::milliseconds deliveryDelay,
     : QObject(parent)
     , m_client(std::move(client))
     , m_lastAlertAt(QDateTime::fromMSecsSinceEpoch(0, Qt::UTC))
-    , m_localInviteCode(QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper().remove(u'-'))
+    , m_localInviteCode(makeLocalInviteCode())
     , m_persisting(persisting && !m_client)
     , m_deliveryDelay(deliveryDelay)
     , m_badge(badge)
@@ -185,8 +186,7 @@ void LocalStore::ensureWelcome()
 {
     if (m_client || !m_session || !m_session->profileComplete)
         return;
-    const QString key
-        = QStringLiteral("welcome:") + m_session->meId.toString(QUuid::WithoutBraces).toUpper();
+    const QString key = QStringLiteral("welcome:") + wireId(m_session->meId);
     bool present = false;
     m_messages.forEach([&](const MessageIndex::Entry &entry) {
         if (entry.message.idempotencyKey == key)

@@ -1,6 +1,7 @@
 // Store state: whole-list writes, notices, the defaults arrays, record replacement, the dock
 // badge and the debounced room reload.
 
+#include "api/ChatPath.h"
 #include "store/LocalStore.h"
 
 #include "api/ChatClient.h"
@@ -88,7 +89,7 @@ QStringList idTexts(const auto &ids)
     QStringList texts;
     texts.reserve(ids.size());
     for (const QUuid &id : ids)
-        texts.append(id.toString(QUuid::WithoutBraces).toUpper());
+        texts.append(wireId(id));
     return texts;
 }
 

@@ -1,6 +1,7 @@
 // Start-up, the reload of rooms, sync pages and friend requests, and how the service's
 // lists and pages become the store's records.
 
+#include "api/ChatPath.h"
 #include "store/LocalStore.h"
 
 #include "api/ChatClient.h"
@@ -93,7 +94,7 @@ QString LocalStore::syncCursor(const QList<QUuid> &roomIds) const
                     last = std::max(last, e.message.seq);
             });
         }
-        parts.append(id.toString(QUuid::WithoutBraces).toUpper() + u':' + QString::number(last));
+        parts.append(wireId(id) + u':' + QString::number(last));
     }
     return parts.join(u',');
 }
