@@ -454,6 +454,17 @@ public:
     void markFailed(const QUuid &clientMsgId);
     void noteInboxClosed(const std::exception_ptr &error, const QUuid &conversationId);
     qint64 nextSeq(const QUuid &roomId) const;
+    // A new message of this client's making: fresh id and client id, the room's next seq,
+    // created now, delivered.
+    ChatMessage newLocalMessage(const QUuid &roomId, const QUuid &sender, MessageKind kind,
+                                MessageOrigin origin, const QString &body) const;
+    // The signed-in user's own message, still being sent.
+    ChatMessage echoMessage(const QUuid &roomId, MessageKind kind, const QString &body,
+                            const std::optional<QByteArray> &jpeg,
+                            std::optional<QUuid> replyTo) const;
+    std::optional<QUuid> sendLocal(const QUuid &roomId, MessageKind kind, const QString &body,
+                                   const std::optional<QByteArray> &jpeg,
+                                   std::optional<QUuid> replyTo);
     void touch(const QUuid &roomId, bool unhide);
     void markDelivered(const QUuid &messageId);
     void appendSystem(const QUuid &roomId, const QString &text, bool unhide);

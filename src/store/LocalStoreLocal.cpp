@@ -27,18 +27,8 @@ std::optional<QUuid> LocalStore::receiveOfficialMessage(const QUuid &accountId, 
     if (!roomId)
         return std::nullopt;
 
-    ChatMessage m;
-    m.id = QUuid::createUuid();
-    m.clientMsgId = QUuid::createUuid();
+    ChatMessage m = newLocalMessage(*roomId, accountId, MessageKind::text, origin, body);
     m.idempotencyKey = idempotencyKey;
-    m.conversationId = *roomId;
-    m.senderId = accountId;
-    m.seq = nextSeq(*roomId);
-    m.kind = MessageKind::text;
-    m.origin = origin;
-    m.body = body;
-    m.createdAt = QDateTime::currentDateTimeUtc();
-    m.delivery = DeliveryState::sent;
     editMessages([&](MessageIndex &index) { index.append(m); });
     touch(*roomId, false);
     persist();

@@ -14,27 +14,6 @@ namespace {
 
 constexpr int kMessageLimit = 4000;
 
-ChatMessage echo(const QUuid &id, const QUuid &clientMsgId, const QUuid &roomId,
-                 const QUuid &sender, qint64 seq, MessageKind kind, const QString &body,
-                 const std::optional<QByteArray> &jpeg, std::optional<QUuid> replyTo)
-{
-    ChatMessage m;
-    m.id = id;
-    m.clientMsgId = clientMsgId;
-    m.conversationId = roomId;
-    m.senderId = sender;
-    m.seq = seq;
-    m.kind = kind;
-    m.origin = MessageOrigin::user;
-    m.body = body;
-    m.imageJPEG = jpeg;
-    m.replyToId = replyTo;
-    m.createdAt = QDateTime::currentDateTimeUtc();
-    m.delivery = DeliveryState::sending;
-    m.hiddenForMe = false;
-    return m;
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -48,16 +27,7 @@ std::optional<QUuid> LocalStore::sendText(const QUuid &conversationId, const QSt
         return std::nullopt;
     if (m_client)
         return queueLiveText(conversationId, text, replyTo);
-    if (!m_session || conversationIndex(conversationId) < 0)
-        return std::nullopt;
-    const ChatMessage m
-        = echo(QUuid::createUuid(), QUuid::createUuid(), conversationId, m_session->meId,
-               nextSeq(conversationId), MessageKind::text, text, std::nullopt, replyTo);
-    merge(m, false);
-    touch(conversationId, true);
-    persist();
-    deliverLocally(m.id);
-    return m.id;
+    return sendLocal(conversationId, MessageKind::text, text, std::nullopt, replyTo);
 }
 
 std::optional<QUuid> LocalStore::sendImage(const QUuid &conversationId, const QByteArray &jpeg,
@@ -68,13 +38,19 @@ std::optional<QUuid> LocalStore::sendImage(const QUuid &conversationId, const QB
     const QString text = firstGraphemes(trimmedText(caption), kMessageLimit);
     if (m_client)
         return queueLiveImage(conversationId, jpeg, text, replyTo);
-    if (!m_session || conversationIndex(conversationId) < 0)
+    return sendLocal(conversationId, MessageKind::image, text, jpeg, replyTo);
+}
+
+std::optional<QUuid> LocalStore::sendLocal(const QUuid &roomId, MessageKind kind,
+                                           const QString &body,
+                                           const std::optional<QByteArray> &jpeg,
+                                           std::optional<QUuid> replyTo)
+{
+    if (!m_session || conversationIndex(roomId) < 0)
         return std::nullopt;
-    const ChatMessage m
-        = echo(QUuid::createUuid(), QUuid::createUuid(), conversationId, m_session->meId,
-               nextSeq(conversationId), MessageKind::image, text, jpeg, replyTo);
+    const ChatMessage m = echoMessage(roomId, kind, body, jpeg, replyTo);
     merge(m, false);
-    touch(conversationId, true);
+    touch(roomId, true);
     persist();
     deliverLocally(m.id);
     return m.id;
@@ -105,10 +81,11 @@ std::optional<QUuid> LocalStore::queueLiveText(const QUuid &conversationId, cons
 {
     if (!m_session || !m_client)
         return std::nullopt;
-    const QUuid id = QUuid::createUuid();
-    merge(echo(id, id, conversationId, m_session->meId, nextSeq(conversationId), MessageKind::text,
-               body, std::nullopt, replyTo),
-          false);
+    // One UUID serves as both the message id and the client id that the service echoes back.
+    ChatMessage m = echoMessage(conversationId, MessageKind::text, body, std::nullopt, replyTo);
+    m.clientMsgId = m.id;
+    const QUuid id = m.id;
+    merge(m, false);
     touch(conversationId, true);
     sendLiveText(conversationId, id, body, replyTo);
     return id;
@@ -120,10 +97,11 @@ std::optional<QUuid> LocalStore::queueLiveImage(const QUuid &conversationId, con
 {
     if (!m_session || !m_client)
         return std::nullopt;
-    const QUuid id = QUuid::createUuid();
-    merge(echo(id, id, conversationId, m_session->meId, nextSeq(conversationId), MessageKind::image,
-               caption, jpeg, replyTo),
-          false);
+    // One UUID serves as both the message id and the client id that the service echoes back.
+    ChatMessage m = echoMessage(conversationId, MessageKind::image, caption, jpeg, replyTo);
+    m.clientMsgId = m.id;
+    const QUuid id = m.id;
+    merge(m, false);
     touch(conversationId, true);
     sendLiveImage(conversationId, id, jpeg, caption, replyTo);
     return id;
@@ -281,17 +259,37 @@ void LocalStore::appendSystem(const QUuid &roomId, const QString &text, bool unh
 {
     if (!m_session)
         return;
+    const ChatMessage m
+        = newLocalMessage(roomId, m_session->meId, MessageKind::system, MessageOrigin::user, text);
+    editMessages([&](MessageIndex &index) { index.append(m); });
+    touch(roomId, unhide);
+}
+
+ChatMessage LocalStore::newLocalMessage(const QUuid &roomId, const QUuid &sender, MessageKind kind,
+                                        MessageOrigin origin, const QString &body) const
+{
     ChatMessage m;
     m.id = QUuid::createUuid();
     m.clientMsgId = QUuid::createUuid();
     m.conversationId = roomId;
-    m.senderId = m_session->meId;
+    m.senderId = sender;
     m.seq = nextSeq(roomId);
-    m.kind = MessageKind::system;
-    m.origin = MessageOrigin::user;
-    m.body = text;
+    m.kind = kind;
+    m.origin = origin;
+    m.body = body;
     m.createdAt = QDateTime::currentDateTimeUtc();
     m.delivery = DeliveryState::sent;
-    editMessages([&](MessageIndex &index) { index.append(m); });
-    touch(roomId, unhide);
+    m.hiddenForMe = false;
+    return m;
+}
+
+ChatMessage LocalStore::echoMessage(const QUuid &roomId, MessageKind kind, const QString &body,
+                                    const std::optional<QByteArray> &jpeg,
+                                    std::optional<QUuid> replyTo) const
+{
+    ChatMessage m = newLocalMessage(roomId, m_session->meId, kind, MessageOrigin::user, body);
+    m.imageJPEG = jpeg;
+    m.replyToId = replyTo;
+    m.delivery = DeliveryState::sending;
+    return m;
 }
