@@ -32,3 +32,23 @@ QColor ChatColor::alert(const QPalette &palette)
 {
     return isDark(palette) ? QColor(0xFF, 0x45, 0x3A) : QColor(0xE5, 0x2E, 0x24);
 }
+
+QColor ChatColor::secondaryText(const QPalette &palette)
+{
+    return palette.color(QPalette::PlaceholderText);
+}
+
+QColor ChatColor::theirsBubble(const QPalette &palette)
+{
+    return isDark(palette) ? QColor(0x3A, 0x3A, 0x3C) : QColor(0xEE, 0xEE, 0xF0);
+}
+
+QColor ChatColor::link(const QPalette &palette)
+{
+    return palette.color(QPalette::Link);
+}
+
+QColor ChatColor::linkOnMine(const QPalette &)
+{
+    return QColor(Qt::white);
+}

@@ -21,5 +21,14 @@ public:
     // The red of unread badges and destructive buttons.
     static QColor alert(const QPalette &palette);
 
+    // Secondary text: day separators, meta lines, previews, captions under titles.
+    static QColor secondaryText(const QPalette &palette);
+    // The bubble of somebody else's message.
+    static QColor theirsBubble(const QPalette &palette);
+    // Links in text on the window or on somebody else's bubble.
+    static QColor link(const QPalette &palette);
+    // Links inside one's own bubble, readable on mineBubble().
+    static QColor linkOnMine(const QPalette &palette);
+
     static bool isDark(const QPalette &palette);
 };

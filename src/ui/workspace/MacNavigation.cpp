@@ -1,0 +1,81 @@
+#include "ui/workspace/MacNavigation.h"
+
+#include <QHashFunctions>
+
+namespace {
+
+template<typename T>
+bool change(T &field, const T &value)
+{
+    if (field == value)
+        return false;
+    field = value;
+    return true;
+}
+
+} // namespace
+
+QString rawText(MacSection section)
+{
+    return section == MacSection::chats ? QStringLiteral("대화") : QStringLiteral("친구");
+}
+
+std::optional<MacSection> macSectionFromRawText(const QString &text)
+{
+    if (text == rawText(MacSection::chats))
+        return MacSection::chats;
+    if (text == rawText(MacSection::friends))
+        return MacSection::friends;
+    return std::nullopt;
+}
+
+size_t qHash(MacSection section, size_t seed)
+{
+    return qHash(rawText(section), seed);
+}
+
+size_t qHash(const MacPage &page, size_t seed)
+{
+    QtPrivate::QHashCombine combine;
+    seed = combine(seed, int(page.kind));
+    if (page.kind == MacPage::room || page.kind == MacPage::profile)
+        seed = combine(seed, page.id);
+    return seed;
+}
+
+size_t qHash(const MacMediaID &media, size_t seed)
+{
+    return qHash(media.id, seed);
+}
+
+MacNavigation::MacNavigation(QObject *parent)
+    : QObject(parent)
+{ }
+
+#define ZUMO_NAV_SETTER(Name, Type, field, signal) \
+    void MacNavigation::Name(Type value) \
+    { \
+        if (change(field, value)) \
+            emit signal(); \
+    }
+
+ZUMO_NAV_SETTER(setSection, MacSection, m_section, sectionChanged)
+ZUMO_NAV_SETTER(setPage, const MacPage &, m_page, pageChanged)
+ZUMO_NAV_SETTER(setRoomInfo, bool, m_roomInfo, roomInfoChanged)
+ZUMO_NAV_SETTER(setQuery, const QString &, m_query, queryChanged)
+ZUMO_NAV_SETTER(setShowNewChat, bool, m_showNewChat, showNewChatChanged)
+ZUMO_NAV_SETTER(setReport, const std::optional<ReportDraft> &, m_report, reportChanged)
+ZUMO_NAV_SETTER(setMediaId, const std::optional<QUuid> &, m_mediaId, mediaIdChanged)
+ZUMO_NAV_SETTER(setBanner, const std::optional<QString> &, m_banner, bannerChanged)
+ZUMO_NAV_SETTER(setLeaveId, const std::optional<QUuid> &, m_leaveId, leaveIdChanged)
+ZUMO_NAV_SETTER(setKnownRoomIDs, const QSet<QUuid> &, m_knownRoomIDs, knownRoomIDsChanged)
+ZUMO_NAV_SETTER(setChatScroll, const std::optional<QUuid> &, m_chatScroll, chatScrollChanged)
+
+#undef ZUMO_NAV_SETTER
+
+void MacNavigation::openRoom(const QUuid &roomId)
+{
+    setSection(MacSection::chats);
+    setPage(MacPage::roomPage(roomId));
+    setRoomInfo(false);
+}

@@ -1,0 +1,120 @@
+#pragma once
+
+#include "model/HandOver.h"
+
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QUuid>
+
+#include <optional>
+
+// The list the sidebar shows; the raw value is the section picker's label.
+enum class MacSection { chats, friends };
+
+QString rawText(MacSection section);
+std::optional<MacSection> macSectionFromRawText(const QString &text);
+size_t qHash(MacSection section, size_t seed = 0);
+
+// The page of the detail column. `id` is the room of `room` and the user of `profile`, and null
+// for every other kind.
+struct MacPage
+{
+    enum Kind { pick, room, profile, me, settings, password, blocked, deleteAccount, invite };
+
+    Kind kind = pick;
+    QUuid id;
+
+    static MacPage roomPage(const QUuid &roomId) { return {room, roomId}; }
+    static MacPage profilePage(const QUuid &userId) { return {profile, userId}; }
+
+    bool isRoom(const QUuid &roomId) const { return kind == room && id == roomId; }
+
+    friend bool operator==(const MacPage &a, const MacPage &b)
+    {
+        return a.kind == b.kind && ((a.kind != room && a.kind != profile) || a.id == b.id);
+    }
+};
+
+size_t qHash(const MacPage &page, size_t seed = 0);
+
+// The photo viewer's item: the message whose photo is shown.
+struct MacMediaID
+{
+    QUuid id;
+    friend bool operator==(const MacMediaID &, const MacMediaID &) = default;
+};
+
+size_t qHash(const MacMediaID &media, size_t seed = 0);
+
+// The window's navigation state, owned by the workspace and handed to the sidebar, the room
+// pane and the pages, which change navigation only through it. Every setter signals only on a
+// real change.
+class MacNavigation : public QObject
+{
+    Q_OBJECT
+public:
+    explicit MacNavigation(QObject *parent = nullptr);
+
+    MacSection section() const { return m_section; }
+    void setSection(MacSection section);
+
+    MacPage page() const { return m_page; }
+    void setPage(const MacPage &page);
+
+    bool roomInfo() const { return m_roomInfo; }
+    void setRoomInfo(bool shown);
+
+    QString query() const { return m_query; }
+    void setQuery(const QString &query);
+
+    bool showNewChat() const { return m_showNewChat; }
+    void setShowNewChat(bool shown);
+
+    std::optional<ReportDraft> report() const { return m_report; }
+    void setReport(const std::optional<ReportDraft> &draft);
+
+    std::optional<QUuid> mediaId() const { return m_mediaId; }
+    void setMediaId(const std::optional<QUuid> &messageId);
+
+    std::optional<QString> banner() const { return m_banner; }
+    void setBanner(const std::optional<QString> &text);
+
+    std::optional<QUuid> leaveId() const { return m_leaveId; }
+    void setLeaveId(const std::optional<QUuid> &roomId);
+
+    QSet<QUuid> knownRoomIDs() const { return m_knownRoomIDs; }
+    void setKnownRoomIDs(const QSet<QUuid> &ids);
+
+    std::optional<QUuid> chatScroll() const { return m_chatScroll; }
+    void setChatScroll(const std::optional<QUuid> &roomId);
+
+    // Every road into a room: the chat list, the room page, and the room's transcript.
+    void openRoom(const QUuid &roomId);
+
+signals:
+    void sectionChanged();
+    void pageChanged();
+    void roomInfoChanged();
+    void queryChanged();
+    void showNewChatChanged();
+    void reportChanged();
+    void mediaIdChanged();
+    void bannerChanged();
+    void leaveIdChanged();
+    void knownRoomIDsChanged();
+    void chatScrollChanged();
+
+private:
+    MacSection m_section = MacSection::chats;
+    MacPage m_page;
+    bool m_roomInfo = false;
+    QString m_query;
+    bool m_showNewChat = false;
+    std::optional<ReportDraft> m_report;
+    std::optional<QUuid> m_mediaId;
+    std::optional<QString> m_banner;
+    std::optional<QUuid> m_leaveId;
+    QSet<QUuid> m_knownRoomIDs;
+    std::optional<QUuid> m_chatScroll;
+};
