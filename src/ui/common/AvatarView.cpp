@@ -1,5 +1,7 @@
 #include "ui/common/AvatarView.h"
 
+#include "ui/common/DecodedImageCache.h"
+
 #include "ui/common/ImageShrink.h"
 #include "ui/common/RemoteImageCache.h"
 
@@ -157,6 +159,32 @@ void AvatarView::paintAvatar(QPainter &painter, const QRectF &rect, AspectFill &
             painter.drawText(rect, Qt::AlignCenter, letter);
         }
     }
+    painter.restore();
+}
+
+void AvatarView::paintCached(QPainter &painter, const QRectF &rect, const QString &name,
+                             const std::optional<QByteArray> &jpeg,
+                             const std::optional<QString> &remoteURL, const QPalette &palette)
+{
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QSize size = rect.size().toSize();
+    DecodedImageCache *cache = DecodedImageCache::shared();
+    QPixmap picture;
+    if (jpeg && !jpeg->isEmpty())
+        picture = cache->pixmap(*jpeg, size, ratio);
+    if (picture.isNull() && remoteURL && !remoteURL->isEmpty())
+        picture = cache->remotePixmap(*remoteURL, size, ratio);
+    if (picture.isNull()) {
+        AspectFill none;
+        paintAvatar(painter, rect, none, name, palette);
+        return;
+    }
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath circle;
+    circle.addEllipse(rect);
+    painter.setClipPath(circle);
+    painter.drawPixmap(rect, picture, AspectFill::sourceRect(picture.size(), rect.size()));
     painter.restore();
 }
 

@@ -42,6 +42,12 @@ public:
     // else the initial of `name`.
     static void paintAvatar(QPainter &painter, const QRectF &rect, AspectFill &image,
                             const QString &name, const QPalette &palette);
+    // The same disc for painted rows, its picture taken from DecodedImageCache::shared() (the
+    // local JPEG, else the remote address); until the picture is decoded or loaded the initial
+    // shows, and the cache's `ready` signal asks for the repaint.
+    static void paintCached(QPainter &painter, const QRectF &rect, const QString &name,
+                            const std::optional<QByteArray> &jpeg,
+                            const std::optional<QString> &remoteURL, const QPalette &palette);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -25,6 +25,11 @@ public:
     QPixmap pixmap(const QByteArray &bytes, const QSize &size, qreal devicePixelRatio,
                    Fit fit = Fit::AspectFill);
 
+    // The same for a picture held by the service at `address` (through RemoteImageCache): null
+    // until it has been loaded and decoded.
+    QPixmap remotePixmap(const QString &address, const QSize &size, qreal devicePixelRatio,
+                         Fit fit = Fit::AspectFill);
+
 signals:
     void ready();
 };
