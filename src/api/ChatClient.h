@@ -201,6 +201,10 @@ private:
     // Moves on at every wipe and every new sign-in, so that an exchange that began under an
     // older session cannot write its result into the current one.
     quint64 m_sessionGeneration = 0;
+    // The session generation that a refused refresh ended last.
+    std::optional<quint64> m_refusedSession;
+    // The session generation for which a socket recovery is running.
+    std::optional<quint64> m_recoveringSession;
 
     QWebSocket *m_socket = nullptr;
     quint64 m_socketGeneration = 0;
