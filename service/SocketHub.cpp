@@ -143,8 +143,11 @@ void SocketHub::push(const QUuid &user, const QJsonObject &frame)
     // A send may close a broken socket and so change the table: go over a copy.
     const QList<QWebSocket *> sockets = m_sockets.keys(user);
     for (QWebSocket *s : sockets) {
-        if (m_sockets.value(s) == user)
-            send(s, frame);
+        if (m_sockets.value(s) != user)
+            continue;
+        if (pushFrameSize > 0)
+            s->setOutgoingFrameSize(pushFrameSize);
+        send(s, frame);
     }
 }
 

@@ -27,6 +27,7 @@ public:
 
     bool refuseAuth = false;
     bool closeAfterAuth = false;
+    quint64 pushFrameSize = 0; // 0: the socket's default
     QList<QJsonObject> received;
 
 signals:

@@ -244,6 +244,11 @@ void StandInService::pushFrame(const QUuid &user, const QJsonObject &frame)
     m_hub->push(user, frame);
 }
 
+void StandInService::setPushFrameSize(quint64 bytes)
+{
+    m_hub->pushFrameSize = bytes;
+}
+
 int StandInService::authenticatedSocketCount() const
 {
     return m_hub->authenticatedCount();

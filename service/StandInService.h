@@ -103,6 +103,8 @@ public:
     void setRefuseSocketAuth(bool refuse); // "auth" gets {"type":"error","code":"unauthorized"}
     void setCloseAfterAuth(bool close); // "auth" gets no answer, the socket is closed
     void pushFrame(const QUuid &user, const QJsonObject &frame); // to every socket of the user
+    // Pushed messages go out in WebSocket frames of at most `bytes` (0: Qt's 512 KiB).
+    void setPushFrameSize(quint64 bytes);
     int authenticatedSocketCount() const;
 
 signals:

@@ -2,6 +2,7 @@
 
 #include "api/AsyncPrimitives.h"
 #include "api/ChatKeychain.h"
+#include "api/HttpAnswer.h"
 
 #include <QDir>
 #include <QJsonDocument>
@@ -11,8 +12,6 @@
 #include <QPointer>
 #include <QStandardPaths>
 #include <QWebSocket>
-
-#include <QCoroNetworkReply>
 
 #ifndef ZUMO_SERVICE_URL
 #error "ZUMO_SERVICE_URL must be defined by the build"
@@ -28,11 +27,6 @@ QString defaultSessionFolder()
         .filePath(QStringLiteral("QuilloChat"));
 }
 
-struct DeleteLater
-{
-    void operator()(QObject *object) const { object->deleteLater(); }
-};
-
 } // namespace
 
 ChatClient::ChatClient(const QUrl &baseUrl, const ChatClientOptions &options, QObject *parent)
@@ -41,6 +35,11 @@ ChatClient::ChatClient(const QUrl &baseUrl, const ChatClientOptions &options, QO
     , m_options(options)
     , m_network(new QNetworkAccessManager(this))
 {
+    // No redirect is followed, for any request of this client. Qt's default follows one to
+    // another host with the Authorization header, and a 307 repeats the body there (password,
+    // refresh token, photo): the other host would get the secrets and its answer would be
+    // taken as the service's. A 3xx is thus an answer like any other outside 200 to 299.
+    m_network->setRedirectPolicy(QNetworkRequest::ManualRedirectPolicy);
     // The base address carries no trailing slash: every path begins with "/v1/".
     QString base = m_baseUrl.toString(QUrl::FullyEncoded);
     while (base.endsWith(u'/'))
@@ -142,26 +141,20 @@ QCoro::Task<QByteArray> ChatClient::request(QString method, ChatPath path,
         std::unique_ptr<QNetworkReply, DeleteLater> reply(
             body ? m_network->sendCustomRequest(request, method.toLatin1(), payload)
                  : m_network->sendCustomRequest(request, method.toLatin1()));
-        co_await reply.get();
+        const HttpAnswer answer = co_await receiveAnswer(reply.get());
         throwIfGone(alive);
+        // A body cut off at the size bound is as unusable as one that does not decode.
+        if (answer.oversized)
+            throw ChatAPIError::invalidResponse(answer.success() ? 500 : answer.status);
 
-        const QVariant statusAttribute = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-        const QNetworkReply::NetworkError failure = reply->error();
-        // Connection-level failures (codes below 200) end the exchange without a usable answer
-        // even when a status line arrived before the connection broke.
-        if (failure != QNetworkReply::NoError && (failure < 200 || !statusAttribute.isValid()))
-            throw ChatTransportError(failure, reply->errorString());
-        const int status = statusAttribute.isValid() ? statusAttribute.toInt() : 0;
-        const QByteArray data = reply->readAll();
-
-        if (status == 401 && authorize && firstAttempt) {
+        if (answer.status == 401 && authorize && firstAttempt) {
             co_await performRefresh();
             throwIfGone(alive);
             firstAttempt = false;
             continue;
         }
-        if (status >= 200 && status <= 299)
-            co_return data;
-        throw error(status, data);
+        if (answer.success())
+            co_return answer.body;
+        throw error(answer.status, answer.body);
     }
 }

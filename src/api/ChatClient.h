@@ -79,7 +79,8 @@ public:
     // One exchange with the service: "Accept: application/json" always, a JSON body with
     // "Content-Type: application/json" when given, the bearer token when `authorize` (refreshed
     // first when it expires within 60 s). An authorised call answered 401 refreshes once and is
-    // repeated once. Returns the body of a 2xx answer; throws otherwise.
+    // repeated once. No redirect is followed, and an answer beyond 8 MiB is cut off and fails
+    // as "invalid_response". Returns the body of a 2xx answer; throws otherwise.
     QCoro::Task<QByteArray> request(QString method, ChatPath path,
                                     std::optional<QJsonObject> body = std::nullopt,
                                     bool authorize = true);
@@ -201,6 +202,10 @@ private:
     // Moves on at every wipe and every new sign-in, so that an exchange that began under an
     // older session cannot write its result into the current one.
     quint64 m_sessionGeneration = 0;
+    // The session generation that a refused refresh ended last.
+    std::optional<quint64> m_refusedSession;
+    // The session generation for which a socket recovery is running.
+    std::optional<quint64> m_recoveringSession;
 
     QWebSocket *m_socket = nullptr;
     quint64 m_socketGeneration = 0;

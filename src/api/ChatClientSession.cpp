@@ -169,6 +169,7 @@ QCoro::Task<APIUser> ChatClient::refreshNow()
 
     if (refused) {
         m_lastFailure = refused->message;
+        m_refusedSession = generation;
         co_await wipe();
         throwIfGone(alive);
         if (onSessionLost)

@@ -10,6 +10,13 @@
 
 namespace {
 
+// The frames of this wire are small JSON objects. Qt accepts messages of about 2 GiB by
+// default, and a server could make the client hold one frame that large, or a message of
+// fragments that never ends. A socket that passes a bound is closed (1009) and counts as a
+// failed socket.
+constexpr quint64 kMaxIncomingFrameBytes = 1024 * 1024;
+constexpr quint64 kMaxIncomingMessageBytes = 1024 * 1024;
+
 void closeSocket(QWebSocket *socket, QObject *receiver)
 {
     // Its signals are no longer ours: a close that completes later changes nothing.
@@ -50,6 +57,8 @@ void ChatClient::openSocket()
     m_socketReady = false;
 
     auto *socket = new QWebSocket(QString(), QWebSocketProtocol::VersionLatest, this);
+    socket->setMaxAllowedIncomingFrameSize(kMaxIncomingFrameBytes);
+    socket->setMaxAllowedIncomingMessageSize(kMaxIncomingMessageBytes);
     m_socket = socket;
     const QString token = m_tokens->accessToken;
 
@@ -166,14 +175,24 @@ QCoro::Task<> ChatClient::runReconnect(quint64)
 
 QCoro::Task<> ChatClient::runRecovery()
 {
+    // A burst of refusals makes one recovery: while one runs for the current session it
+    // answers them all (one refresh, one new socket), and further triggers are dropped.
+    const quint64 generation = m_sessionGeneration;
+    if (m_recoveringSession == generation)
+        co_return;
+    m_recoveringSession = generation;
+    const LifeToken alive = m_alive;
     try {
         co_await recoverSocket();
     } catch (...) { }
+    if (*alive && m_recoveringSession == generation)
+        m_recoveringSession.reset();
 }
 
 QCoro::Task<> ChatClient::recoverSocket()
 {
     const LifeToken alive = m_alive;
+    const quint64 generation = m_sessionGeneration;
     std::optional<QString> failure;
     try {
         co_await performRefresh();
@@ -184,6 +203,14 @@ QCoro::Task<> ChatClient::recoverSocket()
     }
     if (!*alive)
         co_return; // the client was destroyed: there is no session left to end
+    // The session ended while the refresh was on its way (signed out, deleted, replaced by a
+    // new sign-in): nothing of it is left to reconnect or to end, and a sign-out is no lost
+    // session. Only a refusal of this very refresh, which ended the session itself, goes on to
+    // be reported here as well.
+    const bool endedByRefusal
+        = m_refusedSession == generation && m_sessionGeneration == generation + 1;
+    if (generation != m_sessionGeneration && !endedByRefusal)
+        co_return;
     if (!failure) {
         co_await connectSocket();
         co_return;

@@ -1,4 +1,5 @@
 #include "api/ChatClient.h"
+#include "api/HttpAnswer.h"
 #include "api/HttpMethods.h"
 
 #include <QBuffer>
@@ -8,16 +9,9 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 
-#include <QCoroNetworkReply>
-
 #include <algorithm>
 
 namespace {
-
-struct DeleteLater
-{
-    void operator()(QObject *object) const { object->deleteLater(); }
-};
 
 // A header name is an HTTP token; a value holds no line breaks or NULs. Pairs that came from the
 // network and break these rules would inject headers of their own: they are left out.
@@ -123,13 +117,7 @@ QCoro::Task<> ChatClient::putUpload(QUrl url, QJsonValue headers, QByteArray jpe
     // No Authorization and no Accept: the bearer token never goes to the upload address.
 
     std::unique_ptr<QNetworkReply, DeleteLater> reply(m_network->put(request, jpeg));
-    co_await reply.get();
-
-    const QVariant statusAttribute = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    const QNetworkReply::NetworkError failure = reply->error();
-    if (failure != QNetworkReply::NoError && (failure < 200 || !statusAttribute.isValid()))
-        throw ChatTransportError(failure, reply->errorString());
-    const int status = statusAttribute.isValid() ? statusAttribute.toInt() : 0;
-    if (status < 200 || status > 299)
-        throw ChatAPIError::uploadFailed(status);
+    const HttpAnswer answer = co_await receiveAnswer(reply.get());
+    if (answer.oversized || !answer.success())
+        throw ChatAPIError::uploadFailed(answer.status);
 }

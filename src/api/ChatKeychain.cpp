@@ -103,15 +103,12 @@ QCoro::Task<std::optional<QByteArray>> readKeychain(State state)
 
 void writeFile(const ChatKeychainState &state, const QByteArray &bytes)
 {
-    // The file holds the tokens in plain text: its folder is created for the user alone and the
-    // file is readable by the user alone. Errors are ignored.
-    const QDir folder(state.folder);
-    if (!folder.exists()) {
-        if (!QDir().mkpath(state.folder))
-            return;
-        QFile::setPermissions(
-            state.folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    }
+    // The file holds the tokens in plain text: its folder is for the user alone, also when it
+    // existed before, and so is the file. Errors are ignored.
+    if (!QDir().mkpath(state.folder))
+        return;
+    QFile::setPermissions(state.folder,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QSaveFile file(state.filePath());
     if (!file.open(QIODevice::WriteOnly))
         return;
@@ -123,9 +120,22 @@ void writeFile(const ChatKeychainState &state, const QByteArray &bytes)
     file.commit();
 }
 
+// QSaveFile writes "session.bin.XXXXXX" beside the file and renames it on commit: a program
+// killed in between leaves that copy, which holds the whole session. No write of ours is under
+// way while an operation holds the lock, so any such copy is stale.
+void removeStaleCopies(const ChatKeychainState &state)
+{
+    QDir folder(state.folder);
+    const QStringList copies = folder.entryList({kFileName + QStringLiteral(".??????")},
+                                                QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString &name : copies)
+        folder.remove(name);
+}
+
 void removeFile(const ChatKeychainState &state)
 {
     QFile::remove(state.filePath());
+    removeStaleCopies(state);
 }
 
 QCoro::Task<> saveWith(State state, QByteArray bytes)
@@ -142,6 +152,7 @@ QCoro::Task<std::optional<QByteArray>> readWith(State state)
 {
     co_await state->lock.acquire();
     AsyncQueueLock::Guard guard(&state->lock);
+    removeStaleCopies(*state);
     if (auto stored = co_await readKeychain(state))
         co_return stored;
     QFile file(state->filePath());

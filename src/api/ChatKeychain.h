@@ -25,9 +25,10 @@ public:
 
     // Keychain, else the file. A successful keychain write removes any older file.
     QCoro::Task<> save(QByteArray bytes);
-    // The keychain item, or only when there is none, the whole file.
+    // The keychain item, or only when there is none, the whole file. Copies of the file that
+    // an interrupted write left behind are removed first.
     QCoro::Task<std::optional<QByteArray>> read();
-    // Removes the item and the file.
+    // Removes the item, the file and any copies of it left by an interrupted write.
     QCoro::Task<> clear();
 
     QString filePath() const;

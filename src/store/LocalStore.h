@@ -688,6 +688,7 @@ private:
     QCoro::Task<> postReadReceipt(QUuid roomId, qint64 seq);
     void reloadAfterDelay();
     QCoro::Task<> fetchFriendRequests();
+    void fetchFriendRequestsSoon();
 
     // merge() without the change signals: true when the message was appended (not a
     // replacement). Callers signal messagesChanged themselves, once per batch.
@@ -734,6 +735,8 @@ private:
     // The debounce of refreshRoomsSoon(): restarted by each request, owned by the store so
     // that a store going away takes a waiting reload with it.
     QTimer *m_roomRefreshTimer = nullptr;
+    // The same for the friend-request fetch after "friend.requested" (fetchFriendRequestsSoon()).
+    QTimer *m_friendRequestTimer = nullptr;
     QString m_localInviteCode;
     bool m_persisting = false;
     std::chrono::milliseconds m_deliveryDelay;

@@ -80,7 +80,7 @@ void LocalStore::apply(const ChatEvent &event)
         refreshRoomsSoon();
         break;
     case ChatEvent::Kind::friendRequest:
-        fetchFriendRequests();
+        fetchFriendRequestsSoon();
         break;
     }
 }

@@ -1,5 +1,5 @@
 // Store state: whole-list writes, notices, the defaults arrays, record replacement, the dock
-// badge and the debounced room reload.
+// badge and the debounced room reload and friend-request fetch.
 
 #include "api/ChatPath.h"
 #include "store/LocalStore.h"
@@ -186,19 +186,40 @@ void LocalStore::refreshBadge()
 }
 
 // ---------------------------------------------------------------------------------------------
-// Debounced room reload
+// Debounced room reload and friend-request fetch
+
+namespace {
+
+// Each request restarts the wait: only the last of a burst acts, 0.3 seconds after it. The
+// timer belongs to the store, so that a store going away takes a waiting action with it.
+template<typename Action>
+void restartDebounce(QTimer *&timer, QObject *owner, Action action)
+{
+    if (!timer) {
+        timer = new QTimer(owner);
+        timer->setSingleShot(true);
+        timer->setInterval(300ms);
+        QObject::connect(timer, &QTimer::timeout, owner, action);
+    }
+    timer->start();
+}
+
+} // namespace
 
 void LocalStore::refreshRoomsSoon()
 {
-    // Each request restarts the wait: only the last of a burst reloads, 0.3 seconds after it.
-    if (!m_roomRefreshTimer) {
-        m_roomRefreshTimer = new QTimer(this);
-        m_roomRefreshTimer->setSingleShot(true);
-        m_roomRefreshTimer->setInterval(300ms);
-        connect(m_roomRefreshTimer, &QTimer::timeout, this, &LocalStore::reloadAfterDelay);
-    }
-    m_roomRefreshTimer->start();
+    restartDebounce(m_roomRefreshTimer, this, [this] { reloadAfterDelay(); });
     setRoomRefreshPending(true);
+}
+
+void LocalStore::fetchFriendRequestsSoon()
+{
+    // The service may send "friend.requested" in a flood; one fetch answers a whole burst.
+    restartDebounce(m_friendRequestTimer, this, [this] {
+        // fetchFriendRequests() reports its own failures and throws nothing.
+        if (m_session)
+            fetchFriendRequests();
+    });
 }
 
 void LocalStore::reloadAfterDelay()

@@ -101,6 +101,7 @@ struct ScriptedReply
     QList<std::pair<QByteArray, QByteArray>> headers;
     bool drop = false; // close the connection without an answer
     int delayMs = 0;
+    bool endless = false; // a chunked body that never ends
 
     static ScriptedReply late(int delayMs, int status, QByteArray body)
     {
@@ -116,6 +117,13 @@ struct ScriptedReply
         r.drop = true;
         return r;
     }
+    static ScriptedReply endlessBody(int status)
+    {
+        ScriptedReply r;
+        r.status = status;
+        r.endless = true;
+        return r;
+    }
 };
 
 // A tiny HTTP/1.1 server on loopback that answers from a script and records every request,
@@ -123,15 +131,18 @@ struct ScriptedReply
 class ScriptedServer : public QObject
 {
 public:
-    ScriptedServer()
+    // Any loopback address will do: 127.0.0.2 is another host than 127.0.0.1.
+    explicit ScriptedServer(const QHostAddress &address = QHostAddress::LocalHost)
     {
         QObject::connect(&m_server, &QTcpServer::newConnection, this, [this] { accept(); });
-        m_server.listen(QHostAddress::LocalHost, 0);
+        m_server.listen(address, 0);
     }
 
     QUrl baseUrl() const
     {
-        return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()));
+        return QUrl(QStringLiteral("http://%1:%2")
+                        .arg(m_server.serverAddress().toString())
+                        .arg(m_server.serverPort()));
     }
 
     // Newest rule first; `times` < 0 answers for ever. `target` matches as a prefix.
@@ -150,6 +161,7 @@ public:
     }
 
     QList<ScriptedRequest> requests;
+    qint64 endlessBytesSent = 0;
 
     QList<ScriptedRequest> requestsTo(const QString &prefix) const
     {
@@ -229,7 +241,28 @@ private:
             QTimer::singleShot(reply.delayMs, socket, [socket, reply] { send(socket, reply); });
             return;
         }
+        if (reply.endless) {
+            sendEndless(socket, reply);
+            return;
+        }
         send(socket, reply);
+    }
+
+    // Writes another chunk whenever the client has taken the last, until it hangs up.
+    void sendEndless(QTcpSocket *socket, const ScriptedReply &reply)
+    {
+        socket->write("HTTP/1.1 " + QByteArray::number(reply.status)
+                      + " Scripted\r\nTransfer-Encoding: chunked\r\n\r\n");
+        const auto more = [this, socket] {
+            constexpr int kChunk = 256 * 1024;
+            if (socket->state() != QAbstractSocket::ConnectedState || socket->bytesToWrite() > 0)
+                return;
+            socket->write(QByteArray::number(kChunk, 16) + "\r\n" + QByteArray(kChunk, 'x')
+                          + "\r\n");
+            endlessBytesSent += kChunk;
+        };
+        QObject::connect(socket, &QTcpSocket::bytesWritten, this, more);
+        more();
     }
 
     static void send(QTcpSocket *socket, const ScriptedReply &reply)

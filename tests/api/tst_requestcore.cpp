@@ -1,6 +1,7 @@
 #include "ApiTestSupport.h"
 
 #include "api/ChatClient.h"
+#include "api/HttpAnswer.h"
 
 #include <QJsonArray>
 #include <QTest>
@@ -370,6 +371,67 @@ private slots:
         QVERIFY(await(m_client->logout()).ok());
         QCOMPARE(*await(m_client->login("a", "b")).apiError, ChatAPIError::invalidResponse(500));
         QVERIFY(!m_client->hasSession());
+    }
+
+    void redirectsAreNotFollowed_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("elsewhere"); // address of the other origin
+        QTest::newRow("sign-in, another host") << "/v1/auth/login" << 307 << "127.0.0.2";
+        QTest::newRow("refresh, another port") << "/v1/auth/refresh" << 307 << "127.0.0.1";
+        QTest::newRow("authorised call, another host") << "/v1/me" << 302 << "127.0.0.2";
+        QTest::newRow("photo upload, another host") << "/put/k" << 307 << "127.0.0.2";
+    }
+
+    // Followed, a redirect would carry the password, a token or the photo to another origin,
+    // and its answer would be taken as the service's.
+    void redirectsAreNotFollowed()
+    {
+        QFETCH(QString, target);
+        QFETCH(int, status);
+        QFETCH(QString, elsewhere);
+        ScriptedServer other{QHostAddress(elsewhere)};
+        ScriptedReply redirect;
+        redirect.status = status;
+        redirect.headers.append({"Location", (other.baseUrl().toString() + target).toUtf8()});
+        m_server->on("", target, redirect);
+        m_server->onJson("POST", "/v1/uploads", 200,
+                         QStringLiteral(R"({"object_key":"k","upload_url":"%1/put/k"})")
+                             .arg(m_server->baseUrl().toString())
+                             .toUtf8());
+        const bool signedIn = target != u"/v1/auth/login";
+        if (signedIn)
+            signIn();
+        const bool upload = target == u"/put/k";
+        const auto failure = upload ? await(m_client->upload("jpeg")).apiError
+            : target == u"/v1/me"   ? await(m_client->me()).apiError
+            : signedIn              ? await(m_client->performRefresh()).apiError
+                                    : await(m_client->login("a@b.c", "pw")).apiError;
+        QVERIFY(other.requests.isEmpty());
+        QCOMPARE(failure,
+                 upload ? ChatAPIError::uploadFailed(status)
+                        : ChatAPIError::invalidResponse(status));
+        QCOMPARE(m_client->hasSession(), signedIn);
+    }
+
+    void endlessAnswerIsCutOff_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("failure"); // status of the "invalid_response" error
+        QTest::newRow("success") << 200 << 500;
+        QTest::newRow("error page") << 502 << 502;
+    }
+
+    // An answer that never ends is cut off near its bound instead of filling memory.
+    void endlessAnswerIsCutOff()
+    {
+        QFETCH(int, status);
+        QFETCH(int, failure);
+        signIn();
+        m_server->on("GET", "/v1/sync", ScriptedReply::endlessBody(status));
+        QCOMPARE(await(m_client->sync("x")).apiError, ChatAPIError::invalidResponse(failure));
+        QVERIFY(m_server->endlessBytesSent < 4 * kAnswerByteLimit);
     }
 
 private:

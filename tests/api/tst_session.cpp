@@ -286,6 +286,10 @@ private slots:
         if (m_keychainWorks)
             QSKIP("the keychain took the session");
         auto client = newClient();
+        // A folder that is there already, open to others, is closed too.
+        const QString folder = QFileInfo(client->sessionFilePath()).path();
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(QFile::setPermissions(folder, QFileDevice::Permissions(0x7755)));
         signIn(*client);
         const QFileInfo file(client->sessionFilePath());
         QVERIFY(file.exists());
@@ -303,6 +307,21 @@ private slots:
         auto again = newClient();
         QCOMPARE(await(again->restore()).value, std::optional<bool>(true));
         QCOMPARE(again->tokens()->accessToken, client->tokens()->accessToken);
+    }
+
+    // A write of the file killed before its rename leaves "session.bin.XXXXXX", which holds the
+    // whole session: the next start removes it, and so does a sign-out.
+    void staleCopiesOfTheFileAreRemoved()
+    {
+        auto client = newClient();
+        signIn(*client);
+        const QString copy = client->sessionFilePath() + QStringLiteral(".Ab12Cd");
+        QVERIFY(writeSessionFile(copy, m_user, "leaked"));
+        QCOMPARE(restoredAtLaunch(), std::optional<bool>(true));
+        QVERIFY(!QFile::exists(copy));
+        QVERIFY(writeSessionFile(copy, m_user, "leaked"));
+        QVERIFY(await(client->logout()).ok());
+        QVERIFY(!QFile::exists(copy));
     }
 
     void corruptStorageIsNoSession()

@@ -180,22 +180,73 @@ private slots:
         QVERIFY(!m_client->socketReady());
     }
 
-    void refusedTokenIsRecovered()
+    void recoveryRunsOncePerSession_data()
     {
+        QTest::addColumn<int>("refusals");
+        QTest::addColumn<QString>("meanwhile"); // what happens while the refresh is on its way
+        QTest::newRow("one refusal") << 1 << "";
+        QTest::newRow("burst of refusals") << 200 << "";
+        QTest::newRow("signed out") << 1 << "logout";
+        QTest::newRow("signed out and in again") << 1 << "logout login";
+    }
+
+    // The service's refusal of the token makes one recovery (one refresh, one new socket)
+    // however many refusals arrive. A recovery that outlives its session ends quietly: no lost
+    // session after a deliberate sign-out, nothing done to a newer session.
+    void recoveryRunsOncePerSession()
+    {
+        QFETCH(int, refusals);
+        QFETCH(QString, meanwhile);
         start();
         connectAndWaitReady();
         const QString before = m_client->tokens()->accessToken;
         m_svc->clearRecords();
-        m_svc->pushFrame(m_me, {{"type", "error"}, {"code", "unauthorized"}});
+        m_svc->delayNext("POST", "/v1/auth/refresh", 1, 300);
+        for (int i = 0; i < refusals; ++i)
+            m_svc->pushFrame(m_me, {{"type", "error"}, {"code", "unauthorized"}});
+        QVERIFY(waitUntil([this] { return requestCount("/v1/auth/refresh") == 1; }));
+        if (meanwhile.contains(u"logout"))
+            QVERIFY(await(m_client->logout()).ok());
+        if (meanwhile.contains(u"login"))
+            QVERIFY(await(m_client->login("me@example.com", "secret123")).ok());
+        const quint64 generation = m_client->socketGeneration();
+
+        if (meanwhile.isEmpty()) {
+            QVERIFY(waitUntil(
+                [this] { return framesOfType("auth").size() == 1 && m_client->socketReady(); }));
+            const QString after = m_client->tokens()->accessToken;
+            QVERIFY(after != before);
+            QCOMPARE(framesOfType("auth").at(0).value("access_token").toString(), after);
+        }
+        QTest::qWait(500); // the delayed refresh has landed, and whatever it started has run
+        QCOMPARE(requestCount("/v1/auth/refresh"), 1);
+        QCOMPARE(m_client->socketGeneration(), generation + (meanwhile.isEmpty() ? 1 : 0));
+        QCOMPARE(m_client->hasSession(), meanwhile.isEmpty() || meanwhile.contains(u"login"));
+        QCOMPARE(m_lost, 0);
+        QVERIFY(!m_client->lastFailure());
+    }
+
+    void oversizedMessagesCloseTheSocket_data()
+    {
+        QTest::addColumn<int>("frameKib"); // the service's frame size; 0: Qt's 512 KiB
+        QTest::newRow("message of many frames") << 0;
+        QTest::newRow("one frame") << 4096;
+    }
+
+    // A message or a frame past 1 MiB is not taken in: the socket fails and reconnects as usual.
+    void oversizedMessagesCloseTheSocket()
+    {
+        QFETCH(int, frameKib);
+        start();
+        connectAndWaitReady();
+        m_svc->clearRecords();
+        m_svc->setPushFrameSize(quint64(frameKib) * 1024);
+        m_svc->pushFrame(m_me, {{"type", "friend.requested"}, {"pad", QString(2 << 20, u'x')}});
         QVERIFY(waitUntil(
             [this] { return framesOfType("auth").size() == 1 && m_client->socketReady(); }));
-        const QString after = m_client->tokens()->accessToken;
-        QVERIFY(after != before);
-        QCOMPARE(framesOfType("auth").at(0).value("access_token").toString(), after);
-        int refreshes = 0;
-        for (const RecordedRequest &r : m_svc->requests())
-            refreshes += r.target == QLatin1String("/v1/auth/refresh");
-        QCOMPARE(refreshes, 1);
+        m_svc->pushFrame(m_me, {{"type", "friend.requested"}});
+        QVERIFY(waitUntil([this] { return !m_events.isEmpty(); }));
+        QCOMPARE(m_events.size(), 1);
         QCOMPARE(m_lost, 0);
     }
 
@@ -274,6 +325,14 @@ private:
     {
         QVERIFY(await(m_client->connectSocket()).ok());
         QVERIFY(waitUntil([this] { return m_client->socketReady(); }));
+    }
+
+    int requestCount(const QString &target) const
+    {
+        int count = 0;
+        for (const RecordedRequest &r : m_svc->requests())
+            count += r.target == target;
+        return count;
     }
 
     QList<QJsonObject> framesOfType(const QString &type) const

@@ -510,16 +510,22 @@ void TestStoreSync::friendRequestsRebuildLinks()
     LivePair live;
     const QUuid asker = live.addUser(u"asker"_s, u"요청자"_s);
     const QUuid wanted = live.addUser(u"wanted"_s, u"받는이"_s);
-    LocalStore *store = live.open();
+    LocalStore *store = live.open(true);
     QVERIFY(store);
+    QTRY_VERIFY(store->client()->socketReady());
     store->setFriends({FriendLink{QUuid::createUuid(), FriendState::friends}});
+    live.service.clearRecords();
     const QUuid requestId = live.service.addFriendRequest(asker, live.me);
     live.service.addFriendRequest(live.me, wanted);
-    store->apply(ChatEvent::makeFriendRequest());
+    // A flood of "friend.requested" frames fetches the list once.
+    for (int i = 0; i < 500; ++i)
+        live.service.pushFrame(live.me, QJsonObject{{"type", "friend.requested"}});
     QTRY_COMPARE(store->friends().size(), 2);
     QCOMPARE(store->friendState(asker), FriendState::incoming);
     QCOMPARE(store->friendState(wanted), FriendState::outgoing);
     QCOMPARE(store->incomingRequestIDs(), (QHash<QUuid, QUuid>{{asker, requestId}}));
+    QTest::qWait(500); // longer than the gathering wait: no second fetch follows
+    QCOMPARE(live.countRequests(u"GET"_s, u"/v1/friend-requests"_s), 1);
 }
 
 void TestStoreSync::localModesSkipStartUp()

@@ -1,0 +1,47 @@
+#include "api/HttpAnswer.h"
+
+#include "api/ChatErrors.h"
+
+#include <QNetworkReply>
+#include <QNetworkRequest>
+
+#include <QCoroNetworkReply>
+
+#include <memory>
+
+QCoro::Task<HttpAnswer> receiveAnswer(QNetworkReply *reply, qint64 limit)
+{
+    // The body is read only at the end, so what is buffered is what has arrived. The flag is
+    // set before the abort: the abort finishes the reply (and resumes this coroutine) at once.
+    const auto oversized = std::make_shared<bool>(false);
+    const auto cutOffBeyond = [reply, limit, oversized](qint64 bytes) {
+        if (bytes > limit && !*oversized) {
+            *oversized = true;
+            reply->abort();
+        }
+    };
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, cutOffBeyond] {
+        const QVariant declared = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (declared.isValid())
+            cutOffBeyond(declared.toLongLong());
+    });
+    QObject::connect(reply, &QNetworkReply::readyRead, reply,
+                     [reply, cutOffBeyond] { cutOffBeyond(reply->bytesAvailable()); });
+
+    co_await reply;
+
+    const QVariant statusAttribute = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    HttpAnswer answer;
+    answer.status = statusAttribute.isValid() ? statusAttribute.toInt() : 0;
+    if (*oversized) {
+        answer.oversized = true;
+        co_return answer;
+    }
+    const QNetworkReply::NetworkError failure = reply->error();
+    // Connection-level failures (codes below 200) end the exchange without a usable answer
+    // even when a status line arrived before the connection broke.
+    if (failure != QNetworkReply::NoError && (failure < 200 || !statusAttribute.isValid()))
+        throw ChatTransportError(failure, reply->errorString());
+    answer.body = reply->readAll();
+    co_return answer;
+}
