@@ -9,6 +9,7 @@
 #include "model/OfficialLink.h"
 #include "model/ReportRecord.h"
 #include "model/RetiredHandle.h"
+#include "model/ValueSupport.h"
 #include "store/MessageIndex.h"
 
 #include <QByteArray>
@@ -342,6 +343,16 @@ public:
     static bool shouldNotifyObservers(const T &oldValue, const T &newValue)
     {
         return !(oldValue == newValue);
+    }
+    // Texts by the records' rule: canonically equivalent texts are equal.
+    static bool shouldNotifyObservers(const QString &oldValue, const QString &newValue)
+    {
+        return !sameText(oldValue, newValue);
+    }
+    static bool shouldNotifyObservers(const std::optional<QString> &oldValue,
+                                      const std::optional<QString> &newValue)
+    {
+        return !sameText(oldValue, newValue);
     }
 
     static QList<QUuid> storedIDs(const QString &key);

@@ -91,6 +91,8 @@ void TestStoreState::noticeSlot()
     QCOMPARE(notices.count, 0);
     store->showNotice(u"하나"_s);
     store->showNotice(u"하나"_s);
+    // The same text in decomposed Hangul is the same notice, as it is the same title in a room.
+    store->showNotice(u"하나"_s.normalized(QString::NormalizationForm_D));
     QCOMPARE(notices.count, 1);
     store->showNotice(u"둘"_s);
     QCOMPARE(store->notice(), u"둘"_s);
