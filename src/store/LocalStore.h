@@ -431,8 +431,6 @@ public:
     int unreadCount(const Conversation &room) const;
     bool showsUnreadDot(const Conversation &room) const;
     int unreadOthers(const QUuid &messageId) const;
-    // The dock badge's text for a total: "" below 1, the number up to 99, "99+" above.
-    static QString badgeLabel(qint64 total);
     // Takes the room off the list at once: it leaves sortedList() but stays among the
     // conversations, and its id joins the hidden ids (kept in the settings in the live mode).
     void hideFromList(const QUuid &roomId);

@@ -111,7 +111,7 @@ void TestStoreSync::bootstrapLoadsEverything()
     QCOMPARE(store->conversationTitle(room), u"상대"_s);
     QCOMPARE(store->visibleMessages(live.room).size(), 2);
     QCOMPARE(store->unreadCount(room), 2);
-    QCOMPARE(live.badge.last(), u"2"_s);
+    QCOMPARE(live.badge.last(), 2);
     QCOMPARE(store->incomingRequests().size(), 1);
     QCOMPARE(store->incomingRequests().first().id, asker);
     QVERIFY(store->incomingRequestIDs().contains(asker));
@@ -383,7 +383,7 @@ void TestStoreSync::liveMessageEvent()
     const ChatMessage got = store->visibleMessages(roomId).first();
     QCOMPARE(got.body, u"안녕하세요"_s);
     QCOMPARE(store->unreadCount(*store->conversation(roomId)), 1);
-    QCOMPARE(live.badge.last(), u"1"_s);
+    QCOMPARE(live.badge.last(), 1);
     QCOMPARE(store->conversation(roomId)->updatedAt, got.createdAt);
     QCOMPARE(sounds.count, 1);
 
@@ -398,7 +398,7 @@ void TestStoreSync::liveMessageEvent()
     live.service.addMessage(roomId, live.peer, u"또"_s);
     QTRY_COMPARE(store->visibleMessages(roomId).size(), 2);
     QCOMPARE(sounds.count, 1);
-    QCOMPARE(live.badge.last(), u"2"_s);
+    QCOMPARE(live.badge.last(), 2);
 
     // A system message counts nothing; a message for an unknown room reloads the list.
     wire.id = QUuid::createUuid();

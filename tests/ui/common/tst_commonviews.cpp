@@ -146,6 +146,44 @@ private slots:
                      - layout->contentsMargins().right());
     }
 
+    // However the caller disables the button, a busy spell does not end with it enabled; a
+    // caller that enables it during the spell gets it back when the spell ends.
+    void wideButtonBusyKeepsTheCallersState_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("setDisabled") << "setDisabled";
+        QTest::newRow("setEnabled") << "setEnabled";
+        QTest::newRow("QWidget::setEnabled") << "widget";
+        QTest::newRow("disabled parent") << "parent";
+    }
+    void wideButtonBusyKeepsTheCallersState()
+    {
+        QFETCH(QString, how);
+        QWidget parent;
+        auto *button = new WideButton("저장", WideButton::Role::Normal, &parent);
+        QWidget *asWidget = button;
+        const auto setCallerEnabled = [&](bool enabled) {
+            if (how == "setDisabled")
+                button->setDisabled(!enabled);
+            else if (how == "setEnabled")
+                button->setEnabled(enabled);
+            else if (how == "widget")
+                asWidget->setEnabled(enabled);
+            else
+                parent.setEnabled(enabled);
+        };
+        setCallerEnabled(false);
+        button->setBusy(true);
+        button->setBusy(false);
+        QVERIFY(!button->isEnabled());
+
+        button->setBusy(true);
+        setCallerEnabled(true);
+        QVERIFY(!button->isEnabled());
+        button->setBusy(false);
+        QVERIFY(button->isEnabled());
+    }
+
     void wideButtonBusyHidesTitle()
     {
         WideButton button("저장");
