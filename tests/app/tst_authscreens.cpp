@@ -55,6 +55,17 @@ bool readyToRetype(QWidget *form, QLineEdit *field)
         && field->selectionLength() == field->text().size() && !field->text().isEmpty();
 }
 
+// Answers the photo dialog with a small picture and asks for a photo; it arrives later.
+void choosePhoto(MacProfileSetupView *profile)
+{
+    QImage image(64, 64, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    const QString file = privateFolders().filePath(QStringLiteral("photo.jpg"));
+    image.save(file, "JPEG");
+    MacImageFile::setTestAnswer([file] { return file; });
+    clickButton(child<QAbstractButton>(profile, QStringLiteral("pickPhoto")));
+}
+
 QString hangul(int count)
 {
     const QString syllables
@@ -158,12 +169,7 @@ private slots:
         QCOMPARE(rig.root->screen(), MacRootView::Screen::profile);
         saveShot(rig.root.get(), QStringLiteral("04-profile-error"));
 
-        QImage image(64, 64, QImage::Format_RGB32);
-        image.fill(Qt::darkCyan);
-        const QString photoFile = privateFolders().filePath(QStringLiteral("photo.jpg"));
-        QVERIFY(image.save(photoFile, "JPEG"));
-        MacImageFile::setTestAnswer([photoFile] { return photoFile; });
-        clickButton(child<QAbstractButton>(profile, QStringLiteral("pickPhoto")));
+        choosePhoto(profile);
         QTRY_VERIFY(profile->photo().has_value());
         typeInto(handle, QStringLiteral("new_user"));
         saveShot(rig.root.get(), QStringLiteral("05-profile"));
@@ -408,12 +414,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         if (auto *profile = qobject_cast<MacProfileSetupView *>(form.get())) {
             // A chosen photo brings the button that clears it.
-            QImage image(32, 32, QImage::Format_RGB32);
-            image.fill(Qt::darkCyan);
-            const QString file = privateFolders().filePath(QStringLiteral("button-photo.jpg"));
-            QVERIFY(image.save(file, "JPEG"));
-            MacImageFile::setTestAnswer([file] { return file; });
-            clickButton(child<QAbstractButton>(profile, QStringLiteral("pickPhoto")));
+            choosePhoto(profile);
             QTRY_VERIFY(child<QAbstractButton>(profile, QStringLiteral("clearPhoto"))->isVisible());
         }
         int seen = 0;

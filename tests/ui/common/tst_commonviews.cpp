@@ -277,7 +277,8 @@ private slots:
         QTest::addColumn<int>("width");
         QTest::addColumn<bool>("elided");
         const QString twenty = QString("가나다라마바사아자차카타파하거너더러머버");
-        QTest::newRow("short name") << "김하늘" << "sky_kim" << false << 240 << false;
+        QTest::newRow("short name") << "김하늘"
+                                    << "sky_kim" << false << 240 << false;
         QTest::newRow("20 characters and the mark in the sidebar")
             << twenty << "zumo_official_team" << true << 240 << true;
         QTest::newRow("narrower still") << twenty << "somebody" << false << 150 << true;

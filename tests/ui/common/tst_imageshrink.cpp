@@ -7,9 +7,9 @@
 
 #include <QBuffer>
 #include <QFileDialog>
-#include <QPointer>
 #include <QImageWriter>
 #include <QPainter>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
@@ -51,6 +51,12 @@ QByteArray withOrientation(const QByteArray &jpeg, quint16 orientation)
     const quint16 length = quint16(payload.size() + 2);
     segment.append(char(length >> 8)).append(char(length & 0xff)).append(payload);
     return jpeg.left(2) + segment + jpeg.mid(2);
+}
+
+bool writeFile(const QString &path, const QByteArray &data)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
 }
 
 QSize decodedSize(const QByteArray &data)
@@ -173,14 +179,8 @@ private slots:
         QVERIFY(dir.isValid());
         const QString picture = dir.filePath("그림.png");
         const QString text = dir.filePath("notes.txt");
-        QFile file(picture);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(encode(halves(1000, 800), "png"));
-        file.close();
-        QFile other(text);
-        QVERIFY(other.open(QIODevice::WriteOnly));
-        other.write("not an image");
-        other.close();
+        QVERIFY(writeFile(picture, encode(halves(1000, 800), "png")));
+        QVERIFY(writeFile(text, "not an image"));
 
         const auto jpeg = MacImageFile::read(picture, 512);
         QVERIFY(jpeg.has_value());
@@ -214,14 +214,8 @@ private slots:
         QVERIFY(dir.isValid());
         const QString image = dir.filePath("그림.png");
         const QString text = dir.filePath("notes.txt");
-        {
-            QFile file(image);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(encode(halves(300, 200), "png"));
-            QFile other(text);
-            QVERIFY(other.open(QIODevice::WriteOnly));
-            other.write("not an image");
-        }
+        QVERIFY(writeFile(image, encode(halves(300, 200), "png")));
+        QVERIFY(writeFile(text, "not an image"));
         const bool viaDialog = how.startsWith("dialog");
         if (!viaDialog) {
             const QString file = how.startsWith("picture") ? image : how == "text" ? text : "";
