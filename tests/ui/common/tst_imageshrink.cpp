@@ -199,7 +199,6 @@ private slots:
         QTest::addColumn<bool>("picture");
         QTest::newRow("answered: a picture") << "picture" << 1 << true;
         QTest::newRow("answered: cancel") << "cancel" << 1 << false;
-        QTest::newRow("answered: not an image") << "text" << 1 << false;
         QTest::newRow("answered: the asker gone first") << "picture gone" << 0 << false;
         QTest::newRow("dialog: a picture chosen") << "dialog picture" << 1 << true;
         QTest::newRow("dialog: cancelled") << "dialog cancel" << 1 << false;
@@ -211,16 +210,11 @@ private slots:
         QFETCH(int, calls);
         QFETCH(bool, picture);
         QTemporaryDir dir;
-        QVERIFY(dir.isValid());
         const QString image = dir.filePath("그림.png");
-        const QString text = dir.filePath("notes.txt");
         QVERIFY(writeFile(image, encode(halves(300, 200), "png")));
-        QVERIFY(writeFile(text, "not an image"));
         const bool viaDialog = how.startsWith("dialog");
-        if (!viaDialog) {
-            const QString file = how.startsWith("picture") ? image : how == "text" ? text : "";
-            MacImageFile::setTestAnswer([file] { return file; });
-        }
+        if (!viaDialog)
+            MacImageFile::setTestAnswer([=] { return how.startsWith("picture") ? image : ""; });
         auto asker = std::make_unique<QWidget>();
         int called = 0;
         std::optional<QByteArray> got;
@@ -231,11 +225,8 @@ private slots:
         MacImageFile::setTestAnswer({});
         QCOMPARE(called, 0);
         QPointer<QFileDialog> dialog = asker->findChild<QFileDialog *>();
-        QCOMPARE(!dialog.isNull(), viaDialog);
-        if (dialog) {
-            QVERIFY(dialog->isVisible());
-            QCOMPARE(dialog->windowModality(), Qt::WindowModal);
-        }
+        QCOMPARE(dialog && dialog->isVisible() && dialog->windowModality() == Qt::WindowModal,
+                 viaDialog);
 
         if (how.endsWith("gone")) {
             asker.reset();
@@ -245,8 +236,7 @@ private slots:
         } else if (how == "dialog cancel") {
             dialog->reject();
         }
-        if (calls)
-            QTRY_COMPARE(called, calls);
+        QTRY_COMPARE(called, calls);
         QCoreApplication::processEvents();
         QCOMPARE(called, calls);
         QTRY_VERIFY(dialog.isNull());
