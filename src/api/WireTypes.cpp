@@ -2,6 +2,7 @@
 #include "api/ChatPath.h"
 
 #include "api/WireJson.h"
+#include "model/JsonFields.h"
 
 #include <QJsonDocument>
 #include <QRegularExpression>
@@ -233,10 +234,9 @@ std::optional<QDateTime> parseIsoSeconds(const QString &text)
         QStringLiteral("^\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}(Z|[+-]\\d{2}:\\d{2})$"));
     if (!form.match(text).hasMatch())
         return std::nullopt;
-    const QDateTime time = QDateTime::fromString(text, Qt::ISODate);
-    if (!time.isValid())
-        return std::nullopt;
-    return time.toUTC();
+    // The store document's reader: it also refuses a time that an offset carries outside the
+    // years it can write back, so a session read here can always be saved again.
+    return timeFromText(text);
 }
 
 } // namespace

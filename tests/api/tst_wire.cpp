@@ -517,6 +517,9 @@ private slots:
                    .toUtf8();
         QTest::newRow("date not iso") << camel.arg(R"("tomorrow")", user).toUtf8();
         QTest::newRow("date number") << camel.arg("12", user).toUtf8();
+        // Readable, but past year 9999 in UTC: it could never be written back.
+        QTest::newRow("offset past 9999")
+            << camel.arg(R"("9999-12-31T23:00:00-05:00")", user).toUtf8();
         QTest::newRow("user snake")
             << camel.arg(R"("2026-01-31T09:30:00Z")", R"({"id":"x"})").toUtf8();
     }

@@ -5,6 +5,7 @@
 #include "ui/common/BetaMark.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
+#include "ui/common/ElidedLabel.h"
 #include "ui/common/ImageShrink.h"
 #include "ui/common/JPEGImage.h"
 #include "ui/common/MessagePhoto.h"
@@ -128,6 +129,14 @@ private slots:
         button->setBusy(false);
         QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(clicks.count(), 1);
+        // The same when the caller disabled it through QWidget itself.
+        button->setDisabled(false);
+        static_cast<QWidget *>(button)->setEnabled(false);
+        button->setBusy(true);
+        button->setBusy(false);
+        QTest::mouseClick(button, Qt::LeftButton);
+        QVERIFY(button->isDisabled());
+        QCOMPARE(clicks.count(), 1);
 
         // A press that is under way when the work starts does not turn into a click.
         button->setDisabled(false);
@@ -226,6 +235,46 @@ private slots:
         QVERIFY(!person.isOfficial());
         QCOMPARE(person.handleText(), QStringLiteral("@sky_kim"));
         QVERIFY(person.sizeHint().height() >= PersonLabel::avatarSize);
+    }
+
+    // A long name gives way to its column: it ends in "…", the mark and the handle stay in
+    // view, and the label asks for no more than the column has.
+    void personLabelInANarrowColumn_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("handle");
+        QTest::addColumn<bool>("official");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<bool>("elided");
+        const QString twenty = QString("가나다라마바사아자차카타파하거너더러머버");
+        QTest::newRow("short name") << "김하늘"
+                                    << "sky_kim" << false << 240 << false;
+        QTest::newRow("20 characters and the mark in the sidebar")
+            << twenty << "zumo_official_team" << true << 240 << true;
+        QTest::newRow("narrower still") << twenty << "somebody" << false << 150 << true;
+    }
+    void personLabelInANarrowColumn()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, handle);
+        QFETCH(bool, official);
+        QFETCH(int, width);
+        QFETCH(bool, elided);
+        PersonLabel person(name, handle, std::nullopt, std::nullopt, official);
+        QVERIFY(person.minimumSizeHint().width() <= width);
+        person.resize(width, person.sizeHint().height());
+        person.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&person));
+
+        const QString shown = person.findChild<ElidedLabel *>("name")->shownText();
+        QCOMPARE(shown.endsWith(QChar(0x2026)), elided);
+        QCOMPARE(shown == name, !elided);
+        QCOMPARE(person.nameText(), name);
+        const auto *mark = person.findChild<OfficialMark *>();
+        const auto *handleLabel = person.findChild<ElidedLabel *>("handle");
+        QVERIFY(mark->isHidden() || (mark->width() > 0 && mark->geometry().right() < width));
+        QVERIFY(handleLabel->isVisible() && handleLabel->geometry().right() < width);
+        QVERIFY(handleLabel->shownText().startsWith(u'@'));
     }
 
     void linksOpenOnlyOnTheWeb()

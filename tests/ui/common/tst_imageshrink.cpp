@@ -6,8 +6,10 @@
 #include "ui/common/MacImageFile.h"
 
 #include <QBuffer>
+#include <QFileDialog>
 #include <QImageWriter>
 #include <QPainter>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
@@ -49,6 +51,12 @@ QByteArray withOrientation(const QByteArray &jpeg, quint16 orientation)
     const quint16 length = quint16(payload.size() + 2);
     segment.append(char(length >> 8)).append(char(length & 0xff)).append(payload);
     return jpeg.left(2) + segment + jpeg.mid(2);
+}
+
+bool writeFile(const QString &path, const QByteArray &data)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
 }
 
 QSize decodedSize(const QByteArray &data)
@@ -171,14 +179,8 @@ private slots:
         QVERIFY(dir.isValid());
         const QString picture = dir.filePath("그림.png");
         const QString text = dir.filePath("notes.txt");
-        QFile file(picture);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(encode(halves(1000, 800), "png"));
-        file.close();
-        QFile other(text);
-        QVERIFY(other.open(QIODevice::WriteOnly));
-        other.write("not an image");
-        other.close();
+        QVERIFY(writeFile(picture, encode(halves(1000, 800), "png")));
+        QVERIFY(writeFile(text, "not an image"));
 
         const auto jpeg = MacImageFile::read(picture, 512);
         QVERIFY(jpeg.has_value());
@@ -186,6 +188,61 @@ private slots:
         QVERIFY(!MacImageFile::read(text, 512).has_value());
         QVERIFY(!MacImageFile::read(dir.filePath("missing.jpg"), 512).has_value());
         QVERIFY(MacImageFile::nameFilter().contains("*.jpg"));
+    }
+
+    // pick() answers on a later turn, by the test seam or the dialog, and never once the widget
+    // that asked is gone (which takes its dialog with it).
+    void pickAnswersLater_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("calls");
+        QTest::addColumn<bool>("picture");
+        QTest::newRow("answered: a picture") << "picture" << 1 << true;
+        QTest::newRow("answered: cancel") << "cancel" << 1 << false;
+        QTest::newRow("answered: the asker gone first") << "picture gone" << 0 << false;
+        QTest::newRow("dialog: a picture chosen") << "dialog picture" << 1 << true;
+        QTest::newRow("dialog: cancelled") << "dialog cancel" << 1 << false;
+        QTest::newRow("dialog: the asker gone") << "dialog gone" << 0 << false;
+    }
+    void pickAnswersLater()
+    {
+        QFETCH(QString, how);
+        QFETCH(int, calls);
+        QFETCH(bool, picture);
+        QTemporaryDir dir;
+        const QString image = dir.filePath("그림.png");
+        QVERIFY(writeFile(image, encode(halves(300, 200), "png")));
+        const bool viaDialog = how.startsWith("dialog");
+        if (!viaDialog)
+            MacImageFile::setTestAnswer([=] { return how.startsWith("picture") ? image : ""; });
+        auto asker = std::make_unique<QWidget>();
+        int called = 0;
+        std::optional<QByteArray> got;
+        MacImageFile::pick(asker.get(), 64, [&](std::optional<QByteArray> jpeg) {
+            ++called;
+            got = std::move(jpeg);
+        });
+        MacImageFile::setTestAnswer({});
+        QCOMPARE(called, 0);
+        QPointer<QFileDialog> dialog = asker->findChild<QFileDialog *>();
+        QCOMPARE(dialog && dialog->isVisible() && dialog->windowModality() == Qt::WindowModal,
+                 viaDialog);
+
+        if (how.endsWith("gone")) {
+            asker.reset();
+        } else if (how == "dialog picture") {
+            dialog->selectFile(image);
+            static_cast<QDialog *>(dialog)->accept(); // QFileDialog::accept(), protected there
+        } else if (how == "dialog cancel") {
+            dialog->reject();
+        }
+        QTRY_COMPARE(called, calls);
+        QCoreApplication::processEvents();
+        QCOMPARE(called, calls);
+        QTRY_VERIFY(dialog.isNull());
+        QCOMPARE(got.has_value(), picture);
+        if (got)
+            QCOMPARE(decodedSize(*got), QSize(64, 43));
     }
 
     void jpegImageShowsNothingForBadData()
