@@ -2,7 +2,6 @@
 #include "api/ChatPath.h"
 
 #include "api/WireJson.h"
-#include "model/JsonFields.h"
 
 #include <QJsonDocument>
 #include <QRegularExpression>
@@ -234,9 +233,15 @@ std::optional<QDateTime> parseIsoSeconds(const QString &text)
         QStringLiteral("^\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}(Z|[+-]\\d{2}:\\d{2})$"));
     if (!form.match(text).hasMatch())
         return std::nullopt;
-    // The store document's reader: it also refuses a time that an offset carries outside the
-    // years it can write back, so a session read here can always be saved again.
-    return timeFromText(text);
+    const QDateTime time = QDateTime::fromString(text, Qt::ISODate);
+    if (!time.isValid())
+        return std::nullopt;
+    // An offset can carry a time of year 9999 or 0001 outside the years that isoSeconds()
+    // writes; such a session could be read but never saved again.
+    const QDateTime utc = time.toUTC();
+    if (utc.date().year() < 1 || utc.date().year() > 9999)
+        return std::nullopt;
+    return utc;
 }
 
 } // namespace
