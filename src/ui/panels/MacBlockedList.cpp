@@ -16,7 +16,6 @@
 MacBlockedList::MacBlockedList(LocalStore &store, std::function<void()> onClose, QWidget *parent)
     : QWidget(parent)
     , m_store(store)
-    , m_onClose(std::move(onClose))
     , m_model(new BlockedListModel(store, this))
 {
     setObjectName(QStringLiteral("blockedList"));
@@ -54,7 +53,7 @@ MacBlockedList::MacBlockedList(LocalStore &store, std::function<void()> onClose,
     auto *page = new QVBoxLayout(this);
     page->setContentsMargins(0, 0, 0, 0);
     page->setSpacing(6);
-    page->addWidget(PanelParts::headerRow(QStringLiteral("차단 목록"), m_onClose, this));
+    page->addWidget(PanelParts::headerRow(QStringLiteral("차단 목록"), onClose, this));
     m_body = new QStackedLayout;
     m_body->addWidget(m_list);
     m_body->addWidget(emptyPage);

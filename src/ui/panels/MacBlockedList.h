@@ -30,7 +30,6 @@ private:
     void unblock(const QModelIndex &index);
 
     LocalStore &m_store;
-    std::function<void()> m_onClose;
     BlockedListModel *m_model;
     QListView *m_list;
     QLabel *m_empty;

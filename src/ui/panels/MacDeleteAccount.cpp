@@ -13,7 +13,6 @@ MacDeleteAccount::MacDeleteAccount(LocalStore &store, std::function<void()> onCl
                                    QWidget *parent)
     : QWidget(parent)
     , m_store(store)
-    , m_onClose(std::move(onClose))
 {
     setObjectName(QStringLiteral("deleteAccountPage"));
     QVBoxLayout *column = PanelParts::formColumn(this, 480, 16);
@@ -41,18 +40,13 @@ MacDeleteAccount::MacDeleteAccount(LocalStore &store, std::function<void()> onCl
     m_delete->setDisabled(true);
     column->addWidget(m_delete);
 
-    QPushButton *close = PanelParts::plainButton(QStringLiteral("닫기"), holder);
-    close->setObjectName(QStringLiteral("close"));
+    QPushButton *close = PanelParts::closeButton(onClose, holder);
     column->addWidget(close, 0, Qt::AlignLeft);
 
     // The whole text must be the word: a blank before or after it does not count.
     connect(m_phrase, &QLineEdit::textChanged, this,
             [this](const QString &text) { m_delete->setDisabled(text != confirmationWord()); });
     connect(m_delete, &WideButton::clicked, this, &MacDeleteAccount::remove);
-    connect(close, &QPushButton::clicked, this, [this] {
-        if (m_onClose)
-            m_onClose();
-    });
 }
 
 void MacDeleteAccount::remove()

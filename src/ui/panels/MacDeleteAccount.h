@@ -24,7 +24,6 @@ private:
     void remove();
 
     LocalStore &m_store;
-    std::function<void()> m_onClose;
     QLineEdit *m_phrase;
     WideButton *m_delete;
 };

@@ -29,7 +29,6 @@ bool parsesAsUrl(const QString &link)
 MacInvitePanel::MacInvitePanel(LocalStore &store, std::function<void()> onClose, QWidget *parent)
     : QWidget(parent)
     , m_store(store)
-    , m_onClose(std::move(onClose))
 {
     setObjectName(QStringLiteral("invitePanel"));
     QVBoxLayout *column = PanelParts::formColumn(this, 520, 16);
@@ -39,8 +38,7 @@ MacInvitePanel::MacInvitePanel(LocalStore &store, std::function<void()> onClose,
     header->setContentsMargins(0, 0, 0, 0);
     header->addWidget(PanelParts::titleLabel(QStringLiteral("친구 초대"), holder));
     header->addStretch(1);
-    QPushButton *close = PanelParts::plainButton(QStringLiteral("닫기"), holder);
-    close->setObjectName(QStringLiteral("close"));
+    QPushButton *close = PanelParts::closeButton(onClose, holder);
     header->addWidget(close);
     column->addLayout(header);
 
@@ -80,10 +78,6 @@ MacInvitePanel::MacInvitePanel(LocalStore &store, std::function<void()> onClose,
     renew->setObjectName(QStringLiteral("rotate"));
     column->addWidget(renew);
 
-    connect(close, &QPushButton::clicked, this, [this] {
-        if (m_onClose)
-            m_onClose();
-    });
     connect(m_copy, &WideButton::clicked, this, &MacInvitePanel::copyLink);
     connect(m_share, &QPushButton::clicked, this, &MacInvitePanel::share);
     connect(renew, &WideButton::clicked, this, &MacInvitePanel::confirmRotate);

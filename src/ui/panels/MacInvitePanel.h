@@ -38,7 +38,6 @@ private:
     void present(const QString &link, const std::optional<QString> &note);
 
     LocalStore &m_store;
-    std::function<void()> m_onClose;
     QString m_link;
     std::optional<QString> m_note;
     QLabel *m_linkLabel;

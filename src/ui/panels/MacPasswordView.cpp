@@ -31,7 +31,6 @@ QLineEdit *secureField(const QString &placeholder, const QString &name, QWidget 
 MacPasswordView::MacPasswordView(LocalStore &store, std::function<void()> onClose, QWidget *parent)
     : QWidget(parent)
     , m_store(store)
-    , m_onClose(std::move(onClose))
 {
     setObjectName(QStringLiteral("passwordPage"));
     QVBoxLayout *column = PanelParts::formColumn(this, 480, 12);
@@ -64,12 +63,7 @@ MacPasswordView::MacPasswordView(LocalStore &store, std::function<void()> onClos
     connect(m_save, &WideButton::clicked, this, &MacPasswordView::save);
     column->addWidget(m_save);
 
-    QPushButton *close = PanelParts::plainButton(QStringLiteral("닫기"), holder);
-    close->setObjectName(QStringLiteral("close"));
-    connect(close, &QPushButton::clicked, this, [this] {
-        if (m_onClose)
-            m_onClose();
-    });
+    QPushButton *close = PanelParts::closeButton(onClose, holder);
     column->addWidget(close, 0, Qt::AlignLeft);
 
     updateButton();

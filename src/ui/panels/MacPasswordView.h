@@ -30,7 +30,6 @@ private:
     void updateButton();
 
     LocalStore &m_store;
-    std::function<void()> m_onClose;
     QLineEdit *m_current;
     QLineEdit *m_password;
     QLineEdit *m_confirm;

@@ -33,10 +33,6 @@ MacSettingsView::MacSettingsView(LocalStore &store, std::function<void()> onPass
                                  std::function<void()> onClose, QWidget *parent)
     : QWidget(parent)
     , m_store(store)
-    , m_onPassword(std::move(onPassword))
-    , m_onBlocked(std::move(onBlocked))
-    , m_onDelete(std::move(onDelete))
-    , m_onClose(std::move(onClose))
 {
     setObjectName(QStringLiteral("settings"));
 
@@ -59,27 +55,22 @@ MacSettingsView::MacSettingsView(LocalStore &store, std::function<void()> onPass
     sections->addSpacing(20);
 
     auto *actions = new SettingsGroup(list);
-    const auto addAction
-        = [&](const QString &text, const QString &name, bool destructive, auto slot) {
-              auto *row = new ActionRow(text, destructive);
-              row->setObjectName(name);
-              actions->addRow(row);
-              connect(row, &QAbstractButton::clicked, this, slot);
-          };
-    addAction(QStringLiteral("차단 목록"), QStringLiteral("blocked"), false, [this] {
-        if (m_onBlocked)
-            m_onBlocked();
-    });
-    addAction(QStringLiteral("비밀번호"), QStringLiteral("password"), false, [this] {
-        if (m_onPassword)
-            m_onPassword();
-    });
+    const auto addAction = [&](const QString &text, const QString &name, bool destructive,
+                               std::function<void()> action) {
+        auto *row = new ActionRow(text, destructive);
+        row->setObjectName(name);
+        actions->addRow(row);
+        connect(row, &QAbstractButton::clicked, this, [action = std::move(action)] {
+            if (action)
+                action();
+        });
+    };
+    // Three of them only ask the workspace for another page.
+    addAction(QStringLiteral("차단 목록"), QStringLiteral("blocked"), false, onBlocked);
+    addAction(QStringLiteral("비밀번호"), QStringLiteral("password"), false, onPassword);
     addAction(QStringLiteral("로그아웃"), QStringLiteral("logout"), true,
               [this] { confirmLogout(); });
-    addAction(QStringLiteral("계정 삭제"), QStringLiteral("deleteAccount"), true, [this] {
-        if (m_onDelete)
-            m_onDelete();
-    });
+    addAction(QStringLiteral("계정 삭제"), QStringLiteral("deleteAccount"), true, onDelete);
     sections->addWidget(actions);
     sections->addStretch(1);
 
@@ -102,7 +93,7 @@ MacSettingsView::MacSettingsView(LocalStore &store, std::function<void()> onPass
     auto *page = new QVBoxLayout(this);
     page->setContentsMargins(0, 0, 0, 12);
     page->setSpacing(0);
-    page->addWidget(PanelParts::headerRow(QStringLiteral("설정"), m_onClose, this));
+    page->addWidget(PanelParts::headerRow(QStringLiteral("설정"), onClose, this));
     page->addWidget(scroller, 1);
     page->addWidget(footer);
 

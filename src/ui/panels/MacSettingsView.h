@@ -29,10 +29,6 @@ private:
     void confirmLogout();
 
     LocalStore &m_store;
-    std::function<void()> m_onPassword;
-    std::function<void()> m_onBlocked;
-    std::function<void()> m_onDelete;
-    std::function<void()> m_onClose;
     SwitchRow *m_enabled;
     SwitchRow *m_preview;
     SwitchRow *m_sound;

@@ -122,6 +122,17 @@ QPushButton *plainButton(const QString &text, QWidget *parent)
     return new PlainButton(text, parent);
 }
 
+QPushButton *closeButton(const std::function<void()> &onClose, QWidget *parent)
+{
+    QPushButton *close = plainButton(QStringLiteral("닫기"), parent);
+    close->setObjectName(QStringLiteral("close"));
+    QObject::connect(close, &QPushButton::clicked, close, [onClose] {
+        if (onClose)
+            onClose();
+    });
+    return close;
+}
+
 QWidget *headerRow(const QString &title, const std::function<void()> &onClose, QWidget *parent)
 {
     auto *row = new QWidget(parent);
@@ -130,12 +141,7 @@ QWidget *headerRow(const QString &title, const std::function<void()> &onClose, Q
     layout->setContentsMargins(16, 0, 16, 0);
     layout->setSpacing(8);
 
-    QPushButton *close = plainButton(QStringLiteral("닫기"), row);
-    close->setObjectName(QStringLiteral("close"));
-    QObject::connect(close, &QPushButton::clicked, row, [onClose] {
-        if (onClose)
-            onClose();
-    });
+    QPushButton *close = closeButton(onClose, row);
 
     auto *heading = new QLabel(title, row);
     heading->setObjectName(QStringLiteral("title"));

@@ -19,6 +19,9 @@ inline constexpr int minimumButtonHeight = 44;
 // A borderless text button at least 44 pixels high ("닫기" and the like).
 QPushButton *plainButton(const QString &text, QWidget *parent);
 
+// The plain "닫기" of a page (object name "close"), calling `onClose` when pressed.
+QPushButton *closeButton(const std::function<void()> &onClose, QWidget *parent);
+
 // "닫기" on the leading side, the title in the headline font in the middle and a clear box on
 // the trailing side as wide as the button, so that the title stays centred in the row. Padded
 // 16 pixels left and right.

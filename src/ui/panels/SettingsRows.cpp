@@ -16,13 +16,6 @@ constexpr int rowPadding = 14;
 constexpr int cornerRadius = 10;
 constexpr QSize switchSize(38, 22);
 
-QSize rowSize(const QString &text)
-{
-    const QFontMetrics metrics(ChatFont::body());
-    return QSize(metrics.horizontalAdvance(text) + 2 * rowPadding + switchSize.width() + 16,
-                 std::max(PanelParts::minimumButtonHeight, metrics.height() + 20));
-}
-
 // Hover and press shading, as a list row shows it.
 void paintRowState(QPainter &painter, const QAbstractButton &row)
 {
@@ -85,21 +78,28 @@ void SettingsGroup::paintEvent(QPaintEvent *)
     }
 }
 
-SwitchRow::SwitchRow(const QString &text, QWidget *parent)
+SettingsRow::SettingsRow(const QString &text, QWidget *parent)
     : QAbstractButton(parent)
 {
     setText(text);
     setAccessibleName(text);
-    setCheckable(true);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_Hover);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    connect(this, &QAbstractButton::clicked, this, [this] { emit flipRequested(!isChecked()); });
 }
 
-QSize SwitchRow::sizeHint() const
+QSize SettingsRow::sizeHint() const
 {
-    return rowSize(text());
+    const QFontMetrics metrics(ChatFont::body());
+    return QSize(metrics.horizontalAdvance(text()) + 2 * rowPadding + switchSize.width() + 16,
+                 std::max(PanelParts::minimumButtonHeight, metrics.height() + 20));
+}
+
+SwitchRow::SwitchRow(const QString &text, QWidget *parent)
+    : SettingsRow(text, parent)
+{
+    setCheckable(true);
+    connect(this, &QAbstractButton::clicked, this, [this] { emit flipRequested(!isChecked()); });
 }
 
 void SwitchRow::paintEvent(QPaintEvent *)
@@ -107,18 +107,20 @@ void SwitchRow::paintEvent(QPaintEvent *)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     paintRowState(painter, *this);
-    // A disabled switch keeps showing its value, greyed out.
-    painter.setOpacity(isEnabled() ? 1.0 : 0.4);
+    // A disabled switch keeps showing its value, faded once (the active colours under an
+    // opacity: the disabled colours would fade it twice).
+    painter.setOpacity(isEnabled() ? 1.0 : 0.45);
+    const QColor ink = palette().color(QPalette::Active, QPalette::WindowText);
 
     const QRect track(width() - rowPadding - switchSize.width(),
                       (height() - switchSize.height()) / 2, switchSize.width(),
                       switchSize.height());
     painter.setFont(ChatFont::body());
-    painter.setPen(palette().color(QPalette::WindowText));
+    painter.setPen(ink);
     painter.drawText(QRect(rowPadding, 0, track.left() - 2 * rowPadding, height()),
                      Qt::AlignVCenter | Qt::AlignLeft, text());
 
-    QColor off = palette().color(QPalette::WindowText);
+    QColor off = ink;
     off.setAlphaF(0.25f);
     painter.setPen(Qt::NoPen);
     painter.setBrush(isChecked() ? palette().color(QPalette::Active, QPalette::Highlight) : off);
@@ -133,20 +135,10 @@ void SwitchRow::paintEvent(QPaintEvent *)
 }
 
 ActionRow::ActionRow(const QString &text, bool destructive, QWidget *parent)
-    : QAbstractButton(parent)
+    : SettingsRow(text, parent)
     , m_destructive(destructive)
 {
-    setText(text);
-    setAccessibleName(text);
-    setFocusPolicy(Qt::StrongFocus);
-    setAttribute(Qt::WA_Hover);
     setCursor(Qt::PointingHandCursor);
-    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-}
-
-QSize ActionRow::sizeHint() const
-{
-    return rowSize(text());
 }
 
 void ActionRow::paintEvent(QPaintEvent *)

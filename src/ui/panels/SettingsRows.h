@@ -18,16 +18,23 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 };
 
+// What the two rows share: a text, keyboard focus, hover shading and the row's size.
+class SettingsRow : public QAbstractButton
+{
+    Q_OBJECT
+public:
+    explicit SettingsRow(const QString &text, QWidget *parent = nullptr);
+    QSize sizeHint() const override;
+};
+
 // A labelled switch. It never flips itself: a press asks for the other value through
 // flipRequested(), and the switch shows whatever setChecked() is given afterwards, so what it
 // shows is always its owner's value.
-class SwitchRow : public QAbstractButton
+class SwitchRow : public SettingsRow
 {
     Q_OBJECT
 public:
     explicit SwitchRow(const QString &text, QWidget *parent = nullptr);
-
-    QSize sizeHint() const override;
 
 signals:
     void flipRequested(bool on);
@@ -38,14 +45,13 @@ protected:
 };
 
 // A button row: its text at the leading edge, red when it is destructive.
-class ActionRow : public QAbstractButton
+class ActionRow : public SettingsRow
 {
     Q_OBJECT
 public:
     ActionRow(const QString &text, bool destructive, QWidget *parent = nullptr);
 
     bool isDestructive() const { return m_destructive; }
-    QSize sizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent *event) override;

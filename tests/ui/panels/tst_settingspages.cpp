@@ -120,6 +120,7 @@ void TestSettingsPages::switchesFollowTheStore()
     const Switches shown = shownSwitches(page);
     QVERIFY(!shown.enabled && !shown.preview && shown.sound);
     QVERIFY(!part(page, u"notificationSound"_s)->isEnabled());
+    savePictures(page, u"settings-off"_s, {QSize(720, 680)});
 }
 
 void TestSettingsPages::buttonsOnlyAskTheWorkspace_data()
