@@ -1,7 +1,9 @@
 // The remote image loader against a tiny loopback HTTP responder: schemes, status 200 only,
-// coalesced requests, the cache, and the two views that use it.
+// coalesced requests, the cache, bodies that never end, pictures that claim too many pixels,
+// and the two views that use it.
 
 #include "ui/common/AvatarView.h"
+#include "ui/common/ImageDecodeJob.h"
 #include "ui/common/MessagePhoto.h"
 #include "ui/common/RemoteImageCache.h"
 
@@ -28,8 +30,67 @@ QByteArray png(int width, int height)
     return out;
 }
 
+quint32 crc32(const QByteArray &data)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char byte : data) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
+{
+    QByteArray chunk;
+    QDataStream out(&chunk, QIODevice::WriteOnly);
+    out << quint32(data.size());
+    chunk += type + data;
+    QByteArray crc;
+    QDataStream(&crc, QIODevice::WriteOnly) << crc32(type + data);
+    return chunk + crc;
+}
+
+// A real, all-black greyscale PNG of the given size and bit depth, written by hand: a few
+// kilobytes of file for hundreds of megapixels. Without pixels, only the header is true.
+QByteArray blackPng(int width, int height, int bitDepth, bool withPixels = true)
+{
+    QByteArray header;
+    QDataStream(&header, QIODevice::WriteOnly)
+        << quint32(width) << quint32(height) << quint8(bitDepth) << quint8(0) << quint8(0)
+        << quint8(0) << quint8(0);
+    QByteArray file = QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header);
+    const qsizetype row = 1 + (qsizetype(width) * bitDepth + 7) / 8;
+    const QByteArray rows(withPixels ? row * height : row, '\0');
+    file += pngChunk("IDAT", qCompress(rows, 9).mid(4)); // qCompress prefixes the length
+    return file + pngChunk("IEND", {});
+}
+
+// A small progressive greyscale JPEG whose frame header claims `side` × `side`. libjpeg sets
+// aside the coefficients of the whole frame for a progressive picture, whatever size it is
+// asked to scale to: 800 MB for 20000², outside Qt's allocation limit.
+QByteArray progressiveJpegClaiming(int side)
+{
+    QImage image(16, 16, QImage::Format_Grayscale8);
+    image.fill(0);
+    QByteArray out;
+    QBuffer buffer(&out);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(true);
+    writer.write(image);
+    const qsizetype frame = out.indexOf("\xFF\xC2");
+    if (frame < 0)
+        qFatal("no progressive frame header");
+    QByteArray size;
+    QDataStream(&size, QIODevice::WriteOnly) << quint16(side) << quint16(side);
+    return out.replace(frame + 5, 4, size);
+}
+
 // Answers each request with the status and body listed for its path (404 for unknown paths),
-// then closes the connection. Counts the requests per path.
+// then closes the connection; an endless answer streams zeros until the client hangs up.
+// Counts the requests per path.
 class TinyHttp : public QObject
 {
 public:
@@ -37,6 +98,8 @@ public:
     {
         int status = 200;
         QByteArray body;
+        bool endless = false;
+        qint64 claimedLength = -1; // sent as Content-Length when an endless body is not negative
     };
 
     TinyHttp()
@@ -56,6 +119,9 @@ public:
     // Answers for a path, used in turn; the last one repeats.
     void route(const QString &path, QList<Answer> answers) { m_routes[path] = answers; }
     int hits(const QString &path) const { return m_hits.value(path); }
+    // Bytes of endless bodies written before the client hung up, and whether it did.
+    qint64 streamed() const { return m_streamed; }
+    bool hungUp() const { return m_hungUp; }
     int totalHits() const
     {
         int total = 0;
@@ -81,6 +147,10 @@ private:
                 const QList<Answer> &answers = m_routes[path];
                 answer = answers.at(qMin<qsizetype>(turn, answers.size() - 1));
             }
+            if (answer.endless) {
+                stream(socket, answer);
+                return;
+            }
             QByteArray reply = "HTTP/1.1 " + QByteArray::number(answer.status) + " X\r\n"
                 + "Content-Type: application/octet-stream\r\nContent-Length: "
                 + QByteArray::number(answer.body.size()) + "\r\nConnection: close\r\n\r\n"
@@ -90,7 +160,29 @@ private:
         });
     }
 
+    void stream(QTcpSocket *socket, const Answer &answer)
+    {
+        QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n";
+        if (answer.claimedLength >= 0)
+            head += "Content-Length: " + QByteArray::number(answer.claimedLength) + "\r\n";
+        socket->write(head + "Connection: close\r\n\r\n" + answer.body);
+        const QByteArray chunk(64 << 10, '\0');
+        const auto pump = [this, socket, chunk] {
+            while (socket->state() == QAbstractSocket::ConnectedState
+                   && socket->bytesToWrite() < chunk.size())
+                socket->write(chunk);
+        };
+        connect(socket, &QTcpSocket::bytesWritten, socket, [this, pump](qint64 written) {
+            m_streamed += written;
+            pump();
+        });
+        connect(socket, &QTcpSocket::disconnected, this, [this] { m_hungUp = true; });
+        pump();
+    }
+
     QTcpServer m_server;
+    qint64 m_streamed = 0;
+    bool m_hungUp = false;
     QHash<QString, QList<Answer>> m_routes;
     QHash<QString, int> m_hits;
 };
@@ -250,6 +342,93 @@ private slots:
         QTRY_COMPARE(answers, 2); // delivered even when too large to keep
         QVERIFY(cache.cached(http.url("/big")).isNull());
         QVERIFY(!cache.cached(http.url("/small")).isNull());
+    }
+
+    void endlessBodyIsCut_data()
+    {
+        QTest::addColumn<qint64>("claimedLength");
+        QTest::newRow("no length") << qint64(-1);
+        QTest::newRow("length beyond the limit") << (qint64(1) << 40);
+        QTest::newRow("length under the limit, body goes on") << qint64(100'000);
+    }
+    void endlessBodyIsCut()
+    {
+        QFETCH(qint64, claimedLength);
+        constexpr qint64 limit = 1 << 20;
+        TinyHttp http;
+        TinyHttp::Answer endless;
+        endless.endless = true;
+        endless.claimedLength = claimedLength;
+        endless.body = png(4, 4).left(33); // a plausible start
+        http.route("/endless", {endless});
+        RemoteImageCache cache;
+        cache.setDownloadLimit(limit);
+        Outcome outcome;
+        QObject context;
+        cache.fetch(http.url("/endless"), &context, [&](const QImage &image) {
+            outcome.called = true;
+            outcome.image = image;
+        });
+        QTRY_VERIFY(outcome.called);
+        QVERIFY(outcome.image.isNull());
+        QTRY_VERIFY(http.hungUp());
+        // What the server got rid of includes what the loopback's socket buffers took in, a
+        // few megabytes at most; an uncut download would stream on until the test times out.
+        QVERIFY2(http.streamed() < limit + (16 << 20),
+                 qPrintable(QString::number(http.streamed())));
+        QCOMPARE(cache.pendingCount(), 0);
+    }
+
+    void imageBombIsRefused_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<bool>("decoded");
+        QTest::newRow("16000² bilevel PNG") << blackPng(16000, 16000, 1) << false;
+        QTest::newRow("7500² grey PNG") << blackPng(7500, 7500, 8) << false;
+        QTest::newRow("65535² PNG, header only") << blackPng(65535, 65535, 8, false) << false;
+        QTest::newRow("20000² progressive JPEG") << progressiveJpegClaiming(20000) << false;
+        QTest::newRow("2000² grey PNG") << blackPng(2000, 2000, 8) << true;
+    }
+    void imageBombIsRefused()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(bool, decoded);
+        QVERIFY(file.size() < 64 << 10);
+
+        ImageDecodeJob::Request request;
+        request.bytes = file;
+        request.maxSide = RemoteImageCache::maxSide;
+        const ImageDecodeJob::Result direct = ImageDecodeJob::run(request);
+        QCOMPARE(direct.outcome == ImageDecodeJob::Outcome::TooLarge, !decoded);
+        if (decoded)
+            QCOMPARE(direct.image.size(), QSize(1280, 1280));
+
+        TinyHttp http;
+        http.route("/bomb", {{200, file}});
+        RemoteImageCache cache;
+        Outcome outcome;
+        QObject context;
+        cache.fetch(http.url("/bomb"), &context, [&](const QImage &image) {
+            outcome.called = true;
+            outcome.image = image;
+        });
+        QTRY_VERIFY(outcome.called);
+        QCOMPARE(!outcome.image.isNull(), decoded);
+    }
+
+    void largePictureArrivesScaled()
+    {
+        TinyHttp http;
+        http.route("/wide", {{200, png(3000, 2000)}});
+        RemoteImageCache cache;
+        Outcome outcome;
+        QObject context;
+        cache.fetch(http.url("/wide"), &context, [&](const QImage &image) {
+            outcome.called = true;
+            outcome.image = image;
+        });
+        QTRY_VERIFY(outcome.called);
+        QCOMPARE(outcome.image.size(), QSize(1280, 853));
     }
 
     void avatarFallsBackWhenRemoteFails()
