@@ -7,7 +7,7 @@
 #include "ui/common/ImageDecodeJob.h"
 #include "ui/common/RemoteImageCache.h"
 
-#include "../tests/ui/common/ImageBombs.h"
+#include "../tests/ui/common/TestImages.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

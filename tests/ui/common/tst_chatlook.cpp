@@ -4,6 +4,8 @@
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatIcon.h"
 
+#include "TestPalettes.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QPainter>
@@ -40,17 +42,6 @@ const QStringList symbolNames{
 QPalette lightPalette()
 {
     return QApplication::style()->standardPalette();
-}
-
-QPalette darkPalette()
-{
-    QPalette palette;
-    palette.setColor(QPalette::Window, QColor(0x1E, 0x1E, 0x1E));
-    palette.setColor(QPalette::WindowText, QColor(0xEE, 0xEE, 0xEE));
-    palette.setColor(QPalette::Base, QColor(0x28, 0x28, 0x28));
-    palette.setColor(QPalette::Text, QColor(0xEE, 0xEE, 0xEE));
-    palette.setColor(QPalette::Link, QColor(0x5A, 0xA9, 0xFF));
-    return palette;
 }
 
 // A dark palette made from two colours, as some desktops do: its link stays dark blue.

@@ -7,7 +7,7 @@
 #include "ui/common/MessagePhoto.h"
 #include "ui/common/RemoteImageCache.h"
 
-#include "ImageBombs.h"
+#include "TestImages.h"
 #include "TinyHttp.h"
 
 #include <QtTest>
@@ -19,6 +19,15 @@ struct Outcome
     bool called = false;
     QImage image;
 };
+
+// Asks for `address` and notes the answer in `outcome`.
+void fetchInto(RemoteImageCache &cache, const QString &address, QObject *context, Outcome &outcome)
+{
+    cache.fetch(address, context, [&outcome](const QImage &image) {
+        outcome.called = true;
+        outcome.image = image;
+    });
+}
 
 } // namespace
 
@@ -46,10 +55,7 @@ private slots:
         RemoteImageCache cache;
         Outcome outcome;
         QObject context;
-        cache.fetch(address, &context, [&](const QImage &image) {
-            outcome.called = true;
-            outcome.image = image;
-        });
+        fetchInto(cache, address, &context, outcome);
         QVERIFY2(!outcome.called, "the answer must never come before fetch() returns");
         QCOMPARE(cache.pendingCount(), 0);
         QTRY_VERIFY(outcome.called);
@@ -82,10 +88,7 @@ private slots:
         Outcome outcome;
         QObject context;
         const QString address = http.url("/photo");
-        cache.fetch(address, &context, [&](const QImage &image) {
-            outcome.called = true;
-            outcome.image = image;
-        });
+        fetchInto(cache, address, &context, outcome);
         QTRY_VERIFY(outcome.called);
         QCOMPARE(!outcome.image.isNull(), kept);
         QCOMPARE(!cache.cached(address).isNull(), kept);
@@ -192,10 +195,7 @@ private slots:
         cache.setDownloadLimit(limit);
         Outcome outcome;
         QObject context;
-        cache.fetch(http.url("/endless"), &context, [&](const QImage &image) {
-            outcome.called = true;
-            outcome.image = image;
-        });
+        fetchInto(cache, http.url("/endless"), &context, outcome);
         QTRY_VERIFY(outcome.called);
         QVERIFY(outcome.image.isNull());
         QTRY_VERIFY(http.hungUp());
@@ -235,10 +235,7 @@ private slots:
         RemoteImageCache cache;
         Outcome outcome;
         QObject context;
-        cache.fetch(http.url("/bomb"), &context, [&](const QImage &image) {
-            outcome.called = true;
-            outcome.image = image;
-        });
+        fetchInto(cache, http.url("/bomb"), &context, outcome);
         QTRY_VERIFY(outcome.called);
         QCOMPARE(!outcome.image.isNull(), decoded);
     }
@@ -250,10 +247,7 @@ private slots:
         RemoteImageCache cache;
         Outcome outcome;
         QObject context;
-        cache.fetch(http.url("/wide"), &context, [&](const QImage &image) {
-            outcome.called = true;
-            outcome.image = image;
-        });
+        fetchInto(cache, http.url("/wide"), &context, outcome);
         QTRY_VERIFY(outcome.called);
         QCOMPARE(outcome.image.size(), QSize(1280, 853));
     }

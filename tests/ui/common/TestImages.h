@@ -1,7 +1,7 @@
 #pragma once
 
-// Small files that claim huge pictures, made by hand, for the tests and benchmarks of image
-// decoding.
+// Pictures for the tests and benchmarks of image decoding: plain ones, and small files that
+// claim huge pictures, made by hand.
 
 #include <QBuffer>
 #include <QByteArray>
@@ -9,9 +9,23 @@
 #include <QImage>
 #include <QImageWriter>
 
-namespace {
+inline QByteArray encoded(const QSize &size, const char *format, const QColor &color = Qt::darkCyan)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(color);
+    QByteArray out;
+    QBuffer buffer(&out);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter(&buffer, format).write(image);
+    return out;
+}
 
-quint32 crc32(const QByteArray &data)
+inline QByteArray png(int width, int height)
+{
+    return encoded(QSize(width, height), "png");
+}
+
+inline quint32 crc32(const QByteArray &data)
 {
     quint32 crc = 0xFFFFFFFFu;
     for (const char byte : data) {
@@ -22,7 +36,7 @@ quint32 crc32(const QByteArray &data)
     return ~crc;
 }
 
-QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
+inline QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
 {
     QByteArray chunk;
     QDataStream out(&chunk, QIODevice::WriteOnly);
@@ -35,7 +49,7 @@ QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
 
 // A real, all-black greyscale PNG of the given size and bit depth, written by hand: a few
 // kilobytes of file for hundreds of megapixels. Without pixels, only the header is true.
-QByteArray blackPng(int width, int height, int bitDepth, bool withPixels = true)
+inline QByteArray blackPng(int width, int height, int bitDepth, bool withPixels = true)
 {
     QByteArray header;
     QDataStream(&header, QIODevice::WriteOnly)
@@ -51,7 +65,7 @@ QByteArray blackPng(int width, int height, int bitDepth, bool withPixels = true)
 // A small progressive greyscale JPEG whose frame header claims `side` × `side`. libjpeg sets
 // aside the coefficients of the whole frame for a progressive picture, whatever size it is
 // asked to scale to: 800 MB for 20000², outside Qt's allocation limit.
-QByteArray progressiveJpegClaiming(int side)
+inline QByteArray progressiveJpegClaiming(int side)
 {
     QImage image(16, 16, QImage::Format_Grayscale8);
     image.fill(0);
@@ -68,5 +82,3 @@ QByteArray progressiveJpegClaiming(int side)
     QDataStream(&size, QIODevice::WriteOnly) << quint16(side) << quint16(side);
     return out.replace(frame + 5, 4, size);
 }
-
-} // namespace
