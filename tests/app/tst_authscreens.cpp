@@ -7,7 +7,7 @@
 #include "app/MacSignInForm.h"
 #include "app/MacSignUpForm.h"
 #include "app/MacVerifyForm.h"
-#include "app/MacWorkspace.h"
+#include "ui/workspace/MacWorkspace.h"
 #include "ui/common/WideButton.h"
 
 #include <QBuffer>

@@ -2,11 +2,24 @@
 
 #include "ui/common/ImageShrink.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QImageReader>
 #include <QStandardPaths>
+#include <QPointer>
 #include <QStringList>
+#include <QTimer>
+
+namespace {
+
+std::function<QString()> &testAnswer()
+{
+    static std::function<QString()> answer;
+    return answer;
+}
+
+} // namespace
 
 QString MacImageFile::nameFilter()
 {
@@ -25,6 +38,44 @@ std::optional<QByteArray> MacImageFile::pick(int maxSide, QWidget *parent)
     if (path.isEmpty())
         return std::nullopt;
     return read(path, maxSide);
+}
+
+void MacImageFile::pick(QWidget *parent, int maxSide,
+                        std::function<void(std::optional<QByteArray>)> done)
+{
+    auto finish = [maxSide, done = std::move(done)](const QString &path) {
+        if (path.isEmpty()) {
+            done(std::nullopt);
+            return;
+        }
+        done(read(path, maxSide).value_or(QByteArray()));
+    };
+    if (testAnswer()) {
+        const QString path = testAnswer()();
+        QPointer<QWidget> guard(parent);
+        QTimer::singleShot(0, qApp, [guard, hadParent = parent != nullptr, finish, path] {
+            if (!hadParent || guard)
+                finish(path);
+        });
+        return;
+    }
+    const QString start = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    auto *dialog = new QFileDialog(parent, QStringLiteral("사진 선택"), start, nameFilter());
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setWindowModality(Qt::WindowModal);
+    // finished() covers every way out (a choice, "취소", Escape, the window's close button).
+    QObject::connect(dialog, &QFileDialog::finished, dialog, [dialog, finish](int result) {
+        const QStringList chosen = dialog->selectedFiles();
+        dialog->deleteLater();
+        finish(result == QDialog::Accepted && !chosen.isEmpty() ? chosen.first() : QString());
+    });
+    dialog->open();
+}
+
+void MacImageFile::setTestAnswer(std::function<QString()> answer)
+{
+    testAnswer() = std::move(answer);
 }
 
 std::optional<QByteArray> MacImageFile::read(const QString &path, int maxSide)
