@@ -3,6 +3,7 @@
 #include "ui/common/ChatFont.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -104,7 +105,9 @@ void MacComposerField::keyPressEvent(QKeyEvent *event)
 void MacComposerField::focusInEvent(QFocusEvent *event)
 {
     QPlainTextEdit::focusInEvent(event);
-    emit focused();
+    // The window coming back to the front, or a menu closing, is no new start of writing.
+    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
+        emit focused();
 }
 
 void MacComposerField::resizeEvent(QResizeEvent *event)

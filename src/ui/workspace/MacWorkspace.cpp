@@ -7,6 +7,7 @@
 
 #include <QDialog>
 #include <QMessageBox>
+#include <QPainter>
 #include <QResizeEvent>
 #include <QShowEvent>
 #include <QSplitter>
@@ -17,6 +18,28 @@ namespace {
 
 constexpr int sidebarMinimum = 240;
 constexpr int sidebarMaximum = 320;
+
+// The line between the sidebar and the detail column, in the palette's divider colour.
+class ColumnDivider : public QSplitterHandle
+{
+public:
+    using QSplitterHandle::QSplitterHandle;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter(this).fillRect(rect(), palette().color(QPalette::Mid));
+    }
+};
+
+class ColumnSplitter : public QSplitter
+{
+public:
+    using QSplitter::QSplitter;
+
+protected:
+    QSplitterHandle *createHandle() override { return new ColumnDivider(orientation(), this); }
+};
 
 QList<QUuid> roomIDs(const LocalStore &store)
 {
@@ -34,7 +57,7 @@ MacWorkspace::MacWorkspace(LocalStore &store, QWidget *parent)
     : QWidget(parent)
     , m_store(store)
     , m_navigation(new MacNavigation(this))
-    , m_split(new QSplitter(Qt::Horizontal, this))
+    , m_split(new ColumnSplitter(Qt::Horizontal, this))
     , m_detailColumn(new QWidget(m_split))
     , m_detailLayout(new QVBoxLayout(m_detailColumn))
     , m_banner(new MacBannerView(this))
@@ -59,6 +82,7 @@ MacWorkspace::MacWorkspace(LocalStore &store, QWidget *parent)
     m_split->setStretchFactor(1, 1);
     m_split->setSizes({sidebarMinimum, 10000});
     m_split->setChildrenCollapsible(false);
+    m_split->setHandleWidth(1);
     m_banner->raise();
 
     connect(m_navigation, &MacNavigation::pageChanged, this, &MacWorkspace::enterPage);

@@ -57,7 +57,7 @@ QSize sheetMinimum(MacSheet sheet)
     case MacSheet::newChat:
         break;
     }
-    return {};
+    return {0, 0};
 }
 
 } // namespace
