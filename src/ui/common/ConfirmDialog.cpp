@@ -22,9 +22,9 @@ QMessageBox *ConfirmDialog::open(QWidget *parent, const QString &title,
 
     QHash<QAbstractButton *, std::function<void()>> actions;
     for (const Choice &choice : choices) {
-        QPushButton *button = box->addButton(choice.text, choice.destructive
-                                                 ? QMessageBox::DestructiveRole
-                                                 : QMessageBox::AcceptRole);
+        QPushButton *button = box->addButton(choice.text,
+                                             choice.destructive ? QMessageBox::DestructiveRole
+                                                                : QMessageBox::AcceptRole);
         if (choice.destructive) {
             QPalette palette = button->palette();
             palette.setColor(QPalette::ButtonText, ChatColor::alert(palette));

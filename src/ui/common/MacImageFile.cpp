@@ -6,8 +6,8 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QImageReader>
-#include <QStandardPaths>
 #include <QPointer>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QTimer>
 

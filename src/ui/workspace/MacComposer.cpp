@@ -84,8 +84,8 @@ public:
 protected:
     void paintEvent(QPaintEvent *) override
     {
-        const QPixmap picture = DecodedImageCache::shared()->pixmap(m_jpeg, size(),
-                                                                    devicePixelRatioF());
+        const QPixmap picture
+            = DecodedImageCache::shared()->pixmap(m_jpeg, size(), devicePixelRatioF());
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         QPainterPath clip;
@@ -245,9 +245,9 @@ MacComposer::MacComposer(LocalStore &store, MacRoomState &room, QWidget *parent)
         followBlock();
         followReply();
     });
-    for (auto signal : {&LocalStore::conversationsChanged, &LocalStore::accountsChanged,
-                        &LocalStore::blocksChanged, &LocalStore::sessionChanged,
-                        &LocalStore::messagesChanged})
+    for (auto signal :
+         {&LocalStore::conversationsChanged, &LocalStore::accountsChanged,
+          &LocalStore::blocksChanged, &LocalStore::sessionChanged, &LocalStore::messagesChanged})
         connect(&m_store, signal, m_follow, qOverload<>(&QTimer::start));
 
     followBlock();

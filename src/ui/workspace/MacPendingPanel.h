@@ -11,8 +11,7 @@ class MacPendingPanel : public QWidget
 {
     Q_OBJECT
 public:
-    MacPendingPanel(const QString &title, std::function<void()> onClose,
-                    QWidget *parent = nullptr);
+    MacPendingPanel(const QString &title, std::function<void()> onClose, QWidget *parent = nullptr);
 
     QString title() const { return m_title; }
 

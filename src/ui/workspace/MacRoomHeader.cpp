@@ -79,8 +79,7 @@ void MacRoomTitleButton::paintEvent(QPaintEvent *)
     // First line: the title, shortened to leave the mark its room, centred with the mark.
     const QSize mark = m_official ? OfficialMark::sizeFor() : QSize();
     const int markRoom = m_official ? markGap + mark.width() : 0;
-    const QString title
-        = head.elidedText(m_title, Qt::ElideRight, std::max(0, width() - markRoom));
+    const QString title = head.elidedText(m_title, Qt::ElideRight, std::max(0, width() - markRoom));
     const int lineWidth = head.horizontalAdvance(title) + markRoom;
     const int x = (width() - lineWidth) / 2;
     painter.setFont(headFont);
@@ -153,8 +152,8 @@ void MacRoomHeader::refresh()
     m_title->setLines(m_store.conversationTitle(*room), m_store.isOfficial(*room), subtitle);
 
     m_muted = room->muted;
-    m_mute->setIcon(ChatIcon::symbol(m_muted ? QStringLiteral("bell.slash")
-                                             : QStringLiteral("bell")));
+    m_mute->setIcon(
+        ChatIcon::symbol(m_muted ? QStringLiteral("bell.slash") : QStringLiteral("bell")));
     m_mute->setAccessibleName(m_muted ? QStringLiteral("알림 켜기") : QStringLiteral("알림 끄기"));
     m_mute->show();
 }

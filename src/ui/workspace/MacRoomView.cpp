@@ -16,9 +16,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-MacRoomView::MacRoomView(LocalStore &store, MacNavigation &navigation,
-                         const QUuid &conversationId, std::function<void(QUuid)> onOpenProfile,
-                         std::function<void()> onLeave, QWidget *parent)
+MacRoomView::MacRoomView(LocalStore &store, MacNavigation &navigation, const QUuid &conversationId,
+                         std::function<void(QUuid)> onOpenProfile, std::function<void()> onLeave,
+                         QWidget *parent)
     : QWidget(parent)
     , m_store(store)
     , m_navigation(navigation)
@@ -101,7 +101,7 @@ QWidget *MacRoomView::createLoading()
     auto *bar = new QProgressBar(box);
     bar->setRange(0, 0);
     bar->setTextVisible(false);
-    bar->setFixedWidth(160);
+    bar->setFixedWidth(120);
     bar->setAccessibleName(loadingText());
     layout->addWidget(bar, 0, Qt::AlignHCenter);
     auto *label = new QLabel(loadingText(), box);
@@ -128,8 +128,8 @@ QWidget *MacRoomView::createTranscript()
 // The room's information panel replaces transcript and composer under the header.
 QWidget *MacRoomView::createInfoPanel()
 {
-    return new MacPendingPanel(MacRoomHeader::infoHint(),
-                               [this] { m_navigation.setRoomInfo(false); }, this);
+    return new MacPendingPanel(
+        MacRoomHeader::infoHint(), [this] { m_navigation.setRoomInfo(false); }, this);
 }
 
 void MacRoomView::followDeleteTarget()

@@ -41,6 +41,12 @@ protected:
     QSplitterHandle *createHandle() override { return new ColumnDivider(orientation(), this); }
 };
 
+template<typename Request>
+std::optional<QUuid> tokenOf(const std::optional<Request> &request)
+{
+    return request ? std::optional(request->token) : std::nullopt;
+}
+
 QList<QUuid> roomIDs(const LocalStore &store)
 {
     QList<QUuid> ids;
@@ -99,26 +105,23 @@ MacWorkspace::MacWorkspace(LocalStore &store, QWidget *parent)
 
     // The store's requests carry a fresh token each, so the same room asked for again is a
     // change; a request being cleared is a change too, after which there is nothing to follow.
-    if (const auto push = m_store.pushTarget())
-        m_pushToken = push->token;
-    if (const auto follow = m_store.inviteFollow())
-        m_inviteToken = follow->token;
-    connect(&m_store, &LocalStore::pushTargetChanged, this, [this] {
-        const auto push = m_store.pushTarget();
-        const std::optional<QUuid> token = push ? std::optional(push->token) : std::nullopt;
-        if (token == m_pushToken)
-            return;
-        m_pushToken = token;
-        followPush();
-    });
-    connect(&m_store, &LocalStore::inviteFollowChanged, this, [this] {
-        const auto follow = m_store.inviteFollow();
-        const std::optional<QUuid> token = follow ? std::optional(follow->token) : std::nullopt;
-        if (token == m_inviteToken)
-            return;
-        m_inviteToken = token;
-        followInvite();
-    });
+    auto watch = [this](auto changed, auto token, std::optional<QUuid> &seen,
+                        void (MacWorkspace::*follow)()) {
+        seen = token();
+        connect(&m_store, changed, this, [this, token, &seen, follow] {
+            const std::optional<QUuid> now = token();
+            if (now == seen)
+                return;
+            seen = now;
+            (this->*follow)();
+        });
+    };
+    watch(
+        &LocalStore::pushTargetChanged, [this] { return tokenOf(m_store.pushTarget()); },
+        m_pushToken, &MacWorkspace::followPush);
+    watch(
+        &LocalStore::inviteFollowChanged, [this] { return tokenOf(m_store.inviteFollow()); },
+        m_inviteToken, &MacWorkspace::followInvite);
     connect(&m_store, &LocalStore::noticeChanged, this, &MacWorkspace::noticeArrived);
 
     // The room list is judged once per event-loop turn, on the ids it ends the turn with.
@@ -126,8 +129,7 @@ MacWorkspace::MacWorkspace(LocalStore &store, QWidget *parent)
     m_roomsCheck->setSingleShot(true);
     m_roomsCheck->setInterval(0);
     connect(m_roomsCheck, &QTimer::timeout, this, &MacWorkspace::roomsChanged);
-    connect(&m_store, &LocalStore::conversationsChanged, m_roomsCheck,
-            qOverload<>(&QTimer::start));
+    connect(&m_store, &LocalStore::conversationsChanged, m_roomsCheck, qOverload<>(&QTimer::start));
 
     enterPage();
 }

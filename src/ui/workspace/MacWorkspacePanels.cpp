@@ -99,13 +99,17 @@ QWidget *MacWorkspace::createSheet(MacSheet sheet, QWidget *parent)
 {
     switch (sheet) {
     case MacSheet::newChat:
-        return new MacPendingPanel(QStringLiteral("새 대화"), [] {}, parent);
+        return new MacPendingPanel(
+            QStringLiteral("새 대화"), [] {}, parent);
     case MacSheet::report:
-        return new MacPendingPanel(QStringLiteral("신고"), [] {}, parent);
+        return new MacPendingPanel(
+            QStringLiteral("신고"), [] {}, parent);
     case MacSheet::media:
-        return new MacPendingPanel(QStringLiteral("사진"), [] {}, parent);
+        return new MacPendingPanel(
+            QStringLiteral("사진"), [] {}, parent);
     case MacSheet::inviteRequest:
-        return new MacPendingPanel(QStringLiteral("친구 요청"), [] {}, parent);
+        return new MacPendingPanel(
+            QStringLiteral("친구 요청"), [] {}, parent);
     }
     return nullptr;
 }

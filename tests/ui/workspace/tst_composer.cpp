@@ -63,13 +63,17 @@ private slots:
         QTest::addColumn<bool>("shift");
         QTest::addColumn<QString>("sent"); // "" nothing, "text:<body>", "image:<caption>"
         QTest::addColumn<QString>("draftAfter");
-        QTest::newRow("text") << "안녕" << false << -1 << false << "text:안녕" << "";
-        QTest::newRow("white space only: nothing at all")
-            << "  \n " << false << -1 << false << "" << "  \n ";
-        QTest::newRow("in the middle of the text") << "안녕하세요" << false << 2 << false
-                                                   << "text:안녕하세요" << "";
-        QTest::newRow("shift: a line break") << "안녕" << false << -1 << true << "" << "안녕\n";
-        QTest::newRow("photo with an empty draft") << "" << true << -1 << false << "image:" << "";
+        QTest::newRow("text") << "안녕" << false << -1 << false << "text:안녕"
+                              << "";
+        QTest::newRow("white space only: nothing at all") << "  \n " << false << -1 << false << ""
+                                                          << "  \n ";
+        QTest::newRow("in the middle of the text")
+            << "안녕하세요" << false << 2 << false << "text:안녕하세요"
+            << "";
+        QTest::newRow("shift: a line break") << "안녕" << false << -1 << true << ""
+                                             << "안녕\n";
+        QTest::newRow("photo with an empty draft") << "" << true << -1 << false << "image:"
+                                                   << "";
     }
     void returnKey()
     {
@@ -98,7 +102,8 @@ private slots:
         QCOMPARE(messages.size(), before + (sent.isEmpty() ? 0 : 1));
         if (!sent.isEmpty()) {
             const ChatMessage &last = messages.last();
-            QCOMPARE(QString(last.kind == MessageKind::image ? "image:" : "text:") + last.body, sent);
+            QCOMPARE(QString(last.kind == MessageKind::image ? "image:" : "text:") + last.body,
+                     sent);
             QCOMPARE(rig.state.bottomPin(), pins + 1);
             QVERIFY(!rig.state.image());
         }
@@ -117,6 +122,8 @@ private slots:
         QVERIFY(!bar->isVisible());
         rig.state.setReply(target);
         QVERIFY(bar->isVisible());
+        rig.composer.resize(600, rig.composer.sizeHint().height());
+        saveShot(&rig.composer, QStringLiteral("composer-reply"));
         buttonWithText(&rig.composer, QStringLiteral("취소"))->click();
         QVERIFY(!rig.state.reply());
 
@@ -154,8 +161,8 @@ private slots:
         QTest::newRow("blocked peer") << int(ComposeBlock::blocked) << "차단한 사용자";
         QTest::newRow("peer gone") << int(ComposeBlock::peerGone) << "대화를 이어갈 수 없음";
         QTest::newRow("left group") << int(ComposeBlock::leftGroup) << "나간 대화방";
-        QTest::newRow("inbox closed") << int(ComposeBlock::inboxClosed)
-                                      << "이 서비스는 메시지를 받지 않습니다.";
+        QTest::newRow("inbox closed")
+            << int(ComposeBlock::inboxClosed) << "이 서비스는 메시지를 받지 않습니다.";
     }
     void closedRoomNotice()
     {
@@ -163,9 +170,10 @@ private slots:
         SeededStore seeded;
         LocalStore &store = *seeded.store;
         const QUuid roomId = seeded.direct;
-        Rig rig(store, ComposeBlock(block) == ComposeBlock::leftGroup   ? seeded.group
-                       : ComposeBlock(block) == ComposeBlock::inboxClosed ? seeded.house
-                                                                          : seeded.direct);
+        Rig rig(store,
+                ComposeBlock(block) == ComposeBlock::leftGroup         ? seeded.group
+                    : ComposeBlock(block) == ComposeBlock::inboxClosed ? seeded.house
+                                                                       : seeded.direct);
         rig.state.setDraft(QStringLiteral("쓰던 글"));
         QCOMPARE(rig.composer.notice(), QString());
         switch (ComposeBlock(block)) {
@@ -194,6 +202,8 @@ private slots:
         }
         QTRY_VERIFY(!rig.composer.notice().isEmpty());
         QTEST(rig.composer.notice(), "text");
+        rig.composer.resize(600, rig.composer.sizeHint().height());
+        saveShot(&rig.composer, QStringLiteral("composer-closed-") + QTest::currentDataTag());
         QVERIFY(!rig.field()->isVisible());
         QCOMPARE(rig.state.draft(), QStringLiteral("쓰던 글"));
     }
@@ -219,7 +229,8 @@ private slots:
         QVERIFY(notes.open(QIODevice::WriteOnly));
         notes.write("not a picture");
         notes.close();
-        MacImageFile::setTestAnswer([&] { return file.isEmpty() ? QString() : dir.filePath(file); });
+        MacImageFile::setTestAnswer(
+            [&] { return file.isEmpty() ? QString() : dir.filePath(file); });
 
         SeededStore seeded;
         Rig rig(*seeded.store, seeded.direct);

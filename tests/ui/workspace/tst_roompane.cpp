@@ -19,7 +19,8 @@ class TestRoomPane : public QObject
     struct Rig
     {
         explicit Rig(LocalStore &store, const QUuid &roomId)
-            : pane(store, nav, roomId, [](QUuid) {}, [] {})
+            : pane(
+                store, nav, roomId, [](QUuid) {}, [] {})
         {
             pane.resize(720, 560);
             pane.show();
@@ -59,6 +60,7 @@ private slots:
         QCOMPARE(rig.mute()->isVisible(), known);
         QCOMPARE(rig.pane.content(),
                  known ? MacRoomView::Content::transcript : MacRoomView::Content::loading);
+        saveShot(&rig.pane, QStringLiteral("pane-") + QTest::currentDataTag());
         if (!known)
             QCOMPARE(rig.pane.findChild<QLabel *>(QStringLiteral("loadingLabel"))->text(),
                      QStringLiteral("대화를 불러오는 중"));
@@ -96,9 +98,9 @@ private slots:
     void contentFollowsTheStoreAndTheInfoFlag()
     {
         SeededStore seeded;
-        Conversation later = room(ConversationKind::group,
-                                  {member(seeded.me), member(SeedID::sora())},
-                                  QStringLiteral("나중 방"));
+        Conversation later
+            = room(ConversationKind::group, {member(seeded.me), member(SeedID::sora())},
+                   QStringLiteral("나중 방"));
         Rig rig(*seeded.store, later.id);
         QCOMPARE(rig.pane.content(), MacRoomView::Content::loading);
         seeded.store->editConversations([&](QList<Conversation> &rooms) { rooms.append(later); });

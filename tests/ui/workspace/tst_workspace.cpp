@@ -17,8 +17,16 @@ class TestWorkspace : public QObject
 {
     Q_OBJECT
 
-    enum class Action { openProfile, leaveRoom, closeToPick, closeToSettings, openFromProfile,
-                        openFromNewChat, followPush, followInvite };
+    enum class Action {
+        openProfile,
+        leaveRoom,
+        closeToPick,
+        closeToSettings,
+        openFromProfile,
+        openFromNewChat,
+        followPush,
+        followInvite
+    };
 
     struct Rig
     {
@@ -62,8 +70,8 @@ private slots:
             MacPage::settings, true);
         row("new chat: its room", MacPage::invite, Action::openFromNewChat, MacSection::chats,
             MacPage::room, false);
-        row("notification click", MacPage::me, Action::followPush, MacSection::chats,
-            MacPage::room, false);
+        row("notification click", MacPage::me, Action::followPush, MacSection::chats, MacPage::room,
+            false);
         row("accepted invite", MacPage::blocked, Action::followInvite, MacSection::chats,
             MacPage::room, false);
     }
@@ -136,7 +144,8 @@ private slots:
         QVERIFY(empty);
         QCOMPARE(empty->text(), QStringLiteral("대화를 선택하세요."));
         const QList<int> widths = rig.workspace.findChild<QSplitter *>()->sizes();
-        QVERIFY2(widths.first() >= 240 && widths.first() <= 320, qPrintable(QString::number(widths.first())));
+        QVERIFY2(widths.first() >= 240 && widths.first() <= 320,
+                 qPrintable(QString::number(widths.first())));
     }
 
     // Each showing follows the store's requests again, while they are still set.
@@ -189,7 +198,8 @@ private slots:
             rig.store.setSession(std::nullopt);
         rig.store.showNotice(QStringLiteral("일시적인 오류입니다."));
         // A page that waited for the operation may still read it as its own failure text.
-        QCOMPARE(rig.store.notice(), std::optional<QString>(QStringLiteral("일시적인 오류입니다.")));
+        QCOMPARE(rig.store.notice(),
+                 std::optional<QString>(QStringLiteral("일시적인 오류입니다.")));
         QTest::qWait(20);
         QCOMPARE(rig.store.notice().has_value(), !signedIn);
         QCOMPARE(rig.nav.banner().has_value(), signedIn);
@@ -305,7 +315,8 @@ private slots:
 
         // A new item replaces the sheet (the new-conversation sheet has none: it stays).
         raise();
-        QCOMPARE(rig.workspace.sheet(MacSheet(sheet)) == dialog, MacSheet(sheet) == MacSheet::newChat);
+        QCOMPARE(rig.workspace.sheet(MacSheet(sheet)) == dialog,
+                 MacSheet(sheet) == MacSheet::newChat);
         dialog = rig.workspace.sheet(MacSheet(sheet));
 
         // Dismissing it by the sheet's own means clears its value.
