@@ -156,7 +156,7 @@ MacComposer::MacComposer(LocalStore &store, MacRoomState &room, QWidget *parent)
     , m_field(new MacComposerField)
     , m_photoButton(symbolButton(QStringLiteral("photo"), QStringLiteral("보관함"), m_editor))
     , m_sendButton(
-          symbolButton(QStringLiteral("paperplane.fill"), QStringLiteral("보내기"), m_editor))
+          symbolButton(QStringLiteral("arrow.up.circle.fill"), QStringLiteral("보내기"), m_editor))
     , m_follow(new QTimer(this))
 {
     setObjectName(QStringLiteral("composer"));

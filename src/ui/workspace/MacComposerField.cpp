@@ -68,7 +68,8 @@ int MacComposerField::idealHeight() const
         if (textHeight > tallest)
             break;
     }
-    const int height = int(std::ceil(textHeight + 2 * insetY));
+    // The plain-text view counts a line as visible only with one pixel to spare below it.
+    const int height = int(std::ceil(textHeight + 2 * insetY)) + 1;
     return std::clamp(height, shortest, tallest);
 }
 

@@ -78,5 +78,7 @@ inline void saveShot(QWidget *widget, const QString &name)
 {
     const QString folder = QCoreApplication::applicationDirPath() + QStringLiteral("/shots");
     QDir().mkpath(folder);
+    // Layouts settle on the event loop.
+    QCoreApplication::processEvents();
     widget->grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
 }

@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QScrollBar>
 #include <QToolButton>
 
 namespace {
@@ -94,6 +95,8 @@ private slots:
             cursor.setPosition(cursorAt);
             rig.field()->setTextCursor(cursor);
         }
+        rig.composer.resize(600, rig.composer.sizeHint().height());
+        saveShot(&rig.composer, QStringLiteral("composer-") + QTest::currentDataTag());
         const int before = int(store.visibleMessages(seeded.direct).size());
         const int pins = rig.state.bottomPin();
         QTest::keyClick(rig.field(), Qt::Key_Return, shift ? Qt::ShiftModifier : Qt::NoModifier);
@@ -259,6 +262,9 @@ private slots:
         QCOMPARE(rig.field()->height(), MacComposerField::tallest);
         rig.state.setDraft(QStringLiteral("한 줄"));
         QCOMPARE(rig.field()->height(), MacComposerField::shortest);
+        // Two lines fit without scrolling.
+        rig.state.setDraft(QStringLiteral("한 줄\n두 줄"));
+        QCOMPARE(rig.field()->verticalScrollBar()->maximum(), 0);
         QCOMPARE(rig.field()->sizeHint().width(), 240);
     }
 };

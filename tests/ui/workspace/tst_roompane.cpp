@@ -154,6 +154,7 @@ private slots:
         shown.sort();
         buttons.sort();
         QCOMPARE(shown, buttons);
+        saveShot(dialog, QStringLiteral("delete-") + QTest::currentDataTag());
         if (answer.isEmpty())
             dialog->reject();
         else
