@@ -58,18 +58,11 @@ T *buttonWithText(QWidget *root, const QString &text)
 
 inline QPalette darkPalette()
 {
-    QPalette p;
-    p.setColor(QPalette::Window, QColor(0x1E, 0x1E, 0x1E));
-    p.setColor(QPalette::WindowText, QColor(0xEE, 0xEE, 0xEE));
+    QPalette p(QColor(0x2C, 0x2C, 0x2E), QColor(0x1E, 0x1E, 0x1E));
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(role, QColor(0xEE, 0xEE, 0xEE));
     p.setColor(QPalette::Base, QColor(0x2C, 0x2C, 0x2E));
-    p.setColor(QPalette::AlternateBase, QColor(0x26, 0x26, 0x28));
-    p.setColor(QPalette::Text, QColor(0xEE, 0xEE, 0xEE));
-    p.setColor(QPalette::Button, QColor(0x2C, 0x2C, 0x2E));
-    p.setColor(QPalette::ButtonText, QColor(0xEE, 0xEE, 0xEE));
     p.setColor(QPalette::PlaceholderText, QColor(0x98, 0x98, 0x9D));
-    p.setColor(QPalette::Mid, QColor(0x44, 0x44, 0x46));
-    p.setColor(QPalette::Highlight, QColor(0x2F, 0x7C, 0xF0));
-    p.setColor(QPalette::HighlightedText, Qt::white);
     return p;
 }
 

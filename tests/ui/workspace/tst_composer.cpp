@@ -7,10 +7,10 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QScrollBar>
 #include <QToolButton>
 
 namespace {
@@ -95,8 +95,6 @@ private slots:
             cursor.setPosition(cursorAt);
             rig.field()->setTextCursor(cursor);
         }
-        rig.composer.resize(600, rig.composer.sizeHint().height());
-        saveShot(&rig.composer, QStringLiteral("composer-") + QTest::currentDataTag());
         const int before = int(store.visibleMessages(seeded.direct).size());
         const int pins = rig.state.bottomPin();
         QTest::keyClick(rig.field(), Qt::Key_Return, shift ? Qt::ShiftModifier : Qt::NoModifier);
@@ -159,56 +157,44 @@ private slots:
 
     void closedRoomNotice_data()
     {
-        QTest::addColumn<int>("block");
+        QTest::addColumn<int>("which");
         QTest::addColumn<QString>("text");
-        QTest::newRow("blocked peer") << int(ComposeBlock::blocked) << "차단한 사용자";
-        QTest::newRow("peer gone") << int(ComposeBlock::peerGone) << "대화를 이어갈 수 없음";
-        QTest::newRow("left group") << int(ComposeBlock::leftGroup) << "나간 대화방";
-        QTest::newRow("inbox closed")
-            << int(ComposeBlock::inboxClosed) << "이 서비스는 메시지를 받지 않습니다.";
+        QTest::newRow("blocked peer") << 0 << "차단한 사용자";
+        QTest::newRow("peer gone") << 1 << "대화를 이어갈 수 없음";
+        QTest::newRow("left group") << 2 << "나간 대화방";
+        QTest::newRow("inbox closed") << 3 << "이 서비스는 메시지를 받지 않습니다.";
     }
     void closedRoomNotice()
     {
-        QFETCH(int, block);
+        QFETCH(int, which);
         SeededStore seeded;
         LocalStore &store = *seeded.store;
-        const QUuid roomId = seeded.direct;
-        Rig rig(store,
-                ComposeBlock(block) == ComposeBlock::leftGroup         ? seeded.group
-                    : ComposeBlock(block) == ComposeBlock::inboxClosed ? seeded.house
-                                                                       : seeded.direct);
+        const QUuid rooms[] = {seeded.direct, seeded.direct, seeded.group, seeded.house};
+        const std::function<void()> closers[] = {
+            [&] { store.block(SeedID::sora()); },
+            [&] {
+                Conversation direct = *store.conversation(seeded.direct);
+                direct.memberships.removeIf(
+                    [](const Membership &m) { return m.userId == SeedID::sora(); });
+                store.replaceConversation(direct);
+            },
+            [&] { store.leaveGroup(seeded.group); },
+            [&] {
+                Account house = *store.account(SeedID::quillo());
+                house.acceptsUserMessages = false;
+                store.replaceAccount(house);
+            },
+        };
+        Rig rig(store, rooms[which]);
         rig.state.setDraft(QStringLiteral("쓰던 글"));
         QCOMPARE(rig.composer.notice(), QString());
-        switch (ComposeBlock(block)) {
-        case ComposeBlock::blocked:
-            store.block(SeedID::sora());
-            break;
-        case ComposeBlock::peerGone:
-            store.editConversations([&](QList<Conversation> &rooms) {
-                for (Conversation &room : rooms) {
-                    for (Membership &m : room.memberships) {
-                        if (room.id == roomId && m.userId == SeedID::sora())
-                            m.leftAt = QDateTime::currentDateTimeUtc();
-                    }
-                }
-            });
-            break;
-        case ComposeBlock::leftGroup:
-            store.leaveGroup(seeded.group);
-            break;
-        case ComposeBlock::inboxClosed: {
-            Account house = *store.account(SeedID::quillo());
-            house.acceptsUserMessages = false;
-            store.replaceAccount(house);
-            break;
-        }
-        }
+        closers[which]();
         QTRY_VERIFY(!rig.composer.notice().isEmpty());
         QTEST(rig.composer.notice(), "text");
-        rig.composer.resize(600, rig.composer.sizeHint().height());
-        saveShot(&rig.composer, QStringLiteral("composer-closed-") + QTest::currentDataTag());
         QVERIFY(!rig.field()->isVisible());
         QCOMPARE(rig.state.draft(), QStringLiteral("쓰던 글"));
+        rig.composer.resize(600, rig.composer.sizeHint().height());
+        saveShot(&rig.composer, QStringLiteral("composer-closed-") + QTest::currentDataTag());
     }
 
     void photoFromAFile_data()
@@ -224,14 +210,11 @@ private slots:
         QFETCH(QString, file);
         QFETCH(bool, attachedAfter);
         QTemporaryDir dir;
-        QFile picture(dir.filePath(QStringLiteral("picture.jpg")));
-        QVERIFY(picture.open(QIODevice::WriteOnly));
-        picture.write(jpeg(Qt::blue));
-        picture.close();
-        QFile notes(dir.filePath(QStringLiteral("notes.txt")));
-        QVERIFY(notes.open(QIODevice::WriteOnly));
-        notes.write("not a picture");
-        notes.close();
+        for (const auto &[name, bytes] : {std::pair{"picture.jpg", jpeg(Qt::blue)},
+                                          std::pair{"notes.txt", QByteArray("not a picture")}}) {
+            QFile out(dir.filePath(name));
+            QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
+        }
         MacImageFile::setTestAnswer(
             [&] { return file.isEmpty() ? QString() : dir.filePath(file); });
 

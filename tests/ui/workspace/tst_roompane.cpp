@@ -58,12 +58,6 @@ private slots:
         QVERIFY(rig.title()->height() >= 44);
         const bool known = which != 3;
         QCOMPARE(rig.mute()->isVisible(), known);
-        QCOMPARE(rig.pane.content(),
-                 known ? MacRoomView::Content::transcript : MacRoomView::Content::loading);
-        saveShot(&rig.pane, QStringLiteral("pane-") + QTest::currentDataTag());
-        if (!known)
-            QCOMPARE(rig.pane.findChild<QLabel *>(QStringLiteral("loadingLabel"))->text(),
-                     QStringLiteral("대화를 불러오는 중"));
     }
 
     // Someone typing replaces the second line, in any room (the store reports typing only with
@@ -103,6 +97,8 @@ private slots:
                    QStringLiteral("나중 방"));
         Rig rig(*seeded.store, later.id);
         QCOMPARE(rig.pane.content(), MacRoomView::Content::loading);
+        QCOMPARE(rig.pane.findChild<QLabel *>(QStringLiteral("loadingLabel"))->text(),
+                 QStringLiteral("대화를 불러오는 중"));
         seeded.store->editConversations([&](QList<Conversation> &rooms) { rooms.append(later); });
         QTRY_COMPARE(rig.pane.content(), MacRoomView::Content::transcript);
         QCOMPARE(rig.title()->title(), QStringLiteral("나중 방"));
@@ -122,21 +118,17 @@ private slots:
     void deleteConfirmation_data()
     {
         QTest::addColumn<bool>("mine");
-        QTest::addColumn<QString>("answer");
-        QTest::addColumn<QStringList>("buttons");
-        const QStringList both{"나에게만 삭제", "모두에게 삭제", "취소"};
-        QTest::newRow("mine, for me") << true << "나에게만 삭제" << both;
-        QTest::newRow("mine, for everyone") << true << "모두에게 삭제" << both;
-        QTest::newRow("mine, cancelled") << true << "취소" << both;
-        QTest::newRow("someone else's: for me only")
-            << false << "나에게만 삭제" << QStringList{"나에게만 삭제", "취소"};
-        QTest::newRow("dismissed") << false << "" << QStringList{"나에게만 삭제", "취소"};
+        QTest::addColumn<QString>("answer"); // "" dismisses the dialog
+        QTest::newRow("mine, for me") << true << "나에게만 삭제";
+        QTest::newRow("mine, for everyone") << true << "모두에게 삭제";
+        QTest::newRow("mine, cancelled") << true << "취소";
+        QTest::newRow("someone else's: for me only") << false << "나에게만 삭제";
+        QTest::newRow("dismissed") << false << "";
     }
     void deleteConfirmation()
     {
         QFETCH(bool, mine);
         QFETCH(QString, answer);
-        QFETCH(QStringList, buttons);
         SeededStore seeded;
         LocalStore &store = *seeded.store;
         const QUuid id = mine ? *store.sendText(seeded.direct, QStringLiteral("지울 글"))
@@ -151,10 +143,8 @@ private slots:
         QStringList shown;
         for (QAbstractButton *button : dialog->buttons())
             shown << button->text();
-        shown.sort();
-        buttons.sort();
-        QCOMPARE(shown, buttons);
-        saveShot(dialog, QStringLiteral("delete-") + QTest::currentDataTag());
+        QCOMPARE(shown.size(), mine ? 3 : 2);
+        QCOMPARE(shown.contains(QStringLiteral("모두에게 삭제")), mine);
         if (answer.isEmpty())
             dialog->reject();
         else
