@@ -305,14 +305,12 @@ void MacComposer::submit()
 
 void MacComposer::pickPhoto()
 {
-    // The answer may come after this composer (or the whole room) has gone: it lands in the
-    // room's state only while that still exists.
-    QPointer<MacRoomState> room(&m_room);
-    MacImageFile::pick(window(), ImageShrink::messageSide, [room](std::optional<QByteArray> jpeg) {
-        if (!room || !jpeg)
-            return; // gone, or cancelled: nothing changes
+    // The dialog belongs to this composer: no answer comes after the composer has gone.
+    MacImageFile::pick(this, ImageShrink::messageSide, [this](std::optional<QByteArray> jpeg) {
+        if (!jpeg)
+            return; // cancelled: nothing changes
         // A file that is no picture drops the photo attached before.
-        room->setImage(jpeg->isEmpty() ? std::nullopt : std::optional(*jpeg));
+        m_room.setImage(jpeg->isEmpty() ? std::nullopt : std::optional(*jpeg));
     });
 }
 

@@ -2,7 +2,6 @@
 
 #include "store/LocalStore.h"
 
-#include <QPointer>
 #include <QWidget>
 
 class MacComposerField;

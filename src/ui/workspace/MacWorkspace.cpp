@@ -82,8 +82,6 @@ MacWorkspace::MacWorkspace(LocalStore &store, QWidget *parent)
     m_detailLayout->setContentsMargins(0, 0, 0, 0);
     m_split->addWidget(sidebar);
     m_split->addWidget(m_detailColumn);
-    m_split->setCollapsible(0, false);
-    m_split->setCollapsible(1, false);
     m_split->setStretchFactor(0, 0);
     m_split->setStretchFactor(1, 1);
     m_split->setSizes({sidebarMinimum, 10000});
