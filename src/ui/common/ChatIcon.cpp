@@ -107,8 +107,8 @@ private:
 
 QIcon themeIcon(const QString &name)
 {
-    const QStringList names = SymbolDrawing::isKnown(name) ? SymbolDrawing::themeNames(name)
-                                                           : QStringList{name};
+    const QStringList names
+        = SymbolDrawing::isKnown(name) ? SymbolDrawing::themeNames(name) : QStringList{name};
     for (const QString &themeName : names) {
         // hasThemeIcon() looks for the exact name; fromTheme() alone would fall back to a
         // shorter name ("notifications-disabled" to "notifications") and lose the meaning.

@@ -30,7 +30,7 @@ public:
 
     static constexpr qint64 defaultMaxBytes = 64ll << 20; // decoded pixels kept in memory
     static constexpr qint64 maxDownloadBytes = 20ll << 20; // larger answers are aborted
-    static constexpr qint64 readChunkBytes = 256ll << 10; // read ahead of the body at most
+    static constexpr qint64 readChunkBytes = 1ll << 20; // read ahead of the body at most
     static constexpr int maxSide = 1280; // longer side of a kept image
     static constexpr int transferTimeoutMs = 60'000;
 

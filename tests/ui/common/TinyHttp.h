@@ -1,12 +1,9 @@
 #pragma once
 
-// A tiny loopback HTTP responder that misbehaves on request, and a picture maker, for the
-// tests of the image loaders.
+// A tiny loopback HTTP responder that misbehaves on request, for the tests of the image
+// loaders.
 
-#include <QBuffer>
 #include <QHash>
-#include <QImage>
-#include <QImageWriter>
 #include <QList>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -14,17 +11,6 @@
 #include <memory>
 
 namespace {
-
-QByteArray png(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
-    QByteArray out;
-    QBuffer buffer(&out);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, "png").write(image);
-    return out;
-}
 
 // Answers each request with the status and body listed for its path (404 for unknown paths),
 // then closes the connection; an endless answer streams zeros until the client hangs up.

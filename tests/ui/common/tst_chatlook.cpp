@@ -4,6 +4,8 @@
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatIcon.h"
 
+#include "TestPalettes.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QPainter>
@@ -40,17 +42,6 @@ const QStringList symbolNames{
 QPalette lightPalette()
 {
     return QApplication::style()->standardPalette();
-}
-
-QPalette darkPalette()
-{
-    QPalette palette;
-    palette.setColor(QPalette::Window, QColor(0x1E, 0x1E, 0x1E));
-    palette.setColor(QPalette::WindowText, QColor(0xEE, 0xEE, 0xEE));
-    palette.setColor(QPalette::Base, QColor(0x28, 0x28, 0x28));
-    palette.setColor(QPalette::Text, QColor(0xEE, 0xEE, 0xEE));
-    palette.setColor(QPalette::Link, QColor(0x5A, 0xA9, 0xFF));
-    return palette;
 }
 
 // A dark palette made from two colours, as some desktops do: its link stays dark blue.
@@ -178,10 +169,7 @@ private slots:
         QTest::addColumn<QColor>("b");
         QTest::addColumn<qreal>("ratio");
         QTest::newRow("black on white") << QColor(Qt::black) << QColor(Qt::white) << 21.0;
-        QTest::newRow("same") << QColor(0x77, 0x77, 0x77) << QColor(0x77, 0x77, 0x77) << 1.0;
-        QTest::newRow("#767676 on white") << QColor(0x76, 0x76, 0x76) << QColor(Qt::white) << 4.54;
-        QTest::newRow("order does not matter")
-            << QColor(Qt::white) << QColor(0x76, 0x76, 0x76) << 4.54;
+        QTest::newRow("white on #767676") << QColor(Qt::white) << QColor(0x76, 0x76, 0x76) << 4.54;
     }
     void contrastRatio()
     {

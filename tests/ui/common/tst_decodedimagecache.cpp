@@ -3,6 +3,7 @@
 
 #include "ui/common/DecodedImageCache.h"
 
+#include "TestImages.h"
 #include "TinyHttp.h"
 
 #include <QSignalSpy>
@@ -11,17 +12,6 @@
 namespace {
 
 using Fit = DecodedImageCache::Fit;
-
-QByteArray encoded(const QSize &size, const char *format, QColor color = Qt::darkCyan)
-{
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(color);
-    QByteArray out;
-    QBuffer buffer(&out);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, format).write(image);
-    return out;
-}
 
 } // namespace
 

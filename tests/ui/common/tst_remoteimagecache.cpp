@@ -7,76 +7,27 @@
 #include "ui/common/MessagePhoto.h"
 #include "ui/common/RemoteImageCache.h"
 
+#include "TestImages.h"
 #include "TinyHttp.h"
 
-#include <QDataStream>
 #include <QtTest>
 
 namespace {
-
-quint32 crc32(const QByteArray &data)
-{
-    quint32 crc = 0xFFFFFFFFu;
-    for (const char byte : data) {
-        crc ^= quint8(byte);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
-QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
-{
-    QByteArray chunk;
-    QDataStream out(&chunk, QIODevice::WriteOnly);
-    out << quint32(data.size());
-    chunk += type + data;
-    QByteArray crc;
-    QDataStream(&crc, QIODevice::WriteOnly) << crc32(type + data);
-    return chunk + crc;
-}
-
-// A real, all-black greyscale PNG of the given size and bit depth, written by hand: a few
-// kilobytes of file for hundreds of megapixels. Without pixels, only the header is true.
-QByteArray blackPng(int width, int height, int bitDepth, bool withPixels = true)
-{
-    QByteArray header;
-    QDataStream(&header, QIODevice::WriteOnly)
-        << quint32(width) << quint32(height) << quint8(bitDepth) << quint8(0) << quint8(0)
-        << quint8(0) << quint8(0);
-    QByteArray file = QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header);
-    const qsizetype row = 1 + (qsizetype(width) * bitDepth + 7) / 8;
-    const QByteArray rows(withPixels ? row * height : row, '\0');
-    file += pngChunk("IDAT", qCompress(rows, 9).mid(4)); // qCompress prefixes the length
-    return file + pngChunk("IEND", {});
-}
-
-// A small progressive greyscale JPEG whose frame header claims `side` × `side`. libjpeg sets
-// aside the coefficients of the whole frame for a progressive picture, whatever size it is
-// asked to scale to: 800 MB for 20000², outside Qt's allocation limit.
-QByteArray progressiveJpegClaiming(int side)
-{
-    QImage image(16, 16, QImage::Format_Grayscale8);
-    image.fill(0);
-    QByteArray out;
-    QBuffer buffer(&out);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setProgressiveScanWrite(true);
-    writer.write(image);
-    const qsizetype frame = out.indexOf("\xFF\xC2");
-    if (frame < 0)
-        qFatal("no progressive frame header");
-    QByteArray size;
-    QDataStream(&size, QIODevice::WriteOnly) << quint16(side) << quint16(side);
-    return out.replace(frame + 5, 4, size);
-}
 
 struct Outcome
 {
     bool called = false;
     QImage image;
 };
+
+// Asks for `address` and notes the answer in `outcome`.
+void fetchInto(RemoteImageCache &cache, const QString &address, QObject *context, Outcome &outcome)
+{
+    cache.fetch(address, context, [&outcome](const QImage &image) {
+        outcome.called = true;
+        outcome.image = image;
+    });
+}
 
 } // namespace
 
@@ -104,10 +55,7 @@ private slots:
         RemoteImageCache cache;
         Outcome outcome;
         QObject context;
-        cache.fetch(address, &context, [&](const QImage &image) {
-            outcome.called = true;
-            outcome.image = image;
-        });
+        fetchInto(cache, address, &context, outcome);
         QVERIFY2(!outcome.called, "the answer must never come before fetch() returns");
         QCOMPARE(cache.pendingCount(), 0);
         QTRY_VERIFY(outcome.called);
@@ -140,10 +88,7 @@ private slots:
         Outcome outcome;
         QObject context;
         const QString address = http.url("/photo");
-        cache.fetch(address, &context, [&](const QImage &image) {
-            outcome.called = true;
-            outcome.image = image;
-        });
+        fetchInto(cache, address, &context, outcome);
         QTRY_VERIFY(outcome.called);
         QCOMPARE(!outcome.image.isNull(), kept);
         QCOMPARE(!cache.cached(address).isNull(), kept);
@@ -250,10 +195,7 @@ private slots:
         cache.setDownloadLimit(limit);
         Outcome outcome;
         QObject context;
-        cache.fetch(http.url("/endless"), &context, [&](const QImage &image) {
-            outcome.called = true;
-            outcome.image = image;
-        });
+        fetchInto(cache, http.url("/endless"), &context, outcome);
         QTRY_VERIFY(outcome.called);
         QVERIFY(outcome.image.isNull());
         QTRY_VERIFY(http.hungUp());
@@ -293,10 +235,7 @@ private slots:
         RemoteImageCache cache;
         Outcome outcome;
         QObject context;
-        cache.fetch(http.url("/bomb"), &context, [&](const QImage &image) {
-            outcome.called = true;
-            outcome.image = image;
-        });
+        fetchInto(cache, http.url("/bomb"), &context, outcome);
         QTRY_VERIFY(outcome.called);
         QCOMPARE(!outcome.image.isNull(), decoded);
     }
@@ -308,10 +247,7 @@ private slots:
         RemoteImageCache cache;
         Outcome outcome;
         QObject context;
-        cache.fetch(http.url("/wide"), &context, [&](const QImage &image) {
-            outcome.called = true;
-            outcome.image = image;
-        });
+        fetchInto(cache, http.url("/wide"), &context, outcome);
         QTRY_VERIFY(outcome.called);
         QCOMPARE(outcome.image.size(), QSize(1280, 853));
     }
