@@ -3,13 +3,13 @@
 #include "store/LocalStore.h"
 #include "ui/common/ConfirmDialog.h"
 #include "ui/workspace/MacComposer.h"
+#include "ui/workspace/MacDivider.h"
 #include "ui/workspace/MacNavigation.h"
 #include "ui/workspace/MacPendingPanel.h"
 #include "ui/workspace/MacRoomHeader.h"
 #include "ui/workspace/MacRoomState.h"
 #include "ui/workspace/MacTranscriptView.h"
 
-#include <QFrame>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -36,11 +36,7 @@ MacRoomView::MacRoomView(LocalStore &store, MacNavigation &navigation, const QUu
     m_layout->setContentsMargins(0, 0, 0, 0);
     m_layout->setSpacing(0);
     m_layout->addWidget(m_header);
-    auto *divider = new QFrame(this);
-    divider->setFrameShape(QFrame::HLine);
-    divider->setFrameShadow(QFrame::Plain);
-    divider->setForegroundRole(QPalette::Mid);
-    m_layout->addWidget(divider);
+    m_layout->addWidget(new MacDivider(Qt::Horizontal, this));
 
     // Store changes come in bursts; the pane reads the room once per event-loop turn.
     m_refresh->setSingleShot(true);

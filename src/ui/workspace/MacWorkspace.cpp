@@ -3,6 +3,7 @@
 #include "store/LocalStore.h"
 #include "ui/common/ConfirmDialog.h"
 #include "ui/workspace/MacBannerView.h"
+#include "ui/workspace/MacDivider.h"
 #include "ui/workspace/MacSidebar.h"
 
 #include <QDialog>
@@ -19,7 +20,7 @@ namespace {
 constexpr int sidebarMinimum = 240;
 constexpr int sidebarMaximum = 320;
 
-// The line between the sidebar and the detail column, in the palette's divider colour.
+// The line between the sidebar and the detail column.
 class ColumnDivider : public QSplitterHandle
 {
 public:
@@ -28,7 +29,7 @@ public:
 protected:
     void paintEvent(QPaintEvent *) override
     {
-        QPainter(this).fillRect(rect(), palette().color(QPalette::Mid));
+        QPainter(this).fillRect(rect(), MacDivider::colour(palette()));
     }
 };
 

@@ -4,11 +4,12 @@
 // palette, clicking buttons by their text, and pictures of views for a person to look at.
 
 #include "StoreTestSupport.h"
+#include "TestImages.h"
+#include "TestPalettes.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
-#include <QPalette>
 #include <QWidget>
 
 // A local store signed in as "나" with a direct room with 한소라, a group "주말 산행" with 한소라
@@ -54,16 +55,6 @@ T *buttonWithText(QWidget *root, const QString &text)
             return button;
     }
     return nullptr;
-}
-
-inline QPalette darkPalette()
-{
-    QPalette p(QColor(0x2C, 0x2C, 0x2E), QColor(0x1E, 0x1E, 0x1E));
-    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        p.setColor(role, QColor(0xEE, 0xEE, 0xEE));
-    p.setColor(QPalette::Base, QColor(0x2C, 0x2C, 0x2E));
-    p.setColor(QPalette::PlaceholderText, QColor(0x98, 0x98, 0x9D));
-    return p;
 }
 
 // Saves a picture of `widget` in the "shots" folder beside the test program.

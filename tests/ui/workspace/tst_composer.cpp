@@ -5,8 +5,6 @@
 #include "ui/workspace/MacComposerField.h"
 #include "ui/workspace/MacRoomState.h"
 
-#include <QBuffer>
-#include <QImage>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -17,13 +15,7 @@ namespace {
 
 QByteArray jpeg(Qt::GlobalColor colour)
 {
-    QImage image(40, 30, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG");
-    return bytes;
+    return encoded(QSize(40, 30), "JPEG", colour);
 }
 
 } // namespace
