@@ -3,9 +3,9 @@
 #include "api/ChatAPI.h"
 #include "app/MacAuthView.h"
 #include "app/MacProfileSetupView.h"
-#include "app/MacWorkspace.h"
 #include "platform/PushCenter.h"
 #include "store/LocalStore.h"
+#include "ui/workspace/MacWorkspace.h"
 
 #include <QDialog>
 #include <QGuiApplication>
@@ -52,14 +52,9 @@ void MacRootView::follow()
     }
     if (m_screen == Screen::workspace && m_shownFor == session->meId)
         return;
-    const bool fromProfile = m_screen == Screen::profile && m_shownFor == session->meId;
     m_shownFor = session->meId;
-    present(Screen::workspace, new MacWorkspace(m_store));
-    // An invite link opened before this user was signed in waits for a complete profile. The
-    // first-profile save redeems it itself once the rooms are loaded; start-up and sign-in
-    // don't, so the root view does.
-    if (!fromProfile)
-        m_store->redeemPendingInvite();
+    // The workspace redeems an invite link kept from before sign-in each time it is shown.
+    present(Screen::workspace, new MacWorkspace(*m_store));
 }
 
 void MacRootView::present(Screen screen, QWidget *content)

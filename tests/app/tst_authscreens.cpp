@@ -7,8 +7,8 @@
 #include "app/MacSignInForm.h"
 #include "app/MacSignUpForm.h"
 #include "app/MacVerifyForm.h"
-#include "app/MacWorkspace.h"
 #include "ui/common/MacImageFile.h"
+#include "ui/workspace/MacWorkspace.h"
 #include "ui/common/WideButton.h"
 
 #include <QImage>

@@ -4,7 +4,7 @@
 #include "app/MacAuthView.h"
 #include "app/MacProfileSetupView.h"
 #include "app/MacRootView.h"
-#include "app/MacWorkspace.h"
+#include "ui/workspace/MacWorkspace.h"
 
 #include <QDialog>
 #include <QFileDialog>

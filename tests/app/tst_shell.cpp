@@ -7,6 +7,7 @@
 #include "app/QuilloChatMacApp.h"
 #include "platform/DesktopNotifier.h"
 #include "platform/SingleInstance.h"
+#include "ui/workspace/MacWorkspace.h"
 
 #include <QAction>
 #include <QApplication>
@@ -208,8 +209,12 @@ private slots:
         QTRY_VERIFY(
             postedTo(service, QStringLiteral("POST"), QStringLiteral("/v1/invites/") + code));
         QVERIFY(!app.store()->pendingInviteCode());
-        QTRY_COMPARE(app.store()->notice(),
+        // The answer's notice becomes the workspace's banner.
+        auto *workspace = qobject_cast<MacWorkspace *>(app.window()->rootView()->content());
+        QVERIFY(workspace);
+        QTRY_COMPARE(workspace->navigation().banner(),
                      std::optional<QString>(QStringLiteral("친구 요청을 보냈습니다.")));
+        QVERIFY(!app.store()->notice());
 
         // A launch without a link only brings the window forward.
         app.window()->hide();

@@ -1,0 +1,60 @@
+#include "ui/common/ConfirmDialog.h"
+
+#include "ui/common/ChatColor.h"
+#include "ui/common/ChatFont.h"
+
+#include <QHash>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+
+QMessageBox *ConfirmDialog::open(QWidget *parent, const QString &title,
+                                 const QList<Choice> &choices, std::function<void()> dismissed)
+{
+    auto *box = new QMessageBox(parent);
+    box->setWindowModality(Qt::WindowModal);
+    box->setIcon(QMessageBox::NoIcon);
+    box->setWindowTitle(title);
+    box->setText(title);
+    box->setTextFormat(Qt::PlainText);
+    if (auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label")))
+        label->setFont(ChatFont::headline());
+
+    QHash<QAbstractButton *, std::function<void()>> actions;
+    for (const Choice &choice : choices) {
+        QPushButton *button = box->addButton(choice.text,
+                                             choice.destructive ? QMessageBox::DestructiveRole
+                                                                : QMessageBox::AcceptRole);
+        if (choice.destructive) {
+            QPalette palette = button->palette();
+            palette.setColor(QPalette::ButtonText, ChatColor::alert(palette));
+            button->setPalette(palette);
+        }
+        actions.insert(button, choice.action);
+    }
+    QPushButton *cancel = box->addButton(cancelText(), QMessageBox::RejectRole);
+    box->setEscapeButton(cancel);
+    box->setDefaultButton(cancel);
+
+    QObject::connect(box, &QMessageBox::finished, box,
+                     [box, actions, dismissed = std::move(dismissed)] {
+                         // Read before anything runs: an action may end the dialog's parent.
+                         const auto action = actions.value(box->clickedButton());
+                         box->deleteLater();
+                         if (action)
+                             action();
+                         if (dismissed)
+                             dismissed();
+                     });
+    box->open();
+    return box;
+}
+
+void ConfirmDialog::withdraw(QMessageBox *box)
+{
+    if (!box)
+        return;
+    QObject::disconnect(box, &QMessageBox::finished, nullptr, nullptr);
+    box->hide();
+    box->deleteLater();
+}

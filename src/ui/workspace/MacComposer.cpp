@@ -1,0 +1,360 @@
+#include "ui/workspace/MacComposer.h"
+
+#include "ui/common/ChatColor.h"
+#include "ui/common/ChatFont.h"
+#include "ui/common/ChatIcon.h"
+#include "ui/common/DecodedImageCache.h"
+#include "ui/common/ImageShrink.h"
+#include "ui/common/MacImageFile.h"
+#include "ui/workspace/MacComposerField.h"
+#include "ui/workspace/MacRoomState.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QStackedLayout>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+// One line of text, shortened with "…" to the width it gets.
+class ComposerLine : public QWidget
+{
+public:
+    ComposerLine(const QFont &font, QWidget *parent, bool accent = false)
+        : QWidget(parent)
+        , m_accent(accent)
+    {
+        setFont(font);
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    }
+
+    void setText(const QString &text)
+    {
+        m_text = text;
+        setAccessibleName(text);
+        update();
+    }
+    QString text() const { return m_text; }
+
+    QSize sizeHint() const override { return {0, fontMetrics().height()}; }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setPen(m_accent ? ChatColor::officialMark(palette())
+                                : palette().color(QPalette::WindowText));
+        // Only the first line shows; a cut-off rest is marked like a shortened line.
+        QString line = m_text.section(QLatin1Char('\n'), 0, 0);
+        if (line.size() < m_text.size())
+            line += QChar(0x2026);
+        painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter,
+                         fontMetrics().elidedText(line, Qt::ElideRight, width()));
+    }
+
+private:
+    QString m_text;
+    bool m_accent;
+};
+
+// The attached photo: 56 × 56, cropped to fill, with rounded corners.
+class ComposerPhoto : public QWidget
+{
+public:
+    static constexpr int side = 56;
+
+    explicit ComposerPhoto(QWidget *parent)
+        : QWidget(parent)
+    {
+        setFixedSize(side, side);
+        setAccessibleName(QStringLiteral("사진"));
+        connect(DecodedImageCache::shared(), &DecodedImageCache::ready, this,
+                qOverload<>(&QWidget::update));
+    }
+
+    void setData(const QByteArray &jpeg)
+    {
+        m_jpeg = jpeg;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        const QPixmap picture
+            = DecodedImageCache::shared()->pixmap(m_jpeg, size(), devicePixelRatioF());
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QPainterPath clip;
+        clip.addRoundedRect(QRectF(rect()), 8, 8);
+        painter.setClipPath(clip);
+        if (picture.isNull())
+            painter.fillPath(clip, ChatColor::theirsBubble(palette()));
+        else
+            painter.drawPixmap(rect(), picture);
+    }
+
+private:
+    QByteArray m_jpeg;
+};
+
+namespace {
+
+// The field's rounded box in the control background colour.
+class FieldBox : public QWidget
+{
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(palette().color(QPalette::Base));
+        const qreal radius = std::min<qreal>(18, height() / 2.0);
+        painter.drawRoundedRect(QRectF(rect()), radius, radius);
+    }
+};
+
+QToolButton *symbolButton(const QString &symbol, const QString &name, QWidget *parent)
+{
+    auto *button = new QToolButton(parent);
+    button->setAutoRaise(true);
+    button->setFixedSize(44, 44);
+    button->setIcon(ChatIcon::symbol(symbol));
+    button->setIconSize(QSize(22, 22));
+    button->setAccessibleName(name);
+    return button;
+}
+
+QPushButton *plainButton(const QString &text, QWidget *parent)
+{
+    auto *button = new QPushButton(text, parent);
+    button->setFlat(true);
+    button->setMinimumHeight(44);
+    return button;
+}
+
+} // namespace
+
+MacComposer::MacComposer(LocalStore &store, MacRoomState &room, QWidget *parent)
+    : QWidget(parent)
+    , m_store(store)
+    , m_room(room)
+    , m_stack(new QStackedLayout(this))
+    , m_notice(new QLabel(this))
+    , m_editor(new QWidget(this))
+    , m_replyBar(new QWidget(m_editor))
+    , m_replyPreview(new ComposerLine(ChatFont::footnote(), m_replyBar))
+    , m_photoBar(new QWidget(m_editor))
+    , m_photo(new ComposerPhoto(m_photoBar))
+    , m_field(new MacComposerField)
+    , m_photoButton(symbolButton(QStringLiteral("photo"), QStringLiteral("보관함"), m_editor))
+    , m_sendButton(
+          symbolButton(QStringLiteral("arrow.up.circle.fill"), QStringLiteral("보내기"), m_editor))
+    , m_follow(new QTimer(this))
+{
+    setObjectName(QStringLiteral("composer"));
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+
+    m_notice->setObjectName(QStringLiteral("composeNotice"));
+    m_notice->setFont(ChatFont::subheadline());
+    m_notice->setForegroundRole(QPalette::PlaceholderText);
+    m_notice->setMinimumHeight(44);
+    m_notice->setContentsMargins(16, 0, 16, 0);
+    m_notice->setAlignment(Qt::AlignCenter);
+    m_stack->addWidget(m_notice);
+    m_stack->addWidget(m_editor);
+
+    auto *editor = new QVBoxLayout(m_editor);
+    editor->setContentsMargins(0, 0, 0, 0);
+    editor->setSpacing(0);
+
+    // Reply bar: "답장" with the answered message's preview, and "취소".
+    m_replyBar->setObjectName(QStringLiteral("replyBar"));
+    auto *reply = new QHBoxLayout(m_replyBar);
+    reply->setContentsMargins(16, 0, 16, 0);
+    reply->setSpacing(8);
+    auto *replyText = new QVBoxLayout;
+    replyText->setSpacing(2);
+    auto *replyTitle = new ComposerLine(ChatFont::footnote(), m_replyBar, true);
+    replyTitle->setText(QStringLiteral("답장"));
+    m_replyPreview->setObjectName(QStringLiteral("replyPreview"));
+    replyText->addWidget(replyTitle);
+    replyText->addWidget(m_replyPreview);
+    reply->addLayout(replyText, 1);
+    QPushButton *cancelReply = plainButton(QStringLiteral("취소"), m_replyBar);
+    cancelReply->setObjectName(QStringLiteral("cancelReply"));
+    reply->addWidget(cancelReply);
+    editor->addWidget(m_replyBar);
+
+    // The attached photo and "제거".
+    m_photoBar->setObjectName(QStringLiteral("photoBar"));
+    auto *photo = new QHBoxLayout(m_photoBar);
+    photo->setContentsMargins(16, 0, 16, 0);
+    photo->addWidget(m_photo);
+    QPushButton *removePhoto = plainButton(QStringLiteral("제거"), m_photoBar);
+    removePhoto->setObjectName(QStringLiteral("removePhoto"));
+    photo->addWidget(removePhoto);
+    photo->addStretch(1);
+    editor->addWidget(m_photoBar);
+
+    // Input row, its items sitting on the bottom edge as the field grows.
+    auto *row = new QHBoxLayout;
+    row->setContentsMargins(8, 4, 8, 4);
+    row->setSpacing(4);
+    m_photoButton->setObjectName(QStringLiteral("photoButton"));
+    row->addWidget(m_photoButton, 0, Qt::AlignBottom);
+    auto *box = new FieldBox(m_editor);
+    auto *boxLayout = new QHBoxLayout(box);
+    boxLayout->setContentsMargins(8, 0, 8, 0);
+    m_field->setParent(box);
+    boxLayout->addWidget(m_field);
+    row->addWidget(box, 1, Qt::AlignBottom);
+    m_sendButton->setObjectName(QStringLiteral("sendButton"));
+    m_sendButton->setIconSize(QSize(26, 26));
+    row->addWidget(m_sendButton, 0, Qt::AlignBottom);
+    editor->addLayout(row);
+
+    connect(cancelReply, &QPushButton::clicked, this, [this] { m_room.setReply(std::nullopt); });
+    connect(removePhoto, &QPushButton::clicked, this, [this] { m_room.setImage(std::nullopt); });
+    connect(m_photoButton, &QToolButton::clicked, this, &MacComposer::pickPhoto);
+    connect(m_sendButton, &QToolButton::clicked, this, &MacComposer::submit);
+
+    connect(m_field, &MacComposerField::edited, this, [this](const QString &text) {
+        m_room.setDraft(text);
+        m_store.noteTyping(m_room.conversationId(), !text.trimmed().isEmpty());
+    });
+    connect(m_field, &MacComposerField::submitted, this, &MacComposer::submit);
+    connect(m_field, &MacComposerField::focused, &m_room, &MacRoomState::bumpBottomPin);
+
+    connect(&m_room, &MacRoomState::draftChanged, this, &MacComposer::followDraft);
+    connect(&m_room, &MacRoomState::imageChanged, this, &MacComposer::followImage);
+    connect(&m_room, &MacRoomState::replyChanged, this, &MacComposer::followReply);
+
+    // Whether the room may be written to, and the answered message's preview, follow the
+    // store once per event-loop turn.
+    m_follow->setSingleShot(true);
+    m_follow->setInterval(0);
+    connect(m_follow, &QTimer::timeout, this, [this] {
+        followBlock();
+        followReply();
+    });
+    for (auto signal :
+         {&LocalStore::conversationsChanged, &LocalStore::accountsChanged,
+          &LocalStore::blocksChanged, &LocalStore::sessionChanged, &LocalStore::messagesChanged})
+        connect(&m_store, signal, m_follow, qOverload<>(&QTimer::start));
+
+    followBlock();
+    followDraft();
+    followImage();
+    followReply();
+}
+
+QString MacComposer::blockText(ComposeBlock block)
+{
+    switch (block) {
+    case ComposeBlock::blocked:
+        return QStringLiteral("차단한 사용자");
+    case ComposeBlock::peerGone:
+        return QStringLiteral("대화를 이어갈 수 없음");
+    case ComposeBlock::leftGroup:
+        return QStringLiteral("나간 대화방");
+    case ComposeBlock::inboxClosed:
+        return QStringLiteral("이 서비스는 메시지를 받지 않습니다.");
+    }
+    return {};
+}
+
+QString MacComposer::notice() const
+{
+    return m_stack->currentWidget() == m_notice ? m_notice->text() : QString();
+}
+
+bool MacComposer::canSend() const
+{
+    return m_room.image().has_value() || !m_room.draft().trimmed().isEmpty();
+}
+
+void MacComposer::send()
+{
+    m_room.bumpBottomPin();
+    const QUuid roomId = m_room.conversationId();
+    const auto reply = m_room.reply();
+    const std::optional<QUuid> replyTo = reply ? std::optional(reply->id) : std::nullopt;
+    // The store trims, cuts and refuses; the composer empties itself whatever it decides.
+    if (const auto image = m_room.image())
+        m_store.sendImage(roomId, *image, m_room.draft(), replyTo);
+    else
+        m_store.sendText(roomId, m_room.draft(), replyTo);
+    m_room.setDraft(QString());
+    m_room.setImage(std::nullopt);
+    m_room.setReply(std::nullopt);
+}
+
+void MacComposer::submit()
+{
+    if (canSend())
+        send();
+}
+
+void MacComposer::pickPhoto()
+{
+    // The dialog belongs to this composer: no answer comes after the composer has gone.
+    MacImageFile::pick(this, ImageShrink::messageSide, [this](std::optional<QByteArray> jpeg) {
+        if (!jpeg)
+            return; // cancelled, or a file that could not be read: nothing changes
+        m_room.setImage(*jpeg);
+    });
+}
+
+void MacComposer::followBlock()
+{
+    const auto block = m_store.composeBlock(m_room.conversationId());
+    if (block) {
+        m_notice->setText(blockText(*block));
+        m_stack->setCurrentWidget(m_notice);
+    } else {
+        m_stack->setCurrentWidget(m_editor);
+    }
+}
+
+void MacComposer::followDraft()
+{
+    m_field->setDraft(m_room.draft());
+    m_sendButton->setVisible(canSend());
+}
+
+void MacComposer::followImage()
+{
+    const auto image = m_room.image();
+    m_photo->setData(image.value_or(QByteArray()));
+    m_photoBar->setVisible(image.has_value());
+    m_sendButton->setVisible(canSend());
+}
+
+void MacComposer::followReply()
+{
+    const auto reply = m_room.reply();
+    m_replyBar->setVisible(reply.has_value());
+    if (reply)
+        m_replyPreview->setText(m_store.replyPreview(reply->id));
+}
+
+void MacComposer::paintEvent(QPaintEvent *)
+{
+    // A bar a shade off the window colour, as the strip under the transcript.
+    QPainter painter(this);
+    const QColor window = palette().color(QPalette::Window);
+    const QColor text = palette().color(QPalette::WindowText);
+    const qreal mix = ChatColor::isDark(palette()) ? 0.06 : 0.035;
+    painter.fillRect(rect(),
+                     QColor::fromRgbF(window.redF() * (1 - mix) + text.redF() * mix,
+                                      window.greenF() * (1 - mix) + text.greenF() * mix,
+                                      window.blueF() * (1 - mix) + text.blueF() * mix));
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "store/LocalStore.h"
+
+#include <QWidget>
+
+class MacComposerField;
+class MacRoomState;
+class QLabel;
+class QStackedLayout;
+class QTimer;
+class QToolButton;
+
+// The bottom strip of a room: the one-line notice while the room cannot be written to, else
+// the reply bar, the attached photo and the input row (photo, text field, send). It works on
+// the room pane's state: the draft, the attached photo and the message being answered.
+class MacComposer : public QWidget
+{
+    Q_OBJECT
+public:
+    MacComposer(LocalStore &store, MacRoomState &room, QWidget *parent = nullptr);
+
+    // A photo is attached, or the draft holds more than white space.
+    bool canSend() const;
+    // Sends the photo (with the draft as its caption) or the text, then empties the composer.
+    void send();
+
+    // The notice for a room that cannot be written to.
+    static QString blockText(ComposeBlock block);
+
+    MacComposerField *field() const { return m_field; }
+    // The notice shown instead of the editor; empty while the editor shows.
+    QString notice() const;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void followBlock();
+    void followDraft();
+    void followImage();
+    void followReply();
+    void pickPhoto();
+    void submit();
+
+    LocalStore &m_store;
+    MacRoomState &m_room;
+    QStackedLayout *m_stack;
+    QLabel *m_notice;
+    QWidget *m_editor;
+    QWidget *m_replyBar;
+    class ComposerLine *m_replyPreview;
+    QWidget *m_photoBar;
+    class ComposerPhoto *m_photo;
+    MacComposerField *m_field;
+    QToolButton *m_photoButton;
+    QToolButton *m_sendButton;
+    QTimer *m_follow;
+};

@@ -1,0 +1,128 @@
+#include "ui/workspace/MacComposerField.h"
+
+#include "ui/common/ChatFont.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QTextBlock>
+
+#include <cmath>
+
+namespace {
+
+constexpr int insetX = 2;
+constexpr int insetY = 6;
+// Measured without a width, the field asks for this much.
+constexpr int naturalWidth = 240;
+
+} // namespace
+
+MacComposerField::MacComposerField(QWidget *parent)
+    : QPlainTextEdit(parent)
+{
+    setObjectName(QStringLiteral("composerField"));
+    setPlaceholderText(QStringLiteral("메시지"));
+    setFont(ChatFont::body());
+    setFrameShape(QFrame::NoFrame);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    document()->setDocumentMargin(0);
+    setViewportMargins(insetX, insetY, insetX, insetY);
+    // The rounded box behind the field is its background.
+    QPalette clear = palette();
+    clear.setColor(QPalette::Base, Qt::transparent);
+    setPalette(clear);
+    viewport()->setAutoFillBackground(false);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    setAccessibleName(placeholderText());
+
+    connect(this, &QPlainTextEdit::textChanged, this, [this] {
+        fitHeight();
+        if (!m_settingDraft)
+            emit edited(toPlainText());
+    });
+    fitHeight();
+}
+
+void MacComposerField::setDraft(const QString &text)
+{
+    if (text == toPlainText())
+        return;
+    m_settingDraft = true;
+    setPlainText(text);
+    moveCursor(QTextCursor::End);
+    m_settingDraft = false;
+}
+
+int MacComposerField::idealHeight() const
+{
+    // Plain-text layout: every block knows its own height once laid out at the current width.
+    const QAbstractTextDocumentLayout *layout = document()->documentLayout();
+    qreal textHeight = 0;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        textHeight += layout->blockBoundingRect(block).height();
+        if (textHeight > tallest)
+            break;
+    }
+    // The plain-text view counts a line as visible only with one pixel to spare below it.
+    const int height = int(std::ceil(textHeight + 2 * insetY)) + 1;
+    return std::clamp(height, shortest, tallest);
+}
+
+QSize MacComposerField::sizeHint() const
+{
+    return {naturalWidth, idealHeight()};
+}
+
+QSize MacComposerField::minimumSizeHint() const
+{
+    return {0, shortest};
+}
+
+void MacComposerField::fitHeight()
+{
+    const int height = idealHeight();
+    if (minimumHeight() != height || maximumHeight() != height)
+        setFixedHeight(height);
+}
+
+void MacComposerField::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (event->modifiers() & Qt::ShiftModifier)
+            insertPlainText(QStringLiteral("\n"));
+        else
+            emit submitted();
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void MacComposerField::focusInEvent(QFocusEvent *event)
+{
+    QPlainTextEdit::focusInEvent(event);
+    // The window coming back to the front, or a menu closing, is no new start of writing.
+    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
+        emit focused();
+}
+
+void MacComposerField::resizeEvent(QResizeEvent *event)
+{
+    QPlainTextEdit::resizeEvent(event);
+    // A new width wraps the text anew.
+    fitHeight();
+}
+
+void MacComposerField::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ApplicationFontChange) {
+        setFont(ChatFont::body());
+        fitHeight();
+    }
+    QPlainTextEdit::changeEvent(event);
+}

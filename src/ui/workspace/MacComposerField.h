@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QPlainTextEdit>
+
+// The composer's text field. Return submits and Shift-Return starts a new line; only the
+// user's own edits are reported (edited()), never a text set by the program (setDraft()). The
+// field grows with its text from one line (36) to 120, after which it scrolls.
+class MacComposerField : public QPlainTextEdit
+{
+    Q_OBJECT
+public:
+    static constexpr int shortest = 36;
+    static constexpr int tallest = 120;
+
+    explicit MacComposerField(QWidget *parent = nullptr);
+
+    // Puts the program's text into the field, unless it already shows exactly that.
+    void setDraft(const QString &text);
+    QString draft() const { return toPlainText(); }
+
+    // The height the text asks for, within 36..120.
+    int idealHeight() const;
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+signals:
+    void edited(const QString &text);
+    void submitted();
+    void focused();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void fitHeight();
+
+    bool m_settingDraft = false;
+};

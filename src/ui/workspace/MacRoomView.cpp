@@ -1,0 +1,156 @@
+#include "ui/workspace/MacRoomView.h"
+
+#include "store/LocalStore.h"
+#include "ui/common/ConfirmDialog.h"
+#include "ui/workspace/MacComposer.h"
+#include "ui/workspace/MacDivider.h"
+#include "ui/workspace/MacNavigation.h"
+#include "ui/workspace/MacPendingPanel.h"
+#include "ui/workspace/MacRoomHeader.h"
+#include "ui/workspace/MacRoomState.h"
+#include "ui/workspace/MacTranscriptView.h"
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+MacRoomView::MacRoomView(LocalStore &store, MacNavigation &navigation, const QUuid &conversationId,
+                         std::function<void(QUuid)> onOpenProfile, std::function<void()> onLeave,
+                         QWidget *parent)
+    : QWidget(parent)
+    , m_store(store)
+    , m_navigation(navigation)
+    , m_conversationId(conversationId)
+    , m_onOpenProfile(std::move(onOpenProfile))
+    , m_onLeave(std::move(onLeave))
+    , m_state(new MacRoomState(conversationId, this))
+    , m_header(new MacRoomHeader(store, navigation, conversationId, this))
+    , m_layout(new QVBoxLayout(this))
+    , m_refresh(new QTimer(this))
+{
+    setObjectName(QStringLiteral("roomView"));
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Window);
+    m_layout->setContentsMargins(0, 0, 0, 0);
+    m_layout->setSpacing(0);
+    m_layout->addWidget(m_header);
+    m_layout->addWidget(new MacDivider(Qt::Horizontal, this));
+
+    // Store changes come in bursts; the pane reads the room once per event-loop turn.
+    m_refresh->setSingleShot(true);
+    m_refresh->setInterval(0);
+    connect(m_refresh, &QTimer::timeout, this, &MacRoomView::refresh);
+    for (auto signal : {&LocalStore::conversationsChanged, &LocalStore::accountsChanged,
+                        &LocalStore::typingStateChanged, &LocalStore::sessionChanged})
+        connect(&m_store, signal, m_refresh, qOverload<>(&QTimer::start));
+    connect(&m_navigation, &MacNavigation::roomInfoChanged, this, &MacRoomView::refresh);
+    connect(m_state, &MacRoomState::deleteTargetChanged, this, &MacRoomView::followDeleteTarget);
+    refresh();
+}
+
+void MacRoomView::refresh()
+{
+    m_header->refresh();
+    // The transcript (and with it the room's first load) waits until the store has the room.
+    if (!m_store.conversation(m_conversationId))
+        present(Content::loading);
+    else
+        present(m_navigation.roomInfo() ? Content::info : Content::transcript);
+}
+
+void MacRoomView::present(Content content)
+{
+    if (content == m_shown)
+        return;
+    if (m_content) {
+        m_layout->removeWidget(m_content);
+        m_content->hide();
+        // The information panel's close may be what brought the transcript back.
+        m_content->deleteLater();
+    }
+    m_shown = content;
+    switch (content) {
+    case Content::loading:
+        m_content = createLoading();
+        break;
+    case Content::transcript:
+        m_content = createTranscript();
+        break;
+    case Content::info:
+        m_content = createInfoPanel();
+        break;
+    case Content::none:
+        return;
+    }
+    m_layout->addWidget(m_content, 1);
+    m_content->show();
+}
+
+QWidget *MacRoomView::createLoading()
+{
+    auto *box = new QWidget(this);
+    box->setObjectName(QStringLiteral("roomLoading"));
+    auto *layout = new QVBoxLayout(box);
+    layout->addStretch(1);
+    auto *bar = new QProgressBar(box);
+    bar->setRange(0, 0);
+    bar->setTextVisible(false);
+    bar->setFixedWidth(120);
+    bar->setAccessibleName(loadingText());
+    layout->addWidget(bar, 0, Qt::AlignHCenter);
+    auto *label = new QLabel(loadingText(), box);
+    label->setObjectName(QStringLiteral("loadingLabel"));
+    label->setAlignment(Qt::AlignCenter);
+    layout->addWidget(label);
+    layout->addStretch(1);
+    return box;
+}
+
+QWidget *MacRoomView::createTranscript()
+{
+    auto *box = new QWidget(this);
+    box->setObjectName(QStringLiteral("roomTranscript"));
+    auto *layout = new QVBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(new MacTranscriptView(m_store, *m_state, m_navigation, box), 1);
+    m_composer = new MacComposer(m_store, *m_state, box);
+    layout->addWidget(m_composer);
+    return box;
+}
+
+// The room's information panel replaces transcript and composer under the header.
+QWidget *MacRoomView::createInfoPanel()
+{
+    return new MacPendingPanel(
+        MacRoomHeader::infoHint(), [this] { m_navigation.setRoomInfo(false); }, this);
+}
+
+void MacRoomView::followDeleteTarget()
+{
+    const auto target = m_state->deleteTarget();
+    if (m_deleteDialog && (!target || target->id != m_deleteAsked)) {
+        ConfirmDialog::withdraw(m_deleteDialog);
+        m_deleteDialog = nullptr;
+    }
+    if (!target || m_deleteDialog)
+        return;
+
+    // "모두에게 삭제" is offered by what holds when the dialog comes up, for that message.
+    const QUuid asked = target->id;
+    QList<ConfirmDialog::Choice> choices{{QStringLiteral("나에게만 삭제"), true, [this] {
+                                              if (const auto current = m_state->deleteTarget())
+                                                  m_store.hideForMe(current->id);
+                                          }}};
+    if (m_store.canDeleteForEveryone(asked))
+        choices.append({QStringLiteral("모두에게 삭제"), true,
+                        [this, asked] { m_store.deleteForEveryone(asked); }});
+    m_deleteAsked = asked;
+    m_deleteDialog = ConfirmDialog::open(this, QStringLiteral("삭제"), choices, [this] {
+        m_deleteDialog = nullptr;
+        m_state->setDeleteTarget(std::nullopt);
+    });
+    m_deleteDialog->setObjectName(QStringLiteral("deleteDialog"));
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "ui/workspace/MacComposer.h"
+
+#include <QMessageBox>
+#include <QPointer>
+#include <QUuid>
+#include <QWidget>
+
+#include <functional>
+
+class LocalStore;
+class MacNavigation;
+class MacRoomHeader;
+class MacRoomState;
+class MacTranscriptView;
+class QTimer;
+class QVBoxLayout;
+
+// One open room: the header, a divider, and under them the loading view while the store does
+// not have the room yet, else the transcript with the composer, or the room's information panel
+// while the navigation asks for it. The pane's own state lives as long as the pane (one room).
+class MacRoomView : public QWidget
+{
+    Q_OBJECT
+public:
+    enum class Content { none, loading, transcript, info };
+
+    MacRoomView(LocalStore &store, MacNavigation &navigation, const QUuid &conversationId,
+                std::function<void(QUuid)> onOpenProfile, std::function<void()> onLeave,
+                QWidget *parent = nullptr);
+
+    QUuid conversationId() const { return m_conversationId; }
+    MacRoomState &state() { return *m_state; }
+    MacRoomHeader *header() const { return m_header; }
+    Content content() const { return m_shown; }
+    MacComposer *composer() const { return m_composer; }
+    QMessageBox *deleteDialog() const { return m_deleteDialog; }
+
+    static QString loadingText() { return QStringLiteral("대화를 불러오는 중"); }
+
+private:
+    void refresh();
+    void present(Content content);
+    QWidget *createLoading();
+    QWidget *createTranscript();
+    QWidget *createInfoPanel();
+    void followDeleteTarget();
+
+    LocalStore &m_store;
+    MacNavigation &m_navigation;
+    QUuid m_conversationId;
+    std::function<void(QUuid)> m_onOpenProfile;
+    std::function<void()> m_onLeave;
+    MacRoomState *m_state;
+    MacRoomHeader *m_header;
+    QVBoxLayout *m_layout;
+    QTimer *m_refresh;
+    Content m_shown = Content::none;
+    QPointer<QWidget> m_content;
+    QPointer<MacComposer> m_composer;
+    QPointer<QMessageBox> m_deleteDialog;
+    QUuid m_deleteAsked; // the message the open dialog asks about
+};

@@ -1,0 +1,299 @@
+#include "ui/workspace/MacWorkspace.h"
+
+#include "store/LocalStore.h"
+#include "ui/common/ConfirmDialog.h"
+#include "ui/workspace/MacBannerView.h"
+#include "ui/workspace/MacDivider.h"
+#include "ui/workspace/MacSidebar.h"
+
+#include <QDialog>
+#include <QMessageBox>
+#include <QPainter>
+#include <QResizeEvent>
+#include <QShowEvent>
+#include <QSplitter>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int sidebarMinimum = 240;
+constexpr int sidebarMaximum = 320;
+
+// The line between the sidebar and the detail column.
+class ColumnDivider : public QSplitterHandle
+{
+public:
+    using QSplitterHandle::QSplitterHandle;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter(this).fillRect(rect(), MacDivider::colour(palette()));
+    }
+};
+
+class ColumnSplitter : public QSplitter
+{
+public:
+    using QSplitter::QSplitter;
+
+protected:
+    QSplitterHandle *createHandle() override { return new ColumnDivider(orientation(), this); }
+};
+
+template<typename Request>
+std::optional<QUuid> tokenOf(const std::optional<Request> &request)
+{
+    return request ? std::optional(request->token) : std::nullopt;
+}
+
+QList<QUuid> roomIDs(const LocalStore &store)
+{
+    QList<QUuid> ids;
+    const QList<Conversation> rooms = store.conversations();
+    ids.reserve(rooms.size());
+    for (const Conversation &room : rooms)
+        ids.append(room.id);
+    return ids;
+}
+
+} // namespace
+
+MacWorkspace::MacWorkspace(LocalStore &store, QWidget *parent)
+    : QWidget(parent)
+    , m_store(store)
+    , m_navigation(new MacNavigation(this))
+    , m_split(new ColumnSplitter(Qt::Horizontal, this))
+    , m_detailColumn(new QWidget(m_split))
+    , m_detailLayout(new QVBoxLayout(m_detailColumn))
+    , m_banner(new MacBannerView(this))
+    , m_roomsCheck(new QTimer(this))
+{
+    setObjectName(QStringLiteral("workspace"));
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_split);
+
+    auto *sidebar = new MacSidebar(m_store, *m_navigation, m_split);
+    sidebar->setObjectName(QStringLiteral("sidebar"));
+    sidebar->setMinimumWidth(sidebarMinimum);
+    sidebar->setMaximumWidth(sidebarMaximum);
+    m_detailColumn->setObjectName(QStringLiteral("detailColumn"));
+    m_detailLayout->setContentsMargins(0, 0, 0, 0);
+    m_split->addWidget(sidebar);
+    m_split->addWidget(m_detailColumn);
+    m_split->setStretchFactor(0, 0);
+    m_split->setStretchFactor(1, 1);
+    m_split->setSizes({sidebarMinimum, 10000});
+    m_split->setChildrenCollapsible(false);
+    m_split->setHandleWidth(1);
+    m_banner->raise();
+
+    connect(m_navigation, &MacNavigation::pageChanged, this, &MacWorkspace::enterPage);
+    connect(m_navigation, &MacNavigation::showNewChatChanged, this,
+            [this] { followSheet(MacSheet::newChat); });
+    connect(m_navigation, &MacNavigation::reportChanged, this,
+            [this] { followSheet(MacSheet::report); });
+    connect(m_navigation, &MacNavigation::mediaIdChanged, this,
+            [this] { followSheet(MacSheet::media); });
+    connect(&m_store, &LocalStore::inviteOutcomeChanged, this,
+            [this] { followSheet(MacSheet::inviteRequest); });
+    connect(m_navigation, &MacNavigation::leaveIdChanged, this, &MacWorkspace::followLeave);
+    connect(m_navigation, &MacNavigation::bannerChanged, this, &MacWorkspace::bannerChanged);
+
+    // The store's requests carry a fresh token each, so the same room asked for again is a
+    // change; a request being cleared is a change too, after which there is nothing to follow.
+    auto watch = [this](auto changed, auto token, std::optional<QUuid> &seen,
+                        void (MacWorkspace::*follow)()) {
+        seen = token();
+        connect(&m_store, changed, this, [this, token, &seen, follow] {
+            const std::optional<QUuid> now = token();
+            if (now == seen)
+                return;
+            seen = now;
+            (this->*follow)();
+        });
+    };
+    watch(
+        &LocalStore::pushTargetChanged, [this] { return tokenOf(m_store.pushTarget()); },
+        m_pushToken, &MacWorkspace::followPush);
+    watch(
+        &LocalStore::inviteFollowChanged, [this] { return tokenOf(m_store.inviteFollow()); },
+        m_inviteToken, &MacWorkspace::followInvite);
+    connect(&m_store, &LocalStore::noticeChanged, this, &MacWorkspace::noticeArrived);
+
+    // The room list is judged once per event-loop turn, on the ids it ends the turn with.
+    m_roomIDs = roomIDs(m_store);
+    m_roomsCheck->setSingleShot(true);
+    m_roomsCheck->setInterval(0);
+    connect(m_roomsCheck, &QTimer::timeout, this, &MacWorkspace::roomsChanged);
+    connect(&m_store, &LocalStore::conversationsChanged, m_roomsCheck, qOverload<>(&QTimer::start));
+
+    enterPage();
+}
+
+QDialog *MacWorkspace::sheet(MacSheet sheet) const
+{
+    return m_sheets[size_t(sheet)].dialog;
+}
+
+void MacWorkspace::openProfile(const QUuid &userId)
+{
+    m_navigation->setRoomInfo(false);
+    m_navigation->setPage(MacPage::profilePage(userId));
+}
+
+void MacWorkspace::leaveRoom()
+{
+    m_navigation->setRoomInfo(false);
+    m_navigation->setPage(MacPage{MacPage::pick, {}});
+}
+
+void MacWorkspace::showPage(const MacPage &page)
+{
+    m_navigation->setPage(page);
+}
+
+void MacWorkspace::openFromNewChat(const QUuid &roomId)
+{
+    m_navigation->setShowNewChat(false);
+    m_navigation->openRoom(roomId);
+}
+
+void MacWorkspace::finishReport(const QString &text)
+{
+    m_navigation->setReport(std::nullopt);
+    m_navigation->setBanner(text);
+}
+
+void MacWorkspace::followPush()
+{
+    // The request stays: the room's transcript brings the message into view and clears it.
+    if (const auto push = m_store.pushTarget())
+        m_navigation->openRoom(push->conversationId);
+}
+
+void MacWorkspace::followInvite()
+{
+    const auto follow = m_store.inviteFollow();
+    if (!follow)
+        return;
+    m_store.setInviteFollow(std::nullopt);
+    m_navigation->openRoom(follow->conversationId);
+}
+
+void MacWorkspace::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // A minimised window coming back is no new showing.
+    if (event->spontaneous())
+        return;
+    followPush();
+    followInvite();
+    m_store.redeemPendingInvite();
+    followSheets();
+}
+
+void MacWorkspace::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    m_banner->place();
+}
+
+void MacWorkspace::enterPage()
+{
+    const MacPage page = m_navigation->page();
+    // Equal pages are the same page: a room keeps its pane until the room id changes.
+    if (m_pageBuilt && page == m_shownPage)
+        return;
+    if (m_page) {
+        m_detailLayout->removeWidget(m_page);
+        m_page->hide();
+        // A page's own button may have asked for this change: it goes once its signal returns.
+        m_page->deleteLater();
+    }
+    m_shownPage = page;
+    m_pageBuilt = true;
+    m_page = createPage(page);
+    m_detailLayout->addWidget(m_page);
+    m_page->show();
+}
+
+void MacWorkspace::noticeArrived()
+{
+    if (!m_store.session() || !m_store.notice())
+        return;
+    // Taken on the next turn, so that a page that waited for the operation can still read the
+    // notice as its own failure text first.
+    QTimer::singleShot(0, this, &MacWorkspace::takeNotice);
+}
+
+void MacWorkspace::takeNotice()
+{
+    const auto notice = m_store.notice();
+    if (!m_store.session() || !notice)
+        return;
+    m_navigation->setBanner(*notice);
+    m_store.acknowledgeNotice();
+}
+
+void MacWorkspace::bannerChanged()
+{
+    const auto text = m_navigation->banner();
+    m_banner->setText(text);
+    if (!text)
+        return;
+    // One wait per text shown; it clears the banner only if that text is still the one shown,
+    // so a newer text keeps its full time.
+    QTimer::singleShot(m_bannerDuration, this, [this, shown = *text] {
+        if (m_navigation->banner() == shown)
+            m_navigation->setBanner(std::nullopt);
+    });
+}
+
+void MacWorkspace::roomsChanged()
+{
+    QList<QUuid> ids = roomIDs(m_store);
+    if (ids == m_roomIDs)
+        return;
+    m_roomIDs = std::move(ids);
+    const MacPage page = m_navigation->page();
+    if (page.kind == MacPage::room && !m_roomIDs.contains(page.id))
+        m_navigation->setPage(MacPage{MacPage::pick, {}});
+}
+
+void MacWorkspace::followLeave()
+{
+    const bool asked = m_navigation->leaveId().has_value();
+    if (asked && !m_leaveAlert) {
+        // The alert is answered once its callbacks run: forget it first, so that clearing
+        // leaveId does not withdraw it a second time.
+        m_leaveAlert = ConfirmDialog::open(this, leaveTitle(),
+                                           {{leaveText(), true,
+                                             [this] {
+                                                 m_leaveAlert = nullptr;
+                                                 confirmLeave();
+                                             }}},
+                                           [this] {
+                                               m_leaveAlert = nullptr;
+                                               m_navigation->setLeaveId(std::nullopt);
+                                           });
+        m_leaveAlert->setObjectName(QStringLiteral("leaveAlert"));
+    } else if (!asked && m_leaveAlert) {
+        ConfirmDialog::withdraw(m_leaveAlert);
+        m_leaveAlert = nullptr;
+    }
+}
+
+void MacWorkspace::confirmLeave()
+{
+    const auto roomId = m_navigation->leaveId();
+    if (roomId) {
+        m_store.leaveGroup(*roomId);
+        // The open room goes at once, before the store's list says so; another page stays.
+        if (m_navigation->page().isRoom(*roomId))
+            m_navigation->setPage(MacPage{MacPage::pick, {}});
+    }
+    m_navigation->setLeaveId(std::nullopt);
+}

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "ui/workspace/MacNavigation.h"
+
+#include <QDialog>
+#include <QList>
+#include <QMessageBox>
+#include <QPointer>
+#include <QUuid>
+#include <QWidget>
+
+#include <array>
+#include <chrono>
+#include <optional>
+
+class LocalStore;
+class MacBannerView;
+class QSplitter;
+class QTimer;
+class QVBoxLayout;
+
+// The sheets the workspace raises over the window, each while its navigation value is set.
+enum class MacSheet { newChat, report, media, inviteRequest };
+
+// The signed-in user's window content: the sidebar and the detail column in a split view, the
+// sheets, the leave alert and the notice banner. It owns the window's navigation state; pages
+// and sheets are handed values and callbacks and change navigation only through them.
+// Everything it opens (pages, sheets, dialogs) is its child, so dropping it drops them all.
+class MacWorkspace : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit MacWorkspace(LocalStore &store, QWidget *parent = nullptr);
+
+    static QString emptyText() { return QStringLiteral("대화를 선택하세요."); }
+    static QString leaveTitle() { return QStringLiteral("대화방에서 나갈까요?"); }
+    static QString leaveText() { return QStringLiteral("나가기"); }
+
+    MacNavigation &navigation() { return *m_navigation; }
+    // The page the detail column shows now.
+    QWidget *detail() const { return m_page; }
+    // The dialog hosting a sheet while it is up.
+    QDialog *sheet(MacSheet sheet) const;
+    QMessageBox *leaveAlert() const { return m_leaveAlert; }
+
+    // How long a banner text stays (2 seconds); tests shorten it.
+    void setBannerDuration(std::chrono::milliseconds duration) { m_bannerDuration = duration; }
+
+    // What the pages' and sheets' callbacks do to the navigation.
+    // A room's profile link: the room's information panel closes, the profile opens.
+    void openProfile(const QUuid &userId);
+    // After leaving the open room from its information panel.
+    void leaveRoom();
+    // A page that only moves on to another page (close, settings' sub-pages).
+    void showPage(const MacPage &page);
+    // The new-conversation sheet made or found a room: the sheet goes, the room opens.
+    void openFromNewChat(const QUuid &roomId);
+    // The report sheet finished with a text to show.
+    void finishReport(const QString &text);
+
+    // The store's requests to open a room (a notification click, an accepted invite).
+    void followPush();
+    void followInvite();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void enterPage();
+    QWidget *createPage(const MacPage &page);
+    QWidget *createSheet(MacSheet sheet, QWidget *parent);
+    std::optional<QUuid> sheetItem(MacSheet sheet) const;
+    void followSheet(MacSheet sheet);
+    void followSheets();
+    void dismissSheet(MacSheet sheet);
+    void noticeArrived();
+    void takeNotice();
+    void bannerChanged();
+    void roomsChanged();
+    void followLeave();
+    void confirmLeave();
+
+    LocalStore &m_store;
+    MacNavigation *m_navigation;
+    QSplitter *m_split;
+    QWidget *m_detailColumn;
+    QVBoxLayout *m_detailLayout;
+    QPointer<QWidget> m_page;
+    MacPage m_shownPage{MacPage::pick, {}};
+    bool m_pageBuilt = false;
+
+    struct SheetHost
+    {
+        QPointer<QDialog> dialog;
+        QUuid item;
+    };
+    std::array<SheetHost, 4> m_sheets;
+
+    QPointer<QMessageBox> m_leaveAlert;
+    MacBannerView *m_banner;
+    std::chrono::milliseconds m_bannerDuration{2000};
+    std::optional<QUuid> m_pushToken;
+    std::optional<QUuid> m_inviteToken;
+    QList<QUuid> m_roomIDs;
+    QTimer *m_roomsCheck;
+};

@@ -1,0 +1,199 @@
+// Where the workspace creates its pages and sheets, and hosts the sheets in dialogs.
+
+#include "ui/workspace/MacWorkspace.h"
+
+#include "store/LocalStore.h"
+#include "ui/common/ChatColor.h"
+#include "ui/common/ChatFont.h"
+#include "ui/workspace/MacPendingPanel.h"
+#include "ui/workspace/MacRoomView.h"
+
+#include <QDialog>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace {
+
+class PickPlaceholder : public QLabel
+{
+public:
+    explicit PickPlaceholder(QWidget *parent)
+        : QLabel(MacWorkspace::emptyText(), parent)
+    {
+        setObjectName(QStringLiteral("emptyDetail"));
+        setAlignment(Qt::AlignCenter);
+        setFont(ChatFont::title3());
+        applyColour();
+    }
+
+protected:
+    void changeEvent(QEvent *event) override
+    {
+        if (event->type() == QEvent::ApplicationPaletteChange)
+            applyColour();
+        QLabel::changeEvent(event);
+    }
+
+private:
+    void applyColour()
+    {
+        QPalette palette = this->palette();
+        palette.setColor(QPalette::WindowText,
+                         ChatColor::secondaryText(QGuiApplication::palette()));
+        setPalette(palette);
+    }
+};
+
+QSize sheetMinimum(MacSheet sheet)
+{
+    switch (sheet) {
+    case MacSheet::report:
+        return {420, 360};
+    case MacSheet::media:
+        return {640, 480};
+    case MacSheet::inviteRequest:
+        return {360, 180};
+    case MacSheet::newChat:
+        break;
+    }
+    return {0, 0};
+}
+
+} // namespace
+
+QWidget *MacWorkspace::createPage(const MacPage &page)
+{
+    QWidget *parent = m_detailColumn;
+    auto show = [this](MacPage::Kind kind) { return [this, kind] { showPage({kind, {}}); }; };
+    switch (page.kind) {
+    case MacPage::pick:
+        return new PickPlaceholder(parent);
+    case MacPage::room:
+        return new MacRoomView(
+            m_store, *m_navigation, page.id, [this](const QUuid &userId) { openProfile(userId); },
+            [this] { leaveRoom(); }, parent);
+    case MacPage::profile: {
+        const auto account = m_store.account(page.id);
+        return new MacPendingPanel(account ? account->displayName : QString(), {}, parent);
+    }
+    case MacPage::me:
+        return new MacPendingPanel(QStringLiteral("내 프로필"), show(MacPage::pick), parent);
+    case MacPage::settings:
+        return new MacPendingPanel(QStringLiteral("설정"), show(MacPage::pick), parent);
+    case MacPage::password:
+        return new MacPendingPanel(QStringLiteral("비밀번호"), show(MacPage::settings), parent);
+    case MacPage::blocked:
+        return new MacPendingPanel(QStringLiteral("차단 목록"), show(MacPage::settings), parent);
+    case MacPage::deleteAccount:
+        return new MacPendingPanel(QStringLiteral("계정 삭제"), show(MacPage::settings), parent);
+    case MacPage::invite:
+        return new MacPendingPanel(QStringLiteral("친구 초대"), show(MacPage::pick), parent);
+    }
+    return new PickPlaceholder(parent);
+}
+
+// A sheet closes itself by emitting closeRequested(); its host dialog then goes and the
+// sheet's navigation value is cleared.
+QWidget *MacWorkspace::createSheet(MacSheet sheet, QWidget *parent)
+{
+    switch (sheet) {
+    case MacSheet::newChat:
+        return new MacPendingPanel(
+            QStringLiteral("새 대화"), [] {}, parent);
+    case MacSheet::report:
+        return new MacPendingPanel(
+            QStringLiteral("신고"), [] {}, parent);
+    case MacSheet::media:
+        return new MacPendingPanel(
+            QStringLiteral("사진"), [] {}, parent);
+    case MacSheet::inviteRequest:
+        return new MacPendingPanel(
+            QStringLiteral("친구 요청"), [] {}, parent);
+    }
+    return nullptr;
+}
+
+// The item a sheet is up for; none while it is down. A new item replaces the sheet.
+std::optional<QUuid> MacWorkspace::sheetItem(MacSheet sheet) const
+{
+    switch (sheet) {
+    case MacSheet::newChat:
+        return m_navigation->showNewChat() ? std::optional(QUuid()) : std::nullopt;
+    case MacSheet::report:
+        if (const auto draft = m_navigation->report())
+            return draft->id;
+        return std::nullopt;
+    case MacSheet::media:
+        return m_navigation->mediaId();
+    case MacSheet::inviteRequest:
+        if (const auto outcome = m_store.inviteOutcome())
+            return outcome->id;
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+void MacWorkspace::followSheets()
+{
+    for (MacSheet sheet :
+         {MacSheet::newChat, MacSheet::report, MacSheet::media, MacSheet::inviteRequest})
+        followSheet(sheet);
+}
+
+void MacWorkspace::followSheet(MacSheet sheet)
+{
+    SheetHost &host = m_sheets[size_t(sheet)];
+    const std::optional<QUuid> item = sheetItem(sheet);
+    if (host.dialog && item == host.item)
+        return;
+    if (host.dialog) {
+        // Gone or replaced from the program's side: its value is already what it should be.
+        QDialog *old = host.dialog;
+        disconnect(old, &QDialog::finished, this, nullptr);
+        old->hide();
+        old->deleteLater();
+        host = {};
+    }
+    // A window-modal sheet needs the window on screen; showing the workspace raises it then.
+    if (!item || !isVisible())
+        return;
+
+    auto *dialog = new QDialog(this);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setMinimumSize(sheetMinimum(sheet));
+    auto *layout = new QVBoxLayout(dialog);
+    layout->setContentsMargins(0, 0, 0, 0);
+    QWidget *content = createSheet(sheet, dialog);
+    layout->addWidget(content);
+    connect(content, SIGNAL(closeRequested()), dialog, SLOT(reject()));
+    connect(dialog, &QDialog::finished, this, [this, sheet, dialog] {
+        SheetHost &current = m_sheets[size_t(sheet)];
+        if (current.dialog == dialog)
+            current = {};
+        dialog->deleteLater();
+        dismissSheet(sheet);
+    });
+    host.dialog = dialog;
+    host.item = *item;
+    dialog->open();
+}
+
+// Dismissing a sheet by any means clears what raised it.
+void MacWorkspace::dismissSheet(MacSheet sheet)
+{
+    switch (sheet) {
+    case MacSheet::newChat:
+        m_navigation->setShowNewChat(false);
+        break;
+    case MacSheet::report:
+        m_navigation->setReport(std::nullopt);
+        break;
+    case MacSheet::media:
+        m_navigation->setMediaId(std::nullopt);
+        break;
+    case MacSheet::inviteRequest:
+        m_store.setInviteOutcome(std::nullopt);
+        break;
+    }
+}

@@ -1,0 +1,248 @@
+#include "WorkspaceTestSupport.h"
+
+#include "ui/common/MacImageFile.h"
+#include "ui/workspace/MacComposer.h"
+#include "ui/workspace/MacComposerField.h"
+#include "ui/workspace/MacRoomState.h"
+
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+namespace {
+
+QByteArray jpeg(Qt::GlobalColor colour)
+{
+    return encoded(QSize(40, 30), "JPEG", colour);
+}
+
+} // namespace
+
+// The composer: what Return and Shift-Return do, what the user's edits report, the closed
+// room's notices, the photo picked from a file, and the field's growth.
+class TestComposer : public QObject
+{
+    Q_OBJECT
+
+    struct Rig
+    {
+        Rig(LocalStore &store, const QUuid &roomId)
+            : state(roomId)
+            , composer(store, state)
+        {
+            composer.resize(600, 200);
+            composer.show();
+        }
+        MacRoomState state;
+        MacComposer composer;
+        MacComposerField *field() const { return composer.field(); }
+        QToolButton *send() const
+        {
+            return composer.findChild<QToolButton *>(QStringLiteral("sendButton"));
+        }
+    };
+
+private slots:
+    void initTestCase() { privateFolders(); }
+    void cleanup() { MacImageFile::setTestAnswer({}); }
+
+    void returnKey_data()
+    {
+        QTest::addColumn<QString>("draft");
+        QTest::addColumn<bool>("photo");
+        QTest::addColumn<int>("cursorAt");
+        QTest::addColumn<bool>("shift");
+        QTest::addColumn<QString>("sent"); // "" nothing, "text:<body>", "image:<caption>"
+        QTest::addColumn<QString>("draftAfter");
+        QTest::newRow("text") << "안녕" << false << -1 << false << "text:안녕"
+                              << "";
+        QTest::newRow("white space only: nothing at all") << "  \n " << false << -1 << false << ""
+                                                          << "  \n ";
+        QTest::newRow("in the middle of the text")
+            << "안녕하세요" << false << 2 << false << "text:안녕하세요"
+            << "";
+        QTest::newRow("shift: a line break") << "안녕" << false << -1 << true << ""
+                                             << "안녕\n";
+        QTest::newRow("photo with an empty draft") << "" << true << -1 << false << "image:"
+                                                   << "";
+    }
+    void returnKey()
+    {
+        QFETCH(QString, draft);
+        QFETCH(bool, photo);
+        QFETCH(int, cursorAt);
+        QFETCH(bool, shift);
+        QFETCH(QString, sent);
+        SeededStore seeded;
+        LocalStore &store = *seeded.store;
+        Rig rig(store, seeded.direct);
+        rig.state.setDraft(draft);
+        if (photo)
+            rig.state.setImage(jpeg(Qt::red));
+        QCOMPARE(rig.send()->isVisibleTo(&rig.composer), rig.composer.canSend());
+        if (cursorAt >= 0) {
+            QTextCursor cursor = rig.field()->textCursor();
+            cursor.setPosition(cursorAt);
+            rig.field()->setTextCursor(cursor);
+        }
+        const int before = int(store.visibleMessages(seeded.direct).size());
+        const int pins = rig.state.bottomPin();
+        QTest::keyClick(rig.field(), Qt::Key_Return, shift ? Qt::ShiftModifier : Qt::NoModifier);
+
+        const QList<ChatMessage> messages = store.visibleMessages(seeded.direct);
+        QCOMPARE(messages.size(), before + (sent.isEmpty() ? 0 : 1));
+        if (!sent.isEmpty()) {
+            const ChatMessage &last = messages.last();
+            QCOMPARE(QString(last.kind == MessageKind::image ? "image:" : "text:") + last.body,
+                     sent);
+            QCOMPARE(rig.state.bottomPin(), pins + 1);
+            QVERIFY(!rig.state.image());
+        }
+        QTEST(rig.state.draft(), "draftAfter");
+        QCOMPARE(rig.field()->toPlainText(), rig.state.draft());
+    }
+
+    // Sending answers the reply target and clears it; "취소" clears it without sending.
+    void replyBar()
+    {
+        SeededStore seeded;
+        LocalStore &store = *seeded.store;
+        Rig rig(store, seeded.direct);
+        const ChatMessage target = store.visibleMessages(seeded.direct).first();
+        QWidget *bar = rig.composer.findChild<QWidget *>(QStringLiteral("replyBar"));
+        QVERIFY(!bar->isVisible());
+        rig.state.setReply(target);
+        QVERIFY(bar->isVisible());
+        rig.composer.resize(600, rig.composer.sizeHint().height());
+        saveShot(&rig.composer, QStringLiteral("composer-reply"));
+        buttonWithText(&rig.composer, QStringLiteral("취소"))->click();
+        QVERIFY(!rig.state.reply());
+
+        rig.state.setReply(target);
+        rig.state.setDraft(QStringLiteral("좋아요"));
+        rig.send()->click();
+        QVERIFY(!rig.state.reply());
+        QCOMPARE(store.visibleMessages(seeded.direct).last().replyToId,
+                 std::optional<QUuid>(target.id));
+    }
+
+    // Only the user's edits report typing; the clearing after a send is none.
+    void typingFollowsTheUsersEdits()
+    {
+        LivePair pair;
+        LocalStore *store = pair.open();
+        QVERIFY(store);
+        Rig rig(*store, pair.room);
+        rig.field()->setFocus();
+        QTest::keyClicks(rig.field(), "hi");
+        QVERIFY(store->typingSentRooms().contains(pair.room));
+        QTest::keyClick(rig.field(), Qt::Key_Backspace);
+        QTest::keyClick(rig.field(), Qt::Key_Backspace);
+        QVERIFY(!store->typingSentRooms().contains(pair.room));
+        QTest::keyClicks(rig.field(), "ok");
+        QTest::keyClick(rig.field(), Qt::Key_Return);
+        QCOMPARE(rig.state.draft(), QString());
+        QVERIFY(store->typingSentRooms().contains(pair.room));
+    }
+
+    void closedRoomNotice_data()
+    {
+        QTest::addColumn<int>("which");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("blocked peer") << 0 << "차단한 사용자";
+        QTest::newRow("peer gone") << 1 << "대화를 이어갈 수 없음";
+        QTest::newRow("left group") << 2 << "나간 대화방";
+        QTest::newRow("inbox closed") << 3 << "이 서비스는 메시지를 받지 않습니다.";
+    }
+    void closedRoomNotice()
+    {
+        QFETCH(int, which);
+        SeededStore seeded;
+        LocalStore &store = *seeded.store;
+        const QUuid rooms[] = {seeded.direct, seeded.direct, seeded.group, seeded.house};
+        const std::function<void()> closers[] = {
+            [&] { store.block(SeedID::sora()); },
+            [&] {
+                Conversation direct = *store.conversation(seeded.direct);
+                direct.memberships.removeIf(
+                    [](const Membership &m) { return m.userId == SeedID::sora(); });
+                store.replaceConversation(direct);
+            },
+            [&] { store.leaveGroup(seeded.group); },
+            [&] {
+                Account house = *store.account(SeedID::quillo());
+                house.acceptsUserMessages = false;
+                store.replaceAccount(house);
+            },
+        };
+        Rig rig(store, rooms[which]);
+        rig.state.setDraft(QStringLiteral("쓰던 글"));
+        QCOMPARE(rig.composer.notice(), QString());
+        closers[which]();
+        QTRY_VERIFY(!rig.composer.notice().isEmpty());
+        QTEST(rig.composer.notice(), "text");
+        QVERIFY(!rig.field()->isVisible());
+        QCOMPARE(rig.state.draft(), QStringLiteral("쓰던 글"));
+        rig.composer.resize(600, rig.composer.sizeHint().height());
+        saveShot(&rig.composer, QStringLiteral("composer-closed-") + QTest::currentDataTag());
+    }
+
+    void photoFromAFile_data()
+    {
+        QTest::addColumn<QString>("file"); // "" cancels
+        QTest::addColumn<bool>("attachedAfter");
+        QTest::newRow("a picture replaces the photo") << "picture.jpg" << true;
+        QTest::newRow("cancelled: nothing changes") << "" << true;
+        QTest::newRow("no picture: nothing changes") << "notes.txt" << true;
+    }
+    void photoFromAFile()
+    {
+        QFETCH(QString, file);
+        QFETCH(bool, attachedAfter);
+        QTemporaryDir dir;
+        for (const auto &[name, bytes] : {std::pair{"picture.jpg", jpeg(Qt::blue)},
+                                          std::pair{"notes.txt", QByteArray("not a picture")}}) {
+            QFile out(dir.filePath(name));
+            QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
+        }
+        MacImageFile::setTestAnswer(
+            [&] { return file.isEmpty() ? QString() : dir.filePath(file); });
+
+        SeededStore seeded;
+        Rig rig(*seeded.store, seeded.direct);
+        const QByteArray before = jpeg(Qt::red);
+        rig.state.setImage(before);
+        QSignalSpy changes(&rig.state, &MacRoomState::imageChanged);
+        rig.composer.findChild<QToolButton *>(QStringLiteral("photoButton"))->click();
+        QTest::qWait(20);
+        QCOMPARE(rig.state.image().has_value(), attachedAfter);
+        QCOMPARE(changes.isEmpty(), file != QLatin1String("picture.jpg"));
+        if (attachedAfter)
+            saveShot(&rig.composer, QStringLiteral("composer-photo"));
+    }
+
+    void fieldGrowsWithItsText()
+    {
+        SeededStore seeded;
+        Rig rig(*seeded.store, seeded.direct);
+        QSignalSpy pins(&rig.state, &MacRoomState::bottomPinChanged);
+        QApplication::setActiveWindow(&rig.composer);
+        QVERIFY(QTest::qWaitForWindowActive(&rig.composer));
+        QTest::mouseClick(rig.field()->viewport(), Qt::LeftButton);
+        QCOMPARE(pins.size(), 1);
+        QCOMPARE(rig.field()->height(), MacComposerField::shortest);
+        rig.state.setDraft(QStringLiteral("한 줄\n").repeated(9) + QStringLiteral("열 줄"));
+        QCOMPARE(rig.field()->height(), MacComposerField::tallest);
+        rig.state.setDraft(QStringLiteral("한 줄"));
+        QCOMPARE(rig.field()->height(), MacComposerField::shortest);
+        // Two lines fit without scrolling.
+        rig.state.setDraft(QStringLiteral("한 줄\n두 줄"));
+        QCOMPARE(rig.field()->verticalScrollBar()->maximum(), 0);
+        QCOMPARE(rig.field()->sizeHint().width(), 240);
+    }
+};
+
+QTEST_MAIN(TestComposer)
+#include "tst_composer.moc"

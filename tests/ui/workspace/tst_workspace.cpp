@@ -1,0 +1,311 @@
+#include "WorkspaceTestSupport.h"
+
+#include "ui/workspace/MacBannerView.h"
+#include "ui/workspace/MacPendingPanel.h"
+#include "ui/workspace/MacRoomView.h"
+#include "ui/workspace/MacWorkspace.h"
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QPointer>
+#include <QSplitter>
+#include <QTest>
+
+// The workspace: navigation by the pages' and sheets' callbacks, the store's requests, the
+// notice banner, the sheets and the leave alert.
+class TestWorkspace : public QObject
+{
+    Q_OBJECT
+
+    struct Rig
+    {
+        Rig()
+        {
+            workspace.resize(960, 680);
+            workspace.show();
+        }
+        SeededStore seeded;
+        LocalStore &store = *seeded.store;
+        MacWorkspace workspace{store};
+        MacNavigation &nav = workspace.navigation();
+    };
+
+private slots:
+    void initTestCase() { privateFolders(); }
+
+    // Every row starts on the friend list with the information panel flag up, so that a
+    // callback that must leave them alone shows it.
+    void callbacksMoveTheNavigation_data()
+    {
+        QTest::addColumn<int>("start");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<MacSection>("section");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<bool>("roomInfo");
+        const MacSection friends = MacSection::friends, chats = MacSection::chats;
+        QTest::newRow("room: a profile") << 1 << "profile" << friends << 2 << false;
+        QTest::newRow("room: left") << 1 << "leave" << friends << 0 << false;
+        QTest::newRow("profile: its room") << 2 << "room" << chats << 1 << false;
+        QTest::newRow("settings: 닫기") << 4 << "close" << friends << 0 << true;
+        QTest::newRow("password: 닫기") << 5 << "close" << friends << 4 << true;
+        QTest::newRow("new chat: its room") << 8 << "newChat" << chats << 1 << false;
+        QTest::newRow("notification click") << 3 << "push" << chats << 1 << false;
+        QTest::newRow("accepted invite") << 6 << "invite" << chats << 1 << false;
+    }
+    void callbacksMoveTheNavigation()
+    {
+        QFETCH(int, start);
+        QFETCH(QString, action);
+        Rig rig;
+        const QUuid room = rig.seeded.group;
+        rig.nav.setPage({MacPage::Kind(start), room});
+        rig.nav.setSection(MacSection::friends);
+        rig.nav.setRoomInfo(true);
+        rig.nav.setShowNewChat(action == "newChat");
+        const QHash<QString, std::function<void()>> actions{
+            {"profile", [&] { rig.workspace.openProfile(SeedID::taeo()); }},
+            {"leave", [&] { rig.workspace.leaveRoom(); }},
+            {"room", [&] { rig.nav.openRoom(room); }},
+            {"close", [&] { buttonWithText(rig.workspace.detail(), "닫기")->click(); }},
+            {"newChat", [&] { rig.workspace.openFromNewChat(room); }},
+            {"push",
+             [&] {
+                 rig.store.setPushTarget(PushOpen{QUuid::createUuid(), room, {}});
+             }},
+            {"invite",
+             [&] {
+                 rig.store.setInviteFollow(InviteFollow{QUuid::createUuid(), room});
+             }},
+        };
+        actions.value(action)();
+        QTEST(rig.nav.section(), "section");
+        QTEST(int(rig.nav.page().kind), "page");
+        QTEST(rig.nav.roomInfo(), "roomInfo");
+        QVERIFY(!rig.nav.showNewChat());
+        QVERIFY(!rig.store.inviteFollow());
+        if (auto *pane = qobject_cast<MacRoomView *>(rig.workspace.detail()))
+            QCOMPARE(pane->conversationId(), room);
+        QCOMPARE(bool(qobject_cast<MacRoomView *>(rig.workspace.detail())),
+                 rig.nav.page().kind == MacPage::room);
+    }
+
+    // A page lives while its value does: a room keeps its pane while the same room is asked
+    // for again, another room or page discards it.
+    void pagesLiveWithTheirValue()
+    {
+        Rig rig;
+        rig.nav.openRoom(rig.seeded.direct);
+        rig.nav.setRoomInfo(true);
+        QPointer<QWidget> pane = rig.workspace.detail();
+        rig.store.setPushTarget(PushOpen{QUuid::createUuid(), rig.seeded.direct, std::nullopt});
+        QCOMPARE(rig.workspace.detail(), pane.data());
+        QVERIFY(!rig.nav.roomInfo());
+        QVERIFY(rig.store.pushTarget()); // the transcript clears it, not the workspace
+
+        rig.nav.openRoom(rig.seeded.group);
+        QTRY_VERIFY(pane.isNull());
+        rig.nav.setPage({MacPage::pick, {}});
+        QCOMPARE(qobject_cast<QLabel *>(rig.workspace.detail())->text(),
+                 QStringLiteral("대화를 선택하세요."));
+        const int sidebar = rig.workspace.findChild<QSplitter *>()->sizes().first();
+        QVERIFY(sidebar >= 240 && sidebar <= 320);
+    }
+
+    // Each showing follows the store's requests again, while they are still set.
+    void showingFollowsTheRequests()
+    {
+        SeededStore seeded;
+        seeded.store->setPushTarget(PushOpen{QUuid::createUuid(), seeded.group, std::nullopt});
+        seeded.store->setPendingInviteCode(QStringLiteral("ABCDEF0123456789ABCDEF0123456789"));
+        MacWorkspace workspace(*seeded.store);
+        QCOMPARE(workspace.navigation().page().kind, MacPage::pick);
+        workspace.show();
+        QVERIFY(workspace.navigation().page().isRoom(seeded.group));
+        QVERIFY(!seeded.store->pendingInviteCode()); // redeemed
+
+        workspace.navigation().setPage({MacPage::settings, {}});
+        workspace.hide();
+        seeded.store->setInviteFollow(InviteFollow{QUuid::createUuid(), seeded.direct});
+        QVERIFY(workspace.navigation().page().isRoom(seeded.direct));
+        workspace.navigation().setPage({MacPage::settings, {}});
+        workspace.show();
+        QVERIFY(workspace.navigation().page().isRoom(seeded.group));
+    }
+
+    // The open room going from the store's rooms sends the column back to the placeholder; a
+    // room only hidden from the list stays open.
+    void aVanishedRoomLeavesThePage()
+    {
+        Rig rig;
+        rig.nav.openRoom(rig.seeded.direct);
+        rig.store.hideFromList(rig.seeded.direct);
+        QTest::qWait(0);
+        QVERIFY(rig.nav.page().isRoom(rig.seeded.direct));
+        rig.store.editConversations([&](QList<Conversation> &rooms) {
+            rooms.removeIf([&](const Conversation &c) { return c.id == rig.seeded.direct; });
+        });
+        QTRY_COMPARE(rig.nav.page().kind, MacPage::pick);
+    }
+
+    void noticesBecomeTheBanner_data()
+    {
+        QTest::addColumn<bool>("signedIn");
+        QTest::newRow("signed in") << true;
+        QTest::newRow("signed out: the notice stays in the store") << false;
+    }
+    void noticesBecomeTheBanner()
+    {
+        QFETCH(bool, signedIn);
+        Rig rig;
+        if (!signedIn)
+            rig.store.setSession(std::nullopt);
+        rig.store.showNotice(QStringLiteral("일시적인 오류입니다."));
+        // A page that waited for the operation may still read it as its own failure text.
+        QCOMPARE(rig.store.notice(),
+                 std::optional<QString>(QStringLiteral("일시적인 오류입니다.")));
+        QTest::qWait(20);
+        QCOMPARE(rig.store.notice().has_value(), !signedIn);
+        QCOMPARE(rig.nav.banner().has_value(), signedIn);
+        if (!signedIn)
+            return;
+        auto *banner = rig.workspace.findChild<MacBannerView *>();
+        QVERIFY(banner->isVisible());
+        QCOMPARE(banner->text(), QStringLiteral("일시적인 오류입니다."));
+        QCOMPARE(banner->geometry().bottom() + 1, rig.workspace.height() - 24);
+        QVERIFY(qAbs(banner->geometry().center().x() - rig.workspace.rect().center().x()) <= 1);
+    }
+
+    // Each text gets its own wait, which clears the banner only while that text is still up.
+    void theBannerClearsItself()
+    {
+        Rig rig;
+        using namespace std::chrono_literals;
+        rig.workspace.setBannerDuration(50ms);
+        rig.nav.setBanner(QStringLiteral("첫째"));
+        rig.workspace.setBannerDuration(1h);
+        rig.nav.setBanner(QStringLiteral("둘째"));
+        QTest::qWait(200); // the first text's wait has ended
+        QCOMPARE(rig.nav.banner(), std::optional<QString>(QStringLiteral("둘째")));
+
+        // The same text set again starts no wait of its own.
+        rig.workspace.setBannerDuration(50ms);
+        rig.nav.setBanner(QStringLiteral("둘째"));
+        QTest::qWait(200);
+        QCOMPARE(rig.nav.banner(), std::optional<QString>(QStringLiteral("둘째")));
+
+        rig.workspace.finishReport(QStringLiteral("신고를 접수했습니다."));
+        QTRY_VERIFY(!rig.nav.banner());
+        QVERIFY(!rig.workspace.findChild<MacBannerView *>()->isVisible());
+    }
+
+    void leaveAlert_data()
+    {
+        QTest::addColumn<bool>("openRoomIsLeft");
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("the open room") << true << "나가기";
+        QTest::newRow("another room, the open one stays") << false << "나가기";
+        QTest::newRow("cancelled") << true << "취소";
+    }
+    void leaveAlert()
+    {
+        QFETCH(bool, openRoomIsLeft);
+        QFETCH(QString, answer);
+        Rig rig;
+        const QUuid group = rig.seeded.group;
+        rig.nav.openRoom(openRoomIsLeft ? group : rig.seeded.direct);
+        rig.nav.setLeaveId(group);
+        QMessageBox *alert = rig.workspace.leaveAlert();
+        QVERIFY(alert && alert->isVisible());
+        QCOMPARE(alert->windowModality(), Qt::WindowModal);
+        QCOMPARE(alert->text(), QStringLiteral("대화방에서 나갈까요?"));
+        QCOMPARE(alert->buttonRole(buttonWithText(alert, QStringLiteral("나가기"))),
+                 QMessageBox::DestructiveRole);
+        buttonWithText(alert, answer)->click();
+
+        QVERIFY(!rig.nav.leaveId());
+        const bool left = answer == QStringLiteral("나가기");
+        QCOMPARE(rig.store.composeBlock(group).has_value(), left);
+        QCOMPARE(rig.nav.page().kind, left && openRoomIsLeft ? MacPage::pick : MacPage::room);
+        QTRY_VERIFY(!rig.workspace.leaveAlert());
+    }
+
+    void sheetsFollowTheirValue_data()
+    {
+        QTest::addColumn<int>("sheet");
+        QTest::addColumn<QSize>("minimum");
+        QTest::newRow("new conversation") << int(MacSheet::newChat) << QSize(0, 0);
+        QTest::newRow("report") << int(MacSheet::report) << QSize(420, 360);
+        QTest::newRow("photo viewer") << int(MacSheet::media) << QSize(640, 480);
+        QTest::newRow("invite request") << int(MacSheet::inviteRequest) << QSize(360, 180);
+    }
+    void sheetsFollowTheirValue()
+    {
+        QFETCH(int, sheet);
+        QFETCH(QSize, minimum);
+        Rig rig;
+        const std::function<void()> raisers[] = {
+            [&] { rig.nav.setShowNewChat(true); },
+            [&] {
+                rig.nav.setReport(ReportDraft{QUuid::createUuid(), SeedID::sora(), {}});
+            },
+            [&] { rig.nav.setMediaId(QUuid::createUuid()); },
+            [&] {
+                rig.store.setInviteOutcome(InviteOutcome{QUuid::createUuid(), {}, {}});
+            },
+        };
+        const std::function<void()> raise = raisers[sheet];
+        const auto isUp = [&] {
+            return rig.nav.showNewChat() || rig.nav.report() || rig.nav.mediaId()
+                || rig.store.inviteOutcome();
+        };
+        raise();
+        QPointer<QDialog> dialog = rig.workspace.sheet(MacSheet(sheet));
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(dialog->windowModality(), Qt::WindowModal);
+        QVERIFY(dialog->minimumWidth() >= minimum.width()
+                && dialog->minimumHeight() >= minimum.height());
+
+        // A new item replaces the sheet (the new-conversation sheet has none: it stays).
+        raise();
+        QCOMPARE(rig.workspace.sheet(MacSheet(sheet)) == dialog,
+                 MacSheet(sheet) == MacSheet::newChat);
+        dialog = rig.workspace.sheet(MacSheet(sheet));
+
+        // Dismissing it by the sheet's own means clears its value.
+        QTest::mouseClick(dialog->findChild<QAbstractButton *>(QStringLiteral("pendingClose")),
+                          Qt::LeftButton);
+        QVERIFY(!isUp());
+        QTRY_VERIFY(dialog.isNull());
+    }
+
+    void pictures_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("960x680-light") << QSize(960, 680) << false;
+        QTest::newRow("960x680-dark") << QSize(960, 680) << true;
+        QTest::newRow("1400x900-light") << QSize(1400, 900) << false;
+        QTest::newRow("1400x900-dark") << QSize(1400, 900) << true;
+    }
+    void pictures()
+    {
+        QFETCH(QSize, size);
+        QFETCH(bool, dark);
+        const QPalette light = QApplication::palette();
+        if (dark)
+            QApplication::setPalette(darkPalette());
+        {
+            Rig rig;
+            rig.workspace.resize(size);
+            saveShot(&rig.workspace, QStringLiteral("workspace-pick-") + QTest::currentDataTag());
+            rig.nav.openRoom(rig.seeded.group);
+            rig.nav.setBanner(QStringLiteral("친구 요청을 보냈습니다."));
+            QTest::qWait(20);
+            saveShot(&rig.workspace, QStringLiteral("workspace-room-") + QTest::currentDataTag());
+        }
+        QApplication::setPalette(light);
+    }
+};
+
+QTEST_MAIN(TestWorkspace)
+#include "tst_workspace.moc"
