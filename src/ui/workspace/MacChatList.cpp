@@ -24,6 +24,22 @@ namespace {
 constexpr int sideMargin = 12;
 constexpr int buttonSide = 44;
 
+// QListView lays out every row again, and repaints them all, on any dataChanged, in case a row
+// changed its size. Room rows all have one fixed height, so a changed row only needs its own
+// repaint: a message in the top room repaints that row, not the list.
+class RoomListView : public QListView
+{
+public:
+    using QListView::QListView;
+
+protected:
+    void dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
+                     const QList<int> &roles) override
+    {
+        QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
+    }
+};
+
 } // namespace
 
 MacChatList::MacChatList(LocalStore &store, MacNavigation &navigation, QWidget *parent)
@@ -34,7 +50,7 @@ MacChatList::MacChatList(LocalStore &store, MacNavigation &navigation, QWidget *
     , m_rowDelegate(new MacConversationRow(this))
     , m_search(new QLineEdit(this))
     , m_newChat(new QToolButton(this))
-    , m_view(new QListView(this))
+    , m_view(new RoomListView(this))
     , m_start(new WideButton(QStringLiteral("대화 시작"), WideButton::Role::Normal, this))
     , m_noMatch(new QLabel(QStringLiteral("해당하는 대화가 없습니다."), this))
 {
@@ -97,7 +113,17 @@ MacChatList::MacChatList(LocalStore &store, MacNavigation &navigation, QWidget *
     connect(m_start, &WideButton::clicked, this, newChat);
 
     connect(m_model, &MacRoomListModel::listedIdsChanged, this, &MacChatList::listedIdsChanged);
+    // A moved, new or gone row makes QListView lay out and repaint twice, once for the change
+    // and once more from a zero timer; laying out at once after the refresh makes it one.
+    const auto layoutDue = [this] { m_layoutDue = true; };
+    connect(m_model, &QAbstractItemModel::rowsMoved, this, layoutDue);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, layoutDue);
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this, layoutDue);
     connect(m_model, &MacRoomListModel::refreshed, this, [this] {
+        if (m_layoutDue) {
+            m_layoutDue = false;
+            m_view->doItemsLayout();
+        }
         updateEmptyState();
         followPage();
     });

@@ -61,4 +61,5 @@ private:
     // Set while the list's selection or scroll position is being made to follow the
     // navigation state, so that the list does not write it back.
     bool m_following = false;
+    bool m_layoutDue = false;
 };

@@ -104,6 +104,7 @@ MacFriendList::MacFriendList(LocalStore &store, MacNavigation &navigation, QWidg
     }
     auto *finding = new QHBoxLayout;
     finding->setContentsMargins(sideMargin, 4, sideMargin, 4);
+    finding->setSpacing(8);
     finding->addWidget(m_addFriend);
     finding->addWidget(m_invite);
     finding->addStretch(1);

@@ -105,10 +105,9 @@ void MacRoomListModel::refresh()
         const int unread = m_store.unreadCount(room);
         if (kept != m_cache.cend() && kept->messagesVersion == version
             && kept->accountsRevision == m_accountsRevision && kept->unread == unread
-            && kept->room == room) {
+            && kept->row.room == room) {
             entry = *kept;
         } else {
-            entry.room = room;
             entry.messagesVersion = version;
             entry.accountsRevision = m_accountsRevision;
             entry.unread = unread;
@@ -128,11 +127,11 @@ void MacRoomListModel::refresh()
         m_rows, next, [](const MacRoomRow &r) { return r.room.id; },
         [](const MacRoomRow &a, const MacRoomRow &b) { return a.revision == b.revision; });
 
-    if (ids != m_listedIds) {
-        m_listedIds = ids;
-        emit listedIdsChanged();
-    }
+    const bool moved = ids != m_listedIds;
+    m_listedIds = ids;
     emit refreshed();
+    if (moved)
+        emit listedIdsChanged();
 }
 
 MacRoomRow MacRoomListModel::makeRow(const Conversation &room, int unread) const

@@ -65,15 +65,15 @@ public:
     static QString accessibleText(const MacRoomRow &row, const QDateTime &now);
 
 signals:
-    // listedIds() changed (a room came, went or moved).
-    void listedIdsChanged();
     // A refresh finished (the rows may or may not have changed).
     void refreshed();
+    // listedIds() changed (a room came, went or moved); follows refreshed().
+    void listedIdsChanged();
 
 private:
+    // A row and what it was made from; row.room is the room as it was.
     struct Cached
     {
-        Conversation room;
         quint64 messagesVersion = 0;
         quint64 accountsRevision = 0;
         int unread = 0;

@@ -6,6 +6,7 @@
 #include <QBoxLayout>
 #include <QButtonGroup>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -59,7 +60,7 @@ protected:
             hover.setAlphaF(0.05f);
             painter.fillPath(plate, hover);
         }
-        if (hasFocus()) {
+        if (hasFocus() && m_keyboardFocus) {
             painter.setPen(QPen(p.color(QPalette::Highlight), 1.5));
             painter.setBrush(Qt::NoBrush);
             painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), radius - 2, radius - 2);
@@ -72,6 +73,18 @@ protected:
         painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine,
                          QFontMetrics(font).elidedText(text(), Qt::ElideRight, width() - 4));
     }
+
+    // The focus ring is for the keyboard; a click or the window's first focus shows none.
+    void focusInEvent(QFocusEvent *event) override
+    {
+        m_keyboardFocus = event->reason() == Qt::TabFocusReason
+            || event->reason() == Qt::BacktabFocusReason
+            || event->reason() == Qt::ShortcutFocusReason;
+        QAbstractButton::focusInEvent(event);
+    }
+
+private:
+    bool m_keyboardFocus = false;
 };
 
 } // namespace
