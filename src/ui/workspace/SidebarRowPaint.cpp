@@ -53,22 +53,7 @@ QColor textColor(const QStyleOptionViewItem &option, bool secondary)
 
 void paintSymbol(QPainter &painter, const QRect &rect, const QString &name, const QColor &color)
 {
-    const QIcon icon = ChatIcon::symbol(name);
-    if (icon.isNull() || rect.isEmpty())
-        return;
-    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-    QPixmap shape = icon.pixmap(rect.size(), ratio);
-    if (shape.isNull())
-        return;
-    // Theme icons come in their own colours; keep only their shape and give it the text's.
-    QPainter tint(&shape);
-    tint.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    tint.fillRect(QRect(QPoint(0, 0), shape.size()), color);
-    tint.end();
-    const QSize shown = shape.deviceIndependentSize().toSize();
-    QRect target(QPoint(0, 0), shown);
-    target.moveCenter(rect.center());
-    painter.drawPixmap(target, shape);
+    ChatIcon::symbol(name, color).paint(&painter, rect);
 }
 
 void paintPerson(QPainter &painter, const QRect &area, const Account &account, bool official,

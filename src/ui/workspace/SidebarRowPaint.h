@@ -20,7 +20,7 @@ constexpr int inset = 8;
 void paintBackground(QPainter &painter, const QStyleOptionViewItem &option);
 // Primary or secondary text colour for the row's state.
 QColor textColor(const QStyleOptionViewItem &option, bool secondary);
-// The symbol `name` (see ChatIcon) in `color`, fitted into `rect`.
+// The symbol `name` (see ChatIcon) in `color`, centred in `rect`.
 void paintSymbol(QPainter &painter, const QRect &rect, const QString &name, const QColor &color);
 
 // A person as PersonLabel shows one: the 56-pixel avatar at the left of `area` (which is that
