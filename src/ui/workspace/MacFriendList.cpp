@@ -71,14 +71,6 @@ protected:
                                      ChatColor::secondaryText(palette()));
     }
 
-    void changeEvent(QEvent *event) override
-    {
-        if (event->type() == QEvent::ApplicationPaletteChange
-            || event->type() == QEvent::PaletteChange)
-            update();
-        QAbstractButton::changeEvent(event);
-    }
-
 private:
     Account m_account;
 };

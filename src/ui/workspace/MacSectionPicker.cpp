@@ -132,10 +132,3 @@ void MacSectionPicker::paintEvent(QPaintEvent *)
     fill.setAlphaF(0.08f);
     painter.fillPath(track, fill);
 }
-
-void MacSectionPicker::changeEvent(QEvent *event)
-{
-    if (event->type() == QEvent::ApplicationPaletteChange || event->type() == QEvent::PaletteChange)
-        update();
-    QWidget::changeEvent(event);
-}

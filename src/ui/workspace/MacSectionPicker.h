@@ -25,7 +25,6 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void changeEvent(QEvent *event) override;
 
 private:
     QButtonGroup *m_group;

@@ -69,14 +69,6 @@ protected:
         }
     }
 
-    void changeEvent(QEvent *event) override
-    {
-        if (event->type() == QEvent::ApplicationPaletteChange
-            || event->type() == QEvent::PaletteChange)
-            update();
-        QAbstractButton::changeEvent(event);
-    }
-
 private:
     static constexpr int padding = 16;
 };

@@ -10,40 +10,18 @@
 #include <QBuffer>
 #include <QDir>
 #include <QLabel>
-#include <QPainter>
 #include <QSignalSpy>
 #include <QtTest>
 
 namespace {
 
-QByteArray jpegOf(const QColor &color)
+QByteArray photo(const QColor &color)
 {
-    QImage image(QSize(120, 120), QImage::Format_RGB32);
-    image.fill(color);
-    QPainter painter(&image);
-    painter.setBrush(Qt::white);
-    painter.drawEllipse(QRect(30, 20, 60, 60));
-    painter.end();
-    QByteArray out;
-    QBuffer buffer(&out);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "jpeg");
-    return out;
-}
-
-QPalette darkPalette()
-{
-    QPalette p;
-    p.setColor(QPalette::Window, QColor(0x1E, 0x1E, 0x1E));
-    p.setColor(QPalette::WindowText, QColor(0xEE, 0xEE, 0xEE));
-    p.setColor(QPalette::Base, QColor(0x2A, 0x2A, 0x2A));
-    p.setColor(QPalette::Text, QColor(0xEE, 0xEE, 0xEE));
-    p.setColor(QPalette::Button, QColor(0x33, 0x33, 0x33));
-    p.setColor(QPalette::ButtonText, QColor(0xEE, 0xEE, 0xEE));
-    p.setColor(QPalette::PlaceholderText, QColor(0x98, 0x98, 0x9D));
-    p.setColor(QPalette::Highlight, QColor(0x2F, 0x6F, 0xD0));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    return p;
+    QImage picture(120, 120, QImage::Format_RGB32);
+    picture.fill(color);
+    QByteArray jpeg;
+    QBuffer out(&jpeg);
+    return out.open(QIODevice::WriteOnly) && picture.save(&out, "jpeg") ? jpeg : QByteArray();
 }
 
 } // namespace
@@ -63,10 +41,10 @@ void TestSidebarLook::pictures()
     Account me = *f.store->me();
     me.displayName = QStringLiteral("김하린");
     me.handle = QStringLiteral("harin_kim");
-    me.avatarJPEG = jpegOf(QColor(0x4A, 0x90, 0xE2));
+    me.avatarJPEG = photo(QColor(0x4A, 0x90, 0xE2));
     f.store->replaceAccount(me);
     Account sora = f.addPerson(QStringLiteral("소라"), QStringLiteral("sora"));
-    sora.avatarJPEG = jpegOf(QColor(0xE2, 0x7A, 0x4A));
+    sora.avatarJPEG = photo(QColor(0xE2, 0x7A, 0x4A));
     f.store->replaceAccount(sora);
     const Account taeo = f.addPerson(QStringLiteral("태오"), QStringLiteral("taeo_park"));
     const Account asking = f.addPerson(QStringLiteral("이름이 아주 긴 새 친구 후보입니다"),
@@ -81,8 +59,6 @@ void TestSidebarLook::pictures()
                                         QStringLiteral("주말 등산 모임"), 5000, true);
     f.say(hike.id, taeo.id, QStringLiteral("토요일 아침 7시에 역 앞에서 만나요!\n늦지 마세요"));
     const Conversation withSora = f.addRoom(ConversationKind::direct, {sora.id}, {}, 60);
-    f.say(withSora.id, sora.id, QStringLiteral("사진 보냈어"));
-    f.say(withSora.id, sora.id, QString(), MessageKind::image);
     f.say(withSora.id, sora.id, QStringLiteral("어때?"));
     const Conversation withTaeo = f.addRoom(ConversationKind::direct, {taeo.id}, {}, 120);
     f.say(withTaeo.id, f.me, QStringLiteral("내일 회의 자료 공유해 줄게요"));
@@ -92,11 +68,9 @@ void TestSidebarLook::pictures()
     for (int i = 0; i < 120; ++i)
         f.say(house.id, SeedID::quillo(),
               QStringLiteral("Zumo 베타에 오신 것을 환영합니다. 새 기능 소식을 전해 드립니다."));
-    const Conversation big
-        = f.addRoom(ConversationKind::group, {sora.id, taeo.id, asking.id},
-                    QStringLiteral("아주 길고 긴 이름을 가진 프로젝트 협업 대화방"), 900);
+    const Conversation big = f.addRoom(ConversationKind::group, {sora.id, taeo.id},
+                                       QStringLiteral("아주 길고 긴 이름을 가진 협업 대화방"), 900);
     f.say(big.id, sora.id, QString(), MessageKind::deleted);
-    f.addRoom(ConversationKind::direct, {asking.id}, {}, 99999);
     f.navigation.openRoom(withSora.id);
 
     const QString folder
@@ -104,7 +78,8 @@ void TestSidebarLook::pictures()
     QDir().mkpath(folder);
     const QPalette light = QApplication::palette();
     for (bool dark : {false, true}) {
-        QApplication::setPalette(dark ? darkPalette() : light);
+        QApplication::setPalette(dark ? QPalette(QColor(0x3A, 0x3A, 0x3C), QColor(0x1E, 0x1E, 0x1E))
+                                      : light);
         for (int width : {240, 320}) {
             for (MacSection section : {MacSection::chats, MacSection::friends}) {
                 f.navigation.setSection(section);
@@ -116,11 +91,8 @@ void TestSidebarLook::pictures()
                 auto *sidebar = new MacSidebar(*f.store, f.navigation, &frame);
                 sidebar->setFixedWidth(width);
                 row->addWidget(sidebar);
-                auto *detail = new QLabel(QStringLiteral("대화를 선택하세요."), &frame);
-                detail->setAlignment(Qt::AlignCenter);
-                detail->setAutoFillBackground(true);
-                detail->setBackgroundRole(QPalette::Base);
-                row->addWidget(detail, 1);
+                row->addWidget(new QLabel(QStringLiteral("대화를 선택하세요."), &frame), 1,
+                               Qt::AlignCenter);
                 frame.show();
                 QVERIFY(QTest::qWaitForWindowExposed(&frame));
                 settleViews();
