@@ -43,24 +43,34 @@ protected:
             last = first;
         }
 
-        const auto find = [&](const Key &key, qsizetype from, const auto &list) -> qsizetype {
+        QSet<Key> present;
+        present.reserve(rows.size());
+        for (const Row &row : rows)
+            present.insert(keyOf(row));
+        const auto find = [&](const Key &key, qsizetype from, const QList<Row> &list) {
             for (qsizetype i = from; i < list.size(); ++i) {
                 if (keyOf(list.at(i)) == key)
                     return i;
             }
-            return -1;
+            return qsizetype(-1);
         };
 
         for (qsizetype i = 0; i < next.size(); ++i) {
             const Key key = keyOf(next.at(i));
-            if (i >= rows.size() || keyOf(rows.at(i)) != key) {
+            if (!present.contains(key)) {
+                // New rows, one call per contiguous run.
+                qsizetype last = i;
+                while (last + 1 < next.size() && !present.contains(keyOf(next.at(last + 1))))
+                    ++last;
+                beginInsertRows({}, int(i), int(last));
+                for (qsizetype k = i; k <= last; ++k)
+                    rows.insert(k, next.at(k));
+                endInsertRows();
+                i = last;
+                continue;
+            }
+            if (keyOf(rows.at(i)) != key) {
                 const qsizetype from = find(key, i + 1, rows);
-                if (from < 0) {
-                    beginInsertRows({}, int(i), int(i));
-                    rows.insert(i, next.at(i));
-                    endInsertRows();
-                    continue;
-                }
                 if (from == i + 1) {
                     // The row in the way is the one that moved (down): move it, not the rest.
                     const qsizetype to

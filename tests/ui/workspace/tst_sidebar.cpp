@@ -4,6 +4,7 @@
 
 #include "SidebarTestSupport.h"
 #include "ui/common/WideButton.h"
+#include "ui/workspace/KeyedListModel.h"
 #include "ui/workspace/MacChatList.h"
 #include "ui/workspace/MacRoomListModel.h"
 #include "ui/workspace/MacSidebar.h"
@@ -13,6 +14,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QRandomGenerator>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QToolButton>
@@ -25,6 +27,7 @@ class TestSidebar : public QObject
 private slots:
     void initTestCase() { privateFolders(); }
 
+    void anyReorder();
     void search_data();
     void search();
     void rowTexts_data();
@@ -37,6 +40,49 @@ private slots:
     void reveal_data();
     void reveal();
 };
+
+// Letters as rows: the letter is the key, the case is the look.
+class LetterModel : public KeyedListModel
+{
+public:
+    int rowCount(const QModelIndex &parent = {}) const override
+    {
+        return parent.isValid() ? 0 : int(rows.size());
+    }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        return role == Qt::DisplayRole ? QVariant(rows.at(index.row())) : QVariant();
+    }
+    void sync(const QStringList &next)
+    {
+        syncRows(
+            rows, next, [](const QString &r) { return r.toLower(); },
+            [](const QString &a, const QString &b) { return a == b; });
+    }
+    QStringList rows;
+};
+
+void TestSidebar::anyReorder()
+{
+    // Random lists of letters drawn from a few, in random order and case: the rows must end as
+    // the list, through changes the tester accepts, with at most one move per row.
+    LetterModel model;
+    QAbstractItemModelTester tester(&model);
+    QSignalSpy moves(&model, &QAbstractItemModel::rowsMoved);
+    QRandomGenerator random(20'240'531);
+    for (int round = 0; round < 300; ++round) {
+        QStringList next;
+        for (QChar c : QStringLiteral("abcdefghij")) {
+            if (random.bounded(4) != 0)
+                next.insert(random.bounded(int(next.size()) + 1),
+                            random.bounded(2) ? QString(c) : QString(c.toUpper()));
+        }
+        moves.clear();
+        model.sync(next);
+        QCOMPARE(model.rows, next);
+        QVERIFY(moves.size() <= next.size());
+    }
+}
 
 // Rooms: "모임" (pinned group, no title: named by its members), "하늘" (direct, newest),
 // "산책 모임" (group with Alice and a member who left), and a hidden room.
