@@ -3,6 +3,7 @@
 #include <QAbstractListModel>
 #include <QList>
 #include <QSet>
+#include <QTimer>
 
 #include <algorithm>
 #include <type_traits>
@@ -12,13 +13,34 @@
 // whose key is new, gone or out of place, and dataChanged for a row whose value changed in
 // place. A room that rises to the top is one move, never a reset, so the view keeps its
 // selection, its scroll position and the layout of every other row.
+//
+// The rows follow their source through refreshSoon(): every change within one turn of the event
+// loop (a message event touches the messages, the room and the unread counts one after another)
+// makes one rebuild().
 class KeyedListModel : public QAbstractListModel
 {
     Q_OBJECT
 public:
-    using QAbstractListModel::QAbstractListModel;
+    explicit KeyedListModel(QObject *parent = nullptr)
+        : QAbstractListModel(parent)
+    {
+        m_refreshTimer.setSingleShot(true);
+        m_refreshTimer.setInterval(0);
+        connect(&m_refreshTimer, &QTimer::timeout, this, &KeyedListModel::refresh);
+    }
+
+    // Brings the rows up to date at once.
+    void refresh()
+    {
+        m_refreshTimer.stop();
+        rebuild();
+    }
 
 protected:
+    void refreshSoon() { m_refreshTimer.start(); }
+    // Reads the source and brings the rows to it, usually with syncRows().
+    virtual void rebuild() = 0;
+
     // `keyOf(row)` gives the key; `same(a, b)` tells whether two rows with the same key look
     // the same. `next` must not repeat a key.
     template<typename Row, typename KeyOf, typename Same>
@@ -90,4 +112,7 @@ protected:
             }
         }
     }
+
+private:
+    QTimer m_refreshTimer;
 };

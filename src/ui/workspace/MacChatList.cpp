@@ -9,6 +9,7 @@
 #include "ui/workspace/MacConversationRow.h"
 #include "ui/workspace/MacNavigation.h"
 #include "ui/workspace/MacRoomListModel.h"
+#include "ui/workspace/SidebarRowPaint.h"
 
 #include <QBoxLayout>
 #include <QGridLayout>
@@ -73,14 +74,9 @@ MacChatList::MacChatList(LocalStore &store, MacNavigation &navigation, QWidget *
     m_view->setModel(m_model);
     m_view->setItemDelegate(m_rowDelegate);
     m_view->setUniformItemSizes(true);
-    m_view->setFrameShape(QFrame::NoFrame);
-    m_view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_view->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    SidebarRowPaint::prepareList(*m_view);
     m_view->setSelectionMode(QAbstractItemView::SingleSelection);
     m_view->setContextMenuPolicy(Qt::CustomContextMenu);
-    m_view->setAutoFillBackground(false);
-    m_view->viewport()->setAutoFillBackground(false);
-    m_view->viewport()->setAttribute(Qt::WA_Hover);
     m_view->setAccessibleName(QStringLiteral("대화"));
 
     m_start->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);

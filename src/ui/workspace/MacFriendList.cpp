@@ -108,13 +108,8 @@ MacFriendList::MacFriendList(LocalStore &store, MacNavigation &navigation, QWidg
 
     m_view->setModel(m_model);
     m_view->setItemDelegate(m_rowDelegate);
-    m_view->setFrameShape(QFrame::NoFrame);
-    m_view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_view->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    SidebarRowPaint::prepareList(*m_view);
     m_view->setSelectionMode(QAbstractItemView::NoSelection);
-    m_view->setAutoFillBackground(false);
-    m_view->viewport()->setAutoFillBackground(false);
-    m_view->viewport()->setAttribute(Qt::WA_Hover);
     m_view->viewport()->setMouseTracking(true);
     m_view->setAccessibleName(QStringLiteral("친구"));
 

@@ -4,7 +4,6 @@
 #include "ui/common/PersonLabel.h"
 
 #include <QSet>
-#include <QTimer>
 
 bool MacFriendRow::looksLike(const MacFriendRow &other) const
 {
@@ -14,12 +13,7 @@ bool MacFriendRow::looksLike(const MacFriendRow &other) const
 MacFriendListModel::MacFriendListModel(LocalStore &store, QObject *parent)
     : KeyedListModel(parent)
     , m_store(store)
-    , m_refreshTimer(new QTimer(this))
-{
-    m_refreshTimer->setSingleShot(true);
-    m_refreshTimer->setInterval(0);
-    connect(m_refreshTimer, &QTimer::timeout, this, &MacFriendListModel::refresh);
-    // Friends come from the friend links (local mode) or the direct rooms (with a server);
+{ // Friends come from the friend links (local mode) or the direct rooms (with a server);
     // official accounts from the links, the rooms and the block list.
     for (auto signal :
          {&LocalStore::accountsChanged, &LocalStore::sessionChanged, &LocalStore::friendsChanged,
@@ -66,14 +60,13 @@ void MacFriendListModel::setActive(bool active)
 void MacFriendListModel::scheduleRefresh()
 {
     if (m_active)
-        m_refreshTimer->start();
+        refreshSoon();
     else
         m_stale = true;
 }
 
-void MacFriendListModel::refresh()
+void MacFriendListModel::rebuild()
 {
-    m_refreshTimer->stop();
     m_stale = false;
     const QList<Account> requests = m_store.incomingRequests();
     const QList<Account> friends = m_store.friendAccounts();

@@ -9,7 +9,6 @@
 #include <optional>
 
 class LocalStore;
-class QTimer;
 
 // One row of the friend list: a section header, or an account (a received request, a friend or
 // an official account).
@@ -45,18 +44,19 @@ public:
     bool hasContacts() const { return m_hasContacts; }
 
     void setActive(bool active);
-    void refresh();
 
     static QString friendsHeader(int count);
 
 signals:
     void refreshed();
 
+protected:
+    void rebuild() override;
+
 private:
     void scheduleRefresh();
 
     LocalStore &m_store;
-    QTimer *m_refreshTimer;
     QList<MacFriendRow> m_rows;
     bool m_hasContacts = false;
     bool m_active = true;

@@ -6,8 +6,6 @@
 #include "ui/common/OfficialMark.h"
 #include "ui/common/UnreadBadge.h"
 
-#include <QTimer>
-
 bool MacRoomRow::looksLike(const MacRoomRow &other) const
 {
     return room.id == other.room.id && room.kind == other.room.kind
@@ -20,23 +18,17 @@ bool MacRoomRow::looksLike(const MacRoomRow &other) const
 MacRoomListModel::MacRoomListModel(LocalStore &store, QObject *parent)
     : KeyedListModel(parent)
     , m_store(store)
-    , m_refreshTimer(new QTimer(this))
 {
-    // Every change within one turn of the event loop (a message event touches the messages,
-    // the room and the unread counts one after another) makes one refresh.
-    m_refreshTimer->setSingleShot(true);
-    m_refreshTimer->setInterval(0);
-    connect(m_refreshTimer, &QTimer::timeout, this, &MacRoomListModel::refresh);
-
     const auto accountsMoved = [this] {
         ++m_accountsRevision;
-        scheduleRefresh();
+        refreshSoon();
     };
     connect(&m_store, &LocalStore::accountsChanged, this, accountsMoved);
     connect(&m_store, &LocalStore::sessionChanged, this, accountsMoved);
-    connect(&m_store, &LocalStore::conversationsChanged, this, &MacRoomListModel::scheduleRefresh);
-    connect(&m_store, &LocalStore::messagesChanged, this, &MacRoomListModel::scheduleRefresh);
-    connect(&m_store, &LocalStore::remoteUnreadChanged, this, &MacRoomListModel::scheduleRefresh);
+    const auto changed = [this] { refreshSoon(); };
+    connect(&m_store, &LocalStore::conversationsChanged, this, changed);
+    connect(&m_store, &LocalStore::messagesChanged, this, changed);
+    connect(&m_store, &LocalStore::remoteUnreadChanged, this, changed);
     refresh();
 }
 
@@ -80,14 +72,8 @@ void MacRoomListModel::setQuery(const QString &query)
     refresh();
 }
 
-void MacRoomListModel::scheduleRefresh()
+void MacRoomListModel::rebuild()
 {
-    m_refreshTimer->start();
-}
-
-void MacRoomListModel::refresh()
-{
-    m_refreshTimer->stop();
     const QList<Conversation> listed = m_store.sortedList();
     QList<QUuid> ids;
     ids.reserve(listed.size());

@@ -12,7 +12,6 @@
 #include <optional>
 
 class LocalStore;
-class QTimer;
 
 // What one row of the room list shows, taken from the store when the room or its inputs change.
 struct MacRoomRow
@@ -54,9 +53,6 @@ public:
     QString query() const { return m_query; }
     void setQuery(const QString &query);
 
-    // Brings the rows up to date at once (changes in the store do it on the next turn).
-    void refresh();
-
     // The second line of a row: the last visible message as one line of text.
     static QString previewText(const ChatMessage *last);
     // The time at the end of the first line, relative to `now`; empty without a message.
@@ -70,6 +66,9 @@ signals:
     // listedIds() changed (a room came, went or moved); follows refreshed().
     void listedIdsChanged();
 
+protected:
+    void rebuild() override;
+
 private:
     // A row and what it was made from; row.room is the room as it was.
     struct Cached
@@ -80,11 +79,9 @@ private:
         MacRoomRow row;
     };
 
-    void scheduleRefresh();
     MacRoomRow makeRow(const Conversation &room, int unread) const;
 
     LocalStore &m_store;
-    QTimer *m_refreshTimer;
     QString m_query;
     bool m_queryEmpty = true;
     QList<MacRoomRow> m_rows;

@@ -8,6 +8,7 @@
 #include "ui/common/OfficialMark.h"
 #include "ui/common/PersonLabel.h"
 
+#include <QListView>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStyleOptionViewItem>
@@ -15,6 +16,16 @@
 #include <algorithm>
 
 namespace SidebarRowPaint {
+
+void prepareList(QListView &view)
+{
+    view.setFrameShape(QFrame::NoFrame);
+    view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view.setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    view.setAutoFillBackground(false);
+    view.viewport()->setAutoFillBackground(false);
+    view.viewport()->setAttribute(Qt::WA_Hover);
+}
 
 void paintBackground(QPainter &painter, const QStyleOptionViewItem &option)
 {

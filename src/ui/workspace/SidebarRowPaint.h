@@ -5,13 +5,18 @@
 #include <QString>
 
 struct Account;
+class QListView;
 class QPainter;
 class QPalette;
 class QStyleOptionViewItem;
 
 // Painting shared by the sidebar's painted rows: the rounded selection and hover plate, the
-// text colours on and off it, and symbols tinted like text.
+// text colours on and off it, symbols tinted like text, and the lists that show the rows.
 namespace SidebarRowPaint {
+
+// A list of painted rows on the sidebar's own background: no frame, no horizontal scrolling
+// (rows elide), smooth vertical scrolling, rows that light up under the mouse.
+void prepareList(QListView &view);
 
 // Rows keep this distance from the list's edges.
 constexpr int inset = 8;

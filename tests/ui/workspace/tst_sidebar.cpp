@@ -59,6 +59,7 @@ public:
             rows, next, [](const QString &r) { return r.toLower(); },
             [](const QString &a, const QString &b) { return a == b; });
     }
+    void rebuild() override { }
     QStringList rows;
 };
 
