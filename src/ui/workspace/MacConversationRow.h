@@ -21,6 +21,8 @@ public:
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
     static int rowHeight();
+
+private:
     void paintRow(QPainter &painter, const QStyleOptionViewItem &option, const MacRoomRow &row,
                   const QDateTime &now) const;
 };
