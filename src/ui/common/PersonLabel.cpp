@@ -65,12 +65,17 @@ void PersonLabel::setPerson(const QString &name, const QString &handle,
     m_mark->setVisible(official);
     m_handle->setText(handle.isEmpty() ? QString() : QStringLiteral("@") + handle);
     m_handle->setVisible(!handle.isEmpty());
+    setAccessibleName(spokenText(name, handle, official));
+}
+
+QString PersonLabel::spokenText(const QString &name, const QString &handle, bool official)
+{
     QString spoken = name;
     if (official)
         spoken += QStringLiteral(", ") + OfficialMark::text();
     if (!handle.isEmpty())
         spoken += QStringLiteral(", @") + handle;
-    setAccessibleName(spoken);
+    return spoken;
 }
 
 QString PersonLabel::nameText() const

@@ -28,6 +28,9 @@ public:
                    const std::optional<QByteArray> &jpeg, const std::optional<QString> &remoteURL,
                    bool official);
 
+    // The person as one line for screen readers: the name, the official mark, the handle.
+    static QString spokenText(const QString &name, const QString &handle, bool official);
+
     QString nameText() const;
     // "@handle", or empty when the handle is.
     QString handleText() const;

@@ -1,7 +1,156 @@
 #include "ui/workspace/MacSidebar.h"
 
+#include "store/LocalStore.h"
+#include "ui/common/BetaMark.h"
+#include "ui/common/ChatColor.h"
+#include "ui/common/ChatFont.h"
+#include "ui/workspace/MacChatList.h"
+#include "ui/workspace/MacFriendList.h"
+#include "ui/workspace/MacNavigation.h"
+#include "ui/workspace/MacSectionPicker.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QBoxLayout>
+#include <QEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QStackedWidget>
+
+namespace {
+
+constexpr int sideMargin = 12;
+
+QFont settingsFont()
+{
+    QFont font = ChatFont::body();
+    font.setWeight(QFont::DemiBold);
+    return font;
+}
+
+// The foot's "설정": plain text in the own-bubble colour, leading-aligned across the column.
+class SettingsButton : public QAbstractButton
+{
+public:
+    explicit SettingsButton(QWidget *parent)
+        : QAbstractButton(parent)
+    {
+        setText(QStringLiteral("설정"));
+        setAccessibleName(QStringLiteral("설정"));
+        setFocusPolicy(Qt::StrongFocus);
+        setAttribute(Qt::WA_Hover);
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    }
+
+    QSize sizeHint() const override
+    {
+        const QFontMetrics metrics(settingsFont());
+        return QSize(metrics.horizontalAdvance(text()) + 2 * padding,
+                     std::max(44, metrics.height() + 16));
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        if (underMouse() || isDown()) {
+            QColor fill = palette().color(QPalette::WindowText);
+            fill.setAlphaF(isDown() ? 0.1f : 0.05f);
+            painter.fillRect(rect(), fill);
+        }
+        painter.setFont(settingsFont());
+        painter.setPen(ChatColor::mineBubble(palette()));
+        const QRect area = rect().adjusted(padding, 0, -padding, 0);
+        painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
+        if (hasFocus()) {
+            painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
+            painter.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+        }
+    }
+
+private:
+    static constexpr int padding = 16;
+};
+
+// A hairline between the list and the foot, in a faint tint of the text colour.
+class Divider : public QWidget
+{
+public:
+    explicit Divider(QWidget *parent)
+        : QWidget(parent)
+    {
+        setFixedHeight(1);
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        QColor line = palette().color(QPalette::WindowText);
+        line.setAlphaF(0.15f);
+        painter.fillRect(rect(), line);
+    }
+};
+
+} // namespace
+
 MacSidebar::MacSidebar(LocalStore &store, MacNavigation &navigation, QWidget *parent)
     : QWidget(parent)
     , m_store(store)
     , m_navigation(navigation)
-{ }
+    , m_picker(new MacSectionPicker(this))
+    , m_lists(new QStackedWidget(this))
+    , m_chatList(new MacChatList(store, navigation, this))
+    , m_friendList(new MacFriendList(store, navigation, this))
+    , m_settings(new SettingsButton(this))
+{
+    auto *title = new QLabel(QStringLiteral("Zumo"), this);
+    title->setFont(ChatFont::headline());
+    auto *titleRow = new QHBoxLayout;
+    titleRow->setContentsMargins(sideMargin, sideMargin, sideMargin, 0);
+    titleRow->setSpacing(8);
+    titleRow->addWidget(title);
+    titleRow->addWidget(new BetaMark(this));
+    titleRow->addStretch(1);
+
+    auto *pickerRow = new QHBoxLayout;
+    pickerRow->setContentsMargins(sideMargin, sideMargin, sideMargin, sideMargin);
+    pickerRow->addWidget(m_picker);
+
+    m_lists->addWidget(m_chatList);
+    m_lists->addWidget(m_friendList);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addLayout(titleRow);
+    layout->addLayout(pickerRow);
+    layout->addWidget(m_lists, 1);
+    layout->addWidget(new Divider(this));
+    layout->addWidget(m_settings);
+
+    // The desktop's stand-in for pulling the list down: reload the rooms and requests.
+    auto *reload = new QAction(this);
+    reload->setShortcut(QKeySequence::Refresh);
+    reload->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(reload);
+    connect(reload, &QAction::triggered, this, [this] { m_store.refreshLive(); });
+
+    connect(m_picker, &MacSectionPicker::picked, &m_navigation, &MacNavigation::setSection);
+    connect(&m_navigation, &MacNavigation::sectionChanged, this, &MacSidebar::followSection);
+    connect(m_settings, &QAbstractButton::clicked, this, [this] {
+        m_navigation.setPage(MacPage{MacPage::settings, {}});
+        m_navigation.setRoomInfo(false);
+    });
+    followSection();
+}
+
+void MacSidebar::followSection()
+{
+    const MacSection section = m_navigation.section();
+    m_picker->setSection(section);
+    m_lists->setCurrentWidget(section == MacSection::chats ? static_cast<QWidget *>(m_chatList)
+                                                           : m_friendList);
+}

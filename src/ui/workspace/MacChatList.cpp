@@ -1,0 +1,269 @@
+#include "ui/workspace/MacChatList.h"
+
+#include "model/TextLimits.h"
+#include "store/LocalStore.h"
+#include "ui/common/ChatFont.h"
+#include "ui/common/ChatIcon.h"
+#include "ui/common/DecodedImageCache.h"
+#include "ui/common/WideButton.h"
+#include "ui/workspace/MacConversationRow.h"
+#include "ui/workspace/MacNavigation.h"
+#include "ui/workspace/MacRoomListModel.h"
+#include "ui/workspace/SidebarRowPaint.h"
+
+#include <QBoxLayout>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QScrollBar>
+#include <QToolButton>
+
+namespace {
+
+constexpr int sideMargin = 12;
+constexpr int buttonSide = 44;
+
+// QListView lays out every row again, and repaints them all, on any dataChanged, in case a row
+// changed its size. Room rows all have one fixed height, so a changed row only needs its own
+// repaint: a message in the top room repaints that row, not the list.
+class RoomListView : public QListView
+{
+public:
+    using QListView::QListView;
+
+protected:
+    void dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
+                     const QList<int> &roles) override
+    {
+        QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
+    }
+};
+
+} // namespace
+
+MacChatList::MacChatList(LocalStore &store, MacNavigation &navigation, QWidget *parent)
+    : QWidget(parent)
+    , m_store(store)
+    , m_navigation(navigation)
+    , m_model(new MacRoomListModel(store, this))
+    , m_rowDelegate(new MacConversationRow(this))
+    , m_search(new QLineEdit(this))
+    , m_newChat(new QToolButton(this))
+    , m_view(new RoomListView(this))
+    , m_start(new WideButton(QStringLiteral("대화 시작"), WideButton::Role::Normal, this))
+    , m_noMatch(new QLabel(QStringLiteral("해당하는 대화가 없습니다."), this))
+{
+    m_search->setPlaceholderText(QStringLiteral("검색"));
+    m_search->setAccessibleName(QStringLiteral("검색"));
+    m_search->setText(m_navigation.query());
+    m_newChat->setIcon(ChatIcon::symbol(QStringLiteral("square.and.pencil")));
+    m_newChat->setIconSize(QSize(20, 20));
+    m_newChat->setAutoRaise(true);
+    m_newChat->setFixedSize(buttonSide, buttonSide);
+    m_newChat->setAccessibleName(QStringLiteral("새 대화"));
+
+    auto *searchRow = new QHBoxLayout;
+    searchRow->setContentsMargins(sideMargin, 0, sideMargin, 0);
+    searchRow->setSpacing(8);
+    searchRow->addWidget(m_search, 1);
+    searchRow->addWidget(m_newChat);
+
+    m_model->setQuery(m_navigation.query());
+    m_view->setModel(m_model);
+    m_view->setItemDelegate(m_rowDelegate);
+    m_view->setUniformItemSizes(true);
+    SidebarRowPaint::prepareList(*m_view);
+    m_view->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_view->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_view->setAccessibleName(QStringLiteral("대화"));
+
+    m_start->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    m_noMatch->setFont(ChatFont::subheadline());
+    m_noMatch->setForegroundRole(QPalette::PlaceholderText);
+    m_noMatch->setAlignment(Qt::AlignCenter);
+    m_noMatch->setWordWrap(true);
+
+    // The empty state lies over the list, centred in the same cell.
+    auto *listArea = new QGridLayout;
+    listArea->setContentsMargins(0, 4, 0, 0);
+    listArea->addWidget(m_view, 0, 0);
+    listArea->addWidget(m_start, 0, 0, Qt::AlignCenter);
+    listArea->addWidget(m_noMatch, 0, 0, Qt::AlignCenter);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addLayout(searchRow);
+    layout->addLayout(listArea, 1);
+
+    connect(m_search, &QLineEdit::textEdited, &m_navigation, &MacNavigation::setQuery);
+    connect(&m_navigation, &MacNavigation::queryChanged, this, [this] {
+        if (m_search->text() != m_navigation.query())
+            m_search->setText(m_navigation.query());
+        m_model->setQuery(m_navigation.query());
+    });
+    const auto newChat = [this] { m_navigation.setShowNewChat(true); };
+    connect(m_newChat, &QToolButton::clicked, this, newChat);
+    connect(m_start, &WideButton::clicked, this, newChat);
+
+    connect(m_model, &MacRoomListModel::listedIdsChanged, this, &MacChatList::listedIdsChanged);
+    // A moved, new or gone row makes QListView lay out and repaint twice, once for the change
+    // and once more from a zero timer; laying out at once after the refresh makes it one.
+    const auto layoutDue = [this] { m_layoutDue = true; };
+    connect(m_model, &QAbstractItemModel::rowsMoved, this, layoutDue);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, layoutDue);
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this, layoutDue);
+    connect(m_model, &MacRoomListModel::refreshed, this, [this] {
+        if (m_layoutDue) {
+            m_layoutDue = false;
+            m_view->doItemsLayout();
+        }
+        updateEmptyState();
+        followPage();
+    });
+    connect(&m_navigation, &MacNavigation::pageChanged, this, &MacChatList::followPage);
+    connect(&m_navigation, &MacNavigation::chatScrollChanged, this, &MacChatList::followChatScroll);
+    connect(&m_navigation, &MacNavigation::sectionChanged, this, [this] {
+        if (m_navigation.section() == MacSection::chats)
+            appear();
+    });
+    connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &MacChatList::selectionMoved);
+    connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, this, &MacChatList::noteTopRow);
+    connect(m_view, &QListView::customContextMenuRequested, this, &MacChatList::showRowMenu);
+    connect(DecodedImageCache::shared(), &DecodedImageCache::ready, m_view->viewport(),
+            qOverload<>(&QWidget::update));
+
+    updateEmptyState();
+    followPage();
+    if (m_navigation.section() == MacSection::chats)
+        appear();
+}
+
+void MacChatList::appear()
+{
+    noteRooms(m_model->listedIds());
+}
+
+void MacChatList::listedIdsChanged()
+{
+    // Only a list on screen watches for arrivals; coming back to it notes what came meanwhile.
+    if (m_navigation.section() == MacSection::chats)
+        noteRooms(m_model->listedIds());
+}
+
+void MacChatList::noteRooms(const QList<QUuid> &ids)
+{
+    const QSet<QUuid> known = m_navigation.knownRoomIDs();
+    m_navigation.setKnownRoomIDs(QSet<QUuid>(ids.cbegin(), ids.cend()));
+    // The first noting only records; a search in progress is never scrolled away from.
+    if (!known.isEmpty() && trimmedText(m_navigation.query()).isEmpty() && !ids.isEmpty()
+        && !known.contains(ids.first()))
+        m_navigation.setChatScroll(ids.first());
+}
+
+void MacChatList::followPage()
+{
+    const MacPage page = m_navigation.page();
+    const int row = page.kind == MacPage::room ? m_model->rowOf(page.id) : -1;
+    QItemSelectionModel *selection = m_view->selectionModel();
+    m_following = true;
+    if (row >= 0) {
+        const QModelIndex index = m_model->index(row);
+        if (!selection->isSelected(index) || selection->currentIndex() != index)
+            selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    } else if (selection->hasSelection()) {
+        selection->clearSelection();
+    }
+    m_following = false;
+}
+
+void MacChatList::selectionMoved()
+{
+    if (m_following)
+        return;
+    const QModelIndexList chosen = m_view->selectionModel()->selectedIndexes();
+    if (chosen.isEmpty()) {
+        // Clearing the selection leaves the open page alone, and the list shows it again.
+        followPage();
+        return;
+    }
+    m_navigation.openRoom(chosen.first().data(MacRoomListModel::RoomIdRole).toUuid());
+}
+
+void MacChatList::followChatScroll()
+{
+    if (m_following)
+        return;
+    const std::optional<QUuid> id = m_navigation.chatScroll();
+    const int row = id ? m_model->rowOf(*id) : -1;
+    if (row < 0)
+        return;
+    const QModelIndex index = m_model->index(row);
+    if (m_view->indexAt(QPoint(0, 0)) == index && m_view->visualRect(index).top() == 0)
+        return;
+    m_following = true;
+    // Rows that have just arrived are laid out later; their place is needed now.
+    m_view->doItemsLayout();
+    m_view->scrollTo(index, QAbstractItemView::PositionAtTop);
+    m_following = false;
+}
+
+void MacChatList::noteTopRow()
+{
+    if (m_following)
+        return;
+    const QModelIndex top = m_view->indexAt(QPoint(0, 0));
+    if (!top.isValid())
+        return;
+    m_following = true;
+    m_navigation.setChatScroll(top.data(MacRoomListModel::RoomIdRole).toUuid());
+    m_following = false;
+}
+
+void MacChatList::updateEmptyState()
+{
+    const bool empty = m_model->rowCount() == 0;
+    const bool searching = !trimmedText(m_navigation.query()).isEmpty();
+    m_start->setVisible(empty && !searching);
+    m_noMatch->setVisible(empty && searching);
+}
+
+QMenu *MacChatList::rowMenu(const QUuid &roomId, QWidget *parent)
+{
+    const std::optional<Conversation> room = m_store.conversation(roomId);
+    if (!room)
+        return nullptr;
+    auto *menu = new QMenu(parent);
+    const bool pinned = room->pinned;
+    const bool muted = room->muted;
+    menu->addAction(pinned ? QStringLiteral("고정 해제") : QStringLiteral("고정"), this,
+                    [this, roomId, pinned] { m_store.setPinned(roomId, !pinned); });
+    menu->addAction(muted ? QStringLiteral("알림 켜기") : QStringLiteral("알림 끄기"), this,
+                    [this, roomId, muted] { m_store.setMuted(roomId, !muted); });
+    if (m_store.isOfficial(*room)) {
+        menu->addAction(QStringLiteral("대화 삭제"), this, [this, roomId] {
+            m_store.hideFromList(roomId);
+            if (m_navigation.page().isRoom(roomId))
+                m_navigation.setPage(MacPage{});
+        });
+    } else {
+        menu->addAction(QStringLiteral("나가기"), this,
+                        [this, roomId] { m_navigation.setLeaveId(roomId); });
+    }
+    return menu;
+}
+
+void MacChatList::showRowMenu(const QPoint &pos)
+{
+    const QModelIndex index = m_view->indexAt(pos);
+    if (!index.isValid())
+        return;
+    QMenu *menu = rowMenu(index.data(MacRoomListModel::RoomIdRole).toUuid(), this);
+    if (!menu)
+        return;
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(m_view->viewport()->mapToGlobal(pos));
+}

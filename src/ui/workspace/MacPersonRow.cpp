@@ -1,0 +1,205 @@
+#include "ui/workspace/MacPersonRow.h"
+
+#include "ui/common/ChatColor.h"
+#include "ui/common/ChatFont.h"
+#include "ui/common/PersonLabel.h"
+#include "ui/workspace/MacFriendListModel.h"
+#include "ui/workspace/SidebarRowPaint.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyleOptionButton>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int verticalPadding = 4;
+constexpr int itemGap = 8;
+constexpr int buttonHeight = 44;
+constexpr int headerTop = 10;
+constexpr int headerBottom = 4;
+
+QFont headerFont()
+{
+    QFont font = ChatFont::footnote();
+    font.setWeight(QFont::DemiBold);
+    return font;
+}
+
+int buttonWidth(const QString &text)
+{
+    return std::max(buttonHeight, QFontMetrics(ChatFont::body()).horizontalAdvance(text) + 24);
+}
+
+QRect contentArea(const QRect &rect)
+{
+    const int side = SidebarRowPaint::inset + 4;
+    return rect.adjusted(side, verticalPadding, -side, -verticalPadding);
+}
+
+// The two buttons of a request row, right-aligned and centred on the row.
+std::pair<QRect, QRect> requestButtons(const QRect &rect)
+{
+    const QRect area = contentArea(rect);
+    const int top = area.center().y() - buttonHeight / 2 + 1;
+    const int declineWidth = buttonWidth(MacPersonRow::declineText());
+    const int acceptWidth = buttonWidth(MacPersonRow::acceptText());
+    const QRect decline(area.right() + 1 - declineWidth, top, declineWidth, buttonHeight);
+    const QRect accept(decline.left() - itemGap - acceptWidth, top, acceptWidth, buttonHeight);
+    return {accept, decline};
+}
+
+const MacFriendRow *rowOf(const QModelIndex &index)
+{
+    const auto *model = qobject_cast<const MacFriendListModel *>(index.model());
+    return model ? &model->row(index.row()) : nullptr;
+}
+
+} // namespace
+
+QSize MacPersonRow::sizeHint(const QStyleOptionViewItem &, const QModelIndex &index) const
+{
+    const MacFriendRow *row = rowOf(index);
+    if (row && row->kind == MacFriendRow::header)
+        return QSize(1, headerTop + QFontMetrics(headerFont()).height() + headerBottom);
+    return QSize(1, PersonLabel::avatarSize + 2 * verticalPadding);
+}
+
+MacPersonRow::Part MacPersonRow::partAt(const QRect &rect, int kind, const QPoint &pos)
+{
+    if (kind == MacFriendRow::header || !rect.contains(pos))
+        return Part::none;
+    if (kind == MacFriendRow::request) {
+        const auto [accept, decline] = requestButtons(rect);
+        if (accept.contains(pos))
+            return Part::accept;
+        if (decline.contains(pos))
+            return Part::decline;
+        if (pos.x() >= accept.left() - itemGap)
+            return Part::none;
+    }
+    return Part::person;
+}
+
+void MacPersonRow::paint(QPainter *painter, const QStyleOptionViewItem &option,
+                         const QModelIndex &index) const
+{
+    const MacFriendRow *row = rowOf(index);
+    if (!row)
+        return;
+    if (row->kind == MacFriendRow::header) {
+        paintHeader(*painter, option, *row);
+        return;
+    }
+    QStyleOptionViewItem plate = option;
+    if (row->kind == MacFriendRow::request) {
+        // Only the person part of a request row is one button; the row lights up for it alone.
+        const auto *view = qobject_cast<const QAbstractItemView *>(option.widget);
+        const QPoint mouse
+            = view ? view->viewport()->mapFromGlobal(QCursor::pos()) : QPoint(-1, -1);
+        if (partAt(option.rect, row->kind, mouse) != Part::person)
+            plate.state &= ~QStyle::State_MouseOver;
+    }
+    SidebarRowPaint::paintBackground(*painter, plate);
+    paintPerson(*painter, option, *row);
+    if (row->kind == MacFriendRow::request) {
+        const auto [accept, decline] = requestButtons(option.rect);
+        paintButton(*painter, option, accept, acceptText(), Part::accept, index);
+        paintButton(*painter, option, decline, declineText(), Part::decline, index);
+    }
+}
+
+void MacPersonRow::paintHeader(QPainter &painter, const QStyleOptionViewItem &option,
+                               const MacFriendRow &row) const
+{
+    const QRect area = option.rect.adjusted(SidebarRowPaint::inset + 4, headerTop,
+                                            -(SidebarRowPaint::inset + 4), -headerBottom);
+    const QFontMetrics metrics(headerFont());
+    painter.save();
+    painter.setFont(headerFont());
+    painter.setPen(ChatColor::secondaryText(option.palette));
+    painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                     metrics.elidedText(row.text, Qt::ElideRight, area.width()));
+    painter.restore();
+}
+
+void MacPersonRow::paintPerson(QPainter &painter, const QStyleOptionViewItem &option,
+                               const MacFriendRow &row) const
+{
+    QRect area = contentArea(option.rect);
+    if (row.kind == MacFriendRow::request)
+        area.setRight(requestButtons(option.rect).first.left() - itemGap - 1);
+    area.setHeight(PersonLabel::avatarSize);
+    SidebarRowPaint::paintPerson(painter, area, row.account, row.kind == MacFriendRow::official,
+                                 option.palette, SidebarRowPaint::textColor(option, false),
+                                 SidebarRowPaint::textColor(option, true));
+}
+
+void MacPersonRow::paintButton(QPainter &painter, const QStyleOptionViewItem &option,
+                               const QRect &rect, const QString &text, Part part,
+                               const QModelIndex &index) const
+{
+    QStyleOptionButton button;
+    button.initFrom(option.widget);
+    button.rect = rect;
+    button.text = text;
+    button.palette = option.palette;
+    button.state = QStyle::State_Enabled;
+    const bool pressed = m_pressedPart == part && m_pressedIndex == index
+        && (QApplication::mouseButtons() & Qt::LeftButton);
+    button.state |= pressed ? QStyle::State_Sunken : QStyle::State_Raised;
+    if (option.state & QStyle::State_MouseOver) {
+        const auto *view = qobject_cast<const QAbstractItemView *>(option.widget);
+        if (view && rect.contains(view->viewport()->mapFromGlobal(QCursor::pos())))
+            button.state |= QStyle::State_MouseOver;
+    }
+    QStyle *style = option.widget ? option.widget->style() : QApplication::style();
+    painter.save();
+    painter.setFont(ChatFont::body());
+    style->drawControl(QStyle::CE_PushButton, &button, &painter, option.widget);
+    painter.restore();
+}
+
+bool MacPersonRow::editorEvent(QEvent *event, QAbstractItemModel *,
+                               const QStyleOptionViewItem &option, const QModelIndex &index)
+{
+    const MacFriendRow *row = rowOf(index);
+    if (!row)
+        return false;
+    const auto type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease
+        && type != QEvent::MouseButtonDblClick)
+        return false;
+    const auto *mouse = static_cast<QMouseEvent *>(event);
+    const Part part = partAt(option.rect, row->kind, mouse->position().toPoint());
+    if (type == QEvent::MouseButtonPress) {
+        m_pressedIndex = mouse->button() == Qt::LeftButton && part != Part::none
+            ? QPersistentModelIndex(index)
+            : QPersistentModelIndex();
+        m_pressedPart = m_pressedIndex.isValid() ? part : Part::none;
+        return part != Part::none;
+    }
+    if (type == QEvent::MouseButtonDblClick) {
+        // The first click of the pair has already acted; the second is not another click.
+        m_pressedIndex = QPersistentModelIndex();
+        m_pressedPart = Part::none;
+        return part != Part::none;
+    }
+    const bool clicked = m_pressedIndex.isValid() && m_pressedIndex == index
+        && m_pressedPart == part && mouse->button() == Qt::LeftButton;
+    m_pressedIndex = QPersistentModelIndex();
+    m_pressedPart = Part::none;
+    if (clicked) {
+        const QUuid id = row->account.id;
+        if (part == Part::accept)
+            emit accept(id);
+        else if (part == Part::decline)
+            emit decline(id);
+        else
+            emit openProfile(id);
+    }
+    return part != Part::none;
+}

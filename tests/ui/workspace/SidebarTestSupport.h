@@ -1,0 +1,81 @@
+#pragma once
+
+// A signed-in local store with rooms and people made to measure, and the navigation state the
+// sidebar drives.
+
+#include "StoreTestSupport.h"
+#include "ui/workspace/MacNavigation.h"
+
+#include <QAbstractItemModel>
+#include <QCoreApplication>
+#include <QStringList>
+
+struct SidebarFixture
+{
+    SidebarFixture() { me = signInLocally(*store, QStringLiteral("나")); }
+
+    Account addPerson(const QString &name, const QString &handle = {})
+    {
+        Account a = person(
+            handle.isEmpty() ? QStringLiteral("h") + QString::number(++made) : handle, name);
+        store->editAccounts([&](QList<Account> &list) { list.append(a); });
+        return a;
+    }
+
+    // A room of mine with `others`, last active `age` seconds before a fixed moment.
+    Conversation addRoom(ConversationKind kind, const QList<QUuid> &others,
+                         const QString &title = {}, int age = 0, bool pinned = false)
+    {
+        QList<Membership> members{member(me)};
+        for (const QUuid &id : others)
+            members.append(member(id));
+        Conversation c = room(kind, members, title);
+        c.updatedAt = QDateTime::fromSecsSinceEpoch(1'700'000'000 - age, Qt::UTC);
+        c.pinned = pinned;
+        store->editConversations([&](QList<Conversation> &list) { list.append(c); });
+        return c;
+    }
+
+    ChatMessage say(const QUuid &roomId, const QUuid &sender, const QString &body,
+                    MessageKind kind = MessageKind::text, bool hidden = false)
+    {
+        ChatMessage m = textMessage(roomId, sender, ++seq, body);
+        m.kind = kind;
+        m.hiddenForMe = hidden;
+        store->editMessages([&](MessageIndex &index) { index.append(m); });
+        return m;
+    }
+
+    // A message arriving as the service delivers one: the message, then the room's activity.
+    void arrive(const QUuid &roomId, const QUuid &sender, const QString &body)
+    {
+        const ChatMessage m = say(roomId, sender, body);
+        store->editConversations([&](QList<Conversation> &list) {
+            for (Conversation &c : list) {
+                if (c.id == roomId)
+                    c.updatedAt = m.createdAt;
+            }
+        });
+    }
+
+    std::unique_ptr<LocalStore> store = memoryStore();
+    MacNavigation navigation;
+    QUuid me;
+    qint64 seq = 0;
+    int made = 0;
+};
+
+// Lets the views' once-per-turn refreshes run.
+inline void settleViews()
+{
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+}
+
+inline QStringList displayTexts(const QAbstractItemModel &model)
+{
+    QStringList texts;
+    for (int i = 0; i < model.rowCount(); ++i)
+        texts.append(model.index(i, 0).data().toString());
+    return texts;
+}

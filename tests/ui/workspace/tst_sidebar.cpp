@@ -1,0 +1,453 @@
+// The conversation list: order and search, what each row shows, the least change per store
+// change, the row menu, selection and the other navigation it drives, and the reveal of a room
+// that arrives at the top.
+
+#include "SidebarTestSupport.h"
+#include "ui/common/WideButton.h"
+#include "ui/workspace/KeyedListModel.h"
+#include "ui/workspace/MacChatList.h"
+#include "ui/workspace/MacRoomListModel.h"
+#include "ui/workspace/MacSidebar.h"
+
+#include <QAbstractItemModelTester>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QRandomGenerator>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QToolButton>
+#include <QtTest>
+
+class TestSidebar : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { privateFolders(); }
+
+    void anyReorder();
+    void search_data();
+    void search();
+    void rowTexts_data();
+    void rowTexts();
+    void leastChange_data();
+    void leastChange();
+    void rowMenu_data();
+    void rowMenu();
+    void selectionAndButtons();
+    void reveal_data();
+    void reveal();
+};
+
+// Letters as rows: the letter is the key, the case is the look.
+class LetterModel : public KeyedListModel
+{
+public:
+    int rowCount(const QModelIndex &parent = {}) const override
+    {
+        return parent.isValid() ? 0 : int(rows.size());
+    }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        return role == Qt::DisplayRole ? QVariant(rows.at(index.row())) : QVariant();
+    }
+    void sync(const QStringList &next)
+    {
+        syncRows(
+            rows, next, [](const QString &r) { return r.toLower(); },
+            [](const QString &a, const QString &b) { return a == b; });
+    }
+    void rebuild() override { }
+    QStringList rows;
+};
+
+void TestSidebar::anyReorder()
+{
+    // Random lists of letters drawn from a few, in random order and case: the rows must end as
+    // the list, through changes the tester accepts, with at most one move per row.
+    LetterModel model;
+    QAbstractItemModelTester tester(&model);
+    QSignalSpy moves(&model, &QAbstractItemModel::rowsMoved);
+    QRandomGenerator random(20'240'531);
+    for (int round = 0; round < 300; ++round) {
+        QStringList next;
+        for (QChar c : QStringLiteral("abcdefghij")) {
+            if (random.bounded(4) != 0)
+                next.insert(random.bounded(int(next.size()) + 1),
+                            random.bounded(2) ? QString(c) : QString(c.toUpper()));
+        }
+        moves.clear();
+        model.sync(next);
+        QCOMPARE(model.rows, next);
+        QVERIFY(moves.size() <= next.size());
+    }
+}
+
+// Rooms: "모임" (pinned group, no title: named by its members), "하늘" (direct, newest),
+// "산책 모임" (group with Alice and a member who left), and a hidden room.
+struct SearchRooms : SidebarFixture
+{
+    SearchRooms()
+    {
+        const Account minsu = addPerson(QStringLiteral("민수"));
+        const Account sky = addPerson(QStringLiteral("하늘"), QStringLiteral("sky_blue"));
+        const Account alice = addPerson(QStringLiteral("Alice"));
+        const Account gone = addPerson(QStringLiteral("지영"));
+        addRoom(ConversationKind::group, {minsu.id, sky.id}, {}, 300, true);
+        addRoom(ConversationKind::direct, {sky.id}, {}, 10);
+        addRoom(ConversationKind::group, {alice.id, minsu.id}, QStringLiteral("산책 모임"), 100);
+        store->editConversations([&](QList<Conversation> &list) {
+            Membership left = member(gone.id);
+            left.leftAt = QDateTime::currentDateTimeUtc();
+            list.last().memberships.append(left);
+        });
+        store->hideFromList(addRoom(ConversationKind::direct, {minsu.id}, {}, 0).id);
+    }
+};
+
+void TestSidebar::search_data()
+{
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QStringList>("titles");
+    QTest::addColumn<bool>("noMatchShown");
+
+    const QString group = QStringLiteral("민수, 하늘");
+    const QString sky = QStringLiteral("하늘");
+    const QString walk = QStringLiteral("산책 모임");
+    QTest::newRow("empty: pinned first, then newest")
+        << QString() << QStringList{group, sky, walk} << false;
+    QTest::newRow("only spaces lists everything")
+        << QStringLiteral("  \n ") << QStringList{group, sky, walk} << false;
+    QTest::newRow("title") << QStringLiteral("산책") << QStringList{walk} << false;
+    QTest::newRow("member name keeps list order")
+        << QStringLiteral("민수") << QStringList{group, walk} << false;
+    QTest::newRow("case-insensitive") << QStringLiteral("aLiCe") << QStringList{walk} << false;
+    QTest::newRow("member who left") << QStringLiteral("지영") << QStringList{walk} << false;
+    QTest::newRow("handles are not searched")
+        << QStringLiteral("sky_blue") << QStringList{} << true;
+}
+
+void TestSidebar::search()
+{
+    QFETCH(QString, query);
+    QFETCH(QStringList, titles);
+    QFETCH(bool, noMatchShown);
+    SearchRooms f;
+    MacChatList list(*f.store, f.navigation);
+    QAbstractItemModelTester tester(list.model());
+    list.searchField()->setText(query);
+    emit list.searchField()->textEdited(query);
+    QCOMPARE(f.navigation.query(), query);
+    QCOMPARE(displayTexts(*list.model()), titles);
+    QCOMPARE(list.noMatchLabel()->isVisibleTo(&list), noMatchShown);
+    QVERIFY(!list.startButton()->isVisibleTo(&list));
+}
+
+void TestSidebar::rowTexts_data()
+{
+    QTest::addColumn<QStringList>("bodies"); // "kind:body", "hidden:body"; oldest first
+    QTest::addColumn<int>("fromPeer"); // unread messages from the peer, after the bodies
+    QTest::addColumn<bool>("officialMuted");
+    QTest::addColumn<QString>("preview");
+    QTest::addColumn<QString>("spoken");
+
+    QTest::newRow("no message") << QStringList{} << 0 << false << QString()
+                                << QStringLiteral("상대");
+    QTest::newRow("text") << QStringList{QStringLiteral("text:안녕\n잘 지내?")} << 0 << false
+                          << QStringLiteral("안녕\n잘 지내?")
+                          << QStringLiteral("상대, %t, 안녕\n잘 지내?, 안 읽음");
+    QTest::newRow("photo with caption")
+        << QStringList{QStringLiteral("image:바다")} << 0 << false << QStringLiteral("사진")
+        << QStringLiteral("상대, %t, 사진, 안 읽음");
+    QTest::newRow("deleted") << QStringList{QStringLiteral("deleted:")} << 0 << false
+                             << QStringLiteral("삭제된 메시지")
+                             << QStringLiteral("상대, %t, 삭제된 메시지");
+    QTest::newRow("hidden last is skipped")
+        << QStringList{QStringLiteral("text:첫째"), QStringLiteral("hidden:둘째")} << 0 << false
+        << QStringLiteral("첫째") << QStringLiteral("상대, %t, 첫째, 안 읽음");
+    QTest::newRow("unread count") << QStringList{} << 3 << false << QStringLiteral("p3")
+                                  << QStringLiteral("상대, %t, p3, 3");
+    QTest::newRow("99+") << QStringList{} << 120 << false << QStringLiteral("p120")
+                         << QStringLiteral("상대, %t, p120, 99+");
+    QTest::newRow("official and muted") << QStringList{} << 1 << true << QStringLiteral("p1")
+                                        << QStringLiteral("Zumo, 공식, 알림 끔, %t, p1, 1");
+}
+
+void TestSidebar::rowTexts()
+{
+    QFETCH(QStringList, bodies);
+    QFETCH(int, fromPeer);
+    QFETCH(bool, officialMuted);
+    QFETCH(QString, preview);
+    QFETCH(QString, spoken);
+    SidebarFixture f;
+    const QUuid peer = officialMuted ? SeedID::quillo() : f.addPerson(QStringLiteral("상대")).id;
+    const Conversation room = f.addRoom(ConversationKind::direct, {peer});
+    if (officialMuted)
+        f.store->setMuted(room.id, true);
+    QDateTime last;
+    for (const QString &entry : bodies) {
+        const QString kind = entry.section(u':', 0, 0);
+        const QString body = entry.section(u':', 1);
+        const MessageKind k = kind == u"image" ? MessageKind::image
+            : kind == u"deleted"               ? MessageKind::deleted
+                                               : MessageKind::text;
+        const ChatMessage m = f.say(room.id, f.me, body, k, kind == u"hidden");
+        if (kind != u"hidden")
+            last = m.createdAt;
+    }
+    for (int i = 1; i <= fromPeer; ++i)
+        last = f.say(room.id, peer, QStringLiteral("p%1").arg(i)).createdAt;
+
+    MacRoomListModel model(*f.store);
+    QCOMPARE(model.rowCount(), 1);
+    const MacRoomRow &row = model.row(0);
+    QCOMPARE(row.preview, preview);
+    QCOMPARE(row.unread, fromPeer);
+    QCOMPARE(row.official, officialMuted);
+    const QString time = MacRoomListModel::timeText(row, QDateTime::currentDateTime());
+    QCOMPARE(time.isEmpty(), !last.isValid());
+    QCOMPARE(model.index(0).data(Qt::AccessibleTextRole).toString(),
+             QString(spoken).replace(QStringLiteral("%t"), time));
+}
+
+void TestSidebar::leastChange_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<int>("moved");
+    QTest::addColumn<int>("inserted");
+    QTest::addColumn<int>("removed");
+    QTest::addColumn<int>("changed");
+
+    QTest::newRow("a message arrives in the lowest room") << "arrive" << 1 << 0 << 0 << 1;
+    QTest::newRow("the service's copy replaces an echo") << "replace" << 0 << 0 << 0 << 1;
+    QTest::newRow("a new room") << "add" << 0 << 1 << 0 << 0;
+    QTest::newRow("a room hidden") << "hide" << 0 << 0 << 1 << 0;
+    QTest::newRow("muted") << "mute" << 0 << 0 << 0 << 1;
+    QTest::newRow("another room unpinned") << "unpin" << 1 << 0 << 0 << 1;
+    QTest::newRow("a change nobody sees") << "nothing" << 0 << 0 << 0 << 0;
+}
+
+void TestSidebar::leastChange()
+{
+    QFETCH(QString, change);
+    QFETCH(int, moved);
+    QFETCH(int, inserted);
+    QFETCH(int, removed);
+    QFETCH(int, changed);
+    SidebarFixture f;
+    const Account peer = f.addPerson(QStringLiteral("상대"));
+    QList<Conversation> rooms;
+    for (int i = 0; i < 6; ++i)
+        rooms.append(f.addRoom(ConversationKind::direct, {peer.id}, {}, 10 * i, i == 5));
+    const ChatMessage echo = f.say(rooms.at(2).id, f.me, QStringLiteral("보냄"));
+    MacRoomListModel model(*f.store);
+    QAbstractItemModelTester tester(&model);
+    QSignalSpy moves(&model, &QAbstractItemModel::rowsMoved);
+    QSignalSpy inserts(&model, &QAbstractItemModel::rowsInserted);
+    QSignalSpy removes(&model, &QAbstractItemModel::rowsRemoved);
+    QSignalSpy changes(&model, &QAbstractItemModel::dataChanged);
+    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+
+    if (change == u"arrive") {
+        f.arrive(rooms.at(4).id, peer.id, QStringLiteral("새 소식"));
+    } else if (change == u"replace") {
+        ChatMessage copy = echo;
+        copy.id = QUuid::createUuid();
+        copy.body = QStringLiteral("보냄 (확인)");
+        f.store->merge(copy, false);
+    } else if (change == u"add") {
+        f.addRoom(ConversationKind::direct, {peer.id}, {}, 25);
+    } else if (change == u"hide") {
+        f.store->hideFromList(rooms.at(3).id);
+    } else if (change == u"mute") {
+        f.store->setMuted(rooms.at(4).id, true);
+    } else if (change == u"unpin") {
+        f.store->setPinned(rooms.last().id, false);
+    } else {
+        f.store->setNotificationSound(false);
+        f.store->editConversations([](QList<Conversation> &) {});
+    }
+    settleViews();
+
+    QCOMPARE(moves.size(), moved);
+    QCOMPARE(inserts.size(), inserted);
+    QCOMPARE(removes.size(), removed);
+    QCOMPARE(changes.size(), changed);
+    QCOMPARE(resets.size(), 0);
+    QList<QUuid> order;
+    for (const Conversation &c : f.store->sortedList())
+        order.append(c.id);
+    QCOMPARE(model.listedIds(), order);
+    for (int i = 0; i < model.rowCount(); ++i)
+        QCOMPARE(model.row(i).room.id, order.at(i));
+}
+
+void TestSidebar::rowMenu_data()
+{
+    QTest::addColumn<bool>("official");
+    QTest::addColumn<bool>("flags"); // pinned and muted before
+    QTest::addColumn<bool>("open"); // the room's page is the open one
+    QTest::addColumn<QStringList>("texts");
+
+    const QStringList plain{"고정", "알림 끄기", "나가기"};
+    const QStringList flipped{"고정 해제", "알림 켜기", "나가기"};
+    const QStringList official{"고정", "알림 끄기", "대화 삭제"};
+    QTest::newRow("person") << false << false << false << plain;
+    QTest::newRow("pinned and muted") << false << true << true << flipped;
+    QTest::newRow("official, open") << true << false << true << official;
+    QTest::newRow("official, another page open") << true << false << false << official;
+}
+
+void TestSidebar::rowMenu()
+{
+    QFETCH(bool, official);
+    QFETCH(bool, flags);
+    QFETCH(bool, open);
+    QFETCH(QStringList, texts);
+    SidebarFixture f;
+    const QUuid peer = official ? SeedID::quillo() : f.addPerson(QStringLiteral("상대")).id;
+    const Conversation room = f.addRoom(ConversationKind::direct, {peer}, {}, 0, flags);
+    f.store->setMuted(room.id, flags);
+    const MacPage other = MacPage::profilePage(peer);
+    f.navigation.setPage(open ? MacPage::roomPage(room.id) : other);
+    f.navigation.setRoomInfo(true);
+    MacChatList list(*f.store, f.navigation);
+
+    std::unique_ptr<QMenu> menu(list.rowMenu(room.id, nullptr));
+    QVERIFY(menu);
+    QStringList shown;
+    for (QAction *action : menu->actions())
+        shown.append(action->text());
+    QCOMPARE(shown, texts);
+    for (QAction *action : menu->actions())
+        action->trigger();
+
+    const Conversation after = *f.store->conversation(room.id);
+    QCOMPARE(after.pinned, !flags);
+    QCOMPARE(after.muted, !flags);
+    QCOMPARE(after.hiddenFromList, official);
+    QCOMPARE(f.navigation.leaveId(), official ? std::nullopt : std::optional<QUuid>(room.id));
+    QCOMPARE(f.navigation.page(),
+             official && open ? MacPage{} : (open ? MacPage::roomPage(room.id) : other));
+    QCOMPARE(f.navigation.roomInfo(), true);
+    QCOMPARE(f.navigation.section(), MacSection::chats);
+}
+
+void TestSidebar::selectionAndButtons()
+{
+    SidebarFixture f;
+    const Account peer = f.addPerson(QStringLiteral("상대"));
+    const Conversation a = f.addRoom(ConversationKind::direct, {peer.id}, {}, 0);
+    const Conversation b
+        = f.addRoom(ConversationKind::group, {peer.id}, QStringLiteral("모임"), 10);
+    f.navigation.setSection(MacSection::friends);
+    MacSidebar sidebar(*f.store, f.navigation);
+    MacChatList &list = *sidebar.chatList();
+    QItemSelectionModel *selection = list.view()->selectionModel();
+
+    // Choosing a row opens the room on its transcript, in the chat section.
+    f.navigation.setRoomInfo(true);
+    selection->setCurrentIndex(list.model()->index(1), QItemSelectionModel::ClearAndSelect);
+    QCOMPARE(f.navigation.page(), MacPage::roomPage(b.id));
+    QCOMPARE(f.navigation.section(), MacSection::chats);
+    QCOMPARE(f.navigation.roomInfo(), false);
+
+    // Clearing the selection keeps the room open and shows its row again; an open info panel
+    // stays open when the list follows the page.
+    f.navigation.setRoomInfo(true);
+    selection->clearSelection();
+    QCOMPARE(f.navigation.page(), MacPage::roomPage(b.id));
+    QVERIFY(selection->isSelected(list.model()->index(1)));
+    f.store->setPinned(b.id, false); // any refresh
+    settleViews();
+    QCOMPARE(f.navigation.roomInfo(), true);
+
+    // Another road into a room selects its row; any other page selects none.
+    f.navigation.openRoom(a.id);
+    QCOMPARE(selection->selectedIndexes(), QModelIndexList{list.model()->index(0)});
+    QAbstractButton *settings = sidebar.settingsButton();
+    f.navigation.setRoomInfo(true);
+    settings->click();
+    QCOMPARE(f.navigation.page(), (MacPage{MacPage::settings, {}}));
+    QCOMPARE(f.navigation.roomInfo(), false);
+    QVERIFY(!selection->hasSelection());
+
+    list.newChatButton()->click();
+    QVERIFY(f.navigation.showNewChat());
+
+    // With no rooms at all, the list offers to start one.
+    f.navigation.setShowNewChat(false);
+    SidebarFixture empty;
+    MacChatList none(*empty.store, empty.navigation);
+    QVERIFY(none.startButton()->isVisibleTo(&none));
+    QCOMPARE(none.startButton()->title(), QStringLiteral("대화 시작"));
+    none.startButton()->click();
+    QVERIFY(empty.navigation.showNewChat());
+}
+
+void TestSidebar::reveal_data()
+{
+    QTest::addColumn<QString>("arrival");
+    QTest::addColumn<bool>("revealed");
+
+    QTest::newRow("a new room at the top") << "new" << true;
+    QTest::newRow("a new room below a pinned one") << "belowPinned" << false;
+    QTest::newRow("a known room rising") << "known" << false;
+    QTest::newRow("while searching") << "searching" << false;
+    QTest::newRow("while the friends are shown, revealed on return") << "meanwhile" << true;
+    QTest::newRow("the first rooms ever") << "first" << false;
+}
+
+void TestSidebar::reveal()
+{
+    QFETCH(QString, arrival);
+    QFETCH(bool, revealed);
+    SidebarFixture f;
+    const Account peer = f.addPerson(QStringLiteral("상대"));
+    QList<Conversation> rooms;
+    if (arrival != u"first") {
+        for (int i = 0; i < 30; ++i)
+            rooms.append(f.addRoom(ConversationKind::direct, {peer.id}, {}, 100 + i,
+                                   arrival == u"belowPinned" && i == 0));
+    }
+    MacSidebar sidebar(*f.store, f.navigation);
+    sidebar.resize(280, 680);
+    sidebar.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&sidebar));
+    QListView *view = sidebar.chatList()->view();
+    QCOMPARE(f.navigation.knownRoomIDs().size(), rooms.size());
+    QVERIFY(!f.navigation.chatScroll()); // nothing scrolls on first showing
+    if (!rooms.isEmpty()) {
+        view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
+        QVERIFY(f.navigation.chatScroll()); // scrolling moves the position
+    }
+    const std::optional<QUuid> before = f.navigation.chatScroll();
+
+    if (arrival == u"searching")
+        f.navigation.setQuery(QStringLiteral("상대"));
+    if (arrival == u"meanwhile")
+        f.navigation.setSection(MacSection::friends);
+    Conversation fresh;
+    if (arrival == u"known")
+        f.arrive(rooms.at(20).id, peer.id, QStringLiteral("안녕"));
+    else
+        fresh = f.addRoom(ConversationKind::direct, {peer.id}, {}, 0);
+    settleViews();
+    if (arrival == u"meanwhile") {
+        QCOMPARE(f.navigation.chatScroll(), before);
+        f.navigation.setSection(MacSection::chats);
+    }
+
+    QCOMPARE(f.navigation.chatScroll() == std::optional<QUuid>(fresh.id), revealed);
+    if (revealed) {
+        QCOMPARE(view->verticalScrollBar()->value(), 0);
+        QCOMPARE(view->indexAt(QPoint(0, 0)).data(MacRoomListModel::RoomIdRole).toUuid(), fresh.id);
+    }
+    QCOMPARE(f.navigation.knownRoomIDs().size(), f.store->sortedList().size());
+}
+
+QTEST_MAIN(TestSidebar)
+#include "tst_sidebar.moc"
