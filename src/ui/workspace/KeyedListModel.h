@@ -33,8 +33,16 @@ public:
     void refresh()
     {
         m_refreshTimer.stop();
+        emit syncing();
         rebuild();
+        emit synced();
     }
+
+signals:
+    // Around each bring-up-to-date: a view may move its selection on its own while rows go or
+    // move, and can tell those moves from the user's choices by these.
+    void syncing();
+    void synced();
 
 protected:
     void refreshSoon() { m_refreshTimer.start(); }

@@ -131,6 +131,13 @@ MacChatList::MacChatList(LocalStore &store, MacNavigation &navigation, QWidget *
     });
     connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &MacChatList::selectionMoved);
+    // Removing or moving the selected row lets the view select a neighbour on its own; that is
+    // no choice of the user's, so it opens nothing, and the selection follows the page again.
+    connect(m_model, &KeyedListModel::syncing, this, [this] { m_following = true; });
+    connect(m_model, &KeyedListModel::synced, this, [this] {
+        m_following = false;
+        followPage();
+    });
     connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, this, &MacChatList::noteTopRow);
     connect(m_view, &QListView::customContextMenuRequested, this, &MacChatList::showRowMenu);
     connect(DecodedImageCache::shared(), &DecodedImageCache::ready, m_view->viewport(),
