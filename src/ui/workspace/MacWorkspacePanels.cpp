@@ -5,6 +5,12 @@
 #include "store/LocalStore.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
+#include "ui/panels/MacBlockedList.h"
+#include "ui/panels/MacDeleteAccount.h"
+#include "ui/panels/MacInvitePanel.h"
+#include "ui/panels/MacInviteRequest.h"
+#include "ui/panels/MacPasswordView.h"
+#include "ui/panels/MacSettingsView.h"
 #include "ui/workspace/MacPendingPanel.h"
 #include "ui/workspace/MacRoomView.h"
 
@@ -80,15 +86,16 @@ QWidget *MacWorkspace::createPage(const MacPage &page)
     case MacPage::me:
         return new MacPendingPanel(QStringLiteral("내 프로필"), show(MacPage::pick), parent);
     case MacPage::settings:
-        return new MacPendingPanel(QStringLiteral("설정"), show(MacPage::pick), parent);
+        return new MacSettingsView(m_store, show(MacPage::password), show(MacPage::blocked),
+                                   show(MacPage::deleteAccount), show(MacPage::pick), parent);
     case MacPage::password:
-        return new MacPendingPanel(QStringLiteral("비밀번호"), show(MacPage::settings), parent);
+        return new MacPasswordView(m_store, show(MacPage::settings), parent);
     case MacPage::blocked:
-        return new MacPendingPanel(QStringLiteral("차단 목록"), show(MacPage::settings), parent);
+        return new MacBlockedList(m_store, show(MacPage::settings), parent);
     case MacPage::deleteAccount:
-        return new MacPendingPanel(QStringLiteral("계정 삭제"), show(MacPage::settings), parent);
+        return new MacDeleteAccount(m_store, show(MacPage::settings), parent);
     case MacPage::invite:
-        return new MacPendingPanel(QStringLiteral("친구 초대"), show(MacPage::pick), parent);
+        return new MacInvitePanel(m_store, show(MacPage::pick), parent);
     }
     return new PickPlaceholder(parent);
 }
@@ -108,8 +115,9 @@ QWidget *MacWorkspace::createSheet(MacSheet sheet, QWidget *parent)
         return new MacPendingPanel(
             QStringLiteral("사진"), [] {}, parent);
     case MacSheet::inviteRequest:
-        return new MacPendingPanel(
-            QStringLiteral("친구 요청"), [] {}, parent);
+        if (const auto outcome = m_store.inviteOutcome())
+            return new MacInviteRequest(m_store, *outcome, parent);
+        break;
     }
     return nullptr;
 }
@@ -160,11 +168,15 @@ void MacWorkspace::followSheet(MacSheet sheet)
         return;
 
     auto *dialog = new QDialog(this);
+    QWidget *content = createSheet(sheet, dialog);
+    if (!content) {
+        delete dialog;
+        return;
+    }
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setMinimumSize(sheetMinimum(sheet));
     auto *layout = new QVBoxLayout(dialog);
     layout->setContentsMargins(0, 0, 0, 0);
-    QWidget *content = createSheet(sheet, dialog);
     layout->addWidget(content);
     connect(content, SIGNAL(closeRequested()), dialog, SLOT(reject()));
     connect(dialog, &QDialog::finished, this, [this, sheet, dialog] {
