@@ -83,7 +83,8 @@ void TranscriptDelegate::paintRow(QPainter &painter, const QPointF &topLeft,
     if (row.mine && row.message.delivery == DeliveryState::sending)
         painter.setOpacity(0.5);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(row.mine ? ChatColor::mineBubble(palette) : ChatColor::theirsBubble(palette));
+    // Somebody else's bubble is a control's background on the window's: the base colour.
+    painter.setBrush(row.mine ? ChatColor::mineBubble(palette) : palette.color(QPalette::Base));
     painter.drawRoundedRect(l.bubble, TranscriptRowLayout::bubbleRadius,
                             TranscriptRowLayout::bubbleRadius);
     QColor faint = row.mine ? QColor(255, 255, 255, 204) : secondary;
