@@ -11,13 +11,6 @@
 #include <QPainter>
 #include <QPainterPath>
 
-namespace {
-
-// Layouts kept at most; the rows on and near the screen are a few dozen.
-constexpr qsizetype kCacheLimit = 2000;
-
-} // namespace
-
 TranscriptDelegate::TranscriptDelegate(QObject *parent)
     : QStyledItemDelegate(parent)
 { }
@@ -31,7 +24,7 @@ std::shared_ptr<const TranscriptRowLayout> TranscriptDelegate::layoutFor(
     if (found != m_cache.cend() && found->width == width && found->link == link
         && found->key == key)
         return found->layout;
-    if (m_cache.size() >= kCacheLimit)
+    if (m_cache.size() >= m_cacheLimit)
         m_cache.clear();
     std::shared_ptr<const TranscriptRowLayout> layout
         = TranscriptRowLayout::make(row, width, palette);

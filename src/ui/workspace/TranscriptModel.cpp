@@ -44,12 +44,14 @@ TranscriptModel::TranscriptModel(LocalStore &store, const QUuid &roomId, QObject
     connect(&store, &LocalStore::sessionChanged, this, [this] {
         const std::optional<QUuid> before = m_meId;
         readSession();
+        readRoom();
         if (before != m_meId)
             touchAll({}); // which rows are mine changed: everything may look different
     });
     connect(&store, &LocalStore::accountsChanged, this, [this] {
         const std::optional<QUuid> before = m_meId;
         readSession();
+        readRoom();
         touchAll(before == m_meId ? QList<int>{SenderRole} : QList<int>{});
     });
     connect(&store, &LocalStore::conversationsChanged, this, [this] {
@@ -69,10 +71,14 @@ void TranscriptModel::readSession()
 void TranscriptModel::readRoom()
 {
     const std::optional<Conversation> room = m_store.conversation(m_roomId);
-    if (room)
-        m_readBasis = std::pair(room->kind, room->memberships);
-    else
+    if (!room) {
         m_readBasis.reset();
+        return;
+    }
+    // My own read position marks none of my messages: reading the room changes no row.
+    QList<Membership> others = room->memberships;
+    others.removeIf([this](const Membership &m) { return m_meId && m.userId == *m_meId; });
+    m_readBasis = std::pair(room->kind, others);
 }
 
 int TranscriptModel::rowCount(const QModelIndex &parent) const
