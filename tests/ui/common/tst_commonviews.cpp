@@ -15,6 +15,8 @@
 #include "ui/common/UnreadBadge.h"
 #include "ui/common/WideButton.h"
 
+#include "../UiTestSupport.h"
+
 #include <QApplication>
 #include <QBoxLayout>
 #include <QBuffer>
@@ -33,34 +35,6 @@ void saveShot(QWidget &widget, const QString &name)
 {
     QDir().mkpath(shotDir);
     widget.grab().save(shotDir + "/" + name + ".png");
-}
-
-QByteArray jpegOf(const QColor &color, QSize size)
-{
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(color);
-    QPainter painter(&image);
-    painter.fillRect(0, 0, size.width() / 3, size.height(), Qt::white);
-    painter.end();
-    QByteArray out;
-    QBuffer buffer(&out);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "jpeg");
-    return out;
-}
-
-QPalette darkPalette()
-{
-    QPalette palette;
-    palette.setColor(QPalette::Window, QColor(0x1E, 0x1E, 0x1E));
-    palette.setColor(QPalette::WindowText, QColor(0xEE, 0xEE, 0xEE));
-    palette.setColor(QPalette::Base, QColor(0x28, 0x28, 0x28));
-    palette.setColor(QPalette::Text, QColor(0xEE, 0xEE, 0xEE));
-    palette.setColor(QPalette::Button, QColor(0x33, 0x33, 0x33));
-    palette.setColor(QPalette::ButtonText, QColor(0xEE, 0xEE, 0xEE));
-    palette.setColor(QPalette::PlaceholderText, QColor(0x99, 0x99, 0x99));
-    palette.setColor(QPalette::Link, QColor(0x5A, 0xA9, 0xFF));
-    return palette;
 }
 
 } // namespace

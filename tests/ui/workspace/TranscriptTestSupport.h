@@ -4,24 +4,7 @@
 // builders for the room's messages.
 
 #include "StoreTestSupport.h"
-
-#include <QBuffer>
-#include <QImage>
-#include <QPainter>
-
-inline QByteArray testJpeg(const QColor &color, QSize size = {400, 300})
-{
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(color);
-    QPainter painter(&image);
-    painter.fillRect(0, 0, size.width() / 3, size.height(), Qt::white);
-    painter.end();
-    QByteArray out;
-    QBuffer buffer(&out);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "jpeg");
-    return out;
-}
+#include "UiTestSupport.h"
 
 struct TranscriptRig
 {

@@ -262,7 +262,7 @@ private slots:
         ChatMessage photo;
         photo.kind = MessageKind::image;
         photo.body = QStringLiteral("캡션");
-        photo.imageJPEG = testJpeg(Qt::red);
+        photo.imageJPEG = jpegOf(Qt::red, {40, 30});
         TranscriptActions::copy(photo);
         QVERIFY(!QGuiApplication::clipboard()->image().isNull());
         photo.imageJPEG = QByteArray("not a picture");
@@ -302,7 +302,7 @@ private slots:
         failed.body = body;
         failed.delivery = DeliveryState::failed;
         failed.replyToId = answered.id;
-        const QByteArray jpeg = testJpeg(Qt::blue);
+        const QByteArray jpeg = jpegOf(Qt::blue, {40, 30});
         if (withBytes)
             failed.imageJPEG = jpeg;
         else if (kind == int(MessageKind::image))
@@ -345,7 +345,7 @@ private slots:
     {
         TranscriptRig r;
         ChatMessage photo = r.message(r.peer, 0, QStringLiteral("사진"), MessageKind::image);
-        photo.imageJPEG = testJpeg(Qt::green);
+        photo.imageJPEG = jpegOf(Qt::green, {400, 300});
         r.store->editMessages([&](MessageIndex &index) { index.append(photo); });
         Screen s(r);
         TranscriptListView &list = s.view.list();
@@ -373,18 +373,8 @@ private slots:
         QFETCH(QSize, size);
         QFETCH(bool, dark);
         const QPalette original = QApplication::palette();
-        if (dark) {
-            QPalette p;
-            p.setColor(QPalette::Window, QColor(0x1E, 0x1E, 0x1E));
-            p.setColor(QPalette::WindowText, QColor(0xEE, 0xEE, 0xEE));
-            p.setColor(QPalette::Base, QColor(0x28, 0x28, 0x28));
-            p.setColor(QPalette::Text, QColor(0xEE, 0xEE, 0xEE));
-            p.setColor(QPalette::Button, QColor(0x33, 0x33, 0x33));
-            p.setColor(QPalette::ButtonText, QColor(0xEE, 0xEE, 0xEE));
-            p.setColor(QPalette::PlaceholderText, QColor(0x98, 0x98, 0x9D));
-            p.setColor(QPalette::Link, QColor(0x4C, 0x9E, 0xFF));
-            QApplication::setPalette(p);
-        }
+        if (dark)
+            QApplication::setPalette(darkPalette());
         TranscriptRig r;
         r.start = QDateTime(QDate(2024, 3, 4), QTime(22, 40));
         Account house = person(QStringLiteral("zumo"), QStringLiteral("Zumo 팀"));
@@ -404,7 +394,7 @@ private slots:
               MessageKind::system);
         ChatMessage photo
             = r.message(r.peer, 4200, QStringLiteral("가게 사진이에요"), MessageKind::image);
-        photo.imageJPEG = testJpeg(QColor(0xcc, 0x66, 0x33));
+        photo.imageJPEG = jpegOf(QColor(0xcc, 0x66, 0x33), {400, 300});
         r.store->editMessages([&](MessageIndex &index) { index.append(photo); });
         r.add(r.peer, 4210,
               QStringLiteral("한글은띄어쓰기없이길게써도줄이바뀌어야합니다").repeated(3));
