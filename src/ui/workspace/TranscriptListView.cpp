@@ -2,6 +2,7 @@
 
 #include "ui/common/ChatColor.h"
 #include "ui/common/DecodedImageCache.h"
+#include "ui/workspace/TranscriptAccessible.h"
 #include "ui/workspace/TranscriptDelegate.h"
 #include "ui/workspace/TranscriptModel.h"
 
@@ -25,6 +26,7 @@ TranscriptListView::TranscriptListView(TranscriptModel &model, TranscriptDelegat
     , m_model(model)
     , m_delegate(delegate)
 {
+    installTranscriptAccessibility();
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);

@@ -35,6 +35,8 @@ public:
     TranscriptListView(TranscriptModel &model, TranscriptDelegate &delegate,
                        QWidget *parent = nullptr);
 
+    TranscriptModel &model() const { return m_model; }
+
     void setOlderShown(bool shown);
     void setSpinnerShown(bool shown);
     QPushButton *olderButton() const { return m_older; }

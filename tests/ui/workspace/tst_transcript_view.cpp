@@ -12,6 +12,7 @@
 #include "ui/workspace/TranscriptListView.h"
 #include "ui/workspace/TranscriptModel.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
@@ -101,6 +102,25 @@ private slots:
         QVERIFY(s.view.list().measuredRows() < 100);
         QCOMPARE(r.store->visibleRoomID(), std::optional(r.roomId));
         QCOMPARE(readMark(*r.store, r.roomId, r.me), 3000);
+    }
+
+    void screenReadersSeeTheRows()
+    {
+        TranscriptRig r;
+        r.add(r.peer, 0, QStringLiteral("첫 번째"));
+        r.add(r.me, 10, QStringLiteral("두 번째"));
+        Screen s(r);
+        TranscriptListView &list = s.view.list();
+        list.ensureLayout();
+        QAccessibleInterface *viewport = QAccessible::queryAccessibleInterface(list.viewport());
+        QVERIFY(viewport);
+        QCOMPARE(viewport->childCount(), 2);
+        QAccessibleInterface *second = viewport->child(1);
+        QCOMPARE(second->role(), QAccessible::ListItem);
+        QCOMPARE(second->text(QAccessible::Name), QStringLiteral("나, 오전 9시 5분, 두 번째"));
+        QCOMPARE(viewport->indexOfChild(second), 1);
+        const QPoint middle = list.viewport()->mapToGlobal(list.rowRect(1).center());
+        QCOMPARE(viewport->childAt(middle.x(), middle.y()), second);
     }
 
     void arrivalAtTheEndIsFollowed()
