@@ -41,6 +41,16 @@ private slots:
         QTRY_COMPARE(r.store->message(echo)->delivery, DeliveryState::sent);
         ChatMessage copy = *r.store->message(echo);
         copy.id = QUuid::createUuid();
+        {
+            // The service's copy in the echo's place is the same row, changed.
+            QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+            QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+            QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+            r.store->merge(copy, false);
+            QCOMPARE(inserted.count() + removed.count(), 0);
+            QVERIFY(!changed.isEmpty());
+            QCOMPARE(model.lastId(), std::optional(copy.id));
+        }
         copy.seq = 3; // the service numbered it among the older ones
         r.store->merge(copy, false);
         QCOMPARE(modelIds(model), r.visibleIds());
@@ -93,9 +103,9 @@ private slots:
         TranscriptRig r;
         // 23:59:55 local: ten seconds later is the next day.
         r.start = QDateTime(QDate(2024, 3, 5), startHour == 23 ? QTime(23, 59, 55) : QTime(9, 0));
-        for (const QString &spec : messages) {
-            const QChar who = spec.at(0);
-            r.add(who == u'm' ? r.me : r.peer, spec.mid(2).toInt(), {},
+        for (const QString &item : messages) {
+            const QChar who = item.at(0);
+            r.add(who == u'm' ? r.me : r.peer, item.mid(2).toInt(), {},
                   who == u's' ? MessageKind::system : MessageKind::text);
         }
         TranscriptModel model(*r.store, r.roomId);
