@@ -116,11 +116,13 @@ public:
     // All messages of all rooms in store order (built on demand: prefer the room reads below).
     QList<ChatMessage> messages() const { return m_messages.toList(); }
     void setMessages(const QList<ChatMessage> &value);
-    // In-place access to the message index; signals messagesChanged once.
+    // In-place access to the message index; signals messagesChanged once, after
+    // roomMessagesChanged for each room that really changed.
     template<typename F>
     void editMessages(F &&f)
     {
-        edit(m_messages, std::forward<F>(f), &LocalStore::messagesChanged);
+        std::forward<F>(f)(m_messages);
+        announceMessages();
     }
     const MessageIndex &messageIndex() const { return m_messages; }
 
@@ -626,6 +628,11 @@ signals:
     void lastUserIdChanged();
     void conversationsChanged();
     void messagesChanged();
+    // The messages of one room really changed: emitted once per room and change of the
+    // messages, before messagesChanged. `change` names the entries added and changed, which
+    // stay valid until a later change of the same room says `reset` (then read the room again
+    // through messageIndex()). Views of one room follow it at the cost of what changed.
+    void roomMessagesChanged(const QUuid &roomId, const MessageIndex::RoomChange &change);
     void friendsChanged();
     void officialLinksChanged();
     void blocksChanged();
@@ -680,6 +687,9 @@ private:
         emit(this->*changed)();
     }
     void setRoomRefreshPending(bool pending);
+    // Tells the observers of the messages what the last change did: roomMessagesChanged per
+    // room that changed, then messagesChanged.
+    void announceMessages();
 
     // Construction and modes (LocalStoreModes.cpp)
     void bindClient();

@@ -56,7 +56,7 @@ void LocalStore::countIncoming(const ChatMessage &message)
 void LocalStore::merge(const ChatMessage &message, bool countUnread)
 {
     const bool appended = mergeQuietly(message);
-    emit messagesChanged();
+    announceMessages();
     if (appended && countUnread)
         countIncoming(message);
 }
@@ -89,7 +89,7 @@ void LocalStore::applyMessageEvent(const APIMessage &wire)
 {
     const ChatMessage m = mapMessage(wire);
     const bool appended = mergeQuietly(m);
-    emit messagesChanged();
+    announceMessages();
     if (appended)
         countIncoming(m);
 

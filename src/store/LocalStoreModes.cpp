@@ -62,6 +62,7 @@ void LocalStore::loadDocument()
     m_lastUserId = snapshot->lastUserId;
     m_conversations = snapshot->conversations;
     m_messages.assign(snapshot->messages);
+    m_messages.takeChanges(); // read while nobody watches: nothing to tell
     m_friends = snapshot->friends;
     m_officialLinks = snapshot->officialLinks;
     m_blocks = snapshot->blocks;

@@ -18,6 +18,14 @@ void LocalStore::setMessages(const QList<ChatMessage> &value)
     if (m_messages.size() == value.size() && m_messages.toList() == value)
         return; // equal: nothing changes, nothing is told
     m_messages.assign(value);
+    announceMessages();
+}
+
+void LocalStore::announceMessages()
+{
+    const QHash<QUuid, MessageIndex::RoomChange> changes = m_messages.takeChanges();
+    for (auto it = changes.cbegin(); it != changes.cend(); ++it)
+        emit roomMessagesChanged(it.key(), it.value());
     emit messagesChanged();
 }
 

@@ -6,6 +6,8 @@
 
 void MessageIndex::clear()
 {
+    for (const auto &[id, room] : m_rooms)
+        noteReset(id);
     m_rooms.clear();
     m_byId.first.clear();
     m_byId.extra.clear();
@@ -21,6 +23,8 @@ void MessageIndex::assign(const QList<ChatMessage> &list)
     m_byClientId.first.reserve(list.size());
     for (const ChatMessage &message : list)
         append(message);
+    for (const auto &[id, room] : m_rooms)
+        noteReset(id);
 }
 
 QList<ChatMessage> MessageIndex::toList() const
@@ -88,6 +92,7 @@ MessageIndex::Entry *MessageIndex::insert(const ChatMessage &message, quint64 or
     place(room, std::move(owned));
     link(entry);
     ++m_size;
+    noteInserted(entry);
     return entry;
 }
 
@@ -104,9 +109,16 @@ const MessageIndex::Entry *MessageIndex::replace(const Entry *constEntry,
     const bool sameKeys = old.id == message.id && old.clientMsgId == message.clientMsgId
         && old.conversationId == message.conversationId && old.seq == message.seq;
     if (sameKeys) {
+        if (old == message)
+            return entry;
         entry->message = message;
         touched(m_rooms[message.conversationId]);
+        noteChanged(entry, false);
         return entry;
+    }
+    if (old.conversationId != message.conversationId) {
+        noteReset(old.conversationId);
+        noteReset(message.conversationId);
     }
     // The keys change: take the entry out of its room and put it back under the new keys. The
     // entry itself (and so its address) stays.
@@ -123,6 +135,7 @@ const MessageIndex::Entry *MessageIndex::replace(const Entry *constEntry,
     touched(room);
     place(room, std::move(owned));
     link(entry);
+    noteChanged(entry, true);
     return entry;
 }
 
@@ -130,6 +143,7 @@ void MessageIndex::remove(const Entry *constEntry)
 {
     auto *entry = const_cast<Entry *>(constEntry);
     unlink(entry);
+    noteReset(entry->message.conversationId);
     auto roomIt = m_rooms.find(entry->message.conversationId);
     roomIt->second.items.erase(position(roomIt->second, entry));
     touched(roomIt->second);
@@ -153,6 +167,7 @@ QList<ChatMessage> MessageIndex::takeRoom(const QUuid &roomId)
     auto roomIt = m_rooms.find(roomId);
     if (roomIt == m_rooms.end())
         return {};
+    noteReset(roomId);
     const QList<const Entry *> entries = roomEntries(roomId);
     QList<ChatMessage> taken;
     taken.reserve(entries.size());
@@ -215,6 +230,54 @@ quint64 MessageIndex::roomVersion(const QUuid &roomId) const
 {
     const auto room = m_rooms.find(roomId);
     return room == m_rooms.cend() ? 0 : room->second.version;
+}
+
+QHash<QUuid, MessageIndex::RoomChange> MessageIndex::takeChanges()
+{
+    QHash<QUuid, RoomChange> changes;
+    for (auto it = m_journal.cbegin(); it != m_journal.cend(); ++it) {
+        const Journal &j = it.value();
+        RoomChange &change = changes[it.key()];
+        change.reset = j.reset;
+        if (j.reset)
+            continue;
+        change.inserted = j.inserted;
+        change.changed = QList<const Entry *>(j.changed.cbegin(), j.changed.cend());
+        change.moved = QList<const Entry *>(j.moved.cbegin(), j.moved.cend());
+    }
+    m_journal.clear();
+    return changes;
+}
+
+void MessageIndex::noteReset(const QUuid &roomId)
+{
+    Journal &j = m_journal[roomId];
+    if (j.reset)
+        return;
+    j = Journal();
+    j.reset = true;
+}
+
+void MessageIndex::noteInserted(const Entry *entry)
+{
+    Journal &j = m_journal[entry->message.conversationId];
+    if (j.reset)
+        return;
+    j.inserted.append(entry);
+    j.fresh.insert(entry);
+}
+
+void MessageIndex::noteChanged(const Entry *entry, bool moved)
+{
+    Journal &j = m_journal[entry->message.conversationId];
+    if (j.reset || j.fresh.contains(entry))
+        return; // a new entry is read whole, wherever it ends up
+    if (moved) {
+        j.changed.remove(entry);
+        j.moved.insert(entry);
+    } else if (!j.moved.contains(entry)) {
+        j.changed.insert(entry);
+    }
 }
 
 void MessageIndex::link(Entry *entry)

@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QUuid>
 
 #include <algorithm>
@@ -31,6 +32,16 @@ public:
     {
         ChatMessage message;
         quint64 order = 0; // place in store order; smaller is earlier
+    };
+
+    // What happened to one room's messages since the changes were last taken. Entries named
+    // here are alive: a room that lost any entry (or was replaced as a whole) says `reset`.
+    struct RoomChange
+    {
+        bool reset = false; // read the room again: entries went away, or all were replaced
+        QList<const Entry *> inserted; // new entries, in the order they came
+        QList<const Entry *> changed; // messages changed in place, their place unchanged
+        QList<const Entry *> moved; // messages whose seq or ids changed: their place may differ
     };
 
     MessageIndex() = default;
@@ -72,6 +83,10 @@ public:
     QList<ChatMessage> takeRoom(const QUuid &roomId);
     qsizetype roomSize(const QUuid &roomId) const;
     QList<QUuid> roomIds() const;
+
+    // The changes since the last call, per room, and forgets them. Only real changes count:
+    // replacing a message by an equal one is none.
+    QHash<QUuid, RoomChange> takeChanges();
 
     // The room's messages ascending by seq; equal seq keep store order. `f` gets const Entry&
     // and returns void, or bool false to stop.
@@ -185,6 +200,19 @@ private:
     Entry *insert(const ChatMessage &message, quint64 order);
     void touched(Room &room) { room.version = ++m_lastVersion; }
 
+    // The changes not yet taken, per room; the sets keep one mention per entry.
+    struct Journal
+    {
+        bool reset = false;
+        QList<const Entry *> inserted;
+        QSet<const Entry *> fresh; // the inserted ones
+        QSet<const Entry *> changed;
+        QSet<const Entry *> moved;
+    };
+    void noteReset(const QUuid &roomId);
+    void noteInserted(const Entry *entry);
+    void noteChanged(const Entry *entry, bool moved);
+
     struct UuidHash
     {
         size_t operator()(const QUuid &id) const noexcept { return qHash(id); }
@@ -192,6 +220,7 @@ private:
     std::unordered_map<QUuid, Room, UuidHash> m_rooms;
     KeyTable m_byId;
     KeyTable m_byClientId;
+    QHash<QUuid, Journal> m_journal;
     qsizetype m_size = 0;
     quint64 m_nextOrder = 1;
     quint64 m_lastVersion = 0;

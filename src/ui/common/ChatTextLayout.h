@@ -1,0 +1,83 @@
+#pragma once
+
+#include "ui/common/MessageLinks.h"
+
+#include <QColor>
+#include <QFont>
+#include <QList>
+#include <QPointF>
+#include <QSizeF>
+#include <QString>
+#include <QTextLayout>
+
+#include <memory>
+#include <optional>
+
+class QPainter;
+
+// A message body laid out for painting: its web links found once and shown underlined in the
+// link colour, wrapped at word boundaries where possible and anywhere else when a word alone is
+// wider than the line ("ㅋㅋㅋ…", Hangul without blanks, long addresses), so nothing is ever
+// clipped. The layout is made once per width and kept, and the same lines serve painting and
+// hit-testing. The text is plain text: nothing in it is read as markup.
+class ChatTextLayout
+{
+public:
+    explicit ChatTextLayout(const QString &text = {}, const QFont &font = {});
+    ~ChatTextLayout();
+    ChatTextLayout(const ChatTextLayout &) = delete;
+    ChatTextLayout &operator=(const ChatTextLayout &) = delete;
+
+    void setText(const QString &text);
+    QString text() const { return m_text; }
+    const QList<MessageLink> &links() const { return m_links; }
+
+    void setFont(const QFont &font);
+    QFont font() const { return m_font; }
+
+    // Horizontal alignment of the lines within the laid-out width (left by default).
+    void setAlignment(Qt::Alignment alignment);
+    Qt::Alignment alignment() const { return m_alignment; }
+
+    // The colour of links; the rest of the text takes the painter's pen.
+    void setLinkColor(const QColor &color);
+
+    // At most this many lines; the last one shown ends in "…" when text is left over.
+    // 0: no limit.
+    void setMaximumLines(int lines);
+
+    // Lays the text out `width` wide, unless it already is; returns the size taken.
+    QSizeF layout(qreal width);
+    QSizeF size() const { return m_size; }
+    // The widest line's own width: a bubble around the text needs no more.
+    qreal naturalWidth() const { return m_naturalWidth; }
+    int lineCount() const;
+    // The width of the longest paragraph unwrapped.
+    qreal idealWidth() const;
+
+    // Paints the lines with their top-left corner at `topLeft`, in the painter's pen.
+    void draw(QPainter &painter, const QPointF &topLeft) const;
+
+    // The link under `point` (relative to the top-left corner of the layout), if any.
+    std::optional<MessageLink> linkAt(const QPointF &point) const;
+
+private:
+    void invalidate();
+
+    QString m_text;
+    QString m_shaped; // m_text with its line breaks as QChar::LineSeparator, same length
+    QFont m_font;
+    Qt::Alignment m_alignment = Qt::AlignLeft;
+    QColor m_linkColor;
+    int m_maximumLines = 0;
+    QList<MessageLink> m_links;
+
+    std::unique_ptr<QTextLayout> m_layout;
+    qreal m_width = -1;
+    QSizeF m_size;
+    qreal m_naturalWidth = 0;
+    int m_shownLines = 0;
+    // The last shown line when the text was cut: its elided text and where it stands.
+    QString m_elided;
+    QPointF m_elidedAt;
+};

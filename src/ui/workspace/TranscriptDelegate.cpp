@@ -1,0 +1,166 @@
+#include "ui/workspace/TranscriptDelegate.h"
+
+#include "ui/common/AvatarView.h"
+#include "ui/common/ChatColor.h"
+#include "ui/common/ChatFont.h"
+#include "ui/common/DecodedImageCache.h"
+#include "ui/common/OfficialMark.h"
+#include "ui/workspace/TranscriptModel.h"
+
+#include <QAbstractScrollArea>
+#include <QPainter>
+#include <QPainterPath>
+
+TranscriptDelegate::TranscriptDelegate(QObject *parent)
+    : QStyledItemDelegate(parent)
+{ }
+
+std::shared_ptr<const TranscriptRowLayout> TranscriptDelegate::layoutFor(
+    const TranscriptRow &row, int width, const QPalette &palette) const
+{
+    const QRgb link = ChatColor::link(palette).rgba();
+    TranscriptRowLayout::Key key = TranscriptRowLayout::Key::of(row);
+    const auto found = m_cache.constFind(row.message.id);
+    if (found != m_cache.cend() && found->width == width && found->link == link
+        && found->key == key)
+        return found->layout;
+    if (m_cache.size() >= m_cacheLimit)
+        m_cache.clear();
+    std::shared_ptr<const TranscriptRowLayout> layout
+        = TranscriptRowLayout::make(row, width, palette);
+    m_cache.insert(row.message.id, Cached{std::move(key), width, link, layout});
+    return layout;
+}
+
+void TranscriptDelegate::paintRow(QPainter &painter, const QPointF &topLeft,
+                                  const TranscriptRow &row, const TranscriptRowLayout &l,
+                                  const QPalette &palette) const
+{
+    painter.save();
+    painter.translate(topLeft);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QFont footnote = ChatFont::footnote();
+    const QColor secondary = ChatColor::secondaryText(palette);
+    const QColor primary = palette.color(QPalette::WindowText);
+
+    if (!l.dayText.isEmpty()) {
+        painter.setFont(footnote);
+        painter.setPen(secondary);
+        painter.drawText(l.day, Qt::AlignCenter, l.dayText);
+    }
+    if (row.isSystem()) {
+        painter.setPen(secondary);
+        l.bodyText->draw(painter, l.text.topLeft());
+        painter.restore();
+        return;
+    }
+
+    if (!l.avatar.isEmpty())
+        AvatarView::paintCached(painter, l.avatar, row.senderKnown ? row.senderName : QString(),
+                                row.avatarJPEG, row.avatarURL, palette);
+    if (!l.name.isEmpty()) {
+        painter.setFont(footnote);
+        painter.setPen(primary);
+        painter.drawText(l.name, Qt::AlignLeft | Qt::AlignVCenter, l.nameText);
+        if (!l.official.isEmpty())
+            OfficialMark::paint(painter, l.official.toRect(), palette);
+    }
+    if (!l.notice.isEmpty()) {
+        painter.setFont(footnote);
+        painter.setPen(ChatColor::officialMark(palette));
+        painter.drawText(l.notice, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("안내"));
+    }
+
+    // The bubble; one's own fades while it is being sent.
+    painter.save();
+    if (row.mine && row.message.delivery == DeliveryState::sending)
+        painter.setOpacity(0.5);
+    painter.setPen(Qt::NoPen);
+    // Somebody else's bubble is a control's background on the window's: the base colour.
+    painter.setBrush(row.mine ? ChatColor::mineBubble(palette) : palette.color(QPalette::Base));
+    painter.drawRoundedRect(l.bubble, TranscriptRowLayout::bubbleRadius,
+                            TranscriptRowLayout::bubbleRadius);
+    QColor faint = row.mine ? QColor(255, 255, 255, 204) : secondary;
+    if (l.quoteText) {
+        painter.setPen(faint);
+        l.quoteText->draw(painter, l.quote.topLeft());
+    }
+    if (!l.deleted.isEmpty()) {
+        painter.setPen(faint);
+        l.bodyText->draw(painter, l.deleted.topLeft());
+    }
+    if (!l.photo.isEmpty()) {
+        const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+        const QSize size = l.photo.size().toSize();
+        DecodedImageCache *images = DecodedImageCache::shared();
+        const QPixmap picture = row.message.imageJPEG
+            ? images->pixmap(*row.message.imageJPEG, size, ratio)
+            : images->remotePixmap(*row.message.imageURL, size, ratio);
+        QPainterPath clip;
+        clip.addRoundedRect(l.photo, TranscriptRowLayout::photoRadius,
+                            TranscriptRowLayout::photoRadius);
+        painter.save();
+        painter.setClipPath(clip);
+        if (picture.isNull()) {
+            QColor placeholder = secondary;
+            placeholder.setAlphaF(0.15);
+            painter.fillRect(l.photo, placeholder);
+        } else {
+            // Aspect fill: the picture covers the frame, centred, the rest cropped.
+            const QSizeF shown = picture.deviceIndependentSize();
+            const QPointF corner(l.photo.center().x() - shown.width() / 2,
+                                 l.photo.center().y() - shown.height() / 2);
+            painter.drawPixmap(corner, picture);
+        }
+        painter.restore();
+    }
+    if (!l.text.isEmpty()) {
+        painter.setPen(row.mine ? QColor(Qt::white) : primary);
+        l.bodyText->draw(painter, l.text.topLeft());
+    }
+    painter.restore();
+
+    if (!l.meta.isEmpty()) {
+        const QColor alert = ChatColor::alert(palette);
+        const bool failed = row.message.delivery == DeliveryState::failed;
+        painter.setFont(footnote);
+        painter.setPen(failed ? alert : secondary);
+        painter.drawText(l.time.rect, Qt::AlignLeft | Qt::AlignVCenter, l.time.text);
+        if (!l.mark.text.isEmpty())
+            painter.drawText(l.mark.rect, Qt::AlignLeft | Qt::AlignVCenter, l.mark.text);
+        if (!l.failed.text.isEmpty()) {
+            painter.setPen(alert);
+            painter.drawText(l.failed.rect, Qt::AlignLeft | Qt::AlignVCenter, l.failed.text);
+            painter.setPen(ChatColor::link(palette));
+            painter.drawText(l.resend.rect, Qt::AlignLeft | Qt::AlignVCenter, l.resend.text);
+        }
+    }
+    painter.restore();
+}
+
+int TranscriptDelegate::rowWidth(const QStyleOptionViewItem &option) const
+{
+    int width = option.rect.width();
+    if (const auto *view = qobject_cast<const QAbstractScrollArea *>(option.widget))
+        width = view->viewport()->width();
+    return std::max(1, width - 2 * sidePadding);
+}
+
+QSize TranscriptDelegate::sizeHint(const QStyleOptionViewItem &option,
+                                   const QModelIndex &index) const
+{
+    const int width = rowWidth(option);
+    const auto row = index.data(TranscriptModel::RowRole).value<TranscriptRow>();
+    const QPalette palette = option.widget ? option.widget->palette() : option.palette;
+    return QSize(width + 2 * sidePadding, layoutFor(row, width, palette)->height + rowSpacing);
+}
+
+void TranscriptDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
+                               const QModelIndex &index) const
+{
+    const int width = rowWidth(option);
+    const auto row = index.data(TranscriptModel::RowRole).value<TranscriptRow>();
+    const QPalette palette = option.widget ? option.widget->palette() : option.palette;
+    const auto layout = layoutFor(row, width, palette);
+    paintRow(*painter, option.rect.topLeft() + QPointF(sidePadding, 0), row, *layout, palette);
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "ui/workspace/TranscriptRowLayout.h"
+
+#include <QHash>
+#include <QStyledItemDelegate>
+#include <QUuid>
+
+#include <memory>
+
+// Lays out and paints transcript rows. Layouts are kept per message and reused while the row's
+// look (TranscriptRowLayout::Key), the width and the link colour stay the same, so a repaint or
+// a second measurement costs a lookup. Serves the transcript view and, as an item delegate,
+// any item view over a TranscriptModel (rows then get the spacing below them).
+class TranscriptDelegate : public QStyledItemDelegate
+{
+    Q_OBJECT
+public:
+    static constexpr int sidePadding = 16;
+    static constexpr int rowSpacing = 8;
+
+    explicit TranscriptDelegate(QObject *parent = nullptr);
+
+    // The layout of `row` at `width` (the width between the side paddings).
+    std::shared_ptr<const TranscriptRowLayout> layoutFor(const TranscriptRow &row, int width,
+                                                         const QPalette &palette) const;
+    void paintRow(QPainter &painter, const QPointF &topLeft, const TranscriptRow &row,
+                  const TranscriptRowLayout &layout, const QPalette &palette) const;
+    void clearCache() { m_cache.clear(); }
+    // How many layouts are kept (2000 unless set): enough for the rows near the screen. An
+    // item view that sizes every row up front needs one per row.
+    void setCacheLimit(qsizetype limit) { m_cacheLimit = limit; }
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override;
+
+private:
+    struct Cached
+    {
+        TranscriptRowLayout::Key key;
+        int width = 0;
+        QRgb link = 0;
+        std::shared_ptr<const TranscriptRowLayout> layout;
+    };
+    int rowWidth(const QStyleOptionViewItem &option) const;
+
+    mutable QHash<QUuid, Cached> m_cache;
+    qsizetype m_cacheLimit = 2000;
+};

@@ -1,0 +1,137 @@
+#pragma once
+
+#include "ui/workspace/BottomFollow.h"
+#include "ui/workspace/RowHeights.h"
+#include "ui/workspace/TranscriptRowLayout.h"
+
+#include <QAbstractScrollArea>
+#include <QTimer>
+#include <QUuid>
+
+#include <memory>
+#include <optional>
+
+class QPushButton;
+class TranscriptDelegate;
+class TranscriptModel;
+
+// The scrolling transcript: the "이전 메시지" button and the first-load spinner at the top,
+// then the rows, painted by the delegate. Its cost follows what is on screen, not the room's
+// length: rows are measured when they come near the visible area and estimated until then,
+// their heights summed in a RowHeights tree, and only the rows in view are painted.
+//
+// What the reader sees never moves when an estimate is corrected: the view keeps an anchor,
+// either the end of the content (while pinned there) or a row and the distance of the visible
+// top from that row, and puts the scroll position back on it after every correction.
+class TranscriptListView : public QAbstractScrollArea
+{
+    Q_OBJECT
+public:
+    static constexpr int topPadding = 8;
+    static constexpr int bottomPadding = 8;
+    static constexpr int spacing = 8;
+    static constexpr int headerItemHeight = 44;
+
+    TranscriptListView(TranscriptModel &model, TranscriptDelegate &delegate,
+                       QWidget *parent = nullptr);
+
+    TranscriptModel &model() const { return m_model; }
+
+    void setOlderShown(bool shown);
+    void setSpinnerShown(bool shown);
+    QPushButton *olderButton() const { return m_older; }
+    bool spinnerShown() const { return m_spinner; }
+
+    // Scrolls to the end of the content and keeps to it while rows settle.
+    void scrollToBottom();
+    // Scrolls so that the row stands in the middle of the visible area.
+    void scrollToRow(int row);
+    bool isAnchoredAtBottom() const { return m_bottomAnchored; }
+
+    // The geometry the bottom-following rules read.
+    TranscriptAnchor anchor() const;
+    qint64 contentHeight() const;
+
+    // Lays out what is not laid out yet (also done before every paint).
+    void ensureLayout();
+    // The row under a point of the viewport, -1 for none; its rectangle (row slot without
+    // the spacing below) in viewport coordinates.
+    int rowAt(const QPoint &point) const;
+    QRect rowRect(int row) const;
+    // Which rows are in view; first > last when none.
+    std::pair<int, int> visibleRows() const;
+    TranscriptHit hitAt(const QPoint &point, int *row = nullptr) const;
+    // How many rows have been measured: what the view laid out.
+    int measuredRows() const;
+
+signals:
+    void anchorChanged(const TranscriptAnchor &anchor);
+    void olderClicked();
+    void photoClicked(const QUuid &messageId);
+    void resendClicked(const QUuid &messageId);
+    void linkClicked(const QUrl &url);
+    void menuRequested(const QUuid &messageId, const QPoint &globalPosition);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void rowsInserted(int first, int last);
+    void rowsRemoved(int first, int last);
+    void resetRows();
+    void dataChanged(int first, int last, const QList<int> &roles);
+    void invalidate();
+
+    int contentWidth() const;
+    int estimate(int row) const;
+    std::vector<int> estimates(int first, int last) const;
+    int measure(int row) const;
+    int headerHeight() const;
+    qint64 naturalHeight() const;
+    qint64 rowsTop() const; // the first row's top in content coordinates
+    qint64 rowTop(int row) const { return rowsTop() + m_heights.offset(row); }
+    int rowAtContent(qint64 y) const;
+    qint64 maximum() const;
+    qint64 anchoredTop() const;
+    void setTop(qint64 top);
+    void adoptScrollPosition();
+    void setAnchorRow(int row, qint64 offset);
+    void placeHeader();
+    void emitAnchor();
+    void paintSpinner(QPainter &painter, const QRect &area);
+
+    TranscriptModel &m_model;
+    TranscriptDelegate &m_delegate;
+    RowHeights m_heights;
+    int m_width = -1; // the width the measured heights belong to
+
+    bool m_bottomAnchored = true;
+    int m_anchorRow = 0;
+    qint64 m_anchorOffset = 0; // visible top minus the anchor row's top
+    QUuid m_anchorId; // the anchor row's message, to find it again after a model reset
+
+    bool m_dirty = true;
+    bool m_inLayout = false;
+    bool m_settingValue = false;
+    QTimer m_layoutTimer;
+    std::optional<TranscriptAnchor> m_lastAnchor;
+
+    QPushButton *m_older = nullptr;
+    bool m_spinner = false;
+    QTimer m_spin;
+    int m_spinAngle = 0;
+
+    struct Press
+    {
+        QUuid id;
+        TranscriptHit hit;
+    };
+    std::optional<Press> m_press;
+};

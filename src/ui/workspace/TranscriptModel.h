@@ -1,0 +1,80 @@
+#pragma once
+
+#include "model/Conversation.h"
+#include "store/MessageIndex.h"
+#include "ui/workspace/TranscriptRow.h"
+
+#include <QAbstractListModel>
+#include <QMultiHash>
+#include <QSet>
+#include <QUuid>
+
+#include <optional>
+#include <utility>
+#include <vector>
+
+class LocalStore;
+
+// The visible messages of one room (not hidden for me, ascending seq) as a list model. Rows
+// are the store's own entries, read when asked for; the model follows the store's per-room
+// change reports, so that an arriving message costs a row insert, not a copy of the room.
+class TranscriptModel : public QAbstractListModel
+{
+    Q_OBJECT
+public:
+    enum Role {
+        RowRole = Qt::UserRole + 1, // TranscriptRow
+        MessageIdRole, // QUuid
+        // Hints for dataChanged: only the sender's name and picture, or only the read mark,
+        // changed (the row's size stays).
+        SenderRole,
+        ReadMarkRole,
+    };
+
+    TranscriptModel(LocalStore &store, const QUuid &roomId, QObject *parent = nullptr);
+
+    QUuid roomId() const { return m_roomId; }
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    int count() const { return int(m_rows.size()); }
+    const ChatMessage &message(int row) const { return m_rows[size_t(row)]->message; }
+    TranscriptRow row(int row) const;
+    // The row of the message with this id; -1 when it is not shown.
+    int rowOf(const QUuid &messageId) const;
+    std::optional<QUuid> lastId() const;
+
+    bool showDay(int row) const;
+    bool showHeader(int row) const;
+    bool showMeta(int row) const;
+
+private:
+    using Entry = MessageIndex::Entry;
+
+    void roomChanged(const QUuid &roomId, const MessageIndex::RoomChange &change);
+    void reload();
+    void insertEntries(QList<const Entry *> entries);
+    void removeRowAt(int row);
+    // dataChanged for rows first..last (clamped), whose flags depend on their neighbours.
+    void touchRows(int first, int last, const QList<int> &roles = {});
+    void touchAll(const QList<int> &roles);
+    void touchReplies(const Entry *target);
+    void noteReply(const Entry *entry);
+    int findRow(const Entry *entry) const;
+    int insertionRow(const Entry *entry) const;
+    void readSession();
+    void readRoom();
+
+    LocalStore &m_store;
+    QUuid m_roomId;
+    std::vector<const Entry *> m_rows;
+    // The room's entries that answer another message, by the id they answer: their quote
+    // changes with the answered message.
+    QMultiHash<QUuid, const Entry *> m_replies;
+    QSet<const Entry *> m_replyEntries;
+    std::optional<QUuid> m_meId; // the signed-in account, when the store knows it
+    // What the read marks depend on: the room's kind and its members' read positions.
+    std::optional<std::pair<ConversationKind, QList<Membership>>> m_readBasis;
+};

@@ -1,0 +1,41 @@
+#pragma once
+
+// Pieces shared by the widget tests: a small JPEG to show, and a dark palette to look at the
+// views in the dark appearance.
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QColor>
+#include <QImage>
+#include <QPainter>
+#include <QPalette>
+#include <QSize>
+
+// A JPEG of `color` with a white band over its left third, so that cropping shows.
+inline QByteArray jpegOf(const QColor &color, QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(color);
+    QPainter painter(&image);
+    painter.fillRect(0, 0, size.width() / 3, size.height(), Qt::white);
+    painter.end();
+    QByteArray out;
+    QBuffer buffer(&out);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "jpeg");
+    return out;
+}
+
+inline QPalette darkPalette()
+{
+    QPalette palette;
+    palette.setColor(QPalette::Window, QColor(0x1E, 0x1E, 0x1E));
+    palette.setColor(QPalette::WindowText, QColor(0xEE, 0xEE, 0xEE));
+    palette.setColor(QPalette::Base, QColor(0x28, 0x28, 0x28));
+    palette.setColor(QPalette::Text, QColor(0xEE, 0xEE, 0xEE));
+    palette.setColor(QPalette::Button, QColor(0x33, 0x33, 0x33));
+    palette.setColor(QPalette::ButtonText, QColor(0xEE, 0xEE, 0xEE));
+    palette.setColor(QPalette::PlaceholderText, QColor(0x99, 0x99, 0x99));
+    palette.setColor(QPalette::Link, QColor(0x5A, 0xA9, 0xFF));
+    return palette;
+}

@@ -1,0 +1,455 @@
+// The transcript on screen: opening at the end, following arrivals, the "새 메시지" button,
+// older messages, notifications, the visible room, menus, copying, resending, clicks on painted
+// parts, a large room laid out only near the screen, and pictures for a look by eye.
+
+#include "TranscriptTestSupport.h"
+
+#include "ui/workspace/MacNavigation.h"
+#include "ui/workspace/MacRoomState.h"
+#include "ui/workspace/MacTranscriptView.h"
+#include "ui/workspace/TranscriptActions.h"
+#include "ui/workspace/TranscriptDelegate.h"
+#include "ui/workspace/TranscriptListView.h"
+#include "ui/workspace/TranscriptModel.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QMenu>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QtTest>
+
+namespace {
+
+struct Screen
+{
+    explicit Screen(TranscriptRig &rig, QSize size = {720, 560})
+        : room(rig.roomId)
+        , view(*rig.store, room, navigation)
+    {
+        view.resize(size);
+        view.show();
+        visible = QTest::qWaitForWindowExposed(&view);
+    }
+    // The pins of opening the room have run their course: the reader may scroll.
+    bool settle() const
+    {
+        return QTest::qWaitFor([this] { return !view.followState().value.pinInFlight(); });
+    }
+    qreal distance() const
+    {
+        const TranscriptAnchor a = view.list().anchor();
+        return a.maxY - a.viewport;
+    }
+    QScrollBar *bar() const { return view.list().verticalScrollBar(); }
+    // The message shown at the top of the visible area.
+    QUuid topMessage() const { return view.model().message(view.list().visibleRows().first).id; }
+
+    MacNavigation navigation;
+    MacRoomState room;
+    MacTranscriptView view;
+    bool visible = false;
+};
+
+qint64 readMark(LocalStore &store, const QUuid &roomId, const QUuid &user)
+{
+    const Conversation room = *store.conversation(roomId);
+    for (const Membership &m : room.memberships) {
+        if (m.userId == user)
+            return m.lastReadSeq;
+    }
+    return -1;
+}
+
+QStringList actionTexts(QMenu *menu)
+{
+    QStringList texts;
+    if (menu) {
+        for (QAction *action : menu->actions())
+            texts.append(action->text());
+    }
+    return texts;
+}
+
+QAction *action(QMenu *menu, const QString &text)
+{
+    for (QAction *a : menu->actions()) {
+        if (a->text() == text)
+            return a;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class TestTranscriptView : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void opensAtTheEndAndLaysOutOnlyNearIt()
+    {
+        TranscriptRig r;
+        r.addMany(3000);
+        Screen s(r);
+        QVERIFY(s.visible);
+        QCOMPARE(s.distance(), 0.0);
+        const auto [first, last] = s.view.list().visibleRows();
+        QCOMPARE(last, 2999);
+        QVERIFY(first > 2950);
+        QVERIFY(s.view.list().measuredRows() < 100);
+        QCOMPARE(r.store->visibleRoomID(), std::optional(r.roomId));
+        QCOMPARE(readMark(*r.store, r.roomId, r.me), 3000);
+    }
+
+    void screenReadersSeeTheRows()
+    {
+        TranscriptRig r;
+        r.add(r.peer, 0, QStringLiteral("첫 번째"));
+        r.add(r.me, 10, QStringLiteral("두 번째"));
+        Screen s(r);
+        TranscriptListView &list = s.view.list();
+        list.ensureLayout();
+        QAccessibleInterface *viewport = QAccessible::queryAccessibleInterface(list.viewport());
+        QVERIFY(viewport);
+        QCOMPARE(viewport->childCount(), 2);
+        QAccessibleInterface *second = viewport->child(1);
+        QCOMPARE(second->role(), QAccessible::ListItem);
+        QCOMPARE(second->text(QAccessible::Name), QStringLiteral("나, 오전 9시 5분, 두 번째"));
+        QCOMPARE(viewport->indexOfChild(second), 1);
+        const QPoint middle = list.viewport()->mapToGlobal(list.rowRect(1).center());
+        QCOMPARE(viewport->childAt(middle.x(), middle.y()), second);
+    }
+
+    void arrivalAtTheEndIsFollowed()
+    {
+        TranscriptRig r;
+        r.addMany(100);
+        Screen s(r);
+        r.store->merge(r.message(r.peer, 90000, QStringLiteral("새 소식")), true);
+        QTRY_COMPARE(s.view.list().visibleRows().second, 100);
+        QTRY_COMPARE(s.distance(), 0.0);
+        QVERIFY(!s.room.pendingNew());
+        QCOMPARE(readMark(*r.store, r.roomId, r.me), 101);
+    }
+
+    void arrivalWhileReadingHistoryRaisesTheButton()
+    {
+        TranscriptRig r;
+        r.addMany(100);
+        Screen s(r);
+        QVERIFY(s.settle());
+        s.bar()->setValue(s.bar()->maximum() / 2);
+        QVERIFY(!s.view.followState().value.stick);
+        const QUuid top = s.topMessage();
+        const int value = s.bar()->value();
+        r.store->merge(r.message(r.peer, 90000), true);
+        QTRY_VERIFY(s.room.pendingNew());
+        QVERIFY(s.view.newMessageButton()->isVisible());
+        QCOMPARE(s.bar()->value(), value);
+        QCOMPARE(s.topMessage(), top);
+        QCOMPARE(readMark(*r.store, r.roomId, r.me), 100);
+
+        QTest::mouseClick(s.view.newMessageButton(), Qt::LeftButton);
+        QTRY_COMPARE(s.distance(), 0.0);
+        QVERIFY(!s.room.pendingNew());
+        QVERIFY(!s.view.newMessageButton()->isVisible());
+        QCOMPARE(readMark(*r.store, r.roomId, r.me), 101);
+    }
+
+    void olderMessagesAboveMoveNothing()
+    {
+        TranscriptRig r;
+        r.addMany(60);
+        Screen s(r);
+        QVERIFY(s.settle());
+        s.bar()->setValue(40);
+        const QUuid top = s.topMessage();
+        r.store->editMessages([&](MessageIndex &index) {
+            for (int seq = -30; seq < 0; ++seq)
+                index.append(textMessage(r.roomId, r.peer, seq, QStringLiteral("예전 글")));
+        });
+        QTest::qWait(20);
+        QCOMPARE(s.topMessage(), top);
+        QVERIFY(!s.room.pendingNew());
+
+        // At the end, the end stays in view and nothing is asked of the reader either.
+        TranscriptRig r2;
+        r2.addMany(60);
+        Screen at(r2);
+        r2.store->editMessages(
+            [&](MessageIndex &index) { index.append(textMessage(r2.roomId, r2.peer, -1)); });
+        QTest::qWait(20);
+        QCOMPARE(at.distance(), 0.0);
+        QVERIFY(!at.room.pendingNew());
+    }
+
+    void notificationRevealsItsMessage_data()
+    {
+        QTest::addColumn<bool>("alreadyOpen");
+        QTest::newRow("room opened by the click") << false;
+        QTest::newRow("room already open") << true;
+    }
+
+    void notificationRevealsItsMessage()
+    {
+        QFETCH(bool, alreadyOpen);
+        TranscriptRig r;
+        r.addMany(200);
+        const QUuid target = r.visibleIds().at(50);
+        std::optional<Screen> s;
+        if (alreadyOpen)
+            s.emplace(r);
+        r.store->openFromPush(r.roomId, target);
+        if (!alreadyOpen)
+            s.emplace(r);
+        QTRY_VERIFY(!r.store->pushTarget());
+        const auto [first, last] = s->view.list().visibleRows();
+        QVERIFY(first <= 50 && 50 <= last);
+        QVERIFY(!s->view.followState().value.stick);
+        QTest::qWait(400); // the room's load and any pin have run
+        QVERIFY(s->view.list().visibleRows().first <= 50);
+
+        // A later arrival does not pull the reader away from the revealed message.
+        r.store->merge(r.message(r.peer, 99999), true);
+        QTRY_VERIFY(s->room.pendingNew());
+        QVERIFY(s->view.list().visibleRows().first <= 50);
+
+        // A notification whose message is not loaded is dropped; the room stays as it is.
+        r.store->openFromPush(r.roomId, QUuid::createUuid());
+        QTRY_VERIFY(!r.store->pushTarget());
+    }
+
+    void visibleRoomBelongsToTheShownTranscript()
+    {
+        TranscriptRig r;
+        Screen s(r);
+        QCOMPARE(r.store->visibleRoomID(), std::optional(r.roomId));
+        s.view.hide();
+        QCOMPARE(r.store->visibleRoomID(), std::nullopt);
+        s.view.show();
+        const QUuid other = QUuid::createUuid();
+        r.store->setVisibleRoomID(other); // another room's transcript took over
+        s.view.hide();
+        QCOMPARE(r.store->visibleRoomID(), std::optional(other));
+    }
+
+    void menus_data()
+    {
+        QTest::addColumn<QString>("sender");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QStringList>("items");
+
+        const QStringList own{"답장", "복사", "삭제"};
+        const QStringList theirs{"답장", "복사", "삭제", "신고"};
+        QTest::newRow("mine") << "me" << int(MessageKind::text) << own;
+        QTest::newRow("theirs") << "peer" << int(MessageKind::text) << theirs;
+        QTest::newRow("their photo") << "peer" << int(MessageKind::image) << theirs;
+        QTest::newRow("system line") << "peer" << int(MessageKind::system) << QStringList();
+        QTest::newRow("deleted") << "peer" << int(MessageKind::deleted) << QStringList();
+    }
+
+    void menus()
+    {
+        QFETCH(QString, sender);
+        QFETCH(int, kind);
+        QFETCH(QStringList, items);
+        TranscriptRig r;
+        const ChatMessage m = r.add(sender == u"me" ? r.me : r.peer, 0, {}, MessageKind(kind));
+        Screen s(r);
+        QMenu *menu = s.view.actions().menuFor(m, &s.view);
+        QCOMPARE(actionTexts(menu), items);
+        if (!menu)
+            return;
+        action(menu, "답장")->trigger();
+        QCOMPARE(s.room.reply(), std::optional(m));
+        action(menu, "삭제")->trigger();
+        QCOMPARE(s.room.deleteTarget(), std::optional(m));
+        if (QAction *report = action(menu, "신고")) {
+            report->trigger();
+            const std::optional<ReportDraft> draft = s.navigation.report();
+            QVERIFY(draft && !draft->id.isNull());
+            QCOMPARE(draft->userId, r.peer);
+            QCOMPARE(draft->messageId, std::optional(m.id));
+        }
+        delete menu;
+    }
+
+    void copies()
+    {
+        ChatMessage photo;
+        photo.kind = MessageKind::image;
+        photo.body = QStringLiteral("캡션");
+        photo.imageJPEG = jpegOf(Qt::red, {40, 30});
+        TranscriptActions::copy(photo);
+        QVERIFY(!QGuiApplication::clipboard()->image().isNull());
+        photo.imageJPEG = QByteArray("not a picture");
+        TranscriptActions::copy(photo);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("캡션"));
+        QVERIFY(QGuiApplication::clipboard()->image().isNull());
+    }
+
+    void resends_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("withBytes");
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<int>("sentKind"); // -1: nothing is sent
+
+        QTest::newRow("text") << int(MessageKind::text) << false << "다시"
+                              << int(MessageKind::text);
+        QTest::newRow("photo with caption")
+            << int(MessageKind::image) << true << "캡션" << int(MessageKind::image);
+        QTest::newRow("photo without caption")
+            << int(MessageKind::image) << true << "" << int(MessageKind::image);
+        QTest::newRow("photo held only by address")
+            << int(MessageKind::image) << false << "캡션" << int(MessageKind::text);
+        QTest::newRow("photo by address, no caption")
+            << int(MessageKind::image) << false << "" << -1;
+    }
+
+    void resends()
+    {
+        QFETCH(int, kind);
+        QFETCH(bool, withBytes);
+        QFETCH(QString, body);
+        QFETCH(int, sentKind);
+        TranscriptRig r;
+        const ChatMessage answered = r.add(r.peer, 0, QStringLiteral("질문"));
+        ChatMessage failed = r.message(r.me, 10, body, MessageKind(kind));
+        failed.body = body;
+        failed.delivery = DeliveryState::failed;
+        failed.replyToId = answered.id;
+        const QByteArray jpeg = jpegOf(Qt::blue, {40, 30});
+        if (withBytes)
+            failed.imageJPEG = jpeg;
+        else if (kind == int(MessageKind::image))
+            failed.imageURL = QStringLiteral("https://127.0.0.1:1/p.jpg");
+        r.store->editMessages([&](MessageIndex &index) { index.append(failed); });
+        Screen s(r);
+
+        // The painted "재전송" of the row is what the reader clicks.
+        TranscriptListView &list = s.view.list();
+        list.ensureLayout();
+        const int row = s.view.model().rowOf(failed.id);
+        const QRect rect = list.rowRect(row);
+        QPoint target;
+        for (int y = rect.top(); y < rect.bottom() && target.isNull(); ++y)
+            for (int x = rect.left(); x < rect.right(); x += 2)
+                if (list.hitAt({x, y}).part == TranscriptHit::Part::resend) {
+                    target = {x, y};
+                    break;
+                }
+        QVERIFY(!target.isNull());
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, target);
+
+        const QList<ChatMessage> now = r.store->visibleMessages(r.roomId);
+        if (sentKind < 0) {
+            QCOMPARE(now.size(), 2);
+            return;
+        }
+        QCOMPARE(now.size(), 3);
+        const ChatMessage &sent = now.last();
+        QVERIFY(sent.id != failed.id);
+        QCOMPARE(int(sent.kind), sentKind);
+        QCOMPARE(sent.body, body);
+        QCOMPARE(sent.replyToId, std::optional(answered.id));
+        if (sentKind == int(MessageKind::image))
+            QCOMPARE(sent.imageJPEG, std::optional(jpeg));
+        QCOMPARE(now.at(1).delivery, DeliveryState::failed); // the failed one stays
+    }
+
+    void clickingAPhotoOpensTheViewer()
+    {
+        TranscriptRig r;
+        ChatMessage photo = r.message(r.peer, 0, QStringLiteral("사진"), MessageKind::image);
+        photo.imageJPEG = jpegOf(Qt::green, {400, 300});
+        r.store->editMessages([&](MessageIndex &index) { index.append(photo); });
+        Screen s(r);
+        TranscriptListView &list = s.view.list();
+        list.ensureLayout();
+        const QRect rect = list.rowRect(0);
+        // Somebody else's photo stands right of the avatar, under the name.
+        const QPoint inside = rect.topLeft() + QPoint(40 + 12 + 100, rect.height() / 2);
+        QCOMPARE(list.hitAt(inside).part, TranscriptHit::Part::photo);
+        QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, inside);
+        QCOMPARE(s.navigation.mediaId(), std::optional(photo.id));
+    }
+
+    void shots_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("light") << QSize(960, 680) << false;
+        QTest::newRow("dark") << QSize(960, 680) << true;
+        QTest::newRow("wide light") << QSize(1500, 800) << false;
+        QTest::newRow("wide dark") << QSize(1500, 800) << true;
+    }
+
+    void shots()
+    {
+        QFETCH(QSize, size);
+        QFETCH(bool, dark);
+        const QPalette original = QApplication::palette();
+        if (dark)
+            QApplication::setPalette(darkPalette());
+        TranscriptRig r;
+        r.start = QDateTime(QDate(2024, 3, 4), QTime(22, 40));
+        Account house = person(QStringLiteral("zumo"), QStringLiteral("Zumo 팀"));
+        house.kind = AccountKind::official;
+        r.store->editAccounts([&](QList<Account> &list) { list.append(house); });
+        ChatMessage notice = r.message(house.id, 0, QStringLiteral("Zumo에 오신 것을 환영합니다."));
+        notice.origin = MessageOrigin::broadcast;
+        r.store->editMessages([&](MessageIndex &index) { index.append(notice); });
+        r.add(r.peer, 60, QStringLiteral("오늘 저녁에 같이 밥 먹을래요?"));
+        const ChatMessage question
+            = r.add(r.peer, 90, QStringLiteral("자세한 건 https://zumo.chat/help 를 보세요."));
+        r.add(r.me, 4000, QString(80, u'ㅋ'));
+        ChatMessage reply = r.message(r.me, 4030, QStringLiteral("좋아요! 7시에 봬요"));
+        reply.replyToId = question.id;
+        r.store->editMessages([&](MessageIndex &index) { index.append(reply); });
+        r.add(r.peer, 4100, QStringLiteral("방 이름이 저녁 모임로 바뀌었습니다."),
+              MessageKind::system);
+        ChatMessage photo
+            = r.message(r.peer, 4200, QStringLiteral("가게 사진이에요"), MessageKind::image);
+        photo.imageJPEG = jpegOf(QColor(0xcc, 0x66, 0x33), {400, 300});
+        r.store->editMessages([&](MessageIndex &index) { index.append(photo); });
+        r.add(r.peer, 4210,
+              QStringLiteral("한글은띄어쓰기없이길게써도줄이바뀌어야합니다").repeated(3));
+        ChatMessage failed = r.message(r.me, 4300, QStringLiteral("전송이 안 된 메시지"));
+        failed.delivery = DeliveryState::failed;
+        r.store->editMessages([&](MessageIndex &index) { index.append(failed); });
+        Conversation room = *r.store->conversation(r.roomId);
+        room.memberships[1].lastReadSeq = 5;
+        r.store->replaceConversation(room);
+
+        const bool wide = size.width() > 1000;
+        if (wide) { // the top of the room, older messages to load, and one just arrived
+            r.store->editOlderRooms([&](QSet<QUuid> &set) { set.insert(r.roomId); });
+            for (int i = 0; i < 6; ++i)
+                r.add(i % 2 ? r.me : r.peer, 4310 + i * 400,
+                      QStringLiteral("더 이야기해요 %1").arg(i));
+        }
+        Screen s(r, size);
+        QVERIFY(s.settle());
+        if (wide) {
+            s.bar()->setValue(0);
+            r.store->merge(r.message(r.peer, 9000, QStringLiteral("방금 온 메시지")), true);
+            QTRY_VERIFY(s.room.pendingNew());
+        }
+        QTest::qWait(100); // pictures decoded
+        const QString folder = QStringLiteral(ZUMO_SHOT_DIR);
+        QDir().mkpath(folder);
+        const QString name = QStringLiteral("transcript-%1x%2-%3")
+                                 .arg(size.width())
+                                 .arg(size.height())
+                                 .arg(dark ? "dark" : "light");
+        QVERIFY(s.view.grab().save(folder + "/" + name + ".png"));
+        QApplication::setPalette(original);
+    }
+};
+
+QTEST_MAIN(TestTranscriptView)
+#include "tst_transcript_view.moc"
