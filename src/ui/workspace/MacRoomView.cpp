@@ -1,5 +1,8 @@
 #include "ui/workspace/MacRoomView.h"
 
+#include <QHideEvent>
+#include <QShowEvent>
+
 #include "store/LocalStore.h"
 #include "ui/common/ConfirmDialog.h"
 #include "ui/workspace/MacComposer.h"
@@ -48,6 +51,39 @@ MacRoomView::MacRoomView(LocalStore &store, MacNavigation &navigation, const QUu
     connect(&m_navigation, &MacNavigation::roomInfoChanged, this, &MacRoomView::refresh);
     connect(m_state, &MacRoomState::deleteTargetChanged, this, &MacRoomView::followDeleteTarget);
     refresh();
+}
+
+MacRoomView::~MacRoomView()
+{
+    if (m_onScreen)
+        disappeared();
+}
+
+// The room counts as on screen for the whole pane, its information panel included.
+void MacRoomView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // A window coming back from the dock is no new appearance.
+    if (event->spontaneous() || m_onScreen)
+        return;
+    m_onScreen = true;
+    m_store.setVisibleRoomID(m_conversationId);
+    m_store.markRead(m_conversationId);
+}
+
+void MacRoomView::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    if (!event->spontaneous() && m_onScreen)
+        disappeared();
+}
+
+void MacRoomView::disappeared()
+{
+    m_onScreen = false;
+    // Another room's pane may have taken the place meanwhile: leave its claim alone.
+    if (m_store.visibleRoomID() == m_conversationId)
+        m_store.setVisibleRoomID(std::nullopt);
 }
 
 void MacRoomView::refresh()

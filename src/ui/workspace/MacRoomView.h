@@ -39,7 +39,14 @@ public:
 
     static QString loadingText() { return QStringLiteral("대화를 불러오는 중"); }
 
+    ~MacRoomView() override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
 private:
+    void disappeared();
     void refresh();
     void present(Content content);
     QWidget *createLoading();
@@ -57,6 +64,7 @@ private:
     QVBoxLayout *m_layout;
     QTimer *m_refresh;
     Content m_shown = Content::none;
+    bool m_onScreen = false;
     QPointer<QWidget> m_content;
     QPointer<MacComposer> m_composer;
     QPointer<QMessageBox> m_deleteDialog;

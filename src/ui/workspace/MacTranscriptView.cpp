@@ -94,11 +94,7 @@ MacTranscriptView::MacTranscriptView(LocalStore &store, MacRoomState &room,
     updateHeader();
 }
 
-MacTranscriptView::~MacTranscriptView()
-{
-    if (m_onScreen)
-        disappeared();
-}
+MacTranscriptView::~MacTranscriptView() = default;
 
 // ---------------------------------------------------------------------------------------------
 // On screen
@@ -123,8 +119,6 @@ void MacTranscriptView::hideEvent(QHideEvent *event)
 void MacTranscriptView::appeared()
 {
     m_onScreen = true;
-    m_store.setVisibleRoomID(m_roomId);
-    m_store.markRead(m_roomId);
     m_lastId = m_model->lastId();
     arrive();
 }
@@ -132,9 +126,6 @@ void MacTranscriptView::appeared()
 void MacTranscriptView::disappeared()
 {
     m_onScreen = false;
-    // Another room's transcript may have taken the place meanwhile: leave its claim alone.
-    if (m_store.visibleRoomID() == m_roomId)
-        m_store.setVisibleRoomID(std::nullopt);
 }
 
 void MacTranscriptView::arrive()

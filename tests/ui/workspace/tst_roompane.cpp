@@ -34,6 +34,25 @@ class TestRoomPane : public QObject
 private slots:
     void initTestCase() { privateFolders(); }
 
+    // The room is the visible one for as long as its pane is on screen, information panel
+    // included; a pane going leaves another pane's claim alone.
+    void visibleRoomBelongsToThePane()
+    {
+        SeededStore seeded;
+        LocalStore &store = *seeded.store;
+        auto rig = std::make_unique<Rig>(store, seeded.group);
+        QCOMPARE(store.visibleRoomID(), std::optional(seeded.group));
+        rig->nav.setRoomInfo(true);
+        QCOMPARE(store.visibleRoomID(), std::optional(seeded.group));
+        rig->pane.hide();
+        QCOMPARE(store.visibleRoomID(), std::nullopt);
+        rig->pane.show();
+        const QUuid other = QUuid::createUuid();
+        store.setVisibleRoomID(other);
+        rig.reset();
+        QCOMPARE(store.visibleRoomID(), std::optional(other));
+    }
+
     void header_data()
     {
         QTest::addColumn<int>("which");
