@@ -95,7 +95,7 @@ QPushButton *MacAuthForm::addLink(const QString &text, const QString &objectName
     link->setObjectName(objectName);
     link->setFlat(true);
     link->setCursor(Qt::PointingHandCursor);
-    link->setMinimumHeight(28);
+    link->setMinimumHeight(WideButton::minimumHeight);
     m_links->layout()->addWidget(link);
     m_links->layout()->setAlignment(link, Qt::AlignHCenter);
     m_inputs.append(link);
@@ -144,6 +144,12 @@ void MacAuthForm::focusFirstEmptyField()
     }
     if (first)
         first->setFocus();
+}
+
+void MacAuthForm::returnFocusTo(QLineEdit *field)
+{
+    field->setFocus(Qt::OtherFocusReason);
+    field->selectAll();
 }
 
 void MacAuthForm::setBusy(bool busy)

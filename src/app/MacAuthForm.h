@@ -14,7 +14,7 @@ class WideButton;
 
 // The common frame of the signed-out screens and the first-profile screen: a narrow centred
 // column with a title, the fields, a line for the error (or a note), the main button and
-// small link buttons below it.
+// link buttons below it (small text, but as tall as any button: 44 pixels).
 class MacAuthForm : public QWidget
 {
     Q_OBJECT
@@ -61,6 +61,9 @@ protected:
 
     // While an operation runs the fields and links are locked and the button spins.
     void setBusy(bool busy);
+    // After an answer that `field` must correct: the keyboard goes back to it (the lock of the
+    // busy spell took it away), with its text selected so that typing replaces it.
+    void returnFocusTo(QLineEdit *field);
     bool isBusy() const { return m_busy; }
 
 private:

@@ -33,7 +33,6 @@ QString errorText(ProfileSaveError error)
 MacProfileSetupView::MacProfileSetupView(LocalStore *store, QWidget *parent)
     : MacAuthForm(QStringLiteral("프로필 만들기"), parent)
     , m_store(store)
-    , m_picker([](QWidget *parent) { return MacImageFile::pick(avatarSide, parent); })
 {
     addText(QStringLiteral("친구들에게 보일 이름과 아이디를 정하세요."))
         ->setAlignment(Qt::AlignHCenter);
@@ -48,6 +47,8 @@ MacProfileSetupView::MacProfileSetupView(LocalStore *store, QWidget *parent)
     m_pick->setObjectName(QStringLiteral("pickPhoto"));
     m_clearPhoto = new QPushButton(QStringLiteral("사진 지우기"), photoRow);
     m_clearPhoto->setObjectName(QStringLiteral("clearPhoto"));
+    for (QPushButton *photoButton : {m_pick, m_clearPhoto})
+        photoButton->setMinimumHeight(WideButton::minimumHeight);
     row->addStretch(1);
     row->addWidget(m_pick);
     row->addWidget(m_clearPhoto);
@@ -89,12 +90,14 @@ MacProfileSetupView::MacProfileSetupView(LocalStore *store, QWidget *parent)
 
 void MacProfileSetupView::pickPhoto()
 {
-    if (!m_picker)
-        return;
-    if (auto jpeg = m_picker(window())) {
+    // The dialog belongs to this screen: when the session ends and the screen goes, so does
+    // the dialog, and the answer never arrives.
+    MacImageFile::pick(this, avatarSide, [this](std::optional<QByteArray> jpeg) {
+        if (!jpeg)
+            return;
         m_photo = std::move(jpeg);
         updateAvatar();
-    }
+    });
 }
 
 void MacProfileSetupView::updateAvatar()
@@ -131,12 +134,18 @@ QCoro::Task<> MacProfileSetupView::submit()
     if (!self)
         co_return;
     setBusy(false);
+    std::optional<QString> shown;
     if (error) {
-        showError(errorText(*error));
+        shown = errorText(*error);
     } else if (failed) {
-        showError(transientError());
+        shown = transientError();
     } else if (const auto session = store->session(); session && !session->profileComplete) {
         // A failure of the service was shown as the notice and reported as no error.
-        showError(store->notice().value_or(transientError()));
+        shown = store->notice().value_or(transientError());
     }
+    if (!shown)
+        co_return;
+    showError(shown);
+    // The service's refusals come as their text: only the name has one of its own.
+    returnFocusTo(*shown == errorText(ProfileSaveError::invalidName) ? m_name : m_handle);
 }

@@ -5,7 +5,6 @@
 #include <QByteArray>
 #include <QCoroTask>
 
-#include <functional>
 #include <optional>
 
 class AvatarView;
@@ -20,14 +19,10 @@ class MacProfileSetupView : public MacAuthForm
 {
     Q_OBJECT
 public:
-    using PhotoPicker = std::function<std::optional<QByteArray>(QWidget *parent)>;
-
     static constexpr int avatarSide = 512;
 
     explicit MacProfileSetupView(LocalStore *store, QWidget *parent = nullptr);
 
-    // Replaces the file dialog (tests).
-    void setPhotoPicker(PhotoPicker picker) { m_picker = std::move(picker); }
     std::optional<QByteArray> photo() const { return m_photo; }
 
 private:
@@ -43,5 +38,4 @@ private:
     QLineEdit *m_name;
     QLineEdit *m_handle;
     std::optional<QByteArray> m_photo;
-    PhotoPicker m_picker;
 };

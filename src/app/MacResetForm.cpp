@@ -95,6 +95,7 @@ QCoro::Task<> MacResetForm::sendCode()
     setBusy(false);
     if (error) {
         showError(error);
+        returnFocusTo(m_email);
         co_return;
     }
     setCodeStep(true);
@@ -109,7 +110,7 @@ QCoro::Task<> MacResetForm::reset()
     const QString password = m_password->text();
     if (!LocalStore::isValidPassword(password)) {
         showError(MacSignUpForm::passwordRuleText());
-        m_password->setFocus();
+        returnFocusTo(m_password);
         co_return;
     }
     const Running running;
@@ -127,7 +128,9 @@ QCoro::Task<> MacResetForm::reset()
         co_return;
     setBusy(false);
     if (error) {
+        // The new password passed the same rule here; what the service refuses is the code.
         showError(error);
+        returnFocusTo(m_code);
         co_return;
     }
     const QString trimmed = email.trimmed();

@@ -81,5 +81,5 @@ QCoro::Task<> MacSignInForm::submit()
     setBusy(false);
     showError(error);
     if (error)
-        m_password->setFocus();
+        returnFocusTo(m_password);
 }

@@ -42,7 +42,7 @@ QCoro::Task<> MacSignUpForm::submit()
     const QString password = m_password->text();
     if (!LocalStore::isValidPassword(password)) {
         showError(passwordRuleText());
-        m_password->setFocus();
+        returnFocusTo(m_password);
         co_return;
     }
     const Running running;
@@ -60,9 +60,12 @@ QCoro::Task<> MacSignUpForm::submit()
         co_return;
     setBusy(false);
     showError(error);
-    if (!error) {
-        m_password->clear();
-        // The address as the service has it (trimmed, lower case), which is where the code went.
-        emit codeSent(trimmedText(email).toLower());
+    if (error) {
+        // The password passed the same rule here; what the service refuses is the address.
+        returnFocusTo(m_email);
+        co_return;
     }
+    m_password->clear();
+    // The address as the service has it (trimmed, lower case), which is where the code went.
+    emit codeSent(trimmedText(email).toLower());
 }

@@ -58,4 +58,6 @@ QCoro::Task<> MacVerifyForm::submit()
         co_return;
     setBusy(false);
     showError(error);
+    if (error)
+        returnFocusTo(m_code);
 }

@@ -11,7 +11,15 @@
 #include "ui/common/MessageSound.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QPointer>
+
+// The resources of a static library are linked in only through this reference; it must be made
+// outside any namespace.
+static void initIconResource()
+{
+    Q_INIT_RESOURCE(zumo);
+}
 
 QuilloChatMacApp::QuilloChatMacApp(std::unique_ptr<ChatClient> client,
                                    std::unique_ptr<DockBadge> badge, QObject *parent)
@@ -20,6 +28,10 @@ QuilloChatMacApp::QuilloChatMacApp(std::unique_ptr<ChatClient> client,
 {
     // The launcher badge and the desktop's notion of this program follow the desktop file.
     QGuiApplication::setDesktopFileName(QStringLiteral("zumo"));
+    initIconResource();
+    // Drawn from the SVG by Qt's SVG plugin (libqt6svg6); the installed copy in the icon theme
+    // serves the desktop file and the notifications.
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/zumo.svg")));
     QApplication::setQuitOnLastWindowClosed(false);
 
     if (!client)

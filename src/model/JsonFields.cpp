@@ -56,6 +56,13 @@ QString describe(const QJsonValue &v)
     return QStringLiteral("nothing");
 }
 
+// The form has four digits for the year and no sign: only years 0001-9999 can be written.
+bool hasTimeText(const QDateTime &utc)
+{
+    const int year = utc.date().year();
+    return year >= 1 && year <= 9999;
+}
+
 } // namespace
 
 QString uuidText(const QUuid &id)
@@ -82,8 +89,7 @@ std::optional<QString> timeText(const QDateTime &time)
     if (!time.isValid())
         return std::nullopt;
     const QDateTime utc = time.toUTC();
-    const int year = utc.date().year();
-    if (year < 1 || year > 9999)
+    if (!hasTimeText(utc))
         return std::nullopt;
     // Whole seconds only: the format has no fraction, so the milliseconds are cut off.
     return utc.toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss'Z'"));
@@ -123,10 +129,12 @@ std::optional<QDateTime> timeFromText(QStringView text)
     const QTime clock(*hour, *minute, *second);
     if (*year < 1 || !date.isValid() || !clock.isValid())
         return std::nullopt;
-    QDateTime result(date, clock, Qt::OffsetFromUTC, offsetSeconds);
-    if (!result.isValid())
+    const QDateTime utc = QDateTime(date, clock, Qt::OffsetFromUTC, offsetSeconds).toUTC();
+    // An offset can carry a time written in year 9999 or 0001 over the edge of the form; such
+    // a time could be read but never written back, and every later save would fail.
+    if (!utc.isValid() || !hasTimeText(utc))
         return std::nullopt;
-    return result.toUTC();
+    return utc;
 }
 
 QString bytesText(const QByteArray &bytes)

@@ -24,7 +24,8 @@ std::optional<QUuid> uuidFromText(QStringView text);
 // "yyyy-MM-ddTHH:mm:ssZ" in UTC; a fraction of a second is dropped. Nothing for an invalid
 // time or a year outside 0001-9999, which have no such form.
 std::optional<QString> timeText(const QDateTime &time);
-// The same form; a numeric offset ("+09:00") in place of "Z" is also taken. Gives UTC.
+// The same form; a numeric offset ("+09:00") in place of "Z" is also taken. Gives UTC, and
+// nothing when the time in UTC falls outside the years 0001-9999.
 std::optional<QDateTime> timeFromText(QStringView text);
 
 // Standard Base64 with padding, no line breaks.

@@ -14,6 +14,8 @@ const QString service = QStringLiteral("org.freedesktop.Notifications");
 const QString path = QStringLiteral("/org/freedesktop/Notifications");
 const QString interface = QStringLiteral("org.freedesktop.Notifications");
 const QString defaultAction = QStringLiteral("default");
+// The program's icon as installed in the icon theme beside its desktop file.
+const QString appIcon = QStringLiteral("zumo");
 
 } // namespace
 
@@ -90,7 +92,7 @@ void DesktopNotifier::present(const QString &title, const QString &body,
         = QDBusMessage::createMethodCall(service, path, interface, QStringLiteral("Notify"));
     // The default action is what a click on the notification's body invokes; servers do not
     // show its label.
-    call << QStringLiteral("Zumo") << uint(0) << QString() << title
+    call << QStringLiteral("Zumo") << uint(0) << appIcon << title
          << (m_bodyMarkup ? body.toHtmlEscaped() : body) << QStringList{defaultAction, QString()}
          << hints << int(-1);
 

@@ -1,19 +1,19 @@
 #pragma once
 
-#include <QString>
+#include <QtGlobal>
 
-// The badge on the program's launcher or dock icon. The label is "" for no badge, else a
-// short text such as "7" or "99+".
+// The badge on the program's launcher or dock icon: the total unread count, 0 for no badge.
+// The launcher draws the number itself, so the real total is given, however large.
 class DockBadge
 {
 public:
     virtual ~DockBadge() = default;
-    virtual void setLabel(const QString &label) = 0;
+    virtual void setCount(qint64 total) = 0;
 };
 
 // For a program or a test that shows no badge.
 class NullDockBadge final : public DockBadge
 {
 public:
-    void setLabel(const QString &) override { }
+    void setCount(qint64) override { }
 };

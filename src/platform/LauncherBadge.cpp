@@ -3,28 +3,17 @@
 #include <QDBusMessage>
 #include <QVariantMap>
 
+#include <algorithm>
+
 LauncherBadge::LauncherBadge(const QString &desktopFile, const QDBusConnection &bus)
     : m_bus(bus)
     , m_appUri(QStringLiteral("application://") + desktopFile)
 { }
 
-qint64 LauncherBadge::countFor(const QString &label)
+void LauncherBadge::setCount(qint64 total)
 {
-    QString digits = label.trimmed();
-    if (digits.endsWith(u'+'))
-        digits.chop(1);
-    bool ok = false;
-    const qint64 n = digits.toLongLong(&ok);
-    if (!ok || n <= 0)
-        return 0;
-    // "99+" means more than 99.
-    return label.trimmed().endsWith(u'+') ? n + 1 : n;
-}
-
-void LauncherBadge::setLabel(const QString &label)
-{
-    m_label = label;
-    const qint64 count = countFor(label);
+    const qint64 count = std::max<qint64>(total, 0);
+    m_count = count;
     QDBusMessage signal = QDBusMessage::createSignal(
         objectPath(), QStringLiteral("com.canonical.Unity.LauncherEntry"),
         QStringLiteral("Update"));

@@ -15,17 +15,14 @@ public:
     explicit LauncherBadge(const QString &desktopFile = QStringLiteral("zumo.desktop"),
                            const QDBusConnection &bus = QDBusConnection::sessionBus());
 
-    void setLabel(const QString &label) override;
-    QString label() const { return m_label; }
-
-    // The count a label stands for: "" -> 0, "7" -> 7, "99+" -> 100; a label that is not a
-    // positive number (with an optional trailing "+") -> 0, which hides the badge.
-    static qint64 countFor(const QString &label);
+    // A total below 1 hides the badge.
+    void setCount(qint64 total) override;
+    qint64 count() const { return m_count; }
 
     static QString objectPath() { return QStringLiteral("/com/zumo/chat/launcher"); }
 
 private:
     QDBusConnection m_bus;
     QString m_appUri;
-    QString m_label;
+    qint64 m_count = 0;
 };

@@ -9,6 +9,7 @@
 #include "model/OfficialLink.h"
 #include "model/ReportRecord.h"
 #include "model/RetiredHandle.h"
+#include "model/ValueSupport.h"
 #include "store/MessageIndex.h"
 
 #include <QByteArray>
@@ -343,6 +344,16 @@ public:
     {
         return !(oldValue == newValue);
     }
+    // Texts by the records' rule: canonically equivalent texts are equal.
+    static bool shouldNotifyObservers(const QString &oldValue, const QString &newValue)
+    {
+        return !sameText(oldValue, newValue);
+    }
+    static bool shouldNotifyObservers(const std::optional<QString> &oldValue,
+                                      const std::optional<QString> &newValue)
+    {
+        return !sameText(oldValue, newValue);
+    }
 
     static QList<QUuid> storedIDs(const QString &key);
     void saveBlocks();
@@ -420,8 +431,6 @@ public:
     int unreadCount(const Conversation &room) const;
     bool showsUnreadDot(const Conversation &room) const;
     int unreadOthers(const QUuid &messageId) const;
-    // The dock badge's text for a total: "" below 1, the number up to 99, "99+" above.
-    static QString badgeLabel(qint64 total);
     // Takes the room off the list at once: it leaves sortedList() but stays among the
     // conversations, and its id joins the hidden ids (kept in the settings in the live mode).
     void hideFromList(const QUuid &roomId);

@@ -28,7 +28,7 @@ void LocalStore::clearSessionRequests()
     setApnsToken(std::nullopt);
     // No notification centre count to reset on this desktop: the launcher badge is the count.
     if (m_badge)
-        m_badge->setLabel(QString());
+        m_badge->setCount(0);
 }
 
 void LocalStore::logout()

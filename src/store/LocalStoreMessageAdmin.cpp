@@ -7,8 +7,6 @@
 
 #include <QPointer>
 
-#include <algorithm>
-
 void LocalStore::hideForMe(const QUuid &messageId)
 {
     const MessageIndex::Entry *entry = m_messages.find(messageId);
@@ -78,26 +76,19 @@ QCoro::Task<> LocalStore::postMessageAction(QUuid messageId, bool deleting, QUui
 
 void LocalStore::clearMessages(const QUuid &roomId)
 {
-    QList<const MessageIndex::Entry *> entries;
-    m_messages.forEachInRoom(roomId,
-                             [&](const MessageIndex::Entry &entry) { entries.append(&entry); });
-    std::sort(entries.begin(), entries.end(),
-              [](const MessageIndex::Entry *a, const MessageIndex::Entry *b) {
-                  return a->order < b->order;
-              });
     // Every message of the room is hidden here; the service hears of those that were not
-    // hidden yet and are not system lines, in store order.
-    QList<QUuid> all;
+    // hidden yet and are not system lines, in store order. The room's own entries are changed:
+    // an id that also occurs in another room must not reach that room's message instead.
+    const QList<const MessageIndex::Entry *> entries = m_messages.roomEntries(roomId);
     QList<QUuid> toSend;
-    for (const MessageIndex::Entry *entry : std::as_const(entries)) {
-        all.append(entry->message.id);
+    for (const MessageIndex::Entry *entry : entries) {
         if (!entry->message.hiddenForMe && entry->message.kind != MessageKind::system)
             toSend.append(entry->message.id);
     }
     editMessages([&](MessageIndex &index) {
-        for (const QUuid &id : std::as_const(all)) {
-            if (const MessageIndex::Entry *entry = index.find(id);
-                entry && !entry->message.hiddenForMe)
+        // Hiding changes none of an entry's keys, so every entry stays where it is.
+        for (const MessageIndex::Entry *entry : entries) {
+            if (!entry->message.hiddenForMe)
                 index.update(entry, [](ChatMessage &m) { m.hiddenForMe = true; });
         }
     });

@@ -94,7 +94,7 @@ void LocalStore::bindClient()
         self->setInviteOutcome(std::nullopt);
         self->setVisibleRoomID(std::nullopt);
         if (self->m_badge)
-            self->m_badge->setLabel(QString());
+            self->m_badge->setCount(0);
     };
 
     // The hooks arrive from the notification side; the work they start runs on a later turn

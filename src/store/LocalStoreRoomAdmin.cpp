@@ -105,7 +105,7 @@ void LocalStore::rename(const QUuid &roomId, const QString &title)
         chosen = names.join(QStringLiteral(", "));
     }
     chosen = firstGraphemes(chosen, kMaxTitleCharacters);
-    if (chosen == room->title)
+    if (sameText(chosen, room->title))
         return;
     room->title = chosen;
     commitLocalChange(*this, *room, QDateTime::currentDateTimeUtc(),

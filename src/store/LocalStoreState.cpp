@@ -165,15 +165,6 @@ void LocalStore::replaceConversation(const Conversation &conversation)
 // ---------------------------------------------------------------------------------------------
 // Dock badge
 
-QString LocalStore::badgeLabel(qint64 total)
-{
-    if (total < 1)
-        return QString();
-    if (total > 99)
-        return QStringLiteral("99+");
-    return QString::number(total);
-}
-
 void LocalStore::refreshBadge()
 {
     if (!m_client)
@@ -182,7 +173,7 @@ void LocalStore::refreshBadge()
     for (const Conversation &room : std::as_const(m_conversations))
         total += unreadCount(room);
     if (m_badge)
-        m_badge->setLabel(badgeLabel(total));
+        m_badge->setCount(total);
 }
 
 // ---------------------------------------------------------------------------------------------

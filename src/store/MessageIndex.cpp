@@ -138,21 +138,26 @@ void MessageIndex::remove(const Entry *constEntry)
     --m_size;
 }
 
+QList<const MessageIndex::Entry *> MessageIndex::roomEntries(const QUuid &roomId) const
+{
+    QList<const Entry *> entries;
+    entries.reserve(roomSize(roomId));
+    forEachInRoom(roomId, [&](const Entry &entry) { entries.append(&entry); });
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry *a, const Entry *b) { return a->order < b->order; });
+    return entries;
+}
+
 QList<ChatMessage> MessageIndex::takeRoom(const QUuid &roomId)
 {
     auto roomIt = m_rooms.find(roomId);
     if (roomIt == m_rooms.end())
         return {};
-    QList<Entry *> entries;
-    entries.reserve(qsizetype(roomIt->second.items.size()));
-    for (auto &entry : roomIt->second.items)
-        entries.append(entry.get());
-    std::sort(entries.begin(), entries.end(),
-              [](const Entry *a, const Entry *b) { return a->order < b->order; });
+    const QList<const Entry *> entries = roomEntries(roomId);
     QList<ChatMessage> taken;
     taken.reserve(entries.size());
-    for (Entry *entry : std::as_const(entries)) {
-        unlink(entry);
+    for (const Entry *entry : entries) {
+        unlink(const_cast<Entry *>(entry));
         taken.append(entry->message);
     }
     m_size -= qsizetype(roomIt->second.items.size());

@@ -65,6 +65,9 @@ public:
     }
     void remove(const Entry *entry);
 
+    // The room's own entries in store order. Ids may repeat across rooms (unusual data), so
+    // an operation on a room works on these rather than finding its messages again by id.
+    QList<const Entry *> roomEntries(const QUuid &roomId) const;
     // Removes every message of the room and returns them in store order.
     QList<ChatMessage> takeRoom(const QUuid &roomId);
     qsizetype roomSize(const QUuid &roomId) const;

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 
-// The text orderings and the search match used by the store's lists.
+// The text orderings and the search match used by the store's lists. Equality of texts is
+// sameText() (model/ValueSupport.h), which the records use too: canonically equivalent texts
+// are equal, as comparePlain() also finds them.
 namespace TextCompare {
 
 // Ordering for names shown to people: by the user's locale, ignoring case, digits compared by

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/JsonFields.h"
+
 #include <QDateTime>
 #include <QRegularExpression>
 #include <QString>
@@ -23,5 +25,10 @@ inline std::optional<QDateTime> parseWireTime(const std::optional<QString> &text
         time = QDateTime::fromString(*text, Qt::ISODate);
     if (!time.isValid())
         return std::nullopt;
-    return time.toUTC();
+    time = time.toUTC();
+    // An offset can move a time in year 9999 or 0001 out of the years the store document can
+    // write; kept, it would make every later save fail.
+    if (!timeText(time))
+        return std::nullopt;
+    return time;
 }

@@ -115,5 +115,5 @@ inline SeedUser seed(const QString &email, const QString &password, const QStrin
 class NoBadge final : public DockBadge
 {
 public:
-    void setLabel(const QString &) override { }
+    void setCount(qint64) override { }
 };

@@ -8,9 +8,10 @@
 #include "app/MacSignUpForm.h"
 #include "app/MacVerifyForm.h"
 #include "app/MacWorkspace.h"
+#include "ui/common/MacImageFile.h"
 #include "ui/common/WideButton.h"
 
-#include <QBuffer>
+#include <QImage>
 #include <QLabel>
 #include <QStandardPaths>
 #include <QTest>
@@ -46,6 +47,14 @@ struct Rig
     MacAuthView *auth() const { return qobject_cast<MacAuthView *>(root->content()); }
 };
 
+// After an answer that the field must correct: it has the keyboard and its whole text is
+// selected, so that typing replaces it.
+bool readyToRetype(QWidget *form, QLineEdit *field)
+{
+    return form->focusWidget() == field && field->selectionStart() == 0
+        && field->selectionLength() == field->text().size() && !field->text().isEmpty();
+}
+
 QString hangul(int count)
 {
     const QString syllables
@@ -67,7 +76,11 @@ private slots:
         privateFolders();
         QStandardPaths::setTestModeEnabled(true);
     }
-    void cleanup() { PushCenter::reset(); }
+    void cleanup()
+    {
+        PushCenter::reset();
+        MacImageFile::setTestAnswer({});
+    }
 
     void signUpVerifyAndCompleteTheProfile()
     {
@@ -90,6 +103,7 @@ private slots:
         typeInto(password, QStringLiteral("abcdefgh"));
         clickButton(send);
         QCOMPARE(signUp->messageText(), MacSignUpForm::passwordRuleText());
+        QVERIFY(readyToRetype(signUp, password));
         QVERIFY(rig.service.requests().isEmpty());
         saveShot(rig.root.get(), QStringLiteral("02-sign-up-error"));
 
@@ -119,6 +133,7 @@ private slots:
         clickButton(verifyButton);
         QTRY_VERIFY(!verifyButton->isBusy());
         QVERIFY(!verify->messageText().isEmpty());
+        QVERIFY(readyToRetype(verify, codeField));
         QCOMPARE(rig.root->screen(), MacRootView::Screen::signIn);
         saveShot(rig.root.get(), QStringLiteral("03-verify-error"));
 
@@ -139,20 +154,17 @@ private slots:
         clickButton(save);
         QTRY_COMPARE(profile->messageText(),
                      QStringLiteral("아이디는 영문 소문자, 숫자, 밑줄 3–20자입니다."));
+        QVERIFY(readyToRetype(profile, handle));
         QCOMPARE(rig.root->screen(), MacRootView::Screen::profile);
         saveShot(rig.root.get(), QStringLiteral("04-profile-error"));
 
-        profile->setPhotoPicker([](QWidget *) {
-            QImage image(64, 64, QImage::Format_RGB32);
-            image.fill(Qt::darkCyan);
-            QByteArray jpeg;
-            QBuffer buffer(&jpeg);
-            buffer.open(QIODevice::WriteOnly);
-            image.save(&buffer, "JPEG");
-            return std::optional<QByteArray>(jpeg);
-        });
+        QImage image(64, 64, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        const QString photoFile = privateFolders().filePath(QStringLiteral("photo.jpg"));
+        QVERIFY(image.save(photoFile, "JPEG"));
+        MacImageFile::setTestAnswer([photoFile] { return photoFile; });
         clickButton(child<QAbstractButton>(profile, QStringLiteral("pickPhoto")));
-        QVERIFY(profile->photo().has_value());
+        QTRY_VERIFY(profile->photo().has_value());
         typeInto(handle, QStringLiteral("new_user"));
         saveShot(rig.root.get(), QStringLiteral("05-profile"));
         clickButton(save);
@@ -208,6 +220,7 @@ private slots:
         clickButton(button);
         QTRY_COMPARE(form->messageText(), expected);
         QVERIFY(!button->isBusy());
+        QVERIFY(readyToRetype(form, child<QLineEdit>(form, QStringLiteral("password"))));
         QCOMPARE(rig.root->screen(), MacRootView::Screen::signIn);
         if (status == 503)
             saveShot(rig.root.get(), QStringLiteral("07-sign-in-error"));
@@ -254,6 +267,7 @@ private slots:
         clickButton(child<QAbstractButton>(form, QStringLiteral("sendCode")));
         QTRY_COMPARE(form->messageText(), QStringLiteral("이미 가입된 이메일입니다."));
         QCOMPARE(auth->currentWidget(), form);
+        QVERIFY(readyToRetype(form, child<QLineEdit>(form, QStringLiteral("email"))));
     }
 
     void resetThePasswordThenSignIn()
@@ -325,6 +339,7 @@ private slots:
         QTRY_VERIFY(!primary->isBusy());
         QVERIFY(!reset->messageText().isEmpty());
         QCOMPARE(auth->currentWidget(), reset);
+        QVERIFY(readyToRetype(reset, child<QLineEdit>(reset, QStringLiteral("code"))));
     }
 
     void profileSaveFailureStaysOnTheForm()
@@ -349,6 +364,7 @@ private slots:
         clickButton(save);
         QTRY_VERIFY(!save->isBusy());
         QCOMPARE(profile->messageText(), QStringLiteral("잠시 후 다시 시도해 주세요."));
+        QVERIFY(readyToRetype(profile, child<QLineEdit>(profile, QStringLiteral("handle"))));
         QCOMPARE(rig.root->screen(), MacRootView::Screen::profile);
     }
 
@@ -362,6 +378,53 @@ private slots:
         clickButton(child<QAbstractButton>(root.content(), QStringLiteral("cancelSignup")));
         QCOMPARE(root.screen(), MacRootView::Screen::signIn);
         QVERIFY(!store.account(unfinished));
+    }
+
+    // Every button on these screens, links and photo buttons included, is at least 44 high.
+    void buttonsAreAtLeast44High_data()
+    {
+        QTest::addColumn<QString>("screen");
+        for (const char *screen : {"sign-in", "sign-up", "verify", "reset", "first profile"})
+            QTest::newRow(screen) << QString(screen);
+    }
+    void buttonsAreAtLeast44High()
+    {
+        QFETCH(QString, screen);
+        LocalStore store(false, 20ms, nullptr);
+        store.signIn();
+        std::unique_ptr<QWidget> form;
+        if (screen == "sign-in")
+            form = std::make_unique<MacSignInForm>(&store);
+        else if (screen == "sign-up")
+            form = std::make_unique<MacSignUpForm>(&store);
+        else if (screen == "verify")
+            form = std::make_unique<MacVerifyForm>(&store);
+        else if (screen == "reset")
+            form = std::make_unique<MacResetForm>(&store);
+        else
+            form = std::make_unique<MacProfileSetupView>(&store);
+        form->resize(480, 760);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        if (auto *profile = qobject_cast<MacProfileSetupView *>(form.get())) {
+            // A chosen photo brings the button that clears it.
+            QImage image(32, 32, QImage::Format_RGB32);
+            image.fill(Qt::darkCyan);
+            const QString file = privateFolders().filePath(QStringLiteral("button-photo.jpg"));
+            QVERIFY(image.save(file, "JPEG"));
+            MacImageFile::setTestAnswer([file] { return file; });
+            clickButton(child<QAbstractButton>(profile, QStringLiteral("pickPhoto")));
+            QTRY_VERIFY(child<QAbstractButton>(profile, QStringLiteral("clearPhoto"))->isVisible());
+        }
+        int seen = 0;
+        for (QAbstractButton *button : form->findChildren<QAbstractButton *>()) {
+            if (!button->isVisible())
+                continue;
+            ++seen;
+            QVERIFY2(button->height() >= WideButton::minimumHeight,
+                     qPrintable(button->objectName()));
+        }
+        QVERIFY(seen >= 2);
     }
 
     void nameLimitCountsUserPerceivedCharacters_data()

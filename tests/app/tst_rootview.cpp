@@ -7,6 +7,7 @@
 #include "app/MacWorkspace.h"
 
 #include <QDialog>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
 #include <QSignalSpy>
@@ -94,6 +95,29 @@ private slots:
         QVERIFY(panel.isNull());
         QCOMPARE(root.screen(), MacRootView::Screen::signIn);
         QVERIFY(qobject_cast<MacAuthView *>(root.content()));
+    }
+
+    // The first profile's photo dialog belongs to that screen: when the session ends while it
+    // is open, it goes with the screen, and no answer reaches the screen afterwards.
+    void dropsTheProfileScreenWithItsPhotoDialog()
+    {
+        LocalStore store(false, 20ms, nullptr);
+        MacRootView root(&store);
+        root.resize(960, 680);
+        root.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&root));
+        store.signIn();
+        QCOMPARE(root.screen(), MacRootView::Screen::profile);
+        QPointer<QWidget> profile = root.content();
+        clickButton(child<QAbstractButton>(profile, QStringLiteral("pickPhoto")));
+        QPointer<QFileDialog> dialog = profile->findChild<QFileDialog *>();
+        QVERIFY(dialog && dialog->isVisible());
+
+        store.setSession(std::nullopt);
+        QVERIFY(!dialog || !dialog->isVisible());
+        QTRY_VERIFY(profile.isNull());
+        QVERIFY(dialog.isNull());
+        QCOMPARE(root.screen(), MacRootView::Screen::signIn);
     }
 
     void keepsInviteLinksUntilSignedIn_data()

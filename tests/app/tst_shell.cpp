@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QImageReader>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
@@ -81,6 +82,11 @@ private slots:
         QCOMPARE(window->size(), QSize(960, 680));
         QVERIFY(!QApplication::quitOnLastWindowClosed());
         QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("zumo"));
+        // The icon is built in (a static library's resource is easily lost at link time) and is
+        // every window's; drawing it takes Qt's SVG plugin.
+        QVERIFY(QFile::exists(QStringLiteral(":/icons/zumo.svg")));
+        if (QImageReader::supportedImageFormats().contains("svg"))
+            QVERIFY(!window->windowIcon().pixmap(32).isNull());
         auto *quit = window->findChild<QAction *>(QStringLiteral("quit"));
         QVERIFY(quit);
         QCOMPARE(quit->text(), QStringLiteral("종료"));

@@ -414,6 +414,11 @@ private slots:
         row("signed digits", "2024-0+-29T23:59:59Z");
         row("offset out of range", "2024-03-01T09:00:00+24:00");
         row("arabic-indic digits", QStringLiteral("٢٠٢٤-03-01T09:00:00Z"));
+        // The time in UTC must be writable again: years 0001-9999.
+        row("offset into year 10000", "9999-12-31T23:00:00-05:00");
+        row("offset into year 0", "0001-01-01T00:30:00+01:00");
+        row("offset, last year kept", "9999-12-31T23:00:00+05:00", QDate(9999, 12, 31),
+            QTime(18, 0));
     }
 
     void timeText()

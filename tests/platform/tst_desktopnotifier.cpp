@@ -28,6 +28,7 @@ public:
     struct Call
     {
         QString app;
+        QString icon;
         QString summary;
         QString body;
         QStringList actions;
@@ -39,10 +40,10 @@ public:
     uint nextId = 41;
 
 public slots:
-    uint Notify(const QString &app, uint, const QString &, const QString &summary,
+    uint Notify(const QString &app, uint, const QString &icon, const QString &summary,
                 const QString &body, const QStringList &actions, const QVariantMap &hints, int)
     {
-        calls.append({app, summary, body, actions, hints});
+        calls.append({app, icon, summary, body, actions, hints});
         return nextId++;
     }
     QStringList GetCapabilities() { return capabilities; }
@@ -115,6 +116,7 @@ private slots:
         QCOMPARE(fake->calls.size(), 1);
         const FakeNotifications::Call &call = fake->calls.first();
         QCOMPARE(call.app, QStringLiteral("Zumo"));
+        QCOMPARE(call.icon, QStringLiteral("zumo")); // the installed theme icon
         QCOMPARE(call.summary, QStringLiteral("민지"));
         QCOMPARE(call.body, body);
         QVERIFY(call.actions.size() % 2 == 0);

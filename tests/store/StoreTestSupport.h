@@ -1,7 +1,7 @@
 #pragma once
 
 // Shared pieces of the store tests: private folders for the store document and the settings,
-// builders for records, a way to run a store task to its end, a badge that records its labels,
+// builders for records, a way to run a store task to its end, a badge that records its counts,
 // and two live rigs that run the real client against the stand-in service on loopback (one
 // signs in through the client, the other through the store's own login).
 
@@ -65,9 +65,9 @@ inline void resetFolders()
 class RecordingBadge final : public DockBadge
 {
 public:
-    void setLabel(const QString &label) override { labels.append(label); }
-    QString last() const { return labels.isEmpty() ? QStringLiteral("<none>") : labels.last(); }
-    QStringList labels;
+    void setCount(qint64 total) override { counts.append(total); }
+    qint64 last() const { return counts.isEmpty() ? -1 : counts.last(); } // -1: never set
+    QList<qint64> counts;
 };
 
 inline std::unique_ptr<LocalStore> memoryStore(std::chrono::milliseconds delay = 20ms)

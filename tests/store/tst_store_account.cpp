@@ -617,7 +617,7 @@ void TestStoreAccount::liveSignOutClearsSessionValues()
     ops.store->setVisibleRoomID(room);
     ops.store->setApnsToken(u"token"_s);
     ops.store->setPendingInviteCode(u"CODECODECODECODE"_s);
-    ops.badge.labels.clear();
+    ops.badge.counts.clear();
 
     if (deleting) {
         ops.store->deleteAccount();
@@ -633,7 +633,7 @@ void TestStoreAccount::liveSignOutClearsSessionValues()
     QCOMPARE(ops.store->inviteOutcome(), std::nullopt);
     QCOMPARE(ops.store->visibleRoomID(), std::nullopt);
     QCOMPARE(ops.store->apnsToken(), std::nullopt);
-    QCOMPARE(ops.badge.labels, QStringList{QString()});
+    QCOMPARE(ops.badge.counts, QList<qint64>{0});
     QVERIFY(ops.sessionWiped());
     QVERIFY(ops.store->account(pal)); // accounts stay
     if (deleting) {

@@ -97,10 +97,15 @@ void TestStoreMessagesAdmin::localHideAndClear()
         QCOMPARE(reread.message(text.id)->hiddenForMe, true);
     }
 
-    // Clearing hides the rest of the room, system lines too, and nothing elsewhere.
+    // Clearing hides the rest of the room, system lines too, and nothing elsewhere, even where
+    // a message elsewhere, earlier in the store, has the same id as one of the room's.
     const QUuid otherRoom = *rig.store.openDirect(SeedID::quillo());
     const qsizetype elsewhere = rig.store.visibleMessages(otherRoom).size();
     QVERIFY(elsewhere > 0);
+    ChatMessage twin = rig.store.visibleMessages(otherRoom).first();
+    twin.conversationId = rig.roomId;
+    twin.seq = rig.store.nextSeq(rig.roomId);
+    rig.store.editMessages([&](MessageIndex &index) { index.append(twin); });
     rig.store.clearMessages(rig.roomId);
     QVERIFY(rig.store.visibleMessages(rig.roomId).isEmpty());
     QCOMPARE(rig.store.visibleMessages(otherRoom).size(), elsewhere);

@@ -50,14 +50,18 @@ void TestStoreReading::markReadAndReceipts()
     QVERIFY(l.open());
     LocalStore &store = *l.store;
     QCOMPARE(store.unreadCount(*store.conversation(l.room)), 3);
-    QCOMPARE(l.badge.last(), u"3"_s);
+    QCOMPARE(l.badge.last(), 3);
     l.service.clearRecords();
 
     store.markRead(l.room);
     QCOMPARE(readMark(store, l.room, l.me), *store.messageIndex().highestSeq(l.room));
     QCOMPARE(store.unreadCount(*store.conversation(l.room)), 0);
-    QCOMPARE(l.badge.last(), QString());
-    store.markRead(l.room); // nothing new: no second receipt
+    QCOMPARE(l.badge.last(), 0);
+    // Nothing new: no second receipt, only the badge again, with the real total however large
+    // (the launcher prints its own number).
+    store.setRemoteUnread({{l.room, 150}});
+    store.markRead(l.room);
+    QCOMPARE(l.badge.last(), 150);
     QTRY_COMPARE(l.countRequests(u"POST"_s, u"/v1/conversations/"_s), 1);
     QTest::qWait(100);
     QCOMPARE(l.countRequests(u"POST"_s, u"/v1/conversations/"_s), 1);

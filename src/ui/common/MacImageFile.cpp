@@ -2,11 +2,37 @@
 
 #include "ui/common/ImageShrink.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QImageReader>
 #include <QStandardPaths>
 #include <QStringList>
+
+namespace {
+
+std::function<QString()> &testAnswer()
+{
+    static std::function<QString()> answer;
+    return answer;
+}
+
+// Reads the chosen file and calls `done` on a later turn of the event loop. The call is an
+// event posted to `parent`: Qt drops the events of an object that is destroyed, so `done`
+// never reaches a widget that is gone.
+void answer(QWidget *parent, const QString &path, int maxSide,
+            std::function<void(std::optional<QByteArray>)> done)
+{
+    QObject *context = parent ? static_cast<QObject *>(parent) : QCoreApplication::instance();
+    QMetaObject::invokeMethod(
+        context,
+        [path, maxSide, done = std::move(done)] {
+            done(path.isEmpty() ? std::nullopt : MacImageFile::read(path, maxSide));
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace
 
 QString MacImageFile::nameFilter()
 {
@@ -17,14 +43,34 @@ QString MacImageFile::nameFilter()
     return QStringLiteral("이미지 (%1)").arg(patterns.join(u' '));
 }
 
-std::optional<QByteArray> MacImageFile::pick(int maxSide, QWidget *parent)
+void MacImageFile::setTestAnswer(std::function<QString()> answer)
 {
+    testAnswer() = std::move(answer);
+}
+
+void MacImageFile::pick(QWidget *parent, int maxSide,
+                        std::function<void(std::optional<QByteArray> jpeg)> done)
+{
+    if (testAnswer()) {
+        answer(parent, testAnswer()(), maxSide, std::move(done));
+        return;
+    }
+    // open(), never exec(): a nested event loop would keep running this caller while the
+    // session ends and its screen is deleted under it. As a child of `parent` the dialog goes
+    // with it.
     const QString start = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
-    const QString path
-        = QFileDialog::getOpenFileName(parent, QStringLiteral("사진 선택"), start, nameFilter());
-    if (path.isEmpty())
-        return std::nullopt;
-    return read(path, maxSide);
+    auto *dialog = new QFileDialog(parent, QStringLiteral("사진 선택"), start, nameFilter());
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setWindowModality(Qt::WindowModal);
+    QObject::connect(dialog, &QDialog::finished, dialog,
+                     [dialog, parent, maxSide, done = std::move(done)](int result) {
+                         const QStringList files = dialog->selectedFiles();
+                         const bool chosen = result == QDialog::Accepted && !files.isEmpty();
+                         answer(parent, chosen ? files.first() : QString(), maxSide, done);
+                         dialog->deleteLater();
+                     });
+    dialog->open();
 }
 
 std::optional<QByteArray> MacImageFile::read(const QString &path, int maxSide)

@@ -2,24 +2,24 @@
 
 #include "ui/common/AvatarView.h"
 #include "ui/common/ChatFont.h"
+#include "ui/common/ElidedLabel.h"
 #include "ui/common/OfficialMark.h"
 
 #include <QBoxLayout>
-#include <QLabel>
 
 PersonLabel::PersonLabel(QWidget *parent)
     : QWidget(parent)
     , m_avatar(new AvatarView(avatarSize, this))
-    , m_name(new QLabel(this))
+    , m_name(new ElidedLabel(this))
     , m_mark(new OfficialMark(this))
-    , m_handle(new QLabel(this))
+    , m_handle(new ElidedLabel(this))
 {
     // The enclosing button or row gets every click.
     setAttribute(Qt::WA_TransparentForMouseEvents);
 
-    m_name->setTextFormat(Qt::PlainText);
+    m_name->setObjectName(QStringLiteral("name"));
     m_name->setFont(ChatFont::body());
-    m_handle->setTextFormat(Qt::PlainText);
+    m_handle->setObjectName(QStringLiteral("handle"));
     m_handle->setFont(ChatFont::subheadline());
     m_handle->setForegroundRole(QPalette::PlaceholderText);
 

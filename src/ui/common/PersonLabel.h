@@ -7,12 +7,13 @@
 #include <optional>
 
 class AvatarView;
+class ElidedLabel;
 class OfficialMark;
-class QLabel;
 
 // A person at a glance: a 56-pixel avatar, the name (followed by "공식" for an official
 // account) and, below it, "@" and the handle when there is one. Used as the label of buttons
-// and list rows; it takes no clicks of its own.
+// and list rows; it takes no clicks of its own. In a narrow column the name and the handle end
+// in "…" while the mark and the handle's line stay; the label never widens its column.
 class PersonLabel : public QWidget
 {
     Q_OBJECT
@@ -34,7 +35,7 @@ public:
 
 private:
     AvatarView *m_avatar;
-    QLabel *m_name;
+    ElidedLabel *m_name;
     OfficialMark *m_mark;
-    QLabel *m_handle;
+    ElidedLabel *m_handle;
 };

@@ -60,7 +60,9 @@ void WideButton::applyState()
 {
     // A disabled widget takes no mouse or key input and QAbstractButton::click() does nothing,
     // and a press under way is dropped without a click.
+    m_applying = true;
     QAbstractButton::setEnabled(!m_disabled && !m_busy);
+    m_applying = false;
     setAccessibleDescription(m_busy ? QStringLiteral("진행 중") : QString());
     updateSpinner();
     update();
@@ -92,6 +94,14 @@ void WideButton::hideEvent(QHideEvent *event)
 
 void WideButton::changeEvent(QEvent *event)
 {
+    if (event->type() == QEvent::EnabledChange && !m_applying) {
+        // QWidget::setEnabled() is not virtual: a call through a base pointer shows up only
+        // here. WA_ForceDisabled is set by the widget's own setEnabled(false), not by a
+        // disabled parent. (A call made while busy changes nothing visible and goes unseen.)
+        m_disabled = testAttribute(Qt::WA_ForceDisabled);
+        // Enabled by the caller while busy: it stays locked until the work ends.
+        applyState();
+    }
     if (event->type() == QEvent::ApplicationPaletteChange || event->type() == QEvent::PaletteChange)
         update();
     else if (event->type() == QEvent::ApplicationFontChange || event->type() == QEvent::FontChange)

@@ -8,8 +8,9 @@
 // title is hidden under a spinning progress indicator. It cannot be pressed while disabled or
 // busy (neither by mouse, keyboard nor click()). Its action is the clicked() signal.
 //
-// Use setDisabled() and setBusy() rather than QWidget::setEnabled(): the button is enabled
-// exactly when it is neither disabled nor busy.
+// The caller's enabled state (setDisabled(), setEnabled(), or QWidget's own through a base
+// pointer) is kept apart from busy: the button is enabled exactly when the caller has it enabled
+// and it is not busy, so the end of a busy spell never enables a button the caller disabled.
 class WideButton : public QAbstractButton
 {
     Q_OBJECT
@@ -28,6 +29,8 @@ public:
     Role role() const { return m_role; }
 
     void setDisabled(bool disabled);
+    void setEnabled(bool enabled) { setDisabled(!enabled); }
+    // The caller's state, whether busy or not.
     bool isDisabled() const { return m_disabled; }
 
     void setBusy(bool busy);
@@ -50,6 +53,7 @@ private:
     Role m_role;
     bool m_disabled = false;
     bool m_busy = false;
+    bool m_applying = false;
     QTimer m_spin;
     QElapsedTimer m_spinClock;
 };

@@ -5,6 +5,7 @@
 #include "ui/common/BetaMark.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
+#include "ui/common/ElidedLabel.h"
 #include "ui/common/ImageShrink.h"
 #include "ui/common/JPEGImage.h"
 #include "ui/common/MessagePhoto.h"
@@ -146,6 +147,44 @@ private slots:
                      - layout->contentsMargins().right());
     }
 
+    // However the caller disables the button, a busy spell does not end with it enabled; a
+    // caller that enables it during the spell gets it back when the spell ends.
+    void wideButtonBusyKeepsTheCallersState_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("setDisabled") << "setDisabled";
+        QTest::newRow("setEnabled") << "setEnabled";
+        QTest::newRow("QWidget::setEnabled") << "widget";
+        QTest::newRow("disabled parent") << "parent";
+    }
+    void wideButtonBusyKeepsTheCallersState()
+    {
+        QFETCH(QString, how);
+        QWidget parent;
+        auto *button = new WideButton("저장", WideButton::Role::Normal, &parent);
+        QWidget *asWidget = button;
+        const auto setCallerEnabled = [&](bool enabled) {
+            if (how == "setDisabled")
+                button->setDisabled(!enabled);
+            else if (how == "setEnabled")
+                button->setEnabled(enabled);
+            else if (how == "widget")
+                asWidget->setEnabled(enabled);
+            else
+                parent.setEnabled(enabled);
+        };
+        setCallerEnabled(false);
+        button->setBusy(true);
+        button->setBusy(false);
+        QVERIFY(!button->isEnabled());
+
+        button->setBusy(true);
+        setCallerEnabled(true);
+        QVERIFY(!button->isEnabled());
+        button->setBusy(false);
+        QVERIFY(button->isEnabled());
+    }
+
     void wideButtonBusyHidesTitle()
     {
         WideButton button("저장");
@@ -226,6 +265,57 @@ private slots:
         QVERIFY(!person.isOfficial());
         QCOMPARE(person.handleText(), QStringLiteral("@sky_kim"));
         QVERIFY(person.sizeHint().height() >= PersonLabel::avatarSize);
+    }
+
+    // A long name gives way to its column: it ends in "…", the mark and the handle stay in
+    // view, and the label asks for no more than the column has.
+    void personLabelInANarrowColumn_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("handle");
+        QTest::addColumn<bool>("official");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<bool>("elided");
+        const QString twenty = QString("가나다라마바사아자차카타파하거너더러머버");
+        QTest::newRow("short name") << "김하늘" << "sky_kim" << false << 240 << false;
+        QTest::newRow("20 characters and the mark in the sidebar")
+            << twenty << "zumo_official_team" << true << 240 << true;
+        QTest::newRow("narrower still") << twenty << "somebody" << false << 150 << true;
+    }
+    void personLabelInANarrowColumn()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, handle);
+        QFETCH(bool, official);
+        QFETCH(int, width);
+        QFETCH(bool, elided);
+        QWidget column;
+        auto *layout = new QVBoxLayout(&column);
+        layout->setContentsMargins(0, 0, 0, 0);
+        auto *person = new PersonLabel(name, handle, std::nullopt, std::nullopt, official);
+        layout->addWidget(person);
+        QVERIFY(person->minimumSizeHint().width() <= width);
+        column.setFixedWidth(width);
+        column.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&column));
+
+        auto *nameLabel = person->findChild<ElidedLabel *>("name");
+        auto *handleLabel = person->findChild<ElidedLabel *>("handle");
+        QVERIFY(nameLabel && handleLabel);
+        QCOMPARE(person->width(), width);
+        QCOMPARE(nameLabel->shownText().endsWith(QChar(0x2026)), elided);
+        QCOMPARE(nameLabel->shownText() == name, !elided);
+        QCOMPARE(person->nameText(), name);
+        const QRect inside = person->rect();
+        for (QWidget *part : {static_cast<QWidget *>(handleLabel),
+                              static_cast<QWidget *>(person->findChild<OfficialMark *>())}) {
+            if (part->isHidden())
+                continue;
+            QVERIFY(inside.contains(QRect(part->mapTo(person, QPoint(0, 0)), part->size())));
+            QVERIFY(part->width() > 0);
+        }
+        QVERIFY(handleLabel->isVisible());
+        QVERIFY(handleLabel->shownText().startsWith(u'@'));
     }
 
     void linksOpenOnlyOnTheWeb()

@@ -6,6 +6,8 @@
 #include "ui/common/MacImageFile.h"
 
 #include <QBuffer>
+#include <QFileDialog>
+#include <QPointer>
 #include <QImageWriter>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -186,6 +188,77 @@ private slots:
         QVERIFY(!MacImageFile::read(text, 512).has_value());
         QVERIFY(!MacImageFile::read(dir.filePath("missing.jpg"), 512).has_value());
         QVERIFY(MacImageFile::nameFilter().contains("*.jpg"));
+    }
+
+    // pick() answers on a later turn, by the test seam or the dialog, and never once the widget
+    // that asked is gone (which takes its dialog with it).
+    void pickAnswersLater_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("calls");
+        QTest::addColumn<bool>("picture");
+        QTest::newRow("answered: a picture") << "picture" << 1 << true;
+        QTest::newRow("answered: cancel") << "cancel" << 1 << false;
+        QTest::newRow("answered: not an image") << "text" << 1 << false;
+        QTest::newRow("answered: the asker gone first") << "picture gone" << 0 << false;
+        QTest::newRow("dialog: a picture chosen") << "dialog picture" << 1 << true;
+        QTest::newRow("dialog: cancelled") << "dialog cancel" << 1 << false;
+        QTest::newRow("dialog: the asker gone") << "dialog gone" << 0 << false;
+    }
+    void pickAnswersLater()
+    {
+        QFETCH(QString, how);
+        QFETCH(int, calls);
+        QFETCH(bool, picture);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString image = dir.filePath("그림.png");
+        const QString text = dir.filePath("notes.txt");
+        {
+            QFile file(image);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(encode(halves(300, 200), "png"));
+            QFile other(text);
+            QVERIFY(other.open(QIODevice::WriteOnly));
+            other.write("not an image");
+        }
+        const bool viaDialog = how.startsWith("dialog");
+        if (!viaDialog) {
+            const QString file = how.startsWith("picture") ? image : how == "text" ? text : "";
+            MacImageFile::setTestAnswer([file] { return file; });
+        }
+        auto asker = std::make_unique<QWidget>();
+        int called = 0;
+        std::optional<QByteArray> got;
+        MacImageFile::pick(asker.get(), 64, [&](std::optional<QByteArray> jpeg) {
+            ++called;
+            got = std::move(jpeg);
+        });
+        MacImageFile::setTestAnswer({});
+        QCOMPARE(called, 0);
+        QPointer<QFileDialog> dialog = asker->findChild<QFileDialog *>();
+        QCOMPARE(!dialog.isNull(), viaDialog);
+        if (dialog) {
+            QVERIFY(dialog->isVisible());
+            QCOMPARE(dialog->windowModality(), Qt::WindowModal);
+        }
+
+        if (how.endsWith("gone")) {
+            asker.reset();
+        } else if (how == "dialog picture") {
+            dialog->selectFile(image);
+            static_cast<QDialog *>(dialog)->accept(); // QFileDialog::accept(), protected there
+        } else if (how == "dialog cancel") {
+            dialog->reject();
+        }
+        if (calls)
+            QTRY_COMPARE(called, calls);
+        QCoreApplication::processEvents();
+        QCOMPARE(called, calls);
+        QTRY_VERIFY(dialog.isNull());
+        QCOMPARE(got.has_value(), picture);
+        if (got)
+            QCOMPARE(decodedSize(*got), QSize(64, 43));
     }
 
     void jpegImageShowsNothingForBadData()
