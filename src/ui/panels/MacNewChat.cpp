@@ -124,8 +124,7 @@ MacNewChat::MacNewChat(LocalStore &store, std::function<void(const QUuid &roomId
     heading->setFont(ChatFont::headline());
     m_talk = headerButton(QStringLiteral("대화"), QStringLiteral("talk"), this);
     m_next = headerButton(QStringLiteral("다음"), QStringLiteral("next"), this);
-    m_balance = new QWidget(this);
-    m_balance->setFixedSize(PanelParts::minimumButtonHeight, PanelParts::minimumButtonHeight);
+    m_balance = PanelParts::balanceBox(cancel, this);
     auto *header = new QHBoxLayout;
     header->setContentsMargins(0, 0, 0, 0);
     header->addWidget(cancel);
@@ -287,11 +286,12 @@ QList<Account> MacNewChat::friends() const
     const QString query = trimmedQuery();
     if (query.isEmpty())
         return all;
-    // The name is searched as typed; the handle without a leading "@" and in lower case.
+    // The name is searched as typed; the handle without a leading "@" and in lower case. A
+    // search of "@" alone leaves no handle to look for, which finds no handle (rather than all).
     const QString handle = LocalStore::normalizedHandle(query);
     all.removeIf([&](const Account &account) {
         return !TextCompare::localizedContains(account.displayName, query)
-            && !TextCompare::localizedContains(account.handle, handle);
+            && (handle.isEmpty() || !TextCompare::localizedContains(account.handle, handle));
     });
     return all;
 }
@@ -428,6 +428,7 @@ void MacNewChat::refreshChips()
     // The chip that was pressed may be the one going: it is deleted once its signal is over.
     while (m_chipRow->count() > 1) {
         QLayoutItem *item = m_chipRow->takeAt(0);
+        item->widget()->hide();
         item->widget()->deleteLater();
         delete item;
     }
