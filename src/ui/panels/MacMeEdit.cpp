@@ -10,6 +10,7 @@
 #include "ui/panels/RowButton.h"
 
 #include <QBoxLayout>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -75,12 +76,14 @@ MacMeEdit::MacMeEdit(LocalStore &store, std::function<void()> onClose, QWidget *
     m_done->setObjectName(QStringLiteral("done"));
     m_done->setAutoDefault(false);
     m_done->setMinimumHeight(PanelParts::minimumButtonHeight);
-    auto *header = new QHBoxLayout;
-    header->addWidget(close);
-    header->addStretch(1);
-    header->addWidget(heading);
-    header->addStretch(1);
-    header->addWidget(m_done);
+    // Equal columns on both sides keep the title centred between buttons of unequal width.
+    auto *header = new QGridLayout;
+    header->setContentsMargins(0, 0, 0, 0);
+    header->addWidget(close, 0, 0, Qt::AlignLeft | Qt::AlignVCenter);
+    header->addWidget(heading, 0, 1, Qt::AlignCenter);
+    header->addWidget(m_done, 0, 2, Qt::AlignRight | Qt::AlignVCenter);
+    header->setColumnStretch(0, 1);
+    header->setColumnStretch(2, 1);
 
     // Photo: the picture with "보관함", and "파일".
     auto *photoSection = new FormSection(this);

@@ -114,7 +114,6 @@ MacReportSheet::MacReportSheet(LocalStore &store, const ReportDraft &draft,
     , m_onDone(std::move(onDone))
 {
     setObjectName(QStringLiteral("reportSheet"));
-    setMinimumSize(420, 360);
 
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(24, 24, 24, 24);

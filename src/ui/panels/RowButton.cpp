@@ -58,9 +58,18 @@ void RowButton::paintEvent(QPaintEvent *)
         return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    QColor shade = palette().color(QPalette::Highlight);
-    shade.setAlphaF(isDown() ? 0.2f : hasFocus() ? 0.14f : 0.07f);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(shade);
-    painter.drawRoundedRect(QRectF(rect()), 6, 6);
+    const QRectF face = QRectF(rect()).adjusted(1, 1, -1, -1);
+    if (underMouse() || isDown()) {
+        QColor shade = palette().color(QPalette::WindowText);
+        shade.setAlphaF(isDown() ? 0.14f : 0.06f);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(shade);
+        painter.drawRoundedRect(face, 6, 6);
+    }
+    // Focus is a ring, not a fill: a filled row would read as the chosen one.
+    if (hasFocus()) {
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(face.adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
+    }
 }

@@ -5,7 +5,7 @@
 class QHBoxLayout;
 
 // A button whose face is a row of other widgets (a person, an avatar and a word...): the whole
-// rectangle is the button, and a light shade shows hover and keyboard focus. While it is not
+// rectangle is the button; a light shade shows hover, a ring keyboard focus. While it is not
 // pressable it is only a picture of its row: no clicks, no focus, no shade.
 class RowButton : public QAbstractButton
 {
