@@ -61,19 +61,6 @@ private:
     bool m_chosen = false;
 };
 
-namespace {
-
-QPushButton *actionButton(const QString &text, const QString &name, QWidget *parent)
-{
-    auto *button = new QPushButton(text, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    button->setMinimumHeight(PanelParts::minimumButtonHeight);
-    return button;
-}
-
-} // namespace
-
 LookupResultRow::LookupResultRow(LocalStore &store, QWidget *parent)
     : QWidget(parent)
     , m_store(store)
@@ -85,9 +72,11 @@ LookupResultRow::LookupResultRow(LocalStore &store, QWidget *parent)
     m_choice->setObjectName(QStringLiteral("resultChoice"));
     m_open = PanelParts::plainButton(QStringLiteral("대화"), this);
     m_open->setObjectName(QStringLiteral("resultOpen"));
-    m_unblock = actionButton(QStringLiteral("차단 해제"), QStringLiteral("resultUnblock"), this);
-    m_request = actionButton(QStringLiteral("요청"), QStringLiteral("resultRequest"), this);
-    m_accept = actionButton(QStringLiteral("수락"), QStringLiteral("resultAccept"), this);
+    m_unblock = PanelParts::pushButton(QStringLiteral("차단 해제"), QStringLiteral("resultUnblock"),
+                                       this);
+    m_request
+        = PanelParts::pushButton(QStringLiteral("요청"), QStringLiteral("resultRequest"), this);
+    m_accept = PanelParts::pushButton(QStringLiteral("수락"), QStringLiteral("resultAccept"), this);
     m_requested = new QLabel(QStringLiteral("요청함"), this);
     m_requested->setObjectName(QStringLiteral("resultRequested"));
     m_requested->setForegroundRole(QPalette::PlaceholderText);

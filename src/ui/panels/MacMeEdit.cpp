@@ -8,6 +8,7 @@
 #include "ui/common/MacImageFile.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/RowButton.h"
+#include "ui/panels/StoreRedraw.h"
 
 #include <QBoxLayout>
 #include <QGridLayout>
@@ -72,10 +73,7 @@ MacMeEdit::MacMeEdit(LocalStore &store, std::function<void()> onClose, QWidget *
     auto *heading = new QLabel(QStringLiteral("내 프로필"), this);
     heading->setObjectName(QStringLiteral("title"));
     heading->setFont(ChatFont::headline());
-    m_done = new QPushButton(QStringLiteral("완료"), this);
-    m_done->setObjectName(QStringLiteral("done"));
-    m_done->setAutoDefault(false);
-    m_done->setMinimumHeight(PanelParts::minimumButtonHeight);
+    m_done = PanelParts::pushButton(QStringLiteral("완료"), QStringLiteral("done"), this);
     // Equal columns on both sides keep the title centred between buttons of unequal width.
     auto *header = new QGridLayout;
     header->setContentsMargins(0, 0, 0, 0);
@@ -95,30 +93,21 @@ MacMeEdit::MacMeEdit(LocalStore &store, std::function<void()> onClose, QWidget *
     library->addPart(m_avatar);
     library->addPart(new QLabel(QStringLiteral("보관함"), library));
     library->addStretch(1);
-    auto *file = new QPushButton(QStringLiteral("파일"), photoSection);
-    file->setObjectName(QStringLiteral("file"));
-    file->setAutoDefault(false);
-    file->setMinimumHeight(PanelParts::minimumButtonHeight);
+    QPushButton *file
+        = PanelParts::pushButton(QStringLiteral("파일"), QStringLiteral("file"), photoSection);
     photoSection->column()->addWidget(library);
     photoSection->column()->addWidget(file, 0, Qt::AlignLeft);
 
     auto *nameSection = new FormSection(this);
-    m_name = new QLineEdit(nameSection);
-    m_name->setObjectName(QStringLiteral("name"));
-    m_name->setPlaceholderText(QStringLiteral("닉네임"));
-    m_name->setAccessibleName(QStringLiteral("닉네임"));
-    m_name->setMinimumHeight(32);
+    m_name = PanelParts::textField(QStringLiteral("닉네임"), QStringLiteral("name"), nameSection);
     FieldLimits::limitToGraphemes(m_name, maxNameLength);
     nameSection->column()->addWidget(m_name);
 
     auto *handleSection = new FormSection(this);
     auto *at = new QLabel(QStringLiteral("@"), handleSection);
     at->setForegroundRole(QPalette::PlaceholderText);
-    m_handle = new QLineEdit(handleSection);
-    m_handle->setObjectName(QStringLiteral("handle"));
-    m_handle->setPlaceholderText(QStringLiteral("아이디"));
-    m_handle->setAccessibleName(QStringLiteral("아이디"));
-    m_handle->setMinimumHeight(32);
+    m_handle
+        = PanelParts::textField(QStringLiteral("아이디"), QStringLiteral("handle"), handleSection);
     // No correction or capitals offered by an input method: a handle is typed as it is.
     m_handle->setInputMethodHints(Qt::ImhNoAutoUppercase | Qt::ImhNoPredictiveText
                                   | Qt::ImhPreferLowercase);
@@ -153,13 +142,10 @@ MacMeEdit::MacMeEdit(LocalStore &store, std::function<void()> onClose, QWidget *
     connect(m_handle, &QLineEdit::textChanged, this, &MacMeEdit::handleEdited);
     connect(m_done, &QPushButton::clicked, this, &MacMeEdit::save);
 
-    // Several store changes in one turn of the event loop redraw the page once.
-    m_refresh.setSingleShot(true);
-    m_refresh.setInterval(0);
-    connect(&m_refresh, &QTimer::timeout, this, &MacMeEdit::refresh);
-    for (auto signal :
-         {&LocalStore::accountsChanged, &LocalStore::sessionChanged, &LocalStore::noticeChanged})
-        connect(&m_store, signal, this, &MacMeEdit::scheduleRefresh);
+    m_redraw = new StoreRedraw(
+        m_store,
+        {&LocalStore::accountsChanged, &LocalStore::sessionChanged, &LocalStore::noticeChanged},
+        [this] { refresh(); }, this);
     refresh();
 }
 
@@ -267,14 +253,9 @@ QCoro::Task<> MacMeEdit::submit(QString name, QString handle, std::optional<QByt
         m_onClose();
 }
 
-void MacMeEdit::scheduleRefresh()
-{
-    m_refresh.start();
-}
-
 void MacMeEdit::refresh()
 {
-    m_refresh.stop();
+    m_redraw->cancelPending();
     const QString name = m_name->text();
     m_avatar->setAvatar(name.isEmpty() ? QStringLiteral("?") : name, m_photo, std::nullopt);
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QTimer>
 #include <QWidget>
 
 #include <QCoroTask>
@@ -14,6 +13,7 @@ class LocalStore;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class StoreRedraw;
 
 // Editing one's own photo, display name and handle. The page keeps its own copy of the three,
 // filled once from the signed-in account when it is first shown, cuts the name and the handle
@@ -50,7 +50,6 @@ private:
     void handleEdited();
     void save();
     QCoro::Task<> submit(QString name, QString handle, std::optional<QByteArray> photo);
-    void scheduleRefresh();
     void refresh();
 
     LocalStore &m_store;
@@ -70,5 +69,5 @@ private:
     QLabel *m_takenLine;
     QLabel *m_notice;
     QPushButton *m_done;
-    QTimer m_refresh;
+    StoreRedraw *m_redraw;
 };

@@ -11,6 +11,7 @@
 #include "ui/panels/FriendPickModel.h"
 #include "ui/panels/LookupResultRow.h"
 #include "ui/panels/PanelParts.h"
+#include "ui/panels/StoreRedraw.h"
 
 #include <QBoxLayout>
 #include <QKeyEvent>
@@ -97,15 +98,6 @@ public:
     }
 };
 
-QPushButton *headerButton(const QString &text, const QString &name, QWidget *parent)
-{
-    auto *button = new QPushButton(text, parent);
-    button->setObjectName(name);
-    button->setAutoDefault(false);
-    button->setMinimumHeight(PanelParts::minimumButtonHeight);
-    return button;
-}
-
 } // namespace
 
 MacNewChat::MacNewChat(LocalStore &store, std::function<void(const QUuid &roomId)> onOpen,
@@ -118,12 +110,12 @@ MacNewChat::MacNewChat(LocalStore &store, std::function<void(const QUuid &roomId
     setMinimumSize(460, 420);
 
     // Header: "취소", the title between flexible spaces, and "대화"/"다음" or a clear box.
-    auto *cancel = headerButton(QStringLiteral("취소"), QStringLiteral("cancel"), this);
+    auto *cancel = PanelParts::pushButton(QStringLiteral("취소"), QStringLiteral("cancel"), this);
     auto *heading = new QLabel(QStringLiteral("새 대화"), this);
     heading->setObjectName(QStringLiteral("title"));
     heading->setFont(ChatFont::headline());
-    m_talk = headerButton(QStringLiteral("대화"), QStringLiteral("talk"), this);
-    m_next = headerButton(QStringLiteral("다음"), QStringLiteral("next"), this);
+    m_talk = PanelParts::pushButton(QStringLiteral("대화"), QStringLiteral("talk"), this);
+    m_next = PanelParts::pushButton(QStringLiteral("다음"), QStringLiteral("next"), this);
     m_balance = PanelParts::balanceBox(cancel, this);
     auto *header = new QHBoxLayout;
     header->setContentsMargins(0, 0, 0, 0);
@@ -140,11 +132,8 @@ MacNewChat::MacNewChat(LocalStore &store, std::function<void(const QUuid &roomId
 
     // Stage 1: search, chips, the friend list and the lookup.
     auto *choosing = new QWidget(this);
-    m_query = new QLineEdit(choosing);
-    m_query->setObjectName(QStringLiteral("query"));
-    m_query->setPlaceholderText(QStringLiteral("이름, 아이디"));
-    m_query->setAccessibleName(QStringLiteral("이름, 아이디"));
-    m_query->setMinimumHeight(32);
+    m_query
+        = PanelParts::textField(QStringLiteral("이름, 아이디"), QStringLiteral("query"), choosing);
 
     m_chipArea = new QScrollArea(choosing);
     m_chipArea->setObjectName(QStringLiteral("chips"));
@@ -189,7 +178,8 @@ MacNewChat::MacNewChat(LocalStore &store, std::function<void(const QUuid &roomId
     connect(DecodedImageCache::shared(), &DecodedImageCache::ready, m_list->viewport(),
             qOverload<>(&QWidget::update));
 
-    m_find = headerButton(QStringLiteral("아이디로 찾기"), QStringLiteral("find"), listArea);
+    m_find
+        = PanelParts::pushButton(QStringLiteral("아이디로 찾기"), QStringLiteral("find"), listArea);
     m_result = new LookupResultRow(m_store, listArea);
     m_miss = new QLabel(missText(), listArea);
     m_miss->setObjectName(QStringLiteral("miss"));
@@ -221,11 +211,8 @@ MacNewChat::MacNewChat(LocalStore &store, std::function<void(const QUuid &roomId
 
     // Stage 2: the group's name and "만들기".
     auto *naming = new QWidget(this);
-    m_title = new QLineEdit(naming);
-    m_title->setObjectName(QStringLiteral("groupTitle"));
-    m_title->setPlaceholderText(QStringLiteral("방 이름"));
-    m_title->setAccessibleName(QStringLiteral("방 이름"));
-    m_title->setMinimumHeight(32);
+    m_title
+        = PanelParts::textField(QStringLiteral("방 이름"), QStringLiteral("groupTitle"), naming);
     FieldLimits::limitToGraphemes(m_title, maxTitleLength);
     m_create = new WideButton(QStringLiteral("만들기"), WideButton::Role::Normal, naming);
     m_create->setObjectName(QStringLiteral("create"));
@@ -264,14 +251,11 @@ MacNewChat::MacNewChat(LocalStore &store, std::function<void(const QUuid &roomId
     connect(m_result, &LookupResultRow::openRequested, this, [this](const QUuid &id) { open(id); });
     connect(m_create, &WideButton::clicked, this, [this] { create(); });
 
-    // Several store changes in one turn of the event loop redraw the sheet once.
-    m_refresh.setSingleShot(true);
-    m_refresh.setInterval(0);
-    connect(&m_refresh, &QTimer::timeout, this, &MacNewChat::refresh);
-    for (auto signal :
-         {&LocalStore::accountsChanged, &LocalStore::friendsChanged, &LocalStore::blocksChanged,
-          &LocalStore::conversationsChanged, &LocalStore::sessionChanged})
-        connect(&m_store, signal, this, &MacNewChat::scheduleRefresh);
+    m_redraw = new StoreRedraw(
+        m_store,
+        {&LocalStore::accountsChanged, &LocalStore::friendsChanged, &LocalStore::blocksChanged,
+         &LocalStore::conversationsChanged, &LocalStore::sessionChanged},
+        [this] { refresh(); }, this);
     refresh();
 }
 
@@ -377,14 +361,9 @@ QCoro::Task<> MacNewChat::create()
     refresh();
 }
 
-void MacNewChat::scheduleRefresh()
-{
-    m_refresh.start();
-}
-
 void MacNewChat::refresh()
 {
-    m_refresh.stop();
+    m_redraw->cancelPending();
     const QList<Account> shown = friends();
     m_friends->reload();
     m_friends->setChosen(m_chosen);

@@ -2,7 +2,6 @@
 
 #include "model/Account.h"
 
-#include <QTimer>
 #include <QUuid>
 #include <QWidget>
 
@@ -21,6 +20,7 @@ class QListView;
 class QPushButton;
 class QScrollArea;
 class QStackedWidget;
+class StoreRedraw;
 class WideButton;
 
 // The new-conversation sheet. Stage 1 chooses people: a search over the friends, the chips of
@@ -64,7 +64,6 @@ private:
     QCoro::Task<> open(QUuid id);
     QCoro::Task<> create();
 
-    void scheduleRefresh();
     void refresh();
     void refreshChips();
 
@@ -93,5 +92,5 @@ private:
     QLineEdit *m_title;
     WideButton *m_create;
     QLabel *m_failedLine;
-    QTimer m_refresh;
+    StoreRedraw *m_redraw;
 };

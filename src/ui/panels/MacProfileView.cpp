@@ -7,6 +7,7 @@
 #include "ui/common/WideButton.h"
 #include "ui/panels/MacConfirm.h"
 #include "ui/panels/PanelParts.h"
+#include "ui/panels/StoreRedraw.h"
 
 #include <QBoxLayout>
 #include <QLabel>
@@ -112,20 +113,12 @@ MacProfileView::MacProfileView(LocalStore &store, const QUuid &userId,
             m_onReport(ReportDraft{QUuid::createUuid(), m_userId, std::nullopt});
     });
 
-    // Several store changes in one turn of the event loop redraw the page once.
-    m_refresh.setSingleShot(true);
-    m_refresh.setInterval(0);
-    connect(&m_refresh, &QTimer::timeout, this, &MacProfileView::refresh);
-    for (auto signal :
-         {&LocalStore::accountsChanged, &LocalStore::blocksChanged, &LocalStore::friendsChanged,
-          &LocalStore::conversationsChanged, &LocalStore::sessionChanged})
-        connect(&m_store, signal, this, &MacProfileView::scheduleRefresh);
+    new StoreRedraw(
+        m_store,
+        {&LocalStore::accountsChanged, &LocalStore::blocksChanged, &LocalStore::friendsChanged,
+         &LocalStore::conversationsChanged, &LocalStore::sessionChanged},
+        [this] { refresh(); }, this);
     refresh();
-}
-
-void MacProfileView::scheduleRefresh()
-{
-    m_refresh.start();
 }
 
 void MacProfileView::refresh()

@@ -2,7 +2,6 @@
 
 #include "model/HandOver.h"
 
-#include <QTimer>
 #include <QUuid>
 #include <QWidget>
 
@@ -36,7 +35,6 @@ public:
     }
 
 private:
-    void scheduleRefresh();
     void refresh();
     void confirmBlock();
     QCoro::Task<> openChat();
@@ -62,5 +60,4 @@ private:
     WideButton *m_unblock;
     WideButton *m_block;
     WideButton *m_report;
-    QTimer m_refresh;
 };

@@ -6,6 +6,7 @@
 #include <QBoxLayout>
 #include <QEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
 
@@ -120,6 +121,25 @@ namespace PanelParts {
 QPushButton *plainButton(const QString &text, QWidget *parent)
 {
     return new PlainButton(text, parent);
+}
+
+QPushButton *pushButton(const QString &text, const QString &name, QWidget *parent)
+{
+    auto *button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    button->setMinimumHeight(minimumButtonHeight);
+    return button;
+}
+
+QLineEdit *textField(const QString &placeholder, const QString &name, QWidget *parent)
+{
+    auto *field = new QLineEdit(parent);
+    field->setObjectName(name);
+    field->setPlaceholderText(placeholder);
+    field->setAccessibleName(placeholder);
+    field->setMinimumHeight(32);
+    return field;
 }
 
 QPushButton *closeButton(const std::function<void()> &onClose, QWidget *parent)

@@ -6,6 +6,7 @@
 #include <optional>
 
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QVBoxLayout;
 class QWidget;
@@ -18,6 +19,13 @@ inline constexpr int minimumButtonHeight = 44;
 
 // A borderless text button at least 44 pixels high ("닫기" and the like).
 QPushButton *plainButton(const QString &text, QWidget *parent);
+
+// A push button in the desktop's own style, at least 44 pixels high, that never answers Return
+// for the dialog or sheet around it.
+QPushButton *pushButton(const QString &text, const QString &name, QWidget *parent);
+
+// A one-line text field whose placeholder is also its accessible name.
+QLineEdit *textField(const QString &placeholder, const QString &name, QWidget *parent);
 
 // The plain "닫기" of a page (object name "close"), calling `onClose` when pressed.
 QPushButton *closeButton(const std::function<void()> &onClose, QWidget *parent);

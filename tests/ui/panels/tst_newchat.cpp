@@ -16,17 +16,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QUuid addAccount(LocalStore &store, const QString &handle, const QString &name,
-                 AccountKind kind = AccountKind::person)
-{
-    Account account = person(handle, name);
-    account.kind = kind;
-    account.status = AccountStatus::active;
-    account.verified = kind == AccountKind::official; // the local lookup finds only those
-    store.editAccounts([&](QList<Account> &list) { list.append(account); });
-    return account.id;
-}
-
 // A local store signed in, with the three seed people as friends (오세린, 정태오, 한소라).
 std::unique_ptr<LocalStore> storeWithFriends()
 {

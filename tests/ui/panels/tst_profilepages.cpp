@@ -15,16 +15,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QUuid addAccount(LocalStore &store, const QString &handle, const QString &name,
-                 AccountKind kind = AccountKind::person)
-{
-    Account account = person(handle, name);
-    account.kind = kind;
-    account.status = AccountStatus::active;
-    store.editAccounts([&](QList<Account> &list) { list.append(account); });
-    return account.id;
-}
-
 QStringList shownButtons(QWidget &page)
 {
     QStringList titles;
