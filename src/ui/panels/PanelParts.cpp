@@ -6,6 +6,7 @@
 #include <QBoxLayout>
 #include <QEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
 
@@ -122,6 +123,25 @@ QPushButton *plainButton(const QString &text, QWidget *parent)
     return new PlainButton(text, parent);
 }
 
+QPushButton *pushButton(const QString &text, const QString &name, QWidget *parent)
+{
+    auto *button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    button->setMinimumHeight(minimumButtonHeight);
+    return button;
+}
+
+QLineEdit *textField(const QString &placeholder, const QString &name, QWidget *parent)
+{
+    auto *field = new QLineEdit(parent);
+    field->setObjectName(name);
+    field->setPlaceholderText(placeholder);
+    field->setAccessibleName(placeholder);
+    field->setMinimumHeight(32);
+    return field;
+}
+
 QPushButton *closeButton(const std::function<void()> &onClose, QWidget *parent)
 {
     QPushButton *close = plainButton(QStringLiteral("닫기"), parent);
@@ -153,8 +173,13 @@ QWidget *headerRow(const QString &title, const std::function<void()> &onClose, Q
     layout->addStretch(1);
     layout->addWidget(heading);
     layout->addStretch(1);
-    layout->addWidget(new BalanceBox(close, row));
+    layout->addWidget(balanceBox(close, row));
     return row;
+}
+
+QWidget *balanceBox(QWidget *mirror, QWidget *parent)
+{
+    return new BalanceBox(mirror, parent);
 }
 
 QLabel *titleLabel(const QString &text, QWidget *parent)

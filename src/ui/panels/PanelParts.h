@@ -6,6 +6,7 @@
 #include <optional>
 
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QVBoxLayout;
 class QWidget;
@@ -19,6 +20,13 @@ inline constexpr int minimumButtonHeight = 44;
 // A borderless text button at least 44 pixels high ("닫기" and the like).
 QPushButton *plainButton(const QString &text, QWidget *parent);
 
+// A push button in the desktop's own style, at least 44 pixels high, that never answers Return
+// for the dialog or sheet around it.
+QPushButton *pushButton(const QString &text, const QString &name, QWidget *parent);
+
+// A one-line text field whose placeholder is also its accessible name.
+QLineEdit *textField(const QString &placeholder, const QString &name, QWidget *parent);
+
 // The plain "닫기" of a page (object name "close"), calling `onClose` when pressed.
 QPushButton *closeButton(const std::function<void()> &onClose, QWidget *parent);
 
@@ -26,6 +34,10 @@ QPushButton *closeButton(const std::function<void()> &onClose, QWidget *parent);
 // the trailing side as wide as the button, so that the title stays centred in the row. Padded
 // 16 pixels left and right.
 QWidget *headerRow(const QString &title, const std::function<void()> &onClose, QWidget *parent);
+
+// A clear box as wide as `mirror` (44 pixels at least) and 44 high, for the side of a header row
+// that has no button, so that the title between them stays centred.
+QWidget *balanceBox(QWidget *mirror, QWidget *parent);
 
 // The title of a form page: title-2 size, bold.
 QLabel *titleLabel(const QString &text, QWidget *parent);

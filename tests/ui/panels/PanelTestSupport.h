@@ -38,6 +38,19 @@ inline void savePictures(QWidget &page, const QString &name,
     QApplication::setPalette(light);
 }
 
+// Adds an active account to a local store; an official one is verified, as the local handle
+// lookup finds only those.
+inline QUuid addAccount(LocalStore &store, const QString &handle, const QString &name,
+                        AccountKind kind = AccountKind::person)
+{
+    Account account = person(handle, name);
+    account.kind = kind;
+    account.status = AccountStatus::active;
+    account.verified = kind == AccountKind::official;
+    store.editAccounts([&](QList<Account> &list) { list.append(account); });
+    return account.id;
+}
+
 template<typename T = QAbstractButton>
 T *part(QWidget &root, const QString &name)
 {
