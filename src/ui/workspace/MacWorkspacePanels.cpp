@@ -9,6 +9,10 @@
 #include "ui/panels/MacDeleteAccount.h"
 #include "ui/panels/MacInvitePanel.h"
 #include "ui/panels/MacInviteRequest.h"
+#include "ui/panels/MacMeEdit.h"
+#include "ui/panels/MacNewChat.h"
+#include "ui/panels/MacProfileView.h"
+#include "ui/panels/MacReportSheet.h"
 #include "ui/panels/MacPasswordView.h"
 #include "ui/panels/MacSettingsView.h"
 #include "ui/workspace/MacPendingPanel.h"
@@ -79,12 +83,12 @@ QWidget *MacWorkspace::createPage(const MacPage &page)
         return new MacRoomView(
             m_store, *m_navigation, page.id, [this](const QUuid &userId) { openProfile(userId); },
             [this] { leaveRoom(); }, parent);
-    case MacPage::profile: {
-        const auto account = m_store.account(page.id);
-        return new MacPendingPanel(account ? account->displayName : QString(), {}, parent);
-    }
+    case MacPage::profile:
+        return new MacProfileView(
+            m_store, page.id, [this](const ReportDraft &draft) { m_navigation->setReport(draft); },
+            [this](const QUuid &roomId) { m_navigation->openRoom(roomId); }, parent);
     case MacPage::me:
-        return new MacPendingPanel(QStringLiteral("내 프로필"), show(MacPage::pick), parent);
+        return new MacMeEdit(m_store, show(MacPage::pick), parent);
     case MacPage::settings:
         return new MacSettingsView(m_store, show(MacPage::password), show(MacPage::blocked),
                                    show(MacPage::deleteAccount), show(MacPage::pick), parent);
@@ -106,11 +110,13 @@ QWidget *MacWorkspace::createSheet(MacSheet sheet, QWidget *parent)
 {
     switch (sheet) {
     case MacSheet::newChat:
-        return new MacPendingPanel(
-            QStringLiteral("새 대화"), [] {}, parent);
+        return new MacNewChat(
+            m_store, [this](const QUuid &roomId) { openFromNewChat(roomId); }, parent);
     case MacSheet::report:
-        return new MacPendingPanel(
-            QStringLiteral("신고"), [] {}, parent);
+        if (const auto draft = m_navigation->report())
+            return new MacReportSheet(
+                m_store, *draft, [this](const QString &text) { finishReport(text); }, parent);
+        break;
     case MacSheet::media:
         return new MacPendingPanel(
             QStringLiteral("사진"), [] {}, parent);
