@@ -8,6 +8,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zumo"));
     QApplication::setOrganizationName(QStringLiteral("Zumo"));
+    QApplication::setApplicationVersion(QStringLiteral(ZUMO_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("zumo"));
 
     // The desktop starts the program with a link as its first argument (Exec=zumo %u). A

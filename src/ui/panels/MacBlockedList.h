@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+
+class BlockedListModel;
+class LocalStore;
+class QLabel;
+class QListView;
+class QStackedLayout;
+
+// The block list page: the blocked accounts that the store lists, each with "해제", which lifts
+// the block at once without asking. The list follows the store: a lifted block leaves it, a
+// block that the service refused to lift comes back.
+class MacBlockedList : public QWidget
+{
+    Q_OBJECT
+public:
+    MacBlockedList(LocalStore &store, std::function<void()> onClose, QWidget *parent = nullptr);
+
+    static QString emptyText() { return QStringLiteral("차단한 계정이 없습니다."); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void refresh();
+    void unblock(const QModelIndex &index);
+
+    LocalStore &m_store;
+    BlockedListModel *m_model;
+    QListView *m_list;
+    QLabel *m_empty;
+    QStackedLayout *m_body;
+    QTimer m_refresh;
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+class LocalStore;
+class QLineEdit;
+class WideButton;
+
+// The account deletion page: what deleting means, a field for the confirmation word and the
+// destructive button, which stays disabled until the field holds exactly "삭제". There is no
+// dialog. Once pressed the button stays busy: success replaces the whole window, and a failure
+// reaches the user as the store's notice, not on this page.
+class MacDeleteAccount : public QWidget
+{
+    Q_OBJECT
+public:
+    MacDeleteAccount(LocalStore &store, std::function<void()> onClose, QWidget *parent = nullptr);
+
+    static QString confirmationWord() { return QStringLiteral("삭제"); }
+
+private:
+    void remove();
+
+    LocalStore &m_store;
+    QLineEdit *m_phrase;
+    WideButton *m_delete;
+};

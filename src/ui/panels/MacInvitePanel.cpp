@@ -1,0 +1,157 @@
+#include "ui/panels/MacInvitePanel.h"
+
+#include "store/LocalStore.h"
+#include "ui/common/ChatFont.h"
+#include "ui/common/WideButton.h"
+#include "ui/panels/MacConfirm.h"
+#include "ui/panels/PanelParts.h"
+
+#include <QBoxLayout>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QUrl>
+
+namespace {
+
+// Whether `link` reads as a URL at all; a link that does not is still shown and copied, but
+// offered to no other program.
+bool parsesAsUrl(const QString &link)
+{
+    return !link.isEmpty() && QUrl(link, QUrl::StrictMode).isValid();
+}
+
+} // namespace
+
+MacInvitePanel::MacInvitePanel(LocalStore &store, std::function<void()> onClose, QWidget *parent)
+    : QWidget(parent)
+    , m_store(store)
+{
+    setObjectName(QStringLiteral("invitePanel"));
+    QVBoxLayout *column = PanelParts::formColumn(this, 520, 16);
+    QWidget *holder = column->parentWidget();
+
+    auto *header = new QHBoxLayout;
+    header->setContentsMargins(0, 0, 0, 0);
+    header->addWidget(PanelParts::titleLabel(QStringLiteral("친구 초대"), holder));
+    header->addStretch(1);
+    QPushButton *close = PanelParts::closeButton(onClose, holder);
+    header->addWidget(close);
+    column->addLayout(header);
+
+    auto *about
+        = new QLabel(QStringLiteral("링크를 연 사람이 나에게 친구 요청을 보냅니다."), holder);
+    about->setFont(ChatFont::body());
+    about->setWordWrap(true);
+    column->addWidget(about);
+
+    m_linkLabel = new QLabel(holder);
+    m_linkLabel->setObjectName(QStringLiteral("link"));
+    m_linkLabel->setTextFormat(Qt::PlainText);
+    m_linkLabel->setFont(ChatFont::subheadline());
+    m_linkLabel->setWordWrap(true);
+    m_linkLabel->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    column->addWidget(m_linkLabel);
+
+    m_noteLabel = new QLabel(holder);
+    m_noteLabel->setObjectName(QStringLiteral("note"));
+    m_noteLabel->setTextFormat(Qt::PlainText);
+    m_noteLabel->setFont(ChatFont::subheadline());
+    m_noteLabel->setForegroundRole(QPalette::PlaceholderText);
+    column->addWidget(m_noteLabel);
+
+    m_copy = new WideButton(QStringLiteral("복사"), WideButton::Role::Normal, holder);
+    m_copy->setObjectName(QStringLiteral("copy"));
+    column->addWidget(m_copy);
+
+    m_share = new QPushButton(QStringLiteral("공유"), holder);
+    m_share->setObjectName(QStringLiteral("share"));
+    m_share->setAutoDefault(false);
+    m_share->setMinimumHeight(PanelParts::minimumButtonHeight);
+    m_share->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    column->addWidget(m_share);
+
+    auto *renew = new WideButton(QStringLiteral("새로 만들기"), WideButton::Role::Normal, holder);
+    renew->setObjectName(QStringLiteral("rotate"));
+    column->addWidget(renew);
+
+    connect(m_copy, &WideButton::clicked, this, &MacInvitePanel::copyLink);
+    connect(m_share, &QPushButton::clicked, this, &MacInvitePanel::share);
+    connect(renew, &WideButton::clicked, this, &MacInvitePanel::confirmRotate);
+
+    present(QString(), std::nullopt);
+    load();
+}
+
+QUrl MacInvitePanel::mailUrl(const QString &link)
+{
+    QUrl mail(QStringLiteral("mailto:"));
+    // Fully encoded, so that "&", "=" or "#" in a link cannot end the body early.
+    mail.setQuery(QStringLiteral("body=") + QString::fromLatin1(QUrl::toPercentEncoding(link)));
+    return mail;
+}
+
+void MacInvitePanel::present(const QString &link, const std::optional<QString> &note)
+{
+    m_link = link;
+    m_note = note;
+    // A blank keeps the line's height while there is no link yet.
+    m_linkLabel->setText(link.isEmpty() ? QStringLiteral(" ") : link);
+    m_noteLabel->setText(note.value_or(QString()));
+    m_noteLabel->setVisible(note.has_value());
+    m_copy->setDisabled(link.isEmpty());
+    m_share->setVisible(parsesAsUrl(link));
+}
+
+QCoro::Task<> MacInvitePanel::load()
+{
+    // Leaving the page drops the answer (QCoro tasks cannot be cancelled).
+    QPointer<MacInvitePanel> self(this);
+    std::optional<QString> link;
+    try {
+        link = co_await m_store.inviteURL();
+    } catch (...) { }
+    if (self)
+        present(link.value_or(QString()), m_note);
+}
+
+void MacInvitePanel::confirmRotate()
+{
+    MacConfirm::ask(this, QStringLiteral("이전 링크는 바로 사용할 수 없게 됩니다."),
+                    QStringLiteral("새로 만들기"), MacConfirm::Role::Normal, [this] { rotate(); });
+}
+
+QCoro::Task<> MacInvitePanel::rotate()
+{
+    // No busy state: a second rotation may start before the first answers, and the link that
+    // answers last is the one shown.
+    QPointer<MacInvitePanel> self(this);
+    std::optional<QString> link;
+    try {
+        link = co_await m_store.rotateInvite();
+    } catch (...) { }
+    // A failure was reported by the store; the old link stays.
+    if (self && link)
+        present(*link, std::nullopt);
+}
+
+void MacInvitePanel::copyLink()
+{
+    if (m_link.isEmpty())
+        return;
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(m_link);
+    present(m_link, copiedText());
+}
+
+void MacInvitePanel::share()
+{
+    if (!parsesAsUrl(m_link))
+        return;
+    copyLink();
+    QDesktopServices::openUrl(mailUrl(m_link));
+}

@@ -1,0 +1,146 @@
+#include "ui/panels/MacSettingsView.h"
+
+#include "store/LocalStore.h"
+#include "ui/common/ChatColor.h"
+#include "ui/common/ChatFont.h"
+#include "ui/panels/MacConfirm.h"
+#include "ui/panels/PanelParts.h"
+#include "ui/panels/SettingsRows.h"
+
+#include <QBoxLayout>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QScrollArea>
+
+namespace {
+
+QLabel *sectionHeader(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    QFont font = ChatFont::footnote();
+    font.setWeight(QFont::DemiBold);
+    label->setFont(font);
+    label->setForegroundRole(QPalette::PlaceholderText);
+    label->setContentsMargins(14, 0, 0, 4);
+    return label;
+}
+
+} // namespace
+
+MacSettingsView::MacSettingsView(LocalStore &store, std::function<void()> onPassword,
+                                 std::function<void()> onBlocked, std::function<void()> onDelete,
+                                 std::function<void()> onClose, QWidget *parent)
+    : QWidget(parent)
+    , m_store(store)
+{
+    setObjectName(QStringLiteral("settings"));
+
+    auto *list = new QWidget;
+    auto *sections = new QVBoxLayout(list);
+    sections->setContentsMargins(20, 12, 20, 20);
+    sections->setSpacing(0);
+
+    sections->addWidget(sectionHeader(QStringLiteral("알림"), list));
+    auto *alerts = new SettingsGroup(list);
+    m_enabled = new SwitchRow(QStringLiteral("전체 알림"));
+    m_preview = new SwitchRow(QStringLiteral("미리보기"));
+    m_sound = new SwitchRow(QStringLiteral("소리"));
+    m_enabled->setObjectName(QStringLiteral("notificationsEnabled"));
+    m_preview->setObjectName(QStringLiteral("notificationPreview"));
+    m_sound->setObjectName(QStringLiteral("notificationSound"));
+    for (SwitchRow *row : {m_enabled, m_preview, m_sound})
+        alerts->addRow(row);
+    sections->addWidget(alerts);
+    sections->addSpacing(20);
+
+    auto *actions = new SettingsGroup(list);
+    const auto addAction = [&](const QString &text, const QString &name, bool destructive,
+                               std::function<void()> action) {
+        auto *row = new ActionRow(text, destructive);
+        row->setObjectName(name);
+        actions->addRow(row);
+        connect(row, &QAbstractButton::clicked, this, [action = std::move(action)] {
+            if (action)
+                action();
+        });
+    };
+    // Three of them only ask the workspace for another page.
+    addAction(QStringLiteral("차단 목록"), QStringLiteral("blocked"), false, onBlocked);
+    addAction(QStringLiteral("비밀번호"), QStringLiteral("password"), false, onPassword);
+    addAction(QStringLiteral("로그아웃"), QStringLiteral("logout"), true,
+              [this] { confirmLogout(); });
+    addAction(QStringLiteral("계정 삭제"), QStringLiteral("deleteAccount"), true, onDelete);
+    sections->addWidget(actions);
+    sections->addStretch(1);
+
+    auto *scroller = new QScrollArea(this);
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(true);
+    scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroller->setWidget(list);
+    // The list sits on the window colour, its groups on the base colour.
+    scroller->viewport()->setAutoFillBackground(false);
+    list->setAutoFillBackground(false);
+
+    auto *footer = new QLabel(footerText(), this);
+    footer->setObjectName(QStringLiteral("version"));
+    footer->setTextFormat(Qt::PlainText);
+    footer->setFont(ChatFont::footnote());
+    footer->setForegroundRole(QPalette::PlaceholderText);
+    footer->setAlignment(Qt::AlignHCenter);
+
+    auto *page = new QVBoxLayout(this);
+    page->setContentsMargins(0, 0, 0, 12);
+    page->setSpacing(0);
+    page->addWidget(PanelParts::headerRow(QStringLiteral("설정"), onClose, this));
+    page->addWidget(scroller, 1);
+    page->addWidget(footer);
+
+    // Each switch sets only its own value; the page then shows the store's values at once.
+    const auto flip = [this](SwitchRow *row, auto set) {
+        connect(row, &SwitchRow::flipRequested, this, [this, set](bool on) {
+            set(on);
+            refresh();
+        });
+    };
+    flip(m_enabled, [this](bool on) { m_store.setNotifications(on, std::nullopt, std::nullopt); });
+    flip(m_preview, [this](bool on) { m_store.setNotifications(std::nullopt, on, std::nullopt); });
+    flip(m_sound, [this](bool on) { m_store.setNotifications(std::nullopt, std::nullopt, on); });
+
+    // Several store changes in one turn of the event loop redraw once.
+    m_refresh.setSingleShot(true);
+    m_refresh.setInterval(0);
+    connect(&m_refresh, &QTimer::timeout, this, &MacSettingsView::refresh);
+    for (auto changed :
+         {&LocalStore::notificationsEnabledChanged, &LocalStore::notificationPreviewChanged,
+          &LocalStore::notificationSoundChanged})
+        connect(&m_store, changed, &m_refresh, qOverload<>(&QTimer::start));
+    refresh();
+}
+
+QString MacSettingsView::footerText()
+{
+    QString version = QCoreApplication::applicationVersion();
+    if (version.isEmpty())
+        version = QStringLiteral("0.1.2");
+    return QStringLiteral("Beta · 버전 ") + version;
+}
+
+void MacSettingsView::refresh()
+{
+    const bool enabled = m_store.notificationsEnabled();
+    m_enabled->setChecked(enabled);
+    m_preview->setChecked(m_store.notificationPreview());
+    m_sound->setChecked(m_store.notificationSound());
+    // Off, the other two keep their values, greyed out, for when the switch comes back on.
+    m_preview->setEnabled(enabled);
+    m_sound->setEnabled(enabled);
+}
+
+void MacSettingsView::confirmLogout()
+{
+    LocalStore *store = &m_store;
+    MacConfirm::ask(this, QStringLiteral("로그아웃할까요?"), QStringLiteral("로그아웃"),
+                    MacConfirm::Role::Destructive, [store] { store->logout(); });
+}

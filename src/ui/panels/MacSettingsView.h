@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+
+class ActionRow;
+class LocalStore;
+class QLabel;
+class SwitchRow;
+
+// The settings page: the three notification switches, the ways to the block list, the password
+// and the account deletion pages, logging out after a confirmation, and the version line.
+// The switches keep no copy of their own: they show the store's values and follow its changes.
+class MacSettingsView : public QWidget
+{
+    Q_OBJECT
+public:
+    MacSettingsView(LocalStore &store, std::function<void()> onPassword,
+                    std::function<void()> onBlocked, std::function<void()> onDelete,
+                    std::function<void()> onClose, QWidget *parent = nullptr);
+
+    // "Beta · 버전 " and the application's version, or "0.1.2" when it has none.
+    static QString footerText();
+
+private:
+    void refresh();
+    void confirmLogout();
+
+    LocalStore &m_store;
+    SwitchRow *m_enabled;
+    SwitchRow *m_preview;
+    SwitchRow *m_sound;
+    QTimer m_refresh;
+};

@@ -1,0 +1,215 @@
+#include "ui/panels/PanelParts.h"
+
+#include "ui/common/ChatColor.h"
+#include "ui/common/ChatFont.h"
+
+#include <QBoxLayout>
+#include <QEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+
+#include <algorithm>
+
+namespace {
+
+// A failure line: the alert red, read again from the palette whenever it changes, so that the
+// line follows a switch between light and dark.
+class FailureLine : public QLabel
+{
+public:
+    explicit FailureLine(QWidget *parent)
+        : QLabel(parent)
+    {
+        recolour();
+    }
+
+protected:
+    void changeEvent(QEvent *event) override
+    {
+        QLabel::changeEvent(event);
+        // Setting the colour is itself a palette change; it stops once the colour is right.
+        if (event->type() == QEvent::PaletteChange
+            || event->type() == QEvent::ApplicationPaletteChange)
+            recolour();
+    }
+
+private:
+    void recolour()
+    {
+        QPalette colours = palette();
+        const QColor red = ChatColor::alert(colours);
+        if (colours.color(QPalette::WindowText) == red)
+            return;
+        colours.setColor(QPalette::WindowText, red);
+        setPalette(colours);
+    }
+};
+
+// A borderless button: its text with a little room around it, shaded while hovered or pressed.
+class PlainButton : public QPushButton
+{
+public:
+    PlainButton(const QString &text, QWidget *parent)
+        : QPushButton(text, parent)
+    {
+        setFlat(true);
+        setAutoDefault(false);
+        setAttribute(Qt::WA_Hover);
+        setCursor(Qt::PointingHandCursor);
+        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    }
+
+    QSize sizeHint() const override
+    {
+        const QFontMetrics metrics(font());
+        return QSize(
+            std::max(PanelParts::minimumButtonHeight, metrics.horizontalAdvance(text()) + 16),
+            std::max(PanelParts::minimumButtonHeight, metrics.height() + 12));
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        if (isEnabled() && (isDown() || underMouse())) {
+            QColor shade = palette().color(QPalette::WindowText);
+            shade.setAlphaF(isDown() ? 0.14f : 0.06f);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(shade);
+            painter.drawRoundedRect(QRectF(rect()).adjusted(1, 4, -1, -4), 6, 6);
+        }
+        if (hasFocus()) {
+            painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawRoundedRect(QRectF(rect()).adjusted(1.5, 4.5, -1.5, -4.5), 6, 6);
+        }
+        painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
+                                       QPalette::WindowText));
+        painter.drawText(rect(), Qt::AlignCenter, text());
+    }
+};
+
+// The clear box beside a header title: as wide as the button on the other side (44 at least).
+class BalanceBox : public QWidget
+{
+public:
+    BalanceBox(QWidget *mirror, QWidget *parent)
+        : QWidget(parent)
+        , m_mirror(mirror)
+    {
+        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    }
+    QSize sizeHint() const override
+    {
+        const QSize other = m_mirror->sizeHint();
+        return QSize(std::max(PanelParts::minimumButtonHeight, other.width()),
+                     PanelParts::minimumButtonHeight);
+    }
+
+private:
+    QWidget *m_mirror;
+};
+
+} // namespace
+
+namespace PanelParts {
+
+QPushButton *plainButton(const QString &text, QWidget *parent)
+{
+    return new PlainButton(text, parent);
+}
+
+QPushButton *closeButton(const std::function<void()> &onClose, QWidget *parent)
+{
+    QPushButton *close = plainButton(QStringLiteral("닫기"), parent);
+    close->setObjectName(QStringLiteral("close"));
+    QObject::connect(close, &QPushButton::clicked, close, [onClose] {
+        if (onClose)
+            onClose();
+    });
+    return close;
+}
+
+QWidget *headerRow(const QString &title, const std::function<void()> &onClose, QWidget *parent)
+{
+    auto *row = new QWidget(parent);
+    row->setObjectName(QStringLiteral("header"));
+    auto *layout = new QHBoxLayout(row);
+    layout->setContentsMargins(16, 0, 16, 0);
+    layout->setSpacing(8);
+
+    QPushButton *close = closeButton(onClose, row);
+
+    auto *heading = new QLabel(title, row);
+    heading->setObjectName(QStringLiteral("title"));
+    heading->setTextFormat(Qt::PlainText);
+    heading->setFont(ChatFont::headline());
+    heading->setAlignment(Qt::AlignCenter);
+
+    layout->addWidget(close);
+    layout->addStretch(1);
+    layout->addWidget(heading);
+    layout->addStretch(1);
+    layout->addWidget(new BalanceBox(close, row));
+    return row;
+}
+
+QLabel *titleLabel(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(QStringLiteral("title"));
+    label->setTextFormat(Qt::PlainText);
+    QFont font = ChatFont::title2();
+    font.setBold(true);
+    label->setFont(font);
+    return label;
+}
+
+QVBoxLayout *formColumn(QWidget *page, int maxWidth, int spacing)
+{
+    auto *holder = new QWidget(page);
+    holder->setObjectName(QStringLiteral("column"));
+    holder->setMaximumWidth(maxWidth);
+    holder->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Maximum);
+
+    // The column takes all the width it may have; what is left splits evenly on both sides.
+    auto *across = new QHBoxLayout;
+    across->setContentsMargins(0, 0, 0, 0);
+    across->setSpacing(0);
+    across->addStretch(0);
+    across->addWidget(holder, 1);
+    across->addStretch(0);
+
+    auto *outer = new QVBoxLayout(page);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+    outer->addLayout(across);
+    outer->addStretch(1);
+
+    auto *column = new QVBoxLayout(holder);
+    column->setContentsMargins(24, 24, 24, 24);
+    column->setSpacing(spacing);
+    return column;
+}
+
+QLabel *messageLine(Tone tone, QWidget *parent)
+{
+    QLabel *line = tone == Tone::Failure ? new FailureLine(parent) : new QLabel(parent);
+    line->setTextFormat(Qt::PlainText);
+    // setWordWrap so that a long service message wraps inside the column instead of widening it.
+    line->setWordWrap(true);
+    line->setFont(ChatFont::footnote());
+    line->hide();
+    return line;
+}
+
+void showMessage(QLabel *line, const std::optional<QString> &text)
+{
+    line->setText(text.value_or(QString()));
+    line->setVisible(text.has_value());
+}
+
+} // namespace PanelParts

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class QLabel;
+class QPushButton;
+class QVBoxLayout;
+class QWidget;
+
+// Pieces that the pages of the detail column share: the plain 44-pixel button, the header row
+// of list pages, the titled form column and the one-line messages under a form.
+namespace PanelParts {
+
+inline constexpr int minimumButtonHeight = 44;
+
+// A borderless text button at least 44 pixels high ("닫기" and the like).
+QPushButton *plainButton(const QString &text, QWidget *parent);
+
+// The plain "닫기" of a page (object name "close"), calling `onClose` when pressed.
+QPushButton *closeButton(const std::function<void()> &onClose, QWidget *parent);
+
+// "닫기" on the leading side, the title in the headline font in the middle and a clear box on
+// the trailing side as wide as the button, so that the title stays centred in the row. Padded
+// 16 pixels left and right.
+QWidget *headerRow(const QString &title, const std::function<void()> &onClose, QWidget *parent);
+
+// The title of a form page: title-2 size, bold.
+QLabel *titleLabel(const QString &text, QWidget *parent);
+
+// Lays `page` out as a form page: a column padded 24 pixels on every side and at most
+// `maxWidth` wide (padding included), centred horizontally at the top of the page, with the
+// rest of the page left empty below it. Returns the column's layout, which has `spacing`.
+QVBoxLayout *formColumn(QWidget *page, int maxWidth, int spacing);
+
+// A wrapped footnote line, hidden while it has no text: red for failures, the default text
+// colour for a success that keeps the page open.
+enum class Tone { Plain, Failure };
+QLabel *messageLine(Tone tone, QWidget *parent);
+void showMessage(QLabel *line, const std::optional<QString> &text);
+
+} // namespace PanelParts

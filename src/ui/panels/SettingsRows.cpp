@@ -1,0 +1,155 @@
+#include "ui/panels/SettingsRows.h"
+
+#include "ui/common/ChatColor.h"
+#include "ui/common/ChatFont.h"
+#include "ui/panels/PanelParts.h"
+
+#include <QBoxLayout>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int rowPadding = 14;
+constexpr int cornerRadius = 10;
+constexpr QSize switchSize(38, 22);
+
+// Hover and press shading, as a list row shows it.
+void paintRowState(QPainter &painter, const QAbstractButton &row)
+{
+    if (!row.isEnabled() || !(row.isDown() || row.underMouse()))
+        return;
+    QColor shade = row.palette().color(QPalette::WindowText);
+    shade.setAlphaF(row.isDown() ? 0.12f : 0.05f);
+    painter.fillRect(row.rect(), shade);
+}
+
+void paintFocus(QPainter &painter, const QAbstractButton &row)
+{
+    if (!row.hasFocus())
+        return;
+    QColor ring = row.palette().color(QPalette::Highlight);
+    painter.setPen(QPen(ring, 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF(row.rect()).adjusted(2, 2, -2, -2), 6, 6);
+}
+
+} // namespace
+
+SettingsGroup::SettingsGroup(QWidget *parent)
+    : QWidget(parent)
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+}
+
+void SettingsGroup::addRow(QWidget *row)
+{
+    row->setParent(this);
+    layout()->addWidget(row);
+}
+
+void SettingsGroup::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), cornerRadius, cornerRadius);
+    painter.fillPath(shape, palette().color(QPalette::Base));
+    QColor hairline = palette().color(QPalette::WindowText);
+    hairline.setAlphaF(0.12f);
+    painter.setPen(QPen(hairline, 1));
+    painter.drawPath(shape);
+
+    // A hairline between each two visible rows, inset like the rows' text.
+    QWidget *previous = nullptr;
+    for (int i = 0; i < layout()->count(); ++i) {
+        QWidget *row = layout()->itemAt(i)->widget();
+        if (!row || row->isHidden())
+            continue;
+        if (previous) {
+            const qreal y = row->geometry().top() + 0.5;
+            painter.drawLine(QPointF(rowPadding, y), QPointF(width() - rowPadding, y));
+        }
+        previous = row;
+    }
+}
+
+SettingsRow::SettingsRow(const QString &text, QWidget *parent)
+    : QAbstractButton(parent)
+{
+    setText(text);
+    setAccessibleName(text);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_Hover);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+}
+
+QSize SettingsRow::sizeHint() const
+{
+    const QFontMetrics metrics(ChatFont::body());
+    return QSize(metrics.horizontalAdvance(text()) + 2 * rowPadding + switchSize.width() + 16,
+                 std::max(PanelParts::minimumButtonHeight, metrics.height() + 20));
+}
+
+SwitchRow::SwitchRow(const QString &text, QWidget *parent)
+    : SettingsRow(text, parent)
+{
+    setCheckable(true);
+    connect(this, &QAbstractButton::clicked, this, [this] { emit flipRequested(!isChecked()); });
+}
+
+void SwitchRow::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    paintRowState(painter, *this);
+    // A disabled switch keeps showing its value, faded once (the active colours under an
+    // opacity: the disabled colours would fade it twice).
+    painter.setOpacity(isEnabled() ? 1.0 : 0.45);
+    const QColor ink = palette().color(QPalette::Active, QPalette::WindowText);
+
+    const QRect track(width() - rowPadding - switchSize.width(),
+                      (height() - switchSize.height()) / 2, switchSize.width(),
+                      switchSize.height());
+    painter.setFont(ChatFont::body());
+    painter.setPen(ink);
+    painter.drawText(QRect(rowPadding, 0, track.left() - 2 * rowPadding, height()),
+                     Qt::AlignVCenter | Qt::AlignLeft, text());
+
+    QColor off = ink;
+    off.setAlphaF(0.25f);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(isChecked() ? palette().color(QPalette::Active, QPalette::Highlight) : off);
+    painter.drawRoundedRect(track, track.height() / 2.0, track.height() / 2.0);
+    const qreal knob = track.height() - 4;
+    const qreal x = isChecked() ? track.right() + 1 - 2 - knob : track.left() + 2;
+    painter.setBrush(Qt::white);
+    painter.drawEllipse(QRectF(x, track.top() + 2, knob, knob));
+
+    painter.setOpacity(1.0);
+    paintFocus(painter, *this);
+}
+
+ActionRow::ActionRow(const QString &text, bool destructive, QWidget *parent)
+    : SettingsRow(text, parent)
+    , m_destructive(destructive)
+{
+    setCursor(Qt::PointingHandCursor);
+}
+
+void ActionRow::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    paintRowState(painter, *this);
+    painter.setFont(ChatFont::body());
+    painter.setPen(m_destructive ? ChatColor::alert(palette())
+                                 : palette().color(QPalette::WindowText));
+    painter.drawText(rect().adjusted(rowPadding, 0, -rowPadding, 0),
+                     Qt::AlignVCenter | Qt::AlignLeft, text());
+    paintFocus(painter, *this);
+}

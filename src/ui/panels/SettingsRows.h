@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QWidget>
+
+// The rows of the settings list: a rounded group that draws hairlines between its rows, a
+// switch row and a button row, each at least 44 pixels high. Colours are read when painting;
+// QWidget repaints on every palette change, so they follow light and dark.
+
+class SettingsGroup : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit SettingsGroup(QWidget *parent = nullptr);
+    void addRow(QWidget *row);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};
+
+// What the two rows share: a text, keyboard focus, hover shading and the row's size.
+class SettingsRow : public QAbstractButton
+{
+    Q_OBJECT
+public:
+    explicit SettingsRow(const QString &text, QWidget *parent = nullptr);
+    QSize sizeHint() const override;
+};
+
+// A labelled switch. It never flips itself: a press asks for the other value through
+// flipRequested(), and the switch shows whatever setChecked() is given afterwards, so what it
+// shows is always its owner's value.
+class SwitchRow : public SettingsRow
+{
+    Q_OBJECT
+public:
+    explicit SwitchRow(const QString &text, QWidget *parent = nullptr);
+
+signals:
+    void flipRequested(bool on);
+
+protected:
+    void nextCheckState() override { }
+    void paintEvent(QPaintEvent *event) override;
+};
+
+// A button row: its text at the leading edge, red when it is destructive.
+class ActionRow : public SettingsRow
+{
+    Q_OBJECT
+public:
+    ActionRow(const QString &text, bool destructive, QWidget *parent = nullptr);
+
+    bool isDestructive() const { return m_destructive; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    bool m_destructive;
+};
