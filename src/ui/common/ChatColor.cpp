@@ -2,6 +2,51 @@
 
 #include <QGuiApplication>
 
+#include <algorithm>
+#include <cmath>
+#include <initializer_list>
+
+namespace {
+
+constexpr qreal readable = 4.5;
+
+qreal luminance(const QColor &color)
+{
+    const auto linear = [](qreal channel) {
+        return channel <= 0.04045 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+    };
+    const QColor rgb = color.toRgb();
+    return 0.2126 * linear(rgb.redF()) + 0.7152 * linear(rgb.greenF())
+        + 0.0722 * linear(rgb.blueF());
+}
+
+qreal worstContrast(const QColor &ink, std::initializer_list<QColor> backgrounds)
+{
+    qreal worst = 21;
+    for (const QColor &background : backgrounds)
+        worst = std::min(worst, ChatColor::contrast(ink, background));
+    return worst;
+}
+
+QColor mixed(const QColor &ink, const QColor &background, qreal inkShare)
+{
+    const QColor a = ink.toRgb();
+    const QColor b = background.toRgb();
+    const auto channel = [inkShare](qreal x, qreal y) { return x * inkShare + y * (1 - inkShare); };
+    return QColor::fromRgbF(float(channel(a.redF(), b.redF())),
+                            float(channel(a.greenF(), b.greenF())),
+                            float(channel(a.blueF(), b.blueF())));
+}
+
+} // namespace
+
+qreal ChatColor::contrast(const QColor &a, const QColor &b)
+{
+    const qreal first = luminance(a);
+    const qreal second = luminance(b);
+    return (std::max(first, second) + 0.05) / (std::min(first, second) + 0.05);
+}
+
 bool ChatColor::isDark(const QPalette &palette)
 {
     return palette.color(QPalette::Active, QPalette::Window).lightness() < 128;
@@ -14,8 +59,9 @@ QColor ChatColor::mineBubble()
 
 QColor ChatColor::mineBubble(const QPalette &palette)
 {
-    // Dark enough in both variants for white text on top, bright enough to read as text.
-    return isDark(palette) ? QColor(0x2F, 0x7C, 0xF0) : QColor(0x1E, 0x6F, 0xE6);
+    // Dark enough in both variants for white text on top (contrast 4.5 and more), bright
+    // enough to read as text on a dark window (about 3.6 on #1E1E1E).
+    return isDark(palette) ? QColor(0x26, 0x70, 0xE8) : QColor(0x1E, 0x6F, 0xE6);
 }
 
 QColor ChatColor::officialMark()
@@ -35,17 +81,32 @@ QColor ChatColor::alert(const QPalette &palette)
 
 QColor ChatColor::secondaryText(const QPalette &palette)
 {
-    return palette.color(QPalette::PlaceholderText);
+    const QColor text = palette.color(QPalette::WindowText);
+    const QColor window = palette.color(QPalette::Window);
+    const std::initializer_list<QColor> backgrounds{window, palette.color(QPalette::Base),
+                                                    theirsBubble(palette)};
+    for (qreal share = 0.6; share < 1; share += 0.05) {
+        const QColor candidate = mixed(text, window, share);
+        if (worstContrast(candidate, backgrounds) >= readable)
+            return candidate;
+    }
+    return text;
 }
 
 QColor ChatColor::theirsBubble(const QPalette &palette)
 {
-    return isDark(palette) ? QColor(0x3A, 0x3A, 0x3C) : QColor(0xEE, 0xEE, 0xF0);
+    return isDark(palette) ? QColor(0x3A, 0x3A, 0x3C) : QColor(0xE9, 0xE9, 0xEB);
 }
 
 QColor ChatColor::link(const QPalette &palette)
 {
-    return palette.color(QPalette::Link);
+    const QColor own = palette.color(QPalette::Link);
+    if (worstContrast(
+            own,
+            {palette.color(QPalette::Window), palette.color(QPalette::Base), theirsBubble(palette)})
+        >= readable)
+        return own;
+    return isDark(palette) ? QColor(0x8A, 0xB4, 0xF8) : QColor(0x0B, 0x57, 0xD0);
 }
 
 QColor ChatColor::linkOnMine(const QPalette &)

@@ -3,7 +3,7 @@
 #include <QColor>
 #include <QPalette>
 
-// The two colours that follow the light or dark appearance. Qt 6.4 has no colour-scheme API,
+// The colours that follow the light or dark appearance. Qt 6.4 has no colour-scheme API,
 // so the appearance is read from the palette: a dark window colour means dark mode. Views read
 // these colours when they paint, so a repaint after QEvent::ApplicationPaletteChange is all it
 // takes to follow a change of appearance.
@@ -21,14 +21,22 @@ public:
     // The red of unread badges and destructive buttons.
     static QColor alert(const QPalette &palette);
 
-    // Secondary text: day separators, meta lines, previews, captions under titles.
+    // Secondary text: day separators, meta lines, previews, captions under titles. The text
+    // colour toned down towards the window, as far as it stays readable (contrast 4.5) on the
+    // window, the base and theirsBubble().
     static QColor secondaryText(const QPalette &palette);
     // The bubble of somebody else's message.
     static QColor theirsBubble(const QPalette &palette);
-    // Links in text on the window or on somebody else's bubble.
+    // Links in text on the window or on somebody else's bubble: the palette's link colour when
+    // it is readable there (many dark palettes keep a dark blue), else a blue of our own.
     static QColor link(const QPalette &palette);
-    // Links inside one's own bubble, readable on mineBubble().
+    // Links inside one's own bubble, readable on mineBubble() (draw them underlined: the
+    // colour is that of the bubble's text).
     static QColor linkOnMine(const QPalette &palette);
 
     static bool isDark(const QPalette &palette);
+
+    // The contrast ratio of two opaque colours by their relative luminance (WCAG 2): 1 for
+    // equal colours, 21 for black on white. Body text wants 4.5, large or secondary text 3.
+    static qreal contrast(const QColor &a, const QColor &b);
 };

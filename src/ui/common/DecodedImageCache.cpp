@@ -1,15 +1,106 @@
 #include "ui/common/DecodedImageCache.h"
 
-#include "ui/common/ImagePaint.h"
+#include "ui/common/ImageDecodeJob.h"
 #include "ui/common/RemoteImageCache.h"
 
-#include <QBuffer>
-#include <QImageReader>
-#include <QPainter>
+#include <QCache>
+#include <QDeadlineTimer>
+#include <QHash>
+#include <QSet>
+
+#include <algorithm>
+
+namespace {
+
+// What the content of some bytes is known by: a seeded 64-bit hash and the length.
+struct Content
+{
+    size_t hash = 0;
+    qsizetype length = 0;
+    friend bool operator==(const Content &, const Content &) = default;
+    friend size_t qHash(const Content &content, size_t seed)
+    {
+        return qHashMulti(seed, content.hash, content.length);
+    }
+};
+
+// One byte array as the caller holds it: its data pointer and length. Only valid while the
+// array is kept alive (see HeldBytes).
+struct Identity
+{
+    const char *data = nullptr;
+    qsizetype length = 0;
+    friend bool operator==(const Identity &, const Identity &) = default;
+    friend size_t qHash(const Identity &identity, size_t seed)
+    {
+        return qHashMulti(seed, quintptr(identity.data), identity.length);
+    }
+};
+
+// A shared copy of hashed bytes: while it is kept their data can be neither freed (and the
+// address reused by other bytes) nor changed in place (a write detaches the writer's copy), so
+// the data pointer identifies the content.
+struct HeldBytes
+{
+    QByteArray bytes;
+    Content content;
+};
+
+constexpr qint64 heldBytesBudget = 32ll << 20;
+constexpr qsizetype maxRemembered = 4096; // failures remembered before the list starts over
+
+} // namespace
+
+struct DecodedImageCache::Key
+{
+    QString address; // remote pictures; empty for bytes
+    Content content; // bytes
+    QSize pixels;
+    qreal ratio = 1;
+    Fit fit = Fit::AspectFill;
+    friend bool operator==(const Key &, const Key &) = default;
+    friend size_t qHash(const Key &key, size_t seed)
+    {
+        return qHashMulti(seed, key.address, key.content.hash, key.content.length,
+                          key.pixels.width(), key.pixels.height(), key.ratio, int(key.fit));
+    }
+};
+
+struct DecodedImageCache::Private
+{
+    QCache<Key, QPixmap> pixmaps;
+    QCache<Identity, HeldBytes> held;
+    QSet<Key> pending;
+    QSet<Content> undecodable;
+    QHash<QString, QList<Key>> remoteWaiting; // keys waiting for a download, by address
+    QHash<QString, QDeadlineTimer> remoteFailed; // until when an address is not tried again
+    bool readyQueued = false;
+
+    Content contentOf(const QByteArray &bytes)
+    {
+        const auto hashed = [&bytes] {
+            return Content{qHash(bytes, QHashSeed::globalSeed()), bytes.size()};
+        };
+        // Raw data (QByteArray::fromRawData) belongs to somebody else and may change under
+        // the same pointer: hash it every time.
+        if (QByteArray shared = bytes; !shared.data_ptr().isMutable())
+            return hashed();
+        const Identity identity{bytes.constData(), bytes.size()};
+        if (const HeldBytes *known = held.object(identity))
+            return known->content;
+        const Content content = hashed();
+        held.insert(identity, new HeldBytes{bytes, content}, std::max<qsizetype>(1, bytes.size()));
+        return content;
+    }
+};
 
 DecodedImageCache::DecodedImageCache(QObject *parent)
     : QObject(parent)
-{ }
+    , d(std::make_unique<Private>())
+{
+    d->pixmaps.setMaxCost(defaultMaxBytes);
+    d->held.setMaxCost(heldBytesBudget);
+}
 
 DecodedImageCache::~DecodedImageCache() = default;
 
@@ -19,38 +110,141 @@ DecodedImageCache *DecodedImageCache::shared()
     return cache;
 }
 
+void DecodedImageCache::setMaxBytes(qint64 bytes)
+{
+    d->pixmaps.setMaxCost(bytes);
+}
+
+qint64 DecodedImageCache::maxBytes() const
+{
+    return d->pixmaps.maxCost();
+}
+
+int DecodedImageCache::pendingCount() const
+{
+    return int(d->pending.size());
+}
+
+namespace {
+
+QSize devicePixels(const QSize &size, qreal ratio)
+{
+    if (size.isEmpty() || !(ratio > 0))
+        return {};
+    return (QSizeF(size) * ratio)
+        .toSize()
+        .boundedTo(QSize(DecodedImageCache::maxDecodedSide, DecodedImageCache::maxDecodedSide));
+}
+
+} // namespace
+
 QPixmap DecodedImageCache::pixmap(const QByteArray &bytes, const QSize &size,
                                   qreal devicePixelRatio, Fit fit)
 {
-    QImage image = QImage::fromData(bytes);
-    if (image.isNull() || size.isEmpty())
+    const QSize pixels = devicePixels(size, devicePixelRatio);
+    if (bytes.isEmpty() || pixels.isEmpty())
         return {};
-    const QSize pixels = (QSizeF(size) * devicePixelRatio).toSize();
-    QImage scaled = image.scaled(
-        pixels, fit == Fit::AspectFill ? Qt::KeepAspectRatioByExpanding : Qt::KeepAspectRatio,
-        Qt::SmoothTransformation);
-    QPixmap result = QPixmap::fromImage(scaled);
-    result.setDevicePixelRatio(devicePixelRatio);
-    return result;
+    const Content content = d->contentOf(bytes);
+    if (d->undecodable.contains(content))
+        return {};
+    const Key key{QString(), content, pixels, devicePixelRatio, fit};
+    if (const QPixmap *kept = d->pixmaps.object(key))
+        return *kept;
+    if (!d->pending.contains(key))
+        startDecode(key, bytes, QImage());
+    return {};
 }
 
 QPixmap DecodedImageCache::remotePixmap(const QString &address, const QSize &size,
                                         qreal devicePixelRatio, Fit fit)
 {
+    const QString trimmed = address.trimmed();
+    const QSize pixels = devicePixels(size, devicePixelRatio);
+    if (trimmed.isEmpty() || pixels.isEmpty())
+        return {};
+    const Key key{trimmed, Content(), pixels, devicePixelRatio, fit};
+    if (const QPixmap *kept = d->pixmaps.object(key))
+        return *kept;
+    if (d->pending.contains(key))
+        return {};
+    if (const auto failed = d->remoteFailed.constFind(trimmed); failed != d->remoteFailed.cend()) {
+        if (!failed->hasExpired())
+            return {};
+        d->remoteFailed.erase(failed);
+    }
     RemoteImageCache *remote = RemoteImageCache::shared();
-    const QImage image = remote ? remote->cached(address) : QImage();
-    if (image.isNull()) {
-        if (remote)
-            remote->fetch(address, this, [this](const QImage &loaded) {
-                if (!loaded.isNull())
-                    emit ready();
-            });
+    if (const QImage loaded = remote->cached(trimmed); !loaded.isNull()) {
+        startDecode(key, QByteArray(), loaded);
         return {};
     }
-    const QSize pixels = (QSizeF(size) * devicePixelRatio).toSize();
-    QPixmap result = QPixmap::fromImage(image.scaled(
-        pixels, fit == Fit::AspectFill ? Qt::KeepAspectRatioByExpanding : Qt::KeepAspectRatio,
-        Qt::SmoothTransformation));
-    result.setDevicePixelRatio(devicePixelRatio);
-    return result;
+    d->pending.insert(key);
+    QList<Key> &waiting = d->remoteWaiting[trimmed];
+    waiting.append(key);
+    if (waiting.size() == 1)
+        remote->fetch(trimmed, this,
+                      [this, trimmed](const QImage &image) { remoteArrived(trimmed, image); });
+    return {};
+}
+
+void DecodedImageCache::remoteArrived(const QString &address, const QImage &image)
+{
+    const QList<Key> keys = d->remoteWaiting.take(address);
+    if (image.isNull()) {
+        for (const Key &key : keys)
+            d->pending.remove(key);
+        if (d->remoteFailed.size() >= maxRemembered)
+            d->remoteFailed.clear();
+        d->remoteFailed.insert(address, QDeadlineTimer(remoteRetryMs));
+        return;
+    }
+    // Scaled from the picture as delivered, not from the remote cache: it may be too large to
+    // be kept there, and asking again would download it again.
+    for (const Key &key : keys)
+        startDecode(key, QByteArray(), image);
+}
+
+void DecodedImageCache::startDecode(const Key &key, const QByteArray &bytes, const QImage &image)
+{
+    d->pending.insert(key);
+    ImageDecodeJob::Request request;
+    request.bytes = bytes;
+    request.image = image;
+    request.box = key.pixels;
+    request.fill = key.fit == Fit::AspectFill;
+    ImageDecodeJob::start(
+        std::move(request), this,
+        [this, key](const ImageDecodeJob::Result &result) { decoded(key, result.image); });
+}
+
+void DecodedImageCache::decoded(const Key &key, const QImage &image)
+{
+    d->pending.remove(key);
+    if (image.isNull()) {
+        if (key.address.isEmpty()) {
+            if (d->undecodable.size() >= maxRemembered)
+                d->undecodable.clear();
+            d->undecodable.insert(key.content);
+        }
+        return;
+    }
+    QPixmap pixmap = QPixmap::fromImage(image);
+    pixmap.setDevicePixelRatio(key.ratio);
+    // A picture larger than the whole budget is not kept, and no repaint is asked for: the
+    // repaint would miss again and start the same decode, for ever.
+    if (d->pixmaps.insert(key, new QPixmap(pixmap), std::max<qsizetype>(1, image.sizeInBytes())))
+        announceReady();
+}
+
+void DecodedImageCache::announceReady()
+{
+    if (d->readyQueued)
+        return;
+    d->readyQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            d->readyQueued = false;
+            emit ready();
+        },
+        Qt::QueuedConnection);
 }

@@ -5,15 +5,25 @@
 #include <QPixmap>
 #include <QSize>
 
-// Decoded pictures for painted rows (avatars, 220 × 180 photo thumbnails): keyed by the bytes
-// and the target size, decoded scaled to that size, kept in a bounded memory cache. Decoding
-// happens off the paint path: a miss returns a null pixmap and starts the decode; `ready` is
-// emitted once the picture can be asked for again.
+#include <memory>
+
+// Decoded pictures for painted rows (avatars, 220 × 180 photo thumbnails): keyed by the bytes'
+// content and the target size, decoded scaled to that size, kept in a bounded memory cache.
+// Decoding happens off the paint path: a miss returns a null pixmap and starts the decode
+// (requests for the same picture share one decode); `ready` is emitted once, after the
+// decodes that finished in one turn of the event loop, and the picture can then be asked for
+// again. Bytes that are no picture are remembered and not decoded again.
 class DecodedImageCache : public QObject
 {
     Q_OBJECT
 public:
+    // AspectFill: the result covers the size and is cropped to it, centred.
+    // AspectFit: the result lies within the size.
+    // Pictures are never enlarged: a small one comes at its own size.
     enum class Fit { AspectFill, AspectFit };
+
+    static constexpr qint64 defaultMaxBytes = 64ll << 20; // decoded pixels kept
+    static constexpr int maxDecodedSide = 4096; // device pixels, whatever size is asked for
 
     explicit DecodedImageCache(QObject *parent = nullptr);
     ~DecodedImageCache() override;
@@ -21,15 +31,35 @@ public:
     static DecodedImageCache *shared();
 
     // The picture of `bytes` scaled to `size` (device-independent) at `devicePixelRatio`, or a
-    // null pixmap while it is being decoded or when the bytes are no image.
+    // null pixmap while it is being decoded or when the bytes are no image. Cheap for bytes
+    // seen before: the content is hashed once per shared byte array, not per call.
     QPixmap pixmap(const QByteArray &bytes, const QSize &size, qreal devicePixelRatio,
                    Fit fit = Fit::AspectFill);
 
     // The same for a picture held by the service at `address` (through RemoteImageCache): null
-    // until it has been loaded and decoded.
+    // until it has been loaded and decoded. An address that failed to load is tried again at
+    // the earliest remoteRetryMs later.
     QPixmap remotePixmap(const QString &address, const QSize &size, qreal devicePixelRatio,
                          Fit fit = Fit::AspectFill);
 
+    static constexpr int remoteRetryMs = 60'000;
+
+    void setMaxBytes(qint64 bytes);
+    qint64 maxBytes() const;
+    // Decodes and downloads on their way.
+    int pendingCount() const;
+
 signals:
     void ready();
+
+private:
+    struct Private;
+    struct Key;
+
+    void startDecode(const Key &key, const QByteArray &bytes, const QImage &image);
+    void decoded(const Key &key, const QImage &image);
+    void remoteArrived(const QString &address, const QImage &image);
+    void announceReady();
+
+    std::unique_ptr<Private> d;
 };

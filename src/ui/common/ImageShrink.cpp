@@ -1,8 +1,9 @@
 #include "ui/common/ImageShrink.h"
 
+#include "ui/common/ImageDecodeJob.h"
+
 #include <QBuffer>
 #include <QColorSpace>
-#include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
 
@@ -28,29 +29,10 @@ QImage ImageShrink::image(const QByteArray &data, int maxSide)
 {
     if (maxSide <= 0 || data.isEmpty())
         return {};
-    QBuffer buffer;
-    buffer.setData(data);
-    if (!buffer.open(QIODevice::ReadOnly))
-        return {};
-    QImageReader reader(&buffer);
-    reader.setAutoTransform(true);
-    // The header alone gives the stored size; decoding straight to the smaller size is several
-    // times faster than decoding in full and scaling after. The scaled size is the size before
-    // the EXIF rotation, and a rotation keeps the longer side, so fitting the stored size works.
-    const QSize stored = reader.size();
-    if (stored.isValid()) {
-        const QSize target = fitted(stored, maxSide);
-        if (target != stored)
-            reader.setScaledSize(target);
-    }
-    QImage result = reader.read();
-    if (result.isNull())
-        return {};
-    // Formats without a size in their header, or readers that ignore the scaled size.
-    if (std::max(result.width(), result.height()) > maxSide)
-        result = result.scaled(fitted(result.size(), maxSide), Qt::IgnoreAspectRatio,
-                               Qt::SmoothTransformation);
-    return result;
+    ImageDecodeJob::Request request;
+    request.bytes = data;
+    request.maxSide = maxSide;
+    return ImageDecodeJob::run(request).image;
 }
 
 std::optional<QByteArray> ImageShrink::jpeg(const QByteArray &data, int maxSide)

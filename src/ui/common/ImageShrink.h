@@ -18,7 +18,8 @@ public:
     static std::optional<QByteArray> jpeg(const QByteArray &data, int maxSide);
 
     // The decoded, upright image with its longer side at most `maxSide`; a null image when the
-    // data do not decode or `maxSide` is not positive.
+    // data do not decode, claim more than ImageDecodeJob::maxPixels, or `maxSide` is not
+    // positive. Decodes on the calling thread.
     static QImage image(const QByteArray &data, int maxSide);
 
     // `size` scaled down (never up) so that its longer side is at most `maxSide`.

@@ -1,12 +1,15 @@
 #include "ui/common/RemoteImageCache.h"
 
-#include "ui/common/ImageShrink.h"
+#include "ui/common/ImageDecodeJob.h"
 
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QTimer>
+
+#include <memory>
+#include <utility>
 
 RemoteImageCache::RemoteImageCache(QObject *parent)
     : QObject(parent)
@@ -92,20 +95,50 @@ void RemoteImageCache::start(const QUrl &url, const QString &key)
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::NoLessSafeRedirectPolicy);
     QNetworkReply *reply = m_network->get(request);
-    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {
-        if (received > maxDownloadBytes || total > maxDownloadBytes)
+    // The network thread stops reading from the socket while the reply's buffer is full, so
+    // reading the body here as it comes keeps at most one chunk in flight. Left to itself the
+    // reply buffers whatever arrives, and the progress signals that would cut an endless body
+    // come late whenever the window is busy: hundreds of megabytes before a 20 MB cut.
+    reply->setReadBufferSize(readChunkBytes);
+    const qint64 limit = m_downloadLimit;
+    auto body = std::make_shared<QByteArray>();
+    connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, limit] {
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() > limit)
             reply->abort();
     });
-    connect(reply, &QNetworkReply::finished, this, [this, reply, key] { finish(reply, key); });
+    connect(reply, &QNetworkReply::readyRead, reply, [reply, body, limit] {
+        body->append(reply->read(limit + 1 - body->size()));
+        if (body->size() > limit) {
+            body->clear();
+            reply->abort();
+        }
+    });
+    connect(reply, &QNetworkReply::finished, this,
+            [this, reply, key, body] { finish(reply, key, std::exchange(*body, {})); });
 }
 
-void RemoteImageCache::finish(QNetworkReply *reply, const QString &key)
+void RemoteImageCache::finish(QNetworkReply *reply, const QString &key, QByteArray body)
 {
     reply->deleteLater();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    QImage image;
-    if (reply->error() == QNetworkReply::NoError && status == 200)
-        image = ImageShrink::image(reply->readAll(), maxSide);
+    if (reply->error() == QNetworkReply::NoError && status == 200) {
+        body.append(reply->read(m_downloadLimit + 1 - body.size()));
+        if (!body.isEmpty() && body.size() <= m_downloadLimit) {
+            ImageDecodeJob::Request request;
+            request.bytes = std::move(body);
+            request.maxSide = maxSide;
+            ImageDecodeJob::start(
+                std::move(request), this,
+                [this, key](const ImageDecodeJob::Result &result) { deliver(key, result.image); });
+            return;
+        }
+    }
+    deliver(key, QImage());
+}
+
+void RemoteImageCache::deliver(const QString &key, const QImage &image)
+{
     if (!image.isNull())
         m_cache.insert(key, new QImage(image), qMax<qsizetype>(1, image.sizeInBytes()));
 

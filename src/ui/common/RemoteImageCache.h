@@ -18,7 +18,9 @@ class QNetworkReply;
 // photos held by the service). A plain GET with no headers of the program's own; only http and
 // https addresses are fetched, and a photo is kept only after an answer with status 200 whose
 // body decodes as an image. Requests for an address already on its way join that download.
-// Failures are not remembered: the next request tries again.
+// Failures are not remembered: the next request tries again. The body is read as it arrives and
+// the download is aborted as soon as it passes the byte limit; it is decoded off the main thread
+// through ImageDecodeJob (so a picture claiming too many pixels is refused from its header).
 class RemoteImageCache : public QObject
 {
     Q_OBJECT
@@ -28,6 +30,7 @@ public:
 
     static constexpr qint64 defaultMaxBytes = 64ll << 20; // decoded pixels kept in memory
     static constexpr qint64 maxDownloadBytes = 20ll << 20; // larger answers are aborted
+    static constexpr qint64 readChunkBytes = 256ll << 10; // read ahead of the body at most
     static constexpr int maxSide = 1280; // longer side of a kept image
     static constexpr int transferTimeoutMs = 60'000;
 
@@ -49,6 +52,9 @@ public:
 
     void setMaxBytes(qint64 bytes);
     qint64 maxBytes() const;
+    // The download limit, maxDownloadBytes unless set; applies to downloads started later.
+    void setDownloadLimit(qint64 bytes) { m_downloadLimit = bytes; }
+    qint64 downloadLimit() const { return m_downloadLimit; }
     // Downloads on their way.
     int pendingCount() const { return int(m_waiting.size()); }
 
@@ -61,10 +67,12 @@ private:
 
     static QString keyOf(const QUrl &url);
     void start(const QUrl &url, const QString &key);
-    void finish(QNetworkReply *reply, const QString &key);
+    void finish(QNetworkReply *reply, const QString &key, QByteArray body);
+    void deliver(const QString &key, const QImage &image);
     static void deliverLater(QObject *context, Callback done, const QImage &image);
 
     QNetworkAccessManager *m_network;
     QCache<QString, QImage> m_cache;
     QHash<QString, QList<Waiter>> m_waiting;
+    qint64 m_downloadLimit = maxDownloadBytes;
 };

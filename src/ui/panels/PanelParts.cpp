@@ -153,8 +153,13 @@ QWidget *headerRow(const QString &title, const std::function<void()> &onClose, Q
     layout->addStretch(1);
     layout->addWidget(heading);
     layout->addStretch(1);
-    layout->addWidget(new BalanceBox(close, row));
+    layout->addWidget(balanceBox(close, row));
     return row;
+}
+
+QWidget *balanceBox(QWidget *mirror, QWidget *parent)
+{
+    return new BalanceBox(mirror, parent);
 }
 
 QLabel *titleLabel(const QString &text, QWidget *parent)

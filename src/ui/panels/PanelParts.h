@@ -27,6 +27,10 @@ QPushButton *closeButton(const std::function<void()> &onClose, QWidget *parent);
 // 16 pixels left and right.
 QWidget *headerRow(const QString &title, const std::function<void()> &onClose, QWidget *parent);
 
+// A clear box as wide as `mirror` (44 pixels at least) and 44 high, for the side of a header row
+// that has no button, so that the title between them stays centred.
+QWidget *balanceBox(QWidget *mirror, QWidget *parent);
+
 // The title of a form page: title-2 size, bold.
 QLabel *titleLabel(const QString &text, QWidget *parent);
 

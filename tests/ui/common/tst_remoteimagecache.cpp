@@ -1,99 +1,76 @@
 // The remote image loader against a tiny loopback HTTP responder: schemes, status 200 only,
-// coalesced requests, the cache, and the two views that use it.
+// coalesced requests, the cache, bodies that never end, pictures that claim too many pixels,
+// and the two views that use it.
 
 #include "ui/common/AvatarView.h"
+#include "ui/common/ImageDecodeJob.h"
 #include "ui/common/MessagePhoto.h"
 #include "ui/common/RemoteImageCache.h"
 
-#include <QBuffer>
-#include <QHash>
-#include <QImageWriter>
-#include <QPointer>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QtTest>
+#include "TinyHttp.h"
 
-#include <memory>
+#include <QDataStream>
+#include <QtTest>
 
 namespace {
 
-QByteArray png(int width, int height)
+quint32 crc32(const QByteArray &data)
 {
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char byte : data) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
+{
+    QByteArray chunk;
+    QDataStream out(&chunk, QIODevice::WriteOnly);
+    out << quint32(data.size());
+    chunk += type + data;
+    QByteArray crc;
+    QDataStream(&crc, QIODevice::WriteOnly) << crc32(type + data);
+    return chunk + crc;
+}
+
+// A real, all-black greyscale PNG of the given size and bit depth, written by hand: a few
+// kilobytes of file for hundreds of megapixels. Without pixels, only the header is true.
+QByteArray blackPng(int width, int height, int bitDepth, bool withPixels = true)
+{
+    QByteArray header;
+    QDataStream(&header, QIODevice::WriteOnly)
+        << quint32(width) << quint32(height) << quint8(bitDepth) << quint8(0) << quint8(0)
+        << quint8(0) << quint8(0);
+    QByteArray file = QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header);
+    const qsizetype row = 1 + (qsizetype(width) * bitDepth + 7) / 8;
+    const QByteArray rows(withPixels ? row * height : row, '\0');
+    file += pngChunk("IDAT", qCompress(rows, 9).mid(4)); // qCompress prefixes the length
+    return file + pngChunk("IEND", {});
+}
+
+// A small progressive greyscale JPEG whose frame header claims `side` × `side`. libjpeg sets
+// aside the coefficients of the whole frame for a progressive picture, whatever size it is
+// asked to scale to: 800 MB for 20000², outside Qt's allocation limit.
+QByteArray progressiveJpegClaiming(int side)
+{
+    QImage image(16, 16, QImage::Format_Grayscale8);
+    image.fill(0);
     QByteArray out;
     QBuffer buffer(&out);
     buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, "png").write(image);
-    return out;
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setProgressiveScanWrite(true);
+    writer.write(image);
+    const qsizetype frame = out.indexOf("\xFF\xC2");
+    if (frame < 0)
+        qFatal("no progressive frame header");
+    QByteArray size;
+    QDataStream(&size, QIODevice::WriteOnly) << quint16(side) << quint16(side);
+    return out.replace(frame + 5, 4, size);
 }
-
-// Answers each request with the status and body listed for its path (404 for unknown paths),
-// then closes the connection. Counts the requests per path.
-class TinyHttp : public QObject
-{
-public:
-    struct Answer
-    {
-        int status = 200;
-        QByteArray body;
-    };
-
-    TinyHttp()
-    {
-        connect(&m_server, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *socket = m_server.nextPendingConnection())
-                serve(socket);
-        });
-        if (!m_server.listen(QHostAddress::LocalHost, 0))
-            qFatal("no loopback port");
-    }
-
-    QString url(const QString &path) const
-    {
-        return QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path);
-    }
-    // Answers for a path, used in turn; the last one repeats.
-    void route(const QString &path, QList<Answer> answers) { m_routes[path] = answers; }
-    int hits(const QString &path) const { return m_hits.value(path); }
-    int totalHits() const
-    {
-        int total = 0;
-        for (int n : m_hits)
-            total += n;
-        return total;
-    }
-
-private:
-    void serve(QTcpSocket *socket)
-    {
-        auto buffer = std::make_shared<QByteArray>();
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QTcpSocket::readyRead, socket, [this, socket, buffer] {
-            buffer->append(socket->readAll());
-            if (!buffer->contains("\r\n\r\n"))
-                return;
-            const QList<QByteArray> words = buffer->left(buffer->indexOf("\r\n")).split(' ');
-            const QString path = words.size() > 1 ? QString::fromLatin1(words.at(1)) : QString();
-            const int turn = m_hits[path]++;
-            Answer answer{404, "not here"};
-            if (m_routes.contains(path)) {
-                const QList<Answer> &answers = m_routes[path];
-                answer = answers.at(qMin<qsizetype>(turn, answers.size() - 1));
-            }
-            QByteArray reply = "HTTP/1.1 " + QByteArray::number(answer.status) + " X\r\n"
-                + "Content-Type: application/octet-stream\r\nContent-Length: "
-                + QByteArray::number(answer.body.size()) + "\r\nConnection: close\r\n\r\n"
-                + answer.body;
-            socket->write(reply);
-            socket->disconnectFromHost();
-        });
-    }
-
-    QTcpServer m_server;
-    QHash<QString, QList<Answer>> m_routes;
-    QHash<QString, int> m_hits;
-};
 
 struct Outcome
 {
@@ -250,6 +227,93 @@ private slots:
         QTRY_COMPARE(answers, 2); // delivered even when too large to keep
         QVERIFY(cache.cached(http.url("/big")).isNull());
         QVERIFY(!cache.cached(http.url("/small")).isNull());
+    }
+
+    void endlessBodyIsCut_data()
+    {
+        QTest::addColumn<qint64>("claimedLength");
+        QTest::newRow("no length") << qint64(-1);
+        QTest::newRow("length beyond the limit") << (qint64(1) << 40);
+        QTest::newRow("length under the limit, body goes on") << qint64(100'000);
+    }
+    void endlessBodyIsCut()
+    {
+        QFETCH(qint64, claimedLength);
+        constexpr qint64 limit = 1 << 20;
+        TinyHttp http;
+        TinyHttp::Answer endless;
+        endless.endless = true;
+        endless.claimedLength = claimedLength;
+        endless.body = png(4, 4).left(33); // a plausible start
+        http.route("/endless", {endless});
+        RemoteImageCache cache;
+        cache.setDownloadLimit(limit);
+        Outcome outcome;
+        QObject context;
+        cache.fetch(http.url("/endless"), &context, [&](const QImage &image) {
+            outcome.called = true;
+            outcome.image = image;
+        });
+        QTRY_VERIFY(outcome.called);
+        QVERIFY(outcome.image.isNull());
+        QTRY_VERIFY(http.hungUp());
+        // What the server got rid of includes what the loopback's socket buffers took in, a
+        // few megabytes at most; an uncut download would stream on until the test times out.
+        QVERIFY2(http.streamed() < limit + (16 << 20),
+                 qPrintable(QString::number(http.streamed())));
+        QCOMPARE(cache.pendingCount(), 0);
+    }
+
+    void imageBombIsRefused_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<bool>("decoded");
+        QTest::newRow("16000² bilevel PNG") << blackPng(16000, 16000, 1) << false;
+        QTest::newRow("7500² grey PNG") << blackPng(7500, 7500, 8) << false;
+        QTest::newRow("65535² PNG, header only") << blackPng(65535, 65535, 8, false) << false;
+        QTest::newRow("20000² progressive JPEG") << progressiveJpegClaiming(20000) << false;
+        QTest::newRow("2000² grey PNG") << blackPng(2000, 2000, 8) << true;
+    }
+    void imageBombIsRefused()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(bool, decoded);
+        QVERIFY(file.size() < 64 << 10);
+
+        ImageDecodeJob::Request request;
+        request.bytes = file;
+        request.maxSide = RemoteImageCache::maxSide;
+        const ImageDecodeJob::Result direct = ImageDecodeJob::run(request);
+        QCOMPARE(direct.outcome == ImageDecodeJob::Outcome::TooLarge, !decoded);
+        if (decoded)
+            QCOMPARE(direct.image.size(), QSize(1280, 1280));
+
+        TinyHttp http;
+        http.route("/bomb", {{200, file}});
+        RemoteImageCache cache;
+        Outcome outcome;
+        QObject context;
+        cache.fetch(http.url("/bomb"), &context, [&](const QImage &image) {
+            outcome.called = true;
+            outcome.image = image;
+        });
+        QTRY_VERIFY(outcome.called);
+        QCOMPARE(!outcome.image.isNull(), decoded);
+    }
+
+    void largePictureArrivesScaled()
+    {
+        TinyHttp http;
+        http.route("/wide", {{200, png(3000, 2000)}});
+        RemoteImageCache cache;
+        Outcome outcome;
+        QObject context;
+        cache.fetch(http.url("/wide"), &context, [&](const QImage &image) {
+            outcome.called = true;
+            outcome.image = image;
+        });
+        QTRY_VERIFY(outcome.called);
+        QCOMPARE(outcome.image.size(), QSize(1280, 853));
     }
 
     void avatarFallsBackWhenRemoteFails()

@@ -1,0 +1,136 @@
+#include "ui/panels/LookupResultRow.h"
+
+#include "store/LocalStore.h"
+#include "ui/common/ChatColor.h"
+#include "ui/common/PersonLabel.h"
+#include "ui/panels/FriendPickDelegate.h"
+#include "ui/panels/PanelParts.h"
+#include "ui/panels/RowButton.h"
+
+#include <QBoxLayout>
+#include <QGraphicsOpacityEffect>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+
+// The leading part of the row: a check symbol in a 44-pixel box and the person. It takes clicks
+// only while the account may be chosen; otherwise it is a plain picture of the person.
+class ChoiceButton : public RowButton
+{
+public:
+    explicit ChoiceButton(QWidget *parent)
+        : RowButton(parent)
+        , m_person(new PersonLabel(this))
+    {
+        addPart(m_person, 1);
+    }
+
+    PersonLabel *person() const { return m_person; }
+
+    // `symbol`: whether the check symbol's box leads the row at all.
+    void present(bool symbol, bool choosable, bool chosen)
+    {
+        m_symbol = symbol;
+        m_chosen = chosen;
+        setLeadingRoom(symbol ? FriendPickDelegate::checkBox + 4 : 0);
+        setPressable(choosable);
+        setAccessibleName(choosable
+                              ? (chosen ? QStringLiteral("선택 해제") : QStringLiteral("선택"))
+                              : m_person->accessibleName());
+        setAccessibleDescription(choosable ? m_person->accessibleName() : QString());
+    }
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        RowButton::paintEvent(event);
+        if (!m_symbol)
+            return;
+        // Read at paint time, so that the symbol follows a change between light and dark.
+        QPainter painter(this);
+        const QColor colour
+            = isPressable() ? palette().color(QPalette::Text) : ChatColor::secondaryText(palette());
+        const QRect box(0, (height() - FriendPickDelegate::checkBox) / 2,
+                        FriendPickDelegate::checkBox, FriendPickDelegate::checkBox);
+        FriendPickDelegate::paintCheck(painter, box, m_chosen, colour);
+    }
+
+private:
+    PersonLabel *m_person;
+    bool m_symbol = true;
+    bool m_chosen = false;
+};
+
+namespace {
+
+QPushButton *actionButton(const QString &text, const QString &name, QWidget *parent)
+{
+    auto *button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    button->setMinimumHeight(PanelParts::minimumButtonHeight);
+    return button;
+}
+
+} // namespace
+
+LookupResultRow::LookupResultRow(LocalStore &store, QWidget *parent)
+    : QWidget(parent)
+    , m_store(store)
+    , m_choice(new ChoiceButton(this))
+    , m_person(m_choice->person())
+    , m_fade(new QGraphicsOpacityEffect(this))
+{
+    setObjectName(QStringLiteral("lookupResult"));
+    m_choice->setObjectName(QStringLiteral("resultChoice"));
+    m_open = PanelParts::plainButton(QStringLiteral("대화"), this);
+    m_open->setObjectName(QStringLiteral("resultOpen"));
+    m_unblock = actionButton(QStringLiteral("차단 해제"), QStringLiteral("resultUnblock"), this);
+    m_request = actionButton(QStringLiteral("요청"), QStringLiteral("resultRequest"), this);
+    m_accept = actionButton(QStringLiteral("수락"), QStringLiteral("resultAccept"), this);
+    m_requested = new QLabel(QStringLiteral("요청함"), this);
+    m_requested->setObjectName(QStringLiteral("resultRequested"));
+    m_requested->setForegroundRole(QPalette::PlaceholderText);
+
+    auto *row = new QHBoxLayout(this);
+    row->setContentsMargins(FriendPickDelegate::padding, 4, FriendPickDelegate::padding, 4);
+    row->setSpacing(8);
+    row->addWidget(m_choice, 1);
+    row->addSpacing(8);
+    for (QWidget *part : {static_cast<QWidget *>(m_open), static_cast<QWidget *>(m_unblock),
+                          static_cast<QWidget *>(m_requested), static_cast<QWidget *>(m_request),
+                          static_cast<QWidget *>(m_accept)})
+        row->addWidget(part);
+
+    m_fade->setOpacity(0.45);
+    m_fade->setEnabled(false);
+    setGraphicsEffect(m_fade);
+
+    connect(m_choice, &QAbstractButton::clicked, this, [this] { emit chooseRequested(m_id); });
+    connect(m_open, &QPushButton::clicked, this, [this] { emit openRequested(m_id); });
+    connect(m_unblock, &QPushButton::clicked, this, [this] { m_store.unblock(m_id); });
+    connect(m_request, &QPushButton::clicked, this, [this] { m_store.requestFriend(m_id); });
+    connect(m_accept, &QPushButton::clicked, this, [this] { m_store.acceptFriend(m_id); });
+}
+
+void LookupResultRow::present(const Account &account, const QList<QUuid> &chosen)
+{
+    m_id = account.id;
+    const bool official = account.kind == AccountKind::official;
+    const bool blocked = m_store.blocks().contains(account.id);
+    const std::optional<FriendState> state = m_store.friendState(account.id);
+    const bool friendRow = !official && state == FriendState::friends;
+
+    m_person->setPerson(account.displayName, account.handle, account.avatarJPEG, account.avatarURL,
+                        official);
+    m_choice->present(!official, friendRow, chosen.contains(account.id));
+    m_open->setVisible(official && chosen.isEmpty());
+    m_fade->setEnabled(official && !chosen.isEmpty());
+
+    // The first case that applies: blocked, official, then by the friend state.
+    m_unblock->setVisible(blocked);
+    const bool byState = !blocked && !official;
+    m_requested->setVisible(byState && state == FriendState::outgoing);
+    m_request->setVisible(byState && !state);
+    m_accept->setVisible(byState && state == FriendState::incoming);
+}

@@ -1,0 +1,291 @@
+#include "ui/panels/MacMeEdit.h"
+
+#include "model/TextLimits.h"
+#include "store/LocalStore.h"
+#include "ui/common/AvatarView.h"
+#include "ui/common/ChatFont.h"
+#include "ui/common/FieldLimits.h"
+#include "ui/common/MacImageFile.h"
+#include "ui/panels/PanelParts.h"
+#include "ui/panels/RowButton.h"
+
+#include <QBoxLayout>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPointer>
+#include <QPushButton>
+
+namespace {
+
+// One section of the grouped form: a rounded panel in the colour of fields, set off from the
+// page.
+class FormSection : public QWidget
+{
+public:
+    explicit FormSection(QWidget *parent)
+        : QWidget(parent)
+        , m_column(new QVBoxLayout(this))
+    {
+        m_column->setContentsMargins(12, 10, 12, 10);
+        m_column->setSpacing(8);
+    }
+
+    QVBoxLayout *column() const { return m_column; }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QColor edge = palette().color(QPalette::WindowText);
+        edge.setAlphaF(0.1f);
+        painter.setPen(QPen(edge, 1));
+        painter.setBrush(palette().color(QPalette::Base));
+        painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
+    }
+
+private:
+    QVBoxLayout *m_column;
+};
+
+QLabel *footnote(const QString &text, const QString &name, PanelParts::Tone tone, QWidget *parent)
+{
+    QLabel *line = PanelParts::messageLine(tone, parent);
+    line->setObjectName(name);
+    line->setText(text);
+    return line;
+}
+
+} // namespace
+
+MacMeEdit::MacMeEdit(LocalStore &store, std::function<void()> onClose, QWidget *parent)
+    : QWidget(parent)
+    , m_store(store)
+    , m_onClose(std::move(onClose))
+{
+    setObjectName(QStringLiteral("meEdit"));
+
+    // In place of a toolbar: "닫기", the title, "완료".
+    QPushButton *close = PanelParts::closeButton(m_onClose, this);
+    auto *heading = new QLabel(QStringLiteral("내 프로필"), this);
+    heading->setObjectName(QStringLiteral("title"));
+    heading->setFont(ChatFont::headline());
+    m_done = new QPushButton(QStringLiteral("완료"), this);
+    m_done->setObjectName(QStringLiteral("done"));
+    m_done->setAutoDefault(false);
+    m_done->setMinimumHeight(PanelParts::minimumButtonHeight);
+    // Equal columns on both sides keep the title centred between buttons of unequal width.
+    auto *header = new QGridLayout;
+    header->setContentsMargins(0, 0, 0, 0);
+    header->addWidget(close, 0, 0, Qt::AlignLeft | Qt::AlignVCenter);
+    header->addWidget(heading, 0, 1, Qt::AlignCenter);
+    header->addWidget(m_done, 0, 2, Qt::AlignRight | Qt::AlignVCenter);
+    header->setColumnStretch(0, 1);
+    header->setColumnStretch(2, 1);
+
+    // Photo: the picture with "보관함", and "파일".
+    auto *photoSection = new FormSection(this);
+    auto *library = new RowButton(photoSection);
+    library->setObjectName(QStringLiteral("library"));
+    library->setAccessibleName(QStringLiteral("보관함"));
+    m_avatar = new AvatarView(56, library);
+    m_avatar->setObjectName(QStringLiteral("avatar"));
+    library->addPart(m_avatar);
+    library->addPart(new QLabel(QStringLiteral("보관함"), library));
+    library->addStretch(1);
+    auto *file = new QPushButton(QStringLiteral("파일"), photoSection);
+    file->setObjectName(QStringLiteral("file"));
+    file->setAutoDefault(false);
+    file->setMinimumHeight(PanelParts::minimumButtonHeight);
+    photoSection->column()->addWidget(library);
+    photoSection->column()->addWidget(file, 0, Qt::AlignLeft);
+
+    auto *nameSection = new FormSection(this);
+    m_name = new QLineEdit(nameSection);
+    m_name->setObjectName(QStringLiteral("name"));
+    m_name->setPlaceholderText(QStringLiteral("닉네임"));
+    m_name->setAccessibleName(QStringLiteral("닉네임"));
+    m_name->setMinimumHeight(32);
+    FieldLimits::limitToGraphemes(m_name, maxNameLength);
+    nameSection->column()->addWidget(m_name);
+
+    auto *handleSection = new FormSection(this);
+    auto *at = new QLabel(QStringLiteral("@"), handleSection);
+    at->setForegroundRole(QPalette::PlaceholderText);
+    m_handle = new QLineEdit(handleSection);
+    m_handle->setObjectName(QStringLiteral("handle"));
+    m_handle->setPlaceholderText(QStringLiteral("아이디"));
+    m_handle->setAccessibleName(QStringLiteral("아이디"));
+    m_handle->setMinimumHeight(32);
+    // No correction or capitals offered by an input method: a handle is typed as it is.
+    m_handle->setInputMethodHints(Qt::ImhNoAutoUppercase | Qt::ImhNoPredictiveText
+                                  | Qt::ImhPreferLowercase);
+    FieldLimits::cutWhileTyping(m_handle, &MacMeEdit::typedHandle);
+    auto *handleRow = new QHBoxLayout;
+    handleRow->setSpacing(6);
+    handleRow->addWidget(at);
+    handleRow->addWidget(m_handle, 1);
+    using PanelParts::Tone;
+    m_handleOnce
+        = footnote(handleOnceText(), QStringLiteral("handleOnce"), Tone::Plain, handleSection);
+    m_handleOnce->setForegroundRole(QPalette::PlaceholderText);
+    m_format = footnote(formatText(), QStringLiteral("formatError"), Tone::Failure, handleSection);
+    m_takenLine = footnote(takenText(), QStringLiteral("taken"), Tone::Failure, handleSection);
+    m_notice = footnote(QString(), QStringLiteral("notice"), Tone::Failure, handleSection);
+    handleSection->column()->addLayout(handleRow);
+    for (QLabel *line : {m_handleOnce, m_format, m_takenLine, m_notice})
+        handleSection->column()->addWidget(line);
+
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(24, 24, 24, 24);
+    column->setSpacing(16);
+    column->addLayout(header);
+    column->addWidget(photoSection);
+    column->addWidget(nameSection);
+    column->addWidget(handleSection);
+    column->addStretch(1);
+
+    connect(library, &RowButton::clicked, this, [this] { pickPhoto(false); });
+    connect(file, &QPushButton::clicked, this, [this] { pickPhoto(true); });
+    connect(m_name, &QLineEdit::textChanged, this, &MacMeEdit::refresh);
+    connect(m_handle, &QLineEdit::textChanged, this, &MacMeEdit::handleEdited);
+    connect(m_done, &QPushButton::clicked, this, &MacMeEdit::save);
+
+    // Several store changes in one turn of the event loop redraw the page once.
+    m_refresh.setSingleShot(true);
+    m_refresh.setInterval(0);
+    connect(&m_refresh, &QTimer::timeout, this, &MacMeEdit::refresh);
+    for (auto signal :
+         {&LocalStore::accountsChanged, &LocalStore::sessionChanged, &LocalStore::noticeChanged})
+        connect(&m_store, signal, this, &MacMeEdit::scheduleRefresh);
+    refresh();
+}
+
+QString MacMeEdit::typedHandle(const QString &text)
+{
+    QString handle = text.toLower();
+    if (handle.startsWith(u'@'))
+        handle.remove(0, 1);
+    return firstGraphemes(handle, maxHandleLength);
+}
+
+void MacMeEdit::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    fill();
+}
+
+void MacMeEdit::fill()
+{
+    // Once, from the account as it is when the page first appears with somebody signed in;
+    // later changes from elsewhere do not overwrite what the user is editing.
+    if (m_ready)
+        return;
+    const std::optional<Account> me = m_store.me();
+    if (!me)
+        return;
+    FieldLimits::setUncut(m_name, me->displayName);
+    FieldLimits::setUncut(m_handle, me->handle);
+    m_photo = me->avatarJPEG;
+    m_ready = true;
+    refresh();
+}
+
+bool MacMeEdit::changed() const
+{
+    const std::optional<Account> me = m_store.me();
+    if (!me)
+        return false;
+    if (!me->handleChanged && LocalStore::normalizedHandle(m_handle->text()) != me->handle)
+        return true;
+    // The name as typed: blanks around an unchanged name count as a change.
+    return m_name->text() != me->displayName || m_photo != me->avatarJPEG;
+}
+
+bool MacMeEdit::canFinish() const
+{
+    if (!changed() || m_saving)
+        return false;
+    const int nameLength = graphemeCount(trimmedText(m_name->text()));
+    if (nameLength < 1 || nameLength > maxNameLength)
+        return false;
+    const std::optional<Account> me = m_store.me();
+    return (me && me->handleChanged) || LocalStore::isValidHandle(m_handle->text());
+}
+
+void MacMeEdit::pickPhoto(bool emptyOnCancel)
+{
+    // "보관함" keeps the photo when nothing comes back; "파일" takes what comes back as it is,
+    // so cancelling its dialog removes the photo.
+    MacImageFile::pick(this, photoSide, [this, emptyOnCancel](std::optional<QByteArray> jpeg) {
+        if (!jpeg && !emptyOnCancel)
+            return;
+        m_photo = std::move(jpeg);
+        refresh();
+    });
+}
+
+void MacMeEdit::handleEdited()
+{
+    m_taken = false;
+    m_formatError = false;
+    refresh();
+}
+
+void MacMeEdit::save()
+{
+    if (!canFinish())
+        return;
+    m_saving = true;
+    refresh();
+    submit(m_name->text(), m_handle->text(), m_photo);
+}
+
+QCoro::Task<> MacMeEdit::submit(QString name, QString handle, std::optional<QByteArray> photo)
+{
+    QPointer<MacMeEdit> self(this);
+    LocalStore &store = m_store;
+    std::optional<ProfileSaveError> error;
+    bool failed = false;
+    try {
+        error = co_await store.saveMe(name, handle, photo);
+    } catch (...) {
+        failed = true;
+    }
+    if (!self)
+        co_return;
+    m_saving = false;
+    m_taken = error == ProfileSaveError::handleTaken;
+    m_formatError = error == ProfileSaveError::invalidHandle;
+    refresh();
+    // Saved, with nothing to report: the page closes, but only while it is the page shown. A
+    // slow answer that comes after the user went to another page must not take them away
+    // from it.
+    if (!error && !failed && !store.notice() && isVisible() && m_onClose)
+        m_onClose();
+}
+
+void MacMeEdit::scheduleRefresh()
+{
+    m_refresh.start();
+}
+
+void MacMeEdit::refresh()
+{
+    m_refresh.stop();
+    const QString name = m_name->text();
+    m_avatar->setAvatar(name.isEmpty() ? QStringLiteral("?") : name, m_photo, std::nullopt);
+
+    const std::optional<Account> me = m_store.me();
+    const bool locked = me && me->handleChanged;
+    m_handle->setEnabled(!locked);
+    m_handleOnce->setVisible(locked);
+    m_format->setVisible(m_formatError);
+    m_takenLine->setVisible(m_taken);
+    // With the service, its refusals come back as the notice only: they are repeated here.
+    const std::optional<QString> notice = m_store.client() ? m_store.notice() : std::nullopt;
+    PanelParts::showMessage(m_notice, notice);
+    m_done->setEnabled(canFinish());
+}

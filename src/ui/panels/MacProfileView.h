@@ -1,0 +1,66 @@
+#pragma once
+
+#include "model/HandOver.h"
+
+#include <QTimer>
+#include <QUuid>
+#include <QWidget>
+
+#include <QCoroTask>
+
+#include <functional>
+
+class AvatarView;
+class LocalStore;
+class OfficialMark;
+class QLabel;
+class QScrollArea;
+class WideButton;
+
+// Another account's profile: the photo, name and handle (and, for an official account, its
+// introduction), with the actions that fit the account, the block list and the friend state.
+// Everything is read from the store on each redraw, so the buttons follow a block or a friend
+// request as soon as the store has it. An account the store does not know shows an empty page;
+// one's own account shows no actions.
+class MacProfileView : public QWidget
+{
+    Q_OBJECT
+public:
+    MacProfileView(LocalStore &store, const QUuid &userId,
+                   std::function<void(const ReportDraft &)> onReport,
+                   std::function<void(const QUuid &roomId)> onOpen, QWidget *parent = nullptr);
+
+    static QString closedInboxText()
+    {
+        return QStringLiteral("이 서비스는 메시지를 받지 않습니다.");
+    }
+
+private:
+    void scheduleRefresh();
+    void refresh();
+    void confirmBlock();
+    QCoro::Task<> openChat();
+
+    LocalStore &m_store;
+    QUuid m_userId;
+    std::function<void(const ReportDraft &)> m_onReport;
+    std::function<void(const QUuid &)> m_onOpen;
+
+    QScrollArea *m_scroll;
+    AvatarView *m_avatar;
+    QLabel *m_name;
+    OfficialMark *m_mark;
+    QLabel *m_handle;
+    QLabel *m_bio;
+    QLabel *m_closedInbox;
+    QWidget *m_actions;
+    WideButton *m_accept;
+    WideButton *m_reject;
+    WideButton *m_requested;
+    WideButton *m_talk;
+    WideButton *m_request;
+    WideButton *m_unblock;
+    WideButton *m_block;
+    WideButton *m_report;
+    QTimer m_refresh;
+};

@@ -1,0 +1,213 @@
+#include "ui/panels/MacReportSheet.h"
+
+#include "model/TextLimits.h"
+#include "store/LocalStore.h"
+#include "ui/common/ChatColor.h"
+#include "ui/common/ChatIcon.h"
+#include "ui/common/FieldLimits.h"
+#include "ui/panels/PanelParts.h"
+#include "ui/panels/RowButton.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+
+#include <algorithm>
+
+// One reason of the list: its label, and the check mark at the trailing end while it is the
+// chosen one.
+class ReasonRow : public RowButton
+{
+public:
+    ReasonRow(ReportReason reason, QWidget *parent)
+        : RowButton(parent)
+        , m_reason(reason)
+    {
+        setObjectName(rawText(reason));
+        setAccessibleName(rawText(reason));
+        auto *label = new QLabel(rawText(reason), this);
+        label->setTextFormat(Qt::PlainText);
+        addPart(label);
+        addStretch(1);
+        setLeadingRoom(8);
+        setMinimumHeight(PanelParts::minimumButtonHeight);
+    }
+
+    ReportReason reason() const { return m_reason; }
+
+    void setChosen(bool chosen)
+    {
+        if (chosen == m_chosen)
+            return;
+        m_chosen = chosen;
+        setAccessibleDescription(chosen ? QStringLiteral("선택됨") : QString());
+        update();
+    }
+    bool isChosen() const { return m_chosen; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        RowButton::paintEvent(event);
+        if (!m_chosen)
+            return;
+        QPainter painter(this);
+        const int side = 18;
+        const QRect mark(width() - 8 - side, (height() - side) / 2, side, side);
+        ChatIcon::symbol(QStringLiteral("checkmark"), ChatColor::officialMark(palette()))
+            .paint(&painter, mark);
+    }
+
+private:
+    ReportReason m_reason;
+    bool m_chosen = false;
+};
+
+namespace {
+
+// A multi-line field that grows with its text from 3 to 6 lines, then scrolls.
+class NoteField : public QPlainTextEdit
+{
+public:
+    explicit NoteField(QWidget *parent)
+        : QPlainTextEdit(parent)
+    {
+        setTabChangesFocus(true);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged,
+                this, &NoteField::fit);
+        fit();
+    }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QPlainTextEdit::resizeEvent(event);
+        fit();
+    }
+
+private:
+    void fit()
+    {
+        // The plain-text layout measures the document in lines, wrapped lines included.
+        const int lines
+            = std::clamp(int(document()->documentLayout()->documentSize().height()), 3, 6);
+        const int margins = int(2 * document()->documentMargin()) + 2 * frameWidth()
+            + contentsMargins().top() + contentsMargins().bottom();
+        const int height = lines * fontMetrics().lineSpacing() + margins;
+        if (height != this->height())
+            setFixedHeight(height);
+    }
+};
+
+} // namespace
+
+MacReportSheet::MacReportSheet(LocalStore &store, const ReportDraft &draft,
+                               std::function<void(const QString &text)> onDone, QWidget *parent)
+    : QWidget(parent)
+    , m_store(store)
+    , m_draft(draft)
+    , m_onDone(std::move(onDone))
+{
+    setObjectName(QStringLiteral("reportSheet"));
+
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(24, 24, 24, 24);
+    column->setSpacing(12);
+    column->addWidget(PanelParts::titleLabel(QStringLiteral("신고"), this));
+
+    for (const ReportReason reason : allReportReasons()) {
+        auto *row = new ReasonRow(reason, this);
+        connect(row, &ReasonRow::clicked, this, [this, reason] { choose(reason); });
+        column->addWidget(row);
+        m_rows.append(row);
+    }
+
+    m_note = new NoteField(this);
+    m_note->setObjectName(QStringLiteral("note"));
+    m_note->setPlaceholderText(QStringLiteral("내용"));
+    m_note->setAccessibleName(QStringLiteral("내용"));
+    FieldLimits::limitToGraphemes(m_note, maxNoteLength);
+    column->addWidget(m_note);
+
+    m_errorLine = PanelParts::messageLine(PanelParts::Tone::Failure, this);
+    m_errorLine->setObjectName(QStringLiteral("error"));
+    column->addWidget(m_errorLine);
+    column->addStretch(1);
+
+    QPushButton *close = PanelParts::plainButton(QStringLiteral("닫기"), this);
+    close->setObjectName(QStringLiteral("close"));
+    m_send = PanelParts::plainButton(QStringLiteral("보내기"), this);
+    m_send->setObjectName(QStringLiteral("send"));
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(close);
+    bottom->addStretch(1);
+    bottom->addWidget(m_send);
+    column->addLayout(bottom);
+
+    connect(close, &QPushButton::clicked, this, &MacReportSheet::closeRequested);
+    connect(m_send, &QPushButton::clicked, this, &MacReportSheet::send);
+    connect(m_note, &QPlainTextEdit::textChanged, this, &MacReportSheet::refresh);
+    refresh();
+}
+
+bool MacReportSheet::canSend() const
+{
+    if (!m_reason || m_sending)
+        return false;
+    return m_reason != ReportReason::other || !trimmedText(m_note->toPlainText()).isEmpty();
+}
+
+void MacReportSheet::choose(ReportReason reason)
+{
+    m_reason = reason;
+    refresh();
+}
+
+void MacReportSheet::send()
+{
+    if (!canSend())
+        return;
+    m_sending = true;
+    refresh();
+    // A note typed under "기타" goes only with "기타"; the store trims it.
+    const bool withNote = m_reason == ReportReason::other;
+    submit(rawText(*m_reason), withNote ? m_note->toPlainText() : QString());
+}
+
+QCoro::Task<> MacReportSheet::submit(QString reason, QString note)
+{
+    QPointer<MacReportSheet> self(this);
+    const ReportDraft draft = m_draft;
+    std::optional<QString> failure;
+    try {
+        failure = co_await m_store.submitReport(draft.userId, draft.messageId, reason, note);
+    } catch (...) {
+        failure = QStringLiteral("일시적인 오류입니다.");
+    }
+    if (!self)
+        co_return;
+    if (!failure) {
+        // Still sending as far as the sheet goes: the presenter closes it.
+        if (m_onDone)
+            m_onDone(doneText());
+        co_return;
+    }
+    m_error = failure;
+    m_sending = false;
+    refresh();
+}
+
+void MacReportSheet::refresh()
+{
+    for (ReasonRow *row : std::as_const(m_rows))
+        row->setChosen(m_reason == row->reason());
+    // Choosing another reason hides the note but keeps its text for a return to "기타".
+    m_note->setVisible(m_reason == ReportReason::other);
+    PanelParts::showMessage(m_errorLine, m_error);
+    m_send->setEnabled(canSend());
+}

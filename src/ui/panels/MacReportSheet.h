@@ -1,0 +1,59 @@
+#pragma once
+
+#include "model/Enums.h"
+#include "model/HandOver.h"
+
+#include <QWidget>
+
+#include <QCoroTask>
+
+#include <functional>
+#include <optional>
+
+class LocalStore;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class ReasonRow;
+
+// The report of another user, or of one of their messages: one of the four reasons, a note for
+// "기타", and "보내기", which files the report with the store. A report that the service
+// accepts goes to `onDone` with the text to show, and the presenter closes the sheet; a refusal
+// stays on the sheet as a red line, with the choice and the note kept for another try. "닫기"
+// drops the report (closeRequested()).
+class MacReportSheet : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int maxNoteLength = 200;
+
+    MacReportSheet(LocalStore &store, const ReportDraft &draft,
+                   std::function<void(const QString &text)> onDone, QWidget *parent = nullptr);
+
+    static QString doneText() { return QStringLiteral("신고를 접수했습니다."); }
+
+    std::optional<ReportReason> reason() const { return m_reason; }
+
+signals:
+    void closeRequested();
+
+private:
+    bool canSend() const;
+    void choose(ReportReason reason);
+    void send();
+    QCoro::Task<> submit(QString reason, QString note);
+    void refresh();
+
+    LocalStore &m_store;
+    ReportDraft m_draft;
+    std::function<void(const QString &)> m_onDone;
+
+    std::optional<ReportReason> m_reason;
+    bool m_sending = false;
+    std::optional<QString> m_error;
+
+    QList<ReasonRow *> m_rows;
+    QPlainTextEdit *m_note;
+    QLabel *m_errorLine;
+    QPushButton *m_send;
+};

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QRect>
+
+class QModelIndex;
+class QPainter;
+class QPalette;
+
+// A person in a painted list row, drawn from the roles of AccountListModel: the 56-pixel avatar
+// at the leading edge of the area, vertically centred, and beside it the name (cut short with
+// "…", followed by "공식" for an official account) over "@handle" in the secondary colour.
+namespace PersonRowPaint {
+
+inline constexpr int avatarSize = 56;
+inline constexpr int gap = 12; // between the avatar and the texts
+
+void paint(QPainter &painter, const QRect &area, const QModelIndex &index, const QPalette &palette);
+
+// The height of the taller of the avatar and the two lines of text.
+int height();
+
+} // namespace PersonRowPaint

@@ -1,0 +1,75 @@
+#include "ui/panels/RowButton.h"
+
+#include <QBoxLayout>
+#include <QPainter>
+
+RowButton::RowButton(QWidget *parent)
+    : QAbstractButton(parent)
+    , m_row(new QHBoxLayout(this))
+{
+    setAttribute(Qt::WA_Hover);
+    m_row->setContentsMargins(0, 0, 0, 0);
+    m_row->setSpacing(12);
+    setPressable(true);
+}
+
+void RowButton::addPart(QWidget *part, int stretch)
+{
+    part->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_row->addWidget(part, stretch);
+}
+
+void RowButton::addStretch(int stretch)
+{
+    m_row->addStretch(stretch);
+}
+
+void RowButton::setLeadingRoom(int width)
+{
+    m_row->setContentsMargins(width, 0, 0, 0);
+}
+
+void RowButton::setPressable(bool pressable)
+{
+    m_pressable = pressable;
+    setFocusPolicy(pressable ? Qt::StrongFocus : Qt::NoFocus);
+    setCursor(pressable ? Qt::PointingHandCursor : Qt::ArrowCursor);
+    update();
+}
+
+QSize RowButton::sizeHint() const
+{
+    return m_row->sizeHint();
+}
+
+QSize RowButton::minimumSizeHint() const
+{
+    return m_row->minimumSize();
+}
+
+bool RowButton::hitButton(const QPoint &pos) const
+{
+    return m_pressable && rect().contains(pos);
+}
+
+void RowButton::paintEvent(QPaintEvent *)
+{
+    if (!m_pressable || !(underMouse() || hasFocus() || isDown()))
+        return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF face = QRectF(rect()).adjusted(1, 1, -1, -1);
+    if (underMouse() || isDown()) {
+        QColor shade = palette().color(QPalette::WindowText);
+        shade.setAlphaF(isDown() ? 0.14f : 0.06f);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(shade);
+        painter.drawRoundedRect(face, 6, 6);
+    }
+    // Focus is a ring, not a fill: a filled row would read as the chosen one.
+    if (hasFocus()) {
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(face.adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
+    }
+}
