@@ -33,6 +33,10 @@ PhotoDownload::PhotoDownload(QNetworkAccessManager &network, const QUrl &url, QO
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::SameOriginRedirectPolicy);
     request.setTransferTimeout(transferTimeoutMs);
+    // Nothing of the program's own goes with the request, cookies set by an earlier answer
+    // included, and nothing the answer sets is kept.
+    request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
+    request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
     QNetworkReply *reply = network.get(request);
     m_reply = reply;
     reply->setReadBufferSize(readChunkBytes);
