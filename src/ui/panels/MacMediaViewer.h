@@ -35,8 +35,6 @@ public:
     bool saveFailed() const { return m_failed; }
     // The download of the remote photo is on its way.
     bool isDownloading() const;
-    // The network the sheet downloads with, for tests that count its requests.
-    QNetworkAccessManager *network() const { return m_network; }
 
     // "저장": asks where to write the stored bytes (a window-modal file dialog, not waited for).
     void save();
