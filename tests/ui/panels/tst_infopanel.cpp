@@ -153,8 +153,8 @@ void TestInfoPanel::controlsByRoom_data()
         << QStringList{u"peer"_s, u"notify"_s, u"pin"_s, u"block"_s, u"clear"_s, u"report"_s};
     QTest::newRow("direct, official")
         << u"official"_s << 2
-        << QStringList{u"officialName"_s, u"bio"_s,   u"notify"_s, u"broadcast"_s,
-                       u"block"_s,        u"clear"_s, u"report"_s};
+        << QStringList{u"officialName"_s, u"bio"_s,   u"more"_s,  u"notify"_s,
+                       u"broadcast"_s,    u"block"_s, u"clear"_s, u"report"_s};
     QTest::newRow("direct, peer unknown")
         << u"unknown peer"_s << 2 << QStringList{u"notify"_s, u"pin"_s};
     QTest::newRow("room unknown") << u"unknown room"_s << 0 << QStringList{};
@@ -173,7 +173,9 @@ void TestInfoPanel::controlsByRoom()
     else if (kind == u"person"_s)
         id = addDirect(addPerson(u"상대"_s, u"peer_1"_s));
     else if (kind == u"official"_s)
-        id = addDirect(addOfficial(u"새 소식을 알려 드립니다."_s));
+        id = addDirect(
+            addOfficial(u"새 소식과 점검 일정, 바뀐 이용 안내를 가장 먼저 알려 드립니다. "_s
+                        u"궁금한 점은 도움말 센터에서 찾아보실 수 있습니다."_s.repeated(3)));
     else if (kind == u"unknown peer"_s)
         id = addDirect(QUuid::createUuid());
     else
