@@ -1,0 +1,234 @@
+#include "ui/panels/InfoPanelHeader.h"
+
+#include "model/TextLimits.h"
+#include "ui/common/AvatarView.h"
+#include "ui/common/ChatColor.h"
+#include "ui/common/ChatFont.h"
+#include "ui/common/OfficialMark.h"
+#include "ui/common/PersonLabel.h"
+#include "ui/panels/LineLimitedText.h"
+#include "ui/panels/PanelParts.h"
+#include "ui/panels/RowButton.h"
+
+#include <QAbstractButton>
+#include <QBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+
+namespace {
+
+constexpr int foldedLines = 4;
+
+// The room's photo as a round button: only the disc takes clicks.
+class PhotoButton : public QAbstractButton
+{
+public:
+    PhotoButton(AvatarView *photo, QWidget *parent)
+        : QAbstractButton(parent)
+    {
+        photo->setParent(this);
+        photo->setAttribute(Qt::WA_TransparentForMouseEvents);
+        setFixedSize(photo->size());
+        setCursor(Qt::PointingHandCursor);
+        setFocusPolicy(Qt::StrongFocus);
+        setAccessibleName(QStringLiteral("방 사진"));
+    }
+
+protected:
+    bool hitButton(const QPoint &pos) const override
+    {
+        const QPointF centre = QRectF(rect()).center();
+        const qreal dx = pos.x() + 0.5 - centre.x();
+        const qreal dy = pos.y() + 0.5 - centre.y();
+        return dx * dx + dy * dy <= (width() / 2.0) * (width() / 2.0);
+    }
+    void paintEvent(QPaintEvent *) override
+    {
+        if (!hasFocus() && !isDown())
+            return;
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        if (isDown())
+            painter.setBrush(QColor(0, 0, 0, 50));
+        painter.setPen(hasFocus() ? QPen(palette().color(QPalette::Highlight), 2) : Qt::NoPen);
+        painter.drawEllipse(QRectF(rect()).adjusted(1, 1, -1, -1));
+    }
+};
+
+QLabel *textLabel(const QFont &font, QWidget *parent)
+{
+    auto *label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(font);
+    return label;
+}
+
+QPushButton *framedButton(const QString &text, const QString &name, QWidget *parent)
+{
+    auto *button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    button->setMinimumHeight(PanelParts::minimumButtonHeight);
+    button->setMinimumWidth(96);
+    return button;
+}
+
+} // namespace
+
+InfoPanelHeader::InfoPanelHeader(QWidget *parent)
+    : QWidget(parent)
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    buildGroup();
+    buildOfficial();
+
+    m_person = new RowButton(this);
+    m_person->setObjectName(QStringLiteral("peer"));
+    m_personLabel = new PersonLabel;
+    m_person->addPart(m_personLabel, 1);
+    connect(m_person, &QAbstractButton::clicked, this, [this] {
+        if (m_peer)
+            emit peerClicked(m_peer->id);
+    });
+
+    layout->addWidget(m_group);
+    layout->addWidget(m_official);
+    layout->addWidget(m_person);
+}
+
+void InfoPanelHeader::buildGroup()
+{
+    m_group = new QWidget(this);
+    auto *column = new QVBoxLayout(m_group);
+    column->setContentsMargins(0, 8, 0, 8);
+    column->setSpacing(12);
+
+    m_ownerPhoto = new AvatarView(roomPhotoSize);
+    auto *photoButton = new PhotoButton(m_ownerPhoto, m_group);
+    photoButton->setObjectName(QStringLiteral("roomPhoto"));
+    m_photoButton = photoButton;
+    connect(photoButton, &QAbstractButton::clicked, this, &InfoPanelHeader::photoRequested);
+
+    m_memberPhoto = new AvatarView(roomPhotoSize, m_group);
+    m_memberTitle = textLabel(ChatFont::headline(), m_group);
+    m_memberTitle->setObjectName(QStringLiteral("roomTitle"));
+    m_memberTitle->setAlignment(Qt::AlignCenter);
+    m_memberTitle->setWordWrap(true);
+
+    m_file = framedButton(QStringLiteral("파일"), QStringLiteral("file"), m_group);
+    connect(m_file, &QPushButton::clicked, this, &InfoPanelHeader::photoRequested);
+
+    m_titleField = new QLineEdit(m_group);
+    m_titleField->setObjectName(QStringLiteral("titleField"));
+    m_titleField->setPlaceholderText(QStringLiteral("방 이름"));
+    m_titleField->setAccessibleName(QStringLiteral("방 이름"));
+    m_titleField->setAlignment(Qt::AlignCenter);
+    m_titleField->setMinimumHeight(32);
+    m_titleField->setMaximumWidth(360);
+    connect(m_titleField, &QLineEdit::returnPressed, this, &InfoPanelHeader::saveRequested);
+
+    m_save = framedButton(QStringLiteral("저장"), QStringLiteral("save"), m_group);
+    connect(m_save, &QPushButton::clicked, this, &InfoPanelHeader::saveRequested);
+
+    column->addWidget(m_photoButton, 0, Qt::AlignHCenter);
+    column->addWidget(m_memberPhoto, 0, Qt::AlignHCenter);
+    column->addWidget(m_memberTitle);
+    column->addWidget(m_file, 0, Qt::AlignHCenter);
+    // As wide as the column allows up to its maximum, centred.
+    auto *field = new QHBoxLayout;
+    field->addStretch(1);
+    field->addWidget(m_titleField, 10);
+    field->addStretch(1);
+    column->addLayout(field);
+    column->addWidget(m_save, 0, Qt::AlignHCenter);
+}
+
+void InfoPanelHeader::buildOfficial()
+{
+    m_official = new QWidget(this);
+    auto *column = new QVBoxLayout(m_official);
+    column->setContentsMargins(0, 8, 0, 8);
+    column->setSpacing(8);
+
+    auto *row = new QHBoxLayout;
+    row->setSpacing(12);
+    m_officialPhoto = new AvatarView(peerPhotoSize, m_official);
+    m_officialName = textLabel(ChatFont::headline(), m_official);
+    m_officialName->setObjectName(QStringLiteral("officialName"));
+    row->addWidget(m_officialPhoto);
+    row->addWidget(m_officialName);
+    row->addWidget(new OfficialMark(m_official));
+    row->addStretch(1);
+    column->addLayout(row);
+
+    m_bio = new LineLimitedText(m_official);
+    m_bio->setObjectName(QStringLiteral("bio"));
+    m_bio->setFont(ChatFont::subheadline());
+    column->addWidget(m_bio);
+
+    m_more = PanelParts::plainButton(QStringLiteral("더 보기"), m_official);
+    m_more->setObjectName(QStringLiteral("more"));
+    m_more->setFont(ChatFont::footnote());
+    connect(m_more, &QPushButton::clicked, this, [this] {
+        m_expanded = true;
+        refreshOfficial();
+    });
+    column->addWidget(m_more, 0, Qt::AlignLeft);
+
+    m_closedNote = textLabel(ChatFont::subheadline(), m_official);
+    m_closedNote->setObjectName(QStringLiteral("closedNote"));
+    m_closedNote->setText(QStringLiteral("이 서비스는 메시지를 받지 않습니다."));
+    m_closedNote->setWordWrap(true);
+    m_closedNote->setForegroundRole(QPalette::PlaceholderText);
+    column->addWidget(m_closedNote);
+}
+
+void InfoPanelHeader::setContent(const Content &content)
+{
+    const bool group = content.room.kind == ConversationKind::group;
+    m_peer = content.peer;
+
+    m_group->setVisible(group);
+    if (group) {
+        m_ownerPhoto->setAvatar(content.title, content.room.photoJPEG, std::nullopt);
+        m_memberPhoto->setAvatar(content.title, content.room.photoJPEG, std::nullopt);
+        m_memberTitle->setText(content.title);
+        for (QWidget *part :
+             {m_photoButton, static_cast<QWidget *>(m_file), static_cast<QWidget *>(m_titleField)})
+            part->setVisible(content.owner);
+        m_memberPhoto->setVisible(!content.owner);
+        m_memberTitle->setVisible(!content.owner);
+        if (!content.owner)
+            m_save->hide();
+    }
+
+    m_official->setVisible(!group && m_peer && content.official);
+    m_person->setVisible(!group && m_peer && !content.official);
+    if (m_peer && content.official) {
+        m_officialPhoto->setAvatar(m_peer->displayName, m_peer->avatarJPEG, m_peer->avatarURL);
+        m_officialName->setText(m_peer->displayName);
+        refreshOfficial();
+    } else if (m_peer) {
+        m_personLabel->setPerson(m_peer->displayName, m_peer->handle, m_peer->avatarJPEG,
+                                 m_peer->avatarURL, false);
+        m_person->setAccessibleName(m_peer->displayName);
+    }
+}
+
+void InfoPanelHeader::refreshOfficial()
+{
+    const QString bio = m_peer ? m_peer->bio : QString();
+    m_bio->setText(bio);
+    m_bio->setVisible(!bio.isEmpty());
+    m_bio->setMaxLines(m_expanded ? 0 : foldedLines);
+    m_more->setVisible(!m_expanded && graphemeCount(bio) > foldedCharacters);
+    m_closedNote->setVisible(m_peer && !m_peer->acceptsUserMessages);
+}
+
+void InfoPanelHeader::setSaveVisible(bool visible)
+{
+    m_save->setVisible(visible);
+}

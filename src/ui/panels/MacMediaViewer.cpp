@@ -1,0 +1,245 @@
+#include "ui/panels/MacMediaViewer.h"
+
+#include "store/LocalStore.h"
+#include "ui/common/ChatFont.h"
+#include "ui/common/ImageShrink.h"
+#include "ui/common/RemoteImageCache.h"
+#include "ui/panels/PanelParts.h"
+#include "ui/panels/PhotoDownload.h"
+
+#include <QBoxLayout>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QNetworkAccessManager>
+#include <QPainter>
+#include <QPushButton>
+#include <QStandardPaths>
+
+namespace {
+
+// Decoded no larger than this: enough for 4× on a large screen, bounded for any file.
+constexpr int maxDecodedSide = 4096;
+
+// White text on black at 60 % in a capsule, padded 10 pixels.
+class CapsuleLabel : public QLabel
+{
+public:
+    explicit CapsuleLabel(const QString &text, QWidget *parent)
+        : QLabel(text, parent)
+    {
+        setTextFormat(Qt::PlainText);
+        setAlignment(Qt::AlignCenter);
+        setContentsMargins(10 + 6, 10, 10 + 6, 10);
+        QPalette colours = palette();
+        colours.setColor(QPalette::WindowText, Qt::white);
+        setPalette(colours);
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0, 0, 0, 153));
+        const qreal radius = height() / 2.0;
+        painter.drawRoundedRect(QRectF(rect()), radius, radius);
+        painter.end();
+        QLabel::paintEvent(event);
+    }
+};
+
+// The bar's buttons are drawn in white whatever the palette, over the black sheet.
+void whiten(QWidget *button)
+{
+    QPalette colours = button->palette();
+    for (const auto group : {QPalette::Active, QPalette::Inactive})
+        colours.setColor(group, QPalette::WindowText, Qt::white);
+    colours.setColor(QPalette::Disabled, QPalette::WindowText, QColor(255, 255, 255, 110));
+    button->setPalette(colours);
+}
+
+bool isAddress(const QString &text)
+{
+    return QUrl(text, QUrl::StrictMode).isValid() && !text.trimmed().isEmpty();
+}
+
+} // namespace
+
+MacMediaViewer::MacMediaViewer(LocalStore &store, const QUuid &messageId, QWidget *parent)
+    : QWidget(parent)
+    , m_store(store)
+    , m_messageId(messageId)
+{
+    setObjectName(QStringLiteral("mediaViewer"));
+    setAutoFillBackground(true);
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, Qt::black);
+    setPalette(colours);
+
+    m_photo = new MediaPhotoView(this);
+    m_photo->setObjectName(QStringLiteral("photo"));
+
+    m_bar = new QWidget(this);
+    m_bar->setObjectName(QStringLiteral("bar"));
+    auto *bar = new QHBoxLayout(m_bar);
+    bar->setContentsMargins(16, 0, 16, 0);
+    QPushButton *close = PanelParts::closeButton([this] { emit closeRequested(); }, m_bar);
+    QPushButton *save = PanelParts::plainButton(QStringLiteral("저장"), m_bar);
+    save->setObjectName(QStringLiteral("save"));
+    connect(save, &QPushButton::clicked, this, &MacMediaViewer::save);
+    whiten(close);
+    whiten(save);
+    bar->addWidget(close);
+    bar->addStretch(1);
+    bar->addWidget(save);
+
+    m_failure = new CapsuleLabel(saveFailedText(), this);
+    m_failure->setObjectName(QStringLiteral("failure"));
+    m_failure->hide();
+
+    // Store changes in one turn of the event loop redraw once.
+    m_refresh.setSingleShot(true);
+    m_refresh.setInterval(0);
+    connect(&m_refresh, &QTimer::timeout, this, &MacMediaViewer::refresh);
+    connect(&m_store, &LocalStore::messagesChanged, &m_refresh, qOverload<>(&QTimer::start));
+    refresh();
+    loadRemote();
+}
+
+MacMediaViewer::~MacMediaViewer()
+{
+    // Aborts a download on its way before the network it runs on goes.
+    delete m_download;
+}
+
+bool MacMediaViewer::isDownloading() const
+{
+    return m_download && m_download->isRunning();
+}
+
+void MacMediaViewer::refresh()
+{
+    const std::optional<ChatMessage> message = m_store.message(m_messageId);
+    if (message && message->imageJPEG && !message->imageJPEG->isEmpty()) {
+        const QByteArray &bytes = *message->imageJPEG;
+        if (m_photo->kind() == MediaPhotoView::Kind::Local && bytes == m_localBytes)
+            return;
+        const QImage image = ImageShrink::image(bytes, maxDecodedSide);
+        if (!image.isNull()) {
+            m_localBytes = bytes;
+            m_remoteAddress.clear();
+            m_photo->showLocal(image);
+            return;
+        }
+    }
+    // Bytes that do not decode fall back to the address.
+    m_localBytes.clear();
+    if (message && message->imageURL && isAddress(*message->imageURL)) {
+        showRemote(*message->imageURL);
+        return;
+    }
+    m_remoteAddress.clear();
+    m_photo->clear();
+}
+
+void MacMediaViewer::showRemote(const QString &address)
+{
+    if (address == m_remoteAddress && m_photo->kind() != MediaPhotoView::Kind::Local)
+        return;
+    m_remoteAddress = address;
+    // Black while it loads or when it cannot be loaded.
+    m_photo->clear();
+    RemoteImageCache::shared()->fetch(address, this, [this, address](const QImage &image) {
+        if (address == m_remoteAddress && m_photo->kind() != MediaPhotoView::Kind::Local)
+            m_photo->showRemote(image);
+    });
+}
+
+void MacMediaViewer::loadRemote()
+{
+    const std::optional<ChatMessage> message = m_store.message(m_messageId);
+    if (!message || (message->imageJPEG && !message->imageJPEG->isEmpty()))
+        return;
+    if (!message->imageURL || !isAddress(*message->imageURL))
+        return;
+    if (!m_network)
+        m_network = new QNetworkAccessManager(this);
+    m_download = new PhotoDownload(*m_network, QUrl(*message->imageURL, QUrl::StrictMode), this);
+    connect(m_download, &PhotoDownload::downloaded, this,
+            [this](const QByteArray &body) { m_store.cacheMessageImage(m_messageId, body); });
+    // A failed download is silent: the remote photo stays as the loader shows it.
+    connect(m_download, &PhotoDownload::downloaded, m_download, &QObject::deleteLater);
+    connect(m_download, &PhotoDownload::failed, m_download, &QObject::deleteLater);
+}
+
+void MacMediaViewer::save()
+{
+    const std::optional<ChatMessage> message = m_store.message(m_messageId);
+    if (!message || !message->imageJPEG || message->imageJPEG->isEmpty()) {
+        setFailed(true);
+        return;
+    }
+    if (m_saveDialog) {
+        m_saveDialog->raise();
+        m_saveDialog->activateWindow();
+        return;
+    }
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    auto *dialog = new QFileDialog(this, QStringLiteral("사진 저장"), folder,
+                                   QStringLiteral("JPEG (*.jpg *.jpeg)"));
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setDefaultSuffix(QStringLiteral("jpg"));
+    dialog->selectFile(suggestedFileName());
+    dialog->setWindowModality(Qt::WindowModal);
+    m_saveDialog = dialog;
+    // The bytes as they were when "저장" was pressed are what the file gets.
+    const QByteArray bytes = *message->imageJPEG;
+    connect(dialog, &QDialog::finished, this, [this, dialog, bytes](int result) {
+        const QStringList files = dialog->selectedFiles();
+        dialog->deleteLater();
+        // A cancelled dialog leaves an earlier failure line as it is.
+        if (result == QDialog::Accepted && !files.isEmpty() && !files.first().isEmpty())
+            writeFile(files.first(), bytes);
+    });
+    dialog->open();
+}
+
+void MacMediaViewer::writeFile(const QString &path, const QByteArray &bytes)
+{
+    // Written plainly into the file the user chose (no temporary file renamed over it): the
+    // file keeps its place, owner and links, and a failure at any step is reported.
+    QFile file(path);
+    bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        && file.write(bytes) == bytes.size() && file.flush();
+    file.close();
+    written = written && file.error() == QFileDevice::NoError;
+    setFailed(!written);
+}
+
+void MacMediaViewer::setFailed(bool failed)
+{
+    m_failed = failed;
+    m_failure->setVisible(failed);
+    placeOverlays();
+}
+
+void MacMediaViewer::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    placeOverlays();
+}
+
+void MacMediaViewer::placeOverlays()
+{
+    m_photo->setGeometry(rect());
+    m_bar->setGeometry(0, 0, width(), m_bar->sizeHint().height());
+    m_bar->raise();
+    const QSize failure = m_failure->sizeHint().boundedTo(size());
+    m_failure->setGeometry(
+        QRect(QPoint((width() - failure.width()) / 2, (height() - failure.height()) / 2), failure));
+    m_failure->raise();
+}

@@ -1,0 +1,113 @@
+#include "ui/panels/MacMemberInvite.h"
+
+#include "store/LocalStore.h"
+#include "ui/common/ChatFont.h"
+#include "ui/common/DecodedImageCache.h"
+#include "ui/panels/AccountListModel.h"
+#include "ui/panels/PanelParts.h"
+#include "ui/panels/PersonRowDelegate.h"
+
+#include <QBoxLayout>
+#include <QLabel>
+#include <QListView>
+#include <QPushButton>
+#include <QSet>
+#include <QStackedLayout>
+
+namespace {
+
+// The friends that may be invited: not active members (a former member may come back), not
+// blocked, in the friend list's order. With the room unknown, no one counts as a member.
+QList<Account> candidates(const LocalStore &store, const QUuid &roomId)
+{
+    QSet<QUuid> members;
+    if (const std::optional<Conversation> room = store.conversation(roomId)) {
+        for (const Membership &member : room->memberships) {
+            if (!member.leftAt)
+                members.insert(member.userId);
+        }
+    }
+    const QList<QUuid> blocked = store.blocks();
+    QList<Account> result;
+    for (const Account &friendAccount : store.friendAccounts()) {
+        if (!members.contains(friendAccount.id) && !blocked.contains(friendAccount.id))
+            result.append(friendAccount);
+    }
+    return result;
+}
+
+} // namespace
+
+MacMemberInvite::MacMemberInvite(LocalStore &store, const QUuid &conversationId, QWidget *parent)
+    : QWidget(parent)
+    , m_store(store)
+    , m_conversationId(conversationId)
+    , m_model(new AccountListModel(
+          [&store, conversationId] { return candidates(store, conversationId); }, this))
+{
+    setObjectName(QStringLiteral("memberInvite"));
+
+    auto *header = new QHBoxLayout;
+    header->setContentsMargins(0, 0, 0, 0);
+    QPushButton *cancel = PanelParts::plainButton(QStringLiteral("취소"), this);
+    cancel->setObjectName(QStringLiteral("cancel"));
+    connect(cancel, &QPushButton::clicked, this, &MacMemberInvite::closeRequested);
+    auto *title = new QLabel(QStringLiteral("멤버 초대"), this);
+    title->setObjectName(QStringLiteral("title"));
+    title->setFont(ChatFont::headline());
+    title->setAlignment(Qt::AlignCenter);
+    header->addWidget(cancel);
+    header->addStretch(1);
+    header->addWidget(title);
+    header->addStretch(1);
+    header->addWidget(PanelParts::balanceBox(cancel, this));
+
+    m_list = new QListView(this);
+    m_list->setObjectName(QStringLiteral("list"));
+    m_list->setAccessibleName(QStringLiteral("친구"));
+    m_list->setModel(m_model);
+    m_list->setUniformItemSizes(true);
+    m_list->setSelectionMode(QAbstractItemView::NoSelection);
+    m_list->setFrameShape(QFrame::NoFrame);
+    m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    auto *delegate = new PersonRowDelegate(m_list);
+    // Inviting is easily undone: it runs at once, and the sheet stays for the next friend.
+    connect(delegate, &PersonRowDelegate::personClicked, this, [this](const QModelIndex &index) {
+        m_store.invite(m_conversationId, index.data(AccountListModel::IdRole).toUuid());
+    });
+    connect(DecodedImageCache::shared(), &DecodedImageCache::ready, m_list->viewport(),
+            qOverload<>(&QWidget::update));
+
+    auto *emptyPage = new QWidget(this);
+    auto *emptyLayout = new QVBoxLayout(emptyPage);
+    emptyLayout->setContentsMargins(PersonRowDelegate::padding, 14, PersonRowDelegate::padding, 0);
+    auto *empty = new QLabel(emptyText(), emptyPage);
+    empty->setObjectName(QStringLiteral("empty"));
+    empty->setForegroundRole(QPalette::PlaceholderText);
+    emptyLayout->addWidget(empty);
+    emptyLayout->addStretch(1);
+
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(16, 16, 16, 16);
+    column->setSpacing(8);
+    column->addLayout(header);
+    m_body = new QStackedLayout;
+    m_body->addWidget(m_list);
+    m_body->addWidget(emptyPage);
+    column->addLayout(m_body, 1);
+
+    m_refresh.setSingleShot(true);
+    m_refresh.setInterval(0);
+    connect(&m_refresh, &QTimer::timeout, this, &MacMemberInvite::refresh);
+    for (auto changed : {&LocalStore::conversationsChanged, &LocalStore::friendsChanged,
+                         &LocalStore::accountsChanged, &LocalStore::blocksChanged,
+                         &LocalStore::hiddenRoomIDsChanged, &LocalStore::sessionChanged})
+        connect(&m_store, changed, &m_refresh, qOverload<>(&QTimer::start));
+    refresh();
+}
+
+void MacMemberInvite::refresh()
+{
+    m_model->reload();
+    m_body->setCurrentIndex(m_model->rowCount() == 0 ? 1 : 0);
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QImage>
+#include <QPixmap>
+#include <QWidget>
+
+// The photo layer of the photo viewer: the picture scaled to fit inside a 24-pixel margin. A
+// local photo can be zoomed between 1× and 4× about its centre, with the touchpad's pinch
+// (QPinchGesture, or the platform's native zoom gesture) or with Ctrl and the wheel; a remote
+// photo is only shown. Every pinch starts again from 1×: its magnification becomes the scale,
+// it is not multiplied with the scale an earlier pinch left. Nothing happens when a pinch ends.
+class MediaPhotoView : public QWidget
+{
+    Q_OBJECT
+public:
+    enum class Kind { None, Local, Remote };
+
+    static constexpr qreal minScale = 1.0;
+    static constexpr qreal maxScale = 4.0;
+    static constexpr int margin = 24;
+
+    explicit MediaPhotoView(QWidget *parent = nullptr);
+
+    void showLocal(const QImage &image);
+    void showRemote(const QImage &image);
+    void clear();
+
+    Kind kind() const { return m_kind; }
+    qreal scale() const { return m_scale; }
+    // Where the picture is drawn now (scale included).
+    QRectF photoRect() const;
+
+protected:
+    bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+
+private:
+    void setPhoto(Kind kind, const QImage &image);
+    void beginPinch();
+    // `magnification`: of the current pinch, since it began.
+    void pinchTo(qreal magnification);
+    void setScale(qreal scale);
+
+    Kind m_kind = Kind::None;
+    QPixmap m_picture;
+    qreal m_scale = 1.0;
+    qreal m_pinch = 1.0;
+    bool m_pinchMoved = false; // the current pinch has passed its minimum change
+    bool m_nativePinch = false; // between the platform's begin and end of a gesture
+};
