@@ -1,5 +1,7 @@
 #include "ui/workspace/MacRoomView.h"
 
+#include "ui/panels/MacInfoPanel.h"
+
 #include <QHideEvent>
 #include <QShowEvent>
 
@@ -8,7 +10,6 @@
 #include "ui/workspace/MacComposer.h"
 #include "ui/workspace/MacDivider.h"
 #include "ui/workspace/MacNavigation.h"
-#include "ui/workspace/MacPendingPanel.h"
 #include "ui/workspace/MacRoomHeader.h"
 #include "ui/workspace/MacRoomState.h"
 #include "ui/workspace/MacTranscriptView.h"
@@ -160,8 +161,10 @@ QWidget *MacRoomView::createTranscript()
 // The room's information panel replaces transcript and composer under the header.
 QWidget *MacRoomView::createInfoPanel()
 {
-    return new MacPendingPanel(
-        MacRoomHeader::infoHint(), [this] { m_navigation.setRoomInfo(false); }, this);
+    return new MacInfoPanel(
+        m_store, m_conversationId,
+        [this](const ReportDraft &draft) { m_navigation.setReport(draft); }, m_onOpenProfile,
+        [this] { m_navigation.setRoomInfo(false); }, m_onLeave, this);
 }
 
 void MacRoomView::followDeleteTarget()

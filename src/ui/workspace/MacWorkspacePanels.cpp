@@ -9,13 +9,13 @@
 #include "ui/panels/MacDeleteAccount.h"
 #include "ui/panels/MacInvitePanel.h"
 #include "ui/panels/MacInviteRequest.h"
+#include "ui/panels/MacMediaViewer.h"
 #include "ui/panels/MacMeEdit.h"
 #include "ui/panels/MacNewChat.h"
 #include "ui/panels/MacProfileView.h"
 #include "ui/panels/MacReportSheet.h"
 #include "ui/panels/MacPasswordView.h"
 #include "ui/panels/MacSettingsView.h"
-#include "ui/workspace/MacPendingPanel.h"
 #include "ui/workspace/MacRoomView.h"
 
 #include <QDialog>
@@ -118,8 +118,9 @@ QWidget *MacWorkspace::createSheet(MacSheet sheet, QWidget *parent)
                 m_store, *draft, [this](const QString &text) { finishReport(text); }, parent);
         break;
     case MacSheet::media:
-        return new MacPendingPanel(
-            QStringLiteral("사진"), [] {}, parent);
+        if (const auto messageId = m_navigation->mediaId())
+            return new MacMediaViewer(m_store, *messageId, parent);
+        break;
     case MacSheet::inviteRequest:
         if (const auto outcome = m_store.inviteOutcome())
             return new MacInviteRequest(m_store, *outcome, parent);

@@ -1,7 +1,6 @@
 #include "WorkspaceTestSupport.h"
 
 #include "ui/workspace/MacBannerView.h"
-#include "ui/workspace/MacPendingPanel.h"
 #include "ui/workspace/MacRoomView.h"
 #include "ui/workspace/MacWorkspace.h"
 
