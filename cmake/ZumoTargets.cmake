@@ -20,7 +20,8 @@ option(ZUMO_PCH "Precompile the Qt headers once for every target (GCC only)" ON)
 
 if(ZUMO_PCH AND CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     set(zumo_pch_libs Qt6::Gui Qt6::Widgets Qt6::Network QCoro6::Core)
-    file(WRITE ${CMAKE_BINARY_DIR}/zumo_pch.cpp "// The donor of the shared precompiled headers.\n")
+    file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/zumo_pch.cpp
+        CONTENT "// The donor of the shared precompiled headers.\n")
     add_library(zumo_pch STATIC ${CMAKE_BINARY_DIR}/zumo_pch.cpp)
     set_target_properties(zumo_pch PROPERTIES AUTOMOC OFF AUTORCC OFF)
     target_link_libraries(zumo_pch PRIVATE Qt6::Core)
