@@ -16,9 +16,8 @@ function(zumo_add_test name)
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
     target_compile_definitions(${name} PRIVATE
         ZUMO_TEST_SHOT_DIR="${CMAKE_BINARY_DIR}/test-shots/${name}")
-    zumo_use_pch(${name})
     # A test includes its own moc output, which leaves the generated moc file empty: loading
-    # the precompiled header would cost it more than it saves.
+    # the shared precompiled header (cmake/ZumoPch.cmake) would cost it more than it saves.
     set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/${name}_autogen/mocs_compilation.cpp
         TARGET_DIRECTORY ${name} PROPERTIES SKIP_PRECOMPILE_HEADERS ON)
     set(flags)
