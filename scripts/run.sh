@@ -1,19 +1,78 @@
 #!/usr/bin/env bash
-# Builds the program and starts it against a local stand-in service with demo data.
-# Arguments are handed to the program (an invite link, for instance).
+# Builds the program and starts it against a local stand-in service with demo data, kept in a
+# data file in the user's data folder. Arguments are handed to the program (an invite link,
+# for instance); when the program already runs, they go to the running one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 port=8765
 url="http://127.0.0.1:$port"
+program=build-run/src/app/zumo
+data="${XDG_DATA_HOME:-$HOME/.local/share}/zumo-service/data.json"
+
+service=""
+app=""
+
+# Whether a child of this script still runs (one that has ended stays a zombie until waited
+# for, and kill -0 still finds it).
+running() {
+    local stat
+    { read -r -a stat <"/proc/$1/stat"; } 2>/dev/null && [ "${stat[2]}" != Z ]
+}
+
+stop() {
+    [ -n "$1" ] || return 0
+    kill -TERM "$1" 2>/dev/null || return 0
+    for _ in $(seq 50); do
+        running "$1" || break
+        sleep 0.1
+    done
+    kill -KILL "$1" 2>/dev/null || true
+    wait "$1" 2>/dev/null || true
+}
+
+# However the script ends (the program quits, Ctrl+C, a signal, an error), the program and the
+# service it started end too; the service writes its data file as it goes.
+finish() {
+    trap - EXIT INT TERM HUP
+    stop "$app"
+    stop "$service"
+}
+trap finish EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+trap 'exit 129' HUP
+
+need_display() {
+    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+        echo "No display found (neither DISPLAY nor WAYLAND_DISPLAY is set)." >&2
+        echo "Start it under a virtual X server instead:  xvfb-run -a $0 $*" >&2
+        exit 1
+    fi
+}
+
+# Whether the program runs for this user: its single-instance socket is there (in Qt's runtime
+# folder) and one of the user's processes is the program.
+program_runs() {
+    local comm name
+    [ -S "${XDG_RUNTIME_DIR:-/tmp/runtime-$(id -un)}/zumo" ] || return 1
+    for comm in /proc/[0-9]*/comm; do
+        [ -O "$comm" ] || continue
+        { read -r name <"$comm"; } 2>/dev/null || continue
+        [ "$name" = zumo ] && return 0
+    done
+    return 1
+}
+
+# The program already running takes the arguments over its single-instance socket from a
+# second launch, which then ends: no build, no second service.
+if program_runs && [ -x "$program" ]; then
+    need_display "$@"
+    exec "$program" "$@"
+fi
 
 scripts/install-deps.sh
-
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    echo "No display found (neither DISPLAY nor WAYLAND_DISPLAY is set)." >&2
-    echo "Start it under a virtual X server instead:  xvfb-run -a $0 $*" >&2
-    exit 1
-fi
+need_display "$@"
 
 cmake -S . -B build-run -G Ninja -DCMAKE_BUILD_TYPE=Release -DZUMO_SANITIZE=OFF \
     -DZUMO_BENCH=OFF -DZUMO_SERVICE_URL="$url" >/dev/null
@@ -25,19 +84,18 @@ if listening; then
     echo "Something already listens on port $port; the program will talk to it." >&2
     echo "(Stop it first if it is not a zumo-service started earlier.)" >&2
 else
-    build-run/service/zumo-service --port "$port" --demo &
+    build-run/service/zumo-service --port "$port" --data "$data" --demo &
     service=$!
-    # The program replaces this shell below and keeps its process id: once that process is
-    # gone, stop the service too.
-    (
-        while kill -0 "$$" 2>/dev/null; do sleep 1; done
-        kill "$service" 2>/dev/null || true
-    ) &
     for _ in $(seq 50); do
         listening && break
-        kill -0 "$service" 2>/dev/null || { echo "zumo-service did not start." >&2; exit 1; }
+        running "$service" || { echo "zumo-service did not start." >&2; exit 1; }
         sleep 0.1
     done
 fi
 
-exec build-run/src/app/zumo "$@"
+"$program" "$@" &
+app=$!
+status=0
+wait "$app" || status=$?
+app=""
+exit "$status"

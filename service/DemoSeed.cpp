@@ -16,18 +16,26 @@ QStringList DemoSeed::apply(StandInService &service)
         {"rian@demo.zumo", "rian", "오세린"},
     };
     const QString password = QStringLiteral("zumo1234");
-    QList<QUuid> ids;
+    QList<SeedUser> accounts;
     QStringList lines;
+    bool present = false;
     for (const Demo &d : demos) {
         SeedUser u;
         u.email = QString::fromUtf8(d.email);
         u.password = password;
         u.handle = QString::fromUtf8(d.handle);
         u.displayName = QString::fromUtf8(d.name);
-        ids.append(service.addUser(u));
+        accounts.append(u);
         lines.append(QStringLiteral("%1  password %2  (@%3, %4)")
                          .arg(u.email, password, u.handle, u.displayName));
+        present = present || !service.accountByEmail(u.email).isNull();
     }
+    if (present)
+        return lines;
+
+    QList<QUuid> ids;
+    for (const SeedUser &u : accounts)
+        ids.append(service.addUser(u));
     service.makeFriends(ids[0], ids[1]);
     service.makeFriends(ids[0], ids[2]);
     service.makeFriends(ids[1], ids[2]);

@@ -9,6 +9,7 @@ class StandInService;
 struct DemoSeed
 {
     // Seeds the accounts, friendships, a group room and a few messages; returns one line per
-    // account with its sign-in details.
+    // account with its sign-in details. A service that has any demo account already (read
+    // from its data file) is left as it is.
     static QStringList apply(StandInService &service);
 };

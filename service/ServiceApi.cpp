@@ -51,6 +51,17 @@ QUuid ServiceApi::segmentUuid(const ApiCall &c, int index) const
 
 ApiReply ServiceApi::handle(ApiCall call)
 {
+    // Any request but a read may have changed data, refused or not: some refusals come after
+    // a change (a friend request accepted and then found blocked is gone).
+    const bool reads = call.method == "GET" || call.method == "HEAD";
+    ApiReply reply = answer(std::move(call));
+    if (!reads)
+        m_state.noteChange();
+    return reply;
+}
+
+ApiReply ServiceApi::answer(ApiCall call)
+{
     try {
         const Route *found = nullptr;
         bool pathKnown = false;

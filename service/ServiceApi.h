@@ -114,6 +114,7 @@ private:
     ApiReply uploadBytes(ApiCall &c);
     ApiReply file(ApiCall &c);
 
+    ApiReply answer(ApiCall call);
     ServiceUser &meUser(const ApiCall &c);
     QUuid segmentUuid(const ApiCall &c, int index) const;
 

@@ -150,6 +150,7 @@ public:
     std::function<void(const QUuid &user, const QJsonObject &frame)> pushToUser;
     std::function<void(const QString &email, const QString &code)> emailSent;
     std::function<void(const QUuid &user)> userGone; // tokens revoked, sockets to close
+    std::function<void()> changed; // after a request, frame or seeding that may have changed data
     QUrl baseUrl;
     qint64 accessLifetime = 3600;
     qint64 maxUploadBytes = 10 * 1024 * 1024;
@@ -216,6 +217,17 @@ public:
     QJsonObject syncRoomJson(const ServiceRoom &room, const QUuid &forUser, qint64 afterSeq) const;
     QJsonObject authPayload(const QUuid &user, const IssuedTokens &tokens) const;
     QString fileUrl(const QString &objectKey) const;
+
+    // The data file: every account, session, relation, room, message and upload as one JSON
+    // document, and back. restore() replaces all of it, or changes nothing and says why the
+    // document cannot be read.
+    QJsonObject saved() const;
+    bool restore(const QJsonObject &document, QString *problem);
+    void noteChange()
+    {
+        if (changed)
+            changed();
+    }
 
     static QString idText(const QUuid &id);
     static QString timeText(const QDateTime &t);

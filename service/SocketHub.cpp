@@ -113,6 +113,8 @@ void SocketHub::onText(QWebSocket *socket, const QString &text)
     } catch (const ServiceError &e) {
         sendError(socket, e.code, e.message);
     }
+    if (!type.startsWith(QLatin1String("typing.")))
+        m_state.noteChange();
 }
 
 void SocketHub::handleFrame(QWebSocket *socket, const QUuid &user, const QJsonObject &frame)

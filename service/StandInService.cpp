@@ -1,10 +1,20 @@
 #include "service/StandInService.h"
 
+#include "service/ServiceDataFile.h"
 #include "service/ServiceHttpServer.h"
 #include "service/ServiceState.h"
 #include "service/SocketHub.h"
 
 #include <QHostAddress>
+
+namespace {
+// Tells the data file about a seeding call once it is done, whatever it returns.
+struct Changing
+{
+    ServiceState &state;
+    ~Changing() { state.noteChange(); }
+};
+} // namespace
 
 StandInService::StandInService(QObject *parent)
     : QObject(parent)
@@ -17,6 +27,10 @@ StandInService::StandInService(QObject *parent)
     m_state->userGone = [this](const QUuid &user) { m_hub->closeUser(user); };
     m_state->emailSent
         = [this](const QString &email, const QString &code) { emit emailCodeSent(email, code); };
+    m_state->changed = [this] {
+        if (m_dataFile)
+            m_dataFile->changed();
+    };
     connect(m_http.get(), &ServiceHttpServer::requestRecorded, this,
             &StandInService::requestRecorded);
     connect(m_hub.get(), &SocketHub::frameRecorded, this, &StandInService::frameRecorded);
@@ -24,7 +38,10 @@ StandInService::StandInService(QObject *parent)
 
 StandInService::~StandInService()
 {
-    // Sockets go first: they report to the state while closing.
+    // The last write sees everything; then the sockets go, as they report to the state while
+    // closing.
+    m_dataFile.reset();
+    m_state->changed = nullptr;
     m_state->pushToUser = nullptr;
     m_state->userGone = nullptr;
     m_state->emailSent = nullptr;
@@ -52,14 +69,27 @@ QUrl StandInService::baseUrl() const
     return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_port));
 }
 
+DataFileStatus StandInService::useDataFile(const QString &path)
+{
+    m_dataFile = std::make_unique<ServiceDataFile>(*m_state, path);
+    return m_dataFile->open();
+}
+
 QUuid StandInService::addUser(const SeedUser &u)
 {
+    const Changing changing{*m_state};
     return m_state->createUser(u);
 }
 
 QUuid StandInService::houseAccountId() const
 {
     return m_state->houseAccount;
+}
+
+QUuid StandInService::accountByEmail(const QString &email) const
+{
+    const ServiceUser *u = m_state->userByEmail(email);
+    return u ? u->id : QUuid();
 }
 
 QUuid StandInService::officialAccountId(const QUuid &user) const
@@ -69,21 +99,25 @@ QUuid StandInService::officialAccountId(const QUuid &user) const
 
 void StandInService::makeFriends(const QUuid &a, const QUuid &b)
 {
+    const Changing changing{*m_state};
     m_state->makeFriends(a, b);
 }
 
 QUuid StandInService::addFriendRequest(const QUuid &from, const QUuid &to)
 {
+    const Changing changing{*m_state};
     return m_state->addFriendRequest(from, to).id;
 }
 
 void StandInService::follow(const QUuid &user, const QUuid &officialUser)
 {
+    const Changing changing{*m_state};
     m_state->follow(user, officialUser);
 }
 
 void StandInService::block(const QUuid &blocker, const QUuid &blocked)
 {
+    const Changing changing{*m_state};
     QList<QUuid> &list = m_state->blocks[blocker];
     if (!list.contains(blocked))
         list.append(blocked);
@@ -91,17 +125,20 @@ void StandInService::block(const QUuid &blocker, const QUuid &blocked)
 
 QUuid StandInService::addDirectRoom(const QUuid &a, const QUuid &b)
 {
+    const Changing changing{*m_state};
     return m_state->openDirect(a, b).id;
 }
 
 QUuid StandInService::addGroupRoom(const QUuid &owner, const QString &title,
                                    const QList<QUuid> &members)
 {
+    const Changing changing{*m_state};
     return m_state->createGroup(owner, title, members).id;
 }
 
 QJsonObject StandInService::addMessage(const QUuid &room, const QUuid &sender, const QString &body)
 {
+    const Changing changing{*m_state};
     ServiceRoom *r = m_state->room(room);
     if (!r)
         return {};
@@ -115,11 +152,13 @@ QJsonObject StandInService::addMessage(const QUuid &room, const QUuid &sender, c
 
 int StandInService::broadcast(const QString &body)
 {
+    const Changing changing{*m_state};
     return m_state->broadcast(m_state->houseAccount, body);
 }
 
 IssuedTokens StandInService::issueTokens(const QUuid &user)
 {
+    const Changing changing{*m_state};
     return m_state->issue(user);
 }
 

@@ -39,6 +39,22 @@ struct IssuedTokens
     qint64 expiresIn = 0; // seconds
 };
 
+// What became of the data file when the service opened it.
+struct DataFileStatus
+{
+    enum Outcome {
+        New, // no file yet: it is written at the first change
+        Read, // the state was read from it
+        SetAside, // unreadable: moved to asidePath, the service started empty
+        Unusable, // unreadable and not movable: left alone, the service keeps to memory
+    };
+    Outcome outcome = New;
+    QString path;
+    QString asidePath;
+    QString message; // one line for a person
+};
+
+class ServiceDataFile;
 class ServiceState;
 class ServiceHttpServer;
 class SocketHub;
@@ -58,9 +74,16 @@ public:
     quint16 port() const;
     QUrl baseUrl() const; // http://127.0.0.1:PORT, no trailing slash
 
+    // Keeps everything (accounts, sessions, relations, rooms, messages, uploads) in the file
+    // at `path` across restarts: reads it now, replacing what is here, and writes it shortly
+    // after each change and when the service ends. Without it the service lives in memory.
+    // Call it before seeding.
+    DataFileStatus useDataFile(const QString &path);
+
     // Seeding. Every seeded account is registered and verified.
     QUuid addUser(const SeedUser &u);
     QUuid houseAccountId() const; // the built-in official announcement account (user id)
+    QUuid accountByEmail(const QString &email) const; // null when no account has it
     QUuid officialAccountId(const QUuid &user) const; // of an official account; null otherwise
     // Friends share a direct room: this also opens it.
     void makeFriends(const QUuid &a, const QUuid &b);
@@ -116,5 +139,6 @@ private:
     std::unique_ptr<ServiceState> m_state;
     std::unique_ptr<ServiceHttpServer> m_http;
     std::unique_ptr<SocketHub> m_hub;
+    std::unique_ptr<ServiceDataFile> m_dataFile;
     quint16 m_port = 0;
 };

@@ -3,6 +3,7 @@
 // Helpers shared by the shell tests: private folders, the stand-in service on loopback, a live
 // store (or the whole application) talking to it, and helpers to find and drive widgets.
 
+#include "TestShots.h"
 #include "api/ChatClient.h"
 #include "platform/DockBadge.h"
 #include "platform/PushCenter.h"
@@ -13,7 +14,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QLineEdit>
-#include <QPixmap>
 #include <QSettings>
 #include <QStackedWidget>
 #include <QTemporaryDir>
@@ -92,13 +92,6 @@ inline void typeInto(QLineEdit *field, const QString &text)
 inline void clickButton(QAbstractButton *button)
 {
     QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
-}
-
-// Saves a picture of `widget` for a person to look at.
-inline void saveShot(QWidget *widget, const QString &name)
-{
-    QDir().mkpath(QStringLiteral("/tmp/app-shots"));
-    widget->grab().save(QStringLiteral("/tmp/app-shots/") + name + QStringLiteral(".png"));
 }
 
 inline SeedUser seed(const QString &email, const QString &password, const QString &handle,

@@ -1,5 +1,7 @@
 // The stand-in service's own behaviour that the client's tests do not reach: refusals of bad
-// input, idempotent sends, the room size limit, scripted faults and the socket's edges.
+// input, idempotent sends, the room size limit, scripted faults, the socket's edges and the
+// data file.
+#include "service/DemoSeed.h"
 #include "service/StandInService.h"
 
 #include <QJsonArray>
@@ -9,6 +11,7 @@
 #include <QNetworkRequest>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWebSocket>
 
@@ -27,6 +30,12 @@ struct Answer
 QString idText(const QUuid &id)
 {
     return id.toString(QUuid::WithoutBraces).toUpper();
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 } // namespace
 
@@ -478,6 +487,115 @@ private slots:
         service->dropAllSockets();
         QVERIFY(closed.wait(5000));
         QCOMPARE(service->authenticatedSocketCount(), 0);
+    }
+
+    // What one service wrote, the next one on the same file knows: the account, its signed-in
+    // session and its messages, whether written shortly after the change or when it ended.
+    void dataFileKeepsEverythingAcrossARestart()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("folder/data.json"));
+        service = std::make_unique<StandInService>();
+        QVERIFY(service->listen());
+        QCOMPARE(service->useDataFile(path).outcome, DataFileStatus::New);
+        sora = addPerson(QStringLiteral("sora"));
+        taeo = addPerson(QStringLiteral("taeo"));
+        service->makeFriends(sora, taeo);
+        const QString messages
+            = "/v1/conversations/" + idText(service->addDirectRoom(sora, taeo)) + "/messages";
+        const Answer login = call("POST", QStringLiteral("/v1/auth/login"),
+                                  QJsonObject{{QStringLiteral("email"), "sora@test.zumo"},
+                                              {QStringLiteral("password"), "secret123"},
+                                              {QStringLiteral("platform"), "macos"}},
+                                  QString());
+        QCOMPARE(login.status, 200);
+        const QString access = login.json().value(QStringLiteral("access_token")).toString();
+        const QString refresh = login.json().value(QStringLiteral("refresh_token")).toString();
+        const auto send = [&](const QString &body) {
+            return call("POST", messages,
+                        QJsonObject{{QStringLiteral("client_msg_id"), idText(QUuid::createUuid())},
+                                    {QStringLiteral("body"), body}},
+                        access)
+                .status;
+        };
+        QCOMPARE(send(QStringLiteral("첫 메시지")), 200);
+        QTRY_VERIFY(fileBytes(path).contains(QStringLiteral("첫 메시지").toUtf8()));
+        QCOMPARE(send(QStringLiteral("마지막 메시지")), 200);
+        service.reset(); // before the delayed write: the last write is the one at the end
+
+        service = std::make_unique<StandInService>();
+        QVERIFY(service->listen());
+        QCOMPARE(service->useDataFile(path).outcome, DataFileStatus::Read);
+        const Answer me = call("GET", QStringLiteral("/v1/me"), QByteArray(), access);
+        QCOMPARE(me.status, 200);
+        QCOMPARE(me.json().value(QStringLiteral("id")).toString(), idText(sora));
+        const QJsonArray kept
+            = call("GET", messages, QByteArray(), access).json().value("messages").toArray();
+        QCOMPARE(kept.size(), 2);
+        QCOMPARE(kept.at(1).toObject().value(QStringLiteral("body")).toString(),
+                 QStringLiteral("마지막 메시지"));
+        QCOMPARE(call("POST", QStringLiteral("/v1/auth/refresh"),
+                      QJsonObject{{QStringLiteral("refresh_token"), refresh}}, QString())
+                     .status,
+                 200);
+    }
+
+    void unreadableDataFileIsSetAside_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // null: a folder stands at the path
+        QTest::newRow("cut short") << QByteArray(R"({"format":1,"users":[{"id":)");
+        QTest::newRow("not an object") << QByteArray("[1,2]");
+        QTest::newRow("another format") << QByteArray(R"({"format":99})");
+        QTest::newRow("no announcement account") << QByteArray(R"({"format":1,"users":[]})");
+        QTest::newRow("a folder") << QByteArray();
+    }
+
+    // Nothing of an unreadable file is lost: it moves aside whole, and the service starts
+    // empty with a new file of its own at the path.
+    void unreadableDataFileIsSetAside()
+    {
+        QFETCH(QByteArray, content);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("data.json"));
+        if (content.isNull()) {
+            QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("data.json/inside")));
+        } else {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(content);
+        }
+
+        service = std::make_unique<StandInService>();
+        const DataFileStatus status = service->useDataFile(path);
+        QCOMPARE(status.outcome, DataFileStatus::SetAside);
+        QVERIFY(status.message.contains(status.asidePath));
+        if (content.isNull())
+            QVERIFY(QFileInfo::exists(status.asidePath + QStringLiteral("/inside")));
+        else
+            QCOMPARE(fileBytes(status.asidePath), content);
+        QVERIFY(service->accountByEmail(QStringLiteral("sora@test.zumo")).isNull());
+        sora = addPerson(QStringLiteral("sora"));
+        service.reset();
+
+        service = std::make_unique<StandInService>();
+        QCOMPARE(service->useDataFile(path).outcome, DataFileStatus::Read);
+        QCOMPARE(service->accountByEmail(QStringLiteral("sora@test.zumo")), sora);
+    }
+
+    void demoIsSeededOnceIntoADataFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("data.json"));
+        for (int run = 0; run < 2; ++run) {
+            StandInService demo;
+            demo.useDataFile(path);
+            QCOMPARE(DemoSeed::apply(demo).size(), 3);
+        }
+        int soras = 0;
+        const QJsonDocument saved = QJsonDocument::fromJson(fileBytes(path));
+        for (const QJsonValue &user : saved.object().value(QStringLiteral("users")).toArray())
+            soras += user[QStringLiteral("email")] == QStringLiteral("sora@demo.zumo");
+        QCOMPARE(soras, 1);
     }
 };
 

@@ -1,6 +1,7 @@
 // The shared widgets: the wide button's pressability, the avatar's fallback, link opening,
 // the adaptive colours, the sound, and pictures of the views for a look by eye.
 
+#include "TestShots.h"
 #include "ui/common/AvatarView.h"
 #include "ui/common/BetaMark.h"
 #include "ui/common/ChatColor.h"
@@ -22,23 +23,11 @@
 #include <QBoxLayout>
 #include <QBuffer>
 #include <QDesktopServices>
-#include <QDir>
 #include <QLabel>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QtTest>
 
-namespace {
-
-const QString shotDir = QStringLiteral("/tmp/ui-shots");
-
-void saveShot(QWidget &widget, const QString &name)
-{
-    QDir().mkpath(shotDir);
-    widget.grab().save(shotDir + "/" + name + ".png");
-}
-
-} // namespace
 
 // Receives the addresses QDesktopServices would have opened.
 class LinkCatcher : public QObject
@@ -417,7 +406,7 @@ private slots:
         page.resize(420, page.sizeHint().height());
         page.show();
         QVERIFY(QTest::qWaitForWindowExposed(&page));
-        saveShot(page, "common-light");
+        saveShot(&page, "common-light");
 
         // Every child fits inside the page.
         for (QWidget *child : page.findChildren<QWidget *>()) {
@@ -433,11 +422,11 @@ private slots:
         const QPalette light = QApplication::palette();
         QApplication::setPalette(darkPalette());
         QApplication::processEvents();
-        saveShot(page, "common-dark");
+        saveShot(&page, "common-dark");
         QApplication::setPalette(light);
 
         AvatarView big("홍길동", std::nullopt, std::nullopt, 96);
-        saveShot(big, "avatar-initial");
+        saveShot(&big, "avatar-initial");
     }
 };
 

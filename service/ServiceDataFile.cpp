@@ -1,0 +1,121 @@
+#include "service/ServiceDataFile.h"
+
+#include "service/ServiceState.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonParseError>
+#include <QSaveFile>
+
+ServiceDataFile::ServiceDataFile(ServiceState &state, const QString &path, QObject *parent)
+    : QObject(parent)
+    , m_state(state)
+    , m_path(QFileInfo(path).absoluteFilePath())
+{
+    m_timer.setSingleShot(true);
+    m_timer.setInterval(writeDelayMs);
+    connect(&m_timer, &QTimer::timeout, this, &ServiceDataFile::writeNow);
+}
+
+ServiceDataFile::~ServiceDataFile()
+{
+    if (m_pending)
+        writeNow();
+}
+
+DataFileStatus ServiceDataFile::open()
+{
+    QFile file(m_path);
+    if (!file.exists()) {
+        m_writable = true;
+        return {
+            DataFileStatus::New,
+            m_path,
+            {},
+            QStringLiteral("data file %1 is new: it is written at the first change").arg(m_path)};
+    }
+    QString problem;
+    if (!file.open(QIODevice::ReadOnly)) {
+        problem = file.errorString();
+    } else {
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+        if (error.error != QJsonParseError::NoError)
+            problem = QStringLiteral("%1 at byte %2").arg(error.errorString()).arg(error.offset);
+        else if (!document.isObject())
+            problem = QStringLiteral("not a JSON object");
+        else
+            m_state.restore(document.object(), &problem);
+    }
+    file.close();
+    if (problem.isEmpty()) {
+        m_writable = true;
+        return {DataFileStatus::Read,
+                m_path,
+                {},
+                QStringLiteral("data file %1: %2 accounts, %3 rooms")
+                    .arg(m_path)
+                    .arg(m_state.users.size())
+                    .arg(m_state.rooms.size())};
+    }
+
+    // Whatever is in it stays for a person to look at; the service starts empty beside it.
+    const QString aside = asidePath();
+    if (QFile::rename(m_path, aside)) {
+        m_writable = true;
+        return {DataFileStatus::SetAside, m_path, aside,
+                QStringLiteral("cannot read data file %1 (%2): moved it to %3 and started empty")
+                    .arg(m_path, problem, aside)};
+    }
+    return {DataFileStatus::Unusable,
+            m_path,
+            {},
+            QStringLiteral("cannot read data file %1 (%2) nor move it aside: started empty, "
+                           "nothing is kept after the service stops and the file is left as it is")
+                .arg(m_path, problem)};
+}
+
+QString ServiceDataFile::asidePath() const
+{
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    QString aside = QStringLiteral("%1.unreadable-%2").arg(m_path, stamp);
+    for (int n = 2; QFileInfo::exists(aside) || QFileInfo(aside).isSymLink(); ++n)
+        aside = QStringLiteral("%1.unreadable-%2-%3").arg(m_path, stamp).arg(n);
+    return aside;
+}
+
+void ServiceDataFile::changed()
+{
+    if (!m_writable)
+        return;
+    m_pending = true;
+    if (!m_timer.isActive())
+        m_timer.start();
+}
+
+bool ServiceDataFile::writeNow()
+{
+    m_timer.stop();
+    if (!m_writable)
+        return false;
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    QSaveFile file(m_path);
+    bool written = file.open(QIODevice::WriteOnly);
+    if (written) {
+        // Passwords and tokens are inside.
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        file.write(QJsonDocument(m_state.saved()).toJson(QJsonDocument::Indented));
+        written = file.commit();
+    }
+    if (!written) {
+        // Stays pending: the next change or the end of the service tries again.
+        qWarning("zumo-service: cannot write data file %s: %s", qPrintable(m_path),
+                 qPrintable(file.errorString()));
+        return false;
+    }
+    m_pending = false;
+    return true;
+}
