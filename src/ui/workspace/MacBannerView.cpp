@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <cmath>
+
 namespace {
 
 constexpr int padX = 16;
@@ -36,8 +38,17 @@ void MacBannerView::setText(const std::optional<QString> &text)
 
 QSize MacBannerView::sizeHint() const
 {
-    const QFontMetrics metrics(font());
-    return {metrics.horizontalAdvance(m_text) + 2 * padX, metrics.height() + 2 * padY};
+    // The whole-pixel advance is rounded to the nearest pixel and may fall short of what
+    // eliding measures: round the exact width up instead.
+    const QFontMetricsF metrics(font());
+    return {int(std::ceil(metrics.horizontalAdvance(m_text))) + 2 * padX,
+            int(std::ceil(metrics.height())) + 2 * padY};
+}
+
+QString MacBannerView::shownText() const
+{
+    const int room = width() - 2 * padX;
+    return fontMetrics().elidedText(m_text, Qt::ElideRight, room);
 }
 
 void MacBannerView::place()
@@ -70,9 +81,7 @@ void MacBannerView::paintEvent(QPaintEvent *)
     painter.drawRoundedRect(area, radius, radius);
 
     painter.setPen(colours.color(QPalette::WindowText));
-    const QRect textArea = rect().adjusted(padX, padY, -padX, -padY);
-    painter.drawText(textArea, Qt::AlignCenter,
-                     fontMetrics().elidedText(m_text, Qt::ElideRight, textArea.width()));
+    painter.drawText(rect().adjusted(padX, padY, -padX, -padY), Qt::AlignCenter, shownText());
 }
 
 void MacBannerView::changeEvent(QEvent *event)

@@ -16,6 +16,8 @@ public:
 
     void setText(const std::optional<QString> &text);
     QString text() const { return m_text; }
+    // The text as drawn: shortened with "…" only where the window is too narrow for it.
+    QString shownText() const;
 
     // Moves the capsule to its place in the parent; the parent calls it when it is resized.
     void place();

@@ -177,6 +177,23 @@ private slots:
         QVERIFY(qAbs(banner->geometry().center().x() - rig.workspace.rect().center().x()) <= 1);
     }
 
+    // The capsule is as wide as its text: a short notice is never cut.
+    void theBannerShowsTheWholeText_data()
+    {
+        QTest::addColumn<QString>("text");
+        for (const char *text : {"일시적인 오류입니다.", "친구 요청을 보냈습니다.",
+                                 "신고를 접수했습니다.", "네트워크 연결을 확인해 주세요.",
+                                 "Zumo 서비스에 연결할 수 없습니다."})
+            QTest::newRow(text) << QString::fromUtf8(text);
+    }
+    void theBannerShowsTheWholeText()
+    {
+        QFETCH(QString, text);
+        Rig rig;
+        rig.nav.setBanner(text);
+        QCOMPARE(rig.workspace.findChild<MacBannerView *>()->shownText(), text);
+    }
+
     // Each text gets its own wait, which clears the banner only while that text is still up.
     void theBannerClearsItself()
     {
