@@ -8,6 +8,7 @@
 #include "ui/common/MacImageFile.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/workspace/MacComposerField.h"
+#include "ui/workspace/MacDivider.h"
 #include "ui/workspace/MacRoomState.h"
 #include "ui/workspace/SecondaryLabel.h"
 
@@ -103,7 +104,8 @@ private:
 
 namespace {
 
-// The field's rounded box in the control background colour.
+// The field's rounded box in the control background colour, with a hairline edge: many dark
+// palettes give controls nearly the colour of the bar around them.
 class FieldBox : public QWidget
 {
 public:
@@ -114,10 +116,11 @@ protected:
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
+        painter.setPen(QPen(MacDivider::colour(palette()), 1));
         painter.setBrush(palette().color(QPalette::Base));
-        const qreal radius = std::min<qreal>(18, height() / 2.0);
-        painter.drawRoundedRect(QRectF(rect()), radius, radius);
+        const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+        const qreal radius = std::min<qreal>(18, box.height() / 2);
+        painter.drawRoundedRect(box, radius, radius);
     }
 };
 
