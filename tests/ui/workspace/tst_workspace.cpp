@@ -239,6 +239,8 @@ private slots:
         QCOMPARE(alert->text(), QStringLiteral("대화방에서 나갈까요?"));
         QCOMPARE(alert->buttonRole(buttonWithText(alert, QStringLiteral("나가기"))),
                  QMessageBox::DestructiveRole);
+        for (QAbstractButton *button : alert->buttons())
+            QVERIFY(button->height() >= 44);
         buttonWithText(alert, answer)->click();
 
         QVERIFY(!rig.nav.leaveId());
