@@ -1,6 +1,7 @@
 #include "ui/workspace/MacPendingPanel.h"
 
 #include "ui/common/ChatFont.h"
+#include "ui/panels/PanelParts.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -22,10 +23,8 @@ MacPendingPanel::MacPendingPanel(const QString &title, std::function<void()> onC
     heading->setAlignment(Qt::AlignCenter);
     layout->addWidget(heading);
 
-    auto *close = new QPushButton(QStringLiteral("닫기"), this);
+    QPushButton *close = PanelParts::plainButton(QStringLiteral("닫기"), this);
     close->setObjectName(QStringLiteral("pendingClose"));
-    close->setFlat(true);
-    close->setMinimumHeight(44);
     layout->addWidget(close, 0, Qt::AlignHCenter);
     close->setVisible(bool(onClose));
     layout->addStretch(1);

@@ -56,5 +56,4 @@ private:
     QUuid m_conversationId;
     MacRoomTitleButton *m_title;
     QToolButton *m_mute;
-    bool m_muted = false;
 };

@@ -104,6 +104,10 @@ private slots:
         rig.mute()->click();
         QVERIFY(!seeded.store->conversation(seeded.group)->muted);
         QTRY_COMPARE(rig.mute()->accessibleName(), QStringLiteral("알림 끄기"));
+        // Two presses before the header is redrawn switch it on and off again.
+        rig.mute()->click();
+        rig.mute()->click();
+        QVERIFY(!seeded.store->conversation(seeded.group)->muted);
     }
 
     // Loading until the store has the room; the information panel in place of transcript and
