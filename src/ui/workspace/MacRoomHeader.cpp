@@ -8,6 +8,7 @@
 #include "ui/workspace/MacNavigation.h"
 
 #include <QEvent>
+#include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QToolButton>
@@ -75,7 +76,7 @@ void MacRoomTitleButton::paintEvent(QPaintEvent *)
     if (!m_subtitle.isEmpty())
         contentHeight += lineSpacing + foot.height();
     int y = (height() - contentHeight) / 2;
-    if (hasFocus()) {
+    if (m_focusRing) {
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
         painter.drawRoundedRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5), 6, 6);
@@ -105,6 +106,21 @@ void MacRoomTitleButton::paintEvent(QPaintEvent *)
     painter.setPen(ChatColor::secondaryText(palette()));
     painter.drawText(QRect(0, y, width(), foot.height()), Qt::AlignCenter,
                      foot.elidedText(m_subtitle, Qt::ElideRight, width()));
+}
+
+// The ring marks focus moved there from the keyboard, not the focus a window hands its first
+// control when it opens.
+void MacRoomTitleButton::focusInEvent(QFocusEvent *event)
+{
+    m_focusRing
+        = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+    QAbstractButton::focusInEvent(event);
+}
+
+void MacRoomTitleButton::focusOutEvent(QFocusEvent *event)
+{
+    m_focusRing = false;
+    QAbstractButton::focusOutEvent(event);
 }
 
 void MacRoomTitleButton::changeEvent(QEvent *event)

@@ -122,6 +122,7 @@ private slots:
         QCOMPARE(rig.pane.content(), MacRoomView::Content::loading);
         QCOMPARE(rig.pane.findChild<QLabel *>(QStringLiteral("loadingLabel"))->text(),
                  QStringLiteral("대화를 불러오는 중"));
+        saveShot(&rig.pane, QStringLiteral("room-loading"));
         seeded.store->editConversations([&](QList<Conversation> &rooms) { rooms.append(later); });
         QTRY_COMPARE(rig.pane.content(), MacRoomView::Content::transcript);
         QCOMPARE(rig.title()->title(), QStringLiteral("나중 방"));
