@@ -236,7 +236,8 @@ private slots:
         QCOMPARE(pins.size(), 1);
         QCOMPARE(rig.field()->height(), MacComposerField::shortest);
         // One line (and the placeholder with it) sits in the middle of the field.
-        const qreal line = rig.field()->viewport()->y() + QRectF(rig.field()->cursorRect()).center().y();
+        const qreal line
+            = rig.field()->viewport()->y() + QRectF(rig.field()->cursorRect()).center().y();
         QVERIFY(qAbs(line - MacComposerField::shortest / 2.0) <= 1);
         rig.state.setDraft(QStringLiteral("한 줄\n").repeated(9) + QStringLiteral("열 줄"));
         QCOMPARE(rig.field()->height(), MacComposerField::tallest);

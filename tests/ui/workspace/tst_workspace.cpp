@@ -199,8 +199,8 @@ private slots:
         auto *banner = rig.workspace.findChild<MacBannerView *>();
         QVERIFY(rig.workspace.rect().contains(banner->geometry()));
         const QRect area = banner->rect().adjusted(16, 10, -16, -10);
-        const QRect needed = banner->fontMetrics().boundingRect(
-            area, Qt::AlignCenter | Qt::TextWordWrap, text);
+        const QRect needed
+            = banner->fontMetrics().boundingRect(area, Qt::AlignCenter | Qt::TextWordWrap, text);
         QVERIFY(area.contains(needed));
         QCOMPARE(banner->geometry().bottom() + 1, rig.workspace.height() - 24);
         if (width < 960)
