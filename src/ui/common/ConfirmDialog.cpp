@@ -33,6 +33,8 @@ QMessageBox *ConfirmDialog::open(QWidget *parent, const QString &title,
         actions.insert(button, choice.action);
     }
     QPushButton *cancel = box->addButton(cancelText(), QMessageBox::RejectRole);
+    for (QAbstractButton *button : box->buttons())
+        button->setMinimumHeight(minimumButtonHeight);
     box->setEscapeButton(cancel);
     box->setDefaultButton(cancel);
 

@@ -30,4 +30,6 @@ public:
     static void withdraw(QMessageBox *box);
 
     static QString cancelText() { return QStringLiteral("취소"); }
+
+    static constexpr int minimumButtonHeight = 44;
 };

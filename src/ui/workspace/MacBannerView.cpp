@@ -7,12 +7,15 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <cmath>
+
 namespace {
 
 constexpr int padX = 16;
 constexpr int padY = 10;
 constexpr int lift = 24;
 constexpr int sideRoom = 24; // keeps a long text off the window's edges
+constexpr int textFlags = Qt::AlignCenter | Qt::TextWordWrap;
 
 } // namespace
 
@@ -36,8 +39,19 @@ void MacBannerView::setText(const std::optional<QString> &text)
 
 QSize MacBannerView::sizeHint() const
 {
-    const QFontMetrics metrics(font());
-    return {metrics.horizontalAdvance(m_text) + 2 * padX, metrics.height() + 2 * padY};
+    return sizeFor(QWIDGETSIZE_MAX);
+}
+
+QSize MacBannerView::sizeFor(int maxWidth) const
+{
+    // The whole-pixel advance is rounded to the nearest pixel and may fall short of what the
+    // text needs when drawn: round the exact width up instead.
+    const QFontMetricsF metrics(font());
+    const int lineWidth = int(std::ceil(metrics.horizontalAdvance(m_text)));
+    const int textWidth = std::max(0, std::min(lineWidth, maxWidth - 2 * padX));
+    const QRectF text
+        = metrics.boundingRect(QRectF(0, 0, textWidth, QWIDGETSIZE_MAX), textFlags, m_text);
+    return {textWidth + 2 * padX, int(std::ceil(text.height())) + 2 * padY};
 }
 
 void MacBannerView::place()
@@ -45,8 +59,8 @@ void MacBannerView::place()
     const QWidget *host = parentWidget();
     if (!host)
         return;
-    QSize size = sizeHint();
-    size.setWidth(std::min(size.width(), std::max(0, host->width() - 2 * sideRoom)));
+    // A text too long for one line goes on as more lines, never cut.
+    const QSize size = sizeFor(host->width() - 2 * sideRoom);
     setGeometry((host->width() - size.width()) / 2, host->height() - lift - size.height(),
                 size.width(), size.height());
     raise();
@@ -70,9 +84,7 @@ void MacBannerView::paintEvent(QPaintEvent *)
     painter.drawRoundedRect(area, radius, radius);
 
     painter.setPen(colours.color(QPalette::WindowText));
-    const QRect textArea = rect().adjusted(padX, padY, -padX, -padY);
-    painter.drawText(textArea, Qt::AlignCenter,
-                     fontMetrics().elidedText(m_text, Qt::ElideRight, textArea.width()));
+    painter.drawText(rect().adjusted(padX, padY, -padX, -padY), textFlags, m_text);
 }
 
 void MacBannerView::changeEvent(QEvent *event)

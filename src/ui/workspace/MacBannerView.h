@@ -5,8 +5,8 @@
 
 #include <optional>
 
-// The one-line notice laid over the bottom centre of the window: the text in a capsule on a
-// translucent backdrop, 24 above the bottom edge of its parent. Hidden while there is no text.
+// The notice laid over the bottom centre of the window: the text in a capsule on a translucent
+// backdrop, 24 above the bottom edge of its parent. Hidden while there is no text.
 // It takes no clicks: what lies under it stays usable.
 class MacBannerView : public QWidget
 {
@@ -21,6 +21,8 @@ public:
     void place();
 
     QSize sizeHint() const override;
+    // The capsule at most `maxWidth` wide: the text on one line, or broken between words.
+    QSize sizeFor(int maxWidth) const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;

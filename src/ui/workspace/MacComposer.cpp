@@ -6,15 +6,16 @@
 #include "ui/common/DecodedImageCache.h"
 #include "ui/common/ImageShrink.h"
 #include "ui/common/MacImageFile.h"
+#include "ui/panels/PanelParts.h"
 #include "ui/workspace/MacComposerField.h"
+#include "ui/workspace/MacDivider.h"
 #include "ui/workspace/MacRoomState.h"
+#include "ui/workspace/SecondaryLabel.h"
 
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
-#include <QStackedLayout>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -103,7 +104,8 @@ private:
 
 namespace {
 
-// The field's rounded box in the control background colour.
+// The field's rounded box in the control background colour, with a hairline edge: many dark
+// palettes give controls nearly the colour of the bar around them.
 class FieldBox : public QWidget
 {
 public:
@@ -114,10 +116,11 @@ protected:
     {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
+        painter.setPen(QPen(MacDivider::colour(palette()), 1));
         painter.setBrush(palette().color(QPalette::Base));
-        const qreal radius = std::min<qreal>(18, height() / 2.0);
-        painter.drawRoundedRect(QRectF(rect()), radius, radius);
+        const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+        const qreal radius = std::min<qreal>(18, box.height() / 2);
+        painter.drawRoundedRect(box, radius, radius);
     }
 };
 
@@ -132,22 +135,13 @@ QToolButton *symbolButton(const QString &symbol, const QString &name, QWidget *p
     return button;
 }
 
-QPushButton *plainButton(const QString &text, QWidget *parent)
-{
-    auto *button = new QPushButton(text, parent);
-    button->setFlat(true);
-    button->setMinimumHeight(44);
-    return button;
-}
-
 } // namespace
 
 MacComposer::MacComposer(LocalStore &store, MacRoomState &room, QWidget *parent)
     : QWidget(parent)
     , m_store(store)
     , m_room(room)
-    , m_stack(new QStackedLayout(this))
-    , m_notice(new QLabel(this))
+    , m_notice(new SecondaryLabel(QString(), this))
     , m_editor(new QWidget(this))
     , m_replyBar(new QWidget(m_editor))
     , m_replyPreview(new ComposerLine(ChatFont::footnote(), m_replyBar))
@@ -164,12 +158,15 @@ MacComposer::MacComposer(LocalStore &store, MacRoomState &room, QWidget *parent)
 
     m_notice->setObjectName(QStringLiteral("composeNotice"));
     m_notice->setFont(ChatFont::subheadline());
-    m_notice->setForegroundRole(QPalette::PlaceholderText);
     m_notice->setMinimumHeight(44);
     m_notice->setContentsMargins(16, 0, 16, 0);
     m_notice->setAlignment(Qt::AlignCenter);
-    m_stack->addWidget(m_notice);
-    m_stack->addWidget(m_editor);
+    // One of the two shows at a time; the strip is as tall as the one shown.
+    auto *strip = new QVBoxLayout(this);
+    strip->setContentsMargins(0, 0, 0, 0);
+    strip->setSpacing(0);
+    strip->addWidget(m_notice);
+    strip->addWidget(m_editor);
 
     auto *editor = new QVBoxLayout(m_editor);
     editor->setContentsMargins(0, 0, 0, 0);
@@ -188,7 +185,7 @@ MacComposer::MacComposer(LocalStore &store, MacRoomState &room, QWidget *parent)
     replyText->addWidget(replyTitle);
     replyText->addWidget(m_replyPreview);
     reply->addLayout(replyText, 1);
-    QPushButton *cancelReply = plainButton(QStringLiteral("취소"), m_replyBar);
+    QPushButton *cancelReply = PanelParts::plainButton(QStringLiteral("취소"), m_replyBar);
     cancelReply->setObjectName(QStringLiteral("cancelReply"));
     reply->addWidget(cancelReply);
     editor->addWidget(m_replyBar);
@@ -198,7 +195,7 @@ MacComposer::MacComposer(LocalStore &store, MacRoomState &room, QWidget *parent)
     auto *photo = new QHBoxLayout(m_photoBar);
     photo->setContentsMargins(16, 0, 16, 0);
     photo->addWidget(m_photo);
-    QPushButton *removePhoto = plainButton(QStringLiteral("제거"), m_photoBar);
+    QPushButton *removePhoto = PanelParts::plainButton(QStringLiteral("제거"), m_photoBar);
     removePhoto->setObjectName(QStringLiteral("removePhoto"));
     photo->addWidget(removePhoto);
     photo->addStretch(1);
@@ -273,7 +270,7 @@ QString MacComposer::blockText(ComposeBlock block)
 
 QString MacComposer::notice() const
 {
-    return m_stack->currentWidget() == m_notice ? m_notice->text() : QString();
+    return m_notice->isVisibleTo(this) ? m_notice->text() : QString();
 }
 
 bool MacComposer::canSend() const
@@ -316,12 +313,10 @@ void MacComposer::pickPhoto()
 void MacComposer::followBlock()
 {
     const auto block = m_store.composeBlock(m_room.conversationId());
-    if (block) {
+    if (block)
         m_notice->setText(blockText(*block));
-        m_stack->setCurrentWidget(m_notice);
-    } else {
-        m_stack->setCurrentWidget(m_editor);
-    }
+    m_notice->setVisible(block.has_value());
+    m_editor->setVisible(!block);
 }
 
 void MacComposer::followDraft()

@@ -6,8 +6,7 @@
 
 class MacComposerField;
 class MacRoomState;
-class QLabel;
-class QStackedLayout;
+class SecondaryLabel;
 class QTimer;
 class QToolButton;
 
@@ -45,8 +44,7 @@ private:
 
     LocalStore &m_store;
     MacRoomState &m_room;
-    QStackedLayout *m_stack;
-    QLabel *m_notice;
+    SecondaryLabel *m_notice;
     QWidget *m_editor;
     QWidget *m_replyBar;
     class ComposerLine *m_replyPreview;

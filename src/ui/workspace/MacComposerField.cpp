@@ -14,6 +14,8 @@ namespace {
 
 constexpr int insetX = 2;
 constexpr int insetY = 6;
+// The text, and with it the placeholder, starts this far inside the field's leading edge.
+constexpr int leading = 8;
 // Measured without a width, the field asks for this much.
 constexpr int naturalWidth = 240;
 
@@ -31,7 +33,7 @@ MacComposerField::MacComposerField(QWidget *parent)
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     document()->setDocumentMargin(0);
-    setViewportMargins(insetX, insetY, insetX, insetY);
+    setViewportMargins(leading, insetY, insetX, insetY);
     // The rounded box behind the field is its background.
     QPalette clear = palette();
     clear.setColor(QPalette::Base, Qt::transparent);
@@ -58,19 +60,23 @@ void MacComposerField::setDraft(const QString &text)
     m_settingDraft = false;
 }
 
-int MacComposerField::idealHeight() const
+int MacComposerField::textHeight() const
 {
     // Plain-text layout: every block knows its own height once laid out at the current width.
     const QAbstractTextDocumentLayout *layout = document()->documentLayout();
-    qreal textHeight = 0;
+    qreal height = 0;
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
-        textHeight += layout->blockBoundingRect(block).height();
-        if (textHeight > tallest)
+        height += layout->blockBoundingRect(block).height();
+        if (height > tallest)
             break;
     }
+    return int(std::ceil(height));
+}
+
+int MacComposerField::idealHeight() const
+{
     // The plain-text view counts a line as visible only with one pixel to spare below it.
-    const int height = int(std::ceil(textHeight + 2 * insetY)) + 1;
-    return std::clamp(height, shortest, tallest);
+    return std::clamp(textHeight() + 1 + 2 * insetY, shortest, tallest);
 }
 
 QSize MacComposerField::sizeHint() const
@@ -86,6 +92,11 @@ QSize MacComposerField::minimumSizeHint() const
 void MacComposerField::fitHeight()
 {
     const int height = idealHeight();
+    // A text shorter than the field sits in its middle, where the placeholder is too.
+    const int spare = std::max(0, height - textHeight() - 1 - 2 * insetY);
+    const QMargins margins(leading, insetY + (spare + 1) / 2, insetX, insetY + spare / 2);
+    if (viewportMargins() != margins)
+        setViewportMargins(margins);
     if (minimumHeight() != height || maximumHeight() != height)
         setFixedHeight(height);
 }

@@ -36,6 +36,8 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    // The height of the laid-out text, counted no further than the tallest field.
+    int textHeight() const;
     void fitHeight();
 
     bool m_settingDraft = false;

@@ -8,6 +8,7 @@
 #include "ui/workspace/MacNavigation.h"
 
 #include <QEvent>
+#include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QToolButton>
@@ -26,6 +27,8 @@ MacRoomTitleButton::MacRoomTitleButton(QWidget *parent)
     setObjectName(QStringLiteral("roomTitle"));
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setCursor(Qt::PointingHandCursor);
+    // Reached with Tab like the mute switch; a click gives it no focus ring.
+    setFocusPolicy(Qt::TabFocus);
     setAccessibleDescription(MacRoomHeader::infoHint());
 }
 
@@ -73,6 +76,11 @@ void MacRoomTitleButton::paintEvent(QPaintEvent *)
     if (!m_subtitle.isEmpty())
         contentHeight += lineSpacing + foot.height();
     int y = (height() - contentHeight) / 2;
+    if (m_focusRing) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
+        painter.drawRoundedRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5), 6, 6);
+    }
     if (isDown())
         painter.setOpacity(0.6);
 
@@ -98,6 +106,21 @@ void MacRoomTitleButton::paintEvent(QPaintEvent *)
     painter.setPen(ChatColor::secondaryText(palette()));
     painter.drawText(QRect(0, y, width(), foot.height()), Qt::AlignCenter,
                      foot.elidedText(m_subtitle, Qt::ElideRight, width()));
+}
+
+// The ring marks focus moved there from the keyboard, not the focus a window hands its first
+// control when it opens.
+void MacRoomTitleButton::focusInEvent(QFocusEvent *event)
+{
+    m_focusRing
+        = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+    QAbstractButton::focusInEvent(event);
+}
+
+void MacRoomTitleButton::focusOutEvent(QFocusEvent *event)
+{
+    m_focusRing = false;
+    QAbstractButton::focusOutEvent(event);
 }
 
 void MacRoomTitleButton::changeEvent(QEvent *event)
@@ -131,8 +154,12 @@ MacRoomHeader::MacRoomHeader(LocalStore &store, MacNavigation &navigation,
     // The title only ever opens the information; the panel's own close shuts it.
     connect(m_title, &QAbstractButton::clicked, this,
             [&navigation] { navigation.setRoomInfo(true); });
-    connect(m_mute, &QToolButton::clicked, this,
-            [this] { m_store.setMuted(m_conversationId, !m_muted); });
+    // The store's flag at the moment of the press: a second press before the header has been
+    // redrawn still switches back.
+    connect(m_mute, &QToolButton::clicked, this, [this] {
+        if (const auto room = m_store.conversation(m_conversationId))
+            m_store.setMuted(m_conversationId, !room->muted);
+    });
     refresh();
 }
 
@@ -151,9 +178,9 @@ void MacRoomHeader::refresh()
         subtitle = QStringLiteral("%1명").arg(LocalStore::activeMembers(*room).size());
     m_title->setLines(m_store.conversationTitle(*room), m_store.isOfficial(*room), subtitle);
 
-    m_muted = room->muted;
+    const bool muted = room->muted;
     m_mute->setIcon(
-        ChatIcon::symbol(m_muted ? QStringLiteral("bell.slash") : QStringLiteral("bell")));
-    m_mute->setAccessibleName(m_muted ? QStringLiteral("알림 켜기") : QStringLiteral("알림 끄기"));
+        ChatIcon::symbol(muted ? QStringLiteral("bell.slash") : QStringLiteral("bell")));
+    m_mute->setAccessibleName(muted ? QStringLiteral("알림 켜기") : QStringLiteral("알림 끄기"));
     m_mute->show();
 }

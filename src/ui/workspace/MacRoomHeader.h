@@ -28,11 +28,14 @@ public:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     QString m_title;
     bool m_official = false;
     QString m_subtitle;
+    bool m_focusRing = false;
 };
 
 // The header row of a room: the title button and, while the room exists, the mute switch.
@@ -56,5 +59,4 @@ private:
     QUuid m_conversationId;
     MacRoomTitleButton *m_title;
     QToolButton *m_mute;
-    bool m_muted = false;
 };

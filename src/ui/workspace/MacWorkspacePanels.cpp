@@ -3,7 +3,6 @@
 #include "ui/workspace/MacWorkspace.h"
 
 #include "store/LocalStore.h"
-#include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/panels/MacBlockedList.h"
 #include "ui/panels/MacDeleteAccount.h"
@@ -12,48 +11,27 @@
 #include "ui/panels/MacMediaViewer.h"
 #include "ui/panels/MacMeEdit.h"
 #include "ui/panels/MacNewChat.h"
+#include "ui/panels/MacPasswordView.h"
 #include "ui/panels/MacProfileView.h"
 #include "ui/panels/MacReportSheet.h"
-#include "ui/panels/MacPasswordView.h"
 #include "ui/panels/MacSettingsView.h"
 #include "ui/workspace/MacRoomView.h"
+#include "ui/workspace/SecondaryLabel.h"
 
 #include <QDialog>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QVBoxLayout>
 
 namespace {
 
-class PickPlaceholder : public QLabel
+QLabel *pickPlaceholder(QWidget *parent)
 {
-public:
-    explicit PickPlaceholder(QWidget *parent)
-        : QLabel(MacWorkspace::emptyText(), parent)
-    {
-        setObjectName(QStringLiteral("emptyDetail"));
-        setAlignment(Qt::AlignCenter);
-        setFont(ChatFont::title3());
-        applyColour();
-    }
-
-protected:
-    void changeEvent(QEvent *event) override
-    {
-        if (event->type() == QEvent::ApplicationPaletteChange)
-            applyColour();
-        QLabel::changeEvent(event);
-    }
-
-private:
-    void applyColour()
-    {
-        QPalette palette = this->palette();
-        palette.setColor(QPalette::WindowText,
-                         ChatColor::secondaryText(QGuiApplication::palette()));
-        setPalette(palette);
-    }
-};
+    auto *label = new SecondaryLabel(MacWorkspace::emptyText(), parent);
+    label->setObjectName(QStringLiteral("emptyDetail"));
+    label->setAlignment(Qt::AlignCenter);
+    label->setFont(ChatFont::title3());
+    return label;
+}
 
 QSize sheetMinimum(MacSheet sheet)
 {
@@ -78,7 +56,7 @@ QWidget *MacWorkspace::createPage(const MacPage &page)
     auto show = [this](MacPage::Kind kind) { return [this, kind] { showPage({kind, {}}); }; };
     switch (page.kind) {
     case MacPage::pick:
-        return new PickPlaceholder(parent);
+        return pickPlaceholder(parent);
     case MacPage::room:
         return new MacRoomView(
             m_store, *m_navigation, page.id, [this](const QUuid &userId) { openProfile(userId); },
@@ -101,7 +79,7 @@ QWidget *MacWorkspace::createPage(const MacPage &page)
     case MacPage::invite:
         return new MacInvitePanel(m_store, show(MacPage::pick), parent);
     }
-    return new PickPlaceholder(parent);
+    return pickPlaceholder(parent);
 }
 
 // A sheet closes itself by emitting closeRequested(); its host dialog then goes and the

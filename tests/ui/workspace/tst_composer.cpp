@@ -185,6 +185,8 @@ private slots:
         QTEST(rig.composer.notice(), "text");
         QVERIFY(!rig.field()->isVisible());
         QCOMPARE(rig.state.draft(), QStringLiteral("쓰던 글"));
+        // The strip is the notice's own height, whatever the hidden editor would need.
+        QCOMPARE(rig.composer.sizeHint().height(), 44);
         rig.composer.resize(600, rig.composer.sizeHint().height());
         saveShot(&rig.composer, QStringLiteral("composer-closed-") + QTest::currentDataTag());
     }
@@ -233,6 +235,10 @@ private slots:
         QTest::mouseClick(rig.field()->viewport(), Qt::LeftButton);
         QCOMPARE(pins.size(), 1);
         QCOMPARE(rig.field()->height(), MacComposerField::shortest);
+        // One line (and the placeholder with it) sits in the middle of the field.
+        const qreal line
+            = rig.field()->viewport()->y() + QRectF(rig.field()->cursorRect()).center().y();
+        QVERIFY(qAbs(line - MacComposerField::shortest / 2.0) <= 1);
         rig.state.setDraft(QStringLiteral("한 줄\n").repeated(9) + QStringLiteral("열 줄"));
         QCOMPARE(rig.field()->height(), MacComposerField::tallest);
         rig.state.setDraft(QStringLiteral("한 줄"));

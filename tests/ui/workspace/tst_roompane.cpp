@@ -104,6 +104,10 @@ private slots:
         rig.mute()->click();
         QVERIFY(!seeded.store->conversation(seeded.group)->muted);
         QTRY_COMPARE(rig.mute()->accessibleName(), QStringLiteral("알림 끄기"));
+        // Two presses before the header is redrawn switch it on and off again.
+        rig.mute()->click();
+        rig.mute()->click();
+        QVERIFY(!seeded.store->conversation(seeded.group)->muted);
     }
 
     // Loading until the store has the room; the information panel in place of transcript and
@@ -118,6 +122,7 @@ private slots:
         QCOMPARE(rig.pane.content(), MacRoomView::Content::loading);
         QCOMPARE(rig.pane.findChild<QLabel *>(QStringLiteral("loadingLabel"))->text(),
                  QStringLiteral("대화를 불러오는 중"));
+        saveShot(&rig.pane, QStringLiteral("room-loading"));
         seeded.store->editConversations([&](QList<Conversation> &rooms) { rooms.append(later); });
         QTRY_COMPARE(rig.pane.content(), MacRoomView::Content::transcript);
         QCOMPARE(rig.title()->title(), QStringLiteral("나중 방"));

@@ -176,6 +176,36 @@ private slots:
         QVERIFY(qAbs(banner->geometry().center().x() - rig.workspace.rect().center().x()) <= 1);
     }
 
+    // The capsule holds its whole text: on one line while the window has the room, on more
+    // lines when it has not, never cut.
+    void theBannerShowsTheWholeText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("width");
+        for (const char *text : {"일시적인 오류입니다.", "친구 요청을 보냈습니다.",
+                                 "신고를 접수했습니다.", "네트워크 연결을 확인해 주세요."})
+            QTest::newRow(text) << QString::fromUtf8(text) << 960;
+        QTest::newRow("longer than the window")
+            << QStringLiteral("사진을 보낼 수 없습니다. ").repeated(6) << 640;
+    }
+    void theBannerShowsTheWholeText()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, width);
+        Rig rig;
+        rig.workspace.resize(width, 680);
+        rig.nav.setBanner(text);
+        auto *banner = rig.workspace.findChild<MacBannerView *>();
+        QVERIFY(rig.workspace.rect().contains(banner->geometry()));
+        const QRect area = banner->rect().adjusted(16, 10, -16, -10);
+        const QRect needed
+            = banner->fontMetrics().boundingRect(area, Qt::AlignCenter | Qt::TextWordWrap, text);
+        QVERIFY(area.contains(needed));
+        QCOMPARE(banner->geometry().bottom() + 1, rig.workspace.height() - 24);
+        if (width < 960)
+            saveShot(&rig.workspace, QStringLiteral("workspace-long-banner"));
+    }
+
     // Each text gets its own wait, which clears the banner only while that text is still up.
     void theBannerClearsItself()
     {
@@ -221,6 +251,8 @@ private slots:
         QCOMPARE(alert->text(), QStringLiteral("대화방에서 나갈까요?"));
         QCOMPARE(alert->buttonRole(buttonWithText(alert, QStringLiteral("나가기"))),
                  QMessageBox::DestructiveRole);
+        for (QAbstractButton *button : alert->buttons())
+            QVERIFY(button->height() >= 44);
         buttonWithText(alert, answer)->click();
 
         QVERIFY(!rig.nav.leaveId());
