@@ -420,6 +420,28 @@ private slots:
         QCOMPARE(s.navigation.mediaId(), std::optional(photo.id));
     }
 
+    // A sender the store does not know is drawn as one named "알 수 없음", avatar included.
+    void unknownSenderLooksUnknown()
+    {
+        TranscriptRig r;
+        r.add(QUuid::createUuid(), 0, QStringLiteral("누구게"));
+        TranscriptModel model(*r.store, r.roomId);
+        const TranscriptRow unknown = model.row(0);
+        TranscriptRow named = unknown;
+        named.senderKnown = true;
+        TranscriptDelegate delegate;
+        const auto picture = [&](const TranscriptRow &row) {
+            const auto layout = delegate.layoutFor(row, 400, QApplication::palette());
+            QImage image(400, layout->height, QImage::Format_ARGB32);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            delegate.paintRow(painter, {}, row, *layout, QApplication::palette());
+            return image;
+        };
+        QCOMPARE(unknown.senderName, QStringLiteral("알 수 없음"));
+        QCOMPARE(picture(unknown), picture(named));
+    }
+
     void shots_data()
     {
         QTest::addColumn<QSize>("size");
