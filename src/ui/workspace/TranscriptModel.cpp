@@ -286,6 +286,10 @@ void TranscriptModel::insertEntries(QList<const Entry *> entries)
     }
     for (const Entry *entry : std::as_const(entries)) {
         const int at = insertionRow(entry);
+        // A model made while the store was telling other rooms of one change has read this
+        // entry already.
+        if (at < count() && m_rows[size_t(at)] == entry)
+            continue;
         beginInsertRows({}, at, at);
         m_rows.insert(m_rows.begin() + at, entry);
         endInsertRows();

@@ -288,6 +288,34 @@ private slots:
         }
     }
 
+    // A room opened in reaction to one change of several rooms (a notification, say) makes its
+    // model while the store is still telling the other rooms: what it has read comes once.
+    void madeWhileTheStoreTells()
+    {
+        TranscriptRig r;
+        QList<QUuid> others;
+        for (int i = 0; i < 8; ++i) {
+            const Conversation c = room(ConversationKind::direct, {member(r.me), member(r.peer)});
+            r.store->editConversations([&](QList<Conversation> &list) { list.append(c); });
+            others.append(c.id);
+        }
+        std::unique_ptr<TranscriptModel> model;
+        QObject context;
+        connect(r.store.get(), &LocalStore::roomMessagesChanged, &context, [&](const QUuid &id) {
+            if (!model && others.contains(id))
+                model = std::make_unique<TranscriptModel>(*r.store, r.roomId);
+        });
+        r.store->editMessages([&](MessageIndex &index) {
+            for (const QUuid &id : others)
+                index.append(textMessage(id, r.peer, 1));
+            index.append(r.message(r.peer, 0));
+            for (const QUuid &id : others)
+                index.append(textMessage(id, r.peer, 2));
+        });
+        QVERIFY(model);
+        QCOMPARE(modelIds(*model), r.visibleIds());
+    }
+
     void grouping_data()
     {
         // Messages as "sender@seconds" (p: the peer, m: me, s: a system line from the peer);
