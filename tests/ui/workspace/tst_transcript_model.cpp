@@ -33,19 +33,19 @@ public:
             for (int i = first; i <= last; ++i)
                 m_rows[i] = m_model.row(i);
         };
-        QObject::connect(&model, &QAbstractItemModel::modelReset, [this] { reset(); });
-        QObject::connect(&model, &QAbstractItemModel::rowsInserted,
+        QObject::connect(&model, &QAbstractItemModel::modelReset, &m_context, [this] { reset(); });
+        QObject::connect(&model, &QAbstractItemModel::rowsInserted, &m_context,
                          [this, read](const QModelIndex &, int first, int last) {
                              for (int i = first; i <= last; ++i)
                                  m_rows.insert(i, TranscriptRow());
                              read(first, last);
                          });
-        QObject::connect(&model, &QAbstractItemModel::rowsRemoved,
+        QObject::connect(&model, &QAbstractItemModel::rowsRemoved, &m_context,
                          [this](const QModelIndex &, int first, int last) {
                              m_rows.remove(first, last - first + 1);
                          });
         QObject::connect(
-            &model, &QAbstractItemModel::dataChanged,
+            &model, &QAbstractItemModel::dataChanged, &m_context,
             [read](const QModelIndex &from, const QModelIndex &to) { read(from.row(), to.row()); });
         reset();
     }
@@ -72,6 +72,7 @@ private:
 
     const TranscriptModel &m_model;
     QList<TranscriptRow> m_rows;
+    QObject m_context;
 };
 
 } // namespace
