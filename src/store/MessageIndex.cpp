@@ -122,6 +122,7 @@ const MessageIndex::Entry *MessageIndex::replace(const Entry *constEntry,
     }
     // The keys change: take the entry out of its room and put it back under the new keys. The
     // entry itself (and so its address) stays.
+    const QUuid formerId = old.id != message.id ? old.id : QUuid();
     unlink(entry);
     auto roomIt = m_rooms.find(old.conversationId);
     auto at = position(roomIt->second, entry);
@@ -135,7 +136,7 @@ const MessageIndex::Entry *MessageIndex::replace(const Entry *constEntry,
     touched(room);
     place(room, std::move(owned));
     link(entry);
-    noteChanged(entry, true);
+    noteChanged(entry, true, formerId);
     return entry;
 }
 
@@ -244,6 +245,7 @@ QHash<QUuid, MessageIndex::RoomChange> MessageIndex::takeChanges()
         change.inserted = j.inserted;
         change.changed = QList<const Entry *>(j.changed.cbegin(), j.changed.cend());
         change.moved = QList<const Entry *>(j.moved.cbegin(), j.moved.cend());
+        change.formerIds = j.formerIds;
     }
     m_journal.clear();
     return changes;
@@ -267,7 +269,7 @@ void MessageIndex::noteInserted(const Entry *entry)
     j.fresh.insert(entry);
 }
 
-void MessageIndex::noteChanged(const Entry *entry, bool moved)
+void MessageIndex::noteChanged(const Entry *entry, bool moved, const QUuid &formerId)
 {
     Journal &j = m_journal[entry->message.conversationId];
     if (j.reset || j.fresh.contains(entry))
@@ -275,6 +277,9 @@ void MessageIndex::noteChanged(const Entry *entry, bool moved)
     if (moved) {
         j.changed.remove(entry);
         j.moved.insert(entry);
+        // Only the id the observers last saw matters: a second change keeps the first.
+        if (!formerId.isNull() && !j.formerIds.contains(entry))
+            j.formerIds.insert(entry, formerId);
     } else if (!j.moved.contains(entry)) {
         j.changed.insert(entry);
     }

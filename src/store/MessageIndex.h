@@ -42,6 +42,9 @@ public:
         QList<const Entry *> inserted; // new entries, in the order they came
         QList<const Entry *> changed; // messages changed in place, their place unchanged
         QList<const Entry *> moved; // messages whose seq or ids changed: their place may differ
+        // The id each moved message had before, for those whose id changed: what answers it
+        // by that id now answers nothing.
+        QHash<const Entry *, QUuid> formerIds;
     };
 
     MessageIndex() = default;
@@ -208,10 +211,11 @@ private:
         QSet<const Entry *> fresh; // the inserted ones
         QSet<const Entry *> changed;
         QSet<const Entry *> moved;
+        QHash<const Entry *, QUuid> formerIds; // the first id of those whose id changed
     };
     void noteReset(const QUuid &roomId);
     void noteInserted(const Entry *entry);
-    void noteChanged(const Entry *entry, bool moved);
+    void noteChanged(const Entry *entry, bool moved, const QUuid &formerId = {});
 
     struct UuidHash
     {

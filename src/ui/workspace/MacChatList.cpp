@@ -164,7 +164,12 @@ void MacChatList::listedIdsChanged()
 void MacChatList::noteRooms(const QList<QUuid> &ids)
 {
     const QSet<QUuid> known = m_navigation.knownRoomIDs();
-    m_navigation.setKnownRoomIDs(QSet<QUuid>(ids.cbegin(), ids.cend()));
+    const QSet<QUuid> listed(ids.cbegin(), ids.cend());
+    m_navigation.setKnownRoomIDs(listed);
+    // A position naming a room that has left the list names nothing any more: forgotten, so
+    // that the room is brought into view again when it comes back at the top.
+    if (const std::optional<QUuid> at = m_navigation.chatScroll(); at && !listed.contains(*at))
+        m_navigation.setChatScroll(std::nullopt);
     // The first noting only records; a search in progress is never scrolled away from.
     if (!known.isEmpty() && trimmedText(m_navigation.query()).isEmpty() && !ids.isEmpty()
         && !known.contains(ids.first()))

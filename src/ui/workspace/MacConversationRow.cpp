@@ -17,7 +17,9 @@ constexpr int verticalPadding = 4;
 constexpr int avatarGap = 12;
 constexpr int lineGap = 2;
 constexpr int itemGap = 6;
-constexpr int minimumSpace = 4;
+// The flexible space between the two ends of a line: at least 4 points, with the line's
+// spacing on both of its sides.
+constexpr int minimumSpace = itemGap + 4 + itemGap;
 constexpr int dotSize = 6;
 
 int firstLineHeight()
@@ -100,7 +102,7 @@ void MacConversationRow::paintRow(QPainter &painter, const QStyleOptionViewItem 
         marks += itemGap + mark.width();
     if (row.room.muted)
         marks += itemGap + bell;
-    const int timeRoom = minimumSpace + (time.isEmpty() ? 0 : itemGap + timeWidth);
+    const int timeRoom = time.isEmpty() ? minimumSpace - itemGap : minimumSpace + timeWidth;
     const QFont bodyFont = ChatFont::body();
     const QFontMetrics body(bodyFont);
     const int titleSpace = std::max(0, right - left - marks - timeRoom);
@@ -133,7 +135,7 @@ void MacConversationRow::paintRow(QPainter &painter, const QStyleOptionViewItem 
     const int top2 = top1 + height1 + lineGap;
     const int height2 = secondLineHeight();
     const QSize badge = row.unread > 0 ? UnreadBadge::sizeFor(row.unread) : QSize();
-    const int badgeRoom = minimumSpace + (row.unread > 0 ? itemGap + badge.width() : 0);
+    const int badgeRoom = row.unread > 0 ? minimumSpace + badge.width() : minimumSpace - itemGap;
     const int dotRoom = row.unreadDot ? itemGap + dotSize : 0;
     const QFont subFont = ChatFont::subheadline();
     const QFontMetrics sub(subFont);

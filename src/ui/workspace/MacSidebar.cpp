@@ -5,6 +5,7 @@
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/workspace/MacChatList.h"
+#include "ui/workspace/MacDivider.h"
 #include "ui/workspace/MacFriendList.h"
 #include "ui/workspace/MacNavigation.h"
 #include "ui/workspace/MacSectionPicker.h"
@@ -12,7 +13,6 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QBoxLayout>
-#include <QEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QStackedWidget>
@@ -73,27 +73,6 @@ private:
     static constexpr int padding = 16;
 };
 
-// A hairline between the list and the foot, in a faint tint of the text colour.
-class Divider : public QWidget
-{
-public:
-    explicit Divider(QWidget *parent)
-        : QWidget(parent)
-    {
-        setFixedHeight(1);
-        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    }
-
-protected:
-    void paintEvent(QPaintEvent *) override
-    {
-        QPainter painter(this);
-        QColor line = palette().color(QPalette::WindowText);
-        line.setAlphaF(0.15f);
-        painter.fillRect(rect(), line);
-    }
-};
-
 } // namespace
 
 MacSidebar::MacSidebar(LocalStore &store, MacNavigation &navigation, QWidget *parent)
@@ -128,7 +107,7 @@ MacSidebar::MacSidebar(LocalStore &store, MacNavigation &navigation, QWidget *pa
     layout->addLayout(titleRow);
     layout->addLayout(pickerRow);
     layout->addWidget(m_lists, 1);
-    layout->addWidget(new Divider(this));
+    layout->addWidget(new MacDivider(Qt::Horizontal, this));
     layout->addWidget(m_settings);
 
     // The desktop's stand-in for pulling the list down: reload the rooms and requests.

@@ -55,9 +55,10 @@ void TranscriptDelegate::paintRow(QPainter &painter, const QPointF &topLeft,
         return;
     }
 
+    // A sender the store does not know is "알 수 없음", initial and all.
     if (!l.avatar.isEmpty())
-        AvatarView::paintCached(painter, l.avatar, row.senderKnown ? row.senderName : QString(),
-                                row.avatarJPEG, row.avatarURL, palette);
+        AvatarView::paintCached(painter, l.avatar, row.senderName, row.avatarJPEG, row.avatarURL,
+                                palette);
     if (!l.name.isEmpty()) {
         painter.setFont(footnote);
         painter.setPen(primary);

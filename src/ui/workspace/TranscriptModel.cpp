@@ -212,7 +212,7 @@ void TranscriptModel::reload()
     beginResetModel();
     m_rows.clear();
     m_replies.clear();
-    m_replyEntries.clear();
+    m_replyTargets.clear();
     m_rows.reserve(size_t(m_store.messageIndex().roomSize(m_roomId)));
     m_store.messageIndex().forEachInRoom(m_roomId, [this](const Entry &entry) {
         if (!entry.message.hiddenForMe)
@@ -225,10 +225,18 @@ void TranscriptModel::reload()
 
 void TranscriptModel::noteReply(const Entry *entry)
 {
-    if (!entry->message.replyToId || m_replyEntries.contains(entry))
+    const auto known = m_replyTargets.constFind(entry);
+    const QUuid target = entry->message.replyToId.value_or(QUuid());
+    if (known != m_replyTargets.cend()) {
+        if (*known == target)
+            return;
+        m_replies.remove(*known, entry);
+        m_replyTargets.erase(known);
+    }
+    if (target.isNull())
         return;
-    m_replyEntries.insert(entry);
-    m_replies.insert(*entry->message.replyToId, entry);
+    m_replyTargets.insert(entry, target);
+    m_replies.insert(target, entry);
 }
 
 void TranscriptModel::touchRows(int first, int last, const QList<int> &roles)
@@ -244,9 +252,9 @@ void TranscriptModel::touchAll(const QList<int> &roles)
     touchRows(0, count() - 1, roles);
 }
 
-void TranscriptModel::touchReplies(const Entry *target)
+void TranscriptModel::touchReplies(const QUuid &targetId)
 {
-    const auto replies = m_replies.values(target->message.id);
+    const auto replies = m_replies.values(targetId);
     for (const Entry *reply : replies) {
         if (const int at = findRow(reply); at >= 0)
             touchRows(at, at);
@@ -278,6 +286,10 @@ void TranscriptModel::insertEntries(QList<const Entry *> entries)
     }
     for (const Entry *entry : std::as_const(entries)) {
         const int at = insertionRow(entry);
+        // A model made while the store was telling other rooms of one change has read this
+        // entry already.
+        if (at < count() && m_rows[size_t(at)] == entry)
+            continue;
         beginInsertRows({}, at, at);
         m_rows.insert(m_rows.begin() + at, entry);
         endInsertRows();
@@ -307,7 +319,7 @@ void TranscriptModel::roomChanged(const QUuid &roomId, const MessageIndex::RoomC
             touchRows(at - 1, at + 1);
         else
             toInsert.append(entry);
-        touchReplies(entry);
+        touchReplies(entry->message.id);
     }
 
     // Moved (a service copy took an echo's place): usually still between the same neighbours,
@@ -337,10 +349,15 @@ void TranscriptModel::roomChanged(const QUuid &roomId, const MessageIndex::RoomC
         }
     }
     for (const Entry *entry : change.moved)
-        touchReplies(entry);
+        touchReplies(entry->message.id);
+    for (auto it = change.formerIds.cbegin(); it != change.formerIds.cend(); ++it)
+        touchReplies(it.value());
 
     for (const Entry *entry : change.inserted)
         noteReply(entry);
     toInsert.append(change.inserted);
     insertEntries(toInsert);
+    // A message loaded after the answers to it (an older page) gives them their quote.
+    for (const Entry *entry : change.inserted)
+        touchReplies(entry->message.id);
 }

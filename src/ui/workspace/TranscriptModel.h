@@ -5,8 +5,8 @@
 #include "ui/workspace/TranscriptRow.h"
 
 #include <QAbstractListModel>
+#include <QHash>
 #include <QMultiHash>
-#include <QSet>
 #include <QUuid>
 
 #include <optional>
@@ -60,7 +60,8 @@ private:
     // dataChanged for rows first..last (clamped), whose flags depend on their neighbours.
     void touchRows(int first, int last, const QList<int> &roles = {});
     void touchAll(const QList<int> &roles);
-    void touchReplies(const Entry *target);
+    // dataChanged for the rows that answer the message with this id: their quote follows it.
+    void touchReplies(const QUuid &targetId);
     void noteReply(const Entry *entry);
     int findRow(const Entry *entry) const;
     int insertionRow(const Entry *entry) const;
@@ -70,10 +71,10 @@ private:
     LocalStore &m_store;
     QUuid m_roomId;
     std::vector<const Entry *> m_rows;
-    // The room's entries that answer another message, by the id they answer: their quote
-    // changes with the answered message.
+    // The room's entries that answer another message, by the id they answer (and the other
+    // way round): their quote changes with the answered message.
     QMultiHash<QUuid, const Entry *> m_replies;
-    QSet<const Entry *> m_replyEntries;
+    QHash<const Entry *, QUuid> m_replyTargets;
     std::optional<QUuid> m_meId; // the signed-in account, when the store knows it
     // What the read marks depend on: the room's kind and its members' read positions.
     std::optional<std::pair<ConversationKind, QList<Membership>>> m_readBasis;

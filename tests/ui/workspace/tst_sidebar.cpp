@@ -399,6 +399,7 @@ void TestSidebar::reveal_data()
     QTest::newRow("while searching") << "searching" << false;
     QTest::newRow("while the friends are shown, revealed on return") << "meanwhile" << true;
     QTest::newRow("the first rooms ever") << "first" << false;
+    QTest::newRow("the room at the top edge, gone and back") << "returning" << true;
 }
 
 void TestSidebar::reveal()
@@ -431,10 +432,22 @@ void TestSidebar::reveal()
     if (arrival == u"meanwhile")
         f.navigation.setSection(MacSection::friends);
     Conversation fresh;
-    if (arrival == u"known")
+    if (arrival == u"known") {
         f.arrive(rooms.at(20).id, peer.id, QStringLiteral("안녕"));
-    else
+    } else if (arrival == u"returning") {
+        fresh = *f.store->conversation(*before);
+        f.store->hideFromList(fresh.id);
+        settleViews();
+        f.store->editConversations([&](QList<Conversation> &list) {
+            for (Conversation &c : list) {
+                if (c.id == fresh.id)
+                    c.hiddenFromList = false;
+            }
+        });
+        f.arrive(fresh.id, peer.id, QStringLiteral("다시 왔어요"));
+    } else {
         fresh = f.addRoom(ConversationKind::direct, {peer.id}, {}, 0);
+    }
     settleViews();
     if (arrival == u"meanwhile") {
         QCOMPARE(f.navigation.chatScroll(), before);

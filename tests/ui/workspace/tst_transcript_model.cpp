@@ -8,6 +8,8 @@
 #include <QAbstractItemModelTester>
 #include <QtTest>
 
+#include <random>
+
 namespace {
 
 QList<QUuid> modelIds(const TranscriptModel &model)
@@ -17,6 +19,61 @@ QList<QUuid> modelIds(const TranscriptModel &model)
         ids.append(model.message(i).id);
     return ids;
 }
+
+// What a view that follows the model's signals holds: each row as it was when last announced.
+// After any change it must equal the rows as the model reads them now; a row that differs was
+// changed without a dataChanged (a stale group flag, quote or read mark).
+class RowMirror
+{
+public:
+    explicit RowMirror(const TranscriptModel &model)
+        : m_model(model)
+    {
+        const auto read = [this](int first, int last) {
+            for (int i = first; i <= last; ++i)
+                m_rows[i] = m_model.row(i);
+        };
+        QObject::connect(&model, &QAbstractItemModel::modelReset, &m_context, [this] { reset(); });
+        QObject::connect(&model, &QAbstractItemModel::rowsInserted, &m_context,
+                         [this, read](const QModelIndex &, int first, int last) {
+                             for (int i = first; i <= last; ++i)
+                                 m_rows.insert(i, TranscriptRow());
+                             read(first, last);
+                         });
+        QObject::connect(&model, &QAbstractItemModel::rowsRemoved, &m_context,
+                         [this](const QModelIndex &, int first, int last) {
+                             m_rows.remove(first, last - first + 1);
+                         });
+        QObject::connect(
+            &model, &QAbstractItemModel::dataChanged, &m_context,
+            [read](const QModelIndex &from, const QModelIndex &to) { read(from.row(), to.row()); });
+        reset();
+    }
+
+    // The first row shown differently from what the model now says; -1 when none.
+    int staleRow() const
+    {
+        if (m_rows.size() != m_model.count())
+            return int(m_rows.size());
+        for (int i = 0; i < m_model.count(); ++i) {
+            if (!(m_rows.at(i) == m_model.row(i)))
+                return i;
+        }
+        return -1;
+    }
+
+private:
+    void reset()
+    {
+        m_rows.clear();
+        for (int i = 0; i < m_model.count(); ++i)
+            m_rows.append(m_model.row(i));
+    }
+
+    const TranscriptModel &m_model;
+    QList<TranscriptRow> m_rows;
+    QObject m_context;
+};
 
 } // namespace
 
@@ -71,6 +128,193 @@ private slots:
         QCOMPARE(modelIds(model), r.visibleIds());
         r.store->clearMessages(r.roomId);
         QCOMPARE(model.count(), 0);
+    }
+
+    void anyChangeKeepsRowsTrue_data()
+    {
+        QTest::addColumn<int>("seed");
+        QTest::addColumn<bool>("group");
+        for (int seed = 1; seed <= 4; ++seed)
+            QTest::addRow("seed %d", seed) << seed << (seed % 2 == 0);
+    }
+
+    // Random changes of every kind the store makes, in the middle, at both ends and across
+    // rooms: the model keeps to the visible messages, and every row it announced still reads
+    // as the model would read it now.
+    void anyChangeKeepsRowsTrue()
+    {
+        QFETCH(int, seed);
+        QFETCH(bool, group);
+        TranscriptRig r(group ? ConversationKind::group : ConversationKind::direct);
+        Conversation other = room(ConversationKind::direct, {member(r.me), member(r.peer)});
+        r.store->editConversations([&](QList<Conversation> &list) { list.append(other); });
+        std::mt19937 random(seed);
+        const auto pick = [&](auto n) { return decltype(n)(random() % std::max<size_t>(1, n)); };
+        const auto entries
+            = [&](const QUuid &roomId) { return r.store->messageIndex().roomEntries(roomId); };
+        const auto anyEntry = [&](const QUuid &roomId) -> const MessageIndex::Entry * {
+            const QList<const MessageIndex::Entry *> list = entries(roomId);
+            return list.isEmpty() ? nullptr : list.at(pick(list.size()));
+        };
+        const QList<qint64> gaps{0, 10, 299, 300, 301, 86'400, -50};
+        const QList<MessageKind> kinds{MessageKind::text, MessageKind::text, MessageKind::image,
+                                       MessageKind::system, MessageKind::deleted};
+        QDateTime clock = r.start;
+        // Ids handed out in order, so that an answer can name a message still to come.
+        QList<QUuid> ids(500);
+        for (QUuid &id : ids)
+            id = QUuid::createUuid();
+        qsizetype made = 0;
+        const auto fresh = [&](qint64 seq) {
+            const QList<QUuid> senders{r.me, r.peer, QUuid::createUuid()};
+            ChatMessage m
+                = textMessage(r.roomId, senders.at(pick(3)), seq, QStringLiteral("말 %1").arg(seq));
+            m.id = m.clientMsgId = ids.at(made++ % ids.size());
+            m.kind = kinds.at(pick(kinds.size()));
+            clock = clock.addSecs(gaps.at(pick(gaps.size())));
+            m.createdAt = clock;
+            if (pick(3) == 0) {
+                const auto *target = pick(2) ? anyEntry(r.roomId) : nullptr;
+                m.replyToId = target ? target->message.id
+                                     : ids.at((made + ids.size() - 5 + pick(10)) % ids.size());
+            }
+            return m;
+        };
+        const auto highest
+            = [&] { return r.store->messageIndex().highestSeq(r.roomId).value_or(0); };
+        const auto change = [&](auto f) {
+            if (const auto *entry = anyEntry(r.roomId))
+                r.store->editMessages([&](MessageIndex &index) { index.update(entry, f); });
+        };
+
+        TranscriptModel model(*r.store, r.roomId);
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        RowMirror mirror(model);
+        for (int step = 0; step < 300; ++step) {
+            const int op = pick(16);
+            switch (op) {
+            case 0:
+            case 1: // a new message at the end
+                r.store->editMessages(
+                    [&](MessageIndex &index) { index.append(fresh(highest() + 1)); });
+                break;
+            case 2: // an older one loaded above, or one between two others
+                r.store->editMessages(
+                    [&](MessageIndex &index) { index.append(fresh(highest() - pick(8))); });
+                break;
+            case 3:
+                change([](ChatMessage &m) { m.hiddenForMe = true; });
+                break;
+            case 4:
+                change([](ChatMessage &m) { m.hiddenForMe = false; });
+                break;
+            case 5:
+                change([](ChatMessage &m) {
+                    m.kind = MessageKind::deleted;
+                    m.body.clear();
+                });
+                break;
+            case 6: // the service's copy takes an echo's place under another id
+                change([](ChatMessage &m) { m.id = QUuid::createUuid(); });
+                break;
+            case 7: {
+                const qint64 seq = highest() - pick(10);
+                change([seq](ChatMessage &m) { m.seq = seq; });
+                break;
+            }
+            case 8:
+                if (const auto *entry = anyEntry(r.roomId))
+                    r.store->editMessages([&](MessageIndex &index) { index.remove(entry); });
+                break;
+            case 9: { // the room read again
+                r.store->editMessages([&](MessageIndex &index) {
+                    for (const ChatMessage &m : index.takeRoom(r.roomId))
+                        index.append(m);
+                });
+                break;
+            }
+            case 10: {
+                const QDateTime at = r.start.addSecs(pick(20) * 150);
+                change([at](ChatMessage &m) { m.createdAt = at; });
+                break;
+            }
+            case 11: {
+                const QUuid sender = pick(2) ? r.me : r.peer;
+                change([sender](ChatMessage &m) { m.senderId = sender; });
+                break;
+            }
+            case 12: { // a message goes to the other room, or comes from it
+                const bool out = pick(2);
+                if (const auto *entry = anyEntry(out ? r.roomId : other.id)) {
+                    const QUuid to = out ? other.id : r.roomId;
+                    r.store->editMessages([&](MessageIndex &index) {
+                        index.update(entry, [&](ChatMessage &m) { m.conversationId = to; });
+                    });
+                }
+                break;
+            }
+            case 13: {
+                Conversation c = *r.store->conversation(r.roomId);
+                c.memberships[1].lastReadSeq = highest() - pick(4);
+                r.store->replaceConversation(c);
+                break;
+            }
+            case 14: { // several changes told at once
+                r.store->editMessages([&](MessageIndex &index) {
+                    for (int i = 0; i < 4; ++i) {
+                        index.append(fresh(highest() + 1 - pick(3) * 3));
+                        const auto list = index.roomEntries(r.roomId);
+                        if (!list.isEmpty())
+                            index.update(list.at(pick(list.size())),
+                                         [](ChatMessage &m) { m.hiddenForMe = !m.hiddenForMe; });
+                    }
+                });
+                break;
+            }
+            case 15:
+                if (pick(8) == 0)
+                    r.store->clearMessages(r.roomId);
+                else if (pick(8) == 0)
+                    r.addMany(300);
+                break;
+            }
+            QVERIFY2(modelIds(model) == r.visibleIds(), qPrintable(QString::number(op)));
+            const int stale = mirror.staleRow();
+            QVERIFY2(stale < 0,
+                     qPrintable(QStringLiteral("step %1, change %2: row %3 is stale")
+                                    .arg(step)
+                                    .arg(op)
+                                    .arg(stale)));
+        }
+    }
+
+    // A room opened in reaction to one change of several rooms (a notification, say) makes its
+    // model while the store is still telling the other rooms: what it has read comes once.
+    void madeWhileTheStoreTells()
+    {
+        TranscriptRig r;
+        QList<QUuid> others;
+        for (int i = 0; i < 8; ++i) {
+            const Conversation c = room(ConversationKind::direct, {member(r.me), member(r.peer)});
+            r.store->editConversations([&](QList<Conversation> &list) { list.append(c); });
+            others.append(c.id);
+        }
+        std::unique_ptr<TranscriptModel> model;
+        QObject context;
+        connect(r.store.get(), &LocalStore::roomMessagesChanged, &context, [&](const QUuid &id) {
+            if (!model && others.contains(id))
+                model = std::make_unique<TranscriptModel>(*r.store, r.roomId);
+        });
+        r.store->editMessages([&](MessageIndex &index) {
+            for (const QUuid &id : others)
+                index.append(textMessage(id, r.peer, 1));
+            index.append(r.message(r.peer, 0));
+            for (const QUuid &id : others)
+                index.append(textMessage(id, r.peer, 2));
+        });
+        QVERIFY(model);
+        QCOMPARE(modelIds(*model), r.visibleIds());
     }
 
     void grouping_data()

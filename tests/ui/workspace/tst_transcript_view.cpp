@@ -21,6 +21,8 @@
 #include <QScrollBar>
 #include <QtTest>
 
+#include <functional>
+
 namespace {
 
 struct Screen
@@ -52,6 +54,8 @@ struct Screen
     MacTranscriptView view;
     bool visible = false;
 };
+
+using Operation = std::function<void(TranscriptRig &)>;
 
 qint64 readMark(LocalStore &store, const QUuid &roomId, const QUuid &user)
 {
@@ -182,6 +186,60 @@ private slots:
         QTest::qWait(20);
         QCOMPARE(at.distance(), 0.0);
         QVERIFY(!at.room.pendingNew());
+    }
+
+    void roomChangesUnderTheReader_data()
+    {
+        QTest::addColumn<Operation>("operation");
+        QTest::addColumn<int>("rowsLeft"); // -1: as many as the store shows
+        QTest::newRow("room cleared")
+            << Operation([](TranscriptRig &r) { r.store->clearMessages(r.roomId); }) << 0;
+        QTest::newRow("every message gone")
+            << Operation([](TranscriptRig &r) { r.store->setMessages({}); }) << 0;
+        QTest::newRow("signed out") << Operation([](TranscriptRig &r) { r.store->logout(); }) << -1;
+        QTest::newRow("account deleted")
+            << Operation([](TranscriptRig &r) { r.store->deleteAccount(); }) << 0;
+        QTest::newRow("room gone from the store")
+            << Operation([](TranscriptRig &r) { r.store->setConversations({}); }) << -1;
+        QTest::newRow("middle hidden and deleted") << Operation([](TranscriptRig &r) {
+            const QList<QUuid> ids = r.visibleIds();
+            for (int i = 40; i < 60; ++i)
+                r.store->hideForMe(ids.at(i));
+            r.store->editMessages([&](MessageIndex &index) {
+                for (int i = 60; i < 70; ++i)
+                    index.remove(index.find(ids.at(i)));
+            });
+        }) << 70;
+        QTest::newRow("room read again") << Operation([](TranscriptRig &r) {
+            r.store->editMessages([&](MessageIndex &index) {
+                const QList<ChatMessage> all = index.takeRoom(r.roomId);
+                for (const ChatMessage &m : all.mid(50))
+                    index.append(m);
+            });
+        }) << 50;
+    }
+
+    // The room's messages change or go while the reader looks at the middle of the room: the
+    // view shows what is left, paints, and follows the end again.
+    void roomChangesUnderTheReader()
+    {
+        QFETCH(Operation, operation);
+        QFETCH(int, rowsLeft);
+        TranscriptRig r;
+        r.addMany(100);
+        Screen s(r);
+        QVERIFY(s.settle());
+        s.bar()->setValue(s.bar()->maximum() / 2);
+        operation(r);
+        QCOMPARE(s.view.model().count(), rowsLeft < 0 ? int(r.visibleIds().size()) : rowsLeft);
+        QVERIFY(!s.view.grab().isNull());
+        QTest::qWait(20);
+        QVERIFY(s.bar()->value() <= s.bar()->maximum());
+        QVERIFY(!s.view.grab().isNull());
+        r.store->merge(r.message(r.peer, 90000), true);
+        QTest::mouseClick(s.view.newMessageButton(), Qt::LeftButton);
+        QTRY_COMPARE(s.distance(), 0.0);
+        QVERIFY(!s.view.grab().isNull());
     }
 
     void notificationRevealsItsMessage_data()
@@ -360,6 +418,28 @@ private slots:
         QCOMPARE(list.hitAt(inside).part, TranscriptHit::Part::photo);
         QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, inside);
         QCOMPARE(s.navigation.mediaId(), std::optional(photo.id));
+    }
+
+    // A sender the store does not know is drawn as one named "알 수 없음", avatar included.
+    void unknownSenderLooksUnknown()
+    {
+        TranscriptRig r;
+        r.add(QUuid::createUuid(), 0, QStringLiteral("누구게"));
+        TranscriptModel model(*r.store, r.roomId);
+        const TranscriptRow unknown = model.row(0);
+        TranscriptRow named = unknown;
+        named.senderKnown = true;
+        TranscriptDelegate delegate;
+        const auto picture = [&](const TranscriptRow &row) {
+            const auto layout = delegate.layoutFor(row, 400, QApplication::palette());
+            QImage image(400, layout->height, QImage::Format_ARGB32);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            delegate.paintRow(painter, {}, row, *layout, QApplication::palette());
+            return image;
+        };
+        QCOMPARE(unknown.senderName, QStringLiteral("알 수 없음"));
+        QCOMPARE(picture(unknown), picture(named));
     }
 
     void shots_data()
