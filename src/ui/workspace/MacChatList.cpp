@@ -133,9 +133,9 @@ MacChatList::MacChatList(LocalStore &store, MacNavigation &navigation, QWidget *
             &MacChatList::selectionMoved);
     // Removing or moving the selected row lets the view select a neighbour on its own; that is
     // no choice of the user's, so it opens nothing, and the selection follows the page again.
-    connect(m_model, &KeyedListModel::syncing, this, [this] { m_following = true; });
+    connect(m_model, &KeyedListModel::syncing, this, [this] { m_syncing = true; });
     connect(m_model, &KeyedListModel::synced, this, [this] {
-        m_following = false;
+        m_syncing = false;
         followPage();
     });
     connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, this, &MacChatList::noteTopRow);
@@ -194,7 +194,7 @@ void MacChatList::followPage()
 
 void MacChatList::selectionMoved()
 {
-    if (m_following)
+    if (m_following || m_syncing)
         return;
     const QModelIndexList chosen = m_view->selectionModel()->selectedIndexes();
     if (chosen.isEmpty()) {

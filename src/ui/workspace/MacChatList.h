@@ -61,5 +61,6 @@ private:
     // Set while the list's selection or scroll position is being made to follow the
     // navigation state, so that the list does not write it back.
     bool m_following = false;
+    bool m_syncing = false; // the model is bringing its rows up to date
     bool m_layoutDue = false;
 };
