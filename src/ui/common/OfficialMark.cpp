@@ -32,9 +32,14 @@ QSize OfficialMark::sizeHint() const
 
 void OfficialMark::paint(QPainter &painter, const QRect &rect, const QPalette &palette)
 {
+    paint(painter, rect, ChatColor::officialMark(palette));
+}
+
+void OfficialMark::paint(QPainter &painter, const QRect &rect, const QColor &color)
+{
     painter.save();
     painter.setFont(ChatFont::footnote());
-    painter.setPen(ChatColor::officialMark(palette));
+    painter.setPen(color);
     painter.drawText(rect, Qt::AlignCenter, text());
     painter.restore();
 }

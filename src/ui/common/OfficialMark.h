@@ -18,6 +18,8 @@ public:
     // For rows painted without widgets.
     static QSize sizeFor();
     static void paint(QPainter &painter, const QRect &rect, const QPalette &palette);
+    // The same in a given colour, for rows whose highlight the accent would not read on.
+    static void paint(QPainter &painter, const QRect &rect, const QColor &color);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -115,8 +115,11 @@ void MacConversationRow::paintRow(QPainter &painter, const QStyleOptionViewItem 
     int x = left + titleWidth;
     if (row.official) {
         x += itemGap;
-        OfficialMark::paint(painter, centredIn(x, mark.width(), top1, height1, mark.height()),
-                            option.palette);
+        const QRect markRect = centredIn(x, mark.width(), top1, height1, mark.height());
+        if (option.state & QStyle::State_Selected)
+            OfficialMark::paint(painter, markRect, primary);
+        else
+            OfficialMark::paint(painter, markRect, option.palette);
         x += mark.width();
     }
     if (row.room.muted) {
