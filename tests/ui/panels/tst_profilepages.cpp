@@ -205,6 +205,8 @@ void TestProfilePages::meEditFinishesOnlyAChange_data()
     QTest::addColumn<bool>("enabled");
     QTest::newRow("untouched") << QString() << QString() << false << false;
     QTest::newRow("blanks around the name") << u" 나 "_s << QString() << false << true;
+    QTest::newRow("the name in decomposed form")
+        << u"\u1102\u1161"_s << QString() << false << false;
     QTest::newRow("name of blanks") << u"   "_s << QString() << false << false;
     QTest::newRow("new handle") << QString() << u"new_me"_s << false << true;
     QTest::newRow("handle too short") << QString() << u"ab"_s << false << false;
