@@ -49,8 +49,9 @@ MacMemberInvite::MacMemberInvite(LocalStore &store, const QUuid &conversationId,
 
     auto *header = new QHBoxLayout;
     header->setContentsMargins(0, 0, 0, 0);
-    QPushButton *cancel = PanelParts::plainButton(QStringLiteral("취소"), this);
-    cancel->setObjectName(QStringLiteral("cancel"));
+    // A push button, as in the new-conversation sheet: the two sheets' headers look alike.
+    QPushButton *cancel
+        = PanelParts::pushButton(QStringLiteral("취소"), QStringLiteral("cancel"), this);
     connect(cancel, &QPushButton::clicked, this, &MacMemberInvite::closeRequested);
     auto *title = new QLabel(QStringLiteral("멤버 초대"), this);
     title->setObjectName(QStringLiteral("title"));
