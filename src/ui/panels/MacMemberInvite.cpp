@@ -6,6 +6,7 @@
 #include "ui/panels/AccountListModel.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/PersonRowDelegate.h"
+#include "ui/panels/StoreRedraw.h"
 
 #include <QBoxLayout>
 #include <QLabel>
@@ -97,13 +98,12 @@ MacMemberInvite::MacMemberInvite(LocalStore &store, const QUuid &conversationId,
     m_body->addWidget(emptyPage);
     column->addLayout(m_body, 1);
 
-    m_refresh.setSingleShot(true);
-    m_refresh.setInterval(0);
-    connect(&m_refresh, &QTimer::timeout, this, &MacMemberInvite::refresh);
-    for (auto changed : {&LocalStore::conversationsChanged, &LocalStore::friendsChanged,
-                         &LocalStore::accountsChanged, &LocalStore::blocksChanged,
-                         &LocalStore::hiddenRoomIDsChanged, &LocalStore::sessionChanged})
-        connect(&m_store, changed, &m_refresh, qOverload<>(&QTimer::start));
+    new StoreRedraw(
+        m_store,
+        {&LocalStore::conversationsChanged, &LocalStore::friendsChanged,
+         &LocalStore::accountsChanged, &LocalStore::blocksChanged,
+         &LocalStore::hiddenRoomIDsChanged, &LocalStore::sessionChanged},
+        [this] { refresh(); }, this);
     refresh();
 }
 
