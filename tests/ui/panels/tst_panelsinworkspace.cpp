@@ -72,6 +72,7 @@ private slots:
     void buttonsMoveTheNavigation();
     void memberInviteIsASheetOfTheWindow();
     void roomAnsweredAfterTheWorkspaceWent();
+    void reportFromTheInfoPanelEndsInTheBanner();
     void pictures_data();
     void pictures();
 };
@@ -139,6 +140,22 @@ void TestPanelsInWorkspace::roomAnsweredAfterTheWorkspaceWent()
     QVERIFY(
         QTest::qWaitFor([&] { return ops.store->directConversation(peer).has_value(); }, 10000));
     ops.settle();
+}
+
+// "신고" in the information panel raises the report sheet for the peer; its completion text
+// goes to the banner and the sheet goes.
+void TestPanelsInWorkspace::reportFromTheInfoPanelEndsInTheBanner()
+{
+    Rig rig;
+    part(*rig.openInfo(rig.seeded.direct), u"report"_s)->click();
+    QCOMPARE(rig.nav.report()->userId, SeedID::sora());
+    QDialog *sheet = rig.workspace.sheet(MacSheet::report);
+    QVERIFY(sheet && sheet->isVisible());
+    part(*sheet, u"스팸"_s)->click();
+    part(*sheet, u"send"_s)->click();
+    QCOMPARE(rig.nav.banner(), std::optional<QString>(u"신고를 접수했습니다."_s));
+    QVERIFY(!rig.nav.report());
+    QTRY_VERIFY(!rig.workspace.sheet(MacSheet::report));
 }
 
 void TestPanelsInWorkspace::pictures_data()
