@@ -135,6 +135,9 @@ QPushButton *pushButton(const QString &text, const QString &name, QWidget *paren
     button->setObjectName(name);
     button->setAutoDefault(false);
     button->setMinimumHeight(minimumButtonHeight);
+    // Some styles leave a long title only a few pixels of room on each side.
+    const int padded = button->fontMetrics().horizontalAdvance(text) + 2 * 14;
+    button->setMinimumWidth(std::max(button->sizeHint().width(), padded));
     return button;
 }
 
