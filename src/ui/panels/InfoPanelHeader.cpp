@@ -169,7 +169,8 @@ void InfoPanelHeader::buildOfficial()
     m_bio->setFont(ChatFont::subheadline());
     column->addWidget(m_bio);
 
-    m_more = PanelParts::plainButton(QStringLiteral("더 보기"), m_official);
+    // Its text flush with the description's.
+    m_more = PanelParts::plainButton(QStringLiteral("더 보기"), m_official, Qt::AlignLeft);
     m_more->setObjectName(QStringLiteral("more"));
     m_more->setFont(ChatFont::footnote());
     connect(m_more, &QPushButton::clicked, this, [this] {

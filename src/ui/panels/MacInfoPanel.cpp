@@ -14,6 +14,7 @@
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/PersonRowDelegate.h"
 #include "ui/panels/SettingsRows.h"
+#include "ui/panels/StoreRedraw.h"
 
 #include <QBoxLayout>
 #include <QDialog>
@@ -137,14 +138,12 @@ MacInfoPanel::MacInfoPanel(LocalStore &store, const QUuid &conversationId,
     page->addWidget(bar);
     page->addWidget(m_body, 1);
 
-    // Several store changes in one turn of the event loop redraw once.
-    m_refresh.setSingleShot(true);
-    m_refresh.setInterval(0);
-    connect(&m_refresh, &QTimer::timeout, this, &MacInfoPanel::refresh);
-    for (auto changed : {&LocalStore::conversationsChanged, &LocalStore::accountsChanged,
-                         &LocalStore::blocksChanged, &LocalStore::officialLinksChanged,
-                         &LocalStore::sessionChanged})
-        connect(&m_store, changed, &m_refresh, qOverload<>(&QTimer::start));
+    new StoreRedraw(
+        m_store,
+        {&LocalStore::conversationsChanged, &LocalStore::accountsChanged,
+         &LocalStore::blocksChanged, &LocalStore::officialLinksChanged,
+         &LocalStore::sessionChanged},
+        [this] { refresh(); }, this);
     refresh();
 }
 

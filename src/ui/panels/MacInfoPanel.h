@@ -4,7 +4,6 @@
 
 #include <QDialog>
 #include <QPointer>
-#include <QTimer>
 #include <QUuid>
 #include <QWidget>
 
@@ -93,5 +92,4 @@ private:
     ActionRow *m_clear;
     ActionRow *m_report;
     QPointer<QDialog> m_inviteDialog;
-    QTimer m_refresh;
 };

@@ -1,6 +1,7 @@
 #include "ui/panels/MacMeEdit.h"
 
 #include "model/TextLimits.h"
+#include "model/ValueSupport.h"
 #include "store/LocalStore.h"
 #include "ui/common/AvatarView.h"
 #include "ui/common/ChatFont.h"
@@ -184,10 +185,12 @@ bool MacMeEdit::changed() const
     const std::optional<Account> me = m_store.me();
     if (!me)
         return false;
-    if (!me->handleChanged && LocalStore::normalizedHandle(m_handle->text()) != me->handle)
+    // Texts compare as the records do, canonically: the same name typed in another Unicode
+    // form is no change.
+    if (!me->handleChanged && !sameText(LocalStore::normalizedHandle(m_handle->text()), me->handle))
         return true;
     // The name as typed: blanks around an unchanged name count as a change.
-    return m_name->text() != me->displayName || m_photo != me->avatarJPEG;
+    return !sameText(m_name->text(), me->displayName) || m_photo != me->avatarJPEG;
 }
 
 bool MacMeEdit::canFinish() const

@@ -6,6 +6,7 @@
 #include "ui/panels/AccountListModel.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/PersonRowDelegate.h"
+#include "ui/panels/StoreRedraw.h"
 
 #include <QBoxLayout>
 #include <QLabel>
@@ -49,8 +50,9 @@ MacMemberInvite::MacMemberInvite(LocalStore &store, const QUuid &conversationId,
 
     auto *header = new QHBoxLayout;
     header->setContentsMargins(0, 0, 0, 0);
-    QPushButton *cancel = PanelParts::plainButton(QStringLiteral("취소"), this);
-    cancel->setObjectName(QStringLiteral("cancel"));
+    // A push button, as in the new-conversation sheet: the two sheets' headers look alike.
+    QPushButton *cancel
+        = PanelParts::pushButton(QStringLiteral("취소"), QStringLiteral("cancel"), this);
     connect(cancel, &QPushButton::clicked, this, &MacMemberInvite::closeRequested);
     auto *title = new QLabel(QStringLiteral("멤버 초대"), this);
     title->setObjectName(QStringLiteral("title"));
@@ -96,13 +98,12 @@ MacMemberInvite::MacMemberInvite(LocalStore &store, const QUuid &conversationId,
     m_body->addWidget(emptyPage);
     column->addLayout(m_body, 1);
 
-    m_refresh.setSingleShot(true);
-    m_refresh.setInterval(0);
-    connect(&m_refresh, &QTimer::timeout, this, &MacMemberInvite::refresh);
-    for (auto changed : {&LocalStore::conversationsChanged, &LocalStore::friendsChanged,
-                         &LocalStore::accountsChanged, &LocalStore::blocksChanged,
-                         &LocalStore::hiddenRoomIDsChanged, &LocalStore::sessionChanged})
-        connect(&m_store, changed, &m_refresh, qOverload<>(&QTimer::start));
+    new StoreRedraw(
+        m_store,
+        {&LocalStore::conversationsChanged, &LocalStore::friendsChanged,
+         &LocalStore::accountsChanged, &LocalStore::blocksChanged,
+         &LocalStore::hiddenRoomIDsChanged, &LocalStore::sessionChanged},
+        [this] { refresh(); }, this);
     refresh();
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QTimer>
 #include <QUuid>
 #include <QWidget>
 
@@ -35,5 +34,4 @@ private:
     AccountListModel *m_model;
     QListView *m_list;
     QStackedLayout *m_body;
-    QTimer m_refresh;
 };

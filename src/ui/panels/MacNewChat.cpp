@@ -327,14 +327,16 @@ QCoro::Task<> MacNewChat::find()
 
 QCoro::Task<> MacNewChat::open(QUuid id)
 {
-    QPointer<MacNewChat> self(this);
+    // The room opens even when the sheet has gone meanwhile: the presenter's callback is
+    // copied, and nothing of the sheet is touched after the wait.
+    const std::function<void(const QUuid &)> onOpen = m_onOpen;
     std::optional<QUuid> room;
     try {
         room = co_await m_store.openChat(id);
     } catch (...) { }
     // No room: the store has shown why.
-    if (self && room)
-        m_onOpen(*room);
+    if (room && onOpen)
+        onOpen(*room);
 }
 
 QCoro::Task<> MacNewChat::create()
@@ -345,17 +347,20 @@ QCoro::Task<> MacNewChat::create()
         co_return;
     m_create->setBusy(true);
     QPointer<MacNewChat> self(this);
+    const std::function<void(const QUuid &)> onOpen = m_onOpen;
     std::optional<QUuid> room;
     try {
         room = co_await m_store.openGroup(m_chosen, m_title->text());
     } catch (...) { }
-    if (!self)
-        co_return;
     if (room) {
-        // The button stays busy: the presenter closes the sheet.
-        m_onOpen(*room);
+        // Opened even when the sheet has gone meanwhile; while it is up the button stays busy
+        // and the presenter closes it.
+        if (onOpen)
+            onOpen(*room);
         co_return;
     }
+    if (!self)
+        co_return;
     m_create->setBusy(false);
     m_failed = true;
     refresh();

@@ -11,7 +11,6 @@
 
 #include <QBoxLayout>
 #include <QLabel>
-#include <QPointer>
 #include <QScrollArea>
 
 MacProfileView::MacProfileView(LocalStore &store, const QUuid &userId,
@@ -168,12 +167,13 @@ void MacProfileView::confirmBlock()
 
 QCoro::Task<> MacProfileView::openChat()
 {
-    // Leaving the page before the store answers drops the answer: the user has gone elsewhere.
-    QPointer<MacProfileView> self(this);
+    // The room still opens when the page has gone before the store answers: the callback is
+    // the presenter's, copied here, and nothing of the page is touched after the wait.
+    const std::function<void(const QUuid &)> onOpen = m_onOpen;
     std::optional<QUuid> room;
     try {
         room = co_await m_store.openChat(m_userId);
     } catch (...) { }
-    if (self && room && m_onOpen)
-        m_onOpen(*room);
+    if (room && onOpen)
+        onOpen(*room);
 }

@@ -51,8 +51,9 @@ private:
 class PlainButton : public QPushButton
 {
 public:
-    PlainButton(const QString &text, QWidget *parent)
+    PlainButton(const QString &text, QWidget *parent, Qt::Alignment alignment)
         : QPushButton(text, parent)
+        , m_alignment(alignment & Qt::AlignHorizontal_Mask)
     {
         setFlat(true);
         setAutoDefault(false);
@@ -63,9 +64,11 @@ public:
 
     QSize sizeHint() const override
     {
+        // Room on both sides of a centred text; a leading text has its room on the trailing side.
         const QFontMetrics metrics(font());
+        const int room = m_alignment == Qt::AlignHCenter ? 16 : 8;
         return QSize(
-            std::max(PanelParts::minimumButtonHeight, metrics.horizontalAdvance(text()) + 16),
+            std::max(PanelParts::minimumButtonHeight, metrics.horizontalAdvance(text()) + room),
             std::max(PanelParts::minimumButtonHeight, metrics.height() + 12));
     }
     QSize minimumSizeHint() const override { return sizeHint(); }
@@ -89,8 +92,11 @@ protected:
         }
         painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
                                        QPalette::WindowText));
-        painter.drawText(rect(), Qt::AlignCenter, text());
+        painter.drawText(rect(), m_alignment | Qt::AlignVCenter, text());
     }
+
+private:
+    Qt::Alignment m_alignment;
 };
 
 // The clear box beside a header title: as wide as the button on the other side (44 at least).
@@ -118,9 +124,9 @@ private:
 
 namespace PanelParts {
 
-QPushButton *plainButton(const QString &text, QWidget *parent)
+QPushButton *plainButton(const QString &text, QWidget *parent, Qt::Alignment alignment)
 {
-    return new PlainButton(text, parent);
+    return new PlainButton(text, parent, alignment);
 }
 
 QPushButton *pushButton(const QString &text, const QString &name, QWidget *parent)
@@ -129,6 +135,9 @@ QPushButton *pushButton(const QString &text, const QString &name, QWidget *paren
     button->setObjectName(name);
     button->setAutoDefault(false);
     button->setMinimumHeight(minimumButtonHeight);
+    // Some styles leave a long title only a few pixels of room on each side.
+    const int padded = button->fontMetrics().horizontalAdvance(text) + 2 * 14;
+    button->setMinimumWidth(std::max(button->sizeHint().width(), padded));
     return button;
 }
 

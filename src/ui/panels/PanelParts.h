@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <qnamespace.h>
 
 #include <functional>
 #include <optional>
@@ -17,8 +18,10 @@ namespace PanelParts {
 
 inline constexpr int minimumButtonHeight = 44;
 
-// A borderless text button at least 44 pixels high ("닫기" and the like).
-QPushButton *plainButton(const QString &text, QWidget *parent);
+// A borderless text button at least 44 pixels high ("닫기" and the like). With Qt::AlignLeft its
+// text starts at the button's own leading edge, flush with the text of the column it stands in.
+QPushButton *plainButton(const QString &text, QWidget *parent,
+                         Qt::Alignment alignment = Qt::AlignHCenter);
 
 // A push button in the desktop's own style, at least 44 pixels high, that never answers Return
 // for the dialog or sheet around it.

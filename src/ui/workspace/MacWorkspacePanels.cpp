@@ -20,6 +20,7 @@
 
 #include <QDialog>
 #include <QLabel>
+#include <QPointer>
 #include <QVBoxLayout>
 
 namespace {
@@ -64,7 +65,12 @@ QWidget *MacWorkspace::createPage(const MacPage &page)
     case MacPage::profile:
         return new MacProfileView(
             m_store, page.id, [this](const ReportDraft &draft) { m_navigation->setReport(draft); },
-            [this](const QUuid &roomId) { m_navigation->openRoom(roomId); }, parent);
+            // A room may come back after the page, or the whole workspace, has gone.
+            [self = QPointer(this)](const QUuid &roomId) {
+                if (self)
+                    self->m_navigation->openRoom(roomId);
+            },
+            parent);
     case MacPage::me:
         return new MacMeEdit(m_store, show(MacPage::pick), parent);
     case MacPage::settings:
@@ -89,7 +95,12 @@ QWidget *MacWorkspace::createSheet(MacSheet sheet, QWidget *parent)
     switch (sheet) {
     case MacSheet::newChat:
         return new MacNewChat(
-            m_store, [this](const QUuid &roomId) { openFromNewChat(roomId); }, parent);
+            m_store,
+            [self = QPointer(this)](const QUuid &roomId) {
+                if (self)
+                    self->openFromNewChat(roomId);
+            },
+            parent);
     case MacSheet::report:
         if (const auto draft = m_navigation->report())
             return new MacReportSheet(

@@ -354,7 +354,8 @@ void TestNewChat::sheetGoneBeforeTheAnswer()
     sheet.reset();
     QTest::qWait(600);
     ops.settle();
-    QCOMPARE(opened, 0);
+    // The lookup's answer has nowhere to go; the group made meanwhile still opens.
+    QCOMPARE(opened, 1);
 }
 
 QTEST_MAIN(TestNewChat)

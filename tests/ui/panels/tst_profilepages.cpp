@@ -205,6 +205,8 @@ void TestProfilePages::meEditFinishesOnlyAChange_data()
     QTest::addColumn<bool>("enabled");
     QTest::newRow("untouched") << QString() << QString() << false << false;
     QTest::newRow("blanks around the name") << u" 나 "_s << QString() << false << true;
+    QTest::newRow("the name in decomposed form")
+        << u"\u1102\u1161"_s << QString() << false << false;
     QTest::newRow("name of blanks") << u"   "_s << QString() << false << false;
     QTest::newRow("new handle") << QString() << u"new_me"_s << false << true;
     QTest::newRow("handle too short") << QString() << u"ab"_s << false << false;
@@ -408,10 +410,13 @@ void TestProfilePages::answersAfterThePageIsGone()
     LiveOps ops;
     const QUuid peer = ops.addUser(u"peer_user"_s, u"상대"_s);
     QVERIFY(ops.startAs(u"me_user"_s));
+    ops.service.makeFriends(ops.meId, peer);
     QVERIFY(finish(ops.store->lookup(u"peer_user"_s)).value_or(std::nullopt));
     int calls = 0;
+    QList<QUuid> opened;
     auto profile = std::make_unique<MacProfileView>(
-        *ops.store, peer, [&](const ReportDraft &) { ++calls; }, [&](const QUuid &) { ++calls; });
+        *ops.store, peer, [&](const ReportDraft &) { ++calls; },
+        [&](const QUuid &room) { opened.append(room); });
     auto report = std::make_unique<MacReportSheet>(
         *ops.store, ReportDraft{QUuid::createUuid(), peer, {}}, [&](const QString &) { ++calls; });
     ops.store->editFriends([&](QList<FriendLink> &l) { l.append({peer, FriendState::friends}); });
@@ -426,6 +431,8 @@ void TestProfilePages::answersAfterThePageIsGone()
     ops.settle();
     QCOMPARE(calls, 0);
     QCOMPARE(ops.service.reports().size(), 1); // the report itself was still filed
+    // The profile's "대화" still opens the room that came back.
+    QCOMPARE(opened, QList<QUuid>{ops.store->directConversation(peer)->id});
 }
 
 QTEST_MAIN(TestProfilePages)

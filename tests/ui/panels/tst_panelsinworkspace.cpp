@@ -1,0 +1,208 @@
+// The panels inside the window: what their buttons do to the workspace's navigation, how the
+// member-invite sheet is raised, and pictures of each page and sheet in a 960 × 680 window,
+// light and dark.
+
+#include "PanelTestSupport.h"
+#include "WorkspaceTestSupport.h"
+
+#include "ui/panels/MacInfoPanel.h"
+#include "ui/panels/MacNewChat.h"
+#include "ui/workspace/MacWorkspace.h"
+
+#include <QDialog>
+#include <QListView>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Rig
+{
+    Rig()
+    {
+        workspace.resize(960, 680);
+        workspace.show();
+    }
+    SeededStore seeded;
+    LocalStore &store = *seeded.store;
+    MacWorkspace workspace{store};
+    MacNavigation &nav = workspace.navigation();
+
+    // The room's information panel, as the room pane's own button shows it.
+    MacInfoPanel *openInfo(const QUuid &room)
+    {
+        nav.openRoom(room);
+        nav.setRoomInfo(true);
+        redraw();
+        return workspace.findChild<MacInfoPanel *>();
+    }
+};
+
+void clickFirstRow(QListView *list)
+{
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualRect(list->model()->index(0, 0)).center());
+}
+
+// The window with its sheet over it, as one picture.
+QImage windowWithSheet(QWidget &window, QDialog *sheet)
+{
+    QImage picture = window.grab().toImage();
+    if (sheet) {
+        QPainter painter(&picture);
+        const QPixmap face = sheet->grab();
+        const QRect place((picture.width() - face.width()) / 2, 0, face.width(), face.height());
+        painter.drawPixmap(place.topLeft(), face);
+        painter.setPen(Qt::gray);
+        painter.drawRect(place.adjusted(0, -1, -1, -1));
+    }
+    return picture;
+}
+
+} // namespace
+
+class TestPanelsInWorkspace : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { privateFolders(); }
+
+    void buttonsMoveTheNavigation_data();
+    void buttonsMoveTheNavigation();
+    void memberInviteIsASheetOfTheWindow();
+    void roomAnsweredAfterTheWorkspaceWent();
+    void reportFromTheInfoPanelEndsInTheBanner();
+    void pictures_data();
+    void pictures();
+};
+
+void TestPanelsInWorkspace::buttonsMoveTheNavigation_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::newRow("profile: 대화") << u"profile"_s;
+    QTest::newRow("new conversation: 대화") << u"newChat"_s;
+}
+
+// A room opened from a page or sheet shows the chat list and the room's transcript.
+void TestPanelsInWorkspace::buttonsMoveTheNavigation()
+{
+    QFETCH(QString, from);
+    Rig rig;
+    rig.nav.setSection(MacSection::friends);
+    rig.nav.setRoomInfo(true);
+    if (from == u"profile"_s) {
+        rig.nav.setPage(MacPage::profilePage(SeedID::sora()));
+        part(*rig.workspace.detail(), u"talk"_s)->click();
+    } else {
+        rig.nav.setShowNewChat(true);
+        auto *sheet = rig.workspace.sheet(MacSheet::newChat)->findChild<MacNewChat *>();
+        typeInto(part<QLineEdit>(*sheet, u"query"_s), u"소라"_s);
+        clickFirstRow(part<QListView>(*sheet, u"friends"_s));
+        part(*sheet, u"talk"_s)->click();
+    }
+    QTRY_COMPARE(rig.nav.page(), MacPage::roomPage(rig.seeded.direct));
+    QCOMPARE(rig.nav.section(), MacSection::chats);
+    QVERIFY(!rig.nav.roomInfo());
+    QVERIFY(!rig.nav.showNewChat());
+    QTRY_VERIFY(!rig.workspace.sheet(MacSheet::newChat));
+}
+
+// "멤버 초대" raises its sheet over the workspace's window, window-modal.
+void TestPanelsInWorkspace::memberInviteIsASheetOfTheWindow()
+{
+    Rig rig;
+    MacInfoPanel *panel = rig.openInfo(rig.seeded.group);
+    part(*panel, u"invite"_s)->click();
+    QDialog *dialog = panel->inviteDialog();
+    QVERIFY(dialog && dialog->isVisible());
+    QCOMPARE(dialog->windowModality(), Qt::WindowModal);
+    QCOMPARE(dialog->parentWidget()->window(), &rig.workspace);
+    QVERIFY(dialog->minimumWidth() >= 420 && dialog->minimumHeight() >= 360);
+}
+
+// "대화" on a profile, then the workspace goes (a sign-out) before the service answers: the
+// answer has no navigation left to move, and nothing is touched.
+void TestPanelsInWorkspace::roomAnsweredAfterTheWorkspaceWent()
+{
+    LiveOps ops;
+    const QUuid peer = ops.addUser(u"peer_user"_s, u"상대"_s);
+    QVERIFY(ops.startAs(u"me_user"_s));
+    ops.service.makeFriends(ops.meId, peer);
+    QVERIFY(finish(ops.store->lookup(u"peer_user"_s)).value_or(std::nullopt));
+    ops.store->editFriends([&](QList<FriendLink> &l) { l.append({peer, FriendState::friends}); });
+    auto workspace = std::make_unique<MacWorkspace>(*ops.store);
+    workspace->show();
+    workspace->navigation().setPage(MacPage::profilePage(peer));
+    ops.service.delayNext(u"POST"_s, u"/v1/conversations"_s, 1, 300);
+    part(*workspace->detail(), u"talk"_s)->click();
+    workspace.reset();
+    QVERIFY(
+        QTest::qWaitFor([&] { return ops.store->directConversation(peer).has_value(); }, 10000));
+    ops.settle();
+}
+
+// "신고" in the information panel raises the report sheet for the peer; its completion text
+// goes to the banner and the sheet goes.
+void TestPanelsInWorkspace::reportFromTheInfoPanelEndsInTheBanner()
+{
+    Rig rig;
+    part(*rig.openInfo(rig.seeded.direct), u"report"_s)->click();
+    QCOMPARE(rig.nav.report()->userId, SeedID::sora());
+    QDialog *sheet = rig.workspace.sheet(MacSheet::report);
+    QVERIFY(sheet && sheet->isVisible());
+    part(*sheet, u"스팸"_s)->click();
+    part(*sheet, u"send"_s)->click();
+    QCOMPARE(rig.nav.banner(), std::optional<QString>(u"신고를 접수했습니다."_s));
+    QVERIFY(!rig.nav.report());
+    QTRY_VERIFY(!rig.workspace.sheet(MacSheet::report));
+}
+
+void TestPanelsInWorkspace::pictures_data()
+{
+    QTest::addColumn<QString>("view");
+    for (const char *view : {"info-group", "info-group-editing", "info-person", "info-official",
+                             "member-invite", "profile", "me", "new-chat"})
+        QTest::newRow(view) << QString::fromLatin1(view);
+}
+
+void TestPanelsInWorkspace::pictures()
+{
+    QFETCH(QString, view);
+    const QPalette light = QApplication::palette();
+    QDir().mkpath(QStringLiteral(PANEL_SHOT_DIR));
+    for (const bool dark : {false, true}) {
+        QApplication::setPalette(dark ? darkPalette() : light);
+        Rig rig;
+        QDialog *sheet = nullptr;
+        if (view.startsWith(u"info-group"_s) || view == u"member-invite"_s) {
+            MacInfoPanel *panel = rig.openInfo(rig.seeded.group);
+            if (view.endsWith(u"editing"_s))
+                typeInto(part<QLineEdit>(*panel, u"titleField"_s), u"주말 등산 모임"_s);
+            if (view == u"member-invite"_s) {
+                part(*panel, u"invite"_s)->click();
+                sheet = panel->inviteDialog();
+            }
+        } else if (view == u"info-person"_s) {
+            rig.openInfo(rig.seeded.direct);
+        } else if (view == u"info-official"_s) {
+            rig.openInfo(rig.seeded.house);
+        } else if (view == u"profile"_s) {
+            rig.nav.setPage(MacPage::profilePage(SeedID::sora()));
+        } else if (view == u"me"_s) {
+            rig.nav.setPage(MacPage{MacPage::me, {}});
+        } else {
+            rig.nav.setShowNewChat(true);
+            sheet = rig.workspace.sheet(MacSheet::newChat);
+            clickFirstRow(sheet->findChild<QListView *>(u"friends"_s));
+        }
+        QTest::qWait(20);
+        QVERIFY(windowWithSheet(rig.workspace, sheet)
+                    .save(QStringLiteral(PANEL_SHOT_DIR "/workspace-%1-%2.png")
+                              .arg(view, dark ? u"dark"_s : u"light"_s)));
+    }
+    QApplication::setPalette(light);
+}
+
+QTEST_MAIN(TestPanelsInWorkspace)
+#include "tst_panelsinworkspace.moc"
