@@ -183,20 +183,22 @@ QCoro::Task<> MacReportSheet::submit(QString reason, QString note)
 {
     QPointer<MacReportSheet> self(this);
     const ReportDraft draft = m_draft;
+    // Kept in the task: a report accepted after the sheet was closed is still announced.
+    const std::function<void(const QString &)> onDone = m_onDone;
     std::optional<QString> failure;
     try {
         failure = co_await m_store.submitReport(draft.userId, draft.messageId, reason, note);
     } catch (...) {
         failure = QStringLiteral("일시적인 오류입니다.");
     }
-    if (!self)
-        co_return;
     if (!failure) {
         // Still sending as far as the sheet goes: the presenter closes it.
-        if (m_onDone)
-            m_onDone(doneText());
+        if (onDone)
+            onDone(doneText());
         co_return;
     }
+    if (!self)
+        co_return;
     m_error = failure;
     m_sending = false;
     refresh();
