@@ -30,7 +30,7 @@ public:
     {
         setTextFormat(Qt::PlainText);
         setAlignment(Qt::AlignCenter);
-        setContentsMargins(10 + 6, 10, 10 + 6, 10);
+        setContentsMargins(10, 10, 10, 10);
         QPalette colours = palette();
         colours.setColor(QPalette::WindowText, Qt::white);
         setPalette(colours);
