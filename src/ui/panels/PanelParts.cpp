@@ -5,6 +5,7 @@
 
 #include <QBoxLayout>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -51,8 +52,9 @@ private:
 class PlainButton : public QPushButton
 {
 public:
-    PlainButton(const QString &text, QWidget *parent)
+    PlainButton(const QString &text, Qt::Alignment textAlign, QWidget *parent)
         : QPushButton(text, parent)
+        , m_textAlign(textAlign & Qt::AlignHorizontal_Mask)
     {
         setFlat(true);
         setAutoDefault(false);
@@ -64,13 +66,19 @@ public:
     QSize sizeHint() const override
     {
         const QFontMetrics metrics(font());
-        return QSize(
-            std::max(PanelParts::minimumButtonHeight, metrics.horizontalAdvance(text()) + 16),
-            std::max(PanelParts::minimumButtonHeight, metrics.height() + 12));
+        return QSize(std::max(PanelParts::minimumButtonHeight,
+                              metrics.horizontalAdvance(text()) + 2 * PanelParts::buttonInset),
+                     std::max(PanelParts::minimumButtonHeight, metrics.height() + 12));
     }
     QSize minimumSizeHint() const override { return sizeHint(); }
 
 protected:
+    void focusInEvent(QFocusEvent *event) override
+    {
+        m_ring = PanelParts::focusRingFor(event->reason(), m_ring);
+        QPushButton::focusInEvent(event);
+    }
+
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);
@@ -82,15 +90,51 @@ protected:
             painter.setBrush(shade);
             painter.drawRoundedRect(QRectF(rect()).adjusted(1, 4, -1, -4), 6, 6);
         }
-        if (hasFocus()) {
+        if (hasFocus() && m_ring) {
             painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
             painter.setBrush(Qt::NoBrush);
             painter.drawRoundedRect(QRectF(rect()).adjusted(1.5, 4.5, -1.5, -4.5), 6, 6);
         }
         painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
                                        QPalette::WindowText));
-        painter.drawText(rect(), Qt::AlignCenter, text());
+        const int inset = PanelParts::buttonInset;
+        painter.drawText(rect().adjusted(inset, 0, -inset, 0), m_textAlign | Qt::AlignVCenter,
+                         text());
     }
+
+private:
+    Qt::Alignment m_textAlign;
+    bool m_ring = false;
+};
+
+// See PanelParts::outsetLayout().
+class OutsetLayout : public QBoxLayout
+{
+public:
+    OutsetLayout(Qt::Orientation orientation, int leading, int trailing)
+        : QBoxLayout(orientation == Qt::Horizontal ? LeftToRight : TopToBottom)
+        , m_leading(leading)
+        , m_trailing(trailing)
+    {
+        setContentsMargins(0, 0, 0, 0);
+    }
+
+    void setGeometry(const QRect &rect) override
+    {
+        QBoxLayout::setGeometry(rect.adjusted(-m_leading, 0, m_trailing, 0));
+    }
+    QSize sizeHint() const override { return narrowed(QBoxLayout::sizeHint()); }
+    QSize minimumSize() const override { return narrowed(QBoxLayout::minimumSize()); }
+
+private:
+    QSize narrowed(QSize size) const
+    {
+        size.setWidth(std::max(0, size.width() - m_leading - m_trailing));
+        return size;
+    }
+
+    int m_leading;
+    int m_trailing;
 };
 
 // The clear box beside a header title: as wide as the button on the other side (44 at least).
@@ -118,9 +162,25 @@ private:
 
 namespace PanelParts {
 
-QPushButton *plainButton(const QString &text, QWidget *parent)
+bool focusRingFor(Qt::FocusReason reason, bool before)
 {
-    return new PlainButton(text, parent);
+    switch (reason) {
+    case Qt::TabFocusReason:
+    case Qt::BacktabFocusReason:
+    case Qt::ShortcutFocusReason:
+        return true;
+    case Qt::ActiveWindowFocusReason:
+    case Qt::PopupFocusReason:
+    case Qt::MenuBarFocusReason:
+        return before;
+    default:
+        return false;
+    }
+}
+
+QPushButton *plainButton(const QString &text, QWidget *parent, Qt::Alignment textAlign)
+{
+    return new PlainButton(text, textAlign, parent);
 }
 
 QPushButton *pushButton(const QString &text, const QString &name, QWidget *parent)
@@ -142,9 +202,10 @@ QLineEdit *textField(const QString &placeholder, const QString &name, QWidget *p
     return field;
 }
 
-QPushButton *closeButton(const std::function<void()> &onClose, QWidget *parent)
+QPushButton *closeButton(const std::function<void()> &onClose, QWidget *parent,
+                         Qt::Alignment textAlign)
 {
-    QPushButton *close = plainButton(QStringLiteral("닫기"), parent);
+    QPushButton *close = plainButton(QStringLiteral("닫기"), parent, textAlign);
     close->setObjectName(QStringLiteral("close"));
     QObject::connect(close, &QPushButton::clicked, close, [onClose] {
         if (onClose)
@@ -158,10 +219,10 @@ QWidget *headerRow(const QString &title, const std::function<void()> &onClose, Q
     auto *row = new QWidget(parent);
     row->setObjectName(QStringLiteral("header"));
     auto *layout = new QHBoxLayout(row);
-    layout->setContentsMargins(16, 0, 16, 0);
+    layout->setContentsMargins(16 - buttonInset, 0, 16 - buttonInset, 0);
     layout->setSpacing(8);
 
-    QPushButton *close = closeButton(onClose, row);
+    QPushButton *close = closeButton(onClose, row, Qt::AlignLeft);
 
     auto *heading = new QLabel(title, row);
     heading->setObjectName(QStringLiteral("title"));
@@ -175,6 +236,11 @@ QWidget *headerRow(const QString &title, const std::function<void()> &onClose, Q
     layout->addStretch(1);
     layout->addWidget(balanceBox(close, row));
     return row;
+}
+
+QBoxLayout *outsetLayout(Qt::Orientation orientation, int leading, int trailing)
+{
+    return new OutsetLayout(orientation, leading, trailing);
 }
 
 QWidget *balanceBox(QWidget *mirror, QWidget *parent)

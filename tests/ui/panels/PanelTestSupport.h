@@ -7,6 +7,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCursor>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -17,6 +18,8 @@ inline void savePictures(QWidget &page, const QString &name,
                          const QList<QSize> &sizes = {QSize(720, 680), QSize(1200, 860)})
 {
     QDir().mkpath(QStringLiteral(PANEL_SHOT_DIR));
+    // The offscreen pointer starts inside the window, where it would shade a button as hovered.
+    QCursor::setPos(QPoint(5000, 5000));
     const QPalette light = QApplication::palette();
     QPalette dark(QColor(0x33, 0x33, 0x33), QColor(0x1E, 0x1E, 0x1E));
     dark.setColor(QPalette::Base, QColor(0x28, 0x28, 0x28));
