@@ -4,7 +4,6 @@
 #include "ui/common/ChatFont.h"
 
 #include <QBoxLayout>
-#include <QEvent>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,39 +13,6 @@
 #include <algorithm>
 
 namespace {
-
-// A failure line: the alert red, read again from the palette whenever it changes, so that the
-// line follows a switch between light and dark.
-class FailureLine : public QLabel
-{
-public:
-    explicit FailureLine(QWidget *parent)
-        : QLabel(parent)
-    {
-        recolour();
-    }
-
-protected:
-    void changeEvent(QEvent *event) override
-    {
-        QLabel::changeEvent(event);
-        // Setting the colour is itself a palette change; it stops once the colour is right.
-        if (event->type() == QEvent::PaletteChange
-            || event->type() == QEvent::ApplicationPaletteChange)
-            recolour();
-    }
-
-private:
-    void recolour()
-    {
-        QPalette colours = palette();
-        const QColor red = ChatColor::alert(colours);
-        if (colours.color(QPalette::WindowText) == red)
-            return;
-        colours.setColor(QPalette::WindowText, red);
-        setPalette(colours);
-    }
-};
 
 // A borderless button: its text with a little room around it, shaded while hovered or pressed.
 class PlainButton : public QPushButton
@@ -288,7 +254,9 @@ QVBoxLayout *formColumn(QWidget *page, int maxWidth, int spacing)
 
 QLabel *messageLine(Tone tone, QWidget *parent)
 {
-    QLabel *line = tone == Tone::Failure ? new FailureLine(parent) : new QLabel(parent);
+    auto *line = new QLabel(parent);
+    if (tone == Tone::Failure)
+        ChatColor::keepAlert(line, QPalette::WindowText);
     line->setTextFormat(Qt::PlainText);
     // setWordWrap so that a long service message wraps inside the column instead of widening it.
     line->setWordWrap(true);

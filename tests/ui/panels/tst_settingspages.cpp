@@ -170,9 +170,16 @@ void TestSettingsPages::logoutAsksFirst()
     QMessageBox *box = openConfirmation(page);
     QVERIFY(box);
     QCOMPARE(box->text(), u"로그아웃할까요?"_s);
-    QCOMPARE(box->buttonRole(box->findChild<QAbstractButton *>(u"confirm"_s)),
-             QMessageBox::DestructiveRole);
+    QCOMPARE(box->buttons().size(), 2);
+    for (QAbstractButton *button : box->buttons()) {
+        QCOMPARE(box->buttonRole(button),
+                 button->text() == u"취소"_s ? QMessageBox::RejectRole
+                                             : QMessageBox::DestructiveRole);
+        QVERIFY(button->height() >= 44);
+    }
     QVERIFY(store->session());
+    if (answer == u"취소"_s)
+        savePictures(*box, u"logout-confirmation"_s, {box->sizeHint()});
     QVERIFY(answerConfirmation(page, answer));
     QCOMPARE(store->session().has_value(), answer == u"취소"_s);
     QVERIFY(!openConfirmation(page));
