@@ -84,6 +84,7 @@ private slots:
     void blockListLiftsAtOnce();
     void deleteNeedsTheExactWord_data();
     void deleteNeedsTheExactWord();
+    void deleteRefusedStaysBusy();
 };
 
 void TestSettingsPages::switchesSetOnlyTheirOwnValue_data()
@@ -346,6 +347,22 @@ void TestSettingsPages::deleteNeedsTheExactWord()
     QCOMPARE(remove->isBusy(), enabled);
     if (!enabled && typed == u"삭"_s)
         savePictures(page, u"delete-account"_s);
+}
+
+// A refusal reaches the user only as the store's notice; the page stays, its button busy.
+void TestSettingsPages::deleteRefusedStaysBusy()
+{
+    LiveOps ops;
+    QVERIFY(ops.startAs(u"me_user"_s));
+    MacDeleteAccount page(*ops.store, {});
+    typeInto(part<QLineEdit>(page, u"phrase"_s), MacDeleteAccount::confirmationWord());
+    ops.service.failNext(u"DELETE"_s, u"/v1/me"_s, 1, 500, u"oops"_s, u"지금은 안 됩니다."_s);
+    auto *remove = part<WideButton>(page, u"delete"_s);
+    remove->click();
+    QTRY_COMPARE_WITH_TIMEOUT(ops.store->notice(), std::optional(u"지금은 안 됩니다."_s), 10000);
+    QVERIFY(ops.store->session());
+    QVERIFY(remove->isBusy());
+    QVERIFY(!part(page, u"delete"_s)->isEnabled());
 }
 
 QTEST_MAIN(TestSettingsPages)
