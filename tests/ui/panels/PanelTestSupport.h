@@ -7,7 +7,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QCursor>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -18,8 +17,6 @@ inline void savePictures(QWidget &page, const QString &name,
                          const QList<QSize> &sizes = {QSize(720, 680), QSize(1200, 860)})
 {
     QDir().mkpath(QStringLiteral(PANEL_SHOT_DIR));
-    // The offscreen pointer starts inside the window, where it would shade a button as hovered.
-    QCursor::setPos(QPoint(5000, 5000));
     const QPalette light = QApplication::palette();
     QPalette dark(QColor(0x33, 0x33, 0x33), QColor(0x1E, 0x1E, 0x1E));
     dark.setColor(QPalette::Base, QColor(0x28, 0x28, 0x28));
@@ -31,6 +28,14 @@ inline void savePictures(QWidget &page, const QString &name,
             page.resize(size);
             page.show();
             QCoreApplication::processEvents();
+            // The offscreen pointer starts inside the window, where it shades a button as
+            // hovered, and a modal dialog met on the way can keep it so: no pointer here.
+            for (QWidget *child : page.findChildren<QWidget *>()) {
+                if (child->testAttribute(Qt::WA_UnderMouse)) {
+                    child->setAttribute(Qt::WA_UnderMouse, false);
+                    child->update();
+                }
+            }
             page.grab().save(QStringLiteral(PANEL_SHOT_DIR "/%1-%2x%3-%4.png")
                                  .arg(name)
                                  .arg(size.width())
