@@ -1,6 +1,8 @@
 #include "ui/common/ChatColor.h"
 
+#include <QEvent>
 #include <QGuiApplication>
+#include <QWidget>
 
 #include <algorithm>
 #include <cmath>
@@ -9,6 +11,43 @@
 namespace {
 
 constexpr qreal readable = 4.5;
+
+// Puts the alert red back into one role of a widget's palette after each palette change. A
+// PaletteChange arrives once the widget's palette has taken in the new application palette;
+// setting the colour is itself a palette change, which stops here once the colour is right.
+class AlertKeeper : public QObject
+{
+public:
+    AlertKeeper(QWidget *widget, QPalette::ColorRole role)
+        : QObject(widget)
+        , m_widget(widget)
+        , m_role(role)
+    {
+        widget->installEventFilter(this);
+        apply();
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_widget && event->type() == QEvent::PaletteChange)
+            apply();
+        return false;
+    }
+
+private:
+    void apply()
+    {
+        QPalette colours = m_widget->palette();
+        const QColor red = ChatColor::alert(colours);
+        if (colours.color(m_role) == red)
+            return;
+        colours.setColor(m_role, red);
+        m_widget->setPalette(colours);
+    }
+
+    QWidget *m_widget;
+    QPalette::ColorRole m_role;
+};
 
 qreal luminance(const QColor &color)
 {
@@ -77,6 +116,11 @@ QColor ChatColor::officialMark(const QPalette &palette)
 QColor ChatColor::alert(const QPalette &palette)
 {
     return isDark(palette) ? QColor(0xFF, 0x45, 0x3A) : QColor(0xE5, 0x2E, 0x24);
+}
+
+void ChatColor::keepAlert(QWidget *widget, QPalette::ColorRole role)
+{
+    new AlertKeeper(widget, role);
 }
 
 QColor ChatColor::secondaryText(const QPalette &palette)

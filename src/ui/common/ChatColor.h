@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QPalette>
 
+class QWidget;
+
 // The colours that follow the light or dark appearance. Qt 6.4 has no colour-scheme API,
 // so the appearance is read from the palette: a dark window colour means dark mode. Views read
 // these colours when they paint, so a repaint after QEvent::ApplicationPaletteChange is all it
@@ -20,6 +22,9 @@ public:
 
     // The red of unread badges and destructive buttons.
     static QColor alert(const QPalette &palette);
+    // Gives `role` of `widget`'s palette the alert red and keeps it so when the palette turns
+    // light or dark (a colour set once would stay that of the old appearance).
+    static void keepAlert(QWidget *widget, QPalette::ColorRole role);
 
     // Secondary text: day separators, meta lines, previews, captions under titles. The text
     // colour toned down towards the window, as far as it stays readable (contrast 4.5) on the

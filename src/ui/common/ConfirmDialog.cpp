@@ -8,6 +8,12 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+namespace {
+
+constexpr QSize minimumButtonSize(88, 44);
+
+} // namespace
+
 QMessageBox *ConfirmDialog::open(QWidget *parent, const QString &title,
                                  const QList<Choice> &choices, std::function<void()> dismissed)
 {
@@ -25,16 +31,15 @@ QMessageBox *ConfirmDialog::open(QWidget *parent, const QString &title,
         QPushButton *button = box->addButton(choice.text,
                                              choice.destructive ? QMessageBox::DestructiveRole
                                                                 : QMessageBox::AcceptRole);
-        if (choice.destructive) {
-            QPalette palette = button->palette();
-            palette.setColor(QPalette::ButtonText, ChatColor::alert(palette));
-            button->setPalette(palette);
-        }
+        if (choice.destructive)
+            ChatColor::keepAlert(button, QPalette::ButtonText);
         actions.insert(button, choice.action);
     }
     QPushButton *cancel = box->addButton(cancelText(), QMessageBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("cancel"));
+    // Buttons 44 high, as everywhere in the window.
     for (QAbstractButton *button : box->buttons())
-        button->setMinimumHeight(minimumButtonHeight);
+        button->setMinimumSize(minimumButtonSize);
     box->setEscapeButton(cancel);
     box->setDefaultButton(cancel);
 

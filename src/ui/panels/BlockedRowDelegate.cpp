@@ -18,12 +18,15 @@ constexpr int gap = 12;
 
 QRect BlockedRowDelegate::buttonRect(const QRect &row)
 {
+    // Its text, not its edge, keeps the row's padding from the trailing side, as "닫기" does from
+    // the leading side in the header above.
     const QFontMetrics metrics(ChatFont::body());
     const int width
-        = std::max(PanelParts::minimumButtonHeight, metrics.horizontalAdvance(buttonText()) + 24);
+        = std::max(PanelParts::minimumButtonHeight,
+                   metrics.horizontalAdvance(buttonText()) + 2 * PanelParts::buttonInset);
     const int height = PanelParts::minimumButtonHeight;
-    return QRect(row.right() + 1 - padding - width, row.top() + (row.height() - height) / 2, width,
-                 height);
+    return QRect(row.right() + 1 - (padding - PanelParts::buttonInset) - width,
+                 row.top() + (row.height() - height) / 2, width, height);
 }
 
 QSize BlockedRowDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const
@@ -39,7 +42,10 @@ void BlockedRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     const QPalette &palette = option.palette;
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing);
-    if (option.state & QStyle::State_HasFocus) {
+    // The current row is marked only once the keyboard has moved focus in the window: a list
+    // that merely has focus would look as if its first row were chosen.
+    if ((option.state & QStyle::State_HasFocus)
+        && (option.state & QStyle::State_KeyboardFocusChange)) {
         QColor focus = palette.color(QPalette::Highlight);
         focus.setAlphaF(0.12f);
         painter->fillRect(row, focus);
@@ -54,7 +60,8 @@ void BlockedRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
 
     painter->setFont(ChatFont::body());
     painter->setPen(palette.color(QPalette::Active, QPalette::Highlight));
-    painter->drawText(button, Qt::AlignCenter, buttonText());
+    painter->drawText(button.adjusted(0, 0, -PanelParts::buttonInset, 0),
+                      Qt::AlignRight | Qt::AlignVCenter, buttonText());
     painter->restore();
 }
 

@@ -177,7 +177,12 @@ void InfoPanelHeader::buildOfficial()
         m_expanded = true;
         refreshOfficial();
     });
-    column->addWidget(m_more, 0, Qt::AlignLeft);
+    // The button keeps room for its focus ring; the outset puts its text on the column's edge.
+    QBoxLayout *moreRow
+        = PanelParts::outsetLayout(Qt::Horizontal, PanelParts::buttonInset, 0);
+    moreRow->addWidget(m_more, 0, Qt::AlignLeft);
+    moreRow->addStretch(1);
+    column->addLayout(moreRow);
 
     m_closedNote = textLabel(ChatFont::subheadline(), m_official);
     m_closedNote->setObjectName(QStringLiteral("closedNote"));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/common/ConfirmDialog.h"
+
 #include <QString>
 
 #include <functional>
@@ -7,10 +9,10 @@
 class QMessageBox;
 class QWidget;
 
-// A confirmation asked before an action: window-modal over `parent`'s window, opened without a
-// nested event loop. The title is always shown (as the dialog's text: window titles are not
-// drawn by every desktop). The confirming button runs `onConfirm`; "취소" only closes. Either
-// button closes the dialog, which deletes itself; so does the parent going away.
+// A confirmation of one action, the window's ConfirmDialog with a single choice: window-modal
+// over `parent`'s window, opened without a nested event loop, its title always shown. The
+// confirming button runs `onConfirm`; "취소" only closes. Either button closes the dialog, which
+// deletes itself; so does the parent going away.
 namespace MacConfirm {
 
 enum class Role { Normal, Destructive };
@@ -20,7 +22,7 @@ QMessageBox *ask(QWidget *parent, const QString &title, const QString &confirm, 
 
 inline QString cancelText()
 {
-    return QStringLiteral("취소");
+    return ConfirmDialog::cancelText();
 }
 
 } // namespace MacConfirm

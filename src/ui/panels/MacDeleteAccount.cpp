@@ -40,8 +40,10 @@ MacDeleteAccount::MacDeleteAccount(LocalStore &store, std::function<void()> onCl
     m_delete->setDisabled(true);
     column->addWidget(m_delete);
 
-    QPushButton *close = PanelParts::closeButton(onClose, holder);
-    column->addWidget(close, 0, Qt::AlignLeft);
+    QBoxLayout *closeRow = PanelParts::outsetLayout(Qt::Horizontal, PanelParts::buttonInset, 0);
+    closeRow->addWidget(PanelParts::closeButton(onClose, holder, Qt::AlignLeft));
+    closeRow->addStretch(1);
+    column->addLayout(closeRow);
 
     // The whole text must be the word: a blank before or after it does not count.
     connect(m_phrase, &QLineEdit::textChanged, this,

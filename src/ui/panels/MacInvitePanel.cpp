@@ -34,12 +34,10 @@ MacInvitePanel::MacInvitePanel(LocalStore &store, std::function<void()> onClose,
     QVBoxLayout *column = PanelParts::formColumn(this, 520, 16);
     QWidget *holder = column->parentWidget();
 
-    auto *header = new QHBoxLayout;
-    header->setContentsMargins(0, 0, 0, 0);
+    QBoxLayout *header = PanelParts::outsetLayout(Qt::Horizontal, 0, PanelParts::buttonInset);
     header->addWidget(PanelParts::titleLabel(QStringLiteral("친구 초대"), holder));
     header->addStretch(1);
-    QPushButton *close = PanelParts::closeButton(onClose, holder);
-    header->addWidget(close);
+    header->addWidget(PanelParts::closeButton(onClose, holder, Qt::AlignRight));
     column->addLayout(header);
 
     auto *about

@@ -30,7 +30,7 @@ public:
     {
         setTextFormat(Qt::PlainText);
         setAlignment(Qt::AlignCenter);
-        setContentsMargins(10 + 6, 10, 10 + 6, 10);
+        setContentsMargins(10, 10, 10, 10);
         QPalette colours = palette();
         colours.setColor(QPalette::WindowText, Qt::white);
         setPalette(colours);
@@ -85,9 +85,11 @@ MacMediaViewer::MacMediaViewer(LocalStore &store, const QUuid &messageId, QWidge
     m_bar = new QWidget(this);
     m_bar->setObjectName(QStringLiteral("bar"));
     auto *bar = new QHBoxLayout(m_bar);
-    bar->setContentsMargins(16, 0, 16, 0);
-    QPushButton *close = PanelParts::closeButton([this] { emit closeRequested(); }, m_bar);
-    QPushButton *save = PanelParts::plainButton(QStringLiteral("저장"), m_bar);
+    // Padded 16 to the buttons' texts.
+    bar->setContentsMargins(16 - PanelParts::buttonInset, 0, 16 - PanelParts::buttonInset, 0);
+    QPushButton *close
+        = PanelParts::closeButton([this] { emit closeRequested(); }, m_bar, Qt::AlignLeft);
+    QPushButton *save = PanelParts::plainButton(QStringLiteral("저장"), m_bar, Qt::AlignRight);
     save->setObjectName(QStringLiteral("save"));
     connect(save, &QPushButton::clicked, this, &MacMediaViewer::save);
     whiten(close);

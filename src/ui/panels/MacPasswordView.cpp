@@ -63,8 +63,10 @@ MacPasswordView::MacPasswordView(LocalStore &store, std::function<void()> onClos
     connect(m_save, &WideButton::clicked, this, &MacPasswordView::save);
     column->addWidget(m_save);
 
-    QPushButton *close = PanelParts::closeButton(onClose, holder);
-    column->addWidget(close, 0, Qt::AlignLeft);
+    QBoxLayout *closeRow = PanelParts::outsetLayout(Qt::Horizontal, PanelParts::buttonInset, 0);
+    closeRow->addWidget(PanelParts::closeButton(onClose, holder, Qt::AlignLeft));
+    closeRow->addStretch(1);
+    column->addLayout(closeRow);
 
     updateButton();
 }

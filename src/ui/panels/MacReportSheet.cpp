@@ -33,7 +33,7 @@ public:
         label->setTextFormat(Qt::PlainText);
         addPart(label);
         addStretch(1);
-        setLeadingRoom(8);
+        setLeadingRoom(PanelParts::buttonInset);
         setMinimumHeight(PanelParts::minimumButtonHeight);
     }
 
@@ -57,7 +57,8 @@ protected:
             return;
         QPainter painter(this);
         const int side = 18;
-        const QRect mark(width() - 8 - side, (height() - side) / 2, side, side);
+        const QRect mark(width() - PanelParts::buttonInset - side, (height() - side) / 2, side,
+                         side);
         ChatIcon::symbol(QStringLiteral("checkmark"), ChatColor::officialMark(palette()))
             .paint(&painter, mark);
     }
@@ -120,12 +121,17 @@ MacReportSheet::MacReportSheet(LocalStore &store, const ReportDraft &draft,
     column->setSpacing(12);
     column->addWidget(PanelParts::titleLabel(QStringLiteral("신고"), this));
 
+    // The rows' labels and check marks line up with the title and the field.
+    QBoxLayout *reasons
+        = PanelParts::outsetLayout(Qt::Vertical, PanelParts::buttonInset, PanelParts::buttonInset);
+    reasons->setSpacing(12);
     for (const ReportReason reason : allReportReasons()) {
         auto *row = new ReasonRow(reason, this);
         connect(row, &ReasonRow::clicked, this, [this, reason] { choose(reason); });
-        column->addWidget(row);
+        reasons->addWidget(row);
         m_rows.append(row);
     }
+    column->addLayout(reasons);
 
     m_note = new NoteField(this);
     m_note->setObjectName(QStringLiteral("note"));
@@ -139,11 +145,12 @@ MacReportSheet::MacReportSheet(LocalStore &store, const ReportDraft &draft,
     column->addWidget(m_errorLine);
     column->addStretch(1);
 
-    QPushButton *close = PanelParts::plainButton(QStringLiteral("닫기"), this);
+    QPushButton *close = PanelParts::plainButton(QStringLiteral("닫기"), this, Qt::AlignLeft);
     close->setObjectName(QStringLiteral("close"));
-    m_send = PanelParts::plainButton(QStringLiteral("보내기"), this);
+    m_send = PanelParts::plainButton(QStringLiteral("보내기"), this, Qt::AlignRight);
     m_send->setObjectName(QStringLiteral("send"));
-    auto *bottom = new QHBoxLayout;
+    QBoxLayout *bottom = PanelParts::outsetLayout(Qt::Horizontal, PanelParts::buttonInset,
+                                                  PanelParts::buttonInset);
     bottom->addWidget(close);
     bottom->addStretch(1);
     bottom->addWidget(m_send);
@@ -183,20 +190,22 @@ QCoro::Task<> MacReportSheet::submit(QString reason, QString note)
 {
     QPointer<MacReportSheet> self(this);
     const ReportDraft draft = m_draft;
+    // Kept in the task: a report accepted after the sheet was closed is still announced.
+    const std::function<void(const QString &)> onDone = m_onDone;
     std::optional<QString> failure;
     try {
         failure = co_await m_store.submitReport(draft.userId, draft.messageId, reason, note);
     } catch (...) {
         failure = QStringLiteral("일시적인 오류입니다.");
     }
-    if (!self)
-        co_return;
     if (!failure) {
         // Still sending as far as the sheet goes: the presenter closes it.
-        if (m_onDone)
-            m_onDone(doneText());
+        if (onDone)
+            onDone(doneText());
         co_return;
     }
+    if (!self)
+        co_return;
     m_error = failure;
     m_sending = false;
     refresh();

@@ -18,7 +18,8 @@ class ReasonRow;
 
 // The report of another user, or of one of their messages: one of the four reasons, a note for
 // "기타", and "보내기", which files the report with the store. A report that the service
-// accepts goes to `onDone` with the text to show, and the presenter closes the sheet; a refusal
+// accepts goes to `onDone` with the text to show (also when the sheet was closed while the report
+// was on its way: `onDone` must stay callable), and the presenter closes the sheet; a refusal
 // stays on the sheet as a red line, with the choice and the note kept for another try. "닫기"
 // drops the report (closeRequested()).
 class MacReportSheet : public QWidget

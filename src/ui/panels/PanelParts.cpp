@@ -4,7 +4,7 @@
 #include "ui/common/ChatFont.h"
 
 #include <QBoxLayout>
-#include <QEvent>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -14,46 +14,13 @@
 
 namespace {
 
-// A failure line: the alert red, read again from the palette whenever it changes, so that the
-// line follows a switch between light and dark.
-class FailureLine : public QLabel
-{
-public:
-    explicit FailureLine(QWidget *parent)
-        : QLabel(parent)
-    {
-        recolour();
-    }
-
-protected:
-    void changeEvent(QEvent *event) override
-    {
-        QLabel::changeEvent(event);
-        // Setting the colour is itself a palette change; it stops once the colour is right.
-        if (event->type() == QEvent::PaletteChange
-            || event->type() == QEvent::ApplicationPaletteChange)
-            recolour();
-    }
-
-private:
-    void recolour()
-    {
-        QPalette colours = palette();
-        const QColor red = ChatColor::alert(colours);
-        if (colours.color(QPalette::WindowText) == red)
-            return;
-        colours.setColor(QPalette::WindowText, red);
-        setPalette(colours);
-    }
-};
-
 // A borderless button: its text with a little room around it, shaded while hovered or pressed.
 class PlainButton : public QPushButton
 {
 public:
-    PlainButton(const QString &text, QWidget *parent, Qt::Alignment alignment)
+    PlainButton(const QString &text, Qt::Alignment textAlign, QWidget *parent)
         : QPushButton(text, parent)
-        , m_alignment(alignment & Qt::AlignHorizontal_Mask)
+        , m_textAlign(textAlign & Qt::AlignHorizontal_Mask)
     {
         setFlat(true);
         setAutoDefault(false);
@@ -66,14 +33,19 @@ public:
     {
         // Room on both sides of a centred text; a leading text has its room on the trailing side.
         const QFontMetrics metrics(font());
-        const int room = m_alignment == Qt::AlignHCenter ? 16 : 8;
-        return QSize(
-            std::max(PanelParts::minimumButtonHeight, metrics.horizontalAdvance(text()) + room),
-            std::max(PanelParts::minimumButtonHeight, metrics.height() + 12));
+        return QSize(std::max(PanelParts::minimumButtonHeight,
+                              metrics.horizontalAdvance(text()) + 2 * PanelParts::buttonInset),
+                     std::max(PanelParts::minimumButtonHeight, metrics.height() + 12));
     }
     QSize minimumSizeHint() const override { return sizeHint(); }
 
 protected:
+    void focusInEvent(QFocusEvent *event) override
+    {
+        m_ring = PanelParts::focusRingFor(event->reason(), m_ring);
+        QPushButton::focusInEvent(event);
+    }
+
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);
@@ -85,18 +57,51 @@ protected:
             painter.setBrush(shade);
             painter.drawRoundedRect(QRectF(rect()).adjusted(1, 4, -1, -4), 6, 6);
         }
-        if (hasFocus()) {
+        if (hasFocus() && m_ring) {
             painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
             painter.setBrush(Qt::NoBrush);
             painter.drawRoundedRect(QRectF(rect()).adjusted(1.5, 4.5, -1.5, -4.5), 6, 6);
         }
         painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
                                        QPalette::WindowText));
-        painter.drawText(rect(), m_alignment | Qt::AlignVCenter, text());
+        const int inset = PanelParts::buttonInset;
+        painter.drawText(rect().adjusted(inset, 0, -inset, 0), m_textAlign | Qt::AlignVCenter,
+                         text());
     }
 
 private:
-    Qt::Alignment m_alignment;
+    Qt::Alignment m_textAlign;
+    bool m_ring = false;
+};
+
+// See PanelParts::outsetLayout().
+class OutsetLayout : public QBoxLayout
+{
+public:
+    OutsetLayout(Qt::Orientation orientation, int leading, int trailing)
+        : QBoxLayout(orientation == Qt::Horizontal ? LeftToRight : TopToBottom)
+        , m_leading(leading)
+        , m_trailing(trailing)
+    {
+        setContentsMargins(0, 0, 0, 0);
+    }
+
+    void setGeometry(const QRect &rect) override
+    {
+        QBoxLayout::setGeometry(rect.adjusted(-m_leading, 0, m_trailing, 0));
+    }
+    QSize sizeHint() const override { return narrowed(QBoxLayout::sizeHint()); }
+    QSize minimumSize() const override { return narrowed(QBoxLayout::minimumSize()); }
+
+private:
+    QSize narrowed(QSize size) const
+    {
+        size.setWidth(std::max(0, size.width() - m_leading - m_trailing));
+        return size;
+    }
+
+    int m_leading;
+    int m_trailing;
 };
 
 // The clear box beside a header title: as wide as the button on the other side (44 at least).
@@ -124,9 +129,25 @@ private:
 
 namespace PanelParts {
 
-QPushButton *plainButton(const QString &text, QWidget *parent, Qt::Alignment alignment)
+bool focusRingFor(Qt::FocusReason reason, bool before)
 {
-    return new PlainButton(text, parent, alignment);
+    switch (reason) {
+    case Qt::TabFocusReason:
+    case Qt::BacktabFocusReason:
+    case Qt::ShortcutFocusReason:
+        return true;
+    case Qt::ActiveWindowFocusReason:
+    case Qt::PopupFocusReason:
+    case Qt::MenuBarFocusReason:
+        return before;
+    default:
+        return false;
+    }
+}
+
+QPushButton *plainButton(const QString &text, QWidget *parent, Qt::Alignment textAlign)
+{
+    return new PlainButton(text, textAlign, parent);
 }
 
 QPushButton *pushButton(const QString &text, const QString &name, QWidget *parent)
@@ -151,9 +172,10 @@ QLineEdit *textField(const QString &placeholder, const QString &name, QWidget *p
     return field;
 }
 
-QPushButton *closeButton(const std::function<void()> &onClose, QWidget *parent)
+QPushButton *closeButton(const std::function<void()> &onClose, QWidget *parent,
+                         Qt::Alignment textAlign)
 {
-    QPushButton *close = plainButton(QStringLiteral("닫기"), parent);
+    QPushButton *close = plainButton(QStringLiteral("닫기"), parent, textAlign);
     close->setObjectName(QStringLiteral("close"));
     QObject::connect(close, &QPushButton::clicked, close, [onClose] {
         if (onClose)
@@ -167,10 +189,10 @@ QWidget *headerRow(const QString &title, const std::function<void()> &onClose, Q
     auto *row = new QWidget(parent);
     row->setObjectName(QStringLiteral("header"));
     auto *layout = new QHBoxLayout(row);
-    layout->setContentsMargins(16, 0, 16, 0);
+    layout->setContentsMargins(16 - buttonInset, 0, 16 - buttonInset, 0);
     layout->setSpacing(8);
 
-    QPushButton *close = closeButton(onClose, row);
+    QPushButton *close = closeButton(onClose, row, Qt::AlignLeft);
 
     auto *heading = new QLabel(title, row);
     heading->setObjectName(QStringLiteral("title"));
@@ -184,6 +206,11 @@ QWidget *headerRow(const QString &title, const std::function<void()> &onClose, Q
     layout->addStretch(1);
     layout->addWidget(balanceBox(close, row));
     return row;
+}
+
+QBoxLayout *outsetLayout(Qt::Orientation orientation, int leading, int trailing)
+{
+    return new OutsetLayout(orientation, leading, trailing);
 }
 
 QWidget *balanceBox(QWidget *mirror, QWidget *parent)
@@ -231,7 +258,9 @@ QVBoxLayout *formColumn(QWidget *page, int maxWidth, int spacing)
 
 QLabel *messageLine(Tone tone, QWidget *parent)
 {
-    QLabel *line = tone == Tone::Failure ? new FailureLine(parent) : new QLabel(parent);
+    auto *line = new QLabel(parent);
+    if (tone == Tone::Failure)
+        ChatColor::keepAlert(line, QPalette::WindowText);
     line->setTextFormat(Qt::PlainText);
     // setWordWrap so that a long service message wraps inside the column instead of widening it.
     line->setWordWrap(true);

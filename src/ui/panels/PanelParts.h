@@ -1,11 +1,12 @@
 #pragma once
 
 #include <QString>
-#include <qnamespace.h>
+#include <Qt>
 
 #include <functional>
 #include <optional>
 
+class QBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -17,11 +18,19 @@ class QWidget;
 namespace PanelParts {
 
 inline constexpr int minimumButtonHeight = 44;
+// The room that a plain button or a row button keeps on each side of its text for its hover
+// shade and focus ring.
+inline constexpr int buttonInset = 8;
 
-// A borderless text button at least 44 pixels high ("닫기" and the like). With Qt::AlignLeft its
-// text starts at the button's own leading edge, flush with the text of the column it stands in.
+// Whether a widget that gains focus for `reason` shows its focus ring: focus moved with the
+// keyboard does, a click or a page's first focus does not, and focus coming back with its window
+// or from a popup keeps what it had (`before`).
+bool focusRingFor(Qt::FocusReason reason, bool before);
+
+// A borderless text button at least 44 pixels high ("닫기" and the like). Its text sits in the
+// middle, or `buttonInset` from the edge that `textAlign` names (Qt::AlignLeft, Qt::AlignRight).
 QPushButton *plainButton(const QString &text, QWidget *parent,
-                         Qt::Alignment alignment = Qt::AlignHCenter);
+                         Qt::Alignment textAlign = Qt::AlignHCenter);
 
 // A push button in the desktop's own style, at least 44 pixels high, that never answers Return
 // for the dialog or sheet around it.
@@ -31,11 +40,18 @@ QPushButton *pushButton(const QString &text, const QString &name, QWidget *paren
 QLineEdit *textField(const QString &placeholder, const QString &name, QWidget *parent);
 
 // The plain "닫기" of a page (object name "close"), calling `onClose` when pressed.
-QPushButton *closeButton(const std::function<void()> &onClose, QWidget *parent);
+QPushButton *closeButton(const std::function<void()> &onClose, QWidget *parent,
+                         Qt::Alignment textAlign = Qt::AlignHCenter);
+
+// A box layout that lays its items out `leading` and `trailing` pixels wider than the room it is
+// given, out into the padding around it: in a padded column, the texts of the plain buttons and
+// row buttons in it then line up with the column's other texts, their shades reaching into the
+// padding. (Qt ignores negative layout margins.)
+QBoxLayout *outsetLayout(Qt::Orientation orientation, int leading, int trailing);
 
 // "닫기" on the leading side, the title in the headline font in the middle and a clear box on
 // the trailing side as wide as the button, so that the title stays centred in the row. Padded
-// 16 pixels left and right.
+// 16 pixels left and right, measured to the button's text.
 QWidget *headerRow(const QString &title, const std::function<void()> &onClose, QWidget *parent);
 
 // A clear box as wide as `mirror` (44 pixels at least) and 44 high, for the side of a header row

@@ -1,6 +1,9 @@
 #include "ui/panels/RowButton.h"
 
+#include "ui/panels/PanelParts.h"
+
 #include <QBoxLayout>
+#include <QFocusEvent>
 #include <QPainter>
 
 RowButton::RowButton(QWidget *parent)
@@ -52,9 +55,16 @@ bool RowButton::hitButton(const QPoint &pos) const
     return m_pressable && rect().contains(pos);
 }
 
+void RowButton::focusInEvent(QFocusEvent *event)
+{
+    m_ring = PanelParts::focusRingFor(event->reason(), m_ring);
+    QAbstractButton::focusInEvent(event);
+}
+
 void RowButton::paintEvent(QPaintEvent *)
 {
-    if (!m_pressable || !(underMouse() || hasFocus() || isDown()))
+    const bool ring = hasFocus() && m_ring;
+    if (!m_pressable || !(underMouse() || ring || isDown()))
         return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -67,7 +77,7 @@ void RowButton::paintEvent(QPaintEvent *)
         painter.drawRoundedRect(face, 6, 6);
     }
     // Focus is a ring, not a fill: a filled row would read as the chosen one.
-    if (hasFocus()) {
+    if (ring) {
         painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
         painter.setBrush(Qt::NoBrush);
         painter.drawRoundedRect(face.adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);

@@ -27,9 +27,11 @@ public:
 
 protected:
     bool hitButton(const QPoint &pos) const override;
+    void focusInEvent(QFocusEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
     QHBoxLayout *m_row;
     bool m_pressable = true;
+    bool m_ring = false; // the focus came from the keyboard
 };

@@ -5,6 +5,7 @@
 #include "ui/panels/PanelParts.h"
 
 #include <QBoxLayout>
+#include <QFocusEvent>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -24,16 +25,6 @@ void paintRowState(QPainter &painter, const QAbstractButton &row)
     QColor shade = row.palette().color(QPalette::WindowText);
     shade.setAlphaF(row.isDown() ? 0.12f : 0.05f);
     painter.fillRect(row.rect(), shade);
-}
-
-void paintFocus(QPainter &painter, const QAbstractButton &row)
-{
-    if (!row.hasFocus())
-        return;
-    QColor ring = row.palette().color(QPalette::Highlight);
-    painter.setPen(QPen(ring, 2));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRoundedRect(QRectF(row.rect()).adjusted(2, 2, -2, -2), 6, 6);
 }
 
 } // namespace
@@ -88,6 +79,21 @@ SettingsRow::SettingsRow(const QString &text, QWidget *parent)
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
 }
 
+void SettingsRow::focusInEvent(QFocusEvent *event)
+{
+    m_ring = PanelParts::focusRingFor(event->reason(), m_ring);
+    QAbstractButton::focusInEvent(event);
+}
+
+void SettingsRow::paintFocus(QPainter &painter) const
+{
+    if (!hasFocus() || !m_ring)
+        return;
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(2, 2, -2, -2), 6, 6);
+}
+
 QSize SettingsRow::sizeHint() const
 {
     const QFontMetrics metrics(ChatFont::body());
@@ -131,7 +137,7 @@ void SwitchRow::paintEvent(QPaintEvent *)
     painter.drawEllipse(QRectF(x, track.top() + 2, knob, knob));
 
     painter.setOpacity(1.0);
-    paintFocus(painter, *this);
+    paintFocus(painter);
 }
 
 ActionRow::ActionRow(const QString &text, bool destructive, QWidget *parent)
@@ -151,5 +157,5 @@ void ActionRow::paintEvent(QPaintEvent *)
                                  : palette().color(QPalette::WindowText));
     painter.drawText(rect().adjusted(rowPadding, 0, -rowPadding, 0),
                      Qt::AlignVCenter | Qt::AlignLeft, text());
-    paintFocus(painter, *this);
+    paintFocus(painter);
 }

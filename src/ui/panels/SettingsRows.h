@@ -25,6 +25,13 @@ class SettingsRow : public QAbstractButton
 public:
     explicit SettingsRow(const QString &text, QWidget *parent = nullptr);
     QSize sizeHint() const override;
+
+protected:
+    void focusInEvent(QFocusEvent *event) override;
+    void paintFocus(QPainter &painter) const;
+
+private:
+    bool m_ring = false; // the focus came from the keyboard
 };
 
 // A labelled switch. It never flips itself: a press asks for the other value through

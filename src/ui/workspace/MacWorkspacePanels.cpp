@@ -8,8 +8,8 @@
 #include "ui/panels/MacDeleteAccount.h"
 #include "ui/panels/MacInvitePanel.h"
 #include "ui/panels/MacInviteRequest.h"
-#include "ui/panels/MacMediaViewer.h"
 #include "ui/panels/MacMeEdit.h"
+#include "ui/panels/MacMediaViewer.h"
 #include "ui/panels/MacNewChat.h"
 #include "ui/panels/MacPasswordView.h"
 #include "ui/panels/MacProfileView.h"
@@ -103,8 +103,14 @@ QWidget *MacWorkspace::createSheet(MacSheet sheet, QWidget *parent)
             parent);
     case MacSheet::report:
         if (const auto draft = m_navigation->report())
+            // The sheet's answer may come after the sheet, and even the workspace, has gone.
             return new MacReportSheet(
-                m_store, *draft, [this](const QString &text) { finishReport(text); }, parent);
+                m_store, *draft,
+                [self = QPointer<MacWorkspace>(this)](const QString &text) {
+                    if (self)
+                        self->finishReport(text);
+                },
+                parent);
         break;
     case MacSheet::media:
         if (const auto messageId = m_navigation->mediaId())

@@ -28,6 +28,14 @@ inline void savePictures(QWidget &page, const QString &name,
             page.resize(size);
             page.show();
             QCoreApplication::processEvents();
+            // The offscreen pointer starts inside the window, where it shades a button as
+            // hovered, and a modal dialog met on the way can keep it so: no pointer here.
+            for (QWidget *child : page.findChildren<QWidget *>()) {
+                if (child->testAttribute(Qt::WA_UnderMouse)) {
+                    child->setAttribute(Qt::WA_UnderMouse, false);
+                    child->update();
+                }
+            }
             page.grab().save(QStringLiteral(PANEL_SHOT_DIR "/%1-%2x%3-%4.png")
                                  .arg(name)
                                  .arg(size.width())

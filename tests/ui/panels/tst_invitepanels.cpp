@@ -42,6 +42,7 @@ private slots:
 
     void copyShareAndRenew();
     void failedLoadAndPageLeftWhileLoading();
+    void rotationsWithTheService();
     void requestAnswers_data();
     void requestAnswers();
 
@@ -112,6 +113,46 @@ void TestInvitePanels::failedLoadAndPageLeftWhileLoading()
     QCOMPARE(shownText(page, u"link"_s), u" "_s);
     QVERIFY(part<WideButton>(page, u"copy"_s)->isDisabled());
     QVERIFY(part(page, u"share"_s)->isHidden());
+}
+
+// A refused rotation keeps the link and the note; there is no busy state, so a second rotation
+// confirmed before the first answers is sent too, and the page shows what answers last.
+void TestInvitePanels::rotationsWithTheService()
+{
+    LiveOps ops;
+    QVERIFY(ops.startAs(u"me_user"_s));
+    MacInvitePanel page(*ops.store, {});
+    page.show();
+    QTRY_VERIFY_WITH_TIMEOUT(!page.link().isEmpty(), 10000);
+    const QString first = page.link();
+    part(page, u"copy"_s)->click();
+    const auto rotate = [&] {
+        part(page, u"rotate"_s)->click();
+        QVERIFY(answerConfirmation(page, u"새로 만들기"_s));
+    };
+
+    ops.service.failNext(u"POST"_s, u"/v1/me/invite"_s, 1, 500, u"oops"_s, u"만들 수 없음"_s);
+    rotate();
+    QTRY_COMPARE_WITH_TIMEOUT(ops.store->notice(), std::optional(u"만들 수 없음"_s), 10000);
+    redraw();
+    QCOMPARE(page.link(), first);
+    QCOMPARE(shownText(page, u"note"_s), MacInvitePanel::copiedText());
+
+    ops.service.delayNext(u"POST"_s, u"/v1/me/invite"_s, 1, 400);
+    QStringList shown;
+    rotate();
+    rotate();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            if (shown.isEmpty() || shown.last() != page.link())
+                shown.append(page.link());
+            return shown.size() == 3;
+        }(),
+        10000);
+    // The undelayed second answer shows first, then the first one's, which came last.
+    QVERIFY(shown[1] != first && shown[2] != first && shown[1] != shown[2]);
+    QCOMPARE(ops.countRequests(u"POST"_s, u"/v1/me/invite"_s), 3);
+    QVERIFY(shownText(page, u"note"_s).isEmpty());
 }
 
 void TestInvitePanels::requestAnswers_data()

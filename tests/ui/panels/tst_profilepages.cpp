@@ -414,11 +414,13 @@ void TestProfilePages::answersAfterThePageIsGone()
     QVERIFY(finish(ops.store->lookup(u"peer_user"_s)).value_or(std::nullopt));
     int calls = 0;
     QList<QUuid> opened;
+    QStringList announced;
     auto profile = std::make_unique<MacProfileView>(
         *ops.store, peer, [&](const ReportDraft &) { ++calls; },
         [&](const QUuid &room) { opened.append(room); });
-    auto report = std::make_unique<MacReportSheet>(
-        *ops.store, ReportDraft{QUuid::createUuid(), peer, {}}, [&](const QString &) { ++calls; });
+    auto report
+        = std::make_unique<MacReportSheet>(*ops.store, ReportDraft{QUuid::createUuid(), peer, {}},
+                                           [&](const QString &text) { announced.append(text); });
     ops.store->editFriends([&](QList<FriendLink> &l) { l.append({peer, FriendState::friends}); });
     redraw();
     ops.service.delayNext(QString(), u"/v1/"_s, 2, 300);
@@ -430,7 +432,9 @@ void TestProfilePages::answersAfterThePageIsGone()
     QTest::qWait(500);
     ops.settle();
     QCOMPARE(calls, 0);
-    QCOMPARE(ops.service.reports().size(), 1); // the report itself was still filed
+    // The report was still filed, and its acceptance still goes to the presenter's banner.
+    QCOMPARE(ops.service.reports().size(), 1);
+    QCOMPARE(announced, QStringList{MacReportSheet::doneText()});
     // The profile's "대화" still opens the room that came back.
     QCOMPARE(opened, QList<QUuid>{ops.store->directConversation(peer)->id});
 }

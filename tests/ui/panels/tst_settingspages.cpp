@@ -84,6 +84,7 @@ private slots:
     void blockListLiftsAtOnce();
     void deleteNeedsTheExactWord_data();
     void deleteNeedsTheExactWord();
+    void deleteRefusedStaysBusy();
 };
 
 void TestSettingsPages::switchesSetOnlyTheirOwnValue_data()
@@ -170,9 +171,16 @@ void TestSettingsPages::logoutAsksFirst()
     QMessageBox *box = openConfirmation(page);
     QVERIFY(box);
     QCOMPARE(box->text(), u"로그아웃할까요?"_s);
-    QCOMPARE(box->buttonRole(box->findChild<QAbstractButton *>(u"confirm"_s)),
-             QMessageBox::DestructiveRole);
+    QCOMPARE(box->buttons().size(), 2);
+    for (QAbstractButton *button : box->buttons()) {
+        QCOMPARE(box->buttonRole(button),
+                 button->text() == u"취소"_s ? QMessageBox::RejectRole
+                                             : QMessageBox::DestructiveRole);
+        QVERIFY(button->height() >= 44);
+    }
     QVERIFY(store->session());
+    if (answer == u"취소"_s)
+        savePictures(*box, u"logout-confirmation"_s, {box->sizeHint()});
     QVERIFY(answerConfirmation(page, answer));
     QCOMPARE(store->session().has_value(), answer == u"취소"_s);
     QVERIFY(!openConfirmation(page));
@@ -339,6 +347,22 @@ void TestSettingsPages::deleteNeedsTheExactWord()
     QCOMPARE(remove->isBusy(), enabled);
     if (!enabled && typed == u"삭"_s)
         savePictures(page, u"delete-account"_s);
+}
+
+// A refusal reaches the user only as the store's notice; the page stays, its button busy.
+void TestSettingsPages::deleteRefusedStaysBusy()
+{
+    LiveOps ops;
+    QVERIFY(ops.startAs(u"me_user"_s));
+    MacDeleteAccount page(*ops.store, {});
+    typeInto(part<QLineEdit>(page, u"phrase"_s), MacDeleteAccount::confirmationWord());
+    ops.service.failNext(u"DELETE"_s, u"/v1/me"_s, 1, 500, u"oops"_s, u"지금은 안 됩니다."_s);
+    auto *remove = part<WideButton>(page, u"delete"_s);
+    remove->click();
+    QTRY_COMPARE_WITH_TIMEOUT(ops.store->notice(), std::optional(u"지금은 안 됩니다."_s), 10000);
+    QVERIFY(ops.store->session());
+    QVERIFY(remove->isBusy());
+    QVERIFY(!part(page, u"delete"_s)->isEnabled());
 }
 
 QTEST_MAIN(TestSettingsPages)
