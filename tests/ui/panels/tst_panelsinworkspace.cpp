@@ -16,18 +16,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Rig
+struct Rig : WorkspaceRig
 {
-    Rig()
-    {
-        workspace.resize(960, 680);
-        workspace.show();
-    }
-    SeededStore seeded;
-    LocalStore &store = *seeded.store;
-    MacWorkspace workspace{store};
-    MacNavigation &nav = workspace.navigation();
-
     // The room's information panel, as the room pane's own button shows it.
     MacInfoPanel *openInfo(const QUuid &room)
     {

@@ -6,6 +6,7 @@
 #include "StoreTestSupport.h"
 #include "TestImages.h"
 #include "TestPalettes.h"
+#include "ui/workspace/MacWorkspace.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -44,6 +45,20 @@ struct SeededStore
 
     std::unique_ptr<LocalStore> store = memoryStore();
     QUuid me, direct, group, house;
+};
+
+// The whole signed-in window over a seeded store, shown at its default size.
+struct WorkspaceRig
+{
+    WorkspaceRig()
+    {
+        workspace.resize(960, 680);
+        workspace.show();
+    }
+    SeededStore seeded;
+    LocalStore &store = *seeded.store;
+    MacWorkspace workspace{store};
+    MacNavigation &nav = workspace.navigation();
 };
 
 // The button among `root`'s children whose text is `text`; null when there is none.

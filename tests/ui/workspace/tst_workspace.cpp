@@ -16,18 +16,7 @@ class TestWorkspace : public QObject
 {
     Q_OBJECT
 
-    struct Rig
-    {
-        Rig()
-        {
-            workspace.resize(960, 680);
-            workspace.show();
-        }
-        SeededStore seeded;
-        LocalStore &store = *seeded.store;
-        MacWorkspace workspace{store};
-        MacNavigation &nav = workspace.navigation();
-    };
+    using Rig = WorkspaceRig;
 
 private slots:
     void initTestCase() { privateFolders(); }
