@@ -224,6 +224,10 @@ void LocalStore::fetchFriendRequestsSoon()
 void LocalStore::reloadAfterDelay()
 {
     setRoomRefreshPending(false);
+    // A reload asked for just before a sign-out has nobody to load for: without this it would
+    // greet the signed-out user with "로그인이 필요합니다.".
+    if (!m_session)
+        return;
     // reloadRemote() reports its own failures and throws nothing.
     reloadRemote();
 }

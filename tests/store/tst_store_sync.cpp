@@ -39,6 +39,7 @@ private slots:
     void messageArrivedOnlyForNewMessagesFromOthers();
     void readAndTypingEvents();
     void friendRequestsRebuildLinks();
+    void gatheredWorkEndsQuietlyAfterSignOut();
     void localModesSkipStartUp();
     // Last on purpose: work left behind by a store that is gone shows as a leak at exit.
     void debouncedReloadRestartsAndEndsWithTheStore();
@@ -528,6 +529,23 @@ void TestStoreSync::friendRequestsRebuildLinks()
     QCOMPARE(store->incomingRequestIDs(), (QHash<QUuid, QUuid>{{asker, requestId}}));
     QTest::qWait(500); // longer than the gathering wait: no second fetch follows
     QCOMPARE(live.countRequests(u"GET"_s, u"/v1/friend-requests"_s), 1);
+}
+
+// A room reload or a friend-request fetch still gathering when the user signs out has nobody
+// to load for: it asks the service nothing and shows no "로그인이 필요합니다.".
+void TestStoreSync::gatheredWorkEndsQuietlyAfterSignOut()
+{
+    LivePair live;
+    LocalStore *store = live.open();
+    QVERIFY(store);
+    store->apply(ChatEvent::makeConversationChanged(QUuid::createUuid()));
+    store->apply(ChatEvent::makeFriendRequest());
+    store->logout();
+    live.service.clearRecords();
+    QTest::qWait(500); // past the gathering wait
+    QCOMPARE(live.countRequests(u"GET"_s, u"/v1/conversations"_s), 0);
+    QCOMPARE(live.countRequests(u"GET"_s, u"/v1/friend-requests"_s), 0);
+    QCOMPARE(store->notice(), std::nullopt);
 }
 
 void TestStoreSync::localModesSkipStartUp()
