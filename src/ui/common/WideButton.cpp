@@ -9,11 +9,13 @@
 #include <QPainterPath>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
 constexpr int cornerRadius = 8;
 constexpr int horizontalPadding = 16;
+constexpr int bodyInset = 1; // the rounded body stays off the edges so its outline is not cut
 constexpr int spinnerFrameMs = 33;
 constexpr int spinnerTurnMs = 900;
 
@@ -112,7 +114,11 @@ void WideButton::changeEvent(QEvent *event)
 QSize WideButton::sizeHint() const
 {
     const QFontMetrics metrics(titleFont());
-    return QSize(metrics.horizontalAdvance(text()) + 2 * horizontalPadding,
+    // A button kept at this width (a fixed size policy) must not elide its own title: the
+    // title is laid out inside the inset body, and its advance is fractional (the whole-pixel
+    // advance rounds it down).
+    const int titleWidth = int(std::ceil(QFontMetricsF(titleFont()).horizontalAdvance(text())));
+    return QSize(titleWidth + 2 * (horizontalPadding + bodyInset),
                  std::max(minimumHeight, metrics.height() + 20));
 }
 
@@ -156,7 +162,7 @@ void WideButton::paintEvent(QPaintEvent *)
     const qreal opacity = m_disabled && !m_busy ? 0.4 : 1.0;
     painter.setOpacity(opacity);
 
-    const QRectF body = QRectF(rect()).adjusted(1, 1, -1, -1);
+    const QRectF body = QRectF(rect()).adjusted(bodyInset, bodyInset, -bodyInset, -bodyInset);
     QPainterPath shape;
     shape.addRoundedRect(body, cornerRadius, cornerRadius);
     painter.fillPath(shape, fill);

@@ -133,6 +133,30 @@ private slots:
         QCOMPARE(busy, blank.grab().toImage());
     }
 
+    void wideButtonTitleFitsItsSizeHint_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::newRow("empty-list button") << QStringLiteral("대화 시작");
+        QTest::newRow("short") << QStringLiteral("변경");
+        QTest::newRow("long") << QStringLiteral("인증 코드 받기");
+    }
+
+    // At its size hint (where a fixed size policy keeps it) the title is drawn whole, exactly as
+    // in a wider button, not elided.
+    void wideButtonTitleFitsItsSizeHint()
+    {
+        QFETCH(QString, title);
+        WideButton snug(title);
+        snug.resize(snug.sizeHint());
+        WideButton wide(title);
+        const int extra = 40;
+        wide.resize(snug.width() + extra, snug.height());
+        const QRect titleArea(16, 0, snug.width() - 32, snug.height());
+        const QImage snugTitle = snug.grab().toImage().copy(titleArea);
+        const QImage wideTitle = wide.grab().toImage().copy(titleArea.translated(extra / 2, 0));
+        QCOMPARE(snugTitle, wideTitle);
+    }
+
     void avatarInitial_data()
     {
         QTest::addColumn<QString>("name");
