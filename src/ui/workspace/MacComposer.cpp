@@ -337,8 +337,12 @@ void MacComposer::followReply()
 {
     const auto reply = m_room.reply();
     m_replyBar->setVisible(reply.has_value());
-    if (reply)
+    if (reply) {
         m_replyPreview->setText(m_store.replyPreview(reply->id));
+        // "답장" is chosen from a menu: the answer is typed next, so the field takes the keys.
+        if (m_field->isVisible())
+            m_field->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void MacComposer::paintEvent(QPaintEvent *)

@@ -115,6 +115,8 @@ private slots:
         QVERIFY(!bar->isVisible());
         rig.state.setReply(target);
         QVERIFY(bar->isVisible());
+        // The answer is typed next: the field has the keyboard.
+        QTRY_VERIFY(rig.composer.field()->hasFocus());
         rig.composer.resize(600, rig.composer.sizeHint().height());
         saveShot(&rig.composer, QStringLiteral("composer-reply"));
         buttonWithText(&rig.composer, QStringLiteral("취소"))->click();
