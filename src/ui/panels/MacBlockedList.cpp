@@ -6,6 +6,7 @@
 #include "ui/panels/BlockedListModel.h"
 #include "ui/panels/BlockedRowDelegate.h"
 #include "ui/panels/PanelParts.h"
+#include "ui/panels/StoreRedraw.h"
 
 #include <QBoxLayout>
 #include <QKeyEvent>
@@ -59,12 +60,9 @@ MacBlockedList::MacBlockedList(LocalStore &store, std::function<void()> onClose,
     m_body->addWidget(emptyPage);
     page->addLayout(m_body, 1);
 
-    // Several store changes in one turn of the event loop update the rows once.
-    m_refresh.setSingleShot(true);
-    m_refresh.setInterval(0);
-    connect(&m_refresh, &QTimer::timeout, this, &MacBlockedList::refresh);
-    connect(&m_store, &LocalStore::blocksChanged, &m_refresh, qOverload<>(&QTimer::start));
-    connect(&m_store, &LocalStore::accountsChanged, &m_refresh, qOverload<>(&QTimer::start));
+    new StoreRedraw(
+        m_store, {&LocalStore::blocksChanged, &LocalStore::accountsChanged}, [this] { refresh(); },
+        this);
     refresh();
 }
 

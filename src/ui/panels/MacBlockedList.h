@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -34,5 +33,4 @@ private:
     QListView *m_list;
     QLabel *m_empty;
     QStackedLayout *m_body;
-    QTimer m_refresh;
 };

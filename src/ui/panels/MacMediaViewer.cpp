@@ -6,6 +6,7 @@
 #include "ui/common/RemoteImageCache.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/PhotoDownload.h"
+#include "ui/panels/StoreRedraw.h"
 
 #include <QBoxLayout>
 #include <QFile>
@@ -102,11 +103,8 @@ MacMediaViewer::MacMediaViewer(LocalStore &store, const QUuid &messageId, QWidge
     m_failure->setObjectName(QStringLiteral("failure"));
     m_failure->hide();
 
-    // Store changes in one turn of the event loop redraw once.
-    m_refresh.setSingleShot(true);
-    m_refresh.setInterval(0);
-    connect(&m_refresh, &QTimer::timeout, this, &MacMediaViewer::refresh);
-    connect(&m_store, &LocalStore::messagesChanged, &m_refresh, qOverload<>(&QTimer::start));
+    new StoreRedraw(
+        m_store, {&LocalStore::messagesChanged}, [this] { refresh(); }, this);
     refresh();
     loadRemote();
 }

@@ -4,7 +4,6 @@
 
 #include <QByteArray>
 #include <QPointer>
-#include <QTimer>
 #include <QUuid>
 #include <QWidget>
 
@@ -66,5 +65,4 @@ private:
     QByteArray m_localBytes; // the bytes of the local photo on show
     QString m_remoteAddress; // the address of the remote photo asked for or on show
     bool m_failed = false;
-    QTimer m_refresh;
 };

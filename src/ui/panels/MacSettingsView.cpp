@@ -6,6 +6,7 @@
 #include "ui/panels/MacConfirm.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/SettingsRows.h"
+#include "ui/panels/StoreRedraw.h"
 
 #include <QBoxLayout>
 #include <QCoreApplication>
@@ -108,14 +109,11 @@ MacSettingsView::MacSettingsView(LocalStore &store, std::function<void()> onPass
     flip(m_preview, [this](bool on) { m_store.setNotifications(std::nullopt, on, std::nullopt); });
     flip(m_sound, [this](bool on) { m_store.setNotifications(std::nullopt, std::nullopt, on); });
 
-    // Several store changes in one turn of the event loop redraw once.
-    m_refresh.setSingleShot(true);
-    m_refresh.setInterval(0);
-    connect(&m_refresh, &QTimer::timeout, this, &MacSettingsView::refresh);
-    for (auto changed :
-         {&LocalStore::notificationsEnabledChanged, &LocalStore::notificationPreviewChanged,
-          &LocalStore::notificationSoundChanged})
-        connect(&m_store, changed, &m_refresh, qOverload<>(&QTimer::start));
+    new StoreRedraw(
+        m_store,
+        {&LocalStore::notificationsEnabledChanged, &LocalStore::notificationPreviewChanged,
+         &LocalStore::notificationSoundChanged},
+        [this] { refresh(); }, this);
     refresh();
 }
 

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -32,5 +31,4 @@ private:
     SwitchRow *m_enabled;
     SwitchRow *m_preview;
     SwitchRow *m_sound;
-    QTimer m_refresh;
 };
