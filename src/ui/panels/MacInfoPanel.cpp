@@ -4,11 +4,11 @@
 #include "store/LocalStore.h"
 #include "store/TextCompare.h"
 #include "ui/common/ChatFont.h"
+#include "ui/common/ConfirmDialog.h"
 #include "ui/common/DecodedImageCache.h"
 #include "ui/common/ImageShrink.h"
 #include "ui/common/MacImageFile.h"
 #include "ui/panels/InfoPanelHeader.h"
-#include "ui/panels/MacConfirm.h"
 #include "ui/panels/MacMemberInvite.h"
 #include "ui/panels/MemberListModel.h"
 #include "ui/panels/PanelParts.h"
@@ -402,35 +402,40 @@ void MacInfoPanel::openInvite()
 
 void MacInfoPanel::confirmLeave()
 {
-    MacConfirm::ask(this, QStringLiteral("대화방에서 나갈까요?"), QStringLiteral("나가기"),
-                    MacConfirm::Role::Destructive, [this] {
-                        m_store.leaveGroup(m_conversationId);
-                        // At once, without waiting for the service: the room pane goes back
-                        // to the placeholder, which also ends this panel.
-                        if (m_onLeave)
-                            m_onLeave();
-                    });
+    ConfirmDialog::open(this, QStringLiteral("대화방에서 나갈까요?"),
+                        {{QStringLiteral("나가기"), true,
+                          [this] {
+                              m_store.leaveGroup(m_conversationId);
+                              // At once, without waiting for the service: the room pane goes back
+                              // to the placeholder, which also ends this panel.
+                              if (m_onLeave)
+                                  m_onLeave();
+                          }}},
+                        {});
 }
 
 void MacInfoPanel::confirmClear()
 {
-    MacConfirm::ask(this, QStringLiteral("이 대화의 메시지를 내 화면에서 지울까요?"),
-                    QStringLiteral("지우기"), MacConfirm::Role::Destructive,
-                    [this] { m_store.clearMessages(m_conversationId); });
+    ConfirmDialog::open(
+        this, QStringLiteral("이 대화의 메시지를 내 화면에서 지울까요?"),
+        {{QStringLiteral("지우기"), true, [this] { m_store.clearMessages(m_conversationId); }}},
+        {});
 }
 
 void MacInfoPanel::confirmBlock()
 {
-    MacConfirm::ask(this, QStringLiteral("차단할까요?"), QStringLiteral("차단"),
-                    MacConfirm::Role::Destructive, [this] {
-                        // Looked up again: the room or its peer may have gone meanwhile.
-                        const std::optional<Conversation> room
-                            = m_store.conversation(m_conversationId);
-                        const std::optional<Account> peer
-                            = room ? m_store.otherAccount(*room) : std::nullopt;
-                        if (peer)
-                            m_store.block(peer->id);
-                    });
+    ConfirmDialog::open(this, QStringLiteral("차단할까요?"),
+                        {{QStringLiteral("차단"), true,
+                          [this] {
+                              // Looked up again: the room or its peer may have gone meanwhile.
+                              const std::optional<Conversation> room
+                                  = m_store.conversation(m_conversationId);
+                              const std::optional<Account> peer
+                                  = room ? m_store.otherAccount(*room) : std::nullopt;
+                              if (peer)
+                                  m_store.block(peer->id);
+                          }}},
+                        {});
 }
 
 void MacInfoPanel::report()

@@ -2,8 +2,8 @@
 
 #include "store/LocalStore.h"
 #include "ui/common/ChatFont.h"
+#include "ui/common/ConfirmDialog.h"
 #include "ui/common/WideButton.h"
-#include "ui/panels/MacConfirm.h"
 #include "ui/panels/PanelParts.h"
 
 #include <QBoxLayout>
@@ -118,8 +118,8 @@ QCoro::Task<> MacInvitePanel::load()
 
 void MacInvitePanel::confirmRotate()
 {
-    MacConfirm::ask(this, QStringLiteral("이전 링크는 바로 사용할 수 없게 됩니다."),
-                    QStringLiteral("새로 만들기"), MacConfirm::Role::Normal, [this] { rotate(); });
+    ConfirmDialog::open(this, QStringLiteral("이전 링크는 바로 사용할 수 없게 됩니다."),
+                        {{QStringLiteral("새로 만들기"), false, [this] { rotate(); }}}, {});
 }
 
 QCoro::Task<> MacInvitePanel::rotate()

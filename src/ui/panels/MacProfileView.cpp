@@ -3,9 +3,9 @@
 #include "store/LocalStore.h"
 #include "ui/common/AvatarView.h"
 #include "ui/common/ChatFont.h"
+#include "ui/common/ConfirmDialog.h"
 #include "ui/common/OfficialMark.h"
 #include "ui/common/WideButton.h"
-#include "ui/panels/MacConfirm.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/StoreRedraw.h"
 
@@ -161,8 +161,8 @@ void MacProfileView::confirmBlock()
 {
     LocalStore &store = m_store;
     const QUuid id = m_userId;
-    MacConfirm::ask(this, QStringLiteral("차단할까요?"), QStringLiteral("차단"),
-                    MacConfirm::Role::Destructive, [&store, id] { store.block(id); });
+    ConfirmDialog::open(this, QStringLiteral("차단할까요?"),
+                        {{QStringLiteral("차단"), true, [&store, id] { store.block(id); }}}, {});
 }
 
 QCoro::Task<> MacProfileView::openChat()

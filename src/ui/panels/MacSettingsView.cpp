@@ -3,7 +3,7 @@
 #include "store/LocalStore.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
-#include "ui/panels/MacConfirm.h"
+#include "ui/common/ConfirmDialog.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/SettingsRows.h"
 #include "ui/panels/StoreRedraw.h"
@@ -139,6 +139,6 @@ void MacSettingsView::refresh()
 void MacSettingsView::confirmLogout()
 {
     LocalStore *store = &m_store;
-    MacConfirm::ask(this, QStringLiteral("로그아웃할까요?"), QStringLiteral("로그아웃"),
-                    MacConfirm::Role::Destructive, [store] { store->logout(); });
+    ConfirmDialog::open(this, QStringLiteral("로그아웃할까요?"),
+                        {{QStringLiteral("로그아웃"), true, [store] { store->logout(); }}}, {});
 }

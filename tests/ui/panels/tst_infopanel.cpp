@@ -2,9 +2,9 @@
 
 #include "PanelTestSupport.h"
 
+#include "ui/common/ConfirmDialog.h"
 #include "ui/common/MacImageFile.h"
 #include "ui/panels/LineLimitedText.h"
-#include "ui/panels/MacConfirm.h"
 #include "ui/panels/MacInfoPanel.h"
 #include "ui/panels/MacMemberInvite.h"
 #include "ui/panels/PersonRowDelegate.h"
@@ -382,7 +382,7 @@ void TestInfoPanel::confirmations()
         return m_store->blocks().contains(peer);
     };
 
-    for (const QString &answer : {MacConfirm::cancelText(), confirm}) {
+    for (const QString &answer : {ConfirmDialog::cancelText(), confirm}) {
         part(*panel, button)->click();
         QMessageBox *box = openConfirmation(*panel);
         QVERIFY(box);
