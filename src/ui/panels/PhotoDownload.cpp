@@ -1,31 +1,18 @@
 #include "ui/panels/PhotoDownload.h"
 
+#include "ui/common/RemoteImageCache.h"
+
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QTimer>
-
-namespace {
-
-// The body is read as it arrives, at most this much ahead: the network layer stops reading from
-// the socket while the reply's buffer is full, so an endless answer cannot pile up in memory
-// between two turns of the event loop.
-constexpr qint64 readChunkBytes = 1ll << 20;
-
-} // namespace
-
-bool PhotoDownload::isFetchable(const QUrl &url)
-{
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && (scheme == u"http" || scheme == u"https") && !url.host().isEmpty();
-}
 
 PhotoDownload::PhotoDownload(QNetworkAccessManager &network, const QUrl &url, QObject *parent,
                              qint64 limit)
     : QObject(parent)
     , m_limit(limit)
 {
-    if (!isFetchable(url)) {
+    if (!RemoteImageCache::isFetchable(url)) {
         QTimer::singleShot(0, this, &PhotoDownload::failed);
         return;
     }
@@ -39,7 +26,10 @@ PhotoDownload::PhotoDownload(QNetworkAccessManager &network, const QUrl &url, QO
     request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
     QNetworkReply *reply = network.get(request);
     m_reply = reply;
-    reply->setReadBufferSize(readChunkBytes);
+    // The body is read as it arrives, at most a chunk ahead: the network layer stops reading
+    // from the socket while the reply's buffer is full, so an endless answer cannot pile up in
+    // memory between two turns of the event loop.
+    reply->setReadBufferSize(RemoteImageCache::readChunkBytes);
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] {
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
         if (length.isValid() && length.toLongLong() > m_limit)

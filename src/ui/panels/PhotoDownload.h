@@ -20,11 +20,9 @@ public:
     static constexpr qint64 defaultLimit = 20ll << 20;
     static constexpr int transferTimeoutMs = 60'000;
 
-    // Only http and https addresses with a host are fetched: anything else (file:, qrc:) would
-    // read local data.
-    static bool isFetchable(const QUrl &url);
-
-    // Starts at once. An address that is not fetchable fails on a later turn of the event loop.
+    // Starts at once. Only http and https addresses with a host are fetched
+    // (RemoteImageCache::isFetchable): anything else (file:, qrc:) would read local data, and
+    // fails on a later turn of the event loop.
     PhotoDownload(QNetworkAccessManager &network, const QUrl &url, QObject *parent = nullptr,
                   qint64 limit = defaultLimit);
     ~PhotoDownload() override;
