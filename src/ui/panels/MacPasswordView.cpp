@@ -17,10 +17,7 @@ namespace {
 
 QLineEdit *secureField(const QString &placeholder, const QString &name, QWidget *parent)
 {
-    auto *field = new QLineEdit(parent);
-    field->setObjectName(name);
-    field->setPlaceholderText(placeholder);
-    field->setAccessibleName(placeholder);
+    QLineEdit *field = PanelParts::textField(placeholder, name, parent);
     field->setEchoMode(QLineEdit::Password);
     field->setMinimumHeight(34);
     return field;
