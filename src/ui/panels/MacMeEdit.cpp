@@ -6,6 +6,7 @@
 #include "ui/common/AvatarView.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/FieldLimits.h"
+#include "ui/common/ImageShrink.h"
 #include "ui/common/MacImageFile.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/RowButton.h"
@@ -208,7 +209,7 @@ void MacMeEdit::pickPhoto(bool emptyOnCancel)
 {
     // "보관함" keeps the photo when nothing comes back; "파일" takes what comes back as it is,
     // so cancelling its dialog removes the photo.
-    MacImageFile::pick(this, photoSide, [this, emptyOnCancel](std::optional<QByteArray> jpeg) {
+    MacImageFile::pick(this, ImageShrink::avatarSide, [this, emptyOnCancel](std::optional<QByteArray> jpeg) {
         if (!jpeg && !emptyOnCancel)
             return;
         m_photo = std::move(jpeg);

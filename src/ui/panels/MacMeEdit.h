@@ -25,7 +25,6 @@ class MacMeEdit : public QWidget
 public:
     static constexpr int maxNameLength = 20;
     static constexpr int maxHandleLength = 20;
-    static constexpr int photoSide = 512;
 
     MacMeEdit(LocalStore &store, std::function<void()> onClose, QWidget *parent = nullptr);
 
