@@ -32,7 +32,7 @@ QRect BlockedRowDelegate::buttonRect(const QRect &row)
 QSize BlockedRowDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const
 {
     const int content = std::max(PersonRowPaint::height(), PanelParts::minimumButtonHeight);
-    return QSize(avatarSize + 2 * padding, content + 2 * rowPadding);
+    return QSize(PersonRowPaint::avatarSize + 2 * padding, content + 2 * rowPadding);
 }
 
 void BlockedRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,

@@ -9,7 +9,6 @@ class BlockedRowDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
 public:
-    static constexpr int avatarSize = 56;
     static constexpr int padding = 16;
 
     using QStyledItemDelegate::QStyledItemDelegate;

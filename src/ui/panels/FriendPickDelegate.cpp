@@ -33,11 +33,7 @@ void FriendPickDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     const QRect row = option.rect;
     const QPalette &palette = option.palette;
     painter->save();
-    if (option.state & (QStyle::State_MouseOver | QStyle::State_HasFocus)) {
-        QColor shade = palette.color(QPalette::Highlight);
-        shade.setAlphaF(option.state & QStyle::State_HasFocus ? 0.14f : 0.07f);
-        painter->fillRect(row, shade);
-    }
+    PersonRowPaint::paintShade(*painter, row, option);
 
     const QRect box(row.left() + padding, row.top() + (row.height() - checkBox) / 2, checkBox,
                     checkBox);

@@ -75,11 +75,7 @@ void PersonRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
 
     // The person is the row's button: shaded while hovered or focused.
     const QRect person(row.left(), row.top(), std::max(0, trailing - row.left()), row.height());
-    if (option.state & (QStyle::State_MouseOver | QStyle::State_HasFocus)) {
-        QColor shade = palette.color(QPalette::Highlight);
-        shade.setAlphaF(option.state & QStyle::State_HasFocus ? 0.14f : 0.07f);
-        painter->fillRect(row, shade);
-    }
+    PersonRowPaint::paintShade(*painter, row, option);
     PersonRowPaint::paint(*painter, person.adjusted(padding, 0, 0, 0), index, palette);
     painter->restore();
 }

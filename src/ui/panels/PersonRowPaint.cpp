@@ -7,6 +7,7 @@
 #include "ui/panels/AccountListModel.h"
 
 #include <QPainter>
+#include <QStyleOptionViewItem>
 
 #include <algorithm>
 
@@ -68,3 +69,13 @@ void paint(QPainter &painter, const QRect &area, const QModelIndex &index, const
 }
 
 } // namespace PersonRowPaint
+
+void PersonRowPaint::paintShade(QPainter &painter, const QRect &row,
+                                const QStyleOptionViewItem &option)
+{
+    if (!(option.state & (QStyle::State_MouseOver | QStyle::State_HasFocus)))
+        return;
+    QColor shade = option.palette.color(QPalette::Highlight);
+    shade.setAlphaF(option.state & QStyle::State_HasFocus ? 0.14f : 0.07f);
+    painter.fillRect(row, shade);
+}

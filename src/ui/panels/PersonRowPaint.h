@@ -5,6 +5,7 @@
 class QModelIndex;
 class QPainter;
 class QPalette;
+class QStyleOptionViewItem;
 
 // A person in a painted list row, drawn from the roles of AccountListModel: the 56-pixel avatar
 // at the leading edge of the area, vertically centred, and beside it the name (cut short with
@@ -15,6 +16,9 @@ inline constexpr int avatarSize = 56;
 inline constexpr int gap = 12; // between the avatar and the texts
 
 void paint(QPainter &painter, const QRect &area, const QModelIndex &index, const QPalette &palette);
+
+// The shade of a row that acts as a button: light while hovered, stronger while focused.
+void paintShade(QPainter &painter, const QRect &row, const QStyleOptionViewItem &option);
 
 // The height of the taller of the avatar and the two lines of text.
 int height();
