@@ -7,6 +7,7 @@
 #include "ui/common/ImageShrink.h"
 #include "ui/common/MacImageFile.h"
 #include "ui/panels/PanelParts.h"
+#include "ui/panels/StoreRedraw.h"
 #include "ui/workspace/MacComposerField.h"
 #include "ui/workspace/MacDivider.h"
 #include "ui/workspace/MacRoomState.h"
@@ -16,7 +17,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
-#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -151,7 +151,6 @@ MacComposer::MacComposer(LocalStore &store, MacRoomState &room, QWidget *parent)
     , m_photoButton(symbolButton(QStringLiteral("photo"), QStringLiteral("보관함"), m_editor))
     , m_sendButton(
           symbolButton(QStringLiteral("arrow.up.circle.fill"), QStringLiteral("보내기"), m_editor))
-    , m_follow(new QTimer(this))
 {
     setObjectName(QStringLiteral("composer"));
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
@@ -236,16 +235,15 @@ MacComposer::MacComposer(LocalStore &store, MacRoomState &room, QWidget *parent)
 
     // Whether the room may be written to, and the answered message's preview, follow the
     // store once per event-loop turn.
-    m_follow->setSingleShot(true);
-    m_follow->setInterval(0);
-    connect(m_follow, &QTimer::timeout, this, [this] {
-        followBlock();
-        followReply();
-    });
-    for (auto signal :
-         {&LocalStore::conversationsChanged, &LocalStore::accountsChanged,
-          &LocalStore::blocksChanged, &LocalStore::sessionChanged, &LocalStore::messagesChanged})
-        connect(&m_store, signal, m_follow, qOverload<>(&QTimer::start));
+    new StoreRedraw(
+        m_store,
+        {&LocalStore::conversationsChanged, &LocalStore::accountsChanged,
+         &LocalStore::blocksChanged, &LocalStore::sessionChanged, &LocalStore::messagesChanged},
+        [this] {
+            followBlock();
+            followReply();
+        },
+        this);
 
     followBlock();
     followDraft();

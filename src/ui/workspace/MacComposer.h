@@ -7,7 +7,6 @@
 class MacComposerField;
 class MacRoomState;
 class SecondaryLabel;
-class QTimer;
 class QToolButton;
 
 // The bottom strip of a room: the one-line notice while the room cannot be written to, else
@@ -53,5 +52,4 @@ private:
     MacComposerField *m_field;
     QToolButton *m_photoButton;
     QToolButton *m_sendButton;
-    QTimer *m_follow;
 };

@@ -1,6 +1,7 @@
 #include "ui/workspace/MacRoomView.h"
 
 #include "ui/panels/MacInfoPanel.h"
+#include "ui/panels/StoreRedraw.h"
 
 #include <QHideEvent>
 #include <QShowEvent>
@@ -17,7 +18,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
-#include <QTimer>
 #include <QVBoxLayout>
 
 MacRoomView::MacRoomView(LocalStore &store, MacNavigation &navigation, const QUuid &conversationId,
@@ -32,7 +32,6 @@ MacRoomView::MacRoomView(LocalStore &store, MacNavigation &navigation, const QUu
     , m_state(new MacRoomState(conversationId, this))
     , m_header(new MacRoomHeader(store, navigation, conversationId, this))
     , m_layout(new QVBoxLayout(this))
-    , m_refresh(new QTimer(this))
 {
     setObjectName(QStringLiteral("roomView"));
     setAutoFillBackground(true);
@@ -43,12 +42,11 @@ MacRoomView::MacRoomView(LocalStore &store, MacNavigation &navigation, const QUu
     m_layout->addWidget(new MacDivider(Qt::Horizontal, this));
 
     // Store changes come in bursts; the pane reads the room once per event-loop turn.
-    m_refresh->setSingleShot(true);
-    m_refresh->setInterval(0);
-    connect(m_refresh, &QTimer::timeout, this, &MacRoomView::refresh);
-    for (auto signal : {&LocalStore::conversationsChanged, &LocalStore::accountsChanged,
-                        &LocalStore::typingStateChanged, &LocalStore::sessionChanged})
-        connect(&m_store, signal, m_refresh, qOverload<>(&QTimer::start));
+    new StoreRedraw(
+        m_store,
+        {&LocalStore::conversationsChanged, &LocalStore::accountsChanged,
+         &LocalStore::typingStateChanged, &LocalStore::sessionChanged},
+        [this] { refresh(); }, this);
     connect(&m_navigation, &MacNavigation::roomInfoChanged, this, &MacRoomView::refresh);
     connect(m_state, &MacRoomState::deleteTargetChanged, this, &MacRoomView::followDeleteTarget);
     refresh();

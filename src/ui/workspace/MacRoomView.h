@@ -14,7 +14,6 @@ class MacNavigation;
 class MacRoomHeader;
 class MacRoomState;
 class MacTranscriptView;
-class QTimer;
 class QVBoxLayout;
 
 // One open room: the header, a divider, and under them the loading view while the store does
@@ -62,7 +61,6 @@ private:
     MacRoomState *m_state;
     MacRoomHeader *m_header;
     QVBoxLayout *m_layout;
-    QTimer *m_refresh;
     Content m_shown = Content::none;
     bool m_onScreen = false;
     QPointer<QWidget> m_content;

@@ -2,6 +2,7 @@
 
 #include "store/LocalStore.h"
 #include "ui/common/ConfirmDialog.h"
+#include "ui/panels/StoreRedraw.h"
 #include "ui/workspace/MacBannerView.h"
 #include "ui/workspace/MacDivider.h"
 #include "ui/workspace/MacSidebar.h"
@@ -68,7 +69,6 @@ MacWorkspace::MacWorkspace(LocalStore &store, QWidget *parent)
     , m_detailColumn(new QWidget(m_split))
     , m_detailLayout(new QVBoxLayout(m_detailColumn))
     , m_banner(new MacBannerView(this))
-    , m_roomsCheck(new QTimer(this))
 {
     setObjectName(QStringLiteral("workspace"));
     auto *layout = new QVBoxLayout(this);
@@ -125,10 +125,8 @@ MacWorkspace::MacWorkspace(LocalStore &store, QWidget *parent)
 
     // The room list is judged once per event-loop turn, on the ids it ends the turn with.
     m_roomIDs = roomIDs(m_store);
-    m_roomsCheck->setSingleShot(true);
-    m_roomsCheck->setInterval(0);
-    connect(m_roomsCheck, &QTimer::timeout, this, &MacWorkspace::roomsChanged);
-    connect(&m_store, &LocalStore::conversationsChanged, m_roomsCheck, qOverload<>(&QTimer::start));
+    new StoreRedraw(
+        m_store, {&LocalStore::conversationsChanged}, [this] { roomsChanged(); }, this);
 
     enterPage();
 }

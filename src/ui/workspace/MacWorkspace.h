@@ -16,7 +16,6 @@
 class LocalStore;
 class MacBannerView;
 class QSplitter;
-class QTimer;
 class QVBoxLayout;
 
 // The sheets the workspace raises over the window, each while its navigation value is set.
@@ -103,5 +102,4 @@ private:
     std::optional<QUuid> m_pushToken;
     std::optional<QUuid> m_inviteToken;
     QList<QUuid> m_roomIDs;
-    QTimer *m_roomsCheck;
 };

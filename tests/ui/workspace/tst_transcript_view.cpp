@@ -2,6 +2,7 @@
 // older messages, notifications, the visible room, menus, copying, resending, clicks on painted
 // parts, a large room laid out only near the screen, and pictures for a look by eye.
 
+#include "TestShots.h"
 #include "TranscriptTestSupport.h"
 
 #include "ui/workspace/MacNavigation.h"
@@ -15,7 +16,6 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
-#include <QDir>
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
@@ -504,13 +504,11 @@ private slots:
             QTRY_VERIFY(s.room.pendingNew());
         }
         QTest::qWait(100); // pictures decoded
-        const QString folder = QStringLiteral(ZUMO_SHOT_DIR);
-        QDir().mkpath(folder);
         const QString name = QStringLiteral("transcript-%1x%2-%3")
                                  .arg(size.width())
                                  .arg(size.height())
                                  .arg(dark ? "dark" : "light");
-        QVERIFY(s.view.grab().save(folder + "/" + name + ".png"));
+        QVERIFY(s.view.grab().save(testShotFolder() + "/" + name + ".png"));
         QApplication::setPalette(original);
     }
 };
