@@ -17,11 +17,6 @@ QString codeDigits(const QString &text)
     return digits;
 }
 
-void limitToGraphemes(QLineEdit *field, int count)
-{
-    FieldLimits::limitToGraphemes(field, count);
-}
-
 void limitToCode(QLineEdit *field)
 {
     FieldLimits::cutWhileTyping(field, &codeDigits);

@@ -13,9 +13,8 @@ inline constexpr int displayNameLength = 20;
 // Only the ASCII digits of `text`, at most six of them.
 QString codeDigits(const QString &text);
 
-// Keeps a field cut to its limit on every edit (typed, pasted or set); the cursor stays where
-// it was when possible.
-void limitToGraphemes(QLineEdit *field, int count);
+// Keeps a code field cut to codeDigits() on every edit (typed, pasted or set); the cursor stays
+// where it was when possible.
 void limitToCode(QLineEdit *field);
 
 } // namespace FormLimits

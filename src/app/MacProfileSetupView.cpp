@@ -4,6 +4,7 @@
 #include "model/TextLimits.h"
 #include "store/LocalStore.h"
 #include "ui/common/AvatarView.h"
+#include "ui/common/FieldLimits.h"
 #include "ui/common/MacImageFile.h"
 #include "ui/common/WideButton.h"
 
@@ -56,7 +57,7 @@ MacProfileSetupView::MacProfileSetupView(LocalStore *store, QWidget *parent)
     addWidget(photoRow);
 
     m_name = addField(QStringLiteral("이름 (20자까지)"), QStringLiteral("name"));
-    FormLimits::limitToGraphemes(m_name, FormLimits::displayNameLength);
+    FieldLimits::limitToGraphemes(m_name, FormLimits::displayNameLength);
     m_handle
         = addField(QStringLiteral("아이디 (영문 소문자, 숫자, 밑줄)"), QStringLiteral("handle"));
     auto *button = addPrimary(QStringLiteral("시작하기"), QStringLiteral("saveProfile"));

@@ -133,21 +133,26 @@ QString AvatarView::initial(const QString &name)
     return trimmed.left(end > 0 ? end : 1);
 }
 
-void AvatarView::paintAvatar(QPainter &painter, const QRectF &rect, AspectFill &image,
-                             const QString &name, const QPalette &palette)
+namespace {
+
+// The disc in `rect`: what `drawPicture` paints, clipped to the circle, when `hasPicture`; else
+// the initial of `name` on a plain disc.
+template<typename DrawPicture>
+void paintDisc(QPainter &painter, const QRectF &rect, bool hasPicture,
+               const DrawPicture &drawPicture, const QString &name, const QPalette &palette)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath circle;
     circle.addEllipse(rect);
-    if (!image.isNull()) {
+    if (hasPicture) {
         painter.setClipPath(circle);
-        image.paint(painter, rect);
+        drawPicture();
     } else {
         QColor disc = palette.color(QPalette::WindowText);
         disc.setAlphaF(0.14f);
         painter.fillPath(circle, disc);
-        const QString letter = initial(name);
+        const QString letter = AvatarView::initial(name);
         if (!letter.isEmpty()) {
             QFont font = painter.font();
             font.setPixelSize(std::max(8, qRound(rect.height() * 0.42)));
@@ -162,6 +167,15 @@ void AvatarView::paintAvatar(QPainter &painter, const QRectF &rect, AspectFill &
     painter.restore();
 }
 
+} // namespace
+
+void AvatarView::paintAvatar(QPainter &painter, const QRectF &rect, AspectFill &image,
+                             const QString &name, const QPalette &palette)
+{
+    paintDisc(
+        painter, rect, !image.isNull(), [&] { image.paint(painter, rect); }, name, palette);
+}
+
 void AvatarView::paintCached(QPainter &painter, const QRectF &rect, const QString &name,
                              const std::optional<QByteArray> &jpeg,
                              const std::optional<QString> &remoteURL, const QPalette &palette)
@@ -174,18 +188,12 @@ void AvatarView::paintCached(QPainter &painter, const QRectF &rect, const QStrin
         picture = cache->pixmap(*jpeg, size, ratio);
     if (picture.isNull() && remoteURL && !remoteURL->isEmpty())
         picture = cache->remotePixmap(*remoteURL, size, ratio);
-    if (picture.isNull()) {
-        AspectFill none;
-        paintAvatar(painter, rect, none, name, palette);
-        return;
-    }
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath circle;
-    circle.addEllipse(rect);
-    painter.setClipPath(circle);
-    painter.drawPixmap(rect, picture, AspectFill::sourceRect(picture.size(), rect.size()));
-    painter.restore();
+    paintDisc(
+        painter, rect, !picture.isNull(),
+        [&] {
+            painter.drawPixmap(rect, picture, AspectFill::sourceRect(picture.size(), rect.size()));
+        },
+        name, palette);
 }
 
 void AvatarView::paintEvent(QPaintEvent *)

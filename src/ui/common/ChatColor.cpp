@@ -59,12 +59,15 @@ qreal luminance(const QColor &color)
         + 0.0722 * linear(rgb.blueF());
 }
 
-qreal worstContrast(const QColor &ink, std::initializer_list<QColor> backgrounds)
+// Whether `ink` reads (contrast 4.5) on everything text is drawn on: the window, the base and
+// somebody else's bubble.
+bool readableOnTextBackgrounds(const QColor &ink, const QPalette &palette)
 {
-    qreal worst = 21;
-    for (const QColor &background : backgrounds)
-        worst = std::min(worst, ChatColor::contrast(ink, background));
-    return worst;
+    for (const QColor &background : {palette.color(QPalette::Window), palette.color(QPalette::Base),
+                                     ChatColor::theirsBubble(palette)})
+        if (ChatColor::contrast(ink, background) < readable)
+            return false;
+    return true;
 }
 
 QColor mixed(const QColor &ink, const QColor &background, qreal inkShare)
@@ -127,11 +130,9 @@ QColor ChatColor::secondaryText(const QPalette &palette)
 {
     const QColor text = palette.color(QPalette::WindowText);
     const QColor window = palette.color(QPalette::Window);
-    const std::initializer_list<QColor> backgrounds{window, palette.color(QPalette::Base),
-                                                    theirsBubble(palette)};
     for (qreal share = 0.6; share < 1; share += 0.05) {
         const QColor candidate = mixed(text, window, share);
-        if (worstContrast(candidate, backgrounds) >= readable)
+        if (readableOnTextBackgrounds(candidate, palette))
             return candidate;
     }
     return text;
@@ -145,10 +146,7 @@ QColor ChatColor::theirsBubble(const QPalette &palette)
 QColor ChatColor::link(const QPalette &palette)
 {
     const QColor own = palette.color(QPalette::Link);
-    if (worstContrast(
-            own,
-            {palette.color(QPalette::Window), palette.color(QPalette::Base), theirsBubble(palette)})
-        >= readable)
+    if (readableOnTextBackgrounds(own, palette))
         return own;
     return isDark(palette) ? QColor(0x8A, 0xB4, 0xF8) : QColor(0x0B, 0x57, 0xD0);
 }

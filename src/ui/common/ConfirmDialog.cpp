@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr QSize minimumButtonSize(88, 44);
+constexpr QSize minimumButtonSize(88, ConfirmDialog::minimumButtonHeight);
 
 } // namespace
 

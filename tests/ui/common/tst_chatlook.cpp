@@ -4,7 +4,7 @@
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatIcon.h"
 
-#include "TestPalettes.h"
+#include "../UiTestSupport.h"
 
 #include <QApplication>
 #include <QDir>
