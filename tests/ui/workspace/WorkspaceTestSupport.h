@@ -5,7 +5,7 @@
 
 #include "StoreTestSupport.h"
 #include "TestImages.h"
-#include "TestPalettes.h"
+#include "../UiTestSupport.h"
 #include "ui/workspace/MacWorkspace.h"
 
 #include <QAbstractButton>
