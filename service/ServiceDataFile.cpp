@@ -33,7 +33,6 @@ DataFileStatus ServiceDataFile::open()
         m_writable = true;
         return {
             DataFileStatus::New,
-            m_path,
             {},
             QStringLiteral("data file %1 is new: it is written at the first change").arg(m_path)};
     }
@@ -54,7 +53,6 @@ DataFileStatus ServiceDataFile::open()
     if (problem.isEmpty()) {
         m_writable = true;
         return {DataFileStatus::Read,
-                m_path,
                 {},
                 QStringLiteral("data file %1: %2 accounts, %3 rooms")
                     .arg(m_path)
@@ -66,12 +64,11 @@ DataFileStatus ServiceDataFile::open()
     const QString aside = asidePath();
     if (QFile::rename(m_path, aside)) {
         m_writable = true;
-        return {DataFileStatus::SetAside, m_path, aside,
+        return {DataFileStatus::SetAside, aside,
                 QStringLiteral("cannot read data file %1 (%2): moved it to %3 and started empty")
                     .arg(m_path, problem, aside)};
     }
     return {DataFileStatus::Unusable,
-            m_path,
             {},
             QStringLiteral("cannot read data file %1 (%2) nor move it aside: started empty, "
                            "nothing is kept after the service stops and the file is left as it is")

@@ -49,7 +49,6 @@ struct DataFileStatus
         Unusable, // unreadable and not movable: left alone, the service keeps to memory
     };
     Outcome outcome = New;
-    QString path;
     QString asidePath;
     QString message; // one line for a person
 };

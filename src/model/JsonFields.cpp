@@ -56,13 +56,6 @@ QString describe(const QJsonValue &v)
     return QStringLiteral("nothing");
 }
 
-// The form has four digits for the year and no sign: only years 0001-9999 can be written.
-bool hasTimeText(const QDateTime &utc)
-{
-    const int year = utc.date().year();
-    return year >= 1 && year <= 9999;
-}
-
 } // namespace
 
 QString uuidText(const QUuid &id)
@@ -82,6 +75,13 @@ std::optional<QUuid> uuidFromText(QStringView text)
             return std::nullopt;
     }
     return QUuid::fromString(text);
+}
+
+bool hasTimeText(const QDateTime &utc)
+{
+    // The form has four digits for the year and no sign.
+    const int year = utc.date().year();
+    return year >= 1 && year <= 9999;
 }
 
 std::optional<QString> timeText(const QDateTime &time)

@@ -27,6 +27,8 @@ std::optional<QString> timeText(const QDateTime &time);
 // The same form; a numeric offset ("+09:00") in place of "Z" is also taken. Gives UTC, and
 // nothing when the time in UTC falls outside the years 0001-9999.
 std::optional<QDateTime> timeFromText(QStringView text);
+// Whether timeText() has a form for the UTC time `utc`: its year is within 0001-9999.
+bool hasTimeText(const QDateTime &utc);
 
 // Standard Base64 with padding, no line breaks.
 QString bytesText(const QByteArray &bytes);

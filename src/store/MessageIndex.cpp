@@ -21,10 +21,11 @@ void MessageIndex::assign(const QList<ChatMessage> &list)
     clear();
     m_byId.first.reserve(list.size());
     m_byClientId.first.reserve(list.size());
-    for (const ChatMessage &message : list)
+    // Every room of the list is read again whole: its entries need no journal of their own.
+    for (const ChatMessage &message : list) {
+        noteReset(message.conversationId);
         append(message);
-    for (const auto &[id, room] : m_rooms)
-        noteReset(id);
+    }
 }
 
 QList<ChatMessage> MessageIndex::toList() const

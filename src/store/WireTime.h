@@ -28,7 +28,7 @@ inline std::optional<QDateTime> parseWireTime(const std::optional<QString> &text
     time = time.toUTC();
     // An offset can move a time in year 9999 or 0001 out of the years the store document can
     // write; kept, it would make every later save fail.
-    if (!timeText(time))
+    if (!hasTimeText(time))
         return std::nullopt;
     return time;
 }
