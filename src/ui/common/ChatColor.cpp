@@ -130,12 +130,29 @@ QColor ChatColor::secondaryText(const QPalette &palette)
 {
     const QColor text = palette.color(QPalette::WindowText);
     const QColor window = palette.color(QPalette::Window);
+    const QColor base = palette.color(QPalette::Base);
+    // Asked for by every painted row: the search below runs once per appearance, not per row.
+    // The answer depends on these colours alone (the other bubble's follows the active window).
+    const QColor active = palette.color(QPalette::Active, QPalette::Window);
+    static QRgb lastText = 0, lastWindow = 0, lastBase = 0, lastActive = 0;
+    static QColor last;
+    if (last.isValid() && text.rgba() == lastText && window.rgba() == lastWindow
+        && base.rgba() == lastBase && active.rgba() == lastActive)
+        return last;
+    QColor found = text;
     for (qreal share = 0.6; share < 1; share += 0.05) {
         const QColor candidate = mixed(text, window, share);
-        if (readableOnTextBackgrounds(candidate, palette))
-            return candidate;
+        if (readableOnTextBackgrounds(candidate, palette)) {
+            found = candidate;
+            break;
+        }
     }
-    return text;
+    lastText = text.rgba();
+    lastWindow = window.rgba();
+    lastBase = base.rgba();
+    lastActive = active.rgba();
+    last = found;
+    return found;
 }
 
 QColor ChatColor::theirsBubble(const QPalette &palette)
