@@ -3,6 +3,8 @@
 // decoded-cache lookup for the bytes of a large photo, and the memory an endless picture
 // download takes while the window is busy, read as it comes versus left to the reply.
 
+#include "BenchSupport.h"
+
 #include "ui/common/DecodedImageCache.h"
 #include "ui/common/ImageDecodeJob.h"
 #include "ui/common/RemoteImageCache.h"
@@ -28,13 +30,7 @@ namespace {
 // The peak resident memory since the last reset, in MB.
 double peakMB()
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    status.open(QIODevice::ReadOnly);
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
-    }
-    return 0;
+    return double(statusKiB("VmHWM")) / 1024;
 }
 
 void resetPeak()

@@ -2,6 +2,8 @@
 // sidebar and laying it out and painting it the first time, one arriving message (how many rows
 // the model touches and the view repaints, and what it costs), and a search keystroke.
 
+#include "BenchSupport.h"
+
 #include "api/ChatClient.h"
 #include "store/LocalStore.h"
 #include "ui/workspace/MacChatList.h"
@@ -141,11 +143,6 @@ void settle()
         QCoreApplication::processEvents();
 }
 
-double millis(const QElapsedTimer &timer)
-{
-    return timer.nsecsElapsed() / 1e6;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -161,7 +158,7 @@ int main(int argc, char **argv)
         QElapsedTimer timer;
         timer.start();
         MacRoomListModel m(rooms.store);
-        model = std::min(model, millis(timer));
+        model = std::min(model, msSince(timer));
     }
     std::printf("room list model built: %.2f ms (best of 5)\n", model);
 
@@ -179,17 +176,17 @@ int main(int argc, char **argv)
         QElapsedTimer timer;
         timer.start();
         sidebar = new MacSidebar(rooms.store, navigation, &frame);
-        const double built = millis(timer);
+        const double built = msSince(timer);
         sidebar->setFixedWidth(280);
         layout->addWidget(sidebar);
         layout->addStretch(1);
         layout->activate();
         sidebar->chatList()->view()->doItemsLayout();
-        const double laidOut = millis(timer);
+        const double laidOut = msSince(timer);
         frame.show();
         settle();
         std::printf("%s sidebar: built %.2f ms, laid out %.2f ms, shown and painted %.2f ms\n",
-                    which, built, laidOut, millis(timer));
+                    which, built, laidOut, msSince(timer));
     }
     QElapsedTimer timer;
 
@@ -205,9 +202,9 @@ int main(int argc, char **argv)
     rooms.arrive(500);
     timer.restart();
     list->refresh();
-    const double refresh = millis(timer);
+    const double refresh = msSince(timer);
     settle();
-    const double repaint = millis(timer);
+    const double repaint = msSince(timer);
     std::printf("one arrival: model refresh %.3f ms, with repaint %.3f ms; rows moved %d, rows "
                 "changed %d, inserted %d, removed %d, resets %d; rows repainted %d (%d visible)\n",
                 refresh, repaint, changes.moved, changes.changed, changes.inserted, changes.removed,
@@ -233,16 +230,16 @@ int main(int argc, char **argv)
         settle();
     }
     std::printf("%d arrivals, one per turn, with repaint: %.3f ms each\n", arrivals,
-                millis(timer) / arrivals);
+                msSince(timer) / arrivals);
 
     timer.restart();
     navigation.setQuery(QStringLiteral("사용자 99"));
     settle();
     std::printf("search keystroke over %d rooms: %.2f ms (%d rows match)\n", roomCount,
-                millis(timer), list->rowCount());
+                msSince(timer), list->rowCount());
     timer.restart();
     navigation.setQuery(QString());
     settle();
-    std::printf("search cleared: %.2f ms (%d rows)\n", millis(timer), list->rowCount());
+    std::printf("search cleared: %.2f ms (%d rows)\n", msSince(timer), list->rowCount());
     return 0;
 }

@@ -3,6 +3,8 @@
 // up by one screen, and resident memory. Each for the transcript view and, for comparison, a
 // plain QListView over the same model and delegate.
 
+#include "BenchSupport.h"
+
 #include "api/ChatClient.h"
 #include "store/LocalStore.h"
 #include "ui/workspace/MacNavigation.h"
@@ -35,14 +37,7 @@ qint64 residentKiB()
     // Freed memory that the allocator still holds would count as resident: give it back first,
     // so that the figures are what is alive.
     malloc_trim(0);
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return 0;
+    return statusKiB("VmRSS");
 }
 
 struct Room
@@ -122,11 +117,6 @@ void settle(int ms)
     t.start();
     while (t.elapsed() < ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
-double msSince(const QElapsedTimer &t)
-{
-    return double(t.nsecsElapsed()) / 1e6;
 }
 
 double median(QList<double> values)
