@@ -1,11 +1,12 @@
 #include "ui/common/AccessibleActions.h"
 
+#include "ui/common/PaintedItemAccessible.h"
+
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QAccessibleWidget>
 #include <QPersistentModelIndex>
 #include <QPointer>
-#include <QWindow>
 
 namespace {
 
@@ -88,31 +89,18 @@ public:
 };
 
 // One row of a list, found again by its persistent index wherever it has moved.
-class RowAccessible : public QAccessibleInterface, public QAccessibleActionInterface
+class RowAccessible : public PaintedItemAccessible, public QAccessibleActionInterface
 {
 public:
     RowAccessible(QAbstractItemView *view, const QModelIndex &index)
-        : m_view(view)
+        : PaintedItemAccessible(view)
+        , m_view(view)
         , m_index(index)
     { }
 
     QModelIndex index() const { return m_view ? QModelIndex(m_index) : QModelIndex(); }
 
     bool isValid() const override { return index().isValid(); }
-    QObject *object() const override { return nullptr; }
-    QWindow *window() const override
-    {
-        return m_view ? m_view->window()->windowHandle() : nullptr;
-    }
-    QAccessibleInterface *parent() const override
-    {
-        return m_view ? QAccessible::queryAccessibleInterface(m_view) : nullptr;
-    }
-    QAccessibleInterface *child(int) const override { return nullptr; }
-    QAccessibleInterface *childAt(int, int) const override { return nullptr; }
-    QAccessibleInterface *focusChild() const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
 
     QString text(QAccessible::Text t) const override
     {
@@ -127,7 +115,6 @@ public:
             return at.data(Qt::AccessibleDescriptionRole).toString();
         return {};
     }
-    void setText(QAccessible::Text, const QString &) override { }
 
     QRect rect() const override
     {
@@ -161,8 +148,9 @@ public:
 
     void *interface_cast(QAccessible::InterfaceType type) override
     {
-        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface *>(this)
-                                                    : nullptr;
+        return type == QAccessible::ActionInterface
+            ? static_cast<QAccessibleActionInterface *>(this)
+            : nullptr;
     }
 
     QStringList actionNames() const override

@@ -245,8 +245,9 @@ MacNewChat::MacNewChat(LocalStore &store, std::function<void(const QUuid &roomId
     connect(m_next, &QPushButton::clicked, this, &MacNewChat::next);
     connect(m_query, &QLineEdit::textChanged, this, &MacNewChat::queryEdited);
     // A click, Space or Return, and a screen reader's "Press" or "Toggle" choose or drop a row.
-    const auto chooseRow
-        = [this](const QModelIndex &index) { toggle(index.data(FriendPickModel::IdRole).toUuid()); };
+    const auto chooseRow = [this](const QModelIndex &index) {
+        toggle(index.data(FriendPickModel::IdRole).toUuid());
+    };
     connect(m_list, &QListView::clicked, this, chooseRow);
     AccessibleActions::pressableRows(m_list, chooseRow);
     connect(m_find, &QPushButton::clicked, this, [this] { find(); });

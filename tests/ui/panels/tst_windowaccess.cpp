@@ -345,9 +345,8 @@ void TestWindowAccess::staleNotificationIsCleared()
     MacWorkspace workspace(*store);
     workspace.resize(960, 680);
     workspace.show();
-    pair.service.delayNext(u"GET"_s,
-                           u"/v1/conversations/"_s + LiveRig::id(pair.room) + u"/messages"_s, 1,
-                           400);
+    pair.service.delayNext(
+        u"GET"_s, u"/v1/conversations/"_s + LiveRig::id(pair.room) + u"/messages"_s, 1, 400);
     store->openFromPush(pair.room, QUuid::createUuid());
     QCOMPARE(workspace.navigation().page(), MacPage::roomPage(pair.room));
     QVERIFY(store->pushTarget());
