@@ -314,8 +314,8 @@ void MacComposer::takeKeyboard()
 bool MacComposer::eventFilter(QObject *watched, QEvent *event)
 {
     // Escape in the field drops the reply, or else the attached photo; with neither it goes on
-    // to the window.
-    if (watched == m_field && event->type() == QEvent::KeyPress
+    // to the window. While a syllable is being composed it belongs to the input method.
+    if (watched == m_field && event->type() == QEvent::KeyPress && m_field->composing().isEmpty()
         && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape
         && static_cast<QKeyEvent *>(event)->modifiers() == Qt::NoModifier) {
         if (m_room.reply()) {
