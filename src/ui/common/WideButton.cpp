@@ -166,14 +166,15 @@ void WideButton::paintEvent(QPaintEvent *)
     QPainterPath shape;
     shape.addRoundedRect(body, cornerRadius, cornerRadius);
     painter.fillPath(shape, fill);
+    const QColor ink = Qt::white;
     if (hasFocus() && isEnabled()) {
-        QColor ring = palette().color(QPalette::Active, QPalette::HighlightedText);
-        ring.setAlphaF(0.8f);
-        painter.setPen(QPen(ring, 1.5));
-        painter.drawPath(shape);
+        // The ring sits inside the fill, in the title's colour: a ring on the fill's edge, or
+        // in the highlight colour, is lost on a button filled with that very colour.
+        painter.setPen(QPen(ink, 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(body.adjusted(3, 3, -3, -3), cornerRadius - 2, cornerRadius - 2);
     }
 
-    const QColor ink = Qt::white;
     if (m_busy) {
         paintSpinner(painter, body, ink);
         return;

@@ -1,6 +1,7 @@
 #include "ui/panels/MacBlockedList.h"
 
 #include "store/LocalStore.h"
+#include "ui/common/AccessibleActions.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/DecodedImageCache.h"
 #include "ui/panels/BlockedListModel.h"
@@ -33,6 +34,10 @@ MacBlockedList::MacBlockedList(LocalStore &store, std::function<void()> onClose,
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_list->installEventFilter(this);
     connect(delegate, &BlockedRowDelegate::unblockClicked, this, &MacBlockedList::unblock);
+    // A row's one action is its painted "해제".
+    AccessibleActions::rowActions(
+        m_list, [](const QModelIndex &) { return QStringList{BlockedRowDelegate::buttonText()}; },
+        [this](const QModelIndex &row, const QString &) { unblock(row); });
     // Avatars decode off the paint path; repaint the rows when one is ready.
     connect(DecodedImageCache::shared(), &DecodedImageCache::ready, m_list->viewport(),
             qOverload<>(&QWidget::update));

@@ -49,6 +49,7 @@ MacDeleteAccount::MacDeleteAccount(LocalStore &store, std::function<void()> onCl
     connect(m_phrase, &QLineEdit::textChanged, this,
             [this](const QString &text) { m_delete->setDisabled(text != confirmationWord()); });
     connect(m_delete, &WideButton::clicked, this, &MacDeleteAccount::remove);
+    PanelParts::focusWhenShown(this, m_phrase);
 }
 
 void MacDeleteAccount::remove()

@@ -143,6 +143,7 @@ MacMeEdit::MacMeEdit(LocalStore &store, std::function<void()> onClose, QWidget *
     connect(m_name, &QLineEdit::textChanged, this, &MacMeEdit::refresh);
     connect(m_handle, &QLineEdit::textChanged, this, &MacMeEdit::handleEdited);
     connect(m_done, &QPushButton::clicked, this, &MacMeEdit::save);
+    PanelParts::focusWhenShown(this, m_name);
 
     m_redraw = new StoreRedraw(
         m_store,

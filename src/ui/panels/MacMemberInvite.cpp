@@ -79,6 +79,8 @@ MacMemberInvite::MacMemberInvite(LocalStore &store, const QUuid &conversationId,
     });
     connect(DecodedImageCache::shared(), &DecodedImageCache::ready, m_list->viewport(),
             qOverload<>(&QWidget::update));
+    // The sheet opens on its friends, not on "취소".
+    PanelParts::focusWhenShown(this, m_list);
 
     auto *emptyPage = new QWidget(this);
     auto *emptyLayout = new QVBoxLayout(emptyPage);

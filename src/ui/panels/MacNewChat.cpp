@@ -3,6 +3,7 @@
 #include "model/TextLimits.h"
 #include "store/LocalStore.h"
 #include "store/TextCompare.h"
+#include "ui/common/AccessibleActions.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/DecodedImageCache.h"
 #include "ui/common/FieldLimits.h"
@@ -243,13 +244,18 @@ MacNewChat::MacNewChat(LocalStore &store, std::function<void(const QUuid &roomId
     });
     connect(m_next, &QPushButton::clicked, this, &MacNewChat::next);
     connect(m_query, &QLineEdit::textChanged, this, &MacNewChat::queryEdited);
-    connect(m_list, &QListView::clicked, this, [this](const QModelIndex &index) {
+    // A click, Space or Return, and a screen reader's "Press" or "Toggle" choose or drop a row.
+    const auto chooseRow = [this](const QModelIndex &index) {
         toggle(index.data(FriendPickModel::IdRole).toUuid());
-    });
+    };
+    connect(m_list, &QListView::clicked, this, chooseRow);
+    AccessibleActions::pressableRows(m_list, chooseRow);
     connect(m_find, &QPushButton::clicked, this, [this] { find(); });
     connect(m_result, &LookupResultRow::chooseRequested, this, &MacNewChat::toggle);
     connect(m_result, &LookupResultRow::openRequested, this, [this](const QUuid &id) { open(id); });
     connect(m_create, &WideButton::clicked, this, [this] { create(); });
+    // The sheet opens on its search, not on "취소".
+    PanelParts::focusWhenShown(this, m_query);
 
     m_redraw = new StoreRedraw(
         m_store,

@@ -64,6 +64,7 @@ MacPasswordView::MacPasswordView(LocalStore &store, std::function<void()> onClos
     closeRow->addWidget(PanelParts::closeButton(onClose, holder, Qt::AlignLeft));
     closeRow->addStretch(1);
     column->addLayout(closeRow);
+    PanelParts::focusWhenShown(this, m_current);
 
     updateButton();
 }

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 
 #include <algorithm>
@@ -125,9 +126,39 @@ private:
     QWidget *m_mirror;
 };
 
+// See PanelParts::focusWhenShown().
+class FocusWhenShown : public QObject
+{
+public:
+    FocusWhenShown(QWidget *page, QWidget *first)
+        : QObject(page)
+        , m_first(first)
+    {
+        page->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        // A window coming back from the dock is no new showing: its focus comes back as it was.
+        if (event->type() == QEvent::Show && !event->spontaneous() && m_first
+            && m_first->isVisibleTo(static_cast<QWidget *>(watched)))
+            m_first->setFocus(Qt::OtherFocusReason);
+        return false;
+    }
+
+private:
+    QPointer<QWidget> m_first;
+};
+
 } // namespace
 
 namespace PanelParts {
+
+void focusWhenShown(QWidget *page, QWidget *first)
+{
+    new FocusWhenShown(page, first);
+}
 
 bool focusRingFor(Qt::FocusReason reason, bool before)
 {

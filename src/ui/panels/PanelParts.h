@@ -36,6 +36,11 @@ QPushButton *plainButton(const QString &text, QWidget *parent,
 // for the dialog or sheet around it.
 QPushButton *pushButton(const QString &text, const QString &name, QWidget *parent);
 
+// Gives `first` the keyboard each time `page` comes on screen, so that a page or sheet opens on
+// its first field or list rather than on "닫기" or "취소". (Focus given before the page shows is
+// dropped when its window is already active.)
+void focusWhenShown(QWidget *page, QWidget *first);
+
 // A one-line text field whose placeholder is also its accessible name.
 QLineEdit *textField(const QString &placeholder, const QString &name, QWidget *parent);
 

@@ -1,5 +1,6 @@
 #include "ui/panels/PersonRowDelegate.h"
 
+#include "ui/common/AccessibleActions.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/panels/PanelParts.h"
@@ -26,6 +27,21 @@ PersonRowDelegate::PersonRowDelegate(QAbstractItemView *view)
     view->setItemDelegate(this);
     view->setMouseTracking(true);
     view->installEventFilter(this);
+    // A screen reader presses the person, or the painted button by its text.
+    AccessibleActions::rowActions(
+        view,
+        [](const QModelIndex &row) {
+            QStringList names{QAccessibleActionInterface::pressAction()};
+            if (const QString action = row.data(ActionRole).toString(); !action.isEmpty())
+                names.append(action);
+            return names;
+        },
+        [this](const QModelIndex &row, const QString &action) {
+            if (action == QAccessibleActionInterface::pressAction())
+                emit personClicked(row);
+            else
+                emit actionClicked(row);
+        });
 }
 
 QRect PersonRowDelegate::actionRect(const QRect &row, const QString &text)

@@ -1,5 +1,6 @@
 #include "ui/panels/SettingsRows.h"
 
+#include "ui/common/AccessibleActions.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/panels/PanelParts.h"
@@ -105,6 +106,7 @@ SwitchRow::SwitchRow(const QString &text, QWidget *parent)
     : SettingsRow(text, parent)
 {
     setCheckable(true);
+    AccessibleActions::clickToToggle(this);
     connect(this, &QAbstractButton::clicked, this, [this] { emit flipRequested(!isChecked()); });
 }
 

@@ -34,9 +34,9 @@ private:
     bool m_ring = false; // the focus came from the keyboard
 };
 
-// A labelled switch. It never flips itself: a press asks for the other value through
-// flipRequested(), and the switch shows whatever setChecked() is given afterwards, so what it
-// shows is always its owner's value.
+// A labelled switch. It never flips itself: a click, Space or a screen reader's "Press" or
+// "Toggle" asks for the other value through flipRequested(), once, and the switch shows whatever
+// setChecked() is given afterwards, so what it shows is always its owner's value.
 class SwitchRow : public SettingsRow
 {
     Q_OBJECT

@@ -2,6 +2,7 @@
 
 #include "model/TextLimits.h"
 #include "store/LocalStore.h"
+#include "ui/common/AccessibleActions.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/ChatIcon.h"
 #include "ui/common/DecodedImageCache.h"
@@ -140,6 +141,12 @@ MacChatList::MacChatList(LocalStore &store, MacNavigation &navigation, QWidget *
     });
     connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, this, &MacChatList::noteTopRow);
     connect(m_view, &QListView::customContextMenuRequested, this, &MacChatList::showRowMenu);
+    // Return on a row, or a screen reader's "Press", opens the room to write in it.
+    const auto write = [this](const QModelIndex &row) {
+        m_navigation.openRoomToWrite(row.data(MacRoomListModel::RoomIdRole).toUuid());
+    };
+    connect(m_view, &QListView::activated, this, write);
+    AccessibleActions::pressableRows(m_view, write);
     connect(DecodedImageCache::shared(), &DecodedImageCache::ready, m_view->viewport(),
             qOverload<>(&QWidget::update));
 

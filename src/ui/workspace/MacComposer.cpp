@@ -14,6 +14,7 @@
 #include "ui/workspace/SecondaryLabel.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
@@ -228,10 +229,14 @@ MacComposer::MacComposer(LocalStore &store, MacRoomState &room, QWidget *parent)
     });
     connect(m_field, &MacComposerField::submitted, this, &MacComposer::submit);
     connect(m_field, &MacComposerField::focused, &m_room, &MacRoomState::bumpBottomPin);
+    m_field->installEventFilter(this);
 
     connect(&m_room, &MacRoomState::draftChanged, this, &MacComposer::followDraft);
     connect(&m_room, &MacRoomState::imageChanged, this, &MacComposer::followImage);
     connect(&m_room, &MacRoomState::replyChanged, this, &MacComposer::followReply);
+    // "답장" is chosen from a menu: the answer is typed next, so the field takes the keys then,
+    // and at no other change of the reply or the store.
+    connect(&m_room, &MacRoomState::replyChosen, this, &MacComposer::takeKeyboard);
 
     // Whether the room may be written to, and the answered message's preview, follow the
     // store once per event-loop turn.
@@ -294,8 +299,35 @@ void MacComposer::send()
 
 void MacComposer::submit()
 {
+    // "보내기" clicked, or Return, while a syllable is still being composed sends it too.
+    m_field->finishComposition();
     if (canSend())
         send();
+}
+
+void MacComposer::takeKeyboard()
+{
+    if (m_field->isVisible())
+        m_field->setFocus(Qt::OtherFocusReason);
+}
+
+bool MacComposer::eventFilter(QObject *watched, QEvent *event)
+{
+    // Escape in the field drops the reply, or else the attached photo; with neither it goes on
+    // to the window. While a syllable is being composed it belongs to the input method.
+    if (watched == m_field && event->type() == QEvent::KeyPress && m_field->composing().isEmpty()
+        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape
+        && static_cast<QKeyEvent *>(event)->modifiers() == Qt::NoModifier) {
+        if (m_room.reply()) {
+            m_room.setReply(std::nullopt);
+            return true;
+        }
+        if (m_room.image()) {
+            m_room.setImage(std::nullopt);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void MacComposer::pickPhoto()
@@ -335,12 +367,8 @@ void MacComposer::followReply()
 {
     const auto reply = m_room.reply();
     m_replyBar->setVisible(reply.has_value());
-    if (reply) {
+    if (reply)
         m_replyPreview->setText(m_store.replyPreview(reply->id));
-        // "답장" is chosen from a menu: the answer is typed next, so the field takes the keys.
-        if (m_field->isVisible())
-            m_field->setFocus(Qt::OtherFocusReason);
-    }
 }
 
 void MacComposer::paintEvent(QPaintEvent *)

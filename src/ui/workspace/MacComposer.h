@@ -27,11 +27,14 @@ public:
     static QString blockText(ComposeBlock block);
 
     MacComposerField *field() const { return m_field; }
+    // Gives the message field the keyboard, when the room may be written to.
+    void takeKeyboard();
     // The notice shown instead of the editor; empty while the editor shows.
     QString notice() const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void followBlock();

@@ -4,6 +4,8 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QFocusEvent>
+#include <QGuiApplication>
+#include <QInputMethod>
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -41,6 +43,8 @@ MacComposerField::MacComposerField(QWidget *parent)
     viewport()->setAutoFillBackground(false);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setAccessibleName(placeholderText());
+    // A message has no use for tab characters; Tab leaves the field as everywhere else.
+    setTabChangesFocus(true);
 
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
         fitHeight();
@@ -101,8 +105,42 @@ void MacComposerField::fitHeight()
         setFixedHeight(height);
 }
 
+void MacComposerField::finishComposition()
+{
+    if (m_preedit.isEmpty())
+        return;
+    const QString syllable = std::exchange(m_preedit, QString());
+    QInputMethodEvent commit;
+    commit.setCommitString(syllable);
+    QPlainTextEdit::inputMethodEvent(&commit);
+    // QInputMethod::commit() is not enough: the engine keeps the syllable and commits it again
+    // on the reset that follows, into the field the send has just emptied.
+    m_lateCommit = syllable;
+    if (hasFocus())
+        QGuiApplication::inputMethod()->reset();
+}
+
+void MacComposerField::inputMethodEvent(QInputMethodEvent *event)
+{
+    if (m_lateCommit) {
+        const QString commit = event->commitString();
+        if (event->preeditString().isEmpty() && commit == *m_lateCommit) {
+            m_lateCommit.reset();
+            event->accept();
+            return;
+        }
+        // Anything newly composed or committed means the engine has moved on.
+        if (!event->preeditString().isEmpty() || !commit.isEmpty())
+            m_lateCommit.reset();
+    }
+    m_preedit = event->preeditString();
+    QPlainTextEdit::inputMethodEvent(event);
+}
+
 void MacComposerField::keyPressEvent(QKeyEvent *event)
 {
+    if (!event->text().isEmpty())
+        m_lateCommit.reset();
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         if (event->modifiers() & Qt::ShiftModifier)
             insertPlainText(QStringLiteral("\n"));
@@ -117,8 +155,12 @@ void MacComposerField::keyPressEvent(QKeyEvent *event)
 void MacComposerField::focusInEvent(QFocusEvent *event)
 {
     QPlainTextEdit::focusInEvent(event);
-    // The window coming back to the front, or a menu closing, is no new start of writing.
-    if (event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
+    // The window coming back to the front, or a menu closing, is no new start of writing; nor is
+    // the program handing the field the keyboard ("답장"), which must not move a reader who is
+    // reading history.
+    const Qt::FocusReason reason = event->reason();
+    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason
+        && reason != Qt::OtherFocusReason)
         emit focused();
 }
 

@@ -2,9 +2,12 @@
 
 #include <QPlainTextEdit>
 
-// The composer's text field. Return submits and Shift-Return starts a new line; only the
-// user's own edits are reported (edited()), never a text set by the program (setDraft()). The
-// field grows with its text from one line (36) to 120, after which it scrolls.
+#include <optional>
+
+// The composer's text field. Return submits and Shift-Return starts a new line; Tab and
+// Shift-Tab move the focus on. Only the user's own edits are reported (edited()), never a text set
+// by the program (setDraft()). The field grows with its text from one line (36) to 120, after
+// which it scrolls.
 class MacComposerField : public QPlainTextEdit
 {
     Q_OBJECT
@@ -21,6 +24,13 @@ public:
     // The height the text asks for, within 36..120.
     int idealHeight() const;
 
+    // Takes a syllable that an input method is still composing into the text, as typed, before
+    // a send reads the draft. The engine is reset so that it does not go on composing it; the
+    // copy of the syllable that some engines commit on that reset is dropped when it comes.
+    void finishComposition();
+    // The text an input method is composing, not yet part of the draft.
+    QString composing() const { return m_preedit; }
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
@@ -31,6 +41,7 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -41,4 +52,6 @@ private:
     void fitHeight();
 
     bool m_settingDraft = false;
+    QString m_preedit;
+    std::optional<QString> m_lateCommit; // a syllable already taken by finishComposition()
 };

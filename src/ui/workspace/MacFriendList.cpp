@@ -1,6 +1,7 @@
 #include "ui/workspace/MacFriendList.h"
 
 #include "store/LocalStore.h"
+#include "ui/common/AccessibleActions.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/DecodedImageCache.h"
@@ -129,14 +130,35 @@ MacFriendList::MacFriendList(LocalStore &store, MacNavigation &navigation, QWidg
     connect(m_invite, &QPushButton::clicked, this, [this] {
         m_navigation.setPage(MacPage{MacPage::invite, {}});
     });
-    connect(m_rowDelegate, &MacPersonRow::openProfile, this,
-            [this](const QUuid &id) { m_navigation.setPage(MacPage::profilePage(id)); });
-    connect(m_rowDelegate, &MacPersonRow::accept, this,
-            [this](const QUuid &id) { m_store.acceptFriend(id); });
-    connect(m_rowDelegate, &MacPersonRow::decline, this,
-            [this](const QUuid &id) { m_store.rejectFriend(id); });
+    const auto open = [this](const QUuid &id) { m_navigation.setPage(MacPage::profilePage(id)); };
+    const auto accept = [this](const QUuid &id) { m_store.acceptFriend(id); };
+    const auto decline = [this](const QUuid &id) { m_store.rejectFriend(id); };
+    connect(m_rowDelegate, &MacPersonRow::openProfile, this, open);
+    connect(m_rowDelegate, &MacPersonRow::accept, this, accept);
+    connect(m_rowDelegate, &MacPersonRow::decline, this, decline);
     // Clicks are the delegate's; this is the keyboard's Return on a row.
     connect(m_view, &QListView::activated, this, &MacFriendList::openProfile);
+    // A screen reader presses a person, and a request's painted buttons by their texts.
+    AccessibleActions::rowActions(
+        m_view,
+        [](const QModelIndex &row) {
+            const int kind = row.data(MacFriendListModel::KindRole).toInt();
+            QStringList names;
+            if (kind != MacFriendRow::header)
+                names.append(QAccessibleActionInterface::pressAction());
+            if (kind == MacFriendRow::request)
+                names << MacPersonRow::acceptText() << MacPersonRow::declineText();
+            return names;
+        },
+        [open, accept, decline](const QModelIndex &row, const QString &action) {
+            const QUuid id = row.data(MacFriendListModel::AccountIdRole).toUuid();
+            if (action == MacPersonRow::acceptText())
+                accept(id);
+            else if (action == MacPersonRow::declineText())
+                decline(id);
+            else
+                open(id);
+        });
     connect(m_model, &MacFriendListModel::refreshed, this, &MacFriendList::followStore);
     connect(DecodedImageCache::shared(), &DecodedImageCache::ready, this, [this] {
         m_view->viewport()->update();

@@ -2,6 +2,8 @@
 
 #include <QHashFunctions>
 
+#include <utility>
+
 namespace {
 
 template<typename T>
@@ -73,9 +75,22 @@ ZUMO_NAV_SETTER(setChatScroll, const std::optional<QUuid> &, m_chatScroll, chatS
 
 #undef ZUMO_NAV_SETTER
 
+void MacNavigation::setPageClosingInfo(const MacPage &page)
+{
+    const bool closing = std::exchange(m_roomInfo, false);
+    setPage(page);
+    if (closing)
+        emit roomInfoChanged();
+}
+
 void MacNavigation::openRoom(const QUuid &roomId)
 {
     setSection(MacSection::chats);
-    setPage(MacPage::roomPage(roomId));
-    setRoomInfo(false);
+    setPageClosingInfo(MacPage::roomPage(roomId));
+}
+
+void MacNavigation::openRoomToWrite(const QUuid &roomId)
+{
+    openRoom(roomId);
+    emit writeRequested();
 }

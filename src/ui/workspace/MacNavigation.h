@@ -89,8 +89,15 @@ public:
     std::optional<QUuid> chatScroll() const { return m_chatScroll; }
     void setChatScroll(const std::optional<QUuid> &roomId);
 
+    // Moves to `page` and closes a room's information panel, in that order: the room being left
+    // never shows its transcript again (which would load the room once more), and a room being
+    // entered starts on its transcript.
+    void setPageClosingInfo(const MacPage &page);
+
     // Every road into a room: the chat list, the room page, and the room's transcript.
     void openRoom(const QUuid &roomId);
+    // Opens the room and gives its message field the keyboard (Return on a room's row).
+    void openRoomToWrite(const QUuid &roomId);
 
 signals:
     void sectionChanged();
@@ -104,6 +111,8 @@ signals:
     void leaveIdChanged();
     void knownRoomIDsChanged();
     void chatScrollChanged();
+    // The open room's message field is to take the keyboard; no state of its own.
+    void writeRequested();
 
 private:
     MacSection m_section = MacSection::chats;

@@ -46,6 +46,13 @@ public:
     // The message being answered: set by the transcript's "답장", shown and cleared by the
     // composer.
     std::optional<ChatMessage> reply() const { return m_reply; }
+    // The user chose "답장" on `message`: the reply target, and the one moment at which the
+    // message field takes the keyboard (replyChosen()).
+    void chooseReply(const ChatMessage &message)
+    {
+        setReply(message);
+        emit replyChosen();
+    }
     void setReply(const std::optional<ChatMessage> &message)
     {
         if (m_reply != message) {
@@ -96,6 +103,7 @@ signals:
     void draftChanged();
     void imageChanged();
     void replyChanged();
+    void replyChosen();
     void deleteTargetChanged();
     void pendingNewChanged();
     void bottomPinChanged();

@@ -48,6 +48,13 @@ MacRoomView::MacRoomView(LocalStore &store, MacNavigation &navigation, const QUu
          &LocalStore::typingStateChanged, &LocalStore::sessionChanged},
         [this] { refresh(); }, this);
     connect(&m_navigation, &MacNavigation::roomInfoChanged, this, &MacRoomView::refresh);
+    // Once the page has moved on, nothing is built any more: closing the information panel of a
+    // room being left would show its transcript, and load the room, racing the leave.
+    connect(&m_navigation, &MacNavigation::pageChanged, this, [this] {
+        if (!m_navigation.page().isRoom(m_conversationId))
+            m_left = true;
+    });
+    connect(&m_navigation, &MacNavigation::writeRequested, this, &MacRoomView::takeKeyboard);
     connect(m_state, &MacRoomState::deleteTargetChanged, this, &MacRoomView::followDeleteTarget);
     refresh();
 }
@@ -87,6 +94,8 @@ void MacRoomView::disappeared()
 
 void MacRoomView::refresh()
 {
+    if (m_left)
+        return;
     m_header->refresh();
     // The transcript (and with it the room's first load) waits until the store has the room.
     if (!m_store.conversation(m_conversationId))
@@ -121,6 +130,18 @@ void MacRoomView::present(Content content)
     }
     m_layout->addWidget(m_content, 1);
     m_content->show();
+    if (content == Content::transcript && std::exchange(m_writePending, false))
+        takeKeyboard();
+}
+
+void MacRoomView::takeKeyboard()
+{
+    if (m_left)
+        return;
+    if (m_shown == Content::transcript && m_composer)
+        m_composer->takeKeyboard();
+    else
+        m_writePending = true;
 }
 
 QWidget *MacRoomView::createLoading()

@@ -30,6 +30,8 @@ public:
                 QWidget *parent = nullptr);
 
     QUuid conversationId() const { return m_conversationId; }
+    // Gives the message field the keyboard, now or as soon as the transcript shows.
+    void takeKeyboard();
     MacRoomState &state() { return *m_state; }
     MacRoomHeader *header() const { return m_header; }
     Content content() const { return m_shown; }
@@ -63,6 +65,8 @@ private:
     QVBoxLayout *m_layout;
     Content m_shown = Content::none;
     bool m_onScreen = false;
+    bool m_left = false; // the navigation has moved on to another page; this pane is going
+    bool m_writePending = false;
     QPointer<QWidget> m_content;
     QPointer<MacComposer> m_composer;
     QPointer<QMessageBox> m_deleteDialog;

@@ -1,5 +1,6 @@
 #include "ui/workspace/MacSectionPicker.h"
 
+#include "ui/common/AccessibleActions.h"
 #include "ui/common/ChatFont.h"
 
 #include <QAbstractButton>
@@ -16,7 +17,9 @@ constexpr int pickerHeight = 44;
 constexpr int trackPadding = 3;
 constexpr int radius = 8;
 
-// One segment: its label, on a raised plate while it is the chosen one.
+// One segment: its label, on a raised plate while it is the chosen one. It never checks itself:
+// a click, Space or a screen reader's action only picks it, and the picker shows the section
+// the navigation then holds.
 class Segment : public QAbstractButton
 {
 public:
@@ -26,6 +29,7 @@ public:
         setText(text);
         setAccessibleName(text);
         setCheckable(true);
+        AccessibleActions::clickToToggle(this, QAccessible::RadioButton);
         setFocusPolicy(Qt::TabFocus);
         setAttribute(Qt::WA_Hover);
         setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
@@ -39,6 +43,8 @@ public:
     QSize minimumSizeHint() const override { return QSize(0, sizeHint().height()); }
 
 protected:
+    void nextCheckState() override { }
+
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);
@@ -105,10 +111,9 @@ MacSectionPicker::MacSectionPicker(QWidget *parent)
         layout->addWidget(segment);
     }
     m_group->button(int(m_section))->setChecked(true);
-    connect(m_group, &QButtonGroup::idClicked, this, [this](int id) {
-        m_section = MacSection(id);
-        emit picked(m_section);
-    });
+    // What the picker shows changes only through setSection(), from the navigation.
+    connect(m_group, &QButtonGroup::idClicked, this,
+            [this](int id) { emit picked(MacSection(id)); });
 }
 
 void MacSectionPicker::setSection(MacSection section)

@@ -120,8 +120,7 @@ MacSidebar::MacSidebar(LocalStore &store, MacNavigation &navigation, QWidget *pa
     connect(m_picker, &MacSectionPicker::picked, &m_navigation, &MacNavigation::setSection);
     connect(&m_navigation, &MacNavigation::sectionChanged, this, &MacSidebar::followSection);
     connect(m_settings, &QAbstractButton::clicked, this, [this] {
-        m_navigation.setPage(MacPage{MacPage::settings, {}});
-        m_navigation.setRoomInfo(false);
+        m_navigation.setPageClosingInfo(MacPage{MacPage::settings, {}});
     });
     followSection();
 }

@@ -141,14 +141,26 @@ QCoro::Task<> MacTranscriptView::loadRoom()
     QPointer<MacTranscriptView> self(this);
     QPointer<LocalStore> store(&m_store);
     const QUuid roomId = m_roomId;
+    const std::optional<PushOpen> before = m_store.pushTarget();
+    const std::optional<QUuid> awaited = before ? std::optional(before->token) : std::nullopt;
     try {
         co_await m_store.loadRoom(roomId);
     } catch (...) {
         // The store reports its own failures; the spinner ends all the same.
     }
-    if (!self || !store)
+    if (!store)
         co_return;
-    m_room.setLoading(false);
+    if (self)
+        m_room.setLoading(false);
+    if (!self || !m_onScreen) {
+        // Left, or the information panel took the place, before the load ended: the
+        // notification this load was to reveal has nowhere to show and must not open the room
+        // again later. A newer one is for the transcript that has come since.
+        const std::optional<PushOpen> target = store->pushTarget();
+        if (target && target->conversationId == roomId && target->token == awaited)
+            store->setPushTarget(std::nullopt);
+        co_return;
+    }
     if (revealPush())
         co_return;
     // The notified message is not among those loaded: forget it and stay at the end.

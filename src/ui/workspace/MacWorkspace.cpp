@@ -138,14 +138,12 @@ QDialog *MacWorkspace::sheet(MacSheet sheet) const
 
 void MacWorkspace::openProfile(const QUuid &userId)
 {
-    m_navigation->setRoomInfo(false);
-    m_navigation->setPage(MacPage::profilePage(userId));
+    m_navigation->setPageClosingInfo(MacPage::profilePage(userId));
 }
 
 void MacWorkspace::leaveRoom()
 {
-    m_navigation->setRoomInfo(false);
-    m_navigation->setPage(MacPage{MacPage::pick, {}});
+    m_navigation->setPageClosingInfo(MacPage{MacPage::pick, {}});
 }
 
 void MacWorkspace::showPage(const MacPage &page)

@@ -1,12 +1,12 @@
 #include "ui/workspace/TranscriptAccessible.h"
 
+#include "ui/common/PaintedItemAccessible.h"
 #include "ui/workspace/TranscriptListView.h"
 #include "ui/workspace/TranscriptModel.h"
 
 #include <QAccessibleWidget>
 #include <QHash>
 #include <QPointer>
-#include <QWindow>
 
 namespace {
 
@@ -17,27 +17,17 @@ TranscriptListView *viewOf(QObject *viewport)
 }
 
 // One painted row, found again by its message wherever the row has moved.
-class RowAccessible : public QAccessibleInterface
+class RowAccessible : public PaintedItemAccessible
 {
 public:
     RowAccessible(TranscriptListView *view, const QUuid &messageId)
-        : m_view(view)
+        : PaintedItemAccessible(view->viewport())
+        , m_view(view)
         , m_id(messageId)
     { }
 
     int row() const { return m_view ? m_view->model().rowOf(m_id) : -1; }
     bool isValid() const override { return row() >= 0; }
-    QObject *object() const override { return nullptr; }
-    QWindow *window() const override { return m_view ? m_view->window()->windowHandle() : nullptr; }
-    QAccessibleInterface *parent() const override
-    {
-        return m_view ? QAccessible::queryAccessibleInterface(m_view->viewport()) : nullptr;
-    }
-    QAccessibleInterface *child(int) const override { return nullptr; }
-    QAccessibleInterface *childAt(int, int) const override { return nullptr; }
-    QAccessibleInterface *focusChild() const override { return nullptr; }
-    int childCount() const override { return 0; }
-    int indexOfChild(const QAccessibleInterface *) const override { return -1; }
     QString text(QAccessible::Text t) const override
     {
         const int at = row();
@@ -46,7 +36,6 @@ public:
         const TranscriptModel &model = m_view->model();
         return model.data(model.index(at), Qt::AccessibleTextRole).toString();
     }
-    void setText(QAccessible::Text, const QString &) override { }
     QRect rect() const override
     {
         const int at = row();

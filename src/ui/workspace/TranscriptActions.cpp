@@ -30,7 +30,7 @@ QMenu *TranscriptActions::menuFor(const ChatMessage &message, QWidget *parent) c
     menu->setAttribute(Qt::WA_DeleteOnClose);
     MacRoomState *room = &m_room;
     MacNavigation *navigation = &m_navigation;
-    menu->addAction(QStringLiteral("답장"), menu, [room, message] { room->setReply(message); });
+    menu->addAction(QStringLiteral("답장"), menu, [room, message] { room->chooseReply(message); });
     menu->addAction(QStringLiteral("복사"), menu, [message] { copy(message); });
     menu->addAction(QStringLiteral("삭제"), menu,
                     [room, message] { room->setDeleteTarget(message); });

@@ -5,6 +5,8 @@
 #include "ui/workspace/MacComposerField.h"
 #include "ui/workspace/MacRoomState.h"
 
+#include <QInputMethodEvent>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -113,7 +115,7 @@ private slots:
         const ChatMessage target = store.visibleMessages(seeded.direct).first();
         QWidget *bar = rig.composer.findChild<QWidget *>(QStringLiteral("replyBar"));
         QVERIFY(!bar->isVisible());
-        rig.state.setReply(target);
+        rig.state.chooseReply(target);
         QVERIFY(bar->isVisible());
         // The answer is typed next: the field has the keyboard.
         QTRY_VERIFY(rig.composer.field()->hasFocus());
@@ -130,7 +132,119 @@ private slots:
                  std::optional<QUuid>(target.id));
     }
 
-    // Only the user's edits report typing; the clearing after a send is none.
+    // "답장" hands the field the keyboard once: neither the store's later changes nor the
+    // reply itself take it back from another field, and none of it moves the transcript.
+    void replyTakesTheKeyboardOnlyWhenChosen()
+    {
+        SeededStore seeded;
+        LocalStore &store = *seeded.store;
+        Rig rig(store, seeded.direct);
+        auto *search = new QLineEdit(&rig.composer);
+        search->show();
+        QApplication::setActiveWindow(&rig.composer);
+        QVERIFY(QTest::qWaitForWindowActive(&rig.composer));
+        const int pins = rig.state.bottomPin();
+        rig.state.chooseReply(store.visibleMessages(seeded.direct).first());
+        QTRY_VERIFY(rig.field()->hasFocus());
+        search->setFocus(Qt::MouseFocusReason);
+        // A message in another room, and one in this room, while the reply waits.
+        store.merge(textMessage(seeded.group, SeedID::taeo(), 1, QStringLiteral("출발!")), false);
+        store.merge(textMessage(seeded.direct, SeedID::sora(), 2, QStringLiteral("응")), false);
+        QTest::qWait(20);
+        QVERIFY(search->hasFocus());
+        QCOMPARE(rig.state.bottomPin(), pins);
+        QVERIFY(rig.state.reply());
+    }
+
+    // Tab and Shift-Tab leave the field (no tab in the draft); Escape drops the reply, then the
+    // photo, then goes on to the window.
+    void tabAndEscape()
+    {
+        SeededStore seeded;
+        LocalStore &store = *seeded.store;
+        Rig rig(store, seeded.direct);
+        (new QLineEdit(&rig.composer))->show();
+        QApplication::setActiveWindow(&rig.composer);
+        QVERIFY(QTest::qWaitForWindowActive(&rig.composer));
+        rig.field()->setFocus(Qt::TabFocusReason);
+        QTest::keyClicks(rig.field(), "ok");
+        rig.state.chooseReply(store.visibleMessages(seeded.direct).first());
+        rig.state.setImage(jpeg(Qt::red));
+
+        QTest::keyClick(rig.field(), Qt::Key_Escape);
+        QVERIFY(!rig.state.reply());
+        QVERIFY(rig.state.image());
+        QTest::keyClick(rig.field(), Qt::Key_Escape);
+        QVERIFY(!rig.state.image());
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(rig.field(), &escape);
+        QVERIFY(!escape.isAccepted());
+
+        for (const auto &[key, modifiers] : {std::pair(Qt::Key_Tab, Qt::NoModifier),
+                                             std::pair(Qt::Key_Backtab, Qt::ShiftModifier)}) {
+            rig.field()->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(rig.field(), key, modifiers);
+            QVERIFY(!rig.field()->hasFocus());
+            QCOMPARE(rig.state.draft(), QStringLiteral("ok"));
+        }
+    }
+
+    // A syllable still being composed when "보내기" is clicked (or Return pressed) goes with the
+    // message, and the engine's commit of it after the send does not come back into the field;
+    // a commit before the send, and a syllable composed afterwards, are taken as usual.
+    void composingSyllable_data()
+    {
+        QTest::addColumn<bool>("commitFirst"); // the engine commits before the click arrives
+        QTest::addColumn<bool>("byReturn");
+        QTest::addColumn<bool>("lateCommit"); // the engine commits again after the send
+        QTest::newRow("commit, then click") << true << false << false;
+        QTest::newRow("click while composing") << false << false << false;
+        QTest::newRow("click while composing, commit after") << false << false << true;
+        QTest::newRow("Return while composing, commit after") << false << true << true;
+    }
+    void composingSyllable()
+    {
+        QFETCH(bool, commitFirst);
+        QFETCH(bool, byReturn);
+        QFETCH(bool, lateCommit);
+        SeededStore seeded;
+        LocalStore &store = *seeded.store;
+        Rig rig(store, seeded.direct);
+        const auto preedit = [&](const QString &text) {
+            QInputMethodEvent event(text, {});
+            QApplication::sendEvent(rig.field(), &event);
+        };
+        const auto commit = [&](const QString &text) {
+            QInputMethodEvent event;
+            event.setCommitString(text);
+            QApplication::sendEvent(rig.field(), &event);
+        };
+        rig.field()->insertPlainText(QStringLiteral("반가워"));
+        preedit(QStringLiteral("ㅇ"));
+        preedit(QStringLiteral("요"));
+        if (commitFirst)
+            commit(QStringLiteral("요"));
+        const int before = int(store.visibleMessages(seeded.direct).size());
+        if (byReturn)
+            QTest::keyClick(rig.field(), Qt::Key_Return);
+        else
+            rig.send()->click();
+        QCOMPARE(store.visibleMessages(seeded.direct).size(), before + 1);
+        QCOMPARE(store.visibleMessages(seeded.direct).last().body, QStringLiteral("반가워요"));
+        if (lateCommit) {
+            preedit(QString());
+            commit(QStringLiteral("요"));
+        }
+        QCOMPARE(rig.field()->toPlainText(), QString());
+        QCOMPARE(rig.state.draft(), QString());
+
+        // The next message, begun with the same syllable, is typed whole.
+        preedit(QStringLiteral("요"));
+        commit(QStringLiteral("요"));
+        QCOMPARE(rig.state.draft(), QStringLiteral("요"));
+    }
+
+    // Only the user's own edits report typing; the clearing after a send is none.
     void typingFollowsTheUsersEdits()
     {
         LivePair pair;

@@ -1,0 +1,340 @@
+// The window by keyboard and screen reader: every way of flipping a switch or pressing a row
+// makes one store change, pages and sheets open on their first field, and leaving a room or
+// opening its panel leaves no stale load or notification behind.
+
+#include "PanelTestSupport.h"
+#include "WorkspaceTestSupport.h"
+
+#include "ui/panels/AccountListModel.h"
+#include "ui/panels/MacInfoPanel.h"
+#include "ui/workspace/MacChatList.h"
+#include "ui/workspace/MacComposerField.h"
+#include "ui/workspace/MacFriendList.h"
+#include "ui/workspace/MacFriendListModel.h"
+#include "ui/workspace/MacRoomListModel.h"
+#include "ui/workspace/MacSectionPicker.h"
+#include "ui/workspace/MacSidebar.h"
+#include "ui/workspace/MacTranscriptView.h"
+
+#include <QAccessible>
+#include <QDialog>
+#include <QListView>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Rig : WorkspaceRig
+{
+    Rig()
+    {
+        QApplication::setActiveWindow(&workspace);
+        active = QTest::qWaitForWindowActive(&workspace);
+    }
+    MacSidebar &sidebar() { return *workspace.findChild<MacSidebar *>(); }
+    MacInfoPanel *openInfo(const QUuid &room)
+    {
+        nav.openRoom(room);
+        nav.setRoomInfo(true);
+        redraw();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return workspace.findChild<MacInfoPanel *>();
+    }
+    bool active = false;
+};
+
+QAccessibleActionInterface *actionsOf(QAccessibleInterface *item)
+{
+    return item ? item->actionInterface() : nullptr;
+}
+
+// Presses `button` by `way`: "mouse", "space", or a screen reader's "Press" or "Toggle".
+void actOn(QAbstractButton *button, const QString &way)
+{
+    if (way == u"mouse"_s) {
+        QTest::mouseClick(button, Qt::LeftButton);
+    } else if (way == u"space"_s) {
+        QTest::keyClick(button, Qt::Key_Space);
+    } else {
+        QAccessibleActionInterface *actions
+            = actionsOf(QAccessible::queryAccessibleInterface(button));
+        QVERIFY(actions && actions->actionNames().contains(way));
+        actions->doAction(way);
+    }
+    redraw();
+}
+
+// A screen reader's action on row `row` of `view`.
+bool rowAction(QAbstractItemView *view, int row, const QString &action)
+{
+    QAccessibleInterface *list = QAccessible::queryAccessibleInterface(view);
+    QAccessibleActionInterface *actions = actionsOf(list ? list->child(row) : nullptr);
+    if (!actions || !actions->actionNames().contains(action))
+        return false;
+    actions->doAction(action);
+    redraw();
+    return true;
+}
+
+int rowOf(QAbstractItemView *view, int role, const QVariant &value)
+{
+    const QModelIndexList found
+        = view->model()->match(view->model()->index(0, 0), role, value, 1, Qt::MatchExactly);
+    return found.isEmpty() ? -1 : found.first().row();
+}
+
+const QString press = QAccessibleActionInterface::pressAction();
+
+} // namespace
+
+class TestWindowAccess : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { privateFolders(); }
+
+    void switchesMakeOneChange_data();
+    void switchesMakeOneChange();
+    void rowsActOnPress();
+    void roomRowOpensToWrite_data();
+    void roomRowOpensToWrite();
+    void firstFieldHasTheKeyboard_data();
+    void firstFieldHasTheKeyboard();
+    void leavingThePanelBuildsNoTranscript_data();
+    void leavingThePanelBuildsNoTranscript();
+    void staleNotificationIsCleared_data();
+    void staleNotificationIsCleared();
+};
+
+void TestWindowAccess::switchesMakeOneChange_data()
+{
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QString>("way");
+    for (const char *control : {"전체 알림", "소리", "알림", "고정", "친구", "friend row"}) {
+        for (const char *way : {"mouse", "space", "Press", "Toggle"})
+            QTest::addRow("%s, %s", control, way) << QString::fromUtf8(control) << way;
+    }
+}
+
+// Each way of flipping a switch or a segment, or choosing a friend in the new-conversation
+// sheet, makes exactly one change, and the drawing then shows the store's (or the
+// navigation's, or the sheet's) value.
+void TestWindowAccess::switchesMakeOneChange()
+{
+    QFETCH(QString, control);
+    QFETCH(QString, way);
+    Rig rig;
+    LocalStore &store = rig.store;
+    const QUuid room = rig.seeded.direct;
+    QAbstractButton *button = nullptr;
+    std::function<bool()> value;
+    if (control == u"전체 알림"_s || control == u"소리"_s) {
+        rig.nav.setPage(MacPage{MacPage::settings, {}});
+        const bool all = control == u"전체 알림"_s;
+        button = part(*rig.workspace.detail(),
+                      all ? u"notificationsEnabled"_s : u"notificationSound"_s);
+        value = [&store, all] {
+            return all ? store.notificationsEnabled() : store.notificationSound();
+        };
+    } else if (control == u"친구"_s) {
+        button = rig.sidebar().sectionPicker()->segment(MacSection::friends);
+        value = [&rig] { return rig.nav.section() == MacSection::friends; };
+    } else if (control == u"friend row"_s) {
+        rig.nav.setShowNewChat(true);
+        auto *list = part<QListView>(*rig.workspace.sheet(MacSheet::newChat), u"friends"_s);
+        const QModelIndex first = list->model()->index(0, 0);
+        value = [first] { return first.data(Qt::CheckStateRole).toInt() == Qt::Checked; };
+        if (way == u"mouse"_s) {
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                              list->visualRect(first).center());
+        } else if (way == u"space"_s) {
+            list->setCurrentIndex(first);
+            QTest::keyClick(list, Qt::Key_Space);
+        } else {
+            QVERIFY(rowAction(list, 0, way));
+        }
+        QVERIFY(value());
+        return;
+    } else {
+        MacInfoPanel *panel = rig.openInfo(room);
+        const bool notify = control == u"알림"_s;
+        button = part(*panel, notify ? u"notify"_s : u"pin"_s);
+        value = [&store, room, notify] {
+            return notify ? !store.conversation(room)->muted : store.conversation(room)->pinned;
+        };
+    }
+    QVERIFY(button && button->isEnabled());
+    const bool before = value();
+    QCOMPARE(button->isChecked(), before);
+    actOn(button, way);
+    QCOMPARE(value(), !before);
+    QCOMPARE(button->isChecked(), !before);
+}
+
+// Rows that act on a click act on "Press"; a row's painted buttons are actions by their text.
+void TestWindowAccess::rowsActOnPress()
+{
+    Rig rig;
+    LocalStore &store = rig.store;
+
+    // A received request in the friend list: "수락".
+    const QUuid asker = addAccount(store, u"asker"_s, u"묻는이"_s);
+    store.editFriends([&](QList<FriendLink> &l) { l.append({asker, FriendState::incoming}); });
+    rig.nav.setSection(MacSection::friends);
+    QListView *friends = rig.sidebar().friendList()->view();
+    QTRY_VERIFY(rowOf(friends, MacFriendListModel::AccountIdRole, asker) >= 0);
+    const int askerRow = rowOf(friends, MacFriendListModel::AccountIdRole, asker);
+    QVERIFY(!rowAction(friends, 0, press)); // the "받은 요청" header does nothing
+    QVERIFY(rowAction(friends, askerRow, u"수락"_s));
+    QCOMPARE(store.friendState(asker), std::optional(FriendState::friends));
+    QVERIFY(rowAction(friends, rowOf(friends, MacFriendListModel::AccountIdRole, asker), press));
+    QCOMPARE(rig.nav.page(), MacPage::profilePage(asker));
+
+    // A member of a group in its information panel: the profile, the panel closed.
+    MacInfoPanel *panel = rig.openInfo(rig.seeded.group);
+    auto *members = part<QListView>(*panel, u"memberList"_s);
+    QVERIFY(rowAction(members, rowOf(members, AccountListModel::IdRole, SeedID::taeo()), press));
+    QCOMPARE(rig.nav.page(), MacPage::profilePage(SeedID::taeo()));
+    QVERIFY(!rig.nav.roomInfo());
+
+    // The block list: "해제".
+    store.block(SeedID::taeo());
+    rig.nav.setPage(MacPage{MacPage::blocked, {}});
+    redraw();
+    auto *blocked = part<QListView>(*rig.workspace.detail(), u"list"_s);
+    QVERIFY(rowAction(blocked, 0, u"해제"_s));
+    QVERIFY(!store.blocks().contains(SeedID::taeo()));
+}
+
+void TestWindowAccess::roomRowOpensToWrite_data()
+{
+    QTest::addColumn<bool>("byReturn");
+    QTest::newRow("Return") << true;
+    QTest::newRow("Press") << false;
+}
+
+// Return on a room's row, or "Press", opens the room with the keyboard in its message field,
+// even from the open room's information panel.
+void TestWindowAccess::roomRowOpensToWrite()
+{
+    QFETCH(bool, byReturn);
+    Rig rig;
+    QVERIFY(rig.active);
+    rig.openInfo(rig.seeded.group);
+    QListView *rooms = rig.sidebar().chatList()->view();
+    const int row = rowOf(rooms, MacRoomListModel::RoomIdRole, rig.seeded.group);
+    if (byReturn) {
+        rooms->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(rooms, Qt::Key_Return);
+    } else {
+        QVERIFY(rowAction(rooms, row, press));
+    }
+    QCOMPARE(rig.nav.page(), MacPage::roomPage(rig.seeded.group));
+    QVERIFY(!rig.nav.roomInfo());
+    QTRY_VERIFY(qobject_cast<MacComposerField *>(QApplication::focusWidget()));
+}
+
+void TestWindowAccess::firstFieldHasTheKeyboard_data()
+{
+    QTest::addColumn<QString>("where");
+    QTest::addColumn<QString>("first");
+    QTest::newRow("password") << u"password"_s << u"current"_s;
+    QTest::newRow("account deletion") << u"deleteAccount"_s << u"phrase"_s;
+    QTest::newRow("own profile") << u"me"_s << u"name"_s;
+    QTest::newRow("new conversation") << u"newChat"_s << u"query"_s;
+    QTest::newRow("member invite") << u"memberInvite"_s << u"list"_s;
+}
+
+// Pages and sheets open with the keyboard on their first field or list, not on "닫기"/"취소".
+void TestWindowAccess::firstFieldHasTheKeyboard()
+{
+    QFETCH(QString, where);
+    QFETCH(QString, first);
+    Rig rig;
+    QVERIFY(rig.active);
+    QWidget *window = &rig.workspace;
+    if (where == u"newChat"_s) {
+        rig.nav.setShowNewChat(true);
+        window = rig.workspace.sheet(MacSheet::newChat);
+    } else if (where == u"memberInvite"_s) {
+        // A friend who is not yet a member, so that the list has a row.
+        befriend(rig.store, addAccount(rig.store, u"friend3"_s, u"셋째"_s));
+        MacInfoPanel *panel = rig.openInfo(rig.seeded.group);
+        part(*panel, u"invite"_s)->click();
+        window = panel->inviteDialog();
+    } else {
+        rig.nav.setPage(MacPage{where == u"password"_s ? MacPage::password
+                                    : where == u"me"_s ? MacPage::me
+                                                       : MacPage::deleteAccount,
+                                {}});
+    }
+    QVERIFY(window);
+    QTRY_VERIFY(window->focusWidget());
+    QCOMPARE(window->focusWidget()->objectName(), first);
+}
+
+void TestWindowAccess::leavingThePanelBuildsNoTranscript_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::newRow("나가기") << u"leave"_s;
+    QTest::newRow("member row") << u"member"_s;
+}
+
+// Leaving the room, or a member's profile, from the information panel changes the page without
+// showing the room's transcript again, which would start a load that races the leave.
+void TestWindowAccess::leavingThePanelBuildsNoTranscript()
+{
+    QFETCH(QString, action);
+    Rig rig;
+    MacInfoPanel *panel = rig.openInfo(rig.seeded.group);
+    QVERIFY(rig.workspace.findChildren<MacTranscriptView *>().isEmpty());
+    if (action == u"leave"_s) {
+        part(*panel, u"leave"_s)->click();
+        QVERIFY(answerConfirmation(*panel, u"나가기"_s));
+        QCOMPARE(rig.nav.page(), MacPage{});
+    } else {
+        auto *members = part<QListView>(*panel, u"memberList"_s);
+        const int row = rowOf(members, AccountListModel::IdRole, SeedID::sora());
+        QTest::mouseClick(members->viewport(), Qt::LeftButton, {},
+                          members->visualRect(members->model()->index(row, 0)).center());
+        QCOMPARE(rig.nav.page(), MacPage::profilePage(SeedID::sora()));
+    }
+    QVERIFY(!rig.nav.roomInfo());
+    QVERIFY(rig.workspace.findChildren<MacTranscriptView *>().isEmpty());
+}
+
+void TestWindowAccess::staleNotificationIsCleared_data()
+{
+    QTest::addColumn<bool>("openPanel");
+    QTest::newRow("room left") << false;
+    QTest::newRow("panel opened") << true;
+}
+
+// A notification whose room is left, or whose panel is opened, while the room loads is
+// forgotten when the load ends: it cannot open the room again later.
+void TestWindowAccess::staleNotificationIsCleared()
+{
+    QFETCH(bool, openPanel);
+    LivePair pair(3);
+    LocalStore *store = pair.open();
+    QVERIFY(store);
+    MacWorkspace workspace(*store);
+    workspace.resize(960, 680);
+    workspace.show();
+    pair.service.delayNext(
+        u"GET"_s, u"/v1/conversations/"_s + LiveRig::id(pair.room) + u"/messages"_s, 1, 400);
+    store->openFromPush(pair.room, QUuid::createUuid());
+    QCOMPARE(workspace.navigation().page(), MacPage::roomPage(pair.room));
+    QVERIFY(store->pushTarget());
+    if (openPanel)
+        workspace.navigation().setRoomInfo(true);
+    else
+        workspace.navigation().setPage(MacPage{});
+    QTRY_VERIFY_WITH_TIMEOUT(!store->pushTarget(), 5000);
+    QTest::qWait(50);
+}
+
+QTEST_MAIN(TestWindowAccess)
+#include "tst_windowaccess.moc"
