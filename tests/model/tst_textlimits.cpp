@@ -61,32 +61,6 @@ private slots:
         QCOMPARE(::firstGraphemes(text, n), expected);
     }
 
-    void shortened_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("n");
-        QTest::addColumn<QString>("expected");
-
-        QTest::newRow("fits") << QStringLiteral("abc") << 3 << QStringLiteral("abc");
-        QTest::newRow("cut with an ellipsis")
-            << QStringLiteral("abcd") << 3 << QStringLiteral("ab…");
-        QTest::newRow("zero") << QStringLiteral("abc") << 0 << QString();
-        QTest::newRow("emoji kept whole")
-            << QStringLiteral("\U0001F44D\U0001F3FD\U0001F44D\U0001F3FDx") << 2
-            << QStringLiteral("\U0001F44D\U0001F3FD…");
-        QTest::newRow("decomposed syllables")
-            << QStringLiteral("\u1100\u1161\u1102\u1161\u1103\u1161") << 2
-            << QStringLiteral("\u1100\u1161…");
-    }
-
-    void shortened()
-    {
-        QFETCH(QString, text);
-        QFETCH(int, n);
-        QFETCH(QString, expected);
-        QCOMPARE(shortenedText(text, n), expected);
-    }
-
     void trimmed_data()
     {
         QTest::addColumn<QString>("text");

@@ -9,21 +9,19 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-APIConversation wireRoom(const QUuid &me, const std::optional<QString> &lastAt, bool pinned = false)
+// A direct room of mine; `lastAt` empty: without a last message.
+APIConversation wireRoom(const QUuid &me, const QString &lastAt)
 {
     APIConversation wire;
     wire.id = QUuid::createUuid();
     wire.type = u"direct"_s;
-    wire.pinned = pinned;
     APIMember mine;
     mine.userId = me;
     mine.role = u"owner"_s;
-    mine.kind = u"person"_s;
     wire.members = {mine};
-    if (lastAt) {
-        APIMessage last = wireText(wire.id, me, 1);
-        last.createdAt = lastAt;
-        wire.lastMessage = last;
+    if (!lastAt.isEmpty()) {
+        wire.lastMessage = wireText(wire.id, me, 1);
+        wire.lastMessage->createdAt = lastAt;
     }
     return wire;
 }
@@ -50,32 +48,24 @@ private slots:
         // The time of each room's last message as the service lists them ("": none), and the
         // expected order by index in that list.
         QTest::addColumn<QStringList>("lastAt");
-        QTest::addColumn<QList<bool>>("pinned");
         QTest::addColumn<QList<int>>("order");
         const QString nine = u"2024-05-01T09:00:00Z"_s;
         const QString ten = u"2024-05-01T10:00:00Z"_s;
         const QString eleven = u"2024-05-01T11:00:00Z"_s;
-        QTest::newRow("empty room listed first")
-            << QStringList{{}, nine, eleven} << QList{false, false, false} << QList{2, 1, 0};
+        QTest::newRow("empty room listed first") << QStringList{{}, nine, eleven} << QList{2, 1, 0};
         QTest::newRow("two empty rooms keep the service's order")
-            << QStringList{ten, {}, {}} << QList{false, false, false} << QList{0, 1, 2};
-        QTest::newRow("pinned empty room stays first")
-            << QStringList{nine, {}, eleven} << QList{false, true, false} << QList{1, 2, 0};
-        QTest::newRow("nothing has a time")
-            << QStringList{{}, {}, {}} << QList{false, false, false} << QList{0, 1, 2};
+            << QStringList{ten, {}, {}} << QList{0, 1, 2};
+        QTest::newRow("nothing has a time") << QStringList{{}, {}, {}} << QList{0, 1, 2};
     }
     void untimedRoomsSortBelowAndStayPut()
     {
         QFETCH(QStringList, lastAt);
-        QFETCH(QList<bool>, pinned);
         QFETCH(QList<int>, order);
         auto first = memoryStore();
         const QUuid me = signInLocally(*first);
         QList<APIConversation> wire;
-        for (int i = 0; i < lastAt.size(); ++i)
-            wire.append(
-                wireRoom(me, lastAt.at(i).isEmpty() ? std::nullopt : std::optional(lastAt.at(i)),
-                         pinned.at(i)));
+        for (const QString &at : std::as_const(lastAt))
+            wire.append(wireRoom(me, at));
         QList<QUuid> expected;
         for (int i : std::as_const(order))
             expected.append(wire.at(i).id);
@@ -95,22 +85,6 @@ private slots:
         QTest::qWait(5);
         second->apply(wire);
         QCOMPARE(listed(*second), expected);
-    }
-
-    void heldRoomKeepsItsTime()
-    {
-        auto store = memoryStore();
-        const QUuid me = signInLocally(*store);
-        const APIConversation old = wireRoom(me, u"2024-05-01T09:00:00Z"_s);
-        const APIConversation fresh = wireRoom(me, std::nullopt);
-        store->apply(QList{old, fresh});
-        // The room was just made here: it went to the top, and a reload keeps it there.
-        Conversation made = *store->conversation(fresh.id);
-        made.updatedAt = QDateTime::currentDateTimeUtc();
-        store->replaceConversation(made);
-        store->apply(QList{old, fresh});
-        QCOMPARE(store->conversation(fresh.id)->updatedAt, made.updatedAt);
-        QCOMPARE(listed(*store), (QList{fresh.id, old.id}));
     }
 
     void roomOpenedHereGoesToTheTop()
