@@ -51,23 +51,27 @@ need_display() {
     fi
 }
 
-# Whether the program runs for this user: its single-instance socket is there (in Qt's runtime
-# folder) and one of the user's processes is the program.
+# Whether the program runs for this user: only a running program answers on its single-instance
+# socket (in Qt's runtime folder). A socket file left by a program that was killed answers
+# nothing and does not count; the program's next start replaces it. Perl (perl-base) is part of
+# every Debian system.
 program_runs() {
-    local comm name
-    [ -S "${XDG_RUNTIME_DIR:-/tmp/runtime-$(id -un)}/zumo" ] || return 1
-    for comm in /proc/[0-9]*/comm; do
-        [ -O "$comm" ] || continue
-        { read -r name <"$comm"; } 2>/dev/null || continue
-        [ "$name" = zumo ] && return 0
-    done
-    return 1
+    local socket="${XDG_RUNTIME_DIR:-/tmp/runtime-$(id -un)}/zumo"
+    [ -S "$socket" ] || return 1
+    perl -MIO::Socket::UNIX -e \
+        'exit(IO::Socket::UNIX->new(Type => SOCK_STREAM(), Peer => $ARGV[0]) ? 0 : 1)' \
+        "$socket" 2>/dev/null
 }
 
 # The program already running takes the arguments over its single-instance socket from a
 # second launch, which then ends: no build, no second service.
-if program_runs && [ -x "$program" ]; then
+if [ -x "$program" ] && program_runs; then
     need_display "$@"
+    if [ -n "${1:-}" ]; then
+        echo "Zumo already runs; handing the link over to it: $1"
+    else
+        echo "Zumo already runs; bringing its window forward."
+    fi
     exec "$program" "$@"
 fi
 

@@ -1,15 +1,30 @@
 #include "app/MessageAlerts.h"
 
+#include "model/TextLimits.h"
 #include "platform/PushCenter.h"
 #include "store/LocalStore.h"
 
+#include <QGuiApplication>
+
 MessageAlerts::MessageAlerts(LocalStore *store, WindowActive windowActive, Presenter present,
-                             QObject *parent)
+                             Withdrawer withdraw, QObject *parent)
     : QObject(parent)
     , m_store(store)
     , m_windowActive(std::move(windowActive))
     , m_present(std::move(present))
-{ }
+    , m_withdraw(std::move(withdraw))
+{
+    connect(m_store, &LocalStore::visibleRoomIDChanged, this, &MessageAlerts::withdrawSeen);
+    // Queued: the window counts as active only once the activation has been handled through.
+    if (auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance()))
+        connect(
+            app, &QGuiApplication::applicationStateChanged, this,
+            [this](Qt::ApplicationState state) {
+                if (state == Qt::ApplicationActive)
+                    withdrawSeen();
+            },
+            Qt::QueuedConnection);
+}
 
 std::optional<MessageAlert> MessageAlerts::alertFor(const LocalStore &store,
                                                     const ChatMessage &message, bool windowActive)
@@ -49,8 +64,10 @@ std::optional<MessageAlert> MessageAlerts::alertFor(const LocalStore &store,
     }
     if (alert.title.isEmpty())
         alert.title = QStringLiteral("Zumo");
-    alert.body = store.notificationPreview() && !message.body.trimmed().isEmpty() ? message.body
-                                                                                  : genericBody();
+    alert.title = shortenedText(alert.title, titleLimit);
+    alert.body = store.notificationPreview() && !message.body.trimmed().isEmpty()
+        ? shortenedText(message.body, bodyLimit)
+        : genericBody();
     // In the active window the in-app sound is the store's business; the notification stays
     // quiet so that one message does not ring twice.
     alert.withSound = !windowActive && PushCenter::soundAllowed();
@@ -66,4 +83,12 @@ void MessageAlerts::consider(const ChatMessage &message)
     if (m_present)
         m_present(*alert);
     emit presented(*alert);
+}
+
+void MessageAlerts::withdrawSeen()
+{
+    const std::optional<QUuid> room = m_store->visibleRoomID();
+    if (!room || !m_withdraw || !m_windowActive || !m_windowActive())
+        return;
+    m_withdraw(*room);
 }

@@ -50,6 +50,10 @@ QuilloChatMacApp::QuilloChatMacApp(std::unique_ptr<ChatClient> client,
                 notifier->present(alert.title, alert.body, alert.conversationId, alert.messageId,
                                   alert.withSound);
         },
+        [notifier](const QUuid &conversationId) {
+            if (notifier)
+                notifier->withdraw(conversationId);
+        },
         this);
     watchIncoming();
 

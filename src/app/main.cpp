@@ -1,5 +1,6 @@
 #include "app/QuilloChatMacApp.h"
 #include "platform/SingleInstance.h"
+#include "platform/TerminationSignals.h"
 
 #include <QApplication>
 
@@ -18,6 +19,12 @@ int main(int argc, char *argv[])
     SingleInstance instance;
     if (!instance.tryBecomePrimary(QStringLiteral("zumo"), link))
         return 0;
+
+    // Ctrl+C and a plain kill end the program through its event loop: the single-instance
+    // socket goes with the instance, so that the next launch finds no socket file of ours.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &app,
+                     [](int number) { QCoreApplication::exit(128 + number); });
 
     QuilloChatMacApp shell;
     shell.openLink(link);

@@ -10,6 +10,13 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+namespace {
+
+constexpr QFileDevice::Permissions ownerPermissions
+    = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+
+} // namespace
+
 std::optional<QByteArray> Snapshot::encode(QString *error) const
 {
     JsonWriter w;
@@ -104,8 +111,13 @@ bool Snapshot::writeFile(const QString &path, QString *error) const
     if (!bytes)
         return false;
 
-    // A missing folder is created; if that fails, opening the file below says so.
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    // A missing folder is created; if that fails, opening the file below says so. The
+    // document holds every message: its folder and the file are for the user alone, also when
+    // they existed before. Only the group's and others' rights go from the folder, so that a
+    // folder the user made read-only stays so.
+    const QString folder = QFileInfo(path).absolutePath();
+    QDir().mkpath(folder);
+    QFile::setPermissions(folder, QFile::permissions(folder) & ownerPermissions);
 
     // QSaveFile writes beside the target and renames over it on commit, so a reader sees the
     // old document or the new one, never half of one, and a failure leaves the old file.
@@ -115,6 +127,8 @@ bool Snapshot::writeFile(const QString &path, QString *error) const
             *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
         return false;
     }
+    // QSaveFile gives the new copy the old file's rights; the document never keeps wider ones.
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     if (file.write(*bytes) != bytes->size()) {
         if (error)
             *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());

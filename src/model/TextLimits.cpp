@@ -28,6 +28,16 @@ QString firstGraphemes(const QString &text, int n)
     return text.left(end);
 }
 
+QString shortenedText(const QString &text, int n)
+{
+    if (n <= 0)
+        return {};
+    const QString head = firstGraphemes(text, n);
+    if (head.size() == text.size())
+        return text;
+    return firstGraphemes(head, n - 1) + QChar(0x2026);
+}
+
 QString trimmedText(const QString &text)
 {
     // QString::trimmed drops every QChar::isSpace character: the Unicode separators (Zs, Zl, Zp,

@@ -12,5 +12,9 @@ int graphemeCount(const QString &text);
 // n <= 0). Never cuts a character in half.
 QString firstGraphemes(const QString &text, int n);
 
+// `text` when it has at most `n` user-perceived characters; otherwise its first n - 1 followed
+// by "…", n characters in all. For n <= 0, empty.
+QString shortenedText(const QString &text, int n);
+
 // `text` without white space and line breaks (any Unicode kind) at both ends.
 QString trimmedText(const QString &text);

@@ -58,8 +58,13 @@ QCoro::Task<std::optional<QUuid>> LocalStore::adoptServiceRoom(QCoro::Task<QUuid
     }
     if (!self)
         co_return std::nullopt;
-    // The new room enters the store only with the reload.
+    // The new room enters the store only with the reload. The list gives a room without
+    // messages no time, and one seen for the first time sorts low; a room the user has just
+    // made goes to the top, as one made in the local modes does.
+    const bool heldBefore = conversationIndex(roomId) >= 0;
     co_await reloadRemote();
+    if (self && !heldBefore)
+        touch(roomId, false);
     co_return roomId;
 }
 

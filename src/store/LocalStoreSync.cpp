@@ -24,6 +24,11 @@ std::optional<QDateTime> laterOf(const std::optional<QDateTime> &a,
     return *a < *b ? b : a;
 }
 
+std::optional<QDateTime> lastMessageTime(const APIConversation &wire)
+{
+    return wire.lastMessage ? parseWireTime(wire.lastMessage->createdAt) : std::nullopt;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -245,11 +250,24 @@ void LocalStore::apply(const QList<APIConversation> &wireRooms)
     for (int i = 0; i < accounts.size(); ++i)
         accountAt.insert(accounts.at(i).id, i);
 
+    // The list gives no time for a room without a last message. A room held already keeps its
+    // time; one seen for the first time sorts below every room with a time, so that the order
+    // does not depend on when the program started.
+    std::optional<QDateTime> oldest;
+    for (const APIConversation &wire : wireRooms) {
+        const int index = conversationIndex(wire.id);
+        const std::optional<QDateTime> time = laterOf(
+            index >= 0 ? std::optional(m_conversations.at(index).updatedAt) : std::nullopt,
+            lastMessageTime(wire));
+        if (time && (!oldest || *time < *oldest))
+            oldest = time;
+    }
+    const QDateTime untimed = oldest.value_or(now).addMSecs(-1);
+
     for (const APIConversation &wire : wireRooms) {
         const int oldIndex = conversationIndex(wire.id);
         const Conversation *old = oldIndex >= 0 ? &m_conversations.at(oldIndex) : nullptr;
-        const std::optional<QDateTime> lastTime
-            = wire.lastMessage ? parseWireTime(wire.lastMessage->createdAt) : std::nullopt;
+        const std::optional<QDateTime> lastTime = lastMessageTime(wire);
 
         Conversation room;
         room.id = wire.id;
@@ -259,9 +277,9 @@ void LocalStore::apply(const QList<APIConversation> &wireRooms)
         room.pinned = wire.pinned;
         room.muted = wire.muted;
         room.hiddenFromList = m_hiddenRoomIDs.contains(wire.id);
-        room.createdAt = old ? old->createdAt : lastTime.value_or(now);
-        room.updatedAt
-            = laterOf(old ? std::optional(old->updatedAt) : std::nullopt, lastTime).value_or(now);
+        room.createdAt = old ? old->createdAt : lastTime.value_or(untimed);
+        room.updatedAt = laterOf(old ? std::optional(old->updatedAt) : std::nullopt, lastTime)
+                             .value_or(untimed);
         for (const APIMember &member : wire.members) {
             const Membership *before = nullptr;
             if (old) {

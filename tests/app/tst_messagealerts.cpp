@@ -156,6 +156,65 @@ private slots:
         QCOMPARE(alert->messageId, std::optional<QUuid>(message.id));
     }
 
+    void longTextsAreCut_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<QString>("shownTitle");
+        QTest::addColumn<QString>("shownBody");
+        const QString thumb = QStringLiteral("\U0001F44D\U0001F3FD");
+        QTest::newRow("at the limits")
+            << QString(64, u'가') << QString(200, u'x') << QString(64, u'가') << QString(200, u'x');
+        QTest::newRow("one over") << QString(65, u'가') << QString(201, u'x')
+                                  << QString(63, u'가') + u'…' << QString(199, u'x') + u'…';
+        QTest::newRow("whole emoji") << QString(12, u'a') << thumb.repeated(300)
+                                     << QString(12, u'a') << thumb.repeated(199) + u'…';
+    }
+    void longTextsAreCut()
+    {
+        QFETCH(QString, title);
+        QFETCH(QString, body);
+        QFETCH(QString, shownTitle);
+        QFETCH(QString, shownBody);
+        LocalStore store(false, 20ms, nullptr);
+        const Account me = person(QStringLiteral("me"), QStringLiteral("나"));
+        const Account sora = person(QString(), QString()); // no name: the room's title alone
+        store.setAccounts({me, sora});
+        const Conversation group = roomWith(ConversationKind::group, {me.id, sora.id}, title);
+        store.setConversations({group});
+        store.setSession(AppSession{me.id, true});
+        const auto alert = MessageAlerts::alertFor(store, messageIn(group, sora.id, body), false);
+        QVERIFY(alert);
+        QCOMPARE(alert->title, shownTitle);
+        QCOMPARE(alert->body, shownBody);
+    }
+
+    // A room's notification goes once the room is on screen in the active window.
+    void seenRoomsAreWithdrawn()
+    {
+        LocalStore store(false, 20ms, nullptr);
+        const Account me = person(QStringLiteral("me"), QStringLiteral("나"));
+        store.setAccounts({me});
+        const Conversation one = roomWith(ConversationKind::direct, {me.id});
+        const Conversation two = roomWith(ConversationKind::direct, {me.id});
+        store.setConversations({one, two});
+        store.setSession(AppSession{me.id, true});
+
+        QList<QUuid> withdrawn;
+        bool active = false;
+        MessageAlerts alerts(
+            &store, [&active] { return active; }, nullptr,
+            [&withdrawn](const QUuid &room) { withdrawn.append(room); });
+        store.setVisibleRoomID(one.id); // the window is in the background
+        QVERIFY(withdrawn.isEmpty());
+        active = true;
+        emit qApp->applicationStateChanged(Qt::ApplicationActive);
+        QTRY_COMPARE(withdrawn, QList<QUuid>{one.id});
+        store.setVisibleRoomID(two.id);
+        store.setVisibleRoomID(std::nullopt);
+        QCOMPARE(withdrawn, (QList<QUuid>{one.id, two.id}));
+    }
+
     // The presenter sees exactly the alerts that the rule lets through.
     void considerPresentsThroughThePresenter()
     {

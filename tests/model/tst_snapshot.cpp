@@ -333,6 +333,26 @@ private slots:
         QVERIFY(Snapshot::readFile(path));
     }
 
+    void writtenForTheOwnerAlone()
+    {
+        // A folder and a document from before, open to everyone, are closed by the next write.
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("QuilloChat"));
+        const QString path = folder + QStringLiteral("/store.json");
+        QVERIFY(QDir().mkpath(folder) && writeBytes(path, "{}"));
+        const auto owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+        const auto others = QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther
+            | QFileDevice::ExeOther;
+        QVERIFY(QFile::setPermissions(folder, owner | others));
+        QVERIFY(QFile::setPermissions(path,
+                                      QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                          | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        QVERIFY(sampleState(true).writeFile(path));
+        QCOMPARE(QFile::permissions(folder) & (owner | others), owner);
+        QCOMPARE(QFile::permissions(path) & (owner | others),
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+
     void failedWriteKeepsOldFile()
     {
         QTemporaryDir dir;

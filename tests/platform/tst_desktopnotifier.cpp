@@ -3,10 +3,13 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <memory>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -16,6 +19,7 @@ const QString fakeBusName = QStringLiteral("fake-notification-server");
 
 const QUuid room = QUuid::fromString(QStringLiteral("6f1c1a52-7d1e-4a43-9d7e-2f7d1b0c1a01"));
 const QUuid message = QUuid::fromString(QStringLiteral("0b8e0c2a-3c55-4a53-8f3e-95d1f0a0b003"));
+const QUuid otherRoom = QUuid::fromString(QStringLiteral("6f1c1a52-7d1e-4a43-9d7e-2f7d1b0c1a02"));
 
 } // namespace
 
@@ -28,6 +32,7 @@ public:
     struct Call
     {
         QString app;
+        uint replaces = 0;
         QString icon;
         QString summary;
         QString body;
@@ -35,16 +40,35 @@ public:
         QVariantMap hints;
     };
     QList<Call> calls;
+    QList<uint> closeCalls;
+    QSet<uint> onScreen;
     QStringList capabilities{QStringLiteral("body"), QStringLiteral("actions"),
                              QStringLiteral("body-markup")};
     uint nextId = 41;
 
+    // What a user's click on the close box does.
+    void dismiss(uint id)
+    {
+        onScreen.remove(id);
+        emit NotificationClosed(id, 2);
+    }
+
 public slots:
-    uint Notify(const QString &app, uint, const QString &icon, const QString &summary,
+    // As desktop servers do: a notification still on screen is replaced under its own id; a
+    // replaces_id that is gone makes a new one.
+    uint Notify(const QString &app, uint replaces, const QString &icon, const QString &summary,
                 const QString &body, const QStringList &actions, const QVariantMap &hints, int)
     {
-        calls.append({app, icon, summary, body, actions, hints});
-        return nextId++;
+        calls.append({app, replaces, icon, summary, body, actions, hints});
+        const uint id = onScreen.contains(replaces) ? replaces : nextId++;
+        onScreen.insert(id);
+        return id;
+    }
+    void CloseNotification(uint id)
+    {
+        closeCalls.append(id);
+        if (onScreen.remove(id))
+            emit NotificationClosed(id, 3);
     }
     QStringList GetCapabilities() { return capabilities; }
 
@@ -146,7 +170,7 @@ private slots:
         notifier.present(QStringLiteral("a"), body, room, std::nullopt, true);
         QTRY_COMPARE(notifier.shownCount(), 1);
         // The capabilities have arrived by now: a server without markup gets the text as typed.
-        notifier.present(QStringLiteral("a"), body, room, std::nullopt, true);
+        notifier.present(QStringLiteral("a"), body, otherRoom, std::nullopt, true);
         QTRY_COMPARE(notifier.shownCount(), 2);
         QCOMPARE(fake->calls.last().body, body);
     }
@@ -191,7 +215,7 @@ private slots:
         startServer();
         DesktopNotifier notifier;
         QSignalSpy activated(&notifier, &DesktopNotifier::activated);
-        notifier.present(QStringLiteral("a"), QString(), room, std::nullopt, true);
+        notifier.present(QStringLiteral("a"), QString(), otherRoom, std::nullopt, true);
         notifier.present(QStringLiteral("b"), QString(), room, message, true);
         QTRY_COMPARE(notifier.shownCount(), 2);
         const uint first = fake->nextId - 2;
@@ -208,6 +232,80 @@ private slots:
         QCOMPARE(opened.size(), 1);
         QCOMPARE(opened[0].second, std::optional(message));
         QCOMPARE(notifier.shownCount(), 1);
+    }
+
+    void oneNotificationPerRoom()
+    {
+        startServer();
+        DesktopNotifier notifier;
+        // A burst: the first goes out, the newest waits for its answer and replaces it; the
+        // ones between are never shown. The other room has its own.
+        for (int i = 0; i < 5; ++i)
+            notifier.present(u"민지"_s, QString::number(i), room, QUuid::createUuid(), true);
+        notifier.present(u"다른 방"_s, u"x"_s, otherRoom, std::nullopt, true);
+        QTRY_COMPARE(fake->calls.size(), 3);
+        const uint first = 41;
+        QCOMPARE(fake->calls.at(1).replaces, 0u);
+        QCOMPARE(fake->calls.at(2).replaces, first);
+        QCOMPARE(fake->calls.at(2).body, u"4"_s);
+        notifier.present(u"민지"_s, u"5"_s, room, message, true);
+        QTRY_COMPARE(fake->calls.size(), 4);
+        QCOMPARE(fake->calls.last().replaces, first);
+        QTRY_COMPARE(notifier.pendingCount(), 0);
+        QCOMPARE(notifier.shownCount(), 2);
+        // The click opens the newest message.
+        emit fake->ActionInvoked(first, u"default"_s);
+        QTRY_COMPARE(opened.size(), 1);
+        QCOMPARE(opened.first(), std::pair(room, std::optional(message)));
+
+        // Once the user has closed it, the room's next notification is a new one.
+        fake->dismiss(first);
+        QTRY_COMPARE(notifier.shownCount(), 1);
+        notifier.present(u"민지"_s, u"6"_s, room, message, true);
+        QTRY_COMPARE(fake->calls.size(), 5);
+        QCOMPARE(fake->calls.last().replaces, 0u);
+    }
+
+    void withdrawClosesTheRoomsNotification_data()
+    {
+        QTest::addColumn<bool>("beforeTheAnswer");
+        QTest::addColumn<bool>("presentAgain");
+        QTest::newRow("shown") << false << false;
+        QTest::newRow("still on its way") << true << false;
+        QTest::newRow("withdrawn, then a newer one") << true << true;
+    }
+    void withdrawClosesTheRoomsNotification()
+    {
+        QFETCH(bool, beforeTheAnswer);
+        QFETCH(bool, presentAgain);
+        startServer();
+        DesktopNotifier notifier;
+        QSignalSpy activated(&notifier, &DesktopNotifier::activated);
+        notifier.present(QStringLiteral("a"), QStringLiteral("1"), room, std::nullopt, true);
+        notifier.present(QStringLiteral("b"), QStringLiteral("2"), otherRoom, std::nullopt, true);
+        if (!beforeTheAnswer)
+            QTRY_COMPARE(notifier.shownCount(), 2);
+        notifier.withdraw(room);
+        notifier.withdraw(QUuid::createUuid()); // a room without a notification: nothing
+        if (presentAgain)
+            notifier.present(QStringLiteral("a"), QStringLiteral("3"), room, std::nullopt, true);
+        QTRY_COMPARE(notifier.pendingCount(), 0);
+        QTest::qWait(50);
+
+        const uint roomId = 41; // the room's Notify went first
+        if (presentAgain) {
+            // The newer notification replaced the first instead of closing it.
+            QVERIFY(fake->closeCalls.isEmpty());
+            QCOMPARE(fake->calls.last().replaces, roomId);
+            QCOMPARE(notifier.shownCount(), 2);
+            return;
+        }
+        QCOMPARE(fake->closeCalls, QList<uint>{roomId});
+        QCOMPARE(fake->onScreen, QSet<uint>{42u});
+        QCOMPARE(notifier.shownCount(), 1);
+        emit fake->ActionInvoked(roomId, QStringLiteral("default"));
+        QTest::qWait(50);
+        QCOMPARE(activated.size(), 0);
     }
 
     void noServerShowsNothing()

@@ -137,7 +137,8 @@ TranscriptRow TranscriptModel::row(int i) const
     }
     if (m.replyToId)
         r.quote = m_store.replyPreview(*m.replyToId);
-    if (r.mine && m_readBasis) {
+    // A message still on its way, or one that failed, has reached nobody: no read count.
+    if (r.mine && m_readBasis && m.delivery == DeliveryState::sent) {
         if (m_readBasis->first == ConversationKind::direct) {
             if (m_store.isReadByPeer(m.id))
                 r.readMark = QStringLiteral("읽음");
@@ -163,7 +164,9 @@ bool TranscriptModel::showHeader(int i) const
 
 bool TranscriptModel::showMeta(int i) const
 {
-    if (i == count() - 1)
+    // A failed message keeps its failure and its resend, also inside a group: after a resend
+    // the new copy follows it, and the failed one must not pass for sent.
+    if (i == count() - 1 || message(i).delivery == DeliveryState::failed)
         return true;
     const ChatMessage &next = message(i + 1);
     return next.kind == MessageKind::system || !continues(message(i), next);

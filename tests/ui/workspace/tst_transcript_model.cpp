@@ -319,8 +319,8 @@ private slots:
 
     void grouping_data()
     {
-        // Messages as "sender@seconds" (p: the peer, m: me, s: a system line from the peer);
-        // flags per row: D day separator, H header, M meta line.
+        // Messages as "sender@seconds" (p: the peer, m: me, f: mine that failed, s: a system
+        // line from the peer); flags per row: D day separator, H header, M meta line.
         QTest::addColumn<QStringList>("messages");
         QTest::addColumn<QStringList>("flags");
         QTest::addColumn<int>("startHour");
@@ -337,6 +337,8 @@ private slots:
             << QStringList{"p@0", "s@10", "p@20"} << QStringList{"DHM", "---", "-HM"} << 9;
         QTest::newRow("times out of order")
             << QStringList{"p@100", "p@0"} << QStringList{"DH-", "--M"} << 9;
+        QTest::newRow("failed inside a group keeps its line")
+            << QStringList{"m@0", "f@10", "m@20"} << QStringList{"DH-", "--M", "--M"} << 9;
     }
 
     void grouping()
@@ -349,8 +351,12 @@ private slots:
         r.start = QDateTime(QDate(2024, 3, 5), startHour == 23 ? QTime(23, 59, 55) : QTime(9, 0));
         for (const QString &item : messages) {
             const QChar who = item.at(0);
-            r.add(who == u'm' ? r.me : r.peer, item.mid(2).toInt(), {},
-                  who == u's' ? MessageKind::system : MessageKind::text);
+            ChatMessage m
+                = r.message(who == u'm' || who == u'f' ? r.me : r.peer, item.mid(2).toInt(), {},
+                            who == u's' ? MessageKind::system : MessageKind::text);
+            if (who == u'f')
+                m.delivery = DeliveryState::failed;
+            r.store->editMessages([&](MessageIndex &index) { index.append(m); });
         }
         TranscriptModel model(*r.store, r.roomId);
         QStringList got;
@@ -369,17 +375,29 @@ private slots:
         QTest::addColumn<bool>("secondLeft");
         QTest::addColumn<bool>("mine");
         QTest::addColumn<QString>("mark");
+        QTest::addColumn<DeliveryState>("delivery");
 
-        QTest::newRow("direct, unread") << false << QList<qint64>{0} << false << true << "";
-        QTest::newRow("direct, read") << false << QList<qint64>{1} << false << true << "읽음";
-        QTest::newRow("not mine") << false << QList<qint64>{1} << false << false << "";
+        QTest::newRow("direct, unread")
+            << false << QList<qint64>{0} << false << true << "" << DeliveryState::sent;
+        QTest::newRow("direct, read")
+            << false << QList<qint64>{1} << false << true << "읽음" << DeliveryState::sent;
+        QTest::newRow("not mine") << false << QList<qint64>{1} << false << false << ""
+                                  << DeliveryState::sent;
         QTest::newRow("group, two behind")
-            << true << QList<qint64>{0, 0} << false << true << "안 읽음 2";
+            << true << QList<qint64>{0, 0} << false << true << "안 읽음 2" << DeliveryState::sent;
         QTest::newRow("group, one behind")
-            << true << QList<qint64>{1, 0} << false << true << "안 읽음 1";
+            << true << QList<qint64>{1, 0} << false << true << "안 읽음 1" << DeliveryState::sent;
         QTest::newRow("group, left member not counted")
-            << true << QList<qint64>{1, 0} << true << true << "";
-        QTest::newRow("group, all read") << true << QList<qint64>{1, 1} << false << true << "";
+            << true << QList<qint64>{1, 0} << true << true << "" << DeliveryState::sent;
+        QTest::newRow("group, all read")
+            << true << QList<qint64>{1, 1} << false << true << "" << DeliveryState::sent;
+        // Nobody has received a message on its way or one that failed.
+        QTest::newRow("group, sending")
+            << true << QList<qint64>{0, 0} << false << true << "" << DeliveryState::sending;
+        QTest::newRow("group, failed")
+            << true << QList<qint64>{0, 0} << false << true << "" << DeliveryState::failed;
+        QTest::newRow("direct, failed")
+            << false << QList<qint64>{1} << false << true << "" << DeliveryState::failed;
     }
 
     void readMarks()
@@ -389,8 +407,11 @@ private slots:
         QFETCH(bool, secondLeft);
         QFETCH(bool, mine);
         QFETCH(QString, mark);
+        QFETCH(DeliveryState, delivery);
         TranscriptRig r(group ? ConversationKind::group : ConversationKind::direct);
-        r.add(mine ? r.me : r.peer, 0);
+        ChatMessage m = r.message(mine ? r.me : r.peer, 0);
+        m.delivery = delivery;
+        r.store->editMessages([&](MessageIndex &index) { index.append(m); });
         TranscriptModel model(*r.store, r.roomId);
         QSignalSpy changes(&model, &QAbstractItemModel::dataChanged);
         // The members' read positions change after the model is made: the row follows.

@@ -359,6 +359,8 @@ private slots:
         QFETCH(QString, body);
         QFETCH(int, sentKind);
         TranscriptRig r;
+        // Recent, so that the new copy joins the failed one's group.
+        r.start = QDateTime::currentDateTime().addSecs(-60);
         const ChatMessage answered = r.add(r.peer, 0, QStringLiteral("질문"));
         ChatMessage failed = r.message(r.me, 10, body, MessageKind(kind));
         failed.body = body;
@@ -374,16 +376,16 @@ private slots:
 
         // The painted "재전송" of the row is what the reader clicks.
         TranscriptListView &list = s.view.list();
-        list.ensureLayout();
-        const int row = s.view.model().rowOf(failed.id);
-        const QRect rect = list.rowRect(row);
-        QPoint target;
-        for (int y = rect.top(); y < rect.bottom() && target.isNull(); ++y)
-            for (int x = rect.left(); x < rect.right(); x += 2)
-                if (list.hitAt({x, y}).part == TranscriptHit::Part::resend) {
-                    target = {x, y};
-                    break;
-                }
+        const auto resendPoint = [&] {
+            list.ensureLayout();
+            const QRect rect = list.rowRect(s.view.model().rowOf(failed.id));
+            for (int y = rect.top(); y < rect.bottom(); ++y)
+                for (int x = rect.left(); x < rect.right(); x += 2)
+                    if (list.hitAt({x, y}).part == TranscriptHit::Part::resend)
+                        return QPoint(x, y);
+            return QPoint();
+        };
+        const QPoint target = resendPoint();
         QVERIFY(!target.isNull());
         QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, target);
 
@@ -401,6 +403,7 @@ private slots:
         if (sentKind == int(MessageKind::image))
             QCOMPARE(sent.imageJPEG, std::optional(jpeg));
         QCOMPARE(now.at(1).delivery, DeliveryState::failed); // the failed one stays
+        QVERIFY(!resendPoint().isNull()); // and still says so
     }
 
     void clickingAPhotoOpensTheViewer()
