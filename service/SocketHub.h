@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QJsonObject>
 #include <QList>
+#include <QSet>
 #include <QObject>
 #include <QUuid>
 
@@ -22,6 +23,9 @@ public:
 
     void push(const QUuid &user, const QJsonObject &frame);
     void dropAll();
+    // The sockets open now go quiet without closing: nothing they are sent is read any more
+    // (pings included), and nothing is pushed to them. New sockets are served as usual.
+    void silenceAll();
     void closeUser(const QUuid &user);
     int authenticatedCount() const;
 
@@ -43,4 +47,5 @@ private:
     ServiceState &m_state;
     QAbstractHttpServer &m_server;
     QHash<QWebSocket *, QUuid> m_sockets; // null id until authenticated
+    QSet<QWebSocket *> m_silenced;
 };

@@ -263,6 +263,11 @@ void StandInService::clearFaults()
     m_http->faults.clear();
 }
 
+void StandInService::silenceAllSockets()
+{
+    m_hub->silenceAll();
+}
+
 void StandInService::dropAllSockets()
 {
     m_hub->dropAll();
