@@ -4,6 +4,7 @@
 #include "api/HttpAnswer.h"
 
 #include <QJsonArray>
+#include <QNetworkReply>
 #include <QTest>
 
 namespace {
@@ -432,6 +433,42 @@ private slots:
         m_server->on("GET", "/v1/sync", ScriptedReply::endlessBody(status));
         QCOMPARE(await(m_client->sync("x")).apiError, ChatAPIError::invalidResponse(failure));
         QVERIFY(m_server->endlessBytesSent < 4 * kAnswerByteLimit);
+    }
+
+    // An answer that trickles in keeps the idle timeout from firing; the call's deadline still
+    // ends it, as a failure of the transport.
+    void tricklingAnswerEndsAtTheDeadline()
+    {
+        IsolatedOptions isolated;
+        isolated.options.requestDeadline = std::chrono::milliseconds(800);
+        ChatClient client(m_server->baseUrl(), isolated.options);
+        ScriptedReply trickle;
+        trickle.trickleMs = 50;
+        m_server->on("GET", "/v1/me", trickle);
+        const auto outcome = await(client.request(QStringLiteral("GET"), ChatPath::me(),
+                                                  std::nullopt, false));
+        QVERIFY(outcome.transportError.has_value());
+        QCOMPARE(outcome.transportError->networkError, int(QNetworkReply::TimeoutError));
+    }
+
+    void deadlineGrowsWithTheBody_data()
+    {
+        QTest::addColumn<qint64>("bytes");
+        QTest::addColumn<int>("seconds");
+        QTest::newRow("no body") << qint64(0) << 60;
+        QTest::newRow("small JSON") << qint64(300) << 60;
+        QTest::newRow("64 KiB") << qint64(64 * 1024) << 61;
+        QTest::newRow("10 MiB photo") << qint64(10 * 1024 * 1024) << 220;
+    }
+
+    void deadlineGrowsWithTheBody()
+    {
+        QFETCH(qint64, bytes);
+        QFETCH(int, seconds);
+        const ChatClientOptions defaults;
+        QCOMPARE(std::chrono::duration_cast<std::chrono::seconds>(
+                     ChatClient::deadlineFor(defaults.requestDeadline, bytes)),
+                 std::chrono::seconds(seconds));
     }
 
 private:
