@@ -51,6 +51,8 @@ void SocketHub::takePending()
             if (m_sockets.remove(socket))
                 socket->deleteLater();
         });
+        if (silenceNew)
+            silence(socket);
     }
 }
 
@@ -157,21 +159,24 @@ void SocketHub::push(const QUuid &user, const QJsonObject &frame)
 
 void SocketHub::silenceAll()
 {
-    // The connections under the WebSockets belong to the HTTP server's listener.
+    const QList<QWebSocket *> sockets = m_sockets.keys();
+    for (QWebSocket *socket : sockets)
+        silence(socket);
+}
+
+void SocketHub::silence(QWebSocket *socket)
+{
+    // A QWebSocket answers pings by itself as it reads: its connection (which belongs to the
+    // HTTP server's listener) is no longer read, so the bytes stay in the system's buffers and
+    // no pong goes back. The connection stays open, as one that died on the way would.
     const QList<QTcpSocket *> connections = m_server.findChildren<QTcpSocket *>();
-    for (auto it = m_sockets.cbegin(); it != m_sockets.cend(); ++it) {
-        QWebSocket *socket = it.key();
-        // A QWebSocket answers pings by itself as it reads: its connection is no longer read,
-        // so the bytes stay in the system's buffers and no pong goes back. The connection
-        // stays open, as one that died on the way would.
-        for (QTcpSocket *connection : connections) {
-            if (connection->peerPort() == socket->peerPort()
-                && connection->localPort() == socket->localPort()
-                && connection->peerAddress() == socket->peerAddress())
-                QObject::disconnect(connection, &QIODevice::readyRead, nullptr, nullptr);
-        }
-        m_silenced.insert(socket);
+    for (QTcpSocket *connection : connections) {
+        if (connection->peerPort() == socket->peerPort()
+            && connection->localPort() == socket->localPort()
+            && connection->peerAddress() == socket->peerAddress())
+            QObject::disconnect(connection, &QIODevice::readyRead, nullptr, nullptr);
     }
+    m_silenced.insert(socket);
 }
 
 void SocketHub::dropAll()

@@ -31,6 +31,7 @@ public:
 
     bool refuseAuth = false;
     bool closeAfterAuth = false;
+    bool silenceNew = false; // new sockets are silenced as soon as they are open
     quint64 pushFrameSize = 0; // 0: the socket's default
     QList<QJsonObject> received;
 
@@ -39,6 +40,7 @@ signals:
 
 private:
     void takePending();
+    void silence(QWebSocket *socket);
     void onText(QWebSocket *socket, const QString &text);
     void handleFrame(QWebSocket *socket, const QUuid &user, const QJsonObject &frame);
     static void send(QWebSocket *socket, const QJsonObject &frame);

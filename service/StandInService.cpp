@@ -268,6 +268,11 @@ void StandInService::silenceAllSockets()
     m_hub->silenceAll();
 }
 
+void StandInService::setSilenceNewSockets(bool silence)
+{
+    m_hub->silenceNew = silence;
+}
+
 void StandInService::dropAllSockets()
 {
     m_hub->dropAll();

@@ -219,6 +219,7 @@ private:
     void startKeepAlive();
     void stopKeepAlive();
     void sendKeepAlive();
+    void heardFromService();
     void keepAliveMissed();
     QCoro::Task<> recoverSocket();
     QCoro::Task<> runRecovery();
@@ -255,5 +256,6 @@ private:
     QTimer *m_reconnectTimer = nullptr;
     quint64 m_reconnectFor = 0;
     QTimer *m_keepAliveTimer = nullptr; // the next ping
-    QTimer *m_pongTimer = nullptr; // runs from a ping until a frame arrives
+    // Runs from a ping until a frame arrives, and from an open until "auth.ok".
+    QTimer *m_pongTimer = nullptr;
 };

@@ -61,6 +61,9 @@ void ChatClient::openSocket()
     m_socketReady = false;
     m_reconnectTimer->stop();
     stopKeepAlive();
+    // A socket that the service has not accepted by then counts as failed as well: a connection
+    // can die silently while it is being opened, too.
+    m_pongTimer->start(m_options.keepAliveInterval + m_options.keepAliveTimeout);
 
     auto *socket = new QWebSocket(QString(), QWebSocketProtocol::VersionLatest, this);
     socket->setMaxAllowedIncomingFrameSize(kMaxIncomingFrameBytes);
@@ -80,14 +83,14 @@ void ChatClient::openSocket()
                      [this, generation](const QString &text) {
                          if (generation != m_socketGeneration)
                              return;
-                         m_pongTimer->stop();
+                         heardFromService();
                          handleFrame(text.toUtf8());
                      });
     QObject::connect(socket, &QWebSocket::binaryMessageReceived, this,
                      [this, generation](const QByteArray &data) {
                          if (generation != m_socketGeneration)
                              return;
-                         m_pongTimer->stop();
+                         heardFromService();
                          QStringDecoder decoder(QStringDecoder::Utf8,
                                                 QStringDecoder::Flag::Stateless);
                          const QString text = decoder(data);
@@ -97,7 +100,7 @@ void ChatClient::openSocket()
                      });
     QObject::connect(socket, &QWebSocket::pong, this, [this, generation] {
         if (generation == m_socketGeneration)
-            m_pongTimer->stop();
+            heardFromService();
     });
     QObject::connect(socket, &QWebSocket::disconnected, this,
                      [this, generation] { socketFailed(generation); });
@@ -230,6 +233,13 @@ void ChatClient::stopKeepAlive()
 {
     m_keepAliveTimer->stop();
     m_pongTimer->stop();
+}
+
+void ChatClient::heardFromService()
+{
+    // Before "auth.ok" only the acceptance itself ends the wait.
+    if (m_socketReady)
+        m_pongTimer->stop();
 }
 
 void ChatClient::sendKeepAlive()

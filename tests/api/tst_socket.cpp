@@ -203,6 +203,18 @@ private slots:
         QTest::newRow("signed out") << "logout";
     }
 
+    // A socket whose "auth" is never answered is not waited for without end either.
+    void unansweredAuthCountsAsAFailure()
+    {
+        start(50ms, 5s, 150ms, 300ms);
+        m_svc->setSilenceNewSockets(true);
+        QVERIFY(await(m_client->connectSocket()).ok());
+        QVERIFY(waitUntil([this] { return m_client->reconnects() == 1; }));
+        m_svc->setSilenceNewSockets(false);
+        QVERIFY(waitUntil([this] { return m_client->socketReady(); }));
+        QCOMPARE(m_reconnected, 1);
+    }
+
     // Waiting out a long pause, the socket tries at once when there is reason to think the
     // service is back; a sign-out ends the attempts.
     void givenUpSocketTriesAtOnce()
@@ -244,6 +256,7 @@ private slots:
         QVERIFY(m_client->socketReady());
 
         m_svc->silenceAllSockets();
+        QVERIFY(waitUntil([this] { return m_client->reconnects() == 1; }));
         QVERIFY(waitUntil([this] { return framesOfType("auth").size() == 2; }));
         QVERIFY(waitUntil([this] { return m_client->socketReady(); }));
         QCOMPARE(m_client->reconnects(), 0);
