@@ -51,10 +51,12 @@ QCoro::Task<> LocalStore::startUp(bool firstAttempt)
         const bool restored = co_await client->restore();
         if (!self || m_session)
             co_return; // signed in by hand meanwhile: that stands
+        // The notice comes once: further attempts stay quiet until one of them ends for good.
         if (!restored) {
-            if (client->lastFailure() && firstAttempt)
+            const bool again = client->restoreMayRetry();
+            if (client->lastFailure() && (firstAttempt || !again))
                 showNotice(*client->lastFailure());
-            if (client->restoreMayRetry())
+            if (again)
                 retryStartUpLater();
             co_return;
         }
@@ -70,9 +72,10 @@ QCoro::Task<> LocalStore::startUp(bool firstAttempt)
         if (failure) {
             // The service is away, not refusing: the stored session stays and start-up is
             // tried again. A refusal leaves the user signed out, as does a lost session.
-            if (firstAttempt)
+            const bool again = isTransientFailure(failure) && client->hasSession();
+            if (firstAttempt || !again)
                 showAPI(failure);
-            if (isTransientFailure(failure) && client->hasSession())
+            if (again)
                 retryStartUpLater();
             co_return;
         }

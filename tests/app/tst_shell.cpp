@@ -116,8 +116,18 @@ private slots:
         QVERIFY(window->isVisible());
     }
 
+    void startUpRestoresTheStoredSession_data()
+    {
+        QTest::addColumn<bool>("serviceAway");
+        QTest::newRow("service answers") << false;
+        QTest::newRow("service away at first") << true;
+    }
+
+    // The stored session opens the workspace; when the service cannot answer at first, the
+    // workspace comes up by itself once it does.
     void startUpRestoresTheStoredSession()
     {
+        QFETCH(bool, serviceAway);
         StandInService service;
         QVERIFY(service.listen());
         service.addUser(seed(QStringLiteral("sora@example.com"), QStringLiteral("abcd1234"),
@@ -132,11 +142,49 @@ private slots:
             QVERIFY(signIn(&first, QStringLiteral("sora@example.com"), QStringLiteral("abcd1234")));
         }
         PushCenter::reset();
+        if (serviceAway)
+            service.dropNext(QStringLiteral("GET"), QStringLiteral("/v1/me"), 1);
         QuilloChatMacApp app(std::make_unique<ChatClient>(service.baseUrl(), options),
                              std::make_unique<NoBadge>());
         app.showWindow();
-        QTRY_COMPARE(app.window()->rootView()->screen(), MacRootView::Screen::workspace);
         QTRY_VERIFY(app.bootstrapFinished());
+        if (serviceAway)
+            QCOMPARE(app.window()->rootView()->screen(), MacRootView::Screen::signIn);
+        QTRY_COMPARE_WITH_TIMEOUT(app.window()->rootView()->screen(),
+                                  MacRootView::Screen::workspace, 8000);
+    }
+
+    // The application becoming active again sends a socket that waits out a long pause back to
+    // the service at once.
+    void activationRetriesTheSocket()
+    {
+        StandInService service;
+        QVERIFY(service.listen());
+        service.addUser(seed(QStringLiteral("sora@example.com"), QStringLiteral("abcd1234"),
+                             QStringLiteral("sora"), QStringLiteral("한소라")));
+        ChatClientOptions options;
+        options.reconnectDelay = 50ms;
+        options.reconnectBackoff = 10min;
+        options.keychainService
+            = QStringLiteral("zumo-app-test-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+        options.sessionFolder = privateFolders().path() + QStringLiteral("/active-")
+            + QUuid::createUuid().toString(QUuid::WithoutBraces);
+        QuilloChatMacApp app(std::make_unique<ChatClient>(service.baseUrl(), options),
+                             std::make_unique<NoBadge>());
+        QVERIFY(signIn(app.store(), QStringLiteral("sora@example.com"), QStringLiteral("abcd1234")));
+        ChatClient *client = app.store()->client();
+        QTRY_VERIFY(client->socketReady());
+
+        service.setCloseAfterAuth(true);
+        service.dropAllSockets();
+        QTRY_COMPARE(client->reconnects(), ChatClient::kQuickReconnects + 1);
+        QVERIFY(client->reconnectPending());
+        service.setCloseAfterAuth(false);
+        // The reload that activation starts fails: the socket goes back on its own account.
+        service.failNext(QString(), QStringLiteral("/v1/"), 10, 503, QStringLiteral("away"),
+                         QStringLiteral("잠시 후에"));
+        emit qGuiApp->applicationStateChanged(Qt::ApplicationActive);
+        QTRY_VERIFY(client->socketReady());
     }
 
     void notificationTapsReachTheStore()
