@@ -3,8 +3,8 @@
 #include <QHash>
 #include <QJsonObject>
 #include <QList>
-#include <QSet>
 #include <QObject>
+#include <QSet>
 #include <QUuid>
 
 class QAbstractHttpServer;

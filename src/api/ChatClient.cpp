@@ -131,8 +131,8 @@ void ChatClient::applyCommonRequestSettings(QNetworkRequest &request) const
 
 std::chrono::milliseconds ChatClient::deadlineFor(std::chrono::milliseconds base, qint64 bodyBytes)
 {
-    return base + std::chrono::milliseconds(std::max<qint64>(bodyBytes, 0) * 1000
-                                            / kUploadBytesPerSecond);
+    return base
+        + std::chrono::milliseconds(std::max<qint64>(bodyBytes, 0) * 1000 / kUploadBytesPerSecond);
 }
 
 QCoro::Task<QByteArray> ChatClient::request(QString method, ChatPath path,
@@ -164,9 +164,8 @@ QCoro::Task<QByteArray> ChatClient::request(QString method, ChatPath path,
         std::unique_ptr<QNetworkReply, DeleteLater> reply(
             body ? m_network->sendCustomRequest(request, method.toLatin1(), payload)
                  : m_network->sendCustomRequest(request, method.toLatin1()));
-        const HttpAnswer answer
-            = co_await receiveAnswer(reply.get(), deadlineFor(m_options.requestDeadline,
-                                                              payload.size()));
+        const HttpAnswer answer = co_await receiveAnswer(
+            reply.get(), deadlineFor(m_options.requestDeadline, payload.size()));
         throwIfGone(alive);
         // A body cut off at the size bound is as unusable as one that does not decode.
         if (answer.oversized)

@@ -445,8 +445,8 @@ private slots:
         ScriptedReply trickle;
         trickle.trickleMs = 50;
         m_server->on("GET", "/v1/me", trickle);
-        const auto outcome = await(client.request(QStringLiteral("GET"), ChatPath::me(),
-                                                  std::nullopt, false));
+        const auto outcome
+            = await(client.request(QStringLiteral("GET"), ChatPath::me(), std::nullopt, false));
         QVERIFY(outcome.transportError.has_value());
         QCOMPARE(outcome.transportError->networkError, int(QNetworkReply::TimeoutError));
     }

@@ -223,7 +223,8 @@ private slots:
         start(50ms, 10min);
         m_svc->setCloseAfterAuth(true);
         QVERIFY(await(m_client->connectSocket()).ok());
-        QVERIFY(waitUntil([this] { return m_client->reconnects() == ChatClient::kQuickReconnects + 1; }));
+        QVERIFY(waitUntil(
+            [this] { return m_client->reconnects() == ChatClient::kQuickReconnects + 1; }));
         QVERIFY(m_client->reconnectPending());
         m_svc->setCloseAfterAuth(false);
         const qsizetype attempts = framesOfType("auth").size();
@@ -416,7 +417,8 @@ private:
     {
         m_options = std::make_unique<IsolatedOptions>(reconnectDelay);
         m_options->options.reconnectBackoff = backoff;
-        m_options->options.reconnectBackoffCap = std::max<std::chrono::milliseconds>(backoff, 200ms);
+        m_options->options.reconnectBackoffCap
+            = std::max<std::chrono::milliseconds>(backoff, 200ms);
         m_options->options.keepAliveInterval = keepAliveInterval;
         m_options->options.keepAliveTimeout = keepAliveTimeout;
         m_client = std::make_unique<ChatClient>(m_svc->baseUrl(), m_options->options);

@@ -171,7 +171,8 @@ private slots:
             + QUuid::createUuid().toString(QUuid::WithoutBraces);
         QuilloChatMacApp app(std::make_unique<ChatClient>(service.baseUrl(), options),
                              std::make_unique<NoBadge>());
-        QVERIFY(signIn(app.store(), QStringLiteral("sora@example.com"), QStringLiteral("abcd1234")));
+        QVERIFY(
+            signIn(app.store(), QStringLiteral("sora@example.com"), QStringLiteral("abcd1234")));
         ChatClient *client = app.store()->client();
         QTRY_VERIFY(client->socketReady());
 
