@@ -451,26 +451,6 @@ private slots:
         QCOMPARE(outcome.transportError->networkError, int(QNetworkReply::TimeoutError));
     }
 
-    void deadlineGrowsWithTheBody_data()
-    {
-        QTest::addColumn<qint64>("bytes");
-        QTest::addColumn<int>("seconds");
-        QTest::newRow("no body") << qint64(0) << 60;
-        QTest::newRow("small JSON") << qint64(300) << 60;
-        QTest::newRow("64 KiB") << qint64(64 * 1024) << 61;
-        QTest::newRow("10 MiB photo") << qint64(10 * 1024 * 1024) << 220;
-    }
-
-    void deadlineGrowsWithTheBody()
-    {
-        QFETCH(qint64, bytes);
-        QFETCH(int, seconds);
-        const ChatClientOptions defaults;
-        QCOMPARE(std::chrono::duration_cast<std::chrono::seconds>(
-                     ChatClient::deadlineFor(defaults.requestDeadline, bytes)),
-                 std::chrono::seconds(seconds));
-    }
-
 private:
     void signIn(qint64 expiresIn = 3600)
     {
