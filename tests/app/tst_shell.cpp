@@ -122,11 +122,7 @@ private slots:
         QVERIFY(service.listen());
         service.addUser(seed(QStringLiteral("sora@example.com"), QStringLiteral("abcd1234"),
                              QStringLiteral("sora"), QStringLiteral("한소라")));
-        ChatClientOptions options;
-        options.keychainService
-            = QStringLiteral("zumo-app-test-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-        options.sessionFolder = privateFolders().path() + QStringLiteral("/restore-")
-            + QUuid::createUuid().toString(QUuid::WithoutBraces);
+        const ChatClientOptions options = isolatedOptions();
         {
             LocalStore first(true, 250ms, std::make_unique<ChatClient>(service.baseUrl(), options));
             QVERIFY(signIn(&first, QStringLiteral("sora@example.com"), QStringLiteral("abcd1234")));
@@ -147,13 +143,8 @@ private slots:
         QVERIFY(service.listen());
         service.addUser(seed(QStringLiteral("sora@example.com"), QStringLiteral("abcd1234"),
                              QStringLiteral("sora"), QStringLiteral("한소라")));
-        ChatClientOptions options;
-        options.reconnectDelay = 50ms;
+        ChatClientOptions options = isolatedOptions();
         options.reconnectBackoff = 10min;
-        options.keychainService
-            = QStringLiteral("zumo-app-test-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-        options.sessionFolder = privateFolders().path() + QStringLiteral("/active-")
-            + QUuid::createUuid().toString(QUuid::WithoutBraces);
         QuilloChatMacApp app(std::make_unique<ChatClient>(service.baseUrl(), options),
                              std::make_unique<NoBadge>());
         QVERIFY(
