@@ -6,6 +6,7 @@
 #include <QAbstractHttpServer>
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <QTcpSocket>
 #include <QWebSocket>
 
 namespace {
@@ -46,9 +47,12 @@ void SocketHub::takePending()
             socket, &QWebSocket::binaryMessageReceived, this,
             [this, socket](const QByteArray &data) { onText(socket, QString::fromUtf8(data)); });
         connect(socket, &QWebSocket::disconnected, this, [this, socket] {
+            m_silenced.remove(socket);
             if (m_sockets.remove(socket))
                 socket->deleteLater();
         });
+        if (silenceNew)
+            silence(socket);
     }
 }
 
@@ -145,7 +149,7 @@ void SocketHub::push(const QUuid &user, const QJsonObject &frame)
     // A send may close a broken socket and so change the table: go over a copy.
     const QList<QWebSocket *> sockets = m_sockets.keys(user);
     for (QWebSocket *s : sockets) {
-        if (m_sockets.value(s) != user)
+        if (m_sockets.value(s) != user || m_silenced.contains(s))
             continue;
         if (pushFrameSize > 0)
             s->setOutgoingFrameSize(pushFrameSize);
@@ -153,10 +157,33 @@ void SocketHub::push(const QUuid &user, const QJsonObject &frame)
     }
 }
 
+void SocketHub::silenceAll()
+{
+    const QList<QWebSocket *> sockets = m_sockets.keys();
+    for (QWebSocket *socket : sockets)
+        silence(socket);
+}
+
+void SocketHub::silence(QWebSocket *socket)
+{
+    // A QWebSocket answers pings by itself as it reads: its connection (which belongs to the
+    // HTTP server's listener) is no longer read, so the bytes stay in the system's buffers and
+    // no pong goes back. The connection stays open, as one that died on the way would.
+    const QList<QTcpSocket *> connections = m_server.findChildren<QTcpSocket *>();
+    for (QTcpSocket *connection : connections) {
+        if (connection->peerPort() == socket->peerPort()
+            && connection->localPort() == socket->localPort()
+            && connection->peerAddress() == socket->peerAddress())
+            QObject::disconnect(connection, &QIODevice::readyRead, nullptr, nullptr);
+    }
+    m_silenced.insert(socket);
+}
+
 void SocketHub::dropAll()
 {
     const QList<QWebSocket *> sockets = m_sockets.keys();
     m_sockets.clear();
+    m_silenced.clear();
     for (QWebSocket *s : sockets) {
         s->abort();
         s->deleteLater();
@@ -170,6 +197,7 @@ void SocketHub::closeUser(const QUuid &user)
     const QList<QWebSocket *> sockets = m_sockets.keys(user);
     for (QWebSocket *s : sockets) {
         m_sockets.remove(s);
+        m_silenced.remove(s);
         s->close(QWebSocketProtocol::CloseCodePolicyViolated);
         s->deleteLater();
     }

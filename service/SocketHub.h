@@ -4,6 +4,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QUuid>
 
 class QAbstractHttpServer;
@@ -22,11 +23,15 @@ public:
 
     void push(const QUuid &user, const QJsonObject &frame);
     void dropAll();
+    // The sockets open now go quiet without closing: nothing they are sent is read any more
+    // (pings included), and nothing is pushed to them. New sockets are served as usual.
+    void silenceAll();
     void closeUser(const QUuid &user);
     int authenticatedCount() const;
 
     bool refuseAuth = false;
     bool closeAfterAuth = false;
+    bool silenceNew = false; // new sockets are silenced as soon as they are open
     quint64 pushFrameSize = 0; // 0: the socket's default
     QList<QJsonObject> received;
 
@@ -35,6 +40,7 @@ signals:
 
 private:
     void takePending();
+    void silence(QWebSocket *socket);
     void onText(QWebSocket *socket, const QString &text);
     void handleFrame(QWebSocket *socket, const QUuid &user, const QJsonObject &frame);
     static void send(QWebSocket *socket, const QJsonObject &frame);
@@ -43,4 +49,5 @@ private:
     ServiceState &m_state;
     QAbstractHttpServer &m_server;
     QHash<QWebSocket *, QUuid> m_sockets; // null id until authenticated
+    QSet<QWebSocket *> m_silenced;
 };

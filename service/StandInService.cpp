@@ -263,6 +263,16 @@ void StandInService::clearFaults()
     m_http->faults.clear();
 }
 
+void StandInService::silenceAllSockets()
+{
+    m_hub->silenceAll();
+}
+
+void StandInService::setSilenceNewSockets(bool silence)
+{
+    m_hub->silenceNew = silence;
+}
+
 void StandInService::dropAllSockets()
 {
     m_hub->dropAll();

@@ -122,6 +122,11 @@ public:
 
     // WebSocket behaviours.
     void dropAllSockets();
+    // The sockets open now stop answering without closing: like a connection that died on the
+    // way, they neither read nor answer pings, and get no events. New sockets work as usual.
+    void silenceAllSockets();
+    // New sockets are silenced as soon as they are open (their "auth" is never answered).
+    void setSilenceNewSockets(bool silence);
     void setRefuseSocketAuth(bool refuse); // "auth" gets {"type":"error","code":"unauthorized"}
     void setCloseAfterAuth(bool close); // "auth" gets no answer, the socket is closed
     void pushFrame(const QUuid &user, const QJsonObject &frame); // to every socket of the user

@@ -11,7 +11,10 @@
 #include <QNetworkRequest>
 #include <QPointer>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QWebSocket>
+
+#include <algorithm>
 
 #ifndef ZUMO_SERVICE_URL
 #error "ZUMO_SERVICE_URL must be defined by the build"
@@ -20,6 +23,8 @@
 namespace {
 
 constexpr int kRequestTimeoutMs = 60 * 1000;
+// The slowest upload rate still waited for: 64 KiB/s.
+constexpr qint64 kUploadBytesPerSecond = 64 * 1024;
 
 QString defaultSessionFolder()
 {
@@ -49,6 +54,18 @@ ChatClient::ChatClient(const QUrl &baseUrl, const ChatClientOptions &options, QO
         m_options.sessionFolder = defaultSessionFolder();
     m_keychain = std::make_unique<ChatKeychain>(m_options.keychainService,
                                                 m_options.keychainAccount, m_options.sessionFolder);
+
+    m_reconnectTimer = new QTimer(this);
+    m_reconnectTimer->setSingleShot(true);
+    connect(m_reconnectTimer, &QTimer::timeout, this, [this] {
+        if (m_reconnectFor == m_socketGeneration && m_tokens)
+            runReconnect(m_reconnectFor);
+    });
+    m_keepAliveTimer = new QTimer(this);
+    connect(m_keepAliveTimer, &QTimer::timeout, this, &ChatClient::sendKeepAlive);
+    m_pongTimer = new QTimer(this);
+    m_pongTimer->setSingleShot(true);
+    connect(m_pongTimer, &QTimer::timeout, this, &ChatClient::keepAliveMissed);
 }
 
 ChatClient::~ChatClient()
@@ -112,6 +129,12 @@ void ChatClient::applyCommonRequestSettings(QNetworkRequest &request) const
     request.setTransferTimeout(kRequestTimeoutMs);
 }
 
+std::chrono::milliseconds ChatClient::deadlineFor(std::chrono::milliseconds base, qint64 bodyBytes)
+{
+    return base
+        + std::chrono::milliseconds(std::max<qint64>(bodyBytes, 0) * 1000 / kUploadBytesPerSecond);
+}
+
 QCoro::Task<QByteArray> ChatClient::request(QString method, ChatPath path,
                                             std::optional<QJsonObject> body, bool authorize)
 {
@@ -141,7 +164,8 @@ QCoro::Task<QByteArray> ChatClient::request(QString method, ChatPath path,
         std::unique_ptr<QNetworkReply, DeleteLater> reply(
             body ? m_network->sendCustomRequest(request, method.toLatin1(), payload)
                  : m_network->sendCustomRequest(request, method.toLatin1()));
-        const HttpAnswer answer = co_await receiveAnswer(reply.get());
+        const HttpAnswer answer = co_await receiveAnswer(
+            reply.get(), deadlineFor(m_options.requestDeadline, payload.size()));
         throwIfGone(alive);
         // A body cut off at the size bound is as unusable as one that does not decode.
         if (answer.oversized)
@@ -153,8 +177,11 @@ QCoro::Task<QByteArray> ChatClient::request(QString method, ChatPath path,
             firstAttempt = false;
             continue;
         }
-        if (answer.success())
+        if (answer.success()) {
+            // The service answers again: a socket that waits out a long pause tries now.
+            retrySocketNow();
             co_return answer.body;
+        }
         throw error(answer.status, answer.body);
     }
 }

@@ -23,6 +23,7 @@
 
 class QNetworkAccessManager;
 class QNetworkRequest;
+class QTimer;
 class QWebSocket;
 class ChatKeychain;
 struct RefreshFlight;
@@ -30,8 +31,19 @@ struct RefreshFlight;
 // Knobs for tests; the program uses the defaults.
 struct ChatClientOptions
 {
-    // Wait between a socket failure and the reconnect.
+    // Wait between each of the first quick socket failures in a row and the reconnect.
     std::chrono::milliseconds reconnectDelay{2000};
+    // After the quick reconnects: the first wait, doubled at each further failure up to the cap
+    // (5, 10, 20, 40, 60, 60, ... s).
+    std::chrono::milliseconds reconnectBackoff{5000};
+    std::chrono::milliseconds reconnectBackoffCap{60000};
+    // While the socket is ready a ping goes out at this interval; when neither the pong nor any
+    // other frame follows within the timeout, the socket counts as failed.
+    std::chrono::milliseconds keepAliveInterval{30000};
+    std::chrono::milliseconds keepAliveTimeout{10000};
+    // The most one REST call may take as a whole, however steadily its bytes trickle in; a body
+    // sent along (a photo) adds its allowance (see ChatClient::deadlineFor).
+    std::chrono::milliseconds requestDeadline{60000};
     // The keychain item that holds the session.
     QString keychainService = QStringLiteral("com.brevant.chat.mac");
     QString keychainAccount = QStringLiteral("session");
@@ -61,6 +73,9 @@ public:
     // socket's recovery failed (tokens are already gone, lastFailure() is already set).
     std::function<void(const ChatEvent &)> onEvent;
     std::function<void()> onSessionLost;
+    // Runs when the service accepts a socket after one or more failed ones: events may have
+    // been missed meanwhile.
+    std::function<void()> onReconnected;
 
     // --- Session state ---
     const std::optional<APIUser> &currentUser() const { return m_currentUser; }
@@ -86,11 +101,17 @@ public:
                                     bool authorize = true);
     // The error for a failing answer (see ChatAPIError::fromResponse).
     static ChatAPIError error(int status, const QByteArray &data);
+    // The overall deadline of an exchange that sends `bodyBytes`: the base deadline plus one
+    // second for every 64 KiB, a rate that even a poor uplink keeps.
+    static std::chrono::milliseconds deadlineFor(std::chrono::milliseconds base, qint64 bodyBytes);
 
     // --- Session and token refresh ---
     // Loads the stored session (keychain, else the fallback file); refreshes it when it expires
     // within 60 s. True when a usable session exists.
     QCoro::Task<bool> restore();
+    // After restore() answered false: whether its refresh failed for a passing reason (see
+    // isTransientFailure) while the stored session was kept, so that trying again may succeed.
+    bool restoreMayRetry() const { return m_restoreMayRetry; }
     QCoro::Task<QString> accessToken();
     // The single token refresh in flight; concurrent callers share it.
     QCoro::Task<APIUser> performRefresh();
@@ -162,9 +183,19 @@ public:
     // The gate of every outgoing frame: only "auth" passes before the service accepted it.
     void sendRaw(const QJsonObject &frame);
 
+    // Reconnects at once when the socket has passed its quick reconnects and waits for the
+    // next attempt (the application became active again); otherwise nothing.
+    void retrySocketNow();
+
     bool socketReady() const { return m_socketReady; }
     int reconnects() const { return m_reconnects; }
     quint64 socketGeneration() const { return m_socketGeneration; }
+    // Whether a reconnect waits for its time.
+    bool reconnectPending() const;
+    // The wait before the reconnect that follows the `failures`-th failure in a row.
+    std::chrono::milliseconds reconnectWait(int failures) const;
+    // Reconnects that follow the first failures in a row after the short delay.
+    static constexpr int kQuickReconnects = 5;
 
 private:
     // Held by every running operation of the client: false from the moment the client is being
@@ -185,6 +216,11 @@ private:
     void handleFrame(const QByteArray &utf8Text);
     void socketFailed(quint64 generation);
     void scheduleReconnect(quint64 generation);
+    void startKeepAlive();
+    void stopKeepAlive();
+    void sendKeepAlive();
+    void heardFromService();
+    void keepAliveMissed();
     QCoro::Task<> recoverSocket();
     QCoro::Task<> runRecovery();
     QCoro::Task<> runReconnect(quint64 generation);
@@ -197,6 +233,7 @@ private:
 
     std::optional<APIUser> m_currentUser;
     std::optional<QString> m_lastFailure;
+    bool m_restoreMayRetry = false;
     std::optional<StoredSession> m_tokens;
     std::shared_ptr<RefreshFlight> m_refreshing;
     // Moves on at every wipe and every new sign-in, so that an exchange that began under an
@@ -211,4 +248,14 @@ private:
     quint64 m_socketGeneration = 0;
     bool m_socketReady = false;
     int m_reconnects = 0;
+    // A socket failed since the last "auth.ok" of this session: what it would have brought is
+    // fetched once the service accepts a socket again.
+    bool m_missedEvents = false;
+    // The waiting reconnect, for the socket generation in m_reconnectFor. A stopped timer is a
+    // cancelled reconnect.
+    QTimer *m_reconnectTimer = nullptr;
+    quint64 m_reconnectFor = 0;
+    QTimer *m_keepAliveTimer = nullptr; // the next ping
+    // Runs from a ping until a frame arrives, and from an open until "auth.ok".
+    QTimer *m_pongTimer = nullptr;
 };

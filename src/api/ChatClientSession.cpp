@@ -46,6 +46,7 @@ QCoro::Task<> ChatClient::wipe()
     ++m_sessionGeneration;
     m_tokens.reset();
     m_currentUser.reset();
+    m_missedEvents = false; // nothing of an ended session is left to catch up on
     disconnectSocket();
     co_await m_keychain->clear();
 }
@@ -54,6 +55,7 @@ QCoro::Task<bool> ChatClient::restore()
 {
     const LifeToken alive = m_alive;
     const quint64 generation = m_sessionGeneration;
+    m_restoreMayRetry = false;
     const auto bytes = co_await m_keychain->read();
     if (!*alive)
         co_return false;
@@ -71,23 +73,31 @@ QCoro::Task<bool> ChatClient::restore()
     if (!expiring())
         co_return true;
 
-    std::optional<ChatAPIError> apiFailure;
+    std::exception_ptr failure;
     try {
         co_await performRefresh();
         co_return true;
-    } catch (const ChatAPIError &e) {
-        apiFailure = e;
-    } catch (...) { }
+    } catch (...) {
+        failure = std::current_exception();
+    }
     if (!*alive)
         co_return false;
-    if (apiFailure) {
-        m_lastFailure = apiFailure->message;
+    bool refused = false;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const ChatAPIError &e) {
+        m_lastFailure = e.message;
+        refused = e.status == 401;
+    } catch (...) {
+        m_lastFailure = kTemporaryErrorText;
+    }
+    if (refused) {
         // A refused refresh has wiped already; wipe here only when it has not.
-        if (apiFailure->status == 401 && generation == m_sessionGeneration)
+        if (generation == m_sessionGeneration)
             co_await wipe();
         co_return false;
     }
-    m_lastFailure = kTemporaryErrorText;
+    m_restoreMayRetry = isTransientFailure(failure) && generation == m_sessionGeneration;
     co_return false;
 }
 

@@ -8,6 +8,9 @@
 #include <QTimer>
 #include <QWebSocket>
 
+#include <algorithm>
+#include <utility>
+
 namespace {
 
 // The frames of this wire are small JSON objects. Qt accepts messages of about 2 GiB by
@@ -21,7 +24,8 @@ void closeSocket(QWebSocket *socket, QObject *receiver)
 {
     // Its signals are no longer ours: a close that completes later changes nothing.
     QObject::disconnect(socket, nullptr, receiver, nullptr);
-    socket->close(QWebSocketProtocol::CloseCodeGoingAway);
+    if (socket->state() != QAbstractSocket::UnconnectedState) // an aborted one has nobody to tell
+        socket->close(QWebSocketProtocol::CloseCodeGoingAway);
     socket->deleteLater();
 }
 
@@ -55,6 +59,11 @@ void ChatClient::openSocket()
     }
     const quint64 generation = ++m_socketGeneration;
     m_socketReady = false;
+    m_reconnectTimer->stop();
+    stopKeepAlive();
+    // A socket that the service has not accepted by then counts as failed as well: a connection
+    // can die silently while it is being opened, too.
+    m_pongTimer->start(m_options.keepAliveInterval + m_options.keepAliveTimeout);
 
     auto *socket = new QWebSocket(QString(), QWebSocketProtocol::VersionLatest, this);
     socket->setMaxAllowedIncomingFrameSize(kMaxIncomingFrameBytes);
@@ -72,13 +81,16 @@ void ChatClient::openSocket()
     });
     QObject::connect(socket, &QWebSocket::textMessageReceived, this,
                      [this, generation](const QString &text) {
-                         if (generation == m_socketGeneration)
-                             handleFrame(text.toUtf8());
+                         if (generation != m_socketGeneration)
+                             return;
+                         heardFromService();
+                         handleFrame(text.toUtf8());
                      });
     QObject::connect(socket, &QWebSocket::binaryMessageReceived, this,
                      [this, generation](const QByteArray &data) {
                          if (generation != m_socketGeneration)
                              return;
+                         heardFromService();
                          QStringDecoder decoder(QStringDecoder::Utf8,
                                                 QStringDecoder::Flag::Stateless);
                          const QString text = decoder(data);
@@ -86,6 +98,10 @@ void ChatClient::openSocket()
                              return; // not UTF-8 text: dropped
                          handleFrame(text.toUtf8());
                      });
+    QObject::connect(socket, &QWebSocket::pong, this, [this, generation] {
+        if (generation == m_socketGeneration)
+            heardFromService();
+    });
     QObject::connect(socket, &QWebSocket::disconnected, this,
                      [this, generation] { socketFailed(generation); });
     QObject::connect(
@@ -100,6 +116,8 @@ void ChatClient::disconnectSocket()
 {
     ++m_socketGeneration;
     m_socketReady = false;
+    m_reconnectTimer->stop();
+    stopKeepAlive();
     if (m_socket) {
         closeSocket(m_socket, this);
         m_socket = nullptr;
@@ -135,6 +153,10 @@ void ChatClient::handleFrame(const QByteArray &utf8Text)
     case SocketFrame::Action::authOk:
         m_socketReady = true;
         m_reconnects = 0;
+        startKeepAlive();
+        // Events of the time without a socket are gone: the store fetches what it missed.
+        if (std::exchange(m_missedEvents, false) && onReconnected)
+            onReconnected();
         break;
     case SocketFrame::Action::unauthorized:
         runRecovery();
@@ -154,23 +176,94 @@ void ChatClient::socketFailed(quint64 generation)
     // failed socket is heard no more. It stays in m_socket until the next open or disconnect.
     QObject::disconnect(m_socket, nullptr, this, nullptr);
     m_socketReady = false;
+    stopKeepAlive();
     ++m_reconnects;
-    if (m_reconnects > 5)
-        return;
+    m_missedEvents = true;
     scheduleReconnect(generation);
+}
+
+std::chrono::milliseconds ChatClient::reconnectWait(int failures) const
+{
+    if (failures <= kQuickReconnects)
+        return m_options.reconnectDelay;
+    // Past the quick reconnects the service is away for longer: the wait grows, but never
+    // beyond the cap, so that the socket comes back within that time once the service does.
+    std::chrono::milliseconds wait = m_options.reconnectBackoff;
+    for (int n = kQuickReconnects + 1; n < failures && wait < m_options.reconnectBackoffCap; ++n)
+        wait *= 2;
+    return std::min(wait, m_options.reconnectBackoffCap);
+}
+
+bool ChatClient::reconnectPending() const
+{
+    return m_reconnectTimer->isActive();
 }
 
 void ChatClient::scheduleReconnect(quint64 generation)
 {
-    QTimer::singleShot(m_options.reconnectDelay, this, [this, generation] {
-        if (generation == m_socketGeneration && m_tokens)
-            runReconnect(generation);
-    });
+    m_reconnectFor = generation;
+    m_reconnectTimer->start(reconnectWait(m_reconnects));
 }
 
-QCoro::Task<> ChatClient::runReconnect(quint64)
+void ChatClient::retrySocketNow()
 {
+    if (m_reconnects > kQuickReconnects && m_reconnectTimer->isActive())
+        m_reconnectTimer->start(0); // on the next turn of the loop, through the usual checks
+}
+
+QCoro::Task<> ChatClient::runReconnect(quint64 generation)
+{
+    const LifeToken alive = m_alive;
     co_await connectSocket(); // never throws
+    // Nothing was opened although the session lasts (its refresh failed without a refusal):
+    // that counts as one more failure, and the next attempt follows in its time.
+    if (*alive && m_tokens && generation == m_socketGeneration) {
+        ++m_reconnects;
+        scheduleReconnect(generation);
+    }
+}
+
+void ChatClient::startKeepAlive()
+{
+    m_pongTimer->stop();
+    m_keepAliveTimer->start(m_options.keepAliveInterval);
+}
+
+void ChatClient::stopKeepAlive()
+{
+    m_keepAliveTimer->stop();
+    m_pongTimer->stop();
+}
+
+void ChatClient::heardFromService()
+{
+    // Before "auth.ok" only the acceptance itself ends the wait.
+    if (m_socketReady)
+        m_pongTimer->stop();
+}
+
+void ChatClient::sendKeepAlive()
+{
+    if (!m_socketReady || !m_socket) {
+        stopKeepAlive();
+        return;
+    }
+    // The protocol's own ping: every server answers it, and it is no frame of the service's.
+    m_socket->ping();
+    if (!m_pongTimer->isActive())
+        m_pongTimer->start(m_options.keepAliveTimeout);
+}
+
+void ChatClient::keepAliveMissed()
+{
+    if (!m_socket)
+        return;
+    // Nothing came back: the connection died without a close (a suspended machine, a changed
+    // network, a middlebox that dropped the flow). It counts as a failed socket, and the
+    // socket is aborted rather than closed, as a close would wait for the dead peer.
+    QWebSocket *dead = m_socket;
+    socketFailed(m_socketGeneration);
+    dead->abort();
 }
 
 QCoro::Task<> ChatClient::runRecovery()

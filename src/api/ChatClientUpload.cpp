@@ -117,7 +117,8 @@ QCoro::Task<> ChatClient::putUpload(QUrl url, QJsonValue headers, QByteArray jpe
     // No Authorization and no Accept: the bearer token never goes to the upload address.
 
     std::unique_ptr<QNetworkReply, DeleteLater> reply(m_network->put(request, jpeg));
-    const HttpAnswer answer = co_await receiveAnswer(reply.get());
+    const HttpAnswer answer
+        = co_await receiveAnswer(reply.get(), deadlineFor(m_options.requestDeadline, jpeg.size()));
     if (answer.oversized || !answer.success())
         throw ChatAPIError::uploadFailed(answer.status);
 }

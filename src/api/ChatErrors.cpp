@@ -33,3 +33,18 @@ ChatAPIError ChatAPIError::uploadFailed(int status)
     return ChatAPIError(status, QStringLiteral("upload_failed"),
                         QStringLiteral("사진을 보내지 못했습니다."));
 }
+
+bool isTransientFailure(const std::exception_ptr &error)
+{
+    if (!error)
+        return false;
+    try {
+        std::rethrow_exception(error);
+    } catch (const ChatTransportError &) {
+        return true;
+    } catch (const ChatAPIError &e) {
+        return e.status == 0 || e.status >= 500;
+    } catch (...) {
+        return false;
+    }
+}

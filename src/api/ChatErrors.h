@@ -70,6 +70,11 @@ public:
     const char *what() const noexcept override { return "ChatParseError"; }
 };
 
+// Whether a failure says that the service could not be reached or could not answer just now
+// (no answer, a refused connection, a time-out, a 5xx status): the same call may succeed later.
+// A refusal (any other status) or a fault of the program's own is no such failure.
+bool isTransientFailure(const std::exception_ptr &error);
+
 // Fixed user-facing texts of the client.
 inline const QString kTemporaryErrorText = QStringLiteral("일시적인 오류입니다.");
 inline const QString kLoginRequiredText = QStringLiteral("로그인이 필요합니다.");

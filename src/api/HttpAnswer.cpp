@@ -4,12 +4,14 @@
 
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTimer>
 
 #include <QCoroNetworkReply>
 
 #include <memory>
 
-QCoro::Task<HttpAnswer> receiveAnswer(QNetworkReply *reply, qint64 limit)
+QCoro::Task<HttpAnswer> receiveAnswer(QNetworkReply *reply, std::chrono::milliseconds deadline,
+                                      qint64 limit)
 {
     // The body is read only at the end, so what is buffered is what has arrived. The flag is
     // set before the abort: the abort finishes the reply (and resumes this coroutine) at once.
@@ -27,8 +29,21 @@ QCoro::Task<HttpAnswer> receiveAnswer(QNetworkReply *reply, qint64 limit)
     });
     QObject::connect(reply, &QNetworkReply::readyRead, reply,
                      [reply, cutOffBeyond] { cutOffBeyond(reply->bytesAvailable()); });
+    // The transfer timeout restarts with every byte; this bounds the exchange as a whole, so
+    // that an answer trickling in byte by byte cannot keep the caller waiting for ever.
+    const auto late = std::make_shared<bool>(false);
+    auto *deadlineTimer = new QTimer(reply);
+    deadlineTimer->setSingleShot(true);
+    QObject::connect(deadlineTimer, &QTimer::timeout, reply, [reply, late, oversized] {
+        if (*oversized || reply->isFinished())
+            return;
+        *late = true;
+        reply->abort();
+    });
+    deadlineTimer->start(deadline);
 
     co_await reply;
+    deadlineTimer->stop();
 
     const QVariant statusAttribute = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     HttpAnswer answer;
@@ -37,6 +52,9 @@ QCoro::Task<HttpAnswer> receiveAnswer(QNetworkReply *reply, qint64 limit)
         answer.oversized = true;
         co_return answer;
     }
+    if (*late)
+        throw ChatTransportError(QNetworkReply::TimeoutError,
+                                 QStringLiteral("The exchange passed its deadline."));
     const QNetworkReply::NetworkError failure = reply->error();
     // Connection-level failures (codes below 200) end the exchange without a usable answer
     // even when a status line arrived before the connection broke.

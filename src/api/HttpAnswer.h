@@ -5,6 +5,8 @@
 
 #include <QCoroTask>
 
+#include <chrono>
+
 class QNetworkReply;
 
 // The most an answer of the service (or of an upload address) may hold. A sync page or an
@@ -25,9 +27,11 @@ struct HttpAnswer
 
 // Waits for the reply to finish and reads its answer. The reply is aborted as soon as its
 // declared length or the bytes received pass `limit`. A connection-level failure (codes below
-// 200, or no status line at all) is thrown as ChatTransportError; HTTP error statuses are
-// returned with their body.
-QCoro::Task<HttpAnswer> receiveAnswer(QNetworkReply *reply, qint64 limit = kAnswerByteLimit);
+// 200, or no status line at all) is thrown as ChatTransportError, and so is an exchange still
+// unfinished at `deadline` after the call (it is aborted then); HTTP error statuses are returned
+// with their body.
+QCoro::Task<HttpAnswer> receiveAnswer(QNetworkReply *reply, std::chrono::milliseconds deadline,
+                                      qint64 limit = kAnswerByteLimit);
 
 // A reply deleter for std::unique_ptr: the reply may still be inside one of its own signals.
 struct DeleteLater

@@ -1,6 +1,7 @@
 #include "app/MacRootView.h"
 
 #include "api/ChatAPI.h"
+#include "api/ChatClient.h"
 #include "app/MacAuthView.h"
 #include "app/MacProfileSetupView.h"
 #include "platform/PushCenter.h"
@@ -109,6 +110,9 @@ bool MacRootView::openLink(const QString &link)
 
 void MacRootView::applicationBecameActive()
 {
+    // A socket that waits out a long pause after the service was away tries again now.
+    if (ChatClient *client = m_store->client())
+        client->retrySocketNow();
     const auto session = m_store->session();
     if (!session || !session->profileComplete)
         return;

@@ -370,13 +370,21 @@ public:
     // ---------------------------------------------------------------------------------------
     // Start-up and server data
 
+    // Start-up. When the service cannot be reached (no answer, time-out, 5xx), the stored
+    // session stays and start-up is tried again after a growing wait (2 s up to 60 s) until it
+    // succeeds, the session is refused, or someone signs in by hand.
     QCoro::Task<> bootstrap();
     QCoro::Task<> refreshLive();
-    QCoro::Task<> reloadRemote();
+    // The room list, one sync page and the friend requests. With `announceNew`, messages from
+    // others that the pages add after what rooms held already are announced as arrived, as a
+    // live event would have (the catch-up after the socket was away).
+    QCoro::Task<> reloadRemote(bool announceNew = false);
+    // Whether start-up waits to be tried again.
+    bool startUpRetryPending() const;
 
     void apply(const ChatEvent &event);
     void apply(const QList<APIConversation> &rooms);
-    void apply(const QList<SyncRoom> &pages);
+    void apply(const QList<SyncRoom> &pages, bool announceNew = false);
     void apply(const APIFriendRequestList &requests);
     // Adopts the signed-in user: stores the account and sets the session and last user.
     void apply(const APIUser &user, const std::optional<QByteArray> &photo);
@@ -708,6 +716,13 @@ private:
     void reloadAfterDelay();
     QCoro::Task<> fetchFriendRequests();
     void fetchFriendRequestsSoon();
+    // One attempt at start-up; a passing failure schedules the next (retryStartUpLater()).
+    QCoro::Task<> startUp(bool firstAttempt);
+    void retryStartUpLater();
+    // After the socket was away: brings rooms, messages and requests up to date.
+    QCoro::Task<> catchUp();
+    // The seq of the newest message of the room that the service has confirmed; 0 for none.
+    qint64 lastConfirmedSeq(const QUuid &roomId) const;
 
     // merge() without the change signals: true when the message was appended (not a
     // replacement). Callers signal messagesChanged themselves, once per batch.
@@ -756,6 +771,9 @@ private:
     QTimer *m_roomRefreshTimer = nullptr;
     // The same for the friend-request fetch after "friend.requested" (fetchFriendRequestsSoon()).
     QTimer *m_friendRequestTimer = nullptr;
+    // The wait before start-up is tried again, and the attempts that failed so far.
+    QTimer *m_startUpRetryTimer = nullptr;
+    int m_startUpFailures = 0;
     QString m_localInviteCode;
     bool m_persisting = false;
     std::chrono::milliseconds m_deliveryDelay;

@@ -45,6 +45,7 @@ LocalStore::~LocalStore()
     if (m_client) {
         m_client->onEvent = nullptr;
         m_client->onSessionLost = nullptr;
+        m_client->onReconnected = nullptr;
         m_client.reset();
     }
 }
@@ -83,6 +84,11 @@ void LocalStore::bindClient()
     m_client->onEvent = [self](const ChatEvent &event) {
         if (self)
             self->apply(event);
+    };
+    // What arrived while the socket was away is fetched as at start-up.
+    m_client->onReconnected = [self] {
+        if (self)
+            self->catchUp(); // reports its own failures and throws nothing
     };
     m_client->onSessionLost = [self] {
         if (!self)

@@ -5,14 +5,20 @@
 #include "store/LocalStore.h"
 
 #include "api/ChatClient.h"
+#include "api/ChatErrors.h"
 #include "platform/PushCenter.h"
 #include "store/WireTime.h"
 
 #include <QPointer>
+#include <QTimer>
+
+#include <algorithm>
 
 namespace {
 
 constexpr int kSyncRoomLimit = 50;
+constexpr std::chrono::milliseconds kStartUpRetryFirst{2000};
+constexpr std::chrono::milliseconds kStartUpRetryCap{60000};
 
 std::optional<QDateTime> laterOf(const std::optional<QDateTime> &a,
                                  const std::optional<QDateTime> &b)
@@ -38,27 +44,46 @@ QCoro::Task<> LocalStore::bootstrap()
 {
     if (!m_client)
         co_return;
+    m_startUpFailures = 0;
+    co_await startUp(true);
+}
+
+QCoro::Task<> LocalStore::startUp(bool firstAttempt)
+{
     QPointer<LocalStore> self(this);
     ChatClient *client = m_client.get();
     try {
         const bool restored = co_await client->restore();
-        if (!self)
-            co_return;
+        if (!self || m_session)
+            co_return; // signed in by hand meanwhile: that stands
+        // The notice comes once: further attempts stay quiet until one of them ends for good.
         if (!restored) {
-            if (client->lastFailure())
+            const bool again = client->restoreMayRetry();
+            if (client->lastFailure() && (firstAttempt || !again))
                 showNotice(*client->lastFailure());
+            if (again)
+                retryStartUpLater();
             co_return;
         }
         std::optional<APIUser> user;
+        std::exception_ptr failure;
         try {
             user = co_await client->me();
         } catch (...) {
-            if (self)
-                showAPI(std::current_exception());
+            failure = std::current_exception();
+        }
+        if (!self || m_session)
+            co_return;
+        if (failure) {
+            // The service is away, not refusing: the stored session stays and start-up is
+            // tried again. A refusal leaves the user signed out, as does a lost session.
+            const bool again = isTransientFailure(failure) && client->hasSession();
+            if (firstAttempt || !again)
+                showAPI(failure);
+            if (again)
+                retryStartUpLater();
             co_return;
         }
-        if (!self)
-            co_return;
         apply(*user, std::nullopt);
         co_await publishLocalAvatar(user->avatarUrl.has_value());
         if (!self || !m_session || !m_session->profileComplete)
@@ -77,6 +102,36 @@ QCoro::Task<> LocalStore::bootstrap()
     }
 }
 
+void LocalStore::retryStartUpLater()
+{
+    if (!m_startUpRetryTimer) {
+        m_startUpRetryTimer = new QTimer(this);
+        m_startUpRetryTimer->setSingleShot(true);
+        connect(m_startUpRetryTimer, &QTimer::timeout, this, [this] {
+            // Someone signed in by hand meanwhile, or the session is gone: nothing to start.
+            if (m_session || !m_client->hasSession())
+                return;
+            startUp(false); // catches everything itself
+        });
+    }
+    // 2, 4, 8, 16, 32, 60, 60, ... seconds.
+    const int doublings = std::min(m_startUpFailures, 5);
+    ++m_startUpFailures;
+    m_startUpRetryTimer->start(std::min(kStartUpRetryFirst * (1 << doublings), kStartUpRetryCap));
+}
+
+bool LocalStore::startUpRetryPending() const
+{
+    return m_startUpRetryTimer && m_startUpRetryTimer->isActive();
+}
+
+QCoro::Task<> LocalStore::catchUp()
+{
+    if (!m_client || !m_session || !m_session->profileComplete)
+        co_return;
+    co_await reloadRemote(true);
+}
+
 QCoro::Task<> LocalStore::refreshLive()
 {
     if (!m_client || !m_session || !m_session->profileComplete)
@@ -84,27 +139,30 @@ QCoro::Task<> LocalStore::refreshLive()
     co_await reloadRemote();
 }
 
+qint64 LocalStore::lastConfirmedSeq(const QUuid &roomId) const
+{
+    // The newest message the service has confirmed: an echo's seq is only provisional and may
+    // lie above messages the service still has to send.
+    qint64 last = 0;
+    if (m_messages.roomSize(roomId) > 0) {
+        m_messages.forEachInRoom(roomId, [&](const MessageIndex::Entry &e) {
+            if (e.message.delivery == DeliveryState::sent)
+                last = std::max(last, e.message.seq);
+        });
+    }
+    return last;
+}
+
 QString LocalStore::syncCursor(const QList<QUuid> &roomIds) const
 {
     QStringList parts;
     parts.reserve(roomIds.size());
-    for (const QUuid &id : roomIds) {
-        // The newest message the service has confirmed: an echo's seq is only provisional and
-        // may lie above messages the service still has to send.
-        qint64 last = 0;
-        const auto room = m_messages.roomSize(id);
-        if (room > 0) {
-            m_messages.forEachInRoom(id, [&](const MessageIndex::Entry &e) {
-                if (e.message.delivery == DeliveryState::sent)
-                    last = std::max(last, e.message.seq);
-            });
-        }
-        parts.append(wireId(id) + u':' + QString::number(last));
-    }
+    for (const QUuid &id : roomIds)
+        parts.append(wireId(id) + u':' + QString::number(lastConfirmedSeq(id)));
     return parts.join(u',');
 }
 
-QCoro::Task<> LocalStore::reloadRemote()
+QCoro::Task<> LocalStore::reloadRemote(bool announceNew)
 {
     if (!m_client)
         co_return;
@@ -134,7 +192,7 @@ QCoro::Task<> LocalStore::reloadRemote()
                 const QList<SyncRoom> pages = co_await client->sync(syncCursor(ids));
                 if (!self)
                     co_return;
-                apply(pages);
+                apply(pages, announceNew);
             } catch (...) {
                 if (self)
                     showAPI(std::current_exception());
@@ -335,10 +393,14 @@ void LocalStore::apply(const QList<APIConversation> &wireRooms)
 // ---------------------------------------------------------------------------------------------
 // Sync pages
 
-void LocalStore::apply(const QList<SyncRoom> &pages)
+void LocalStore::apply(const QList<SyncRoom> &pages, bool announceNew)
 {
     const std::optional<QUuid> me = m_session ? std::optional(m_session->meId) : std::nullopt;
+    QList<ChatMessage> arrived;
     for (const SyncRoom &page : pages) {
+        // Only a room that held messages before gets its page's new ones announced: for any
+        // other the page is history the user has not seen arrive.
+        const bool announce = announceNew && lastConfirmedSeq(page.id) > 0;
         // Members and read marks first, so that the messages meet the current marks.
         const int index = conversationIndex(page.id);
         if (index >= 0) {
@@ -391,7 +453,10 @@ void LocalStore::apply(const QList<SyncRoom> &pages)
                 for (const APIMessage &wire : page.messages) {
                     const ChatMessage m = mapMessage(wire);
                     newest = laterOf(newest, m.createdAt);
-                    mergeQuietly(m);
+                    // A message held already (a live event brought it) is replaced, not added:
+                    // it counts and rings once.
+                    if (mergeQuietly(m) && announce && (!me || m.senderId != *me))
+                        arrived.append(m);
                 }
             });
             if (index >= 0 && newest) {
@@ -415,6 +480,10 @@ void LocalStore::apply(const QList<SyncRoom> &pages)
         }
     }
     refreshBadge();
+    for (const ChatMessage &m : std::as_const(arrived)) {
+        maybePlayIncomingSound(m);
+        emit messageArrived(m);
+    }
 }
 
 // ---------------------------------------------------------------------------------------------

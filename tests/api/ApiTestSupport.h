@@ -102,6 +102,7 @@ struct ScriptedReply
     bool drop = false; // close the connection without an answer
     int delayMs = 0;
     bool endless = false; // a chunked body that never ends
+    int trickleMs = 0; // > 0: a chunked body of one byte every trickleMs that never ends
 
     static ScriptedReply late(int delayMs, int status, QByteArray body)
     {
@@ -245,6 +246,10 @@ private:
             sendEndless(socket, reply);
             return;
         }
+        if (reply.trickleMs > 0) {
+            sendTrickle(socket, reply);
+            return;
+        }
         send(socket, reply);
     }
 
@@ -263,6 +268,19 @@ private:
         };
         QObject::connect(socket, &QTcpSocket::bytesWritten, this, more);
         more();
+    }
+
+    // One byte now and then, so that the connection never falls idle and never finishes.
+    static void sendTrickle(QTcpSocket *socket, const ScriptedReply &reply)
+    {
+        socket->write("HTTP/1.1 " + QByteArray::number(reply.status)
+                      + " Scripted\r\nTransfer-Encoding: chunked\r\n\r\n");
+        auto *timer = new QTimer(socket);
+        QObject::connect(timer, &QTimer::timeout, socket, [socket] {
+            if (socket->state() == QAbstractSocket::ConnectedState)
+                socket->write("1\r\n{\r\n");
+        });
+        timer->start(reply.trickleMs);
     }
 
     static void send(QTcpSocket *socket, const ScriptedReply &reply)

@@ -4,6 +4,7 @@
 #include "api/HttpAnswer.h"
 
 #include <QJsonArray>
+#include <QNetworkReply>
 #include <QTest>
 
 namespace {
@@ -432,6 +433,22 @@ private slots:
         m_server->on("GET", "/v1/sync", ScriptedReply::endlessBody(status));
         QCOMPARE(await(m_client->sync("x")).apiError, ChatAPIError::invalidResponse(failure));
         QVERIFY(m_server->endlessBytesSent < 4 * kAnswerByteLimit);
+    }
+
+    // An answer that trickles in keeps the idle timeout from firing; the call's deadline still
+    // ends it, as a failure of the transport.
+    void tricklingAnswerEndsAtTheDeadline()
+    {
+        IsolatedOptions isolated;
+        isolated.options.requestDeadline = std::chrono::milliseconds(800);
+        ChatClient client(m_server->baseUrl(), isolated.options);
+        ScriptedReply trickle;
+        trickle.trickleMs = 50;
+        m_server->on("GET", "/v1/me", trickle);
+        const auto outcome
+            = await(client.request(QStringLiteral("GET"), ChatPath::me(), std::nullopt, false));
+        QVERIFY(outcome.transportError.has_value());
+        QCOMPARE(outcome.transportError->networkError, int(QNetworkReply::TimeoutError));
     }
 
 private:

@@ -8,7 +8,8 @@
 using namespace std::chrono_literals;
 
 // The live socket against the stand-in service: authentication, the outgoing gate, events,
-// reconnects with their bound, and the recovery after the service refuses the token.
+// reconnects and their waits, keep-alive pings, and the recovery after the service refuses the
+// token.
 class TestSocket : public QObject
 {
     Q_OBJECT
@@ -24,6 +25,7 @@ private slots:
         m_room = m_svc->addDirectRoom(m_me, m_peer);
         m_events.clear();
         m_lost = 0;
+        m_reconnected = 0;
     }
 
     void cleanup()
@@ -142,30 +144,123 @@ private slots:
         QVERIFY(waitUntil([this] { return m_client->socketReady(); }));
         QCOMPARE(m_client->reconnects(), 0);
         QVERIFY(m_client->socketGeneration() > generation);
+        QCOMPARE(m_reconnected, 1);
         m_svc->addMessage(m_room, m_peer, QStringLiteral("다시"));
         QVERIFY(waitUntil([this] { return m_events.size() == 1; }));
     }
 
-    void givesUpAfterSixFailuresInARow()
+    void reconnectWaits_data()
+    {
+        QTest::addColumn<int>("failures");
+        QTest::addColumn<int>("seconds");
+        QTest::newRow("first") << 1 << 2;
+        QTest::newRow("fifth") << 5 << 2;
+        QTest::newRow("sixth") << 6 << 5;
+        QTest::newRow("ninth") << 9 << 40;
+        QTest::newRow("tenth") << 10 << 60;
+        QTest::newRow("hundredth") << 100 << 60;
+    }
+
+    // The program's own waits: five quick reconnects 2 s apart, then a growing wait that never
+    // passes a minute; a ready socket pings every 30 s and gives its peer 10 s to answer.
+    void reconnectWaits()
+    {
+        QFETCH(int, failures);
+        QFETCH(int, seconds);
+        const ChatClientOptions defaults;
+        const ChatClient client(m_svc->baseUrl(), defaults);
+        QCOMPARE(client.reconnectWait(failures), std::chrono::seconds(seconds));
+        QCOMPARE(defaults.keepAliveInterval, 30s);
+        QCOMPARE(defaults.keepAliveTimeout, 10s);
+    }
+
+    // Past the quick reconnects the client keeps trying, and comes back once the service does.
+    void keepsTryingAfterTheQuickReconnects()
     {
         start();
         m_svc->setCloseAfterAuth(true);
         QVERIFY(await(m_client->connectSocket()).ok());
-        QVERIFY(waitUntil([this] { return m_client->reconnects() == 6; }));
-        QTest::qWait(400); // several reconnect delays: nothing more may happen
-        QCOMPARE(m_client->reconnects(), 6);
-        QCOMPARE(framesOfType("auth").size(), 6); // the first socket and five reconnects
+        QVERIFY(waitUntil([this] { return m_client->reconnects() >= 8; }));
+        QVERIFY(framesOfType("auth").size() >= 8);
+        QVERIFY(m_client->reconnectPending());
+        QCOMPARE(m_reconnected, 0);
 
-        // Given up: an outside connect tries once more, and its failure ends the attempts at once.
-        QVERIFY(await(m_client->connectSocket()).ok());
-        QVERIFY(waitUntil([this] { return m_client->reconnects() == 7; }));
-        QTest::qWait(300);
-        QCOMPARE(framesOfType("auth").size(), 7);
-
-        // An accepted socket resets the count.
         m_svc->setCloseAfterAuth(false);
-        connectAndWaitReady();
+        QVERIFY(waitUntil([this] { return m_client->socketReady(); }));
         QCOMPARE(m_client->reconnects(), 0);
+        QCOMPARE(m_reconnected, 1);
+        m_svc->addMessage(m_room, m_peer, QStringLiteral("돌아옴"));
+        QVERIFY(waitUntil([this] { return m_events.size() == 1; }));
+    }
+
+    void givenUpSocketTriesAtOnce_data()
+    {
+        QTest::addColumn<QString>("trigger");
+        QTest::newRow("a REST call succeeds") << "request";
+        QTest::newRow("the application is active again") << "active";
+        QTest::newRow("signed out") << "logout";
+    }
+
+    // Waiting out a long pause, the socket tries at once when there is reason to think the
+    // service is back; a sign-out ends the attempts.
+    void givenUpSocketTriesAtOnce()
+    {
+        QFETCH(QString, trigger);
+        start(50ms, 10min);
+        m_svc->setCloseAfterAuth(true);
+        QVERIFY(await(m_client->connectSocket()).ok());
+        QVERIFY(waitUntil(
+            [this] { return m_client->reconnects() == ChatClient::kQuickReconnects + 1; }));
+        QVERIFY(m_client->reconnectPending());
+        m_svc->setCloseAfterAuth(false);
+        const qsizetype attempts = framesOfType("auth").size();
+
+        if (trigger == u"request") {
+            QVERIFY(await(m_client->me()).ok());
+        } else if (trigger == u"active") {
+            m_client->retrySocketNow();
+        } else {
+            QVERIFY(await(m_client->logout()).ok());
+            QVERIFY(!m_client->reconnectPending());
+            QTest::qWait(300);
+            QCOMPARE(framesOfType("auth").size(), attempts);
+            return;
+        }
+        QVERIFY(waitUntil([this] { return m_client->socketReady(); }));
+        QCOMPARE(framesOfType("auth").size(), attempts + 1);
+        QCOMPARE(m_reconnected, 1);
+    }
+
+    void silentPeerIsNoticed_data()
+    {
+        QTest::addColumn<bool>("afterAuth");
+        QTest::newRow("ready socket") << true;
+        QTest::newRow("\"auth\" never answered") << false;
+    }
+
+    // A peer that stops answering without closing is noticed by the keep-alive pings (or by the
+    // wait for "auth.ok"); the client reconnects and asks for what it missed. A peer that
+    // answers is left alone.
+    void silentPeerIsNoticed()
+    {
+        QFETCH(bool, afterAuth);
+        start(50ms, 5s, 150ms, 300ms);
+        if (afterAuth) {
+            connectAndWaitReady();
+            const quint64 generation = m_client->socketGeneration();
+            QTest::qWait(1000); // several pings, each answered
+            QCOMPARE(m_client->socketGeneration(), generation);
+            m_svc->silenceAllSockets();
+        } else {
+            m_svc->setSilenceNewSockets(true);
+            QVERIFY(await(m_client->connectSocket()).ok());
+        }
+        QVERIFY(waitUntil([this] { return m_client->reconnects() == 1; }));
+        m_svc->setSilenceNewSockets(false);
+        QVERIFY(waitUntil([this] { return m_client->socketReady(); }));
+        QCOMPARE(m_reconnected, 1);
+        m_svc->addMessage(m_room, m_peer, QStringLiteral("살아 있음"));
+        QVERIFY(waitUntil([this] { return m_events.size() == 1; }));
     }
 
     void disconnectVoidsASleepingReconnect()
@@ -312,12 +407,21 @@ private slots:
     }
 
 private:
-    void start(std::chrono::milliseconds reconnectDelay = 50ms)
+    void start(std::chrono::milliseconds reconnectDelay = 50ms,
+               std::chrono::milliseconds backoff = 100ms,
+               std::chrono::milliseconds keepAliveInterval = 30s,
+               std::chrono::milliseconds keepAliveTimeout = 10s)
     {
         m_options = std::make_unique<IsolatedOptions>(reconnectDelay);
+        m_options->options.reconnectBackoff = backoff;
+        m_options->options.reconnectBackoffCap
+            = std::max<std::chrono::milliseconds>(backoff, 200ms);
+        m_options->options.keepAliveInterval = keepAliveInterval;
+        m_options->options.keepAliveTimeout = keepAliveTimeout;
         m_client = std::make_unique<ChatClient>(m_svc->baseUrl(), m_options->options);
         m_client->onEvent = [this](const ChatEvent &e) { m_events.append(e); };
         m_client->onSessionLost = [this] { ++m_lost; };
+        m_client->onReconnected = [this] { ++m_reconnected; };
         QVERIFY(await(m_client->login("me@example.com", "secret123")).ok());
     }
 
@@ -353,6 +457,7 @@ private:
     QUuid m_room;
     QList<ChatEvent> m_events;
     int m_lost = 0;
+    int m_reconnected = 0;
 };
 
 QTEST_GUILESS_MAIN(TestSocket)

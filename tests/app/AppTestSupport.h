@@ -46,7 +46,7 @@ inline QTemporaryDir &privateFolders()
 
 // A client for `service` whose session lives in a keychain item and a folder of its own, so
 // that no test restores another test's session.
-inline std::unique_ptr<ChatClient> clientFor(const StandInService &service)
+inline ChatClientOptions isolatedOptions()
 {
     ChatClientOptions options;
     options.reconnectDelay = 50ms;
@@ -54,7 +54,12 @@ inline std::unique_ptr<ChatClient> clientFor(const StandInService &service)
         = QStringLiteral("zumo-app-test-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
     options.sessionFolder = privateFolders().path() + QStringLiteral("/session-")
         + QUuid::createUuid().toString(QUuid::WithoutBraces);
-    return std::make_unique<ChatClient>(service.baseUrl(), options);
+    return options;
+}
+
+inline std::unique_ptr<ChatClient> clientFor(const StandInService &service)
+{
+    return std::make_unique<ChatClient>(service.baseUrl(), isolatedOptions());
 }
 
 inline std::unique_ptr<LocalStore> liveStore(const StandInService &service)

@@ -122,11 +122,7 @@ private slots:
         QVERIFY(service.listen());
         service.addUser(seed(QStringLiteral("sora@example.com"), QStringLiteral("abcd1234"),
                              QStringLiteral("sora"), QStringLiteral("한소라")));
-        ChatClientOptions options;
-        options.keychainService
-            = QStringLiteral("zumo-app-test-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-        options.sessionFolder = privateFolders().path() + QStringLiteral("/restore-")
-            + QUuid::createUuid().toString(QUuid::WithoutBraces);
+        const ChatClientOptions options = isolatedOptions();
         {
             LocalStore first(true, 250ms, std::make_unique<ChatClient>(service.baseUrl(), options));
             QVERIFY(signIn(&first, QStringLiteral("sora@example.com"), QStringLiteral("abcd1234")));
@@ -137,6 +133,35 @@ private slots:
         app.showWindow();
         QTRY_COMPARE(app.window()->rootView()->screen(), MacRootView::Screen::workspace);
         QTRY_VERIFY(app.bootstrapFinished());
+    }
+
+    // The application becoming active again sends a socket that waits out a long pause back to
+    // the service at once.
+    void activationRetriesTheSocket()
+    {
+        StandInService service;
+        QVERIFY(service.listen());
+        service.addUser(seed(QStringLiteral("sora@example.com"), QStringLiteral("abcd1234"),
+                             QStringLiteral("sora"), QStringLiteral("한소라")));
+        ChatClientOptions options = isolatedOptions();
+        options.reconnectBackoff = 10min;
+        QuilloChatMacApp app(std::make_unique<ChatClient>(service.baseUrl(), options),
+                             std::make_unique<NoBadge>());
+        QVERIFY(
+            signIn(app.store(), QStringLiteral("sora@example.com"), QStringLiteral("abcd1234")));
+        ChatClient *client = app.store()->client();
+        QTRY_VERIFY(client->socketReady());
+
+        service.setCloseAfterAuth(true);
+        service.dropAllSockets();
+        QTRY_COMPARE(client->reconnects(), ChatClient::kQuickReconnects + 1);
+        QVERIFY(client->reconnectPending());
+        service.setCloseAfterAuth(false);
+        // The reload that activation starts fails: the socket goes back on its own account.
+        service.failNext(QString(), QStringLiteral("/v1/"), 10, 503, QStringLiteral("away"),
+                         QStringLiteral("잠시 후에"));
+        emit qGuiApp->applicationStateChanged(Qt::ApplicationActive);
+        QTRY_VERIFY(client->socketReady());
     }
 
     void notificationTapsReachTheStore()

@@ -23,7 +23,10 @@ private slots:
 
     void startUpNeedsACompleteSession();
     void bootstrapWithIncompleteProfile();
-    void bootstrapFailingMe();
+    void startUpRetriesWhileTheServiceIsAway_data();
+    void startUpRetriesWhileTheServiceIsAway();
+    void signingInByHandStopsTheRetries();
+    void catchUpAfterTheSocketWasAway();
     void bootstrapLoadsEverything();
     void syncCursor();
     void syncCoversAtMostFiftyRooms();
@@ -87,16 +90,107 @@ void TestStoreSync::bootstrapWithIncompleteProfile()
     QCOMPARE(store->me()->avatarJPEG, local.avatarJPEG);
 }
 
-void TestStoreSync::bootstrapFailingMe()
+void TestStoreSync::startUpRetriesWhileTheServiceIsAway_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("notice");
+    QTest::addColumn<bool>("retried");
+    QTest::newRow("me answered 500") << u"me 500"_s << u"서버가 잠시 쉬고 있습니다."_s << true;
+    QTest::newRow("me without an answer") << u"me dropped"_s << u"일시적인 오류입니다."_s << true;
+    QTest::newRow("refresh answered 503")
+        << u"refresh 503"_s << u"서버가 잠시 쉬고 있습니다."_s << true;
+    QTest::newRow("me refused") << u"me 403"_s << u"들어올 수 없습니다."_s << false;
+}
+
+// The service is away at start: the user sees the notice over the sign-in form, the stored
+// session stays, and once the service answers the workspace comes up by itself. A refusal is
+// no outage: the user stays signed out and nothing is tried again.
+void TestStoreSync::startUpRetriesWhileTheServiceIsAway()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, notice);
+    QFETCH(bool, retried);
+    LivePair live(1);
+    if (fault.startsWith(u"refresh"))
+        live.service.setAccessTokenLifetime(30); // the stored session is refreshed at start
+    LocalStore *store = live.signIn();
+    QVERIFY(store);
+    if (fault.startsWith(u"me 5") || fault.startsWith(u"me 4"))
+        live.service.failNext(u"GET"_s, u"/v1/me"_s, 1, fault.mid(3).toInt(), u"boom"_s, notice);
+    else if (fault == u"me dropped")
+        live.service.dropNext(u"GET"_s, u"/v1/me"_s, 1);
+    else
+        live.service.failNext(u"POST"_s, u"/v1/auth/refresh"_s, 1, 503, u"boom"_s, notice);
+
+    await(store->bootstrap());
+    QCOMPARE(store->session(), std::nullopt);
+    QCOMPARE(store->notice(), notice);
+    QCOMPARE(store->startUpRetryPending(), retried);
+    if (!retried)
+        return;
+    QVERIFY(store->client()->hasSession());
+
+    QTRY_VERIFY_WITH_TIMEOUT(store->session().has_value(), 8000);
+    QVERIFY(store->session()->profileComplete);
+    QTRY_COMPARE(store->visibleMessages(live.room).size(), 1);
+    QTRY_COMPARE(live.service.authenticatedSocketCount(), 1);
+    QVERIFY(!store->startUpRetryPending());
+}
+
+void TestStoreSync::signingInByHandStopsTheRetries()
 {
     LivePair live;
     LocalStore *store = live.signIn();
     QVERIFY(store);
-    live.service.failNext(u"GET"_s, u"/v1/me"_s, 1, 500, u"boom"_s,
-                          u"서버가 잠시 쉬고 있습니다."_s);
+    live.service.failNext(u"GET"_s, u"/v1/me"_s, 1, 502, u"boom"_s, u"잠시 후에"_s);
     await(store->bootstrap());
-    QCOMPARE(store->session(), std::nullopt);
-    QCOMPARE(store->notice(), u"서버가 잠시 쉬고 있습니다."_s);
+    QVERIFY(store->startUpRetryPending());
+    const auto error = finish(store->login(u"me_user@example.com"_s, live.password));
+    QVERIFY(error && !error->has_value());
+    const std::optional<AppSession> signedIn = store->session();
+    QVERIFY(signedIn);
+    live.service.clearRecords();
+    QTest::qWait(2500); // past the first retry's time
+    QCOMPARE(live.countRequests(u"GET"_s, u"/v1/me"_s), 0);
+    QCOMPARE(store->session(), signedIn);
+}
+
+// The socket is away for a while and a message is sent meanwhile: once the service accepts a
+// socket again the message is fetched without any action, what only this client knows
+// survives, and nothing counts or rings twice.
+void TestStoreSync::catchUpAfterTheSocketWasAway()
+{
+    LivePair live(1);
+    LocalStore *store = live.open(true);
+    QVERIFY(store);
+    QTRY_VERIFY(store->client()->socketReady());
+    QList<ChatMessage> arrived;
+    QObject context;
+    connect(store, &LocalStore::messageArrived, &context,
+            [&](const ChatMessage &m) { arrived.append(m); });
+
+    live.service.addMessage(live.room, live.peer, u"실시간"_s);
+    QTRY_COMPARE(store->visibleMessages(live.room).size(), 2);
+    // A reply link held only here, on the message that came live.
+    ChatMessage live1 = store->visibleMessages(live.room).last();
+    const QUuid target = store->visibleMessages(live.room).first().id;
+    live1.replyToId = target;
+    store->merge(live1, false);
+    QCOMPARE(store->unreadCount(*store->conversation(live.room)), 2);
+
+    live.service.setCloseAfterAuth(true);
+    live.service.dropAllSockets();
+    QTRY_VERIFY(store->client()->reconnects() >= 1);
+    const QUuid missed = live.postMessage(live.room, live.peer, u"없는 사이에"_s);
+    live.service.setCloseAfterAuth(false);
+
+    QTRY_VERIFY_WITH_TIMEOUT(store->message(missed).has_value(), 8000);
+    QCOMPARE(store->visibleMessages(live.room).size(), 3);
+    QCOMPARE(store->message(live1.id)->replyToId, std::optional<QUuid>(target));
+    QCOMPARE(store->unreadCount(*store->conversation(live.room)), 3);
+    QCOMPARE(live.badge.last(), 3);
+    QCOMPARE(arrived.size(), 2);
+    QCOMPARE(arrived.last().id, missed);
 }
 
 void TestStoreSync::bootstrapLoadsEverything()
