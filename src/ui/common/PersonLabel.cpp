@@ -1,6 +1,7 @@
 #include "ui/common/PersonLabel.h"
 
 #include "ui/common/AvatarView.h"
+#include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/ElidedLabel.h"
 #include "ui/common/OfficialMark.h"
@@ -21,7 +22,7 @@ PersonLabel::PersonLabel(QWidget *parent)
     m_name->setFont(ChatFont::body());
     m_handle->setObjectName(QStringLiteral("handle"));
     m_handle->setFont(ChatFont::subheadline());
-    m_handle->setForegroundRole(QPalette::PlaceholderText);
+    ChatColor::keepSecondary(m_handle);
 
     auto *nameRow = new QHBoxLayout;
     nameRow->setContentsMargins(0, 0, 0, 0);

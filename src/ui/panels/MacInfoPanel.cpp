@@ -3,6 +3,7 @@
 #include "model/TextLimits.h"
 #include "store/LocalStore.h"
 #include "store/TextCompare.h"
+#include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/ConfirmDialog.h"
 #include "ui/common/DecodedImageCache.h"
@@ -38,7 +39,7 @@ QLabel *footnote(const QString &text, QWidget *parent)
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
     label->setFont(ChatFont::footnote());
-    label->setForegroundRole(QPalette::PlaceholderText);
+    ChatColor::keepSecondary(label);
     return label;
 }
 

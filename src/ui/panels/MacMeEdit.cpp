@@ -4,6 +4,7 @@
 #include "model/ValueSupport.h"
 #include "store/LocalStore.h"
 #include "ui/common/AvatarView.h"
+#include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/FieldLimits.h"
 #include "ui/common/ImageShrink.h"
@@ -107,7 +108,7 @@ MacMeEdit::MacMeEdit(LocalStore &store, std::function<void()> onClose, QWidget *
 
     auto *handleSection = new FormSection(this);
     auto *at = new QLabel(QStringLiteral("@"), handleSection);
-    at->setForegroundRole(QPalette::PlaceholderText);
+    ChatColor::keepSecondary(at);
     m_handle
         = PanelParts::textField(QStringLiteral("아이디"), QStringLiteral("handle"), handleSection);
     // No correction or capitals offered by an input method: a handle is typed as it is.
@@ -121,7 +122,7 @@ MacMeEdit::MacMeEdit(LocalStore &store, std::function<void()> onClose, QWidget *
     using PanelParts::Tone;
     m_handleOnce
         = footnote(handleOnceText(), QStringLiteral("handleOnce"), Tone::Plain, handleSection);
-    m_handleOnce->setForegroundRole(QPalette::PlaceholderText);
+    ChatColor::keepSecondary(m_handleOnce);
     m_format = footnote(formatText(), QStringLiteral("formatError"), Tone::Failure, handleSection);
     m_takenLine = footnote(takenText(), QStringLiteral("taken"), Tone::Failure, handleSection);
     m_notice = footnote(QString(), QStringLiteral("notice"), Tone::Failure, handleSection);
@@ -209,12 +210,13 @@ void MacMeEdit::pickPhoto(bool emptyOnCancel)
 {
     // "보관함" keeps the photo when nothing comes back; "파일" takes what comes back as it is,
     // so cancelling its dialog removes the photo.
-    MacImageFile::pick(this, ImageShrink::avatarSide, [this, emptyOnCancel](std::optional<QByteArray> jpeg) {
-        if (!jpeg && !emptyOnCancel)
-            return;
-        m_photo = std::move(jpeg);
-        refresh();
-    });
+    MacImageFile::pick(this, ImageShrink::avatarSide,
+                       [this, emptyOnCancel](std::optional<QByteArray> jpeg) {
+                           if (!jpeg && !emptyOnCancel)
+                               return;
+                           m_photo = std::move(jpeg);
+                           refresh();
+                       });
 }
 
 void MacMeEdit::handleEdited()

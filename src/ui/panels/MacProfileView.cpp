@@ -2,6 +2,7 @@
 
 #include "store/LocalStore.h"
 #include "ui/common/AvatarView.h"
+#include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/ConfirmDialog.h"
 #include "ui/common/OfficialMark.h"
@@ -50,7 +51,7 @@ MacProfileView::MacProfileView(LocalStore &store, const QUuid &userId,
     m_handle->setTextFormat(Qt::PlainText);
     m_handle->setAlignment(Qt::AlignCenter);
     m_handle->setFont(ChatFont::subheadline());
-    m_handle->setForegroundRole(QPalette::PlaceholderText);
+    ChatColor::keepSecondary(m_handle);
     auto *nameRow = new QHBoxLayout;
     nameRow->setSpacing(6);
     nameRow->addStretch(1);
@@ -74,7 +75,7 @@ MacProfileView::MacProfileView(LocalStore &store, const QUuid &userId,
     m_closedInbox->setObjectName(QStringLiteral("closedInbox"));
     m_closedInbox->setWordWrap(true);
     m_closedInbox->setFont(ChatFont::subheadline());
-    m_closedInbox->setForegroundRole(QPalette::PlaceholderText);
+    ChatColor::keepSecondary(m_closedInbox);
     column->addWidget(m_closedInbox);
 
     // Every action has its button; refresh() shows those that fit, in this order.

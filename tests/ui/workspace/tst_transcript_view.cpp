@@ -4,6 +4,7 @@
 
 #include "TestShots.h"
 #include "TranscriptTestSupport.h"
+#include "common/TestImages.h"
 
 #include "ui/workspace/MacNavigation.h"
 #include "ui/workspace/MacRoomState.h"
@@ -326,11 +327,21 @@ private slots:
         photo.body = QStringLiteral("캡션");
         photo.imageJPEG = jpegOf(Qt::red, {40, 30});
         TranscriptActions::copy(photo);
-        QVERIFY(!QGuiApplication::clipboard()->image().isNull());
+        QTRY_VERIFY(!QGuiApplication::clipboard()->image().isNull());
+        QCOMPARE(QGuiApplication::clipboard()->image().size(), QSize(40, 30));
         photo.imageJPEG = QByteArray("not a picture");
         TranscriptActions::copy(photo);
-        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("캡션"));
+        QTRY_COMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("캡션"));
         QVERIFY(QGuiApplication::clipboard()->image().isNull());
+        // The copy that follows a slow decode (a 5000 × 3000 photo, decoded off the main
+        // thread) is the one that stays, although it ends first.
+        photo.imageJPEG = blackPng(5000, 3000, 8);
+        TranscriptActions::copy(photo);
+        photo.imageJPEG = jpegOf(Qt::blue, {20, 10});
+        TranscriptActions::copy(photo);
+        QTRY_VERIFY(!QGuiApplication::clipboard()->image().isNull());
+        QTest::qWait(50);
+        QCOMPARE(QGuiApplication::clipboard()->image().size(), QSize(20, 10));
     }
 
     void resends_data()
