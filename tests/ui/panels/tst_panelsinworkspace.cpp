@@ -11,6 +11,7 @@
 
 #include <QDialog>
 #include <QListView>
+#include <QPlainTextEdit>
 
 using namespace Qt::StringLiterals;
 
@@ -63,6 +64,7 @@ private slots:
     void memberInviteIsASheetOfTheWindow();
     void roomAnsweredAfterTheWorkspaceWent();
     void reportFromTheInfoPanelEndsInTheBanner();
+    void sizesKeepEverythingUsable();
     void pictures_data();
     void pictures();
 };
@@ -146,6 +148,40 @@ void TestPanelsInWorkspace::reportFromTheInfoPanelEndsInTheBanner()
     QCOMPARE(rig.nav.banner(), std::optional<QString>(u"신고를 접수했습니다."_s));
     QVERIFY(!rig.nav.report());
     QTRY_VERIFY(!rig.workspace.sheet(MacSheet::report));
+}
+
+// The window never gets so small that a room's transcript is narrower than 360; the report
+// sheet grows with its note rather than squeezing its 44-point reason rows.
+void TestPanelsInWorkspace::sizesKeepEverythingUsable()
+{
+    Rig rig;
+    rig.nav.openRoom(rig.seeded.group);
+    redraw();
+    rig.workspace.resize(rig.workspace.minimumSizeHint());
+    redraw();
+    QWidget *transcript = rig.workspace.findChild<QWidget *>(u"roomTranscript"_s);
+    QVERIFY(transcript && transcript->isVisible());
+    QVERIFY2(transcript->width() >= 360, qPrintable(QString::number(transcript->width())));
+    QVERIFY2(transcript->height() >= 240, qPrintable(QString::number(transcript->height())));
+    saveShot(&rig.workspace, u"smallest-window"_s);
+
+    rig.workspace.resize(960, 680);
+    rig.nav.setReport(ReportDraft{QUuid::createUuid(), SeedID::sora(), std::nullopt});
+    QDialog *sheet = rig.workspace.sheet(MacSheet::report);
+    part(*sheet, u"기타"_s)->click();
+    part<QPlainTextEdit>(*sheet, u"note"_s)
+        ->setPlainText(u"한 줄\n두 줄\n셋\n넷\n다섯\n여섯\n일곱"_s);
+    QTest::qWait(20);
+    QVERIFY(sheet->minimumHeight() >= 360);
+    int previousBottom = -1;
+    for (const QString &reason : {u"스팸"_s, u"사칭"_s, u"혐오"_s, u"기타"_s}) {
+        QWidget *row = part<QWidget>(*sheet, reason);
+        QVERIFY2(row->height() >= 44, qPrintable(reason));
+        QVERIFY(row->geometry().top() >= previousBottom);
+        previousBottom = row->geometry().bottom();
+    }
+    QVERIFY(sheet->height() >= sheet->minimumSizeHint().height());
+    saveShot(sheet, u"report-long-note"_s);
 }
 
 void TestPanelsInWorkspace::pictures_data()
