@@ -6,6 +6,7 @@
 #include "TranscriptTestSupport.h"
 #include "common/TestImages.h"
 
+#include "ui/common/ChatColor.h"
 #include "ui/workspace/MacNavigation.h"
 #include "ui/workspace/MacRoomState.h"
 #include "ui/workspace/MacTranscriptView.h"
@@ -153,6 +154,20 @@ private slots:
         QVERIFY(s.view.newMessageButton()->isVisible());
         QCOMPARE(s.bar()->value(), value);
         QCOMPARE(s.topMessage(), top);
+        // The capsule, in the blue of one's own bubbles, has a ring that sets it off from them,
+        // light and dark.
+        const QPalette light = QApplication::palette();
+        for (const QPalette &colours : {light, darkPalette()}) {
+            QApplication::setPalette(colours);
+            QCoreApplication::processEvents();
+            QAbstractButton *capsule = s.view.newMessageButton();
+            const QImage face = capsule->grab().toImage();
+            const QColor mine = ChatColor::mineBubble(colours);
+            const QColor ring = face.pixelColor(face.width() / 2, 6);
+            QCOMPARE(face.pixelColor(face.width() / 2, face.height() - 12).rgb(), mine.rgb());
+            QVERIFY2(ChatColor::contrast(ring, mine) >= 3, qPrintable(ring.name()));
+        }
+        QApplication::setPalette(light);
         QCOMPARE(readMark(*r.store, r.roomId, r.me), 0); // nothing read while away
 
         QTest::mouseClick(s.view.newMessageButton(), Qt::LeftButton);
