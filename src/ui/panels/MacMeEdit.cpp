@@ -141,7 +141,7 @@ MacMeEdit::MacMeEdit(LocalStore &store, std::function<void()> onClose, QWidget *
 
     connect(library, &RowButton::clicked, this, [this] { pickPhoto(false); });
     connect(file, &QPushButton::clicked, this, [this] { pickPhoto(true); });
-    connect(m_name, &QLineEdit::textChanged, this, &MacMeEdit::refresh);
+    connect(m_name, &QLineEdit::textChanged, this, &MacMeEdit::edited);
     connect(m_handle, &QLineEdit::textChanged, this, &MacMeEdit::handleEdited);
     connect(m_done, &QPushButton::clicked, this, &MacMeEdit::save);
 
@@ -149,6 +149,10 @@ MacMeEdit::MacMeEdit(LocalStore &store, std::function<void()> onClose, QWidget *
         m_store,
         {&LocalStore::accountsChanged, &LocalStore::sessionChanged, &LocalStore::noticeChanged},
         [this] { refresh(); }, this);
+    connect(&m_store, &LocalStore::noticeChanged, this, [this] {
+        if (m_saving && m_store.notice())
+            m_refusal = m_store.notice();
+    });
     refresh();
 }
 
@@ -215,7 +219,7 @@ void MacMeEdit::pickPhoto(bool emptyOnCancel)
                            if (!jpeg && !emptyOnCancel)
                                return;
                            m_photo = std::move(jpeg);
-                           refresh();
+                           edited();
                        });
 }
 
@@ -223,6 +227,12 @@ void MacMeEdit::handleEdited()
 {
     m_taken = false;
     m_formatError = false;
+    edited();
+}
+
+void MacMeEdit::edited()
+{
+    m_refusal.reset();
     refresh();
 }
 
@@ -231,6 +241,7 @@ void MacMeEdit::save()
     if (!canFinish())
         return;
     m_saving = true;
+    m_refusal.reset();
     refresh();
     submit(m_name->text(), m_handle->text(), m_photo);
 }
@@ -255,7 +266,7 @@ QCoro::Task<> MacMeEdit::submit(QString name, QString handle, std::optional<QByt
     // Saved, with nothing to report: the page closes, but only while it is the page shown. A
     // slow answer that comes after the user went to another page must not take them away
     // from it.
-    if (!error && !failed && !store.notice() && isVisible() && m_onClose)
+    if (!error && !failed && !m_refusal && !store.notice() && isVisible() && m_onClose)
         m_onClose();
 }
 
@@ -272,7 +283,6 @@ void MacMeEdit::refresh()
     m_format->setVisible(m_formatError);
     m_takenLine->setVisible(m_taken);
     // With the service, its refusals come back as the notice only: they are repeated here.
-    const std::optional<QString> notice = m_store.client() ? m_store.notice() : std::nullopt;
-    PanelParts::showMessage(m_notice, notice);
+    PanelParts::showMessage(m_notice, m_store.client() ? m_refusal : std::nullopt);
     m_done->setEnabled(canFinish());
 }

@@ -65,6 +65,7 @@ private slots:
     void roomAnsweredAfterTheWorkspaceWent();
     void reportFromTheInfoPanelEndsInTheBanner();
     void sizesKeepEverythingUsable();
+    void ownProfileKeepsTheRefusal();
     void pictures_data();
     void pictures();
 };
@@ -182,6 +183,32 @@ void TestPanelsInWorkspace::sizesKeepEverythingUsable()
     }
     QVERIFY(sheet->height() >= sheet->minimumSizeHint().height());
     saveShot(sheet, u"report-long-note"_s);
+}
+
+// The service refuses a profile save: the banner takes the store's notice at once, while the
+// page keeps its own copy under the handle until the next edit.
+void TestPanelsInWorkspace::ownProfileKeepsTheRefusal()
+{
+    LiveOps ops;
+    QVERIFY(ops.startAs(u"me_user"_s));
+    MacWorkspace workspace(*ops.store);
+    workspace.resize(960, 680);
+    workspace.show();
+    workspace.navigation().setPage(MacPage{MacPage::me, {}});
+    QWidget &page = *workspace.detail();
+    typeInto(part<QLineEdit>(page, u"handle"_s), u"taken_one"_s);
+    ops.service.failNext(u"PATCH"_s, u"/v1/me"_s, 1, 409, u"handle_taken"_s,
+                         u"이미 사용 중인 아이디입니다."_s);
+    part(page, u"done"_s)->click();
+    QTRY_COMPARE(workspace.navigation().banner(),
+                 std::optional<QString>(u"이미 사용 중인 아이디입니다."_s));
+    QTest::qWait(50);
+    QVERIFY(!ops.store->notice());
+    QCOMPARE(shownText(page, u"notice"_s), u"이미 사용 중인 아이디입니다."_s);
+    QCOMPARE(workspace.navigation().page().kind, MacPage::me);
+    typeInto(part<QLineEdit>(page, u"handle"_s), u"other_one"_s);
+    QCOMPARE(shownText(page, u"notice"_s), QString());
+    ops.settle();
 }
 
 void TestPanelsInWorkspace::pictures_data()
