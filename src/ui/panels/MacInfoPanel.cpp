@@ -282,6 +282,7 @@ void MacInfoPanel::refresh()
     }
     if (isVisible())
         fillTitle();
+    followSavedTitle();
 
     const bool group = room->kind == ConversationKind::group;
     const bool owner = m_store.isOwner(*room);
@@ -366,8 +367,29 @@ void MacInfoPanel::saveTitle()
     if (!room || !canSaveTitle(*room))
         return;
     // As typed: the store trims the name and cuts it to 40 characters.
-    m_store.rename(m_conversationId, m_header->titleField()->text());
+    m_savedTitle = m_header->titleField()->text();
+    m_store.rename(m_conversationId, *m_savedTitle);
+    followSavedTitle();
     refreshTitleButtons();
+}
+
+// Once the store holds the name that was saved (at once, or when the service has answered), the
+// field shows it as stored: trimmed and cut. A name typed since is left alone.
+void MacInfoPanel::followSavedTitle()
+{
+    if (!m_savedTitle)
+        return;
+    const std::optional<Conversation> room = m_store.conversation(m_conversationId);
+    QLineEdit *field = m_header->titleField();
+    if (field->text() != *m_savedTitle) {
+        m_savedTitle.reset();
+        return;
+    }
+    if (!room || room->title != LocalStore::storedTitle(*m_savedTitle))
+        return;
+    m_savedTitle.reset();
+    if (field->text() != room->title)
+        field->setText(room->title);
 }
 
 void MacInfoPanel::pickPhoto()
