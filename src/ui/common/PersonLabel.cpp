@@ -3,6 +3,7 @@
 #include "ui/common/AvatarView.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
+#include "ui/common/DisplayText.h"
 #include "ui/common/ElidedLabel.h"
 #include "ui/common/OfficialMark.h"
 
@@ -62,7 +63,7 @@ void PersonLabel::setPerson(const QString &name, const QString &handle,
                             const std::optional<QString> &remoteURL, bool official)
 {
     m_avatar->setAvatar(name, jpeg, remoteURL);
-    m_name->setText(name);
+    m_name->setText(DisplayText::name(name));
     m_mark->setVisible(official);
     m_handle->setText(handle.isEmpty() ? QString() : QStringLiteral("@") + handle);
     m_handle->setVisible(!handle.isEmpty());

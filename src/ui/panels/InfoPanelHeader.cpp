@@ -4,6 +4,7 @@
 #include "ui/common/AvatarView.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
+#include "ui/common/DisplayText.h"
 #include "ui/common/OfficialMark.h"
 #include "ui/common/PersonLabel.h"
 #include "ui/panels/LineLimitedText.h"
@@ -215,7 +216,7 @@ void InfoPanelHeader::setContent(const Content &content)
     m_person->setVisible(!group && m_peer && !content.official);
     if (m_peer && content.official) {
         m_officialPhoto->setAvatar(m_peer->displayName, m_peer->avatarJPEG, m_peer->avatarURL);
-        m_officialName->setText(m_peer->displayName);
+        m_officialName->setText(DisplayText::name(m_peer->displayName));
         refreshOfficial();
     } else if (m_peer) {
         m_personLabel->setPerson(m_peer->displayName, m_peer->handle, m_peer->avatarJPEG,

@@ -7,6 +7,7 @@
 #include "ui/common/ChatFont.h"
 #include "ui/common/ConfirmDialog.h"
 #include "ui/common/DecodedImageCache.h"
+#include "ui/common/DisplayText.h"
 #include "ui/common/ImageShrink.h"
 #include "ui/common/MacImageFile.h"
 #include "ui/panels/InfoPanelHeader.h"
@@ -291,7 +292,7 @@ void MacInfoPanel::refresh()
 
     InfoPanelHeader::Content content;
     content.room = *room;
-    content.title = m_store.conversationTitle(*room);
+    content.title = DisplayText::name(m_store.conversationTitle(*room));
     content.owner = owner;
     content.official = official;
     content.peer = group ? std::nullopt : peer;

@@ -5,6 +5,7 @@
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/ConfirmDialog.h"
+#include "ui/common/DisplayText.h"
 #include "ui/common/OfficialMark.h"
 #include "ui/common/WideButton.h"
 #include "ui/panels/PanelParts.h"
@@ -130,7 +131,7 @@ void MacProfileView::refresh()
 
     const bool official = account->kind == AccountKind::official;
     m_avatar->setAvatar(account->displayName, account->avatarJPEG, account->avatarURL);
-    m_name->setText(account->displayName);
+    m_name->setText(DisplayText::name(account->displayName));
     m_mark->setVisible(official);
     m_handle->setText(QStringLiteral("@") + account->handle);
     m_handle->setVisible(!account->handle.isEmpty());

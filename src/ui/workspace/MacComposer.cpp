@@ -4,6 +4,7 @@
 #include "ui/common/ChatFont.h"
 #include "ui/common/ChatIcon.h"
 #include "ui/common/DecodedImageCache.h"
+#include "ui/common/DisplayText.h"
 #include "ui/common/ImageShrink.h"
 #include "ui/common/MacImageFile.h"
 #include "ui/panels/PanelParts.h"
@@ -336,7 +337,7 @@ void MacComposer::followReply()
     const auto reply = m_room.reply();
     m_replyBar->setVisible(reply.has_value());
     if (reply) {
-        m_replyPreview->setText(m_store.replyPreview(reply->id));
+        m_replyPreview->setText(DisplayText::isolated(m_store.replyPreview(reply->id)));
         // "답장" is chosen from a menu: the answer is typed next, so the field takes the keys.
         if (m_field->isVisible())
             m_field->setFocus(Qt::OtherFocusReason);

@@ -66,6 +66,7 @@ private slots:
     void reportFromTheInfoPanelEndsInTheBanner();
     void sizesKeepEverythingUsable();
     void ownProfileKeepsTheRefusal();
+    void namesCannotTurnALine();
     void pictures_data();
     void pictures();
 };
@@ -209,6 +210,26 @@ void TestPanelsInWorkspace::ownProfileKeepsTheRefusal()
     typeInto(part<QLineEdit>(page, u"handle"_s), u"other_one"_s);
     QCOMPARE(shownText(page, u"notice"_s), QString());
     ops.settle();
+}
+
+// A name with an override and a line break shows its letters in order, on one line, on the
+// profile page and in the information panel.
+void TestPanelsInWorkspace::namesCannotTurnALine()
+{
+    Rig rig;
+    rig.store.editAccounts([](QList<Account> &accounts) {
+        for (Account &a : accounts) {
+            if (a.id == SeedID::sora())
+                a.displayName = u"\u202Eevil\n둘"_s;
+        }
+    });
+    rig.nav.setPage(MacPage::profilePage(SeedID::sora()));
+    redraw();
+    QCOMPARE(shownText(*rig.workspace.detail(), u"name"_s), u"evil 둘"_s);
+    MacInfoPanel *panel = rig.openInfo(rig.seeded.direct);
+    QCOMPARE(shownText(*panel, u"name"_s), u"evil 둘"_s);
+    QCOMPARE(rig.store.account(SeedID::sora())->displayName, u"\u202Eevil\n둘"_s);
+    saveShot(&rig.workspace, u"name-with-controls"_s);
 }
 
 void TestPanelsInWorkspace::pictures_data()
