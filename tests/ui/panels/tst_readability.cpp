@@ -25,21 +25,31 @@ namespace {
 // A dark scheme as a desktop hands it over: its hint colour sits next to the window's.
 QPalette desktopDark()
 {
-    QPalette palette(QColor(0x31, 0x36, 0x3B), QColor(0x2A, 0x2E, 0x32));
-    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
-        palette.setColor(group, QPalette::WindowText, QColor(0xFC, 0xFC, 0xFC));
-        palette.setColor(group, QPalette::Text, QColor(0xFC, 0xFC, 0xFC));
-        palette.setColor(group, QPalette::ButtonText, QColor(0xFC, 0xFC, 0xFC));
+    QPalette palette(QColor(0x31363B), QColor(0x2A2E32));
+    const std::pair<QPalette::ColorRole, QRgb> colours[]
+        = {{QPalette::WindowText, 0xFCFCFC},      {QPalette::Text, 0xFCFCFC},
+           {QPalette::ButtonText, 0xFCFCFC},      {QPalette::Base, 0x1B1E20},
+           {QPalette::AlternateBase, 0x232629},   {QPalette::Highlight, 0x3DAEE9},
+           {QPalette::HighlightedText, 0xFCFCFC}, {QPalette::Link, 0x1D99F3},
+           {QPalette::PlaceholderText, 0x17191B}};
+    for (const auto &[role, rgb] : colours) {
+        for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+            palette.setColor(group, role, QColor(rgb));
     }
-    palette.setColor(QPalette::Base, QColor(0x1B, 0x1E, 0x20));
-    palette.setColor(QPalette::AlternateBase, QColor(0x23, 0x26, 0x29));
-    palette.setColor(QPalette::Highlight, QColor(0x3D, 0xAE, 0xE9));
-    palette.setColor(QPalette::HighlightedText, QColor(0xFC, 0xFC, 0xFC));
-    palette.setColor(QPalette::Link, QColor(0x1D, 0x99, 0xF3));
-    palette.setColor(QPalette::PlaceholderText, QColor(0x17, 0x19, 0x1B));
     for (const auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        palette.setColor(QPalette::Disabled, role, QColor(0x8C, 0x90, 0x94));
+        palette.setColor(QPalette::Disabled, role, QColor(0x8C9094));
     return palette;
+}
+
+// The colour a field paints with: its text, or while empty its hint; invalid for no text.
+template<typename Field>
+QColor fieldInk(Field *field, const QString &text, QPalette::ColorGroup group)
+{
+    if (!text.isEmpty())
+        return field->palette().color(group, QPalette::Text);
+    if (field->placeholderText().isEmpty())
+        return {};
+    return field->palette().color(group, QPalette::PlaceholderText);
 }
 
 // The colour a text widget paints its text with; invalid for widgets that show no text.
@@ -58,20 +68,10 @@ QColor inkOf(QWidget *widget)
             return {};
         return button->palette().color(group, button->foregroundRole());
     }
-    if (auto *field = qobject_cast<QLineEdit *>(widget)) {
-        if (!field->text().isEmpty())
-            return field->palette().color(group, QPalette::Text);
-        if (field->placeholderText().isEmpty())
-            return {};
-        return field->palette().color(group, QPalette::PlaceholderText);
-    }
-    if (auto *field = qobject_cast<QPlainTextEdit *>(widget)) {
-        if (!field->toPlainText().isEmpty())
-            return field->palette().color(group, QPalette::Text);
-        if (field->placeholderText().isEmpty())
-            return {};
-        return field->palette().color(group, QPalette::PlaceholderText);
-    }
+    if (auto *field = qobject_cast<QLineEdit *>(widget))
+        return fieldInk(field, field->text(), group);
+    if (auto *field = qobject_cast<QPlainTextEdit *>(widget))
+        return fieldInk(field, field->toPlainText(), group);
     return {};
 }
 
@@ -248,10 +248,10 @@ void TestReadability::everyTextReads()
     QTest::qWait(20);
     QStringList faults;
     for (QWidget *top : rig.shown()) {
-        const QStringList found = unreadable(top);
-        if (!found.isEmpty())
-            saveShot(top, u"unreadable-%1-%2"_s.arg(view, dark ? u"dark"_s : u"light"_s));
-        faults << found;
+        faults << unreadable(top);
+        saveShot(top,
+                 u"%1-%2-%3"_s.arg(view, top == &rig.workspace ? u"window"_s : u"sheet"_s,
+                                   dark ? u"dark"_s : u"light"_s));
     }
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u"\n"_s)));
 }
