@@ -195,6 +195,11 @@ void TestReadability::everyTextReads()
     QFETCH(bool, dark);
     QApplication::setPalette(dark ? desktopDark() : m_light);
     Rig rig;
+    const QHash<QString, MacPage::Kind> plainPages{{u"me"_s, MacPage::me},
+                                                   {u"settings"_s, MacPage::settings},
+                                                   {u"password"_s, MacPage::password},
+                                                   {u"blocked"_s, MacPage::blocked},
+                                                   {u"delete"_s, MacPage::deleteAccount}};
     const auto openInfo = [&](const QUuid &room) {
         rig.nav.openRoom(room);
         rig.nav.setRoomInfo(true);
@@ -215,16 +220,8 @@ void TestReadability::everyTextReads()
         part(*rig.workspace.detail(), u"invite"_s)->click();
     } else if (view == u"profile"_s) {
         rig.nav.setPage(MacPage::profilePage(SeedID::sora()));
-    } else if (view == u"me"_s) {
-        rig.nav.setPage(MacPage{MacPage::me, {}});
-    } else if (view == u"settings"_s) {
-        rig.nav.setPage(MacPage{MacPage::settings, {}});
-    } else if (view == u"password"_s) {
-        rig.nav.setPage(MacPage{MacPage::password, {}});
-    } else if (view == u"blocked"_s) {
-        rig.nav.setPage(MacPage{MacPage::blocked, {}});
-    } else if (view == u"delete"_s) {
-        rig.nav.setPage(MacPage{MacPage::deleteAccount, {}});
+    } else if (plainPages.contains(view)) {
+        rig.nav.setPage(MacPage{plainPages.value(view), {}});
     } else if (view == u"invite"_s) {
         rig.nav.setPage(MacPage{MacPage::invite, {}});
         redraw();
