@@ -47,6 +47,7 @@ QLineEdit *MacAuthForm::addField(const QString &placeholder, const QString &obje
     auto *field = new QLineEdit(m_column->parentWidget());
     field->setObjectName(objectName);
     field->setPlaceholderText(placeholder);
+    ChatColor::keepSecondary(field, QPalette::PlaceholderText);
     field->setAccessibleName(placeholder);
     field->setMinimumHeight(34);
     if (secret)

@@ -3,6 +3,7 @@
 #include "model/TextLimits.h"
 #include "platform/PushCenter.h"
 #include "store/LocalStore.h"
+#include "ui/common/DisplayText.h"
 
 #include <QGuiApplication>
 
@@ -49,18 +50,20 @@ std::optional<MessageAlert> MessageAlerts::alertFor(const LocalStore &store,
     const auto sender = store.account(message.senderId);
     QString senderName;
     if (sender)
-        senderName = !sender->displayName.isEmpty() ? sender->displayName : sender->handle;
+        senderName = DisplayText::name(!sender->displayName.isEmpty() ? sender->displayName
+                                                                      : sender->handle);
 
     MessageAlert alert;
     alert.conversationId = message.conversationId;
     alert.messageId = message.id;
     if (room && room->kind == ConversationKind::group) {
-        const QString roomTitle = store.conversationTitle(*room);
+        const QString roomTitle = DisplayText::name(store.conversationTitle(*room));
         alert.title
             = senderName.isEmpty() ? roomTitle : roomTitle + QStringLiteral(" / ") + senderName;
     } else {
-        alert.title = !senderName.isEmpty() ? senderName
-                                            : (room ? store.conversationTitle(*room) : QString());
+        alert.title = !senderName.isEmpty()
+            ? senderName
+            : (room ? DisplayText::name(store.conversationTitle(*room)) : QString());
     }
     if (alert.title.isEmpty())
         alert.title = QStringLiteral("Zumo");

@@ -12,7 +12,9 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLibraryInfo>
 #include <QPointer>
+#include <QTranslator>
 
 // The resources of a static library are linked in only through this reference; it must be made
 // outside any namespace.
@@ -33,6 +35,7 @@ QuilloChatMacApp::QuilloChatMacApp(std::unique_ptr<ChatClient> client,
     // serves the desktop file and the notifications.
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/zumo.svg")));
     QApplication::setQuitOnLastWindowClosed(false);
+    loadQtTranslations();
 
     if (!client)
         client = std::make_unique<ChatClient>();
@@ -72,6 +75,23 @@ QuilloChatMacApp::QuilloChatMacApp(std::unique_ptr<ChatClient> client,
                 if (state == Qt::ApplicationActive && m_window)
                     m_window->rootView()->applicationBecameActive();
             });
+}
+
+bool QuilloChatMacApp::loadQtTranslations()
+{
+    // The program is Korean whatever the system's language, so the catalogue is named, not
+    // chosen by the locale. The translator lives as long as the application.
+    static const bool loaded = [] {
+        auto *translator = new QTranslator(qApp);
+        if (!translator->load(QStringLiteral("qtbase_ko"),
+                              QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+            delete translator;
+            return false;
+        }
+        QCoreApplication::installTranslator(translator);
+        return true;
+    }();
+    return loaded;
 }
 
 QuilloChatMacApp::~QuilloChatMacApp()

@@ -50,6 +50,11 @@ public:
     // The window is on screen and has the focus.
     bool windowIsActive() const;
 
+    // Qt's own texts (file dialogs, the text fields' context menus) in Korean: loads qtbase's
+    // Korean catalogue from Qt's translations folder, once per process. False when the catalogue
+    // is not installed (the texts then stay English).
+    static bool loadQtTranslations();
+
     // Whether start-up (the store's bootstrap) has begun. It runs once, when the window is
     // first shown; the application object is made once per process.
     bool bootstrapStarted() const { return m_bootstrapStarted; }

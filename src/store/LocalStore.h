@@ -432,6 +432,8 @@ public:
     static bool isValidHandle(const QString &text);
     QString suggestedGroupTitle(const QList<QUuid> &memberIds) const;
     static QString suggestedGroupTitle(const QStringList &names);
+    // A group name as it is stored: trimmed, and cut to its first 40 characters.
+    static QString storedTitle(const QString &typed);
 
     // ---------------------------------------------------------------------------------------
     // Room list, search and unread

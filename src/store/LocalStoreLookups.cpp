@@ -286,5 +286,10 @@ QString LocalStore::suggestedGroupTitle(const QStringList &names)
         if (!trimmed.isEmpty())
             kept.append(trimmed);
     }
-    return firstGraphemes(kept.join(QStringLiteral(", ")), 40);
+    return storedTitle(kept.join(QStringLiteral(", ")));
+}
+
+QString LocalStore::storedTitle(const QString &typed)
+{
+    return firstGraphemes(trimmedText(typed), 40);
 }

@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr int kMaxTitleCharacters = 40;
 constexpr int kMaxActiveMembers = 20;
 const QString kCheckTitle = QStringLiteral("방 이름을 확인해 주세요.");
 const QString kUnknownName = QStringLiteral("알 수 없음");
@@ -104,7 +103,7 @@ void LocalStore::rename(const QUuid &roomId, const QString &title)
         }
         chosen = names.join(QStringLiteral(", "));
     }
-    chosen = firstGraphemes(chosen, kMaxTitleCharacters);
+    chosen = storedTitle(chosen);
     if (sameText(chosen, room->title))
         return;
     room->title = chosen;
@@ -117,7 +116,7 @@ QCoro::Task<> LocalStore::renameLive(QUuid roomId, QString title)
 {
     if (!m_client)
         co_return;
-    const QString chosen = firstGraphemes(trimmedText(title), kMaxTitleCharacters);
+    const QString chosen = storedTitle(title);
     if (chosen.isEmpty()) {
         showNotice(kCheckTitle);
         co_return;

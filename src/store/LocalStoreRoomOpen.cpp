@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr int kMaxTitleCharacters = 40;
 constexpr int kMaxOtherGroupMembers = 19; // with me, 20 active members
 
 } // namespace
@@ -74,8 +73,7 @@ QCoro::Task<std::optional<QUuid>> LocalStore::openGroup(QList<QUuid> memberIds, 
         co_return createGroup(memberIds, title);
 
     const QString typed = trimmedText(title);
-    const QString chosen = firstGraphemes(typed.isEmpty() ? suggestedGroupTitle(memberIds) : typed,
-                                          kMaxTitleCharacters);
+    const QString chosen = storedTitle(typed.isEmpty() ? suggestedGroupTitle(memberIds) : typed);
     if (chosen.isEmpty()) {
         showNotice(QStringLiteral("방 이름을 확인해 주세요."));
         co_return std::nullopt;
@@ -107,8 +105,7 @@ std::optional<QUuid> LocalStore::createGroup(const QList<QUuid> &memberIds, cons
     if (members.isEmpty() || members.size() > kMaxOtherGroupMembers)
         return std::nullopt;
     const QString typed = trimmedText(title);
-    const QString chosen = firstGraphemes(typed.isEmpty() ? suggestedGroupTitle(members) : typed,
-                                          kMaxTitleCharacters);
+    const QString chosen = storedTitle(typed.isEmpty() ? suggestedGroupTitle(members) : typed);
 
     const QDateTime now = QDateTime::currentDateTimeUtc();
     Conversation room;

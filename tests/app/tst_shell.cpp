@@ -11,7 +11,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileDialog>
 #include <QImageReader>
+#include <QLabel>
+#include <QLibraryInfo>
+#include <QLineEdit>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
@@ -114,6 +119,37 @@ private slots:
         QVERIFY(!window->isVisible());
         emit app.notifier()->activated();
         QVERIFY(window->isVisible());
+    }
+
+    // Qt's own texts follow the program's language once the application is set up.
+    void qtTextsAreKorean()
+    {
+        const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+        if (!QFile::exists(folder + QStringLiteral("/qtbase_ko.qm")))
+            QSKIP("Qt's Korean catalogue is not installed (qt6-translations-l10n)");
+        StandInService service;
+        QVERIFY(service.listen());
+        QuilloChatMacApp app(clientFor(service), std::make_unique<NoBadge>());
+        QVERIFY(QuilloChatMacApp::loadQtTranslations());
+        const auto korean = [](const QString &text) {
+            return std::any_of(text.cbegin(), text.cend(), [](QChar c) {
+                return c.unicode() >= 0xAC00 && c.unicode() <= 0xD7A3;
+            });
+        };
+        QLineEdit field;
+        std::unique_ptr<QMenu> menu(field.createStandardContextMenu());
+        QStringList texts;
+        for (QAction *action : menu->actions()) {
+            if (!action->isSeparator())
+                texts << action->text();
+        }
+        QVERIFY(!texts.isEmpty());
+        QVERIFY2(std::all_of(texts.cbegin(), texts.cend(), korean), qPrintable(texts.join(u'|')));
+        QFileDialog dialog;
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        auto *lookIn = dialog.findChild<QLabel *>(QStringLiteral("lookInLabel"));
+        QVERIFY(lookIn);
+        QVERIFY2(korean(lookIn->text()), qPrintable(lookIn->text()));
     }
 
     void startUpRestoresTheStoredSession()

@@ -2,6 +2,7 @@
 
 #include "ui/common/DecodedImageCache.h"
 
+#include "ui/common/DisplayText.h"
 #include "ui/common/ImageShrink.h"
 #include "ui/common/RemoteImageCache.h"
 
@@ -125,7 +126,11 @@ void AvatarView::showRemote(const QString &address, const QImage &image)
 
 QString AvatarView::initial(const QString &name)
 {
-    const QString trimmed = name.trimmed();
+    // Direction controls and line breaks are no letter to show.
+    const QString trimmed = DisplayText::name(name)
+                                .remove(DisplayText::firstStrongIsolate)
+                                .remove(DisplayText::popDirectionalIsolate)
+                                .trimmed();
     if (trimmed.isEmpty())
         return {};
     QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, trimmed);

@@ -12,16 +12,24 @@ namespace {
 
 constexpr qreal readable = 4.5;
 
-// Puts the alert red back into one role of a widget's palette after each palette change. A
-// PaletteChange arrives once the widget's palette has taken in the new application palette;
-// setting the colour is itself a palette change, which stops here once the colour is right.
-class AlertKeeper : public QObject
+// Puts a colour of ours back into roles of a widget's palette after each change of appearance.
+// The colour is worked out from the palette the widget would have without ours (its parent's,
+// or the application's): a colour derived from the text colour must not be derived from itself.
+// A PaletteChange arrives once the widget's palette has taken in a new application palette or
+// parent; setting the colours is itself a palette change, which stops here once they are right.
+class RoleKeeper : public QObject
 {
 public:
-    AlertKeeper(QWidget *widget, QPalette::ColorRole role)
+    using Colour = std::function<QColor(const QPalette &)>;
+
+    RoleKeeper(QWidget *widget, QList<QPalette::ColorRole> roles, Colour colour,
+               QList<QPalette::ColorGroup> groups
+               = {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
         : QObject(widget)
         , m_widget(widget)
-        , m_role(role)
+        , m_roles(std::move(roles))
+        , m_groups(std::move(groups))
+        , m_colour(std::move(colour))
     {
         widget->installEventFilter(this);
         apply();
@@ -29,7 +37,8 @@ public:
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (watched == m_widget && event->type() == QEvent::PaletteChange)
+        if (watched == m_widget
+            && (event->type() == QEvent::PaletteChange || event->type() == QEvent::ParentChange))
             apply();
         return false;
     }
@@ -37,16 +46,26 @@ public:
 private:
     void apply()
     {
+        const QWidget *parent = m_widget->parentWidget();
+        const QColor colour = m_colour(parent ? parent->palette() : QGuiApplication::palette());
         QPalette colours = m_widget->palette();
-        const QColor red = ChatColor::alert(colours);
-        if (colours.color(m_role) == red)
-            return;
-        colours.setColor(m_role, red);
-        m_widget->setPalette(colours);
+        bool changed = false;
+        for (const QPalette::ColorRole role : m_roles) {
+            for (const QPalette::ColorGroup group : m_groups) {
+                if (colours.color(group, role) != colour) {
+                    colours.setColor(group, role, colour);
+                    changed = true;
+                }
+            }
+        }
+        if (changed)
+            m_widget->setPalette(colours);
     }
 
     QWidget *m_widget;
-    QPalette::ColorRole m_role;
+    QList<QPalette::ColorRole> m_roles;
+    QList<QPalette::ColorGroup> m_groups;
+    Colour m_colour;
 };
 
 qreal luminance(const QColor &color)
@@ -79,6 +98,25 @@ QColor mixed(const QColor &ink, const QColor &background, qreal inkShare)
                             float(channel(a.greenF(), b.greenF())),
                             float(channel(a.blueF(), b.blueF())));
 }
+
+// `ink` toned down towards `toward` as far as it keeps `minimum` against every background; the
+// search stops at 60 % ink. `ink` itself when even that is too faint.
+QColor toned(const QColor &ink, const QColor &toward, std::initializer_list<QColor> backgrounds,
+             qreal minimum)
+{
+    for (qreal share = 0.6; share < 1; share += 0.05) {
+        const QColor candidate = mixed(ink, toward, share);
+        if (std::all_of(backgrounds.begin(), backgrounds.end(), [&](const QColor &background) {
+                return ChatColor::contrast(candidate, background) >= minimum;
+            }))
+            return candidate;
+    }
+    return ink;
+}
+
+// Disabled text wants contrast 3; a little more leaves room for the gradients that styles draw
+// on buttons.
+constexpr qreal disabledContrast = 3.4;
 
 } // namespace
 
@@ -118,12 +156,30 @@ QColor ChatColor::officialMark(const QPalette &palette)
 
 QColor ChatColor::alert(const QPalette &palette)
 {
-    return isDark(palette) ? QColor(0xFF, 0x45, 0x3A) : QColor(0xE5, 0x2E, 0x24);
+    const bool dark = isDark(palette);
+    QColor red = dark ? QColor(0xFF, 0x45, 0x3A) : QColor(0xE5, 0x2E, 0x24);
+    // Red text (failure lines, destructive rows) must read on the window and the base: towards
+    // white on a dark window, towards black on a light grey one.
+    const QColor window = palette.color(QPalette::Active, QPalette::Window);
+    const QColor base = palette.color(QPalette::Active, QPalette::Base);
+    const QColor toward = dark ? QColor(Qt::white) : QColor(Qt::black);
+    for (int step = 0; step < 20 && std::min(contrast(red, window), contrast(red, base)) < readable;
+         ++step)
+        red = mixed(red, toward, 0.92);
+    return red;
 }
 
 void ChatColor::keepAlert(QWidget *widget, QPalette::ColorRole role)
 {
-    new AlertKeeper(widget, role);
+    new RoleKeeper(widget, {role}, [](const QPalette &palette) { return alert(palette); });
+}
+
+void ChatColor::keepSecondary(QWidget *widget, QPalette::ColorRole role)
+{
+    QList<QPalette::ColorRole> roles{role};
+    if (role == QPalette::NoRole)
+        roles = {QPalette::WindowText, QPalette::Text};
+    new RoleKeeper(widget, roles, [](const QPalette &palette) { return secondaryText(palette); });
 }
 
 QColor ChatColor::secondaryText(const QPalette &palette)
@@ -139,20 +195,49 @@ QColor ChatColor::secondaryText(const QPalette &palette)
     if (last.isValid() && text.rgba() == lastText && window.rgba() == lastWindow
         && base.rgba() == lastBase && active.rgba() == lastActive)
         return last;
-    QColor found = text;
-    for (qreal share = 0.6; share < 1; share += 0.05) {
-        const QColor candidate = mixed(text, window, share);
-        if (readableOnTextBackgrounds(candidate, palette)) {
-            found = candidate;
-            break;
-        }
-    }
+    const QColor found = toned(text, window, {window, base, theirsBubble(palette)}, readable);
     lastText = text.rgba();
     lastWindow = window.rgba();
     lastBase = base.rgba();
     lastActive = active.rgba();
     last = found;
     return found;
+}
+
+QColor ChatColor::disabledText(const QPalette &palette)
+{
+    const QColor text = palette.color(QPalette::Active, QPalette::WindowText);
+    const QColor window = palette.color(QPalette::Active, QPalette::Window);
+    return toned(text, window,
+                 {window, palette.color(QPalette::Active, QPalette::Base),
+                  palette.color(QPalette::Active, QPalette::Button)},
+                 disabledContrast);
+}
+
+void ChatColor::keepDisabledReadable(QWidget *widget)
+{
+    new RoleKeeper(widget, {QPalette::WindowText, QPalette::ButtonText, QPalette::Text},
+                   [](const QPalette &palette) { return disabledText(palette); },
+                   {QPalette::Disabled});
+}
+
+QColor ChatColor::underWhite(const QColor &fill)
+{
+    QColor darker = fill;
+    for (int step = 0; step < 20 && contrast(darker, Qt::white) < readable; ++step)
+        darker = mixed(darker, Qt::black, 0.92);
+    return darker;
+}
+
+QColor ChatColor::mix(const QColor &a, const QColor &b, qreal share)
+{
+    return mixed(a, b, share);
+}
+
+QColor ChatColor::disabledInk(const QColor &ink, const QColor &fill)
+{
+    // The ink of the two that reads better on the faded fill, toned towards the fill.
+    return toned(ink, fill, {fill}, disabledContrast);
 }
 
 QColor ChatColor::theirsBubble(const QPalette &palette)

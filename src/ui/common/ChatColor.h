@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QPalette>
 
+#include <functional>
+
 class QWidget;
 
 // The colours that follow the light or dark appearance. Qt 6.4 has no colour-scheme API,
@@ -30,6 +32,22 @@ public:
     // colour toned down towards the window, as far as it stays readable (contrast 4.5) on the
     // window, the base and theirsBubble().
     static QColor secondaryText(const QPalette &palette);
+    // Gives `widget` secondaryText() for its text (WindowText and Text) and keeps it so through
+    // changes of appearance. A field's hint is `role` QPalette::PlaceholderText: the palette's
+    // own hint colour can all but vanish in a dark colour scheme.
+    static void keepSecondary(QWidget *widget, QPalette::ColorRole role = QPalette::NoRole);
+    // Text of a disabled control: the text colour toned down as far as it keeps contrast 3 on
+    // the window, the base and the button colour (many palettes give less).
+    static QColor disabledText(const QPalette &palette);
+    // Gives `widget`'s disabled text (WindowText, ButtonText, Text) disabledText() and keeps it
+    // so through changes of appearance.
+    static void keepDisabledReadable(QWidget *widget);
+    // `fill` darkened as far as white text on it reads (contrast 4.5): a desktop's highlight
+    // colour can be a light blue.
+    static QColor underWhite(const QColor &fill);
+    // `ink` toned towards `fill` as far as it keeps contrast 3 there: the title of a disabled
+    // filled button.
+    static QColor disabledInk(const QColor &ink, const QColor &fill);
     // The bubble of somebody else's message.
     static QColor theirsBubble(const QPalette &palette);
     // Links in text on the window or on somebody else's bubble: the palette's link colour when
@@ -40,6 +58,9 @@ public:
     static QColor linkOnMine(const QPalette &palette);
 
     static bool isDark(const QPalette &palette);
+
+    // `a` laid over `b` at `share` opacity.
+    static QColor mix(const QColor &a, const QColor &b, qreal share);
 
     // The contrast ratio of two opaque colours by their relative luminance (WCAG 2): 1 for
     // equal colours, 21 for black on white. Body text wants 4.5, large or secondary text 3.

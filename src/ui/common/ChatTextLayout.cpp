@@ -127,6 +127,9 @@ QSizeF ChatTextLayout::layout(qreal width)
 
     QTextOption option(m_alignment);
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    // A paragraph of its own whose direction comes from its first strong character: the text
+    // is isolated from everything around it without marks added to it (link ranges stay).
+    option.setTextDirection(Qt::LayoutDirectionAuto);
     m_layout->setTextOption(option);
     if (m_linkColor.isValid() && !m_links.isEmpty()) {
         QList<QTextLayout::FormatRange> formats;

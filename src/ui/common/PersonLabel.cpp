@@ -1,7 +1,9 @@
 #include "ui/common/PersonLabel.h"
 
 #include "ui/common/AvatarView.h"
+#include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
+#include "ui/common/DisplayText.h"
 #include "ui/common/ElidedLabel.h"
 #include "ui/common/OfficialMark.h"
 
@@ -21,7 +23,7 @@ PersonLabel::PersonLabel(QWidget *parent)
     m_name->setFont(ChatFont::body());
     m_handle->setObjectName(QStringLiteral("handle"));
     m_handle->setFont(ChatFont::subheadline());
-    m_handle->setForegroundRole(QPalette::PlaceholderText);
+    ChatColor::keepSecondary(m_handle);
 
     auto *nameRow = new QHBoxLayout;
     nameRow->setContentsMargins(0, 0, 0, 0);
@@ -61,7 +63,7 @@ void PersonLabel::setPerson(const QString &name, const QString &handle,
                             const std::optional<QString> &remoteURL, bool official)
 {
     m_avatar->setAvatar(name, jpeg, remoteURL);
-    m_name->setText(name);
+    m_name->setText(DisplayText::name(name));
     m_mark->setVisible(official);
     m_handle->setText(handle.isEmpty() ? QString() : QStringLiteral("@") + handle);
     m_handle->setVisible(!handle.isEmpty());

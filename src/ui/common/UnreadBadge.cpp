@@ -63,7 +63,7 @@ void UnreadBadge::paint(QPainter &painter, const QRect &rect, int count, const Q
     const QRectF capsule(rect);
     QPainterPath path;
     path.addRoundedRect(capsule, capsule.height() / 2, capsule.height() / 2);
-    painter.fillPath(path, ChatColor::alert(palette));
+    painter.fillPath(path, ChatColor::underWhite(ChatColor::alert(palette)));
     painter.setPen(Qt::white);
     painter.setFont(badgeFont());
     painter.drawText(rect, Qt::AlignCenter, text(count));

@@ -144,29 +144,47 @@ void WideButton::paintSpinner(QPainter &painter, const QRectF &area, const QColo
     painter.drawArc(ring, (90 - angle) * 16, -100 * 16);
 }
 
+QColor WideButton::fillColour() const
+{
+    const QColor fill = ChatColor::underWhite(
+        m_role == Role::Destructive ? ChatColor::alert(palette())
+                                    : palette().color(QPalette::Active, QPalette::Highlight));
+    // Only a disabled button fades; a busy one keeps its colour under the spinner.
+    if (m_disabled && !m_busy)
+        return ChatColor::mix(fill, palette().color(QPalette::Active, QPalette::Window), 0.4);
+    return fill;
+}
+
+QColor WideButton::textColour() const
+{
+    if (!m_disabled || m_busy)
+        return Qt::white;
+    // On the faded body: white or the window's text, whichever reads better, toned down.
+    const QColor fill = fillColour();
+    const QColor text = palette().color(QPalette::Active, QPalette::WindowText);
+    const QColor white(Qt::white);
+    return ChatColor::disabledInk(
+        ChatColor::contrast(white, fill) >= ChatColor::contrast(text, fill) ? white : text, fill);
+}
+
 void WideButton::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
 
-    QColor fill = m_role == Role::Destructive
-        ? ChatColor::alert(palette())
-        : palette().color(QPalette::Active, QPalette::Highlight);
-    if (!m_busy) {
+    QColor fill = fillColour();
+    if (!m_busy && isEnabled()) {
         if (isDown())
             fill = fill.darker(115);
-        else if (underMouse() && isEnabled())
+        else if (underMouse())
             fill = fill.lighter(108);
     }
-    // Only a disabled button fades; a busy one keeps its colour under the spinner.
-    const qreal opacity = m_disabled && !m_busy ? 0.4 : 1.0;
-    painter.setOpacity(opacity);
 
     const QRectF body = QRectF(rect()).adjusted(bodyInset, bodyInset, -bodyInset, -bodyInset);
     QPainterPath shape;
     shape.addRoundedRect(body, cornerRadius, cornerRadius);
     painter.fillPath(shape, fill);
-    const QColor ink = Qt::white;
+    const QColor ink = textColour();
     if (hasFocus() && isEnabled()) {
         // The ring sits inside the fill, in the title's colour: a ring on the fill's edge, or
         // in the highlight colour, is lost on a button filled with that very colour.

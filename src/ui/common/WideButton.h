@@ -36,6 +36,12 @@ public:
     void setBusy(bool busy);
     bool isBusy() const { return m_busy; }
 
+    // What the body and the title are painted in: the highlight (or, destructive, the alert
+    // red) dark enough for white text, faded towards the window while disabled, with a title
+    // that still reads there.
+    QColor fillColour() const;
+    QColor textColour() const;
+
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 

@@ -4,6 +4,7 @@
 #include "ui/common/AvatarView.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
+#include "ui/common/DisplayText.h"
 #include "ui/common/OfficialMark.h"
 #include "ui/common/PersonLabel.h"
 #include "ui/panels/LineLimitedText.h"
@@ -124,6 +125,7 @@ void InfoPanelHeader::buildGroup()
     m_titleField = new QLineEdit(m_group);
     m_titleField->setObjectName(QStringLiteral("titleField"));
     m_titleField->setPlaceholderText(QStringLiteral("방 이름"));
+    ChatColor::keepSecondary(m_titleField, QPalette::PlaceholderText);
     m_titleField->setAccessibleName(QStringLiteral("방 이름"));
     m_titleField->setAlignment(Qt::AlignCenter);
     m_titleField->setMinimumHeight(32);
@@ -178,8 +180,7 @@ void InfoPanelHeader::buildOfficial()
         refreshOfficial();
     });
     // The button keeps room for its focus ring; the outset puts its text on the column's edge.
-    QBoxLayout *moreRow
-        = PanelParts::outsetLayout(Qt::Horizontal, PanelParts::buttonInset, 0);
+    QBoxLayout *moreRow = PanelParts::outsetLayout(Qt::Horizontal, PanelParts::buttonInset, 0);
     moreRow->addWidget(m_more, 0, Qt::AlignLeft);
     moreRow->addStretch(1);
     column->addLayout(moreRow);
@@ -188,7 +189,7 @@ void InfoPanelHeader::buildOfficial()
     m_closedNote->setObjectName(QStringLiteral("closedNote"));
     m_closedNote->setText(QStringLiteral("이 서비스는 메시지를 받지 않습니다."));
     m_closedNote->setWordWrap(true);
-    m_closedNote->setForegroundRole(QPalette::PlaceholderText);
+    ChatColor::keepSecondary(m_closedNote);
     column->addWidget(m_closedNote);
 }
 
@@ -215,7 +216,7 @@ void InfoPanelHeader::setContent(const Content &content)
     m_person->setVisible(!group && m_peer && !content.official);
     if (m_peer && content.official) {
         m_officialPhoto->setAvatar(m_peer->displayName, m_peer->avatarJPEG, m_peer->avatarURL);
-        m_officialName->setText(m_peer->displayName);
+        m_officialName->setText(DisplayText::name(m_peer->displayName));
         refreshOfficial();
     } else if (m_peer) {
         m_personLabel->setPerson(m_peer->displayName, m_peer->handle, m_peer->avatarJPEG,

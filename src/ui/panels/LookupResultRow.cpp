@@ -79,7 +79,7 @@ LookupResultRow::LookupResultRow(LocalStore &store, QWidget *parent)
     m_accept = PanelParts::pushButton(QStringLiteral("수락"), QStringLiteral("resultAccept"), this);
     m_requested = new QLabel(QStringLiteral("요청함"), this);
     m_requested->setObjectName(QStringLiteral("resultRequested"));
-    m_requested->setForegroundRole(QPalette::PlaceholderText);
+    ChatColor::keepSecondary(m_requested);
 
     auto *row = new QHBoxLayout(this);
     row->setContentsMargins(FriendPickDelegate::padding, 4, FriendPickDelegate::padding, 4);

@@ -2,6 +2,7 @@
 
 #include "store/LocalStore.h"
 #include "ui/common/AccessibleActions.h"
+#include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/DecodedImageCache.h"
 #include "ui/panels/BlockedListModel.h"
@@ -52,7 +53,7 @@ MacBlockedList::MacBlockedList(LocalStore &store, std::function<void()> onClose,
     m_empty = new QLabel(emptyText(), emptyPage);
     m_empty->setObjectName(QStringLiteral("empty"));
     m_empty->setFont(ChatFont::subheadline());
-    m_empty->setForegroundRole(QPalette::PlaceholderText);
+    ChatColor::keepSecondary(m_empty);
     emptyLayout->addWidget(m_empty);
     emptyLayout->addStretch(1);
 

@@ -1,6 +1,7 @@
 #include "ui/panels/MacDeleteAccount.h"
 
 #include "store/LocalStore.h"
+#include "ui/common/ChatColor.h"
 #include "ui/common/WideButton.h"
 #include "ui/panels/PanelParts.h"
 
@@ -31,6 +32,7 @@ MacDeleteAccount::MacDeleteAccount(LocalStore &store, std::function<void()> onCl
     m_phrase = new QLineEdit(holder);
     m_phrase->setObjectName(QStringLiteral("phrase"));
     m_phrase->setPlaceholderText(confirmationWord());
+    ChatColor::keepSecondary(m_phrase, QPalette::PlaceholderText);
     m_phrase->setAccessibleName(confirmationWord());
     m_phrase->setMinimumHeight(34);
     column->addWidget(m_phrase);

@@ -3,9 +3,11 @@
 #include "model/TextLimits.h"
 #include "store/LocalStore.h"
 #include "store/TextCompare.h"
+#include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/ConfirmDialog.h"
 #include "ui/common/DecodedImageCache.h"
+#include "ui/common/DisplayText.h"
 #include "ui/common/ImageShrink.h"
 #include "ui/common/MacImageFile.h"
 #include "ui/panels/InfoPanelHeader.h"
@@ -38,7 +40,7 @@ QLabel *footnote(const QString &text, QWidget *parent)
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
     label->setFont(ChatFont::footnote());
-    label->setForegroundRole(QPalette::PlaceholderText);
+    ChatColor::keepSecondary(label);
     return label;
 }
 
@@ -281,6 +283,7 @@ void MacInfoPanel::refresh()
     }
     if (isVisible())
         fillTitle();
+    followSavedTitle();
 
     const bool group = room->kind == ConversationKind::group;
     const bool owner = m_store.isOwner(*room);
@@ -289,7 +292,7 @@ void MacInfoPanel::refresh()
 
     InfoPanelHeader::Content content;
     content.room = *room;
-    content.title = m_store.conversationTitle(*room);
+    content.title = DisplayText::name(m_store.conversationTitle(*room));
     content.owner = owner;
     content.official = official;
     content.peer = group ? std::nullopt : peer;
@@ -365,8 +368,29 @@ void MacInfoPanel::saveTitle()
     if (!room || !canSaveTitle(*room))
         return;
     // As typed: the store trims the name and cuts it to 40 characters.
-    m_store.rename(m_conversationId, m_header->titleField()->text());
+    m_savedTitle = m_header->titleField()->text();
+    m_store.rename(m_conversationId, *m_savedTitle);
+    followSavedTitle();
     refreshTitleButtons();
+}
+
+// Once the store holds the name that was saved (at once, or when the service has answered), the
+// field shows it as stored: trimmed and cut. A name typed since is left alone.
+void MacInfoPanel::followSavedTitle()
+{
+    if (!m_savedTitle)
+        return;
+    const std::optional<Conversation> room = m_store.conversation(m_conversationId);
+    QLineEdit *field = m_header->titleField();
+    if (field->text() != *m_savedTitle) {
+        m_savedTitle.reset();
+        return;
+    }
+    if (!room || room->title != LocalStore::storedTitle(*m_savedTitle))
+        return;
+    m_savedTitle.reset();
+    if (field->text() != room->title)
+        field->setText(room->title);
 }
 
 void MacInfoPanel::pickPhoto()

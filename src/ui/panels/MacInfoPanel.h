@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <optional>
 
 class ActionRow;
 struct Conversation;
@@ -59,6 +60,7 @@ private:
     void fillTitle();
     bool canSaveTitle(const Conversation &room) const;
     void saveTitle();
+    void followSavedTitle();
     void pickPhoto();
     void openInvite();
     void confirmLeave();
@@ -72,6 +74,8 @@ private:
     std::function<void(const QUuid &)> m_onOpenUser;
     std::function<void()> m_onLeave;
     bool m_titleReady = false;
+    // The name as typed when it was last saved, until the store holds it.
+    std::optional<QString> m_savedTitle;
 
     QPushButton *m_done;
     QScrollArea *m_body;

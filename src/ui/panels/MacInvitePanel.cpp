@@ -1,6 +1,7 @@
 #include "ui/panels/MacInvitePanel.h"
 
 #include "store/LocalStore.h"
+#include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/ConfirmDialog.h"
 #include "ui/common/WideButton.h"
@@ -58,7 +59,7 @@ MacInvitePanel::MacInvitePanel(LocalStore &store, std::function<void()> onClose,
     m_noteLabel->setObjectName(QStringLiteral("note"));
     m_noteLabel->setTextFormat(Qt::PlainText);
     m_noteLabel->setFont(ChatFont::subheadline());
-    m_noteLabel->setForegroundRole(QPalette::PlaceholderText);
+    ChatColor::keepSecondary(m_noteLabel);
     column->addWidget(m_noteLabel);
 
     m_copy = new WideButton(QStringLiteral("복사"), WideButton::Role::Normal, holder);

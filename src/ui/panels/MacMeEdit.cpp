@@ -4,6 +4,7 @@
 #include "model/ValueSupport.h"
 #include "store/LocalStore.h"
 #include "ui/common/AvatarView.h"
+#include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/FieldLimits.h"
 #include "ui/common/ImageShrink.h"
@@ -107,7 +108,7 @@ MacMeEdit::MacMeEdit(LocalStore &store, std::function<void()> onClose, QWidget *
 
     auto *handleSection = new FormSection(this);
     auto *at = new QLabel(QStringLiteral("@"), handleSection);
-    at->setForegroundRole(QPalette::PlaceholderText);
+    ChatColor::keepSecondary(at);
     m_handle
         = PanelParts::textField(QStringLiteral("아이디"), QStringLiteral("handle"), handleSection);
     // No correction or capitals offered by an input method: a handle is typed as it is.
@@ -121,7 +122,7 @@ MacMeEdit::MacMeEdit(LocalStore &store, std::function<void()> onClose, QWidget *
     using PanelParts::Tone;
     m_handleOnce
         = footnote(handleOnceText(), QStringLiteral("handleOnce"), Tone::Plain, handleSection);
-    m_handleOnce->setForegroundRole(QPalette::PlaceholderText);
+    ChatColor::keepSecondary(m_handleOnce);
     m_format = footnote(formatText(), QStringLiteral("formatError"), Tone::Failure, handleSection);
     m_takenLine = footnote(takenText(), QStringLiteral("taken"), Tone::Failure, handleSection);
     m_notice = footnote(QString(), QStringLiteral("notice"), Tone::Failure, handleSection);
@@ -140,7 +141,7 @@ MacMeEdit::MacMeEdit(LocalStore &store, std::function<void()> onClose, QWidget *
 
     connect(library, &RowButton::clicked, this, [this] { pickPhoto(false); });
     connect(file, &QPushButton::clicked, this, [this] { pickPhoto(true); });
-    connect(m_name, &QLineEdit::textChanged, this, &MacMeEdit::refresh);
+    connect(m_name, &QLineEdit::textChanged, this, &MacMeEdit::edited);
     connect(m_handle, &QLineEdit::textChanged, this, &MacMeEdit::handleEdited);
     connect(m_done, &QPushButton::clicked, this, &MacMeEdit::save);
     PanelParts::focusWhenShown(this, m_name);
@@ -149,6 +150,10 @@ MacMeEdit::MacMeEdit(LocalStore &store, std::function<void()> onClose, QWidget *
         m_store,
         {&LocalStore::accountsChanged, &LocalStore::sessionChanged, &LocalStore::noticeChanged},
         [this] { refresh(); }, this);
+    connect(&m_store, &LocalStore::noticeChanged, this, [this] {
+        if (m_saving && m_store.notice())
+            m_refusal = m_store.notice();
+    });
     refresh();
 }
 
@@ -210,18 +215,25 @@ void MacMeEdit::pickPhoto(bool emptyOnCancel)
 {
     // "보관함" keeps the photo when nothing comes back; "파일" takes what comes back as it is,
     // so cancelling its dialog removes the photo.
-    MacImageFile::pick(this, ImageShrink::avatarSide, [this, emptyOnCancel](std::optional<QByteArray> jpeg) {
-        if (!jpeg && !emptyOnCancel)
-            return;
-        m_photo = std::move(jpeg);
-        refresh();
-    });
+    MacImageFile::pick(this, ImageShrink::avatarSide,
+                       [this, emptyOnCancel](std::optional<QByteArray> jpeg) {
+                           if (!jpeg && !emptyOnCancel)
+                               return;
+                           m_photo = std::move(jpeg);
+                           edited();
+                       });
 }
 
 void MacMeEdit::handleEdited()
 {
     m_taken = false;
     m_formatError = false;
+    edited();
+}
+
+void MacMeEdit::edited()
+{
+    m_refusal.reset();
     refresh();
 }
 
@@ -230,6 +242,7 @@ void MacMeEdit::save()
     if (!canFinish())
         return;
     m_saving = true;
+    m_refusal.reset();
     refresh();
     submit(m_name->text(), m_handle->text(), m_photo);
 }
@@ -254,7 +267,7 @@ QCoro::Task<> MacMeEdit::submit(QString name, QString handle, std::optional<QByt
     // Saved, with nothing to report: the page closes, but only while it is the page shown. A
     // slow answer that comes after the user went to another page must not take them away
     // from it.
-    if (!error && !failed && !store.notice() && isVisible() && m_onClose)
+    if (!error && !failed && !m_refusal && !store.notice() && isVisible() && m_onClose)
         m_onClose();
 }
 
@@ -271,7 +284,6 @@ void MacMeEdit::refresh()
     m_format->setVisible(m_formatError);
     m_takenLine->setVisible(m_taken);
     // With the service, its refusals come back as the notice only: they are repeated here.
-    const std::optional<QString> notice = m_store.client() ? m_store.notice() : std::nullopt;
-    PanelParts::showMessage(m_notice, notice);
+    PanelParts::showMessage(m_notice, m_store.client() ? m_refusal : std::nullopt);
     m_done->setEnabled(canFinish());
 }

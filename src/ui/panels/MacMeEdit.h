@@ -47,6 +47,7 @@ private:
     void fill();
     void pickPhoto(bool emptyOnCancel);
     void handleEdited();
+    void edited();
     void save();
     QCoro::Task<> submit(QString name, QString handle, std::optional<QByteArray> photo);
     void refresh();
@@ -59,6 +60,9 @@ private:
     bool m_formatError = false;
     bool m_saving = false;
     bool m_ready = false;
+    // The notice that the last save raised, kept by the page: the workspace's banner takes the
+    // store's notice away at once. Shown until the next edit or save.
+    std::optional<QString> m_refusal;
 
     AvatarView *m_avatar;
     QLineEdit *m_name;

@@ -2,7 +2,8 @@
 
 #include "store/LocalStore.h"
 #include "ui/common/ChatFont.h"
-#include "ui/common/ImageShrink.h"
+#include "ui/common/DecodedImageCache.h"
+#include "ui/common/ImageDecodeJob.h"
 #include "ui/common/RemoteImageCache.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/PhotoDownload.h"
@@ -17,10 +18,9 @@
 #include <QPushButton>
 #include <QStandardPaths>
 
-namespace {
+#include <algorithm>
 
-// Decoded no larger than this: enough for 4× on a large screen, bounded for any file.
-constexpr int maxDecodedSide = 4096;
+namespace {
 
 // White text on black at 60 % in a capsule, padded 10 pixels.
 class CapsuleLabel : public QLabel
@@ -125,18 +125,44 @@ void MacMediaViewer::refresh()
     const std::optional<ChatMessage> message = m_store.message(m_messageId);
     if (message && message->imageJPEG && !message->imageJPEG->isEmpty()) {
         const QByteArray &bytes = *message->imageJPEG;
-        if (m_photo->kind() == MediaPhotoView::Kind::Local && bytes == m_localBytes)
+        // On show, being decoded, or known not to decode: nothing to start again.
+        if (bytes == m_localBytes)
             return;
-        const QImage image = ImageShrink::image(bytes, maxDecodedSide);
-        if (!image.isNull()) {
-            m_localBytes = bytes;
-            m_remoteAddress.clear();
-            m_photo->showLocal(image);
-            return;
-        }
+        m_localBytes = bytes;
+        decodeLocal(bytes);
+        // A remote photo on show stays until the local one is ready; else black meanwhile.
+        if (m_remoteAddress.isEmpty())
+            m_photo->clear();
+        return;
     }
-    // Bytes that do not decode fall back to the address.
     m_localBytes.clear();
+    showRemoteOrNothing(message);
+}
+
+// Bytes from a peer may claim any size: they are decoded off the main thread, bounded like the
+// transcript's pictures (refused above ImageDecodeJob::maxPixels, at most maxDecodedSide on the
+// longer side). The sheet stays black, or keeps the remote photo, until the decode answers.
+void MacMediaViewer::decodeLocal(const QByteArray &bytes)
+{
+    ImageDecodeJob::Request request;
+    request.bytes = bytes;
+    request.maxSide = DecodedImageCache::maxDecodedSide;
+    ImageDecodeJob::start(std::move(request), this,
+                          [this, bytes](const ImageDecodeJob::Result &result) {
+                              if (bytes != m_localBytes)
+                                  return; // other bytes came meanwhile
+                              if (result.outcome == ImageDecodeJob::Outcome::Decoded) {
+                                  m_remoteAddress.clear();
+                                  m_photo->showLocal(result.image);
+                                  return;
+                              }
+                              // Bytes that do not decode fall back to the address.
+                              showRemoteOrNothing(m_store.message(m_messageId));
+                          });
+}
+
+void MacMediaViewer::showRemoteOrNothing(const std::optional<ChatMessage> &message)
+{
     if (message && message->imageURL && isAddress(*message->imageURL)) {
         showRemote(*message->imageURL);
         return;
@@ -235,9 +261,10 @@ void MacMediaViewer::resizeEvent(QResizeEvent *event)
 
 void MacMediaViewer::placeOverlays()
 {
-    m_photo->setGeometry(rect());
-    m_bar->setGeometry(0, 0, width(), m_bar->sizeHint().height());
-    m_bar->raise();
+    // The bar has its own strip above the photo, so that no photo covers its buttons.
+    const int barHeight = m_bar->sizeHint().height();
+    m_bar->setGeometry(0, 0, width(), barHeight);
+    m_photo->setGeometry(0, barHeight, width(), std::max(0, height() - barHeight));
     const QSize failure = m_failure->sizeHint().boundedTo(size());
     m_failure->setGeometry(
         QRect(QPoint((width() - failure.width()) / 2, (height() - failure.height()) / 2), failure));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/ChatMessage.h"
 #include "ui/panels/MediaPhotoView.h"
 
 #include <QByteArray>
@@ -48,6 +49,8 @@ protected:
 
 private:
     void refresh();
+    void decodeLocal(const QByteArray &bytes);
+    void showRemoteOrNothing(const std::optional<ChatMessage> &message);
     void showRemote(const QString &address);
     void loadRemote();
     void writeFile(const QString &path, const QByteArray &bytes);
@@ -62,7 +65,7 @@ private:
     QNetworkAccessManager *m_network = nullptr;
     QPointer<PhotoDownload> m_download;
     QPointer<QFileDialog> m_saveDialog;
-    QByteArray m_localBytes; // the bytes of the local photo on show
+    QByteArray m_localBytes; // the bytes of the local photo on show or being decoded
     QString m_remoteAddress; // the address of the remote photo asked for or on show
     bool m_failed = false;
 };

@@ -1,6 +1,7 @@
 #include "ui/panels/MacMemberInvite.h"
 
 #include "store/LocalStore.h"
+#include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/DecodedImageCache.h"
 #include "ui/panels/AccountListModel.h"
@@ -87,7 +88,7 @@ MacMemberInvite::MacMemberInvite(LocalStore &store, const QUuid &conversationId,
     emptyLayout->setContentsMargins(PersonRowDelegate::padding, 14, PersonRowDelegate::padding, 0);
     auto *empty = new QLabel(emptyText(), emptyPage);
     empty->setObjectName(QStringLiteral("empty"));
-    empty->setForegroundRole(QPalette::PlaceholderText);
+    ChatColor::keepSecondary(empty);
     emptyLayout->addWidget(empty);
     emptyLayout->addStretch(1);
 

@@ -4,6 +4,7 @@
 #include "store/LocalStore.h"
 #include "store/TextCompare.h"
 #include "ui/common/AccessibleActions.h"
+#include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/DecodedImageCache.h"
 #include "ui/common/FieldLimits.h"
@@ -185,7 +186,7 @@ MacNewChat::MacNewChat(LocalStore &store, std::function<void(const QUuid &roomId
     m_miss = new QLabel(missText(), listArea);
     m_miss->setObjectName(QStringLiteral("miss"));
     m_miss->setFont(ChatFont::subheadline());
-    m_miss->setForegroundRole(QPalette::PlaceholderText);
+    ChatColor::keepSecondary(m_miss);
 
     auto *findRow = new QHBoxLayout;
     findRow->setContentsMargins(FriendPickDelegate::padding, 4, FriendPickDelegate::padding, 4);

@@ -1,6 +1,7 @@
 #include "ui/panels/MacPasswordView.h"
 
 #include "store/LocalStore.h"
+#include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/WideButton.h"
 #include "ui/panels/PanelParts.h"
@@ -45,7 +46,7 @@ MacPasswordView::MacPasswordView(LocalStore &store, std::function<void()> onClos
     auto *hint = new QLabel(QStringLiteral("8자 이상, 영문과 숫자."), holder);
     hint->setObjectName(QStringLiteral("hint"));
     hint->setFont(ChatFont::footnote());
-    hint->setForegroundRole(QPalette::PlaceholderText);
+    ChatColor::keepSecondary(hint);
     column->addWidget(hint);
 
     m_info = PanelParts::messageLine(PanelParts::Tone::Plain, holder);

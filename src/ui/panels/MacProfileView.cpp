@@ -2,8 +2,10 @@
 
 #include "store/LocalStore.h"
 #include "ui/common/AvatarView.h"
+#include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/ConfirmDialog.h"
+#include "ui/common/DisplayText.h"
 #include "ui/common/OfficialMark.h"
 #include "ui/common/WideButton.h"
 #include "ui/panels/PanelParts.h"
@@ -50,7 +52,7 @@ MacProfileView::MacProfileView(LocalStore &store, const QUuid &userId,
     m_handle->setTextFormat(Qt::PlainText);
     m_handle->setAlignment(Qt::AlignCenter);
     m_handle->setFont(ChatFont::subheadline());
-    m_handle->setForegroundRole(QPalette::PlaceholderText);
+    ChatColor::keepSecondary(m_handle);
     auto *nameRow = new QHBoxLayout;
     nameRow->setSpacing(6);
     nameRow->addStretch(1);
@@ -74,7 +76,7 @@ MacProfileView::MacProfileView(LocalStore &store, const QUuid &userId,
     m_closedInbox->setObjectName(QStringLiteral("closedInbox"));
     m_closedInbox->setWordWrap(true);
     m_closedInbox->setFont(ChatFont::subheadline());
-    m_closedInbox->setForegroundRole(QPalette::PlaceholderText);
+    ChatColor::keepSecondary(m_closedInbox);
     column->addWidget(m_closedInbox);
 
     // Every action has its button; refresh() shows those that fit, in this order.
@@ -129,7 +131,7 @@ void MacProfileView::refresh()
 
     const bool official = account->kind == AccountKind::official;
     m_avatar->setAvatar(account->displayName, account->avatarJPEG, account->avatarURL);
-    m_name->setText(account->displayName);
+    m_name->setText(DisplayText::name(account->displayName));
     m_mark->setVisible(official);
     m_handle->setText(QStringLiteral("@") + account->handle);
     m_handle->setVisible(!account->handle.isEmpty());

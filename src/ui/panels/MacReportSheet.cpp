@@ -136,6 +136,7 @@ MacReportSheet::MacReportSheet(LocalStore &store, const ReportDraft &draft,
     m_note = new NoteField(this);
     m_note->setObjectName(QStringLiteral("note"));
     m_note->setPlaceholderText(QStringLiteral("내용"));
+    ChatColor::keepSecondary(m_note, QPalette::PlaceholderText);
     m_note->setAccessibleName(QStringLiteral("내용"));
     FieldLimits::limitToGraphemes(m_note, maxNoteLength);
     column->addWidget(m_note);

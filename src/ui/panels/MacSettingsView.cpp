@@ -22,7 +22,7 @@ QLabel *sectionHeader(const QString &text, QWidget *parent)
     QFont font = ChatFont::footnote();
     font.setWeight(QFont::DemiBold);
     label->setFont(font);
-    label->setForegroundRole(QPalette::PlaceholderText);
+    ChatColor::keepSecondary(label);
     label->setContentsMargins(14, 0, 0, 4);
     return label;
 }
@@ -88,7 +88,7 @@ MacSettingsView::MacSettingsView(LocalStore &store, std::function<void()> onPass
     footer->setObjectName(QStringLiteral("version"));
     footer->setTextFormat(Qt::PlainText);
     footer->setFont(ChatFont::footnote());
-    footer->setForegroundRole(QPalette::PlaceholderText);
+    ChatColor::keepSecondary(footer);
     footer->setAlignment(Qt::AlignHCenter);
 
     auto *page = new QVBoxLayout(this);

@@ -27,6 +27,8 @@ public:
 
     Kind kind() const { return m_kind; }
     qreal scale() const { return m_scale; }
+    // The decoded picture on show, in pixels; empty when there is none.
+    QSize pictureSize() const { return m_picture.size(); }
     // Where the picture is drawn now (scale included).
     QRectF photoRect() const;
 

@@ -26,6 +26,9 @@ public:
         setFlat(true);
         setAutoDefault(false);
         setAttribute(Qt::WA_Hover);
+        // Its text is painted in the window's text colour (below), not the button's.
+        setForegroundRole(QPalette::WindowText);
+        ChatColor::keepDisabledReadable(this);
         setCursor(Qt::PointingHandCursor);
         setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     }
@@ -190,6 +193,7 @@ QPushButton *pushButton(const QString &text, const QString &name, QWidget *paren
     // Some styles leave a long title only a few pixels of room on each side.
     const int padded = button->fontMetrics().horizontalAdvance(text) + 2 * 14;
     button->setMinimumWidth(std::max(button->sizeHint().width(), padded));
+    ChatColor::keepDisabledReadable(button);
     return button;
 }
 
@@ -198,6 +202,8 @@ QLineEdit *textField(const QString &placeholder, const QString &name, QWidget *p
     auto *field = new QLineEdit(parent);
     field->setObjectName(name);
     field->setPlaceholderText(placeholder);
+    ChatColor::keepSecondary(field, QPalette::PlaceholderText);
+    ChatColor::keepDisabledReadable(field);
     field->setAccessibleName(placeholder);
     field->setMinimumHeight(32);
     return field;

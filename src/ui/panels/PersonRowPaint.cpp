@@ -3,6 +3,7 @@
 #include "ui/common/AvatarView.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
+#include "ui/common/DisplayText.h"
 #include "ui/common/OfficialMark.h"
 #include "ui/panels/AccountListModel.h"
 
@@ -46,7 +47,8 @@ void paint(QPainter &painter, const QRect &area, const QModelIndex &index, const
     // A long name is cut short; the "공식" mark keeps its place after it.
     const QSize mark = official ? OfficialMark::sizeFor() : QSize();
     const int nameRoom = std::max(0, textWidth - (official ? mark.width() + 6 : 0));
-    const QString shownName = nameMetrics.elidedText(name, Qt::ElideRight, nameRoom);
+    const QString shownName
+        = nameMetrics.elidedText(DisplayText::name(name), Qt::ElideRight, nameRoom);
     painter.setFont(ChatFont::body());
     painter.setPen(palette.color(QPalette::WindowText));
     painter.drawText(QRect(textLeft, y, nameRoom, nameMetrics.height()),

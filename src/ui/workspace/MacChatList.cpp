@@ -3,6 +3,7 @@
 #include "model/TextLimits.h"
 #include "store/LocalStore.h"
 #include "ui/common/AccessibleActions.h"
+#include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/ChatIcon.h"
 #include "ui/common/DecodedImageCache.h"
@@ -57,6 +58,7 @@ MacChatList::MacChatList(LocalStore &store, MacNavigation &navigation, QWidget *
     , m_noMatch(new QLabel(QStringLiteral("해당하는 대화가 없습니다."), this))
 {
     m_search->setPlaceholderText(QStringLiteral("검색"));
+    ChatColor::keepSecondary(m_search, QPalette::PlaceholderText);
     m_search->setAccessibleName(QStringLiteral("검색"));
     m_search->setText(m_navigation.query());
     m_newChat->setIcon(ChatIcon::symbol(QStringLiteral("square.and.pencil")));
@@ -82,7 +84,7 @@ MacChatList::MacChatList(LocalStore &store, MacNavigation &navigation, QWidget *
 
     m_start->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     m_noMatch->setFont(ChatFont::subheadline());
-    m_noMatch->setForegroundRole(QPalette::PlaceholderText);
+    ChatColor::keepSecondary(m_noMatch);
     m_noMatch->setAlignment(Qt::AlignCenter);
     m_noMatch->setWordWrap(true);
 

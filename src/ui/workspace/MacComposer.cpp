@@ -4,6 +4,7 @@
 #include "ui/common/ChatFont.h"
 #include "ui/common/ChatIcon.h"
 #include "ui/common/DecodedImageCache.h"
+#include "ui/common/DisplayText.h"
 #include "ui/common/ImageShrink.h"
 #include "ui/common/MacImageFile.h"
 #include "ui/panels/PanelParts.h"
@@ -368,7 +369,7 @@ void MacComposer::followReply()
     const auto reply = m_room.reply();
     m_replyBar->setVisible(reply.has_value());
     if (reply)
-        m_replyPreview->setText(m_store.replyPreview(reply->id));
+        m_replyPreview->setText(DisplayText::isolated(m_store.replyPreview(reply->id)));
 }
 
 void MacComposer::paintEvent(QPaintEvent *)

@@ -1,5 +1,6 @@
 #include "ui/workspace/MacComposerField.h"
 
+#include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -28,6 +29,7 @@ MacComposerField::MacComposerField(QWidget *parent)
 {
     setObjectName(QStringLiteral("composerField"));
     setPlaceholderText(QStringLiteral("메시지"));
+    ChatColor::keepSecondary(this, QPalette::PlaceholderText);
     setFont(ChatFont::body());
     setFrameShape(QFrame::NoFrame);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);

@@ -103,7 +103,7 @@ MacFriendList::MacFriendList(LocalStore &store, MacNavigation &navigation, QWidg
     finding->addStretch(1);
 
     m_hint->setFont(ChatFont::subheadline());
-    m_hint->setForegroundRole(QPalette::PlaceholderText);
+    ChatColor::keepSecondary(m_hint);
     m_hint->setWordWrap(true);
     m_hint->setContentsMargins(sideMargin, 4, sideMargin, 4);
 

@@ -4,6 +4,7 @@
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/ChatIcon.h"
+#include "ui/common/DisplayText.h"
 #include "ui/common/OfficialMark.h"
 #include "ui/workspace/MacNavigation.h"
 
@@ -176,7 +177,8 @@ void MacRoomHeader::refresh()
         subtitle = *typing;
     else if (room->kind == ConversationKind::group)
         subtitle = QStringLiteral("%1명").arg(LocalStore::activeMembers(*room).size());
-    m_title->setLines(m_store.conversationTitle(*room), m_store.isOfficial(*room), subtitle);
+    m_title->setLines(DisplayText::name(m_store.conversationTitle(*room)),
+                      m_store.isOfficial(*room), subtitle);
 
     const bool muted = room->muted;
     m_mute->setIcon(

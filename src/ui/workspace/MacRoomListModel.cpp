@@ -3,6 +3,7 @@
 #include "model/TextLimits.h"
 #include "store/LocalStore.h"
 #include "ui/common/ChatTime.h"
+#include "ui/common/DisplayText.h"
 #include "ui/common/OfficialMark.h"
 #include "ui/common/UnreadBadge.h"
 
@@ -124,7 +125,7 @@ MacRoomRow MacRoomListModel::makeRow(const Conversation &room, int unread) const
 {
     MacRoomRow row;
     row.room = room;
-    row.title = m_store.conversationTitle(room);
+    row.title = DisplayText::name(m_store.conversationTitle(room));
     const std::optional<Account> other = m_store.otherAccount(room);
     row.official = other && other->kind == AccountKind::official;
     if (room.kind == ConversationKind::group)
@@ -134,7 +135,7 @@ MacRoomRow MacRoomListModel::makeRow(const Conversation &room, int unread) const
     if (other)
         row.avatarURL = other->avatarURL;
     const MessageIndex::Entry *last = m_store.messageIndex().lastVisible(room.id);
-    row.preview = previewText(last ? &last->message : nullptr);
+    row.preview = DisplayText::isolated(previewText(last ? &last->message : nullptr));
     if (last)
         row.lastAt = last->message.createdAt;
     row.unread = unread;

@@ -21,6 +21,7 @@
 namespace {
 
 constexpr int kNewMessageLift = 8;
+constexpr int newMessageRing = 2;
 
 } // namespace
 
@@ -303,12 +304,17 @@ void MacTranscriptView::placeNewMessage()
 
 void MacTranscriptView::styleNewMessage()
 {
-    // The prominent look: the accent colour under white text, as a capsule.
+    // The prominent look: the accent colour under white text, as a capsule. The accent is that
+    // of one's own bubbles, so a ring in the transcript's background colour sets it off from
+    // them (in both appearances the ring and the bubble differ by a contrast of 3 or more).
+    const QPalette colours = palette();
     m_newMessage->setFont(ChatFont::footnote());
     m_newMessage->setStyleSheet(
-        QStringLiteral("QPushButton { background: %1; color: white; border: none;"
-                       " border-radius: 16px; padding: 6px 16px; margin: 6px 0px; }")
-            .arg(ChatColor::mineBubble(palette()).name()));
+        QStringLiteral("QPushButton { background: %1; color: white; border: %2px solid %3;"
+                       " border-radius: 17px; padding: 5px 15px; margin: 5px 0px; }")
+            .arg(ChatColor::mineBubble(colours).name())
+            .arg(newMessageRing)
+            .arg(colours.color(QPalette::Window).name()));
 }
 
 void MacTranscriptView::resizeEvent(QResizeEvent *event)

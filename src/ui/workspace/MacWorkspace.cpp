@@ -20,6 +20,9 @@ namespace {
 
 constexpr int sidebarMinimum = 240;
 constexpr int sidebarMaximum = 320;
+// The least room a conversation stays usable in: a transcript as wide as a photo bubble with
+// its margins and a few lines of text, and high enough for a photo between header and composer.
+constexpr QSize detailMinimum(360, 440);
 
 // The line between the sidebar and the detail column.
 class ColumnDivider : public QSplitterHandle
@@ -80,6 +83,7 @@ MacWorkspace::MacWorkspace(LocalStore &store, QWidget *parent)
     sidebar->setMinimumWidth(sidebarMinimum);
     sidebar->setMaximumWidth(sidebarMaximum);
     m_detailColumn->setObjectName(QStringLiteral("detailColumn"));
+    m_detailColumn->setMinimumSize(detailMinimum);
     m_detailLayout->setContentsMargins(0, 0, 0, 0);
     m_split->addWidget(sidebar);
     m_split->addWidget(m_detailColumn);

@@ -19,6 +19,7 @@
 #include "ui/workspace/SecondaryLabel.h"
 
 #include <QDialog>
+#include <QGridLayout>
 #include <QLabel>
 #include <QPointer>
 #include <QVBoxLayout>
@@ -176,10 +177,15 @@ void MacWorkspace::followSheet(MacSheet sheet)
         return;
     }
     dialog->setWindowModality(Qt::WindowModal);
-    dialog->setMinimumSize(sheetMinimum(sheet));
-    auto *layout = new QVBoxLayout(dialog);
+    // The sheet's least size is a floor under its content's, not a limit: a fixed minimum
+    // would let a sheet that grows (the report's note) squeeze its rows instead of growing.
+    auto *layout = new QGridLayout(dialog);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(content);
+    const QSize floor = sheetMinimum(sheet);
+    layout->addItem(
+        new QSpacerItem(floor.width(), floor.height(), QSizePolicy::Minimum, QSizePolicy::Minimum),
+        0, 0);
+    layout->addWidget(content, 0, 0);
     connect(content, SIGNAL(closeRequested()), dialog, SLOT(reject()));
     connect(dialog, &QDialog::finished, this, [this, sheet, dialog] {
         SheetHost &current = m_sheets[size_t(sheet)];

@@ -5,6 +5,7 @@
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/ChatIcon.h"
+#include "ui/common/DisplayText.h"
 #include "ui/common/OfficialMark.h"
 #include "ui/common/PersonLabel.h"
 
@@ -92,7 +93,8 @@ void paintPerson(QPainter &painter, const QRect &area, const Account &account, b
     painter.save();
     // The mark keeps its size; the name gives way.
     const int nameSpace = std::max(0, width - (official ? markGap + mark.width() : 0));
-    const QString shown = name.elidedText(account.displayName, Qt::ElideRight, nameSpace);
+    const QString shown
+        = name.elidedText(DisplayText::name(account.displayName), Qt::ElideRight, nameSpace);
     const int nameWidth = std::min(nameSpace, name.horizontalAdvance(shown));
     painter.setFont(nameFont);
     painter.setPen(primary);

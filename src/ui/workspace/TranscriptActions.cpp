@@ -1,12 +1,13 @@
 #include "ui/workspace/TranscriptActions.h"
 
 #include "store/LocalStore.h"
+#include "ui/common/DecodedImageCache.h"
+#include "ui/common/ImageDecodeJob.h"
 #include "ui/workspace/MacNavigation.h"
 #include "ui/workspace/MacRoomState.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QImage>
 #include <QMenu>
 
 TranscriptActions::TranscriptActions(LocalStore &store, MacRoomState &room,
@@ -44,16 +45,30 @@ QMenu *TranscriptActions::menuFor(const ChatMessage &message, QWidget *parent) c
 
 void TranscriptActions::copy(const ChatMessage &message)
 {
+    // Only the latest copy reaches the clipboard, whichever decode ends first.
+    static quint64 latest = 0;
+    const quint64 ticket = ++latest;
     QClipboard *clipboard = QGuiApplication::clipboard();
     clipboard->clear();
-    if (message.kind == MessageKind::image && message.imageJPEG) {
-        const QImage image = QImage::fromData(*message.imageJPEG);
-        if (!image.isNull()) {
-            clipboard->setImage(image);
-            return;
-        }
+    if (message.kind != MessageKind::image || !message.imageJPEG || message.imageJPEG->isEmpty()) {
+        clipboard->setText(message.body);
+        return;
     }
-    clipboard->setText(message.body);
+    // A photo from a peer may claim any size: it is decoded off the main thread, bounded as
+    // everywhere else; bytes that are no picture (or too large a one) copy the caption.
+    ImageDecodeJob::Request request;
+    request.bytes = *message.imageJPEG;
+    request.maxSide = DecodedImageCache::maxDecodedSide;
+    ImageDecodeJob::start(
+        std::move(request), clipboard,
+        [clipboard, ticket, body = message.body](const ImageDecodeJob::Result &result) {
+            if (ticket != latest)
+                return;
+            if (result.outcome == ImageDecodeJob::Outcome::Decoded)
+                clipboard->setImage(result.image);
+            else
+                clipboard->setText(body);
+        });
 }
 
 void TranscriptActions::resend(const ChatMessage &message) const

@@ -20,7 +20,8 @@ public:
     QMenu *menuFor(const ChatMessage &message, QWidget *parent) const;
 
     // Puts the message on the clipboard: its photo when it has one that decodes, else its
-    // text.
+    // text. The clipboard is emptied at once; a photo arrives there once decoded, off the main
+    // thread, a moment later.
     static void copy(const ChatMessage &message);
 
     // Sends a failed message again as a new message: a photo with its bytes goes again as a

@@ -3,6 +3,7 @@
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/ChatTime.h"
+#include "ui/common/DisplayText.h"
 #include "ui/common/OfficialMark.h"
 
 #include <QFontMetricsF>
@@ -122,7 +123,7 @@ std::unique_ptr<TranscriptRowLayout> TranscriptRowLayout::make(const TranscriptR
     if (!mine && row.showHeader) {
         const qreal markWidth = row.senderOfficial ? OfficialMark::sizeFor().width() : 0;
         const qreal room = columnWidth - (markWidth > 0 ? markWidth + kNameSpacing : 0);
-        l->nameText = small.elidedText(row.senderName, Qt::ElideRight, room);
+        l->nameText = small.elidedText(DisplayText::name(row.senderName), Qt::ElideRight, room);
         const qreal nameWidth = std::ceil(small.horizontalAdvance(l->nameText));
         l->name = QRectF(columnLeft, cy, nameWidth, lineHeight);
         if (row.senderOfficial)

@@ -1,6 +1,8 @@
-// Korean time texts, the unread badge's text and link detection in message text.
+// Korean time texts, the unread badge's text, link detection in message text and how names and
+// bodies from the service are shown.
 
 #include "ui/common/ChatTime.h"
+#include "ui/common/DisplayText.h"
 #include "ui/common/MessageLinks.h"
 #include "ui/common/UnreadBadge.h"
 
@@ -10,6 +12,8 @@
 #include <QtTest>
 
 #include <ctime>
+
+using namespace Qt::StringLiterals;
 
 class TestUiFormatting : public QObject
 {
@@ -30,6 +34,40 @@ private slots:
     {
         // main() set the zone before anything read it; make sure it took.
         QCOMPARE(QTimeZone::systemTimeZoneId(), QByteArray("Asia/Seoul"));
+    }
+
+    // Names lose the controls that could turn them around and their line breaks; right-to-left
+    // text is kept inside an isolate. Bodies keep everything but are isolated as a whole.
+    void shownFromTheService_data()
+    {
+        QTest::addColumn<bool>("isName");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        const QString fsi(DisplayText::firstStrongIsolate);
+        const QString pdi(DisplayText::popDirectionalIsolate);
+        QTest::newRow("name: Korean") << true << u"한소라"_s << u"한소라"_s;
+        QTest::newRow("name: override dropped") << true << u"\u202Eevil"_s << u"evil"_s;
+        QTest::newRow("name: every control dropped")
+            << true << u"\u202Aa\u202Bb\u202Cc\u202Dd\u2066e\u2067f\u2068g\u2069"_s << u"abcdefg"_s;
+        QTest::newRow("name: line breaks as spaces")
+            << true << u"첫 줄\n둘\r\n셋\u2028넷\r다섯"_s << u"첫 줄 둘 셋 넷 다섯"_s;
+        QTest::newRow("name: Hebrew isolated") << true << u"שלום 12"_s << fsi + u"שלום 12"_s + pdi;
+        QTest::newRow("name: override around Hebrew")
+            << true << u"\u202Eשלום\u202C"_s << fsi + u"שלום"_s + pdi;
+        QTest::newRow("body: plain") << false << u"abc 안녕"_s << u"abc 안녕"_s;
+        QTest::newRow("body: override kept, isolated")
+            << false << u"abc \u202Egnp.exe"_s << fsi + u"abc \u202Egnp.exe"_s + pdi;
+        QTest::newRow("body: open isolate closed")
+            << false << u"x\u2067y"_s << fsi + u"x\u2067y"_s + pdi + pdi;
+        QTest::newRow("body: stray closing isolate left out")
+            << false << u"a\u2069ב"_s << fsi + u"aב"_s + pdi;
+    }
+    void shownFromTheService()
+    {
+        QFETCH(bool, isName);
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QCOMPARE(isName ? DisplayText::name(text) : DisplayText::isolated(text), shown);
     }
 
     void badgeText_data()

@@ -315,6 +315,9 @@ void TestInfoPanel::savingTheName_data()
     QTest::newRow("trimmed by the store") << u"  등산  \n"_s << u"close"_s << true << u"등산"_s;
     QTest::newRow("cut to 40 by the store")
         << u"가"_s.repeated(45) << u"close"_s << true << u"가"_s.repeated(40);
+    QTest::newRow("cut to 40, 완료")
+        << u"가"_s.repeated(45) << u"done"_s << true << u"가"_s.repeated(40);
+    QTest::newRow("trimmed, 저장") << u" 등산 "_s << u"save"_s << true << u"등산"_s;
     QTest::newRow("blanks never saved") << u"   "_s << u"done"_s << true << title;
     QTest::newRow("equal after trimming not saved") << title + u" "_s << u"done"_s << true << title;
     QTest::newRow("unchanged") << title << u"close"_s << false << title;
@@ -347,6 +350,14 @@ void TestInfoPanel::savingTheName()
     else
         part(*panel, how)->click();
     QCOMPARE(m_store->conversation(id)->title, title);
+    if (!panel)
+        return;
+    // A saved name shows as stored, and nothing is left to save; a name not saved stays.
+    redraw();
+    const bool saved = title != u"주말 모임"_s;
+    QCOMPARE(field->text(), saved ? title : typed);
+    QCOMPARE(shown(*panel, u"done"_s), !saved && doneShown);
+    QVERIFY(!shown(*panel, u"save"_s));
 }
 
 void TestInfoPanel::confirmations_data()

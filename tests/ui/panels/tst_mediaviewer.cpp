@@ -1,7 +1,9 @@
 // The photo viewer: which photo shows, zooming, the download of a photo known by its address
 // and saving to a file.
 
+#include "../common/TestImages.h"
 #include "PanelTestSupport.h"
+#include "TestShots.h"
 
 #include "ui/panels/MacMediaViewer.h"
 
@@ -9,6 +11,7 @@
 #include <QFileDialog>
 #include <QNativeGestureEvent>
 #include <QPointingDevice>
+#include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QWheelEvent>
@@ -112,6 +115,8 @@ private slots:
 
     void zoom_data();
     void zoom();
+    void largePhotos_data();
+    void largePhotos();
     void download_data();
     void download();
     void downloadGoesWithTheSheet();
@@ -166,9 +171,10 @@ void TestMediaViewer::zoom()
     viewer.resize(640, 480);
     viewer.show();
     auto *photo = viewer.findChild<MediaPhotoView *>(u"photo"_s);
+    QTRY_COMPARE(viewer.shownKind(), MediaPhotoView::Kind::Local);
     QCOMPARE(photo->accessibleName(), u"사진"_s);
     const QSizeF fitted = photo->photoRect().size();
-    const QPointF at(320, 240);
+    const QPointF at = QRectF(photo->rect()).center();
     for (const QString &step : steps) {
         const QChar what = step.front();
         const double amount = step.mid(1).toDouble();
@@ -191,6 +197,47 @@ void TestMediaViewer::zoom()
     const QRectF now = photo->photoRect();
     QVERIFY(qAbs(now.width() - fitted.width() * scale) < 0.01);
     QVERIFY(QLineF(now.center(), at).length() < 0.01);
+}
+
+void TestMediaViewer::largePhotos_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("shown");
+    QTest::addColumn<int>("longestSide");
+    QTest::newRow("5000 × 3000 PNG")
+        << blackPng(5000, 3000, 8) << int(MediaPhotoView::Kind::Local) << 4096;
+    QTest::newRow("claims 20000 × 20000")
+        << progressiveJpegClaiming(20000) << int(MediaPhotoView::Kind::None) << 0;
+    QTest::newRow("tall photo") << encoded(QSize(300, 1200), "jpeg")
+                                << int(MediaPhotoView::Kind::Local) << 1200;
+}
+
+// A photo from a peer is decoded off the main thread and bounded like the transcript's: the
+// sheet opens at once, black, and the photo follows; one that claims too many pixels never
+// shows. The bar has its own strip above the photo, whatever the photo's shape.
+void TestMediaViewer::largePhotos()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, shown);
+    QFETCH(int, longestSide);
+    MacMediaViewer viewer(*m_store, addPhoto(bytes, std::nullopt));
+    viewer.resize(640, 480);
+    viewer.show();
+    QCOMPARE(viewer.shownKind(), MediaPhotoView::Kind::None);
+    auto *photo = viewer.findChild<MediaPhotoView *>(u"photo"_s);
+    if (shown == int(MediaPhotoView::Kind::Local)) {
+        QTRY_COMPARE_WITH_TIMEOUT(viewer.shownKind(), MediaPhotoView::Kind::Local, 30000);
+    } else {
+        QTest::qWait(200);
+        QCOMPARE(viewer.shownKind(), MediaPhotoView::Kind::None);
+    }
+    QCOMPARE(std::max(photo->pictureSize().width(), photo->pictureSize().height()), longestSide);
+    auto *bar = viewer.findChild<QWidget *>(u"bar"_s);
+    const QRect photoArea = photo->photoRect().toAlignedRect().translated(photo->pos());
+    QVERIFY(photoArea.isEmpty() || photoArea.top() >= bar->geometry().bottom());
+    for (QPushButton *button : bar->findChildren<QPushButton *>())
+        QVERIFY(button->width() >= button->sizeHint().width());
+    saveShot(&viewer, u"large-%1"_s.arg(longestSide));
 }
 
 void TestMediaViewer::download_data()

@@ -11,6 +11,7 @@
 
 #include <QDialog>
 #include <QListView>
+#include <QPlainTextEdit>
 
 using namespace Qt::StringLiterals;
 
@@ -63,6 +64,9 @@ private slots:
     void memberInviteIsASheetOfTheWindow();
     void roomAnsweredAfterTheWorkspaceWent();
     void reportFromTheInfoPanelEndsInTheBanner();
+    void sizesKeepEverythingUsable();
+    void ownProfileKeepsTheRefusal();
+    void namesCannotTurnALine();
     void pictures_data();
     void pictures();
 };
@@ -146,6 +150,86 @@ void TestPanelsInWorkspace::reportFromTheInfoPanelEndsInTheBanner()
     QCOMPARE(rig.nav.banner(), std::optional<QString>(u"신고를 접수했습니다."_s));
     QVERIFY(!rig.nav.report());
     QTRY_VERIFY(!rig.workspace.sheet(MacSheet::report));
+}
+
+// The window never gets so small that a room's transcript is narrower than 360; the report
+// sheet grows with its note rather than squeezing its 44-point reason rows.
+void TestPanelsInWorkspace::sizesKeepEverythingUsable()
+{
+    Rig rig;
+    rig.nav.openRoom(rig.seeded.group);
+    redraw();
+    rig.workspace.resize(rig.workspace.minimumSizeHint());
+    redraw();
+    QWidget *transcript = rig.workspace.findChild<QWidget *>(u"roomTranscript"_s);
+    QVERIFY(transcript && transcript->isVisible());
+    QVERIFY2(transcript->width() >= 360, qPrintable(QString::number(transcript->width())));
+    QVERIFY2(transcript->height() >= 240, qPrintable(QString::number(transcript->height())));
+    saveShot(&rig.workspace, u"smallest-window"_s);
+
+    rig.workspace.resize(960, 680);
+    rig.nav.setReport(ReportDraft{QUuid::createUuid(), SeedID::sora(), std::nullopt});
+    QDialog *sheet = rig.workspace.sheet(MacSheet::report);
+    part(*sheet, u"기타"_s)->click();
+    part<QPlainTextEdit>(*sheet, u"note"_s)
+        ->setPlainText(u"한 줄\n두 줄\n셋\n넷\n다섯\n여섯\n일곱"_s);
+    QTest::qWait(20);
+    QVERIFY(sheet->minimumHeight() >= 360);
+    int previousBottom = -1;
+    for (const QString &reason : {u"스팸"_s, u"사칭"_s, u"혐오"_s, u"기타"_s}) {
+        QWidget *row = part<QWidget>(*sheet, reason);
+        QVERIFY2(row->height() >= 44, qPrintable(reason));
+        QVERIFY(row->geometry().top() >= previousBottom);
+        previousBottom = row->geometry().bottom();
+    }
+    QVERIFY(sheet->height() >= sheet->minimumSizeHint().height());
+    saveShot(sheet, u"report-long-note"_s);
+}
+
+// The service refuses a profile save: the banner takes the store's notice at once, while the
+// page keeps its own copy under the handle until the next edit.
+void TestPanelsInWorkspace::ownProfileKeepsTheRefusal()
+{
+    LiveOps ops;
+    QVERIFY(ops.startAs(u"me_user"_s));
+    MacWorkspace workspace(*ops.store);
+    workspace.resize(960, 680);
+    workspace.show();
+    workspace.navigation().setPage(MacPage{MacPage::me, {}});
+    QWidget &page = *workspace.detail();
+    typeInto(part<QLineEdit>(page, u"handle"_s), u"taken_one"_s);
+    ops.service.failNext(u"PATCH"_s, u"/v1/me"_s, 1, 409, u"handle_taken"_s,
+                         u"이미 사용 중인 아이디입니다."_s);
+    part(page, u"done"_s)->click();
+    QTRY_COMPARE(workspace.navigation().banner(),
+                 std::optional<QString>(u"이미 사용 중인 아이디입니다."_s));
+    QTest::qWait(50);
+    QVERIFY(!ops.store->notice());
+    QCOMPARE(shownText(page, u"notice"_s), u"이미 사용 중인 아이디입니다."_s);
+    QCOMPARE(workspace.navigation().page().kind, MacPage::me);
+    typeInto(part<QLineEdit>(page, u"handle"_s), u"other_one"_s);
+    QCOMPARE(shownText(page, u"notice"_s), QString());
+    ops.settle();
+}
+
+// A name with an override and a line break shows its letters in order, on one line, on the
+// profile page and in the information panel.
+void TestPanelsInWorkspace::namesCannotTurnALine()
+{
+    Rig rig;
+    rig.store.editAccounts([](QList<Account> &accounts) {
+        for (Account &a : accounts) {
+            if (a.id == SeedID::sora())
+                a.displayName = u"\u202Eevil\n둘"_s;
+        }
+    });
+    rig.nav.setPage(MacPage::profilePage(SeedID::sora()));
+    redraw();
+    QCOMPARE(shownText(*rig.workspace.detail(), u"name"_s), u"evil 둘"_s);
+    MacInfoPanel *panel = rig.openInfo(rig.seeded.direct);
+    QCOMPARE(shownText(*panel, u"name"_s), u"evil 둘"_s);
+    QCOMPARE(rig.store.account(SeedID::sora())->displayName, u"\u202Eevil\n둘"_s);
+    saveShot(&rig.workspace, u"name-with-controls"_s);
 }
 
 void TestPanelsInWorkspace::pictures_data()

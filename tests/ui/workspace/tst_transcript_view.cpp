@@ -4,7 +4,9 @@
 
 #include "TestShots.h"
 #include "TranscriptTestSupport.h"
+#include "common/TestImages.h"
 
+#include "ui/common/ChatColor.h"
 #include "ui/workspace/MacNavigation.h"
 #include "ui/workspace/MacRoomState.h"
 #include "ui/workspace/MacTranscriptView.h"
@@ -152,6 +154,20 @@ private slots:
         QVERIFY(s.view.newMessageButton()->isVisible());
         QCOMPARE(s.bar()->value(), value);
         QCOMPARE(s.topMessage(), top);
+        // The capsule, in the blue of one's own bubbles, has a ring that sets it off from them,
+        // light and dark.
+        const QPalette light = QApplication::palette();
+        for (const QPalette &colours : {light, darkPalette()}) {
+            QApplication::setPalette(colours);
+            QCoreApplication::processEvents();
+            QAbstractButton *capsule = s.view.newMessageButton();
+            const QImage face = capsule->grab().toImage();
+            const QColor mine = ChatColor::mineBubble(colours);
+            const QColor ring = face.pixelColor(face.width() / 2, 6);
+            QCOMPARE(face.pixelColor(face.width() / 2, face.height() - 12).rgb(), mine.rgb());
+            QVERIFY2(ChatColor::contrast(ring, mine) >= 3, qPrintable(ring.name()));
+        }
+        QApplication::setPalette(light);
         QCOMPARE(readMark(*r.store, r.roomId, r.me), 0); // nothing read while away
 
         QTest::mouseClick(s.view.newMessageButton(), Qt::LeftButton);
@@ -326,11 +342,21 @@ private slots:
         photo.body = QStringLiteral("캡션");
         photo.imageJPEG = jpegOf(Qt::red, {40, 30});
         TranscriptActions::copy(photo);
-        QVERIFY(!QGuiApplication::clipboard()->image().isNull());
+        QTRY_VERIFY(!QGuiApplication::clipboard()->image().isNull());
+        QCOMPARE(QGuiApplication::clipboard()->image().size(), QSize(40, 30));
         photo.imageJPEG = QByteArray("not a picture");
         TranscriptActions::copy(photo);
-        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("캡션"));
+        QTRY_COMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("캡션"));
         QVERIFY(QGuiApplication::clipboard()->image().isNull());
+        // The copy that follows a slow decode (a 5000 × 3000 photo, decoded off the main
+        // thread) is the one that stays, although it ends first.
+        photo.imageJPEG = blackPng(5000, 3000, 8);
+        TranscriptActions::copy(photo);
+        photo.imageJPEG = jpegOf(Qt::blue, {20, 10});
+        TranscriptActions::copy(photo);
+        QTRY_VERIFY(!QGuiApplication::clipboard()->image().isNull());
+        QTest::qWait(50);
+        QCOMPARE(QGuiApplication::clipboard()->image().size(), QSize(20, 10));
     }
 
     void resends_data()

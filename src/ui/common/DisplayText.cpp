@@ -1,0 +1,92 @@
+#include "ui/common/DisplayText.h"
+
+namespace {
+
+bool isDirectionControl(char32_t c)
+{
+    return (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
+bool isLineBreak(char32_t c)
+{
+    return c == u'\n' || c == u'\r' || c == 0x0B || c == 0x0C || c == 0x85 || c == 0x2028
+        || c == 0x2029;
+}
+
+// Whether the text holds a right-to-left letter, an Arabic number or a direction control:
+// only such text can reorder what surrounds it.
+bool affectsDirection(const QString &text)
+{
+    for (const char32_t c : text.toUcs4()) {
+        switch (QChar::direction(c)) {
+        case QChar::DirR:
+        case QChar::DirAL:
+        case QChar::DirAN:
+        case QChar::DirRLE:
+        case QChar::DirRLO:
+        case QChar::DirLRE:
+        case QChar::DirLRO:
+        case QChar::DirPDF:
+        case QChar::DirRLI:
+        case QChar::DirLRI:
+        case QChar::DirFSI:
+        case QChar::DirPDI:
+            return true;
+        default:
+            break;
+        }
+    }
+    return false;
+}
+
+QString wrapped(const QString &text)
+{
+    return DisplayText::firstStrongIsolate + text + DisplayText::popDirectionalIsolate;
+}
+
+} // namespace
+
+QString DisplayText::name(const QString &text)
+{
+    QString shown;
+    shown.reserve(text.size());
+    bool afterCarriageReturn = false;
+    for (const char32_t c : text.toUcs4()) {
+        // "\r\n" is one break, one space.
+        if (c == u'\n' && afterCarriageReturn) {
+            afterCarriageReturn = false;
+            continue;
+        }
+        afterCarriageReturn = c == u'\r';
+        if (isDirectionControl(c))
+            continue;
+        if (isLineBreak(c))
+            shown.append(u' ');
+        else
+            shown.append(QString::fromUcs4(&c, 1));
+    }
+    return affectsDirection(shown) ? wrapped(shown) : shown;
+}
+
+QString DisplayText::isolated(const QString &text)
+{
+    if (!affectsDirection(text))
+        return text;
+    // An isolate opened inside and not closed would swallow the closing one of ours, and a
+    // closing one without its opening would end ours early: the first are closed, the second
+    // (invisible anyway) left out.
+    QString inner;
+    inner.reserve(text.size() + 2);
+    int open = 0;
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x2066 && c.unicode() <= 0x2068) {
+            ++open;
+        } else if (c == popDirectionalIsolate) {
+            if (open == 0)
+                continue;
+            --open;
+        }
+        inner.append(c);
+    }
+    return wrapped(inner + QString(open, popDirectionalIsolate));
+}
