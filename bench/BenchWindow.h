@@ -7,9 +7,30 @@
 
 #include "ui/common/DecodedImageCache.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QImage>
+#include <QPainter>
 #include <QThread>
+
+// A JPEG picture of `size` that differs for every `seed`.
+inline QByteArray benchJpeg(int seed, QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(QColor::fromHsv(seed * 53 % 360, 120 + seed % 100, 180));
+    QPainter p(&image);
+    p.setPen(Qt::white);
+    p.drawText(image.rect(), Qt::AlignCenter, QString::number(seed));
+    p.drawEllipse(seed % (size.width() / 2), seed % (size.height() / 2), size.width() / 3,
+                  size.height() / 3);
+    p.end();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG", 75);
+    return bytes;
+}
 
 // Runs the event loop until nothing is left for it: posted events and deferred deletes, timers
 // due at once (zero-time timers start more work in the next turn), and the picture decodes on

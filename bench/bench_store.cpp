@@ -287,6 +287,20 @@ int main(int argc, char **argv)
         }
         return 0;
     }
+    if (app.arguments().contains(QStringLiteral("--frames-only"))) {
+        // For profiling the event path from frame bytes alone.
+        Fixture f = makeStore(100, 100'000);
+        f.store->setNotificationSound(false);
+        QList<QByteArray> frames;
+        for (int i = 0; i < 20'000; ++i)
+            frames.append(messageFrame(f.rooms.at(i % 100), f.peer, 1'000'000 + i));
+        for (const QByteArray &frame : std::as_const(frames)) {
+            const SocketFrame parsed = SocketFrame::parse(frame);
+            if (parsed.event)
+                f.store->apply(*parsed.event);
+        }
+        return 0;
+    }
     benchMemory(); // first, while the heap is fresh
     benchEvents();
     benchEventPath();

@@ -20,12 +20,9 @@
 #include "ui/workspace/TranscriptModel.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QImage>
 #include <QListView>
-#include <QPainter>
 #include <QProcess>
 #include <QScrollBar>
 
@@ -46,23 +43,6 @@ qint64 residentKiB()
     // so that the figures are what is alive.
     malloc_trim(0);
     return statusKiB("VmRSS");
-}
-
-QByteArray jpeg(int seed, QSize size)
-{
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(QColor::fromHsv(seed * 53 % 360, 120 + seed % 100, 180));
-    QPainter p(&image);
-    p.setPen(Qt::white);
-    p.drawText(image.rect(), Qt::AlignCenter, QString::number(seed));
-    p.drawEllipse(seed % (size.width() / 2), seed % (size.height() / 2), size.width() / 3,
-                  size.height() / 3);
-    p.end();
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG", 75);
-    return bytes;
 }
 
 struct Room
@@ -101,7 +81,7 @@ struct Room
         } else if (photoEvery && seq % photoEvery == 0) {
             m.kind = MessageKind::image;
             m.body = QStringLiteral("사진");
-            m.imageJPEG = jpeg(int(seq), QSize(320, 240));
+            m.imageJPEG = benchJpeg(int(seq), QSize(320, 240));
         } else if (seq % 11 == 0 && !recent.isEmpty()) {
             m.replyToId = recent.at(seq % recent.size());
         }
@@ -150,7 +130,7 @@ Room makeRoom(int count, int senderCount = 12, int photoEvery = 0)
         peer.handle = QStringLiteral("peer%1").arg(i);
         peer.displayName = QStringLiteral("참여자 %1").arg(i);
         if (i % 3 == 0)
-            peer.avatarJPEG = jpeg(1000 + i, QSize(96, 96));
+            peer.avatarJPEG = benchJpeg(1000 + i, QSize(96, 96));
         people.append(peer);
         r.senders.append(peer.id);
         room.memberships.append(Membership{peer.id, MemberRole::member, 0, r.time, std::nullopt});
