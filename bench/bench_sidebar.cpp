@@ -90,12 +90,12 @@ struct Rooms
                 const int members = 2 + i % 5;
                 for (int m = 0; m < members; ++m)
                     room.memberships.append(Membership{peers.at((i * 7 + m * 131) % people),
-                                                       MemberRole::member, 0,
-                                                       start.addSecs(m), std::nullopt});
+                                                       MemberRole::member, 0, start.addSecs(m),
+                                                       std::nullopt});
             } else {
                 room.kind = ConversationKind::direct;
-                room.memberships.append(Membership{peers.at(i % people), MemberRole::member, 0,
-                                                   start, std::nullopt});
+                room.memberships.append(
+                    Membership{peers.at(i % people), MemberRole::member, 0, start, std::nullopt});
             }
             list.append(room);
             ids.append(room.id);
@@ -166,9 +166,9 @@ struct Figures
 };
 
 const QStringList kQueries{
-    QStringLiteral("사"),      QStringLiteral("사용"),   QStringLiteral("사용자 1"),
-    QStringLiteral("사용자 12"), QStringLiteral("사용자 1"), QStringLiteral("모임"),
-    QStringLiteral("모임 4"),   QStringLiteral("없는 이름"), QString(),
+    QStringLiteral("사"),        QStringLiteral("사용"),      QStringLiteral("사용자 1"),
+    QStringLiteral("사용자 12"), QStringLiteral("사용자 1"),  QStringLiteral("모임"),
+    QStringLiteral("모임 4"),    QStringLiteral("없는 이름"), QString(),
 };
 
 Figures measureOurs(Rooms &rooms)

@@ -267,8 +267,8 @@ void timings()
             window.open();
             drainEvents();
             const Steps steps = arrivalAndScroll(room, window);
-            std::printf("%-10d %-18s %10.2f %12.3f %12.3f\n", count, "whole window",
-                        median(opens), steps.arrival, steps.screen);
+            std::printf("%-10d %-18s %10.2f %12.3f %12.3f\n", count, "whole window", median(opens),
+                        steps.arrival, steps.screen);
             std::fflush(stdout);
         }
         QList<double> listOpens;

@@ -279,11 +279,12 @@ QList<QUuid> orderByRule(const QList<Conversation> &rooms, const std::optional<Q
         if (mine && !room.hiddenFromList)
             listed.append(room);
     }
-    std::stable_sort(listed.begin(), listed.end(), [](const Conversation &a, const Conversation &b) {
-        if (a.pinned != b.pinned)
-            return a.pinned;
-        return a.updatedAt > b.updatedAt;
-    });
+    std::stable_sort(listed.begin(), listed.end(),
+                     [](const Conversation &a, const Conversation &b) {
+                         if (a.pinned != b.pinned)
+                             return a.pinned;
+                         return a.updatedAt > b.updatedAt;
+                     });
     QList<QUuid> ids;
     for (const Conversation &room : listed)
         ids.append(room.id);
@@ -315,11 +316,21 @@ void TestStoreLookups::sortedListFollowsAnyChange()
     };
     const auto change = [&](Conversation &c) {
         switch (random.bounded(5)) {
-        case 0: c.pinned = !c.pinned; break;
-        case 1: c.hiddenFromList = !c.hiddenFromList; break;
-        case 2: c.memberships[0].leftAt = c.memberships[0].leftAt ? std::nullopt : std::optional(t0); break;
-        case 3: c.title += u'!'; break;
-        default: c.updatedAt = someTime(); break;
+        case 0:
+            c.pinned = !c.pinned;
+            break;
+        case 1:
+            c.hiddenFromList = !c.hiddenFromList;
+            break;
+        case 2:
+            c.memberships[0].leftAt = c.memberships[0].leftAt ? std::nullopt : std::optional(t0);
+            break;
+        case 3:
+            c.title += u'!';
+            break;
+        default:
+            c.updatedAt = someTime();
+            break;
         }
     };
     QList<Conversation> start;

@@ -56,7 +56,8 @@ std::optional<OneMove> oneMove(const QList<QUuid> &old, const QList<QUuid> &next
     if (next.at(first) == old.at(oldEnd - 1) && std::equal(x + first + 1, x + nextEnd, o + first))
         return OneMove{oldEnd - 1, first};
     // Down: the first of them goes last.
-    if (next.at(nextEnd - 1) == old.at(first) && std::equal(x + first, x + nextEnd - 1, o + first + 1))
+    if (next.at(nextEnd - 1) == old.at(first)
+        && std::equal(x + first, x + nextEnd - 1, o + first + 1))
         return OneMove{first, oldEnd};
     return std::nullopt;
 }
@@ -202,13 +203,12 @@ QList<QUuid> MacRoomListModel::remakeRows()
     if (!m_touchedAccounts.isEmpty()) {
         for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it) {
             const Conversation *room = it->row ? &it->row->room
-                : it->searchForms             ? &it->formsOf
-                                              : nullptr;
+                : it->searchForms              ? &it->formsOf
+                                               : nullptr;
             if (room
-                && std::any_of(room->memberships.cbegin(), room->memberships.cend(),
-                               [&](const Membership &m) {
-                                   return m_touchedAccounts.contains(m.userId);
-                               }))
+                && std::any_of(
+                    room->memberships.cbegin(), room->memberships.cend(),
+                    [&](const Membership &m) { return m_touchedAccounts.contains(m.userId); }))
                 m_touchedRooms.insert(it.key());
         }
     }

@@ -6,8 +6,8 @@
 
 #include <QDateTime>
 #include <QHash>
-#include <QSet>
 #include <QList>
+#include <QSet>
 #include <QUuid>
 
 #include <optional>
