@@ -198,7 +198,7 @@ Figures measureOurs(Rooms &rooms)
     // Names shown on screen: the first other member of a room near the top of the list.
     QList<double> renames;
     for (int i = 0; i < 15; ++i) {
-        const QUuid shown = rooms.store->listedRoomIds().at(i % 10);
+        const QUuid shown = rooms.store->sortedList().at(i % 10).id;
         const int room = int(rooms.ids.indexOf(shown));
         Account a = *rooms.store->account(rooms.senders.at(room));
         a.displayName = QStringLiteral("새 이름 %1").arg(i);
