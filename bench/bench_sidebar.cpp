@@ -1,146 +1,286 @@
-// Figures for the sidebar's room list with 1,000 rooms: building the model, building the whole
-// sidebar and laying it out and painting it the first time, one arriving message (how many rows
-// the model touches and the view repaints, and what it costs), and a search keystroke.
+// Figures for the room list of the sidebar at 1,000 and 10,000 rooms, measured on the whole
+// window (the workspace, 960 x 680) with the event loop drained after each step: building and
+// painting the window, one arriving message (a live event), one account renamed, and one change
+// of the search text. Each is the median of several runs, in CPU time of the main thread. Beside
+// it, in the same run, the same steps on a plain QListView with a QStyledItemDelegate over a
+// QStringListModel (filtered through a QSortFilterProxyModel): what a typical Qt list costs.
 
-#include "BenchSupport.h"
+#include "BenchWindow.h"
 
 #include "api/ChatClient.h"
+#include "api/ChatEvent.h"
 #include "store/LocalStore.h"
 #include "ui/workspace/MacChatList.h"
-#include "ui/workspace/MacConversationRow.h"
 #include "ui/workspace/MacNavigation.h"
 #include "ui/workspace/MacRoomListModel.h"
-#include "ui/workspace/MacSidebar.h"
+#include "ui/workspace/MacWorkspace.h"
 
 #include <QApplication>
 #include <QBoxLayout>
-#include <QElapsedTimer>
 #include <QListView>
+#include <QSortFilterProxyModel>
+#include <QStringListModel>
+#include <QStyledItemDelegate>
 
-#include <algorithm>
 #include <cstdio>
+#include <memory>
 
 using namespace std::chrono_literals;
 
 namespace {
 
-constexpr int roomCount = 1'000;
-constexpr int messagesPerRoom = 20;
+const QSize kWindow(960, 680);
 
-// A signed-in local store with `roomCount` direct rooms, each with its own peer and messages.
+const QStringList kBodies{
+    QStringLiteral("네"),
+    QStringLiteral("오늘 저녁에 같이 밥 먹을래요?"),
+    QStringLiteral("자세한 건 https://zumo.chat/help 를 보세요."),
+    QString(60, u'ㅋ'),
+    QStringLiteral("회의 자료는 내일 아침까지 보내 드릴게요. 확인하시고 의견 주세요.").repeated(3),
+    QStringLiteral("ok, see you at 7"),
+};
+
+// A signed-in live store (its client never connects) with `count` rooms: four in five direct,
+// the rest groups of three to six members, some titled; one in fifty pinned; a tenth of the
+// people with a picture; three messages per room over several days, of varied lengths, with
+// photos and replies among them.
 struct Rooms
 {
-    Rooms()
+    explicit Rooms(int count)
     {
-        store.signIn();
-        me = store.session()->meId;
-        store.setSession(AppSession{me, true});
-        QList<Account> accounts = store.accounts();
-        QList<Conversation> rooms;
-        const QDateTime start = QDateTime::currentDateTimeUtc().addDays(-30);
-        for (int i = 0; i < roomCount; ++i) {
-            Account peer;
-            peer.id = QUuid::createUuid();
-            peer.handle = QStringLiteral("user%1").arg(i);
-            peer.displayName = QStringLiteral("사용자 %1").arg(i);
-            accounts.append(peer);
+        store = std::make_unique<LocalStore>(
+            false, 250ms, std::make_unique<ChatClient>(QUrl(QStringLiteral("http://127.0.0.1:9"))));
+        store->setNotificationSound(false);
+        me = QUuid::createUuid();
+        store->apply(APIUser{me, QStringLiteral("person"), QStringLiteral("me"),
+                             QStringLiteral("나"), std::nullopt, QStringLiteral("active"),
+                             std::nullopt},
+                     std::nullopt);
+        QList<Account> accounts = store->accounts();
+        const int people = std::max(50, count * 4 / 5);
+        QList<QByteArray> pictures;
+        for (int i = 0; i < 40; ++i)
+            pictures.append(benchJpeg(i, QSize(96, 96)));
+        for (int i = 0; i < people; ++i) {
+            Account a;
+            a.id = QUuid::createUuid();
+            a.handle = QStringLiteral("user%1").arg(i);
+            a.displayName = QStringLiteral("사용자 %1").arg(i);
+            if (i % 10 == 3)
+                a.avatarJPEG = pictures.at(i % pictures.size());
+            if (i % 97 == 5)
+                a.kind = AccountKind::official;
+            accounts.append(a);
+            peers.append(a.id);
+        }
+        const QDateTime start = QDateTime::currentDateTimeUtc().addDays(-40);
+        QList<Conversation> list;
+        for (int i = 0; i < count; ++i) {
             Conversation room;
             room.id = QUuid::createUuid();
-            room.kind = ConversationKind::direct;
-            room.memberships = {Membership{me, MemberRole::owner, 0, start, std::nullopt},
-                                Membership{peer.id, MemberRole::member, 0, start, std::nullopt}};
             room.createdAt = start;
-            room.updatedAt = start.addSecs(i * 60);
-            room.pinned = i % 100 == 0;
-            rooms.append(room);
-            peers.append(peer.id);
+            room.updatedAt = start.addSecs(qint64(i) * 300);
+            room.pinned = i % 50 == 7;
+            room.muted = i % 13 == 0;
+            room.memberships.append(Membership{me, MemberRole::owner, 0, start, std::nullopt});
+            if (i % 5 == 4) {
+                room.kind = ConversationKind::group;
+                if (i % 10 == 4)
+                    room.title = QStringLiteral("모임 %1").arg(i);
+                const int members = 2 + i % 5;
+                for (int m = 0; m < members; ++m)
+                    room.memberships.append(Membership{peers.at((i * 7 + m * 131) % people),
+                                                       MemberRole::member, 0, start.addSecs(m),
+                                                       std::nullopt});
+            } else {
+                room.kind = ConversationKind::direct;
+                room.memberships.append(
+                    Membership{peers.at(i % people), MemberRole::member, 0, start, std::nullopt});
+            }
+            list.append(room);
+            ids.append(room.id);
+            senders.append(room.memberships.at(1).userId);
         }
-        store.setAccounts(accounts);
-        store.setConversations(rooms);
-        store.editMessages([&](MessageIndex &index) {
-            for (int i = 0; i < roomCount; ++i) {
-                for (int n = 1; n <= messagesPerRoom; ++n)
-                    index.append(message(rooms.at(i).id, n % 2 ? peers.at(i) : me, n,
-                                         rooms.at(i).updatedAt));
+        store->setAccounts(accounts);
+        store->setConversations(list);
+        store->editMessages([&](MessageIndex &index) {
+            for (int i = 0; i < count; ++i) {
+                for (int n = 1; n <= 3; ++n) {
+                    ChatMessage m = message(i, n, list.at(i).updatedAt.addDays(n - 3));
+                    if ((i + n) % 23 == 0) {
+                        m.kind = MessageKind::image;
+                        m.body = QStringLiteral("사진");
+                        m.imageJPEG = pictures.at(n);
+                    }
+                    if (n == 3 && i % 7 == 0)
+                        m.replyToId = QUuid::createUuid();
+                    index.append(m);
+                }
             }
         });
-        for (const Conversation &room : rooms)
-            ids.append(room.id);
+        store->setRemoteUnread({});
     }
 
-    static ChatMessage message(const QUuid &room, const QUuid &sender, qint64 seq,
-                               const QDateTime &at)
+    ChatMessage message(int room, qint64 seq, const QDateTime &at) const
     {
         ChatMessage m;
         m.id = QUuid::createUuid();
         m.clientMsgId = m.id;
-        m.conversationId = room;
-        m.senderId = sender;
+        m.conversationId = ids.at(room);
+        m.senderId = seq % 2 ? senders.at(room) : me;
         m.seq = seq;
-        m.body = QStringLiteral("메시지 %1 입니다. 조금 긴 미리보기 문장이 이어집니다.").arg(seq);
+        m.body = kBodies.at((room + seq) % kBodies.size());
         m.createdAt = at;
         return m;
     }
 
-    // One message from the peer of room `i`, as a live event applies it: the message, then the
-    // room's activity.
-    void arrive(int i)
+    // One message from the peer of room `i`, as the socket hands it to the store.
+    ChatEvent arrival(int i)
     {
-        const qint64 seq = store.messageIndex().highestSeq(ids.at(i)).value_or(0) + 1;
-        const ChatMessage m = message(ids.at(i), peers.at(i), seq, QDateTime::currentDateTimeUtc());
-        store.merge(m, true);
-        store.editConversations([&](QList<Conversation> &list) {
-            for (Conversation &c : list) {
-                if (c.id == m.conversationId)
-                    c.updatedAt = m.createdAt;
-            }
-        });
+        APIMessage m;
+        m.id = QUuid::createUuid();
+        m.conversationId = ids.at(i);
+        m.seq = store->messageIndex().highestSeq(ids.at(i)).value_or(0) + 1;
+        m.senderId = senders.at(i);
+        m.clientMsgId = QUuid::createUuid();
+        m.type = QStringLiteral("text");
+        m.origin = QStringLiteral("user");
+        m.body = kBodies.at(m.seq % kBodies.size());
+        m.createdAt = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+        return ChatEvent::makeMessage(m);
     }
 
-    LocalStore store{false, 250ms, nullptr};
+    std::unique_ptr<LocalStore> store;
     QUuid me;
     QList<QUuid> peers;
     QList<QUuid> ids;
+    QList<QUuid> senders; // the first other member of each room
 };
 
-// The room row, counting what it is asked to paint.
-class CountingRow : public MacConversationRow
+struct Figures
 {
-public:
-    using MacConversationRow::MacConversationRow;
-    void paint(QPainter *painter, const QStyleOptionViewItem &option,
-               const QModelIndex &index) const override
-    {
-        ++painted;
-        MacConversationRow::paint(painter, option, index);
+    double build = 0;
+    double arrival = 0;
+    double rename = 0;
+    double search = 0;
+};
+
+const QStringList kQueries{
+    QStringLiteral("사"),        QStringLiteral("사용"),      QStringLiteral("사용자 1"),
+    QStringLiteral("사용자 12"), QStringLiteral("사용자 1"),  QStringLiteral("모임"),
+    QStringLiteral("모임 4"),    QStringLiteral("없는 이름"), QString(),
+};
+
+Figures measureOurs(Rooms &rooms)
+{
+    Figures f;
+    QList<double> builds;
+    std::unique_ptr<MacWorkspace> window;
+    for (int round = 0; round < 5; ++round) {
+        window.reset();
+        drainEvents();
+        builds.append(cpuMsOf([&] {
+            window = std::make_unique<MacWorkspace>(*rooms.store);
+            window->resize(kWindow);
+            window->show();
+        }));
     }
-    mutable int painted = 0;
-};
+    f.build = median(builds);
 
-// How many times the model told its views of each kind of change.
-struct Changes
-{
-    explicit Changes(QAbstractItemModel *model)
-    {
-        QObject::connect(model, &QAbstractItemModel::rowsMoved, [this] { ++moved; });
-        QObject::connect(model, &QAbstractItemModel::dataChanged, [this] { ++changed; });
-        QObject::connect(model, &QAbstractItemModel::rowsInserted, [this] { ++inserted; });
-        QObject::connect(model, &QAbstractItemModel::rowsRemoved, [this] { ++removed; });
-        QObject::connect(model, &QAbstractItemModel::modelReset, [this] { ++reset; });
+    QList<double> arrivals;
+    const int count = int(rooms.ids.size());
+    for (int i = 0; i < 41; ++i) {
+        const ChatEvent event = rooms.arrival(int((qint64(i) * 7919 + 11) % count));
+        arrivals.append(cpuMsOf([&] { rooms.store->apply(event); }));
     }
-    void clear() { moved = changed = inserted = removed = reset = 0; }
-    int moved = 0;
-    int changed = 0;
-    int inserted = 0;
-    int removed = 0;
-    int reset = 0;
-};
+    f.arrival = median(arrivals);
 
-// Runs the event loop until the views' own deferred layouts and paints are done.
-void settle()
+    // Names shown on screen: the first other member of a room near the top of the list.
+    QList<double> renames;
+    for (int i = 0; i < 15; ++i) {
+        const QUuid shown = rooms.store->sortedList().at(i % 10).id;
+        const int room = int(rooms.ids.indexOf(shown));
+        Account a = *rooms.store->account(rooms.senders.at(room));
+        a.displayName = QStringLiteral("새 이름 %1").arg(i);
+        renames.append(cpuMsOf([&] { rooms.store->replaceAccount(a); }));
+    }
+    f.rename = median(renames);
+
+    QList<double> searches;
+    MacNavigation &navigation = window->navigation();
+    for (int round = 0; round < 2; ++round) {
+        for (const QString &query : kQueries)
+            searches.append(cpuMsOf([&] { navigation.setQuery(query); }));
+    }
+    f.search = median(searches);
+    return f;
+}
+
+// The reference: the titles in a QStringListModel, filtered by a QSortFilterProxyModel, shown
+// by a QListView with a QStyledItemDelegate, beside an empty pane in a window of the same size.
+Figures measureReference(const Rooms &rooms)
 {
-    for (int i = 0; i < 3; ++i)
-        QCoreApplication::processEvents();
+    QStringList titles;
+    for (const Conversation &room : rooms.store->sortedList())
+        titles.append(rooms.store->conversationTitle(room));
+    Figures f;
+    QList<double> builds;
+    struct Window
+    {
+        QWidget frame;
+        QStringListModel model;
+        QSortFilterProxyModel filter;
+        QListView *list = nullptr;
+    };
+    std::unique_ptr<Window> w;
+    for (int round = 0; round < 5; ++round) {
+        w.reset();
+        drainEvents();
+        builds.append(cpuMsOf([&] {
+            w = std::make_unique<Window>();
+            w->model.setStringList(titles);
+            w->filter.setSourceModel(&w->model);
+            w->filter.setFilterCaseSensitivity(Qt::CaseInsensitive);
+            auto *layout = new QHBoxLayout(&w->frame);
+            w->list = new QListView(&w->frame);
+            w->list->setItemDelegate(new QStyledItemDelegate(w->list));
+            w->list->setUniformItemSizes(true);
+            w->list->setModel(&w->filter);
+            w->list->setFixedWidth(280);
+            layout->addWidget(w->list);
+            layout->addStretch(1);
+            w->frame.resize(kWindow);
+            w->frame.show();
+        }));
+    }
+    f.build = median(builds);
+
+    QList<double> arrivals;
+    const int count = int(titles.size());
+    for (int i = 0; i < 41; ++i) {
+        const int row = int((qint64(i) * 7919 + 11) % count);
+        arrivals.append(cpuMsOf([&] {
+            w->model.moveRows({}, row, 1, {}, 0);
+            w->model.setData(w->model.index(0), titles.at(row));
+        }));
+    }
+    f.arrival = median(arrivals);
+
+    QList<double> renames;
+    for (int i = 0; i < 15; ++i) {
+        const int row = (i * 37 + 1) % count;
+        renames.append(cpuMsOf(
+            [&] { w->model.setData(w->model.index(row), QStringLiteral("새 이름 %1").arg(i)); }));
+    }
+    f.rename = median(renames);
+
+    QList<double> searches;
+    for (int round = 0; round < 2; ++round) {
+        for (const QString &query : kQueries)
+            searches.append(cpuMsOf([&] { w->filter.setFilterFixedString(query.trimmed()); }));
+    }
+    f.search = median(searches);
+    return f;
 }
 
 } // namespace
@@ -150,96 +290,40 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    Rooms rooms;
-    std::printf("%d rooms, %d messages each\n", roomCount, messagesPerRoom);
-
-    double model = 1e9;
-    for (int round = 0; round < 5; ++round) {
-        QElapsedTimer timer;
-        timer.start();
-        MacRoomListModel m(rooms.store);
-        model = std::min(model, msSince(timer));
+    if (app.arguments().contains(QStringLiteral("--arrivals-only"))) {
+        // For profiling the arrival path alone, at 10,000 rooms.
+        Rooms rooms(10'000);
+        MacWorkspace window(*rooms.store);
+        window.resize(kWindow);
+        window.show();
+        drainEvents();
+        for (int i = 0; i < 2000; ++i) {
+            rooms.store->apply(rooms.arrival(int((qint64(i) * 7919 + 11) % 10'000)));
+            drainEvents();
+        }
+        return 0;
     }
-    std::printf("room list model built: %.2f ms (best of 5)\n", model);
-
-    // The first window of the process also loads its fonts; the second shows the sidebar's own
-    // cost.
-    MacNavigation navigation;
-    QWidget frame;
-    MacSidebar *sidebar = nullptr;
-    for (const char *which : {"first", "second"}) {
-        delete sidebar;
-        frame.hide();
-        frame.resize(960, 680);
-        delete frame.layout();
-        auto *layout = new QHBoxLayout(&frame);
-        QElapsedTimer timer;
-        timer.start();
-        sidebar = new MacSidebar(rooms.store, navigation, &frame);
-        const double built = msSince(timer);
-        sidebar->setFixedWidth(280);
-        layout->addWidget(sidebar);
-        layout->addStretch(1);
-        layout->activate();
-        sidebar->chatList()->view()->doItemsLayout();
-        const double laidOut = msSince(timer);
-        frame.show();
-        settle();
-        std::printf("%s sidebar: built %.2f ms, laid out %.2f ms, shown and painted %.2f ms\n",
-                    which, built, laidOut, msSince(timer));
+    {
+        // The first window of the process loads fonts and glyph caches: not part of any figure.
+        Rooms warm(100);
+        measureOurs(warm);
+        measureReference(warm);
     }
-    QElapsedTimer timer;
-
-    QListView *view = sidebar->chatList()->view();
-    MacRoomListModel *list = sidebar->chatList()->model();
-    auto *rows = new CountingRow(view);
-    view->setItemDelegate(rows);
-    QCoreApplication::processEvents();
-
-    // One arrival in a room far down the list: it rises to the top.
-    Changes changes(list);
-    rows->painted = 0;
-    rooms.arrive(500);
-    timer.restart();
-    list->refresh();
-    const double refresh = msSince(timer);
-    settle();
-    const double repaint = msSince(timer);
-    std::printf("one arrival: model refresh %.3f ms, with repaint %.3f ms; rows moved %d, rows "
-                "changed %d, inserted %d, removed %d, resets %d; rows repainted %d (%d visible)\n",
-                refresh, repaint, changes.moved, changes.changed, changes.inserted, changes.removed,
-                changes.reset, rows->painted,
-                view->viewport()->height() / MacConversationRow::rowHeight() + 1);
-
-    // A second message in the room now on top: no move, that row only. (The move's own
-    // relayout finishes first: the view lays out after a zero timer of its own.)
-    settle();
-    changes.clear();
-    rows->painted = 0;
-    rooms.arrive(500);
-    settle();
-    std::printf("a second message in the same room: rows moved %d, rows changed %d, rows "
-                "repainted %d\n",
-                changes.moved, changes.changed, rows->painted);
-
-    // Many arrivals, one per turn of the event loop, in rooms anywhere in the list.
-    const int arrivals = 200;
-    timer.restart();
-    for (int i = 0; i < arrivals; ++i) {
-        rooms.arrive((i * 379) % roomCount);
-        settle();
+    std::printf("Sidebar, whole window, event loop drained; main-thread CPU ms, median\n");
+    std::printf("%-7s %-22s %9s %9s %9s %9s\n", "rooms", "view", "build", "arrival", "rename",
+                "search");
+    for (int count : {1'000, 10'000}) {
+        Rooms rooms(count);
+        const Figures ours = measureOurs(rooms);
+        std::printf("%-7d %-22s %9.2f %9.3f %9.3f %9.3f\n", count, "workspace sidebar", ours.build,
+                    ours.arrival, ours.rename, ours.search);
+        std::fflush(stdout);
+        const Figures plain = measureReference(rooms);
+        std::printf("%-7d %-22s %9.2f %9.3f %9.3f %9.3f\n", count, "QListView reference",
+                    plain.build, plain.arrival, plain.rename, plain.search);
+        std::fflush(stdout);
     }
-    std::printf("%d arrivals, one per turn, with repaint: %.3f ms each\n", arrivals,
-                msSince(timer) / arrivals);
-
-    timer.restart();
-    navigation.setQuery(QStringLiteral("사용자 99"));
-    settle();
-    std::printf("search keystroke over %d rooms: %.2f ms (%d rows match)\n", roomCount,
-                msSince(timer), list->rowCount());
-    timer.restart();
-    navigation.setQuery(QString());
-    settle();
-    std::printf("search cleared: %.2f ms (%d rows)\n", msSince(timer), list->rowCount());
+    std::printf("(build: median of 5; arrival: of 41; rename: of 15; search: of %lld changes)\n",
+                static_cast<long long>(2 * kQueries.size()));
     return 0;
 }

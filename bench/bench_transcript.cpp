@@ -1,15 +1,20 @@
 // Figures for the transcript at 1,000, 10,000 and 50,000 messages: opening the room and showing
 // its newest message, one arriving message applied by the store, laid out and pinned, scrolling
 // up by one screen, and resident memory. Each for the transcript view and, for comparison, a
-// plain QListView over the same model and delegate.
+// plain QListView over the same model and delegate. Times are medians in main-thread CPU time,
+// with the event loop drained after each step (its zero-time timers, deferred deletes and the
+// picture decodes). The messages vary: lengths, a dozen senders, replies, photos, several days.
+// A last figure scrolls the whole window through a room of 50,000 messages with photos and
+// many senders, and tells what memory that leaves behind, and what is left once the room is.
 
-#include "BenchSupport.h"
+#include "BenchWindow.h"
 
 #include "api/ChatClient.h"
 #include "store/LocalStore.h"
 #include "ui/workspace/MacNavigation.h"
 #include "ui/workspace/MacRoomState.h"
 #include "ui/workspace/MacTranscriptView.h"
+#include "ui/workspace/MacWorkspace.h"
 #include "ui/workspace/TranscriptDelegate.h"
 #include "ui/workspace/TranscriptListView.h"
 #include "ui/workspace/TranscriptModel.h"
@@ -43,9 +48,12 @@ qint64 residentKiB()
 struct Room
 {
     std::unique_ptr<LocalStore> store;
-    QUuid me, peer, id;
+    QUuid me, id;
+    QList<QUuid> senders; // the other members
     qint64 seq = 0;
+    int photoEvery = 0; // one message in this many is a photo of its own; 0: none
     QDateTime time = QDateTime(QDate(2024, 3, 5), QTime(9, 0));
+    QList<QUuid> recent; // ids of the last messages, for replies
 
     ChatMessage next(const QUuid &sender)
     {
@@ -56,6 +64,9 @@ struct Room
             QString(80, u'ㅋ'),
             QStringLiteral("회의 자료는 내일 아침까지 보내 드릴게요. 확인하시고 의견 주세요.")
                 .repeated(3),
+            QStringLiteral("ok"),
+            QStringLiteral("The build is green again; the flaky test was a timing issue."),
+            QStringLiteral("주말에 비 온대요 ☔️ 우산 챙기세요!"),
         };
         ChatMessage m;
         m.id = QUuid::createUuid();
@@ -63,27 +74,42 @@ struct Room
         m.conversationId = id;
         m.senderId = sender;
         m.seq = ++seq;
-        m.body = bodies.at(seq % bodies.size());
+        m.body = bodies.at((seq * 7 + seq / 3) % bodies.size());
         if (seq % 97 == 0) {
             m.kind = MessageKind::system;
             m.body = QStringLiteral("방 이름이 저녁 모임로 바뀌었습니다.");
+        } else if (photoEvery && seq % photoEvery == 0) {
+            m.kind = MessageKind::image;
+            m.body = QStringLiteral("사진");
+            m.imageJPEG = benchJpeg(int(seq), QSize(320, 240));
+        } else if (seq % 11 == 0 && !recent.isEmpty()) {
+            m.replyToId = recent.at(seq % recent.size());
         }
+        // Mostly minutes apart, now and then the next day.
         time = time.addSecs(seq % 5 ? 40 : 900);
+        if (seq % 400 == 0)
+            time = time.addDays(1);
         m.createdAt = time;
+        recent.append(m.id);
+        if (recent.size() > 20)
+            recent.removeFirst();
         return m;
     }
     void add(int count)
     {
         store->editMessages([&](MessageIndex &index) {
             for (int i = 0; i < count; ++i)
-                index.append(next(i % 3 ? peer : me));
+                index.append(next(i % 4 == 0 ? me : senders.at((i * 7) % senders.size())));
         });
     }
 };
 
-Room makeRoom(int count)
+// A local store, signed in, with one group room of `senderCount` other members (one in three
+// with a picture) and `count` messages.
+Room makeRoom(int count, int senderCount = 12, int photoEvery = 0)
 {
     Room r;
+    r.photoEvery = photoEvery;
     r.store = std::make_unique<LocalStore>(false, 250ms, nullptr);
     r.store->signIn();
     r.me = r.store->session()->meId;
@@ -92,37 +118,30 @@ Room makeRoom(int count)
     me.handle = QStringLiteral("me_handle");
     r.store->replaceAccount(me);
     r.store->setSession(AppSession{r.me, true});
-    Account peer;
-    peer.id = QUuid::createUuid();
-    peer.handle = QStringLiteral("peer");
-    peer.displayName = QStringLiteral("상대");
-    r.peer = peer.id;
-    r.store->editAccounts([&](QList<Account> &list) { list.append(peer); });
     Conversation room;
     room.id = QUuid::createUuid();
-    room.kind = ConversationKind::direct;
-    room.memberships = {Membership{r.me, MemberRole::owner, 0, r.time, std::nullopt},
-                        Membership{r.peer, MemberRole::member, 0, r.time, std::nullopt}};
+    room.kind = ConversationKind::group;
+    room.title = QStringLiteral("저녁 모임");
+    room.memberships = {Membership{r.me, MemberRole::owner, 0, r.time, std::nullopt}};
+    QList<Account> people;
+    for (int i = 0; i < senderCount; ++i) {
+        Account peer;
+        peer.id = QUuid::createUuid();
+        peer.handle = QStringLiteral("peer%1").arg(i);
+        peer.displayName = QStringLiteral("참여자 %1").arg(i);
+        if (i % 3 == 0)
+            peer.avatarJPEG = benchJpeg(1000 + i, QSize(96, 96));
+        people.append(peer);
+        r.senders.append(peer.id);
+        room.memberships.append(Membership{peer.id, MemberRole::member, 0, r.time, std::nullopt});
+    }
+    r.store->editAccounts([&](QList<Account> &list) { list.append(people); });
     room.createdAt = r.time;
     room.updatedAt = r.time;
     r.id = room.id;
     r.store->editConversations([&](QList<Conversation> &list) { list.append(room); });
     r.add(count);
     return r;
-}
-
-void settle(int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
 }
 
 // One of the two views over one room, with what it needs.
@@ -135,19 +154,28 @@ public:
     virtual void pin() = 0; // what follows an arrival at the end
 };
 
-class TranscriptSubject : public Subject
+// The whole window (the workspace) with the room open in it.
+class WindowSubject : public Subject
 {
 public:
-    explicit TranscriptSubject(Room &room)
-        : state(room.id)
-        , view(*room.store, state, navigation)
-    { }
-    QWidget *widget() override { return &view; }
-    QAbstractScrollArea *scroller() override { return &view.list(); }
+    explicit WindowSubject(Room &room)
+        : window(*room.store)
+        , roomId(room.id)
+    {
+        window.resize(960, 680);
+        window.show();
+        drainEvents();
+    }
+    void open() { window.navigation().openRoom(roomId); }
+    void close() { window.navigation().setPage(MacPage{}); }
+    QWidget *widget() override { return &window; }
+    QAbstractScrollArea *scroller() override
+    {
+        return &window.findChild<MacTranscriptView *>()->list();
+    }
     void pin() override { } // the view pins on its own
-    MacNavigation navigation;
-    MacRoomState state;
-    MacTranscriptView view;
+    MacWorkspace window;
+    QUuid roomId;
 };
 
 class ListSubject : public Subject
@@ -159,7 +187,13 @@ public:
         delegate.setCacheLimit(1'000'000); // its best case: every row's layout kept
         list.setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
         list.setItemDelegate(&delegate);
+        list.resize(kSize);
+    }
+    void open()
+    {
         list.setModel(&model);
+        list.show();
+        list.scrollToBottom();
     }
     QWidget *widget() override { return &list; }
     QAbstractScrollArea *scroller() override { return &list; }
@@ -169,57 +203,46 @@ public:
     QListView list;
 };
 
-template<typename S>
-double openMs(Room &room)
+// Opening the room: the window is up already, the user picks the room and waits for it.
+double openWindowMs(WindowSubject &subject)
 {
-    QElapsedTimer t;
-    t.start();
-    S subject(room);
-    subject.widget()->resize(kSize);
-    subject.widget()->show();
-    subject.pin();
-    const QPixmap frame = subject.widget()->grab();
-    const double ms = msSince(t);
-    Q_UNUSED(frame);
+    const double ms = cpuMsOf([&] { subject.open(); });
+    subject.close();
+    drainEvents();
     return ms;
 }
 
-template<typename S>
-std::pair<double, double> arrivalAndScrollMs(Room &room)
+double openListMs(Room &room)
 {
-    S subject(room);
-    subject.widget()->resize(kSize);
-    subject.widget()->show();
-    subject.pin();
-    settle(500);
-    QWidget *viewport = subject.scroller()->viewport();
-    QList<double> arrivals;
-    for (int i = 0; i < 60; ++i) {
-        const ChatMessage m = room.next(room.peer);
-        QElapsedTimer t;
-        t.start();
-        room.store->merge(m, true);
-        QCoreApplication::processEvents();
-        subject.pin();
-        viewport->repaint();
-        arrivals.append(msSince(t));
-    }
-    settle(500);
-    QScrollBar *bar = subject.scroller()->verticalScrollBar();
-    QList<double> screens;
-    for (int i = 0; i < 30 && bar->value() > 0; ++i) {
-        QElapsedTimer t;
-        t.start();
-        bar->setValue(bar->value() - bar->pageStep());
-        viewport->repaint();
-        screens.append(msSince(t));
-    }
-    return {median(arrivals), median(screens)};
+    std::unique_ptr<ListSubject> subject;
+    const double ms = cpuMsOf([&] {
+        subject = std::make_unique<ListSubject>(room);
+        subject->open();
+    });
+    return ms;
 }
 
-double best(const QList<double> &values)
+struct Steps
 {
-    return *std::min_element(values.cbegin(), values.cend());
+    double arrival = 0;
+    double screen = 0;
+};
+
+Steps arrivalAndScroll(Room &room, Subject &subject)
+{
+    QList<double> arrivals;
+    for (int i = 0; i < 61; ++i) {
+        const ChatMessage m = room.next(room.senders.at(i % room.senders.size()));
+        arrivals.append(cpuMsOf([&] {
+            room.store->merge(m, true);
+            subject.pin();
+        }));
+    }
+    QScrollBar *bar = subject.scroller()->verticalScrollBar();
+    QList<double> screens;
+    for (int i = 0; i < 31 && bar->value() > 0; ++i)
+        screens.append(cpuMsOf([&] { bar->setValue(bar->value() - bar->pageStep()); }));
+    return {median(arrivals), median(screens)};
 }
 
 void timings()
@@ -227,31 +250,39 @@ void timings()
     // The first view of the process pays for fonts and glyph caches: not part of any figure.
     {
         Room warm = makeRoom(100);
-        openMs<TranscriptSubject>(warm);
-        openMs<ListSubject>(warm);
+        WindowSubject window(warm);
+        openWindowMs(window);
+        openListMs(warm);
     }
-    // Alternating rounds, best of each: a shared machine adds noise, never removes it.
+    std::printf("Transcript; main-thread CPU ms with the event loop drained, median\n");
     std::printf("%-10s %-18s %10s %12s %12s\n", "messages", "view", "open ms", "arrival ms",
                 "screen ms");
     for (int count : {1'000, 10'000, 50'000}) {
-        Room room = makeRoom(count);
-        QList<double> opens, listOpens;
-        for (int round = 0; round < 7; ++round) {
-            opens.append(openMs<TranscriptSubject>(room));
-            settle(50);
-            listOpens.append(openMs<ListSubject>(room));
-            settle(50);
+        Room room = makeRoom(count, 12, 50);
+        {
+            WindowSubject window(room);
+            QList<double> opens;
+            for (int round = 0; round < 7; ++round)
+                opens.append(openWindowMs(window));
+            window.open();
+            drainEvents();
+            const Steps steps = arrivalAndScroll(room, window);
+            std::printf("%-10d %-18s %10.2f %12.3f %12.3f\n", count, "whole window", median(opens),
+                        steps.arrival, steps.screen);
+            std::fflush(stdout);
         }
-        const auto [arrival, screen] = arrivalAndScrollMs<TranscriptSubject>(room);
-        std::printf("%-10d %-18s %10.2f %12.3f %12.3f\n", count, "transcript view", best(opens),
-                    arrival, screen);
-        std::fflush(stdout);
-        const auto [listArrival, listScreen] = arrivalAndScrollMs<ListSubject>(room);
-        std::printf("%-10d %-18s %10.2f %12.3f %12.3f\n", count, "QListView", best(listOpens),
-                    listArrival, listScreen);
+        QList<double> listOpens;
+        for (int round = 0; round < 7; ++round)
+            listOpens.append(openListMs(room));
+        ListSubject list(room);
+        list.open();
+        drainEvents();
+        const Steps steps = arrivalAndScroll(room, list);
+        std::printf("%-10d %-18s %10.2f %12.3f %12.3f\n", count, "QListView", median(listOpens),
+                    steps.arrival, steps.screen);
         std::fflush(stdout);
     }
-    std::printf("(open: best of 7; arrival and screen: median of 60 and 30)\n");
+    std::printf("(open: median of 7; arrival and screen: median of 61 and 31)\n");
     std::fflush(stdout);
 }
 
@@ -263,29 +294,56 @@ void memory(const QString &which)
     Room room = makeRoom(50'000);
     const qint64 stored = residentKiB();
     std::unique_ptr<Subject> subject;
-    if (which == u"list")
-        subject = std::make_unique<ListSubject>(room);
-    else if (which == u"view")
-        subject = std::make_unique<TranscriptSubject>(room);
-    const auto show = [&] {
-        if (!subject)
-            return;
-        subject->widget()->resize(kSize);
-        subject->widget()->show();
-        subject->pin();
-        settle(400);
-        subject->widget()->grab();
-    };
-    show();
+    if (which == u"list") {
+        auto list = std::make_unique<ListSubject>(room);
+        list->open();
+        subject = std::move(list);
+    } else if (which == u"view") {
+        auto window = std::make_unique<WindowSubject>(room);
+        window->open();
+        subject = std::move(window);
+    }
+    drainEvents();
     const qint64 open = residentKiB();
     room.add(10'000);
-    show();
+    if (subject)
+        subject->pin();
+    drainEvents();
     const qint64 grown = residentKiB();
     std::printf("%-16s 50,000 messages: store %6lld KiB, view +%6lld KiB, VmRSS %6lld KiB; "
                 "10,000 more: +%5lld KiB\n",
                 qPrintable(which), static_cast<long long>(stored - before),
                 static_cast<long long>(open - stored), static_cast<long long>(open),
                 static_cast<long long>(grown - open));
+}
+
+// The whole window scrolled screen by screen from the newest message to the oldest through a
+// room of 50,000 messages, one in fifty a photo of its own, from 60 senders (a third with a
+// picture); then the room is left.
+void scrollMemory()
+{
+    Room room = makeRoom(50'000, 60, 50);
+    WindowSubject window(room);
+    const qint64 shown = residentKiB();
+    window.open();
+    drainEvents();
+    const qint64 open = residentKiB();
+    QScrollBar *bar = window.scroller()->verticalScrollBar();
+    int screens = 0;
+    while (bar->value() > 0) {
+        bar->setValue(bar->value() - bar->pageStep());
+        drainEvents();
+        ++screens;
+    }
+    const qint64 scrolled = residentKiB();
+    window.close();
+    drainEvents();
+    const qint64 left = residentKiB();
+    std::printf("scroll through 50,000 messages (2%% photos, 60 senders), %d screens: "
+                "open +%lld KiB over the window, after the scroll +%lld KiB over open, "
+                "room left +%lld KiB over open\n",
+                screens, static_cast<long long>(open - shown),
+                static_cast<long long>(scrolled - open), static_cast<long long>(left - open));
 }
 
 } // namespace
@@ -295,17 +353,23 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
+    if (args.size() > 1 && args.at(1) == u"--scroll") {
+        scrollMemory();
+        return 0;
+    }
     if (args.size() > 2 && args.at(1) == u"--memory") {
         memory(args.at(2));
         return 0;
     }
     timings();
-    for (const char *which : {"store", "view", "list"}) {
-        QProcess child;
-        child.setProcessChannelMode(QProcess::ForwardedChannels);
-        child.start(app.applicationFilePath(),
-                    {QStringLiteral("--memory"), QString::fromLatin1(which)});
-        child.waitForFinished(600'000);
-    }
+    const auto child = [&](const QStringList &arguments) {
+        QProcess process;
+        process.setProcessChannelMode(QProcess::ForwardedChannels);
+        process.start(app.applicationFilePath(), arguments);
+        process.waitForFinished(900'000);
+    };
+    for (const char *which : {"store", "view", "list"})
+        child({QStringLiteral("--memory"), QString::fromLatin1(which)});
+    child({QStringLiteral("--scroll")});
     return 0;
 }

@@ -2,22 +2,17 @@
 
 #include <QJsonObject>
 
-QString snakeToCamel(const QString &key)
-{
-    qsizetype first = 0;
-    while (first < key.size() && key.at(first) == u'_')
-        ++first;
-    if (first == key.size())
-        return key; // empty, or nothing but underscores
-    qsizetype last = key.size() - 1;
-    while (key.at(last) == u'_')
-        --last;
+#include <algorithm>
 
+namespace {
+
+// The conversion through words, for keys with other than ASCII characters.
+QString snakeToCamelWords(const QString &key, qsizetype first, qsizetype last)
+{
     const QString inner = key.mid(first, last - first + 1);
     const QStringList words = inner.split(u'_', Qt::SkipEmptyParts);
     if (words.size() <= 1)
         return key;
-
     QString joined = words.first().toLower();
     for (qsizetype i = 1; i < words.size(); ++i) {
         const QString &word = words.at(i);
@@ -26,23 +21,95 @@ QString snakeToCamel(const QString &key)
     return key.left(first) + joined + key.mid(last + 1);
 }
 
+char16_t asciiLower(char16_t c)
+{
+    return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c;
+}
+
+char16_t asciiUpper(char16_t c)
+{
+    return c >= u'a' && c <= u'z' ? char16_t(c - (u'a' - u'A')) : c;
+}
+
+} // namespace
+
+QString snakeToCamel(const QString &key)
+{
+    const qsizetype size = key.size();
+    const char16_t *text = reinterpret_cast<const char16_t *>(key.utf16());
+    qsizetype first = 0;
+    while (first < size && text[first] == u'_')
+        ++first;
+    if (first == size)
+        return key; // empty, or nothing but underscores
+    qsizetype last = size - 1;
+    while (text[last] == u'_')
+        --last;
+    // Without an underscore between the first and the last letter there is one word only.
+    const char16_t *innerEnd = text + last + 1;
+    if (std::find(text + first, innerEnd, u'_') == innerEnd)
+        return key;
+    if (std::any_of(text + first, innerEnd, [](char16_t c) { return c >= 0x80; }))
+        return snakeToCamelWords(key, first, last);
+
+    QString joined;
+    joined.reserve(size);
+    joined.append(QStringView(text, first));
+    bool wordStart = true;
+    bool firstWord = true;
+    for (qsizetype i = first; i <= last; ++i) {
+        const char16_t c = text[i];
+        if (c == u'_') {
+            if (!wordStart)
+                firstWord = false;
+            wordStart = true;
+            continue;
+        }
+        joined.append(QChar(wordStart && !firstWord ? asciiUpper(c) : asciiLower(c)));
+        wordStart = false;
+    }
+    joined.append(QStringView(text + last + 1, size - last - 1));
+    return joined;
+}
+
+namespace {
+
+int hexDigit(char16_t c)
+{
+    if (c >= u'0' && c <= u'9')
+        return c - u'0';
+    if (c >= u'a' && c <= u'f')
+        return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F')
+        return c - u'A' + 10;
+    return -1;
+}
+
+} // namespace
+
 std::optional<QUuid> parseWireUuid(const QString &text)
 {
     if (text.size() != 36)
         return std::nullopt;
-    for (qsizetype i = 0; i < 36; ++i) {
-        const QChar c = text.at(i);
+    const char16_t *c = reinterpret_cast<const char16_t *>(text.utf16());
+    uchar bytes[16];
+    int byte = 0;
+    for (qsizetype i = 0; i < 36;) {
         if (i == 8 || i == 13 || i == 18 || i == 23) {
-            if (c != u'-')
+            if (c[i] != u'-')
                 return std::nullopt;
-        } else if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f')
-                     || (c >= u'A' && c <= u'F'))) {
-            return std::nullopt;
+            ++i;
+            continue;
         }
+        const int high = hexDigit(c[i]);
+        const int low = hexDigit(c[i + 1]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        bytes[byte++] = uchar(high << 4 | low);
+        i += 2;
     }
-    const QUuid id = QUuid::fromString(text);
-    // The nil UUID parses too; only a malformed text gives null here, and that was ruled out.
-    return id;
+    // The nil UUID is a valid text too.
+    return QUuid::fromRfc4122(QByteArrayView(bytes, 16));
 }
 
 std::optional<QUuid> parseWireUuid(const QJsonValue &value)
@@ -72,24 +139,49 @@ std::optional<WireObject> WireObject::from(const QJsonValue &value, Keys keys)
     const QJsonObject object = value.toObject();
     WireObject result;
     result.m_fields.reserve(object.size());
+    const bool hashed = object.size() >= hashedFrom;
+    if (hashed)
+        result.m_index.reserve(object.size());
     for (auto it = object.begin(); it != object.end(); ++it) {
-        const QString name = keys == Keys::snakeCase ? snakeToCamel(it.key()) : it.key();
+        QString name = keys == Keys::snakeCase ? snakeToCamel(it.key()) : it.key();
         // Two keys that convert to the same name: the first in key order wins.
-        if (!result.m_fields.contains(name))
-            result.m_fields.insert(name, it.value());
+        if (result.find(name))
+            continue;
+        if (hashed)
+            result.m_index.insert(name, result.m_fields.size());
+        result.m_fields.append(Field{std::move(name), it.value()});
     }
     return result;
 }
 
+const WireObject::Field *WireObject::find(const QString &name) const
+{
+    if (!m_index.isEmpty()) {
+        const auto at = m_index.constFind(name);
+        return at == m_index.cend() ? nullptr : &m_fields.at(*at);
+    }
+    for (const Field &field : m_fields) {
+        if (field.name == name)
+            return &field;
+    }
+    return nullptr;
+}
+
+QJsonValue WireObject::value(const QString &name) const
+{
+    const Field *field = find(name);
+    return field ? field->value : QJsonValue(QJsonValue::Undefined);
+}
+
 bool WireObject::has(const QString &name) const
 {
-    const QJsonValue v = m_fields.value(name);
+    const QJsonValue v = value(name);
     return !v.isUndefined() && !v.isNull();
 }
 
 bool WireObject::text(const QString &name, QString &out) const
 {
-    const QJsonValue v = m_fields.value(name);
+    const QJsonValue v = value(name);
     if (!v.isString())
         return false;
     out = v.toString();
@@ -98,7 +190,7 @@ bool WireObject::text(const QString &name, QString &out) const
 
 bool WireObject::text(const QString &name, std::optional<QString> &out) const
 {
-    const QJsonValue v = m_fields.value(name);
+    const QJsonValue v = value(name);
     if (v.isUndefined() || v.isNull()) {
         out.reset();
         return true;
@@ -111,7 +203,7 @@ bool WireObject::text(const QString &name, std::optional<QString> &out) const
 
 bool WireObject::uuid(const QString &name, QUuid &out) const
 {
-    const auto id = parseWireUuid(m_fields.value(name));
+    const auto id = parseWireUuid(value(name));
     if (!id)
         return false;
     out = *id;
@@ -120,7 +212,7 @@ bool WireObject::uuid(const QString &name, QUuid &out) const
 
 bool WireObject::uuid(const QString &name, std::optional<QUuid> &out) const
 {
-    const QJsonValue v = m_fields.value(name);
+    const QJsonValue v = value(name);
     if (v.isUndefined() || v.isNull()) {
         out.reset();
         return true;
@@ -134,7 +226,7 @@ bool WireObject::uuid(const QString &name, std::optional<QUuid> &out) const
 
 bool WireObject::integer(const QString &name, qint64 &out) const
 {
-    const auto n = wireInteger(m_fields.value(name));
+    const auto n = wireInteger(value(name));
     if (!n)
         return false;
     out = *n;
@@ -143,7 +235,7 @@ bool WireObject::integer(const QString &name, qint64 &out) const
 
 bool WireObject::flag(const QString &name, bool &out) const
 {
-    const QJsonValue v = m_fields.value(name);
+    const QJsonValue v = value(name);
     if (!v.isBool())
         return false;
     out = v.toBool();
@@ -152,7 +244,7 @@ bool WireObject::flag(const QString &name, bool &out) const
 
 bool WireObject::flag(const QString &name, std::optional<bool> &out) const
 {
-    const QJsonValue v = m_fields.value(name);
+    const QJsonValue v = value(name);
     if (v.isUndefined() || v.isNull()) {
         out.reset();
         return true;

@@ -31,7 +31,7 @@ public:
 
     static std::optional<WireObject> from(const QJsonValue &value, Keys keys = Keys::snakeCase);
 
-    QJsonValue value(const QString &name) const { return m_fields.value(name); }
+    QJsonValue value(const QString &name) const;
     bool has(const QString &name) const;
 
     bool text(const QString &name, QString &out) const;
@@ -45,7 +45,7 @@ public:
     template<typename T>
     bool object(const QString &name, T &out) const
     {
-        auto decoded = T::fromJson(m_fields.value(name));
+        auto decoded = T::fromJson(value(name));
         if (!decoded)
             return false;
         out = std::move(*decoded);
@@ -55,7 +55,7 @@ public:
     template<typename T>
     bool object(const QString &name, std::optional<T> &out) const
     {
-        const QJsonValue v = m_fields.value(name);
+        const QJsonValue v = value(name);
         if (v.isUndefined() || v.isNull()) {
             out.reset();
             return true;
@@ -70,13 +70,13 @@ public:
     template<typename T>
     bool array(const QString &name, QList<T> &out) const
     {
-        return decodeArray(m_fields.value(name), out);
+        return decodeArray(value(name), out);
     }
 
     template<typename T>
     bool array(const QString &name, std::optional<QList<T>> &out) const
     {
-        const QJsonValue v = m_fields.value(name);
+        const QJsonValue v = value(name);
         if (v.isUndefined() || v.isNull()) {
             out.reset();
             return true;
@@ -108,5 +108,16 @@ public:
     }
 
 private:
-    QHash<QString, QJsonValue> m_fields;
+    // The fields in key order, each under its converted name. Service objects have a dozen
+    // members: a walk finds one faster than a hash; a large object gets a hash besides.
+    struct Field
+    {
+        QString name;
+        QJsonValue value;
+    };
+    static constexpr qsizetype hashedFrom = 24;
+    const Field *find(const QString &name) const;
+
+    QList<Field> m_fields;
+    QHash<QString, qsizetype> m_index; // only for objects of hashedFrom fields or more
 };

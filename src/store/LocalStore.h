@@ -11,6 +11,7 @@
 #include "model/RetiredHandle.h"
 #include "model/ValueSupport.h"
 #include "store/MessageIndex.h"
+#include "store/RoomOrder.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -82,17 +83,33 @@ public:
     QList<Account> accounts() const { return m_accounts; }
     void setAccounts(QList<Account> value)
     {
-        assign(m_accounts, std::move(value), &LocalStore::accountsChanged);
+        if (!shouldNotifyObservers(m_accounts, value)) {
+            m_accounts = std::move(value);
+            return;
+        }
+        const QList<Account> before = std::exchange(m_accounts, std::move(value));
+        accountsReplaced(before);
     }
     template<typename F>
     void editAccounts(F &&f)
     {
-        edit(m_accounts, std::forward<F>(f), &LocalStore::accountsChanged);
+        const QList<Account> before = m_accounts; // shared: a change detaches, the old stays
+        std::forward<F>(f)(m_accounts);
+        accountsReplaced(before);
+    }
+    // An in-place change of the one account at `index` (its id stays).
+    template<typename F>
+    void editAccountAt(int index, F &&f)
+    {
+        std::forward<F>(f)(m_accounts[index]);
+        emit accountsTouched({m_accounts.at(index).id});
+        emit accountsChanged();
     }
 
     std::optional<AppSession> session() const { return m_session; }
     void setSession(std::optional<AppSession> value)
     {
+        m_badgeAll = true;
         assign(m_session, std::move(value), &LocalStore::sessionChanged);
     }
 
@@ -105,12 +122,28 @@ public:
     QList<Conversation> conversations() const { return m_conversations; }
     void setConversations(QList<Conversation> value)
     {
-        assign(m_conversations, std::move(value), &LocalStore::conversationsChanged);
+        if (!shouldNotifyObservers(m_conversations, value)) {
+            m_conversations = std::move(value);
+            return;
+        }
+        const QList<Conversation> before = std::exchange(m_conversations, std::move(value));
+        conversationsReplaced(before);
     }
     template<typename F>
     void editConversations(F &&f)
     {
-        edit(m_conversations, std::forward<F>(f), &LocalStore::conversationsChanged);
+        const QList<Conversation> before = m_conversations; // shared: a change detaches
+        std::forward<F>(f)(m_conversations);
+        conversationsReplaced(before);
+    }
+    // An in-place change of the one room at `index` (its id stays).
+    template<typename F>
+    void editConversationAt(int index, F &&f)
+    {
+        roomEdited(index);
+        std::forward<F>(f)(m_conversations[index]);
+        emit roomsTouched({m_conversations.at(index).id});
+        emit conversationsChanged();
     }
 
     // All messages of all rooms in store order (built on demand: prefer the room reads below).
@@ -209,11 +242,13 @@ public:
     QHash<QUuid, int> remoteUnread() const { return m_remoteUnread; }
     void setRemoteUnread(QHash<QUuid, int> value)
     {
+        m_badgeAll = true;
         assign(m_remoteUnread, std::move(value), &LocalStore::remoteUnreadChanged);
     }
     template<typename F>
     void editRemoteUnread(F &&f)
     {
+        m_badgeAll = true;
         edit(m_remoteUnread, std::forward<F>(f), &LocalStore::remoteUnreadChanged);
     }
 
@@ -439,6 +474,8 @@ public:
     // Room list, search and unread
 
     QList<Conversation> sortedList() const;
+    // The ids of sortedList(), in its order; kept up to date room by room, so cheap to ask.
+    const QList<QUuid> &listedRoomIds() const;
     bool matches(const Conversation &room, const QString &query) const;
     int unreadCount(const Conversation &room) const;
     bool showsUnreadDot(const Conversation &room) const;
@@ -634,9 +671,16 @@ private:
 
 signals:
     void accountsChanged();
+    // Right before accountsChanged when the accounts kept their places: the ones that
+    // changed (maybe none). Without it, accountsChanged may be about any account.
+    void accountsTouched(const QList<QUuid> &accountIds);
     void sessionChanged();
     void lastUserIdChanged();
     void conversationsChanged();
+    // Right before conversationsChanged (or remoteUnreadChanged) when the rooms kept their
+    // places: the rooms that changed (maybe none). Without it, conversationsChanged (or
+    // remoteUnreadChanged) may be about any room.
+    void roomsTouched(const QList<QUuid> &roomIds);
     void messagesChanged();
     // The messages of one room really changed: emitted once per room and change of the
     // messages, before messagesChanged. `change` names the entries added and changed, which
@@ -736,6 +780,18 @@ private:
     void maybePlayIncomingSound(const ChatMessage &message);
     int conversationIndex(const QUuid &id) const;
     int accountIndex(const QUuid &id) const;
+    // The room order and the lookups by id follow the lists lazily: an edit marks them, the
+    // next read brings them up to date.
+    void roomsEdited() { m_roomsDirty = m_roomsAnyChanged = m_badgeAll = true; }
+    // After the lists changed from `before`: marks what follows them and signals.
+    void conversationsReplaced(const QList<Conversation> &before);
+    void accountsReplaced(const QList<Account> &before);
+    void roomEdited(int index);
+    const RoomOrder &roomOrder() const;
+    // Sets the service's unread count of one room: roomsTouched, then remoteUnreadChanged.
+    void setRoomUnread(const QUuid &roomId, int count);
+    // The room's unread count may have changed: the badge counts it again.
+    void badgeRoom(const QUuid &roomId);
     void upsertAccount(const Account &account);
     int localUnread(const Conversation &room, const QUuid &me) const;
 
@@ -791,6 +847,20 @@ private:
     };
     mutable QHash<QUuid, UnreadMemo> m_unreadMemo;
 
+    mutable RoomOrder m_roomOrder;
+    mutable bool m_roomsDirty = true;
+    mutable bool m_roomsAnyChanged = true; // else only the rooms at m_touchedRooms changed
+    mutable QList<int> m_touchedRooms;
+    mutable std::optional<QUuid> m_roomOrderMe;
+    mutable IdLookup<Account> m_accountLookup;
+    mutable bool m_accountsDirty = true;
+
     DockBadge *m_badge = nullptr;
+    // The badge's count per room and their sum, counted again only for the rooms changed
+    // since (all of them after a change of the whole list, the unread counts or the session).
+    QHash<QUuid, int> m_badgeCounts;
+    qint64 m_badgeTotal = 0;
+    bool m_badgeAll = true;
+    QSet<QUuid> m_badgeRooms;
     QHash<QUuid, quint64> m_typingGeneration; // per room: a newer typing event voids the expiry
 };

@@ -48,9 +48,7 @@ void LocalStore::countIncoming(const ChatMessage &message)
         return;
     if (message.kind == MessageKind::system)
         return;
-    editRemoteUnread([&](QHash<QUuid, int> &map) {
-        map[message.conversationId] = map.value(message.conversationId, 0) + 1;
-    });
+    setRoomUnread(message.conversationId, m_remoteUnread.value(message.conversationId, 0) + 1);
 }
 
 void LocalStore::merge(const ChatMessage &message, bool countUnread)
@@ -98,7 +96,7 @@ void LocalStore::applyMessageEvent(const APIMessage &wire)
         // A message for a room the list does not hold yet: the room is new to this client.
         refreshRoomsSoon();
     } else if (m_conversations.at(index).updatedAt != m.createdAt) {
-        editConversations([&](QList<Conversation> &list) { list[index].updatedAt = m.createdAt; });
+        editConversationAt(index, [&](Conversation &room) { room.updatedAt = m.createdAt; });
     }
     if (appended)
         maybePlayIncomingSound(m);
@@ -138,13 +136,11 @@ void LocalStore::applyReadEvent(const QUuid &roomId, const QUuid &userId, qint64
     // Read marks only move forward: frames may arrive out of order.
     if (at < 0 || members.at(at).lastReadSeq >= seq)
         return;
-    editConversations(
-        [&](QList<Conversation> &list) { list[index].memberships[at].lastReadSeq = seq; });
+    editConversationAt(index, [&](Conversation &room) { room.memberships[at].lastReadSeq = seq; });
     if (m_session && userId == m_session->meId) {
         // Read on another device of mine: what is left unread is what lies above the mark.
         const int count = localUnread(m_conversations.at(index), userId);
-        if (m_remoteUnread.value(roomId, -1) != count)
-            editRemoteUnread([&](QHash<QUuid, int> &map) { map.insert(roomId, count); });
+        setRoomUnread(roomId, count);
         refreshBadge();
     }
 }

@@ -33,6 +33,7 @@ LocalStore::LocalStore(bool persisting, std::chrono::milliseconds deliveryDelay,
         return;
     }
     m_accounts = seedAccounts();
+    m_accountsDirty = true;
     if (m_persisting)
         loadDocument();
     ensureWelcome();
@@ -59,9 +60,11 @@ void LocalStore::loadDocument()
     if (!snapshot)
         return; // missing or broken: start from the seeds and leave the file alone
     m_accounts = snapshot->accounts;
+    m_accountsDirty = true;
     m_session = snapshot->session;
     m_lastUserId = snapshot->lastUserId;
     m_conversations = snapshot->conversations;
+    roomsEdited();
     m_messages.assign(snapshot->messages);
     m_messages.takeChanges(); // read while nobody watches: nothing to tell
     m_friends = snapshot->friends;
@@ -166,8 +169,10 @@ QList<Account> LocalStore::seedAccounts()
 void LocalStore::ensureSeeds()
 {
     for (const Account &seed : seedAccounts()) {
-        if (accountIndex(seed.id) < 0)
+        if (accountIndex(seed.id) < 0) {
             m_accounts.append(seed);
+            m_accountsDirty = true;
+        }
     }
 }
 

@@ -11,22 +11,11 @@ QList<Conversation> LocalStore::sortedList() const
 {
     if (!m_session)
         return {};
-    const QUuid me = m_session->meId;
+    const QList<int> &order = roomOrder().order();
     QList<Conversation> rooms;
-    for (const Conversation &room : m_conversations) {
-        if (room.hiddenFromList)
-            continue;
-        const bool mine
-            = std::any_of(room.memberships.cbegin(), room.memberships.cend(),
-                          [&](const Membership &m) { return m.userId == me && !m.leftAt; });
-        if (mine)
-            rooms.append(room);
-    }
-    std::stable_sort(rooms.begin(), rooms.end(), [](const Conversation &a, const Conversation &b) {
-        if (a.pinned != b.pinned)
-            return a.pinned;
-        return a.updatedAt > b.updatedAt;
-    });
+    rooms.reserve(order.size());
+    for (int index : order)
+        rooms.append(m_conversations.at(index));
     return rooms;
 }
 

@@ -24,8 +24,10 @@ void LocalStore::setMessages(const QList<ChatMessage> &value)
 void LocalStore::announceMessages()
 {
     const QHash<QUuid, MessageIndex::RoomChange> changes = m_messages.takeChanges();
-    for (auto it = changes.cbegin(); it != changes.cend(); ++it)
+    for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
+        badgeRoom(it.key());
         emit roomMessagesChanged(it.key(), it.value());
+    }
     emit messagesChanged();
 }
 
@@ -126,20 +128,95 @@ void LocalStore::saveHidden()
 
 int LocalStore::conversationIndex(const QUuid &id) const
 {
-    for (int i = 0; i < m_conversations.size(); ++i) {
-        if (m_conversations.at(i).id == id)
-            return i;
-    }
-    return -1;
+    return roomOrder().indexOf(id);
 }
 
 int LocalStore::accountIndex(const QUuid &id) const
 {
-    for (int i = 0; i < m_accounts.size(); ++i) {
-        if (m_accounts.at(i).id == id)
-            return i;
+    if (m_accountsDirty) {
+        m_accountLookup.sync(m_accounts);
+        m_accountsDirty = false;
     }
-    return -1;
+    return m_accountLookup.indexOf(id);
+}
+
+void LocalStore::conversationsReplaced(const QList<Conversation> &before)
+{
+    const std::optional<QList<int>> changed = changedPlaces(before, m_conversations);
+    if (!changed) {
+        roomsEdited();
+        emit conversationsChanged();
+        return;
+    }
+    QList<QUuid> ids;
+    ids.reserve(changed->size());
+    for (int index : *changed) {
+        roomEdited(index);
+        ids.append(m_conversations.at(index).id);
+    }
+    emit roomsTouched(ids);
+    emit conversationsChanged();
+}
+
+void LocalStore::accountsReplaced(const QList<Account> &before)
+{
+    const std::optional<QList<int>> changed = changedPlaces(before, m_accounts);
+    if (!changed) {
+        m_accountsDirty = true;
+        emit accountsChanged();
+        return;
+    }
+    QList<QUuid> ids;
+    ids.reserve(changed->size());
+    for (int index : *changed)
+        ids.append(m_accounts.at(index).id);
+    emit accountsTouched(ids);
+    emit accountsChanged();
+}
+
+void LocalStore::roomEdited(int index)
+{
+    m_roomsDirty = true;
+    badgeRoom(m_conversations.at(index).id);
+    if (m_roomsAnyChanged)
+        return;
+    // Past a few rooms a walk over all of them costs no more than finding each.
+    if (m_touchedRooms.size() >= 64) {
+        m_roomsAnyChanged = true;
+        m_touchedRooms.clear();
+        return;
+    }
+    m_touchedRooms.append(index);
+}
+
+const RoomOrder &LocalStore::roomOrder() const
+{
+    const std::optional<QUuid> me = m_session ? std::optional(m_session->meId) : std::nullopt;
+    // The order depends on who is signed in too (rooms with an active membership of mine).
+    if (m_roomsDirty || m_roomOrderMe != me) {
+        m_roomOrder.sync(m_conversations, me, m_roomsAnyChanged ? nullptr : &m_touchedRooms);
+        m_roomsDirty = false;
+        m_roomsAnyChanged = false;
+        m_touchedRooms.clear();
+        m_roomOrderMe = me;
+    }
+    return m_roomOrder;
+}
+
+const QList<QUuid> &LocalStore::listedRoomIds() const
+{
+    return roomOrder().ids();
+}
+
+void LocalStore::setRoomUnread(const QUuid &roomId, int count)
+{
+    const auto entry = m_remoteUnread.constFind(roomId);
+    if (entry != m_remoteUnread.cend() && entry.value() == count)
+        return;
+    m_remoteUnread.insert(roomId, count);
+    badgeRoom(roomId);
+    emit roomsTouched({roomId});
+    emit remoteUnreadChanged();
 }
 
 void LocalStore::replaceAccount(const Account &account)
@@ -147,7 +224,7 @@ void LocalStore::replaceAccount(const Account &account)
     const int index = accountIndex(account.id);
     if (index < 0)
         return;
-    editAccounts([&](QList<Account> &list) { list[index] = account; });
+    editAccountAt(index, [&](Account &a) { a = account; });
 }
 
 void LocalStore::upsertAccount(const Account &account)
@@ -156,7 +233,7 @@ void LocalStore::upsertAccount(const Account &account)
     if (index >= 0) {
         if (m_accounts.at(index) == account)
             return;
-        editAccounts([&](QList<Account> &list) { list[index] = account; });
+        editAccountAt(index, [&](Account &a) { a = account; });
     } else {
         editAccounts([&](QList<Account> &list) { list.append(account); });
     }
@@ -167,21 +244,52 @@ void LocalStore::replaceConversation(const Conversation &conversation)
     const int index = conversationIndex(conversation.id);
     if (index < 0)
         return;
-    editConversations([&](QList<Conversation> &list) { list[index] = conversation; });
+    editConversationAt(index, [&](Conversation &room) { room = conversation; });
 }
 
 // ---------------------------------------------------------------------------------------------
 // Dock badge
 
+void LocalStore::badgeRoom(const QUuid &roomId)
+{
+    if (!m_client || m_badgeAll)
+        return;
+    if (m_badgeRooms.size() >= 256) {
+        m_badgeAll = true;
+        m_badgeRooms.clear();
+        return;
+    }
+    m_badgeRooms.insert(roomId);
+}
+
 void LocalStore::refreshBadge()
 {
     if (!m_client)
         return;
-    qint64 total = 0;
-    for (const Conversation &room : std::as_const(m_conversations))
-        total += unreadCount(room);
+    if (!m_badgeAll) {
+        for (const QUuid &id : std::as_const(m_badgeRooms)) {
+            const int index = conversationIndex(id);
+            const int count = index >= 0 ? unreadCount(m_conversations.at(index)) : 0;
+            m_badgeTotal += count - m_badgeCounts.value(id, 0);
+            if (index >= 0)
+                m_badgeCounts.insert(id, count);
+            else
+                m_badgeCounts.remove(id);
+        }
+    } else {
+        m_badgeCounts.clear();
+        m_badgeTotal = 0;
+        for (const Conversation &room : std::as_const(m_conversations)) {
+            const int count = unreadCount(room);
+            m_badgeTotal += count;
+            m_badgeCounts.insert(room.id, count);
+        }
+        // Two rooms with one id are each counted, as above; room by room they could not be.
+        m_badgeAll = m_badgeCounts.size() != m_conversations.size();
+    }
+    m_badgeRooms.clear();
     if (m_badge)
-        m_badge->setCount(total);
+        m_badge->setCount(m_badgeTotal);
 }
 
 // ---------------------------------------------------------------------------------------------

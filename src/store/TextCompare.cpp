@@ -2,6 +2,8 @@
 
 #include <QLocale>
 
+#include <algorithm>
+
 namespace TextCompare {
 
 QCollator &localizedCollator()
@@ -32,12 +34,17 @@ int comparePlain(const QString &a, const QString &b)
     return *ix < *iy ? -1 : 1;
 }
 
-namespace {
-
 // Case-folded, without combining marks, recomposed: so "É" matches "e" while a Hangul syllable
 // stays one syllable ("하" does not match inside "한").
-QString folded(const QString &text)
+QString searchForm(const QString &text)
 {
+    // Plain ASCII and precomposed Hangul syllables, what names mostly are, have no marks to
+    // drop and recompose as they were: only the case folding does anything to them.
+    const bool plain = std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+        return c.unicode() < 0x80 || (c.unicode() >= 0xAC00 && c.unicode() <= 0xD7A3);
+    });
+    if (plain)
+        return text.toCaseFolded();
     const QString decomposed = text.normalized(QString::NormalizationForm_D);
     QString kept;
     kept.reserve(decomposed.size());
@@ -48,11 +55,9 @@ QString folded(const QString &text)
     return kept.normalized(QString::NormalizationForm_C).toCaseFolded();
 }
 
-} // namespace
-
 bool localizedContains(const QString &text, const QString &query)
 {
-    return folded(text).contains(folded(query));
+    return searchForm(text).contains(searchForm(query));
 }
 
 } // namespace TextCompare

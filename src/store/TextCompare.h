@@ -22,6 +22,10 @@ int comparePlain(const QString &a, const QString &b);
 // True when `text` contains `query` ignoring case and accents, as a search field expects.
 bool localizedContains(const QString &text, const QString &query);
 
+// The form in which localizedContains() compares: localizedContains(t, q) is exactly
+// searchForm(t).contains(searchForm(q)). A list searched again and again keeps the forms.
+QString searchForm(const QString &text);
+
 template<typename T, typename Key>
 void sortLocalized(QList<T> &list, Key key)
 {

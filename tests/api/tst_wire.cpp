@@ -50,7 +50,7 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("expected");
         const auto row = [](const char *name, const char *key, const char *expected) {
-            QTest::newRow(name) << QString(key) << QString(expected);
+            QTest::newRow(name) << QString::fromUtf8(key) << QString::fromUtf8(expected);
         };
         row("snake", "display_name", "displayName");
         row("three words", "client_msg_id", "clientMsgId");
@@ -64,6 +64,57 @@ private slots:
         row("empty", "", "");
         row("leading only", "_single", "_single");
         row("trailing only", "url_", "url_");
+        row("words beyond ASCII", "\xc3\xa9t\xc3\xa9_\xc3\xa9T\xc3\x89",
+            "\xc3\xa9t\xc3\xa9\xc3\x89t\xc3\xa9");
+        row("Hangul words", "\xec\x9d\xb4\xeb\xa6\x84_\xea\xb0\x92",
+            "\xec\x9d\xb4\xeb\xa6\x84\xea\xb0\x92");
+        row("digits", "a_1b_c2", "a1bC2");
+    }
+
+    void uuidTexts_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("upper") << kUser << true;
+        QTest::newRow("lower") << kUser.toLower() << true;
+        QTest::newRow("nil") << QStringLiteral("00000000-0000-0000-0000-000000000000") << true;
+        QTest::newRow("braced") << ('{' + kUser + '}') << false;
+        QTest::newRow("dash moved") << QString(kUser).replace(8, 2, QStringLiteral("C-")) << false;
+        QTest::newRow("not hex") << QString(kUser).replace(0, 1, u'g') << false;
+        QTest::newRow("short") << kUser.left(35) << false;
+        QTest::newRow("no dashes") << QString(kUser).remove(u'-') << false;
+    }
+
+    void uuidTexts()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, valid);
+        const std::optional<QUuid> id = parseWireUuid(text);
+        QCOMPARE(id.has_value(), valid);
+        if (valid)
+            QCOMPARE(*id, QUuid::fromString(text));
+    }
+
+    void manyKeysFirstNameWins()
+    {
+        // Past a couple of dozen members the fields are found through a hash: two keys that
+        // convert to one name still give the first in key order, and every field is found.
+        QJsonObject object;
+        for (int i = 0; i < 40; ++i)
+            object.insert(QStringLiteral("field_%1_x").arg(i, 2, 10, QChar(u'0')), i);
+        object.insert(QStringLiteral("USER_ID"), QStringLiteral("first"));
+        object.insert(QStringLiteral("user_id"), QStringLiteral("second"));
+        const std::optional<WireObject> o = WireObject::from(object);
+        QVERIFY(o);
+        QString user;
+        QVERIFY(o->text(QStringLiteral("userId"), user));
+        QCOMPARE(user, QStringLiteral("first"));
+        for (int i = 0; i < 40; ++i) {
+            qint64 n = -1;
+            QVERIFY(o->integer(QStringLiteral("field%1X").arg(i, 2, 10, QChar(u'0')), n));
+            QCOMPARE(n, i);
+        }
+        QVERIFY(!o->has(QStringLiteral("field_00_x")));
     }
 
     void keyConversion()

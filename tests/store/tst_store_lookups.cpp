@@ -5,7 +5,10 @@
 
 #include "model/SeedID.h"
 
+#include <QRandomGenerator>
 #include <QTest>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -38,6 +41,7 @@ private slots:
     void roomTitles();
     void friendStateAndLists();
     void sortedListOrderAndFilter();
+    void sortedListFollowsAnyChange();
     void hideFromList();
     void search_data();
     void search();
@@ -261,6 +265,150 @@ void TestStoreLookups::sortedListOrderAndFilter()
     QCOMPARE(
         fieldOf(store->sortedList(), &Conversation::title),
         (QStringList{u"newPin"_s, u"oldPin"_s, u"new"_s, u"tieA"_s, u"tieB"_s, u"rejoined"_s}));
+}
+
+// The order by its rule, sorted afresh: listed rooms, pinned first, the later activity first,
+// ties in list order.
+QList<QUuid> orderByRule(const QList<Conversation> &rooms, const std::optional<QUuid> &me)
+{
+    QList<Conversation> listed;
+    for (const Conversation &room : rooms) {
+        const bool mine = me
+            && std::any_of(room.memberships.cbegin(), room.memberships.cend(),
+                           [&](const Membership &m) { return m.userId == *me && !m.leftAt; });
+        if (mine && !room.hiddenFromList)
+            listed.append(room);
+    }
+    std::stable_sort(listed.begin(), listed.end(),
+                     [](const Conversation &a, const Conversation &b) {
+                         if (a.pinned != b.pinned)
+                             return a.pinned;
+                         return a.updatedAt > b.updatedAt;
+                     });
+    QList<QUuid> ids;
+    for (const Conversation &room : listed)
+        ids.append(room.id);
+    return ids;
+}
+
+void TestStoreLookups::sortedListFollowsAnyChange()
+{
+    // Random changes through every road into the room list: the order kept room by room must
+    // be the order sorted afresh, and every room and account must be found by its id.
+    auto store = memoryStore();
+    const QUuid me = signInLocally(*store);
+    const AppSession session = *store->session();
+    QRandomGenerator random(20'250'117);
+    const QDateTime t0 = QDateTime::fromSecsSinceEpoch(1'700'000'000, Qt::UTC);
+    const auto someTime = [&] {
+        // Few distinct times, so that ties are common; now and then none at all.
+        return random.bounded(12) == 0 ? QDateTime() : t0.addSecs(60 * random.bounded(6));
+    };
+    const auto someRoom = [&] {
+        Conversation c = room(ConversationKind::group, {member(me), member(SeedID::sora())},
+                              QStringLiteral("방 %1").arg(random.bounded(1000)));
+        c.pinned = random.bounded(5) == 0;
+        c.updatedAt = someTime();
+        c.hiddenFromList = random.bounded(10) == 0;
+        if (random.bounded(8) == 0)
+            c.memberships[0].leftAt = t0;
+        return c;
+    };
+    const auto change = [&](Conversation &c) {
+        switch (random.bounded(5)) {
+        case 0:
+            c.pinned = !c.pinned;
+            break;
+        case 1:
+            c.hiddenFromList = !c.hiddenFromList;
+            break;
+        case 2:
+            c.memberships[0].leftAt = c.memberships[0].leftAt ? std::nullopt : std::optional(t0);
+            break;
+        case 3:
+            c.title += u'!';
+            break;
+        default:
+            c.updatedAt = someTime();
+            break;
+        }
+    };
+    QList<Conversation> start;
+    for (int i = 0; i < 20; ++i)
+        start.append(someRoom());
+    store->setConversations(start);
+
+    for (int step = 0; step < 600; ++step) {
+        const QList<Conversation> rooms = store->conversations();
+        const int at = rooms.isEmpty() ? -1 : int(random.bounded(int(rooms.size())));
+        switch (random.bounded(9)) {
+        case 0: // one room replaced
+            if (at >= 0) {
+                Conversation c = rooms.at(at);
+                change(c);
+                store->replaceConversation(c);
+            }
+            break;
+        case 1: // one room changed in a whole-list edit
+            if (at >= 0)
+                store->editConversations([&](QList<Conversation> &list) { change(list[at]); });
+            break;
+        case 2: // many rooms changed at once
+            store->editConversations([&](QList<Conversation> &list) {
+                for (Conversation &c : list) {
+                    if (random.bounded(3) == 0)
+                        change(c);
+                }
+            });
+            break;
+        case 3: // a room comes, anywhere
+            store->editConversations([&](QList<Conversation> &list) {
+                list.insert(random.bounded(int(list.size()) + 1), someRoom());
+            });
+            break;
+        case 4: // a room goes
+            if (at >= 0)
+                store->editConversations([&](QList<Conversation> &list) { list.removeAt(at); });
+            break;
+        case 5: // a room moves within the list: ties now fall otherwise
+            if (at >= 0)
+                store->editConversations([&](QList<Conversation> &list) {
+                    list.move(at, random.bounded(int(list.size())));
+                });
+            break;
+        case 6: // the whole list anew
+            if (at >= 0) {
+                QList<Conversation> next = rooms;
+                change(next[at]);
+                std::reverse(next.begin(), next.end());
+                store->setConversations(next);
+            }
+            break;
+        case 7: // signed out and in again
+            store->setSession(random.bounded(2) ? std::nullopt : std::optional(session));
+            break;
+        default: // an account comes; accounts are found by id
+            store->editAccounts([&](QList<Account> &list) {
+                Account a;
+                a.id = QUuid::createUuid();
+                list.insert(random.bounded(int(list.size()) + 1), a);
+            });
+            break;
+        }
+        const QList<Conversation> now = store->conversations();
+        const std::optional<QUuid> signedIn
+            = store->session() ? std::optional(store->session()->meId) : std::nullopt;
+        QList<QUuid> listed;
+        for (const Conversation &c : store->sortedList())
+            listed.append(c.id);
+        QCOMPARE(listed, orderByRule(now, signedIn));
+        if (signedIn)
+            QCOMPARE(store->listedRoomIds(), listed);
+        for (const Conversation &c : now)
+            QCOMPARE(store->conversation(c.id), std::optional(c));
+        for (const Account &a : store->accounts())
+            QCOMPARE(store->account(a.id)->id, a.id);
+    }
 }
 
 void TestStoreLookups::hideFromList()

@@ -4,6 +4,7 @@
 #include "StoreTestSupport.h"
 
 #include "api/ChatEvent.h"
+#include "store/WireTime.h"
 
 #include <QTest>
 
@@ -31,6 +32,8 @@ private slots:
     void syncCursor();
     void syncCoversAtMostFiftyRooms();
     void roomListApply();
+    void wireTimes_data();
+    void wireTimes();
     void mapMessage_data();
     void mapMessage();
     void mergeCountsOnlyNewMessagesFromOthers_data();
@@ -688,6 +691,42 @@ void TestStoreSync::debouncedReloadRestartsAndEndsWithTheStore()
     live.store.reset();
     QCoreApplication::processEvents();
     QCOMPARE(live.countRequests(u"GET"_s, u"/v1/friend-requests"_s), 0);
+}
+
+void TestStoreSync::wireTimes_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QDateTime>("expected"); // invalid: no time
+    const auto utc = [](int y, int mo, int d, int h, int mi, int s, int ms) {
+        return QDateTime(QDate(y, mo, d), QTime(h, mi, s, ms), Qt::UTC);
+    };
+    QTest::newRow("whole seconds") << "2026-01-31T09:30:00Z" << utc(2026, 1, 31, 9, 30, 0, 0);
+    QTest::newRow("milliseconds") << "2026-01-31T09:30:00.123Z" << utc(2026, 1, 31, 9, 30, 0, 123);
+    QTest::newRow("leap day") << "2024-02-29T23:59:59.999Z" << utc(2024, 2, 29, 23, 59, 59, 999);
+    QTest::newRow("no such day") << "2025-02-29T10:00:00Z" << QDateTime();
+    QTest::newRow("hour 25") << "2026-01-31T25:00:00Z" << QDateTime();
+    QTest::newRow("offset") << "2026-01-31T09:30:00+09:00" << utc(2026, 1, 31, 0, 30, 0, 0);
+    QTest::newRow("microseconds") << "2026-01-31T09:30:00.123456Z"
+                                  << QDateTime::fromString("2026-01-31T09:30:00.123456Z",
+                                                           Qt::ISODateWithMs);
+    QTest::newRow("no zone") << "2026-01-31T09:30:00" << QDateTime();
+    QTest::newRow("lower-case t") << "2026-01-31t09:30:00Z" << QDateTime();
+    QTest::newRow("year 0") << "0000-01-01T00:00:00Z" << QDateTime();
+    QTest::newRow("letters for digits") << "2026-0a-31T09:30:00Z" << QDateTime();
+}
+
+void TestStoreSync::wireTimes()
+{
+    // The service's own form is read without the general parser: it must give what the
+    // general parser gives, and leave every other form to it.
+    QFETCH(QString, text);
+    QFETCH(QDateTime, expected);
+    const std::optional<QDateTime> time = parseWireTime(text);
+    QCOMPARE(time.has_value(), expected.isValid());
+    if (time) {
+        QCOMPARE(*time, expected);
+        QCOMPARE(time->timeSpec(), Qt::UTC);
+    }
 }
 
 QTEST_MAIN(TestStoreSync)

@@ -115,6 +115,15 @@ void DecodedImageCache::setMaxBytes(qint64 bytes)
     d->pixmaps.setMaxCost(bytes);
 }
 
+void DecodedImageCache::trim(qint64 bytes)
+{
+    const qint64 limit = d->pixmaps.maxCost();
+    if (bytes >= limit)
+        return;
+    d->pixmaps.setMaxCost(bytes);
+    d->pixmaps.setMaxCost(limit);
+}
+
 qint64 DecodedImageCache::maxBytes() const
 {
     return d->pixmaps.maxCost();

@@ -22,7 +22,13 @@ public:
     // Pictures are never enlarged: a small one comes at its own size.
     enum class Fit { AspectFill, AspectFit };
 
-    static constexpr qint64 defaultMaxBytes = 64ll << 20; // decoded pixels kept
+    // Decoded pixels kept: some screens of photo thumbnails and avatars (a 220 × 180 thumbnail
+    // takes 155 KiB, 620 KiB at twice the pixel density). More would only hold a long
+    // scroll's pictures that are off screen.
+    static constexpr qint64 defaultMaxBytes = 16ll << 20;
+    // What a room that closes leaves of the pictures: the room list's avatars and a little
+    // more, so that leaving a long room gives its pictures' memory back.
+    static constexpr qint64 keptAfterRoomBytes = 4ll << 20;
     static constexpr int maxDecodedSide = 4096; // device pixels, whatever size is asked for
 
     explicit DecodedImageCache(QObject *parent = nullptr);
@@ -45,6 +51,9 @@ public:
     static constexpr int remoteRetryMs = 60'000;
 
     void setMaxBytes(qint64 bytes);
+    // Lets go of the least recently used pictures until at most `bytes` are kept; the limit
+    // stays as it was.
+    void trim(qint64 bytes);
     qint64 maxBytes() const;
     // Decodes and downloads on their way.
     int pendingCount() const;

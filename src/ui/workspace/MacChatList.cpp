@@ -118,6 +118,7 @@ MacChatList::MacChatList(LocalStore &store, MacNavigation &navigation, QWidget *
     connect(m_model, &QAbstractItemModel::rowsMoved, this, layoutDue);
     connect(m_model, &QAbstractItemModel::rowsInserted, this, layoutDue);
     connect(m_model, &QAbstractItemModel::rowsRemoved, this, layoutDue);
+    connect(m_model, &QAbstractItemModel::modelReset, this, layoutDue);
     connect(m_model, &MacRoomListModel::refreshed, this, [this] {
         if (m_layoutDue) {
             m_layoutDue = false;
@@ -166,7 +167,8 @@ void MacChatList::appear()
 void MacChatList::listedIdsChanged()
 {
     // Only a list on screen watches for arrivals; coming back to it notes what came meanwhile.
-    if (m_navigation.section() == MacSection::chats)
+    // Rooms that only moved bring nothing new to note.
+    if (m_navigation.section() == MacSection::chats && !m_model->listedOnlyMoved())
         noteRooms(m_model->listedIds());
 }
 

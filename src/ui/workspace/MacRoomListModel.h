@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QUuid>
 
 #include <optional>
@@ -25,7 +26,6 @@ struct MacRoomRow
     QDateTime lastAt; // the last visible message's time; invalid when there is none
     int unread = 0;
     bool unreadDot = false;
-    quint64 revision = 0; // changes exactly when something shown changes
 
     bool looksLike(const MacRoomRow &other) const;
 };
@@ -34,6 +34,11 @@ struct MacRoomRow
 // rows follow the store once per event-loop turn after any change that can touch them, and
 // move, appear and disappear one by one (see KeyedListModel): a message arriving in a room is
 // a move of that row and a dataChanged of that row only.
+//
+// The work of a change is that of the rooms it touches, not of the list: the order comes from
+// the store, kept room by room; a row is made when a view first asks for it and made again
+// only when its room, its messages, its unread count or an account it shows changes; the
+// search forms of titles and names are made at the first search and kept.
 class MacRoomListModel : public KeyedListModel
 {
     Q_OBJECT
@@ -45,10 +50,12 @@ public:
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
 
-    const MacRoomRow &row(int row) const { return m_rows.at(row); }
+    const MacRoomRow &row(int row) const;
     int rowOf(const QUuid &roomId) const;
     // The ids of every listed room, search ignored, in list order.
     const QList<QUuid> &listedIds() const { return m_listedIds; }
+    // The last change of listedIds() only moved rooms: the same rooms are listed.
+    bool listedOnlyMoved() const { return m_listedOnlyMoved; }
 
     QString query() const { return m_query; }
     void setQuery(const QString &query);
@@ -70,24 +77,39 @@ protected:
     void rebuild() override;
 
 private:
-    // A row and what it was made from; row.room is the room as it was.
-    struct Cached
+    // What is kept of one room: its row once a view asked for it, and its search forms (of the
+    // title and of the known members' names) once a search needed them.
+    struct Entry
     {
-        quint64 messagesVersion = 0;
-        quint64 accountsRevision = 0;
-        int unread = 0;
-        MacRoomRow row;
+        std::optional<MacRoomRow> row;
+        std::optional<QStringList> searchForms;
+        Conversation formsOf; // the room the search forms were made from
     };
 
-    MacRoomRow makeRow(const Conversation &room, int unread) const;
+    MacRoomRow makeRow(const Conversation &room) const;
+    Entry &entry(const QUuid &roomId) const;
+    bool matchesQuery(const QUuid &roomId) const;
+    // Marks for the next refresh.
+    void roomTouched(const QUuid &roomId);
+    void listTouched(bool rows, bool searchForms);
+    // Makes the kept rows that were marked again; the ids of those that look different.
+    QList<QUuid> remakeRows();
+    void showOrder(const QList<QUuid> &next);
 
     LocalStore &m_store;
     QString m_query;
-    bool m_queryEmpty = true;
-    QList<MacRoomRow> m_rows;
+    QString m_queryForm; // the trimmed query in its search form; empty: no search
+    QList<QUuid> m_shown; // the rows, by room id
     QList<QUuid> m_listedIds;
-    QHash<QUuid, Cached> m_cache;
-    // Bumped when accounts or the session change: titles, marks and pictures come from there.
-    quint64 m_accountsRevision = 1;
-    quint64 m_lastRevision = 0;
+    bool m_listedOnlyMoved = false;
+    mutable QHash<QUuid, Entry> m_entries;
+
+    // What changed since the last refresh.
+    QSet<QUuid> m_touchedRooms;
+    QSet<QUuid> m_touchedAccounts;
+    bool m_allRows = false;
+    bool m_allForms = false;
+    // roomsTouched or accountsTouched names what the list signal that follows it is about.
+    bool m_roomNamed = false;
+    bool m_accountNamed = false;
 };

@@ -3,6 +3,7 @@
 #include "store/LocalStore.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
+#include "ui/common/DecodedImageCache.h"
 #include "ui/common/MessageText.h"
 #include "ui/workspace/MacNavigation.h"
 #include "ui/workspace/MacRoomState.h"
@@ -95,7 +96,11 @@ MacTranscriptView::MacTranscriptView(LocalStore &store, MacRoomState &room,
     updateHeader();
 }
 
-MacTranscriptView::~MacTranscriptView() = default;
+MacTranscriptView::~MacTranscriptView()
+{
+    // The room's photos are off screen from now on.
+    DecodedImageCache::shared()->trim(DecodedImageCache::keptAfterRoomBytes);
+}
 
 // ---------------------------------------------------------------------------------------------
 // On screen

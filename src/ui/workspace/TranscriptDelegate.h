@@ -27,8 +27,8 @@ public:
     void paintRow(QPainter &painter, const QPointF &topLeft, const TranscriptRow &row,
                   const TranscriptRowLayout &layout, const QPalette &palette) const;
     void clearCache() { m_cache.clear(); }
-    // How many layouts are kept (2000 unless set): enough for the rows near the screen. An
-    // item view that sizes every row up front needs one per row.
+    // How many layouts are kept (600 unless set): enough for the rows of some screens around
+    // the one shown. An item view that sizes every row up front needs one per row.
     void setCacheLimit(qsizetype limit) { m_cacheLimit = limit; }
 
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
@@ -46,5 +46,5 @@ private:
     int rowWidth(const QStyleOptionViewItem &option) const;
 
     mutable QHash<QUuid, Cached> m_cache;
-    qsizetype m_cacheLimit = 2000;
+    qsizetype m_cacheLimit = 600;
 };

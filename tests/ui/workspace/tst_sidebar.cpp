@@ -34,6 +34,7 @@ private slots:
     void rowTexts();
     void leastChange_data();
     void leastChange();
+    void renamedAccountReachesRowsAndSearch();
     void rowMenu_data();
     void rowMenu();
     void selectionAndButtons();
@@ -283,6 +284,34 @@ void TestSidebar::leastChange()
     QCOMPARE(model.listedIds(), order);
     for (int i = 0; i < model.rowCount(); ++i)
         QCOMPARE(model.row(i).room.id, order.at(i));
+}
+
+void TestSidebar::renamedAccountReachesRowsAndSearch()
+{
+    // A rename of one account reaches the rows that show it, in titles and in the search,
+    // rows already made and search forms already kept included.
+    SidebarFixture f;
+    const Account minsu = f.addPerson(QStringLiteral("민수"));
+    const Account sky = f.addPerson(QStringLiteral("하늘"));
+    f.addRoom(ConversationKind::direct, {minsu.id}, {}, 10);
+    f.addRoom(ConversationKind::group, {minsu.id, sky.id}, {}, 20);
+    f.addRoom(ConversationKind::direct, {sky.id}, {}, 30);
+    MacRoomListModel model(*f.store);
+    QCOMPARE(model.row(0).title, QStringLiteral("민수"));
+    model.setQuery(QStringLiteral("민수"));
+    QCOMPARE(model.rowCount(), 2);
+
+    Account renamed = minsu;
+    renamed.displayName = QStringLiteral("철수");
+    f.store->replaceAccount(renamed);
+    settleViews();
+    QCOMPARE(model.rowCount(), 0);
+    model.setQuery(QStringLiteral("철수"));
+    QCOMPARE(model.rowCount(), 2);
+    QCOMPARE(model.row(0).title, QStringLiteral("철수"));
+    QCOMPARE(model.row(1).title, QStringLiteral("철수, 하늘"));
+    model.setQuery(QString());
+    QCOMPARE(model.rowCount(), 3);
 }
 
 void TestSidebar::rowMenu_data()
