@@ -301,7 +301,7 @@ void MacInfoPanel::refresh()
 
     m_members->setVisible(group);
     if (group) {
-        m_memberModel->reload();
+        m_memberModel->refresh();
         const int rows = m_memberModel->rowCount();
         const int rowHeight = rows ? m_memberList->sizeHintForRow(0) : 0;
         m_memberList->setFixedHeight(rows * rowHeight);

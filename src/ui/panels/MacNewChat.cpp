@@ -377,7 +377,7 @@ void MacNewChat::refresh()
 {
     m_redraw->cancelPending();
     const QList<Account> shown = friends();
-    m_friends->reload();
+    m_friends->refresh();
     m_friends->setChosen(m_chosen);
 
     const bool offerTalk = !m_naming && m_chosen.size() == 1;

@@ -31,15 +31,14 @@ public:
 
 private:
     void followStore();
-    void openProfile(const QModelIndex &index);
 
     LocalStore &m_store;
     MacNavigation &m_navigation;
     MacFriendListModel *m_model;
-    MacPersonRow *m_rowDelegate;
     QAbstractButton *m_ownRow;
     QPushButton *m_addFriend;
     QPushButton *m_invite;
     QLabel *m_hint;
     QListView *m_view;
+    MacPersonRow *m_rowDelegate;
 };

@@ -4,10 +4,8 @@
 #include <QRect>
 #include <QString>
 
-struct Account;
 class QListView;
 class QPainter;
-class QPalette;
 class QStyleOptionViewItem;
 
 // Painting shared by the sidebar's painted rows: the rounded selection and hover plate, the
@@ -27,10 +25,5 @@ void paintBackground(QPainter &painter, const QStyleOptionViewItem &option);
 QColor textColor(const QStyleOptionViewItem &option, bool secondary);
 // The symbol `name` (see ChatIcon) in `color`, centred in `rect`.
 void paintSymbol(QPainter &painter, const QRect &rect, const QString &name, const QColor &color);
-
-// A person as PersonLabel shows one: the 56-pixel avatar at the left of `area` (which is that
-// high), the name with the official mark, and "@handle" below it; texts elided to the area.
-void paintPerson(QPainter &painter, const QRect &area, const Account &account, bool official,
-                 const QPalette &palette, const QColor &primary, const QColor &secondary);
 
 } // namespace SidebarRowPaint

@@ -3,8 +3,8 @@
 // that arrives at the top.
 
 #include "SidebarTestSupport.h"
+#include "ui/common/KeyedListModel.h"
 #include "ui/common/WideButton.h"
-#include "ui/workspace/KeyedListModel.h"
 #include "ui/workspace/MacChatList.h"
 #include "ui/workspace/MacRoomListModel.h"
 #include "ui/workspace/MacSidebar.h"
