@@ -23,7 +23,6 @@ public:
 
     MacFriendListModel *model() const { return m_model; }
     QListView *view() const { return m_view; }
-    MacPersonRow *rowDelegate() const { return m_rowDelegate; }
     QAbstractButton *ownRow() const { return m_ownRow; }
     QPushButton *addFriendButton() const { return m_addFriend; }
     QPushButton *inviteButton() const { return m_invite; }

@@ -1,7 +1,6 @@
 #include "ui/workspace/SidebarRowPaint.h"
 
 #include "ui/common/ChatColor.h"
-#include "ui/common/ChatIcon.h"
 
 #include <QListView>
 #include <QPainter>
@@ -53,11 +52,6 @@ QColor textColor(const QStyleOptionViewItem &option, bool secondary)
     }
     return secondary ? ChatColor::secondaryText(option.palette)
                      : option.palette.color(QPalette::Text);
-}
-
-void paintSymbol(QPainter &painter, const QRect &rect, const QString &name, const QColor &color)
-{
-    ChatIcon::symbol(name, color).paint(&painter, rect);
 }
 
 } // namespace SidebarRowPaint
