@@ -102,12 +102,6 @@ QStringList MacPersonRow::actions(const QModelIndex &row) const
     return {acceptText(), declineText()};
 }
 
-QRect MacPersonRow::actionRect(const QRect &rect, const QModelIndex &, int action) const
-{
-    const auto [accept, decline] = requestButtons(rect);
-    return action == 0 ? accept : decline;
-}
-
 int MacPersonRow::partAt(const QRect &rect, const QModelIndex &row, const QPoint &pos) const
 {
     return int(partAt(rect, kindOf(row), pos));

@@ -28,7 +28,6 @@ public:
 protected:
     bool pressable(const QModelIndex &row) const override;
     QStringList actions(const QModelIndex &row) const override;
-    QRect actionRect(const QRect &rect, const QModelIndex &row, int action) const override;
     int partAt(const QRect &rect, const QModelIndex &row, const QPoint &pos) const override;
     // Return and Enter open the person; Space does nothing here.
     int keyPart(int key, const QModelIndex &row) const override;
