@@ -8,7 +8,6 @@ class QLineEdit;
 namespace FormLimits {
 
 inline constexpr int codeLength = 6;
-inline constexpr int displayNameLength = 20;
 
 // Only the ASCII digits of `text`, at most six of them.
 QString codeDigits(const QString &text);

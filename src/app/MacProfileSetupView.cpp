@@ -20,9 +20,9 @@ QString errorText(ProfileSaveError error)
 {
     switch (error) {
     case ProfileSaveError::invalidName:
-        return QStringLiteral("이름을 확인해 주세요.");
+        return kCheckNameText;
     case ProfileSaveError::invalidHandle:
-        return QStringLiteral("아이디는 영문 소문자, 숫자, 밑줄 3–20자입니다.");
+        return kHandleRuleText;
     case ProfileSaveError::handleTaken:
         break;
     }
@@ -57,7 +57,7 @@ MacProfileSetupView::MacProfileSetupView(LocalStore *store, QWidget *parent)
     addWidget(photoRow);
 
     m_name = addField(QStringLiteral("이름 (20자까지)"), QStringLiteral("name"));
-    FieldLimits::limitToGraphemes(m_name, FormLimits::displayNameLength);
+    FieldLimits::limitToGraphemes(m_name, TextLimit::displayName);
     m_handle
         = addField(QStringLiteral("아이디 (영문 소문자, 숫자, 밑줄)"), QStringLiteral("handle"));
     auto *button = addPrimary(QStringLiteral("시작하기"), QStringLiteral("saveProfile"));
@@ -80,7 +80,7 @@ MacProfileSetupView::MacProfileSetupView(LocalStore *store, QWidget *parent)
 
     // A returning user whose profile is incomplete may already have a name or handle.
     if (const auto me = m_store->me()) {
-        m_name->setText(firstGraphemes(me->displayName, FormLimits::displayNameLength));
+        m_name->setText(firstGraphemes(me->displayName, TextLimit::displayName));
         m_handle->setText(me->handle);
         if (me->avatarJPEG && !me->avatarJPEG->isEmpty())
             m_photo = me->avatarJPEG;

@@ -120,7 +120,6 @@ QCoro::Task<> QuilloChatMacApp::runBootstrap()
     if (!self)
         co_return;
     m_bootstrapFinished = true;
-    emit startedUp();
 }
 
 void QuilloChatMacApp::showWindow()

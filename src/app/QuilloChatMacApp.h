@@ -60,10 +60,6 @@ public:
     bool bootstrapStarted() const { return m_bootstrapStarted; }
     bool bootstrapFinished() const { return m_bootstrapFinished; }
 
-signals:
-    // Start-up has finished, successfully or not.
-    void startedUp();
-
 private:
     void startBootstrap();
     QCoro::Task<> runBootstrap();

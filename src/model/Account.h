@@ -10,6 +10,11 @@
 
 #include <optional>
 
+// The name shown for a person this client does not know, or whose account is gone.
+inline const QString kUnknownName = QStringLiteral("알 수 없음");
+// An official account's note when it takes no messages from users.
+inline const QString kClosedInboxText = QStringLiteral("이 서비스는 메시지를 받지 않습니다.");
+
 // A person or an official account as this client knows it. Identified by `id`.
 //
 // JSON (store document only): the twelve field names as keys; empty optionals are left out.

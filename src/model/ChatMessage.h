@@ -11,6 +11,11 @@
 
 #include <optional>
 
+// The stand-in body of a photo sent without a caption, as the service and the lists show it.
+inline const QString kPhotoText = QStringLiteral("사진");
+// What a deleted message shows in its place.
+inline const QString kDeletedMessageText = QStringLiteral("삭제된 메시지");
+
 // One message of a room. Identified by `id`. A message this client sends starts with `id`
 // equal to `clientMsgId`; the service's copy is matched to it by either.
 struct ChatMessage
@@ -30,6 +35,12 @@ struct ChatMessage
     QDateTime createdAt;
     DeliveryState delivery = DeliveryState::sent;
     bool hiddenForMe = false;
+
+    // The body less a photo's stand-in kPhotoText: a photo's own caption, or any other body.
+    QString caption() const
+    {
+        return kind == MessageKind::image && body == kPhotoText ? QString() : body;
+    }
 
     std::optional<QJsonObject> toJson(QString *error = nullptr) const;
     static std::optional<ChatMessage> fromJson(const QJsonValue &json, QString *error = nullptr);

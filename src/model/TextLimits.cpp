@@ -45,3 +45,9 @@ QString trimmedText(const QString &text)
     // the BMP, so working on UTF-16 units cannot split a surrogate pair.
     return text.trimmed();
 }
+
+bool isValidDisplayName(const QString &trimmedName)
+{
+    const int count = graphemeCount(trimmedName);
+    return count >= 1 && count <= TextLimit::displayName;
+}

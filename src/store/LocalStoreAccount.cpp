@@ -18,21 +18,11 @@ namespace {
 
 const QString kBadCredentials = QStringLiteral("이메일 또는 비밀번호가 올바르지 않습니다.");
 const QString kEmailTaken = QStringLiteral("이미 가입된 이메일입니다.");
-const QString kCheckName = QStringLiteral("이름을 확인해 주세요.");
-const QString kHandleRule = QStringLiteral("아이디는 영문 소문자, 숫자, 밑줄 3–20자입니다.");
-
-constexpr int kMaxNameCharacters = 20;
 
 // Every address sent to the service: trimmed and in lower case. Passwords and codes go as typed.
 QString normalizedEmail(const QString &email)
 {
     return trimmedText(email).toLower();
-}
-
-bool validName(const QString &trimmedName)
-{
-    const int count = graphemeCount(trimmedName);
-    return count >= 1 && count <= kMaxNameCharacters;
 }
 
 // The message of a service error, a fixed text for anything else.
@@ -186,13 +176,13 @@ QCoro::Task<std::optional<ProfileSaveError>> LocalStore::saveProfile(
         co_return completeProfile(name, handle, photo);
     acknowledgeNotice();
     const QString trimmedName = trimmedText(name);
-    if (!validName(trimmedName)) {
-        showNotice(kCheckName);
+    if (!isValidDisplayName(trimmedName)) {
+        showNotice(kCheckNameText);
         co_return ProfileSaveError::invalidName;
     }
     const QString wantedHandle = normalizedHandle(handle);
     if (!isValidHandle(wantedHandle)) {
-        showNotice(kHandleRule);
+        showNotice(kHandleRuleText);
         co_return ProfileSaveError::invalidHandle;
     }
 
@@ -273,7 +263,7 @@ std::optional<ProfileSaveError> LocalStore::completeProfile(const QString &name,
     if (m_client || (m_session && m_session->profileComplete))
         return std::nullopt;
     const QString trimmedName = trimmedText(name);
-    if (!validName(trimmedName))
+    if (!isValidDisplayName(trimmedName))
         return ProfileSaveError::invalidName;
     const QString wantedHandle = normalizedHandle(handle);
     if (!isValidHandle(wantedHandle))
@@ -310,7 +300,7 @@ std::optional<ProfileSaveError> LocalStore::updateMe(const QString &name, const 
 {
     const QString trimmedName = trimmedText(name);
     std::optional<Account> mine = me();
-    if (!validName(trimmedName) || !mine)
+    if (!isValidDisplayName(trimmedName) || !mine)
         return ProfileSaveError::invalidName;
     // The handle may change once: a second change is refused like a taken handle, so that the
     // form says so instead of dropping the typed handle silently.

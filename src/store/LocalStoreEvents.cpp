@@ -35,8 +35,8 @@ bool LocalStore::mergeQuietly(const ChatMessage &message)
         next.imageURL = prev.imageURL;
     if (!next.replyToId)
         next.replyToId = prev.replyToId;
-    if (next.body == u"사진" && prev.kind == MessageKind::image && !prev.body.isEmpty()
-        && prev.body != u"사진")
+    if (next.kind == MessageKind::image && next.caption().isEmpty()
+        && prev.kind == MessageKind::image && !prev.caption().isEmpty())
         next.body = prev.body;
     m_messages.replace(old, next);
     return false;

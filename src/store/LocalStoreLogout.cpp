@@ -11,7 +11,6 @@
 
 namespace {
 
-const QString kDeletedName = QStringLiteral("알 수 없음");
 constexpr qint64 kRetiredHandleSeconds = 2'592'000; // 30 days
 
 } // namespace
@@ -108,7 +107,7 @@ void LocalStore::deleteAccountLocally()
         });
     }
     mine->status = AccountStatus::deleted;
-    mine->displayName = kDeletedName;
+    mine->displayName = kUnknownName;
     mine->handle.clear();
     mine->bio.clear();
     mine->avatarJPEG.reset();

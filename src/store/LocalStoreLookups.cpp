@@ -95,7 +95,7 @@ QString LocalStore::conversationTitle(const Conversation &room) const
 {
     if (room.kind == ConversationKind::direct) {
         const std::optional<Account> other = otherAccount(room);
-        return other ? other->displayName : QStringLiteral("알 수 없음");
+        return other ? other->displayName : kUnknownName;
     }
     if (!room.title.isEmpty())
         return room.title;
@@ -251,7 +251,7 @@ QString LocalStore::normalizedHandle(const QString &text)
 bool LocalStore::isValidHandle(const QString &text)
 {
     const QString handle = normalizedHandle(text);
-    if (handle.size() < 3 || handle.size() > 20)
+    if (handle.size() < TextLimit::handleMin || handle.size() > TextLimit::handleMax)
         return false;
     return std::all_of(handle.cbegin(), handle.cend(), [](QChar c) {
         return (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'_';
@@ -291,5 +291,5 @@ QString LocalStore::suggestedGroupTitle(const QStringList &names)
 
 QString LocalStore::storedTitle(const QString &typed)
 {
-    return firstGraphemes(trimmedText(typed), 40);
+    return firstGraphemes(trimmedText(typed), TextLimit::groupTitle);
 }

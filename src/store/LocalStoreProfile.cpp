@@ -12,20 +12,10 @@
 namespace {
 
 const QString kWrongPassword = QStringLiteral("현재 비밀번호가 올바르지 않습니다.");
-const QString kCheckName = QStringLiteral("이름을 확인해 주세요.");
-const QString kHandleRule = QStringLiteral("아이디는 영문 소문자, 숫자, 밑줄 3–20자입니다.");
 
 const QString kEnabledKey = QStringLiteral("quillo.live.notificationsEnabled");
 const QString kPreviewKey = QStringLiteral("quillo.live.notificationPreview");
 const QString kSoundKey = QStringLiteral("quillo.live.notificationSound");
-
-constexpr int kMaxNameCharacters = 20;
-
-bool validName(const QString &trimmedName)
-{
-    const int count = graphemeCount(trimmedName);
-    return count >= 1 && count <= kMaxNameCharacters;
-}
 
 // A switch kept in the settings: a stored boolean (or its text form) wins, anything else keeps
 // the default.
@@ -56,8 +46,8 @@ QCoro::Task<std::optional<ProfileSaveError>> LocalStore::saveMe(QString name, QS
         co_return updateMe(name, handle, photo);
     acknowledgeNotice();
     const QString trimmedName = trimmedText(name);
-    if (!validName(trimmedName)) {
-        showNotice(kCheckName);
+    if (!isValidDisplayName(trimmedName)) {
+        showNotice(kCheckNameText);
         co_return ProfileSaveError::invalidName;
     }
     const QString wantedHandle = normalizedHandle(handle);
@@ -65,7 +55,7 @@ QCoro::Task<std::optional<ProfileSaveError>> LocalStore::saveMe(QString name, QS
     const bool changeHandle
         = !(before && (before->handleChanged || wantedHandle == before->handle));
     if (changeHandle && !isValidHandle(wantedHandle)) {
-        showNotice(kHandleRule);
+        showNotice(kHandleRuleText);
         co_return ProfileSaveError::invalidHandle;
     }
     const bool markChanged = changeHandle || (before && before->handleChanged);

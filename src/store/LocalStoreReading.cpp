@@ -114,8 +114,8 @@ QCoro::Task<> LocalStore::loadRoom(QUuid roomId)
                 m.imageJPEG = before->imageJPEG;
             if (!m.imageURL)
                 m.imageURL = before->imageURL;
-            if (m.body == u"사진" && before->kind == MessageKind::image && !before->body.isEmpty()
-                && before->body != u"사진")
+            if (m.kind == MessageKind::image && m.caption().isEmpty()
+                && before->kind == MessageKind::image && !before->caption().isEmpty())
                 m.body = before->body;
             // An echo that the page answers hands over its reply link too, as the merge of a
             // send's answer does; a message reloaded from the service never carries one.

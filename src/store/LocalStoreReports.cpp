@@ -10,11 +10,7 @@
 #include <QJsonObject>
 #include <QPointer>
 
-namespace {
-
-constexpr int kMaxNoteCharacters = 200;
-
-} // namespace
+namespace { } // namespace
 
 QCoro::Task<std::optional<QString>> LocalStore::submitReport(QUuid userId,
                                                              std::optional<QUuid> messageId,
@@ -34,7 +30,7 @@ QCoro::Task<std::optional<QString>> LocalStore::submitReport(QUuid userId,
                             userId,
                             messageId,
                             reason,
-                            firstGraphemes(trimmedNote, kMaxNoteCharacters),
+                            firstGraphemes(trimmedNote, TextLimit::reportNote),
                             QDateTime::currentDateTimeUtc()};
     };
 

@@ -12,9 +12,7 @@
 
 namespace {
 
-constexpr int kMaxActiveMembers = 20;
 const QString kCheckTitle = QStringLiteral("방 이름을 확인해 주세요.");
-const QString kUnknownName = QStringLiteral("알 수 없음");
 
 // The first active membership of the user in the room, or -1.
 qsizetype activeMembership(const Conversation &room, const QUuid &userId)
@@ -138,7 +136,7 @@ void LocalStore::invite(const QUuid &roomId, const QUuid &userId)
     std::optional<Conversation> room = conversation(roomId);
     if (!room || !isOwner(*room) || !canBeGroupMember(userId))
         return;
-    if (activeMembers(*room).size() >= kMaxActiveMembers)
+    if (activeMembers(*room).size() >= TextLimit::groupMembers)
         return;
     const QDateTime now = QDateTime::currentDateTimeUtc();
     const auto existing = std::find_if(room->memberships.begin(), room->memberships.end(),

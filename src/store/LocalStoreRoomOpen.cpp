@@ -8,11 +8,7 @@
 
 #include <QPointer>
 
-namespace {
-
-constexpr int kMaxOtherGroupMembers = 19; // with me, 20 active members
-
-} // namespace
+namespace { } // namespace
 
 QCoro::Task<std::optional<QUuid>> LocalStore::openChat(QUuid userId)
 {
@@ -102,7 +98,7 @@ std::optional<QUuid> LocalStore::createGroup(const QList<QUuid> &memberIds, cons
         if (!members.contains(id) && canBeGroupMember(id))
             members.append(id);
     }
-    if (members.isEmpty() || members.size() > kMaxOtherGroupMembers)
+    if (members.isEmpty() || members.size() >= TextLimit::groupMembers)
         return std::nullopt;
     const QString typed = trimmedText(title);
     const QString chosen = storedTitle(typed.isEmpty() ? suggestedGroupTitle(members) : typed);
@@ -121,7 +117,7 @@ std::optional<QUuid> LocalStore::createGroup(const QList<QUuid> &memberIds, cons
     for (const QUuid &id : std::as_const(members)) {
         const std::optional<Account> member = account(id);
         appendSystem(room.id,
-                     (member ? member->displayName : QStringLiteral("알 수 없음"))
+                     (member ? member->displayName : kUnknownName)
                          + QStringLiteral("님이 들어왔습니다."),
                      true);
     }

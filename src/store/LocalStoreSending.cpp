@@ -10,11 +10,7 @@
 #include <QCoroTimer>
 #include <QPointer>
 
-namespace {
-
-constexpr int kMessageLimit = 4000;
-
-} // namespace
+namespace { } // namespace
 
 // ---------------------------------------------------------------------------------------------
 // The room's operations
@@ -22,7 +18,7 @@ constexpr int kMessageLimit = 4000;
 std::optional<QUuid> LocalStore::sendText(const QUuid &conversationId, const QString &body,
                                           std::optional<QUuid> replyTo)
 {
-    const QString text = firstGraphemes(trimmedText(body), kMessageLimit);
+    const QString text = firstGraphemes(trimmedText(body), TextLimit::message);
     if (text.isEmpty() || composeBlock(conversationId))
         return std::nullopt;
     if (m_client)
@@ -35,7 +31,7 @@ std::optional<QUuid> LocalStore::sendImage(const QUuid &conversationId, const QB
 {
     if (jpeg.isEmpty() || composeBlock(conversationId))
         return std::nullopt;
-    const QString text = firstGraphemes(trimmedText(caption), kMessageLimit);
+    const QString text = firstGraphemes(trimmedText(caption), TextLimit::message);
     if (m_client)
         return queueLiveImage(conversationId, jpeg, text, replyTo);
     return sendLocal(conversationId, MessageKind::image, text, jpeg, replyTo);
@@ -145,7 +141,7 @@ QCoro::Task<> LocalStore::sendLiveImage(QUuid conversationId, QUuid echoId, QByt
             if (const MessageIndex::Entry *sent = m_messages.findByClientId(echoId)) {
                 editMessages([&](MessageIndex &index) {
                     index.update(sent, [&](ChatMessage &m) {
-                        if (m.body == u"사진")
+                        if (m.caption().isEmpty())
                             m.body = caption;
                         m.imageJPEG = jpeg;
                     });

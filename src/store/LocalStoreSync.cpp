@@ -258,7 +258,7 @@ ChatMessage LocalStore::mapMessage(const APIMessage &wire) const
     if (m.kind == MessageKind::deleted)
         m.body.clear();
     else if (m.kind == MessageKind::image && m.body.isEmpty())
-        m.body = QStringLiteral("사진");
+        m.body = kPhotoText;
     if (wire.attachments && !wire.attachments->isEmpty())
         m.imageURL = wire.attachments->first().url;
     m.createdAt = parseWireTime(wire.createdAt).value_or(QDateTime::currentDateTimeUtc());

@@ -79,9 +79,9 @@ QString LocalStore::replyPreview(const QUuid &messageId) const
 {
     const MessageIndex::Entry *entry = m_messages.find(messageId);
     if (!entry || entry->message.hiddenForMe || entry->message.kind == MessageKind::deleted)
-        return QStringLiteral("삭제된 메시지");
+        return kDeletedMessageText;
     if (entry->message.kind == MessageKind::image)
-        return QStringLiteral("사진");
+        return kPhotoText;
     return entry->message.body;
 }
 

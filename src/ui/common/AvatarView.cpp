@@ -49,15 +49,6 @@ void AvatarView::setAvatar(const QString &name, const std::optional<QByteArray> 
     refresh();
 }
 
-void AvatarView::setName(const QString &name)
-{
-    if (name == m_name)
-        return;
-    m_name = name;
-    setAccessibleName(name);
-    update();
-}
-
 void AvatarView::setJpeg(const std::optional<QByteArray> &jpeg)
 {
     if (jpeg == m_jpeg)
@@ -71,16 +62,6 @@ void AvatarView::setRemoteURL(const std::optional<QString> &remoteURL)
     if (remoteURL == m_remoteURL)
         return;
     m_remoteURL = remoteURL;
-    refresh();
-}
-
-void AvatarView::setAvatarSize(int size)
-{
-    size = std::max(1, size);
-    if (size == m_size)
-        return;
-    m_size = size;
-    setFixedSize(m_size, m_size);
     refresh();
 }
 

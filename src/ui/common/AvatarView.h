@@ -23,10 +23,8 @@ public:
     // Sets all three at once, so that a picture is decoded or requested only once.
     void setAvatar(const QString &name, const std::optional<QByteArray> &jpeg,
                    const std::optional<QString> &remoteURL);
-    void setName(const QString &name);
     void setJpeg(const std::optional<QByteArray> &jpeg);
     void setRemoteURL(const std::optional<QString> &remoteURL);
-    void setAvatarSize(int size);
 
     QString name() const { return m_name; }
     int avatarSize() const { return m_size; }

@@ -54,7 +54,6 @@ public:
     qint64 maxBytes() const;
     // The download limit, maxDownloadBytes unless set; applies to downloads started later.
     void setDownloadLimit(qint64 bytes) { m_downloadLimit = bytes; }
-    qint64 downloadLimit() const { return m_downloadLimit; }
     // Downloads on their way.
     int pendingCount() const { return int(m_waiting.size()); }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/panels/AccountListModel.h"
+#include "ui/common/AccountListModel.h"
 
 class LocalStore;
 

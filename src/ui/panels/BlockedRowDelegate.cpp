@@ -1,10 +1,9 @@
 #include "ui/panels/BlockedRowDelegate.h"
 
 #include "ui/common/ChatFont.h"
+#include "ui/common/PersonPaint.h"
 #include "ui/panels/PanelParts.h"
-#include "ui/panels/PersonRowPaint.h"
 
-#include <QMouseEvent>
 #include <QPainter>
 
 #include <algorithm>
@@ -31,8 +30,8 @@ QRect BlockedRowDelegate::buttonRect(const QRect &row)
 
 QSize BlockedRowDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const
 {
-    const int content = std::max(PersonRowPaint::height(), PanelParts::minimumButtonHeight);
-    return QSize(PersonRowPaint::avatarSize + 2 * padding, content + 2 * rowPadding);
+    const int content = std::max(PersonPaint::height(), PanelParts::minimumButtonHeight);
+    return QSize(PersonPaint::avatarSize + 2 * padding, content + 2 * rowPadding);
 }
 
 void BlockedRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
@@ -52,35 +51,14 @@ void BlockedRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     }
 
     const QRect button = buttonRect(row);
-    PersonRowPaint::paint(*painter,
-                          QRect(row.left() + padding, row.top(),
-                                std::max(0, button.left() - gap - row.left() - padding),
-                                row.height()),
-                          index, palette);
+    PersonPaint::paint(*painter,
+                       QRect(row.left() + padding, row.top(),
+                             std::max(0, button.left() - gap - row.left() - padding), row.height()),
+                       index, palette);
 
     painter->setFont(ChatFont::body());
     painter->setPen(palette.color(QPalette::Active, QPalette::Highlight));
     painter->drawText(button.adjusted(0, 0, -PanelParts::buttonInset, 0),
                       Qt::AlignRight | Qt::AlignVCenter, buttonText());
     painter->restore();
-}
-
-bool BlockedRowDelegate::editorEvent(QEvent *event, QAbstractItemModel *,
-                                     const QStyleOptionViewItem &option, const QModelIndex &index)
-{
-    // The press and the release must both fall on the button, as with a real button.
-    if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonRelease)
-        return false;
-    const auto *mouse = static_cast<QMouseEvent *>(event);
-    const bool onButton = mouse->button() == Qt::LeftButton
-        && buttonRect(option.rect).contains(mouse->position().toPoint());
-    if (event->type() == QEvent::MouseButtonPress) {
-        m_pressed = onButton ? QPersistentModelIndex(index) : QPersistentModelIndex();
-        return onButton;
-    }
-    const bool click = onButton && m_pressed == index;
-    m_pressed = QPersistentModelIndex();
-    if (click)
-        emit unblockClicked(index);
-    return click;
 }

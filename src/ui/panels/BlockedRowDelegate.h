@@ -1,17 +1,18 @@
 #pragma once
 
-#include <QStyledItemDelegate>
+#include "ui/common/ActionRowDelegate.h"
 
 // Paints a row of the block list: the person (56-pixel avatar, name, "공식" for an official
 // account, "@handle") and the row's "해제" button at the trailing edge. A click inside the
-// painted button emits unblockClicked(); clicks elsewhere on the row do nothing.
-class BlockedRowDelegate : public QStyledItemDelegate
+// painted button is the row's one action (see ActionRowDelegate); clicks elsewhere on the row do
+// nothing.
+class BlockedRowDelegate : public ActionRowDelegate
 {
     Q_OBJECT
 public:
     static constexpr int padding = 16;
 
-    using QStyledItemDelegate::QStyledItemDelegate;
+    using ActionRowDelegate::ActionRowDelegate;
 
     static QString buttonText() { return QStringLiteral("해제"); }
 
@@ -23,13 +24,11 @@ public:
     // The same for every row and width: the avatar or the button, whichever is taller, padded.
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
-signals:
-    void unblockClicked(const QModelIndex &index);
-
 protected:
-    bool editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
-                     const QModelIndex &index) override;
-
-private:
-    QPersistentModelIndex m_pressed;
+    bool pressable(const QModelIndex &) const override { return false; }
+    QStringList actions(const QModelIndex &) const override { return {buttonText()}; }
+    QRect actionRect(const QRect &rect, const QModelIndex &, int) const override
+    {
+        return buttonRect(rect);
+    }
 };

@@ -1,7 +1,7 @@
 #include "ui/panels/FriendPickDelegate.h"
 
 #include "ui/common/ChatIcon.h"
-#include "ui/panels/PersonRowPaint.h"
+#include "ui/common/PersonPaint.h"
 
 #include <QPainter>
 
@@ -23,8 +23,8 @@ void FriendPickDelegate::paintCheck(QPainter &painter, const QRect &box, bool ch
 
 QSize FriendPickDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const
 {
-    const int content = std::max(PersonRowPaint::height(), int(checkBox));
-    return QSize(checkBox + PersonRowPaint::avatarSize + 2 * padding, content + 2 * padding);
+    const int content = std::max(PersonPaint::height(), int(checkBox));
+    return QSize(checkBox + PersonPaint::avatarSize + 2 * padding, content + 2 * padding);
 }
 
 void FriendPickDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
@@ -33,7 +33,7 @@ void FriendPickDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     const QRect row = option.rect;
     const QPalette &palette = option.palette;
     painter->save();
-    PersonRowPaint::paintShade(*painter, row, option);
+    PersonPaint::paintShade(*painter, row, option);
 
     const QRect box(row.left() + padding, row.top() + (row.height() - checkBox) / 2, checkBox,
                     checkBox);
@@ -41,7 +41,7 @@ void FriendPickDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     paintCheck(*painter, box, chosen, palette.color(QPalette::Text));
 
     const int left = box.right() + 1 + 4;
-    PersonRowPaint::paint(
+    PersonPaint::paint(
         *painter,
         QRect(left, row.top(), std::max(0, row.right() + 1 - padding - left), row.height()), index,
         palette);

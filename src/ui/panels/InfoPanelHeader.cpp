@@ -1,4 +1,5 @@
 #include "ui/panels/InfoPanelHeader.h"
+#include "model/Account.h"
 
 #include "model/TextLimits.h"
 #include "ui/common/AvatarView.h"
@@ -187,7 +188,7 @@ void InfoPanelHeader::buildOfficial()
 
     m_closedNote = textLabel(ChatFont::subheadline(), m_official);
     m_closedNote->setObjectName(QStringLiteral("closedNote"));
-    m_closedNote->setText(QStringLiteral("이 서비스는 메시지를 받지 않습니다."));
+    m_closedNote->setText(kClosedInboxText);
     m_closedNote->setWordWrap(true);
     ChatColor::keepSecondary(m_closedNote);
     column->addWidget(m_closedNote);

@@ -1,7 +1,6 @@
 #include "ui/panels/MacBlockedList.h"
 
 #include "store/LocalStore.h"
-#include "ui/common/AccessibleActions.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/DecodedImageCache.h"
@@ -11,7 +10,6 @@
 #include "ui/panels/StoreRedraw.h"
 
 #include <QBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QStackedLayout>
@@ -28,17 +26,11 @@ MacBlockedList::MacBlockedList(LocalStore &store, std::function<void()> onClose,
     m_list->setAccessibleName(QStringLiteral("차단 목록"));
     m_list->setModel(m_model);
     auto *delegate = new BlockedRowDelegate(m_list);
-    m_list->setItemDelegate(delegate);
     m_list->setUniformItemSizes(true);
     m_list->setSelectionMode(QAbstractItemView::NoSelection);
     m_list->setFrameShape(QFrame::NoFrame);
     m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
-    m_list->installEventFilter(this);
-    connect(delegate, &BlockedRowDelegate::unblockClicked, this, &MacBlockedList::unblock);
-    // A row's one action is its painted "해제".
-    AccessibleActions::rowActions(
-        m_list, [](const QModelIndex &) { return QStringList{BlockedRowDelegate::buttonText()}; },
-        [this](const QModelIndex &row, const QString &) { unblock(row); });
+    connect(delegate, &BlockedRowDelegate::actionClicked, this, &MacBlockedList::unblock);
     // Avatars decode off the paint path; repaint the rows when one is ready.
     connect(DecodedImageCache::shared(), &DecodedImageCache::ready, m_list->viewport(),
             qOverload<>(&QWidget::update));
@@ -74,7 +66,7 @@ MacBlockedList::MacBlockedList(LocalStore &store, std::function<void()> onClose,
 
 void MacBlockedList::refresh()
 {
-    m_model->reload();
+    m_model->refresh();
     m_body->setCurrentIndex(m_model->rowCount() == 0 ? 1 : 0);
 }
 
@@ -84,17 +76,4 @@ void MacBlockedList::unblock(const QModelIndex &index)
         return;
     // The row goes on the next refresh, once the store's list has changed.
     m_store.unblock(index.data(BlockedListModel::IdRole).toUuid());
-}
-
-bool MacBlockedList::eventFilter(QObject *watched, QEvent *event)
-{
-    // From the keyboard, Return or Space presses the current row's "해제".
-    if (watched == m_list && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
-            unblock(m_list->currentIndex());
-            return true;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
 }

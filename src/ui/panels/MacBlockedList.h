@@ -21,9 +21,6 @@ public:
 
     static QString emptyText() { return QStringLiteral("차단한 계정이 없습니다."); }
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
     void refresh();
     void unblock(const QModelIndex &index);

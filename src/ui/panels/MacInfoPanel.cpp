@@ -301,12 +301,12 @@ void MacInfoPanel::refresh()
 
     m_members->setVisible(group);
     if (group) {
-        m_memberModel->reload();
+        m_memberModel->refresh();
         const int rows = m_memberModel->rowCount();
         const int rowHeight = rows ? m_memberList->sizeHintForRow(0) : 0;
         m_memberList->setFixedHeight(rows * rowHeight);
         m_memberList->setVisible(rows > 0);
-        const bool full = LocalStore::activeMembers(*room).size() >= memberCap;
+        const bool full = LocalStore::activeMembers(*room).size() >= TextLimit::groupMembers;
         m_invite->setVisible(owner && !full);
         m_cap->setVisible(owner && full);
     }

@@ -34,8 +34,6 @@ class MacInfoPanel : public QWidget
 {
     Q_OBJECT
 public:
-    static constexpr int memberCap = 20;
-
     MacInfoPanel(LocalStore &store, const QUuid &conversationId,
                  std::function<void(const ReportDraft &)> onReport,
                  std::function<void(const QUuid &userId)> onOpenUser, std::function<void()> onClose,

@@ -103,7 +103,7 @@ MacMeEdit::MacMeEdit(LocalStore &store, std::function<void()> onClose, QWidget *
 
     auto *nameSection = new FormSection(this);
     m_name = PanelParts::textField(QStringLiteral("닉네임"), QStringLiteral("name"), nameSection);
-    FieldLimits::limitToGraphemes(m_name, maxNameLength);
+    FieldLimits::limitToGraphemes(m_name, TextLimit::displayName);
     nameSection->column()->addWidget(m_name);
 
     auto *handleSection = new FormSection(this);
@@ -162,7 +162,7 @@ QString MacMeEdit::typedHandle(const QString &text)
     QString handle = text.toLower();
     if (handle.startsWith(u'@'))
         handle.remove(0, 1);
-    return firstGraphemes(handle, maxHandleLength);
+    return firstGraphemes(handle, TextLimit::handleMax);
 }
 
 void MacMeEdit::showEvent(QShowEvent *event)
@@ -204,8 +204,7 @@ bool MacMeEdit::canFinish() const
 {
     if (!changed() || m_saving)
         return false;
-    const int nameLength = graphemeCount(trimmedText(m_name->text()));
-    if (nameLength < 1 || nameLength > maxNameLength)
+    if (!isValidDisplayName(trimmedText(m_name->text())))
         return false;
     const std::optional<Account> me = m_store.me();
     return (me && me->handleChanged) || LocalStore::isValidHandle(m_handle->text());

@@ -23,9 +23,6 @@ class MacMeEdit : public QWidget
 {
     Q_OBJECT
 public:
-    static constexpr int maxNameLength = 20;
-    static constexpr int maxHandleLength = 20;
-
     MacMeEdit(LocalStore &store, std::function<void()> onClose, QWidget *parent = nullptr);
 
     static QString handleOnceText() { return QStringLiteral("아이디는 한 번만 바꿀 수 있습니다."); }

@@ -1,10 +1,10 @@
 #include "ui/panels/MacMemberInvite.h"
 
 #include "store/LocalStore.h"
+#include "ui/common/AccountListModel.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/DecodedImageCache.h"
-#include "ui/panels/AccountListModel.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/PersonRowDelegate.h"
 #include "ui/panels/StoreRedraw.h"
@@ -112,6 +112,6 @@ MacMemberInvite::MacMemberInvite(LocalStore &store, const QUuid &conversationId,
 
 void MacMemberInvite::refresh()
 {
-    m_model->reload();
+    m_model->refresh();
     m_body->setCurrentIndex(m_model->rowCount() == 0 ? 1 : 0);
 }

@@ -215,7 +215,7 @@ MacNewChat::MacNewChat(LocalStore &store, std::function<void(const QUuid &roomId
     auto *naming = new QWidget(this);
     m_title
         = PanelParts::textField(QStringLiteral("방 이름"), QStringLiteral("groupTitle"), naming);
-    FieldLimits::limitToGraphemes(m_title, maxTitleLength);
+    FieldLimits::limitToGraphemes(m_title, TextLimit::groupTitle);
     m_create = new WideButton(QStringLiteral("만들기"), WideButton::Role::Normal, naming);
     m_create->setObjectName(QStringLiteral("create"));
     m_failedLine = PanelParts::messageLine(PanelParts::Tone::Failure, naming);
@@ -377,7 +377,7 @@ void MacNewChat::refresh()
 {
     m_redraw->cancelPending();
     const QList<Account> shown = friends();
-    m_friends->reload();
+    m_friends->refresh();
     m_friends->setChosen(m_chosen);
 
     const bool offerTalk = !m_naming && m_chosen.size() == 1;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/Account.h"
+#include "model/TextLimits.h"
 
 #include <QUuid>
 #include <QWidget>
@@ -34,9 +35,8 @@ class MacNewChat : public QWidget
 {
     Q_OBJECT
 public:
-    // With me, a group has at most 20 members.
-    static constexpr int maxChosen = 19;
-    static constexpr int maxTitleLength = 40;
+    // With me, a group has at most TextLimit::groupMembers members.
+    static constexpr int maxChosen = TextLimit::groupMembers - 1;
 
     MacNewChat(LocalStore &store, std::function<void(const QUuid &roomId)> onOpen,
                QWidget *parent = nullptr);

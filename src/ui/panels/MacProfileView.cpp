@@ -1,4 +1,5 @@
 #include "ui/panels/MacProfileView.h"
+#include "model/Account.h"
 
 #include "store/LocalStore.h"
 #include "ui/common/AvatarView.h"
@@ -72,7 +73,7 @@ MacProfileView::MacProfileView(LocalStore &store, const QUuid &userId,
     m_bio->setWordWrap(true);
     m_bio->setTextInteractionFlags(Qt::TextSelectableByMouse);
     column->addWidget(m_bio);
-    m_closedInbox = new QLabel(closedInboxText(), holder);
+    m_closedInbox = new QLabel(kClosedInboxText, holder);
     m_closedInbox->setObjectName(QStringLiteral("closedInbox"));
     m_closedInbox->setWordWrap(true);
     m_closedInbox->setFont(ChatFont::subheadline());

@@ -29,11 +29,6 @@ public:
                    std::function<void(const ReportDraft &)> onReport,
                    std::function<void(const QUuid &roomId)> onOpen, QWidget *parent = nullptr);
 
-    static QString closedInboxText()
-    {
-        return QStringLiteral("이 서비스는 메시지를 받지 않습니다.");
-    }
-
 private:
     void refresh();
     void confirmBlock();

@@ -138,7 +138,7 @@ MacReportSheet::MacReportSheet(LocalStore &store, const ReportDraft &draft,
     m_note->setPlaceholderText(QStringLiteral("내용"));
     ChatColor::keepSecondary(m_note, QPalette::PlaceholderText);
     m_note->setAccessibleName(QStringLiteral("내용"));
-    FieldLimits::limitToGraphemes(m_note, maxNoteLength);
+    FieldLimits::limitToGraphemes(m_note, TextLimit::reportNote);
     column->addWidget(m_note);
 
     m_errorLine = PanelParts::messageLine(PanelParts::Tone::Failure, this);

@@ -26,8 +26,6 @@ class MacReportSheet : public QWidget
 {
     Q_OBJECT
 public:
-    static constexpr int maxNoteLength = 200;
-
     MacReportSheet(LocalStore &store, const ReportDraft &draft,
                    std::function<void(const QString &text)> onDone, QWidget *parent = nullptr);
 

@@ -46,9 +46,9 @@ QHash<QUuid, MemberListModel::Marks> MemberListModel::currentMarks() const
     return marks;
 }
 
-void MemberListModel::reload()
+void MemberListModel::rebuild()
 {
-    AccountListModel::reload();
+    AccountListModel::rebuild();
     const QHash<QUuid, Marks> marks = currentMarks();
     const QHash<QUuid, Marks> before = std::exchange(m_marks, marks);
     for (int row = 0; row < rowCount(); ++row) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/panels/AccountListModel.h"
+#include "ui/common/AccountListModel.h"
 
 #include <QHash>
 #include <QUuid>
@@ -21,11 +21,10 @@ public:
     static QString kickText() { return QStringLiteral("내보내기"); }
     static QString unknownName() { return QStringLiteral("회원"); }
 
-    // Brings the rows up to date, a tag or button that came or went included.
-    void reload();
-
 protected:
     QVariant extraData(const Account &account, int role) const override;
+    // Brings the rows up to date, a tag or button that came or went included.
+    void rebuild() override;
 
 private:
     struct Marks

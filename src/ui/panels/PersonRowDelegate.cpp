@@ -1,14 +1,10 @@
 #include "ui/panels/PersonRowDelegate.h"
 
-#include "ui/common/AccessibleActions.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
+#include "ui/common/PersonPaint.h"
 #include "ui/panels/PanelParts.h"
-#include "ui/panels/PersonRowPaint.h"
 
-#include <QAbstractItemView>
-#include <QKeyEvent>
-#include <QMouseEvent>
 #include <QPainter>
 
 #include <algorithm>
@@ -19,30 +15,6 @@ constexpr int rowPadding = 8;
 constexpr int gap = 12;
 
 } // namespace
-
-PersonRowDelegate::PersonRowDelegate(QAbstractItemView *view)
-    : QStyledItemDelegate(view)
-    , m_view(view)
-{
-    view->setItemDelegate(this);
-    view->setMouseTracking(true);
-    view->installEventFilter(this);
-    // A screen reader presses the person, or the painted button by its text.
-    AccessibleActions::rowActions(
-        view,
-        [](const QModelIndex &row) {
-            QStringList names{QAccessibleActionInterface::pressAction()};
-            if (const QString action = row.data(ActionRole).toString(); !action.isEmpty())
-                names.append(action);
-            return names;
-        },
-        [this](const QModelIndex &row, const QString &action) {
-            if (action == QAccessibleActionInterface::pressAction())
-                emit personClicked(row);
-            else
-                emit actionClicked(row);
-        });
-}
 
 QRect PersonRowDelegate::actionRect(const QRect &row, const QString &text)
 {
@@ -58,8 +30,8 @@ QRect PersonRowDelegate::actionRect(const QRect &row, const QString &text)
 
 QSize PersonRowDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const
 {
-    const int content = std::max(PersonRowPaint::height(), PanelParts::minimumButtonHeight);
-    return QSize(PersonRowPaint::avatarSize + 2 * padding, content + 2 * rowPadding);
+    const int content = std::max(PersonPaint::height(), PanelParts::minimumButtonHeight);
+    return QSize(PersonPaint::avatarSize + 2 * padding, content + 2 * rowPadding);
 }
 
 void PersonRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
@@ -91,52 +63,25 @@ void PersonRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opt
 
     // The person is the row's button: shaded while hovered or focused.
     const QRect person(row.left(), row.top(), std::max(0, trailing - row.left()), row.height());
-    PersonRowPaint::paintShade(*painter, row, option);
-    PersonRowPaint::paint(*painter, person.adjusted(padding, 0, 0, 0), index, palette);
+    PersonPaint::paintShade(*painter, row, option);
+    PersonPaint::paint(*painter, person.adjusted(padding, 0, 0, 0), index, palette);
     painter->restore();
 }
 
-bool PersonRowDelegate::editorEvent(QEvent *event, QAbstractItemModel *,
-                                    const QStyleOptionViewItem &option, const QModelIndex &index)
+QStringList PersonRowDelegate::actions(const QModelIndex &row) const
 {
-    // As with real buttons, the press and the release must fall on the same one.
-    if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonRelease)
-        return false;
-    const auto *mouse = static_cast<QMouseEvent *>(event);
-    if (mouse->button() != Qt::LeftButton)
-        return false;
-    const bool onAction = actionRect(option.rect, index.data(ActionRole).toString())
-                              .contains(mouse->position().toPoint());
-    if (event->type() == QEvent::MouseButtonPress) {
-        m_pressed = index;
-        m_pressedAction = onAction;
-        return true;
-    }
-    const bool click = m_pressed == index && m_pressedAction == onAction;
-    m_pressed = QPersistentModelIndex();
-    if (click && onAction)
-        emit actionClicked(index);
-    else if (click)
-        emit personClicked(index);
-    return true;
+    const QString action = row.data(ActionRole).toString();
+    return action.isEmpty() ? QStringList() : QStringList{action};
 }
 
-bool PersonRowDelegate::eventFilter(QObject *watched, QEvent *event)
+QRect PersonRowDelegate::actionRect(const QRect &rect, const QModelIndex &row, int) const
 {
-    if (watched == m_view && event->type() == QEvent::KeyPress) {
-        const QModelIndex current = m_view->currentIndex();
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if (current.isValid()
-            && (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
-            emit personClicked(current);
-            return true;
-        }
-        if (current.isValid() && key == Qt::Key_Delete
-            && !current.data(ActionRole).toString().isEmpty()) {
-            emit actionClicked(current);
-            return true;
-        }
-    }
-    // Not the base's filter: that one takes the object it watches for an open editor.
-    return false;
+    return actionRect(rect, row.data(ActionRole).toString());
+}
+
+int PersonRowDelegate::keyPart(int key, const QModelIndex &row) const
+{
+    if (key == Qt::Key_Delete)
+        return actions(row).isEmpty() ? nothing : 1;
+    return ActionRowDelegate::keyPart(key, row);
 }

@@ -1,18 +1,13 @@
 #pragma once
 
-#include "ui/panels/AccountListModel.h"
+#include "ui/common/AccountListModel.h"
+#include "ui/common/ActionRowDelegate.h"
 
-#include <QPersistentModelIndex>
-#include <QStyledItemDelegate>
-
-class QAbstractItemView;
-
-// Paints a row of a list of people: the person (PersonRowPaint), then at the trailing edge an
+// Paints a row of a list of people: the person (PersonPaint), then at the trailing edge an
 // optional tag (TagRole, footnote, secondary colour) and an optional red text button (ActionRole,
-// 44 pixels high). The person is the row's own button: a click on it emits personClicked(), a
-// click on the painted button actionClicked(). From the keyboard, Return or Space presses the
-// current row's person and Delete its button.
-class PersonRowDelegate : public QStyledItemDelegate
+// 44 pixels high). The person is the row's own button (see ActionRowDelegate); from the
+// keyboard, Delete presses the current row's button.
+class PersonRowDelegate : public ActionRowDelegate
 {
     Q_OBJECT
 public:
@@ -23,8 +18,7 @@ public:
 
     static constexpr int padding = 16;
 
-    // Becomes the delegate of `view` and handles its keys.
-    explicit PersonRowDelegate(QAbstractItemView *view);
+    using ActionRowDelegate::ActionRowDelegate;
 
     // Where a row occupying `row` paints its button of `text`.
     static QRect actionRect(const QRect &row, const QString &text);
@@ -34,17 +28,8 @@ public:
     // The same for every row and width.
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
-signals:
-    void personClicked(const QModelIndex &index);
-    void actionClicked(const QModelIndex &index);
-
 protected:
-    bool editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
-                     const QModelIndex &index) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
-    QAbstractItemView *m_view;
-    QPersistentModelIndex m_pressed;
-    bool m_pressedAction = false;
+    QStringList actions(const QModelIndex &row) const override;
+    QRect actionRect(const QRect &rect, const QModelIndex &row, int action) const override;
+    int keyPart(int key, const QModelIndex &row) const override;
 };

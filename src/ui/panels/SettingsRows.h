@@ -58,8 +58,6 @@ class ActionRow : public SettingsRow
 public:
     ActionRow(const QString &text, bool destructive, QWidget *parent = nullptr);
 
-    bool isDestructive() const { return m_destructive; }
-
 protected:
     void paintEvent(QPaintEvent *event) override;
 

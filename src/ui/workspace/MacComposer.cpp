@@ -1,4 +1,5 @@
 #include "ui/workspace/MacComposer.h"
+#include "model/Account.h"
 
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
@@ -267,7 +268,7 @@ QString MacComposer::blockText(ComposeBlock block)
     case ComposeBlock::leftGroup:
         return QStringLiteral("나간 대화방");
     case ComposeBlock::inboxClosed:
-        return QStringLiteral("이 서비스는 메시지를 받지 않습니다.");
+        return kClosedInboxText;
     }
     return {};
 }

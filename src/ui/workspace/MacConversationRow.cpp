@@ -2,6 +2,7 @@
 
 #include "ui/common/AvatarView.h"
 #include "ui/common/ChatFont.h"
+#include "ui/common/ChatIcon.h"
 #include "ui/common/OfficialMark.h"
 #include "ui/common/UnreadBadge.h"
 #include "ui/workspace/MacRoomListModel.h"
@@ -124,8 +125,8 @@ void MacConversationRow::paintRow(QPainter &painter, const QStyleOptionViewItem 
     }
     if (row.room.muted) {
         x += itemGap;
-        SidebarRowPaint::paintSymbol(painter, centredIn(x, bell, top1, height1, bell),
-                                     QStringLiteral("bell.slash"), secondary);
+        ChatIcon::symbol(QStringLiteral("bell.slash"), secondary)
+            .paint(&painter, centredIn(x, bell, top1, height1, bell));
     }
     if (!time.isEmpty()) {
         painter.setFont(captionFont);

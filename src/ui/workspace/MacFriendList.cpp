@@ -1,11 +1,11 @@
 #include "ui/workspace/MacFriendList.h"
 
 #include "store/LocalStore.h"
-#include "ui/common/AccessibleActions.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/DecodedImageCache.h"
 #include "ui/common/PersonLabel.h"
+#include "ui/common/PersonPaint.h"
 #include "ui/workspace/MacFriendListModel.h"
 #include "ui/workspace/MacNavigation.h"
 #include "ui/workspace/MacPersonRow.h"
@@ -67,9 +67,9 @@ protected:
         }
         const int side = SidebarRowPaint::inset + 4;
         const QRect area(side, 4, width() - 2 * side, PersonLabel::avatarSize);
-        SidebarRowPaint::paintPerson(painter, area, m_account, false, palette(),
-                                     palette().color(QPalette::WindowText),
-                                     ChatColor::secondaryText(palette()));
+        PersonPaint::paint(painter, area, m_account, false, palette(),
+                           palette().color(QPalette::WindowText),
+                           ChatColor::secondaryText(palette()));
     }
 
 private:
@@ -83,12 +83,12 @@ MacFriendList::MacFriendList(LocalStore &store, MacNavigation &navigation, QWidg
     , m_store(store)
     , m_navigation(navigation)
     , m_model(new MacFriendListModel(store, this))
-    , m_rowDelegate(new MacPersonRow(this))
     , m_ownRow(new PersonButton(this))
     , m_addFriend(new QPushButton(QStringLiteral("친구 추가"), this))
     , m_invite(new QPushButton(QStringLiteral("초대 링크"), this))
     , m_hint(new QLabel(QStringLiteral("아이디로 대화할 사람을 찾으세요."), this))
     , m_view(new QListView(this))
+    , m_rowDelegate(new MacPersonRow(m_view))
 {
     for (QPushButton *button : {m_addFriend, m_invite}) {
         button->setMinimumHeight(minimumButtonHeight);
@@ -108,7 +108,6 @@ MacFriendList::MacFriendList(LocalStore &store, MacNavigation &navigation, QWidg
     m_hint->setContentsMargins(sideMargin, 4, sideMargin, 4);
 
     m_view->setModel(m_model);
-    m_view->setItemDelegate(m_rowDelegate);
     SidebarRowPaint::prepareList(*m_view);
     m_view->setSelectionMode(QAbstractItemView::NoSelection);
     m_view->viewport()->setMouseTracking(true);
@@ -130,35 +129,20 @@ MacFriendList::MacFriendList(LocalStore &store, MacNavigation &navigation, QWidg
     connect(m_invite, &QPushButton::clicked, this, [this] {
         m_navigation.setPage(MacPage{MacPage::invite, {}});
     });
-    const auto open = [this](const QUuid &id) { m_navigation.setPage(MacPage::profilePage(id)); };
-    const auto accept = [this](const QUuid &id) { m_store.acceptFriend(id); };
-    const auto decline = [this](const QUuid &id) { m_store.rejectFriend(id); };
-    connect(m_rowDelegate, &MacPersonRow::openProfile, this, open);
-    connect(m_rowDelegate, &MacPersonRow::accept, this, accept);
-    connect(m_rowDelegate, &MacPersonRow::decline, this, decline);
-    // Clicks are the delegate's; this is the keyboard's Return on a row.
-    connect(m_view, &QListView::activated, this, &MacFriendList::openProfile);
-    // A screen reader presses a person, and a request's painted buttons by their texts.
-    AccessibleActions::rowActions(
-        m_view,
-        [](const QModelIndex &row) {
-            const int kind = row.data(MacFriendListModel::KindRole).toInt();
-            QStringList names;
-            if (kind != MacFriendRow::header)
-                names.append(QAccessibleActionInterface::pressAction());
-            if (kind == MacFriendRow::request)
-                names << MacPersonRow::acceptText() << MacPersonRow::declineText();
-            return names;
-        },
-        [open, accept, decline](const QModelIndex &row, const QString &action) {
-            const QUuid id = row.data(MacFriendListModel::AccountIdRole).toUuid();
-            if (action == MacPersonRow::acceptText())
-                accept(id);
-            else if (action == MacPersonRow::declineText())
-                decline(id);
-            else
-                open(id);
-        });
+    const auto idOf = [](const QModelIndex &row) {
+        return row.data(MacFriendListModel::AccountIdRole).toUuid();
+    };
+    connect(m_rowDelegate, &MacPersonRow::personClicked, this,
+            [this, idOf](const QModelIndex &row) {
+                m_navigation.setPage(MacPage::profilePage(idOf(row)));
+            });
+    connect(m_rowDelegate, &MacPersonRow::actionClicked, this,
+            [this, idOf](const QModelIndex &row, int action) {
+                if (action == 0)
+                    m_store.acceptFriend(idOf(row));
+                else
+                    m_store.rejectFriend(idOf(row));
+            });
     connect(m_model, &MacFriendListModel::refreshed, this, &MacFriendList::followStore);
     connect(DecodedImageCache::shared(), &DecodedImageCache::ready, this, [this] {
         m_view->viewport()->update();
@@ -179,11 +163,4 @@ void MacFriendList::followStore()
     if (me)
         static_cast<PersonButton *>(m_ownRow)->setAccount(*me);
     m_hint->setVisible(!m_model->hasContacts());
-}
-
-void MacFriendList::openProfile(const QModelIndex &index)
-{
-    const QVariant id = index.data(MacFriendListModel::AccountIdRole);
-    if (id.isValid())
-        m_navigation.setPage(MacPage::profilePage(id.toUuid()));
 }

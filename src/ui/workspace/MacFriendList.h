@@ -23,7 +23,6 @@ public:
 
     MacFriendListModel *model() const { return m_model; }
     QListView *view() const { return m_view; }
-    MacPersonRow *rowDelegate() const { return m_rowDelegate; }
     QAbstractButton *ownRow() const { return m_ownRow; }
     QPushButton *addFriendButton() const { return m_addFriend; }
     QPushButton *inviteButton() const { return m_invite; }
@@ -31,15 +30,14 @@ public:
 
 private:
     void followStore();
-    void openProfile(const QModelIndex &index);
 
     LocalStore &m_store;
     MacNavigation &m_navigation;
     MacFriendListModel *m_model;
-    MacPersonRow *m_rowDelegate;
     QAbstractButton *m_ownRow;
     QPushButton *m_addFriend;
     QPushButton *m_invite;
     QLabel *m_hint;
     QListView *m_view;
+    MacPersonRow *m_rowDelegate;
 };

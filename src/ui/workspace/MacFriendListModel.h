@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/Account.h"
-#include "ui/workspace/KeyedListModel.h"
+#include "ui/common/KeyedListModel.h"
 
 #include <QList>
 #include <QUuid>

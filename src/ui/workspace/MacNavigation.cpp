@@ -1,7 +1,5 @@
 #include "ui/workspace/MacNavigation.h"
 
-#include <QHashFunctions>
-
 #include <utility>
 
 namespace {
@@ -20,34 +18,6 @@ bool change(T &field, const T &value)
 QString rawText(MacSection section)
 {
     return section == MacSection::chats ? QStringLiteral("대화") : QStringLiteral("친구");
-}
-
-std::optional<MacSection> macSectionFromRawText(const QString &text)
-{
-    if (text == rawText(MacSection::chats))
-        return MacSection::chats;
-    if (text == rawText(MacSection::friends))
-        return MacSection::friends;
-    return std::nullopt;
-}
-
-size_t qHash(MacSection section, size_t seed)
-{
-    return qHash(rawText(section), seed);
-}
-
-size_t qHash(const MacPage &page, size_t seed)
-{
-    QtPrivate::QHashCombine combine;
-    seed = combine(seed, int(page.kind));
-    if (page.kind == MacPage::room || page.kind == MacPage::profile)
-        seed = combine(seed, page.id);
-    return seed;
-}
-
-size_t qHash(const MacMediaID &media, size_t seed)
-{
-    return qHash(media.id, seed);
 }
 
 MacNavigation::MacNavigation(QObject *parent)

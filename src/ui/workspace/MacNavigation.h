@@ -9,12 +9,11 @@
 
 #include <optional>
 
-// The list the sidebar shows; the raw value is the section picker's label.
+// The list the sidebar shows.
 enum class MacSection { chats, friends };
 
+// The section picker's label.
 QString rawText(MacSection section);
-std::optional<MacSection> macSectionFromRawText(const QString &text);
-size_t qHash(MacSection section, size_t seed = 0);
 
 // The page of the detail column. `id` is the room of `room` and the user of `profile`, and null
 // for every other kind.
@@ -35,17 +34,6 @@ struct MacPage
         return a.kind == b.kind && ((a.kind != room && a.kind != profile) || a.id == b.id);
     }
 };
-
-size_t qHash(const MacPage &page, size_t seed = 0);
-
-// The photo viewer's item: the message whose photo is shown.
-struct MacMediaID
-{
-    QUuid id;
-    friend bool operator==(const MacMediaID &, const MacMediaID &) = default;
-};
-
-size_t qHash(const MacMediaID &media, size_t seed = 0);
 
 // The window's navigation state, owned by the workspace and handed to the sidebar, the room
 // pane and the pages, which change navigation only through it. Every setter signals only on a

@@ -3,12 +3,12 @@
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/PersonLabel.h"
+#include "ui/common/PersonPaint.h"
 #include "ui/workspace/MacFriendListModel.h"
 #include "ui/workspace/SidebarRowPaint.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionButton>
 
@@ -55,7 +55,13 @@ std::pair<QRect, QRect> requestButtons(const QRect &rect)
 const MacFriendRow *rowOf(const QModelIndex &index)
 {
     const auto *model = qobject_cast<const MacFriendListModel *>(index.model());
-    return model ? &model->row(index.row()) : nullptr;
+    return model && index.isValid() ? &model->row(index.row()) : nullptr;
+}
+
+int kindOf(const QModelIndex &index)
+{
+    const MacFriendRow *row = rowOf(index);
+    return row ? row->kind : MacFriendRow::header;
 }
 
 } // namespace
@@ -82,6 +88,28 @@ MacPersonRow::Part MacPersonRow::partAt(const QRect &rect, int kind, const QPoin
             return Part::none;
     }
     return Part::person;
+}
+
+bool MacPersonRow::pressable(const QModelIndex &row) const
+{
+    return kindOf(row) != MacFriendRow::header;
+}
+
+QStringList MacPersonRow::actions(const QModelIndex &row) const
+{
+    if (kindOf(row) != MacFriendRow::request)
+        return {};
+    return {acceptText(), declineText()};
+}
+
+int MacPersonRow::partAt(const QRect &rect, const QModelIndex &row, const QPoint &pos) const
+{
+    return int(partAt(rect, kindOf(row), pos));
+}
+
+int MacPersonRow::keyPart(int key, const QModelIndex &row) const
+{
+    return key == Qt::Key_Space ? nothing : ActionRowDelegate::keyPart(key, row);
 }
 
 void MacPersonRow::paint(QPainter *painter, const QStyleOptionViewItem &option,
@@ -133,9 +161,9 @@ void MacPersonRow::paintPerson(QPainter &painter, const QStyleOptionViewItem &op
     if (row.kind == MacFriendRow::request)
         area.setRight(requestButtons(option.rect).first.left() - itemGap - 1);
     area.setHeight(PersonLabel::avatarSize);
-    SidebarRowPaint::paintPerson(painter, area, row.account, row.kind == MacFriendRow::official,
-                                 option.palette, SidebarRowPaint::textColor(option, false),
-                                 SidebarRowPaint::textColor(option, true));
+    PersonPaint::paint(painter, area, row.account, row.kind == MacFriendRow::official,
+                       option.palette, SidebarRowPaint::textColor(option, false),
+                       SidebarRowPaint::textColor(option, true));
 }
 
 void MacPersonRow::paintButton(QPainter &painter, const QStyleOptionViewItem &option,
@@ -148,9 +176,7 @@ void MacPersonRow::paintButton(QPainter &painter, const QStyleOptionViewItem &op
     button.text = text;
     button.palette = option.palette;
     button.state = QStyle::State_Enabled;
-    const bool pressed = m_pressedPart == part && m_pressedIndex == index
-        && (QApplication::mouseButtons() & Qt::LeftButton);
-    button.state |= pressed ? QStyle::State_Sunken : QStyle::State_Raised;
+    button.state |= isPressed(index, int(part)) ? QStyle::State_Sunken : QStyle::State_Raised;
     if (option.state & QStyle::State_MouseOver) {
         const auto *view = qobject_cast<const QAbstractItemView *>(option.widget);
         if (view && rect.contains(view->viewport()->mapFromGlobal(QCursor::pos())))
@@ -161,45 +187,4 @@ void MacPersonRow::paintButton(QPainter &painter, const QStyleOptionViewItem &op
     painter.setFont(ChatFont::body());
     style->drawControl(QStyle::CE_PushButton, &button, &painter, option.widget);
     painter.restore();
-}
-
-bool MacPersonRow::editorEvent(QEvent *event, QAbstractItemModel *,
-                               const QStyleOptionViewItem &option, const QModelIndex &index)
-{
-    const MacFriendRow *row = rowOf(index);
-    if (!row)
-        return false;
-    const auto type = event->type();
-    if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease
-        && type != QEvent::MouseButtonDblClick)
-        return false;
-    const auto *mouse = static_cast<QMouseEvent *>(event);
-    const Part part = partAt(option.rect, row->kind, mouse->position().toPoint());
-    if (type == QEvent::MouseButtonPress) {
-        m_pressedIndex = mouse->button() == Qt::LeftButton && part != Part::none
-            ? QPersistentModelIndex(index)
-            : QPersistentModelIndex();
-        m_pressedPart = m_pressedIndex.isValid() ? part : Part::none;
-        return part != Part::none;
-    }
-    if (type == QEvent::MouseButtonDblClick) {
-        // The first click of the pair has already acted; the second is not another click.
-        m_pressedIndex = QPersistentModelIndex();
-        m_pressedPart = Part::none;
-        return part != Part::none;
-    }
-    const bool clicked = m_pressedIndex.isValid() && m_pressedIndex == index
-        && m_pressedPart == part && mouse->button() == Qt::LeftButton;
-    m_pressedIndex = QPersistentModelIndex();
-    m_pressedPart = Part::none;
-    if (clicked) {
-        const QUuid id = row->account.id;
-        if (part == Part::accept)
-            emit accept(id);
-        else if (part == Part::decline)
-            emit decline(id);
-        else
-            emit openProfile(id);
-    }
-    return part != Part::none;
 }

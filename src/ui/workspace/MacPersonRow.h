@@ -1,22 +1,20 @@
 #pragma once
 
-#include <QPersistentModelIndex>
-#include <QStyledItemDelegate>
-#include <QUuid>
+#include "ui/common/ActionRowDelegate.h"
 
 struct MacFriendRow;
 
 // Paints the rows of the friend list (MacFriendListModel): section headers, and people as a
 // 56-pixel avatar with the name, the official mark and the handle. A received request adds
-// "수락" and "거절" at the row's end. Clicks are hit-tested against the painted layout: the
-// person opens the profile, the two buttons answer the request.
-class MacPersonRow : public QStyledItemDelegate
+// "수락" and "거절" at the row's end (actions 0 and 1, see ActionRowDelegate). A header does
+// nothing; between the person and the buttons lies a gap that does nothing either.
+class MacPersonRow : public ActionRowDelegate
 {
     Q_OBJECT
 public:
-    enum class Part { none, person, accept, decline };
+    enum class Part { none = nothing, person = ActionRowDelegate::person, accept, decline };
 
-    using QStyledItemDelegate::QStyledItemDelegate;
+    using ActionRowDelegate::ActionRowDelegate;
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override;
@@ -27,14 +25,12 @@ public:
     static QString acceptText() { return QStringLiteral("수락"); }
     static QString declineText() { return QStringLiteral("거절"); }
 
-signals:
-    void openProfile(const QUuid &accountId);
-    void accept(const QUuid &accountId);
-    void decline(const QUuid &accountId);
-
 protected:
-    bool editorEvent(QEvent *event, QAbstractItemModel *model, const QStyleOptionViewItem &option,
-                     const QModelIndex &index) override;
+    bool pressable(const QModelIndex &row) const override;
+    QStringList actions(const QModelIndex &row) const override;
+    int partAt(const QRect &rect, const QModelIndex &row, const QPoint &pos) const override;
+    // Return and Enter open the person; Space does nothing here.
+    int keyPart(int key, const QModelIndex &row) const override;
 
 private:
     void paintHeader(QPainter &painter, const QStyleOptionViewItem &option,
@@ -43,7 +39,4 @@ private:
                      const MacFriendRow &row) const;
     void paintButton(QPainter &painter, const QStyleOptionViewItem &option, const QRect &rect,
                      const QString &text, Part part, const QModelIndex &index) const;
-
-    QPersistentModelIndex m_pressedIndex;
-    Part m_pressedPart = Part::none;
 };

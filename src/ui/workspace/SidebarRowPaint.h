@@ -2,16 +2,13 @@
 
 #include <QColor>
 #include <QRect>
-#include <QString>
 
-struct Account;
 class QListView;
 class QPainter;
-class QPalette;
 class QStyleOptionViewItem;
 
 // Painting shared by the sidebar's painted rows: the rounded selection and hover plate, the
-// text colours on and off it, symbols tinted like text, and the lists that show the rows.
+// text colours on and off it, and the lists that show the rows.
 namespace SidebarRowPaint {
 
 // A list of painted rows on the sidebar's own background: no frame, no horizontal scrolling
@@ -25,12 +22,5 @@ constexpr int inset = 8;
 void paintBackground(QPainter &painter, const QStyleOptionViewItem &option);
 // Primary or secondary text colour for the row's state.
 QColor textColor(const QStyleOptionViewItem &option, bool secondary);
-// The symbol `name` (see ChatIcon) in `color`, centred in `rect`.
-void paintSymbol(QPainter &painter, const QRect &rect, const QString &name, const QColor &color);
-
-// A person as PersonLabel shows one: the 56-pixel avatar at the left of `area` (which is that
-// high), the name with the official mark, and "@handle" below it; texts elided to the area.
-void paintPerson(QPainter &painter, const QRect &area, const Account &account, bool official,
-                 const QPalette &palette, const QColor &primary, const QColor &secondary);
 
 } // namespace SidebarRowPaint

@@ -90,7 +90,7 @@ int TranscriptListView::estimate(int row) const
         height = 38;
         break;
     case MessageKind::image:
-        height = 196 + (m.body.isEmpty() || m.body == u"사진" ? 0 : 26);
+        height = 196 + (m.caption().isEmpty() ? 0 : 26);
         break;
     case MessageKind::text:
         height = 16 + 20 * (1 + int(m.body.size()) / perLine);

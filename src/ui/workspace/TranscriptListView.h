@@ -39,14 +39,11 @@ public:
 
     void setOlderShown(bool shown);
     void setSpinnerShown(bool shown);
-    QPushButton *olderButton() const { return m_older; }
-    bool spinnerShown() const { return m_spinner; }
 
     // Scrolls to the end of the content and keeps to it while rows settle.
     void scrollToBottom();
     // Scrolls so that the row stands in the middle of the visible area.
     void scrollToRow(int row);
-    bool isAnchoredAtBottom() const { return m_bottomAnchored; }
 
     // The geometry the bottom-following rules read.
     TranscriptAnchor anchor() const;
@@ -100,7 +97,6 @@ private:
     int rowAtContent(qint64 y) const;
     qint64 maximum() const;
     qint64 anchoredTop() const;
-    void setTop(qint64 top);
     void adoptScrollPosition();
     void setAnchorRow(int row, qint64 offset);
     void placeHeader();

@@ -1,4 +1,5 @@
 #include "ui/workspace/TranscriptModel.h"
+#include "model/Account.h"
 
 #include "store/LocalStore.h"
 
@@ -133,7 +134,7 @@ TranscriptRow TranscriptModel::row(int i) const
         r.avatarJPEG = sender->avatarJPEG;
         r.avatarURL = sender->avatarURL;
     } else {
-        r.senderName = QStringLiteral("알 수 없음");
+        r.senderName = kUnknownName;
     }
     if (m.replyToId)
         r.quote = m_store.replyPreview(*m.replyToId);

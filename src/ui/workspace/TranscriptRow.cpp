@@ -17,8 +17,8 @@ QString TranscriptRow::accessibleText() const
         prefix = name + QStringLiteral(", ");
     QString content = message.body;
     if (message.kind == MessageKind::image && content.isEmpty())
-        content = QStringLiteral("사진");
+        content = kPhotoText;
     else if (isDeleted())
-        content = QStringLiteral("삭제된 메시지");
+        content = kDeletedMessageText;
     return prefix + ChatTime::spoken(message.createdAt) + QStringLiteral(", ") + content;
 }

@@ -40,11 +40,7 @@ struct TranscriptRow
         return message.kind == MessageKind::image && (message.imageJPEG || message.imageURL);
     }
     // The body shown under the photo or alone: a photo's stand-in body "사진" is not shown.
-    bool showsText() const
-    {
-        return !message.body.isEmpty()
-            && !(message.kind == MessageKind::image && message.body == u"사진");
-    }
+    bool showsText() const { return !message.caption().isEmpty(); }
 
     // The sentence a screen reader reads for the row.
     QString accessibleText() const;

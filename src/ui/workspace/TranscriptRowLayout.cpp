@@ -1,4 +1,5 @@
 #include "ui/workspace/TranscriptRowLayout.h"
+#include "model/ChatMessage.h"
 
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
@@ -97,7 +98,7 @@ std::unique_ptr<TranscriptRowLayout> TranscriptRowLayout::make(const TranscriptR
         quoteTop = stack(quoteSize.width(), quoteSize.height());
     }
     if (row.isDeleted()) {
-        l->bodyText = std::make_unique<ChatTextLayout>(QStringLiteral("삭제된 메시지"), body);
+        l->bodyText = std::make_unique<ChatTextLayout>(kDeletedMessageText, body);
         textSize = l->bodyText->layout(inner);
         textSize.setWidth(std::min(l->bodyText->naturalWidth(), inner));
         deletedTop = stack(textSize.width(), textSize.height());

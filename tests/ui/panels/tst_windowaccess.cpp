@@ -5,7 +5,7 @@
 #include "PanelTestSupport.h"
 #include "WorkspaceTestSupport.h"
 
-#include "ui/panels/AccountListModel.h"
+#include "ui/common/AccountListModel.h"
 #include "ui/panels/MacInfoPanel.h"
 #include "ui/workspace/MacChatList.h"
 #include "ui/workspace/MacComposerField.h"

@@ -3,8 +3,9 @@
 // that arrives at the top.
 
 #include "SidebarTestSupport.h"
+#include "ui/common/AccountListModel.h"
+#include "ui/common/KeyedListModel.h"
 #include "ui/common/WideButton.h"
-#include "ui/workspace/KeyedListModel.h"
 #include "ui/workspace/MacChatList.h"
 #include "ui/workspace/MacRoomListModel.h"
 #include "ui/workspace/MacSidebar.h"
@@ -28,6 +29,8 @@ private slots:
     void initTestCase() { privateFolders(); }
 
     void anyReorder();
+    void accountRows_data();
+    void accountRows();
     void search_data();
     void search();
     void rowTexts_data();
@@ -84,6 +87,60 @@ void TestSidebar::anyReorder()
         QCOMPARE(model.rows, next);
         QVERIFY(moves.size() <= next.size());
     }
+}
+
+void TestSidebar::accountRows_data()
+{
+    // Accounts by letter; the second list is what the source gives next. A letter in upper case
+    // is the same account with a changed name.
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("risen to the top") << "abcd"
+                                      << "dabc"
+                                      << "dabc";
+    QTest::newRow("swapped, one gone") << "abcd"
+                                       << "dcb"
+                                       << "dcb";
+    QTest::newRow("renamed in place") << "abc"
+                                      << "aBc"
+                                      << "aBc";
+    QTest::newRow("named twice") << "ab"
+                                 << "bab"
+                                 << "ba";
+    QTest::newRow("emptied") << "abc"
+                             << ""
+                             << "";
+}
+
+void TestSidebar::accountRows()
+{
+    // The people lists follow their source by moves, never by a reset, so that the view keeps
+    // its scroll position and its current row.
+    QFETCH(QString, before);
+    QFETCH(QString, after);
+    QFETCH(QString, shown);
+    const auto accounts = [](const QString &letters) {
+        QList<Account> list;
+        for (QChar letter : letters) {
+            Account account;
+            account.id = QUuid::createUuidV5(QUuid(), QString(letter.toLower()));
+            account.displayName = letter;
+            list.append(account);
+        }
+        return list;
+    };
+    QList<Account> source = accounts(before);
+    AccountListModel model([&] { return source; });
+    QAbstractItemModelTester tester(&model);
+    QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+    source = accounts(after);
+    model.refresh();
+    QString rows;
+    for (int row = 0; row < model.rowCount(); ++row)
+        rows += model.index(row).data().toString();
+    QCOMPARE(rows, shown);
+    QCOMPARE(resets.size(), 0);
 }
 
 // Rooms: "모임" (pinned group, no title: named by its members), "하늘" (direct, newest),

@@ -1,14 +1,14 @@
-#include "ui/panels/AccountListModel.h"
+#include "ui/common/AccountListModel.h"
 
 #include "ui/common/OfficialMark.h"
 
 #include <QSet>
 
 AccountListModel::AccountListModel(std::function<QList<Account>()> source, QObject *parent)
-    : QAbstractListModel(parent)
+    : KeyedListModel(parent)
     , m_source(std::move(source))
 {
-    m_rows = m_source();
+    AccountListModel::rebuild();
 }
 
 int AccountListModel::rowCount(const QModelIndex &parent) const
@@ -60,7 +60,7 @@ QVariant AccountListModel::data(const QModelIndex &index, int role) const
 
 QHash<int, QByteArray> AccountListModel::roleNames() const
 {
-    QHash<int, QByteArray> names = QAbstractListModel::roleNames();
+    QHash<int, QByteArray> names = KeyedListModel::roleNames();
     names.insert(IdRole, "id");
     names.insert(HandleRole, "handle");
     names.insert(OfficialRole, "official");
@@ -69,46 +69,18 @@ QHash<int, QByteArray> AccountListModel::roleNames() const
     return names;
 }
 
-void AccountListModel::reload()
+void AccountListModel::rebuild()
 {
-    const QList<Account> wanted = m_source();
-    QSet<QUuid> wantedIds;
-    for (const Account &account : wanted)
-        wantedIds.insert(account.id);
-
-    // Rows that left the list, from the bottom so that the row numbers above stay put.
-    for (int row = int(m_rows.size()) - 1; row >= 0; --row) {
-        if (wantedIds.contains(m_rows.at(row).id))
-            continue;
-        beginRemoveRows({}, row, row);
-        m_rows.removeAt(row);
-        endRemoveRows();
-    }
-
-    // What is left must keep its order among the wanted rows; otherwise start afresh.
-    qsizetype next = 0;
-    for (const Account &account : wanted) {
-        if (next < m_rows.size() && m_rows.at(next).id == account.id)
-            ++next;
-    }
-    if (next != m_rows.size()) {
-        beginResetModel();
-        m_rows = wanted;
-        endResetModel();
-        return;
-    }
-
-    for (int row = 0; row < wanted.size(); ++row) {
-        const Account &account = wanted.at(row);
-        if (row < m_rows.size() && m_rows.at(row).id == account.id) {
-            if (!(m_rows.at(row) == account)) {
-                m_rows[row] = account;
-                emit dataChanged(index(row), index(row));
-            }
-            continue;
+    // A source that names an account twice shows it once, where it first appears.
+    QList<Account> next;
+    QSet<QUuid> seen;
+    for (Account &account : m_source()) {
+        if (!seen.contains(account.id)) {
+            seen.insert(account.id);
+            next.append(std::move(account));
         }
-        beginInsertRows({}, row, row);
-        m_rows.insert(row, account);
-        endInsertRows();
     }
+    syncRows(
+        m_rows, next, [](const Account &account) { return account.id; },
+        [](const Account &a, const Account &b) { return a == b; });
 }

@@ -1,17 +1,16 @@
 #pragma once
 
 #include "model/Account.h"
+#include "ui/common/KeyedListModel.h"
 
-#include <QAbstractListModel>
 #include <QList>
 
 #include <functional>
 
 // A list of accounts in the order that its source gives (the store's order: the views filter but
-// never sort). reload() brings the rows up to date with the fewest changes: an account that left
-// the source removes its row, a new one is inserted where the source puts it, and an account
-// whose record changed is a dataChanged of its row.
-class AccountListModel : public QAbstractListModel
+// never sort), keyed by the account's id: refresh() brings the rows up to date with the fewest
+// changes (see KeyedListModel).
+class AccountListModel : public KeyedListModel
 {
     Q_OBJECT
 public:
@@ -29,8 +28,6 @@ public:
     QVariant data(const QModelIndex &index, int role) const override;
     QHash<int, QByteArray> roleNames() const override;
 
-    void reload();
-
     // The name, "공식" for an official account and "@handle", as a screen reader says them.
     static QString spokenPerson(const Account &account);
 
@@ -38,6 +35,7 @@ protected:
     // The rows' data beyond the account's own roles (accessible texts, check states...); an
     // invalid QVariant falls back to the account's roles.
     virtual QVariant extraData(const Account &account, int role) const;
+    void rebuild() override;
     const QList<Account> &rows() const { return m_rows; }
 
 private:
