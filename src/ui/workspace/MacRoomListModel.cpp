@@ -352,9 +352,9 @@ QString MacRoomListModel::previewText(const ChatMessage *last)
         return {};
     switch (last->kind) {
     case MessageKind::image:
-        return QStringLiteral("사진");
+        return kPhotoText;
     case MessageKind::deleted:
-        return QStringLiteral("삭제된 메시지");
+        return kDeletedMessageText;
     case MessageKind::text:
     case MessageKind::system:
         break;

@@ -2,7 +2,7 @@
 
 #include "model/ChatMessage.h"
 #include "model/Conversation.h"
-#include "ui/workspace/KeyedListModel.h"
+#include "ui/common/KeyedListModel.h"
 
 #include <QDateTime>
 #include <QHash>
