@@ -17,6 +17,7 @@ QString snakeToCamel(const QString &key);
 
 // A UUID in the canonical 8-4-4-4-12 hexadecimal form, either case; nothing otherwise.
 std::optional<QUuid> parseWireUuid(const QString &text);
+std::optional<QUuid> parseWireUuid(QByteArrayView ascii);
 std::optional<QUuid> parseWireUuid(const QJsonValue &value);
 
 // A JSON number with an integral value that fits 64 bits; nothing otherwise.
