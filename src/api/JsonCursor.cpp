@@ -108,27 +108,40 @@ char16_t escapedChar(char c)
     }
 }
 
-// The text of a checked string body with escapes.
-QString unescape(const char *p, const char *end)
+// The text of a checked string body: escapes and UTF-8 sequences decoded. A decoder of its own,
+// as QString::fromUtf8() would drop a byte-order mark at the start of a run.
+QString decodeText(const char *p, const char *end)
 {
-    QString out;
-    out.reserve(end - p);
+    QString out(end - p, Qt::Uninitialized); // never more UTF-16 units than bytes
+    char16_t *to = reinterpret_cast<char16_t *>(out.data());
     while (p < end) {
-        const char *run = p;
-        while (p < end && *p != '\\')
+        const uchar c = uchar(*p);
+        if (c == '\\') {
+            if (p[1] == 'u') {
+                *to++ = char16_t(escapedUnit(p + 2));
+                p += 6;
+            } else {
+                *to++ = escapedChar(p[1]);
+                p += 2;
+            }
+        } else if (c < 0x80) {
+            *to++ = c;
             ++p;
-        if (p != run)
-            out += QString::fromUtf8(run, p - run);
-        if (p == end)
-            break;
-        if (p[1] == 'u') {
-            out += QChar(char16_t(escapedUnit(p + 2)));
-            p += 6;
-        } else {
-            out += QChar(escapedChar(p[1]));
+        } else if (c < 0xE0) {
+            *to++ = char16_t((c & 0x1F) << 6 | (p[1] & 0x3F));
             p += 2;
+        } else if (c < 0xF0) {
+            *to++ = char16_t((c & 0x0F) << 12 | (p[1] & 0x3F) << 6 | (p[2] & 0x3F));
+            p += 3;
+        } else {
+            const char32_t code = char32_t(c & 0x07) << 18 | char32_t(p[1] & 0x3F) << 12
+                | char32_t(p[2] & 0x3F) << 6 | char32_t(p[3] & 0x3F);
+            *to++ = QChar::highSurrogate(code);
+            *to++ = QChar::lowSurrogate(code);
+            p += 4;
         }
     }
+    out.truncate(to - reinterpret_cast<const char16_t *>(out.constData()));
     return out;
 }
 
@@ -216,13 +229,14 @@ bool JsonCursor::text(QString &out)
     StringSpan span;
     if (!string(span))
         return false;
-    const QByteArrayView bytes(span.begin, span.end);
-    if (span.escaped)
-        out = unescape(span.begin, span.end);
-    else if (span.wide)
-        out = QString::fromUtf8(bytes);
+    // The document reader drops a byte-order mark that opens a text without escapes and keeps
+    // it otherwise: such texts are left to it.
+    if (span.wide && span.end - span.begin >= 3 && std::memcmp(span.begin, "\xef\xbb\xbf", 3) == 0)
+        return false;
+    if (span.escaped || span.wide)
+        out = decodeText(span.begin, span.end);
     else
-        out = QString::fromLatin1(bytes);
+        out = QString::fromLatin1(QByteArrayView(span.begin, span.end));
     return true;
 }
 

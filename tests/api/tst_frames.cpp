@@ -221,6 +221,13 @@ private slots:
         row("U+FDD0", withBody("\"\xef\xb7\x90\""));
         row("U+1FFFF", withBody("\"\xf0\x9f\xbf\xbf\""));
         row("byte FF", withBody("\"\xff\""));
+        row("byte-order mark opening a text",
+            withBody("\"\xef\xbb\xbf"
+                     "a\""));
+        row("byte-order mark opening a text with escapes", withBody("\"\xef\xbb\xbf\\n\""));
+        row("two byte-order marks", withBody("\"\xef\xbb\xbf\xef\xbb\xbf\""));
+        row("byte-order mark inside a text", withBody("\"a\xef\xbb\xbf\""), true);
+        row("byte-order mark after an escape", withBody("\"\\n\xef\xbb\xbf\""), true);
         row("escaped type", "{\"type\":\"auth\\u002eok\"}");
 
         // Keys.
