@@ -16,23 +16,12 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // The four hexadecimal digits of a \u escape at `p`, or -1.
 int escapedUnit(const char *p)
 {
     int unit = 0;
     for (int i = 0; i < 4; ++i) {
-        const int digit = hexValue(p[i]);
+        const int digit = wireHexDigit(char16_t(uchar(p[i])));
         if (digit < 0)
             return -1;
         unit = unit << 4 | digit;

@@ -72,9 +72,7 @@ QString snakeToCamel(const QString &key)
     return joined;
 }
 
-namespace {
-
-int hexDigit(char16_t c)
+int wireHexDigit(char16_t c)
 {
     if (c >= u'0' && c <= u'9')
         return c - u'0';
@@ -84,6 +82,8 @@ int hexDigit(char16_t c)
         return c - u'A' + 10;
     return -1;
 }
+
+namespace {
 
 // The same reading for UTF-16 text and for ASCII bytes.
 template<typename Char>
@@ -100,8 +100,8 @@ std::optional<QUuid> uuidFromText(const Char *c, qsizetype size)
             ++i;
             continue;
         }
-        const int high = hexDigit(char16_t(c[i]));
-        const int low = hexDigit(char16_t(c[i + 1]));
+        const int high = wireHexDigit(char16_t(c[i]));
+        const int low = wireHexDigit(char16_t(c[i + 1]));
         if (high < 0 || low < 0)
             return std::nullopt;
         bytes[byte++] = uchar(high << 4 | low);
