@@ -111,7 +111,6 @@ private slots:
         row("no attachments", withAttachments("[]"), true);
         row("read", readFrame(",\"seq\":12"), true);
         row("typing", typingFrame(",\"active\":true"), true);
-        row("typing off", typingFrame(",\"active\":false"), true);
         row("typing without active", typingFrame(""), true);
         row("typing active text", typingFrame(",\"active\":\"yes\""), true);
         row("typing active null", typingFrame(",\"active\":null"), true);
@@ -119,7 +118,6 @@ private slots:
             true);
         row("auth.ok", "{\"type\":\"auth.ok\"}", true);
         row("unauthorized", "{\"type\":\"error\",\"code\":\"unauthorized\"}", true);
-        row("other error", "{\"type\":\"error\",\"code\":\"slow_down\"}", true);
         row("friend", "{\"type\":\"friend.requested\"}", true);
         row("unknown type", "{\"type\":\"presence\",\"x\":1}", true);
         row("extra members", withExtra("\"edited\":false,\"meta\":{\"a\":[1,-2,null,\"x\"]}"),
@@ -136,12 +134,9 @@ private slots:
         row("id number",
             messageFrame(messageMembers().replace("\"id\":\"" + kMsg + '"', "\"id\":5")));
         row("body number", withBody("5"));
-        row("body object", withBody("{}"));
         row("attachments object", withAttachments("{}"));
         row("attachment number", withAttachments("[5]"));
         row("attachment without size", withAttachments('[' + attachment + "\"url\":\"u\"}]"));
-        row("attachment url number",
-            withAttachments('[' + attachment + "\"byte_size\":1,\"url\":2}]"));
         row("message text", "{\"type\":\"message.created\",\"message\":\"x\"}");
         row("message missing", "{\"type\":\"message.created\"}");
         row("type number", "{\"type\":5}");
@@ -153,9 +148,7 @@ private slots:
         // UUID texts.
         row("lower-case ids", withBody("\"x\"").toLower(), true);
         row("braced id", withBody("\"x\"").replace(kMsg, '{' + kMsg.left(34) + '}'));
-        row("short id", withBody("\"x\"").replace(kMsg, kMsg.left(35)));
         row("not hex", withBody("\"x\"").replace(kMsg, "g" + kMsg.mid(1)));
-        row("dash moved", withBody("\"x\"").replace(kMsg, kMsg.left(7) + "-D" + kMsg.mid(9)));
         row("escaped id", withBody("\"x\"").replace(kMsg, "\\u0039" + kMsg.mid(1)));
         row("nil id", withBody("\"x\"").replace(kMsg, "00000000-0000-0000-0000-000000000000"));
 
@@ -198,14 +191,12 @@ private slots:
         row("unicode escapes", withBody("\"\\u0041\\u00e9\\uAC00\\u0000\\u001f\""), true);
         row("surrogate pair", withBody("\"\\ud83d\\ude00\\uD83D\\uDE00\""), true);
         row("lone high surrogate", withBody("\"a\\ud800b\""));
-        row("lone low surrogate", withBody("\"\\udc00\""));
         row("pair reversed", withBody("\"\\ude00\\ud83d\""));
         row("escaped noncharacter", withBody("\"\\ufffe\\uffff\\ufdd0\""));
         row("unknown escape", withBody("\"\\x41\""));
         row("short unicode escape", withBody("\"\\u12\""));
         row("bad hex in escape", withBody("\"\\u12G4\""));
         row("escape at the end", withBody("\"\\"));
-        row("raw tab", withBody("\"a\tb\""));
         row("raw control", withBody("\"a\x01z\""));
         row("raw delete", withBody("\"a\x7fz\""));
         row("raw nul", withBody(QByteArray("\"a\0z\"", 5)));
@@ -213,7 +204,6 @@ private slots:
         row("cut sequence", withBody("\"\xc3\""));
         row("lone continuation", withBody("\"\x80\""));
         row("overlong", withBody("\"\xc0\xaf\""));
-        row("overlong three", withBody("\"\xe0\x80\xaf\""));
         row("encoded surrogate", withBody("\"\xed\xa0\x80\""));
         row("beyond U+10FFFF", withBody("\"\xf4\x90\x80\x80\""));
         row("highest", withBody("\"\xf4\x8f\xbf\xbd\""));
@@ -259,23 +249,17 @@ private slots:
         row("garbage after", "{\"type\":\"auth.ok\"}x");
         row("second object", "{\"type\":\"auth.ok\"} {}");
         row("nul after", QByteArray("{\"type\":\"auth.ok\"}\0", 19));
-        row("vertical tab", "{\"type\":\v\"auth.ok\"}");
         row("missing comma", "{\"type\":\"auth.ok\" \"x\":1}");
         row("trailing comma", "{\"type\":\"auth.ok\",}");
         row("missing colon", "{\"type\" \"auth.ok\"}");
         row("unclosed", "{\"type\":\"auth.ok\"");
-        row("unclosed string", "{\"type\":\"auth.ok");
         row("array", "[{\"type\":\"auth.ok\"}]");
         row("top string", "\"auth.ok\"");
-        row("top null", "null");
         row("empty", "");
         row("empty object", "{}");
         row("literals", withExtra("\"a\":true,\"b\":false,\"c\":null,\"d\":[true,false,null]"),
             true);
         row("literal typo", withExtra("\"a\":tru"));
-        row("literal tail", withExtra("\"a\":nulll"));
-        row("capital literal", withExtra("\"a\":True"));
-        row("single quotes", "{'type':'auth.ok'}");
     }
 
     void sameAsDocument()
