@@ -11,5 +11,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // An event comes exactly with the event action.
     if ((frame.action == SocketFrame::Action::event) != frame.event.has_value())
         std::abort();
+    // The reader that works on the bytes comes to what the document reader does, or leaves
+    // the frame to it.
+    if (const auto direct = SocketFrame::parseDirect(bytes)) {
+        const SocketFrame reference = SocketFrame::parseDocument(bytes);
+        if (direct->action != reference.action || direct->event != reference.event)
+            std::abort();
+    }
     return 0;
 }

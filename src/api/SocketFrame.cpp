@@ -29,6 +29,13 @@ SocketFrame SocketFrame::parse(const QString &text)
 
 SocketFrame SocketFrame::parse(const QByteArray &utf8Text)
 {
+    if (auto frame = parseDirect(utf8Text))
+        return std::move(*frame);
+    return parseDocument(utf8Text);
+}
+
+SocketFrame SocketFrame::parseDocument(const QByteArray &utf8Text)
+{
     SocketFrame frame;
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(utf8Text, &error);

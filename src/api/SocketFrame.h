@@ -23,6 +23,12 @@ struct SocketFrame
 
     static SocketFrame parse(const QByteArray &utf8Text);
     static SocketFrame parse(const QString &text);
+
+    // The two readers parse() combines. parseDirect() reads a frame of the plain common form
+    // straight from its bytes and answers nothing for any other frame; parseDocument() reads
+    // every frame through a JSON document and is the reference for what a frame means.
+    static std::optional<SocketFrame> parseDirect(QByteArrayView utf8Text);
+    static SocketFrame parseDocument(const QByteArray &utf8Text);
 };
 
 // Reads a number of a socket frame: an integer as itself, another number with its fraction

@@ -72,9 +72,7 @@ QString snakeToCamel(const QString &key)
     return joined;
 }
 
-namespace {
-
-int hexDigit(char16_t c)
+int wireHexDigit(char16_t c)
 {
     if (c >= u'0' && c <= u'9')
         return c - u'0';
@@ -85,24 +83,25 @@ int hexDigit(char16_t c)
     return -1;
 }
 
-} // namespace
+namespace {
 
-std::optional<QUuid> parseWireUuid(const QString &text)
+// The same reading for UTF-16 text and for ASCII bytes.
+template<typename Char>
+std::optional<QUuid> uuidFromText(const Char *c, qsizetype size)
 {
-    if (text.size() != 36)
+    if (size != 36)
         return std::nullopt;
-    const char16_t *c = reinterpret_cast<const char16_t *>(text.utf16());
     uchar bytes[16];
     int byte = 0;
     for (qsizetype i = 0; i < 36;) {
         if (i == 8 || i == 13 || i == 18 || i == 23) {
-            if (c[i] != u'-')
+            if (c[i] != Char('-'))
                 return std::nullopt;
             ++i;
             continue;
         }
-        const int high = hexDigit(c[i]);
-        const int low = hexDigit(c[i + 1]);
+        const int high = wireHexDigit(char16_t(c[i]));
+        const int low = wireHexDigit(char16_t(c[i + 1]));
         if (high < 0 || low < 0)
             return std::nullopt;
         bytes[byte++] = uchar(high << 4 | low);
@@ -110,6 +109,18 @@ std::optional<QUuid> parseWireUuid(const QString &text)
     }
     // The nil UUID is a valid text too.
     return QUuid::fromRfc4122(QByteArrayView(bytes, 16));
+}
+
+} // namespace
+
+std::optional<QUuid> parseWireUuid(const QString &text)
+{
+    return uuidFromText(reinterpret_cast<const char16_t *>(text.utf16()), text.size());
+}
+
+std::optional<QUuid> parseWireUuid(QByteArrayView ascii)
+{
+    return uuidFromText(reinterpret_cast<const uchar *>(ascii.data()), ascii.size());
 }
 
 std::optional<QUuid> parseWireUuid(const QJsonValue &value)

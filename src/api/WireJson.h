@@ -15,8 +15,12 @@
 // later ones; leading and trailing underscores stay; a key without inner underscores is kept.
 QString snakeToCamel(const QString &key);
 
+// The value of one hexadecimal digit, either case; -1 for any other character.
+int wireHexDigit(char16_t c);
+
 // A UUID in the canonical 8-4-4-4-12 hexadecimal form, either case; nothing otherwise.
 std::optional<QUuid> parseWireUuid(const QString &text);
+std::optional<QUuid> parseWireUuid(QByteArrayView ascii);
 std::optional<QUuid> parseWireUuid(const QJsonValue &value);
 
 // A JSON number with an integral value that fits 64 bits; nothing otherwise.

@@ -237,19 +237,35 @@ quint64 MessageIndex::roomVersion(const QUuid &roomId) const
 QHash<QUuid, MessageIndex::RoomChange> MessageIndex::takeChanges()
 {
     QHash<QUuid, RoomChange> changes;
-    for (auto it = m_journal.cbegin(); it != m_journal.cend(); ++it) {
-        const Journal &j = it.value();
+    if (m_journal.isEmpty())
+        return changes;
+    changes.reserve(m_journal.size());
+    for (auto it = m_journal.begin(); it != m_journal.end(); ++it) {
+        Journal &j = it.value();
         RoomChange &change = changes[it.key()];
         change.reset = j.reset;
         if (j.reset)
             continue;
-        change.inserted = j.inserted;
+        change.inserted = std::move(j.inserted);
         change.changed = QList<const Entry *>(j.changed.cbegin(), j.changed.cend());
         change.moved = QList<const Entry *>(j.moved.cbegin(), j.moved.cend());
-        change.formerIds = j.formerIds;
+        change.formerIds = std::move(j.formerIds);
     }
     m_journal.clear();
     return changes;
+}
+
+namespace {
+
+constexpr qsizetype kFreshListed = 8; // inserted entries searched one by one, up to this many
+
+} // namespace
+
+bool MessageIndex::Journal::isFresh(const Entry *entry) const
+{
+    if (inserted.size() <= kFreshListed)
+        return inserted.contains(entry);
+    return fresh.contains(entry);
 }
 
 void MessageIndex::noteReset(const QUuid &roomId)
@@ -267,13 +283,16 @@ void MessageIndex::noteInserted(const Entry *entry)
     if (j.reset)
         return;
     j.inserted.append(entry);
-    j.fresh.insert(entry);
+    if (j.inserted.size() > kFreshListed + 1)
+        j.fresh.insert(entry);
+    else if (j.inserted.size() == kFreshListed + 1)
+        j.fresh = QSet<const Entry *>(j.inserted.cbegin(), j.inserted.cend());
 }
 
 void MessageIndex::noteChanged(const Entry *entry, bool moved, const QUuid &formerId)
 {
     Journal &j = m_journal[entry->message.conversationId];
-    if (j.reset || j.fresh.contains(entry))
+    if (j.reset || j.isFresh(entry))
         return; // a new entry is read whole, wherever it ends up
     if (moved) {
         j.changed.remove(entry);

@@ -208,7 +208,10 @@ private:
     {
         bool reset = false;
         QList<const Entry *> inserted;
-        QSet<const Entry *> fresh; // the inserted ones
+        // The inserted ones as a set, kept only once there are more than a few: a live
+        // message adds one at a time, and a short list is searched faster than a set is made.
+        QSet<const Entry *> fresh;
+        bool isFresh(const Entry *entry) const;
         QSet<const Entry *> changed;
         QSet<const Entry *> moved;
         QHash<const Entry *, QUuid> formerIds; // the first id of those whose id changed

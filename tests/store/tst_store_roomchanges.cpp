@@ -102,6 +102,17 @@ private slots:
                 index.update(e, [](ChatMessage &m) { m.body = QStringLiteral("고침"); });
             });
         }) << false << 1 << 0 << 0;
+        QTest::newRow("many new, each changed, and an old one") << Operation([](Rig &r) {
+            r.store->editMessages([&](MessageIndex &index) {
+                QList<const MessageIndex::Entry *> added;
+                for (int i = 0; i < 20; ++i)
+                    added.append(index.append(textMessage(r.roomId, r.peer, 3 + i)));
+                for (const MessageIndex::Entry *e : std::as_const(added))
+                    index.update(e, [](ChatMessage &m) { m.body = QStringLiteral("고침"); });
+                index.update(index.find(r.a.id),
+                             [](ChatMessage &m) { m.body = QStringLiteral("고침"); });
+            });
+        }) << false << 20 << 1 << 0;
         QTest::newRow("room read again") << Operation([](Rig &r) {
             r.store->editMessages([&](MessageIndex &index) {
                 const QList<ChatMessage> old = index.takeRoom(r.roomId);
