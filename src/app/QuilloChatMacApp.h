@@ -66,7 +66,7 @@ signals:
 
 private:
     void startBootstrap();
-    QCoro::Task<> runBootstrap();
+    void runBootstrap();
     void watchIncoming();
     void incoming(const ChatMessage &message);
 

@@ -1,6 +1,7 @@
 #include "ui/panels/FriendPickDelegate.h"
 
 #include "ui/common/ChatIcon.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/panels/PersonRowPaint.h"
 
 #include <QPainter>
@@ -23,8 +24,9 @@ void FriendPickDelegate::paintCheck(QPainter &painter, const QRect &box, bool ch
 
 QSize FriendPickDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const
 {
-    const int content = std::max(PersonRowPaint::height(), int(checkBox));
-    return QSize(checkBox + PersonRowPaint::avatarSize + 2 * padding, content + 2 * padding);
+    const int content = std::max(PersonRowPaint::height(), UiMetrics::controlHeight);
+    return QSize(UiMetrics::controlHeight + UiMetrics::avatarSize + 2 * padding,
+                 content + 2 * padding);
 }
 
 void FriendPickDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
@@ -35,8 +37,8 @@ void FriendPickDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     painter->save();
     PersonRowPaint::paintShade(*painter, row, option);
 
-    const QRect box(row.left() + padding, row.top() + (row.height() - checkBox) / 2, checkBox,
-                    checkBox);
+    const QRect box(row.left() + padding, row.top() + (row.height() - UiMetrics::controlHeight) / 2,
+                    UiMetrics::controlHeight, UiMetrics::controlHeight);
     const bool chosen = index.data(Qt::CheckStateRole).value<Qt::CheckState>() == Qt::Checked;
     paintCheck(*painter, box, chosen, palette.color(QPalette::Text));
 

@@ -10,6 +10,7 @@
 #include "ui/common/DisplayText.h"
 #include "ui/common/ImageShrink.h"
 #include "ui/common/MacImageFile.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/panels/InfoPanelHeader.h"
 #include "ui/panels/MacMemberInvite.h"
 #include "ui/panels/MemberListModel.h"
@@ -82,7 +83,7 @@ MacInfoPanel::MacInfoPanel(LocalStore &store, const QUuid &conversationId,
     const int side = std::max(close->sizeHint().width(), m_done->sizeHint().width());
     close->setFixedWidth(side);
     auto *trailing = new QWidget(bar);
-    trailing->setFixedSize(side, PanelParts::minimumButtonHeight);
+    trailing->setFixedSize(side, UiMetrics::controlHeight);
     auto *trailingLayout = new QHBoxLayout(trailing);
     trailingLayout->setContentsMargins(0, 0, 0, 0);
     trailingLayout->addWidget(m_done);

@@ -4,6 +4,8 @@
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/ConfirmDialog.h"
+#include "ui/common/StoreTask.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/common/WideButton.h"
 #include "ui/panels/PanelParts.h"
 
@@ -12,7 +14,6 @@
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QPointer>
 #include <QPushButton>
 #include <QUrl>
 
@@ -69,7 +70,7 @@ MacInvitePanel::MacInvitePanel(LocalStore &store, std::function<void()> onClose,
     m_share = new QPushButton(QStringLiteral("공유"), holder);
     m_share->setObjectName(QStringLiteral("share"));
     m_share->setAutoDefault(false);
-    m_share->setMinimumHeight(PanelParts::minimumButtonHeight);
+    m_share->setMinimumHeight(UiMetrics::controlHeight);
     m_share->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     column->addWidget(m_share);
 
@@ -105,16 +106,11 @@ void MacInvitePanel::present(const QString &link, const std::optional<QString> &
     m_share->setVisible(parsesAsUrl(link));
 }
 
-QCoro::Task<> MacInvitePanel::load()
+void MacInvitePanel::load()
 {
-    // Leaving the page drops the answer (QCoro tasks cannot be cancelled).
-    QPointer<MacInvitePanel> self(this);
-    std::optional<QString> link;
-    try {
-        link = co_await m_store.inviteURL();
-    } catch (...) { }
-    if (self)
-        present(link.value_or(QString()), m_note);
+    StoreTask::whenDone(
+        m_store.inviteURL(), this, std::nullopt,
+        [this](std::optional<QString> link) { present(link.value_or(QString()), m_note); });
 }
 
 void MacInvitePanel::confirmRotate()
@@ -123,18 +119,15 @@ void MacInvitePanel::confirmRotate()
                         {{QStringLiteral("새로 만들기"), false, [this] { rotate(); }}}, {});
 }
 
-QCoro::Task<> MacInvitePanel::rotate()
+void MacInvitePanel::rotate()
 {
     // No busy state: a second rotation may start before the first answers, and the link that
-    // answers last is the one shown.
-    QPointer<MacInvitePanel> self(this);
-    std::optional<QString> link;
-    try {
-        link = co_await m_store.rotateInvite();
-    } catch (...) { }
-    // A failure was reported by the store; the old link stays.
-    if (self && link)
-        present(*link, std::nullopt);
+    // answers last is the one shown. A failure was reported by the store; the old link stays.
+    StoreTask::whenDone(m_store.rotateInvite(), this, std::nullopt,
+                        [this](std::optional<QString> link) {
+                            if (link)
+                                present(*link, std::nullopt);
+                        });
 }
 
 void MacInvitePanel::copyLink()

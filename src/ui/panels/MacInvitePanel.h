@@ -2,8 +2,6 @@
 
 #include <QWidget>
 
-#include <QCoroTask>
-
 #include <functional>
 #include <optional>
 
@@ -30,8 +28,8 @@ public:
     static QUrl mailUrl(const QString &link);
 
 private:
-    QCoro::Task<> load();
-    QCoro::Task<> rotate();
+    void load();
+    void rotate();
     void confirmRotate();
     void copyLink();
     void share();

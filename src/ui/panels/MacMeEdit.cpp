@@ -9,6 +9,8 @@
 #include "ui/common/FieldLimits.h"
 #include "ui/common/ImageShrink.h"
 #include "ui/common/MacImageFile.h"
+#include "ui/common/StoreTask.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/RowButton.h"
 #include "ui/panels/StoreRedraw.h"
@@ -18,7 +20,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
-#include <QPointer>
 #include <QPushButton>
 
 namespace {
@@ -91,7 +92,7 @@ MacMeEdit::MacMeEdit(LocalStore &store, std::function<void()> onClose, QWidget *
     auto *library = new RowButton(photoSection);
     library->setObjectName(QStringLiteral("library"));
     library->setAccessibleName(QStringLiteral("보관함"));
-    m_avatar = new AvatarView(56, library);
+    m_avatar = new AvatarView(UiMetrics::avatarSize, library);
     m_avatar->setObjectName(QStringLiteral("avatar"));
     library->addPart(m_avatar);
     library->addPart(new QLabel(QStringLiteral("보관함"), library));
@@ -247,19 +248,18 @@ void MacMeEdit::save()
     submit(m_name->text(), m_handle->text(), m_photo);
 }
 
-QCoro::Task<> MacMeEdit::submit(QString name, QString handle, std::optional<QByteArray> photo)
+void MacMeEdit::submit(const QString &name, const QString &handle,
+                       const std::optional<QByteArray> &photo)
 {
-    QPointer<MacMeEdit> self(this);
-    LocalStore &store = m_store;
-    std::optional<ProfileSaveError> error;
-    bool failed = false;
-    try {
-        error = co_await store.saveMe(name, handle, photo);
-    } catch (...) {
-        failed = true;
-    }
-    if (!self)
-        co_return;
+    StoreTask::whenDone(
+        m_store.saveMe(name, handle, photo), this,
+        [this](std::optional<std::optional<ProfileSaveError>> outcome) { saved(outcome); });
+}
+
+void MacMeEdit::saved(const std::optional<std::optional<ProfileSaveError>> &outcome)
+{
+    // No outcome: the save failed and the store has said why.
+    const std::optional<ProfileSaveError> error = outcome.value_or(std::nullopt);
     m_saving = false;
     m_taken = error == ProfileSaveError::handleTaken;
     m_formatError = error == ProfileSaveError::invalidHandle;
@@ -267,7 +267,7 @@ QCoro::Task<> MacMeEdit::submit(QString name, QString handle, std::optional<QByt
     // Saved, with nothing to report: the page closes, but only while it is the page shown. A
     // slow answer that comes after the user went to another page must not take them away
     // from it.
-    if (!error && !failed && !m_refusal && !store.notice() && isVisible() && m_onClose)
+    if (outcome && !error && !m_refusal && !m_store.notice() && isVisible() && m_onClose)
         m_onClose();
 }
 

@@ -3,11 +3,10 @@
 #include <QByteArray>
 #include <QWidget>
 
-#include <QCoroTask>
-
 #include <functional>
 #include <optional>
 
+enum class ProfileSaveError;
 class AvatarView;
 class LocalStore;
 class QLabel;
@@ -49,7 +48,8 @@ private:
     void handleEdited();
     void edited();
     void save();
-    QCoro::Task<> submit(QString name, QString handle, std::optional<QByteArray> photo);
+    void submit(const QString &name, const QString &handle, const std::optional<QByteArray> &photo);
+    void saved(const std::optional<std::optional<ProfileSaveError>> &outcome);
     void refresh();
 
     LocalStore &m_store;

@@ -8,6 +8,8 @@
 #include "ui/common/ChatFont.h"
 #include "ui/common/DecodedImageCache.h"
 #include "ui/common/FieldLimits.h"
+#include "ui/common/StoreTask.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/common/WideButton.h"
 #include "ui/panels/FriendPickDelegate.h"
 #include "ui/panels/FriendPickModel.h"
@@ -143,7 +145,7 @@ MacNewChat::MacNewChat(LocalStore &store, std::function<void(const QUuid &roomId
     m_chipArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_chipArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_chipArea->setWidgetResizable(true);
-    m_chipArea->setFixedHeight(PanelParts::minimumButtonHeight);
+    m_chipArea->setFixedHeight(UiMetrics::controlHeight);
     auto *chipHolder = new QWidget(m_chipArea);
     m_chipRow = new QHBoxLayout(chipHolder);
     m_chipRow->setContentsMargins(0, 0, 0, 0);
@@ -317,57 +319,47 @@ void MacNewChat::next()
     m_title->setFocus();
 }
 
-QCoro::Task<> MacNewChat::find()
+void MacNewChat::find()
 {
-    // The sheet may be closed while the service answers: the answer then has nowhere to go.
-    QPointer<MacNewChat> self(this);
-    std::optional<Account> found;
-    try {
-        found = co_await m_store.lookup(trimmedQuery());
-    } catch (...) { }
-    if (!self)
-        co_return;
-    m_lookup = found;
-    m_lookupMiss = !found;
-    refresh();
+    StoreTask::whenDone(m_store.lookup(trimmedQuery()), this, std::nullopt,
+                        [this](std::optional<Account> found) {
+                            m_lookup = found;
+                            m_lookupMiss = !found;
+                            refresh();
+                        });
 }
 
-QCoro::Task<> MacNewChat::open(QUuid id)
+void MacNewChat::open(const QUuid &id)
 {
     // The room opens even when the sheet has gone meanwhile: the presenter's callback is
-    // copied, and nothing of the sheet is touched after the wait.
-    const std::function<void(const QUuid &)> onOpen = m_onOpen;
-    std::optional<QUuid> room;
-    try {
-        room = co_await m_store.openChat(id);
-    } catch (...) { }
-    // No room: the store has shown why.
-    if (room && onOpen)
-        onOpen(*room);
+    // copied, and the store outlives the sheet. No room: the store has shown why.
+    StoreTask::whenDone(m_store.openChat(id), &m_store, std::nullopt,
+                        [onOpen = m_onOpen](std::optional<QUuid> room) {
+                            if (room && onOpen)
+                                onOpen(*room);
+                        });
 }
 
-QCoro::Task<> MacNewChat::create()
+void MacNewChat::create()
 {
     // One creation at a time: a second press while the first is on its way would make a second
     // group with the same people.
     if (m_create->isBusy())
-        co_return;
+        return;
     m_create->setBusy(true);
-    QPointer<MacNewChat> self(this);
-    const std::function<void(const QUuid &)> onOpen = m_onOpen;
-    std::optional<QUuid> room;
-    try {
-        room = co_await m_store.openGroup(m_chosen, m_title->text());
-    } catch (...) { }
-    if (room) {
-        // Opened even when the sheet has gone meanwhile; while it is up the button stays busy
-        // and the presenter closes it.
-        if (onOpen)
-            onOpen(*room);
-        co_return;
-    }
-    if (!self)
-        co_return;
+    // Opened even when the sheet has gone meanwhile; while it is up the button stays busy and
+    // the presenter closes it.
+    StoreTask::whenDone(m_store.openGroup(m_chosen, m_title->text()), &m_store, std::nullopt,
+                        [self = QPointer(this), onOpen = m_onOpen](std::optional<QUuid> room) {
+                            if (room && onOpen)
+                                onOpen(*room);
+                            else if (!room && self)
+                                self->createFailed();
+                        });
+}
+
+void MacNewChat::createFailed()
+{
     m_create->setBusy(false);
     m_failed = true;
     refresh();

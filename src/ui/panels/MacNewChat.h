@@ -5,8 +5,6 @@
 #include <QUuid>
 #include <QWidget>
 
-#include <QCoroTask>
-
 #include <functional>
 #include <optional>
 
@@ -60,9 +58,10 @@ private:
     void queryEdited();
     void toggle(const QUuid &id);
     void next();
-    QCoro::Task<> find();
-    QCoro::Task<> open(QUuid id);
-    QCoro::Task<> create();
+    void find();
+    void open(const QUuid &id);
+    void create();
+    void createFailed();
 
     void refresh();
     void refreshChips();

@@ -3,13 +3,13 @@
 #include "store/LocalStore.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
+#include "ui/common/StoreTask.h"
 #include "ui/common/WideButton.h"
 #include "ui/panels/PanelParts.h"
 
 #include <QBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 
 using PanelParts::showMessage;
@@ -98,18 +98,14 @@ void MacPasswordView::save()
     change(m_current->text(), password);
 }
 
-QCoro::Task<> MacPasswordView::change(QString current, QString password)
+void MacPasswordView::change(const QString &current, const QString &password)
 {
-    // The page may be left while the service answers: the answer then has nowhere to go.
-    QPointer<MacPasswordView> self(this);
-    std::optional<QString> failure;
-    try {
-        failure = co_await m_store.changePassword(current, password);
-    } catch (...) {
-        failure = QStringLiteral("일시적인 오류입니다.");
-    }
-    if (!self)
-        co_return;
+    StoreTask::whenDone(m_store.changePassword(current, password), this, kTemporaryErrorText,
+                        [this](const std::optional<QString> &failure) { changed(failure); });
+}
+
+void MacPasswordView::changed(const std::optional<QString> &failure)
+{
     if (failure) {
         showMessage(m_error, failure);
     } else {

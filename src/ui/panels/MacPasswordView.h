@@ -2,9 +2,8 @@
 
 #include <QWidget>
 
-#include <QCoroTask>
-
 #include <functional>
+#include <optional>
 
 class LocalStore;
 class QLabel;
@@ -26,7 +25,8 @@ public:
 
 private:
     void save();
-    QCoro::Task<> change(QString current, QString password);
+    void change(const QString &current, const QString &password);
+    void changed(const std::optional<QString> &failure);
     void updateButton();
 
     LocalStore &m_store;

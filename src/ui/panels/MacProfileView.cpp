@@ -7,6 +7,7 @@
 #include "ui/common/ConfirmDialog.h"
 #include "ui/common/DisplayText.h"
 #include "ui/common/OfficialMark.h"
+#include "ui/common/StoreTask.h"
 #include "ui/common/WideButton.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/StoreRedraw.h"
@@ -167,15 +168,13 @@ void MacProfileView::confirmBlock()
                         {{QStringLiteral("차단"), true, [&store, id] { store.block(id); }}}, {});
 }
 
-QCoro::Task<> MacProfileView::openChat()
+void MacProfileView::openChat()
 {
     // The room still opens when the page has gone before the store answers: the callback is
-    // the presenter's, copied here, and nothing of the page is touched after the wait.
-    const std::function<void(const QUuid &)> onOpen = m_onOpen;
-    std::optional<QUuid> room;
-    try {
-        room = co_await m_store.openChat(m_userId);
-    } catch (...) { }
-    if (room && onOpen)
-        onOpen(*room);
+    // the presenter's, copied here, and the store outlives the page.
+    StoreTask::whenDone(m_store.openChat(m_userId), &m_store, std::nullopt,
+                        [onOpen = m_onOpen](std::optional<QUuid> room) {
+                            if (room && onOpen)
+                                onOpen(*room);
+                        });
 }

@@ -5,8 +5,6 @@
 #include <QUuid>
 #include <QWidget>
 
-#include <QCoroTask>
-
 #include <functional>
 
 class AvatarView;
@@ -37,7 +35,7 @@ public:
 private:
     void refresh();
     void confirmBlock();
-    QCoro::Task<> openChat();
+    void openChat();
 
     LocalStore &m_store;
     QUuid m_userId;

@@ -5,6 +5,8 @@
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatIcon.h"
 #include "ui/common/FieldLimits.h"
+#include "ui/common/StoreTask.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/RowButton.h"
 
@@ -34,7 +36,7 @@ public:
         addPart(label);
         addStretch(1);
         setLeadingRoom(PanelParts::buttonInset);
-        setMinimumHeight(PanelParts::minimumButtonHeight);
+        setMinimumHeight(UiMetrics::controlHeight);
     }
 
     ReportReason reason() const { return m_reason; }
@@ -187,26 +189,22 @@ void MacReportSheet::send()
     submit(rawText(*m_reason), withNote ? m_note->toPlainText() : QString());
 }
 
-QCoro::Task<> MacReportSheet::submit(QString reason, QString note)
+void MacReportSheet::submit(const QString &reason, const QString &note)
 {
-    QPointer<MacReportSheet> self(this);
-    const ReportDraft draft = m_draft;
-    // Kept in the task: a report accepted after the sheet was closed is still announced.
-    const std::function<void(const QString &)> onDone = m_onDone;
-    std::optional<QString> failure;
-    try {
-        failure = co_await m_store.submitReport(draft.userId, draft.messageId, reason, note);
-    } catch (...) {
-        failure = QStringLiteral("일시적인 오류입니다.");
-    }
-    if (!failure) {
-        // Still sending as far as the sheet goes: the presenter closes it.
-        if (onDone)
-            onDone(doneText());
-        co_return;
-    }
-    if (!self)
-        co_return;
+    // Kept with the store: a report accepted after the sheet was closed is still announced.
+    // Still sending as far as the sheet goes: the presenter closes it.
+    StoreTask::whenDone(m_store.submitReport(m_draft.userId, m_draft.messageId, reason, note),
+                        &m_store, kTemporaryErrorText,
+                        [self = QPointer(this), onDone = m_onDone](std::optional<QString> failure) {
+                            if (!failure && onDone)
+                                onDone(doneText());
+                            else if (failure && self)
+                                self->refused(*failure);
+                        });
+}
+
+void MacReportSheet::refused(const QString &failure)
+{
     m_error = failure;
     m_sending = false;
     refresh();

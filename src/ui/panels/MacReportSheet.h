@@ -5,8 +5,6 @@
 
 #include <QWidget>
 
-#include <QCoroTask>
-
 #include <functional>
 #include <optional>
 
@@ -42,7 +40,8 @@ private:
     bool canSend() const;
     void choose(ReportReason reason);
     void send();
-    QCoro::Task<> submit(QString reason, QString note);
+    void submit(const QString &reason, const QString &note);
+    void refused(const QString &failure);
     void refresh();
 
     LocalStore &m_store;

@@ -2,6 +2,7 @@
 
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
+#include "ui/common/UiMetrics.h"
 
 #include <QBoxLayout>
 #include <QFocusEvent>
@@ -37,9 +38,9 @@ public:
     {
         // Room on both sides of a centred text; a leading text has its room on the trailing side.
         const QFontMetrics metrics(font());
-        return QSize(std::max(PanelParts::minimumButtonHeight,
+        return QSize(std::max(UiMetrics::controlHeight,
                               metrics.horizontalAdvance(text()) + 2 * PanelParts::buttonInset),
-                     std::max(PanelParts::minimumButtonHeight, metrics.height() + 12));
+                     std::max(UiMetrics::controlHeight, metrics.height() + 12));
     }
     QSize minimumSizeHint() const override { return sizeHint(); }
 
@@ -55,14 +56,13 @@ protected:
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
         if (isEnabled() && (isDown() || underMouse())) {
-            QColor shade = palette().color(QPalette::WindowText);
-            shade.setAlphaF(isDown() ? 0.14f : 0.06f);
             painter.setPen(Qt::NoPen);
-            painter.setBrush(shade);
+            painter.setBrush(UiMetrics::shade(
+                palette(), isDown() ? UiMetrics::Shade::pressed : UiMetrics::Shade::hover));
             painter.drawRoundedRect(QRectF(rect()).adjusted(1, 4, -1, -4), 6, 6);
         }
         if (hasFocus() && m_ring) {
-            painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
+            painter.setPen(UiMetrics::focusRing(palette()));
             painter.setBrush(Qt::NoBrush);
             painter.drawRoundedRect(QRectF(rect()).adjusted(1.5, 4.5, -1.5, -4.5), 6, 6);
         }
@@ -121,8 +121,7 @@ public:
     QSize sizeHint() const override
     {
         const QSize other = m_mirror->sizeHint();
-        return QSize(std::max(PanelParts::minimumButtonHeight, other.width()),
-                     PanelParts::minimumButtonHeight);
+        return QSize(std::max(UiMetrics::controlHeight, other.width()), UiMetrics::controlHeight);
     }
 
 private:
@@ -189,7 +188,7 @@ QPushButton *pushButton(const QString &text, const QString &name, QWidget *paren
     auto *button = new QPushButton(text, parent);
     button->setObjectName(name);
     button->setAutoDefault(false);
-    button->setMinimumHeight(minimumButtonHeight);
+    button->setMinimumHeight(UiMetrics::controlHeight);
     // Some styles leave a long title only a few pixels of room on each side.
     const int padded = button->fontMetrics().horizontalAdvance(text) + 2 * 14;
     button->setMinimumWidth(std::max(button->sizeHint().width(), padded));

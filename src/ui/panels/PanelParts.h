@@ -17,7 +17,6 @@ class QWidget;
 // of list pages, the titled form column and the one-line messages under a form.
 namespace PanelParts {
 
-inline constexpr int minimumButtonHeight = 44;
 // The room that a plain button or a row button keeps on each side of its text for its hover
 // shade and focus ring.
 inline constexpr int buttonInset = 8;

@@ -5,6 +5,7 @@
 #include "ui/common/ChatFont.h"
 #include "ui/common/DisplayText.h"
 #include "ui/common/OfficialMark.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/panels/AccountListModel.h"
 
 #include <QPainter>
@@ -18,15 +19,15 @@ int height()
 {
     const int texts = QFontMetrics(ChatFont::body()).height()
         + QFontMetrics(ChatFont::subheadline()).height() + 2;
-    return std::max(avatarSize, texts);
+    return std::max(UiMetrics::avatarSize, texts);
 }
 
 void paint(QPainter &painter, const QRect &area, const QModelIndex &index, const QPalette &palette)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF avatar(area.left(), area.top() + (area.height() - avatarSize) / 2.0, avatarSize,
-                        avatarSize);
+    const QRectF avatar(area.left(), area.top() + (area.height() - UiMetrics::avatarSize) / 2.0,
+                        UiMetrics::avatarSize, UiMetrics::avatarSize);
     const QString name = index.data(Qt::DisplayRole).toString();
     const QByteArray jpeg = index.data(AccountListModel::AvatarJpegRole).toByteArray();
     const QString url = index.data(AccountListModel::AvatarUrlRole).toString();
@@ -34,7 +35,7 @@ void paint(QPainter &painter, const QRect &area, const QModelIndex &index, const
                             jpeg.isEmpty() ? std::nullopt : std::optional<QByteArray>(jpeg),
                             url.isEmpty() ? std::nullopt : std::optional<QString>(url), palette);
 
-    const int textLeft = int(avatar.right()) + gap;
+    const int textLeft = int(avatar.right()) + UiMetrics::avatarGap;
     const int textWidth = std::max(0, area.right() + 1 - textLeft);
     const QString handle = index.data(AccountListModel::HandleRole).toString();
     const bool official = index.data(AccountListModel::OfficialRole).toBool();
@@ -77,7 +78,9 @@ void PersonRowPaint::paintShade(QPainter &painter, const QRect &row,
 {
     if (!(option.state & (QStyle::State_MouseOver | QStyle::State_HasFocus)))
         return;
-    QColor shade = option.palette.color(QPalette::Highlight);
-    shade.setAlphaF(option.state & QStyle::State_HasFocus ? 0.14f : 0.07f);
-    painter.fillRect(row, shade);
+    painter.fillRect(row,
+                     UiMetrics::shade(option.palette,
+                                      option.state & QStyle::State_HasFocus
+                                          ? UiMetrics::Shade::focus
+                                          : UiMetrics::Shade::hover));
 }

@@ -12,9 +12,6 @@ class QStyleOptionViewItem;
 // "…", followed by "공식" for an official account) over "@handle" in the secondary colour.
 namespace PersonRowPaint {
 
-inline constexpr int avatarSize = 56;
-inline constexpr int gap = 12; // between the avatar and the texts
-
 void paint(QPainter &painter, const QRect &area, const QModelIndex &index, const QPalette &palette);
 
 // The shade of a row that acts as a button: light while hovered, stronger while focused.

@@ -1,5 +1,6 @@
 #include "ui/panels/RowButton.h"
 
+#include "ui/common/UiMetrics.h"
 #include "ui/panels/PanelParts.h"
 
 #include <QBoxLayout>
@@ -70,15 +71,14 @@ void RowButton::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF face = QRectF(rect()).adjusted(1, 1, -1, -1);
     if (underMouse() || isDown()) {
-        QColor shade = palette().color(QPalette::WindowText);
-        shade.setAlphaF(isDown() ? 0.14f : 0.06f);
         painter.setPen(Qt::NoPen);
-        painter.setBrush(shade);
+        painter.setBrush(UiMetrics::shade(
+            palette(), isDown() ? UiMetrics::Shade::pressed : UiMetrics::Shade::hover));
         painter.drawRoundedRect(face, 6, 6);
     }
     // Focus is a ring, not a fill: a filled row would read as the chosen one.
     if (ring) {
-        painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
+        painter.setPen(UiMetrics::focusRing(palette()));
         painter.setBrush(Qt::NoBrush);
         painter.drawRoundedRect(face.adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
     }

@@ -7,6 +7,7 @@
 #include "ui/common/DisplayText.h"
 #include "ui/common/ImageShrink.h"
 #include "ui/common/MacImageFile.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/StoreRedraw.h"
 #include "ui/workspace/MacComposerField.h"
@@ -130,7 +131,7 @@ QToolButton *symbolButton(const QString &symbol, const QString &name, QWidget *p
 {
     auto *button = new QToolButton(parent);
     button->setAutoRaise(true);
-    button->setFixedSize(44, 44);
+    button->setFixedSize(UiMetrics::controlHeight, UiMetrics::controlHeight);
     button->setIcon(ChatIcon::symbol(symbol));
     button->setIconSize(QSize(22, 22));
     button->setAccessibleName(name);
@@ -159,7 +160,7 @@ MacComposer::MacComposer(LocalStore &store, MacRoomState &room, QWidget *parent)
 
     m_notice->setObjectName(QStringLiteral("composeNotice"));
     m_notice->setFont(ChatFont::subheadline());
-    m_notice->setMinimumHeight(44);
+    m_notice->setMinimumHeight(UiMetrics::controlHeight);
     m_notice->setContentsMargins(16, 0, 16, 0);
     m_notice->setAlignment(Qt::AlignCenter);
     // One of the two shows at a time; the strip is as tall as the one shown.

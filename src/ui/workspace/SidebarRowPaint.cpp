@@ -8,6 +8,7 @@
 #include "ui/common/DisplayText.h"
 #include "ui/common/OfficialMark.h"
 #include "ui/common/PersonLabel.h"
+#include "ui/common/UiMetrics.h"
 
 #include <QListView>
 #include <QPainter>
@@ -40,8 +41,7 @@ void paintBackground(QPainter &painter, const QStyleOptionViewItem &option)
             = (option.state & QStyle::State_Active) ? QPalette::Active : QPalette::Inactive;
         fill = option.palette.color(group, QPalette::Highlight);
     } else {
-        fill = option.palette.color(QPalette::WindowText);
-        fill.setAlphaF(0.06f);
+        fill = UiMetrics::shade(option.palette, UiMetrics::Shade::hover);
     }
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
@@ -71,13 +71,12 @@ void paintSymbol(QPainter &painter, const QRect &rect, const QString &name, cons
 void paintPerson(QPainter &painter, const QRect &area, const Account &account, bool official,
                  const QPalette &palette, const QColor &primary, const QColor &secondary)
 {
-    constexpr int avatarGap = 12;
     constexpr int markGap = 6;
-    const int side = PersonLabel::avatarSize;
+    const int side = UiMetrics::avatarSize;
     AvatarView::paintCached(painter, QRectF(area.left(), area.top(), side, side),
                             account.displayName, account.avatarJPEG, account.avatarURL, palette);
 
-    const int left = area.left() + side + avatarGap;
+    const int left = area.left() + side + UiMetrics::avatarGap;
     const int width = std::max(0, area.right() + 1 - left);
     const QFont nameFont = ChatFont::body();
     const QFont handleFont = ChatFont::subheadline();
