@@ -16,14 +16,32 @@
 #include <QListView>
 #include <QStackedLayout>
 
-MacBlockedList::MacBlockedList(LocalStore &store, std::function<void()> onClose, QWidget *parent)
-    : QWidget(parent)
+MacBlockedList::MacBlockedList(LocalStore &store, QWidget *parent)
+    : Page(QStringLiteral("blockedList"), parent)
     , m_store(store)
     , m_model(new BlockedListModel(store, this))
+    , m_list(new QListView(this))
 {
-    setObjectName(QStringLiteral("blockedList"));
+    setUpList();
+    QWidget *bar = titleBar(QStringLiteral("차단 목록"), closeButton(Qt::AlignLeft));
+    bar->setContentsMargins(16 - PanelParts::buttonInset, 0, 16 - PanelParts::buttonInset, 0);
+    auto *page = new QVBoxLayout(this);
+    page->setContentsMargins(0, 0, 0, 0);
+    page->setSpacing(6);
+    page->addWidget(bar);
+    m_body = new QStackedLayout;
+    m_body->addWidget(m_list);
+    m_body->addWidget(emptyPage());
+    page->addLayout(m_body, 1);
 
-    m_list = new QListView(this);
+    new StoreRedraw(
+        m_store, {&LocalStore::blocksChanged, &LocalStore::accountsChanged}, [this] { refresh(); },
+        this);
+    refresh();
+}
+
+void MacBlockedList::setUpList()
+{
     m_list->setObjectName(QStringLiteral("list"));
     m_list->setAccessibleName(QStringLiteral("차단 목록"));
     m_list->setModel(m_model);
@@ -42,8 +60,11 @@ MacBlockedList::MacBlockedList(LocalStore &store, std::function<void()> onClose,
     // Avatars decode off the paint path; repaint the rows when one is ready.
     connect(DecodedImageCache::shared(), &DecodedImageCache::ready, m_list->viewport(),
             qOverload<>(&QWidget::update));
+}
 
-    // The empty list is a single row with the text.
+// The empty list is a single row with the text.
+QWidget *MacBlockedList::emptyPage()
+{
     auto *emptyPage = new QWidget(this);
     emptyPage->setBackgroundRole(QPalette::Base);
     emptyPage->setAutoFillBackground(true);
@@ -56,20 +77,7 @@ MacBlockedList::MacBlockedList(LocalStore &store, std::function<void()> onClose,
     ChatColor::keepSecondary(m_empty);
     emptyLayout->addWidget(m_empty);
     emptyLayout->addStretch(1);
-
-    auto *page = new QVBoxLayout(this);
-    page->setContentsMargins(0, 0, 0, 0);
-    page->setSpacing(6);
-    page->addWidget(PanelParts::headerRow(QStringLiteral("차단 목록"), onClose, this));
-    m_body = new QStackedLayout;
-    m_body->addWidget(m_list);
-    m_body->addWidget(emptyPage);
-    page->addLayout(m_body, 1);
-
-    new StoreRedraw(
-        m_store, {&LocalStore::blocksChanged, &LocalStore::accountsChanged}, [this] { refresh(); },
-        this);
-    refresh();
+    return emptyPage;
 }
 
 void MacBlockedList::refresh()

@@ -17,6 +17,7 @@
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/PersonRowDelegate.h"
 #include "ui/panels/SettingsRows.h"
+#include "ui/panels/SheetHost.h"
 #include "ui/panels/StoreRedraw.h"
 
 #include <QBoxLayout>
@@ -56,47 +57,35 @@ ActionRow *actionRow(const QString &text, const QString &name, bool destructive,
 
 } // namespace
 
-MacInfoPanel::MacInfoPanel(LocalStore &store, const QUuid &conversationId,
-                           std::function<void(const ReportDraft &)> onReport,
-                           std::function<void(const QUuid &userId)> onOpenUser,
-                           std::function<void()> onClose, std::function<void()> onLeave,
-                           QWidget *parent)
-    : QWidget(parent)
+MacInfoPanel::MacInfoPanel(LocalStore &store, const QUuid &conversationId, QWidget *parent)
+    : Page(QStringLiteral("infoPanel"), parent)
     , m_store(store)
     , m_conversationId(conversationId)
-    , m_onReport(std::move(onReport))
-    , m_onOpenUser(std::move(onOpenUser))
-    , m_onLeave(std::move(onLeave))
 {
-    setObjectName(QStringLiteral("infoPanel"));
-
-    // The top bar: "닫기", the title, and "완료" or a box as wide, so that the title stays
-    // centred.
-    auto *bar = new QWidget(this);
-    bar->setObjectName(QStringLiteral("header"));
-    auto *barLayout = new QHBoxLayout(bar);
-    barLayout->setContentsMargins(16, 0, 16, 0);
-    QPushButton *close = PanelParts::closeButton(onClose, bar);
-    m_done = PanelParts::plainButton(QStringLiteral("완료"), bar);
+    // The top bar: "닫기", the title, and "완료" while the name is being edited.
+    m_done = PanelParts::plainButton(QStringLiteral("완료"), this);
     m_done->setObjectName(QStringLiteral("done"));
     connect(m_done, &QPushButton::clicked, this, &MacInfoPanel::saveTitle);
-    const int side = std::max(close->sizeHint().width(), m_done->sizeHint().width());
-    close->setFixedWidth(side);
-    auto *trailing = new QWidget(bar);
-    trailing->setFixedSize(side, UiMetrics::controlHeight);
-    auto *trailingLayout = new QHBoxLayout(trailing);
-    trailingLayout->setContentsMargins(0, 0, 0, 0);
-    trailingLayout->addWidget(m_done);
-    auto *title = new QLabel(QStringLiteral("대화 정보"), bar);
-    title->setObjectName(QStringLiteral("title"));
-    title->setFont(ChatFont::headline());
-    title->setAlignment(Qt::AlignCenter);
-    barLayout->addWidget(close);
-    barLayout->addStretch(1);
-    barLayout->addWidget(title);
-    barLayout->addStretch(1);
-    barLayout->addWidget(trailing);
+    QWidget *bar = titleBar(QStringLiteral("대화 정보"), closeButton(), m_done);
+    bar->setContentsMargins(16, 0, 16, 0);
 
+    auto *page = new QVBoxLayout(this);
+    page->setContentsMargins(0, 0, 0, 0);
+    page->setSpacing(0);
+    page->addWidget(bar);
+    page->addWidget(buildBody(), 1);
+
+    new StoreRedraw(
+        m_store,
+        {&LocalStore::conversationsChanged, &LocalStore::accountsChanged,
+         &LocalStore::blocksChanged, &LocalStore::officialLinksChanged,
+         &LocalStore::sessionChanged},
+        [this] { refresh(); }, this);
+    refresh();
+}
+
+QWidget *MacInfoPanel::buildBody()
+{
     // The sections, in a column at most 600 wide in the middle of a scrolling list.
     auto *list = new QWidget;
     auto *across = new QHBoxLayout(list);
@@ -114,10 +103,7 @@ MacInfoPanel::MacInfoPanel(LocalStore &store, const QUuid &conversationId,
     m_header->setObjectName(QStringLiteral("roomHeader"));
     connect(m_header, &InfoPanelHeader::photoRequested, this, &MacInfoPanel::pickPhoto);
     connect(m_header, &InfoPanelHeader::saveRequested, this, &MacInfoPanel::saveTitle);
-    connect(m_header, &InfoPanelHeader::peerClicked, this, [this](const QUuid &id) {
-        if (m_onOpenUser)
-            m_onOpenUser(id);
-    });
+    connect(m_header, &InfoPanelHeader::peerClicked, this, &MacInfoPanel::profileRequested);
     connect(m_header->titleField(), &QLineEdit::textChanged, this,
             &MacInfoPanel::refreshTitleButtons);
     sections->addWidget(m_header);
@@ -134,20 +120,7 @@ MacInfoPanel::MacInfoPanel(LocalStore &store, const QUuid &conversationId,
     m_body->setWidget(list);
     m_body->viewport()->setAutoFillBackground(false);
     list->setAutoFillBackground(false);
-
-    auto *page = new QVBoxLayout(this);
-    page->setContentsMargins(0, 0, 0, 0);
-    page->setSpacing(0);
-    page->addWidget(bar);
-    page->addWidget(m_body, 1);
-
-    new StoreRedraw(
-        m_store,
-        {&LocalStore::conversationsChanged, &LocalStore::accountsChanged,
-         &LocalStore::blocksChanged, &LocalStore::officialLinksChanged,
-         &LocalStore::sessionChanged},
-        [this] { refresh(); }, this);
-    refresh();
+    return m_body;
 }
 
 MacInfoPanel::~MacInfoPanel()
@@ -176,8 +149,7 @@ QWidget *MacInfoPanel::buildMembers(QWidget *parent)
     m_memberList->viewport()->setAutoFillBackground(false);
     auto *delegate = new PersonRowDelegate(m_memberList);
     connect(delegate, &PersonRowDelegate::personClicked, this, [this](const QModelIndex &index) {
-        if (m_onOpenUser)
-            m_onOpenUser(index.data(AccountListModel::IdRole).toUuid());
+        emit profileRequested(index.data(AccountListModel::IdRole).toUuid());
     });
     // Removing a member is easily undone: it runs at once, without asking.
     connect(delegate, &PersonRowDelegate::actionClicked, this, [this](const QModelIndex &index) {
@@ -410,17 +382,10 @@ void MacInfoPanel::openInvite()
         m_inviteDialog->raise();
         return;
     }
-    auto *dialog = new QDialog(this);
+    QDialog *dialog
+        = SheetHost::create(this, new MacMemberInvite(m_store, m_conversationId), QSize(420, 360));
     dialog->setObjectName(QStringLiteral("inviteDialog"));
     dialog->setWindowTitle(QStringLiteral("멤버 초대"));
-    dialog->setWindowModality(Qt::WindowModal);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setMinimumSize(420, 360);
-    auto *layout = new QVBoxLayout(dialog);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto *sheet = new MacMemberInvite(m_store, m_conversationId, dialog);
-    layout->addWidget(sheet);
-    connect(sheet, &MacMemberInvite::closeRequested, dialog, &QDialog::close);
     m_inviteDialog = dialog;
     dialog->open();
 }
@@ -433,8 +398,7 @@ void MacInfoPanel::confirmLeave()
                               m_store.leaveGroup(m_conversationId);
                               // At once, without waiting for the service: the room pane goes back
                               // to the placeholder, which also ends this panel.
-                              if (m_onLeave)
-                                  m_onLeave();
+                              emit left();
                           }}},
                         {});
 }
@@ -467,8 +431,8 @@ void MacInfoPanel::report()
 {
     const std::optional<Conversation> room = m_store.conversation(m_conversationId);
     const std::optional<Account> peer = room ? m_store.otherAccount(*room) : std::nullopt;
-    if (peer && m_onReport)
-        m_onReport(ReportDraft{QUuid::createUuid(), peer->id, std::nullopt});
+    if (peer)
+        emit reportRequested(ReportDraft{QUuid::createUuid(), peer->id, std::nullopt});
 }
 
 void MacInfoPanel::showEvent(QShowEvent *event)

@@ -28,18 +28,17 @@ bool parsesAsUrl(const QString &link)
 
 } // namespace
 
-MacInvitePanel::MacInvitePanel(LocalStore &store, std::function<void()> onClose, QWidget *parent)
-    : QWidget(parent)
+MacInvitePanel::MacInvitePanel(LocalStore &store, QWidget *parent)
+    : Page(QStringLiteral("invitePanel"), parent)
     , m_store(store)
 {
-    setObjectName(QStringLiteral("invitePanel"));
-    QVBoxLayout *column = PanelParts::formColumn(this, 520, 16);
+    QVBoxLayout *column = formColumn(16, this, 520);
     QWidget *holder = column->parentWidget();
 
     QBoxLayout *header = PanelParts::outsetLayout(Qt::Horizontal, 0, PanelParts::buttonInset);
-    header->addWidget(PanelParts::titleLabel(QStringLiteral("친구 초대"), holder));
+    header->addWidget(formTitle(QStringLiteral("친구 초대"), holder));
     header->addStretch(1);
-    header->addWidget(PanelParts::closeButton(onClose, holder, Qt::AlignRight));
+    header->addWidget(closeButton(Qt::AlignRight));
     column->addLayout(header);
 
     auto *about

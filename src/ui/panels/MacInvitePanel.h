@@ -1,8 +1,7 @@
 #pragma once
 
-#include <QWidget>
+#include "ui/panels/Page.h"
 
-#include <functional>
 #include <optional>
 
 class LocalStore;
@@ -14,11 +13,11 @@ class WideButton;
 // "공유" (on this desktop: copy, then a new mail with the link in the desktop's mail program)
 // and "새로 만들기", which replaces the link after a confirmation. Whoever opens the link sends
 // the user a friend request.
-class MacInvitePanel : public QWidget
+class MacInvitePanel : public Page
 {
     Q_OBJECT
 public:
-    MacInvitePanel(LocalStore &store, std::function<void()> onClose, QWidget *parent = nullptr);
+    explicit MacInvitePanel(LocalStore &store, QWidget *parent = nullptr);
 
     QString link() const { return m_link; }
     std::optional<QString> note() const { return m_note; }

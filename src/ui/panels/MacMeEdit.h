@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QByteArray>
-#include <QWidget>
+#include "ui/panels/Page.h"
 
-#include <functional>
+#include <QByteArray>
+
 #include <optional>
 
 enum class ProfileSaveError;
@@ -18,14 +18,14 @@ class StoreRedraw;
 // filled once from the signed-in account when it is first shown, cuts the name and the handle
 // as the user types, and saves them with one store operation ("완료"). The handle can be
 // changed only once; after that its field is locked.
-class MacMeEdit : public QWidget
+class MacMeEdit : public Page
 {
     Q_OBJECT
 public:
     static constexpr int maxNameLength = 20;
     static constexpr int maxHandleLength = 20;
 
-    MacMeEdit(LocalStore &store, std::function<void()> onClose, QWidget *parent = nullptr);
+    explicit MacMeEdit(LocalStore &store, QWidget *parent = nullptr);
 
     static QString handleOnceText() { return QStringLiteral("아이디는 한 번만 바꿀 수 있습니다."); }
     static QString formatText() { return QStringLiteral("영문 소문자, 숫자, 밑줄. 3–20자."); }
@@ -41,6 +41,8 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    QWidget *photoSection();
+    QWidget *handleSection();
     bool changed() const;
     bool canFinish() const;
     void fill();
@@ -53,8 +55,6 @@ private:
     void refresh();
 
     LocalStore &m_store;
-    std::function<void()> m_onClose;
-
     std::optional<QByteArray> m_photo;
     bool m_taken = false;
     bool m_formatError = false;

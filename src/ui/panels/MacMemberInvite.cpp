@@ -41,29 +41,15 @@ QList<Account> candidates(const LocalStore &store, const QUuid &roomId)
 } // namespace
 
 MacMemberInvite::MacMemberInvite(LocalStore &store, const QUuid &conversationId, QWidget *parent)
-    : QWidget(parent)
+    : Page(QStringLiteral("memberInvite"), parent)
     , m_store(store)
     , m_conversationId(conversationId)
     , m_model(new AccountListModel(
           [&store, conversationId] { return candidates(store, conversationId); }, this))
 {
-    setObjectName(QStringLiteral("memberInvite"));
-
-    auto *header = new QHBoxLayout;
-    header->setContentsMargins(0, 0, 0, 0);
     // A push button, as in the new-conversation sheet: the two sheets' headers look alike.
-    QPushButton *cancel
-        = PanelParts::pushButton(QStringLiteral("취소"), QStringLiteral("cancel"), this);
-    connect(cancel, &QPushButton::clicked, this, &MacMemberInvite::closeRequested);
-    auto *title = new QLabel(QStringLiteral("멤버 초대"), this);
-    title->setObjectName(QStringLiteral("title"));
-    title->setFont(ChatFont::headline());
-    title->setAlignment(Qt::AlignCenter);
-    header->addWidget(cancel);
-    header->addStretch(1);
-    header->addWidget(title);
-    header->addStretch(1);
-    header->addWidget(PanelParts::balanceBox(cancel, this));
+    QWidget *header = titleBar(QStringLiteral("멤버 초대"),
+                               cancelButton(QStringLiteral("취소"), QStringLiteral("cancel")));
 
     m_list = new QListView(this);
     m_list->setObjectName(QStringLiteral("list"));
@@ -95,7 +81,7 @@ MacMemberInvite::MacMemberInvite(LocalStore &store, const QUuid &conversationId,
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(16, 16, 16, 16);
     column->setSpacing(8);
-    column->addLayout(header);
+    column->addWidget(header);
     m_body = new QStackedLayout;
     m_body->addWidget(m_list);
     m_body->addWidget(emptyPage);

@@ -106,35 +106,57 @@ public:
 
 MacNewChat::MacNewChat(LocalStore &store, std::function<void(const QUuid &roomId)> onOpen,
                        QWidget *parent)
-    : QWidget(parent)
+    : Page(QStringLiteral("newChat"), parent)
     , m_store(store)
     , m_onOpen(std::move(onOpen))
 {
-    setObjectName(QStringLiteral("newChat"));
     setMinimumSize(460, 420);
-
-    // Header: "취소", the title between flexible spaces, and "대화"/"다음" or a clear box.
-    auto *cancel = PanelParts::pushButton(QStringLiteral("취소"), QStringLiteral("cancel"), this);
-    auto *heading = new QLabel(QStringLiteral("새 대화"), this);
-    heading->setObjectName(QStringLiteral("title"));
-    heading->setFont(ChatFont::headline());
+    // Header: "취소", the title, and "대화"/"다음".
     m_talk = PanelParts::pushButton(QStringLiteral("대화"), QStringLiteral("talk"), this);
     m_next = PanelParts::pushButton(QStringLiteral("다음"), QStringLiteral("next"), this);
-    m_balance = PanelParts::balanceBox(cancel, this);
-    auto *header = new QHBoxLayout;
-    header->setContentsMargins(0, 0, 0, 0);
-    header->addWidget(cancel);
-    header->addStretch(1);
-    header->addWidget(heading);
-    header->addStretch(1);
-    auto *actions = new QHBoxLayout;
-    actions->setSpacing(12);
-    actions->addWidget(m_talk);
-    actions->addWidget(m_next);
-    actions->addWidget(m_balance);
-    header->addLayout(actions);
+    auto *actions = new QWidget(this);
+    auto *actionRow = new QHBoxLayout(actions);
+    actionRow->setContentsMargins(0, 0, 0, 0);
+    actionRow->setSpacing(12);
+    actionRow->addWidget(m_talk);
+    actionRow->addWidget(m_next);
 
-    // Stage 1: search, chips, the friend list and the lookup.
+    m_stages = new QStackedWidget(this);
+    m_stages->addWidget(choosingStage());
+    m_stages->addWidget(namingStage());
+
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(16, 16, 16, 16);
+    column->setSpacing(12);
+    column->addWidget(titleBar(QStringLiteral("새 대화"),
+                               cancelButton(QStringLiteral("취소"), QStringLiteral("cancel")),
+                               actions));
+    column->addWidget(m_stages, 1);
+
+    connect(m_talk, &QPushButton::clicked, this, [this] {
+        if (m_chosen.size() == 1)
+            open(m_chosen.first());
+    });
+    connect(m_next, &QPushButton::clicked, this, &MacNewChat::next);
+    connect(m_query, &QLineEdit::textChanged, this, &MacNewChat::queryEdited);
+    connect(m_find, &QPushButton::clicked, this, [this] { find(); });
+    connect(m_result, &LookupResultRow::chooseRequested, this, &MacNewChat::toggle);
+    connect(m_result, &LookupResultRow::openRequested, this, [this](const QUuid &id) { open(id); });
+    connect(m_create, &WideButton::clicked, this, [this] { create(); });
+    // The sheet opens on its search, not on "취소".
+    PanelParts::focusWhenShown(this, m_query);
+
+    m_redraw = new StoreRedraw(
+        m_store,
+        {&LocalStore::accountsChanged, &LocalStore::friendsChanged, &LocalStore::blocksChanged,
+         &LocalStore::conversationsChanged, &LocalStore::sessionChanged},
+        [this] { refresh(); }, this);
+    refresh();
+}
+
+// Stage 1: search, chips, the friend list and the lookup.
+QWidget *MacNewChat::choosingStage()
+{
     auto *choosing = new QWidget(this);
     m_query
         = PanelParts::textField(QStringLiteral("이름, 아이디"), QStringLiteral("query"), choosing);
@@ -153,8 +175,19 @@ MacNewChat::MacNewChat(LocalStore &store, std::function<void(const QUuid &roomId
     m_chipRow->addStretch(1);
     m_chipArea->setWidget(chipHolder);
 
-    // The friend rows and the lookup make one list on one background.
-    auto *listArea = new QFrame(choosing);
+    auto *choosingColumn = new QVBoxLayout(choosing);
+    choosingColumn->setContentsMargins(0, 0, 0, 0);
+    choosingColumn->setSpacing(12);
+    choosingColumn->addWidget(m_query);
+    choosingColumn->addWidget(m_chipArea);
+    choosingColumn->addWidget(listArea(choosing), 1);
+    return choosing;
+}
+
+// The friend rows and the lookup make one list on one background.
+QWidget *MacNewChat::listArea(QWidget *parent)
+{
+    auto *listArea = new QFrame(parent);
     listArea->setObjectName(QStringLiteral("listArea"));
     listArea->setFrameShape(QFrame::StyledPanel);
     listArea->setBackgroundRole(QPalette::Base);
@@ -206,14 +239,18 @@ MacNewChat::MacNewChat(LocalStore &store, std::function<void(const QUuid &roomId
     listColumn->addLayout(missRow);
     listColumn->addStretch(1);
 
-    auto *choosingColumn = new QVBoxLayout(choosing);
-    choosingColumn->setContentsMargins(0, 0, 0, 0);
-    choosingColumn->setSpacing(12);
-    choosingColumn->addWidget(m_query);
-    choosingColumn->addWidget(m_chipArea);
-    choosingColumn->addWidget(listArea, 1);
+    // A click, Space or Return, and a screen reader's "Press" or "Toggle" choose or drop a row.
+    const auto chooseRow = [this](const QModelIndex &index) {
+        toggle(index.data(FriendPickModel::IdRole).toUuid());
+    };
+    connect(m_list, &QListView::clicked, this, chooseRow);
+    AccessibleActions::pressableRows(m_list, chooseRow);
+    return listArea;
+}
 
-    // Stage 2: the group's name and "만들기".
+// Stage 2: the group's name and "만들기".
+QWidget *MacNewChat::namingStage()
+{
     auto *naming = new QWidget(this);
     m_title
         = PanelParts::textField(QStringLiteral("방 이름"), QStringLiteral("groupTitle"), naming);
@@ -230,42 +267,7 @@ MacNewChat::MacNewChat(LocalStore &store, std::function<void(const QUuid &roomId
     namingColumn->addWidget(m_failedLine);
     namingColumn->addStretch(1);
 
-    m_stages = new QStackedWidget(this);
-    m_stages->addWidget(choosing);
-    m_stages->addWidget(naming);
-
-    auto *column = new QVBoxLayout(this);
-    column->setContentsMargins(16, 16, 16, 16);
-    column->setSpacing(12);
-    column->addLayout(header);
-    column->addWidget(m_stages, 1);
-
-    connect(cancel, &QPushButton::clicked, this, &MacNewChat::closeRequested);
-    connect(m_talk, &QPushButton::clicked, this, [this] {
-        if (m_chosen.size() == 1)
-            open(m_chosen.first());
-    });
-    connect(m_next, &QPushButton::clicked, this, &MacNewChat::next);
-    connect(m_query, &QLineEdit::textChanged, this, &MacNewChat::queryEdited);
-    // A click, Space or Return, and a screen reader's "Press" or "Toggle" choose or drop a row.
-    const auto chooseRow = [this](const QModelIndex &index) {
-        toggle(index.data(FriendPickModel::IdRole).toUuid());
-    };
-    connect(m_list, &QListView::clicked, this, chooseRow);
-    AccessibleActions::pressableRows(m_list, chooseRow);
-    connect(m_find, &QPushButton::clicked, this, [this] { find(); });
-    connect(m_result, &LookupResultRow::chooseRequested, this, &MacNewChat::toggle);
-    connect(m_result, &LookupResultRow::openRequested, this, [this](const QUuid &id) { open(id); });
-    connect(m_create, &WideButton::clicked, this, [this] { create(); });
-    // The sheet opens on its search, not on "취소".
-    PanelParts::focusWhenShown(this, m_query);
-
-    m_redraw = new StoreRedraw(
-        m_store,
-        {&LocalStore::accountsChanged, &LocalStore::friendsChanged, &LocalStore::blocksChanged,
-         &LocalStore::conversationsChanged, &LocalStore::sessionChanged},
-        [this] { refresh(); }, this);
-    refresh();
+    return naming;
 }
 
 QString MacNewChat::trimmedQuery() const
@@ -376,7 +378,6 @@ void MacNewChat::refresh()
     const bool offerNext = !m_naming && !m_chosen.isEmpty();
     m_talk->setVisible(offerTalk);
     m_next->setVisible(offerNext);
-    m_balance->setVisible(!offerNext);
 
     m_chipArea->setVisible(!m_chosen.isEmpty());
     refreshChips();

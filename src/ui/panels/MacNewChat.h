@@ -1,9 +1,9 @@
 #pragma once
 
 #include "model/Account.h"
+#include "ui/panels/Page.h"
 
 #include <QUuid>
-#include <QWidget>
 
 #include <functional>
 #include <optional>
@@ -28,7 +28,7 @@ class WideButton;
 //
 // A room that the sheet opens goes to `onOpen`, and the presenter closes the sheet; "취소" asks
 // for the close through closeRequested(). There is no way back from stage 2.
-class MacNewChat : public QWidget
+class MacNewChat : public Page
 {
     Q_OBJECT
 public:
@@ -45,13 +45,13 @@ public:
     QList<QUuid> chosen() const { return m_chosen; }
     bool isNaming() const { return m_naming; }
 
-signals:
-    void closeRequested();
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    QWidget *choosingStage();
+    QWidget *listArea(QWidget *parent);
+    QWidget *namingStage();
     // The friends that the search leaves, in the store's order.
     QList<Account> friends() const;
     QString trimmedQuery() const;
@@ -77,7 +77,6 @@ private:
 
     QPushButton *m_talk;
     QPushButton *m_next;
-    QWidget *m_balance;
     QStackedWidget *m_stages;
     QLineEdit *m_query;
     QScrollArea *m_chipArea;

@@ -26,15 +26,14 @@ QLineEdit *secureField(const QString &placeholder, const QString &name, QWidget 
 
 } // namespace
 
-MacPasswordView::MacPasswordView(LocalStore &store, std::function<void()> onClose, QWidget *parent)
-    : QWidget(parent)
+MacPasswordView::MacPasswordView(LocalStore &store, QWidget *parent)
+    : Page(QStringLiteral("passwordPage"), parent)
     , m_store(store)
 {
-    setObjectName(QStringLiteral("passwordPage"));
-    QVBoxLayout *column = PanelParts::formColumn(this, 480, 12);
+    QVBoxLayout *column = formColumn(12);
     QWidget *holder = column->parentWidget();
 
-    column->addWidget(PanelParts::titleLabel(QStringLiteral("비밀번호"), holder));
+    column->addWidget(formTitle(QStringLiteral("비밀번호"), holder));
     m_current = secureField(QStringLiteral("현재 비밀번호"), QStringLiteral("current"), holder);
     m_password = secureField(QStringLiteral("새 비밀번호"), QStringLiteral("password"), holder);
     m_confirm = secureField(QStringLiteral("새 비밀번호 확인"), QStringLiteral("confirm"), holder);
@@ -61,10 +60,7 @@ MacPasswordView::MacPasswordView(LocalStore &store, std::function<void()> onClos
     connect(m_save, &WideButton::clicked, this, &MacPasswordView::save);
     column->addWidget(m_save);
 
-    QBoxLayout *closeRow = PanelParts::outsetLayout(Qt::Horizontal, PanelParts::buttonInset, 0);
-    closeRow->addWidget(PanelParts::closeButton(onClose, holder, Qt::AlignLeft));
-    closeRow->addStretch(1);
-    column->addLayout(closeRow);
+    addCloseRow(column);
     PanelParts::focusWhenShown(this, m_current);
 
     updateButton();

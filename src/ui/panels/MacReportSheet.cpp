@@ -111,17 +111,16 @@ private:
 
 MacReportSheet::MacReportSheet(LocalStore &store, const ReportDraft &draft,
                                std::function<void(const QString &text)> onDone, QWidget *parent)
-    : QWidget(parent)
+    : Page(QStringLiteral("reportSheet"), parent)
     , m_store(store)
     , m_draft(draft)
     , m_onDone(std::move(onDone))
 {
-    setObjectName(QStringLiteral("reportSheet"));
-
     auto *column = new QVBoxLayout(this);
-    column->setContentsMargins(24, 24, 24, 24);
+    const int padding = UiMetrics::formPadding;
+    column->setContentsMargins(padding, padding, padding, padding);
     column->setSpacing(12);
-    column->addWidget(PanelParts::titleLabel(QStringLiteral("신고"), this));
+    column->addWidget(formTitle(QStringLiteral("신고"), this));
 
     // The rows' labels and check marks line up with the title and the field.
     QBoxLayout *reasons
@@ -148,8 +147,7 @@ MacReportSheet::MacReportSheet(LocalStore &store, const ReportDraft &draft,
     column->addWidget(m_errorLine);
     column->addStretch(1);
 
-    QPushButton *close = PanelParts::plainButton(QStringLiteral("닫기"), this, Qt::AlignLeft);
-    close->setObjectName(QStringLiteral("close"));
+    QPushButton *close = closeButton(Qt::AlignLeft);
     m_send = PanelParts::plainButton(QStringLiteral("보내기"), this, Qt::AlignRight);
     m_send->setObjectName(QStringLiteral("send"));
     QBoxLayout *bottom = PanelParts::outsetLayout(Qt::Horizontal, PanelParts::buttonInset,
@@ -159,7 +157,6 @@ MacReportSheet::MacReportSheet(LocalStore &store, const ReportDraft &draft,
     bottom->addWidget(m_send);
     column->addLayout(bottom);
 
-    connect(close, &QPushButton::clicked, this, &MacReportSheet::closeRequested);
     connect(m_send, &QPushButton::clicked, this, &MacReportSheet::send);
     connect(m_note, &QPlainTextEdit::textChanged, this, &MacReportSheet::refresh);
     refresh();

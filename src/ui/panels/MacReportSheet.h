@@ -2,8 +2,7 @@
 
 #include "model/Enums.h"
 #include "model/HandOver.h"
-
-#include <QWidget>
+#include "ui/panels/Page.h"
 
 #include <functional>
 #include <optional>
@@ -20,7 +19,7 @@ class ReasonRow;
 // was on its way: `onDone` must stay callable), and the presenter closes the sheet; a refusal
 // stays on the sheet as a red line, with the choice and the note kept for another try. "닫기"
 // drops the report (closeRequested()).
-class MacReportSheet : public QWidget
+class MacReportSheet : public Page
 {
     Q_OBJECT
 public:
@@ -32,9 +31,6 @@ public:
     static QString doneText() { return QStringLiteral("신고를 접수했습니다."); }
 
     std::optional<ReportReason> reason() const { return m_reason; }
-
-signals:
-    void closeRequested();
 
 private:
     bool canSend() const;

@@ -108,26 +108,6 @@ private:
     int m_trailing;
 };
 
-// The clear box beside a header title: as wide as the button on the other side (44 at least).
-class BalanceBox : public QWidget
-{
-public:
-    BalanceBox(QWidget *mirror, QWidget *parent)
-        : QWidget(parent)
-        , m_mirror(mirror)
-    {
-        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    }
-    QSize sizeHint() const override
-    {
-        const QSize other = m_mirror->sizeHint();
-        return QSize(std::max(UiMetrics::controlHeight, other.width()), UiMetrics::controlHeight);
-    }
-
-private:
-    QWidget *m_mirror;
-};
-
 // See PanelParts::focusWhenShown().
 class FocusWhenShown : public QObject
 {
@@ -208,88 +188,9 @@ QLineEdit *textField(const QString &placeholder, const QString &name, QWidget *p
     return field;
 }
 
-QPushButton *closeButton(const std::function<void()> &onClose, QWidget *parent,
-                         Qt::Alignment textAlign)
-{
-    QPushButton *close = plainButton(QStringLiteral("닫기"), parent, textAlign);
-    close->setObjectName(QStringLiteral("close"));
-    QObject::connect(close, &QPushButton::clicked, close, [onClose] {
-        if (onClose)
-            onClose();
-    });
-    return close;
-}
-
-QWidget *headerRow(const QString &title, const std::function<void()> &onClose, QWidget *parent)
-{
-    auto *row = new QWidget(parent);
-    row->setObjectName(QStringLiteral("header"));
-    auto *layout = new QHBoxLayout(row);
-    layout->setContentsMargins(16 - buttonInset, 0, 16 - buttonInset, 0);
-    layout->setSpacing(8);
-
-    QPushButton *close = closeButton(onClose, row, Qt::AlignLeft);
-
-    auto *heading = new QLabel(title, row);
-    heading->setObjectName(QStringLiteral("title"));
-    heading->setTextFormat(Qt::PlainText);
-    heading->setFont(ChatFont::headline());
-    heading->setAlignment(Qt::AlignCenter);
-
-    layout->addWidget(close);
-    layout->addStretch(1);
-    layout->addWidget(heading);
-    layout->addStretch(1);
-    layout->addWidget(balanceBox(close, row));
-    return row;
-}
-
 QBoxLayout *outsetLayout(Qt::Orientation orientation, int leading, int trailing)
 {
     return new OutsetLayout(orientation, leading, trailing);
-}
-
-QWidget *balanceBox(QWidget *mirror, QWidget *parent)
-{
-    return new BalanceBox(mirror, parent);
-}
-
-QLabel *titleLabel(const QString &text, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(QStringLiteral("title"));
-    label->setTextFormat(Qt::PlainText);
-    QFont font = ChatFont::title2();
-    font.setBold(true);
-    label->setFont(font);
-    return label;
-}
-
-QVBoxLayout *formColumn(QWidget *page, int maxWidth, int spacing)
-{
-    auto *holder = new QWidget(page);
-    holder->setObjectName(QStringLiteral("column"));
-    holder->setMaximumWidth(maxWidth);
-    holder->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Maximum);
-
-    // The column takes all the width it may have; what is left splits evenly on both sides.
-    auto *across = new QHBoxLayout;
-    across->setContentsMargins(0, 0, 0, 0);
-    across->setSpacing(0);
-    across->addStretch(0);
-    across->addWidget(holder, 1);
-    across->addStretch(0);
-
-    auto *outer = new QVBoxLayout(page);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
-    outer->addLayout(across);
-    outer->addStretch(1);
-
-    auto *column = new QVBoxLayout(holder);
-    column->setContentsMargins(24, 24, 24, 24);
-    column->setSpacing(spacing);
-    return column;
 }
 
 QLabel *messageLine(Tone tone, QWidget *parent)

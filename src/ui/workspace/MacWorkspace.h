@@ -15,6 +15,7 @@
 
 class LocalStore;
 class MacBannerView;
+class Page;
 class QSplitter;
 class QVBoxLayout;
 
@@ -68,7 +69,7 @@ protected:
 private:
     void enterPage();
     QWidget *createPage(const MacPage &page);
-    QWidget *createSheet(MacSheet sheet, QWidget *parent);
+    Page *createSheet(MacSheet sheet);
     std::optional<QUuid> sheetItem(MacSheet sheet) const;
     void followSheet(MacSheet sheet);
     void followSheets();
