@@ -4,7 +4,6 @@
 #include "ui/common/AccessibleActions.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
-#include "ui/common/DecodedImageCache.h"
 #include "ui/panels/BlockedListModel.h"
 #include "ui/panels/BlockedRowDelegate.h"
 #include "ui/panels/PanelParts.h"
@@ -22,13 +21,11 @@ MacBlockedList::MacBlockedList(LocalStore &store, QWidget *parent)
     , m_model(new BlockedListModel(store, this))
     , m_list(new QListView(this))
 {
-    setUpList();
-    QWidget *bar = titleBar(QStringLiteral("차단 목록"), closeButton(Qt::AlignLeft));
-    bar->setContentsMargins(16 - PanelParts::buttonInset, 0, 16 - PanelParts::buttonInset, 0);
+    setUpRows();
     auto *page = new QVBoxLayout(this);
     page->setContentsMargins(0, 0, 0, 0);
     page->setSpacing(6);
-    page->addWidget(bar);
+    page->addWidget(listTitleBar(QStringLiteral("차단 목록")));
     m_body = new QStackedLayout;
     m_body->addWidget(m_list);
     m_body->addWidget(emptyPage());
@@ -40,26 +37,17 @@ MacBlockedList::MacBlockedList(LocalStore &store, QWidget *parent)
     refresh();
 }
 
-void MacBlockedList::setUpList()
+void MacBlockedList::setUpRows()
 {
-    m_list->setObjectName(QStringLiteral("list"));
-    m_list->setAccessibleName(QStringLiteral("차단 목록"));
-    m_list->setModel(m_model);
+    setUpList(m_list, m_model, QStringLiteral("list"), QStringLiteral("차단 목록"));
     auto *delegate = new BlockedRowDelegate(m_list);
     m_list->setItemDelegate(delegate);
-    m_list->setUniformItemSizes(true);
-    m_list->setSelectionMode(QAbstractItemView::NoSelection);
-    m_list->setFrameShape(QFrame::NoFrame);
-    m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_list->installEventFilter(this);
     connect(delegate, &BlockedRowDelegate::unblockClicked, this, &MacBlockedList::unblock);
     // A row's one action is its painted "해제".
     AccessibleActions::rowActions(
         m_list, [](const QModelIndex &) { return QStringList{BlockedRowDelegate::buttonText()}; },
         [this](const QModelIndex &row, const QString &) { unblock(row); });
-    // Avatars decode off the paint path; repaint the rows when one is ready.
-    connect(DecodedImageCache::shared(), &DecodedImageCache::ready, m_list->viewport(),
-            qOverload<>(&QWidget::update));
 }
 
 // The empty list is a single row with the text.

@@ -23,7 +23,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void setUpList();
+    void setUpRows();
     QWidget *emptyPage();
     void refresh();
     void unblock(const QModelIndex &index);

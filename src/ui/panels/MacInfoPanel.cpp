@@ -112,14 +112,8 @@ QWidget *MacInfoPanel::buildBody()
     sections->addWidget(buildActions(holder));
     sections->addStretch(1);
 
-    m_body = new QScrollArea(this);
+    m_body = scroller(list);
     m_body->setObjectName(QStringLiteral("body"));
-    m_body->setFrameShape(QFrame::NoFrame);
-    m_body->setWidgetResizable(true);
-    m_body->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_body->setWidget(list);
-    m_body->viewport()->setAutoFillBackground(false);
-    list->setAutoFillBackground(false);
     return m_body;
 }
 
@@ -138,12 +132,7 @@ QWidget *MacInfoPanel::buildMembers(QWidget *parent)
 
     m_memberModel = new MemberListModel(m_store, m_conversationId, this);
     m_memberList = new QListView;
-    m_memberList->setObjectName(QStringLiteral("memberList"));
-    m_memberList->setAccessibleName(QStringLiteral("멤버"));
-    m_memberList->setModel(m_memberModel);
-    m_memberList->setUniformItemSizes(true);
-    m_memberList->setSelectionMode(QAbstractItemView::NoSelection);
-    m_memberList->setFrameShape(QFrame::NoFrame);
+    setUpList(m_memberList, m_memberModel, QStringLiteral("memberList"), QStringLiteral("멤버"));
     m_memberList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_memberList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_memberList->viewport()->setAutoFillBackground(false);
@@ -155,8 +144,6 @@ QWidget *MacInfoPanel::buildMembers(QWidget *parent)
     connect(delegate, &PersonRowDelegate::actionClicked, this, [this](const QModelIndex &index) {
         m_store.kick(m_conversationId, index.data(AccountListModel::IdRole).toUuid());
     });
-    connect(DecodedImageCache::shared(), &DecodedImageCache::ready, m_memberList->viewport(),
-            qOverload<>(&QWidget::update));
     group->addRow(m_memberList);
 
     m_invite = new ActionRow(QStringLiteral("멤버 초대"), false);

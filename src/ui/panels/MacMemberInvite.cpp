@@ -2,8 +2,6 @@
 
 #include "store/LocalStore.h"
 #include "ui/common/ChatColor.h"
-#include "ui/common/ChatFont.h"
-#include "ui/common/DecodedImageCache.h"
 #include "ui/panels/AccountListModel.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/PersonRowDelegate.h"
@@ -52,20 +50,12 @@ MacMemberInvite::MacMemberInvite(LocalStore &store, const QUuid &conversationId,
                                cancelButton(QStringLiteral("취소"), QStringLiteral("cancel")));
 
     m_list = new QListView(this);
-    m_list->setObjectName(QStringLiteral("list"));
-    m_list->setAccessibleName(QStringLiteral("친구"));
-    m_list->setModel(m_model);
-    m_list->setUniformItemSizes(true);
-    m_list->setSelectionMode(QAbstractItemView::NoSelection);
-    m_list->setFrameShape(QFrame::NoFrame);
-    m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setUpList(m_list, m_model, QStringLiteral("list"), QStringLiteral("친구"));
     auto *delegate = new PersonRowDelegate(m_list);
     // Inviting is easily undone: it runs at once, and the sheet stays for the next friend.
     connect(delegate, &PersonRowDelegate::personClicked, this, [this](const QModelIndex &index) {
         m_store.invite(m_conversationId, index.data(AccountListModel::IdRole).toUuid());
     });
-    connect(DecodedImageCache::shared(), &DecodedImageCache::ready, m_list->viewport(),
-            qOverload<>(&QWidget::update));
     // The sheet opens on its friends, not on "취소".
     PanelParts::focusWhenShown(this, m_list);
 

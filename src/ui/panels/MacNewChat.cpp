@@ -6,7 +6,6 @@
 #include "ui/common/AccessibleActions.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
-#include "ui/common/DecodedImageCache.h"
 #include "ui/common/FieldLimits.h"
 #include "ui/common/StoreTask.h"
 #include "ui/common/UiMetrics.h"
@@ -195,14 +194,8 @@ QWidget *MacNewChat::listArea(QWidget *parent)
 
     m_friends = new FriendPickModel([this] { return friends(); }, this);
     m_list = new FittedList(listArea);
-    m_list->setObjectName(QStringLiteral("friends"));
-    m_list->setAccessibleName(QStringLiteral("친구"));
-    m_list->setModel(m_friends);
+    setUpList(m_list, m_friends, QStringLiteral("friends"), QStringLiteral("친구"));
     m_list->setItemDelegate(new FriendPickDelegate(m_list));
-    m_list->setUniformItemSizes(true);
-    m_list->setSelectionMode(QAbstractItemView::NoSelection);
-    m_list->setFrameShape(QFrame::NoFrame);
-    m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Maximum);
     m_list->setMouseTracking(true);
@@ -211,9 +204,6 @@ QWidget *MacNewChat::listArea(QWidget *parent)
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(m_friends, signal, m_list, &QWidget::updateGeometry);
     connect(m_friends, &QAbstractItemModel::modelReset, m_list, &QWidget::updateGeometry);
-    // Avatars decode off the paint path; repaint the rows when one is ready.
-    connect(DecodedImageCache::shared(), &DecodedImageCache::ready, m_list->viewport(),
-            qOverload<>(&QWidget::update));
 
     m_find
         = PanelParts::pushButton(QStringLiteral("아이디로 찾기"), QStringLiteral("find"), listArea);

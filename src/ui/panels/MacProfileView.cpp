@@ -23,14 +23,10 @@ MacProfileView::MacProfileView(LocalStore &store, const QUuid &userId,
     , m_userId(userId)
     , m_onOpen(std::move(onOpen))
 {
-    m_scroll = new QScrollArea(this);
-    m_scroll->setFrameShape(QFrame::NoFrame);
-    m_scroll->setWidgetResizable(true);
-    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    auto *content = new QWidget(m_scroll);
+    auto *content = new QWidget;
     QVBoxLayout *column = formColumn(16, content);
     QWidget *holder = column->parentWidget();
-    m_scroll->setWidget(content);
+    m_scroll = scroller(content);
     auto *page = new QVBoxLayout(this);
     page->setContentsMargins(0, 0, 0, 0);
     page->addWidget(m_scroll);

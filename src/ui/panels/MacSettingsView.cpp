@@ -50,12 +50,10 @@ MacSettingsView::MacSettingsView(LocalStore &store, QWidget *parent)
     ChatColor::keepSecondary(footer);
     footer->setAlignment(Qt::AlignHCenter);
 
-    QWidget *bar = titleBar(QStringLiteral("설정"), closeButton(Qt::AlignLeft));
-    bar->setContentsMargins(16 - PanelParts::buttonInset, 0, 16 - PanelParts::buttonInset, 0);
     auto *page = new QVBoxLayout(this);
     page->setContentsMargins(0, 0, 0, 12);
     page->setSpacing(0);
-    page->addWidget(bar);
+    page->addWidget(listTitleBar(QStringLiteral("설정")));
     page->addWidget(scroller(list), 1);
     page->addWidget(footer);
 
@@ -111,19 +109,6 @@ QWidget *MacSettingsView::actions(QWidget *parent)
     add(QStringLiteral("계정 삭제"), QStringLiteral("deleteAccount"), true,
         &MacSettingsView::deleteAccountRequested);
     return group;
-}
-
-QWidget *MacSettingsView::scroller(QWidget *list)
-{
-    auto *scroller = new QScrollArea(this);
-    scroller->setFrameShape(QFrame::NoFrame);
-    scroller->setWidgetResizable(true);
-    scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroller->setWidget(list);
-    // The list sits on the window colour, its groups on the base colour.
-    scroller->viewport()->setAutoFillBackground(false);
-    list->setAutoFillBackground(false);
-    return scroller;
 }
 
 QString MacSettingsView::footerText()

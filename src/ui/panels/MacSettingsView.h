@@ -28,7 +28,6 @@ signals:
 private:
     QWidget *switches(QWidget *parent);
     QWidget *actions(QWidget *parent);
-    QWidget *scroller(QWidget *list);
     void refresh();
     void confirmLogout();
 

@@ -1,12 +1,15 @@
 #include "ui/panels/Page.h"
 
 #include "ui/common/ChatFont.h"
+#include "ui/common/DecodedImageCache.h"
 #include "ui/panels/PanelParts.h"
 
 #include <QBoxLayout>
 #include <QGridLayout>
 #include <QLabel>
+#include <QListView>
 #include <QPushButton>
+#include <QScrollArea>
 
 Page::Page(const QString &objectName, QWidget *parent)
     : QWidget(parent)
@@ -27,6 +30,13 @@ QPushButton *Page::cancelButton(const QString &text, const QString &name)
     QPushButton *cancel = PanelParts::pushButton(text, name, this);
     connect(cancel, &QPushButton::clicked, this, &Page::closeRequested);
     return cancel;
+}
+
+QWidget *Page::listTitleBar(const QString &title)
+{
+    QWidget *bar = titleBar(title, closeButton(Qt::AlignLeft));
+    bar->setContentsMargins(16 - PanelParts::buttonInset, 0, 16 - PanelParts::buttonInset, 0);
+    return bar;
 }
 
 QWidget *Page::titleBar(const QString &title, QWidget *leading, QWidget *trailing)
@@ -84,6 +94,32 @@ QVBoxLayout *Page::formColumn(int spacing, QWidget *host, int maxWidth)
     column->setContentsMargins(padding, padding, padding, padding);
     column->setSpacing(spacing);
     return column;
+}
+
+QScrollArea *Page::scroller(QWidget *content)
+{
+    auto *scroller = new QScrollArea(this);
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(true);
+    scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroller->setWidget(content);
+    scroller->viewport()->setAutoFillBackground(false);
+    content->setAutoFillBackground(false);
+    return scroller;
+}
+
+void Page::setUpList(QListView *list, QAbstractItemModel *model, const QString &name,
+                     const QString &accessibleName)
+{
+    list->setObjectName(name);
+    list->setAccessibleName(accessibleName);
+    list->setModel(model);
+    list->setUniformItemSizes(true);
+    list->setSelectionMode(QAbstractItemView::NoSelection);
+    list->setFrameShape(QFrame::NoFrame);
+    list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    connect(DecodedImageCache::shared(), &DecodedImageCache::ready, list->viewport(),
+            qOverload<>(&QWidget::update));
 }
 
 void Page::addCloseRow(QVBoxLayout *column)
