@@ -3,7 +3,10 @@
 #include <QColor>
 #include <QPen>
 
+class QAbstractButton;
+class QPainter;
 class QPalette;
+class QRectF;
 
 // The sizes and shades that the window's own buttons, rows and pages share.
 namespace UiMetrics {
@@ -35,5 +38,9 @@ enum class Shade {
 QColor shade(const QPalette &palette, Shade state);
 // The pen of the ring that marks keyboard focus on a flat button.
 QPen focusRing(const QPalette &palette, qreal width = 1.5);
+// Paints a flat button's state on its rounded `face`: the hover or pressed shade while it is
+// enabled, and the focus ring when `ring` is set and it has focus.
+void paintButtonState(QPainter &painter, const QAbstractButton &button, const QRectF &face,
+                      bool ring);
 
 } // namespace UiMetrics

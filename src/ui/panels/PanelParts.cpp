@@ -54,18 +54,7 @@ protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        if (isEnabled() && (isDown() || underMouse())) {
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(UiMetrics::shade(
-                palette(), isDown() ? UiMetrics::Shade::pressed : UiMetrics::Shade::hover));
-            painter.drawRoundedRect(QRectF(rect()).adjusted(1, 4, -1, -4), 6, 6);
-        }
-        if (hasFocus() && m_ring) {
-            painter.setPen(UiMetrics::focusRing(palette()));
-            painter.setBrush(Qt::NoBrush);
-            painter.drawRoundedRect(QRectF(rect()).adjusted(1.5, 4.5, -1.5, -4.5), 6, 6);
-        }
+        UiMetrics::paintButtonState(painter, *this, QRectF(rect()).adjusted(1, 4, -1, -4), m_ring);
         painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
                                        QPalette::WindowText));
         const int inset = PanelParts::buttonInset;

@@ -67,19 +67,7 @@ void RowButton::paintEvent(QPaintEvent *)
     const bool ring = hasFocus() && m_ring;
     if (!m_pressable || !(underMouse() || ring || isDown()))
         return;
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF face = QRectF(rect()).adjusted(1, 1, -1, -1);
-    if (underMouse() || isDown()) {
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(UiMetrics::shade(
-            palette(), isDown() ? UiMetrics::Shade::pressed : UiMetrics::Shade::hover));
-        painter.drawRoundedRect(face, 6, 6);
-    }
     // Focus is a ring, not a fill: a filled row would read as the chosen one.
-    if (ring) {
-        painter.setPen(UiMetrics::focusRing(palette()));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRoundedRect(face.adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
-    }
+    QPainter painter(this);
+    UiMetrics::paintButtonState(painter, *this, QRectF(rect()).adjusted(1, 1, -1, -1), ring);
 }

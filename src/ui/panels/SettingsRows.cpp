@@ -94,7 +94,8 @@ void SettingsRow::paintFocus(QPainter &painter) const
         return;
     painter.setPen(UiMetrics::focusRing(palette(), 2));
     painter.setBrush(Qt::NoBrush);
-    painter.drawRoundedRect(QRectF(rect()).adjusted(2, 2, -2, -2), 6, 6);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(2, 2, -2, -2), UiMetrics::plateRadius,
+                            UiMetrics::plateRadius);
 }
 
 QSize SettingsRow::sizeHint() const

@@ -59,7 +59,7 @@ protected:
             QPainterPath plate;
             plate.addRoundedRect(QRectF(rect().adjusted(SidebarRowPaint::inset / 2, 1,
                                                         -SidebarRowPaint::inset / 2, -1)),
-                                 6, 6);
+                                 UiMetrics::plateRadius, UiMetrics::plateRadius);
             painter.fillPath(plate, fill);
             painter.restore();
         }

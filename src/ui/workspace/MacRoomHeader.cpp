@@ -80,7 +80,8 @@ void MacRoomTitleButton::paintEvent(QPaintEvent *)
     if (m_focusRing) {
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(UiMetrics::focusRing(palette()));
-        painter.drawRoundedRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5), 6, 6);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5),
+                                UiMetrics::plateRadius, UiMetrics::plateRadius);
     }
     if (isDown())
         painter.setOpacity(0.6);

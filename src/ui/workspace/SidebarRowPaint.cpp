@@ -46,7 +46,8 @@ void paintBackground(QPainter &painter, const QStyleOptionViewItem &option)
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath plate;
-    plate.addRoundedRect(QRectF(option.rect.adjusted(inset / 2, 1, -inset / 2, -1)), 6, 6);
+    plate.addRoundedRect(QRectF(option.rect.adjusted(inset / 2, 1, -inset / 2, -1)),
+                         UiMetrics::plateRadius, UiMetrics::plateRadius);
     painter.fillPath(plate, fill);
     painter.restore();
 }
