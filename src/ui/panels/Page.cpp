@@ -49,20 +49,25 @@ QWidget *Page::titleBar(const QString &title, QWidget *leading, QWidget *trailin
     heading->setFont(ChatFont::headline());
     heading->setAlignment(Qt::AlignCenter);
 
-    // Equal side columns keep the title in the middle between buttons of unequal width.
+    // Equal side columns keep the title in the middle between buttons of unequal width. Each
+    // side is a box that stays when its button is missing or hidden.
     auto *layout = new QGridLayout(bar);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setHorizontalSpacing(8);
-    layout->setRowMinimumHeight(0, UiMetrics::controlHeight);
-    for (int column : {0, 2}) {
-        layout->setColumnMinimumWidth(column, UiMetrics::controlHeight);
-        layout->setColumnStretch(column, 1);
-    }
-    if (leading)
-        layout->addWidget(leading, 0, 0, Qt::AlignLeft | Qt::AlignVCenter);
+    const auto side = [bar](QWidget *button, Qt::Alignment alignment) {
+        auto *box = new QWidget(bar);
+        box->setMinimumSize(UiMetrics::controlHeight, UiMetrics::controlHeight);
+        auto *row = new QHBoxLayout(box);
+        row->setContentsMargins(0, 0, 0, 0);
+        if (button)
+            row->addWidget(button, 0, alignment | Qt::AlignVCenter);
+        return box;
+    };
+    layout->addWidget(side(leading, Qt::AlignLeft), 0, 0);
     layout->addWidget(heading, 0, 1);
-    if (trailing)
-        layout->addWidget(trailing, 0, 2, Qt::AlignRight | Qt::AlignVCenter);
+    layout->addWidget(side(trailing, Qt::AlignRight), 0, 2);
+    layout->setColumnStretch(0, 1);
+    layout->setColumnStretch(2, 1);
     return bar;
 }
 
