@@ -17,7 +17,7 @@ MacAuthForm::MacAuthForm(const QString &title, QWidget *parent)
     auto *outer = new QHBoxLayout(this);
     outer->setContentsMargins(24, 24, 24, 24);
     auto *holder = new QWidget(this);
-    holder->setFixedWidth(columnWidth);
+    holder->setFixedWidth(UiMetrics::signInColumnWidth);
     outer->addStretch(1);
     outer->addWidget(holder, 0, Qt::AlignVCenter);
     outer->addStretch(1);

@@ -22,7 +22,6 @@ class MacAuthForm : public QWidget
 {
     Q_OBJECT
 public:
-    static constexpr int columnWidth = 340;
     // Shown for a failure that carries no text of its own.
     static QString transientError() { return QStringLiteral("일시적인 오류입니다."); }
 

@@ -26,6 +26,17 @@ inline constexpr int sidebarMargin = 12;
 inline constexpr int formPadding = 24;
 inline constexpr int formMaxWidth = 480;
 
+// Column widths: the sidebar's range, the widest column of the room's information panel and the
+// column of the signed-out screens.
+inline constexpr int sidebarMinimum = 240;
+inline constexpr int sidebarMaximum = 320;
+inline constexpr int infoColumnMaxWidth = 600;
+inline constexpr int signInColumnWidth = 340;
+// The least room a conversation stays usable in: a transcript as wide as a photo bubble with
+// its margins and a few lines of text, and high enough for a photo between header and composer.
+inline constexpr int detailMinimumWidth = 360;
+inline constexpr int detailMinimumHeight = 440;
+
 // How a flat button or row is being used: the shade laid over it says so.
 enum class Shade {
     hover, // the pointer is over it

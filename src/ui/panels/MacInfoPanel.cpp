@@ -33,7 +33,6 @@
 
 namespace {
 
-constexpr int maxColumnWidth = 600;
 constexpr int sectionGap = 20;
 
 QLabel *footnote(const QString &text, QWidget *parent)
@@ -91,7 +90,7 @@ QWidget *MacInfoPanel::buildBody()
     auto *across = new QHBoxLayout(list);
     across->setContentsMargins(20, 8, 20, 20);
     auto *holder = new QWidget(list);
-    holder->setMaximumWidth(maxColumnWidth);
+    holder->setMaximumWidth(UiMetrics::infoColumnMaxWidth);
     across->addStretch(0);
     across->addWidget(holder, 1);
     across->addStretch(0);
