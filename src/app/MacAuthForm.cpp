@@ -2,6 +2,7 @@
 
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/common/WideButton.h"
 
 #include <QHBoxLayout>
@@ -16,7 +17,7 @@ MacAuthForm::MacAuthForm(const QString &title, QWidget *parent)
     auto *outer = new QHBoxLayout(this);
     outer->setContentsMargins(24, 24, 24, 24);
     auto *holder = new QWidget(this);
-    holder->setFixedWidth(columnWidth);
+    holder->setFixedWidth(UiMetrics::signInColumnWidth);
     outer->addStretch(1);
     outer->addWidget(holder, 0, Qt::AlignVCenter);
     outer->addStretch(1);
@@ -96,7 +97,7 @@ QPushButton *MacAuthForm::addLink(const QString &text, const QString &objectName
     link->setObjectName(objectName);
     link->setFlat(true);
     link->setCursor(Qt::PointingHandCursor);
-    link->setMinimumHeight(WideButton::minimumHeight);
+    link->setMinimumHeight(UiMetrics::controlHeight);
     m_links->layout()->addWidget(link);
     m_links->layout()->setAlignment(link, Qt::AlignHCenter);
     m_inputs.append(link);

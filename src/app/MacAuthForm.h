@@ -1,9 +1,12 @@
 #pragma once
 
+#include "ui/common/StoreTask.h"
+
 #include <QList>
 #include <QString>
 #include <QWidget>
 
+#include <memory>
 #include <optional>
 
 class QLabel;
@@ -19,7 +22,6 @@ class MacAuthForm : public QWidget
 {
     Q_OBJECT
 public:
-    static constexpr int columnWidth = 340;
     // Shown for a failure that carries no text of its own.
     static QString transientError() { return QStringLiteral("일시적인 오류입니다."); }
 
@@ -50,6 +52,22 @@ protected:
         Running(const Running &) = delete;
         Running &operator=(const Running &) = delete;
     };
+
+    // Runs a store operation that answers with an error text (none: it succeeded). The form is
+    // busy meanwhile, and `done` gets the answer while the form lives; a failure without a text
+    // of its own reads as transientError().
+    template<typename Done>
+    void runOperation(QCoro::Task<std::optional<QString>> &&task, Done done)
+    {
+        showError(std::nullopt);
+        setBusy(true);
+        StoreTask::whenDone(std::move(task), this, transientError(),
+                            [this, running = std::make_shared<Running>(),
+                             done = std::move(done)](const std::optional<QString> &error) {
+                                setBusy(false);
+                                done(error);
+                            });
+    }
 
     QLineEdit *addField(const QString &placeholder, const QString &objectName, bool secret = false);
     QLabel *addText(const QString &text, const QString &objectName = QString());

@@ -6,12 +6,12 @@
 #include "ui/common/AvatarView.h"
 #include "ui/common/FieldLimits.h"
 #include "ui/common/MacImageFile.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/common/WideButton.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 
 namespace {
@@ -49,7 +49,7 @@ MacProfileSetupView::MacProfileSetupView(LocalStore *store, QWidget *parent)
     m_clearPhoto = new QPushButton(QStringLiteral("사진 지우기"), photoRow);
     m_clearPhoto->setObjectName(QStringLiteral("clearPhoto"));
     for (QPushButton *photoButton : {m_pick, m_clearPhoto})
-        photoButton->setMinimumHeight(WideButton::minimumHeight);
+        photoButton->setMinimumHeight(UiMetrics::controlHeight);
     row->addStretch(1);
     row->addWidget(m_pick);
     row->addWidget(m_clearPhoto);
@@ -114,27 +114,25 @@ void MacProfileSetupView::updateButton()
                                  || m_handle->text().trimmed().isEmpty());
 }
 
-QCoro::Task<> MacProfileSetupView::submit()
+void MacProfileSetupView::submit()
 {
-    const Running running;
-    QPointer<MacProfileSetupView> self(this);
-    LocalStore *store = m_store;
-    const QString name = m_name->text();
-    const QString handle = m_handle->text();
-    const std::optional<QByteArray> photo = m_photo;
+    // Success completes the profile and the root view replaces this screen.
     showError(std::nullopt);
     setBusy(true);
-    std::optional<ProfileSaveError> error;
-    bool failed = false;
-    try {
-        error = co_await store->saveProfile(name, handle, photo);
-    } catch (...) {
-        failed = true;
-    }
-    // Success completes the profile and the root view replaces this screen.
-    if (!self)
-        co_return;
-    setBusy(false);
+    StoreTask::whenDone(m_store->saveProfile(m_name->text(), m_handle->text(), m_photo), this,
+                        [this, running = std::make_shared<Running>()](
+                            const std::optional<std::optional<ProfileSaveError>> &outcome) {
+                            setBusy(false);
+                            saved(outcome);
+                        });
+}
+
+void MacProfileSetupView::saved(const std::optional<std::optional<ProfileSaveError>> &outcome)
+{
+    // No outcome: the save failed without a text of its own.
+    const bool failed = !outcome;
+    const std::optional<ProfileSaveError> error = outcome.value_or(std::nullopt);
+    LocalStore *store = m_store;
     std::optional<QString> shown;
     if (error) {
         shown = errorText(*error);
@@ -145,7 +143,7 @@ QCoro::Task<> MacProfileSetupView::submit()
         shown = store->notice().value_or(transientError());
     }
     if (!shown)
-        co_return;
+        return;
     showError(shown);
     // The service's refusals come as their text: only the name has one of its own.
     returnFocusTo(*shown == errorText(ProfileSaveError::invalidName) ? m_name : m_handle);

@@ -3,10 +3,10 @@
 #include "app/MacAuthForm.h"
 
 #include <QByteArray>
-#include <QCoroTask>
 
 #include <optional>
 
+enum class ProfileSaveError;
 class AvatarView;
 class LocalStore;
 class QLineEdit;
@@ -26,7 +26,8 @@ public:
     std::optional<QByteArray> photo() const { return m_photo; }
 
 private:
-    QCoro::Task<> submit();
+    void submit();
+    void saved(const std::optional<std::optional<ProfileSaveError>> &outcome);
     void pickPhoto();
     void updateAvatar();
     void updateButton();

@@ -7,7 +7,6 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 
 MacResetForm::MacResetForm(LocalStore *store, QWidget *parent)
@@ -76,64 +75,41 @@ void MacResetForm::updateButton()
     primaryButton()->setDisabled(!ready);
 }
 
-QCoro::Task<> MacResetForm::sendCode()
+void MacResetForm::sendCode()
 {
-    const Running running;
-    QPointer<MacResetForm> self(this);
-    LocalStore *store = m_store;
-    const QString email = m_email->text();
-    showError(std::nullopt);
-    setBusy(true);
-    std::optional<QString> error;
-    try {
-        error = co_await store->sendResetCode(email);
-    } catch (...) {
-        error = transientError();
-    }
-    if (!self)
-        co_return;
-    setBusy(false);
-    if (error) {
-        showError(error);
-        returnFocusTo(m_email);
-        co_return;
-    }
-    setCodeStep(true);
-    showNote(QStringLiteral("인증 코드를 보냈습니다. 메일함을 확인하세요."));
-    m_code->setFocus();
+    runOperation(m_store->sendResetCode(m_email->text()),
+                 [this](const std::optional<QString> &error) {
+                     if (error) {
+                         showError(error);
+                         returnFocusTo(m_email);
+                         return;
+                     }
+                     setCodeStep(true);
+                     showNote(QStringLiteral("인증 코드를 보냈습니다. 메일함을 확인하세요."));
+                     m_code->setFocus();
+                 });
 }
 
-QCoro::Task<> MacResetForm::reset()
+void MacResetForm::reset()
 {
     const QString email = m_email->text();
-    const QString code = m_code->text();
     const QString password = m_password->text();
     if (!LocalStore::isValidPassword(password)) {
         showError(MacSignUpForm::passwordRuleText());
         returnFocusTo(m_password);
-        co_return;
+        return;
     }
-    const Running running;
-    QPointer<MacResetForm> self(this);
-    LocalStore *store = m_store;
-    showError(std::nullopt);
-    setBusy(true);
-    std::optional<QString> error;
-    try {
-        error = co_await store->resetPassword(email, code, password);
-    } catch (...) {
-        error = transientError();
-    }
-    if (!self)
-        co_return;
-    setBusy(false);
-    if (error) {
-        // The new password passed the same rule here; what the service refuses is the code.
-        showError(error);
-        returnFocusTo(m_code);
-        co_return;
-    }
-    const QString trimmed = email.trimmed();
-    setEmail(QString());
-    emit passwordReset(trimmed);
+    runOperation(m_store->resetPassword(email, m_code->text(), password),
+                 [this, email](const std::optional<QString> &error) {
+                     if (error) {
+                         // The new password passed the same rule here; what the service refuses
+                         // is the code.
+                         showError(error);
+                         returnFocusTo(m_code);
+                         return;
+                     }
+                     const QString trimmed = email.trimmed();
+                     setEmail(QString());
+                     emit passwordReset(trimmed);
+                 });
 }

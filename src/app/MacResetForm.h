@@ -2,8 +2,6 @@
 
 #include "app/MacAuthForm.h"
 
-#include <QCoroTask>
-
 class LocalStore;
 class QLineEdit;
 
@@ -23,8 +21,8 @@ signals:
     void backRequested();
 
 private:
-    QCoro::Task<> sendCode();
-    QCoro::Task<> reset();
+    void sendCode();
+    void reset();
     void setCodeStep(bool codeSent);
     void updateButton();
 

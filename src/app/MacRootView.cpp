@@ -6,24 +6,13 @@
 #include "app/MacProfileSetupView.h"
 #include "platform/PushCenter.h"
 #include "store/LocalStore.h"
+#include "ui/common/StoreTask.h"
 #include "ui/workspace/MacWorkspace.h"
 
 #include <QDialog>
 #include <QGuiApplication>
 #include <QStackedLayout>
 #include <QUrl>
-
-namespace {
-
-// Store operations started from the view run on their own; nothing may escape them.
-QCoro::Task<> detached(QCoro::Task<> task)
-{
-    try {
-        co_await std::move(task);
-    } catch (...) { }
-}
-
-} // namespace
 
 MacRootView::MacRootView(LocalStore *store, QWidget *parent)
     : QWidget(parent)
@@ -118,5 +107,6 @@ void MacRootView::applicationBecameActive()
         return;
     if (m_store->client() && m_store->notificationsEnabled())
         PushCenter::registerForNotifications();
-    detached(m_store->refreshLive());
+    // Runs on its own; the store reports its failures.
+    StoreTask::whenDone(m_store->refreshLive(), this, [] {});
 }

@@ -7,7 +7,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 
 MacSignInForm::MacSignInForm(LocalStore *store, QWidget *parent)
@@ -60,26 +59,13 @@ void MacSignInForm::updateButton()
                                  || m_password->text().isEmpty());
 }
 
-QCoro::Task<> MacSignInForm::submit()
+void MacSignInForm::submit()
 {
     // The form may be gone when the call returns: a successful sign-in replaces this screen.
-    const Running running;
-    QPointer<MacSignInForm> self(this);
-    LocalStore *store = m_store;
-    const QString email = m_email->text();
-    const QString password = m_password->text();
-    showError(std::nullopt);
-    setBusy(true);
-    std::optional<QString> error;
-    try {
-        error = co_await store->login(email, password);
-    } catch (...) {
-        error = transientError();
-    }
-    if (!self)
-        co_return;
-    setBusy(false);
-    showError(error);
-    if (error)
-        returnFocusTo(m_password);
+    runOperation(m_store->login(m_email->text(), m_password->text()),
+                 [this](const std::optional<QString> &error) {
+                     showError(error);
+                     if (error)
+                         returnFocusTo(m_password);
+                 });
 }

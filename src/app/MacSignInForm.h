@@ -2,8 +2,6 @@
 
 #include "app/MacAuthForm.h"
 
-#include <QCoroTask>
-
 class LocalStore;
 class QLineEdit;
 
@@ -23,7 +21,7 @@ signals:
     void resetRequested();
 
 private:
-    QCoro::Task<> submit();
+    void submit();
     void updateButton();
 
     LocalStore *m_store;

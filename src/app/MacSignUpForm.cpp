@@ -6,7 +6,6 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 
 MacSignUpForm::MacSignUpForm(LocalStore *store, QWidget *parent)
@@ -36,36 +35,27 @@ void MacSignUpForm::updateButton()
                                  || m_password->text().isEmpty());
 }
 
-QCoro::Task<> MacSignUpForm::submit()
+void MacSignUpForm::submit()
 {
     const QString email = m_email->text();
     const QString password = m_password->text();
     if (!LocalStore::isValidPassword(password)) {
         showError(passwordRuleText());
         returnFocusTo(m_password);
-        co_return;
+        return;
     }
-    const Running running;
-    QPointer<MacSignUpForm> self(this);
-    LocalStore *store = m_store;
-    showError(std::nullopt);
-    setBusy(true);
-    std::optional<QString> error;
-    try {
-        error = co_await store->sendRegisterCode(email, password);
-    } catch (...) {
-        error = transientError();
-    }
-    if (!self)
-        co_return;
-    setBusy(false);
-    showError(error);
-    if (error) {
-        // The password passed the same rule here; what the service refuses is the address.
-        returnFocusTo(m_email);
-        co_return;
-    }
-    m_password->clear();
-    // The address as the service has it (trimmed, lower case), which is where the code went.
-    emit codeSent(trimmedText(email).toLower());
+    runOperation(m_store->sendRegisterCode(email, password),
+                 [this, email](const std::optional<QString> &error) {
+                     showError(error);
+                     if (error) {
+                         // The password passed the same rule here; what the service refuses is
+                         // the address.
+                         returnFocusTo(m_email);
+                         return;
+                     }
+                     m_password->clear();
+                     // The address as the service has it (trimmed, lower case), which is where
+                     // the code went.
+                     emit codeSent(trimmedText(email).toLower());
+                 });
 }

@@ -2,8 +2,6 @@
 
 #include "app/MacAuthForm.h"
 
-#include <QCoroTask>
-
 class LocalStore;
 class QLineEdit;
 
@@ -25,7 +23,7 @@ signals:
     void backRequested();
 
 private:
-    QCoro::Task<> submit();
+    void submit();
     void updateButton();
 
     LocalStore *m_store;

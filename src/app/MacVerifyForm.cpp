@@ -6,7 +6,6 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 
 MacVerifyForm::MacVerifyForm(LocalStore *store, QWidget *parent)
@@ -39,25 +38,12 @@ void MacVerifyForm::setEmail(const QString &email)
     showError(std::nullopt);
 }
 
-QCoro::Task<> MacVerifyForm::submit()
+void MacVerifyForm::submit()
 {
-    const Running running;
-    QPointer<MacVerifyForm> self(this);
-    LocalStore *store = m_store;
-    const QString email = m_emailText;
-    const QString code = m_code->text();
-    showError(std::nullopt);
-    setBusy(true);
-    std::optional<QString> error;
-    try {
-        error = co_await store->verifyRegister(email, code);
-    } catch (...) {
-        error = transientError();
-    }
-    if (!self)
-        co_return;
-    setBusy(false);
-    showError(error);
-    if (error)
-        returnFocusTo(m_code);
+    runOperation(m_store->verifyRegister(m_emailText, m_code->text()),
+                 [this](const std::optional<QString> &error) {
+                     showError(error);
+                     if (error)
+                         returnFocusTo(m_code);
+                 });
 }

@@ -2,8 +2,6 @@
 
 #include "app/MacAuthForm.h"
 
-#include <QCoroTask>
-
 class LocalStore;
 class QLabel;
 class QLineEdit;
@@ -23,7 +21,7 @@ signals:
     void backRequested();
 
 private:
-    QCoro::Task<> submit();
+    void submit();
 
     LocalStore *m_store;
     QString m_emailText;

@@ -9,11 +9,11 @@
 #include "platform/SingleInstance.h"
 #include "store/LocalStore.h"
 #include "ui/common/MessageSound.h"
+#include "ui/common/StoreTask.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QLibraryInfo>
-#include <QPointer>
 #include <QTranslator>
 
 // The resources of a static library are linked in only through this reference; it must be made
@@ -111,15 +111,9 @@ void QuilloChatMacApp::startBootstrap()
     runBootstrap();
 }
 
-QCoro::Task<> QuilloChatMacApp::runBootstrap()
+void QuilloChatMacApp::runBootstrap()
 {
-    QPointer<QuilloChatMacApp> self(this);
-    try {
-        co_await m_store->bootstrap();
-    } catch (...) { }
-    if (!self)
-        co_return;
-    m_bootstrapFinished = true;
+    StoreTask::whenDone(m_store->bootstrap(), this, [this] { m_bootstrapFinished = true; });
 }
 
 void QuilloChatMacApp::showWindow()

@@ -62,7 +62,7 @@ public:
 
 private:
     void startBootstrap();
-    QCoro::Task<> runBootstrap();
+    void runBootstrap();
     void watchIncoming();
     void incoming(const ChatMessage &message);
 

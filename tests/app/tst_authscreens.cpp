@@ -8,6 +8,7 @@
 #include "app/MacSignUpForm.h"
 #include "app/MacVerifyForm.h"
 #include "ui/common/MacImageFile.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/workspace/MacWorkspace.h"
 #include "ui/common/WideButton.h"
 
@@ -422,7 +423,7 @@ private slots:
         const auto buttons = form->findChildren<QAbstractButton *>();
         QVERIFY(buttons.size() >= 2);
         for (QAbstractButton *button : buttons)
-            QVERIFY2(!button->isVisible() || button->height() >= WideButton::minimumHeight,
+            QVERIFY2(!button->isVisible() || button->height() >= UiMetrics::controlHeight,
                      qPrintable(button->objectName()));
     }
 

@@ -2,6 +2,7 @@
 
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
+#include "ui/common/UiMetrics.h"
 
 #include <QHash>
 #include <QLabel>
@@ -10,7 +11,7 @@
 
 namespace {
 
-constexpr QSize minimumButtonSize(88, ConfirmDialog::minimumButtonHeight);
+constexpr QSize minimumButtonSize(88, UiMetrics::controlHeight);
 
 } // namespace
 
@@ -37,7 +38,7 @@ QMessageBox *ConfirmDialog::open(QWidget *parent, const QString &title,
     }
     QPushButton *cancel = box->addButton(cancelText(), QMessageBox::RejectRole);
     cancel->setObjectName(QStringLiteral("cancel"));
-    // Buttons 44 high, as everywhere in the window.
+    // Buttons as high as everywhere in the window.
     for (QAbstractButton *button : box->buttons())
         button->setMinimumSize(minimumButtonSize);
     box->setEscapeButton(cancel);

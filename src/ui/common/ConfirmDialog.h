@@ -30,6 +30,4 @@ public:
     static void withdraw(QMessageBox *box);
 
     static QString cancelText() { return QStringLiteral("취소"); }
-
-    static constexpr int minimumButtonHeight = 44;
 };

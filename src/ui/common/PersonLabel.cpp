@@ -6,12 +6,13 @@
 #include "ui/common/DisplayText.h"
 #include "ui/common/ElidedLabel.h"
 #include "ui/common/OfficialMark.h"
+#include "ui/common/UiMetrics.h"
 
 #include <QBoxLayout>
 
 PersonLabel::PersonLabel(QWidget *parent)
     : QWidget(parent)
-    , m_avatar(new AvatarView(avatarSize, this))
+    , m_avatar(new AvatarView(UiMetrics::avatarSize, this))
     , m_name(new ElidedLabel(this))
     , m_mark(new OfficialMark(this))
     , m_handle(new ElidedLabel(this))

@@ -18,8 +18,6 @@ class PersonLabel : public QWidget
 {
     Q_OBJECT
 public:
-    static constexpr int avatarSize = 56;
-
     explicit PersonLabel(QWidget *parent = nullptr);
     PersonLabel(const QString &name, const QString &handle, const std::optional<QByteArray> &jpeg,
                 const std::optional<QString> &remoteURL, bool official, QWidget *parent = nullptr);

@@ -7,6 +7,7 @@
 #include "ui/common/ChatFont.h"
 #include "ui/common/DisplayText.h"
 #include "ui/common/OfficialMark.h"
+#include "ui/common/UiMetrics.h"
 
 #include <QPainter>
 #include <QStyleOptionViewItem>
@@ -14,6 +15,9 @@
 #include <algorithm>
 
 namespace PersonPaint {
+
+using UiMetrics::avatarGap;
+using UiMetrics::avatarSize;
 
 int height()
 {
@@ -33,7 +37,7 @@ void paint(QPainter &painter, const QRect &area, const Account &account, bool of
     AvatarView::paintCached(painter, avatar, account.displayName, account.avatarJPEG,
                             account.avatarURL, palette);
 
-    const int left = area.left() + avatarSize + gap;
+    const int left = area.left() + avatarSize + avatarGap;
     const int width = std::max(0, area.right() + 1 - left);
     const QFont nameFont = ChatFont::body();
     const QFont handleFont = ChatFont::subheadline();
@@ -90,9 +94,11 @@ void paintShade(QPainter &painter, const QRect &row, const QStyleOptionViewItem 
 {
     if (!(option.state & (QStyle::State_MouseOver | QStyle::State_HasFocus)))
         return;
-    QColor shade = option.palette.color(QPalette::Highlight);
-    shade.setAlphaF(option.state & QStyle::State_HasFocus ? 0.14f : 0.07f);
-    painter.fillRect(row, shade);
+    painter.fillRect(row,
+                     UiMetrics::shade(option.palette,
+                                      option.state & QStyle::State_HasFocus
+                                          ? UiMetrics::Shade::focus
+                                          : UiMetrics::Shade::hover));
 }
 
 } // namespace PersonPaint

@@ -9,13 +9,10 @@ class QPainter;
 class QPalette;
 class QStyleOptionViewItem;
 
-// A person in a painted row, as PersonLabel shows one: the 56-pixel avatar at the leading edge
+// A person in a painted row, as PersonLabel shows one: the avatar at the leading edge
 // of the area, vertically centred, and beside it the name (cut short with "…", followed by
 // "공식" for an official account) over "@handle" in the secondary colour.
 namespace PersonPaint {
-
-inline constexpr int avatarSize = 56;
-inline constexpr int gap = 12; // between the avatar and the texts
 
 void paint(QPainter &painter, const QRect &area, const Account &account, bool official,
            const QPalette &palette, const QColor &primary, const QColor &secondary);

@@ -2,6 +2,7 @@
 
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
+#include "ui/common/UiMetrics.h"
 
 #include <QEvent>
 #include <QFontMetrics>
@@ -119,7 +120,7 @@ QSize WideButton::sizeHint() const
     // advance rounds it down).
     const int titleWidth = int(std::ceil(QFontMetricsF(titleFont()).horizontalAdvance(text())));
     return QSize(titleWidth + 2 * (horizontalPadding + bodyInset),
-                 std::max(minimumHeight, metrics.height() + 20));
+                 std::max(UiMetrics::controlHeight, metrics.height() + 20));
 }
 
 QSize WideButton::minimumSizeHint() const

@@ -17,8 +17,6 @@ class WideButton : public QAbstractButton
 public:
     enum class Role { Normal, Destructive, Cancel };
 
-    static constexpr int minimumHeight = 44;
-
     explicit WideButton(const QString &title = {}, Role role = Role::Normal,
                         QWidget *parent = nullptr);
 

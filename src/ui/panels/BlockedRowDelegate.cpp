@@ -2,6 +2,7 @@
 
 #include "ui/common/ChatFont.h"
 #include "ui/common/PersonPaint.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/panels/PanelParts.h"
 
 #include <QPainter>
@@ -21,17 +22,17 @@ QRect BlockedRowDelegate::buttonRect(const QRect &row)
     // the leading side in the header above.
     const QFontMetrics metrics(ChatFont::body());
     const int width
-        = std::max(PanelParts::minimumButtonHeight,
+        = std::max(UiMetrics::controlHeight,
                    metrics.horizontalAdvance(buttonText()) + 2 * PanelParts::buttonInset);
-    const int height = PanelParts::minimumButtonHeight;
+    const int height = UiMetrics::controlHeight;
     return QRect(row.right() + 1 - (padding - PanelParts::buttonInset) - width,
                  row.top() + (row.height() - height) / 2, width, height);
 }
 
 QSize BlockedRowDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const
 {
-    const int content = std::max(PersonPaint::height(), PanelParts::minimumButtonHeight);
-    return QSize(PersonPaint::avatarSize + 2 * padding, content + 2 * rowPadding);
+    const int content = std::max(PersonPaint::height(), UiMetrics::controlHeight);
+    return QSize(UiMetrics::avatarSize + 2 * padding, content + 2 * rowPadding);
 }
 
 void BlockedRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
@@ -45,9 +46,7 @@ void BlockedRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     // that merely has focus would look as if its first row were chosen.
     if ((option.state & QStyle::State_HasFocus)
         && (option.state & QStyle::State_KeyboardFocusChange)) {
-        QColor focus = palette.color(QPalette::Highlight);
-        focus.setAlphaF(0.12f);
-        painter->fillRect(row, focus);
+        painter->fillRect(row, UiMetrics::shade(palette, UiMetrics::Shade::focus));
     }
 
     const QRect button = buttonRect(row);

@@ -2,6 +2,7 @@
 
 #include "ui/common/ChatIcon.h"
 #include "ui/common/PersonPaint.h"
+#include "ui/common/UiMetrics.h"
 
 #include <QPainter>
 
@@ -23,8 +24,9 @@ void FriendPickDelegate::paintCheck(QPainter &painter, const QRect &box, bool ch
 
 QSize FriendPickDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const
 {
-    const int content = std::max(PersonPaint::height(), int(checkBox));
-    return QSize(checkBox + PersonPaint::avatarSize + 2 * padding, content + 2 * padding);
+    const int content = std::max(PersonPaint::height(), UiMetrics::controlHeight);
+    return QSize(UiMetrics::controlHeight + UiMetrics::avatarSize + 2 * padding,
+                 content + 2 * padding);
 }
 
 void FriendPickDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
@@ -35,8 +37,8 @@ void FriendPickDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     painter->save();
     PersonPaint::paintShade(*painter, row, option);
 
-    const QRect box(row.left() + padding, row.top() + (row.height() - checkBox) / 2, checkBox,
-                    checkBox);
+    const QRect box(row.left() + padding, row.top() + (row.height() - UiMetrics::controlHeight) / 2,
+                    UiMetrics::controlHeight, UiMetrics::controlHeight);
     const bool chosen = index.data(Qt::CheckStateRole).value<Qt::CheckState>() == Qt::Checked;
     paintCheck(*painter, box, chosen, palette.color(QPalette::Text));
 

@@ -9,7 +9,6 @@ class FriendPickDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
 public:
-    static constexpr int checkBox = 44;
     static constexpr int padding = 8;
 
     using QStyledItemDelegate::QStyledItemDelegate;

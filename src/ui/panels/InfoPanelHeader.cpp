@@ -8,6 +8,7 @@
 #include "ui/common/DisplayText.h"
 #include "ui/common/OfficialMark.h"
 #include "ui/common/PersonLabel.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/panels/LineLimitedText.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/RowButton.h"
@@ -54,7 +55,7 @@ protected:
         painter.setRenderHint(QPainter::Antialiasing);
         if (isDown())
             painter.setBrush(QColor(0, 0, 0, 50));
-        painter.setPen(hasFocus() ? QPen(palette().color(QPalette::Highlight), 2) : Qt::NoPen);
+        painter.setPen(hasFocus() ? UiMetrics::focusRing(palette(), 2) : Qt::NoPen);
         painter.drawEllipse(QRectF(rect()).adjusted(1, 1, -1, -1));
     }
 };
@@ -72,7 +73,7 @@ QPushButton *framedButton(const QString &text, const QString &name, QWidget *par
     auto *button = new QPushButton(text, parent);
     button->setObjectName(name);
     button->setAutoDefault(false);
-    button->setMinimumHeight(PanelParts::minimumButtonHeight);
+    button->setMinimumHeight(UiMetrics::controlHeight);
     button->setMinimumWidth(96);
     return button;
 }
@@ -158,7 +159,7 @@ void InfoPanelHeader::buildOfficial()
 
     auto *row = new QHBoxLayout;
     row->setSpacing(12);
-    m_officialPhoto = new AvatarView(peerPhotoSize, m_official);
+    m_officialPhoto = new AvatarView(UiMetrics::avatarSize, m_official);
     m_officialName = textLabel(ChatFont::headline(), m_official);
     m_officialName->setObjectName(QStringLiteral("officialName"));
     row->addWidget(m_officialPhoto);

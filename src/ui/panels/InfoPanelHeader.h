@@ -26,7 +26,6 @@ class InfoPanelHeader : public QWidget
     Q_OBJECT
 public:
     static constexpr int roomPhotoSize = 72;
-    static constexpr int peerPhotoSize = 56;
     // A description longer than this many characters can be unfolded.
     static constexpr int foldedCharacters = 40;
 

@@ -3,6 +3,7 @@
 #include "store/LocalStore.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/PersonLabel.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/panels/FriendPickDelegate.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/RowButton.h"
@@ -32,7 +33,7 @@ public:
     {
         m_symbol = symbol;
         m_chosen = chosen;
-        setLeadingRoom(symbol ? FriendPickDelegate::checkBox + 4 : 0);
+        setLeadingRoom(symbol ? UiMetrics::controlHeight + 4 : 0);
         setPressable(choosable);
         setAccessibleName(choosable
                               ? (chosen ? QStringLiteral("선택 해제") : QStringLiteral("선택"))
@@ -50,8 +51,8 @@ protected:
         QPainter painter(this);
         const QColor colour
             = isPressable() ? palette().color(QPalette::Text) : ChatColor::secondaryText(palette());
-        const QRect box(0, (height() - FriendPickDelegate::checkBox) / 2,
-                        FriendPickDelegate::checkBox, FriendPickDelegate::checkBox);
+        const QRect box(0, (height() - UiMetrics::controlHeight) / 2, UiMetrics::controlHeight,
+                        UiMetrics::controlHeight);
         FriendPickDelegate::paintCheck(painter, box, m_chosen, colour);
     }
 

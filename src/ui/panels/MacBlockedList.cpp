@@ -3,7 +3,6 @@
 #include "store/LocalStore.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
-#include "ui/common/DecodedImageCache.h"
 #include "ui/panels/BlockedListModel.h"
 #include "ui/panels/BlockedRowDelegate.h"
 #include "ui/panels/PanelParts.h"
@@ -14,28 +13,38 @@
 #include <QListView>
 #include <QStackedLayout>
 
-MacBlockedList::MacBlockedList(LocalStore &store, std::function<void()> onClose, QWidget *parent)
-    : QWidget(parent)
+MacBlockedList::MacBlockedList(LocalStore &store, QWidget *parent)
+    : Page(QStringLiteral("blockedList"), parent)
     , m_store(store)
     , m_model(new BlockedListModel(store, this))
+    , m_list(new QListView(this))
 {
-    setObjectName(QStringLiteral("blockedList"));
+    setUpRows();
+    auto *page = new QVBoxLayout(this);
+    page->setContentsMargins(0, 0, 0, 0);
+    page->setSpacing(6);
+    page->addWidget(listTitleBar(QStringLiteral("차단 목록")));
+    m_body = new QStackedLayout;
+    m_body->addWidget(m_list);
+    m_body->addWidget(emptyPage());
+    page->addLayout(m_body, 1);
 
-    m_list = new QListView(this);
-    m_list->setObjectName(QStringLiteral("list"));
-    m_list->setAccessibleName(QStringLiteral("차단 목록"));
-    m_list->setModel(m_model);
+    new StoreRedraw(
+        m_store, {&LocalStore::blocksChanged, &LocalStore::accountsChanged}, [this] { refresh(); },
+        this);
+    refresh();
+}
+
+void MacBlockedList::setUpRows()
+{
+    setUpList(m_list, m_model, QStringLiteral("list"), QStringLiteral("차단 목록"));
     auto *delegate = new BlockedRowDelegate(m_list);
-    m_list->setUniformItemSizes(true);
-    m_list->setSelectionMode(QAbstractItemView::NoSelection);
-    m_list->setFrameShape(QFrame::NoFrame);
-    m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     connect(delegate, &BlockedRowDelegate::actionClicked, this, &MacBlockedList::unblock);
-    // Avatars decode off the paint path; repaint the rows when one is ready.
-    connect(DecodedImageCache::shared(), &DecodedImageCache::ready, m_list->viewport(),
-            qOverload<>(&QWidget::update));
+}
 
-    // The empty list is a single row with the text.
+// The empty list is a single row with the text.
+QWidget *MacBlockedList::emptyPage()
+{
     auto *emptyPage = new QWidget(this);
     emptyPage->setBackgroundRole(QPalette::Base);
     emptyPage->setAutoFillBackground(true);
@@ -48,20 +57,7 @@ MacBlockedList::MacBlockedList(LocalStore &store, std::function<void()> onClose,
     ChatColor::keepSecondary(m_empty);
     emptyLayout->addWidget(m_empty);
     emptyLayout->addStretch(1);
-
-    auto *page = new QVBoxLayout(this);
-    page->setContentsMargins(0, 0, 0, 0);
-    page->setSpacing(6);
-    page->addWidget(PanelParts::headerRow(QStringLiteral("차단 목록"), onClose, this));
-    m_body = new QStackedLayout;
-    m_body->addWidget(m_list);
-    m_body->addWidget(emptyPage);
-    page->addLayout(m_body, 1);
-
-    new StoreRedraw(
-        m_store, {&LocalStore::blocksChanged, &LocalStore::accountsChanged}, [this] { refresh(); },
-        this);
-    refresh();
+    return emptyPage;
 }
 
 void MacBlockedList::refresh()

@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QWidget>
-
-#include <functional>
+#include "ui/panels/Page.h"
 
 class BlockedListModel;
 class LocalStore;
@@ -13,15 +11,17 @@ class QStackedLayout;
 // The block list page: the blocked accounts that the store lists, each with "해제", which lifts
 // the block at once without asking. The list follows the store: a lifted block leaves it, a
 // block that the service refused to lift comes back.
-class MacBlockedList : public QWidget
+class MacBlockedList : public Page
 {
     Q_OBJECT
 public:
-    MacBlockedList(LocalStore &store, std::function<void()> onClose, QWidget *parent = nullptr);
+    explicit MacBlockedList(LocalStore &store, QWidget *parent = nullptr);
 
     static QString emptyText() { return QStringLiteral("차단한 계정이 없습니다."); }
 
 private:
+    void setUpRows();
+    QWidget *emptyPage();
     void refresh();
     void unblock(const QModelIndex &index);
 

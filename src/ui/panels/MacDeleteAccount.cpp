@@ -10,16 +10,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-MacDeleteAccount::MacDeleteAccount(LocalStore &store, std::function<void()> onClose,
-                                   QWidget *parent)
-    : QWidget(parent)
+MacDeleteAccount::MacDeleteAccount(LocalStore &store, QWidget *parent)
+    : Page(QStringLiteral("deleteAccountPage"), parent)
     , m_store(store)
 {
-    setObjectName(QStringLiteral("deleteAccountPage"));
-    QVBoxLayout *column = PanelParts::formColumn(this, 480, 16);
+    QVBoxLayout *column = formColumn(16);
     QWidget *holder = column->parentWidget();
 
-    column->addWidget(PanelParts::titleLabel(QStringLiteral("계정 삭제"), holder));
+    column->addWidget(formTitle(QStringLiteral("계정 삭제"), holder));
     for (const QString &line : {QStringLiteral("프로필과 대화 참여 정보가 삭제됩니다."),
                                 QStringLiteral("상대에게는 이름이 \"알 수 없음\"으로 보입니다."),
                                 QStringLiteral("아이디는 30일 동안 다시 사용할 수 없습니다.")}) {
@@ -42,10 +40,7 @@ MacDeleteAccount::MacDeleteAccount(LocalStore &store, std::function<void()> onCl
     m_delete->setDisabled(true);
     column->addWidget(m_delete);
 
-    QBoxLayout *closeRow = PanelParts::outsetLayout(Qt::Horizontal, PanelParts::buttonInset, 0);
-    closeRow->addWidget(PanelParts::closeButton(onClose, holder, Qt::AlignLeft));
-    closeRow->addStretch(1);
-    column->addLayout(closeRow);
+    addCloseRow(column);
 
     // The whole text must be the word: a blank before or after it does not count.
     connect(m_phrase, &QLineEdit::textChanged, this,

@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QWidget>
-
-#include <functional>
+#include "ui/panels/Page.h"
 
 class LocalStore;
 class QLineEdit;
@@ -12,11 +10,11 @@ class WideButton;
 // destructive button, which stays disabled until the field holds exactly "삭제". There is no
 // dialog. Once pressed the button stays busy: success replaces the whole window, and a failure
 // reaches the user as the store's notice, not on this page.
-class MacDeleteAccount : public QWidget
+class MacDeleteAccount : public Page
 {
     Q_OBJECT
 public:
-    MacDeleteAccount(LocalStore &store, std::function<void()> onClose, QWidget *parent = nullptr);
+    explicit MacDeleteAccount(LocalStore &store, QWidget *parent = nullptr);
 
     static QString confirmationWord() { return QStringLiteral("삭제"); }
 

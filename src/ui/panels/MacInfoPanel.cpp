@@ -10,12 +10,14 @@
 #include "ui/common/DisplayText.h"
 #include "ui/common/ImageShrink.h"
 #include "ui/common/MacImageFile.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/panels/InfoPanelHeader.h"
 #include "ui/panels/MacMemberInvite.h"
 #include "ui/panels/MemberListModel.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/PersonRowDelegate.h"
 #include "ui/panels/SettingsRows.h"
+#include "ui/panels/SheetHost.h"
 #include "ui/panels/StoreRedraw.h"
 
 #include <QBoxLayout>
@@ -31,7 +33,6 @@
 
 namespace {
 
-constexpr int maxColumnWidth = 600;
 constexpr int sectionGap = 20;
 
 QLabel *footnote(const QString &text, QWidget *parent)
@@ -55,53 +56,41 @@ ActionRow *actionRow(const QString &text, const QString &name, bool destructive,
 
 } // namespace
 
-MacInfoPanel::MacInfoPanel(LocalStore &store, const QUuid &conversationId,
-                           std::function<void(const ReportDraft &)> onReport,
-                           std::function<void(const QUuid &userId)> onOpenUser,
-                           std::function<void()> onClose, std::function<void()> onLeave,
-                           QWidget *parent)
-    : QWidget(parent)
+MacInfoPanel::MacInfoPanel(LocalStore &store, const QUuid &conversationId, QWidget *parent)
+    : Page(QStringLiteral("infoPanel"), parent)
     , m_store(store)
     , m_conversationId(conversationId)
-    , m_onReport(std::move(onReport))
-    , m_onOpenUser(std::move(onOpenUser))
-    , m_onLeave(std::move(onLeave))
 {
-    setObjectName(QStringLiteral("infoPanel"));
-
-    // The top bar: "닫기", the title, and "완료" or a box as wide, so that the title stays
-    // centred.
-    auto *bar = new QWidget(this);
-    bar->setObjectName(QStringLiteral("header"));
-    auto *barLayout = new QHBoxLayout(bar);
-    barLayout->setContentsMargins(16, 0, 16, 0);
-    QPushButton *close = PanelParts::closeButton(onClose, bar);
-    m_done = PanelParts::plainButton(QStringLiteral("완료"), bar);
+    // The top bar: "닫기", the title, and "완료" while the name is being edited.
+    m_done = PanelParts::plainButton(QStringLiteral("완료"), this);
     m_done->setObjectName(QStringLiteral("done"));
     connect(m_done, &QPushButton::clicked, this, &MacInfoPanel::saveTitle);
-    const int side = std::max(close->sizeHint().width(), m_done->sizeHint().width());
-    close->setFixedWidth(side);
-    auto *trailing = new QWidget(bar);
-    trailing->setFixedSize(side, PanelParts::minimumButtonHeight);
-    auto *trailingLayout = new QHBoxLayout(trailing);
-    trailingLayout->setContentsMargins(0, 0, 0, 0);
-    trailingLayout->addWidget(m_done);
-    auto *title = new QLabel(QStringLiteral("대화 정보"), bar);
-    title->setObjectName(QStringLiteral("title"));
-    title->setFont(ChatFont::headline());
-    title->setAlignment(Qt::AlignCenter);
-    barLayout->addWidget(close);
-    barLayout->addStretch(1);
-    barLayout->addWidget(title);
-    barLayout->addStretch(1);
-    barLayout->addWidget(trailing);
+    QWidget *bar = titleBar(QStringLiteral("대화 정보"), closeButton(), m_done);
+    bar->setContentsMargins(16, 0, 16, 0);
 
+    auto *page = new QVBoxLayout(this);
+    page->setContentsMargins(0, 0, 0, 0);
+    page->setSpacing(0);
+    page->addWidget(bar);
+    page->addWidget(buildBody(), 1);
+
+    new StoreRedraw(
+        m_store,
+        {&LocalStore::conversationsChanged, &LocalStore::accountsChanged,
+         &LocalStore::blocksChanged, &LocalStore::officialLinksChanged,
+         &LocalStore::sessionChanged},
+        [this] { refresh(); }, this);
+    refresh();
+}
+
+QWidget *MacInfoPanel::buildBody()
+{
     // The sections, in a column at most 600 wide in the middle of a scrolling list.
     auto *list = new QWidget;
     auto *across = new QHBoxLayout(list);
     across->setContentsMargins(20, 8, 20, 20);
     auto *holder = new QWidget(list);
-    holder->setMaximumWidth(maxColumnWidth);
+    holder->setMaximumWidth(UiMetrics::infoColumnMaxWidth);
     across->addStretch(0);
     across->addWidget(holder, 1);
     across->addStretch(0);
@@ -113,10 +102,7 @@ MacInfoPanel::MacInfoPanel(LocalStore &store, const QUuid &conversationId,
     m_header->setObjectName(QStringLiteral("roomHeader"));
     connect(m_header, &InfoPanelHeader::photoRequested, this, &MacInfoPanel::pickPhoto);
     connect(m_header, &InfoPanelHeader::saveRequested, this, &MacInfoPanel::saveTitle);
-    connect(m_header, &InfoPanelHeader::peerClicked, this, [this](const QUuid &id) {
-        if (m_onOpenUser)
-            m_onOpenUser(id);
-    });
+    connect(m_header, &InfoPanelHeader::peerClicked, this, &MacInfoPanel::profileRequested);
     connect(m_header->titleField(), &QLineEdit::textChanged, this,
             &MacInfoPanel::refreshTitleButtons);
     sections->addWidget(m_header);
@@ -125,28 +111,9 @@ MacInfoPanel::MacInfoPanel(LocalStore &store, const QUuid &conversationId,
     sections->addWidget(buildActions(holder));
     sections->addStretch(1);
 
-    m_body = new QScrollArea(this);
+    m_body = scroller(list);
     m_body->setObjectName(QStringLiteral("body"));
-    m_body->setFrameShape(QFrame::NoFrame);
-    m_body->setWidgetResizable(true);
-    m_body->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_body->setWidget(list);
-    m_body->viewport()->setAutoFillBackground(false);
-    list->setAutoFillBackground(false);
-
-    auto *page = new QVBoxLayout(this);
-    page->setContentsMargins(0, 0, 0, 0);
-    page->setSpacing(0);
-    page->addWidget(bar);
-    page->addWidget(m_body, 1);
-
-    new StoreRedraw(
-        m_store,
-        {&LocalStore::conversationsChanged, &LocalStore::accountsChanged,
-         &LocalStore::blocksChanged, &LocalStore::officialLinksChanged,
-         &LocalStore::sessionChanged},
-        [this] { refresh(); }, this);
-    refresh();
+    return m_body;
 }
 
 MacInfoPanel::~MacInfoPanel()
@@ -164,26 +131,18 @@ QWidget *MacInfoPanel::buildMembers(QWidget *parent)
 
     m_memberModel = new MemberListModel(m_store, m_conversationId, this);
     m_memberList = new QListView;
-    m_memberList->setObjectName(QStringLiteral("memberList"));
-    m_memberList->setAccessibleName(QStringLiteral("멤버"));
-    m_memberList->setModel(m_memberModel);
-    m_memberList->setUniformItemSizes(true);
-    m_memberList->setSelectionMode(QAbstractItemView::NoSelection);
-    m_memberList->setFrameShape(QFrame::NoFrame);
+    setUpList(m_memberList, m_memberModel, QStringLiteral("memberList"), QStringLiteral("멤버"));
     m_memberList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_memberList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_memberList->viewport()->setAutoFillBackground(false);
     auto *delegate = new PersonRowDelegate(m_memberList);
     connect(delegate, &PersonRowDelegate::personClicked, this, [this](const QModelIndex &index) {
-        if (m_onOpenUser)
-            m_onOpenUser(index.data(AccountListModel::IdRole).toUuid());
+        emit profileRequested(index.data(AccountListModel::IdRole).toUuid());
     });
     // Removing a member is easily undone: it runs at once, without asking.
     connect(delegate, &PersonRowDelegate::actionClicked, this, [this](const QModelIndex &index) {
         m_store.kick(m_conversationId, index.data(AccountListModel::IdRole).toUuid());
     });
-    connect(DecodedImageCache::shared(), &DecodedImageCache::ready, m_memberList->viewport(),
-            qOverload<>(&QWidget::update));
     group->addRow(m_memberList);
 
     m_invite = new ActionRow(QStringLiteral("멤버 초대"), false);
@@ -409,17 +368,10 @@ void MacInfoPanel::openInvite()
         m_inviteDialog->raise();
         return;
     }
-    auto *dialog = new QDialog(this);
+    QDialog *dialog
+        = SheetHost::create(this, new MacMemberInvite(m_store, m_conversationId), QSize(420, 360));
     dialog->setObjectName(QStringLiteral("inviteDialog"));
     dialog->setWindowTitle(QStringLiteral("멤버 초대"));
-    dialog->setWindowModality(Qt::WindowModal);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setMinimumSize(420, 360);
-    auto *layout = new QVBoxLayout(dialog);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto *sheet = new MacMemberInvite(m_store, m_conversationId, dialog);
-    layout->addWidget(sheet);
-    connect(sheet, &MacMemberInvite::closeRequested, dialog, &QDialog::close);
     m_inviteDialog = dialog;
     dialog->open();
 }
@@ -432,8 +384,7 @@ void MacInfoPanel::confirmLeave()
                               m_store.leaveGroup(m_conversationId);
                               // At once, without waiting for the service: the room pane goes back
                               // to the placeholder, which also ends this panel.
-                              if (m_onLeave)
-                                  m_onLeave();
+                              emit left();
                           }}},
                         {});
 }
@@ -466,8 +417,8 @@ void MacInfoPanel::report()
 {
     const std::optional<Conversation> room = m_store.conversation(m_conversationId);
     const std::optional<Account> peer = room ? m_store.otherAccount(*room) : std::nullopt;
-    if (peer && m_onReport)
-        m_onReport(ReportDraft{QUuid::createUuid(), peer->id, std::nullopt});
+    if (peer)
+        emit reportRequested(ReportDraft{QUuid::createUuid(), peer->id, std::nullopt});
 }
 
 void MacInfoPanel::showEvent(QShowEvent *event)

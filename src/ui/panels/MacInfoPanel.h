@@ -1,13 +1,12 @@
 #pragma once
 
 #include "model/HandOver.h"
+#include "ui/panels/Page.h"
 
 #include <QDialog>
 #include <QPointer>
 #include <QUuid>
-#include <QWidget>
 
-#include <functional>
 #include <optional>
 
 class ActionRow;
@@ -30,25 +29,31 @@ class SwitchRow;
 // the broadcast switch. Everything shown is read from the store, and every action is one store
 // operation. An edited group name is saved by "완료", "저장", Return, and when the panel leaves
 // the screen.
-class MacInfoPanel : public QWidget
+class MacInfoPanel : public Page
 {
     Q_OBJECT
 public:
-    MacInfoPanel(LocalStore &store, const QUuid &conversationId,
-                 std::function<void(const ReportDraft &)> onReport,
-                 std::function<void(const QUuid &userId)> onOpenUser, std::function<void()> onClose,
-                 std::function<void()> onLeave, QWidget *parent = nullptr);
+    MacInfoPanel(LocalStore &store, const QUuid &conversationId, QWidget *parent = nullptr);
     ~MacInfoPanel() override;
 
     QUuid conversationId() const { return m_conversationId; }
     // The member-invite sheet's dialog while it is up.
     QDialog *inviteDialog() const { return m_inviteDialog; }
 
+signals:
+    // "신고" of a direct room's peer.
+    void reportRequested(const ReportDraft &draft);
+    // A member's row or the peer's photo was pressed.
+    void profileRequested(const QUuid &userId);
+    // The user left the group: the room is no longer theirs to show.
+    void left();
+
 protected:
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
 
 private:
+    QWidget *buildBody();
     QWidget *buildMembers(QWidget *parent);
     QWidget *buildSwitches(QWidget *parent);
     QWidget *buildActions(QWidget *parent);
@@ -68,9 +73,6 @@ private:
 
     LocalStore &m_store;
     const QUuid m_conversationId;
-    std::function<void(const ReportDraft &)> m_onReport;
-    std::function<void(const QUuid &)> m_onOpenUser;
-    std::function<void()> m_onLeave;
     bool m_titleReady = false;
     // The name as typed when it was last saved, until the store holds it.
     std::optional<QString> m_savedTitle;

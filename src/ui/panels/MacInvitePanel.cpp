@@ -4,6 +4,8 @@
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/ConfirmDialog.h"
+#include "ui/common/StoreTask.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/common/WideButton.h"
 #include "ui/panels/PanelParts.h"
 
@@ -12,7 +14,6 @@
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QPointer>
 #include <QPushButton>
 #include <QUrl>
 
@@ -27,18 +28,17 @@ bool parsesAsUrl(const QString &link)
 
 } // namespace
 
-MacInvitePanel::MacInvitePanel(LocalStore &store, std::function<void()> onClose, QWidget *parent)
-    : QWidget(parent)
+MacInvitePanel::MacInvitePanel(LocalStore &store, QWidget *parent)
+    : Page(QStringLiteral("invitePanel"), parent)
     , m_store(store)
 {
-    setObjectName(QStringLiteral("invitePanel"));
-    QVBoxLayout *column = PanelParts::formColumn(this, 520, 16);
+    QVBoxLayout *column = formColumn(16, this, 520);
     QWidget *holder = column->parentWidget();
 
     QBoxLayout *header = PanelParts::outsetLayout(Qt::Horizontal, 0, PanelParts::buttonInset);
-    header->addWidget(PanelParts::titleLabel(QStringLiteral("친구 초대"), holder));
+    header->addWidget(formTitle(QStringLiteral("친구 초대"), holder));
     header->addStretch(1);
-    header->addWidget(PanelParts::closeButton(onClose, holder, Qt::AlignRight));
+    header->addWidget(closeButton(Qt::AlignRight));
     column->addLayout(header);
 
     auto *about
@@ -69,7 +69,7 @@ MacInvitePanel::MacInvitePanel(LocalStore &store, std::function<void()> onClose,
     m_share = new QPushButton(QStringLiteral("공유"), holder);
     m_share->setObjectName(QStringLiteral("share"));
     m_share->setAutoDefault(false);
-    m_share->setMinimumHeight(PanelParts::minimumButtonHeight);
+    m_share->setMinimumHeight(UiMetrics::controlHeight);
     m_share->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     column->addWidget(m_share);
 
@@ -105,16 +105,11 @@ void MacInvitePanel::present(const QString &link, const std::optional<QString> &
     m_share->setVisible(parsesAsUrl(link));
 }
 
-QCoro::Task<> MacInvitePanel::load()
+void MacInvitePanel::load()
 {
-    // Leaving the page drops the answer (QCoro tasks cannot be cancelled).
-    QPointer<MacInvitePanel> self(this);
-    std::optional<QString> link;
-    try {
-        link = co_await m_store.inviteURL();
-    } catch (...) { }
-    if (self)
-        present(link.value_or(QString()), m_note);
+    StoreTask::whenDone(
+        m_store.inviteURL(), this, std::nullopt,
+        [this](std::optional<QString> link) { present(link.value_or(QString()), m_note); });
 }
 
 void MacInvitePanel::confirmRotate()
@@ -123,18 +118,15 @@ void MacInvitePanel::confirmRotate()
                         {{QStringLiteral("새로 만들기"), false, [this] { rotate(); }}}, {});
 }
 
-QCoro::Task<> MacInvitePanel::rotate()
+void MacInvitePanel::rotate()
 {
     // No busy state: a second rotation may start before the first answers, and the link that
-    // answers last is the one shown.
-    QPointer<MacInvitePanel> self(this);
-    std::optional<QString> link;
-    try {
-        link = co_await m_store.rotateInvite();
-    } catch (...) { }
-    // A failure was reported by the store; the old link stays.
-    if (self && link)
-        present(*link, std::nullopt);
+    // answers last is the one shown. A failure was reported by the store; the old link stays.
+    StoreTask::whenDone(m_store.rotateInvite(), this, std::nullopt,
+                        [this](std::optional<QString> link) {
+                            if (link)
+                                present(*link, std::nullopt);
+                        });
 }
 
 void MacInvitePanel::copyLink()

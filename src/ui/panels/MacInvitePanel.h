@@ -1,10 +1,7 @@
 #pragma once
 
-#include <QWidget>
+#include "ui/panels/Page.h"
 
-#include <QCoroTask>
-
-#include <functional>
 #include <optional>
 
 class LocalStore;
@@ -16,11 +13,11 @@ class WideButton;
 // "공유" (on this desktop: copy, then a new mail with the link in the desktop's mail program)
 // and "새로 만들기", which replaces the link after a confirmation. Whoever opens the link sends
 // the user a friend request.
-class MacInvitePanel : public QWidget
+class MacInvitePanel : public Page
 {
     Q_OBJECT
 public:
-    MacInvitePanel(LocalStore &store, std::function<void()> onClose, QWidget *parent = nullptr);
+    explicit MacInvitePanel(LocalStore &store, QWidget *parent = nullptr);
 
     QString link() const { return m_link; }
     std::optional<QString> note() const { return m_note; }
@@ -30,8 +27,8 @@ public:
     static QUrl mailUrl(const QString &link);
 
 private:
-    QCoro::Task<> load();
-    QCoro::Task<> rotate();
+    void load();
+    void rotate();
     void confirmRotate();
     void copyLink();
     void share();

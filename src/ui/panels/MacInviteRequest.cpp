@@ -10,11 +10,10 @@
 #include <QPushButton>
 
 MacInviteRequest::MacInviteRequest(LocalStore &store, const InviteOutcome &outcome, QWidget *parent)
-    : QWidget(parent)
+    : Page(QStringLiteral("inviteRequest"), parent)
     , m_store(store)
     , m_outcome(outcome)
 {
-    setObjectName(QStringLiteral("inviteRequest"));
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(24, 24, 24, 24);
     column->setSpacing(12);

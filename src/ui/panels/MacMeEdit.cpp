@@ -9,16 +9,16 @@
 #include "ui/common/FieldLimits.h"
 #include "ui/common/ImageShrink.h"
 #include "ui/common/MacImageFile.h"
+#include "ui/common/StoreTask.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/RowButton.h"
 #include "ui/panels/StoreRedraw.h"
 
 #include <QBoxLayout>
-#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
-#include <QPointer>
 #include <QPushButton>
 
 namespace {
@@ -64,85 +64,28 @@ QLabel *footnote(const QString &text, const QString &name, PanelParts::Tone tone
 
 } // namespace
 
-MacMeEdit::MacMeEdit(LocalStore &store, std::function<void()> onClose, QWidget *parent)
-    : QWidget(parent)
+MacMeEdit::MacMeEdit(LocalStore &store, QWidget *parent)
+    : Page(QStringLiteral("meEdit"), parent)
     , m_store(store)
-    , m_onClose(std::move(onClose))
 {
-    setObjectName(QStringLiteral("meEdit"));
-
     // In place of a toolbar: "닫기", the title, "완료".
-    QPushButton *close = PanelParts::closeButton(m_onClose, this);
-    auto *heading = new QLabel(QStringLiteral("내 프로필"), this);
-    heading->setObjectName(QStringLiteral("title"));
-    heading->setFont(ChatFont::headline());
     m_done = PanelParts::pushButton(QStringLiteral("완료"), QStringLiteral("done"), this);
-    // Equal columns on both sides keep the title centred between buttons of unequal width.
-    auto *header = new QGridLayout;
-    header->setContentsMargins(0, 0, 0, 0);
-    header->addWidget(close, 0, 0, Qt::AlignLeft | Qt::AlignVCenter);
-    header->addWidget(heading, 0, 1, Qt::AlignCenter);
-    header->addWidget(m_done, 0, 2, Qt::AlignRight | Qt::AlignVCenter);
-    header->setColumnStretch(0, 1);
-    header->setColumnStretch(2, 1);
-
-    // Photo: the picture with "보관함", and "파일".
-    auto *photoSection = new FormSection(this);
-    auto *library = new RowButton(photoSection);
-    library->setObjectName(QStringLiteral("library"));
-    library->setAccessibleName(QStringLiteral("보관함"));
-    m_avatar = new AvatarView(56, library);
-    m_avatar->setObjectName(QStringLiteral("avatar"));
-    library->addPart(m_avatar);
-    library->addPart(new QLabel(QStringLiteral("보관함"), library));
-    library->addStretch(1);
-    QPushButton *file
-        = PanelParts::pushButton(QStringLiteral("파일"), QStringLiteral("file"), photoSection);
-    photoSection->column()->addWidget(library);
-    photoSection->column()->addWidget(file, 0, Qt::AlignLeft);
-
     auto *nameSection = new FormSection(this);
     m_name = PanelParts::textField(QStringLiteral("닉네임"), QStringLiteral("name"), nameSection);
     FieldLimits::limitToGraphemes(m_name, TextLimit::displayName);
     nameSection->column()->addWidget(m_name);
 
-    auto *handleSection = new FormSection(this);
-    auto *at = new QLabel(QStringLiteral("@"), handleSection);
-    ChatColor::keepSecondary(at);
-    m_handle
-        = PanelParts::textField(QStringLiteral("아이디"), QStringLiteral("handle"), handleSection);
-    // No correction or capitals offered by an input method: a handle is typed as it is.
-    m_handle->setInputMethodHints(Qt::ImhNoAutoUppercase | Qt::ImhNoPredictiveText
-                                  | Qt::ImhPreferLowercase);
-    FieldLimits::cutWhileTyping(m_handle, &MacMeEdit::typedHandle);
-    auto *handleRow = new QHBoxLayout;
-    handleRow->setSpacing(6);
-    handleRow->addWidget(at);
-    handleRow->addWidget(m_handle, 1);
-    using PanelParts::Tone;
-    m_handleOnce
-        = footnote(handleOnceText(), QStringLiteral("handleOnce"), Tone::Plain, handleSection);
-    ChatColor::keepSecondary(m_handleOnce);
-    m_format = footnote(formatText(), QStringLiteral("formatError"), Tone::Failure, handleSection);
-    m_takenLine = footnote(takenText(), QStringLiteral("taken"), Tone::Failure, handleSection);
-    m_notice = footnote(QString(), QStringLiteral("notice"), Tone::Failure, handleSection);
-    handleSection->column()->addLayout(handleRow);
-    for (QLabel *line : {m_handleOnce, m_format, m_takenLine, m_notice})
-        handleSection->column()->addWidget(line);
-
     auto *column = new QVBoxLayout(this);
-    column->setContentsMargins(24, 24, 24, 24);
+    const int padding = UiMetrics::formPadding;
+    column->setContentsMargins(padding, padding, padding, padding);
     column->setSpacing(16);
-    column->addLayout(header);
-    column->addWidget(photoSection);
+    column->addWidget(titleBar(QStringLiteral("내 프로필"), closeButton(), m_done));
+    column->addWidget(photoSection());
     column->addWidget(nameSection);
-    column->addWidget(handleSection);
+    column->addWidget(handleSection());
     column->addStretch(1);
 
-    connect(library, &RowButton::clicked, this, [this] { pickPhoto(false); });
-    connect(file, &QPushButton::clicked, this, [this] { pickPhoto(true); });
     connect(m_name, &QLineEdit::textChanged, this, &MacMeEdit::edited);
-    connect(m_handle, &QLineEdit::textChanged, this, &MacMeEdit::handleEdited);
     connect(m_done, &QPushButton::clicked, this, &MacMeEdit::save);
     PanelParts::focusWhenShown(this, m_name);
 
@@ -155,6 +98,55 @@ MacMeEdit::MacMeEdit(LocalStore &store, std::function<void()> onClose, QWidget *
             m_refusal = m_store.notice();
     });
     refresh();
+}
+
+// The picture with "보관함", and "파일".
+QWidget *MacMeEdit::photoSection()
+{
+    auto *section = new FormSection(this);
+    auto *library = new RowButton(section);
+    library->setObjectName(QStringLiteral("library"));
+    library->setAccessibleName(QStringLiteral("보관함"));
+    m_avatar = new AvatarView(UiMetrics::avatarSize, library);
+    m_avatar->setObjectName(QStringLiteral("avatar"));
+    library->addPart(m_avatar);
+    library->addPart(new QLabel(QStringLiteral("보관함"), library));
+    library->addStretch(1);
+    QPushButton *file
+        = PanelParts::pushButton(QStringLiteral("파일"), QStringLiteral("file"), section);
+    section->column()->addWidget(library);
+    section->column()->addWidget(file, 0, Qt::AlignLeft);
+    connect(library, &RowButton::clicked, this, [this] { pickPhoto(false); });
+    connect(file, &QPushButton::clicked, this, [this] { pickPhoto(true); });
+    return section;
+}
+
+// "@" and the handle, with the lines that explain it.
+QWidget *MacMeEdit::handleSection()
+{
+    auto *section = new FormSection(this);
+    auto *at = new QLabel(QStringLiteral("@"), section);
+    ChatColor::keepSecondary(at);
+    m_handle = PanelParts::textField(QStringLiteral("아이디"), QStringLiteral("handle"), section);
+    // No correction or capitals offered by an input method: a handle is typed as it is.
+    m_handle->setInputMethodHints(Qt::ImhNoAutoUppercase | Qt::ImhNoPredictiveText
+                                  | Qt::ImhPreferLowercase);
+    FieldLimits::cutWhileTyping(m_handle, &MacMeEdit::typedHandle);
+    auto *handleRow = new QHBoxLayout;
+    handleRow->setSpacing(6);
+    handleRow->addWidget(at);
+    handleRow->addWidget(m_handle, 1);
+    using PanelParts::Tone;
+    m_handleOnce = footnote(handleOnceText(), QStringLiteral("handleOnce"), Tone::Plain, section);
+    ChatColor::keepSecondary(m_handleOnce);
+    m_format = footnote(formatText(), QStringLiteral("formatError"), Tone::Failure, section);
+    m_takenLine = footnote(takenText(), QStringLiteral("taken"), Tone::Failure, section);
+    m_notice = footnote(QString(), QStringLiteral("notice"), Tone::Failure, section);
+    section->column()->addLayout(handleRow);
+    for (QLabel *line : {m_handleOnce, m_format, m_takenLine, m_notice})
+        section->column()->addWidget(line);
+    connect(m_handle, &QLineEdit::textChanged, this, &MacMeEdit::handleEdited);
+    return section;
 }
 
 QString MacMeEdit::typedHandle(const QString &text)
@@ -246,19 +238,18 @@ void MacMeEdit::save()
     submit(m_name->text(), m_handle->text(), m_photo);
 }
 
-QCoro::Task<> MacMeEdit::submit(QString name, QString handle, std::optional<QByteArray> photo)
+void MacMeEdit::submit(const QString &name, const QString &handle,
+                       const std::optional<QByteArray> &photo)
 {
-    QPointer<MacMeEdit> self(this);
-    LocalStore &store = m_store;
-    std::optional<ProfileSaveError> error;
-    bool failed = false;
-    try {
-        error = co_await store.saveMe(name, handle, photo);
-    } catch (...) {
-        failed = true;
-    }
-    if (!self)
-        co_return;
+    StoreTask::whenDone(
+        m_store.saveMe(name, handle, photo), this,
+        [this](std::optional<std::optional<ProfileSaveError>> outcome) { saved(outcome); });
+}
+
+void MacMeEdit::saved(const std::optional<std::optional<ProfileSaveError>> &outcome)
+{
+    // No outcome: the save failed and the store has said why.
+    const std::optional<ProfileSaveError> error = outcome.value_or(std::nullopt);
     m_saving = false;
     m_taken = error == ProfileSaveError::handleTaken;
     m_formatError = error == ProfileSaveError::invalidHandle;
@@ -266,8 +257,8 @@ QCoro::Task<> MacMeEdit::submit(QString name, QString handle, std::optional<QByt
     // Saved, with nothing to report: the page closes, but only while it is the page shown. A
     // slow answer that comes after the user went to another page must not take them away
     // from it.
-    if (!error && !failed && !m_refusal && !store.notice() && isVisible() && m_onClose)
-        m_onClose();
+    if (outcome && !error && !m_refusal && !m_store.notice() && isVisible())
+        emit closeRequested();
 }
 
 void MacMeEdit::refresh()

@@ -1,13 +1,12 @@
 #pragma once
 
+#include "ui/panels/Page.h"
+
 #include <QByteArray>
-#include <QWidget>
 
-#include <QCoroTask>
-
-#include <functional>
 #include <optional>
 
+enum class ProfileSaveError;
 class AvatarView;
 class LocalStore;
 class QLabel;
@@ -19,11 +18,11 @@ class StoreRedraw;
 // filled once from the signed-in account when it is first shown, cuts the name and the handle
 // as the user types, and saves them with one store operation ("완료"). The handle can be
 // changed only once; after that its field is locked.
-class MacMeEdit : public QWidget
+class MacMeEdit : public Page
 {
     Q_OBJECT
 public:
-    MacMeEdit(LocalStore &store, std::function<void()> onClose, QWidget *parent = nullptr);
+    explicit MacMeEdit(LocalStore &store, QWidget *parent = nullptr);
 
     static QString handleOnceText() { return QStringLiteral("아이디는 한 번만 바꿀 수 있습니다."); }
     static QString formatText() { return QStringLiteral("영문 소문자, 숫자, 밑줄. 3–20자."); }
@@ -39,6 +38,8 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    QWidget *photoSection();
+    QWidget *handleSection();
     bool changed() const;
     bool canFinish() const;
     void fill();
@@ -46,12 +47,11 @@ private:
     void handleEdited();
     void edited();
     void save();
-    QCoro::Task<> submit(QString name, QString handle, std::optional<QByteArray> photo);
+    void submit(const QString &name, const QString &handle, const std::optional<QByteArray> &photo);
+    void saved(const std::optional<std::optional<ProfileSaveError>> &outcome);
     void refresh();
 
     LocalStore &m_store;
-    std::function<void()> m_onClose;
-
     std::optional<QByteArray> m_photo;
     bool m_taken = false;
     bool m_formatError = false;

@@ -70,11 +70,10 @@ bool isAddress(const QString &text)
 } // namespace
 
 MacMediaViewer::MacMediaViewer(LocalStore &store, const QUuid &messageId, QWidget *parent)
-    : QWidget(parent)
+    : Page(QStringLiteral("mediaViewer"), parent)
     , m_store(store)
     , m_messageId(messageId)
 {
-    setObjectName(QStringLiteral("mediaViewer"));
     setAutoFillBackground(true);
     QPalette colours = palette();
     colours.setColor(QPalette::Window, Qt::black);
@@ -88,8 +87,7 @@ MacMediaViewer::MacMediaViewer(LocalStore &store, const QUuid &messageId, QWidge
     auto *bar = new QHBoxLayout(m_bar);
     // Padded 16 to the buttons' texts.
     bar->setContentsMargins(16 - PanelParts::buttonInset, 0, 16 - PanelParts::buttonInset, 0);
-    QPushButton *close
-        = PanelParts::closeButton([this] { emit closeRequested(); }, m_bar, Qt::AlignLeft);
+    QPushButton *close = closeButton(Qt::AlignLeft);
     QPushButton *save = PanelParts::plainButton(QStringLiteral("저장"), m_bar, Qt::AlignRight);
     save->setObjectName(QStringLiteral("save"));
     connect(save, &QPushButton::clicked, this, &MacMediaViewer::save);

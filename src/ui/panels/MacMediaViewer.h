@@ -2,11 +2,11 @@
 
 #include "model/ChatMessage.h"
 #include "ui/panels/MediaPhotoView.h"
+#include "ui/panels/Page.h"
 
 #include <QByteArray>
 #include <QPointer>
 #include <QUuid>
-#include <QWidget>
 
 class LocalStore;
 class PhotoDownload;
@@ -18,7 +18,7 @@ class QNetworkAccessManager;
 // that the store holds only as an address is shown from that address and downloaded once by the
 // sheet; the bytes go to the store, after which the photo is the local one that can be zoomed
 // and saved. The message is looked up in the store on every change and on every action.
-class MacMediaViewer : public QWidget
+class MacMediaViewer : public Page
 {
     Q_OBJECT
 public:
@@ -40,9 +40,6 @@ public:
     void save();
 
     QSize sizeHint() const override { return QSize(640, 480); }
-
-signals:
-    void closeRequested();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

@@ -3,8 +3,6 @@
 #include "store/LocalStore.h"
 #include "ui/common/AccountListModel.h"
 #include "ui/common/ChatColor.h"
-#include "ui/common/ChatFont.h"
-#include "ui/common/DecodedImageCache.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/PersonRowDelegate.h"
 #include "ui/panels/StoreRedraw.h"
@@ -41,45 +39,23 @@ QList<Account> candidates(const LocalStore &store, const QUuid &roomId)
 } // namespace
 
 MacMemberInvite::MacMemberInvite(LocalStore &store, const QUuid &conversationId, QWidget *parent)
-    : QWidget(parent)
+    : Page(QStringLiteral("memberInvite"), parent)
     , m_store(store)
     , m_conversationId(conversationId)
     , m_model(new AccountListModel(
           [&store, conversationId] { return candidates(store, conversationId); }, this))
 {
-    setObjectName(QStringLiteral("memberInvite"));
-
-    auto *header = new QHBoxLayout;
-    header->setContentsMargins(0, 0, 0, 0);
     // A push button, as in the new-conversation sheet: the two sheets' headers look alike.
-    QPushButton *cancel
-        = PanelParts::pushButton(QStringLiteral("취소"), QStringLiteral("cancel"), this);
-    connect(cancel, &QPushButton::clicked, this, &MacMemberInvite::closeRequested);
-    auto *title = new QLabel(QStringLiteral("멤버 초대"), this);
-    title->setObjectName(QStringLiteral("title"));
-    title->setFont(ChatFont::headline());
-    title->setAlignment(Qt::AlignCenter);
-    header->addWidget(cancel);
-    header->addStretch(1);
-    header->addWidget(title);
-    header->addStretch(1);
-    header->addWidget(PanelParts::balanceBox(cancel, this));
+    QWidget *header = titleBar(QStringLiteral("멤버 초대"),
+                               cancelButton(QStringLiteral("취소"), QStringLiteral("cancel")));
 
     m_list = new QListView(this);
-    m_list->setObjectName(QStringLiteral("list"));
-    m_list->setAccessibleName(QStringLiteral("친구"));
-    m_list->setModel(m_model);
-    m_list->setUniformItemSizes(true);
-    m_list->setSelectionMode(QAbstractItemView::NoSelection);
-    m_list->setFrameShape(QFrame::NoFrame);
-    m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setUpList(m_list, m_model, QStringLiteral("list"), QStringLiteral("친구"));
     auto *delegate = new PersonRowDelegate(m_list);
     // Inviting is easily undone: it runs at once, and the sheet stays for the next friend.
     connect(delegate, &PersonRowDelegate::personClicked, this, [this](const QModelIndex &index) {
         m_store.invite(m_conversationId, index.data(AccountListModel::IdRole).toUuid());
     });
-    connect(DecodedImageCache::shared(), &DecodedImageCache::ready, m_list->viewport(),
-            qOverload<>(&QWidget::update));
     // The sheet opens on its friends, not on "취소".
     PanelParts::focusWhenShown(this, m_list);
 
@@ -95,7 +71,7 @@ MacMemberInvite::MacMemberInvite(LocalStore &store, const QUuid &conversationId,
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(16, 16, 16, 16);
     column->setSpacing(8);
-    column->addLayout(header);
+    column->addWidget(header);
     m_body = new QStackedLayout;
     m_body->addWidget(m_list);
     m_body->addWidget(emptyPage);

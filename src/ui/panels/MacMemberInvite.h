@@ -1,7 +1,8 @@
 #pragma once
 
+#include "ui/panels/Page.h"
+
 #include <QUuid>
-#include <QWidget>
 
 class AccountListModel;
 class LocalStore;
@@ -13,7 +14,7 @@ class QStackedLayout;
 // members of the room nor blocked, in the friend list's order. A tap invites at once and the
 // sheet stays open; an invited friend leaves the list as soon as the store lists them as a
 // member. "취소" asks the host to close the sheet.
-class MacMemberInvite : public QWidget
+class MacMemberInvite : public Page
 {
     Q_OBJECT
 public:
@@ -22,9 +23,6 @@ public:
     static QString emptyText() { return QStringLiteral("초대할 친구가 없습니다."); }
 
     QSize sizeHint() const override { return QSize(420, 360); }
-
-signals:
-    void closeRequested();
 
 private:
     void refresh();

@@ -6,8 +6,9 @@
 #include "ui/common/AccessibleActions.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
-#include "ui/common/DecodedImageCache.h"
 #include "ui/common/FieldLimits.h"
+#include "ui/common/StoreTask.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/common/WideButton.h"
 #include "ui/panels/FriendPickDelegate.h"
 #include "ui/panels/FriendPickModel.h"
@@ -104,35 +105,57 @@ public:
 
 MacNewChat::MacNewChat(LocalStore &store, std::function<void(const QUuid &roomId)> onOpen,
                        QWidget *parent)
-    : QWidget(parent)
+    : Page(QStringLiteral("newChat"), parent)
     , m_store(store)
     , m_onOpen(std::move(onOpen))
 {
-    setObjectName(QStringLiteral("newChat"));
     setMinimumSize(460, 420);
-
-    // Header: "취소", the title between flexible spaces, and "대화"/"다음" or a clear box.
-    auto *cancel = PanelParts::pushButton(QStringLiteral("취소"), QStringLiteral("cancel"), this);
-    auto *heading = new QLabel(QStringLiteral("새 대화"), this);
-    heading->setObjectName(QStringLiteral("title"));
-    heading->setFont(ChatFont::headline());
+    // Header: "취소", the title, and "대화"/"다음".
     m_talk = PanelParts::pushButton(QStringLiteral("대화"), QStringLiteral("talk"), this);
     m_next = PanelParts::pushButton(QStringLiteral("다음"), QStringLiteral("next"), this);
-    m_balance = PanelParts::balanceBox(cancel, this);
-    auto *header = new QHBoxLayout;
-    header->setContentsMargins(0, 0, 0, 0);
-    header->addWidget(cancel);
-    header->addStretch(1);
-    header->addWidget(heading);
-    header->addStretch(1);
-    auto *actions = new QHBoxLayout;
-    actions->setSpacing(12);
-    actions->addWidget(m_talk);
-    actions->addWidget(m_next);
-    actions->addWidget(m_balance);
-    header->addLayout(actions);
+    auto *actions = new QWidget(this);
+    auto *actionRow = new QHBoxLayout(actions);
+    actionRow->setContentsMargins(0, 0, 0, 0);
+    actionRow->setSpacing(12);
+    actionRow->addWidget(m_talk);
+    actionRow->addWidget(m_next);
 
-    // Stage 1: search, chips, the friend list and the lookup.
+    m_stages = new QStackedWidget(this);
+    m_stages->addWidget(choosingStage());
+    m_stages->addWidget(namingStage());
+
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(16, 16, 16, 16);
+    column->setSpacing(12);
+    column->addWidget(titleBar(QStringLiteral("새 대화"),
+                               cancelButton(QStringLiteral("취소"), QStringLiteral("cancel")),
+                               actions));
+    column->addWidget(m_stages, 1);
+
+    connect(m_talk, &QPushButton::clicked, this, [this] {
+        if (m_chosen.size() == 1)
+            open(m_chosen.first());
+    });
+    connect(m_next, &QPushButton::clicked, this, &MacNewChat::next);
+    connect(m_query, &QLineEdit::textChanged, this, &MacNewChat::queryEdited);
+    connect(m_find, &QPushButton::clicked, this, [this] { find(); });
+    connect(m_result, &LookupResultRow::chooseRequested, this, &MacNewChat::toggle);
+    connect(m_result, &LookupResultRow::openRequested, this, [this](const QUuid &id) { open(id); });
+    connect(m_create, &WideButton::clicked, this, [this] { create(); });
+    // The sheet opens on its search, not on "취소".
+    PanelParts::focusWhenShown(this, m_query);
+
+    m_redraw = new StoreRedraw(
+        m_store,
+        {&LocalStore::accountsChanged, &LocalStore::friendsChanged, &LocalStore::blocksChanged,
+         &LocalStore::conversationsChanged, &LocalStore::sessionChanged},
+        [this] { refresh(); }, this);
+    refresh();
+}
+
+// Stage 1: search, chips, the friend list and the lookup.
+QWidget *MacNewChat::choosingStage()
+{
     auto *choosing = new QWidget(this);
     m_query
         = PanelParts::textField(QStringLiteral("이름, 아이디"), QStringLiteral("query"), choosing);
@@ -143,7 +166,7 @@ MacNewChat::MacNewChat(LocalStore &store, std::function<void(const QUuid &roomId
     m_chipArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_chipArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_chipArea->setWidgetResizable(true);
-    m_chipArea->setFixedHeight(PanelParts::minimumButtonHeight);
+    m_chipArea->setFixedHeight(UiMetrics::controlHeight);
     auto *chipHolder = new QWidget(m_chipArea);
     m_chipRow = new QHBoxLayout(chipHolder);
     m_chipRow->setContentsMargins(0, 0, 0, 0);
@@ -151,8 +174,19 @@ MacNewChat::MacNewChat(LocalStore &store, std::function<void(const QUuid &roomId
     m_chipRow->addStretch(1);
     m_chipArea->setWidget(chipHolder);
 
-    // The friend rows and the lookup make one list on one background.
-    auto *listArea = new QFrame(choosing);
+    auto *choosingColumn = new QVBoxLayout(choosing);
+    choosingColumn->setContentsMargins(0, 0, 0, 0);
+    choosingColumn->setSpacing(12);
+    choosingColumn->addWidget(m_query);
+    choosingColumn->addWidget(m_chipArea);
+    choosingColumn->addWidget(listArea(choosing), 1);
+    return choosing;
+}
+
+// The friend rows and the lookup make one list on one background.
+QWidget *MacNewChat::listArea(QWidget *parent)
+{
+    auto *listArea = new QFrame(parent);
     listArea->setObjectName(QStringLiteral("listArea"));
     listArea->setFrameShape(QFrame::StyledPanel);
     listArea->setBackgroundRole(QPalette::Base);
@@ -160,14 +194,8 @@ MacNewChat::MacNewChat(LocalStore &store, std::function<void(const QUuid &roomId
 
     m_friends = new FriendPickModel([this] { return friends(); }, this);
     m_list = new FittedList(listArea);
-    m_list->setObjectName(QStringLiteral("friends"));
-    m_list->setAccessibleName(QStringLiteral("친구"));
-    m_list->setModel(m_friends);
+    setUpList(m_list, m_friends, QStringLiteral("friends"), QStringLiteral("친구"));
     m_list->setItemDelegate(new FriendPickDelegate(m_list));
-    m_list->setUniformItemSizes(true);
-    m_list->setSelectionMode(QAbstractItemView::NoSelection);
-    m_list->setFrameShape(QFrame::NoFrame);
-    m_list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Maximum);
     m_list->setMouseTracking(true);
@@ -176,9 +204,6 @@ MacNewChat::MacNewChat(LocalStore &store, std::function<void(const QUuid &roomId
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(m_friends, signal, m_list, &QWidget::updateGeometry);
     connect(m_friends, &QAbstractItemModel::modelReset, m_list, &QWidget::updateGeometry);
-    // Avatars decode off the paint path; repaint the rows when one is ready.
-    connect(DecodedImageCache::shared(), &DecodedImageCache::ready, m_list->viewport(),
-            qOverload<>(&QWidget::update));
 
     m_find
         = PanelParts::pushButton(QStringLiteral("아이디로 찾기"), QStringLiteral("find"), listArea);
@@ -204,14 +229,18 @@ MacNewChat::MacNewChat(LocalStore &store, std::function<void(const QUuid &roomId
     listColumn->addLayout(missRow);
     listColumn->addStretch(1);
 
-    auto *choosingColumn = new QVBoxLayout(choosing);
-    choosingColumn->setContentsMargins(0, 0, 0, 0);
-    choosingColumn->setSpacing(12);
-    choosingColumn->addWidget(m_query);
-    choosingColumn->addWidget(m_chipArea);
-    choosingColumn->addWidget(listArea, 1);
+    // A click, Space or Return, and a screen reader's "Press" or "Toggle" choose or drop a row.
+    const auto chooseRow = [this](const QModelIndex &index) {
+        toggle(index.data(FriendPickModel::IdRole).toUuid());
+    };
+    connect(m_list, &QListView::clicked, this, chooseRow);
+    AccessibleActions::pressableRows(m_list, chooseRow);
+    return listArea;
+}
 
-    // Stage 2: the group's name and "만들기".
+// Stage 2: the group's name and "만들기".
+QWidget *MacNewChat::namingStage()
+{
     auto *naming = new QWidget(this);
     m_title
         = PanelParts::textField(QStringLiteral("방 이름"), QStringLiteral("groupTitle"), naming);
@@ -228,42 +257,7 @@ MacNewChat::MacNewChat(LocalStore &store, std::function<void(const QUuid &roomId
     namingColumn->addWidget(m_failedLine);
     namingColumn->addStretch(1);
 
-    m_stages = new QStackedWidget(this);
-    m_stages->addWidget(choosing);
-    m_stages->addWidget(naming);
-
-    auto *column = new QVBoxLayout(this);
-    column->setContentsMargins(16, 16, 16, 16);
-    column->setSpacing(12);
-    column->addLayout(header);
-    column->addWidget(m_stages, 1);
-
-    connect(cancel, &QPushButton::clicked, this, &MacNewChat::closeRequested);
-    connect(m_talk, &QPushButton::clicked, this, [this] {
-        if (m_chosen.size() == 1)
-            open(m_chosen.first());
-    });
-    connect(m_next, &QPushButton::clicked, this, &MacNewChat::next);
-    connect(m_query, &QLineEdit::textChanged, this, &MacNewChat::queryEdited);
-    // A click, Space or Return, and a screen reader's "Press" or "Toggle" choose or drop a row.
-    const auto chooseRow = [this](const QModelIndex &index) {
-        toggle(index.data(FriendPickModel::IdRole).toUuid());
-    };
-    connect(m_list, &QListView::clicked, this, chooseRow);
-    AccessibleActions::pressableRows(m_list, chooseRow);
-    connect(m_find, &QPushButton::clicked, this, [this] { find(); });
-    connect(m_result, &LookupResultRow::chooseRequested, this, &MacNewChat::toggle);
-    connect(m_result, &LookupResultRow::openRequested, this, [this](const QUuid &id) { open(id); });
-    connect(m_create, &WideButton::clicked, this, [this] { create(); });
-    // The sheet opens on its search, not on "취소".
-    PanelParts::focusWhenShown(this, m_query);
-
-    m_redraw = new StoreRedraw(
-        m_store,
-        {&LocalStore::accountsChanged, &LocalStore::friendsChanged, &LocalStore::blocksChanged,
-         &LocalStore::conversationsChanged, &LocalStore::sessionChanged},
-        [this] { refresh(); }, this);
-    refresh();
+    return naming;
 }
 
 QString MacNewChat::trimmedQuery() const
@@ -317,57 +311,47 @@ void MacNewChat::next()
     m_title->setFocus();
 }
 
-QCoro::Task<> MacNewChat::find()
+void MacNewChat::find()
 {
-    // The sheet may be closed while the service answers: the answer then has nowhere to go.
-    QPointer<MacNewChat> self(this);
-    std::optional<Account> found;
-    try {
-        found = co_await m_store.lookup(trimmedQuery());
-    } catch (...) { }
-    if (!self)
-        co_return;
-    m_lookup = found;
-    m_lookupMiss = !found;
-    refresh();
+    StoreTask::whenDone(m_store.lookup(trimmedQuery()), this, std::nullopt,
+                        [this](std::optional<Account> found) {
+                            m_lookup = found;
+                            m_lookupMiss = !found;
+                            refresh();
+                        });
 }
 
-QCoro::Task<> MacNewChat::open(QUuid id)
+void MacNewChat::open(const QUuid &id)
 {
     // The room opens even when the sheet has gone meanwhile: the presenter's callback is
-    // copied, and nothing of the sheet is touched after the wait.
-    const std::function<void(const QUuid &)> onOpen = m_onOpen;
-    std::optional<QUuid> room;
-    try {
-        room = co_await m_store.openChat(id);
-    } catch (...) { }
-    // No room: the store has shown why.
-    if (room && onOpen)
-        onOpen(*room);
+    // copied, and the store outlives the sheet. No room: the store has shown why.
+    StoreTask::whenDone(m_store.openChat(id), &m_store, std::nullopt,
+                        [onOpen = m_onOpen](std::optional<QUuid> room) {
+                            if (room && onOpen)
+                                onOpen(*room);
+                        });
 }
 
-QCoro::Task<> MacNewChat::create()
+void MacNewChat::create()
 {
     // One creation at a time: a second press while the first is on its way would make a second
     // group with the same people.
     if (m_create->isBusy())
-        co_return;
+        return;
     m_create->setBusy(true);
-    QPointer<MacNewChat> self(this);
-    const std::function<void(const QUuid &)> onOpen = m_onOpen;
-    std::optional<QUuid> room;
-    try {
-        room = co_await m_store.openGroup(m_chosen, m_title->text());
-    } catch (...) { }
-    if (room) {
-        // Opened even when the sheet has gone meanwhile; while it is up the button stays busy
-        // and the presenter closes it.
-        if (onOpen)
-            onOpen(*room);
-        co_return;
-    }
-    if (!self)
-        co_return;
+    // Opened even when the sheet has gone meanwhile; while it is up the button stays busy and
+    // the presenter closes it.
+    StoreTask::whenDone(m_store.openGroup(m_chosen, m_title->text()), &m_store, std::nullopt,
+                        [self = QPointer(this), onOpen = m_onOpen](std::optional<QUuid> room) {
+                            if (room && onOpen)
+                                onOpen(*room);
+                            else if (!room && self)
+                                self->createFailed();
+                        });
+}
+
+void MacNewChat::createFailed()
+{
     m_create->setBusy(false);
     m_failed = true;
     refresh();
@@ -384,7 +368,6 @@ void MacNewChat::refresh()
     const bool offerNext = !m_naming && !m_chosen.isEmpty();
     m_talk->setVisible(offerTalk);
     m_next->setVisible(offerNext);
-    m_balance->setVisible(!offerNext);
 
     m_chipArea->setVisible(!m_chosen.isEmpty());
     refreshChips();

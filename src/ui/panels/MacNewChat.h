@@ -2,11 +2,9 @@
 
 #include "model/Account.h"
 #include "model/TextLimits.h"
+#include "ui/panels/Page.h"
 
 #include <QUuid>
-#include <QWidget>
-
-#include <QCoroTask>
 
 #include <functional>
 #include <optional>
@@ -31,7 +29,7 @@ class WideButton;
 //
 // A room that the sheet opens goes to `onOpen`, and the presenter closes the sheet; "취소" asks
 // for the close through closeRequested(). There is no way back from stage 2.
-class MacNewChat : public QWidget
+class MacNewChat : public Page
 {
     Q_OBJECT
 public:
@@ -47,22 +45,23 @@ public:
     QList<QUuid> chosen() const { return m_chosen; }
     bool isNaming() const { return m_naming; }
 
-signals:
-    void closeRequested();
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    QWidget *choosingStage();
+    QWidget *listArea(QWidget *parent);
+    QWidget *namingStage();
     // The friends that the search leaves, in the store's order.
     QList<Account> friends() const;
     QString trimmedQuery() const;
     void queryEdited();
     void toggle(const QUuid &id);
     void next();
-    QCoro::Task<> find();
-    QCoro::Task<> open(QUuid id);
-    QCoro::Task<> create();
+    void find();
+    void open(const QUuid &id);
+    void create();
+    void createFailed();
 
     void refresh();
     void refreshChips();
@@ -78,7 +77,6 @@ private:
 
     QPushButton *m_talk;
     QPushButton *m_next;
-    QWidget *m_balance;
     QStackedWidget *m_stages;
     QLineEdit *m_query;
     QScrollArea *m_chipArea;

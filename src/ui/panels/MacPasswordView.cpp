@@ -3,13 +3,13 @@
 #include "store/LocalStore.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
+#include "ui/common/StoreTask.h"
 #include "ui/common/WideButton.h"
 #include "ui/panels/PanelParts.h"
 
 #include <QBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 
 using PanelParts::showMessage;
@@ -26,15 +26,14 @@ QLineEdit *secureField(const QString &placeholder, const QString &name, QWidget 
 
 } // namespace
 
-MacPasswordView::MacPasswordView(LocalStore &store, std::function<void()> onClose, QWidget *parent)
-    : QWidget(parent)
+MacPasswordView::MacPasswordView(LocalStore &store, QWidget *parent)
+    : Page(QStringLiteral("passwordPage"), parent)
     , m_store(store)
 {
-    setObjectName(QStringLiteral("passwordPage"));
-    QVBoxLayout *column = PanelParts::formColumn(this, 480, 12);
+    QVBoxLayout *column = formColumn(12);
     QWidget *holder = column->parentWidget();
 
-    column->addWidget(PanelParts::titleLabel(QStringLiteral("비밀번호"), holder));
+    column->addWidget(formTitle(QStringLiteral("비밀번호"), holder));
     m_current = secureField(QStringLiteral("현재 비밀번호"), QStringLiteral("current"), holder);
     m_password = secureField(QStringLiteral("새 비밀번호"), QStringLiteral("password"), holder);
     m_confirm = secureField(QStringLiteral("새 비밀번호 확인"), QStringLiteral("confirm"), holder);
@@ -61,10 +60,7 @@ MacPasswordView::MacPasswordView(LocalStore &store, std::function<void()> onClos
     connect(m_save, &WideButton::clicked, this, &MacPasswordView::save);
     column->addWidget(m_save);
 
-    QBoxLayout *closeRow = PanelParts::outsetLayout(Qt::Horizontal, PanelParts::buttonInset, 0);
-    closeRow->addWidget(PanelParts::closeButton(onClose, holder, Qt::AlignLeft));
-    closeRow->addStretch(1);
-    column->addLayout(closeRow);
+    addCloseRow(column);
     PanelParts::focusWhenShown(this, m_current);
 
     updateButton();
@@ -98,18 +94,14 @@ void MacPasswordView::save()
     change(m_current->text(), password);
 }
 
-QCoro::Task<> MacPasswordView::change(QString current, QString password)
+void MacPasswordView::change(const QString &current, const QString &password)
 {
-    // The page may be left while the service answers: the answer then has nowhere to go.
-    QPointer<MacPasswordView> self(this);
-    std::optional<QString> failure;
-    try {
-        failure = co_await m_store.changePassword(current, password);
-    } catch (...) {
-        failure = QStringLiteral("일시적인 오류입니다.");
-    }
-    if (!self)
-        co_return;
+    StoreTask::whenDone(m_store.changePassword(current, password), this, kTemporaryErrorText,
+                        [this](const std::optional<QString> &failure) { changed(failure); });
+}
+
+void MacPasswordView::changed(const std::optional<QString> &failure)
+{
     if (failure) {
         showMessage(m_error, failure);
     } else {

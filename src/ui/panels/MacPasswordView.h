@@ -1,10 +1,8 @@
 #pragma once
 
-#include <QWidget>
+#include "ui/panels/Page.h"
 
-#include <QCoroTask>
-
-#include <functional>
+#include <optional>
 
 class LocalStore;
 class QLabel;
@@ -14,11 +12,11 @@ class WideButton;
 // The password change page: the current password, the new one twice, a local check of the
 // confirmation and the password rule, then the store's change. The outcome stays on the page
 // (a red failure line or a success line); the page never closes itself.
-class MacPasswordView : public QWidget
+class MacPasswordView : public Page
 {
     Q_OBJECT
 public:
-    MacPasswordView(LocalStore &store, std::function<void()> onClose, QWidget *parent = nullptr);
+    explicit MacPasswordView(LocalStore &store, QWidget *parent = nullptr);
 
     static QString mismatchText() { return QStringLiteral("비밀번호가 서로 다릅니다."); }
     static QString ruleText() { return QStringLiteral("8자 이상, 영문과 숫자를 포함합니다."); }
@@ -26,7 +24,8 @@ public:
 
 private:
     void save();
-    QCoro::Task<> change(QString current, QString password);
+    void change(const QString &current, const QString &password);
+    void changed(const std::optional<QString> &failure);
     void updateButton();
 
     LocalStore &m_store;

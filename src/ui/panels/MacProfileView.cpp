@@ -8,6 +8,7 @@
 #include "ui/common/ConfirmDialog.h"
 #include "ui/common/DisplayText.h"
 #include "ui/common/OfficialMark.h"
+#include "ui/common/StoreTask.h"
 #include "ui/common/WideButton.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/StoreRedraw.h"
@@ -17,28 +18,46 @@
 #include <QScrollArea>
 
 MacProfileView::MacProfileView(LocalStore &store, const QUuid &userId,
-                               std::function<void(const ReportDraft &)> onReport,
                                std::function<void(const QUuid &roomId)> onOpen, QWidget *parent)
-    : QWidget(parent)
+    : Page(QStringLiteral("profilePage"), parent)
     , m_store(store)
     , m_userId(userId)
-    , m_onReport(std::move(onReport))
     , m_onOpen(std::move(onOpen))
 {
-    setObjectName(QStringLiteral("profilePage"));
-    m_scroll = new QScrollArea(this);
-    m_scroll->setFrameShape(QFrame::NoFrame);
-    m_scroll->setWidgetResizable(true);
-    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    auto *content = new QWidget(m_scroll);
-    QVBoxLayout *column = PanelParts::formColumn(content, 480, 16);
+    auto *content = new QWidget;
+    QVBoxLayout *column = formColumn(16, content);
     QWidget *holder = column->parentWidget();
-    m_scroll->setWidget(content);
+    m_scroll = scroller(content);
     auto *page = new QVBoxLayout(this);
     page->setContentsMargins(0, 0, 0, 0);
     page->addWidget(m_scroll);
+    column->addLayout(header(holder));
 
-    // The header, centred across the column.
+    m_bio = new QLabel(holder);
+    m_bio->setObjectName(QStringLiteral("bio"));
+    m_bio->setTextFormat(Qt::PlainText);
+    m_bio->setWordWrap(true);
+    m_bio->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    column->addWidget(m_bio);
+    m_closedInbox = new QLabel(kClosedInboxText, holder);
+    m_closedInbox->setObjectName(QStringLiteral("closedInbox"));
+    m_closedInbox->setWordWrap(true);
+    m_closedInbox->setFont(ChatFont::subheadline());
+    ChatColor::keepSecondary(m_closedInbox);
+    column->addWidget(m_closedInbox);
+    column->addWidget(actions(holder));
+
+    new StoreRedraw(
+        m_store,
+        {&LocalStore::accountsChanged, &LocalStore::blocksChanged, &LocalStore::friendsChanged,
+         &LocalStore::conversationsChanged, &LocalStore::sessionChanged},
+        [this] { refresh(); }, this);
+    refresh();
+}
+
+// The photo, the name with its mark and the handle, centred across the column.
+QLayout *MacProfileView::header(QWidget *holder)
+{
     m_avatar = new AvatarView(96, holder);
     m_avatar->setObjectName(QStringLiteral("avatar"));
     m_name = new QLabel(holder);
@@ -65,22 +84,12 @@ MacProfileView::MacProfileView(LocalStore &store, const QUuid &userId,
     header->addWidget(m_avatar, 0, Qt::AlignHCenter);
     header->addLayout(nameRow);
     header->addWidget(m_handle);
-    column->addLayout(header);
+    return header;
+}
 
-    m_bio = new QLabel(holder);
-    m_bio->setObjectName(QStringLiteral("bio"));
-    m_bio->setTextFormat(Qt::PlainText);
-    m_bio->setWordWrap(true);
-    m_bio->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    column->addWidget(m_bio);
-    m_closedInbox = new QLabel(kClosedInboxText, holder);
-    m_closedInbox->setObjectName(QStringLiteral("closedInbox"));
-    m_closedInbox->setWordWrap(true);
-    m_closedInbox->setFont(ChatFont::subheadline());
-    ChatColor::keepSecondary(m_closedInbox);
-    column->addWidget(m_closedInbox);
-
-    // Every action has its button; refresh() shows those that fit, in this order.
+// Every action has its button; refresh() shows those that fit, in this order.
+QWidget *MacProfileView::actions(QWidget *holder)
+{
     m_actions = new QWidget(holder);
     auto *buttons = new QVBoxLayout(m_actions);
     buttons->setContentsMargins(0, 0, 0, 0);
@@ -101,7 +110,6 @@ MacProfileView::MacProfileView(LocalStore &store, const QUuid &userId,
     m_unblock = add(QStringLiteral("차단 해제"), QStringLiteral("unblock"), Role::Normal);
     m_block = add(QStringLiteral("차단"), QStringLiteral("block"), Role::Destructive);
     m_report = add(QStringLiteral("신고"), QStringLiteral("report"), Role::Destructive);
-    column->addWidget(m_actions);
 
     connect(m_accept, &WideButton::clicked, this, [this] { m_store.acceptFriend(m_userId); });
     connect(m_reject, &WideButton::clicked, this, [this] { m_store.rejectFriend(m_userId); });
@@ -111,16 +119,9 @@ MacProfileView::MacProfileView(LocalStore &store, const QUuid &userId,
     connect(m_block, &WideButton::clicked, this, &MacProfileView::confirmBlock);
     connect(m_report, &WideButton::clicked, this, [this] {
         // A fresh id each time: a second report of the same person is a new request.
-        if (m_onReport)
-            m_onReport(ReportDraft{QUuid::createUuid(), m_userId, std::nullopt});
+        emit reportRequested(ReportDraft{QUuid::createUuid(), m_userId, std::nullopt});
     });
-
-    new StoreRedraw(
-        m_store,
-        {&LocalStore::accountsChanged, &LocalStore::blocksChanged, &LocalStore::friendsChanged,
-         &LocalStore::conversationsChanged, &LocalStore::sessionChanged},
-        [this] { refresh(); }, this);
-    refresh();
+    return m_actions;
 }
 
 void MacProfileView::refresh()
@@ -168,15 +169,13 @@ void MacProfileView::confirmBlock()
                         {{QStringLiteral("차단"), true, [&store, id] { store.block(id); }}}, {});
 }
 
-QCoro::Task<> MacProfileView::openChat()
+void MacProfileView::openChat()
 {
     // The room still opens when the page has gone before the store answers: the callback is
-    // the presenter's, copied here, and nothing of the page is touched after the wait.
-    const std::function<void(const QUuid &)> onOpen = m_onOpen;
-    std::optional<QUuid> room;
-    try {
-        room = co_await m_store.openChat(m_userId);
-    } catch (...) { }
-    if (room && onOpen)
-        onOpen(*room);
+    // the presenter's, copied here, and the store outlives the page.
+    StoreTask::whenDone(m_store.openChat(m_userId), &m_store, std::nullopt,
+                        [onOpen = m_onOpen](std::optional<QUuid> room) {
+                            if (room && onOpen)
+                                onOpen(*room);
+                        });
 }

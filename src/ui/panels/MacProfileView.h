@@ -1,11 +1,9 @@
 #pragma once
 
 #include "model/HandOver.h"
+#include "ui/panels/Page.h"
 
 #include <QUuid>
-#include <QWidget>
-
-#include <QCoroTask>
 
 #include <functional>
 
@@ -13,6 +11,7 @@ class AvatarView;
 class LocalStore;
 class OfficialMark;
 class QLabel;
+class QLayout;
 class QScrollArea;
 class WideButton;
 
@@ -21,22 +20,29 @@ class WideButton;
 // Everything is read from the store on each redraw, so the buttons follow a block or a friend
 // request as soon as the store has it. An account the store does not know shows an empty page;
 // one's own account shows no actions.
-class MacProfileView : public QWidget
+//
+// The room that "대화" opens goes to `onOpen`, also when the page has gone before the store
+// answered: it is a completion, not a request of the page's.
+class MacProfileView : public Page
 {
     Q_OBJECT
 public:
     MacProfileView(LocalStore &store, const QUuid &userId,
-                   std::function<void(const ReportDraft &)> onReport,
                    std::function<void(const QUuid &roomId)> onOpen, QWidget *parent = nullptr);
 
+signals:
+    // "신고": the workspace raises the report sheet for the draft.
+    void reportRequested(const ReportDraft &draft);
+
 private:
+    QLayout *header(QWidget *holder);
+    QWidget *actions(QWidget *holder);
     void refresh();
     void confirmBlock();
-    QCoro::Task<> openChat();
+    void openChat();
 
     LocalStore &m_store;
     QUuid m_userId;
-    std::function<void(const ReportDraft &)> m_onReport;
     std::function<void(const QUuid &)> m_onOpen;
 
     QScrollArea *m_scroll;

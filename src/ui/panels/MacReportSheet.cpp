@@ -5,6 +5,8 @@
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatIcon.h"
 #include "ui/common/FieldLimits.h"
+#include "ui/common/StoreTask.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/RowButton.h"
 
@@ -34,7 +36,7 @@ public:
         addPart(label);
         addStretch(1);
         setLeadingRoom(PanelParts::buttonInset);
-        setMinimumHeight(PanelParts::minimumButtonHeight);
+        setMinimumHeight(UiMetrics::controlHeight);
     }
 
     ReportReason reason() const { return m_reason; }
@@ -109,17 +111,16 @@ private:
 
 MacReportSheet::MacReportSheet(LocalStore &store, const ReportDraft &draft,
                                std::function<void(const QString &text)> onDone, QWidget *parent)
-    : QWidget(parent)
+    : Page(QStringLiteral("reportSheet"), parent)
     , m_store(store)
     , m_draft(draft)
     , m_onDone(std::move(onDone))
 {
-    setObjectName(QStringLiteral("reportSheet"));
-
     auto *column = new QVBoxLayout(this);
-    column->setContentsMargins(24, 24, 24, 24);
+    const int padding = UiMetrics::formPadding;
+    column->setContentsMargins(padding, padding, padding, padding);
     column->setSpacing(12);
-    column->addWidget(PanelParts::titleLabel(QStringLiteral("신고"), this));
+    column->addWidget(formTitle(QStringLiteral("신고"), this));
 
     // The rows' labels and check marks line up with the title and the field.
     QBoxLayout *reasons
@@ -146,8 +147,7 @@ MacReportSheet::MacReportSheet(LocalStore &store, const ReportDraft &draft,
     column->addWidget(m_errorLine);
     column->addStretch(1);
 
-    QPushButton *close = PanelParts::plainButton(QStringLiteral("닫기"), this, Qt::AlignLeft);
-    close->setObjectName(QStringLiteral("close"));
+    QPushButton *close = closeButton(Qt::AlignLeft);
     m_send = PanelParts::plainButton(QStringLiteral("보내기"), this, Qt::AlignRight);
     m_send->setObjectName(QStringLiteral("send"));
     QBoxLayout *bottom = PanelParts::outsetLayout(Qt::Horizontal, PanelParts::buttonInset,
@@ -157,7 +157,6 @@ MacReportSheet::MacReportSheet(LocalStore &store, const ReportDraft &draft,
     bottom->addWidget(m_send);
     column->addLayout(bottom);
 
-    connect(close, &QPushButton::clicked, this, &MacReportSheet::closeRequested);
     connect(m_send, &QPushButton::clicked, this, &MacReportSheet::send);
     connect(m_note, &QPlainTextEdit::textChanged, this, &MacReportSheet::refresh);
     refresh();
@@ -187,26 +186,22 @@ void MacReportSheet::send()
     submit(rawText(*m_reason), withNote ? m_note->toPlainText() : QString());
 }
 
-QCoro::Task<> MacReportSheet::submit(QString reason, QString note)
+void MacReportSheet::submit(const QString &reason, const QString &note)
 {
-    QPointer<MacReportSheet> self(this);
-    const ReportDraft draft = m_draft;
-    // Kept in the task: a report accepted after the sheet was closed is still announced.
-    const std::function<void(const QString &)> onDone = m_onDone;
-    std::optional<QString> failure;
-    try {
-        failure = co_await m_store.submitReport(draft.userId, draft.messageId, reason, note);
-    } catch (...) {
-        failure = QStringLiteral("일시적인 오류입니다.");
-    }
-    if (!failure) {
-        // Still sending as far as the sheet goes: the presenter closes it.
-        if (onDone)
-            onDone(doneText());
-        co_return;
-    }
-    if (!self)
-        co_return;
+    // Kept with the store: a report accepted after the sheet was closed is still announced.
+    // Still sending as far as the sheet goes: the presenter closes it.
+    StoreTask::whenDone(m_store.submitReport(m_draft.userId, m_draft.messageId, reason, note),
+                        &m_store, kTemporaryErrorText,
+                        [self = QPointer(this), onDone = m_onDone](std::optional<QString> failure) {
+                            if (!failure && onDone)
+                                onDone(doneText());
+                            else if (failure && self)
+                                self->refused(*failure);
+                        });
+}
+
+void MacReportSheet::refused(const QString &failure)
+{
     m_error = failure;
     m_sending = false;
     refresh();

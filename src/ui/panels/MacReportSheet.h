@@ -2,10 +2,7 @@
 
 #include "model/Enums.h"
 #include "model/HandOver.h"
-
-#include <QWidget>
-
-#include <QCoroTask>
+#include "ui/panels/Page.h"
 
 #include <functional>
 #include <optional>
@@ -22,7 +19,7 @@ class ReasonRow;
 // was on its way: `onDone` must stay callable), and the presenter closes the sheet; a refusal
 // stays on the sheet as a red line, with the choice and the note kept for another try. "닫기"
 // drops the report (closeRequested()).
-class MacReportSheet : public QWidget
+class MacReportSheet : public Page
 {
     Q_OBJECT
 public:
@@ -33,14 +30,12 @@ public:
 
     std::optional<ReportReason> reason() const { return m_reason; }
 
-signals:
-    void closeRequested();
-
 private:
     bool canSend() const;
     void choose(ReportReason reason);
     void send();
-    QCoro::Task<> submit(QString reason, QString note);
+    void submit(const QString &reason, const QString &note);
+    void refused(const QString &failure);
     void refresh();
 
     LocalStore &m_store;

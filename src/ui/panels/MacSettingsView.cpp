@@ -29,60 +29,19 @@ QLabel *sectionHeader(const QString &text, QWidget *parent)
 
 } // namespace
 
-MacSettingsView::MacSettingsView(LocalStore &store, std::function<void()> onPassword,
-                                 std::function<void()> onBlocked, std::function<void()> onDelete,
-                                 std::function<void()> onClose, QWidget *parent)
-    : QWidget(parent)
+MacSettingsView::MacSettingsView(LocalStore &store, QWidget *parent)
+    : Page(QStringLiteral("settings"), parent)
     , m_store(store)
 {
-    setObjectName(QStringLiteral("settings"));
-
     auto *list = new QWidget;
     auto *sections = new QVBoxLayout(list);
     sections->setContentsMargins(20, 12, 20, 20);
     sections->setSpacing(0);
-
     sections->addWidget(sectionHeader(QStringLiteral("알림"), list));
-    auto *alerts = new SettingsGroup(list);
-    m_enabled = new SwitchRow(QStringLiteral("전체 알림"));
-    m_preview = new SwitchRow(QStringLiteral("미리보기"));
-    m_sound = new SwitchRow(QStringLiteral("소리"));
-    m_enabled->setObjectName(QStringLiteral("notificationsEnabled"));
-    m_preview->setObjectName(QStringLiteral("notificationPreview"));
-    m_sound->setObjectName(QStringLiteral("notificationSound"));
-    for (SwitchRow *row : {m_enabled, m_preview, m_sound})
-        alerts->addRow(row);
-    sections->addWidget(alerts);
+    sections->addWidget(switches(list));
     sections->addSpacing(20);
-
-    auto *actions = new SettingsGroup(list);
-    const auto addAction = [&](const QString &text, const QString &name, bool destructive,
-                               std::function<void()> action) {
-        auto *row = new ActionRow(text, destructive);
-        row->setObjectName(name);
-        actions->addRow(row);
-        connect(row, &QAbstractButton::clicked, this, [action = std::move(action)] {
-            if (action)
-                action();
-        });
-    };
-    // Three of them only ask the workspace for another page.
-    addAction(QStringLiteral("차단 목록"), QStringLiteral("blocked"), false, onBlocked);
-    addAction(QStringLiteral("비밀번호"), QStringLiteral("password"), false, onPassword);
-    addAction(QStringLiteral("로그아웃"), QStringLiteral("logout"), true,
-              [this] { confirmLogout(); });
-    addAction(QStringLiteral("계정 삭제"), QStringLiteral("deleteAccount"), true, onDelete);
-    sections->addWidget(actions);
+    sections->addWidget(actions(list));
     sections->addStretch(1);
-
-    auto *scroller = new QScrollArea(this);
-    scroller->setFrameShape(QFrame::NoFrame);
-    scroller->setWidgetResizable(true);
-    scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroller->setWidget(list);
-    // The list sits on the window colour, its groups on the base colour.
-    scroller->viewport()->setAutoFillBackground(false);
-    list->setAutoFillBackground(false);
 
     auto *footer = new QLabel(footerText(), this);
     footer->setObjectName(QStringLiteral("version"));
@@ -94,9 +53,29 @@ MacSettingsView::MacSettingsView(LocalStore &store, std::function<void()> onPass
     auto *page = new QVBoxLayout(this);
     page->setContentsMargins(0, 0, 0, 12);
     page->setSpacing(0);
-    page->addWidget(PanelParts::headerRow(QStringLiteral("설정"), onClose, this));
-    page->addWidget(scroller, 1);
+    page->addWidget(listTitleBar(QStringLiteral("설정")));
+    page->addWidget(scroller(list), 1);
     page->addWidget(footer);
+
+    new StoreRedraw(
+        m_store,
+        {&LocalStore::notificationsEnabledChanged, &LocalStore::notificationPreviewChanged,
+         &LocalStore::notificationSoundChanged},
+        [this] { refresh(); }, this);
+    refresh();
+}
+
+QWidget *MacSettingsView::switches(QWidget *parent)
+{
+    auto *group = new SettingsGroup(parent);
+    m_enabled = new SwitchRow(QStringLiteral("전체 알림"));
+    m_preview = new SwitchRow(QStringLiteral("미리보기"));
+    m_sound = new SwitchRow(QStringLiteral("소리"));
+    m_enabled->setObjectName(QStringLiteral("notificationsEnabled"));
+    m_preview->setObjectName(QStringLiteral("notificationPreview"));
+    m_sound->setObjectName(QStringLiteral("notificationSound"));
+    for (SwitchRow *row : {m_enabled, m_preview, m_sound})
+        group->addRow(row);
 
     // Each switch sets only its own value; the page then shows the store's values at once.
     const auto flip = [this](SwitchRow *row, auto set) {
@@ -108,13 +87,28 @@ MacSettingsView::MacSettingsView(LocalStore &store, std::function<void()> onPass
     flip(m_enabled, [this](bool on) { m_store.setNotifications(on, std::nullopt, std::nullopt); });
     flip(m_preview, [this](bool on) { m_store.setNotifications(std::nullopt, on, std::nullopt); });
     flip(m_sound, [this](bool on) { m_store.setNotifications(std::nullopt, std::nullopt, on); });
+    return group;
+}
 
-    new StoreRedraw(
-        m_store,
-        {&LocalStore::notificationsEnabledChanged, &LocalStore::notificationPreviewChanged,
-         &LocalStore::notificationSoundChanged},
-        [this] { refresh(); }, this);
-    refresh();
+QWidget *MacSettingsView::actions(QWidget *parent)
+{
+    auto *group = new SettingsGroup(parent);
+    const auto add = [&](const QString &text, const QString &name, bool destructive, auto action) {
+        auto *row = new ActionRow(text, destructive);
+        row->setObjectName(name);
+        group->addRow(row);
+        connect(row, &QAbstractButton::clicked, this, action);
+    };
+    // Three of them only ask the workspace for another page.
+    add(QStringLiteral("차단 목록"), QStringLiteral("blocked"), false,
+        &MacSettingsView::blockedRequested);
+    add(QStringLiteral("비밀번호"), QStringLiteral("password"), false,
+        &MacSettingsView::passwordRequested);
+    add(QStringLiteral("로그아웃"), QStringLiteral("logout"), true,
+        &MacSettingsView::confirmLogout);
+    add(QStringLiteral("계정 삭제"), QStringLiteral("deleteAccount"), true,
+        &MacSettingsView::deleteAccountRequested);
+    return group;
 }
 
 QString MacSettingsView::footerText()

@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QWidget>
-
-#include <functional>
+#include "ui/panels/Page.h"
 
 class ActionRow;
 class LocalStore;
@@ -12,18 +10,24 @@ class SwitchRow;
 // The settings page: the three notification switches, the ways to the block list, the password
 // and the account deletion pages, logging out after a confirmation, and the version line.
 // The switches keep no copy of their own: they show the store's values and follow its changes.
-class MacSettingsView : public QWidget
+class MacSettingsView : public Page
 {
     Q_OBJECT
 public:
-    MacSettingsView(LocalStore &store, std::function<void()> onPassword,
-                    std::function<void()> onBlocked, std::function<void()> onDelete,
-                    std::function<void()> onClose, QWidget *parent = nullptr);
+    explicit MacSettingsView(LocalStore &store, QWidget *parent = nullptr);
 
     // "Beta · 버전 " and the application's version, or "0.1.2" when it has none.
     static QString footerText();
 
+signals:
+    // The ways to the other pages of the settings.
+    void passwordRequested();
+    void blockedRequested();
+    void deleteAccountRequested();
+
 private:
+    QWidget *switches(QWidget *parent);
+    QWidget *actions(QWidget *parent);
     void refresh();
     void confirmLogout();
 

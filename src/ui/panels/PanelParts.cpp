@@ -2,6 +2,7 @@
 
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
+#include "ui/common/UiMetrics.h"
 
 #include <QBoxLayout>
 #include <QFocusEvent>
@@ -37,9 +38,9 @@ public:
     {
         // Room on both sides of a centred text; a leading text has its room on the trailing side.
         const QFontMetrics metrics(font());
-        return QSize(std::max(PanelParts::minimumButtonHeight,
+        return QSize(std::max(UiMetrics::controlHeight,
                               metrics.horizontalAdvance(text()) + 2 * PanelParts::buttonInset),
-                     std::max(PanelParts::minimumButtonHeight, metrics.height() + 12));
+                     std::max(UiMetrics::controlHeight, metrics.height() + 12));
     }
     QSize minimumSizeHint() const override { return sizeHint(); }
 
@@ -53,19 +54,7 @@ protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        if (isEnabled() && (isDown() || underMouse())) {
-            QColor shade = palette().color(QPalette::WindowText);
-            shade.setAlphaF(isDown() ? 0.14f : 0.06f);
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(shade);
-            painter.drawRoundedRect(QRectF(rect()).adjusted(1, 4, -1, -4), 6, 6);
-        }
-        if (hasFocus() && m_ring) {
-            painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
-            painter.setBrush(Qt::NoBrush);
-            painter.drawRoundedRect(QRectF(rect()).adjusted(1.5, 4.5, -1.5, -4.5), 6, 6);
-        }
+        UiMetrics::paintButtonState(painter, *this, QRectF(rect()).adjusted(1, 4, -1, -4), m_ring);
         painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
                                        QPalette::WindowText));
         const int inset = PanelParts::buttonInset;
@@ -106,27 +95,6 @@ private:
 
     int m_leading;
     int m_trailing;
-};
-
-// The clear box beside a header title: as wide as the button on the other side (44 at least).
-class BalanceBox : public QWidget
-{
-public:
-    BalanceBox(QWidget *mirror, QWidget *parent)
-        : QWidget(parent)
-        , m_mirror(mirror)
-    {
-        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    }
-    QSize sizeHint() const override
-    {
-        const QSize other = m_mirror->sizeHint();
-        return QSize(std::max(PanelParts::minimumButtonHeight, other.width()),
-                     PanelParts::minimumButtonHeight);
-    }
-
-private:
-    QWidget *m_mirror;
 };
 
 // See PanelParts::focusWhenShown().
@@ -189,7 +157,7 @@ QPushButton *pushButton(const QString &text, const QString &name, QWidget *paren
     auto *button = new QPushButton(text, parent);
     button->setObjectName(name);
     button->setAutoDefault(false);
-    button->setMinimumHeight(minimumButtonHeight);
+    button->setMinimumHeight(UiMetrics::controlHeight);
     // Some styles leave a long title only a few pixels of room on each side.
     const int padded = button->fontMetrics().horizontalAdvance(text) + 2 * 14;
     button->setMinimumWidth(std::max(button->sizeHint().width(), padded));
@@ -209,88 +177,9 @@ QLineEdit *textField(const QString &placeholder, const QString &name, QWidget *p
     return field;
 }
 
-QPushButton *closeButton(const std::function<void()> &onClose, QWidget *parent,
-                         Qt::Alignment textAlign)
-{
-    QPushButton *close = plainButton(QStringLiteral("닫기"), parent, textAlign);
-    close->setObjectName(QStringLiteral("close"));
-    QObject::connect(close, &QPushButton::clicked, close, [onClose] {
-        if (onClose)
-            onClose();
-    });
-    return close;
-}
-
-QWidget *headerRow(const QString &title, const std::function<void()> &onClose, QWidget *parent)
-{
-    auto *row = new QWidget(parent);
-    row->setObjectName(QStringLiteral("header"));
-    auto *layout = new QHBoxLayout(row);
-    layout->setContentsMargins(16 - buttonInset, 0, 16 - buttonInset, 0);
-    layout->setSpacing(8);
-
-    QPushButton *close = closeButton(onClose, row, Qt::AlignLeft);
-
-    auto *heading = new QLabel(title, row);
-    heading->setObjectName(QStringLiteral("title"));
-    heading->setTextFormat(Qt::PlainText);
-    heading->setFont(ChatFont::headline());
-    heading->setAlignment(Qt::AlignCenter);
-
-    layout->addWidget(close);
-    layout->addStretch(1);
-    layout->addWidget(heading);
-    layout->addStretch(1);
-    layout->addWidget(balanceBox(close, row));
-    return row;
-}
-
 QBoxLayout *outsetLayout(Qt::Orientation orientation, int leading, int trailing)
 {
     return new OutsetLayout(orientation, leading, trailing);
-}
-
-QWidget *balanceBox(QWidget *mirror, QWidget *parent)
-{
-    return new BalanceBox(mirror, parent);
-}
-
-QLabel *titleLabel(const QString &text, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(QStringLiteral("title"));
-    label->setTextFormat(Qt::PlainText);
-    QFont font = ChatFont::title2();
-    font.setBold(true);
-    label->setFont(font);
-    return label;
-}
-
-QVBoxLayout *formColumn(QWidget *page, int maxWidth, int spacing)
-{
-    auto *holder = new QWidget(page);
-    holder->setObjectName(QStringLiteral("column"));
-    holder->setMaximumWidth(maxWidth);
-    holder->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Maximum);
-
-    // The column takes all the width it may have; what is left splits evenly on both sides.
-    auto *across = new QHBoxLayout;
-    across->setContentsMargins(0, 0, 0, 0);
-    across->setSpacing(0);
-    across->addStretch(0);
-    across->addWidget(holder, 1);
-    across->addStretch(0);
-
-    auto *outer = new QVBoxLayout(page);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
-    outer->addLayout(across);
-    outer->addStretch(1);
-
-    auto *column = new QVBoxLayout(holder);
-    column->setContentsMargins(24, 24, 24, 24);
-    column->setSpacing(spacing);
-    return column;
 }
 
 QLabel *messageLine(Tone tone, QWidget *parent)

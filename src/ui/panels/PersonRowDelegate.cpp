@@ -3,6 +3,7 @@
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/PersonPaint.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/panels/PanelParts.h"
 
 #include <QPainter>
@@ -21,17 +22,16 @@ QRect PersonRowDelegate::actionRect(const QRect &row, const QString &text)
     if (text.isEmpty())
         return {};
     const QFontMetrics metrics(ChatFont::body());
-    const int width
-        = std::max(PanelParts::minimumButtonHeight, metrics.horizontalAdvance(text) + 24);
-    const int height = PanelParts::minimumButtonHeight;
+    const int width = std::max(UiMetrics::controlHeight, metrics.horizontalAdvance(text) + 24);
+    const int height = UiMetrics::controlHeight;
     return QRect(row.right() + 1 - padding - width, row.top() + (row.height() - height) / 2, width,
                  height);
 }
 
 QSize PersonRowDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const
 {
-    const int content = std::max(PersonPaint::height(), PanelParts::minimumButtonHeight);
-    return QSize(PersonPaint::avatarSize + 2 * padding, content + 2 * rowPadding);
+    const int content = std::max(PersonPaint::height(), UiMetrics::controlHeight);
+    return QSize(UiMetrics::avatarSize + 2 * padding, content + 2 * rowPadding);
 }
 
 void PersonRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,

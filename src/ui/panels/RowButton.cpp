@@ -1,5 +1,6 @@
 #include "ui/panels/RowButton.h"
 
+#include "ui/common/UiMetrics.h"
 #include "ui/panels/PanelParts.h"
 
 #include <QBoxLayout>
@@ -66,20 +67,7 @@ void RowButton::paintEvent(QPaintEvent *)
     const bool ring = hasFocus() && m_ring;
     if (!m_pressable || !(underMouse() || ring || isDown()))
         return;
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF face = QRectF(rect()).adjusted(1, 1, -1, -1);
-    if (underMouse() || isDown()) {
-        QColor shade = palette().color(QPalette::WindowText);
-        shade.setAlphaF(isDown() ? 0.14f : 0.06f);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(shade);
-        painter.drawRoundedRect(face, 6, 6);
-    }
     // Focus is a ring, not a fill: a filled row would read as the chosen one.
-    if (ring) {
-        painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRoundedRect(face.adjusted(0.5, 0.5, -0.5, -0.5), 6, 6);
-    }
+    QPainter painter(this);
+    UiMetrics::paintButtonState(painter, *this, QRectF(rect()).adjusted(1, 1, -1, -1), ring);
 }

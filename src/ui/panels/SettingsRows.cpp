@@ -3,6 +3,7 @@
 #include "ui/common/AccessibleActions.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/panels/PanelParts.h"
 
 #include <QBoxLayout>
@@ -23,9 +24,10 @@ void paintRowState(QPainter &painter, const QAbstractButton &row)
 {
     if (!row.isEnabled() || !(row.isDown() || row.underMouse()))
         return;
-    QColor shade = row.palette().color(QPalette::WindowText);
-    shade.setAlphaF(row.isDown() ? 0.12f : 0.05f);
-    painter.fillRect(row.rect(), shade);
+    painter.fillRect(
+        row.rect(),
+        UiMetrics::shade(row.palette(),
+                         row.isDown() ? UiMetrics::Shade::pressed : UiMetrics::Shade::hover));
 }
 
 } // namespace
@@ -90,16 +92,17 @@ void SettingsRow::paintFocus(QPainter &painter) const
 {
     if (!hasFocus() || !m_ring)
         return;
-    painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+    painter.setPen(UiMetrics::focusRing(palette(), 2));
     painter.setBrush(Qt::NoBrush);
-    painter.drawRoundedRect(QRectF(rect()).adjusted(2, 2, -2, -2), 6, 6);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(2, 2, -2, -2), UiMetrics::plateRadius,
+                            UiMetrics::plateRadius);
 }
 
 QSize SettingsRow::sizeHint() const
 {
     const QFontMetrics metrics(ChatFont::body());
     return QSize(metrics.horizontalAdvance(text()) + 2 * rowPadding + switchSize.width() + 16,
-                 std::max(PanelParts::minimumButtonHeight, metrics.height() + 20));
+                 std::max(UiMetrics::controlHeight, metrics.height() + 20));
 }
 
 SwitchRow::SwitchRow(const QString &text, QWidget *parent)

@@ -7,6 +7,7 @@
 #include "ui/common/ChatFont.h"
 #include "ui/common/ChatIcon.h"
 #include "ui/common/DecodedImageCache.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/common/WideButton.h"
 #include "ui/workspace/MacConversationRow.h"
 #include "ui/workspace/MacNavigation.h"
@@ -23,9 +24,6 @@
 #include <QToolButton>
 
 namespace {
-
-constexpr int sideMargin = 12;
-constexpr int buttonSide = 44;
 
 // QListView lays out every row again, and repaints them all, on any dataChanged, in case a row
 // changed its size. Room rows all have one fixed height, so a changed row only needs its own
@@ -64,11 +62,11 @@ MacChatList::MacChatList(LocalStore &store, MacNavigation &navigation, QWidget *
     m_newChat->setIcon(ChatIcon::symbol(QStringLiteral("square.and.pencil")));
     m_newChat->setIconSize(QSize(20, 20));
     m_newChat->setAutoRaise(true);
-    m_newChat->setFixedSize(buttonSide, buttonSide);
+    m_newChat->setFixedSize(UiMetrics::controlHeight, UiMetrics::controlHeight);
     m_newChat->setAccessibleName(QStringLiteral("새 대화"));
 
     auto *searchRow = new QHBoxLayout;
-    searchRow->setContentsMargins(sideMargin, 0, sideMargin, 0);
+    searchRow->setContentsMargins(UiMetrics::sidebarMargin, 0, UiMetrics::sidebarMargin, 0);
     searchRow->setSpacing(8);
     searchRow->addWidget(m_search, 1);
     searchRow->addWidget(m_newChat);

@@ -8,6 +8,7 @@
 #include "ui/common/DisplayText.h"
 #include "ui/common/ImageShrink.h"
 #include "ui/common/MacImageFile.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/StoreRedraw.h"
 #include "ui/workspace/MacComposerField.h"
@@ -131,7 +132,7 @@ QToolButton *symbolButton(const QString &symbol, const QString &name, QWidget *p
 {
     auto *button = new QToolButton(parent);
     button->setAutoRaise(true);
-    button->setFixedSize(44, 44);
+    button->setFixedSize(UiMetrics::controlHeight, UiMetrics::controlHeight);
     button->setIcon(ChatIcon::symbol(symbol));
     button->setIconSize(QSize(22, 22));
     button->setAccessibleName(name);
@@ -160,7 +161,7 @@ MacComposer::MacComposer(LocalStore &store, MacRoomState &room, QWidget *parent)
 
     m_notice->setObjectName(QStringLiteral("composeNotice"));
     m_notice->setFont(ChatFont::subheadline());
-    m_notice->setMinimumHeight(44);
+    m_notice->setMinimumHeight(UiMetrics::controlHeight);
     m_notice->setContentsMargins(16, 0, 16, 0);
     m_notice->setAlignment(Qt::AlignCenter);
     // One of the two shows at a time; the strip is as tall as the one shown.
@@ -173,66 +174,9 @@ MacComposer::MacComposer(LocalStore &store, MacRoomState &room, QWidget *parent)
     auto *editor = new QVBoxLayout(m_editor);
     editor->setContentsMargins(0, 0, 0, 0);
     editor->setSpacing(0);
-
-    // Reply bar: "답장" with the answered message's preview, and "취소".
-    m_replyBar->setObjectName(QStringLiteral("replyBar"));
-    auto *reply = new QHBoxLayout(m_replyBar);
-    reply->setContentsMargins(16, 0, 16, 0);
-    reply->setSpacing(8);
-    auto *replyText = new QVBoxLayout;
-    replyText->setSpacing(2);
-    auto *replyTitle = new ComposerLine(ChatFont::footnote(), m_replyBar, true);
-    replyTitle->setText(QStringLiteral("답장"));
-    m_replyPreview->setObjectName(QStringLiteral("replyPreview"));
-    replyText->addWidget(replyTitle);
-    replyText->addWidget(m_replyPreview);
-    reply->addLayout(replyText, 1);
-    QPushButton *cancelReply = PanelParts::plainButton(QStringLiteral("취소"), m_replyBar);
-    cancelReply->setObjectName(QStringLiteral("cancelReply"));
-    reply->addWidget(cancelReply);
-    editor->addWidget(m_replyBar);
-
-    // The attached photo and "제거".
-    m_photoBar->setObjectName(QStringLiteral("photoBar"));
-    auto *photo = new QHBoxLayout(m_photoBar);
-    photo->setContentsMargins(16, 0, 16, 0);
-    photo->addWidget(m_photo);
-    QPushButton *removePhoto = PanelParts::plainButton(QStringLiteral("제거"), m_photoBar);
-    removePhoto->setObjectName(QStringLiteral("removePhoto"));
-    photo->addWidget(removePhoto);
-    photo->addStretch(1);
-    editor->addWidget(m_photoBar);
-
-    // Input row, its items sitting on the bottom edge as the field grows.
-    auto *row = new QHBoxLayout;
-    row->setContentsMargins(8, 4, 8, 4);
-    row->setSpacing(4);
-    m_photoButton->setObjectName(QStringLiteral("photoButton"));
-    row->addWidget(m_photoButton, 0, Qt::AlignBottom);
-    auto *box = new FieldBox(m_editor);
-    auto *boxLayout = new QHBoxLayout(box);
-    boxLayout->setContentsMargins(8, 0, 8, 0);
-    m_field->setParent(box);
-    boxLayout->addWidget(m_field);
-    row->addWidget(box, 1, Qt::AlignBottom);
-    m_sendButton->setObjectName(QStringLiteral("sendButton"));
-    m_sendButton->setIconSize(QSize(26, 26));
-    row->addWidget(m_sendButton, 0, Qt::AlignBottom);
-    editor->addLayout(row);
-
-    connect(cancelReply, &QPushButton::clicked, this, [this] { m_room.setReply(std::nullopt); });
-    connect(removePhoto, &QPushButton::clicked, this, [this] { m_room.setImage(std::nullopt); });
-    connect(m_photoButton, &QToolButton::clicked, this, &MacComposer::pickPhoto);
-    connect(m_sendButton, &QToolButton::clicked, this, &MacComposer::submit);
-
-    connect(m_field, &MacComposerField::edited, this, [this](const QString &text) {
-        m_room.setDraft(text);
-        m_store.noteTyping(m_room.conversationId(), !text.trimmed().isEmpty());
-    });
-    connect(m_field, &MacComposerField::submitted, this, &MacComposer::submit);
-    connect(m_field, &MacComposerField::focused, &m_room, &MacRoomState::bumpBottomPin);
-    m_field->installEventFilter(this);
-
+    editor->addWidget(replyBar());
+    editor->addWidget(photoBar());
+    editor->addLayout(inputRow());
     connect(&m_room, &MacRoomState::draftChanged, this, &MacComposer::followDraft);
     connect(&m_room, &MacRoomState::imageChanged, this, &MacComposer::followImage);
     connect(&m_room, &MacRoomState::replyChanged, this, &MacComposer::followReply);
@@ -256,6 +200,76 @@ MacComposer::MacComposer(LocalStore &store, MacRoomState &room, QWidget *parent)
     followDraft();
     followImage();
     followReply();
+}
+
+QWidget *MacComposer::replyBar()
+{
+    // Reply bar: "답장" with the answered message's preview, and "취소".
+    m_replyBar->setObjectName(QStringLiteral("replyBar"));
+    auto *reply = new QHBoxLayout(m_replyBar);
+    reply->setContentsMargins(16, 0, 16, 0);
+    reply->setSpacing(8);
+    auto *replyText = new QVBoxLayout;
+    replyText->setSpacing(2);
+    auto *replyTitle = new ComposerLine(ChatFont::footnote(), m_replyBar, true);
+    replyTitle->setText(QStringLiteral("답장"));
+    m_replyPreview->setObjectName(QStringLiteral("replyPreview"));
+    replyText->addWidget(replyTitle);
+    replyText->addWidget(m_replyPreview);
+    reply->addLayout(replyText, 1);
+    QPushButton *cancelReply = PanelParts::plainButton(QStringLiteral("취소"), m_replyBar);
+    cancelReply->setObjectName(QStringLiteral("cancelReply"));
+    reply->addWidget(cancelReply);
+
+    connect(cancelReply, &QPushButton::clicked, this, [this] { m_room.setReply(std::nullopt); });
+    return m_replyBar;
+}
+
+QWidget *MacComposer::photoBar()
+{
+    // The attached photo and "제거".
+    m_photoBar->setObjectName(QStringLiteral("photoBar"));
+    auto *photo = new QHBoxLayout(m_photoBar);
+    photo->setContentsMargins(16, 0, 16, 0);
+    photo->addWidget(m_photo);
+    QPushButton *removePhoto = PanelParts::plainButton(QStringLiteral("제거"), m_photoBar);
+    removePhoto->setObjectName(QStringLiteral("removePhoto"));
+    photo->addWidget(removePhoto);
+    photo->addStretch(1);
+
+    connect(removePhoto, &QPushButton::clicked, this, [this] { m_room.setImage(std::nullopt); });
+    return m_photoBar;
+}
+
+QLayout *MacComposer::inputRow()
+{
+    // Input row, its items sitting on the bottom edge as the field grows.
+    auto *row = new QHBoxLayout;
+    row->setContentsMargins(8, 4, 8, 4);
+    row->setSpacing(4);
+    m_photoButton->setObjectName(QStringLiteral("photoButton"));
+    row->addWidget(m_photoButton, 0, Qt::AlignBottom);
+    auto *box = new FieldBox(m_editor);
+    auto *boxLayout = new QHBoxLayout(box);
+    boxLayout->setContentsMargins(8, 0, 8, 0);
+    m_field->setParent(box);
+    boxLayout->addWidget(m_field);
+    row->addWidget(box, 1, Qt::AlignBottom);
+    m_sendButton->setObjectName(QStringLiteral("sendButton"));
+    m_sendButton->setIconSize(QSize(26, 26));
+    row->addWidget(m_sendButton, 0, Qt::AlignBottom);
+
+    connect(m_photoButton, &QToolButton::clicked, this, &MacComposer::pickPhoto);
+    connect(m_sendButton, &QToolButton::clicked, this, &MacComposer::submit);
+
+    connect(m_field, &MacComposerField::edited, this, [this](const QString &text) {
+        m_room.setDraft(text);
+        m_store.noteTyping(m_room.conversationId(), !text.trimmed().isEmpty());
+    });
+    connect(m_field, &MacComposerField::submitted, this, &MacComposer::submit);
+    connect(m_field, &MacComposerField::focused, &m_room, &MacRoomState::bumpBottomPin);
+    m_field->installEventFilter(this);
+    return row;
 }
 
 QString MacComposer::blockText(ComposeBlock block)

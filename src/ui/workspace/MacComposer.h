@@ -6,6 +6,7 @@
 
 class MacComposerField;
 class MacRoomState;
+class QLayout;
 class SecondaryLabel;
 class QToolButton;
 
@@ -37,6 +38,10 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The answered message and "취소", the attached photo and "제거", the field and its buttons.
+    QWidget *replyBar();
+    QWidget *photoBar();
+    QLayout *inputRow();
     void followBlock();
     void followDraft();
     void followImage();

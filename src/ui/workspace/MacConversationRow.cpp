@@ -4,6 +4,7 @@
 #include "ui/common/ChatFont.h"
 #include "ui/common/ChatIcon.h"
 #include "ui/common/OfficialMark.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/common/UnreadBadge.h"
 #include "ui/workspace/MacRoomListModel.h"
 #include "ui/workspace/SidebarRowPaint.h"
@@ -15,7 +16,6 @@
 namespace {
 
 constexpr int verticalPadding = 4;
-constexpr int avatarGap = 12;
 constexpr int lineGap = 2;
 constexpr int itemGap = 6;
 // The flexible space between the two ends of a line: at least 4 points, with the line's
@@ -55,7 +55,7 @@ QRect centredIn(int x, int width, int lineTop, int lineHeight, int height)
 int MacConversationRow::rowHeight()
 {
     const int texts = firstLineHeight() + lineGap + secondLineHeight();
-    return 2 * verticalPadding + std::max(avatarSize, texts);
+    return 2 * verticalPadding + std::max(UiMetrics::avatarSize, texts);
 }
 
 QSize MacConversationRow::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const
@@ -79,11 +79,11 @@ void MacConversationRow::paintRow(QPainter &painter, const QStyleOptionViewItem 
     SidebarRowPaint::paintBackground(painter, option);
     const QRect area = option.rect.adjusted(SidebarRowPaint::inset + 4, verticalPadding,
                                             -(SidebarRowPaint::inset + 4), -verticalPadding);
-    const QRectF avatar(area.left(), area.top(), avatarSize, avatarSize);
+    const QRectF avatar(area.left(), area.top(), UiMetrics::avatarSize, UiMetrics::avatarSize);
     AvatarView::paintCached(painter, avatar, row.title, row.avatarJPEG, row.avatarURL,
                             option.palette);
 
-    const int left = area.left() + avatarSize + avatarGap;
+    const int left = area.left() + UiMetrics::avatarSize + UiMetrics::avatarGap;
     const int right = area.right() + 1;
     const QColor primary = SidebarRowPaint::textColor(option, false);
     const QColor secondary = SidebarRowPaint::textColor(option, true);

@@ -12,8 +12,6 @@ class MacConversationRow : public QStyledItemDelegate
 {
     Q_OBJECT
 public:
-    static constexpr int avatarSize = 56;
-
     using QStyledItemDelegate::QStyledItemDelegate;
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option,

@@ -6,6 +6,7 @@
 #include "ui/common/DecodedImageCache.h"
 #include "ui/common/PersonLabel.h"
 #include "ui/common/PersonPaint.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/workspace/MacFriendListModel.h"
 #include "ui/workspace/MacNavigation.h"
 #include "ui/workspace/MacPersonRow.h"
@@ -20,9 +21,6 @@
 #include <QPushButton>
 
 namespace {
-
-constexpr int sideMargin = 12;
-constexpr int minimumButtonHeight = 44;
 
 // The user's own row: a flat button painted as a PersonLabel of the account, lighting up under
 // the mouse like a list row. Painted rather than built of labels so that a long name is elided
@@ -46,7 +44,7 @@ public:
     }
     const Account &account() const { return m_account; }
 
-    QSize sizeHint() const override { return QSize(1, PersonLabel::avatarSize + 8); }
+    QSize sizeHint() const override { return QSize(1, UiMetrics::avatarSize + 8); }
     QSize minimumSizeHint() const override { return sizeHint(); }
 
 protected:
@@ -56,17 +54,17 @@ protected:
         if (underMouse() || isDown() || hasFocus()) {
             painter.save();
             painter.setRenderHint(QPainter::Antialiasing);
-            QColor fill = palette().color(QPalette::WindowText);
-            fill.setAlphaF(isDown() ? 0.12f : 0.06f);
+            const QColor fill = UiMetrics::shade(
+                palette(), isDown() ? UiMetrics::Shade::pressed : UiMetrics::Shade::hover);
             QPainterPath plate;
             plate.addRoundedRect(QRectF(rect().adjusted(SidebarRowPaint::inset / 2, 1,
                                                         -SidebarRowPaint::inset / 2, -1)),
-                                 6, 6);
+                                 UiMetrics::plateRadius, UiMetrics::plateRadius);
             painter.fillPath(plate, fill);
             painter.restore();
         }
         const int side = SidebarRowPaint::inset + 4;
-        const QRect area(side, 4, width() - 2 * side, PersonLabel::avatarSize);
+        const QRect area(side, 4, width() - 2 * side, UiMetrics::avatarSize);
         PersonPaint::paint(painter, area, m_account, false, palette(),
                            palette().color(QPalette::WindowText),
                            ChatColor::secondaryText(palette()));
@@ -91,12 +89,12 @@ MacFriendList::MacFriendList(LocalStore &store, MacNavigation &navigation, QWidg
     , m_rowDelegate(new MacPersonRow(m_view))
 {
     for (QPushButton *button : {m_addFriend, m_invite}) {
-        button->setMinimumHeight(minimumButtonHeight);
+        button->setMinimumHeight(UiMetrics::controlHeight);
         button->setAccessibleName(button->text());
         button->setAutoDefault(false);
     }
     auto *finding = new QHBoxLayout;
-    finding->setContentsMargins(sideMargin, 4, sideMargin, 4);
+    finding->setContentsMargins(UiMetrics::sidebarMargin, 4, UiMetrics::sidebarMargin, 4);
     finding->setSpacing(8);
     finding->addWidget(m_addFriend);
     finding->addWidget(m_invite);
@@ -105,7 +103,7 @@ MacFriendList::MacFriendList(LocalStore &store, MacNavigation &navigation, QWidg
     m_hint->setFont(ChatFont::subheadline());
     ChatColor::keepSecondary(m_hint);
     m_hint->setWordWrap(true);
-    m_hint->setContentsMargins(sideMargin, 4, sideMargin, 4);
+    m_hint->setContentsMargins(UiMetrics::sidebarMargin, 4, UiMetrics::sidebarMargin, 4);
 
     m_view->setModel(m_model);
     SidebarRowPaint::prepareList(*m_view);

@@ -2,8 +2,8 @@
 
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
-#include "ui/common/PersonLabel.h"
 #include "ui/common/PersonPaint.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/workspace/MacFriendListModel.h"
 #include "ui/workspace/SidebarRowPaint.h"
 
@@ -18,7 +18,6 @@ namespace {
 
 constexpr int verticalPadding = 4;
 constexpr int itemGap = 8;
-constexpr int buttonHeight = 44;
 constexpr int headerTop = 10;
 constexpr int headerBottom = 4;
 
@@ -31,7 +30,8 @@ QFont headerFont()
 
 int buttonWidth(const QString &text)
 {
-    return std::max(buttonHeight, QFontMetrics(ChatFont::body()).horizontalAdvance(text) + 24);
+    return std::max(UiMetrics::controlHeight,
+                    QFontMetrics(ChatFont::body()).horizontalAdvance(text) + 24);
 }
 
 QRect contentArea(const QRect &rect)
@@ -44,11 +44,13 @@ QRect contentArea(const QRect &rect)
 std::pair<QRect, QRect> requestButtons(const QRect &rect)
 {
     const QRect area = contentArea(rect);
-    const int top = area.center().y() - buttonHeight / 2 + 1;
+    const int top = area.center().y() - UiMetrics::controlHeight / 2 + 1;
     const int declineWidth = buttonWidth(MacPersonRow::declineText());
     const int acceptWidth = buttonWidth(MacPersonRow::acceptText());
-    const QRect decline(area.right() + 1 - declineWidth, top, declineWidth, buttonHeight);
-    const QRect accept(decline.left() - itemGap - acceptWidth, top, acceptWidth, buttonHeight);
+    const QRect decline(area.right() + 1 - declineWidth, top, declineWidth,
+                        UiMetrics::controlHeight);
+    const QRect accept(decline.left() - itemGap - acceptWidth, top, acceptWidth,
+                       UiMetrics::controlHeight);
     return {accept, decline};
 }
 
@@ -71,7 +73,7 @@ QSize MacPersonRow::sizeHint(const QStyleOptionViewItem &, const QModelIndex &in
     const MacFriendRow *row = rowOf(index);
     if (row && row->kind == MacFriendRow::header)
         return QSize(1, headerTop + QFontMetrics(headerFont()).height() + headerBottom);
-    return QSize(1, PersonLabel::avatarSize + 2 * verticalPadding);
+    return QSize(1, UiMetrics::avatarSize + 2 * verticalPadding);
 }
 
 MacPersonRow::Part MacPersonRow::partAt(const QRect &rect, int kind, const QPoint &pos)
@@ -160,7 +162,7 @@ void MacPersonRow::paintPerson(QPainter &painter, const QStyleOptionViewItem &op
     QRect area = contentArea(option.rect);
     if (row.kind == MacFriendRow::request)
         area.setRight(requestButtons(option.rect).first.left() - itemGap - 1);
-    area.setHeight(PersonLabel::avatarSize);
+    area.setHeight(UiMetrics::avatarSize);
     PersonPaint::paint(painter, area, row.account, row.kind == MacFriendRow::official,
                        option.palette, SidebarRowPaint::textColor(option, false),
                        SidebarRowPaint::textColor(option, true));

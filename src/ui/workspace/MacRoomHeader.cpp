@@ -6,6 +6,7 @@
 #include "ui/common/ChatIcon.h"
 #include "ui/common/DisplayText.h"
 #include "ui/common/OfficialMark.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/workspace/MacNavigation.h"
 
 #include <QEvent>
@@ -18,7 +19,6 @@ namespace {
 
 constexpr int lineSpacing = 2;
 constexpr int markGap = 6;
-constexpr int buttonHeight = 44;
 
 } // namespace
 
@@ -58,7 +58,7 @@ QSize MacRoomTitleButton::sizeHint() const
     if (m_official)
         width += markGap + OfficialMark::sizeFor().width();
     width = std::max(width, foot.horizontalAdvance(m_subtitle));
-    return {width, std::max(buttonHeight, height)};
+    return {width, std::max(UiMetrics::controlHeight, height)};
 }
 
 QSize MacRoomTitleButton::minimumSizeHint() const
@@ -79,8 +79,9 @@ void MacRoomTitleButton::paintEvent(QPaintEvent *)
     int y = (height() - contentHeight) / 2;
     if (m_focusRing) {
         painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
-        painter.drawRoundedRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5), 6, 6);
+        painter.setPen(UiMetrics::focusRing(palette()));
+        painter.drawRoundedRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5),
+                                UiMetrics::plateRadius, UiMetrics::plateRadius);
     }
     if (isDown())
         painter.setOpacity(0.6);
@@ -148,7 +149,7 @@ MacRoomHeader::MacRoomHeader(LocalStore &store, MacNavigation &navigation,
 
     m_mute->setObjectName(QStringLiteral("muteButton"));
     m_mute->setAutoRaise(true);
-    m_mute->setFixedSize(44, 44);
+    m_mute->setFixedSize(UiMetrics::controlHeight, UiMetrics::controlHeight);
     m_mute->setIconSize(QSize(20, 20));
     m_mute->setFocusPolicy(Qt::TabFocus);
 

@@ -180,10 +180,20 @@ QWidget *MacRoomView::createTranscript()
 // The room's information panel replaces transcript and composer under the header.
 QWidget *MacRoomView::createInfoPanel()
 {
-    return new MacInfoPanel(
-        m_store, m_conversationId,
-        [this](const ReportDraft &draft) { m_navigation.setReport(draft); }, m_onOpenProfile,
-        [this] { m_navigation.setRoomInfo(false); }, m_onLeave, this);
+    auto *panel = new MacInfoPanel(m_store, m_conversationId, this);
+    connect(panel, &MacInfoPanel::reportRequested, this,
+            [this](const ReportDraft &draft) { m_navigation.setReport(draft); });
+    connect(panel, &MacInfoPanel::profileRequested, this, [this](const QUuid &userId) {
+        if (m_onOpenProfile)
+            m_onOpenProfile(userId);
+    });
+    connect(panel, &MacInfoPanel::closeRequested, this,
+            [this] { m_navigation.setRoomInfo(false); });
+    connect(panel, &MacInfoPanel::left, this, [this] {
+        if (m_onLeave)
+            m_onLeave();
+    });
+    return panel;
 }
 
 void MacRoomView::followDeleteTarget()

@@ -2,6 +2,7 @@
 
 #include "ui/common/AccessibleActions.h"
 #include "ui/common/ChatFont.h"
+#include "ui/common/UiMetrics.h"
 
 #include <QAbstractButton>
 #include <QBoxLayout>
@@ -13,7 +14,6 @@
 
 namespace {
 
-constexpr int pickerHeight = 44;
 constexpr int trackPadding = 3;
 constexpr int radius = 8;
 
@@ -38,7 +38,7 @@ public:
     QSize sizeHint() const override
     {
         return QSize(QFontMetrics(ChatFont::body()).horizontalAdvance(text()) + 24,
-                     pickerHeight - 2 * trackPadding);
+                     UiMetrics::controlHeight - 2 * trackPadding);
     }
     QSize minimumSizeHint() const override { return QSize(0, sizeHint().height()); }
 
@@ -62,12 +62,10 @@ protected:
         } else if (underMouse()) {
             QPainterPath plate;
             plate.addRoundedRect(QRectF(rect()), radius - 2, radius - 2);
-            QColor hover = p.color(QPalette::WindowText);
-            hover.setAlphaF(0.05f);
-            painter.fillPath(plate, hover);
+            painter.fillPath(plate, UiMetrics::shade(p, UiMetrics::Shade::hover));
         }
         if (hasFocus() && m_keyboardFocus) {
-            painter.setPen(QPen(p.color(QPalette::Highlight), 1.5));
+            painter.setPen(UiMetrics::focusRing(p));
             painter.setBrush(Qt::NoBrush);
             painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), radius - 2, radius - 2);
         }

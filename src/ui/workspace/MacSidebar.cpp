@@ -4,6 +4,7 @@
 #include "ui/common/BetaMark.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/workspace/MacChatList.h"
 #include "ui/workspace/MacDivider.h"
 #include "ui/workspace/MacFriendList.h"
@@ -18,8 +19,6 @@
 #include <QStackedWidget>
 
 namespace {
-
-constexpr int sideMargin = 12;
 
 QFont settingsFont()
 {
@@ -46,7 +45,7 @@ public:
     {
         const QFontMetrics metrics(settingsFont());
         return QSize(metrics.horizontalAdvance(text()) + 2 * padding,
-                     std::max(44, metrics.height() + 16));
+                     std::max(UiMetrics::controlHeight, metrics.height() + 16));
     }
     QSize minimumSizeHint() const override { return sizeHint(); }
 
@@ -55,16 +54,17 @@ protected:
     {
         QPainter painter(this);
         if (underMouse() || isDown()) {
-            QColor fill = palette().color(QPalette::WindowText);
-            fill.setAlphaF(isDown() ? 0.1f : 0.05f);
-            painter.fillRect(rect(), fill);
+            painter.fillRect(
+                rect(),
+                UiMetrics::shade(palette(),
+                                 isDown() ? UiMetrics::Shade::pressed : UiMetrics::Shade::hover));
         }
         painter.setFont(settingsFont());
         painter.setPen(ChatColor::mineBubble(palette()));
         const QRect area = rect().adjusted(padding, 0, -padding, 0);
         painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
         if (hasFocus()) {
-            painter.setPen(QPen(palette().color(QPalette::Highlight), 1.5));
+            painter.setPen(UiMetrics::focusRing(palette()));
             painter.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
         }
     }
@@ -88,14 +88,16 @@ MacSidebar::MacSidebar(LocalStore &store, MacNavigation &navigation, QWidget *pa
     auto *title = new QLabel(QStringLiteral("Zumo"), this);
     title->setFont(ChatFont::headline());
     auto *titleRow = new QHBoxLayout;
-    titleRow->setContentsMargins(sideMargin, sideMargin, sideMargin, 0);
+    titleRow->setContentsMargins(UiMetrics::sidebarMargin, UiMetrics::sidebarMargin,
+                                 UiMetrics::sidebarMargin, 0);
     titleRow->setSpacing(8);
     titleRow->addWidget(title);
     titleRow->addWidget(new BetaMark(this));
     titleRow->addStretch(1);
 
     auto *pickerRow = new QHBoxLayout;
-    pickerRow->setContentsMargins(sideMargin, sideMargin, sideMargin, sideMargin);
+    pickerRow->setContentsMargins(UiMetrics::sidebarMargin, UiMetrics::sidebarMargin,
+                                  UiMetrics::sidebarMargin, UiMetrics::sidebarMargin);
     pickerRow->addWidget(m_picker);
 
     m_lists->addWidget(m_chatList);

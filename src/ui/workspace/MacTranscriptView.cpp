@@ -5,6 +5,7 @@
 #include "ui/common/ChatFont.h"
 #include "ui/common/DecodedImageCache.h"
 #include "ui/common/MessageText.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/workspace/MacNavigation.h"
 #include "ui/workspace/MacRoomState.h"
 #include "ui/workspace/TranscriptActions.h"
@@ -300,7 +301,7 @@ void MacTranscriptView::updateHeader()
 
 void MacTranscriptView::placeNewMessage()
 {
-    const QSize size = m_newMessage->sizeHint().expandedTo(QSize(0, 44));
+    const QSize size = m_newMessage->sizeHint().expandedTo(QSize(0, UiMetrics::controlHeight));
     m_newMessage->setGeometry((width() - size.width()) / 2,
                               height() - size.height() - kNewMessageLift, size.width(),
                               size.height());

@@ -2,6 +2,7 @@
 
 #include "store/LocalStore.h"
 #include "ui/common/ConfirmDialog.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/panels/StoreRedraw.h"
 #include "ui/workspace/MacBannerView.h"
 #include "ui/workspace/MacDivider.h"
@@ -17,12 +18,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-constexpr int sidebarMinimum = 240;
-constexpr int sidebarMaximum = 320;
-// The least room a conversation stays usable in: a transcript as wide as a photo bubble with
-// its margins and a few lines of text, and high enough for a photo between header and composer.
-constexpr QSize detailMinimum(360, 440);
 
 // The line between the sidebar and the detail column.
 class ColumnDivider : public QSplitterHandle
@@ -80,16 +75,16 @@ MacWorkspace::MacWorkspace(LocalStore &store, QWidget *parent)
 
     auto *sidebar = new MacSidebar(m_store, *m_navigation, m_split);
     sidebar->setObjectName(QStringLiteral("sidebar"));
-    sidebar->setMinimumWidth(sidebarMinimum);
-    sidebar->setMaximumWidth(sidebarMaximum);
+    sidebar->setMinimumWidth(UiMetrics::sidebarMinimum);
+    sidebar->setMaximumWidth(UiMetrics::sidebarMaximum);
     m_detailColumn->setObjectName(QStringLiteral("detailColumn"));
-    m_detailColumn->setMinimumSize(detailMinimum);
+    m_detailColumn->setMinimumSize(UiMetrics::detailMinimumWidth, UiMetrics::detailMinimumHeight);
     m_detailLayout->setContentsMargins(0, 0, 0, 0);
     m_split->addWidget(sidebar);
     m_split->addWidget(m_detailColumn);
     m_split->setStretchFactor(0, 0);
     m_split->setStretchFactor(1, 1);
-    m_split->setSizes({sidebarMinimum, 10000});
+    m_split->setSizes({UiMetrics::sidebarMinimum, 10000});
     m_split->setChildrenCollapsible(false);
     m_split->setHandleWidth(1);
     m_banner->raise();

@@ -15,6 +15,7 @@
 
 class LocalStore;
 class MacBannerView;
+class Page;
 class QSplitter;
 class QVBoxLayout;
 
@@ -68,7 +69,7 @@ protected:
 private:
     void enterPage();
     QWidget *createPage(const MacPage &page);
-    QWidget *createSheet(MacSheet sheet, QWidget *parent);
+    Page *createSheet(MacSheet sheet);
     std::optional<QUuid> sheetItem(MacSheet sheet) const;
     void followSheet(MacSheet sheet);
     void followSheets();
@@ -89,12 +90,13 @@ private:
     MacPage m_shownPage{MacPage::pick, {}};
     bool m_pageBuilt = false;
 
-    struct SheetHost
+    // The dialog that shows a sheet now, and the item it was opened for.
+    struct OpenSheet
     {
         QPointer<QDialog> dialog;
         QUuid item;
     };
-    std::array<SheetHost, 4> m_sheets;
+    std::array<OpenSheet, 4> m_sheets;
 
     QPointer<QMessageBox> m_leaveAlert;
     MacBannerView *m_banner;

@@ -15,11 +15,11 @@
 #include "ui/panels/MacProfileView.h"
 #include "ui/panels/MacReportSheet.h"
 #include "ui/panels/MacSettingsView.h"
+#include "ui/panels/SheetHost.h"
 #include "ui/workspace/MacRoomView.h"
 #include "ui/workspace/SecondaryLabel.h"
 
 #include <QDialog>
-#include <QGridLayout>
 #include <QLabel>
 #include <QPointer>
 #include <QVBoxLayout>
@@ -55,7 +55,12 @@ QSize sheetMinimum(MacSheet sheet)
 QWidget *MacWorkspace::createPage(const MacPage &page)
 {
     QWidget *parent = m_detailColumn;
-    auto show = [this](MacPage::Kind kind) { return [this, kind] { showPage({kind, {}}); }; };
+    const auto show = [this](MacPage::Kind kind) { return [this, kind] { showPage({kind, {}}); }; };
+    // A page that only asks to be left goes back to `back`.
+    const auto leaving = [&](Page *created, MacPage::Kind back) {
+        connect(created, &Page::closeRequested, this, show(back));
+        return created;
+    };
     switch (page.kind) {
     case MacPage::pick:
         return pickPlaceholder(parent);
@@ -63,63 +68,66 @@ QWidget *MacWorkspace::createPage(const MacPage &page)
         return new MacRoomView(
             m_store, *m_navigation, page.id, [this](const QUuid &userId) { openProfile(userId); },
             [this] { leaveRoom(); }, parent);
-    case MacPage::profile:
-        return new MacProfileView(
-            m_store, page.id, [this](const ReportDraft &draft) { m_navigation->setReport(draft); },
-            // A room may come back after the page, or the whole workspace, has gone.
+    case MacPage::profile: {
+        // A room may come back after the page, or the whole workspace, has gone.
+        auto *profile = new MacProfileView(
+            m_store, page.id,
             [self = QPointer(this)](const QUuid &roomId) {
                 if (self)
                     self->m_navigation->openRoom(roomId);
             },
             parent);
+        connect(profile, &MacProfileView::reportRequested, m_navigation, &MacNavigation::setReport);
+        return profile;
+    }
     case MacPage::me:
-        return new MacMeEdit(m_store, show(MacPage::pick), parent);
-    case MacPage::settings:
-        return new MacSettingsView(m_store, show(MacPage::password), show(MacPage::blocked),
-                                   show(MacPage::deleteAccount), show(MacPage::pick), parent);
+        return leaving(new MacMeEdit(m_store, parent), MacPage::pick);
+    case MacPage::settings: {
+        auto *settings = new MacSettingsView(m_store, parent);
+        connect(settings, &MacSettingsView::passwordRequested, this, show(MacPage::password));
+        connect(settings, &MacSettingsView::blockedRequested, this, show(MacPage::blocked));
+        connect(settings, &MacSettingsView::deleteAccountRequested, this,
+                show(MacPage::deleteAccount));
+        return leaving(settings, MacPage::pick);
+    }
     case MacPage::password:
-        return new MacPasswordView(m_store, show(MacPage::settings), parent);
+        return leaving(new MacPasswordView(m_store, parent), MacPage::settings);
     case MacPage::blocked:
-        return new MacBlockedList(m_store, show(MacPage::settings), parent);
+        return leaving(new MacBlockedList(m_store, parent), MacPage::settings);
     case MacPage::deleteAccount:
-        return new MacDeleteAccount(m_store, show(MacPage::settings), parent);
+        return leaving(new MacDeleteAccount(m_store, parent), MacPage::settings);
     case MacPage::invite:
-        return new MacInvitePanel(m_store, show(MacPage::pick), parent);
+        return leaving(new MacInvitePanel(m_store, parent), MacPage::pick);
     }
     return pickPlaceholder(parent);
 }
 
 // A sheet closes itself by emitting closeRequested(); its host dialog then goes and the
 // sheet's navigation value is cleared.
-QWidget *MacWorkspace::createSheet(MacSheet sheet, QWidget *parent)
+Page *MacWorkspace::createSheet(MacSheet sheet)
 {
     switch (sheet) {
     case MacSheet::newChat:
-        return new MacNewChat(
-            m_store,
-            [self = QPointer(this)](const QUuid &roomId) {
-                if (self)
-                    self->openFromNewChat(roomId);
-            },
-            parent);
+        return new MacNewChat(m_store, [self = QPointer(this)](const QUuid &roomId) {
+            if (self)
+                self->openFromNewChat(roomId);
+        });
     case MacSheet::report:
         if (const auto draft = m_navigation->report())
             // The sheet's answer may come after the sheet, and even the workspace, has gone.
-            return new MacReportSheet(
-                m_store, *draft,
-                [self = QPointer<MacWorkspace>(this)](const QString &text) {
-                    if (self)
-                        self->finishReport(text);
-                },
-                parent);
+            return new MacReportSheet(m_store, *draft,
+                                      [self = QPointer<MacWorkspace>(this)](const QString &text) {
+                                          if (self)
+                                              self->finishReport(text);
+                                      });
         break;
     case MacSheet::media:
         if (const auto messageId = m_navigation->mediaId())
-            return new MacMediaViewer(m_store, *messageId, parent);
+            return new MacMediaViewer(m_store, *messageId);
         break;
     case MacSheet::inviteRequest:
         if (const auto outcome = m_store.inviteOutcome())
-            return new MacInviteRequest(m_store, *outcome, parent);
+            return new MacInviteRequest(m_store, *outcome);
         break;
     }
     return nullptr;
@@ -154,7 +162,7 @@ void MacWorkspace::followSheets()
 
 void MacWorkspace::followSheet(MacSheet sheet)
 {
-    SheetHost &host = m_sheets[size_t(sheet)];
+    OpenSheet &host = m_sheets[size_t(sheet)];
     const std::optional<QUuid> item = sheetItem(sheet);
     if (host.dialog && item == host.item)
         return;
@@ -170,28 +178,14 @@ void MacWorkspace::followSheet(MacSheet sheet)
     if (!item || !isVisible())
         return;
 
-    auto *dialog = new QDialog(this);
-    QWidget *content = createSheet(sheet, dialog);
-    if (!content) {
-        delete dialog;
+    Page *content = createSheet(sheet);
+    if (!content)
         return;
-    }
-    dialog->setWindowModality(Qt::WindowModal);
-    // The sheet's least size is a floor under its content's, not a limit: a fixed minimum
-    // would let a sheet that grows (the report's note) squeeze its rows instead of growing.
-    auto *layout = new QGridLayout(dialog);
-    layout->setContentsMargins(0, 0, 0, 0);
-    const QSize floor = sheetMinimum(sheet);
-    layout->addItem(
-        new QSpacerItem(floor.width(), floor.height(), QSizePolicy::Minimum, QSizePolicy::Minimum),
-        0, 0);
-    layout->addWidget(content, 0, 0);
-    connect(content, SIGNAL(closeRequested()), dialog, SLOT(reject()));
+    QDialog *dialog = SheetHost::create(this, content, sheetMinimum(sheet));
     connect(dialog, &QDialog::finished, this, [this, sheet, dialog] {
-        SheetHost &current = m_sheets[size_t(sheet)];
+        OpenSheet &current = m_sheets[size_t(sheet)];
         if (current.dialog == dialog)
             current = {};
-        dialog->deleteLater();
         dismissSheet(sheet);
     });
     host.dialog = dialog;

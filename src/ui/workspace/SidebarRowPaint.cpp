@@ -1,6 +1,7 @@
 #include "ui/workspace/SidebarRowPaint.h"
 
 #include "ui/common/ChatColor.h"
+#include "ui/common/UiMetrics.h"
 
 #include <QListView>
 #include <QPainter>
@@ -31,13 +32,13 @@ void paintBackground(QPainter &painter, const QStyleOptionViewItem &option)
             = (option.state & QStyle::State_Active) ? QPalette::Active : QPalette::Inactive;
         fill = option.palette.color(group, QPalette::Highlight);
     } else {
-        fill = option.palette.color(QPalette::WindowText);
-        fill.setAlphaF(0.06f);
+        fill = UiMetrics::shade(option.palette, UiMetrics::Shade::hover);
     }
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath plate;
-    plate.addRoundedRect(QRectF(option.rect.adjusted(inset / 2, 1, -inset / 2, -1)), 6, 6);
+    plate.addRoundedRect(QRectF(option.rect.adjusted(inset / 2, 1, -inset / 2, -1)),
+                         UiMetrics::plateRadius, UiMetrics::plateRadius);
     painter.fillPath(plate, fill);
     painter.restore();
 }

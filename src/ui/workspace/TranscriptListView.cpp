@@ -2,6 +2,7 @@
 
 #include "ui/common/ChatColor.h"
 #include "ui/common/DecodedImageCache.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/workspace/TranscriptAccessible.h"
 #include "ui/workspace/TranscriptDelegate.h"
 #include "ui/workspace/TranscriptModel.h"
@@ -179,7 +180,7 @@ void TranscriptListView::invalidate()
 
 int TranscriptListView::headerHeight() const
 {
-    const int item = headerItemHeight + spacing;
+    const int item = UiMetrics::controlHeight + spacing;
     return (m_older->isVisibleTo(this) ? item : 0) + (m_spinner ? item : 0);
 }
 
@@ -355,7 +356,8 @@ void TranscriptListView::placeHeader()
     const qint64 top
         = contentHeight() - naturalHeight() + topPadding - verticalScrollBar()->value();
     const int width = std::max(m_older->sizeHint().width() + 24, 140);
-    m_older->setGeometry((viewport()->width() - width) / 2, int(top), width, headerItemHeight);
+    m_older->setGeometry((viewport()->width() - width) / 2, int(top), width,
+                         UiMetrics::controlHeight);
 }
 
 std::pair<int, int> TranscriptListView::visibleRows() const
@@ -411,8 +413,8 @@ void TranscriptListView::paintEvent(QPaintEvent *)
     const QPalette &colours = palette();
     if (m_spinner) {
         const qint64 top = contentHeight() - naturalHeight() + topPadding
-            + (m_older->isVisibleTo(this) ? headerItemHeight + spacing : 0) - value;
-        paintSpinner(painter, QRect(0, int(top), viewport()->width(), headerItemHeight));
+            + (m_older->isVisibleTo(this) ? UiMetrics::controlHeight + spacing : 0) - value;
+        paintSpinner(painter, QRect(0, int(top), viewport()->width(), UiMetrics::controlHeight));
     }
     const auto [first, last] = visibleRows();
     for (int row = first; row <= last; ++row) {

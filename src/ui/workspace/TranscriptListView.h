@@ -30,7 +30,6 @@ public:
     static constexpr int topPadding = 8;
     static constexpr int bottomPadding = 8;
     static constexpr int spacing = 8;
-    static constexpr int headerItemHeight = 44;
 
     TranscriptListView(TranscriptModel &model, TranscriptDelegate &delegate,
                        QWidget *parent = nullptr);

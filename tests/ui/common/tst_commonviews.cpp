@@ -14,6 +14,7 @@
 #include "ui/common/MessageText.h"
 #include "ui/common/OfficialMark.h"
 #include "ui/common/PersonLabel.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/common/UnreadBadge.h"
 #include "ui/common/WideButton.h"
 
@@ -221,7 +222,7 @@ private slots:
         PersonLabel person("김하늘", "sky_kim", std::nullopt, std::nullopt, false);
         QVERIFY(!person.isOfficial());
         QCOMPARE(person.handleText(), QStringLiteral("@sky_kim"));
-        QVERIFY(person.sizeHint().height() >= PersonLabel::avatarSize);
+        QVERIFY(person.sizeHint().height() >= UiMetrics::avatarSize);
     }
 
     // A long name gives way to its column: it ends in "…", the mark and the handle stay in

@@ -29,10 +29,14 @@ struct Calls
 
 std::unique_ptr<MacInfoPanel> makePanel(LocalStore &store, const QUuid &roomId, Calls &calls)
 {
-    return std::make_unique<MacInfoPanel>(
-        store, roomId, [&calls](const ReportDraft &d) { calls.reports.append(d); },
-        [&calls](const QUuid &id) { calls.opened.append(id); }, [&calls] { ++calls.closed; },
-        [&calls] { ++calls.left; });
+    auto panel = std::make_unique<MacInfoPanel>(store, roomId);
+    QObject::connect(panel.get(), &MacInfoPanel::reportRequested,
+                     [&calls](const ReportDraft &d) { calls.reports.append(d); });
+    QObject::connect(panel.get(), &MacInfoPanel::profileRequested,
+                     [&calls](const QUuid &id) { calls.opened.append(id); });
+    QObject::connect(panel.get(), &MacInfoPanel::closeRequested, [&calls] { ++calls.closed; });
+    QObject::connect(panel.get(), &MacInfoPanel::left, [&calls] { ++calls.left; });
+    return panel;
 }
 
 bool shown(QWidget &root, const QString &name)

@@ -54,7 +54,7 @@ void TestInvitePanels::copyShareAndRenew()
 {
     auto store = memoryStore();
     signInWithProfile(*store);
-    MacInvitePanel page(*store, {});
+    MacInvitePanel page(*store);
     page.show();
     const QString first = page.link();
     QVERIFY(first.endsWith(store->localInviteCode()));
@@ -88,7 +88,7 @@ void TestInvitePanels::copyShareAndRenew()
 
     // A link that is no URL is still shown and copied, but not offered to other programs.
     store->setLocalInviteCode(u"not a code"_s);
-    MacInvitePanel odd(*store, {});
+    MacInvitePanel odd(*store);
     QVERIFY(odd.link().endsWith(u"not a code"_s) && part(odd, u"share"_s)->isHidden());
     part(odd, u"copy"_s)->click();
     QCOMPARE(QGuiApplication::clipboard()->text(), odd.link());
@@ -100,12 +100,12 @@ void TestInvitePanels::failedLoadAndPageLeftWhileLoading()
     QVERIFY(ops.startAs(u"me_user"_s));
     // The first page goes before its link arrives; the second page's load fails after that.
     ops.service.delayNext(u"GET"_s, u"/v1/me/invite"_s, 1, 200);
-    std::make_unique<MacInvitePanel>(*ops.store, std::function<void()>{}).reset();
+    std::make_unique<MacInvitePanel>(*ops.store).reset();
     QVERIFY(QTest::qWaitFor([&] { return ops.countRequests(u"GET"_s, u"/v1/me/invite"_s) == 1; },
                             10000));
     ops.service.delayNext(u"GET"_s, u"/v1/me/invite"_s, 1, 400);
     ops.service.failNext(u"GET"_s, u"/v1/me/invite"_s, 1, 500, u"oops"_s, u"링크 오류"_s);
-    MacInvitePanel page(*ops.store, {});
+    MacInvitePanel page(*ops.store);
     page.show();
     QVERIFY(QTest::qWaitFor([&] { return ops.store->notice().has_value(); }, 10000));
     redraw();
@@ -121,7 +121,7 @@ void TestInvitePanels::rotationsWithTheService()
 {
     LiveOps ops;
     QVERIFY(ops.startAs(u"me_user"_s));
-    MacInvitePanel page(*ops.store, {});
+    MacInvitePanel page(*ops.store);
     page.show();
     QTRY_VERIFY_WITH_TIMEOUT(!page.link().isEmpty(), 10000);
     const QString first = page.link();

@@ -109,7 +109,7 @@ void TestProfilePages::profileOffersWhatFits()
         store->editFriends([&](QList<FriendLink> &l) { l.append({id, FriendState(state)}); });
     if (blocked)
         store->block(id);
-    MacProfileView page(*store, id, {}, {});
+    MacProfileView page(*store, id, {});
     QTEST(shownButtons(page), "buttons");
     QVERIFY(part<WideButton>(page, u"requested"_s)->isDisabled());
 }
@@ -121,9 +121,9 @@ void TestProfilePages::profileActsThroughTheStore()
     const QUuid id = addAccount(*store, QString(), u"이름만"_s);
     QList<ReportDraft> reports;
     QList<QUuid> opened;
-    MacProfileView page(
-        *store, id, [&](const ReportDraft &draft) { reports.append(draft); },
-        [&](const QUuid &room) { opened.append(room); });
+    MacProfileView page(*store, id, [&](const QUuid &room) { opened.append(room); });
+    QObject::connect(&page, &MacProfileView::reportRequested,
+                     [&](const ReportDraft &draft) { reports.append(draft); });
     page.show();
     QVERIFY(part<QWidget>(page, u"handle"_s)->isHidden());
     QVERIFY(part<QWidget>(page, u"bio"_s)->isHidden());
@@ -157,12 +157,12 @@ void TestProfilePages::profileActsThroughTheStore()
     QCOMPARE(opened, QList<QUuid>{store->directConversation(id)->id});
 
     // One's own profile has no actions; an unknown account shows nothing at all.
-    MacProfileView own(*store, me, {}, {});
+    MacProfileView own(*store, me, {});
     QVERIFY(shownButtons(own).isEmpty());
-    MacProfileView unknown(*store, QUuid::createUuid(), {}, {});
+    MacProfileView unknown(*store, QUuid::createUuid(), {});
     QVERIFY(unknown.findChild<QScrollArea *>()->isHidden());
 
-    MacProfileView house(*store, SeedID::quillo(), {}, {});
+    MacProfileView house(*store, SeedID::quillo(), {});
     Account quillo = *store->account(SeedID::quillo());
     quillo.acceptsUserMessages = false;
     store->replaceAccount(quillo);
@@ -191,7 +191,7 @@ void TestProfilePages::meEditCutsAsTyped()
     QFETCH(QString, typed);
     auto store = memoryStore();
     signInWithProfile(*store);
-    MacMeEdit page(*store, {});
+    MacMeEdit page(*store);
     page.show();
     auto *edit = part<QLineEdit>(page, field);
     typeInto(edit, typed);
@@ -222,7 +222,7 @@ void TestProfilePages::meEditFinishesOnlyAChange()
     auto store = memoryStore();
     signInWithProfile(*store);
     editMe(*store, [](Account &a) { a.avatarJPEG = QByteArray("jpeg"); });
-    MacMeEdit page(*store, {});
+    MacMeEdit page(*store);
     page.show();
     QCOMPARE(part<QLineEdit>(page, u"name"_s)->text(), u"나"_s);
     QCOMPARE(part<QLineEdit>(page, u"handle"_s)->text(), u"me_handle"_s);
@@ -246,7 +246,8 @@ void TestProfilePages::meEditHandleOnceAndTaken()
     signInWithProfile(*store);
     addAccount(*store, u"taken_one"_s, u"주인"_s);
     int closed = 0;
-    MacMeEdit page(*store, [&] { ++closed; });
+    MacMeEdit page(*store);
+    QObject::connect(&page, &MacMeEdit::closeRequested, [&] { ++closed; });
     page.show();
     auto *handle = part<QLineEdit>(page, u"handle"_s);
 
@@ -285,7 +286,8 @@ void TestProfilePages::meEditSlowSave()
     LiveOps ops;
     QVERIFY(ops.startAs(u"me_user"_s));
     int closes = 0;
-    auto page = std::make_unique<MacMeEdit>(*ops.store, [&] { ++closes; });
+    auto page = std::make_unique<MacMeEdit>(*ops.store);
+    QObject::connect(page.get(), &MacMeEdit::closeRequested, [&] { ++closes; });
     page->show();
     typeInto(part<QLineEdit>(*page, u"name"_s), u"느린 저장"_s);
     ops.service.delayNext(u"PATCH"_s, u"/v1/me"_s, 1, 400);
@@ -305,7 +307,8 @@ void TestProfilePages::meEditServiceRefusal()
     LiveOps ops;
     QVERIFY(ops.startAs(u"me_user"_s));
     int closes = 0;
-    MacMeEdit page(*ops.store, [&] { ++closes; });
+    MacMeEdit page(*ops.store);
+    QObject::connect(&page, &MacMeEdit::closeRequested, [&] { ++closes; });
     page.show();
     typeInto(part<QLineEdit>(page, u"name"_s), u"거절될 이름"_s);
     ops.service.failNext(u"PATCH"_s, u"/v1/me"_s, 1, 500, u"boom"_s, u"지금은 바꿀 수 없습니다."_s);
@@ -417,8 +420,9 @@ void TestProfilePages::answersAfterThePageIsGone()
     QList<QUuid> opened;
     QStringList announced;
     auto profile = std::make_unique<MacProfileView>(
-        *ops.store, peer, [&](const ReportDraft &) { ++calls; },
-        [&](const QUuid &room) { opened.append(room); });
+        *ops.store, peer, [&](const QUuid &room) { opened.append(room); });
+    QObject::connect(profile.get(), &MacProfileView::reportRequested,
+                     [&](const ReportDraft &) { ++calls; });
     auto report
         = std::make_unique<MacReportSheet>(*ops.store, ReportDraft{QUuid::createUuid(), peer, {}},
                                            [&](const QString &text) { announced.append(text); });

@@ -107,7 +107,7 @@ void TestSettingsPages::switchesSetOnlyTheirOwnValue()
 
     auto store = memoryStore();
     store->setNotifications(before[0] == u'1', before[1] == u'1', before[2] == u'1');
-    MacSettingsView page(*store, {}, {}, {}, {});
+    MacSettingsView page(*store);
     QCOMPARE(shown(page), before);
 
     SignalCount enabled(store.get(), &LocalStore::notificationsEnabledChanged);
@@ -134,8 +134,11 @@ void TestSettingsPages::buttonsOnlyAskTheWorkspace()
     signInLocally(*store);
     QStringList calls;
     const auto note = [&](const QString &name) { return [&calls, name] { calls.append(name); }; };
-    MacSettingsView page(*store, note(u"password"_s), note(u"blocked"_s), note(u"deleteAccount"_s),
-                         note(u"close"_s));
+    MacSettingsView page(*store);
+    QObject::connect(&page, &MacSettingsView::passwordRequested, note(u"password"_s));
+    QObject::connect(&page, &MacSettingsView::blockedRequested, note(u"blocked"_s));
+    QObject::connect(&page, &MacSettingsView::deleteAccountRequested, note(u"deleteAccount"_s));
+    QObject::connect(&page, &MacSettingsView::closeRequested, note(u"close"_s));
     const QStringList buttons{u"blocked"_s, u"password"_s, u"deleteAccount"_s, u"close"_s};
     for (const QString &button : buttons)
         part(page, button)->click();
@@ -159,7 +162,7 @@ void TestSettingsPages::logoutAsksFirst()
     auto store = memoryStore();
     signInLocally(*store);
     QCoreApplication::setApplicationVersion(version);
-    MacSettingsView page(*store, {}, {}, {}, {});
+    MacSettingsView page(*store);
     QCoreApplication::setApplicationVersion(QString());
     QCOMPARE(shownText(page, u"version"_s),
              u"Beta · 버전 "_s + (version.isEmpty() ? u"0.1.2"_s : version));
@@ -219,7 +222,7 @@ void TestSettingsPages::passwordChecks()
 
     auto store = memoryStore();
     signInLocally(*store);
-    MacPasswordView page(*store, {});
+    MacPasswordView page(*store);
     auto *save = part<WideButton>(page, u"save"_s);
     typeInto(part<QLineEdit>(page, u"current"_s), u" "_s);
     typeInto(part<QLineEdit>(page, u"password"_s), password);
@@ -249,7 +252,7 @@ void TestSettingsPages::passwordRefusedByTheService()
         typeInto(part<QLineEdit>(page, u"confirm"_s), u"newpass99"_s);
         part(page, u"save"_s)->click();
     };
-    MacPasswordView page(*ops.store, {});
+    MacPasswordView page(*ops.store);
     fill(page, u"wrong-one"_s);
     auto *save = part<WideButton>(page, u"save"_s);
     QVERIFY(save->isBusy());
@@ -261,7 +264,7 @@ void TestSettingsPages::passwordRefusedByTheService()
     // A page left while the service answers: the password still changes (a new sign-in with
     // it works once the answer has been sent), and the answer finds no page.
     ops.service.delayNext(u"PATCH"_s, u"/v1/me/password"_s, 1, 300);
-    auto left = std::make_unique<MacPasswordView>(*ops.store, std::function<void()>{});
+    auto left = std::make_unique<MacPasswordView>(*ops.store);
     fill(*left, ops.password);
     left.reset();
     auto other = ops.makeClient();
@@ -278,7 +281,7 @@ void TestSettingsPages::blockListLiftsAtOnce()
     const QUuid a = addPerson(*store, u"ann"_s, u"앤"_s);
     const QUuid b = addPerson(*store, u"news"_s, u"소식"_s, AccountKind::official);
     const QUuid c = addPerson(*store, QString(), u"이름만"_s);
-    MacBlockedList page(*store, {});
+    MacBlockedList page(*store);
     auto *list = part<QListView>(page, u"list"_s);
     QAbstractItemModelTester tester(list->model(),
                                     QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -334,7 +337,7 @@ void TestSettingsPages::deleteNeedsTheExactWord()
     QFETCH(bool, enabled);
     auto store = memoryStore();
     signInWithProfile(*store);
-    MacDeleteAccount page(*store, {});
+    MacDeleteAccount page(*store);
     auto *remove = part<WideButton>(page, u"delete"_s);
     QVERIFY(remove->isDisabled());
     QCOMPARE(remove->role(), WideButton::Role::Destructive);
@@ -354,7 +357,7 @@ void TestSettingsPages::deleteRefusedStaysBusy()
 {
     LiveOps ops;
     QVERIFY(ops.startAs(u"me_user"_s));
-    MacDeleteAccount page(*ops.store, {});
+    MacDeleteAccount page(*ops.store);
     typeInto(part<QLineEdit>(page, u"phrase"_s), MacDeleteAccount::confirmationWord());
     ops.service.failNext(u"DELETE"_s, u"/v1/me"_s, 1, 500, u"oops"_s, u"지금은 안 됩니다."_s);
     auto *remove = part<WideButton>(page, u"delete"_s);

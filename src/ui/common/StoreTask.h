@@ -1,0 +1,67 @@
+#pragma once
+
+#include "api/ChatErrors.h"
+
+#include <QCoroTask>
+#include <QObject>
+#include <QPointer>
+
+#include <optional>
+#include <type_traits>
+#include <utility>
+
+// Runs a store operation that a view started and hands its outcome back only while `context`
+// lives. QCoro tasks cannot be cancelled: a page may be closed while the service answers, and
+// the answer then has nowhere to go.
+//
+// `done` gets the task's result, or `std::nullopt` when the task failed with one of the errors
+// the store and its client throw (the store has already told the user why). A task without a
+// result calls `done()` once it ends, failed or not. Any other exception is a fault of the
+// program and is not caught here.
+namespace StoreTask {
+
+namespace detail {
+
+template<typename T, typename Done>
+QCoro::Task<> run(QCoro::Task<T> task, QPointer<QObject> context, Done done)
+{
+    using Result = std::conditional_t<std::is_void_v<T>, bool, std::optional<T>>;
+    Result result{};
+    try {
+        if constexpr (std::is_void_v<T>) {
+            co_await std::move(task);
+        } else {
+            result = co_await std::move(task);
+        }
+    } catch (const ChatAPIError &) {
+    } catch (const ChatTransportError &) {
+    } catch (const ChatParseError &) { }
+    if (!context)
+        co_return;
+    if constexpr (std::is_void_v<T>)
+        done();
+    else
+        done(std::move(result));
+}
+
+} // namespace detail
+
+template<typename T, typename Done>
+void whenDone(QCoro::Task<T> &&task, QObject *context, Done done)
+{
+    detail::run(std::move(task), QPointer<QObject>(context), std::move(done));
+}
+
+// For an operation whose failure reads like one of its own results: `done` gets `failed`
+// instead of the result when the task throws (`std::nullopt` for "no answer", the temporary
+// error text for an operation that answers with an error text).
+template<typename T, typename Done>
+void whenDone(QCoro::Task<T> &&task, QObject *context, std::type_identity_t<T> failed, Done done)
+{
+    whenDone(std::move(task), context,
+             [failed = std::move(failed), done = std::move(done)](std::optional<T> &&result) {
+                 done(result ? std::move(*result) : failed);
+             });
+}
+
+} // namespace StoreTask

@@ -1,0 +1,21 @@
+#include "ui/panels/SheetHost.h"
+
+#include "ui/panels/Page.h"
+
+#include <QDialog>
+#include <QGridLayout>
+
+QDialog *SheetHost::create(QWidget *window, Page *sheet, QSize floor)
+{
+    auto *dialog = new QDialog(window);
+    dialog->setWindowModality(Qt::WindowModal);
+    auto *layout = new QGridLayout(dialog);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addItem(
+        new QSpacerItem(floor.width(), floor.height(), QSizePolicy::Minimum, QSizePolicy::Minimum),
+        0, 0);
+    layout->addWidget(sheet, 0, 0);
+    QObject::connect(sheet, &Page::closeRequested, dialog, &QDialog::reject);
+    QObject::connect(dialog, &QDialog::finished, dialog, &QObject::deleteLater);
+    return dialog;
+}
