@@ -156,17 +156,21 @@ QColor ChatColor::officialMark(const QPalette &palette)
 
 QColor ChatColor::alert(const QPalette &palette)
 {
-    const bool dark = isDark(palette);
-    QColor red = dark ? QColor(0xFF, 0x45, 0x3A) : QColor(0xE5, 0x2E, 0x24);
-    // Red text (failure lines, destructive rows) must read on the window and the base: towards
-    // white on a dark window, towards black on a light grey one.
+    // Red text (failure lines, destructive rows) must read on the window and the base.
+    return readableAccent(isDark(palette) ? QColor(0xFF, 0x45, 0x3A) : QColor(0xE5, 0x2E, 0x24),
+                          palette);
+}
+
+QColor ChatColor::readableAccent(QColor accent, const QPalette &palette)
+{
+    // Towards white on a dark window, towards black on a light grey one.
     const QColor window = palette.color(QPalette::Active, QPalette::Window);
     const QColor base = palette.color(QPalette::Active, QPalette::Base);
-    const QColor toward = dark ? QColor(Qt::white) : QColor(Qt::black);
-    for (int step = 0; step < 20 && std::min(contrast(red, window), contrast(red, base)) < readable;
-         ++step)
-        red = mixed(red, toward, 0.92);
-    return red;
+    const QColor toward = isDark(palette) ? QColor(Qt::white) : QColor(Qt::black);
+    for (int step = 0;
+         step < 20 && std::min(contrast(accent, window), contrast(accent, base)) < readable; ++step)
+        accent = mixed(accent, toward, 0.92);
+    return accent;
 }
 
 void ChatColor::keepAlert(QWidget *widget, QPalette::ColorRole role)

@@ -24,6 +24,9 @@ public:
 
     // The red of unread badges and destructive buttons.
     static QColor alert(const QPalette &palette);
+    // `accent` as text that reads (contrast 4.5) on the window and the base: lightened on a
+    // dark window, darkened on a light one, as little as it takes.
+    static QColor readableAccent(QColor accent, const QPalette &palette);
     // Gives `role` of `widget`'s palette the alert red and keeps it so when the palette turns
     // light or dark (a colour set once would stay that of the old appearance).
     static void keepAlert(QWidget *widget, QPalette::ColorRole role);

@@ -153,6 +153,9 @@ private slots:
             {"secondary on window", ChatColor::secondaryText(palette), window, 3},
             {"secondary on base", ChatColor::secondaryText(palette), base, 3},
             {"secondary on theirs", ChatColor::secondaryText(palette), theirs, 3},
+            {"accent text on window", ChatColor::readableAccent(mine, palette), window, 4.5},
+            {"accent text on base", ChatColor::readableAccent(mine, palette), base, 4.5},
+            {"alert on window", ChatColor::alert(palette), window, 4.5},
         };
         for (const auto &pair : pairs) {
             const qreal ratio = ChatColor::contrast(pair.ink, pair.background);
