@@ -23,6 +23,8 @@
 #include <QScrollBar>
 #include <QToolButton>
 
+#include <utility>
+
 namespace {
 
 // QListView lays out every row again, and repaints them all, on any dataChanged, in case a row
@@ -43,7 +45,7 @@ protected:
 
 } // namespace
 
-MacChatList::MacChatList(LocalStore &store, MacNavigation &navigation, QWidget *parent)
+MacChatList::MacChatList(LocalStore &store, const MacNavigation &navigation, QWidget *parent)
     : QWidget(parent)
     , m_store(store)
     , m_navigation(navigation)
@@ -99,15 +101,14 @@ MacChatList::MacChatList(LocalStore &store, MacNavigation &navigation, QWidget *
     layout->addLayout(searchRow);
     layout->addLayout(listArea, 1);
 
-    connect(m_search, &QLineEdit::textEdited, &m_navigation, &MacNavigation::setQuery);
+    connect(m_search, &QLineEdit::textEdited, this, &MacChatList::queryEdited);
     connect(&m_navigation, &MacNavigation::queryChanged, this, [this] {
         if (m_search->text() != m_navigation.query())
             m_search->setText(m_navigation.query());
         m_model->setQuery(m_navigation.query());
     });
-    const auto newChat = [this] { m_navigation.setShowNewChat(true); };
-    connect(m_newChat, &QToolButton::clicked, this, newChat);
-    connect(m_start, &WideButton::clicked, this, newChat);
+    connect(m_newChat, &QToolButton::clicked, this, &MacChatList::newChatRequested);
+    connect(m_start, &WideButton::clicked, this, &MacChatList::newChatRequested);
 
     connect(m_model, &MacRoomListModel::listedIdsChanged, this, &MacChatList::listedIdsChanged);
     // A moved, new or gone row makes QListView lay out and repaint twice, once for the change
@@ -126,7 +127,6 @@ MacChatList::MacChatList(LocalStore &store, MacNavigation &navigation, QWidget *
         followPage();
     });
     connect(&m_navigation, &MacNavigation::pageChanged, this, &MacChatList::followPage);
-    connect(&m_navigation, &MacNavigation::chatScrollChanged, this, &MacChatList::followChatScroll);
     connect(&m_navigation, &MacNavigation::sectionChanged, this, [this] {
         if (m_navigation.section() == MacSection::chats)
             appear();
@@ -144,7 +144,7 @@ MacChatList::MacChatList(LocalStore &store, MacNavigation &navigation, QWidget *
     connect(m_view, &QListView::customContextMenuRequested, this, &MacChatList::showRowMenu);
     // Return on a row, or a screen reader's "Press", opens the room to write in it.
     const auto write = [this](const QModelIndex &row) {
-        m_navigation.openRoomToWrite(row.data(MacRoomListModel::RoomIdRole).toUuid());
+        emit writeRequested(row.data(MacRoomListModel::RoomIdRole).toUuid());
     };
     connect(m_view, &QListView::activated, this, write);
     AccessibleActions::pressableRows(m_view, write);
@@ -172,17 +172,15 @@ void MacChatList::listedIdsChanged()
 
 void MacChatList::noteRooms(const QList<QUuid> &ids)
 {
-    const QSet<QUuid> known = m_navigation.knownRoomIDs();
-    const QSet<QUuid> listed(ids.cbegin(), ids.cend());
-    m_navigation.setKnownRoomIDs(listed);
+    const QSet<QUuid> known = std::exchange(m_knownRoomIDs, QSet<QUuid>(ids.cbegin(), ids.cend()));
     // A position naming a room that has left the list names nothing any more: forgotten, so
     // that the room is brought into view again when it comes back at the top.
-    if (const std::optional<QUuid> at = m_navigation.chatScroll(); at && !listed.contains(*at))
-        m_navigation.setChatScroll(std::nullopt);
+    if (m_chatScroll && !m_knownRoomIDs.contains(*m_chatScroll))
+        m_chatScroll.reset();
     // The first noting only records; a search in progress is never scrolled away from.
     if (!known.isEmpty() && trimmedText(m_navigation.query()).isEmpty() && !ids.isEmpty()
-        && !known.contains(ids.first()))
-        m_navigation.setChatScroll(ids.first());
+        && !known.contains(ids.first()) && m_chatScroll != ids.first())
+        bringToTop(ids.first());
 }
 
 void MacChatList::followPage()
@@ -211,15 +209,14 @@ void MacChatList::selectionMoved()
         followPage();
         return;
     }
-    m_navigation.openRoom(chosen.first().data(MacRoomListModel::RoomIdRole).toUuid());
+    emit roomRequested(chosen.first().data(MacRoomListModel::RoomIdRole).toUuid());
 }
 
-void MacChatList::followChatScroll()
+// Remembers `roomId` as the room at the top edge and brings it there.
+void MacChatList::bringToTop(const QUuid &roomId)
 {
-    if (m_following)
-        return;
-    const std::optional<QUuid> id = m_navigation.chatScroll();
-    const int row = id ? m_model->rowOf(*id) : -1;
+    m_chatScroll = roomId;
+    const int row = m_model->rowOf(roomId);
     if (row < 0)
         return;
     const QModelIndex index = m_model->index(row);
@@ -239,9 +236,7 @@ void MacChatList::noteTopRow()
     const QModelIndex top = m_view->indexAt(QPoint(0, 0));
     if (!top.isValid())
         return;
-    m_following = true;
-    m_navigation.setChatScroll(top.data(MacRoomListModel::RoomIdRole).toUuid());
-    m_following = false;
+    m_chatScroll = top.data(MacRoomListModel::RoomIdRole).toUuid();
 }
 
 void MacChatList::updateEmptyState()
@@ -267,12 +262,11 @@ QMenu *MacChatList::rowMenu(const QUuid &roomId, QWidget *parent)
     if (m_store.isOfficial(*room)) {
         menu->addAction(QStringLiteral("대화 삭제"), this, [this, roomId] {
             m_store.hideFromList(roomId);
-            if (m_navigation.page().isRoom(roomId))
-                m_navigation.setPage(MacPage{});
+            emit hidden(roomId);
         });
     } else {
         menu->addAction(QStringLiteral("나가기"), this,
-                        [this, roomId] { m_navigation.setLeaveId(roomId); });
+                        [this, roomId] { emit leaveRequested(roomId); });
     }
     return menu;
 }

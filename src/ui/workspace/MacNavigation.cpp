@@ -40,8 +40,6 @@ ZUMO_NAV_SETTER(setReport, const std::optional<ReportDraft> &, m_report, reportC
 ZUMO_NAV_SETTER(setMediaId, const std::optional<QUuid> &, m_mediaId, mediaIdChanged)
 ZUMO_NAV_SETTER(setBanner, const std::optional<QString> &, m_banner, bannerChanged)
 ZUMO_NAV_SETTER(setLeaveId, const std::optional<QUuid> &, m_leaveId, leaveIdChanged)
-ZUMO_NAV_SETTER(setKnownRoomIDs, const QSet<QUuid> &, m_knownRoomIDs, knownRoomIDsChanged)
-ZUMO_NAV_SETTER(setChatScroll, const std::optional<QUuid> &, m_chatScroll, chatScrollChanged)
 
 #undef ZUMO_NAV_SETTER
 

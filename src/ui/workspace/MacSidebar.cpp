@@ -75,7 +75,7 @@ private:
 
 } // namespace
 
-MacSidebar::MacSidebar(LocalStore &store, MacNavigation &navigation, QWidget *parent)
+MacSidebar::MacSidebar(LocalStore &store, const MacNavigation &navigation, QWidget *parent)
     : QWidget(parent)
     , m_store(store)
     , m_navigation(navigation)
@@ -119,11 +119,9 @@ MacSidebar::MacSidebar(LocalStore &store, MacNavigation &navigation, QWidget *pa
     addAction(reload);
     connect(reload, &QAction::triggered, this, [this] { m_store.refreshLive(); });
 
-    connect(m_picker, &MacSectionPicker::picked, &m_navigation, &MacNavigation::setSection);
+    connect(m_picker, &MacSectionPicker::picked, this, &MacSidebar::sectionPicked);
     connect(&m_navigation, &MacNavigation::sectionChanged, this, &MacSidebar::followSection);
-    connect(m_settings, &QAbstractButton::clicked, this, [this] {
-        m_navigation.setPageClosingInfo(MacPage{MacPage::settings, {}});
-    });
+    connect(m_settings, &QAbstractButton::clicked, this, &MacSidebar::settingsRequested);
     followSection();
 }
 
