@@ -57,6 +57,33 @@ MacChatList::MacChatList(LocalStore &store, const MacNavigation &navigation, QWi
     , m_start(new WideButton(QStringLiteral("대화 시작"), WideButton::Role::Normal, this))
     , m_noMatch(new QLabel(QStringLiteral("해당하는 대화가 없습니다."), this))
 {
+    prepareParts();
+    layOut();
+    followModel();
+    connectRequests();
+
+    connect(&m_navigation, &MacNavigation::queryChanged, this, [this] {
+        if (m_search->text() != m_navigation.query())
+            m_search->setText(m_navigation.query());
+        m_model->setQuery(m_navigation.query());
+    });
+    connect(&m_navigation, &MacNavigation::pageChanged, this, &MacChatList::followPage);
+    connect(&m_navigation, &MacNavigation::sectionChanged, this, [this] {
+        if (m_navigation.section() == MacSection::chats)
+            appear();
+    });
+    connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, this, &MacChatList::noteTopRow);
+    connect(DecodedImageCache::shared(), &DecodedImageCache::ready, m_view->viewport(),
+            qOverload<>(&QWidget::update));
+
+    updateEmptyState();
+    followPage();
+    if (m_navigation.section() == MacSection::chats)
+        appear();
+}
+
+void MacChatList::prepareParts()
+{
     m_search->setPlaceholderText(QStringLiteral("검색"));
     ChatColor::keepSecondary(m_search, QPalette::PlaceholderText);
     m_search->setAccessibleName(QStringLiteral("검색"));
@@ -66,12 +93,6 @@ MacChatList::MacChatList(LocalStore &store, const MacNavigation &navigation, QWi
     m_newChat->setAutoRaise(true);
     m_newChat->setFixedSize(UiMetrics::controlHeight, UiMetrics::controlHeight);
     m_newChat->setAccessibleName(QStringLiteral("새 대화"));
-
-    auto *searchRow = new QHBoxLayout;
-    searchRow->setContentsMargins(UiMetrics::sidebarMargin, 0, UiMetrics::sidebarMargin, 0);
-    searchRow->setSpacing(8);
-    searchRow->addWidget(m_search, 1);
-    searchRow->addWidget(m_newChat);
 
     m_model->setQuery(m_navigation.query());
     m_view->setModel(m_model);
@@ -87,6 +108,15 @@ MacChatList::MacChatList(LocalStore &store, const MacNavigation &navigation, QWi
     ChatColor::keepSecondary(m_noMatch);
     m_noMatch->setAlignment(Qt::AlignCenter);
     m_noMatch->setWordWrap(true);
+}
+
+void MacChatList::layOut()
+{
+    auto *searchRow = new QHBoxLayout;
+    searchRow->setContentsMargins(UiMetrics::sidebarMargin, 0, UiMetrics::sidebarMargin, 0);
+    searchRow->setSpacing(8);
+    searchRow->addWidget(m_search, 1);
+    searchRow->addWidget(m_newChat);
 
     // The empty state lies over the list, centred in the same cell.
     auto *listArea = new QGridLayout;
@@ -100,16 +130,10 @@ MacChatList::MacChatList(LocalStore &store, const MacNavigation &navigation, QWi
     layout->setSpacing(0);
     layout->addLayout(searchRow);
     layout->addLayout(listArea, 1);
+}
 
-    connect(m_search, &QLineEdit::textEdited, this, &MacChatList::queryEdited);
-    connect(&m_navigation, &MacNavigation::queryChanged, this, [this] {
-        if (m_search->text() != m_navigation.query())
-            m_search->setText(m_navigation.query());
-        m_model->setQuery(m_navigation.query());
-    });
-    connect(m_newChat, &QToolButton::clicked, this, &MacChatList::newChatRequested);
-    connect(m_start, &WideButton::clicked, this, &MacChatList::newChatRequested);
-
+void MacChatList::followModel()
+{
     connect(m_model, &MacRoomListModel::listedIdsChanged, this, &MacChatList::listedIdsChanged);
     // A moved, new or gone row makes QListView lay out and repaint twice, once for the change
     // and once more from a zero timer; laying out at once after the refresh makes it one.
@@ -126,13 +150,6 @@ MacChatList::MacChatList(LocalStore &store, const MacNavigation &navigation, QWi
         updateEmptyState();
         followPage();
     });
-    connect(&m_navigation, &MacNavigation::pageChanged, this, &MacChatList::followPage);
-    connect(&m_navigation, &MacNavigation::sectionChanged, this, [this] {
-        if (m_navigation.section() == MacSection::chats)
-            appear();
-    });
-    connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &MacChatList::selectionMoved);
     // Removing or moving the selected row lets the view select a neighbour on its own; that is
     // no choice of the user's, so it opens nothing, and the selection follows the page again.
     connect(m_model, &KeyedListModel::syncing, this, [this] { m_syncing = true; });
@@ -140,7 +157,16 @@ MacChatList::MacChatList(LocalStore &store, const MacNavigation &navigation, QWi
         m_syncing = false;
         followPage();
     });
-    connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, this, &MacChatList::noteTopRow);
+}
+
+// The search, the buttons, the rows' choice, Return and menu: each becomes a request.
+void MacChatList::connectRequests()
+{
+    connect(m_search, &QLineEdit::textEdited, this, &MacChatList::queryEdited);
+    connect(m_newChat, &QToolButton::clicked, this, &MacChatList::newChatRequested);
+    connect(m_start, &WideButton::clicked, this, &MacChatList::newChatRequested);
+    connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &MacChatList::selectionMoved);
     connect(m_view, &QListView::customContextMenuRequested, this, &MacChatList::showRowMenu);
     // Return on a row, or a screen reader's "Press", opens the room to write in it.
     const auto write = [this](const QModelIndex &row) {
@@ -148,13 +174,6 @@ MacChatList::MacChatList(LocalStore &store, const MacNavigation &navigation, QWi
     };
     connect(m_view, &QListView::activated, this, write);
     AccessibleActions::pressableRows(m_view, write);
-    connect(DecodedImageCache::shared(), &DecodedImageCache::ready, m_view->viewport(),
-            qOverload<>(&QWidget::update));
-
-    updateEmptyState();
-    followPage();
-    if (m_navigation.section() == MacSection::chats)
-        appear();
 }
 
 void MacChatList::appear()

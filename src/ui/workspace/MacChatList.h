@@ -58,6 +58,10 @@ signals:
     void hidden(const QUuid &roomId);
 
 private:
+    void prepareParts();
+    void layOut();
+    void followModel();
+    void connectRequests();
     void noteRooms(const QList<QUuid> &ids);
     void listedIdsChanged();
     void followPage();

@@ -70,15 +70,7 @@ MacTranscriptView::MacTranscriptView(LocalStore &store, MacRoomState &room, QWid
                     m_idsTimer.start();
             });
 
-    connect(m_list, &TranscriptListView::anchorChanged, this, &MacTranscriptView::handleAnchor);
-    connect(m_list, &TranscriptListView::olderClicked, this,
-            [this] { m_store.loadOlder(m_roomId); });
-    connect(m_list, &TranscriptListView::photoClicked, this, &MacTranscriptView::mediaRequested);
-    connect(m_list, &TranscriptListView::linkClicked, this,
-            [](const QUrl &url) { MessageText::openLink(url); });
-    connect(m_list, &TranscriptListView::resendClicked, this, &MacTranscriptView::resend);
-    connect(m_list, &TranscriptListView::menuRequested, this, &MacTranscriptView::showMenu);
-
+    connectList();
     connect(&m_room, &MacRoomState::bottomPinChanged, this, [this] {
         if (m_onScreen)
             pinToBottom();
@@ -91,6 +83,20 @@ MacTranscriptView::MacTranscriptView(LocalStore &store, MacRoomState &room, QWid
     connect(&m_store, &LocalStore::olderRoomsChanged, this, &MacTranscriptView::updateHeader);
     connect(&m_store, &LocalStore::pushTargetChanged, this, &MacTranscriptView::pushTargetChanged);
     updateHeader();
+}
+
+// What the reader does in the list: scrolling, the older-messages row, photos, links, resending
+// and the message menu.
+void MacTranscriptView::connectList()
+{
+    connect(m_list, &TranscriptListView::anchorChanged, this, &MacTranscriptView::handleAnchor);
+    connect(m_list, &TranscriptListView::olderClicked, this,
+            [this] { m_store.loadOlder(m_roomId); });
+    connect(m_list, &TranscriptListView::photoClicked, this, &MacTranscriptView::mediaRequested);
+    connect(m_list, &TranscriptListView::linkClicked, this,
+            [](const QUrl &url) { MessageText::openLink(url); });
+    connect(m_list, &TranscriptListView::resendClicked, this, &MacTranscriptView::resend);
+    connect(m_list, &TranscriptListView::menuRequested, this, &MacTranscriptView::showMenu);
 }
 
 MacTranscriptView::~MacTranscriptView()

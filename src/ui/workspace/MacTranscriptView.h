@@ -51,6 +51,7 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    void connectList();
     void appeared();
     void disappeared();
     // Reveal the notified message, else pin; then load the room.
