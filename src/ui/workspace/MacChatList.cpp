@@ -3,6 +3,7 @@
 #include "model/TextLimits.h"
 #include "store/LocalStore.h"
 #include "ui/common/AccessibleActions.h"
+#include "ui/common/BareBox.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/ChatIcon.h"
@@ -125,9 +126,7 @@ void MacChatList::layOut()
     listArea->addWidget(m_start, 0, 0, Qt::AlignCenter);
     listArea->addWidget(m_noMatch, 0, 0, Qt::AlignCenter);
 
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
+    auto *layout = bareBox<QVBoxLayout>(this);
     layout->addLayout(searchRow);
     layout->addLayout(listArea, 1);
 }

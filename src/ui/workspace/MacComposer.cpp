@@ -1,5 +1,6 @@
 #include "ui/workspace/MacComposer.h"
 #include "model/Account.h"
+#include "ui/common/BareBox.h"
 
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
@@ -165,15 +166,11 @@ MacComposer::MacComposer(LocalStore &store, MacRoomState &room, QWidget *parent)
     m_notice->setContentsMargins(16, 0, 16, 0);
     m_notice->setAlignment(Qt::AlignCenter);
     // One of the two shows at a time; the strip is as tall as the one shown.
-    auto *strip = new QVBoxLayout(this);
-    strip->setContentsMargins(0, 0, 0, 0);
-    strip->setSpacing(0);
+    auto *strip = bareBox<QVBoxLayout>(this);
     strip->addWidget(m_notice);
     strip->addWidget(m_editor);
 
-    auto *editor = new QVBoxLayout(m_editor);
-    editor->setContentsMargins(0, 0, 0, 0);
-    editor->setSpacing(0);
+    auto *editor = bareBox<QVBoxLayout>(m_editor);
     editor->addWidget(replyBar());
     editor->addWidget(photoBar());
     editor->addLayout(inputRow());

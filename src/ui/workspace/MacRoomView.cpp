@@ -7,6 +7,7 @@
 #include <QShowEvent>
 
 #include "store/LocalStore.h"
+#include "ui/common/BareBox.h"
 #include "ui/common/ConfirmDialog.h"
 #include "ui/workspace/MacComposer.h"
 #include "ui/workspace/MacDivider.h"
@@ -167,9 +168,7 @@ QWidget *MacRoomView::createTranscript()
 {
     auto *box = new QWidget(this);
     box->setObjectName(QStringLiteral("roomTranscript"));
-    auto *layout = new QVBoxLayout(box);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
+    auto *layout = bareBox<QVBoxLayout>(box);
     auto *transcript = new MacTranscriptView(m_store, *m_state, box);
     connect(transcript, &MacTranscriptView::mediaRequested, this, &MacRoomView::mediaRequested);
     connect(transcript, &MacTranscriptView::reportRequested, this, &MacRoomView::reportRequested);

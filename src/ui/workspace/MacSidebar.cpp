@@ -1,6 +1,7 @@
 #include "ui/workspace/MacSidebar.h"
 
 #include "store/LocalStore.h"
+#include "ui/common/BareBox.h"
 #include "ui/common/BetaMark.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
@@ -103,9 +104,7 @@ MacSidebar::MacSidebar(LocalStore &store, const MacNavigation &navigation, QWidg
     m_lists->addWidget(m_chatList);
     m_lists->addWidget(m_friendList);
 
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
+    auto *layout = bareBox<QVBoxLayout>(this);
     layout->addLayout(titleRow);
     layout->addLayout(pickerRow);
     layout->addWidget(m_lists, 1);
