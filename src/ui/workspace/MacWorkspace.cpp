@@ -167,65 +167,10 @@ QDialog *MacWorkspace::sheet(MacSheet sheet) const
     return m_sheets[size_t(sheet)].dialog;
 }
 
-void MacWorkspace::showSection(MacSection section)
-{
-    m_navigation->setSection(section);
-}
-
-void MacWorkspace::search(const QString &query)
-{
-    m_navigation->setQuery(query);
-}
-
-void MacWorkspace::openRoom(const QUuid &roomId)
-{
-    m_navigation->openRoom(roomId);
-}
-
-void MacWorkspace::openRoomToWrite(const QUuid &roomId)
-{
-    m_navigation->openRoomToWrite(roomId);
-}
-
 void MacWorkspace::roomHidden(const QUuid &roomId)
 {
     if (m_navigation->page().isRoom(roomId))
         m_navigation->setPage(MacPage{});
-}
-
-void MacWorkspace::askLeave(const QUuid &roomId)
-{
-    m_navigation->setLeaveId(roomId);
-}
-
-void MacWorkspace::showPage(const MacPage &page)
-{
-    m_navigation->setPage(page);
-}
-
-void MacWorkspace::openSettings()
-{
-    m_navigation->setPageClosingInfo(MacPage{MacPage::settings, {}});
-}
-
-void MacWorkspace::showRoomInfo(bool shown)
-{
-    m_navigation->setRoomInfo(shown);
-}
-
-void MacWorkspace::openProfile(const QUuid &userId)
-{
-    m_navigation->setPageClosingInfo(MacPage::profilePage(userId));
-}
-
-void MacWorkspace::leaveRoom()
-{
-    m_navigation->setPageClosingInfo(MacPage{MacPage::pick, {}});
-}
-
-void MacWorkspace::openNewChat()
-{
-    m_navigation->setShowNewChat(true);
 }
 
 void MacWorkspace::openFromNewChat(const QUuid &roomId)
@@ -234,20 +179,10 @@ void MacWorkspace::openFromNewChat(const QUuid &roomId)
     m_navigation->openRoom(roomId);
 }
 
-void MacWorkspace::askReport(const ReportDraft &draft)
-{
-    m_navigation->setReport(draft);
-}
-
 void MacWorkspace::finishReport(const QString &text)
 {
     m_navigation->setReport(std::nullopt);
     m_navigation->setBanner(text);
-}
-
-void MacWorkspace::showMedia(const QUuid &messageId)
-{
-    m_navigation->setMediaId(messageId);
 }
 
 void MacWorkspace::followPush()
