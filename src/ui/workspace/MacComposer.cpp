@@ -15,10 +15,10 @@
 #include "ui/workspace/MacComposerField.h"
 #include "ui/workspace/MacDivider.h"
 #include "ui/workspace/MacRoomState.h"
-#include "ui/workspace/SecondaryLabel.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
@@ -146,7 +146,7 @@ MacComposer::MacComposer(LocalStore &store, MacRoomState &room, QWidget *parent)
     : QWidget(parent)
     , m_store(store)
     , m_room(room)
-    , m_notice(new SecondaryLabel(QString(), this))
+    , m_notice(new QLabel(this))
     , m_editor(new QWidget(this))
     , m_replyBar(new QWidget(m_editor))
     , m_replyPreview(new ComposerLine(ChatFont::footnote(), m_replyBar))
@@ -161,6 +161,7 @@ MacComposer::MacComposer(LocalStore &store, MacRoomState &room, QWidget *parent)
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
 
     m_notice->setObjectName(QStringLiteral("composeNotice"));
+    ChatColor::keepSecondary(m_notice);
     m_notice->setFont(ChatFont::subheadline());
     m_notice->setMinimumHeight(UiMetrics::controlHeight);
     m_notice->setContentsMargins(16, 0, 16, 0);

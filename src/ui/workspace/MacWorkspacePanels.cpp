@@ -3,6 +3,7 @@
 #include "ui/workspace/MacWorkspace.h"
 
 #include "store/LocalStore.h"
+#include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/panels/MacBlockedList.h"
 #include "ui/panels/MacDeleteAccount.h"
@@ -17,7 +18,6 @@
 #include "ui/panels/MacSettingsView.h"
 #include "ui/panels/SheetHost.h"
 #include "ui/workspace/MacRoomView.h"
-#include "ui/workspace/SecondaryLabel.h"
 
 #include <QDialog>
 #include <QLabel>
@@ -28,7 +28,8 @@ namespace {
 
 QLabel *pickPlaceholder(QWidget *parent)
 {
-    auto *label = new SecondaryLabel(MacWorkspace::emptyText(), parent);
+    auto *label = new QLabel(MacWorkspace::emptyText(), parent);
+    ChatColor::keepSecondary(label);
     label->setObjectName(QStringLiteral("emptyDetail"));
     label->setAlignment(Qt::AlignCenter);
     label->setFont(ChatFont::title3());
