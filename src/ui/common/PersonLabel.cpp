@@ -1,6 +1,7 @@
 #include "ui/common/PersonLabel.h"
 
 #include "ui/common/AvatarView.h"
+#include "ui/common/BareBox.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/DisplayText.h"
@@ -41,9 +42,7 @@ PersonLabel::PersonLabel(QWidget *parent)
     texts->addWidget(m_handle);
     texts->addStretch(1);
 
-    auto *row = new QHBoxLayout(this);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(12);
+    auto *row = bareBox<QHBoxLayout>(this, 12);
     row->addWidget(m_avatar, 0, Qt::AlignVCenter);
     row->addLayout(texts, 1);
 

@@ -41,12 +41,6 @@ WideButton::WideButton(const QString &title, Role role, QWidget *parent)
     connect(&m_spin, &QTimer::timeout, this, qOverload<>(&QWidget::update));
 }
 
-void WideButton::setRole(Role role)
-{
-    m_role = role;
-    update();
-}
-
 void WideButton::setDisabled(bool disabled)
 {
     m_disabled = disabled;

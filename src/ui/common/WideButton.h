@@ -23,7 +23,6 @@ public:
     void setTitle(const QString &title) { setText(title); }
     QString title() const { return text(); }
 
-    void setRole(Role role);
     Role role() const { return m_role; }
 
     void setDisabled(bool disabled);

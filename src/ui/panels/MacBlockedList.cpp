@@ -1,6 +1,7 @@
 #include "ui/panels/MacBlockedList.h"
 
 #include "store/LocalStore.h"
+#include "ui/common/BareBox.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/panels/BlockedListModel.h"
@@ -20,9 +21,7 @@ MacBlockedList::MacBlockedList(LocalStore &store, QWidget *parent)
     , m_list(new QListView(this))
 {
     setUpRows();
-    auto *page = new QVBoxLayout(this);
-    page->setContentsMargins(0, 0, 0, 0);
-    page->setSpacing(6);
+    auto *page = bareBox<QVBoxLayout>(this, 6);
     page->addWidget(listTitleBar(QStringLiteral("차단 목록")));
     m_body = new QStackedLayout;
     m_body->addWidget(m_list);

@@ -3,6 +3,7 @@
 #include "model/TextLimits.h"
 #include "store/LocalStore.h"
 #include "store/TextCompare.h"
+#include "ui/common/BareBox.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/ConfirmDialog.h"
@@ -68,9 +69,7 @@ MacInfoPanel::MacInfoPanel(LocalStore &store, const QUuid &conversationId, QWidg
     QWidget *bar = titleBar(QStringLiteral("대화 정보"), closeButton(), m_done);
     bar->setContentsMargins(16, 0, 16, 0);
 
-    auto *page = new QVBoxLayout(this);
-    page->setContentsMargins(0, 0, 0, 0);
-    page->setSpacing(0);
+    auto *page = bareBox<QVBoxLayout>(this);
     page->addWidget(bar);
     page->addWidget(buildBody(), 1);
 
@@ -94,9 +93,7 @@ QWidget *MacInfoPanel::buildBody()
     across->addStretch(0);
     across->addWidget(holder, 1);
     across->addStretch(0);
-    auto *sections = new QVBoxLayout(holder);
-    sections->setContentsMargins(0, 0, 0, 0);
-    sections->setSpacing(sectionGap);
+    auto *sections = bareBox<QVBoxLayout>(holder, sectionGap);
 
     m_header = new InfoPanelHeader(holder);
     m_header->setObjectName(QStringLiteral("roomHeader"));
@@ -160,9 +157,7 @@ QWidget *MacInfoPanel::buildMembers(QWidget *parent)
 QWidget *MacInfoPanel::buildSwitches(QWidget *parent)
 {
     auto *holder = new QWidget(parent);
-    auto *column = new QVBoxLayout(holder);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(sectionGap);
+    auto *column = bareBox<QVBoxLayout>(holder, sectionGap);
 
     auto *notices = new SettingsGroup(holder);
     m_notify = new SwitchRow(QStringLiteral("알림"));
@@ -185,9 +180,7 @@ QWidget *MacInfoPanel::buildSwitches(QWidget *parent)
 
     m_broadcast = new QWidget(holder);
     m_broadcast->setObjectName(QStringLiteral("broadcast"));
-    auto *broadcast = new QVBoxLayout(m_broadcast);
-    broadcast->setContentsMargins(0, 0, 0, 0);
-    broadcast->setSpacing(6);
+    auto *broadcast = bareBox<QVBoxLayout>(m_broadcast, 6);
     auto *broadcastGroup = new SettingsGroup(m_broadcast);
     m_broadcastSwitch = new SwitchRow(QStringLiteral("방송 받기"));
     m_broadcastSwitch->setObjectName(QStringLiteral("broadcastSwitch"));

@@ -4,6 +4,7 @@
 #include "store/LocalStore.h"
 #include "store/TextCompare.h"
 #include "ui/common/AccessibleActions.h"
+#include "ui/common/BareBox.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/FieldLimits.h"
@@ -114,9 +115,7 @@ MacNewChat::MacNewChat(LocalStore &store, std::function<void(const QUuid &roomId
     m_talk = PanelParts::pushButton(QStringLiteral("대화"), QStringLiteral("talk"), this);
     m_next = PanelParts::pushButton(QStringLiteral("다음"), QStringLiteral("next"), this);
     auto *actions = new QWidget(this);
-    auto *actionRow = new QHBoxLayout(actions);
-    actionRow->setContentsMargins(0, 0, 0, 0);
-    actionRow->setSpacing(12);
+    auto *actionRow = bareBox<QHBoxLayout>(actions, 12);
     actionRow->addWidget(m_talk);
     actionRow->addWidget(m_next);
 
@@ -168,15 +167,11 @@ QWidget *MacNewChat::choosingStage()
     m_chipArea->setWidgetResizable(true);
     m_chipArea->setFixedHeight(UiMetrics::controlHeight);
     auto *chipHolder = new QWidget(m_chipArea);
-    m_chipRow = new QHBoxLayout(chipHolder);
-    m_chipRow->setContentsMargins(0, 0, 0, 0);
-    m_chipRow->setSpacing(8);
+    m_chipRow = bareBox<QHBoxLayout>(chipHolder, 8);
     m_chipRow->addStretch(1);
     m_chipArea->setWidget(chipHolder);
 
-    auto *choosingColumn = new QVBoxLayout(choosing);
-    choosingColumn->setContentsMargins(0, 0, 0, 0);
-    choosingColumn->setSpacing(12);
+    auto *choosingColumn = bareBox<QVBoxLayout>(choosing, 12);
     choosingColumn->addWidget(m_query);
     choosingColumn->addWidget(m_chipArea);
     choosingColumn->addWidget(listArea(choosing), 1);
@@ -220,9 +215,7 @@ QWidget *MacNewChat::listArea(QWidget *parent)
     auto *missRow = new QHBoxLayout;
     missRow->setContentsMargins(FriendPickDelegate::padding + 4, 4, FriendPickDelegate::padding, 8);
     missRow->addWidget(m_miss);
-    auto *listColumn = new QVBoxLayout(listArea);
-    listColumn->setContentsMargins(0, 0, 0, 0);
-    listColumn->setSpacing(0);
+    auto *listColumn = bareBox<QVBoxLayout>(listArea);
     listColumn->addWidget(m_list);
     listColumn->addLayout(findRow);
     listColumn->addWidget(m_result);
@@ -249,9 +242,7 @@ QWidget *MacNewChat::namingStage()
     m_create->setObjectName(QStringLiteral("create"));
     m_failedLine = PanelParts::messageLine(PanelParts::Tone::Failure, naming);
     m_failedLine->setObjectName(QStringLiteral("failed"));
-    auto *namingColumn = new QVBoxLayout(naming);
-    namingColumn->setContentsMargins(0, 0, 0, 0);
-    namingColumn->setSpacing(12);
+    auto *namingColumn = bareBox<QVBoxLayout>(naming, 12);
     namingColumn->addWidget(m_title);
     namingColumn->addWidget(m_create);
     namingColumn->addWidget(m_failedLine);

@@ -3,6 +3,7 @@
 
 #include "store/LocalStore.h"
 #include "ui/common/AvatarView.h"
+#include "ui/common/BareBox.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/ConfirmDialog.h"
@@ -91,9 +92,7 @@ QLayout *MacProfileView::header(QWidget *holder)
 QWidget *MacProfileView::actions(QWidget *holder)
 {
     m_actions = new QWidget(holder);
-    auto *buttons = new QVBoxLayout(m_actions);
-    buttons->setContentsMargins(0, 0, 0, 0);
-    buttons->setSpacing(8);
+    auto *buttons = bareBox<QVBoxLayout>(m_actions, 8);
     auto add = [&](const QString &title, const QString &name, WideButton::Role role) {
         auto *button = new WideButton(title, role, m_actions);
         button->setObjectName(name);

@@ -1,5 +1,7 @@
 #include "ui/panels/Page.h"
 
+#include "ui/common/BareBox.h"
+
 #include "ui/common/ChatFont.h"
 #include "ui/common/DecodedImageCache.h"
 #include "ui/panels/PanelParts.h"
@@ -88,9 +90,7 @@ QVBoxLayout *Page::formColumn(int spacing, QWidget *host, int maxWidth)
     across->addWidget(holder, 1);
     across->addStretch(0);
 
-    auto *outer = new QVBoxLayout(host);
-    outer->setContentsMargins(0, 0, 0, 0);
-    outer->setSpacing(0);
+    auto *outer = bareBox<QVBoxLayout>(host);
     outer->addLayout(across);
     outer->addStretch(1);
 

@@ -1,6 +1,7 @@
 #include "ui/panels/SettingsRows.h"
 
 #include "ui/common/AccessibleActions.h"
+#include "ui/common/BareBox.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/UiMetrics.h"
@@ -35,9 +36,7 @@ void paintRowState(QPainter &painter, const QAbstractButton &row)
 SettingsGroup::SettingsGroup(QWidget *parent)
     : QWidget(parent)
 {
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
+    auto *layout = bareBox<QVBoxLayout>(this);
 }
 
 void SettingsGroup::addRow(QWidget *row)

@@ -3,6 +3,7 @@
 #include "model/TextLimits.h"
 #include "store/LocalStore.h"
 #include "ui/common/AccessibleActions.h"
+#include "ui/common/BareBox.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/ChatIcon.h"
@@ -22,6 +23,8 @@
 #include <QMenu>
 #include <QScrollBar>
 #include <QToolButton>
+
+#include <utility>
 
 namespace {
 
@@ -43,7 +46,7 @@ protected:
 
 } // namespace
 
-MacChatList::MacChatList(LocalStore &store, MacNavigation &navigation, QWidget *parent)
+MacChatList::MacChatList(LocalStore &store, const MacNavigation &navigation, QWidget *parent)
     : QWidget(parent)
     , m_store(store)
     , m_navigation(navigation)
@@ -55,6 +58,33 @@ MacChatList::MacChatList(LocalStore &store, MacNavigation &navigation, QWidget *
     , m_start(new WideButton(QStringLiteral("대화 시작"), WideButton::Role::Normal, this))
     , m_noMatch(new QLabel(QStringLiteral("해당하는 대화가 없습니다."), this))
 {
+    prepareParts();
+    layOut();
+    followModel();
+    connectRequests();
+
+    connect(&m_navigation, &MacNavigation::queryChanged, this, [this] {
+        if (m_search->text() != m_navigation.query())
+            m_search->setText(m_navigation.query());
+        m_model->setQuery(m_navigation.query());
+    });
+    connect(&m_navigation, &MacNavigation::pageChanged, this, &MacChatList::followPage);
+    connect(&m_navigation, &MacNavigation::sectionChanged, this, [this] {
+        if (m_navigation.section() == MacSection::chats)
+            appear();
+    });
+    connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, this, &MacChatList::noteTopRow);
+    connect(DecodedImageCache::shared(), &DecodedImageCache::ready, m_view->viewport(),
+            qOverload<>(&QWidget::update));
+
+    updateEmptyState();
+    followPage();
+    if (m_navigation.section() == MacSection::chats)
+        appear();
+}
+
+void MacChatList::prepareParts()
+{
     m_search->setPlaceholderText(QStringLiteral("검색"));
     ChatColor::keepSecondary(m_search, QPalette::PlaceholderText);
     m_search->setAccessibleName(QStringLiteral("검색"));
@@ -64,12 +94,6 @@ MacChatList::MacChatList(LocalStore &store, MacNavigation &navigation, QWidget *
     m_newChat->setAutoRaise(true);
     m_newChat->setFixedSize(UiMetrics::controlHeight, UiMetrics::controlHeight);
     m_newChat->setAccessibleName(QStringLiteral("새 대화"));
-
-    auto *searchRow = new QHBoxLayout;
-    searchRow->setContentsMargins(UiMetrics::sidebarMargin, 0, UiMetrics::sidebarMargin, 0);
-    searchRow->setSpacing(8);
-    searchRow->addWidget(m_search, 1);
-    searchRow->addWidget(m_newChat);
 
     m_model->setQuery(m_navigation.query());
     m_view->setModel(m_model);
@@ -85,6 +109,15 @@ MacChatList::MacChatList(LocalStore &store, MacNavigation &navigation, QWidget *
     ChatColor::keepSecondary(m_noMatch);
     m_noMatch->setAlignment(Qt::AlignCenter);
     m_noMatch->setWordWrap(true);
+}
+
+void MacChatList::layOut()
+{
+    auto *searchRow = new QHBoxLayout;
+    searchRow->setContentsMargins(UiMetrics::sidebarMargin, 0, UiMetrics::sidebarMargin, 0);
+    searchRow->setSpacing(8);
+    searchRow->addWidget(m_search, 1);
+    searchRow->addWidget(m_newChat);
 
     // The empty state lies over the list, centred in the same cell.
     auto *listArea = new QGridLayout;
@@ -93,22 +126,13 @@ MacChatList::MacChatList(LocalStore &store, MacNavigation &navigation, QWidget *
     listArea->addWidget(m_start, 0, 0, Qt::AlignCenter);
     listArea->addWidget(m_noMatch, 0, 0, Qt::AlignCenter);
 
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
+    auto *layout = bareBox<QVBoxLayout>(this);
     layout->addLayout(searchRow);
     layout->addLayout(listArea, 1);
+}
 
-    connect(m_search, &QLineEdit::textEdited, &m_navigation, &MacNavigation::setQuery);
-    connect(&m_navigation, &MacNavigation::queryChanged, this, [this] {
-        if (m_search->text() != m_navigation.query())
-            m_search->setText(m_navigation.query());
-        m_model->setQuery(m_navigation.query());
-    });
-    const auto newChat = [this] { m_navigation.setShowNewChat(true); };
-    connect(m_newChat, &QToolButton::clicked, this, newChat);
-    connect(m_start, &WideButton::clicked, this, newChat);
-
+void MacChatList::followModel()
+{
     connect(m_model, &MacRoomListModel::listedIdsChanged, this, &MacChatList::listedIdsChanged);
     // A moved, new or gone row makes QListView lay out and repaint twice, once for the change
     // and once more from a zero timer; laying out at once after the refresh makes it one.
@@ -125,14 +149,6 @@ MacChatList::MacChatList(LocalStore &store, MacNavigation &navigation, QWidget *
         updateEmptyState();
         followPage();
     });
-    connect(&m_navigation, &MacNavigation::pageChanged, this, &MacChatList::followPage);
-    connect(&m_navigation, &MacNavigation::chatScrollChanged, this, &MacChatList::followChatScroll);
-    connect(&m_navigation, &MacNavigation::sectionChanged, this, [this] {
-        if (m_navigation.section() == MacSection::chats)
-            appear();
-    });
-    connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &MacChatList::selectionMoved);
     // Removing or moving the selected row lets the view select a neighbour on its own; that is
     // no choice of the user's, so it opens nothing, and the selection follows the page again.
     connect(m_model, &KeyedListModel::syncing, this, [this] { m_syncing = true; });
@@ -140,21 +156,23 @@ MacChatList::MacChatList(LocalStore &store, MacNavigation &navigation, QWidget *
         m_syncing = false;
         followPage();
     });
-    connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, this, &MacChatList::noteTopRow);
+}
+
+// The search, the buttons, the rows' choice, Return and menu: each becomes a request.
+void MacChatList::connectRequests()
+{
+    connect(m_search, &QLineEdit::textEdited, this, &MacChatList::queryEdited);
+    connect(m_newChat, &QToolButton::clicked, this, &MacChatList::newChatRequested);
+    connect(m_start, &WideButton::clicked, this, &MacChatList::newChatRequested);
+    connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &MacChatList::selectionMoved);
     connect(m_view, &QListView::customContextMenuRequested, this, &MacChatList::showRowMenu);
     // Return on a row, or a screen reader's "Press", opens the room to write in it.
     const auto write = [this](const QModelIndex &row) {
-        m_navigation.openRoomToWrite(row.data(MacRoomListModel::RoomIdRole).toUuid());
+        emit writeRequested(row.data(MacRoomListModel::RoomIdRole).toUuid());
     };
     connect(m_view, &QListView::activated, this, write);
     AccessibleActions::pressableRows(m_view, write);
-    connect(DecodedImageCache::shared(), &DecodedImageCache::ready, m_view->viewport(),
-            qOverload<>(&QWidget::update));
-
-    updateEmptyState();
-    followPage();
-    if (m_navigation.section() == MacSection::chats)
-        appear();
 }
 
 void MacChatList::appear()
@@ -172,17 +190,15 @@ void MacChatList::listedIdsChanged()
 
 void MacChatList::noteRooms(const QList<QUuid> &ids)
 {
-    const QSet<QUuid> known = m_navigation.knownRoomIDs();
-    const QSet<QUuid> listed(ids.cbegin(), ids.cend());
-    m_navigation.setKnownRoomIDs(listed);
+    const QSet<QUuid> known = std::exchange(m_knownRoomIDs, QSet<QUuid>(ids.cbegin(), ids.cend()));
     // A position naming a room that has left the list names nothing any more: forgotten, so
     // that the room is brought into view again when it comes back at the top.
-    if (const std::optional<QUuid> at = m_navigation.chatScroll(); at && !listed.contains(*at))
-        m_navigation.setChatScroll(std::nullopt);
+    if (m_chatScroll && !m_knownRoomIDs.contains(*m_chatScroll))
+        m_chatScroll.reset();
     // The first noting only records; a search in progress is never scrolled away from.
     if (!known.isEmpty() && trimmedText(m_navigation.query()).isEmpty() && !ids.isEmpty()
-        && !known.contains(ids.first()))
-        m_navigation.setChatScroll(ids.first());
+        && !known.contains(ids.first()) && m_chatScroll != ids.first())
+        bringToTop(ids.first());
 }
 
 void MacChatList::followPage()
@@ -211,15 +227,14 @@ void MacChatList::selectionMoved()
         followPage();
         return;
     }
-    m_navigation.openRoom(chosen.first().data(MacRoomListModel::RoomIdRole).toUuid());
+    emit roomRequested(chosen.first().data(MacRoomListModel::RoomIdRole).toUuid());
 }
 
-void MacChatList::followChatScroll()
+// Remembers `roomId` as the room at the top edge and brings it there.
+void MacChatList::bringToTop(const QUuid &roomId)
 {
-    if (m_following)
-        return;
-    const std::optional<QUuid> id = m_navigation.chatScroll();
-    const int row = id ? m_model->rowOf(*id) : -1;
+    m_chatScroll = roomId;
+    const int row = m_model->rowOf(roomId);
     if (row < 0)
         return;
     const QModelIndex index = m_model->index(row);
@@ -239,9 +254,7 @@ void MacChatList::noteTopRow()
     const QModelIndex top = m_view->indexAt(QPoint(0, 0));
     if (!top.isValid())
         return;
-    m_following = true;
-    m_navigation.setChatScroll(top.data(MacRoomListModel::RoomIdRole).toUuid());
-    m_following = false;
+    m_chatScroll = top.data(MacRoomListModel::RoomIdRole).toUuid();
 }
 
 void MacChatList::updateEmptyState()
@@ -267,12 +280,11 @@ QMenu *MacChatList::rowMenu(const QUuid &roomId, QWidget *parent)
     if (m_store.isOfficial(*room)) {
         menu->addAction(QStringLiteral("대화 삭제"), this, [this, roomId] {
             m_store.hideFromList(roomId);
-            if (m_navigation.page().isRoom(roomId))
-                m_navigation.setPage(MacPage{});
+            emit hidden(roomId);
         });
     } else {
         menu->addAction(QStringLiteral("나가기"), this,
-                        [this, roomId] { m_navigation.setLeaveId(roomId); });
+                        [this, roomId] { emit leaveRequested(roomId); });
     }
     return menu;
 }

@@ -1,5 +1,6 @@
 #include "ui/workspace/MacComposer.h"
 #include "model/Account.h"
+#include "ui/common/BareBox.h"
 
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
@@ -14,10 +15,10 @@
 #include "ui/workspace/MacComposerField.h"
 #include "ui/workspace/MacDivider.h"
 #include "ui/workspace/MacRoomState.h"
-#include "ui/workspace/SecondaryLabel.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
@@ -145,7 +146,7 @@ MacComposer::MacComposer(LocalStore &store, MacRoomState &room, QWidget *parent)
     : QWidget(parent)
     , m_store(store)
     , m_room(room)
-    , m_notice(new SecondaryLabel(QString(), this))
+    , m_notice(new QLabel(this))
     , m_editor(new QWidget(this))
     , m_replyBar(new QWidget(m_editor))
     , m_replyPreview(new ComposerLine(ChatFont::footnote(), m_replyBar))
@@ -160,20 +161,17 @@ MacComposer::MacComposer(LocalStore &store, MacRoomState &room, QWidget *parent)
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
 
     m_notice->setObjectName(QStringLiteral("composeNotice"));
+    ChatColor::keepSecondary(m_notice);
     m_notice->setFont(ChatFont::subheadline());
     m_notice->setMinimumHeight(UiMetrics::controlHeight);
     m_notice->setContentsMargins(16, 0, 16, 0);
     m_notice->setAlignment(Qt::AlignCenter);
     // One of the two shows at a time; the strip is as tall as the one shown.
-    auto *strip = new QVBoxLayout(this);
-    strip->setContentsMargins(0, 0, 0, 0);
-    strip->setSpacing(0);
+    auto *strip = bareBox<QVBoxLayout>(this);
     strip->addWidget(m_notice);
     strip->addWidget(m_editor);
 
-    auto *editor = new QVBoxLayout(m_editor);
-    editor->setContentsMargins(0, 0, 0, 0);
-    editor->setSpacing(0);
+    auto *editor = bareBox<QVBoxLayout>(m_editor);
     editor->addWidget(replyBar());
     editor->addWidget(photoBar());
     editor->addLayout(inputRow());

@@ -6,8 +6,8 @@
 
 class MacComposerField;
 class MacRoomState;
+class QLabel;
 class QLayout;
-class SecondaryLabel;
 class QToolButton;
 
 // The bottom strip of a room: the one-line notice while the room cannot be written to, else
@@ -51,7 +51,7 @@ private:
 
     LocalStore &m_store;
     MacRoomState &m_room;
-    SecondaryLabel *m_notice;
+    QLabel *m_notice;
     QWidget *m_editor;
     QWidget *m_replyBar;
     class ComposerLine *m_replyPreview;

@@ -76,10 +76,9 @@ private:
 
 } // namespace
 
-MacFriendList::MacFriendList(LocalStore &store, MacNavigation &navigation, QWidget *parent)
+MacFriendList::MacFriendList(LocalStore &store, const MacNavigation &navigation, QWidget *parent)
     : QWidget(parent)
     , m_store(store)
-    , m_navigation(navigation)
     , m_model(new MacFriendListModel(store, this))
     , m_ownRow(new PersonButton(this))
     , m_addFriend(new QPushButton(QStringLiteral("친구 추가"), this))
@@ -87,6 +86,32 @@ MacFriendList::MacFriendList(LocalStore &store, MacNavigation &navigation, QWidg
     , m_hint(new QLabel(QStringLiteral("아이디로 대화할 사람을 찾으세요."), this))
     , m_view(new QListView(this))
     , m_rowDelegate(new MacPersonRow(m_view))
+{
+    layOut();
+    prepareList();
+    connectRows();
+
+    connect(m_ownRow, &QAbstractButton::clicked, this, [this] {
+        emit pageRequested(MacPage{MacPage::me, {}});
+    });
+    connect(m_addFriend, &QPushButton::clicked, this, &MacFriendList::newChatRequested);
+    connect(m_invite, &QPushButton::clicked, this, [this] {
+        emit pageRequested(MacPage{MacPage::invite, {}});
+    });
+    connect(m_model, &MacFriendListModel::refreshed, this, &MacFriendList::followStore);
+    connect(DecodedImageCache::shared(), &DecodedImageCache::ready, this, [this] {
+        m_view->viewport()->update();
+        m_ownRow->update();
+    });
+    // The list reads the store only while it is the one shown.
+    const auto followSection
+        = [this, &navigation] { m_model->setActive(navigation.section() == MacSection::friends); };
+    connect(&navigation, &MacNavigation::sectionChanged, this, followSection);
+    followSection();
+    followStore();
+}
+
+void MacFriendList::layOut()
 {
     for (QPushButton *button : {m_addFriend, m_invite}) {
         button->setMinimumHeight(UiMetrics::controlHeight);
@@ -105,12 +130,6 @@ MacFriendList::MacFriendList(LocalStore &store, MacNavigation &navigation, QWidg
     m_hint->setWordWrap(true);
     m_hint->setContentsMargins(UiMetrics::sidebarMargin, 4, UiMetrics::sidebarMargin, 4);
 
-    m_view->setModel(m_model);
-    SidebarRowPaint::prepareList(*m_view);
-    m_view->setSelectionMode(QAbstractItemView::NoSelection);
-    m_view->viewport()->setMouseTracking(true);
-    m_view->setAccessibleName(QStringLiteral("친구"));
-
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 4, 0, 0);
     layout->setSpacing(0);
@@ -118,21 +137,26 @@ MacFriendList::MacFriendList(LocalStore &store, MacNavigation &navigation, QWidg
     layout->addLayout(finding);
     layout->addWidget(m_hint);
     layout->addWidget(m_view, 1);
+}
 
-    connect(m_ownRow, &QAbstractButton::clicked, this, [this] {
-        m_navigation.setPage(MacPage{MacPage::me, {}});
-    });
-    connect(m_addFriend, &QPushButton::clicked, this,
-            [this] { m_navigation.setShowNewChat(true); });
-    connect(m_invite, &QPushButton::clicked, this, [this] {
-        m_navigation.setPage(MacPage{MacPage::invite, {}});
-    });
+void MacFriendList::prepareList()
+{
+    m_view->setModel(m_model);
+    SidebarRowPaint::prepareList(*m_view);
+    m_view->setSelectionMode(QAbstractItemView::NoSelection);
+    m_view->viewport()->setMouseTracking(true);
+    m_view->setAccessibleName(QStringLiteral("친구"));
+}
+
+// A person's row opens the profile; a request's two actions accept or decline it.
+void MacFriendList::connectRows()
+{
     const auto idOf = [](const QModelIndex &row) {
         return row.data(MacFriendListModel::AccountIdRole).toUuid();
     };
     connect(m_rowDelegate, &MacPersonRow::personClicked, this,
             [this, idOf](const QModelIndex &row) {
-                m_navigation.setPage(MacPage::profilePage(idOf(row)));
+                emit pageRequested(MacPage::profilePage(idOf(row)));
             });
     connect(m_rowDelegate, &MacPersonRow::actionClicked, this,
             [this, idOf](const QModelIndex &row, int action) {
@@ -141,17 +165,6 @@ MacFriendList::MacFriendList(LocalStore &store, MacNavigation &navigation, QWidg
                 else
                     m_store.rejectFriend(idOf(row));
             });
-    connect(m_model, &MacFriendListModel::refreshed, this, &MacFriendList::followStore);
-    connect(DecodedImageCache::shared(), &DecodedImageCache::ready, this, [this] {
-        m_view->viewport()->update();
-        m_ownRow->update();
-    });
-
-    const auto followSection
-        = [this] { m_model->setActive(m_navigation.section() == MacSection::friends); };
-    connect(&m_navigation, &MacNavigation::sectionChanged, this, followSection);
-    followSection();
-    followStore();
 }
 
 void MacFriendList::followStore()

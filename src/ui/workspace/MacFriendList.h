@@ -1,10 +1,11 @@
 #pragma once
 
+#include "ui/workspace/MacNavigation.h"
+
 #include <QWidget>
 
 class LocalStore;
 class MacFriendListModel;
-class MacNavigation;
 class MacPersonRow;
 class QAbstractButton;
 class QLabel;
@@ -13,13 +14,13 @@ class QPushButton;
 
 // The friend list of the sidebar: the user's own row, the "친구 추가" and "초대 링크" buttons and,
 // while the user has no contacts, a hint; below them the painted list of received requests,
-// friends and official accounts (MacFriendListModel). Everything it opens goes through the
-// navigation state; accepting and declining go to the store.
+// friends and official accounts (MacFriendListModel). Everything it opens it asks the workspace
+// for; accepting and declining go to the store.
 class MacFriendList : public QWidget
 {
     Q_OBJECT
 public:
-    MacFriendList(LocalStore &store, MacNavigation &navigation, QWidget *parent = nullptr);
+    MacFriendList(LocalStore &store, const MacNavigation &navigation, QWidget *parent = nullptr);
 
     MacFriendListModel *model() const { return m_model; }
     QListView *view() const { return m_view; }
@@ -28,11 +29,18 @@ public:
     QPushButton *inviteButton() const { return m_invite; }
     QLabel *hint() const { return m_hint; }
 
+signals:
+    // The user's own row, the invite button and a person's row each open a page.
+    void pageRequested(const MacPage &page);
+    void newChatRequested();
+
 private:
+    void layOut();
+    void prepareList();
+    void connectRows();
     void followStore();
 
     LocalStore &m_store;
-    MacNavigation &m_navigation;
     MacFriendListModel *m_model;
     QAbstractButton *m_ownRow;
     QPushButton *m_addFriend;

@@ -1,19 +1,8 @@
 #include "ui/workspace/MacNavigation.h"
 
+#include "ui/common/ChangeNotify.h"
+
 #include <utility>
-
-namespace {
-
-template<typename T>
-bool change(T &field, const T &value)
-{
-    if (field == value)
-        return false;
-    field = value;
-    return true;
-}
-
-} // namespace
 
 QString rawText(MacSection section)
 {
@@ -27,8 +16,7 @@ MacNavigation::MacNavigation(QObject *parent)
 #define ZUMO_NAV_SETTER(Name, Type, field, signal) \
     void MacNavigation::Name(Type value) \
     { \
-        if (change(field, value)) \
-            emit signal(); \
+        assignNotifying(this, field, value, &MacNavigation::signal); \
     }
 
 ZUMO_NAV_SETTER(setSection, MacSection, m_section, sectionChanged)
@@ -40,8 +28,6 @@ ZUMO_NAV_SETTER(setReport, const std::optional<ReportDraft> &, m_report, reportC
 ZUMO_NAV_SETTER(setMediaId, const std::optional<QUuid> &, m_mediaId, mediaIdChanged)
 ZUMO_NAV_SETTER(setBanner, const std::optional<QString> &, m_banner, bannerChanged)
 ZUMO_NAV_SETTER(setLeaveId, const std::optional<QUuid> &, m_leaveId, leaveIdChanged)
-ZUMO_NAV_SETTER(setKnownRoomIDs, const QSet<QUuid> &, m_knownRoomIDs, knownRoomIDsChanged)
-ZUMO_NAV_SETTER(setChatScroll, const std::optional<QUuid> &, m_chatScroll, chatScrollChanged)
 
 #undef ZUMO_NAV_SETTER
 

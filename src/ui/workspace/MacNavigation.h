@@ -3,7 +3,6 @@
 #include "model/HandOver.h"
 
 #include <QObject>
-#include <QSet>
 #include <QString>
 #include <QUuid>
 
@@ -35,9 +34,9 @@ struct MacPage
     }
 };
 
-// The window's navigation state, owned by the workspace and handed to the sidebar, the room
-// pane and the pages, which change navigation only through it. Every setter signals only on a
-// real change.
+// The window's navigation state. The workspace owns it and alone writes it, in answer to the
+// views' requests; the sidebar and the room pane are handed it read-only and follow its
+// signals. Every setter signals only on a real change.
 class MacNavigation : public QObject
 {
     Q_OBJECT
@@ -71,12 +70,6 @@ public:
     std::optional<QUuid> leaveId() const { return m_leaveId; }
     void setLeaveId(const std::optional<QUuid> &roomId);
 
-    QSet<QUuid> knownRoomIDs() const { return m_knownRoomIDs; }
-    void setKnownRoomIDs(const QSet<QUuid> &ids);
-
-    std::optional<QUuid> chatScroll() const { return m_chatScroll; }
-    void setChatScroll(const std::optional<QUuid> &roomId);
-
     // Moves to `page` and closes a room's information panel, in that order: the room being left
     // never shows its transcript again (which would load the room once more), and a room being
     // entered starts on its transcript.
@@ -97,8 +90,6 @@ signals:
     void mediaIdChanged();
     void bannerChanged();
     void leaveIdChanged();
-    void knownRoomIDsChanged();
-    void chatScrollChanged();
     // The open room's message field is to take the keyboard; no state of its own.
     void writeRequested();
 
@@ -112,6 +103,4 @@ private:
     std::optional<QUuid> m_mediaId;
     std::optional<QString> m_banner;
     std::optional<QUuid> m_leaveId;
-    QSet<QUuid> m_knownRoomIDs;
-    std::optional<QUuid> m_chatScroll;
 };

@@ -7,7 +7,6 @@
 #include "ui/common/DisplayText.h"
 #include "ui/common/OfficialMark.h"
 #include "ui/common/UiMetrics.h"
-#include "ui/workspace/MacNavigation.h"
 
 #include <QEvent>
 #include <QFocusEvent>
@@ -132,8 +131,7 @@ void MacRoomTitleButton::changeEvent(QEvent *event)
     QAbstractButton::changeEvent(event);
 }
 
-MacRoomHeader::MacRoomHeader(LocalStore &store, MacNavigation &navigation,
-                             const QUuid &conversationId, QWidget *parent)
+MacRoomHeader::MacRoomHeader(LocalStore &store, const QUuid &conversationId, QWidget *parent)
     : QWidget(parent)
     , m_store(store)
     , m_conversationId(conversationId)
@@ -153,9 +151,6 @@ MacRoomHeader::MacRoomHeader(LocalStore &store, MacNavigation &navigation,
     m_mute->setIconSize(QSize(20, 20));
     m_mute->setFocusPolicy(Qt::TabFocus);
 
-    // The title only ever opens the information; the panel's own close shuts it.
-    connect(m_title, &QAbstractButton::clicked, this,
-            [&navigation] { navigation.setRoomInfo(true); });
     // The store's flag at the moment of the press: a second press before the header has been
     // redrawn still switches back.
     connect(m_mute, &QToolButton::clicked, this, [this] {

@@ -5,7 +5,6 @@
 #include <QWidget>
 
 class LocalStore;
-class MacNavigation;
 class QToolButton;
 
 // The room's title as one button: the title in the headline font with "공식" after an official
@@ -43,8 +42,7 @@ class MacRoomHeader : public QWidget
 {
     Q_OBJECT
 public:
-    MacRoomHeader(LocalStore &store, MacNavigation &navigation, const QUuid &conversationId,
-                  QWidget *parent = nullptr);
+    MacRoomHeader(LocalStore &store, const QUuid &conversationId, QWidget *parent = nullptr);
 
     // Reads the room again from the store.
     void refresh();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/ChatMessage.h"
+#include "ui/common/ChangeNotify.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -27,20 +28,14 @@ public:
     QString draft() const { return m_draft; }
     void setDraft(const QString &text)
     {
-        if (m_draft != text) {
-            m_draft = text;
-            emit draftChanged();
-        }
+        assignNotifying(this, m_draft, text, &MacRoomState::draftChanged);
     }
 
     // The photo attached in the composer.
     std::optional<QByteArray> image() const { return m_image; }
     void setImage(const std::optional<QByteArray> &jpeg)
     {
-        if (m_image != jpeg) {
-            m_image = jpeg;
-            emit imageChanged();
-        }
+        assignNotifying(this, m_image, jpeg, &MacRoomState::imageChanged);
     }
 
     // The message being answered: set by the transcript's "답장", shown and cleared by the
@@ -55,30 +50,21 @@ public:
     }
     void setReply(const std::optional<ChatMessage> &message)
     {
-        if (m_reply != message) {
-            m_reply = message;
-            emit replyChanged();
-        }
+        assignNotifying(this, m_reply, message, &MacRoomState::replyChanged);
     }
 
     // The message whose deletion the pane is asking about: set by the transcript's "삭제".
     std::optional<ChatMessage> deleteTarget() const { return m_deleteTarget; }
     void setDeleteTarget(const std::optional<ChatMessage> &message)
     {
-        if (m_deleteTarget != message) {
-            m_deleteTarget = message;
-            emit deleteTargetChanged();
-        }
+        assignNotifying(this, m_deleteTarget, message, &MacRoomState::deleteTargetChanged);
     }
 
     // A new message arrived while the reader was away from the bottom: the "새 메시지" button.
     bool pendingNew() const { return m_pendingNew; }
     void setPendingNew(bool pending)
     {
-        if (m_pendingNew != pending) {
-            m_pendingNew = pending;
-            emit pendingNewChanged();
-        }
+        assignNotifying(this, m_pendingNew, pending, &MacRoomState::pendingNewChanged);
     }
 
     // Raised by the composer when its field gains focus and at every send; each raise re-pins.
@@ -93,10 +79,7 @@ public:
     bool loading() const { return m_loading; }
     void setLoading(bool loading)
     {
-        if (m_loading != loading) {
-            m_loading = loading;
-            emit loadingChanged();
-        }
+        assignNotifying(this, m_loading, loading, &MacRoomState::loadingChanged);
     }
 
 signals:

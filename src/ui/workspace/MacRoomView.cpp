@@ -7,6 +7,7 @@
 #include <QShowEvent>
 
 #include "store/LocalStore.h"
+#include "ui/common/BareBox.h"
 #include "ui/common/ConfirmDialog.h"
 #include "ui/workspace/MacComposer.h"
 #include "ui/workspace/MacDivider.h"
@@ -20,17 +21,14 @@
 #include <QProgressBar>
 #include <QVBoxLayout>
 
-MacRoomView::MacRoomView(LocalStore &store, MacNavigation &navigation, const QUuid &conversationId,
-                         std::function<void(QUuid)> onOpenProfile, std::function<void()> onLeave,
-                         QWidget *parent)
+MacRoomView::MacRoomView(LocalStore &store, const MacNavigation &navigation,
+                         const QUuid &conversationId, QWidget *parent)
     : QWidget(parent)
     , m_store(store)
     , m_navigation(navigation)
     , m_conversationId(conversationId)
-    , m_onOpenProfile(std::move(onOpenProfile))
-    , m_onLeave(std::move(onLeave))
     , m_state(new MacRoomState(conversationId, this))
-    , m_header(new MacRoomHeader(store, navigation, conversationId, this))
+    , m_header(new MacRoomHeader(store, conversationId, this))
     , m_layout(new QVBoxLayout(this))
 {
     setObjectName(QStringLiteral("roomView"));
@@ -47,6 +45,8 @@ MacRoomView::MacRoomView(LocalStore &store, MacNavigation &navigation, const QUu
         {&LocalStore::conversationsChanged, &LocalStore::accountsChanged,
          &LocalStore::typingStateChanged, &LocalStore::sessionChanged},
         [this] { refresh(); }, this);
+    connect(m_header->titleButton(), &QAbstractButton::clicked, this,
+            [this] { emit roomInfoRequested(true); });
     connect(&m_navigation, &MacNavigation::roomInfoChanged, this, &MacRoomView::refresh);
     // Once the page has moved on, nothing is built any more: closing the information panel of a
     // room being left would show its transcript, and load the room, racing the leave.
@@ -168,10 +168,11 @@ QWidget *MacRoomView::createTranscript()
 {
     auto *box = new QWidget(this);
     box->setObjectName(QStringLiteral("roomTranscript"));
-    auto *layout = new QVBoxLayout(box);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(new MacTranscriptView(m_store, *m_state, m_navigation, box), 1);
+    auto *layout = bareBox<QVBoxLayout>(box);
+    auto *transcript = new MacTranscriptView(m_store, *m_state, box);
+    connect(transcript, &MacTranscriptView::mediaRequested, this, &MacRoomView::mediaRequested);
+    connect(transcript, &MacTranscriptView::reportRequested, this, &MacRoomView::reportRequested);
+    layout->addWidget(transcript, 1);
     m_composer = new MacComposer(m_store, *m_state, box);
     layout->addWidget(m_composer);
     return box;
@@ -181,18 +182,10 @@ QWidget *MacRoomView::createTranscript()
 QWidget *MacRoomView::createInfoPanel()
 {
     auto *panel = new MacInfoPanel(m_store, m_conversationId, this);
-    connect(panel, &MacInfoPanel::reportRequested, this,
-            [this](const ReportDraft &draft) { m_navigation.setReport(draft); });
-    connect(panel, &MacInfoPanel::profileRequested, this, [this](const QUuid &userId) {
-        if (m_onOpenProfile)
-            m_onOpenProfile(userId);
-    });
-    connect(panel, &MacInfoPanel::closeRequested, this,
-            [this] { m_navigation.setRoomInfo(false); });
-    connect(panel, &MacInfoPanel::left, this, [this] {
-        if (m_onLeave)
-            m_onLeave();
-    });
+    connect(panel, &MacInfoPanel::reportRequested, this, &MacRoomView::reportRequested);
+    connect(panel, &MacInfoPanel::profileRequested, this, &MacRoomView::profileRequested);
+    connect(panel, &MacInfoPanel::closeRequested, this, [this] { emit roomInfoRequested(false); });
+    connect(panel, &MacInfoPanel::left, this, &MacRoomView::left);
     return panel;
 }
 

@@ -1,13 +1,12 @@
 #pragma once
 
+#include "model/HandOver.h"
 #include "ui/workspace/MacComposer.h"
 
 #include <QMessageBox>
 #include <QPointer>
 #include <QUuid>
 #include <QWidget>
-
-#include <functional>
 
 class LocalStore;
 class MacNavigation;
@@ -19,14 +18,14 @@ class QVBoxLayout;
 // One open room: the header, a divider, and under them the loading view while the store does
 // not have the room yet, else the transcript with the composer, or the room's information panel
 // while the navigation asks for it. The pane's own state lives as long as the pane (one room).
+// What the pane opens or closes beyond itself it asks the workspace for, by its signals.
 class MacRoomView : public QWidget
 {
     Q_OBJECT
 public:
     enum class Content { none, loading, transcript, info };
 
-    MacRoomView(LocalStore &store, MacNavigation &navigation, const QUuid &conversationId,
-                std::function<void(QUuid)> onOpenProfile, std::function<void()> onLeave,
+    MacRoomView(LocalStore &store, const MacNavigation &navigation, const QUuid &conversationId,
                 QWidget *parent = nullptr);
 
     QUuid conversationId() const { return m_conversationId; }
@@ -42,6 +41,15 @@ public:
 
     ~MacRoomView() override;
 
+signals:
+    // The title opens the information panel; the panel's own close shuts it.
+    void roomInfoRequested(bool shown);
+    void profileRequested(const QUuid &userId);
+    // The user left the room from its information panel.
+    void left();
+    void reportRequested(const ReportDraft &draft);
+    void mediaRequested(const QUuid &messageId);
+
 protected:
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
@@ -56,10 +64,8 @@ private:
     void followDeleteTarget();
 
     LocalStore &m_store;
-    MacNavigation &m_navigation;
+    const MacNavigation &m_navigation;
     QUuid m_conversationId;
-    std::function<void(QUuid)> m_onOpenProfile;
-    std::function<void()> m_onLeave;
     MacRoomState *m_state;
     MacRoomHeader *m_header;
     QVBoxLayout *m_layout;

@@ -1,6 +1,7 @@
 #include "ui/workspace/MacSidebar.h"
 
 #include "store/LocalStore.h"
+#include "ui/common/BareBox.h"
 #include "ui/common/BetaMark.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
@@ -75,7 +76,7 @@ private:
 
 } // namespace
 
-MacSidebar::MacSidebar(LocalStore &store, MacNavigation &navigation, QWidget *parent)
+MacSidebar::MacSidebar(LocalStore &store, const MacNavigation &navigation, QWidget *parent)
     : QWidget(parent)
     , m_store(store)
     , m_navigation(navigation)
@@ -103,9 +104,7 @@ MacSidebar::MacSidebar(LocalStore &store, MacNavigation &navigation, QWidget *pa
     m_lists->addWidget(m_chatList);
     m_lists->addWidget(m_friendList);
 
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
+    auto *layout = bareBox<QVBoxLayout>(this);
     layout->addLayout(titleRow);
     layout->addLayout(pickerRow);
     layout->addWidget(m_lists, 1);
@@ -119,11 +118,9 @@ MacSidebar::MacSidebar(LocalStore &store, MacNavigation &navigation, QWidget *pa
     addAction(reload);
     connect(reload, &QAction::triggered, this, [this] { m_store.refreshLive(); });
 
-    connect(m_picker, &MacSectionPicker::picked, &m_navigation, &MacNavigation::setSection);
+    connect(m_picker, &MacSectionPicker::picked, this, &MacSidebar::sectionPicked);
     connect(&m_navigation, &MacNavigation::sectionChanged, this, &MacSidebar::followSection);
-    connect(m_settings, &QAbstractButton::clicked, this, [this] {
-        m_navigation.setPageClosingInfo(MacPage{MacPage::settings, {}});
-    });
+    connect(m_settings, &QAbstractButton::clicked, this, &MacSidebar::settingsRequested);
     followSection();
 }
 

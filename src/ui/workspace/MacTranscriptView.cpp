@@ -6,7 +6,6 @@
 #include "ui/common/DecodedImageCache.h"
 #include "ui/common/MessageText.h"
 #include "ui/common/UiMetrics.h"
-#include "ui/workspace/MacNavigation.h"
 #include "ui/workspace/MacRoomState.h"
 #include "ui/workspace/TranscriptActions.h"
 #include "ui/workspace/TranscriptDelegate.h"
@@ -27,18 +26,16 @@ constexpr int newMessageRing = 2;
 
 } // namespace
 
-MacTranscriptView::MacTranscriptView(LocalStore &store, MacRoomState &room,
-                                     MacNavigation &navigation, QWidget *parent)
+MacTranscriptView::MacTranscriptView(LocalStore &store, MacRoomState &room, QWidget *parent)
     : QWidget(parent)
     , m_store(store)
     , m_room(room)
-    , m_navigation(navigation)
     , m_roomId(room.conversationId())
     , m_model(new TranscriptModel(store, room.conversationId(), this))
     , m_delegate(new TranscriptDelegate(this))
     , m_list(new TranscriptListView(*m_model, *m_delegate, this))
     , m_newMessage(new QPushButton(QStringLiteral("새 메시지"), this))
-    , m_actions(std::make_unique<TranscriptActions>(store, room, navigation))
+    , m_actions(std::make_unique<TranscriptActions>(store, room, *this))
     , m_scrollSession(std::make_shared<BottomFollowState>())
     , m_lastId(m_model->lastId())
 {
@@ -73,16 +70,7 @@ MacTranscriptView::MacTranscriptView(LocalStore &store, MacRoomState &room,
                     m_idsTimer.start();
             });
 
-    connect(m_list, &TranscriptListView::anchorChanged, this, &MacTranscriptView::handleAnchor);
-    connect(m_list, &TranscriptListView::olderClicked, this,
-            [this] { m_store.loadOlder(m_roomId); });
-    connect(m_list, &TranscriptListView::photoClicked, this,
-            [this](const QUuid &id) { m_navigation.setMediaId(id); });
-    connect(m_list, &TranscriptListView::linkClicked, this,
-            [](const QUrl &url) { MessageText::openLink(url); });
-    connect(m_list, &TranscriptListView::resendClicked, this, &MacTranscriptView::resend);
-    connect(m_list, &TranscriptListView::menuRequested, this, &MacTranscriptView::showMenu);
-
+    connectList();
     connect(&m_room, &MacRoomState::bottomPinChanged, this, [this] {
         if (m_onScreen)
             pinToBottom();
@@ -95,6 +83,20 @@ MacTranscriptView::MacTranscriptView(LocalStore &store, MacRoomState &room,
     connect(&m_store, &LocalStore::olderRoomsChanged, this, &MacTranscriptView::updateHeader);
     connect(&m_store, &LocalStore::pushTargetChanged, this, &MacTranscriptView::pushTargetChanged);
     updateHeader();
+}
+
+// What the reader does in the list: scrolling, the older-messages row, photos, links, resending
+// and the message menu.
+void MacTranscriptView::connectList()
+{
+    connect(m_list, &TranscriptListView::anchorChanged, this, &MacTranscriptView::handleAnchor);
+    connect(m_list, &TranscriptListView::olderClicked, this,
+            [this] { m_store.loadOlder(m_roomId); });
+    connect(m_list, &TranscriptListView::photoClicked, this, &MacTranscriptView::mediaRequested);
+    connect(m_list, &TranscriptListView::linkClicked, this,
+            [](const QUrl &url) { MessageText::openLink(url); });
+    connect(m_list, &TranscriptListView::resendClicked, this, &MacTranscriptView::resend);
+    connect(m_list, &TranscriptListView::menuRequested, this, &MacTranscriptView::showMenu);
 }
 
 MacTranscriptView::~MacTranscriptView()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/HandOver.h"
 #include "ui/workspace/BottomFollow.h"
 
 #include <QCoroTask>
@@ -11,7 +12,6 @@
 #include <optional>
 
 class LocalStore;
-class MacNavigation;
 class MacRoomState;
 class QPushButton;
 class TranscriptActions;
@@ -31,8 +31,7 @@ class MacTranscriptView : public QWidget
 {
     Q_OBJECT
 public:
-    MacTranscriptView(LocalStore &store, MacRoomState &room, MacNavigation &navigation,
-                      QWidget *parent = nullptr);
+    MacTranscriptView(LocalStore &store, MacRoomState &room, QWidget *parent = nullptr);
     ~MacTranscriptView() override;
 
     TranscriptModel &model() const { return *m_model; }
@@ -41,6 +40,10 @@ public:
     const BottomFollowState &followState() const { return *m_scrollSession; }
     const TranscriptActions &actions() const { return *m_actions; }
 
+signals:
+    void mediaRequested(const QUuid &messageId);
+    void reportRequested(const ReportDraft &draft);
+
 protected:
     void showEvent(QShowEvent *event) override;
     void hideEvent(QHideEvent *event) override;
@@ -48,6 +51,7 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
+    void connectList();
     void appeared();
     void disappeared();
     // Reveal the notified message, else pin; then load the room.
@@ -67,7 +71,6 @@ private:
 
     LocalStore &m_store;
     MacRoomState &m_room;
-    MacNavigation &m_navigation;
     QUuid m_roomId;
     TranscriptModel *m_model;
     TranscriptDelegate *m_delegate;

@@ -5,7 +5,9 @@
 #include "ui/common/UiMetrics.h"
 #include "ui/panels/StoreRedraw.h"
 #include "ui/workspace/MacBannerView.h"
+#include "ui/workspace/MacChatList.h"
 #include "ui/workspace/MacDivider.h"
+#include "ui/workspace/MacFriendList.h"
 #include "ui/workspace/MacSidebar.h"
 
 #include <QDialog>
@@ -69,11 +71,20 @@ MacWorkspace::MacWorkspace(LocalStore &store, QWidget *parent)
     , m_banner(new MacBannerView(this))
 {
     setObjectName(QStringLiteral("workspace"));
+    auto *sidebar = new MacSidebar(m_store, *m_navigation, m_split);
+    setUpColumns(sidebar);
+    connectSidebar(sidebar);
+    followNavigation();
+    followStore();
+    enterPage();
+}
+
+void MacWorkspace::setUpColumns(MacSidebar *sidebar)
+{
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_split);
 
-    auto *sidebar = new MacSidebar(m_store, *m_navigation, m_split);
     sidebar->setObjectName(QStringLiteral("sidebar"));
     sidebar->setMinimumWidth(UiMetrics::sidebarMinimum);
     sidebar->setMaximumWidth(UiMetrics::sidebarMaximum);
@@ -88,7 +99,27 @@ MacWorkspace::MacWorkspace(LocalStore &store, QWidget *parent)
     m_split->setChildrenCollapsible(false);
     m_split->setHandleWidth(1);
     m_banner->raise();
+}
 
+void MacWorkspace::connectSidebar(MacSidebar *sidebar)
+{
+    connect(sidebar, &MacSidebar::sectionPicked, this, &MacWorkspace::showSection);
+    connect(sidebar, &MacSidebar::settingsRequested, this, &MacWorkspace::openSettings);
+    MacChatList *chats = sidebar->chatList();
+    connect(chats, &MacChatList::queryEdited, this, &MacWorkspace::search);
+    connect(chats, &MacChatList::newChatRequested, this, &MacWorkspace::openNewChat);
+    connect(chats, &MacChatList::roomRequested, this, &MacWorkspace::openRoom);
+    connect(chats, &MacChatList::writeRequested, this, &MacWorkspace::openRoomToWrite);
+    connect(chats, &MacChatList::leaveRequested, this, &MacWorkspace::askLeave);
+    connect(chats, &MacChatList::hidden, this, &MacWorkspace::roomHidden);
+    MacFriendList *friends = sidebar->friendList();
+    connect(friends, &MacFriendList::pageRequested, this, &MacWorkspace::showPage);
+    connect(friends, &MacFriendList::newChatRequested, this, &MacWorkspace::openNewChat);
+}
+
+// The page, the sheets, the leave alert and the banner each follow their navigation value.
+void MacWorkspace::followNavigation()
+{
     connect(m_navigation, &MacNavigation::pageChanged, this, &MacWorkspace::enterPage);
     connect(m_navigation, &MacNavigation::showNewChatChanged, this,
             [this] { followSheet(MacSheet::newChat); });
@@ -96,11 +127,14 @@ MacWorkspace::MacWorkspace(LocalStore &store, QWidget *parent)
             [this] { followSheet(MacSheet::report); });
     connect(m_navigation, &MacNavigation::mediaIdChanged, this,
             [this] { followSheet(MacSheet::media); });
-    connect(&m_store, &LocalStore::inviteOutcomeChanged, this,
-            [this] { followSheet(MacSheet::inviteRequest); });
     connect(m_navigation, &MacNavigation::leaveIdChanged, this, &MacWorkspace::followLeave);
     connect(m_navigation, &MacNavigation::bannerChanged, this, &MacWorkspace::bannerChanged);
+}
 
+void MacWorkspace::followStore()
+{
+    connect(&m_store, &LocalStore::inviteOutcomeChanged, this,
+            [this] { followSheet(MacSheet::inviteRequest); });
     // The store's requests carry a fresh token each, so the same room asked for again is a
     // change; a request being cleared is a change too, after which there is nothing to follow.
     auto watch = [this](auto changed, auto token, std::optional<QUuid> &seen,
@@ -126,8 +160,6 @@ MacWorkspace::MacWorkspace(LocalStore &store, QWidget *parent)
     m_roomIDs = roomIDs(m_store);
     new StoreRedraw(
         m_store, {&LocalStore::conversationsChanged}, [this] { roomsChanged(); }, this);
-
-    enterPage();
 }
 
 QDialog *MacWorkspace::sheet(MacSheet sheet) const
@@ -135,19 +167,10 @@ QDialog *MacWorkspace::sheet(MacSheet sheet) const
     return m_sheets[size_t(sheet)].dialog;
 }
 
-void MacWorkspace::openProfile(const QUuid &userId)
+void MacWorkspace::roomHidden(const QUuid &roomId)
 {
-    m_navigation->setPageClosingInfo(MacPage::profilePage(userId));
-}
-
-void MacWorkspace::leaveRoom()
-{
-    m_navigation->setPageClosingInfo(MacPage{MacPage::pick, {}});
-}
-
-void MacWorkspace::showPage(const MacPage &page)
-{
-    m_navigation->setPage(page);
+    if (m_navigation->page().isRoom(roomId))
+        m_navigation->setPage(MacPage{});
 }
 
 void MacWorkspace::openFromNewChat(const QUuid &roomId)

@@ -15,6 +15,8 @@
 
 class LocalStore;
 class MacBannerView;
+class MacRoomView;
+class MacSidebar;
 class Page;
 class QSplitter;
 class QVBoxLayout;
@@ -23,8 +25,9 @@ class QVBoxLayout;
 enum class MacSheet { newChat, report, media, inviteRequest };
 
 // The signed-in user's window content: the sidebar and the detail column in a split view, the
-// sheets, the leave alert and the notice banner. It owns the window's navigation state; pages
-// and sheets are handed values and callbacks and change navigation only through them.
+// sheets, the leave alert and the notice banner. It owns the window's navigation state and is
+// the only one to write it: the sidebar, the room pane, the pages and the sheets signal what
+// the user asks for, and the workspace answers through its requests below.
 // Everything it opens (pages, sheets, dialogs) is its child, so dropping it drops them all.
 class MacWorkspace : public QWidget
 {
@@ -36,6 +39,7 @@ public:
     static QString leaveTitle() { return QStringLiteral("대화방에서 나갈까요?"); }
     static QString leaveText() { return QStringLiteral("나가기"); }
 
+    // The navigation state; tests set a scene through it.
     MacNavigation &navigation() { return *m_navigation; }
     // The page the detail column shows now.
     QWidget *detail() const { return m_page; }
@@ -46,17 +50,35 @@ public:
     // How long a banner text stays (2 seconds); tests shorten it.
     void setBannerDuration(std::chrono::milliseconds duration) { m_bannerDuration = duration; }
 
-    // What the pages' and sheets' callbacks do to the navigation.
+    // The requests of the views, pages and sheets, each one change of the navigation.
+    void showSection(MacSection section) { m_navigation->setSection(section); }
+    void search(const QString &query) { m_navigation->setQuery(query); }
+    void openRoom(const QUuid &roomId) { m_navigation->openRoom(roomId); }
+    // Opens the room and gives its message field the keyboard (Return on a room's row).
+    void openRoomToWrite(const QUuid &roomId) { m_navigation->openRoomToWrite(roomId); }
+    // A room taken off the list: the detail column leaves it if it is open.
+    void roomHidden(const QUuid &roomId);
+    // Raises the leave alert for the room.
+    void askLeave(const QUuid &roomId) { m_navigation->setLeaveId(roomId); }
+    // A page that only moves on to another page (close, settings' sub-pages, the friend list).
+    void showPage(const MacPage &page) { m_navigation->setPage(page); }
+    // The sidebar's settings button: a room's information panel closes, the settings open.
+    void openSettings() { m_navigation->setPageClosingInfo(MacPage{MacPage::settings, {}}); }
+    void showRoomInfo(bool shown) { m_navigation->setRoomInfo(shown); }
     // A room's profile link: the room's information panel closes, the profile opens.
-    void openProfile(const QUuid &userId);
+    void openProfile(const QUuid &userId)
+    {
+        m_navigation->setPageClosingInfo(MacPage::profilePage(userId));
+    }
     // After leaving the open room from its information panel.
-    void leaveRoom();
-    // A page that only moves on to another page (close, settings' sub-pages).
-    void showPage(const MacPage &page);
+    void leaveRoom() { m_navigation->setPageClosingInfo(MacPage{MacPage::pick, {}}); }
+    void openNewChat() { m_navigation->setShowNewChat(true); }
     // The new-conversation sheet made or found a room: the sheet goes, the room opens.
     void openFromNewChat(const QUuid &roomId);
+    void askReport(const ReportDraft &draft) { m_navigation->setReport(draft); }
     // The report sheet finished with a text to show.
     void finishReport(const QString &text);
+    void showMedia(const QUuid &messageId) { m_navigation->setMediaId(messageId); }
 
     // The store's requests to open a room (a notification click, an accepted invite).
     void followPush();
@@ -67,6 +89,11 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void setUpColumns(MacSidebar *sidebar);
+    void followNavigation();
+    void followStore();
+    void connectSidebar(MacSidebar *sidebar);
+    MacRoomView *createRoom(const QUuid &roomId);
     void enterPage();
     QWidget *createPage(const MacPage &page);
     Page *createSheet(MacSheet sheet);

@@ -3,6 +3,7 @@
 #include "ui/workspace/MacWorkspace.h"
 
 #include "store/LocalStore.h"
+#include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/panels/MacBlockedList.h"
 #include "ui/panels/MacDeleteAccount.h"
@@ -17,7 +18,6 @@
 #include "ui/panels/MacSettingsView.h"
 #include "ui/panels/SheetHost.h"
 #include "ui/workspace/MacRoomView.h"
-#include "ui/workspace/SecondaryLabel.h"
 
 #include <QDialog>
 #include <QLabel>
@@ -28,7 +28,8 @@ namespace {
 
 QLabel *pickPlaceholder(QWidget *parent)
 {
-    auto *label = new SecondaryLabel(MacWorkspace::emptyText(), parent);
+    auto *label = new QLabel(MacWorkspace::emptyText(), parent);
+    ChatColor::keepSecondary(label);
     label->setObjectName(QStringLiteral("emptyDetail"));
     label->setAlignment(Qt::AlignCenter);
     label->setFont(ChatFont::title3());
@@ -65,19 +66,17 @@ QWidget *MacWorkspace::createPage(const MacPage &page)
     case MacPage::pick:
         return pickPlaceholder(parent);
     case MacPage::room:
-        return new MacRoomView(
-            m_store, *m_navigation, page.id, [this](const QUuid &userId) { openProfile(userId); },
-            [this] { leaveRoom(); }, parent);
+        return createRoom(page.id);
     case MacPage::profile: {
         // A room may come back after the page, or the whole workspace, has gone.
         auto *profile = new MacProfileView(
             m_store, page.id,
             [self = QPointer(this)](const QUuid &roomId) {
                 if (self)
-                    self->m_navigation->openRoom(roomId);
+                    self->openRoom(roomId);
             },
             parent);
-        connect(profile, &MacProfileView::reportRequested, m_navigation, &MacNavigation::setReport);
+        connect(profile, &MacProfileView::reportRequested, this, &MacWorkspace::askReport);
         return profile;
     }
     case MacPage::me:
@@ -100,6 +99,17 @@ QWidget *MacWorkspace::createPage(const MacPage &page)
         return leaving(new MacInvitePanel(m_store, parent), MacPage::pick);
     }
     return pickPlaceholder(parent);
+}
+
+MacRoomView *MacWorkspace::createRoom(const QUuid &roomId)
+{
+    auto *room = new MacRoomView(m_store, *m_navigation, roomId, m_detailColumn);
+    connect(room, &MacRoomView::roomInfoRequested, this, &MacWorkspace::showRoomInfo);
+    connect(room, &MacRoomView::profileRequested, this, &MacWorkspace::openProfile);
+    connect(room, &MacRoomView::left, this, &MacWorkspace::leaveRoom);
+    connect(room, &MacRoomView::reportRequested, this, &MacWorkspace::askReport);
+    connect(room, &MacRoomView::mediaRequested, this, &MacWorkspace::showMedia);
+    return room;
 }
 
 // A sheet closes itself by emitting closeRequested(); its host dialog then goes and the

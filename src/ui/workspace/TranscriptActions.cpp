@@ -3,18 +3,17 @@
 #include "store/LocalStore.h"
 #include "ui/common/DecodedImageCache.h"
 #include "ui/common/ImageDecodeJob.h"
-#include "ui/workspace/MacNavigation.h"
 #include "ui/workspace/MacRoomState.h"
+#include "ui/workspace/MacTranscriptView.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMenu>
 
-TranscriptActions::TranscriptActions(LocalStore &store, MacRoomState &room,
-                                     MacNavigation &navigation)
+TranscriptActions::TranscriptActions(LocalStore &store, MacRoomState &room, MacTranscriptView &view)
     : m_store(store)
     , m_room(room)
-    , m_navigation(navigation)
+    , m_view(view)
 { }
 
 bool TranscriptActions::isMine(const ChatMessage &message) const
@@ -30,14 +29,15 @@ QMenu *TranscriptActions::menuFor(const ChatMessage &message, QWidget *parent) c
     auto *menu = new QMenu(parent);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     MacRoomState *room = &m_room;
-    MacNavigation *navigation = &m_navigation;
+    MacTranscriptView *view = &m_view;
     menu->addAction(QStringLiteral("답장"), menu, [room, message] { room->chooseReply(message); });
     menu->addAction(QStringLiteral("복사"), menu, [message] { copy(message); });
     menu->addAction(QStringLiteral("삭제"), menu,
                     [room, message] { room->setDeleteTarget(message); });
     if (!isMine(message)) {
-        menu->addAction(QStringLiteral("신고"), menu, [navigation, message] {
-            navigation->setReport(ReportDraft{QUuid::createUuid(), message.senderId, message.id});
+        menu->addAction(QStringLiteral("신고"), menu, [view, message] {
+            emit view->reportRequested(
+                ReportDraft{QUuid::createUuid(), message.senderId, message.id});
         });
     }
     return menu;

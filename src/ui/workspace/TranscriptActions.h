@@ -3,8 +3,8 @@
 #include "model/ChatMessage.h"
 
 class LocalStore;
-class MacNavigation;
 class MacRoomState;
+class MacTranscriptView;
 class QMenu;
 class QWidget;
 
@@ -13,7 +13,8 @@ class QWidget;
 class TranscriptActions
 {
 public:
-    TranscriptActions(LocalStore &store, MacRoomState &room, MacNavigation &navigation);
+    // A report is asked for through `view`'s reportRequested().
+    TranscriptActions(LocalStore &store, MacRoomState &room, MacTranscriptView &view);
 
     // The menu of `message`, parented to `parent`; null for system lines and deleted
     // messages. "답장", "복사", "삭제" and, for somebody else's message, "신고".
@@ -33,5 +34,5 @@ private:
 
     LocalStore &m_store;
     MacRoomState &m_room;
-    MacNavigation &m_navigation;
+    MacTranscriptView &m_view;
 };

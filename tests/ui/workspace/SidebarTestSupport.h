@@ -1,10 +1,13 @@
 #pragma once
 
 // A signed-in local store with rooms and people made to measure, and the navigation state the
-// sidebar drives.
+// sidebar follows, moved as the workspace moves it on the sidebar's requests.
 
 #include "StoreTestSupport.h"
+#include "ui/workspace/MacChatList.h"
+#include "ui/workspace/MacFriendList.h"
 #include "ui/workspace/MacNavigation.h"
+#include "ui/workspace/MacSidebar.h"
 
 #include <QAbstractItemModel>
 #include <QCoreApplication>
@@ -55,6 +58,40 @@ struct SidebarFixture
                 if (c.id == roomId)
                     c.updatedAt = m.createdAt;
             }
+        });
+    }
+
+    // Answers a list's requests on `navigation` as the workspace does.
+    void follow(MacChatList &list)
+    {
+        QObject::connect(&list, &MacChatList::queryEdited, &navigation, &MacNavigation::setQuery);
+        QObject::connect(&list, &MacChatList::newChatRequested, &navigation,
+                         [this] { navigation.setShowNewChat(true); });
+        QObject::connect(&list, &MacChatList::roomRequested, &navigation, &MacNavigation::openRoom);
+        QObject::connect(&list, &MacChatList::writeRequested, &navigation,
+                         &MacNavigation::openRoomToWrite);
+        QObject::connect(&list, &MacChatList::leaveRequested, &navigation,
+                         [this](const QUuid &id) { navigation.setLeaveId(id); });
+        QObject::connect(&list, &MacChatList::hidden, &navigation, [this](const QUuid &id) {
+            if (navigation.page().isRoom(id))
+                navigation.setPage(MacPage{});
+        });
+    }
+    void follow(MacFriendList &list)
+    {
+        QObject::connect(&list, &MacFriendList::pageRequested, &navigation,
+                         &MacNavigation::setPage);
+        QObject::connect(&list, &MacFriendList::newChatRequested, &navigation,
+                         [this] { navigation.setShowNewChat(true); });
+    }
+    void follow(MacSidebar &sidebar)
+    {
+        follow(*sidebar.chatList());
+        follow(*sidebar.friendList());
+        QObject::connect(&sidebar, &MacSidebar::sectionPicked, &navigation,
+                         &MacNavigation::setSection);
+        QObject::connect(&sidebar, &MacSidebar::settingsRequested, &navigation, [this] {
+            navigation.setPageClosingInfo(MacPage{MacPage::settings, {}});
         });
     }
 

@@ -19,9 +19,10 @@ class TestRoomPane : public QObject
     struct Rig
     {
         explicit Rig(LocalStore &store, const QUuid &roomId)
-            : pane(
-                store, nav, roomId, [](QUuid) {}, [] {})
+            : pane(store, nav, roomId)
         {
+            QObject::connect(&pane, &MacRoomView::roomInfoRequested, &nav,
+                             &MacNavigation::setRoomInfo);
             pane.resize(720, 560);
             pane.show();
         }

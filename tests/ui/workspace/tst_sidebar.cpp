@@ -194,6 +194,7 @@ void TestSidebar::search()
     QFETCH(bool, noMatchShown);
     SearchRooms f;
     MacChatList list(*f.store, f.navigation);
+    f.follow(list);
     QAbstractItemModelTester tester(list.model());
     list.searchField()->setText(query);
     emit list.searchField()->textEdited(query);
@@ -401,6 +402,7 @@ void TestSidebar::rowMenu()
     f.navigation.setPage(open ? MacPage::roomPage(room.id) : other);
     f.navigation.setRoomInfo(true);
     MacChatList list(*f.store, f.navigation);
+    f.follow(list);
 
     std::unique_ptr<QMenu> menu(list.rowMenu(room.id, nullptr));
     QVERIFY(menu);
@@ -431,6 +433,7 @@ void TestSidebar::selectionAndButtons()
         = f.addRoom(ConversationKind::group, {peer.id}, QStringLiteral("모임"), 10);
     f.navigation.setSection(MacSection::friends);
     MacSidebar sidebar(*f.store, f.navigation);
+    f.follow(sidebar);
     MacChatList &list = *sidebar.chatList();
     QItemSelectionModel *selection = list.view()->selectionModel();
 
@@ -468,6 +471,7 @@ void TestSidebar::selectionAndButtons()
     f.navigation.setShowNewChat(false);
     SidebarFixture empty;
     MacChatList none(*empty.store, empty.navigation);
+    empty.follow(none);
     QVERIFY(none.startButton()->isVisibleTo(&none));
     QCOMPARE(none.startButton()->title(), QStringLiteral("대화 시작"));
     none.startButton()->click();
@@ -501,17 +505,18 @@ void TestSidebar::reveal()
                                    arrival == u"belowPinned" && i == 0));
     }
     MacSidebar sidebar(*f.store, f.navigation);
+    f.follow(sidebar);
     sidebar.resize(280, 680);
     sidebar.show();
     QVERIFY(QTest::qWaitForWindowExposed(&sidebar));
     QListView *view = sidebar.chatList()->view();
-    QCOMPARE(f.navigation.knownRoomIDs().size(), rooms.size());
-    QVERIFY(!f.navigation.chatScroll()); // nothing scrolls on first showing
+    QCOMPARE(sidebar.chatList()->knownRoomIDs().size(), rooms.size());
+    QVERIFY(!sidebar.chatList()->chatScroll()); // nothing scrolls on first showing
     if (!rooms.isEmpty()) {
         view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
-        QVERIFY(f.navigation.chatScroll()); // scrolling moves the position
+        QVERIFY(sidebar.chatList()->chatScroll()); // scrolling moves the position
     }
-    const std::optional<QUuid> before = f.navigation.chatScroll();
+    const std::optional<QUuid> before = sidebar.chatList()->chatScroll();
 
     if (arrival == u"searching")
         f.navigation.setQuery(QStringLiteral("상대"));
@@ -536,16 +541,16 @@ void TestSidebar::reveal()
     }
     settleViews();
     if (arrival == u"meanwhile") {
-        QCOMPARE(f.navigation.chatScroll(), before);
+        QCOMPARE(sidebar.chatList()->chatScroll(), before);
         f.navigation.setSection(MacSection::chats);
     }
 
-    QCOMPARE(f.navigation.chatScroll() == std::optional<QUuid>(fresh.id), revealed);
+    QCOMPARE(sidebar.chatList()->chatScroll() == std::optional<QUuid>(fresh.id), revealed);
     if (revealed) {
         QCOMPARE(view->verticalScrollBar()->value(), 0);
         QCOMPARE(view->indexAt(QPoint(0, 0)).data(MacRoomListModel::RoomIdRole).toUuid(), fresh.id);
     }
-    QCOMPARE(f.navigation.knownRoomIDs().size(), f.store->sortedList().size());
+    QCOMPARE(sidebar.chatList()->knownRoomIDs().size(), f.store->sortedList().size());
 }
 
 QTEST_MAIN(TestSidebar)

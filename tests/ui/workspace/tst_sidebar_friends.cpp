@@ -75,6 +75,7 @@ void TestSidebarFriends::sections()
     People f(0, 0, false);
     f.navigation.setSection(MacSection::friends);
     MacFriendList list(*f.store, f.navigation);
+    f.follow(list);
     QAbstractItemModelTester tester(list.model());
     // The people come after the list is up, as a sync would bring them.
     People more(friends, requests, official);
@@ -124,6 +125,7 @@ void TestSidebarFriends::actions()
     People f(1, 1, true);
     f.navigation.setSection(MacSection::friends);
     MacFriendList list(*f.store, f.navigation);
+    f.follow(list);
     list.resize(300, 600);
     list.show();
     QVERIFY(QTest::qWaitForWindowExposed(&list));
@@ -176,6 +178,7 @@ void TestSidebarFriends::narrowest()
     for (MacSection section : {MacSection::chats, MacSection::friends}) {
         f.navigation.setSection(section);
         MacSidebar sidebar(*f.store, f.navigation);
+        f.follow(sidebar);
         QVERIFY2(sidebar.minimumSizeHint().width() <= 240,
                  qPrintable(QString::number(sidebar.minimumSizeHint().width())));
         sidebar.resize(240, 680);

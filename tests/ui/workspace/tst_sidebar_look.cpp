@@ -89,6 +89,7 @@ void TestSidebarLook::pictures()
                 row->setContentsMargins(0, 0, 0, 0);
                 row->setSpacing(0);
                 auto *sidebar = new MacSidebar(*f.store, f.navigation, &frame);
+                f.follow(*sidebar);
                 sidebar->setFixedWidth(width);
                 row->addWidget(sidebar);
                 row->addWidget(new QLabel(QStringLiteral("대화를 선택하세요."), &frame), 1,

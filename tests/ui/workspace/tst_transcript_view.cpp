@@ -31,8 +31,13 @@ struct Screen
 {
     explicit Screen(TranscriptRig &rig, QSize size = {720, 560})
         : room(rig.roomId)
-        , view(*rig.store, room, navigation)
+        , view(*rig.store, room)
     {
+        // The workspace's answers to the transcript's requests.
+        QObject::connect(&view, &MacTranscriptView::reportRequested, &navigation,
+                         &MacNavigation::setReport);
+        QObject::connect(&view, &MacTranscriptView::mediaRequested, &navigation,
+                         [this](const QUuid &id) { navigation.setMediaId(id); });
         view.resize(size);
         view.show();
         visible = QTest::qWaitForWindowExposed(&view);

@@ -1,7 +1,10 @@
 #include "WorkspaceTestSupport.h"
 
 #include "ui/workspace/MacBannerView.h"
+#include "ui/workspace/MacFriendList.h"
 #include "ui/workspace/MacRoomView.h"
+#include "ui/workspace/MacSectionPicker.h"
+#include "ui/workspace/MacSidebar.h"
 #include "ui/workspace/MacWorkspace.h"
 
 #include <QLabel>
@@ -10,8 +13,8 @@
 #include <QSplitter>
 #include <QTest>
 
-// The workspace: navigation by the pages' and sheets' callbacks, the store's requests, the
-// notice banner, the sheets and the leave alert.
+// The workspace: navigation by the requests of the sidebar, the pages and the sheets, the
+// store's requests, the notice banner, the sheets and the leave alert.
 class TestWorkspace : public QObject
 {
     Q_OBJECT
@@ -39,6 +42,11 @@ private slots:
         QTest::newRow("new chat: its room") << 8 << "newChat" << chats << 1 << false;
         QTest::newRow("notification click") << 3 << "push" << chats << 1 << false;
         QTest::newRow("accepted invite") << 6 << "invite" << chats << 1 << false;
+        QTest::newRow("room: information's 닫기") << 1 << "close" << friends << 1 << false;
+        QTest::newRow("sidebar: settings") << 1 << "settings" << friends << 4 << false;
+        QTest::newRow("sidebar: chats picked") << 0 << "chats" << chats << 0 << true;
+        QTest::newRow("friends: own row") << 0 << "me" << friends << 3 << true;
+        QTest::newRow("friends: invite link") << 0 << "inviteLink" << friends << 8 << true;
     }
     void callbacksMoveTheNavigation()
     {
@@ -50,7 +58,12 @@ private slots:
         rig.nav.setSection(MacSection::friends);
         rig.nav.setRoomInfo(true);
         rig.nav.setShowNewChat(action == "newChat");
+        MacSidebar *sidebar = rig.workspace.findChild<MacSidebar *>();
         const QHash<QString, std::function<void()>> actions{
+            {"settings", [&] { sidebar->settingsButton()->click(); }},
+            {"chats", [&] { sidebar->sectionPicker()->segment(MacSection::chats)->click(); }},
+            {"me", [&] { sidebar->friendList()->ownRow()->click(); }},
+            {"inviteLink", [&] { sidebar->friendList()->inviteButton()->click(); }},
             {"profile", [&] { rig.workspace.openProfile(SeedID::taeo()); }},
             {"leave", [&] { rig.workspace.leaveRoom(); }},
             {"room", [&] { rig.nav.openRoom(room); }},
