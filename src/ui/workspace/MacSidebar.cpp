@@ -28,7 +28,8 @@ QFont settingsFont()
     return font;
 }
 
-// The foot's "설정": plain text in the own-bubble colour, leading-aligned across the column.
+// The foot's "설정": plain text in the own-bubble colour (made readable on the window),
+// leading-aligned across the column.
 class SettingsButton : public QAbstractButton
 {
 public:
@@ -61,7 +62,8 @@ protected:
                                  isDown() ? UiMetrics::Shade::pressed : UiMetrics::Shade::hover));
         }
         painter.setFont(settingsFont());
-        painter.setPen(ChatColor::mineBubble(palette()));
+        // The own-bubble blue, lifted where a dark window would leave it too faint to read.
+        painter.setPen(ChatColor::readableAccent(ChatColor::mineBubble(palette()), palette()));
         const QRect area = rect().adjusted(padding, 0, -padding, 0);
         painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
         if (hasFocus()) {
