@@ -10,10 +10,10 @@
 #include "api/ChatClient.h"
 #include "api/ChatEvent.h"
 #include "store/LocalStore.h"
-#include "ui/workspace/MacChatList.h"
-#include "ui/workspace/MacNavigation.h"
-#include "ui/workspace/MacRoomListModel.h"
-#include "ui/workspace/MacWorkspace.h"
+#include "ui/workspace/ChatList.h"
+#include "ui/workspace/Navigation.h"
+#include "ui/workspace/RoomListModel.h"
+#include "ui/workspace/Workspace.h"
 
 #include <QApplication>
 #include <QBoxLayout>
@@ -175,12 +175,12 @@ Figures measureOurs(Rooms &rooms)
 {
     Figures f;
     QList<double> builds;
-    std::unique_ptr<MacWorkspace> window;
+    std::unique_ptr<Workspace> window;
     for (int round = 0; round < 5; ++round) {
         window.reset();
         drainEvents();
         builds.append(cpuMsOf([&] {
-            window = std::make_unique<MacWorkspace>(*rooms.store);
+            window = std::make_unique<Workspace>(*rooms.store);
             window->resize(kWindow);
             window->show();
         }));
@@ -207,7 +207,7 @@ Figures measureOurs(Rooms &rooms)
     f.rename = median(renames);
 
     QList<double> searches;
-    MacNavigation &navigation = window->navigation();
+    Navigation &navigation = window->navigation();
     for (int round = 0; round < 2; ++round) {
         for (const QString &query : kQueries)
             searches.append(cpuMsOf([&] { navigation.setQuery(query); }));
@@ -293,7 +293,7 @@ int main(int argc, char **argv)
     if (app.arguments().contains(QStringLiteral("--arrivals-only"))) {
         // For profiling the arrival path alone, at 10,000 rooms.
         Rooms rooms(10'000);
-        MacWorkspace window(*rooms.store);
+        Workspace window(*rooms.store);
         window.resize(kWindow);
         window.show();
         drainEvents();

@@ -11,13 +11,13 @@
 
 #include "api/ChatClient.h"
 #include "store/LocalStore.h"
-#include "ui/workspace/MacNavigation.h"
-#include "ui/workspace/MacRoomState.h"
-#include "ui/workspace/MacTranscriptView.h"
-#include "ui/workspace/MacWorkspace.h"
+#include "ui/workspace/Navigation.h"
+#include "ui/workspace/RoomState.h"
 #include "ui/workspace/TranscriptDelegate.h"
 #include "ui/workspace/TranscriptListView.h"
 #include "ui/workspace/TranscriptModel.h"
+#include "ui/workspace/TranscriptView.h"
+#include "ui/workspace/Workspace.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -167,14 +167,14 @@ public:
         drainEvents();
     }
     void open() { window.navigation().openRoom(roomId); }
-    void close() { window.navigation().setPage(MacPage{}); }
+    void close() { window.navigation().setPage(Page{}); }
     QWidget *widget() override { return &window; }
     QAbstractScrollArea *scroller() override
     {
-        return &window.findChild<MacTranscriptView *>()->list();
+        return &window.findChild<TranscriptView *>()->list();
     }
     void pin() override { } // the view pins on its own
-    MacWorkspace window;
+    Workspace window;
     QUuid roomId;
 };
 

@@ -1,4 +1,4 @@
-#include "app/QuilloChatMacApp.h"
+#include "app/ZumoApp.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignals.h"
 
@@ -26,7 +26,7 @@ int main(int argc, char *argv[])
     QObject::connect(&termination, &TerminationSignals::received, &app,
                      [](int number) { QCoreApplication::exit(128 + number); });
 
-    QuilloChatMacApp shell;
+    ZumoApp shell;
     shell.openLink(link);
     shell.listen(&instance);
     return app.exec();

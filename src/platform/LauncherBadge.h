@@ -1,28 +1,19 @@
 #pragma once
 
-#include "platform/DockBadge.h"
+#include <QtGlobal>
 
-#include <QDBusConnection>
-#include <QString>
-
-// The launcher badge of Linux docks and panels: the com.canonical.Unity.LauncherEntry signal
-// "Update", addressed to the installed .desktop file (which must match the application's
-// desktop file name). Docks only listen for it, so nothing needs to answer; without a bus the
-// badge is simply not shown.
-class LauncherBadge final : public DockBadge
+// The badge on the program's icon in the desktop's launcher: the total unread count, 0 for no
+// badge. The launcher draws the number itself, so the real total is given, however large.
+class LauncherBadge
 {
 public:
-    explicit LauncherBadge(const QString &desktopFile = QStringLiteral("zumo.desktop"),
-                           const QDBusConnection &bus = QDBusConnection::sessionBus());
+    virtual ~LauncherBadge() = default;
+    virtual void setCount(qint64 total) = 0;
+};
 
-    // A total below 1 hides the badge.
-    void setCount(qint64 total) override;
-    qint64 count() const { return m_count; }
-
-    static QString objectPath() { return QStringLiteral("/com/zumo/chat/launcher"); }
-
-private:
-    QDBusConnection m_bus;
-    QString m_appUri;
-    qint64 m_count = 0;
+// For a program or a test that shows no badge.
+class NullLauncherBadge final : public LauncherBadge
+{
+public:
+    void setCount(qint64) override { }
 };

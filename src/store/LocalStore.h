@@ -33,7 +33,7 @@
 
 class ChatClient;
 class QTimer;
-class DockBadge;
+class LauncherBadge;
 struct APIUser;
 struct APIMessage;
 struct APIConversation;
@@ -70,10 +70,10 @@ class LocalStore : public QObject
 {
     Q_OBJECT
 public:
-    // `client` selects the live mode; the store owns it. `badge` is the dock badge to drive
+    // `client` selects the live mode; the store owns it. `badge` is the launcher badge to drive
     // (not owned; may be null, then no badge is shown).
     LocalStore(bool persisting, std::chrono::milliseconds deliveryDelay,
-               std::unique_ptr<ChatClient> client, DockBadge *badge = nullptr,
+               std::unique_ptr<ChatClient> client, LauncherBadge *badge = nullptr,
                QObject *parent = nullptr);
     ~LocalStore() override;
 
@@ -855,7 +855,7 @@ private:
     mutable IdLookup<Account> m_accountLookup;
     mutable bool m_accountsDirty = true;
 
-    DockBadge *m_badge = nullptr;
+    LauncherBadge *m_badge = nullptr;
     // The badge's count per room and their sum, counted again only for the rooms changed
     // since (all of them after a change of the whole list, the unread counts or the session).
     QHash<QUuid, int> m_badgeCounts;

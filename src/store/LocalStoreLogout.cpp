@@ -3,7 +3,7 @@
 #include "store/LocalStore.h"
 
 #include "api/ChatClient.h"
-#include "platform/DockBadge.h"
+#include "platform/LauncherBadge.h"
 
 #include <QPointer>
 

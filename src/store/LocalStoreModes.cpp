@@ -8,14 +8,14 @@
 #include "api/ChatErrors.h"
 #include "model/SeedID.h"
 #include "model/Snapshot.h"
-#include "platform/DockBadge.h"
+#include "platform/LauncherBadge.h"
 #include "platform/PushCenter.h"
 
 #include <QPointer>
 #include <QTimer>
 
 LocalStore::LocalStore(bool persisting, std::chrono::milliseconds deliveryDelay,
-                       std::unique_ptr<ChatClient> client, DockBadge *badge, QObject *parent)
+                       std::unique_ptr<ChatClient> client, LauncherBadge *badge, QObject *parent)
     : QObject(parent)
     , m_client(std::move(client))
     , m_lastAlertAt(QDateTime::fromMSecsSinceEpoch(0, Qt::UTC))

@@ -1,4 +1,4 @@
-// Store state: whole-list writes, notices, the defaults arrays, record replacement, the dock
+// Store state: whole-list writes, notices, the defaults arrays, record replacement, the launcher
 // badge and the debounced room reload and friend-request fetch.
 
 #include "api/ChatPath.h"
@@ -6,7 +6,7 @@
 
 #include "api/ChatClient.h"
 #include "api/ChatErrors.h"
-#include "platform/DockBadge.h"
+#include "platform/LauncherBadge.h"
 
 #include <QSettings>
 #include <QTimer>
@@ -248,7 +248,7 @@ void LocalStore::replaceConversation(const Conversation &conversation)
 }
 
 // ---------------------------------------------------------------------------------------------
-// Dock badge
+// Launcher badge
 
 void LocalStore::badgeRoom(const QUuid &roomId)
 {

@@ -5,7 +5,7 @@
 
 #include "TestShots.h"
 #include "api/ChatClient.h"
-#include "platform/DockBadge.h"
+#include "platform/LauncherBadge.h"
 #include "platform/PushCenter.h"
 #include "service/StandInService.h"
 #include "store/LocalStore.h"
@@ -110,7 +110,7 @@ inline SeedUser seed(const QString &email, const QString &password, const QStrin
     return user;
 }
 
-class NoBadge final : public DockBadge
+class NoBadge final : public LauncherBadge
 {
 public:
     void setCount(qint64) override { }

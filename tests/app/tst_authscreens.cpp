@@ -1,16 +1,16 @@
 #include "AppTestSupport.h"
 
-#include "app/MacAuthView.h"
-#include "app/MacProfileSetupView.h"
-#include "app/MacResetForm.h"
-#include "app/MacRootView.h"
-#include "app/MacSignInForm.h"
-#include "app/MacSignUpForm.h"
-#include "app/MacVerifyForm.h"
-#include "ui/common/MacImageFile.h"
+#include "app/AuthView.h"
+#include "app/ProfileSetupView.h"
+#include "app/ResetForm.h"
+#include "app/RootView.h"
+#include "app/SignInForm.h"
+#include "app/SignUpForm.h"
+#include "app/VerifyForm.h"
+#include "ui/common/ImageFile.h"
 #include "ui/common/UiMetrics.h"
-#include "ui/workspace/MacWorkspace.h"
 #include "ui/common/WideButton.h"
+#include "ui/workspace/Workspace.h"
 
 #include <QImage>
 #include <QLabel>
@@ -26,14 +26,14 @@ struct Rig
 {
     StandInService service;
     std::unique_ptr<LocalStore> store;
-    std::unique_ptr<MacRootView> root;
+    std::unique_ptr<RootView> root;
 
     bool start()
     {
         if (!service.listen())
             return false;
         store = liveStore(service);
-        root = std::make_unique<MacRootView>(store.get());
+        root = std::make_unique<RootView>(store.get());
         root->resize(960, 680);
         root->show();
         return QTest::qWaitForWindowExposed(root.get());
@@ -41,11 +41,11 @@ struct Rig
     ~Rig()
     {
         // Operations outlive the screens that started them; let them finish first.
-        QTRY_COMPARE_WITH_TIMEOUT(MacAuthForm::runningOperations(), 0, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(AuthForm::runningOperations(), 0, 10000);
         root.reset();
         store.reset();
     }
-    MacAuthView *auth() const { return qobject_cast<MacAuthView *>(root->content()); }
+    AuthView *auth() const { return qobject_cast<AuthView *>(root->content()); }
 };
 
 // After an answer that the field must correct: it has the keyboard and its whole text is
@@ -57,13 +57,13 @@ bool readyToRetype(QWidget *form, QLineEdit *field)
 }
 
 // Answers the photo dialog with a small picture and asks for a photo; it arrives later.
-void choosePhoto(MacProfileSetupView *profile)
+void choosePhoto(ProfileSetupView *profile)
 {
     QImage image(64, 64, QImage::Format_RGB32);
     image.fill(Qt::darkCyan);
     const QString file = privateFolders().filePath(QStringLiteral("photo.jpg"));
     image.save(file, "JPEG");
-    MacImageFile::setTestAnswer([file] { return file; });
+    ImageFile::setTestAnswer([file] { return file; });
     clickButton(child<QAbstractButton>(profile, QStringLiteral("pickPhoto")));
 }
 
@@ -91,20 +91,20 @@ private slots:
     void cleanup()
     {
         PushCenter::reset();
-        MacImageFile::setTestAnswer({});
+        ImageFile::setTestAnswer({});
     }
 
     void signUpVerifyAndCompleteTheProfile()
     {
         Rig rig;
         QVERIFY(rig.start());
-        QCOMPARE(rig.root->screen(), MacRootView::Screen::signIn);
-        MacAuthView *auth = rig.auth();
+        QCOMPARE(rig.root->screen(), RootView::Screen::signIn);
+        AuthView *auth = rig.auth();
         QVERIFY(auth);
         saveShot(rig.root.get(), QStringLiteral("01-sign-in"));
 
         clickButton(child<QAbstractButton>(auth->signInForm(), QStringLiteral("toSignUp")));
-        MacSignUpForm *signUp = auth->signUpForm();
+        SignUpForm *signUp = auth->signUpForm();
         QCOMPARE(auth->currentWidget(), signUp);
         typeInto(child<QLineEdit>(signUp, QStringLiteral("email")),
                  QStringLiteral("  New.User@Example.com "));
@@ -114,7 +114,7 @@ private slots:
         // The password rule is checked before anything reaches the service.
         typeInto(password, QStringLiteral("abcdefgh"));
         clickButton(send);
-        QCOMPARE(signUp->messageText(), MacSignUpForm::passwordRuleText());
+        QCOMPARE(signUp->messageText(), SignUpForm::passwordRuleText());
         QVERIFY(readyToRetype(signUp, password));
         QVERIFY(rig.service.requests().isEmpty());
         saveShot(rig.root.get(), QStringLiteral("02-sign-up-error"));
@@ -130,7 +130,7 @@ private slots:
         QCOMPARE(code.size(), 6);
 
         // The code field keeps digits only, six of them.
-        MacVerifyForm *verify = auth->verifyForm();
+        VerifyForm *verify = auth->verifyForm();
         auto *codeField = child<QLineEdit>(verify, QStringLiteral("code"));
         auto *verifyButton = child<WideButton>(verify, QStringLiteral("verify"));
         // The code can be typed at once: the sign-up field that had the focus was locked.
@@ -146,13 +146,13 @@ private slots:
         QTRY_VERIFY(!verifyButton->isBusy());
         QVERIFY(!verify->messageText().isEmpty());
         QVERIFY(readyToRetype(verify, codeField));
-        QCOMPARE(rig.root->screen(), MacRootView::Screen::signIn);
+        QCOMPARE(rig.root->screen(), RootView::Screen::signIn);
         saveShot(rig.root.get(), QStringLiteral("03-verify-error"));
 
         typeInto(codeField, code);
         clickButton(verifyButton);
-        QTRY_COMPARE(rig.root->screen(), MacRootView::Screen::profile);
-        auto *profile = qobject_cast<MacProfileSetupView *>(rig.root->content());
+        QTRY_COMPARE(rig.root->screen(), RootView::Screen::profile);
+        auto *profile = qobject_cast<ProfileSetupView *>(rig.root->content());
         QVERIFY(profile);
 
         // The display name is cut to 20 characters as it is typed.
@@ -167,7 +167,7 @@ private slots:
         QTRY_COMPARE(profile->messageText(),
                      QStringLiteral("아이디는 영문 소문자, 숫자, 밑줄 3–20자입니다."));
         QVERIFY(readyToRetype(profile, handle));
-        QCOMPARE(rig.root->screen(), MacRootView::Screen::profile);
+        QCOMPARE(rig.root->screen(), RootView::Screen::profile);
         saveShot(rig.root.get(), QStringLiteral("04-profile-error"));
 
         choosePhoto(profile);
@@ -175,7 +175,7 @@ private slots:
         typeInto(handle, QStringLiteral("new_user"));
         saveShot(rig.root.get(), QStringLiteral("05-profile"));
         clickButton(save);
-        QTRY_COMPARE(rig.root->screen(), MacRootView::Screen::workspace);
+        QTRY_COMPARE(rig.root->screen(), RootView::Screen::workspace);
         const auto me = rig.store->me();
         QVERIFY(me);
         QCOMPARE(me->displayName, hangul(20));
@@ -220,7 +220,7 @@ private slots:
         if (status)
             rig.service.failNext(QStringLiteral("POST"), QStringLiteral("/v1/auth/login"), 1,
                                  status, QStringLiteral("failed"), serviceMessage);
-        MacSignInForm *form = rig.auth()->signInForm();
+        SignInForm *form = rig.auth()->signInForm();
         typeInto(child<QLineEdit>(form, QStringLiteral("email")), email);
         typeInto(child<QLineEdit>(form, QStringLiteral("password")), password);
         auto *button = child<WideButton>(form, QStringLiteral("signIn"));
@@ -228,7 +228,7 @@ private slots:
         QTRY_COMPARE(form->messageText(), expected);
         QVERIFY(!button->isBusy());
         QVERIFY(readyToRetype(form, child<QLineEdit>(form, QStringLiteral("password"))));
-        QCOMPARE(rig.root->screen(), MacRootView::Screen::signIn);
+        QCOMPARE(rig.root->screen(), RootView::Screen::signIn);
         if (status == 503)
             saveShot(rig.root.get(), QStringLiteral("07-sign-in-error"));
     }
@@ -237,8 +237,8 @@ private slots:
     {
         QTest::addColumn<QString>("handle");
         QTest::addColumn<int>("screen");
-        QTest::newRow("complete profile") << "sora" << int(MacRootView::Screen::workspace);
-        QTest::newRow("no handle yet") << "" << int(MacRootView::Screen::profile);
+        QTest::newRow("complete profile") << "sora" << int(RootView::Screen::workspace);
+        QTest::newRow("no handle yet") << "" << int(RootView::Screen::profile);
     }
     void signInLeadsToTheRightScreen()
     {
@@ -248,7 +248,7 @@ private slots:
         QVERIFY(rig.start());
         rig.service.addUser(seed(QStringLiteral("sora@example.com"), QStringLiteral("abcd1234"),
                                  handle, QStringLiteral("한소라")));
-        MacSignInForm *form = rig.auth()->signInForm();
+        SignInForm *form = rig.auth()->signInForm();
         auto *button = child<WideButton>(form, QStringLiteral("signIn"));
         QVERIFY(button->isDisabled()); // nothing typed yet
         typeInto(child<QLineEdit>(form, QStringLiteral("email")),
@@ -265,9 +265,9 @@ private slots:
         QVERIFY(rig.start());
         rig.service.addUser(seed(QStringLiteral("sora@example.com"), QStringLiteral("abcd1234"),
                                  QStringLiteral("sora"), QStringLiteral("한소라")));
-        MacAuthView *auth = rig.auth();
+        AuthView *auth = rig.auth();
         clickButton(child<QAbstractButton>(auth->signInForm(), QStringLiteral("toSignUp")));
-        MacSignUpForm *form = auth->signUpForm();
+        SignUpForm *form = auth->signUpForm();
         typeInto(child<QLineEdit>(form, QStringLiteral("email")),
                  QStringLiteral("Sora@Example.com"));
         typeInto(child<QLineEdit>(form, QStringLiteral("password")), QStringLiteral("zxcv9876"));
@@ -283,13 +283,13 @@ private slots:
         QVERIFY(rig.start());
         rig.service.addUser(seed(QStringLiteral("sora@example.com"), QStringLiteral("abcd1234"),
                                  QStringLiteral("sora"), QStringLiteral("한소라")));
-        MacAuthView *auth = rig.auth();
+        AuthView *auth = rig.auth();
         typeInto(child<QLineEdit>(auth->signInForm(), QStringLiteral("email")),
                  QStringLiteral("sora@example.com"));
         auto *signInPassword = child<QLineEdit>(auth->signInForm(), QStringLiteral("password"));
         typeInto(signInPassword, QStringLiteral("forgotten1"));
         clickButton(child<QAbstractButton>(auth->signInForm(), QStringLiteral("toReset")));
-        MacResetForm *reset = auth->resetForm();
+        ResetForm *reset = auth->resetForm();
         QCOMPARE(auth->currentWidget(), reset);
         QCOMPARE(child<QLineEdit>(reset, QStringLiteral("email"))->text(),
                  QStringLiteral("sora@example.com"));
@@ -304,12 +304,12 @@ private slots:
         auto *newPassword = child<QLineEdit>(reset, QStringLiteral("newPassword"));
         typeInto(newPassword, QStringLiteral("12345678"));
         clickButton(primary);
-        QCOMPARE(reset->messageText(), MacSignUpForm::passwordRuleText());
+        QCOMPARE(reset->messageText(), SignUpForm::passwordRuleText());
 
         typeInto(newPassword, QStringLiteral("newpass99"));
         clickButton(primary);
         QTRY_COMPARE(auth->currentWidget(), auth->signInForm());
-        MacSignInForm *signIn = auth->signInForm();
+        SignInForm *signIn = auth->signInForm();
         QCOMPARE(signIn->email(), QStringLiteral("sora@example.com"));
         QVERIFY(!signIn->messageText().isEmpty());
         // The password typed before the reset is gone, and the new one can be typed at once.
@@ -319,7 +319,7 @@ private slots:
 
         typeInto(child<QLineEdit>(signIn, QStringLiteral("password")), QStringLiteral("newpass99"));
         clickButton(child<QAbstractButton>(signIn, QStringLiteral("signIn")));
-        QTRY_COMPARE(rig.root->screen(), MacRootView::Screen::workspace);
+        QTRY_COMPARE(rig.root->screen(), RootView::Screen::workspace);
     }
 
     void resetWithAWrongCodeShowsTheServiceText()
@@ -328,9 +328,9 @@ private slots:
         QVERIFY(rig.start());
         rig.service.addUser(seed(QStringLiteral("sora@example.com"), QStringLiteral("abcd1234"),
                                  QStringLiteral("sora"), QStringLiteral("한소라")));
-        MacAuthView *auth = rig.auth();
+        AuthView *auth = rig.auth();
         clickButton(child<QAbstractButton>(auth->signInForm(), QStringLiteral("toReset")));
-        MacResetForm *reset = auth->resetForm();
+        ResetForm *reset = auth->resetForm();
         typeInto(child<QLineEdit>(reset, QStringLiteral("email")),
                  QStringLiteral("sora@example.com"));
         auto *primary = child<WideButton>(reset, QStringLiteral("resetPrimary"));
@@ -355,13 +355,13 @@ private slots:
         QVERIFY(rig.start());
         rig.service.addUser(seed(QStringLiteral("new@example.com"), QStringLiteral("abcd1234"),
                                  QString(), QString()));
-        MacSignInForm *form = rig.auth()->signInForm();
+        SignInForm *form = rig.auth()->signInForm();
         typeInto(child<QLineEdit>(form, QStringLiteral("email")),
                  QStringLiteral("new@example.com"));
         typeInto(child<QLineEdit>(form, QStringLiteral("password")), QStringLiteral("abcd1234"));
         clickButton(child<QAbstractButton>(form, QStringLiteral("signIn")));
-        QTRY_COMPARE(rig.root->screen(), MacRootView::Screen::profile);
-        auto *profile = qobject_cast<MacProfileSetupView *>(rig.root->content());
+        QTRY_COMPARE(rig.root->screen(), RootView::Screen::profile);
+        auto *profile = qobject_cast<ProfileSetupView *>(rig.root->content());
 
         rig.service.failNext(QStringLiteral("PATCH"), QStringLiteral("/v1/me"), 1, 500,
                              QStringLiteral("busy"), QStringLiteral("잠시 후 다시 시도해 주세요."));
@@ -372,18 +372,18 @@ private slots:
         QTRY_VERIFY(!save->isBusy());
         QCOMPARE(profile->messageText(), QStringLiteral("잠시 후 다시 시도해 주세요."));
         QVERIFY(readyToRetype(profile, child<QLineEdit>(profile, QStringLiteral("handle"))));
-        QCOMPARE(rig.root->screen(), MacRootView::Screen::profile);
+        QCOMPARE(rig.root->screen(), RootView::Screen::profile);
     }
 
     void givingUpTheSignUpReturnsToSignIn()
     {
         LocalStore store(false, 20ms, nullptr);
-        MacRootView root(&store);
+        RootView root(&store);
         store.signIn(); // a new account with no profile yet
-        QCOMPARE(root.screen(), MacRootView::Screen::profile);
+        QCOMPARE(root.screen(), RootView::Screen::profile);
         const QUuid unfinished = store.session()->meId;
         clickButton(child<QAbstractButton>(root.content(), QStringLiteral("cancelSignup")));
-        QCOMPARE(root.screen(), MacRootView::Screen::signIn);
+        QCOMPARE(root.screen(), RootView::Screen::signIn);
         QVERIFY(!store.account(unfinished));
     }
 
@@ -403,20 +403,20 @@ private slots:
         const std::unique_ptr<QWidget> form([&]() -> QWidget * {
             switch (screen) {
             case 0:
-                return new MacSignInForm(&store);
+                return new SignInForm(&store);
             case 1:
-                return new MacSignUpForm(&store);
+                return new SignUpForm(&store);
             case 2:
-                return new MacVerifyForm(&store);
+                return new VerifyForm(&store);
             case 3:
-                return new MacResetForm(&store);
+                return new ResetForm(&store);
             }
-            return new MacProfileSetupView(&store);
+            return new ProfileSetupView(&store);
         }());
         form->resize(480, 760);
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        if (auto *profile = qobject_cast<MacProfileSetupView *>(form.get())) {
+        if (auto *profile = qobject_cast<ProfileSetupView *>(form.get())) {
             choosePhoto(profile); // brings the button that clears the photo
             QTRY_VERIFY(child<QAbstractButton>(profile, QStringLiteral("clearPhoto"))->isVisible());
         }
@@ -450,7 +450,7 @@ private slots:
         QFETCH(QString, kept);
         LocalStore store(false, 20ms, nullptr);
         store.signIn();
-        MacProfileSetupView profile(&store);
+        ProfileSetupView profile(&store);
         auto *name = child<QLineEdit>(&profile, QStringLiteral("name"));
         name->setFocus();
         name->insert(typed); // an edit of the user's, like a paste

@@ -1,10 +1,10 @@
 #include "AppTestSupport.h"
 
 #include "api/ChatAPI.h"
-#include "app/MacAuthView.h"
-#include "app/MacProfileSetupView.h"
-#include "app/MacRootView.h"
-#include "ui/workspace/MacWorkspace.h"
+#include "app/AuthView.h"
+#include "app/ProfileSetupView.h"
+#include "app/RootView.h"
+#include "ui/workspace/Workspace.h"
 
 #include <QDialog>
 #include <QFileDialog>
@@ -26,20 +26,20 @@ private slots:
     void followsTheSession()
     {
         LocalStore store(false, 20ms, nullptr);
-        MacRootView root(&store);
-        QSignalSpy changes(&root, &MacRootView::screenChanged);
-        QCOMPARE(root.screen(), MacRootView::Screen::signIn);
-        QVERIFY(qobject_cast<MacAuthView *>(root.content()));
+        RootView root(&store);
+        QSignalSpy changes(&root, &RootView::screenChanged);
+        QCOMPARE(root.screen(), RootView::Screen::signIn);
+        QVERIFY(qobject_cast<AuthView *>(root.content()));
 
         const QUuid me = QUuid::createUuid();
         store.setSession(AppSession{me, false});
-        QCOMPARE(root.screen(), MacRootView::Screen::profile);
-        QVERIFY(qobject_cast<MacProfileSetupView *>(root.content()));
+        QCOMPARE(root.screen(), RootView::Screen::profile);
+        QVERIFY(qobject_cast<ProfileSetupView *>(root.content()));
 
         store.setSession(AppSession{me, true});
-        QCOMPARE(root.screen(), MacRootView::Screen::workspace);
+        QCOMPARE(root.screen(), RootView::Screen::workspace);
         QPointer<QWidget> first = root.content();
-        QVERIFY(qobject_cast<MacWorkspace *>(first));
+        QVERIFY(qobject_cast<Workspace *>(first));
 
         // Another user signed in without passing through sign-in gets a fresh workspace.
         store.setSession(AppSession{QUuid::createUuid(), true});
@@ -48,7 +48,7 @@ private slots:
 
         QPointer<QWidget> second = root.content();
         store.setSession(std::nullopt);
-        QCOMPARE(root.screen(), MacRootView::Screen::signIn);
+        QCOMPARE(root.screen(), RootView::Screen::signIn);
         QTRY_VERIFY(second.isNull());
         QCOMPARE(changes.size(), 4); // profile, workspace, fresh workspace, sign-in
     }
@@ -65,7 +65,7 @@ private slots:
     {
         QFETCH(bool, nestedLoop);
         LocalStore store(false, 20ms, nullptr);
-        MacRootView root(&store);
+        RootView root(&store);
         root.resize(960, 680);
         root.show();
         QVERIFY(QTest::qWaitForWindowExposed(&root));
@@ -93,8 +93,8 @@ private slots:
         }
         QTRY_VERIFY(workspace.isNull());
         QVERIFY(panel.isNull());
-        QCOMPARE(root.screen(), MacRootView::Screen::signIn);
-        QVERIFY(qobject_cast<MacAuthView *>(root.content()));
+        QCOMPARE(root.screen(), RootView::Screen::signIn);
+        QVERIFY(qobject_cast<AuthView *>(root.content()));
     }
 
     // The first profile's photo dialog belongs to that screen: when the session ends while it
@@ -102,12 +102,12 @@ private slots:
     void dropsTheProfileScreenWithItsPhotoDialog()
     {
         LocalStore store(false, 20ms, nullptr);
-        MacRootView root(&store);
+        RootView root(&store);
         root.resize(960, 680);
         root.show();
         QVERIFY(QTest::qWaitForWindowExposed(&root));
         store.signIn();
-        QCOMPARE(root.screen(), MacRootView::Screen::profile);
+        QCOMPARE(root.screen(), RootView::Screen::profile);
         QPointer<QWidget> profile = root.content();
         clickButton(child<QAbstractButton>(profile, QStringLiteral("pickPhoto")));
         QPointer<QFileDialog> dialog = profile->findChild<QFileDialog *>();
@@ -117,7 +117,7 @@ private slots:
         QVERIFY(!dialog || !dialog->isVisible());
         QTRY_VERIFY(profile.isNull());
         QVERIFY(dialog.isNull());
-        QCOMPARE(root.screen(), MacRootView::Screen::signIn);
+        QCOMPARE(root.screen(), RootView::Screen::signIn);
     }
 
     void keepsInviteLinksUntilSignedIn_data()
@@ -140,7 +140,7 @@ private slots:
         QFETCH(QString, link);
         QFETCH(bool, invite);
         LocalStore store(false, 20ms, nullptr);
-        MacRootView root(&store);
+        RootView root(&store);
         QCOMPARE(root.openLink(link), invite);
         QCOMPARE(store.pendingInviteCode().has_value(), invite);
         if (invite)

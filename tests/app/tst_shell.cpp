@@ -1,13 +1,13 @@
 #include "AppTestSupport.h"
 
 #include "api/ChatAPI.h"
-#include "app/MacMainWindow.h"
-#include "app/MacRootView.h"
+#include "app/MainWindow.h"
 #include "app/MessageAlerts.h"
-#include "app/QuilloChatMacApp.h"
+#include "app/RootView.h"
+#include "app/ZumoApp.h"
 #include "platform/DesktopNotifier.h"
 #include "platform/SingleInstance.h"
-#include "ui/workspace/MacWorkspace.h"
+#include "ui/workspace/Workspace.h"
 
 #include <QAction>
 #include <QApplication>
@@ -82,8 +82,8 @@ private slots:
     {
         StandInService service;
         QVERIFY(service.listen());
-        QuilloChatMacApp app(clientFor(service), std::make_unique<NoBadge>());
-        MacMainWindow *window = app.window();
+        ZumoApp app(clientFor(service), std::make_unique<NoBadge>());
+        MainWindow *window = app.window();
         QCOMPARE(window->windowTitle(), QStringLiteral("Zumo Beta"));
         QCOMPARE(window->size(), QSize(960, 680));
         QVERIFY(!QApplication::quitOnLastWindowClosed());
@@ -104,7 +104,7 @@ private slots:
         QVERIFY(app.bootstrapStarted());
         QTRY_VERIFY(app.bootstrapFinished());
         // Nothing is stored yet: start-up ends signed out without asking the service.
-        QCOMPARE(window->rootView()->screen(), MacRootView::Screen::signIn);
+        QCOMPARE(window->rootView()->screen(), RootView::Screen::signIn);
         QVERIFY(service.requests().isEmpty());
 
         // Never smaller than what the screen needs.
@@ -129,8 +129,8 @@ private slots:
             QSKIP("Qt's Korean catalogue is not installed (qt6-translations-l10n)");
         StandInService service;
         QVERIFY(service.listen());
-        QuilloChatMacApp app(clientFor(service), std::make_unique<NoBadge>());
-        QVERIFY(QuilloChatMacApp::loadQtTranslations());
+        ZumoApp app(clientFor(service), std::make_unique<NoBadge>());
+        QVERIFY(ZumoApp::loadQtTranslations());
         const auto korean = [](const QString &text) {
             return std::any_of(text.cbegin(), text.cend(), [](QChar c) {
                 return c.unicode() >= 0xAC00 && c.unicode() <= 0xD7A3;
@@ -164,10 +164,10 @@ private slots:
             QVERIFY(signIn(&first, QStringLiteral("sora@example.com"), QStringLiteral("abcd1234")));
         }
         PushCenter::reset();
-        QuilloChatMacApp app(std::make_unique<ChatClient>(service.baseUrl(), options),
-                             std::make_unique<NoBadge>());
+        ZumoApp app(std::make_unique<ChatClient>(service.baseUrl(), options),
+                    std::make_unique<NoBadge>());
         app.showWindow();
-        QTRY_COMPARE(app.window()->rootView()->screen(), MacRootView::Screen::workspace);
+        QTRY_COMPARE(app.window()->rootView()->screen(), RootView::Screen::workspace);
         QTRY_VERIFY(app.bootstrapFinished());
     }
 
@@ -181,8 +181,8 @@ private slots:
                              QStringLiteral("sora"), QStringLiteral("한소라")));
         ChatClientOptions options = isolatedOptions();
         options.reconnectBackoff = 10min;
-        QuilloChatMacApp app(std::make_unique<ChatClient>(service.baseUrl(), options),
-                             std::make_unique<NoBadge>());
+        ZumoApp app(std::make_unique<ChatClient>(service.baseUrl(), options),
+                    std::make_unique<NoBadge>());
         QVERIFY(
             signIn(app.store(), QStringLiteral("sora@example.com"), QStringLiteral("abcd1234")));
         ChatClient *client = app.store()->client();
@@ -217,7 +217,7 @@ private slots:
         // store fills the hooks; nobody is signed in then, so it opens nothing.
         PushCenter::handleTap(room, std::nullopt);
         QVERIFY(PushCenter::hasWaitingTap());
-        QuilloChatMacApp app(clientFor(service), std::make_unique<NoBadge>());
+        ZumoApp app(clientFor(service), std::make_unique<NoBadge>());
         QVERIFY(!PushCenter::hasWaitingTap());
         QTest::qWait(50);
         QVERIFY(!app.store()->pushTarget());
@@ -251,7 +251,7 @@ private slots:
         const QString code = service.inviteCode(sora);
         QVERIFY(!code.isEmpty());
 
-        QuilloChatMacApp app(clientFor(service), std::make_unique<NoBadge>());
+        ZumoApp app(clientFor(service), std::make_unique<NoBadge>());
         const QString name
             = QStringLiteral("zumo-test-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
         SingleInstance first;
@@ -271,7 +271,7 @@ private slots:
             postedTo(service, QStringLiteral("POST"), QStringLiteral("/v1/invites/") + code));
         QVERIFY(!app.store()->pendingInviteCode());
         // The answer's notice becomes the workspace's banner.
-        auto *workspace = qobject_cast<MacWorkspace *>(app.window()->rootView()->content());
+        auto *workspace = qobject_cast<Workspace *>(app.window()->rootView()->content());
         QVERIFY(workspace);
         QTRY_COMPARE(workspace->navigation().banner(),
                      std::optional<QString>(QStringLiteral("친구 요청을 보냈습니다.")));
@@ -299,7 +299,7 @@ private slots:
         service.makeFriends(sora, taeo);
         const QUuid room = service.addDirectRoom(sora, taeo);
 
-        QuilloChatMacApp app(clientFor(service), std::make_unique<NoBadge>());
+        ZumoApp app(clientFor(service), std::make_unique<NoBadge>());
         QSignalSpy presented(app.alerts(), &MessageAlerts::presented);
         QVERIFY(
             signIn(app.store(), QStringLiteral("taeo@example.com"), QStringLiteral("abcd1234")));

@@ -1,4 +1,4 @@
-#include "platform/LauncherBadge.h"
+#include "platform/UnityLauncherBadge.h"
 
 #include <QDBusConnection>
 #include <QSignalSpy>
@@ -8,8 +8,8 @@ namespace {
 const QString listenerBus = QStringLiteral("badge-listener");
 }
 
-// Stands in for a dock: records every Update signal it hears.
-class DockListener : public QObject
+// Stands in for a desktop launcher: records every Update signal it hears.
+class LauncherListener : public QObject
 {
     Q_OBJECT
 public:
@@ -25,7 +25,7 @@ class TestLauncherBadge : public QObject
 {
     Q_OBJECT
 
-    DockListener dock;
+    LauncherListener launcher;
 
 private slots:
     void initTestCase()
@@ -35,12 +35,13 @@ private slots:
         QDBusConnection bus
             = QDBusConnection::connectToBus(QDBusConnection::SessionBus, listenerBus);
         QVERIFY(bus.isConnected());
-        QVERIFY(bus.connect(QString(), LauncherBadge::objectPath(),
+        QVERIFY(bus.connect(QString(), UnityLauncherBadge::objectPath(),
                             QStringLiteral("com.canonical.Unity.LauncherEntry"),
-                            QStringLiteral("Update"), &dock, SLOT(update(QString, QVariantMap))));
+                            QStringLiteral("Update"), &launcher,
+                            SLOT(update(QString, QVariantMap))));
     }
     void cleanupTestCase() { QDBusConnection::disconnectFromBus(listenerBus); }
-    void init() { dock.updates.clear(); }
+    void init() { launcher.updates.clear(); }
 
     void totalIsSent_data()
     {
@@ -59,15 +60,15 @@ private slots:
         QFETCH(qint64, count);
         QFETCH(bool, visible);
 
-        LauncherBadge badge;
+        UnityLauncherBadge badge;
         badge.setCount(total);
         QCOMPARE(badge.count(), count);
-        QTRY_COMPARE(dock.updates.size(), 1);
+        QTRY_COMPARE(launcher.updates.size(), 1);
 
-        const auto &[uri, properties] = dock.updates.first();
+        const auto &[uri, properties] = launcher.updates.first();
         QCOMPARE(uri, QStringLiteral("application://zumo.desktop"));
         const QVariant sentCount = properties.value(QStringLiteral("count"));
-        // Docks read "count" as a 64-bit integer ('x'); an 'i' is ignored by some of them.
+        // Launchers read "count" as a 64-bit integer ('x'); an 'i' is ignored by some of them.
         QCOMPARE(sentCount.metaType(), QMetaType::fromType<qlonglong>());
         QCOMPARE(sentCount.toLongLong(), count);
         QCOMPARE(properties.value(QStringLiteral("count-visible")), QVariant(visible));
@@ -75,21 +76,23 @@ private slots:
 
     void everyChangeIsSent()
     {
-        LauncherBadge badge(QStringLiteral("other.desktop"));
+        UnityLauncherBadge badge(QStringLiteral("other.desktop"));
         badge.setCount(3);
         badge.setCount(0);
-        QTRY_COMPARE(dock.updates.size(), 2);
-        QCOMPARE(dock.updates[0].first, QStringLiteral("application://other.desktop"));
-        QCOMPARE(dock.updates[1].second.value(QStringLiteral("count-visible")), QVariant(false));
+        QTRY_COMPARE(launcher.updates.size(), 2);
+        QCOMPARE(launcher.updates[0].first, QStringLiteral("application://other.desktop"));
+        QCOMPARE(launcher.updates[1].second.value(QStringLiteral("count-visible")),
+                 QVariant(false));
     }
 
     void noBusIsQuiet()
     {
         const QString name = QStringLiteral("no-bus");
         {
-            LauncherBadge badge(QStringLiteral("zumo.desktop"),
-                                QDBusConnection::connectToBus(
-                                    QStringLiteral("unix:path=/nonexistent/zumo-test-bus"), name));
+            UnityLauncherBadge badge(
+                QStringLiteral("zumo.desktop"),
+                QDBusConnection::connectToBus(
+                    QStringLiteral("unix:path=/nonexistent/zumo-test-bus"), name));
             badge.setCount(5);
             QCOMPARE(badge.count(), 5);
         }

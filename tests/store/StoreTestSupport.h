@@ -7,7 +7,7 @@
 
 #include "api/ChatClient.h"
 #include "model/SeedID.h"
-#include "platform/DockBadge.h"
+#include "platform/LauncherBadge.h"
 #include "platform/PushCenter.h"
 #include "service/StandInService.h"
 #include "store/LocalStore.h"
@@ -62,7 +62,7 @@ inline void resetFolders()
     QDir(folder + QStringLiteral("/QuilloChat")).removeRecursively();
 }
 
-class RecordingBadge final : public DockBadge
+class RecordingBadge final : public LauncherBadge
 {
 public:
     void setCount(qint64 total) override { counts.append(total); }
@@ -251,7 +251,7 @@ public:
 
     // Signs `email` in on a new client (the session goes to its storage), then builds the store
     // around that client.
-    std::unique_ptr<LocalStore> signedInStore(const QString &email, DockBadge *badge = nullptr)
+    std::unique_ptr<LocalStore> signedInStore(const QString &email, LauncherBadge *badge = nullptr)
     {
         auto client = makeClient();
         if (!finish(client->login(email, password)))
@@ -268,7 +268,7 @@ public:
     }
 
     // A store whose client has no stored session at all.
-    std::unique_ptr<LocalStore> signedOutStore(DockBadge *badge = nullptr)
+    std::unique_ptr<LocalStore> signedOutStore(LauncherBadge *badge = nullptr)
     {
         return std::make_unique<LocalStore>(true, 250ms, makeClient(), badge);
     }

@@ -1,5 +1,5 @@
 // Start-up against the stand-in service, the room list and sync pages, live events, unread
-// counts and the dock badge.
+// counts and the launcher badge.
 
 #include "StoreTestSupport.h"
 

@@ -111,7 +111,7 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        // A window coming back from the dock is no new showing: its focus comes back as it was.
+        // A window restored from the task bar is no new showing: its focus comes back as it was.
         if (event->type() == QEvent::Show && !event->spontaneous() && m_first
             && m_first->isVisibleTo(static_cast<QWidget *>(watched)))
             m_first->setFocus(Qt::OtherFocusReason);

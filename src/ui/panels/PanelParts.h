@@ -12,7 +12,7 @@ class QPushButton;
 class QWidget;
 
 // Pieces that the pages of the detail column share: the plain button, the outset layout and the
-// one-line messages under a form. (Title bars and form columns are the Page's.)
+// one-line messages under a form. (Title bars and form columns are the PageBase's.)
 namespace PanelParts {
 
 // The room that a plain button or a row button keeps on each side of its text for its hover

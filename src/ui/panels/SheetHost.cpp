@@ -1,11 +1,11 @@
 #include "ui/panels/SheetHost.h"
 
-#include "ui/panels/Page.h"
+#include "ui/panels/PageBase.h"
 
 #include <QDialog>
 #include <QGridLayout>
 
-QDialog *SheetHost::create(QWidget *window, Page *sheet, QSize floor)
+QDialog *SheetHost::create(QWidget *window, PageBase *sheet, QSize floor)
 {
     auto *dialog = new QDialog(window);
     dialog->setWindowModality(Qt::WindowModal);
@@ -15,7 +15,7 @@ QDialog *SheetHost::create(QWidget *window, Page *sheet, QSize floor)
         new QSpacerItem(floor.width(), floor.height(), QSizePolicy::Minimum, QSizePolicy::Minimum),
         0, 0);
     layout->addWidget(sheet, 0, 0);
-    QObject::connect(sheet, &Page::closeRequested, dialog, &QDialog::reject);
+    QObject::connect(sheet, &PageBase::closeRequested, dialog, &QDialog::reject);
     QObject::connect(dialog, &QDialog::finished, dialog, &QObject::deleteLater);
     return dialog;
 }

@@ -2,7 +2,7 @@
 
 #include <QSize>
 
-class Page;
+class PageBase;
 class QDialog;
 class QWidget;
 
@@ -13,6 +13,6 @@ class QWidget;
 // the sheet. The caller opens the dialog once it has connected what it needs.
 namespace SheetHost {
 
-QDialog *create(QWidget *window, Page *sheet, QSize floor = {});
+QDialog *create(QWidget *window, PageBase *sheet, QSize floor = {});
 
 } // namespace SheetHost

@@ -3,14 +3,14 @@
 #include "store/LocalStore.h"
 #include "ui/common/DecodedImageCache.h"
 #include "ui/common/ImageDecodeJob.h"
-#include "ui/workspace/MacRoomState.h"
-#include "ui/workspace/MacTranscriptView.h"
+#include "ui/workspace/RoomState.h"
+#include "ui/workspace/TranscriptView.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMenu>
 
-TranscriptActions::TranscriptActions(LocalStore &store, MacRoomState &room, MacTranscriptView &view)
+TranscriptActions::TranscriptActions(LocalStore &store, RoomState &room, TranscriptView &view)
     : m_store(store)
     , m_room(room)
     , m_view(view)
@@ -28,8 +28,8 @@ QMenu *TranscriptActions::menuFor(const ChatMessage &message, QWidget *parent) c
         return nullptr;
     auto *menu = new QMenu(parent);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    MacRoomState *room = &m_room;
-    MacTranscriptView *view = &m_view;
+    RoomState *room = &m_room;
+    TranscriptView *view = &m_view;
     menu->addAction(QStringLiteral("답장"), menu, [room, message] { room->chooseReply(message); });
     menu->addAction(QStringLiteral("복사"), menu, [message] { copy(message); });
     menu->addAction(QStringLiteral("삭제"), menu,

@@ -3,8 +3,8 @@
 #include "model/ChatMessage.h"
 
 class LocalStore;
-class MacRoomState;
-class MacTranscriptView;
+class RoomState;
+class TranscriptView;
 class QMenu;
 class QWidget;
 
@@ -14,7 +14,7 @@ class TranscriptActions
 {
 public:
     // A report is asked for through `view`'s reportRequested().
-    TranscriptActions(LocalStore &store, MacRoomState &room, MacTranscriptView &view);
+    TranscriptActions(LocalStore &store, RoomState &room, TranscriptView &view);
 
     // The menu of `message`, parented to `parent`; null for system lines and deleted
     // messages. "답장", "복사", "삭제" and, for somebody else's message, "신고".
@@ -33,6 +33,6 @@ private:
     bool isMine(const ChatMessage &message) const;
 
     LocalStore &m_store;
-    MacRoomState &m_room;
-    MacTranscriptView &m_view;
+    RoomState &m_room;
+    TranscriptView &m_view;
 };

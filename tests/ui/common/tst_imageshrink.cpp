@@ -1,9 +1,9 @@
 // Photo shrinking: sizes, EXIF orientation, transparency, undecodable data, and reading an
 // image file.
 
+#include "ui/common/ImageFile.h"
 #include "ui/common/ImageShrink.h"
 #include "ui/common/JPEGImage.h"
-#include "ui/common/MacImageFile.h"
 
 #include <QBuffer>
 #include <QFileDialog>
@@ -182,12 +182,12 @@ private slots:
         QVERIFY(writeFile(picture, encode(halves(1000, 800), "png")));
         QVERIFY(writeFile(text, "not an image"));
 
-        const auto jpeg = MacImageFile::read(picture, 512);
+        const auto jpeg = ImageFile::read(picture, 512);
         QVERIFY(jpeg.has_value());
         QCOMPARE(decodedSize(*jpeg), QSize(512, 410));
-        QVERIFY(!MacImageFile::read(text, 512).has_value());
-        QVERIFY(!MacImageFile::read(dir.filePath("missing.jpg"), 512).has_value());
-        QVERIFY(MacImageFile::nameFilter().contains("*.jpg"));
+        QVERIFY(!ImageFile::read(text, 512).has_value());
+        QVERIFY(!ImageFile::read(dir.filePath("missing.jpg"), 512).has_value());
+        QVERIFY(ImageFile::nameFilter().contains("*.jpg"));
     }
 
     // pick() answers on a later turn, by the test seam or the dialog, and never once the widget
@@ -214,15 +214,15 @@ private slots:
         QVERIFY(writeFile(image, encode(halves(300, 200), "png")));
         const bool viaDialog = how.startsWith("dialog");
         if (!viaDialog)
-            MacImageFile::setTestAnswer([=] { return how.startsWith("picture") ? image : ""; });
+            ImageFile::setTestAnswer([=] { return how.startsWith("picture") ? image : ""; });
         auto asker = std::make_unique<QWidget>();
         int called = 0;
         std::optional<QByteArray> got;
-        MacImageFile::pick(asker.get(), 64, [&](std::optional<QByteArray> jpeg) {
+        ImageFile::pick(asker.get(), 64, [&](std::optional<QByteArray> jpeg) {
             ++called;
             got = std::move(jpeg);
         });
-        MacImageFile::setTestAnswer({});
+        ImageFile::setTestAnswer({});
         QCOMPARE(called, 0);
         QPointer<QFileDialog> dialog = asker->findChild<QFileDialog *>();
         QCOMPARE(dialog && dialog->isVisible() && dialog->windowModality() == Qt::WindowModal,

@@ -3,10 +3,10 @@
 #include "PanelTestSupport.h"
 
 #include "ui/common/ConfirmDialog.h"
-#include "ui/common/MacImageFile.h"
+#include "ui/common/ImageFile.h"
+#include "ui/panels/InfoPanel.h"
 #include "ui/panels/LineLimitedText.h"
-#include "ui/panels/MacInfoPanel.h"
-#include "ui/panels/MacMemberInvite.h"
+#include "ui/panels/MemberInvite.h"
 #include "ui/panels/PersonRowDelegate.h"
 
 #include <QAbstractItemModelTester>
@@ -27,15 +27,15 @@ struct Calls
     int left = 0;
 };
 
-std::unique_ptr<MacInfoPanel> makePanel(LocalStore &store, const QUuid &roomId, Calls &calls)
+std::unique_ptr<InfoPanel> makePanel(LocalStore &store, const QUuid &roomId, Calls &calls)
 {
-    auto panel = std::make_unique<MacInfoPanel>(store, roomId);
-    QObject::connect(panel.get(), &MacInfoPanel::reportRequested,
+    auto panel = std::make_unique<InfoPanel>(store, roomId);
+    QObject::connect(panel.get(), &InfoPanel::reportRequested,
                      [&calls](const ReportDraft &d) { calls.reports.append(d); });
-    QObject::connect(panel.get(), &MacInfoPanel::profileRequested,
+    QObject::connect(panel.get(), &InfoPanel::profileRequested,
                      [&calls](const QUuid &id) { calls.opened.append(id); });
-    QObject::connect(panel.get(), &MacInfoPanel::closeRequested, [&calls] { ++calls.closed; });
-    QObject::connect(panel.get(), &MacInfoPanel::left, [&calls] { ++calls.left; });
+    QObject::connect(panel.get(), &InfoPanel::closeRequested, [&calls] { ++calls.closed; });
+    QObject::connect(panel.get(), &InfoPanel::left, [&calls] { ++calls.left; });
     return panel;
 }
 
@@ -67,13 +67,13 @@ private slots:
     void init()
     {
         resetFolders();
-        MacImageFile::setTestAnswer({});
+        ImageFile::setTestAnswer({});
         m_store = memoryStore();
         m_me = signInLocally(*m_store);
     }
     void cleanup()
     {
-        MacImageFile::setTestAnswer({});
+        ImageFile::setTestAnswer({});
         m_store.reset();
     }
 
@@ -455,7 +455,7 @@ void TestInfoPanel::photoFromFile()
     QFile junk(folder.filePath(u"junk.png"_s));
     QVERIFY(junk.open(QIODevice::WriteOnly) && junk.write("not a picture") > 0);
     junk.close();
-    MacImageFile::setTestAnswer(
+    ImageFile::setTestAnswer(
         [&] { return answer == u"cancel"_s ? QString() : folder.filePath(answer + u".png"_s); });
 
     const QUuid id = addGroup(1, true);
@@ -513,7 +513,7 @@ void TestInfoPanel::inviteCandidates()
             id = QUuid::createUuid();
     }
 
-    MacMemberInvite sheet(*m_store, id);
+    MemberInvite sheet(*m_store, id);
     auto *list = part<QListView>(sheet, u"list"_s);
     QAbstractItemModelTester tester(list->model(),
                                     QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -522,7 +522,7 @@ void TestInfoPanel::inviteCandidates()
         names.append(list->model()->index(row, 0).data().toString());
     QCOMPARE(names, listed);
     QCOMPARE(shown(sheet, u"empty"_s), listed.isEmpty());
-    QCOMPARE(part<QLabel>(sheet, u"empty"_s)->text(), MacMemberInvite::emptyText());
+    QCOMPARE(part<QLabel>(sheet, u"empty"_s)->text(), MemberInvite::emptyText());
     QCOMPARE(shownText(sheet, u"title"_s), u"멤버 초대"_s);
     if (setting == u"left"_s)
         savePictures(sheet, u"member-invite"_s, {QSize(420, 360)});
@@ -541,7 +541,7 @@ void TestInfoPanel::inviteSheetFromPanel()
     QDialog *dialog = panel->inviteDialog();
     QVERIFY(dialog && dialog->isVisible() && dialog->windowModality() == Qt::WindowModal);
     QVERIFY(dialog->minimumWidth() >= 420 && dialog->minimumHeight() >= 360);
-    auto *sheet = dialog->findChild<MacMemberInvite *>();
+    auto *sheet = dialog->findChild<MemberInvite *>();
     auto *friends = part<QListView>(*sheet, u"list"_s);
     clickRow(friends, 0);
     redraw();

@@ -3,8 +3,8 @@
 #include "PanelTestSupport.h"
 
 #include "ui/common/WideButton.h"
-#include "ui/panels/MacInvitePanel.h"
-#include "ui/panels/MacInviteRequest.h"
+#include "ui/panels/InvitePanel.h"
+#include "ui/panels/InviteRequest.h"
 
 #include <QClipboard>
 #include <QDesktopServices>
@@ -54,7 +54,7 @@ void TestInvitePanels::copyShareAndRenew()
 {
     auto store = memoryStore();
     signInWithProfile(*store);
-    MacInvitePanel page(*store);
+    InvitePanel page(*store);
     page.show();
     const QString first = page.link();
     QVERIFY(first.endsWith(store->localInviteCode()));
@@ -64,7 +64,7 @@ void TestInvitePanels::copyShareAndRenew()
     for (int i = 0; i < 2; ++i) {
         part(page, u"copy"_s)->click();
         QCOMPARE(QGuiApplication::clipboard()->text(), first);
-        QCOMPARE(shownText(page, u"note"_s), MacInvitePanel::copiedText());
+        QCOMPARE(shownText(page, u"note"_s), InvitePanel::copiedText());
     }
     QGuiApplication::clipboard()->clear();
     part(page, u"share"_s)->click();
@@ -78,7 +78,7 @@ void TestInvitePanels::copyShareAndRenew()
     QCOMPARE(openConfirmation(page)->text(), u"이전 링크는 바로 사용할 수 없게 됩니다."_s);
     QVERIFY(answerConfirmation(page, u"취소"_s));
     QCOMPARE(page.link(), first);
-    QCOMPARE(shownText(page, u"note"_s), MacInvitePanel::copiedText());
+    QCOMPARE(shownText(page, u"note"_s), InvitePanel::copiedText());
 
     part(page, u"rotate"_s)->click();
     QVERIFY(answerConfirmation(page, u"새로 만들기"_s));
@@ -88,7 +88,7 @@ void TestInvitePanels::copyShareAndRenew()
 
     // A link that is no URL is still shown and copied, but not offered to other programs.
     store->setLocalInviteCode(u"not a code"_s);
-    MacInvitePanel odd(*store);
+    InvitePanel odd(*store);
     QVERIFY(odd.link().endsWith(u"not a code"_s) && part(odd, u"share"_s)->isHidden());
     part(odd, u"copy"_s)->click();
     QCOMPARE(QGuiApplication::clipboard()->text(), odd.link());
@@ -100,12 +100,12 @@ void TestInvitePanels::failedLoadAndPageLeftWhileLoading()
     QVERIFY(ops.startAs(u"me_user"_s));
     // The first page goes before its link arrives; the second page's load fails after that.
     ops.service.delayNext(u"GET"_s, u"/v1/me/invite"_s, 1, 200);
-    std::make_unique<MacInvitePanel>(*ops.store).reset();
+    std::make_unique<InvitePanel>(*ops.store).reset();
     QVERIFY(QTest::qWaitFor([&] { return ops.countRequests(u"GET"_s, u"/v1/me/invite"_s) == 1; },
                             10000));
     ops.service.delayNext(u"GET"_s, u"/v1/me/invite"_s, 1, 400);
     ops.service.failNext(u"GET"_s, u"/v1/me/invite"_s, 1, 500, u"oops"_s, u"링크 오류"_s);
-    MacInvitePanel page(*ops.store);
+    InvitePanel page(*ops.store);
     page.show();
     QVERIFY(QTest::qWaitFor([&] { return ops.store->notice().has_value(); }, 10000));
     redraw();
@@ -121,7 +121,7 @@ void TestInvitePanels::rotationsWithTheService()
 {
     LiveOps ops;
     QVERIFY(ops.startAs(u"me_user"_s));
-    MacInvitePanel page(*ops.store);
+    InvitePanel page(*ops.store);
     page.show();
     QTRY_VERIFY_WITH_TIMEOUT(!page.link().isEmpty(), 10000);
     const QString first = page.link();
@@ -136,7 +136,7 @@ void TestInvitePanels::rotationsWithTheService()
     QTRY_COMPARE_WITH_TIMEOUT(ops.store->notice(), std::optional(u"만들 수 없음"_s), 10000);
     redraw();
     QCOMPARE(page.link(), first);
-    QCOMPARE(shownText(page, u"note"_s), MacInvitePanel::copiedText());
+    QCOMPARE(shownText(page, u"note"_s), InvitePanel::copiedText());
 
     ops.service.delayNext(u"POST"_s, u"/v1/me/invite"_s, 1, 400);
     QStringList shown;
@@ -170,8 +170,8 @@ void TestInvitePanels::requestAnswers()
     signInWithProfile(*store);
     const InviteOutcome outcome{QUuid::createUuid(), QUuid::createUuid(), std::nullopt};
     store->setInviteOutcome(outcome);
-    MacInviteRequest sheet(*store, outcome);
-    QSignalSpy closing(&sheet, &MacInviteRequest::closeRequested);
+    InviteRequest sheet(*store, outcome);
+    QSignalSpy closing(&sheet, &InviteRequest::closeRequested);
     QCOMPARE(shownText(sheet, u"title"_s), u"친구 요청"_s);
     if (button == u"accept"_s) {
         const QSize least = sheet.sizeHint().expandedTo(QSize(360, 180));

@@ -5,7 +5,7 @@
 #include "PanelTestSupport.h"
 #include "TestShots.h"
 
-#include "ui/panels/MacMediaViewer.h"
+#include "ui/panels/MediaViewer.h"
 
 #include <QBuffer>
 #include <QFileDialog>
@@ -167,7 +167,7 @@ void TestMediaViewer::zoom()
     QFETCH(QStringList, steps);
     QFETCH(double, scale);
 
-    MacMediaViewer viewer(*m_store, addPhoto(jpeg(), std::nullopt));
+    MediaViewer viewer(*m_store, addPhoto(jpeg(), std::nullopt));
     viewer.resize(640, 480);
     viewer.show();
     auto *photo = viewer.findChild<MediaPhotoView *>(u"photo"_s);
@@ -220,7 +220,7 @@ void TestMediaViewer::largePhotos()
     QFETCH(QByteArray, bytes);
     QFETCH(int, shown);
     QFETCH(int, longestSide);
-    MacMediaViewer viewer(*m_store, addPhoto(bytes, std::nullopt));
+    MediaViewer viewer(*m_store, addPhoto(bytes, std::nullopt));
     viewer.resize(640, 480);
     viewer.show();
     QCOMPARE(viewer.shownKind(), MediaPhotoView::Kind::None);
@@ -273,7 +273,7 @@ void TestMediaViewer::download()
     LoopbackHttp http;
     http.routes[u"/p.jpg"_s] = {status, body, headers, endless};
     const QUuid id = addPhoto(std::nullopt, http.url(u"/p.jpg"_s));
-    MacMediaViewer viewer(*m_store, id);
+    MediaViewer viewer(*m_store, id);
     QVERIFY(viewer.isDownloading());
     QTRY_VERIFY_WITH_TIMEOUT(!viewer.isDownloading(), 30000);
     QCOMPARE(m_store->message(id)->imageJPEG, kept ? std::optional(body) : std::nullopt);
@@ -293,7 +293,7 @@ void TestMediaViewer::downloadGoesWithTheSheet()
     LoopbackHttp http;
     http.routes[u"/p.jpg"_s] = {200, {}, {}, true};
     const QUuid id = addPhoto(std::nullopt, http.url(u"/p.jpg"_s));
-    auto viewer = std::make_unique<MacMediaViewer>(*m_store, id);
+    auto viewer = std::make_unique<MediaViewer>(*m_store, id);
     QTRY_VERIFY(!http.heads.isEmpty());
     viewer.reset();
     QTRY_VERIFY(http.hungUp);
@@ -340,7 +340,7 @@ void TestMediaViewer::save()
                                     : addPhoto(bytes, http.url(u"/p.jpg"_s));
     if (photo == u"unknown"_s)
         id = QUuid::createUuid();
-    MacMediaViewer viewer(*m_store, id);
+    MediaViewer viewer(*m_store, id);
     viewer.resize(640, 480);
     viewer.show();
     QTRY_COMPARE(int(viewer.shownKind()), shown);

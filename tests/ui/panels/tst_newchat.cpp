@@ -6,7 +6,7 @@
 #include "ui/common/WideButton.h"
 #include "ui/panels/FriendPickModel.h"
 #include "ui/panels/LookupResultRow.h"
-#include "ui/panels/MacNewChat.h"
+#include "ui/panels/NewChat.h"
 
 #include <QAbstractItemModelTester>
 #include <QGraphicsEffect>
@@ -26,7 +26,7 @@ std::unique_ptr<LocalStore> storeWithFriends()
     return store;
 }
 
-QStringList listed(MacNewChat &sheet)
+QStringList listed(NewChat &sheet)
 {
     auto *list = part<QListView>(sheet, u"friends"_s);
     QStringList names;
@@ -35,20 +35,20 @@ QStringList listed(MacNewChat &sheet)
     return names;
 }
 
-void clickRow(MacNewChat &sheet, int row)
+void clickRow(NewChat &sheet, int row)
 {
     auto *list = part<QListView>(sheet, u"friends"_s);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                       list->visualRect(list->model()->index(row, 0)).center());
 }
 
-void search(MacNewChat &sheet, const QString &text)
+void search(NewChat &sheet, const QString &text)
 {
     typeInto(part<QLineEdit>(sheet, u"query"_s), text);
 }
 
 // What the lookup row offers, by object name, as far as it is shown.
-QStringList offered(MacNewChat &sheet)
+QStringList offered(NewChat &sheet)
 {
     QStringList shown;
     auto *row = part<QWidget>(sheet, u"lookupResult"_s);
@@ -103,7 +103,7 @@ void TestNewChat::searchKeepsTheStoreOrder()
 {
     QFETCH(QString, query);
     auto store = storeWithFriends();
-    MacNewChat sheet(*store, [](const QUuid &) {});
+    NewChat sheet(*store, [](const QUuid &) {});
     QAbstractItemModelTester tester(part<QListView>(sheet, u"friends"_s)->model(),
                                     QAbstractItemModelTester::FailureReportingMode::QtTest);
     search(sheet, query);
@@ -119,7 +119,7 @@ void TestNewChat::choosesAtMostNineteen()
         befriend(*store,
                  addAccount(*store, u"friend_%1"_s.arg(i, 2, 10, QChar(u'0')),
                             u"친구 %1"_s.arg(i, 2, 10, QChar(u'0'))));
-    MacNewChat sheet(*store, [](const QUuid &) {});
+    NewChat sheet(*store, [](const QUuid &) {});
     auto *list = part<QListView>(sheet, u"friends"_s);
     QAbstractItemModelTester tester(list->model(),
                                     QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -141,17 +141,17 @@ void TestNewChat::choosesAtMostNineteen()
     QVERIFY(part(sheet, u"talk"_s)->isHidden());
     for (int row = 2; row < 21; ++row)
         clickRow(sheet, row);
-    QCOMPARE(sheet.chosen().size(), MacNewChat::maxChosen);
+    QCOMPARE(sheet.chosen().size(), NewChat::maxChosen);
     QCOMPARE(list->model()->index(19, 0).data(Qt::CheckStateRole).value<Qt::CheckState>(),
              Qt::Unchecked);
     QCOMPARE(list->model()->index(18, 0).data(Qt::AccessibleTextRole).toString(), u"선택 해제"_s);
-    QCOMPARE(chips(), qsizetype(MacNewChat::maxChosen));
+    QCOMPARE(chips(), qsizetype(NewChat::maxChosen));
 
     // Dropping through the row and through the chip; the last one takes the chips and the
     // header's buttons with it.
     clickRow(sheet, 0);
     redraw();
-    QCOMPARE(chips(), qsizetype(MacNewChat::maxChosen - 1));
+    QCOMPARE(chips(), qsizetype(NewChat::maxChosen - 1));
     while (!sheet.chosen().isEmpty()) {
         redraw();
         const auto all = sheet.findChildren<QAbstractButton *>(u"chip"_s);
@@ -179,7 +179,7 @@ void TestNewChat::nextNamesTheGroup()
     QFETCH(QString, typed);
     auto store = storeWithFriends();
     QList<QUuid> opened;
-    MacNewChat sheet(*store, [&](const QUuid &room) { opened.append(room); });
+    NewChat sheet(*store, [&](const QUuid &room) { opened.append(room); });
     search(sheet, u"소라"_s);
     clickRow(sheet, 0);
     search(sheet, u"태오"_s);
@@ -239,7 +239,7 @@ void TestNewChat::lookupOffersWhatFits()
     }
     if (blocked)
         store->block(found);
-    MacNewChat sheet(*store, [](const QUuid &) {});
+    NewChat sheet(*store, [](const QUuid &) {});
     if (choosing)
         clickRow(sheet, 0);
     search(sheet, u"@Found_One"_s);
@@ -256,7 +256,7 @@ void TestNewChat::lookupFollowsTheStore()
     const QUuid stranger = addAccount(*store, u"stranger"_s, u"낯선 이"_s);
     store->block(stranger);
     QList<QUuid> opened;
-    MacNewChat sheet(*store, [&](const QUuid &room) { opened.append(room); });
+    NewChat sheet(*store, [&](const QUuid &room) { opened.append(room); });
 
     // A friend found by handle is listed already: no second row for them.
     search(sheet, u"sora"_s);
@@ -277,7 +277,7 @@ void TestNewChat::lookupFollowsTheStore()
     search(sheet, u"strangers"_s);
     QVERIFY(part<QWidget>(sheet, u"lookupResult"_s)->isHidden());
     part(sheet, u"find"_s)->click();
-    QCOMPARE(shownText(sheet, u"miss"_s), MacNewChat::missText());
+    QCOMPARE(shownText(sheet, u"miss"_s), NewChat::missText());
     search(sheet, u"stranger"_s);
     QVERIFY(part<QWidget>(sheet, u"miss"_s)->isHidden());
 
@@ -308,7 +308,7 @@ void TestNewChat::createsOneGroupPerPress()
     ops.service.makeFriends(ops.meId, peer);
     await(ops.store->reloadRemote());
     QList<QUuid> opened;
-    MacNewChat sheet(*ops.store, [&](const QUuid &room) { opened.append(room); });
+    NewChat sheet(*ops.store, [&](const QUuid &room) { opened.append(room); });
     clickRow(sheet, 0);
     part(sheet, u"next"_s)->click();
     auto *create = part<WideButton>(sheet, u"create"_s);
@@ -317,7 +317,7 @@ void TestNewChat::createsOneGroupPerPress()
     ops.service.failNext(u"POST"_s, u"/v1/conversations"_s, 1, 500, u"oops"_s, u"실패"_s);
     create->click();
     QVERIFY(QTest::qWaitFor([&] { return !create->isBusy(); }, 10000));
-    QCOMPARE(shownText(sheet, u"failed"_s), MacNewChat::failedText());
+    QCOMPARE(shownText(sheet, u"failed"_s), NewChat::failedText());
     savePictures(sheet, u"newchat-naming"_s, {QSize(460, 420)});
 
     // A slow answer: pressing again while it is on its way makes no second group.
@@ -343,7 +343,7 @@ void TestNewChat::sheetGoneBeforeTheAnswer()
     ops.service.makeFriends(ops.meId, peer);
     await(ops.store->reloadRemote());
     int opened = 0;
-    auto sheet = std::make_unique<MacNewChat>(*ops.store, [&](const QUuid &) { ++opened; });
+    auto sheet = std::make_unique<NewChat>(*ops.store, [&](const QUuid &) { ++opened; });
     clickRow(*sheet, 0);
     search(*sheet, u"other_user"_s);
     ops.service.delayNext(u"GET"_s, u"/v1/users"_s, 1, 300);

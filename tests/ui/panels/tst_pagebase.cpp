@@ -1,7 +1,7 @@
 #include "PanelTestSupport.h"
 
 #include "ui/common/UiMetrics.h"
-#include "ui/panels/Page.h"
+#include "ui/panels/PageBase.h"
 #include "ui/panels/SheetHost.h"
 
 #include <QBoxLayout>
@@ -16,11 +16,11 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // A page with a title bar whose sides are given as button texts (empty: no button there).
-class BarPage : public Page
+class BarPage : public PageBase
 {
 public:
     BarPage(const QString &leading, const QString &trailing, bool hideTrailing)
-        : Page(u"barPage"_s)
+        : PageBase(u"barPage"_s)
     {
         auto *layout = new QVBoxLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);
@@ -90,9 +90,9 @@ void TestPageBase::sheetHostClosesOnRequest()
     window.resize(800, 600);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    auto *sheet = new Page(u"sheet"_s);
+    auto *sheet = new PageBase(u"sheet"_s);
     QPointer<QDialog> dialog = SheetHost::create(&window, sheet, QSize(420, 360));
-    QPointer<Page> content = sheet;
+    QPointer<PageBase> content = sheet;
     QSignalSpy finished(dialog.data(), &QDialog::finished);
     dialog->open();
     QVERIFY(dialog->isVisible());

@@ -5,9 +5,9 @@
 #include "PanelTestSupport.h"
 #include "WorkspaceTestSupport.h"
 
-#include "ui/panels/MacInfoPanel.h"
-#include "ui/panels/MacNewChat.h"
-#include "ui/workspace/MacWorkspace.h"
+#include "ui/panels/InfoPanel.h"
+#include "ui/panels/NewChat.h"
+#include "ui/workspace/Workspace.h"
 
 #include <QDialog>
 #include <QListView>
@@ -20,12 +20,12 @@ namespace {
 struct Rig : WorkspaceRig
 {
     // The room's information panel, as the room pane's own button shows it.
-    MacInfoPanel *openInfo(const QUuid &room)
+    InfoPanel *openInfo(const QUuid &room)
     {
         nav.openRoom(room);
         nav.setRoomInfo(true);
         redraw();
-        return workspace.findChild<MacInfoPanel *>();
+        return workspace.findChild<InfoPanel *>();
     }
 };
 
@@ -83,30 +83,30 @@ void TestPanelsInWorkspace::buttonsMoveTheNavigation()
 {
     QFETCH(QString, from);
     Rig rig;
-    rig.nav.setSection(MacSection::friends);
+    rig.nav.setSection(Section::friends);
     rig.nav.setRoomInfo(true);
     if (from == u"profile"_s) {
-        rig.nav.setPage(MacPage::profilePage(SeedID::sora()));
+        rig.nav.setPage(Page::profilePage(SeedID::sora()));
         part(*rig.workspace.detail(), u"talk"_s)->click();
     } else {
         rig.nav.setShowNewChat(true);
-        auto *sheet = rig.workspace.sheet(MacSheet::newChat)->findChild<MacNewChat *>();
+        auto *sheet = rig.workspace.sheet(Sheet::newChat)->findChild<NewChat *>();
         typeInto(part<QLineEdit>(*sheet, u"query"_s), u"소라"_s);
         clickFirstRow(part<QListView>(*sheet, u"friends"_s));
         part(*sheet, u"talk"_s)->click();
     }
-    QTRY_COMPARE(rig.nav.page(), MacPage::roomPage(rig.seeded.direct));
-    QCOMPARE(rig.nav.section(), MacSection::chats);
+    QTRY_COMPARE(rig.nav.page(), Page::roomPage(rig.seeded.direct));
+    QCOMPARE(rig.nav.section(), Section::chats);
     QVERIFY(!rig.nav.roomInfo());
     QVERIFY(!rig.nav.showNewChat());
-    QTRY_VERIFY(!rig.workspace.sheet(MacSheet::newChat));
+    QTRY_VERIFY(!rig.workspace.sheet(Sheet::newChat));
 }
 
 // "멤버 초대" raises its sheet over the workspace's window, window-modal.
 void TestPanelsInWorkspace::memberInviteIsASheetOfTheWindow()
 {
     Rig rig;
-    MacInfoPanel *panel = rig.openInfo(rig.seeded.group);
+    InfoPanel *panel = rig.openInfo(rig.seeded.group);
     part(*panel, u"invite"_s)->click();
     QDialog *dialog = panel->inviteDialog();
     QVERIFY(dialog && dialog->isVisible());
@@ -125,9 +125,9 @@ void TestPanelsInWorkspace::roomAnsweredAfterTheWorkspaceWent()
     ops.service.makeFriends(ops.meId, peer);
     QVERIFY(finish(ops.store->lookup(u"peer_user"_s)).value_or(std::nullopt));
     ops.store->editFriends([&](QList<FriendLink> &l) { l.append({peer, FriendState::friends}); });
-    auto workspace = std::make_unique<MacWorkspace>(*ops.store);
+    auto workspace = std::make_unique<Workspace>(*ops.store);
     workspace->show();
-    workspace->navigation().setPage(MacPage::profilePage(peer));
+    workspace->navigation().setPage(Page::profilePage(peer));
     ops.service.delayNext(u"POST"_s, u"/v1/conversations"_s, 1, 300);
     part(*workspace->detail(), u"talk"_s)->click();
     workspace.reset();
@@ -143,13 +143,13 @@ void TestPanelsInWorkspace::reportFromTheInfoPanelEndsInTheBanner()
     Rig rig;
     part(*rig.openInfo(rig.seeded.direct), u"report"_s)->click();
     QCOMPARE(rig.nav.report()->userId, SeedID::sora());
-    QDialog *sheet = rig.workspace.sheet(MacSheet::report);
+    QDialog *sheet = rig.workspace.sheet(Sheet::report);
     QVERIFY(sheet && sheet->isVisible());
     part(*sheet, u"스팸"_s)->click();
     part(*sheet, u"send"_s)->click();
     QCOMPARE(rig.nav.banner(), std::optional<QString>(u"신고를 접수했습니다."_s));
     QVERIFY(!rig.nav.report());
-    QTRY_VERIFY(!rig.workspace.sheet(MacSheet::report));
+    QTRY_VERIFY(!rig.workspace.sheet(Sheet::report));
 }
 
 // The window never gets so small that a room's transcript is narrower than 360; the report
@@ -169,7 +169,7 @@ void TestPanelsInWorkspace::sizesKeepEverythingUsable()
 
     rig.workspace.resize(960, 680);
     rig.nav.setReport(ReportDraft{QUuid::createUuid(), SeedID::sora(), std::nullopt});
-    QDialog *sheet = rig.workspace.sheet(MacSheet::report);
+    QDialog *sheet = rig.workspace.sheet(Sheet::report);
     part(*sheet, u"기타"_s)->click();
     part<QPlainTextEdit>(*sheet, u"note"_s)
         ->setPlainText(u"한 줄\n두 줄\n셋\n넷\n다섯\n여섯\n일곱"_s);
@@ -192,10 +192,10 @@ void TestPanelsInWorkspace::ownProfileKeepsTheRefusal()
 {
     LiveOps ops;
     QVERIFY(ops.startAs(u"me_user"_s));
-    MacWorkspace workspace(*ops.store);
+    Workspace workspace(*ops.store);
     workspace.resize(960, 680);
     workspace.show();
-    workspace.navigation().setPage(MacPage{MacPage::me, {}});
+    workspace.navigation().setPage(Page{Page::me, {}});
     QWidget &page = *workspace.detail();
     typeInto(part<QLineEdit>(page, u"handle"_s), u"taken_one"_s);
     ops.service.failNext(u"PATCH"_s, u"/v1/me"_s, 1, 409, u"handle_taken"_s,
@@ -206,7 +206,7 @@ void TestPanelsInWorkspace::ownProfileKeepsTheRefusal()
     QTest::qWait(50);
     QVERIFY(!ops.store->notice());
     QCOMPARE(shownText(page, u"notice"_s), u"이미 사용 중인 아이디입니다."_s);
-    QCOMPARE(workspace.navigation().page().kind, MacPage::me);
+    QCOMPARE(workspace.navigation().page().kind, Page::me);
     typeInto(part<QLineEdit>(page, u"handle"_s), u"other_one"_s);
     QCOMPARE(shownText(page, u"notice"_s), QString());
     ops.settle();
@@ -223,10 +223,10 @@ void TestPanelsInWorkspace::namesCannotTurnALine()
                 a.displayName = u"\u202Eevil\n둘"_s;
         }
     });
-    rig.nav.setPage(MacPage::profilePage(SeedID::sora()));
+    rig.nav.setPage(Page::profilePage(SeedID::sora()));
     redraw();
     QCOMPARE(shownText(*rig.workspace.detail(), u"name"_s), u"evil 둘"_s);
-    MacInfoPanel *panel = rig.openInfo(rig.seeded.direct);
+    InfoPanel *panel = rig.openInfo(rig.seeded.direct);
     QCOMPARE(shownText(*panel, u"name"_s), u"evil 둘"_s);
     QCOMPARE(rig.store.account(SeedID::sora())->displayName, u"\u202Eevil\n둘"_s);
     saveShot(&rig.workspace, u"name-with-controls"_s);
@@ -250,7 +250,7 @@ void TestPanelsInWorkspace::pictures()
         Rig rig;
         QDialog *sheet = nullptr;
         if (view.startsWith(u"info-group"_s) || view == u"member-invite"_s) {
-            MacInfoPanel *panel = rig.openInfo(rig.seeded.group);
+            InfoPanel *panel = rig.openInfo(rig.seeded.group);
             if (view.endsWith(u"editing"_s))
                 typeInto(part<QLineEdit>(*panel, u"titleField"_s), u"주말 등산 모임"_s);
             if (view == u"member-invite"_s) {
@@ -262,12 +262,12 @@ void TestPanelsInWorkspace::pictures()
         } else if (view == u"info-official"_s) {
             rig.openInfo(rig.seeded.house);
         } else if (view == u"profile"_s) {
-            rig.nav.setPage(MacPage::profilePage(SeedID::sora()));
+            rig.nav.setPage(Page::profilePage(SeedID::sora()));
         } else if (view == u"me"_s) {
-            rig.nav.setPage(MacPage{MacPage::me, {}});
+            rig.nav.setPage(Page{Page::me, {}});
         } else {
             rig.nav.setShowNewChat(true);
-            sheet = rig.workspace.sheet(MacSheet::newChat);
+            sheet = rig.workspace.sheet(Sheet::newChat);
             clickFirstRow(sheet->findChild<QListView *>(u"friends"_s));
         }
         QTest::qWait(20);

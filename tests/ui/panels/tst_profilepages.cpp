@@ -3,11 +3,11 @@
 #include "PanelTestSupport.h"
 #include "model/Account.h"
 
-#include "ui/common/MacImageFile.h"
+#include "ui/common/ImageFile.h"
 #include "ui/common/WideButton.h"
-#include "ui/panels/MacMeEdit.h"
-#include "ui/panels/MacProfileView.h"
-#include "ui/panels/MacReportSheet.h"
+#include "ui/panels/MeEdit.h"
+#include "ui/panels/ProfileView.h"
+#include "ui/panels/ReportSheet.h"
 
 #include <QPlainTextEdit>
 #include <QScrollArea>
@@ -33,7 +33,7 @@ void editMe(LocalStore &store, const std::function<void(Account &)> &change)
     store.replaceAccount(mine);
 }
 
-void chooseReasons(MacReportSheet &sheet, const QStringList &labels)
+void chooseReasons(ReportSheet &sheet, const QStringList &labels)
 {
     for (const QString &label : labels)
         part(sheet, label)->click();
@@ -48,7 +48,7 @@ class TestProfilePages : public QObject
 private slots:
     void initTestCase() { privateFolders(); }
     void init() { resetFolders(); }
-    void cleanup() { MacImageFile::setTestAnswer({}); }
+    void cleanup() { ImageFile::setTestAnswer({}); }
 
     void profileOffersWhatFits_data();
     void profileOffersWhatFits();
@@ -109,7 +109,7 @@ void TestProfilePages::profileOffersWhatFits()
         store->editFriends([&](QList<FriendLink> &l) { l.append({id, FriendState(state)}); });
     if (blocked)
         store->block(id);
-    MacProfileView page(*store, id, {});
+    ProfileView page(*store, id, {});
     QTEST(shownButtons(page), "buttons");
     QVERIFY(part<WideButton>(page, u"requested"_s)->isDisabled());
 }
@@ -121,8 +121,8 @@ void TestProfilePages::profileActsThroughTheStore()
     const QUuid id = addAccount(*store, QString(), u"이름만"_s);
     QList<ReportDraft> reports;
     QList<QUuid> opened;
-    MacProfileView page(*store, id, [&](const QUuid &room) { opened.append(room); });
-    QObject::connect(&page, &MacProfileView::reportRequested,
+    ProfileView page(*store, id, [&](const QUuid &room) { opened.append(room); });
+    QObject::connect(&page, &ProfileView::reportRequested,
                      [&](const ReportDraft &draft) { reports.append(draft); });
     page.show();
     QVERIFY(part<QWidget>(page, u"handle"_s)->isHidden());
@@ -157,12 +157,12 @@ void TestProfilePages::profileActsThroughTheStore()
     QCOMPARE(opened, QList<QUuid>{store->directConversation(id)->id});
 
     // One's own profile has no actions; an unknown account shows nothing at all.
-    MacProfileView own(*store, me, {});
+    ProfileView own(*store, me, {});
     QVERIFY(shownButtons(own).isEmpty());
-    MacProfileView unknown(*store, QUuid::createUuid(), {});
+    ProfileView unknown(*store, QUuid::createUuid(), {});
     QVERIFY(unknown.findChild<QScrollArea *>()->isHidden());
 
-    MacProfileView house(*store, SeedID::quillo(), {});
+    ProfileView house(*store, SeedID::quillo(), {});
     Account quillo = *store->account(SeedID::quillo());
     quillo.acceptsUserMessages = false;
     store->replaceAccount(quillo);
@@ -191,7 +191,7 @@ void TestProfilePages::meEditCutsAsTyped()
     QFETCH(QString, typed);
     auto store = memoryStore();
     signInWithProfile(*store);
-    MacMeEdit page(*store);
+    MeEdit page(*store);
     page.show();
     auto *edit = part<QLineEdit>(page, field);
     typeInto(edit, typed);
@@ -222,7 +222,7 @@ void TestProfilePages::meEditFinishesOnlyAChange()
     auto store = memoryStore();
     signInWithProfile(*store);
     editMe(*store, [](Account &a) { a.avatarJPEG = QByteArray("jpeg"); });
-    MacMeEdit page(*store);
+    MeEdit page(*store);
     page.show();
     QCOMPARE(part<QLineEdit>(page, u"name"_s)->text(), u"나"_s);
     QCOMPARE(part<QLineEdit>(page, u"handle"_s)->text(), u"me_handle"_s);
@@ -233,7 +233,7 @@ void TestProfilePages::meEditFinishesOnlyAChange()
     if (!handle.isNull())
         typeInto(part<QLineEdit>(page, u"handle"_s), handle);
     if (cancelFile) {
-        MacImageFile::setTestAnswer([] { return QString(); });
+        ImageFile::setTestAnswer([] { return QString(); });
         part(page, u"file"_s)->click();
         QTRY_VERIFY(!page.photo());
     }
@@ -246,14 +246,14 @@ void TestProfilePages::meEditHandleOnceAndTaken()
     signInWithProfile(*store);
     addAccount(*store, u"taken_one"_s, u"주인"_s);
     int closed = 0;
-    MacMeEdit page(*store);
-    QObject::connect(&page, &MacMeEdit::closeRequested, [&] { ++closed; });
+    MeEdit page(*store);
+    QObject::connect(&page, &MeEdit::closeRequested, [&] { ++closed; });
     page.show();
     auto *handle = part<QLineEdit>(page, u"handle"_s);
 
     typeInto(handle, u"taken_one"_s);
     part(page, u"done"_s)->click();
-    QCOMPARE(shownText(page, u"taken"_s), MacMeEdit::takenText());
+    QCOMPARE(shownText(page, u"taken"_s), MeEdit::takenText());
     typeInto(handle, u"taken_on"_s);
     QVERIFY(part<QWidget>(page, u"taken"_s)->isHidden());
     savePictures(page, u"me-edit"_s);
@@ -265,7 +265,7 @@ void TestProfilePages::meEditHandleOnceAndTaken()
     // Changed once: the field is locked and no longer counts.
     redraw();
     QVERIFY(!handle->isEnabled());
-    QCOMPARE(shownText(page, u"handleOnce"_s), MacMeEdit::handleOnceText());
+    QCOMPARE(shownText(page, u"handleOnce"_s), MeEdit::handleOnceText());
     handle->setText(u"x"_s);
     typeInto(part<QLineEdit>(page, u"name"_s), u"새 이름"_s);
     QVERIFY(part(page, u"done"_s)->isEnabled());
@@ -286,8 +286,8 @@ void TestProfilePages::meEditSlowSave()
     LiveOps ops;
     QVERIFY(ops.startAs(u"me_user"_s));
     int closes = 0;
-    auto page = std::make_unique<MacMeEdit>(*ops.store);
-    QObject::connect(page.get(), &MacMeEdit::closeRequested, [&] { ++closes; });
+    auto page = std::make_unique<MeEdit>(*ops.store);
+    QObject::connect(page.get(), &MeEdit::closeRequested, [&] { ++closes; });
     page->show();
     typeInto(part<QLineEdit>(*page, u"name"_s), u"느린 저장"_s);
     ops.service.delayNext(u"PATCH"_s, u"/v1/me"_s, 1, 400);
@@ -307,8 +307,8 @@ void TestProfilePages::meEditServiceRefusal()
     LiveOps ops;
     QVERIFY(ops.startAs(u"me_user"_s));
     int closes = 0;
-    MacMeEdit page(*ops.store);
-    QObject::connect(&page, &MacMeEdit::closeRequested, [&] { ++closes; });
+    MeEdit page(*ops.store);
+    QObject::connect(&page, &MeEdit::closeRequested, [&] { ++closes; });
     page.show();
     typeInto(part<QLineEdit>(page, u"name"_s), u"거절될 이름"_s);
     ops.service.failNext(u"PATCH"_s, u"/v1/me"_s, 1, 500, u"boom"_s, u"지금은 바꿀 수 없습니다."_s);
@@ -341,7 +341,7 @@ void TestProfilePages::reportCanSend()
     QFETCH(QString, note);
     auto store = memoryStore();
     signInWithProfile(*store);
-    MacReportSheet sheet(*store, ReportDraft{QUuid::createUuid(), SeedID::sora(), {}}, {});
+    ReportSheet sheet(*store, ReportDraft{QUuid::createUuid(), SeedID::sora(), {}}, {});
     if (!reason.isEmpty())
         chooseReasons(sheet, {reason});
     auto *field = part<QPlainTextEdit>(sheet, u"note"_s);
@@ -370,14 +370,14 @@ void TestProfilePages::reportSendsTheChosenReason()
     auto store = memoryStore();
     signInWithProfile(*store);
     QStringList done;
-    MacReportSheet sheet(*store, ReportDraft{QUuid::createUuid(), SeedID::sora(), {}},
-                         [&](const QString &text) { done.append(text); });
+    ReportSheet sheet(*store, ReportDraft{QUuid::createUuid(), SeedID::sora(), {}},
+                      [&](const QString &text) { done.append(text); });
     part(sheet, chosen.first())->click();
     part<QPlainTextEdit>(sheet, u"note"_s)->setPlainText(note);
     chooseReasons(sheet, chosen.mid(1));
     QCOMPARE(sheet.reason(), fromRawText<ReportReason>(chosen.last()));
     part(sheet, u"send"_s)->click();
-    QCOMPARE(done, QStringList{MacReportSheet::doneText()});
+    QCOMPARE(done, QStringList{ReportSheet::doneText()});
     QCOMPARE(store->reports().size(), 1);
     const ReportRecord record = store->reports().first();
     QTEST(QStringList({record.reason, record.note}).join(u' ').trimmed(), "sent");
@@ -390,8 +390,8 @@ void TestProfilePages::reportRefusedThenAccepted()
     const QUuid peer = ops.addUser(u"peer_user"_s, u"상대"_s);
     QVERIFY(ops.startAs(u"me_user"_s));
     QStringList done;
-    MacReportSheet sheet(*ops.store, ReportDraft{QUuid::createUuid(), peer, {}},
-                         [&](const QString &text) { done.append(text); });
+    ReportSheet sheet(*ops.store, ReportDraft{QUuid::createUuid(), peer, {}},
+                      [&](const QString &text) { done.append(text); });
     chooseReasons(sheet, {u"기타"_s});
     part<QPlainTextEdit>(sheet, u"note"_s)->setPlainText(u"메모"_s);
     auto *send = part(sheet, u"send"_s);
@@ -405,7 +405,7 @@ void TestProfilePages::reportRefusedThenAccepted()
     QCOMPARE(part<QPlainTextEdit>(sheet, u"note"_s)->toPlainText(), u"메모"_s);
     savePictures(sheet, u"report"_s, {QSize(420, 360), QSize(560, 560)});
     send->click();
-    QTRY_COMPARE(done, QStringList{MacReportSheet::doneText()});
+    QTRY_COMPARE(done, QStringList{ReportSheet::doneText()});
     QCOMPARE(ops.service.reports().size(), 1);
 }
 
@@ -419,13 +419,13 @@ void TestProfilePages::answersAfterThePageIsGone()
     int calls = 0;
     QList<QUuid> opened;
     QStringList announced;
-    auto profile = std::make_unique<MacProfileView>(
-        *ops.store, peer, [&](const QUuid &room) { opened.append(room); });
-    QObject::connect(profile.get(), &MacProfileView::reportRequested,
+    auto profile = std::make_unique<ProfileView>(*ops.store, peer,
+                                                 [&](const QUuid &room) { opened.append(room); });
+    QObject::connect(profile.get(), &ProfileView::reportRequested,
                      [&](const ReportDraft &) { ++calls; });
     auto report
-        = std::make_unique<MacReportSheet>(*ops.store, ReportDraft{QUuid::createUuid(), peer, {}},
-                                           [&](const QString &text) { announced.append(text); });
+        = std::make_unique<ReportSheet>(*ops.store, ReportDraft{QUuid::createUuid(), peer, {}},
+                                        [&](const QString &text) { announced.append(text); });
     ops.store->editFriends([&](QList<FriendLink> &l) { l.append({peer, FriendState::friends}); });
     redraw();
     ops.service.delayNext(QString(), u"/v1/"_s, 2, 300);
@@ -439,7 +439,7 @@ void TestProfilePages::answersAfterThePageIsGone()
     QCOMPARE(calls, 0);
     // The report was still filed, and its acceptance still goes to the presenter's banner.
     QCOMPARE(ops.service.reports().size(), 1);
-    QCOMPARE(announced, QStringList{MacReportSheet::doneText()});
+    QCOMPARE(announced, QStringList{ReportSheet::doneText()});
     // The profile's "대화" still opens the room that came back.
     QCOMPARE(opened, QList<QUuid>{ops.store->directConversation(peer)->id});
 }

@@ -7,7 +7,7 @@
 
 #include "ui/common/ChatColor.h"
 #include "ui/common/WideButton.h"
-#include "ui/workspace/MacWorkspace.h"
+#include "ui/workspace/Workspace.h"
 
 #include <QAbstractButton>
 #include <QDialog>
@@ -141,8 +141,8 @@ struct Rig : WorkspaceRig
     QList<QWidget *> shown()
     {
         QList<QWidget *> tops{&workspace};
-        for (const MacSheet sheet :
-             {MacSheet::newChat, MacSheet::report, MacSheet::media, MacSheet::inviteRequest}) {
+        for (const Sheet sheet :
+             {Sheet::newChat, Sheet::report, Sheet::media, Sheet::inviteRequest}) {
             if (QDialog *dialog = workspace.sheet(sheet); dialog && dialog->isVisible())
                 tops << dialog;
         }
@@ -195,11 +195,11 @@ void TestReadability::everyTextReads()
     QFETCH(bool, dark);
     QApplication::setPalette(dark ? desktopDark() : m_light);
     Rig rig;
-    const QHash<QString, MacPage::Kind> plainPages{{u"me"_s, MacPage::me},
-                                                   {u"settings"_s, MacPage::settings},
-                                                   {u"password"_s, MacPage::password},
-                                                   {u"blocked"_s, MacPage::blocked},
-                                                   {u"delete"_s, MacPage::deleteAccount}};
+    const QHash<QString, Page::Kind> plainPages{{u"me"_s, Page::me},
+                                                {u"settings"_s, Page::settings},
+                                                {u"password"_s, Page::password},
+                                                {u"blocked"_s, Page::blocked},
+                                                {u"delete"_s, Page::deleteAccount}};
     const auto openInfo = [&](const QUuid &room) {
         rig.nav.openRoom(room);
         rig.nav.setRoomInfo(true);
@@ -219,11 +219,11 @@ void TestReadability::everyTextReads()
         redraw();
         part(*rig.workspace.detail(), u"invite"_s)->click();
     } else if (view == u"profile"_s) {
-        rig.nav.setPage(MacPage::profilePage(SeedID::sora()));
+        rig.nav.setPage(Page::profilePage(SeedID::sora()));
     } else if (plainPages.contains(view)) {
-        rig.nav.setPage(MacPage{plainPages.value(view), {}});
+        rig.nav.setPage(Page{plainPages.value(view), {}});
     } else if (view == u"invite"_s) {
-        rig.nav.setPage(MacPage{MacPage::invite, {}});
+        rig.nav.setPage(Page{Page::invite, {}});
         redraw();
         if (auto *copy = buttonWithText(rig.workspace.detail(), u"복사"_s);
             copy && copy->isEnabled())
@@ -233,14 +233,14 @@ void TestReadability::everyTextReads()
     } else if (view == u"report"_s) {
         rig.nav.setReport(ReportDraft{QUuid::createUuid(), SeedID::sora(), std::nullopt});
         redraw();
-        part(*rig.workspace.sheet(MacSheet::report), u"기타"_s)->click();
+        part(*rig.workspace.sheet(Sheet::report), u"기타"_s)->click();
     } else if (view == u"media"_s) {
         rig.nav.setMediaId(QUuid::createUuid());
     } else if (view == u"invite-request"_s) {
         rig.store.setInviteOutcome(
             InviteOutcome{QUuid::createUuid(), QUuid::createUuid(), std::nullopt});
     } else if (view == u"friends"_s) {
-        rig.nav.setSection(MacSection::friends);
+        rig.nav.setSection(Section::friends);
     }
     QTest::qWait(20);
     QStringList faults;

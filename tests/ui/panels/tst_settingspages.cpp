@@ -3,11 +3,11 @@
 #include "PanelTestSupport.h"
 
 #include "ui/common/WideButton.h"
+#include "ui/panels/BlockedList.h"
 #include "ui/panels/BlockedRowDelegate.h"
-#include "ui/panels/MacBlockedList.h"
-#include "ui/panels/MacDeleteAccount.h"
-#include "ui/panels/MacPasswordView.h"
-#include "ui/panels/MacSettingsView.h"
+#include "ui/panels/DeleteAccount.h"
+#include "ui/panels/PasswordView.h"
+#include "ui/panels/SettingsView.h"
 
 #include <QAbstractItemModelTester>
 #include <QListView>
@@ -107,7 +107,7 @@ void TestSettingsPages::switchesSetOnlyTheirOwnValue()
 
     auto store = memoryStore();
     store->setNotifications(before[0] == u'1', before[1] == u'1', before[2] == u'1');
-    MacSettingsView page(*store);
+    SettingsView page(*store);
     QCOMPARE(shown(page), before);
 
     SignalCount enabled(store.get(), &LocalStore::notificationsEnabledChanged);
@@ -134,11 +134,11 @@ void TestSettingsPages::buttonsOnlyAskTheWorkspace()
     signInLocally(*store);
     QStringList calls;
     const auto note = [&](const QString &name) { return [&calls, name] { calls.append(name); }; };
-    MacSettingsView page(*store);
-    QObject::connect(&page, &MacSettingsView::passwordRequested, note(u"password"_s));
-    QObject::connect(&page, &MacSettingsView::blockedRequested, note(u"blocked"_s));
-    QObject::connect(&page, &MacSettingsView::deleteAccountRequested, note(u"deleteAccount"_s));
-    QObject::connect(&page, &MacSettingsView::closeRequested, note(u"close"_s));
+    SettingsView page(*store);
+    QObject::connect(&page, &SettingsView::passwordRequested, note(u"password"_s));
+    QObject::connect(&page, &SettingsView::blockedRequested, note(u"blocked"_s));
+    QObject::connect(&page, &SettingsView::deleteAccountRequested, note(u"deleteAccount"_s));
+    QObject::connect(&page, &SettingsView::closeRequested, note(u"close"_s));
     const QStringList buttons{u"blocked"_s, u"password"_s, u"deleteAccount"_s, u"close"_s};
     for (const QString &button : buttons)
         part(page, button)->click();
@@ -162,7 +162,7 @@ void TestSettingsPages::logoutAsksFirst()
     auto store = memoryStore();
     signInLocally(*store);
     QCoreApplication::setApplicationVersion(version);
-    MacSettingsView page(*store);
+    SettingsView page(*store);
     QCoreApplication::setApplicationVersion(QString());
     QCOMPARE(shownText(page, u"version"_s),
              u"Beta · 버전 "_s + (version.isEmpty() ? u"0.1.2"_s : version));
@@ -196,7 +196,7 @@ void TestSettingsPages::passwordChecks_data()
     QTest::addColumn<QString>("error");
 
     const QString ok;
-    const QString rule = MacPasswordView::ruleText();
+    const QString rule = PasswordView::ruleText();
     const QString hangul = u"가나다라마바a1"_s;
     QTest::newRow("8 characters") << u"abcdef12"_s << u"abcdef12"_s << ok;
     QTest::newRow("7 characters") << u"abcde12"_s << u"abcde12"_s << rule;
@@ -210,8 +210,7 @@ void TestSettingsPages::passwordChecks_data()
     QTest::newRow("digits only") << u"12345678"_s << u"12345678"_s << rule;
     QTest::newRow("full-width digits") << u"abcdefg１"_s << u"abcdefg１"_s << rule;
     QTest::newRow("blanks") << u"        "_s << u"        "_s << rule;
-    QTest::newRow("mismatch before rule")
-        << u"abc"_s << u"abd"_s << MacPasswordView::mismatchText();
+    QTest::newRow("mismatch before rule") << u"abc"_s << u"abd"_s << PasswordView::mismatchText();
 }
 
 void TestSettingsPages::passwordChecks()
@@ -222,7 +221,7 @@ void TestSettingsPages::passwordChecks()
 
     auto store = memoryStore();
     signInLocally(*store);
-    MacPasswordView page(*store);
+    PasswordView page(*store);
     auto *save = part<WideButton>(page, u"save"_s);
     typeInto(part<QLineEdit>(page, u"current"_s), u" "_s);
     typeInto(part<QLineEdit>(page, u"password"_s), password);
@@ -233,8 +232,7 @@ void TestSettingsPages::passwordChecks()
 
     // Without a server a change succeeds at once: the fields empty and the success line shows.
     QCOMPARE(shownText(page, u"error"_s), error);
-    QCOMPARE(shownText(page, u"info"_s),
-             error.isEmpty() ? MacPasswordView::changedText() : QString());
+    QCOMPARE(shownText(page, u"info"_s), error.isEmpty() ? PasswordView::changedText() : QString());
     QCOMPARE(part<QLineEdit>(page, u"password"_s)->text().isEmpty(), error.isEmpty());
     QCOMPARE(save->isDisabled(), error.isEmpty());
     QVERIFY(!save->isBusy());
@@ -246,13 +244,13 @@ void TestSettingsPages::passwordRefusedByTheService()
 {
     LiveOps ops;
     QVERIFY(ops.startAs(u"me_user"_s));
-    const auto fill = [&](MacPasswordView &page, const QString &current) {
+    const auto fill = [&](PasswordView &page, const QString &current) {
         typeInto(part<QLineEdit>(page, u"current"_s), current);
         typeInto(part<QLineEdit>(page, u"password"_s), u"newpass99"_s);
         typeInto(part<QLineEdit>(page, u"confirm"_s), u"newpass99"_s);
         part(page, u"save"_s)->click();
     };
-    MacPasswordView page(*ops.store);
+    PasswordView page(*ops.store);
     fill(page, u"wrong-one"_s);
     auto *save = part<WideButton>(page, u"save"_s);
     QVERIFY(save->isBusy());
@@ -264,7 +262,7 @@ void TestSettingsPages::passwordRefusedByTheService()
     // A page left while the service answers: the password still changes (a new sign-in with
     // it works once the answer has been sent), and the answer finds no page.
     ops.service.delayNext(u"PATCH"_s, u"/v1/me/password"_s, 1, 300);
-    auto left = std::make_unique<MacPasswordView>(*ops.store);
+    auto left = std::make_unique<PasswordView>(*ops.store);
     fill(*left, ops.password);
     left.reset();
     auto other = ops.makeClient();
@@ -281,12 +279,12 @@ void TestSettingsPages::blockListLiftsAtOnce()
     const QUuid a = addPerson(*store, u"ann"_s, u"앤"_s);
     const QUuid b = addPerson(*store, u"news"_s, u"소식"_s, AccountKind::official);
     const QUuid c = addPerson(*store, QString(), u"이름만"_s);
-    MacBlockedList page(*store);
+    BlockedList page(*store);
     auto *list = part<QListView>(page, u"list"_s);
     QAbstractItemModelTester tester(list->model(),
                                     QAbstractItemModelTester::FailureReportingMode::QtTest);
     page.show();
-    QCOMPARE(shownText(page, u"empty"_s), MacBlockedList::emptyText());
+    QCOMPARE(shownText(page, u"empty"_s), BlockedList::emptyText());
 
     store->block(b);
     store->block(a);
@@ -315,7 +313,7 @@ void TestSettingsPages::blockListLiftsAtOnce()
     redraw();
     QVERIFY(store->blocks().isEmpty());
     QVERIFY(!list->isVisible());
-    QCOMPARE(shownText(page, u"empty"_s), MacBlockedList::emptyText());
+    QCOMPARE(shownText(page, u"empty"_s), BlockedList::emptyText());
     savePictures(page, u"blocked-empty"_s);
 }
 
@@ -337,7 +335,7 @@ void TestSettingsPages::deleteNeedsTheExactWord()
     QFETCH(bool, enabled);
     auto store = memoryStore();
     signInWithProfile(*store);
-    MacDeleteAccount page(*store);
+    DeleteAccount page(*store);
     auto *remove = part<WideButton>(page, u"delete"_s);
     QVERIFY(remove->isDisabled());
     QCOMPARE(remove->role(), WideButton::Role::Destructive);
@@ -357,8 +355,8 @@ void TestSettingsPages::deleteRefusedStaysBusy()
 {
     LiveOps ops;
     QVERIFY(ops.startAs(u"me_user"_s));
-    MacDeleteAccount page(*ops.store);
-    typeInto(part<QLineEdit>(page, u"phrase"_s), MacDeleteAccount::confirmationWord());
+    DeleteAccount page(*ops.store);
+    typeInto(part<QLineEdit>(page, u"phrase"_s), DeleteAccount::confirmationWord());
     ops.service.failNext(u"DELETE"_s, u"/v1/me"_s, 1, 500, u"oops"_s, u"지금은 안 됩니다."_s);
     auto *remove = part<WideButton>(page, u"delete"_s);
     remove->click();

@@ -6,15 +6,15 @@
 #include "WorkspaceTestSupport.h"
 
 #include "ui/common/AccountListModel.h"
-#include "ui/panels/MacInfoPanel.h"
-#include "ui/workspace/MacChatList.h"
-#include "ui/workspace/MacComposerField.h"
-#include "ui/workspace/MacFriendList.h"
-#include "ui/workspace/MacFriendListModel.h"
-#include "ui/workspace/MacRoomListModel.h"
-#include "ui/workspace/MacSectionPicker.h"
-#include "ui/workspace/MacSidebar.h"
-#include "ui/workspace/MacTranscriptView.h"
+#include "ui/panels/InfoPanel.h"
+#include "ui/workspace/ChatList.h"
+#include "ui/workspace/ComposerField.h"
+#include "ui/workspace/FriendList.h"
+#include "ui/workspace/FriendListModel.h"
+#include "ui/workspace/RoomListModel.h"
+#include "ui/workspace/SectionPicker.h"
+#include "ui/workspace/Sidebar.h"
+#include "ui/workspace/TranscriptView.h"
 
 #include <QAccessible>
 #include <QDialog>
@@ -32,14 +32,14 @@ struct Rig : WorkspaceRig
         QApplication::setActiveWindow(&workspace);
         active = QTest::qWaitForWindowActive(&workspace);
     }
-    MacSidebar &sidebar() { return *workspace.findChild<MacSidebar *>(); }
-    MacInfoPanel *openInfo(const QUuid &room)
+    Sidebar &sidebar() { return *workspace.findChild<Sidebar *>(); }
+    InfoPanel *openInfo(const QUuid &room)
     {
         nav.openRoom(room);
         nav.setRoomInfo(true);
         redraw();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        return workspace.findChild<MacInfoPanel *>();
+        return workspace.findChild<InfoPanel *>();
     }
     bool active = false;
 };
@@ -131,7 +131,7 @@ void TestWindowAccess::switchesMakeOneChange()
     QAbstractButton *button = nullptr;
     std::function<bool()> value;
     if (control == u"전체 알림"_s || control == u"소리"_s) {
-        rig.nav.setPage(MacPage{MacPage::settings, {}});
+        rig.nav.setPage(Page{Page::settings, {}});
         const bool all = control == u"전체 알림"_s;
         button = part(*rig.workspace.detail(),
                       all ? u"notificationsEnabled"_s : u"notificationSound"_s);
@@ -139,11 +139,11 @@ void TestWindowAccess::switchesMakeOneChange()
             return all ? store.notificationsEnabled() : store.notificationSound();
         };
     } else if (control == u"친구"_s) {
-        button = rig.sidebar().sectionPicker()->segment(MacSection::friends);
-        value = [&rig] { return rig.nav.section() == MacSection::friends; };
+        button = rig.sidebar().sectionPicker()->segment(Section::friends);
+        value = [&rig] { return rig.nav.section() == Section::friends; };
     } else if (control == u"friend row"_s) {
         rig.nav.setShowNewChat(true);
-        auto *list = part<QListView>(*rig.workspace.sheet(MacSheet::newChat), u"friends"_s);
+        auto *list = part<QListView>(*rig.workspace.sheet(Sheet::newChat), u"friends"_s);
         const QModelIndex first = list->model()->index(0, 0);
         value = [first] { return first.data(Qt::CheckStateRole).toInt() == Qt::Checked; };
         if (way == u"mouse"_s) {
@@ -158,7 +158,7 @@ void TestWindowAccess::switchesMakeOneChange()
         QVERIFY(value());
         return;
     } else {
-        MacInfoPanel *panel = rig.openInfo(room);
+        InfoPanel *panel = rig.openInfo(room);
         const bool notify = control == u"알림"_s;
         button = part(*panel, notify ? u"notify"_s : u"pin"_s);
         value = [&store, room, notify] {
@@ -182,26 +182,26 @@ void TestWindowAccess::rowsActOnPress()
     // A received request in the friend list: "수락".
     const QUuid asker = addAccount(store, u"asker"_s, u"묻는이"_s);
     store.editFriends([&](QList<FriendLink> &l) { l.append({asker, FriendState::incoming}); });
-    rig.nav.setSection(MacSection::friends);
+    rig.nav.setSection(Section::friends);
     QListView *friends = rig.sidebar().friendList()->view();
-    QTRY_VERIFY(rowOf(friends, MacFriendListModel::AccountIdRole, asker) >= 0);
-    const int askerRow = rowOf(friends, MacFriendListModel::AccountIdRole, asker);
+    QTRY_VERIFY(rowOf(friends, FriendListModel::AccountIdRole, asker) >= 0);
+    const int askerRow = rowOf(friends, FriendListModel::AccountIdRole, asker);
     QVERIFY(!rowAction(friends, 0, press)); // the "받은 요청" header does nothing
     QVERIFY(rowAction(friends, askerRow, u"수락"_s));
     QCOMPARE(store.friendState(asker), std::optional(FriendState::friends));
-    QVERIFY(rowAction(friends, rowOf(friends, MacFriendListModel::AccountIdRole, asker), press));
-    QCOMPARE(rig.nav.page(), MacPage::profilePage(asker));
+    QVERIFY(rowAction(friends, rowOf(friends, FriendListModel::AccountIdRole, asker), press));
+    QCOMPARE(rig.nav.page(), Page::profilePage(asker));
 
     // A member of a group in its information panel: the profile, the panel closed.
-    MacInfoPanel *panel = rig.openInfo(rig.seeded.group);
+    InfoPanel *panel = rig.openInfo(rig.seeded.group);
     auto *members = part<QListView>(*panel, u"memberList"_s);
     QVERIFY(rowAction(members, rowOf(members, AccountListModel::IdRole, SeedID::taeo()), press));
-    QCOMPARE(rig.nav.page(), MacPage::profilePage(SeedID::taeo()));
+    QCOMPARE(rig.nav.page(), Page::profilePage(SeedID::taeo()));
     QVERIFY(!rig.nav.roomInfo());
 
     // The block list: "해제".
     store.block(SeedID::taeo());
-    rig.nav.setPage(MacPage{MacPage::blocked, {}});
+    rig.nav.setPage(Page{Page::blocked, {}});
     redraw();
     auto *blocked = part<QListView>(*rig.workspace.detail(), u"list"_s);
     QVERIFY(rowAction(blocked, 0, u"해제"_s));
@@ -224,16 +224,16 @@ void TestWindowAccess::roomRowOpensToWrite()
     QVERIFY(rig.active);
     rig.openInfo(rig.seeded.group);
     QListView *rooms = rig.sidebar().chatList()->view();
-    const int row = rowOf(rooms, MacRoomListModel::RoomIdRole, rig.seeded.group);
+    const int row = rowOf(rooms, RoomListModel::RoomIdRole, rig.seeded.group);
     if (byReturn) {
         rooms->setFocus(Qt::TabFocusReason);
         QTest::keyClick(rooms, Qt::Key_Return);
     } else {
         QVERIFY(rowAction(rooms, row, press));
     }
-    QCOMPARE(rig.nav.page(), MacPage::roomPage(rig.seeded.group));
+    QCOMPARE(rig.nav.page(), Page::roomPage(rig.seeded.group));
     QVERIFY(!rig.nav.roomInfo());
-    QTRY_VERIFY(qobject_cast<MacComposerField *>(QApplication::focusWidget()));
+    QTRY_VERIFY(qobject_cast<ComposerField *>(QApplication::focusWidget()));
 }
 
 void TestWindowAccess::firstFieldHasTheKeyboard_data()
@@ -257,18 +257,18 @@ void TestWindowAccess::firstFieldHasTheKeyboard()
     QWidget *window = &rig.workspace;
     if (where == u"newChat"_s) {
         rig.nav.setShowNewChat(true);
-        window = rig.workspace.sheet(MacSheet::newChat);
+        window = rig.workspace.sheet(Sheet::newChat);
     } else if (where == u"memberInvite"_s) {
         // A friend who is not yet a member, so that the list has a row.
         befriend(rig.store, addAccount(rig.store, u"friend3"_s, u"셋째"_s));
-        MacInfoPanel *panel = rig.openInfo(rig.seeded.group);
+        InfoPanel *panel = rig.openInfo(rig.seeded.group);
         part(*panel, u"invite"_s)->click();
         window = panel->inviteDialog();
     } else {
-        rig.nav.setPage(MacPage{where == u"password"_s ? MacPage::password
-                                    : where == u"me"_s ? MacPage::me
-                                                       : MacPage::deleteAccount,
-                                {}});
+        rig.nav.setPage(Page{where == u"password"_s ? Page::password
+                                 : where == u"me"_s ? Page::me
+                                                    : Page::deleteAccount,
+                             {}});
     }
     QVERIFY(window);
     QTRY_VERIFY(window->focusWidget());
@@ -288,21 +288,21 @@ void TestWindowAccess::leavingThePanelBuildsNoTranscript()
 {
     QFETCH(QString, action);
     Rig rig;
-    MacInfoPanel *panel = rig.openInfo(rig.seeded.group);
-    QVERIFY(rig.workspace.findChildren<MacTranscriptView *>().isEmpty());
+    InfoPanel *panel = rig.openInfo(rig.seeded.group);
+    QVERIFY(rig.workspace.findChildren<TranscriptView *>().isEmpty());
     if (action == u"leave"_s) {
         part(*panel, u"leave"_s)->click();
         QVERIFY(answerConfirmation(*panel, u"나가기"_s));
-        QCOMPARE(rig.nav.page(), MacPage{});
+        QCOMPARE(rig.nav.page(), Page{});
     } else {
         auto *members = part<QListView>(*panel, u"memberList"_s);
         const int row = rowOf(members, AccountListModel::IdRole, SeedID::sora());
         QTest::mouseClick(members->viewport(), Qt::LeftButton, {},
                           members->visualRect(members->model()->index(row, 0)).center());
-        QCOMPARE(rig.nav.page(), MacPage::profilePage(SeedID::sora()));
+        QCOMPARE(rig.nav.page(), Page::profilePage(SeedID::sora()));
     }
     QVERIFY(!rig.nav.roomInfo());
-    QVERIFY(rig.workspace.findChildren<MacTranscriptView *>().isEmpty());
+    QVERIFY(rig.workspace.findChildren<TranscriptView *>().isEmpty());
 }
 
 void TestWindowAccess::staleNotificationIsCleared_data()
@@ -320,18 +320,18 @@ void TestWindowAccess::staleNotificationIsCleared()
     LivePair pair(3);
     LocalStore *store = pair.open();
     QVERIFY(store);
-    MacWorkspace workspace(*store);
+    Workspace workspace(*store);
     workspace.resize(960, 680);
     workspace.show();
     pair.service.delayNext(
         u"GET"_s, u"/v1/conversations/"_s + LiveRig::id(pair.room) + u"/messages"_s, 1, 400);
     store->openFromPush(pair.room, QUuid::createUuid());
-    QCOMPARE(workspace.navigation().page(), MacPage::roomPage(pair.room));
+    QCOMPARE(workspace.navigation().page(), Page::roomPage(pair.room));
     QVERIFY(store->pushTarget());
     if (openPanel)
         workspace.navigation().setRoomInfo(true);
     else
-        workspace.navigation().setPage(MacPage{});
+        workspace.navigation().setPage(Page{});
     QTRY_VERIFY_WITH_TIMEOUT(!store->pushTarget(), 5000);
     QTest::qWait(50);
 }

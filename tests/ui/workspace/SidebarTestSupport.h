@@ -4,10 +4,10 @@
 // sidebar follows, moved as the workspace moves it on the sidebar's requests.
 
 #include "StoreTestSupport.h"
-#include "ui/workspace/MacChatList.h"
-#include "ui/workspace/MacFriendList.h"
-#include "ui/workspace/MacNavigation.h"
-#include "ui/workspace/MacSidebar.h"
+#include "ui/workspace/ChatList.h"
+#include "ui/workspace/FriendList.h"
+#include "ui/workspace/Navigation.h"
+#include "ui/workspace/Sidebar.h"
 
 #include <QAbstractItemModel>
 #include <QCoreApplication>
@@ -62,41 +62,39 @@ struct SidebarFixture
     }
 
     // Answers a list's requests on `navigation` as the workspace does.
-    void follow(MacChatList &list)
+    void follow(ChatList &list)
     {
-        QObject::connect(&list, &MacChatList::queryEdited, &navigation, &MacNavigation::setQuery);
-        QObject::connect(&list, &MacChatList::newChatRequested, &navigation,
+        QObject::connect(&list, &ChatList::queryEdited, &navigation, &Navigation::setQuery);
+        QObject::connect(&list, &ChatList::newChatRequested, &navigation,
                          [this] { navigation.setShowNewChat(true); });
-        QObject::connect(&list, &MacChatList::roomRequested, &navigation, &MacNavigation::openRoom);
-        QObject::connect(&list, &MacChatList::writeRequested, &navigation,
-                         &MacNavigation::openRoomToWrite);
-        QObject::connect(&list, &MacChatList::leaveRequested, &navigation,
+        QObject::connect(&list, &ChatList::roomRequested, &navigation, &Navigation::openRoom);
+        QObject::connect(&list, &ChatList::writeRequested, &navigation,
+                         &Navigation::openRoomToWrite);
+        QObject::connect(&list, &ChatList::leaveRequested, &navigation,
                          [this](const QUuid &id) { navigation.setLeaveId(id); });
-        QObject::connect(&list, &MacChatList::hidden, &navigation, [this](const QUuid &id) {
+        QObject::connect(&list, &ChatList::hidden, &navigation, [this](const QUuid &id) {
             if (navigation.page().isRoom(id))
-                navigation.setPage(MacPage{});
+                navigation.setPage(Page{});
         });
     }
-    void follow(MacFriendList &list)
+    void follow(FriendList &list)
     {
-        QObject::connect(&list, &MacFriendList::pageRequested, &navigation,
-                         &MacNavigation::setPage);
-        QObject::connect(&list, &MacFriendList::newChatRequested, &navigation,
+        QObject::connect(&list, &FriendList::pageRequested, &navigation, &Navigation::setPage);
+        QObject::connect(&list, &FriendList::newChatRequested, &navigation,
                          [this] { navigation.setShowNewChat(true); });
     }
-    void follow(MacSidebar &sidebar)
+    void follow(Sidebar &sidebar)
     {
         follow(*sidebar.chatList());
         follow(*sidebar.friendList());
-        QObject::connect(&sidebar, &MacSidebar::sectionPicked, &navigation,
-                         &MacNavigation::setSection);
-        QObject::connect(&sidebar, &MacSidebar::settingsRequested, &navigation, [this] {
-            navigation.setPageClosingInfo(MacPage{MacPage::settings, {}});
+        QObject::connect(&sidebar, &Sidebar::sectionPicked, &navigation, &Navigation::setSection);
+        QObject::connect(&sidebar, &Sidebar::settingsRequested, &navigation, [this] {
+            navigation.setPageClosingInfo(Page{Page::settings, {}});
         });
     }
 
     std::unique_ptr<LocalStore> store = memoryStore();
-    MacNavigation navigation;
+    Navigation navigation;
     QUuid me;
     qint64 seq = 0;
     int made = 0;

@@ -3,10 +3,10 @@
 // Shared pieces of the window tests: a local store signed in with a few rooms, the dark
 // palette, clicking buttons by their text, and pictures of views for a person to look at.
 
+#include "../UiTestSupport.h"
 #include "StoreTestSupport.h"
 #include "TestImages.h"
-#include "../UiTestSupport.h"
-#include "ui/workspace/MacWorkspace.h"
+#include "ui/workspace/Workspace.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -57,8 +57,8 @@ struct WorkspaceRig
     }
     SeededStore seeded;
     LocalStore &store = *seeded.store;
-    MacWorkspace workspace{store};
-    MacNavigation &nav = workspace.navigation();
+    Workspace workspace{store};
+    Navigation &nav = workspace.navigation();
 };
 
 // The button among `root`'s children whose text is `text`; null when there is none.

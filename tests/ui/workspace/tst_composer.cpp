@@ -1,9 +1,9 @@
 #include "WorkspaceTestSupport.h"
 
-#include "ui/common/MacImageFile.h"
-#include "ui/workspace/MacComposer.h"
-#include "ui/workspace/MacComposerField.h"
-#include "ui/workspace/MacRoomState.h"
+#include "ui/common/ImageFile.h"
+#include "ui/workspace/Composer.h"
+#include "ui/workspace/ComposerField.h"
+#include "ui/workspace/RoomState.h"
 
 #include <QInputMethodEvent>
 #include <QLineEdit>
@@ -37,9 +37,9 @@ class TestComposer : public QObject
             composer.resize(600, 200);
             composer.show();
         }
-        MacRoomState state;
-        MacComposer composer;
-        MacComposerField *field() const { return composer.field(); }
+        RoomState state;
+        Composer composer;
+        ComposerField *field() const { return composer.field(); }
         QToolButton *send() const
         {
             return composer.findChild<QToolButton *>(QStringLiteral("sendButton"));
@@ -48,7 +48,7 @@ class TestComposer : public QObject
 
 private slots:
     void initTestCase() { privateFolders(); }
-    void cleanup() { MacImageFile::setTestAnswer({}); }
+    void cleanup() { ImageFile::setTestAnswer({}); }
 
     void returnKey_data()
     {
@@ -325,14 +325,13 @@ private slots:
             QFile out(dir.filePath(name));
             QVERIFY(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
         }
-        MacImageFile::setTestAnswer(
-            [&] { return file.isEmpty() ? QString() : dir.filePath(file); });
+        ImageFile::setTestAnswer([&] { return file.isEmpty() ? QString() : dir.filePath(file); });
 
         SeededStore seeded;
         Rig rig(*seeded.store, seeded.direct);
         const QByteArray before = jpeg(Qt::red);
         rig.state.setImage(before);
-        QSignalSpy changes(&rig.state, &MacRoomState::imageChanged);
+        QSignalSpy changes(&rig.state, &RoomState::imageChanged);
         rig.composer.findChild<QToolButton *>(QStringLiteral("photoButton"))->click();
         QTest::qWait(20);
         QCOMPARE(rig.state.image().has_value(), attachedAfter);
@@ -345,20 +344,20 @@ private slots:
     {
         SeededStore seeded;
         Rig rig(*seeded.store, seeded.direct);
-        QSignalSpy pins(&rig.state, &MacRoomState::bottomPinChanged);
+        QSignalSpy pins(&rig.state, &RoomState::bottomPinChanged);
         QApplication::setActiveWindow(&rig.composer);
         QVERIFY(QTest::qWaitForWindowActive(&rig.composer));
         QTest::mouseClick(rig.field()->viewport(), Qt::LeftButton);
         QCOMPARE(pins.size(), 1);
-        QCOMPARE(rig.field()->height(), MacComposerField::shortest);
+        QCOMPARE(rig.field()->height(), ComposerField::shortest);
         // One line (and the placeholder with it) sits in the middle of the field.
         const qreal line
             = rig.field()->viewport()->y() + QRectF(rig.field()->cursorRect()).center().y();
-        QVERIFY(qAbs(line - MacComposerField::shortest / 2.0) <= 1);
+        QVERIFY(qAbs(line - ComposerField::shortest / 2.0) <= 1);
         rig.state.setDraft(QStringLiteral("한 줄\n").repeated(9) + QStringLiteral("열 줄"));
-        QCOMPARE(rig.field()->height(), MacComposerField::tallest);
+        QCOMPARE(rig.field()->height(), ComposerField::tallest);
         rig.state.setDraft(QStringLiteral("한 줄"));
-        QCOMPARE(rig.field()->height(), MacComposerField::shortest);
+        QCOMPARE(rig.field()->height(), ComposerField::shortest);
         // Two lines fit without scrolling.
         rig.state.setDraft(QStringLiteral("한 줄\n두 줄"));
         QCOMPARE(rig.field()->verticalScrollBar()->maximum(), 0);

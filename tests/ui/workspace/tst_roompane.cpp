@@ -1,10 +1,10 @@
 #include "WorkspaceTestSupport.h"
 
-#include "ui/workspace/MacComposer.h"
-#include "ui/workspace/MacNavigation.h"
-#include "ui/workspace/MacRoomHeader.h"
-#include "ui/workspace/MacRoomState.h"
-#include "ui/workspace/MacRoomView.h"
+#include "ui/workspace/Composer.h"
+#include "ui/workspace/Navigation.h"
+#include "ui/workspace/RoomHeader.h"
+#include "ui/workspace/RoomState.h"
+#include "ui/workspace/RoomView.h"
 
 #include <QLabel>
 #include <QMessageBox>
@@ -21,14 +21,13 @@ class TestRoomPane : public QObject
         explicit Rig(LocalStore &store, const QUuid &roomId)
             : pane(store, nav, roomId)
         {
-            QObject::connect(&pane, &MacRoomView::roomInfoRequested, &nav,
-                             &MacNavigation::setRoomInfo);
+            QObject::connect(&pane, &RoomView::roomInfoRequested, &nav, &Navigation::setRoomInfo);
             pane.resize(720, 560);
             pane.show();
         }
-        MacNavigation nav;
-        MacRoomView pane;
-        MacRoomTitleButton *title() const { return pane.header()->titleButton(); }
+        Navigation nav;
+        RoomView pane;
+        RoomTitleButton *title() const { return pane.header()->titleButton(); }
         QToolButton *mute() const { return pane.header()->muteButton(); }
     };
 
@@ -120,24 +119,24 @@ private slots:
             = room(ConversationKind::group, {member(seeded.me), member(SeedID::sora())},
                    QStringLiteral("나중 방"));
         Rig rig(*seeded.store, later.id);
-        QCOMPARE(rig.pane.content(), MacRoomView::Content::loading);
+        QCOMPARE(rig.pane.content(), RoomView::Content::loading);
         QCOMPARE(rig.pane.findChild<QLabel *>(QStringLiteral("loadingLabel"))->text(),
                  QStringLiteral("대화를 불러오는 중"));
         saveShot(&rig.pane, QStringLiteral("room-loading"));
         seeded.store->editConversations([&](QList<Conversation> &rooms) { rooms.append(later); });
-        QTRY_COMPARE(rig.pane.content(), MacRoomView::Content::transcript);
+        QTRY_COMPARE(rig.pane.content(), RoomView::Content::transcript);
         QCOMPARE(rig.title()->title(), QStringLiteral("나중 방"));
         QVERIFY(rig.pane.composer());
 
         QTest::mouseClick(rig.title(), Qt::LeftButton);
         QVERIFY(rig.nav.roomInfo());
-        QCOMPARE(rig.pane.content(), MacRoomView::Content::info);
+        QCOMPARE(rig.pane.content(), RoomView::Content::info);
         QTRY_VERIFY(!rig.pane.composer());
         QTest::mouseClick(rig.title(), Qt::LeftButton);
         QVERIFY(rig.nav.roomInfo());
         buttonWithText(&rig.pane, QStringLiteral("닫기"))->click();
         QVERIFY(!rig.nav.roomInfo());
-        QCOMPARE(rig.pane.content(), MacRoomView::Content::transcript);
+        QCOMPARE(rig.pane.content(), RoomView::Content::transcript);
     }
 
     void deleteConfirmation_data()

@@ -6,9 +6,9 @@
 #include "ui/common/AccountListModel.h"
 #include "ui/common/KeyedListModel.h"
 #include "ui/common/WideButton.h"
-#include "ui/workspace/MacChatList.h"
-#include "ui/workspace/MacRoomListModel.h"
-#include "ui/workspace/MacSidebar.h"
+#include "ui/workspace/ChatList.h"
+#include "ui/workspace/RoomListModel.h"
+#include "ui/workspace/Sidebar.h"
 
 #include <QAbstractItemModelTester>
 #include <QLabel>
@@ -193,7 +193,7 @@ void TestSidebar::search()
     QFETCH(QStringList, titles);
     QFETCH(bool, noMatchShown);
     SearchRooms f;
-    MacChatList list(*f.store, f.navigation);
+    ChatList list(*f.store, f.navigation);
     f.follow(list);
     QAbstractItemModelTester tester(list.model());
     list.searchField()->setText(query);
@@ -260,13 +260,13 @@ void TestSidebar::rowTexts()
     for (int i = 1; i <= fromPeer; ++i)
         last = f.say(room.id, peer, QStringLiteral("p%1").arg(i)).createdAt;
 
-    MacRoomListModel model(*f.store);
+    RoomListModel model(*f.store);
     QCOMPARE(model.rowCount(), 1);
-    const MacRoomRow &row = model.row(0);
+    const RoomRow &row = model.row(0);
     QCOMPARE(row.preview, preview);
     QCOMPARE(row.unread, fromPeer);
     QCOMPARE(row.official, officialMuted);
-    const QString time = MacRoomListModel::timeText(row, QDateTime::currentDateTime());
+    const QString time = RoomListModel::timeText(row, QDateTime::currentDateTime());
     QCOMPARE(time.isEmpty(), !last.isValid());
     QCOMPARE(model.index(0).data(Qt::AccessibleTextRole).toString(),
              QString(spoken).replace(QStringLiteral("%t"), time));
@@ -302,7 +302,7 @@ void TestSidebar::leastChange()
     for (int i = 0; i < 6; ++i)
         rooms.append(f.addRoom(ConversationKind::direct, {peer.id}, {}, 10 * i, i == 5));
     const ChatMessage echo = f.say(rooms.at(2).id, f.me, QStringLiteral("보냄"));
-    MacRoomListModel model(*f.store);
+    RoomListModel model(*f.store);
     QAbstractItemModelTester tester(&model);
     QSignalSpy moves(&model, &QAbstractItemModel::rowsMoved);
     QSignalSpy inserts(&model, &QAbstractItemModel::rowsInserted);
@@ -354,7 +354,7 @@ void TestSidebar::renamedAccountReachesRowsAndSearch()
     f.addRoom(ConversationKind::direct, {minsu.id}, {}, 10);
     f.addRoom(ConversationKind::group, {minsu.id, sky.id}, {}, 20);
     f.addRoom(ConversationKind::direct, {sky.id}, {}, 30);
-    MacRoomListModel model(*f.store);
+    RoomListModel model(*f.store);
     QCOMPARE(model.row(0).title, QStringLiteral("민수"));
     model.setQuery(QStringLiteral("민수"));
     QCOMPARE(model.rowCount(), 2);
@@ -398,10 +398,10 @@ void TestSidebar::rowMenu()
     const QUuid peer = official ? SeedID::quillo() : f.addPerson(QStringLiteral("상대")).id;
     const Conversation room = f.addRoom(ConversationKind::direct, {peer}, {}, 0, flags);
     f.store->setMuted(room.id, flags);
-    const MacPage other = MacPage::profilePage(peer);
-    f.navigation.setPage(open ? MacPage::roomPage(room.id) : other);
+    const Page other = Page::profilePage(peer);
+    f.navigation.setPage(open ? Page::roomPage(room.id) : other);
     f.navigation.setRoomInfo(true);
-    MacChatList list(*f.store, f.navigation);
+    ChatList list(*f.store, f.navigation);
     f.follow(list);
 
     std::unique_ptr<QMenu> menu(list.rowMenu(room.id, nullptr));
@@ -419,9 +419,9 @@ void TestSidebar::rowMenu()
     QCOMPARE(after.hiddenFromList, official);
     QCOMPARE(f.navigation.leaveId(), official ? std::nullopt : std::optional<QUuid>(room.id));
     QCOMPARE(f.navigation.page(),
-             official && open ? MacPage{} : (open ? MacPage::roomPage(room.id) : other));
+             official && open ? Page{} : (open ? Page::roomPage(room.id) : other));
     QCOMPARE(f.navigation.roomInfo(), true);
-    QCOMPARE(f.navigation.section(), MacSection::chats);
+    QCOMPARE(f.navigation.section(), Section::chats);
 }
 
 void TestSidebar::selectionAndButtons()
@@ -431,24 +431,24 @@ void TestSidebar::selectionAndButtons()
     const Conversation a = f.addRoom(ConversationKind::direct, {peer.id}, {}, 0);
     const Conversation b
         = f.addRoom(ConversationKind::group, {peer.id}, QStringLiteral("모임"), 10);
-    f.navigation.setSection(MacSection::friends);
-    MacSidebar sidebar(*f.store, f.navigation);
+    f.navigation.setSection(Section::friends);
+    Sidebar sidebar(*f.store, f.navigation);
     f.follow(sidebar);
-    MacChatList &list = *sidebar.chatList();
+    ChatList &list = *sidebar.chatList();
     QItemSelectionModel *selection = list.view()->selectionModel();
 
     // Choosing a row opens the room on its transcript, in the chat section.
     f.navigation.setRoomInfo(true);
     selection->setCurrentIndex(list.model()->index(1), QItemSelectionModel::ClearAndSelect);
-    QCOMPARE(f.navigation.page(), MacPage::roomPage(b.id));
-    QCOMPARE(f.navigation.section(), MacSection::chats);
+    QCOMPARE(f.navigation.page(), Page::roomPage(b.id));
+    QCOMPARE(f.navigation.section(), Section::chats);
     QCOMPARE(f.navigation.roomInfo(), false);
 
     // Clearing the selection keeps the room open and shows its row again; an open info panel
     // stays open when the list follows the page.
     f.navigation.setRoomInfo(true);
     selection->clearSelection();
-    QCOMPARE(f.navigation.page(), MacPage::roomPage(b.id));
+    QCOMPARE(f.navigation.page(), Page::roomPage(b.id));
     QVERIFY(selection->isSelected(list.model()->index(1)));
     f.store->setPinned(b.id, false); // any refresh
     settleViews();
@@ -460,7 +460,7 @@ void TestSidebar::selectionAndButtons()
     QAbstractButton *settings = sidebar.settingsButton();
     f.navigation.setRoomInfo(true);
     settings->click();
-    QCOMPARE(f.navigation.page(), (MacPage{MacPage::settings, {}}));
+    QCOMPARE(f.navigation.page(), (Page{Page::settings, {}}));
     QCOMPARE(f.navigation.roomInfo(), false);
     QVERIFY(!selection->hasSelection());
 
@@ -470,7 +470,7 @@ void TestSidebar::selectionAndButtons()
     // With no rooms at all, the list offers to start one.
     f.navigation.setShowNewChat(false);
     SidebarFixture empty;
-    MacChatList none(*empty.store, empty.navigation);
+    ChatList none(*empty.store, empty.navigation);
     empty.follow(none);
     QVERIFY(none.startButton()->isVisibleTo(&none));
     QCOMPARE(none.startButton()->title(), QStringLiteral("대화 시작"));
@@ -504,7 +504,7 @@ void TestSidebar::reveal()
             rooms.append(f.addRoom(ConversationKind::direct, {peer.id}, {}, 100 + i,
                                    arrival == u"belowPinned" && i == 0));
     }
-    MacSidebar sidebar(*f.store, f.navigation);
+    Sidebar sidebar(*f.store, f.navigation);
     f.follow(sidebar);
     sidebar.resize(280, 680);
     sidebar.show();
@@ -521,7 +521,7 @@ void TestSidebar::reveal()
     if (arrival == u"searching")
         f.navigation.setQuery(QStringLiteral("상대"));
     if (arrival == u"meanwhile")
-        f.navigation.setSection(MacSection::friends);
+        f.navigation.setSection(Section::friends);
     Conversation fresh;
     if (arrival == u"known") {
         f.arrive(rooms.at(20).id, peer.id, QStringLiteral("안녕"));
@@ -542,13 +542,13 @@ void TestSidebar::reveal()
     settleViews();
     if (arrival == u"meanwhile") {
         QCOMPARE(sidebar.chatList()->chatScroll(), before);
-        f.navigation.setSection(MacSection::chats);
+        f.navigation.setSection(Section::chats);
     }
 
     QCOMPARE(sidebar.chatList()->chatScroll() == std::optional<QUuid>(fresh.id), revealed);
     if (revealed) {
         QCOMPARE(view->verticalScrollBar()->value(), 0);
-        QCOMPARE(view->indexAt(QPoint(0, 0)).data(MacRoomListModel::RoomIdRole).toUuid(), fresh.id);
+        QCOMPARE(view->indexAt(QPoint(0, 0)).data(RoomListModel::RoomIdRole).toUuid(), fresh.id);
     }
     QCOMPARE(sidebar.chatList()->knownRoomIDs().size(), f.store->sortedList().size());
 }

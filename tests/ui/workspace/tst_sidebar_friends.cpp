@@ -2,11 +2,11 @@
 // or calls, and a sidebar that never asks for more than its narrowest width.
 
 #include "SidebarTestSupport.h"
-#include "ui/workspace/MacChatList.h"
-#include "ui/workspace/MacFriendList.h"
-#include "ui/workspace/MacFriendListModel.h"
-#include "ui/workspace/MacPersonRow.h"
-#include "ui/workspace/MacSidebar.h"
+#include "ui/workspace/ChatList.h"
+#include "ui/workspace/FriendList.h"
+#include "ui/workspace/FriendListModel.h"
+#include "ui/workspace/Sidebar.h"
+#include "ui/workspace/SidebarPersonDelegate.h"
 
 #include <QAbstractItemModelTester>
 #include <QLabel>
@@ -73,8 +73,8 @@ void TestSidebarFriends::sections()
     QFETCH(QStringList, rows);
     QFETCH(bool, hint);
     People f(0, 0, false);
-    f.navigation.setSection(MacSection::friends);
-    MacFriendList list(*f.store, f.navigation);
+    f.navigation.setSection(Section::friends);
+    FriendList list(*f.store, f.navigation);
     f.follow(list);
     QAbstractItemModelTester tester(list.model());
     // The people come after the list is up, as a sync would bring them.
@@ -96,13 +96,13 @@ void TestSidebarFriends::sections()
 void TestSidebarFriends::actions_data()
 {
     QTest::addColumn<QString>("target");
-    QTest::addColumn<int>("part"); // MacPersonRow::Part, or -1 for a button above the list
+    QTest::addColumn<int>("part"); // SidebarPersonDelegate::Part, or -1 for a button above the list
     QTest::addColumn<QString>("page");
     QTest::addColumn<int>("friendState"); // of the asking user afterwards; -1: no link
 
-    const int accept = int(MacPersonRow::Part::accept);
-    const int decline = int(MacPersonRow::Part::decline);
-    const int person = int(MacPersonRow::Part::person);
+    const int accept = int(SidebarPersonDelegate::Part::accept);
+    const int decline = int(SidebarPersonDelegate::Part::decline);
+    const int person = int(SidebarPersonDelegate::Part::person);
     QTest::newRow("수락") << "다솜" << accept << "pick" << int(FriendState::friends);
     QTest::newRow("거절") << "다솜" << decline << "pick" << -1;
     QTest::newRow("the requesting person")
@@ -123,8 +123,8 @@ void TestSidebarFriends::actions()
     QFETCH(QString, page);
     QFETCH(int, friendState);
     People f(1, 1, true);
-    f.navigation.setSection(MacSection::friends);
-    MacFriendList list(*f.store, f.navigation);
+    f.navigation.setSection(Section::friends);
+    FriendList list(*f.store, f.navigation);
     f.follow(list);
     list.resize(300, 600);
     list.show();
@@ -141,21 +141,21 @@ void TestSidebarFriends::actions()
         QVERIFY(row >= 0);
         const QModelIndex index = list.model()->index(row);
         const QRect rect = list.view()->visualRect(index);
-        const int kind = index.data(MacFriendListModel::KindRole).toInt();
+        const int kind = index.data(FriendListModel::KindRole).toInt();
         QPoint point(-1, rect.center().y());
         for (int x = rect.right(); x >= rect.left() && point.x() < 0; --x) {
-            if (int(MacPersonRow::partAt(rect, kind, QPoint(x, point.y()))) == part
-                || kind == MacFriendRow::header)
+            if (int(SidebarPersonDelegate::partAt(rect, kind, QPoint(x, point.y()))) == part
+                || kind == FriendRow::header)
                 point.setX(x - 4);
         }
         QTest::mouseClick(list.view()->viewport(), Qt::LeftButton, {}, point);
     }
     settleViews();
 
-    const QHash<QString, MacPage::Kind> kinds{{"pick", MacPage::pick},
-                                              {"profile", MacPage::profile},
-                                              {"me", MacPage::me},
-                                              {"invite", MacPage::invite}};
+    const QHash<QString, Page::Kind> kinds{{"pick", Page::pick},
+                                           {"profile", Page::profile},
+                                           {"me", Page::me},
+                                           {"invite", Page::invite}};
     QCOMPARE(f.navigation.page().kind, kinds.value(page));
     QCOMPARE(f.navigation.showNewChat(), target == u"add");
     const std::optional<FriendState> state = f.store->friendState(f.asking);
@@ -175,9 +175,9 @@ void TestSidebarFriends::narrowest()
     const Account friendly = f.addPerson(longName);
     befriend(*f.store, friendly.id);
     f.addRoom(ConversationKind::group, {friendly.id}, longName + longName);
-    for (MacSection section : {MacSection::chats, MacSection::friends}) {
+    for (Section section : {Section::chats, Section::friends}) {
         f.navigation.setSection(section);
-        MacSidebar sidebar(*f.store, f.navigation);
+        Sidebar sidebar(*f.store, f.navigation);
         f.follow(sidebar);
         QVERIFY2(sidebar.minimumSizeHint().width() <= 240,
                  qPrintable(QString::number(sidebar.minimumSizeHint().width())));

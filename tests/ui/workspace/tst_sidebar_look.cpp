@@ -3,7 +3,7 @@
 
 #include "SidebarTestSupport.h"
 #include "ui/common/DecodedImageCache.h"
-#include "ui/workspace/MacSidebar.h"
+#include "ui/workspace/Sidebar.h"
 
 #include <QApplication>
 #include <QBoxLayout>
@@ -81,14 +81,14 @@ void TestSidebarLook::pictures()
         QApplication::setPalette(dark ? QPalette(QColor(0x3A, 0x3A, 0x3C), QColor(0x1E, 0x1E, 0x1E))
                                       : light);
         for (int width : {240, 320}) {
-            for (MacSection section : {MacSection::chats, MacSection::friends}) {
+            for (Section section : {Section::chats, Section::friends}) {
                 f.navigation.setSection(section);
                 QWidget frame;
                 frame.resize(960, 680);
                 auto *row = new QHBoxLayout(&frame);
                 row->setContentsMargins(0, 0, 0, 0);
                 row->setSpacing(0);
-                auto *sidebar = new MacSidebar(*f.store, f.navigation, &frame);
+                auto *sidebar = new Sidebar(*f.store, f.navigation, &frame);
                 f.follow(*sidebar);
                 sidebar->setFixedWidth(width);
                 row->addWidget(sidebar);
@@ -102,7 +102,7 @@ void TestSidebarLook::pictures()
                 decoded.wait(300);
                 settleViews();
                 const QString name = QStringLiteral("%1-%2-%3.png")
-                                         .arg(section == MacSection::chats ? "chats" : "friends")
+                                         .arg(section == Section::chats ? "chats" : "friends")
                                          .arg(width)
                                          .arg(dark ? "dark" : "light");
                 QVERIFY(frame.grab().save(folder + u'/' + name));

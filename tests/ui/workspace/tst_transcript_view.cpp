@@ -7,9 +7,9 @@
 #include "common/TestImages.h"
 
 #include "ui/common/ChatColor.h"
-#include "ui/workspace/MacNavigation.h"
-#include "ui/workspace/MacRoomState.h"
-#include "ui/workspace/MacTranscriptView.h"
+#include "ui/workspace/Navigation.h"
+#include "ui/workspace/RoomState.h"
+#include "ui/workspace/TranscriptView.h"
 #include "ui/workspace/TranscriptActions.h"
 #include "ui/workspace/TranscriptDelegate.h"
 #include "ui/workspace/TranscriptListView.h"
@@ -34,9 +34,9 @@ struct Screen
         , view(*rig.store, room)
     {
         // The workspace's answers to the transcript's requests.
-        QObject::connect(&view, &MacTranscriptView::reportRequested, &navigation,
-                         &MacNavigation::setReport);
-        QObject::connect(&view, &MacTranscriptView::mediaRequested, &navigation,
+        QObject::connect(&view, &TranscriptView::reportRequested, &navigation,
+                         &Navigation::setReport);
+        QObject::connect(&view, &TranscriptView::mediaRequested, &navigation,
                          [this](const QUuid &id) { navigation.setMediaId(id); });
         view.resize(size);
         view.show();
@@ -56,9 +56,9 @@ struct Screen
     // The message shown at the top of the visible area.
     QUuid topMessage() const { return view.model().message(view.list().visibleRows().first).id; }
 
-    MacNavigation navigation;
-    MacRoomState room;
-    MacTranscriptView view;
+    Navigation navigation;
+    RoomState room;
+    TranscriptView view;
     bool visible = false;
 };
 

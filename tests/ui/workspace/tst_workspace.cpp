@@ -1,11 +1,11 @@
 #include "WorkspaceTestSupport.h"
 
-#include "ui/workspace/MacBannerView.h"
-#include "ui/workspace/MacFriendList.h"
-#include "ui/workspace/MacRoomView.h"
-#include "ui/workspace/MacSectionPicker.h"
-#include "ui/workspace/MacSidebar.h"
-#include "ui/workspace/MacWorkspace.h"
+#include "ui/workspace/BannerView.h"
+#include "ui/workspace/FriendList.h"
+#include "ui/workspace/RoomView.h"
+#include "ui/workspace/SectionPicker.h"
+#include "ui/workspace/Sidebar.h"
+#include "ui/workspace/Workspace.h"
 
 #include <QLabel>
 #include <QMessageBox>
@@ -30,10 +30,10 @@ private slots:
     {
         QTest::addColumn<int>("start");
         QTest::addColumn<QString>("action");
-        QTest::addColumn<MacSection>("section");
+        QTest::addColumn<Section>("section");
         QTest::addColumn<int>("page");
         QTest::addColumn<bool>("roomInfo");
-        const MacSection friends = MacSection::friends, chats = MacSection::chats;
+        const Section friends = Section::friends, chats = Section::chats;
         QTest::newRow("room: a profile") << 1 << "profile" << friends << 2 << false;
         QTest::newRow("room: left") << 1 << "leave" << friends << 0 << false;
         QTest::newRow("profile: its room") << 2 << "room" << chats << 1 << false;
@@ -54,14 +54,14 @@ private slots:
         QFETCH(QString, action);
         Rig rig;
         const QUuid room = rig.seeded.group;
-        rig.nav.setPage({MacPage::Kind(start), room});
-        rig.nav.setSection(MacSection::friends);
+        rig.nav.setPage({Page::Kind(start), room});
+        rig.nav.setSection(Section::friends);
         rig.nav.setRoomInfo(true);
         rig.nav.setShowNewChat(action == "newChat");
-        MacSidebar *sidebar = rig.workspace.findChild<MacSidebar *>();
+        Sidebar *sidebar = rig.workspace.findChild<Sidebar *>();
         const QHash<QString, std::function<void()>> actions{
             {"settings", [&] { sidebar->settingsButton()->click(); }},
-            {"chats", [&] { sidebar->sectionPicker()->segment(MacSection::chats)->click(); }},
+            {"chats", [&] { sidebar->sectionPicker()->segment(Section::chats)->click(); }},
             {"me", [&] { sidebar->friendList()->ownRow()->click(); }},
             {"inviteLink", [&] { sidebar->friendList()->inviteButton()->click(); }},
             {"profile", [&] { rig.workspace.openProfile(SeedID::taeo()); }},
@@ -84,10 +84,10 @@ private slots:
         QTEST(rig.nav.roomInfo(), "roomInfo");
         QVERIFY(!rig.nav.showNewChat());
         QVERIFY(!rig.store.inviteFollow());
-        if (auto *pane = qobject_cast<MacRoomView *>(rig.workspace.detail()))
+        if (auto *pane = qobject_cast<RoomView *>(rig.workspace.detail()))
             QCOMPARE(pane->conversationId(), room);
-        QCOMPARE(bool(qobject_cast<MacRoomView *>(rig.workspace.detail())),
-                 rig.nav.page().kind == MacPage::room);
+        QCOMPARE(bool(qobject_cast<RoomView *>(rig.workspace.detail())),
+                 rig.nav.page().kind == Page::room);
     }
 
     // A page lives while its value does: a room keeps its pane while the same room is asked
@@ -105,7 +105,7 @@ private slots:
 
         rig.nav.openRoom(rig.seeded.group);
         QTRY_VERIFY(pane.isNull());
-        rig.nav.setPage({MacPage::pick, {}});
+        rig.nav.setPage({Page::pick, {}});
         QCOMPARE(qobject_cast<QLabel *>(rig.workspace.detail())->text(),
                  QStringLiteral("대화를 선택하세요."));
         const int sidebar = rig.workspace.findChild<QSplitter *>()->sizes().first();
@@ -118,19 +118,19 @@ private slots:
         SeededStore seeded;
         seeded.store->setPushTarget(PushOpen{QUuid::createUuid(), seeded.group, std::nullopt});
         seeded.store->setPendingInviteCode(QStringLiteral("ABCDEF0123456789ABCDEF0123456789"));
-        MacWorkspace workspace(*seeded.store);
-        QCOMPARE(workspace.navigation().page().kind, MacPage::pick);
+        Workspace workspace(*seeded.store);
+        QCOMPARE(workspace.navigation().page().kind, Page::pick);
         workspace.show();
         QVERIFY(workspace.navigation().page().isRoom(seeded.group));
         QVERIFY(!seeded.store->pendingInviteCode()); // redeemed
 
-        workspace.navigation().setPage({MacPage::settings, {}});
+        workspace.navigation().setPage({Page::settings, {}});
         workspace.hide();
         seeded.store->setInviteFollow(InviteFollow{QUuid::createUuid(), seeded.direct});
         QVERIFY(workspace.navigation().page().isRoom(seeded.direct));
         // A request that no room on screen has taken yet is followed again on the next showing.
         seeded.store->setPushTarget(PushOpen{QUuid::createUuid(), seeded.group, std::nullopt});
-        workspace.navigation().setPage({MacPage::settings, {}});
+        workspace.navigation().setPage({Page::settings, {}});
         workspace.show();
         QVERIFY(workspace.navigation().page().isRoom(seeded.group));
     }
@@ -147,7 +147,7 @@ private slots:
         rig.store.editConversations([&](QList<Conversation> &rooms) {
             rooms.removeIf([&](const Conversation &c) { return c.id == rig.seeded.direct; });
         });
-        QTRY_COMPARE(rig.nav.page().kind, MacPage::pick);
+        QTRY_COMPARE(rig.nav.page().kind, Page::pick);
     }
 
     void noticesBecomeTheBanner_data()
@@ -171,7 +171,7 @@ private slots:
         QCOMPARE(rig.nav.banner().has_value(), signedIn);
         if (!signedIn)
             return;
-        auto *banner = rig.workspace.findChild<MacBannerView *>();
+        auto *banner = rig.workspace.findChild<BannerView *>();
         QVERIFY(banner->isVisible());
         QCOMPARE(banner->text(), QStringLiteral("일시적인 오류입니다."));
         QCOMPARE(banner->geometry().bottom() + 1, rig.workspace.height() - 24);
@@ -197,7 +197,7 @@ private slots:
         Rig rig;
         rig.workspace.resize(width, 680);
         rig.nav.setBanner(text);
-        auto *banner = rig.workspace.findChild<MacBannerView *>();
+        auto *banner = rig.workspace.findChild<BannerView *>();
         QVERIFY(rig.workspace.rect().contains(banner->geometry()));
         const QRect area = banner->rect().adjusted(16, 10, -16, -10);
         const QRect needed
@@ -228,7 +228,7 @@ private slots:
 
         rig.workspace.finishReport(QStringLiteral("신고를 접수했습니다."));
         QTRY_VERIFY(!rig.nav.banner());
-        QVERIFY(!rig.workspace.findChild<MacBannerView *>()->isVisible());
+        QVERIFY(!rig.workspace.findChild<BannerView *>()->isVisible());
     }
 
     void leaveAlert_data()
@@ -260,7 +260,7 @@ private slots:
         QVERIFY(!rig.nav.leaveId());
         const bool left = answer == QStringLiteral("나가기");
         QCOMPARE(rig.store.composeBlock(group).has_value(), left);
-        QCOMPARE(rig.nav.page().kind, left && openRoomIsLeft ? MacPage::pick : MacPage::room);
+        QCOMPARE(rig.nav.page().kind, left && openRoomIsLeft ? Page::pick : Page::room);
         QTRY_VERIFY(!rig.workspace.leaveAlert());
     }
 
@@ -268,10 +268,10 @@ private slots:
     {
         QTest::addColumn<int>("sheet");
         QTest::addColumn<QSize>("minimum");
-        QTest::newRow("new conversation") << int(MacSheet::newChat) << QSize(0, 0);
-        QTest::newRow("report") << int(MacSheet::report) << QSize(420, 360);
-        QTest::newRow("photo viewer") << int(MacSheet::media) << QSize(640, 480);
-        QTest::newRow("invite request") << int(MacSheet::inviteRequest) << QSize(360, 180);
+        QTest::newRow("new conversation") << int(Sheet::newChat) << QSize(0, 0);
+        QTest::newRow("report") << int(Sheet::report) << QSize(420, 360);
+        QTest::newRow("photo viewer") << int(Sheet::media) << QSize(640, 480);
+        QTest::newRow("invite request") << int(Sheet::inviteRequest) << QSize(360, 180);
     }
     void sheetsFollowTheirValue()
     {
@@ -294,7 +294,7 @@ private slots:
                 || rig.store.inviteOutcome();
         };
         raise();
-        QPointer<QDialog> dialog = rig.workspace.sheet(MacSheet(sheet));
+        QPointer<QDialog> dialog = rig.workspace.sheet(Sheet(sheet));
         QVERIFY(dialog && dialog->isVisible());
         QCOMPARE(dialog->windowModality(), Qt::WindowModal);
         QVERIFY(dialog->minimumWidth() >= minimum.width()
@@ -302,9 +302,9 @@ private slots:
 
         // A new item replaces the sheet (the new-conversation sheet has none: it stays).
         raise();
-        QCOMPARE(rig.workspace.sheet(MacSheet(sheet)) == dialog,
-                 MacSheet(sheet) == MacSheet::newChat);
-        dialog = rig.workspace.sheet(MacSheet(sheet));
+        QCOMPARE(rig.workspace.sheet(Sheet(sheet)) == dialog,
+                 Sheet(sheet) == Sheet::newChat);
+        dialog = rig.workspace.sheet(Sheet(sheet));
 
         // Dismissing it (Escape, as the window's own way out) clears its value.
         QTest::keyClick(dialog, Qt::Key_Escape);

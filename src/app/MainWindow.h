@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QMainWindow>
+
+class LocalStore;
+class RootView;
+
+// The program's one window ("main"): the root view, and the application menu with "종료".
+// Closing it only hides it; the program goes on receiving messages.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    static constexpr QSize defaultSize{960, 680};
+
+    explicit MainWindow(LocalStore *store, QWidget *parent = nullptr);
+
+    RootView *rootView() const { return m_root; }
+
+signals:
+    // The window's content is on screen for the first time.
+    void firstShown();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    RootView *m_root;
+    bool m_shown = false;
+};

@@ -1,0 +1,56 @@
+#include "ui/panels/DeleteAccount.h"
+
+#include "store/LocalStore.h"
+#include "ui/common/ChatColor.h"
+#include "ui/common/WideButton.h"
+#include "ui/panels/PanelParts.h"
+
+#include <QBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+DeleteAccount::DeleteAccount(LocalStore &store, QWidget *parent)
+    : PageBase(QStringLiteral("deleteAccountPage"), parent)
+    , m_store(store)
+{
+    QVBoxLayout *column = formColumn(16);
+    QWidget *holder = column->parentWidget();
+
+    column->addWidget(formTitle(QStringLiteral("계정 삭제"), holder));
+    for (const QString &line : {QStringLiteral("프로필과 대화 참여 정보가 삭제됩니다."),
+                                QStringLiteral("상대에게는 이름이 \"알 수 없음\"으로 보입니다."),
+                                QStringLiteral("아이디는 30일 동안 다시 사용할 수 없습니다.")}) {
+        auto *label = new QLabel(line, holder);
+        label->setTextFormat(Qt::PlainText);
+        label->setWordWrap(true);
+        column->addWidget(label);
+    }
+
+    m_phrase = new QLineEdit(holder);
+    m_phrase->setObjectName(QStringLiteral("phrase"));
+    m_phrase->setPlaceholderText(confirmationWord());
+    ChatColor::keepSecondary(m_phrase, QPalette::PlaceholderText);
+    m_phrase->setAccessibleName(confirmationWord());
+    m_phrase->setMinimumHeight(34);
+    column->addWidget(m_phrase);
+
+    m_delete = new WideButton(QStringLiteral("계정 삭제"), WideButton::Role::Destructive, holder);
+    m_delete->setObjectName(QStringLiteral("delete"));
+    m_delete->setDisabled(true);
+    column->addWidget(m_delete);
+
+    addCloseRow(column);
+
+    // The whole text must be the word: a blank before or after it does not count.
+    connect(m_phrase, &QLineEdit::textChanged, this,
+            [this](const QString &text) { m_delete->setDisabled(text != confirmationWord()); });
+    connect(m_delete, &WideButton::clicked, this, &DeleteAccount::remove);
+    PanelParts::focusWhenShown(this, m_phrase);
+}
+
+void DeleteAccount::remove()
+{
+    m_delete->setBusy(true);
+    m_store.deleteAccount();
+}

@@ -1,0 +1,429 @@
+#include "ui/panels/InfoPanel.h"
+
+#include "model/TextLimits.h"
+#include "store/LocalStore.h"
+#include "store/TextCompare.h"
+#include "ui/common/BareBox.h"
+#include "ui/common/ChatColor.h"
+#include "ui/common/ChatFont.h"
+#include "ui/common/ConfirmDialog.h"
+#include "ui/common/DecodedImageCache.h"
+#include "ui/common/DisplayText.h"
+#include "ui/common/ImageFile.h"
+#include "ui/common/ImageShrink.h"
+#include "ui/common/UiMetrics.h"
+#include "ui/panels/InfoPanelHeader.h"
+#include "ui/panels/MemberInvite.h"
+#include "ui/panels/MemberListModel.h"
+#include "ui/panels/PanelParts.h"
+#include "ui/panels/PersonRowDelegate.h"
+#include "ui/panels/SettingsRows.h"
+#include "ui/panels/SheetHost.h"
+#include "ui/panels/StoreRedraw.h"
+
+#include <QBoxLayout>
+#include <QDialog>
+#include <QHideEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QScrollArea>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int sectionGap = 20;
+
+QLabel *footnote(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setFont(ChatFont::footnote());
+    ChatColor::keepSecondary(label);
+    return label;
+}
+
+ActionRow *actionRow(const QString &text, const QString &name, bool destructive,
+                     SettingsGroup *group)
+{
+    auto *row = new ActionRow(text, destructive);
+    row->setObjectName(name);
+    group->addRow(row);
+    return row;
+}
+
+} // namespace
+
+InfoPanel::InfoPanel(LocalStore &store, const QUuid &conversationId, QWidget *parent)
+    : PageBase(QStringLiteral("infoPanel"), parent)
+    , m_store(store)
+    , m_conversationId(conversationId)
+{
+    // The top bar: "닫기", the title, and "완료" while the name is being edited.
+    m_done = PanelParts::plainButton(QStringLiteral("완료"), this);
+    m_done->setObjectName(QStringLiteral("done"));
+    connect(m_done, &QPushButton::clicked, this, &InfoPanel::saveTitle);
+    QWidget *bar = titleBar(QStringLiteral("대화 정보"), closeButton(), m_done);
+    bar->setContentsMargins(16, 0, 16, 0);
+
+    auto *page = bareBox<QVBoxLayout>(this);
+    page->addWidget(bar);
+    page->addWidget(buildBody(), 1);
+
+    new StoreRedraw(
+        m_store,
+        {&LocalStore::conversationsChanged, &LocalStore::accountsChanged,
+         &LocalStore::blocksChanged, &LocalStore::officialLinksChanged,
+         &LocalStore::sessionChanged},
+        [this] { refresh(); }, this);
+    refresh();
+}
+
+QWidget *InfoPanel::buildBody()
+{
+    // The sections, in a column at most 600 wide in the middle of a scrolling list.
+    auto *list = new QWidget;
+    auto *across = new QHBoxLayout(list);
+    across->setContentsMargins(20, 8, 20, 20);
+    auto *holder = new QWidget(list);
+    holder->setMaximumWidth(UiMetrics::infoColumnMaxWidth);
+    across->addStretch(0);
+    across->addWidget(holder, 1);
+    across->addStretch(0);
+    auto *sections = bareBox<QVBoxLayout>(holder, sectionGap);
+
+    m_header = new InfoPanelHeader(holder);
+    m_header->setObjectName(QStringLiteral("roomHeader"));
+    connect(m_header, &InfoPanelHeader::photoRequested, this, &InfoPanel::pickPhoto);
+    connect(m_header, &InfoPanelHeader::saveRequested, this, &InfoPanel::saveTitle);
+    connect(m_header, &InfoPanelHeader::peerClicked, this, &InfoPanel::profileRequested);
+    connect(m_header->titleField(), &QLineEdit::textChanged, this, &InfoPanel::refreshTitleButtons);
+    sections->addWidget(m_header);
+    sections->addWidget(buildMembers(holder));
+    sections->addWidget(buildSwitches(holder));
+    sections->addWidget(buildActions(holder));
+    sections->addStretch(1);
+
+    m_body = scroller(list);
+    m_body->setObjectName(QStringLiteral("body"));
+    return m_body;
+}
+
+InfoPanel::~InfoPanel()
+{
+    // A panel deleted while on screen leaves the screen without a hide event.
+    if (isVisible())
+        saveTitle();
+}
+
+QWidget *InfoPanel::buildMembers(QWidget *parent)
+{
+    auto *group = new SettingsGroup(parent);
+    m_members = group;
+    m_members->setObjectName(QStringLiteral("members"));
+
+    m_memberModel = new MemberListModel(m_store, m_conversationId, this);
+    m_memberList = new QListView;
+    setUpList(m_memberList, m_memberModel, QStringLiteral("memberList"), QStringLiteral("멤버"));
+    m_memberList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_memberList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_memberList->viewport()->setAutoFillBackground(false);
+    auto *delegate = new PersonRowDelegate(m_memberList);
+    connect(delegate, &PersonRowDelegate::personClicked, this, [this](const QModelIndex &index) {
+        emit profileRequested(index.data(AccountListModel::IdRole).toUuid());
+    });
+    // Removing a member is easily undone: it runs at once, without asking.
+    connect(delegate, &PersonRowDelegate::actionClicked, this, [this](const QModelIndex &index) {
+        m_store.kick(m_conversationId, index.data(AccountListModel::IdRole).toUuid());
+    });
+    group->addRow(m_memberList);
+
+    m_invite = new ActionRow(QStringLiteral("멤버 초대"), false);
+    m_invite->setObjectName(QStringLiteral("invite"));
+    connect(m_invite, &QAbstractButton::clicked, this, &InfoPanel::openInvite);
+    group->addRow(m_invite);
+
+    m_cap = footnote(QStringLiteral("인원 상한은 20명입니다."), group);
+    m_cap->setObjectName(QStringLiteral("cap"));
+    m_cap->setContentsMargins(14, 12, 14, 12);
+    group->addRow(m_cap);
+    return group;
+}
+
+QWidget *InfoPanel::buildSwitches(QWidget *parent)
+{
+    auto *holder = new QWidget(parent);
+    auto *column = bareBox<QVBoxLayout>(holder, sectionGap);
+
+    auto *notices = new SettingsGroup(holder);
+    m_notify = new SwitchRow(QStringLiteral("알림"));
+    m_notify->setObjectName(QStringLiteral("notify"));
+    m_pin = new SwitchRow(QStringLiteral("고정"));
+    m_pin->setObjectName(QStringLiteral("pin"));
+    notices->addRow(m_notify);
+    notices->addRow(m_pin);
+    column->addWidget(notices);
+
+    // Each switch sets its value in the store; the panel then shows the store's value at once.
+    connect(m_notify, &SwitchRow::flipRequested, this, [this](bool on) {
+        m_store.setMuted(m_conversationId, !on);
+        refresh();
+    });
+    connect(m_pin, &SwitchRow::flipRequested, this, [this](bool on) {
+        m_store.setPinned(m_conversationId, on);
+        refresh();
+    });
+
+    m_broadcast = new QWidget(holder);
+    m_broadcast->setObjectName(QStringLiteral("broadcast"));
+    auto *broadcast = bareBox<QVBoxLayout>(m_broadcast, 6);
+    auto *broadcastGroup = new SettingsGroup(m_broadcast);
+    m_broadcastSwitch = new SwitchRow(QStringLiteral("방송 받기"));
+    m_broadcastSwitch->setObjectName(QStringLiteral("broadcastSwitch"));
+    broadcastGroup->addRow(m_broadcastSwitch);
+    broadcast->addWidget(broadcastGroup);
+    QLabel *footer = footnote(QStringLiteral("꺼도 이미 받은 안내와 직접 보낸 메시지는 남습니다."),
+                              m_broadcast);
+    footer->setObjectName(QStringLiteral("broadcastFooter"));
+    footer->setContentsMargins(14, 0, 14, 0);
+    broadcast->addWidget(footer);
+    column->addWidget(m_broadcast);
+    connect(m_broadcastSwitch, &SwitchRow::flipRequested, this, [this](bool on) {
+        const std::optional<Conversation> room = m_store.conversation(m_conversationId);
+        const std::optional<Account> peer = room ? m_store.otherAccount(*room) : std::nullopt;
+        if (peer)
+            m_store.setBroadcastOptOut(peer->id, !on);
+        refresh();
+    });
+    return holder;
+}
+
+QWidget *InfoPanel::buildActions(QWidget *parent)
+{
+    m_actions = new SettingsGroup(parent);
+    m_actions->setObjectName(QStringLiteral("actions"));
+    m_leave = actionRow(QStringLiteral("나가기"), QStringLiteral("leave"), true, m_actions);
+    m_unblock = actionRow(QStringLiteral("차단 해제"), QStringLiteral("unblock"), false, m_actions);
+    m_block = actionRow(QStringLiteral("차단"), QStringLiteral("block"), true, m_actions);
+    m_clear = actionRow(QStringLiteral("대화 내용 삭제"), QStringLiteral("clear"), true, m_actions);
+    m_report = actionRow(QStringLiteral("신고"), QStringLiteral("report"), true, m_actions);
+    connect(m_leave, &QAbstractButton::clicked, this, &InfoPanel::confirmLeave);
+    // Lifting a block is easily undone: it runs at once, without asking.
+    connect(m_unblock, &QAbstractButton::clicked, this, [this] {
+        const std::optional<Conversation> room = m_store.conversation(m_conversationId);
+        if (const std::optional<Account> peer = room ? m_store.otherAccount(*room) : std::nullopt)
+            m_store.unblock(peer->id);
+    });
+    connect(m_block, &QAbstractButton::clicked, this, &InfoPanel::confirmBlock);
+    connect(m_clear, &QAbstractButton::clicked, this, &InfoPanel::confirmClear);
+    connect(m_report, &QAbstractButton::clicked, this, &InfoPanel::report);
+    return m_actions;
+}
+
+void InfoPanel::refresh()
+{
+    const std::optional<Conversation> room = m_store.conversation(m_conversationId);
+    // An unknown room shows the top bar alone.
+    m_body->setVisible(room.has_value());
+    if (!room) {
+        refreshTitleButtons();
+        return;
+    }
+    if (isVisible())
+        fillTitle();
+    followSavedTitle();
+
+    const bool group = room->kind == ConversationKind::group;
+    const bool owner = m_store.isOwner(*room);
+    const bool official = m_store.isOfficial(*room);
+    const std::optional<Account> peer = m_store.otherAccount(*room);
+
+    InfoPanelHeader::Content content;
+    content.room = *room;
+    content.title = DisplayText::name(m_store.conversationTitle(*room));
+    content.owner = owner;
+    content.official = official;
+    content.peer = group ? std::nullopt : peer;
+    m_header->setContent(content);
+    m_header->setVisible(group || peer);
+
+    m_members->setVisible(group);
+    if (group) {
+        m_memberModel->refresh();
+        const int rows = m_memberModel->rowCount();
+        const int rowHeight = rows ? m_memberList->sizeHintForRow(0) : 0;
+        m_memberList->setFixedHeight(rows * rowHeight);
+        m_memberList->setVisible(rows > 0);
+        const bool full = LocalStore::activeMembers(*room).size() >= TextLimit::groupMembers;
+        m_invite->setVisible(owner && !full);
+        m_cap->setVisible(owner && full);
+    }
+
+    m_notify->setChecked(!room->muted);
+    m_pin->setChecked(room->pinned);
+    m_pin->setVisible(!official);
+    m_broadcast->setVisible(official && peer);
+    if (official && peer)
+        m_broadcastSwitch->setChecked(!m_store.isOptOut(peer->id));
+
+    const bool direct = !group && peer;
+    const bool blocked = direct && m_store.blocks().contains(peer->id);
+    m_leave->setVisible(group);
+    m_unblock->setVisible(direct && blocked);
+    m_block->setVisible(direct && !blocked);
+    m_clear->setVisible(direct);
+    m_report->setVisible(direct);
+    m_actions->setVisible(group || direct);
+    m_actions->update();
+    refreshTitleButtons();
+}
+
+void InfoPanel::fillTitle()
+{
+    // Once, from the stored title: later renames from elsewhere do not overwrite what is typed.
+    if (m_titleReady)
+        return;
+    const std::optional<Conversation> room = m_store.conversation(m_conversationId);
+    if (!room)
+        return;
+    m_header->titleField()->setText(room->title);
+    m_titleReady = true;
+}
+
+void InfoPanel::refreshTitleButtons()
+{
+    const std::optional<Conversation> room = m_store.conversation(m_conversationId);
+    const QString draft = m_header->titleField()->text();
+    // "완료" follows the draft as it stands, untrimmed, so it may show where saving would do
+    // nothing (a draft of blanks, or the title with a trailing blank).
+    const bool editing = room && room->kind == ConversationKind::group && m_store.isOwner(*room)
+        && m_titleReady && !sameText(draft, room->title);
+    m_done->setVisible(editing);
+    m_header->setSaveVisible(room && canSaveTitle(*room));
+}
+
+bool InfoPanel::canSaveTitle(const Conversation &room) const
+{
+    if (!m_titleReady || room.kind != ConversationKind::group || !m_store.isOwner(room))
+        return false;
+    const QString name = trimmedText(m_header->titleField()->text());
+    return !name.isEmpty() && !sameText(name, room.title);
+}
+
+void InfoPanel::saveTitle()
+{
+    const std::optional<Conversation> room = m_store.conversation(m_conversationId);
+    if (!room || !canSaveTitle(*room))
+        return;
+    // As typed: the store trims the name and cuts it to 40 characters.
+    m_savedTitle = m_header->titleField()->text();
+    m_store.rename(m_conversationId, *m_savedTitle);
+    followSavedTitle();
+    refreshTitleButtons();
+}
+
+// Once the store holds the name that was saved (at once, or when the service has answered), the
+// field shows it as stored: trimmed and cut. A name typed since is left alone.
+void InfoPanel::followSavedTitle()
+{
+    if (!m_savedTitle)
+        return;
+    const std::optional<Conversation> room = m_store.conversation(m_conversationId);
+    QLineEdit *field = m_header->titleField();
+    if (field->text() != *m_savedTitle) {
+        m_savedTitle.reset();
+        return;
+    }
+    if (!room || room->title != LocalStore::storedTitle(*m_savedTitle))
+        return;
+    m_savedTitle.reset();
+    if (field->text() != room->title)
+        field->setText(room->title);
+}
+
+void InfoPanel::pickPhoto()
+{
+    // A cancelled dialog or a file that cannot be read as a picture leaves the room's photo as
+    // it is: only a picture replaces it. The dialog closes with the panel, and then nothing runs.
+    ImageFile::pick(this, ImageShrink::avatarSide, [this](std::optional<QByteArray> jpeg) {
+        if (jpeg)
+            m_store.setRoomPhoto(m_conversationId, jpeg);
+    });
+}
+
+void InfoPanel::openInvite()
+{
+    if (m_inviteDialog) {
+        m_inviteDialog->raise();
+        return;
+    }
+    QDialog *dialog
+        = SheetHost::create(this, new MemberInvite(m_store, m_conversationId), QSize(420, 360));
+    dialog->setObjectName(QStringLiteral("inviteDialog"));
+    dialog->setWindowTitle(QStringLiteral("멤버 초대"));
+    m_inviteDialog = dialog;
+    dialog->open();
+}
+
+void InfoPanel::confirmLeave()
+{
+    ConfirmDialog::open(this, QStringLiteral("대화방에서 나갈까요?"),
+                        {{QStringLiteral("나가기"), true,
+                          [this] {
+                              m_store.leaveGroup(m_conversationId);
+                              // At once, without waiting for the service: the room pane goes back
+                              // to the placeholder, which also ends this panel.
+                              emit left();
+                          }}},
+                        {});
+}
+
+void InfoPanel::confirmClear()
+{
+    ConfirmDialog::open(
+        this, QStringLiteral("이 대화의 메시지를 내 화면에서 지울까요?"),
+        {{QStringLiteral("지우기"), true, [this] { m_store.clearMessages(m_conversationId); }}},
+        {});
+}
+
+void InfoPanel::confirmBlock()
+{
+    ConfirmDialog::open(this, QStringLiteral("차단할까요?"),
+                        {{QStringLiteral("차단"), true,
+                          [this] {
+                              // Looked up again: the room or its peer may have gone meanwhile.
+                              const std::optional<Conversation> room
+                                  = m_store.conversation(m_conversationId);
+                              const std::optional<Account> peer
+                                  = room ? m_store.otherAccount(*room) : std::nullopt;
+                              if (peer)
+                                  m_store.block(peer->id);
+                          }}},
+                        {});
+}
+
+void InfoPanel::report()
+{
+    const std::optional<Conversation> room = m_store.conversation(m_conversationId);
+    const std::optional<Account> peer = room ? m_store.otherAccount(*room) : std::nullopt;
+    if (peer)
+        emit reportRequested(ReportDraft{QUuid::createUuid(), peer->id, std::nullopt});
+}
+
+void InfoPanel::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    fillTitle();
+    refreshTitleButtons();
+}
+
+void InfoPanel::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    // Minimising the window is no leaving.
+    if (!event->spontaneous())
+        saveTitle();
+}

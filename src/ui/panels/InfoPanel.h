@@ -1,0 +1,99 @@
+#pragma once
+
+#include "model/HandOver.h"
+#include "ui/panels/PageBase.h"
+
+#include <QDialog>
+#include <QPointer>
+#include <QUuid>
+
+#include <optional>
+
+class ActionRow;
+struct Conversation;
+class InfoPanelHeader;
+class LocalStore;
+class MemberListModel;
+
+class QLabel;
+class QListView;
+class QPushButton;
+class QScrollArea;
+class SettingsGroup;
+class SwitchRow;
+
+// The room's information, shown by the room pane in place of its transcript and composer. A group
+// shows its photo, name and members (its owner may change the photo and the name, remove members
+// and invite friends) and can be left; a direct room shows its peer and can block, clear and
+// report; every room has the notification and pinning switches, a room with an official account
+// the broadcast switch. Everything shown is read from the store, and every action is one store
+// operation. An edited group name is saved by "완료", "저장", Return, and when the panel leaves
+// the screen.
+class InfoPanel : public PageBase
+{
+    Q_OBJECT
+public:
+    InfoPanel(LocalStore &store, const QUuid &conversationId, QWidget *parent = nullptr);
+    ~InfoPanel() override;
+
+    QUuid conversationId() const { return m_conversationId; }
+    // The member-invite sheet's dialog while it is up.
+    QDialog *inviteDialog() const { return m_inviteDialog; }
+
+signals:
+    // "신고" of a direct room's peer.
+    void reportRequested(const ReportDraft &draft);
+    // A member's row or the peer's photo was pressed.
+    void profileRequested(const QUuid &userId);
+    // The user left the group: the room is no longer theirs to show.
+    void left();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
+private:
+    QWidget *buildBody();
+    QWidget *buildMembers(QWidget *parent);
+    QWidget *buildSwitches(QWidget *parent);
+    QWidget *buildActions(QWidget *parent);
+
+    void refresh();
+    void refreshTitleButtons();
+    void fillTitle();
+    bool canSaveTitle(const Conversation &room) const;
+    void saveTitle();
+    void followSavedTitle();
+    void pickPhoto();
+    void openInvite();
+    void confirmLeave();
+    void confirmClear();
+    void confirmBlock();
+    void report();
+
+    LocalStore &m_store;
+    const QUuid m_conversationId;
+    bool m_titleReady = false;
+    // The name as typed when it was last saved, until the store holds it.
+    std::optional<QString> m_savedTitle;
+
+    QPushButton *m_done;
+    QScrollArea *m_body;
+    InfoPanelHeader *m_header;
+    QWidget *m_members;
+    MemberListModel *m_memberModel;
+    QListView *m_memberList;
+    ActionRow *m_invite;
+    QLabel *m_cap;
+    SwitchRow *m_notify;
+    SwitchRow *m_pin;
+    QWidget *m_broadcast;
+    SwitchRow *m_broadcastSwitch;
+    SettingsGroup *m_actions;
+    ActionRow *m_leave;
+    ActionRow *m_block;
+    ActionRow *m_unblock;
+    ActionRow *m_clear;
+    ActionRow *m_report;
+    QPointer<QDialog> m_inviteDialog;
+};

@@ -1,0 +1,148 @@
+#include "ui/panels/InvitePanel.h"
+
+#include "store/LocalStore.h"
+#include "ui/common/ChatColor.h"
+#include "ui/common/ChatFont.h"
+#include "ui/common/ConfirmDialog.h"
+#include "ui/common/StoreTask.h"
+#include "ui/common/UiMetrics.h"
+#include "ui/common/WideButton.h"
+#include "ui/panels/PanelParts.h"
+
+#include <QBoxLayout>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QUrl>
+
+namespace {
+
+// Whether `link` reads as a URL at all; a link that does not is still shown and copied, but
+// offered to no other program.
+bool parsesAsUrl(const QString &link)
+{
+    return !link.isEmpty() && QUrl(link, QUrl::StrictMode).isValid();
+}
+
+} // namespace
+
+InvitePanel::InvitePanel(LocalStore &store, QWidget *parent)
+    : PageBase(QStringLiteral("invitePanel"), parent)
+    , m_store(store)
+{
+    QVBoxLayout *column = formColumn(16, this, 520);
+    QWidget *holder = column->parentWidget();
+
+    QBoxLayout *header = PanelParts::outsetLayout(Qt::Horizontal, 0, PanelParts::buttonInset);
+    header->addWidget(formTitle(QStringLiteral("친구 초대"), holder));
+    header->addStretch(1);
+    header->addWidget(closeButton(Qt::AlignRight));
+    column->addLayout(header);
+
+    auto *about
+        = new QLabel(QStringLiteral("링크를 연 사람이 나에게 친구 요청을 보냅니다."), holder);
+    about->setFont(ChatFont::body());
+    about->setWordWrap(true);
+    column->addWidget(about);
+
+    m_linkLabel = new QLabel(holder);
+    m_linkLabel->setObjectName(QStringLiteral("link"));
+    m_linkLabel->setTextFormat(Qt::PlainText);
+    m_linkLabel->setFont(ChatFont::subheadline());
+    m_linkLabel->setWordWrap(true);
+    m_linkLabel->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    column->addWidget(m_linkLabel);
+
+    m_noteLabel = new QLabel(holder);
+    m_noteLabel->setObjectName(QStringLiteral("note"));
+    m_noteLabel->setTextFormat(Qt::PlainText);
+    m_noteLabel->setFont(ChatFont::subheadline());
+    ChatColor::keepSecondary(m_noteLabel);
+    column->addWidget(m_noteLabel);
+
+    m_copy = new WideButton(QStringLiteral("복사"), WideButton::Role::Normal, holder);
+    m_copy->setObjectName(QStringLiteral("copy"));
+    column->addWidget(m_copy);
+
+    m_share = new QPushButton(QStringLiteral("공유"), holder);
+    m_share->setObjectName(QStringLiteral("share"));
+    m_share->setAutoDefault(false);
+    m_share->setMinimumHeight(UiMetrics::controlHeight);
+    m_share->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    column->addWidget(m_share);
+
+    auto *renew = new WideButton(QStringLiteral("새로 만들기"), WideButton::Role::Normal, holder);
+    renew->setObjectName(QStringLiteral("rotate"));
+    column->addWidget(renew);
+
+    connect(m_copy, &WideButton::clicked, this, &InvitePanel::copyLink);
+    connect(m_share, &QPushButton::clicked, this, &InvitePanel::share);
+    connect(renew, &WideButton::clicked, this, &InvitePanel::confirmRotate);
+
+    present(QString(), std::nullopt);
+    load();
+}
+
+QUrl InvitePanel::mailUrl(const QString &link)
+{
+    QUrl mail(QStringLiteral("mailto:"));
+    // Fully encoded, so that "&", "=" or "#" in a link cannot end the body early.
+    mail.setQuery(QStringLiteral("body=") + QString::fromLatin1(QUrl::toPercentEncoding(link)));
+    return mail;
+}
+
+void InvitePanel::present(const QString &link, const std::optional<QString> &note)
+{
+    m_link = link;
+    m_note = note;
+    // A blank keeps the line's height while there is no link yet.
+    m_linkLabel->setText(link.isEmpty() ? QStringLiteral(" ") : link);
+    m_noteLabel->setText(note.value_or(QString()));
+    m_noteLabel->setVisible(note.has_value());
+    m_copy->setDisabled(link.isEmpty());
+    m_share->setVisible(parsesAsUrl(link));
+}
+
+void InvitePanel::load()
+{
+    StoreTask::whenDone(
+        m_store.inviteURL(), this, std::nullopt,
+        [this](std::optional<QString> link) { present(link.value_or(QString()), m_note); });
+}
+
+void InvitePanel::confirmRotate()
+{
+    ConfirmDialog::open(this, QStringLiteral("이전 링크는 바로 사용할 수 없게 됩니다."),
+                        {{QStringLiteral("새로 만들기"), false, [this] { rotate(); }}}, {});
+}
+
+void InvitePanel::rotate()
+{
+    // No busy state: a second rotation may start before the first answers, and the link that
+    // answers last is the one shown. A failure was reported by the store; the old link stays.
+    StoreTask::whenDone(m_store.rotateInvite(), this, std::nullopt,
+                        [this](std::optional<QString> link) {
+                            if (link)
+                                present(*link, std::nullopt);
+                        });
+}
+
+void InvitePanel::copyLink()
+{
+    if (m_link.isEmpty())
+        return;
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(m_link);
+    present(m_link, copiedText());
+}
+
+void InvitePanel::share()
+{
+    if (!parsesAsUrl(m_link))
+        return;
+    copyLink();
+    QDesktopServices::openUrl(mailUrl(m_link));
+}

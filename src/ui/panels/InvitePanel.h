@@ -1,0 +1,44 @@
+#pragma once
+
+#include "ui/panels/PageBase.h"
+
+#include <optional>
+
+class LocalStore;
+class QLabel;
+class QPushButton;
+class WideButton;
+
+// The invite link page: the user's own invite link, loaded when the page is made, with "복사",
+// "공유" (on this desktop: copy, then a new mail with the link in the desktop's mail program)
+// and "새로 만들기", which replaces the link after a confirmation. Whoever opens the link sends
+// the user a friend request.
+class InvitePanel : public PageBase
+{
+    Q_OBJECT
+public:
+    explicit InvitePanel(LocalStore &store, QWidget *parent = nullptr);
+
+    QString link() const { return m_link; }
+    std::optional<QString> note() const { return m_note; }
+
+    static QString copiedText() { return QStringLiteral("링크를 복사했습니다."); }
+    // The new mail that "공유" opens: no recipient, the link as its body.
+    static QUrl mailUrl(const QString &link);
+
+private:
+    void load();
+    void rotate();
+    void confirmRotate();
+    void copyLink();
+    void share();
+    void present(const QString &link, const std::optional<QString> &note);
+
+    LocalStore &m_store;
+    QString m_link;
+    std::optional<QString> m_note;
+    QLabel *m_linkLabel;
+    QLabel *m_noteLabel;
+    WideButton *m_copy;
+    QPushButton *m_share;
+};

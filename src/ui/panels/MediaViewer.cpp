@@ -1,0 +1,270 @@
+#include "ui/panels/MediaViewer.h"
+
+#include "store/LocalStore.h"
+#include "ui/common/ChatFont.h"
+#include "ui/common/DecodedImageCache.h"
+#include "ui/common/ImageDecodeJob.h"
+#include "ui/common/RemoteImageCache.h"
+#include "ui/panels/PanelParts.h"
+#include "ui/panels/PhotoDownload.h"
+#include "ui/panels/StoreRedraw.h"
+
+#include <QBoxLayout>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QNetworkAccessManager>
+#include <QPainter>
+#include <QPushButton>
+#include <QStandardPaths>
+
+#include <algorithm>
+
+namespace {
+
+// White text on black at 60 % in a capsule, padded 10 pixels.
+class CapsuleLabel : public QLabel
+{
+public:
+    explicit CapsuleLabel(const QString &text, QWidget *parent)
+        : QLabel(text, parent)
+    {
+        setTextFormat(Qt::PlainText);
+        setAlignment(Qt::AlignCenter);
+        setContentsMargins(10, 10, 10, 10);
+        QPalette colours = palette();
+        colours.setColor(QPalette::WindowText, Qt::white);
+        setPalette(colours);
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0, 0, 0, 153));
+        const qreal radius = height() / 2.0;
+        painter.drawRoundedRect(QRectF(rect()), radius, radius);
+        painter.end();
+        QLabel::paintEvent(event);
+    }
+};
+
+// The bar's buttons are drawn in white whatever the palette, over the black sheet.
+void whiten(QWidget *button)
+{
+    QPalette colours = button->palette();
+    for (const auto group : {QPalette::Active, QPalette::Inactive})
+        colours.setColor(group, QPalette::WindowText, Qt::white);
+    colours.setColor(QPalette::Disabled, QPalette::WindowText, QColor(255, 255, 255, 110));
+    button->setPalette(colours);
+}
+
+bool isAddress(const QString &text)
+{
+    return QUrl(text, QUrl::StrictMode).isValid() && !text.trimmed().isEmpty();
+}
+
+} // namespace
+
+MediaViewer::MediaViewer(LocalStore &store, const QUuid &messageId, QWidget *parent)
+    : PageBase(QStringLiteral("mediaViewer"), parent)
+    , m_store(store)
+    , m_messageId(messageId)
+{
+    setAutoFillBackground(true);
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, Qt::black);
+    setPalette(colours);
+
+    m_photo = new MediaPhotoView(this);
+    m_photo->setObjectName(QStringLiteral("photo"));
+
+    m_bar = new QWidget(this);
+    m_bar->setObjectName(QStringLiteral("bar"));
+    auto *bar = new QHBoxLayout(m_bar);
+    // Padded 16 to the buttons' texts.
+    bar->setContentsMargins(16 - PanelParts::buttonInset, 0, 16 - PanelParts::buttonInset, 0);
+    QPushButton *close = closeButton(Qt::AlignLeft);
+    QPushButton *save = PanelParts::plainButton(QStringLiteral("저장"), m_bar, Qt::AlignRight);
+    save->setObjectName(QStringLiteral("save"));
+    connect(save, &QPushButton::clicked, this, &MediaViewer::save);
+    whiten(close);
+    whiten(save);
+    bar->addWidget(close);
+    bar->addStretch(1);
+    bar->addWidget(save);
+
+    m_failure = new CapsuleLabel(saveFailedText(), this);
+    m_failure->setObjectName(QStringLiteral("failure"));
+    m_failure->hide();
+
+    new StoreRedraw(
+        m_store, {&LocalStore::messagesChanged}, [this] { refresh(); }, this);
+    refresh();
+    loadRemote();
+}
+
+MediaViewer::~MediaViewer()
+{
+    // Aborts a download on its way before the network it runs on goes.
+    delete m_download;
+}
+
+bool MediaViewer::isDownloading() const
+{
+    return m_download && m_download->isRunning();
+}
+
+void MediaViewer::refresh()
+{
+    const std::optional<ChatMessage> message = m_store.message(m_messageId);
+    if (message && message->imageJPEG && !message->imageJPEG->isEmpty()) {
+        const QByteArray &bytes = *message->imageJPEG;
+        // On show, being decoded, or known not to decode: nothing to start again.
+        if (bytes == m_localBytes)
+            return;
+        m_localBytes = bytes;
+        decodeLocal(bytes);
+        // A remote photo on show stays until the local one is ready; else black meanwhile.
+        if (m_remoteAddress.isEmpty())
+            m_photo->clear();
+        return;
+    }
+    m_localBytes.clear();
+    showRemoteOrNothing(message);
+}
+
+// Bytes from a peer may claim any size: they are decoded off the main thread, bounded like the
+// transcript's pictures (refused above ImageDecodeJob::maxPixels, at most maxDecodedSide on the
+// longer side). The sheet stays black, or keeps the remote photo, until the decode answers.
+void MediaViewer::decodeLocal(const QByteArray &bytes)
+{
+    ImageDecodeJob::Request request;
+    request.bytes = bytes;
+    request.maxSide = DecodedImageCache::maxDecodedSide;
+    ImageDecodeJob::start(std::move(request), this,
+                          [this, bytes](const ImageDecodeJob::Result &result) {
+                              if (bytes != m_localBytes)
+                                  return; // other bytes came meanwhile
+                              if (result.outcome == ImageDecodeJob::Outcome::Decoded) {
+                                  m_remoteAddress.clear();
+                                  m_photo->showLocal(result.image);
+                                  return;
+                              }
+                              // Bytes that do not decode fall back to the address.
+                              showRemoteOrNothing(m_store.message(m_messageId));
+                          });
+}
+
+void MediaViewer::showRemoteOrNothing(const std::optional<ChatMessage> &message)
+{
+    if (message && message->imageURL && isAddress(*message->imageURL)) {
+        showRemote(*message->imageURL);
+        return;
+    }
+    m_remoteAddress.clear();
+    m_photo->clear();
+}
+
+void MediaViewer::showRemote(const QString &address)
+{
+    if (address == m_remoteAddress && m_photo->kind() != MediaPhotoView::Kind::Local)
+        return;
+    m_remoteAddress = address;
+    // Black while it loads or when it cannot be loaded.
+    m_photo->clear();
+    RemoteImageCache::shared()->fetch(address, this, [this, address](const QImage &image) {
+        if (address == m_remoteAddress && m_photo->kind() != MediaPhotoView::Kind::Local)
+            m_photo->showRemote(image);
+    });
+}
+
+void MediaViewer::loadRemote()
+{
+    const std::optional<ChatMessage> message = m_store.message(m_messageId);
+    if (!message || (message->imageJPEG && !message->imageJPEG->isEmpty()))
+        return;
+    if (!message->imageURL || !isAddress(*message->imageURL))
+        return;
+    if (!m_network)
+        m_network = new QNetworkAccessManager(this);
+    m_download = new PhotoDownload(*m_network, QUrl(*message->imageURL, QUrl::StrictMode), this);
+    connect(m_download, &PhotoDownload::downloaded, this,
+            [this](const QByteArray &body) { m_store.cacheMessageImage(m_messageId, body); });
+    // A failed download is silent: the remote photo stays as the loader shows it.
+    connect(m_download, &PhotoDownload::downloaded, m_download, &QObject::deleteLater);
+    connect(m_download, &PhotoDownload::failed, m_download, &QObject::deleteLater);
+}
+
+void MediaViewer::save()
+{
+    const std::optional<ChatMessage> message = m_store.message(m_messageId);
+    if (!message || !message->imageJPEG || message->imageJPEG->isEmpty()) {
+        setFailed(true);
+        return;
+    }
+    if (m_saveDialog) {
+        m_saveDialog->raise();
+        m_saveDialog->activateWindow();
+        return;
+    }
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    auto *dialog = new QFileDialog(this, QStringLiteral("사진 저장"), folder,
+                                   QStringLiteral("JPEG (*.jpg *.jpeg)"));
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setDefaultSuffix(QStringLiteral("jpg"));
+    dialog->selectFile(suggestedFileName());
+    dialog->setWindowModality(Qt::WindowModal);
+    m_saveDialog = dialog;
+    // The bytes as they were when "저장" was pressed are what the file gets.
+    const QByteArray bytes = *message->imageJPEG;
+    connect(dialog, &QDialog::finished, this, [this, dialog, bytes](int result) {
+        const QStringList files = dialog->selectedFiles();
+        dialog->deleteLater();
+        // A cancelled dialog leaves an earlier failure line as it is.
+        if (result == QDialog::Accepted && !files.isEmpty() && !files.first().isEmpty())
+            writeFile(files.first(), bytes);
+    });
+    dialog->open();
+}
+
+void MediaViewer::writeFile(const QString &path, const QByteArray &bytes)
+{
+    // Written plainly into the file the user chose (no temporary file renamed over it): the
+    // file keeps its place, owner and links, and a failure at any step is reported.
+    QFile file(path);
+    bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        && file.write(bytes) == bytes.size() && file.flush();
+    file.close();
+    written = written && file.error() == QFileDevice::NoError;
+    setFailed(!written);
+}
+
+void MediaViewer::setFailed(bool failed)
+{
+    m_failed = failed;
+    m_failure->setVisible(failed);
+    placeOverlays();
+}
+
+void MediaViewer::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    placeOverlays();
+}
+
+void MediaViewer::placeOverlays()
+{
+    // The bar has its own strip above the photo, so that no photo covers its buttons.
+    const int barHeight = m_bar->sizeHint().height();
+    m_bar->setGeometry(0, 0, width(), barHeight);
+    m_photo->setGeometry(0, barHeight, width(), std::max(0, height() - barHeight));
+    const QSize failure = m_failure->sizeHint().boundedTo(size());
+    m_failure->setGeometry(
+        QRect(QPoint((width() - failure.width()) / 2, (height() - failure.height()) / 2), failure));
+    m_failure->raise();
+}

@@ -1,0 +1,93 @@
+#include "ui/panels/MemberInvite.h"
+
+#include "store/LocalStore.h"
+#include "ui/common/AccountListModel.h"
+#include "ui/common/ChatColor.h"
+#include "ui/panels/PanelParts.h"
+#include "ui/panels/PersonRowDelegate.h"
+#include "ui/panels/StoreRedraw.h"
+
+#include <QBoxLayout>
+#include <QLabel>
+#include <QListView>
+#include <QPushButton>
+#include <QSet>
+#include <QStackedLayout>
+
+namespace {
+
+// The friends that may be invited: not active members (a former member may come back), not
+// blocked, in the friend list's order. With the room unknown, no one counts as a member.
+QList<Account> candidates(const LocalStore &store, const QUuid &roomId)
+{
+    QSet<QUuid> members;
+    if (const std::optional<Conversation> room = store.conversation(roomId)) {
+        for (const Membership &member : room->memberships) {
+            if (!member.leftAt)
+                members.insert(member.userId);
+        }
+    }
+    const QList<QUuid> blocked = store.blocks();
+    QList<Account> result;
+    for (const Account &friendAccount : store.friendAccounts()) {
+        if (!members.contains(friendAccount.id) && !blocked.contains(friendAccount.id))
+            result.append(friendAccount);
+    }
+    return result;
+}
+
+} // namespace
+
+MemberInvite::MemberInvite(LocalStore &store, const QUuid &conversationId, QWidget *parent)
+    : PageBase(QStringLiteral("memberInvite"), parent)
+    , m_store(store)
+    , m_conversationId(conversationId)
+    , m_model(new AccountListModel(
+          [&store, conversationId] { return candidates(store, conversationId); }, this))
+{
+    // A push button, as in the new-conversation sheet: the two sheets' headers look alike.
+    QWidget *header = titleBar(QStringLiteral("멤버 초대"),
+                               cancelButton(QStringLiteral("취소"), QStringLiteral("cancel")));
+
+    m_list = new QListView(this);
+    setUpList(m_list, m_model, QStringLiteral("list"), QStringLiteral("친구"));
+    auto *delegate = new PersonRowDelegate(m_list);
+    // Inviting is easily undone: it runs at once, and the sheet stays for the next friend.
+    connect(delegate, &PersonRowDelegate::personClicked, this, [this](const QModelIndex &index) {
+        m_store.invite(m_conversationId, index.data(AccountListModel::IdRole).toUuid());
+    });
+    // The sheet opens on its friends, not on "취소".
+    PanelParts::focusWhenShown(this, m_list);
+
+    auto *emptyPage = new QWidget(this);
+    auto *emptyLayout = new QVBoxLayout(emptyPage);
+    emptyLayout->setContentsMargins(PersonRowDelegate::padding, 14, PersonRowDelegate::padding, 0);
+    auto *empty = new QLabel(emptyText(), emptyPage);
+    empty->setObjectName(QStringLiteral("empty"));
+    ChatColor::keepSecondary(empty);
+    emptyLayout->addWidget(empty);
+    emptyLayout->addStretch(1);
+
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(16, 16, 16, 16);
+    column->setSpacing(8);
+    column->addWidget(header);
+    m_body = new QStackedLayout;
+    m_body->addWidget(m_list);
+    m_body->addWidget(emptyPage);
+    column->addLayout(m_body, 1);
+
+    new StoreRedraw(
+        m_store,
+        {&LocalStore::conversationsChanged, &LocalStore::friendsChanged,
+         &LocalStore::accountsChanged, &LocalStore::blocksChanged,
+         &LocalStore::hiddenRoomIDsChanged, &LocalStore::sessionChanged},
+        [this] { refresh(); }, this);
+    refresh();
+}
+
+void MemberInvite::refresh()
+{
+    m_model->refresh();
+    m_body->setCurrentIndex(m_model->rowCount() == 0 ? 1 : 0);
+}

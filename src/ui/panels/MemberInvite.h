@@ -1,0 +1,35 @@
+#pragma once
+
+#include "ui/panels/PageBase.h"
+
+#include <QUuid>
+
+class AccountListModel;
+class LocalStore;
+class QLabel;
+class QListView;
+class QStackedLayout;
+
+// The sheet in which a group's owner adds friends to it: the friends who are neither active
+// members of the room nor blocked, in the friend list's order. A tap invites at once and the
+// sheet stays open; an invited friend leaves the list as soon as the store lists them as a
+// member. "취소" asks the host to close the sheet.
+class MemberInvite : public PageBase
+{
+    Q_OBJECT
+public:
+    MemberInvite(LocalStore &store, const QUuid &conversationId, QWidget *parent = nullptr);
+
+    static QString emptyText() { return QStringLiteral("초대할 친구가 없습니다."); }
+
+    QSize sizeHint() const override { return QSize(420, 360); }
+
+private:
+    void refresh();
+
+    LocalStore &m_store;
+    const QUuid m_conversationId;
+    AccountListModel *m_model;
+    QListView *m_list;
+    QStackedLayout *m_body;
+};

@@ -1,0 +1,421 @@
+#include "ui/panels/NewChat.h"
+
+#include "model/TextLimits.h"
+#include "store/LocalStore.h"
+#include "store/TextCompare.h"
+#include "ui/common/AccessibleActions.h"
+#include "ui/common/BareBox.h"
+#include "ui/common/ChatColor.h"
+#include "ui/common/ChatFont.h"
+#include "ui/common/FieldLimits.h"
+#include "ui/common/StoreTask.h"
+#include "ui/common/UiMetrics.h"
+#include "ui/common/WideButton.h"
+#include "ui/panels/FriendPickDelegate.h"
+#include "ui/panels/FriendPickModel.h"
+#include "ui/panels/LookupResultRow.h"
+#include "ui/panels/PanelParts.h"
+#include "ui/panels/StoreRedraw.h"
+
+#include <QBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPainter>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QStackedWidget>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int chipHeight = 32;
+constexpr int chipPadding = 10;
+
+// A chosen person above the list: the name on a capsule; pressing it drops the person. The
+// name is painted as it stands (a "&" in it is no keyboard shortcut).
+class Chip : public QAbstractButton
+{
+public:
+    Chip(const QString &name, QWidget *parent)
+        : QAbstractButton(parent)
+        , m_name(name)
+    {
+        setAccessibleName(name);
+        setAccessibleDescription(QStringLiteral("선택 해제"));
+        setFocusPolicy(Qt::StrongFocus);
+        setCursor(Qt::PointingHandCursor);
+        setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    }
+
+    QSize sizeHint() const override
+    {
+        const QFontMetrics metrics(font());
+        return QSize(metrics.horizontalAdvance(m_name) + 2 * chipPadding,
+                     std::max(chipHeight, metrics.height() + 8));
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const QRectF capsule = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+        const qreal radius = capsule.height() / 2;
+        QColor fill = palette().color(QPalette::Base);
+        if (isDown())
+            fill = fill.darker(112);
+        QColor edge = palette().color(QPalette::WindowText);
+        edge.setAlphaF(hasFocus() ? 0.5f : 0.12f);
+        painter.setPen(QPen(hasFocus() ? palette().color(QPalette::Highlight) : edge, 1));
+        painter.setBrush(fill);
+        painter.drawRoundedRect(capsule, radius, radius);
+        painter.setPen(palette().color(QPalette::Text));
+        painter.drawText(rect(), Qt::AlignCenter, m_name);
+    }
+
+private:
+    QString m_name;
+};
+
+// The friend list as tall as its rows, so that what follows it (the lookup) stands right under
+// the last row; with more rows than room it gives way and scrolls.
+class FittedList : public QListView
+{
+public:
+    using QListView::QListView;
+
+    QSize sizeHint() const override
+    {
+        const int rows = model() ? model()->rowCount() : 0;
+        const int height = rows > 0 ? rows * sizeHintForRow(0) : 0;
+        return QSize(QListView::sizeHint().width(), height + 2 * frameWidth());
+    }
+    QSize minimumSizeHint() const override
+    {
+        const int rows = model() ? model()->rowCount() : 0;
+        const int one = rows > 0 ? sizeHintForRow(0) : 0;
+        return QSize(0, one + 2 * frameWidth());
+    }
+};
+
+} // namespace
+
+NewChat::NewChat(LocalStore &store, std::function<void(const QUuid &roomId)> onOpen,
+                 QWidget *parent)
+    : PageBase(QStringLiteral("newChat"), parent)
+    , m_store(store)
+    , m_onOpen(std::move(onOpen))
+{
+    setMinimumSize(460, 420);
+    // Header: "취소", the title, and "대화"/"다음".
+    m_talk = PanelParts::pushButton(QStringLiteral("대화"), QStringLiteral("talk"), this);
+    m_next = PanelParts::pushButton(QStringLiteral("다음"), QStringLiteral("next"), this);
+    auto *actions = new QWidget(this);
+    auto *actionRow = bareBox<QHBoxLayout>(actions, 12);
+    actionRow->addWidget(m_talk);
+    actionRow->addWidget(m_next);
+
+    m_stages = new QStackedWidget(this);
+    m_stages->addWidget(choosingStage());
+    m_stages->addWidget(namingStage());
+
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(16, 16, 16, 16);
+    column->setSpacing(12);
+    column->addWidget(titleBar(QStringLiteral("새 대화"),
+                               cancelButton(QStringLiteral("취소"), QStringLiteral("cancel")),
+                               actions));
+    column->addWidget(m_stages, 1);
+
+    connect(m_talk, &QPushButton::clicked, this, [this] {
+        if (m_chosen.size() == 1)
+            open(m_chosen.first());
+    });
+    connect(m_next, &QPushButton::clicked, this, &NewChat::next);
+    connect(m_query, &QLineEdit::textChanged, this, &NewChat::queryEdited);
+    connect(m_find, &QPushButton::clicked, this, [this] { find(); });
+    connect(m_result, &LookupResultRow::chooseRequested, this, &NewChat::toggle);
+    connect(m_result, &LookupResultRow::openRequested, this, [this](const QUuid &id) { open(id); });
+    connect(m_create, &WideButton::clicked, this, [this] { create(); });
+    // The sheet opens on its search, not on "취소".
+    PanelParts::focusWhenShown(this, m_query);
+
+    m_redraw = new StoreRedraw(
+        m_store,
+        {&LocalStore::accountsChanged, &LocalStore::friendsChanged, &LocalStore::blocksChanged,
+         &LocalStore::conversationsChanged, &LocalStore::sessionChanged},
+        [this] { refresh(); }, this);
+    refresh();
+}
+
+// Stage 1: search, chips, the friend list and the lookup.
+QWidget *NewChat::choosingStage()
+{
+    auto *choosing = new QWidget(this);
+    m_query
+        = PanelParts::textField(QStringLiteral("이름, 아이디"), QStringLiteral("query"), choosing);
+
+    m_chipArea = new QScrollArea(choosing);
+    m_chipArea->setObjectName(QStringLiteral("chips"));
+    m_chipArea->setFrameShape(QFrame::NoFrame);
+    m_chipArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_chipArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_chipArea->setWidgetResizable(true);
+    m_chipArea->setFixedHeight(UiMetrics::controlHeight);
+    auto *chipHolder = new QWidget(m_chipArea);
+    m_chipRow = bareBox<QHBoxLayout>(chipHolder, 8);
+    m_chipRow->addStretch(1);
+    m_chipArea->setWidget(chipHolder);
+
+    auto *choosingColumn = bareBox<QVBoxLayout>(choosing, 12);
+    choosingColumn->addWidget(m_query);
+    choosingColumn->addWidget(m_chipArea);
+    choosingColumn->addWidget(listArea(choosing), 1);
+    return choosing;
+}
+
+// The friend rows and the lookup make one list on one background.
+QWidget *NewChat::listArea(QWidget *parent)
+{
+    auto *listArea = new QFrame(parent);
+    listArea->setObjectName(QStringLiteral("listArea"));
+    listArea->setFrameShape(QFrame::StyledPanel);
+    listArea->setBackgroundRole(QPalette::Base);
+    listArea->setAutoFillBackground(true);
+
+    m_friends = new FriendPickModel([this] { return friends(); }, this);
+    m_list = new FittedList(listArea);
+    setUpList(m_list, m_friends, QStringLiteral("friends"), QStringLiteral("친구"));
+    m_list->setItemDelegate(new FriendPickDelegate(m_list));
+    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_list->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Maximum);
+    m_list->setMouseTracking(true);
+    m_list->viewport()->setAttribute(Qt::WA_Hover);
+    m_list->installEventFilter(this);
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(m_friends, signal, m_list, &QWidget::updateGeometry);
+    connect(m_friends, &QAbstractItemModel::modelReset, m_list, &QWidget::updateGeometry);
+
+    m_find
+        = PanelParts::pushButton(QStringLiteral("아이디로 찾기"), QStringLiteral("find"), listArea);
+    m_result = new LookupResultRow(m_store, listArea);
+    m_miss = new QLabel(missText(), listArea);
+    m_miss->setObjectName(QStringLiteral("miss"));
+    m_miss->setFont(ChatFont::subheadline());
+    ChatColor::keepSecondary(m_miss);
+
+    auto *findRow = new QHBoxLayout;
+    findRow->setContentsMargins(FriendPickDelegate::padding, 4, FriendPickDelegate::padding, 4);
+    findRow->addWidget(m_find);
+    findRow->addStretch(1);
+    auto *missRow = new QHBoxLayout;
+    missRow->setContentsMargins(FriendPickDelegate::padding + 4, 4, FriendPickDelegate::padding, 8);
+    missRow->addWidget(m_miss);
+    auto *listColumn = bareBox<QVBoxLayout>(listArea);
+    listColumn->addWidget(m_list);
+    listColumn->addLayout(findRow);
+    listColumn->addWidget(m_result);
+    listColumn->addLayout(missRow);
+    listColumn->addStretch(1);
+
+    // A click, Space or Return, and a screen reader's "Press" or "Toggle" choose or drop a row.
+    const auto chooseRow = [this](const QModelIndex &index) {
+        toggle(index.data(FriendPickModel::IdRole).toUuid());
+    };
+    connect(m_list, &QListView::clicked, this, chooseRow);
+    AccessibleActions::pressableRows(m_list, chooseRow);
+    return listArea;
+}
+
+// Stage 2: the group's name and "만들기".
+QWidget *NewChat::namingStage()
+{
+    auto *naming = new QWidget(this);
+    m_title
+        = PanelParts::textField(QStringLiteral("방 이름"), QStringLiteral("groupTitle"), naming);
+    FieldLimits::limitToGraphemes(m_title, TextLimit::groupTitle);
+    m_create = new WideButton(QStringLiteral("만들기"), WideButton::Role::Normal, naming);
+    m_create->setObjectName(QStringLiteral("create"));
+    m_failedLine = PanelParts::messageLine(PanelParts::Tone::Failure, naming);
+    m_failedLine->setObjectName(QStringLiteral("failed"));
+    auto *namingColumn = bareBox<QVBoxLayout>(naming, 12);
+    namingColumn->addWidget(m_title);
+    namingColumn->addWidget(m_create);
+    namingColumn->addWidget(m_failedLine);
+    namingColumn->addStretch(1);
+
+    return naming;
+}
+
+QString NewChat::trimmedQuery() const
+{
+    return trimmedText(m_query->text());
+}
+
+QList<Account> NewChat::friends() const
+{
+    QList<Account> all = m_store.friendAccounts();
+    const QString query = trimmedQuery();
+    if (query.isEmpty())
+        return all;
+    // The name is searched as typed; the handle without a leading "@" and in lower case. A
+    // search of "@" alone leaves no handle to look for, which finds no handle (rather than all).
+    const QString handle = LocalStore::normalizedHandle(query);
+    all.removeIf([&](const Account &account) {
+        return !TextCompare::localizedContains(account.displayName, query)
+            && (handle.isEmpty() || !TextCompare::localizedContains(account.handle, handle));
+    });
+    return all;
+}
+
+void NewChat::queryEdited()
+{
+    m_lookup.reset();
+    m_lookupMiss = false;
+    refresh();
+}
+
+void NewChat::toggle(const QUuid &id)
+{
+    if (m_chosen.contains(id))
+        m_chosen.removeAll(id);
+    else if (m_chosen.size() < maxChosen)
+        m_chosen.append(id);
+    else
+        return; // a 20th person is ignored without a word
+    refresh();
+}
+
+void NewChat::next()
+{
+    if (m_chosen.isEmpty())
+        return;
+    // A name the user typed stays as typed, blanks and all.
+    if (trimmedText(m_title->text()).isEmpty())
+        m_title->setText(m_store.suggestedGroupTitle(m_chosen));
+    m_naming = true;
+    refresh();
+    m_title->setFocus();
+}
+
+void NewChat::find()
+{
+    StoreTask::whenDone(m_store.lookup(trimmedQuery()), this, std::nullopt,
+                        [this](std::optional<Account> found) {
+                            m_lookup = found;
+                            m_lookupMiss = !found;
+                            refresh();
+                        });
+}
+
+void NewChat::open(const QUuid &id)
+{
+    // The room opens even when the sheet has gone meanwhile: the presenter's callback is
+    // copied, and the store outlives the sheet. No room: the store has shown why.
+    StoreTask::whenDone(m_store.openChat(id), &m_store, std::nullopt,
+                        [onOpen = m_onOpen](std::optional<QUuid> room) {
+                            if (room && onOpen)
+                                onOpen(*room);
+                        });
+}
+
+void NewChat::create()
+{
+    // One creation at a time: a second press while the first is on its way would make a second
+    // group with the same people.
+    if (m_create->isBusy())
+        return;
+    m_create->setBusy(true);
+    // Opened even when the sheet has gone meanwhile; while it is up the button stays busy and
+    // the presenter closes it.
+    StoreTask::whenDone(m_store.openGroup(m_chosen, m_title->text()), &m_store, std::nullopt,
+                        [self = QPointer(this), onOpen = m_onOpen](std::optional<QUuid> room) {
+                            if (room && onOpen)
+                                onOpen(*room);
+                            else if (!room && self)
+                                self->createFailed();
+                        });
+}
+
+void NewChat::createFailed()
+{
+    m_create->setBusy(false);
+    m_failed = true;
+    refresh();
+}
+
+void NewChat::refresh()
+{
+    m_redraw->cancelPending();
+    const QList<Account> shown = friends();
+    m_friends->refresh();
+    m_friends->setChosen(m_chosen);
+
+    const bool offerTalk = !m_naming && m_chosen.size() == 1;
+    const bool offerNext = !m_naming && !m_chosen.isEmpty();
+    m_talk->setVisible(offerTalk);
+    m_next->setVisible(offerNext);
+
+    m_chipArea->setVisible(!m_chosen.isEmpty());
+    refreshChips();
+
+    const bool searching = !trimmedQuery().isEmpty();
+    const bool listed = m_lookup && std::any_of(shown.begin(), shown.end(), [&](const Account &a) {
+                            return a.id == m_lookup->id;
+                        });
+    const bool showResult = searching && m_lookup && !listed;
+    if (showResult)
+        m_result->present(*m_lookup, m_chosen);
+    m_find->setVisible(searching);
+    m_result->setVisible(showResult);
+    m_miss->setVisible(searching && m_lookupMiss);
+
+    m_stages->setCurrentIndex(m_naming ? 1 : 0);
+    PanelParts::showMessage(m_failedLine,
+                            m_failed ? std::optional<QString>(failedText()) : std::nullopt);
+}
+
+void NewChat::refreshChips()
+{
+    // A chip only for an account the store knows; an unknown id stays chosen all the same.
+    QList<std::pair<QUuid, QString>> wanted;
+    for (const QUuid &id : std::as_const(m_chosen)) {
+        if (const std::optional<Account> account = m_store.account(id))
+            wanted.append({id, account->displayName});
+    }
+    if (wanted == m_chipsShown)
+        return;
+    m_chipsShown = wanted;
+    // The chip that was pressed may be the one going: it is deleted once its signal is over.
+    while (m_chipRow->count() > 1) {
+        QLayoutItem *item = m_chipRow->takeAt(0);
+        item->widget()->hide();
+        item->widget()->deleteLater();
+        delete item;
+    }
+    for (int i = 0; i < wanted.size(); ++i) {
+        auto *chip = new Chip(wanted.at(i).second, m_chipArea->widget());
+        chip->setObjectName(QStringLiteral("chip"));
+        const QUuid id = wanted.at(i).first;
+        connect(chip, &Chip::clicked, this, [this, id] { toggle(id); });
+        m_chipRow->insertWidget(i, chip, 0, Qt::AlignVCenter);
+    }
+}
+
+bool NewChat::eventFilter(QObject *watched, QEvent *event)
+{
+    // From the keyboard, Space or Return chooses or drops the current row.
+    if (watched == m_list && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
+            if (m_list->currentIndex().isValid())
+                toggle(m_list->currentIndex().data(FriendPickModel::IdRole).toUuid());
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,147 @@
+#include "ui/panels/PageBase.h"
+
+#include "ui/common/BareBox.h"
+
+#include "ui/common/ChatFont.h"
+#include "ui/common/DecodedImageCache.h"
+#include "ui/panels/PanelParts.h"
+
+#include <QBoxLayout>
+#include <QGridLayout>
+#include <QLabel>
+#include <QListView>
+#include <QPushButton>
+#include <QScrollArea>
+
+PageBase::PageBase(const QString &objectName, QWidget *parent)
+    : QWidget(parent)
+{
+    setObjectName(objectName);
+}
+
+QPushButton *PageBase::closeButton(Qt::Alignment textAlign)
+{
+    QPushButton *close = PanelParts::plainButton(QStringLiteral("닫기"), this, textAlign);
+    close->setObjectName(QStringLiteral("close"));
+    connect(close, &QPushButton::clicked, this, &PageBase::closeRequested);
+    return close;
+}
+
+QPushButton *PageBase::cancelButton(const QString &text, const QString &name)
+{
+    QPushButton *cancel = PanelParts::pushButton(text, name, this);
+    connect(cancel, &QPushButton::clicked, this, &PageBase::closeRequested);
+    return cancel;
+}
+
+QWidget *PageBase::listTitleBar(const QString &title)
+{
+    QWidget *bar = titleBar(title, closeButton(Qt::AlignLeft));
+    bar->setContentsMargins(16 - PanelParts::buttonInset, 0, 16 - PanelParts::buttonInset, 0);
+    return bar;
+}
+
+QWidget *PageBase::titleBar(const QString &title, QWidget *leading, QWidget *trailing)
+{
+    auto *bar = new QWidget(this);
+    bar->setObjectName(QStringLiteral("header"));
+    auto *heading = new QLabel(title, bar);
+    heading->setObjectName(QStringLiteral("title"));
+    heading->setTextFormat(Qt::PlainText);
+    heading->setFont(ChatFont::headline());
+    heading->setAlignment(Qt::AlignCenter);
+
+    // Equal side columns keep the title in the middle between buttons of unequal width. Each
+    // side is a box that stays when its button is missing or hidden.
+    auto *layout = new QGridLayout(bar);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setHorizontalSpacing(8);
+    const auto side = [bar](QWidget *button, Qt::Alignment alignment) {
+        auto *box = new QWidget(bar);
+        box->setMinimumSize(UiMetrics::controlHeight, UiMetrics::controlHeight);
+        auto *row = new QHBoxLayout(box);
+        row->setContentsMargins(0, 0, 0, 0);
+        if (button)
+            row->addWidget(button, 0, alignment | Qt::AlignVCenter);
+        return box;
+    };
+    layout->addWidget(side(leading, Qt::AlignLeft), 0, 0);
+    layout->addWidget(heading, 0, 1);
+    layout->addWidget(side(trailing, Qt::AlignRight), 0, 2);
+    layout->setColumnStretch(0, 1);
+    layout->setColumnStretch(2, 1);
+    return bar;
+}
+
+QVBoxLayout *PageBase::formColumn(int spacing, QWidget *host, int maxWidth)
+{
+    if (!host)
+        host = this;
+    auto *holder = new QWidget(host);
+    holder->setObjectName(QStringLiteral("column"));
+    holder->setMaximumWidth(maxWidth);
+    holder->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Maximum);
+
+    // The column takes all the width it may have; what is left splits evenly on both sides.
+    auto *across = new QHBoxLayout;
+    across->setContentsMargins(0, 0, 0, 0);
+    across->setSpacing(0);
+    across->addStretch(0);
+    across->addWidget(holder, 1);
+    across->addStretch(0);
+
+    auto *outer = bareBox<QVBoxLayout>(host);
+    outer->addLayout(across);
+    outer->addStretch(1);
+
+    auto *column = new QVBoxLayout(holder);
+    const int padding = UiMetrics::formPadding;
+    column->setContentsMargins(padding, padding, padding, padding);
+    column->setSpacing(spacing);
+    return column;
+}
+
+QScrollArea *PageBase::scroller(QWidget *content)
+{
+    auto *scroller = new QScrollArea(this);
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(true);
+    scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroller->setWidget(content);
+    scroller->viewport()->setAutoFillBackground(false);
+    content->setAutoFillBackground(false);
+    return scroller;
+}
+
+void PageBase::setUpList(QListView *list, QAbstractItemModel *model, const QString &name,
+                         const QString &accessibleName)
+{
+    list->setObjectName(name);
+    list->setAccessibleName(accessibleName);
+    list->setModel(model);
+    list->setUniformItemSizes(true);
+    list->setSelectionMode(QAbstractItemView::NoSelection);
+    list->setFrameShape(QFrame::NoFrame);
+    list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    connect(DecodedImageCache::shared(), &DecodedImageCache::ready, list->viewport(),
+            qOverload<>(&QWidget::update));
+}
+
+void PageBase::addCloseRow(QVBoxLayout *column)
+{
+    QBoxLayout *row = PanelParts::outsetLayout(Qt::Horizontal, PanelParts::buttonInset, 0);
+    row->addWidget(closeButton(Qt::AlignLeft));
+    row->addStretch(1);
+    column->addLayout(row);
+}
+
+QLabel *PageBase::formTitle(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(QStringLiteral("title"));
+    label->setTextFormat(Qt::PlainText);
+    QFont font = ChatFont::title2();
+    font.setBold(true);
+    label->setFont(font);
+    return label;
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "ui/common/UiMetrics.h"
+
+#include <QWidget>
+
+class QAbstractItemModel;
+class QLabel;
+class QListView;
+class QPushButton;
+class QScrollArea;
+class QVBoxLayout;
+
+// The base of the detail column's pages and of the sheets. It builds their title bar and their
+// form column, and asks its presenter to close it with closeRequested(): a page never changes
+// the window's navigation itself.
+class PageBase : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit PageBase(const QString &objectName, QWidget *parent = nullptr);
+
+signals:
+    // "닫기" or "취소" was pressed, or the page is done: the presenter takes it away.
+    void closeRequested();
+
+protected:
+    // The plain "닫기" (object name "close"), which asks for the close.
+    QPushButton *closeButton(Qt::Alignment textAlign = Qt::AlignHCenter);
+    // A push button in the desktop's style (object name `name`) that asks for the close.
+    QPushButton *cancelButton(const QString &text, const QString &name);
+
+    // The title bar of a list page: "닫기" and the title, padded 16 to the button's text.
+    QWidget *listTitleBar(const QString &title);
+    // The title bar (object name "header"): `leading` and `trailing` at the sides and the title
+    // (object name "title") in the headline font between them. Both sides are equally wide, and
+    // at least 44 × 44 even where there is no button, so that the title stays centred.
+    QWidget *titleBar(const QString &title, QWidget *leading, QWidget *trailing = nullptr);
+
+    // Lays `host` (this page by default) out as a form page: a column padded 24 pixels on every
+    // side and at most `maxWidth` wide, centred at the top, the rest of the page left empty
+    // below it. Returns the column's layout, which has `spacing`.
+    QVBoxLayout *formColumn(int spacing, QWidget *host = nullptr,
+                            int maxWidth = UiMetrics::formMaxWidth);
+    // A scroller for `content` that scrolls only up and down, on the window colour.
+    QScrollArea *scroller(QWidget *content);
+    // Sets `list` up for rows of people: `model`'s rows, all of one height, without a frame or a
+    // selection, scrolled by pixels; its avatars repaint as they are decoded.
+    void setUpList(QListView *list, QAbstractItemModel *model, const QString &name,
+                   const QString &accessibleName);
+
+    // The plain "닫기" of a form page, below its main action, its text lined up with the column.
+    void addCloseRow(QVBoxLayout *column);
+    // The title of a form page: title-2 size, bold (object name "title").
+    QLabel *formTitle(const QString &text, QWidget *parent);
+};

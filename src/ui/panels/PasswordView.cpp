@@ -1,0 +1,114 @@
+#include "ui/panels/PasswordView.h"
+
+#include "store/LocalStore.h"
+#include "ui/common/ChatColor.h"
+#include "ui/common/ChatFont.h"
+#include "ui/common/StoreTask.h"
+#include "ui/common/WideButton.h"
+#include "ui/panels/PanelParts.h"
+
+#include <QBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+using PanelParts::showMessage;
+
+namespace {
+
+QLineEdit *secureField(const QString &placeholder, const QString &name, QWidget *parent)
+{
+    QLineEdit *field = PanelParts::textField(placeholder, name, parent);
+    field->setEchoMode(QLineEdit::Password);
+    field->setMinimumHeight(34);
+    return field;
+}
+
+} // namespace
+
+PasswordView::PasswordView(LocalStore &store, QWidget *parent)
+    : PageBase(QStringLiteral("passwordPage"), parent)
+    , m_store(store)
+{
+    QVBoxLayout *column = formColumn(12);
+    QWidget *holder = column->parentWidget();
+
+    column->addWidget(formTitle(QStringLiteral("비밀번호"), holder));
+    m_current = secureField(QStringLiteral("현재 비밀번호"), QStringLiteral("current"), holder);
+    m_password = secureField(QStringLiteral("새 비밀번호"), QStringLiteral("password"), holder);
+    m_confirm = secureField(QStringLiteral("새 비밀번호 확인"), QStringLiteral("confirm"), holder);
+    for (QLineEdit *field : {m_current, m_password, m_confirm}) {
+        column->addWidget(field);
+        connect(field, &QLineEdit::textChanged, this, &PasswordView::updateButton);
+    }
+
+    auto *hint = new QLabel(QStringLiteral("8자 이상, 영문과 숫자."), holder);
+    hint->setObjectName(QStringLiteral("hint"));
+    hint->setFont(ChatFont::footnote());
+    ChatColor::keepSecondary(hint);
+    column->addWidget(hint);
+
+    m_info = PanelParts::messageLine(PanelParts::Tone::Plain, holder);
+    m_info->setObjectName(QStringLiteral("info"));
+    m_error = PanelParts::messageLine(PanelParts::Tone::Failure, holder);
+    m_error->setObjectName(QStringLiteral("error"));
+    column->addWidget(m_info);
+    column->addWidget(m_error);
+
+    m_save = new WideButton(QStringLiteral("변경"), WideButton::Role::Normal, holder);
+    m_save->setObjectName(QStringLiteral("save"));
+    connect(m_save, &WideButton::clicked, this, &PasswordView::save);
+    column->addWidget(m_save);
+
+    addCloseRow(column);
+    PanelParts::focusWhenShown(this, m_current);
+
+    updateButton();
+}
+
+void PasswordView::updateButton()
+{
+    // Nothing is trimmed: a field of blanks counts as filled, and the rule refuses it later.
+    m_save->setDisabled(m_current->text().isEmpty() || m_password->text().isEmpty()
+                        || m_confirm->text().isEmpty());
+}
+
+void PasswordView::save()
+{
+    if (m_save->isBusy())
+        return;
+    showMessage(m_info, std::nullopt);
+    showMessage(m_error, std::nullopt);
+    const QString password = m_password->text();
+    // Canonically equivalent texts (composed or decomposed Hangul, say) are the same password.
+    if (password.normalized(QString::NormalizationForm_C)
+        != m_confirm->text().normalized(QString::NormalizationForm_C)) {
+        showMessage(m_error, mismatchText());
+        return;
+    }
+    if (!LocalStore::isValidPassword(password)) {
+        showMessage(m_error, ruleText());
+        return;
+    }
+    m_save->setBusy(true);
+    change(m_current->text(), password);
+}
+
+void PasswordView::change(const QString &current, const QString &password)
+{
+    StoreTask::whenDone(m_store.changePassword(current, password), this, kTemporaryErrorText,
+                        [this](const std::optional<QString> &failure) { changed(failure); });
+}
+
+void PasswordView::changed(const std::optional<QString> &failure)
+{
+    if (failure) {
+        showMessage(m_error, failure);
+    } else {
+        m_current->clear();
+        m_password->clear();
+        m_confirm->clear();
+        showMessage(m_info, changedText());
+    }
+    m_save->setBusy(false);
+}

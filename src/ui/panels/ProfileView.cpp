@@ -1,0 +1,180 @@
+#include "ui/panels/ProfileView.h"
+#include "model/Account.h"
+
+#include "store/LocalStore.h"
+#include "ui/common/AvatarView.h"
+#include "ui/common/BareBox.h"
+#include "ui/common/ChatColor.h"
+#include "ui/common/ChatFont.h"
+#include "ui/common/ConfirmDialog.h"
+#include "ui/common/DisplayText.h"
+#include "ui/common/OfficialMark.h"
+#include "ui/common/StoreTask.h"
+#include "ui/common/WideButton.h"
+#include "ui/panels/PanelParts.h"
+#include "ui/panels/StoreRedraw.h"
+
+#include <QBoxLayout>
+#include <QLabel>
+#include <QScrollArea>
+
+ProfileView::ProfileView(LocalStore &store, const QUuid &userId,
+                         std::function<void(const QUuid &roomId)> onOpen, QWidget *parent)
+    : PageBase(QStringLiteral("profilePage"), parent)
+    , m_store(store)
+    , m_userId(userId)
+    , m_onOpen(std::move(onOpen))
+{
+    auto *content = new QWidget;
+    QVBoxLayout *column = formColumn(16, content);
+    QWidget *holder = column->parentWidget();
+    m_scroll = scroller(content);
+    auto *page = new QVBoxLayout(this);
+    page->setContentsMargins(0, 0, 0, 0);
+    page->addWidget(m_scroll);
+    column->addLayout(header(holder));
+
+    m_bio = new QLabel(holder);
+    m_bio->setObjectName(QStringLiteral("bio"));
+    m_bio->setTextFormat(Qt::PlainText);
+    m_bio->setWordWrap(true);
+    m_bio->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    column->addWidget(m_bio);
+    m_closedInbox = new QLabel(kClosedInboxText, holder);
+    m_closedInbox->setObjectName(QStringLiteral("closedInbox"));
+    m_closedInbox->setWordWrap(true);
+    m_closedInbox->setFont(ChatFont::subheadline());
+    ChatColor::keepSecondary(m_closedInbox);
+    column->addWidget(m_closedInbox);
+    column->addWidget(actions(holder));
+
+    new StoreRedraw(
+        m_store,
+        {&LocalStore::accountsChanged, &LocalStore::blocksChanged, &LocalStore::friendsChanged,
+         &LocalStore::conversationsChanged, &LocalStore::sessionChanged},
+        [this] { refresh(); }, this);
+    refresh();
+}
+
+// The photo, the name with its mark and the handle, centred across the column.
+QLayout *ProfileView::header(QWidget *holder)
+{
+    m_avatar = new AvatarView(96, holder);
+    m_avatar->setObjectName(QStringLiteral("avatar"));
+    m_name = new QLabel(holder);
+    m_name->setObjectName(QStringLiteral("name"));
+    m_name->setTextFormat(Qt::PlainText);
+    m_name->setWordWrap(true);
+    m_name->setAlignment(Qt::AlignCenter);
+    m_name->setFont(ChatFont::title2());
+    m_mark = new OfficialMark(holder);
+    m_handle = new QLabel(holder);
+    m_handle->setObjectName(QStringLiteral("handle"));
+    m_handle->setTextFormat(Qt::PlainText);
+    m_handle->setAlignment(Qt::AlignCenter);
+    m_handle->setFont(ChatFont::subheadline());
+    ChatColor::keepSecondary(m_handle);
+    auto *nameRow = new QHBoxLayout;
+    nameRow->setSpacing(6);
+    nameRow->addStretch(1);
+    nameRow->addWidget(m_name);
+    nameRow->addWidget(m_mark, 0, Qt::AlignVCenter);
+    nameRow->addStretch(1);
+    auto *header = new QVBoxLayout;
+    header->setSpacing(8);
+    header->addWidget(m_avatar, 0, Qt::AlignHCenter);
+    header->addLayout(nameRow);
+    header->addWidget(m_handle);
+    return header;
+}
+
+// Every action has its button; refresh() shows those that fit, in this order.
+QWidget *ProfileView::actions(QWidget *holder)
+{
+    m_actions = new QWidget(holder);
+    auto *buttons = bareBox<QVBoxLayout>(m_actions, 8);
+    auto add = [&](const QString &title, const QString &name, WideButton::Role role) {
+        auto *button = new WideButton(title, role, m_actions);
+        button->setObjectName(name);
+        buttons->addWidget(button);
+        return button;
+    };
+    using Role = WideButton::Role;
+    m_accept = add(QStringLiteral("수락"), QStringLiteral("accept"), Role::Normal);
+    m_reject = add(QStringLiteral("거절"), QStringLiteral("reject"), Role::Destructive);
+    m_requested = add(QStringLiteral("요청함"), QStringLiteral("requested"), Role::Normal);
+    m_requested->setDisabled(true);
+    m_talk = add(QStringLiteral("대화"), QStringLiteral("talk"), Role::Normal);
+    m_request = add(QStringLiteral("친구 요청"), QStringLiteral("request"), Role::Normal);
+    m_unblock = add(QStringLiteral("차단 해제"), QStringLiteral("unblock"), Role::Normal);
+    m_block = add(QStringLiteral("차단"), QStringLiteral("block"), Role::Destructive);
+    m_report = add(QStringLiteral("신고"), QStringLiteral("report"), Role::Destructive);
+
+    connect(m_accept, &WideButton::clicked, this, [this] { m_store.acceptFriend(m_userId); });
+    connect(m_reject, &WideButton::clicked, this, [this] { m_store.rejectFriend(m_userId); });
+    connect(m_talk, &WideButton::clicked, this, [this] { openChat(); });
+    connect(m_request, &WideButton::clicked, this, [this] { m_store.requestFriend(m_userId); });
+    connect(m_unblock, &WideButton::clicked, this, [this] { m_store.unblock(m_userId); });
+    connect(m_block, &WideButton::clicked, this, &ProfileView::confirmBlock);
+    connect(m_report, &WideButton::clicked, this, [this] {
+        // A fresh id each time: a second report of the same person is a new request.
+        emit reportRequested(ReportDraft{QUuid::createUuid(), m_userId, std::nullopt});
+    });
+    return m_actions;
+}
+
+void ProfileView::refresh()
+{
+    const std::optional<Account> account = m_store.account(m_userId);
+    m_scroll->setVisible(account.has_value());
+    if (!account)
+        return;
+
+    const bool official = account->kind == AccountKind::official;
+    m_avatar->setAvatar(account->displayName, account->avatarJPEG, account->avatarURL);
+    m_name->setText(DisplayText::name(account->displayName));
+    m_mark->setVisible(official);
+    m_handle->setText(QStringLiteral("@") + account->handle);
+    m_handle->setVisible(!account->handle.isEmpty());
+    m_bio->setText(account->bio);
+    m_bio->setVisible(official && !account->bio.isEmpty());
+    m_closedInbox->setVisible(official && !account->acceptsUserMessages);
+
+    // Without anybody signed in the actions are offered all the same.
+    const std::optional<Account> me = m_store.me();
+    const bool mine = me && me->id == m_userId;
+    m_actions->setVisible(!mine);
+
+    const bool blocked = m_store.blocks().contains(m_userId);
+    const std::optional<FriendState> state = m_store.friendState(m_userId);
+    // A person's one choice by friend state; a blocked person keeps only "대화" among them.
+    const bool person = !official;
+    const bool open = !blocked && person;
+    m_accept->setVisible(open && state == FriendState::incoming);
+    m_reject->setVisible(open && state == FriendState::incoming);
+    m_requested->setVisible(open && state == FriendState::outgoing);
+    m_request->setVisible(open && !state);
+    m_talk->setVisible(official ? !blocked : state == FriendState::friends);
+    m_unblock->setVisible(blocked);
+    m_block->setVisible(person && !blocked);
+    m_report->setVisible(true);
+}
+
+void ProfileView::confirmBlock()
+{
+    LocalStore &store = m_store;
+    const QUuid id = m_userId;
+    ConfirmDialog::open(this, QStringLiteral("차단할까요?"),
+                        {{QStringLiteral("차단"), true, [&store, id] { store.block(id); }}}, {});
+}
+
+void ProfileView::openChat()
+{
+    // The room still opens when the page has gone before the store answers: the callback is
+    // the presenter's, copied here, and the store outlives the page.
+    StoreTask::whenDone(m_store.openChat(m_userId), &m_store, std::nullopt,
+                        [onOpen = m_onOpen](std::optional<QUuid> room) {
+                            if (room && onOpen)
+                                onOpen(*room);
+                        });
+}

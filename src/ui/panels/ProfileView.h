@@ -1,0 +1,64 @@
+#pragma once
+
+#include "model/HandOver.h"
+#include "ui/panels/PageBase.h"
+
+#include <QUuid>
+
+#include <functional>
+
+class AvatarView;
+class LocalStore;
+class OfficialMark;
+class QLabel;
+class QLayout;
+class QScrollArea;
+class WideButton;
+
+// Another account's profile: the photo, name and handle (and, for an official account, its
+// introduction), with the actions that fit the account, the block list and the friend state.
+// Everything is read from the store on each redraw, so the buttons follow a block or a friend
+// request as soon as the store has it. An account the store does not know shows an empty page;
+// one's own account shows no actions.
+//
+// The room that "대화" opens goes to `onOpen`, also when the page has gone before the store
+// answered: it is a completion, not a request of the page's.
+class ProfileView : public PageBase
+{
+    Q_OBJECT
+public:
+    ProfileView(LocalStore &store, const QUuid &userId,
+                std::function<void(const QUuid &roomId)> onOpen, QWidget *parent = nullptr);
+
+signals:
+    // "신고": the workspace raises the report sheet for the draft.
+    void reportRequested(const ReportDraft &draft);
+
+private:
+    QLayout *header(QWidget *holder);
+    QWidget *actions(QWidget *holder);
+    void refresh();
+    void confirmBlock();
+    void openChat();
+
+    LocalStore &m_store;
+    QUuid m_userId;
+    std::function<void(const QUuid &)> m_onOpen;
+
+    QScrollArea *m_scroll;
+    AvatarView *m_avatar;
+    QLabel *m_name;
+    OfficialMark *m_mark;
+    QLabel *m_handle;
+    QLabel *m_bio;
+    QLabel *m_closedInbox;
+    QWidget *m_actions;
+    WideButton *m_accept;
+    WideButton *m_reject;
+    WideButton *m_requested;
+    WideButton *m_talk;
+    WideButton *m_request;
+    WideButton *m_unblock;
+    WideButton *m_block;
+    WideButton *m_report;
+};

@@ -1,0 +1,218 @@
+#include "ui/panels/ReportSheet.h"
+
+#include "model/TextLimits.h"
+#include "store/LocalStore.h"
+#include "ui/common/ChatColor.h"
+#include "ui/common/ChatIcon.h"
+#include "ui/common/FieldLimits.h"
+#include "ui/common/StoreTask.h"
+#include "ui/common/UiMetrics.h"
+#include "ui/panels/PanelParts.h"
+#include "ui/panels/RowButton.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+
+#include <algorithm>
+
+// One reason of the list: its label, and the check mark at the trailing end while it is the
+// chosen one.
+class ReasonRow : public RowButton
+{
+public:
+    ReasonRow(ReportReason reason, QWidget *parent)
+        : RowButton(parent)
+        , m_reason(reason)
+    {
+        setObjectName(rawText(reason));
+        setAccessibleName(rawText(reason));
+        auto *label = new QLabel(rawText(reason), this);
+        label->setTextFormat(Qt::PlainText);
+        addPart(label);
+        addStretch(1);
+        setLeadingRoom(PanelParts::buttonInset);
+        setMinimumHeight(UiMetrics::controlHeight);
+    }
+
+    ReportReason reason() const { return m_reason; }
+
+    void setChosen(bool chosen)
+    {
+        if (chosen == m_chosen)
+            return;
+        m_chosen = chosen;
+        setAccessibleDescription(chosen ? QStringLiteral("선택됨") : QString());
+        update();
+    }
+    bool isChosen() const { return m_chosen; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override
+    {
+        RowButton::paintEvent(event);
+        if (!m_chosen)
+            return;
+        QPainter painter(this);
+        const int side = 18;
+        const QRect mark(width() - PanelParts::buttonInset - side, (height() - side) / 2, side,
+                         side);
+        ChatIcon::symbol(QStringLiteral("checkmark"), ChatColor::officialMark(palette()))
+            .paint(&painter, mark);
+    }
+
+private:
+    ReportReason m_reason;
+    bool m_chosen = false;
+};
+
+namespace {
+
+// A multi-line field that grows with its text from 3 to 6 lines, then scrolls.
+class NoteField : public QPlainTextEdit
+{
+public:
+    explicit NoteField(QWidget *parent)
+        : QPlainTextEdit(parent)
+    {
+        setTabChangesFocus(true);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged,
+                this, &NoteField::fit);
+        fit();
+    }
+
+protected:
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QPlainTextEdit::resizeEvent(event);
+        fit();
+    }
+
+private:
+    void fit()
+    {
+        // The plain-text layout measures the document in lines, wrapped lines included.
+        const int lines
+            = std::clamp(int(document()->documentLayout()->documentSize().height()), 3, 6);
+        const int margins = int(2 * document()->documentMargin()) + 2 * frameWidth()
+            + contentsMargins().top() + contentsMargins().bottom();
+        const int height = lines * fontMetrics().lineSpacing() + margins;
+        if (height != this->height())
+            setFixedHeight(height);
+    }
+};
+
+} // namespace
+
+ReportSheet::ReportSheet(LocalStore &store, const ReportDraft &draft,
+                         std::function<void(const QString &text)> onDone, QWidget *parent)
+    : PageBase(QStringLiteral("reportSheet"), parent)
+    , m_store(store)
+    , m_draft(draft)
+    , m_onDone(std::move(onDone))
+{
+    auto *column = new QVBoxLayout(this);
+    const int padding = UiMetrics::formPadding;
+    column->setContentsMargins(padding, padding, padding, padding);
+    column->setSpacing(12);
+    column->addWidget(formTitle(QStringLiteral("신고"), this));
+
+    // The rows' labels and check marks line up with the title and the field.
+    QBoxLayout *reasons
+        = PanelParts::outsetLayout(Qt::Vertical, PanelParts::buttonInset, PanelParts::buttonInset);
+    reasons->setSpacing(12);
+    for (const ReportReason reason : allReportReasons()) {
+        auto *row = new ReasonRow(reason, this);
+        connect(row, &ReasonRow::clicked, this, [this, reason] { choose(reason); });
+        reasons->addWidget(row);
+        m_rows.append(row);
+    }
+    column->addLayout(reasons);
+
+    m_note = new NoteField(this);
+    m_note->setObjectName(QStringLiteral("note"));
+    m_note->setPlaceholderText(QStringLiteral("내용"));
+    ChatColor::keepSecondary(m_note, QPalette::PlaceholderText);
+    m_note->setAccessibleName(QStringLiteral("내용"));
+    FieldLimits::limitToGraphemes(m_note, TextLimit::reportNote);
+    column->addWidget(m_note);
+
+    m_errorLine = PanelParts::messageLine(PanelParts::Tone::Failure, this);
+    m_errorLine->setObjectName(QStringLiteral("error"));
+    column->addWidget(m_errorLine);
+    column->addStretch(1);
+
+    QPushButton *close = closeButton(Qt::AlignLeft);
+    m_send = PanelParts::plainButton(QStringLiteral("보내기"), this, Qt::AlignRight);
+    m_send->setObjectName(QStringLiteral("send"));
+    QBoxLayout *bottom = PanelParts::outsetLayout(Qt::Horizontal, PanelParts::buttonInset,
+                                                  PanelParts::buttonInset);
+    bottom->addWidget(close);
+    bottom->addStretch(1);
+    bottom->addWidget(m_send);
+    column->addLayout(bottom);
+
+    connect(m_send, &QPushButton::clicked, this, &ReportSheet::send);
+    connect(m_note, &QPlainTextEdit::textChanged, this, &ReportSheet::refresh);
+    refresh();
+}
+
+bool ReportSheet::canSend() const
+{
+    if (!m_reason || m_sending)
+        return false;
+    return m_reason != ReportReason::other || !trimmedText(m_note->toPlainText()).isEmpty();
+}
+
+void ReportSheet::choose(ReportReason reason)
+{
+    m_reason = reason;
+    refresh();
+}
+
+void ReportSheet::send()
+{
+    if (!canSend())
+        return;
+    m_sending = true;
+    refresh();
+    // A note typed under "기타" goes only with "기타"; the store trims it.
+    const bool withNote = m_reason == ReportReason::other;
+    submit(rawText(*m_reason), withNote ? m_note->toPlainText() : QString());
+}
+
+void ReportSheet::submit(const QString &reason, const QString &note)
+{
+    // Kept with the store: a report accepted after the sheet was closed is still announced.
+    // Still sending as far as the sheet goes: the presenter closes it.
+    StoreTask::whenDone(m_store.submitReport(m_draft.userId, m_draft.messageId, reason, note),
+                        &m_store, kTemporaryErrorText,
+                        [self = QPointer(this), onDone = m_onDone](std::optional<QString> failure) {
+                            if (!failure && onDone)
+                                onDone(doneText());
+                            else if (failure && self)
+                                self->refused(*failure);
+                        });
+}
+
+void ReportSheet::refused(const QString &failure)
+{
+    m_error = failure;
+    m_sending = false;
+    refresh();
+}
+
+void ReportSheet::refresh()
+{
+    for (ReasonRow *row : std::as_const(m_rows))
+        row->setChosen(m_reason == row->reason());
+    // Choosing another reason hides the note but keeps its text for a return to "기타".
+    m_note->setVisible(m_reason == ReportReason::other);
+    PanelParts::showMessage(m_errorLine, m_error);
+    m_send->setEnabled(canSend());
+}

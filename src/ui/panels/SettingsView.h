@@ -1,0 +1,38 @@
+#pragma once
+
+#include "ui/panels/PageBase.h"
+
+class ActionRow;
+class LocalStore;
+class QLabel;
+class SwitchRow;
+
+// The settings page: the three notification switches, the ways to the block list, the password
+// and the account deletion pages, logging out after a confirmation, and the version line.
+// The switches keep no copy of their own: they show the store's values and follow its changes.
+class SettingsView : public PageBase
+{
+    Q_OBJECT
+public:
+    explicit SettingsView(LocalStore &store, QWidget *parent = nullptr);
+
+    // "Beta · 버전 " and the application's version, or "0.1.2" when it has none.
+    static QString footerText();
+
+signals:
+    // The ways to the other pages of the settings.
+    void passwordRequested();
+    void blockedRequested();
+    void deleteAccountRequested();
+
+private:
+    QWidget *switches(QWidget *parent);
+    QWidget *actions(QWidget *parent);
+    void refresh();
+    void confirmLogout();
+
+    LocalStore &m_store;
+    SwitchRow *m_enabled;
+    SwitchRow *m_preview;
+    SwitchRow *m_sound;
+};

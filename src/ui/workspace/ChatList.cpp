@@ -1,0 +1,302 @@
+#include "ui/workspace/ChatList.h"
+
+#include "model/TextLimits.h"
+#include "store/LocalStore.h"
+#include "ui/common/AccessibleActions.h"
+#include "ui/common/BareBox.h"
+#include "ui/common/ChatColor.h"
+#include "ui/common/ChatFont.h"
+#include "ui/common/ChatIcon.h"
+#include "ui/common/DecodedImageCache.h"
+#include "ui/common/UiMetrics.h"
+#include "ui/common/WideButton.h"
+#include "ui/workspace/ConversationRowDelegate.h"
+#include "ui/workspace/Navigation.h"
+#include "ui/workspace/RoomListModel.h"
+#include "ui/workspace/SidebarRowPaint.h"
+
+#include <QBoxLayout>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QScrollBar>
+#include <QToolButton>
+
+#include <utility>
+
+namespace {
+
+// QListView lays out every row again, and repaints them all, on any dataChanged, in case a row
+// changed its size. Room rows all have one fixed height, so a changed row only needs its own
+// repaint: a message in the top room repaints that row, not the list.
+class RoomListView : public QListView
+{
+public:
+    using QListView::QListView;
+
+protected:
+    void dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
+                     const QList<int> &roles) override
+    {
+        QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
+    }
+};
+
+} // namespace
+
+ChatList::ChatList(LocalStore &store, const Navigation &navigation, QWidget *parent)
+    : QWidget(parent)
+    , m_store(store)
+    , m_navigation(navigation)
+    , m_model(new RoomListModel(store, this))
+    , m_rowDelegate(new ConversationRowDelegate(this))
+    , m_search(new QLineEdit(this))
+    , m_newChat(new QToolButton(this))
+    , m_view(new RoomListView(this))
+    , m_start(new WideButton(QStringLiteral("대화 시작"), WideButton::Role::Normal, this))
+    , m_noMatch(new QLabel(QStringLiteral("해당하는 대화가 없습니다."), this))
+{
+    prepareParts();
+    layOut();
+    followModel();
+    connectRequests();
+
+    connect(&m_navigation, &Navigation::queryChanged, this, [this] {
+        if (m_search->text() != m_navigation.query())
+            m_search->setText(m_navigation.query());
+        m_model->setQuery(m_navigation.query());
+    });
+    connect(&m_navigation, &Navigation::pageChanged, this, &ChatList::followPage);
+    connect(&m_navigation, &Navigation::sectionChanged, this, [this] {
+        if (m_navigation.section() == Section::chats)
+            appear();
+    });
+    connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, this, &ChatList::noteTopRow);
+    connect(DecodedImageCache::shared(), &DecodedImageCache::ready, m_view->viewport(),
+            qOverload<>(&QWidget::update));
+
+    updateEmptyState();
+    followPage();
+    if (m_navigation.section() == Section::chats)
+        appear();
+}
+
+void ChatList::prepareParts()
+{
+    m_search->setPlaceholderText(QStringLiteral("검색"));
+    ChatColor::keepSecondary(m_search, QPalette::PlaceholderText);
+    m_search->setAccessibleName(QStringLiteral("검색"));
+    m_search->setText(m_navigation.query());
+    m_newChat->setIcon(ChatIcon::symbol(QStringLiteral("square.and.pencil")));
+    m_newChat->setIconSize(QSize(20, 20));
+    m_newChat->setAutoRaise(true);
+    m_newChat->setFixedSize(UiMetrics::controlHeight, UiMetrics::controlHeight);
+    m_newChat->setAccessibleName(QStringLiteral("새 대화"));
+
+    m_model->setQuery(m_navigation.query());
+    m_view->setModel(m_model);
+    m_view->setItemDelegate(m_rowDelegate);
+    m_view->setUniformItemSizes(true);
+    SidebarRowPaint::prepareList(*m_view);
+    m_view->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_view->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_view->setAccessibleName(QStringLiteral("대화"));
+
+    m_start->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    m_noMatch->setFont(ChatFont::subheadline());
+    ChatColor::keepSecondary(m_noMatch);
+    m_noMatch->setAlignment(Qt::AlignCenter);
+    m_noMatch->setWordWrap(true);
+}
+
+void ChatList::layOut()
+{
+    auto *searchRow = new QHBoxLayout;
+    searchRow->setContentsMargins(UiMetrics::sidebarMargin, 0, UiMetrics::sidebarMargin, 0);
+    searchRow->setSpacing(8);
+    searchRow->addWidget(m_search, 1);
+    searchRow->addWidget(m_newChat);
+
+    // The empty state lies over the list, centred in the same cell.
+    auto *listArea = new QGridLayout;
+    listArea->setContentsMargins(0, 4, 0, 0);
+    listArea->addWidget(m_view, 0, 0);
+    listArea->addWidget(m_start, 0, 0, Qt::AlignCenter);
+    listArea->addWidget(m_noMatch, 0, 0, Qt::AlignCenter);
+
+    auto *layout = bareBox<QVBoxLayout>(this);
+    layout->addLayout(searchRow);
+    layout->addLayout(listArea, 1);
+}
+
+void ChatList::followModel()
+{
+    connect(m_model, &RoomListModel::listedIdsChanged, this, &ChatList::listedIdsChanged);
+    // A moved, new or gone row makes QListView lay out and repaint twice, once for the change
+    // and once more from a zero timer; laying out at once after the refresh makes it one.
+    const auto layoutDue = [this] { m_layoutDue = true; };
+    connect(m_model, &QAbstractItemModel::rowsMoved, this, layoutDue);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, layoutDue);
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this, layoutDue);
+    connect(m_model, &QAbstractItemModel::modelReset, this, layoutDue);
+    connect(m_model, &RoomListModel::refreshed, this, [this] {
+        if (m_layoutDue) {
+            m_layoutDue = false;
+            m_view->doItemsLayout();
+        }
+        updateEmptyState();
+        followPage();
+    });
+    // Removing or moving the selected row lets the view select a neighbour on its own; that is
+    // no choice of the user's, so it opens nothing, and the selection follows the page again.
+    connect(m_model, &KeyedListModel::syncing, this, [this] { m_syncing = true; });
+    connect(m_model, &KeyedListModel::synced, this, [this] {
+        m_syncing = false;
+        followPage();
+    });
+}
+
+// The search, the buttons, the rows' choice, Return and menu: each becomes a request.
+void ChatList::connectRequests()
+{
+    connect(m_search, &QLineEdit::textEdited, this, &ChatList::queryEdited);
+    connect(m_newChat, &QToolButton::clicked, this, &ChatList::newChatRequested);
+    connect(m_start, &WideButton::clicked, this, &ChatList::newChatRequested);
+    connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &ChatList::selectionMoved);
+    connect(m_view, &QListView::customContextMenuRequested, this, &ChatList::showRowMenu);
+    // Return on a row, or a screen reader's "Press", opens the room to write in it.
+    const auto write = [this](const QModelIndex &row) {
+        emit writeRequested(row.data(RoomListModel::RoomIdRole).toUuid());
+    };
+    connect(m_view, &QListView::activated, this, write);
+    AccessibleActions::pressableRows(m_view, write);
+}
+
+void ChatList::appear()
+{
+    noteRooms(m_model->listedIds());
+}
+
+void ChatList::listedIdsChanged()
+{
+    // Only a list on screen watches for arrivals; coming back to it notes what came meanwhile.
+    // Rooms that only moved bring nothing new to note.
+    if (m_navigation.section() == Section::chats && !m_model->listedOnlyMoved())
+        noteRooms(m_model->listedIds());
+}
+
+void ChatList::noteRooms(const QList<QUuid> &ids)
+{
+    const QSet<QUuid> known = std::exchange(m_knownRoomIDs, QSet<QUuid>(ids.cbegin(), ids.cend()));
+    // A position naming a room that has left the list names nothing any more: forgotten, so
+    // that the room is brought into view again when it comes back at the top.
+    if (m_chatScroll && !m_knownRoomIDs.contains(*m_chatScroll))
+        m_chatScroll.reset();
+    // The first noting only records; a search in progress is never scrolled away from.
+    if (!known.isEmpty() && trimmedText(m_navigation.query()).isEmpty() && !ids.isEmpty()
+        && !known.contains(ids.first()) && m_chatScroll != ids.first())
+        bringToTop(ids.first());
+}
+
+void ChatList::followPage()
+{
+    const Page page = m_navigation.page();
+    const int row = page.kind == Page::room ? m_model->rowOf(page.id) : -1;
+    QItemSelectionModel *selection = m_view->selectionModel();
+    m_following = true;
+    if (row >= 0) {
+        const QModelIndex index = m_model->index(row);
+        if (!selection->isSelected(index) || selection->currentIndex() != index)
+            selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    } else if (selection->hasSelection()) {
+        selection->clearSelection();
+    }
+    m_following = false;
+}
+
+void ChatList::selectionMoved()
+{
+    if (m_following || m_syncing)
+        return;
+    const QModelIndexList chosen = m_view->selectionModel()->selectedIndexes();
+    if (chosen.isEmpty()) {
+        // Clearing the selection leaves the open page alone, and the list shows it again.
+        followPage();
+        return;
+    }
+    emit roomRequested(chosen.first().data(RoomListModel::RoomIdRole).toUuid());
+}
+
+// Remembers `roomId` as the room at the top edge and brings it there.
+void ChatList::bringToTop(const QUuid &roomId)
+{
+    m_chatScroll = roomId;
+    const int row = m_model->rowOf(roomId);
+    if (row < 0)
+        return;
+    const QModelIndex index = m_model->index(row);
+    if (m_view->indexAt(QPoint(0, 0)) == index && m_view->visualRect(index).top() == 0)
+        return;
+    m_following = true;
+    // Rows that have just arrived are laid out later; their place is needed now.
+    m_view->doItemsLayout();
+    m_view->scrollTo(index, QAbstractItemView::PositionAtTop);
+    m_following = false;
+}
+
+void ChatList::noteTopRow()
+{
+    if (m_following)
+        return;
+    const QModelIndex top = m_view->indexAt(QPoint(0, 0));
+    if (!top.isValid())
+        return;
+    m_chatScroll = top.data(RoomListModel::RoomIdRole).toUuid();
+}
+
+void ChatList::updateEmptyState()
+{
+    const bool empty = m_model->rowCount() == 0;
+    const bool searching = !trimmedText(m_navigation.query()).isEmpty();
+    m_start->setVisible(empty && !searching);
+    m_noMatch->setVisible(empty && searching);
+}
+
+QMenu *ChatList::rowMenu(const QUuid &roomId, QWidget *parent)
+{
+    const std::optional<Conversation> room = m_store.conversation(roomId);
+    if (!room)
+        return nullptr;
+    auto *menu = new QMenu(parent);
+    const bool pinned = room->pinned;
+    const bool muted = room->muted;
+    menu->addAction(pinned ? QStringLiteral("고정 해제") : QStringLiteral("고정"), this,
+                    [this, roomId, pinned] { m_store.setPinned(roomId, !pinned); });
+    menu->addAction(muted ? QStringLiteral("알림 켜기") : QStringLiteral("알림 끄기"), this,
+                    [this, roomId, muted] { m_store.setMuted(roomId, !muted); });
+    if (m_store.isOfficial(*room)) {
+        menu->addAction(QStringLiteral("대화 삭제"), this, [this, roomId] {
+            m_store.hideFromList(roomId);
+            emit hidden(roomId);
+        });
+    } else {
+        menu->addAction(QStringLiteral("나가기"), this,
+                        [this, roomId] { emit leaveRequested(roomId); });
+    }
+    return menu;
+}
+
+void ChatList::showRowMenu(const QPoint &pos)
+{
+    const QModelIndex index = m_view->indexAt(pos);
+    if (!index.isValid())
+        return;
+    QMenu *menu = rowMenu(index.data(RoomListModel::RoomIdRole).toUuid(), this);
+    if (!menu)
+        return;
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(m_view->viewport()->mapToGlobal(pos));
+}

@@ -1,0 +1,175 @@
+#include "ui/workspace/FriendList.h"
+
+#include "store/LocalStore.h"
+#include "ui/common/ChatColor.h"
+#include "ui/common/ChatFont.h"
+#include "ui/common/DecodedImageCache.h"
+#include "ui/common/PersonLabel.h"
+#include "ui/common/PersonPaint.h"
+#include "ui/common/UiMetrics.h"
+#include "ui/workspace/FriendListModel.h"
+#include "ui/workspace/Navigation.h"
+#include "ui/workspace/SidebarPersonDelegate.h"
+#include "ui/workspace/SidebarRowPaint.h"
+
+#include <QAbstractButton>
+#include <QBoxLayout>
+#include <QLabel>
+#include <QListView>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+
+namespace {
+
+// The user's own row: a flat button painted as a PersonLabel of the account, lighting up under
+// the mouse like a list row. Painted rather than built of labels so that a long name is elided
+// instead of widening the sidebar.
+class PersonButton : public QAbstractButton
+{
+public:
+    explicit PersonButton(QWidget *parent)
+        : QAbstractButton(parent)
+    {
+        setAttribute(Qt::WA_Hover);
+        setFocusPolicy(Qt::StrongFocus);
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    }
+
+    void setAccount(const Account &account)
+    {
+        m_account = account;
+        setAccessibleName(PersonLabel::spokenText(account.displayName, account.handle, false));
+        update();
+    }
+    const Account &account() const { return m_account; }
+
+    QSize sizeHint() const override { return QSize(1, UiMetrics::avatarSize + 8); }
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        if (underMouse() || isDown() || hasFocus()) {
+            painter.save();
+            painter.setRenderHint(QPainter::Antialiasing);
+            const QColor fill = UiMetrics::shade(
+                palette(), isDown() ? UiMetrics::Shade::pressed : UiMetrics::Shade::hover);
+            QPainterPath plate;
+            plate.addRoundedRect(QRectF(rect().adjusted(SidebarRowPaint::inset / 2, 1,
+                                                        -SidebarRowPaint::inset / 2, -1)),
+                                 UiMetrics::plateRadius, UiMetrics::plateRadius);
+            painter.fillPath(plate, fill);
+            painter.restore();
+        }
+        const int side = SidebarRowPaint::inset + 4;
+        const QRect area(side, 4, width() - 2 * side, UiMetrics::avatarSize);
+        PersonPaint::paint(painter, area, m_account, false, palette(),
+                           palette().color(QPalette::WindowText),
+                           ChatColor::secondaryText(palette()));
+    }
+
+private:
+    Account m_account;
+};
+
+} // namespace
+
+FriendList::FriendList(LocalStore &store, const Navigation &navigation, QWidget *parent)
+    : QWidget(parent)
+    , m_store(store)
+    , m_model(new FriendListModel(store, this))
+    , m_ownRow(new PersonButton(this))
+    , m_addFriend(new QPushButton(QStringLiteral("친구 추가"), this))
+    , m_invite(new QPushButton(QStringLiteral("초대 링크"), this))
+    , m_hint(new QLabel(QStringLiteral("아이디로 대화할 사람을 찾으세요."), this))
+    , m_view(new QListView(this))
+    , m_rowDelegate(new SidebarPersonDelegate(m_view))
+{
+    layOut();
+    prepareList();
+    connectRows();
+
+    connect(m_ownRow, &QAbstractButton::clicked, this, [this] {
+        emit pageRequested(Page{Page::me, {}});
+    });
+    connect(m_addFriend, &QPushButton::clicked, this, &FriendList::newChatRequested);
+    connect(m_invite, &QPushButton::clicked, this, [this] {
+        emit pageRequested(Page{Page::invite, {}});
+    });
+    connect(m_model, &FriendListModel::refreshed, this, &FriendList::followStore);
+    connect(DecodedImageCache::shared(), &DecodedImageCache::ready, this, [this] {
+        m_view->viewport()->update();
+        m_ownRow->update();
+    });
+    // The list reads the store only while it is the one shown.
+    const auto followSection
+        = [this, &navigation] { m_model->setActive(navigation.section() == Section::friends); };
+    connect(&navigation, &Navigation::sectionChanged, this, followSection);
+    followSection();
+    followStore();
+}
+
+void FriendList::layOut()
+{
+    for (QPushButton *button : {m_addFriend, m_invite}) {
+        button->setMinimumHeight(UiMetrics::controlHeight);
+        button->setAccessibleName(button->text());
+        button->setAutoDefault(false);
+    }
+    auto *finding = new QHBoxLayout;
+    finding->setContentsMargins(UiMetrics::sidebarMargin, 4, UiMetrics::sidebarMargin, 4);
+    finding->setSpacing(8);
+    finding->addWidget(m_addFriend);
+    finding->addWidget(m_invite);
+    finding->addStretch(1);
+
+    m_hint->setFont(ChatFont::subheadline());
+    ChatColor::keepSecondary(m_hint);
+    m_hint->setWordWrap(true);
+    m_hint->setContentsMargins(UiMetrics::sidebarMargin, 4, UiMetrics::sidebarMargin, 4);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 4, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_ownRow);
+    layout->addLayout(finding);
+    layout->addWidget(m_hint);
+    layout->addWidget(m_view, 1);
+}
+
+void FriendList::prepareList()
+{
+    m_view->setModel(m_model);
+    SidebarRowPaint::prepareList(*m_view);
+    m_view->setSelectionMode(QAbstractItemView::NoSelection);
+    m_view->viewport()->setMouseTracking(true);
+    m_view->setAccessibleName(QStringLiteral("친구"));
+}
+
+// A person's row opens the profile; a request's two actions accept or decline it.
+void FriendList::connectRows()
+{
+    const auto idOf
+        = [](const QModelIndex &row) { return row.data(FriendListModel::AccountIdRole).toUuid(); };
+    connect(
+        m_rowDelegate, &SidebarPersonDelegate::personClicked, this,
+        [this, idOf](const QModelIndex &row) { emit pageRequested(Page::profilePage(idOf(row))); });
+    connect(m_rowDelegate, &SidebarPersonDelegate::actionClicked, this,
+            [this, idOf](const QModelIndex &row, int action) {
+                if (action == 0)
+                    m_store.acceptFriend(idOf(row));
+                else
+                    m_store.rejectFriend(idOf(row));
+            });
+}
+
+void FriendList::followStore()
+{
+    const std::optional<Account> me = m_store.me();
+    m_ownRow->setVisible(me.has_value());
+    if (me)
+        static_cast<PersonButton *>(m_ownRow)->setAccount(*me);
+    m_hint->setVisible(!m_model->hasContacts());
+}

@@ -1,0 +1,385 @@
+#include "ui/workspace/RoomListModel.h"
+
+#include "model/TextLimits.h"
+#include "store/LocalStore.h"
+#include "store/TextCompare.h"
+#include "ui/common/ChatTime.h"
+#include "ui/common/DisplayText.h"
+#include "ui/common/OfficialMark.h"
+#include "ui/common/UnreadBadge.h"
+
+#include <algorithm>
+
+bool RoomRow::looksLike(const RoomRow &other) const
+{
+    return room.id == other.room.id && room.kind == other.room.kind
+        && room.pinned == other.room.pinned && room.muted == other.room.muted
+        && official == other.official && unread == other.unread && unreadDot == other.unreadDot
+        && lastAt == other.lastAt && title == other.title && preview == other.preview
+        && avatarURL == other.avatarURL && avatarJPEG == other.avatarJPEG;
+}
+
+namespace {
+
+// Past this many rows added and removed at once (a new search over a long list) one reset
+// costs a view less than the changes one by one.
+constexpr qsizetype resetAbove = 200;
+// After a change that may touch any room, the rows a view asked for are made again and
+// compared, up to this many; past it they are dropped and every row counts as changed.
+constexpr qsizetype remadeAtMost = 256;
+
+// When `next` is `old` with one element moved, where from and where to (as for
+// beginMoveRows: the destination counts the rows before the move).
+struct OneMove
+{
+    qsizetype from = -1;
+    qsizetype to = -1;
+};
+
+std::optional<OneMove> oneMove(const QList<QUuid> &old, const QList<QUuid> &next, qsizetype &first,
+                               qsizetype &oldEnd, qsizetype &nextEnd)
+{
+    const qsizetype n = old.size();
+    const qsizetype m = next.size();
+    first = 0;
+    while (first < n && first < m && old.at(first) == next.at(first))
+        ++first;
+    qsizetype tail = 0;
+    while (tail < n - first && tail < m - first && old.at(n - 1 - tail) == next.at(m - 1 - tail))
+        ++tail;
+    oldEnd = n - tail;
+    nextEnd = m - tail;
+    if (oldEnd - first != nextEnd - first || oldEnd - first < 2)
+        return std::nullopt;
+    const auto o = old.cbegin();
+    const auto x = next.cbegin();
+    // Up: the last of the differing rows comes first.
+    if (next.at(first) == old.at(oldEnd - 1) && std::equal(x + first + 1, x + nextEnd, o + first))
+        return OneMove{oldEnd - 1, first};
+    // Down: the first of them goes last.
+    if (next.at(nextEnd - 1) == old.at(first)
+        && std::equal(x + first, x + nextEnd - 1, o + first + 1))
+        return OneMove{first, oldEnd};
+    return std::nullopt;
+}
+
+} // namespace
+
+RoomListModel::RoomListModel(LocalStore &store, QObject *parent)
+    : KeyedListModel(parent)
+    , m_store(store)
+{
+    // roomsTouched (accountsTouched) names the rooms (accounts) that the list signal right
+    // after it is about; a list signal alone may be about anything.
+    connect(&m_store, &LocalStore::roomsTouched, this, [this](const QList<QUuid> &roomIds) {
+        m_roomNamed = true;
+        for (const QUuid &id : roomIds)
+            roomTouched(id);
+    });
+    const auto roomsChanged = [this](bool searchForms) {
+        if (m_roomNamed)
+            m_roomNamed = false;
+        else
+            listTouched(true, searchForms);
+    };
+    connect(&m_store, &LocalStore::conversationsChanged, this, [=] {
+        roomsChanged(true);
+        refreshSoon();
+    });
+    connect(&m_store, &LocalStore::remoteUnreadChanged, this, [=] {
+        roomsChanged(false);
+        refreshSoon();
+    });
+    connect(&m_store, &LocalStore::roomMessagesChanged, this,
+            [this](const QUuid &roomId) { roomTouched(roomId); });
+    connect(&m_store, &LocalStore::accountsTouched, this, [this](const QList<QUuid> &accountIds) {
+        m_accountNamed = true;
+        m_touchedAccounts.unite(QSet<QUuid>(accountIds.cbegin(), accountIds.cend()));
+    });
+    connect(&m_store, &LocalStore::accountsChanged, this, [this] {
+        if (m_accountNamed)
+            m_accountNamed = false;
+        else
+            listTouched(true, true);
+        refreshSoon();
+    });
+    connect(&m_store, &LocalStore::sessionChanged, this, [this] { listTouched(true, true); });
+    refresh();
+}
+
+int RoomListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_shown.size());
+}
+
+QVariant RoomListModel::data(const QModelIndex &index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return row(index.row()).title;
+    case Qt::AccessibleTextRole:
+        return accessibleText(row(index.row()), QDateTime::currentDateTime());
+    case RoomIdRole:
+        return m_shown.at(index.row());
+    default:
+        return {};
+    }
+}
+
+RoomListModel::Entry &RoomListModel::entry(const QUuid &roomId) const
+{
+    return m_entries[roomId];
+}
+
+const RoomRow &RoomListModel::row(int row) const
+{
+    const QUuid &id = m_shown.at(row);
+    Entry &e = entry(id);
+    if (!e.row) {
+        const std::optional<Conversation> room = m_store.conversation(id);
+        e.row = room ? makeRow(*room) : RoomRow{};
+    }
+    return *e.row;
+}
+
+int RoomListModel::rowOf(const QUuid &roomId) const
+{
+    return int(m_shown.indexOf(roomId));
+}
+
+void RoomListModel::setQuery(const QString &query)
+{
+    if (query == m_query)
+        return;
+    m_query = query;
+    const QString trimmed = trimmedText(query);
+    m_queryForm = trimmed.isEmpty() ? QString() : TextCompare::searchForm(trimmed);
+    // A query whose search form is empty (marks alone) is found in every text, as no query.
+    refresh();
+}
+
+void RoomListModel::roomTouched(const QUuid &roomId)
+{
+    m_touchedRooms.insert(roomId);
+    refreshSoon();
+}
+
+void RoomListModel::listTouched(bool rows, bool searchForms)
+{
+    m_allRows = m_allRows || rows;
+    m_allForms = m_allForms || searchForms;
+    refreshSoon();
+}
+
+bool RoomListModel::matchesQuery(const QUuid &roomId) const
+{
+    Entry &e = entry(roomId);
+    if (!e.searchForms) {
+        QStringList forms;
+        if (const std::optional<Conversation> room = m_store.conversation(roomId)) {
+            forms.append(TextCompare::searchForm(m_store.conversationTitle(*room)));
+            for (const Membership &m : room->memberships) {
+                if (const std::optional<Account> a = m_store.account(m.userId))
+                    forms.append(TextCompare::searchForm(a->displayName));
+            }
+            e.formsOf = *room;
+        }
+        e.searchForms = std::move(forms);
+    }
+    return std::any_of(e.searchForms->cbegin(), e.searchForms->cend(),
+                       [&](const QString &form) { return form.contains(m_queryForm); });
+}
+
+QList<QUuid> RoomListModel::remakeRows()
+{
+    QList<QUuid> changed;
+    if (m_allForms) {
+        for (Entry &e : m_entries)
+            e.searchForms.reset();
+    }
+    // A room shows an account when the account is one of its members: its row (title,
+    // picture, marks) and its search forms (names) are made again.
+    if (!m_touchedAccounts.isEmpty()) {
+        for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it) {
+            const Conversation *room = it->row ? &it->row->room
+                : it->searchForms              ? &it->formsOf
+                                               : nullptr;
+            if (room
+                && std::any_of(
+                    room->memberships.cbegin(), room->memberships.cend(),
+                    [&](const Membership &m) { return m_touchedAccounts.contains(m.userId); }))
+                m_touchedRooms.insert(it.key());
+        }
+    }
+    const auto remake = [&](const QUuid &id, Entry &e) {
+        const std::optional<Conversation> room = m_store.conversation(id);
+        RoomRow next = room ? makeRow(*room) : RoomRow{};
+        if (!next.looksLike(*e.row))
+            changed.append(id);
+        e.row = std::move(next);
+    };
+    qsizetype made = 0;
+    if (m_allRows) {
+        for (const Entry &e : std::as_const(m_entries))
+            made += e.row.has_value();
+    }
+    if (m_allRows && made > remadeAtMost) {
+        // Rows are made again when a view asks for them; every row is told to have changed.
+        for (Entry &e : m_entries)
+            e.row.reset();
+        changed = m_shown;
+    } else if (m_allRows) {
+        for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
+            if (it->row)
+                remake(it.key(), *it);
+        }
+    } else {
+        for (const QUuid &id : std::as_const(m_touchedRooms)) {
+            Entry &e = m_entries[id];
+            e.searchForms.reset();
+            if (e.row)
+                remake(id, e);
+            else
+                changed.append(id); // never asked for: what it showed is not known
+        }
+    }
+    if (m_allRows || m_allForms) {
+        for (const QUuid &id : std::as_const(m_touchedRooms)) {
+            if (const auto found = m_entries.find(id); found != m_entries.end())
+                found->searchForms.reset();
+        }
+    }
+    m_touchedRooms.clear();
+    m_touchedAccounts.clear();
+    m_allRows = false;
+    m_allForms = false;
+    m_roomNamed = false;
+    m_accountNamed = false;
+    return changed;
+}
+
+void RoomListModel::showOrder(const QList<QUuid> &next)
+{
+    if (next == m_shown)
+        return;
+    qsizetype first = 0, oldEnd = 0, nextEnd = 0;
+    if (const std::optional<OneMove> move = oneMove(m_shown, next, first, oldEnd, nextEnd)) {
+        beginMoveRows({}, int(move->from), int(move->from), {}, int(move->to));
+        m_shown.move(move->from, move->to > move->from ? move->to - 1 : move->to);
+        endMoveRows();
+        return;
+    }
+    if ((oldEnd - first) + (nextEnd - first) > resetAbove) {
+        beginResetModel();
+        m_shown = next;
+        endResetModel();
+        return;
+    }
+    syncRows(
+        m_shown, next, [](const QUuid &id) { return id; },
+        [](const QUuid &, const QUuid &) { return true; });
+}
+
+void RoomListModel::rebuild()
+{
+    const QList<QUuid> &listed = m_store.listedRoomIds();
+    const QList<QUuid> changed = remakeRows();
+
+    if (m_queryForm.isEmpty()) {
+        showOrder(listed);
+    } else {
+        QList<QUuid> next;
+        for (const QUuid &id : listed) {
+            if (matchesQuery(id))
+                next.append(id);
+        }
+        showOrder(next);
+    }
+
+    if (changed.size() > 8 && !m_shown.isEmpty()) {
+        emit dataChanged(index(0), index(int(m_shown.size()) - 1));
+    } else {
+        for (const QUuid &id : changed) {
+            const int at = rowOf(id);
+            if (at >= 0)
+                emit dataChanged(index(at), index(at));
+        }
+    }
+
+    const bool moved = listed != m_listedIds;
+    if (moved) {
+        qsizetype first = 0, oldEnd = 0, nextEnd = 0;
+        m_listedOnlyMoved = oneMove(m_listedIds, listed, first, oldEnd, nextEnd).has_value();
+        m_listedIds = listed;
+        // Rooms that left the list take what was kept of them along.
+        if (!m_listedOnlyMoved && m_entries.size() > m_listedIds.size() + 64) {
+            const QSet<QUuid> keep(m_listedIds.cbegin(), m_listedIds.cend());
+            m_entries.removeIf([&](const auto &it) { return !keep.contains(it.key()); });
+        }
+    }
+    emit refreshed();
+    if (moved)
+        emit listedIdsChanged();
+}
+
+RoomRow RoomListModel::makeRow(const Conversation &room) const
+{
+    RoomRow row;
+    row.room = room;
+    row.title = DisplayText::name(m_store.conversationTitle(room));
+    const std::optional<Account> other = m_store.otherAccount(room);
+    row.official = other && other->kind == AccountKind::official;
+    if (room.kind == ConversationKind::group)
+        row.avatarJPEG = room.photoJPEG;
+    else if (other)
+        row.avatarJPEG = other->avatarJPEG;
+    if (other)
+        row.avatarURL = other->avatarURL;
+    const MessageIndex::Entry *last = m_store.messageIndex().lastVisible(room.id);
+    row.preview = DisplayText::isolated(previewText(last ? &last->message : nullptr));
+    if (last)
+        row.lastAt = last->message.createdAt;
+    row.unread = m_store.unreadCount(room);
+    row.unreadDot = m_store.showsUnreadDot(room);
+    return row;
+}
+
+QString RoomListModel::previewText(const ChatMessage *last)
+{
+    if (!last)
+        return {};
+    switch (last->kind) {
+    case MessageKind::image:
+        return kPhotoText;
+    case MessageKind::deleted:
+        return kDeletedMessageText;
+    case MessageKind::text:
+    case MessageKind::system:
+        break;
+    }
+    return last->body;
+}
+
+QString RoomListModel::timeText(const RoomRow &row, const QDateTime &now)
+{
+    return row.lastAt.isValid() ? ChatTime::list(row.lastAt, now) : QString();
+}
+
+QString RoomListModel::accessibleText(const RoomRow &row, const QDateTime &now)
+{
+    QStringList parts{row.title};
+    if (row.official)
+        parts.append(OfficialMark::text());
+    if (row.room.muted)
+        parts.append(QStringLiteral("알림 끔"));
+    parts.append(timeText(row, now));
+    parts.append(row.preview);
+    if (row.unreadDot)
+        parts.append(QStringLiteral("안 읽음"));
+    if (row.unread > 0)
+        parts.append(UnreadBadge::text(row.unread));
+    parts.removeAll(QString());
+    return parts.join(QStringLiteral(", "));
+}

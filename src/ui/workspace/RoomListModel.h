@@ -1,0 +1,115 @@
+#pragma once
+
+#include "model/ChatMessage.h"
+#include "model/Conversation.h"
+#include "ui/common/KeyedListModel.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QUuid>
+
+#include <optional>
+
+class LocalStore;
+
+// What one row of the room list shows, taken from the store when the room or its inputs change.
+struct RoomRow
+{
+    Conversation room;
+    QString title;
+    bool official = false;
+    std::optional<QByteArray> avatarJPEG; // a group's own photo, else the direct peer's
+    std::optional<QString> avatarURL; // the direct peer's remote picture
+    QString preview;
+    QDateTime lastAt; // the last visible message's time; invalid when there is none
+    int unread = 0;
+    bool unreadDot = false;
+
+    bool looksLike(const RoomRow &other) const;
+};
+
+// The listed rooms (the store's sortedList(), in its order) that match the search text. The
+// rows follow the store once per event-loop turn after any change that can touch them, and
+// move, appear and disappear one by one (see KeyedListModel): a message arriving in a room is
+// a move of that row and a dataChanged of that row only.
+//
+// The work of a change is that of the rooms it touches, not of the list: the order comes from
+// the store, kept room by room; a row is made when a view first asks for it and made again
+// only when its room, its messages, its unread count or an account it shows changes; the
+// search forms of titles and names are made at the first search and kept.
+class RoomListModel : public KeyedListModel
+{
+    Q_OBJECT
+public:
+    enum Role { RoomIdRole = Qt::UserRole + 1 };
+
+    explicit RoomListModel(LocalStore &store, QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+
+    const RoomRow &row(int row) const;
+    int rowOf(const QUuid &roomId) const;
+    // The ids of every listed room, search ignored, in list order.
+    const QList<QUuid> &listedIds() const { return m_listedIds; }
+    // The last change of listedIds() only moved rooms: the same rooms are listed.
+    bool listedOnlyMoved() const { return m_listedOnlyMoved; }
+
+    QString query() const { return m_query; }
+    void setQuery(const QString &query);
+
+    // The second line of a row: the last visible message as one line of text.
+    static QString previewText(const ChatMessage *last);
+    // The time at the end of the first line, relative to `now`; empty without a message.
+    static QString timeText(const RoomRow &row, const QDateTime &now);
+    // Everything the row shows, read as one: title, marks, time, preview, dot and count.
+    static QString accessibleText(const RoomRow &row, const QDateTime &now);
+
+signals:
+    // A refresh finished (the rows may or may not have changed).
+    void refreshed();
+    // listedIds() changed (a room came, went or moved); follows refreshed().
+    void listedIdsChanged();
+
+protected:
+    void rebuild() override;
+
+private:
+    // What is kept of one room: its row once a view asked for it, and its search forms (of the
+    // title and of the known members' names) once a search needed them.
+    struct Entry
+    {
+        std::optional<RoomRow> row;
+        std::optional<QStringList> searchForms;
+        Conversation formsOf; // the room the search forms were made from
+    };
+
+    RoomRow makeRow(const Conversation &room) const;
+    Entry &entry(const QUuid &roomId) const;
+    bool matchesQuery(const QUuid &roomId) const;
+    // Marks for the next refresh.
+    void roomTouched(const QUuid &roomId);
+    void listTouched(bool rows, bool searchForms);
+    // Makes the kept rows that were marked again; the ids of those that look different.
+    QList<QUuid> remakeRows();
+    void showOrder(const QList<QUuid> &next);
+
+    LocalStore &m_store;
+    QString m_query;
+    QString m_queryForm; // the trimmed query in its search form; empty: no search
+    QList<QUuid> m_shown; // the rows, by room id
+    QList<QUuid> m_listedIds;
+    bool m_listedOnlyMoved = false;
+    mutable QHash<QUuid, Entry> m_entries;
+
+    // What changed since the last refresh.
+    QSet<QUuid> m_touchedRooms;
+    QSet<QUuid> m_touchedAccounts;
+    bool m_allRows = false;
+    bool m_allForms = false;
+    // roomsTouched or accountsTouched names what the list signal that follows it is about.
+    bool m_roomNamed = false;
+    bool m_accountNamed = false;
+};

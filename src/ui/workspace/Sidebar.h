@@ -1,0 +1,43 @@
+#pragma once
+
+#include "ui/workspace/Navigation.h"
+
+#include <QWidget>
+
+class LocalStore;
+class ChatList;
+class FriendList;
+class SectionPicker;
+class QAbstractButton;
+class QStackedWidget;
+
+// The sidebar: the title row, the picker between the conversation list and the friend list, the
+// chosen list, and the settings button at the foot. It follows the navigation state and asks the
+// workspace for every change of it (its own and its lists' requests); everything it changes in
+// the data goes through a store operation.
+class Sidebar : public QWidget
+{
+    Q_OBJECT
+public:
+    Sidebar(LocalStore &store, const Navigation &navigation, QWidget *parent = nullptr);
+
+    ChatList *chatList() const { return m_chatList; }
+    FriendList *friendList() const { return m_friendList; }
+    SectionPicker *sectionPicker() const { return m_picker; }
+    QAbstractButton *settingsButton() const { return m_settings; }
+
+signals:
+    void sectionPicked(Section section);
+    void settingsRequested();
+
+private:
+    void followSection();
+
+    LocalStore &m_store;
+    const Navigation &m_navigation;
+    SectionPicker *m_picker;
+    QStackedWidget *m_lists;
+    ChatList *m_chatList;
+    FriendList *m_friendList;
+    QAbstractButton *m_settings;
+};

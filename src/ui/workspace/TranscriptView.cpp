@@ -1,0 +1,339 @@
+#include "ui/workspace/TranscriptView.h"
+
+#include "store/LocalStore.h"
+#include "ui/common/ChatColor.h"
+#include "ui/common/ChatFont.h"
+#include "ui/common/DecodedImageCache.h"
+#include "ui/common/MessageText.h"
+#include "ui/common/UiMetrics.h"
+#include "ui/workspace/RoomState.h"
+#include "ui/workspace/TranscriptActions.h"
+#include "ui/workspace/TranscriptDelegate.h"
+#include "ui/workspace/TranscriptListView.h"
+#include "ui/workspace/TranscriptModel.h"
+#include "ui/workspace/TranscriptScroll.h"
+
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kNewMessageLift = 8;
+constexpr int newMessageRing = 2;
+
+} // namespace
+
+TranscriptView::TranscriptView(LocalStore &store, RoomState &room, QWidget *parent)
+    : QWidget(parent)
+    , m_store(store)
+    , m_room(room)
+    , m_roomId(room.conversationId())
+    , m_model(new TranscriptModel(store, room.conversationId(), this))
+    , m_delegate(new TranscriptDelegate(this))
+    , m_list(new TranscriptListView(*m_model, *m_delegate, this))
+    , m_newMessage(new QPushButton(QStringLiteral("새 메시지"), this))
+    , m_actions(std::make_unique<TranscriptActions>(store, room, *this))
+    , m_scrollSession(std::make_shared<BottomFollowState>())
+    , m_lastId(m_model->lastId())
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_list);
+
+    m_newMessage->setAccessibleName(QStringLiteral("새 메시지"));
+    m_newMessage->setCursor(Qt::PointingHandCursor);
+    m_newMessage->hide();
+    styleNewMessage();
+    connect(m_newMessage, &QPushButton::clicked, this, &TranscriptView::newMessagePressed);
+    connect(&m_room, &RoomState::pendingNewChanged, this, [this] {
+        m_newMessage->setVisible(m_room.pendingNew());
+        placeNewMessage();
+    });
+
+    m_idsTimer.setSingleShot(true);
+    m_idsTimer.setInterval(0);
+    connect(&m_idsTimer, &QTimer::timeout, this, &TranscriptView::idsChanged);
+    const auto idsMayHaveChanged = [this] {
+        m_idsTimer.start();
+        updateHeader();
+    };
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, idsMayHaveChanged);
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this, idsMayHaveChanged);
+    connect(m_model, &QAbstractItemModel::modelReset, this, idsMayHaveChanged);
+    connect(m_model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &, const QModelIndex &last) {
+                // An echo replaced by the service's copy changes the last id in place.
+                if (last.row() == m_model->count() - 1)
+                    m_idsTimer.start();
+            });
+
+    connectList();
+    connect(&m_room, &RoomState::bottomPinChanged, this, [this] {
+        if (m_onScreen)
+            pinToBottom();
+    });
+    connect(&m_room, &RoomState::draftChanged, this, [this] {
+        if (m_onScreen)
+            pinToBottom();
+    });
+    connect(&m_room, &RoomState::loadingChanged, this, &TranscriptView::updateHeader);
+    connect(&m_store, &LocalStore::olderRoomsChanged, this, &TranscriptView::updateHeader);
+    connect(&m_store, &LocalStore::pushTargetChanged, this, &TranscriptView::pushTargetChanged);
+    updateHeader();
+}
+
+// What the reader does in the list: scrolling, the older-messages row, photos, links, resending
+// and the message menu.
+void TranscriptView::connectList()
+{
+    connect(m_list, &TranscriptListView::anchorChanged, this, &TranscriptView::handleAnchor);
+    connect(m_list, &TranscriptListView::olderClicked, this,
+            [this] { m_store.loadOlder(m_roomId); });
+    connect(m_list, &TranscriptListView::photoClicked, this, &TranscriptView::mediaRequested);
+    connect(m_list, &TranscriptListView::linkClicked, this,
+            [](const QUrl &url) { MessageText::openLink(url); });
+    connect(m_list, &TranscriptListView::resendClicked, this, &TranscriptView::resend);
+    connect(m_list, &TranscriptListView::menuRequested, this, &TranscriptView::showMenu);
+}
+
+TranscriptView::~TranscriptView()
+{
+    // The room's photos are off screen from now on.
+    DecodedImageCache::shared()->trim(DecodedImageCache::keptAfterRoomBytes);
+}
+
+// ---------------------------------------------------------------------------------------------
+// On screen
+
+void TranscriptView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // A window restored from the task bar is no new appearance.
+    if (event->spontaneous() || m_onScreen)
+        return;
+    appeared();
+}
+
+void TranscriptView::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    if (event->spontaneous() || !m_onScreen)
+        return;
+    disappeared();
+}
+
+void TranscriptView::appeared()
+{
+    m_onScreen = true;
+    m_lastId = m_model->lastId();
+    arrive();
+}
+
+void TranscriptView::disappeared()
+{
+    m_onScreen = false;
+}
+
+void TranscriptView::arrive()
+{
+    if (!revealPush())
+        pinToBottom();
+    m_room.setLoading(m_model->count() == 0);
+    loadRoom();
+}
+
+QCoro::Task<> TranscriptView::loadRoom()
+{
+    QPointer<TranscriptView> self(this);
+    QPointer<LocalStore> store(&m_store);
+    const QUuid roomId = m_roomId;
+    const std::optional<PushOpen> before = m_store.pushTarget();
+    const std::optional<QUuid> awaited = before ? std::optional(before->token) : std::nullopt;
+    try {
+        co_await m_store.loadRoom(roomId);
+    } catch (...) {
+        // The store reports its own failures; the spinner ends all the same.
+    }
+    if (!store)
+        co_return;
+    if (self)
+        m_room.setLoading(false);
+    if (!self || !m_onScreen) {
+        // Left, or the information panel took the place, before the load ended: the
+        // notification this load was to reveal has nowhere to show and must not open the room
+        // again later. A newer one is for the transcript that has come since.
+        const std::optional<PushOpen> target = store->pushTarget();
+        if (target && target->conversationId == roomId && target->token == awaited)
+            store->setPushTarget(std::nullopt);
+        co_return;
+    }
+    if (revealPush())
+        co_return;
+    // The notified message is not among those loaded: forget it and stay at the end.
+    const std::optional<PushOpen> target = m_store.pushTarget();
+    if (target && target->conversationId == m_roomId)
+        m_store.setPushTarget(std::nullopt);
+    if (m_scrollSession->value.stick)
+        pinToBottom();
+}
+
+void TranscriptView::pushTargetChanged()
+{
+    // A notification for this room while it is already on screen: the room is not opened
+    // again, so it is followed here as if it had just been.
+    const std::optional<PushOpen> target = m_store.pushTarget();
+    if (!m_onScreen || !target || target->conversationId != m_roomId)
+        return;
+    arrive();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Following the bottom
+
+void TranscriptView::pinToBottom()
+{
+    if (m_model->count() == 0)
+        return;
+    const std::shared_ptr<BottomFollowState> session = m_scrollSession;
+    const QUuid token = session->token;
+    session->value.stick = true;
+    const int generation = ++session->value.pinGeneration;
+    m_room.setPendingNew(false);
+    const auto isCurrent = [session, token, generation] {
+        return session->token == token && session->value.pinGeneration == generation;
+    };
+    TranscriptListView *list = m_list;
+    TranscriptScroll::pinBottom(
+        list, [list] { list->scrollToBottom(); }, isCurrent,
+        [session, isCurrent, generation] {
+            if (isCurrent())
+                session->value.settledGeneration = generation;
+        });
+}
+
+bool TranscriptView::revealPush()
+{
+    const std::optional<PushOpen> target = m_store.pushTarget();
+    if (!target || target->conversationId != m_roomId || !target->messageId)
+        return false;
+    const int row = m_model->rowOf(*target->messageId);
+    if (row < 0)
+        return false;
+    // Any running pin stops and none counts as in flight; the reader stays on the message.
+    BottomFollow &follow = m_scrollSession->value;
+    follow.pinGeneration += 1;
+    follow.settledGeneration = follow.pinGeneration;
+    follow.stick = false;
+    m_list->scrollToRow(row);
+    m_store.setPushTarget(std::nullopt);
+    return true;
+}
+
+void TranscriptView::handleAnchor(const TranscriptAnchor &anchor)
+{
+    if (!m_onScreen)
+        return;
+    BottomFollow follow = m_scrollSession->value;
+    const bool wasFollowing = follow.stick;
+    const FollowUpdate update = follow.consume(anchor);
+    if (!(follow == m_scrollSession->value))
+        m_scrollSession->value = follow;
+    if (update.arrived && !wasFollowing) {
+        m_room.setPendingNew(false);
+        m_store.markRead(m_roomId);
+    }
+    if (update.needsPin)
+        pinToBottom();
+}
+
+void TranscriptView::idsChanged()
+{
+    const std::optional<QUuid> previous = std::exchange(m_lastId, m_model->lastId());
+    if (!m_onScreen)
+        return;
+    if (revealPush())
+        return;
+    // Older messages loaded above, or changes in the middle, leave the last id as it was.
+    if (!m_lastId || m_lastId == previous)
+        return;
+    if (m_scrollSession->value.stick) {
+        pinToBottom();
+        m_store.markRead(m_roomId);
+    } else {
+        m_room.setPendingNew(true);
+    }
+}
+
+void TranscriptView::newMessagePressed()
+{
+    pinToBottom();
+    m_store.markRead(m_roomId);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Rows
+
+void TranscriptView::showMenu(const QUuid &messageId, const QPoint &globalPosition)
+{
+    const int row = m_model->rowOf(messageId);
+    if (row < 0)
+        return;
+    if (QMenu *menu = m_actions->menuFor(m_model->message(row), this))
+        menu->popup(globalPosition);
+}
+
+void TranscriptView::resend(const QUuid &messageId)
+{
+    const int row = m_model->rowOf(messageId);
+    if (row >= 0)
+        m_actions->resend(m_model->message(row));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Looks
+
+void TranscriptView::updateHeader()
+{
+    m_list->setOlderShown(m_store.olderRooms().contains(m_roomId));
+    m_list->setSpinnerShown(m_model->count() == 0 && m_room.loading());
+}
+
+void TranscriptView::placeNewMessage()
+{
+    const QSize size = m_newMessage->sizeHint().expandedTo(QSize(0, UiMetrics::controlHeight));
+    m_newMessage->setGeometry((width() - size.width()) / 2,
+                              height() - size.height() - kNewMessageLift, size.width(),
+                              size.height());
+    m_newMessage->raise();
+}
+
+void TranscriptView::styleNewMessage()
+{
+    // The prominent look: the accent colour under white text, as a capsule. The accent is that
+    // of one's own bubbles, so a ring in the transcript's background colour sets it off from
+    // them (in both appearances the ring and the bubble differ by a contrast of 3 or more).
+    const QPalette colours = palette();
+    m_newMessage->setFont(ChatFont::footnote());
+    m_newMessage->setStyleSheet(
+        QStringLiteral("QPushButton { background: %1; color: white; border: %2px solid %3;"
+                       " border-radius: 17px; padding: 5px 15px; margin: 5px 0px; }")
+            .arg(ChatColor::mineBubble(colours).name())
+            .arg(newMessageRing)
+            .arg(colours.color(QPalette::Window).name()));
+}
+
+void TranscriptView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    placeNewMessage();
+}
+
+void TranscriptView::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange)
+        styleNewMessage();
+    QWidget::changeEvent(event);
+}

@@ -1,0 +1,315 @@
+#include "ui/workspace/Workspace.h"
+
+#include "store/LocalStore.h"
+#include "ui/common/ConfirmDialog.h"
+#include "ui/common/UiMetrics.h"
+#include "ui/panels/StoreRedraw.h"
+#include "ui/workspace/BannerView.h"
+#include "ui/workspace/ChatList.h"
+#include "ui/workspace/Divider.h"
+#include "ui/workspace/FriendList.h"
+#include "ui/workspace/Sidebar.h"
+
+#include <QDialog>
+#include <QMessageBox>
+#include <QPainter>
+#include <QResizeEvent>
+#include <QShowEvent>
+#include <QSplitter>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+// The line between the sidebar and the detail column.
+class ColumnDivider : public QSplitterHandle
+{
+public:
+    using QSplitterHandle::QSplitterHandle;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter(this).fillRect(rect(), Divider::colour(palette()));
+    }
+};
+
+class ColumnSplitter : public QSplitter
+{
+public:
+    using QSplitter::QSplitter;
+
+protected:
+    QSplitterHandle *createHandle() override { return new ColumnDivider(orientation(), this); }
+};
+
+template<typename Request>
+std::optional<QUuid> tokenOf(const std::optional<Request> &request)
+{
+    return request ? std::optional(request->token) : std::nullopt;
+}
+
+QList<QUuid> roomIDs(const LocalStore &store)
+{
+    QList<QUuid> ids;
+    const QList<Conversation> rooms = store.conversations();
+    ids.reserve(rooms.size());
+    for (const Conversation &room : rooms)
+        ids.append(room.id);
+    return ids;
+}
+
+} // namespace
+
+Workspace::Workspace(LocalStore &store, QWidget *parent)
+    : QWidget(parent)
+    , m_store(store)
+    , m_navigation(new Navigation(this))
+    , m_split(new ColumnSplitter(Qt::Horizontal, this))
+    , m_detailColumn(new QWidget(m_split))
+    , m_detailLayout(new QVBoxLayout(m_detailColumn))
+    , m_banner(new BannerView(this))
+{
+    setObjectName(QStringLiteral("workspace"));
+    auto *sidebar = new Sidebar(m_store, *m_navigation, m_split);
+    setUpColumns(sidebar);
+    connectSidebar(sidebar);
+    followNavigation();
+    followStore();
+    enterPage();
+}
+
+void Workspace::setUpColumns(Sidebar *sidebar)
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_split);
+
+    sidebar->setObjectName(QStringLiteral("sidebar"));
+    sidebar->setMinimumWidth(UiMetrics::sidebarMinimum);
+    sidebar->setMaximumWidth(UiMetrics::sidebarMaximum);
+    m_detailColumn->setObjectName(QStringLiteral("detailColumn"));
+    m_detailColumn->setMinimumSize(UiMetrics::detailMinimumWidth, UiMetrics::detailMinimumHeight);
+    m_detailLayout->setContentsMargins(0, 0, 0, 0);
+    m_split->addWidget(sidebar);
+    m_split->addWidget(m_detailColumn);
+    m_split->setStretchFactor(0, 0);
+    m_split->setStretchFactor(1, 1);
+    m_split->setSizes({UiMetrics::sidebarMinimum, 10000});
+    m_split->setChildrenCollapsible(false);
+    m_split->setHandleWidth(1);
+    m_banner->raise();
+}
+
+void Workspace::connectSidebar(Sidebar *sidebar)
+{
+    connect(sidebar, &Sidebar::sectionPicked, this, &Workspace::showSection);
+    connect(sidebar, &Sidebar::settingsRequested, this, &Workspace::openSettings);
+    ChatList *chats = sidebar->chatList();
+    connect(chats, &ChatList::queryEdited, this, &Workspace::search);
+    connect(chats, &ChatList::newChatRequested, this, &Workspace::openNewChat);
+    connect(chats, &ChatList::roomRequested, this, &Workspace::openRoom);
+    connect(chats, &ChatList::writeRequested, this, &Workspace::openRoomToWrite);
+    connect(chats, &ChatList::leaveRequested, this, &Workspace::askLeave);
+    connect(chats, &ChatList::hidden, this, &Workspace::roomHidden);
+    FriendList *friends = sidebar->friendList();
+    connect(friends, &FriendList::pageRequested, this, &Workspace::showPage);
+    connect(friends, &FriendList::newChatRequested, this, &Workspace::openNewChat);
+}
+
+// The page, the sheets, the leave alert and the banner each follow their navigation value.
+void Workspace::followNavigation()
+{
+    connect(m_navigation, &Navigation::pageChanged, this, &Workspace::enterPage);
+    connect(m_navigation, &Navigation::showNewChatChanged, this,
+            [this] { followSheet(Sheet::newChat); });
+    connect(m_navigation, &Navigation::reportChanged, this, [this] { followSheet(Sheet::report); });
+    connect(m_navigation, &Navigation::mediaIdChanged, this, [this] { followSheet(Sheet::media); });
+    connect(m_navigation, &Navigation::leaveIdChanged, this, &Workspace::followLeave);
+    connect(m_navigation, &Navigation::bannerChanged, this, &Workspace::bannerChanged);
+}
+
+void Workspace::followStore()
+{
+    connect(&m_store, &LocalStore::inviteOutcomeChanged, this,
+            [this] { followSheet(Sheet::inviteRequest); });
+    // The store's requests carry a fresh token each, so the same room asked for again is a
+    // change; a request being cleared is a change too, after which there is nothing to follow.
+    auto watch = [this](auto changed, auto token, std::optional<QUuid> &seen,
+                        void (Workspace::*follow)()) {
+        seen = token();
+        connect(&m_store, changed, this, [this, token, &seen, follow] {
+            const std::optional<QUuid> now = token();
+            if (now == seen)
+                return;
+            seen = now;
+            (this->*follow)();
+        });
+    };
+    watch(
+        &LocalStore::pushTargetChanged, [this] { return tokenOf(m_store.pushTarget()); },
+        m_pushToken, &Workspace::followPush);
+    watch(
+        &LocalStore::inviteFollowChanged, [this] { return tokenOf(m_store.inviteFollow()); },
+        m_inviteToken, &Workspace::followInvite);
+    connect(&m_store, &LocalStore::noticeChanged, this, &Workspace::noticeArrived);
+
+    // The room list is judged once per event-loop turn, on the ids it ends the turn with.
+    m_roomIDs = roomIDs(m_store);
+    new StoreRedraw(
+        m_store, {&LocalStore::conversationsChanged}, [this] { roomsChanged(); }, this);
+}
+
+QDialog *Workspace::sheet(Sheet sheet) const
+{
+    return m_sheets[size_t(sheet)].dialog;
+}
+
+void Workspace::roomHidden(const QUuid &roomId)
+{
+    if (m_navigation->page().isRoom(roomId))
+        m_navigation->setPage(Page{});
+}
+
+void Workspace::openFromNewChat(const QUuid &roomId)
+{
+    m_navigation->setShowNewChat(false);
+    m_navigation->openRoom(roomId);
+}
+
+void Workspace::finishReport(const QString &text)
+{
+    m_navigation->setReport(std::nullopt);
+    m_navigation->setBanner(text);
+}
+
+void Workspace::followPush()
+{
+    // The request stays: the room's transcript brings the message into view and clears it.
+    if (const auto push = m_store.pushTarget())
+        m_navigation->openRoom(push->conversationId);
+}
+
+void Workspace::followInvite()
+{
+    const auto follow = m_store.inviteFollow();
+    if (!follow)
+        return;
+    m_store.setInviteFollow(std::nullopt);
+    m_navigation->openRoom(follow->conversationId);
+}
+
+void Workspace::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // A minimised window coming back is no new showing.
+    if (event->spontaneous())
+        return;
+    followPush();
+    followInvite();
+    m_store.redeemPendingInvite();
+    followSheets();
+}
+
+void Workspace::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    m_banner->place();
+}
+
+void Workspace::enterPage()
+{
+    const Page page = m_navigation->page();
+    // Equal pages are the same page: a room keeps its pane until the room id changes.
+    if (m_pageBuilt && page == m_shownPage)
+        return;
+    if (m_page) {
+        m_detailLayout->removeWidget(m_page);
+        m_page->hide();
+        // A page's own button may have asked for this change: it goes once its signal returns.
+        m_page->deleteLater();
+    }
+    m_shownPage = page;
+    m_pageBuilt = true;
+    m_page = createPage(page);
+    m_detailLayout->addWidget(m_page);
+    m_page->show();
+}
+
+void Workspace::noticeArrived()
+{
+    if (!m_store.session() || !m_store.notice())
+        return;
+    // Taken on the next turn, so that a page that waited for the operation can still read the
+    // notice as its own failure text first.
+    QTimer::singleShot(0, this, &Workspace::takeNotice);
+}
+
+void Workspace::takeNotice()
+{
+    const auto notice = m_store.notice();
+    if (!m_store.session() || !notice)
+        return;
+    m_navigation->setBanner(*notice);
+    m_store.acknowledgeNotice();
+}
+
+void Workspace::bannerChanged()
+{
+    const auto text = m_navigation->banner();
+    m_banner->setText(text);
+    if (!text)
+        return;
+    // One wait per text shown; it clears the banner only if that text is still the one shown,
+    // so a newer text keeps its full time.
+    QTimer::singleShot(m_bannerDuration, this, [this, shown = *text] {
+        if (m_navigation->banner() == shown)
+            m_navigation->setBanner(std::nullopt);
+    });
+}
+
+void Workspace::roomsChanged()
+{
+    QList<QUuid> ids = roomIDs(m_store);
+    if (ids == m_roomIDs)
+        return;
+    m_roomIDs = std::move(ids);
+    const Page page = m_navigation->page();
+    if (page.kind == Page::room && !m_roomIDs.contains(page.id))
+        m_navigation->setPage(Page{Page::pick, {}});
+}
+
+void Workspace::followLeave()
+{
+    const bool asked = m_navigation->leaveId().has_value();
+    if (asked && !m_leaveAlert) {
+        // The alert is answered once its callbacks run: forget it first, so that clearing
+        // leaveId does not withdraw it a second time.
+        m_leaveAlert = ConfirmDialog::open(this, leaveTitle(),
+                                           {{leaveText(), true,
+                                             [this] {
+                                                 m_leaveAlert = nullptr;
+                                                 confirmLeave();
+                                             }}},
+                                           [this] {
+                                               m_leaveAlert = nullptr;
+                                               m_navigation->setLeaveId(std::nullopt);
+                                           });
+        m_leaveAlert->setObjectName(QStringLiteral("leaveAlert"));
+    } else if (!asked && m_leaveAlert) {
+        ConfirmDialog::withdraw(m_leaveAlert);
+        m_leaveAlert = nullptr;
+    }
+}
+
+void Workspace::confirmLeave()
+{
+    const auto roomId = m_navigation->leaveId();
+    if (roomId) {
+        m_store.leaveGroup(*roomId);
+        // The open room goes at once, before the store's list says so; another page stays.
+        if (m_navigation->page().isRoom(*roomId))
+            m_navigation->setPage(Page{Page::pick, {}});
+    }
+    m_navigation->setLeaveId(std::nullopt);
+}

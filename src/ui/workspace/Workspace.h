@@ -1,0 +1,134 @@
+#pragma once
+
+#include "ui/workspace/Navigation.h"
+
+#include <QDialog>
+#include <QList>
+#include <QMessageBox>
+#include <QPointer>
+#include <QUuid>
+#include <QWidget>
+
+#include <array>
+#include <chrono>
+#include <optional>
+
+class LocalStore;
+class BannerView;
+class RoomView;
+class Sidebar;
+class PageBase;
+class QSplitter;
+class QVBoxLayout;
+
+// The sheets the workspace raises over the window, each while its navigation value is set.
+enum class Sheet { newChat, report, media, inviteRequest };
+
+// The signed-in user's window content: the sidebar and the detail column in a split view, the
+// sheets, the leave alert and the notice banner. It owns the window's navigation state and is
+// the only one to write it: the sidebar, the room pane, the pages and the sheets signal what
+// the user asks for, and the workspace answers through its requests below.
+// Everything it opens (pages, sheets, dialogs) is its child, so dropping it drops them all.
+class Workspace : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit Workspace(LocalStore &store, QWidget *parent = nullptr);
+
+    static QString emptyText() { return QStringLiteral("대화를 선택하세요."); }
+    static QString leaveTitle() { return QStringLiteral("대화방에서 나갈까요?"); }
+    static QString leaveText() { return QStringLiteral("나가기"); }
+
+    // The navigation state; tests set a scene through it.
+    Navigation &navigation() { return *m_navigation; }
+    // The page the detail column shows now.
+    QWidget *detail() const { return m_page; }
+    // The dialog hosting a sheet while it is up.
+    QDialog *sheet(Sheet sheet) const;
+    QMessageBox *leaveAlert() const { return m_leaveAlert; }
+
+    // How long a banner text stays (2 seconds); tests shorten it.
+    void setBannerDuration(std::chrono::milliseconds duration) { m_bannerDuration = duration; }
+
+    // The requests of the views, pages and sheets, each one change of the navigation.
+    void showSection(Section section) { m_navigation->setSection(section); }
+    void search(const QString &query) { m_navigation->setQuery(query); }
+    void openRoom(const QUuid &roomId) { m_navigation->openRoom(roomId); }
+    // Opens the room and gives its message field the keyboard (Return on a room's row).
+    void openRoomToWrite(const QUuid &roomId) { m_navigation->openRoomToWrite(roomId); }
+    // A room taken off the list: the detail column leaves it if it is open.
+    void roomHidden(const QUuid &roomId);
+    // Raises the leave alert for the room.
+    void askLeave(const QUuid &roomId) { m_navigation->setLeaveId(roomId); }
+    // A page that only moves on to another page (close, settings' sub-pages, the friend list).
+    void showPage(const Page &page) { m_navigation->setPage(page); }
+    // The sidebar's settings button: a room's information panel closes, the settings open.
+    void openSettings() { m_navigation->setPageClosingInfo(Page{Page::settings, {}}); }
+    void showRoomInfo(bool shown) { m_navigation->setRoomInfo(shown); }
+    // A room's profile link: the room's information panel closes, the profile opens.
+    void openProfile(const QUuid &userId)
+    {
+        m_navigation->setPageClosingInfo(Page::profilePage(userId));
+    }
+    // After leaving the open room from its information panel.
+    void leaveRoom() { m_navigation->setPageClosingInfo(Page{Page::pick, {}}); }
+    void openNewChat() { m_navigation->setShowNewChat(true); }
+    // The new-conversation sheet made or found a room: the sheet goes, the room opens.
+    void openFromNewChat(const QUuid &roomId);
+    void askReport(const ReportDraft &draft) { m_navigation->setReport(draft); }
+    // The report sheet finished with a text to show.
+    void finishReport(const QString &text);
+    void showMedia(const QUuid &messageId) { m_navigation->setMediaId(messageId); }
+
+    // The store's requests to open a room (a notification click, an accepted invite).
+    void followPush();
+    void followInvite();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void setUpColumns(Sidebar *sidebar);
+    void followNavigation();
+    void followStore();
+    void connectSidebar(Sidebar *sidebar);
+    RoomView *createRoom(const QUuid &roomId);
+    void enterPage();
+    QWidget *createPage(const Page &page);
+    PageBase *createSheet(Sheet sheet);
+    std::optional<QUuid> sheetItem(Sheet sheet) const;
+    void followSheet(Sheet sheet);
+    void followSheets();
+    void dismissSheet(Sheet sheet);
+    void noticeArrived();
+    void takeNotice();
+    void bannerChanged();
+    void roomsChanged();
+    void followLeave();
+    void confirmLeave();
+
+    LocalStore &m_store;
+    Navigation *m_navigation;
+    QSplitter *m_split;
+    QWidget *m_detailColumn;
+    QVBoxLayout *m_detailLayout;
+    QPointer<QWidget> m_page;
+    Page m_shownPage{Page::pick, {}};
+    bool m_pageBuilt = false;
+
+    // The dialog that shows a sheet now, and the item it was opened for.
+    struct OpenSheet
+    {
+        QPointer<QDialog> dialog;
+        QUuid item;
+    };
+    std::array<OpenSheet, 4> m_sheets;
+
+    QPointer<QMessageBox> m_leaveAlert;
+    BannerView *m_banner;
+    std::chrono::milliseconds m_bannerDuration{2000};
+    std::optional<QUuid> m_pushToken;
+    std::optional<QUuid> m_inviteToken;
+    QList<QUuid> m_roomIDs;
+};

@@ -1,0 +1,221 @@
+// Where the workspace creates its pages and sheets, and hosts the sheets in dialogs.
+
+#include "ui/workspace/Workspace.h"
+
+#include "store/LocalStore.h"
+#include "ui/common/ChatColor.h"
+#include "ui/common/ChatFont.h"
+#include "ui/panels/BlockedList.h"
+#include "ui/panels/DeleteAccount.h"
+#include "ui/panels/InvitePanel.h"
+#include "ui/panels/InviteRequest.h"
+#include "ui/panels/MeEdit.h"
+#include "ui/panels/MediaViewer.h"
+#include "ui/panels/NewChat.h"
+#include "ui/panels/PasswordView.h"
+#include "ui/panels/ProfileView.h"
+#include "ui/panels/ReportSheet.h"
+#include "ui/panels/SettingsView.h"
+#include "ui/panels/SheetHost.h"
+#include "ui/workspace/RoomView.h"
+
+#include <QDialog>
+#include <QLabel>
+#include <QPointer>
+#include <QVBoxLayout>
+
+namespace {
+
+QLabel *pickPlaceholder(QWidget *parent)
+{
+    auto *label = new QLabel(Workspace::emptyText(), parent);
+    ChatColor::keepSecondary(label);
+    label->setObjectName(QStringLiteral("emptyDetail"));
+    label->setAlignment(Qt::AlignCenter);
+    label->setFont(ChatFont::title3());
+    return label;
+}
+
+QSize sheetMinimum(Sheet sheet)
+{
+    switch (sheet) {
+    case Sheet::report:
+        return {420, 360};
+    case Sheet::media:
+        return {640, 480};
+    case Sheet::inviteRequest:
+        return {360, 180};
+    case Sheet::newChat:
+        break;
+    }
+    return {0, 0};
+}
+
+} // namespace
+
+QWidget *Workspace::createPage(const Page &page)
+{
+    QWidget *parent = m_detailColumn;
+    const auto show = [this](Page::Kind kind) { return [this, kind] { showPage({kind, {}}); }; };
+    // A page that only asks to be left goes back to `back`.
+    const auto leaving = [&](PageBase *created, Page::Kind back) {
+        connect(created, &PageBase::closeRequested, this, show(back));
+        return created;
+    };
+    switch (page.kind) {
+    case Page::pick:
+        return pickPlaceholder(parent);
+    case Page::room:
+        return createRoom(page.id);
+    case Page::profile: {
+        // A room may come back after the page, or the whole workspace, has gone.
+        auto *profile = new ProfileView(
+            m_store, page.id,
+            [self = QPointer(this)](const QUuid &roomId) {
+                if (self)
+                    self->openRoom(roomId);
+            },
+            parent);
+        connect(profile, &ProfileView::reportRequested, this, &Workspace::askReport);
+        return profile;
+    }
+    case Page::me:
+        return leaving(new MeEdit(m_store, parent), Page::pick);
+    case Page::settings: {
+        auto *settings = new SettingsView(m_store, parent);
+        connect(settings, &SettingsView::passwordRequested, this, show(Page::password));
+        connect(settings, &SettingsView::blockedRequested, this, show(Page::blocked));
+        connect(settings, &SettingsView::deleteAccountRequested, this, show(Page::deleteAccount));
+        return leaving(settings, Page::pick);
+    }
+    case Page::password:
+        return leaving(new PasswordView(m_store, parent), Page::settings);
+    case Page::blocked:
+        return leaving(new BlockedList(m_store, parent), Page::settings);
+    case Page::deleteAccount:
+        return leaving(new DeleteAccount(m_store, parent), Page::settings);
+    case Page::invite:
+        return leaving(new InvitePanel(m_store, parent), Page::pick);
+    }
+    return pickPlaceholder(parent);
+}
+
+RoomView *Workspace::createRoom(const QUuid &roomId)
+{
+    auto *room = new RoomView(m_store, *m_navigation, roomId, m_detailColumn);
+    connect(room, &RoomView::roomInfoRequested, this, &Workspace::showRoomInfo);
+    connect(room, &RoomView::profileRequested, this, &Workspace::openProfile);
+    connect(room, &RoomView::left, this, &Workspace::leaveRoom);
+    connect(room, &RoomView::reportRequested, this, &Workspace::askReport);
+    connect(room, &RoomView::mediaRequested, this, &Workspace::showMedia);
+    return room;
+}
+
+// A sheet closes itself by emitting closeRequested(); its host dialog then goes and the
+// sheet's navigation value is cleared.
+PageBase *Workspace::createSheet(Sheet sheet)
+{
+    switch (sheet) {
+    case Sheet::newChat:
+        return new NewChat(m_store, [self = QPointer(this)](const QUuid &roomId) {
+            if (self)
+                self->openFromNewChat(roomId);
+        });
+    case Sheet::report:
+        if (const auto draft = m_navigation->report())
+            // The sheet's answer may come after the sheet, and even the workspace, has gone.
+            return new ReportSheet(m_store, *draft,
+                                   [self = QPointer<Workspace>(this)](const QString &text) {
+                                       if (self)
+                                           self->finishReport(text);
+                                   });
+        break;
+    case Sheet::media:
+        if (const auto messageId = m_navigation->mediaId())
+            return new MediaViewer(m_store, *messageId);
+        break;
+    case Sheet::inviteRequest:
+        if (const auto outcome = m_store.inviteOutcome())
+            return new InviteRequest(m_store, *outcome);
+        break;
+    }
+    return nullptr;
+}
+
+// The item a sheet is up for; none while it is down. A new item replaces the sheet.
+std::optional<QUuid> Workspace::sheetItem(Sheet sheet) const
+{
+    switch (sheet) {
+    case Sheet::newChat:
+        return m_navigation->showNewChat() ? std::optional(QUuid()) : std::nullopt;
+    case Sheet::report:
+        if (const auto draft = m_navigation->report())
+            return draft->id;
+        return std::nullopt;
+    case Sheet::media:
+        return m_navigation->mediaId();
+    case Sheet::inviteRequest:
+        if (const auto outcome = m_store.inviteOutcome())
+            return outcome->id;
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+void Workspace::followSheets()
+{
+    for (Sheet sheet : {Sheet::newChat, Sheet::report, Sheet::media, Sheet::inviteRequest})
+        followSheet(sheet);
+}
+
+void Workspace::followSheet(Sheet sheet)
+{
+    OpenSheet &host = m_sheets[size_t(sheet)];
+    const std::optional<QUuid> item = sheetItem(sheet);
+    if (host.dialog && item == host.item)
+        return;
+    if (host.dialog) {
+        // Gone or replaced from the program's side: its value is already what it should be.
+        QDialog *old = host.dialog;
+        disconnect(old, &QDialog::finished, this, nullptr);
+        old->hide();
+        old->deleteLater();
+        host = {};
+    }
+    // A window-modal sheet needs the window on screen; showing the workspace raises it then.
+    if (!item || !isVisible())
+        return;
+
+    PageBase *content = createSheet(sheet);
+    if (!content)
+        return;
+    QDialog *dialog = SheetHost::create(this, content, sheetMinimum(sheet));
+    connect(dialog, &QDialog::finished, this, [this, sheet, dialog] {
+        OpenSheet &current = m_sheets[size_t(sheet)];
+        if (current.dialog == dialog)
+            current = {};
+        dismissSheet(sheet);
+    });
+    host.dialog = dialog;
+    host.item = *item;
+    dialog->open();
+}
+
+// Dismissing a sheet by any means clears what raised it.
+void Workspace::dismissSheet(Sheet sheet)
+{
+    switch (sheet) {
+    case Sheet::newChat:
+        m_navigation->setShowNewChat(false);
+        break;
+    case Sheet::report:
+        m_navigation->setReport(std::nullopt);
+        break;
+    case Sheet::media:
+        m_navigation->setMediaId(std::nullopt);
+        break;
+    case Sheet::inviteRequest:
+        m_store.setInviteOutcome(std::nullopt);
+        break;
+    }
+}
