@@ -123,9 +123,7 @@ NewChat::NewChat(LocalStore &store, std::function<void(const QUuid &roomId)> onO
     m_stages->addWidget(choosingStage());
     m_stages->addWidget(namingStage());
 
-    auto *column = new QVBoxLayout(this);
-    column->setContentsMargins(16, 16, 16, 16);
-    column->setSpacing(12);
+    QVBoxLayout *column = pageColumn(16, 12);
     column->addWidget(titleBar(QStringLiteral("새 대화"),
                                cancelButton(QStringLiteral("취소"), QStringLiteral("cancel")),
                                actions));
@@ -240,8 +238,8 @@ QWidget *NewChat::namingStage()
     FieldLimits::limitToGraphemes(m_title, TextLimit::groupTitle);
     m_create = new WideButton(QStringLiteral("만들기"), WideButton::Role::Normal, naming);
     m_create->setObjectName(QStringLiteral("create"));
-    m_failedLine = PanelParts::messageLine(PanelParts::Tone::Failure, naming);
-    m_failedLine->setObjectName(QStringLiteral("failed"));
+    m_failedLine
+        = PanelParts::messageLine(PanelParts::Tone::Failure, QStringLiteral("failed"), naming);
     auto *namingColumn = bareBox<QVBoxLayout>(naming, 12);
     namingColumn->addWidget(m_title);
     namingColumn->addWidget(m_create);

@@ -94,8 +94,12 @@ QVBoxLayout *PageBase::formColumn(int spacing, QWidget *host, int maxWidth)
     outer->addLayout(across);
     outer->addStretch(1);
 
-    auto *column = new QVBoxLayout(holder);
-    const int padding = UiMetrics::formPadding;
+    return pageColumn(UiMetrics::formPadding, spacing, holder);
+}
+
+QVBoxLayout *PageBase::pageColumn(int padding, int spacing, QWidget *host)
+{
+    auto *column = new QVBoxLayout(host ? host : this);
     column->setContentsMargins(padding, padding, padding, padding);
     column->setSpacing(spacing);
     return column;

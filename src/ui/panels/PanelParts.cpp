@@ -182,9 +182,10 @@ QBoxLayout *outsetLayout(Qt::Orientation orientation, int leading, int trailing)
     return new OutsetLayout(orientation, leading, trailing);
 }
 
-QLabel *messageLine(Tone tone, QWidget *parent)
+QLabel *messageLine(Tone tone, const QString &name, QWidget *parent, const QString &text)
 {
-    auto *line = new QLabel(parent);
+    auto *line = new QLabel(text, parent);
+    line->setObjectName(name);
     if (tone == Tone::Failure)
         ChatColor::keepAlert(line, QPalette::WindowText);
     line->setTextFormat(Qt::PlainText);

@@ -47,10 +47,11 @@ QLineEdit *textField(const QString &placeholder, const QString &name, QWidget *p
 // padding. (Qt ignores negative layout margins.)
 QBoxLayout *outsetLayout(Qt::Orientation orientation, int leading, int trailing);
 
-// A wrapped footnote line, hidden while it has no text: red for failures, the default text
-// colour for a success that keeps the page open.
+// A wrapped footnote line (object name `name`), hidden until shown: red for failures, the default
+// text colour for a success that keeps the page open.
 enum class Tone { Plain, Failure };
-QLabel *messageLine(Tone tone, QWidget *parent);
+QLabel *messageLine(Tone tone, const QString &name, QWidget *parent,
+                    const QString &text = QString());
 void showMessage(QLabel *line, const std::optional<QString> &text);
 
 } // namespace PanelParts

@@ -48,10 +48,8 @@ PasswordView::PasswordView(LocalStore &store, QWidget *parent)
     ChatColor::keepSecondary(hint);
     column->addWidget(hint);
 
-    m_info = PanelParts::messageLine(PanelParts::Tone::Plain, holder);
-    m_info->setObjectName(QStringLiteral("info"));
-    m_error = PanelParts::messageLine(PanelParts::Tone::Failure, holder);
-    m_error->setObjectName(QStringLiteral("error"));
+    m_info = PanelParts::messageLine(PanelParts::Tone::Plain, QStringLiteral("info"), holder);
+    m_error = PanelParts::messageLine(PanelParts::Tone::Failure, QStringLiteral("error"), holder);
     column->addWidget(m_info);
     column->addWidget(m_error);
 
