@@ -4,7 +4,6 @@
 #include "store/LocalStore.h"
 #include "store/TextCompare.h"
 #include "ui/common/BareBox.h"
-#include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/ConfirmDialog.h"
 #include "ui/common/DecodedImageCache.h"
@@ -36,14 +35,10 @@ namespace {
 
 constexpr int sectionGap = 20;
 
-QLabel *footnote(const QString &text, QWidget *parent)
+QLabel *footnote(const QString &text, const QString &name, QWidget *parent)
 {
-    auto *label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
-    label->setFont(ChatFont::footnote());
-    ChatColor::keepSecondary(label);
-    return label;
+    return PanelParts::label(text, name, ChatFont::footnote(), parent, PanelParts::Ink::Secondary,
+                             PanelParts::Wrap::Yes);
 }
 
 } // namespace
@@ -135,8 +130,7 @@ QWidget *InfoPanel::buildMembers(QWidget *parent)
     m_invite = group->addAction(QStringLiteral("멤버 초대"), QStringLiteral("invite"), false);
     connect(m_invite, &QAbstractButton::clicked, this, &InfoPanel::openInvite);
 
-    m_cap = footnote(QStringLiteral("인원 상한은 20명입니다."), group);
-    m_cap->setObjectName(QStringLiteral("cap"));
+    m_cap = footnote(QStringLiteral("인원 상한은 20명입니다."), QStringLiteral("cap"), group);
     m_cap->setContentsMargins(14, 12, 14, 12);
     group->addRow(m_cap);
     return group;
@@ -170,8 +164,7 @@ QWidget *InfoPanel::buildSwitches(QWidget *parent)
         = broadcastGroup->addSwitch(QStringLiteral("방송 받기"), QStringLiteral("broadcastSwitch"));
     broadcast->addWidget(broadcastGroup);
     QLabel *footer = footnote(QStringLiteral("꺼도 이미 받은 안내와 직접 보낸 메시지는 남습니다."),
-                              m_broadcast);
-    footer->setObjectName(QStringLiteral("broadcastFooter"));
+                              QStringLiteral("broadcastFooter"), m_broadcast);
     footer->setContentsMargins(14, 0, 14, 0);
     broadcast->addWidget(footer);
     column->addWidget(m_broadcast);

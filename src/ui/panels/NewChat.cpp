@@ -5,7 +5,6 @@
 #include "store/TextCompare.h"
 #include "ui/common/AccessibleActions.h"
 #include "ui/common/BareBox.h"
-#include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/FieldLimits.h"
 #include "ui/common/StoreTask.h"
@@ -201,10 +200,8 @@ QWidget *NewChat::listArea(QWidget *parent)
     m_find
         = PanelParts::pushButton(QStringLiteral("아이디로 찾기"), QStringLiteral("find"), listArea);
     m_result = new LookupResultRow(m_store, listArea);
-    m_miss = new QLabel(missText(), listArea);
-    m_miss->setObjectName(QStringLiteral("miss"));
-    m_miss->setFont(ChatFont::subheadline());
-    ChatColor::keepSecondary(m_miss);
+    m_miss = PanelParts::label(missText(), QStringLiteral("miss"), ChatFont::subheadline(),
+                               listArea, PanelParts::Ink::Secondary);
 
     auto *findRow = new QHBoxLayout;
     findRow->setContentsMargins(FriendPickDelegate::padding, 4, FriendPickDelegate::padding, 4);

@@ -182,6 +182,19 @@ QBoxLayout *outsetLayout(Qt::Orientation orientation, int leading, int trailing)
     return new OutsetLayout(orientation, leading, trailing);
 }
 
+QLabel *label(const QString &text, const QString &name, const QFont &font, QWidget *parent, Ink ink,
+              Wrap wrap)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(font);
+    label->setWordWrap(wrap == Wrap::Yes);
+    if (ink == Ink::Secondary)
+        ChatColor::keepSecondary(label);
+    return label;
+}
+
 QLabel *messageLine(Tone tone, const QString &name, QWidget *parent, const QString &text)
 {
     auto *line = new QLabel(text, parent);

@@ -6,6 +6,7 @@
 #include <optional>
 
 class QBoxLayout;
+class QFont;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -46,6 +47,13 @@ QLineEdit *textField(const QString &placeholder, const QString &name, QWidget *p
 // row buttons in it then line up with the column's other texts, their shades reaching into the
 // padding. (Qt ignores negative layout margins.)
 QBoxLayout *outsetLayout(Qt::Orientation orientation, int leading, int trailing);
+
+// A plain-text label (object name `name`) in `font`, in the secondary text colour when `ink` says
+// so, wrapping its lines when `wrap` says so.
+enum class Ink { Normal, Secondary };
+enum class Wrap { No, Yes };
+QLabel *label(const QString &text, const QString &name, const QFont &font, QWidget *parent,
+              Ink ink = Ink::Normal, Wrap wrap = Wrap::No);
 
 // A wrapped footnote line (object name `name`), hidden until shown: red for failures, the default
 // text colour for a success that keeps the page open.
