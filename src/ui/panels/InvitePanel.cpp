@@ -40,11 +40,9 @@ InvitePanel::InvitePanel(LocalStore &store, QWidget *parent)
     header->addWidget(closeButton(Qt::AlignRight));
     column->addLayout(header);
 
-    auto *about
-        = new QLabel(QStringLiteral("링크를 연 사람이 나에게 친구 요청을 보냅니다."), holder);
-    about->setFont(ChatFont::body());
-    about->setWordWrap(true);
-    column->addWidget(about);
+    column->addWidget(PanelParts::label(
+        QStringLiteral("링크를 연 사람이 나에게 친구 요청을 보냅니다."), QString(),
+        ChatFont::body(), holder, PanelParts::Ink::Normal, PanelParts::Wrap::Yes));
 
     m_linkLabel = PanelParts::label(QString(), QStringLiteral("link"), ChatFont::subheadline(),
                                     holder, PanelParts::Ink::Normal, PanelParts::Wrap::Yes);

@@ -45,10 +45,7 @@ QWidget *PageBase::titleBar(const QString &title, QWidget *leading, QWidget *tra
 {
     auto *bar = new QWidget(this);
     bar->setObjectName(QStringLiteral("header"));
-    auto *heading = new QLabel(title, bar);
-    heading->setObjectName(QStringLiteral("title"));
-    heading->setTextFormat(Qt::PlainText);
-    heading->setFont(ChatFont::headline());
+    QLabel *heading = PanelParts::label(title, QStringLiteral("title"), ChatFont::headline(), bar);
     heading->setAlignment(Qt::AlignCenter);
 
     // Equal side columns keep the title in the middle between buttons of unequal width. Each
@@ -141,11 +138,7 @@ void PageBase::addCloseRow(QVBoxLayout *column)
 
 QLabel *PageBase::formTitle(const QString &text, QWidget *parent)
 {
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(QStringLiteral("title"));
-    label->setTextFormat(Qt::PlainText);
     QFont font = ChatFont::title2();
     font.setBold(true);
-    label->setFont(font);
-    return label;
+    return PanelParts::label(text, QStringLiteral("title"), font, parent);
 }

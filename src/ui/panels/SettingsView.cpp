@@ -17,12 +17,9 @@ namespace {
 
 QLabel *sectionHeader(const QString &text, QWidget *parent)
 {
-    auto *label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
     QFont font = ChatFont::footnote();
     font.setWeight(QFont::DemiBold);
-    label->setFont(font);
-    ChatColor::keepSecondary(label);
+    QLabel *label = PanelParts::label(text, QString(), font, parent, PanelParts::Ink::Secondary);
     label->setContentsMargins(14, 0, 0, 4);
     return label;
 }
