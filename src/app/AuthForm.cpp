@@ -1,5 +1,6 @@
 #include "app/AuthForm.h"
 
+#include "ui/common/BareBox.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/UiMetrics.h"
@@ -23,9 +24,7 @@ AuthForm::AuthForm(const QString &title, QWidget *parent)
     outer->addWidget(holder, 0, Qt::AlignVCenter);
     outer->addStretch(1);
 
-    m_column = new QVBoxLayout(holder);
-    m_column->setContentsMargins(0, 0, 0, 0);
-    m_column->setSpacing(10);
+    m_column = bareBox<QVBoxLayout>(holder, 10);
 
     using PanelParts::Ink, PanelParts::Wrap;
     m_title = PanelParts::label(title, QStringLiteral("title"), ChatFont::title2(), holder,

@@ -56,8 +56,7 @@ QWidget *PageBase::titleBar(const QString &title, QWidget *leading, QWidget *tra
     const auto side = [bar](QWidget *button, Qt::Alignment alignment) {
         auto *box = new QWidget(bar);
         box->setMinimumSize(UiMetrics::controlHeight, UiMetrics::controlHeight);
-        auto *row = new QHBoxLayout(box);
-        row->setContentsMargins(0, 0, 0, 0);
+        auto *row = bareBox<QHBoxLayout>(box);
         if (button)
             row->addWidget(button, 0, alignment | Qt::AlignVCenter);
         return box;
@@ -80,9 +79,7 @@ QVBoxLayout *PageBase::formColumn(int spacing, QWidget *host, int maxWidth)
     holder->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Maximum);
 
     // The column takes all the width it may have; what is left splits evenly on both sides.
-    auto *across = new QHBoxLayout;
-    across->setContentsMargins(0, 0, 0, 0);
-    across->setSpacing(0);
+    auto *across = bareBox<QHBoxLayout>();
     across->addStretch(0);
     across->addWidget(holder, 1);
     across->addStretch(0);

@@ -28,9 +28,7 @@ ProfileView::ProfileView(LocalStore &store, const QUuid &userId,
     QVBoxLayout *column = formColumn(16, content);
     QWidget *holder = column->parentWidget();
     m_scroll = scroller(content);
-    auto *page = new QVBoxLayout(this);
-    page->setContentsMargins(0, 0, 0, 0);
-    page->addWidget(m_scroll);
+    bareBox<QVBoxLayout>(this)->addWidget(m_scroll);
     column->addLayout(header(holder));
 
     m_bio = new QLabel(holder);
