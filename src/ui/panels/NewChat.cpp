@@ -89,16 +89,13 @@ public:
 
     QSize sizeHint() const override
     {
-        const int rows = model() ? model()->rowCount() : 0;
-        const int height = rows > 0 ? rows * sizeHintForRow(0) : 0;
-        return QSize(QListView::sizeHint().width(), height + 2 * frameWidth());
+        return QSize(QListView::sizeHint().width(), rows() * rowHeight() + 2 * frameWidth());
     }
-    QSize minimumSizeHint() const override
-    {
-        const int rows = model() ? model()->rowCount() : 0;
-        const int one = rows > 0 ? sizeHintForRow(0) : 0;
-        return QSize(0, one + 2 * frameWidth());
-    }
+    QSize minimumSizeHint() const override { return QSize(0, rowHeight() + 2 * frameWidth()); }
+
+private:
+    int rows() const { return model() ? model()->rowCount() : 0; }
+    int rowHeight() const { return rows() > 0 ? sizeHintForRow(0) : 0; }
 };
 
 } // namespace
