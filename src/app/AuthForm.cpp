@@ -1,9 +1,11 @@
 #include "app/AuthForm.h"
 
+#include "ui/common/BareBox.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/common/WideButton.h"
+#include "ui/panels/PanelParts.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -22,24 +24,18 @@ AuthForm::AuthForm(const QString &title, QWidget *parent)
     outer->addWidget(holder, 0, Qt::AlignVCenter);
     outer->addStretch(1);
 
-    m_column = new QVBoxLayout(holder);
-    m_column->setContentsMargins(0, 0, 0, 0);
-    m_column->setSpacing(10);
+    m_column = bareBox<QVBoxLayout>(holder, 10);
 
-    m_title = new QLabel(title, holder);
-    m_title->setObjectName(QStringLiteral("title"));
-    m_title->setFont(ChatFont::title2());
+    using PanelParts::Ink, PanelParts::Wrap;
+    m_title = PanelParts::label(title, QStringLiteral("title"), ChatFont::title2(), holder,
+                                Ink::Normal, Wrap::Yes);
     m_title->setAlignment(Qt::AlignHCenter);
-    m_title->setWordWrap(true);
     m_column->addWidget(m_title);
     m_column->addSpacing(8);
 
-    m_message = new QLabel(holder);
-    m_message->setObjectName(QStringLiteral("message"));
-    // setWordWrap so that a long error wraps inside the column instead of widening it.
-    m_message->setWordWrap(true);
-    m_message->setFont(ChatFont::footnote());
-    m_message->setTextFormat(Qt::PlainText);
+    // Wrapped, so that a long error wraps inside the column instead of widening it.
+    m_message = PanelParts::label(QString(), QStringLiteral("message"), ChatFont::footnote(),
+                                  holder, Ink::Normal, Wrap::Yes);
     m_message->hide();
 }
 
@@ -60,11 +56,9 @@ QLineEdit *AuthForm::addField(const QString &placeholder, const QString &objectN
 
 QLabel *AuthForm::addText(const QString &text, const QString &objectName)
 {
-    auto *label = new QLabel(text, m_column->parentWidget());
-    label->setObjectName(objectName);
-    label->setWordWrap(true);
-    label->setTextFormat(Qt::PlainText);
-    label->setFont(ChatFont::subheadline());
+    QLabel *label
+        = PanelParts::label(text, objectName, ChatFont::subheadline(), m_column->parentWidget(),
+                            PanelParts::Ink::Normal, PanelParts::Wrap::Yes);
     m_column->addWidget(label);
     return label;
 }

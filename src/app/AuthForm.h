@@ -22,9 +22,6 @@ class AuthForm : public QWidget
 {
     Q_OBJECT
 public:
-    // Shown for a failure that carries no text of its own.
-    static QString transientError() { return QStringLiteral("일시적인 오류입니다."); }
-
     explicit AuthForm(const QString &title, QWidget *parent = nullptr);
 
     // The error under the fields; nothing hides it.
@@ -55,13 +52,13 @@ protected:
 
     // Runs a store operation that answers with an error text (none: it succeeded). The form is
     // busy meanwhile, and `done` gets the answer while the form lives; a failure without a text
-    // of its own reads as transientError().
+    // of its own reads as kTemporaryErrorText.
     template<typename Done>
     void runOperation(QCoro::Task<std::optional<QString>> &&task, Done done)
     {
         showError(std::nullopt);
         setBusy(true);
-        StoreTask::whenDone(std::move(task), this, transientError(),
+        StoreTask::whenDone(std::move(task), this, kTemporaryErrorText,
                             [this, running = std::make_shared<Running>(),
                              done = std::move(done)](const std::optional<QString> &error) {
                                 setBusy(false);

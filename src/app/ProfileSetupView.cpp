@@ -137,10 +137,10 @@ void ProfileSetupView::saved(const std::optional<std::optional<ProfileSaveError>
     if (error) {
         shown = errorText(*error);
     } else if (failed) {
-        shown = transientError();
+        shown = kTemporaryErrorText;
     } else if (const auto session = store->session(); session && !session->profileComplete) {
         // A failure of the service was shown as the notice and reported as no error.
-        shown = store->notice().value_or(transientError());
+        shown = store->notice().value_or(kTemporaryErrorText);
     }
     if (!shown)
         return;

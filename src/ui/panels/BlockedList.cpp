@@ -2,7 +2,6 @@
 
 #include "store/LocalStore.h"
 #include "ui/common/BareBox.h"
-#include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/panels/BlockedListModel.h"
 #include "ui/panels/BlockedRowDelegate.h"
@@ -50,10 +49,8 @@ QWidget *BlockedList::emptyPage()
     auto *emptyLayout = new QVBoxLayout(emptyPage);
     emptyLayout->setContentsMargins(BlockedRowDelegate::padding, 14, BlockedRowDelegate::padding,
                                     0);
-    m_empty = new QLabel(emptyText(), emptyPage);
-    m_empty->setObjectName(QStringLiteral("empty"));
-    m_empty->setFont(ChatFont::subheadline());
-    ChatColor::keepSecondary(m_empty);
+    m_empty = PanelParts::label(emptyText(), QStringLiteral("empty"), ChatFont::subheadline(),
+                                emptyPage, PanelParts::Ink::Secondary);
     emptyLayout->addWidget(m_empty);
     emptyLayout->addStretch(1);
     return emptyPage;

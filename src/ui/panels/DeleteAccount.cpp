@@ -1,7 +1,6 @@
 #include "ui/panels/DeleteAccount.h"
 
 #include "store/LocalStore.h"
-#include "ui/common/ChatColor.h"
 #include "ui/common/WideButton.h"
 #include "ui/panels/PanelParts.h"
 
@@ -27,11 +26,7 @@ DeleteAccount::DeleteAccount(LocalStore &store, QWidget *parent)
         column->addWidget(label);
     }
 
-    m_phrase = new QLineEdit(holder);
-    m_phrase->setObjectName(QStringLiteral("phrase"));
-    m_phrase->setPlaceholderText(confirmationWord());
-    ChatColor::keepSecondary(m_phrase, QPalette::PlaceholderText);
-    m_phrase->setAccessibleName(confirmationWord());
+    m_phrase = PanelParts::textField(confirmationWord(), QStringLiteral("phrase"), holder);
     m_phrase->setMinimumHeight(34);
     column->addWidget(m_phrase);
 

@@ -4,7 +4,6 @@
 #include "store/LocalStore.h"
 #include "store/TextCompare.h"
 #include "ui/common/BareBox.h"
-#include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/ConfirmDialog.h"
 #include "ui/common/DecodedImageCache.h"
@@ -36,23 +35,10 @@ namespace {
 
 constexpr int sectionGap = 20;
 
-QLabel *footnote(const QString &text, QWidget *parent)
+QLabel *footnote(const QString &text, const QString &name, QWidget *parent)
 {
-    auto *label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
-    label->setFont(ChatFont::footnote());
-    ChatColor::keepSecondary(label);
-    return label;
-}
-
-ActionRow *actionRow(const QString &text, const QString &name, bool destructive,
-                     SettingsGroup *group)
-{
-    auto *row = new ActionRow(text, destructive);
-    row->setObjectName(name);
-    group->addRow(row);
-    return row;
+    return PanelParts::label(text, name, ChatFont::footnote(), parent, PanelParts::Ink::Secondary,
+                             PanelParts::Wrap::Yes);
 }
 
 } // namespace
@@ -141,13 +127,10 @@ QWidget *InfoPanel::buildMembers(QWidget *parent)
     });
     group->addRow(m_memberList);
 
-    m_invite = new ActionRow(QStringLiteral("멤버 초대"), false);
-    m_invite->setObjectName(QStringLiteral("invite"));
+    m_invite = group->addAction(QStringLiteral("멤버 초대"), QStringLiteral("invite"), false);
     connect(m_invite, &QAbstractButton::clicked, this, &InfoPanel::openInvite);
-    group->addRow(m_invite);
 
-    m_cap = footnote(QStringLiteral("인원 상한은 20명입니다."), group);
-    m_cap->setObjectName(QStringLiteral("cap"));
+    m_cap = footnote(QStringLiteral("인원 상한은 20명입니다."), QStringLiteral("cap"), group);
     m_cap->setContentsMargins(14, 12, 14, 12);
     group->addRow(m_cap);
     return group;
@@ -159,12 +142,8 @@ QWidget *InfoPanel::buildSwitches(QWidget *parent)
     auto *column = bareBox<QVBoxLayout>(holder, sectionGap);
 
     auto *notices = new SettingsGroup(holder);
-    m_notify = new SwitchRow(QStringLiteral("알림"));
-    m_notify->setObjectName(QStringLiteral("notify"));
-    m_pin = new SwitchRow(QStringLiteral("고정"));
-    m_pin->setObjectName(QStringLiteral("pin"));
-    notices->addRow(m_notify);
-    notices->addRow(m_pin);
+    m_notify = notices->addSwitch(QStringLiteral("알림"), QStringLiteral("notify"));
+    m_pin = notices->addSwitch(QStringLiteral("고정"), QStringLiteral("pin"));
     column->addWidget(notices);
 
     // Each switch sets its value in the store; the panel then shows the store's value at once.
@@ -181,20 +160,16 @@ QWidget *InfoPanel::buildSwitches(QWidget *parent)
     m_broadcast->setObjectName(QStringLiteral("broadcast"));
     auto *broadcast = bareBox<QVBoxLayout>(m_broadcast, 6);
     auto *broadcastGroup = new SettingsGroup(m_broadcast);
-    m_broadcastSwitch = new SwitchRow(QStringLiteral("방송 받기"));
-    m_broadcastSwitch->setObjectName(QStringLiteral("broadcastSwitch"));
-    broadcastGroup->addRow(m_broadcastSwitch);
+    m_broadcastSwitch
+        = broadcastGroup->addSwitch(QStringLiteral("방송 받기"), QStringLiteral("broadcastSwitch"));
     broadcast->addWidget(broadcastGroup);
     QLabel *footer = footnote(QStringLiteral("꺼도 이미 받은 안내와 직접 보낸 메시지는 남습니다."),
-                              m_broadcast);
-    footer->setObjectName(QStringLiteral("broadcastFooter"));
+                              QStringLiteral("broadcastFooter"), m_broadcast);
     footer->setContentsMargins(14, 0, 14, 0);
     broadcast->addWidget(footer);
     column->addWidget(m_broadcast);
     connect(m_broadcastSwitch, &SwitchRow::flipRequested, this, [this](bool on) {
-        const std::optional<Conversation> room = m_store.conversation(m_conversationId);
-        const std::optional<Account> peer = room ? m_store.otherAccount(*room) : std::nullopt;
-        if (peer)
+        if (const std::optional<Account> peer = roomPeer())
             m_store.setBroadcastOptOut(peer->id, !on);
         refresh();
     });
@@ -205,16 +180,15 @@ QWidget *InfoPanel::buildActions(QWidget *parent)
 {
     m_actions = new SettingsGroup(parent);
     m_actions->setObjectName(QStringLiteral("actions"));
-    m_leave = actionRow(QStringLiteral("나가기"), QStringLiteral("leave"), true, m_actions);
-    m_unblock = actionRow(QStringLiteral("차단 해제"), QStringLiteral("unblock"), false, m_actions);
-    m_block = actionRow(QStringLiteral("차단"), QStringLiteral("block"), true, m_actions);
-    m_clear = actionRow(QStringLiteral("대화 내용 삭제"), QStringLiteral("clear"), true, m_actions);
-    m_report = actionRow(QStringLiteral("신고"), QStringLiteral("report"), true, m_actions);
+    m_leave = m_actions->addAction(QStringLiteral("나가기"), QStringLiteral("leave"), true);
+    m_unblock = m_actions->addAction(QStringLiteral("차단 해제"), QStringLiteral("unblock"), false);
+    m_block = m_actions->addAction(QStringLiteral("차단"), QStringLiteral("block"), true);
+    m_clear = m_actions->addAction(QStringLiteral("대화 내용 삭제"), QStringLiteral("clear"), true);
+    m_report = m_actions->addAction(QStringLiteral("신고"), QStringLiteral("report"), true);
     connect(m_leave, &QAbstractButton::clicked, this, &InfoPanel::confirmLeave);
     // Lifting a block is easily undone: it runs at once, without asking.
     connect(m_unblock, &QAbstractButton::clicked, this, [this] {
-        const std::optional<Conversation> room = m_store.conversation(m_conversationId);
-        if (const std::optional<Account> peer = room ? m_store.otherAccount(*room) : std::nullopt)
+        if (const std::optional<Account> peer = roomPeer())
             m_store.unblock(peer->id);
     });
     connect(m_block, &QAbstractButton::clicked, this, &InfoPanel::confirmBlock);
@@ -395,21 +369,21 @@ void InfoPanel::confirmBlock()
                         {{QStringLiteral("차단"), true,
                           [this] {
                               // Looked up again: the room or its peer may have gone meanwhile.
-                              const std::optional<Conversation> room
-                                  = m_store.conversation(m_conversationId);
-                              const std::optional<Account> peer
-                                  = room ? m_store.otherAccount(*room) : std::nullopt;
-                              if (peer)
+                              if (const std::optional<Account> peer = roomPeer())
                                   m_store.block(peer->id);
                           }}},
                         {});
 }
 
-void InfoPanel::report()
+std::optional<Account> InfoPanel::roomPeer() const
 {
     const std::optional<Conversation> room = m_store.conversation(m_conversationId);
-    const std::optional<Account> peer = room ? m_store.otherAccount(*room) : std::nullopt;
-    if (peer)
+    return room ? m_store.otherAccount(*room) : std::nullopt;
+}
+
+void InfoPanel::report()
+{
+    if (const std::optional<Account> peer = roomPeer())
         emit reportRequested(ReportDraft{QUuid::createUuid(), peer->id, std::nullopt});
 }
 

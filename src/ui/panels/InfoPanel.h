@@ -9,6 +9,7 @@
 
 #include <optional>
 
+struct Account;
 class ActionRow;
 struct Conversation;
 class InfoPanelHeader;
@@ -62,6 +63,8 @@ private:
     void refreshTitleButtons();
     void fillTitle();
     bool canSaveTitle(const Conversation &room) const;
+    // The other person of a direct room, looked up afresh.
+    std::optional<Account> roomPeer() const;
     void saveTitle();
     void followSavedTitle();
     void pickPhoto();

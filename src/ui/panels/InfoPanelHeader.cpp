@@ -3,7 +3,6 @@
 
 #include "model/TextLimits.h"
 #include "ui/common/AvatarView.h"
-#include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/DisplayText.h"
 #include "ui/common/OfficialMark.h"
@@ -60,14 +59,6 @@ protected:
     }
 };
 
-QLabel *textLabel(const QFont &font, QWidget *parent)
-{
-    auto *label = new QLabel(parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setFont(font);
-    return label;
-}
-
 QPushButton *framedButton(const QString &text, const QString &name, QWidget *parent)
 {
     auto *button = new QPushButton(text, parent);
@@ -116,21 +107,16 @@ void InfoPanelHeader::buildGroup()
     connect(photoButton, &QAbstractButton::clicked, this, &InfoPanelHeader::photoRequested);
 
     m_memberPhoto = new AvatarView(roomPhotoSize, m_group);
-    m_memberTitle = textLabel(ChatFont::headline(), m_group);
-    m_memberTitle->setObjectName(QStringLiteral("roomTitle"));
+    m_memberTitle = PanelParts::label(QString(), QStringLiteral("roomTitle"), ChatFont::headline(),
+                                      m_group, PanelParts::Ink::Normal, PanelParts::Wrap::Yes);
     m_memberTitle->setAlignment(Qt::AlignCenter);
-    m_memberTitle->setWordWrap(true);
 
     m_file = framedButton(QStringLiteral("파일"), QStringLiteral("file"), m_group);
     connect(m_file, &QPushButton::clicked, this, &InfoPanelHeader::photoRequested);
 
-    m_titleField = new QLineEdit(m_group);
-    m_titleField->setObjectName(QStringLiteral("titleField"));
-    m_titleField->setPlaceholderText(QStringLiteral("방 이름"));
-    ChatColor::keepSecondary(m_titleField, QPalette::PlaceholderText);
-    m_titleField->setAccessibleName(QStringLiteral("방 이름"));
+    m_titleField
+        = PanelParts::textField(QStringLiteral("방 이름"), QStringLiteral("titleField"), m_group);
     m_titleField->setAlignment(Qt::AlignCenter);
-    m_titleField->setMinimumHeight(32);
     m_titleField->setMaximumWidth(360);
     connect(m_titleField, &QLineEdit::returnPressed, this, &InfoPanelHeader::saveRequested);
 
@@ -160,8 +146,8 @@ void InfoPanelHeader::buildOfficial()
     auto *row = new QHBoxLayout;
     row->setSpacing(12);
     m_officialPhoto = new AvatarView(UiMetrics::avatarSize, m_official);
-    m_officialName = textLabel(ChatFont::headline(), m_official);
-    m_officialName->setObjectName(QStringLiteral("officialName"));
+    m_officialName = PanelParts::label(QString(), QStringLiteral("officialName"),
+                                       ChatFont::headline(), m_official);
     row->addWidget(m_officialPhoto);
     row->addWidget(m_officialName);
     row->addWidget(new OfficialMark(m_official));
@@ -187,11 +173,9 @@ void InfoPanelHeader::buildOfficial()
     moreRow->addStretch(1);
     column->addLayout(moreRow);
 
-    m_closedNote = textLabel(ChatFont::subheadline(), m_official);
-    m_closedNote->setObjectName(QStringLiteral("closedNote"));
-    m_closedNote->setText(kClosedInboxText);
-    m_closedNote->setWordWrap(true);
-    ChatColor::keepSecondary(m_closedNote);
+    m_closedNote
+        = PanelParts::label(kClosedInboxText, QStringLiteral("closedNote"), ChatFont::subheadline(),
+                            m_official, PanelParts::Ink::Secondary, PanelParts::Wrap::Yes);
     column->addWidget(m_closedNote);
 }
 

@@ -1,7 +1,6 @@
 #include "ui/panels/InvitePanel.h"
 
 #include "store/LocalStore.h"
-#include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/ConfirmDialog.h"
 #include "ui/common/StoreTask.h"
@@ -41,25 +40,17 @@ InvitePanel::InvitePanel(LocalStore &store, QWidget *parent)
     header->addWidget(closeButton(Qt::AlignRight));
     column->addLayout(header);
 
-    auto *about
-        = new QLabel(QStringLiteral("링크를 연 사람이 나에게 친구 요청을 보냅니다."), holder);
-    about->setFont(ChatFont::body());
-    about->setWordWrap(true);
-    column->addWidget(about);
+    column->addWidget(PanelParts::label(
+        QStringLiteral("링크를 연 사람이 나에게 친구 요청을 보냅니다."), QString(),
+        ChatFont::body(), holder, PanelParts::Ink::Normal, PanelParts::Wrap::Yes));
 
-    m_linkLabel = new QLabel(holder);
-    m_linkLabel->setObjectName(QStringLiteral("link"));
-    m_linkLabel->setTextFormat(Qt::PlainText);
-    m_linkLabel->setFont(ChatFont::subheadline());
-    m_linkLabel->setWordWrap(true);
+    m_linkLabel = PanelParts::label(QString(), QStringLiteral("link"), ChatFont::subheadline(),
+                                    holder, PanelParts::Ink::Normal, PanelParts::Wrap::Yes);
     m_linkLabel->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     column->addWidget(m_linkLabel);
 
-    m_noteLabel = new QLabel(holder);
-    m_noteLabel->setObjectName(QStringLiteral("note"));
-    m_noteLabel->setTextFormat(Qt::PlainText);
-    m_noteLabel->setFont(ChatFont::subheadline());
-    ChatColor::keepSecondary(m_noteLabel);
+    m_noteLabel = PanelParts::label(QString(), QStringLiteral("note"), ChatFont::subheadline(),
+                                    holder, PanelParts::Ink::Secondary);
     column->addWidget(m_noteLabel);
 
     m_copy = new WideButton(QStringLiteral("복사"), WideButton::Role::Normal, holder);

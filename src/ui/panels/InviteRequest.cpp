@@ -14,13 +14,9 @@ InviteRequest::InviteRequest(LocalStore &store, const InviteOutcome &outcome, QW
     , m_store(store)
     , m_outcome(outcome)
 {
-    auto *column = new QVBoxLayout(this);
-    column->setContentsMargins(24, 24, 24, 24);
-    column->setSpacing(12);
-
-    auto *title = new QLabel(QStringLiteral("친구 요청"), this);
-    title->setObjectName(QStringLiteral("title"));
-    title->setFont(ChatFont::headline());
+    QVBoxLayout *column = pageColumn(24, 12);
+    QLabel *title = PanelParts::label(QStringLiteral("친구 요청"), QStringLiteral("title"),
+                                      ChatFont::headline(), this);
     title->setAlignment(Qt::AlignCenter);
     column->addWidget(title);
 

@@ -54,14 +54,6 @@ private:
     QVBoxLayout *m_column;
 };
 
-QLabel *footnote(const QString &text, const QString &name, PanelParts::Tone tone, QWidget *parent)
-{
-    QLabel *line = PanelParts::messageLine(tone, parent);
-    line->setObjectName(name);
-    line->setText(text);
-    return line;
-}
-
 } // namespace
 
 MeEdit::MeEdit(LocalStore &store, QWidget *parent)
@@ -75,10 +67,7 @@ MeEdit::MeEdit(LocalStore &store, QWidget *parent)
     FieldLimits::limitToGraphemes(m_name, TextLimit::displayName);
     nameSection->column()->addWidget(m_name);
 
-    auto *column = new QVBoxLayout(this);
-    const int padding = UiMetrics::formPadding;
-    column->setContentsMargins(padding, padding, padding, padding);
-    column->setSpacing(16);
+    QVBoxLayout *column = pageColumn(UiMetrics::formPadding, 16);
     column->addWidget(titleBar(QStringLiteral("내 프로필"), closeButton(), m_done));
     column->addWidget(photoSection());
     column->addWidget(nameSection);
@@ -137,11 +126,14 @@ QWidget *MeEdit::handleSection()
     handleRow->addWidget(at);
     handleRow->addWidget(m_handle, 1);
     using PanelParts::Tone;
-    m_handleOnce = footnote(handleOnceText(), QStringLiteral("handleOnce"), Tone::Plain, section);
+    m_handleOnce = PanelParts::messageLine(Tone::Plain, QStringLiteral("handleOnce"), section,
+                                           handleOnceText());
     ChatColor::keepSecondary(m_handleOnce);
-    m_format = footnote(formatText(), QStringLiteral("formatError"), Tone::Failure, section);
-    m_takenLine = footnote(takenText(), QStringLiteral("taken"), Tone::Failure, section);
-    m_notice = footnote(QString(), QStringLiteral("notice"), Tone::Failure, section);
+    m_format = PanelParts::messageLine(Tone::Failure, QStringLiteral("formatError"), section,
+                                       formatText());
+    m_takenLine
+        = PanelParts::messageLine(Tone::Failure, QStringLiteral("taken"), section, takenText());
+    m_notice = PanelParts::messageLine(Tone::Failure, QStringLiteral("notice"), section, QString());
     section->column()->addLayout(handleRow);
     for (QLabel *line : {m_handleOnce, m_format, m_takenLine, m_notice})
         section->column()->addWidget(line);

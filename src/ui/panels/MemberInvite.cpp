@@ -68,9 +68,7 @@ MemberInvite::MemberInvite(LocalStore &store, const QUuid &conversationId, QWidg
     emptyLayout->addWidget(empty);
     emptyLayout->addStretch(1);
 
-    auto *column = new QVBoxLayout(this);
-    column->setContentsMargins(16, 16, 16, 16);
-    column->setSpacing(8);
+    QVBoxLayout *column = pageColumn(16, 8);
     column->addWidget(header);
     m_body = new QStackedLayout;
     m_body->addWidget(m_list);

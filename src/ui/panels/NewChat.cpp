@@ -5,7 +5,6 @@
 #include "store/TextCompare.h"
 #include "ui/common/AccessibleActions.h"
 #include "ui/common/BareBox.h"
-#include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/FieldLimits.h"
 #include "ui/common/StoreTask.h"
@@ -90,16 +89,13 @@ public:
 
     QSize sizeHint() const override
     {
-        const int rows = model() ? model()->rowCount() : 0;
-        const int height = rows > 0 ? rows * sizeHintForRow(0) : 0;
-        return QSize(QListView::sizeHint().width(), height + 2 * frameWidth());
+        return QSize(QListView::sizeHint().width(), rows() * rowHeight() + 2 * frameWidth());
     }
-    QSize minimumSizeHint() const override
-    {
-        const int rows = model() ? model()->rowCount() : 0;
-        const int one = rows > 0 ? sizeHintForRow(0) : 0;
-        return QSize(0, one + 2 * frameWidth());
-    }
+    QSize minimumSizeHint() const override { return QSize(0, rowHeight() + 2 * frameWidth()); }
+
+private:
+    int rows() const { return model() ? model()->rowCount() : 0; }
+    int rowHeight() const { return rows() > 0 ? sizeHintForRow(0) : 0; }
 };
 
 } // namespace
@@ -123,9 +119,7 @@ NewChat::NewChat(LocalStore &store, std::function<void(const QUuid &roomId)> onO
     m_stages->addWidget(choosingStage());
     m_stages->addWidget(namingStage());
 
-    auto *column = new QVBoxLayout(this);
-    column->setContentsMargins(16, 16, 16, 16);
-    column->setSpacing(12);
+    QVBoxLayout *column = pageColumn(16, 12);
     column->addWidget(titleBar(QStringLiteral("새 대화"),
                                cancelButton(QStringLiteral("취소"), QStringLiteral("cancel")),
                                actions));
@@ -203,10 +197,8 @@ QWidget *NewChat::listArea(QWidget *parent)
     m_find
         = PanelParts::pushButton(QStringLiteral("아이디로 찾기"), QStringLiteral("find"), listArea);
     m_result = new LookupResultRow(m_store, listArea);
-    m_miss = new QLabel(missText(), listArea);
-    m_miss->setObjectName(QStringLiteral("miss"));
-    m_miss->setFont(ChatFont::subheadline());
-    ChatColor::keepSecondary(m_miss);
+    m_miss = PanelParts::label(missText(), QStringLiteral("miss"), ChatFont::subheadline(),
+                               listArea, PanelParts::Ink::Secondary);
 
     auto *findRow = new QHBoxLayout;
     findRow->setContentsMargins(FriendPickDelegate::padding, 4, FriendPickDelegate::padding, 4);
@@ -240,8 +232,8 @@ QWidget *NewChat::namingStage()
     FieldLimits::limitToGraphemes(m_title, TextLimit::groupTitle);
     m_create = new WideButton(QStringLiteral("만들기"), WideButton::Role::Normal, naming);
     m_create->setObjectName(QStringLiteral("create"));
-    m_failedLine = PanelParts::messageLine(PanelParts::Tone::Failure, naming);
-    m_failedLine->setObjectName(QStringLiteral("failed"));
+    m_failedLine
+        = PanelParts::messageLine(PanelParts::Tone::Failure, QStringLiteral("failed"), naming);
     auto *namingColumn = bareBox<QVBoxLayout>(naming, 12);
     namingColumn->addWidget(m_title);
     namingColumn->addWidget(m_create);

@@ -45,10 +45,7 @@ QWidget *PageBase::titleBar(const QString &title, QWidget *leading, QWidget *tra
 {
     auto *bar = new QWidget(this);
     bar->setObjectName(QStringLiteral("header"));
-    auto *heading = new QLabel(title, bar);
-    heading->setObjectName(QStringLiteral("title"));
-    heading->setTextFormat(Qt::PlainText);
-    heading->setFont(ChatFont::headline());
+    QLabel *heading = PanelParts::label(title, QStringLiteral("title"), ChatFont::headline(), bar);
     heading->setAlignment(Qt::AlignCenter);
 
     // Equal side columns keep the title in the middle between buttons of unequal width. Each
@@ -59,8 +56,7 @@ QWidget *PageBase::titleBar(const QString &title, QWidget *leading, QWidget *tra
     const auto side = [bar](QWidget *button, Qt::Alignment alignment) {
         auto *box = new QWidget(bar);
         box->setMinimumSize(UiMetrics::controlHeight, UiMetrics::controlHeight);
-        auto *row = new QHBoxLayout(box);
-        row->setContentsMargins(0, 0, 0, 0);
+        auto *row = bareBox<QHBoxLayout>(box);
         if (button)
             row->addWidget(button, 0, alignment | Qt::AlignVCenter);
         return box;
@@ -83,9 +79,7 @@ QVBoxLayout *PageBase::formColumn(int spacing, QWidget *host, int maxWidth)
     holder->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Maximum);
 
     // The column takes all the width it may have; what is left splits evenly on both sides.
-    auto *across = new QHBoxLayout;
-    across->setContentsMargins(0, 0, 0, 0);
-    across->setSpacing(0);
+    auto *across = bareBox<QHBoxLayout>();
     across->addStretch(0);
     across->addWidget(holder, 1);
     across->addStretch(0);
@@ -94,8 +88,12 @@ QVBoxLayout *PageBase::formColumn(int spacing, QWidget *host, int maxWidth)
     outer->addLayout(across);
     outer->addStretch(1);
 
-    auto *column = new QVBoxLayout(holder);
-    const int padding = UiMetrics::formPadding;
+    return pageColumn(UiMetrics::formPadding, spacing, holder);
+}
+
+QVBoxLayout *PageBase::pageColumn(int padding, int spacing, QWidget *host)
+{
+    auto *column = new QVBoxLayout(host ? host : this);
     column->setContentsMargins(padding, padding, padding, padding);
     column->setSpacing(spacing);
     return column;
@@ -137,11 +135,7 @@ void PageBase::addCloseRow(QVBoxLayout *column)
 
 QLabel *PageBase::formTitle(const QString &text, QWidget *parent)
 {
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(QStringLiteral("title"));
-    label->setTextFormat(Qt::PlainText);
     QFont font = ChatFont::title2();
     font.setBold(true);
-    label->setFont(font);
-    return label;
+    return PanelParts::label(text, QStringLiteral("title"), font, parent);
 }

@@ -42,6 +42,9 @@ protected:
     // below it. Returns the column's layout, which has `spacing`.
     QVBoxLayout *formColumn(int spacing, QWidget *host = nullptr,
                             int maxWidth = UiMetrics::formMaxWidth);
+    // Lays `host` (this page by default) out as one column padded `padding` on every side, its
+    // items `spacing` apart.
+    QVBoxLayout *pageColumn(int padding, int spacing, QWidget *host = nullptr);
     // A scroller for `content` that scrolls only up and down, on the window colour.
     QScrollArea *scroller(QWidget *content);
     // Sets `list` up for rows of people: `model`'s rows, all of one height, without a frame or a

@@ -182,9 +182,23 @@ QBoxLayout *outsetLayout(Qt::Orientation orientation, int leading, int trailing)
     return new OutsetLayout(orientation, leading, trailing);
 }
 
-QLabel *messageLine(Tone tone, QWidget *parent)
+QLabel *label(const QString &text, const QString &name, const QFont &font, QWidget *parent, Ink ink,
+              Wrap wrap)
 {
-    auto *line = new QLabel(parent);
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(font);
+    label->setWordWrap(wrap == Wrap::Yes);
+    if (ink == Ink::Secondary)
+        ChatColor::keepSecondary(label);
+    return label;
+}
+
+QLabel *messageLine(Tone tone, const QString &name, QWidget *parent, const QString &text)
+{
+    auto *line = new QLabel(text, parent);
+    line->setObjectName(name);
     if (tone == Tone::Failure)
         ChatColor::keepAlert(line, QPalette::WindowText);
     line->setTextFormat(Qt::PlainText);

@@ -6,6 +6,7 @@
 #include <optional>
 
 class QBoxLayout;
+class QFont;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -47,10 +48,18 @@ QLineEdit *textField(const QString &placeholder, const QString &name, QWidget *p
 // padding. (Qt ignores negative layout margins.)
 QBoxLayout *outsetLayout(Qt::Orientation orientation, int leading, int trailing);
 
-// A wrapped footnote line, hidden while it has no text: red for failures, the default text
-// colour for a success that keeps the page open.
+// A plain-text label (object name `name`) in `font`, in the secondary text colour when `ink` says
+// so, wrapping its lines when `wrap` says so.
+enum class Ink { Normal, Secondary };
+enum class Wrap { No, Yes };
+QLabel *label(const QString &text, const QString &name, const QFont &font, QWidget *parent,
+              Ink ink = Ink::Normal, Wrap wrap = Wrap::No);
+
+// A wrapped footnote line (object name `name`), hidden until shown: red for failures, the default
+// text colour for a success that keeps the page open.
 enum class Tone { Plain, Failure };
-QLabel *messageLine(Tone tone, QWidget *parent);
+QLabel *messageLine(Tone tone, const QString &name, QWidget *parent,
+                    const QString &text = QString());
 void showMessage(QLabel *line, const std::optional<QString> &text);
 
 } // namespace PanelParts

@@ -1,7 +1,6 @@
 #include "ui/panels/PasswordView.h"
 
 #include "store/LocalStore.h"
-#include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/StoreTask.h"
 #include "ui/common/WideButton.h"
@@ -42,16 +41,12 @@ PasswordView::PasswordView(LocalStore &store, QWidget *parent)
         connect(field, &QLineEdit::textChanged, this, &PasswordView::updateButton);
     }
 
-    auto *hint = new QLabel(QStringLiteral("8자 이상, 영문과 숫자."), holder);
-    hint->setObjectName(QStringLiteral("hint"));
-    hint->setFont(ChatFont::footnote());
-    ChatColor::keepSecondary(hint);
-    column->addWidget(hint);
+    column->addWidget(PanelParts::label(QStringLiteral("8자 이상, 영문과 숫자."),
+                                        QStringLiteral("hint"), ChatFont::footnote(), holder,
+                                        PanelParts::Ink::Secondary));
 
-    m_info = PanelParts::messageLine(PanelParts::Tone::Plain, holder);
-    m_info->setObjectName(QStringLiteral("info"));
-    m_error = PanelParts::messageLine(PanelParts::Tone::Failure, holder);
-    m_error->setObjectName(QStringLiteral("error"));
+    m_info = PanelParts::messageLine(PanelParts::Tone::Plain, QStringLiteral("info"), holder);
+    m_error = PanelParts::messageLine(PanelParts::Tone::Failure, QStringLiteral("error"), holder);
     column->addWidget(m_info);
     column->addWidget(m_error);
 

@@ -4,7 +4,6 @@
 #include "store/LocalStore.h"
 #include "ui/common/AvatarView.h"
 #include "ui/common/BareBox.h"
-#include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/ConfirmDialog.h"
 #include "ui/common/DisplayText.h"
@@ -29,9 +28,7 @@ ProfileView::ProfileView(LocalStore &store, const QUuid &userId,
     QVBoxLayout *column = formColumn(16, content);
     QWidget *holder = column->parentWidget();
     m_scroll = scroller(content);
-    auto *page = new QVBoxLayout(this);
-    page->setContentsMargins(0, 0, 0, 0);
-    page->addWidget(m_scroll);
+    bareBox<QVBoxLayout>(this)->addWidget(m_scroll);
     column->addLayout(header(holder));
 
     m_bio = new QLabel(holder);
@@ -40,11 +37,9 @@ ProfileView::ProfileView(LocalStore &store, const QUuid &userId,
     m_bio->setWordWrap(true);
     m_bio->setTextInteractionFlags(Qt::TextSelectableByMouse);
     column->addWidget(m_bio);
-    m_closedInbox = new QLabel(kClosedInboxText, holder);
-    m_closedInbox->setObjectName(QStringLiteral("closedInbox"));
-    m_closedInbox->setWordWrap(true);
-    m_closedInbox->setFont(ChatFont::subheadline());
-    ChatColor::keepSecondary(m_closedInbox);
+    m_closedInbox = PanelParts::label(kClosedInboxText, QStringLiteral("closedInbox"),
+                                      ChatFont::subheadline(), holder, PanelParts::Ink::Secondary,
+                                      PanelParts::Wrap::Yes);
     column->addWidget(m_closedInbox);
     column->addWidget(actions(holder));
 
@@ -61,19 +56,13 @@ QLayout *ProfileView::header(QWidget *holder)
 {
     m_avatar = new AvatarView(96, holder);
     m_avatar->setObjectName(QStringLiteral("avatar"));
-    m_name = new QLabel(holder);
-    m_name->setObjectName(QStringLiteral("name"));
-    m_name->setTextFormat(Qt::PlainText);
-    m_name->setWordWrap(true);
+    m_name = PanelParts::label(QString(), QStringLiteral("name"), ChatFont::title2(), holder,
+                               PanelParts::Ink::Normal, PanelParts::Wrap::Yes);
     m_name->setAlignment(Qt::AlignCenter);
-    m_name->setFont(ChatFont::title2());
     m_mark = new OfficialMark(holder);
-    m_handle = new QLabel(holder);
-    m_handle->setObjectName(QStringLiteral("handle"));
-    m_handle->setTextFormat(Qt::PlainText);
+    m_handle = PanelParts::label(QString(), QStringLiteral("handle"), ChatFont::subheadline(),
+                                 holder, PanelParts::Ink::Secondary);
     m_handle->setAlignment(Qt::AlignCenter);
-    m_handle->setFont(ChatFont::subheadline());
-    ChatColor::keepSecondary(m_handle);
     auto *nameRow = new QHBoxLayout;
     nameRow->setSpacing(6);
     nameRow->addStretch(1);

@@ -116,10 +116,7 @@ ReportSheet::ReportSheet(LocalStore &store, const ReportDraft &draft,
     , m_draft(draft)
     , m_onDone(std::move(onDone))
 {
-    auto *column = new QVBoxLayout(this);
-    const int padding = UiMetrics::formPadding;
-    column->setContentsMargins(padding, padding, padding, padding);
-    column->setSpacing(12);
+    QVBoxLayout *column = pageColumn(UiMetrics::formPadding, 12);
     column->addWidget(formTitle(QStringLiteral("신고"), this));
 
     // The rows' labels and check marks line up with the title and the field.
@@ -142,8 +139,7 @@ ReportSheet::ReportSheet(LocalStore &store, const ReportDraft &draft,
     FieldLimits::limitToGraphemes(m_note, TextLimit::reportNote);
     column->addWidget(m_note);
 
-    m_errorLine = PanelParts::messageLine(PanelParts::Tone::Failure, this);
-    m_errorLine->setObjectName(QStringLiteral("error"));
+    m_errorLine = PanelParts::messageLine(PanelParts::Tone::Failure, QStringLiteral("error"), this);
     column->addWidget(m_errorLine);
     column->addStretch(1);
 

@@ -36,13 +36,29 @@ void paintRowState(QPainter &painter, const QAbstractButton &row)
 SettingsGroup::SettingsGroup(QWidget *parent)
     : QWidget(parent)
 {
-    auto *layout = bareBox<QVBoxLayout>(this);
+    bareBox<QVBoxLayout>(this);
 }
 
 void SettingsGroup::addRow(QWidget *row)
 {
     row->setParent(this);
     layout()->addWidget(row);
+}
+
+SwitchRow *SettingsGroup::addSwitch(const QString &text, const QString &name)
+{
+    auto *row = new SwitchRow(text);
+    row->setObjectName(name);
+    addRow(row);
+    return row;
+}
+
+ActionRow *SettingsGroup::addAction(const QString &text, const QString &name, bool destructive)
+{
+    auto *row = new ActionRow(text, destructive);
+    row->setObjectName(name);
+    addRow(row);
+    return row;
 }
 
 void SettingsGroup::paintEvent(QPaintEvent *)

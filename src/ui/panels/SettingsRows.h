@@ -7,12 +7,18 @@
 // switch row and a button row, each at least 44 pixels high. Colours are read when painting;
 // QWidget repaints on every palette change, so they follow light and dark.
 
+class ActionRow;
+class SwitchRow;
+
 class SettingsGroup : public QWidget
 {
     Q_OBJECT
 public:
     explicit SettingsGroup(QWidget *parent = nullptr);
     void addRow(QWidget *row);
+    // A switch row or a button row (object name `name`) added below the others.
+    SwitchRow *addSwitch(const QString &text, const QString &name);
+    ActionRow *addAction(const QString &text, const QString &name, bool destructive);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

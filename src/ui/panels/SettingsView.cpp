@@ -17,12 +17,9 @@ namespace {
 
 QLabel *sectionHeader(const QString &text, QWidget *parent)
 {
-    auto *label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
     QFont font = ChatFont::footnote();
     font.setWeight(QFont::DemiBold);
-    label->setFont(font);
-    ChatColor::keepSecondary(label);
+    QLabel *label = PanelParts::label(text, QString(), font, parent, PanelParts::Ink::Secondary);
     label->setContentsMargins(14, 0, 0, 4);
     return label;
 }
@@ -68,14 +65,10 @@ SettingsView::SettingsView(LocalStore &store, QWidget *parent)
 QWidget *SettingsView::switches(QWidget *parent)
 {
     auto *group = new SettingsGroup(parent);
-    m_enabled = new SwitchRow(QStringLiteral("전체 알림"));
-    m_preview = new SwitchRow(QStringLiteral("미리보기"));
-    m_sound = new SwitchRow(QStringLiteral("소리"));
-    m_enabled->setObjectName(QStringLiteral("notificationsEnabled"));
-    m_preview->setObjectName(QStringLiteral("notificationPreview"));
-    m_sound->setObjectName(QStringLiteral("notificationSound"));
-    for (SwitchRow *row : {m_enabled, m_preview, m_sound})
-        group->addRow(row);
+    m_enabled
+        = group->addSwitch(QStringLiteral("전체 알림"), QStringLiteral("notificationsEnabled"));
+    m_preview = group->addSwitch(QStringLiteral("미리보기"), QStringLiteral("notificationPreview"));
+    m_sound = group->addSwitch(QStringLiteral("소리"), QStringLiteral("notificationSound"));
 
     // Each switch sets only its own value; the page then shows the store's values at once.
     const auto flip = [this](SwitchRow *row, auto set) {
@@ -94,10 +87,7 @@ QWidget *SettingsView::actions(QWidget *parent)
 {
     auto *group = new SettingsGroup(parent);
     const auto add = [&](const QString &text, const QString &name, bool destructive, auto action) {
-        auto *row = new ActionRow(text, destructive);
-        row->setObjectName(name);
-        group->addRow(row);
-        connect(row, &QAbstractButton::clicked, this, action);
+        connect(group->addAction(text, name, destructive), &QAbstractButton::clicked, this, action);
     };
     // Three of them only ask the workspace for another page.
     add(QStringLiteral("차단 목록"), QStringLiteral("blocked"), false,
