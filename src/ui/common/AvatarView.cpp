@@ -1,5 +1,6 @@
 #include "ui/common/AvatarView.h"
 
+#include "ui/common/ChangeNotify.h"
 #include "ui/common/DecodedImageCache.h"
 
 #include "ui/common/DisplayText.h"
@@ -51,18 +52,14 @@ void AvatarView::setAvatar(const QString &name, const std::optional<QByteArray> 
 
 void AvatarView::setJpeg(const std::optional<QByteArray> &jpeg)
 {
-    if (jpeg == m_jpeg)
-        return;
-    m_jpeg = jpeg;
-    refresh();
+    if (assignChanged(m_jpeg, jpeg))
+        refresh();
 }
 
 void AvatarView::setRemoteURL(const std::optional<QString> &remoteURL)
 {
-    if (remoteURL == m_remoteURL)
-        return;
-    m_remoteURL = remoteURL;
-    refresh();
+    if (assignChanged(m_remoteURL, remoteURL))
+        refresh();
 }
 
 QSize AvatarView::sizeHint() const

@@ -13,13 +13,6 @@ const QString betaText = QStringLiteral("Beta");
 constexpr int horizontalPadding = 6;
 constexpr int verticalPadding = 2;
 
-QFont markFont()
-{
-    QFont font = ChatFont::caption2();
-    font.setWeight(QFont::DemiBold);
-    return font;
-}
-
 } // namespace
 
 BetaMark::BetaMark(QWidget *parent)
@@ -31,7 +24,7 @@ BetaMark::BetaMark(QWidget *parent)
 
 QSize BetaMark::sizeHint() const
 {
-    const QFontMetrics metrics(markFont());
+    const QFontMetrics metrics(ChatFont::caption2(QFont::DemiBold));
     return QSize(metrics.horizontalAdvance(betaText) + 2 * horizontalPadding,
                  metrics.height() + 2 * verticalPadding);
 }
@@ -49,7 +42,7 @@ void BetaMark::paintEvent(QPaintEvent *)
     QColor ink = palette().color(QPalette::WindowText);
     ink.setAlphaF(0.7f);
     painter.setPen(ink);
-    painter.setFont(markFont());
+    painter.setFont(ChatFont::caption2(QFont::DemiBold));
     painter.drawText(rect(), Qt::AlignCenter, betaText);
 }
 

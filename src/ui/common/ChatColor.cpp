@@ -8,6 +8,16 @@
 #include <cmath>
 #include <initializer_list>
 
+QColor ChatColor::mix(const QColor &a, const QColor &b, qreal share)
+{
+    const QColor x = a.toRgb();
+    const QColor y = b.toRgb();
+    const auto channel = [share](qreal p, qreal q) { return p * share + q * (1 - share); };
+    return QColor::fromRgbF(float(channel(x.redF(), y.redF())),
+                            float(channel(x.greenF(), y.greenF())),
+                            float(channel(x.blueF(), y.blueF())));
+}
+
 namespace {
 
 constexpr qreal readable = 4.5;
@@ -89,23 +99,13 @@ bool readableOnTextBackgrounds(const QColor &ink, const QPalette &palette)
     return true;
 }
 
-QColor mixed(const QColor &ink, const QColor &background, qreal inkShare)
-{
-    const QColor a = ink.toRgb();
-    const QColor b = background.toRgb();
-    const auto channel = [inkShare](qreal x, qreal y) { return x * inkShare + y * (1 - inkShare); };
-    return QColor::fromRgbF(float(channel(a.redF(), b.redF())),
-                            float(channel(a.greenF(), b.greenF())),
-                            float(channel(a.blueF(), b.blueF())));
-}
-
 // `ink` toned down towards `toward` as far as it keeps `minimum` against every background; the
 // search stops at 60 % ink. `ink` itself when even that is too faint.
 QColor toned(const QColor &ink, const QColor &toward, std::initializer_list<QColor> backgrounds,
              qreal minimum)
 {
     for (qreal share = 0.6; share < 1; share += 0.05) {
-        const QColor candidate = mixed(ink, toward, share);
+        const QColor candidate = ChatColor::mix(ink, toward, share);
         if (std::all_of(backgrounds.begin(), backgrounds.end(), [&](const QColor &background) {
                 return ChatColor::contrast(candidate, background) >= minimum;
             }))
@@ -130,11 +130,6 @@ qreal ChatColor::contrast(const QColor &a, const QColor &b)
 bool ChatColor::isDark(const QPalette &palette)
 {
     return palette.color(QPalette::Active, QPalette::Window).lightness() < 128;
-}
-
-QColor ChatColor::mineBubble()
-{
-    return mineBubble(QGuiApplication::palette());
 }
 
 QColor ChatColor::mineBubble(const QPalette &palette)
@@ -169,7 +164,7 @@ QColor ChatColor::readableAccent(QColor accent, const QPalette &palette)
     const QColor toward = isDark(palette) ? QColor(Qt::white) : QColor(Qt::black);
     for (int step = 0;
          step < 20 && std::min(contrast(accent, window), contrast(accent, base)) < readable; ++step)
-        accent = mixed(accent, toward, 0.92);
+        accent = mix(accent, toward, 0.92);
     return accent;
 }
 
@@ -229,13 +224,8 @@ QColor ChatColor::underWhite(const QColor &fill)
 {
     QColor darker = fill;
     for (int step = 0; step < 20 && contrast(darker, Qt::white) < readable; ++step)
-        darker = mixed(darker, Qt::black, 0.92);
+        darker = mix(darker, Qt::black, 0.92);
     return darker;
-}
-
-QColor ChatColor::mix(const QColor &a, const QColor &b, qreal share)
-{
-    return mixed(a, b, share);
 }
 
 QColor ChatColor::disabledInk(const QColor &ink, const QColor &fill)

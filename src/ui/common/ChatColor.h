@@ -15,7 +15,6 @@ class ChatColor
 {
 public:
     // Own message bubbles (white content on top) and the sidebar's settings text.
-    static QColor mineBubble();
     static QColor mineBubble(const QPalette &palette);
 
     // The accent of the "공식" mark, the "안내" label, the reply bar's title and check marks.

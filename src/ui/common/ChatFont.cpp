@@ -19,9 +19,9 @@ QFont scaled(qreal factor, QFont::Weight weight = QFont::Normal)
 
 } // namespace
 
-QFont ChatFont::body()
+QFont ChatFont::body(QFont::Weight weight)
 {
-    return scaled(1.0);
+    return scaled(1.0, weight);
 }
 
 QFont ChatFont::headline()
@@ -29,32 +29,32 @@ QFont ChatFont::headline()
     return scaled(1.0, QFont::Bold);
 }
 
-QFont ChatFont::subheadline()
+QFont ChatFont::subheadline(QFont::Weight weight)
 {
-    return scaled(0.92);
+    return scaled(0.92, weight);
 }
 
-QFont ChatFont::footnote()
+QFont ChatFont::footnote(QFont::Weight weight)
 {
-    return scaled(0.85);
+    return scaled(0.85, weight);
 }
 
-QFont ChatFont::caption()
+QFont ChatFont::caption(QFont::Weight weight)
 {
-    return scaled(0.85);
+    return scaled(0.85, weight);
 }
 
-QFont ChatFont::caption2()
+QFont ChatFont::caption2(QFont::Weight weight)
 {
-    return scaled(0.78);
+    return scaled(0.78, weight);
 }
 
-QFont ChatFont::title2()
+QFont ChatFont::title2(QFont::Weight weight)
 {
-    return scaled(1.35);
+    return scaled(1.35, weight);
 }
 
-QFont ChatFont::title3()
+QFont ChatFont::title3(QFont::Weight weight)
 {
-    return scaled(1.15);
+    return scaled(1.15, weight);
 }

@@ -1,12 +1,14 @@
 #include "ui/common/ChatIcon.h"
 
 #include "ui/common/SymbolDrawing.h"
+#include "ui/common/UiMetrics.h"
 
 #include <QGuiApplication>
 #include <QIconEngine>
 #include <QPainter>
 #include <QPalette>
 #include <QPixmapCache>
+#include <QToolButton>
 
 namespace {
 
@@ -134,4 +136,16 @@ QIcon ChatIcon::symbol(const QString &name, const QColor &color)
     if (theme.isNull() && !SymbolDrawing::isKnown(name))
         return {};
     return QIcon(new SymbolEngine(name, theme, color));
+}
+
+QToolButton *ChatIcon::button(const QString &name, const QString &accessibleName, int iconSide,
+                              QWidget *parent)
+{
+    auto *button = new QToolButton(parent);
+    button->setAutoRaise(true);
+    button->setFixedSize(UiMetrics::controlHeight, UiMetrics::controlHeight);
+    button->setIcon(symbol(name));
+    button->setIconSize(QSize(iconSide, iconSide));
+    button->setAccessibleName(accessibleName);
+    return button;
 }

@@ -1,5 +1,7 @@
 #include "ui/common/ChatTextLayout.h"
 
+#include "ui/common/ChangeNotify.h"
+
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QTextLine>
@@ -58,36 +60,27 @@ void ChatTextLayout::setText(const QString &text)
 
 void ChatTextLayout::setFont(const QFont &font)
 {
-    if (font == m_font)
-        return;
-    m_font = font;
-    invalidate();
+    if (assignChanged(m_font, font))
+        invalidate();
 }
 
 void ChatTextLayout::setAlignment(Qt::Alignment alignment)
 {
-    if (alignment == m_alignment)
-        return;
-    m_alignment = alignment;
-    invalidate();
+    if (assignChanged(m_alignment, alignment))
+        invalidate();
 }
 
 void ChatTextLayout::setLinkColor(const QColor &color)
 {
-    if (color == m_linkColor)
-        return;
-    m_linkColor = color;
     // The colour is part of the layout's formats, which are fixed once it is laid out.
-    if (!m_links.isEmpty())
+    if (assignChanged(m_linkColor, color) && !m_links.isEmpty())
         invalidate();
 }
 
 void ChatTextLayout::setMaximumLines(int lines)
 {
-    if (lines == m_maximumLines)
-        return;
-    m_maximumLines = lines;
-    invalidate();
+    if (assignChanged(m_maximumLines, lines))
+        invalidate();
 }
 
 void ChatTextLayout::invalidate()

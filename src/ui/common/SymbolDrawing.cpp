@@ -55,10 +55,8 @@ void slash(QPainter &painter)
 
 void filledDisc(QPainter &painter)
 {
-    const QColor color = painter.pen().color();
     painter.save();
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(color);
+    fill(painter);
     painter.drawEllipse(QPointF(12, 12), 10, 10);
     painter.restore();
 }

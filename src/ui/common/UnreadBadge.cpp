@@ -10,17 +10,6 @@
 
 #include <algorithm>
 
-namespace {
-
-QFont badgeFont()
-{
-    QFont font = ChatFont::caption();
-    font.setWeight(QFont::Bold);
-    return font;
-}
-
-} // namespace
-
 UnreadBadge::UnreadBadge(int count, QWidget *parent)
     : QWidget(parent)
 {
@@ -45,7 +34,7 @@ QString UnreadBadge::text(int count)
 
 QSize UnreadBadge::sizeFor(int count)
 {
-    const QFontMetrics metrics(badgeFont());
+    const QFontMetrics metrics(ChatFont::caption(QFont::Bold));
     const int height = metrics.height() + 4;
     // One digit makes a circle; longer counts stretch it into a capsule.
     return QSize(std::max(height, metrics.horizontalAdvance(text(count)) + height / 2), height);
@@ -65,7 +54,7 @@ void UnreadBadge::paint(QPainter &painter, const QRect &rect, int count, const Q
     path.addRoundedRect(capsule, capsule.height() / 2, capsule.height() / 2);
     painter.fillPath(path, ChatColor::underWhite(ChatColor::alert(palette)));
     painter.setPen(Qt::white);
-    painter.setFont(badgeFont());
+    painter.setFont(ChatFont::caption(QFont::Bold));
     painter.drawText(rect, Qt::AlignCenter, text(count));
     painter.restore();
 }

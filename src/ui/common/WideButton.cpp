@@ -20,13 +20,6 @@ constexpr int bodyInset = 1; // the rounded body stays off the edges so its outl
 constexpr int spinnerFrameMs = 33;
 constexpr int spinnerTurnMs = 900;
 
-QFont titleFont()
-{
-    QFont font = ChatFont::body();
-    font.setWeight(QFont::DemiBold);
-    return font;
-}
-
 } // namespace
 
 WideButton::WideButton(const QString &title, Role role, QWidget *parent)
@@ -108,18 +101,19 @@ void WideButton::changeEvent(QEvent *event)
 
 QSize WideButton::sizeHint() const
 {
-    const QFontMetrics metrics(titleFont());
+    const QFontMetrics metrics(ChatFont::body(QFont::DemiBold));
     // A button kept at this width (a fixed size policy) must not elide its own title: the
     // title is laid out inside the inset body, and its advance is fractional (the whole-pixel
     // advance rounds it down).
-    const int titleWidth = int(std::ceil(QFontMetricsF(titleFont()).horizontalAdvance(text())));
+    const int titleWidth
+        = int(std::ceil(QFontMetricsF(ChatFont::body(QFont::DemiBold)).horizontalAdvance(text())));
     return QSize(titleWidth + 2 * (horizontalPadding + bodyInset),
                  std::max(UiMetrics::controlHeight, metrics.height() + 20));
 }
 
 QSize WideButton::minimumSizeHint() const
 {
-    const QFontMetrics metrics(titleFont());
+    const QFontMetrics metrics(ChatFont::body(QFont::DemiBold));
     return QSize(std::min(sizeHint().width(), 8 * metrics.averageCharWidth()), sizeHint().height());
 }
 
@@ -193,8 +187,8 @@ void WideButton::paintEvent(QPaintEvent *)
         return;
     }
     painter.setPen(ink);
-    painter.setFont(titleFont());
-    const QFontMetrics metrics(titleFont());
+    painter.setFont(ChatFont::body(QFont::DemiBold));
+    const QFontMetrics metrics(ChatFont::body(QFont::DemiBold));
     const QRectF textArea = body.adjusted(horizontalPadding, 0, -horizontalPadding, 0);
     painter.drawText(textArea, Qt::AlignCenter,
                      metrics.elidedText(text(), Qt::ElideRight, int(textArea.width())));

@@ -53,7 +53,8 @@ ChatList::ChatList(LocalStore &store, const Navigation &navigation, QWidget *par
     , m_model(new RoomListModel(store, this))
     , m_rowDelegate(new ConversationRowDelegate(this))
     , m_search(new QLineEdit(this))
-    , m_newChat(new QToolButton(this))
+    , m_newChat(ChatIcon::button(QStringLiteral("square.and.pencil"), QStringLiteral("새 대화"), 20,
+                                 this))
     , m_view(new RoomListView(this))
     , m_start(new WideButton(QStringLiteral("대화 시작"), WideButton::Role::Normal, this))
     , m_noMatch(new QLabel(QStringLiteral("해당하는 대화가 없습니다."), this))
@@ -89,11 +90,6 @@ void ChatList::prepareParts()
     ChatColor::keepSecondary(m_search, QPalette::PlaceholderText);
     m_search->setAccessibleName(QStringLiteral("검색"));
     m_search->setText(m_navigation.query());
-    m_newChat->setIcon(ChatIcon::symbol(QStringLiteral("square.and.pencil")));
-    m_newChat->setIconSize(QSize(20, 20));
-    m_newChat->setAutoRaise(true);
-    m_newChat->setFixedSize(UiMetrics::controlHeight, UiMetrics::controlHeight);
-    m_newChat->setAccessibleName(QStringLiteral("새 대화"));
 
     m_model->setQuery(m_navigation.query());
     m_view->setModel(m_model);

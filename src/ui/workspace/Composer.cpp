@@ -129,17 +129,6 @@ protected:
     }
 };
 
-QToolButton *symbolButton(const QString &symbol, const QString &name, QWidget *parent)
-{
-    auto *button = new QToolButton(parent);
-    button->setAutoRaise(true);
-    button->setFixedSize(UiMetrics::controlHeight, UiMetrics::controlHeight);
-    button->setIcon(ChatIcon::symbol(symbol));
-    button->setIconSize(QSize(22, 22));
-    button->setAccessibleName(name);
-    return button;
-}
-
 } // namespace
 
 Composer::Composer(LocalStore &store, RoomState &room, QWidget *parent)
@@ -153,9 +142,10 @@ Composer::Composer(LocalStore &store, RoomState &room, QWidget *parent)
     , m_photoBar(new QWidget(m_editor))
     , m_photo(new ComposerPhoto(m_photoBar))
     , m_field(new ComposerField)
-    , m_photoButton(symbolButton(QStringLiteral("photo"), QStringLiteral("보관함"), m_editor))
-    , m_sendButton(
-          symbolButton(QStringLiteral("arrow.up.circle.fill"), QStringLiteral("보내기"), m_editor))
+    , m_photoButton(
+          ChatIcon::button(QStringLiteral("photo"), QStringLiteral("보관함"), 22, m_editor))
+    , m_sendButton(ChatIcon::button(QStringLiteral("arrow.up.circle.fill"),
+                                    QStringLiteral("보내기"), 22, m_editor))
 {
     setObjectName(QStringLiteral("composer"));
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);

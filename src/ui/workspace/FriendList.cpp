@@ -17,7 +17,6 @@
 #include <QLabel>
 #include <QListView>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 
 namespace {
@@ -52,16 +51,10 @@ protected:
     {
         QPainter painter(this);
         if (underMouse() || isDown() || hasFocus()) {
-            painter.save();
-            painter.setRenderHint(QPainter::Antialiasing);
-            const QColor fill = UiMetrics::shade(
-                palette(), isDown() ? UiMetrics::Shade::pressed : UiMetrics::Shade::hover);
-            QPainterPath plate;
-            plate.addRoundedRect(QRectF(rect().adjusted(SidebarRowPaint::inset / 2, 1,
-                                                        -SidebarRowPaint::inset / 2, -1)),
-                                 UiMetrics::plateRadius, UiMetrics::plateRadius);
-            painter.fillPath(plate, fill);
-            painter.restore();
+            SidebarRowPaint::paintPlate(
+                painter, rect(),
+                UiMetrics::shade(palette(),
+                                 isDown() ? UiMetrics::Shade::pressed : UiMetrics::Shade::hover));
         }
         const int side = SidebarRowPaint::inset + 4;
         const QRect area(side, 4, width() - 2 * side, UiMetrics::avatarSize);

@@ -69,9 +69,7 @@ protected:
             painter.setBrush(Qt::NoBrush);
             painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), radius - 2, radius - 2);
         }
-        QFont font = ChatFont::body();
-        if (isChecked())
-            font.setWeight(QFont::DemiBold);
+        const QFont font = ChatFont::body(isChecked() ? QFont::DemiBold : QFont::Normal);
         painter.setFont(font);
         painter.setPen(p.color(QPalette::WindowText));
         painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine,

@@ -21,13 +21,6 @@
 
 namespace {
 
-QFont settingsFont()
-{
-    QFont font = ChatFont::body();
-    font.setWeight(QFont::DemiBold);
-    return font;
-}
-
 // The foot's "설정": plain text in the own-bubble colour (made readable on the window),
 // leading-aligned across the column.
 class SettingsButton : public QAbstractButton
@@ -45,7 +38,7 @@ public:
 
     QSize sizeHint() const override
     {
-        const QFontMetrics metrics(settingsFont());
+        const QFontMetrics metrics(ChatFont::body(QFont::DemiBold));
         return QSize(metrics.horizontalAdvance(text()) + 2 * padding,
                      std::max(UiMetrics::controlHeight, metrics.height() + 16));
     }
@@ -61,7 +54,7 @@ protected:
                 UiMetrics::shade(palette(),
                                  isDown() ? UiMetrics::Shade::pressed : UiMetrics::Shade::hover));
         }
-        painter.setFont(settingsFont());
+        painter.setFont(ChatFont::body(QFont::DemiBold));
         // The own-bubble blue, lifted where a dark window would leave it too faint to read.
         painter.setPen(ChatColor::readableAccent(ChatColor::mineBubble(palette()), palette()));
         const QRect area = rect().adjusted(padding, 0, -padding, 0);

@@ -21,13 +21,6 @@ constexpr int itemGap = 8;
 constexpr int headerTop = 10;
 constexpr int headerBottom = 4;
 
-QFont headerFont()
-{
-    QFont font = ChatFont::footnote();
-    font.setWeight(QFont::DemiBold);
-    return font;
-}
-
 int buttonWidth(const QString &text)
 {
     return std::max(UiMetrics::controlHeight,
@@ -72,7 +65,9 @@ QSize SidebarPersonDelegate::sizeHint(const QStyleOptionViewItem &, const QModel
 {
     const FriendRow *row = rowOf(index);
     if (row && row->kind == FriendRow::header)
-        return QSize(1, headerTop + QFontMetrics(headerFont()).height() + headerBottom);
+        return QSize(1,
+                     headerTop + QFontMetrics(ChatFont::footnote(QFont::DemiBold)).height()
+                         + headerBottom);
     return QSize(1, UiMetrics::avatarSize + 2 * verticalPadding);
 }
 
@@ -149,9 +144,9 @@ void SidebarPersonDelegate::paintHeader(QPainter &painter, const QStyleOptionVie
 {
     const QRect area = option.rect.adjusted(SidebarRowPaint::inset + 4, headerTop,
                                             -(SidebarRowPaint::inset + 4), -headerBottom);
-    const QFontMetrics metrics(headerFont());
+    const QFontMetrics metrics(ChatFont::footnote(QFont::DemiBold));
     painter.save();
-    painter.setFont(headerFont());
+    painter.setFont(ChatFont::footnote(QFont::DemiBold));
     painter.setPen(ChatColor::secondaryText(option.palette));
     painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                      metrics.elidedText(row.text, Qt::ElideRight, area.width()));

@@ -34,11 +34,16 @@ void paintBackground(QPainter &painter, const QStyleOptionViewItem &option)
     } else {
         fill = UiMetrics::shade(option.palette, UiMetrics::Shade::hover);
     }
+    paintPlate(painter, option.rect, fill);
+}
+
+void paintPlate(QPainter &painter, const QRect &row, const QColor &fill)
+{
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     QPainterPath plate;
-    plate.addRoundedRect(QRectF(option.rect.adjusted(inset / 2, 1, -inset / 2, -1)),
-                         UiMetrics::plateRadius, UiMetrics::plateRadius);
+    plate.addRoundedRect(QRectF(row.adjusted(inset / 2, 1, -inset / 2, -1)), UiMetrics::plateRadius,
+                         UiMetrics::plateRadius);
     painter.fillPath(plate, fill);
     painter.restore();
 }

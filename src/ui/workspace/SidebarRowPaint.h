@@ -20,6 +20,8 @@ constexpr int inset = 8;
 
 // The plate behind a selected or hovered row.
 void paintBackground(QPainter &painter, const QStyleOptionViewItem &option);
+// That plate in `fill`, for a row that is a widget of its own.
+void paintPlate(QPainter &painter, const QRect &row, const QColor &fill);
 // Primary or secondary text colour for the row's state.
 QColor textColor(const QStyleOptionViewItem &option, bool secondary);
 

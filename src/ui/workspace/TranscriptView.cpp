@@ -71,14 +71,12 @@ TranscriptView::TranscriptView(LocalStore &store, RoomState &room, QWidget *pare
             });
 
     connectList();
-    connect(&m_room, &RoomState::bottomPinChanged, this, [this] {
+    const auto pinIfShown = [this] {
         if (m_onScreen)
             pinToBottom();
-    });
-    connect(&m_room, &RoomState::draftChanged, this, [this] {
-        if (m_onScreen)
-            pinToBottom();
-    });
+    };
+    connect(&m_room, &RoomState::bottomPinChanged, this, pinIfShown);
+    connect(&m_room, &RoomState::draftChanged, this, pinIfShown);
     connect(&m_room, &RoomState::loadingChanged, this, &TranscriptView::updateHeader);
     connect(&m_store, &LocalStore::olderRoomsChanged, this, &TranscriptView::updateHeader);
     connect(&m_store, &LocalStore::pushTargetChanged, this, &TranscriptView::pushTargetChanged);

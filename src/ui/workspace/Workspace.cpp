@@ -103,18 +103,23 @@ void Workspace::setUpColumns(Sidebar *sidebar)
 
 void Workspace::connectSidebar(Sidebar *sidebar)
 {
-    connect(sidebar, &Sidebar::sectionPicked, this, &Workspace::showSection);
-    connect(sidebar, &Sidebar::settingsRequested, this, &Workspace::openSettings);
+    Navigation *navigation = m_navigation;
+    const auto openNewChat = [navigation] { navigation->setShowNewChat(true); };
+    connect(sidebar, &Sidebar::sectionPicked, navigation, &Navigation::setSection);
+    // The settings open in place of a room's information panel.
+    connect(sidebar, &Sidebar::settingsRequested, navigation, [navigation] {
+        navigation->setPageClosingInfo(Page{Page::settings, {}});
+    });
     ChatList *chats = sidebar->chatList();
-    connect(chats, &ChatList::queryEdited, this, &Workspace::search);
-    connect(chats, &ChatList::newChatRequested, this, &Workspace::openNewChat);
-    connect(chats, &ChatList::roomRequested, this, &Workspace::openRoom);
-    connect(chats, &ChatList::writeRequested, this, &Workspace::openRoomToWrite);
-    connect(chats, &ChatList::leaveRequested, this, &Workspace::askLeave);
+    connect(chats, &ChatList::queryEdited, navigation, &Navigation::setQuery);
+    connect(chats, &ChatList::newChatRequested, navigation, openNewChat);
+    connect(chats, &ChatList::roomRequested, navigation, &Navigation::openRoom);
+    connect(chats, &ChatList::writeRequested, navigation, &Navigation::openRoomToWrite);
+    connect(chats, &ChatList::leaveRequested, navigation, &Navigation::setLeaveId);
     connect(chats, &ChatList::hidden, this, &Workspace::roomHidden);
     FriendList *friends = sidebar->friendList();
-    connect(friends, &FriendList::pageRequested, this, &Workspace::showPage);
-    connect(friends, &FriendList::newChatRequested, this, &Workspace::openNewChat);
+    connect(friends, &FriendList::pageRequested, navigation, &Navigation::setPage);
+    connect(friends, &FriendList::newChatRequested, navigation, openNewChat);
 }
 
 // The page, the sheets, the leave alert and the banner each follow their navigation value.

@@ -50,21 +50,11 @@ public:
     // How long a banner text stays (2 seconds); tests shorten it.
     void setBannerDuration(std::chrono::milliseconds duration) { m_bannerDuration = duration; }
 
-    // The requests of the views, pages and sheets, each one change of the navigation.
-    void showSection(Section section) { m_navigation->setSection(section); }
-    void search(const QString &query) { m_navigation->setQuery(query); }
+    // The requests of the views, pages and sheets that take more than one plain change of the
+    // navigation; the others are connected straight to it.
     void openRoom(const QUuid &roomId) { m_navigation->openRoom(roomId); }
-    // Opens the room and gives its message field the keyboard (Return on a room's row).
-    void openRoomToWrite(const QUuid &roomId) { m_navigation->openRoomToWrite(roomId); }
     // A room taken off the list: the detail column leaves it if it is open.
     void roomHidden(const QUuid &roomId);
-    // Raises the leave alert for the room.
-    void askLeave(const QUuid &roomId) { m_navigation->setLeaveId(roomId); }
-    // A page that only moves on to another page (close, settings' sub-pages, the friend list).
-    void showPage(const Page &page) { m_navigation->setPage(page); }
-    // The sidebar's settings button: a room's information panel closes, the settings open.
-    void openSettings() { m_navigation->setPageClosingInfo(Page{Page::settings, {}}); }
-    void showRoomInfo(bool shown) { m_navigation->setRoomInfo(shown); }
     // A room's profile link: the room's information panel closes, the profile opens.
     void openProfile(const QUuid &userId)
     {
@@ -72,13 +62,10 @@ public:
     }
     // After leaving the open room from its information panel.
     void leaveRoom() { m_navigation->setPageClosingInfo(Page{Page::pick, {}}); }
-    void openNewChat() { m_navigation->setShowNewChat(true); }
     // The new-conversation sheet made or found a room: the sheet goes, the room opens.
     void openFromNewChat(const QUuid &roomId);
-    void askReport(const ReportDraft &draft) { m_navigation->setReport(draft); }
     // The report sheet finished with a text to show.
     void finishReport(const QString &text);
-    void showMedia(const QUuid &messageId) { m_navigation->setMediaId(messageId); }
 
     // The store's requests to open a room (a notification click, an accepted invite).
     void followPush();

@@ -56,7 +56,10 @@ QSize sheetMinimum(Sheet sheet)
 QWidget *Workspace::createPage(const Page &page)
 {
     QWidget *parent = m_detailColumn;
-    const auto show = [this](Page::Kind kind) { return [this, kind] { showPage({kind, {}}); }; };
+    Navigation *navigation = m_navigation;
+    const auto show = [navigation](Page::Kind kind) {
+        return [navigation, kind] { navigation->setPage({kind, {}}); };
+    };
     // A page that only asks to be left goes back to `back`.
     const auto leaving = [&](PageBase *created, Page::Kind back) {
         connect(created, &PageBase::closeRequested, this, show(back));
@@ -76,7 +79,7 @@ QWidget *Workspace::createPage(const Page &page)
                     self->openRoom(roomId);
             },
             parent);
-        connect(profile, &ProfileView::reportRequested, this, &Workspace::askReport);
+        connect(profile, &ProfileView::reportRequested, m_navigation, &Navigation::setReport);
         return profile;
     }
     case Page::me:
@@ -103,11 +106,11 @@ QWidget *Workspace::createPage(const Page &page)
 RoomView *Workspace::createRoom(const QUuid &roomId)
 {
     auto *room = new RoomView(m_store, *m_navigation, roomId, m_detailColumn);
-    connect(room, &RoomView::roomInfoRequested, this, &Workspace::showRoomInfo);
+    connect(room, &RoomView::roomInfoRequested, m_navigation, &Navigation::setRoomInfo);
     connect(room, &RoomView::profileRequested, this, &Workspace::openProfile);
     connect(room, &RoomView::left, this, &Workspace::leaveRoom);
-    connect(room, &RoomView::reportRequested, this, &Workspace::askReport);
-    connect(room, &RoomView::mediaRequested, this, &Workspace::showMedia);
+    connect(room, &RoomView::reportRequested, m_navigation, &Navigation::setReport);
+    connect(room, &RoomView::mediaRequested, m_navigation, &Navigation::setMediaId);
     return room;
 }
 
