@@ -34,7 +34,7 @@ public:
 protected:
     // The rows' data beyond the account's own roles (accessible texts, check states...); an
     // invalid QVariant falls back to the account's roles.
-    virtual QVariant extraData(const Account &account, int role) const;
+    virtual QVariant extraData(const Account &, int /*role*/) const { return {}; }
     void rebuild() override;
     const QList<Account> &rows() const { return m_rows; }
 

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <initializer_list>
 
@@ -139,11 +140,6 @@ QColor ChatColor::mineBubble(const QPalette &palette)
     return isDark(palette) ? QColor(0x26, 0x70, 0xE8) : QColor(0x1E, 0x6F, 0xE6);
 }
 
-QColor ChatColor::officialMark()
-{
-    return officialMark(QGuiApplication::palette());
-}
-
 QColor ChatColor::officialMark(const QPalette &palette)
 {
     return isDark(palette) ? QColor(0x3D, 0xD6, 0x8C) : QColor(0x0E, 0x8F, 0x5A);
@@ -188,19 +184,15 @@ QColor ChatColor::secondaryText(const QPalette &palette)
     const QColor base = palette.color(QPalette::Base);
     // Asked for by every painted row: the search below runs once per appearance, not per row.
     // The answer depends on these colours alone (the other bubble's follows the active window).
-    const QColor active = palette.color(QPalette::Active, QPalette::Window);
-    static QRgb lastText = 0, lastWindow = 0, lastBase = 0, lastActive = 0;
+    const std::array<QRgb, 4> colours{text.rgba(), window.rgba(), base.rgba(),
+                                      palette.color(QPalette::Active, QPalette::Window).rgba()};
+    static std::array<QRgb, 4> lastColours;
     static QColor last;
-    if (last.isValid() && text.rgba() == lastText && window.rgba() == lastWindow
-        && base.rgba() == lastBase && active.rgba() == lastActive)
-        return last;
-    const QColor found = toned(text, window, {window, base, theirsBubble(palette)}, readable);
-    lastText = text.rgba();
-    lastWindow = window.rgba();
-    lastBase = base.rgba();
-    lastActive = active.rgba();
-    last = found;
-    return found;
+    if (!last.isValid() || colours != lastColours) {
+        last = toned(text, window, {window, base, theirsBubble(palette)}, readable);
+        lastColours = colours;
+    }
+    return last;
 }
 
 QColor ChatColor::disabledText(const QPalette &palette)
@@ -245,9 +237,4 @@ QColor ChatColor::link(const QPalette &palette)
     if (readableOnTextBackgrounds(own, palette))
         return own;
     return isDark(palette) ? QColor(0x8A, 0xB4, 0xF8) : QColor(0x0B, 0x57, 0xD0);
-}
-
-QColor ChatColor::linkOnMine(const QPalette &)
-{
-    return QColor(Qt::white);
 }

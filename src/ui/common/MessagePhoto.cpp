@@ -1,6 +1,5 @@
 #include "ui/common/MessagePhoto.h"
 
-#include "ui/common/ImageShrink.h"
 #include "ui/common/RemoteImageCache.h"
 
 #include <QPainter>

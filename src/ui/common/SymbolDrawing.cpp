@@ -46,13 +46,6 @@ void knockOut(QPainter &painter, qreal width, Cut cut)
     painter.restore();
 }
 
-void slash(QPainter &painter)
-{
-    const QLineF line(4, 3.5, 20, 20.5);
-    knockOut(painter, stroke * 3, [&] { painter.drawLine(line); });
-    painter.drawLine(line);
-}
-
 void filledDisc(QPainter &painter)
 {
     painter.save();
@@ -267,16 +260,21 @@ void ellipsis(QPainter &painter)
         painter.drawEllipse(QPointF(x, 12), 2, 2);
 }
 
+// `draw` crossed out by a slash that cuts a gap into it.
+template<Draw draw>
+void slashed(QPainter &painter)
+{
+    draw(painter);
+    const QLineF line(4, 3.5, 20, 20.5);
+    knockOut(painter, stroke * 3, [&] { painter.drawLine(line); });
+    painter.drawLine(line);
+}
+
 const QHash<QString, Symbol> &symbols()
 {
     static const QHash<QString, Symbol> table{
         {"bell", {{"notifications", "preferences-system-notifications"}, bell}},
-        {"bell.slash",
-         {{"notifications-disabled"},
-          [](QPainter &painter) {
-              bell(painter);
-              slash(painter);
-          }}},
+        {"bell.slash", {{"notifications-disabled"}, slashed<bell>}},
         {"gearshape", {{"preferences-system", "configure"}, gear}},
         {"square.and.pencil", {{"document-edit", "mail-message-new"}, pencilOnSquare}},
         {"person.badge.plus", {{"contact-new", "list-add-user"}, personPlus}},
@@ -292,12 +290,7 @@ const QHash<QString, Symbol> &symbols()
         {"link", {{"insert-link"}, link}},
         // Themes that have a pin rarely have its crossed-out partner: our own pair only.
         {"pin", {{}, pin}},
-        {"pin.slash",
-         {{},
-          [](QPainter &painter) {
-              pin(painter);
-              slash(painter);
-          }}},
+        {"pin.slash", {{}, slashed<pin>}},
         {"plus", {{"list-add"}, plus}},
         {"checkmark", {{"object-select"}, check}},
         {"checkmark.circle.fill", {{}, checkInDisc}},
