@@ -49,17 +49,6 @@ QVariant AccountListModel::data(const QModelIndex &index, int role) const
     }
 }
 
-QHash<int, QByteArray> AccountListModel::roleNames() const
-{
-    QHash<int, QByteArray> names = KeyedListModel::roleNames();
-    names.insert(IdRole, "id");
-    names.insert(HandleRole, "handle");
-    names.insert(OfficialRole, "official");
-    names.insert(AvatarJpegRole, "avatarJpeg");
-    names.insert(AvatarUrlRole, "avatarUrl");
-    return names;
-}
-
 void AccountListModel::rebuild()
 {
     // A source that names an account twice shows it once, where it first appears.

@@ -26,7 +26,6 @@ public:
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role) const override;
-    QHash<int, QByteArray> roleNames() const override;
 
     // The name, "공식" for an official account and "@handle", as a screen reader says them.
     static QString spokenPerson(const Account &account);

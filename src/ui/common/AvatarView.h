@@ -26,7 +26,6 @@ public:
     void setJpeg(const std::optional<QByteArray> &jpeg);
     void setRemoteURL(const std::optional<QString> &remoteURL);
 
-    QString name() const { return m_name; }
     Content content() const { return m_content; }
 
     QSize sizeHint() const override;
