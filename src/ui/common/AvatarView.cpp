@@ -57,16 +57,10 @@ QSize AvatarView::sizeHint() const
 
 void AvatarView::refresh()
 {
-    m_content = Content::Initial;
-    m_picture.setImage(QImage());
-    if (m_jpeg && !m_jpeg->isEmpty()) {
-        // Room for device pixel ratios up to 3 without decoding far more than is shown.
-        const QImage local = ImageShrink::image(*m_jpeg, m_size * 3);
-        if (!local.isNull()) {
-            m_content = Content::Local;
-            m_picture.setImage(local);
-        }
-    }
+    // Room for device pixel ratios up to 3 without decoding far more than is shown.
+    m_picture.setImage(m_jpeg && !m_jpeg->isEmpty() ? ImageShrink::image(*m_jpeg, m_size * 3)
+                                                    : QImage());
+    m_content = m_picture.isNull() ? Content::Initial : Content::Local;
     if (m_content == Content::Initial && m_remoteURL && !m_remoteURL->isEmpty()) {
         RemoteImageCache *cache = RemoteImageCache::shared();
         const QString address = *m_remoteURL;
