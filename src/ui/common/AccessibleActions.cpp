@@ -36,16 +36,6 @@ RowActionHolder *holderOf(QObject *view)
                 : nullptr;
 }
 
-bool isChecked(const QModelIndex &index)
-{
-    return index.data(Qt::CheckStateRole).toInt() == Qt::Checked;
-}
-
-bool isCheckable(const QModelIndex &index)
-{
-    return index.data(Qt::CheckStateRole).isValid();
-}
-
 // A checkable button whose "Toggle" and "Press" click it.
 class ClickToggleAccessible : public QAccessibleWidget
 {
@@ -138,8 +128,9 @@ public:
         s.focused = m_view->hasFocus() && m_view->currentIndex() == at;
         s.selectable = m_view->selectionMode() != QAbstractItemView::NoSelection;
         s.selected = m_view->selectionModel() && m_view->selectionModel()->isSelected(at);
-        s.checkable = isCheckable(at);
-        s.checked = s.checkable && isChecked(at);
+        const QVariant check = at.data(Qt::CheckStateRole);
+        s.checkable = check.isValid();
+        s.checked = check.toInt() == Qt::Checked;
         const QRect local = m_view->visualRect(at);
         s.invisible = local.isEmpty();
         s.offscreen = !local.intersects(m_view->viewport()->rect());
@@ -160,7 +151,7 @@ public:
         if (!at.isValid() || !holder || !(at.flags() & Qt::ItemIsEnabled))
             return {};
         QStringList names = holder->names(at);
-        if (isCheckable(at) && names.contains(pressAction()))
+        if (at.data(Qt::CheckStateRole).isValid() && names.contains(pressAction()))
             names.prepend(toggleAction());
         return names;
     }

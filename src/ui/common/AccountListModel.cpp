@@ -1,6 +1,6 @@
 #include "ui/common/AccountListModel.h"
 
-#include "ui/common/OfficialMark.h"
+#include "ui/common/PersonLabel.h"
 
 #include <QSet>
 
@@ -18,17 +18,8 @@ int AccountListModel::rowCount(const QModelIndex &parent) const
 
 QString AccountListModel::spokenPerson(const Account &account)
 {
-    QString spoken = account.displayName;
-    if (account.kind == AccountKind::official)
-        spoken += QStringLiteral(", ") + OfficialMark::text();
-    if (!account.handle.isEmpty())
-        spoken += QStringLiteral(", @") + account.handle;
-    return spoken;
-}
-
-QVariant AccountListModel::extraData(const Account &, int) const
-{
-    return {};
+    return PersonLabel::spokenText(account.displayName, account.handle,
+                                   account.kind == AccountKind::official);
 }
 
 QVariant AccountListModel::data(const QModelIndex &index, int role) const
@@ -56,17 +47,6 @@ QVariant AccountListModel::data(const QModelIndex &index, int role) const
     default:
         return {};
     }
-}
-
-QHash<int, QByteArray> AccountListModel::roleNames() const
-{
-    QHash<int, QByteArray> names = KeyedListModel::roleNames();
-    names.insert(IdRole, "id");
-    names.insert(HandleRole, "handle");
-    names.insert(OfficialRole, "official");
-    names.insert(AvatarJpegRole, "avatarJpeg");
-    names.insert(AvatarUrlRole, "avatarUrl");
-    return names;
 }
 
 void AccountListModel::rebuild()

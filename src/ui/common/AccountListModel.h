@@ -26,7 +26,6 @@ public:
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role) const override;
-    QHash<int, QByteArray> roleNames() const override;
 
     // The name, "공식" for an official account and "@handle", as a screen reader says them.
     static QString spokenPerson(const Account &account);
@@ -34,7 +33,7 @@ public:
 protected:
     // The rows' data beyond the account's own roles (accessible texts, check states...); an
     // invalid QVariant falls back to the account's roles.
-    virtual QVariant extraData(const Account &account, int role) const;
+    virtual QVariant extraData(const Account &, int /*role*/) const { return {}; }
     void rebuild() override;
     const QList<Account> &rows() const { return m_rows; }
 

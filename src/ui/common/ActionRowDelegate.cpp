@@ -30,21 +30,6 @@ ActionRowDelegate::ActionRowDelegate(QAbstractItemView *view)
         });
 }
 
-bool ActionRowDelegate::pressable(const QModelIndex &) const
-{
-    return true;
-}
-
-QStringList ActionRowDelegate::actions(const QModelIndex &) const
-{
-    return {};
-}
-
-QRect ActionRowDelegate::actionRect(const QRect &, const QModelIndex &, int) const
-{
-    return {};
-}
-
 int ActionRowDelegate::partAt(const QRect &rect, const QModelIndex &row, const QPoint &pos) const
 {
     if (!rect.contains(pos))

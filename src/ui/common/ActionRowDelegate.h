@@ -28,12 +28,15 @@ signals:
     void actionClicked(const QModelIndex &row, int action);
 
 protected:
-    // Whether a click on the row (off its buttons) acts; true unless overridden.
-    virtual bool pressable(const QModelIndex &row) const;
-    // The texts of the row's buttons; none unless overridden.
-    virtual QStringList actions(const QModelIndex &row) const;
+    // Whether a click on the row (off its buttons) acts.
+    virtual bool pressable(const QModelIndex &) const { return true; }
+    // The texts of the row's buttons.
+    virtual QStringList actions(const QModelIndex &) const { return {}; }
     // Where the row occupying `rect` paints its button `action`.
-    virtual QRect actionRect(const QRect &rect, const QModelIndex &row, int action) const;
+    virtual QRect actionRect(const QRect & /*rect*/, const QModelIndex &, int /*action*/) const
+    {
+        return {};
+    }
     // The part at `pos` of the row occupying `rect`: a button, else the row if pressable().
     virtual int partAt(const QRect &rect, const QModelIndex &row, const QPoint &pos) const;
     // The part that `key` presses on the current row: Return, Enter and Space press the row,

@@ -2,9 +2,7 @@
 
 #include "ui/common/ChangeNotify.h"
 #include "ui/common/DecodedImageCache.h"
-
 #include "ui/common/DisplayText.h"
-#include "ui/common/ImageShrink.h"
 #include "ui/common/RemoteImageCache.h"
 
 #include <QPainter>
@@ -12,16 +10,6 @@
 #include <QTextBoundaryFinder>
 
 #include <algorithm>
-
-namespace {
-
-// Room for device pixel ratios up to 3 without decoding far more than is shown.
-int decodeSide(int size)
-{
-    return std::max(1, size * 3);
-}
-
-} // namespace
 
 AvatarView::AvatarView(int size, QWidget *parent)
     : QWidget(parent)
@@ -69,15 +57,10 @@ QSize AvatarView::sizeHint() const
 
 void AvatarView::refresh()
 {
-    m_content = Content::Initial;
-    m_picture.setImage(QImage());
-    if (m_jpeg && !m_jpeg->isEmpty()) {
-        const QImage local = ImageShrink::image(*m_jpeg, decodeSide(m_size));
-        if (!local.isNull()) {
-            m_content = Content::Local;
-            m_picture.setImage(local);
-        }
-    }
+    // Room for device pixel ratios up to 3 without decoding far more than is shown.
+    m_picture.setImage(m_jpeg && !m_jpeg->isEmpty() ? ImageShrink::image(*m_jpeg, m_size * 3)
+                                                    : QImage());
+    m_content = m_picture.isNull() ? Content::Initial : Content::Local;
     if (m_content == Content::Initial && m_remoteURL && !m_remoteURL->isEmpty()) {
         RemoteImageCache *cache = RemoteImageCache::shared();
         const QString address = *m_remoteURL;
@@ -152,13 +135,6 @@ void paintDisc(QPainter &painter, const QRectF &rect, bool hasPicture,
 
 } // namespace
 
-void AvatarView::paintAvatar(QPainter &painter, const QRectF &rect, AspectFill &image,
-                             const QString &name, const QPalette &palette)
-{
-    paintDisc(
-        painter, rect, !image.isNull(), [&] { image.paint(painter, rect); }, name, palette);
-}
-
 void AvatarView::paintCached(QPainter &painter, const QRectF &rect, const QString &name,
                              const std::optional<QByteArray> &jpeg,
                              const std::optional<QString> &remoteURL, const QPalette &palette)
@@ -182,5 +158,8 @@ void AvatarView::paintCached(QPainter &painter, const QRectF &rect, const QStrin
 void AvatarView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    paintAvatar(painter, QRectF(0, 0, m_size, m_size), m_picture, m_name, palette());
+    const QRectF disc(0, 0, m_size, m_size);
+    paintDisc(
+        painter, disc, !m_picture.isNull(), [&] { m_picture.paint(painter, disc); }, m_name,
+        palette());
 }

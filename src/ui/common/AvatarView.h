@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/common/ImagePaint.h"
+#include "ui/common/ImageShrink.h"
 
 #include <QByteArray>
 #include <QString>
@@ -26,8 +26,6 @@ public:
     void setJpeg(const std::optional<QByteArray> &jpeg);
     void setRemoteURL(const std::optional<QString> &remoteURL);
 
-    QString name() const { return m_name; }
-    int avatarSize() const { return m_size; }
     Content content() const { return m_content; }
 
     QSize sizeHint() const override;
@@ -36,11 +34,7 @@ public:
     // whole), ignoring leading blanks; empty for an empty name.
     static QString initial(const QString &name);
 
-    // The disc itself, for views that paint rows without widgets: `image` when it is not null,
-    // else the initial of `name`.
-    static void paintAvatar(QPainter &painter, const QRectF &rect, AspectFill &image,
-                            const QString &name, const QPalette &palette);
-    // The same disc for painted rows, its picture taken from DecodedImageCache::shared() (the
+    // The disc for painted rows, its picture taken from DecodedImageCache::shared() (the
     // local JPEG, else the remote address); until the picture is decoded or loaded the initial
     // shows, and the cache's `ready` signal asks for the repaint.
     static void paintCached(QPainter &painter, const QRectF &rect, const QString &name,

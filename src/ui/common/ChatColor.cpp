@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <initializer_list>
 
@@ -88,15 +89,22 @@ qreal luminance(const QColor &color)
         + 0.0722 * linear(rgb.blueF());
 }
 
-// Whether `ink` reads (contrast 4.5) on everything text is drawn on: the window, the base and
-// somebody else's bubble.
-bool readableOnTextBackgrounds(const QColor &ink, const QPalette &palette)
+// Whether `ink` keeps at least `minimum` contrast on every background.
+bool readsOn(const QColor &ink, std::initializer_list<QColor> backgrounds, qreal minimum = readable)
 {
-    for (const QColor &background : {palette.color(QPalette::Window), palette.color(QPalette::Base),
-                                     ChatColor::theirsBubble(palette)})
-        if (ChatColor::contrast(ink, background) < readable)
-            return false;
-    return true;
+    return std::all_of(backgrounds.begin(), backgrounds.end(), [&](const QColor &background) {
+        return ChatColor::contrast(ink, background) >= minimum;
+    });
+}
+
+// `colour` moved towards `toward` in small steps, as few as it takes (at most 20) to read on
+// every background.
+QColor readableTowards(QColor colour, const QColor &toward,
+                       std::initializer_list<QColor> backgrounds)
+{
+    for (int step = 0; step < 20 && !readsOn(colour, backgrounds); ++step)
+        colour = ChatColor::mix(colour, toward, 0.92);
+    return colour;
 }
 
 // `ink` toned down towards `toward` as far as it keeps `minimum` against every background; the
@@ -105,10 +113,8 @@ QColor toned(const QColor &ink, const QColor &toward, std::initializer_list<QCol
              qreal minimum)
 {
     for (qreal share = 0.6; share < 1; share += 0.05) {
-        const QColor candidate = ChatColor::mix(ink, toward, share);
-        if (std::all_of(backgrounds.begin(), backgrounds.end(), [&](const QColor &background) {
-                return ChatColor::contrast(candidate, background) >= minimum;
-            }))
+        if (const QColor candidate = ChatColor::mix(ink, toward, share);
+            readsOn(candidate, backgrounds, minimum))
             return candidate;
     }
     return ink;
@@ -139,11 +145,6 @@ QColor ChatColor::mineBubble(const QPalette &palette)
     return isDark(palette) ? QColor(0x26, 0x70, 0xE8) : QColor(0x1E, 0x6F, 0xE6);
 }
 
-QColor ChatColor::officialMark()
-{
-    return officialMark(QGuiApplication::palette());
-}
-
 QColor ChatColor::officialMark(const QPalette &palette)
 {
     return isDark(palette) ? QColor(0x3D, 0xD6, 0x8C) : QColor(0x0E, 0x8F, 0x5A);
@@ -159,13 +160,9 @@ QColor ChatColor::alert(const QPalette &palette)
 QColor ChatColor::readableAccent(QColor accent, const QPalette &palette)
 {
     // Towards white on a dark window, towards black on a light grey one.
-    const QColor window = palette.color(QPalette::Active, QPalette::Window);
-    const QColor base = palette.color(QPalette::Active, QPalette::Base);
-    const QColor toward = isDark(palette) ? QColor(Qt::white) : QColor(Qt::black);
-    for (int step = 0;
-         step < 20 && std::min(contrast(accent, window), contrast(accent, base)) < readable; ++step)
-        accent = mix(accent, toward, 0.92);
-    return accent;
+    return readableTowards(accent, isDark(palette) ? QColor(Qt::white) : QColor(Qt::black),
+                           {palette.color(QPalette::Active, QPalette::Window),
+                            palette.color(QPalette::Active, QPalette::Base)});
 }
 
 void ChatColor::keepAlert(QWidget *widget, QPalette::ColorRole role)
@@ -188,19 +185,15 @@ QColor ChatColor::secondaryText(const QPalette &palette)
     const QColor base = palette.color(QPalette::Base);
     // Asked for by every painted row: the search below runs once per appearance, not per row.
     // The answer depends on these colours alone (the other bubble's follows the active window).
-    const QColor active = palette.color(QPalette::Active, QPalette::Window);
-    static QRgb lastText = 0, lastWindow = 0, lastBase = 0, lastActive = 0;
+    const std::array<QRgb, 4> colours{text.rgba(), window.rgba(), base.rgba(),
+                                      palette.color(QPalette::Active, QPalette::Window).rgba()};
+    static std::array<QRgb, 4> lastColours;
     static QColor last;
-    if (last.isValid() && text.rgba() == lastText && window.rgba() == lastWindow
-        && base.rgba() == lastBase && active.rgba() == lastActive)
-        return last;
-    const QColor found = toned(text, window, {window, base, theirsBubble(palette)}, readable);
-    lastText = text.rgba();
-    lastWindow = window.rgba();
-    lastBase = base.rgba();
-    lastActive = active.rgba();
-    last = found;
-    return found;
+    if (!last.isValid() || colours != lastColours) {
+        last = toned(text, window, {window, base, theirsBubble(palette)}, readable);
+        lastColours = colours;
+    }
+    return last;
 }
 
 QColor ChatColor::disabledText(const QPalette &palette)
@@ -222,10 +215,7 @@ void ChatColor::keepDisabledReadable(QWidget *widget)
 
 QColor ChatColor::underWhite(const QColor &fill)
 {
-    QColor darker = fill;
-    for (int step = 0; step < 20 && contrast(darker, Qt::white) < readable; ++step)
-        darker = mix(darker, Qt::black, 0.92);
-    return darker;
+    return readableTowards(fill, Qt::black, {Qt::white});
 }
 
 QColor ChatColor::disabledInk(const QColor &ink, const QColor &fill)
@@ -242,12 +232,10 @@ QColor ChatColor::theirsBubble(const QPalette &palette)
 QColor ChatColor::link(const QPalette &palette)
 {
     const QColor own = palette.color(QPalette::Link);
-    if (readableOnTextBackgrounds(own, palette))
+    // Readable on everything text is drawn on: the window, the base and somebody else's bubble.
+    if (readsOn(own,
+                {palette.color(QPalette::Window), palette.color(QPalette::Base),
+                 theirsBubble(palette)}))
         return own;
     return isDark(palette) ? QColor(0x8A, 0xB4, 0xF8) : QColor(0x0B, 0x57, 0xD0);
-}
-
-QColor ChatColor::linkOnMine(const QPalette &)
-{
-    return QColor(Qt::white);
 }

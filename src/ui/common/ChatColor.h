@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QGuiApplication>
 #include <QPalette>
 
 #include <functional>
@@ -18,8 +19,7 @@ public:
     static QColor mineBubble(const QPalette &palette);
 
     // The accent of the "공식" mark, the "안내" label, the reply bar's title and check marks.
-    static QColor officialMark();
-    static QColor officialMark(const QPalette &palette);
+    static QColor officialMark(const QPalette &palette = QGuiApplication::palette());
 
     // The red of unread badges and destructive buttons.
     static QColor alert(const QPalette &palette);
@@ -57,7 +57,7 @@ public:
     static QColor link(const QPalette &palette);
     // Links inside one's own bubble, readable on mineBubble() (draw them underlined: the
     // colour is that of the bubble's text).
-    static QColor linkOnMine(const QPalette &palette);
+    static QColor linkOnMine(const QPalette &) { return Qt::white; }
 
     static bool isDark(const QPalette &palette);
 

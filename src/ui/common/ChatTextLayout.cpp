@@ -125,15 +125,12 @@ QSizeF ChatTextLayout::layout(qreal width)
     option.setTextDirection(Qt::LayoutDirectionAuto);
     m_layout->setTextOption(option);
     if (m_linkColor.isValid() && !m_links.isEmpty()) {
+        QTextCharFormat format;
+        format.setForeground(m_linkColor);
+        format.setFontUnderline(true);
         QList<QTextLayout::FormatRange> formats;
-        for (const MessageLink &link : std::as_const(m_links)) {
-            QTextLayout::FormatRange range;
-            range.start = int(link.start);
-            range.length = int(link.length);
-            range.format.setForeground(m_linkColor);
-            range.format.setFontUnderline(true);
-            formats.append(range);
-        }
+        for (const MessageLink &link : std::as_const(m_links))
+            formats.append({int(link.start), int(link.length), format});
         m_layout->setFormats(formats);
     }
 

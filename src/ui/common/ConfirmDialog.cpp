@@ -9,12 +9,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-namespace {
-
-constexpr QSize minimumButtonSize(88, UiMetrics::controlHeight);
-
-} // namespace
-
 QMessageBox *ConfirmDialog::open(QWidget *parent, const QString &title,
                                  const QList<Choice> &choices, std::function<void()> dismissed)
 {
@@ -40,7 +34,7 @@ QMessageBox *ConfirmDialog::open(QWidget *parent, const QString &title,
     cancel->setObjectName(QStringLiteral("cancel"));
     // Buttons as high as everywhere in the window.
     for (QAbstractButton *button : box->buttons())
-        button->setMinimumSize(minimumButtonSize);
+        button->setMinimumSize(88, UiMetrics::controlHeight);
     box->setEscapeButton(cancel);
     box->setDefaultButton(cancel);
 

@@ -49,6 +49,15 @@ struct HeldBytes
 constexpr qint64 heldBytesBudget = 32ll << 20;
 constexpr qsizetype maxRemembered = 4096; // failures remembered before the list starts over
 
+QSize devicePixels(const QSize &size, qreal ratio)
+{
+    if (size.isEmpty() || !(ratio > 0))
+        return {};
+    return (QSizeF(size) * ratio)
+        .toSize()
+        .boundedTo(QSize(DecodedImageCache::maxDecodedSide, DecodedImageCache::maxDecodedSide));
+}
+
 } // namespace
 
 struct DecodedImageCache::Key
@@ -134,19 +143,6 @@ int DecodedImageCache::pendingCount() const
     return int(d->pending.size());
 }
 
-namespace {
-
-QSize devicePixels(const QSize &size, qreal ratio)
-{
-    if (size.isEmpty() || !(ratio > 0))
-        return {};
-    return (QSizeF(size) * ratio)
-        .toSize()
-        .boundedTo(QSize(DecodedImageCache::maxDecodedSide, DecodedImageCache::maxDecodedSide));
-}
-
-} // namespace
-
 QPixmap DecodedImageCache::pixmap(const QByteArray &bytes, const QSize &size,
                                   qreal devicePixelRatio, Fit fit)
 {
@@ -215,14 +211,9 @@ void DecodedImageCache::remoteArrived(const QString &address, const QImage &imag
 void DecodedImageCache::startDecode(const Key &key, const QByteArray &bytes, const QImage &image)
 {
     d->pending.insert(key);
-    ImageDecodeJob::Request request;
-    request.bytes = bytes;
-    request.image = image;
-    request.box = key.pixels;
-    request.fill = key.fit == Fit::AspectFill;
     ImageDecodeJob::start(
-        std::move(request), this,
-        [this, key](const ImageDecodeJob::Result &result) { decoded(key, result.image); });
+        {.bytes = bytes, .image = image, .box = key.pixels, .fill = key.fit == Fit::AspectFill},
+        this, [this, key](const ImageDecodeJob::Result &result) { decoded(key, result.image); });
 }
 
 void DecodedImageCache::decoded(const Key &key, const QImage &image)

@@ -1,5 +1,7 @@
 #include "ui/common/DisplayText.h"
 
+#include <algorithm>
+
 namespace {
 
 bool isDirectionControl(char32_t c)
@@ -17,26 +19,13 @@ bool isLineBreak(char32_t c)
 // only such text can reorder what surrounds it.
 bool affectsDirection(const QString &text)
 {
-    for (const char32_t c : text.toUcs4()) {
-        switch (QChar::direction(c)) {
-        case QChar::DirR:
-        case QChar::DirAL:
-        case QChar::DirAN:
-        case QChar::DirRLE:
-        case QChar::DirRLO:
-        case QChar::DirLRE:
-        case QChar::DirLRO:
-        case QChar::DirPDF:
-        case QChar::DirRLI:
-        case QChar::DirLRI:
-        case QChar::DirFSI:
-        case QChar::DirPDI:
-            return true;
-        default:
-            break;
-        }
-    }
-    return false;
+    static constexpr QChar::Direction directional[] = {
+        QChar::DirR,   QChar::DirAL,  QChar::DirAN,  QChar::DirRLE, QChar::DirRLO, QChar::DirLRE,
+        QChar::DirLRO, QChar::DirPDF, QChar::DirRLI, QChar::DirLRI, QChar::DirFSI, QChar::DirPDI};
+    const QList<uint> letters = text.toUcs4();
+    return std::any_of(letters.begin(), letters.end(), [](uint c) {
+        return std::ranges::find(directional, QChar::direction(c)) != std::end(directional);
+    });
 }
 
 QString wrapped(const QString &text)

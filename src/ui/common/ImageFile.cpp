@@ -11,11 +11,7 @@
 
 namespace {
 
-std::function<QString()> &testAnswer()
-{
-    static std::function<QString()> answer;
-    return answer;
-}
+std::function<QString()> testAnswer;
 
 // Reads the chosen file and calls `done` on a later turn of the event loop. The call is an
 // event posted to `parent`: Qt drops the events of an object that is destroyed, so `done`
@@ -45,14 +41,14 @@ QString ImageFile::nameFilter()
 
 void ImageFile::setTestAnswer(std::function<QString()> answer)
 {
-    testAnswer() = std::move(answer);
+    testAnswer = std::move(answer);
 }
 
 void ImageFile::pick(QWidget *parent, int maxSide,
                      std::function<void(std::optional<QByteArray> jpeg)> done)
 {
-    if (testAnswer()) {
-        answer(parent, testAnswer()(), maxSide, std::move(done));
+    if (testAnswer) {
+        answer(parent, testAnswer(), maxSide, std::move(done));
         return;
     }
     // open(), never exec(): a nested event loop would keep running this caller while the

@@ -1,7 +1,5 @@
 #include "ui/common/JPEGImage.h"
 
-#include "ui/common/ImageShrink.h"
-
 #include <QPainter>
 
 JPEGImage::JPEGImage(const QByteArray &data, QWidget *parent)

@@ -34,21 +34,11 @@ qsizetype trimmedLength(QStringView link)
             --length;
             continue;
         }
-        QChar open;
-        if (last == u')')
-            open = u'(';
-        else if (last == u']')
-            open = u'[';
-        else if (last == u'}')
-            open = u'{';
-        if (!open.isNull()) {
-            const QStringView body = link.first(length);
-            if (body.count(last) > body.count(open)) {
-                --length;
-                continue;
-            }
-        }
-        break;
+        const qsizetype closing = QStringView(u")]}").indexOf(last);
+        const QStringView body = link.first(length);
+        if (closing < 0 || body.count(last) <= body.count(QChar(u"([{"[closing])))
+            break;
+        --length;
     }
     return length;
 }

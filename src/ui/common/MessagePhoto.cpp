@@ -1,6 +1,5 @@
 #include "ui/common/MessagePhoto.h"
 
-#include "ui/common/ImageShrink.h"
 #include "ui/common/RemoteImageCache.h"
 
 #include <QPainter>
@@ -30,18 +29,9 @@ void MessagePhoto::setPhoto(const std::optional<QByteArray> &jpeg,
         return;
     m_jpeg = jpeg;
     m_address = address;
-    m_picture.setImage(QImage());
-    m_state = State::Empty;
+    m_picture.setImage(m_jpeg ? ImageShrink::image(*m_jpeg, ImageShrink::messageSide) : QImage());
+    m_state = !m_jpeg ? State::Empty : m_picture.isNull() ? State::Failed : State::Local;
 
-    if (m_jpeg) {
-        const QImage local = ImageShrink::image(*m_jpeg, ImageShrink::messageSide);
-        if (!local.isNull()) {
-            m_picture.setImage(local);
-            m_state = State::Local;
-        } else {
-            m_state = State::Failed;
-        }
-    }
     if (m_state != State::Local && m_address && !m_address->isEmpty()) {
         RemoteImageCache *cache = RemoteImageCache::shared();
         const QString wanted = *m_address;
@@ -65,12 +55,8 @@ void MessagePhoto::showRemote(const QString &address, const QImage &image)
 {
     if (m_address != address || m_state != State::Loading)
         return;
-    if (image.isNull()) {
-        m_state = State::Failed;
-    } else {
-        m_picture.setImage(image);
-        m_state = State::Remote;
-    }
+    m_picture.setImage(image);
+    m_state = image.isNull() ? State::Failed : State::Remote;
     updateGeometry();
     update();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/common/ImagePaint.h"
+#include "ui/common/ImageShrink.h"
 
 #include <QByteArray>
 #include <QString>

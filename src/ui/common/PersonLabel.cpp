@@ -6,7 +6,7 @@
 #include "ui/common/ChatFont.h"
 #include "ui/common/DisplayText.h"
 #include "ui/common/ElidedLabel.h"
-#include "ui/common/OfficialMark.h"
+#include "ui/common/PaintedMarks.h"
 #include "ui/common/UiMetrics.h"
 
 #include <QBoxLayout>
@@ -27,16 +27,12 @@ PersonLabel::PersonLabel(QWidget *parent)
     m_handle->setFont(ChatFont::subheadline());
     ChatColor::keepSecondary(m_handle);
 
-    auto *nameRow = new QHBoxLayout;
-    nameRow->setContentsMargins(0, 0, 0, 0);
-    nameRow->setSpacing(6);
+    auto *nameRow = bareBox<QHBoxLayout>(nullptr, 6);
     nameRow->addWidget(m_name);
     nameRow->addWidget(m_mark);
     nameRow->addStretch(1);
 
-    auto *texts = new QVBoxLayout;
-    texts->setContentsMargins(0, 0, 0, 0);
-    texts->setSpacing(2);
+    auto *texts = bareBox<QVBoxLayout>(nullptr, 2);
     texts->addStretch(1);
     texts->addLayout(nameRow);
     texts->addWidget(m_handle);

@@ -6,7 +6,7 @@
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/DisplayText.h"
-#include "ui/common/OfficialMark.h"
+#include "ui/common/PaintedMarks.h"
 #include "ui/common/UiMetrics.h"
 
 #include <QPainter>

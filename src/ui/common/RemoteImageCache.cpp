@@ -29,12 +29,6 @@ RemoteImageCache *RemoteImageCache::shared()
     return instance;
 }
 
-bool RemoteImageCache::isFetchable(const QUrl &url)
-{
-    const QString scheme = url.scheme().toLower();
-    return url.isValid() && (scheme == u"http" || scheme == u"https") && !url.host().isEmpty();
-}
-
 QString RemoteImageCache::keyOf(const QUrl &url)
 {
     return QString::fromLatin1(url.adjusted(QUrl::NormalizePathSegments).toEncoded());
@@ -48,16 +42,6 @@ QImage RemoteImageCache::cached(const QString &address) const
     if (const QImage *image = m_cache.object(keyOf(url)))
         return *image;
     return {};
-}
-
-void RemoteImageCache::setMaxBytes(qint64 bytes)
-{
-    m_cache.setMaxCost(bytes);
-}
-
-qint64 RemoteImageCache::maxBytes() const
-{
-    return m_cache.maxCost();
 }
 
 void RemoteImageCache::deliverLater(QObject *context, Callback done, const QImage &image)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/common/MessageLinks.h"
+
 #include <QCache>
 #include <QHash>
 #include <QImage>
@@ -40,7 +42,7 @@ public:
     // The process-wide cache, owned by the application object.
     static RemoteImageCache *shared();
 
-    static bool isFetchable(const QUrl &url);
+    static bool isFetchable(const QUrl &url) { return MessageLinks::isWebLink(url); }
 
     // The kept image for `address`, or a null image.
     QImage cached(const QString &address) const;
@@ -50,8 +52,8 @@ public:
     // request; an address that is not http or https fails without one.
     void fetch(const QString &address, QObject *context, Callback done);
 
-    void setMaxBytes(qint64 bytes);
-    qint64 maxBytes() const;
+    void setMaxBytes(qint64 bytes) { m_cache.setMaxCost(bytes); }
+    qint64 maxBytes() const { return m_cache.maxCost(); }
     // The download limit, maxDownloadBytes unless set; applies to downloads started later.
     void setDownloadLimit(qint64 bytes) { m_downloadLimit = bytes; }
     // Downloads on their way.
