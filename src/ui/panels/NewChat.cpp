@@ -10,9 +10,7 @@
 #include "ui/common/StoreTask.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/common/WideButton.h"
-#include "ui/panels/FriendPickDelegate.h"
-#include "ui/panels/FriendPickModel.h"
-#include "ui/panels/LookupResultRow.h"
+#include "ui/panels/FriendPick.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/StoreRedraw.h"
 

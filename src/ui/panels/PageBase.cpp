@@ -12,6 +12,7 @@
 #include <QListView>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QStackedLayout>
 
 PageBase::PageBase(const QString &objectName, QWidget *parent)
     : QWidget(parent)
@@ -123,6 +124,26 @@ void PageBase::setUpList(QListView *list, QAbstractItemModel *model, const QStri
     list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     connect(DecodedImageCache::shared(), &DecodedImageCache::ready, list->viewport(),
             qOverload<>(&QWidget::update));
+}
+
+QStackedLayout *PageBase::listOrEmpty(QListView *list, QWidget *empty)
+{
+    auto *emptyPage = new QWidget(this);
+    auto *emptyColumn = new QVBoxLayout(emptyPage);
+    // The rows' padding (PersonRowDelegate::padding).
+    emptyColumn->setContentsMargins(16, 14, 16, 0);
+    emptyColumn->addWidget(empty);
+    emptyColumn->addStretch(1);
+    auto *stack = new QStackedLayout;
+    stack->addWidget(list);
+    stack->addWidget(emptyPage);
+    QAbstractItemModel *model = list->model();
+    const auto follow = [stack, model] { stack->setCurrentIndex(model->rowCount() == 0 ? 1 : 0); };
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(model, signal, emptyPage, follow);
+    connect(model, &QAbstractItemModel::modelReset, emptyPage, follow);
+    follow();
+    return stack;
 }
 
 void PageBase::addCloseRow(QVBoxLayout *column)

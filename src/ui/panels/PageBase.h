@@ -9,6 +9,7 @@ class QLabel;
 class QListView;
 class QPushButton;
 class QScrollArea;
+class QStackedLayout;
 class QVBoxLayout;
 
 // The base of the detail column's pages and of the sheets. It builds their title bar and their
@@ -51,6 +52,9 @@ protected:
     // selection, scrolled by pixels; its avatars repaint as they are decoded.
     void setUpList(QListView *list, QAbstractItemModel *model, const QString &name,
                    const QString &accessibleName);
+    // `list` stacked over a page with `empty`, which takes the list's place while its model has
+    // no rows; `empty` stands 14 pixels down, in line with the rows' text.
+    QStackedLayout *listOrEmpty(QListView *list, QWidget *empty);
 
     // The plain "닫기" of a form page, below its main action, its text lined up with the column.
     void addCloseRow(QVBoxLayout *column);

@@ -8,7 +8,6 @@
 #include "ui/common/StoreTask.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/panels/PanelParts.h"
-#include "ui/panels/RowButton.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QBoxLayout>

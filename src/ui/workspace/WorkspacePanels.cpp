@@ -8,7 +8,6 @@
 #include "ui/panels/BlockedList.h"
 #include "ui/panels/DeleteAccount.h"
 #include "ui/panels/InvitePanel.h"
-#include "ui/panels/InviteRequest.h"
 #include "ui/panels/MeEdit.h"
 #include "ui/panels/MediaViewer.h"
 #include "ui/panels/NewChat.h"

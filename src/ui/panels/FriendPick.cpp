@@ -1,18 +1,87 @@
-#include "ui/panels/LookupResultRow.h"
+#include "ui/panels/FriendPick.h"
 
 #include "store/LocalStore.h"
 #include "ui/common/ChatColor.h"
+#include "ui/common/ChatIcon.h"
 #include "ui/common/PersonLabel.h"
+#include "ui/common/PersonPaint.h"
 #include "ui/common/UiMetrics.h"
-#include "ui/panels/FriendPickDelegate.h"
 #include "ui/panels/PanelParts.h"
-#include "ui/panels/RowButton.h"
 
 #include <QBoxLayout>
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+
+#include <algorithm>
+
+void FriendPickModel::setChosen(const QList<QUuid> &chosen)
+{
+    const QList<QUuid> before = std::exchange(m_chosen, chosen);
+    for (int row = 0; row < rows().size(); ++row) {
+        const QUuid &id = rows().at(row).id;
+        if (before.contains(id) != m_chosen.contains(id))
+            emit dataChanged(index(row), index(row), {Qt::CheckStateRole, Qt::AccessibleTextRole});
+    }
+}
+
+QVariant FriendPickModel::extraData(const Account &account, int role) const
+{
+    const bool chosen = m_chosen.contains(account.id);
+    switch (role) {
+    case Qt::CheckStateRole:
+        return chosen ? Qt::Checked : Qt::Unchecked;
+    case Qt::AccessibleTextRole:
+        return chosen ? QStringLiteral("선택 해제") : QStringLiteral("선택");
+    case Qt::AccessibleDescriptionRole:
+        return spokenPerson(account);
+    default:
+        return {};
+    }
+}
+
+namespace {
+
+constexpr int symbolSide = 22;
+
+} // namespace
+
+void FriendPickDelegate::paintCheck(QPainter &painter, const QRect &box, bool chosen,
+                                    const QColor &colour)
+{
+    const QRect symbol(box.center().x() - symbolSide / 2 + 1, box.center().y() - symbolSide / 2 + 1,
+                       symbolSide, symbolSide);
+    ChatIcon::symbol(checkSymbol(chosen), colour).paint(&painter, symbol);
+}
+
+QSize FriendPickDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const
+{
+    const int content = std::max(PersonPaint::height(), UiMetrics::controlHeight);
+    return QSize(UiMetrics::controlHeight + UiMetrics::avatarSize + 2 * padding,
+                 content + 2 * padding);
+}
+
+void FriendPickDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
+                               const QModelIndex &index) const
+{
+    const QRect row = option.rect;
+    const QPalette &palette = option.palette;
+    painter->save();
+    PersonPaint::paintShade(*painter, row, option);
+
+    const QRect box(row.left() + padding, row.top() + (row.height() - UiMetrics::controlHeight) / 2,
+                    UiMetrics::controlHeight, UiMetrics::controlHeight);
+    const bool chosen = index.data(Qt::CheckStateRole).value<Qt::CheckState>() == Qt::Checked;
+    paintCheck(*painter, box, chosen, palette.color(QPalette::Text));
+
+    const int left = box.right() + 1 + 4;
+    PersonPaint::paint(
+        *painter,
+        QRect(left, row.top(), std::max(0, row.right() + 1 - padding - left), row.height()), index,
+        palette);
+    painter->restore();
+}
 
 // The leading part of the row: a check symbol in a 44-pixel box and the person. It takes clicks
 // only while the account may be chosen; otherwise it is a plain picture of the person.
