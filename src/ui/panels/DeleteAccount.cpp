@@ -1,7 +1,6 @@
 #include "ui/panels/DeleteAccount.h"
 
 #include "store/LocalStore.h"
-#include "ui/common/WideButton.h"
 #include "ui/panels/PanelParts.h"
 
 #include <QBoxLayout>
@@ -30,8 +29,8 @@ DeleteAccount::DeleteAccount(LocalStore &store, QWidget *parent)
     m_phrase->setMinimumHeight(34);
     column->addWidget(m_phrase);
 
-    m_delete = new WideButton(QStringLiteral("계정 삭제"), WideButton::Role::Destructive, holder);
-    m_delete->setObjectName(QStringLiteral("delete"));
+    m_delete = PanelParts::wideButton(QStringLiteral("계정 삭제"), QStringLiteral("delete"), holder,
+                                      WideButton::Role::Destructive);
     m_delete->setDisabled(true);
     column->addWidget(m_delete);
 

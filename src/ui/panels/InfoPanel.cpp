@@ -5,7 +5,6 @@
 #include "store/TextCompare.h"
 #include "ui/common/BareBox.h"
 #include "ui/common/ChatFont.h"
-#include "ui/common/ConfirmDialog.h"
 #include "ui/common/DecodedImageCache.h"
 #include "ui/common/DisplayText.h"
 #include "ui/common/ImageFile.h"
@@ -126,8 +125,8 @@ QWidget *InfoPanel::buildMembers(QWidget *parent)
     });
     group->addRow(m_memberList);
 
-    m_invite = group->addAction(QStringLiteral("멤버 초대"), QStringLiteral("invite"), false);
-    connect(m_invite, &QAbstractButton::clicked, this, &InfoPanel::openInvite);
+    m_invite = group->addAction(QStringLiteral("멤버 초대"), QStringLiteral("invite"), false,
+                                [this] { openInvite(); });
 
     m_cap = footnote(QStringLiteral("인원 상한은 20명입니다."), QStringLiteral("cap"), group);
     m_cap->setContentsMargins(14, 12, 14, 12);
@@ -140,38 +139,35 @@ QWidget *InfoPanel::buildSwitches(QWidget *parent)
     auto *holder = new QWidget(parent);
     auto *column = bareBox<QVBoxLayout>(holder, sectionGap);
 
-    auto *notices = new SettingsGroup(holder);
-    m_notify = notices->addSwitch(QStringLiteral("알림"), QStringLiteral("notify"));
-    m_pin = notices->addSwitch(QStringLiteral("고정"), QStringLiteral("pin"));
-    column->addWidget(notices);
-
     // Each switch sets its value in the store; the panel then shows the store's value at once.
-    connect(m_notify, &SwitchRow::flipRequested, this, [this](bool on) {
-        m_store.setMuted(m_conversationId, !on);
-        refresh();
-    });
-    connect(m_pin, &SwitchRow::flipRequested, this, [this](bool on) {
+    auto *notices = new SettingsGroup(holder);
+    m_notify
+        = notices->addSwitch(QStringLiteral("알림"), QStringLiteral("notify"), [this](bool on) {
+              m_store.setMuted(m_conversationId, !on);
+              refresh();
+          });
+    m_pin = notices->addSwitch(QStringLiteral("고정"), QStringLiteral("pin"), [this](bool on) {
         m_store.setPinned(m_conversationId, on);
         refresh();
     });
+    column->addWidget(notices);
 
     m_broadcast = new QWidget(holder);
     m_broadcast->setObjectName(QStringLiteral("broadcast"));
     auto *broadcast = bareBox<QVBoxLayout>(m_broadcast, 6);
     auto *broadcastGroup = new SettingsGroup(m_broadcast);
-    m_broadcastSwitch
-        = broadcastGroup->addSwitch(QStringLiteral("방송 받기"), QStringLiteral("broadcastSwitch"));
+    m_broadcastSwitch = broadcastGroup->addSwitch(
+        QStringLiteral("방송 받기"), QStringLiteral("broadcastSwitch"), [this](bool on) {
+            if (const std::optional<Account> peer = roomPeer())
+                m_store.setBroadcastOptOut(peer->id, !on);
+            refresh();
+        });
     broadcast->addWidget(broadcastGroup);
     QLabel *footer = footnote(QStringLiteral("꺼도 이미 받은 안내와 직접 보낸 메시지는 남습니다."),
                               QStringLiteral("broadcastFooter"), m_broadcast);
     footer->setContentsMargins(14, 0, 14, 0);
     broadcast->addWidget(footer);
     column->addWidget(m_broadcast);
-    connect(m_broadcastSwitch, &SwitchRow::flipRequested, this, [this](bool on) {
-        if (const std::optional<Account> peer = roomPeer())
-            m_store.setBroadcastOptOut(peer->id, !on);
-        refresh();
-    });
     return holder;
 }
 
@@ -179,20 +175,37 @@ QWidget *InfoPanel::buildActions(QWidget *parent)
 {
     m_actions = new SettingsGroup(parent);
     m_actions->setObjectName(QStringLiteral("actions"));
-    m_leave = m_actions->addAction(QStringLiteral("나가기"), QStringLiteral("leave"), true);
-    m_unblock = m_actions->addAction(QStringLiteral("차단 해제"), QStringLiteral("unblock"), false);
-    m_block = m_actions->addAction(QStringLiteral("차단"), QStringLiteral("block"), true);
-    m_clear = m_actions->addAction(QStringLiteral("대화 내용 삭제"), QStringLiteral("clear"), true);
-    m_report = m_actions->addAction(QStringLiteral("신고"), QStringLiteral("report"), true);
-    connect(m_leave, &QAbstractButton::clicked, this, &InfoPanel::confirmLeave);
-    // Lifting a block is easily undone: it runs at once, without asking.
-    connect(m_unblock, &QAbstractButton::clicked, this, [this] {
-        if (const std::optional<Account> peer = roomPeer())
-            m_store.unblock(peer->id);
+    m_leave = m_actions->addAction(QStringLiteral("나가기"), QStringLiteral("leave"), true, [this] {
+        confirm(QStringLiteral("대화방에서 나갈까요?"), QStringLiteral("나가기"), true, [this] {
+            m_store.leaveGroup(m_conversationId);
+            // At once, without waiting for the service: the room pane goes back to the
+            // placeholder, which also ends this panel.
+            emit left();
+        });
     });
-    connect(m_block, &QAbstractButton::clicked, this, &InfoPanel::confirmBlock);
-    connect(m_clear, &QAbstractButton::clicked, this, &InfoPanel::confirmClear);
-    connect(m_report, &QAbstractButton::clicked, this, &InfoPanel::report);
+    // Lifting a block is easily undone: it runs at once, without asking.
+    m_unblock = m_actions->addAction(QStringLiteral("차단 해제"), QStringLiteral("unblock"), false,
+                                     [this] {
+                                         if (const std::optional<Account> peer = roomPeer())
+                                             m_store.unblock(peer->id);
+                                     });
+    m_block = m_actions->addAction(QStringLiteral("차단"), QStringLiteral("block"), true, [this] {
+        confirm(QStringLiteral("차단할까요?"), QStringLiteral("차단"), true, [this] {
+            // Looked up again: the room or its peer may have gone meanwhile.
+            if (const std::optional<Account> peer = roomPeer())
+                m_store.block(peer->id);
+        });
+    });
+    m_clear = m_actions->addAction(
+        QStringLiteral("대화 내용 삭제"), QStringLiteral("clear"), true, [this] {
+            confirm(QStringLiteral("이 대화의 메시지를 내 화면에서 지울까요?"),
+                    QStringLiteral("지우기"), true,
+                    [this] { m_store.clearMessages(m_conversationId); });
+        });
+    m_report = m_actions->addAction(QStringLiteral("신고"), QStringLiteral("report"), true, [this] {
+        if (const std::optional<Account> peer = roomPeer())
+            emit reportRequested(ReportDraft{QUuid::createUuid(), peer->id, std::nullopt});
+    });
     return m_actions;
 }
 
@@ -341,49 +354,10 @@ void InfoPanel::openInvite()
     dialog->open();
 }
 
-void InfoPanel::confirmLeave()
-{
-    ConfirmDialog::open(this, QStringLiteral("대화방에서 나갈까요?"),
-                        {{QStringLiteral("나가기"), true,
-                          [this] {
-                              m_store.leaveGroup(m_conversationId);
-                              // At once, without waiting for the service: the room pane goes back
-                              // to the placeholder, which also ends this panel.
-                              emit left();
-                          }}},
-                        {});
-}
-
-void InfoPanel::confirmClear()
-{
-    ConfirmDialog::open(
-        this, QStringLiteral("이 대화의 메시지를 내 화면에서 지울까요?"),
-        {{QStringLiteral("지우기"), true, [this] { m_store.clearMessages(m_conversationId); }}},
-        {});
-}
-
-void InfoPanel::confirmBlock()
-{
-    ConfirmDialog::open(this, QStringLiteral("차단할까요?"),
-                        {{QStringLiteral("차단"), true,
-                          [this] {
-                              // Looked up again: the room or its peer may have gone meanwhile.
-                              if (const std::optional<Account> peer = roomPeer())
-                                  m_store.block(peer->id);
-                          }}},
-                        {});
-}
-
 std::optional<Account> InfoPanel::roomPeer() const
 {
     const std::optional<Conversation> room = m_store.conversation(m_conversationId);
     return room ? m_store.otherAccount(*room) : std::nullopt;
-}
-
-void InfoPanel::report()
-{
-    if (const std::optional<Account> peer = roomPeer())
-        emit reportRequested(ReportDraft{QUuid::createUuid(), peer->id, std::nullopt});
 }
 
 void InfoPanel::showEvent(QShowEvent *event)

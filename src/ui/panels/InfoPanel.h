@@ -69,10 +69,6 @@ private:
     void followSavedTitle();
     void pickPhoto();
     void openInvite();
-    void confirmLeave();
-    void confirmClear();
-    void confirmBlock();
-    void report();
 
     LocalStore &m_store;
     const QUuid m_conversationId;

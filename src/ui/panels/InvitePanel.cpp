@@ -2,10 +2,8 @@
 
 #include "store/LocalStore.h"
 #include "ui/common/ChatFont.h"
-#include "ui/common/ConfirmDialog.h"
 #include "ui/common/StoreTask.h"
 #include "ui/common/UiMetrics.h"
-#include "ui/common/WideButton.h"
 #include "ui/panels/PanelParts.h"
 
 #include <QBoxLayout>
@@ -53,8 +51,7 @@ InvitePanel::InvitePanel(LocalStore &store, QWidget *parent)
                                     holder, PanelParts::Ink::Secondary);
     column->addWidget(m_noteLabel);
 
-    m_copy = new WideButton(QStringLiteral("복사"), WideButton::Role::Normal, holder);
-    m_copy->setObjectName(QStringLiteral("copy"));
+    m_copy = PanelParts::wideButton(QStringLiteral("복사"), QStringLiteral("copy"), holder);
     column->addWidget(m_copy);
 
     m_share = new QPushButton(QStringLiteral("공유"), holder);
@@ -64,13 +61,16 @@ InvitePanel::InvitePanel(LocalStore &store, QWidget *parent)
     m_share->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     column->addWidget(m_share);
 
-    auto *renew = new WideButton(QStringLiteral("새로 만들기"), WideButton::Role::Normal, holder);
-    renew->setObjectName(QStringLiteral("rotate"));
+    WideButton *renew
+        = PanelParts::wideButton(QStringLiteral("새로 만들기"), QStringLiteral("rotate"), holder);
     column->addWidget(renew);
 
     connect(m_copy, &WideButton::clicked, this, &InvitePanel::copyLink);
     connect(m_share, &QPushButton::clicked, this, &InvitePanel::share);
-    connect(renew, &WideButton::clicked, this, &InvitePanel::confirmRotate);
+    connect(renew, &WideButton::clicked, this, [this] {
+        confirm(QStringLiteral("이전 링크는 바로 사용할 수 없게 됩니다."),
+                QStringLiteral("새로 만들기"), false, [this] { rotate(); });
+    });
 
     present(QString(), std::nullopt);
     load();
@@ -101,12 +101,6 @@ void InvitePanel::load()
     StoreTask::whenDone(
         m_store.inviteURL(), this, std::nullopt,
         [this](std::optional<QString> link) { present(link.value_or(QString()), m_note); });
-}
-
-void InvitePanel::confirmRotate()
-{
-    ConfirmDialog::open(this, QStringLiteral("이전 링크는 바로 사용할 수 없게 됩니다."),
-                        {{QStringLiteral("새로 만들기"), false, [this] { rotate(); }}}, {});
 }
 
 void InvitePanel::rotate()
@@ -149,10 +143,10 @@ InviteRequest::InviteRequest(LocalStore &store, const InviteOutcome &outcome, QW
     title->setAlignment(Qt::AlignCenter);
     column->addWidget(title);
 
-    auto *accept = new WideButton(QStringLiteral("수락"), WideButton::Role::Normal, this);
-    accept->setObjectName(QStringLiteral("accept"));
-    auto *reject = new WideButton(QStringLiteral("거절"), WideButton::Role::Destructive, this);
-    reject->setObjectName(QStringLiteral("reject"));
+    WideButton *accept
+        = PanelParts::wideButton(QStringLiteral("수락"), QStringLiteral("accept"), this);
+    WideButton *reject = PanelParts::wideButton(QStringLiteral("거절"), QStringLiteral("reject"),
+                                                this, WideButton::Role::Destructive);
     QPushButton *close = PanelParts::plainButton(QStringLiteral("닫기"), this);
     close->setObjectName(QStringLiteral("close"));
     column->addWidget(accept);

@@ -30,7 +30,6 @@ public:
 private:
     void load();
     void rotate();
-    void confirmRotate();
     void copyLink();
     void share();
     void present(const QString &link, const std::optional<QString> &note);

@@ -9,7 +9,6 @@
 #include "ui/common/FieldLimits.h"
 #include "ui/common/StoreTask.h"
 #include "ui/common/UiMetrics.h"
-#include "ui/common/WideButton.h"
 #include "ui/panels/FriendPick.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/StoreRedraw.h"
@@ -228,8 +227,7 @@ QWidget *NewChat::namingStage()
     m_title
         = PanelParts::textField(QStringLiteral("방 이름"), QStringLiteral("groupTitle"), naming);
     FieldLimits::limitToGraphemes(m_title, TextLimit::groupTitle);
-    m_create = new WideButton(QStringLiteral("만들기"), WideButton::Role::Normal, naming);
-    m_create->setObjectName(QStringLiteral("create"));
+    m_create = PanelParts::wideButton(QStringLiteral("만들기"), QStringLiteral("create"), naming);
     m_failedLine
         = PanelParts::messageLine(PanelParts::Tone::Failure, QStringLiteral("failed"), naming);
     auto *namingColumn = bareBox<QVBoxLayout>(naming, 12);

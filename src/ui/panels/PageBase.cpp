@@ -1,8 +1,8 @@
 #include "ui/panels/PageBase.h"
 
 #include "ui/common/BareBox.h"
-
 #include "ui/common/ChatFont.h"
+#include "ui/common/ConfirmDialog.h"
 #include "ui/common/DecodedImageCache.h"
 #include "ui/panels/PanelParts.h"
 
@@ -159,4 +159,10 @@ QLabel *PageBase::formTitle(const QString &text, QWidget *parent)
     QFont font = ChatFont::title2();
     font.setBold(true);
     return PanelParts::label(text, QStringLiteral("title"), font, parent);
+}
+
+void PageBase::confirm(const QString &question, const QString &choice, bool destructive,
+                       std::function<void()> action)
+{
+    ConfirmDialog::open(this, question, {{choice, destructive, std::move(action)}}, {});
 }

@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+#include <functional>
+
 class QAbstractItemModel;
 class QLabel;
 class QListView;
@@ -60,4 +62,7 @@ protected:
     void addCloseRow(QVBoxLayout *column);
     // The title of a form page: title-2 size, bold (object name "title").
     QLabel *formTitle(const QString &text, QWidget *parent);
+    // Asks `question` with the one choice `choice` (and "취소"), which runs `action`.
+    void confirm(const QString &question, const QString &choice, bool destructive,
+                 std::function<void()> action);
 };

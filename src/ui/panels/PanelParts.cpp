@@ -165,6 +165,14 @@ QPushButton *pushButton(const QString &text, const QString &name, QWidget *paren
     return button;
 }
 
+WideButton *wideButton(const QString &text, const QString &name, QWidget *parent,
+                       WideButton::Role role)
+{
+    auto *button = new WideButton(text, role, parent);
+    button->setObjectName(name);
+    return button;
+}
+
 QLineEdit *textField(const QString &placeholder, const QString &name, QWidget *parent)
 {
     auto *field = new QLineEdit(parent);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/common/WideButton.h"
+
 #include <QAbstractButton>
 #include <QString>
 #include <Qt>
@@ -41,6 +43,10 @@ QPushButton *pushButton(const QString &text, const QString &name, QWidget *paren
 // its first field or list rather than on "닫기" or "취소". (Focus given before the page shows is
 // dropped when its window is already active.)
 void focusWhenShown(QWidget *page, QWidget *first);
+
+// The full-width prominent button (object name `name`) of forms and pages.
+WideButton *wideButton(const QString &text, const QString &name, QWidget *parent,
+                       WideButton::Role role = WideButton::Role::Normal);
 
 // A one-line text field whose placeholder is also its accessible name.
 QLineEdit *textField(const QString &placeholder, const QString &name, QWidget *parent);

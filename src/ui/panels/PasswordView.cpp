@@ -3,7 +3,6 @@
 #include "store/LocalStore.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/StoreTask.h"
-#include "ui/common/WideButton.h"
 #include "ui/panels/PanelParts.h"
 
 #include <QBoxLayout>
@@ -50,8 +49,7 @@ PasswordView::PasswordView(LocalStore &store, QWidget *parent)
     column->addWidget(m_info);
     column->addWidget(m_error);
 
-    m_save = new WideButton(QStringLiteral("변경"), WideButton::Role::Normal, holder);
-    m_save->setObjectName(QStringLiteral("save"));
+    m_save = PanelParts::wideButton(QStringLiteral("변경"), QStringLiteral("save"), holder);
     connect(m_save, &WideButton::clicked, this, &PasswordView::save);
     column->addWidget(m_save);
 

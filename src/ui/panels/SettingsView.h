@@ -29,7 +29,6 @@ private:
     QWidget *switches(QWidget *parent);
     QWidget *actions(QWidget *parent);
     void refresh();
-    void confirmLogout();
 
     LocalStore &m_store;
     SwitchRow *m_enabled;
