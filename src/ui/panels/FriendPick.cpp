@@ -16,6 +16,31 @@
 
 #include <algorithm>
 
+namespace {
+
+constexpr int symbolSide = 22;
+
+QString choiceText(bool chosen)
+{
+    return chosen ? QStringLiteral("선택 해제") : QStringLiteral("선택");
+}
+
+// The symbol of a choice ("checkmark.circle.fill" while chosen, else "circle") centred in a
+// 44-pixel box at `left`, in the middle of `row`'s height, as the rows and the lookup result draw
+// it.
+void paintCheck(QPainter &painter, int left, const QRect &row, bool chosen, const QColor &colour)
+{
+    const int side = UiMetrics::controlHeight;
+    const QPoint centre = QRect(left, row.top() + (row.height() - side) / 2, side, side).center();
+    const QRect symbol(centre.x() - symbolSide / 2 + 1, centre.y() - symbolSide / 2 + 1, symbolSide,
+                       symbolSide);
+    const QString name
+        = chosen ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("circle");
+    ChatIcon::symbol(name, colour).paint(&painter, symbol);
+}
+
+} // namespace
+
 void FriendPickModel::setChosen(const QList<QUuid> &chosen)
 {
     const QList<QUuid> before = std::exchange(m_chosen, chosen);
@@ -33,26 +58,12 @@ QVariant FriendPickModel::extraData(const Account &account, int role) const
     case Qt::CheckStateRole:
         return chosen ? Qt::Checked : Qt::Unchecked;
     case Qt::AccessibleTextRole:
-        return chosen ? QStringLiteral("선택 해제") : QStringLiteral("선택");
+        return choiceText(chosen);
     case Qt::AccessibleDescriptionRole:
         return spokenPerson(account);
     default:
         return {};
     }
-}
-
-namespace {
-
-constexpr int symbolSide = 22;
-
-} // namespace
-
-void FriendPickDelegate::paintCheck(QPainter &painter, const QRect &box, bool chosen,
-                                    const QColor &colour)
-{
-    const QRect symbol(box.center().x() - symbolSide / 2 + 1, box.center().y() - symbolSide / 2 + 1,
-                       symbolSide, symbolSide);
-    ChatIcon::symbol(checkSymbol(chosen), colour).paint(&painter, symbol);
 }
 
 QSize FriendPickDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const
@@ -70,12 +81,10 @@ void FriendPickDelegate::paint(QPainter *painter, const QStyleOptionViewItem &op
     painter->save();
     PersonPaint::paintShade(*painter, row, option);
 
-    const QRect box(row.left() + padding, row.top() + (row.height() - UiMetrics::controlHeight) / 2,
-                    UiMetrics::controlHeight, UiMetrics::controlHeight);
     const bool chosen = index.data(Qt::CheckStateRole).value<Qt::CheckState>() == Qt::Checked;
-    paintCheck(*painter, box, chosen, palette.color(QPalette::Text));
+    paintCheck(*painter, row.left() + padding, row, chosen, palette.color(QPalette::Text));
 
-    const int left = box.right() + 1 + 4;
+    const int left = row.left() + padding + UiMetrics::controlHeight + 4;
     PersonPaint::paint(
         *painter,
         QRect(left, row.top(), std::max(0, row.right() + 1 - padding - left), row.height()), index,
@@ -95,18 +104,16 @@ public:
         addPart(m_person, 1);
     }
 
-    PersonLabel *person() const { return m_person; }
-
     // `symbol`: whether the check symbol's box leads the row at all.
-    void present(bool symbol, bool choosable, bool chosen)
+    void present(const Account &account, bool symbol, bool choosable, bool chosen)
     {
+        m_person->setPerson(account.displayName, account.handle, account.avatarJPEG,
+                            account.avatarURL, account.kind == AccountKind::official);
         m_symbol = symbol;
         m_chosen = chosen;
         setLeadingRoom(symbol ? UiMetrics::controlHeight + 4 : 0);
         setPressable(choosable);
-        setAccessibleName(choosable
-                              ? (chosen ? QStringLiteral("선택 해제") : QStringLiteral("선택"))
-                              : m_person->accessibleName());
+        setAccessibleName(choosable ? choiceText(chosen) : m_person->accessibleName());
         setAccessibleDescription(choosable ? m_person->accessibleName() : QString());
     }
 
@@ -120,9 +127,7 @@ protected:
         QPainter painter(this);
         const QColor colour
             = isPressable() ? palette().color(QPalette::Text) : ChatColor::secondaryText(palette());
-        const QRect box(0, (height() - UiMetrics::controlHeight) / 2, UiMetrics::controlHeight,
-                        UiMetrics::controlHeight);
-        FriendPickDelegate::paintCheck(painter, box, m_chosen, colour);
+        paintCheck(painter, 0, rect(), m_chosen, colour);
     }
 
 private:
@@ -135,7 +140,6 @@ LookupResultRow::LookupResultRow(LocalStore &store, QWidget *parent)
     : QWidget(parent)
     , m_store(store)
     , m_choice(new ChoiceButton(this))
-    , m_person(m_choice->person())
     , m_fade(new QGraphicsOpacityEffect(this))
 {
     setObjectName(QStringLiteral("lookupResult"));
@@ -180,9 +184,7 @@ void LookupResultRow::present(const Account &account, const QList<QUuid> &chosen
     const std::optional<FriendState> state = m_store.friendState(account.id);
     const bool friendRow = !official && state == FriendState::friends;
 
-    m_person->setPerson(account.displayName, account.handle, account.avatarJPEG, account.avatarURL,
-                        official);
-    m_choice->present(!official, friendRow, chosen.contains(account.id));
+    m_choice->present(account, !official, friendRow, chosen.contains(account.id));
     m_open->setVisible(official && chosen.isEmpty());
     m_fade->setEnabled(official && !chosen.isEmpty());
 

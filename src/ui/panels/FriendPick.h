@@ -9,7 +9,6 @@
 
 class ChoiceButton;
 class LocalStore;
-class PersonLabel;
 class QGraphicsOpacityEffect;
 class QLabel;
 class QPushButton;
@@ -51,13 +50,6 @@ public:
                const QModelIndex &index) const override;
     // The same for every row and width.
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
-
-    static QString checkSymbol(bool chosen)
-    {
-        return chosen ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("circle");
-    }
-    // The symbol of a choice centred in `box`, as the rows and the lookup result draw it.
-    static void paintCheck(QPainter &painter, const QRect &box, bool chosen, const QColor &colour);
 };
 
 // The row of the account that a handle lookup found, under the new-conversation sheet's friend
@@ -87,7 +79,6 @@ private:
     LocalStore &m_store;
     QUuid m_id;
     ChoiceButton *m_choice;
-    PersonLabel *m_person;
     QPushButton *m_open;
     QPushButton *m_unblock;
     QPushButton *m_request;

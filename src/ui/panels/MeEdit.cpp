@@ -226,14 +226,8 @@ void MeEdit::save()
     m_saving = true;
     m_refusal.reset();
     refresh();
-    submit(m_name->text(), m_handle->text(), m_photo);
-}
-
-void MeEdit::submit(const QString &name, const QString &handle,
-                    const std::optional<QByteArray> &photo)
-{
     StoreTask::whenDone(
-        m_store.saveMe(name, handle, photo), this,
+        m_store.saveMe(m_name->text(), m_handle->text(), m_photo), this,
         [this](std::optional<std::optional<ProfileSaveError>> outcome) { saved(outcome); });
 }
 

@@ -47,7 +47,6 @@ private:
     void handleEdited();
     void edited();
     void save();
-    void submit(const QString &name, const QString &handle, const std::optional<QByteArray> &photo);
     void saved(const std::optional<std::optional<ProfileSaveError>> &outcome);
     void refresh();
 

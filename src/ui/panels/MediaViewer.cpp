@@ -69,9 +69,17 @@ void whiten(QWidget *button)
     button->setPalette(colours);
 }
 
-bool isAddress(const QString &text)
+// The message's own photo; empty when it has none.
+QByteArray localPhoto(const std::optional<ChatMessage> &message)
 {
-    return QUrl(text, QUrl::StrictMode).isValid() && !text.trimmed().isEmpty();
+    return message ? message->imageJPEG.value_or(QByteArray()) : QByteArray();
+}
+
+// The address of the message's photo when it reads as one; else empty.
+QString remoteAddress(const std::optional<ChatMessage> &message)
+{
+    const QString text = message ? message->imageURL.value_or(QString()) : QString();
+    return QUrl(text, QUrl::StrictMode).isValid() && !text.trimmed().isEmpty() ? text : QString();
 }
 
 // A pinch changes nothing until its magnification has moved this far from 1, so that resting
@@ -134,8 +142,7 @@ bool MediaViewer::isDownloading() const
 void MediaViewer::refresh()
 {
     const std::optional<ChatMessage> message = m_store.message(m_messageId);
-    if (message && message->imageJPEG && !message->imageJPEG->isEmpty()) {
-        const QByteArray &bytes = *message->imageJPEG;
+    if (const QByteArray bytes = localPhoto(message); !bytes.isEmpty()) {
         // On show, being decoded, or known not to decode: nothing to start again.
         if (bytes == m_localBytes)
             return;
@@ -174,8 +181,8 @@ void MediaViewer::decodeLocal(const QByteArray &bytes)
 
 void MediaViewer::showRemoteOrNothing(const std::optional<ChatMessage> &message)
 {
-    if (message && message->imageURL && isAddress(*message->imageURL)) {
-        showRemote(*message->imageURL);
+    if (const QString address = remoteAddress(message); !address.isEmpty()) {
+        showRemote(address);
         return;
     }
     m_remoteAddress.clear();
@@ -198,13 +205,12 @@ void MediaViewer::showRemote(const QString &address)
 void MediaViewer::loadRemote()
 {
     const std::optional<ChatMessage> message = m_store.message(m_messageId);
-    if (!message || (message->imageJPEG && !message->imageJPEG->isEmpty()))
-        return;
-    if (!message->imageURL || !isAddress(*message->imageURL))
+    const QString address = remoteAddress(message);
+    if (!localPhoto(message).isEmpty() || address.isEmpty())
         return;
     if (!m_network)
         m_network = new QNetworkAccessManager(this);
-    m_download = new PhotoDownload(*m_network, QUrl(*message->imageURL, QUrl::StrictMode), this);
+    m_download = new PhotoDownload(*m_network, QUrl(address, QUrl::StrictMode), this);
     connect(m_download, &PhotoDownload::downloaded, this,
             [this](const QByteArray &body) { m_store.cacheMessageImage(m_messageId, body); });
     // A failed download is silent: the remote photo stays as the loader shows it.
@@ -214,8 +220,9 @@ void MediaViewer::loadRemote()
 
 void MediaViewer::save()
 {
-    const std::optional<ChatMessage> message = m_store.message(m_messageId);
-    if (!message || !message->imageJPEG || message->imageJPEG->isEmpty()) {
+    // The bytes as they were when "저장" was pressed are what the file gets.
+    const QByteArray bytes = localPhoto(m_store.message(m_messageId));
+    if (bytes.isEmpty()) {
         setFailed(true);
         return;
     }
@@ -233,8 +240,6 @@ void MediaViewer::save()
     dialog->selectFile(suggestedFileName());
     dialog->setWindowModality(Qt::WindowModal);
     m_saveDialog = dialog;
-    // The bytes as they were when "저장" was pressed are what the file gets.
-    const QByteArray bytes = *message->imageJPEG;
     connect(dialog, &QDialog::finished, this, [this, dialog, bytes](int result) {
         const QStringList files = dialog->selectedFiles();
         dialog->deleteLater();
@@ -417,10 +422,8 @@ void MediaPhotoView::setScale(qreal scale)
     update();
 }
 
-PhotoDownload::PhotoDownload(QNetworkAccessManager &network, const QUrl &url, QObject *parent,
-                             qint64 limit)
+PhotoDownload::PhotoDownload(QNetworkAccessManager &network, const QUrl &url, QObject *parent)
     : QObject(parent)
-    , m_limit(limit)
 {
     if (!RemoteImageCache::isFetchable(url)) {
         QTimer::singleShot(0, this, &PhotoDownload::failed);
@@ -442,12 +445,12 @@ PhotoDownload::PhotoDownload(QNetworkAccessManager &network, const QUrl &url, QO
     reply->setReadBufferSize(RemoteImageCache::readChunkBytes);
     connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] {
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-        if (length.isValid() && length.toLongLong() > m_limit)
+        if (length.isValid() && length.toLongLong() > limit)
             reply->abort();
     });
     connect(reply, &QNetworkReply::readyRead, this, [this, reply] {
-        m_body.append(reply->read(m_limit + 1 - m_body.size()));
-        if (m_body.size() > m_limit)
+        m_body.append(reply->read(limit + 1 - m_body.size()));
+        if (m_body.size() > limit)
             reply->abort();
     });
     connect(reply, &QNetworkReply::finished, this, &PhotoDownload::finish);
@@ -473,10 +476,10 @@ void PhotoDownload::finish()
     reply->deleteLater();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (reply->error() == QNetworkReply::NoError && status == 200)
-        m_body.append(reply->read(m_limit + 1 - m_body.size()));
+        m_body.append(reply->read(limit + 1 - m_body.size()));
     // An empty body is no photo at all: there is nothing to keep.
     if (reply->error() != QNetworkReply::NoError || status != 200 || m_body.isEmpty()
-        || m_body.size() > m_limit) {
+        || m_body.size() > limit) {
         m_body.clear();
         emit failed();
         return;

@@ -73,14 +73,13 @@ class PhotoDownload : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr qint64 defaultLimit = 20ll << 20;
+    static constexpr qint64 limit = 20ll << 20;
     static constexpr int transferTimeoutMs = 60'000;
 
     // Starts at once. Only http and https addresses with a host are fetched
     // (RemoteImageCache::isFetchable): anything else (file:, qrc:) would read local data, and
     // fails on a later turn of the event loop.
-    PhotoDownload(QNetworkAccessManager &network, const QUrl &url, QObject *parent = nullptr,
-                  qint64 limit = defaultLimit);
+    PhotoDownload(QNetworkAccessManager &network, const QUrl &url, QObject *parent = nullptr);
     ~PhotoDownload() override;
 
     bool isRunning() const { return !m_reply.isNull(); }
@@ -95,7 +94,6 @@ private:
 
     QPointer<QNetworkReply> m_reply;
     QByteArray m_body;
-    qint64 m_limit;
 };
 
 // The sheet that shows one message's photo large, on black, and saves it as a JPEG file. A photo

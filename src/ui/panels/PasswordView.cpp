@@ -84,12 +84,8 @@ void PasswordView::save()
         return;
     }
     m_save->setBusy(true);
-    change(m_current->text(), password);
-}
-
-void PasswordView::change(const QString &current, const QString &password)
-{
-    StoreTask::whenDone(m_store.changePassword(current, password), this, kTemporaryErrorText,
+    StoreTask::whenDone(m_store.changePassword(m_current->text(), password), this,
+                        kTemporaryErrorText,
                         [this](const std::optional<QString> &failure) { changed(failure); });
 }
 
