@@ -1,6 +1,7 @@
 #include "ui/panels/FriendPick.h"
 
 #include "store/LocalStore.h"
+#include "ui/common/BareBox.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatIcon.h"
 #include "ui/common/PersonLabel.h"
@@ -155,9 +156,8 @@ LookupResultRow::LookupResultRow(LocalStore &store, QWidget *parent)
     m_requested->setObjectName(QStringLiteral("resultRequested"));
     ChatColor::keepSecondary(m_requested);
 
-    auto *row = new QHBoxLayout(this);
+    auto *row = bareBox<QHBoxLayout>(this, 8);
     row->setContentsMargins(FriendPickDelegate::padding, 4, FriendPickDelegate::padding, 4);
-    row->setSpacing(8);
     row->addWidget(m_choice, 1);
     row->addSpacing(8);
     for (QWidget *part : {static_cast<QWidget *>(m_open), static_cast<QWidget *>(m_unblock),

@@ -15,7 +15,6 @@
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/PersonRows.h"
 #include "ui/panels/SettingsRows.h"
-#include "ui/panels/SheetHost.h"
 #include "ui/panels/StoreRedraw.h"
 
 #include <QBoxLayout>

@@ -3,6 +3,7 @@
 
 #include "model/TextLimits.h"
 #include "ui/common/AvatarView.h"
+#include "ui/common/BareBox.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/DisplayText.h"
 #include "ui/common/OfficialMark.h"
@@ -73,8 +74,8 @@ QPushButton *framedButton(const QString &text, const QString &name, QWidget *par
 InfoPanelHeader::InfoPanelHeader(QWidget *parent)
     : QWidget(parent)
 {
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
+    // Only one of the three shows at a time.
+    auto *layout = bareBox<QVBoxLayout>(this);
     buildGroup();
     buildOfficial();
 
@@ -95,9 +96,8 @@ InfoPanelHeader::InfoPanelHeader(QWidget *parent)
 void InfoPanelHeader::buildGroup()
 {
     m_group = new QWidget(this);
-    auto *column = new QVBoxLayout(m_group);
+    auto *column = bareBox<QVBoxLayout>(m_group, 12);
     column->setContentsMargins(0, 8, 0, 8);
-    column->setSpacing(12);
 
     m_ownerPhoto = new AvatarView(roomPhotoSize);
     auto *photoButton = new PhotoButton(m_ownerPhoto, m_group);
@@ -138,9 +138,8 @@ void InfoPanelHeader::buildGroup()
 void InfoPanelHeader::buildOfficial()
 {
     m_official = new QWidget(this);
-    auto *column = new QVBoxLayout(m_official);
+    auto *column = bareBox<QVBoxLayout>(m_official, 8);
     column->setContentsMargins(0, 8, 0, 8);
-    column->setSpacing(8);
 
     auto *row = new QHBoxLayout;
     row->setSpacing(12);

@@ -4,6 +4,7 @@
 #include "model/ValueSupport.h"
 #include "store/LocalStore.h"
 #include "ui/common/AvatarView.h"
+#include "ui/common/BareBox.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/FieldLimits.h"
@@ -29,10 +30,9 @@ class FormSection : public QWidget
 public:
     explicit FormSection(QWidget *parent)
         : QWidget(parent)
-        , m_column(new QVBoxLayout(this))
+        , m_column(bareBox<QVBoxLayout>(this, 8))
     {
         m_column->setContentsMargins(12, 10, 12, 10);
-        m_column->setSpacing(8);
     }
 
     QVBoxLayout *column() const { return m_column; }

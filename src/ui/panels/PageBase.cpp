@@ -7,6 +7,7 @@
 #include "ui/panels/PanelParts.h"
 
 #include <QBoxLayout>
+#include <QDialog>
 #include <QGridLayout>
 #include <QLabel>
 #include <QListView>
@@ -165,4 +166,19 @@ void PageBase::confirm(const QString &question, const QString &choice, bool dest
                        std::function<void()> action)
 {
     ConfirmDialog::open(this, question, {{choice, destructive, std::move(action)}}, {});
+}
+
+QDialog *SheetHost::create(QWidget *window, PageBase *sheet, QSize floor)
+{
+    auto *dialog = new QDialog(window);
+    dialog->setWindowModality(Qt::WindowModal);
+    auto *layout = new QGridLayout(dialog);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addItem(
+        new QSpacerItem(floor.width(), floor.height(), QSizePolicy::Minimum, QSizePolicy::Minimum),
+        0, 0);
+    layout->addWidget(sheet, 0, 0);
+    QObject::connect(sheet, &PageBase::closeRequested, dialog, &QDialog::reject);
+    QObject::connect(dialog, &QDialog::finished, dialog, &QObject::deleteLater);
+    return dialog;
 }

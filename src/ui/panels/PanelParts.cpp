@@ -1,5 +1,6 @@
 #include "ui/panels/PanelParts.h"
 
+#include "ui/common/BareBox.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/UiMetrics.h"
@@ -227,11 +228,9 @@ void showMessage(QLabel *line, const std::optional<QString> &text)
 
 RowButton::RowButton(QWidget *parent)
     : QAbstractButton(parent)
-    , m_row(new QHBoxLayout(this))
+    , m_row(bareBox<QHBoxLayout>(this, 12))
 {
     setAttribute(Qt::WA_Hover);
-    m_row->setContentsMargins(0, 0, 0, 0);
-    m_row->setSpacing(12);
     setPressable(true);
 }
 

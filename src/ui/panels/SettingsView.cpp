@@ -1,6 +1,7 @@
 #include "ui/panels/SettingsView.h"
 
 #include "store/LocalStore.h"
+#include "ui/common/BareBox.h"
 #include "ui/common/ChatFont.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/SettingsRows.h"
@@ -29,9 +30,8 @@ SettingsView::SettingsView(LocalStore &store, QWidget *parent)
     , m_store(store)
 {
     auto *list = new QWidget;
-    auto *sections = new QVBoxLayout(list);
+    auto *sections = bareBox<QVBoxLayout>(list);
     sections->setContentsMargins(20, 12, 20, 20);
-    sections->setSpacing(0);
     sections->addWidget(sectionHeader(QStringLiteral("알림"), list));
     sections->addWidget(switches(list));
     sections->addSpacing(20);
@@ -42,9 +42,8 @@ SettingsView::SettingsView(LocalStore &store, QWidget *parent)
                                        ChatFont::footnote(), this, PanelParts::Ink::Secondary);
     footer->setAlignment(Qt::AlignHCenter);
 
-    auto *page = new QVBoxLayout(this);
+    auto *page = bareBox<QVBoxLayout>(this);
     page->setContentsMargins(0, 0, 0, 12);
-    page->setSpacing(0);
     page->addWidget(listTitleBar(QStringLiteral("설정")));
     page->addWidget(scroller(list), 1);
     page->addWidget(footer);

@@ -11,11 +11,11 @@
 #include "ui/panels/MeEdit.h"
 #include "ui/panels/MediaViewer.h"
 #include "ui/panels/NewChat.h"
+#include "ui/panels/PageBase.h"
 #include "ui/panels/PasswordView.h"
 #include "ui/panels/ProfileView.h"
 #include "ui/panels/ReportSheet.h"
 #include "ui/panels/SettingsView.h"
-#include "ui/panels/SheetHost.h"
 #include "ui/workspace/RoomView.h"
 
 #include <QDialog>
