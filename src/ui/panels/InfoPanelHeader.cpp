@@ -4,6 +4,7 @@
 #include "model/TextLimits.h"
 #include "ui/common/AvatarView.h"
 #include "ui/common/BareBox.h"
+#include "ui/common/ChangeNotify.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/DisplayText.h"
 #include "ui/common/OfficialMark.h"
@@ -234,9 +235,8 @@ LineLimitedText::LineLimitedText(QWidget *parent)
 
 void LineLimitedText::setText(const QString &text)
 {
-    if (text == m_text)
+    if (!assignChanged(m_text, text))
         return;
-    m_text = text;
     setAccessibleName(text);
     updateGeometry();
     update();
@@ -244,9 +244,8 @@ void LineLimitedText::setText(const QString &text)
 
 void LineLimitedText::setMaxLines(int lines)
 {
-    if (lines == m_maxLines)
+    if (!assignChanged(m_maxLines, lines))
         return;
-    m_maxLines = lines;
     updateGeometry();
     update();
 }

@@ -129,7 +129,7 @@ QWidget *MeEdit::handleSection()
                                            handleOnceText());
     ChatColor::keepSecondary(m_handleOnce);
     m_format = PanelParts::messageLine(Tone::Failure, QStringLiteral("formatError"), section,
-                                       formatText());
+                                       QStringLiteral("영문 소문자, 숫자, 밑줄. 3–20자."));
     m_takenLine
         = PanelParts::messageLine(Tone::Failure, QStringLiteral("taken"), section, takenText());
     m_notice = PanelParts::messageLine(Tone::Failure, QStringLiteral("notice"), section, QString());

@@ -118,7 +118,7 @@ MediaViewer::MediaViewer(LocalStore &store, const QUuid &messageId, QWidget *par
     bar->addStretch(1);
     bar->addWidget(save);
 
-    m_failure = new CapsuleLabel(saveFailedText(), this);
+    m_failure = new CapsuleLabel(QStringLiteral("사진을 저장하지 못했습니다."), this);
     m_failure->setObjectName(QStringLiteral("failure"));
     m_failure->hide();
 
@@ -237,7 +237,7 @@ void MediaViewer::save()
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
     dialog->setDefaultSuffix(QStringLiteral("jpg"));
-    dialog->selectFile(suggestedFileName());
+    dialog->selectFile(QStringLiteral("사진.jpg"));
     dialog->setWindowModality(Qt::WindowModal);
     m_saveDialog = dialog;
     connect(dialog, &QDialog::finished, this, [this, dialog, bytes](int result) {

@@ -107,9 +107,6 @@ public:
     MediaViewer(LocalStore &store, const QUuid &messageId, QWidget *parent = nullptr);
     ~MediaViewer() override;
 
-    static QString saveFailedText() { return QStringLiteral("사진을 저장하지 못했습니다."); }
-    static QString suggestedFileName() { return QStringLiteral("사진.jpg"); }
-
     QUuid messageId() const { return m_messageId; }
     MediaPhotoView::Kind shownKind() const { return m_photo->kind(); }
     qreal scale() const { return m_photo->scale(); }

@@ -150,17 +150,13 @@ QWidget *NewChat::choosingStage()
     m_query
         = PanelParts::textField(QStringLiteral("이름, 아이디"), QStringLiteral("query"), choosing);
 
-    m_chipArea = new QScrollArea(choosing);
-    m_chipArea->setObjectName(QStringLiteral("chips"));
-    m_chipArea->setFrameShape(QFrame::NoFrame);
-    m_chipArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_chipArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_chipArea->setWidgetResizable(true);
-    m_chipArea->setFixedHeight(UiMetrics::controlHeight);
-    auto *chipHolder = new QWidget(m_chipArea);
+    auto *chipHolder = new QWidget;
     m_chipRow = bareBox<QHBoxLayout>(chipHolder, 8);
     m_chipRow->addStretch(1);
-    m_chipArea->setWidget(chipHolder);
+    m_chipArea = scroller(chipHolder);
+    m_chipArea->setObjectName(QStringLiteral("chips"));
+    m_chipArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_chipArea->setFixedHeight(UiMetrics::controlHeight);
 
     auto *choosingColumn = bareBox<QVBoxLayout>(choosing, 12);
     choosingColumn->addWidget(m_query);

@@ -157,9 +157,7 @@ void PageBase::addCloseRow(QVBoxLayout *column)
 
 QLabel *PageBase::formTitle(const QString &text, QWidget *parent)
 {
-    QFont font = ChatFont::title2();
-    font.setBold(true);
-    return PanelParts::label(text, QStringLiteral("title"), font, parent);
+    return PanelParts::label(text, QStringLiteral("title"), ChatFont::title2(QFont::Bold), parent);
 }
 
 void PageBase::confirm(const QString &question, const QString &choice, bool destructive,

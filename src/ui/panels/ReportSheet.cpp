@@ -2,6 +2,7 @@
 
 #include "model/TextLimits.h"
 #include "store/LocalStore.h"
+#include "ui/common/ChangeNotify.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatIcon.h"
 #include "ui/common/FieldLimits.h"
@@ -42,13 +43,11 @@ public:
 
     void setChosen(bool chosen)
     {
-        if (chosen == m_chosen)
+        if (!assignChanged(m_chosen, chosen))
             return;
-        m_chosen = chosen;
         setAccessibleDescription(chosen ? QStringLiteral("선택됨") : QString());
         update();
     }
-    bool isChosen() const { return m_chosen; }
 
 protected:
     void paintEvent(QPaintEvent *event) override

@@ -12,19 +12,6 @@
 #include <QLabel>
 #include <QScrollArea>
 
-namespace {
-
-QLabel *sectionHeader(const QString &text, QWidget *parent)
-{
-    QFont font = ChatFont::footnote();
-    font.setWeight(QFont::DemiBold);
-    QLabel *label = PanelParts::label(text, QString(), font, parent, PanelParts::Ink::Secondary);
-    label->setContentsMargins(14, 0, 0, 4);
-    return label;
-}
-
-} // namespace
-
 SettingsView::SettingsView(LocalStore &store, QWidget *parent)
     : PageBase(QStringLiteral("settings"), parent)
     , m_store(store)
@@ -32,7 +19,11 @@ SettingsView::SettingsView(LocalStore &store, QWidget *parent)
     auto *list = new QWidget;
     auto *sections = bareBox<QVBoxLayout>(list);
     sections->setContentsMargins(20, 12, 20, 20);
-    sections->addWidget(sectionHeader(QStringLiteral("알림"), list));
+    QLabel *header
+        = PanelParts::label(QStringLiteral("알림"), QString(), ChatFont::footnote(QFont::DemiBold),
+                            list, PanelParts::Ink::Secondary);
+    header->setContentsMargins(14, 0, 0, 4);
+    sections->addWidget(header);
     sections->addWidget(switches(list));
     sections->addSpacing(20);
     sections->addWidget(actions(list));
