@@ -6,7 +6,6 @@
 #include <QBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 
 DeleteAccount::DeleteAccount(LocalStore &store, QWidget *parent)
     : PageBase(QStringLiteral("deleteAccountPage"), parent)
@@ -39,12 +38,9 @@ DeleteAccount::DeleteAccount(LocalStore &store, QWidget *parent)
     // The whole text must be the word: a blank before or after it does not count.
     connect(m_phrase, &QLineEdit::textChanged, this,
             [this](const QString &text) { m_delete->setDisabled(text != confirmationWord()); });
-    connect(m_delete, &WideButton::clicked, this, &DeleteAccount::remove);
+    connect(m_delete, &WideButton::clicked, this, [this] {
+        m_delete->setBusy(true);
+        m_store.deleteAccount();
+    });
     PanelParts::focusWhenShown(this, m_phrase);
-}
-
-void DeleteAccount::remove()
-{
-    m_delete->setBusy(true);
-    m_store.deleteAccount();
 }

@@ -145,8 +145,8 @@ LookupResultRow::LookupResultRow(LocalStore &store, QWidget *parent)
 {
     setObjectName(QStringLiteral("lookupResult"));
     m_choice->setObjectName(QStringLiteral("resultChoice"));
-    m_open = PanelParts::plainButton(QStringLiteral("대화"), this);
-    m_open->setObjectName(QStringLiteral("resultOpen"));
+    m_open = PanelParts::plainButton(QStringLiteral("대화"), this, Qt::AlignHCenter,
+                                     QStringLiteral("resultOpen"));
     m_unblock = PanelParts::pushButton(QStringLiteral("차단 해제"), QStringLiteral("resultUnblock"),
                                        this);
     m_request
@@ -160,9 +160,8 @@ LookupResultRow::LookupResultRow(LocalStore &store, QWidget *parent)
     row->setContentsMargins(FriendPickDelegate::padding, 4, FriendPickDelegate::padding, 4);
     row->addWidget(m_choice, 1);
     row->addSpacing(8);
-    for (QWidget *part : {static_cast<QWidget *>(m_open), static_cast<QWidget *>(m_unblock),
-                          static_cast<QWidget *>(m_requested), static_cast<QWidget *>(m_request),
-                          static_cast<QWidget *>(m_accept)})
+    for (QWidget *part :
+         std::initializer_list<QWidget *>{m_open, m_unblock, m_requested, m_request, m_accept})
         row->addWidget(part);
 
     m_fade->setOpacity(0.45);

@@ -2,10 +2,8 @@
 
 #include "model/TextLimits.h"
 #include "store/LocalStore.h"
-#include "store/TextCompare.h"
 #include "ui/common/BareBox.h"
 #include "ui/common/ChatFont.h"
-#include "ui/common/DecodedImageCache.h"
 #include "ui/common/DisplayText.h"
 #include "ui/common/ImageFile.h"
 #include "ui/common/ImageShrink.h"
@@ -26,8 +24,6 @@
 #include <QPushButton>
 #include <QScrollArea>
 
-#include <algorithm>
-
 namespace {
 
 constexpr int sectionGap = 20;
@@ -46,8 +42,8 @@ InfoPanel::InfoPanel(LocalStore &store, const QUuid &conversationId, QWidget *pa
     , m_conversationId(conversationId)
 {
     // The top bar: "닫기", the title, and "완료" while the name is being edited.
-    m_done = PanelParts::plainButton(QStringLiteral("완료"), this);
-    m_done->setObjectName(QStringLiteral("done"));
+    m_done = PanelParts::plainButton(QStringLiteral("완료"), this, Qt::AlignHCenter,
+                                     QStringLiteral("done"));
     connect(m_done, &QPushButton::clicked, this, &InfoPanel::saveTitle);
     QWidget *bar = titleBar(QStringLiteral("대화 정보"), closeButton(), m_done);
     bar->setContentsMargins(16, 0, 16, 0);
@@ -226,13 +222,11 @@ void InfoPanel::refresh()
     const bool official = m_store.isOfficial(*room);
     const std::optional<Account> peer = m_store.otherAccount(*room);
 
-    InfoPanelHeader::Content content;
-    content.room = *room;
-    content.title = DisplayText::name(m_store.conversationTitle(*room));
-    content.owner = owner;
-    content.official = official;
-    content.peer = group ? std::nullopt : peer;
-    m_header->setContent(content);
+    m_header->setContent({.room = *room,
+                          .title = DisplayText::name(m_store.conversationTitle(*room)),
+                          .owner = owner,
+                          .official = official,
+                          .peer = group ? std::nullopt : peer});
     m_header->setVisible(group || peer);
 
     m_members->setVisible(group);
@@ -281,21 +275,22 @@ void InfoPanel::fillTitle()
 void InfoPanel::refreshTitleButtons()
 {
     const std::optional<Conversation> room = m_store.conversation(m_conversationId);
-    const QString draft = m_header->titleField()->text();
     // "완료" follows the draft as it stands, untrimmed, so it may show where saving would do
     // nothing (a draft of blanks, or the title with a trailing blank).
-    const bool editing = room && room->kind == ConversationKind::group && m_store.isOwner(*room)
-        && m_titleReady && !sameText(draft, room->title);
-    m_done->setVisible(editing);
+    m_done->setVisible(room && mayRename(*room)
+                       && !sameText(m_header->titleField()->text(), room->title));
     m_header->setSaveVisible(room && canSaveTitle(*room));
+}
+
+bool InfoPanel::mayRename(const Conversation &room) const
+{
+    return m_titleReady && room.kind == ConversationKind::group && m_store.isOwner(room);
 }
 
 bool InfoPanel::canSaveTitle(const Conversation &room) const
 {
-    if (!m_titleReady || room.kind != ConversationKind::group || !m_store.isOwner(room))
-        return false;
     const QString name = trimmedText(m_header->titleField()->text());
-    return !name.isEmpty() && !sameText(name, room.title);
+    return mayRename(room) && !name.isEmpty() && !sameText(name, room.title);
 }
 
 void InfoPanel::saveTitle()

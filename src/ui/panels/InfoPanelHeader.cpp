@@ -159,8 +159,8 @@ void InfoPanelHeader::buildOfficial()
     column->addWidget(m_bio);
 
     // Its text flush with the description's.
-    m_more = PanelParts::plainButton(QStringLiteral("더 보기"), m_official, Qt::AlignLeft);
-    m_more->setObjectName(QStringLiteral("more"));
+    m_more = PanelParts::plainButton(QStringLiteral("더 보기"), m_official, Qt::AlignLeft,
+                                     QStringLiteral("more"));
     m_more->setFont(ChatFont::footnote());
     connect(m_more, &QPushButton::clicked, this, [this] {
         m_expanded = true;
@@ -188,8 +188,7 @@ void InfoPanelHeader::setContent(const Content &content)
         m_ownerPhoto->setAvatar(content.title, content.room.photoJPEG, std::nullopt);
         m_memberPhoto->setAvatar(content.title, content.room.photoJPEG, std::nullopt);
         m_memberTitle->setText(content.title);
-        for (QWidget *part :
-             {m_photoButton, static_cast<QWidget *>(m_file), static_cast<QWidget *>(m_titleField)})
+        for (QWidget *part : std::initializer_list<QWidget *>{m_photoButton, m_file, m_titleField})
             part->setVisible(content.owner);
         m_memberPhoto->setVisible(!content.owner);
         m_memberTitle->setVisible(!content.owner);

@@ -9,7 +9,6 @@
 #include <optional>
 
 class AvatarView;
-class OfficialMark;
 class PersonLabel;
 class QLabel;
 class QLineEdit;

@@ -3,7 +3,6 @@
 #include "store/LocalStore.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/StoreTask.h"
-#include "ui/common/UiMetrics.h"
 #include "ui/panels/PanelParts.h"
 
 #include <QBoxLayout>
@@ -54,10 +53,7 @@ InvitePanel::InvitePanel(LocalStore &store, QWidget *parent)
     m_copy = PanelParts::wideButton(QStringLiteral("복사"), QStringLiteral("copy"), holder);
     column->addWidget(m_copy);
 
-    m_share = new QPushButton(QStringLiteral("공유"), holder);
-    m_share->setObjectName(QStringLiteral("share"));
-    m_share->setAutoDefault(false);
-    m_share->setMinimumHeight(UiMetrics::controlHeight);
+    m_share = PanelParts::pushButton(QStringLiteral("공유"), QStringLiteral("share"), holder);
     m_share->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     column->addWidget(m_share);
 
@@ -90,8 +86,7 @@ void InvitePanel::present(const QString &link, const std::optional<QString> &not
     m_note = note;
     // A blank keeps the line's height while there is no link yet.
     m_linkLabel->setText(link.isEmpty() ? QStringLiteral(" ") : link);
-    m_noteLabel->setText(note.value_or(QString()));
-    m_noteLabel->setVisible(note.has_value());
+    PanelParts::showMessage(m_noteLabel, note);
     m_copy->setDisabled(link.isEmpty());
     m_share->setVisible(parsesAsUrl(link));
 }
@@ -147,8 +142,8 @@ InviteRequest::InviteRequest(LocalStore &store, const InviteOutcome &outcome, QW
         = PanelParts::wideButton(QStringLiteral("수락"), QStringLiteral("accept"), this);
     WideButton *reject = PanelParts::wideButton(QStringLiteral("거절"), QStringLiteral("reject"),
                                                 this, WideButton::Role::Destructive);
-    QPushButton *close = PanelParts::plainButton(QStringLiteral("닫기"), this);
-    close->setObjectName(QStringLiteral("close"));
+    QPushButton *close = PanelParts::plainButton(QStringLiteral("닫기"), this, Qt::AlignHCenter,
+                                                 QStringLiteral("close"));
     column->addWidget(accept);
     column->addWidget(reject);
     column->addWidget(close, 0, Qt::AlignHCenter);

@@ -6,7 +6,6 @@
 #include "ui/common/AvatarView.h"
 #include "ui/common/BareBox.h"
 #include "ui/common/ChatColor.h"
-#include "ui/common/ChatFont.h"
 #include "ui/common/FieldLimits.h"
 #include "ui/common/ImageFile.h"
 #include "ui/common/ImageShrink.h"

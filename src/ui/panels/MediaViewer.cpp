@@ -1,7 +1,6 @@
 #include "ui/panels/MediaViewer.h"
 
 #include "store/LocalStore.h"
-#include "ui/common/ChatFont.h"
 #include "ui/common/DecodedImageCache.h"
 #include "ui/common/ImageDecodeJob.h"
 #include "ui/common/RemoteImageCache.h"
@@ -109,8 +108,8 @@ MediaViewer::MediaViewer(LocalStore &store, const QUuid &messageId, QWidget *par
     // Padded 16 to the buttons' texts.
     bar->setContentsMargins(16 - PanelParts::buttonInset, 0, 16 - PanelParts::buttonInset, 0);
     QPushButton *close = closeButton(Qt::AlignLeft);
-    QPushButton *save = PanelParts::plainButton(QStringLiteral("저장"), m_bar, Qt::AlignRight);
-    save->setObjectName(QStringLiteral("save"));
+    QPushButton *save = PanelParts::plainButton(QStringLiteral("저장"), m_bar, Qt::AlignRight,
+                                                QStringLiteral("save"));
     connect(save, &QPushButton::clicked, this, &MediaViewer::save);
     whiten(close);
     whiten(save);
@@ -171,7 +170,7 @@ void MediaViewer::decodeLocal(const QByteArray &bytes)
                                   return; // other bytes came meanwhile
                               if (result.outcome == ImageDecodeJob::Outcome::Decoded) {
                                   m_remoteAddress.clear();
-                                  m_photo->showLocal(result.image);
+                                  m_photo->setPhoto(MediaPhotoView::Kind::Local, result.image);
                                   return;
                               }
                               // Bytes that do not decode fall back to the address.
@@ -198,7 +197,7 @@ void MediaViewer::showRemote(const QString &address)
     m_photo->clear();
     RemoteImageCache::shared()->fetch(address, this, [this, address](const QImage &image) {
         if (address == m_remoteAddress && m_photo->kind() != MediaPhotoView::Kind::Local)
-            m_photo->showRemote(image);
+            m_photo->setPhoto(MediaPhotoView::Kind::Remote, image);
     });
 }
 
@@ -292,21 +291,6 @@ MediaPhotoView::MediaPhotoView(QWidget *parent)
 {
     grabGesture(Qt::PinchGesture);
     setAttribute(Qt::WA_AcceptTouchEvents);
-}
-
-void MediaPhotoView::showLocal(const QImage &image)
-{
-    setPhoto(Kind::Local, image);
-}
-
-void MediaPhotoView::showRemote(const QImage &image)
-{
-    setPhoto(Kind::Remote, image);
-}
-
-void MediaPhotoView::clear()
-{
-    setPhoto(Kind::None, QImage());
 }
 
 void MediaPhotoView::setPhoto(Kind kind, const QImage &image)

@@ -33,9 +33,9 @@ public:
 
     explicit MediaPhotoView(QWidget *parent = nullptr);
 
-    void showLocal(const QImage &image);
-    void showRemote(const QImage &image);
-    void clear();
+    // Shows `image` as a photo of `kind`; a null image shows nothing.
+    void setPhoto(Kind kind, const QImage &image);
+    void clear() { setPhoto(Kind::None, QImage()); }
 
     Kind kind() const { return m_kind; }
     qreal scale() const { return m_scale; }
@@ -50,7 +50,6 @@ protected:
     void wheelEvent(QWheelEvent *event) override;
 
 private:
-    void setPhoto(Kind kind, const QImage &image);
     void beginPinch();
     // `magnification`: of the current pinch, since it began.
     void pinchTo(qreal magnification);

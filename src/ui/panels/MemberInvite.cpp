@@ -10,7 +10,6 @@
 #include <QBoxLayout>
 #include <QLabel>
 #include <QListView>
-#include <QPushButton>
 #include <QSet>
 #include <QStackedLayout>
 

@@ -23,8 +23,8 @@ PageBase::PageBase(const QString &objectName, QWidget *parent)
 
 QPushButton *PageBase::closeButton(Qt::Alignment textAlign)
 {
-    QPushButton *close = PanelParts::plainButton(QStringLiteral("닫기"), this, textAlign);
-    close->setObjectName(QStringLiteral("close"));
+    QPushButton *close
+        = PanelParts::plainButton(QStringLiteral("닫기"), this, textAlign, QStringLiteral("close"));
     connect(close, &QPushButton::clicked, this, &PageBase::closeRequested);
     return close;
 }

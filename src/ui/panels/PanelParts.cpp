@@ -148,9 +148,12 @@ bool focusRingFor(Qt::FocusReason reason, bool before)
     }
 }
 
-QPushButton *plainButton(const QString &text, QWidget *parent, Qt::Alignment textAlign)
+QPushButton *plainButton(const QString &text, QWidget *parent, Qt::Alignment textAlign,
+                         const QString &name)
 {
-    return new PlainButton(text, textAlign, parent);
+    auto *button = new PlainButton(text, textAlign, parent);
+    button->setObjectName(name);
+    return button;
 }
 
 QPushButton *pushButton(const QString &text, const QString &name, QWidget *parent)

@@ -30,10 +30,11 @@ inline constexpr int buttonInset = 8;
 // or from a popup keeps what it had (`before`).
 bool focusRingFor(Qt::FocusReason reason, bool before);
 
-// A borderless text button at least 44 pixels high ("닫기" and the like). Its text sits in the
-// middle, or `buttonInset` from the edge that `textAlign` names (Qt::AlignLeft, Qt::AlignRight).
+// A borderless text button (object name `name`) at least 44 pixels high ("닫기" and the like).
+// Its text sits in the middle, or `buttonInset` from the edge that `textAlign` names
+// (Qt::AlignLeft, Qt::AlignRight).
 QPushButton *plainButton(const QString &text, QWidget *parent,
-                         Qt::Alignment textAlign = Qt::AlignHCenter);
+                         Qt::Alignment textAlign = Qt::AlignHCenter, const QString &name = {});
 
 // A push button in the desktop's own style, at least 44 pixels high, that never answers Return
 // for the dialog or sheet around it.

@@ -8,7 +8,6 @@
 #include <QBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 
 using PanelParts::showMessage;
 

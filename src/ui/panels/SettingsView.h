@@ -2,9 +2,7 @@
 
 #include "ui/panels/PageBase.h"
 
-class ActionRow;
 class LocalStore;
-class QLabel;
 class SwitchRow;
 
 // The settings page: the three notification switches, the ways to the block list, the password
