@@ -95,9 +95,8 @@ QVBoxLayout *PageBase::formColumn(int spacing, QWidget *host, int maxWidth)
 
 QVBoxLayout *PageBase::pageColumn(int padding, int spacing, QWidget *host)
 {
-    auto *column = new QVBoxLayout(host ? host : this);
+    auto *column = bareBox<QVBoxLayout>(host ? host : this, spacing);
     column->setContentsMargins(padding, padding, padding, padding);
-    column->setSpacing(spacing);
     return column;
 }
 
