@@ -1,13 +1,11 @@
 #include "ui/panels/DeleteAccount.h"
 
 #include "store/LocalStore.h"
-#include "ui/common/WideButton.h"
 #include "ui/panels/PanelParts.h"
 
 #include <QBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 
 DeleteAccount::DeleteAccount(LocalStore &store, QWidget *parent)
     : PageBase(QStringLiteral("deleteAccountPage"), parent)
@@ -30,8 +28,8 @@ DeleteAccount::DeleteAccount(LocalStore &store, QWidget *parent)
     m_phrase->setMinimumHeight(34);
     column->addWidget(m_phrase);
 
-    m_delete = new WideButton(QStringLiteral("계정 삭제"), WideButton::Role::Destructive, holder);
-    m_delete->setObjectName(QStringLiteral("delete"));
+    m_delete = PanelParts::wideButton(QStringLiteral("계정 삭제"), QStringLiteral("delete"), holder,
+                                      WideButton::Role::Destructive);
     m_delete->setDisabled(true);
     column->addWidget(m_delete);
 
@@ -40,12 +38,9 @@ DeleteAccount::DeleteAccount(LocalStore &store, QWidget *parent)
     // The whole text must be the word: a blank before or after it does not count.
     connect(m_phrase, &QLineEdit::textChanged, this,
             [this](const QString &text) { m_delete->setDisabled(text != confirmationWord()); });
-    connect(m_delete, &WideButton::clicked, this, &DeleteAccount::remove);
+    connect(m_delete, &WideButton::clicked, this, [this] {
+        m_delete->setBusy(true);
+        m_store.deleteAccount();
+    });
     PanelParts::focusWhenShown(this, m_phrase);
-}
-
-void DeleteAccount::remove()
-{
-    m_delete->setBusy(true);
-    m_store.deleteAccount();
 }

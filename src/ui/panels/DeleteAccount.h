@@ -19,8 +19,6 @@ public:
     static QString confirmationWord() { return QStringLiteral("삭제"); }
 
 private:
-    void remove();
-
     LocalStore &m_store;
     QLineEdit *m_phrase;
     WideButton *m_delete;

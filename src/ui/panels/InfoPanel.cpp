@@ -2,22 +2,17 @@
 
 #include "model/TextLimits.h"
 #include "store/LocalStore.h"
-#include "store/TextCompare.h"
 #include "ui/common/BareBox.h"
 #include "ui/common/ChatFont.h"
-#include "ui/common/ConfirmDialog.h"
-#include "ui/common/DecodedImageCache.h"
 #include "ui/common/DisplayText.h"
 #include "ui/common/ImageFile.h"
 #include "ui/common/ImageShrink.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/panels/InfoPanelHeader.h"
 #include "ui/panels/MemberInvite.h"
-#include "ui/panels/MemberListModel.h"
 #include "ui/panels/PanelParts.h"
-#include "ui/panels/PersonRowDelegate.h"
+#include "ui/panels/PersonRows.h"
 #include "ui/panels/SettingsRows.h"
-#include "ui/panels/SheetHost.h"
 #include "ui/panels/StoreRedraw.h"
 
 #include <QBoxLayout>
@@ -28,8 +23,6 @@
 #include <QListView>
 #include <QPushButton>
 #include <QScrollArea>
-
-#include <algorithm>
 
 namespace {
 
@@ -49,8 +42,8 @@ InfoPanel::InfoPanel(LocalStore &store, const QUuid &conversationId, QWidget *pa
     , m_conversationId(conversationId)
 {
     // The top bar: "닫기", the title, and "완료" while the name is being edited.
-    m_done = PanelParts::plainButton(QStringLiteral("완료"), this);
-    m_done->setObjectName(QStringLiteral("done"));
+    m_done = PanelParts::plainButton(QStringLiteral("완료"), this, Qt::AlignHCenter,
+                                     QStringLiteral("done"));
     connect(m_done, &QPushButton::clicked, this, &InfoPanel::saveTitle);
     QWidget *bar = titleBar(QStringLiteral("대화 정보"), closeButton(), m_done);
     bar->setContentsMargins(16, 0, 16, 0);
@@ -127,8 +120,8 @@ QWidget *InfoPanel::buildMembers(QWidget *parent)
     });
     group->addRow(m_memberList);
 
-    m_invite = group->addAction(QStringLiteral("멤버 초대"), QStringLiteral("invite"), false);
-    connect(m_invite, &QAbstractButton::clicked, this, &InfoPanel::openInvite);
+    m_invite = group->addAction(QStringLiteral("멤버 초대"), QStringLiteral("invite"), false,
+                                [this] { openInvite(); });
 
     m_cap = footnote(QStringLiteral("인원 상한은 20명입니다."), QStringLiteral("cap"), group);
     m_cap->setContentsMargins(14, 12, 14, 12);
@@ -141,38 +134,35 @@ QWidget *InfoPanel::buildSwitches(QWidget *parent)
     auto *holder = new QWidget(parent);
     auto *column = bareBox<QVBoxLayout>(holder, sectionGap);
 
-    auto *notices = new SettingsGroup(holder);
-    m_notify = notices->addSwitch(QStringLiteral("알림"), QStringLiteral("notify"));
-    m_pin = notices->addSwitch(QStringLiteral("고정"), QStringLiteral("pin"));
-    column->addWidget(notices);
-
     // Each switch sets its value in the store; the panel then shows the store's value at once.
-    connect(m_notify, &SwitchRow::flipRequested, this, [this](bool on) {
-        m_store.setMuted(m_conversationId, !on);
-        refresh();
-    });
-    connect(m_pin, &SwitchRow::flipRequested, this, [this](bool on) {
+    auto *notices = new SettingsGroup(holder);
+    m_notify
+        = notices->addSwitch(QStringLiteral("알림"), QStringLiteral("notify"), [this](bool on) {
+              m_store.setMuted(m_conversationId, !on);
+              refresh();
+          });
+    m_pin = notices->addSwitch(QStringLiteral("고정"), QStringLiteral("pin"), [this](bool on) {
         m_store.setPinned(m_conversationId, on);
         refresh();
     });
+    column->addWidget(notices);
 
     m_broadcast = new QWidget(holder);
     m_broadcast->setObjectName(QStringLiteral("broadcast"));
     auto *broadcast = bareBox<QVBoxLayout>(m_broadcast, 6);
     auto *broadcastGroup = new SettingsGroup(m_broadcast);
-    m_broadcastSwitch
-        = broadcastGroup->addSwitch(QStringLiteral("방송 받기"), QStringLiteral("broadcastSwitch"));
+    m_broadcastSwitch = broadcastGroup->addSwitch(
+        QStringLiteral("방송 받기"), QStringLiteral("broadcastSwitch"), [this](bool on) {
+            if (const std::optional<Account> peer = roomPeer())
+                m_store.setBroadcastOptOut(peer->id, !on);
+            refresh();
+        });
     broadcast->addWidget(broadcastGroup);
     QLabel *footer = footnote(QStringLiteral("꺼도 이미 받은 안내와 직접 보낸 메시지는 남습니다."),
                               QStringLiteral("broadcastFooter"), m_broadcast);
     footer->setContentsMargins(14, 0, 14, 0);
     broadcast->addWidget(footer);
     column->addWidget(m_broadcast);
-    connect(m_broadcastSwitch, &SwitchRow::flipRequested, this, [this](bool on) {
-        if (const std::optional<Account> peer = roomPeer())
-            m_store.setBroadcastOptOut(peer->id, !on);
-        refresh();
-    });
     return holder;
 }
 
@@ -180,20 +170,37 @@ QWidget *InfoPanel::buildActions(QWidget *parent)
 {
     m_actions = new SettingsGroup(parent);
     m_actions->setObjectName(QStringLiteral("actions"));
-    m_leave = m_actions->addAction(QStringLiteral("나가기"), QStringLiteral("leave"), true);
-    m_unblock = m_actions->addAction(QStringLiteral("차단 해제"), QStringLiteral("unblock"), false);
-    m_block = m_actions->addAction(QStringLiteral("차단"), QStringLiteral("block"), true);
-    m_clear = m_actions->addAction(QStringLiteral("대화 내용 삭제"), QStringLiteral("clear"), true);
-    m_report = m_actions->addAction(QStringLiteral("신고"), QStringLiteral("report"), true);
-    connect(m_leave, &QAbstractButton::clicked, this, &InfoPanel::confirmLeave);
-    // Lifting a block is easily undone: it runs at once, without asking.
-    connect(m_unblock, &QAbstractButton::clicked, this, [this] {
-        if (const std::optional<Account> peer = roomPeer())
-            m_store.unblock(peer->id);
+    m_leave = m_actions->addAction(QStringLiteral("나가기"), QStringLiteral("leave"), true, [this] {
+        confirm(QStringLiteral("대화방에서 나갈까요?"), QStringLiteral("나가기"), true, [this] {
+            m_store.leaveGroup(m_conversationId);
+            // At once, without waiting for the service: the room pane goes back to the
+            // placeholder, which also ends this panel.
+            emit left();
+        });
     });
-    connect(m_block, &QAbstractButton::clicked, this, &InfoPanel::confirmBlock);
-    connect(m_clear, &QAbstractButton::clicked, this, &InfoPanel::confirmClear);
-    connect(m_report, &QAbstractButton::clicked, this, &InfoPanel::report);
+    // Lifting a block is easily undone: it runs at once, without asking.
+    m_unblock = m_actions->addAction(QStringLiteral("차단 해제"), QStringLiteral("unblock"), false,
+                                     [this] {
+                                         if (const std::optional<Account> peer = roomPeer())
+                                             m_store.unblock(peer->id);
+                                     });
+    m_block = m_actions->addAction(QStringLiteral("차단"), QStringLiteral("block"), true, [this] {
+        confirm(QStringLiteral("차단할까요?"), QStringLiteral("차단"), true, [this] {
+            // Looked up again: the room or its peer may have gone meanwhile.
+            if (const std::optional<Account> peer = roomPeer())
+                m_store.block(peer->id);
+        });
+    });
+    m_clear = m_actions->addAction(
+        QStringLiteral("대화 내용 삭제"), QStringLiteral("clear"), true, [this] {
+            confirm(QStringLiteral("이 대화의 메시지를 내 화면에서 지울까요?"),
+                    QStringLiteral("지우기"), true,
+                    [this] { m_store.clearMessages(m_conversationId); });
+        });
+    m_report = m_actions->addAction(QStringLiteral("신고"), QStringLiteral("report"), true, [this] {
+        if (const std::optional<Account> peer = roomPeer())
+            emit reportRequested(ReportDraft{QUuid::createUuid(), peer->id, std::nullopt});
+    });
     return m_actions;
 }
 
@@ -215,13 +222,11 @@ void InfoPanel::refresh()
     const bool official = m_store.isOfficial(*room);
     const std::optional<Account> peer = m_store.otherAccount(*room);
 
-    InfoPanelHeader::Content content;
-    content.room = *room;
-    content.title = DisplayText::name(m_store.conversationTitle(*room));
-    content.owner = owner;
-    content.official = official;
-    content.peer = group ? std::nullopt : peer;
-    m_header->setContent(content);
+    m_header->setContent({.room = *room,
+                          .title = DisplayText::name(m_store.conversationTitle(*room)),
+                          .owner = owner,
+                          .official = official,
+                          .peer = group ? std::nullopt : peer});
     m_header->setVisible(group || peer);
 
     m_members->setVisible(group);
@@ -270,21 +275,22 @@ void InfoPanel::fillTitle()
 void InfoPanel::refreshTitleButtons()
 {
     const std::optional<Conversation> room = m_store.conversation(m_conversationId);
-    const QString draft = m_header->titleField()->text();
     // "완료" follows the draft as it stands, untrimmed, so it may show where saving would do
     // nothing (a draft of blanks, or the title with a trailing blank).
-    const bool editing = room && room->kind == ConversationKind::group && m_store.isOwner(*room)
-        && m_titleReady && !sameText(draft, room->title);
-    m_done->setVisible(editing);
+    m_done->setVisible(room && mayRename(*room)
+                       && !sameText(m_header->titleField()->text(), room->title));
     m_header->setSaveVisible(room && canSaveTitle(*room));
+}
+
+bool InfoPanel::mayRename(const Conversation &room) const
+{
+    return m_titleReady && room.kind == ConversationKind::group && m_store.isOwner(room);
 }
 
 bool InfoPanel::canSaveTitle(const Conversation &room) const
 {
-    if (!m_titleReady || room.kind != ConversationKind::group || !m_store.isOwner(room))
-        return false;
     const QString name = trimmedText(m_header->titleField()->text());
-    return !name.isEmpty() && !sameText(name, room.title);
+    return mayRename(room) && !name.isEmpty() && !sameText(name, room.title);
 }
 
 void InfoPanel::saveTitle()
@@ -342,49 +348,10 @@ void InfoPanel::openInvite()
     dialog->open();
 }
 
-void InfoPanel::confirmLeave()
-{
-    ConfirmDialog::open(this, QStringLiteral("대화방에서 나갈까요?"),
-                        {{QStringLiteral("나가기"), true,
-                          [this] {
-                              m_store.leaveGroup(m_conversationId);
-                              // At once, without waiting for the service: the room pane goes back
-                              // to the placeholder, which also ends this panel.
-                              emit left();
-                          }}},
-                        {});
-}
-
-void InfoPanel::confirmClear()
-{
-    ConfirmDialog::open(
-        this, QStringLiteral("이 대화의 메시지를 내 화면에서 지울까요?"),
-        {{QStringLiteral("지우기"), true, [this] { m_store.clearMessages(m_conversationId); }}},
-        {});
-}
-
-void InfoPanel::confirmBlock()
-{
-    ConfirmDialog::open(this, QStringLiteral("차단할까요?"),
-                        {{QStringLiteral("차단"), true,
-                          [this] {
-                              // Looked up again: the room or its peer may have gone meanwhile.
-                              if (const std::optional<Account> peer = roomPeer())
-                                  m_store.block(peer->id);
-                          }}},
-                        {});
-}
-
 std::optional<Account> InfoPanel::roomPeer() const
 {
     const std::optional<Conversation> room = m_store.conversation(m_conversationId);
     return room ? m_store.otherAccount(*room) : std::nullopt;
-}
-
-void InfoPanel::report()
-{
-    if (const std::optional<Account> peer = roomPeer())
-        emit reportRequested(ReportDraft{QUuid::createUuid(), peer->id, std::nullopt});
 }
 
 void InfoPanel::showEvent(QShowEvent *event)

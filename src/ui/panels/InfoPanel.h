@@ -62,6 +62,8 @@ private:
     void refresh();
     void refreshTitleButtons();
     void fillTitle();
+    // Whether the user may rename `room` here: its owner, once the field holds its name.
+    bool mayRename(const Conversation &room) const;
     bool canSaveTitle(const Conversation &room) const;
     // The other person of a direct room, looked up afresh.
     std::optional<Account> roomPeer() const;
@@ -69,10 +71,6 @@ private:
     void followSavedTitle();
     void pickPhoto();
     void openInvite();
-    void confirmLeave();
-    void confirmClear();
-    void confirmBlock();
-    void report();
 
     LocalStore &m_store;
     const QUuid m_conversationId;

@@ -3,14 +3,14 @@
 
 #include "model/TextLimits.h"
 #include "ui/common/AvatarView.h"
+#include "ui/common/BareBox.h"
+#include "ui/common/ChangeNotify.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/DisplayText.h"
 #include "ui/common/OfficialMark.h"
 #include "ui/common/PersonLabel.h"
 #include "ui/common/UiMetrics.h"
-#include "ui/panels/LineLimitedText.h"
 #include "ui/panels/PanelParts.h"
-#include "ui/panels/RowButton.h"
 
 #include <QAbstractButton>
 #include <QBoxLayout>
@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QTextLayout>
 
 namespace {
 
@@ -74,8 +75,8 @@ QPushButton *framedButton(const QString &text, const QString &name, QWidget *par
 InfoPanelHeader::InfoPanelHeader(QWidget *parent)
     : QWidget(parent)
 {
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
+    // Only one of the three shows at a time.
+    auto *layout = bareBox<QVBoxLayout>(this);
     buildGroup();
     buildOfficial();
 
@@ -96,9 +97,8 @@ InfoPanelHeader::InfoPanelHeader(QWidget *parent)
 void InfoPanelHeader::buildGroup()
 {
     m_group = new QWidget(this);
-    auto *column = new QVBoxLayout(m_group);
+    auto *column = bareBox<QVBoxLayout>(m_group, 12);
     column->setContentsMargins(0, 8, 0, 8);
-    column->setSpacing(12);
 
     m_ownerPhoto = new AvatarView(roomPhotoSize);
     auto *photoButton = new PhotoButton(m_ownerPhoto, m_group);
@@ -139,9 +139,8 @@ void InfoPanelHeader::buildGroup()
 void InfoPanelHeader::buildOfficial()
 {
     m_official = new QWidget(this);
-    auto *column = new QVBoxLayout(m_official);
+    auto *column = bareBox<QVBoxLayout>(m_official, 8);
     column->setContentsMargins(0, 8, 0, 8);
-    column->setSpacing(8);
 
     auto *row = new QHBoxLayout;
     row->setSpacing(12);
@@ -160,8 +159,8 @@ void InfoPanelHeader::buildOfficial()
     column->addWidget(m_bio);
 
     // Its text flush with the description's.
-    m_more = PanelParts::plainButton(QStringLiteral("더 보기"), m_official, Qt::AlignLeft);
-    m_more->setObjectName(QStringLiteral("more"));
+    m_more = PanelParts::plainButton(QStringLiteral("더 보기"), m_official, Qt::AlignLeft,
+                                     QStringLiteral("more"));
     m_more->setFont(ChatFont::footnote());
     connect(m_more, &QPushButton::clicked, this, [this] {
         m_expanded = true;
@@ -189,8 +188,7 @@ void InfoPanelHeader::setContent(const Content &content)
         m_ownerPhoto->setAvatar(content.title, content.room.photoJPEG, std::nullopt);
         m_memberPhoto->setAvatar(content.title, content.room.photoJPEG, std::nullopt);
         m_memberTitle->setText(content.title);
-        for (QWidget *part :
-             {m_photoButton, static_cast<QWidget *>(m_file), static_cast<QWidget *>(m_titleField)})
+        for (QWidget *part : std::initializer_list<QWidget *>{m_photoButton, m_file, m_titleField})
             part->setVisible(content.owner);
         m_memberPhoto->setVisible(!content.owner);
         m_memberTitle->setVisible(!content.owner);
@@ -224,4 +222,94 @@ void InfoPanelHeader::refreshOfficial()
 void InfoPanelHeader::setSaveVisible(bool visible)
 {
     m_save->setVisible(visible);
+}
+
+LineLimitedText::LineLimitedText(QWidget *parent)
+    : QWidget(parent)
+{
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
+}
+
+void LineLimitedText::setText(const QString &text)
+{
+    if (!assignChanged(m_text, text))
+        return;
+    setAccessibleName(text);
+    updateGeometry();
+    update();
+}
+
+void LineLimitedText::setMaxLines(int lines)
+{
+    if (!assignChanged(m_maxLines, lines))
+        return;
+    updateGeometry();
+    update();
+}
+
+QStringList LineLimitedText::shownLines(int width) const
+{
+    if (m_text.isEmpty() || width <= 0)
+        return {};
+    // QTextLayout breaks lines at line separators, not at '\n'.
+    QString text = m_text;
+    text.replace(u'\n', QChar::LineSeparator);
+    QTextLayout layout(text, font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QList<QTextLine> lines;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        lines.append(line);
+    }
+    layout.endLayout();
+
+    QStringList shown;
+    const bool cut = m_maxLines > 0 && lines.size() > m_maxLines;
+    const qsizetype count = cut ? m_maxLines : lines.size();
+    for (qsizetype i = 0; i < count; ++i) {
+        const QTextLine &line = lines.at(i);
+        QString piece = text.mid(line.textStart(), line.textLength());
+        if (cut && i == count - 1) {
+            // The rest of the text on one line, cut short with "…".
+            piece = text.mid(line.textStart());
+            piece.replace(QChar::LineSeparator, u' ');
+            piece = fontMetrics().elidedText(piece, Qt::ElideRight, width);
+        }
+        piece.remove(QChar::LineSeparator);
+        shown.append(piece);
+    }
+    return shown;
+}
+
+int LineLimitedText::heightForWidth(int width) const
+{
+    return int(shownLines(width).size()) * fontMetrics().lineSpacing();
+}
+
+QSize LineLimitedText::sizeHint() const
+{
+    const int width = 320;
+    return QSize(width, heightForWidth(width));
+}
+
+QSize LineLimitedText::minimumSizeHint() const
+{
+    return QSize(0, 0);
+}
+
+void LineLimitedText::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setPen(palette().color(foregroundRole()));
+    const int lineHeight = fontMetrics().lineSpacing();
+    int y = 0;
+    for (const QString &line : shownLines(width())) {
+        painter.drawText(QRect(0, y, width(), lineHeight), Qt::AlignLeft | Qt::AlignVCenter, line);
+        y += lineHeight;
+    }
 }

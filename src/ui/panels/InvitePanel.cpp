@@ -2,10 +2,7 @@
 
 #include "store/LocalStore.h"
 #include "ui/common/ChatFont.h"
-#include "ui/common/ConfirmDialog.h"
 #include "ui/common/StoreTask.h"
-#include "ui/common/UiMetrics.h"
-#include "ui/common/WideButton.h"
 #include "ui/panels/PanelParts.h"
 
 #include <QBoxLayout>
@@ -53,24 +50,23 @@ InvitePanel::InvitePanel(LocalStore &store, QWidget *parent)
                                     holder, PanelParts::Ink::Secondary);
     column->addWidget(m_noteLabel);
 
-    m_copy = new WideButton(QStringLiteral("복사"), WideButton::Role::Normal, holder);
-    m_copy->setObjectName(QStringLiteral("copy"));
+    m_copy = PanelParts::wideButton(QStringLiteral("복사"), QStringLiteral("copy"), holder);
     column->addWidget(m_copy);
 
-    m_share = new QPushButton(QStringLiteral("공유"), holder);
-    m_share->setObjectName(QStringLiteral("share"));
-    m_share->setAutoDefault(false);
-    m_share->setMinimumHeight(UiMetrics::controlHeight);
+    m_share = PanelParts::pushButton(QStringLiteral("공유"), QStringLiteral("share"), holder);
     m_share->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     column->addWidget(m_share);
 
-    auto *renew = new WideButton(QStringLiteral("새로 만들기"), WideButton::Role::Normal, holder);
-    renew->setObjectName(QStringLiteral("rotate"));
+    WideButton *renew
+        = PanelParts::wideButton(QStringLiteral("새로 만들기"), QStringLiteral("rotate"), holder);
     column->addWidget(renew);
 
     connect(m_copy, &WideButton::clicked, this, &InvitePanel::copyLink);
     connect(m_share, &QPushButton::clicked, this, &InvitePanel::share);
-    connect(renew, &WideButton::clicked, this, &InvitePanel::confirmRotate);
+    connect(renew, &WideButton::clicked, this, [this] {
+        confirm(QStringLiteral("이전 링크는 바로 사용할 수 없게 됩니다."),
+                QStringLiteral("새로 만들기"), false, [this] { rotate(); });
+    });
 
     present(QString(), std::nullopt);
     load();
@@ -90,8 +86,7 @@ void InvitePanel::present(const QString &link, const std::optional<QString> &not
     m_note = note;
     // A blank keeps the line's height while there is no link yet.
     m_linkLabel->setText(link.isEmpty() ? QStringLiteral(" ") : link);
-    m_noteLabel->setText(note.value_or(QString()));
-    m_noteLabel->setVisible(note.has_value());
+    PanelParts::showMessage(m_noteLabel, note);
     m_copy->setDisabled(link.isEmpty());
     m_share->setVisible(parsesAsUrl(link));
 }
@@ -101,12 +96,6 @@ void InvitePanel::load()
     StoreTask::whenDone(
         m_store.inviteURL(), this, std::nullopt,
         [this](std::optional<QString> link) { present(link.value_or(QString()), m_note); });
-}
-
-void InvitePanel::confirmRotate()
-{
-    ConfirmDialog::open(this, QStringLiteral("이전 링크는 바로 사용할 수 없게 됩니다."),
-                        {{QStringLiteral("새로 만들기"), false, [this] { rotate(); }}}, {});
 }
 
 void InvitePanel::rotate()
@@ -136,4 +125,41 @@ void InvitePanel::share()
         return;
     copyLink();
     QDesktopServices::openUrl(mailUrl(m_link));
+}
+
+InviteRequest::InviteRequest(LocalStore &store, const InviteOutcome &outcome, QWidget *parent)
+    : PageBase(QStringLiteral("inviteRequest"), parent)
+    , m_store(store)
+    , m_outcome(outcome)
+{
+    QVBoxLayout *column = pageColumn(24, 12);
+    QLabel *title = PanelParts::label(QStringLiteral("친구 요청"), QStringLiteral("title"),
+                                      ChatFont::headline(), this);
+    title->setAlignment(Qt::AlignCenter);
+    column->addWidget(title);
+
+    WideButton *accept
+        = PanelParts::wideButton(QStringLiteral("수락"), QStringLiteral("accept"), this);
+    WideButton *reject = PanelParts::wideButton(QStringLiteral("거절"), QStringLiteral("reject"),
+                                                this, WideButton::Role::Destructive);
+    QPushButton *close = PanelParts::plainButton(QStringLiteral("닫기"), this, Qt::AlignHCenter,
+                                                 QStringLiteral("close"));
+    column->addWidget(accept);
+    column->addWidget(reject);
+    column->addWidget(close, 0, Qt::AlignHCenter);
+    column->addStretch(1);
+
+    // The store clears the outcome before it talks to the service, so the sheet can go at once.
+    connect(accept, &WideButton::clicked, this, [this] {
+        m_store.acceptInvite();
+        emit closeRequested();
+    });
+    connect(reject, &WideButton::clicked, this, [this] {
+        m_store.rejectInvite();
+        emit closeRequested();
+    });
+    connect(close, &QPushButton::clicked, this, [this] {
+        m_store.setInviteOutcome(std::nullopt);
+        emit closeRequested();
+    });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/HandOver.h"
 #include "ui/panels/PageBase.h"
 
 #include <optional>
@@ -29,7 +30,6 @@ public:
 private:
     void load();
     void rotate();
-    void confirmRotate();
     void copyLink();
     void share();
     void present(const QString &link, const std::optional<QString> &note);
@@ -41,4 +41,20 @@ private:
     QLabel *m_noteLabel;
     WideButton *m_copy;
     QPushButton *m_share;
+};
+
+// The sheet that answers a friend request met through somebody's invite link: "수락", "거절",
+// or "닫기", which leaves the request unanswered. Each of them clears the store's pending
+// outcome (which is what keeps the sheet up) and asks the host to close the sheet.
+class InviteRequest : public PageBase
+{
+    Q_OBJECT
+public:
+    InviteRequest(LocalStore &store, const InviteOutcome &outcome, QWidget *parent = nullptr);
+
+    const InviteOutcome &outcome() const { return m_outcome; }
+
+private:
+    LocalStore &m_store;
+    InviteOutcome m_outcome;
 };

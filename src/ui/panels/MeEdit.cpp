@@ -4,15 +4,14 @@
 #include "model/ValueSupport.h"
 #include "store/LocalStore.h"
 #include "ui/common/AvatarView.h"
+#include "ui/common/BareBox.h"
 #include "ui/common/ChatColor.h"
-#include "ui/common/ChatFont.h"
 #include "ui/common/FieldLimits.h"
 #include "ui/common/ImageFile.h"
 #include "ui/common/ImageShrink.h"
 #include "ui/common/StoreTask.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/panels/PanelParts.h"
-#include "ui/panels/RowButton.h"
 #include "ui/panels/StoreRedraw.h"
 
 #include <QBoxLayout>
@@ -30,10 +29,9 @@ class FormSection : public QWidget
 public:
     explicit FormSection(QWidget *parent)
         : QWidget(parent)
-        , m_column(new QVBoxLayout(this))
+        , m_column(bareBox<QVBoxLayout>(this, 8))
     {
         m_column->setContentsMargins(12, 10, 12, 10);
-        m_column->setSpacing(8);
     }
 
     QVBoxLayout *column() const { return m_column; }
@@ -130,7 +128,7 @@ QWidget *MeEdit::handleSection()
                                            handleOnceText());
     ChatColor::keepSecondary(m_handleOnce);
     m_format = PanelParts::messageLine(Tone::Failure, QStringLiteral("formatError"), section,
-                                       formatText());
+                                       QStringLiteral("영문 소문자, 숫자, 밑줄. 3–20자."));
     m_takenLine
         = PanelParts::messageLine(Tone::Failure, QStringLiteral("taken"), section, takenText());
     m_notice = PanelParts::messageLine(Tone::Failure, QStringLiteral("notice"), section, QString());
@@ -227,14 +225,8 @@ void MeEdit::save()
     m_saving = true;
     m_refusal.reset();
     refresh();
-    submit(m_name->text(), m_handle->text(), m_photo);
-}
-
-void MeEdit::submit(const QString &name, const QString &handle,
-                    const std::optional<QByteArray> &photo)
-{
     StoreTask::whenDone(
-        m_store.saveMe(name, handle, photo), this,
+        m_store.saveMe(m_name->text(), m_handle->text(), m_photo), this,
         [this](std::optional<std::optional<ProfileSaveError>> outcome) { saved(outcome); });
 }
 

@@ -25,7 +25,6 @@ public:
     explicit MeEdit(LocalStore &store, QWidget *parent = nullptr);
 
     static QString handleOnceText() { return QStringLiteral("아이디는 한 번만 바꿀 수 있습니다."); }
-    static QString formatText() { return QStringLiteral("영문 소문자, 숫자, 밑줄. 3–20자."); }
     static QString takenText() { return QStringLiteral("이미 사용 중입니다."); }
 
     // What the handle field makes of a typed text: lower case, one leading "@" dropped, at most
@@ -47,7 +46,6 @@ private:
     void handleEdited();
     void edited();
     void save();
-    void submit(const QString &name, const QString &handle, const std::optional<QByteArray> &photo);
     void saved(const std::optional<std::optional<ProfileSaveError>> &outcome);
     void refresh();
 

@@ -1,24 +1,30 @@
 #include "ui/panels/MediaViewer.h"
 
 #include "store/LocalStore.h"
-#include "ui/common/ChatFont.h"
 #include "ui/common/DecodedImageCache.h"
 #include "ui/common/ImageDecodeJob.h"
 #include "ui/common/RemoteImageCache.h"
 #include "ui/panels/PanelParts.h"
-#include "ui/panels/PhotoDownload.h"
 #include "ui/panels/StoreRedraw.h"
 
 #include <QBoxLayout>
 #include <QFile>
 #include <QFileDialog>
+#include <QGestureEvent>
 #include <QLabel>
+#include <QNativeGestureEvent>
 #include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
 #include <QPainter>
+#include <QPinchGesture>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTimer>
+#include <QWheelEvent>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -62,10 +68,24 @@ void whiten(QWidget *button)
     button->setPalette(colours);
 }
 
-bool isAddress(const QString &text)
+// The message's own photo; empty when it has none.
+QByteArray localPhoto(const std::optional<ChatMessage> &message)
 {
-    return QUrl(text, QUrl::StrictMode).isValid() && !text.trimmed().isEmpty();
+    return message ? message->imageJPEG.value_or(QByteArray()) : QByteArray();
 }
+
+// The address of the message's photo when it reads as one; else empty.
+QString remoteAddress(const std::optional<ChatMessage> &message)
+{
+    const QString text = message ? message->imageURL.value_or(QString()) : QString();
+    return QUrl(text, QUrl::StrictMode).isValid() && !text.trimmed().isEmpty() ? text : QString();
+}
+
+// A pinch changes nothing until its magnification has moved this far from 1, so that resting
+// two fingers on the touchpad does not jump an enlarged photo back to 1×.
+constexpr qreal minimumPinchDelta = 0.01;
+// One notch of the wheel with Ctrl held.
+constexpr qreal wheelStep = 1.25;
 
 } // namespace
 
@@ -88,8 +108,8 @@ MediaViewer::MediaViewer(LocalStore &store, const QUuid &messageId, QWidget *par
     // Padded 16 to the buttons' texts.
     bar->setContentsMargins(16 - PanelParts::buttonInset, 0, 16 - PanelParts::buttonInset, 0);
     QPushButton *close = closeButton(Qt::AlignLeft);
-    QPushButton *save = PanelParts::plainButton(QStringLiteral("저장"), m_bar, Qt::AlignRight);
-    save->setObjectName(QStringLiteral("save"));
+    QPushButton *save = PanelParts::plainButton(QStringLiteral("저장"), m_bar, Qt::AlignRight,
+                                                QStringLiteral("save"));
     connect(save, &QPushButton::clicked, this, &MediaViewer::save);
     whiten(close);
     whiten(save);
@@ -97,7 +117,7 @@ MediaViewer::MediaViewer(LocalStore &store, const QUuid &messageId, QWidget *par
     bar->addStretch(1);
     bar->addWidget(save);
 
-    m_failure = new CapsuleLabel(saveFailedText(), this);
+    m_failure = new CapsuleLabel(QStringLiteral("사진을 저장하지 못했습니다."), this);
     m_failure->setObjectName(QStringLiteral("failure"));
     m_failure->hide();
 
@@ -121,8 +141,7 @@ bool MediaViewer::isDownloading() const
 void MediaViewer::refresh()
 {
     const std::optional<ChatMessage> message = m_store.message(m_messageId);
-    if (message && message->imageJPEG && !message->imageJPEG->isEmpty()) {
-        const QByteArray &bytes = *message->imageJPEG;
+    if (const QByteArray bytes = localPhoto(message); !bytes.isEmpty()) {
         // On show, being decoded, or known not to decode: nothing to start again.
         if (bytes == m_localBytes)
             return;
@@ -151,7 +170,7 @@ void MediaViewer::decodeLocal(const QByteArray &bytes)
                                   return; // other bytes came meanwhile
                               if (result.outcome == ImageDecodeJob::Outcome::Decoded) {
                                   m_remoteAddress.clear();
-                                  m_photo->showLocal(result.image);
+                                  m_photo->setPhoto(MediaPhotoView::Kind::Local, result.image);
                                   return;
                               }
                               // Bytes that do not decode fall back to the address.
@@ -161,8 +180,8 @@ void MediaViewer::decodeLocal(const QByteArray &bytes)
 
 void MediaViewer::showRemoteOrNothing(const std::optional<ChatMessage> &message)
 {
-    if (message && message->imageURL && isAddress(*message->imageURL)) {
-        showRemote(*message->imageURL);
+    if (const QString address = remoteAddress(message); !address.isEmpty()) {
+        showRemote(address);
         return;
     }
     m_remoteAddress.clear();
@@ -178,20 +197,19 @@ void MediaViewer::showRemote(const QString &address)
     m_photo->clear();
     RemoteImageCache::shared()->fetch(address, this, [this, address](const QImage &image) {
         if (address == m_remoteAddress && m_photo->kind() != MediaPhotoView::Kind::Local)
-            m_photo->showRemote(image);
+            m_photo->setPhoto(MediaPhotoView::Kind::Remote, image);
     });
 }
 
 void MediaViewer::loadRemote()
 {
     const std::optional<ChatMessage> message = m_store.message(m_messageId);
-    if (!message || (message->imageJPEG && !message->imageJPEG->isEmpty()))
-        return;
-    if (!message->imageURL || !isAddress(*message->imageURL))
+    const QString address = remoteAddress(message);
+    if (!localPhoto(message).isEmpty() || address.isEmpty())
         return;
     if (!m_network)
         m_network = new QNetworkAccessManager(this);
-    m_download = new PhotoDownload(*m_network, QUrl(*message->imageURL, QUrl::StrictMode), this);
+    m_download = new PhotoDownload(*m_network, QUrl(address, QUrl::StrictMode), this);
     connect(m_download, &PhotoDownload::downloaded, this,
             [this](const QByteArray &body) { m_store.cacheMessageImage(m_messageId, body); });
     // A failed download is silent: the remote photo stays as the loader shows it.
@@ -201,8 +219,9 @@ void MediaViewer::loadRemote()
 
 void MediaViewer::save()
 {
-    const std::optional<ChatMessage> message = m_store.message(m_messageId);
-    if (!message || !message->imageJPEG || message->imageJPEG->isEmpty()) {
+    // The bytes as they were when "저장" was pressed are what the file gets.
+    const QByteArray bytes = localPhoto(m_store.message(m_messageId));
+    if (bytes.isEmpty()) {
         setFailed(true);
         return;
     }
@@ -217,11 +236,9 @@ void MediaViewer::save()
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
     dialog->setDefaultSuffix(QStringLiteral("jpg"));
-    dialog->selectFile(suggestedFileName());
+    dialog->selectFile(QStringLiteral("사진.jpg"));
     dialog->setWindowModality(Qt::WindowModal);
     m_saveDialog = dialog;
-    // The bytes as they were when "저장" was pressed are what the file gets.
-    const QByteArray bytes = *message->imageJPEG;
     connect(dialog, &QDialog::finished, this, [this, dialog, bytes](int result) {
         const QStringList files = dialog->selectedFiles();
         dialog->deleteLater();
@@ -267,4 +284,189 @@ void MediaViewer::placeOverlays()
     m_failure->setGeometry(
         QRect(QPoint((width() - failure.width()) / 2, (height() - failure.height()) / 2), failure));
     m_failure->raise();
+}
+
+MediaPhotoView::MediaPhotoView(QWidget *parent)
+    : QWidget(parent)
+{
+    grabGesture(Qt::PinchGesture);
+    setAttribute(Qt::WA_AcceptTouchEvents);
+}
+
+void MediaPhotoView::setPhoto(Kind kind, const QImage &image)
+{
+    if (image.isNull())
+        kind = Kind::None;
+    m_kind = kind;
+    m_picture = kind == Kind::None ? QPixmap() : QPixmap::fromImage(image);
+    setAccessibleName(kind == Kind::None ? QString() : QStringLiteral("사진"));
+    update();
+}
+
+QRectF MediaPhotoView::photoRect() const
+{
+    if (m_picture.isNull())
+        return {};
+    const QRectF area = QRectF(rect()).adjusted(margin, margin, -margin, -margin);
+    if (area.isEmpty())
+        return {};
+    QSizeF fitted = QSizeF(m_picture.size()).scaled(area.size(), Qt::KeepAspectRatio);
+    if (m_kind == Kind::Local)
+        fitted *= m_scale;
+    QRectF target(QPointF(), fitted);
+    target.moveCenter(area.center());
+    return target;
+}
+
+void MediaPhotoView::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::black);
+    const QRectF target = photoRect();
+    if (target.isEmpty())
+        return;
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawPixmap(target, m_picture, QRectF(m_picture.rect()));
+}
+
+bool MediaPhotoView::event(QEvent *event)
+{
+    if (event->type() == QEvent::Gesture && m_kind == Kind::Local) {
+        auto *gestures = static_cast<QGestureEvent *>(event);
+        if (auto *pinch = static_cast<QPinchGesture *>(gestures->gesture(Qt::PinchGesture))) {
+            if (pinch->state() == Qt::GestureStarted)
+                beginPinch();
+            pinchTo(pinch->totalScaleFactor());
+            gestures->accept(pinch);
+            return true;
+        }
+    }
+    if (event->type() == QEvent::NativeGesture) {
+        auto *gesture = static_cast<QNativeGestureEvent *>(event);
+        switch (gesture->gestureType()) {
+        case Qt::BeginNativeGesture:
+            m_nativePinch = true;
+            beginPinch();
+            return true;
+        case Qt::EndNativeGesture:
+            m_nativePinch = false;
+            return true;
+        case Qt::ZoomNativeGesture:
+            // Some platforms send no begin: a zoom outside a gesture starts a new pinch.
+            if (!m_nativePinch) {
+                m_nativePinch = true;
+                beginPinch();
+            }
+            // The value is the change of the pinch's scale since the last event.
+            m_pinch += gesture->value();
+            if (m_kind == Kind::Local)
+                pinchTo(m_pinch);
+            return true;
+        default:
+            break;
+        }
+    }
+    return QWidget::event(event);
+}
+
+void MediaPhotoView::wheelEvent(QWheelEvent *event)
+{
+    if (m_kind != Kind::Local || !(event->modifiers() & Qt::ControlModifier)) {
+        event->ignore();
+        return;
+    }
+    // Unlike a pinch, the wheel has no beginning: each notch zooms from where the photo is.
+    const qreal notches = event->angleDelta().y() / 120.0;
+    setScale(m_scale * std::pow(wheelStep, notches));
+    event->accept();
+}
+
+void MediaPhotoView::beginPinch()
+{
+    m_pinch = 1.0;
+    m_pinchMoved = false;
+}
+
+void MediaPhotoView::pinchTo(qreal magnification)
+{
+    if (!m_pinchMoved && std::abs(magnification - 1.0) < minimumPinchDelta)
+        return;
+    m_pinchMoved = true;
+    setScale(magnification);
+}
+
+void MediaPhotoView::setScale(qreal scale)
+{
+    if (!std::isfinite(scale))
+        return;
+    scale = std::clamp(scale, minScale, maxScale);
+    if (qFuzzyCompare(scale, m_scale))
+        return;
+    m_scale = scale;
+    update();
+}
+
+PhotoDownload::PhotoDownload(QNetworkAccessManager &network, const QUrl &url, QObject *parent)
+    : QObject(parent)
+{
+    if (!RemoteImageCache::isFetchable(url)) {
+        QTimer::singleShot(0, this, &PhotoDownload::failed);
+        return;
+    }
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::SameOriginRedirectPolicy);
+    request.setTransferTimeout(transferTimeoutMs);
+    // Nothing of the program's own goes with the request, cookies set by an earlier answer
+    // included, and nothing the answer sets is kept.
+    request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
+    request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
+    QNetworkReply *reply = network.get(request);
+    m_reply = reply;
+    // The body is read as it arrives, at most a chunk ahead: the network layer stops reading
+    // from the socket while the reply's buffer is full, so an endless answer cannot pile up in
+    // memory between two turns of the event loop.
+    reply->setReadBufferSize(RemoteImageCache::readChunkBytes);
+    connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply] {
+        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid() && length.toLongLong() > limit)
+            reply->abort();
+    });
+    connect(reply, &QNetworkReply::readyRead, this, [this, reply] {
+        m_body.append(reply->read(limit + 1 - m_body.size()));
+        if (m_body.size() > limit)
+            reply->abort();
+    });
+    connect(reply, &QNetworkReply::finished, this, &PhotoDownload::finish);
+}
+
+PhotoDownload::~PhotoDownload()
+{
+    if (QNetworkReply *reply = m_reply) {
+        // abort() emits finished at once: cut the connections first so that nothing is
+        // reported from a download that is going away.
+        reply->disconnect(this);
+        reply->abort();
+        reply->deleteLater();
+    }
+}
+
+void PhotoDownload::finish()
+{
+    QNetworkReply *reply = m_reply;
+    m_reply = nullptr;
+    if (!reply)
+        return;
+    reply->deleteLater();
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (reply->error() == QNetworkReply::NoError && status == 200)
+        m_body.append(reply->read(limit + 1 - m_body.size()));
+    // An empty body is no photo at all: there is nothing to keep.
+    if (reply->error() != QNetworkReply::NoError || status != 200 || m_body.isEmpty()
+        || m_body.size() > limit) {
+        m_body.clear();
+        emit failed();
+        return;
+    }
+    emit downloaded(std::exchange(m_body, {}));
 }

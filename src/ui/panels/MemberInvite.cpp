@@ -4,13 +4,12 @@
 #include "ui/common/AccountListModel.h"
 #include "ui/common/ChatColor.h"
 #include "ui/panels/PanelParts.h"
-#include "ui/panels/PersonRowDelegate.h"
+#include "ui/panels/PersonRows.h"
 #include "ui/panels/StoreRedraw.h"
 
 #include <QBoxLayout>
 #include <QLabel>
 #include <QListView>
-#include <QPushButton>
 #include <QSet>
 #include <QStackedLayout>
 
@@ -49,43 +48,27 @@ MemberInvite::MemberInvite(LocalStore &store, const QUuid &conversationId, QWidg
     QWidget *header = titleBar(QStringLiteral("멤버 초대"),
                                cancelButton(QStringLiteral("취소"), QStringLiteral("cancel")));
 
-    m_list = new QListView(this);
-    setUpList(m_list, m_model, QStringLiteral("list"), QStringLiteral("친구"));
-    auto *delegate = new PersonRowDelegate(m_list);
+    auto *list = new QListView(this);
+    setUpList(list, m_model, QStringLiteral("list"), QStringLiteral("친구"));
+    auto *delegate = new PersonRowDelegate(list);
     // Inviting is easily undone: it runs at once, and the sheet stays for the next friend.
     connect(delegate, &PersonRowDelegate::personClicked, this, [this](const QModelIndex &index) {
         m_store.invite(m_conversationId, index.data(AccountListModel::IdRole).toUuid());
     });
     // The sheet opens on its friends, not on "취소".
-    PanelParts::focusWhenShown(this, m_list);
-
-    auto *emptyPage = new QWidget(this);
-    auto *emptyLayout = new QVBoxLayout(emptyPage);
-    emptyLayout->setContentsMargins(PersonRowDelegate::padding, 14, PersonRowDelegate::padding, 0);
-    auto *empty = new QLabel(emptyText(), emptyPage);
-    empty->setObjectName(QStringLiteral("empty"));
-    ChatColor::keepSecondary(empty);
-    emptyLayout->addWidget(empty);
-    emptyLayout->addStretch(1);
+    PanelParts::focusWhenShown(this, list);
 
     QVBoxLayout *column = pageColumn(16, 8);
     column->addWidget(header);
-    m_body = new QStackedLayout;
-    m_body->addWidget(m_list);
-    m_body->addWidget(emptyPage);
-    column->addLayout(m_body, 1);
+    auto *empty = new QLabel(emptyText());
+    empty->setObjectName(QStringLiteral("empty"));
+    ChatColor::keepSecondary(empty);
+    column->addLayout(listOrEmpty(list, empty), 1);
 
     new StoreRedraw(
         m_store,
         {&LocalStore::conversationsChanged, &LocalStore::friendsChanged,
          &LocalStore::accountsChanged, &LocalStore::blocksChanged,
          &LocalStore::hiddenRoomIDsChanged, &LocalStore::sessionChanged},
-        [this] { refresh(); }, this);
-    refresh();
-}
-
-void MemberInvite::refresh()
-{
-    m_model->refresh();
-    m_body->setCurrentIndex(m_model->rowCount() == 0 ? 1 : 0);
+        [this] { m_model->refresh(); }, this);
 }

@@ -6,9 +6,6 @@
 
 class AccountListModel;
 class LocalStore;
-class QLabel;
-class QListView;
-class QStackedLayout;
 
 // The sheet in which a group's owner adds friends to it: the friends who are neither active
 // members of the room nor blocked, in the friend list's order. A tap invites at once and the
@@ -25,11 +22,7 @@ public:
     QSize sizeHint() const override { return QSize(420, 360); }
 
 private:
-    void refresh();
-
     LocalStore &m_store;
     const QUuid m_conversationId;
     AccountListModel *m_model;
-    QListView *m_list;
-    QStackedLayout *m_body;
 };

@@ -9,10 +9,7 @@
 #include "ui/common/FieldLimits.h"
 #include "ui/common/StoreTask.h"
 #include "ui/common/UiMetrics.h"
-#include "ui/common/WideButton.h"
-#include "ui/panels/FriendPickDelegate.h"
-#include "ui/panels/FriendPickModel.h"
-#include "ui/panels/LookupResultRow.h"
+#include "ui/panels/FriendPick.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/StoreRedraw.h"
 
@@ -153,17 +150,13 @@ QWidget *NewChat::choosingStage()
     m_query
         = PanelParts::textField(QStringLiteral("이름, 아이디"), QStringLiteral("query"), choosing);
 
-    m_chipArea = new QScrollArea(choosing);
-    m_chipArea->setObjectName(QStringLiteral("chips"));
-    m_chipArea->setFrameShape(QFrame::NoFrame);
-    m_chipArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_chipArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_chipArea->setWidgetResizable(true);
-    m_chipArea->setFixedHeight(UiMetrics::controlHeight);
-    auto *chipHolder = new QWidget(m_chipArea);
+    auto *chipHolder = new QWidget;
     m_chipRow = bareBox<QHBoxLayout>(chipHolder, 8);
     m_chipRow->addStretch(1);
-    m_chipArea->setWidget(chipHolder);
+    m_chipArea = scroller(chipHolder);
+    m_chipArea->setObjectName(QStringLiteral("chips"));
+    m_chipArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_chipArea->setFixedHeight(UiMetrics::controlHeight);
 
     auto *choosingColumn = bareBox<QVBoxLayout>(choosing, 12);
     choosingColumn->addWidget(m_query);
@@ -230,8 +223,7 @@ QWidget *NewChat::namingStage()
     m_title
         = PanelParts::textField(QStringLiteral("방 이름"), QStringLiteral("groupTitle"), naming);
     FieldLimits::limitToGraphemes(m_title, TextLimit::groupTitle);
-    m_create = new WideButton(QStringLiteral("만들기"), WideButton::Role::Normal, naming);
-    m_create->setObjectName(QStringLiteral("create"));
+    m_create = PanelParts::wideButton(QStringLiteral("만들기"), QStringLiteral("create"), naming);
     m_failedLine
         = PanelParts::messageLine(PanelParts::Tone::Failure, QStringLiteral("failed"), naming);
     auto *namingColumn = bareBox<QVBoxLayout>(naming, 12);

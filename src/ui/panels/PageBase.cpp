@@ -1,17 +1,19 @@
 #include "ui/panels/PageBase.h"
 
 #include "ui/common/BareBox.h"
-
 #include "ui/common/ChatFont.h"
+#include "ui/common/ConfirmDialog.h"
 #include "ui/common/DecodedImageCache.h"
 #include "ui/panels/PanelParts.h"
 
 #include <QBoxLayout>
+#include <QDialog>
 #include <QGridLayout>
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QStackedLayout>
 
 PageBase::PageBase(const QString &objectName, QWidget *parent)
     : QWidget(parent)
@@ -21,8 +23,8 @@ PageBase::PageBase(const QString &objectName, QWidget *parent)
 
 QPushButton *PageBase::closeButton(Qt::Alignment textAlign)
 {
-    QPushButton *close = PanelParts::plainButton(QStringLiteral("닫기"), this, textAlign);
-    close->setObjectName(QStringLiteral("close"));
+    QPushButton *close
+        = PanelParts::plainButton(QStringLiteral("닫기"), this, textAlign, QStringLiteral("close"));
     connect(close, &QPushButton::clicked, this, &PageBase::closeRequested);
     return close;
 }
@@ -93,9 +95,8 @@ QVBoxLayout *PageBase::formColumn(int spacing, QWidget *host, int maxWidth)
 
 QVBoxLayout *PageBase::pageColumn(int padding, int spacing, QWidget *host)
 {
-    auto *column = new QVBoxLayout(host ? host : this);
+    auto *column = bareBox<QVBoxLayout>(host ? host : this, spacing);
     column->setContentsMargins(padding, padding, padding, padding);
-    column->setSpacing(spacing);
     return column;
 }
 
@@ -125,6 +126,26 @@ void PageBase::setUpList(QListView *list, QAbstractItemModel *model, const QStri
             qOverload<>(&QWidget::update));
 }
 
+QStackedLayout *PageBase::listOrEmpty(QListView *list, QWidget *empty)
+{
+    auto *emptyPage = new QWidget(this);
+    auto *emptyColumn = new QVBoxLayout(emptyPage);
+    // The rows' padding (PersonRowDelegate::padding).
+    emptyColumn->setContentsMargins(16, 14, 16, 0);
+    emptyColumn->addWidget(empty);
+    emptyColumn->addStretch(1);
+    auto *stack = new QStackedLayout;
+    stack->addWidget(list);
+    stack->addWidget(emptyPage);
+    QAbstractItemModel *model = list->model();
+    const auto follow = [stack, model] { stack->setCurrentIndex(model->rowCount() == 0 ? 1 : 0); };
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(model, signal, emptyPage, follow);
+    connect(model, &QAbstractItemModel::modelReset, emptyPage, follow);
+    follow();
+    return stack;
+}
+
 void PageBase::addCloseRow(QVBoxLayout *column)
 {
     QBoxLayout *row = PanelParts::outsetLayout(Qt::Horizontal, PanelParts::buttonInset, 0);
@@ -135,7 +156,26 @@ void PageBase::addCloseRow(QVBoxLayout *column)
 
 QLabel *PageBase::formTitle(const QString &text, QWidget *parent)
 {
-    QFont font = ChatFont::title2();
-    font.setBold(true);
-    return PanelParts::label(text, QStringLiteral("title"), font, parent);
+    return PanelParts::label(text, QStringLiteral("title"), ChatFont::title2(QFont::Bold), parent);
+}
+
+void PageBase::confirm(const QString &question, const QString &choice, bool destructive,
+                       std::function<void()> action)
+{
+    ConfirmDialog::open(this, question, {{choice, destructive, std::move(action)}}, {});
+}
+
+QDialog *SheetHost::create(QWidget *window, PageBase *sheet, QSize floor)
+{
+    auto *dialog = new QDialog(window);
+    dialog->setWindowModality(Qt::WindowModal);
+    auto *layout = new QGridLayout(dialog);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addItem(
+        new QSpacerItem(floor.width(), floor.height(), QSizePolicy::Minimum, QSizePolicy::Minimum),
+        0, 0);
+    layout->addWidget(sheet, 0, 0);
+    QObject::connect(sheet, &PageBase::closeRequested, dialog, &QDialog::reject);
+    QObject::connect(dialog, &QDialog::finished, dialog, &QObject::deleteLater);
+    return dialog;
 }

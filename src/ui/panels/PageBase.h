@@ -4,11 +4,15 @@
 
 #include <QWidget>
 
+#include <functional>
+
 class QAbstractItemModel;
+class QDialog;
 class QLabel;
 class QListView;
 class QPushButton;
 class QScrollArea;
+class QStackedLayout;
 class QVBoxLayout;
 
 // The base of the detail column's pages and of the sheets. It builds their title bar and their
@@ -51,9 +55,26 @@ protected:
     // selection, scrolled by pixels; its avatars repaint as they are decoded.
     void setUpList(QListView *list, QAbstractItemModel *model, const QString &name,
                    const QString &accessibleName);
+    // `list` stacked over a page with `empty`, which takes the list's place while its model has
+    // no rows; `empty` stands 14 pixels down, in line with the rows' text.
+    QStackedLayout *listOrEmpty(QListView *list, QWidget *empty);
 
     // The plain "닫기" of a form page, below its main action, its text lined up with the column.
     void addCloseRow(QVBoxLayout *column);
     // The title of a form page: title-2 size, bold (object name "title").
     QLabel *formTitle(const QString &text, QWidget *parent);
+    // Asks `question` with the one choice `choice` (and "취소"), which runs `action`.
+    void confirm(const QString &question, const QString &choice, bool destructive,
+                 std::function<void()> action);
 };
+
+// Where every sheet of the window is shown: in a dialog of its own, window-modal over
+// `window`'s window, at least `floor` large (a floor under the sheet's own size, so that a
+// sheet that grows, like the report's note, grows the dialog instead of squeezing its rows).
+// The sheet's closeRequested() rejects the dialog, and a finished dialog deletes itself and
+// the sheet. The caller opens the dialog once it has connected what it needs.
+namespace SheetHost {
+
+QDialog *create(QWidget *window, PageBase *sheet, QSize floor = {});
+
+} // namespace SheetHost

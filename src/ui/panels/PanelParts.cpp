@@ -1,5 +1,6 @@
 #include "ui/panels/PanelParts.h"
 
+#include "ui/common/BareBox.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/UiMetrics.h"
@@ -147,9 +148,12 @@ bool focusRingFor(Qt::FocusReason reason, bool before)
     }
 }
 
-QPushButton *plainButton(const QString &text, QWidget *parent, Qt::Alignment textAlign)
+QPushButton *plainButton(const QString &text, QWidget *parent, Qt::Alignment textAlign,
+                         const QString &name)
 {
-    return new PlainButton(text, textAlign, parent);
+    auto *button = new PlainButton(text, textAlign, parent);
+    button->setObjectName(name);
+    return button;
 }
 
 QPushButton *pushButton(const QString &text, const QString &name, QWidget *parent)
@@ -162,6 +166,14 @@ QPushButton *pushButton(const QString &text, const QString &name, QWidget *paren
     const int padded = button->fontMetrics().horizontalAdvance(text) + 2 * 14;
     button->setMinimumWidth(std::max(button->sizeHint().width(), padded));
     ChatColor::keepDisabledReadable(button);
+    return button;
+}
+
+WideButton *wideButton(const QString &text, const QString &name, QWidget *parent,
+                       WideButton::Role role)
+{
+    auto *button = new WideButton(text, role, parent);
+    button->setObjectName(name);
     return button;
 }
 
@@ -216,3 +228,66 @@ void showMessage(QLabel *line, const std::optional<QString> &text)
 }
 
 } // namespace PanelParts
+
+RowButton::RowButton(QWidget *parent)
+    : QAbstractButton(parent)
+    , m_row(bareBox<QHBoxLayout>(this, 12))
+{
+    setAttribute(Qt::WA_Hover);
+    setPressable(true);
+}
+
+void RowButton::addPart(QWidget *part, int stretch)
+{
+    part->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_row->addWidget(part, stretch);
+}
+
+void RowButton::addStretch(int stretch)
+{
+    m_row->addStretch(stretch);
+}
+
+void RowButton::setLeadingRoom(int width)
+{
+    m_row->setContentsMargins(width, 0, 0, 0);
+}
+
+void RowButton::setPressable(bool pressable)
+{
+    m_pressable = pressable;
+    setFocusPolicy(pressable ? Qt::StrongFocus : Qt::NoFocus);
+    setCursor(pressable ? Qt::PointingHandCursor : Qt::ArrowCursor);
+    update();
+}
+
+QSize RowButton::sizeHint() const
+{
+    return m_row->sizeHint();
+}
+
+QSize RowButton::minimumSizeHint() const
+{
+    return m_row->minimumSize();
+}
+
+bool RowButton::hitButton(const QPoint &pos) const
+{
+    return m_pressable && rect().contains(pos);
+}
+
+void RowButton::focusInEvent(QFocusEvent *event)
+{
+    m_ring = PanelParts::focusRingFor(event->reason(), m_ring);
+    QAbstractButton::focusInEvent(event);
+}
+
+void RowButton::paintEvent(QPaintEvent *)
+{
+    const bool ring = hasFocus() && m_ring;
+    if (!m_pressable || !(underMouse() || ring || isDown()))
+        return;
+    // Focus is a ring, not a fill: a filled row would read as the chosen one.
+    QPainter painter(this);
+    UiMetrics::paintButtonState(painter, *this, QRectF(rect()).adjusted(1, 1, -1, -1), ring);
+}

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ui/common/WideButton.h"
+
+#include <QAbstractButton>
 #include <QString>
 #include <Qt>
 
@@ -7,13 +10,15 @@
 
 class QBoxLayout;
 class QFont;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QWidget;
 
-// Pieces that the pages of the detail column share: the plain button, the outset layout and the
-// one-line messages under a form. (Title bars and form columns are the PageBase's.)
+// Pieces that the pages of the detail column share: the plain button, the row button, the outset
+// layout and the one-line messages under a form. (Title bars and form columns are the
+// PageBase's.)
 namespace PanelParts {
 
 // The room that a plain button or a row button keeps on each side of its text for its hover
@@ -25,10 +30,11 @@ inline constexpr int buttonInset = 8;
 // or from a popup keeps what it had (`before`).
 bool focusRingFor(Qt::FocusReason reason, bool before);
 
-// A borderless text button at least 44 pixels high ("닫기" and the like). Its text sits in the
-// middle, or `buttonInset` from the edge that `textAlign` names (Qt::AlignLeft, Qt::AlignRight).
+// A borderless text button (object name `name`) at least 44 pixels high ("닫기" and the like).
+// Its text sits in the middle, or `buttonInset` from the edge that `textAlign` names
+// (Qt::AlignLeft, Qt::AlignRight).
 QPushButton *plainButton(const QString &text, QWidget *parent,
-                         Qt::Alignment textAlign = Qt::AlignHCenter);
+                         Qt::Alignment textAlign = Qt::AlignHCenter, const QString &name = {});
 
 // A push button in the desktop's own style, at least 44 pixels high, that never answers Return
 // for the dialog or sheet around it.
@@ -38,6 +44,10 @@ QPushButton *pushButton(const QString &text, const QString &name, QWidget *paren
 // its first field or list rather than on "닫기" or "취소". (Focus given before the page shows is
 // dropped when its window is already active.)
 void focusWhenShown(QWidget *page, QWidget *first);
+
+// The full-width prominent button (object name `name`) of forms and pages.
+WideButton *wideButton(const QString &text, const QString &name, QWidget *parent,
+                       WideButton::Role role = WideButton::Role::Normal);
 
 // A one-line text field whose placeholder is also its accessible name.
 QLineEdit *textField(const QString &placeholder, const QString &name, QWidget *parent);
@@ -63,3 +73,35 @@ QLabel *messageLine(Tone tone, const QString &name, QWidget *parent,
 void showMessage(QLabel *line, const std::optional<QString> &text);
 
 } // namespace PanelParts
+
+// A button whose face is a row of other widgets (a person, an avatar and a word...): the whole
+// rectangle is the button; a light shade shows hover, a ring keyboard focus. While it is not
+// pressable it is only a picture of its row: no clicks, no focus, no shade.
+class RowButton : public QAbstractButton
+{
+    Q_OBJECT
+public:
+    explicit RowButton(QWidget *parent = nullptr);
+
+    // Adds `part` to the face; it takes no clicks of its own.
+    void addPart(QWidget *part, int stretch = 0);
+    void addStretch(int stretch = 1);
+    // Room before the parts, for something the subclass paints there.
+    void setLeadingRoom(int width);
+
+    void setPressable(bool pressable);
+    bool isPressable() const { return m_pressable; }
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    bool hitButton(const QPoint &pos) const override;
+    void focusInEvent(QFocusEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QHBoxLayout *m_row;
+    bool m_pressable = true;
+    bool m_ring = false; // the focus came from the keyboard
+};

@@ -3,13 +3,11 @@
 #include "store/LocalStore.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/StoreTask.h"
-#include "ui/common/WideButton.h"
 #include "ui/panels/PanelParts.h"
 
 #include <QBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 
 using PanelParts::showMessage;
 
@@ -50,8 +48,7 @@ PasswordView::PasswordView(LocalStore &store, QWidget *parent)
     column->addWidget(m_info);
     column->addWidget(m_error);
 
-    m_save = new WideButton(QStringLiteral("변경"), WideButton::Role::Normal, holder);
-    m_save->setObjectName(QStringLiteral("save"));
+    m_save = PanelParts::wideButton(QStringLiteral("변경"), QStringLiteral("save"), holder);
     connect(m_save, &WideButton::clicked, this, &PasswordView::save);
     column->addWidget(m_save);
 
@@ -86,12 +83,8 @@ void PasswordView::save()
         return;
     }
     m_save->setBusy(true);
-    change(m_current->text(), password);
-}
-
-void PasswordView::change(const QString &current, const QString &password)
-{
-    StoreTask::whenDone(m_store.changePassword(current, password), this, kTemporaryErrorText,
+    StoreTask::whenDone(m_store.changePassword(m_current->text(), password), this,
+                        kTemporaryErrorText,
                         [this](const std::optional<QString> &failure) { changed(failure); });
 }
 

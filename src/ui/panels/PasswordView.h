@@ -24,7 +24,6 @@ public:
 
 private:
     void save();
-    void change(const QString &current, const QString &password);
     void changed(const std::optional<QString> &failure);
     void updateButton();
 

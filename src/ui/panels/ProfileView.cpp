@@ -5,11 +5,9 @@
 #include "ui/common/AvatarView.h"
 #include "ui/common/BareBox.h"
 #include "ui/common/ChatFont.h"
-#include "ui/common/ConfirmDialog.h"
 #include "ui/common/DisplayText.h"
 #include "ui/common/OfficialMark.h"
 #include "ui/common/StoreTask.h"
-#include "ui/common/WideButton.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/StoreRedraw.h"
 
@@ -83,8 +81,7 @@ QWidget *ProfileView::actions(QWidget *holder)
     m_actions = new QWidget(holder);
     auto *buttons = bareBox<QVBoxLayout>(m_actions, 8);
     auto add = [&](const QString &title, const QString &name, WideButton::Role role) {
-        auto *button = new WideButton(title, role, m_actions);
-        button->setObjectName(name);
+        WideButton *button = PanelParts::wideButton(title, name, m_actions, role);
         buttons->addWidget(button);
         return button;
     };
@@ -104,7 +101,11 @@ QWidget *ProfileView::actions(QWidget *holder)
     connect(m_talk, &WideButton::clicked, this, [this] { openChat(); });
     connect(m_request, &WideButton::clicked, this, [this] { m_store.requestFriend(m_userId); });
     connect(m_unblock, &WideButton::clicked, this, [this] { m_store.unblock(m_userId); });
-    connect(m_block, &WideButton::clicked, this, &ProfileView::confirmBlock);
+    connect(m_block, &WideButton::clicked, this, [this] {
+        LocalStore &store = m_store;
+        confirm(QStringLiteral("차단할까요?"), QStringLiteral("차단"), true,
+                [&store, id = m_userId] { store.block(id); });
+    });
     connect(m_report, &WideButton::clicked, this, [this] {
         // A fresh id each time: a second report of the same person is a new request.
         emit reportRequested(ReportDraft{QUuid::createUuid(), m_userId, std::nullopt});
@@ -147,14 +148,6 @@ void ProfileView::refresh()
     m_unblock->setVisible(blocked);
     m_block->setVisible(person && !blocked);
     m_report->setVisible(true);
-}
-
-void ProfileView::confirmBlock()
-{
-    LocalStore &store = m_store;
-    const QUuid id = m_userId;
-    ConfirmDialog::open(this, QStringLiteral("차단할까요?"),
-                        {{QStringLiteral("차단"), true, [&store, id] { store.block(id); }}}, {});
 }
 
 void ProfileView::openChat()

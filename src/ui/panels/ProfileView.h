@@ -38,7 +38,6 @@ private:
     QLayout *header(QWidget *holder);
     QWidget *actions(QWidget *holder);
     void refresh();
-    void confirmBlock();
     void openChat();
 
     LocalStore &m_store;

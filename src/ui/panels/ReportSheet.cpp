@@ -2,13 +2,13 @@
 
 #include "model/TextLimits.h"
 #include "store/LocalStore.h"
+#include "ui/common/ChangeNotify.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatIcon.h"
 #include "ui/common/FieldLimits.h"
 #include "ui/common/StoreTask.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/panels/PanelParts.h"
-#include "ui/panels/RowButton.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QBoxLayout>
@@ -43,13 +43,11 @@ public:
 
     void setChosen(bool chosen)
     {
-        if (chosen == m_chosen)
+        if (!assignChanged(m_chosen, chosen))
             return;
-        m_chosen = chosen;
         setAccessibleDescription(chosen ? QStringLiteral("선택됨") : QString());
         update();
     }
-    bool isChosen() const { return m_chosen; }
 
 protected:
     void paintEvent(QPaintEvent *event) override
@@ -125,7 +123,10 @@ ReportSheet::ReportSheet(LocalStore &store, const ReportDraft &draft,
     reasons->setSpacing(12);
     for (const ReportReason reason : allReportReasons()) {
         auto *row = new ReasonRow(reason, this);
-        connect(row, &ReasonRow::clicked, this, [this, reason] { choose(reason); });
+        connect(row, &ReasonRow::clicked, this, [this, reason] {
+            m_reason = reason;
+            refresh();
+        });
         reasons->addWidget(row);
         m_rows.append(row);
     }
@@ -144,8 +145,8 @@ ReportSheet::ReportSheet(LocalStore &store, const ReportDraft &draft,
     column->addStretch(1);
 
     QPushButton *close = closeButton(Qt::AlignLeft);
-    m_send = PanelParts::plainButton(QStringLiteral("보내기"), this, Qt::AlignRight);
-    m_send->setObjectName(QStringLiteral("send"));
+    m_send = PanelParts::plainButton(QStringLiteral("보내기"), this, Qt::AlignRight,
+                                     QStringLiteral("send"));
     QBoxLayout *bottom = PanelParts::outsetLayout(Qt::Horizontal, PanelParts::buttonInset,
                                                   PanelParts::buttonInset);
     bottom->addWidget(close);
@@ -163,12 +164,6 @@ bool ReportSheet::canSend() const
     if (!m_reason || m_sending)
         return false;
     return m_reason != ReportReason::other || !trimmedText(m_note->toPlainText()).isEmpty();
-}
-
-void ReportSheet::choose(ReportReason reason)
-{
-    m_reason = reason;
-    refresh();
 }
 
 void ReportSheet::send()

@@ -32,7 +32,6 @@ public:
 
 private:
     bool canSend() const;
-    void choose(ReportReason reason);
     void send();
     void submit(const QString &reason, const QString &note);
     void refused(const QString &failure);

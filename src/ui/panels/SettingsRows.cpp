@@ -45,19 +45,23 @@ void SettingsGroup::addRow(QWidget *row)
     layout()->addWidget(row);
 }
 
-SwitchRow *SettingsGroup::addSwitch(const QString &text, const QString &name)
+SwitchRow *SettingsGroup::addSwitch(const QString &text, const QString &name,
+                                    std::function<void(bool)> flip)
 {
     auto *row = new SwitchRow(text);
     row->setObjectName(name);
     addRow(row);
+    connect(row, &SwitchRow::flipRequested, row, std::move(flip));
     return row;
 }
 
-ActionRow *SettingsGroup::addAction(const QString &text, const QString &name, bool destructive)
+ActionRow *SettingsGroup::addAction(const QString &text, const QString &name, bool destructive,
+                                    std::function<void()> action)
 {
     auto *row = new ActionRow(text, destructive);
     row->setObjectName(name);
     addRow(row);
+    connect(row, &QAbstractButton::clicked, row, std::move(action));
     return row;
 }
 

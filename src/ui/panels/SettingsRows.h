@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QWidget>
 
+#include <functional>
+
 // The rows of the settings list: a rounded group that draws hairlines between its rows, a
 // switch row and a button row, each at least 44 pixels high. Colours are read when painting;
 // QWidget repaints on every palette change, so they follow light and dark.
@@ -16,9 +18,12 @@ class SettingsGroup : public QWidget
 public:
     explicit SettingsGroup(QWidget *parent = nullptr);
     void addRow(QWidget *row);
-    // A switch row or a button row (object name `name`) added below the others.
-    SwitchRow *addSwitch(const QString &text, const QString &name);
-    ActionRow *addAction(const QString &text, const QString &name, bool destructive);
+    // A switch row (object name `name`) added below the others; `flip` is asked for each flip.
+    SwitchRow *addSwitch(const QString &text, const QString &name,
+                         std::function<void(bool on)> flip);
+    // A button row (object name `name`) added below the others; a click runs `action`.
+    ActionRow *addAction(const QString &text, const QString &name, bool destructive,
+                         std::function<void()> action);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

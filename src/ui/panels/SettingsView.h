@@ -2,9 +2,7 @@
 
 #include "ui/panels/PageBase.h"
 
-class ActionRow;
 class LocalStore;
-class QLabel;
 class SwitchRow;
 
 // The settings page: the three notification switches, the ways to the block list, the password
@@ -29,7 +27,6 @@ private:
     QWidget *switches(QWidget *parent);
     QWidget *actions(QWidget *parent);
     void refresh();
-    void confirmLogout();
 
     LocalStore &m_store;
     SwitchRow *m_enabled;

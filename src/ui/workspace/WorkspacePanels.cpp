@@ -8,15 +8,14 @@
 #include "ui/panels/BlockedList.h"
 #include "ui/panels/DeleteAccount.h"
 #include "ui/panels/InvitePanel.h"
-#include "ui/panels/InviteRequest.h"
 #include "ui/panels/MeEdit.h"
 #include "ui/panels/MediaViewer.h"
 #include "ui/panels/NewChat.h"
+#include "ui/panels/PageBase.h"
 #include "ui/panels/PasswordView.h"
 #include "ui/panels/ProfileView.h"
 #include "ui/panels/ReportSheet.h"
 #include "ui/panels/SettingsView.h"
-#include "ui/panels/SheetHost.h"
 #include "ui/workspace/RoomView.h"
 
 #include <QDialog>

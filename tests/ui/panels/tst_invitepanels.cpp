@@ -4,7 +4,6 @@
 
 #include "ui/common/WideButton.h"
 #include "ui/panels/InvitePanel.h"
-#include "ui/panels/InviteRequest.h"
 
 #include <QClipboard>
 #include <QDesktopServices>

@@ -4,8 +4,7 @@
 #include "PanelTestSupport.h"
 
 #include "ui/common/WideButton.h"
-#include "ui/panels/FriendPickModel.h"
-#include "ui/panels/LookupResultRow.h"
+#include "ui/panels/FriendPick.h"
 #include "ui/panels/NewChat.h"
 
 #include <QAbstractItemModelTester>

@@ -2,7 +2,6 @@
 
 #include "ui/common/UiMetrics.h"
 #include "ui/panels/PageBase.h"
-#include "ui/panels/SheetHost.h"
 
 #include <QBoxLayout>
 #include <QDialog>

@@ -4,9 +4,9 @@
 
 #include "ui/common/WideButton.h"
 #include "ui/panels/BlockedList.h"
-#include "ui/panels/BlockedRowDelegate.h"
 #include "ui/panels/DeleteAccount.h"
 #include "ui/panels/PasswordView.h"
+#include "ui/panels/PersonRows.h"
 #include "ui/panels/SettingsView.h"
 
 #include <QAbstractItemModelTester>

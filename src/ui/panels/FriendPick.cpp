@@ -1,18 +1,97 @@
-#include "ui/panels/LookupResultRow.h"
+#include "ui/panels/FriendPick.h"
 
 #include "store/LocalStore.h"
+#include "ui/common/BareBox.h"
 #include "ui/common/ChatColor.h"
+#include "ui/common/ChatIcon.h"
 #include "ui/common/PersonLabel.h"
+#include "ui/common/PersonPaint.h"
 #include "ui/common/UiMetrics.h"
-#include "ui/panels/FriendPickDelegate.h"
 #include "ui/panels/PanelParts.h"
-#include "ui/panels/RowButton.h"
 
 #include <QBoxLayout>
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int symbolSide = 22;
+
+QString choiceText(bool chosen)
+{
+    return chosen ? QStringLiteral("선택 해제") : QStringLiteral("선택");
+}
+
+// The symbol of a choice ("checkmark.circle.fill" while chosen, else "circle") centred in a
+// 44-pixel box at `left`, in the middle of `row`'s height, as the rows and the lookup result draw
+// it.
+void paintCheck(QPainter &painter, int left, const QRect &row, bool chosen, const QColor &colour)
+{
+    const int side = UiMetrics::controlHeight;
+    const QPoint centre = QRect(left, row.top() + (row.height() - side) / 2, side, side).center();
+    const QRect symbol(centre.x() - symbolSide / 2 + 1, centre.y() - symbolSide / 2 + 1, symbolSide,
+                       symbolSide);
+    const QString name
+        = chosen ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("circle");
+    ChatIcon::symbol(name, colour).paint(&painter, symbol);
+}
+
+} // namespace
+
+void FriendPickModel::setChosen(const QList<QUuid> &chosen)
+{
+    const QList<QUuid> before = std::exchange(m_chosen, chosen);
+    for (int row = 0; row < rows().size(); ++row) {
+        const QUuid &id = rows().at(row).id;
+        if (before.contains(id) != m_chosen.contains(id))
+            emit dataChanged(index(row), index(row), {Qt::CheckStateRole, Qt::AccessibleTextRole});
+    }
+}
+
+QVariant FriendPickModel::extraData(const Account &account, int role) const
+{
+    const bool chosen = m_chosen.contains(account.id);
+    switch (role) {
+    case Qt::CheckStateRole:
+        return chosen ? Qt::Checked : Qt::Unchecked;
+    case Qt::AccessibleTextRole:
+        return choiceText(chosen);
+    case Qt::AccessibleDescriptionRole:
+        return spokenPerson(account);
+    default:
+        return {};
+    }
+}
+
+QSize FriendPickDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const
+{
+    const int content = std::max(PersonPaint::height(), UiMetrics::controlHeight);
+    return QSize(UiMetrics::controlHeight + UiMetrics::avatarSize + 2 * padding,
+                 content + 2 * padding);
+}
+
+void FriendPickDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
+                               const QModelIndex &index) const
+{
+    const QRect row = option.rect;
+    const QPalette &palette = option.palette;
+    painter->save();
+    PersonPaint::paintShade(*painter, row, option);
+
+    const bool chosen = index.data(Qt::CheckStateRole).value<Qt::CheckState>() == Qt::Checked;
+    paintCheck(*painter, row.left() + padding, row, chosen, palette.color(QPalette::Text));
+
+    const int left = row.left() + padding + UiMetrics::controlHeight + 4;
+    PersonPaint::paint(
+        *painter,
+        QRect(left, row.top(), std::max(0, row.right() + 1 - padding - left), row.height()), index,
+        palette);
+    painter->restore();
+}
 
 // The leading part of the row: a check symbol in a 44-pixel box and the person. It takes clicks
 // only while the account may be chosen; otherwise it is a plain picture of the person.
@@ -26,18 +105,16 @@ public:
         addPart(m_person, 1);
     }
 
-    PersonLabel *person() const { return m_person; }
-
     // `symbol`: whether the check symbol's box leads the row at all.
-    void present(bool symbol, bool choosable, bool chosen)
+    void present(const Account &account, bool symbol, bool choosable, bool chosen)
     {
+        m_person->setPerson(account.displayName, account.handle, account.avatarJPEG,
+                            account.avatarURL, account.kind == AccountKind::official);
         m_symbol = symbol;
         m_chosen = chosen;
         setLeadingRoom(symbol ? UiMetrics::controlHeight + 4 : 0);
         setPressable(choosable);
-        setAccessibleName(choosable
-                              ? (chosen ? QStringLiteral("선택 해제") : QStringLiteral("선택"))
-                              : m_person->accessibleName());
+        setAccessibleName(choosable ? choiceText(chosen) : m_person->accessibleName());
         setAccessibleDescription(choosable ? m_person->accessibleName() : QString());
     }
 
@@ -51,9 +128,7 @@ protected:
         QPainter painter(this);
         const QColor colour
             = isPressable() ? palette().color(QPalette::Text) : ChatColor::secondaryText(palette());
-        const QRect box(0, (height() - UiMetrics::controlHeight) / 2, UiMetrics::controlHeight,
-                        UiMetrics::controlHeight);
-        FriendPickDelegate::paintCheck(painter, box, m_chosen, colour);
+        paintCheck(painter, 0, rect(), m_chosen, colour);
     }
 
 private:
@@ -66,13 +141,12 @@ LookupResultRow::LookupResultRow(LocalStore &store, QWidget *parent)
     : QWidget(parent)
     , m_store(store)
     , m_choice(new ChoiceButton(this))
-    , m_person(m_choice->person())
     , m_fade(new QGraphicsOpacityEffect(this))
 {
     setObjectName(QStringLiteral("lookupResult"));
     m_choice->setObjectName(QStringLiteral("resultChoice"));
-    m_open = PanelParts::plainButton(QStringLiteral("대화"), this);
-    m_open->setObjectName(QStringLiteral("resultOpen"));
+    m_open = PanelParts::plainButton(QStringLiteral("대화"), this, Qt::AlignHCenter,
+                                     QStringLiteral("resultOpen"));
     m_unblock = PanelParts::pushButton(QStringLiteral("차단 해제"), QStringLiteral("resultUnblock"),
                                        this);
     m_request
@@ -82,14 +156,12 @@ LookupResultRow::LookupResultRow(LocalStore &store, QWidget *parent)
     m_requested->setObjectName(QStringLiteral("resultRequested"));
     ChatColor::keepSecondary(m_requested);
 
-    auto *row = new QHBoxLayout(this);
+    auto *row = bareBox<QHBoxLayout>(this, 8);
     row->setContentsMargins(FriendPickDelegate::padding, 4, FriendPickDelegate::padding, 4);
-    row->setSpacing(8);
     row->addWidget(m_choice, 1);
     row->addSpacing(8);
-    for (QWidget *part : {static_cast<QWidget *>(m_open), static_cast<QWidget *>(m_unblock),
-                          static_cast<QWidget *>(m_requested), static_cast<QWidget *>(m_request),
-                          static_cast<QWidget *>(m_accept)})
+    for (QWidget *part :
+         std::initializer_list<QWidget *>{m_open, m_unblock, m_requested, m_request, m_accept})
         row->addWidget(part);
 
     m_fade->setOpacity(0.45);
@@ -111,9 +183,7 @@ void LookupResultRow::present(const Account &account, const QList<QUuid> &chosen
     const std::optional<FriendState> state = m_store.friendState(account.id);
     const bool friendRow = !official && state == FriendState::friends;
 
-    m_person->setPerson(account.displayName, account.handle, account.avatarJPEG, account.avatarURL,
-                        official);
-    m_choice->present(!official, friendRow, chosen.contains(account.id));
+    m_choice->present(account, !official, friendRow, chosen.contains(account.id));
     m_open->setVisible(official && chosen.isEmpty());
     m_fade->setEnabled(official && !chosen.isEmpty());
 
