@@ -97,11 +97,9 @@ private:
 
 } // namespace
 
-NewChat::NewChat(LocalStore &store, std::function<void(const QUuid &roomId)> onOpen,
-                 QWidget *parent)
+NewChat::NewChat(LocalStore &store, QWidget *parent)
     : PageBase(QStringLiteral("newChat"), parent)
     , m_store(store)
-    , m_onOpen(std::move(onOpen))
 {
     setMinimumSize(460, 420);
     // Header: "취소", the title, and "대화"/"다음".
@@ -124,13 +122,13 @@ NewChat::NewChat(LocalStore &store, std::function<void(const QUuid &roomId)> onO
 
     connect(m_talk, &QPushButton::clicked, this, [this] {
         if (m_chosen.size() == 1)
-            open(m_chosen.first());
+            emit chatRequested(m_chosen.first());
     });
     connect(m_next, &QPushButton::clicked, this, &NewChat::next);
     connect(m_query, &QLineEdit::textChanged, this, &NewChat::queryEdited);
     connect(m_find, &QPushButton::clicked, this, [this] { find(); });
     connect(m_result, &LookupResultRow::chooseRequested, this, &NewChat::toggle);
-    connect(m_result, &LookupResultRow::openRequested, this, [this](const QUuid &id) { open(id); });
+    connect(m_result, &LookupResultRow::openRequested, this, &NewChat::chatRequested);
     connect(m_create, &WideButton::clicked, this, [this] { create(); });
     // The sheet opens on its search, not on "취소".
     PanelParts::focusWhenShown(this, m_query);
@@ -296,17 +294,6 @@ void NewChat::find()
                         });
 }
 
-void NewChat::open(const QUuid &id)
-{
-    // The room opens even when the sheet has gone meanwhile: the presenter's callback is
-    // copied, and the store outlives the sheet. No room: the store has shown why.
-    StoreTask::whenDone(m_store.openChat(id), &m_store, std::nullopt,
-                        [onOpen = m_onOpen](std::optional<QUuid> room) {
-                            if (room && onOpen)
-                                onOpen(*room);
-                        });
-}
-
 void NewChat::create()
 {
     // One creation at a time: a second press while the first is on its way would make a second
@@ -314,15 +301,8 @@ void NewChat::create()
     if (m_create->isBusy())
         return;
     m_create->setBusy(true);
-    // Opened even when the sheet has gone meanwhile; while it is up the button stays busy and
-    // the presenter closes it.
-    StoreTask::whenDone(m_store.openGroup(m_chosen, m_title->text()), &m_store, std::nullopt,
-                        [self = QPointer(this), onOpen = m_onOpen](std::optional<QUuid> room) {
-                            if (room && onOpen)
-                                onOpen(*room);
-                            else if (!room && self)
-                                self->createFailed();
-                        });
+    // The title goes as it stands: the store trims it and falls back to the suggested one.
+    emit groupRequested(m_chosen, m_title->text());
 }
 
 void NewChat::createFailed()

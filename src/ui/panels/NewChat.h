@@ -6,7 +6,6 @@
 
 #include <QUuid>
 
-#include <functional>
 #include <optional>
 
 class FriendPickModel;
@@ -27,8 +26,10 @@ class WideButton;
 // also offers the friend request and unblocking). One chosen person may be talked to at once
 // ("대화"); "다음" goes on to stage 2, which names the group and creates it ("만들기").
 //
-// A room that the sheet opens goes to `onOpen`, and the presenter closes the sheet; "취소" asks
-// for the close through closeRequested(). There is no way back from stage 2.
+// The sheet asks its presenter to open a direct room or to create the group; the presenter
+// opens the room and closes the sheet, or reports a failed creation back through
+// createFailed(). "취소" asks for the close through closeRequested(). There is no way back from
+// stage 2.
 class NewChat : public PageBase
 {
     Q_OBJECT
@@ -36,14 +37,22 @@ public:
     // With me, a group has at most TextLimit::groupMembers members.
     static constexpr int maxChosen = TextLimit::groupMembers - 1;
 
-    NewChat(LocalStore &store, std::function<void(const QUuid &roomId)> onOpen,
-            QWidget *parent = nullptr);
+    explicit NewChat(LocalStore &store, QWidget *parent = nullptr);
 
     static QString missText() { return QStringLiteral("해당하는 아이디가 없습니다."); }
     static QString failedText() { return QStringLiteral("대화를 만들지 못했습니다."); }
 
     QList<QUuid> chosen() const { return m_chosen; }
     bool isNaming() const { return m_naming; }
+
+    // The group could not be made: "만들기" is free again and the red line says so.
+    void createFailed();
+
+signals:
+    // "대화" for the one chosen person, or for the official account found by handle.
+    void chatRequested(const QUuid &userId);
+    // "만들기", at most once while the request is on its way.
+    void groupRequested(const QList<QUuid> &memberIds, const QString &title);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -59,15 +68,12 @@ private:
     void toggle(const QUuid &id);
     void next();
     void find();
-    void open(const QUuid &id);
     void create();
-    void createFailed();
 
     void refresh();
     void refreshChips();
 
     LocalStore &m_store;
-    std::function<void(const QUuid &)> m_onOpen;
 
     QList<QUuid> m_chosen;
     std::optional<Account> m_lookup;

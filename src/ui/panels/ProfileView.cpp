@@ -7,7 +7,7 @@
 #include "ui/common/ChatFont.h"
 #include "ui/common/DisplayText.h"
 #include "ui/common/OfficialMark.h"
-#include "ui/common/StoreTask.h"
+#include "ui/common/WideButton.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/StoreRedraw.h"
 
@@ -15,12 +15,10 @@
 #include <QLabel>
 #include <QScrollArea>
 
-ProfileView::ProfileView(LocalStore &store, const QUuid &userId,
-                         std::function<void(const QUuid &roomId)> onOpen, QWidget *parent)
+ProfileView::ProfileView(LocalStore &store, const QUuid &userId, QWidget *parent)
     : PageBase(QStringLiteral("profilePage"), parent)
     , m_store(store)
     , m_userId(userId)
-    , m_onOpen(std::move(onOpen))
 {
     auto *content = new QWidget;
     QVBoxLayout *column = formColumn(16, content);
@@ -98,7 +96,7 @@ QWidget *ProfileView::actions(QWidget *holder)
 
     connect(m_accept, &WideButton::clicked, this, [this] { m_store.acceptFriend(m_userId); });
     connect(m_reject, &WideButton::clicked, this, [this] { m_store.rejectFriend(m_userId); });
-    connect(m_talk, &WideButton::clicked, this, [this] { openChat(); });
+    connect(m_talk, &WideButton::clicked, this, [this] { emit chatRequested(m_userId); });
     connect(m_request, &WideButton::clicked, this, [this] { m_store.requestFriend(m_userId); });
     connect(m_unblock, &WideButton::clicked, this, [this] { m_store.unblock(m_userId); });
     connect(m_block, &WideButton::clicked, this, [this] {
@@ -148,15 +146,4 @@ void ProfileView::refresh()
     m_unblock->setVisible(blocked);
     m_block->setVisible(person && !blocked);
     m_report->setVisible(true);
-}
-
-void ProfileView::openChat()
-{
-    // The room still opens when the page has gone before the store answers: the callback is
-    // the presenter's, copied here, and the store outlives the page.
-    StoreTask::whenDone(m_store.openChat(m_userId), &m_store, std::nullopt,
-                        [onOpen = m_onOpen](std::optional<QUuid> room) {
-                            if (room && onOpen)
-                                onOpen(*room);
-                        });
 }

@@ -5,8 +5,6 @@
 
 #include <QUuid>
 
-#include <functional>
-
 class AvatarView;
 class LocalStore;
 class OfficialMark;
@@ -20,29 +18,25 @@ class WideButton;
 // Everything is read from the store on each redraw, so the buttons follow a block or a friend
 // request as soon as the store has it. An account the store does not know shows an empty page;
 // one's own account shows no actions.
-//
-// The room that "대화" opens goes to `onOpen`, also when the page has gone before the store
-// answered: it is a completion, not a request of the page's.
 class ProfileView : public PageBase
 {
     Q_OBJECT
 public:
-    ProfileView(LocalStore &store, const QUuid &userId,
-                std::function<void(const QUuid &roomId)> onOpen, QWidget *parent = nullptr);
+    ProfileView(LocalStore &store, const QUuid &userId, QWidget *parent = nullptr);
 
 signals:
     // "신고": the workspace raises the report sheet for the draft.
     void reportRequested(const ReportDraft &draft);
+    // "대화": the workspace opens the direct room with this account.
+    void chatRequested(const QUuid &userId);
 
 private:
     QLayout *header(QWidget *holder);
     QWidget *actions(QWidget *holder);
     void refresh();
-    void openChat();
 
     LocalStore &m_store;
     QUuid m_userId;
-    std::function<void(const QUuid &)> m_onOpen;
 
     QScrollArea *m_scroll;
     AvatarView *m_avatar;

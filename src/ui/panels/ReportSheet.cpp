@@ -6,7 +6,6 @@
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatIcon.h"
 #include "ui/common/FieldLimits.h"
-#include "ui/common/StoreTask.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/panels/PanelParts.h"
 
@@ -15,7 +14,6 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QPushButton>
 
 #include <algorithm>
@@ -107,12 +105,9 @@ private:
 
 } // namespace
 
-ReportSheet::ReportSheet(LocalStore &store, const ReportDraft &draft,
-                         std::function<void(const QString &text)> onDone, QWidget *parent)
+ReportSheet::ReportSheet(const ReportDraft &draft, QWidget *parent)
     : PageBase(QStringLiteral("reportSheet"), parent)
-    , m_store(store)
     , m_draft(draft)
-    , m_onDone(std::move(onDone))
 {
     QVBoxLayout *column = pageColumn(UiMetrics::formPadding, 12);
     column->addWidget(formTitle(QStringLiteral("신고"), this));
@@ -174,21 +169,7 @@ void ReportSheet::send()
     refresh();
     // A note typed under "기타" goes only with "기타"; the store trims it.
     const bool withNote = m_reason == ReportReason::other;
-    submit(rawText(*m_reason), withNote ? m_note->toPlainText() : QString());
-}
-
-void ReportSheet::submit(const QString &reason, const QString &note)
-{
-    // Kept with the store: a report accepted after the sheet was closed is still announced.
-    // Still sending as far as the sheet goes: the presenter closes it.
-    StoreTask::whenDone(m_store.submitReport(m_draft.userId, m_draft.messageId, reason, note),
-                        &m_store, kTemporaryErrorText,
-                        [self = QPointer(this), onDone = m_onDone](std::optional<QString> failure) {
-                            if (!failure && onDone)
-                                onDone(doneText());
-                            else if (failure && self)
-                                self->refused(*failure);
-                        });
+    emit sendRequested(m_draft, rawText(*m_reason), withNote ? m_note->toPlainText() : QString());
 }
 
 void ReportSheet::refused(const QString &failure)

@@ -15,6 +15,8 @@
 
 class LocalStore;
 class BannerView;
+class NewChat;
+class ReportSheet;
 class RoomView;
 class Sidebar;
 class PageBase;
@@ -84,6 +86,10 @@ private:
     void enterPage();
     QWidget *createPage(const Page &page);
     PageBase *createSheet(Sheet sheet);
+    void openChat(const QUuid &userId, void (Workspace::*open)(const QUuid &roomId));
+    void createGroup(QPointer<NewChat> sheet, const QList<QUuid> &memberIds, const QString &title);
+    void sendReport(QPointer<ReportSheet> sheet, const ReportDraft &draft, const QString &reason,
+                    const QString &note);
     std::optional<QUuid> sheetItem(Sheet sheet) const;
     void followSheet(Sheet sheet);
     void followSheets();

@@ -5,6 +5,7 @@
 #include "store/LocalStore.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
+#include "ui/common/StoreTask.h"
 #include "ui/panels/BlockedList.h"
 #include "ui/panels/DeleteAccount.h"
 #include "ui/panels/InvitePanel.h"
@@ -70,15 +71,10 @@ QWidget *Workspace::createPage(const Page &page)
     case Page::room:
         return createRoom(page.id);
     case Page::profile: {
-        // A room may come back after the page, or the whole workspace, has gone.
-        auto *profile = new ProfileView(
-            m_store, page.id,
-            [self = QPointer(this)](const QUuid &roomId) {
-                if (self)
-                    self->openRoom(roomId);
-            },
-            parent);
+        auto *profile = new ProfileView(m_store, page.id, parent);
         connect(profile, &ProfileView::reportRequested, m_navigation, &Navigation::setReport);
+        connect(profile, &ProfileView::chatRequested, this,
+                [this](const QUuid &userId) { openChat(userId, &Workspace::openRoom); });
         return profile;
     }
     case Page::me:
@@ -118,19 +114,25 @@ RoomView *Workspace::createRoom(const QUuid &roomId)
 PageBase *Workspace::createSheet(Sheet sheet)
 {
     switch (sheet) {
-    case Sheet::newChat:
-        return new NewChat(m_store, [self = QPointer(this)](const QUuid &roomId) {
-            if (self)
-                self->openFromNewChat(roomId);
-        });
+    case Sheet::newChat: {
+        auto *newChat = new NewChat(m_store);
+        connect(newChat, &NewChat::chatRequested, this,
+                [this](const QUuid &userId) { openChat(userId, &Workspace::openFromNewChat); });
+        connect(newChat, &NewChat::groupRequested, this,
+                [this, newChat](const QList<QUuid> &memberIds, const QString &title) {
+                    createGroup(newChat, memberIds, title);
+                });
+        return newChat;
+    }
     case Sheet::report:
-        if (const auto draft = m_navigation->report())
-            // The sheet's answer may come after the sheet, and even the workspace, has gone.
-            return new ReportSheet(m_store, *draft,
-                                   [self = QPointer<Workspace>(this)](const QString &text) {
-                                       if (self)
-                                           self->finishReport(text);
-                                   });
+        if (const auto draft = m_navigation->report()) {
+            auto *report = new ReportSheet(*draft);
+            connect(
+                report, &ReportSheet::sendRequested, this,
+                [this, report](const ReportDraft &draft, const QString &reason,
+                               const QString &note) { sendReport(report, draft, reason, note); });
+            return report;
+        }
         break;
     case Sheet::media:
         if (const auto messageId = m_navigation->mediaId())
@@ -142,6 +144,43 @@ PageBase *Workspace::createSheet(Sheet sheet)
         break;
     }
     return nullptr;
+}
+
+// What the pages and sheets ask of the store. The answers are the workspace's: a room opens and
+// a report is announced even when the page or sheet that asked has gone meanwhile (the user may
+// close it while the service answers). A failure goes back to the sheet only while it is up.
+// With no room the store has already shown why.
+void Workspace::openChat(const QUuid &userId, void (Workspace::*open)(const QUuid &roomId))
+{
+    StoreTask::whenDone(m_store.openChat(userId), this, std::nullopt,
+                        [this, open](std::optional<QUuid> room) {
+                            if (room)
+                                (this->*open)(*room);
+                        });
+}
+
+void Workspace::createGroup(QPointer<NewChat> sheet, const QList<QUuid> &memberIds,
+                            const QString &title)
+{
+    StoreTask::whenDone(m_store.openGroup(memberIds, title), this, std::nullopt,
+                        [this, sheet](std::optional<QUuid> room) {
+                            if (room)
+                                openFromNewChat(*room);
+                            else if (sheet)
+                                sheet->createFailed();
+                        });
+}
+
+void Workspace::sendReport(QPointer<ReportSheet> sheet, const ReportDraft &draft,
+                           const QString &reason, const QString &note)
+{
+    StoreTask::whenDone(m_store.submitReport(draft.userId, draft.messageId, reason, note), this,
+                        kTemporaryErrorText, [this, sheet](std::optional<QString> failure) {
+                            if (!failure)
+                                finishReport(ReportSheet::doneText());
+                            else if (sheet)
+                                sheet->refused(*failure);
+                        });
 }
 
 // The item a sheet is up for; none while it is down. A new item replaces the sheet.

@@ -5,6 +5,7 @@
 #include "PanelTestSupport.h"
 #include "WorkspaceTestSupport.h"
 
+#include "ui/common/WideButton.h"
 #include "ui/panels/InfoPanel.h"
 #include "ui/panels/NewChat.h"
 #include "ui/workspace/Workspace.h"
@@ -63,6 +64,7 @@ private slots:
     void buttonsMoveTheNavigation();
     void memberInviteIsASheetOfTheWindow();
     void roomAnsweredAfterTheWorkspaceWent();
+    void groupMadeThroughTheSheet();
     void reportFromTheInfoPanelEndsInTheBanner();
     void sizesKeepEverythingUsable();
     void ownProfileKeepsTheRefusal();
@@ -134,6 +136,44 @@ void TestPanelsInWorkspace::roomAnsweredAfterTheWorkspaceWent()
     QVERIFY(
         QTest::qWaitFor([&] { return ops.store->directConversation(peer).has_value(); }, 10000));
     ops.settle();
+}
+
+// "만들기": a refusal comes back to the sheet; a slow answer makes one group however often it is
+// pressed, and the group opens even when the sheet was cancelled meanwhile.
+void TestPanelsInWorkspace::groupMadeThroughTheSheet()
+{
+    LiveOps ops;
+    const QUuid peer = ops.addUser(u"peer_user"_s, u"상대"_s);
+    QVERIFY(ops.startAs(u"me_user"_s));
+    ops.service.makeFriends(ops.meId, peer);
+    await(ops.store->reloadRemote());
+    Workspace workspace(*ops.store);
+    workspace.show();
+    workspace.navigation().setShowNewChat(true);
+    auto *sheet = workspace.sheet(Sheet::newChat)->findChild<NewChat *>();
+    clickFirstRow(part<QListView>(*sheet, u"friends"_s));
+    part(*sheet, u"next"_s)->click();
+    auto *create = part<WideButton>(*sheet, u"create"_s);
+
+    ops.service.failNext(u"POST"_s, u"/v1/conversations"_s, 1, 500, u"oops"_s, u"실패"_s);
+    create->click();
+    QVERIFY(QTest::qWaitFor([&] { return !create->isBusy(); }, 10000));
+    QCOMPARE(shownText(*sheet, u"failed"_s), NewChat::failedText());
+
+    ops.service.clearRecords();
+    ops.service.delayNext(u"POST"_s, u"/v1/conversations"_s, 1, 500);
+    create->click();
+    create->click();
+    QTest::mouseClick(create, Qt::LeftButton);
+    part(*sheet, u"cancel"_s)->click();
+    QTRY_VERIFY(!workspace.sheet(Sheet::newChat));
+    QTRY_VERIFY_WITH_TIMEOUT(workspace.navigation().page().kind == Page::room, 10000);
+    ops.settle();
+    QCOMPARE(ops.countRequests(u"POST"_s, u"/v1/conversations"_s), 1);
+    const std::optional<Conversation> room
+        = ops.store->conversation(workspace.navigation().page().id);
+    QVERIFY(room && room->kind == ConversationKind::group);
+    QCOMPARE(room->memberships.size(), 2);
 }
 
 // "신고" in the information panel raises the report sheet for the peer; its completion text

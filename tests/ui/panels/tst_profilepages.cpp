@@ -8,6 +8,7 @@
 #include "ui/panels/MeEdit.h"
 #include "ui/panels/ProfileView.h"
 #include "ui/panels/ReportSheet.h"
+#include "ui/workspace/Workspace.h"
 
 #include <QPlainTextEdit>
 #include <QScrollArea>
@@ -38,6 +39,24 @@ void chooseReasons(ReportSheet &sheet, const QStringList &labels)
     for (const QString &label : labels)
         part(sheet, label)->click();
 }
+
+// The report sheet as the window raises it for `userId`: the workspace files what it sends and
+// shows the answer in its banner.
+struct ReportRig
+{
+    ReportRig(LocalStore &store, const QUuid &userId)
+        : workspace(store)
+    {
+        workspace.setBannerDuration(std::chrono::hours(1));
+        workspace.show();
+        workspace.navigation().setReport(ReportDraft{QUuid::createUuid(), userId, {}});
+    }
+    QDialog *dialog() const { return workspace.sheet(Sheet::report); }
+    ReportSheet &sheet() const { return *dialog()->findChild<ReportSheet *>(); }
+    std::optional<QString> banner() { return workspace.navigation().banner(); }
+
+    Workspace workspace;
+};
 
 } // namespace
 
@@ -109,7 +128,7 @@ void TestProfilePages::profileOffersWhatFits()
         store->editFriends([&](QList<FriendLink> &l) { l.append({id, FriendState(state)}); });
     if (blocked)
         store->block(id);
-    ProfileView page(*store, id, {});
+    ProfileView page(*store, id);
     QTEST(shownButtons(page), "buttons");
     QVERIFY(part<WideButton>(page, u"requested"_s)->isDisabled());
 }
@@ -121,7 +140,9 @@ void TestProfilePages::profileActsThroughTheStore()
     const QUuid id = addAccount(*store, QString(), u"이름만"_s);
     QList<ReportDraft> reports;
     QList<QUuid> opened;
-    ProfileView page(*store, id, [&](const QUuid &room) { opened.append(room); });
+    ProfileView page(*store, id);
+    QObject::connect(&page, &ProfileView::chatRequested,
+                     [&](const QUuid &userId) { opened.append(userId); });
     QObject::connect(&page, &ProfileView::reportRequested,
                      [&](const ReportDraft &draft) { reports.append(draft); });
     page.show();
@@ -154,15 +175,15 @@ void TestProfilePages::profileActsThroughTheStore()
     store->editFriends([&](QList<FriendLink> &list) { list.last().state = FriendState::friends; });
     redraw();
     part(page, u"talk"_s)->click();
-    QCOMPARE(opened, QList<QUuid>{store->directConversation(id)->id});
+    QCOMPARE(opened, QList<QUuid>{id});
 
     // One's own profile has no actions; an unknown account shows nothing at all.
-    ProfileView own(*store, me, {});
+    ProfileView own(*store, me);
     QVERIFY(shownButtons(own).isEmpty());
-    ProfileView unknown(*store, QUuid::createUuid(), {});
+    ProfileView unknown(*store, QUuid::createUuid());
     QVERIFY(unknown.findChild<QScrollArea *>()->isHidden());
 
-    ProfileView house(*store, SeedID::quillo(), {});
+    ProfileView house(*store, SeedID::quillo());
     Account quillo = *store->account(SeedID::quillo());
     quillo.acceptsUserMessages = false;
     store->replaceAccount(quillo);
@@ -341,7 +362,7 @@ void TestProfilePages::reportCanSend()
     QFETCH(QString, note);
     auto store = memoryStore();
     signInWithProfile(*store);
-    ReportSheet sheet(*store, ReportDraft{QUuid::createUuid(), SeedID::sora(), {}}, {});
+    ReportSheet sheet(ReportDraft{QUuid::createUuid(), SeedID::sora(), {}});
     if (!reason.isEmpty())
         chooseReasons(sheet, {reason});
     auto *field = part<QPlainTextEdit>(sheet, u"note"_s);
@@ -369,15 +390,15 @@ void TestProfilePages::reportSendsTheChosenReason()
     QFETCH(QString, note);
     auto store = memoryStore();
     signInWithProfile(*store);
-    QStringList done;
-    ReportSheet sheet(*store, ReportDraft{QUuid::createUuid(), SeedID::sora(), {}},
-                      [&](const QString &text) { done.append(text); });
+    ReportRig rig(*store, SeedID::sora());
+    ReportSheet &sheet = rig.sheet();
     part(sheet, chosen.first())->click();
     part<QPlainTextEdit>(sheet, u"note"_s)->setPlainText(note);
     chooseReasons(sheet, chosen.mid(1));
     QCOMPARE(sheet.reason(), fromRawText<ReportReason>(chosen.last()));
     part(sheet, u"send"_s)->click();
-    QCOMPARE(done, QStringList{ReportSheet::doneText()});
+    QCOMPARE(rig.banner(), ReportSheet::doneText());
+    QVERIFY(!rig.workspace.navigation().report());
     QCOMPARE(store->reports().size(), 1);
     const ReportRecord record = store->reports().first();
     QTEST(QStringList({record.reason, record.note}).join(u' ').trimmed(), "sent");
@@ -389,9 +410,8 @@ void TestProfilePages::reportRefusedThenAccepted()
     LiveOps ops;
     const QUuid peer = ops.addUser(u"peer_user"_s, u"상대"_s);
     QVERIFY(ops.startAs(u"me_user"_s));
-    QStringList done;
-    ReportSheet sheet(*ops.store, ReportDraft{QUuid::createUuid(), peer, {}},
-                      [&](const QString &text) { done.append(text); });
+    ReportRig rig(*ops.store, peer);
+    ReportSheet &sheet = rig.sheet();
     chooseReasons(sheet, {u"기타"_s});
     part<QPlainTextEdit>(sheet, u"note"_s)->setPlainText(u"메모"_s);
     auto *send = part(sheet, u"send"_s);
@@ -403,12 +423,14 @@ void TestProfilePages::reportRefusedThenAccepted()
         QVERIFY(send->isEnabled());
     }
     QCOMPARE(part<QPlainTextEdit>(sheet, u"note"_s)->toPlainText(), u"메모"_s);
-    savePictures(sheet, u"report"_s, {QSize(420, 360), QSize(560, 560)});
+    savePictures(*rig.dialog(), u"report"_s, {QSize(420, 360), QSize(560, 560)});
     send->click();
-    QTRY_COMPARE(done, QStringList{ReportSheet::doneText()});
+    QTRY_COMPARE(rig.banner(), ReportSheet::doneText());
     QCOMPARE(ops.service.reports().size(), 1);
 }
 
+// "대화" on a profile and "보내기" on the report sheet, then both go before the service answers:
+// the room still opens and the report is still announced.
 void TestProfilePages::answersAfterThePageIsGone()
 {
     LiveOps ops;
@@ -416,32 +438,25 @@ void TestProfilePages::answersAfterThePageIsGone()
     QVERIFY(ops.startAs(u"me_user"_s));
     ops.service.makeFriends(ops.meId, peer);
     QVERIFY(finish(ops.store->lookup(u"peer_user"_s)).value_or(std::nullopt));
-    int calls = 0;
-    QList<QUuid> opened;
-    QStringList announced;
-    auto profile = std::make_unique<ProfileView>(*ops.store, peer,
-                                                 [&](const QUuid &room) { opened.append(room); });
-    QObject::connect(profile.get(), &ProfileView::reportRequested,
-                     [&](const ReportDraft &) { ++calls; });
-    auto report
-        = std::make_unique<ReportSheet>(*ops.store, ReportDraft{QUuid::createUuid(), peer, {}},
-                                        [&](const QString &text) { announced.append(text); });
     ops.store->editFriends([&](QList<FriendLink> &l) { l.append({peer, FriendState::friends}); });
-    redraw();
+    ReportRig rig(*ops.store, peer);
+    Navigation &nav = rig.workspace.navigation();
+    nav.setReport(std::nullopt);
+    nav.setPage(Page::profilePage(peer));
     ops.service.delayNext(QString(), u"/v1/"_s, 2, 300);
-    part(*profile, u"talk"_s)->click();
-    chooseReasons(*report, {u"스팸"_s});
-    part(*report, u"send"_s)->click();
-    profile.reset();
-    report.reset();
+    part(*rig.workspace.detail(), u"talk"_s)->click();
+    nav.setReport(ReportDraft{QUuid::createUuid(), peer, {}});
+    chooseReasons(rig.sheet(), {u"스팸"_s});
+    part(rig.sheet(), u"send"_s)->click();
+    QPointer<QWidget> profile = rig.workspace.detail();
+    nav.setPage(Page{Page::pick, {}});
+    rig.dialog()->reject();
+    QTRY_VERIFY(!profile && !rig.dialog());
     QTest::qWait(500);
     ops.settle();
-    QCOMPARE(calls, 0);
-    // The report was still filed, and its acceptance still goes to the presenter's banner.
     QCOMPARE(ops.service.reports().size(), 1);
-    QCOMPARE(announced, QStringList{ReportSheet::doneText()});
-    // The profile's "대화" still opens the room that came back.
-    QCOMPARE(opened, QList<QUuid>{ops.store->directConversation(peer)->id});
+    QCOMPARE(rig.banner(), ReportSheet::doneText());
+    QCOMPARE(nav.page(), Page::roomPage(ops.store->directConversation(peer)->id));
 }
 
 QTEST_MAIN(TestProfilePages)
