@@ -17,19 +17,32 @@ QPen UiMetrics::focusRing(const QPalette &palette, qreal width)
 }
 
 void UiMetrics::paintButtonState(QPainter &painter, const QAbstractButton &button,
-                                 const QRectF &face, bool ring)
+                                 const QRectF &face, FocusMark focus, qreal radius)
 {
+    const bool focused = button.hasFocus();
+    const bool shaded = button.isEnabled()
+        && (button.isDown() || button.underMouse() || (focus == FocusMark::shade && focused));
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    if (button.isEnabled() && (button.isDown() || button.underMouse())) {
+    if (shaded) {
         painter.setPen(Qt::NoPen);
         painter.setBrush(shade(button.palette(), button.isDown() ? Shade::pressed : Shade::hover));
-        painter.drawRoundedRect(face, plateRadius, plateRadius);
+        painter.drawRoundedRect(face, radius, radius);
     }
-    if (ring && button.hasFocus()) {
-        painter.setPen(focusRing(button.palette()));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRoundedRect(face.adjusted(0.5, 0.5, -0.5, -0.5), plateRadius, plateRadius);
-    }
+    painter.restore();
+    if (focus == FocusMark::ring)
+        paintFocusRing(painter, button, face, radius);
+}
+
+void UiMetrics::paintFocusRing(QPainter &painter, const QWidget &widget, const QRectF &face,
+                               qreal radius)
+{
+    if (!widget.hasFocus())
+        return;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(focusRing(widget.palette()));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(face.adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
     painter.restore();
 }

@@ -7,6 +7,7 @@ class QAbstractButton;
 class QPainter;
 class QPalette;
 class QRectF;
+class QWidget;
 
 // The sizes and shades that the window's own buttons, rows and pages share.
 namespace UiMetrics {
@@ -49,9 +50,21 @@ enum class Shade {
 QColor shade(const QPalette &palette, Shade state);
 // The pen of the ring that marks keyboard focus on a flat button.
 QPen focusRing(const QPalette &palette, qreal width = 1.5);
-// Paints a flat button's state on its rounded `face`: the hover or pressed shade while it is
-// enabled, and the focus ring when `ring` is set and it has focus.
+// How a flat button shows that it has keyboard focus: not at all (its list or group shows it),
+// by a ring around its face, or by the hover shade (a row that stands in a list of rows).
+enum class FocusMark { none, ring, shade };
+
+// Paints a flat button's state on its `face` with corners of `radius` (square at 0): the hover
+// or pressed shade while it is enabled, and the focus mark while it has focus.
 void paintButtonState(QPainter &painter, const QAbstractButton &button, const QRectF &face,
-                      bool ring);
+                      FocusMark focus, qreal radius = plateRadius);
+// The focus ring just inside `face`, while `widget` has focus.
+void paintFocusRing(QPainter &painter, const QWidget &widget, const QRectF &face,
+                    qreal radius = plateRadius);
+inline void paintButtonState(QPainter &painter, const QAbstractButton &button, const QRectF &face,
+                             bool ring)
+{
+    paintButtonState(painter, button, face, ring ? FocusMark::ring : FocusMark::none);
+}
 
 } // namespace UiMetrics

@@ -49,14 +49,10 @@ protected:
     }
     void paintEvent(QPaintEvent *) override
     {
-        if (!hasFocus() && !isDown())
-            return;
         QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        if (isDown())
-            painter.setBrush(QColor(0, 0, 0, 50));
-        painter.setPen(hasFocus() ? UiMetrics::focusRing(palette(), 2) : Qt::NoPen);
-        painter.drawEllipse(QRectF(rect()).adjusted(1, 1, -1, -1));
+        const QRectF disc = QRectF(rect()).adjusted(1, 1, -1, -1);
+        UiMetrics::paintButtonState(painter, *this, disc, UiMetrics::FocusMark::ring,
+                                    disc.width() / 2);
     }
 };
 

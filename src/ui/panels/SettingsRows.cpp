@@ -20,17 +20,6 @@ constexpr int rowPadding = 14;
 constexpr int cornerRadius = 10;
 constexpr QSize switchSize(38, 22);
 
-// Hover and press shading, as a list row shows it.
-void paintRowState(QPainter &painter, const QAbstractButton &row)
-{
-    if (!row.isEnabled() || !(row.isDown() || row.underMouse()))
-        return;
-    painter.fillRect(
-        row.rect(),
-        UiMetrics::shade(row.palette(),
-                         row.isDown() ? UiMetrics::Shade::pressed : UiMetrics::Shade::hover));
-}
-
 } // namespace
 
 SettingsGroup::SettingsGroup(QWidget *parent)
@@ -136,7 +125,7 @@ void SwitchRow::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    paintRowState(painter, *this);
+    UiMetrics::paintButtonState(painter, *this, rect(), UiMetrics::FocusMark::none, 0);
     // A disabled switch keeps showing its value, faded once (the active colours under an
     // opacity: the disabled colours would fade it twice).
     painter.setOpacity(isEnabled() ? 1.0 : 0.45);
@@ -175,7 +164,7 @@ void ActionRow::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    paintRowState(painter, *this);
+    UiMetrics::paintButtonState(painter, *this, rect(), UiMetrics::FocusMark::none, 0);
     painter.setFont(ChatFont::body());
     painter.setPen(m_destructive ? ChatColor::alert(palette())
                                  : palette().color(QPalette::WindowText));
