@@ -3,6 +3,10 @@
 #include <QUuid>
 #include <QtGlobal>
 
+#include <functional>
+
+class QObject;
+
 // The transcript's geometry as the bottom-following rules read it, in points: `maxY` is the
 // content's bottom edge measured from the top of the visible area (it equals `viewport` when
 // scrolled to the end), `contentHeight` the height of the whole content, `viewport` the visible
@@ -53,3 +57,15 @@ struct BottomFollowState
     BottomFollow value;
     const QUuid token = QUuid::createUuid();
 };
+
+// Keeping the transcript at its end while its rows finish their layout.
+namespace TranscriptScroll {
+
+// Jumps to the end at once, then again after the event loop's next turn, 80 ms later and
+// 240 ms after that, each time only while `isCurrent()` holds (a newer pin or a reveal makes an
+// older pin stop); after the last jump and one more turn, `finish()` runs when the pin is still
+// current. The schedule ends with `context`.
+void pinBottom(QObject *context, std::function<void()> jump, std::function<bool()> isCurrent,
+               std::function<void()> finish);
+
+} // namespace TranscriptScroll

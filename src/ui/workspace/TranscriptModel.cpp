@@ -1,7 +1,8 @@
 #include "ui/workspace/TranscriptModel.h"
-#include "model/Account.h"
 
+#include "model/Account.h"
 #include "store/LocalStore.h"
+#include "ui/common/ChatTime.h"
 
 #include <algorithm>
 
@@ -32,6 +33,27 @@ bool before(const MessageIndex::Entry *a, const MessageIndex::Entry *b)
 }
 
 } // namespace
+
+QString TranscriptRow::accessibleText() const
+{
+    // A system line is read as what it says.
+    if (isSystem())
+        return message.body;
+    const QString name = senderKnown ? senderName : QString();
+    QString prefix;
+    if (isNotice())
+        prefix = name + QStringLiteral(", 안내, ");
+    else if (mine)
+        prefix = QStringLiteral("나, ");
+    else
+        prefix = name + QStringLiteral(", ");
+    QString content = message.body;
+    if (message.kind == MessageKind::image && content.isEmpty())
+        content = kPhotoText;
+    else if (isDeleted())
+        content = kDeletedMessageText;
+    return prefix + ChatTime::spoken(message.createdAt) + QStringLiteral(", ") + content;
+}
 
 TranscriptModel::TranscriptModel(LocalStore &store, const QUuid &roomId, QObject *parent)
     : QAbstractListModel(parent)

@@ -4,15 +4,16 @@
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/DecodedImageCache.h"
+#include "ui/common/ImageDecodeJob.h"
 #include "ui/common/MessageText.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/workspace/RoomState.h"
-#include "ui/workspace/TranscriptActions.h"
 #include "ui/workspace/TranscriptDelegate.h"
 #include "ui/workspace/TranscriptListView.h"
 #include "ui/workspace/TranscriptModel.h"
-#include "ui/workspace/TranscriptScroll.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
@@ -35,7 +36,6 @@ TranscriptView::TranscriptView(LocalStore &store, RoomState &room, QWidget *pare
     , m_delegate(new TranscriptDelegate(this))
     , m_list(new TranscriptListView(*m_model, *m_delegate, this))
     , m_newMessage(new QPushButton(QStringLiteral("새 메시지"), this))
-    , m_actions(std::make_unique<TranscriptActions>(store, room, *this))
     , m_scrollSession(std::make_shared<BottomFollowState>())
     , m_lastId(m_model->lastId())
 {
@@ -279,15 +279,68 @@ void TranscriptView::showMenu(const QUuid &messageId, const QPoint &globalPositi
     const int row = m_model->rowOf(messageId);
     if (row < 0)
         return;
-    if (QMenu *menu = m_actions->menuFor(m_model->message(row), this))
+    if (QMenu *menu = menuFor(m_model->message(row), this))
         menu->popup(globalPosition);
+}
+
+QMenu *TranscriptView::menuFor(const ChatMessage &message, QWidget *parent)
+{
+    if (message.kind == MessageKind::system || message.kind == MessageKind::deleted)
+        return nullptr;
+    auto *menu = new QMenu(parent);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    RoomState *room = &m_room;
+    menu->addAction(QStringLiteral("답장"), menu, [room, message] { room->chooseReply(message); });
+    menu->addAction(QStringLiteral("복사"), menu, [message] { copy(message); });
+    menu->addAction(QStringLiteral("삭제"), menu,
+                    [room, message] { room->setDeleteTarget(message); });
+    const std::optional<Account> me = m_store.me();
+    if (!me || me->id != message.senderId) {
+        menu->addAction(QStringLiteral("신고"), menu, [this, message] {
+            emit reportRequested(ReportDraft{QUuid::createUuid(), message.senderId, message.id});
+        });
+    }
+    return menu;
+}
+
+void TranscriptView::copy(const ChatMessage &message)
+{
+    // Only the latest copy reaches the clipboard, whichever decode ends first.
+    static quint64 latest = 0;
+    const quint64 ticket = ++latest;
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    if (message.kind != MessageKind::image || !message.imageJPEG || message.imageJPEG->isEmpty()) {
+        clipboard->setText(message.body);
+        return;
+    }
+    // A photo from a peer may claim any size: it is decoded off the main thread, bounded as
+    // everywhere else; bytes that are no picture (or too large a one) copy the caption.
+    ImageDecodeJob::Request request;
+    request.bytes = *message.imageJPEG;
+    request.maxSide = DecodedImageCache::maxDecodedSide;
+    ImageDecodeJob::start(
+        std::move(request), clipboard,
+        [clipboard, ticket, body = message.body](const ImageDecodeJob::Result &result) {
+            if (ticket != latest)
+                return;
+            if (result.outcome == ImageDecodeJob::Outcome::Decoded)
+                clipboard->setImage(result.image);
+            else
+                clipboard->setText(body);
+        });
 }
 
 void TranscriptView::resend(const QUuid &messageId)
 {
     const int row = m_model->rowOf(messageId);
-    if (row >= 0)
-        m_actions->resend(m_model->message(row));
+    if (row < 0)
+        return;
+    const ChatMessage &message = m_model->message(row);
+    if (message.kind == MessageKind::image && message.imageJPEG && !message.imageJPEG->isEmpty())
+        m_store.sendImage(m_roomId, *message.imageJPEG, message.body, message.replyToId);
+    else
+        m_store.sendText(m_roomId, message.body, message.replyToId);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -9,11 +9,10 @@
 #include "ui/common/ChatColor.h"
 #include "ui/workspace/Navigation.h"
 #include "ui/workspace/RoomState.h"
-#include "ui/workspace/TranscriptView.h"
-#include "ui/workspace/TranscriptActions.h"
 #include "ui/workspace/TranscriptDelegate.h"
 #include "ui/workspace/TranscriptListView.h"
 #include "ui/workspace/TranscriptModel.h"
+#include "ui/workspace/TranscriptView.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -322,7 +321,7 @@ private slots:
         TranscriptRig r;
         const ChatMessage m = r.add(sender == u"me" ? r.me : r.peer, 0, {}, MessageKind(kind));
         Screen s(r);
-        QMenu *menu = s.view.actions().menuFor(m, &s.view);
+        QMenu *menu = s.view.menuFor(m, &s.view);
         QCOMPARE(actionTexts(menu), items);
         if (!menu)
             return;
@@ -346,19 +345,19 @@ private slots:
         photo.kind = MessageKind::image;
         photo.body = QStringLiteral("캡션");
         photo.imageJPEG = jpegOf(Qt::red, {40, 30});
-        TranscriptActions::copy(photo);
+        TranscriptView::copy(photo);
         QTRY_VERIFY(!QGuiApplication::clipboard()->image().isNull());
         QCOMPARE(QGuiApplication::clipboard()->image().size(), QSize(40, 30));
         photo.imageJPEG = QByteArray("not a picture");
-        TranscriptActions::copy(photo);
+        TranscriptView::copy(photo);
         QTRY_COMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("캡션"));
         QVERIFY(QGuiApplication::clipboard()->image().isNull());
         // The copy that follows a slow decode (a 5000 × 3000 photo, decoded off the main
         // thread) is the one that stays, although it ends first.
         photo.imageJPEG = blackPng(5000, 3000, 8);
-        TranscriptActions::copy(photo);
+        TranscriptView::copy(photo);
         photo.imageJPEG = jpegOf(Qt::blue, {20, 10});
-        TranscriptActions::copy(photo);
+        TranscriptView::copy(photo);
         QTRY_VERIFY(!QGuiApplication::clipboard()->image().isNull());
         QTest::qWait(50);
         QCOMPARE(QGuiApplication::clipboard()->image().size(), QSize(20, 10));
