@@ -10,10 +10,9 @@
 #include "ui/common/DecodedImageCache.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/common/WideButton.h"
-#include "ui/workspace/ConversationRowDelegate.h"
 #include "ui/workspace/Navigation.h"
 #include "ui/workspace/RoomListModel.h"
-#include "ui/workspace/SidebarRowPaint.h"
+#include "ui/workspace/SidebarRows.h"
 
 #include <QBoxLayout>
 #include <QGridLayout>
@@ -51,7 +50,6 @@ ChatList::ChatList(LocalStore &store, const Navigation &navigation, QWidget *par
     , m_store(store)
     , m_navigation(navigation)
     , m_model(new RoomListModel(store, this))
-    , m_rowDelegate(new ConversationRowDelegate(this))
     , m_search(new QLineEdit(this))
     , m_newChat(ChatIcon::button(QStringLiteral("square.and.pencil"), QStringLiteral("새 대화"), 20,
                                  this))
@@ -93,7 +91,7 @@ void ChatList::prepareParts()
 
     m_model->setQuery(m_navigation.query());
     m_view->setModel(m_model);
-    m_view->setItemDelegate(m_rowDelegate);
+    m_view->setItemDelegate(new ConversationRowDelegate(this));
     m_view->setUniformItemSizes(true);
     SidebarRowPaint::prepareList(*m_view);
     m_view->setSelectionMode(QAbstractItemView::SingleSelection);

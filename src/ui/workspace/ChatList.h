@@ -7,7 +7,6 @@
 #include <optional>
 
 class LocalStore;
-class ConversationRowDelegate;
 class Navigation;
 class RoomListModel;
 class QLabel;
@@ -74,7 +73,6 @@ private:
     LocalStore &m_store;
     const Navigation &m_navigation;
     RoomListModel *m_model;
-    ConversationRowDelegate *m_rowDelegate;
     QLineEdit *m_search;
     QToolButton *m_newChat;
     QListView *m_view;

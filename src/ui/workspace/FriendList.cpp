@@ -9,8 +9,7 @@
 #include "ui/common/UiMetrics.h"
 #include "ui/workspace/FriendListModel.h"
 #include "ui/workspace/Navigation.h"
-#include "ui/workspace/SidebarPersonDelegate.h"
-#include "ui/workspace/SidebarRowPaint.h"
+#include "ui/workspace/SidebarRows.h"
 
 #include <QAbstractButton>
 #include <QBoxLayout>
@@ -56,7 +55,7 @@ protected:
                 UiMetrics::shade(palette(),
                                  isDown() ? UiMetrics::Shade::pressed : UiMetrics::Shade::hover));
         }
-        const int side = SidebarRowPaint::inset + 4;
+        const int side = SidebarRowPaint::contentSide;
         const QRect area(side, 4, width() - 2 * side, UiMetrics::avatarSize);
         PersonPaint::paint(painter, area, m_account, false, palette(),
                            palette().color(QPalette::WindowText),
