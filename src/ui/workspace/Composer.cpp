@@ -1,7 +1,7 @@
 #include "ui/workspace/Composer.h"
+
 #include "model/Account.h"
 #include "ui/common/BareBox.h"
-
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/ChatIcon.h"
@@ -378,12 +378,8 @@ void Composer::followReply()
 void Composer::paintEvent(QPaintEvent *)
 {
     // A bar a shade off the window colour, as the strip under the transcript.
-    QPainter painter(this);
-    const QColor window = palette().color(QPalette::Window);
-    const QColor text = palette().color(QPalette::WindowText);
-    const qreal mix = ChatColor::isDark(palette()) ? 0.06 : 0.035;
-    painter.fillRect(rect(),
-                     QColor::fromRgbF(window.redF() * (1 - mix) + text.redF() * mix,
-                                      window.greenF() * (1 - mix) + text.greenF() * mix,
-                                      window.blueF() * (1 - mix) + text.blueF() * mix));
+    QPainter(this).fillRect(rect(),
+                            ChatColor::mix(palette().color(QPalette::WindowText),
+                                           palette().color(QPalette::Window),
+                                           ChatColor::isDark(palette()) ? 0.06 : 0.035));
 }

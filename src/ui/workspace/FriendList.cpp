@@ -90,7 +90,7 @@ FriendList::FriendList(LocalStore &store, const Navigation &navigation, QWidget 
     connect(m_invite, &QPushButton::clicked, this, [this] {
         emit pageRequested(Page{Page::invite, {}});
     });
-    connect(m_model, &FriendListModel::refreshed, this, &FriendList::followStore);
+    connect(m_model, &KeyedListModel::synced, this, &FriendList::followStore);
     connect(DecodedImageCache::shared(), &DecodedImageCache::ready, this, [this] {
         m_view->viewport()->update();
         m_ownRow->update();

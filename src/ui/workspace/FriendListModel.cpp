@@ -5,11 +5,6 @@
 
 #include <QSet>
 
-bool FriendRow::looksLike(const FriendRow &other) const
-{
-    return kind == other.kind && key == other.key && text == other.text && account == other.account;
-}
-
 FriendListModel::FriendListModel(LocalStore &store, QObject *parent)
     : KeyedListModel(parent)
     , m_store(store)
@@ -107,8 +102,7 @@ void FriendListModel::rebuild()
 
     syncRows(
         m_rows, next, [](const FriendRow &r) { return r.key; },
-        [](const FriendRow &a, const FriendRow &b) { return a.looksLike(b); });
-    emit refreshed();
+        [](const FriendRow &a, const FriendRow &b) { return a == b; });
 }
 
 QString FriendListModel::friendsHeader(int count)

@@ -21,7 +21,7 @@ struct FriendRow
     QString text; // the header's text
     Account account;
 
-    bool looksLike(const FriendRow &other) const;
+    friend bool operator==(const FriendRow &, const FriendRow &) = default;
 };
 
 // The lower part of the friend list, in its order: "받은 요청" with the received requests, then,
@@ -46,9 +46,6 @@ public:
     void setActive(bool active);
 
     static QString friendsHeader(int count);
-
-signals:
-    void refreshed();
 
 protected:
     void rebuild() override;

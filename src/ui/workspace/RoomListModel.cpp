@@ -128,15 +128,10 @@ QVariant RoomListModel::data(const QModelIndex &index, int role) const
     }
 }
 
-RoomListModel::Entry &RoomListModel::entry(const QUuid &roomId) const
-{
-    return m_entries[roomId];
-}
-
 const RoomRow &RoomListModel::row(int row) const
 {
     const QUuid &id = m_shown.at(row);
-    Entry &e = entry(id);
+    Entry &e = m_entries[id];
     if (!e.row) {
         const std::optional<Conversation> room = m_store.conversation(id);
         e.row = room ? makeRow(*room) : RoomRow{};
@@ -175,7 +170,7 @@ void RoomListModel::listTouched(bool rows, bool searchForms)
 
 bool RoomListModel::matchesQuery(const QUuid &roomId) const
 {
-    Entry &e = entry(roomId);
+    Entry &e = m_entries[roomId];
     if (!e.searchForms) {
         QStringList forms;
         if (const std::optional<Conversation> room = m_store.conversation(roomId)) {

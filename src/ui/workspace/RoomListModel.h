@@ -87,7 +87,6 @@ private:
     };
 
     RoomRow makeRow(const Conversation &room) const;
-    Entry &entry(const QUuid &roomId) const;
     bool matchesQuery(const QUuid &roomId) const;
     // Marks for the next refresh.
     void roomTouched(const QUuid &roomId);

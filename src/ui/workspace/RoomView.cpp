@@ -1,14 +1,10 @@
 #include "ui/workspace/RoomView.h"
 
-#include "ui/panels/InfoPanel.h"
-#include "ui/panels/StoreRedraw.h"
-
-#include <QHideEvent>
-#include <QShowEvent>
-
 #include "store/LocalStore.h"
 #include "ui/common/BareBox.h"
 #include "ui/common/ConfirmDialog.h"
+#include "ui/panels/InfoPanel.h"
+#include "ui/panels/StoreRedraw.h"
 #include "ui/workspace/Composer.h"
 #include "ui/workspace/Divider.h"
 #include "ui/workspace/Navigation.h"
@@ -16,9 +12,11 @@
 #include "ui/workspace/RoomState.h"
 #include "ui/workspace/TranscriptView.h"
 
+#include <QHideEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 RoomView::RoomView(LocalStore &store, const Navigation &navigation, const QUuid &conversationId,
@@ -29,13 +27,11 @@ RoomView::RoomView(LocalStore &store, const Navigation &navigation, const QUuid 
     , m_conversationId(conversationId)
     , m_state(new RoomState(conversationId, this))
     , m_header(new RoomHeader(store, conversationId, this))
-    , m_layout(new QVBoxLayout(this))
+    , m_layout(bareBox<QVBoxLayout>(this))
 {
     setObjectName(QStringLiteral("roomView"));
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Window);
-    m_layout->setContentsMargins(0, 0, 0, 0);
-    m_layout->setSpacing(0);
     m_layout->addWidget(m_header);
     m_layout->addWidget(new Divider(Qt::Horizontal, this));
 

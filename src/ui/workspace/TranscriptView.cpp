@@ -1,6 +1,7 @@
 #include "ui/workspace/TranscriptView.h"
 
 #include "store/LocalStore.h"
+#include "ui/common/BareBox.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/DecodedImageCache.h"
@@ -39,9 +40,7 @@ TranscriptView::TranscriptView(LocalStore &store, RoomState &room, QWidget *pare
     , m_scrollSession(std::make_shared<BottomFollowState>())
     , m_lastId(m_model->lastId())
 {
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_list);
+    bareBox<QVBoxLayout>(this)->addWidget(m_list);
 
     m_newMessage->setAccessibleName(QStringLiteral("새 메시지"));
     m_newMessage->setCursor(Qt::PointingHandCursor);
@@ -112,27 +111,16 @@ void TranscriptView::showEvent(QShowEvent *event)
     // A window restored from the task bar is no new appearance.
     if (event->spontaneous() || m_onScreen)
         return;
-    appeared();
-}
-
-void TranscriptView::hideEvent(QHideEvent *event)
-{
-    QWidget::hideEvent(event);
-    if (event->spontaneous() || !m_onScreen)
-        return;
-    disappeared();
-}
-
-void TranscriptView::appeared()
-{
     m_onScreen = true;
     m_lastId = m_model->lastId();
     arrive();
 }
 
-void TranscriptView::disappeared()
+void TranscriptView::hideEvent(QHideEvent *event)
 {
-    m_onScreen = false;
+    QWidget::hideEvent(event);
+    if (!event->spontaneous())
+        m_onScreen = false;
 }
 
 void TranscriptView::arrive()

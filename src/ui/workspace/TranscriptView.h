@@ -60,8 +60,6 @@ protected:
 
 private:
     void connectList();
-    void appeared();
-    void disappeared();
     // Reveal the notified message, else pin; then load the room.
     void arrive();
     QCoro::Task<> loadRoom();

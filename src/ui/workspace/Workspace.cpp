@@ -1,6 +1,7 @@
 #include "ui/workspace/Workspace.h"
 
 #include "store/LocalStore.h"
+#include "ui/common/BareBox.h"
 #include "ui/common/ConfirmDialog.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/panels/StoreRedraw.h"
@@ -67,7 +68,7 @@ Workspace::Workspace(LocalStore &store, QWidget *parent)
     , m_navigation(new Navigation(this))
     , m_split(new ColumnSplitter(Qt::Horizontal, this))
     , m_detailColumn(new QWidget(m_split))
-    , m_detailLayout(new QVBoxLayout(m_detailColumn))
+    , m_detailLayout(bareBox<QVBoxLayout>(m_detailColumn))
     , m_banner(new BannerView(this))
 {
     setObjectName(QStringLiteral("workspace"));
@@ -81,16 +82,13 @@ Workspace::Workspace(LocalStore &store, QWidget *parent)
 
 void Workspace::setUpColumns(Sidebar *sidebar)
 {
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_split);
+    bareBox<QVBoxLayout>(this)->addWidget(m_split);
 
     sidebar->setObjectName(QStringLiteral("sidebar"));
     sidebar->setMinimumWidth(UiMetrics::sidebarMinimum);
     sidebar->setMaximumWidth(UiMetrics::sidebarMaximum);
     m_detailColumn->setObjectName(QStringLiteral("detailColumn"));
     m_detailColumn->setMinimumSize(UiMetrics::detailMinimumWidth, UiMetrics::detailMinimumHeight);
-    m_detailLayout->setContentsMargins(0, 0, 0, 0);
     m_split->addWidget(sidebar);
     m_split->addWidget(m_detailColumn);
     m_split->setStretchFactor(0, 0);
@@ -290,8 +288,8 @@ void Workspace::followLeave()
     if (asked && !m_leaveAlert) {
         // The alert is answered once its callbacks run: forget it first, so that clearing
         // leaveId does not withdraw it a second time.
-        m_leaveAlert = ConfirmDialog::open(this, leaveTitle(),
-                                           {{leaveText(), true,
+        m_leaveAlert = ConfirmDialog::open(this, QStringLiteral("대화방에서 나갈까요?"),
+                                           {{QStringLiteral("나가기"), true,
                                              [this] {
                                                  m_leaveAlert = nullptr;
                                                  confirmLeave();

@@ -35,10 +35,6 @@ class Workspace : public QWidget
 public:
     explicit Workspace(LocalStore &store, QWidget *parent = nullptr);
 
-    static QString emptyText() { return QStringLiteral("대화를 선택하세요."); }
-    static QString leaveTitle() { return QStringLiteral("대화방에서 나갈까요?"); }
-    static QString leaveText() { return QStringLiteral("나가기"); }
-
     // The navigation state; tests set a scene through it.
     Navigation &navigation() { return *m_navigation; }
     // The page the detail column shows now.

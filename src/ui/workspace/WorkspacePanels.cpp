@@ -28,7 +28,7 @@ namespace {
 
 QLabel *pickPlaceholder(QWidget *parent)
 {
-    auto *label = new QLabel(Workspace::emptyText(), parent);
+    auto *label = new QLabel(QStringLiteral("대화를 선택하세요."), parent);
     ChatColor::keepSecondary(label);
     label->setObjectName(QStringLiteral("emptyDetail"));
     label->setAlignment(Qt::AlignCenter);
