@@ -12,7 +12,6 @@
 #include "ui/workspace/FriendList.h"
 #include "ui/workspace/FriendListModel.h"
 #include "ui/workspace/RoomListModel.h"
-#include "ui/workspace/SectionPicker.h"
 #include "ui/workspace/Sidebar.h"
 #include "ui/workspace/TranscriptView.h"
 

@@ -3,7 +3,6 @@
 #include "ui/workspace/BannerView.h"
 #include "ui/workspace/FriendList.h"
 #include "ui/workspace/RoomView.h"
-#include "ui/workspace/SectionPicker.h"
 #include "ui/workspace/Sidebar.h"
 #include "ui/workspace/Workspace.h"
 
