@@ -3,7 +3,6 @@
 #include "ui/common/ChatColor.h"
 #include "ui/common/DecodedImageCache.h"
 #include "ui/common/UiMetrics.h"
-#include "ui/workspace/TranscriptAccessible.h"
 #include "ui/workspace/TranscriptDelegate.h"
 #include "ui/workspace/TranscriptModel.h"
 

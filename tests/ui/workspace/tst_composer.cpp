@@ -2,7 +2,6 @@
 
 #include "ui/common/ImageFile.h"
 #include "ui/workspace/Composer.h"
-#include "ui/workspace/ComposerField.h"
 #include "ui/workspace/RoomState.h"
 
 #include <QInputMethodEvent>
