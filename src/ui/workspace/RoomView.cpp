@@ -44,7 +44,7 @@ RoomTitleButton::RoomTitleButton(QWidget *parent)
     setCursor(Qt::PointingHandCursor);
     // Reached with Tab like the mute switch; a click gives it no focus ring.
     setFocusPolicy(Qt::TabFocus);
-    setAccessibleDescription(RoomHeader::infoHint());
+    setAccessibleDescription(QStringLiteral("대화 정보"));
 }
 
 void RoomTitleButton::setLines(const QString &title, bool official, const QString &subtitle)
@@ -146,58 +146,6 @@ void RoomTitleButton::changeEvent(QEvent *event)
     QAbstractButton::changeEvent(event);
 }
 
-RoomHeader::RoomHeader(LocalStore &store, const QUuid &conversationId, QWidget *parent)
-    : QWidget(parent)
-    , m_store(store)
-    , m_conversationId(conversationId)
-    , m_title(new RoomTitleButton(this))
-    , m_mute(new QToolButton(this))
-{
-    setObjectName(QStringLiteral("roomHeader"));
-    auto *layout = new QHBoxLayout(this);
-    layout->setContentsMargins(12, 0, 12, 0);
-    layout->setSpacing(8);
-    layout->addWidget(m_title, 1);
-    layout->addWidget(m_mute);
-
-    m_mute->setObjectName(QStringLiteral("muteButton"));
-    m_mute->setAutoRaise(true);
-    m_mute->setFixedSize(UiMetrics::controlHeight, UiMetrics::controlHeight);
-    m_mute->setIconSize(QSize(20, 20));
-    m_mute->setFocusPolicy(Qt::TabFocus);
-
-    // The store's flag at the moment of the press: a second press before the header has been
-    // redrawn still switches back.
-    connect(m_mute, &QToolButton::clicked, this, [this] {
-        if (const auto room = m_store.conversation(m_conversationId))
-            m_store.setMuted(m_conversationId, !room->muted);
-    });
-    refresh();
-}
-
-void RoomHeader::refresh()
-{
-    const std::optional<Conversation> room = m_store.conversation(m_conversationId);
-    if (!room) {
-        m_title->setLines(QString(), false, QString());
-        m_mute->hide();
-        return;
-    }
-    QString subtitle;
-    if (const auto typing = m_store.typingLabel(m_conversationId))
-        subtitle = *typing;
-    else if (room->kind == ConversationKind::group)
-        subtitle = QStringLiteral("%1명").arg(LocalStore::activeMembers(*room).size());
-    m_title->setLines(DisplayText::name(m_store.conversationTitle(*room)),
-                      m_store.isOfficial(*room), subtitle);
-
-    const bool muted = room->muted;
-    m_mute->setIcon(
-        ChatIcon::symbol(muted ? QStringLiteral("bell.slash") : QStringLiteral("bell")));
-    m_mute->setAccessibleName(muted ? QStringLiteral("알림 켜기") : QStringLiteral("알림 끄기"));
-    m_mute->show();
-}
-
 RoomView::RoomView(LocalStore &store, const Navigation &navigation, const QUuid &conversationId,
                    QWidget *parent)
     : QWidget(parent)
@@ -205,13 +153,12 @@ RoomView::RoomView(LocalStore &store, const Navigation &navigation, const QUuid 
     , m_navigation(navigation)
     , m_conversationId(conversationId)
     , m_state(new RoomState(conversationId, this))
-    , m_header(new RoomHeader(store, conversationId, this))
     , m_layout(bareBox<QVBoxLayout>(this))
 {
     setObjectName(QStringLiteral("roomView"));
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Window);
-    m_layout->addWidget(m_header);
+    m_layout->addWidget(createHeader());
     m_layout->addWidget(new Divider(Qt::Horizontal, this));
 
     // Store changes come in bursts; the pane reads the room once per event-loop turn.
@@ -220,8 +167,13 @@ RoomView::RoomView(LocalStore &store, const Navigation &navigation, const QUuid 
         {&LocalStore::conversationsChanged, &LocalStore::accountsChanged,
          &LocalStore::typingStateChanged, &LocalStore::sessionChanged},
         [this] { refresh(); }, this);
-    connect(m_header->titleButton(), &QAbstractButton::clicked, this,
-            [this] { emit roomInfoRequested(true); });
+    connect(m_title, &QAbstractButton::clicked, this, [this] { emit roomInfoRequested(true); });
+    // The store's flag at the moment of the press: a second press before the header has been
+    // redrawn still switches back.
+    connect(m_mute, &QToolButton::clicked, this, [this] {
+        if (const auto room = m_store.conversation(m_conversationId))
+            m_store.setMuted(m_conversationId, !room->muted);
+    });
     connect(&m_navigation, &Navigation::roomInfoChanged, this, &RoomView::refresh);
     // Once the page has moved on, nothing is built any more: closing the information panel of a
     // room being left would show its transcript, and load the room, racing the leave.
@@ -271,12 +223,42 @@ void RoomView::refresh()
 {
     if (m_left)
         return;
-    m_header->refresh();
+    const std::optional<Conversation> room = m_store.conversation(m_conversationId);
+    m_mute->setVisible(room.has_value());
     // The transcript (and with it the room's first load) waits until the store has the room.
-    if (!m_store.conversation(m_conversationId))
+    if (!room) {
+        m_title->setLines(QString(), false, QString());
         present(Content::loading);
-    else
-        present(m_navigation.roomInfo() ? Content::info : Content::transcript);
+        return;
+    }
+    QString subtitle;
+    if (const auto typing = m_store.typingLabel(m_conversationId))
+        subtitle = *typing;
+    else if (room->kind == ConversationKind::group)
+        subtitle = QStringLiteral("%1명").arg(LocalStore::activeMembers(*room).size());
+    m_title->setLines(DisplayText::name(m_store.conversationTitle(*room)),
+                      m_store.isOfficial(*room), subtitle);
+    m_mute->setIcon(
+        ChatIcon::symbol(room->muted ? QStringLiteral("bell.slash") : QStringLiteral("bell")));
+    m_mute->setAccessibleName(room->muted ? QStringLiteral("알림 켜기")
+                                          : QStringLiteral("알림 끄기"));
+    present(m_navigation.roomInfo() ? Content::info : Content::transcript);
+}
+
+QWidget *RoomView::createHeader()
+{
+    auto *header = new QWidget(this);
+    header->setObjectName(QStringLiteral("roomHeader"));
+    auto *layout = new QHBoxLayout(header);
+    layout->setContentsMargins(12, 0, 12, 0);
+    layout->setSpacing(8);
+    m_title = new RoomTitleButton(header);
+    layout->addWidget(m_title, 1);
+    m_mute = ChatIcon::button(QStringLiteral("bell"), QString(), 20, header);
+    layout->addWidget(m_mute);
+    m_mute->setObjectName(QStringLiteral("muteButton"));
+    m_mute->setFocusPolicy(Qt::TabFocus);
+    return header;
 }
 
 void RoomView::present(Content content)

@@ -46,29 +46,8 @@ private:
     bool m_focusRing = false;
 };
 
-// The header row of a room: the title button and, while the room exists, the mute switch.
-class RoomHeader : public QWidget
-{
-    Q_OBJECT
-public:
-    RoomHeader(LocalStore &store, const QUuid &conversationId, QWidget *parent = nullptr);
-
-    // Reads the room again from the store.
-    void refresh();
-
-    RoomTitleButton *titleButton() const { return m_title; }
-    QToolButton *muteButton() const { return m_mute; }
-
-    static QString infoHint() { return QStringLiteral("대화 정보"); }
-
-private:
-    LocalStore &m_store;
-    QUuid m_conversationId;
-    RoomTitleButton *m_title;
-    QToolButton *m_mute;
-};
-
-// One open room: the header, a divider, and under them the loading view while the store does
+// One open room: the header row (the title button and, while the room exists, the mute switch),
+// a divider, and under them the loading view while the store does
 // not have the room yet, else the transcript with the composer, or the room's information panel
 // while the navigation asks for it. The pane's own state lives as long as the pane (one room).
 // What the pane opens or closes beyond itself it asks the workspace for, by its signals.
@@ -85,7 +64,8 @@ public:
     // Gives the message field the keyboard, now or as soon as the transcript shows.
     void takeKeyboard();
     RoomState &state() { return *m_state; }
-    RoomHeader *header() const { return m_header; }
+    RoomTitleButton *titleButton() const { return m_title; }
+    QToolButton *muteButton() const { return m_mute; }
     Content content() const { return m_shown; }
     Composer *composer() const { return m_composer; }
     QMessageBox *deleteDialog() const { return m_deleteDialog; }
@@ -111,6 +91,8 @@ private:
     void disappeared();
     void refresh();
     void present(Content content);
+    // The header row: the title button and the mute switch.
+    QWidget *createHeader();
     QWidget *createLoading();
     QWidget *createTranscript();
     QWidget *createInfoPanel();
@@ -120,7 +102,8 @@ private:
     const Navigation &m_navigation;
     QUuid m_conversationId;
     RoomState *m_state;
-    RoomHeader *m_header;
+    RoomTitleButton *m_title;
+    QToolButton *m_mute;
     QVBoxLayout *m_layout;
     Content m_shown = Content::none;
     bool m_onScreen = false;

@@ -26,8 +26,8 @@ class TestRoomPane : public QObject
         }
         Navigation nav;
         RoomView pane;
-        RoomTitleButton *title() const { return pane.header()->titleButton(); }
-        QToolButton *mute() const { return pane.header()->muteButton(); }
+        RoomTitleButton *title() const { return pane.titleButton(); }
+        QToolButton *mute() const { return pane.muteButton(); }
     };
 
 private slots:
