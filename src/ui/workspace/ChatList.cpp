@@ -68,18 +68,19 @@ ChatList::ChatList(LocalStore &store, const Navigation &navigation, QWidget *par
         m_model->setQuery(m_navigation.query());
     });
     connect(&m_navigation, &Navigation::pageChanged, this, &ChatList::followPage);
-    connect(&m_navigation, &Navigation::sectionChanged, this, [this] {
+    // The list shown (again) notes its rooms, revealing one that arrived meanwhile.
+    const auto appear = [this] {
         if (m_navigation.section() == Section::chats)
-            appear();
-    });
+            noteRooms(m_model->listedIds());
+    };
+    connect(&m_navigation, &Navigation::sectionChanged, this, appear);
     connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, this, &ChatList::noteTopRow);
     connect(DecodedImageCache::shared(), &DecodedImageCache::ready, m_view->viewport(),
             qOverload<>(&QWidget::update));
 
     updateEmptyState();
     followPage();
-    if (m_navigation.section() == Section::chats)
-        appear();
+    appear();
 }
 
 void ChatList::prepareParts()
@@ -167,11 +168,6 @@ void ChatList::connectRequests()
     };
     connect(m_view, &QListView::activated, this, write);
     AccessibleActions::pressableRows(m_view, write);
-}
-
-void ChatList::appear()
-{
-    noteRooms(m_model->listedIds());
 }
 
 void ChatList::listedIdsChanged()

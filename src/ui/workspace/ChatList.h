@@ -38,9 +38,6 @@ public:
     // (an official account's room) or leave. The caller owns it; null for an unknown room.
     QMenu *rowMenu(const QUuid &roomId, QWidget *parent);
 
-    // The list is shown (again): note its rooms, revealing one that arrived meanwhile.
-    void appear();
-
     // The rooms the list has seen, and the room at its top edge (null until scrolled or until a
     // new room is brought into view).
     QSet<QUuid> knownRoomIDs() const { return m_knownRoomIDs; }

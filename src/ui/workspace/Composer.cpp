@@ -300,8 +300,12 @@ bool Composer::canSend() const
     return m_room.image().has_value() || !m_room.draft().trimmed().isEmpty();
 }
 
-void Composer::send()
+void Composer::submit()
 {
+    // "보내기" clicked, or Return, while a syllable is still being composed sends it too.
+    m_field->finishComposition();
+    if (!canSend())
+        return;
     m_room.bumpBottomPin();
     const QUuid roomId = m_room.conversationId();
     const auto reply = m_room.reply();
@@ -314,14 +318,6 @@ void Composer::send()
     m_room.setDraft(QString());
     m_room.setImage(std::nullopt);
     m_room.setReply(std::nullopt);
-}
-
-void Composer::submit()
-{
-    // "보내기" clicked, or Return, while a syllable is still being composed sends it too.
-    m_field->finishComposition();
-    if (canSend())
-        send();
 }
 
 void Composer::takeKeyboard()

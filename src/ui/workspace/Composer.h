@@ -75,8 +75,6 @@ public:
 
     // A photo is attached, or the draft holds more than white space.
     bool canSend() const;
-    // Sends the photo (with the draft as its caption) or the text, then empties the composer.
-    void send();
 
     // The notice for a room that cannot be written to.
     static QString blockText(ComposeBlock block);
@@ -101,6 +99,7 @@ private:
     void followImage();
     void followReply();
     void pickPhoto();
+    // Sends the photo (with the draft as its caption) or the text, then empties the composer.
     void submit();
 
     LocalStore &m_store;
