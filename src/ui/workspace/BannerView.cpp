@@ -5,7 +5,6 @@
 
 #include <QEvent>
 #include <QPainter>
-#include <QPainterPath>
 
 #include <cmath>
 

@@ -25,7 +25,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QTextBlock>
 #include <QToolButton>
 #include <QVBoxLayout>

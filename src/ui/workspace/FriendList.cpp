@@ -8,7 +8,6 @@
 #include "ui/common/PersonPaint.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/workspace/FriendListModel.h"
-#include "ui/workspace/Navigation.h"
 #include "ui/workspace/SidebarRows.h"
 
 #include <QAbstractButton>

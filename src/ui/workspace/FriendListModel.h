@@ -4,7 +4,6 @@
 #include "ui/common/KeyedListModel.h"
 
 #include <QList>
-#include <QUuid>
 
 #include <optional>
 

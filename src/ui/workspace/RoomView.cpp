@@ -11,7 +11,6 @@
 #include "ui/common/UiMetrics.h"
 #include "ui/panels/InfoPanel.h"
 #include "ui/panels/StoreRedraw.h"
-#include "ui/workspace/Composer.h"
 #include "ui/workspace/Divider.h"
 #include "ui/workspace/Navigation.h"
 #include "ui/workspace/RoomState.h"
@@ -22,7 +21,6 @@
 #include <QHBoxLayout>
 #include <QHideEvent>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPainter>
 #include <QProgressBar>
 #include <QShowEvent>

@@ -10,13 +10,11 @@
 #include "ui/workspace/ChatList.h"
 #include "ui/workspace/Divider.h"
 #include "ui/workspace/FriendList.h"
-#include "ui/workspace/Navigation.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QBoxLayout>
 #include <QButtonGroup>
-#include <QEvent>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QPainter>

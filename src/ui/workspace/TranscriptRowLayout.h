@@ -3,7 +3,6 @@
 #include "ui/common/ChatTextLayout.h"
 #include "ui/workspace/TranscriptRow.h"
 
-#include <QColor>
 #include <QDateTime>
 #include <QRectF>
 #include <QString>

@@ -11,8 +11,6 @@
 #include "ui/workspace/FriendList.h"
 #include "ui/workspace/Sidebar.h"
 
-#include <QDialog>
-#include <QMessageBox>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QShowEvent>

@@ -19,10 +19,7 @@
 #include "ui/panels/SheetHost.h"
 #include "ui/workspace/RoomView.h"
 
-#include <QDialog>
 #include <QLabel>
-#include <QPointer>
-#include <QVBoxLayout>
 
 namespace {
 
