@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ui/common/ChatTextLayout.h"
-#include "ui/workspace/TranscriptRow.h"
+#include "ui/workspace/TranscriptModel.h"
 
 #include <QDateTime>
 #include <QRectF>

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QMessageBox>
 #include <QPointer>
+#include <QString>
 #include <QUuid>
 #include <QWidget>
 
@@ -14,12 +15,38 @@
 #include <optional>
 
 class LocalStore;
-class BannerView;
 class RoomView;
 class Sidebar;
 class PageBase;
 class QSplitter;
 class QVBoxLayout;
+
+// The notice laid over the bottom centre of the window: the text in a capsule on a translucent
+// backdrop, 24 above the bottom edge of its parent. Hidden while there is no text.
+// It takes no clicks: what lies under it stays usable.
+class BannerView : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit BannerView(QWidget *parent);
+
+    void setText(const std::optional<QString> &text);
+    QString text() const { return m_text; }
+
+    // Moves the capsule to its place in the parent; the parent calls it when it is resized.
+    void place();
+
+    QSize sizeHint() const override;
+    // The capsule at most `maxWidth` wide: the text on one line, or broken between words.
+    QSize sizeFor(int maxWidth) const;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    QString m_text;
+};
 
 // The sheets the workspace raises over the window, each while its navigation value is set.
 enum class Sheet { newChat, report, media, inviteRequest };
@@ -98,7 +125,6 @@ private:
     QVBoxLayout *m_detailLayout;
     QPointer<QWidget> m_page;
     Page m_shownPage{Page::pick, {}};
-    bool m_pageBuilt = false;
 
     // The dialog that shows a sheet now, and the item it was opened for.
     struct OpenSheet
