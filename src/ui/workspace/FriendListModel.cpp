@@ -77,27 +77,22 @@ void FriendListModel::rebuild()
             next.append(std::move(row));
         }
     };
-    const auto addAccounts
-        = [&](const QList<Account> &accounts, FriendRow::Kind kind, QChar prefix) {
+    // A header, which keeps its key when its text changes, then the section's accounts.
+    const auto addSection
+        = [&](const char *key, const QString &title, const QList<Account> &accounts,
+              FriendRow::Kind kind, QChar prefix) {
+              add(FriendRow{FriendRow::header, QLatin1String(key), title, {}});
               for (const Account &a : accounts)
                   add(FriendRow{kind, prefix + a.id.toString(QUuid::WithoutBraces), {}, a});
           };
-    if (!requests.isEmpty()) {
-        add(FriendRow{
-            FriendRow::header, QStringLiteral("h:requests"), QStringLiteral("받은 요청"), {}});
-        addAccounts(requests, FriendRow::request, u'r');
-    }
+    if (!requests.isEmpty())
+        addSection("h:requests", QStringLiteral("받은 요청"), requests, FriendRow::request, u'r');
     if (m_hasContacts) {
-        add(FriendRow{FriendRow::header,
-                      QStringLiteral("h:friends"),
-                      friendsHeader(int(friends.size())),
-                      {}});
-        addAccounts(friends, FriendRow::person, u'p');
-        if (!officials.isEmpty()) {
-            add(FriendRow{
-                FriendRow::header, QStringLiteral("h:officials"), QStringLiteral("공식 계정"), {}});
-            addAccounts(officials, FriendRow::official, u'o');
-        }
+        addSection("h:friends", friendsHeader(int(friends.size())), friends, FriendRow::person,
+                   u'p');
+        if (!officials.isEmpty())
+            addSection("h:officials", QStringLiteral("공식 계정"), officials, FriendRow::official,
+                       u'o');
     }
 
     syncRows(

@@ -81,15 +81,10 @@ RoomListModel::RoomListModel(LocalStore &store, QObject *parent)
             m_roomNamed = false;
         else
             listTouched(true, searchForms);
+        refreshSoon();
     };
-    connect(&m_store, &LocalStore::conversationsChanged, this, [=] {
-        roomsChanged(true);
-        refreshSoon();
-    });
-    connect(&m_store, &LocalStore::remoteUnreadChanged, this, [=] {
-        roomsChanged(false);
-        refreshSoon();
-    });
+    connect(&m_store, &LocalStore::conversationsChanged, this, [=] { roomsChanged(true); });
+    connect(&m_store, &LocalStore::remoteUnreadChanged, this, [=] { roomsChanged(false); });
     connect(&m_store, &LocalStore::roomMessagesChanged, this,
             [this](const QUuid &roomId) { roomTouched(roomId); });
     connect(&m_store, &LocalStore::accountsTouched, this, [this](const QList<QUuid> &accountIds) {

@@ -2,6 +2,7 @@
 
 #include "model/Account.h"
 #include "store/LocalStore.h"
+#include "ui/common/ChangeNotify.h"
 #include "ui/common/ChatTime.h"
 
 #include <algorithm>
@@ -61,22 +62,15 @@ TranscriptModel::TranscriptModel(LocalStore &store, const QUuid &roomId, QObject
     , m_roomId(roomId)
 {
     readSession();
-    readRoom();
     reload();
     connect(&store, &LocalStore::roomMessagesChanged, this, &TranscriptModel::roomChanged);
+    // When which rows are mine changes, everything may look different.
     connect(&store, &LocalStore::sessionChanged, this, [this] {
-        const std::optional<QUuid> before = m_meId;
-        readSession();
-        readRoom();
-        if (before != m_meId)
-            touchAll({}); // which rows are mine changed: everything may look different
+        if (readSession())
+            touchAll({});
     });
-    connect(&store, &LocalStore::accountsChanged, this, [this] {
-        const std::optional<QUuid> before = m_meId;
-        readSession();
-        readRoom();
-        touchAll(before == m_meId ? QList<int>{SenderRole} : QList<int>{});
-    });
+    connect(&store, &LocalStore::accountsChanged, this,
+            [this] { touchAll(readSession() ? QList<int>{} : QList<int>{SenderRole}); });
     connect(&store, &LocalStore::conversationsChanged, this, [this] {
         const auto before = m_readBasis;
         readRoom();
@@ -85,10 +79,12 @@ TranscriptModel::TranscriptModel(LocalStore &store, const QUuid &roomId, QObject
     });
 }
 
-void TranscriptModel::readSession()
+bool TranscriptModel::readSession()
 {
     const std::optional<Account> me = m_store.me();
-    m_meId = me ? std::optional(me->id) : std::nullopt;
+    const bool changed = assignChanged(m_meId, me ? std::optional(me->id) : std::nullopt);
+    readRoom();
+    return changed;
 }
 
 void TranscriptModel::readRoom()

@@ -110,7 +110,8 @@ private:
     void noteReply(const Entry *entry);
     int findRow(const Entry *entry) const;
     int insertionRow(const Entry *entry) const;
-    void readSession();
+    // Reads who is signed in, and the room with it; whether the signed-in account changed.
+    bool readSession();
     void readRoom();
 
     LocalStore &m_store;
