@@ -179,8 +179,8 @@ Composer::Composer(LocalStore &store, RoomState &room, QWidget *parent)
     editor->addWidget(replyBar());
     editor->addWidget(photoBar());
     editor->addLayout(inputRow());
-    connect(&m_room, &RoomState::draftChanged, this, &Composer::followDraft);
-    connect(&m_room, &RoomState::imageChanged, this, &Composer::followImage);
+    connect(&m_room, &RoomState::draftChanged, this, &Composer::followContent);
+    connect(&m_room, &RoomState::imageChanged, this, &Composer::followContent);
     connect(&m_room, &RoomState::replyChanged, this, &Composer::followReply);
     // "답장" is chosen from a menu: the answer is typed next, so the field takes the keys then,
     // and at no other change of the reply or the store.
@@ -199,8 +199,7 @@ Composer::Composer(LocalStore &store, RoomState &room, QWidget *parent)
         this);
 
     followBlock();
-    followDraft();
-    followImage();
+    followContent();
     followReply();
 }
 
@@ -363,14 +362,10 @@ void Composer::followBlock()
     m_editor->setVisible(!block);
 }
 
-void Composer::followDraft()
+// The field, the attached photo and "보내기" follow the draft and the photo.
+void Composer::followContent()
 {
     m_field->setDraft(m_room.draft());
-    m_sendButton->setVisible(canSend());
-}
-
-void Composer::followImage()
-{
     const auto image = m_room.image();
     m_photo->setData(image.value_or(QByteArray()));
     m_photoBar->setVisible(image.has_value());
@@ -458,11 +453,6 @@ int ComposerField::idealHeight() const
 QSize ComposerField::sizeHint() const
 {
     return {naturalWidth, idealHeight()};
-}
-
-QSize ComposerField::minimumSizeHint() const
-{
-    return {0, shortest};
 }
 
 void ComposerField::fitHeight()

@@ -40,7 +40,7 @@ public:
     QString composing() const { return m_preedit; }
 
     QSize sizeHint() const override;
-    QSize minimumSizeHint() const override;
+    QSize minimumSizeHint() const override { return {0, shortest}; }
 
 signals:
     void edited(const QString &text);
@@ -95,8 +95,7 @@ private:
     QWidget *photoBar();
     QLayout *inputRow();
     void followBlock();
-    void followDraft();
-    void followImage();
+    void followContent();
     void followReply();
     void pickPhoto();
     // Sends the photo (with the draft as its caption) or the text, then empties the composer.

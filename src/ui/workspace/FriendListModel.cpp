@@ -99,8 +99,3 @@ void FriendListModel::rebuild()
         m_rows, next, [](const FriendRow &r) { return r.key; },
         [](const FriendRow &a, const FriendRow &b) { return a == b; });
 }
-
-QString FriendListModel::friendsHeader(int count)
-{
-    return QStringLiteral("친구 ") + QString::number(count);
-}

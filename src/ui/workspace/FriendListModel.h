@@ -44,7 +44,10 @@ public:
 
     void setActive(bool active);
 
-    static QString friendsHeader(int count);
+    static QString friendsHeader(int count)
+    {
+        return QStringLiteral("친구 ") + QString::number(count);
+    }
 
 protected:
     void rebuild() override;

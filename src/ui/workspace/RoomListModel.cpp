@@ -134,11 +134,6 @@ const RoomRow &RoomListModel::row(int row) const
     return *e.row;
 }
 
-int RoomListModel::rowOf(const QUuid &roomId) const
-{
-    return int(m_shown.indexOf(roomId));
-}
-
 void RoomListModel::setQuery(const QString &query)
 {
     if (query == m_query)

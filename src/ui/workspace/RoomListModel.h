@@ -51,7 +51,7 @@ public:
     QVariant data(const QModelIndex &index, int role) const override;
 
     const RoomRow &row(int row) const;
-    int rowOf(const QUuid &roomId) const;
+    int rowOf(const QUuid &roomId) const { return int(m_shown.indexOf(roomId)); }
     // The ids of every listed room, search ignored, in list order.
     const QList<QUuid> &listedIds() const { return m_listedIds; }
     // The last change of listedIds() only moved rooms: the same rooms are listed.

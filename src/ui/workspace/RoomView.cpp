@@ -73,11 +73,6 @@ QSize RoomTitleButton::sizeHint() const
     return {width, std::max(UiMetrics::controlHeight, height)};
 }
 
-QSize RoomTitleButton::minimumSizeHint() const
-{
-    return {0, sizeHint().height()};
-}
-
 void RoomTitleButton::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);

@@ -31,7 +31,7 @@ public:
     QString subtitle() const { return m_subtitle; }
 
     QSize sizeHint() const override;
-    QSize minimumSizeHint() const override;
+    QSize minimumSizeHint() const override { return {0, sizeHint().height()}; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -168,16 +168,6 @@ SectionPicker::SectionPicker(QWidget *parent)
     connect(m_group, &QButtonGroup::idClicked, this, [this](int id) { emit picked(Section(id)); });
 }
 
-void SectionPicker::setSection(Section section)
-{
-    m_group->button(int(section))->setChecked(true);
-}
-
-QAbstractButton *SectionPicker::segment(Section section) const
-{
-    return m_group->button(int(section));
-}
-
 void SectionPicker::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);

@@ -2,13 +2,13 @@
 
 #include "ui/workspace/Navigation.h"
 
+#include <QButtonGroup>
 #include <QWidget>
 
 class LocalStore;
 class ChatList;
 class FriendList;
 class QAbstractButton;
-class QButtonGroup;
 class QStackedWidget;
 
 // The segmented picker between the sidebar's two lists: one segment per Section, labelled
@@ -19,8 +19,8 @@ class SectionPicker : public QWidget
 public:
     explicit SectionPicker(QWidget *parent = nullptr);
 
-    void setSection(Section section);
-    QAbstractButton *segment(Section section) const;
+    void setSection(Section section) { m_group->button(int(section))->setChecked(true); }
+    QAbstractButton *segment(Section section) const { return m_group->button(int(section)); }
 
 signals:
     // The user picked a segment.

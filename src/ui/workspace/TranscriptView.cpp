@@ -46,7 +46,7 @@ TranscriptView::TranscriptView(LocalStore &store, RoomState &room, QWidget *pare
     m_newMessage->setCursor(Qt::PointingHandCursor);
     m_newMessage->hide();
     styleNewMessage();
-    connect(m_newMessage, &QPushButton::clicked, this, &TranscriptView::newMessagePressed);
+    connect(m_newMessage, &QPushButton::clicked, this, &TranscriptView::showNewest);
     connect(&m_room, &RoomState::pendingNewChanged, this, [this] {
         m_newMessage->setVisible(m_room.pendingNew());
         placeNewMessage();
@@ -245,15 +245,13 @@ void TranscriptView::idsChanged()
     // Older messages loaded above, or changes in the middle, leave the last id as it was.
     if (!m_lastId || m_lastId == previous)
         return;
-    if (m_scrollSession->value.stick) {
-        pinToBottom();
-        m_store.markRead(m_roomId);
-    } else {
+    if (m_scrollSession->value.stick)
+        showNewest();
+    else
         m_room.setPendingNew(true);
-    }
 }
 
-void TranscriptView::newMessagePressed()
+void TranscriptView::showNewest()
 {
     pinToBottom();
     m_store.markRead(m_roomId);

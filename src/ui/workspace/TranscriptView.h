@@ -68,7 +68,8 @@ private:
     void handleAnchor(const TranscriptAnchor &anchor);
     void idsChanged();
     void pushTargetChanged();
-    void newMessagePressed();
+    // Pins to the end and marks the room read ("새 메시지", or a new message while following).
+    void showNewest();
     void showMenu(const QUuid &messageId, const QPoint &globalPosition);
     // Sends a failed message again as a new message: a photo with its bytes goes again as a
     // photo with its caption, anything else as its text; the reply link goes along.

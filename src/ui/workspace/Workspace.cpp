@@ -172,11 +172,6 @@ void Workspace::followStore()
         m_store, {&LocalStore::conversationsChanged}, [this] { roomsChanged(); }, this);
 }
 
-QDialog *Workspace::sheet(Sheet sheet) const
-{
-    return m_sheets[size_t(sheet)].dialog;
-}
-
 void Workspace::roomHidden(const QUuid &roomId)
 {
     if (m_navigation->page().isRoom(roomId))
@@ -341,11 +336,6 @@ void BannerView::setText(const std::optional<QString> &text)
     setVisible(text.has_value());
     place();
     update();
-}
-
-QSize BannerView::sizeHint() const
-{
-    return sizeFor(QWIDGETSIZE_MAX);
 }
 
 QSize BannerView::sizeFor(int maxWidth) const

@@ -36,7 +36,7 @@ public:
     // Moves the capsule to its place in the parent; the parent calls it when it is resized.
     void place();
 
-    QSize sizeHint() const override;
+    QSize sizeHint() const override { return sizeFor(QWIDGETSIZE_MAX); }
     // The capsule at most `maxWidth` wide: the text on one line, or broken between words.
     QSize sizeFor(int maxWidth) const;
 
@@ -67,7 +67,7 @@ public:
     // The page the detail column shows now.
     QWidget *detail() const { return m_page; }
     // The dialog hosting a sheet while it is up.
-    QDialog *sheet(Sheet sheet) const;
+    QDialog *sheet(Sheet sheet) const { return m_sheets[size_t(sheet)].dialog; }
     QMessageBox *leaveAlert() const { return m_leaveAlert; }
 
     // How long a banner text stays (2 seconds); tests shorten it.
