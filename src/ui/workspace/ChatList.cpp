@@ -10,6 +10,7 @@
 #include "ui/common/DecodedImageCache.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/common/WideButton.h"
+#include "ui/panels/PanelParts.h"
 #include "ui/workspace/Navigation.h"
 #include "ui/workspace/RoomListModel.h"
 #include "ui/workspace/SidebarRows.h"
@@ -55,7 +56,9 @@ ChatList::ChatList(LocalStore &store, const Navigation &navigation, QWidget *par
                                  this))
     , m_view(new RoomListView(this))
     , m_start(new WideButton(QStringLiteral("대화 시작"), WideButton::Role::Normal, this))
-    , m_noMatch(new QLabel(QStringLiteral("해당하는 대화가 없습니다."), this))
+    , m_noMatch(PanelParts::label(QStringLiteral("해당하는 대화가 없습니다."), {},
+                                  ChatFont::subheadline(), this, PanelParts::Ink::Secondary,
+                                  PanelParts::Wrap::Yes))
 {
     prepareParts();
     layOut();
@@ -100,10 +103,7 @@ void ChatList::prepareParts()
     m_view->setAccessibleName(QStringLiteral("대화"));
 
     m_start->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    m_noMatch->setFont(ChatFont::subheadline());
-    ChatColor::keepSecondary(m_noMatch);
     m_noMatch->setAlignment(Qt::AlignCenter);
-    m_noMatch->setWordWrap(true);
 }
 
 void ChatList::layOut()

@@ -149,7 +149,8 @@ Composer::Composer(LocalStore &store, RoomState &room, QWidget *parent)
     : QWidget(parent)
     , m_store(store)
     , m_room(room)
-    , m_notice(new QLabel(this))
+    , m_notice(PanelParts::label({}, QStringLiteral("composeNotice"), ChatFont::subheadline(), this,
+                                 PanelParts::Ink::Secondary))
     , m_editor(new QWidget(this))
     , m_replyBar(new QWidget(m_editor))
     , m_replyPreview(new ComposerLine(ChatFont::footnote(), m_replyBar))
@@ -164,9 +165,6 @@ Composer::Composer(LocalStore &store, RoomState &room, QWidget *parent)
     setObjectName(QStringLiteral("composer"));
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
 
-    m_notice->setObjectName(QStringLiteral("composeNotice"));
-    ChatColor::keepSecondary(m_notice);
-    m_notice->setFont(ChatFont::subheadline());
     m_notice->setMinimumHeight(UiMetrics::controlHeight);
     m_notice->setContentsMargins(16, 0, 16, 0);
     m_notice->setAlignment(Qt::AlignCenter);

@@ -7,6 +7,7 @@
 #include "ui/common/PersonLabel.h"
 #include "ui/common/PersonPaint.h"
 #include "ui/common/UiMetrics.h"
+#include "ui/panels/PanelParts.h"
 #include "ui/workspace/FriendListModel.h"
 #include "ui/workspace/SidebarRows.h"
 
@@ -74,7 +75,9 @@ FriendList::FriendList(LocalStore &store, const Navigation &navigation, QWidget 
     , m_ownRow(new PersonButton(this))
     , m_addFriend(new QPushButton(QStringLiteral("친구 추가"), this))
     , m_invite(new QPushButton(QStringLiteral("초대 링크"), this))
-    , m_hint(new QLabel(QStringLiteral("아이디로 대화할 사람을 찾으세요."), this))
+    , m_hint(PanelParts::label(QStringLiteral("아이디로 대화할 사람을 찾으세요."), {},
+                               ChatFont::subheadline(), this, PanelParts::Ink::Secondary,
+                               PanelParts::Wrap::Yes))
     , m_view(new QListView(this))
     , m_rowDelegate(new SidebarPersonDelegate(m_view))
 {
@@ -116,9 +119,6 @@ void FriendList::layOut()
     finding->addWidget(m_invite);
     finding->addStretch(1);
 
-    m_hint->setFont(ChatFont::subheadline());
-    ChatColor::keepSecondary(m_hint);
-    m_hint->setWordWrap(true);
     m_hint->setContentsMargins(UiMetrics::sidebarMargin, 4, UiMetrics::sidebarMargin, 4);
 
     auto *layout = new QVBoxLayout(this);

@@ -3,6 +3,7 @@
 #include "model/TextLimits.h"
 #include "store/LocalStore.h"
 #include "store/TextCompare.h"
+#include "ui/common/ChangeNotify.h"
 #include "ui/common/ChatTime.h"
 #include "ui/common/DisplayText.h"
 #include "ui/common/OfficialMark.h"
@@ -136,9 +137,8 @@ const RoomRow &RoomListModel::row(int row) const
 
 void RoomListModel::setQuery(const QString &query)
 {
-    if (query == m_query)
+    if (!assignChanged(m_query, query))
         return;
-    m_query = query;
     const QString trimmed = trimmedText(query);
     m_queryForm = trimmed.isEmpty() ? QString() : TextCompare::searchForm(trimmed);
     // A query whose search form is empty (marks alone) is found in every text, as no query.

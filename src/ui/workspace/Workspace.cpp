@@ -2,6 +2,7 @@
 
 #include "store/LocalStore.h"
 #include "ui/common/BareBox.h"
+#include "ui/common/ChangeNotify.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/ConfirmDialog.h"
@@ -151,11 +152,8 @@ void Workspace::followStore()
                         void (Workspace::*follow)()) {
         seen = token();
         connect(&m_store, changed, this, [this, token, &seen, follow] {
-            const std::optional<QUuid> now = token();
-            if (now == seen)
-                return;
-            seen = now;
-            (this->*follow)();
+            if (assignChanged(seen, token()))
+                (this->*follow)();
         });
     };
     watch(

@@ -3,7 +3,6 @@
 #include "ui/workspace/Workspace.h"
 
 #include "store/LocalStore.h"
-#include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/panels/BlockedList.h"
 #include "ui/panels/DeleteAccount.h"
@@ -12,6 +11,7 @@
 #include "ui/panels/MeEdit.h"
 #include "ui/panels/MediaViewer.h"
 #include "ui/panels/NewChat.h"
+#include "ui/panels/PanelParts.h"
 #include "ui/panels/PasswordView.h"
 #include "ui/panels/ProfileView.h"
 #include "ui/panels/ReportSheet.h"
@@ -25,11 +25,10 @@ namespace {
 
 QLabel *pickPlaceholder(QWidget *parent)
 {
-    auto *label = new QLabel(QStringLiteral("대화를 선택하세요."), parent);
-    ChatColor::keepSecondary(label);
-    label->setObjectName(QStringLiteral("emptyDetail"));
+    QLabel *label
+        = PanelParts::label(QStringLiteral("대화를 선택하세요."), QStringLiteral("emptyDetail"),
+                            ChatFont::title3(), parent, PanelParts::Ink::Secondary);
     label->setAlignment(Qt::AlignCenter);
-    label->setFont(ChatFont::title3());
     return label;
 }
 
