@@ -4,7 +4,6 @@
 #include <QTimer>
 
 #include <cmath>
-#include <memory>
 
 FollowUpdate BottomFollow::consume(const TranscriptAnchor &anchor)
 {
@@ -39,26 +38,19 @@ namespace TranscriptScroll {
 
 namespace {
 
-struct Pin
-{
-    QObject *context;
-    std::function<void()> jump;
-    std::function<bool()> isCurrent;
-    std::function<void()> finish;
-};
-
 // One jump, then the rest of the schedule after `delays` (in ms); a superseded pin stops.
-void run(std::shared_ptr<const Pin> pin, QList<int> delays)
+void run(QObject *context, std::function<void()> jump, std::function<bool()> isCurrent,
+         std::function<void()> finish, QList<int> delays)
 {
-    if (!pin->isCurrent())
+    if (!isCurrent())
         return;
     if (delays.isEmpty()) {
-        pin->finish();
+        finish();
         return;
     }
-    pin->jump();
+    jump();
     const int delay = delays.takeFirst();
-    QTimer::singleShot(delay, pin->context, [pin, delays] { run(pin, delays); });
+    QTimer::singleShot(delay, context, [=] { run(context, jump, isCurrent, finish, delays); });
 }
 
 } // namespace
@@ -66,11 +58,9 @@ void run(std::shared_ptr<const Pin> pin, QList<int> delays)
 void pinBottom(QObject *context, std::function<void()> jump, std::function<bool()> isCurrent,
                std::function<void()> finish)
 {
-    auto pin = std::make_shared<const Pin>(
-        Pin{context, std::move(jump), std::move(isCurrent), std::move(finish)});
     // Now, after a turn of the event loop, after 80 ms, after 240 ms more; then one turn
     // before the pin counts as settled.
-    run(pin, {0, 80, 240, 0});
+    run(context, std::move(jump), std::move(isCurrent), std::move(finish), {0, 80, 240, 0});
 }
 
 } // namespace TranscriptScroll

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QUuid>
 #include <QtGlobal>
 
 #include <functional>
@@ -47,15 +46,6 @@ struct BottomFollow
     FollowUpdate consume(const TranscriptAnchor &anchor);
 
     friend bool operator==(const BottomFollow &, const BottomFollow &) = default;
-};
-
-// One room's follow state, shared by the room's view and its running pins (which hold it by
-// shared pointer, so it outlives whichever ends last). The token tells pins of an earlier room
-// from this one's. Plain state: writing it redraws nothing.
-struct BottomFollowState
-{
-    BottomFollow value;
-    const QUuid token = QUuid::createUuid();
 };
 
 // Keeping the transcript at its end while its rows finish their layout.

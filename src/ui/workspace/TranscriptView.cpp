@@ -37,7 +37,7 @@ TranscriptView::TranscriptView(LocalStore &store, RoomState &room, QWidget *pare
     , m_delegate(new TranscriptDelegate(this))
     , m_list(new TranscriptListView(*m_model, *m_delegate, this))
     , m_newMessage(new QPushButton(QStringLiteral("새 메시지"), this))
-    , m_scrollSession(std::make_shared<BottomFollowState>())
+    , m_follow(std::make_shared<BottomFollow>())
     , m_lastId(m_model->lastId())
 {
     bareBox<QVBoxLayout>(this)->addWidget(m_list);
@@ -162,7 +162,7 @@ QCoro::Task<> TranscriptView::loadRoom()
     const std::optional<PushOpen> target = m_store.pushTarget();
     if (target && target->conversationId == m_roomId)
         m_store.setPushTarget(std::nullopt);
-    if (m_scrollSession->value.stick)
+    if (m_follow->stick)
         pinToBottom();
 }
 
@@ -183,20 +183,17 @@ void TranscriptView::pinToBottom()
 {
     if (m_model->count() == 0)
         return;
-    const std::shared_ptr<BottomFollowState> session = m_scrollSession;
-    const QUuid token = session->token;
-    session->value.stick = true;
-    const int generation = ++session->value.pinGeneration;
+    const std::shared_ptr<BottomFollow> follow = m_follow;
+    follow->stick = true;
+    const int generation = ++follow->pinGeneration;
     m_room.setPendingNew(false);
-    const auto isCurrent = [session, token, generation] {
-        return session->token == token && session->value.pinGeneration == generation;
-    };
+    const auto isCurrent = [follow, generation] { return follow->pinGeneration == generation; };
     TranscriptListView *list = m_list;
     TranscriptScroll::pinBottom(
         list, [list] { list->scrollToBottom(); }, isCurrent,
-        [session, isCurrent, generation] {
+        [follow, isCurrent, generation] {
             if (isCurrent())
-                session->value.settledGeneration = generation;
+                follow->settledGeneration = generation;
         });
 }
 
@@ -209,10 +206,9 @@ bool TranscriptView::revealPush()
     if (row < 0)
         return false;
     // Any running pin stops and none counts as in flight; the reader stays on the message.
-    BottomFollow &follow = m_scrollSession->value;
-    follow.pinGeneration += 1;
-    follow.settledGeneration = follow.pinGeneration;
-    follow.stick = false;
+    m_follow->pinGeneration += 1;
+    m_follow->settledGeneration = m_follow->pinGeneration;
+    m_follow->stick = false;
     m_list->scrollToRow(row);
     m_store.setPushTarget(std::nullopt);
     return true;
@@ -222,11 +218,8 @@ void TranscriptView::handleAnchor(const TranscriptAnchor &anchor)
 {
     if (!m_onScreen)
         return;
-    BottomFollow follow = m_scrollSession->value;
-    const bool wasFollowing = follow.stick;
-    const FollowUpdate update = follow.consume(anchor);
-    if (!(follow == m_scrollSession->value))
-        m_scrollSession->value = follow;
+    const bool wasFollowing = m_follow->stick;
+    const FollowUpdate update = m_follow->consume(anchor);
     if (update.arrived && !wasFollowing) {
         m_room.setPendingNew(false);
         m_store.markRead(m_roomId);
@@ -245,7 +238,7 @@ void TranscriptView::idsChanged()
     // Older messages loaded above, or changes in the middle, leave the last id as it was.
     if (!m_lastId || m_lastId == previous)
         return;
-    if (m_scrollSession->value.stick)
+    if (m_follow->stick)
         showNewest();
     else
         m_room.setPendingNew(true);

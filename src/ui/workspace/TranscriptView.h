@@ -38,7 +38,7 @@ public:
     TranscriptModel &model() const { return *m_model; }
     TranscriptListView &list() const { return *m_list; }
     QPushButton *newMessageButton() const { return m_newMessage; }
-    const BottomFollowState &followState() const { return *m_scrollSession; }
+    const BottomFollow &followState() const { return *m_follow; }
 
     // The menu of `message`, parented to `parent`; null for system lines and deleted
     // messages. "답장", "복사", "삭제" and, for somebody else's message, "신고".
@@ -85,7 +85,8 @@ private:
     TranscriptDelegate *m_delegate;
     TranscriptListView *m_list;
     QPushButton *m_newMessage;
-    std::shared_ptr<BottomFollowState> m_scrollSession;
+    // Shared with the running pins, so that it outlives whichever ends last.
+    std::shared_ptr<BottomFollow> m_follow;
     std::optional<QUuid> m_lastId; // the last visible message when the ids were last looked at
     QTimer m_idsTimer; // the id trigger runs once per turn of the event loop, after the store
     bool m_onScreen = false;

@@ -44,7 +44,7 @@ struct Screen
     // The pins of opening the room have run their course: the reader may scroll.
     bool settle() const
     {
-        return QTest::qWaitFor([this] { return !view.followState().value.pinInFlight(); });
+        return QTest::qWaitFor([this] { return !view.followState().pinInFlight(); });
     }
     qreal distance() const
     {
@@ -150,7 +150,7 @@ private slots:
         Screen s(r);
         QVERIFY(s.settle());
         s.bar()->setValue(s.bar()->maximum() / 2);
-        QVERIFY(!s.view.followState().value.stick);
+        QVERIFY(!s.view.followState().stick);
         const QUuid top = s.topMessage();
         const int value = s.bar()->value();
         r.store->merge(r.message(r.peer, 90000), true);
@@ -284,7 +284,7 @@ private slots:
         QTRY_VERIFY(!r.store->pushTarget());
         const auto [first, last] = s->view.list().visibleRows();
         QVERIFY(first <= 50 && 50 <= last);
-        QVERIFY(!s->view.followState().value.stick);
+        QVERIFY(!s->view.followState().stick);
         QTest::qWait(400); // the room's load and any pin have run
         QVERIFY(s->view.list().visibleRows().first <= 50);
 
