@@ -162,7 +162,10 @@ void Workspace::followStore()
     watch(
         &LocalStore::inviteFollowChanged, [this] { return tokenOf(m_store.inviteFollow()); },
         m_inviteToken, &Workspace::followInvite);
-    connect(&m_store, &LocalStore::noticeChanged, this, &Workspace::noticeArrived);
+    // A notice is taken on the next turn, so that a page that waited for the operation can still
+    // read it as its own failure text first.
+    connect(&m_store, &LocalStore::noticeChanged, this,
+            [this] { QTimer::singleShot(0, this, &Workspace::takeNotice); });
 
     // The room list is judged once per event-loop turn, on the ids it ends the turn with.
     m_roomIDs = roomIDs(m_store);
@@ -213,7 +216,8 @@ void Workspace::showEvent(QShowEvent *event)
     followPush();
     followInvite();
     m_store.redeemPendingInvite();
-    followSheets();
+    for (Sheet sheet : {Sheet::newChat, Sheet::report, Sheet::media, Sheet::inviteRequest})
+        followSheet(sheet);
 }
 
 void Workspace::resizeEvent(QResizeEvent *event)
@@ -238,15 +242,6 @@ void Workspace::enterPage()
     m_page = createPage(page);
     m_detailLayout->addWidget(m_page);
     m_page->show();
-}
-
-void Workspace::noticeArrived()
-{
-    if (!m_store.session() || !m_store.notice())
-        return;
-    // Taken on the next turn, so that a page that waited for the operation can still read the
-    // notice as its own failure text first.
-    QTimer::singleShot(0, this, &Workspace::takeNotice);
 }
 
 void Workspace::takeNotice()

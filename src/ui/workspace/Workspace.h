@@ -109,9 +109,7 @@ private:
     PageBase *createSheet(Sheet sheet);
     std::optional<QUuid> sheetItem(Sheet sheet) const;
     void followSheet(Sheet sheet);
-    void followSheets();
     void dismissSheet(Sheet sheet);
-    void noticeArrived();
     void takeNotice();
     void bannerChanged();
     void roomsChanged();

@@ -161,12 +161,6 @@ std::optional<QUuid> Workspace::sheetItem(Sheet sheet) const
     return std::nullopt;
 }
 
-void Workspace::followSheets()
-{
-    for (Sheet sheet : {Sheet::newChat, Sheet::report, Sheet::media, Sheet::inviteRequest})
-        followSheet(sheet);
-}
-
 void Workspace::followSheet(Sheet sheet)
 {
     OpenSheet &host = m_sheets[size_t(sheet)];
