@@ -13,7 +13,6 @@
 #include "ui/panels/StoreRedraw.h"
 #include "ui/workspace/Divider.h"
 #include "ui/workspace/Navigation.h"
-#include "ui/workspace/RoomState.h"
 #include "ui/workspace/TranscriptView.h"
 
 #include <QEvent>
@@ -84,7 +83,7 @@ void RoomTitleButton::paintEvent(QPaintEvent *)
     if (!m_subtitle.isEmpty())
         contentHeight += lineSpacing + foot.height();
     int y = (height() - contentHeight) / 2;
-    if (m_focusRing) {
+    if (m_focusRing && hasFocus()) {
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(UiMetrics::focusRing(palette()));
         painter.drawRoundedRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5),
@@ -126,12 +125,6 @@ void RoomTitleButton::focusInEvent(QFocusEvent *event)
     QAbstractButton::focusInEvent(event);
 }
 
-void RoomTitleButton::focusOutEvent(QFocusEvent *event)
-{
-    m_focusRing = false;
-    QAbstractButton::focusOutEvent(event);
-}
-
 void RoomTitleButton::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::ApplicationFontChange)
@@ -144,7 +137,6 @@ RoomView::RoomView(LocalStore &store, const Navigation &navigation, const QUuid 
     : QWidget(parent)
     , m_store(store)
     , m_navigation(navigation)
-    , m_conversationId(conversationId)
     , m_state(new RoomState(conversationId, this))
     , m_layout(bareBox<QVBoxLayout>(this))
 {
@@ -163,15 +155,15 @@ RoomView::RoomView(LocalStore &store, const Navigation &navigation, const QUuid 
     connect(m_title, &QAbstractButton::clicked, this, [this] { emit roomInfoRequested(true); });
     // The store's flag at the moment of the press: a second press before the header has been
     // redrawn still switches back.
-    connect(m_mute, &QToolButton::clicked, this, [this] {
-        if (const auto room = m_store.conversation(m_conversationId))
-            m_store.setMuted(m_conversationId, !room->muted);
+    connect(m_mute, &QToolButton::clicked, this, [this, conversationId] {
+        if (const auto room = m_store.conversation(conversationId))
+            m_store.setMuted(conversationId, !room->muted);
     });
     connect(&m_navigation, &Navigation::roomInfoChanged, this, &RoomView::refresh);
     // Once the page has moved on, nothing is built any more: closing the information panel of a
     // room being left would show its transcript, and load the room, racing the leave.
-    connect(&m_navigation, &Navigation::pageChanged, this, [this] {
-        if (!m_navigation.page().isRoom(m_conversationId))
+    connect(&m_navigation, &Navigation::pageChanged, this, [this, conversationId] {
+        if (!m_navigation.page().isRoom(conversationId))
             m_left = true;
     });
     connect(&m_navigation, &Navigation::writeRequested, this, &RoomView::takeKeyboard);
@@ -193,8 +185,8 @@ void RoomView::showEvent(QShowEvent *event)
     if (event->spontaneous() || m_onScreen)
         return;
     m_onScreen = true;
-    m_store.setVisibleRoomID(m_conversationId);
-    m_store.markRead(m_conversationId);
+    m_store.setVisibleRoomID(conversationId());
+    m_store.markRead(conversationId());
 }
 
 void RoomView::hideEvent(QHideEvent *event)
@@ -208,7 +200,7 @@ void RoomView::disappeared()
 {
     m_onScreen = false;
     // Another room's pane may have taken the place meanwhile: leave its claim alone.
-    if (m_store.visibleRoomID() == m_conversationId)
+    if (m_store.visibleRoomID() == conversationId())
         m_store.setVisibleRoomID(std::nullopt);
 }
 
@@ -216,7 +208,7 @@ void RoomView::refresh()
 {
     if (m_left)
         return;
-    const std::optional<Conversation> room = m_store.conversation(m_conversationId);
+    const std::optional<Conversation> room = m_store.conversation(conversationId());
     m_mute->setVisible(room.has_value());
     // The transcript (and with it the room's first load) waits until the store has the room.
     if (!room) {
@@ -225,7 +217,7 @@ void RoomView::refresh()
         return;
     }
     QString subtitle;
-    if (const auto typing = m_store.typingLabel(m_conversationId))
+    if (const auto typing = m_store.typingLabel(conversationId()))
         subtitle = *typing;
     else if (room->kind == ConversationKind::group)
         subtitle = QStringLiteral("%1명").arg(LocalStore::activeMembers(*room).size());
@@ -331,7 +323,7 @@ QWidget *RoomView::createTranscript()
 // The room's information panel replaces transcript and composer under the header.
 QWidget *RoomView::createInfoPanel()
 {
-    auto *panel = new InfoPanel(m_store, m_conversationId, this);
+    auto *panel = new InfoPanel(m_store, conversationId(), this);
     connect(panel, &InfoPanel::reportRequested, this, &RoomView::reportRequested);
     connect(panel, &InfoPanel::profileRequested, this, &RoomView::profileRequested);
     connect(panel, &InfoPanel::closeRequested, this, [this] { emit roomInfoRequested(false); });

@@ -2,6 +2,7 @@
 
 #include "model/HandOver.h"
 #include "ui/workspace/Composer.h"
+#include "ui/workspace/RoomState.h"
 
 #include <QAbstractButton>
 #include <QMessageBox>
@@ -11,7 +12,6 @@
 
 class LocalStore;
 class Navigation;
-class RoomState;
 class TranscriptView;
 class QVBoxLayout;
 class QToolButton;
@@ -37,13 +37,12 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void changeEvent(QEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
-    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     QString m_title;
     bool m_official = false;
     QString m_subtitle;
-    bool m_focusRing = false;
+    bool m_focusRing = false; // the focus came from the keyboard
 };
 
 // One open room: the header row (the title button and, while the room exists, the mute switch),
@@ -60,7 +59,7 @@ public:
     RoomView(LocalStore &store, const Navigation &navigation, const QUuid &conversationId,
              QWidget *parent = nullptr);
 
-    QUuid conversationId() const { return m_conversationId; }
+    QUuid conversationId() const { return m_state->conversationId(); }
     // Gives the message field the keyboard, now or as soon as the transcript shows.
     void takeKeyboard();
     RoomState &state() { return *m_state; }
@@ -100,7 +99,6 @@ private:
 
     LocalStore &m_store;
     const Navigation &m_navigation;
-    QUuid m_conversationId;
     RoomState *m_state;
     RoomTitleButton *m_title;
     QToolButton *m_mute;
