@@ -13,7 +13,7 @@
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/StoreRedraw.h"
 #include "ui/workspace/Divider.h"
-#include "ui/workspace/RoomState.h"
+#include "ui/workspace/RoomView.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QFocusEvent>

@@ -2,7 +2,7 @@
 
 #include "ui/common/ImageFile.h"
 #include "ui/workspace/Composer.h"
-#include "ui/workspace/RoomState.h"
+#include "ui/workspace/RoomView.h"
 
 #include <QInputMethodEvent>
 #include <QLineEdit>

@@ -2,7 +2,6 @@
 
 #include "ui/workspace/Composer.h"
 #include "ui/workspace/Navigation.h"
-#include "ui/workspace/RoomState.h"
 #include "ui/workspace/RoomView.h"
 
 #include <QLabel>

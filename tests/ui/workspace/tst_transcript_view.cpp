@@ -8,7 +8,7 @@
 
 #include "ui/common/ChatColor.h"
 #include "ui/workspace/Navigation.h"
-#include "ui/workspace/RoomState.h"
+#include "ui/workspace/RoomView.h"
 #include "ui/workspace/TranscriptDelegate.h"
 #include "ui/workspace/TranscriptListView.h"
 #include "ui/workspace/TranscriptModel.h"
