@@ -40,7 +40,6 @@ public:
         setAccessibleName(PersonLabel::spokenText(account.displayName, account.handle, false));
         update();
     }
-    const Account &account() const { return m_account; }
 
     QSize sizeHint() const override { return QSize(1, UiMetrics::avatarSize + 8); }
     QSize minimumSizeHint() const override { return sizeHint(); }

@@ -53,16 +53,6 @@ std::optional<QUuid> tokenOf(const std::optional<Request> &request)
     return request ? std::optional(request->token) : std::nullopt;
 }
 
-QList<QUuid> roomIDs(const LocalStore &store)
-{
-    QList<QUuid> ids;
-    const QList<Conversation> rooms = store.conversations();
-    ids.reserve(rooms.size());
-    for (const Conversation &room : rooms)
-        ids.append(room.id);
-    return ids;
-}
-
 // The banner's capsule: its padding and its lift off the window's bottom edge.
 constexpr int padX = 16;
 constexpr int padY = 10;
@@ -168,7 +158,7 @@ void Workspace::followStore()
             [this] { QTimer::singleShot(0, this, &Workspace::takeNotice); });
 
     // The room list is judged once per event-loop turn, on the ids it ends the turn with.
-    m_roomIDs = roomIDs(m_store);
+    roomsChanged();
     new StoreRedraw(
         m_store, {&LocalStore::conversationsChanged}, [this] { roomsChanged(); }, this);
 }
@@ -269,10 +259,12 @@ void Workspace::bannerChanged()
 
 void Workspace::roomsChanged()
 {
-    QList<QUuid> ids = roomIDs(m_store);
-    if (ids == m_roomIDs)
+    QList<QUuid> ids;
+    const QList<Conversation> rooms = m_store.conversations();
+    for (const Conversation &room : rooms)
+        ids.append(room.id);
+    if (!assignChanged(m_roomIDs, ids))
         return;
-    m_roomIDs = std::move(ids);
     const Page page = m_navigation->page();
     if (page.kind == Page::room && !m_roomIDs.contains(page.id))
         m_navigation->setPage(Page{Page::pick, {}});

@@ -32,20 +32,9 @@ QLabel *pickPlaceholder(QWidget *parent)
     return label;
 }
 
-QSize sheetMinimum(Sheet sheet)
-{
-    switch (sheet) {
-    case Sheet::report:
-        return {420, 360};
-    case Sheet::media:
-        return {640, 480};
-    case Sheet::inviteRequest:
-        return {360, 180};
-    case Sheet::newChat:
-        break;
-    }
-    return {0, 0};
-}
+// The least size of each sheet's dialog, in the order of Sheet; the new-conversation sheet has
+// none of its own.
+constexpr QSize sheetMinimum[] = {{0, 0}, {420, 360}, {640, 480}, {360, 180}};
 
 } // namespace
 
@@ -182,7 +171,7 @@ void Workspace::followSheet(Sheet sheet)
     PageBase *content = createSheet(sheet);
     if (!content)
         return;
-    QDialog *dialog = SheetHost::create(this, content, sheetMinimum(sheet));
+    QDialog *dialog = SheetHost::create(this, content, sheetMinimum[size_t(sheet)]);
     connect(dialog, &QDialog::finished, this, [this, sheet, dialog] {
         OpenSheet &current = m_sheets[size_t(sheet)];
         if (current.dialog == dialog)
