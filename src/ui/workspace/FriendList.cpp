@@ -1,6 +1,7 @@
 #include "ui/workspace/FriendList.h"
 
 #include "store/LocalStore.h"
+#include "ui/common/BareBox.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/DecodedImageCache.h"
@@ -120,9 +121,8 @@ void FriendList::layOut()
 
     m_hint->setContentsMargins(UiMetrics::sidebarMargin, 4, UiMetrics::sidebarMargin, 4);
 
-    auto *layout = new QVBoxLayout(this);
+    auto *layout = bareBox<QVBoxLayout>(this);
     layout->setContentsMargins(0, 4, 0, 0);
-    layout->setSpacing(0);
     layout->addWidget(m_ownRow);
     layout->addLayout(finding);
     layout->addWidget(m_hint);

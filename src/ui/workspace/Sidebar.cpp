@@ -231,6 +231,5 @@ void Sidebar::followSection()
 {
     const Section section = m_navigation.section();
     m_picker->setSection(section);
-    m_lists->setCurrentWidget(section == Section::chats ? static_cast<QWidget *>(m_chatList)
-                                                        : m_friendList);
+    m_lists->setCurrentIndex(int(section)); // the lists stand in the order of Section
 }
