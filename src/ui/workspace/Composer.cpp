@@ -395,9 +395,7 @@ ComposerField::ComposerField(QWidget *parent)
     ChatColor::keepSecondary(this, QPalette::PlaceholderText);
     setFont(ChatFont::body());
     setFrameShape(QFrame::NoFrame);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     document()->setDocumentMargin(0);
     setViewportMargins(leading, insetY, insetX, insetY);

@@ -157,7 +157,6 @@ SectionPicker::SectionPicker(QWidget *parent)
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(trackPadding, trackPadding, trackPadding, trackPadding);
     layout->setSpacing(trackPadding);
-    m_group->setExclusive(true);
     for (Section section : {Section::chats, Section::friends}) {
         auto *segment = new Segment(rawText(section), this);
         m_group->addButton(segment, int(section));
