@@ -57,7 +57,6 @@ public:
     // The last change of listedIds() only moved rooms: the same rooms are listed.
     bool listedOnlyMoved() const { return m_listedOnlyMoved; }
 
-    QString query() const { return m_query; }
     void setQuery(const QString &query);
 
     // The second line of a row: the last visible message as one line of text.

@@ -78,8 +78,6 @@ public:
 
     TranscriptModel(LocalStore &store, const QUuid &roomId, QObject *parent = nullptr);
 
-    QUuid roomId() const { return m_roomId; }
-
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QHash<int, QByteArray> roleNames() const override;

@@ -91,7 +91,6 @@ void Workspace::setUpColumns(Sidebar *sidebar)
     m_detailColumn->setMinimumSize(UiMetrics::detailMinimumWidth, UiMetrics::detailMinimumHeight);
     m_split->addWidget(sidebar);
     m_split->addWidget(m_detailColumn);
-    m_split->setStretchFactor(0, 0);
     m_split->setStretchFactor(1, 1);
     m_split->setSizes({UiMetrics::sidebarMinimum, 10000});
     m_split->setChildrenCollapsible(false);
