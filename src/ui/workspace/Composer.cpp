@@ -49,7 +49,6 @@ public:
         setAccessibleName(text);
         update();
     }
-    QString text() const { return m_text; }
 
     QSize sizeHint() const override { return {0, fontMetrics().height()}; }
 

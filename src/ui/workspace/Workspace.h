@@ -15,7 +15,6 @@
 #include <optional>
 
 class LocalStore;
-class RoomView;
 class Sidebar;
 class PageBase;
 class QSplitter;
@@ -103,7 +102,6 @@ private:
     void followNavigation();
     void followStore();
     void connectSidebar(Sidebar *sidebar);
-    RoomView *createRoom(const QUuid &roomId);
     void enterPage();
     QWidget *createPage(const Page &page);
     PageBase *createSheet(Sheet sheet);

@@ -53,8 +53,15 @@ QWidget *Workspace::createPage(const Page &page)
     switch (page.kind) {
     case Page::pick:
         return pickPlaceholder(parent);
-    case Page::room:
-        return createRoom(page.id);
+    case Page::room: {
+        auto *room = new RoomView(m_store, *m_navigation, page.id, parent);
+        connect(room, &RoomView::roomInfoRequested, m_navigation, &Navigation::setRoomInfo);
+        connect(room, &RoomView::profileRequested, this, &Workspace::openProfile);
+        connect(room, &RoomView::left, this, &Workspace::leaveRoom);
+        connect(room, &RoomView::reportRequested, m_navigation, &Navigation::setReport);
+        connect(room, &RoomView::mediaRequested, m_navigation, &Navigation::setMediaId);
+        return room;
+    }
     case Page::profile: {
         // A room may come back after the page, or the whole workspace, has gone.
         auto *profile = new ProfileView(
@@ -86,17 +93,6 @@ QWidget *Workspace::createPage(const Page &page)
         return leaving(new InvitePanel(m_store, parent), Page::pick);
     }
     return pickPlaceholder(parent);
-}
-
-RoomView *Workspace::createRoom(const QUuid &roomId)
-{
-    auto *room = new RoomView(m_store, *m_navigation, roomId, m_detailColumn);
-    connect(room, &RoomView::roomInfoRequested, m_navigation, &Navigation::setRoomInfo);
-    connect(room, &RoomView::profileRequested, this, &Workspace::openProfile);
-    connect(room, &RoomView::left, this, &Workspace::leaveRoom);
-    connect(room, &RoomView::reportRequested, m_navigation, &Navigation::setReport);
-    connect(room, &RoomView::mediaRequested, m_navigation, &Navigation::setMediaId);
-    return room;
 }
 
 // A sheet closes itself by emitting closeRequested(); its host dialog then goes and the
