@@ -7,6 +7,7 @@
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/UiMetrics.h"
+#include "ui/panels/PanelParts.h"
 #include "ui/workspace/ChatList.h"
 #include "ui/workspace/Divider.h"
 #include "ui/workspace/FriendList.h"
@@ -188,8 +189,7 @@ Sidebar::Sidebar(LocalStore &store, const Navigation &navigation, QWidget *paren
     , m_friendList(new FriendList(store, navigation, this))
     , m_settings(new SettingsButton(this))
 {
-    auto *title = new QLabel(QStringLiteral("Zumo"), this);
-    title->setFont(ChatFont::headline());
+    QLabel *title = PanelParts::label(QStringLiteral("Zumo"), {}, ChatFont::headline(), this);
     auto *titleRow = new QHBoxLayout;
     titleRow->setContentsMargins(UiMetrics::sidebarMargin, UiMetrics::sidebarMargin,
                                  UiMetrics::sidebarMargin, 0);

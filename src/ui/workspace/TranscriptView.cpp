@@ -268,11 +268,10 @@ QMenu *TranscriptView::menuFor(const ChatMessage &message, QWidget *parent)
         return nullptr;
     auto *menu = new QMenu(parent);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    RoomState *room = &m_room;
-    menu->addAction(QStringLiteral("답장"), menu, [room, message] { room->chooseReply(message); });
+    menu->addAction(QStringLiteral("답장"), menu, [this, message] { m_room.chooseReply(message); });
     menu->addAction(QStringLiteral("복사"), menu, [message] { copy(message); });
     menu->addAction(QStringLiteral("삭제"), menu,
-                    [room, message] { room->setDeleteTarget(message); });
+                    [this, message] { m_room.setDeleteTarget(message); });
     const std::optional<Account> me = m_store.me();
     if (!me || me->id != message.senderId) {
         menu->addAction(QStringLiteral("신고"), menu, [this, message] {
