@@ -12,7 +12,7 @@
 #include "api/ChatClient.h"
 #include "store/LocalStore.h"
 #include "ui/workspace/Navigation.h"
-#include "ui/workspace/RoomState.h"
+#include "ui/workspace/RoomView.h"
 #include "ui/workspace/TranscriptDelegate.h"
 #include "ui/workspace/TranscriptListView.h"
 #include "ui/workspace/TranscriptModel.h"

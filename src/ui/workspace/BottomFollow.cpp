@@ -1,5 +1,8 @@
 #include "ui/workspace/BottomFollow.h"
 
+#include <QList>
+#include <QTimer>
+
 #include <cmath>
 
 FollowUpdate BottomFollow::consume(const TranscriptAnchor &anchor)
@@ -30,3 +33,34 @@ FollowUpdate BottomFollow::consume(const TranscriptAnchor &anchor)
         return {};
     return {false, !pinInFlight() && (grew || shrank)};
 }
+
+namespace TranscriptScroll {
+
+namespace {
+
+// One jump, then the rest of the schedule after `delays` (in ms); a superseded pin stops.
+void run(QObject *context, std::function<void()> jump, std::function<bool()> isCurrent,
+         std::function<void()> finish, QList<int> delays)
+{
+    if (!isCurrent())
+        return;
+    if (delays.isEmpty()) {
+        finish();
+        return;
+    }
+    jump();
+    const int delay = delays.takeFirst();
+    QTimer::singleShot(delay, context, [=] { run(context, jump, isCurrent, finish, delays); });
+}
+
+} // namespace
+
+void pinBottom(QObject *context, std::function<void()> jump, std::function<bool()> isCurrent,
+               std::function<void()> finish)
+{
+    // Now, after a turn of the event loop, after 80 ms, after 240 ms more; then one turn
+    // before the pin counts as settled.
+    run(context, std::move(jump), std::move(isCurrent), std::move(finish), {0, 80, 240, 0});
+}
+
+} // namespace TranscriptScroll

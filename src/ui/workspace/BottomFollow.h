@@ -1,7 +1,10 @@
 #pragma once
 
-#include <QUuid>
 #include <QtGlobal>
+
+#include <functional>
+
+class QObject;
 
 // The transcript's geometry as the bottom-following rules read it, in points: `maxY` is the
 // content's bottom edge measured from the top of the visible area (it equals `viewport` when
@@ -45,11 +48,14 @@ struct BottomFollow
     friend bool operator==(const BottomFollow &, const BottomFollow &) = default;
 };
 
-// One room's follow state, shared by the room's view and its running pins (which hold it by
-// shared pointer, so it outlives whichever ends last). The token tells pins of an earlier room
-// from this one's. Plain state: writing it redraws nothing.
-struct BottomFollowState
-{
-    BottomFollow value;
-    const QUuid token = QUuid::createUuid();
-};
+// Keeping the transcript at its end while its rows finish their layout.
+namespace TranscriptScroll {
+
+// Jumps to the end at once, then again after the event loop's next turn, 80 ms later and
+// 240 ms after that, each time only while `isCurrent()` holds (a newer pin or a reveal makes an
+// older pin stop); after the last jump and one more turn, `finish()` runs when the pin is still
+// current. The schedule ends with `context`.
+void pinBottom(QObject *context, std::function<void()> jump, std::function<bool()> isCurrent,
+               std::function<void()> finish);
+
+} // namespace TranscriptScroll

@@ -10,10 +10,10 @@
 #include "ui/common/DecodedImageCache.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/common/WideButton.h"
-#include "ui/workspace/ConversationRowDelegate.h"
+#include "ui/panels/PanelParts.h"
 #include "ui/workspace/Navigation.h"
 #include "ui/workspace/RoomListModel.h"
-#include "ui/workspace/SidebarRowPaint.h"
+#include "ui/workspace/SidebarRows.h"
 
 #include <QBoxLayout>
 #include <QGridLayout>
@@ -51,13 +51,14 @@ ChatList::ChatList(LocalStore &store, const Navigation &navigation, QWidget *par
     , m_store(store)
     , m_navigation(navigation)
     , m_model(new RoomListModel(store, this))
-    , m_rowDelegate(new ConversationRowDelegate(this))
     , m_search(new QLineEdit(this))
     , m_newChat(ChatIcon::button(QStringLiteral("square.and.pencil"), QStringLiteral("새 대화"), 20,
                                  this))
     , m_view(new RoomListView(this))
     , m_start(new WideButton(QStringLiteral("대화 시작"), WideButton::Role::Normal, this))
-    , m_noMatch(new QLabel(QStringLiteral("해당하는 대화가 없습니다."), this))
+    , m_noMatch(PanelParts::label(QStringLiteral("해당하는 대화가 없습니다."), {},
+                                  ChatFont::subheadline(), this, PanelParts::Ink::Secondary,
+                                  PanelParts::Wrap::Yes))
 {
     prepareParts();
     layOut();
@@ -70,18 +71,19 @@ ChatList::ChatList(LocalStore &store, const Navigation &navigation, QWidget *par
         m_model->setQuery(m_navigation.query());
     });
     connect(&m_navigation, &Navigation::pageChanged, this, &ChatList::followPage);
-    connect(&m_navigation, &Navigation::sectionChanged, this, [this] {
+    // The list shown (again) notes its rooms, revealing one that arrived meanwhile.
+    const auto appear = [this] {
         if (m_navigation.section() == Section::chats)
-            appear();
-    });
+            noteRooms(m_model->listedIds());
+    };
+    connect(&m_navigation, &Navigation::sectionChanged, this, appear);
     connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, this, &ChatList::noteTopRow);
     connect(DecodedImageCache::shared(), &DecodedImageCache::ready, m_view->viewport(),
             qOverload<>(&QWidget::update));
 
     updateEmptyState();
     followPage();
-    if (m_navigation.section() == Section::chats)
-        appear();
+    appear();
 }
 
 void ChatList::prepareParts()
@@ -93,7 +95,7 @@ void ChatList::prepareParts()
 
     m_model->setQuery(m_navigation.query());
     m_view->setModel(m_model);
-    m_view->setItemDelegate(m_rowDelegate);
+    m_view->setItemDelegate(new ConversationRowDelegate(this));
     m_view->setUniformItemSizes(true);
     SidebarRowPaint::prepareList(*m_view);
     m_view->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -101,10 +103,7 @@ void ChatList::prepareParts()
     m_view->setAccessibleName(QStringLiteral("대화"));
 
     m_start->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    m_noMatch->setFont(ChatFont::subheadline());
-    ChatColor::keepSecondary(m_noMatch);
     m_noMatch->setAlignment(Qt::AlignCenter);
-    m_noMatch->setWordWrap(true);
 }
 
 void ChatList::layOut()
@@ -169,11 +168,6 @@ void ChatList::connectRequests()
     };
     connect(m_view, &QListView::activated, this, write);
     AccessibleActions::pressableRows(m_view, write);
-}
-
-void ChatList::appear()
-{
-    noteRooms(m_model->listedIds());
 }
 
 void ChatList::listedIdsChanged()

@@ -7,7 +7,6 @@
 #include <optional>
 
 class LocalStore;
-class ConversationRowDelegate;
 class Navigation;
 class RoomListModel;
 class QLabel;
@@ -38,9 +37,6 @@ public:
     // The context menu of one room as the store holds it now: pin, notifications, then delete
     // (an official account's room) or leave. The caller owns it; null for an unknown room.
     QMenu *rowMenu(const QUuid &roomId, QWidget *parent);
-
-    // The list is shown (again): note its rooms, revealing one that arrived meanwhile.
-    void appear();
 
     // The rooms the list has seen, and the room at its top edge (null until scrolled or until a
     // new room is brought into view).
@@ -74,7 +70,6 @@ private:
     LocalStore &m_store;
     const Navigation &m_navigation;
     RoomListModel *m_model;
-    ConversationRowDelegate *m_rowDelegate;
     QLineEdit *m_search;
     QToolButton *m_newChat;
     QListView *m_view;

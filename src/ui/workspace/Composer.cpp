@@ -1,7 +1,7 @@
 #include "ui/workspace/Composer.h"
+
 #include "model/Account.h"
 #include "ui/common/BareBox.h"
-
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/ChatIcon.h"
@@ -12,18 +12,24 @@
 #include "ui/common/UiMetrics.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/StoreRedraw.h"
-#include "ui/workspace/ComposerField.h"
 #include "ui/workspace/Divider.h"
-#include "ui/workspace/RoomState.h"
+#include "ui/workspace/RoomView.h"
 
+#include <QAbstractTextDocumentLayout>
+#include <QFocusEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QInputMethod>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QTextBlock>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <cmath>
 
 // One line of text, shortened with "…" to the width it gets.
 class ComposerLine : public QWidget
@@ -43,7 +49,6 @@ public:
         setAccessibleName(text);
         update();
     }
-    QString text() const { return m_text; }
 
     QSize sizeHint() const override { return {0, fontMetrics().height()}; }
 
@@ -129,13 +134,22 @@ protected:
     }
 };
 
+// The text field's insets.
+constexpr int insetX = 2;
+constexpr int insetY = 6;
+// The text, and with it the placeholder, starts this far inside the field's leading edge.
+constexpr int leading = 8;
+// Measured without a width, the field asks for this much.
+constexpr int naturalWidth = 240;
+
 } // namespace
 
 Composer::Composer(LocalStore &store, RoomState &room, QWidget *parent)
     : QWidget(parent)
     , m_store(store)
     , m_room(room)
-    , m_notice(new QLabel(this))
+    , m_notice(PanelParts::label({}, QStringLiteral("composeNotice"), ChatFont::subheadline(), this,
+                                 PanelParts::Ink::Secondary))
     , m_editor(new QWidget(this))
     , m_replyBar(new QWidget(m_editor))
     , m_replyPreview(new ComposerLine(ChatFont::footnote(), m_replyBar))
@@ -150,9 +164,6 @@ Composer::Composer(LocalStore &store, RoomState &room, QWidget *parent)
     setObjectName(QStringLiteral("composer"));
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
 
-    m_notice->setObjectName(QStringLiteral("composeNotice"));
-    ChatColor::keepSecondary(m_notice);
-    m_notice->setFont(ChatFont::subheadline());
     m_notice->setMinimumHeight(UiMetrics::controlHeight);
     m_notice->setContentsMargins(16, 0, 16, 0);
     m_notice->setAlignment(Qt::AlignCenter);
@@ -165,8 +176,8 @@ Composer::Composer(LocalStore &store, RoomState &room, QWidget *parent)
     editor->addWidget(replyBar());
     editor->addWidget(photoBar());
     editor->addLayout(inputRow());
-    connect(&m_room, &RoomState::draftChanged, this, &Composer::followDraft);
-    connect(&m_room, &RoomState::imageChanged, this, &Composer::followImage);
+    connect(&m_room, &RoomState::draftChanged, this, &Composer::followContent);
+    connect(&m_room, &RoomState::imageChanged, this, &Composer::followContent);
     connect(&m_room, &RoomState::replyChanged, this, &Composer::followReply);
     // "답장" is chosen from a menu: the answer is typed next, so the field takes the keys then,
     // and at no other change of the reply or the store.
@@ -185,8 +196,7 @@ Composer::Composer(LocalStore &store, RoomState &room, QWidget *parent)
         this);
 
     followBlock();
-    followDraft();
-    followImage();
+    followContent();
     followReply();
 }
 
@@ -285,8 +295,12 @@ bool Composer::canSend() const
     return m_room.image().has_value() || !m_room.draft().trimmed().isEmpty();
 }
 
-void Composer::send()
+void Composer::submit()
 {
+    // "보내기" clicked, or Return, while a syllable is still being composed sends it too.
+    m_field->finishComposition();
+    if (!canSend())
+        return;
     m_room.bumpBottomPin();
     const QUuid roomId = m_room.conversationId();
     const auto reply = m_room.reply();
@@ -299,14 +313,6 @@ void Composer::send()
     m_room.setDraft(QString());
     m_room.setImage(std::nullopt);
     m_room.setReply(std::nullopt);
-}
-
-void Composer::submit()
-{
-    // "보내기" clicked, or Return, while a syllable is still being composed sends it too.
-    m_field->finishComposition();
-    if (canSend())
-        send();
 }
 
 void Composer::takeKeyboard()
@@ -353,14 +359,10 @@ void Composer::followBlock()
     m_editor->setVisible(!block);
 }
 
-void Composer::followDraft()
+// The field, the attached photo and "보내기" follow the draft and the photo.
+void Composer::followContent()
 {
     m_field->setDraft(m_room.draft());
-    m_sendButton->setVisible(canSend());
-}
-
-void Composer::followImage()
-{
     const auto image = m_room.image();
     m_photo->setData(image.value_or(QByteArray()));
     m_photoBar->setVisible(image.has_value());
@@ -378,12 +380,159 @@ void Composer::followReply()
 void Composer::paintEvent(QPaintEvent *)
 {
     // A bar a shade off the window colour, as the strip under the transcript.
-    QPainter painter(this);
-    const QColor window = palette().color(QPalette::Window);
-    const QColor text = palette().color(QPalette::WindowText);
-    const qreal mix = ChatColor::isDark(palette()) ? 0.06 : 0.035;
-    painter.fillRect(rect(),
-                     QColor::fromRgbF(window.redF() * (1 - mix) + text.redF() * mix,
-                                      window.greenF() * (1 - mix) + text.greenF() * mix,
-                                      window.blueF() * (1 - mix) + text.blueF() * mix));
+    QPainter(this).fillRect(rect(),
+                            ChatColor::mix(palette().color(QPalette::WindowText),
+                                           palette().color(QPalette::Window),
+                                           ChatColor::isDark(palette()) ? 0.06 : 0.035));
+}
+
+ComposerField::ComposerField(QWidget *parent)
+    : QPlainTextEdit(parent)
+{
+    setObjectName(QStringLiteral("composerField"));
+    setPlaceholderText(QStringLiteral("메시지"));
+    ChatColor::keepSecondary(this, QPalette::PlaceholderText);
+    setFont(ChatFont::body());
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    document()->setDocumentMargin(0);
+    setViewportMargins(leading, insetY, insetX, insetY);
+    // The rounded box behind the field is its background.
+    QPalette clear = palette();
+    clear.setColor(QPalette::Base, Qt::transparent);
+    setPalette(clear);
+    viewport()->setAutoFillBackground(false);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    setAccessibleName(placeholderText());
+    // A message has no use for tab characters; Tab leaves the field as everywhere else.
+    setTabChangesFocus(true);
+
+    connect(this, &QPlainTextEdit::textChanged, this, [this] {
+        fitHeight();
+        if (!m_settingDraft)
+            emit edited(toPlainText());
+    });
+    fitHeight();
+}
+
+void ComposerField::setDraft(const QString &text)
+{
+    if (text == toPlainText())
+        return;
+    m_settingDraft = true;
+    setPlainText(text);
+    moveCursor(QTextCursor::End);
+    m_settingDraft = false;
+}
+
+int ComposerField::textHeight() const
+{
+    // Plain-text layout: every block knows its own height once laid out at the current width.
+    const QAbstractTextDocumentLayout *layout = document()->documentLayout();
+    qreal height = 0;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        height += layout->blockBoundingRect(block).height();
+        if (height > tallest)
+            break;
+    }
+    return int(std::ceil(height));
+}
+
+int ComposerField::idealHeight() const
+{
+    // The plain-text view counts a line as visible only with one pixel to spare below it.
+    return std::clamp(textHeight() + 1 + 2 * insetY, shortest, tallest);
+}
+
+QSize ComposerField::sizeHint() const
+{
+    return {naturalWidth, idealHeight()};
+}
+
+void ComposerField::fitHeight()
+{
+    const int height = idealHeight();
+    // A text shorter than the field sits in its middle, where the placeholder is too.
+    const int spare = std::max(0, height - textHeight() - 1 - 2 * insetY);
+    const QMargins margins(leading, insetY + (spare + 1) / 2, insetX, insetY + spare / 2);
+    if (viewportMargins() != margins)
+        setViewportMargins(margins);
+    if (minimumHeight() != height || maximumHeight() != height)
+        setFixedHeight(height);
+}
+
+void ComposerField::finishComposition()
+{
+    if (m_preedit.isEmpty())
+        return;
+    const QString syllable = std::exchange(m_preedit, QString());
+    QInputMethodEvent commit;
+    commit.setCommitString(syllable);
+    QPlainTextEdit::inputMethodEvent(&commit);
+    // QInputMethod::commit() is not enough: the engine keeps the syllable and commits it again
+    // on the reset that follows, into the field the send has just emptied.
+    m_lateCommit = syllable;
+    if (hasFocus())
+        QGuiApplication::inputMethod()->reset();
+}
+
+void ComposerField::inputMethodEvent(QInputMethodEvent *event)
+{
+    if (m_lateCommit) {
+        const QString commit = event->commitString();
+        if (event->preeditString().isEmpty() && commit == *m_lateCommit) {
+            m_lateCommit.reset();
+            event->accept();
+            return;
+        }
+        // Anything newly composed or committed means the engine has moved on.
+        if (!event->preeditString().isEmpty() || !commit.isEmpty())
+            m_lateCommit.reset();
+    }
+    m_preedit = event->preeditString();
+    QPlainTextEdit::inputMethodEvent(event);
+}
+
+void ComposerField::keyPressEvent(QKeyEvent *event)
+{
+    if (!event->text().isEmpty())
+        m_lateCommit.reset();
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (event->modifiers() & Qt::ShiftModifier)
+            insertPlainText(QStringLiteral("\n"));
+        else
+            emit submitted();
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void ComposerField::focusInEvent(QFocusEvent *event)
+{
+    QPlainTextEdit::focusInEvent(event);
+    // The window coming back to the front, or a menu closing, is no new start of writing; nor is
+    // the program handing the field the keyboard ("답장"), which must not move a reader who is
+    // reading history.
+    const Qt::FocusReason reason = event->reason();
+    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason
+        && reason != Qt::OtherFocusReason)
+        emit focused();
+}
+
+void ComposerField::resizeEvent(QResizeEvent *event)
+{
+    QPlainTextEdit::resizeEvent(event);
+    // A new width wraps the text anew.
+    fitHeight();
+}
+
+void ComposerField::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ApplicationFontChange) {
+        setFont(ChatFont::body());
+        fitHeight();
+    }
+    QPlainTextEdit::changeEvent(event);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPainter>
 #include <QPalette>
 #include <QWidget>
 
@@ -9,10 +10,22 @@
 class Divider : public QWidget
 {
 public:
-    explicit Divider(Qt::Orientation orientation, QWidget *parent = nullptr);
+    explicit Divider(Qt::Orientation orientation, QWidget *parent = nullptr)
+        : QWidget(parent)
+    {
+        if (orientation == Qt::Horizontal)
+            setFixedHeight(1);
+        else
+            setFixedWidth(1);
+    }
 
-    static QColor colour(const QPalette &palette);
+    static QColor colour(const QPalette &palette)
+    {
+        QColor line = palette.color(QPalette::WindowText);
+        line.setAlphaF(0.16);
+        return line;
+    }
 
 protected:
-    void paintEvent(QPaintEvent *event) override;
+    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), colour(palette())); }
 };

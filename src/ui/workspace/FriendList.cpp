@@ -1,16 +1,16 @@
 #include "ui/workspace/FriendList.h"
 
 #include "store/LocalStore.h"
+#include "ui/common/BareBox.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/DecodedImageCache.h"
 #include "ui/common/PersonLabel.h"
 #include "ui/common/PersonPaint.h"
 #include "ui/common/UiMetrics.h"
+#include "ui/panels/PanelParts.h"
 #include "ui/workspace/FriendListModel.h"
-#include "ui/workspace/Navigation.h"
-#include "ui/workspace/SidebarPersonDelegate.h"
-#include "ui/workspace/SidebarRowPaint.h"
+#include "ui/workspace/SidebarRows.h"
 
 #include <QAbstractButton>
 #include <QBoxLayout>
@@ -41,7 +41,6 @@ public:
         setAccessibleName(PersonLabel::spokenText(account.displayName, account.handle, false));
         update();
     }
-    const Account &account() const { return m_account; }
 
     QSize sizeHint() const override { return QSize(1, UiMetrics::avatarSize + 8); }
     QSize minimumSizeHint() const override { return sizeHint(); }
@@ -56,7 +55,7 @@ protected:
                 UiMetrics::shade(palette(),
                                  isDown() ? UiMetrics::Shade::pressed : UiMetrics::Shade::hover));
         }
-        const int side = SidebarRowPaint::inset + 4;
+        const int side = SidebarRowPaint::contentSide;
         const QRect area(side, 4, width() - 2 * side, UiMetrics::avatarSize);
         PersonPaint::paint(painter, area, m_account, false, palette(),
                            palette().color(QPalette::WindowText),
@@ -76,7 +75,9 @@ FriendList::FriendList(LocalStore &store, const Navigation &navigation, QWidget 
     , m_ownRow(new PersonButton(this))
     , m_addFriend(new QPushButton(QStringLiteral("친구 추가"), this))
     , m_invite(new QPushButton(QStringLiteral("초대 링크"), this))
-    , m_hint(new QLabel(QStringLiteral("아이디로 대화할 사람을 찾으세요."), this))
+    , m_hint(PanelParts::label(QStringLiteral("아이디로 대화할 사람을 찾으세요."), {},
+                               ChatFont::subheadline(), this, PanelParts::Ink::Secondary,
+                               PanelParts::Wrap::Yes))
     , m_view(new QListView(this))
     , m_rowDelegate(new SidebarPersonDelegate(m_view))
 {
@@ -91,7 +92,7 @@ FriendList::FriendList(LocalStore &store, const Navigation &navigation, QWidget 
     connect(m_invite, &QPushButton::clicked, this, [this] {
         emit pageRequested(Page{Page::invite, {}});
     });
-    connect(m_model, &FriendListModel::refreshed, this, &FriendList::followStore);
+    connect(m_model, &KeyedListModel::synced, this, &FriendList::followStore);
     connect(DecodedImageCache::shared(), &DecodedImageCache::ready, this, [this] {
         m_view->viewport()->update();
         m_ownRow->update();
@@ -118,14 +119,10 @@ void FriendList::layOut()
     finding->addWidget(m_invite);
     finding->addStretch(1);
 
-    m_hint->setFont(ChatFont::subheadline());
-    ChatColor::keepSecondary(m_hint);
-    m_hint->setWordWrap(true);
     m_hint->setContentsMargins(UiMetrics::sidebarMargin, 4, UiMetrics::sidebarMargin, 4);
 
-    auto *layout = new QVBoxLayout(this);
+    auto *layout = bareBox<QVBoxLayout>(this);
     layout->setContentsMargins(0, 4, 0, 0);
-    layout->setSpacing(0);
     layout->addWidget(m_ownRow);
     layout->addLayout(finding);
     layout->addWidget(m_hint);

@@ -5,11 +5,6 @@
 
 #include <QSet>
 
-bool FriendRow::looksLike(const FriendRow &other) const
-{
-    return kind == other.kind && key == other.key && text == other.text && account == other.account;
-}
-
 FriendListModel::FriendListModel(LocalStore &store, QObject *parent)
     : KeyedListModel(parent)
     , m_store(store)
@@ -82,36 +77,25 @@ void FriendListModel::rebuild()
             next.append(std::move(row));
         }
     };
-    const auto addAccounts
-        = [&](const QList<Account> &accounts, FriendRow::Kind kind, QChar prefix) {
+    // A header, which keeps its key when its text changes, then the section's accounts.
+    const auto addSection
+        = [&](const char *key, const QString &title, const QList<Account> &accounts,
+              FriendRow::Kind kind, QChar prefix) {
+              add(FriendRow{FriendRow::header, QLatin1String(key), title, {}});
               for (const Account &a : accounts)
                   add(FriendRow{kind, prefix + a.id.toString(QUuid::WithoutBraces), {}, a});
           };
-    if (!requests.isEmpty()) {
-        add(FriendRow{
-            FriendRow::header, QStringLiteral("h:requests"), QStringLiteral("받은 요청"), {}});
-        addAccounts(requests, FriendRow::request, u'r');
-    }
+    if (!requests.isEmpty())
+        addSection("h:requests", QStringLiteral("받은 요청"), requests, FriendRow::request, u'r');
     if (m_hasContacts) {
-        add(FriendRow{FriendRow::header,
-                      QStringLiteral("h:friends"),
-                      friendsHeader(int(friends.size())),
-                      {}});
-        addAccounts(friends, FriendRow::person, u'p');
-        if (!officials.isEmpty()) {
-            add(FriendRow{
-                FriendRow::header, QStringLiteral("h:officials"), QStringLiteral("공식 계정"), {}});
-            addAccounts(officials, FriendRow::official, u'o');
-        }
+        addSection("h:friends", friendsHeader(int(friends.size())), friends, FriendRow::person,
+                   u'p');
+        if (!officials.isEmpty())
+            addSection("h:officials", QStringLiteral("공식 계정"), officials, FriendRow::official,
+                       u'o');
     }
 
     syncRows(
         m_rows, next, [](const FriendRow &r) { return r.key; },
-        [](const FriendRow &a, const FriendRow &b) { return a.looksLike(b); });
-    emit refreshed();
-}
-
-QString FriendListModel::friendsHeader(int count)
-{
-    return QStringLiteral("친구 ") + QString::number(count);
+        [](const FriendRow &a, const FriendRow &b) { return a == b; });
 }

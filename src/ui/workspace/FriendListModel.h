@@ -4,7 +4,6 @@
 #include "ui/common/KeyedListModel.h"
 
 #include <QList>
-#include <QUuid>
 
 #include <optional>
 
@@ -21,7 +20,7 @@ struct FriendRow
     QString text; // the header's text
     Account account;
 
-    bool looksLike(const FriendRow &other) const;
+    friend bool operator==(const FriendRow &, const FriendRow &) = default;
 };
 
 // The lower part of the friend list, in its order: "받은 요청" with the received requests, then,
@@ -45,10 +44,10 @@ public:
 
     void setActive(bool active);
 
-    static QString friendsHeader(int count);
-
-signals:
-    void refreshed();
+    static QString friendsHeader(int count)
+    {
+        return QStringLiteral("친구 ") + QString::number(count);
+    }
 
 protected:
     void rebuild() override;

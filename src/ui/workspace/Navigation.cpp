@@ -9,10 +9,6 @@ QString rawText(Section section)
     return section == Section::chats ? QStringLiteral("대화") : QStringLiteral("친구");
 }
 
-Navigation::Navigation(QObject *parent)
-    : QObject(parent)
-{ }
-
 #define ZUMO_NAV_SETTER(Name, Type, field, signal) \
     void Navigation::Name(Type value) \
     { \

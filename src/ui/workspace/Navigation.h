@@ -41,7 +41,7 @@ class Navigation : public QObject
 {
     Q_OBJECT
 public:
-    explicit Navigation(QObject *parent = nullptr);
+    using QObject::QObject;
 
     Section section() const { return m_section; }
     void setSection(Section section);

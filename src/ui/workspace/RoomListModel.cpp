@@ -3,6 +3,7 @@
 #include "model/TextLimits.h"
 #include "store/LocalStore.h"
 #include "store/TextCompare.h"
+#include "ui/common/ChangeNotify.h"
 #include "ui/common/ChatTime.h"
 #include "ui/common/DisplayText.h"
 #include "ui/common/OfficialMark.h"
@@ -81,15 +82,10 @@ RoomListModel::RoomListModel(LocalStore &store, QObject *parent)
             m_roomNamed = false;
         else
             listTouched(true, searchForms);
+        refreshSoon();
     };
-    connect(&m_store, &LocalStore::conversationsChanged, this, [=] {
-        roomsChanged(true);
-        refreshSoon();
-    });
-    connect(&m_store, &LocalStore::remoteUnreadChanged, this, [=] {
-        roomsChanged(false);
-        refreshSoon();
-    });
+    connect(&m_store, &LocalStore::conversationsChanged, this, [=] { roomsChanged(true); });
+    connect(&m_store, &LocalStore::remoteUnreadChanged, this, [=] { roomsChanged(false); });
     connect(&m_store, &LocalStore::roomMessagesChanged, this,
             [this](const QUuid &roomId) { roomTouched(roomId); });
     connect(&m_store, &LocalStore::accountsTouched, this, [this](const QList<QUuid> &accountIds) {
@@ -128,15 +124,10 @@ QVariant RoomListModel::data(const QModelIndex &index, int role) const
     }
 }
 
-RoomListModel::Entry &RoomListModel::entry(const QUuid &roomId) const
-{
-    return m_entries[roomId];
-}
-
 const RoomRow &RoomListModel::row(int row) const
 {
     const QUuid &id = m_shown.at(row);
-    Entry &e = entry(id);
+    Entry &e = m_entries[id];
     if (!e.row) {
         const std::optional<Conversation> room = m_store.conversation(id);
         e.row = room ? makeRow(*room) : RoomRow{};
@@ -144,16 +135,10 @@ const RoomRow &RoomListModel::row(int row) const
     return *e.row;
 }
 
-int RoomListModel::rowOf(const QUuid &roomId) const
-{
-    return int(m_shown.indexOf(roomId));
-}
-
 void RoomListModel::setQuery(const QString &query)
 {
-    if (query == m_query)
+    if (!assignChanged(m_query, query))
         return;
-    m_query = query;
     const QString trimmed = trimmedText(query);
     m_queryForm = trimmed.isEmpty() ? QString() : TextCompare::searchForm(trimmed);
     // A query whose search form is empty (marks alone) is found in every text, as no query.
@@ -175,7 +160,7 @@ void RoomListModel::listTouched(bool rows, bool searchForms)
 
 bool RoomListModel::matchesQuery(const QUuid &roomId) const
 {
-    Entry &e = entry(roomId);
+    Entry &e = m_entries[roomId];
     if (!e.searchForms) {
         QStringList forms;
         if (const std::optional<Conversation> room = m_store.conversation(roomId)) {

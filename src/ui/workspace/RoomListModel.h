@@ -51,13 +51,12 @@ public:
     QVariant data(const QModelIndex &index, int role) const override;
 
     const RoomRow &row(int row) const;
-    int rowOf(const QUuid &roomId) const;
+    int rowOf(const QUuid &roomId) const { return int(m_shown.indexOf(roomId)); }
     // The ids of every listed room, search ignored, in list order.
     const QList<QUuid> &listedIds() const { return m_listedIds; }
     // The last change of listedIds() only moved rooms: the same rooms are listed.
     bool listedOnlyMoved() const { return m_listedOnlyMoved; }
 
-    QString query() const { return m_query; }
     void setQuery(const QString &query);
 
     // The second line of a row: the last visible message as one line of text.
@@ -87,7 +86,6 @@ private:
     };
 
     RoomRow makeRow(const Conversation &room) const;
-    Entry &entry(const QUuid &roomId) const;
     bool matchesQuery(const QUuid &roomId) const;
     // Marks for the next refresh.
     void roomTouched(const QUuid &roomId);

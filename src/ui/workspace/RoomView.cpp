@@ -1,42 +1,149 @@
 #include "ui/workspace/RoomView.h"
 
-#include "ui/panels/InfoPanel.h"
-#include "ui/panels/StoreRedraw.h"
-
-#include <QHideEvent>
-#include <QShowEvent>
-
 #include "store/LocalStore.h"
 #include "ui/common/BareBox.h"
+#include "ui/common/ChatColor.h"
+#include "ui/common/ChatFont.h"
+#include "ui/common/ChatIcon.h"
 #include "ui/common/ConfirmDialog.h"
-#include "ui/workspace/Composer.h"
+#include "ui/common/DisplayText.h"
+#include "ui/common/OfficialMark.h"
+#include "ui/common/UiMetrics.h"
+#include "ui/panels/InfoPanel.h"
+#include "ui/panels/StoreRedraw.h"
 #include "ui/workspace/Divider.h"
 #include "ui/workspace/Navigation.h"
-#include "ui/workspace/RoomHeader.h"
-#include "ui/workspace/RoomState.h"
 #include "ui/workspace/TranscriptView.h"
 
+#include <QEvent>
+#include <QFocusEvent>
+#include <QHBoxLayout>
+#include <QHideEvent>
 #include <QLabel>
-#include <QMessageBox>
+#include <QPainter>
 #include <QProgressBar>
+#include <QShowEvent>
+#include <QToolButton>
 #include <QVBoxLayout>
+
+namespace {
+
+constexpr int lineSpacing = 2;
+constexpr int markGap = 6;
+
+} // namespace
+
+RoomTitleButton::RoomTitleButton(QWidget *parent)
+    : QAbstractButton(parent)
+{
+    setObjectName(QStringLiteral("roomTitle"));
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    setCursor(Qt::PointingHandCursor);
+    // Reached with Tab like the mute switch; a click gives it no focus ring.
+    setFocusPolicy(Qt::TabFocus);
+    setAccessibleDescription(QStringLiteral("대화 정보"));
+}
+
+void RoomTitleButton::setLines(const QString &title, bool official, const QString &subtitle)
+{
+    if (title == m_title && official == m_official && subtitle == m_subtitle)
+        return;
+    const bool twoLines = m_subtitle.isEmpty() != subtitle.isEmpty();
+    m_title = title;
+    m_official = official;
+    m_subtitle = subtitle;
+    setAccessibleName(subtitle.isEmpty() ? title : title + QStringLiteral(", ") + subtitle);
+    if (twoLines)
+        updateGeometry();
+    update();
+}
+
+QSize RoomTitleButton::sizeHint() const
+{
+    const QFontMetrics head(ChatFont::headline());
+    const QFontMetrics foot(ChatFont::footnote());
+    int height = head.height();
+    if (!m_subtitle.isEmpty())
+        height += lineSpacing + foot.height();
+    int width = head.horizontalAdvance(m_title);
+    if (m_official)
+        width += markGap + OfficialMark::sizeFor().width();
+    width = std::max(width, foot.horizontalAdvance(m_subtitle));
+    return {width, std::max(UiMetrics::controlHeight, height)};
+}
+
+void RoomTitleButton::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    const QFont headFont = ChatFont::headline();
+    const QFont footFont = ChatFont::footnote();
+    const QFontMetrics head(headFont);
+    const QFontMetrics foot(footFont);
+    int contentHeight = head.height();
+    if (!m_subtitle.isEmpty())
+        contentHeight += lineSpacing + foot.height();
+    int y = (height() - contentHeight) / 2;
+    if (m_focusRing && hasFocus()) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(UiMetrics::focusRing(palette()));
+        painter.drawRoundedRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5),
+                                UiMetrics::plateRadius, UiMetrics::plateRadius);
+    }
+    if (isDown())
+        painter.setOpacity(0.6);
+
+    // First line: the title, shortened to leave the mark its room, centred with the mark.
+    const QSize mark = m_official ? OfficialMark::sizeFor() : QSize();
+    const int markRoom = m_official ? markGap + mark.width() : 0;
+    const QString title = head.elidedText(m_title, Qt::ElideRight, std::max(0, width() - markRoom));
+    const int lineWidth = head.horizontalAdvance(title) + markRoom;
+    const int x = (width() - lineWidth) / 2;
+    painter.setFont(headFont);
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(QRect(x, y, lineWidth - markRoom, head.height()),
+                     Qt::AlignLeft | Qt::AlignVCenter, title);
+    if (m_official) {
+        const QRect markRect(x + lineWidth - mark.width(), y + (head.height() - mark.height()) / 2,
+                             mark.width(), mark.height());
+        OfficialMark::paint(painter, markRect, palette());
+    }
+    if (m_subtitle.isEmpty())
+        return;
+    y += head.height() + lineSpacing;
+    painter.setFont(footFont);
+    painter.setPen(ChatColor::secondaryText(palette()));
+    painter.drawText(QRect(0, y, width(), foot.height()), Qt::AlignCenter,
+                     foot.elidedText(m_subtitle, Qt::ElideRight, width()));
+}
+
+// The ring marks focus moved there from the keyboard, not the focus a window hands its first
+// control when it opens.
+void RoomTitleButton::focusInEvent(QFocusEvent *event)
+{
+    m_focusRing
+        = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+    QAbstractButton::focusInEvent(event);
+}
+
+void RoomTitleButton::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ApplicationFontChange)
+        updateGeometry();
+    QAbstractButton::changeEvent(event);
+}
 
 RoomView::RoomView(LocalStore &store, const Navigation &navigation, const QUuid &conversationId,
                    QWidget *parent)
     : QWidget(parent)
     , m_store(store)
     , m_navigation(navigation)
-    , m_conversationId(conversationId)
     , m_state(new RoomState(conversationId, this))
-    , m_header(new RoomHeader(store, conversationId, this))
-    , m_layout(new QVBoxLayout(this))
+    , m_layout(bareBox<QVBoxLayout>(this))
 {
     setObjectName(QStringLiteral("roomView"));
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Window);
-    m_layout->setContentsMargins(0, 0, 0, 0);
-    m_layout->setSpacing(0);
-    m_layout->addWidget(m_header);
+    m_layout->addWidget(createHeader());
     m_layout->addWidget(new Divider(Qt::Horizontal, this));
 
     // Store changes come in bursts; the pane reads the room once per event-loop turn.
@@ -45,13 +152,18 @@ RoomView::RoomView(LocalStore &store, const Navigation &navigation, const QUuid 
         {&LocalStore::conversationsChanged, &LocalStore::accountsChanged,
          &LocalStore::typingStateChanged, &LocalStore::sessionChanged},
         [this] { refresh(); }, this);
-    connect(m_header->titleButton(), &QAbstractButton::clicked, this,
-            [this] { emit roomInfoRequested(true); });
+    connect(m_title, &QAbstractButton::clicked, this, [this] { emit roomInfoRequested(true); });
+    // The store's flag at the moment of the press: a second press before the header has been
+    // redrawn still switches back.
+    connect(m_mute, &QToolButton::clicked, this, [this, conversationId] {
+        if (const auto room = m_store.conversation(conversationId))
+            m_store.setMuted(conversationId, !room->muted);
+    });
     connect(&m_navigation, &Navigation::roomInfoChanged, this, &RoomView::refresh);
     // Once the page has moved on, nothing is built any more: closing the information panel of a
     // room being left would show its transcript, and load the room, racing the leave.
-    connect(&m_navigation, &Navigation::pageChanged, this, [this] {
-        if (!m_navigation.page().isRoom(m_conversationId))
+    connect(&m_navigation, &Navigation::pageChanged, this, [this, conversationId] {
+        if (!m_navigation.page().isRoom(conversationId))
             m_left = true;
     });
     connect(&m_navigation, &Navigation::writeRequested, this, &RoomView::takeKeyboard);
@@ -73,8 +185,8 @@ void RoomView::showEvent(QShowEvent *event)
     if (event->spontaneous() || m_onScreen)
         return;
     m_onScreen = true;
-    m_store.setVisibleRoomID(m_conversationId);
-    m_store.markRead(m_conversationId);
+    m_store.setVisibleRoomID(conversationId());
+    m_store.markRead(conversationId());
 }
 
 void RoomView::hideEvent(QHideEvent *event)
@@ -88,7 +200,7 @@ void RoomView::disappeared()
 {
     m_onScreen = false;
     // Another room's pane may have taken the place meanwhile: leave its claim alone.
-    if (m_store.visibleRoomID() == m_conversationId)
+    if (m_store.visibleRoomID() == conversationId())
         m_store.setVisibleRoomID(std::nullopt);
 }
 
@@ -96,12 +208,42 @@ void RoomView::refresh()
 {
     if (m_left)
         return;
-    m_header->refresh();
+    const std::optional<Conversation> room = m_store.conversation(conversationId());
+    m_mute->setVisible(room.has_value());
     // The transcript (and with it the room's first load) waits until the store has the room.
-    if (!m_store.conversation(m_conversationId))
+    if (!room) {
+        m_title->setLines(QString(), false, QString());
         present(Content::loading);
-    else
-        present(m_navigation.roomInfo() ? Content::info : Content::transcript);
+        return;
+    }
+    QString subtitle;
+    if (const auto typing = m_store.typingLabel(conversationId()))
+        subtitle = *typing;
+    else if (room->kind == ConversationKind::group)
+        subtitle = QStringLiteral("%1명").arg(LocalStore::activeMembers(*room).size());
+    m_title->setLines(DisplayText::name(m_store.conversationTitle(*room)),
+                      m_store.isOfficial(*room), subtitle);
+    m_mute->setIcon(
+        ChatIcon::symbol(room->muted ? QStringLiteral("bell.slash") : QStringLiteral("bell")));
+    m_mute->setAccessibleName(room->muted ? QStringLiteral("알림 켜기")
+                                          : QStringLiteral("알림 끄기"));
+    present(m_navigation.roomInfo() ? Content::info : Content::transcript);
+}
+
+QWidget *RoomView::createHeader()
+{
+    auto *header = new QWidget(this);
+    header->setObjectName(QStringLiteral("roomHeader"));
+    auto *layout = new QHBoxLayout(header);
+    layout->setContentsMargins(12, 0, 12, 0);
+    layout->setSpacing(8);
+    m_title = new RoomTitleButton(header);
+    layout->addWidget(m_title, 1);
+    m_mute = ChatIcon::button(QStringLiteral("bell"), QString(), 20, header);
+    layout->addWidget(m_mute);
+    m_mute->setObjectName(QStringLiteral("muteButton"));
+    m_mute->setFocusPolicy(Qt::TabFocus);
+    return header;
 }
 
 void RoomView::present(Content content)
@@ -181,7 +323,7 @@ QWidget *RoomView::createTranscript()
 // The room's information panel replaces transcript and composer under the header.
 QWidget *RoomView::createInfoPanel()
 {
-    auto *panel = new InfoPanel(m_store, m_conversationId, this);
+    auto *panel = new InfoPanel(m_store, conversationId(), this);
     connect(panel, &InfoPanel::reportRequested, this, &RoomView::reportRequested);
     connect(panel, &InfoPanel::profileRequested, this, &RoomView::profileRequested);
     connect(panel, &InfoPanel::closeRequested, this, [this] { emit roomInfoRequested(false); });

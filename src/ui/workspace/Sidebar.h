@@ -2,14 +2,36 @@
 
 #include "ui/workspace/Navigation.h"
 
+#include <QButtonGroup>
 #include <QWidget>
 
 class LocalStore;
 class ChatList;
 class FriendList;
-class SectionPicker;
 class QAbstractButton;
 class QStackedWidget;
+
+// The segmented picker between the sidebar's two lists: one segment per Section, labelled
+// with its raw value. Each segment is a real button, so the keyboard and screen readers reach it.
+class SectionPicker : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit SectionPicker(QWidget *parent = nullptr);
+
+    void setSection(Section section) { m_group->button(int(section))->setChecked(true); }
+    QAbstractButton *segment(Section section) const { return m_group->button(int(section)); }
+
+signals:
+    // The user picked a segment.
+    void picked(Section section);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QButtonGroup *m_group;
+};
 
 // The sidebar: the title row, the picker between the conversation list and the friend list, the
 // chosen list, and the settings button at the foot. It follows the navigation state and asks the

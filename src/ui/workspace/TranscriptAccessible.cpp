@@ -1,5 +1,3 @@
-#include "ui/workspace/TranscriptAccessible.h"
-
 #include "ui/common/PaintedItemAccessible.h"
 #include "ui/workspace/TranscriptListView.h"
 #include "ui/workspace/TranscriptModel.h"

@@ -11,10 +11,6 @@
 #include <QPainter>
 #include <QPainterPath>
 
-TranscriptDelegate::TranscriptDelegate(QObject *parent)
-    : QStyledItemDelegate(parent)
-{ }
-
 std::shared_ptr<const TranscriptRowLayout> TranscriptDelegate::layoutFor(
     const TranscriptRow &row, int width, const QPalette &palette) const
 {

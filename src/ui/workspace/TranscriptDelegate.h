@@ -19,7 +19,7 @@ public:
     static constexpr int sidePadding = 16;
     static constexpr int rowSpacing = 8;
 
-    explicit TranscriptDelegate(QObject *parent = nullptr);
+    using QStyledItemDelegate::QStyledItemDelegate;
 
     // The layout of `row` at `width` (the width between the side paddings).
     std::shared_ptr<const TranscriptRowLayout> layoutFor(const TranscriptRow &row, int width,

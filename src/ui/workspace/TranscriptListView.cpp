@@ -1,9 +1,9 @@
 #include "ui/workspace/TranscriptListView.h"
 
+#include "ui/common/ChangeNotify.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/DecodedImageCache.h"
 #include "ui/common/UiMetrics.h"
-#include "ui/workspace/TranscriptAccessible.h"
 #include "ui/workspace/TranscriptDelegate.h"
 #include "ui/workspace/TranscriptModel.h"
 
@@ -257,10 +257,8 @@ TranscriptAnchor TranscriptListView::anchor() const
 void TranscriptListView::emitAnchor()
 {
     const TranscriptAnchor now = anchor();
-    if (m_lastAnchor == now)
-        return;
-    m_lastAnchor = now;
-    emit anchorChanged(now);
+    if (assignChanged(m_lastAnchor, std::optional(now)))
+        emit anchorChanged(now);
 }
 
 void TranscriptListView::ensureLayout()
@@ -339,9 +337,8 @@ void TranscriptListView::setOlderShown(bool shown)
 
 void TranscriptListView::setSpinnerShown(bool shown)
 {
-    if (m_spinner == shown)
+    if (!assignChanged(m_spinner, shown))
         return;
-    m_spinner = shown;
     if (shown)
         m_spin.start();
     else

@@ -1,7 +1,9 @@
 #include "ui/workspace/TranscriptModel.h"
-#include "model/Account.h"
 
+#include "model/Account.h"
 #include "store/LocalStore.h"
+#include "ui/common/ChangeNotify.h"
+#include "ui/common/ChatTime.h"
 
 #include <algorithm>
 
@@ -33,28 +35,42 @@ bool before(const MessageIndex::Entry *a, const MessageIndex::Entry *b)
 
 } // namespace
 
+QString TranscriptRow::accessibleText() const
+{
+    // A system line is read as what it says.
+    if (isSystem())
+        return message.body;
+    const QString name = senderKnown ? senderName : QString();
+    QString prefix;
+    if (isNotice())
+        prefix = name + QStringLiteral(", 안내, ");
+    else if (mine)
+        prefix = QStringLiteral("나, ");
+    else
+        prefix = name + QStringLiteral(", ");
+    QString content = message.body;
+    if (message.kind == MessageKind::image && content.isEmpty())
+        content = kPhotoText;
+    else if (isDeleted())
+        content = kDeletedMessageText;
+    return prefix + ChatTime::spoken(message.createdAt) + QStringLiteral(", ") + content;
+}
+
 TranscriptModel::TranscriptModel(LocalStore &store, const QUuid &roomId, QObject *parent)
     : QAbstractListModel(parent)
     , m_store(store)
     , m_roomId(roomId)
 {
     readSession();
-    readRoom();
     reload();
     connect(&store, &LocalStore::roomMessagesChanged, this, &TranscriptModel::roomChanged);
+    // When which rows are mine changes, everything may look different.
     connect(&store, &LocalStore::sessionChanged, this, [this] {
-        const std::optional<QUuid> before = m_meId;
-        readSession();
-        readRoom();
-        if (before != m_meId)
-            touchAll({}); // which rows are mine changed: everything may look different
+        if (readSession())
+            touchAll({});
     });
-    connect(&store, &LocalStore::accountsChanged, this, [this] {
-        const std::optional<QUuid> before = m_meId;
-        readSession();
-        readRoom();
-        touchAll(before == m_meId ? QList<int>{SenderRole} : QList<int>{});
-    });
+    connect(&store, &LocalStore::accountsChanged, this,
+            [this] { touchAll(readSession() ? QList<int>{} : QList<int>{SenderRole}); });
     connect(&store, &LocalStore::conversationsChanged, this, [this] {
         const auto before = m_readBasis;
         readRoom();
@@ -63,10 +79,12 @@ TranscriptModel::TranscriptModel(LocalStore &store, const QUuid &roomId, QObject
     });
 }
 
-void TranscriptModel::readSession()
+bool TranscriptModel::readSession()
 {
     const std::optional<Account> me = m_store.me();
-    m_meId = me ? std::optional(me->id) : std::nullopt;
+    const bool changed = assignChanged(m_meId, me ? std::optional(me->id) : std::nullopt);
+    readRoom();
+    return changed;
 }
 
 void TranscriptModel::readRoom()

@@ -1,9 +1,8 @@
 #pragma once
 
 #include "ui/common/ChatTextLayout.h"
-#include "ui/workspace/TranscriptRow.h"
+#include "ui/workspace/TranscriptModel.h"
 
-#include <QColor>
 #include <QDateTime>
 #include <QRectF>
 #include <QString>

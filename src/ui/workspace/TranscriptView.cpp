@@ -1,18 +1,20 @@
 #include "ui/workspace/TranscriptView.h"
 
 #include "store/LocalStore.h"
+#include "ui/common/BareBox.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/DecodedImageCache.h"
+#include "ui/common/ImageDecodeJob.h"
 #include "ui/common/MessageText.h"
 #include "ui/common/UiMetrics.h"
-#include "ui/workspace/RoomState.h"
-#include "ui/workspace/TranscriptActions.h"
+#include "ui/workspace/RoomView.h"
 #include "ui/workspace/TranscriptDelegate.h"
 #include "ui/workspace/TranscriptListView.h"
 #include "ui/workspace/TranscriptModel.h"
-#include "ui/workspace/TranscriptScroll.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
@@ -35,19 +37,16 @@ TranscriptView::TranscriptView(LocalStore &store, RoomState &room, QWidget *pare
     , m_delegate(new TranscriptDelegate(this))
     , m_list(new TranscriptListView(*m_model, *m_delegate, this))
     , m_newMessage(new QPushButton(QStringLiteral("새 메시지"), this))
-    , m_actions(std::make_unique<TranscriptActions>(store, room, *this))
-    , m_scrollSession(std::make_shared<BottomFollowState>())
+    , m_follow(std::make_shared<BottomFollow>())
     , m_lastId(m_model->lastId())
 {
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_list);
+    bareBox<QVBoxLayout>(this)->addWidget(m_list);
 
     m_newMessage->setAccessibleName(QStringLiteral("새 메시지"));
     m_newMessage->setCursor(Qt::PointingHandCursor);
     m_newMessage->hide();
     styleNewMessage();
-    connect(m_newMessage, &QPushButton::clicked, this, &TranscriptView::newMessagePressed);
+    connect(m_newMessage, &QPushButton::clicked, this, &TranscriptView::showNewest);
     connect(&m_room, &RoomState::pendingNewChanged, this, [this] {
         m_newMessage->setVisible(m_room.pendingNew());
         placeNewMessage();
@@ -112,27 +111,16 @@ void TranscriptView::showEvent(QShowEvent *event)
     // A window restored from the task bar is no new appearance.
     if (event->spontaneous() || m_onScreen)
         return;
-    appeared();
-}
-
-void TranscriptView::hideEvent(QHideEvent *event)
-{
-    QWidget::hideEvent(event);
-    if (event->spontaneous() || !m_onScreen)
-        return;
-    disappeared();
-}
-
-void TranscriptView::appeared()
-{
     m_onScreen = true;
     m_lastId = m_model->lastId();
     arrive();
 }
 
-void TranscriptView::disappeared()
+void TranscriptView::hideEvent(QHideEvent *event)
 {
-    m_onScreen = false;
+    QWidget::hideEvent(event);
+    if (!event->spontaneous())
+        m_onScreen = false;
 }
 
 void TranscriptView::arrive()
@@ -174,7 +162,7 @@ QCoro::Task<> TranscriptView::loadRoom()
     const std::optional<PushOpen> target = m_store.pushTarget();
     if (target && target->conversationId == m_roomId)
         m_store.setPushTarget(std::nullopt);
-    if (m_scrollSession->value.stick)
+    if (m_follow->stick)
         pinToBottom();
 }
 
@@ -195,20 +183,17 @@ void TranscriptView::pinToBottom()
 {
     if (m_model->count() == 0)
         return;
-    const std::shared_ptr<BottomFollowState> session = m_scrollSession;
-    const QUuid token = session->token;
-    session->value.stick = true;
-    const int generation = ++session->value.pinGeneration;
+    const std::shared_ptr<BottomFollow> follow = m_follow;
+    follow->stick = true;
+    const int generation = ++follow->pinGeneration;
     m_room.setPendingNew(false);
-    const auto isCurrent = [session, token, generation] {
-        return session->token == token && session->value.pinGeneration == generation;
-    };
+    const auto isCurrent = [follow, generation] { return follow->pinGeneration == generation; };
     TranscriptListView *list = m_list;
     TranscriptScroll::pinBottom(
         list, [list] { list->scrollToBottom(); }, isCurrent,
-        [session, isCurrent, generation] {
+        [follow, isCurrent, generation] {
             if (isCurrent())
-                session->value.settledGeneration = generation;
+                follow->settledGeneration = generation;
         });
 }
 
@@ -221,10 +206,9 @@ bool TranscriptView::revealPush()
     if (row < 0)
         return false;
     // Any running pin stops and none counts as in flight; the reader stays on the message.
-    BottomFollow &follow = m_scrollSession->value;
-    follow.pinGeneration += 1;
-    follow.settledGeneration = follow.pinGeneration;
-    follow.stick = false;
+    m_follow->pinGeneration += 1;
+    m_follow->settledGeneration = m_follow->pinGeneration;
+    m_follow->stick = false;
     m_list->scrollToRow(row);
     m_store.setPushTarget(std::nullopt);
     return true;
@@ -234,11 +218,8 @@ void TranscriptView::handleAnchor(const TranscriptAnchor &anchor)
 {
     if (!m_onScreen)
         return;
-    BottomFollow follow = m_scrollSession->value;
-    const bool wasFollowing = follow.stick;
-    const FollowUpdate update = follow.consume(anchor);
-    if (!(follow == m_scrollSession->value))
-        m_scrollSession->value = follow;
+    const bool wasFollowing = m_follow->stick;
+    const FollowUpdate update = m_follow->consume(anchor);
     if (update.arrived && !wasFollowing) {
         m_room.setPendingNew(false);
         m_store.markRead(m_roomId);
@@ -257,15 +238,13 @@ void TranscriptView::idsChanged()
     // Older messages loaded above, or changes in the middle, leave the last id as it was.
     if (!m_lastId || m_lastId == previous)
         return;
-    if (m_scrollSession->value.stick) {
-        pinToBottom();
-        m_store.markRead(m_roomId);
-    } else {
+    if (m_follow->stick)
+        showNewest();
+    else
         m_room.setPendingNew(true);
-    }
 }
 
-void TranscriptView::newMessagePressed()
+void TranscriptView::showNewest()
 {
     pinToBottom();
     m_store.markRead(m_roomId);
@@ -279,15 +258,67 @@ void TranscriptView::showMenu(const QUuid &messageId, const QPoint &globalPositi
     const int row = m_model->rowOf(messageId);
     if (row < 0)
         return;
-    if (QMenu *menu = m_actions->menuFor(m_model->message(row), this))
+    if (QMenu *menu = menuFor(m_model->message(row), this))
         menu->popup(globalPosition);
+}
+
+QMenu *TranscriptView::menuFor(const ChatMessage &message, QWidget *parent)
+{
+    if (message.kind == MessageKind::system || message.kind == MessageKind::deleted)
+        return nullptr;
+    auto *menu = new QMenu(parent);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(QStringLiteral("답장"), menu, [this, message] { m_room.chooseReply(message); });
+    menu->addAction(QStringLiteral("복사"), menu, [message] { copy(message); });
+    menu->addAction(QStringLiteral("삭제"), menu,
+                    [this, message] { m_room.setDeleteTarget(message); });
+    const std::optional<Account> me = m_store.me();
+    if (!me || me->id != message.senderId) {
+        menu->addAction(QStringLiteral("신고"), menu, [this, message] {
+            emit reportRequested(ReportDraft{QUuid::createUuid(), message.senderId, message.id});
+        });
+    }
+    return menu;
+}
+
+void TranscriptView::copy(const ChatMessage &message)
+{
+    // Only the latest copy reaches the clipboard, whichever decode ends first.
+    static quint64 latest = 0;
+    const quint64 ticket = ++latest;
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    if (message.kind != MessageKind::image || !message.imageJPEG || message.imageJPEG->isEmpty()) {
+        clipboard->setText(message.body);
+        return;
+    }
+    // A photo from a peer may claim any size: it is decoded off the main thread, bounded as
+    // everywhere else; bytes that are no picture (or too large a one) copy the caption.
+    ImageDecodeJob::Request request;
+    request.bytes = *message.imageJPEG;
+    request.maxSide = DecodedImageCache::maxDecodedSide;
+    ImageDecodeJob::start(
+        std::move(request), clipboard,
+        [clipboard, ticket, body = message.body](const ImageDecodeJob::Result &result) {
+            if (ticket != latest)
+                return;
+            if (result.outcome == ImageDecodeJob::Outcome::Decoded)
+                clipboard->setImage(result.image);
+            else
+                clipboard->setText(body);
+        });
 }
 
 void TranscriptView::resend(const QUuid &messageId)
 {
     const int row = m_model->rowOf(messageId);
-    if (row >= 0)
-        m_actions->resend(m_model->message(row));
+    if (row < 0)
+        return;
+    const ChatMessage &message = m_model->message(row);
+    if (message.kind == MessageKind::image && message.imageJPEG && !message.imageJPEG->isEmpty())
+        m_store.sendImage(m_roomId, *message.imageJPEG, message.body, message.replyToId);
+    else
+        m_store.sendText(m_roomId, message.body, message.replyToId);
 }
 
 // ---------------------------------------------------------------------------------------------

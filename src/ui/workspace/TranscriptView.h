@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/ChatMessage.h"
 #include "model/HandOver.h"
 #include "ui/workspace/BottomFollow.h"
 
@@ -13,8 +14,8 @@
 
 class LocalStore;
 class RoomState;
+class QMenu;
 class QPushButton;
-class TranscriptActions;
 class TranscriptDelegate;
 class TranscriptListView;
 class TranscriptModel;
@@ -37,8 +38,15 @@ public:
     TranscriptModel &model() const { return *m_model; }
     TranscriptListView &list() const { return *m_list; }
     QPushButton *newMessageButton() const { return m_newMessage; }
-    const BottomFollowState &followState() const { return *m_scrollSession; }
-    const TranscriptActions &actions() const { return *m_actions; }
+    const BottomFollow &followState() const { return *m_follow; }
+
+    // The menu of `message`, parented to `parent`; null for system lines and deleted
+    // messages. "답장", "복사", "삭제" and, for somebody else's message, "신고".
+    QMenu *menuFor(const ChatMessage &message, QWidget *parent);
+    // Puts the message on the clipboard: its photo when it has one that decodes, else its
+    // text. The clipboard is emptied at once; a photo arrives there once decoded, off the main
+    // thread, a moment later.
+    static void copy(const ChatMessage &message);
 
 signals:
     void mediaRequested(const QUuid &messageId);
@@ -52,8 +60,6 @@ protected:
 
 private:
     void connectList();
-    void appeared();
-    void disappeared();
     // Reveal the notified message, else pin; then load the room.
     void arrive();
     QCoro::Task<> loadRoom();
@@ -62,8 +68,11 @@ private:
     void handleAnchor(const TranscriptAnchor &anchor);
     void idsChanged();
     void pushTargetChanged();
-    void newMessagePressed();
+    // Pins to the end and marks the room read ("새 메시지", or a new message while following).
+    void showNewest();
     void showMenu(const QUuid &messageId, const QPoint &globalPosition);
+    // Sends a failed message again as a new message: a photo with its bytes goes again as a
+    // photo with its caption, anything else as its text; the reply link goes along.
     void resend(const QUuid &messageId);
     void updateHeader();
     void placeNewMessage();
@@ -76,8 +85,8 @@ private:
     TranscriptDelegate *m_delegate;
     TranscriptListView *m_list;
     QPushButton *m_newMessage;
-    std::unique_ptr<TranscriptActions> m_actions;
-    std::shared_ptr<BottomFollowState> m_scrollSession;
+    // Shared with the running pins, so that it outlives whichever ends last.
+    std::shared_ptr<BottomFollow> m_follow;
     std::optional<QUuid> m_lastId; // the last visible message when the ids were last looked at
     QTimer m_idsTimer; // the id trigger runs once per turn of the event loop, after the store
     bool m_onScreen = false;

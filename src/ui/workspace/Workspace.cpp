@@ -1,23 +1,27 @@
 #include "ui/workspace/Workspace.h"
 
 #include "store/LocalStore.h"
+#include "ui/common/BareBox.h"
+#include "ui/common/ChangeNotify.h"
+#include "ui/common/ChatColor.h"
+#include "ui/common/ChatFont.h"
 #include "ui/common/ConfirmDialog.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/panels/StoreRedraw.h"
-#include "ui/workspace/BannerView.h"
 #include "ui/workspace/ChatList.h"
 #include "ui/workspace/Divider.h"
 #include "ui/workspace/FriendList.h"
 #include "ui/workspace/Sidebar.h"
 
-#include <QDialog>
-#include <QMessageBox>
+#include <QEvent>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QShowEvent>
 #include <QSplitter>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <cmath>
 
 namespace {
 
@@ -49,15 +53,12 @@ std::optional<QUuid> tokenOf(const std::optional<Request> &request)
     return request ? std::optional(request->token) : std::nullopt;
 }
 
-QList<QUuid> roomIDs(const LocalStore &store)
-{
-    QList<QUuid> ids;
-    const QList<Conversation> rooms = store.conversations();
-    ids.reserve(rooms.size());
-    for (const Conversation &room : rooms)
-        ids.append(room.id);
-    return ids;
-}
+// The banner's capsule: its padding and its lift off the window's bottom edge.
+constexpr int padX = 16;
+constexpr int padY = 10;
+constexpr int lift = 24;
+constexpr int sideRoom = 24; // keeps a long text off the window's edges
+constexpr int textFlags = Qt::AlignCenter | Qt::TextWordWrap;
 
 } // namespace
 
@@ -67,7 +68,7 @@ Workspace::Workspace(LocalStore &store, QWidget *parent)
     , m_navigation(new Navigation(this))
     , m_split(new ColumnSplitter(Qt::Horizontal, this))
     , m_detailColumn(new QWidget(m_split))
-    , m_detailLayout(new QVBoxLayout(m_detailColumn))
+    , m_detailLayout(bareBox<QVBoxLayout>(m_detailColumn))
     , m_banner(new BannerView(this))
 {
     setObjectName(QStringLiteral("workspace"));
@@ -81,19 +82,15 @@ Workspace::Workspace(LocalStore &store, QWidget *parent)
 
 void Workspace::setUpColumns(Sidebar *sidebar)
 {
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_split);
+    bareBox<QVBoxLayout>(this)->addWidget(m_split);
 
     sidebar->setObjectName(QStringLiteral("sidebar"));
     sidebar->setMinimumWidth(UiMetrics::sidebarMinimum);
     sidebar->setMaximumWidth(UiMetrics::sidebarMaximum);
     m_detailColumn->setObjectName(QStringLiteral("detailColumn"));
     m_detailColumn->setMinimumSize(UiMetrics::detailMinimumWidth, UiMetrics::detailMinimumHeight);
-    m_detailLayout->setContentsMargins(0, 0, 0, 0);
     m_split->addWidget(sidebar);
     m_split->addWidget(m_detailColumn);
-    m_split->setStretchFactor(0, 0);
     m_split->setStretchFactor(1, 1);
     m_split->setSizes({UiMetrics::sidebarMinimum, 10000});
     m_split->setChildrenCollapsible(false);
@@ -144,11 +141,8 @@ void Workspace::followStore()
                         void (Workspace::*follow)()) {
         seen = token();
         connect(&m_store, changed, this, [this, token, &seen, follow] {
-            const std::optional<QUuid> now = token();
-            if (now == seen)
-                return;
-            seen = now;
-            (this->*follow)();
+            if (assignChanged(seen, token()))
+                (this->*follow)();
         });
     };
     watch(
@@ -157,17 +151,15 @@ void Workspace::followStore()
     watch(
         &LocalStore::inviteFollowChanged, [this] { return tokenOf(m_store.inviteFollow()); },
         m_inviteToken, &Workspace::followInvite);
-    connect(&m_store, &LocalStore::noticeChanged, this, &Workspace::noticeArrived);
+    // A notice is taken on the next turn, so that a page that waited for the operation can still
+    // read it as its own failure text first.
+    connect(&m_store, &LocalStore::noticeChanged, this,
+            [this] { QTimer::singleShot(0, this, &Workspace::takeNotice); });
 
     // The room list is judged once per event-loop turn, on the ids it ends the turn with.
-    m_roomIDs = roomIDs(m_store);
+    roomsChanged();
     new StoreRedraw(
         m_store, {&LocalStore::conversationsChanged}, [this] { roomsChanged(); }, this);
-}
-
-QDialog *Workspace::sheet(Sheet sheet) const
-{
-    return m_sheets[size_t(sheet)].dialog;
 }
 
 void Workspace::roomHidden(const QUuid &roomId)
@@ -213,7 +205,8 @@ void Workspace::showEvent(QShowEvent *event)
     followPush();
     followInvite();
     m_store.redeemPendingInvite();
-    followSheets();
+    for (Sheet sheet : {Sheet::newChat, Sheet::report, Sheet::media, Sheet::inviteRequest})
+        followSheet(sheet);
 }
 
 void Workspace::resizeEvent(QResizeEvent *event)
@@ -226,7 +219,7 @@ void Workspace::enterPage()
 {
     const Page page = m_navigation->page();
     // Equal pages are the same page: a room keeps its pane until the room id changes.
-    if (m_pageBuilt && page == m_shownPage)
+    if (m_page && page == m_shownPage)
         return;
     if (m_page) {
         m_detailLayout->removeWidget(m_page);
@@ -235,19 +228,9 @@ void Workspace::enterPage()
         m_page->deleteLater();
     }
     m_shownPage = page;
-    m_pageBuilt = true;
     m_page = createPage(page);
     m_detailLayout->addWidget(m_page);
     m_page->show();
-}
-
-void Workspace::noticeArrived()
-{
-    if (!m_store.session() || !m_store.notice())
-        return;
-    // Taken on the next turn, so that a page that waited for the operation can still read the
-    // notice as its own failure text first.
-    QTimer::singleShot(0, this, &Workspace::takeNotice);
 }
 
 void Workspace::takeNotice()
@@ -275,10 +258,12 @@ void Workspace::bannerChanged()
 
 void Workspace::roomsChanged()
 {
-    QList<QUuid> ids = roomIDs(m_store);
-    if (ids == m_roomIDs)
+    QList<QUuid> ids;
+    const QList<Conversation> rooms = m_store.conversations();
+    for (const Conversation &room : rooms)
+        ids.append(room.id);
+    if (!assignChanged(m_roomIDs, ids))
         return;
-    m_roomIDs = std::move(ids);
     const Page page = m_navigation->page();
     if (page.kind == Page::room && !m_roomIDs.contains(page.id))
         m_navigation->setPage(Page{Page::pick, {}});
@@ -290,8 +275,8 @@ void Workspace::followLeave()
     if (asked && !m_leaveAlert) {
         // The alert is answered once its callbacks run: forget it first, so that clearing
         // leaveId does not withdraw it a second time.
-        m_leaveAlert = ConfirmDialog::open(this, leaveTitle(),
-                                           {{leaveText(), true,
+        m_leaveAlert = ConfirmDialog::open(this, QStringLiteral("대화방에서 나갈까요?"),
+                                           {{QStringLiteral("나가기"), true,
                                              [this] {
                                                  m_leaveAlert = nullptr;
                                                  confirmLeave();
@@ -317,4 +302,76 @@ void Workspace::confirmLeave()
             m_navigation->setPage(Page{Page::pick, {}});
     }
     m_navigation->setLeaveId(std::nullopt);
+}
+
+BannerView::BannerView(QWidget *parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("banner"));
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setFont(ChatFont::subheadline());
+    hide();
+}
+
+void BannerView::setText(const std::optional<QString> &text)
+{
+    m_text = text.value_or(QString());
+    setAccessibleName(m_text);
+    setVisible(text.has_value());
+    place();
+    update();
+}
+
+QSize BannerView::sizeFor(int maxWidth) const
+{
+    // The whole-pixel advance is rounded to the nearest pixel and may fall short of what the
+    // text needs when drawn: round the exact width up instead.
+    const QFontMetricsF metrics(font());
+    const int lineWidth = int(std::ceil(metrics.horizontalAdvance(m_text)));
+    const int textWidth = std::max(0, std::min(lineWidth, maxWidth - 2 * padX));
+    const QRectF text
+        = metrics.boundingRect(QRectF(0, 0, textWidth, QWIDGETSIZE_MAX), textFlags, m_text);
+    return {textWidth + 2 * padX, int(std::ceil(text.height())) + 2 * padY};
+}
+
+void BannerView::place()
+{
+    const QWidget *host = parentWidget();
+    if (!host)
+        return;
+    // A text too long for one line goes on as more lines, never cut.
+    const QSize size = sizeFor(host->width() - 2 * sideRoom);
+    setGeometry((host->width() - size.width()) / 2, host->height() - lift - size.height(),
+                size.width(), size.height());
+    raise();
+}
+
+void BannerView::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QPalette &colours = palette();
+    // A thin, translucent backdrop in the window's own colour, with a hairline to set it off
+    // from content of the same colour.
+    QColor fill = colours.color(QPalette::Window);
+    fill.setAlphaF(0.86);
+    QColor edge = colours.color(QPalette::WindowText);
+    edge.setAlphaF(ChatColor::isDark(colours) ? 0.22 : 0.12);
+    const QRectF area = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    const qreal radius = area.height() / 2;
+    painter.setPen(QPen(edge, 1));
+    painter.setBrush(fill);
+    painter.drawRoundedRect(area, radius, radius);
+
+    painter.setPen(colours.color(QPalette::WindowText));
+    painter.drawText(rect().adjusted(padX, padY, -padX, -padY), textFlags, m_text);
+}
+
+void BannerView::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ApplicationFontChange) {
+        setFont(ChatFont::subheadline());
+        place();
+    }
+    QWidget::changeEvent(event);
 }

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QMessageBox>
 #include <QPointer>
+#include <QString>
 #include <QUuid>
 #include <QWidget>
 
@@ -14,14 +15,39 @@
 #include <optional>
 
 class LocalStore;
-class BannerView;
 class NewChat;
 class ReportSheet;
-class RoomView;
 class Sidebar;
 class PageBase;
 class QSplitter;
 class QVBoxLayout;
+
+// The notice laid over the bottom centre of the window: the text in a capsule on a translucent
+// backdrop, 24 above the bottom edge of its parent. Hidden while there is no text.
+// It takes no clicks: what lies under it stays usable.
+class BannerView : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit BannerView(QWidget *parent);
+
+    void setText(const std::optional<QString> &text);
+    QString text() const { return m_text; }
+
+    // Moves the capsule to its place in the parent; the parent calls it when it is resized.
+    void place();
+
+    QSize sizeHint() const override { return sizeFor(QWIDGETSIZE_MAX); }
+    // The capsule at most `maxWidth` wide: the text on one line, or broken between words.
+    QSize sizeFor(int maxWidth) const;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    QString m_text;
+};
 
 // The sheets the workspace raises over the window, each while its navigation value is set.
 enum class Sheet { newChat, report, media, inviteRequest };
@@ -37,16 +63,12 @@ class Workspace : public QWidget
 public:
     explicit Workspace(LocalStore &store, QWidget *parent = nullptr);
 
-    static QString emptyText() { return QStringLiteral("대화를 선택하세요."); }
-    static QString leaveTitle() { return QStringLiteral("대화방에서 나갈까요?"); }
-    static QString leaveText() { return QStringLiteral("나가기"); }
-
     // The navigation state; tests set a scene through it.
     Navigation &navigation() { return *m_navigation; }
     // The page the detail column shows now.
     QWidget *detail() const { return m_page; }
     // The dialog hosting a sheet while it is up.
-    QDialog *sheet(Sheet sheet) const;
+    QDialog *sheet(Sheet sheet) const { return m_sheets[size_t(sheet)].dialog; }
     QMessageBox *leaveAlert() const { return m_leaveAlert; }
 
     // How long a banner text stays (2 seconds); tests shorten it.
@@ -82,7 +104,6 @@ private:
     void followNavigation();
     void followStore();
     void connectSidebar(Sidebar *sidebar);
-    RoomView *createRoom(const QUuid &roomId);
     void enterPage();
     QWidget *createPage(const Page &page);
     PageBase *createSheet(Sheet sheet);
@@ -92,9 +113,7 @@ private:
                     const QString &note);
     std::optional<QUuid> sheetItem(Sheet sheet) const;
     void followSheet(Sheet sheet);
-    void followSheets();
     void dismissSheet(Sheet sheet);
-    void noticeArrived();
     void takeNotice();
     void bannerChanged();
     void roomsChanged();
@@ -108,7 +127,6 @@ private:
     QVBoxLayout *m_detailLayout;
     QPointer<QWidget> m_page;
     Page m_shownPage{Page::pick, {}};
-    bool m_pageBuilt = false;
 
     // The dialog that shows a sheet now, and the item it was opened for.
     struct OpenSheet

@@ -3,7 +3,6 @@
 #include "ui/workspace/Workspace.h"
 
 #include "store/LocalStore.h"
-#include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/StoreTask.h"
 #include "ui/panels/BlockedList.h"
@@ -13,43 +12,29 @@
 #include "ui/panels/MediaViewer.h"
 #include "ui/panels/NewChat.h"
 #include "ui/panels/PageBase.h"
+#include "ui/panels/PanelParts.h"
 #include "ui/panels/PasswordView.h"
 #include "ui/panels/ProfileView.h"
 #include "ui/panels/ReportSheet.h"
 #include "ui/panels/SettingsView.h"
 #include "ui/workspace/RoomView.h"
 
-#include <QDialog>
 #include <QLabel>
-#include <QPointer>
-#include <QVBoxLayout>
 
 namespace {
 
 QLabel *pickPlaceholder(QWidget *parent)
 {
-    auto *label = new QLabel(Workspace::emptyText(), parent);
-    ChatColor::keepSecondary(label);
-    label->setObjectName(QStringLiteral("emptyDetail"));
+    QLabel *label
+        = PanelParts::label(QStringLiteral("대화를 선택하세요."), QStringLiteral("emptyDetail"),
+                            ChatFont::title3(), parent, PanelParts::Ink::Secondary);
     label->setAlignment(Qt::AlignCenter);
-    label->setFont(ChatFont::title3());
     return label;
 }
 
-QSize sheetMinimum(Sheet sheet)
-{
-    switch (sheet) {
-    case Sheet::report:
-        return {420, 360};
-    case Sheet::media:
-        return {640, 480};
-    case Sheet::inviteRequest:
-        return {360, 180};
-    case Sheet::newChat:
-        break;
-    }
-    return {0, 0};
-}
+// The least size of each sheet's dialog, in the order of Sheet; the new-conversation sheet has
+// none of its own.
+constexpr QSize sheetMinimum[] = {{0, 0}, {420, 360}, {640, 480}, {360, 180}};
 
 } // namespace
 
@@ -68,8 +53,15 @@ QWidget *Workspace::createPage(const Page &page)
     switch (page.kind) {
     case Page::pick:
         return pickPlaceholder(parent);
-    case Page::room:
-        return createRoom(page.id);
+    case Page::room: {
+        auto *room = new RoomView(m_store, *m_navigation, page.id, parent);
+        connect(room, &RoomView::roomInfoRequested, m_navigation, &Navigation::setRoomInfo);
+        connect(room, &RoomView::profileRequested, this, &Workspace::openProfile);
+        connect(room, &RoomView::left, this, &Workspace::leaveRoom);
+        connect(room, &RoomView::reportRequested, m_navigation, &Navigation::setReport);
+        connect(room, &RoomView::mediaRequested, m_navigation, &Navigation::setMediaId);
+        return room;
+    }
     case Page::profile: {
         auto *profile = new ProfileView(m_store, page.id, parent);
         connect(profile, &ProfileView::reportRequested, m_navigation, &Navigation::setReport);
@@ -96,17 +88,6 @@ QWidget *Workspace::createPage(const Page &page)
         return leaving(new InvitePanel(m_store, parent), Page::pick);
     }
     return pickPlaceholder(parent);
-}
-
-RoomView *Workspace::createRoom(const QUuid &roomId)
-{
-    auto *room = new RoomView(m_store, *m_navigation, roomId, m_detailColumn);
-    connect(room, &RoomView::roomInfoRequested, m_navigation, &Navigation::setRoomInfo);
-    connect(room, &RoomView::profileRequested, this, &Workspace::openProfile);
-    connect(room, &RoomView::left, this, &Workspace::leaveRoom);
-    connect(room, &RoomView::reportRequested, m_navigation, &Navigation::setReport);
-    connect(room, &RoomView::mediaRequested, m_navigation, &Navigation::setMediaId);
-    return room;
 }
 
 // A sheet closes itself by emitting closeRequested(); its host dialog then goes and the
@@ -203,12 +184,6 @@ std::optional<QUuid> Workspace::sheetItem(Sheet sheet) const
     return std::nullopt;
 }
 
-void Workspace::followSheets()
-{
-    for (Sheet sheet : {Sheet::newChat, Sheet::report, Sheet::media, Sheet::inviteRequest})
-        followSheet(sheet);
-}
-
 void Workspace::followSheet(Sheet sheet)
 {
     OpenSheet &host = m_sheets[size_t(sheet)];
@@ -230,7 +205,7 @@ void Workspace::followSheet(Sheet sheet)
     PageBase *content = createSheet(sheet);
     if (!content)
         return;
-    QDialog *dialog = SheetHost::create(this, content, sheetMinimum(sheet));
+    QDialog *dialog = SheetHost::create(this, content, sheetMinimum[size_t(sheet)]);
     connect(dialog, &QDialog::finished, this, [this, sheet, dialog] {
         OpenSheet &current = m_sheets[size_t(sheet)];
         if (current.dialog == dialog)

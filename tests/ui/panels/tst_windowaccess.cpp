@@ -8,11 +8,10 @@
 #include "ui/common/AccountListModel.h"
 #include "ui/panels/InfoPanel.h"
 #include "ui/workspace/ChatList.h"
-#include "ui/workspace/ComposerField.h"
+#include "ui/workspace/Composer.h"
 #include "ui/workspace/FriendList.h"
 #include "ui/workspace/FriendListModel.h"
 #include "ui/workspace/RoomListModel.h"
-#include "ui/workspace/SectionPicker.h"
 #include "ui/workspace/Sidebar.h"
 #include "ui/workspace/TranscriptView.h"
 

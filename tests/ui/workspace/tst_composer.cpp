@@ -2,8 +2,7 @@
 
 #include "ui/common/ImageFile.h"
 #include "ui/workspace/Composer.h"
-#include "ui/workspace/ComposerField.h"
-#include "ui/workspace/RoomState.h"
+#include "ui/workspace/RoomView.h"
 
 #include <QInputMethodEvent>
 #include <QLineEdit>

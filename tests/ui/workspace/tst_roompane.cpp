@@ -2,8 +2,6 @@
 
 #include "ui/workspace/Composer.h"
 #include "ui/workspace/Navigation.h"
-#include "ui/workspace/RoomHeader.h"
-#include "ui/workspace/RoomState.h"
 #include "ui/workspace/RoomView.h"
 
 #include <QLabel>
@@ -27,8 +25,8 @@ class TestRoomPane : public QObject
         }
         Navigation nav;
         RoomView pane;
-        RoomTitleButton *title() const { return pane.header()->titleButton(); }
-        QToolButton *mute() const { return pane.header()->muteButton(); }
+        RoomTitleButton *title() const { return pane.titleButton(); }
+        QToolButton *mute() const { return pane.muteButton(); }
     };
 
 private slots:

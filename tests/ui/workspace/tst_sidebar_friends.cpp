@@ -6,7 +6,7 @@
 #include "ui/workspace/FriendList.h"
 #include "ui/workspace/FriendListModel.h"
 #include "ui/workspace/Sidebar.h"
-#include "ui/workspace/SidebarPersonDelegate.h"
+#include "ui/workspace/SidebarRows.h"
 
 #include <QAbstractItemModelTester>
 #include <QLabel>

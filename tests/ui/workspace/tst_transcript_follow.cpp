@@ -1,7 +1,6 @@
 // The bottom-following rules step by step, and the pin schedule with its generations.
 
 #include "ui/workspace/BottomFollow.h"
-#include "ui/workspace/TranscriptScroll.h"
 
 #include <QtTest>
 

@@ -8,12 +8,11 @@
 
 #include "ui/common/ChatColor.h"
 #include "ui/workspace/Navigation.h"
-#include "ui/workspace/RoomState.h"
-#include "ui/workspace/TranscriptView.h"
-#include "ui/workspace/TranscriptActions.h"
+#include "ui/workspace/RoomView.h"
 #include "ui/workspace/TranscriptDelegate.h"
 #include "ui/workspace/TranscriptListView.h"
 #include "ui/workspace/TranscriptModel.h"
+#include "ui/workspace/TranscriptView.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -45,7 +44,7 @@ struct Screen
     // The pins of opening the room have run their course: the reader may scroll.
     bool settle() const
     {
-        return QTest::qWaitFor([this] { return !view.followState().value.pinInFlight(); });
+        return QTest::qWaitFor([this] { return !view.followState().pinInFlight(); });
     }
     qreal distance() const
     {
@@ -151,7 +150,7 @@ private slots:
         Screen s(r);
         QVERIFY(s.settle());
         s.bar()->setValue(s.bar()->maximum() / 2);
-        QVERIFY(!s.view.followState().value.stick);
+        QVERIFY(!s.view.followState().stick);
         const QUuid top = s.topMessage();
         const int value = s.bar()->value();
         r.store->merge(r.message(r.peer, 90000), true);
@@ -285,7 +284,7 @@ private slots:
         QTRY_VERIFY(!r.store->pushTarget());
         const auto [first, last] = s->view.list().visibleRows();
         QVERIFY(first <= 50 && 50 <= last);
-        QVERIFY(!s->view.followState().value.stick);
+        QVERIFY(!s->view.followState().stick);
         QTest::qWait(400); // the room's load and any pin have run
         QVERIFY(s->view.list().visibleRows().first <= 50);
 
@@ -322,7 +321,7 @@ private slots:
         TranscriptRig r;
         const ChatMessage m = r.add(sender == u"me" ? r.me : r.peer, 0, {}, MessageKind(kind));
         Screen s(r);
-        QMenu *menu = s.view.actions().menuFor(m, &s.view);
+        QMenu *menu = s.view.menuFor(m, &s.view);
         QCOMPARE(actionTexts(menu), items);
         if (!menu)
             return;
@@ -346,19 +345,19 @@ private slots:
         photo.kind = MessageKind::image;
         photo.body = QStringLiteral("캡션");
         photo.imageJPEG = jpegOf(Qt::red, {40, 30});
-        TranscriptActions::copy(photo);
+        TranscriptView::copy(photo);
         QTRY_VERIFY(!QGuiApplication::clipboard()->image().isNull());
         QCOMPARE(QGuiApplication::clipboard()->image().size(), QSize(40, 30));
         photo.imageJPEG = QByteArray("not a picture");
-        TranscriptActions::copy(photo);
+        TranscriptView::copy(photo);
         QTRY_COMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("캡션"));
         QVERIFY(QGuiApplication::clipboard()->image().isNull());
         // The copy that follows a slow decode (a 5000 × 3000 photo, decoded off the main
         // thread) is the one that stays, although it ends first.
         photo.imageJPEG = blackPng(5000, 3000, 8);
-        TranscriptActions::copy(photo);
+        TranscriptView::copy(photo);
         photo.imageJPEG = jpegOf(Qt::blue, {20, 10});
-        TranscriptActions::copy(photo);
+        TranscriptView::copy(photo);
         QTRY_VERIFY(!QGuiApplication::clipboard()->image().isNull());
         QTest::qWait(50);
         QCOMPARE(QGuiApplication::clipboard()->image().size(), QSize(20, 10));

@@ -1,9 +1,7 @@
 #include "WorkspaceTestSupport.h"
 
-#include "ui/workspace/BannerView.h"
 #include "ui/workspace/FriendList.h"
 #include "ui/workspace/RoomView.h"
-#include "ui/workspace/SectionPicker.h"
 #include "ui/workspace/Sidebar.h"
 #include "ui/workspace/Workspace.h"
 
@@ -302,8 +300,7 @@ private slots:
 
         // A new item replaces the sheet (the new-conversation sheet has none: it stays).
         raise();
-        QCOMPARE(rig.workspace.sheet(Sheet(sheet)) == dialog,
-                 Sheet(sheet) == Sheet::newChat);
+        QCOMPARE(rig.workspace.sheet(Sheet(sheet)) == dialog, Sheet(sheet) == Sheet::newChat);
         dialog = rig.workspace.sheet(Sheet(sheet));
 
         // Dismissing it (Escape, as the window's own way out) clears its value.
