@@ -58,8 +58,7 @@ QSize AvatarView::sizeHint() const
 void AvatarView::refresh()
 {
     // Room for device pixel ratios up to 3 without decoding far more than is shown.
-    m_picture.setImage(m_jpeg && !m_jpeg->isEmpty() ? ImageShrink::image(*m_jpeg, m_size * 3)
-                                                    : QImage());
+    m_picture.setImage(m_jpeg ? ImageShrink::image(*m_jpeg, m_size * 3) : QImage());
     m_content = m_picture.isNull() ? Content::Initial : Content::Local;
     if (m_content == Content::Initial && m_remoteURL && !m_remoteURL->isEmpty()) {
         RemoteImageCache *cache = RemoteImageCache::shared();

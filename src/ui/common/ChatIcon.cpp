@@ -315,18 +315,6 @@ const QHash<QString, Symbol> &symbols()
     return table;
 }
 
-// Draws `symbol` into the square (0, 0, side, side) of a transparent picture.
-void drawSymbol(QPainter &painter, const Symbol &symbol, qreal side, const QColor &color)
-{
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.scale(side / grid, side / grid);
-    painter.setPen(color);
-    pen(painter);
-    symbol.draw(painter);
-    painter.restore();
-}
-
 // Draws a symbol (ours, or a theme icon recoloured) at whatever size is asked for, in the
 // colour of the moment.
 class SymbolEngine : public QIconEngine
@@ -368,7 +356,6 @@ public:
         return picture;
     }
 
-    QSize actualSize(const QSize &size, QIcon::Mode, QIcon::State) override { return size; }
     QIconEngine *clone() const override { return new SymbolEngine(m_name, m_theme, m_color); }
     QString key() const override { return QStringLiteral("ChatIcon"); }
     QString iconName() override { return m_name; }
@@ -394,14 +381,19 @@ private:
         }
     }
 
+    // Our drawing, centred in a square of the picture.
     QPixmap drawn(const QSize &size, const QColor &color) const
     {
         QPixmap picture(size);
         picture.fill(Qt::transparent);
         QPainter painter(&picture);
+        painter.setRenderHint(QPainter::Antialiasing);
         const qreal side = std::min(size.width(), size.height());
         painter.translate((size.width() - side) / 2, (size.height() - side) / 2);
-        drawSymbol(painter, symbols()[m_name], side, color);
+        painter.scale(side / grid, side / grid);
+        painter.setPen(color);
+        pen(painter);
+        symbols()[m_name].draw(painter);
         return picture;
     }
 

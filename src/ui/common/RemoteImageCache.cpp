@@ -109,11 +109,8 @@ void RemoteImageCache::finish(QNetworkReply *reply, const QString &key, QByteArr
     if (reply->error() == QNetworkReply::NoError && status == 200) {
         body.append(reply->read(m_downloadLimit + 1 - body.size()));
         if (!body.isEmpty() && body.size() <= m_downloadLimit) {
-            ImageDecodeJob::Request request;
-            request.bytes = std::move(body);
-            request.maxSide = maxSide;
             ImageDecodeJob::start(
-                std::move(request), this,
+                {.bytes = std::move(body), .maxSide = maxSide}, this,
                 [this, key](const ImageDecodeJob::Result &result) { deliver(key, result.image); });
             return;
         }
