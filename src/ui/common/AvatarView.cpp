@@ -28,25 +28,13 @@ AvatarView::AvatarView(const QString &name, const std::optional<QByteArray> &jpe
 void AvatarView::setAvatar(const QString &name, const std::optional<QByteArray> &jpeg,
                            const std::optional<QString> &remoteURL)
 {
+    if (assignChanged(m_name, name)) {
+        setAccessibleName(name);
+        update();
+    }
     // Rows are rebuilt often with the same person: keep what is shown rather than reload it.
-    if (name == m_name && jpeg == m_jpeg && remoteURL == m_remoteURL)
-        return;
-    m_name = name;
-    m_jpeg = jpeg;
-    m_remoteURL = remoteURL;
-    setAccessibleName(name);
-    refresh();
-}
-
-void AvatarView::setJpeg(const std::optional<QByteArray> &jpeg)
-{
-    if (assignChanged(m_jpeg, jpeg))
-        refresh();
-}
-
-void AvatarView::setRemoteURL(const std::optional<QString> &remoteURL)
-{
-    if (assignChanged(m_remoteURL, remoteURL))
+    const bool jpegChanged = assignChanged(m_jpeg, jpeg);
+    if (assignChanged(m_remoteURL, remoteURL) || jpegChanged)
         refresh();
 }
 

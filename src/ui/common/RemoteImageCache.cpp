@@ -57,15 +57,12 @@ void RemoteImageCache::fetch(const QString &address, QObject *context, Callback 
         context = this;
     const QUrl url(address.trimmed());
     // file:, qrc: and the like would read local data: such an address fails at once.
-    if (!isFetchable(url)) {
-        deliverLater(context, std::move(done), QImage());
+    const QImage kept = cached(address);
+    if (!kept.isNull() || !isFetchable(url)) {
+        deliverLater(context, std::move(done), kept);
         return;
     }
     const QString key = keyOf(url);
-    if (const QImage *image = m_cache.object(key)) {
-        deliverLater(context, std::move(done), *image);
-        return;
-    }
     const bool started = m_waiting.contains(key);
     m_waiting[key].append({QPointer<QObject>(context), std::move(done)});
     if (!started)
