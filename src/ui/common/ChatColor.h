@@ -8,7 +8,7 @@ class QWidget;
 
 // The colours that follow the light or dark appearance. Qt 6.4 has no colour-scheme API,
 // so the appearance is read from the palette: a dark window colour means dark mode. Views read
-// these colours when they paint, so a repaint after QEvent::ApplicationPaletteChange is all it
+// these colours when they paint, so the repaint QWidget makes on a palette change is all it
 // takes to follow a change of appearance.
 class ChatColor
 {
