@@ -28,25 +28,13 @@ AvatarView::AvatarView(const QString &name, const std::optional<QByteArray> &jpe
 void AvatarView::setAvatar(const QString &name, const std::optional<QByteArray> &jpeg,
                            const std::optional<QString> &remoteURL)
 {
+    if (assignChanged(m_name, name)) {
+        setAccessibleName(name);
+        update();
+    }
     // Rows are rebuilt often with the same person: keep what is shown rather than reload it.
-    if (name == m_name && jpeg == m_jpeg && remoteURL == m_remoteURL)
-        return;
-    m_name = name;
-    m_jpeg = jpeg;
-    m_remoteURL = remoteURL;
-    setAccessibleName(name);
-    refresh();
-}
-
-void AvatarView::setJpeg(const std::optional<QByteArray> &jpeg)
-{
-    if (assignChanged(m_jpeg, jpeg))
-        refresh();
-}
-
-void AvatarView::setRemoteURL(const std::optional<QString> &remoteURL)
-{
-    if (assignChanged(m_remoteURL, remoteURL))
+    const bool jpegChanged = assignChanged(m_jpeg, jpeg);
+    if (assignChanged(m_remoteURL, remoteURL) || jpegChanged)
         refresh();
 }
 
@@ -58,8 +46,7 @@ QSize AvatarView::sizeHint() const
 void AvatarView::refresh()
 {
     // Room for device pixel ratios up to 3 without decoding far more than is shown.
-    m_picture.setImage(m_jpeg && !m_jpeg->isEmpty() ? ImageShrink::image(*m_jpeg, m_size * 3)
-                                                    : QImage());
+    m_picture.setImage(m_jpeg ? ImageShrink::image(*m_jpeg, m_size * 3) : QImage());
     m_content = m_picture.isNull() ? Content::Initial : Content::Local;
     if (m_content == Content::Initial && m_remoteURL && !m_remoteURL->isEmpty()) {
         RemoteImageCache *cache = RemoteImageCache::shared();

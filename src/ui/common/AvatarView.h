@@ -23,8 +23,8 @@ public:
     // Sets all three at once, so that a picture is decoded or requested only once.
     void setAvatar(const QString &name, const std::optional<QByteArray> &jpeg,
                    const std::optional<QString> &remoteURL);
-    void setJpeg(const std::optional<QByteArray> &jpeg);
-    void setRemoteURL(const std::optional<QString> &remoteURL);
+    void setJpeg(const std::optional<QByteArray> &jpeg) { setAvatar(m_name, jpeg, m_remoteURL); }
+    void setRemoteURL(const std::optional<QString> &url) { setAvatar(m_name, m_jpeg, url); }
 
     Content content() const { return m_content; }
 

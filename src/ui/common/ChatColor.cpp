@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 #include <initializer_list>
 
 QColor ChatColor::mix(const QColor &a, const QColor &b, qreal share)
@@ -167,7 +168,7 @@ QColor ChatColor::readableAccent(QColor accent, const QPalette &palette)
 
 void ChatColor::keepAlert(QWidget *widget, QPalette::ColorRole role)
 {
-    new RoleKeeper(widget, {role}, [](const QPalette &palette) { return alert(palette); });
+    new RoleKeeper(widget, {role}, alert);
 }
 
 void ChatColor::keepSecondary(QWidget *widget, QPalette::ColorRole role)
@@ -175,7 +176,7 @@ void ChatColor::keepSecondary(QWidget *widget, QPalette::ColorRole role)
     QList<QPalette::ColorRole> roles{role};
     if (role == QPalette::NoRole)
         roles = {QPalette::WindowText, QPalette::Text};
-    new RoleKeeper(widget, roles, [](const QPalette &palette) { return secondaryText(palette); });
+    new RoleKeeper(widget, roles, secondaryText);
 }
 
 QColor ChatColor::secondaryText(const QPalette &palette)
@@ -196,21 +197,18 @@ QColor ChatColor::secondaryText(const QPalette &palette)
     return last;
 }
 
-QColor ChatColor::disabledText(const QPalette &palette)
-{
-    const QColor text = palette.color(QPalette::Active, QPalette::WindowText);
-    const QColor window = palette.color(QPalette::Active, QPalette::Window);
-    return toned(text, window,
-                 {window, palette.color(QPalette::Active, QPalette::Base),
-                  palette.color(QPalette::Active, QPalette::Button)},
-                 disabledContrast);
-}
-
 void ChatColor::keepDisabledReadable(QWidget *widget)
 {
+    const auto disabledText = [](const QPalette &palette) {
+        const QColor text = palette.color(QPalette::Active, QPalette::WindowText);
+        const QColor window = palette.color(QPalette::Active, QPalette::Window);
+        return toned(text, window,
+                     {window, palette.color(QPalette::Active, QPalette::Base),
+                      palette.color(QPalette::Active, QPalette::Button)},
+                     disabledContrast);
+    };
     new RoleKeeper(widget, {QPalette::WindowText, QPalette::ButtonText, QPalette::Text},
-                   [](const QPalette &palette) { return disabledText(palette); },
-                   {QPalette::Disabled});
+                   disabledText, {QPalette::Disabled});
 }
 
 QColor ChatColor::underWhite(const QColor &fill)

@@ -4,13 +4,11 @@
 #include <QGuiApplication>
 #include <QPalette>
 
-#include <functional>
-
 class QWidget;
 
 // The colours that follow the light or dark appearance. Qt 6.4 has no colour-scheme API,
 // so the appearance is read from the palette: a dark window colour means dark mode. Views read
-// these colours when they paint, so a repaint after QEvent::ApplicationPaletteChange is all it
+// these colours when they paint, so the repaint QWidget makes on a palette change is all it
 // takes to follow a change of appearance.
 class ChatColor
 {
@@ -38,11 +36,9 @@ public:
     // changes of appearance. A field's hint is `role` QPalette::PlaceholderText: the palette's
     // own hint colour can all but vanish in a dark colour scheme.
     static void keepSecondary(QWidget *widget, QPalette::ColorRole role = QPalette::NoRole);
-    // Text of a disabled control: the text colour toned down as far as it keeps contrast 3 on
-    // the window, the base and the button colour (many palettes give less).
-    static QColor disabledText(const QPalette &palette);
-    // Gives `widget`'s disabled text (WindowText, ButtonText, Text) disabledText() and keeps it
-    // so through changes of appearance.
+    // Gives `widget`'s disabled text (WindowText, ButtonText, Text) the text colour toned down
+    // as far as it keeps contrast 3 on the window, the base and the button colour (many palettes
+    // give less), and keeps it so through changes of appearance.
     static void keepDisabledReadable(QWidget *widget);
     // `fill` darkened as far as white text on it reads (contrast 4.5): a desktop's highlight
     // colour can be a light blue.

@@ -121,22 +121,15 @@ void pencilOnSquare(QPainter &painter)
         QPolygonF({{9.5, 14.5}, {10.3, 12.2}, {18.3, 4.2}, {19.8, 5.7}, {11.8, 13.7}}));
 }
 
-void person(QPainter &painter, QPointF head, qreal left, qreal right, qreal bottom)
-{
-    painter.drawEllipse(head, 3.5, 3.5);
-    const qreal middle = (left + right) / 2;
-    const qreal shoulders = head.y() + 5.5;
-    QPainterPath body;
-    body.moveTo(left, bottom);
-    body.cubicTo(left, shoulders + 2, middle - 3.5, shoulders, middle, shoulders);
-    body.cubicTo(middle + 3.5, shoulders, right, shoulders + 2, right, bottom);
-    body.closeSubpath();
-    painter.drawPath(body);
-}
-
 void personPlus(QPainter &painter)
 {
-    person(painter, {9.5, 8}, 3, 16, 19.5);
+    painter.drawEllipse(QPointF(9.5, 8), 3.5, 3.5);
+    QPainterPath body;
+    body.moveTo(3, 19.5);
+    body.cubicTo(3, 15.5, 6, 13.5, 9.5, 13.5);
+    body.cubicTo(13, 13.5, 16, 15.5, 16, 19.5);
+    body.closeSubpath();
+    painter.drawPath(body);
     painter.drawLine(QLineF(19.5, 6.5, 19.5, 12.5));
     painter.drawLine(QLineF(16.5, 9.5, 22.5, 9.5));
 }
@@ -315,18 +308,6 @@ const QHash<QString, Symbol> &symbols()
     return table;
 }
 
-// Draws `symbol` into the square (0, 0, side, side) of a transparent picture.
-void drawSymbol(QPainter &painter, const Symbol &symbol, qreal side, const QColor &color)
-{
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.scale(side / grid, side / grid);
-    painter.setPen(color);
-    pen(painter);
-    symbol.draw(painter);
-    painter.restore();
-}
-
 // Draws a symbol (ours, or a theme icon recoloured) at whatever size is asked for, in the
 // colour of the moment.
 class SymbolEngine : public QIconEngine
@@ -368,7 +349,6 @@ public:
         return picture;
     }
 
-    QSize actualSize(const QSize &size, QIcon::Mode, QIcon::State) override { return size; }
     QIconEngine *clone() const override { return new SymbolEngine(m_name, m_theme, m_color); }
     QString key() const override { return QStringLiteral("ChatIcon"); }
     QString iconName() override { return m_name; }
@@ -394,14 +374,19 @@ private:
         }
     }
 
+    // Our drawing, centred in a square of the picture.
     QPixmap drawn(const QSize &size, const QColor &color) const
     {
         QPixmap picture(size);
         picture.fill(Qt::transparent);
         QPainter painter(&picture);
+        painter.setRenderHint(QPainter::Antialiasing);
         const qreal side = std::min(size.width(), size.height());
         painter.translate((size.width() - side) / 2, (size.height() - side) / 2);
-        drawSymbol(painter, symbols()[m_name], side, color);
+        painter.scale(side / grid, side / grid);
+        painter.setPen(color);
+        pen(painter);
+        symbols()[m_name].draw(painter);
         return picture;
     }
 

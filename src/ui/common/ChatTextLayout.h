@@ -30,10 +30,8 @@ public:
 
     void setText(const QString &text);
     QString text() const { return m_text; }
-    const QList<MessageLink> &links() const { return m_links; }
 
     void setFont(const QFont &font);
-    QFont font() const { return m_font; }
 
     // Horizontal alignment of the lines within the laid-out width (left by default).
     void setAlignment(Qt::Alignment alignment);

@@ -9,33 +9,16 @@
 #include <QSet>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
 // What the content of some bytes is known by: a seeded 64-bit hash and the length.
-struct Content
-{
-    size_t hash = 0;
-    qsizetype length = 0;
-    friend bool operator==(const Content &, const Content &) = default;
-    friend size_t qHash(const Content &content, size_t seed)
-    {
-        return qHashMulti(seed, content.hash, content.length);
-    }
-};
+using Content = std::pair<size_t, qsizetype>;
 
 // One byte array as the caller holds it: its data pointer and length. Only valid while the
 // array is kept alive (see HeldBytes).
-struct Identity
-{
-    const char *data = nullptr;
-    qsizetype length = 0;
-    friend bool operator==(const Identity &, const Identity &) = default;
-    friend size_t qHash(const Identity &identity, size_t seed)
-    {
-        return qHashMulti(seed, quintptr(identity.data), identity.length);
-    }
-};
+using Identity = std::pair<const char *, qsizetype>;
 
 // A shared copy of hashed bytes: while it is kept their data can be neither freed (and the
 // address reused by other bytes) nor changed in place (a write detaches the writer's copy), so
@@ -70,8 +53,8 @@ struct DecodedImageCache::Key
     friend bool operator==(const Key &, const Key &) = default;
     friend size_t qHash(const Key &key, size_t seed)
     {
-        return qHashMulti(seed, key.address, key.content.hash, key.content.length,
-                          key.pixels.width(), key.pixels.height(), key.ratio, int(key.fit));
+        return qHashMulti(seed, key.address, key.content, key.pixels.width(), key.pixels.height(),
+                          key.ratio, int(key.fit));
     }
 };
 

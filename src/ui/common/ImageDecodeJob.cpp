@@ -1,7 +1,5 @@
 #include "ui/common/ImageDecodeJob.h"
 
-#include "ui/common/ImageShrink.h"
-
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QImageReader>
@@ -46,7 +44,12 @@ QSize ImageDecodeJob::scaledSize(const QSize &stored, const QSize &box, bool fil
             size = QSize(std::max(1, int(std::lround(stored.width() * scale))),
                          std::max(1, int(std::lround(stored.height() * scale))));
     }
-    return maxSide > 0 ? ImageShrink::fitted(size, maxSide) : size;
+    const int longer = std::max(size.width(), size.height());
+    if (maxSide <= 0 || longer <= maxSide)
+        return size;
+    const double scale = double(maxSide) / longer;
+    return QSize(std::clamp(int(size.width() * scale + 0.5), 1, maxSide),
+                 std::clamp(int(size.height() * scale + 0.5), 1, maxSide));
 }
 
 ImageDecodeJob::Result ImageDecodeJob::finish(QImage image, const Request &request)

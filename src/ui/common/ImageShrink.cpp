@@ -8,32 +8,17 @@
 #include <QPaintDevice>
 #include <QPainter>
 
-#include <algorithm>
-
 namespace {
 
 constexpr int jpegQuality = 85;
 
 } // namespace
 
-QSize ImageShrink::fitted(const QSize &size, int maxSide)
-{
-    const int longer = std::max(size.width(), size.height());
-    if (maxSide <= 0 || longer <= maxSide)
-        return size;
-    const double scale = double(maxSide) / longer;
-    return QSize(std::clamp(int(size.width() * scale + 0.5), 1, maxSide),
-                 std::clamp(int(size.height() * scale + 0.5), 1, maxSide));
-}
-
 QImage ImageShrink::image(const QByteArray &data, int maxSide)
 {
     if (maxSide <= 0 || data.isEmpty())
         return {};
-    ImageDecodeJob::Request request;
-    request.bytes = data;
-    request.maxSide = maxSide;
-    return ImageDecodeJob::run(request).image;
+    return ImageDecodeJob::run({.bytes = data, .maxSide = maxSide}).image;
 }
 
 std::optional<QByteArray> ImageShrink::jpeg(const QByteArray &data, int maxSide)

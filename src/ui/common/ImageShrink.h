@@ -25,9 +25,6 @@ public:
     // data do not decode, claim more than ImageDecodeJob::maxPixels, or `maxSide` is not
     // positive. Decodes on the calling thread.
     static QImage image(const QByteArray &data, int maxSide);
-
-    // `size` scaled down (never up) so that its longer side is at most `maxSide`.
-    static QSize fitted(const QSize &size, int maxSide);
 };
 
 // Aspect-fill drawing: the image covers the whole target, centred, cropped where the aspect

@@ -3,7 +3,6 @@
 #include "ui/common/ChatColor.h"
 
 #include <QDesktopServices>
-#include <QEvent>
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
@@ -132,22 +131,4 @@ void MessageText::leaveEvent(QEvent *event)
 {
     unsetCursor();
     QWidget::leaveEvent(event);
-}
-
-void MessageText::changeEvent(QEvent *event)
-{
-    switch (event->type()) {
-    case QEvent::FontChange:
-    case QEvent::ApplicationFontChange:
-        updateGeometry();
-        update();
-        break;
-    case QEvent::PaletteChange:
-    case QEvent::ApplicationPaletteChange:
-        update(); // the colours are read when painting
-        break;
-    default:
-        break;
-    }
-    QWidget::changeEvent(event);
 }

@@ -41,7 +41,6 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void leaveEvent(QEvent *event) override;
-    void changeEvent(QEvent *event) override;
 
 private:
     // The layout for the current font and link colour, laid out `width` wide.

@@ -3,7 +3,6 @@
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 
-#include <QEvent>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
@@ -37,16 +36,6 @@ PaintedMark::PaintedMark(QWidget *parent)
     : QWidget(parent)
 {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-}
-
-void PaintedMark::changeEvent(QEvent *event)
-{
-    // The colours are read at paint time: a change of appearance only needs a repaint.
-    if (event->type() == QEvent::ApplicationPaletteChange || event->type() == QEvent::PaletteChange)
-        update();
-    else if (event->type() == QEvent::ApplicationFontChange || event->type() == QEvent::FontChange)
-        updateGeometry();
-    QWidget::changeEvent(event);
 }
 
 BetaMark::BetaMark(QWidget *parent)

@@ -3,7 +3,7 @@
 #include <QWidget>
 
 // A small mark painted beside a title or a name. Keeps its ideal size and is never squeezed;
-// it repaints when the palette changes and asks for a new size when the font does.
+// QWidget itself repaints it when the palette changes and asks for a new size when the font does.
 class PaintedMark : public QWidget
 {
     Q_OBJECT
@@ -11,9 +11,6 @@ public:
     explicit PaintedMark(QWidget *parent = nullptr);
 
     QSize minimumSizeHint() const override { return sizeHint(); }
-
-protected:
-    void changeEvent(QEvent *event) override;
 };
 
 // The small "Beta" capsule after the program's title in the sidebar.

@@ -5,11 +5,41 @@
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/DisplayText.h"
-#include "ui/common/ElidedLabel.h"
-#include "ui/common/PaintedMarks.h"
 #include "ui/common/UiMetrics.h"
 
 #include <QBoxLayout>
+#include <QPainter>
+#include <QStyle>
+
+#include <algorithm>
+
+ElidedLabel::ElidedLabel(QWidget *parent)
+    : QLabel(parent)
+{
+    setTextFormat(Qt::PlainText);
+    setWordWrap(false);
+}
+
+QString ElidedLabel::shownText() const
+{
+    return fontMetrics().elidedText(text(), Qt::ElideRight, contentsRect().width());
+}
+
+QSize ElidedLabel::minimumSizeHint() const
+{
+    const QSize full = sizeHint();
+    const QFontMetrics metrics = fontMetrics();
+    const int least = metrics.horizontalAdvance(QChar(0x2026)) + 2 * metrics.averageCharWidth();
+    return QSize(std::min(full.width(), least), full.height());
+}
+
+void ElidedLabel::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    style()->drawItemText(&painter, contentsRect(),
+                          QStyle::visualAlignment(layoutDirection(), alignment()), palette(),
+                          isEnabled(), shownText(), foregroundRole());
+}
 
 PersonLabel::PersonLabel(QWidget *parent)
     : QWidget(parent)
@@ -74,19 +104,4 @@ QString PersonLabel::spokenText(const QString &name, const QString &handle, bool
     if (!handle.isEmpty())
         spoken += QStringLiteral(", @") + handle;
     return spoken;
-}
-
-QString PersonLabel::nameText() const
-{
-    return m_name->text();
-}
-
-QString PersonLabel::handleText() const
-{
-    return m_handle->text();
-}
-
-bool PersonLabel::isOfficial() const
-{
-    return !m_mark->isHidden();
 }

@@ -1,14 +1,34 @@
 #pragma once
 
+#include "ui/common/PaintedMarks.h"
+
 #include <QByteArray>
+#include <QLabel>
 #include <QString>
 #include <QWidget>
 
 #include <optional>
 
 class AvatarView;
-class ElidedLabel;
-class OfficialMark;
+
+// One line of plain text that gives way to its column: when narrower than the text, it shows
+// the start of it followed by "…". Its minimum width is a few characters, so a long text never
+// decides how wide the column is; its size hint is still the whole text. text() and the
+// accessible name stay the whole text.
+class ElidedLabel : public QLabel
+{
+    Q_OBJECT
+public:
+    explicit ElidedLabel(QWidget *parent = nullptr);
+
+    // The text as drawn at the current width.
+    QString shownText() const;
+
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};
 
 // A person at a glance: a 56-pixel avatar, the name (followed by "공식" for an official
 // account) and, below it, "@" and the handle when there is one. Used as the label of buttons
@@ -29,10 +49,10 @@ public:
     // The person as one line for screen readers: the name, the official mark, the handle.
     static QString spokenText(const QString &name, const QString &handle, bool official);
 
-    QString nameText() const;
+    QString nameText() const { return m_name->text(); }
     // "@handle", or empty when the handle is.
-    QString handleText() const;
-    bool isOfficial() const;
+    QString handleText() const { return m_handle->text(); }
+    bool isOfficial() const { return !m_mark->isHidden(); }
 
 private:
     AvatarView *m_avatar;

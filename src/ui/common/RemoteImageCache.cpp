@@ -57,15 +57,12 @@ void RemoteImageCache::fetch(const QString &address, QObject *context, Callback 
         context = this;
     const QUrl url(address.trimmed());
     // file:, qrc: and the like would read local data: such an address fails at once.
-    if (!isFetchable(url)) {
-        deliverLater(context, std::move(done), QImage());
+    const QImage kept = cached(address);
+    if (!kept.isNull() || !isFetchable(url)) {
+        deliverLater(context, std::move(done), kept);
         return;
     }
     const QString key = keyOf(url);
-    if (const QImage *image = m_cache.object(key)) {
-        deliverLater(context, std::move(done), *image);
-        return;
-    }
     const bool started = m_waiting.contains(key);
     m_waiting[key].append({QPointer<QObject>(context), std::move(done)});
     if (!started)
@@ -109,11 +106,8 @@ void RemoteImageCache::finish(QNetworkReply *reply, const QString &key, QByteArr
     if (reply->error() == QNetworkReply::NoError && status == 200) {
         body.append(reply->read(m_downloadLimit + 1 - body.size()));
         if (!body.isEmpty() && body.size() <= m_downloadLimit) {
-            ImageDecodeJob::Request request;
-            request.bytes = std::move(body);
-            request.maxSide = maxSide;
             ImageDecodeJob::start(
-                std::move(request), this,
+                {.bytes = std::move(body), .maxSide = maxSide}, this,
                 [this, key](const ImageDecodeJob::Result &result) { deliver(key, result.image); });
             return;
         }

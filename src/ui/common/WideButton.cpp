@@ -92,10 +92,6 @@ void WideButton::changeEvent(QEvent *event)
         // Enabled by the caller while busy: it stays locked until the work ends.
         applyState();
     }
-    if (event->type() == QEvent::ApplicationPaletteChange || event->type() == QEvent::PaletteChange)
-        update();
-    else if (event->type() == QEvent::ApplicationFontChange || event->type() == QEvent::FontChange)
-        updateGeometry();
     QAbstractButton::changeEvent(event);
 }
 

@@ -15,7 +15,7 @@ class WideButton : public QAbstractButton
 {
     Q_OBJECT
 public:
-    enum class Role { Normal, Destructive, Cancel };
+    enum class Role { Normal, Destructive };
 
     explicit WideButton(const QString &title = {}, Role role = Role::Normal,
                         QWidget *parent = nullptr);

@@ -3,7 +3,7 @@
 
 #include "ui/common/ImageFile.h"
 #include "ui/common/ImageShrink.h"
-#include "ui/common/JPEGImage.h"
+#include "ui/common/MessagePhoto.h"
 
 #include <QBuffer>
 #include <QFileDialog>
