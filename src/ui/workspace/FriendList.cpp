@@ -49,12 +49,8 @@ protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);
-        if (underMouse() || isDown() || hasFocus()) {
-            SidebarRowPaint::paintPlate(
-                painter, rect(),
-                UiMetrics::shade(palette(),
-                                 isDown() ? UiMetrics::Shade::pressed : UiMetrics::Shade::hover));
-        }
+        UiMetrics::paintButtonState(painter, *this, SidebarRowPaint::plateRect(rect()),
+                                    UiMetrics::FocusMark::shade);
         const int side = SidebarRowPaint::contentSide;
         const QRect area(side, 4, width() - 2 * side, UiMetrics::avatarSize);
         PersonPaint::paint(painter, area, m_account, false, palette(),

@@ -83,12 +83,8 @@ void RoomTitleButton::paintEvent(QPaintEvent *)
     if (!m_subtitle.isEmpty())
         contentHeight += lineSpacing + foot.height();
     int y = (height() - contentHeight) / 2;
-    if (m_focusRing && hasFocus()) {
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(UiMetrics::focusRing(palette()));
-        painter.drawRoundedRect(QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5),
-                                UiMetrics::plateRadius, UiMetrics::plateRadius);
-    }
+    if (m_focusRing)
+        UiMetrics::paintFocusRing(painter, *this, QRectF(rect()).adjusted(1, 1, -1, -1));
     if (isDown())
         painter.setOpacity(0.6);
 

@@ -69,16 +69,13 @@ protected:
             edge.setAlphaF(0.12f);
             painter.setPen(QPen(edge, 1));
             painter.drawPath(plate);
-        } else if (underMouse()) {
-            QPainterPath plate;
-            plate.addRoundedRect(QRectF(rect()), radius - 2, radius - 2);
-            painter.fillPath(plate, UiMetrics::shade(p, UiMetrics::Shade::hover));
+        } else {
+            // The chosen segment's plate is its state; the others shade as any flat button.
+            UiMetrics::paintButtonState(painter, *this, rect(), UiMetrics::FocusMark::none,
+                                        radius - 2);
         }
-        if (hasFocus() && m_keyboardFocus) {
-            painter.setPen(UiMetrics::focusRing(p));
-            painter.setBrush(Qt::NoBrush);
-            painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), radius - 2, radius - 2);
-        }
+        if (m_keyboardFocus)
+            UiMetrics::paintFocusRing(painter, *this, rect(), radius - 2);
         const QFont font = ChatFont::body(isChecked() ? QFont::DemiBold : QFont::Normal);
         painter.setFont(font);
         painter.setPen(p.color(QPalette::WindowText));
@@ -126,21 +123,12 @@ protected:
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);
-        if (underMouse() || isDown()) {
-            painter.fillRect(
-                rect(),
-                UiMetrics::shade(palette(),
-                                 isDown() ? UiMetrics::Shade::pressed : UiMetrics::Shade::hover));
-        }
+        UiMetrics::paintButtonState(painter, *this, rect(), UiMetrics::FocusMark::ring, 0);
         painter.setFont(ChatFont::body(QFont::DemiBold));
         // The own-bubble blue, lifted where a dark window would leave it too faint to read.
         painter.setPen(ChatColor::readableAccent(ChatColor::mineBubble(palette()), palette()));
         const QRect area = rect().adjusted(padding, 0, -padding, 0);
         painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
-        if (hasFocus()) {
-            painter.setPen(UiMetrics::focusRing(palette()));
-            painter.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
-        }
     }
 
 private:

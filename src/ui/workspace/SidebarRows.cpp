@@ -15,7 +15,6 @@
 #include <QApplication>
 #include <QListView>
 #include <QPainter>
-#include <QPainterPath>
 #include <QStyleOptionButton>
 
 #include <algorithm>
@@ -34,24 +33,27 @@ void prepareList(QListView &view)
 
 void paintBackground(QPainter &painter, const QStyleOptionViewItem &option)
 {
+    QColor fill;
     if (option.state & QStyle::State_Selected) {
         const auto group
             = (option.state & QStyle::State_Active) ? QPalette::Active : QPalette::Inactive;
-        paintPlate(painter, option.rect, option.palette.color(group, QPalette::Highlight));
+        fill = option.palette.color(group, QPalette::Highlight);
     } else if (option.state & QStyle::State_MouseOver) {
-        paintPlate(painter, option.rect, UiMetrics::shade(option.palette, UiMetrics::Shade::hover));
+        fill = UiMetrics::shade(option.palette, UiMetrics::Shade::hover);
+    } else {
+        return;
     }
-}
-
-void paintPlate(QPainter &painter, const QRect &row, const QColor &fill)
-{
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    QPainterPath plate;
-    plate.addRoundedRect(QRectF(row.adjusted(inset / 2, 1, -inset / 2, -1)), UiMetrics::plateRadius,
-                         UiMetrics::plateRadius);
-    painter.fillPath(plate, fill);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(fill);
+    painter.drawRoundedRect(plateRect(option.rect), UiMetrics::plateRadius, UiMetrics::plateRadius);
     painter.restore();
+}
+
+QRectF plateRect(const QRect &row)
+{
+    return QRectF(row.adjusted(inset / 2, 1, -inset / 2, -1));
 }
 
 QColor textColor(const QStyleOptionViewItem &option, bool secondary)

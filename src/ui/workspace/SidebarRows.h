@@ -24,8 +24,8 @@ constexpr int contentSide = inset + 4;
 
 // The plate behind a selected or hovered row.
 void paintBackground(QPainter &painter, const QStyleOptionViewItem &option);
-// That plate in `fill`, for a row that is a widget of its own.
-void paintPlate(QPainter &painter, const QRect &row, const QColor &fill);
+// Where that plate lies in a row.
+QRectF plateRect(const QRect &row);
 // Primary or secondary text colour for the row's state.
 QColor textColor(const QStyleOptionViewItem &option, bool secondary);
 
