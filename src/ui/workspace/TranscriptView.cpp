@@ -7,6 +7,7 @@
 #include "ui/common/DecodedImageCache.h"
 #include "ui/common/ImageDecodeJob.h"
 #include "ui/common/MessageText.h"
+#include "ui/common/StoreTask.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/workspace/RoomView.h"
 #include "ui/workspace/TranscriptDelegate.h"
@@ -131,33 +132,37 @@ void TranscriptView::arrive()
     loadRoom();
 }
 
-QCoro::Task<> TranscriptView::loadRoom()
+void TranscriptView::loadRoom()
 {
-    QPointer<TranscriptView> self(this);
-    QPointer<LocalStore> store(&m_store);
     const QUuid roomId = m_roomId;
     const std::optional<PushOpen> before = m_store.pushTarget();
     const std::optional<QUuid> awaited = before ? std::optional(before->token) : std::nullopt;
-    try {
-        co_await m_store.loadRoom(roomId);
-    } catch (...) {
-        // The store reports its own failures; the spinner ends all the same.
-    }
-    if (!store)
-        co_return;
-    if (self)
-        m_room.setLoading(false);
-    if (!self || !m_onScreen) {
-        // Left, or the information panel took the place, before the load ended: the
-        // notification this load was to reveal has nowhere to show and must not open the room
-        // again later. A newer one is for the transcript that has come since.
-        const std::optional<PushOpen> target = store->pushTarget();
-        if (target && target->conversationId == roomId && target->token == awaited)
-            store->setPushTarget(std::nullopt);
-        co_return;
-    }
+    // The store reports its own failures; the spinner ends all the same. The answer is the
+    // store's: a notification this load was to reveal is settled even when the view has gone.
+    LocalStore *store = &m_store;
+    StoreTask::whenDone(
+        m_store.loadRoom(roomId), store, [self = QPointer(this), store, roomId, awaited] {
+            if (self && self->m_onScreen) {
+                self->loaded();
+                return;
+            }
+            if (self)
+                self->m_room.setLoading(false);
+            // Left, or the information panel took the place, before the load
+            // ended: the notification this load was to reveal has nowhere to
+            // show and must not open the room again later. A newer one is for
+            // the transcript that has come since.
+            const std::optional<PushOpen> target = store->pushTarget();
+            if (target && target->conversationId == roomId && target->token == awaited)
+                store->setPushTarget(std::nullopt);
+        });
+}
+
+void TranscriptView::loaded()
+{
+    m_room.setLoading(false);
     if (revealPush())
-        co_return;
+        return;
     // The notified message is not among those loaded: forget it and stay at the end.
     const std::optional<PushOpen> target = m_store.pushTarget();
     if (target && target->conversationId == m_roomId)

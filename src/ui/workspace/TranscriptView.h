@@ -4,7 +4,6 @@
 #include "model/HandOver.h"
 #include "ui/workspace/BottomFollow.h"
 
-#include <QCoroTask>
 #include <QTimer>
 #include <QUuid>
 #include <QWidget>
@@ -62,7 +61,8 @@ private:
     void connectList();
     // Reveal the notified message, else pin; then load the room.
     void arrive();
-    QCoro::Task<> loadRoom();
+    void loadRoom();
+    void loaded();
     void pinToBottom();
     bool revealPush();
     void handleAnchor(const TranscriptAnchor &anchor);
