@@ -76,7 +76,15 @@ QWidget *InfoPanel::buildBody()
 
     m_header = new InfoPanelHeader(holder);
     m_header->setObjectName(QStringLiteral("roomHeader"));
-    connect(m_header, &InfoPanelHeader::photoRequested, this, &InfoPanel::pickPhoto);
+    connect(m_header, &InfoPanelHeader::photoRequested, this, [this] {
+        // A cancelled dialog or a file that cannot be read as a picture leaves the room's photo
+        // as it is: only a picture replaces it. The dialog closes with the panel, and then
+        // nothing runs.
+        ImageFile::pick(this, ImageShrink::avatarSide, [this](std::optional<QByteArray> jpeg) {
+            if (jpeg)
+                m_store.setRoomPhoto(m_conversationId, jpeg);
+        });
+    });
     connect(m_header, &InfoPanelHeader::saveRequested, this, &InfoPanel::saveTitle);
     connect(m_header, &InfoPanelHeader::peerClicked, this, &InfoPanel::profileRequested);
     connect(m_header->titleField(), &QLineEdit::textChanged, this, &InfoPanel::refreshTitleButtons);
@@ -100,8 +108,7 @@ InfoPanel::~InfoPanel()
 
 QWidget *InfoPanel::buildMembers(QWidget *parent)
 {
-    auto *group = new SettingsGroup(parent);
-    m_members = group;
+    m_members = new SettingsGroup(parent);
     m_members->setObjectName(QStringLiteral("members"));
 
     m_memberModel = new MemberListModel(m_store, m_conversationId, this);
@@ -118,15 +125,25 @@ QWidget *InfoPanel::buildMembers(QWidget *parent)
     connect(delegate, &PersonRowDelegate::actionClicked, this, [this](const QModelIndex &index) {
         m_store.kick(m_conversationId, index.data(AccountListModel::IdRole).toUuid());
     });
-    group->addRow(m_memberList);
+    m_members->addRow(m_memberList);
 
-    m_invite = group->addAction(QStringLiteral("멤버 초대"), QStringLiteral("invite"), false,
-                                [this] { openInvite(); });
+    m_invite = m_members->addAction(
+        QStringLiteral("멤버 초대"), QStringLiteral("invite"), false, [this] {
+            if (m_inviteDialog) {
+                m_inviteDialog->raise();
+                return;
+            }
+            m_inviteDialog = SheetHost::create(this, new MemberInvite(m_store, m_conversationId),
+                                               QSize(420, 360));
+            m_inviteDialog->setObjectName(QStringLiteral("inviteDialog"));
+            m_inviteDialog->setWindowTitle(QStringLiteral("멤버 초대"));
+            m_inviteDialog->open();
+        });
 
-    m_cap = footnote(QStringLiteral("인원 상한은 20명입니다."), QStringLiteral("cap"), group);
+    m_cap = footnote(QStringLiteral("인원 상한은 20명입니다."), QStringLiteral("cap"), m_members);
     m_cap->setContentsMargins(14, 12, 14, 12);
-    group->addRow(m_cap);
-    return group;
+    m_members->addRow(m_cap);
+    return m_members;
 }
 
 QWidget *InfoPanel::buildSwitches(QWidget *parent)
@@ -322,30 +339,6 @@ void InfoPanel::followSavedTitle()
     m_savedTitle.reset();
     if (field->text() != room->title)
         field->setText(room->title);
-}
-
-void InfoPanel::pickPhoto()
-{
-    // A cancelled dialog or a file that cannot be read as a picture leaves the room's photo as
-    // it is: only a picture replaces it. The dialog closes with the panel, and then nothing runs.
-    ImageFile::pick(this, ImageShrink::avatarSide, [this](std::optional<QByteArray> jpeg) {
-        if (jpeg)
-            m_store.setRoomPhoto(m_conversationId, jpeg);
-    });
-}
-
-void InfoPanel::openInvite()
-{
-    if (m_inviteDialog) {
-        m_inviteDialog->raise();
-        return;
-    }
-    QDialog *dialog
-        = SheetHost::create(this, new MemberInvite(m_store, m_conversationId), QSize(420, 360));
-    dialog->setObjectName(QStringLiteral("inviteDialog"));
-    dialog->setWindowTitle(QStringLiteral("멤버 초대"));
-    m_inviteDialog = dialog;
-    dialog->open();
 }
 
 std::optional<Account> InfoPanel::roomPeer() const

@@ -69,8 +69,6 @@ private:
     std::optional<Account> roomPeer() const;
     void saveTitle();
     void followSavedTitle();
-    void pickPhoto();
-    void openInvite();
 
     LocalStore &m_store;
     const QUuid m_conversationId;
@@ -81,7 +79,7 @@ private:
     QPushButton *m_done;
     QScrollArea *m_body;
     InfoPanelHeader *m_header;
-    QWidget *m_members;
+    SettingsGroup *m_members;
     MemberListModel *m_memberModel;
     QListView *m_memberList;
     ActionRow *m_invite;

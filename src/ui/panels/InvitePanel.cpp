@@ -127,10 +127,8 @@ void InvitePanel::share()
     QDesktopServices::openUrl(mailUrl(m_link));
 }
 
-InviteRequest::InviteRequest(LocalStore &store, const InviteOutcome &outcome, QWidget *parent)
+InviteRequest::InviteRequest(LocalStore &store, const InviteOutcome &, QWidget *parent)
     : PageBase(QStringLiteral("inviteRequest"), parent)
-    , m_store(store)
-    , m_outcome(outcome)
 {
     QVBoxLayout *column = pageColumn(24, 12);
     QLabel *title = PanelParts::label(QStringLiteral("친구 요청"), QStringLiteral("title"),
@@ -150,16 +148,16 @@ InviteRequest::InviteRequest(LocalStore &store, const InviteOutcome &outcome, QW
     column->addStretch(1);
 
     // The store clears the outcome before it talks to the service, so the sheet can go at once.
-    connect(accept, &WideButton::clicked, this, [this] {
-        m_store.acceptInvite();
+    connect(accept, &WideButton::clicked, this, [this, &store] {
+        store.acceptInvite();
         emit closeRequested();
     });
-    connect(reject, &WideButton::clicked, this, [this] {
-        m_store.rejectInvite();
+    connect(reject, &WideButton::clicked, this, [this, &store] {
+        store.rejectInvite();
         emit closeRequested();
     });
-    connect(close, &QPushButton::clicked, this, [this] {
-        m_store.setInviteOutcome(std::nullopt);
+    connect(close, &QPushButton::clicked, this, [this, &store] {
+        store.setInviteOutcome(std::nullopt);
         emit closeRequested();
     });
 }

@@ -51,10 +51,4 @@ class InviteRequest : public PageBase
     Q_OBJECT
 public:
     InviteRequest(LocalStore &store, const InviteOutcome &outcome, QWidget *parent = nullptr);
-
-    const InviteOutcome &outcome() const { return m_outcome; }
-
-private:
-    LocalStore &m_store;
-    InviteOutcome m_outcome;
 };

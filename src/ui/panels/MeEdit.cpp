@@ -135,7 +135,11 @@ QWidget *MeEdit::handleSection()
     section->column()->addLayout(handleRow);
     for (QLabel *line : {m_handleOnce, m_format, m_takenLine, m_notice})
         section->column()->addWidget(line);
-    connect(m_handle, &QLineEdit::textChanged, this, &MeEdit::handleEdited);
+    connect(m_handle, &QLineEdit::textChanged, this, [this] {
+        m_taken = false;
+        m_formatError = false;
+        edited();
+    });
     return section;
 }
 
@@ -150,11 +154,6 @@ QString MeEdit::typedHandle(const QString &text)
 void MeEdit::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    fill();
-}
-
-void MeEdit::fill()
-{
     // Once, from the account as it is when the page first appears with somebody signed in;
     // later changes from elsewhere do not overwrite what the user is editing.
     if (m_ready)
@@ -205,13 +204,6 @@ void MeEdit::pickPhoto(bool emptyOnCancel)
                     });
 }
 
-void MeEdit::handleEdited()
-{
-    m_taken = false;
-    m_formatError = false;
-    edited();
-}
-
 void MeEdit::edited()
 {
     m_refusal.reset();
@@ -225,24 +217,21 @@ void MeEdit::save()
     m_saving = true;
     m_refusal.reset();
     refresh();
-    StoreTask::whenDone(
-        m_store.saveMe(m_name->text(), m_handle->text(), m_photo), this,
-        [this](std::optional<std::optional<ProfileSaveError>> outcome) { saved(outcome); });
-}
-
-void MeEdit::saved(const std::optional<std::optional<ProfileSaveError>> &outcome)
-{
-    // No outcome: the save failed and the store has said why.
-    const std::optional<ProfileSaveError> error = outcome.value_or(std::nullopt);
-    m_saving = false;
-    m_taken = error == ProfileSaveError::handleTaken;
-    m_formatError = error == ProfileSaveError::invalidHandle;
-    refresh();
-    // Saved, with nothing to report: the page closes, but only while it is the page shown. A
-    // slow answer that comes after the user went to another page must not take them away
-    // from it.
-    if (outcome && !error && !m_refusal && !m_store.notice() && isVisible())
-        emit closeRequested();
+    StoreTask::whenDone(m_store.saveMe(m_name->text(), m_handle->text(), m_photo), this,
+                        [this](std::optional<std::optional<ProfileSaveError>> outcome) {
+                            // No outcome: the save failed and the store has said why.
+                            const std::optional<ProfileSaveError> error
+                                = outcome.value_or(std::nullopt);
+                            m_saving = false;
+                            m_taken = error == ProfileSaveError::handleTaken;
+                            m_formatError = error == ProfileSaveError::invalidHandle;
+                            refresh();
+                            // Saved, with nothing to report: the page closes, but only while it is
+                            // the page shown. A slow answer that comes after the user went to
+                            // another page must not take them away from it.
+                            if (outcome && !error && !m_refusal && !m_store.notice() && isVisible())
+                                emit closeRequested();
+                        });
 }
 
 void MeEdit::refresh()

@@ -6,7 +6,6 @@
 
 #include <optional>
 
-enum class ProfileSaveError;
 class AvatarView;
 class LocalStore;
 class QLabel;
@@ -41,12 +40,9 @@ private:
     QWidget *handleSection();
     bool changed() const;
     bool canFinish() const;
-    void fill();
     void pickPhoto(bool emptyOnCancel);
-    void handleEdited();
     void edited();
     void save();
-    void saved(const std::optional<std::optional<ProfileSaveError>> &outcome);
     void refresh();
 
     LocalStore &m_store;

@@ -126,9 +126,7 @@ private:
     void refresh();
     void decodeLocal(const QByteArray &bytes);
     void showRemoteOrNothing(const std::optional<ChatMessage> &message);
-    void showRemote(const QString &address);
     void loadRemote();
-    void writeFile(const QString &path, const QByteArray &bytes);
     void setFailed(bool failed);
     void placeOverlays();
 
@@ -137,7 +135,6 @@ private:
     MediaPhotoView *m_photo;
     QWidget *m_bar;
     QLabel *m_failure;
-    QNetworkAccessManager *m_network = nullptr;
     QPointer<PhotoDownload> m_download;
     QPointer<QFileDialog> m_saveDialog;
     QByteArray m_localBytes; // the bytes of the local photo on show or being decoded

@@ -78,33 +78,33 @@ QWidget *ProfileView::actions(QWidget *holder)
 {
     m_actions = new QWidget(holder);
     auto *buttons = bareBox<QVBoxLayout>(m_actions, 8);
-    auto add = [&](const QString &title, const QString &name, WideButton::Role role) {
+    using Role = WideButton::Role;
+    const auto add = [&](const QString &title, const QString &name, Role role,
+                         std::function<void()> action = {}) {
         WideButton *button = PanelParts::wideButton(title, name, m_actions, role);
         buttons->addWidget(button);
+        if (action)
+            connect(button, &WideButton::clicked, this, std::move(action));
         return button;
     };
-    using Role = WideButton::Role;
-    m_accept = add(QStringLiteral("수락"), QStringLiteral("accept"), Role::Normal);
-    m_reject = add(QStringLiteral("거절"), QStringLiteral("reject"), Role::Destructive);
+    m_accept = add(QStringLiteral("수락"), QStringLiteral("accept"), Role::Normal,
+                   [this] { m_store.acceptFriend(m_userId); });
+    m_reject = add(QStringLiteral("거절"), QStringLiteral("reject"), Role::Destructive,
+                   [this] { m_store.rejectFriend(m_userId); });
     m_requested = add(QStringLiteral("요청함"), QStringLiteral("requested"), Role::Normal);
     m_requested->setDisabled(true);
-    m_talk = add(QStringLiteral("대화"), QStringLiteral("talk"), Role::Normal);
-    m_request = add(QStringLiteral("친구 요청"), QStringLiteral("request"), Role::Normal);
-    m_unblock = add(QStringLiteral("차단 해제"), QStringLiteral("unblock"), Role::Normal);
-    m_block = add(QStringLiteral("차단"), QStringLiteral("block"), Role::Destructive);
-    m_report = add(QStringLiteral("신고"), QStringLiteral("report"), Role::Destructive);
-
-    connect(m_accept, &WideButton::clicked, this, [this] { m_store.acceptFriend(m_userId); });
-    connect(m_reject, &WideButton::clicked, this, [this] { m_store.rejectFriend(m_userId); });
-    connect(m_talk, &WideButton::clicked, this, [this] { emit chatRequested(m_userId); });
-    connect(m_request, &WideButton::clicked, this, [this] { m_store.requestFriend(m_userId); });
-    connect(m_unblock, &WideButton::clicked, this, [this] { m_store.unblock(m_userId); });
-    connect(m_block, &WideButton::clicked, this, [this] {
+    m_talk = add(QStringLiteral("대화"), QStringLiteral("talk"), Role::Normal,
+                 [this] { emit chatRequested(m_userId); });
+    m_request = add(QStringLiteral("친구 요청"), QStringLiteral("request"), Role::Normal,
+                    [this] { m_store.requestFriend(m_userId); });
+    m_unblock = add(QStringLiteral("차단 해제"), QStringLiteral("unblock"), Role::Normal,
+                    [this] { m_store.unblock(m_userId); });
+    m_block = add(QStringLiteral("차단"), QStringLiteral("block"), Role::Destructive, [this] {
         LocalStore &store = m_store;
         confirm(QStringLiteral("차단할까요?"), QStringLiteral("차단"), true,
                 [&store, id = m_userId] { store.block(id); });
     });
-    connect(m_report, &WideButton::clicked, this, [this] {
+    m_report = add(QStringLiteral("신고"), QStringLiteral("report"), Role::Destructive, [this] {
         // A fresh id each time: a second report of the same person is a new request.
         emit reportRequested(ReportDraft{QUuid::createUuid(), m_userId, std::nullopt});
     });

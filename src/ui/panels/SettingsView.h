@@ -24,8 +24,6 @@ signals:
     void deleteAccountRequested();
 
 private:
-    QWidget *switches(QWidget *parent);
-    QWidget *actions(QWidget *parent);
     void refresh();
 
     LocalStore &m_store;
