@@ -15,6 +15,7 @@
 #include "ui/panels/SettingsRows.h"
 #include "ui/panels/StoreRedraw.h"
 
+#include <QAbstractButton>
 #include <QBoxLayout>
 #include <QDialog>
 #include <QHideEvent>

@@ -10,18 +10,17 @@
 #include <optional>
 
 struct Account;
-class ActionRow;
 struct Conversation;
 class InfoPanelHeader;
 class LocalStore;
 class MemberListModel;
 
+class QAbstractButton;
 class QLabel;
 class QListView;
 class QPushButton;
 class QScrollArea;
 class SettingsGroup;
-class SwitchRow;
 
 // The room's information, shown by the room pane in place of its transcript and composer. A group
 // shows its photo, name and members (its owner may change the photo and the name, remove members
@@ -82,17 +81,17 @@ private:
     SettingsGroup *m_members;
     MemberListModel *m_memberModel;
     QListView *m_memberList;
-    ActionRow *m_invite;
+    QAbstractButton *m_invite;
     QLabel *m_cap;
-    SwitchRow *m_notify;
-    SwitchRow *m_pin;
+    QAbstractButton *m_notify;
+    QAbstractButton *m_pin;
     QWidget *m_broadcast;
-    SwitchRow *m_broadcastSwitch;
+    QAbstractButton *m_broadcastSwitch;
     SettingsGroup *m_actions;
-    ActionRow *m_leave;
-    ActionRow *m_block;
-    ActionRow *m_unblock;
-    ActionRow *m_clear;
-    ActionRow *m_report;
+    QAbstractButton *m_leave;
+    QAbstractButton *m_block;
+    QAbstractButton *m_unblock;
+    QAbstractButton *m_clear;
+    QAbstractButton *m_report;
     QPointer<QDialog> m_inviteDialog;
 };

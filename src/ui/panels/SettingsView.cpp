@@ -7,6 +7,7 @@
 #include "ui/panels/SettingsRows.h"
 #include "ui/panels/StoreRedraw.h"
 
+#include <QAbstractButton>
 #include <QBoxLayout>
 #include <QCoreApplication>
 #include <QLabel>
