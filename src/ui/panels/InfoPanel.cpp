@@ -49,21 +49,6 @@ InfoPanel::InfoPanel(LocalStore &store, const QUuid &conversationId, QWidget *pa
     QWidget *bar = titleBar(QStringLiteral("대화 정보"), closeButton(), m_done);
     bar->setContentsMargins(16, 0, 16, 0);
 
-    auto *page = bareBox<QVBoxLayout>(this);
-    page->addWidget(bar);
-    page->addWidget(buildBody(), 1);
-
-    new StoreRedraw(
-        m_store,
-        {&LocalStore::conversationsChanged, &LocalStore::accountsChanged,
-         &LocalStore::blocksChanged, &LocalStore::officialLinksChanged,
-         &LocalStore::sessionChanged},
-        [this] { refresh(); }, this);
-    refresh();
-}
-
-QWidget *InfoPanel::buildBody()
-{
     // The sections, in a column at most 600 wide in the middle of a scrolling list.
     auto *list = new QWidget;
     auto *across = new QHBoxLayout(list);
@@ -97,7 +82,18 @@ QWidget *InfoPanel::buildBody()
 
     m_body = scroller(list);
     m_body->setObjectName(QStringLiteral("body"));
-    return m_body;
+
+    auto *page = bareBox<QVBoxLayout>(this);
+    page->addWidget(bar);
+    page->addWidget(m_body, 1);
+
+    new StoreRedraw(
+        m_store,
+        {&LocalStore::conversationsChanged, &LocalStore::accountsChanged,
+         &LocalStore::blocksChanged, &LocalStore::officialLinksChanged,
+         &LocalStore::sessionChanged},
+        [this] { refresh(); }, this);
+    refresh();
 }
 
 InfoPanel::~InfoPanel()

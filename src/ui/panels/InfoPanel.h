@@ -53,7 +53,6 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
-    QWidget *buildBody();
     QWidget *buildMembers(QWidget *parent);
     QWidget *buildSwitches(QWidget *parent);
     QWidget *buildActions(QWidget *parent);

@@ -22,6 +22,15 @@ bool parsesAsUrl(const QString &link)
     return !link.isEmpty() && QUrl(link, QUrl::StrictMode).isValid();
 }
 
+// The new mail that "공유" opens: no recipient, the link as its body.
+QUrl mailUrl(const QString &link)
+{
+    QUrl mail(QStringLiteral("mailto:"));
+    // Fully encoded, so that "&", "=" or "#" in a link cannot end the body early.
+    mail.setQuery(QStringLiteral("body=") + QString::fromLatin1(QUrl::toPercentEncoding(link)));
+    return mail;
+}
+
 } // namespace
 
 InvitePanel::InvitePanel(LocalStore &store, QWidget *parent)
@@ -70,14 +79,6 @@ InvitePanel::InvitePanel(LocalStore &store, QWidget *parent)
 
     present(QString(), std::nullopt);
     load();
-}
-
-QUrl InvitePanel::mailUrl(const QString &link)
-{
-    QUrl mail(QStringLiteral("mailto:"));
-    // Fully encoded, so that "&", "=" or "#" in a link cannot end the body early.
-    mail.setQuery(QStringLiteral("body=") + QString::fromLatin1(QUrl::toPercentEncoding(link)));
-    return mail;
 }
 
 void InvitePanel::present(const QString &link, const std::optional<QString> &note)

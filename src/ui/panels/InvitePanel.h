@@ -24,8 +24,6 @@ public:
     std::optional<QString> note() const { return m_note; }
 
     static QString copiedText() { return QStringLiteral("링크를 복사했습니다."); }
-    // The new mail that "공유" opens: no recipient, the link as its body.
-    static QUrl mailUrl(const QString &link);
 
 private:
     void load();

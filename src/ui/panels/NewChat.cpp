@@ -17,7 +17,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPainter>
-#include <QPointer>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStackedWidget>

@@ -209,14 +209,10 @@ QLabel *label(const QString &text, const QString &name, const QFont &font, QWidg
 
 QLabel *messageLine(Tone tone, const QString &name, QWidget *parent, const QString &text)
 {
-    auto *line = new QLabel(text, parent);
-    line->setObjectName(name);
+    // Wrapped, so that a long service message wraps inside the column instead of widening it.
+    QLabel *line = label(text, name, ChatFont::footnote(), parent, Ink::Normal, Wrap::Yes);
     if (tone == Tone::Failure)
         ChatColor::keepAlert(line, QPalette::WindowText);
-    line->setTextFormat(Qt::PlainText);
-    // setWordWrap so that a long service message wraps inside the column instead of widening it.
-    line->setWordWrap(true);
-    line->setFont(ChatFont::footnote());
     line->hide();
     return line;
 }

@@ -159,7 +159,7 @@ QList<Account> MemberListModel::members(const LocalStore &store, const QUuid &ro
         Account unknown;
         unknown.id = member.userId;
         unknown.kind = AccountKind::person;
-        unknown.displayName = unknownName();
+        unknown.displayName = QStringLiteral("회원");
         rows.append(unknown);
     }
     return rows;
