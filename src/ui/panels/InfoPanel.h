@@ -36,7 +36,6 @@ public:
     InfoPanel(LocalStore &store, const QUuid &conversationId, QWidget *parent = nullptr);
     ~InfoPanel() override;
 
-    QUuid conversationId() const { return m_conversationId; }
     // The member-invite sheet's dialog while it is up.
     QDialog *inviteDialog() const { return m_inviteDialog; }
 

@@ -71,14 +71,21 @@ InvitePanel::InvitePanel(LocalStore &store, QWidget *parent)
     column->addWidget(renew);
 
     connect(m_copy, &WideButton::clicked, this, &InvitePanel::copyLink);
-    connect(m_share, &QPushButton::clicked, this, &InvitePanel::share);
+    connect(m_share, &QPushButton::clicked, this, [this] {
+        if (!parsesAsUrl(m_link))
+            return;
+        copyLink();
+        QDesktopServices::openUrl(mailUrl(m_link));
+    });
     connect(renew, &WideButton::clicked, this, [this] {
         confirm(QStringLiteral("이전 링크는 바로 사용할 수 없게 됩니다."),
                 QStringLiteral("새로 만들기"), false, [this] { rotate(); });
     });
 
     present(QString(), std::nullopt);
-    load();
+    StoreTask::whenDone(
+        m_store.inviteURL(), this, std::nullopt,
+        [this](std::optional<QString> link) { present(link.value_or(QString()), m_note); });
 }
 
 void InvitePanel::present(const QString &link, const std::optional<QString> &note)
@@ -92,11 +99,14 @@ void InvitePanel::present(const QString &link, const std::optional<QString> &not
     m_share->setVisible(parsesAsUrl(link));
 }
 
-void InvitePanel::load()
+void InvitePanel::copyLink()
 {
-    StoreTask::whenDone(
-        m_store.inviteURL(), this, std::nullopt,
-        [this](std::optional<QString> link) { present(link.value_or(QString()), m_note); });
+    if (m_link.isEmpty())
+        return;
+    QClipboard *clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(m_link);
+    present(m_link, copiedText());
 }
 
 void InvitePanel::rotate()
@@ -108,24 +118,6 @@ void InvitePanel::rotate()
                             if (link)
                                 present(*link, std::nullopt);
                         });
-}
-
-void InvitePanel::copyLink()
-{
-    if (m_link.isEmpty())
-        return;
-    QClipboard *clipboard = QGuiApplication::clipboard();
-    clipboard->clear();
-    clipboard->setText(m_link);
-    present(m_link, copiedText());
-}
-
-void InvitePanel::share()
-{
-    if (!parsesAsUrl(m_link))
-        return;
-    copyLink();
-    QDesktopServices::openUrl(mailUrl(m_link));
 }
 
 InviteRequest::InviteRequest(LocalStore &store, const InviteOutcome &, QWidget *parent)

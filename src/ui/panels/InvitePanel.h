@@ -21,15 +21,12 @@ public:
     explicit InvitePanel(LocalStore &store, QWidget *parent = nullptr);
 
     QString link() const { return m_link; }
-    std::optional<QString> note() const { return m_note; }
 
     static QString copiedText() { return QStringLiteral("링크를 복사했습니다."); }
 
 private:
-    void load();
     void rotate();
     void copyLink();
-    void share();
     void present(const QString &link, const std::optional<QString> &note);
 
     LocalStore &m_store;

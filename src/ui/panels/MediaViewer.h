@@ -106,7 +106,6 @@ public:
     MediaViewer(LocalStore &store, const QUuid &messageId, QWidget *parent = nullptr);
     ~MediaViewer() override;
 
-    QUuid messageId() const { return m_messageId; }
     MediaPhotoView::Kind shownKind() const { return m_photo->kind(); }
     qreal scale() const { return m_photo->scale(); }
     // The last save could not be done; the failure line shows.

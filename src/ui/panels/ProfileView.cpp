@@ -25,31 +25,8 @@ ProfileView::ProfileView(LocalStore &store, const QUuid &userId, QWidget *parent
     QWidget *holder = column->parentWidget();
     m_scroll = scroller(content);
     bareBox<QVBoxLayout>(this)->addWidget(m_scroll);
-    column->addLayout(header(holder));
 
-    m_bio = new QLabel(holder);
-    m_bio->setObjectName(QStringLiteral("bio"));
-    m_bio->setTextFormat(Qt::PlainText);
-    m_bio->setWordWrap(true);
-    m_bio->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    column->addWidget(m_bio);
-    m_closedInbox = PanelParts::label(kClosedInboxText, QStringLiteral("closedInbox"),
-                                      ChatFont::subheadline(), holder, PanelParts::Ink::Secondary,
-                                      PanelParts::Wrap::Yes);
-    column->addWidget(m_closedInbox);
-    column->addWidget(actions(holder));
-
-    new StoreRedraw(
-        m_store,
-        {&LocalStore::accountsChanged, &LocalStore::blocksChanged, &LocalStore::friendsChanged,
-         &LocalStore::conversationsChanged, &LocalStore::sessionChanged},
-        [this] { refresh(); }, this);
-    refresh();
-}
-
-// The photo, the name with its mark and the handle, centred across the column.
-QLayout *ProfileView::header(QWidget *holder)
-{
+    // The photo, the name with its mark and the handle, centred across the column.
     m_avatar = new AvatarView(96, holder);
     m_avatar->setObjectName(QStringLiteral("avatar"));
     m_name = PanelParts::label(QString(), QStringLiteral("name"), ChatFont::title2(), holder,
@@ -70,7 +47,26 @@ QLayout *ProfileView::header(QWidget *holder)
     header->addWidget(m_avatar, 0, Qt::AlignHCenter);
     header->addLayout(nameRow);
     header->addWidget(m_handle);
-    return header;
+    column->addLayout(header);
+
+    m_bio = new QLabel(holder);
+    m_bio->setObjectName(QStringLiteral("bio"));
+    m_bio->setTextFormat(Qt::PlainText);
+    m_bio->setWordWrap(true);
+    m_bio->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    column->addWidget(m_bio);
+    m_closedInbox = PanelParts::label(kClosedInboxText, QStringLiteral("closedInbox"),
+                                      ChatFont::subheadline(), holder, PanelParts::Ink::Secondary,
+                                      PanelParts::Wrap::Yes);
+    column->addWidget(m_closedInbox);
+    column->addWidget(actions(holder));
+
+    new StoreRedraw(
+        m_store,
+        {&LocalStore::accountsChanged, &LocalStore::blocksChanged, &LocalStore::friendsChanged,
+         &LocalStore::conversationsChanged, &LocalStore::sessionChanged},
+        [this] { refresh(); }, this);
+    refresh();
 }
 
 // Every action has its button; refresh() shows those that fit, in this order.
