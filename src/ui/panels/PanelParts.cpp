@@ -257,16 +257,6 @@ void RowButton::setPressable(bool pressable)
     update();
 }
 
-QSize RowButton::sizeHint() const
-{
-    return m_row->sizeHint();
-}
-
-QSize RowButton::minimumSizeHint() const
-{
-    return m_row->minimumSize();
-}
-
 bool RowButton::hitButton(const QPoint &pos) const
 {
     return m_pressable && rect().contains(pos);
