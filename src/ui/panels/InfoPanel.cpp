@@ -4,11 +4,7 @@
 #include "store/LocalStore.h"
 #include "ui/common/BareBox.h"
 #include "ui/common/ChatFont.h"
-#include "ui/common/DisplayText.h"
-#include "ui/common/ImageFile.h"
-#include "ui/common/ImageShrink.h"
 #include "ui/common/UiMetrics.h"
-#include "ui/panels/InfoPanelHeader.h"
 #include "ui/panels/MemberInvite.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/PersonRows.h"
@@ -60,21 +56,7 @@ InfoPanel::InfoPanel(LocalStore &store, const QUuid &conversationId, QWidget *pa
     across->addStretch(0);
     auto *sections = bareBox<QVBoxLayout>(holder, sectionGap);
 
-    m_header = new InfoPanelHeader(holder);
-    m_header->setObjectName(QStringLiteral("roomHeader"));
-    connect(m_header, &InfoPanelHeader::photoRequested, this, [this] {
-        // A cancelled dialog or a file that cannot be read as a picture leaves the room's photo
-        // as it is: only a picture replaces it. The dialog closes with the panel, and then
-        // nothing runs.
-        ImageFile::pick(this, ImageShrink::avatarSide, [this](std::optional<QByteArray> jpeg) {
-            if (jpeg)
-                m_store.setRoomPhoto(m_conversationId, jpeg);
-        });
-    });
-    connect(m_header, &InfoPanelHeader::saveRequested, this, &InfoPanel::saveTitle);
-    connect(m_header, &InfoPanelHeader::peerClicked, this, &InfoPanel::profileRequested);
-    connect(m_header->titleField(), &QLineEdit::textChanged, this, &InfoPanel::refreshTitleButtons);
-    sections->addWidget(m_header);
+    sections->addWidget(buildHeader(holder));
     sections->addWidget(buildMembers(holder));
     sections->addWidget(buildSwitches(holder));
     sections->addWidget(buildActions(holder));
@@ -236,12 +218,7 @@ void InfoPanel::refresh()
     const bool official = m_store.isOfficial(*room);
     const std::optional<Account> peer = m_store.otherAccount(*room);
 
-    m_header->setContent({.room = *room,
-                          .title = DisplayText::name(m_store.conversationTitle(*room)),
-                          .owner = owner,
-                          .official = official,
-                          .peer = group ? std::nullopt : peer});
-    m_header->setVisible(group || peer);
+    refreshHeader(*room, owner, official, peer);
 
     m_members->setVisible(group);
     if (group) {
@@ -282,7 +259,7 @@ void InfoPanel::fillTitle()
     const std::optional<Conversation> room = m_store.conversation(m_conversationId);
     if (!room)
         return;
-    m_header->titleField()->setText(room->title);
+    m_titleField->setText(room->title);
     m_titleReady = true;
 }
 
@@ -291,9 +268,8 @@ void InfoPanel::refreshTitleButtons()
     const std::optional<Conversation> room = m_store.conversation(m_conversationId);
     // "완료" follows the draft as it stands, untrimmed, so it may show where saving would do
     // nothing (a draft of blanks, or the title with a trailing blank).
-    m_done->setVisible(room && mayRename(*room)
-                       && !sameText(m_header->titleField()->text(), room->title));
-    m_header->setSaveVisible(room && canSaveTitle(*room));
+    m_done->setVisible(room && mayRename(*room) && !sameText(m_titleField->text(), room->title));
+    m_save->setVisible(room && canSaveTitle(*room));
 }
 
 bool InfoPanel::mayRename(const Conversation &room) const
@@ -303,7 +279,7 @@ bool InfoPanel::mayRename(const Conversation &room) const
 
 bool InfoPanel::canSaveTitle(const Conversation &room) const
 {
-    const QString name = trimmedText(m_header->titleField()->text());
+    const QString name = trimmedText(m_titleField->text());
     return mayRename(room) && !name.isEmpty() && !sameText(name, room.title);
 }
 
@@ -313,7 +289,7 @@ void InfoPanel::saveTitle()
     if (!room || !canSaveTitle(*room))
         return;
     // As typed: the store trims the name and cuts it to 40 characters.
-    m_savedTitle = m_header->titleField()->text();
+    m_savedTitle = m_titleField->text();
     m_store.rename(m_conversationId, *m_savedTitle);
     followSavedTitle();
     refreshTitleButtons();
@@ -326,16 +302,15 @@ void InfoPanel::followSavedTitle()
     if (!m_savedTitle)
         return;
     const std::optional<Conversation> room = m_store.conversation(m_conversationId);
-    QLineEdit *field = m_header->titleField();
-    if (field->text() != *m_savedTitle) {
+    if (m_titleField->text() != *m_savedTitle) {
         m_savedTitle.reset();
         return;
     }
     if (!room || room->title != LocalStore::storedTitle(*m_savedTitle))
         return;
     m_savedTitle.reset();
-    if (field->text() != room->title)
-        field->setText(room->title);
+    if (m_titleField->text() != room->title)
+        m_titleField->setText(room->title);
 }
 
 std::optional<Account> InfoPanel::roomPeer() const

@@ -10,16 +10,19 @@
 #include <optional>
 
 struct Account;
+class AvatarView;
 struct Conversation;
-class InfoPanelHeader;
+class LineLimitedText;
 class LocalStore;
 class MemberListModel;
-
+class PersonLabel;
 class QAbstractButton;
 class QLabel;
+class QLineEdit;
 class QListView;
 class QPushButton;
 class QScrollArea;
+class RowButton;
 class SettingsGroup;
 
 // The room's information, shown by the room pane in place of its transcript and composer. A group
@@ -52,6 +55,14 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
+    // The first section (InfoPanelHeader.cpp): a group's photo and name, or the peer.
+    QWidget *buildHeader(QWidget *parent);
+    QWidget *buildGroupHeader(QWidget *parent);
+    QWidget *buildOfficialHeader(QWidget *parent);
+    void refreshHeader(const Conversation &room, bool owner, bool official,
+                       const std::optional<Account> &peer);
+    void pickPhoto();
+
     QWidget *buildMembers(QWidget *parent);
     QWidget *buildSwitches(QWidget *parent);
     QWidget *buildActions(QWidget *parent);
@@ -70,12 +81,29 @@ private:
     LocalStore &m_store;
     const QUuid m_conversationId;
     bool m_titleReady = false;
+    bool m_expanded = false; // the official account's description is unfolded
     // The name as typed when it was last saved, until the store holds it.
     std::optional<QString> m_savedTitle;
 
     QPushButton *m_done;
     QScrollArea *m_body;
-    InfoPanelHeader *m_header;
+    QWidget *m_header;
+    QWidget *m_group;
+    QAbstractButton *m_photoButton;
+    AvatarView *m_ownerPhoto;
+    AvatarView *m_memberPhoto;
+    QLabel *m_memberTitle;
+    QPushButton *m_file;
+    QLineEdit *m_titleField;
+    QPushButton *m_save;
+    QWidget *m_official;
+    AvatarView *m_officialPhoto;
+    QLabel *m_officialName;
+    LineLimitedText *m_bio;
+    QPushButton *m_more;
+    QLabel *m_closedNote;
+    RowButton *m_person;
+    PersonLabel *m_personLabel;
     SettingsGroup *m_members;
     MemberListModel *m_memberModel;
     QListView *m_memberList;
