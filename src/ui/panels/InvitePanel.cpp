@@ -57,6 +57,7 @@ InvitePanel::InvitePanel(LocalStore &store, QWidget *parent)
 
     m_noteLabel = PanelParts::label(QString(), QStringLiteral("note"), ChatFont::subheadline(),
                                     holder, PanelParts::Ink::Secondary);
+    m_noteLabel->hide();
     column->addWidget(m_noteLabel);
 
     m_copy = PanelParts::wideButton(QStringLiteral("복사"), QStringLiteral("copy"), holder);
@@ -82,19 +83,16 @@ InvitePanel::InvitePanel(LocalStore &store, QWidget *parent)
                 QStringLiteral("새로 만들기"), false, [this] { rotate(); });
     });
 
-    present(QString(), std::nullopt);
-    StoreTask::whenDone(
-        m_store.inviteURL(), this, std::nullopt,
-        [this](std::optional<QString> link) { present(link.value_or(QString()), m_note); });
+    present(QString());
+    StoreTask::whenDone(m_store.inviteURL(), this, std::nullopt,
+                        [this](std::optional<QString> link) { present(link.value_or(QString())); });
 }
 
-void InvitePanel::present(const QString &link, const std::optional<QString> &note)
+void InvitePanel::present(const QString &link)
 {
     m_link = link;
-    m_note = note;
     // A blank keeps the line's height while there is no link yet.
     m_linkLabel->setText(link.isEmpty() ? QStringLiteral(" ") : link);
-    PanelParts::showMessage(m_noteLabel, note);
     m_copy->setDisabled(link.isEmpty());
     m_share->setVisible(parsesAsUrl(link));
 }
@@ -106,7 +104,7 @@ void InvitePanel::copyLink()
     QClipboard *clipboard = QGuiApplication::clipboard();
     clipboard->clear();
     clipboard->setText(m_link);
-    present(m_link, copiedText());
+    PanelParts::showMessage(m_noteLabel, copiedText());
 }
 
 void InvitePanel::rotate()
@@ -115,8 +113,10 @@ void InvitePanel::rotate()
     // answers last is the one shown. A failure was reported by the store; the old link stays.
     StoreTask::whenDone(m_store.rotateInvite(), this, std::nullopt,
                         [this](std::optional<QString> link) {
-                            if (link)
-                                present(*link, std::nullopt);
+                            if (!link)
+                                return;
+                            present(*link);
+                            PanelParts::showMessage(m_noteLabel, std::nullopt);
                         });
 }
 

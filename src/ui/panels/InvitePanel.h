@@ -3,8 +3,6 @@
 #include "model/HandOver.h"
 #include "ui/panels/PageBase.h"
 
-#include <optional>
-
 class LocalStore;
 class QLabel;
 class QPushButton;
@@ -27,11 +25,10 @@ public:
 private:
     void rotate();
     void copyLink();
-    void present(const QString &link, const std::optional<QString> &note);
+    void present(const QString &link);
 
     LocalStore &m_store;
     QString m_link;
-    std::optional<QString> m_note;
     QLabel *m_linkLabel;
     QLabel *m_noteLabel;
     WideButton *m_copy;

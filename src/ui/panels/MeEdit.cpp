@@ -136,8 +136,8 @@ QWidget *MeEdit::handleSection()
     for (QLabel *line : {m_handleOnce, m_format, m_takenLine, m_notice})
         section->column()->addWidget(line);
     connect(m_handle, &QLineEdit::textChanged, this, [this] {
-        m_taken = false;
-        m_formatError = false;
+        m_takenLine->hide();
+        m_format->hide();
         edited();
     });
     return section;
@@ -223,8 +223,8 @@ void MeEdit::save()
                             const std::optional<ProfileSaveError> error
                                 = outcome.value_or(std::nullopt);
                             m_saving = false;
-                            m_taken = error == ProfileSaveError::handleTaken;
-                            m_formatError = error == ProfileSaveError::invalidHandle;
+                            m_takenLine->setVisible(error == ProfileSaveError::handleTaken);
+                            m_format->setVisible(error == ProfileSaveError::invalidHandle);
                             refresh();
                             // Saved, with nothing to report: the page closes, but only while it is
                             // the page shown. A slow answer that comes after the user went to
@@ -244,8 +244,6 @@ void MeEdit::refresh()
     const bool locked = me && me->handleChanged;
     m_handle->setEnabled(!locked);
     m_handleOnce->setVisible(locked);
-    m_format->setVisible(m_formatError);
-    m_takenLine->setVisible(m_taken);
     // With the service, its refusals come back as the notice only: they are repeated here.
     PanelParts::showMessage(m_notice, m_store.client() ? m_refusal : std::nullopt);
     m_done->setEnabled(canFinish());

@@ -47,8 +47,6 @@ private:
 
     LocalStore &m_store;
     std::optional<QByteArray> m_photo;
-    bool m_taken = false;
-    bool m_formatError = false;
     bool m_saving = false;
     bool m_ready = false;
     // The notice that the last save raised, kept by the page: the workspace's banner takes the

@@ -287,8 +287,7 @@ void NewChat::toggle(const QUuid &id)
 void NewChat::createFailed()
 {
     m_create->setBusy(false);
-    m_failed = true;
-    refresh();
+    PanelParts::showMessage(m_failedLine, failedText());
 }
 
 void NewChat::refresh()
@@ -298,10 +297,8 @@ void NewChat::refresh()
     m_friends->refresh();
     m_friends->setChosen(m_chosen);
 
-    const bool offerTalk = !m_naming && m_chosen.size() == 1;
-    const bool offerNext = !m_naming && !m_chosen.isEmpty();
-    m_talk->setVisible(offerTalk);
-    m_next->setVisible(offerNext);
+    m_talk->setVisible(!m_naming && m_chosen.size() == 1);
+    m_next->setVisible(!m_naming && !m_chosen.isEmpty());
 
     m_chipArea->setVisible(!m_chosen.isEmpty());
     refreshChips();
@@ -318,8 +315,6 @@ void NewChat::refresh()
     m_miss->setVisible(searching && m_lookupMiss);
 
     m_stages->setCurrentIndex(m_naming ? 1 : 0);
-    PanelParts::showMessage(m_failedLine,
-                            m_failed ? std::optional<QString>(failedText()) : std::nullopt);
 }
 
 void NewChat::refreshChips()

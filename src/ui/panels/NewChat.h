@@ -71,7 +71,6 @@ private:
     std::optional<Account> m_lookup;
     bool m_lookupMiss = false;
     bool m_naming = false;
-    bool m_failed = false;
 
     QPushButton *m_talk;
     QPushButton *m_next;

@@ -174,7 +174,7 @@ void ReportSheet::send()
 
 void ReportSheet::refused(const QString &failure)
 {
-    m_error = failure;
+    PanelParts::showMessage(m_errorLine, failure);
     m_sending = false;
     refresh();
 }
@@ -185,6 +185,5 @@ void ReportSheet::refresh()
         row->setChosen(m_reason == row->reason());
     // Choosing another reason hides the note but keeps its text for a return to "기타".
     m_note->setVisible(m_reason == ReportReason::other);
-    PanelParts::showMessage(m_errorLine, m_error);
     m_send->setEnabled(canSend());
 }
