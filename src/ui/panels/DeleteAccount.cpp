@@ -17,10 +17,8 @@ DeleteAccount::DeleteAccount(LocalStore &store, QWidget *parent)
     for (const QString &line : {QStringLiteral("프로필과 대화 참여 정보가 삭제됩니다."),
                                 QStringLiteral("상대에게는 이름이 \"알 수 없음\"으로 보입니다."),
                                 QStringLiteral("아이디는 30일 동안 다시 사용할 수 없습니다.")}) {
-        auto *label = new QLabel(line, holder);
-        label->setTextFormat(Qt::PlainText);
-        label->setWordWrap(true);
-        column->addWidget(label);
+        column->addWidget(PanelParts::label(line, QString(), QFont(), holder,
+                                            PanelParts::Ink::Normal, PanelParts::Wrap::Yes));
     }
 
     QLineEdit *phrase = PanelParts::textField(confirmationWord(), QStringLiteral("phrase"), holder);

@@ -168,27 +168,17 @@ void MeEdit::showEvent(QShowEvent *event)
     refresh();
 }
 
-bool MeEdit::changed() const
-{
-    const std::optional<Account> me = m_store.me();
-    if (!me)
-        return false;
-    // Texts compare as the records do, canonically: the same name typed in another Unicode
-    // form is no change.
-    if (!me->handleChanged && !sameText(LocalStore::normalizedHandle(m_handle->text()), me->handle))
-        return true;
-    // The name as typed: blanks around an unchanged name count as a change.
-    return !sameText(m_name->text(), me->displayName) || m_photo != me->avatarJPEG;
-}
-
 bool MeEdit::canFinish() const
 {
-    if (!changed() || m_saving)
-        return false;
-    if (!isValidDisplayName(trimmedText(m_name->text())))
-        return false;
     const std::optional<Account> me = m_store.me();
-    return (me && me->handleChanged) || LocalStore::isValidHandle(m_handle->text());
+    if (!me || m_saving || !isValidDisplayName(trimmedText(m_name->text())))
+        return false;
+    // Texts compare as the records do, canonically: the same name typed in another Unicode
+    // form is no change. The name counts as typed: blanks around an unchanged name are a change.
+    const bool changed = (!me->handleChanged
+                          && !sameText(LocalStore::normalizedHandle(m_handle->text()), me->handle))
+        || !sameText(m_name->text(), me->displayName) || m_photo != me->avatarJPEG;
+    return changed && (me->handleChanged || LocalStore::isValidHandle(m_handle->text()));
 }
 
 void MeEdit::pickPhoto(bool emptyOnCancel)

@@ -38,7 +38,6 @@ protected:
 private:
     QWidget *photoSection();
     QWidget *handleSection();
-    bool changed() const;
     bool canFinish() const;
     void pickPhoto(bool emptyOnCancel);
     void edited();

@@ -2,7 +2,6 @@
 
 #include "store/LocalStore.h"
 #include "ui/common/AccountListModel.h"
-#include "ui/common/ChatColor.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/PersonRows.h"
 #include "ui/panels/StoreRedraw.h"
@@ -59,9 +58,8 @@ MemberInvite::MemberInvite(LocalStore &store, const QUuid &conversationId, QWidg
 
     QVBoxLayout *column = pageColumn(16, 8);
     column->addWidget(header);
-    auto *empty = new QLabel(emptyText());
-    empty->setObjectName(QStringLiteral("empty"));
-    ChatColor::keepSecondary(empty);
+    QLabel *empty = PanelParts::label(emptyText(), QStringLiteral("empty"), QFont(), nullptr,
+                                      PanelParts::Ink::Secondary);
     column->addLayout(listOrEmpty(list, empty), 1);
 
     new StoreRedraw(

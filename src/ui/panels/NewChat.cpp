@@ -216,19 +216,17 @@ QWidget *NewChat::listArea(QWidget *parent)
     m_result = new LookupResultRow(m_store, listArea);
     m_miss = PanelParts::label(missText(), QStringLiteral("miss"), ChatFont::subheadline(),
                                listArea, PanelParts::Ink::Secondary);
+    m_miss->setContentsMargins(FriendPickDelegate::padding + 4, 4, FriendPickDelegate::padding, 8);
 
     auto *findRow = new QHBoxLayout;
     findRow->setContentsMargins(FriendPickDelegate::padding, 4, FriendPickDelegate::padding, 4);
     findRow->addWidget(m_find);
     findRow->addStretch(1);
-    auto *missRow = new QHBoxLayout;
-    missRow->setContentsMargins(FriendPickDelegate::padding + 4, 4, FriendPickDelegate::padding, 8);
-    missRow->addWidget(m_miss);
     auto *listColumn = bareBox<QVBoxLayout>(listArea);
     listColumn->addWidget(list);
     listColumn->addLayout(findRow);
     listColumn->addWidget(m_result);
-    listColumn->addLayout(missRow);
+    listColumn->addWidget(m_miss);
     listColumn->addStretch(1);
     return listArea;
 }

@@ -49,10 +49,8 @@ ProfileView::ProfileView(LocalStore &store, const QUuid &userId, QWidget *parent
     header->addWidget(m_handle);
     column->addLayout(header);
 
-    m_bio = new QLabel(holder);
-    m_bio->setObjectName(QStringLiteral("bio"));
-    m_bio->setTextFormat(Qt::PlainText);
-    m_bio->setWordWrap(true);
+    m_bio = PanelParts::label(QString(), QStringLiteral("bio"), QFont(), holder,
+                              PanelParts::Ink::Normal, PanelParts::Wrap::Yes);
     m_bio->setTextInteractionFlags(Qt::TextSelectableByMouse);
     column->addWidget(m_bio);
     m_closedInbox = PanelParts::label(kClosedInboxText, QStringLiteral("closedInbox"),
