@@ -112,8 +112,8 @@ QWidget *MeEdit::photoSection()
 QWidget *MeEdit::handleSection()
 {
     auto *section = new FormSection(this);
-    auto *at = new QLabel(QStringLiteral("@"), section);
-    ChatColor::keepSecondary(at);
+    QLabel *at = PanelParts::label(QStringLiteral("@"), QString(), QFont(), section,
+                                   PanelParts::Ink::Secondary);
     m_handle = PanelParts::textField(QStringLiteral("아이디"), QStringLiteral("handle"), section);
     // No correction or capitals offered by an input method: a handle is typed as it is.
     m_handle->setInputMethodHints(Qt::ImhNoAutoUppercase | Qt::ImhNoPredictiveText

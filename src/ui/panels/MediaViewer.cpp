@@ -144,11 +144,6 @@ MediaViewer::~MediaViewer()
     delete m_download;
 }
 
-bool MediaViewer::isDownloading() const
-{
-    return m_download && m_download->isRunning();
-}
-
 void MediaViewer::refresh()
 {
     const std::optional<ChatMessage> message = m_store.message(m_messageId);

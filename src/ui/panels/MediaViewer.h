@@ -111,7 +111,7 @@ public:
     // The last save could not be done; the failure line shows.
     bool saveFailed() const { return m_failed; }
     // The download of the remote photo is on its way.
-    bool isDownloading() const;
+    bool isDownloading() const { return m_download && m_download->isRunning(); }
 
     // "저장": asks where to write the stored bytes (a window-modal file dialog, not waited for).
     void save();

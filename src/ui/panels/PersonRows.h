@@ -94,7 +94,6 @@ private:
         friend bool operator==(const Marks &, const Marks &) = default;
     };
     QHash<QUuid, Marks> currentMarks() const;
-    static QList<Account> members(const LocalStore &store, const QUuid &roomId);
 
     LocalStore &m_store;
     QUuid m_roomId;

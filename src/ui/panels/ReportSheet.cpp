@@ -29,9 +29,7 @@ public:
     {
         setObjectName(rawText(reason));
         setAccessibleName(rawText(reason));
-        auto *label = new QLabel(rawText(reason), this);
-        label->setTextFormat(Qt::PlainText);
-        addPart(label);
+        addPart(PanelParts::label(rawText(reason), QString(), QFont(), this));
         addStretch(1);
         setLeadingRoom(PanelParts::buttonInset);
         setMinimumHeight(UiMetrics::controlHeight);
