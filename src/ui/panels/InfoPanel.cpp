@@ -58,7 +58,7 @@ InfoPanel::InfoPanel(LocalStore &store, const QUuid &conversationId, QWidget *pa
 
     sections->addWidget(buildHeader(holder));
     sections->addWidget(buildMembers(holder));
-    sections->addWidget(buildSwitches(holder));
+    addSwitches(sections);
     sections->addWidget(buildActions(holder));
     sections->addStretch(1);
 
@@ -125,11 +125,9 @@ QWidget *InfoPanel::buildMembers(QWidget *parent)
     return m_members;
 }
 
-QWidget *InfoPanel::buildSwitches(QWidget *parent)
+void InfoPanel::addSwitches(QVBoxLayout *sections)
 {
-    auto *holder = new QWidget(parent);
-    auto *column = bareBox<QVBoxLayout>(holder, sectionGap);
-
+    QWidget *holder = sections->parentWidget();
     // Each switch sets its value in the store; the panel then shows the store's value at once.
     auto *notices = new SettingsGroup(holder);
     m_notify
@@ -141,7 +139,7 @@ QWidget *InfoPanel::buildSwitches(QWidget *parent)
         m_store.setPinned(m_conversationId, on);
         refresh();
     });
-    column->addWidget(notices);
+    sections->addWidget(notices);
 
     m_broadcast = new QWidget(holder);
     m_broadcast->setObjectName(QStringLiteral("broadcast"));
@@ -158,8 +156,7 @@ QWidget *InfoPanel::buildSwitches(QWidget *parent)
                               QStringLiteral("broadcastFooter"), m_broadcast);
     footer->setContentsMargins(14, 0, 14, 0);
     broadcast->addWidget(footer);
-    column->addWidget(m_broadcast);
-    return holder;
+    sections->addWidget(m_broadcast);
 }
 
 QWidget *InfoPanel::buildActions(QWidget *parent)

@@ -64,7 +64,7 @@ private:
     void pickPhoto();
 
     QWidget *buildMembers(QWidget *parent);
-    QWidget *buildSwitches(QWidget *parent);
+    void addSwitches(QVBoxLayout *sections);
     QWidget *buildActions(QWidget *parent);
 
     void refresh();

@@ -440,8 +440,7 @@ PhotoDownload::~PhotoDownload()
 
 void PhotoDownload::finish()
 {
-    QNetworkReply *reply = m_reply;
-    m_reply = nullptr;
+    QNetworkReply *reply = std::exchange(m_reply, nullptr);
     if (!reply)
         return;
     reply->deleteLater();

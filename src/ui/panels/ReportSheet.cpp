@@ -137,12 +137,11 @@ ReportSheet::ReportSheet(const ReportDraft &draft, QWidget *parent)
     column->addWidget(m_errorLine);
     column->addStretch(1);
 
-    QPushButton *close = closeButton(Qt::AlignLeft);
-    m_send = PanelParts::plainButton(QStringLiteral("보내기"), this, Qt::AlignRight,
-                                     QStringLiteral("send"));
     QBoxLayout *bottom = PanelParts::outsetLayout(Qt::Horizontal, PanelParts::buttonInset,
                                                   PanelParts::buttonInset);
-    bottom->addWidget(close);
+    bottom->addWidget(closeButton(Qt::AlignLeft));
+    m_send = PanelParts::plainButton(QStringLiteral("보내기"), this, Qt::AlignRight,
+                                     QStringLiteral("send"));
     bottom->addStretch(1);
     bottom->addWidget(m_send);
     column->addLayout(bottom);
