@@ -86,9 +86,7 @@ bool ActionRowDelegate::editorEvent(QEvent *event, QAbstractItemModel *,
         trigger(index, part);
     // A press left to the view moves the current row there; the release still comes here, as
     // the view passes on the release of a click on the row it pressed.
-    if (type == QEvent::MouseButtonPress && m_pressMovesCurrent)
-        return false;
-    return part != nothing;
+    return part != nothing && !(type == QEvent::MouseButtonPress && m_pressMovesCurrent);
 }
 
 bool ActionRowDelegate::eventFilter(QObject *watched, QEvent *event)
