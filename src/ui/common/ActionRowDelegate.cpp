@@ -7,9 +7,10 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
-ActionRowDelegate::ActionRowDelegate(QAbstractItemView *view)
+ActionRowDelegate::ActionRowDelegate(QAbstractItemView *view, bool pressMovesCurrent)
     : QStyledItemDelegate(view)
     , m_view(view)
+    , m_pressMovesCurrent(pressMovesCurrent)
 {
     view->setItemDelegate(this);
     view->setMouseTracking(true);
@@ -83,7 +84,9 @@ bool ActionRowDelegate::editorEvent(QEvent *event, QAbstractItemModel *,
     m_pressedPart = m_pressed.isValid() ? part : nothing;
     if (click)
         trigger(index, part);
-    return part != nothing;
+    // A press left to the view moves the current row there; the release still comes here, as
+    // the view passes on the release of a click on the row it pressed.
+    return part != nothing && !(type == QEvent::MouseButtonPress && m_pressMovesCurrent);
 }
 
 bool ActionRowDelegate::eventFilter(QObject *watched, QEvent *event)

@@ -20,8 +20,9 @@ public:
     static constexpr int nothing = -1;
     static constexpr int person = 0;
 
-    // Becomes the delegate of `view` and handles its keys and its screen reader's actions.
-    explicit ActionRowDelegate(QAbstractItemView *view);
+    // Becomes the delegate of `view` and handles its keys and its screen reader's actions. With
+    // `pressMovesCurrent`, a press also makes its row the view's current one, as in a plain list.
+    explicit ActionRowDelegate(QAbstractItemView *view, bool pressMovesCurrent = false);
 
 signals:
     void personClicked(const QModelIndex &row);
@@ -54,6 +55,7 @@ private:
     void trigger(const QModelIndex &row, int part);
 
     QAbstractItemView *m_view;
+    bool m_pressMovesCurrent;
     QPersistentModelIndex m_pressed;
     int m_pressedPart = nothing;
 };

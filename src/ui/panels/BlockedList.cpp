@@ -35,13 +35,15 @@ protected:
 
 BlockedList::BlockedList(LocalStore &store, QWidget *parent)
     : PageBase(QStringLiteral("blockedList"), parent)
-    , m_store(store)
-    , m_model(new BlockedListModel(store, this))
 {
+    auto *model = new BlockedListModel(store, this);
     auto *list = new QListView(this);
-    setUpList(list, m_model, QStringLiteral("list"), QStringLiteral("차단 목록"));
+    setUpList(list, model, QStringLiteral("list"), QStringLiteral("차단 목록"));
     auto *delegate = new BlockedRowDelegate(list);
-    connect(delegate, &BlockedRowDelegate::actionClicked, this, &BlockedList::unblock);
+    // The row goes on the next refresh, once the store's list has changed.
+    connect(delegate, &BlockedRowDelegate::actionClicked, this, [&store](const QModelIndex &row) {
+        store.unblock(row.data(AccountListModel::IdRole).toUuid());
+    });
 
     // The empty list is a single row with the text.
     QStackedLayout *body = listOrEmpty(list,
@@ -55,14 +57,6 @@ BlockedList::BlockedList(LocalStore &store, QWidget *parent)
     page->addLayout(body, 1);
 
     new StoreRedraw(
-        m_store, {&LocalStore::blocksChanged, &LocalStore::accountsChanged},
-        [this] { m_model->refresh(); }, this);
-}
-
-void BlockedList::unblock(const QModelIndex &index)
-{
-    if (!index.isValid())
-        return;
-    // The row goes on the next refresh, once the store's list has changed.
-    m_store.unblock(index.data(AccountListModel::IdRole).toUuid());
+        store, {&LocalStore::blocksChanged, &LocalStore::accountsChanged},
+        [model] { model->refresh(); }, this);
 }

@@ -2,7 +2,6 @@
 
 #include "ui/panels/PageBase.h"
 
-class AccountListModel;
 class LocalStore;
 
 // The block list page: the blocked accounts that the store lists, each with "해제", which lifts
@@ -15,10 +14,4 @@ public:
     explicit BlockedList(LocalStore &store, QWidget *parent = nullptr);
 
     static QString emptyText() { return QStringLiteral("차단한 계정이 없습니다."); }
-
-private:
-    void unblock(const QModelIndex &index);
-
-    LocalStore &m_store;
-    AccountListModel *m_model;
 };

@@ -9,7 +9,6 @@
 
 DeleteAccount::DeleteAccount(LocalStore &store, QWidget *parent)
     : PageBase(QStringLiteral("deleteAccountPage"), parent)
-    , m_store(store)
 {
     QVBoxLayout *column = formColumn(16);
     QWidget *holder = column->parentWidget();
@@ -18,29 +17,28 @@ DeleteAccount::DeleteAccount(LocalStore &store, QWidget *parent)
     for (const QString &line : {QStringLiteral("프로필과 대화 참여 정보가 삭제됩니다."),
                                 QStringLiteral("상대에게는 이름이 \"알 수 없음\"으로 보입니다."),
                                 QStringLiteral("아이디는 30일 동안 다시 사용할 수 없습니다.")}) {
-        auto *label = new QLabel(line, holder);
-        label->setTextFormat(Qt::PlainText);
-        label->setWordWrap(true);
-        column->addWidget(label);
+        column->addWidget(PanelParts::label(line, QString(), QFont(), holder,
+                                            PanelParts::Ink::Normal, PanelParts::Wrap::Yes));
     }
 
-    m_phrase = PanelParts::textField(confirmationWord(), QStringLiteral("phrase"), holder);
-    m_phrase->setMinimumHeight(34);
-    column->addWidget(m_phrase);
+    QLineEdit *phrase = PanelParts::textField(confirmationWord(), QStringLiteral("phrase"), holder);
+    phrase->setMinimumHeight(34);
+    column->addWidget(phrase);
 
-    m_delete = PanelParts::wideButton(QStringLiteral("계정 삭제"), QStringLiteral("delete"), holder,
-                                      WideButton::Role::Destructive);
-    m_delete->setDisabled(true);
-    column->addWidget(m_delete);
+    WideButton *remove
+        = PanelParts::wideButton(QStringLiteral("계정 삭제"), QStringLiteral("delete"), holder,
+                                 WideButton::Role::Destructive);
+    remove->setDisabled(true);
+    column->addWidget(remove);
 
     addCloseRow(column);
 
     // The whole text must be the word: a blank before or after it does not count.
-    connect(m_phrase, &QLineEdit::textChanged, this,
-            [this](const QString &text) { m_delete->setDisabled(text != confirmationWord()); });
-    connect(m_delete, &WideButton::clicked, this, [this] {
-        m_delete->setBusy(true);
-        m_store.deleteAccount();
+    connect(phrase, &QLineEdit::textChanged, remove,
+            [remove](const QString &text) { remove->setDisabled(text != confirmationWord()); });
+    connect(remove, &WideButton::clicked, this, [remove, &store] {
+        remove->setBusy(true);
+        store.deleteAccount();
     });
-    PanelParts::focusWhenShown(this, m_phrase);
+    PanelParts::focusWhenShown(this, phrase);
 }

@@ -3,8 +3,6 @@
 #include "ui/panels/PageBase.h"
 
 class LocalStore;
-class QLineEdit;
-class WideButton;
 
 // The account deletion page: what deleting means, a field for the confirmation word and the
 // destructive button, which stays disabled until the field holds exactly "삭제". There is no
@@ -17,9 +15,4 @@ public:
     explicit DeleteAccount(LocalStore &store, QWidget *parent = nullptr);
 
     static QString confirmationWord() { return QStringLiteral("삭제"); }
-
-private:
-    LocalStore &m_store;
-    QLineEdit *m_phrase;
-    WideButton *m_delete;
 };

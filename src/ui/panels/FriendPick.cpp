@@ -152,9 +152,8 @@ LookupResultRow::LookupResultRow(LocalStore &store, QWidget *parent)
     m_request
         = PanelParts::pushButton(QStringLiteral("요청"), QStringLiteral("resultRequest"), this);
     m_accept = PanelParts::pushButton(QStringLiteral("수락"), QStringLiteral("resultAccept"), this);
-    m_requested = new QLabel(QStringLiteral("요청함"), this);
-    m_requested->setObjectName(QStringLiteral("resultRequested"));
-    ChatColor::keepSecondary(m_requested);
+    m_requested = PanelParts::label(QStringLiteral("요청함"), QStringLiteral("resultRequested"),
+                                    QFont(), this, PanelParts::Ink::Secondary);
 
     auto *row = bareBox<QHBoxLayout>(this, 8);
     row->setContentsMargins(FriendPickDelegate::padding, 4, FriendPickDelegate::padding, 4);

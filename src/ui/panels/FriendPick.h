@@ -2,9 +2,9 @@
 
 #include "model/Account.h"
 #include "ui/common/AccountListModel.h"
+#include "ui/common/ActionRowDelegate.h"
 
 #include <QList>
-#include <QStyledItemDelegate>
 #include <QUuid>
 
 class ChoiceButton;
@@ -37,14 +37,16 @@ private:
 
 // Paints a row of the new-conversation sheet's friend list: the check symbol
 // ("checkmark.circle.fill" while chosen, else "circle") in a 44-pixel box, then the person. The
-// whole row is the button; the list's clicked() is its action.
-class FriendPickDelegate : public QStyledItemDelegate
+// whole row is the button (personClicked()); a press makes its row the current one.
+class FriendPickDelegate : public ActionRowDelegate
 {
     Q_OBJECT
 public:
     static constexpr int padding = 8;
 
-    using QStyledItemDelegate::QStyledItemDelegate;
+    explicit FriendPickDelegate(QAbstractItemView *view)
+        : ActionRowDelegate(view, true)
+    { }
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override;

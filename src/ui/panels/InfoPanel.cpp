@@ -4,17 +4,14 @@
 #include "store/LocalStore.h"
 #include "ui/common/BareBox.h"
 #include "ui/common/ChatFont.h"
-#include "ui/common/DisplayText.h"
-#include "ui/common/ImageFile.h"
-#include "ui/common/ImageShrink.h"
 #include "ui/common/UiMetrics.h"
-#include "ui/panels/InfoPanelHeader.h"
 #include "ui/panels/MemberInvite.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/PersonRows.h"
 #include "ui/panels/SettingsRows.h"
 #include "ui/panels/StoreRedraw.h"
 
+#include <QAbstractButton>
 #include <QBoxLayout>
 #include <QDialog>
 #include <QHideEvent>
@@ -48,21 +45,6 @@ InfoPanel::InfoPanel(LocalStore &store, const QUuid &conversationId, QWidget *pa
     QWidget *bar = titleBar(QStringLiteral("대화 정보"), closeButton(), m_done);
     bar->setContentsMargins(16, 0, 16, 0);
 
-    auto *page = bareBox<QVBoxLayout>(this);
-    page->addWidget(bar);
-    page->addWidget(buildBody(), 1);
-
-    new StoreRedraw(
-        m_store,
-        {&LocalStore::conversationsChanged, &LocalStore::accountsChanged,
-         &LocalStore::blocksChanged, &LocalStore::officialLinksChanged,
-         &LocalStore::sessionChanged},
-        [this] { refresh(); }, this);
-    refresh();
-}
-
-QWidget *InfoPanel::buildBody()
-{
     // The sections, in a column at most 600 wide in the middle of a scrolling list.
     auto *list = new QWidget;
     auto *across = new QHBoxLayout(list);
@@ -74,21 +56,26 @@ QWidget *InfoPanel::buildBody()
     across->addStretch(0);
     auto *sections = bareBox<QVBoxLayout>(holder, sectionGap);
 
-    m_header = new InfoPanelHeader(holder);
-    m_header->setObjectName(QStringLiteral("roomHeader"));
-    connect(m_header, &InfoPanelHeader::photoRequested, this, &InfoPanel::pickPhoto);
-    connect(m_header, &InfoPanelHeader::saveRequested, this, &InfoPanel::saveTitle);
-    connect(m_header, &InfoPanelHeader::peerClicked, this, &InfoPanel::profileRequested);
-    connect(m_header->titleField(), &QLineEdit::textChanged, this, &InfoPanel::refreshTitleButtons);
-    sections->addWidget(m_header);
+    sections->addWidget(buildHeader(holder));
     sections->addWidget(buildMembers(holder));
-    sections->addWidget(buildSwitches(holder));
+    addSwitches(sections);
     sections->addWidget(buildActions(holder));
     sections->addStretch(1);
 
     m_body = scroller(list);
     m_body->setObjectName(QStringLiteral("body"));
-    return m_body;
+
+    auto *page = bareBox<QVBoxLayout>(this);
+    page->addWidget(bar);
+    page->addWidget(m_body, 1);
+
+    new StoreRedraw(
+        m_store,
+        {&LocalStore::conversationsChanged, &LocalStore::accountsChanged,
+         &LocalStore::blocksChanged, &LocalStore::officialLinksChanged,
+         &LocalStore::sessionChanged},
+        [this] { refresh(); }, this);
+    refresh();
 }
 
 InfoPanel::~InfoPanel()
@@ -100,8 +87,7 @@ InfoPanel::~InfoPanel()
 
 QWidget *InfoPanel::buildMembers(QWidget *parent)
 {
-    auto *group = new SettingsGroup(parent);
-    m_members = group;
+    m_members = new SettingsGroup(parent);
     m_members->setObjectName(QStringLiteral("members"));
 
     m_memberModel = new MemberListModel(m_store, m_conversationId, this);
@@ -118,22 +104,30 @@ QWidget *InfoPanel::buildMembers(QWidget *parent)
     connect(delegate, &PersonRowDelegate::actionClicked, this, [this](const QModelIndex &index) {
         m_store.kick(m_conversationId, index.data(AccountListModel::IdRole).toUuid());
     });
-    group->addRow(m_memberList);
+    m_members->addRow(m_memberList);
 
-    m_invite = group->addAction(QStringLiteral("멤버 초대"), QStringLiteral("invite"), false,
-                                [this] { openInvite(); });
+    m_invite = m_members->addAction(
+        QStringLiteral("멤버 초대"), QStringLiteral("invite"), false, [this] {
+            if (m_inviteDialog) {
+                m_inviteDialog->raise();
+                return;
+            }
+            m_inviteDialog = SheetHost::create(this, new MemberInvite(m_store, m_conversationId),
+                                               QSize(420, 360));
+            m_inviteDialog->setObjectName(QStringLiteral("inviteDialog"));
+            m_inviteDialog->setWindowTitle(QStringLiteral("멤버 초대"));
+            m_inviteDialog->open();
+        });
 
-    m_cap = footnote(QStringLiteral("인원 상한은 20명입니다."), QStringLiteral("cap"), group);
+    m_cap = footnote(QStringLiteral("인원 상한은 20명입니다."), QStringLiteral("cap"), m_members);
     m_cap->setContentsMargins(14, 12, 14, 12);
-    group->addRow(m_cap);
-    return group;
+    m_members->addRow(m_cap);
+    return m_members;
 }
 
-QWidget *InfoPanel::buildSwitches(QWidget *parent)
+void InfoPanel::addSwitches(QVBoxLayout *sections)
 {
-    auto *holder = new QWidget(parent);
-    auto *column = bareBox<QVBoxLayout>(holder, sectionGap);
-
+    QWidget *holder = sections->parentWidget();
     // Each switch sets its value in the store; the panel then shows the store's value at once.
     auto *notices = new SettingsGroup(holder);
     m_notify
@@ -145,7 +139,7 @@ QWidget *InfoPanel::buildSwitches(QWidget *parent)
         m_store.setPinned(m_conversationId, on);
         refresh();
     });
-    column->addWidget(notices);
+    sections->addWidget(notices);
 
     m_broadcast = new QWidget(holder);
     m_broadcast->setObjectName(QStringLiteral("broadcast"));
@@ -162,8 +156,7 @@ QWidget *InfoPanel::buildSwitches(QWidget *parent)
                               QStringLiteral("broadcastFooter"), m_broadcast);
     footer->setContentsMargins(14, 0, 14, 0);
     broadcast->addWidget(footer);
-    column->addWidget(m_broadcast);
-    return holder;
+    sections->addWidget(m_broadcast);
 }
 
 QWidget *InfoPanel::buildActions(QWidget *parent)
@@ -222,12 +215,7 @@ void InfoPanel::refresh()
     const bool official = m_store.isOfficial(*room);
     const std::optional<Account> peer = m_store.otherAccount(*room);
 
-    m_header->setContent({.room = *room,
-                          .title = DisplayText::name(m_store.conversationTitle(*room)),
-                          .owner = owner,
-                          .official = official,
-                          .peer = group ? std::nullopt : peer});
-    m_header->setVisible(group || peer);
+    refreshHeader(*room, owner, official, peer);
 
     m_members->setVisible(group);
     if (group) {
@@ -268,7 +256,7 @@ void InfoPanel::fillTitle()
     const std::optional<Conversation> room = m_store.conversation(m_conversationId);
     if (!room)
         return;
-    m_header->titleField()->setText(room->title);
+    m_titleField->setText(room->title);
     m_titleReady = true;
 }
 
@@ -277,9 +265,8 @@ void InfoPanel::refreshTitleButtons()
     const std::optional<Conversation> room = m_store.conversation(m_conversationId);
     // "완료" follows the draft as it stands, untrimmed, so it may show where saving would do
     // nothing (a draft of blanks, or the title with a trailing blank).
-    m_done->setVisible(room && mayRename(*room)
-                       && !sameText(m_header->titleField()->text(), room->title));
-    m_header->setSaveVisible(room && canSaveTitle(*room));
+    m_done->setVisible(room && mayRename(*room) && !sameText(m_titleField->text(), room->title));
+    m_save->setVisible(room && canSaveTitle(*room));
 }
 
 bool InfoPanel::mayRename(const Conversation &room) const
@@ -289,7 +276,7 @@ bool InfoPanel::mayRename(const Conversation &room) const
 
 bool InfoPanel::canSaveTitle(const Conversation &room) const
 {
-    const QString name = trimmedText(m_header->titleField()->text());
+    const QString name = trimmedText(m_titleField->text());
     return mayRename(room) && !name.isEmpty() && !sameText(name, room.title);
 }
 
@@ -299,7 +286,7 @@ void InfoPanel::saveTitle()
     if (!room || !canSaveTitle(*room))
         return;
     // As typed: the store trims the name and cuts it to 40 characters.
-    m_savedTitle = m_header->titleField()->text();
+    m_savedTitle = m_titleField->text();
     m_store.rename(m_conversationId, *m_savedTitle);
     followSavedTitle();
     refreshTitleButtons();
@@ -312,40 +299,15 @@ void InfoPanel::followSavedTitle()
     if (!m_savedTitle)
         return;
     const std::optional<Conversation> room = m_store.conversation(m_conversationId);
-    QLineEdit *field = m_header->titleField();
-    if (field->text() != *m_savedTitle) {
+    if (m_titleField->text() != *m_savedTitle) {
         m_savedTitle.reset();
         return;
     }
     if (!room || room->title != LocalStore::storedTitle(*m_savedTitle))
         return;
     m_savedTitle.reset();
-    if (field->text() != room->title)
-        field->setText(room->title);
-}
-
-void InfoPanel::pickPhoto()
-{
-    // A cancelled dialog or a file that cannot be read as a picture leaves the room's photo as
-    // it is: only a picture replaces it. The dialog closes with the panel, and then nothing runs.
-    ImageFile::pick(this, ImageShrink::avatarSide, [this](std::optional<QByteArray> jpeg) {
-        if (jpeg)
-            m_store.setRoomPhoto(m_conversationId, jpeg);
-    });
-}
-
-void InfoPanel::openInvite()
-{
-    if (m_inviteDialog) {
-        m_inviteDialog->raise();
-        return;
-    }
-    QDialog *dialog
-        = SheetHost::create(this, new MemberInvite(m_store, m_conversationId), QSize(420, 360));
-    dialog->setObjectName(QStringLiteral("inviteDialog"));
-    dialog->setWindowTitle(QStringLiteral("멤버 초대"));
-    m_inviteDialog = dialog;
-    dialog->open();
+    if (m_titleField->text() != room->title)
+        m_titleField->setText(room->title);
 }
 
 std::optional<Account> InfoPanel::roomPeer() const

@@ -10,18 +10,20 @@
 #include <optional>
 
 struct Account;
-class ActionRow;
+class AvatarView;
 struct Conversation;
-class InfoPanelHeader;
+class LineLimitedText;
 class LocalStore;
 class MemberListModel;
-
+class PersonLabel;
+class QAbstractButton;
 class QLabel;
+class QLineEdit;
 class QListView;
 class QPushButton;
 class QScrollArea;
+class RowButton;
 class SettingsGroup;
-class SwitchRow;
 
 // The room's information, shown by the room pane in place of its transcript and composer. A group
 // shows its photo, name and members (its owner may change the photo and the name, remove members
@@ -37,7 +39,6 @@ public:
     InfoPanel(LocalStore &store, const QUuid &conversationId, QWidget *parent = nullptr);
     ~InfoPanel() override;
 
-    QUuid conversationId() const { return m_conversationId; }
     // The member-invite sheet's dialog while it is up.
     QDialog *inviteDialog() const { return m_inviteDialog; }
 
@@ -54,9 +55,16 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
-    QWidget *buildBody();
+    // The first section (InfoPanelHeader.cpp): a group's photo and name, or the peer.
+    QWidget *buildHeader(QWidget *parent);
+    QWidget *buildGroupHeader(QWidget *parent);
+    QWidget *buildOfficialHeader(QWidget *parent);
+    void refreshHeader(const Conversation &room, bool owner, bool official,
+                       const std::optional<Account> &peer);
+    void pickPhoto();
+
     QWidget *buildMembers(QWidget *parent);
-    QWidget *buildSwitches(QWidget *parent);
+    void addSwitches(QVBoxLayout *sections);
     QWidget *buildActions(QWidget *parent);
 
     void refresh();
@@ -69,32 +77,47 @@ private:
     std::optional<Account> roomPeer() const;
     void saveTitle();
     void followSavedTitle();
-    void pickPhoto();
-    void openInvite();
 
     LocalStore &m_store;
     const QUuid m_conversationId;
     bool m_titleReady = false;
+    bool m_expanded = false; // the official account's description is unfolded
     // The name as typed when it was last saved, until the store holds it.
     std::optional<QString> m_savedTitle;
 
     QPushButton *m_done;
     QScrollArea *m_body;
-    InfoPanelHeader *m_header;
-    QWidget *m_members;
+    QWidget *m_header;
+    QWidget *m_group;
+    QAbstractButton *m_photoButton;
+    AvatarView *m_ownerPhoto;
+    AvatarView *m_memberPhoto;
+    QLabel *m_memberTitle;
+    QPushButton *m_file;
+    QLineEdit *m_titleField;
+    QPushButton *m_save;
+    QWidget *m_official;
+    AvatarView *m_officialPhoto;
+    QLabel *m_officialName;
+    LineLimitedText *m_bio;
+    QPushButton *m_more;
+    QLabel *m_closedNote;
+    RowButton *m_person;
+    PersonLabel *m_personLabel;
+    SettingsGroup *m_members;
     MemberListModel *m_memberModel;
     QListView *m_memberList;
-    ActionRow *m_invite;
+    QAbstractButton *m_invite;
     QLabel *m_cap;
-    SwitchRow *m_notify;
-    SwitchRow *m_pin;
+    QAbstractButton *m_notify;
+    QAbstractButton *m_pin;
     QWidget *m_broadcast;
-    SwitchRow *m_broadcastSwitch;
+    QAbstractButton *m_broadcastSwitch;
     SettingsGroup *m_actions;
-    ActionRow *m_leave;
-    ActionRow *m_block;
-    ActionRow *m_unblock;
-    ActionRow *m_clear;
-    ActionRow *m_report;
+    QAbstractButton *m_leave;
+    QAbstractButton *m_block;
+    QAbstractButton *m_unblock;
+    QAbstractButton *m_clear;
+    QAbstractButton *m_report;
     QPointer<QDialog> m_inviteDialog;
 };

@@ -1,15 +1,18 @@
 #include "ui/panels/InfoPanelHeader.h"
-#include "model/Account.h"
 
 #include "model/TextLimits.h"
+#include "store/LocalStore.h"
 #include "ui/common/AvatarView.h"
 #include "ui/common/BareBox.h"
 #include "ui/common/ChangeNotify.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/DisplayText.h"
+#include "ui/common/ImageFile.h"
+#include "ui/common/ImageShrink.h"
 #include "ui/common/OfficialMark.h"
 #include "ui/common/PersonLabel.h"
 #include "ui/common/UiMetrics.h"
+#include "ui/panels/InfoPanel.h"
 #include "ui/panels/PanelParts.h"
 
 #include <QAbstractButton>
@@ -22,7 +25,10 @@
 
 namespace {
 
+constexpr int roomPhotoSize = 72;
 constexpr int foldedLines = 4;
+// A description longer than this many characters can be unfolded.
+constexpr int foldedCharacters = 40;
 
 // The room's photo as a round button: only the disc takes clicks.
 class PhotoButton : public QAbstractButton
@@ -68,39 +74,42 @@ QPushButton *framedButton(const QString &text, const QString &name, QWidget *par
 
 } // namespace
 
-InfoPanelHeader::InfoPanelHeader(QWidget *parent)
-    : QWidget(parent)
+// The first section of the room information panel. A group shows its photo and name: to its
+// owner as the photo button, "파일", the name field "방 이름" and "저장"; to a member as the
+// photo and the name. A direct room shows its peer: an official account with its description
+// (folded to four lines until "더 보기") and, when it takes no messages, a note; a person as a
+// button that opens the profile. An unknown peer shows nothing.
+QWidget *InfoPanel::buildHeader(QWidget *parent)
 {
+    m_header = new QWidget(parent);
+    m_header->setObjectName(QStringLiteral("roomHeader"));
     // Only one of the three shows at a time.
-    auto *layout = bareBox<QVBoxLayout>(this);
-    buildGroup();
-    buildOfficial();
+    auto *layout = bareBox<QVBoxLayout>(m_header);
+    layout->addWidget(buildGroupHeader(m_header));
+    layout->addWidget(buildOfficialHeader(m_header));
 
-    m_person = new RowButton(this);
+    m_person = new RowButton(m_header);
     m_person->setObjectName(QStringLiteral("peer"));
     m_personLabel = new PersonLabel;
     m_person->addPart(m_personLabel, 1);
     connect(m_person, &QAbstractButton::clicked, this, [this] {
-        if (m_peer)
-            emit peerClicked(m_peer->id);
+        if (const std::optional<Account> peer = roomPeer())
+            emit profileRequested(peer->id);
     });
-
-    layout->addWidget(m_group);
-    layout->addWidget(m_official);
     layout->addWidget(m_person);
+    return m_header;
 }
 
-void InfoPanelHeader::buildGroup()
+QWidget *InfoPanel::buildGroupHeader(QWidget *parent)
 {
-    m_group = new QWidget(this);
+    m_group = new QWidget(parent);
     auto *column = bareBox<QVBoxLayout>(m_group, 12);
     column->setContentsMargins(0, 8, 0, 8);
 
     m_ownerPhoto = new AvatarView(roomPhotoSize);
-    auto *photoButton = new PhotoButton(m_ownerPhoto, m_group);
-    photoButton->setObjectName(QStringLiteral("roomPhoto"));
-    m_photoButton = photoButton;
-    connect(photoButton, &QAbstractButton::clicked, this, &InfoPanelHeader::photoRequested);
+    m_photoButton = new PhotoButton(m_ownerPhoto, m_group);
+    m_photoButton->setObjectName(QStringLiteral("roomPhoto"));
+    connect(m_photoButton, &QAbstractButton::clicked, this, &InfoPanel::pickPhoto);
 
     m_memberPhoto = new AvatarView(roomPhotoSize, m_group);
     m_memberTitle = PanelParts::label(QString(), QStringLiteral("roomTitle"), ChatFont::headline(),
@@ -108,16 +117,17 @@ void InfoPanelHeader::buildGroup()
     m_memberTitle->setAlignment(Qt::AlignCenter);
 
     m_file = framedButton(QStringLiteral("파일"), QStringLiteral("file"), m_group);
-    connect(m_file, &QPushButton::clicked, this, &InfoPanelHeader::photoRequested);
+    connect(m_file, &QPushButton::clicked, this, &InfoPanel::pickPhoto);
 
     m_titleField
         = PanelParts::textField(QStringLiteral("방 이름"), QStringLiteral("titleField"), m_group);
     m_titleField->setAlignment(Qt::AlignCenter);
     m_titleField->setMaximumWidth(360);
-    connect(m_titleField, &QLineEdit::returnPressed, this, &InfoPanelHeader::saveRequested);
+    connect(m_titleField, &QLineEdit::returnPressed, this, &InfoPanel::saveTitle);
+    connect(m_titleField, &QLineEdit::textChanged, this, &InfoPanel::refreshTitleButtons);
 
     m_save = framedButton(QStringLiteral("저장"), QStringLiteral("save"), m_group);
-    connect(m_save, &QPushButton::clicked, this, &InfoPanelHeader::saveRequested);
+    connect(m_save, &QPushButton::clicked, this, &InfoPanel::saveTitle);
 
     column->addWidget(m_photoButton, 0, Qt::AlignHCenter);
     column->addWidget(m_memberPhoto, 0, Qt::AlignHCenter);
@@ -130,11 +140,12 @@ void InfoPanelHeader::buildGroup()
     field->addStretch(1);
     column->addLayout(field);
     column->addWidget(m_save, 0, Qt::AlignHCenter);
+    return m_group;
 }
 
-void InfoPanelHeader::buildOfficial()
+QWidget *InfoPanel::buildOfficialHeader(QWidget *parent)
 {
-    m_official = new QWidget(this);
+    m_official = new QWidget(parent);
     auto *column = bareBox<QVBoxLayout>(m_official, 8);
     column->setContentsMargins(0, 8, 0, 8);
 
@@ -160,7 +171,7 @@ void InfoPanelHeader::buildOfficial()
     m_more->setFont(ChatFont::footnote());
     connect(m_more, &QPushButton::clicked, this, [this] {
         m_expanded = true;
-        refreshOfficial();
+        refresh();
     });
     // The button keeps room for its focus ring; the outset puts its text on the column's edge.
     QBoxLayout *moreRow = PanelParts::outsetLayout(Qt::Horizontal, PanelParts::buttonInset, 0);
@@ -172,52 +183,53 @@ void InfoPanelHeader::buildOfficial()
         = PanelParts::label(kClosedInboxText, QStringLiteral("closedNote"), ChatFont::subheadline(),
                             m_official, PanelParts::Ink::Secondary, PanelParts::Wrap::Yes);
     column->addWidget(m_closedNote);
+    return m_official;
 }
 
-void InfoPanelHeader::setContent(const Content &content)
+void InfoPanel::refreshHeader(const Conversation &room, bool owner, bool official,
+                              const std::optional<Account> &peer)
 {
-    const bool group = content.room.kind == ConversationKind::group;
-    m_peer = content.peer;
-
+    const bool group = room.kind == ConversationKind::group;
+    m_header->setVisible(group || peer);
     m_group->setVisible(group);
     if (group) {
-        m_ownerPhoto->setAvatar(content.title, content.room.photoJPEG, std::nullopt);
-        m_memberPhoto->setAvatar(content.title, content.room.photoJPEG, std::nullopt);
-        m_memberTitle->setText(content.title);
+        const QString title = DisplayText::name(m_store.conversationTitle(room));
+        m_ownerPhoto->setAvatar(title, room.photoJPEG, std::nullopt);
+        m_memberPhoto->setAvatar(title, room.photoJPEG, std::nullopt);
+        m_memberTitle->setText(title);
         for (QWidget *part : std::initializer_list<QWidget *>{m_photoButton, m_file, m_titleField})
-            part->setVisible(content.owner);
-        m_memberPhoto->setVisible(!content.owner);
-        m_memberTitle->setVisible(!content.owner);
-        if (!content.owner)
-            m_save->hide();
+            part->setVisible(owner);
+        m_memberPhoto->setVisible(!owner);
+        m_memberTitle->setVisible(!owner);
     }
 
-    m_official->setVisible(!group && m_peer && content.official);
-    m_person->setVisible(!group && m_peer && !content.official);
-    if (m_peer && content.official) {
-        m_officialPhoto->setAvatar(m_peer->displayName, m_peer->avatarJPEG, m_peer->avatarURL);
-        m_officialName->setText(DisplayText::name(m_peer->displayName));
-        refreshOfficial();
-    } else if (m_peer) {
-        m_personLabel->setPerson(m_peer->displayName, m_peer->handle, m_peer->avatarJPEG,
-                                 m_peer->avatarURL, false);
-        m_person->setAccessibleName(m_peer->displayName);
+    m_official->setVisible(!group && peer && official);
+    m_person->setVisible(!group && peer && !official);
+    if (group || !peer)
+        return;
+    if (official) {
+        m_officialPhoto->setAvatar(peer->displayName, peer->avatarJPEG, peer->avatarURL);
+        m_officialName->setText(DisplayText::name(peer->displayName));
+        m_bio->setText(peer->bio);
+        m_bio->setVisible(!peer->bio.isEmpty());
+        m_bio->setMaxLines(m_expanded ? 0 : foldedLines);
+        m_more->setVisible(!m_expanded && graphemeCount(peer->bio) > foldedCharacters);
+        m_closedNote->setVisible(!peer->acceptsUserMessages);
+    } else {
+        m_personLabel->setPerson(peer->displayName, peer->handle, peer->avatarJPEG, peer->avatarURL,
+                                 false);
+        m_person->setAccessibleName(peer->displayName);
     }
 }
 
-void InfoPanelHeader::refreshOfficial()
+void InfoPanel::pickPhoto()
 {
-    const QString bio = m_peer ? m_peer->bio : QString();
-    m_bio->setText(bio);
-    m_bio->setVisible(!bio.isEmpty());
-    m_bio->setMaxLines(m_expanded ? 0 : foldedLines);
-    m_more->setVisible(!m_expanded && graphemeCount(bio) > foldedCharacters);
-    m_closedNote->setVisible(m_peer && !m_peer->acceptsUserMessages);
-}
-
-void InfoPanelHeader::setSaveVisible(bool visible)
-{
-    m_save->setVisible(visible);
+    // A cancelled dialog or a file that cannot be read as a picture leaves the room's photo as
+    // it is: only a picture replaces it. The dialog closes with the panel, and then nothing runs.
+    ImageFile::pick(this, ImageShrink::avatarSide, [this](std::optional<QByteArray> jpeg) {
+        if (jpeg)
+            m_store.setRoomPhoto(m_conversationId, jpeg);
+    });
 }
 
 LineLimitedText::LineLimitedText(QWidget *parent)

@@ -22,6 +22,15 @@ bool parsesAsUrl(const QString &link)
     return !link.isEmpty() && QUrl(link, QUrl::StrictMode).isValid();
 }
 
+// The new mail that "공유" opens: no recipient, the link as its body.
+QUrl mailUrl(const QString &link)
+{
+    QUrl mail(QStringLiteral("mailto:"));
+    // Fully encoded, so that "&", "=" or "#" in a link cannot end the body early.
+    mail.setQuery(QStringLiteral("body=") + QString::fromLatin1(QUrl::toPercentEncoding(link)));
+    return mail;
+}
+
 } // namespace
 
 InvitePanel::InvitePanel(LocalStore &store, QWidget *parent)
@@ -48,6 +57,7 @@ InvitePanel::InvitePanel(LocalStore &store, QWidget *parent)
 
     m_noteLabel = PanelParts::label(QString(), QStringLiteral("note"), ChatFont::subheadline(),
                                     holder, PanelParts::Ink::Secondary);
+    m_noteLabel->hide();
     column->addWidget(m_noteLabel);
 
     m_copy = PanelParts::wideButton(QStringLiteral("복사"), QStringLiteral("copy"), holder);
@@ -62,51 +72,29 @@ InvitePanel::InvitePanel(LocalStore &store, QWidget *parent)
     column->addWidget(renew);
 
     connect(m_copy, &WideButton::clicked, this, &InvitePanel::copyLink);
-    connect(m_share, &QPushButton::clicked, this, &InvitePanel::share);
+    connect(m_share, &QPushButton::clicked, this, [this] {
+        if (!parsesAsUrl(m_link))
+            return;
+        copyLink();
+        QDesktopServices::openUrl(mailUrl(m_link));
+    });
     connect(renew, &WideButton::clicked, this, [this] {
         confirm(QStringLiteral("이전 링크는 바로 사용할 수 없게 됩니다."),
                 QStringLiteral("새로 만들기"), false, [this] { rotate(); });
     });
 
-    present(QString(), std::nullopt);
-    load();
+    present(QString());
+    StoreTask::whenDone(m_store.inviteURL(), this, std::nullopt,
+                        [this](std::optional<QString> link) { present(link.value_or(QString())); });
 }
 
-QUrl InvitePanel::mailUrl(const QString &link)
-{
-    QUrl mail(QStringLiteral("mailto:"));
-    // Fully encoded, so that "&", "=" or "#" in a link cannot end the body early.
-    mail.setQuery(QStringLiteral("body=") + QString::fromLatin1(QUrl::toPercentEncoding(link)));
-    return mail;
-}
-
-void InvitePanel::present(const QString &link, const std::optional<QString> &note)
+void InvitePanel::present(const QString &link)
 {
     m_link = link;
-    m_note = note;
     // A blank keeps the line's height while there is no link yet.
     m_linkLabel->setText(link.isEmpty() ? QStringLiteral(" ") : link);
-    PanelParts::showMessage(m_noteLabel, note);
     m_copy->setDisabled(link.isEmpty());
     m_share->setVisible(parsesAsUrl(link));
-}
-
-void InvitePanel::load()
-{
-    StoreTask::whenDone(
-        m_store.inviteURL(), this, std::nullopt,
-        [this](std::optional<QString> link) { present(link.value_or(QString()), m_note); });
-}
-
-void InvitePanel::rotate()
-{
-    // No busy state: a second rotation may start before the first answers, and the link that
-    // answers last is the one shown. A failure was reported by the store; the old link stays.
-    StoreTask::whenDone(m_store.rotateInvite(), this, std::nullopt,
-                        [this](std::optional<QString> link) {
-                            if (link)
-                                present(*link, std::nullopt);
-                        });
 }
 
 void InvitePanel::copyLink()
@@ -116,21 +104,24 @@ void InvitePanel::copyLink()
     QClipboard *clipboard = QGuiApplication::clipboard();
     clipboard->clear();
     clipboard->setText(m_link);
-    present(m_link, copiedText());
+    PanelParts::showMessage(m_noteLabel, copiedText());
 }
 
-void InvitePanel::share()
+void InvitePanel::rotate()
 {
-    if (!parsesAsUrl(m_link))
-        return;
-    copyLink();
-    QDesktopServices::openUrl(mailUrl(m_link));
+    // No busy state: a second rotation may start before the first answers, and the link that
+    // answers last is the one shown. A failure was reported by the store; the old link stays.
+    StoreTask::whenDone(m_store.rotateInvite(), this, std::nullopt,
+                        [this](std::optional<QString> link) {
+                            if (!link)
+                                return;
+                            present(*link);
+                            PanelParts::showMessage(m_noteLabel, std::nullopt);
+                        });
 }
 
-InviteRequest::InviteRequest(LocalStore &store, const InviteOutcome &outcome, QWidget *parent)
+InviteRequest::InviteRequest(LocalStore &store, const InviteOutcome &, QWidget *parent)
     : PageBase(QStringLiteral("inviteRequest"), parent)
-    , m_store(store)
-    , m_outcome(outcome)
 {
     QVBoxLayout *column = pageColumn(24, 12);
     QLabel *title = PanelParts::label(QStringLiteral("친구 요청"), QStringLiteral("title"),
@@ -150,16 +141,16 @@ InviteRequest::InviteRequest(LocalStore &store, const InviteOutcome &outcome, QW
     column->addStretch(1);
 
     // The store clears the outcome before it talks to the service, so the sheet can go at once.
-    connect(accept, &WideButton::clicked, this, [this] {
-        m_store.acceptInvite();
+    connect(accept, &WideButton::clicked, this, [this, &store] {
+        store.acceptInvite();
         emit closeRequested();
     });
-    connect(reject, &WideButton::clicked, this, [this] {
-        m_store.rejectInvite();
+    connect(reject, &WideButton::clicked, this, [this, &store] {
+        store.rejectInvite();
         emit closeRequested();
     });
-    connect(close, &QPushButton::clicked, this, [this] {
-        m_store.setInviteOutcome(std::nullopt);
+    connect(close, &QPushButton::clicked, this, [this, &store] {
+        store.setInviteOutcome(std::nullopt);
         emit closeRequested();
     });
 }

@@ -3,8 +3,6 @@
 #include "model/HandOver.h"
 #include "ui/panels/PageBase.h"
 
-#include <optional>
-
 class LocalStore;
 class QLabel;
 class QPushButton;
@@ -21,22 +19,16 @@ public:
     explicit InvitePanel(LocalStore &store, QWidget *parent = nullptr);
 
     QString link() const { return m_link; }
-    std::optional<QString> note() const { return m_note; }
 
     static QString copiedText() { return QStringLiteral("링크를 복사했습니다."); }
-    // The new mail that "공유" opens: no recipient, the link as its body.
-    static QUrl mailUrl(const QString &link);
 
 private:
-    void load();
     void rotate();
     void copyLink();
-    void share();
-    void present(const QString &link, const std::optional<QString> &note);
+    void present(const QString &link);
 
     LocalStore &m_store;
     QString m_link;
-    std::optional<QString> m_note;
     QLabel *m_linkLabel;
     QLabel *m_noteLabel;
     WideButton *m_copy;
@@ -51,10 +43,4 @@ class InviteRequest : public PageBase
     Q_OBJECT
 public:
     InviteRequest(LocalStore &store, const InviteOutcome &outcome, QWidget *parent = nullptr);
-
-    const InviteOutcome &outcome() const { return m_outcome; }
-
-private:
-    LocalStore &m_store;
-    InviteOutcome m_outcome;
 };

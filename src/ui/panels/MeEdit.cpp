@@ -112,8 +112,8 @@ QWidget *MeEdit::photoSection()
 QWidget *MeEdit::handleSection()
 {
     auto *section = new FormSection(this);
-    auto *at = new QLabel(QStringLiteral("@"), section);
-    ChatColor::keepSecondary(at);
+    QLabel *at = PanelParts::label(QStringLiteral("@"), QString(), QFont(), section,
+                                   PanelParts::Ink::Secondary);
     m_handle = PanelParts::textField(QStringLiteral("아이디"), QStringLiteral("handle"), section);
     // No correction or capitals offered by an input method: a handle is typed as it is.
     m_handle->setInputMethodHints(Qt::ImhNoAutoUppercase | Qt::ImhNoPredictiveText
@@ -135,7 +135,11 @@ QWidget *MeEdit::handleSection()
     section->column()->addLayout(handleRow);
     for (QLabel *line : {m_handleOnce, m_format, m_takenLine, m_notice})
         section->column()->addWidget(line);
-    connect(m_handle, &QLineEdit::textChanged, this, &MeEdit::handleEdited);
+    connect(m_handle, &QLineEdit::textChanged, this, [this] {
+        m_takenLine->hide();
+        m_format->hide();
+        edited();
+    });
     return section;
 }
 
@@ -150,11 +154,6 @@ QString MeEdit::typedHandle(const QString &text)
 void MeEdit::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    fill();
-}
-
-void MeEdit::fill()
-{
     // Once, from the account as it is when the page first appears with somebody signed in;
     // later changes from elsewhere do not overwrite what the user is editing.
     if (m_ready)
@@ -169,27 +168,17 @@ void MeEdit::fill()
     refresh();
 }
 
-bool MeEdit::changed() const
-{
-    const std::optional<Account> me = m_store.me();
-    if (!me)
-        return false;
-    // Texts compare as the records do, canonically: the same name typed in another Unicode
-    // form is no change.
-    if (!me->handleChanged && !sameText(LocalStore::normalizedHandle(m_handle->text()), me->handle))
-        return true;
-    // The name as typed: blanks around an unchanged name count as a change.
-    return !sameText(m_name->text(), me->displayName) || m_photo != me->avatarJPEG;
-}
-
 bool MeEdit::canFinish() const
 {
-    if (!changed() || m_saving)
-        return false;
-    if (!isValidDisplayName(trimmedText(m_name->text())))
-        return false;
     const std::optional<Account> me = m_store.me();
-    return (me && me->handleChanged) || LocalStore::isValidHandle(m_handle->text());
+    if (!me || m_saving || !isValidDisplayName(trimmedText(m_name->text())))
+        return false;
+    // Texts compare as the records do, canonically: the same name typed in another Unicode
+    // form is no change. The name counts as typed: blanks around an unchanged name are a change.
+    const bool changed = (!me->handleChanged
+                          && !sameText(LocalStore::normalizedHandle(m_handle->text()), me->handle))
+        || !sameText(m_name->text(), me->displayName) || m_photo != me->avatarJPEG;
+    return changed && (me->handleChanged || LocalStore::isValidHandle(m_handle->text()));
 }
 
 void MeEdit::pickPhoto(bool emptyOnCancel)
@@ -205,13 +194,6 @@ void MeEdit::pickPhoto(bool emptyOnCancel)
                     });
 }
 
-void MeEdit::handleEdited()
-{
-    m_taken = false;
-    m_formatError = false;
-    edited();
-}
-
 void MeEdit::edited()
 {
     m_refusal.reset();
@@ -225,24 +207,21 @@ void MeEdit::save()
     m_saving = true;
     m_refusal.reset();
     refresh();
-    StoreTask::whenDone(
-        m_store.saveMe(m_name->text(), m_handle->text(), m_photo), this,
-        [this](std::optional<std::optional<ProfileSaveError>> outcome) { saved(outcome); });
-}
-
-void MeEdit::saved(const std::optional<std::optional<ProfileSaveError>> &outcome)
-{
-    // No outcome: the save failed and the store has said why.
-    const std::optional<ProfileSaveError> error = outcome.value_or(std::nullopt);
-    m_saving = false;
-    m_taken = error == ProfileSaveError::handleTaken;
-    m_formatError = error == ProfileSaveError::invalidHandle;
-    refresh();
-    // Saved, with nothing to report: the page closes, but only while it is the page shown. A
-    // slow answer that comes after the user went to another page must not take them away
-    // from it.
-    if (outcome && !error && !m_refusal && !m_store.notice() && isVisible())
-        emit closeRequested();
+    StoreTask::whenDone(m_store.saveMe(m_name->text(), m_handle->text(), m_photo), this,
+                        [this](std::optional<std::optional<ProfileSaveError>> outcome) {
+                            // No outcome: the save failed and the store has said why.
+                            const std::optional<ProfileSaveError> error
+                                = outcome.value_or(std::nullopt);
+                            m_saving = false;
+                            m_takenLine->setVisible(error == ProfileSaveError::handleTaken);
+                            m_format->setVisible(error == ProfileSaveError::invalidHandle);
+                            refresh();
+                            // Saved, with nothing to report: the page closes, but only while it is
+                            // the page shown. A slow answer that comes after the user went to
+                            // another page must not take them away from it.
+                            if (outcome && !error && !m_refusal && !m_store.notice() && isVisible())
+                                emit closeRequested();
+                        });
 }
 
 void MeEdit::refresh()
@@ -255,8 +234,6 @@ void MeEdit::refresh()
     const bool locked = me && me->handleChanged;
     m_handle->setEnabled(!locked);
     m_handleOnce->setVisible(locked);
-    m_format->setVisible(m_formatError);
-    m_takenLine->setVisible(m_taken);
     // With the service, its refusals come back as the notice only: they are repeated here.
     PanelParts::showMessage(m_notice, m_store.client() ? m_refusal : std::nullopt);
     m_done->setEnabled(canFinish());

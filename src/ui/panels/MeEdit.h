@@ -6,7 +6,6 @@
 
 #include <optional>
 
-enum class ProfileSaveError;
 class AvatarView;
 class LocalStore;
 class QLabel;
@@ -39,20 +38,14 @@ protected:
 private:
     QWidget *photoSection();
     QWidget *handleSection();
-    bool changed() const;
     bool canFinish() const;
-    void fill();
     void pickPhoto(bool emptyOnCancel);
-    void handleEdited();
     void edited();
     void save();
-    void saved(const std::optional<std::optional<ProfileSaveError>> &outcome);
     void refresh();
 
     LocalStore &m_store;
     std::optional<QByteArray> m_photo;
-    bool m_taken = false;
-    bool m_formatError = false;
     bool m_saving = false;
     bool m_ready = false;
     // The notice that the last save raised, kept by the page: the workspace's banner takes the

@@ -81,6 +81,17 @@ QString remoteAddress(const std::optional<ChatMessage> &message)
     return QUrl(text, QUrl::StrictMode).isValid() && !text.trimmed().isEmpty() ? text : QString();
 }
 
+// Writes `bytes` plainly into the file the user chose (no temporary file renamed over it): the
+// file keeps its place, owner and links, and a failure at any step counts.
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    const bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        && file.write(bytes) == bytes.size() && file.flush();
+    file.close();
+    return written && file.error() == QFileDevice::NoError;
+}
+
 // A pinch changes nothing until its magnification has moved this far from 1, so that resting
 // two fingers on the touchpad does not jump an enlarged photo back to 1×.
 constexpr qreal minimumPinchDelta = 0.01;
@@ -133,11 +144,6 @@ MediaViewer::~MediaViewer()
     delete m_download;
 }
 
-bool MediaViewer::isDownloading() const
-{
-    return m_download && m_download->isRunning();
-}
-
 void MediaViewer::refresh()
 {
     const std::optional<ChatMessage> message = m_store.message(m_messageId);
@@ -180,21 +186,15 @@ void MediaViewer::decodeLocal(const QByteArray &bytes)
 
 void MediaViewer::showRemoteOrNothing(const std::optional<ChatMessage> &message)
 {
-    if (const QString address = remoteAddress(message); !address.isEmpty()) {
-        showRemote(address);
-        return;
-    }
-    m_remoteAddress.clear();
-    m_photo->clear();
-}
-
-void MediaViewer::showRemote(const QString &address)
-{
-    if (address == m_remoteAddress && m_photo->kind() != MediaPhotoView::Kind::Local)
+    const QString address = remoteAddress(message);
+    if (!address.isEmpty() && address == m_remoteAddress
+        && m_photo->kind() != MediaPhotoView::Kind::Local)
         return;
     m_remoteAddress = address;
-    // Black while it loads or when it cannot be loaded.
+    // Black while it loads, when it cannot be loaded, or when there is no photo at all.
     m_photo->clear();
+    if (address.isEmpty())
+        return;
     RemoteImageCache::shared()->fetch(address, this, [this, address](const QImage &image) {
         if (address == m_remoteAddress && m_photo->kind() != MediaPhotoView::Kind::Local)
             m_photo->setPhoto(MediaPhotoView::Kind::Remote, image);
@@ -207,9 +207,8 @@ void MediaViewer::loadRemote()
     const QString address = remoteAddress(message);
     if (!localPhoto(message).isEmpty() || address.isEmpty())
         return;
-    if (!m_network)
-        m_network = new QNetworkAccessManager(this);
-    m_download = new PhotoDownload(*m_network, QUrl(address, QUrl::StrictMode), this);
+    auto *network = new QNetworkAccessManager(this);
+    m_download = new PhotoDownload(*network, QUrl(address, QUrl::StrictMode), this);
     connect(m_download, &PhotoDownload::downloaded, this,
             [this](const QByteArray &body) { m_store.cacheMessageImage(m_messageId, body); });
     // A failed download is silent: the remote photo stays as the loader shows it.
@@ -244,21 +243,9 @@ void MediaViewer::save()
         dialog->deleteLater();
         // A cancelled dialog leaves an earlier failure line as it is.
         if (result == QDialog::Accepted && !files.isEmpty() && !files.first().isEmpty())
-            writeFile(files.first(), bytes);
+            setFailed(!writeFile(files.first(), bytes));
     });
     dialog->open();
-}
-
-void MediaViewer::writeFile(const QString &path, const QByteArray &bytes)
-{
-    // Written plainly into the file the user chose (no temporary file renamed over it): the
-    // file keeps its place, owner and links, and a failure at any step is reported.
-    QFile file(path);
-    bool written = file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-        && file.write(bytes) == bytes.size() && file.flush();
-    file.close();
-    written = written && file.error() == QFileDevice::NoError;
-    setFailed(!written);
 }
 
 void MediaViewer::setFailed(bool failed)
@@ -453,8 +440,7 @@ PhotoDownload::~PhotoDownload()
 
 void PhotoDownload::finish()
 {
-    QNetworkReply *reply = m_reply;
-    m_reply = nullptr;
+    QNetworkReply *reply = std::exchange(m_reply, nullptr);
     if (!reply)
         return;
     reply->deleteLater();

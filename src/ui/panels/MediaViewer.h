@@ -106,13 +106,12 @@ public:
     MediaViewer(LocalStore &store, const QUuid &messageId, QWidget *parent = nullptr);
     ~MediaViewer() override;
 
-    QUuid messageId() const { return m_messageId; }
     MediaPhotoView::Kind shownKind() const { return m_photo->kind(); }
     qreal scale() const { return m_photo->scale(); }
     // The last save could not be done; the failure line shows.
     bool saveFailed() const { return m_failed; }
     // The download of the remote photo is on its way.
-    bool isDownloading() const;
+    bool isDownloading() const { return m_download && m_download->isRunning(); }
 
     // "저장": asks where to write the stored bytes (a window-modal file dialog, not waited for).
     void save();
@@ -126,9 +125,7 @@ private:
     void refresh();
     void decodeLocal(const QByteArray &bytes);
     void showRemoteOrNothing(const std::optional<ChatMessage> &message);
-    void showRemote(const QString &address);
     void loadRemote();
-    void writeFile(const QString &path, const QByteArray &bytes);
     void setFailed(bool failed);
     void placeOverlays();
 
@@ -137,7 +134,6 @@ private:
     MediaPhotoView *m_photo;
     QWidget *m_bar;
     QLabel *m_failure;
-    QNetworkAccessManager *m_network = nullptr;
     QPointer<PhotoDownload> m_download;
     QPointer<QFileDialog> m_saveDialog;
     QByteArray m_localBytes; // the bytes of the local photo on show or being decoded

@@ -2,7 +2,6 @@
 
 #include "store/LocalStore.h"
 #include "ui/common/AccountListModel.h"
-#include "ui/common/ChatColor.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/PersonRows.h"
 #include "ui/panels/StoreRedraw.h"
@@ -39,36 +38,34 @@ QList<Account> candidates(const LocalStore &store, const QUuid &roomId)
 
 MemberInvite::MemberInvite(LocalStore &store, const QUuid &conversationId, QWidget *parent)
     : PageBase(QStringLiteral("memberInvite"), parent)
-    , m_store(store)
-    , m_conversationId(conversationId)
-    , m_model(new AccountListModel(
-          [&store, conversationId] { return candidates(store, conversationId); }, this))
 {
+    auto *model = new AccountListModel(
+        [&store, conversationId] { return candidates(store, conversationId); }, this);
     // A push button, as in the new-conversation sheet: the two sheets' headers look alike.
     QWidget *header = titleBar(QStringLiteral("멤버 초대"),
                                cancelButton(QStringLiteral("취소"), QStringLiteral("cancel")));
 
     auto *list = new QListView(this);
-    setUpList(list, m_model, QStringLiteral("list"), QStringLiteral("친구"));
+    setUpList(list, model, QStringLiteral("list"), QStringLiteral("친구"));
     auto *delegate = new PersonRowDelegate(list);
     // Inviting is easily undone: it runs at once, and the sheet stays for the next friend.
-    connect(delegate, &PersonRowDelegate::personClicked, this, [this](const QModelIndex &index) {
-        m_store.invite(m_conversationId, index.data(AccountListModel::IdRole).toUuid());
-    });
+    connect(delegate, &PersonRowDelegate::personClicked, this,
+            [&store, conversationId](const QModelIndex &index) {
+                store.invite(conversationId, index.data(AccountListModel::IdRole).toUuid());
+            });
     // The sheet opens on its friends, not on "취소".
     PanelParts::focusWhenShown(this, list);
 
     QVBoxLayout *column = pageColumn(16, 8);
     column->addWidget(header);
-    auto *empty = new QLabel(emptyText());
-    empty->setObjectName(QStringLiteral("empty"));
-    ChatColor::keepSecondary(empty);
+    QLabel *empty = PanelParts::label(emptyText(), QStringLiteral("empty"), QFont(), nullptr,
+                                      PanelParts::Ink::Secondary);
     column->addLayout(listOrEmpty(list, empty), 1);
 
     new StoreRedraw(
-        m_store,
+        store,
         {&LocalStore::conversationsChanged, &LocalStore::friendsChanged,
          &LocalStore::accountsChanged, &LocalStore::blocksChanged,
          &LocalStore::hiddenRoomIDsChanged, &LocalStore::sessionChanged},
-        [this] { m_model->refresh(); }, this);
+        [model] { model->refresh(); }, this);
 }

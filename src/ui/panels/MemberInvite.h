@@ -4,7 +4,6 @@
 
 #include <QUuid>
 
-class AccountListModel;
 class LocalStore;
 
 // The sheet in which a group's owner adds friends to it: the friends who are neither active
@@ -20,9 +19,4 @@ public:
     static QString emptyText() { return QStringLiteral("초대할 친구가 없습니다."); }
 
     QSize sizeHint() const override { return QSize(420, 360); }
-
-private:
-    LocalStore &m_store;
-    const QUuid m_conversationId;
-    AccountListModel *m_model;
 };

@@ -3,7 +3,6 @@
 #include "model/TextLimits.h"
 #include "store/LocalStore.h"
 #include "store/TextCompare.h"
-#include "ui/common/AccessibleActions.h"
 #include "ui/common/BareBox.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/FieldLimits.h"
@@ -14,12 +13,10 @@
 #include "ui/panels/StoreRedraw.h"
 
 #include <QBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPainter>
-#include <QPointer>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStackedWidget>
@@ -124,12 +121,40 @@ NewChat::NewChat(LocalStore &store, QWidget *parent)
         if (m_chosen.size() == 1)
             emit chatRequested(m_chosen.first());
     });
-    connect(m_next, &QPushButton::clicked, this, &NewChat::next);
-    connect(m_query, &QLineEdit::textChanged, this, &NewChat::queryEdited);
-    connect(m_find, &QPushButton::clicked, this, [this] { find(); });
+    connect(m_next, &QPushButton::clicked, this, [this] {
+        if (m_chosen.isEmpty())
+            return;
+        // A name the user typed stays as typed, blanks and all.
+        if (trimmedText(m_title->text()).isEmpty())
+            m_title->setText(m_store.suggestedGroupTitle(m_chosen));
+        m_naming = true;
+        refresh();
+        m_title->setFocus();
+    });
+    connect(m_query, &QLineEdit::textChanged, this, [this] {
+        m_lookup.reset();
+        m_lookupMiss = false;
+        refresh();
+    });
+    connect(m_find, &QPushButton::clicked, this, [this] {
+        StoreTask::whenDone(m_store.lookup(trimmedQuery()), this, std::nullopt,
+                            [this](std::optional<Account> found) {
+                                m_lookup = found;
+                                m_lookupMiss = !found;
+                                refresh();
+                            });
+    });
     connect(m_result, &LookupResultRow::chooseRequested, this, &NewChat::toggle);
     connect(m_result, &LookupResultRow::openRequested, this, &NewChat::chatRequested);
-    connect(m_create, &WideButton::clicked, this, [this] { create(); });
+    connect(m_create, &WideButton::clicked, this, [this] {
+        // One creation at a time: a second press while the first is on its way would make a second
+        // group with the same people.
+        if (m_create->isBusy())
+            return;
+        m_create->setBusy(true);
+        // The title goes as it stands: the store trims it and falls back to the suggested one.
+        emit groupRequested(m_chosen, m_title->text());
+    });
     // The sheet opens on its search, not on "취소".
     PanelParts::focusWhenShown(this, m_query);
 
@@ -173,44 +198,36 @@ QWidget *NewChat::listArea(QWidget *parent)
     listArea->setAutoFillBackground(true);
 
     m_friends = new FriendPickModel([this] { return friends(); }, this);
-    m_list = new FittedList(listArea);
-    setUpList(m_list, m_friends, QStringLiteral("friends"), QStringLiteral("친구"));
-    m_list->setItemDelegate(new FriendPickDelegate(m_list));
-    m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_list->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Maximum);
-    m_list->setMouseTracking(true);
-    m_list->viewport()->setAttribute(Qt::WA_Hover);
-    m_list->installEventFilter(this);
+    auto *list = new FittedList(listArea);
+    setUpList(list, m_friends, QStringLiteral("friends"), QStringLiteral("친구"));
+    // A click, Space or Return, and a screen reader's "Press" or "Toggle" choose or drop a row.
+    connect(
+        new FriendPickDelegate(list), &ActionRowDelegate::personClicked, this,
+        [this](const QModelIndex &index) { toggle(index.data(FriendPickModel::IdRole).toUuid()); });
+    list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    list->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Maximum);
+    list->viewport()->setAttribute(Qt::WA_Hover);
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
-        connect(m_friends, signal, m_list, &QWidget::updateGeometry);
-    connect(m_friends, &QAbstractItemModel::modelReset, m_list, &QWidget::updateGeometry);
+        connect(m_friends, signal, list, &QWidget::updateGeometry);
+    connect(m_friends, &QAbstractItemModel::modelReset, list, &QWidget::updateGeometry);
 
     m_find
         = PanelParts::pushButton(QStringLiteral("아이디로 찾기"), QStringLiteral("find"), listArea);
     m_result = new LookupResultRow(m_store, listArea);
     m_miss = PanelParts::label(missText(), QStringLiteral("miss"), ChatFont::subheadline(),
                                listArea, PanelParts::Ink::Secondary);
+    m_miss->setContentsMargins(FriendPickDelegate::padding + 4, 4, FriendPickDelegate::padding, 8);
 
     auto *findRow = new QHBoxLayout;
     findRow->setContentsMargins(FriendPickDelegate::padding, 4, FriendPickDelegate::padding, 4);
     findRow->addWidget(m_find);
     findRow->addStretch(1);
-    auto *missRow = new QHBoxLayout;
-    missRow->setContentsMargins(FriendPickDelegate::padding + 4, 4, FriendPickDelegate::padding, 8);
-    missRow->addWidget(m_miss);
     auto *listColumn = bareBox<QVBoxLayout>(listArea);
-    listColumn->addWidget(m_list);
+    listColumn->addWidget(list);
     listColumn->addLayout(findRow);
     listColumn->addWidget(m_result);
-    listColumn->addLayout(missRow);
+    listColumn->addWidget(m_miss);
     listColumn->addStretch(1);
-
-    // A click, Space or Return, and a screen reader's "Press" or "Toggle" choose or drop a row.
-    const auto chooseRow = [this](const QModelIndex &index) {
-        toggle(index.data(FriendPickModel::IdRole).toUuid());
-    };
-    connect(m_list, &QListView::clicked, this, chooseRow);
-    AccessibleActions::pressableRows(m_list, chooseRow);
     return listArea;
 }
 
@@ -254,13 +271,6 @@ QList<Account> NewChat::friends() const
     return all;
 }
 
-void NewChat::queryEdited()
-{
-    m_lookup.reset();
-    m_lookupMiss = false;
-    refresh();
-}
-
 void NewChat::toggle(const QUuid &id)
 {
     if (m_chosen.contains(id))
@@ -272,44 +282,10 @@ void NewChat::toggle(const QUuid &id)
     refresh();
 }
 
-void NewChat::next()
-{
-    if (m_chosen.isEmpty())
-        return;
-    // A name the user typed stays as typed, blanks and all.
-    if (trimmedText(m_title->text()).isEmpty())
-        m_title->setText(m_store.suggestedGroupTitle(m_chosen));
-    m_naming = true;
-    refresh();
-    m_title->setFocus();
-}
-
-void NewChat::find()
-{
-    StoreTask::whenDone(m_store.lookup(trimmedQuery()), this, std::nullopt,
-                        [this](std::optional<Account> found) {
-                            m_lookup = found;
-                            m_lookupMiss = !found;
-                            refresh();
-                        });
-}
-
-void NewChat::create()
-{
-    // One creation at a time: a second press while the first is on its way would make a second
-    // group with the same people.
-    if (m_create->isBusy())
-        return;
-    m_create->setBusy(true);
-    // The title goes as it stands: the store trims it and falls back to the suggested one.
-    emit groupRequested(m_chosen, m_title->text());
-}
-
 void NewChat::createFailed()
 {
     m_create->setBusy(false);
-    m_failed = true;
-    refresh();
+    PanelParts::showMessage(m_failedLine, failedText());
 }
 
 void NewChat::refresh()
@@ -319,10 +295,8 @@ void NewChat::refresh()
     m_friends->refresh();
     m_friends->setChosen(m_chosen);
 
-    const bool offerTalk = !m_naming && m_chosen.size() == 1;
-    const bool offerNext = !m_naming && !m_chosen.isEmpty();
-    m_talk->setVisible(offerTalk);
-    m_next->setVisible(offerNext);
+    m_talk->setVisible(!m_naming && m_chosen.size() == 1);
+    m_next->setVisible(!m_naming && !m_chosen.isEmpty());
 
     m_chipArea->setVisible(!m_chosen.isEmpty());
     refreshChips();
@@ -339,8 +313,6 @@ void NewChat::refresh()
     m_miss->setVisible(searching && m_lookupMiss);
 
     m_stages->setCurrentIndex(m_naming ? 1 : 0);
-    PanelParts::showMessage(m_failedLine,
-                            m_failed ? std::optional<QString>(failedText()) : std::nullopt);
 }
 
 void NewChat::refreshChips()
@@ -368,18 +340,4 @@ void NewChat::refreshChips()
         connect(chip, &Chip::clicked, this, [this, id] { toggle(id); });
         m_chipRow->insertWidget(i, chip, 0, Qt::AlignVCenter);
     }
-}
-
-bool NewChat::eventFilter(QObject *watched, QEvent *event)
-{
-    // From the keyboard, Space or Return chooses or drops the current row.
-    if (watched == m_list && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
-            if (m_list->currentIndex().isValid())
-                toggle(m_list->currentIndex().data(FriendPickModel::IdRole).toUuid());
-            return true;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
 }

@@ -14,7 +14,6 @@ class LookupResultRow;
 class QHBoxLayout;
 class QLabel;
 class QLineEdit;
-class QListView;
 class QPushButton;
 class QScrollArea;
 class QStackedWidget;
@@ -54,9 +53,6 @@ signals:
     // "만들기", at most once while the request is on its way.
     void groupRequested(const QList<QUuid> &memberIds, const QString &title);
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
     QWidget *choosingStage();
     QWidget *listArea(QWidget *parent);
@@ -64,11 +60,7 @@ private:
     // The friends that the search leaves, in the store's order.
     QList<Account> friends() const;
     QString trimmedQuery() const;
-    void queryEdited();
     void toggle(const QUuid &id);
-    void next();
-    void find();
-    void create();
 
     void refresh();
     void refreshChips();
@@ -79,7 +71,6 @@ private:
     std::optional<Account> m_lookup;
     bool m_lookupMiss = false;
     bool m_naming = false;
-    bool m_failed = false;
 
     QPushButton *m_talk;
     QPushButton *m_next;
@@ -89,7 +80,6 @@ private:
     QHBoxLayout *m_chipRow;
     QList<std::pair<QUuid, QString>> m_chipsShown;
     FriendPickModel *m_friends;
-    QListView *m_list;
     QPushButton *m_find;
     LookupResultRow *m_result;
     QLabel *m_miss;

@@ -209,14 +209,10 @@ QLabel *label(const QString &text, const QString &name, const QFont &font, QWidg
 
 QLabel *messageLine(Tone tone, const QString &name, QWidget *parent, const QString &text)
 {
-    auto *line = new QLabel(text, parent);
-    line->setObjectName(name);
+    // Wrapped, so that a long service message wraps inside the column instead of widening it.
+    QLabel *line = label(text, name, ChatFont::footnote(), parent, Ink::Normal, Wrap::Yes);
     if (tone == Tone::Failure)
         ChatColor::keepAlert(line, QPalette::WindowText);
-    line->setTextFormat(Qt::PlainText);
-    // setWordWrap so that a long service message wraps inside the column instead of widening it.
-    line->setWordWrap(true);
-    line->setFont(ChatFont::footnote());
     line->hide();
     return line;
 }
@@ -259,16 +255,6 @@ void RowButton::setPressable(bool pressable)
     setFocusPolicy(pressable ? Qt::StrongFocus : Qt::NoFocus);
     setCursor(pressable ? Qt::PointingHandCursor : Qt::ArrowCursor);
     update();
-}
-
-QSize RowButton::sizeHint() const
-{
-    return m_row->sizeHint();
-}
-
-QSize RowButton::minimumSizeHint() const
-{
-    return m_row->minimumSize();
 }
 
 bool RowButton::hitButton(const QPoint &pos) const

@@ -74,9 +74,9 @@ void showMessage(QLabel *line, const std::optional<QString> &text);
 
 } // namespace PanelParts
 
-// A button whose face is a row of other widgets (a person, an avatar and a word...): the whole
-// rectangle is the button; a light shade shows hover, a ring keyboard focus. While it is not
-// pressable it is only a picture of its row: no clicks, no focus, no shade.
+// A button whose face is a row of other widgets (a person, an avatar and a word...), sized by
+// that row: the whole rectangle is the button; a light shade shows hover, a ring keyboard focus.
+// While it is not pressable it is only a picture of its row: no clicks, no focus, no shade.
 class RowButton : public QAbstractButton
 {
     Q_OBJECT
@@ -91,9 +91,6 @@ public:
 
     void setPressable(bool pressable);
     bool isPressable() const { return m_pressable; }
-
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override;
 
 protected:
     bool hitButton(const QPoint &pos) const override;

@@ -84,19 +84,15 @@ void PasswordView::save()
     }
     m_save->setBusy(true);
     StoreTask::whenDone(m_store.changePassword(m_current->text(), password), this,
-                        kTemporaryErrorText,
-                        [this](const std::optional<QString> &failure) { changed(failure); });
-}
-
-void PasswordView::changed(const std::optional<QString> &failure)
-{
-    if (failure) {
-        showMessage(m_error, failure);
-    } else {
-        m_current->clear();
-        m_password->clear();
-        m_confirm->clear();
-        showMessage(m_info, changedText());
-    }
-    m_save->setBusy(false);
+                        kTemporaryErrorText, [this](const std::optional<QString> &failure) {
+                            if (failure) {
+                                showMessage(m_error, failure);
+                            } else {
+                                m_current->clear();
+                                m_password->clear();
+                                m_confirm->clear();
+                                showMessage(m_info, changedText());
+                            }
+                            m_save->setBusy(false);
+                        });
 }

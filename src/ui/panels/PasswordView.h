@@ -2,8 +2,6 @@
 
 #include "ui/panels/PageBase.h"
 
-#include <optional>
-
 class LocalStore;
 class QLabel;
 class QLineEdit;
@@ -24,7 +22,6 @@ public:
 
 private:
     void save();
-    void changed(const std::optional<QString> &failure);
     void updateButton();
 
     LocalStore &m_store;

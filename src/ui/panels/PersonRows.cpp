@@ -23,6 +23,27 @@ QSize rowSize()
     return QSize(UiMetrics::avatarSize + 2 * padding, content + 2 * rowPadding);
 }
 
+// The active members of a room, as their accounts or as "회원" when the store does not know them.
+QList<Account> members(const LocalStore &store, const QUuid &roomId)
+{
+    const std::optional<Conversation> room = store.conversation(roomId);
+    if (!room)
+        return {};
+    QList<Account> rows;
+    for (const Membership &member : LocalStore::activeMembers(*room)) {
+        if (std::optional<Account> account = store.account(member.userId)) {
+            rows.append(*account);
+            continue;
+        }
+        Account unknown;
+        unknown.id = member.userId;
+        unknown.kind = AccountKind::person;
+        unknown.displayName = QStringLiteral("회원");
+        rows.append(unknown);
+    }
+    return rows;
+}
+
 } // namespace
 
 QRect PersonRowDelegate::actionRect(const QRect &row, const QString &text)
@@ -144,26 +165,6 @@ MemberListModel::MemberListModel(LocalStore &store, const QUuid &roomId, QObject
     , m_roomId(roomId)
     , m_marks(currentMarks())
 { }
-
-QList<Account> MemberListModel::members(const LocalStore &store, const QUuid &roomId)
-{
-    const std::optional<Conversation> room = store.conversation(roomId);
-    if (!room)
-        return {};
-    QList<Account> rows;
-    for (const Membership &member : LocalStore::activeMembers(*room)) {
-        if (std::optional<Account> account = store.account(member.userId)) {
-            rows.append(*account);
-            continue;
-        }
-        Account unknown;
-        unknown.id = member.userId;
-        unknown.kind = AccountKind::person;
-        unknown.displayName = unknownName();
-        rows.append(unknown);
-    }
-    return rows;
-}
 
 QHash<QUuid, MemberListModel::Marks> MemberListModel::currentMarks() const
 {

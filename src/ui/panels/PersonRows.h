@@ -80,7 +80,6 @@ public:
 
     static QString ownerTag() { return QStringLiteral("방장"); }
     static QString kickText() { return QStringLiteral("내보내기"); }
-    static QString unknownName() { return QStringLiteral("회원"); }
 
 protected:
     QVariant extraData(const Account &account, int role) const override;
@@ -95,7 +94,6 @@ private:
         friend bool operator==(const Marks &, const Marks &) = default;
     };
     QHash<QUuid, Marks> currentMarks() const;
-    static QList<Account> members(const LocalStore &store, const QUuid &roomId);
 
     LocalStore &m_store;
     QUuid m_roomId;

@@ -25,31 +25,8 @@ ProfileView::ProfileView(LocalStore &store, const QUuid &userId, QWidget *parent
     QWidget *holder = column->parentWidget();
     m_scroll = scroller(content);
     bareBox<QVBoxLayout>(this)->addWidget(m_scroll);
-    column->addLayout(header(holder));
 
-    m_bio = new QLabel(holder);
-    m_bio->setObjectName(QStringLiteral("bio"));
-    m_bio->setTextFormat(Qt::PlainText);
-    m_bio->setWordWrap(true);
-    m_bio->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    column->addWidget(m_bio);
-    m_closedInbox = PanelParts::label(kClosedInboxText, QStringLiteral("closedInbox"),
-                                      ChatFont::subheadline(), holder, PanelParts::Ink::Secondary,
-                                      PanelParts::Wrap::Yes);
-    column->addWidget(m_closedInbox);
-    column->addWidget(actions(holder));
-
-    new StoreRedraw(
-        m_store,
-        {&LocalStore::accountsChanged, &LocalStore::blocksChanged, &LocalStore::friendsChanged,
-         &LocalStore::conversationsChanged, &LocalStore::sessionChanged},
-        [this] { refresh(); }, this);
-    refresh();
-}
-
-// The photo, the name with its mark and the handle, centred across the column.
-QLayout *ProfileView::header(QWidget *holder)
-{
+    // The photo, the name with its mark and the handle, centred across the column.
     m_avatar = new AvatarView(96, holder);
     m_avatar->setObjectName(QStringLiteral("avatar"));
     m_name = PanelParts::label(QString(), QStringLiteral("name"), ChatFont::title2(), holder,
@@ -70,7 +47,24 @@ QLayout *ProfileView::header(QWidget *holder)
     header->addWidget(m_avatar, 0, Qt::AlignHCenter);
     header->addLayout(nameRow);
     header->addWidget(m_handle);
-    return header;
+    column->addLayout(header);
+
+    m_bio = PanelParts::label(QString(), QStringLiteral("bio"), QFont(), holder,
+                              PanelParts::Ink::Normal, PanelParts::Wrap::Yes);
+    m_bio->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    column->addWidget(m_bio);
+    m_closedInbox = PanelParts::label(kClosedInboxText, QStringLiteral("closedInbox"),
+                                      ChatFont::subheadline(), holder, PanelParts::Ink::Secondary,
+                                      PanelParts::Wrap::Yes);
+    column->addWidget(m_closedInbox);
+    column->addWidget(actions(holder));
+
+    new StoreRedraw(
+        m_store,
+        {&LocalStore::accountsChanged, &LocalStore::blocksChanged, &LocalStore::friendsChanged,
+         &LocalStore::conversationsChanged, &LocalStore::sessionChanged},
+        [this] { refresh(); }, this);
+    refresh();
 }
 
 // Every action has its button; refresh() shows those that fit, in this order.
@@ -78,33 +72,33 @@ QWidget *ProfileView::actions(QWidget *holder)
 {
     m_actions = new QWidget(holder);
     auto *buttons = bareBox<QVBoxLayout>(m_actions, 8);
-    auto add = [&](const QString &title, const QString &name, WideButton::Role role) {
+    using Role = WideButton::Role;
+    const auto add = [&](const QString &title, const QString &name, Role role,
+                         std::function<void()> action = {}) {
         WideButton *button = PanelParts::wideButton(title, name, m_actions, role);
         buttons->addWidget(button);
+        if (action)
+            connect(button, &WideButton::clicked, this, std::move(action));
         return button;
     };
-    using Role = WideButton::Role;
-    m_accept = add(QStringLiteral("수락"), QStringLiteral("accept"), Role::Normal);
-    m_reject = add(QStringLiteral("거절"), QStringLiteral("reject"), Role::Destructive);
+    m_accept = add(QStringLiteral("수락"), QStringLiteral("accept"), Role::Normal,
+                   [this] { m_store.acceptFriend(m_userId); });
+    m_reject = add(QStringLiteral("거절"), QStringLiteral("reject"), Role::Destructive,
+                   [this] { m_store.rejectFriend(m_userId); });
     m_requested = add(QStringLiteral("요청함"), QStringLiteral("requested"), Role::Normal);
     m_requested->setDisabled(true);
-    m_talk = add(QStringLiteral("대화"), QStringLiteral("talk"), Role::Normal);
-    m_request = add(QStringLiteral("친구 요청"), QStringLiteral("request"), Role::Normal);
-    m_unblock = add(QStringLiteral("차단 해제"), QStringLiteral("unblock"), Role::Normal);
-    m_block = add(QStringLiteral("차단"), QStringLiteral("block"), Role::Destructive);
-    m_report = add(QStringLiteral("신고"), QStringLiteral("report"), Role::Destructive);
-
-    connect(m_accept, &WideButton::clicked, this, [this] { m_store.acceptFriend(m_userId); });
-    connect(m_reject, &WideButton::clicked, this, [this] { m_store.rejectFriend(m_userId); });
-    connect(m_talk, &WideButton::clicked, this, [this] { emit chatRequested(m_userId); });
-    connect(m_request, &WideButton::clicked, this, [this] { m_store.requestFriend(m_userId); });
-    connect(m_unblock, &WideButton::clicked, this, [this] { m_store.unblock(m_userId); });
-    connect(m_block, &WideButton::clicked, this, [this] {
+    m_talk = add(QStringLiteral("대화"), QStringLiteral("talk"), Role::Normal,
+                 [this] { emit chatRequested(m_userId); });
+    m_request = add(QStringLiteral("친구 요청"), QStringLiteral("request"), Role::Normal,
+                    [this] { m_store.requestFriend(m_userId); });
+    m_unblock = add(QStringLiteral("차단 해제"), QStringLiteral("unblock"), Role::Normal,
+                    [this] { m_store.unblock(m_userId); });
+    m_block = add(QStringLiteral("차단"), QStringLiteral("block"), Role::Destructive, [this] {
         LocalStore &store = m_store;
         confirm(QStringLiteral("차단할까요?"), QStringLiteral("차단"), true,
                 [&store, id = m_userId] { store.block(id); });
     });
-    connect(m_report, &WideButton::clicked, this, [this] {
+    m_report = add(QStringLiteral("신고"), QStringLiteral("report"), Role::Destructive, [this] {
         // A fresh id each time: a second report of the same person is a new request.
         emit reportRequested(ReportDraft{QUuid::createUuid(), m_userId, std::nullopt});
     });

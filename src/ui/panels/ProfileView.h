@@ -9,7 +9,6 @@ class AvatarView;
 class LocalStore;
 class OfficialMark;
 class QLabel;
-class QLayout;
 class QScrollArea;
 class WideButton;
 
@@ -31,7 +30,6 @@ signals:
     void chatRequested(const QUuid &userId);
 
 private:
-    QLayout *header(QWidget *holder);
     QWidget *actions(QWidget *holder);
     void refresh();
 

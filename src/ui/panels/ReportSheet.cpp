@@ -29,9 +29,7 @@ public:
     {
         setObjectName(rawText(reason));
         setAccessibleName(rawText(reason));
-        auto *label = new QLabel(rawText(reason), this);
-        label->setTextFormat(Qt::PlainText);
-        addPart(label);
+        addPart(PanelParts::label(rawText(reason), QString(), QFont(), this));
         addStretch(1);
         setLeadingRoom(PanelParts::buttonInset);
         setMinimumHeight(UiMetrics::controlHeight);
@@ -139,12 +137,11 @@ ReportSheet::ReportSheet(const ReportDraft &draft, QWidget *parent)
     column->addWidget(m_errorLine);
     column->addStretch(1);
 
-    QPushButton *close = closeButton(Qt::AlignLeft);
-    m_send = PanelParts::plainButton(QStringLiteral("보내기"), this, Qt::AlignRight,
-                                     QStringLiteral("send"));
     QBoxLayout *bottom = PanelParts::outsetLayout(Qt::Horizontal, PanelParts::buttonInset,
                                                   PanelParts::buttonInset);
-    bottom->addWidget(close);
+    bottom->addWidget(closeButton(Qt::AlignLeft));
+    m_send = PanelParts::plainButton(QStringLiteral("보내기"), this, Qt::AlignRight,
+                                     QStringLiteral("send"));
     bottom->addStretch(1);
     bottom->addWidget(m_send);
     column->addLayout(bottom);
@@ -174,7 +171,7 @@ void ReportSheet::send()
 
 void ReportSheet::refused(const QString &failure)
 {
-    m_error = failure;
+    PanelParts::showMessage(m_errorLine, failure);
     m_sending = false;
     refresh();
 }
@@ -185,6 +182,5 @@ void ReportSheet::refresh()
         row->setChosen(m_reason == row->reason());
     // Choosing another reason hides the note but keeps its text for a return to "기타".
     m_note->setVisible(m_reason == ReportReason::other);
-    PanelParts::showMessage(m_errorLine, m_error);
     m_send->setEnabled(canSend());
 }

@@ -42,7 +42,6 @@ private:
 
     std::optional<ReportReason> m_reason;
     bool m_sending = false;
-    std::optional<QString> m_error;
 
     QList<ReasonRow *> m_rows;
     QPlainTextEdit *m_note;

@@ -20,6 +20,123 @@ constexpr int rowPadding = 14;
 constexpr int cornerRadius = 10;
 constexpr QSize switchSize(38, 22);
 
+// What the two rows share: a text, keyboard focus, hover shading and the row's size.
+class SettingsRow : public QAbstractButton
+{
+public:
+    SettingsRow(const QString &text, const QString &name)
+    {
+        setText(text);
+        setObjectName(name);
+        setAccessibleName(text);
+        setFocusPolicy(Qt::StrongFocus);
+        setAttribute(Qt::WA_Hover);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    }
+
+    QSize sizeHint() const override
+    {
+        const QFontMetrics metrics(ChatFont::body());
+        return QSize(metrics.horizontalAdvance(text()) + 2 * rowPadding + switchSize.width() + 16,
+                     std::max(UiMetrics::controlHeight, metrics.height() + 20));
+    }
+
+protected:
+    void focusInEvent(QFocusEvent *event) override
+    {
+        m_ring = PanelParts::focusRingFor(event->reason(), m_ring);
+        QAbstractButton::focusInEvent(event);
+    }
+
+    void paintFocus(QPainter &painter) const
+    {
+        if (!hasFocus() || !m_ring)
+            return;
+        painter.setPen(UiMetrics::focusRing(palette(), 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(2, 2, -2, -2), UiMetrics::plateRadius,
+                                UiMetrics::plateRadius);
+    }
+
+private:
+    bool m_ring = false; // the focus came from the keyboard
+};
+
+class SwitchRow : public SettingsRow
+{
+public:
+    SwitchRow(const QString &text, const QString &name)
+        : SettingsRow(text, name)
+    {
+        setCheckable(true);
+        AccessibleActions::clickToToggle(this);
+    }
+
+protected:
+    void nextCheckState() override { }
+
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        UiMetrics::paintButtonState(painter, *this, rect(), UiMetrics::FocusMark::none, 0);
+        // A disabled switch keeps showing its value, faded once (the active colours under an
+        // opacity: the disabled colours would fade it twice).
+        painter.setOpacity(isEnabled() ? 1.0 : 0.45);
+        const QColor ink = palette().color(QPalette::Active, QPalette::WindowText);
+
+        const QRect track(width() - rowPadding - switchSize.width(),
+                          (height() - switchSize.height()) / 2, switchSize.width(),
+                          switchSize.height());
+        painter.setFont(ChatFont::body());
+        painter.setPen(ink);
+        painter.drawText(QRect(rowPadding, 0, track.left() - 2 * rowPadding, height()),
+                         Qt::AlignVCenter | Qt::AlignLeft, text());
+
+        QColor off = ink;
+        off.setAlphaF(0.25f);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(isChecked() ? palette().color(QPalette::Active, QPalette::Highlight)
+                                     : off);
+        painter.drawRoundedRect(track, track.height() / 2.0, track.height() / 2.0);
+        const qreal knob = track.height() - 4;
+        const qreal x = isChecked() ? track.right() + 1 - 2 - knob : track.left() + 2;
+        painter.setBrush(Qt::white);
+        painter.drawEllipse(QRectF(x, track.top() + 2, knob, knob));
+
+        painter.setOpacity(1.0);
+        paintFocus(painter);
+    }
+};
+
+class ActionRow : public SettingsRow
+{
+public:
+    ActionRow(const QString &text, const QString &name, bool destructive)
+        : SettingsRow(text, name)
+        , m_destructive(destructive)
+    {
+        setCursor(Qt::PointingHandCursor);
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        UiMetrics::paintButtonState(painter, *this, rect(), UiMetrics::FocusMark::none, 0);
+        painter.setFont(ChatFont::body());
+        painter.setPen(m_destructive ? ChatColor::alert(palette())
+                                     : palette().color(QPalette::WindowText));
+        painter.drawText(rect().adjusted(rowPadding, 0, -rowPadding, 0),
+                         Qt::AlignVCenter | Qt::AlignLeft, text());
+        paintFocus(painter);
+    }
+
+private:
+    bool m_destructive;
+};
+
 } // namespace
 
 SettingsGroup::SettingsGroup(QWidget *parent)
@@ -34,21 +151,20 @@ void SettingsGroup::addRow(QWidget *row)
     layout()->addWidget(row);
 }
 
-SwitchRow *SettingsGroup::addSwitch(const QString &text, const QString &name,
-                                    std::function<void(bool)> flip)
+QAbstractButton *SettingsGroup::addSwitch(const QString &text, const QString &name,
+                                          std::function<void(bool)> flip)
 {
-    auto *row = new SwitchRow(text);
-    row->setObjectName(name);
+    auto *row = new SwitchRow(text, name);
     addRow(row);
-    connect(row, &SwitchRow::flipRequested, row, std::move(flip));
+    connect(row, &QAbstractButton::clicked, row,
+            [row, flip = std::move(flip)] { flip(!row->isChecked()); });
     return row;
 }
 
-ActionRow *SettingsGroup::addAction(const QString &text, const QString &name, bool destructive,
-                                    std::function<void()> action)
+QAbstractButton *SettingsGroup::addAction(const QString &text, const QString &name,
+                                          bool destructive, std::function<void()> action)
 {
-    auto *row = new ActionRow(text, destructive);
-    row->setObjectName(name);
+    auto *row = new ActionRow(text, name, destructive);
     addRow(row);
     connect(row, &QAbstractButton::clicked, row, std::move(action));
     return row;
@@ -78,97 +194,4 @@ void SettingsGroup::paintEvent(QPaintEvent *)
         }
         previous = row;
     }
-}
-
-SettingsRow::SettingsRow(const QString &text, QWidget *parent)
-    : QAbstractButton(parent)
-{
-    setText(text);
-    setAccessibleName(text);
-    setFocusPolicy(Qt::StrongFocus);
-    setAttribute(Qt::WA_Hover);
-    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-}
-
-void SettingsRow::focusInEvent(QFocusEvent *event)
-{
-    m_ring = PanelParts::focusRingFor(event->reason(), m_ring);
-    QAbstractButton::focusInEvent(event);
-}
-
-void SettingsRow::paintFocus(QPainter &painter) const
-{
-    if (!hasFocus() || !m_ring)
-        return;
-    painter.setPen(UiMetrics::focusRing(palette(), 2));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRoundedRect(QRectF(rect()).adjusted(2, 2, -2, -2), UiMetrics::plateRadius,
-                            UiMetrics::plateRadius);
-}
-
-QSize SettingsRow::sizeHint() const
-{
-    const QFontMetrics metrics(ChatFont::body());
-    return QSize(metrics.horizontalAdvance(text()) + 2 * rowPadding + switchSize.width() + 16,
-                 std::max(UiMetrics::controlHeight, metrics.height() + 20));
-}
-
-SwitchRow::SwitchRow(const QString &text, QWidget *parent)
-    : SettingsRow(text, parent)
-{
-    setCheckable(true);
-    AccessibleActions::clickToToggle(this);
-    connect(this, &QAbstractButton::clicked, this, [this] { emit flipRequested(!isChecked()); });
-}
-
-void SwitchRow::paintEvent(QPaintEvent *)
-{
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    UiMetrics::paintButtonState(painter, *this, rect(), UiMetrics::FocusMark::none, 0);
-    // A disabled switch keeps showing its value, faded once (the active colours under an
-    // opacity: the disabled colours would fade it twice).
-    painter.setOpacity(isEnabled() ? 1.0 : 0.45);
-    const QColor ink = palette().color(QPalette::Active, QPalette::WindowText);
-
-    const QRect track(width() - rowPadding - switchSize.width(),
-                      (height() - switchSize.height()) / 2, switchSize.width(),
-                      switchSize.height());
-    painter.setFont(ChatFont::body());
-    painter.setPen(ink);
-    painter.drawText(QRect(rowPadding, 0, track.left() - 2 * rowPadding, height()),
-                     Qt::AlignVCenter | Qt::AlignLeft, text());
-
-    QColor off = ink;
-    off.setAlphaF(0.25f);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(isChecked() ? palette().color(QPalette::Active, QPalette::Highlight) : off);
-    painter.drawRoundedRect(track, track.height() / 2.0, track.height() / 2.0);
-    const qreal knob = track.height() - 4;
-    const qreal x = isChecked() ? track.right() + 1 - 2 - knob : track.left() + 2;
-    painter.setBrush(Qt::white);
-    painter.drawEllipse(QRectF(x, track.top() + 2, knob, knob));
-
-    painter.setOpacity(1.0);
-    paintFocus(painter);
-}
-
-ActionRow::ActionRow(const QString &text, bool destructive, QWidget *parent)
-    : SettingsRow(text, parent)
-    , m_destructive(destructive)
-{
-    setCursor(Qt::PointingHandCursor);
-}
-
-void ActionRow::paintEvent(QPaintEvent *)
-{
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    UiMetrics::paintButtonState(painter, *this, rect(), UiMetrics::FocusMark::none, 0);
-    painter.setFont(ChatFont::body());
-    painter.setPen(m_destructive ? ChatColor::alert(palette())
-                                 : palette().color(QPalette::WindowText));
-    painter.drawText(rect().adjusted(rowPadding, 0, -rowPadding, 0),
-                     Qt::AlignVCenter | Qt::AlignLeft, text());
-    paintFocus(painter);
 }

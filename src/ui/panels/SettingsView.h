@@ -3,7 +3,7 @@
 #include "ui/panels/PageBase.h"
 
 class LocalStore;
-class SwitchRow;
+class QAbstractButton;
 
 // The settings page: the three notification switches, the ways to the block list, the password
 // and the account deletion pages, logging out after a confirmation, and the version line.
@@ -24,12 +24,10 @@ signals:
     void deleteAccountRequested();
 
 private:
-    QWidget *switches(QWidget *parent);
-    QWidget *actions(QWidget *parent);
     void refresh();
 
     LocalStore &m_store;
-    SwitchRow *m_enabled;
-    SwitchRow *m_preview;
-    SwitchRow *m_sound;
+    QAbstractButton *m_enabled;
+    QAbstractButton *m_preview;
+    QAbstractButton *m_sound;
 };
