@@ -120,7 +120,7 @@ void InvitePanel::rotate()
                         });
 }
 
-InviteRequest::InviteRequest(LocalStore &store, const InviteOutcome &, QWidget *parent)
+InviteRequest::InviteRequest(LocalStore &store, QWidget *parent)
     : PageBase(QStringLiteral("inviteRequest"), parent)
 {
     QVBoxLayout *column = pageColumn(24, 12);

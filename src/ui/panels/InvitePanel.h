@@ -1,6 +1,5 @@
 #pragma once
 
-#include "model/HandOver.h"
 #include "ui/panels/PageBase.h"
 
 class LocalStore;
@@ -42,5 +41,5 @@ class InviteRequest : public PageBase
 {
     Q_OBJECT
 public:
-    InviteRequest(LocalStore &store, const InviteOutcome &outcome, QWidget *parent = nullptr);
+    explicit InviteRequest(LocalStore &store, QWidget *parent = nullptr);
 };

@@ -120,8 +120,8 @@ PageBase *Workspace::createSheet(Sheet sheet)
             return new MediaViewer(m_store, *messageId);
         break;
     case Sheet::inviteRequest:
-        if (const auto outcome = m_store.inviteOutcome())
-            return new InviteRequest(m_store, *outcome);
+        if (m_store.inviteOutcome())
+            return new InviteRequest(m_store);
         break;
     }
     return nullptr;

@@ -169,7 +169,7 @@ void TestInvitePanels::requestAnswers()
     signInWithProfile(*store);
     const InviteOutcome outcome{QUuid::createUuid(), QUuid::createUuid(), std::nullopt};
     store->setInviteOutcome(outcome);
-    InviteRequest sheet(*store, outcome);
+    InviteRequest sheet(*store);
     QSignalSpy closing(&sheet, &InviteRequest::closeRequested);
     QCOMPARE(shownText(sheet, u"title"_s), u"친구 요청"_s);
     if (button == u"accept"_s) {
