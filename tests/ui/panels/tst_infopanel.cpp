@@ -5,7 +5,7 @@
 #include "ui/common/ConfirmDialog.h"
 #include "ui/common/ImageFile.h"
 #include "ui/panels/InfoPanel.h"
-#include "ui/panels/InfoPanelHeader.h"
+#include "ui/panels/LineLimitedText.h"
 #include "ui/panels/MemberInvite.h"
 #include "ui/panels/PersonRows.h"
 

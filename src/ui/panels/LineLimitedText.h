@@ -4,9 +4,8 @@
 #include <QWidget>
 
 // Wrapped plain text shown in at most a given number of lines; the last line shown ends in "…"
-// when the text goes on. Its height follows its width. The room information panel's first
-// section, which InfoPanel builds in InfoPanelHeader.cpp, shows an official account's
-// description in it.
+// when the text goes on. Its height follows its width. The room information panel shows an
+// official account's description in it.
 class LineLimitedText : public QWidget
 {
     Q_OBJECT
