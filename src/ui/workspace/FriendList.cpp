@@ -75,7 +75,6 @@ FriendList::FriendList(LocalStore &store, const Navigation &navigation, QWidget 
                                ChatFont::subheadline(), this, PanelParts::Ink::Secondary,
                                PanelParts::Wrap::Yes))
     , m_view(new QListView(this))
-    , m_rowDelegate(new SidebarPersonDelegate(m_view))
 {
     layOut();
     prepareList();
@@ -137,12 +136,13 @@ void FriendList::prepareList()
 // A person's row opens the profile; a request's two actions accept or decline it.
 void FriendList::connectRows()
 {
+    auto *rows = new SidebarPersonDelegate(m_view);
     const auto idOf
         = [](const QModelIndex &row) { return row.data(FriendListModel::AccountIdRole).toUuid(); };
     connect(
-        m_rowDelegate, &SidebarPersonDelegate::personClicked, this,
+        rows, &SidebarPersonDelegate::personClicked, this,
         [this, idOf](const QModelIndex &row) { emit pageRequested(Page::profilePage(idOf(row))); });
-    connect(m_rowDelegate, &SidebarPersonDelegate::actionClicked, this,
+    connect(rows, &SidebarPersonDelegate::actionClicked, this,
             [this, idOf](const QModelIndex &row, int action) {
                 if (action == 0)
                     m_store.acceptFriend(idOf(row));

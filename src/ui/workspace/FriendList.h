@@ -6,7 +6,6 @@
 
 class LocalStore;
 class FriendListModel;
-class SidebarPersonDelegate;
 class QAbstractButton;
 class QLabel;
 class QListView;
@@ -47,5 +46,4 @@ private:
     QPushButton *m_invite;
     QLabel *m_hint;
     QListView *m_view;
-    SidebarPersonDelegate *m_rowDelegate;
 };

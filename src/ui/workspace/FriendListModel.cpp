@@ -88,8 +88,8 @@ void FriendListModel::rebuild()
     if (!requests.isEmpty())
         addSection("h:requests", QStringLiteral("받은 요청"), requests, FriendRow::request, u'r');
     if (m_hasContacts) {
-        addSection("h:friends", friendsHeader(int(friends.size())), friends, FriendRow::person,
-                   u'p');
+        addSection("h:friends", QStringLiteral("친구 %1").arg(friends.size()), friends,
+                   FriendRow::person, u'p');
         if (!officials.isEmpty())
             addSection("h:officials", QStringLiteral("공식 계정"), officials, FriendRow::official,
                        u'o');

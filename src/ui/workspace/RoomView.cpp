@@ -15,7 +15,6 @@
 #include "ui/workspace/Navigation.h"
 #include "ui/workspace/TranscriptView.h"
 
-#include <QEvent>
 #include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QHideEvent>
@@ -30,6 +29,7 @@ namespace {
 
 constexpr int lineSpacing = 2;
 constexpr int markGap = 6;
+const QString loadingText = QStringLiteral("대화를 불러오는 중");
 
 } // namespace
 
@@ -119,13 +119,6 @@ void RoomTitleButton::focusInEvent(QFocusEvent *event)
     m_focusRing
         = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
     QAbstractButton::focusInEvent(event);
-}
-
-void RoomTitleButton::changeEvent(QEvent *event)
-{
-    if (event->type() == QEvent::ApplicationFontChange)
-        updateGeometry();
-    QAbstractButton::changeEvent(event);
 }
 
 RoomView::RoomView(LocalStore &store, const Navigation &navigation, const QUuid &conversationId,
@@ -292,9 +285,9 @@ QWidget *RoomView::createLoading()
     bar->setRange(0, 0);
     bar->setTextVisible(false);
     bar->setFixedWidth(120);
-    bar->setAccessibleName(loadingText());
+    bar->setAccessibleName(loadingText);
     layout->addWidget(bar, 0, Qt::AlignHCenter);
-    auto *label = new QLabel(loadingText(), box);
+    auto *label = new QLabel(loadingText, box);
     label->setObjectName(QStringLiteral("loadingLabel"));
     label->setAlignment(Qt::AlignCenter);
     layout->addWidget(label);

@@ -134,7 +134,6 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void changeEvent(QEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
 
 private:
@@ -167,8 +166,6 @@ public:
     Content content() const { return m_shown; }
     Composer *composer() const { return m_composer; }
     QMessageBox *deleteDialog() const { return m_deleteDialog; }
-
-    static QString loadingText() { return QStringLiteral("대화를 불러오는 중"); }
 
     ~RoomView() override;
 

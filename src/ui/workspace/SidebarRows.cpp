@@ -268,6 +268,26 @@ QPoint mouseIn(const QStyleOptionViewItem &option)
     return view ? view->viewport()->mapFromGlobal(QCursor::pos()) : QPoint(-1, -1);
 }
 
+// One of a request row's buttons, as the style draws a push button.
+void paintButton(QPainter &painter, const QStyleOptionViewItem &option, const QRect &rect,
+                 const QString &text, bool pressed)
+{
+    QStyleOptionButton button;
+    button.initFrom(option.widget);
+    button.rect = rect;
+    button.text = text;
+    button.palette = option.palette;
+    button.state = QStyle::State_Enabled;
+    button.state |= pressed ? QStyle::State_Sunken : QStyle::State_Raised;
+    if ((option.state & QStyle::State_MouseOver) && rect.contains(mouseIn(option)))
+        button.state |= QStyle::State_MouseOver;
+    QStyle *style = option.widget ? option.widget->style() : QApplication::style();
+    painter.save();
+    painter.setFont(ChatFont::body());
+    style->drawControl(QStyle::CE_PushButton, &button, &painter, option.widget);
+    painter.restore();
+}
+
 void paintHeader(QPainter &painter, const QStyleOptionViewItem &option, const FriendRow &row)
 {
     const QRect area = option.rect.adjusted(contentSide, headerTop, -contentSide, -headerBottom);
@@ -363,27 +383,7 @@ void SidebarPersonDelegate::paint(QPainter *painter, const QStyleOptionViewItem 
     paintPerson(*painter, option, *row);
     if (row->kind == FriendRow::request) {
         const auto [accept, decline] = requestButtons(option.rect);
-        paintButton(*painter, option, accept, acceptText(), Part::accept, index);
-        paintButton(*painter, option, decline, declineText(), Part::decline, index);
+        paintButton(*painter, option, accept, acceptText(), isPressed(index, int(Part::accept)));
+        paintButton(*painter, option, decline, declineText(), isPressed(index, int(Part::decline)));
     }
-}
-
-void SidebarPersonDelegate::paintButton(QPainter &painter, const QStyleOptionViewItem &option,
-                                        const QRect &rect, const QString &text, Part part,
-                                        const QModelIndex &index) const
-{
-    QStyleOptionButton button;
-    button.initFrom(option.widget);
-    button.rect = rect;
-    button.text = text;
-    button.palette = option.palette;
-    button.state = QStyle::State_Enabled;
-    button.state |= isPressed(index, int(part)) ? QStyle::State_Sunken : QStyle::State_Raised;
-    if ((option.state & QStyle::State_MouseOver) && rect.contains(mouseIn(option)))
-        button.state |= QStyle::State_MouseOver;
-    QStyle *style = option.widget ? option.widget->style() : QApplication::style();
-    painter.save();
-    painter.setFont(ChatFont::body());
-    style->drawControl(QStyle::CE_PushButton, &button, &painter, option.widget);
-    painter.restore();
 }

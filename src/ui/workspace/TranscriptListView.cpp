@@ -511,9 +511,7 @@ void TranscriptListView::changeEvent(QEvent *event)
 {
     switch (event->type()) {
     case QEvent::FontChange:
-    case QEvent::ApplicationFontChange:
     case QEvent::PaletteChange:
-    case QEvent::ApplicationPaletteChange:
         // Colours are read when painting; fonts and link colours are part of the layouts.
         m_delegate.clearCache();
         m_width = -1;

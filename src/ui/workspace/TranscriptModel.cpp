@@ -105,14 +105,6 @@ int TranscriptModel::rowCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : count();
 }
 
-QHash<int, QByteArray> TranscriptModel::roleNames() const
-{
-    QHash<int, QByteArray> names = QAbstractListModel::roleNames();
-    names.insert(RowRole, "row");
-    names.insert(MessageIdRole, "messageId");
-    return names;
-}
-
 QVariant TranscriptModel::data(const QModelIndex &index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
@@ -125,8 +117,6 @@ QVariant TranscriptModel::data(const QModelIndex &index, int role) const
         return row(i).accessibleText();
     case RowRole:
         return QVariant::fromValue(row(i));
-    case MessageIdRole:
-        return message(i).id;
     case SenderRole:
         return row(i).senderName;
     case ReadMarkRole:

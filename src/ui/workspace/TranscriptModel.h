@@ -69,7 +69,6 @@ class TranscriptModel : public QAbstractListModel
 public:
     enum Role {
         RowRole = Qt::UserRole + 1, // TranscriptRow
-        MessageIdRole, // QUuid
         // Hints for dataChanged: only the sender's name and picture, or only the read mark,
         // changed (the row's size stays).
         SenderRole,
@@ -80,7 +79,6 @@ public:
 
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    QHash<int, QByteArray> roleNames() const override;
 
     int count() const { return int(m_rows.size()); }
     const ChatMessage &message(int row) const { return m_rows[size_t(row)]->message; }

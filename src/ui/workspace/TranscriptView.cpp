@@ -33,7 +33,6 @@ TranscriptView::TranscriptView(LocalStore &store, RoomState &room, QWidget *pare
     : QWidget(parent)
     , m_store(store)
     , m_room(room)
-    , m_roomId(room.conversationId())
     , m_model(new TranscriptModel(store, room.conversationId(), this))
     , m_delegate(new TranscriptDelegate(this))
     , m_list(new TranscriptListView(*m_model, *m_delegate, this))
@@ -89,7 +88,7 @@ void TranscriptView::connectList()
 {
     connect(m_list, &TranscriptListView::anchorChanged, this, &TranscriptView::handleAnchor);
     connect(m_list, &TranscriptListView::olderClicked, this,
-            [this] { m_store.loadOlder(m_roomId); });
+            [this] { m_store.loadOlder(m_room.conversationId()); });
     connect(m_list, &TranscriptListView::photoClicked, this, &TranscriptView::mediaRequested);
     connect(m_list, &TranscriptListView::linkClicked, this,
             [](const QUrl &url) { MessageText::openLink(url); });
@@ -134,7 +133,7 @@ void TranscriptView::arrive()
 
 void TranscriptView::loadRoom()
 {
-    const QUuid roomId = m_roomId;
+    const QUuid roomId = m_room.conversationId();
     const std::optional<PushOpen> before = m_store.pushTarget();
     const std::optional<QUuid> awaited = before ? std::optional(before->token) : std::nullopt;
     // The store reports its own failures; the spinner ends all the same. The answer is the
@@ -165,7 +164,7 @@ void TranscriptView::loaded()
         return;
     // The notified message is not among those loaded: forget it and stay at the end.
     const std::optional<PushOpen> target = m_store.pushTarget();
-    if (target && target->conversationId == m_roomId)
+    if (target && target->conversationId == m_room.conversationId())
         m_store.setPushTarget(std::nullopt);
     if (m_follow->stick)
         pinToBottom();
@@ -176,7 +175,7 @@ void TranscriptView::pushTargetChanged()
     // A notification for this room while it is already on screen: the room is not opened
     // again, so it is followed here as if it had just been.
     const std::optional<PushOpen> target = m_store.pushTarget();
-    if (!m_onScreen || !target || target->conversationId != m_roomId)
+    if (!m_onScreen || !target || target->conversationId != m_room.conversationId())
         return;
     arrive();
 }
@@ -205,7 +204,7 @@ void TranscriptView::pinToBottom()
 bool TranscriptView::revealPush()
 {
     const std::optional<PushOpen> target = m_store.pushTarget();
-    if (!target || target->conversationId != m_roomId || !target->messageId)
+    if (!target || target->conversationId != m_room.conversationId() || !target->messageId)
         return false;
     const int row = m_model->rowOf(*target->messageId);
     if (row < 0)
@@ -227,7 +226,7 @@ void TranscriptView::handleAnchor(const TranscriptAnchor &anchor)
     const FollowUpdate update = m_follow->consume(anchor);
     if (update.arrived && !wasFollowing) {
         m_room.setPendingNew(false);
-        m_store.markRead(m_roomId);
+        m_store.markRead(m_room.conversationId());
     }
     if (update.needsPin)
         pinToBottom();
@@ -252,7 +251,7 @@ void TranscriptView::idsChanged()
 void TranscriptView::showNewest()
 {
     pinToBottom();
-    m_store.markRead(m_roomId);
+    m_store.markRead(m_room.conversationId());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -321,9 +320,10 @@ void TranscriptView::resend(const QUuid &messageId)
         return;
     const ChatMessage &message = m_model->message(row);
     if (message.kind == MessageKind::image && message.imageJPEG && !message.imageJPEG->isEmpty())
-        m_store.sendImage(m_roomId, *message.imageJPEG, message.body, message.replyToId);
+        m_store.sendImage(m_room.conversationId(), *message.imageJPEG, message.body,
+                          message.replyToId);
     else
-        m_store.sendText(m_roomId, message.body, message.replyToId);
+        m_store.sendText(m_room.conversationId(), message.body, message.replyToId);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -331,7 +331,7 @@ void TranscriptView::resend(const QUuid &messageId)
 
 void TranscriptView::updateHeader()
 {
-    m_list->setOlderShown(m_store.olderRooms().contains(m_roomId));
+    m_list->setOlderShown(m_store.olderRooms().contains(m_room.conversationId()));
     m_list->setSpinnerShown(m_model->count() == 0 && m_room.loading());
 }
 
@@ -367,7 +367,7 @@ void TranscriptView::resizeEvent(QResizeEvent *event)
 
 void TranscriptView::changeEvent(QEvent *event)
 {
-    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange)
+    if (event->type() == QEvent::PaletteChange)
         styleNewMessage();
     QWidget::changeEvent(event);
 }

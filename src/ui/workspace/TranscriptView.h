@@ -80,7 +80,6 @@ private:
 
     LocalStore &m_store;
     RoomState &m_room;
-    QUuid m_roomId;
     TranscriptModel *m_model;
     TranscriptDelegate *m_delegate;
     TranscriptListView *m_list;
