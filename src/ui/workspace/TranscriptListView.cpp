@@ -60,8 +60,8 @@ TranscriptListView::TranscriptListView(TranscriptModel &model, TranscriptDelegat
             [this](const QModelIndex &, int first, int last) { rowsRemoved(first, last); });
     connect(&m_model, &QAbstractItemModel::modelReset, this, &TranscriptListView::resetRows);
     connect(&m_model, &QAbstractItemModel::dataChanged, this,
-            [this](const QModelIndex &first, const QModelIndex &last, const QList<int> &roles) {
-                dataChanged(first.row(), last.row(), roles);
+            [this](const QModelIndex &first, const QModelIndex &last) {
+                dataChanged(first.row(), last.row());
             });
     resetRows();
 }
@@ -161,7 +161,7 @@ void TranscriptListView::resetRows()
     invalidate();
 }
 
-void TranscriptListView::dataChanged(int first, int last, const QList<int> &)
+void TranscriptListView::dataChanged(int first, int last)
 {
     // The rows look different, perhaps with another height: measure them again when in view.
     m_heights.unmeasure(first, last);

@@ -82,7 +82,7 @@ private:
     void rowsInserted(int first, int last);
     void rowsRemoved(int first, int last);
     void resetRows();
-    void dataChanged(int first, int last, const QList<int> &roles);
+    void dataChanged(int first, int last);
     void invalidate();
 
     int contentWidth() const;
