@@ -187,7 +187,6 @@ private:
     void refresh();
     void present(Content content);
     QWidget *createHeader();
-    QWidget *createLoading();
     QWidget *createTranscript();
     QWidget *createInfoPanel();
     void followDeleteTarget();

@@ -154,11 +154,8 @@ void ConversationRowDelegate::paint(QPainter *painter, const QStyleOptionViewIte
     const int timeWidth = time.isEmpty() ? 0 : caption.horizontalAdvance(time);
     const QSize mark = row.official ? OfficialMark::sizeFor() : QSize();
     const int bell = row.room.muted ? caption.height() : 0;
-    int marks = 0;
-    if (row.official)
-        marks += itemGap + mark.width();
-    if (row.room.muted)
-        marks += itemGap + bell;
+    const int marks
+        = (row.official ? itemGap + mark.width() : 0) + (row.room.muted ? itemGap + bell : 0);
     const int timeRoom = time.isEmpty() ? minimumSpace - itemGap : minimumSpace + timeWidth;
     const QFont bodyFont = ChatFont::body();
     const QFontMetrics body(bodyFont);
