@@ -105,7 +105,6 @@ void FriendList::layOut()
     for (QPushButton *button : {m_addFriend, m_invite}) {
         button->setMinimumHeight(UiMetrics::controlHeight);
         button->setAccessibleName(button->text());
-        button->setAutoDefault(false);
     }
     auto *finding = new QHBoxLayout;
     finding->setContentsMargins(UiMetrics::sidebarMargin, 4, UiMetrics::sidebarMargin, 4);
@@ -129,7 +128,6 @@ void FriendList::prepareList()
     m_view->setModel(m_model);
     SidebarRowPaint::prepareList(*m_view);
     m_view->setSelectionMode(QAbstractItemView::NoSelection);
-    m_view->viewport()->setMouseTracking(true);
     m_view->setAccessibleName(QStringLiteral("친구"));
 }
 

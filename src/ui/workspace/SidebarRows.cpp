@@ -26,7 +26,6 @@ void prepareList(QListView &view)
     view.setFrameShape(QFrame::NoFrame);
     view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     view.setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
-    view.setAutoFillBackground(false);
     view.viewport()->setAutoFillBackground(false);
     view.viewport()->setAttribute(Qt::WA_Hover);
 }

@@ -30,8 +30,6 @@ TranscriptListView::TranscriptListView(TranscriptModel &model, TranscriptDelegat
     installTranscriptAccessibility();
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setFocusPolicy(Qt::StrongFocus);
     viewport()->setBackgroundRole(QPalette::Window);
     viewport()->setMouseTracking(true);
 
