@@ -76,7 +76,6 @@ TranscriptView::TranscriptView(LocalStore &store, RoomState &room, QWidget *pare
     };
     connect(&m_room, &RoomState::bottomPinChanged, this, pinIfShown);
     connect(&m_room, &RoomState::draftChanged, this, pinIfShown);
-    connect(&m_room, &RoomState::loadingChanged, this, &TranscriptView::updateHeader);
     connect(&m_store, &LocalStore::olderRoomsChanged, this, &TranscriptView::updateHeader);
     connect(&m_store, &LocalStore::pushTargetChanged, this, &TranscriptView::pushTargetChanged);
     updateHeader();
@@ -127,7 +126,8 @@ void TranscriptView::arrive()
 {
     if (!revealPush())
         pinToBottom();
-    m_room.setLoading(m_model->count() == 0);
+    m_loading = m_model->count() == 0;
+    updateHeader();
     loadRoom();
 }
 
@@ -141,12 +141,14 @@ void TranscriptView::loadRoom()
     LocalStore *store = &m_store;
     StoreTask::whenDone(
         m_store.loadRoom(roomId), store, [self = QPointer(this), store, roomId, awaited] {
+            if (self) {
+                self->m_loading = false;
+                self->updateHeader();
+            }
             if (self && self->m_onScreen) {
                 self->loaded();
                 return;
             }
-            if (self)
-                self->m_room.setLoading(false);
             // Left, or the information panel took the place, before the load
             // ended: the notification this load was to reveal has nowhere to
             // show and must not open the room again later. A newer one is for
@@ -159,7 +161,6 @@ void TranscriptView::loadRoom()
 
 void TranscriptView::loaded()
 {
-    m_room.setLoading(false);
     if (revealPush())
         return;
     // The notified message is not among those loaded: forget it and stay at the end.
@@ -332,7 +333,7 @@ void TranscriptView::resend(const QUuid &messageId)
 void TranscriptView::updateHeader()
 {
     m_list->setOlderShown(m_store.olderRooms().contains(m_room.conversationId()));
-    m_list->setSpinnerShown(m_model->count() == 0 && m_room.loading());
+    m_list->setSpinnerShown(m_model->count() == 0 && m_loading);
 }
 
 void TranscriptView::placeNewMessage()

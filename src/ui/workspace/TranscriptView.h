@@ -89,4 +89,5 @@ private:
     std::optional<QUuid> m_lastId; // the last visible message when the ids were last looked at
     QTimer m_idsTimer; // the id trigger runs once per turn of the event loop, after the store
     bool m_onScreen = false;
+    bool m_loading = false; // the room's first load is in flight
 };
