@@ -78,7 +78,6 @@ FriendList::FriendList(LocalStore &store, const Navigation &navigation, QWidget 
 {
     layOut();
     prepareList();
-    connectRows();
 
     connect(m_ownRow, &QAbstractButton::clicked, this, [this] {
         emit pageRequested(Page{Page::me, {}});
@@ -123,17 +122,13 @@ void FriendList::layOut()
     layout->addWidget(m_view, 1);
 }
 
+// A person's row opens the profile; a request's two actions accept or decline it.
 void FriendList::prepareList()
 {
     m_view->setModel(m_model);
     SidebarRowPaint::prepareList(*m_view);
     m_view->setSelectionMode(QAbstractItemView::NoSelection);
     m_view->setAccessibleName(QStringLiteral("친구"));
-}
-
-// A person's row opens the profile; a request's two actions accept or decline it.
-void FriendList::connectRows()
-{
     auto *rows = new SidebarPersonDelegate(m_view);
     const auto idOf
         = [](const QModelIndex &row) { return row.data(FriendListModel::AccountIdRole).toUuid(); };

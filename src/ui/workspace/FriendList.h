@@ -36,7 +36,6 @@ signals:
 private:
     void layOut();
     void prepareList();
-    void connectRows();
     void followStore();
 
     LocalStore &m_store;
