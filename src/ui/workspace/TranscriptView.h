@@ -22,8 +22,6 @@ class TranscriptModel;
 // The room's transcript: older-messages button, first-load spinner, day separators and message
 // rows, following the newest message, with the "새 메시지" button laid over it.
 //
-// While it is on screen the room counts as the visible room of the store (set when it is
-// shown, cleared when it is hidden unless another room took it meanwhile) and is marked read.
 // Each time it comes on screen (again after the information panel) it reveals the message of a
 // notification or pins to the end, and loads the room. A notification for this room that
 // arrives while it is on screen is followed the same way.
