@@ -438,20 +438,15 @@ int ComposerField::textHeight() const
     return int(std::ceil(height));
 }
 
-int ComposerField::idealHeight() const
-{
-    // The plain-text view counts a line as visible only with one pixel to spare below it.
-    return std::clamp(textHeight() + 1 + 2 * insetY, shortest, tallest);
-}
-
 QSize ComposerField::sizeHint() const
 {
-    return {naturalWidth, idealHeight()};
+    // The plain-text view counts a line as visible only with one pixel to spare below it.
+    return {naturalWidth, std::clamp(textHeight() + 1 + 2 * insetY, shortest, tallest)};
 }
 
 void ComposerField::fitHeight()
 {
-    const int height = idealHeight();
+    const int height = sizeHint().height();
     // A text shorter than the field sits in its middle, where the placeholder is too.
     const int spare = std::max(0, height - textHeight() - 1 - 2 * insetY);
     const QMargins margins(leading, insetY + (spare + 1) / 2, insetX, insetY + spare / 2);

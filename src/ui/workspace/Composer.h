@@ -28,9 +28,6 @@ public:
     // Puts the program's text into the field, unless it already shows exactly that.
     void setDraft(const QString &text);
 
-    // The height the text asks for, within 36..120.
-    int idealHeight() const;
-
     // Takes a syllable that an input method is still composing into the text, as typed, before
     // a send reads the draft. The engine is reset so that it does not go on composing it; the
     // copy of the syllable that some engines commit on that reset is dropped when it comes.
