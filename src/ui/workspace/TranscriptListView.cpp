@@ -4,7 +4,6 @@
 #include "ui/common/ChatColor.h"
 #include "ui/common/DecodedImageCache.h"
 #include "ui/common/UiMetrics.h"
-#include "ui/workspace/TranscriptDelegate.h"
 #include "ui/workspace/TranscriptModel.h"
 
 #include <QContextMenuEvent>
@@ -21,11 +20,9 @@ constexpr int kSpinnerFrameMs = 33;
 
 } // namespace
 
-TranscriptListView::TranscriptListView(TranscriptModel &model, TranscriptDelegate &delegate,
-                                       QWidget *parent)
+TranscriptListView::TranscriptListView(TranscriptModel &model, QWidget *parent)
     : QAbstractScrollArea(parent)
     , m_model(model)
-    , m_delegate(delegate)
 {
     installTranscriptAccessibility();
     setFrameShape(QFrame::NoFrame);

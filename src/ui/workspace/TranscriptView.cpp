@@ -10,7 +10,6 @@
 #include "ui/common/StoreTask.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/workspace/RoomView.h"
-#include "ui/workspace/TranscriptDelegate.h"
 #include "ui/workspace/TranscriptListView.h"
 #include "ui/workspace/TranscriptModel.h"
 
@@ -34,8 +33,7 @@ TranscriptView::TranscriptView(LocalStore &store, RoomState &room, QWidget *pare
     , m_store(store)
     , m_room(room)
     , m_model(new TranscriptModel(store, room.conversationId(), this))
-    , m_delegate(new TranscriptDelegate(this))
-    , m_list(new TranscriptListView(*m_model, *m_delegate, this))
+    , m_list(new TranscriptListView(*m_model, this))
     , m_newMessage(new QPushButton(QStringLiteral("새 메시지"), this))
     , m_follow(std::make_shared<BottomFollow>())
     , m_lastId(m_model->lastId())

@@ -15,7 +15,6 @@ class LocalStore;
 class RoomState;
 class QMenu;
 class QPushButton;
-class TranscriptDelegate;
 class TranscriptListView;
 class TranscriptModel;
 
@@ -79,7 +78,6 @@ private:
     LocalStore &m_store;
     RoomState &m_room;
     TranscriptModel *m_model;
-    TranscriptDelegate *m_delegate;
     TranscriptListView *m_list;
     QPushButton *m_newMessage;
     // Shared with the running pins, so that it outlives whichever ends last.
