@@ -8,7 +8,8 @@
 FriendListModel::FriendListModel(LocalStore &store, QObject *parent)
     : KeyedListModel(parent)
     , m_store(store)
-{ // Friends come from the friend links (local mode) or the direct rooms (with a server);
+{
+    // Friends come from the friend links (local mode) or the direct rooms (with a server);
     // official accounts from the links, the rooms and the block list.
     for (auto signal :
          {&LocalStore::accountsChanged, &LocalStore::sessionChanged, &LocalStore::friendsChanged,

@@ -147,10 +147,9 @@ void TranscriptView::loadRoom()
                 self->loaded();
                 return;
             }
-            // Left, or the information panel took the place, before the load
-            // ended: the notification this load was to reveal has nowhere to
-            // show and must not open the room again later. A newer one is for
-            // the transcript that has come since.
+            // Left, or the information panel took the place, before the load ended: the
+            // notification this load was to reveal has nowhere to show and must not open the
+            // room again later. A newer one is for the transcript that has come since.
             const std::optional<PushOpen> target = store->pushTarget();
             if (target && target->conversationId == roomId && target->token == awaited)
                 store->setPushTarget(std::nullopt);
