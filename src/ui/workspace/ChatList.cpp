@@ -98,7 +98,6 @@ void ChatList::prepareParts()
     m_view->setItemDelegate(new ConversationRowDelegate(this));
     m_view->setUniformItemSizes(true);
     SidebarRowPaint::prepareList(*m_view);
-    m_view->setSelectionMode(QAbstractItemView::SingleSelection);
     m_view->setContextMenuPolicy(Qt::CustomContextMenu);
     m_view->setAccessibleName(QStringLiteral("대화"));
 

@@ -142,6 +142,22 @@ constexpr int leading = 8;
 // Measured without a width, the field asks for this much.
 constexpr int naturalWidth = 240;
 
+// The notice for a room that cannot be written to.
+QString blockText(ComposeBlock block)
+{
+    switch (block) {
+    case ComposeBlock::blocked:
+        return QStringLiteral("차단한 사용자");
+    case ComposeBlock::peerGone:
+        return QStringLiteral("대화를 이어갈 수 없음");
+    case ComposeBlock::leftGroup:
+        return QStringLiteral("나간 대화방");
+    case ComposeBlock::inboxClosed:
+        return kClosedInboxText;
+    }
+    return {};
+}
+
 } // namespace
 
 Composer::Composer(LocalStore &store, RoomState &room, QWidget *parent)
@@ -202,7 +218,6 @@ Composer::Composer(LocalStore &store, RoomState &room, QWidget *parent)
 
 QWidget *Composer::replyBar()
 {
-    // Reply bar: "답장" with the answered message's preview, and "취소".
     m_replyBar->setObjectName(QStringLiteral("replyBar"));
     auto *reply = new QHBoxLayout(m_replyBar);
     reply->setContentsMargins(16, 0, 16, 0);
@@ -225,7 +240,6 @@ QWidget *Composer::replyBar()
 
 QWidget *Composer::photoBar()
 {
-    // The attached photo and "제거".
     m_photoBar->setObjectName(QStringLiteral("photoBar"));
     auto *photo = new QHBoxLayout(m_photoBar);
     photo->setContentsMargins(16, 0, 16, 0);
@@ -268,21 +282,6 @@ QLayout *Composer::inputRow()
     connect(m_field, &ComposerField::focused, &m_room, &RoomState::bumpBottomPin);
     m_field->installEventFilter(this);
     return row;
-}
-
-QString Composer::blockText(ComposeBlock block)
-{
-    switch (block) {
-    case ComposeBlock::blocked:
-        return QStringLiteral("차단한 사용자");
-    case ComposeBlock::peerGone:
-        return QStringLiteral("대화를 이어갈 수 없음");
-    case ComposeBlock::leftGroup:
-        return QStringLiteral("나간 대화방");
-    case ComposeBlock::inboxClosed:
-        return kClosedInboxText;
-    }
-    return {};
 }
 
 QString Composer::notice() const
@@ -439,20 +438,15 @@ int ComposerField::textHeight() const
     return int(std::ceil(height));
 }
 
-int ComposerField::idealHeight() const
-{
-    // The plain-text view counts a line as visible only with one pixel to spare below it.
-    return std::clamp(textHeight() + 1 + 2 * insetY, shortest, tallest);
-}
-
 QSize ComposerField::sizeHint() const
 {
-    return {naturalWidth, idealHeight()};
+    // The plain-text view counts a line as visible only with one pixel to spare below it.
+    return {naturalWidth, std::clamp(textHeight() + 1 + 2 * insetY, shortest, tallest)};
 }
 
 void ComposerField::fitHeight()
 {
-    const int height = idealHeight();
+    const int height = sizeHint().height();
     // A text shorter than the field sits in its middle, where the placeholder is too.
     const int spare = std::max(0, height - textHeight() - 1 - 2 * insetY);
     const QMargins margins(leading, insetY + (spare + 1) / 2, insetX, insetY + spare / 2);
@@ -526,13 +520,4 @@ void ComposerField::resizeEvent(QResizeEvent *event)
     QPlainTextEdit::resizeEvent(event);
     // A new width wraps the text anew.
     fitHeight();
-}
-
-void ComposerField::changeEvent(QEvent *event)
-{
-    if (event->type() == QEvent::ApplicationFontChange) {
-        setFont(ChatFont::body());
-        fitHeight();
-    }
-    QPlainTextEdit::changeEvent(event);
 }

@@ -27,10 +27,6 @@ public:
 
     // Puts the program's text into the field, unless it already shows exactly that.
     void setDraft(const QString &text);
-    QString draft() const { return toPlainText(); }
-
-    // The height the text asks for, within 36..120.
-    int idealHeight() const;
 
     // Takes a syllable that an input method is still composing into the text, as typed, before
     // a send reads the draft. The engine is reset so that it does not go on composing it; the
@@ -52,7 +48,6 @@ protected:
     void inputMethodEvent(QInputMethodEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
-    void changeEvent(QEvent *event) override;
 
 private:
     // The height of the laid-out text, counted no further than the tallest field.
@@ -75,9 +70,6 @@ public:
 
     // A photo is attached, or the draft holds more than white space.
     bool canSend() const;
-
-    // The notice for a room that cannot be written to.
-    static QString blockText(ComposeBlock block);
 
     ComposerField *field() const { return m_field; }
     // Gives the message field the keyboard, when the room may be written to.

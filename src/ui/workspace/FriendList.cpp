@@ -75,11 +75,9 @@ FriendList::FriendList(LocalStore &store, const Navigation &navigation, QWidget 
                                ChatFont::subheadline(), this, PanelParts::Ink::Secondary,
                                PanelParts::Wrap::Yes))
     , m_view(new QListView(this))
-    , m_rowDelegate(new SidebarPersonDelegate(m_view))
 {
     layOut();
     prepareList();
-    connectRows();
 
     connect(m_ownRow, &QAbstractButton::clicked, this, [this] {
         emit pageRequested(Page{Page::me, {}});
@@ -106,7 +104,6 @@ void FriendList::layOut()
     for (QPushButton *button : {m_addFriend, m_invite}) {
         button->setMinimumHeight(UiMetrics::controlHeight);
         button->setAccessibleName(button->text());
-        button->setAutoDefault(false);
     }
     auto *finding = new QHBoxLayout;
     finding->setContentsMargins(UiMetrics::sidebarMargin, 4, UiMetrics::sidebarMargin, 4);
@@ -125,24 +122,20 @@ void FriendList::layOut()
     layout->addWidget(m_view, 1);
 }
 
+// A person's row opens the profile; a request's two actions accept or decline it.
 void FriendList::prepareList()
 {
     m_view->setModel(m_model);
     SidebarRowPaint::prepareList(*m_view);
     m_view->setSelectionMode(QAbstractItemView::NoSelection);
-    m_view->viewport()->setMouseTracking(true);
     m_view->setAccessibleName(QStringLiteral("친구"));
-}
-
-// A person's row opens the profile; a request's two actions accept or decline it.
-void FriendList::connectRows()
-{
+    auto *rows = new SidebarPersonDelegate(m_view);
     const auto idOf
         = [](const QModelIndex &row) { return row.data(FriendListModel::AccountIdRole).toUuid(); };
     connect(
-        m_rowDelegate, &SidebarPersonDelegate::personClicked, this,
+        rows, &SidebarPersonDelegate::personClicked, this,
         [this, idOf](const QModelIndex &row) { emit pageRequested(Page::profilePage(idOf(row))); });
-    connect(m_rowDelegate, &SidebarPersonDelegate::actionClicked, this,
+    connect(rows, &SidebarPersonDelegate::actionClicked, this,
             [this, idOf](const QModelIndex &row, int action) {
                 if (action == 0)
                     m_store.acceptFriend(idOf(row));

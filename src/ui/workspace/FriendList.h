@@ -6,7 +6,6 @@
 
 class LocalStore;
 class FriendListModel;
-class SidebarPersonDelegate;
 class QAbstractButton;
 class QLabel;
 class QListView;
@@ -37,7 +36,6 @@ signals:
 private:
     void layOut();
     void prepareList();
-    void connectRows();
     void followStore();
 
     LocalStore &m_store;
@@ -47,5 +45,4 @@ private:
     QPushButton *m_invite;
     QLabel *m_hint;
     QListView *m_view;
-    SidebarPersonDelegate *m_rowDelegate;
 };

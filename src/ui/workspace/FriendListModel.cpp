@@ -8,7 +8,8 @@
 FriendListModel::FriendListModel(LocalStore &store, QObject *parent)
     : KeyedListModel(parent)
     , m_store(store)
-{ // Friends come from the friend links (local mode) or the direct rooms (with a server);
+{
+    // Friends come from the friend links (local mode) or the direct rooms (with a server);
     // official accounts from the links, the rooms and the block list.
     for (auto signal :
          {&LocalStore::accountsChanged, &LocalStore::sessionChanged, &LocalStore::friendsChanged,
@@ -88,8 +89,8 @@ void FriendListModel::rebuild()
     if (!requests.isEmpty())
         addSection("h:requests", QStringLiteral("받은 요청"), requests, FriendRow::request, u'r');
     if (m_hasContacts) {
-        addSection("h:friends", friendsHeader(int(friends.size())), friends, FriendRow::person,
-                   u'p');
+        addSection("h:friends", QStringLiteral("친구 %1").arg(friends.size()), friends,
+                   FriendRow::person, u'p');
         if (!officials.isEmpty())
             addSection("h:officials", QStringLiteral("공식 계정"), officials, FriendRow::official,
                        u'o');

@@ -44,11 +44,6 @@ public:
 
     void setActive(bool active);
 
-    static QString friendsHeader(int count)
-    {
-        return QStringLiteral("친구 ") + QString::number(count);
-    }
-
 protected:
     void rebuild() override;
 

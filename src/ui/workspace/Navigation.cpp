@@ -4,11 +4,6 @@
 
 #include <utility>
 
-QString rawText(Section section)
-{
-    return section == Section::chats ? QStringLiteral("대화") : QStringLiteral("친구");
-}
-
 #define ZUMO_NAV_SETTER(Name, Type, field, signal) \
     void Navigation::Name(Type value) \
     { \

@@ -11,9 +11,6 @@
 // The list the sidebar shows.
 enum class Section { chats, friends };
 
-// The section picker's label.
-QString rawText(Section section);
-
 // The page of the detail column. `id` is the room of `room` and the user of `profile`, and null
 // for every other kind.
 struct Page

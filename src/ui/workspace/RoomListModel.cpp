@@ -64,6 +64,41 @@ std::optional<OneMove> oneMove(const QList<QUuid> &old, const QList<QUuid> &next
     return std::nullopt;
 }
 
+// The second line of a row: the last visible message as one line of text.
+QString previewText(const ChatMessage *last)
+{
+    if (!last)
+        return {};
+    switch (last->kind) {
+    case MessageKind::image:
+        return kPhotoText;
+    case MessageKind::deleted:
+        return kDeletedMessageText;
+    case MessageKind::text:
+    case MessageKind::system:
+        break;
+    }
+    return last->body;
+}
+
+// Everything the row shows, read as one: title, marks, time, preview, dot and count.
+QString accessibleText(const RoomRow &row, const QDateTime &now)
+{
+    QStringList parts{row.title};
+    if (row.official)
+        parts.append(OfficialMark::text());
+    if (row.room.muted)
+        parts.append(QStringLiteral("알림 끔"));
+    parts.append(RoomListModel::timeText(row, now));
+    parts.append(row.preview);
+    if (row.unreadDot)
+        parts.append(QStringLiteral("안 읽음"));
+    if (row.unread > 0)
+        parts.append(UnreadBadge::text(row.unread));
+    parts.removeAll(QString());
+    return parts.join(QStringLiteral(", "));
+}
+
 } // namespace
 
 RoomListModel::RoomListModel(LocalStore &store, QObject *parent)
@@ -77,28 +112,23 @@ RoomListModel::RoomListModel(LocalStore &store, QObject *parent)
         for (const QUuid &id : roomIds)
             roomTouched(id);
     });
-    const auto roomsChanged = [this](bool searchForms) {
-        if (m_roomNamed)
-            m_roomNamed = false;
-        else
+    const auto listChanged = [this](bool &named, bool searchForms) {
+        if (!std::exchange(named, false))
             listTouched(true, searchForms);
         refreshSoon();
     };
-    connect(&m_store, &LocalStore::conversationsChanged, this, [=] { roomsChanged(true); });
-    connect(&m_store, &LocalStore::remoteUnreadChanged, this, [=] { roomsChanged(false); });
+    connect(&m_store, &LocalStore::conversationsChanged, this,
+            [=, this] { listChanged(m_roomNamed, true); });
+    connect(&m_store, &LocalStore::remoteUnreadChanged, this,
+            [=, this] { listChanged(m_roomNamed, false); });
     connect(&m_store, &LocalStore::roomMessagesChanged, this,
             [this](const QUuid &roomId) { roomTouched(roomId); });
     connect(&m_store, &LocalStore::accountsTouched, this, [this](const QList<QUuid> &accountIds) {
         m_accountNamed = true;
         m_touchedAccounts.unite(QSet<QUuid>(accountIds.cbegin(), accountIds.cend()));
     });
-    connect(&m_store, &LocalStore::accountsChanged, this, [this] {
-        if (m_accountNamed)
-            m_accountNamed = false;
-        else
-            listTouched(true, true);
-        refreshSoon();
-    });
+    connect(&m_store, &LocalStore::accountsChanged, this,
+            [=, this] { listChanged(m_accountNamed, true); });
     connect(&m_store, &LocalStore::sessionChanged, this, [this] { listTouched(true, true); });
     refresh();
 }
@@ -272,16 +302,10 @@ void RoomListModel::rebuild()
     const QList<QUuid> &listed = m_store.listedRoomIds();
     const QList<QUuid> changed = remakeRows();
 
-    if (m_queryForm.isEmpty()) {
-        showOrder(listed);
-    } else {
-        QList<QUuid> next;
-        for (const QUuid &id : listed) {
-            if (matchesQuery(id))
-                next.append(id);
-        }
-        showOrder(next);
-    }
+    QList<QUuid> next = listed;
+    if (!m_queryForm.isEmpty())
+        next.removeIf([this](const QUuid &id) { return !matchesQuery(id); });
+    showOrder(next);
 
     if (changed.size() > 8 && !m_shown.isEmpty()) {
         emit dataChanged(index(0), index(int(m_shown.size()) - 1));
@@ -331,40 +355,7 @@ RoomRow RoomListModel::makeRow(const Conversation &room) const
     return row;
 }
 
-QString RoomListModel::previewText(const ChatMessage *last)
-{
-    if (!last)
-        return {};
-    switch (last->kind) {
-    case MessageKind::image:
-        return kPhotoText;
-    case MessageKind::deleted:
-        return kDeletedMessageText;
-    case MessageKind::text:
-    case MessageKind::system:
-        break;
-    }
-    return last->body;
-}
-
 QString RoomListModel::timeText(const RoomRow &row, const QDateTime &now)
 {
     return row.lastAt.isValid() ? ChatTime::list(row.lastAt, now) : QString();
-}
-
-QString RoomListModel::accessibleText(const RoomRow &row, const QDateTime &now)
-{
-    QStringList parts{row.title};
-    if (row.official)
-        parts.append(OfficialMark::text());
-    if (row.room.muted)
-        parts.append(QStringLiteral("알림 끔"));
-    parts.append(timeText(row, now));
-    parts.append(row.preview);
-    if (row.unreadDot)
-        parts.append(QStringLiteral("안 읽음"));
-    if (row.unread > 0)
-        parts.append(UnreadBadge::text(row.unread));
-    parts.removeAll(QString());
-    return parts.join(QStringLiteral(", "));
 }

@@ -59,12 +59,8 @@ public:
 
     void setQuery(const QString &query);
 
-    // The second line of a row: the last visible message as one line of text.
-    static QString previewText(const ChatMessage *last);
     // The time at the end of the first line, relative to `now`; empty without a message.
     static QString timeText(const RoomRow &row, const QDateTime &now);
-    // Everything the row shows, read as one: title, marks, time, preview, dot and count.
-    static QString accessibleText(const RoomRow &row, const QDateTime &now);
 
 signals:
     // A refresh finished (the rows may or may not have changed).

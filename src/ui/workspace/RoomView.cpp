@@ -15,7 +15,6 @@
 #include "ui/workspace/Navigation.h"
 #include "ui/workspace/TranscriptView.h"
 
-#include <QEvent>
 #include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QHideEvent>
@@ -30,6 +29,35 @@ namespace {
 
 constexpr int lineSpacing = 2;
 constexpr int markGap = 6;
+const QString loadingText = QStringLiteral("대화를 불러오는 중");
+
+// The title's line, and under it the subtitle's when there is one.
+int linesHeight(bool subtitle)
+{
+    const int title = QFontMetrics(ChatFont::headline()).height();
+    return subtitle ? title + lineSpacing + QFontMetrics(ChatFont::footnote()).height() : title;
+}
+
+// The room's stand-in while the store does not have it yet.
+QWidget *loadingView(QWidget *parent)
+{
+    auto *box = new QWidget(parent);
+    box->setObjectName(QStringLiteral("roomLoading"));
+    auto *layout = new QVBoxLayout(box);
+    layout->addStretch(1);
+    auto *bar = new QProgressBar(box);
+    bar->setRange(0, 0);
+    bar->setTextVisible(false);
+    bar->setFixedWidth(120);
+    bar->setAccessibleName(loadingText);
+    layout->addWidget(bar, 0, Qt::AlignHCenter);
+    auto *label = new QLabel(loadingText, box);
+    label->setObjectName(QStringLiteral("loadingLabel"));
+    label->setAlignment(Qt::AlignCenter);
+    layout->addWidget(label);
+    layout->addStretch(1);
+    return box;
+}
 
 } // namespace
 
@@ -60,16 +88,11 @@ void RoomTitleButton::setLines(const QString &title, bool official, const QStrin
 
 QSize RoomTitleButton::sizeHint() const
 {
-    const QFontMetrics head(ChatFont::headline());
-    const QFontMetrics foot(ChatFont::footnote());
-    int height = head.height();
-    if (!m_subtitle.isEmpty())
-        height += lineSpacing + foot.height();
-    int width = head.horizontalAdvance(m_title);
+    int width = QFontMetrics(ChatFont::headline()).horizontalAdvance(m_title);
     if (m_official)
         width += markGap + OfficialMark::sizeFor().width();
-    width = std::max(width, foot.horizontalAdvance(m_subtitle));
-    return {width, std::max(UiMetrics::controlHeight, height)};
+    width = std::max(width, QFontMetrics(ChatFont::footnote()).horizontalAdvance(m_subtitle));
+    return {width, std::max(UiMetrics::controlHeight, linesHeight(!m_subtitle.isEmpty()))};
 }
 
 void RoomTitleButton::paintEvent(QPaintEvent *)
@@ -79,10 +102,7 @@ void RoomTitleButton::paintEvent(QPaintEvent *)
     const QFont footFont = ChatFont::footnote();
     const QFontMetrics head(headFont);
     const QFontMetrics foot(footFont);
-    int contentHeight = head.height();
-    if (!m_subtitle.isEmpty())
-        contentHeight += lineSpacing + foot.height();
-    int y = (height() - contentHeight) / 2;
+    int y = (height() - linesHeight(!m_subtitle.isEmpty())) / 2;
     if (m_focusRing)
         UiMetrics::paintFocusRing(painter, *this, QRectF(rect()).adjusted(1, 1, -1, -1));
     if (isDown())
@@ -119,13 +139,6 @@ void RoomTitleButton::focusInEvent(QFocusEvent *event)
     m_focusRing
         = event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
     QAbstractButton::focusInEvent(event);
-}
-
-void RoomTitleButton::changeEvent(QEvent *event)
-{
-    if (event->type() == QEvent::ApplicationFontChange)
-        updateGeometry();
-    QAbstractButton::changeEvent(event);
 }
 
 RoomView::RoomView(LocalStore &store, const Navigation &navigation, const QUuid &conversationId,
@@ -255,7 +268,7 @@ void RoomView::present(Content content)
     m_shown = content;
     switch (content) {
     case Content::loading:
-        m_content = createLoading();
+        m_content = loadingView(this);
         break;
     case Content::transcript:
         m_content = createTranscript();
@@ -280,26 +293,6 @@ void RoomView::takeKeyboard()
         m_composer->takeKeyboard();
     else
         m_writePending = true;
-}
-
-QWidget *RoomView::createLoading()
-{
-    auto *box = new QWidget(this);
-    box->setObjectName(QStringLiteral("roomLoading"));
-    auto *layout = new QVBoxLayout(box);
-    layout->addStretch(1);
-    auto *bar = new QProgressBar(box);
-    bar->setRange(0, 0);
-    bar->setTextVisible(false);
-    bar->setFixedWidth(120);
-    bar->setAccessibleName(loadingText());
-    layout->addWidget(bar, 0, Qt::AlignHCenter);
-    auto *label = new QLabel(loadingText(), box);
-    label->setObjectName(QStringLiteral("loadingLabel"));
-    label->setAlignment(Qt::AlignCenter);
-    layout->addWidget(label);
-    layout->addStretch(1);
-    return box;
 }
 
 QWidget *RoomView::createTranscript()

@@ -87,13 +87,6 @@ public:
         emit bottomPinChanged();
     }
 
-    // The room's first load is in flight.
-    bool loading() const { return m_loading; }
-    void setLoading(bool loading)
-    {
-        assignNotifying(this, m_loading, loading, &RoomState::loadingChanged);
-    }
-
 signals:
     void draftChanged();
     void imageChanged();
@@ -102,7 +95,6 @@ signals:
     void deleteTargetChanged();
     void pendingNewChanged();
     void bottomPinChanged();
-    void loadingChanged();
 
 private:
     QUuid m_conversationId;
@@ -112,7 +104,6 @@ private:
     std::optional<ChatMessage> m_deleteTarget;
     bool m_pendingNew = false;
     int m_bottomPin = 0;
-    bool m_loading = false;
 };
 
 // The room's title as one button: the title in the headline font with "공식" after an official
@@ -134,7 +125,6 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void changeEvent(QEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
 
 private:
@@ -168,8 +158,6 @@ public:
     Composer *composer() const { return m_composer; }
     QMessageBox *deleteDialog() const { return m_deleteDialog; }
 
-    static QString loadingText() { return QStringLiteral("대화를 불러오는 중"); }
-
     ~RoomView() override;
 
 signals:
@@ -190,7 +178,6 @@ private:
     void refresh();
     void present(Content content);
     QWidget *createHeader();
-    QWidget *createLoading();
     QWidget *createTranscript();
     QWidget *createInfoPanel();
     void followDeleteTarget();

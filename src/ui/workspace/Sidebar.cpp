@@ -86,9 +86,7 @@ protected:
     // The focus ring is for the keyboard; a click or the window's first focus shows none.
     void focusInEvent(QFocusEvent *event) override
     {
-        m_keyboardFocus = event->reason() == Qt::TabFocusReason
-            || event->reason() == Qt::BacktabFocusReason
-            || event->reason() == Qt::ShortcutFocusReason;
+        m_keyboardFocus = PanelParts::focusRingFor(event->reason(), false);
         QAbstractButton::focusInEvent(event);
     }
 
@@ -147,7 +145,8 @@ SectionPicker::SectionPicker(QWidget *parent)
     layout->setContentsMargins(trackPadding, trackPadding, trackPadding, trackPadding);
     layout->setSpacing(trackPadding);
     for (Section section : {Section::chats, Section::friends}) {
-        auto *segment = new Segment(rawText(section), this);
+        auto *segment = new Segment(
+            section == Section::chats ? QStringLiteral("대화") : QStringLiteral("친구"), this);
         m_group->addButton(segment, int(section));
         layout->addWidget(segment);
     }
@@ -169,7 +168,6 @@ void SectionPicker::paintEvent(QPaintEvent *)
 
 Sidebar::Sidebar(LocalStore &store, const Navigation &navigation, QWidget *parent)
     : QWidget(parent)
-    , m_store(store)
     , m_navigation(navigation)
     , m_picker(new SectionPicker(this))
     , m_lists(new QStackedWidget(this))
@@ -206,7 +204,7 @@ Sidebar::Sidebar(LocalStore &store, const Navigation &navigation, QWidget *paren
     reload->setShortcut(QKeySequence::Refresh);
     reload->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     addAction(reload);
-    connect(reload, &QAction::triggered, this, [this] { m_store.refreshLive(); });
+    connect(reload, &QAction::triggered, this, [&store] { store.refreshLive(); });
 
     connect(m_picker, &SectionPicker::picked, this, &Sidebar::sectionPicked);
     connect(&m_navigation, &Navigation::sectionChanged, this, &Sidebar::followSection);

@@ -11,8 +11,8 @@ class FriendList;
 class QAbstractButton;
 class QStackedWidget;
 
-// The segmented picker between the sidebar's two lists: one segment per Section, labelled
-// with its raw value. Each segment is a real button, so the keyboard and screen readers reach it.
+// The segmented picker between the sidebar's two lists: "대화" and "친구", one segment per
+// Section. Each segment is a real button, so the keyboard and screen readers reach it.
 class SectionPicker : public QWidget
 {
     Q_OBJECT
@@ -55,7 +55,6 @@ signals:
 private:
     void followSection();
 
-    LocalStore &m_store;
     const Navigation &m_navigation;
     SectionPicker *m_picker;
     QStackedWidget *m_lists;

@@ -26,7 +26,6 @@ void prepareList(QListView &view)
     view.setFrameShape(QFrame::NoFrame);
     view.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     view.setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
-    view.setAutoFillBackground(false);
     view.viewport()->setAutoFillBackground(false);
     view.viewport()->setAttribute(Qt::WA_Hover);
 }
@@ -154,11 +153,8 @@ void ConversationRowDelegate::paint(QPainter *painter, const QStyleOptionViewIte
     const int timeWidth = time.isEmpty() ? 0 : caption.horizontalAdvance(time);
     const QSize mark = row.official ? OfficialMark::sizeFor() : QSize();
     const int bell = row.room.muted ? caption.height() : 0;
-    int marks = 0;
-    if (row.official)
-        marks += itemGap + mark.width();
-    if (row.room.muted)
-        marks += itemGap + bell;
+    const int marks
+        = (row.official ? itemGap + mark.width() : 0) + (row.room.muted ? itemGap + bell : 0);
     const int timeRoom = time.isEmpty() ? minimumSpace - itemGap : minimumSpace + timeWidth;
     const QFont bodyFont = ChatFont::body();
     const QFontMetrics body(bodyFont);
@@ -268,6 +264,26 @@ QPoint mouseIn(const QStyleOptionViewItem &option)
     return view ? view->viewport()->mapFromGlobal(QCursor::pos()) : QPoint(-1, -1);
 }
 
+// One of a request row's buttons, as the style draws a push button.
+void paintButton(QPainter &painter, const QStyleOptionViewItem &option, const QRect &rect,
+                 const QString &text, bool pressed)
+{
+    QStyleOptionButton button;
+    button.initFrom(option.widget);
+    button.rect = rect;
+    button.text = text;
+    button.palette = option.palette;
+    button.state = QStyle::State_Enabled;
+    button.state |= pressed ? QStyle::State_Sunken : QStyle::State_Raised;
+    if ((option.state & QStyle::State_MouseOver) && rect.contains(mouseIn(option)))
+        button.state |= QStyle::State_MouseOver;
+    QStyle *style = option.widget ? option.widget->style() : QApplication::style();
+    painter.save();
+    painter.setFont(ChatFont::body());
+    style->drawControl(QStyle::CE_PushButton, &button, &painter, option.widget);
+    painter.restore();
+}
+
 void paintHeader(QPainter &painter, const QStyleOptionViewItem &option, const FriendRow &row)
 {
     const QRect area = option.rect.adjusted(contentSide, headerTop, -contentSide, -headerBottom);
@@ -363,27 +379,7 @@ void SidebarPersonDelegate::paint(QPainter *painter, const QStyleOptionViewItem 
     paintPerson(*painter, option, *row);
     if (row->kind == FriendRow::request) {
         const auto [accept, decline] = requestButtons(option.rect);
-        paintButton(*painter, option, accept, acceptText(), Part::accept, index);
-        paintButton(*painter, option, decline, declineText(), Part::decline, index);
+        paintButton(*painter, option, accept, acceptText(), isPressed(index, int(Part::accept)));
+        paintButton(*painter, option, decline, declineText(), isPressed(index, int(Part::decline)));
     }
-}
-
-void SidebarPersonDelegate::paintButton(QPainter &painter, const QStyleOptionViewItem &option,
-                                        const QRect &rect, const QString &text, Part part,
-                                        const QModelIndex &index) const
-{
-    QStyleOptionButton button;
-    button.initFrom(option.widget);
-    button.rect = rect;
-    button.text = text;
-    button.palette = option.palette;
-    button.state = QStyle::State_Enabled;
-    button.state |= isPressed(index, int(part)) ? QStyle::State_Sunken : QStyle::State_Raised;
-    if ((option.state & QStyle::State_MouseOver) && rect.contains(mouseIn(option)))
-        button.state |= QStyle::State_MouseOver;
-    QStyle *style = option.widget ? option.widget->style() : QApplication::style();
-    painter.save();
-    painter.setFont(ChatFont::body());
-    style->drawControl(QStyle::CE_PushButton, &button, &painter, option.widget);
-    painter.restore();
 }

@@ -73,8 +73,4 @@ protected:
     int partAt(const QRect &rect, const QModelIndex &row, const QPoint &pos) const override;
     // Return and Enter open the person; Space does nothing here.
     int keyPart(int key, const QModelIndex &row) const override;
-
-private:
-    void paintButton(QPainter &painter, const QStyleOptionViewItem &option, const QRect &rect,
-                     const QString &text, Part part, const QModelIndex &index) const;
 };

@@ -31,8 +31,7 @@ public:
         const int at = row();
         if (t != QAccessible::Name || at < 0)
             return {};
-        const TranscriptModel &model = m_view->model();
-        return model.data(model.index(at), Qt::AccessibleTextRole).toString();
+        return m_view->model().row(at).accessibleText();
     }
     QRect rect() const override
     {

@@ -4,7 +4,6 @@
 #include "ui/common/ChatColor.h"
 #include "ui/common/DecodedImageCache.h"
 #include "ui/common/UiMetrics.h"
-#include "ui/workspace/TranscriptDelegate.h"
 #include "ui/workspace/TranscriptModel.h"
 
 #include <QContextMenuEvent>
@@ -21,17 +20,13 @@ constexpr int kSpinnerFrameMs = 33;
 
 } // namespace
 
-TranscriptListView::TranscriptListView(TranscriptModel &model, TranscriptDelegate &delegate,
-                                       QWidget *parent)
+TranscriptListView::TranscriptListView(TranscriptModel &model, QWidget *parent)
     : QAbstractScrollArea(parent)
     , m_model(model)
-    , m_delegate(delegate)
 {
     installTranscriptAccessibility();
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setFocusPolicy(Qt::StrongFocus);
     viewport()->setBackgroundRole(QPalette::Window);
     viewport()->setMouseTracking(true);
 
@@ -60,8 +55,8 @@ TranscriptListView::TranscriptListView(TranscriptModel &model, TranscriptDelegat
             [this](const QModelIndex &, int first, int last) { rowsRemoved(first, last); });
     connect(&m_model, &QAbstractItemModel::modelReset, this, &TranscriptListView::resetRows);
     connect(&m_model, &QAbstractItemModel::dataChanged, this,
-            [this](const QModelIndex &first, const QModelIndex &last, const QList<int> &roles) {
-                dataChanged(first.row(), last.row(), roles);
+            [this](const QModelIndex &first, const QModelIndex &last) {
+                dataChanged(first.row(), last.row());
             });
     resetRows();
 }
@@ -161,7 +156,7 @@ void TranscriptListView::resetRows()
     invalidate();
 }
 
-void TranscriptListView::dataChanged(int first, int last, const QList<int> &)
+void TranscriptListView::dataChanged(int first, int last)
 {
     // The rows look different, perhaps with another height: measure them again when in view.
     m_heights.unmeasure(first, last);
@@ -511,9 +506,7 @@ void TranscriptListView::changeEvent(QEvent *event)
 {
     switch (event->type()) {
     case QEvent::FontChange:
-    case QEvent::ApplicationFontChange:
     case QEvent::PaletteChange:
-    case QEvent::ApplicationPaletteChange:
         // Colours are read when painting; fonts and link colours are part of the layouts.
         m_delegate.clearCache();
         m_width = -1;

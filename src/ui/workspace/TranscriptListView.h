@@ -2,6 +2,7 @@
 
 #include "ui/workspace/BottomFollow.h"
 #include "ui/workspace/RowHeights.h"
+#include "ui/workspace/TranscriptDelegate.h"
 #include "ui/workspace/TranscriptRowLayout.h"
 
 #include <QAbstractScrollArea>
@@ -12,7 +13,6 @@
 #include <optional>
 
 class QPushButton;
-class TranscriptDelegate;
 class TranscriptModel;
 
 // The scrolling transcript: the "이전 메시지" button and the first-load spinner at the top,
@@ -31,8 +31,7 @@ public:
     static constexpr int bottomPadding = 8;
     static constexpr int spacing = 8;
 
-    TranscriptListView(TranscriptModel &model, TranscriptDelegate &delegate,
-                       QWidget *parent = nullptr);
+    explicit TranscriptListView(TranscriptModel &model, QWidget *parent = nullptr);
 
     TranscriptModel &model() const { return m_model; }
 
@@ -82,7 +81,7 @@ private:
     void rowsInserted(int first, int last);
     void rowsRemoved(int first, int last);
     void resetRows();
-    void dataChanged(int first, int last, const QList<int> &roles);
+    void dataChanged(int first, int last);
     void invalidate();
 
     int contentWidth() const;
@@ -103,7 +102,7 @@ private:
     void paintSpinner(QPainter &painter, const QRect &area);
 
     TranscriptModel &m_model;
-    TranscriptDelegate &m_delegate;
+    TranscriptDelegate m_delegate;
     RowHeights m_heights;
     int m_width = -1; // the width the measured heights belong to
 
@@ -132,6 +131,6 @@ private:
 };
 
 // Screen readers see the transcript's painted rows as the items of a list: each row on screen
-// is an item named with the row's spoken sentence (the model's Qt::AccessibleTextRole).
+// is an item named with the row's spoken sentence (TranscriptRow::accessibleText()).
 // Installs itself once; TranscriptListView calls it.
 void installTranscriptAccessibility();

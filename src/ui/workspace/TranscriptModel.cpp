@@ -67,15 +67,17 @@ TranscriptModel::TranscriptModel(LocalStore &store, const QUuid &roomId, QObject
     // When which rows are mine changes, everything may look different.
     connect(&store, &LocalStore::sessionChanged, this, [this] {
         if (readSession())
-            touchAll({});
+            touchAll();
     });
-    connect(&store, &LocalStore::accountsChanged, this,
-            [this] { touchAll(readSession() ? QList<int>{} : QList<int>{SenderRole}); });
+    connect(&store, &LocalStore::accountsChanged, this, [this] {
+        readSession();
+        touchAll();
+    });
     connect(&store, &LocalStore::conversationsChanged, this, [this] {
         const auto before = m_readBasis;
         readRoom();
         if (before != m_readBasis)
-            touchAll({ReadMarkRole});
+            touchAll();
     });
 }
 
@@ -105,14 +107,6 @@ int TranscriptModel::rowCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : count();
 }
 
-QHash<int, QByteArray> TranscriptModel::roleNames() const
-{
-    QHash<int, QByteArray> names = QAbstractListModel::roleNames();
-    names.insert(RowRole, "row");
-    names.insert(MessageIdRole, "messageId");
-    return names;
-}
-
 QVariant TranscriptModel::data(const QModelIndex &index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
@@ -125,12 +119,6 @@ QVariant TranscriptModel::data(const QModelIndex &index, int role) const
         return row(i).accessibleText();
     case RowRole:
         return QVariant::fromValue(row(i));
-    case MessageIdRole:
-        return message(i).id;
-    case SenderRole:
-        return row(i).senderName;
-    case ReadMarkRole:
-        return row(i).readMark;
     default:
         return {};
     }
@@ -261,17 +249,17 @@ void TranscriptModel::noteReply(const Entry *entry)
     m_replies.insert(target, entry);
 }
 
-void TranscriptModel::touchRows(int first, int last, const QList<int> &roles)
+void TranscriptModel::touchRows(int first, int last)
 {
     first = std::max(first, 0);
     last = std::min(last, count() - 1);
     if (first <= last)
-        emit dataChanged(index(first), index(last), roles);
+        emit dataChanged(index(first), index(last));
 }
 
-void TranscriptModel::touchAll(const QList<int> &roles)
+void TranscriptModel::touchAll()
 {
-    touchRows(0, count() - 1, roles);
+    touchRows(0, count() - 1);
 }
 
 void TranscriptModel::touchReplies(const QUuid &targetId)

@@ -67,20 +67,12 @@ class TranscriptModel : public QAbstractListModel
 {
     Q_OBJECT
 public:
-    enum Role {
-        RowRole = Qt::UserRole + 1, // TranscriptRow
-        MessageIdRole, // QUuid
-        // Hints for dataChanged: only the sender's name and picture, or only the read mark,
-        // changed (the row's size stays).
-        SenderRole,
-        ReadMarkRole,
-    };
+    enum Role { RowRole = Qt::UserRole + 1 }; // TranscriptRow
 
     TranscriptModel(LocalStore &store, const QUuid &roomId, QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    QHash<int, QByteArray> roleNames() const override;
 
     int count() const { return int(m_rows.size()); }
     const ChatMessage &message(int row) const { return m_rows[size_t(row)]->message; }
@@ -101,8 +93,8 @@ private:
     void insertEntries(QList<const Entry *> entries);
     void removeRowAt(int row);
     // dataChanged for rows first..last (clamped), whose flags depend on their neighbours.
-    void touchRows(int first, int last, const QList<int> &roles = {});
-    void touchAll(const QList<int> &roles);
+    void touchRows(int first, int last);
+    void touchAll();
     // dataChanged for the rows that answer the message with this id: their quote follows it.
     void touchReplies(const QUuid &targetId);
     void noteReply(const Entry *entry);

@@ -50,7 +50,6 @@ std::unique_ptr<TranscriptRowLayout> TranscriptRowLayout::make(const TranscriptR
                                                                const QPalette &palette)
 {
     auto l = std::make_unique<TranscriptRowLayout>();
-    l->width = width;
     const QFont footnote = ChatFont::footnote();
     const QFont body = ChatFont::body();
     const QFontMetricsF small(footnote);

@@ -62,7 +62,6 @@ struct TranscriptRowLayout
 
     TranscriptHit hitTest(const QPointF &point) const;
 
-    int width = 0;
     int height = 0;
 
     QRectF day; // the separator's text line

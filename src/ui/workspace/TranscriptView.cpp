@@ -10,7 +10,6 @@
 #include "ui/common/StoreTask.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/workspace/RoomView.h"
-#include "ui/workspace/TranscriptDelegate.h"
 #include "ui/workspace/TranscriptListView.h"
 #include "ui/workspace/TranscriptModel.h"
 
@@ -33,10 +32,8 @@ TranscriptView::TranscriptView(LocalStore &store, RoomState &room, QWidget *pare
     : QWidget(parent)
     , m_store(store)
     , m_room(room)
-    , m_roomId(room.conversationId())
     , m_model(new TranscriptModel(store, room.conversationId(), this))
-    , m_delegate(new TranscriptDelegate(this))
-    , m_list(new TranscriptListView(*m_model, *m_delegate, this))
+    , m_list(new TranscriptListView(*m_model, this))
     , m_newMessage(new QPushButton(QStringLiteral("새 메시지"), this))
     , m_follow(std::make_shared<BottomFollow>())
     , m_lastId(m_model->lastId())
@@ -77,7 +74,6 @@ TranscriptView::TranscriptView(LocalStore &store, RoomState &room, QWidget *pare
     };
     connect(&m_room, &RoomState::bottomPinChanged, this, pinIfShown);
     connect(&m_room, &RoomState::draftChanged, this, pinIfShown);
-    connect(&m_room, &RoomState::loadingChanged, this, &TranscriptView::updateHeader);
     connect(&m_store, &LocalStore::olderRoomsChanged, this, &TranscriptView::updateHeader);
     connect(&m_store, &LocalStore::pushTargetChanged, this, &TranscriptView::pushTargetChanged);
     updateHeader();
@@ -89,7 +85,7 @@ void TranscriptView::connectList()
 {
     connect(m_list, &TranscriptListView::anchorChanged, this, &TranscriptView::handleAnchor);
     connect(m_list, &TranscriptListView::olderClicked, this,
-            [this] { m_store.loadOlder(m_roomId); });
+            [this] { m_store.loadOlder(m_room.conversationId()); });
     connect(m_list, &TranscriptListView::photoClicked, this, &TranscriptView::mediaRequested);
     connect(m_list, &TranscriptListView::linkClicked, this,
             [](const QUrl &url) { MessageText::openLink(url); });
@@ -128,13 +124,14 @@ void TranscriptView::arrive()
 {
     if (!revealPush())
         pinToBottom();
-    m_room.setLoading(m_model->count() == 0);
+    m_loading = m_model->count() == 0;
+    updateHeader();
     loadRoom();
 }
 
 void TranscriptView::loadRoom()
 {
-    const QUuid roomId = m_roomId;
+    const QUuid roomId = m_room.conversationId();
     const std::optional<PushOpen> before = m_store.pushTarget();
     const std::optional<QUuid> awaited = before ? std::optional(before->token) : std::nullopt;
     // The store reports its own failures; the spinner ends all the same. The answer is the
@@ -142,16 +139,17 @@ void TranscriptView::loadRoom()
     LocalStore *store = &m_store;
     StoreTask::whenDone(
         m_store.loadRoom(roomId), store, [self = QPointer(this), store, roomId, awaited] {
+            if (self) {
+                self->m_loading = false;
+                self->updateHeader();
+            }
             if (self && self->m_onScreen) {
                 self->loaded();
                 return;
             }
-            if (self)
-                self->m_room.setLoading(false);
-            // Left, or the information panel took the place, before the load
-            // ended: the notification this load was to reveal has nowhere to
-            // show and must not open the room again later. A newer one is for
-            // the transcript that has come since.
+            // Left, or the information panel took the place, before the load ended: the
+            // notification this load was to reveal has nowhere to show and must not open the
+            // room again later. A newer one is for the transcript that has come since.
             const std::optional<PushOpen> target = store->pushTarget();
             if (target && target->conversationId == roomId && target->token == awaited)
                 store->setPushTarget(std::nullopt);
@@ -160,12 +158,11 @@ void TranscriptView::loadRoom()
 
 void TranscriptView::loaded()
 {
-    m_room.setLoading(false);
     if (revealPush())
         return;
     // The notified message is not among those loaded: forget it and stay at the end.
     const std::optional<PushOpen> target = m_store.pushTarget();
-    if (target && target->conversationId == m_roomId)
+    if (target && target->conversationId == m_room.conversationId())
         m_store.setPushTarget(std::nullopt);
     if (m_follow->stick)
         pinToBottom();
@@ -176,7 +173,7 @@ void TranscriptView::pushTargetChanged()
     // A notification for this room while it is already on screen: the room is not opened
     // again, so it is followed here as if it had just been.
     const std::optional<PushOpen> target = m_store.pushTarget();
-    if (!m_onScreen || !target || target->conversationId != m_roomId)
+    if (!m_onScreen || !target || target->conversationId != m_room.conversationId())
         return;
     arrive();
 }
@@ -205,7 +202,7 @@ void TranscriptView::pinToBottom()
 bool TranscriptView::revealPush()
 {
     const std::optional<PushOpen> target = m_store.pushTarget();
-    if (!target || target->conversationId != m_roomId || !target->messageId)
+    if (!target || target->conversationId != m_room.conversationId() || !target->messageId)
         return false;
     const int row = m_model->rowOf(*target->messageId);
     if (row < 0)
@@ -227,7 +224,7 @@ void TranscriptView::handleAnchor(const TranscriptAnchor &anchor)
     const FollowUpdate update = m_follow->consume(anchor);
     if (update.arrived && !wasFollowing) {
         m_room.setPendingNew(false);
-        m_store.markRead(m_roomId);
+        m_store.markRead(m_room.conversationId());
     }
     if (update.needsPin)
         pinToBottom();
@@ -252,7 +249,7 @@ void TranscriptView::idsChanged()
 void TranscriptView::showNewest()
 {
     pinToBottom();
-    m_store.markRead(m_roomId);
+    m_store.markRead(m_room.conversationId());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -321,9 +318,10 @@ void TranscriptView::resend(const QUuid &messageId)
         return;
     const ChatMessage &message = m_model->message(row);
     if (message.kind == MessageKind::image && message.imageJPEG && !message.imageJPEG->isEmpty())
-        m_store.sendImage(m_roomId, *message.imageJPEG, message.body, message.replyToId);
+        m_store.sendImage(m_room.conversationId(), *message.imageJPEG, message.body,
+                          message.replyToId);
     else
-        m_store.sendText(m_roomId, message.body, message.replyToId);
+        m_store.sendText(m_room.conversationId(), message.body, message.replyToId);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -331,8 +329,8 @@ void TranscriptView::resend(const QUuid &messageId)
 
 void TranscriptView::updateHeader()
 {
-    m_list->setOlderShown(m_store.olderRooms().contains(m_roomId));
-    m_list->setSpinnerShown(m_model->count() == 0 && m_room.loading());
+    m_list->setOlderShown(m_store.olderRooms().contains(m_room.conversationId()));
+    m_list->setSpinnerShown(m_model->count() == 0 && m_loading);
 }
 
 void TranscriptView::placeNewMessage()
@@ -367,7 +365,7 @@ void TranscriptView::resizeEvent(QResizeEvent *event)
 
 void TranscriptView::changeEvent(QEvent *event)
 {
-    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::ApplicationPaletteChange)
+    if (event->type() == QEvent::PaletteChange)
         styleNewMessage();
     QWidget::changeEvent(event);
 }

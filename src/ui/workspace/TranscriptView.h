@@ -15,15 +15,12 @@ class LocalStore;
 class RoomState;
 class QMenu;
 class QPushButton;
-class TranscriptDelegate;
 class TranscriptListView;
 class TranscriptModel;
 
 // The room's transcript: older-messages button, first-load spinner, day separators and message
 // rows, following the newest message, with the "새 메시지" button laid over it.
 //
-// While it is on screen the room counts as the visible room of the store (set when it is
-// shown, cleared when it is hidden unless another room took it meanwhile) and is marked read.
 // Each time it comes on screen (again after the information panel) it reveals the message of a
 // notification or pins to the end, and loads the room. A notification for this room that
 // arrives while it is on screen is followed the same way.
@@ -80,9 +77,7 @@ private:
 
     LocalStore &m_store;
     RoomState &m_room;
-    QUuid m_roomId;
     TranscriptModel *m_model;
-    TranscriptDelegate *m_delegate;
     TranscriptListView *m_list;
     QPushButton *m_newMessage;
     // Shared with the running pins, so that it outlives whichever ends last.
@@ -90,4 +85,5 @@ private:
     std::optional<QUuid> m_lastId; // the last visible message when the ids were last looked at
     QTimer m_idsTimer; // the id trigger runs once per turn of the event loop, after the store
     bool m_onScreen = false;
+    bool m_loading = false; // the room's first load is in flight
 };

@@ -13,7 +13,6 @@
 #include "ui/workspace/FriendList.h"
 #include "ui/workspace/Sidebar.h"
 
-#include <QEvent>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QShowEvent>
@@ -113,7 +112,11 @@ void Workspace::connectSidebar(Sidebar *sidebar)
     connect(chats, &ChatList::roomRequested, navigation, &Navigation::openRoom);
     connect(chats, &ChatList::writeRequested, navigation, &Navigation::openRoomToWrite);
     connect(chats, &ChatList::leaveRequested, navigation, &Navigation::setLeaveId);
-    connect(chats, &ChatList::hidden, this, &Workspace::roomHidden);
+    // A room taken off the list: the detail column leaves it if it is open.
+    connect(chats, &ChatList::hidden, navigation, [navigation](const QUuid &roomId) {
+        if (navigation->page().isRoom(roomId))
+            navigation->setPage(Page{});
+    });
     FriendList *friends = sidebar->friendList();
     connect(friends, &FriendList::pageRequested, navigation, &Navigation::setPage);
     connect(friends, &FriendList::newChatRequested, navigation, openNewChat);
@@ -160,12 +163,6 @@ void Workspace::followStore()
     roomsChanged();
     new StoreRedraw(
         m_store, {&LocalStore::conversationsChanged}, [this] { roomsChanged(); }, this);
-}
-
-void Workspace::roomHidden(const QUuid &roomId)
-{
-    if (m_navigation->page().isRoom(roomId))
-        m_navigation->setPage(Page{});
 }
 
 void Workspace::openFromNewChat(const QUuid &roomId)
@@ -365,13 +362,4 @@ void BannerView::paintEvent(QPaintEvent *)
 
     painter.setPen(colours.color(QPalette::WindowText));
     painter.drawText(rect().adjusted(padX, padY, -padX, -padY), textFlags, m_text);
-}
-
-void BannerView::changeEvent(QEvent *event)
-{
-    if (event->type() == QEvent::ApplicationFontChange) {
-        setFont(ChatFont::subheadline());
-        place();
-    }
-    QWidget::changeEvent(event);
 }

@@ -43,7 +43,6 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void changeEvent(QEvent *event) override;
 
 private:
     QString m_text;
@@ -77,8 +76,6 @@ public:
     // The requests of the views, pages and sheets that take more than one plain change of the
     // navigation; the others are connected straight to it.
     void openRoom(const QUuid &roomId) { m_navigation->openRoom(roomId); }
-    // A room taken off the list: the detail column leaves it if it is open.
-    void roomHidden(const QUuid &roomId);
     // A room's profile link: the room's information panel closes, the profile opens.
     void openProfile(const QUuid &userId)
     {

@@ -91,7 +91,7 @@ QWidget *Workspace::createPage(const Page &page)
 }
 
 // A sheet closes itself by emitting closeRequested(); its host dialog then goes and the
-// sheet's navigation value is cleared.
+// sheet's navigation value is cleared. Only a sheet whose value is set (see sheetItem()) is made.
 PageBase *Workspace::createSheet(Sheet sheet)
 {
     switch (sheet) {
@@ -105,24 +105,17 @@ PageBase *Workspace::createSheet(Sheet sheet)
                 });
         return newChat;
     }
-    case Sheet::report:
-        if (const auto draft = m_navigation->report()) {
-            auto *report = new ReportSheet(*draft);
-            connect(
-                report, &ReportSheet::sendRequested, this,
+    case Sheet::report: {
+        auto *report = new ReportSheet(*m_navigation->report());
+        connect(report, &ReportSheet::sendRequested, this,
                 [this, report](const ReportDraft &draft, const QString &reason,
                                const QString &note) { sendReport(report, draft, reason, note); });
-            return report;
-        }
-        break;
+        return report;
+    }
     case Sheet::media:
-        if (const auto messageId = m_navigation->mediaId())
-            return new MediaViewer(m_store, *messageId);
-        break;
+        return new MediaViewer(m_store, *m_navigation->mediaId());
     case Sheet::inviteRequest:
-        if (m_store.inviteOutcome())
-            return new InviteRequest(m_store);
-        break;
+        return new InviteRequest(m_store);
     }
     return nullptr;
 }
@@ -202,10 +195,7 @@ void Workspace::followSheet(Sheet sheet)
     if (!item || !isVisible())
         return;
 
-    PageBase *content = createSheet(sheet);
-    if (!content)
-        return;
-    QDialog *dialog = SheetHost::create(this, content, sheetMinimum[size_t(sheet)]);
+    QDialog *dialog = SheetHost::create(this, createSheet(sheet), sheetMinimum[size_t(sheet)]);
     connect(dialog, &QDialog::finished, this, [this, sheet, dialog] {
         OpenSheet &current = m_sheets[size_t(sheet)];
         if (current.dialog == dialog)
