@@ -1,7 +1,7 @@
 #include "app/SignInForm.h"
 
 #include "store/LocalStore.h"
-#include "ui/common/BetaMark.h"
+#include "ui/common/PaintedMarks.h"
 #include "ui/common/WideButton.h"
 
 #include <QHBoxLayout>

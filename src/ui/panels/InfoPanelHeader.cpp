@@ -10,7 +10,7 @@
 #include "ui/common/DisplayText.h"
 #include "ui/common/ImageFile.h"
 #include "ui/common/ImageShrink.h"
-#include "ui/common/OfficialMark.h"
+#include "ui/common/PaintedMarks.h"
 #include "ui/common/PersonLabel.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/panels/LineLimitedText.h"

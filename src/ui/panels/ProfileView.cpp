@@ -6,7 +6,7 @@
 #include "ui/common/BareBox.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/DisplayText.h"
-#include "ui/common/OfficialMark.h"
+#include "ui/common/PaintedMarks.h"
 #include "ui/common/WideButton.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/StoreRedraw.h"

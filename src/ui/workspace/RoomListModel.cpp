@@ -6,8 +6,7 @@
 #include "ui/common/ChangeNotify.h"
 #include "ui/common/ChatTime.h"
 #include "ui/common/DisplayText.h"
-#include "ui/common/OfficialMark.h"
-#include "ui/common/UnreadBadge.h"
+#include "ui/common/PaintedMarks.h"
 
 #include <algorithm>
 

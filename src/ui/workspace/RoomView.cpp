@@ -7,7 +7,7 @@
 #include "ui/common/ChatIcon.h"
 #include "ui/common/ConfirmDialog.h"
 #include "ui/common/DisplayText.h"
-#include "ui/common/OfficialMark.h"
+#include "ui/common/PaintedMarks.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/panels/InfoPanel.h"
 #include "ui/panels/StoreRedraw.h"

@@ -4,10 +4,9 @@
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/ChatIcon.h"
-#include "ui/common/OfficialMark.h"
+#include "ui/common/PaintedMarks.h"
 #include "ui/common/PersonPaint.h"
 #include "ui/common/UiMetrics.h"
-#include "ui/common/UnreadBadge.h"
 #include "ui/workspace/FriendListModel.h"
 #include "ui/workspace/RoomListModel.h"
 

@@ -5,7 +5,7 @@
 #include "ui/common/ChatFont.h"
 #include "ui/common/ChatTime.h"
 #include "ui/common/DisplayText.h"
-#include "ui/common/OfficialMark.h"
+#include "ui/common/PaintedMarks.h"
 
 #include <QFontMetricsF>
 

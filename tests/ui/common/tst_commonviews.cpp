@@ -3,17 +3,15 @@
 
 #include "TestShots.h"
 #include "ui/common/AvatarView.h"
-#include "ui/common/BetaMark.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/ImageShrink.h"
 #include "ui/common/MessagePhoto.h"
 #include "ui/common/MessageSound.h"
 #include "ui/common/MessageText.h"
-#include "ui/common/OfficialMark.h"
+#include "ui/common/PaintedMarks.h"
 #include "ui/common/PersonLabel.h"
 #include "ui/common/UiMetrics.h"
-#include "ui/common/UnreadBadge.h"
 #include "ui/common/WideButton.h"
 
 #include "../UiTestSupport.h"
@@ -26,7 +24,6 @@
 #include <QPainter>
 #include <QSignalSpy>
 #include <QtTest>
-
 
 // Receives the addresses QDesktopServices would have opened.
 class LinkCatcher : public QObject

@@ -4,7 +4,7 @@
 #include "ui/common/ChatTime.h"
 #include "ui/common/DisplayText.h"
 #include "ui/common/MessageLinks.h"
-#include "ui/common/UnreadBadge.h"
+#include "ui/common/PaintedMarks.h"
 
 #include <QTextBlock>
 #include <QTextDocument>
