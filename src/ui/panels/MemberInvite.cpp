@@ -9,7 +9,6 @@
 #include <QBoxLayout>
 #include <QLabel>
 #include <QListView>
-#include <QSet>
 #include <QStackedLayout>
 
 namespace {
@@ -18,19 +17,13 @@ namespace {
 // blocked, in the friend list's order. With the room unknown, no one counts as a member.
 QList<Account> candidates(const LocalStore &store, const QUuid &roomId)
 {
-    QSet<QUuid> members;
+    QList<QUuid> excluded = store.blocks();
     if (const std::optional<Conversation> room = store.conversation(roomId)) {
-        for (const Membership &member : room->memberships) {
-            if (!member.leftAt)
-                members.insert(member.userId);
-        }
+        for (const Membership &member : LocalStore::activeMembers(*room))
+            excluded.append(member.userId);
     }
-    const QList<QUuid> blocked = store.blocks();
-    QList<Account> result;
-    for (const Account &friendAccount : store.friendAccounts()) {
-        if (!members.contains(friendAccount.id) && !blocked.contains(friendAccount.id))
-            result.append(friendAccount);
-    }
+    QList<Account> result = store.friendAccounts();
+    result.removeIf([&](const Account &account) { return excluded.contains(account.id); });
     return result;
 }
 
@@ -42,8 +35,7 @@ MemberInvite::MemberInvite(LocalStore &store, const QUuid &conversationId, QWidg
     auto *model = new AccountListModel(
         [&store, conversationId] { return candidates(store, conversationId); }, this);
     // A push button, as in the new-conversation sheet: the two sheets' headers look alike.
-    QWidget *header = titleBar(QStringLiteral("멤버 초대"),
-                               cancelButton(QStringLiteral("취소"), QStringLiteral("cancel")));
+    QWidget *header = titleBar(QStringLiteral("멤버 초대"), cancelButton());
 
     auto *list = new QListView(this);
     setUpList(list, model, QStringLiteral("list"), QStringLiteral("친구"));
