@@ -149,8 +149,7 @@ QWidget *InfoPanel::buildOfficialHeader(QWidget *parent)
     auto *column = bareBox<QVBoxLayout>(m_official, 8);
     column->setContentsMargins(0, 8, 0, 8);
 
-    auto *row = new QHBoxLayout;
-    row->setSpacing(12);
+    auto *row = bareBox<QHBoxLayout>(nullptr, 12);
     m_officialPhoto = new AvatarView(UiMetrics::avatarSize, m_official);
     m_officialName = PanelParts::label(QString(), QStringLiteral("officialName"),
                                        ChatFont::headline(), m_official);

@@ -141,16 +141,13 @@ InviteRequest::InviteRequest(LocalStore &store, QWidget *parent)
     column->addStretch(1);
 
     // The store clears the outcome before it talks to the service, so the sheet can go at once.
-    connect(accept, &WideButton::clicked, this, [this, &store] {
-        store.acceptInvite();
-        emit closeRequested();
-    });
-    connect(reject, &WideButton::clicked, this, [this, &store] {
-        store.rejectInvite();
-        emit closeRequested();
-    });
-    connect(close, &QPushButton::clicked, this, [this, &store] {
-        store.setInviteOutcome(std::nullopt);
-        emit closeRequested();
-    });
+    const auto answer = [this](QAbstractButton *button, std::function<void()> act) {
+        connect(button, &QAbstractButton::clicked, this, [this, act] {
+            act();
+            emit closeRequested();
+        });
+    };
+    answer(accept, [&store] { store.acceptInvite(); });
+    answer(reject, [&store] { store.rejectInvite(); });
+    answer(close, [&store] { store.setInviteOutcome(std::nullopt); });
 }

@@ -29,12 +29,11 @@ class FormSection : public QWidget
 public:
     explicit FormSection(QWidget *parent)
         : QWidget(parent)
-        , m_column(bareBox<QVBoxLayout>(this, 8))
     {
-        m_column->setContentsMargins(12, 10, 12, 10);
+        bareBox<QVBoxLayout>(this, 8)->setContentsMargins(12, 10, 12, 10);
     }
 
-    QVBoxLayout *column() const { return m_column; }
+    QVBoxLayout *column() const { return static_cast<QVBoxLayout *>(layout()); }
 
 protected:
     void paintEvent(QPaintEvent *) override
@@ -47,10 +46,17 @@ protected:
         painter.setBrush(palette().color(QPalette::Base));
         painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
     }
-
-private:
-    QVBoxLayout *m_column;
 };
+
+// What the handle field makes of a typed text: lower case, one leading "@" dropped, at most 20
+// characters.
+QString typedHandle(const QString &text)
+{
+    QString handle = text.toLower();
+    if (handle.startsWith(u'@'))
+        handle.remove(0, 1);
+    return firstGraphemes(handle, TextLimit::handleMax);
+}
 
 } // namespace
 
@@ -118,9 +124,8 @@ QWidget *MeEdit::handleSection()
     // No correction or capitals offered by an input method: a handle is typed as it is.
     m_handle->setInputMethodHints(Qt::ImhNoAutoUppercase | Qt::ImhNoPredictiveText
                                   | Qt::ImhPreferLowercase);
-    FieldLimits::cutWhileTyping(m_handle, &MeEdit::typedHandle);
-    auto *handleRow = new QHBoxLayout;
-    handleRow->setSpacing(6);
+    FieldLimits::cutWhileTyping(m_handle, &typedHandle);
+    auto *handleRow = bareBox<QHBoxLayout>(nullptr, 6);
     handleRow->addWidget(at);
     handleRow->addWidget(m_handle, 1);
     using PanelParts::Tone;
@@ -141,14 +146,6 @@ QWidget *MeEdit::handleSection()
         edited();
     });
     return section;
-}
-
-QString MeEdit::typedHandle(const QString &text)
-{
-    QString handle = text.toLower();
-    if (handle.startsWith(u'@'))
-        handle.remove(0, 1);
-    return firstGraphemes(handle, TextLimit::handleMax);
 }
 
 void MeEdit::showEvent(QShowEvent *event)

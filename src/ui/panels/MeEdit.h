@@ -26,10 +26,6 @@ public:
     static QString handleOnceText() { return QStringLiteral("아이디는 한 번만 바꿀 수 있습니다."); }
     static QString takenText() { return QStringLiteral("이미 사용 중입니다."); }
 
-    // What the handle field makes of a typed text: lower case, one leading "@" dropped, at most
-    // 20 characters.
-    static QString typedHandle(const QString &text);
-
     std::optional<QByteArray> photo() const { return m_photo; }
 
 protected:

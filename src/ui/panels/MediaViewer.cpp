@@ -444,12 +444,12 @@ void PhotoDownload::finish()
     if (!reply)
         return;
     reply->deleteLater();
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (reply->error() == QNetworkReply::NoError && status == 200)
+    const bool answered = reply->error() == QNetworkReply::NoError
+        && reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() == 200;
+    if (answered)
         m_body.append(reply->read(limit + 1 - m_body.size()));
     // An empty body is no photo at all: there is nothing to keep.
-    if (reply->error() != QNetworkReply::NoError || status != 200 || m_body.isEmpty()
-        || m_body.size() > limit) {
+    if (!answered || m_body.isEmpty() || m_body.size() > limit) {
         m_body.clear();
         emit failed();
         return;

@@ -112,9 +112,7 @@ NewChat::NewChat(LocalStore &store, QWidget *parent)
     m_stages->addWidget(namingStage());
 
     QVBoxLayout *column = pageColumn(16, 12);
-    column->addWidget(titleBar(QStringLiteral("새 대화"),
-                               cancelButton(QStringLiteral("취소"), QStringLiteral("cancel")),
-                               actions));
+    column->addWidget(titleBar(QStringLiteral("새 대화"), cancelButton(), actions));
     column->addWidget(m_stages, 1);
 
     connect(m_talk, &QPushButton::clicked, this, [this] {

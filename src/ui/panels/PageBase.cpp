@@ -29,9 +29,10 @@ QPushButton *PageBase::closeButton(Qt::Alignment textAlign)
     return close;
 }
 
-QPushButton *PageBase::cancelButton(const QString &text, const QString &name)
+QPushButton *PageBase::cancelButton()
 {
-    QPushButton *cancel = PanelParts::pushButton(text, name, this);
+    QPushButton *cancel
+        = PanelParts::pushButton(QStringLiteral("취소"), QStringLiteral("cancel"), this);
     connect(cancel, &QPushButton::clicked, this, &PageBase::closeRequested);
     return cancel;
 }
@@ -146,12 +147,13 @@ QStackedLayout *PageBase::listOrEmpty(QListView *list, QWidget *empty)
     return stack;
 }
 
-void PageBase::addCloseRow(QVBoxLayout *column)
+QBoxLayout *PageBase::addCloseRow(QVBoxLayout *column, int trailing)
 {
-    QBoxLayout *row = PanelParts::outsetLayout(Qt::Horizontal, PanelParts::buttonInset, 0);
+    QBoxLayout *row = PanelParts::outsetLayout(Qt::Horizontal, PanelParts::buttonInset, trailing);
     row->addWidget(closeButton(Qt::AlignLeft));
     row->addStretch(1);
     column->addLayout(row);
+    return row;
 }
 
 QLabel *PageBase::formTitle(const QString &text, QWidget *parent)

@@ -7,6 +7,7 @@
 #include <functional>
 
 class QAbstractItemModel;
+class QBoxLayout;
 class QDialog;
 class QLabel;
 class QListView;
@@ -31,8 +32,9 @@ signals:
 protected:
     // The plain "닫기" (object name "close"), which asks for the close.
     QPushButton *closeButton(Qt::Alignment textAlign = Qt::AlignHCenter);
-    // A push button in the desktop's style (object name `name`) that asks for the close.
-    QPushButton *cancelButton(const QString &text, const QString &name);
+    // The push button "취소" (object name "cancel"), in the desktop's style, which asks for the
+    // close.
+    QPushButton *cancelButton();
 
     // The title bar of a list page: "닫기" and the title, padded 16 to the button's text.
     QWidget *listTitleBar(const QString &title);
@@ -60,7 +62,9 @@ protected:
     QStackedLayout *listOrEmpty(QListView *list, QWidget *empty);
 
     // The plain "닫기" of a form page, below its main action, its text lined up with the column.
-    void addCloseRow(QVBoxLayout *column);
+    // Returns the row, which keeps its end `trailing` pixels out into the padding for a button
+    // added there.
+    QBoxLayout *addCloseRow(QVBoxLayout *column, int trailing = 0);
     // The title of a form page: title-2 size, bold (object name "title").
     QLabel *formTitle(const QString &text, QWidget *parent);
     // Asks `question` with the one choice `choice` (and "취소"), which runs `action`.

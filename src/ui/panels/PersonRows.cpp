@@ -31,15 +31,10 @@ QList<Account> members(const LocalStore &store, const QUuid &roomId)
         return {};
     QList<Account> rows;
     for (const Membership &member : LocalStore::activeMembers(*room)) {
-        if (std::optional<Account> account = store.account(member.userId)) {
-            rows.append(*account);
-            continue;
-        }
-        Account unknown;
+        Account unknown; // a person
         unknown.id = member.userId;
-        unknown.kind = AccountKind::person;
         unknown.displayName = QStringLiteral("회원");
-        rows.append(unknown);
+        rows.append(store.account(member.userId).value_or(unknown));
     }
     return rows;
 }

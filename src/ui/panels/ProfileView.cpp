@@ -1,6 +1,6 @@
 #include "ui/panels/ProfileView.h"
-#include "model/Account.h"
 
+#include "model/Account.h"
 #include "store/LocalStore.h"
 #include "ui/common/AvatarView.h"
 #include "ui/common/BareBox.h"
@@ -36,14 +36,12 @@ ProfileView::ProfileView(LocalStore &store, const QUuid &userId, QWidget *parent
     m_handle = PanelParts::label(QString(), QStringLiteral("handle"), ChatFont::subheadline(),
                                  holder, PanelParts::Ink::Secondary);
     m_handle->setAlignment(Qt::AlignCenter);
-    auto *nameRow = new QHBoxLayout;
-    nameRow->setSpacing(6);
+    auto *nameRow = bareBox<QHBoxLayout>(nullptr, 6);
     nameRow->addStretch(1);
     nameRow->addWidget(m_name);
     nameRow->addWidget(m_mark, 0, Qt::AlignVCenter);
     nameRow->addStretch(1);
-    auto *header = new QVBoxLayout;
-    header->setSpacing(8);
+    auto *header = bareBox<QVBoxLayout>(nullptr, 8);
     header->addWidget(m_avatar, 0, Qt::AlignHCenter);
     header->addLayout(nameRow);
     header->addWidget(m_handle);
@@ -98,7 +96,7 @@ QWidget *ProfileView::actions(QWidget *holder)
         confirm(QStringLiteral("차단할까요?"), QStringLiteral("차단"), true,
                 [&store, id = m_userId] { store.block(id); });
     });
-    m_report = add(QStringLiteral("신고"), QStringLiteral("report"), Role::Destructive, [this] {
+    add(QStringLiteral("신고"), QStringLiteral("report"), Role::Destructive, [this] {
         // A fresh id each time: a second report of the same person is a new request.
         emit reportRequested(ReportDraft{QUuid::createUuid(), m_userId, std::nullopt});
     });
@@ -139,5 +137,4 @@ void ProfileView::refresh()
     m_talk->setVisible(official ? !blocked : state == FriendState::friends);
     m_unblock->setVisible(blocked);
     m_block->setVisible(person && !blocked);
-    m_report->setVisible(true);
 }

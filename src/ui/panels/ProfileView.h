@@ -51,5 +51,4 @@ private:
     WideButton *m_request;
     WideButton *m_unblock;
     WideButton *m_block;
-    WideButton *m_report;
 };

@@ -137,14 +137,10 @@ ReportSheet::ReportSheet(const ReportDraft &draft, QWidget *parent)
     column->addWidget(m_errorLine);
     column->addStretch(1);
 
-    QBoxLayout *bottom = PanelParts::outsetLayout(Qt::Horizontal, PanelParts::buttonInset,
-                                                  PanelParts::buttonInset);
-    bottom->addWidget(closeButton(Qt::AlignLeft));
+    QBoxLayout *bottom = addCloseRow(column, PanelParts::buttonInset);
     m_send = PanelParts::plainButton(QStringLiteral("보내기"), this, Qt::AlignRight,
                                      QStringLiteral("send"));
-    bottom->addStretch(1);
     bottom->addWidget(m_send);
-    column->addLayout(bottom);
 
     connect(m_send, &QPushButton::clicked, this, &ReportSheet::send);
     connect(m_note, &QPlainTextEdit::textChanged, this, &ReportSheet::refresh);

@@ -48,15 +48,24 @@ protected:
         QAbstractButton::focusInEvent(event);
     }
 
-    void paintFocus(QPainter &painter) const
+    // The shade, the row's face, then the ring of keyboard focus over them.
+    void paintEvent(QPaintEvent *) override
     {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        UiMetrics::paintButtonState(painter, *this, rect(), UiMetrics::FocusMark::none, 0);
+        painter.setFont(ChatFont::body());
+        paintFace(painter);
         if (!hasFocus() || !m_ring)
             return;
+        painter.setOpacity(1.0);
         painter.setPen(UiMetrics::focusRing(palette(), 2));
         painter.setBrush(Qt::NoBrush);
         painter.drawRoundedRect(QRectF(rect()).adjusted(2, 2, -2, -2), UiMetrics::plateRadius,
                                 UiMetrics::plateRadius);
     }
+
+    virtual void paintFace(QPainter &painter) const = 0;
 
 private:
     bool m_ring = false; // the focus came from the keyboard
@@ -75,11 +84,8 @@ public:
 protected:
     void nextCheckState() override { }
 
-    void paintEvent(QPaintEvent *) override
+    void paintFace(QPainter &painter) const override
     {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        UiMetrics::paintButtonState(painter, *this, rect(), UiMetrics::FocusMark::none, 0);
         // A disabled switch keeps showing its value, faded once (the active colours under an
         // opacity: the disabled colours would fade it twice).
         painter.setOpacity(isEnabled() ? 1.0 : 0.45);
@@ -88,7 +94,6 @@ protected:
         const QRect track(width() - rowPadding - switchSize.width(),
                           (height() - switchSize.height()) / 2, switchSize.width(),
                           switchSize.height());
-        painter.setFont(ChatFont::body());
         painter.setPen(ink);
         painter.drawText(QRect(rowPadding, 0, track.left() - 2 * rowPadding, height()),
                          Qt::AlignVCenter | Qt::AlignLeft, text());
@@ -103,9 +108,6 @@ protected:
         const qreal x = isChecked() ? track.right() + 1 - 2 - knob : track.left() + 2;
         painter.setBrush(Qt::white);
         painter.drawEllipse(QRectF(x, track.top() + 2, knob, knob));
-
-        painter.setOpacity(1.0);
-        paintFocus(painter);
     }
 };
 
@@ -120,17 +122,12 @@ public:
     }
 
 protected:
-    void paintEvent(QPaintEvent *) override
+    void paintFace(QPainter &painter) const override
     {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        UiMetrics::paintButtonState(painter, *this, rect(), UiMetrics::FocusMark::none, 0);
-        painter.setFont(ChatFont::body());
         painter.setPen(m_destructive ? ChatColor::alert(palette())
                                      : palette().color(QPalette::WindowText));
         painter.drawText(rect().adjusted(rowPadding, 0, -rowPadding, 0),
                          Qt::AlignVCenter | Qt::AlignLeft, text());
-        paintFocus(painter);
     }
 
 private:
@@ -147,7 +144,6 @@ SettingsGroup::SettingsGroup(QWidget *parent)
 
 void SettingsGroup::addRow(QWidget *row)
 {
-    row->setParent(this);
     layout()->addWidget(row);
 }
 
