@@ -114,7 +114,21 @@ NewChat::NewChat(LocalStore &store, QWidget *parent)
     QVBoxLayout *column = pageColumn(16, 12);
     column->addWidget(titleBar(QStringLiteral("새 대화"), cancelButton(), actions));
     column->addWidget(m_stages, 1);
+    connectActions();
+    // The sheet opens on its search, not on "취소".
+    PanelParts::focusWhenShown(this, m_query);
 
+    m_redraw = new StoreRedraw(
+        m_store,
+        {&LocalStore::accountsChanged, &LocalStore::friendsChanged, &LocalStore::blocksChanged,
+         &LocalStore::conversationsChanged, &LocalStore::sessionChanged},
+        [this] { refresh(); }, this);
+    refresh();
+}
+
+// What the header's buttons, the search, the lookup row and "만들기" do.
+void NewChat::connectActions()
+{
     connect(m_talk, &QPushButton::clicked, this, [this] {
         if (m_chosen.size() == 1)
             emit chatRequested(m_chosen.first());
@@ -153,15 +167,6 @@ NewChat::NewChat(LocalStore &store, QWidget *parent)
         // The title goes as it stands: the store trims it and falls back to the suggested one.
         emit groupRequested(m_chosen, m_title->text());
     });
-    // The sheet opens on its search, not on "취소".
-    PanelParts::focusWhenShown(this, m_query);
-
-    m_redraw = new StoreRedraw(
-        m_store,
-        {&LocalStore::accountsChanged, &LocalStore::friendsChanged, &LocalStore::blocksChanged,
-         &LocalStore::conversationsChanged, &LocalStore::sessionChanged},
-        [this] { refresh(); }, this);
-    refresh();
 }
 
 // Stage 1: search, chips, the friend list and the lookup.

@@ -55,6 +55,7 @@ signals:
 
 private:
     QWidget *choosingStage();
+    void connectActions();
     QWidget *listArea(QWidget *parent);
     QWidget *namingStage();
     // The friends that the search leaves, in the store's order.

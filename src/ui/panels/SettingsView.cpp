@@ -70,41 +70,9 @@ SettingsView::SettingsView(LocalStore &store, QWidget *parent)
                             list, PanelParts::Ink::Secondary);
     header->setContentsMargins(14, 0, 0, 4);
     sections->addWidget(header);
-
-    // Each switch sets only its own value; the page then shows the store's values at once.
-    auto *switches = new SettingsGroup(list);
-    const auto flip = [this](auto set) {
-        return [this, set](bool on) {
-            set(on);
-            refresh();
-        };
-    };
-    m_enabled = switches->addSwitch(
-        QStringLiteral("전체 알림"), QStringLiteral("notificationsEnabled"),
-        flip([this](bool on) { m_store.setNotifications(on, std::nullopt, std::nullopt); }));
-    m_preview = switches->addSwitch(
-        QStringLiteral("미리보기"), QStringLiteral("notificationPreview"),
-        flip([this](bool on) { m_store.setNotifications(std::nullopt, on, std::nullopt); }));
-    m_sound = switches->addSwitch(
-        QStringLiteral("소리"), QStringLiteral("notificationSound"),
-        flip([this](bool on) { m_store.setNotifications(std::nullopt, std::nullopt, on); }));
-    sections->addWidget(switches);
+    sections->addWidget(notificationSwitches(list));
     sections->addSpacing(20);
-
-    auto *actions = new SettingsGroup(list);
-    // Three of them only ask the workspace for another page.
-    actions->addAction(QStringLiteral("차단 목록"), QStringLiteral("blocked"), false,
-                       [this] { emit blockedRequested(); });
-    actions->addAction(QStringLiteral("비밀번호"), QStringLiteral("password"), false,
-                       [this] { emit passwordRequested(); });
-    actions->addAction(QStringLiteral("로그아웃"), QStringLiteral("logout"), true, [this] {
-        LocalStore *store = &m_store;
-        confirm(QStringLiteral("로그아웃할까요?"), QStringLiteral("로그아웃"), true,
-                [store] { store->logout(); });
-    });
-    actions->addAction(QStringLiteral("계정 삭제"), QStringLiteral("deleteAccount"), true,
-                       [this] { emit deleteAccountRequested(); });
-    sections->addWidget(actions);
+    sections->addWidget(pageActions(list));
     sections->addStretch(1);
 
     QLabel *footer = PanelParts::label(footerText(), QStringLiteral("version"),
@@ -123,6 +91,46 @@ SettingsView::SettingsView(LocalStore &store, QWidget *parent)
          &LocalStore::notificationSoundChanged},
         [this] { refresh(); }, this);
     refresh();
+}
+
+// Each switch sets only its own value; the page then shows the store's values at once.
+QWidget *SettingsView::notificationSwitches(QWidget *parent)
+{
+    auto *switches = new SettingsGroup(parent);
+    const auto flip = [this](auto set) {
+        return [this, set](bool on) {
+            set(on);
+            refresh();
+        };
+    };
+    m_enabled = switches->addSwitch(
+        QStringLiteral("전체 알림"), QStringLiteral("notificationsEnabled"),
+        flip([this](bool on) { m_store.setNotifications(on, std::nullopt, std::nullopt); }));
+    m_preview = switches->addSwitch(
+        QStringLiteral("미리보기"), QStringLiteral("notificationPreview"),
+        flip([this](bool on) { m_store.setNotifications(std::nullopt, on, std::nullopt); }));
+    m_sound = switches->addSwitch(
+        QStringLiteral("소리"), QStringLiteral("notificationSound"),
+        flip([this](bool on) { m_store.setNotifications(std::nullopt, std::nullopt, on); }));
+    return switches;
+}
+
+QWidget *SettingsView::pageActions(QWidget *parent)
+{
+    auto *actions = new SettingsGroup(parent);
+    // Three of them only ask the workspace for another page.
+    actions->addAction(QStringLiteral("차단 목록"), QStringLiteral("blocked"), false,
+                       [this] { emit blockedRequested(); });
+    actions->addAction(QStringLiteral("비밀번호"), QStringLiteral("password"), false,
+                       [this] { emit passwordRequested(); });
+    actions->addAction(QStringLiteral("로그아웃"), QStringLiteral("logout"), true, [this] {
+        LocalStore *store = &m_store;
+        confirm(QStringLiteral("로그아웃할까요?"), QStringLiteral("로그아웃"), true,
+                [store] { store->logout(); });
+    });
+    actions->addAction(QStringLiteral("계정 삭제"), QStringLiteral("deleteAccount"), true,
+                       [this] { emit deleteAccountRequested(); });
+    return actions;
 }
 
 void SettingsView::refresh()

@@ -26,6 +26,8 @@ signals:
     void deleteAccountRequested();
 
 private:
+    QWidget *notificationSwitches(QWidget *parent);
+    QWidget *pageActions(QWidget *parent);
     void refresh();
 
     LocalStore &m_store;
