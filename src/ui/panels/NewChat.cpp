@@ -58,14 +58,12 @@ protected:
         painter.setRenderHint(QPainter::Antialiasing);
         const QRectF capsule = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
         const qreal radius = capsule.height() / 2;
-        QColor fill = palette().color(QPalette::Base);
-        if (isDown())
-            fill = fill.darker(112);
         QColor edge = palette().color(QPalette::WindowText);
-        edge.setAlphaF(hasFocus() ? 0.5f : 0.12f);
-        painter.setPen(QPen(hasFocus() ? palette().color(QPalette::Highlight) : edge, 1));
-        painter.setBrush(fill);
+        edge.setAlphaF(0.12f);
+        painter.setPen(QPen(edge, 1));
+        painter.setBrush(palette().color(QPalette::Base));
         painter.drawRoundedRect(capsule, radius, radius);
+        UiMetrics::paintButtonState(painter, *this, capsule, UiMetrics::FocusMark::ring, radius);
         painter.setPen(palette().color(QPalette::Text));
         painter.drawText(rect(), Qt::AlignCenter, m_name);
     }
