@@ -38,11 +38,6 @@ void AvatarView::setAvatar(const QString &name, const std::optional<QByteArray> 
         refresh();
 }
 
-QSize AvatarView::sizeHint() const
-{
-    return QSize(m_size, m_size);
-}
-
 void AvatarView::refresh()
 {
     // Room for device pixel ratios up to 3 without decoding far more than is shown.
