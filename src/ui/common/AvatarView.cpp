@@ -46,8 +46,7 @@ void AvatarView::refresh()
     if (m_content == Content::Initial && m_remoteURL && !m_remoteURL->isEmpty()) {
         RemoteImageCache *cache = RemoteImageCache::shared();
         const QString address = *m_remoteURL;
-        const QImage kept = cache->cached(address);
-        if (!kept.isNull()) {
+        if (const QImage kept = cache->cached(address); !kept.isNull()) {
             showRemote(address, kept);
         } else {
             cache->fetch(address, this,

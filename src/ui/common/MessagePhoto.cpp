@@ -24,12 +24,10 @@ void MessagePhoto::setPhoto(const std::optional<QByteArray> &jpeg,
     if (m_state != State::Local && m_address && !m_address->isEmpty()) {
         RemoteImageCache *cache = RemoteImageCache::shared();
         const QString wanted = *m_address;
-        const QImage kept = cache->cached(wanted);
-        if (!kept.isNull()) {
-            m_picture.setImage(kept);
-            m_state = State::Remote;
+        m_state = State::Loading;
+        if (const QImage kept = cache->cached(wanted); !kept.isNull()) {
+            showRemote(wanted, kept);
         } else {
-            m_state = State::Loading;
             cache->fetch(wanted, this,
                          [this, wanted](const QImage &image) { showRemote(wanted, image); });
         }
