@@ -94,9 +94,7 @@ public:
 
     QString text(QAccessible::Text t) const override
     {
-        const QModelIndex at = index();
-        if (!at.isValid())
-            return {};
+        const QModelIndex at = index(); // an invalid index has no texts
         if (t == QAccessible::Name) {
             const QString spoken = at.data(Qt::AccessibleTextRole).toString();
             return spoken.isEmpty() ? at.data(Qt::DisplayRole).toString() : spoken;
@@ -247,15 +245,6 @@ QAccessibleInterface *factory(const QString &, QObject *object)
     return nullptr;
 }
 
-void installFactory()
-{
-    static const bool installed = [] {
-        QAccessible::installFactory(factory);
-        return true;
-    }();
-    Q_UNUSED(installed);
-}
-
 // Qt makes and keeps an object's interface at its first accessibility event, which its
 // constructor may already have sent (setAccessibleName()): drop it so that ours is made.
 void forgetInterface(QObject *object)
@@ -268,16 +257,17 @@ void forgetInterface(QObject *object)
 
 namespace AccessibleActions {
 
+// QAccessible::installFactory() adds a factory only once, however often it is asked to.
 void clickToToggle(QAbstractButton *button, QAccessible::Role role)
 {
-    installFactory();
+    QAccessible::installFactory(factory);
     button->setProperty(toggleRoleProperty, int(role));
     forgetInterface(button);
 }
 
 void rowActions(QAbstractItemView *view, RowActionNames names, RunRowAction run)
 {
-    installFactory();
+    QAccessible::installFactory(factory);
     delete holderOf(view);
     new RowActionHolder(view, std::move(names), std::move(run));
     forgetInterface(view);

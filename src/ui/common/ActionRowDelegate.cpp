@@ -24,9 +24,8 @@ ActionRowDelegate::ActionRowDelegate(QAbstractItemView *view, bool pressMovesCur
             return names;
         },
         [this](const QModelIndex &row, const QString &action) {
-            const QStringList names = actions(row);
             // A row without a press of its own is pressed through its only button.
-            const int at = names.indexOf(action);
+            const int at = actions(row).indexOf(action);
             trigger(row, at >= 0 ? at + 1 : (pressable(row) ? person : 1));
         });
 }

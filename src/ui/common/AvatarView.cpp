@@ -38,11 +38,6 @@ void AvatarView::setAvatar(const QString &name, const std::optional<QByteArray> 
         refresh();
 }
 
-QSize AvatarView::sizeHint() const
-{
-    return QSize(m_size, m_size);
-}
-
 void AvatarView::refresh()
 {
     // Room for device pixel ratios up to 3 without decoding far more than is shown.
@@ -51,8 +46,7 @@ void AvatarView::refresh()
     if (m_content == Content::Initial && m_remoteURL && !m_remoteURL->isEmpty()) {
         RemoteImageCache *cache = RemoteImageCache::shared();
         const QString address = *m_remoteURL;
-        const QImage kept = cache->cached(address);
-        if (!kept.isNull()) {
+        if (const QImage kept = cache->cached(address); !kept.isNull()) {
             showRemote(address, kept);
         } else {
             cache->fetch(address, this,

@@ -28,7 +28,7 @@ public:
 
     Content content() const { return m_content; }
 
-    QSize sizeHint() const override;
+    QSize sizeHint() const override { return QSize(m_size, m_size); }
 
     // The first grapheme of the name (so a letter with its combining marks, or an emoji, stays
     // whole), ignoring leading blanks; empty for an empty name.

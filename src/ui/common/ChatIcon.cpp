@@ -37,8 +37,7 @@ struct Symbol
 
 void pen(QPainter &painter, qreal width = stroke)
 {
-    QPen pen(painter.pen().color(), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-    painter.setPen(pen);
+    painter.setPen(QPen(painter.pen().color(), width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     painter.setBrush(Qt::NoBrush);
 }
 

@@ -46,8 +46,6 @@ ChatTextLayout::ChatTextLayout(const QString &text, const QFont &font)
     setText(text);
 }
 
-ChatTextLayout::~ChatTextLayout() = default;
-
 void ChatTextLayout::setText(const QString &text)
 {
     if (text == m_text)
@@ -91,11 +89,6 @@ void ChatTextLayout::invalidate()
     m_naturalWidth = 0;
     m_shownLines = 0;
     m_elided.clear();
-}
-
-int ChatTextLayout::lineCount() const
-{
-    return m_shownLines + (m_elided.isEmpty() ? 0 : 1);
 }
 
 qreal ChatTextLayout::idealWidth() const

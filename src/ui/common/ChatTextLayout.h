@@ -24,9 +24,6 @@ class ChatTextLayout
 {
 public:
     explicit ChatTextLayout(const QString &text = {}, const QFont &font = {});
-    ~ChatTextLayout();
-    ChatTextLayout(const ChatTextLayout &) = delete;
-    ChatTextLayout &operator=(const ChatTextLayout &) = delete;
 
     void setText(const QString &text);
     QString text() const { return m_text; }
@@ -49,7 +46,7 @@ public:
     QSizeF size() const { return m_size; }
     // The widest line's own width: a bubble around the text needs no more.
     qreal naturalWidth() const { return m_naturalWidth; }
-    int lineCount() const;
+    int lineCount() const { return m_shownLines + (m_elided.isEmpty() ? 0 : 1); }
     // The width of the longest paragraph unwrapped.
     qreal idealWidth() const;
 

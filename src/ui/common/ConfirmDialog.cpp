@@ -14,7 +14,6 @@ QMessageBox *ConfirmDialog::open(QWidget *parent, const QString &title,
 {
     auto *box = new QMessageBox(parent);
     box->setWindowModality(Qt::WindowModal);
-    box->setIcon(QMessageBox::NoIcon);
     box->setWindowTitle(title);
     box->setText(title);
     box->setTextFormat(Qt::PlainText);

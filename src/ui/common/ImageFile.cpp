@@ -57,7 +57,6 @@ void ImageFile::pick(QWidget *parent, int maxSide,
     const QString start = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
     auto *dialog = new QFileDialog(parent, QStringLiteral("사진 선택"), start, nameFilter());
     dialog->setFileMode(QFileDialog::ExistingFile);
-    dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setWindowModality(Qt::WindowModal);
     QObject::connect(dialog, &QDialog::finished, dialog,
                      [dialog, parent, maxSide, done = std::move(done)](int result) {

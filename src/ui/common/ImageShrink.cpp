@@ -8,12 +8,6 @@
 #include <QPaintDevice>
 #include <QPainter>
 
-namespace {
-
-constexpr int jpegQuality = 85;
-
-} // namespace
-
 QImage ImageShrink::image(const QByteArray &data, int maxSide)
 {
     if (maxSide <= 0 || data.isEmpty())
@@ -45,6 +39,7 @@ std::optional<QByteArray> ImageShrink::jpeg(const QByteArray &data, int maxSide)
     if (!buffer.open(QIODevice::WriteOnly))
         return std::nullopt;
     QImageWriter writer(&buffer, "jpeg");
+    constexpr int jpegQuality = 85;
     writer.setQuality(jpegQuality);
     if (!writer.write(picture) || out.isEmpty())
         return std::nullopt;

@@ -25,7 +25,6 @@ public:
         : QAbstractListModel(parent)
     {
         m_refreshTimer.setSingleShot(true);
-        m_refreshTimer.setInterval(0);
         connect(&m_refreshTimer, &QTimer::timeout, this, &KeyedListModel::refresh);
     }
 

@@ -4,17 +4,6 @@
 
 #include <QPainter>
 
-namespace {
-
-// The placeholder's shape before anything is known about the picture.
-constexpr QSize placeholderSize(220, 180);
-
-} // namespace
-
-MessagePhoto::MessagePhoto(QWidget *parent)
-    : QWidget(parent)
-{ }
-
 MessagePhoto::MessagePhoto(const std::optional<QByteArray> &jpeg,
                            const std::optional<QString> &address, QWidget *parent)
     : QWidget(parent)
@@ -35,12 +24,10 @@ void MessagePhoto::setPhoto(const std::optional<QByteArray> &jpeg,
     if (m_state != State::Local && m_address && !m_address->isEmpty()) {
         RemoteImageCache *cache = RemoteImageCache::shared();
         const QString wanted = *m_address;
-        const QImage kept = cache->cached(wanted);
-        if (!kept.isNull()) {
-            m_picture.setImage(kept);
-            m_state = State::Remote;
+        m_state = State::Loading;
+        if (const QImage kept = cache->cached(wanted); !kept.isNull()) {
+            showRemote(wanted, kept);
         } else {
-            m_state = State::Loading;
             cache->fetch(wanted, this,
                          [this, wanted](const QImage &image) { showRemote(wanted, image); });
         }
@@ -65,6 +52,8 @@ QSize MessagePhoto::sizeHint() const
 {
     if (m_state == State::Empty)
         return QSize(0, 0);
+    // The placeholder's shape before anything is known about the picture.
+    constexpr QSize placeholderSize(220, 180);
     const QSize natural = m_picture.isNull() ? placeholderSize : m_picture.image().size();
     const QSize limit = maximumSize();
     if (natural.width() <= limit.width() && natural.height() <= limit.height())
@@ -101,15 +90,11 @@ void JPEGImage::setData(const QByteArray &data)
 
 QSize JPEGImage::sizeHint() const
 {
-    if (m_picture.isNull())
-        return QSize(0, 0);
-    return m_picture.image().size();
+    return m_picture.image().size(); // 0 × 0 for no picture
 }
 
 void JPEGImage::paintEvent(QPaintEvent *)
 {
-    if (m_picture.isNull())
-        return;
     QPainter painter(this);
     m_picture.paint(painter, rect());
 }

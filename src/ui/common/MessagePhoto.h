@@ -17,7 +17,9 @@ class MessagePhoto : public QWidget
 public:
     enum class State { Empty, Local, Loading, Remote, Failed };
 
-    explicit MessagePhoto(QWidget *parent = nullptr);
+    explicit MessagePhoto(QWidget *parent = nullptr)
+        : QWidget(parent)
+    { }
     MessagePhoto(const std::optional<QByteArray> &jpeg, const std::optional<QString> &address,
                  QWidget *parent = nullptr);
 

@@ -42,9 +42,7 @@ void MessageText::setAlignment(Qt::Alignment alignment)
 
 bool MessageText::openLink(const QUrl &url)
 {
-    if (!MessageLinks::isWebLink(url))
-        return false;
-    return QDesktopServices::openUrl(url);
+    return MessageLinks::isWebLink(url) && QDesktopServices::openUrl(url);
 }
 
 ChatTextLayout &MessageText::laidOut(int width) const

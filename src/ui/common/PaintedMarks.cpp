@@ -32,17 +32,16 @@ void paintCapsule(QPainter &painter, const QRectF &capsule, const QColor &fill, 
 
 } // namespace
 
-PaintedMark::PaintedMark(QWidget *parent)
+PaintedMark::PaintedMark(const QString &name, QWidget *parent)
     : QWidget(parent)
 {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    setAccessibleName(name);
 }
 
 BetaMark::BetaMark(QWidget *parent)
-    : PaintedMark(parent)
-{
-    setAccessibleName(betaText);
-}
+    : PaintedMark(betaText, parent)
+{ }
 
 QSize BetaMark::sizeHint() const
 {
@@ -63,10 +62,8 @@ void BetaMark::paintEvent(QPaintEvent *)
 }
 
 OfficialMark::OfficialMark(QWidget *parent)
-    : PaintedMark(parent)
-{
-    setAccessibleName(text());
-}
+    : PaintedMark(text(), parent)
+{ }
 
 QSize OfficialMark::sizeFor()
 {
@@ -95,7 +92,7 @@ void OfficialMark::paintEvent(QPaintEvent *)
 }
 
 UnreadBadge::UnreadBadge(int count, QWidget *parent)
-    : PaintedMark(parent)
+    : PaintedMark({}, parent)
 {
     setCount(count);
 }

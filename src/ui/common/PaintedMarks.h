@@ -8,7 +8,8 @@ class PaintedMark : public QWidget
 {
     Q_OBJECT
 public:
-    explicit PaintedMark(QWidget *parent = nullptr);
+    // `name` is what a screen reader says for the mark.
+    explicit PaintedMark(const QString &name, QWidget *parent = nullptr);
 
     QSize minimumSizeHint() const override { return sizeHint(); }
 };
@@ -55,7 +56,6 @@ public:
     explicit UnreadBadge(int count = 0, QWidget *parent = nullptr);
 
     void setCount(int count);
-    int count() const { return m_count; }
 
     // The badge's text for `count`; a negative count reads as 0.
     static QString text(int count);

@@ -17,7 +17,6 @@ ElidedLabel::ElidedLabel(QWidget *parent)
     : QLabel(parent)
 {
     setTextFormat(Qt::PlainText);
-    setWordWrap(false);
 }
 
 QString ElidedLabel::shownText() const

@@ -19,8 +19,6 @@ RemoteImageCache::RemoteImageCache(QObject *parent)
     m_network->setTransferTimeout(transferTimeoutMs);
 }
 
-RemoteImageCache::~RemoteImageCache() = default;
-
 RemoteImageCache *RemoteImageCache::shared()
 {
     static QPointer<RemoteImageCache> instance;

@@ -37,7 +37,6 @@ public:
     static constexpr int transferTimeoutMs = 60'000;
 
     explicit RemoteImageCache(QObject *parent = nullptr);
-    ~RemoteImageCache() override;
 
     // The process-wide cache, owned by the application object.
     static RemoteImageCache *shared();
@@ -53,7 +52,6 @@ public:
     void fetch(const QString &address, QObject *context, Callback done);
 
     void setMaxBytes(qint64 bytes) { m_cache.setMaxCost(bytes); }
-    qint64 maxBytes() const { return m_cache.maxCost(); }
     // The download limit, maxDownloadBytes unless set; applies to downloads started later.
     void setDownloadLimit(qint64 bytes) { m_downloadLimit = bytes; }
     // Downloads on their way.

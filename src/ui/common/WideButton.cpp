@@ -20,6 +20,21 @@ constexpr int bodyInset = 1; // the rounded body stays off the edges so its outl
 constexpr int spinnerFrameMs = 33;
 constexpr int spinnerTurnMs = 900;
 
+void paintSpinner(QPainter &painter, const QRectF &area, const QColor &color, qint64 elapsed)
+{
+    const qreal side = std::min<qreal>(20.0, std::min(area.width(), area.height()) - 8);
+    if (side <= 4)
+        return;
+    const QRectF ring(area.center().x() - side / 2, area.center().y() - side / 2, side, side);
+    const int angle = int((elapsed % spinnerTurnMs) * 360 / spinnerTurnMs);
+    QColor track = color;
+    track.setAlphaF(0.3f);
+    painter.setPen(QPen(track, 2.5, Qt::SolidLine, Qt::RoundCap));
+    painter.drawEllipse(ring);
+    painter.setPen(QPen(color, 2.5, Qt::SolidLine, Qt::RoundCap));
+    painter.drawArc(ring, (90 - angle) * 16, -100 * 16);
+}
+
 } // namespace
 
 WideButton::WideButton(const QString &title, Role role, QWidget *parent)
@@ -113,22 +128,6 @@ QSize WideButton::minimumSizeHint() const
     return QSize(std::min(sizeHint().width(), 8 * metrics.averageCharWidth()), sizeHint().height());
 }
 
-void WideButton::paintSpinner(QPainter &painter, const QRectF &area, const QColor &color)
-{
-    const qreal side = std::min<qreal>(20.0, std::min(area.width(), area.height()) - 8);
-    if (side <= 4)
-        return;
-    const QRectF ring(area.center().x() - side / 2, area.center().y() - side / 2, side, side);
-    const qint64 elapsed = m_spinClock.isValid() ? m_spinClock.elapsed() : 0;
-    const int angle = int((elapsed % spinnerTurnMs) * 360 / spinnerTurnMs);
-    QColor track = color;
-    track.setAlphaF(0.3f);
-    painter.setPen(QPen(track, 2.5, Qt::SolidLine, Qt::RoundCap));
-    painter.drawEllipse(ring);
-    painter.setPen(QPen(color, 2.5, Qt::SolidLine, Qt::RoundCap));
-    painter.drawArc(ring, (90 - angle) * 16, -100 * 16);
-}
-
 QColor WideButton::fillColour() const
 {
     const QColor fill = ChatColor::underWhite(
@@ -179,7 +178,7 @@ void WideButton::paintEvent(QPaintEvent *)
     }
 
     if (m_busy) {
-        paintSpinner(painter, body, ink);
+        paintSpinner(painter, body, ink, m_spinClock.isValid() ? m_spinClock.elapsed() : 0);
         return;
     }
     painter.setPen(ink);

@@ -51,7 +51,6 @@ protected:
 private:
     void applyState();
     void updateSpinner();
-    void paintSpinner(QPainter &painter, const QRectF &area, const QColor &color);
 
     Role m_role;
     bool m_disabled = false;
