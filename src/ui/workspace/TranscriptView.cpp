@@ -220,9 +220,8 @@ void TranscriptView::handleAnchor(const TranscriptAnchor &anchor)
 {
     if (!m_onScreen)
         return;
-    const bool wasFollowing = m_follow->stick;
     const FollowUpdate update = m_follow->consume(anchor);
-    if (update.arrived && !wasFollowing) {
+    if (update.arrived) {
         m_room.setPendingNew(false);
         m_store.markRead(m_room.conversationId());
     }
