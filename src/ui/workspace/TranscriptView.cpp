@@ -87,8 +87,7 @@ void TranscriptView::connectList()
     connect(m_list, &TranscriptListView::olderClicked, this,
             [this] { m_store.loadOlder(m_room.conversationId()); });
     connect(m_list, &TranscriptListView::photoClicked, this, &TranscriptView::mediaRequested);
-    connect(m_list, &TranscriptListView::linkClicked, this,
-            [](const QUrl &url) { MessageText::openLink(url); });
+    connect(m_list, &TranscriptListView::linkClicked, this, &MessageText::openLink);
     connect(m_list, &TranscriptListView::resendClicked, this, &TranscriptView::resend);
     connect(m_list, &TranscriptListView::menuRequested, this, &TranscriptView::showMenu);
 }
