@@ -136,10 +136,8 @@ void ChatList::followModel()
     connect(m_model, &QAbstractItemModel::rowsRemoved, this, layoutDue);
     connect(m_model, &QAbstractItemModel::modelReset, this, layoutDue);
     connect(m_model, &RoomListModel::refreshed, this, [this] {
-        if (m_layoutDue) {
-            m_layoutDue = false;
+        if (std::exchange(m_layoutDue, false))
             m_view->doItemsLayout();
-        }
         updateEmptyState();
         followPage();
     });
