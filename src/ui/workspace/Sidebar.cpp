@@ -150,7 +150,7 @@ SectionPicker::SectionPicker(QWidget *parent)
         m_group->addButton(segment, int(section));
         layout->addWidget(segment);
     }
-    // Which segment is checked the sidebar sets, from the navigation.
+    // A click only asks for its section; the sidebar checks the segment the navigation holds.
     connect(m_group, &QButtonGroup::idClicked, this, [this](int id) { emit picked(Section(id)); });
 }
 
