@@ -136,10 +136,8 @@ void ChatList::followModel()
     connect(m_model, &QAbstractItemModel::rowsRemoved, this, layoutDue);
     connect(m_model, &QAbstractItemModel::modelReset, this, layoutDue);
     connect(m_model, &RoomListModel::refreshed, this, [this] {
-        if (m_layoutDue) {
-            m_layoutDue = false;
+        if (std::exchange(m_layoutDue, false))
             m_view->doItemsLayout();
-        }
         updateEmptyState();
         followPage();
     });
@@ -260,12 +258,10 @@ QMenu *ChatList::rowMenu(const QUuid &roomId, QWidget *parent)
     if (!room)
         return nullptr;
     auto *menu = new QMenu(parent);
-    const bool pinned = room->pinned;
-    const bool muted = room->muted;
-    menu->addAction(pinned ? QStringLiteral("고정 해제") : QStringLiteral("고정"), this,
-                    [this, roomId, pinned] { m_store.setPinned(roomId, !pinned); });
-    menu->addAction(muted ? QStringLiteral("알림 켜기") : QStringLiteral("알림 끄기"), this,
-                    [this, roomId, muted] { m_store.setMuted(roomId, !muted); });
+    menu->addAction(room->pinned ? QStringLiteral("고정 해제") : QStringLiteral("고정"), this,
+                    [this, roomId, pinned = room->pinned] { m_store.setPinned(roomId, !pinned); });
+    menu->addAction(room->muted ? QStringLiteral("알림 켜기") : QStringLiteral("알림 끄기"), this,
+                    [this, roomId, muted = room->muted] { m_store.setMuted(roomId, !muted); });
     if (m_store.isOfficial(*room)) {
         menu->addAction(QStringLiteral("대화 삭제"), this, [this, roomId] {
             m_store.hideFromList(roomId);

@@ -1,6 +1,5 @@
 #include "ui/workspace/Composer.h"
 
-#include "model/Account.h"
 #include "ui/common/BareBox.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
@@ -172,8 +171,6 @@ Composer::Composer(LocalStore &store, RoomState &room, QWidget *parent)
     , m_photoBar(new QWidget(m_editor))
     , m_photo(new ComposerPhoto(m_photoBar))
     , m_field(new ComposerField)
-    , m_photoButton(
-          ChatIcon::button(QStringLiteral("photo"), QStringLiteral("보관함"), 22, m_editor))
     , m_sendButton(ChatIcon::button(QStringLiteral("arrow.up.circle.fill"),
                                     QStringLiteral("보내기"), 22, m_editor))
 {
@@ -222,16 +219,15 @@ QWidget *Composer::replyBar()
     auto *reply = new QHBoxLayout(m_replyBar);
     reply->setContentsMargins(16, 0, 16, 0);
     reply->setSpacing(8);
-    auto *replyText = new QVBoxLayout;
-    replyText->setSpacing(2);
+    auto *replyText = bareBox<QVBoxLayout>(nullptr, 2);
     auto *replyTitle = new ComposerLine(ChatFont::footnote(), m_replyBar, true);
     replyTitle->setText(QStringLiteral("답장"));
     m_replyPreview->setObjectName(QStringLiteral("replyPreview"));
     replyText->addWidget(replyTitle);
     replyText->addWidget(m_replyPreview);
     reply->addLayout(replyText, 1);
-    QPushButton *cancelReply = PanelParts::plainButton(QStringLiteral("취소"), m_replyBar);
-    cancelReply->setObjectName(QStringLiteral("cancelReply"));
+    QPushButton *cancelReply = PanelParts::plainButton(
+        QStringLiteral("취소"), m_replyBar, Qt::AlignHCenter, QStringLiteral("cancelReply"));
     reply->addWidget(cancelReply);
 
     connect(cancelReply, &QPushButton::clicked, this, [this] { m_room.setReply(std::nullopt); });
@@ -244,8 +240,8 @@ QWidget *Composer::photoBar()
     auto *photo = new QHBoxLayout(m_photoBar);
     photo->setContentsMargins(16, 0, 16, 0);
     photo->addWidget(m_photo);
-    QPushButton *removePhoto = PanelParts::plainButton(QStringLiteral("제거"), m_photoBar);
-    removePhoto->setObjectName(QStringLiteral("removePhoto"));
+    QPushButton *removePhoto = PanelParts::plainButton(
+        QStringLiteral("제거"), m_photoBar, Qt::AlignHCenter, QStringLiteral("removePhoto"));
     photo->addWidget(removePhoto);
     photo->addStretch(1);
 
@@ -259,8 +255,10 @@ QLayout *Composer::inputRow()
     auto *row = new QHBoxLayout;
     row->setContentsMargins(8, 4, 8, 4);
     row->setSpacing(4);
-    m_photoButton->setObjectName(QStringLiteral("photoButton"));
-    row->addWidget(m_photoButton, 0, Qt::AlignBottom);
+    QToolButton *photoButton
+        = ChatIcon::button(QStringLiteral("photo"), QStringLiteral("보관함"), 22, m_editor);
+    photoButton->setObjectName(QStringLiteral("photoButton"));
+    row->addWidget(photoButton, 0, Qt::AlignBottom);
     auto *box = new FieldBox(m_editor);
     auto *boxLayout = new QHBoxLayout(box);
     boxLayout->setContentsMargins(8, 0, 8, 0);
@@ -271,7 +269,7 @@ QLayout *Composer::inputRow()
     m_sendButton->setIconSize(QSize(26, 26));
     row->addWidget(m_sendButton, 0, Qt::AlignBottom);
 
-    connect(m_photoButton, &QToolButton::clicked, this, &Composer::pickPhoto);
+    connect(photoButton, &QToolButton::clicked, this, &Composer::pickPhoto);
     connect(m_sendButton, &QToolButton::clicked, this, &Composer::submit);
 
     connect(m_field, &ComposerField::edited, this, [this](const QString &text) {

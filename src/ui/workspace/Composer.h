@@ -102,6 +102,5 @@ private:
     QWidget *m_photoBar;
     class ComposerPhoto *m_photo;
     ComposerField *m_field;
-    QToolButton *m_photoButton;
     QToolButton *m_sendButton;
 };

@@ -4,19 +4,16 @@
 #include <QPalette>
 #include <QWidget>
 
-// A hairline between parts of the window, horizontal or vertical, in a faint shade of the
-// text colour: it reads on both a light and a dark window whatever the palette's own frame
-// colours are.
+// A horizontal hairline between parts of a column, in a faint shade of the text colour: it reads
+// on both a light and a dark window whatever the palette's own frame colours are. The line
+// between the window's columns is painted in the same colour().
 class Divider : public QWidget
 {
 public:
-    explicit Divider(Qt::Orientation orientation, QWidget *parent = nullptr)
+    explicit Divider(QWidget *parent = nullptr)
         : QWidget(parent)
     {
-        if (orientation == Qt::Horizontal)
-            setFixedHeight(1);
-        else
-            setFixedWidth(1);
+        setFixedHeight(1);
     }
 
     static QColor colour(const QPalette &palette)

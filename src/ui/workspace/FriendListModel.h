@@ -5,8 +5,6 @@
 
 #include <QList>
 
-#include <optional>
-
 class LocalStore;
 
 // One row of the friend list: a section header, or an account (a received request, a friend or

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "model/ChatMessage.h"
 #include "model/Conversation.h"
 #include "ui/common/KeyedListModel.h"
 

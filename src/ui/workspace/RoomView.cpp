@@ -153,7 +153,7 @@ RoomView::RoomView(LocalStore &store, const Navigation &navigation, const QUuid 
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Window);
     m_layout->addWidget(createHeader());
-    m_layout->addWidget(new Divider(Qt::Horizontal, this));
+    m_layout->addWidget(new Divider(this));
 
     // Store changes come in bursts; the pane reads the room once per event-loop turn.
     new StoreRedraw(

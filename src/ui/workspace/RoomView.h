@@ -18,7 +18,6 @@
 
 class LocalStore;
 class Navigation;
-class TranscriptView;
 class QVBoxLayout;
 class QToolButton;
 

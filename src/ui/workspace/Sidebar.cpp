@@ -150,8 +150,7 @@ SectionPicker::SectionPicker(QWidget *parent)
         m_group->addButton(segment, int(section));
         layout->addWidget(segment);
     }
-    m_group->button(int(Section::chats))->setChecked(true);
-    // What the picker shows changes only through setSection(), from the navigation.
+    // A click only asks for its section; the sidebar checks the segment the navigation holds.
     connect(m_group, &QButtonGroup::idClicked, this, [this](int id) { emit picked(Section(id)); });
 }
 
@@ -168,19 +167,17 @@ void SectionPicker::paintEvent(QPaintEvent *)
 
 Sidebar::Sidebar(LocalStore &store, const Navigation &navigation, QWidget *parent)
     : QWidget(parent)
-    , m_navigation(navigation)
     , m_picker(new SectionPicker(this))
     , m_lists(new QStackedWidget(this))
     , m_chatList(new ChatList(store, navigation, this))
     , m_friendList(new FriendList(store, navigation, this))
     , m_settings(new SettingsButton(this))
 {
-    QLabel *title = PanelParts::label(QStringLiteral("Zumo"), {}, ChatFont::headline(), this);
     auto *titleRow = new QHBoxLayout;
     titleRow->setContentsMargins(UiMetrics::sidebarMargin, UiMetrics::sidebarMargin,
                                  UiMetrics::sidebarMargin, 0);
     titleRow->setSpacing(8);
-    titleRow->addWidget(title);
+    titleRow->addWidget(PanelParts::label(QStringLiteral("Zumo"), {}, ChatFont::headline(), this));
     titleRow->addWidget(new BetaMark(this));
     titleRow->addStretch(1);
 
@@ -196,7 +193,7 @@ Sidebar::Sidebar(LocalStore &store, const Navigation &navigation, QWidget *paren
     layout->addLayout(titleRow);
     layout->addLayout(pickerRow);
     layout->addWidget(m_lists, 1);
-    layout->addWidget(new Divider(Qt::Horizontal, this));
+    layout->addWidget(new Divider(this));
     layout->addWidget(m_settings);
 
     // The desktop's stand-in for pulling the list down: reload the rooms and requests.
@@ -207,14 +204,11 @@ Sidebar::Sidebar(LocalStore &store, const Navigation &navigation, QWidget *paren
     connect(reload, &QAction::triggered, this, [&store] { store.refreshLive(); });
 
     connect(m_picker, &SectionPicker::picked, this, &Sidebar::sectionPicked);
-    connect(&m_navigation, &Navigation::sectionChanged, this, &Sidebar::followSection);
     connect(m_settings, &QAbstractButton::clicked, this, &Sidebar::settingsRequested);
+    const auto followSection = [this, &navigation] {
+        m_picker->segment(navigation.section())->setChecked(true);
+        m_lists->setCurrentIndex(int(navigation.section()));
+    };
+    connect(&navigation, &Navigation::sectionChanged, this, followSection);
     followSection();
-}
-
-void Sidebar::followSection()
-{
-    const Section section = m_navigation.section();
-    m_picker->setSection(section);
-    m_lists->setCurrentIndex(int(section)); // the lists stand in the order of Section
 }

@@ -19,11 +19,9 @@ class SectionPicker : public QWidget
 public:
     explicit SectionPicker(QWidget *parent = nullptr);
 
-    void setSection(Section section) { m_group->button(int(section))->setChecked(true); }
     QAbstractButton *segment(Section section) const { return m_group->button(int(section)); }
 
 signals:
-    // The user picked a segment.
     void picked(Section section);
 
 protected:
@@ -53,11 +51,8 @@ signals:
     void settingsRequested();
 
 private:
-    void followSection();
-
-    const Navigation &m_navigation;
     SectionPicker *m_picker;
-    QStackedWidget *m_lists;
+    QStackedWidget *m_lists; // the lists, in the order of Section
     ChatList *m_chatList;
     FriendList *m_friendList;
     QAbstractButton *m_settings;

@@ -6,8 +6,6 @@
 #include <QRect>
 #include <QStyledItemDelegate>
 
-struct FriendRow;
-struct RoomRow;
 class QListView;
 
 // Painting shared by the sidebar's painted rows: the rounded selection and hover plate, the

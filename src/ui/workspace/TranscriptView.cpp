@@ -87,8 +87,7 @@ void TranscriptView::connectList()
     connect(m_list, &TranscriptListView::olderClicked, this,
             [this] { m_store.loadOlder(m_room.conversationId()); });
     connect(m_list, &TranscriptListView::photoClicked, this, &TranscriptView::mediaRequested);
-    connect(m_list, &TranscriptListView::linkClicked, this,
-            [](const QUrl &url) { MessageText::openLink(url); });
+    connect(m_list, &TranscriptListView::linkClicked, this, &MessageText::openLink);
     connect(m_list, &TranscriptListView::resendClicked, this, &TranscriptView::resend);
     connect(m_list, &TranscriptListView::menuRequested, this, &TranscriptView::showMenu);
 }
@@ -220,9 +219,8 @@ void TranscriptView::handleAnchor(const TranscriptAnchor &anchor)
 {
     if (!m_onScreen)
         return;
-    const bool wasFollowing = m_follow->stick;
     const FollowUpdate update = m_follow->consume(anchor);
-    if (update.arrived && !wasFollowing) {
+    if (update.arrived) {
         m_room.setPendingNew(false);
         m_store.markRead(m_room.conversationId());
     }

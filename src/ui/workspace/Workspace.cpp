@@ -67,26 +67,16 @@ Workspace::Workspace(LocalStore &store, QWidget *parent)
     , m_navigation(new Navigation(this))
     , m_split(new ColumnSplitter(Qt::Horizontal, this))
     , m_detailColumn(new QWidget(m_split))
-    , m_detailLayout(bareBox<QVBoxLayout>(m_detailColumn))
     , m_banner(new BannerView(this))
 {
     setObjectName(QStringLiteral("workspace"));
     auto *sidebar = new Sidebar(m_store, *m_navigation, m_split);
-    setUpColumns(sidebar);
-    connectSidebar(sidebar);
-    followNavigation();
-    followStore();
-    enterPage();
-}
-
-void Workspace::setUpColumns(Sidebar *sidebar)
-{
     bareBox<QVBoxLayout>(this)->addWidget(m_split);
-
     sidebar->setObjectName(QStringLiteral("sidebar"));
     sidebar->setMinimumWidth(UiMetrics::sidebarMinimum);
     sidebar->setMaximumWidth(UiMetrics::sidebarMaximum);
     m_detailColumn->setObjectName(QStringLiteral("detailColumn"));
+    bareBox<QVBoxLayout>(m_detailColumn);
     m_detailColumn->setMinimumSize(UiMetrics::detailMinimumWidth, UiMetrics::detailMinimumHeight);
     m_split->addWidget(sidebar);
     m_split->addWidget(m_detailColumn);
@@ -95,6 +85,11 @@ void Workspace::setUpColumns(Sidebar *sidebar)
     m_split->setChildrenCollapsible(false);
     m_split->setHandleWidth(1);
     m_banner->raise();
+
+    connectSidebar(sidebar);
+    followNavigation();
+    followStore();
+    enterPage();
 }
 
 void Workspace::connectSidebar(Sidebar *sidebar)
@@ -140,20 +135,16 @@ void Workspace::followStore()
             [this] { followSheet(Sheet::inviteRequest); });
     // The store's requests carry a fresh token each, so the same room asked for again is a
     // change; a request being cleared is a change too, after which there is nothing to follow.
-    auto watch = [this](auto changed, auto token, std::optional<QUuid> &seen,
-                        void (Workspace::*follow)()) {
-        seen = token();
-        connect(&m_store, changed, this, [this, token, &seen, follow] {
-            if (assignChanged(seen, token()))
-                (this->*follow)();
-        });
-    };
-    watch(
-        &LocalStore::pushTargetChanged, [this] { return tokenOf(m_store.pushTarget()); },
-        m_pushToken, &Workspace::followPush);
-    watch(
-        &LocalStore::inviteFollowChanged, [this] { return tokenOf(m_store.inviteFollow()); },
-        m_inviteToken, &Workspace::followInvite);
+    m_pushToken = tokenOf(m_store.pushTarget());
+    m_inviteToken = tokenOf(m_store.inviteFollow());
+    connect(&m_store, &LocalStore::pushTargetChanged, this, [this] {
+        if (assignChanged(m_pushToken, tokenOf(m_store.pushTarget())))
+            followPush();
+    });
+    connect(&m_store, &LocalStore::inviteFollowChanged, this, [this] {
+        if (assignChanged(m_inviteToken, tokenOf(m_store.inviteFollow())))
+            followInvite();
+    });
     // A notice is taken on the next turn, so that a page that waited for the operation can still
     // read it as its own failure text first.
     connect(&m_store, &LocalStore::noticeChanged, this,
@@ -219,14 +210,14 @@ void Workspace::enterPage()
     if (m_page && page == m_shownPage)
         return;
     if (m_page) {
-        m_detailLayout->removeWidget(m_page);
+        m_detailColumn->layout()->removeWidget(m_page);
         m_page->hide();
         // A page's own button may have asked for this change: it goes once its signal returns.
         m_page->deleteLater();
     }
     m_shownPage = page;
     m_page = createPage(page);
-    m_detailLayout->addWidget(m_page);
+    m_detailColumn->layout()->addWidget(m_page);
     m_page->show();
 }
 
@@ -270,18 +261,14 @@ void Workspace::followLeave()
 {
     const bool asked = m_navigation->leaveId().has_value();
     if (asked && !m_leaveAlert) {
-        // The alert is answered once its callbacks run: forget it first, so that clearing
-        // leaveId does not withdraw it a second time.
-        m_leaveAlert = ConfirmDialog::open(this, QStringLiteral("대화방에서 나갈까요?"),
-                                           {{QStringLiteral("나가기"), true,
-                                             [this] {
-                                                 m_leaveAlert = nullptr;
-                                                 confirmLeave();
-                                             }}},
-                                           [this] {
-                                               m_leaveAlert = nullptr;
-                                               m_navigation->setLeaveId(std::nullopt);
-                                           });
+        // The alert is answered once its callbacks run: each forgets it first (confirmLeave() too),
+        // so that clearing leaveId does not withdraw it a second time.
+        m_leaveAlert = ConfirmDialog::open(
+            this, QStringLiteral("대화방에서 나갈까요?"),
+            {{QStringLiteral("나가기"), true, [this] { confirmLeave(); }}}, [this] {
+                m_leaveAlert = nullptr;
+                m_navigation->setLeaveId(std::nullopt);
+            });
         m_leaveAlert->setObjectName(QStringLiteral("leaveAlert"));
     } else if (!asked && m_leaveAlert) {
         ConfirmDialog::withdraw(m_leaveAlert);
@@ -291,6 +278,7 @@ void Workspace::followLeave()
 
 void Workspace::confirmLeave()
 {
+    m_leaveAlert = nullptr;
     const auto roomId = m_navigation->leaveId();
     if (roomId) {
         m_store.leaveGroup(*roomId);
@@ -319,25 +307,20 @@ void BannerView::setText(const std::optional<QString> &text)
     update();
 }
 
-QSize BannerView::sizeFor(int maxWidth) const
-{
-    // The whole-pixel advance is rounded to the nearest pixel and may fall short of what the
-    // text needs when drawn: round the exact width up instead.
-    const QFontMetricsF metrics(font());
-    const int lineWidth = int(std::ceil(metrics.horizontalAdvance(m_text)));
-    const int textWidth = std::max(0, std::min(lineWidth, maxWidth - 2 * padX));
-    const QRectF text
-        = metrics.boundingRect(QRectF(0, 0, textWidth, QWIDGETSIZE_MAX), textFlags, m_text);
-    return {textWidth + 2 * padX, int(std::ceil(text.height())) + 2 * padY};
-}
-
 void BannerView::place()
 {
     const QWidget *host = parentWidget();
     if (!host)
         return;
-    // A text too long for one line goes on as more lines, never cut.
-    const QSize size = sizeFor(host->width() - 2 * sideRoom);
+    // The text on one line, or, when too long for one, on more lines, broken between words and
+    // never cut. The whole-pixel advance is rounded to the nearest pixel and may fall short of
+    // what the text needs when drawn: the exact width is rounded up instead.
+    const QFontMetricsF metrics(font());
+    const int lineWidth = int(std::ceil(metrics.horizontalAdvance(m_text)));
+    const int textWidth = std::max(0, std::min(lineWidth, host->width() - 2 * sideRoom - 2 * padX));
+    const QRectF text
+        = metrics.boundingRect(QRectF(0, 0, textWidth, QWIDGETSIZE_MAX), textFlags, m_text);
+    const QSize size(textWidth + 2 * padX, int(std::ceil(text.height())) + 2 * padY);
     setGeometry((host->width() - size.width()) / 2, host->height() - lift - size.height(),
                 size.width(), size.height());
     raise();

@@ -15,12 +15,9 @@
 #include <optional>
 
 class LocalStore;
-class NewChat;
-class ReportSheet;
 class Sidebar;
 class PageBase;
 class QSplitter;
-class QVBoxLayout;
 
 // The notice laid over the bottom centre of the window: the text in a capsule on a translucent
 // backdrop, 24 above the bottom edge of its parent. Hidden while there is no text.
@@ -34,12 +31,9 @@ public:
     void setText(const std::optional<QString> &text);
     QString text() const { return m_text; }
 
-    // Moves the capsule to its place in the parent; the parent calls it when it is resized.
+    // Sizes the capsule to its text and moves it to its place in the parent; the parent calls it
+    // when it is resized.
     void place();
-
-    QSize sizeHint() const override { return sizeFor(QWIDGETSIZE_MAX); }
-    // The capsule at most `maxWidth` wide: the text on one line, or broken between words.
-    QSize sizeFor(int maxWidth) const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -97,7 +91,6 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void setUpColumns(Sidebar *sidebar);
     void followNavigation();
     void followStore();
     void connectSidebar(Sidebar *sidebar);
@@ -105,9 +98,6 @@ private:
     QWidget *createPage(const Page &page);
     PageBase *createSheet(Sheet sheet);
     void openChat(const QUuid &userId, void (Workspace::*open)(const QUuid &roomId));
-    void createGroup(QPointer<NewChat> sheet, const QList<QUuid> &memberIds, const QString &title);
-    void sendReport(QPointer<ReportSheet> sheet, const ReportDraft &draft, const QString &reason,
-                    const QString &note);
     std::optional<QUuid> sheetItem(Sheet sheet) const;
     void followSheet(Sheet sheet);
     void dismissSheet(Sheet sheet);
@@ -121,7 +111,6 @@ private:
     Navigation *m_navigation;
     QSplitter *m_split;
     QWidget *m_detailColumn;
-    QVBoxLayout *m_detailLayout;
     QPointer<QWidget> m_page;
     Page m_shownPage{Page::pick, {}};
 
