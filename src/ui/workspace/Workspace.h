@@ -15,6 +15,8 @@
 #include <optional>
 
 class LocalStore;
+class NewChat;
+class ReportSheet;
 class Sidebar;
 class PageBase;
 class QSplitter;
@@ -98,6 +100,9 @@ private:
     QWidget *createPage(const Page &page);
     PageBase *createSheet(Sheet sheet);
     void openChat(const QUuid &userId, void (Workspace::*open)(const QUuid &roomId));
+    void createGroup(QPointer<NewChat> sheet, const QList<QUuid> &memberIds, const QString &title);
+    void sendReport(QPointer<ReportSheet> sheet, const ReportDraft &draft, const QString &reason,
+                    const QString &note);
     std::optional<QUuid> sheetItem(Sheet sheet) const;
     void followSheet(Sheet sheet);
     void dismissSheet(Sheet sheet);

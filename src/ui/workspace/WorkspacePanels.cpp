@@ -89,9 +89,6 @@ QWidget *Workspace::createPage(const Page &page)
 
 // A sheet closes itself by emitting closeRequested(); its host dialog then goes and the
 // sheet's navigation value is cleared. Only a sheet whose value is set (see sheetItem()) is made.
-// What a sheet asks of the store is the workspace's to answer: a room opens and a report is
-// announced even when the sheet has gone meanwhile (the user may close it while the service
-// answers); a failure goes back to the sheet only while it is up.
 PageBase *Workspace::createSheet(Sheet sheet)
 {
     switch (sheet) {
@@ -99,33 +96,17 @@ PageBase *Workspace::createSheet(Sheet sheet)
         auto *newChat = new NewChat(m_store);
         connect(newChat, &NewChat::chatRequested, this,
                 [this](const QUuid &userId) { openChat(userId, &Workspace::openFromNewChat); });
-        connect(
-            newChat, &NewChat::groupRequested, this,
-            [this, sheet = QPointer(newChat)](const QList<QUuid> &memberIds, const QString &title) {
-                StoreTask::whenDone(m_store.openGroup(memberIds, title), this, std::nullopt,
-                                    [this, sheet](std::optional<QUuid> room) {
-                                        if (room)
-                                            openFromNewChat(*room);
-                                        else if (sheet)
-                                            sheet->createFailed();
-                                    });
-            });
+        connect(newChat, &NewChat::groupRequested, this,
+                [this, newChat](const QList<QUuid> &memberIds, const QString &title) {
+                    createGroup(newChat, memberIds, title);
+                });
         return newChat;
     }
     case Sheet::report: {
         auto *report = new ReportSheet(*m_navigation->report());
         connect(report, &ReportSheet::sendRequested, this,
-                [this, sheet = QPointer(report)](const ReportDraft &draft, const QString &reason,
-                                                 const QString &note) {
-                    StoreTask::whenDone(
-                        m_store.submitReport(draft.userId, draft.messageId, reason, note), this,
-                        kTemporaryErrorText, [this, sheet](std::optional<QString> failure) {
-                            if (!failure)
-                                finishReport(ReportSheet::doneText());
-                            else if (sheet)
-                                sheet->refused(*failure);
-                        });
-                });
+                [this, report](const ReportDraft &draft, const QString &reason,
+                               const QString &note) { sendReport(report, draft, reason, note); });
         return report;
     }
     case Sheet::media:
@@ -136,14 +117,40 @@ PageBase *Workspace::createSheet(Sheet sheet)
     return nullptr;
 }
 
-// The room opens even when the page or sheet that asked has gone meanwhile; with no room the
-// store has already shown why.
+// What the pages and sheets ask of the store. The answers are the workspace's: a room opens and
+// a report is announced even when the page or sheet that asked has gone meanwhile (the user may
+// close it while the service answers). A failure goes back to the sheet only while it is up.
+// With no room the store has already shown why.
 void Workspace::openChat(const QUuid &userId, void (Workspace::*open)(const QUuid &roomId))
 {
     StoreTask::whenDone(m_store.openChat(userId), this, std::nullopt,
                         [this, open](std::optional<QUuid> room) {
                             if (room)
                                 (this->*open)(*room);
+                        });
+}
+
+void Workspace::createGroup(QPointer<NewChat> sheet, const QList<QUuid> &memberIds,
+                            const QString &title)
+{
+    StoreTask::whenDone(m_store.openGroup(memberIds, title), this, std::nullopt,
+                        [this, sheet](std::optional<QUuid> room) {
+                            if (room)
+                                openFromNewChat(*room);
+                            else if (sheet)
+                                sheet->createFailed();
+                        });
+}
+
+void Workspace::sendReport(QPointer<ReportSheet> sheet, const ReportDraft &draft,
+                           const QString &reason, const QString &note)
+{
+    StoreTask::whenDone(m_store.submitReport(draft.userId, draft.messageId, reason, note), this,
+                        kTemporaryErrorText, [this, sheet](std::optional<QString> failure) {
+                            if (!failure)
+                                finishReport(ReportSheet::doneText());
+                            else if (sheet)
+                                sheet->refused(*failure);
                         });
 }
 
