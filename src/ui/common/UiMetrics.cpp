@@ -35,13 +35,13 @@ void UiMetrics::paintButtonState(QPainter &painter, const QAbstractButton &butto
 }
 
 void UiMetrics::paintFocusRing(QPainter &painter, const QWidget &widget, const QRectF &face,
-                               qreal radius)
+                               qreal radius, qreal width)
 {
     if (!widget.hasFocus())
         return;
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(focusRing(widget.palette()));
+    painter.setPen(focusRing(widget.palette(), width));
     painter.setBrush(Qt::NoBrush);
     painter.drawRoundedRect(face.adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
     painter.restore();

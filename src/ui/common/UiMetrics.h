@@ -58,9 +58,9 @@ enum class FocusMark { none, ring, shade };
 // or pressed shade while it is enabled, and the focus mark while it has focus.
 void paintButtonState(QPainter &painter, const QAbstractButton &button, const QRectF &face,
                       FocusMark focus, qreal radius = plateRadius);
-// The focus ring just inside `face`, while `widget` has focus.
+// The focus ring, `width` wide, just inside `face`, while `widget` has focus.
 void paintFocusRing(QPainter &painter, const QWidget &widget, const QRectF &face,
-                    qreal radius = plateRadius);
+                    qreal radius = plateRadius, qreal width = 1.5);
 inline void paintButtonState(QPainter &painter, const QAbstractButton &button, const QRectF &face,
                              bool ring)
 {

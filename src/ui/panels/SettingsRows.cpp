@@ -56,13 +56,11 @@ protected:
         UiMetrics::paintButtonState(painter, *this, rect(), UiMetrics::FocusMark::none, 0);
         painter.setFont(ChatFont::body());
         paintFace(painter);
-        if (!hasFocus() || !m_ring)
+        if (!m_ring)
             return;
         painter.setOpacity(1.0);
-        painter.setPen(UiMetrics::focusRing(palette(), 2));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRoundedRect(QRectF(rect()).adjusted(2, 2, -2, -2), UiMetrics::plateRadius,
-                                UiMetrics::plateRadius);
+        UiMetrics::paintFocusRing(painter, *this, QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5),
+                                  UiMetrics::plateRadius, 2);
     }
 
     virtual void paintFace(QPainter &painter) const = 0;
