@@ -443,6 +443,9 @@ void TestSidebar::selectionAndButtons()
     QCOMPARE(f.navigation.page(), Page::roomPage(b.id));
     QCOMPARE(f.navigation.section(), Section::chats);
     QCOMPARE(f.navigation.roomInfo(), false);
+    // Only the section shown is the chosen segment.
+    QVERIFY(sidebar.sectionPicker()->segment(Section::chats)->isChecked());
+    QVERIFY(!sidebar.sectionPicker()->segment(Section::friends)->isChecked());
 
     // Clearing the selection keeps the room open and shows its row again; an open info panel
     // stays open when the list follows the page.
