@@ -53,7 +53,13 @@ public:
     QSize minimumSizeHint() const override { return QSize(0, sizeHint().height()); }
 
 protected:
-    void nextCheckState() override { }
+    // A click never checks a segment. The button group calls this on the old segment when
+    // another is checked, and then it unchecks as any grouped button does.
+    void nextCheckState() override
+    {
+        if (isChecked())
+            setChecked(false);
+    }
 
     void paintEvent(QPaintEvent *) override
     {
@@ -154,15 +160,6 @@ SectionPicker::SectionPicker(QWidget *parent)
     connect(m_group, &QButtonGroup::idClicked, this, [this](int id) { emit picked(Section(id)); });
 }
 
-void SectionPicker::setSection(Section section)
-{
-    // A segment never unchecks itself, not even when its group checks another: the group asks
-    // the old one through nextCheckState(), which does nothing here. So the other is unchecked
-    // by hand, once the group holds the new one (it refuses to uncheck the one it holds).
-    segment(section)->setChecked(true);
-    segment(section == Section::chats ? Section::friends : Section::chats)->setChecked(false);
-}
-
 void SectionPicker::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
@@ -215,7 +212,7 @@ Sidebar::Sidebar(LocalStore &store, const Navigation &navigation, QWidget *paren
     connect(m_picker, &SectionPicker::picked, this, &Sidebar::sectionPicked);
     connect(m_settings, &QAbstractButton::clicked, this, &Sidebar::settingsRequested);
     const auto followSection = [this, &navigation] {
-        m_picker->setSection(navigation.section());
+        m_picker->segment(navigation.section())->setChecked(true);
         m_lists->setCurrentIndex(int(navigation.section()));
     };
     connect(&navigation, &Navigation::sectionChanged, this, followSection);

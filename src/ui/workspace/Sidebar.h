@@ -20,8 +20,6 @@ public:
     explicit SectionPicker(QWidget *parent = nullptr);
 
     QAbstractButton *segment(Section section) const { return m_group->button(int(section)); }
-    // Shows `section` as the chosen one.
-    void setSection(Section section);
 
 signals:
     void picked(Section section);
