@@ -76,6 +76,9 @@ public:
     // Runs when the service accepts a socket after one or more failed ones: events may have
     // been missed meanwhile.
     std::function<void()> onReconnected;
+    // Runs with true once the socket's quick reconnects have failed, and with false when the
+    // service accepts a socket again ("auth.ok") or the session ends.
+    std::function<void(bool)> onConnectingChanged;
 
     // --- Session state ---
     const std::optional<APIUser> &currentUser() const { return m_currentUser; }

@@ -233,6 +233,11 @@ public:
     // The server client; null selects a local mode. Never changes after construction.
     ChatClient *client() const { return m_client.get(); }
 
+    // The live socket is away beyond its quick reconnects: the views show "연결 중…" until the
+    // service accepts a socket again.
+    bool connecting() const { return m_connecting; }
+    void setConnecting(bool value) { assign(m_connecting, value, &LocalStore::connectingChanged); }
+
     std::optional<QString> notice() const { return m_notice; }
     void setNotice(std::optional<QString> value)
     {
@@ -696,6 +701,7 @@ signals:
     void notificationPreviewChanged();
     void notificationSoundChanged();
     void noticeChanged();
+    void connectingChanged();
     void remoteUnreadChanged();
     void olderRoomsChanged();
     void typingStateChanged();
@@ -810,6 +816,7 @@ private:
     bool m_notificationSound = true;
     std::unique_ptr<ChatClient> m_client;
     std::optional<QString> m_notice;
+    bool m_connecting = false;
     QHash<QUuid, int> m_remoteUnread;
     QSet<QUuid> m_olderRooms;
     QHash<QUuid, QUuid> m_typingState;

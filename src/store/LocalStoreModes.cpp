@@ -47,6 +47,7 @@ LocalStore::~LocalStore()
         m_client->onEvent = nullptr;
         m_client->onSessionLost = nullptr;
         m_client->onReconnected = nullptr;
+        m_client->onConnectingChanged = nullptr;
         m_client.reset();
     }
 }
@@ -92,6 +93,10 @@ void LocalStore::bindClient()
     m_client->onReconnected = [self] {
         if (self)
             self->catchUp(); // reports its own failures and throws nothing
+    };
+    m_client->onConnectingChanged = [self](bool connecting) {
+        if (self)
+            self->setConnecting(connecting);
     };
     m_client->onSessionLost = [self] {
         if (!self)
