@@ -20,26 +20,40 @@ running() {
     { read -r -a stat <"/proc/$1/stat"; } 2>/dev/null && [ "${stat[2]}" != Z ]
 }
 
-stop() {
-    [ -n "$1" ] || return 0
-    kill -TERM "$1" 2>/dev/null || return 0
+# Waits up to five seconds for a child to end; false when it still runs.
+ended() {
     for _ in $(seq 50); do
-        running "$1" || break
+        running "$1" || return 0
         sleep 0.1
     done
-    kill -KILL "$1" 2>/dev/null || true
+    ! running "$1"
+}
+
+# stop PID [grace]: with "grace" after Ctrl+C, the child is left to end by itself first.
+stop() {
+    [ -n "$1" ] || return 0
+    # Ctrl+C reaches the whole foreground group, and the program takes it (the service, started
+    # in the background, ignores it): the program is ending already and gets its time before
+    # anything more is sent, which would otherwise cut its clean-up short.
+    if [ "${2:-}" = grace ] && [ "$interrupted" = 1 ] && ended "$1"; then
+        wait "$1" 2>/dev/null || true
+        return 0
+    fi
+    kill -TERM "$1" 2>/dev/null || return 0
+    ended "$1" || kill -KILL "$1" 2>/dev/null || true
     wait "$1" 2>/dev/null || true
 }
 
 # However the script ends (the program quits, Ctrl+C, a signal, an error), the program and the
 # service it started end too; the service writes its data file as it goes.
+interrupted=0
 finish() {
     trap - EXIT INT TERM HUP
-    stop "$app"
+    stop "$app" grace
     stop "$service"
 }
 trap finish EXIT
-trap 'exit 130' INT
+trap 'interrupted=1; exit 130' INT
 trap 'exit 143' TERM
 trap 'exit 129' HUP
 

@@ -2,13 +2,13 @@
 
 #include "service/ServiceState.h"
 
-#include <QDateTime>
+#include "model/PrivateFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonParseError>
-#include <QSaveFile>
 
 ServiceDataFile::ServiceDataFile(ServiceState &state, const QString &path, QObject *parent)
     : QObject(parent)
@@ -61,8 +61,8 @@ DataFileStatus ServiceDataFile::open()
     }
 
     // Whatever is in it stays for a person to look at; the service starts empty beside it.
-    const QString aside = asidePath();
-    if (QFile::rename(m_path, aside)) {
+    const QString aside = PrivateFile::moveAside(m_path);
+    if (!aside.isEmpty()) {
         m_writable = true;
         return {DataFileStatus::SetAside, aside,
                 QStringLiteral("cannot read data file %1 (%2): moved it to %3 and started empty")
@@ -73,15 +73,6 @@ DataFileStatus ServiceDataFile::open()
             QStringLiteral("cannot read data file %1 (%2) nor move it aside: started empty, "
                            "nothing is kept after the service stops and the file is left as it is")
                 .arg(m_path, problem)};
-}
-
-QString ServiceDataFile::asidePath() const
-{
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
-    QString aside = QStringLiteral("%1.unreadable-%2").arg(m_path, stamp);
-    for (int n = 2; QFileInfo::exists(aside) || QFileInfo(aside).isSymLink(); ++n)
-        aside = QStringLiteral("%1.unreadable-%2-%3").arg(m_path, stamp).arg(n);
-    return aside;
 }
 
 void ServiceDataFile::changed()
@@ -99,18 +90,13 @@ bool ServiceDataFile::writeNow()
     if (!m_writable)
         return false;
     QDir().mkpath(QFileInfo(m_path).absolutePath());
-    QSaveFile file(m_path);
-    bool written = file.open(QIODevice::WriteOnly);
-    if (written) {
-        // Passwords and tokens are inside.
-        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        file.write(QJsonDocument(m_state.saved()).toJson(QJsonDocument::Indented));
-        written = file.commit();
-    }
+    // Passwords and tokens are inside: the file is the owner's alone.
+    QString error;
+    const bool written = PrivateFile::write(
+        m_path, QJsonDocument(m_state.saved()).toJson(QJsonDocument::Indented), &error);
     if (!written) {
         // Stays pending: the next change or the end of the service tries again.
-        qWarning("zumo-service: cannot write data file %s: %s", qPrintable(m_path),
-                 qPrintable(file.errorString()));
+        qWarning("zumo-service: %s", qPrintable(error));
         return false;
     }
     m_pending = false;

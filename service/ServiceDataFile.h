@@ -27,8 +27,6 @@ public:
     bool writeNow();
 
 private:
-    QString asidePath() const;
-
     ServiceState &m_state;
     QString m_path;
     QTimer m_timer;

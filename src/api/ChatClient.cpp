@@ -52,8 +52,13 @@ ChatClient::ChatClient(const QUrl &baseUrl, const ChatClientOptions &options, QO
     m_baseUrl = QUrl(base);
     if (m_options.sessionFolder.isEmpty())
         m_options.sessionFolder = defaultSessionFolder();
-    m_keychain = std::make_unique<ChatKeychain>(m_options.keychainService,
-                                                m_options.keychainAccount, m_options.sessionFolder);
+    m_keychain = std::make_unique<ChatKeychain>(
+        m_options.keychainService, m_options.keychainAccount, m_options.sessionFolder,
+        [](const QByteArray &bytes) { return StoredSession::decode(bytes).has_value(); });
+    m_keychain->onSaveFailed = [this] {
+        if (onSessionNotSaved)
+            onSessionNotSaved();
+    };
 
     m_reconnectTimer = new QTimer(this);
     m_reconnectTimer->setSingleShot(true);

@@ -79,6 +79,9 @@ public:
     // Runs with true once the socket's quick reconnects have failed, and with false when the
     // service accepts a socket again ("auth.ok") or the session ends.
     std::function<void(bool)> onConnectingChanged;
+    // Runs when the session could not be stored (keychain and file both refused it), once until
+    // a save lands again. The tokens stay in use; the save is tried again meanwhile.
+    std::function<void()> onSessionNotSaved;
 
     // --- Session state ---
     const std::optional<APIUser> &currentUser() const { return m_currentUser; }

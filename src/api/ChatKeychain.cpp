@@ -1,12 +1,13 @@
 #include "api/ChatKeychain.h"
 
 #include "api/AsyncPrimitives.h"
+#include "model/PrivateFile.h"
+#include "model/SaveRetry.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QObject>
-#include <QSaveFile>
 
 #include <QCoroSignal>
 #include <qt6keychain/keychain.h>
@@ -46,10 +47,12 @@ void finishJob(QKeychain::Job *job, bool finished)
 
 struct ChatKeychainState
 {
-    ChatKeychainState(QString service, QString account, QString folder)
+    ChatKeychainState(QString service, QString account, QString folder,
+                      std::function<bool(const QByteArray &)> accepts)
         : service(std::move(service))
         , account(std::move(account))
         , folder(std::move(folder))
+        , accepts(std::move(accepts))
     { }
 
     QString filePath() const { return QDir(folder).filePath(kFileName); }
@@ -57,8 +60,12 @@ struct ChatKeychainState
     const QString service;
     const QString account;
     const QString folder;
+    const std::function<bool(const QByteArray &)> accepts;
     QObject context;
     AsyncQueueLock lock{&context};
+    // The newest session while no save of it has landed.
+    std::optional<QByteArray> unsaved;
+    SaveRetry retry;
 };
 
 namespace {
@@ -101,23 +108,39 @@ QCoro::Task<std::optional<QByteArray>> readKeychain(State state)
     co_return result;
 }
 
-void writeFile(const ChatKeychainState &state, const QByteArray &bytes)
+bool writeFile(const ChatKeychainState &state, const QByteArray &bytes)
 {
     // The file holds the tokens in plain text: its folder is for the user alone, also when it
-    // existed before, and so is the file. Errors are ignored.
-    if (!QDir().mkpath(state.folder))
-        return;
-    QFile::setPermissions(state.folder,
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    QSaveFile file(state.filePath());
-    if (!file.open(QIODevice::WriteOnly))
-        return;
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return;
+    // existed before, and so is the file.
+    if (!PrivateFile::prepareFolder(state.folder))
+        return false;
+    return PrivateFile::write(state.filePath(), bytes);
+}
+
+// Anything in the file's place that is not a session (a file too large, unreadable or with
+// other contents, a folder) goes aside, so that it is neither taken for one nor written over.
+std::optional<QByteArray> readFile(const ChatKeychainState &state)
+{
+    const QString path = state.filePath();
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return std::nullopt;
+    std::optional<QByteArray> session;
+    QFile file(path);
+    if (info.isFile() && file.open(QIODevice::ReadOnly)) {
+        const QByteArray bytes = file.read(ChatKeychain::maxFileBytes + 1);
+        if (file.error() == QFileDevice::NoError && bytes.size() <= ChatKeychain::maxFileBytes
+            && (!state.accepts || state.accepts(bytes)))
+            session = bytes;
     }
-    file.commit();
+    file.close();
+    if (!session) {
+        const QString aside = PrivateFile::moveAside(path);
+        qWarning("Zumo: %s is no session: %s", qPrintable(path),
+                 aside.isEmpty() ? "it could not be moved aside"
+                                 : qPrintable(QStringLiteral("moved it to ") + aside));
+    }
+    return session;
 }
 
 // QSaveFile writes "session.bin.XXXXXX" beside the file and renames it on commit: a program
@@ -138,14 +161,35 @@ void removeFile(const ChatKeychainState &state)
     removeStaleCopies(state);
 }
 
+QCoro::Task<> storeLocked(State state, QByteArray bytes)
+{
+    bool saved = co_await writeKeychain(state, bytes);
+    if (saved)
+        removeFile(*state);
+    else
+        saved = writeFile(*state, bytes);
+    if (saved)
+        state->unsaved.reset();
+    else
+        state->unsaved = bytes;
+    state->retry.report(saved);
+}
+
 QCoro::Task<> saveWith(State state, QByteArray bytes)
 {
     co_await state->lock.acquire();
     AsyncQueueLock::Guard guard(&state->lock);
-    if (co_await writeKeychain(state, bytes))
-        removeFile(*state);
-    else
-        writeFile(*state, bytes);
+    co_await storeLocked(state, std::move(bytes));
+}
+
+// Takes the session still unsaved when its turn comes, not when it was asked for: a save queued
+// before it has then landed or left a newer session.
+QCoro::Task<> retryWith(State state)
+{
+    co_await state->lock.acquire();
+    AsyncQueueLock::Guard guard(&state->lock);
+    if (state->unsaved)
+        co_await storeLocked(state, *state->unsaved);
 }
 
 QCoro::Task<std::optional<QByteArray>> readWith(State state)
@@ -155,28 +199,43 @@ QCoro::Task<std::optional<QByteArray>> readWith(State state)
     removeStaleCopies(*state);
     if (auto stored = co_await readKeychain(state))
         co_return stored;
-    QFile file(state->filePath());
-    if (!file.open(QIODevice::ReadOnly))
-        co_return std::nullopt;
-    co_return file.readAll();
+    co_return readFile(*state);
 }
 
 QCoro::Task<> clearWith(State state)
 {
     co_await state->lock.acquire();
     AsyncQueueLock::Guard guard(&state->lock);
+    state->unsaved.reset();
+    state->retry.reset();
     co_await deleteKeychain(state);
     removeFile(*state);
 }
 
 } // namespace
 
-ChatKeychain::ChatKeychain(QString service, QString account, QString folder)
+ChatKeychain::ChatKeychain(QString service, QString account, QString folder,
+                           std::function<bool(const QByteArray &)> accepts)
     : m_state(std::make_shared<ChatKeychainState>(std::move(service), std::move(account),
-                                                  std::move(folder)))
-{ }
+                                                  std::move(folder), std::move(accepts)))
+{
+    m_state->retry.retry = [weak = std::weak_ptr<ChatKeychainState>(m_state)] {
+        if (const State state = weak.lock())
+            retryWith(state);
+    };
+    m_state->retry.onFailing = [this] {
+        if (onSaveFailed)
+            onSaveFailed();
+    };
+}
 
-ChatKeychain::~ChatKeychain() = default;
+ChatKeychain::~ChatKeychain()
+{
+    // Operations still running finish on the state; they try no more and tell nobody.
+    m_state->retry.reset();
+    m_state->retry.retry = nullptr;
+    m_state->retry.onFailing = nullptr;
+}
 
 QString ChatKeychain::filePath() const
 {

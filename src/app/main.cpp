@@ -12,6 +12,15 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QStringLiteral(ZUMO_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("zumo"));
 
+    // Ctrl+C and a plain kill end the program through its event loop, so that the
+    // single-instance socket goes with the instance and the next launch finds no socket file of
+    // ours. Declared before the instance, the handlers outlive it: a second signal that comes
+    // while the program ends (a terminal's Ctrl+C, then a script's kill) cannot end the process
+    // before the socket is removed.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, &app,
+                     [](int number) { QCoreApplication::exit(128 + number); });
+
     // The desktop starts the program with a link as its first argument (Exec=zumo %u). A
     // program already running takes the link and comes forward; this one then ends.
     const QStringList arguments = QApplication::arguments();
@@ -19,12 +28,6 @@ int main(int argc, char *argv[])
     SingleInstance instance;
     if (!instance.tryBecomePrimary(QStringLiteral("zumo"), link))
         return 0;
-
-    // Ctrl+C and a plain kill end the program through its event loop: the single-instance
-    // socket goes with the instance, so that the next launch finds no socket file of ours.
-    TerminationSignals termination;
-    QObject::connect(&termination, &TerminationSignals::received, &app,
-                     [](int number) { QCoreApplication::exit(128 + number); });
 
     ZumoApp shell;
     shell.openLink(link);

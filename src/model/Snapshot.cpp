@@ -1,21 +1,13 @@
 #include "model/Snapshot.h"
 
 #include "model/JsonFields.h"
+#include "model/PrivateFile.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonParseError>
-#include <QSaveFile>
 #include <QStandardPaths>
-
-namespace {
-
-constexpr QFileDevice::Permissions ownerPermissions
-    = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
-
-} // namespace
 
 std::optional<QByteArray> Snapshot::encode(QString *error) const
 {
@@ -110,35 +102,13 @@ bool Snapshot::writeFile(const QString &path, QString *error) const
     const std::optional<QByteArray> bytes = encode(error);
     if (!bytes)
         return false;
+    return writeDocument(path, *bytes, error);
+}
 
-    // A missing folder is created; if that fails, opening the file below says so. The
-    // document holds every message: its folder and the file are for the user alone, also when
-    // they existed before. Only the group's and others' rights go from the folder, so that a
-    // folder the user made read-only stays so.
-    const QString folder = QFileInfo(path).absolutePath();
-    QDir().mkpath(folder);
-    QFile::setPermissions(folder, QFile::permissions(folder) & ownerPermissions);
-
-    // QSaveFile writes beside the target and renames over it on commit, so a reader sees the
-    // old document or the new one, never half of one, and a failure leaves the old file.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    // QSaveFile gives the new copy the old file's rights; the document never keeps wider ones.
-    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (file.write(*bytes) != bytes->size()) {
-        if (error)
-            *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        if (error)
-            *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+bool Snapshot::writeDocument(const QString &path, const QByteArray &document, QString *error)
+{
+    // The document holds every message: its folder and the file are for the user alone, also
+    // when they existed before.
+    PrivateFile::prepareFolder(QFileInfo(path).absolutePath());
+    return PrivateFile::write(path, document, error);
 }

@@ -53,4 +53,7 @@ struct Snapshot
     // Encodes and replaces the file atomically, creating missing folders. On any failure the
     // previous file stays as it was and false is returned.
     bool writeFile(const QString &path, QString *error = nullptr) const;
+    // The same for a document encoded already.
+    static bool writeDocument(const QString &path, const QByteArray &document,
+                              QString *error = nullptr);
 };

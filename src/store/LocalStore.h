@@ -9,6 +9,7 @@
 #include "model/OfficialLink.h"
 #include "model/ReportRecord.h"
 #include "model/RetiredHandle.h"
+#include "model/SaveRetry.h"
 #include "model/ValueSupport.h"
 #include "store/MessageIndex.h"
 #include "store/RoomOrder.h"
@@ -401,6 +402,9 @@ public:
     void saveBlocks();
     void saveHidden();
     void persist();
+    // Writes every setting of the live mode at once (blocks, hidden rooms, notification
+    // switches); saveBlocks(), saveHidden() and saveNotificationSwitches() go through it.
+    void saveSettings();
     static QList<Account> seedAccounts();
     void replaceAccount(const Account &account);
     void replaceConversation(const Conversation &conversation);
@@ -446,6 +450,7 @@ public:
     void openFromPush(const QUuid &conversationId, std::optional<QUuid> messageId);
     void redeemPendingInvite();
     QCoro::Task<> redeemInvite(QString code);
+    QCoro::Task<> lookUpInvite(QString code);
 
     // ---------------------------------------------------------------------------------------
     // Lookups and room titles
@@ -655,6 +660,7 @@ private:
     // loadNotificationSwitches() in the live mode.
     void loadNotificationSwitches();
     void saveNotificationSwitches();
+    QVariantMap notificationSettings() const;
     QCoro::Task<> saveDeviceLive(std::optional<QString> token, bool preview, bool enabled);
     QCoro::Task<> logoutLive();
     // Opening rooms with the service (LocalStoreRoomOpen.cpp): the official account's room after
@@ -841,6 +847,11 @@ private:
     int m_startUpFailures = 0;
     QString m_localInviteCode;
     bool m_persisting = false;
+    // Failed writes of the store document and of the settings, tried again until they land.
+    SaveRetry m_documentSaving;
+    SaveRetry m_settingsSaving;
+    // An invite look-up runs; a link arriving meanwhile waits in m_pendingInviteCode.
+    bool m_redeemingInvite = false;
     std::chrono::milliseconds m_deliveryDelay;
 
     // Local unread counts per room, kept until the room's messages, my id or my read mark

@@ -11,6 +11,18 @@ QCoro::Task<> LocalStore::redeemInvite(QString code)
     if (!m_client)
         co_return;
     QPointer<LocalStore> self(this);
+    m_redeemingInvite = true;
+    co_await lookUpInvite(std::move(code));
+    if (!self)
+        co_return;
+    m_redeemingInvite = false;
+    // The newest link that came meanwhile, if any.
+    redeemPendingInvite();
+}
+
+QCoro::Task<> LocalStore::lookUpInvite(QString code)
+{
+    QPointer<LocalStore> self(this);
     try {
         const InviteOpenBody answer = co_await m_client->openInvite(code);
         if (!self)

@@ -6,13 +6,22 @@
 
 #include "api/ChatClient.h"
 #include "api/ChatErrors.h"
+#include "model/PrivateFile.h"
 #include "model/SeedID.h"
 #include "model/Snapshot.h"
 #include "platform/LauncherBadge.h"
 #include "platform/PushCenter.h"
 
+#include <QFileInfo>
 #include <QPointer>
 #include <QTimer>
+
+namespace {
+
+const QString kNotSavedText
+    = QStringLiteral("세션을 저장하지 못했습니다. 저장 공간을 확인해 주세요.");
+
+} // namespace
 
 LocalStore::LocalStore(bool persisting, std::chrono::milliseconds deliveryDelay,
                        std::unique_ptr<ChatClient> client, LauncherBadge *badge, QObject *parent)
@@ -24,6 +33,10 @@ LocalStore::LocalStore(bool persisting, std::chrono::milliseconds deliveryDelay,
     , m_deliveryDelay(deliveryDelay)
     , m_badge(badge)
 {
+    // A failed write is tried again until it lands; the user hears of it once.
+    m_documentSaving.retry = [this] { persist(); };
+    m_settingsSaving.retry = [this] { saveSettings(); };
+    m_documentSaving.onFailing = m_settingsSaving.onFailing = [this] { showNotice(kNotSavedText); };
     if (m_client) {
         m_blocks = storedIDs(QStringLiteral("quillo.live.blocks"));
         const QList<QUuid> hidden = storedIDs(QStringLiteral("quillo.live.hidden"));
@@ -48,6 +61,7 @@ LocalStore::~LocalStore()
         m_client->onSessionLost = nullptr;
         m_client->onReconnected = nullptr;
         m_client->onConnectingChanged = nullptr;
+        m_client->onSessionNotSaved = nullptr;
         m_client.reset();
     }
 }
@@ -57,9 +71,22 @@ void LocalStore::loadDocument()
     const QString path = Snapshot::defaultFilePath();
     if (path.isEmpty())
         return; // no data folder at all: the store runs as in memory
-    std::optional<Snapshot> snapshot = Snapshot::readFile(path);
-    if (!snapshot)
-        return; // missing or broken: start from the seeds and leave the file alone
+    QString problem;
+    std::optional<Snapshot> snapshot = Snapshot::readFile(path, &problem);
+    if (!snapshot) {
+        // Missing: start from the seeds. Unreadable: the same, with the file kept aside for a
+        // person to look at, never written over; when it cannot be moved, nothing is written.
+        const QFileInfo file(path);
+        if (!file.exists() && !file.isSymLink())
+            return;
+        const QString aside = PrivateFile::moveAside(path);
+        if (aside.isEmpty())
+            m_persisting = false;
+        qWarning("Zumo: %s; %s", qPrintable(problem),
+                 aside.isEmpty() ? "it could not be moved aside: nothing is kept this time"
+                                 : qPrintable(QStringLiteral("moved it to ") + aside));
+        return;
+    }
     m_accounts = snapshot->accounts;
     m_accountsDirty = true;
     m_session = snapshot->session;
@@ -97,6 +124,10 @@ void LocalStore::bindClient()
     m_client->onConnectingChanged = [self](bool connecting) {
         if (self)
             self->setConnecting(connecting);
+    };
+    m_client->onSessionNotSaved = [self] {
+        if (self)
+            self->showNotice(kNotSavedText);
     };
     m_client->onSessionLost = [self] {
         if (!self)
@@ -238,6 +269,10 @@ void LocalStore::persist()
     snapshot.notificationsEnabled = m_notificationsEnabled;
     snapshot.notificationPreview = m_notificationPreview;
     snapshot.notificationSound = m_notificationSound;
-    // Encoding and write failures leave the previous file; nothing is reported.
-    snapshot.writeFile(path);
+    // A state without a text form writes nothing, and no later try would mend it. A failed
+    // write leaves the previous file, is told once and is tried again.
+    const std::optional<QByteArray> document = snapshot.encode();
+    if (!document)
+        return;
+    m_documentSaving.report(Snapshot::writeDocument(path, *document));
 }

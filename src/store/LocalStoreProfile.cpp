@@ -176,10 +176,12 @@ void LocalStore::loadNotificationSwitches()
 
 void LocalStore::saveNotificationSwitches()
 {
-    if (!m_client)
-        return;
-    QSettings settings;
-    settings.setValue(kEnabledKey, m_notificationsEnabled);
-    settings.setValue(kPreviewKey, m_notificationPreview);
-    settings.setValue(kSoundKey, m_notificationSound);
+    saveSettings();
+}
+
+QVariantMap LocalStore::notificationSettings() const
+{
+    return {{kEnabledKey, m_notificationsEnabled},
+            {kPreviewKey, m_notificationPreview},
+            {kSoundKey, m_notificationSound}};
 }

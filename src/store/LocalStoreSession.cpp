@@ -101,6 +101,9 @@ void LocalStore::redeemPendingInvite()
 {
     if (!m_session || !m_session->profileComplete || !m_pendingInviteCode)
         return;
+    // One look-up at a time: the code waits, and a newer link replaces it.
+    if (m_client && m_redeemingInvite)
+        return;
     const QString code = *m_pendingInviteCode;
     setPendingInviteCode(std::nullopt);
     if (!m_client) {

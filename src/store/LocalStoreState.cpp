@@ -7,6 +7,7 @@
 #include "api/ChatClient.h"
 #include "api/ChatErrors.h"
 #include "platform/LauncherBadge.h"
+#include "store/SettingsFile.h"
 
 #include <QSettings>
 #include <QTimer>
@@ -107,20 +108,27 @@ QStringList idTexts(const auto &ids)
 
 void LocalStore::saveBlocks()
 {
-    if (!m_client)
-        return;
-    QSettings().setValue(QStringLiteral("quillo.live.blocks"), idTexts(m_blocks));
+    saveSettings();
 }
 
 void LocalStore::saveHidden()
 {
+    saveSettings();
+}
+
+void LocalStore::saveSettings()
+{
     if (!m_client)
         return;
+    // The whole set each time: a write that failed earlier is made good by the next one.
+    QVariantMap values = notificationSettings();
+    values.insert(QStringLiteral("quillo.live.blocks"), idTexts(m_blocks));
     // A set has no order of its own; sorting keeps the written value stable.
-    QList<QUuid> ids(m_hiddenRoomIDs.cbegin(), m_hiddenRoomIDs.cend());
-    QStringList texts = idTexts(ids);
+    QList<QUuid> hidden(m_hiddenRoomIDs.cbegin(), m_hiddenRoomIDs.cend());
+    QStringList texts = idTexts(hidden);
     texts.sort();
-    QSettings().setValue(QStringLiteral("quillo.live.hidden"), texts);
+    values.insert(QStringLiteral("quillo.live.hidden"), texts);
+    m_settingsSaving.report(SettingsFile::write(values));
 }
 
 // ---------------------------------------------------------------------------------------------

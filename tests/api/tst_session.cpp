@@ -1,6 +1,8 @@
 #include "ApiTestSupport.h"
 
 #include "api/ChatClient.h"
+#include "api/ChatKeychain.h"
+#include "model/PrivateFile.h"
 #include "service/StandInService.h"
 
 #include <QFile>
@@ -13,8 +15,7 @@ namespace {
 const QString kEmail = QStringLiteral("mina@example.com");
 const QString kPassword = QStringLiteral("secret123");
 
-// Puts a session of `user` in the fallback file by hand.
-bool writeSessionFile(const QString &path, const QUuid &user, const QString &token)
+QByteArray sessionBytes(const QUuid &user, const QString &token)
 {
     StoredSession s;
     s.accessToken = token;
@@ -23,9 +24,15 @@ bool writeSessionFile(const QString &path, const QUuid &user, const QString &tok
     s.user.id = user;
     s.user.kind = "person";
     s.user.status = "active";
+    return s.encode();
+}
+
+// Puts a session of `user` in the fallback file by hand.
+bool writeSessionFile(const QString &path, const QUuid &user, const QString &token)
+{
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(s.encode()) > 0;
+    return file.open(QIODevice::WriteOnly) && file.write(sessionBytes(user, token)) > 0;
 }
 
 // How an operation ended: "value", "cancelled", or "other" for any other failure.
@@ -322,18 +329,72 @@ private slots:
         QVERIFY(!QFile::exists(copy));
     }
 
-    void corruptStorageIsNoSession()
+    void unreadableFileIsSetAside_data()
     {
-        // With a keychain, nothing is in it: the file is read, and its garbage is no session.
+        QTest::addColumn<QByteArray>("contents"); // none: a folder
+        QTest::newRow("cut short") << QByteArray("{\"accessToken\":\"a\",\"refreshToken\":");
+        QTest::newRow("empty") << QByteArray("");
+        // A session padded beyond what is read: not taken, though it would decode.
+        QTest::newRow("too large")
+            << sessionBytes(QUuid::createUuid(), "t") + QByteArray(ChatKeychain::maxFileBytes, ' ');
+        QTest::newRow("a folder") << QByteArray();
+    }
+
+    // With a keychain, nothing is in it: the file is read. Whatever in its place is no session
+    // goes aside whole, and the next sign-in writes a fresh file.
+    void unreadableFileIsSetAside()
+    {
+        QFETCH(QByteArray, contents);
         auto client = newClient();
-        QDir().mkpath(QFileInfo(client->sessionFilePath()).path());
-        QFile file(client->sessionFilePath());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("{\"accessToken\":\"a\",\"refreshToken\":");
-        file.close();
+        const QString path = client->sessionFilePath();
+        const QDir folder = QFileInfo(path).dir();
+        if (contents.isNull())
+            QVERIFY(QDir().mkpath(path + QStringLiteral("/inside")));
+        else
+            QVERIFY(QDir().mkpath(folder.path()) && PrivateFile::write(path, contents));
         QCOMPARE(await(client->restore()).value, std::optional<bool>(false));
         QVERIFY(!client->lastFailure());
-        QVERIFY(QFile::exists(client->sessionFilePath())); // left in place for the next sign-in
+        QVERIFY(!QFileInfo::exists(path));
+        const QStringList aside = folder.entryList({QStringLiteral("session.bin.unreadable-*")},
+                                                   QDir::AllEntries | QDir::Hidden);
+        QCOMPARE(aside.size(), 1);
+        QFile kept(folder.filePath(aside.first()));
+        if (contents.isNull())
+            QVERIFY(QFileInfo(kept.fileName() + QStringLiteral("/inside")).isDir());
+        else
+            QVERIFY(kept.open(QIODevice::ReadOnly) && kept.readAll() == contents);
+
+        signIn(*client);
+        QCOMPARE(restoredAtLaunch(), std::optional<bool>(true));
+    }
+
+    // Neither the keychain nor the file takes the session: it stays in use, the user is told
+    // once, and the next change that can be stored is, so that a restart is signed in again.
+    void unsavedSessionIsKeptAndToldOnce()
+    {
+        if (m_keychainWorks)
+            QSKIP("the keychain takes the session");
+        auto client = newClient();
+        int told = 0;
+        client->onSessionNotSaved = [&told] { ++told; };
+        // A file where the folder should be: no session file can be made.
+        const QString folder = QFileInfo(client->sessionFilePath()).path();
+        QVERIFY(PrivateFile::write(folder, "x"));
+
+        signIn(*client);
+        QVERIFY(client->hasSession());
+        QCOMPARE(told, 1);
+        QVERIFY(await(client->performRefresh()).ok());
+        QVERIFY(await(client->me()).ok()); // the refreshed tokens are in use
+        QCOMPARE(told, 1);
+        QCOMPARE(restoredAtLaunch(), std::optional<bool>(false));
+
+        QVERIFY(QFile::remove(folder));
+        QVERIFY(await(client->performRefresh()).ok());
+        auto again = newClient();
+        QCOMPARE(await(again->restore()).value, std::optional<bool>(true));
+        QCOMPARE(again->tokens()->refreshToken, client->tokens()->refreshToken);
+        QCOMPARE(told, 1);
     }
 
     void destroyedClientEndsItsWork_data()
@@ -396,10 +457,7 @@ private:
         return std::make_unique<ChatClient>(m_svc->baseUrl(), m_options->options);
     }
     // What a fresh launch finds in storage.
-    std::optional<bool> restoredAtLaunch() const
-    {
-        return await(newClient()->restore()).value;
-    }
+    std::optional<bool> restoredAtLaunch() const { return await(newClient()->restore()).value; }
     void signIn(ChatClient &client)
     {
         const auto r = await(client.login(kEmail, kPassword));

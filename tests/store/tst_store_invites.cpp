@@ -48,6 +48,7 @@ private slots:
     void liveLinkAndRotation();
     void liveAcceptFollowsTheRoomAfterReload();
     void liveRefusedAcceptKeepsRequestForReject();
+    void linksWhileALookUpRunsKeepOnlyTheNewest();
 };
 
 void TestStoreInvites::localLinkAndRotation()
@@ -176,6 +177,30 @@ void TestStoreInvites::liveRefusedAcceptKeepsRequestForReject()
     ops.barrier();
     QCOMPARE(ops.store->notice(), std::nullopt);
     QCOMPARE(ops.store->friendState(rig.other), FriendState::incoming);
+}
+
+// A flood of links makes at most one look-up at a time: the first runs, and of those that
+// come meanwhile only the newest is looked up after it.
+void TestStoreInvites::linksWhileALookUpRunsKeepOnlyTheNewest()
+{
+    LiveOps ops;
+    QVERIFY(ops.startAs(u"me"_s));
+    QStringList codes;
+    for (const QString &handle : {u"ann"_s, u"bo"_s, u"cy"_s, u"dee"_s})
+        codes.append(ops.service.inviteCode(ops.addUser(handle, handle)));
+    ops.service.delayNext(u"POST"_s, u"/v1/invites/"_s, 1, 300);
+    for (const QString &code : std::as_const(codes)) {
+        ops.store->setPendingInviteCode(code);
+        ops.store->redeemPendingInvite();
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(ops.countRequests(u"POST"_s, u"/v1/invites/"_s), 2, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(ops.store->pendingInviteCode(), std::nullopt, kWait);
+    ops.barrier();
+    const QList<RecordedRequest> sent = ops.requests(u"POST"_s, u"/v1/invites/"_s);
+    QCOMPARE(sent.size(), 2);
+    QVERIFY(sent.at(0).target.endsWith(codes.first()));
+    QVERIFY(sent.at(1).target.endsWith(codes.last()));
+    QCOMPARE(ops.store->notice(), u"친구 요청을 보냈습니다."_s);
 }
 
 QTEST_GUILESS_MAIN(TestStoreInvites)

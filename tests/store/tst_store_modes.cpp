@@ -24,6 +24,7 @@ private slots:
     void localFileTakesTheDocument();
     void brokenDocumentIsLeftUntouched_data();
     void brokenDocumentIsLeftUntouched();
+    void failedDocumentWriteIsToldOnce();
     void welcomeIsDeliveredOnce();
     void localSignIn();
     void persistRoundTrip();
@@ -123,7 +124,10 @@ void TestStoreModes::brokenDocumentIsLeftUntouched()
     QFETCH(QByteArray, bytes);
     // A signed-in session in an otherwise valid document would bring a welcome; a broken one
     // must bring nothing but the seeds.
-    QDir().mkpath(QFileInfo(documentPath()).path());
+    QDir folder(QFileInfo(documentPath()).path());
+    QDir().mkpath(folder.path());
+    for (const QString &name : folder.entryList({u"store.json.unreadable-*"_s}))
+        QVERIFY(folder.remove(name));
     QFile file(documentPath());
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
     file.close();
@@ -132,7 +136,34 @@ void TestStoreModes::brokenDocumentIsLeftUntouched()
     QCOMPARE(store.accounts(), LocalStore::seedAccounts());
     QCOMPARE(store.session(), std::nullopt);
     QVERIFY(store.messages().isEmpty());
-    QCOMPARE(documentBytes(), bytes);
+
+    // It is kept aside as it was, and the first change writes a new document beside it.
+    const QStringList aside = folder.entryList({u"store.json.unreadable-*"_s});
+    QCOMPARE(aside.size(), 1);
+    QFile kept(folder.filePath(aside.first()));
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), bytes);
+    signInLocally(store);
+    QVERIFY(Snapshot::readFile(documentPath()));
+    kept.seek(0);
+    QCOMPARE(kept.readAll(), bytes);
+}
+
+void TestStoreModes::failedDocumentWriteIsToldOnce()
+{
+    LocalStore store(true, 20ms, nullptr);
+    // A folder in the document's place: no write can land.
+    QVERIFY(QDir().mkpath(documentPath() + u"/inside"_s));
+    const QUuid me = signInLocally(store);
+    QCOMPARE(store.notice(), u"세션을 저장하지 못했습니다. 저장 공간을 확인해 주세요."_s);
+    store.acknowledgeNotice();
+    store.persist();
+    QCOMPARE(store.notice(), std::nullopt); // once, not at every try
+
+    QVERIFY(QDir(documentPath()).removeRecursively());
+    store.persist();
+    QCOMPARE(Snapshot::readFile(documentPath())->session, (AppSession{me, true}));
+    QCOMPARE(store.notice(), std::nullopt);
 }
 
 void TestStoreModes::welcomeIsDeliveredOnce()

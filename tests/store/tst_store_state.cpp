@@ -1,8 +1,11 @@
 // The observation rule, notices, the defaults arrays and the message index
 // that stands behind the store's one flat message list.
 
+#include "FileSizeLimit.h"
 #include "StoreTestSupport.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTest>
 
@@ -23,6 +26,7 @@ private slots:
     void storedIDsKeepValidEntries_data();
     void storedIDsKeepValidEntries();
     void savedDefaultsReadBack();
+    void settingsFileIsPrivateAndFailuresAreTold();
     void indexFirstMatchAndStoreOrder();
     void indexDuplicateIdsFallBackToTheNextHolder();
 };
@@ -181,6 +185,60 @@ void TestStoreState::savedDefaultsReadBack()
     local->setBlocks({two});
     local->saveBlocks();
     QCOMPARE(LocalStore::storedIDs(u"quillo.live.blocks"_s), QList<QUuid>{one});
+}
+
+// The settings hold the blocked users: the file is the owner's alone, in a folder closed to
+// others (one the user made read-only stays so). A failed write keeps the file, is told once,
+// and the next one that lands writes every setting, the failed ones included.
+void TestStoreState::settingsFileIsPrivateAndFailuresAreTold()
+{
+    LiveRig rig;
+    QVERIFY(rig.started);
+    const QString path = QSettings().fileName();
+    const QString folder = QFileInfo(path).path();
+    const auto others = QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
+    const auto readOnly = QFileDevice::ReadOwner | QFileDevice::ExeOwner;
+    const QString notSaved = u"세션을 저장하지 못했습니다. 저장 공간을 확인해 주세요."_s;
+    QVERIFY(QFile::setPermissions(folder, readOnly | others));
+    QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | others));
+    auto store = rig.signedOutStore();
+    const QUuid blocked = QUuid::createUuid();
+    store->setBlocks({blocked});
+    store->saveBlocks();
+    QCOMPARE(QFile::permissions(folder) & (readOnly | QFileDevice::WriteOwner | others), readOnly);
+    QCOMPARE(QFile::permissions(path) & (QFileDevice::ReadOwner | QFileDevice::WriteOwner | others),
+             QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QVERIFY(QFile::setPermissions(folder, readOnly | QFileDevice::WriteOwner));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray before = file.readAll();
+    file.close();
+
+    const QUuid hidden = QUuid::createUuid();
+    store->setBlocks({blocked, hidden});
+    {
+        FileSizeLimit full(before.size() + 10); // a full disk
+        QVERIFY(full.active());
+        store->saveBlocks();
+    }
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), before);
+    file.close();
+    QCOMPARE(store->notice(), notSaved);
+    store->acknowledgeNotice();
+    QVERIFY(QFile::remove(path) && QDir().mkpath(path)); // a folder in the file's place
+    store->setHiddenRoomIDs({hidden});
+    store->saveHidden();
+    QCOMPARE(store->notice(), std::nullopt);
+
+    QVERIFY(QDir().rmdir(path));
+    store->setNotifications(std::nullopt, std::nullopt, false);
+    QVERIFY(store->notice() != notSaved);
+    store.reset();
+    auto again = rig.signedOutStore();
+    QCOMPARE(again->blocks(), (QList<QUuid>{blocked, hidden}));
+    QCOMPARE(again->hiddenRoomIDs(), QSet<QUuid>{hidden});
+    QVERIFY(!again->notificationSound());
 }
 
 void TestStoreState::indexFirstMatchAndStoreOrder()
