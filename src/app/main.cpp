@@ -1,6 +1,7 @@
 #include "app/ZumoApp.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignals.h"
+#include "ui/common/AccessibleActions.h"
 
 #include <QApplication>
 
@@ -11,6 +12,7 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(QStringLiteral("Zumo"));
     QApplication::setApplicationVersion(QStringLiteral(ZUMO_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("zumo"));
+    AccessibleActions::listPopups();
 
     // The desktop starts the program with a link as its first argument (Exec=zumo %u). A
     // program already running takes the link and comes forward; this one then ends.
