@@ -210,9 +210,11 @@ void TranscriptListView::keyPressEvent(QKeyEvent *event)
 void TranscriptListView::focusInEvent(QFocusEvent *event)
 {
     QAbstractScrollArea::focusInEvent(event);
-    // Focus always lands on a message: the current one while it is still there, else the
-    // last one in view (the newest while the view follows it).
-    if (currentRow() < 0 && m_model.count() > 0) {
+    // Focus lands on a message: the current one while it is still there, else the last one
+    // in view (the newest while the view follows it). A click leaves the reader without one
+    // until a key asks for it.
+    const bool fromKeys = event->reason() != Qt::MouseFocusReason;
+    if (fromKeys && currentRow() < 0 && m_model.count() > 0) {
         ensureLayout();
         const auto [first, last] = visibleRows();
         const int row = last >= first ? last : m_model.count() - 1;
