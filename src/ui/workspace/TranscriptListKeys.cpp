@@ -170,6 +170,13 @@ void TranscriptListView::keyPressEvent(QKeyEvent *event)
     }
     // Without a current message the first key makes the last one in view current.
     const int from = row >= 0 ? row : std::max(0, visibleRows().second);
+    if (menuKey) {
+        if (row < 0)
+            moveCurrent(from);
+        requestMenuAtCurrent();
+        event->accept();
+        return;
+    }
     switch (key) {
     case Qt::Key_Up:
         moveCurrent(row >= 0 ? row - 1 : from);
@@ -195,10 +202,6 @@ void TranscriptListView::keyPressEvent(QKeyEvent *event)
             if (const std::optional<TranscriptAction> action = primaryAction(row))
                 action->run();
         }
-        break;
-    case Qt::Key_Menu:
-    case Qt::Key_F10:
-        requestMenuAtCurrent();
         break;
     default:
         QAbstractScrollArea::keyPressEvent(event);

@@ -545,6 +545,8 @@ private slots:
                         .contains(menu->pos()));
             menu->close();
         }
+        QTest::keyClick(&list, Qt::Key_F10); // F10 alone is no menu key
+        QVERIFY(!QApplication::activePopupWidget());
     }
 
     // What a row offers a screen reader, and what Return does on it: resend, else the photo,
