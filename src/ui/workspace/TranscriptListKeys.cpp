@@ -64,8 +64,8 @@ QList<TranscriptAction> TranscriptListView::actions(int row)
         all.append({layout->resend.text, [this, id] { emit resendClicked(id); }});
     if (!layout->photo.isEmpty())
         all.append({QStringLiteral("사진 보기"), [this, id] { emit photoClicked(id); }});
-    if (layout->bodyText && !layout->text.isEmpty()) {
-        const QList<MessageLink> links = MessageLinks::find(layout->bodyText->text());
+    if (layout->bodyText && !layout->text.isEmpty()) { // the body is shown, links active
+        const QList<MessageLink> links = MessageLinks::find(data.message.body);
         if (links.size() == 1)
             all.append({QStringLiteral("링크 열기"),
                         [this, url = links.first().url] { emit linkClicked(url); }});
@@ -135,7 +135,7 @@ void TranscriptListView::requestMenuAtCurrent()
         return;
     revealRow(row);
     const QRect bubble = bubbleRect(row);
-    // The menu opens at the bubble's top-left corner, just inside it.
+    // The menu opens on the bubble, near its leading edge and halfway down.
     const QPoint at
         = bubble.topLeft() + QPoint(std::min(12, bubble.width() / 2), bubble.height() / 2);
     emit menuRequested(m_current, viewport()->mapToGlobal(at));
