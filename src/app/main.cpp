@@ -1,6 +1,7 @@
 #include "app/ZumoApp.h"
 #include "platform/SingleInstance.h"
 #include "platform/TerminationSignals.h"
+#include "ui/common/AccessibleActions.h"
 
 #include <QApplication>
 
@@ -11,6 +12,7 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(QStringLiteral("Zumo"));
     QApplication::setApplicationVersion(QStringLiteral(ZUMO_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("zumo"));
+    AccessibleActions::listPopups();
 
     // Ctrl+C and a plain kill end the program through its event loop, so that the
     // single-instance socket goes with the instance and the next launch finds no socket file of

@@ -4,9 +4,12 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAccessibleObject>
 #include <QAccessibleWidget>
+#include <QGuiApplication>
 #include <QPersistentModelIndex>
 #include <QPointer>
+#include <QWindow>
 
 namespace {
 
@@ -233,8 +236,45 @@ private:
     mutable QList<std::pair<QPersistentModelIndex, QAccessible::Id>> m_rows;
 };
 
+// The application as Qt sees it, with its popup windows that are on screen as well.
+class PopupListingApplication : public QAccessibleApplication
+{
+public:
+    int childCount() const override { return int(windows().size()); }
+    QAccessibleInterface *child(int index) const override
+    {
+        const QObjectList shown = windows();
+        return index >= 0 && index < shown.size()
+            ? QAccessible::queryAccessibleInterface(shown.at(index))
+            : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        return child ? int(windows().indexOf(child->object())) : -1;
+    }
+
+private:
+    static QObjectList windows()
+    {
+        QObjectList shown;
+        for (QWindow *window : QGuiApplication::topLevelWindows()) {
+            const Qt::WindowType type = window->type();
+            if (type == Qt::Desktop || (type == Qt::Popup && !window->isVisible()))
+                continue;
+            QAccessibleInterface *root = window->accessibleRoot();
+            if (root && root->object())
+                shown.append(root->object());
+        }
+        return shown;
+    }
+};
+
+bool popupsListed = false;
+
 QAccessibleInterface *factory(const QString &, QObject *object)
 {
+    if (popupsListed && object == qApp)
+        return new PopupListingApplication;
     if (auto *button = qobject_cast<QAbstractButton *>(object)) {
         const QVariant role = button->property(toggleRoleProperty);
         if (role.isValid())
@@ -271,6 +311,13 @@ void rowActions(QAbstractItemView *view, RowActionNames names, RunRowAction run)
     delete holderOf(view);
     new RowActionHolder(view, std::move(names), std::move(run));
     forgetInterface(view);
+}
+
+void listPopups()
+{
+    QAccessible::installFactory(factory);
+    popupsListed = true;
+    forgetInterface(qApp);
 }
 
 void pressableRows(QAbstractItemView *view, std::function<void(const QModelIndex &)> press)

@@ -35,4 +35,9 @@ void rowActions(QAbstractItemView *view, RowActionNames names, RunRowAction run)
 // The same for rows whose one action is what a click on them does.
 void pressableRows(QAbstractItemView *view, std::function<void(const QModelIndex &row)> press);
 
+// Lists the open popup menus (a message menu, a field's context menu) among the application's
+// windows, where a screen reader walking the tree finds them: Qt leaves every popup window out
+// of the application's children. Call once, early.
+void listPopups();
+
 } // namespace AccessibleActions

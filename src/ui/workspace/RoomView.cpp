@@ -306,6 +306,7 @@ QWidget *RoomView::createTranscript()
     layout->addWidget(transcript, 1);
     m_composer = new Composer(m_store, *m_state, box);
     layout->addWidget(m_composer);
+    connect(transcript, &TranscriptView::composerRequested, m_composer, &Composer::takeKeyboard);
     return box;
 }
 

@@ -14,8 +14,9 @@ TranscriptListView *viewOf(QObject *viewport)
     return view && view->viewport() == viewport ? view : nullptr;
 }
 
-// One painted row, found again by its message wherever the row has moved.
-class RowAccessible : public PaintedItemAccessible
+// One painted row, found again by its message wherever the row has moved. Its actions are the
+// row's menu items and its own (resend, photo, link), each doing what the click does.
+class RowAccessible : public PaintedItemAccessible, public QAccessibleActionInterface
 {
 public:
     RowAccessible(TranscriptListView *view, const QUuid &messageId)
@@ -49,10 +50,42 @@ public:
         const auto [first, last] = m_view ? m_view->visibleRows() : std::pair(0, -1);
         s.invisible = at < 0;
         s.offscreen = at < first || at > last;
+        s.focusable = at >= 0;
+        s.focused = at >= 0 && m_view->hasFocus() && m_view->currentRow() == at;
         return s;
     }
 
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        return type == QAccessible::ActionInterface
+            ? static_cast<QAccessibleActionInterface *>(this)
+            : nullptr;
+    }
+    QStringList actionNames() const override
+    {
+        QStringList names;
+        for (const TranscriptAction &action : actions())
+            names.append(action.name);
+        return names;
+    }
+    void doAction(const QString &name) override
+    {
+        for (const TranscriptAction &action : actions()) {
+            if (action.name == name) {
+                action.run();
+                return;
+            }
+        }
+    }
+    QStringList keyBindingsForAction(const QString &) const override { return {}; }
+
 private:
+    QList<TranscriptAction> actions() const
+    {
+        const int at = row();
+        return at >= 0 ? m_view->actions(at) : QList<TranscriptAction>();
+    }
+
     QPointer<TranscriptListView> m_view;
     QUuid m_id;
 };
@@ -69,6 +102,19 @@ public:
     {
         for (QAccessible::Id id : std::as_const(m_rows))
             QAccessible::deleteAccessibleInterface(id);
+    }
+
+    // Named as the view that holds the focus.
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name)
+            return view()->accessibleName();
+        return QAccessibleWidget::text(t);
+    }
+    QAccessibleInterface *focusChild() const override
+    {
+        const int row = view()->currentRow();
+        return view()->hasFocus() && row >= 0 ? rowInterface(row) : nullptr;
     }
 
     int childCount() const override

@@ -29,6 +29,7 @@ TranscriptListView::TranscriptListView(TranscriptModel &model, QWidget *parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     viewport()->setBackgroundRole(QPalette::Window);
     viewport()->setMouseTracking(true);
+    setAccessibleName(QStringLiteral("메시지"));
 
     m_older = new QPushButton(QStringLiteral("이전 메시지"), viewport());
     m_older->setAccessibleName(QStringLiteral("이전 메시지"));
@@ -141,6 +142,11 @@ void TranscriptListView::rowsRemoved(int first, int last)
         if (m_heights.count() > 0)
             m_anchorId = m_model.message(m_anchorRow).id;
     }
+    // A current message that went hands its place to the one now there.
+    if (!m_current.isNull() && m_model.rowOf(m_current) < 0)
+        m_current = m_model.count() > 0
+            ? m_model.message(std::clamp(first, 0, m_model.count() - 1)).id
+            : QUuid();
     invalidate();
 }
 
@@ -153,6 +159,8 @@ void TranscriptListView::resetRows()
             m_anchorRow = row;
     }
     m_anchorRow = std::clamp(m_anchorRow, 0, std::max(0, m_heights.count() - 1));
+    if (m_model.rowOf(m_current) < 0)
+        m_current = QUuid();
     invalidate();
 }
 
@@ -416,6 +424,7 @@ void TranscriptListView::paintEvent(QPaintEvent *)
                             QPointF(TranscriptDelegate::sidePadding, qreal(rowTop(row) - value)),
                             data, *layout, colours);
     }
+    paintCurrentRing(painter);
 }
 
 void TranscriptListView::paintSpinner(QPainter &painter, const QRect &area)
@@ -494,6 +503,10 @@ void TranscriptListView::mouseReleaseEvent(QMouseEvent *event)
 
 void TranscriptListView::contextMenuEvent(QContextMenuEvent *event)
 {
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        requestMenuAtCurrent();
+        return;
+    }
     int row = -1;
     const TranscriptHit::Part part = hitAt(event->pos(), &row).part;
     // The menu belongs to the bubble, photo and links included.

@@ -9,11 +9,20 @@
 #include <QTimer>
 #include <QUuid>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
 class QPushButton;
 class TranscriptModel;
+
+// Something the reader can do with one message, by the text that names it in the message's
+// menu or to a screen reader.
+struct TranscriptAction
+{
+    QString name;
+    std::function<void()> run;
+};
 
 // The scrolling transcript: the "이전 메시지" button and the first-load spinner at the top,
 // then the rows, painted by the delegate. Its cost follows what is on screen, not the room's
@@ -23,6 +32,11 @@ class TranscriptModel;
 // What the reader sees never moves when an estimate is corrected: the view keeps an anchor,
 // either the end of the content (while pinned there) or a row and the distance of the visible
 // top from that row, and puts the scroll position back on it after every correction.
+//
+// The keyboard has a current message, ringed while the view has focus: Up, Down, Home, End,
+// Page Up and Page Down move it and bring it into view; Return does what a click on its one
+// active part would (resend, open the photo, follow its only link); the Menu key and Shift+F10
+// ask for its menu at the bubble; Escape hands the keyboard back (composerRequested()).
 class TranscriptListView : public QAbstractScrollArea
 {
     Q_OBJECT
@@ -59,6 +73,25 @@ public:
     // How many rows have been measured: what the view laid out.
     int measuredRows() const;
 
+    // The keyboard's current message, null for none; its row, -1 for none.
+    QUuid currentId() const { return m_current; }
+    int currentRow() const;
+    // Makes the message current without scrolling (a null id: none).
+    void setCurrentId(const QUuid &messageId);
+    // The bubble of a row (a system line's text) in viewport coordinates.
+    QRect bubbleRect(int row) const;
+
+    // Where the message menu's items come from (the room's menu for a message; none for system
+    // lines and deleted messages).
+    using MenuSource = std::function<QList<TranscriptAction>(const ChatMessage &message)>;
+    void setMenuSource(MenuSource source) { m_menuSource = std::move(source); }
+    QList<TranscriptAction> menuActions(int row) const;
+    // What can be done with a row: its menu's items, then the row's own: "재전송" while its
+    // resend button shows, opening its photo and following its link when it has exactly one.
+    QList<TranscriptAction> actions(int row);
+    // What Return does on a row: resend, else open the photo, else follow the only link.
+    std::optional<TranscriptAction> primaryAction(int row);
+
 signals:
     void anchorChanged(const TranscriptAnchor &anchor);
     void olderClicked();
@@ -66,6 +99,10 @@ signals:
     void resendClicked(const QUuid &messageId);
     void linkClicked(const QUrl &url);
     void menuRequested(const QUuid &messageId, const QPoint &globalPosition);
+    // The reader moved the current message with the keyboard.
+    void currentMoved(const QUuid &messageId);
+    // Escape: the keyboard goes back to the message field.
+    void composerRequested();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -75,6 +112,9 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:
@@ -100,6 +140,13 @@ private:
     void placeHeader();
     void emitAnchor();
     void paintSpinner(QPainter &painter, const QRect &area);
+    // Keyboard moves: the row becomes current and comes into view.
+    void moveCurrent(int row);
+    int pageStepFrom(int row, int direction) const;
+    void revealRow(int row);
+    void requestMenuAtCurrent();
+    void paintCurrentRing(QPainter &painter);
+    void announceCurrent();
 
     TranscriptModel &m_model;
     TranscriptDelegate m_delegate;
@@ -128,6 +175,9 @@ private:
         TranscriptHit hit;
     };
     std::optional<Press> m_press;
+
+    QUuid m_current;
+    MenuSource m_menuSource;
 };
 
 // Screen readers see the transcript's painted rows as the items of a list: each row on screen

@@ -4,6 +4,7 @@
 #include "store/LocalStore.h"
 #include "ui/common/ChangeNotify.h"
 #include "ui/common/ChatTime.h"
+#include "ui/common/DisplayText.h"
 
 #include <algorithm>
 
@@ -40,7 +41,8 @@ QString TranscriptRow::accessibleText() const
     // A system line is read as what it says.
     if (isSystem())
         return message.body;
-    const QString name = senderKnown ? senderName : QString();
+    // The name as the screen shows it; the body kept from reordering the sentence around it.
+    const QString name = senderKnown ? DisplayText::name(senderName) : QString();
     QString prefix;
     if (isNotice())
         prefix = name + QStringLiteral(", 안내, ");
@@ -53,7 +55,11 @@ QString TranscriptRow::accessibleText() const
         content = kPhotoText;
     else if (isDeleted())
         content = kDeletedMessageText;
-    return prefix + ChatTime::spoken(message.createdAt) + QStringLiteral(", ") + content;
+    QString sentence = prefix + ChatTime::spoken(message.createdAt) + QStringLiteral(", ")
+        + DisplayText::isolated(content);
+    if (message.delivery == DeliveryState::failed)
+        sentence += QStringLiteral(", 전송 실패");
+    return sentence;
 }
 
 TranscriptModel::TranscriptModel(LocalStore &store, const QUuid &roomId, QObject *parent)

@@ -90,6 +90,10 @@ void TranscriptView::connectList()
     connect(m_list, &TranscriptListView::linkClicked, this, &MessageText::openLink);
     connect(m_list, &TranscriptListView::resendClicked, this, &TranscriptView::resend);
     connect(m_list, &TranscriptListView::menuRequested, this, &TranscriptView::showMenu);
+    connect(m_list, &TranscriptListView::currentMoved, this, &TranscriptView::currentMoved);
+    connect(m_list, &TranscriptListView::composerRequested, this,
+            &TranscriptView::composerRequested);
+    m_list->setMenuSource([this](const ChatMessage &message) { return menuItems(message); });
 }
 
 TranscriptView::~TranscriptView()
@@ -186,6 +190,9 @@ void TranscriptView::pinToBottom()
         return;
     const std::shared_ptr<BottomFollow> follow = m_follow;
     follow->stick = true;
+    // Following the end takes the keyboard's current message along.
+    if (!m_list->currentId().isNull())
+        m_list->setCurrentId(*m_model->lastId());
     const int generation = ++follow->pinGeneration;
     m_room.setPendingNew(false);
     const auto isCurrent = [follow, generation] { return follow->pinGeneration == generation; };
@@ -220,6 +227,12 @@ void TranscriptView::handleAnchor(const TranscriptAnchor &anchor)
     if (!m_onScreen)
         return;
     const FollowUpdate update = m_follow->consume(anchor);
+    if (holdsCurrent()) {
+        // Coming near the end does not resume following while the reader's message is
+        // another: only reaching the newest with the keyboard, or a pin, does.
+        m_follow->stick = false;
+        return;
+    }
     if (update.arrived) {
         m_room.setPendingNew(false);
         m_store.markRead(m_room.conversationId());
@@ -238,10 +251,30 @@ void TranscriptView::idsChanged()
     // Older messages loaded above, or changes in the middle, leave the last id as it was.
     if (!m_lastId || m_lastId == previous)
         return;
-    if (m_follow->stick)
+    const QUuid current = m_list->currentId();
+    const bool held = !current.isNull() && current != previous && current != *m_lastId;
+    if (m_follow->stick && !held)
         showNewest();
     else
         m_room.setPendingNew(true);
+}
+
+bool TranscriptView::holdsCurrent() const
+{
+    const QUuid current = m_list->currentId();
+    return !current.isNull() && current != m_lastId && current != m_model->lastId();
+}
+
+void TranscriptView::currentMoved(const QUuid &messageId)
+{
+    if (messageId == m_model->lastId()) {
+        showNewest();
+        return;
+    }
+    // Like a revealed notification: running pins stop and the reader stays on the message.
+    m_follow->pinGeneration += 1;
+    m_follow->settledGeneration = m_follow->pinGeneration;
+    m_follow->stick = false;
 }
 
 void TranscriptView::showNewest()
@@ -264,21 +297,33 @@ void TranscriptView::showMenu(const QUuid &messageId, const QPoint &globalPositi
 
 QMenu *TranscriptView::menuFor(const ChatMessage &message, QWidget *parent)
 {
-    if (message.kind == MessageKind::system || message.kind == MessageKind::deleted)
+    const QList<TranscriptAction> items = menuItems(message);
+    if (items.isEmpty())
         return nullptr;
     auto *menu = new QMenu(parent);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->addAction(QStringLiteral("답장"), menu, [this, message] { m_room.chooseReply(message); });
-    menu->addAction(QStringLiteral("복사"), menu, [message] { copy(message); });
-    menu->addAction(QStringLiteral("삭제"), menu,
-                    [this, message] { m_room.setDeleteTarget(message); });
+    for (const TranscriptAction &item : items)
+        menu->addAction(item.name, menu, item.run);
+    return menu;
+}
+
+QList<TranscriptAction> TranscriptView::menuItems(const ChatMessage &message)
+{
+    if (message.kind == MessageKind::system || message.kind == MessageKind::deleted)
+        return {};
+    QList<TranscriptAction> items{
+        {QStringLiteral("답장"), [this, message] { m_room.chooseReply(message); }},
+        {QStringLiteral("복사"), [message] { copy(message); }},
+        {QStringLiteral("삭제"), [this, message] { m_room.setDeleteTarget(message); }},
+    };
     const std::optional<Account> me = m_store.me();
     if (!me || me->id != message.senderId) {
-        menu->addAction(QStringLiteral("신고"), menu, [this, message] {
-            emit reportRequested(ReportDraft{QUuid::createUuid(), message.senderId, message.id});
-        });
+        items.append({QStringLiteral("신고"), [this, message] {
+                          emit reportRequested(
+                              ReportDraft{QUuid::createUuid(), message.senderId, message.id});
+                      }});
     }
-    return menu;
+    return items;
 }
 
 void TranscriptView::copy(const ChatMessage &message)

@@ -3,6 +3,7 @@
 #include "model/ChatMessage.h"
 #include "model/HandOver.h"
 #include "ui/workspace/BottomFollow.h"
+#include "ui/workspace/TranscriptListView.h"
 
 #include <QTimer>
 #include <QUuid>
@@ -15,7 +16,6 @@ class LocalStore;
 class RoomState;
 class QMenu;
 class QPushButton;
-class TranscriptListView;
 class TranscriptModel;
 
 // The room's transcript: older-messages button, first-load spinner, day separators and message
@@ -39,6 +39,8 @@ public:
     // The menu of `message`, parented to `parent`; null for system lines and deleted
     // messages. "답장", "복사", "삭제" and, for somebody else's message, "신고".
     QMenu *menuFor(const ChatMessage &message, QWidget *parent);
+    // The same items as actions, for the keyboard and screen readers; none where no menu is.
+    QList<TranscriptAction> menuItems(const ChatMessage &message);
     // Puts the message on the clipboard: its photo when it has one that decodes, else its
     // text. The clipboard is emptied at once; a photo arrives there once decoded, off the main
     // thread, a moment later.
@@ -47,6 +49,8 @@ public:
 signals:
     void mediaRequested(const QUuid &messageId);
     void reportRequested(const ReportDraft &draft);
+    // Escape in the transcript: the keyboard goes back to the message field.
+    void composerRequested();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -68,6 +72,11 @@ private:
     // Pins to the end and marks the room read ("새 메시지", or a new message while following).
     void showNewest();
     void showMenu(const QUuid &messageId, const QPoint &globalPosition);
+    // The keyboard moved the current message: on the newest the view follows it, elsewhere the
+    // view stays on it.
+    void currentMoved(const QUuid &messageId);
+    // The keyboard's current message stands above the newest: nothing pulls the view down.
+    bool holdsCurrent() const;
     // Sends a failed message again as a new message: a photo with its bytes goes again as a
     // photo with its caption, anything else as its text; the reply link goes along.
     void resend(const QUuid &messageId);

@@ -3,6 +3,7 @@
 #include "ui/workspace/Composer.h"
 #include "ui/workspace/Navigation.h"
 #include "ui/workspace/RoomView.h"
+#include "ui/workspace/TranscriptListView.h"
 
 #include <QLabel>
 #include <QMessageBox>
@@ -135,6 +136,22 @@ private slots:
         buttonWithText(&rig.pane, QStringLiteral("닫기"))->click();
         QVERIFY(!rig.nav.roomInfo());
         QCOMPARE(rig.pane.content(), RoomView::Content::transcript);
+    }
+
+    // Escape in the transcript hands the keyboard back to the message field.
+    void escapeInTheTranscriptReturnsToTheField()
+    {
+        SeededStore seeded;
+        Rig rig(*seeded.store, seeded.group);
+        QTRY_VERIFY(rig.pane.composer());
+        auto *transcript = rig.pane.findChild<TranscriptListView *>();
+        QVERIFY(transcript);
+        rig.pane.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&rig.pane));
+        transcript->setFocus(Qt::TabFocusReason);
+        QVERIFY(transcript->hasFocus());
+        QTest::keyClick(transcript, Qt::Key_Escape);
+        QVERIFY(rig.pane.composer()->field()->hasFocus());
     }
 
     void deleteConfirmation_data()

@@ -448,6 +448,14 @@ private slots:
                                 << "Zumo 팀, 안내, 오전 9시 5분, 공지";
         QTest::newRow("unknown sender") << "unknown" << int(MessageKind::text) << "누구"
                                         << ", 오전 9시 5분, 누구";
+        // Read as the screen shows them: the name cleaned, a body that could turn the
+        // sentence around kept apart, a failure said.
+        QTest::newRow("hostile name") << "hostile" << int(MessageKind::text) << "안녕"
+                                      << "가 나, 오전 9시 5분, 안녕";
+        QTest::newRow("right-to-left body") << "peer" << int(MessageKind::text) << "\u202Eabc"
+                                            << "상대, 오전 9시 5분, \u2068\u202Eabc\u2069";
+        QTest::newRow("failed") << "failed" << int(MessageKind::text) << "안녕"
+                                << "나, 오전 9시 5분, 안녕, 전송 실패";
     }
 
     void spokenSentence()
@@ -457,7 +465,14 @@ private slots:
         QFETCH(QString, body);
         QFETCH(QString, sentence);
         TranscriptRig r;
-        QUuid from = sender == u"me" ? r.me : sender == u"peer" ? r.peer : QUuid::createUuid();
+        QUuid from = sender == u"me" || sender == u"failed" ? r.me
+            : sender == u"peer"                             ? r.peer
+                                                            : QUuid::createUuid();
+        if (sender == u"hostile") {
+            const Account odd = person(QStringLiteral("odd"), QStringLiteral("\u202E가\n나"));
+            from = odd.id;
+            r.store->editAccounts([&](QList<Account> &list) { list.append(odd); });
+        }
         if (sender == u"official") {
             Account house = person(QStringLiteral("zumo"), QStringLiteral("Zumo 팀"));
             house.kind = AccountKind::official;
@@ -468,6 +483,8 @@ private slots:
         m.body = body;
         if (sender == u"official")
             m.origin = MessageOrigin::broadcast;
+        if (sender == u"failed")
+            m.delivery = DeliveryState::failed;
         r.store->editMessages([&](MessageIndex &index) { index.append(m); });
         TranscriptModel model(*r.store, r.roomId);
         QCOMPARE(model.data(model.index(0), Qt::AccessibleTextRole).toString(), sentence);

@@ -6,6 +6,7 @@
 #include "TranscriptTestSupport.h"
 #include "common/TestImages.h"
 
+#include "ui/common/AccessibleActions.h"
 #include "ui/common/ChatColor.h"
 #include "ui/workspace/Navigation.h"
 #include "ui/workspace/RoomView.h"
@@ -17,6 +18,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QDesktopServices>
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
@@ -54,6 +56,12 @@ struct Screen
     QScrollBar *bar() const { return view.list().verticalScrollBar(); }
     // The message shown at the top of the visible area.
     QUuid topMessage() const { return view.model().message(view.list().visibleRows().first).id; }
+    // Tab brings the keyboard to the transcript.
+    TranscriptListView &tabIn()
+    {
+        view.list().setFocus(Qt::TabFocusReason);
+        return view.list();
+    }
 
     Navigation navigation;
     RoomState room;
@@ -82,6 +90,18 @@ QStringList actionTexts(QMenu *menu)
     }
     return texts;
 }
+
+// Catches the web addresses handed to the desktop.
+struct UrlCatcher : QObject
+{
+    Q_OBJECT
+public:
+    UrlCatcher() { QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "open"); }
+    ~UrlCatcher() override { QDesktopServices::unsetUrlHandler(QStringLiteral("https")); }
+    QUrl opened;
+public slots:
+    void open(const QUrl &url) { opened = url; }
+};
 
 QAction *action(QMenu *menu, const QString &text)
 {
@@ -473,6 +493,178 @@ private slots:
         };
         QCOMPARE(unknown.senderName, QStringLiteral("알 수 없음"));
         QCOMPARE(picture(unknown), picture(named));
+    }
+
+    // The keyboard's current message: focus lands on the newest, keys move it and keep it in
+    // view, and the view follows the end only while it is on the newest.
+    void keysMoveTheCurrentMessage()
+    {
+        TranscriptRig r;
+        r.addMany(60);
+        Screen s(r);
+        QVERIFY(s.settle());
+        TranscriptListView &list = s.tabIn();
+        QCOMPARE(list.currentRow(), 59);
+        const auto shown = [&](int row) {
+            const auto [first, last] = list.visibleRows();
+            return row >= first && row <= last;
+        };
+        QTest::keyClick(&list, Qt::Key_Up);
+        QCOMPARE(list.currentRow(), 58);
+        // Away from the newest an arrival is announced, not followed.
+        r.store->merge(r.message(r.peer, 90000, QStringLiteral("새 소식")), true);
+        QTRY_VERIFY(s.room.pendingNew());
+        QCOMPARE(list.currentRow(), 58);
+        QVERIFY(shown(58));
+
+        QTest::keyClick(&list, Qt::Key_Home);
+        QCOMPARE(list.visibleRows().first, 0);
+        QTest::keyClick(&list, Qt::Key_PageDown);
+        const int page = list.currentRow();
+        QVERIFY(page > 1 && shown(page));
+        QTest::keyClick(&list, Qt::Key_PageUp);
+        QCOMPARE(list.currentRow(), 0);
+
+        // On the newest the view follows again, and takes the current message along.
+        QTest::keyClick(&list, Qt::Key_End);
+        QVERIFY(!s.room.pendingNew());
+        r.store->merge(r.message(r.peer, 90100, QStringLiteral("또 소식")), true);
+        QTRY_COMPARE(list.currentRow(), 61);
+        QTRY_COMPARE(s.distance(), 0.0);
+
+        // The Menu key and Shift+F10 open the message's menu at its bubble.
+        QTest::keyClick(&list, Qt::Key_Up);
+        for (const auto &[key, modifiers] :
+             {std::pair(Qt::Key_Menu, Qt::NoModifier), std::pair(Qt::Key_F10, Qt::ShiftModifier)}) {
+            QTest::keyClick(&list, key, modifiers);
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            QCOMPARE(actionTexts(menu).size(), 4);
+            QVERIFY(list.bubbleRect(60)
+                        .translated(list.viewport()->mapToGlobal(QPoint()))
+                        .contains(menu->pos()));
+            menu->close();
+        }
+        QTest::keyClick(&list, Qt::Key_F10); // F10 alone is no menu key
+        QVERIFY(!QApplication::activePopupWidget());
+    }
+
+    // What a row offers a screen reader, and what Return does on it: resend, else the photo,
+    // else the only link.
+    void rowActions_data()
+    {
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<QStringList>("actions");
+        QTest::addColumn<QString>("onReturn");
+        const QStringList own{"답장", "복사", "삭제"};
+        const QStringList theirs = own + QStringList{"신고"};
+        QTest::newRow("one link") << "mine" << own + QStringList{"링크 열기"} << "link";
+        QTest::newRow("two links") << "mine two" << own << "";
+        QTest::newRow("photo") << "photo" << theirs + QStringList{"사진 보기", "링크 열기"}
+                               << "photo";
+        QTest::newRow("failed") << "failed" << own + QStringList{"재전송", "링크 열기"} << "resend";
+        QTest::newRow("system line") << "system" << QStringList{"링크 열기"} << "link";
+        QTest::newRow("deleted") << "deleted" << QStringList() << "";
+    }
+
+    void rowActions()
+    {
+        QFETCH(QString, row);
+        QFETCH(QStringList, actions);
+        QFETCH(QString, onReturn);
+        TranscriptRig r;
+        r.start = QDateTime::currentDateTime().addSecs(-60);
+        const QMap<QString, MessageKind> kinds{{"photo", MessageKind::image},
+                                               {"system", MessageKind::system},
+                                               {"deleted", MessageKind::deleted}};
+        ChatMessage m = r.message(row.startsWith("mine") || row == "failed" ? r.me : r.peer, 0,
+                                  row == "mine two" ? "https://a.example https://b.example"
+                                                    : "https://a.example/n",
+                                  kinds.value(row, MessageKind::text));
+        if (row == "photo")
+            m.imageJPEG = jpegOf(Qt::green, {40, 30});
+        if (row == "failed")
+            m.delivery = DeliveryState::failed;
+        r.store->editMessages([&](MessageIndex &index) { index.append(m); });
+        Screen s(r);
+        TranscriptListView &list = s.view.list();
+        list.ensureLayout();
+        QAccessibleInterface *viewport = QAccessible::queryAccessibleInterface(list.viewport());
+        QCOMPARE(viewport->text(QAccessible::Name), QStringLiteral("메시지"));
+        QAccessibleActionInterface *doer = viewport->child(0)->actionInterface();
+        QCOMPARE(doer->actionNames(), actions);
+        if (actions.contains("신고")) {
+            doer->doAction("신고");
+            QCOMPARE(s.navigation.report()->messageId, std::optional(m.id));
+        }
+
+        UrlCatcher links;
+        s.tabIn();
+        QTest::keyClick(&list, Qt::Key_Return);
+        QCOMPARE(s.navigation.mediaId().has_value(), onReturn == "photo");
+        QCOMPARE(links.opened.isValid(), onReturn == "link");
+        QCOMPARE(r.store->visibleMessages(r.roomId).size(), onReturn == "resend" ? 2 : 1);
+        QTRY_VERIFY(r.store->visibleMessages(r.roomId).last().delivery != DeliveryState::sending);
+    }
+
+    // An open popup menu stands among the application's windows for a screen reader.
+    void openMenusAreInTheTree()
+    {
+        AccessibleActions::listPopups();
+        TranscriptRig r;
+        Screen s(r);
+        QAccessibleInterface *app = QAccessible::queryAccessibleInterface(qApp);
+        QMenu *menu = s.view.menuFor(r.add(r.peer, 0), &s.view);
+        menu->popup(s.view.mapToGlobal(QPoint(20, 20)));
+        QVERIFY(QTest::qWaitForWindowExposed(menu));
+        QAccessibleInterface *face = QAccessible::queryAccessibleInterface(menu);
+        QCOMPARE(app->child(app->indexOfChild(face)), face);
+        menu->close();
+        QCOMPARE(app->indexOfChild(face), -1);
+    }
+
+    // The current message is ringed while the transcript has focus, light and dark.
+    void currentMessageIsRinged_data()
+    {
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("light") << false;
+        QTest::newRow("dark") << true;
+    }
+
+    void currentMessageIsRinged()
+    {
+        QFETCH(bool, dark);
+        const QPalette original = QApplication::palette();
+        if (dark)
+            QApplication::setPalette(darkPalette());
+        TranscriptRig r;
+        r.add(r.peer, 0, QStringLiteral("안녕하세요"));
+        r.add(r.me, 10, QStringLiteral("반가워요"));
+        r.add(r.peer, 20, QStringLiteral("오늘 저녁에 같이 밥 먹을래요?"));
+        Screen s(r, {480, 360});
+        QVERIFY(s.settle());
+        TranscriptListView &list = s.view.list();
+        const QImage before = list.viewport()->grab().toImage();
+        s.tabIn();
+        QTest::keyClick(&list, Qt::Key_Up);
+        const QImage focused = list.viewport()->grab().toImage();
+        QVERIFY(focused.save(QStringLiteral("%1/transcript-ring-%2.png")
+                                 .arg(testShotFolder(), dark ? "dark" : "light")));
+        // New pixels of the highlight colour, all around the current bubble, none on its face.
+        const QRect bubble = list.bubbleRect(1);
+        const QRgb ring = QApplication::palette().color(QPalette::Highlight).rgb();
+        int ringed = 0;
+        for (int y = 0; y < focused.height(); ++y)
+            for (int x = 0; x < focused.width(); ++x) {
+                if (focused.pixel(x, y) == before.pixel(x, y) || focused.pixel(x, y) != ring)
+                    continue;
+                ++ringed;
+                QVERIFY(bubble.adjusted(-6, -6, 6, 6).contains(x, y));
+                QVERIFY(!bubble.adjusted(16, 2, -16, -2).contains(x, y));
+                QVERIFY(!bubble.adjusted(2, 16, -2, -16).contains(x, y));
+            }
+        QVERIFY(ringed > bubble.width());
+        QApplication::setPalette(original);
     }
 
     void shots_data()

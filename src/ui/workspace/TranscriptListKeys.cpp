@@ -1,0 +1,245 @@
+// The transcript's keyboard: the current message, its ring, and what can be done with it.
+
+#include "ui/common/MessageLinks.h"
+#include "ui/common/UiMetrics.h"
+#include "ui/workspace/TranscriptListView.h"
+#include "ui/workspace/TranscriptModel.h"
+
+#include <QAccessible>
+#include <QContextMenuEvent>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+namespace {
+
+// The ring stands this far outside the bubble, so that it shows on a bubble of the
+// highlight's own colour as well.
+constexpr qreal kRingGap = 3;
+constexpr qreal kRingWidth = 2;
+
+} // namespace
+
+int TranscriptListView::currentRow() const
+{
+    return m_current.isNull() ? -1 : m_model.rowOf(m_current);
+}
+
+void TranscriptListView::setCurrentId(const QUuid &messageId)
+{
+    if (m_current == messageId)
+        return;
+    m_current = messageId;
+    viewport()->update();
+    announceCurrent();
+}
+
+QRect TranscriptListView::bubbleRect(int row) const
+{
+    if (row < 0 || row >= m_model.count())
+        return {};
+    const auto layout = m_delegate.layoutFor(m_model.row(row), m_width, palette());
+    const QRectF face = layout->bubble.isEmpty() ? layout->text : layout->bubble;
+    return face.translated(rowRect(row).topLeft()).toAlignedRect();
+}
+
+QList<TranscriptAction> TranscriptListView::menuActions(int row) const
+{
+    if (row < 0 || row >= m_model.count() || !m_menuSource)
+        return {};
+    return m_menuSource(m_model.message(row));
+}
+
+QList<TranscriptAction> TranscriptListView::actions(int row)
+{
+    QList<TranscriptAction> all = menuActions(row);
+    if (row < 0 || row >= m_model.count())
+        return all;
+    const TranscriptRow data = m_model.row(row);
+    const auto layout = m_delegate.layoutFor(data, std::max(m_width, 1), palette());
+    const QUuid id = data.message.id;
+    // Each does what a click on the painted part does: the same signals.
+    if (!layout->resend.text.isEmpty())
+        all.append({layout->resend.text, [this, id] { emit resendClicked(id); }});
+    if (!layout->photo.isEmpty())
+        all.append({QStringLiteral("사진 보기"), [this, id] { emit photoClicked(id); }});
+    if (layout->bodyText && !layout->text.isEmpty()) { // the body is shown, links active
+        const QList<MessageLink> links = MessageLinks::find(data.message.body);
+        if (links.size() == 1)
+            all.append({QStringLiteral("링크 열기"),
+                        [this, url = links.first().url] { emit linkClicked(url); }});
+    }
+    return all;
+}
+
+std::optional<TranscriptAction> TranscriptListView::primaryAction(int row)
+{
+    // The row's own actions follow the menu's, in the order Return prefers them.
+    const QList<TranscriptAction> all = actions(row);
+    const qsizetype menu = menuActions(row).size();
+    if (all.size() > menu)
+        return all.at(menu);
+    return std::nullopt;
+}
+
+void TranscriptListView::moveCurrent(int row)
+{
+    if (m_model.count() == 0)
+        return;
+    row = std::clamp(row, 0, m_model.count() - 1);
+    const QUuid id = m_model.message(row).id;
+    setCurrentId(id);
+    revealRow(row);
+    emit currentMoved(id);
+}
+
+int TranscriptListView::pageStepFrom(int row, int direction) const
+{
+    // About one visible height away, and at least one row.
+    const qint64 from = rowTop(row) + direction * qint64(viewport()->height());
+    const int target
+        = rowAtContent(std::clamp<qint64>(from, rowsTop(), rowsTop() + m_heights.total() - 1));
+    return target == row ? row + direction : target;
+}
+
+void TranscriptListView::revealRow(int row)
+{
+    if (row == m_model.count() - 1) {
+        // The newest message: the end of the content, as when following.
+        scrollToBottom();
+        return;
+    }
+    if (m_width != contentWidth())
+        ensureLayout();
+    const int height = measure(row);
+    m_heights.set(row, height, true);
+    const int shown = height - spacing;
+    const qint64 top = verticalScrollBar()->value();
+    const qint64 rowTopY = rowTop(row);
+    const int visible = viewport()->height();
+    qint64 offset = top - rowTopY; // keeps the view where it is
+    if (rowTopY < top + spacing || shown + 2 * spacing > visible)
+        offset = -spacing; // the row's top just below the top edge
+    else if (rowTopY + shown > top + visible - spacing)
+        offset = shown + spacing - visible; // its bottom just above the bottom edge
+    // Anchored to the row, not to the end: rows arriving below no longer move it.
+    setAnchorRow(row, offset);
+    ensureLayout();
+}
+
+void TranscriptListView::requestMenuAtCurrent()
+{
+    const int row = currentRow();
+    if (row < 0)
+        return;
+    revealRow(row);
+    const QRect bubble = bubbleRect(row);
+    // The menu opens on the bubble, near its leading edge and halfway down.
+    const QPoint at
+        = bubble.topLeft() + QPoint(std::min(12, bubble.width() / 2), bubble.height() / 2);
+    emit menuRequested(m_current, viewport()->mapToGlobal(at));
+}
+
+void TranscriptListView::announceCurrent()
+{
+    if (!QAccessible::isActive() || !hasFocus())
+        return;
+    QAccessibleInterface *list = QAccessible::queryAccessibleInterface(viewport());
+    if (QAccessibleInterface *row = list ? list->focusChild() : nullptr) {
+        QAccessibleEvent event(row, QAccessible::Focus);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+void TranscriptListView::keyPressEvent(QKeyEvent *event)
+{
+    const int count = m_model.count();
+    const int row = currentRow();
+    const bool plain = !(event->modifiers() & ~Qt::KeypadModifier);
+    const int key = event->key();
+    if (key == Qt::Key_Escape && plain) {
+        emit composerRequested();
+        return;
+    }
+    const bool menuKey
+        = key == Qt::Key_Menu || (key == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier);
+    if (count == 0 || (!plain && !menuKey)) {
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
+    }
+    // Without a current message the first key makes the last one in view current.
+    const int from = row >= 0 ? row : std::max(0, visibleRows().second);
+    if (menuKey) {
+        if (row < 0)
+            moveCurrent(from);
+        requestMenuAtCurrent();
+        event->accept();
+        return;
+    }
+    switch (key) {
+    case Qt::Key_Up:
+        moveCurrent(row >= 0 ? row - 1 : from);
+        break;
+    case Qt::Key_Down:
+        moveCurrent(row >= 0 ? row + 1 : from);
+        break;
+    case Qt::Key_Home:
+        moveCurrent(0);
+        break;
+    case Qt::Key_End:
+        moveCurrent(count - 1);
+        break;
+    case Qt::Key_PageUp:
+        moveCurrent(pageStepFrom(from, -1));
+        break;
+    case Qt::Key_PageDown:
+        moveCurrent(pageStepFrom(from, 1));
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (row >= 0) {
+            if (const std::optional<TranscriptAction> action = primaryAction(row))
+                action->run();
+        }
+        break;
+    default:
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void TranscriptListView::focusInEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    // Focus lands on a message: the current one while it is still there, else the last one
+    // in view (the newest while the view follows it). A click leaves the reader without one
+    // until a key asks for it.
+    const bool fromKeys = event->reason() != Qt::MouseFocusReason;
+    if (fromKeys && currentRow() < 0 && m_model.count() > 0) {
+        ensureLayout();
+        const auto [first, last] = visibleRows();
+        const int row = last >= first ? last : m_model.count() - 1;
+        m_current = m_model.message(row).id;
+    }
+    viewport()->update();
+    announceCurrent();
+}
+
+void TranscriptListView::focusOutEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
+    viewport()->update();
+}
+
+void TranscriptListView::paintCurrentRing(QPainter &painter)
+{
+    const int row = currentRow();
+    const auto [first, last] = visibleRows();
+    if (row < first || row > last)
+        return;
+    const QRectF face = QRectF(bubbleRect(row)).adjusted(-kRingGap, -kRingGap, kRingGap, kRingGap);
+    UiMetrics::paintFocusRing(painter, *this, face, TranscriptRowLayout::bubbleRadius + kRingGap,
+                              kRingWidth);
+}
