@@ -113,18 +113,6 @@ private slots:
         QCOMPARE(ready.size(), 1);
     }
 
-    // 50 megapixels are admitted whatever their depth: a 16-bit RGBA PNG needs 392 MB to
-    // decode, past the image readers' default limit, and still comes out as a thumbnail.
-    void deepPictureIsShown()
-    {
-        DecodedImageCache cache;
-        const QByteArray deep = blackPng(7000, 7000, 16, true, 4);
-        QVERIFY(cache.pixmap(deep, {220, 180}, 1).isNull());
-        QTRY_COMPARE_WITH_TIMEOUT(cache.pendingCount(), 0, 60000);
-        QVERIFY(!cache.failed(deep));
-        QCOMPARE(cache.pixmap(deep, {220, 180}, 1).size(), QSize(220, 180));
-    }
-
     void paintedPhotoStates_data()
     {
         QTest::addColumn<QByteArray>("bytes");
