@@ -3,7 +3,7 @@
 #include "ui/common/ChangeNotify.h"
 #include "ui/common/DecodedImageCache.h"
 #include "ui/common/DisplayText.h"
-#include "ui/common/RemoteImageCache.h"
+#include "ui/common/ImageShrink.h"
 
 #include <QPainter>
 #include <QPainterPath>
@@ -16,6 +16,10 @@ AvatarView::AvatarView(int size, QWidget *parent)
     , m_size(std::max(1, size))
 {
     setFixedSize(m_size, m_size);
+    connect(DecodedImageCache::shared(), &DecodedImageCache::ready, this, [this] {
+        if (m_jpeg || m_remoteURL)
+            refresh();
+    });
 }
 
 AvatarView::AvatarView(const QString &name, const std::optional<QByteArray> &jpeg,
@@ -38,32 +42,44 @@ void AvatarView::setAvatar(const QString &name, const std::optional<QByteArray> 
         refresh();
 }
 
-void AvatarView::refresh()
+namespace {
+
+// The picture for a disc of `size` from the shared cache: the local JPEG, else (without one,
+// or once it is known not to decode) the picture at the remote address; null while neither is
+// ready. `content` tells which.
+QPixmap cachedPicture(const std::optional<QByteArray> &jpeg,
+                      const std::optional<QString> &remoteURL, const QSize &size, qreal ratio,
+                      AvatarView::Content &content)
 {
-    // Room for device pixel ratios up to 3 without decoding far more than is shown.
-    m_picture.setImage(m_jpeg ? ImageShrink::image(*m_jpeg, m_size * 3) : QImage());
-    m_content = m_picture.isNull() ? Content::Initial : Content::Local;
-    if (m_content == Content::Initial && m_remoteURL && !m_remoteURL->isEmpty()) {
-        RemoteImageCache *cache = RemoteImageCache::shared();
-        const QString address = *m_remoteURL;
-        if (const QImage kept = cache->cached(address); !kept.isNull()) {
-            showRemote(address, kept);
-        } else {
-            cache->fetch(address, this,
-                         [this, address](const QImage &image) { showRemote(address, image); });
+    DecodedImageCache *cache = DecodedImageCache::shared();
+    content = AvatarView::Content::Initial;
+    const bool local = jpeg && !jpeg->isEmpty();
+    if (local) {
+        if (QPixmap picture = cache->pixmap(*jpeg, size, ratio); !picture.isNull()) {
+            content = AvatarView::Content::Local;
+            return picture;
         }
+        if (!cache->failed(*jpeg))
+            return {};
     }
-    update();
+    if (!remoteURL || remoteURL->isEmpty())
+        return {};
+    QPixmap picture = cache->remotePixmap(*remoteURL, size, ratio);
+    if (!picture.isNull())
+        content = AvatarView::Content::Remote;
+    return picture;
 }
 
-void AvatarView::showRemote(const QString &address, const QImage &image)
+} // namespace
+
+void AvatarView::refresh()
 {
-    // A late answer for an address this view no longer shows, or a picture that came local.
-    if (image.isNull() || m_remoteURL != address || m_content == Content::Local)
-        return;
-    m_content = Content::Remote;
-    m_picture.setImage(image);
-    update();
+    // A decode or download that ended, for this picture or another: repaint only for a change
+    // of what this disc shows.
+    const QPixmap picture
+        = cachedPicture(m_jpeg, m_remoteURL, size(), devicePixelRatioF(), m_content);
+    if (assignChanged(m_shown, picture.cacheKey()))
+        update();
 }
 
 QString AvatarView::initial(const QString &name)
@@ -121,13 +137,8 @@ void AvatarView::paintCached(QPainter &painter, const QRectF &rect, const QStrin
                              const std::optional<QString> &remoteURL, const QPalette &palette)
 {
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-    const QSize size = rect.size().toSize();
-    DecodedImageCache *cache = DecodedImageCache::shared();
-    QPixmap picture;
-    if (jpeg && !jpeg->isEmpty())
-        picture = cache->pixmap(*jpeg, size, ratio);
-    if (picture.isNull() && remoteURL && !remoteURL->isEmpty())
-        picture = cache->remotePixmap(*remoteURL, size, ratio);
+    Content content;
+    const QPixmap picture = cachedPicture(jpeg, remoteURL, rect.size().toSize(), ratio, content);
     paintDisc(
         painter, rect, !picture.isNull(),
         [&] {
@@ -139,8 +150,5 @@ void AvatarView::paintCached(QPainter &painter, const QRectF &rect, const QStrin
 void AvatarView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    const QRectF disc(0, 0, m_size, m_size);
-    paintDisc(
-        painter, disc, !m_picture.isNull(), [&] { m_picture.paint(painter, disc); }, m_name,
-        palette());
+    paintCached(painter, QRectF(0, 0, m_size, m_size), m_name, m_jpeg, m_remoteURL, palette());
 }

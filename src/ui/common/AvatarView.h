@@ -1,7 +1,5 @@
 #pragma once
 
-#include "ui/common/ImageShrink.h"
-
 #include <QByteArray>
 #include <QString>
 #include <QWidget>
@@ -9,7 +7,9 @@
 #include <optional>
 
 // A round picture of a person or room: the local JPEG when it decodes, else the image loaded
-// from the remote address, else the first character of the name on a plain disc.
+// from the remote address, else the first character of the name on a plain disc. Pictures are
+// decoded off the main thread through DecodedImageCache::shared(): the initial shows until the
+// picture is ready.
 class AvatarView : public QWidget
 {
     Q_OBJECT
@@ -45,13 +45,13 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    // Asks the cache for the picture (starting its decode or download) and notes what shows.
     void refresh();
-    void showRemote(const QString &address, const QImage &image);
 
     QString m_name;
     std::optional<QByteArray> m_jpeg;
     std::optional<QString> m_remoteURL;
     int m_size;
     Content m_content = Content::Initial;
-    AspectFill m_picture;
+    qint64 m_shown = 0; // the cache key of the picture shown, 0 for the initial
 };

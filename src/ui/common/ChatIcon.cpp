@@ -287,6 +287,7 @@ const QHash<QString, Symbol> &symbols()
         {"person.badge.plus", {{"contact-new", "list-add-user"}, personPlus}},
         {"person.crop.circle", {{"avatar-default", "user-identity"}, personInCircle}},
         {"photo", {{"insert-image", "image-x-generic"}, photo}},
+        {"photo.slash", {{"image-missing"}, slashed<photo>}},
         {"folder", {{"document-open", "folder-open"}, folder}},
         {"paperplane.fill", {{"document-send", "mail-send"}, paperPlane}},
         {"arrow.up.circle.fill", {{"document-send", "mail-send"}, arrowUpInDisc}},

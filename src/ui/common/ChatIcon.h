@@ -8,11 +8,11 @@ class QToolButton;
 class QWidget;
 
 // The symbol images the window uses ("bell", "bell.slash", "gearshape", "square.and.pencil",
-// "person.badge.plus", "photo", "folder", "arrow.up.circle.fill", "xmark", "arrow.down", ...):
-// the desktop theme's icon of the same meaning, else a small drawing of our own in the
-// application palette's text colour, read each time the icon is drawn (so it follows a change
-// between light and dark on the next repaint). An unknown name gives the theme's icon of that
-// name, or a null icon.
+// "person.badge.plus", "photo", "photo.slash", "folder", "arrow.up.circle.fill", "xmark",
+// "arrow.down", ...): the desktop theme's icon of the same meaning, else a small drawing of our own
+// in the application palette's text colour, read each time the icon is drawn (so it follows a
+// change between light and dark on the next repaint). An unknown name gives the theme's icon of
+// that name, or a null icon.
 class ChatIcon
 {
 public:

@@ -1,33 +1,107 @@
 #include "ui/common/ChatTextLayout.h"
 
 #include "ui/common/ChangeNotify.h"
+#include "ui/common/DisplayText.h"
 
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QPainter>
+#include <QRawFont>
 #include <QTextLine>
 #include <QTextOption>
+#include <QUrl>
 
 #include <algorithm>
 
 namespace {
 
-// QTextLayout breaks lines only at QChar::LineSeparator. Line breaks become separators one for
-// one ("\r\n" keeps its length through a zero-width space) so that link ranges found in the
-// original text stay valid in the shaped one.
-QString shapedText(const QString &text)
+// Unicode's bidi controls: marks, embeddings, overrides and isolates.
+bool isBidiControl(QChar c)
 {
-    QString shaped = text;
-    for (qsizetype i = 0; i < shaped.size(); ++i) {
-        const QChar c = shaped.at(i);
-        if (c == u'\n')
-            shaped[i] = QChar::LineSeparator;
-        else if (c == u'\r')
-            shaped[i] = (i + 1 < shaped.size() && shaped.at(i + 1) == u'\n')
-                ? QChar(0x200B)
-                : QChar(QChar::LineSeparator);
-    }
-    return shaped;
+    const char16_t u = c.unicode();
+    return u == 0x061C || u == 0x200E || u == 0x200F || (u >= 0x202A && u <= 0x202E)
+        || (u >= 0x2066 && u <= 0x2069);
 }
+
+constexpr QChar leftToRightIsolate{0x2066};
+
+// One plain character as QTextLayout needs it: it breaks lines only at QChar::LineSeparator,
+// so line breaks become separators one for one ("\r\n" through a zero-width space).
+QChar shapedChar(const QString &text, qsizetype i)
+{
+    const QChar c = text.at(i);
+    if (c == u'\n')
+        return QChar::LineSeparator;
+    if (c == u'\r')
+        return i + 1 < text.size() && text.at(i + 1) == u'\n' ? QChar(0x200B)
+                                                              : QChar(QChar::LineSeparator);
+    return c;
+}
+
+// Whether the text has two combining marks in a row: only marks stacked on one letter reach
+// beyond a line's height.
+bool stacksMarks(const QString &text)
+{
+    bool previousMark = false;
+    for (const QChar c : text) {
+        const QChar::Category category = c.category();
+        const bool mark = category == QChar::Mark_NonSpacing || category == QChar::Mark_Enclosing;
+        if (mark && previousMark)
+            return true;
+        previousMark = mark;
+    }
+    return false;
+}
+
+// Where a laid-out line's glyphs really draw, in layout coordinates.
+QRectF inkRect(const QTextLine &line)
+{
+    QRectF ink;
+    for (const QGlyphRun &run : line.glyphRuns()) {
+        const QRawFont font = run.rawFont();
+        const QList<quint32> glyphs = run.glyphIndexes();
+        const QList<QPointF> positions = run.positions();
+        for (qsizetype i = 0; i < glyphs.size() && i < positions.size(); ++i)
+            ink |= font.boundingRect(glyphs.at(i)).translated(positions.at(i));
+    }
+    return ink;
+}
+
+} // namespace
+
+// Outside links the text keeps its characters, bidi controls included. A link is shown so that
+// it reads in the order of the address it opens: left to right, isolated from any override
+// around it, and with its own bidi controls written out percent-encoded, as the address has
+// them, so that none can reorder what is shown of it.
+void ChatTextLayout::shape()
+{
+    m_shaped.clear();
+    m_shaped.reserve(m_text.size());
+    m_shownLinks.clear();
+    qsizetype position = 0;
+    const auto plainUpTo = [&](qsizetype end) {
+        for (; position < end; ++position)
+            m_shaped.append(shapedChar(m_text, position));
+    };
+    for (const MessageLink &link : std::as_const(m_links)) {
+        plainUpTo(link.start);
+        m_shaped.append(leftToRightIsolate);
+        const qsizetype start = m_shaped.size();
+        for (const QChar c : QStringView(m_text).sliced(link.start, link.length)) {
+            if (isBidiControl(c))
+                m_shaped.append(QString::fromLatin1(QUrl::toPercentEncoding(QString(c))));
+            else
+                m_shaped.append(c);
+        }
+        m_shownLinks.append({start, m_shaped.size() - start});
+        m_shaped.append(DisplayText::popDirectionalIsolate);
+        position = link.start + link.length;
+    }
+    plainUpTo(m_text.size());
+    m_stacksMarks = stacksMarks(m_shaped);
+}
+
+namespace {
 
 qreal alignedX(Qt::Alignment alignment, qreal width, qreal lineWidth)
 {
@@ -51,8 +125,8 @@ void ChatTextLayout::setText(const QString &text)
     if (text == m_text)
         return;
     m_text = text;
-    m_shaped = shapedText(text);
     m_links = MessageLinks::find(text);
+    shape();
     invalidate();
 }
 
@@ -122,8 +196,8 @@ QSizeF ChatTextLayout::layout(qreal width)
         format.setForeground(m_linkColor);
         format.setFontUnderline(true);
         QList<QTextLayout::FormatRange> formats;
-        for (const MessageLink &link : std::as_const(m_links))
-            formats.append({int(link.start), int(link.length), format});
+        for (const auto &[start, length] : std::as_const(m_shownLinks))
+            formats.append({int(start), int(length), format});
         m_layout->setFormats(formats);
     }
 
@@ -139,8 +213,8 @@ QSizeF ChatTextLayout::layout(qreal width)
         const bool more = line.textStart() + line.textLength() < m_shaped.size();
         if (m_maximumLines > 0 && m_shownLines + 1 == m_maximumLines && more) {
             // The last line allowed: what is left of the text, on one line, cut with "…".
-            QString rest = m_text.mid(line.textStart());
-            rest.replace(u'\r', u' ').replace(u'\n', u' ');
+            QString rest = m_shaped.mid(line.textStart());
+            rest.replace(QChar::LineSeparator, u' ');
             m_elided = metrics.elidedText(rest, Qt::ElideRight, width);
             const qreal elidedWidth = metrics.horizontalAdvance(m_elided);
             m_elidedAt = QPointF(alignedX(m_alignment, width, elidedWidth), y);
@@ -153,6 +227,23 @@ QSizeF ChatTextLayout::layout(qreal width)
         ++m_shownLines;
     }
     m_layout->endLayout();
+    if (m_stacksMarks) {
+        // Stacked combining marks ("zalgo") reach far above and below a line's own height:
+        // each line gets the room its glyphs take, up to maxInkLines of its height on either
+        // side, so that they never draw over the text around (draw() clips the rest).
+        qreal shift = 0;
+        for (int i = 0; i < m_shownLines; ++i) {
+            QTextLine line = m_layout->lineAt(i);
+            const QRectF ink = inkRect(line);
+            const qreal limit = maxInkLines * line.height();
+            const qreal above = std::clamp(line.y() - ink.top(), 0.0, limit);
+            const qreal below = std::clamp(ink.bottom() - line.y() - line.height(), 0.0, limit);
+            line.setPosition(QPointF(line.x(), line.y() + shift + above));
+            shift += above + below;
+        }
+        m_elidedAt.ry() += shift;
+        y += shift;
+    }
     m_naturalWidth = std::ceil(m_naturalWidth);
     m_size = QSizeF(m_naturalWidth, std::ceil(y));
     return m_size;
@@ -162,15 +253,22 @@ void ChatTextLayout::draw(QPainter &painter, const QPointF &topLeft) const
 {
     if (!m_layout)
         return;
+    painter.save();
+    if (m_stacksMarks) {
+        // Marks beyond the room their lines got stay within the text's own height; sideways a
+        // glyph may overhang a little, as anywhere.
+        painter.setClipRect(
+            QRectF(topLeft.x() - m_width, topLeft.y(), 3 * m_width, m_size.height()),
+            Qt::IntersectClip);
+    }
     for (int i = 0; i < m_shownLines; ++i)
         m_layout->lineAt(i).draw(&painter, topLeft);
     if (!m_elided.isEmpty()) {
-        painter.save();
         painter.setFont(m_font);
         const QFontMetricsF metrics(m_font);
         painter.drawText(topLeft + m_elidedAt + QPointF(0, metrics.ascent()), m_elided);
-        painter.restore();
     }
+    painter.restore();
 }
 
 std::optional<MessageLink> ChatTextLayout::linkAt(const QPointF &point) const
@@ -185,9 +283,10 @@ std::optional<MessageLink> ChatTextLayout::linkAt(const QPointF &point) const
         if (point.x() < rect.left() || point.x() >= rect.right())
             return std::nullopt;
         const int position = line.xToCursor(point.x(), QTextLine::CursorOnCharacter);
-        for (const MessageLink &link : m_links) {
-            if (position >= link.start && position < link.start + link.length)
-                return link;
+        for (qsizetype i = 0; i < m_shownLinks.size(); ++i) {
+            const auto &[start, length] = m_shownLinks.at(i);
+            if (position >= start && position < start + length)
+                return m_links.at(i);
         }
         return std::nullopt;
     }

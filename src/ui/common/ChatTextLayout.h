@@ -19,7 +19,9 @@ class QPainter;
 // link colour, wrapped at word boundaries where possible and anywhere else when a word alone is
 // wider than the line ("ㅋㅋㅋ…", Hangul without blanks, long addresses), so nothing is ever
 // clipped. The layout is made once per width and kept, and the same lines serve painting and
-// hit-testing. The text is plain text: nothing in it is read as markup.
+// hit-testing. The text is plain text: nothing in it is read as markup. A link always reads in
+// the order of the address it opens: bidi controls inside it are shown percent-encoded, as the
+// address has them, and it is isolated from the direction of the text around it.
 class ChatTextLayout
 {
 public:
@@ -27,6 +29,8 @@ public:
 
     void setText(const QString &text);
     QString text() const { return m_text; }
+    // The text as it is drawn, its line breaks as QChar::LineSeparator.
+    QString shownText() const { return m_shaped; }
 
     void setFont(const QFont &font);
 
@@ -41,7 +45,12 @@ public:
     // 0: no limit.
     void setMaximumLines(int lines);
 
-    // Lays the text out `width` wide, unless it already is; returns the size taken.
+    // Room that stacked combining marks may add to a line, above and below it, in lines; what
+    // reaches farther is cut rather than drawn over the text around.
+    static constexpr qreal maxInkLines = 3;
+
+    // Lays the text out `width` wide, unless it already is; returns the size taken. The
+    // height covers every glyph, stacked combining marks included (up to maxInkLines).
     QSizeF layout(qreal width);
     QSizeF size() const { return m_size; }
     // The widest line's own width: a bubble around the text needs no more.
@@ -57,10 +66,13 @@ public:
     std::optional<MessageLink> linkAt(const QPointF &point) const;
 
 private:
+    void shape();
     void invalidate();
 
     QString m_text;
-    QString m_shaped; // m_text with its line breaks as QChar::LineSeparator, same length
+    QString m_shaped; // what is drawn of m_text
+    QList<std::pair<qsizetype, qsizetype>> m_shownLinks; // m_links' ranges in m_shaped
+    bool m_stacksMarks = false; // lines take the height of their glyphs, and drawing is clipped
     QFont m_font;
     Qt::Alignment m_alignment = Qt::AlignLeft;
     QColor m_linkColor;

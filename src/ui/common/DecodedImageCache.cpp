@@ -174,6 +174,17 @@ QPixmap DecodedImageCache::remotePixmap(const QString &address, const QSize &siz
     return {};
 }
 
+bool DecodedImageCache::failed(const QByteArray &bytes)
+{
+    return !bytes.isEmpty() && d->undecodable.contains(d->contentOf(bytes));
+}
+
+bool DecodedImageCache::remoteFailed(const QString &address) const
+{
+    const auto failed = d->remoteFailed.constFind(address.trimmed());
+    return failed != d->remoteFailed.cend() && !failed->hasExpired();
+}
+
 void DecodedImageCache::remoteArrived(const QString &address, const QImage &image)
 {
     const QList<Key> keys = d->remoteWaiting.take(address);
@@ -183,6 +194,7 @@ void DecodedImageCache::remoteArrived(const QString &address, const QImage &imag
         if (d->remoteFailed.size() >= maxRemembered)
             d->remoteFailed.clear();
         d->remoteFailed.insert(address, QDeadlineTimer(remoteRetryMs));
+        announceReady(); // so that the views show the failure
         return;
     }
     // Scaled from the picture as delivered, not from the remote cache: it may be too large to
@@ -208,6 +220,7 @@ void DecodedImageCache::decoded(const Key &key, const QImage &image)
                 d->undecodable.clear();
             d->undecodable.insert(key.content);
         }
+        announceReady(); // so that the views show the failure, or fall back to the address
         return;
     }
     QPixmap pixmap = QPixmap::fromImage(image);

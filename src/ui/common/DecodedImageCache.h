@@ -11,8 +11,8 @@
 // content and the target size, decoded scaled to that size, kept in a bounded memory cache.
 // Decoding happens off the paint path: a miss returns a null pixmap and starts the decode
 // (requests for the same picture share one decode); `ready` is emitted once, after the
-// decodes that finished in one turn of the event loop, and the picture can then be asked for
-// again. Bytes that are no picture are remembered and not decoded again.
+// decodes that finished (or failed) in one turn of the event loop, and the picture can then be
+// asked for again. Bytes that are no picture are remembered and not decoded again.
 class DecodedImageCache : public QObject
 {
     Q_OBJECT
@@ -49,6 +49,12 @@ public:
                          Fit fit = Fit::AspectFill);
 
     static constexpr int remoteRetryMs = 60'000;
+
+    // Whether a null pixmap above means the picture cannot be shown (rather than that it is on
+    // its way): bytes that are no picture or too large a one; an address that could not be
+    // loaded, until it is tried again.
+    bool failed(const QByteArray &bytes);
+    bool remoteFailed(const QString &address) const;
 
     void setMaxBytes(qint64 bytes);
     // Lets go of the least recently used pictures until at most `bytes` are kept; the limit

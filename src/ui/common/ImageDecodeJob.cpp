@@ -52,6 +52,19 @@ QSize ImageDecodeJob::scaledSize(const QSize &stored, const QSize &box, bool fil
                  std::clamp(int(size.height() * scale + 0.5), 1, maxSide));
 }
 
+void ImageDecodeJob::allowAdmittedPictures()
+{
+    // The limit is one for the whole process: it is set once, on the first call (from the main
+    // thread: start() calls this before any decode leaves it), never from two threads at once.
+    [[maybe_unused]] static const bool raised = [] {
+        constexpr qint64 megabyte = 1 << 20;
+        const int needed = int((maxDecodeBytes + megabyte - 1) / megabyte);
+        if (QImageReader::allocationLimit() > 0 && QImageReader::allocationLimit() < needed)
+            QImageReader::setAllocationLimit(needed);
+        return true;
+    }();
+}
+
 ImageDecodeJob::Result ImageDecodeJob::finish(QImage image, const Request &request)
 {
     if (image.isNull())
@@ -59,16 +72,22 @@ ImageDecodeJob::Result ImageDecodeJob::finish(QImage image, const Request &reque
     // Readers that ignore the scaled size, formats without a size in their header, and
     // pictures handed over already decoded.
     const QSize wanted = scaledSize(image.size(), request.box, request.fill, request.maxSide);
-    if (wanted != image.size()) {
+    const QSize twice = wanted * 2;
+    if (wanted != image.size()
+        && qint64(image.width()) * image.height() > 4 * qint64(twice.width()) * twice.height()) {
         // Smooth scaling first converts most formats (bilevel, grey, indexed, unpremultiplied
-        // alpha) to 32 bits at full size: a 50-megapixel PNG would cost another 200 MB. A fast
-        // step down to twice the wanted size keeps the format, and the smooth step then works
-        // on a small picture.
-        const QSize twice = wanted * 2;
-        if (qint64(image.width()) * image.height() > 4 * qint64(twice.width()) * twice.height())
-            image = image.scaled(twice, Qt::IgnoreAspectRatio, Qt::FastTransformation);
-        image = image.scaled(wanted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        // alpha) to 32 or 64 bits at full size: a 50-megapixel PNG would cost another 200 to
+        // 400 MB. A fast step down to twice the wanted size keeps the format, and the smooth
+        // step then works on a small picture.
+        image = image.scaled(twice, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     }
+    // 16-bit channels show no better on screen and take twice the memory in every cache. The
+    // conversion is done in place, without a second full-size copy.
+    if (image.depth() > 32)
+        image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                : QImage::Format_RGB32);
+    if (wanted != image.size())
+        image = image.scaled(wanted, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     if (request.fill && !request.box.isEmpty()) {
         const QSize kept = image.size().boundedTo(request.box);
         if (kept != image.size())
@@ -83,6 +102,7 @@ ImageDecodeJob::Result ImageDecodeJob::run(const Request &request)
 {
     if (request.bytes.isEmpty())
         return finish(request.image, request);
+    allowAdmittedPictures();
 
     QBuffer buffer;
     buffer.setData(request.bytes);
@@ -92,7 +112,8 @@ ImageDecodeJob::Result ImageDecodeJob::run(const Request &request)
     reader.setAutoTransform(true);
     // size() reads only the header. A few kilobytes can claim tens of thousands of pixels on
     // each side; such a picture is refused here, before the decoder allocates anything.
-    // Without a size in the header, Qt's own allocation limit (256 MB) still applies.
+    // Without a size in the header, the reader's allocation limit (maxDecodeBytes) still
+    // applies.
     const QSize stored = reader.size();
     if (stored.isValid()) {
         if (qint64(stored.width()) * stored.height() > maxPixels)
@@ -101,8 +122,11 @@ ImageDecodeJob::Result ImageDecodeJob::run(const Request &request)
         QSize box = request.box;
         if (reader.transformation() & QImageIOHandler::TransformationRotate90)
             box.transpose();
+        // Only the JPEG reader decodes at a smaller size. The others (PNG among them) decode
+        // in full and then scale smoothly, which for 16-bit channels first copies the whole
+        // picture once more (800 MB for 50 megapixels): finish() scales those instead.
         const QSize target = scaledSize(stored, box, request.fill, request.maxSide);
-        if (target != stored)
+        if (target != stored && reader.format() == "jpeg")
             reader.setScaledSize(target);
     }
     return finish(reader.read(), request);
@@ -111,6 +135,7 @@ ImageDecodeJob::Result ImageDecodeJob::run(const Request &request)
 void ImageDecodeJob::start(Request request, QObject *receiver,
                            std::function<void(const Result &)> done)
 {
+    allowAdmittedPictures();
     QThreadPool *pool = decodePool();
     QPointer<QObject> guard(receiver);
     pool->start([pool, guard, request = std::move(request), done = std::move(done)]() mutable {

@@ -12,15 +12,17 @@ class QObject;
 // that no picture can stall the window or exhaust memory: the header is read first and a
 // picture of more than maxPixels is refused before anything is allocated for it, the decoder
 // is asked for the wanted size (so a large JPEG is decoded at thumbnail size), and EXIF
-// orientation is applied. start() runs the decode on a small pool of background threads, the
-// one place where the program works off the main thread: the work there touches nothing but
-// the bytes and the resulting QImage.
+// orientation is applied. Pictures of more than 32 bits per pixel come out at 32. start() runs the
+// decode on a small pool of background threads, the one place where the program works off the main
+// thread: the work there touches nothing but the bytes and the resulting QImage.
 class ImageDecodeJob
 {
 public:
-    // 50 megapixels: about 200 MB when decoded at 32 bits per pixel, under Qt's own 256 MB
-    // allocation limit, and above every ordinary camera picture.
+    // 50 megapixels: above every ordinary camera picture. A decode may need up to 8 bytes a
+    // pixel (16-bit channels), 400 MB, past Qt's own 128 MB allocation limit for image
+    // readers; that limit is raised to this bound before the first decode.
     static constexpr qint64 maxPixels = 50'000'000;
+    static constexpr qint64 maxDecodeBytes = maxPixels * 8;
 
     enum class Outcome { Decoded, Undecodable, TooLarge };
 
@@ -50,6 +52,7 @@ public:
     static void start(Request request, QObject *receiver, std::function<void(const Result &)> done);
 
 private:
+    static void allowAdmittedPictures();
     static QSize scaledSize(const QSize &stored, const QSize &box, bool fill, int maxSide);
     static Result finish(QImage image, const Request &request);
 };

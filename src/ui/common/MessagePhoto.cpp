@@ -1,8 +1,12 @@
 #include "ui/common/MessagePhoto.h"
 
+#include "ui/common/ChatIcon.h"
+#include "ui/common/DecodedImageCache.h"
 #include "ui/common/RemoteImageCache.h"
 
 #include <QPainter>
+
+#include <algorithm>
 
 MessagePhoto::MessagePhoto(const std::optional<QByteArray> &jpeg,
                            const std::optional<QString> &address, QWidget *parent)
@@ -66,6 +70,10 @@ void MessagePhoto::paintEvent(QPaintEvent *)
     if (m_state == State::Empty)
         return;
     QPainter painter(this);
+    if (m_state == State::Failed) {
+        paintBroken(painter, rect(), palette().color(QPalette::WindowText));
+        return;
+    }
     if (m_picture.isNull()) {
         QColor faint = palette().color(QPalette::WindowText);
         faint.setAlphaF(0.08f);
@@ -73,6 +81,59 @@ void MessagePhoto::paintEvent(QPaintEvent *)
         return;
     }
     m_picture.paint(painter, rect());
+}
+
+void MessagePhoto::paintCached(QPainter &painter, const QRectF &rect,
+                               const std::optional<QByteArray> &jpeg,
+                               const std::optional<QString> &address, const QColor &faint)
+{
+    const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QSize size = rect.size().toSize();
+    DecodedImageCache *cache = DecodedImageCache::shared();
+    const bool local = jpeg && !jpeg->isEmpty();
+    const bool remote = address && !address->trimmed().isEmpty();
+    QPixmap picture;
+    bool failed = false;
+    // The address only once the local bytes are known not to decode.
+    if (local) {
+        picture = cache->pixmap(*jpeg, size, ratio);
+        failed = picture.isNull() && cache->failed(*jpeg);
+    }
+    if (picture.isNull() && (!local || failed) && remote) {
+        picture = cache->remotePixmap(*address, size, ratio);
+        failed = picture.isNull() && cache->remoteFailed(*address);
+    }
+    if (!picture.isNull()) {
+        // Aspect fill: the picture covers the frame, centred, the rest cropped.
+        const QSizeF shown = picture.deviceIndependentSize();
+        painter.drawPixmap(
+            QPointF(rect.center().x() - shown.width() / 2, rect.center().y() - shown.height() / 2),
+            picture);
+        return;
+    }
+    QColor ink = faint;
+    ink.setAlphaF(1);
+    if (failed || (!local && !remote)) {
+        paintBroken(painter, rect, ink);
+        return;
+    }
+    QColor placeholder = faint;
+    placeholder.setAlphaF(0.15f);
+    painter.fillRect(rect, placeholder);
+}
+
+void MessagePhoto::paintBroken(QPainter &painter, const QRectF &rect, const QColor &ink,
+                               qreal symbolSide)
+{
+    QColor placeholder = ink;
+    placeholder.setAlphaF(0.15f);
+    painter.fillRect(rect, placeholder);
+    const qreal side = std::min({symbolSide, rect.width() / 2, rect.height() / 2});
+    if (side < 8)
+        return;
+    QRectF symbol(0, 0, side, side);
+    symbol.moveCenter(rect.center());
+    ChatIcon::symbol(QStringLiteral("photo.slash"), ink).paint(&painter, symbol.toAlignedRect());
 }
 
 JPEGImage::JPEGImage(const QByteArray &data, QWidget *parent)

@@ -9,8 +9,9 @@
 #include <optional>
 
 // The photo of a message: the local JPEG, else the image loaded from the address, aspect-filled;
-// a faint placeholder while the address loads or when neither gives a picture; nothing at all
-// when neither is given. Its natural size is the picture's, kept within maximumSize().
+// a faint placeholder while the address loads, the broken-photo look when neither gives a
+// picture; nothing at all when neither is given. Its natural size is the picture's, kept within
+// maximumSize().
 class MessagePhoto : public QWidget
 {
     Q_OBJECT
@@ -29,6 +30,18 @@ public:
     QImage image() const { return m_picture.image(); }
 
     QSize sizeHint() const override;
+
+    // The photo for painted rows, its picture taken from DecodedImageCache::shared() (the local
+    // JPEG, else the address), aspect-filled into `rect`; a faint placeholder in `faint` while
+    // it is decoded or loaded, and the broken-photo look once it cannot be shown. The cache's
+    // `ready` signal asks for the repaint.
+    static void paintCached(QPainter &painter, const QRectF &rect,
+                            const std::optional<QByteArray> &jpeg,
+                            const std::optional<QString> &address, const QColor &faint);
+    // A photo that cannot be shown: the placeholder with a crossed-out picture symbol in
+    // `ink`, centred, at most `symbolSide` wide.
+    static void paintBroken(QPainter &painter, const QRectF &rect, const QColor &ink,
+                            qreal symbolSide = 40);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

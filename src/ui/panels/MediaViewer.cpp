@@ -3,6 +3,7 @@
 #include "store/LocalStore.h"
 #include "ui/common/DecodedImageCache.h"
 #include "ui/common/ImageDecodeJob.h"
+#include "ui/common/MessagePhoto.h"
 #include "ui/common/RemoteImageCache.h"
 #include "ui/panels/PanelParts.h"
 #include "ui/panels/StoreRedraw.h"
@@ -165,6 +166,7 @@ void MediaViewer::refresh()
 // Bytes from a peer may claim any size: they are decoded off the main thread, bounded like the
 // transcript's pictures (refused above ImageDecodeJob::maxPixels, at most maxDecodedSide on the
 // longer side). The sheet stays black, or keeps the remote photo, until the decode answers.
+// The reader's allocation limit admits every picture within maxPixels, 16-bit channels too.
 void MediaViewer::decodeLocal(const QByteArray &bytes)
 {
     ImageDecodeJob::Request request;
@@ -179,8 +181,11 @@ void MediaViewer::decodeLocal(const QByteArray &bytes)
                                   m_photo->setPhoto(MediaPhotoView::Kind::Local, result.image);
                                   return;
                               }
-                              // Bytes that do not decode fall back to the address.
+                              // Bytes that do not decode fall back to the address, and
+                              // without one the photo shows as broken.
                               showRemoteOrNothing(m_store.message(m_messageId));
+                              if (m_remoteAddress.isEmpty())
+                                  m_photo->showBroken();
                           });
 }
 
@@ -191,12 +196,16 @@ void MediaViewer::showRemoteOrNothing(const std::optional<ChatMessage> &message)
         && m_photo->kind() != MediaPhotoView::Kind::Local)
         return;
     m_remoteAddress = address;
-    // Black while it loads, when it cannot be loaded, or when there is no photo at all.
+    // Black while it loads or when there is no photo at all; broken when it cannot be loaded.
     m_photo->clear();
     if (address.isEmpty())
         return;
     RemoteImageCache::shared()->fetch(address, this, [this, address](const QImage &image) {
-        if (address == m_remoteAddress && m_photo->kind() != MediaPhotoView::Kind::Local)
+        if (address != m_remoteAddress || m_photo->kind() == MediaPhotoView::Kind::Local)
+            return;
+        if (image.isNull())
+            m_photo->showBroken();
+        else
             m_photo->setPhoto(MediaPhotoView::Kind::Remote, image);
     });
 }
@@ -290,6 +299,14 @@ void MediaPhotoView::setPhoto(Kind kind, const QImage &image)
     update();
 }
 
+void MediaPhotoView::showBroken()
+{
+    m_kind = Kind::Broken;
+    m_picture = QPixmap();
+    setAccessibleName(brokenText());
+    update();
+}
+
 QRectF MediaPhotoView::photoRect() const
 {
     if (m_picture.isNull())
@@ -309,6 +326,19 @@ void MediaPhotoView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black);
+    if (m_kind == Kind::Broken) {
+        // A frame with the crossed-out picture, and the reason under it.
+        const QFontMetrics metrics(font());
+        const QSize frame(std::min(240, width() / 2), std::min(180, height() / 2));
+        QRectF box(QPointF(), frame);
+        box.moveCenter(QRectF(rect()).center() - QPointF(0, metrics.height()));
+        painter.setRenderHint(QPainter::Antialiasing);
+        MessagePhoto::paintBroken(painter, box, Qt::white, 64);
+        painter.setPen(Qt::white);
+        painter.drawText(QRectF(0, box.bottom() + 12, width(), metrics.height()),
+                         Qt::AlignHCenter | Qt::AlignTop, brokenText());
+        return;
+    }
     const QRectF target = photoRect();
     if (target.isEmpty())
         return;

@@ -25,7 +25,11 @@ class MediaPhotoView : public QWidget
 {
     Q_OBJECT
 public:
-    enum class Kind { None, Local, Remote };
+    // Broken: a photo that cannot be shown (bytes that do not decode, an address that cannot
+    // be loaded).
+    enum class Kind { None, Local, Remote, Broken };
+
+    static QString brokenText() { return QStringLiteral("사진을 표시할 수 없습니다."); }
 
     static constexpr qreal minScale = 1.0;
     static constexpr qreal maxScale = 4.0;
@@ -36,6 +40,7 @@ public:
     // Shows `image` as a photo of `kind`; a null image shows nothing.
     void setPhoto(Kind kind, const QImage &image);
     void clear() { setPhoto(Kind::None, QImage()); }
+    void showBroken();
 
     Kind kind() const { return m_kind; }
     qreal scale() const { return m_scale; }

@@ -3,7 +3,7 @@
 #include "ui/common/AvatarView.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
-#include "ui/common/DecodedImageCache.h"
+#include "ui/common/MessagePhoto.h"
 #include "ui/common/PaintedMarks.h"
 #include "ui/workspace/TranscriptModel.h"
 
@@ -87,28 +87,13 @@ void TranscriptDelegate::paintRow(QPainter &painter, const QPointF &topLeft,
         l.bodyText->draw(painter, l.deleted.topLeft());
     }
     if (!l.photo.isEmpty()) {
-        const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-        const QSize size = l.photo.size().toSize();
-        DecodedImageCache *images = DecodedImageCache::shared();
-        const QPixmap picture = row.message.imageJPEG
-            ? images->pixmap(*row.message.imageJPEG, size, ratio)
-            : images->remotePixmap(*row.message.imageURL, size, ratio);
         QPainterPath clip;
         clip.addRoundedRect(l.photo, TranscriptRowLayout::photoRadius,
                             TranscriptRowLayout::photoRadius);
         painter.save();
         painter.setClipPath(clip);
-        if (picture.isNull()) {
-            QColor placeholder = secondary;
-            placeholder.setAlphaF(0.15);
-            painter.fillRect(l.photo, placeholder);
-        } else {
-            // Aspect fill: the picture covers the frame, centred, the rest cropped.
-            const QSizeF shown = picture.deviceIndependentSize();
-            const QPointF corner(l.photo.center().x() - shown.width() / 2,
-                                 l.photo.center().y() - shown.height() / 2);
-            painter.drawPixmap(corner, picture);
-        }
+        MessagePhoto::paintCached(painter, l.photo, row.message.imageJPEG, row.message.imageURL,
+                                  secondary);
         painter.restore();
     }
     if (!l.text.isEmpty()) {

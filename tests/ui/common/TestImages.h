@@ -49,14 +49,16 @@ inline QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
 
 // A real, all-black greyscale PNG of the given size and bit depth, written by hand: a few
 // kilobytes of file for hundreds of megapixels. Without pixels, only the header is true.
-inline QByteArray blackPng(int width, int height, int bitDepth, bool withPixels = true)
+// `channels` 4 makes it RGBA (all transparent black), as a 16-bit RGBA picture is stored.
+inline QByteArray blackPng(int width, int height, int bitDepth, bool withPixels = true,
+                           int channels = 1)
 {
     QByteArray header;
     QDataStream(&header, QIODevice::WriteOnly)
-        << quint32(width) << quint32(height) << quint8(bitDepth) << quint8(0) << quint8(0)
-        << quint8(0) << quint8(0);
+        << quint32(width) << quint32(height) << quint8(bitDepth) << quint8(channels == 4 ? 6 : 0)
+        << quint8(0) << quint8(0) << quint8(0);
     QByteArray file = QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header);
-    const qsizetype row = 1 + (qsizetype(width) * bitDepth + 7) / 8;
+    const qsizetype row = 1 + (qsizetype(width) * channels * bitDepth + 7) / 8;
     const QByteArray rows(withPixels ? row * height : row, '\0');
     file += pngChunk("IDAT", qCompress(rows, 9).mid(4)); // qCompress prefixes the length
     return file + pngChunk("IEND", {});

@@ -6,7 +6,41 @@
 
 #include <QApplication>
 #include <QFontMetricsF>
+#include <QPainter>
 #include <QtTest>
+
+namespace {
+
+constexpr int canvasMargin = 300;
+
+// The layout drawn in black on white, `canvasMargin` in from every side of the picture.
+QImage drawn(ChatTextLayout &layout, int width)
+{
+    const QSizeF size = layout.layout(width);
+    QImage canvas(width + 2 * canvasMargin, int(std::ceil(size.height())) + 2 * canvasMargin,
+                  QImage::Format_RGB32);
+    canvas.fill(Qt::white);
+    QPainter painter(&canvas);
+    painter.setPen(Qt::black);
+    layout.draw(painter, QPointF(canvasMargin, canvasMargin));
+    return canvas;
+}
+
+// Combining marks, `count` above and `count` below, on each of the letters.
+QString stacked(const QString &letters, int count)
+{
+    QString text;
+    for (const QChar letter : letters) {
+        text += letter;
+        for (int i = 0; i < count; ++i) {
+            text += QChar(char16_t(0x0300 + i % 0x15));
+            text += QChar(char16_t(0x0316 + i % 0x1A));
+        }
+    }
+    return text;
+}
+
+} // namespace
 
 class TestChatTextLayout : public QObject
 {
@@ -107,6 +141,85 @@ private slots:
         const qreal lineHeight = layout.size().height() / layout.lineCount();
         for (int line = 0; line < layout.lineCount(); ++line)
             QVERIFY(layout.linkAt(QPointF(10, (line + 0.5) * lineHeight)));
+    }
+
+    // A link reads in the order of the address it opens, whatever bidi controls are in it or
+    // around it: it looks exactly like the same body with the address written out.
+    void linksCannotBeDisguised_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("looksLike");
+        QTest::addColumn<QString>("opens");
+        QTest::newRow("override inside") << u"링크 https://a.example/\u202Egpj.exe 끝"_qs
+                                         << u"링크 https://a.example/%E2%80%AEgpj.exe 끝"_qs
+                                         << u"https://a.example/%E2%80%AEgpj.exe"_qs;
+        QTest::newRow("override around")
+            << u"링크 \u202Ehttps://a.example/gpj.exe"_qs << u"링크 https://a.example/gpj.exe"_qs
+            << u"https://a.example/gpj.exe"_qs;
+        QTest::newRow("isolate and mark inside")
+            << u"링크 https://a.example/\u2067x\u2069\u200F.exe"_qs
+            << u"링크 https://a.example/%E2%81%A7x%E2%81%A9%E2%80%8F.exe"_qs
+            << u"https://a.example/%E2%81%A7x%E2%81%A9%E2%80%8F.exe"_qs;
+    }
+    void linksCannotBeDisguised()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, looksLike);
+        QFETCH(QString, opens);
+        const QFont font = QApplication::font();
+        ChatTextLayout layout(text, font);
+        layout.setLinkColor(Qt::blue);
+        ChatTextLayout plain(looksLike, font);
+        plain.setLinkColor(Qt::blue);
+        QCOMPARE(drawn(layout, 600), drawn(plain, 600));
+
+        const QString shown = layout.shownText();
+        const qsizetype start = shown.indexOf(u"https://");
+        const QString link = shown.mid(start, opens.size());
+        QCOMPARE(link, opens);
+        // The address's last character is the link's too.
+        const qreal end = QFontMetricsF(font).horizontalAdvance(
+                              looksLike.left(looksLike.indexOf(u"https://") + opens.size()))
+            - 2;
+        const std::optional<MessageLink> hit = layout.linkAt(QPointF(end, 5));
+        QCOMPARE(hit ? QString::fromLatin1(hit->url.toEncoded()) : QString(), opens);
+        // Outside links the text is drawn as it is.
+        ChatTextLayout noLink(u"\u202E링크 없음"_qs, font);
+        QCOMPARE(noLink.shownText(), u"\u202E링크 없음"_qs);
+    }
+
+    // Stacked combining marks get the room they take, and never draw outside the text's own
+    // height, however many there are.
+    void stackedMarksStayInside_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("grows");
+        QTest::newRow("a few") << stacked(u"zalgo"_qs, 6) << true;
+        QTest::newRow("wrapped") << stacked(u"zalgo text "_qs.repeated(6), 8) << true;
+        QTest::newRow("past the limit") << stacked(u"ab"_qs, 120) << true;
+        QTest::newRow("one accent") << u"cafe\u0301"_qs << false;
+    }
+    void stackedMarksStayInside()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, grows);
+        const QFont font = QApplication::font();
+        ChatTextLayout layout(text, font);
+        const QImage canvas = drawn(layout, 300);
+        const qreal height = layout.size().height();
+        const qreal plainHeight = QFontMetricsF(font).lineSpacing() * layout.lineCount();
+        QCOMPARE(height > plainHeight + 2, grows);
+        int inked = 0;
+        for (int y = 0; y < canvas.height(); ++y) {
+            for (int x = 0; x < canvas.width(); ++x) {
+                if (qGray(canvas.pixel(x, y)) > 128)
+                    continue;
+                ++inked;
+                QVERIFY2(y >= canvasMargin && y < canvasMargin + height,
+                         qPrintable(u"ink at %1, %2"_qs.arg(x).arg(y)));
+            }
+        }
+        QVERIFY(inked > 0);
     }
 
     void messageTextWrapsInsteadOfClipping()

@@ -2,16 +2,40 @@
 // itself, a hit is the scaled picture, failures are remembered, memory stays within budget.
 
 #include "ui/common/DecodedImageCache.h"
+#include "ui/common/MessagePhoto.h"
 
 #include "TestImages.h"
 #include "TinyHttp.h"
 
+#include <QPainter>
 #include <QSignalSpy>
 #include <QtTest>
 
 namespace {
 
 using Fit = DecodedImageCache::Fit;
+
+// What a painted message photo shows: the picture (red in these tests), the broken-photo
+// symbol (in the blue ink), or the plain placeholder.
+QString paintedPhoto(const std::optional<QByteArray> &jpeg, const std::optional<QString> &address)
+{
+    QImage canvas(220, 180, QImage::Format_ARGB32);
+    canvas.fill(Qt::white);
+    QPainter painter(&canvas);
+    MessagePhoto::paintCached(painter, canvas.rect(), jpeg, address, Qt::blue);
+    painter.end();
+    const QColor centre = canvas.pixelColor(canvas.rect().center());
+    if (centre.red() > 200 && centre.green() < 60)
+        return QStringLiteral("picture");
+    for (int y = 0; y < canvas.height(); ++y) {
+        for (int x = 0; x < canvas.width(); ++x) {
+            const QColor c = canvas.pixelColor(x, y);
+            if (c.blue() > 200 && c.red() < 120)
+                return QStringLiteral("broken");
+        }
+    }
+    return QStringLiteral("placeholder");
+}
 
 } // namespace
 
@@ -76,13 +100,51 @@ private slots:
         DecodedImageCache cache;
         QSignalSpy ready(&cache, &DecodedImageCache::ready);
         QVERIFY(cache.pixmap(bytes, {40, 40}, 1).isNull());
+        QVERIFY(!cache.failed(bytes)); // not known yet
         QCOMPARE(cache.pendingCount(), 1);
         QTRY_COMPARE(cache.pendingCount(), 0);
+        // The failure is announced once, so that views can show it.
+        QTRY_COMPARE(ready.size(), 1);
+        QVERIFY(cache.failed(bytes));
         QVERIFY(cache.pixmap(bytes, {40, 40}, 1).isNull());
         QVERIFY(cache.pixmap(bytes, {80, 80}, 2).isNull());
         QCOMPARE(cache.pendingCount(), 0); // not decoded again, at any size
         QCoreApplication::processEvents();
-        QCOMPARE(ready.size(), 0);
+        QCOMPARE(ready.size(), 1);
+    }
+
+    void paintedPhotoStates_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("shown");
+        const QByteArray junk("사진이 아닙니다");
+        QTest::newRow("picture") << encoded({300, 200}, "png", Qt::red) << ""
+                                 << "picture";
+        QTest::newRow("not a picture") << junk << ""
+                                       << "broken";
+        QTest::newRow("not a picture, the address loads") << junk << "/pic"
+                                                          << "picture";
+        QTest::newRow("address gone") << QByteArray() << "/gone"
+                                      << "broken";
+        QTest::newRow("claims too many pixels") << blackPng(8000, 8000, 8, false) << ""
+                                                << "broken";
+    }
+    // A photo that cannot be shown says so, rather than staying a placeholder for ever.
+    void paintedPhotoStates()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, path);
+        QFETCH(QString, shown);
+        TinyHttp http;
+        http.route("/pic", {{200, encoded({300, 200}, "png", Qt::red)}});
+        http.route("/gone", {{404, "no"}});
+        const std::optional<QByteArray> jpeg
+            = bytes.isEmpty() ? std::nullopt : std::optional(bytes);
+        const std::optional<QString> address
+            = path.isEmpty() ? std::nullopt : std::optional(http.url(path));
+        QCOMPARE(paintedPhoto(jpeg, address), QStringLiteral("placeholder"));
+        QTRY_COMPARE(paintedPhoto(jpeg, address), shown);
     }
 
     void keepsWithinBudget()
@@ -129,6 +191,8 @@ private slots:
             QVERIFY(cache.remotePixmap(http.url("/gone"), {40, 40}, 1).isNull());
         QCOMPARE(cache.pendingCount(), 0);
         QCOMPARE(http.hits("/gone"), 1);
+        QVERIFY(cache.remoteFailed(http.url("/gone")));
+        QVERIFY(!cache.remoteFailed(http.url("/face")));
     }
 };
 

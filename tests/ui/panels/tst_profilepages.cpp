@@ -3,6 +3,8 @@
 #include "PanelTestSupport.h"
 #include "model/Account.h"
 
+#include "ui/common/AvatarView.h"
+#include "ui/common/DecodedImageCache.h"
 #include "ui/common/ImageFile.h"
 #include "ui/common/WideButton.h"
 #include "ui/panels/MeEdit.h"
@@ -10,6 +12,7 @@
 #include "ui/panels/ReportSheet.h"
 #include "ui/workspace/Workspace.h"
 
+#include <QBuffer>
 #include <QPlainTextEdit>
 #include <QScrollArea>
 
@@ -72,6 +75,7 @@ private slots:
     void profileOffersWhatFits_data();
     void profileOffersWhatFits();
     void profileActsThroughTheStore();
+    void profileAvatarDecodesInTheBackground();
     void meEditCutsAsTyped_data();
     void meEditCutsAsTyped();
     void meEditFinishesOnlyAChange_data();
@@ -131,6 +135,37 @@ void TestProfilePages::profileOffersWhatFits()
     ProfileView page(*store, id);
     QTEST(shownButtons(page), "buttons");
     QVERIFY(part<WideButton>(page, u"requested"_s)->isDisabled());
+}
+
+// A large avatar is decoded off the main thread: the page opens with the initial and the
+// picture follows.
+void TestProfilePages::profileAvatarDecodesInTheBackground()
+{
+    auto store = memoryStore();
+    signInWithProfile(*store);
+    QImage picture(2400, 2400, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    QVERIFY(picture.save(&buffer, "jpeg"));
+    const QUuid id = addAccount(*store, u"photo"_s, u"사진있음"_s);
+    store->editAccounts([&](QList<Account> &list) {
+        for (Account &account : list) {
+            if (account.id == id)
+                account.avatarJPEG = jpeg;
+        }
+    });
+
+    ProfileView page(*store, id);
+    auto *avatar = page.findChild<AvatarView *>(u"avatar"_s);
+    QCOMPARE(avatar->content(), AvatarView::Content::Initial);
+    QVERIFY(DecodedImageCache::shared()->pendingCount() > 0);
+    QTRY_COMPARE(avatar->content(), AvatarView::Content::Local);
+    const QImage shown = avatar->grab().toImage();
+    const QColor centre = shown.pixelColor(shown.rect().center());
+    QVERIFY(centre.red() > 200 && centre.green() < 60);
+    savePictures(page, u"profile-avatar"_s, {QSize(720, 680)});
 }
 
 void TestProfilePages::profileActsThroughTheStore()
