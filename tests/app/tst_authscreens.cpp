@@ -14,6 +14,7 @@
 
 #include <QImage>
 #include <QLabel>
+#include <QListView>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -257,6 +258,42 @@ private slots:
         QVERIFY(!button->isDisabled());
         QTest::keyClick(child<QLineEdit>(form, QStringLiteral("password")), Qt::Key_Return);
         QTRY_COMPARE(int(rig.root->screen()), screen);
+        // The workspace starts with the keyboard on the room list.
+        if (screen == int(RootView::Screen::workspace)) {
+            QTRY_VERIFY(qobject_cast<QListView *>(rig.root->window()->focusWidget()));
+            QCOMPARE(rig.root->window()->focusWidget()->accessibleName(), QStringLiteral("대화"));
+        }
+    }
+
+    // The sign-in form's links show a focus ring when Tab reaches them, and none before.
+    void signInLinksShowTheirFocus()
+    {
+        LocalStore store(false, 20ms, nullptr);
+        SignInForm form(&store);
+        form.resize(480, 760);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const auto ringed = [](QWidget *link) {
+            QCoreApplication::processEvents();
+            const QImage picture = link->grab().toImage();
+            const QColor ring = link->palette().color(QPalette::Highlight);
+            for (int y = 0; y < picture.height(); ++y) {
+                for (int x = 0; x < picture.width(); ++x) {
+                    const QColor at = picture.pixelColor(x, y);
+                    if (std::abs(at.red() - ring.red()) + std::abs(at.green() - ring.green())
+                            + std::abs(at.blue() - ring.blue())
+                        < 30)
+                        return true;
+                }
+            }
+            return false;
+        };
+        for (const QString &name : {QStringLiteral("toSignUp"), QStringLiteral("toReset")}) {
+            auto *link = child<QAbstractButton>(&form, name);
+            QVERIFY2(!ringed(link), qPrintable(name));
+            link->setFocus(Qt::TabFocusReason);
+            QVERIFY2(ringed(link), qPrintable(name));
+        }
     }
 
     void signUpWithATakenAddress()

@@ -1,12 +1,17 @@
 // Every text of every page and sheet is readable, in a light and in a dark appearance: the
 // colour each text widget paints its text with, against the colour really drawn behind it,
-// reaches a contrast of 4.5 (3 for disabled text).
+// reaches a contrast of 4.5 (3 for disabled text). Texts the views paint themselves (room rows,
+// the transcript, chips, the sidebar's "설정") are measured by the colours their painters pick
+// over the colours laid under them.
 
 #include "PanelTestSupport.h"
 #include "WorkspaceTestSupport.h"
 
 #include "ui/common/ChatColor.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/common/WideButton.h"
+#include "ui/workspace/Sidebar.h"
+#include "ui/workspace/SidebarRows.h"
 #include "ui/workspace/Workspace.h"
 
 #include <QAbstractButton>
@@ -135,6 +140,15 @@ QStringList unreadable(QWidget *top)
     return faults;
 }
 
+// A room row's look in `states` under `palette`.
+QStyleOptionViewItem roomRow(const QPalette &palette, QStyle::State states)
+{
+    QStyleOptionViewItem option;
+    option.palette = palette;
+    option.state = QStyle::State_Enabled | QStyle::State_Active | states;
+    return option;
+}
+
 struct Rig : WorkspaceRig
 {
     // The window and whatever sheet or alert is up over it.
@@ -171,6 +185,8 @@ private slots:
 
     void everyTextReads_data();
     void everyTextReads();
+    void paintedTextReads_data();
+    void paintedTextReads();
 
 private:
     QPalette m_light;
@@ -249,6 +265,74 @@ void TestReadability::everyTextReads()
         saveShot(top,
                  u"%1-%2-%3"_s.arg(view, top == &rig.workspace ? u"window"_s : u"sheet"_s,
                                    dark ? u"dark"_s : u"light"_s));
+    }
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u"\n"_s)));
+}
+
+void TestReadability::paintedTextReads_data()
+{
+    QTest::addColumn<bool>("dark");
+    QTest::newRow("light") << false;
+    QTest::newRow("dark") << true;
+}
+
+void TestReadability::paintedTextReads()
+{
+    QFETCH(bool, dark);
+    const QPalette p = dark ? desktopDark() : m_light;
+    const QColor window = p.color(QPalette::Window);
+    const QColor base = p.color(QPalette::Base);
+    const QColor text = p.color(QPalette::Text);
+    const QColor secondary = ChatColor::secondaryText(p);
+    const QColor mine = ChatColor::mineBubble(p);
+    const QColor hover = UiMetrics::shade(p, UiMetrics::Shade::hover);
+    const QColor pressed = UiMetrics::shade(p, UiMetrics::Shade::pressed);
+
+    struct Pair
+    {
+        const char *what;
+        QColor ink;
+        QColor ground;
+    };
+    QList<Pair> pairs;
+    // Room rows: plain on the sidebar, hovered, and chosen on the highlight plate.
+    for (const auto &[state, ground] :
+         {std::pair{QStyle::State_None, window},
+          std::pair{QStyle::State_MouseOver, ChatColor::over(hover, window)},
+          std::pair{QStyle::State_Selected,
+                    SidebarRowPaint::plateColor(roomRow(p, QStyle::State_Selected))}}) {
+        const QStyleOptionViewItem option = roomRow(p, state);
+        pairs.append({"room row title", SidebarRowPaint::textColor(option, false), ground});
+        pairs.append({"room row preview", SidebarRowPaint::textColor(option, true), ground});
+    }
+    // The transcript: names, days and times on the window, bubbles' texts on their bubbles.
+    pairs.append({"sender name", p.color(QPalette::WindowText), window});
+    pairs.append({"day, time", secondary, window});
+    pairs.append({"failed", ChatColor::alert(p), window});
+    pairs.append({"resend", ChatColor::link(p), window});
+    pairs.append({"notice", ChatColor::officialMark(p), window});
+    pairs.append({"their body", p.color(QPalette::WindowText), base});
+    pairs.append({"their quote", secondary, base});
+    pairs.append({"their link", ChatColor::link(p), base});
+    pairs.append({"my body", Qt::white, mine});
+    pairs.append({"my quote", ChatColor::faintOnMine(p), mine});
+    // Chips of the new-conversation sheet, as they are and hovered.
+    pairs.append({"chip", text, base});
+    pairs.append({"chip hovered", text, ChatColor::over(hover, base)});
+    // The sidebar's "설정", as it is, hovered and pressed.
+    const QColor settings = Sidebar::settingsInk(p);
+    pairs.append({"설정", settings, window});
+    pairs.append({"설정 hovered", settings, ChatColor::over(hover, window)});
+    pairs.append({"설정 pressed", settings, ChatColor::over(pressed, window)});
+
+    QStringList faults;
+    for (const Pair &pair : std::as_const(pairs)) {
+        const qreal ratio = ChatColor::contrast(pair.ink, pair.ground);
+        if (ratio < 4.5) {
+            faults << u"%1: %2 on %3 = %4"_s
+                          .arg(QString::fromUtf8(pair.what), pair.ink.name(), pair.ground.name())
+                          .arg(ratio, 0, 'f', 2);
+        }
     }
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u"\n"_s)));
 }
