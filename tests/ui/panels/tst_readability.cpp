@@ -140,15 +140,6 @@ QStringList unreadable(QWidget *top)
     return faults;
 }
 
-// A room row's look in `states` under `palette`.
-QStyleOptionViewItem roomRow(const QPalette &palette, QStyle::State states)
-{
-    QStyleOptionViewItem option;
-    option.palette = palette;
-    option.state = QStyle::State_Enabled | QStyle::State_Active | states;
-    return option;
-}
-
 struct Rig : WorkspaceRig
 {
     // The window and whatever sheet or alert is up over it.
@@ -282,55 +273,37 @@ void TestReadability::paintedTextReads()
     const QPalette p = dark ? desktopDark() : m_light;
     const QColor window = p.color(QPalette::Window);
     const QColor base = p.color(QPalette::Base);
-    const QColor text = p.color(QPalette::Text);
     const QColor secondary = ChatColor::secondaryText(p);
     const QColor mine = ChatColor::mineBubble(p);
     const QColor hover = UiMetrics::shade(p, UiMetrics::Shade::hover);
     const QColor pressed = UiMetrics::shade(p, UiMetrics::Shade::pressed);
 
-    struct Pair
-    {
-        const char *what;
-        QColor ink;
-        QColor ground;
-    };
-    QList<Pair> pairs;
-    // Room rows: plain on the sidebar, hovered, and chosen on the highlight plate.
-    for (const auto &[state, ground] :
-         {std::pair{QStyle::State_None, window},
-          std::pair{QStyle::State_MouseOver, ChatColor::over(hover, window)},
-          std::pair{QStyle::State_Selected,
-                    SidebarRowPaint::plateColor(roomRow(p, QStyle::State_Selected))}}) {
-        const QStyleOptionViewItem option = roomRow(p, state);
-        pairs.append({"room row title", SidebarRowPaint::textColor(option, false), ground});
-        pairs.append({"room row preview", SidebarRowPaint::textColor(option, true), ground});
-    }
-    // The transcript: names, days and times on the window, bubbles' texts on their bubbles.
-    pairs.append({"sender name", p.color(QPalette::WindowText), window});
-    pairs.append({"day, time", secondary, window});
-    pairs.append({"failed", ChatColor::alert(p), window});
-    pairs.append({"resend", ChatColor::link(p), window});
-    pairs.append({"notice", ChatColor::officialMark(p), window});
-    pairs.append({"their body", p.color(QPalette::WindowText), base});
-    pairs.append({"their quote", secondary, base});
-    pairs.append({"their link", ChatColor::link(p), base});
-    pairs.append({"my body", Qt::white, mine});
-    pairs.append({"my quote", ChatColor::faintOnMine(p), mine});
-    // Chips of the new-conversation sheet, as they are and hovered.
-    pairs.append({"chip", text, base});
-    pairs.append({"chip hovered", text, ChatColor::over(hover, base)});
-    // The sidebar's "설정", as it is, hovered and pressed.
+    // What each painter draws its texts with, over what it lays under them.
+    QStyleOptionViewItem plain;
+    plain.palette = p;
+    plain.state = QStyle::State_Enabled | QStyle::State_Active;
+    QStyleOptionViewItem hovered = plain;
+    hovered.state |= QStyle::State_MouseOver;
+    QStyleOptionViewItem chosen = plain;
+    chosen.state |= QStyle::State_Selected;
+    const QColor plate = SidebarRowPaint::plateColor(chosen);
     const QColor settings = Sidebar::settingsInk(p);
-    pairs.append({"설정", settings, window});
-    pairs.append({"설정 hovered", settings, ChatColor::over(hover, window)});
-    pairs.append({"설정 pressed", settings, ChatColor::over(pressed, window)});
-
+    const std::tuple<const char *, QColor, QColor> pairs[]
+        = {{"room preview", SidebarRowPaint::textColor(plain, true), window},
+           {"room preview, hovered", SidebarRowPaint::textColor(hovered, true),
+            ChatColor::over(hover, window)},
+           {"room title, chosen", SidebarRowPaint::textColor(chosen, false), plate},
+           {"room preview, chosen", SidebarRowPaint::textColor(chosen, true), plate},
+           {"안내", ChatColor::officialMark(p), window},
+           {"their quote", secondary, base},
+           {"my quote", ChatColor::faintOnMine(p), mine},
+           {"chip, hovered", p.color(QPalette::Text), ChatColor::over(hover, base)},
+           {"설정", settings, window},
+           {"설정, pressed", settings, ChatColor::over(pressed, window)}};
     QStringList faults;
-    for (const Pair &pair : std::as_const(pairs)) {
-        const qreal ratio = ChatColor::contrast(pair.ink, pair.ground);
-        if (ratio < 4.5) {
-            faults << u"%1: %2 on %3 = %4"_s
-                          .arg(QString::fromUtf8(pair.what), pair.ink.name(), pair.ground.name())
+    for (const auto &[what, ink, ground] : pairs) {
+        if (const qreal ratio = ChatColor::contrast(ink, ground); ratio < 4.5) {
+            faults << u"%1: %2 on %3 = %4"_s.arg(QString::fromUtf8(what), ink.name(), ground.name())
                           .arg(ratio, 0, 'f', 2);
         }
     }

@@ -19,7 +19,6 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QListView>
-#include <QScrollArea>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -87,25 +86,6 @@ int rowOf(QAbstractItemView *view, int role, const QVariant &value)
 
 const QString press = QAccessibleActionInterface::pressAction();
 
-// Whether `widget` draws the focus ring (in `area`, all of it by default): some of its pixels
-// are in the highlight colour.
-bool ringed(QWidget *widget, const QRect &area = QRect(QPoint(0, 0), QSize(-1, -1)))
-{
-    QCoreApplication::processEvents();
-    const QImage picture = widget->grab(area).toImage();
-    const QColor ring = widget->palette().color(QPalette::Highlight);
-    for (int y = 0; y < picture.height(); ++y) {
-        for (int x = 0; x < picture.width(); ++x) {
-            const QColor at = picture.pixelColor(x, y);
-            if (std::abs(at.red() - ring.red()) + std::abs(at.green() - ring.green())
-                    + std::abs(at.blue() - ring.blue())
-                < 30)
-                return true;
-        }
-    }
-    return false;
-}
-
 } // namespace
 
 class TestWindowAccess : public QObject
@@ -126,16 +106,11 @@ private slots:
     void leavingThePanelBuildsNoTranscript();
     void staleNotificationIsCleared_data();
     void staleNotificationIsCleared();
-    void hiddenListIsNotShown();
+    void sidebarLists();
     void sheetsAreNamedAndShowTheirFocus_data();
     void sheetsAreNamedAndShowTheirFocus();
-    void keyboardGoesToTheNewRoom_data();
-    void keyboardGoesToTheNewRoom();
-    void leavingAPageReturnsTheKeyboard_data();
-    void leavingAPageReturnsTheKeyboard();
-    void escapeClearsTheSearch();
-    void listShowsItsKeyboardRow();
-    void scrollAreasAreNoStops();
+    void keyboardLandsWhereItBelongs_data();
+    void keyboardLandsWhereItBelongs();
 };
 
 void TestWindowAccess::switchesMakeOneChange_data()
@@ -366,22 +341,31 @@ void TestWindowAccess::staleNotificationIsCleared()
     QTest::qWait(50);
 }
 
-// A list on the hidden page of the sidebar is not on screen for a screen reader either.
-void TestWindowAccess::hiddenListIsNotShown()
+// The window starts with the keyboard on the room list, its first row current and ringed before
+// any arrow key; Escape empties a search; the list of the section not shown is not on screen
+// for a screen reader either.
+void TestWindowAccess::sidebarLists()
 {
     Rig rig;
-    QAccessibleInterface *rooms
-        = QAccessible::queryAccessibleInterface(rig.sidebar().chatList()->view());
-    QAccessibleInterface *friends
-        = QAccessible::queryAccessibleInterface(rig.sidebar().friendList()->view());
-    QVERIFY(rooms->childCount() > 0 && friends->childCount() > 0);
+    QVERIFY(rig.active);
+    QListView *rooms = rig.sidebar().chatList()->view();
+    QTRY_COMPARE(QApplication::focusWidget(), rooms);
+    QCOMPARE(rooms->currentIndex().row(), 0);
+    QVERIFY(drawsFocusRing(rooms->viewport(), rooms->visualRect(rooms->currentIndex())));
+
+    auto *search = rig.sidebar().chatList()->findChild<QLineEdit *>();
+    search->setFocus();
+    QTest::keyClicks(search, "zzz");
+    QTest::keyClick(search, Qt::Key_Escape);
+    QCOMPARE(search->text(), QString());
+    QCOMPARE(rig.nav.query(), QString());
+
+    QAccessibleInterface *list = QAccessible::queryAccessibleInterface(rooms);
+    QVERIFY(list->childCount() > 0);
     for (const Section section : {Section::friends, Section::chats}) {
         rig.nav.setSection(section);
-        redraw();
-        for (int row = 0; row < rooms->childCount(); ++row)
-            QCOMPARE(rooms->child(row)->state().invisible, section == Section::friends);
-        for (int row = 0; row < friends->childCount(); ++row)
-            QCOMPARE(friends->child(row)->state().invisible, section == Section::chats);
+        for (int row = 0; row < list->childCount(); ++row)
+            QCOMPARE(list->child(row)->state().invisible, section == Section::friends);
     }
 }
 
@@ -410,139 +394,59 @@ void TestWindowAccess::sheetsAreNamedAndShowTheirFocus()
     else
         rig.nav.setMediaId(QUuid::createUuid());
     QDialog *dialog = rig.workspace.sheet(Sheet(sheet));
-    QVERIFY(dialog);
     QCOMPARE(QAccessible::queryAccessibleInterface(dialog)->text(QAccessible::Name), name);
     QTRY_VERIFY(dialog->focusWidget());
     QCOMPARE(dialog->focusWidget()->objectName(), first);
     if (qobject_cast<QAbstractButton *>(dialog->focusWidget()))
-        QTRY_VERIFY(ringed(dialog->focusWidget()));
+        QTRY_VERIFY(drawsFocusRing(dialog->focusWidget()));
 }
 
-void TestWindowAccess::keyboardGoesToTheNewRoom_data()
+void TestWindowAccess::keyboardLandsWhereItBelongs_data()
 {
-    QTest::addColumn<bool>("group");
-    QTest::newRow("대화") << false;
-    QTest::newRow("만들기 by Return") << true;
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<QString>("landing");
+    QTest::newRow("대화") << u"talk"_s << u"composerField"_s;
+    QTest::newRow("만들기 by Return") << u"create"_s << u"composerField"_s;
+    QTest::newRow("invite page, 닫기") << u"invite"_s << u"list"_s;
+    QTest::newRow("password page, 닫기") << u"password"_s << u"password"_s;
+    QTest::newRow("block list, Escape") << u"blocked"_s << u"blocked"_s;
 }
 
-// The room that the new-conversation sheet opens has the keyboard in its message field.
-void TestWindowAccess::keyboardGoesToTheNewRoom()
+// The room the new-conversation sheet opens has the keyboard in its message field; leaving a
+// page puts it back where the page was opened from (the settings row) or on the list.
+void TestWindowAccess::keyboardLandsWhereItBelongs()
 {
-    QFETCH(bool, group);
+    QFETCH(QString, way);
+    QFETCH(QString, landing);
     Rig rig;
     QVERIFY(rig.active);
-    rig.nav.setShowNewChat(true);
-    QDialog *dialog = rig.workspace.sheet(Sheet::newChat);
-    auto *list = part<QListView>(*dialog, u"friends"_s);
-    QVERIFY(rowAction(list, 0, QAccessibleActionInterface::toggleAction()));
-    if (group) {
-        part(*dialog, u"next"_s)->click();
-        QTest::keyClick(part<QLineEdit>(*dialog, u"groupTitle"_s), Qt::Key_Return);
+    if (way == u"talk"_s || way == u"create"_s) {
+        rig.nav.setShowNewChat(true);
+        QDialog *dialog = rig.workspace.sheet(Sheet::newChat);
+        QVERIFY(rowAction(part<QListView>(*dialog, u"friends"_s), 0,
+                          QAccessibleActionInterface::toggleAction()));
+        part(*dialog, way == u"talk"_s ? u"talk"_s : u"next"_s)->click();
+        if (way == u"create"_s)
+            QTest::keyClick(part<QLineEdit>(*dialog, u"groupTitle"_s), Qt::Key_Return);
+        QTRY_COMPARE(rig.nav.page().kind, Page::room);
     } else {
-        part(*dialog, u"talk"_s)->click();
+        const Page::Kind kind = way == u"invite"_s ? Page::invite
+            : way == u"password"_s                 ? Page::password
+                                                   : Page::blocked;
+        rig.nav.setPage(Page{kind, {}});
+        auto *close = part<QAbstractButton>(*rig.workspace.detail(), u"close"_s);
+        close->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(close, kind == Page::blocked ? Qt::Key_Escape : Qt::Key_Space);
+        QTRY_COMPARE(rig.nav.page().kind, kind == Page::invite ? Page::pick : Page::settings);
     }
-    QTRY_COMPARE(rig.nav.page().kind, Page::room);
-    QTRY_VERIFY(!rig.workspace.sheet(Sheet::newChat));
-    // The window's own focus: it is the keyboard's again once the window is active again (the
-    // offscreen platform leaves no window active after a dialog).
-    QTRY_VERIFY(qobject_cast<ComposerField *>(rig.workspace.focusWidget()));
-}
-
-void TestWindowAccess::leavingAPageReturnsTheKeyboard_data()
-{
-    QTest::addColumn<int>("page");
-    QTest::addColumn<bool>("byEscape");
-    QTest::addColumn<QString>("back");
-    QTest::newRow("invite, 닫기") << int(Page::invite) << false << u"list"_s;
-    QTest::newRow("invite, Escape") << int(Page::invite) << true << u"list"_s;
-    QTest::newRow("password, 닫기") << int(Page::password) << false << u"password"_s;
-    QTest::newRow("password, Escape") << int(Page::password) << true << u"password"_s;
-    QTest::newRow("block list, Escape") << int(Page::blocked) << true << u"blocked"_s;
-    QTest::newRow("account deletion, Escape")
-        << int(Page::deleteAccount) << true << u"deleteAccount"_s;
-}
-
-// "닫기", or Escape, on a page puts the keyboard back where the page was opened from: the
-// settings row, or the list.
-void TestWindowAccess::leavingAPageReturnsTheKeyboard()
-{
-    QFETCH(int, page);
-    QFETCH(bool, byEscape);
-    QFETCH(QString, back);
-    Rig rig;
-    QVERIFY(rig.active);
-    rig.nav.setPage(Page{Page::Kind(page), {}});
-    redraw();
-    QWidget *detail = rig.workspace.detail();
-    auto *close = part<QAbstractButton>(*detail, u"close"_s);
-    close->setFocus(Qt::TabFocusReason);
-    if (byEscape)
-        QTest::keyClick(close, Qt::Key_Escape);
-    else
-        QTest::keyClick(close, Qt::Key_Space);
-    QTRY_VERIFY(rig.workspace.detail() != detail);
-    QWidget *typing = QApplication::focusWidget();
+    // The window's own focus, which is the keyboard's whenever the window is active (the
+    // offscreen platform activates none again after a dialog).
+    QWidget *typing = rig.workspace.focusWidget();
     QVERIFY(typing);
-    if (back == u"list"_s) {
+    if (landing == u"list"_s)
         QCOMPARE(typing, rig.sidebar().chatList()->view());
-    } else {
-        QCOMPARE(rig.nav.page().kind, Page::settings);
-        QCOMPARE(typing->objectName(), back);
-        QVERIFY(rig.workspace.detail()->isAncestorOf(typing));
-    }
-}
-
-// Escape empties a search in progress, for the list and the navigation alike.
-void TestWindowAccess::escapeClearsTheSearch()
-{
-    Rig rig;
-    auto *search = rig.sidebar().chatList()->findChild<QLineEdit *>();
-    search->setFocus();
-    QTest::keyClicks(search, "zzz");
-    QCOMPARE(rig.nav.query(), u"zzz"_s);
-    QTest::keyClick(search, Qt::Key_Escape);
-    QCOMPARE(search->text(), QString());
-    QCOMPARE(rig.nav.query(), QString());
-    QTest::keyClick(search, Qt::Key_Escape);
-    QCOMPARE(rig.nav.query(), QString());
-}
-
-// The window starts with the keyboard on the room list, whose first row is current and ringed
-// before any arrow key.
-void TestWindowAccess::listShowsItsKeyboardRow()
-{
-    Rig rig;
-    QVERIFY(rig.active);
-    QListView *rooms = rig.sidebar().chatList()->view();
-    QTRY_COMPARE(QApplication::focusWidget(), rooms);
-    QCOMPARE(rooms->currentIndex().row(), 0);
-    QVERIFY(rooms->selectionModel()->selectedIndexes().isEmpty());
-    const QRect first = rooms->visualRect(rooms->model()->index(0, 0));
-    QVERIFY(ringed(rooms->viewport(), first));
-    rooms->clearFocus();
-    QVERIFY(!ringed(rooms->viewport(), first));
-}
-
-// Tab never stops on a scroll area itself: the settings page, the room panel, the chip strip.
-void TestWindowAccess::scrollAreasAreNoStops()
-{
-    Rig rig;
-    QList<QWidget *> roots;
-    rig.nav.setPage(Page{Page::settings, {}});
-    redraw();
-    roots << rig.workspace.detail();
-    roots << rig.openInfo(rig.seeded.group);
-    rig.nav.setShowNewChat(true);
-    QDialog *sheet = rig.workspace.sheet(Sheet::newChat);
-    QVERIFY(rowAction(part<QListView>(*sheet, u"friends"_s), 0,
-                      QAccessibleActionInterface::toggleAction()));
-    roots << sheet;
-    for (QWidget *root : roots) {
-        for (QAbstractScrollArea *area : root->findChildren<QAbstractScrollArea *>()) {
-            if (qobject_cast<QScrollArea *>(area) && area->isVisible())
-                QVERIFY2(!(area->focusPolicy() & Qt::TabFocus), qPrintable(area->objectName()));
-        }
-    }
+    else
+        QCOMPARE(typing->objectName(), landing);
 }
 
 QTEST_MAIN(TestWindowAccess)
