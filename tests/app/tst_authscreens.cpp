@@ -277,6 +277,7 @@ private slots:
         QVERIFY(!drawsFocusRing(link));
         link->setFocus(Qt::TabFocusReason);
         QVERIFY(drawsFocusRing(link));
+        saveShot(&form, QStringLiteral("sign-in-link-focus"));
     }
 
     void signUpWithATakenAddress()
