@@ -87,11 +87,9 @@ WideButton *AuthForm::addPrimary(const QString &title, const QString &objectName
 
 QPushButton *AuthForm::addLink(const QString &text, const QString &objectName)
 {
-    auto *link = new QPushButton(text, m_links);
-    link->setObjectName(objectName);
-    link->setFlat(true);
-    link->setCursor(Qt::PointingHandCursor);
-    link->setMinimumHeight(UiMetrics::controlHeight);
+    // A plain button draws its own focus ring: a flat push button of the desktop's style may show
+    // none at all.
+    QPushButton *link = PanelParts::plainButton(text, m_links, Qt::AlignHCenter, objectName);
     m_links->layout()->addWidget(link);
     m_links->layout()->setAlignment(link, Qt::AlignHCenter);
     m_inputs.append(link);

@@ -7,6 +7,7 @@
 #include "app/SignInForm.h"
 #include "app/SignUpForm.h"
 #include "app/VerifyForm.h"
+#include "tests/ui/UiTestSupport.h"
 #include "ui/common/ImageFile.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/common/WideButton.h"
@@ -14,6 +15,7 @@
 
 #include <QImage>
 #include <QLabel>
+#include <QListView>
 #include <QStandardPaths>
 #include <QTest>
 
@@ -257,6 +259,25 @@ private slots:
         QVERIFY(!button->isDisabled());
         QTest::keyClick(child<QLineEdit>(form, QStringLiteral("password")), Qt::Key_Return);
         QTRY_COMPARE(int(rig.root->screen()), screen);
+        // The workspace starts with the keyboard on the room list.
+        if (screen == int(RootView::Screen::workspace)) {
+            QTRY_VERIFY(qobject_cast<QListView *>(rig.root->window()->focusWidget()));
+            QCOMPARE(rig.root->window()->focusWidget()->accessibleName(), QStringLiteral("대화"));
+        }
+    }
+
+    // The sign-in form's links (plain buttons, as both are) ring when Tab reaches them.
+    void signInLinksShowTheirFocus()
+    {
+        LocalStore store(false, 20ms, nullptr);
+        SignInForm form(&store);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        auto *link = child<QAbstractButton>(&form, QStringLiteral("toReset"));
+        QVERIFY(!drawsFocusRing(link));
+        link->setFocus(Qt::TabFocusReason);
+        QVERIFY(drawsFocusRing(link));
+        saveShot(&form, QStringLiteral("sign-in-link-focus"));
     }
 
     void signUpWithATakenAddress()

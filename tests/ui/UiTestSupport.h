@@ -1,7 +1,7 @@
 #pragma once
 
-// Pieces shared by the widget tests: a small JPEG to show, and a dark palette to look at the
-// views in the dark appearance.
+// Pieces shared by the widget tests: a small JPEG to show, a dark palette to look at the
+// views in the dark appearance, and whether a view draws its focus ring.
 
 #include <QBuffer>
 #include <QByteArray>
@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPalette>
 #include <QSize>
+#include <QWidget>
 
 // A JPEG of `color` with a white band over its left third, so that cropping shows.
 inline QByteArray jpegOf(const QColor &color, QSize size)
@@ -38,4 +39,22 @@ inline QPalette darkPalette()
     palette.setColor(QPalette::PlaceholderText, QColor(0x99, 0x99, 0x99));
     palette.setColor(QPalette::Link, QColor(0x5A, 0xA9, 0xFF));
     return palette;
+}
+
+// Whether `widget` draws its focus ring in `area` (all of it by default): some pixel there is
+// in (or within antialiasing of) the highlight colour the rings are drawn in.
+inline bool drawsFocusRing(QWidget *widget, const QRect &area = QRect(0, 0, -1, -1))
+{
+    const QImage picture = widget->grab(area).toImage();
+    const QColor ring = widget->palette().color(QPalette::Highlight);
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            const QColor at = picture.pixelColor(x, y);
+            if (qAbs(at.red() - ring.red()) + qAbs(at.green() - ring.green())
+                    + qAbs(at.blue() - ring.blue())
+                < 30)
+                return true;
+        }
+    }
+    return false;
 }

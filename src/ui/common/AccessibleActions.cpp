@@ -132,9 +132,11 @@ public:
         const QVariant check = at.data(Qt::CheckStateRole);
         s.checkable = check.isValid();
         s.checked = check.toInt() == Qt::Checked;
+        // A row of a list that is not on screen (a hidden page of a stack, say) is not shown
+        // either: Qt's own item interfaces would still say it is.
         const QRect local = m_view->visualRect(at);
-        s.invisible = local.isEmpty();
-        s.offscreen = !local.intersects(m_view->viewport()->rect());
+        s.invisible = local.isEmpty() || !m_view->isVisible();
+        s.offscreen = s.invisible || !local.intersects(m_view->viewport()->rect());
         return s;
     }
 

@@ -20,6 +20,13 @@ QColor ChatColor::mix(const QColor &a, const QColor &b, qreal share)
                             float(channel(x.blueF(), y.blueF())));
 }
 
+QColor ChatColor::over(const QColor &shade, const QColor &ground)
+{
+    QColor opaque = shade;
+    opaque.setAlpha(255);
+    return mix(opaque, ground, shade.alphaF());
+}
+
 namespace {
 
 constexpr qreal readable = 4.5;
@@ -148,7 +155,8 @@ QColor ChatColor::mineBubble(const QPalette &palette)
 
 QColor ChatColor::officialMark(const QPalette &palette)
 {
-    return isDark(palette) ? QColor(0x3D, 0xD6, 0x8C) : QColor(0x0E, 0x8F, 0x5A);
+    return readableAccent(isDark(palette) ? QColor(0x3D, 0xD6, 0x8C) : QColor(0x0E, 0x8F, 0x5A),
+                          palette);
 }
 
 QColor ChatColor::alert(const QPalette &palette)
@@ -158,12 +166,14 @@ QColor ChatColor::alert(const QPalette &palette)
                           palette);
 }
 
-QColor ChatColor::readableAccent(QColor accent, const QPalette &palette)
+QColor ChatColor::readableAccent(QColor accent, const QPalette &palette, QColor alsoOn)
 {
+    const QColor window = palette.color(QPalette::Active, QPalette::Window);
+    if (!alsoOn.isValid())
+        alsoOn = window;
     // Towards white on a dark window, towards black on a light grey one.
     return readableTowards(accent, isDark(palette) ? QColor(Qt::white) : QColor(Qt::black),
-                           {palette.color(QPalette::Active, QPalette::Window),
-                            palette.color(QPalette::Active, QPalette::Base)});
+                           {window, palette.color(QPalette::Active, QPalette::Base), alsoOn});
 }
 
 void ChatColor::keepAlert(QWidget *widget, QPalette::ColorRole role)
@@ -214,6 +224,21 @@ void ChatColor::keepDisabledReadable(QWidget *widget)
 QColor ChatColor::underWhite(const QColor &fill)
 {
     return readableTowards(fill, Qt::black, {Qt::white});
+}
+
+QColor ChatColor::plateUnder(const QColor &fill, const QColor &ink, qreal share)
+{
+    const QColor away = luminance(ink) > 0.18 ? QColor(Qt::black) : QColor(Qt::white);
+    QColor plate = fill;
+    for (int step = 0; step < 30 && !readsOn(mix(ink, plate, share), {plate}); ++step)
+        plate = mix(plate, away, 0.92);
+    return plate;
+}
+
+QColor ChatColor::faintOnMine(const QPalette &palette)
+{
+    const QColor bubble = mineBubble(palette);
+    return toned(Qt::white, bubble, {bubble}, readable);
 }
 
 QColor ChatColor::disabledInk(const QColor &ink, const QColor &fill)

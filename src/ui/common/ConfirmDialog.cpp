@@ -9,6 +9,13 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+namespace {
+
+// What a window manager's title bar takes for its own buttons, at the most.
+constexpr int titleBarButtons = 3 * UiMetrics::controlHeight;
+
+} // namespace
+
 QMessageBox *ConfirmDialog::open(QWidget *parent, const QString &title,
                                  const QList<Choice> &choices, std::function<void()> dismissed)
 {
@@ -17,8 +24,14 @@ QMessageBox *ConfirmDialog::open(QWidget *parent, const QString &title,
     box->setWindowTitle(title);
     box->setText(title);
     box->setTextFormat(Qt::PlainText);
-    if (auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label")))
+    if (auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))) {
         label->setFont(ChatFont::headline());
+        // The window manager writes the title again in the box's title bar, beside its own
+        // buttons, and cuts it where the box is too narrow (QMessageBox makes room for it only on
+        // Windows): the text's column is as wide as the title with that room beside it.
+        label->setMinimumWidth(QFontMetrics(ChatFont::headline()).horizontalAdvance(title)
+                               + titleBarButtons);
+    }
 
     QHash<QAbstractButton *, std::function<void()>> actions;
     for (const Choice &choice : choices) {

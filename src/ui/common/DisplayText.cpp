@@ -1,6 +1,7 @@
 #include "ui/common/DisplayText.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -39,20 +40,23 @@ QString DisplayText::name(const QString &text)
 {
     QString shown;
     shown.reserve(text.size());
-    bool afterCarriageReturn = false;
+    // A run of line breaks, with the blanks around it, is one space between the words it
+    // separates; at either end of the name it is nothing.
+    bool inBreak = false;
     for (const char32_t c : text.toUcs4()) {
-        // "\r\n" is one break, one space.
-        if (c == u'\n' && afterCarriageReturn) {
-            afterCarriageReturn = false;
-            continue;
-        }
-        afterCarriageReturn = c == u'\r';
         if (isDirectionControl(c))
             continue;
-        if (isLineBreak(c))
+        if (isLineBreak(c)) {
+            inBreak = true;
+            while (shown.endsWith(u' ') || shown.endsWith(u'\t'))
+                shown.chop(1);
+            continue;
+        }
+        if (inBreak && (c == u' ' || c == u'\t'))
+            continue;
+        if (std::exchange(inBreak, false) && !shown.isEmpty())
             shown.append(u' ');
-        else
-            shown.append(QString::fromUcs4(&c, 1));
+        shown.append(QString::fromUcs4(&c, 1));
     }
     return affectsDirection(shown) ? wrapped(shown) : shown;
 }

@@ -9,8 +9,9 @@ class DisplayText
 {
 public:
     // A display name or room name: the embedding, override and isolate controls (U+202A–U+202E,
-    // U+2066–U+2069) dropped, each line break shown as a space, and, when it holds right-to-left
-    // text, isolated (U+2068 … U+2069) so that its direction stays inside it.
+    // U+2066–U+2069) dropped, each run of line breaks (with the blanks around it) shown as one
+    // space, and, when it holds right-to-left text, isolated (U+2068 … U+2069) so that its
+    // direction stays inside it.
     static QString name(const QString &text);
 
     // A message body or preview shown next to other text: isolated (U+2068 … U+2069) when it

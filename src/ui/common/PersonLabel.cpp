@@ -97,7 +97,7 @@ void PersonLabel::setPerson(const QString &name, const QString &handle,
 
 QString PersonLabel::spokenText(const QString &name, const QString &handle, bool official)
 {
-    QString spoken = name;
+    QString spoken = DisplayText::name(name);
     if (official)
         spoken += QStringLiteral(", ") + OfficialMark::text();
     if (!handle.isEmpty())

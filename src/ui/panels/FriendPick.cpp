@@ -1,6 +1,7 @@
 #include "ui/panels/FriendPick.h"
 
 #include "store/LocalStore.h"
+#include "ui/common/AccessibleActions.h"
 #include "ui/common/BareBox.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatIcon.h"
@@ -20,11 +21,6 @@
 namespace {
 
 constexpr int symbolSide = 22;
-
-QString choiceText(bool chosen)
-{
-    return chosen ? QStringLiteral("선택 해제") : QStringLiteral("선택");
-}
 
 // The symbol of a choice ("checkmark.circle.fill" while chosen, else "circle") centred in a
 // 44-pixel box at `left`, in the middle of `row`'s height, as the rows and the lookup result draw
@@ -48,23 +44,17 @@ void FriendPickModel::setChosen(const QList<QUuid> &chosen)
     for (int row = 0; row < rows().size(); ++row) {
         const QUuid &id = rows().at(row).id;
         if (before.contains(id) != m_chosen.contains(id))
-            emit dataChanged(index(row), index(row), {Qt::CheckStateRole, Qt::AccessibleTextRole});
+            emit dataChanged(index(row), index(row), {Qt::CheckStateRole});
     }
 }
 
 QVariant FriendPickModel::extraData(const Account &account, int role) const
 {
-    const bool chosen = m_chosen.contains(account.id);
-    switch (role) {
-    case Qt::CheckStateRole:
-        return chosen ? Qt::Checked : Qt::Unchecked;
-    case Qt::AccessibleTextRole:
-        return choiceText(chosen);
-    case Qt::AccessibleDescriptionRole:
-        return spokenPerson(account);
-    default:
-        return {};
-    }
+    // A screen reader reads the row as the person (the model's own name) and the choice as its
+    // check state.
+    if (role == Qt::CheckStateRole)
+        return m_chosen.contains(account.id) ? Qt::Checked : Qt::Unchecked;
+    return {};
 }
 
 QSize FriendPickDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const
@@ -103,6 +93,9 @@ public:
         , m_person(new PersonLabel(this))
     {
         addPart(m_person, 1);
+        // Checked while the person is chosen; only present() changes that, a click asks for it.
+        setCheckable(true);
+        AccessibleActions::clickToToggle(this);
     }
 
     // `symbol`: whether the check symbol's box leads the row at all.
@@ -114,11 +107,13 @@ public:
         m_chosen = chosen;
         setLeadingRoom(symbol ? UiMetrics::controlHeight + 4 : 0);
         setPressable(choosable);
-        setAccessibleName(choosable ? choiceText(chosen) : m_person->accessibleName());
-        setAccessibleDescription(choosable ? m_person->accessibleName() : QString());
+        setChecked(chosen);
+        setAccessibleName(m_person->accessibleName());
     }
 
 protected:
+    void nextCheckState() override { }
+
     void paintEvent(QPaintEvent *event) override
     {
         RowButton::paintEvent(event);
@@ -167,7 +162,11 @@ LookupResultRow::LookupResultRow(LocalStore &store, QWidget *parent)
     m_fade->setEnabled(false);
     setGraphicsEffect(m_fade);
 
-    connect(m_choice, &QAbstractButton::clicked, this, [this] { emit chooseRequested(m_id); });
+    // A screen reader can press the choice even while it is only a picture: that asks nothing.
+    connect(m_choice, &QAbstractButton::clicked, this, [this] {
+        if (m_choice->isPressable())
+            emit chooseRequested(m_id);
+    });
     connect(m_open, &QPushButton::clicked, this, [this] { emit openRequested(m_id); });
     connect(m_unblock, &QPushButton::clicked, this, [this] { m_store.unblock(m_id); });
     connect(m_request, &QPushButton::clicked, this, [this] { m_store.requestFriend(m_id); });

@@ -17,8 +17,8 @@ class QPushButton;
 // lookup found.
 
 // The friends that the new-conversation sheet offers, each with whether it is chosen
-// (Qt::CheckStateRole). A row's accessible text is its action, "선택" or "선택 해제"; the
-// person is its accessible description.
+// (Qt::CheckStateRole). A screen reader reads a row as the person, its choice as the row's
+// checked state.
 class FriendPickModel : public AccountListModel
 {
     Q_OBJECT

@@ -45,6 +45,7 @@ InvitePanel::InvitePanel(LocalStore &store, QWidget *parent)
     header->addStretch(1);
     header->addWidget(closeButton(Qt::AlignRight));
     column->addLayout(header);
+    closeOnEscape();
 
     column->addWidget(PanelParts::label(
         QStringLiteral("링크를 연 사람이 나에게 친구 요청을 보냅니다."), QString(),

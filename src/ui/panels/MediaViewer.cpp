@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QGestureEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QNativeGestureEvent>
 #include <QNetworkAccessManager>
@@ -128,6 +129,8 @@ MediaViewer::MediaViewer(LocalStore &store, const QUuid &messageId, QWidget *par
     bar->addWidget(close);
     bar->addStretch(1);
     bar->addWidget(save);
+    // The sheet opens on "닫기", ringed on the black so that the keyboard's place shows.
+    PanelParts::focusWhenShown(this, close, PanelParts::Ring::Yes);
 
     m_failure = new CapsuleLabel(QStringLiteral("사진을 저장하지 못했습니다."), this);
     m_failure->setObjectName(QStringLiteral("failure"));
@@ -137,6 +140,28 @@ MediaViewer::MediaViewer(LocalStore &store, const QUuid &messageId, QWidget *par
         m_store, {&LocalStore::messagesChanged}, [this] { refresh(); }, this);
     refresh();
     loadRemote();
+}
+
+// "+" (or "=", its unshifted key) and "−" zoom a step as a notch of the wheel does, "0" goes
+// back to 1×, whichever of the sheet's buttons has the keyboard: they pass these keys on.
+void MediaViewer::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        m_photo->zoom(MediaPhotoView::Zoom::in);
+        break;
+    case Qt::Key_Minus:
+        m_photo->zoom(MediaPhotoView::Zoom::out);
+        break;
+    case Qt::Key_0:
+        m_photo->zoom(MediaPhotoView::Zoom::reset);
+        break;
+    default:
+        PageBase::keyPressEvent(event);
+        return;
+    }
+    event->accept();
 }
 
 MediaViewer::~MediaViewer()
@@ -396,6 +421,23 @@ void MediaPhotoView::wheelEvent(QWheelEvent *event)
     const qreal notches = event->angleDelta().y() / 120.0;
     setScale(m_scale * std::pow(wheelStep, notches));
     event->accept();
+}
+
+void MediaPhotoView::zoom(Zoom step)
+{
+    if (m_kind != Kind::Local)
+        return;
+    switch (step) {
+    case Zoom::in:
+        setScale(m_scale * wheelStep);
+        break;
+    case Zoom::out:
+        setScale(m_scale / wheelStep);
+        break;
+    case Zoom::reset:
+        setScale(minScale);
+        break;
+    }
 }
 
 void MediaPhotoView::beginPinch()

@@ -49,6 +49,11 @@ public:
     // Where the picture is drawn now (scale included).
     QRectF photoRect() const;
 
+    // The keyboard's zoom of a local photo: a step in or out, as one notch of the wheel, or
+    // back to 1×.
+    enum class Zoom { in, out, reset };
+    void zoom(Zoom step);
+
 protected:
     bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
@@ -124,6 +129,7 @@ public:
     QSize sizeHint() const override { return QSize(640, 480); }
 
 protected:
+    void keyPressEvent(QKeyEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:

@@ -5,6 +5,7 @@
 #include "store/TextCompare.h"
 #include "ui/common/BareBox.h"
 #include "ui/common/ChatFont.h"
+#include "ui/common/DisplayText.h"
 #include "ui/common/FieldLimits.h"
 #include "ui/common/StoreTask.h"
 #include "ui/common/UiMetrics.h"
@@ -29,15 +30,16 @@ constexpr int chipHeight = 32;
 constexpr int chipPadding = 10;
 
 // A chosen person above the list: the name on a capsule; pressing it drops the person. The
-// name is painted as it stands (a "&" in it is no keyboard shortcut).
+// name is shown as names are (on one line, nothing in it turning it or its neighbours around)
+// and painted as it then stands (a "&" in it is no keyboard shortcut).
 class Chip : public QAbstractButton
 {
 public:
     Chip(const QString &name, QWidget *parent)
         : QAbstractButton(parent)
-        , m_name(name)
+        , m_name(DisplayText::name(name))
     {
-        setAccessibleName(name);
+        setAccessibleName(m_name);
         setAccessibleDescription(QStringLiteral("선택 해제"));
         setFocusPolicy(Qt::StrongFocus);
         setCursor(Qt::PointingHandCursor);
@@ -65,7 +67,7 @@ protected:
         painter.drawRoundedRect(capsule, radius, radius);
         UiMetrics::paintButtonState(painter, *this, capsule, UiMetrics::FocusMark::ring, radius);
         painter.setPen(palette().color(QPalette::Text));
-        painter.drawText(rect(), Qt::AlignCenter, m_name);
+        painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, m_name);
     }
 
 private:
@@ -97,7 +99,9 @@ NewChat::NewChat(LocalStore &store, QWidget *parent)
     , m_store(store)
 {
     setMinimumSize(460, 420);
-    // Header: "취소", the title, and "대화"/"다음".
+    // Header: "취소", the title, and "대화"/"다음". Tab follows the order the controls are
+    // made in, which is their order on screen, top to bottom (the chips come in later).
+    QPushButton *cancel = cancelButton();
     m_talk = PanelParts::pushButton(QStringLiteral("대화"), QStringLiteral("talk"), this);
     m_next = PanelParts::pushButton(QStringLiteral("다음"), QStringLiteral("next"), this);
     auto *actions = new QWidget(this);
@@ -110,7 +114,7 @@ NewChat::NewChat(LocalStore &store, QWidget *parent)
     m_stages->addWidget(namingStage());
 
     QVBoxLayout *column = pageColumn(16, 12);
-    column->addWidget(titleBar(QStringLiteral("새 대화"), cancelButton(), actions));
+    column->addWidget(titleBar(QStringLiteral("새 대화"), cancel, actions));
     column->addWidget(m_stages, 1);
     connectActions();
     // The sheet opens on its search, not on "취소".
@@ -156,6 +160,7 @@ void NewChat::connectActions()
     });
     connect(m_result, &LookupResultRow::chooseRequested, this, &NewChat::toggle);
     connect(m_result, &LookupResultRow::openRequested, this, &NewChat::chatRequested);
+    connect(m_title, &QLineEdit::returnPressed, m_create, &WideButton::click);
     connect(m_create, &WideButton::clicked, this, [this] {
         // One creation at a time: a second press while the first is on its way would make a second
         // group with the same people.
@@ -334,11 +339,15 @@ void NewChat::refreshChips()
         item->widget()->deleteLater();
         delete item;
     }
+    // New widgets join the end of the Tab order; the chips belong right after the search.
+    QWidget *before = m_query;
     for (int i = 0; i < wanted.size(); ++i) {
         auto *chip = new Chip(wanted.at(i).second, m_chipArea->widget());
         chip->setObjectName(QStringLiteral("chip"));
         const QUuid id = wanted.at(i).first;
         connect(chip, &Chip::clicked, this, [this, id] { toggle(id); });
         m_chipRow->insertWidget(i, chip, 0, Qt::AlignVCenter);
+        QWidget::setTabOrder(before, chip);
+        before = chip;
     }
 }

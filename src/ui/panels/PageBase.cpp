@@ -6,6 +6,7 @@
 #include "ui/common/DecodedImageCache.h"
 #include "ui/panels/PanelParts.h"
 
+#include <QAction>
 #include <QBoxLayout>
 #include <QDialog>
 #include <QGridLayout>
@@ -19,6 +20,15 @@ PageBase::PageBase(const QString &objectName, QWidget *parent)
     : QWidget(parent)
 {
     setObjectName(objectName);
+}
+
+void PageBase::closeOnEscape()
+{
+    auto *leave = new QAction(this);
+    leave->setShortcut(Qt::Key_Escape);
+    leave->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(leave);
+    connect(leave, &QAction::triggered, this, &PageBase::closeRequested);
 }
 
 QPushButton *PageBase::closeButton(Qt::Alignment textAlign)
@@ -107,6 +117,8 @@ QScrollArea *PageBase::scroller(QWidget *content)
     scroller->setFrameShape(QFrame::NoFrame);
     scroller->setWidgetResizable(true);
     scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Tab goes to what it holds; the scroller itself is no stop of its own.
+    scroller->setFocusPolicy(Qt::NoFocus);
     scroller->setWidget(content);
     scroller->viewport()->setAutoFillBackground(false);
     content->setAutoFillBackground(false);

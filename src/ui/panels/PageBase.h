@@ -30,6 +30,9 @@ signals:
     void closeRequested();
 
 protected:
+    // Escape anywhere on the page asks for the close, as its "닫기" does: for pages that stand
+    // over another one (the settings' own pages) or over the list.
+    void closeOnEscape();
     // The plain "닫기" (object name "close"), which asks for the close.
     QPushButton *closeButton(Qt::Alignment textAlign = Qt::AlignHCenter);
     // The push button "취소" (object name "cancel"), in the desktop's style, which asks for the
@@ -51,7 +54,8 @@ protected:
     // Lays `host` (this page by default) out as one column padded `padding` on every side, its
     // items `spacing` apart.
     QVBoxLayout *pageColumn(int padding, int spacing, QWidget *host = nullptr);
-    // A scroller for `content` that scrolls only up and down, on the window colour.
+    // A scroller for `content` that scrolls only up and down, on the window colour, and takes no
+    // keyboard focus itself.
     QScrollArea *scroller(QWidget *content);
     // Sets `list` up for rows of people: `model`'s rows, all of one height, without a frame or a
     // selection, scrolled by pixels; its avatars repaint as they are decoded.

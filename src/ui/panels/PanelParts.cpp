@@ -102,34 +102,55 @@ private:
 class FocusWhenShown : public QObject
 {
 public:
-    FocusWhenShown(QWidget *page, QWidget *first)
+    FocusWhenShown(QWidget *page, QWidget *first, PanelParts::Ring ring)
         : QObject(page)
+        , m_page(page)
         , m_first(first)
+        , m_ring(ring == PanelParts::Ring::Yes)
     {
         page->installEventFilter(this);
+        if (m_ring)
+            first->installEventFilter(this);
     }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         // A window restored from the task bar is no new showing: its focus comes back as it was.
-        if (event->type() == QEvent::Show && !event->spontaneous() && m_first
-            && m_first->isVisibleTo(static_cast<QWidget *>(watched)))
-            m_first->setFocus(Qt::OtherFocusReason);
+        if (watched == m_page && event->type() == QEvent::Show && !event->spontaneous() && m_first
+            && m_first->isVisibleTo(m_page)) {
+            m_armed = m_ring;
+            m_first->setFocus(m_ring ? Qt::TabFocusReason : Qt::OtherFocusReason);
+            return false;
+        }
+        // The focus arrives now, or only once the new window is activated (then for that
+        // reason): either way its first arrival after the showing counts as the keyboard's.
+        if (watched == m_first && event->type() == QEvent::FocusIn && m_armed) {
+            m_armed = false;
+            const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+            if (reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason) {
+                QFocusEvent keyboard(QEvent::FocusIn, Qt::TabFocusReason);
+                QCoreApplication::sendEvent(m_first, &keyboard);
+                return true;
+            }
+        }
         return false;
     }
 
 private:
+    QWidget *m_page;
     QPointer<QWidget> m_first;
+    bool m_ring;
+    bool m_armed = false;
 };
 
 } // namespace
 
 namespace PanelParts {
 
-void focusWhenShown(QWidget *page, QWidget *first)
+void focusWhenShown(QWidget *page, QWidget *first, Ring ring)
 {
-    new FocusWhenShown(page, first);
+    new FocusWhenShown(page, first, ring);
 }
 
 bool focusRingFor(Qt::FocusReason reason, bool before)

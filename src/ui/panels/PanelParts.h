@@ -42,8 +42,11 @@ QPushButton *pushButton(const QString &text, const QString &name, QWidget *paren
 
 // Gives `first` the keyboard each time `page` comes on screen, so that a page or sheet opens on
 // its first field or list rather than on "닫기" or "취소". (Focus given before the page shows is
-// dropped when its window is already active.)
-void focusWhenShown(QWidget *page, QWidget *first);
+// dropped when its window is already active.) A button that opens a sheet this way shows its
+// focus ring at once when `ring` says so, as if Tab had brought the keyboard there: nothing
+// else on such a sheet would show where the keyboard is.
+enum class Ring { No, Yes };
+void focusWhenShown(QWidget *page, QWidget *first, Ring ring = Ring::No);
 
 // The full-width prominent button (object name `name`) of forms and pages.
 WideButton *wideButton(const QString &text, const QString &name, QWidget *parent,

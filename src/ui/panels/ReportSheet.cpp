@@ -142,6 +142,8 @@ ReportSheet::ReportSheet(const ReportDraft &draft, QWidget *parent)
                                      QStringLiteral("send"));
     bottom->addWidget(m_send);
 
+    // The sheet opens on its first reason, ringed, so that the keyboard's place shows at once.
+    PanelParts::focusWhenShown(this, m_rows.first(), PanelParts::Ring::Yes);
     connect(m_send, &QPushButton::clicked, this, &ReportSheet::send);
     connect(m_note, &QPlainTextEdit::textChanged, this, &ReportSheet::refresh);
     refresh();

@@ -174,7 +174,11 @@ PasswordView::PasswordView(LocalStore &store, QWidget *parent)
     column->addWidget(m_save);
 
     addCloseRow(column);
+    closeOnEscape();
     PanelParts::focusWhenShown(this, m_current);
+    // Return in any field is "변경" (which does nothing until all three are filled in).
+    for (QLineEdit *field : {m_current, m_password, m_confirm})
+        connect(field, &QLineEdit::returnPressed, m_save, &WideButton::click);
 
     updateButton();
 }
@@ -240,6 +244,7 @@ BlockedList::BlockedList(LocalStore &store, QWidget *parent)
     auto *page = bareBox<QVBoxLayout>(this, 6);
     page->addWidget(listTitleBar(QStringLiteral("차단 목록")));
     page->addLayout(body, 1);
+    closeOnEscape();
 
     new StoreRedraw(
         store, {&LocalStore::blocksChanged, &LocalStore::accountsChanged},
@@ -271,6 +276,7 @@ DeleteAccount::DeleteAccount(LocalStore &store, QWidget *parent)
     column->addWidget(remove);
 
     addCloseRow(column);
+    closeOnEscape();
 
     // The whole text must be the word: a blank before or after it does not count.
     connect(phrase, &QLineEdit::textChanged, remove,

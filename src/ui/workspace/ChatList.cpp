@@ -15,6 +15,7 @@
 #include "ui/workspace/RoomListModel.h"
 #include "ui/workspace/SidebarRows.h"
 
+#include <QAction>
 #include <QBoxLayout>
 #include <QGridLayout>
 #include <QLabel>
@@ -92,6 +93,19 @@ void ChatList::prepareParts()
     ChatColor::keepSecondary(m_search, QPalette::PlaceholderText);
     m_search->setAccessibleName(QStringLiteral("검색"));
     m_search->setText(m_navigation.query());
+    // Escape empties a search in progress (and, with nothing typed, is left to others).
+    auto *clearSearch = new QAction(m_search);
+    clearSearch->setShortcut(Qt::Key_Escape);
+    clearSearch->setShortcutContext(Qt::WidgetShortcut);
+    m_search->addAction(clearSearch);
+    const auto followText
+        = [clearSearch](const QString &text) { clearSearch->setEnabled(!text.isEmpty()); };
+    connect(m_search, &QLineEdit::textChanged, clearSearch, followText);
+    followText(m_search->text());
+    connect(clearSearch, &QAction::triggered, this, [this] {
+        m_search->clear();
+        emit queryEdited(QString());
+    });
 
     m_model->setQuery(m_navigation.query());
     m_view->setModel(m_model);

@@ -18,6 +18,7 @@
 #include <QButtonGroup>
 #include <QFocusEvent>
 #include <QLabel>
+#include <QListView>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStackedWidget>
@@ -129,8 +130,7 @@ protected:
         QPainter painter(this);
         UiMetrics::paintButtonState(painter, *this, rect(), UiMetrics::FocusMark::ring, 0);
         painter.setFont(ChatFont::body(QFont::DemiBold));
-        // The own-bubble blue, lifted where a dark window would leave it too faint to read.
-        painter.setPen(ChatColor::readableAccent(ChatColor::mineBubble(palette()), palette()));
+        painter.setPen(Sidebar::settingsInk(palette()));
         const QRect area = rect().adjusted(padding, 0, -padding, 0);
         painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text());
     }
@@ -217,4 +217,20 @@ Sidebar::Sidebar(LocalStore &store, const Navigation &navigation, QWidget *paren
     };
     connect(&navigation, &Navigation::sectionChanged, this, followSection);
     followSection();
+}
+
+QWidget *Sidebar::shownList() const
+{
+    if (m_lists->currentWidget() == m_friendList)
+        return m_friendList->view();
+    return m_chatList->view();
+}
+
+QColor Sidebar::settingsInk(const QPalette &palette)
+{
+    // The own-bubble blue, lifted (or deepened) as far as it reads on the window and on the
+    // button's strongest shade, the pressed one: a dark window leaves the blue itself too faint.
+    const QColor pressed = ChatColor::over(UiMetrics::shade(palette, UiMetrics::Shade::pressed),
+                                           palette.color(QPalette::Active, QPalette::Window));
+    return ChatColor::readableAccent(ChatColor::mineBubble(palette), palette, pressed);
 }

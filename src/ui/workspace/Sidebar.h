@@ -43,6 +43,10 @@ public:
 
     ChatList *chatList() const { return m_chatList; }
     FriendList *friendList() const { return m_friendList; }
+    // The list of the section on show.
+    QWidget *shownList() const;
+    // The colour of the foot's "설정" under `palette`.
+    static QColor settingsInk(const QPalette &palette);
     SectionPicker *sectionPicker() const { return m_picker; }
     QAbstractButton *settingsButton() const { return m_settings; }
 

@@ -20,6 +20,11 @@
 
 namespace SidebarRowPaint {
 
+namespace {
+// How much of the highlighted text's colour a secondary line on a selected row keeps.
+constexpr qreal secondaryShare = 0.8;
+} // namespace
+
 void prepareList(QListView &view)
 {
     view.setFrameShape(QFrame::NoFrame);
@@ -32,21 +37,36 @@ void prepareList(QListView &view)
 void paintBackground(QPainter &painter, const QStyleOptionViewItem &option)
 {
     QColor fill;
-    if (option.state & QStyle::State_Selected) {
-        const auto group
-            = (option.state & QStyle::State_Active) ? QPalette::Active : QPalette::Inactive;
-        fill = option.palette.color(group, QPalette::Highlight);
-    } else if (option.state & QStyle::State_MouseOver) {
+    if (option.state & QStyle::State_Selected)
+        fill = plateColor(option);
+    else if (option.state & QStyle::State_MouseOver)
         fill = UiMetrics::shade(option.palette, UiMetrics::Shade::hover);
-    } else {
-        return;
-    }
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(fill);
-    painter.drawRoundedRect(plateRect(option.rect), UiMetrics::plateRadius, UiMetrics::plateRadius);
+    const QRectF plate = plateRect(option.rect);
+    if (fill.isValid()) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(fill);
+        painter.drawRoundedRect(plate, UiMetrics::plateRadius, UiMetrics::plateRadius);
+    }
+    // The keyboard's row (the list's current one while it has focus) is ringed just outside its
+    // plate, so that the ring shows on a chosen row as on any other, before any arrow key.
+    if (option.state & QStyle::State_HasFocus) {
+        painter.setPen(UiMetrics::focusRing(option.palette));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(plate.adjusted(-2, -0.5, 2, 0.5), UiMetrics::plateRadius + 2,
+                                UiMetrics::plateRadius + 2);
+    }
     painter.restore();
+}
+
+QColor plateColor(const QStyleOptionViewItem &option)
+{
+    const auto group
+        = (option.state & QStyle::State_Active) ? QPalette::Active : QPalette::Inactive;
+    return ChatColor::plateUnder(option.palette.color(group, QPalette::Highlight),
+                                 option.palette.color(group, QPalette::HighlightedText),
+                                 secondaryShare);
 }
 
 QRectF plateRect(const QRect &row)
@@ -57,10 +77,8 @@ QRectF plateRect(const QRect &row)
 QColor textColor(const QStyleOptionViewItem &option, bool secondary)
 {
     if (option.state & QStyle::State_Selected) {
-        QColor ink = option.palette.color(QPalette::HighlightedText);
-        if (secondary)
-            ink.setAlphaF(0.8f);
-        return ink;
+        const QColor ink = option.palette.color(QPalette::HighlightedText);
+        return secondary ? ChatColor::mix(ink, plateColor(option), secondaryShare) : ink;
     }
     return secondary ? ChatColor::secondaryText(option.palette)
                      : option.palette.color(QPalette::Text);

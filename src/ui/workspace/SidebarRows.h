@@ -20,8 +20,11 @@ void prepareList(QListView &view);
 constexpr int inset = 8;
 constexpr int contentSide = inset + 4;
 
-// The plate behind a selected or hovered row.
+// The plate behind a selected or hovered row, and the focus ring around the keyboard's row.
 void paintBackground(QPainter &painter, const QStyleOptionViewItem &option);
+// The plate of a selected row: the highlight colour, deepened as far as the highlighted text,
+// in full and toned for secondary lines, reads on it.
+QColor plateColor(const QStyleOptionViewItem &option);
 // Where that plate lies in a row.
 QRectF plateRect(const QRect &row);
 // Primary or secondary text colour for the row's state.

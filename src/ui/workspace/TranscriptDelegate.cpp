@@ -77,7 +77,7 @@ void TranscriptDelegate::paintRow(QPainter &painter, const QPointF &topLeft,
     painter.setBrush(row.mine ? ChatColor::mineBubble(palette) : palette.color(QPalette::Base));
     painter.drawRoundedRect(l.bubble, TranscriptRowLayout::bubbleRadius,
                             TranscriptRowLayout::bubbleRadius);
-    QColor faint = row.mine ? QColor(255, 255, 255, 204) : secondary;
+    const QColor faint = row.mine ? ChatColor::faintOnMine(palette) : secondary;
     if (l.quoteText) {
         painter.setPen(faint);
         l.quoteText->draw(painter, l.quote.topLeft());

@@ -70,7 +70,7 @@ Workspace::Workspace(LocalStore &store, QWidget *parent)
     , m_banner(new BannerView(this))
 {
     setObjectName(QStringLiteral("workspace"));
-    auto *sidebar = new Sidebar(m_store, *m_navigation, m_split);
+    auto *sidebar = m_sidebar = new Sidebar(m_store, *m_navigation, m_split);
     bareBox<QVBoxLayout>(this)->addWidget(m_split);
     sidebar->setObjectName(QStringLiteral("sidebar"));
     sidebar->setMinimumWidth(UiMetrics::sidebarMinimum);
@@ -159,7 +159,9 @@ void Workspace::followStore()
 void Workspace::openFromNewChat(const QUuid &roomId)
 {
     m_navigation->setShowNewChat(false);
-    m_navigation->openRoom(roomId);
+    // The sheet's "만들기" or "대화" was the way to writing there: the keyboard goes to the
+    // message field.
+    m_navigation->openRoomToWrite(roomId);
 }
 
 void Workspace::finishReport(const QString &text)
@@ -195,6 +197,9 @@ void Workspace::showEvent(QShowEvent *event)
     m_store.redeemPendingInvite();
     for (Sheet sheet : {Sheet::newChat, Sheet::report, Sheet::media, Sheet::inviteRequest})
         followSheet(sheet);
+    // Coming in after a sign-in, the keyboard starts on the list (the form that had it is gone).
+    if (!isAncestorOf(window()->focusWidget()))
+        focusList();
 }
 
 void Workspace::resizeEvent(QResizeEvent *event)
@@ -209,6 +214,10 @@ void Workspace::enterPage()
     // Equal pages are the same page: a room keeps its pane until the room id changes.
     if (m_page && page == m_shownPage)
         return;
+    // Read before the page goes: hiding it hands its focus on to whatever comes next in Tab order.
+    const QWidget *typing = window()->focusWidget();
+    const bool hadKeyboard = m_page && m_page->isAncestorOf(typing);
+    const Page::Kind left = m_shownPage.kind;
     if (m_page) {
         m_detailColumn->layout()->removeWidget(m_page);
         m_page->hide();
@@ -219,6 +228,44 @@ void Workspace::enterPage()
     m_page = createPage(page);
     m_detailColumn->layout()->addWidget(m_page);
     m_page->show();
+    // A page that took the keyboard keeps it; otherwise the keyboard goes back to where the
+    // left page was opened from, or to the list.
+    if (hadKeyboard && !m_page->isAncestorOf(window()->focusWidget()))
+        returnKeyboard(left);
+}
+
+void Workspace::returnKeyboard(Page::Kind left)
+{
+    // The settings' own pages go back to the settings row that opened them (named as the page).
+    QString opener;
+    if (m_shownPage.kind == Page::settings) {
+        switch (left) {
+        case Page::password:
+            opener = QStringLiteral("password");
+            break;
+        case Page::blocked:
+            opener = QStringLiteral("blocked");
+            break;
+        case Page::deleteAccount:
+            opener = QStringLiteral("deleteAccount");
+            break;
+        default:
+            break;
+        }
+    }
+    if (QWidget *row = opener.isEmpty() ? nullptr : m_page->findChild<QWidget *>(opener);
+        row && row->isVisibleTo(m_page)) {
+        row->setFocus(Qt::TabFocusReason);
+        return;
+    }
+    focusList();
+}
+
+void Workspace::focusList()
+{
+    // As if Tab had brought it there: the list then rings its current row.
+    if (QWidget *list = m_sidebar->shownList(); list->isVisibleTo(this))
+        list->setFocus(Qt::TabFocusReason);
 }
 
 void Workspace::takeNotice()

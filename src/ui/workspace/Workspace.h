@@ -97,6 +97,8 @@ private:
     void followStore();
     void connectSidebar(Sidebar *sidebar);
     void enterPage();
+    void returnKeyboard(Page::Kind left);
+    void focusList();
     QWidget *createPage(const Page &page);
     PageBase *createSheet(Sheet sheet);
     void openChat(const QUuid &userId, void (Workspace::*open)(const QUuid &roomId));
@@ -115,6 +117,7 @@ private:
     LocalStore &m_store;
     Navigation *m_navigation;
     QSplitter *m_split;
+    Sidebar *m_sidebar = nullptr;
     QWidget *m_detailColumn;
     QPointer<QWidget> m_page;
     Page m_shownPage{Page::pick, {}};

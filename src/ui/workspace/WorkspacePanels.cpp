@@ -33,6 +33,22 @@ QLabel *pickPlaceholder(QWidget *parent)
 // none of its own.
 constexpr QSize sheetMinimum[] = {{0, 0}, {420, 360}, {640, 480}, {360, 180}};
 
+// What a screen reader calls each sheet's window: its title.
+QString sheetTitle(Sheet sheet)
+{
+    switch (sheet) {
+    case Sheet::newChat:
+        return QStringLiteral("새 대화");
+    case Sheet::report:
+        return QStringLiteral("신고");
+    case Sheet::media:
+        return QStringLiteral("사진");
+    case Sheet::inviteRequest:
+        return QStringLiteral("친구 요청");
+    }
+    return {};
+}
+
 } // namespace
 
 QWidget *Workspace::createPage(const Page &page)
@@ -193,6 +209,7 @@ void Workspace::followSheet(Sheet sheet)
         return;
 
     QDialog *dialog = SheetHost::create(this, createSheet(sheet), sheetMinimum[size_t(sheet)]);
+    dialog->setWindowTitle(sheetTitle(sheet));
     connect(dialog, &QDialog::finished, this, [this, sheet, dialog] {
         OpenSheet &current = m_sheets[size_t(sheet)];
         if (current.dialog == dialog)

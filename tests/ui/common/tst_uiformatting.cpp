@@ -51,6 +51,9 @@ private slots:
             << true << u"\u202Aa\u202Bb\u202Cc\u202Dd\u2066e\u2067f\u2068g\u2069"_s << u"abcdefg"_s;
         QTest::newRow("name: line breaks as spaces")
             << true << u"첫 줄\n둘\r\n셋\u2028넷\r다섯"_s << u"첫 줄 둘 셋 넷 다섯"_s;
+        QTest::newRow("name: a run of breaks is one space")
+            << true << u"\n한 \r\n\n\t 소라\n"_s << u"한 소라"_s;
+        QTest::newRow("name: controls between breaks") << true << u"a\n\u202E\nb"_s << u"a b"_s;
         QTest::newRow("name: Hebrew isolated") << true << u"שלום 12"_s << fsi + u"שלום 12"_s + pdi;
         QTest::newRow("name: override around Hebrew")
             << true << u"\u202Eשלום\u202C"_s << fsi + u"שלום"_s + pdi;

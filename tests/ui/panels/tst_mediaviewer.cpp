@@ -145,7 +145,8 @@ void TestMediaViewer::zoom_data()
     QTest::addColumn<double>("scale");
 
     // b: a pinch begins; e: it ends; z<d>: the pinch grows by d; w<n>: n wheel notches with
-    // Ctrl; p<n>: the same without Ctrl.
+    // Ctrl; p<n>: the same without Ctrl; k<c>: the key c pressed on "닫기", which has the
+    // keyboard.
     QTest::newRow("pinch to 2.5") << QStringList{u"b"_s, u"z0.5"_s, u"z1"_s} << 2.5;
     QTest::newRow("never above 4") << QStringList{u"b"_s, u"z6"_s} << 4.0;
     QTest::newRow("never below 1") << QStringList{u"b"_s, u"z-0.7"_s} << 1.0;
@@ -160,6 +161,12 @@ void TestMediaViewer::zoom_data()
     QTest::newRow("ctrl and wheel from where the photo is")
         << QStringList{u"b"_s, u"z1"_s, u"e"_s, u"w-1"_s} << 1.6;
     QTest::newRow("wheel without ctrl") << QStringList{u"p3"_s} << 1.0;
+    QTest::newRow("keys + and - step as the wheel")
+        << QStringList{u"k+"_s, u"k="_s, u"k-"_s} << 1.25;
+    QTest::newRow("keys never pass 4 or 1")
+        << QStringList{u"k+"_s, u"k+"_s, u"k+"_s, u"k+"_s, u"k+"_s, u"k+"_s, u"k+"_s} << 4.0;
+    QTest::newRow("key - stays at 1") << QStringList{u"k-"_s} << 1.0;
+    QTest::newRow("key 0 after a pinch") << QStringList{u"b"_s, u"z1.5"_s, u"k0"_s} << 1.0;
 }
 
 void TestMediaViewer::zoom()
@@ -178,6 +185,10 @@ void TestMediaViewer::zoom()
     for (const QString &step : steps) {
         const QChar what = step.front();
         const double amount = step.mid(1).toDouble();
+        if (what == u'k') {
+            QTest::keyClick(viewer.findChild<QWidget *>(u"close"_s), step.at(1).toLatin1());
+            continue;
+        }
         if (what == u'w' || what == u'p') {
             QWheelEvent wheel(at, photo->mapToGlobal(at), {}, QPoint(0, int(amount * 120)),
                               Qt::NoButton, what == u'w' ? Qt::ControlModifier : Qt::NoModifier,

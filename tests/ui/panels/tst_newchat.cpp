@@ -8,6 +8,7 @@
 #include "ui/panels/NewChat.h"
 
 #include <QAbstractItemModelTester>
+#include <QAccessible>
 #include <QGraphicsEffect>
 #include <QListView>
 
@@ -80,6 +81,7 @@ private slots:
     void lookupOffersWhatFits();
     void lookupFollowsTheStore();
     void createsOneGroupPerPress();
+    void readsAndTabsAsShown();
     void sheetGoneBeforeTheAnswer();
 };
 
@@ -143,7 +145,8 @@ void TestNewChat::choosesAtMostNineteen()
     QCOMPARE(sheet.chosen().size(), NewChat::maxChosen);
     QCOMPARE(list->model()->index(19, 0).data(Qt::CheckStateRole).value<Qt::CheckState>(),
              Qt::Unchecked);
-    QCOMPARE(list->model()->index(18, 0).data(Qt::AccessibleTextRole).toString(), u"선택 해제"_s);
+    QCOMPARE(list->model()->index(18, 0).data(Qt::CheckStateRole).value<Qt::CheckState>(),
+             Qt::Checked);
     QCOMPARE(chips(), qsizetype(NewChat::maxChosen));
 
     // Dropping through the row and through the chip; the last one takes the chips and the
@@ -328,6 +331,41 @@ void TestNewChat::createsOneGroupPerPress()
     savePictures(sheet, u"newchat-naming"_s, {QSize(460, 420)});
     create->click();
     QCOMPARE(requested, 2);
+}
+
+// A screen reader hears a friend row as the person, cleaned as the screen shows names, with the
+// choice as its checked state; the chip says the same. Tab runs down the sheet as it is drawn.
+void TestNewChat::readsAndTabsAsShown()
+{
+    auto store = storeWithFriends();
+    const QUuid hostile = addAccount(*store, u"hostile"_s, u"\u202E라소\n\n한"_s);
+    befriend(*store, hostile);
+    NewChat sheet(*store);
+    sheet.resize(460, 420);
+    sheet.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+
+    auto *list = part<QListView>(sheet, u"friends"_s);
+    const int row = listed(sheet).indexOf(u"\u202E라소\n\n한"_s);
+    QVERIFY(row >= 0);
+    QAccessibleInterface *item = QAccessible::queryAccessibleInterface(list)->child(row);
+    QCOMPARE(item->text(QAccessible::Name), u"라소 한, @hostile"_s);
+    QVERIFY(item->state().checkable && !item->state().checked);
+    item->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    QVERIFY(item->state().checked);
+    QCOMPARE(sheet.chosen(), QList<QUuid>{hostile});
+    QCOMPARE(part(sheet, u"chip"_s)->accessibleName(), u"라소 한"_s);
+
+    // The widgets Tab stops at, in their order, once the new chip is up.
+    redraw();
+    QStringList stops;
+    QWidget *at = part(sheet, u"cancel"_s);
+    do {
+        if ((at->focusPolicy() & Qt::TabFocus) && at->isVisible() && at->isEnabled())
+            stops.append(at->objectName());
+        at = at->nextInFocusChain();
+    } while (at != part(sheet, u"cancel"_s));
+    QCOMPARE(stops.join(u", "_s), u"cancel, talk, next, query, chip, friends"_s);
 }
 
 void TestNewChat::sheetGoneBeforeTheAnswer()

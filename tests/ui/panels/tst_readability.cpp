@@ -1,12 +1,17 @@
 // Every text of every page and sheet is readable, in a light and in a dark appearance: the
 // colour each text widget paints its text with, against the colour really drawn behind it,
-// reaches a contrast of 4.5 (3 for disabled text).
+// reaches a contrast of 4.5 (3 for disabled text). Texts the views paint themselves (room rows,
+// the transcript, chips, the sidebar's "설정") are measured by the colours their painters pick
+// over the colours laid under them.
 
 #include "PanelTestSupport.h"
 #include "WorkspaceTestSupport.h"
 
 #include "ui/common/ChatColor.h"
+#include "ui/common/UiMetrics.h"
 #include "ui/common/WideButton.h"
+#include "ui/workspace/Sidebar.h"
+#include "ui/workspace/SidebarRows.h"
 #include "ui/workspace/Workspace.h"
 
 #include <QAbstractButton>
@@ -171,6 +176,8 @@ private slots:
 
     void everyTextReads_data();
     void everyTextReads();
+    void paintedTextReads_data();
+    void paintedTextReads();
 
 private:
     QPalette m_light;
@@ -249,6 +256,56 @@ void TestReadability::everyTextReads()
         saveShot(top,
                  u"%1-%2-%3"_s.arg(view, top == &rig.workspace ? u"window"_s : u"sheet"_s,
                                    dark ? u"dark"_s : u"light"_s));
+    }
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u"\n"_s)));
+}
+
+void TestReadability::paintedTextReads_data()
+{
+    QTest::addColumn<bool>("dark");
+    QTest::newRow("light") << false;
+    QTest::newRow("dark") << true;
+}
+
+void TestReadability::paintedTextReads()
+{
+    QFETCH(bool, dark);
+    const QPalette p = dark ? desktopDark() : m_light;
+    const QColor window = p.color(QPalette::Window);
+    const QColor base = p.color(QPalette::Base);
+    const QColor secondary = ChatColor::secondaryText(p);
+    const QColor mine = ChatColor::mineBubble(p);
+    const QColor hover = UiMetrics::shade(p, UiMetrics::Shade::hover);
+    const QColor pressed = UiMetrics::shade(p, UiMetrics::Shade::pressed);
+
+    // What each painter draws its texts with, over what it lays under them.
+    QStyleOptionViewItem plain;
+    plain.palette = p;
+    plain.state = QStyle::State_Enabled | QStyle::State_Active;
+    QStyleOptionViewItem hovered = plain;
+    hovered.state |= QStyle::State_MouseOver;
+    QStyleOptionViewItem chosen = plain;
+    chosen.state |= QStyle::State_Selected;
+    const QColor plate = SidebarRowPaint::plateColor(chosen);
+    const QColor settings = Sidebar::settingsInk(p);
+    const std::tuple<const char *, QColor, QColor> pairs[]
+        = {{"room preview", SidebarRowPaint::textColor(plain, true), window},
+           {"room preview, hovered", SidebarRowPaint::textColor(hovered, true),
+            ChatColor::over(hover, window)},
+           {"room title, chosen", SidebarRowPaint::textColor(chosen, false), plate},
+           {"room preview, chosen", SidebarRowPaint::textColor(chosen, true), plate},
+           {"안내", ChatColor::officialMark(p), window},
+           {"their quote", secondary, base},
+           {"my quote", ChatColor::faintOnMine(p), mine},
+           {"chip, hovered", p.color(QPalette::Text), ChatColor::over(hover, base)},
+           {"설정", settings, window},
+           {"설정, pressed", settings, ChatColor::over(pressed, window)}};
+    QStringList faults;
+    for (const auto &[what, ink, ground] : pairs) {
+        if (const qreal ratio = ChatColor::contrast(ink, ground); ratio < 4.5) {
+            faults << u"%1: %2 on %3 = %4"_s.arg(QString::fromUtf8(what), ink.name(), ground.name())
+                          .arg(ratio, 0, 'f', 2);
+        }
     }
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u"\n"_s)));
 }

@@ -17,6 +17,7 @@
 
 #include <QAccessible>
 #include <QDialog>
+#include <QLineEdit>
 #include <QListView>
 #include <QTest>
 
@@ -105,6 +106,11 @@ private slots:
     void leavingThePanelBuildsNoTranscript();
     void staleNotificationIsCleared_data();
     void staleNotificationIsCleared();
+    void sidebarLists();
+    void sheetsAreNamedAndShowTheirFocus_data();
+    void sheetsAreNamedAndShowTheirFocus();
+    void keyboardLandsWhereItBelongs_data();
+    void keyboardLandsWhereItBelongs();
 };
 
 void TestWindowAccess::switchesMakeOneChange_data()
@@ -333,6 +339,114 @@ void TestWindowAccess::staleNotificationIsCleared()
         workspace.navigation().setPage(Page{});
     QTRY_VERIFY_WITH_TIMEOUT(!store->pushTarget(), 5000);
     QTest::qWait(50);
+}
+
+// The window starts with the keyboard on the room list, its first row current and ringed before
+// any arrow key; Escape empties a search; the list of the section not shown is not on screen
+// for a screen reader either.
+void TestWindowAccess::sidebarLists()
+{
+    Rig rig;
+    QVERIFY(rig.active);
+    QListView *rooms = rig.sidebar().chatList()->view();
+    QTRY_COMPARE(QApplication::focusWidget(), rooms);
+    QCOMPARE(rooms->currentIndex().row(), 0);
+    QVERIFY(drawsFocusRing(rooms->viewport(), rooms->visualRect(rooms->currentIndex())));
+
+    auto *search = rig.sidebar().chatList()->findChild<QLineEdit *>();
+    search->setFocus();
+    QTest::keyClicks(search, "zzz");
+    QTest::keyClick(search, Qt::Key_Escape);
+    QCOMPARE(search->text(), QString());
+    QCOMPARE(rig.nav.query(), QString());
+
+    QAccessibleInterface *list = QAccessible::queryAccessibleInterface(rooms);
+    QVERIFY(list->childCount() > 0);
+    for (const Section section : {Section::friends, Section::chats}) {
+        rig.nav.setSection(section);
+        for (int row = 0; row < list->childCount(); ++row)
+            QCOMPARE(list->child(row)->state().invisible, section == Section::friends);
+    }
+}
+
+void TestWindowAccess::sheetsAreNamedAndShowTheirFocus_data()
+{
+    QTest::addColumn<int>("sheet");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("first");
+    QTest::newRow("new conversation") << int(Sheet::newChat) << u"새 대화"_s << u"query"_s;
+    QTest::newRow("report") << int(Sheet::report) << u"신고"_s << u"스팸"_s;
+    QTest::newRow("photo") << int(Sheet::media) << u"사진"_s << u"close"_s;
+}
+
+// Every sheet's window has a name, and a sheet that opens on a button rings it at once.
+void TestWindowAccess::sheetsAreNamedAndShowTheirFocus()
+{
+    QFETCH(int, sheet);
+    QFETCH(QString, name);
+    QFETCH(QString, first);
+    Rig rig;
+    QVERIFY(rig.active);
+    if (Sheet(sheet) == Sheet::newChat)
+        rig.nav.setShowNewChat(true);
+    else if (Sheet(sheet) == Sheet::report)
+        rig.nav.setReport(ReportDraft{QUuid::createUuid(), SeedID::sora(), std::nullopt});
+    else
+        rig.nav.setMediaId(QUuid::createUuid());
+    QDialog *dialog = rig.workspace.sheet(Sheet(sheet));
+    QCOMPARE(QAccessible::queryAccessibleInterface(dialog)->text(QAccessible::Name), name);
+    QTRY_VERIFY(dialog->focusWidget());
+    QCOMPARE(dialog->focusWidget()->objectName(), first);
+    if (qobject_cast<QAbstractButton *>(dialog->focusWidget()))
+        QTRY_VERIFY(drawsFocusRing(dialog->focusWidget()));
+}
+
+void TestWindowAccess::keyboardLandsWhereItBelongs_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<QString>("landing");
+    QTest::newRow("대화") << u"talk"_s << u"composerField"_s;
+    QTest::newRow("만들기 by Return") << u"create"_s << u"composerField"_s;
+    QTest::newRow("invite page, 닫기") << u"invite"_s << u"list"_s;
+    QTest::newRow("password page, 닫기") << u"password"_s << u"password"_s;
+    QTest::newRow("block list, Escape") << u"blocked"_s << u"blocked"_s;
+}
+
+// The room the new-conversation sheet opens has the keyboard in its message field; leaving a
+// page puts it back where the page was opened from (the settings row) or on the list.
+void TestWindowAccess::keyboardLandsWhereItBelongs()
+{
+    QFETCH(QString, way);
+    QFETCH(QString, landing);
+    Rig rig;
+    QVERIFY(rig.active);
+    if (way == u"talk"_s || way == u"create"_s) {
+        rig.nav.setShowNewChat(true);
+        QDialog *dialog = rig.workspace.sheet(Sheet::newChat);
+        QVERIFY(rowAction(part<QListView>(*dialog, u"friends"_s), 0,
+                          QAccessibleActionInterface::toggleAction()));
+        part(*dialog, way == u"talk"_s ? u"talk"_s : u"next"_s)->click();
+        if (way == u"create"_s)
+            QTest::keyClick(part<QLineEdit>(*dialog, u"groupTitle"_s), Qt::Key_Return);
+        QTRY_COMPARE(rig.nav.page().kind, Page::room);
+    } else {
+        const Page::Kind kind = way == u"invite"_s ? Page::invite
+            : way == u"password"_s                 ? Page::password
+                                                   : Page::blocked;
+        rig.nav.setPage(Page{kind, {}});
+        auto *close = part<QAbstractButton>(*rig.workspace.detail(), u"close"_s);
+        close->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(close, kind == Page::blocked ? Qt::Key_Escape : Qt::Key_Space);
+        QTRY_COMPARE(rig.nav.page().kind, kind == Page::invite ? Page::pick : Page::settings);
+    }
+    // The window's own focus, which is the keyboard's whenever the window is active (the
+    // offscreen platform activates none again after a dialog).
+    QWidget *typing = rig.workspace.focusWidget();
+    QVERIFY(typing);
+    if (landing == u"list"_s)
+        QCOMPARE(typing, rig.sidebar().chatList()->view());
+    else
+        QCOMPARE(typing->objectName(), landing);
 }
 
 QTEST_MAIN(TestWindowAccess)

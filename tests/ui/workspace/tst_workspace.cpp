@@ -1,5 +1,6 @@
 #include "WorkspaceTestSupport.h"
 
+#include "ui/common/UiMetrics.h"
 #include "ui/workspace/FriendList.h"
 #include "ui/workspace/RoomView.h"
 #include "ui/workspace/Sidebar.h"
@@ -253,6 +254,10 @@ private slots:
                  QMessageBox::DestructiveRole);
         for (QAbstractButton *button : alert->buttons())
             QVERIFY(button->height() >= 44);
+        // Wide enough for the title and a window manager's buttons beside it in the title bar.
+        QVERIFY(alert->width() > QFontMetrics(alert->font()).horizontalAdvance(alert->windowTitle())
+                    + 3 * UiMetrics::controlHeight);
+        saveShot(alert, QStringLiteral("leave-alert"));
         buttonWithText(alert, answer)->click();
 
         QVERIFY(!rig.nav.leaveId());
