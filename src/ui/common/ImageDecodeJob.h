@@ -28,10 +28,10 @@ public:
 
     struct Request
     {
-        QByteArray bytes; // the encoded picture; when empty,
-        QImage image; // an already decoded picture to be scaled
+        QByteArray bytes{}; // the encoded picture; when empty,
+        QImage image{}; // an already decoded picture to be scaled
         // Target in device pixels, upright. Empty: only maxSide bounds the result.
-        QSize box;
+        QSize box{};
         // Cover `box` and keep its centre (the result is then at most `box`); else fit inside.
         bool fill = false;
         int maxSide = 0; // bound on the longer side when positive
