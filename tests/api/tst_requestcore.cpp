@@ -18,6 +18,8 @@ QByteArray messageJson()
         .toUtf8();
 }
 
+constexpr qint64 kLoweredListLimit = 4 * 1024 * 1024;
+
 } // namespace
 
 // The REST request core and the endpoint methods against a scripted server: headers, bodies,
@@ -418,21 +420,35 @@ private slots:
 
     void endlessAnswerIsCutOff_data()
     {
+        QTest::addColumn<QString>("path");
         QTest::addColumn<int>("status");
         QTest::addColumn<int>("failure"); // status of the "invalid_response" error
-        QTest::newRow("success") << 200 << 500;
-        QTest::newRow("error page") << 502 << 502;
+        QTest::addColumn<qint64>("bound");
+        QTest::newRow("sync page") << "/v1/sync" << 200 << 500 << kLoweredListLimit;
+        QTest::newRow("one user") << "/v1/me" << 200 << 500 << kSingleAnswerLimit;
+        // An error's own bound is far tighter; it is never looser than the call's.
+        QTest::newRow("error page") << "/v1/sync" << 502 << 502 << kLoweredListLimit;
     }
 
-    // An answer that never ends is cut off near its bound instead of filling memory.
+    // An answer that never ends is cut off near its bound instead of filling memory; an error's
+    // bound is the tight one whatever the call.
     void endlessAnswerIsCutOff()
     {
+        QFETCH(QString, path);
         QFETCH(int, status);
         QFETCH(int, failure);
-        signIn();
-        m_server->on("GET", "/v1/sync", ScriptedReply::endlessBody(status));
-        QCOMPARE(await(m_client->sync("x")).apiError, ChatAPIError::invalidResponse(failure));
-        QVERIFY(m_server->endlessBytesSent < 4 * kAnswerByteLimit);
+        QFETCH(qint64, bound);
+        // The list bound is lowered, so that the test need not send a list's worth of bytes.
+        IsolatedOptions isolated;
+        isolated.options.listAnswerLimit = kLoweredListLimit;
+        ChatClient client(m_server->baseUrl(), isolated.options);
+        m_server->on("GET", path, ScriptedReply::endlessBody(status));
+        const ChatPath call
+            = path == u"/v1/me" ? ChatPath::me() : ChatPath::sync(QStringLiteral("x"));
+        const auto outcome
+            = await(client.request(QStringLiteral("GET"), call, std::nullopt, false));
+        QCOMPARE(outcome.apiError, ChatAPIError::invalidResponse(failure));
+        QVERIFY(m_server->endlessBytesSent < 4 * bound);
     }
 
     // An answer that trickles in keeps the idle timeout from firing; the call's deadline still
