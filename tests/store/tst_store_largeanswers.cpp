@@ -77,23 +77,6 @@ private slots:
         }
     }
 
-    void twentyThousandRoomsLoad()
-    {
-        LiveRig rig;
-        QVERIFY(rig.started);
-        const QUuid me = rig.addUser(QStringLiteral("me_user"), QStringLiteral("나"));
-        const QUuid peer = rig.addUser(QStringLiteral("peer"), QStringLiteral("상대"));
-        for (int n = 0; n < 20000; ++n) {
-            const QUuid room = rig.service.addGroupRoom(peer, QStringLiteral("방 %1").arg(n), {me});
-            rig.postMessage(room, peer, QStringLiteral("안녕하세요 %1").arg(n));
-        }
-        auto store = storeFor(rig, QStringLiteral("me_user@example.com"), kListAnswerLimit);
-        QVERIFY(store);
-        await(store->refreshLive());
-        QCOMPARE(store->notice(), std::nullopt);
-        QVERIFY(store->conversations().size() >= 20000);
-    }
-
     void overBoundAnswerKeepsWhatIsHeld()
     {
         LiveRig rig;
