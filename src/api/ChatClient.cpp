@@ -3,6 +3,7 @@
 #include "api/AsyncPrimitives.h"
 #include "api/ChatKeychain.h"
 #include "api/HttpAnswer.h"
+#include "api/HttpMethods.h"
 
 #include <QDir>
 #include <QJsonDocument>
@@ -140,6 +141,25 @@ std::chrono::milliseconds ChatClient::deadlineFor(std::chrono::milliseconds base
         + std::chrono::milliseconds(std::max<qint64>(bodyBytes, 0) * 1000 / kUploadBytesPerSecond);
 }
 
+qint64 ChatClient::answerLimit(const QString &method, const ChatPath &path) const
+{
+    if (method != kGet)
+        return kSingleAnswerLimit;
+    switch (path.kind()) {
+    case ChatPath::Kind::conversations:
+    case ChatPath::Kind::sync:
+        return m_options.listAnswerLimit;
+    case ChatPath::Kind::messages:
+    case ChatPath::Kind::friendRequests:
+    case ChatPath::Kind::members:
+    case ChatPath::Kind::blocks:
+    case ChatPath::Kind::devices:
+        return kPageAnswerLimit;
+    default:
+        return kSingleAnswerLimit;
+    }
+}
+
 QCoro::Task<QByteArray> ChatClient::request(QString method, ChatPath path,
                                             std::optional<QJsonObject> body, bool authorize)
 {
@@ -170,7 +190,8 @@ QCoro::Task<QByteArray> ChatClient::request(QString method, ChatPath path,
             body ? m_network->sendCustomRequest(request, method.toLatin1(), payload)
                  : m_network->sendCustomRequest(request, method.toLatin1()));
         const HttpAnswer answer = co_await receiveAnswer(
-            reply.get(), deadlineFor(m_options.requestDeadline, payload.size()));
+            reply.get(), deadlineFor(m_options.requestDeadline, payload.size()),
+            answerLimit(method, path));
         throwIfGone(alive);
         // A body cut off at the size bound is as unusable as one that does not decode.
         if (answer.oversized)

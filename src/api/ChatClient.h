@@ -3,6 +3,7 @@
 #include "api/ChatErrors.h"
 #include "api/ChatEvent.h"
 #include "api/ChatPath.h"
+#include "api/HttpAnswer.h"
 #include "api/WireTypes.h"
 
 #include <QByteArray>
@@ -44,6 +45,8 @@ struct ChatClientOptions
     // The most one REST call may take as a whole, however steadily its bytes trickle in; a body
     // sent along (a photo) adds its allowance (see ChatClient::deadlineFor).
     std::chrono::milliseconds requestDeadline{60000};
+    // The most a room list or a sync page may hold (see kListAnswerLimit).
+    qint64 listAnswerLimit = kListAnswerLimit;
     // The keychain item that holds the session.
     QString keychainService = QStringLiteral("com.brevant.chat.mac");
     QString keychainAccount = QStringLiteral("session");
@@ -100,8 +103,9 @@ public:
     // One exchange with the service: "Accept: application/json" always, a JSON body with
     // "Content-Type: application/json" when given, the bearer token when `authorize` (refreshed
     // first when it expires within 60 s). An authorised call answered 401 refreshes once and is
-    // repeated once. No redirect is followed, and an answer beyond 8 MiB is cut off and fails
-    // as "invalid_response". Returns the body of a 2xx answer; throws otherwise.
+    // repeated once. No redirect is followed, and an answer beyond its bound (answerLimit()) is
+    // cut off and fails as "invalid_response". Returns the body of a 2xx answer; throws
+    // otherwise.
     QCoro::Task<QByteArray> request(QString method, ChatPath path,
                                     std::optional<QJsonObject> body = std::nullopt,
                                     bool authorize = true);
@@ -110,6 +114,10 @@ public:
     // The overall deadline of an exchange that sends `bodyBytes`: the base deadline plus one
     // second for every 64 KiB, a rate that even a poor uplink keeps.
     static std::chrono::milliseconds deadlineFor(std::chrono::milliseconds base, qint64 bodyBytes);
+    // The most a successful answer to this call may hold: the room list and sync pages may be
+    // large, the other lists are pages, and the rest (and whatever a non-GET call answers) is
+    // one record.
+    qint64 answerLimit(const QString &method, const ChatPath &path) const;
 
     // --- Session and token refresh ---
     // Loads the stored session (keychain, else the fallback file); refreshes it when it expires

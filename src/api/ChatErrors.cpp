@@ -43,7 +43,9 @@ bool isTransientFailure(const std::exception_ptr &error)
     } catch (const ChatTransportError &) {
         return true;
     } catch (const ChatAPIError &e) {
-        return e.status == 0 || e.status >= 500;
+        // A redirect is never the service's own answer: something between here and the
+        // service (a captive portal) sends the program elsewhere, and it is not followed.
+        return e.status == 0 || (e.status >= 300 && e.status <= 399) || e.status >= 500;
     } catch (...) {
         return false;
     }

@@ -71,7 +71,8 @@ public:
 };
 
 // Whether a failure says that the service could not be reached or could not answer just now
-// (no answer, a refused connection, a time-out, a 5xx status): the same call may succeed later.
+// (no answer, a refused connection, a time-out, a redirect, a 5xx status): the same call may
+// succeed later.
 // A refusal (any other status) or a fault of the program's own is no such failure.
 bool isTransientFailure(const std::exception_ptr &error);
 

@@ -8,6 +8,7 @@
 
 #include <QCoroNetworkReply>
 
+#include <algorithm>
 #include <memory>
 
 QCoro::Task<HttpAnswer> receiveAnswer(QNetworkReply *reply, std::chrono::milliseconds deadline,
@@ -15,9 +16,13 @@ QCoro::Task<HttpAnswer> receiveAnswer(QNetworkReply *reply, std::chrono::millise
 {
     // The body is read only at the end, so what is buffered is what has arrived. The flag is
     // set before the abort: the abort finishes the reply (and resumes this coroutine) at once.
+    // The bound is known once the status line is in: an error keeps the tighter one.
     const auto oversized = std::make_shared<bool>(false);
     const auto cutOffBeyond = [reply, limit, oversized](qint64 bytes) {
-        if (bytes > limit && !*oversized) {
+        const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        const bool success = status.isValid() && status.toInt() >= 200 && status.toInt() <= 299;
+        const qint64 bound = success ? limit : std::min(limit, kErrorAnswerLimit);
+        if (bytes > bound && !*oversized) {
             *oversized = true;
             reply->abort();
         }

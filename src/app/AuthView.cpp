@@ -67,6 +67,13 @@ void AuthView::showForm(AuthForm *form)
 
 void AuthView::showNotice()
 {
-    if (const auto notice = m_store->notice(); notice && !notice->isEmpty())
+    if (const auto notice = m_store->notice(); notice && !notice->isEmpty()) {
         m_signIn->showError(*notice);
+        m_showsNotice = true;
+    } else if (m_showsNotice) {
+        // A notice taken back (a sign-out clears the last one just after the form came up)
+        // leaves the form: an old failure must not read as the reason for this one.
+        m_signIn->showError(std::nullopt);
+        m_showsNotice = false;
+    }
 }

@@ -33,4 +33,5 @@ private:
     SignUpForm *m_signUp;
     VerifyForm *m_verify;
     ResetForm *m_reset;
+    bool m_showsNotice = false; // the sign-in form's error is the store's notice
 };

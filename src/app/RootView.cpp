@@ -4,6 +4,7 @@
 #include "api/ChatClient.h"
 #include "app/AuthView.h"
 #include "app/ProfileSetupView.h"
+#include "app/StartUpView.h"
 #include "platform/PushCenter.h"
 #include "store/LocalStore.h"
 #include "ui/common/StoreTask.h"
@@ -22,6 +23,7 @@ RootView::RootView(LocalStore *store, QWidget *parent)
     setObjectName(QStringLiteral("root"));
     m_stack->setContentsMargins(0, 0, 0, 0);
     connect(m_store, &LocalStore::sessionChanged, this, &RootView::follow);
+    connect(m_store, &LocalStore::startingUpChanged, this, &RootView::follow);
     follow();
 }
 
@@ -29,8 +31,12 @@ void RootView::follow()
 {
     const auto session = m_store->session();
     if (!session) {
-        if (m_screen != Screen::signIn)
+        if (m_store->startingUp()) {
+            if (m_screen != Screen::startUp)
+                present(Screen::startUp, new StartUpView);
+        } else if (m_screen != Screen::signIn) {
             present(Screen::signIn, new AuthView(m_store));
+        }
         return;
     }
     if (!session->profileComplete) {

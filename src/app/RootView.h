@@ -7,15 +7,16 @@
 class LocalStore;
 class QStackedLayout;
 
-// The root of the main window. It follows the store's session: sign-in while nobody is signed
-// in, the first-profile screen while the profile is incomplete, the workspace otherwise. When
+// The root of the main window. It follows the store's session: the start-up state while start-up
+// holds a stored session the service has not yet answered, sign-in while nobody is signed in,
+// the first-profile screen while the profile is incomplete, the workspace otherwise. When
 // the session ends, the whole workspace (with every page, sheet and dialog in it) is dropped;
 // a later sign-in builds a fresh one.
 class RootView : public QWidget
 {
     Q_OBJECT
 public:
-    enum class Screen { none, signIn, profile, workspace };
+    enum class Screen { none, startUp, signIn, profile, workspace };
 
     explicit RootView(LocalStore *store, QWidget *parent = nullptr);
 

@@ -238,6 +238,10 @@ public:
     // service accepts a socket again.
     bool connecting() const { return m_connecting; }
     void setConnecting(bool value) { assign(m_connecting, value, &LocalStore::connectingChanged); }
+    // Start-up holds a stored session that the service has not refused and has not yet signed
+    // in with: the window shows its start-up state instead of the sign-in form.
+    bool startingUp() const { return m_startingUp; }
+    void setStartingUp(bool value) { assign(m_startingUp, value, &LocalStore::startingUpChanged); }
 
     std::optional<QString> notice() const { return m_notice; }
     void setNotice(std::optional<QString> value)
@@ -708,6 +712,7 @@ signals:
     void notificationSoundChanged();
     void noticeChanged();
     void connectingChanged();
+    void startingUpChanged();
     void remoteUnreadChanged();
     void olderRoomsChanged();
     void typingStateChanged();
@@ -823,6 +828,7 @@ private:
     std::unique_ptr<ChatClient> m_client;
     std::optional<QString> m_notice;
     bool m_connecting = false;
+    bool m_startingUp = false;
     QHash<QUuid, int> m_remoteUnread;
     QSet<QUuid> m_olderRooms;
     QHash<QUuid, QUuid> m_typingState;

@@ -45,6 +45,9 @@ QCoro::Task<> LocalStore::bootstrap()
     if (!m_client)
         co_return;
     m_startUpFailures = 0;
+    // From the first look at the stored session until start-up ends, the window shows its
+    // start-up state: a sign-in form while the service is away would read as a sign-out.
+    setStartingUp(true);
     co_await startUp(true);
 }
 
@@ -54,8 +57,12 @@ QCoro::Task<> LocalStore::startUp(bool firstAttempt)
     ChatClient *client = m_client.get();
     try {
         const bool restored = co_await client->restore();
-        if (!self || m_session)
-            co_return; // signed in by hand meanwhile: that stands
+        if (!self)
+            co_return;
+        if (m_session) {
+            setStartingUp(false); // signed in by hand meanwhile: that stands
+            co_return;
+        }
         // The notice comes once: further attempts stay quiet until one of them ends for good.
         if (!restored) {
             const bool again = client->restoreMayRetry();
@@ -63,6 +70,8 @@ QCoro::Task<> LocalStore::startUp(bool firstAttempt)
                 showNotice(*client->lastFailure());
             if (again)
                 retryStartUpLater();
+            else
+                setStartingUp(false);
             co_return;
         }
         std::optional<APIUser> user;
@@ -72,19 +81,31 @@ QCoro::Task<> LocalStore::startUp(bool firstAttempt)
         } catch (...) {
             failure = std::current_exception();
         }
-        if (!self || m_session)
+        if (!self)
             co_return;
+        if (m_session) {
+            setStartingUp(false);
+            co_return;
+        }
         if (failure) {
-            // The service is away, not refusing: the stored session stays and start-up is
-            // tried again. A refusal leaves the user signed out, as does a lost session.
+            // The service is away, not refusing (a redirect included: a captive portal is no
+            // answer of the service's): the stored session stays and start-up is tried again.
+            // A refusal leaves the user signed out, as does a lost session.
             const bool again = isTransientFailure(failure) && client->hasSession();
             if (firstAttempt || !again)
                 showAPI(failure);
             if (again)
                 retryStartUpLater();
+            else
+                setStartingUp(false);
             co_return;
         }
+        // A notice an earlier attempt left while the service was away is stale now; kept, it
+        // would turn up on the sign-in form after a later sign-out.
+        if (!firstAttempt)
+            acknowledgeNotice();
         apply(*user, std::nullopt);
+        setStartingUp(false);
         co_await publishLocalAvatar(user->avatarUrl.has_value());
         if (!self || !m_session || !m_session->profileComplete)
             co_return;
@@ -97,8 +118,10 @@ QCoro::Task<> LocalStore::startUp(bool firstAttempt)
         if (m_session && m_session->profileComplete && m_notificationsEnabled)
             PushCenter::registerForNotifications();
     } catch (...) {
-        if (self)
+        if (self) {
             showAPI(std::current_exception());
+            setStartingUp(false);
+        }
     }
 }
 
@@ -109,8 +132,10 @@ void LocalStore::retryStartUpLater()
         m_startUpRetryTimer->setSingleShot(true);
         connect(m_startUpRetryTimer, &QTimer::timeout, this, [this] {
             // Someone signed in by hand meanwhile, or the session is gone: nothing to start.
-            if (m_session || !m_client->hasSession())
+            if (m_session || !m_client->hasSession()) {
+                setStartingUp(false);
                 return;
+            }
             startUp(false); // catches everything itself
         });
     }

@@ -18,6 +18,8 @@ QByteArray messageJson()
         .toUtf8();
 }
 
+constexpr qint64 kLoweredListLimit = 4 * 1024 * 1024;
+
 } // namespace
 
 // The REST request core and the endpoint methods against a scripted server: headers, bodies,
@@ -418,21 +420,85 @@ private slots:
 
     void endlessAnswerIsCutOff_data()
     {
+        QTest::addColumn<QString>("path");
         QTest::addColumn<int>("status");
         QTest::addColumn<int>("failure"); // status of the "invalid_response" error
-        QTest::newRow("success") << 200 << 500;
-        QTest::newRow("error page") << 502 << 502;
+        QTest::addColumn<qint64>("bound");
+        QTest::newRow("sync page") << "/v1/sync" << 200 << 500 << kLoweredListLimit;
+        QTest::newRow("one user") << "/v1/me" << 200 << 500 << kSingleAnswerLimit;
+        // An error's own bound is far tighter; it is never looser than the call's.
+        QTest::newRow("error page") << "/v1/sync" << 502 << 502 << kLoweredListLimit;
     }
 
-    // An answer that never ends is cut off near its bound instead of filling memory.
+    // An answer that never ends is cut off near its bound instead of filling memory; an error's
+    // bound is the tight one whatever the call.
     void endlessAnswerIsCutOff()
     {
+        QFETCH(QString, path);
         QFETCH(int, status);
         QFETCH(int, failure);
+        QFETCH(qint64, bound);
+        // The list bound is lowered, so that the test need not send a list's worth of bytes.
+        IsolatedOptions isolated;
+        isolated.options.listAnswerLimit = kLoweredListLimit;
+        ChatClient client(m_server->baseUrl(), isolated.options);
+        m_server->on("GET", path, ScriptedReply::endlessBody(status));
+        const ChatPath call
+            = path == u"/v1/me" ? ChatPath::me() : ChatPath::sync(QStringLiteral("x"));
+        const auto outcome
+            = await(client.request(QStringLiteral("GET"), call, std::nullopt, false));
+        QCOMPARE(outcome.apiError, ChatAPIError::invalidResponse(failure));
+        QVERIFY(m_server->endlessBytesSent < 4 * bound);
+    }
+
+    void boundsFollowTheAnswerKind_data()
+    {
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<int>("padding"); // bytes added to an otherwise small answer
+        QTest::addColumn<bool>("loads");
+        QTest::newRow("page of messages, 3.6 MB") << "page" << 0 << true;
+        QTest::newRow("one sent message, 3 MB") << "send" << 3'000'000 << false;
+        QTest::newRow("error object, 10 KB") << "error" << 10'000 << true;
+        QTest::newRow("error object, 100 KB") << "error" << 100'000 << false;
+    }
+
+    // A page may be large where one record may not: a sent message's answer of a page's size is
+    // refused, and an error past its small bound is known by its status alone.
+    void boundsFollowTheAnswerKind()
+    {
+        QFETCH(QString, call);
+        QFETCH(int, padding);
+        QFETCH(bool, loads);
         signIn();
-        m_server->on("GET", "/v1/sync", ScriptedReply::endlessBody(status));
-        QCOMPARE(await(m_client->sync("x")).apiError, ChatAPIError::invalidResponse(failure));
-        QVERIFY(m_server->endlessBytesSent < 4 * kAnswerByteLimit);
+        const QByteArray pad = ",\"pad\":\"" + QByteArray(padding, 'x') + "\"}";
+        if (call == u"page") {
+            // 150 messages of 4,000 characters, each written as a \uXXXX escape: 24 KB apiece.
+            QByteArray longest;
+            for (int i = 0; i < 4000; ++i)
+                longest += "\\uD55C";
+            QByteArray one = messageJson();
+            one.replace("\"안녕\"", "\"" + longest + "\"");
+            QByteArrayList all(150, one);
+            m_server->onJson("GET", "/v1/conversations/", 200,
+                             R"({"messages":[)" + all.join(',') + "]}");
+            const auto page = await(m_client->messages(kRoom));
+            QVERIFY(page.ok());
+            QCOMPARE(page.value->size(), 150);
+            QCOMPARE(page.value->first().body.value_or(QString()).size(), 4000);
+        } else if (call == u"send") {
+            QByteArray answer = messageJson();
+            answer.chop(1);
+            m_server->onJson("POST", "/v1/conversations/", 200, answer + pad);
+            const auto sent = await(m_client->sendMessage(kRoom, QUuid::createUuid(), "안녕"));
+            QCOMPARE(sent.apiError, ChatAPIError::invalidResponse(500));
+        } else {
+            m_server->onJson("GET", "/v1/me", 400,
+                             R"({"code":"bad","message":"다시 해 주세요.")" + pad);
+            const auto refused = await(m_client->me());
+            QCOMPARE(refused.apiError,
+                     loads ? ChatAPIError(400, "bad", "다시 해 주세요.")
+                           : ChatAPIError::invalidResponse(400));
+        }
     }
 
     // An answer that trickles in keeps the idle timeout from firing; the call's deadline still

@@ -2,6 +2,7 @@
 
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
+#include "ui/common/Spinner.h"
 #include "ui/common/UiMetrics.h"
 
 #include <QEvent>
@@ -17,23 +18,6 @@ namespace {
 constexpr int cornerRadius = 8;
 constexpr int horizontalPadding = 16;
 constexpr int bodyInset = 1; // the rounded body stays off the edges so its outline is not cut
-constexpr int spinnerFrameMs = 33;
-constexpr int spinnerTurnMs = 900;
-
-void paintSpinner(QPainter &painter, const QRectF &area, const QColor &color, qint64 elapsed)
-{
-    const qreal side = std::min<qreal>(20.0, std::min(area.width(), area.height()) - 8);
-    if (side <= 4)
-        return;
-    const QRectF ring(area.center().x() - side / 2, area.center().y() - side / 2, side, side);
-    const int angle = int((elapsed % spinnerTurnMs) * 360 / spinnerTurnMs);
-    QColor track = color;
-    track.setAlphaF(0.3f);
-    painter.setPen(QPen(track, 2.5, Qt::SolidLine, Qt::RoundCap));
-    painter.drawEllipse(ring);
-    painter.setPen(QPen(color, 2.5, Qt::SolidLine, Qt::RoundCap));
-    painter.drawArc(ring, (90 - angle) * 16, -100 * 16);
-}
 
 } // namespace
 
@@ -45,7 +29,7 @@ WideButton::WideButton(const QString &title, Role role, QWidget *parent)
     setFocusPolicy(Qt::StrongFocus);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setAttribute(Qt::WA_Hover);
-    m_spin.setInterval(spinnerFrameMs);
+    m_spin.setInterval(kSpinnerFrameMs);
     connect(&m_spin, &QTimer::timeout, this, qOverload<>(&QWidget::update));
 }
 

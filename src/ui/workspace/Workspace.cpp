@@ -9,6 +9,7 @@
 #include "ui/common/UiMetrics.h"
 #include "ui/panels/StoreRedraw.h"
 #include "ui/workspace/ChatList.h"
+#include "ui/workspace/ConnectingLine.h"
 #include "ui/workspace/Divider.h"
 #include "ui/workspace/FriendList.h"
 #include "ui/workspace/Sidebar.h"
@@ -76,7 +77,11 @@ Workspace::Workspace(LocalStore &store, QWidget *parent)
     sidebar->setMinimumWidth(UiMetrics::sidebarMinimum);
     sidebar->setMaximumWidth(UiMetrics::sidebarMaximum);
     m_detailColumn->setObjectName(QStringLiteral("detailColumn"));
-    bareBox<QVBoxLayout>(m_detailColumn);
+    // While the service is away a quiet line sits above the page; the page makes room for it,
+    // so neither the transcript nor the composer is covered.
+    auto *connecting = new ConnectingLine(m_detailColumn);
+    connecting->follow(m_store);
+    bareBox<QVBoxLayout>(m_detailColumn)->addWidget(connecting);
     m_detailColumn->setMinimumSize(UiMetrics::detailMinimumWidth, UiMetrics::detailMinimumHeight);
     m_split->addWidget(sidebar);
     m_split->addWidget(m_detailColumn);

@@ -188,9 +188,10 @@ void TestReadability::everyTextReads_data()
     QTest::addColumn<QString>("view");
     QTest::addColumn<bool>("dark");
     for (const char *view :
-         {"pick", "room", "group", "info-group", "info-person", "info-official", "member-invite",
-          "profile", "me", "settings", "password", "blocked", "delete", "invite", "new-chat",
-          "report", "media", "invite-request", "friends"}) {
+         {"pick",          "room",          "group",          "info-group", "info-person",
+          "info-official", "member-invite", "profile",        "me",         "settings",
+          "password",      "blocked",       "delete",         "invite",     "new-chat",
+          "report",        "media",         "invite-request", "friends",    "connecting"}) {
         QTest::addRow("%s light", view) << QString::fromLatin1(view) << false;
         QTest::addRow("%s dark", view) << QString::fromLatin1(view) << true;
     }
@@ -248,6 +249,9 @@ void TestReadability::everyTextReads()
             InviteOutcome{QUuid::createUuid(), QUuid::createUuid(), std::nullopt});
     } else if (view == u"friends"_s) {
         rig.nav.setSection(Section::friends);
+    } else if (view == u"connecting"_s) {
+        rig.nav.openRoom(rig.seeded.direct);
+        rig.store.setConnecting(true);
     }
     QTest::qWait(20);
     QStringList faults;

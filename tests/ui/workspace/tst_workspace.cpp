@@ -314,6 +314,50 @@ private slots:
         QTRY_VERIFY(dialog.isNull());
     }
 
+    // While the service is away a line says so above the open room, moving the room down
+    // rather than covering its transcript or composer, and goes when the service is back.
+    void connectingLine_data()
+    {
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("light") << false;
+        QTest::newRow("dark") << true;
+    }
+    void connectingLine()
+    {
+        QFETCH(bool, dark);
+        const QPalette light = QApplication::palette();
+        if (dark)
+            QApplication::setPalette(darkPalette());
+        {
+            Rig rig;
+            rig.nav.openRoom(rig.seeded.group);
+            auto *line = rig.workspace.findChild<QLabel *>(QStringLiteral("connectingLine"));
+            QVERIFY(line);
+            QVERIFY(!line->isVisible());
+            QWidget *room = rig.workspace.detail();
+            QCoreApplication::processEvents();
+            const QRect before = room->geometry();
+
+            rig.store.setConnecting(true);
+            QCoreApplication::processEvents();
+            QVERIFY(line->isVisible());
+            QCOMPARE(line->text(), QStringLiteral("연결 중…"));
+            QCOMPARE(line->accessibleName(), line->text());
+            QCOMPARE(line->parentWidget(), room->parentWidget());
+            QVERIFY(!line->geometry().intersects(room->geometry()));
+            QCOMPARE(room->geometry().bottom(), before.bottom());
+            QVERIFY(room->height() < before.height());
+            saveShot(&rig.workspace,
+                     QStringLiteral("workspace-connecting-") + QTest::currentDataTag());
+
+            rig.store.setConnecting(false);
+            QVERIFY(!line->isVisible());
+            QCoreApplication::processEvents();
+            QCOMPARE(room->geometry(), before);
+        }
+        QApplication::setPalette(light);
+    }
+
     void pictures_data()
     {
         QTest::addColumn<QSize>("size");
