@@ -22,7 +22,6 @@
 
 namespace {
 
-constexpr int kRequestTimeoutMs = 60 * 1000;
 // The slowest upload rate still waited for: 64 KiB/s.
 constexpr qint64 kUploadBytesPerSecond = 64 * 1024;
 
@@ -124,9 +123,10 @@ ChatAPIError ChatClient::error(int status, const QByteArray &data)
     return ChatAPIError::fromResponse(status, data);
 }
 
-void ChatClient::applyCommonRequestSettings(QNetworkRequest &request) const
+void ChatClient::applyCommonRequestSettings(QNetworkRequest &request,
+                                            std::chrono::milliseconds idleAllowance) const
 {
-    request.setTransferTimeout(kRequestTimeoutMs);
+    request.setTransferTimeout(int(idleAllowance.count()));
 }
 
 std::chrono::milliseconds ChatClient::deadlineFor(std::chrono::milliseconds base, qint64 bodyBytes)
@@ -141,13 +141,19 @@ QCoro::Task<QByteArray> ChatClient::request(QString method, ChatPath path,
     const LifeToken alive = m_alive;
     throwIfGone(alive); // no new exchange for a client that is being destroyed
     bool firstAttempt = true;
+    // A refresh that reached a stalled service is waited for (see refreshDeadline), silence
+    // on its connection included; every other call keeps its deadline.
+    const std::chrono::milliseconds deadline = path.kind() == ChatPath::Kind::refresh
+        ? m_options.refreshDeadline
+        : m_options.requestDeadline;
     for (;;) {
         const QUrl url(m_baseUrl.toString(QUrl::FullyEncoded) + path.path(), QUrl::StrictMode);
         if (!url.isValid() || url.isRelative() || url.host().isEmpty())
             throw ChatAPIError::invalidResponse(0);
 
         QNetworkRequest request(url);
-        applyCommonRequestSettings(request);
+        applyCommonRequestSettings(
+            request, std::max<std::chrono::milliseconds>(deadline, std::chrono::minutes(1)));
         request.setRawHeader("Accept", "application/json");
         QByteArray payload;
         if (body) {
@@ -164,8 +170,8 @@ QCoro::Task<QByteArray> ChatClient::request(QString method, ChatPath path,
         std::unique_ptr<QNetworkReply, DeleteLater> reply(
             body ? m_network->sendCustomRequest(request, method.toLatin1(), payload)
                  : m_network->sendCustomRequest(request, method.toLatin1()));
-        const HttpAnswer answer = co_await receiveAnswer(
-            reply.get(), deadlineFor(m_options.requestDeadline, payload.size()));
+        const HttpAnswer answer
+            = co_await receiveAnswer(reply.get(), deadlineFor(deadline, payload.size()));
         throwIfGone(alive);
         // A body cut off at the size bound is as unusable as one that does not decode.
         if (answer.oversized)
