@@ -241,6 +241,7 @@ private:
     void socketRefused();
     void setConnecting(bool connecting);
     QCoro::Task<> runReconnect(quint64 generation);
+    QCoro::Task<> reconnect(quint64 generation);
 
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     QUrl m_baseUrl;
@@ -272,6 +273,8 @@ private:
     bool m_missedEvents = false;
     // The service refused the socket's token: the next reconnect refreshes it first.
     bool m_refreshBeforeReconnect = false;
+    // A reconnect is running (refreshing or opening).
+    bool m_reconnecting = false;
     // Reported through onConnectingChanged.
     bool m_connecting = false;
     // The waiting reconnect, for the socket generation in m_reconnectFor. A stopped timer is a

@@ -127,7 +127,12 @@ QCoro::Task<bool> ChatClient::restore()
 
 QCoro::Task<QString> ChatClient::accessToken()
 {
-    if (m_tokens && !expiring()) {
+    // While the refresh token cannot be sent again, the access token serves to its very end.
+    const bool usable = m_tokens
+        && (!expiring()
+            || (m_unsettledRefreshToken == m_tokens->refreshToken
+                && QDateTime::currentDateTimeUtc() < m_tokens->expiresAt));
+    if (usable) {
         const QString token = m_tokens->accessToken;
         co_return token;
     }

@@ -230,8 +230,8 @@ void ChatClient::retrySocketNow()
 
 void ChatClient::wakeSocket()
 {
-    if (!m_tokens)
-        return;
+    if (!m_tokens || m_reconnecting)
+        return; // a reconnect is under way already
     if (m_socket && !m_reconnectTimer->isActive()) {
         // The socket is given up as if it had failed, without counting as a failure: the
         // reconnect below replaces it, and what it may have missed is fetched once the new
@@ -248,6 +248,15 @@ void ChatClient::wakeSocket()
 }
 
 QCoro::Task<> ChatClient::runReconnect(quint64 generation)
+{
+    const LifeToken alive = m_alive;
+    m_reconnecting = true;
+    co_await reconnect(generation);
+    if (*alive)
+        m_reconnecting = false;
+}
+
+QCoro::Task<> ChatClient::reconnect(quint64 generation)
 {
     const LifeToken alive = m_alive;
     const quint64 session = m_sessionGeneration;
