@@ -260,14 +260,14 @@ QCoro::Task<> ChatClient::reconnect(quint64 generation)
 {
     const LifeToken alive = m_alive;
     const quint64 session = m_sessionGeneration;
-    bool opened = true;
+    bool mayOpen = true;
     if (std::exchange(m_refreshBeforeReconnect, false)) {
         // The service refused the last socket's token: one refresh for this attempt.
-        opened = false;
+        mayOpen = false;
         std::optional<ChatAPIError> failure;
         try {
             co_await performRefresh();
-            opened = true;
+            mayOpen = true;
         } catch (const ChatAPIError &e) {
             failure = e;
         } catch (...) { }
@@ -285,10 +285,10 @@ QCoro::Task<> ChatClient::reconnect(quint64 generation)
         // Signed out, or another sign-in, or another socket meanwhile: this attempt is void.
         if (session != m_sessionGeneration || generation != m_socketGeneration)
             co_return;
-        if (!opened)
+        if (!mayOpen)
             m_refreshBeforeReconnect = true; // the token is still the refused one
     }
-    if (opened)
+    if (mayOpen)
         co_await connectSocket(); // never throws
     // Nothing was opened although the session lasts (its refresh failed without a refusal):
     // that counts as one more failure, and the next attempt follows in its time.
