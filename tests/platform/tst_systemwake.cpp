@@ -31,15 +31,15 @@ private slots:
     // Only the wake (not the going to sleep) counts, and only from the owner of logind's name.
     void resumeFromLogind()
     {
-        SystemWake wake(QDBusConnection::sessionBus());
-        QVERIFY(wake.watchesSleep());
-        QSignalSpy woke(&wake, &SystemWake::woke);
-
+        // logind owns its name before anyone listens, as on a running system.
         QDBusConnection logind
             = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"logind"_s);
         QDBusConnection other
             = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"other"_s);
         QVERIFY(logind.registerService(u"org.freedesktop.login1"_s));
+        SystemWake wake(QDBusConnection::sessionBus());
+        QVERIFY(wake.watchesSleep());
+        QSignalSpy woke(&wake, &SystemWake::woke);
 
         sendPrepareForSleep(other, false);
         sendPrepareForSleep(logind, true);
