@@ -41,8 +41,9 @@ struct ChatClientOptions
     // other frame follows within the timeout, the socket counts as failed.
     std::chrono::milliseconds keepAliveInterval{30000};
     std::chrono::milliseconds keepAliveTimeout{10000};
-    // The most one REST call may take as a whole, however steadily its bytes trickle in; a body
-    // sent along (a photo) adds its allowance (see ChatClient::deadlineFor).
+    // The most one REST call other than the token refresh may take as a whole, however steadily
+    // its bytes trickle in; a body sent along (a photo) adds its allowance (see
+    // ChatClient::deadlineFor).
     std::chrono::milliseconds requestDeadline{60000};
     // The token refresh alone is waited for this long while its connection stays open: it is
     // never abandoned for a second one, which would spend the same refresh token twice.
