@@ -16,6 +16,7 @@
 #include <QWebSocket>
 
 #include <algorithm>
+#include <cstring>
 
 #ifndef ZUMO_SERVICE_URL
 #error "ZUMO_SERVICE_URL must be defined by the build"
@@ -23,9 +24,42 @@
 
 namespace {
 
-constexpr int kRequestTimeoutMs = 60 * 1000;
 // The slowest upload rate still waited for: 64 KiB/s.
 constexpr qint64 kUploadBytesPerSecond = 64 * 1024;
+
+// A request body that can be read once only. Qt's HTTP layer of this version sends a request
+// again by itself (POST included, up to twice) when the connection closes before the answer's
+// head arrived; a body that cannot be read a second time makes that fail instead.
+class BodyReadOnce : public QIODevice
+{
+public:
+    explicit BodyReadOnce(QByteArray bytes, QObject *parent)
+        : QIODevice(parent)
+        , m_bytes(std::move(bytes))
+    {
+        open(QIODevice::ReadOnly);
+    }
+
+    bool isSequential() const override { return true; }
+    qint64 bytesAvailable() const override
+    {
+        return m_bytes.size() - m_read + QIODevice::bytesAvailable();
+    }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        const qint64 n = std::min(maxSize, m_bytes.size() - m_read);
+        std::memcpy(data, m_bytes.constData() + m_read, size_t(n));
+        m_read += n;
+        return n;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    QByteArray m_bytes;
+    qint64 m_read = 0;
+};
 
 QString defaultSessionFolder()
 {
@@ -130,9 +164,10 @@ ChatAPIError ChatClient::error(int status, const QByteArray &data)
     return ChatAPIError::fromResponse(status, data);
 }
 
-void ChatClient::applyCommonRequestSettings(QNetworkRequest &request) const
+void ChatClient::applyCommonRequestSettings(QNetworkRequest &request,
+                                            std::chrono::milliseconds idleAllowance) const
 {
-    request.setTransferTimeout(kRequestTimeoutMs);
+    request.setTransferTimeout(int(idleAllowance.count()));
 }
 
 std::chrono::milliseconds ChatClient::deadlineFor(std::chrono::milliseconds base, qint64 bodyBytes)
@@ -166,13 +201,19 @@ QCoro::Task<QByteArray> ChatClient::request(QString method, ChatPath path,
     const LifeToken alive = m_alive;
     throwIfGone(alive); // no new exchange for a client that is being destroyed
     bool firstAttempt = true;
+    // A refresh that reached a stalled service is waited for (see refreshDeadline), silence
+    // on its connection included; every other call keeps its deadline.
+    const bool refresh = path.kind() == ChatPath::Kind::refresh;
+    const std::chrono::milliseconds deadline
+        = refresh ? m_options.refreshDeadline : m_options.requestDeadline;
     for (;;) {
         const QUrl url(m_baseUrl.toString(QUrl::FullyEncoded) + path.path(), QUrl::StrictMode);
         if (!url.isValid() || url.isRelative() || url.host().isEmpty())
             throw ChatAPIError::invalidResponse(0);
 
         QNetworkRequest request(url);
-        applyCommonRequestSettings(request);
+        applyCommonRequestSettings(
+            request, std::max<std::chrono::milliseconds>(deadline, std::chrono::minutes(1)));
         request.setRawHeader("Accept", "application/json");
         QByteArray payload;
         if (body) {
@@ -186,12 +227,20 @@ QCoro::Task<QByteArray> ChatClient::request(QString method, ChatPath path,
         }
 
         // sendCustomRequest, not post(): a bodiless call must carry no Content-Type at all.
-        std::unique_ptr<QNetworkReply, DeleteLater> reply(
-            body ? m_network->sendCustomRequest(request, method.toLatin1(), payload)
-                 : m_network->sendCustomRequest(request, method.toLatin1()));
+        std::unique_ptr<QNetworkReply, DeleteLater> reply;
+        if (body && refresh) {
+            // A refresh token is spent by the service at its first use: never sent twice.
+            request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
+            request.setHeader(QNetworkRequest::ContentLengthHeader, payload.size());
+            auto *once = new BodyReadOnce(payload, nullptr);
+            reply.reset(m_network->sendCustomRequest(request, method.toLatin1(), once));
+            once->setParent(reply.get());
+        } else {
+            reply.reset(body ? m_network->sendCustomRequest(request, method.toLatin1(), payload)
+                             : m_network->sendCustomRequest(request, method.toLatin1()));
+        }
         const HttpAnswer answer = co_await receiveAnswer(
-            reply.get(), deadlineFor(m_options.requestDeadline, payload.size()),
-            answerLimit(method, path));
+            reply.get(), deadlineFor(deadline, payload.size()), answerLimit(method, path));
         throwIfGone(alive);
         // A body cut off at the size bound is as unusable as one that does not decode.
         if (answer.oversized)

@@ -42,11 +42,15 @@ struct ChatClientOptions
     // other frame follows within the timeout, the socket counts as failed.
     std::chrono::milliseconds keepAliveInterval{30000};
     std::chrono::milliseconds keepAliveTimeout{10000};
-    // The most one REST call may take as a whole, however steadily its bytes trickle in; a body
-    // sent along (a photo) adds its allowance (see ChatClient::deadlineFor).
+    // The most one REST call other than the token refresh may take as a whole, however steadily
+    // its bytes trickle in; a body sent along (a photo) adds its allowance (see
+    // ChatClient::deadlineFor).
     std::chrono::milliseconds requestDeadline{60000};
     // The most a room list or a sync page may hold (see kListAnswerLimit).
     qint64 listAnswerLimit = kListAnswerLimit;
+    // The token refresh alone is waited for this long while its connection stays open: it is
+    // never abandoned for a second one, which would spend the same refresh token twice.
+    std::chrono::milliseconds refreshDeadline{300000};
     // The keychain item that holds the session.
     QString keychainService = QStringLiteral("com.brevant.chat.mac");
     QString keychainAccount = QStringLiteral("session");
@@ -72,15 +76,17 @@ public:
     static QUrl defaultBaseUrl();
 
     // Installed by the store. onEvent gets every event parsed from the socket, in frame order;
-    // onSessionLost runs after the session was wiped because a refresh was refused or the
-    // socket's recovery failed (tokens are already gone, lastFailure() is already set).
+    // onSessionLost runs after the session was wiped because the service refused a refresh, and
+    // once more when that refresh was the socket's own (tokens are already gone, lastFailure()
+    // is already set).
     std::function<void(const ChatEvent &)> onEvent;
     std::function<void()> onSessionLost;
     // Runs when the service accepts a socket after one or more failed ones: events may have
     // been missed meanwhile.
     std::function<void()> onReconnected;
-    // Runs with true once the socket's quick reconnects have failed, and with false when the
-    // service accepts a socket again ("auth.ok") or the session ends.
+    // Runs with true once the socket's quick reconnects have failed (when the first of the
+    // growing waits begins), and with false when the service accepts a socket again
+    // ("auth.ok"), or the socket is closed on purpose or with the session; only on a change.
     std::function<void(bool)> onConnectingChanged;
     // Runs when the session could not be stored (keychain and file both refused it), once until
     // a save lands again. The tokens stay in use; the save is tried again meanwhile.
@@ -200,6 +206,13 @@ public:
     // Reconnects at once when the socket has passed its quick reconnects and waits for the
     // next attempt (the application became active again); otherwise nothing.
     void retrySocketNow();
+    // The machine woke from sleep or the network came back: a socket that is open or being
+    // opened may have died without a word, and a waiting reconnect need not wait. Opens a new
+    // socket at once, the quick reconnects included; nothing without a session, or when the
+    // socket was closed on purpose.
+    void wakeSocket();
+    // Whether the socket has been away beyond its quick reconnects (see onConnectingChanged).
+    bool connecting() const { return m_connecting; }
 
     bool socketReady() const { return m_socketReady; }
     int reconnects() const { return m_reconnects; }
@@ -225,7 +238,9 @@ private:
     QCoro::Task<> wipe();
     bool expiring() const;
     QCoro::Task<> putUpload(QUrl url, QJsonValue headers, QByteArray jpeg);
-    void applyCommonRequestSettings(QNetworkRequest &request) const;
+    void applyCommonRequestSettings(QNetworkRequest &request,
+                                    std::chrono::milliseconds idleAllowance
+                                    = std::chrono::minutes(1)) const;
 
     void handleFrame(const QByteArray &utf8Text);
     void socketFailed(quint64 generation);
@@ -235,9 +250,10 @@ private:
     void sendKeepAlive();
     void heardFromService();
     void keepAliveMissed();
-    QCoro::Task<> recoverSocket();
-    QCoro::Task<> runRecovery();
+    void socketRefused();
+    void setConnecting(bool connecting);
     QCoro::Task<> runReconnect(quint64 generation);
+    QCoro::Task<> reconnect(quint64 generation);
 
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     QUrl m_baseUrl;
@@ -255,8 +271,10 @@ private:
     quint64 m_sessionGeneration = 0;
     // The session generation that a refused refresh ended last.
     std::optional<quint64> m_refusedSession;
-    // The session generation for which a socket recovery is running.
-    std::optional<quint64> m_recoveringSession;
+    // A refresh token whose exchange failed after it may have reached the service. The service
+    // takes each refresh token once, so it is not sent again: a second use would be refused
+    // and end the session.
+    std::optional<QString> m_unsettledRefreshToken;
 
     QWebSocket *m_socket = nullptr;
     quint64 m_socketGeneration = 0;
@@ -265,6 +283,12 @@ private:
     // A socket failed since the last "auth.ok" of this session: what it would have brought is
     // fetched once the service accepts a socket again.
     bool m_missedEvents = false;
+    // The service refused the socket's token: the next reconnect refreshes it first.
+    bool m_refreshBeforeReconnect = false;
+    // A reconnect is running (refreshing or opening).
+    bool m_reconnecting = false;
+    // Reported through onConnectingChanged.
+    bool m_connecting = false;
     // The waiting reconnect, for the socket generation in m_reconnectFor. A stopped timer is a
     // cancelled reconnect.
     QTimer *m_reconnectTimer = nullptr;

@@ -4,6 +4,8 @@
 #include "api/ChatKeychain.h"
 #include "api/HttpMethods.h"
 
+#include <QNetworkReply>
+
 #include <algorithm>
 
 struct RefreshFlight : SharedFlight<APIUser>
@@ -15,6 +17,24 @@ namespace {
 // A lifetime beyond a century is treated as a century; this keeps the expiry arithmetic far
 // from overflow whatever the service sends.
 constexpr qint64 kLongestLifetime = 100LL * 366 * 24 * 3600;
+
+// Whether a transport failure is known to have come before any byte of the request left: no
+// host, no connection, no secure channel. After any other failure the service may have taken
+// the request.
+bool failedBeforeSending(int networkError)
+{
+    switch (networkError) {
+    case QNetworkReply::ConnectionRefusedError:
+    case QNetworkReply::HostNotFoundError:
+    case QNetworkReply::SslHandshakeFailedError:
+    case QNetworkReply::ProxyConnectionRefusedError:
+    case QNetworkReply::ProxyNotFoundError:
+    case QNetworkReply::ProxyAuthenticationRequiredError:
+        return true;
+    default:
+        return false;
+    }
+}
 
 } // namespace
 
@@ -46,6 +66,7 @@ QCoro::Task<> ChatClient::wipe()
     ++m_sessionGeneration;
     m_tokens.reset();
     m_currentUser.reset();
+    m_unsettledRefreshToken.reset();
     m_missedEvents = false; // nothing of an ended session is left to catch up on
     disconnectSocket();
     co_await m_keychain->clear();
@@ -106,7 +127,12 @@ QCoro::Task<bool> ChatClient::restore()
 
 QCoro::Task<QString> ChatClient::accessToken()
 {
-    if (m_tokens && !expiring()) {
+    // While the refresh token cannot be sent again, the access token serves to its very end.
+    const bool usable = m_tokens
+        && (!expiring()
+            || (m_unsettledRefreshToken == m_tokens->refreshToken
+                && QDateTime::currentDateTimeUtc() < m_tokens->expiresAt));
+    if (usable) {
         const QString token = m_tokens->accessToken;
         co_return token;
     }
@@ -152,10 +178,15 @@ QCoro::Task<APIUser> ChatClient::refreshNow()
     const LifeToken alive = m_alive;
     const quint64 generation = m_sessionGeneration;
 
+    const QString refreshToken = m_tokens->refreshToken;
+    if (m_unsettledRefreshToken == refreshToken)
+        throw ChatTransportError(QNetworkReply::UnknownNetworkError,
+                                 QStringLiteral("The last refresh has no known outcome."));
+
     std::optional<AuthPayload> payload;
     std::optional<ChatAPIError> refused;
     try {
-        const QJsonObject body{{QStringLiteral("refresh_token"), m_tokens->refreshToken}};
+        const QJsonObject body{{QStringLiteral("refresh_token"), refreshToken}};
         const QByteArray data = co_await request(kPost, ChatPath::refresh(), body, false);
         payload = ApiDecoder::decode<AuthPayload>(data);
         if (!payload)
@@ -164,6 +195,10 @@ QCoro::Task<APIUser> ChatClient::refreshNow()
         if (e.status != 401)
             throw;
         refused = e;
+    } catch (const ChatTransportError &e) {
+        if (*alive && !failedBeforeSending(e.networkError))
+            m_unsettledRefreshToken = refreshToken;
+        throw;
     }
 
     // The session this refresh was made for ended (logout, deletion, a lost session) or was

@@ -116,12 +116,14 @@ void ChatClient::disconnectSocket()
 {
     ++m_socketGeneration;
     m_socketReady = false;
+    m_refreshBeforeReconnect = false;
     m_reconnectTimer->stop();
     stopKeepAlive();
     if (m_socket) {
         closeSocket(m_socket, this);
         m_socket = nullptr;
     }
+    setConnecting(false);
 }
 
 void ChatClient::sendTyping(const QUuid &conversationId, bool start)
@@ -153,13 +155,15 @@ void ChatClient::handleFrame(const QByteArray &utf8Text)
     case SocketFrame::Action::authOk:
         m_socketReady = true;
         m_reconnects = 0;
+        m_refreshBeforeReconnect = false;
         startKeepAlive();
+        setConnecting(false);
         // Events of the time without a socket are gone: the store fetches what it missed.
         if (std::exchange(m_missedEvents, false) && onReconnected)
             onReconnected();
         break;
     case SocketFrame::Action::unauthorized:
-        runRecovery();
+        socketRefused();
         break;
     case SocketFrame::Action::event:
         if (frame.event && onEvent)
@@ -203,6 +207,19 @@ void ChatClient::scheduleReconnect(quint64 generation)
 {
     m_reconnectFor = generation;
     m_reconnectTimer->start(reconnectWait(m_reconnects));
+    // The quick reconnects have failed and the growing waits begin: the user learns that the
+    // live connection is away.
+    if (m_reconnects > kQuickReconnects)
+        setConnecting(true);
+}
+
+void ChatClient::setConnecting(bool connecting)
+{
+    if (m_connecting == connecting)
+        return;
+    m_connecting = connecting;
+    if (onConnectingChanged)
+        onConnectingChanged(connecting);
 }
 
 void ChatClient::retrySocketNow()
@@ -211,10 +228,68 @@ void ChatClient::retrySocketNow()
         m_reconnectTimer->start(0); // on the next turn of the loop, through the usual checks
 }
 
+void ChatClient::wakeSocket()
+{
+    if (!m_tokens || m_reconnecting)
+        return; // a reconnect is under way already
+    if (m_socket && !m_reconnectTimer->isActive()) {
+        // The socket is given up as if it had failed, without counting as a failure: the
+        // reconnect below replaces it, and what it may have missed is fetched once the new
+        // one is accepted.
+        QObject::disconnect(m_socket, nullptr, this, nullptr);
+        m_socketReady = false;
+        stopKeepAlive();
+        m_missedEvents = true;
+        m_reconnectFor = m_socketGeneration;
+    } else if (!m_reconnectTimer->isActive()) {
+        return; // closed on purpose, or never opened
+    }
+    m_reconnectTimer->start(0);
+}
+
 QCoro::Task<> ChatClient::runReconnect(quint64 generation)
 {
     const LifeToken alive = m_alive;
-    co_await connectSocket(); // never throws
+    m_reconnecting = true;
+    co_await reconnect(generation);
+    if (*alive)
+        m_reconnecting = false;
+}
+
+QCoro::Task<> ChatClient::reconnect(quint64 generation)
+{
+    const LifeToken alive = m_alive;
+    const quint64 session = m_sessionGeneration;
+    bool mayOpen = true;
+    if (std::exchange(m_refreshBeforeReconnect, false)) {
+        // The service refused the last socket's token: one refresh for this attempt.
+        mayOpen = false;
+        std::optional<ChatAPIError> failure;
+        try {
+            co_await performRefresh();
+            mayOpen = true;
+        } catch (const ChatAPIError &e) {
+            failure = e;
+        } catch (...) { }
+        if (!*alive)
+            co_return;
+        // Only the service's refusal of the refresh ends the session, and the refresh has
+        // wiped it already; it is reported once more as the socket's lost session.
+        if (failure && failure->status == 401 && m_refusedSession == session
+            && m_sessionGeneration == session + 1) {
+            m_lastFailure = failure->message;
+            if (onSessionLost)
+                onSessionLost();
+            co_return;
+        }
+        // Signed out, or another sign-in, or another socket meanwhile: this attempt is void.
+        if (session != m_sessionGeneration || generation != m_socketGeneration)
+            co_return;
+        if (!mayOpen)
+            m_refreshBeforeReconnect = true; // the token is still the refused one
+    }
+    if (mayOpen)
+        co_await connectSocket(); // never throws
     // Nothing was opened although the session lasts (its refresh failed without a refusal):
     // that counts as one more failure, and the next attempt follows in its time.
     if (*alive && m_tokens && generation == m_socketGeneration) {
@@ -254,6 +329,20 @@ void ChatClient::sendKeepAlive()
         m_pongTimer->start(m_options.keepAliveTimeout);
 }
 
+void ChatClient::socketRefused()
+{
+    if (!m_socket)
+        return;
+    // The service does not take the socket's token (it may be expired or revoked): a failed
+    // socket like any other, with the same waits, and its reconnect refreshes the token first.
+    // One refusal is one failure: the refused socket is closed and heard no more.
+    QWebSocket *refused = m_socket;
+    socketFailed(m_socketGeneration);
+    m_refreshBeforeReconnect = true;
+    closeSocket(refused, this);
+    m_socket = nullptr;
+}
+
 void ChatClient::keepAliveMissed()
 {
     if (!m_socket)
@@ -264,55 +353,4 @@ void ChatClient::keepAliveMissed()
     QWebSocket *dead = m_socket;
     socketFailed(m_socketGeneration);
     dead->abort();
-}
-
-QCoro::Task<> ChatClient::runRecovery()
-{
-    // A burst of refusals makes one recovery: while one runs for the current session it
-    // answers them all (one refresh, one new socket), and further triggers are dropped.
-    const quint64 generation = m_sessionGeneration;
-    if (m_recoveringSession == generation)
-        co_return;
-    m_recoveringSession = generation;
-    const LifeToken alive = m_alive;
-    try {
-        co_await recoverSocket();
-    } catch (...) { }
-    if (*alive && m_recoveringSession == generation)
-        m_recoveringSession.reset();
-}
-
-QCoro::Task<> ChatClient::recoverSocket()
-{
-    const LifeToken alive = m_alive;
-    const quint64 generation = m_sessionGeneration;
-    std::optional<QString> failure;
-    try {
-        co_await performRefresh();
-    } catch (const ChatAPIError &e) {
-        failure = e.message;
-    } catch (...) {
-        failure = kLoginRequiredText;
-    }
-    if (!*alive)
-        co_return; // the client was destroyed: there is no session left to end
-    // The session ended while the refresh was on its way (signed out, deleted, replaced by a
-    // new sign-in): nothing of it is left to reconnect or to end, and a sign-out is no lost
-    // session. Only a refusal of this very refresh, which ended the session itself, goes on to
-    // be reported here as well.
-    const bool endedByRefusal
-        = m_refusedSession == generation && m_sessionGeneration == generation + 1;
-    if (generation != m_sessionGeneration && !endedByRefusal)
-        co_return;
-    if (!failure) {
-        co_await connectSocket();
-        co_return;
-    }
-    // Every kind of refresh failure ends the session here.
-    m_lastFailure = *failure;
-    co_await wipe();
-    if (!*alive)
-        co_return;
-    if (onSessionLost)
-        onSessionLost();
 }

@@ -6,6 +6,7 @@
 #include "app/RootView.h"
 #include "platform/DesktopNotifier.h"
 #include "platform/SingleInstance.h"
+#include "platform/SystemWake.h"
 #include "platform/UnityLauncherBadge.h"
 #include "store/LocalStore.h"
 #include "ui/common/MessageSound.h"
@@ -75,6 +76,12 @@ ZumoApp::ZumoApp(std::unique_ptr<ChatClient> client, std::unique_ptr<LauncherBad
                 if (state == Qt::ApplicationActive && m_window)
                     m_window->rootView()->applicationBecameActive();
             });
+    // After a resume or a network that came back the socket is replaced at once rather than
+    // when its keep-alive notices that it died.
+    connect(new SystemWake(QDBusConnection::systemBus(), this), &SystemWake::woke, this, [this] {
+        if (ChatClient *client = m_store->client())
+            client->wakeSocket();
+    });
 }
 
 bool ZumoApp::loadQtTranslations()

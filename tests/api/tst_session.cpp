@@ -201,7 +201,66 @@ private slots:
             QVERIFY(!QFile::exists(client->sessionFilePath()));
         else
             QCOMPARE(client->currentUser()->id, m_user);
+        if (status == 0) {
+            // Nothing reached the service: the same refresh token may go out again.
+            const auto again = await(client->accessToken());
+            QVERIFY(again.transportError);
+            QCOMPARE(again.transportError->networkError,
+                     int(QNetworkReply::ConnectionRefusedError));
+        }
         QCOMPARE(restoredAtLaunch(), std::optional<bool>(!refused));
+    }
+
+    void stalledRefresh_data()
+    {
+        QTest::addColumn<int>("allowanceMs"); // how long the refresh may take
+        QTest::newRow("answered within the refresh's allowance") << 20000;
+        QTest::newRow("past the refresh's allowance") << 300;
+    }
+
+    // The service stalls on a refresh for longer than any other call may take. The refresh is
+    // waited for, and every caller that needs a token meanwhile joins it: one refresh, the
+    // session kept. A refresh given up at its own allowance may have reached the service,
+    // which takes each refresh token once: it is not sent again, and the session stays with
+    // the access token it has.
+    void stalledRefresh()
+    {
+        QFETCH(int, allowanceMs);
+        const bool answered = allowanceMs > 1000;
+        m_options->options.requestDeadline = std::chrono::milliseconds(200);
+        m_options->options.refreshDeadline = std::chrono::milliseconds(allowanceMs);
+        m_svc->setAccessTokenLifetime(30);
+        auto client = newClient();
+        signIn(*client);
+        client->onSessionLost = [this] { ++m_lost; };
+        const QString before = client->tokens()->accessToken;
+        m_svc->setAccessTokenLifetime(3600);
+        m_svc->clearRecords();
+        m_svc->delayNext("POST", "/v1/auth/refresh", 1, 1000);
+
+        auto first = catching(client->me());
+        auto second = catching(client->accessToken());
+        const auto me = QCoro::waitFor(first);
+        const auto token = QCoro::waitFor(second);
+        QCOMPARE(me.ok(), answered);
+        QCOMPARE(token.ok(), answered);
+        if (answered) {
+            QVERIFY(*token.value != before);
+            QCOMPARE(*token.value, client->tokens()->accessToken);
+        } else {
+            QVERIFY(token.transportError);
+            QTest::qWait(1200); // the service has taken the refresh by now
+            // The access token serves while it lasts; the refresh token is not sent again.
+            QVERIFY(await(client->me()).ok());
+            QVERIFY(await(client->performRefresh()).transportError);
+        }
+        int refreshes = 0;
+        for (const RecordedRequest &r : m_svc->requests())
+            refreshes += r.target == QLatin1String("/v1/auth/refresh");
+        QCOMPARE(refreshes, 1);
+        QVERIFY(client->hasSession());
+        QCOMPARE(m_lost, 0);
+        QVERIFY(!client->lastFailure());
     }
 
     void logoutWithoutNetworkStillWipes()

@@ -26,6 +26,7 @@ private slots:
         m_events.clear();
         m_lost = 0;
         m_reconnected = 0;
+        m_connecting.clear();
     }
 
     void cleanup()
@@ -184,11 +185,14 @@ private slots:
         QVERIFY(framesOfType("auth").size() >= 8);
         QVERIFY(m_client->reconnectPending());
         QCOMPARE(m_reconnected, 0);
+        // Reported once, when the growing waits began, however many failures follow.
+        QCOMPARE(m_connecting, QList<bool>{true});
 
         m_svc->setCloseAfterAuth(false);
         QVERIFY(waitUntil([this] { return m_client->socketReady(); }));
         QCOMPARE(m_client->reconnects(), 0);
         QCOMPARE(m_reconnected, 1);
+        QCOMPARE(m_connecting, (QList<bool>{true, false}));
         m_svc->addMessage(m_room, m_peer, QStringLiteral("돌아옴"));
         QVERIFY(waitUntil([this] { return m_events.size() == 1; }));
     }
@@ -229,6 +233,141 @@ private slots:
         QVERIFY(waitUntil([this] { return m_client->socketReady(); }));
         QCOMPARE(framesOfType("auth").size(), attempts + 1);
         QCOMPARE(m_reconnected, 1);
+    }
+
+    void refusedSocketTokenWaitsLikeAFailure_data()
+    {
+        QTest::addColumn<QString>("then");
+        QTest::newRow("the service takes the token again") << "accept";
+        QTest::newRow("signed out") << "logout";
+    }
+
+    // The service refuses every socket token while its REST calls work: each refusal is one
+    // failed socket, with the same quick reconnects and then the growing wait, and each
+    // reconnect refreshes the token once. Nothing loops, and the session stays.
+    void refusedSocketTokenWaitsLikeAFailure()
+    {
+        QFETCH(QString, then);
+        start(50ms, 10min);
+        m_svc->setRefuseSocketAuth(true);
+        m_svc->clearRecords();
+        QVERIFY(await(m_client->connectSocket()).ok());
+        QVERIFY(waitUntil(
+            [this] { return m_client->reconnects() == ChatClient::kQuickReconnects + 1; }));
+        QTest::qWait(300); // a loop would show here
+        QCOMPARE(framesOfType("auth").size(), ChatClient::kQuickReconnects + 1);
+        QCOMPARE(requestCount("/v1/auth/refresh"), ChatClient::kQuickReconnects);
+        QVERIFY(m_client->reconnectPending());
+        QVERIFY(m_client->hasSession());
+        QCOMPARE(m_connecting, QList<bool>{true});
+        // Each socket carried the token of the refresh before it.
+        QCOMPARE(framesOfType("auth").last().value("access_token").toString(),
+                 m_client->tokens()->accessToken);
+
+        if (then == u"logout") {
+            QVERIFY(await(m_client->logout()).ok());
+            QCOMPARE(m_connecting, (QList<bool>{true, false}));
+            QVERIFY(!m_client->reconnectPending());
+        } else {
+            m_svc->setRefuseSocketAuth(false);
+            m_client->wakeSocket();
+            QVERIFY(waitUntil([this] { return m_client->socketReady(); }));
+            QCOMPARE(requestCount("/v1/auth/refresh"), ChatClient::kQuickReconnects + 1);
+            QCOMPARE(m_connecting, (QList<bool>{true, false}));
+            QCOMPARE(m_reconnected, 1);
+        }
+        QCOMPARE(m_lost, 0);
+        QVERIFY(!m_client->lastFailure());
+    }
+
+    void failedSocketRefreshKeepsTheSession_data()
+    {
+        QTest::addColumn<bool>("dropped");
+        QTest::newRow("service error") << false;
+        QTest::newRow("connection lost on the way") << true;
+    }
+
+    // The socket's refresh that fails without a refusal keeps the session: the attempt counts
+    // as one more failure, and the next one refreshes again. A refresh whose connection broke
+    // after it was sent may have spent the token: it is not sent again.
+    void failedSocketRefreshKeepsTheSession()
+    {
+        QFETCH(bool, dropped);
+        start();
+        connectAndWaitReady();
+        m_svc->clearRecords();
+        if (dropped)
+            m_svc->dropNext("POST", "/v1/auth/refresh", 1);
+        else
+            m_svc->failNext("POST", "/v1/auth/refresh", 2, 503, "maintenance",
+                            QStringLiteral("점검 중입니다."));
+        m_svc->pushFrame(m_me, {{"type", "error"}, {"code", "unauthorized"}});
+        if (dropped) {
+            QVERIFY(waitUntil([this] { return m_client->reconnects() >= 4; }));
+            QCOMPARE(requestCount("/v1/auth/refresh"), 1);
+            QVERIFY(framesOfType("auth").isEmpty());
+            QVERIFY(m_client->hasSession());
+        } else {
+            QVERIFY(waitUntil([this] { return requestCount("/v1/auth/refresh") == 3; }));
+            QVERIFY(waitUntil([this] { return m_client->socketReady(); }));
+            QCOMPARE(requestCount("/v1/auth/refresh"), 3);
+            QCOMPARE(framesOfType("auth").size(), 1);
+            QCOMPARE(m_reconnected, 1);
+        }
+        QCOMPARE(m_lost, 0);
+        QVERIFY(!m_client->lastFailure());
+    }
+
+    void wakeReconnectsAtOnce_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::newRow("ready") << "ready";
+        QTest::newRow("waiting to reconnect") << "waiting";
+        QTest::newRow("being opened") << "opening";
+        QTest::newRow("closed on purpose") << "closed";
+    }
+
+    // After a wake from sleep or a network that came back, an open socket may be dead and a
+    // waiting reconnect need not wait, even during the quick reconnects: a new socket goes out
+    // at once, and what was missed is fetched. A socket closed on purpose stays closed.
+    void wakeReconnectsAtOnce()
+    {
+        QFETCH(QString, state);
+        start(10min, 10min);
+        if (state == u"ready") {
+            connectAndWaitReady();
+        } else if (state == u"waiting") {
+            connectAndWaitReady();
+            m_svc->dropAllSockets();
+            QVERIFY(waitUntil([this] { return m_client->reconnects() == 1; }));
+            QVERIFY(m_client->reconnectPending());
+        } else if (state == u"opening") {
+            m_svc->setSilenceNewSockets(true);
+            QVERIFY(await(m_client->connectSocket()).ok());
+            QTest::qWait(200); // open, its "auth" never heard
+            m_svc->setSilenceNewSockets(false);
+        } else {
+            connectAndWaitReady();
+            m_client->disconnectSocket();
+        }
+        const qsizetype attempts = framesOfType("auth").size();
+        const quint64 generation = m_client->socketGeneration();
+
+        m_client->wakeSocket();
+        if (state == u"closed") {
+            QTest::qWait(200);
+            QCOMPARE(framesOfType("auth").size(), attempts);
+            QCOMPARE(m_client->socketGeneration(), generation);
+            return;
+        }
+        QVERIFY(waitUntil([this] { return m_client->socketReady(); }));
+        QCOMPARE(framesOfType("auth").size(), attempts + 1);
+        QCOMPARE(m_client->socketGeneration(), generation + 1);
+        QCOMPARE(m_client->reconnects(), 0);
+        QCOMPARE(m_reconnected, 1);
+        QVERIFY(m_connecting.isEmpty());
+        m_svc->addMessage(m_room, m_peer, QStringLiteral("깨어남"));
+        QVERIFY(waitUntil([this] { return m_events.size() == 1; }));
     }
 
     void silentPeerIsNoticed_data()
@@ -422,6 +561,8 @@ private:
         m_client->onEvent = [this](const ChatEvent &e) { m_events.append(e); };
         m_client->onSessionLost = [this] { ++m_lost; };
         m_client->onReconnected = [this] { ++m_reconnected; };
+        m_client->onConnectingChanged
+            = [this](bool connecting) { m_connecting.append(connecting); };
         QVERIFY(await(m_client->login("me@example.com", "secret123")).ok());
     }
 
@@ -458,6 +599,7 @@ private:
     QList<ChatEvent> m_events;
     int m_lost = 0;
     int m_reconnected = 0;
+    QList<bool> m_connecting;
 };
 
 QTEST_GUILESS_MAIN(TestSocket)

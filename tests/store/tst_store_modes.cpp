@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -31,6 +32,7 @@ private slots:
     void liveModeNeverTouchesTheDocument();
     void hooksFollowTheStoreAndItsEnd();
     void sessionLossClearsTheSessionOnly();
+    void connectingFollowsTheSocket();
 
 private:
     static QString documentPath() { return Snapshot::defaultFilePath(); }
@@ -329,6 +331,27 @@ void TestStoreModes::sessionLossClearsTheSessionOnly()
     QCOMPARE(store->visibleRoomID(), std::nullopt);
     QCOMPARE(live.badge.last(), 0);
     QCOMPARE(store->conversations().size(), 1); // the lists stay in memory
+}
+
+// The store's connecting flag follows the client's: up once the socket has been away beyond
+// its quick reconnects, down again when the service takes a socket.
+void TestStoreModes::connectingFollowsTheSocket()
+{
+    LivePair live;
+    LocalStore *store = live.open(true);
+    QVERIFY(store);
+    QTRY_VERIFY(store->client()->socketReady());
+    QSignalSpy changes(store, &LocalStore::connectingChanged);
+    live.service.setCloseAfterAuth(true);
+    live.service.dropAllSockets();
+    QTRY_VERIFY(store->connecting());
+    QCOMPARE(changes.size(), 1);
+
+    live.service.setCloseAfterAuth(false);
+    store->client()->retrySocketNow();
+    QTRY_VERIFY(!store->connecting());
+    QCOMPARE(changes.size(), 2);
+    QVERIFY(store->client()->socketReady());
 }
 
 QTEST_MAIN(TestStoreModes)

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QNetworkInformation>
+#include <QObject>
+
+// Tells when the machine has woken from sleep (logind's PrepareForSleep(false) on the given
+// bus, normally the system bus) or the network has come back (Qt's reachability information
+// turning online after it was not). Connections held across either may be dead without having
+// said so. Where neither source is available, nothing is ever reported.
+class SystemWake : public QObject
+{
+    Q_OBJECT
+public:
+    explicit SystemWake(QDBusConnection bus = QDBusConnection::systemBus(),
+                        QObject *parent = nullptr);
+
+    bool watchesSleep() const { return m_watchesSleep; }
+    bool watchesNetwork() const { return m_watchesNetwork; }
+
+signals:
+    void woke();
+
+public slots:
+    // Fed by the system; callable on their own for the same effect.
+    void prepareForSleep(bool sleeping);
+    void reachabilityChanged(QNetworkInformation::Reachability reachability);
+
+private:
+    bool m_watchesSleep = false;
+    bool m_watchesNetwork = false;
+    QNetworkInformation::Reachability m_reachability = QNetworkInformation::Reachability::Unknown;
+};
