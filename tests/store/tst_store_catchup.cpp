@@ -165,7 +165,10 @@ void TestStoreCatchUp::unansweredSendIsFoundAtTheNextCatchUp()
     const QUuid echo = *store->sendText(live.room, u"늦은 답"_s);
     QTRY_COMPARE_WITH_TIMEOUT(store->message(echo)->delivery, DeliveryState::failed, 5000);
     QTRY_COMPARE_WITH_TIMEOUT(finish(store->client()->messages(live.room))->size(), 3, 5000);
-    live.postMessage(live.room, live.peer, u"그 뒤"_s);
+    // A later message came live: the newest confirmed message now lies above the send.
+    ChatMessage later = textMessage(live.room, live.peer, 4, u"그 뒤"_s);
+    later.id = later.clientMsgId = live.postMessage(live.room, live.peer, later.body);
+    store->merge(later, true);
 
     await(store->reloadRemote());
     const MessageIndex::Entry *copy = store->messageIndex().findByClientId(echo);
