@@ -801,8 +801,9 @@ private:
     // A send ended by `failure`: when the service may still have taken it (no answer, 5xx), it
     // is looked for at the next catch-up.
     void noteUnsettled(const QUuid &clientMsgId, const std::exception_ptr &failure);
-    // Forgets the sends of `roomId` that a catch-up has looked for.
-    void settleSends(const QUuid &roomId);
+    // Forgets the sends of `roomId` that a catch-up has looked for (`lookedFor`), and any
+    // that are confirmed or gone.
+    void settleSends(const QUuid &roomId, const QSet<QUuid> &lookedFor);
     void countIncoming(const ChatMessage &message);
     void applyMessageEvent(const APIMessage &message);
     void applyReadEvent(const QUuid &roomId, const QUuid &userId, qint64 seq);

@@ -189,10 +189,13 @@ QCoro::Task<LocalStore::GapFill> LocalStore::fetchGap(QUuid roomId, qint64 after
 {
     // Downwards from the upper end, so that what is shown stays one unbroken stretch even when
     // the bound stops the walk. A page shorter than a full one reaches `after`.
+    QPointer<LocalStore> self(this);
     GapFill fill;
     qint64 top = before;
     while (top > after + 1) {
         const QList<APIMessage> wirePage = co_await m_client->messages(roomId, after, top);
+        if (!self)
+            co_return fill;
         QList<ChatMessage> page;
         page.reserve(wirePage.size());
         for (const APIMessage &wire : wirePage) {

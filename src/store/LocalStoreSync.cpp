@@ -159,11 +159,13 @@ qint64 LocalStore::catchUpFloor(const QUuid &roomId) const
     return std::max<qint64>(floor, 0);
 }
 
-void LocalStore::settleSends(const QUuid &roomId)
+void LocalStore::settleSends(const QUuid &roomId, const QSet<QUuid> &lookedFor)
 {
     m_unsettledSends.removeIf([&](const QUuid &clientId) {
         const MessageIndex::Entry *e = m_messages.findByClientId(clientId);
-        return !e || e->message.conversationId == roomId || MessageIndex::confirmed(e->message);
+        if (!e || MessageIndex::confirmed(e->message))
+            return true;
+        return e->message.conversationId == roomId && lookedFor.contains(clientId);
     });
 }
 
@@ -213,6 +215,8 @@ QCoro::Task<> LocalStore::reloadRemote(bool announceNew)
             QHash<QUuid, qint64> floors;
             for (const QUuid &id : ids)
                 floors.insert(id, catchUpFloor(id));
+            // A send that fails while the page is on its way may still be taken after it.
+            const QSet<QUuid> lookedFor = m_unsettledSends;
             try {
                 const QList<SyncRoom> pages = co_await client->sync(syncCursor(ids));
                 if (!self)
@@ -239,7 +243,7 @@ QCoro::Task<> LocalStore::reloadRemote(bool announceNew)
                 applySyncPages(pages, announceNew, fills);
                 for (const SyncRoom &page : pages) {
                     if (!page.hasMore || fills.value(page.id).joined)
-                        settleSends(page.id);
+                        settleSends(page.id, lookedFor);
                 }
             } catch (...) {
                 if (self)
