@@ -102,7 +102,7 @@ QCoro::Task<> LocalStore::loadRoom(QUuid roomId)
     if (page.size() >= kPageSize) {
         std::optional<qint64> below;
         m_messages.forEachInRoom(roomId, [&](const MessageIndex::Entry &e) {
-            if (e.message.seq >= floor)
+            if (e.place >= floor)
                 return false;
             if (MessageIndex::confirmed(e.message))
                 below = e.message.seq;
