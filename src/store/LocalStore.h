@@ -790,6 +790,31 @@ private:
     // merge() without the change signals: true when the message was appended (not a
     // replacement). Callers signal messagesChanged themselves, once per batch.
     bool mergeQuietly(const ChatMessage &message);
+    // Whether the service's copy of a photo takes the caption typed on this client: its body is
+    // the stand-in "사진" and the held photo's body is a real caption.
+    static bool keepsTypedCaption(const ChatMessage &incoming, const ChatMessage &held);
+
+    // The messages of a room between two seqs, fetched page by page from the upper end down,
+    // at most about a thousand. `joined`: the whole stretch came, nothing lies between it and
+    // `after`.
+    struct GapFill
+    {
+        QList<ChatMessage> messages; // ascending
+        bool joined = false;
+    };
+    QCoro::Task<GapFill> fetchGap(QUuid roomId, qint64 after, qint64 before);
+    // The sync pages with the stretches fetched to join them to what the rooms hold.
+    void applySyncPages(const QList<SyncRoom> &pages, bool announceNew,
+                        const QHash<QUuid, GapFill> &fills);
+    // The seq a room's catch-up starts above: its newest confirmed message, or lower, so that
+    // the sends that ended without an answer fall inside the pages.
+    qint64 catchUpFloor(const QUuid &roomId) const;
+    // A send ended by `failure`: when the service may still have taken it (no answer, 5xx), it
+    // is looked for at the next catch-up.
+    void noteUnsettled(const QUuid &clientMsgId, const std::exception_ptr &failure);
+    // Forgets the sends of `roomId` that a catch-up has looked for (`lookedFor`), and any
+    // that are confirmed or gone.
+    void settleSends(const QUuid &roomId, const QSet<QUuid> &lookedFor);
     void countIncoming(const ChatMessage &message);
     void applyMessageEvent(const APIMessage &message);
     void applyReadEvent(const QUuid &roomId, const QUuid &userId, qint64 seq);
@@ -831,6 +856,8 @@ private:
     bool m_startingUp = false;
     QHash<QUuid, int> m_remoteUnread;
     QSet<QUuid> m_olderRooms;
+    // The client ids of sends that ended without an answer: see noteUnsettled().
+    QSet<QUuid> m_unsettledSends;
     QHash<QUuid, QUuid> m_typingState;
     QDateTime m_lastAlertAt;
     QSet<QUuid> m_typingSentRooms;

@@ -35,11 +35,17 @@ bool LocalStore::mergeQuietly(const ChatMessage &message)
         next.imageURL = prev.imageURL;
     if (!next.replyToId)
         next.replyToId = prev.replyToId;
-    if (next.kind == MessageKind::image && next.caption().isEmpty()
-        && prev.kind == MessageKind::image && !prev.caption().isEmpty())
+    if (keepsTypedCaption(next, prev))
         next.body = prev.body;
     m_messages.replace(old, next);
     return false;
+}
+
+bool LocalStore::keepsTypedCaption(const ChatMessage &incoming, const ChatMessage &held)
+{
+    // By the incoming body, not its kind: the held photo's caption is what was typed here.
+    return incoming.body == kPhotoText && held.kind == MessageKind::image && !held.body.isEmpty()
+        && held.body != kPhotoText;
 }
 
 void LocalStore::countIncoming(const ChatMessage &message)

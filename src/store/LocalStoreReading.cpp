@@ -13,6 +13,9 @@ namespace {
 
 // The service's page size: a full page means that older messages may exist.
 constexpr int kPageSize = 50;
+// How many messages a missing stretch of a room may bring before the older ones held below it
+// are let go instead (scrolling up then loads them in order).
+constexpr int kGapBound = 1000;
 
 } // namespace
 
@@ -23,7 +26,10 @@ void LocalStore::markRead(const QUuid &roomId)
     const int index = conversationIndex(roomId);
     if (index < 0)
         return;
-    const qint64 top = m_messages.highestSeq(roomId).value_or(0);
+    // Live, only what the service confirmed counts as read: a send still on its way or failed
+    // holds a provisional seq that later messages of others may take.
+    const qint64 top
+        = m_client ? lastConfirmedSeq(roomId) : m_messages.highestSeq(roomId).value_or(0);
     Conversation room = m_conversations.at(index);
     Membership *mine = nullptr;
     for (Membership &m : room.memberships) {
@@ -89,6 +95,38 @@ QCoro::Task<> LocalStore::loadRoom(QUuid roomId)
         page.append(mapMessage(wire));
         floor = std::min(floor, page.last().seq);
     }
+
+    // A full page may not reach down to the older messages held: the stretch between is
+    // fetched, or, when it is too long, the held ones below it go.
+    bool keepOlder = true;
+    if (page.size() >= kPageSize) {
+        std::optional<qint64> below;
+        m_messages.forEachInRoom(roomId, [&](const MessageIndex::Entry &e) {
+            if (e.place >= floor)
+                return false;
+            if (MessageIndex::confirmed(e.message))
+                below = e.message.seq;
+            return true;
+        });
+        if (below && *below + 1 < floor) {
+            GapFill fill;
+            try {
+                fill = co_await fetchGap(roomId, *below, floor);
+            } catch (...) {
+                if (self)
+                    showAPI(std::current_exception());
+                co_return;
+            }
+            if (!self)
+                co_return;
+            keepOlder = fill.joined;
+            if (!fill.messages.isEmpty()) {
+                floor = std::min(floor, fill.messages.first().seq);
+                page = fill.messages + page;
+            }
+        }
+    }
+
     QSet<QUuid> pageClientIds;
     QSet<QUuid> pageIds;
     for (const ChatMessage &m : std::as_const(page)) {
@@ -99,23 +137,21 @@ QCoro::Task<> LocalStore::loadRoom(QUuid roomId)
     bool keptOlder = false;
     editMessages([&](MessageIndex &index) {
         // The room's messages as they are now, after the wait: echoes sent meanwhile count.
-        const QList<ChatMessage> previous = index.takeRoom(roomId);
-        QHash<QUuid, const ChatMessage *> previousByClientId;
-        for (const ChatMessage &m : previous) {
-            if (!previousByClientId.contains(m.clientMsgId))
-                previousByClientId.insert(m.clientMsgId, &m);
+        QHash<QUuid, ChatMessage> previousByClientId;
+        for (const MessageIndex::Entry *e : index.roomEntries(roomId)) {
+            if (!previousByClientId.contains(e->message.clientMsgId))
+                previousByClientId.insert(e->message.clientMsgId, e->message);
         }
 
         for (ChatMessage &m : page) {
-            const ChatMessage *before = previousByClientId.value(m.clientMsgId, nullptr);
-            if (!before)
+            const auto before = previousByClientId.constFind(m.clientMsgId);
+            if (before == previousByClientId.cend())
                 continue;
             if (!m.imageJPEG)
                 m.imageJPEG = before->imageJPEG;
             if (!m.imageURL)
                 m.imageURL = before->imageURL;
-            if (m.kind == MessageKind::image && m.caption().isEmpty()
-                && before->kind == MessageKind::image && !before->caption().isEmpty())
+            if (keepsTypedCaption(m, *before))
                 m.body = before->body;
             // An echo that the page answers hands over its reply link too, as the merge of a
             // send's answer does; a message reloaded from the service never carries one.
@@ -123,24 +159,24 @@ QCoro::Task<> LocalStore::loadRoom(QUuid roomId)
                 m.replyToId = before->replyToId;
         }
 
-        for (const ChatMessage &m : previous) {
-            const bool unanswered
-                = m.delivery == DeliveryState::sending || m.delivery == DeliveryState::failed;
-            const bool older = m.seq < floor;
+        // What stays keeps its place: a failed send stays where it was sent.
+        index.removeFromRoom(roomId, [&](const ChatMessage &m) {
+            const bool unanswered = !MessageIndex::confirmed(m);
+            const bool older = m.seq < floor && keepOlder;
             if (!unanswered && !older)
-                continue;
+                return true;
             // The page holds the service's copy of this message: showing both would show it
             // twice.
             if (pageClientIds.contains(m.clientMsgId) || pageIds.contains(m.id))
-                continue;
-            keptOlder = keptOlder || older;
-            index.append(m);
-        }
+                return true;
+            keptOlder = keptOlder || m.seq < floor;
+            return false;
+        });
         for (const ChatMessage &m : std::as_const(page))
             index.append(m);
     });
 
-    if (page.size() >= kPageSize) {
+    if (page.size() >= kPageSize || !keepOlder) {
         if (!m_olderRooms.contains(roomId))
             editOlderRooms([&](QSet<QUuid> &set) { set.insert(roomId); });
     } else if (!keptOlder && m_olderRooms.contains(roomId)) {
@@ -149,17 +185,43 @@ QCoro::Task<> LocalStore::loadRoom(QUuid roomId)
     markRead(roomId);
 }
 
+QCoro::Task<LocalStore::GapFill> LocalStore::fetchGap(QUuid roomId, qint64 after, qint64 before)
+{
+    // Downwards from the upper end, so that what is shown stays one unbroken stretch even when
+    // the bound stops the walk. A page shorter than a full one reaches `after`.
+    QPointer<LocalStore> self(this);
+    GapFill fill;
+    qint64 top = before;
+    while (top > after + 1) {
+        const QList<APIMessage> wirePage = co_await m_client->messages(roomId, after, top);
+        if (!self)
+            co_return fill;
+        QList<ChatMessage> page;
+        page.reserve(wirePage.size());
+        for (const APIMessage &wire : wirePage) {
+            if (wire.seq > after && wire.seq < top)
+                page.append(mapMessage(wire));
+        }
+        std::sort(page.begin(), page.end(),
+                  [](const ChatMessage &a, const ChatMessage &b) { return a.seq < b.seq; });
+        fill.messages = page + fill.messages;
+        if (wirePage.size() < kPageSize || page.isEmpty())
+            break;
+        top = page.first().seq;
+        if (fill.messages.size() >= kGapBound)
+            co_return fill;
+    }
+    fill.joined = true;
+    co_return fill;
+}
+
 QCoro::Task<> LocalStore::loadOlder(QUuid roomId)
 {
     if (!m_client || !m_olderRooms.contains(roomId))
         co_return;
-    std::optional<qint64> lowest;
-    m_messages.forEachInRoom(roomId, [&](const MessageIndex::Entry &e) {
-        if (e.message.delivery == DeliveryState::sending)
-            return true;
-        lowest = e.message.seq; // the walk is ascending: the first one is the lowest
-        return false;
-    });
+    // Below the oldest message the service confirmed: an unconfirmed send's seq is not a place
+    // in the service's order.
+    const std::optional<qint64> lowest = m_messages.lowestConfirmedSeq(roomId);
     if (!lowest)
         co_return;
     QPointer<LocalStore> self(this);

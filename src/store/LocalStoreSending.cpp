@@ -121,6 +121,7 @@ QCoro::Task<> LocalStore::sendLiveText(QUuid conversationId, QUuid echoId, QStri
     if (!self)
         co_return;
     markFailed(echoId);
+    noteUnsettled(echoId, failure);
     noteInboxClosed(failure, conversationId);
     showAPI(failure);
 }
@@ -141,7 +142,7 @@ QCoro::Task<> LocalStore::sendLiveImage(QUuid conversationId, QUuid echoId, QByt
             if (const MessageIndex::Entry *sent = m_messages.findByClientId(echoId)) {
                 editMessages([&](MessageIndex &index) {
                     index.update(sent, [&](ChatMessage &m) {
-                        if (m.caption().isEmpty())
+                        if (m.body == kPhotoText)
                             m.body = caption;
                         m.imageJPEG = jpeg;
                     });
@@ -155,6 +156,7 @@ QCoro::Task<> LocalStore::sendLiveImage(QUuid conversationId, QUuid echoId, QByt
     if (!self)
         co_return;
     markFailed(echoId);
+    noteUnsettled(echoId, failure);
     noteInboxClosed(failure, conversationId);
     showAPI(failure);
 }
@@ -182,6 +184,14 @@ void LocalStore::markFailed(const QUuid &clientMsgId)
     editMessages([&](MessageIndex &index) {
         index.update(entry, [](ChatMessage &m) { m.delivery = DeliveryState::failed; });
     });
+}
+
+void LocalStore::noteUnsettled(const QUuid &clientMsgId, const std::exception_ptr &failure)
+{
+    // A refusal is final. Without an answer the service may have taken the message all the
+    // same; it then has it under this client id, and the next catch-up finds it.
+    if (isTransientFailure(failure))
+        m_unsettledSends.insert(clientMsgId);
 }
 
 void LocalStore::noteInboxClosed(const std::exception_ptr &error, const QUuid &conversationId)

@@ -168,14 +168,30 @@ qint64 LocalStore::lastConfirmedSeq(const QUuid &roomId) const
 {
     // The newest message the service has confirmed: an echo's seq is only provisional and may
     // lie above messages the service still has to send.
-    qint64 last = 0;
-    if (m_messages.roomSize(roomId) > 0) {
-        m_messages.forEachInRoom(roomId, [&](const MessageIndex::Entry &e) {
-            if (e.message.delivery == DeliveryState::sent)
-                last = std::max(last, e.message.seq);
-        });
+    return m_messages.highestConfirmedSeq(roomId).value_or(0);
+}
+
+qint64 LocalStore::catchUpFloor(const QUuid &roomId) const
+{
+    qint64 floor = lastConfirmedSeq(roomId);
+    for (const QUuid &clientId : m_unsettledSends) {
+        const MessageIndex::Entry *e = m_messages.findByClientId(clientId);
+        // An unconfirmed send is placed just above the newest message confirmed when it was
+        // sent: the service's copy, if any, lies above that one.
+        if (e && e->message.conversationId == roomId && !MessageIndex::confirmed(e->message))
+            floor = std::min(floor, e->place - 1);
     }
-    return last;
+    return std::max<qint64>(floor, 0);
+}
+
+void LocalStore::settleSends(const QUuid &roomId, const QSet<QUuid> &lookedFor)
+{
+    m_unsettledSends.removeIf([&](const QUuid &clientId) {
+        const MessageIndex::Entry *e = m_messages.findByClientId(clientId);
+        if (!e || MessageIndex::confirmed(e->message))
+            return true;
+        return e->message.conversationId == roomId && lookedFor.contains(clientId);
+    });
 }
 
 QString LocalStore::syncCursor(const QList<QUuid> &roomIds) const
@@ -183,7 +199,7 @@ QString LocalStore::syncCursor(const QList<QUuid> &roomIds) const
     QStringList parts;
     parts.reserve(roomIds.size());
     for (const QUuid &id : roomIds)
-        parts.append(wireId(id) + u':' + QString::number(lastConfirmedSeq(id)));
+        parts.append(wireId(id) + u':' + QString::number(catchUpFloor(id)));
     return parts.join(u',');
 }
 
@@ -206,21 +222,58 @@ QCoro::Task<> LocalStore::reloadRemote(bool announceNew)
         co_return;
     if (rooms) {
         apply(*rooms);
-        if (!rooms->isEmpty()) {
-            QList<QUuid> ids;
-            for (const APIConversation &room : *rooms) {
-                if (ids.size() == kSyncRoomLimit)
-                    break;
-                ids.append(room.id);
-            }
+        // One page for the first rooms of the list; further pages for any later room that
+        // holds messages and whose newest one on the list lies above them, or that waits to
+        // learn whether a send arrived.
+        QList<QList<QUuid>> batches;
+        for (const APIConversation &room : *rooms) {
+            const qint64 held = lastConfirmedSeq(room.id);
+            const bool behind = held > 0 && room.lastMessage && room.lastMessage->seq > held;
+            if (!batches.isEmpty() && batches.first().size() == kSyncRoomLimit && !behind
+                && catchUpFloor(room.id) == held)
+                continue;
+            if (batches.isEmpty() || batches.last().size() == kSyncRoomLimit)
+                batches.append(QList<QUuid>());
+            batches.last().append(room.id);
+        }
+        for (const QList<QUuid> &ids : std::as_const(batches)) {
+            QHash<QUuid, qint64> floors;
+            for (const QUuid &id : ids)
+                floors.insert(id, catchUpFloor(id));
+            // A send that fails while the page is on its way may still be taken after it.
+            const QSet<QUuid> lookedFor = m_unsettledSends;
             try {
                 const QList<SyncRoom> pages = co_await client->sync(syncCursor(ids));
                 if (!self)
                     co_return;
-                apply(pages, announceNew);
+                // A page that stops short of what the room holds leaves a stretch between:
+                // it is fetched before the page is shown.
+                QHash<QUuid, GapFill> fills;
+                for (const SyncRoom &page : pages) {
+                    const qint64 floor = floors.value(page.id, 0);
+                    if (!page.hasMore || floor <= 0 || page.messages.isEmpty())
+                        continue;
+                    qint64 lowest = page.messages.first().seq;
+                    for (const APIMessage &m : page.messages)
+                        lowest = std::min(lowest, m.seq);
+                    try {
+                        fills.insert(page.id, co_await fetchGap(page.id, floor, lowest));
+                    } catch (...) {
+                        if (self)
+                            showAPI(std::current_exception());
+                    }
+                    if (!self)
+                        co_return;
+                }
+                applySyncPages(pages, announceNew, fills);
+                for (const SyncRoom &page : pages) {
+                    if (!page.hasMore || fills.value(page.id).joined)
+                        settleSends(page.id, lookedFor);
+                }
             } catch (...) {
                 if (self)
                     showAPI(std::current_exception());
+                break;
             }
             if (!self)
                 co_return;
@@ -420,9 +473,17 @@ void LocalStore::apply(const QList<APIConversation> &wireRooms)
 
 void LocalStore::apply(const QList<SyncRoom> &pages, bool announceNew)
 {
+    applySyncPages(pages, announceNew, {});
+}
+
+void LocalStore::applySyncPages(const QList<SyncRoom> &pages, bool announceNew,
+                                const QHash<QUuid, GapFill> &fills)
+{
     const std::optional<QUuid> me = m_session ? std::optional(m_session->meId) : std::nullopt;
     QList<ChatMessage> arrived;
     for (const SyncRoom &page : pages) {
+        const auto fill = fills.constFind(page.id);
+        const bool joined = !page.hasMore || (fill != fills.cend() && fill->joined);
         // Only a room that held messages before gets its page's new ones announced: for any
         // other the page is history the user has not seen arrive.
         const bool announce = announceNew && lastConfirmedSeq(page.id) > 0;
@@ -474,9 +535,23 @@ void LocalStore::apply(const QList<SyncRoom> &pages, bool announceNew)
 
         if (!page.messages.isEmpty()) {
             std::optional<QDateTime> newest;
-            editMessages([&](MessageIndex &) {
-                for (const APIMessage &wire : page.messages) {
-                    const ChatMessage m = mapMessage(wire);
+            QList<ChatMessage> incoming;
+            if (fill != fills.cend())
+                incoming = fill->messages;
+            for (const APIMessage &wire : page.messages)
+                incoming.append(mapMessage(wire));
+            editMessages([&](MessageIndex &index) {
+                if (!joined) {
+                    // Nothing joins the page to the older messages held: they go, so that no
+                    // hole shows, and scrolling up loads them again in order.
+                    qint64 lowest = incoming.first().seq;
+                    for (const ChatMessage &m : std::as_const(incoming))
+                        lowest = std::min(lowest, m.seq);
+                    index.removeFromRoom(page.id, [&](const ChatMessage &m) {
+                        return MessageIndex::confirmed(m) && m.seq < lowest;
+                    });
+                }
+                for (const ChatMessage &m : std::as_const(incoming)) {
                     newest = laterOf(newest, m.createdAt);
                     // A message held already (a live event brought it) is replaced, not added:
                     // it counts and rings once.
@@ -484,6 +559,8 @@ void LocalStore::apply(const QList<SyncRoom> &pages, bool announceNew)
                         arrived.append(m);
                 }
             });
+            if (!joined && !m_olderRooms.contains(page.id))
+                editOlderRooms([&](QSet<QUuid> &set) { set.insert(page.id); });
             if (index >= 0 && newest) {
                 Conversation room = m_conversations.at(index);
                 if (room.updatedAt < *newest) {
@@ -493,12 +570,13 @@ void LocalStore::apply(const QList<SyncRoom> &pages, bool announceNew)
             }
         }
 
-        // With my read mark and the whole unread stretch in the page, the page's own count is
-        // the freshest; a page that stops short ("has_more") leaves the room list's count.
+        // With my read mark and the whole unread stretch in the page (or fetched to join it), the
+        // page's own count is the freshest; a page that stops short leaves the room list's
+        // count.
         const bool hasMyRead = me
             && std::any_of(page.reads.cbegin(), page.reads.cend(),
                            [&](const APIRead &r) { return r.userId == *me; });
-        if (index >= 0 && hasMyRead && !page.hasMore) {
+        if (index >= 0 && hasMyRead && joined) {
             const int count = localUnread(m_conversations.at(index), *me);
             if (m_remoteUnread.value(page.id, -1) != count)
                 editRemoteUnread([&](QHash<QUuid, int> &map) { map.insert(page.id, count); });

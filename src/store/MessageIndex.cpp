@@ -67,7 +67,7 @@ MessageIndex::Items::iterator MessageIndex::position(Room &room, const Entry *en
 {
     auto it = std::lower_bound(room.items.begin(), room.items.end(), entry,
                                [](const std::unique_ptr<Entry> &e, const Entry *wanted) {
-                                   return before(*e, wanted->message.seq, wanted->order);
+                                   return before(*e, wanted->place, wanted->order);
                                });
     Q_ASSERT(it != room.items.end() && it->get() == entry);
     return it;
@@ -75,20 +75,42 @@ MessageIndex::Items::iterator MessageIndex::position(Room &room, const Entry *en
 
 void MessageIndex::place(Room &room, std::unique_ptr<Entry> entry)
 {
+    if (!confirmed(entry->message))
+        ++room.unconfirmed;
     // New messages nearly always belong at the end.
-    if (room.items.empty() || before(*room.items.back(), entry->message.seq, entry->order)) {
+    if (room.items.empty() || before(*room.items.back(), entry->place, entry->order)) {
         room.items.push_back(std::move(entry));
         return;
     }
-    const auto at = lowerBound(room, entry->message.seq, entry->order);
+    const auto at = lowerBound(room, entry->place, entry->order);
     room.items.insert(room.items.begin() + (at - room.items.cbegin()), std::move(entry));
+}
+
+std::optional<qint64> MessageIndex::highestConfirmed(const Room &room)
+{
+    // Confirmed messages sit at their seq, so the last of them in transcript order is the
+    // highest; only unconfirmed ones can follow it.
+    for (auto it = room.items.crbegin(); it != room.items.crend(); ++it) {
+        if (confirmed((*it)->message))
+            return (*it)->message.seq;
+    }
+    return std::nullopt;
+}
+
+qint64 MessageIndex::placeFor(const Room &room, const ChatMessage &message)
+{
+    if (confirmed(message))
+        return message.seq;
+    // Never later than its own seq would put it: a provisional seq is at most one above the
+    // newest message held when it was made.
+    return std::min(message.seq, highestConfirmed(room).value_or(0) + 1);
 }
 
 MessageIndex::Entry *MessageIndex::insert(const ChatMessage &message, quint64 order)
 {
-    auto owned = std::make_unique<Entry>(Entry{message, order});
-    Entry *entry = owned.get();
     Room &room = m_rooms[message.conversationId];
+    auto owned = std::make_unique<Entry>(Entry{message, order, placeFor(room, message)});
+    Entry *entry = owned.get();
     touched(room);
     place(room, std::move(owned));
     link(entry);
@@ -107,9 +129,21 @@ const MessageIndex::Entry *MessageIndex::replace(const Entry *constEntry,
 {
     auto *entry = const_cast<Entry *>(constEntry);
     const ChatMessage &old = entry->message;
-    const bool sameKeys = old.id == message.id && old.clientMsgId == message.clientMsgId
-        && old.conversationId == message.conversationId && old.seq == message.seq;
+    const bool sameRoom = old.conversationId == message.conversationId;
+    // An unconfirmed message keeps the place it was given (a failed send stays where it was
+    // sent); the service's copy takes its own.
+    qint64 newPlace = 0;
+    if (confirmed(message))
+        newPlace = message.seq;
+    else if (sameRoom && !confirmed(old))
+        newPlace = std::min(entry->place, message.seq);
+    else
+        newPlace = placeFor(m_rooms[message.conversationId], message);
+    const bool sameKeys = old.id == message.id && old.clientMsgId == message.clientMsgId && sameRoom
+        && old.seq == message.seq && entry->place == newPlace;
     if (sameKeys) {
+        Room &room = m_rooms[message.conversationId];
+        room.unconfirmed += int(!confirmed(message)) - int(!confirmed(old));
         if (old == message)
             return entry;
         entry->message = message;
@@ -129,10 +163,13 @@ const MessageIndex::Entry *MessageIndex::replace(const Entry *constEntry,
     auto at = position(roomIt->second, entry);
     std::unique_ptr<Entry> owned = std::move(*at);
     roomIt->second.items.erase(at);
+    if (!confirmed(owned->message))
+        --roomIt->second.unconfirmed;
     touched(roomIt->second);
     if (roomIt->second.items.empty())
         m_rooms.erase(roomIt);
     owned->message = message;
+    owned->place = newPlace;
     Room &room = m_rooms[message.conversationId];
     touched(room);
     place(room, std::move(owned));
@@ -147,6 +184,8 @@ void MessageIndex::remove(const Entry *constEntry)
     unlink(entry);
     noteReset(entry->message.conversationId);
     auto roomIt = m_rooms.find(entry->message.conversationId);
+    if (!confirmed(entry->message))
+        --roomIt->second.unconfirmed;
     roomIt->second.items.erase(position(roomIt->second, entry));
     touched(roomIt->second);
     if (roomIt->second.items.empty())
@@ -182,6 +221,40 @@ QList<ChatMessage> MessageIndex::takeRoom(const QUuid &roomId)
     return taken;
 }
 
+qsizetype MessageIndex::removeWhere(const QUuid &roomId,
+                                    const std::function<bool(const ChatMessage &)> &drop)
+{
+    auto roomIt = m_rooms.find(roomId);
+    if (roomIt == m_rooms.end())
+        return 0;
+    Room &room = roomIt->second;
+    Items kept;
+    kept.reserve(room.items.size());
+    qsizetype removed = 0;
+    for (auto &entry : room.items) {
+        if (!drop(entry->message)) {
+            kept.push_back(std::move(entry));
+            continue;
+        }
+        unlink(entry.get());
+        if (!confirmed(entry->message))
+            --room.unconfirmed;
+        ++removed;
+    }
+    if (removed == 0) {
+        // Nothing went: the entries move back untouched.
+        room.items = std::move(kept);
+        return 0;
+    }
+    noteReset(roomId);
+    m_size -= removed;
+    room.items = std::move(kept);
+    touched(room);
+    if (room.items.empty())
+        m_rooms.erase(roomIt);
+    return removed;
+}
+
 qsizetype MessageIndex::roomSize(const QUuid &roomId) const
 {
     const auto room = m_rooms.find(roomId);
@@ -213,7 +286,33 @@ std::optional<qint64> MessageIndex::highestSeq(const QUuid &roomId) const
     const auto room = m_rooms.find(roomId);
     if (room == m_rooms.cend() || room->second.items.empty())
         return std::nullopt;
-    return room->second.items.back()->message.seq;
+    qint64 top = room->second.items.back()->message.seq;
+    // An unconfirmed message may hold a provisional seq above the last place.
+    if (room->second.unconfirmed > 0) {
+        for (const auto &entry : room->second.items) {
+            if (!confirmed(entry->message))
+                top = std::max(top, entry->message.seq);
+        }
+    }
+    return top;
+}
+
+std::optional<qint64> MessageIndex::highestConfirmedSeq(const QUuid &roomId) const
+{
+    const auto room = m_rooms.find(roomId);
+    return room == m_rooms.cend() ? std::nullopt : highestConfirmed(room->second);
+}
+
+std::optional<qint64> MessageIndex::lowestConfirmedSeq(const QUuid &roomId) const
+{
+    const auto room = m_rooms.find(roomId);
+    if (room == m_rooms.cend())
+        return std::nullopt;
+    for (const auto &entry : room->second.items) {
+        if (confirmed(entry->message))
+            return entry->message.seq;
+    }
+    return std::nullopt;
 }
 
 const MessageIndex::Entry *MessageIndex::lastVisible(const QUuid &roomId) const

@@ -8,6 +8,7 @@
 #include <QUuid>
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -21,10 +22,16 @@
 //
 // Observable behaviour is that of one flat list in "store order": appends go to the end, a
 // replacement keeps its place, and "the first message with id X" is the earliest in that order.
-// Underneath, each room keeps its messages ordered by (seq, store order), and two hash tables
-// find a message by `id` and by `clientMsgId`. Lookups, appends and replacements cost
-// O(1) on average (O(log room) to find a place); a room's transcript costs O(room size);
-// only toList() walks everything.
+// Underneath, each room keeps its messages in transcript order, (place, store order), and two
+// hash tables find a message by `id` and by `clientMsgId`.
+//
+// A message the service has confirmed (delivery `sent`) is placed by its seq. One that is still
+// sending or has failed carries only a provisional seq, which later messages of others may
+// take as well: it is placed just above the room's newest confirmed message at the time it
+// first came in, and keeps that place until the service's copy replaces it. So it shows after
+// what the room held when it was sent, in the order of sending, and before what came later.
+// Lookups, appends and replacements cost O(1) on average (O(log room) to find a place); a room's
+// transcript costs O(room size); only toList() walks everything.
 class MessageIndex
 {
 public:
@@ -32,7 +39,13 @@ public:
     {
         ChatMessage message;
         quint64 order = 0; // place in store order; smaller is earlier
+        qint64 place = 0; // the seq it sorts by in its room (see above)
     };
+
+    // Whether the service has confirmed the message: its seq is then its own.
+    static bool confirmed(const ChatMessage &m) { return m.delivery == DeliveryState::sent; }
+    // Transcript order within a room.
+    static bool precedes(const Entry &a, const Entry &b) { return before(a, b.place, b.order); }
 
     // What happened to one room's messages since the changes were last taken. Entries named
     // here are alive: a room that lost any entry (or was replaced as a whole) says `reset`.
@@ -84,6 +97,13 @@ public:
     QList<const Entry *> roomEntries(const QUuid &roomId) const;
     // Removes every message of the room and returns them in store order.
     QList<ChatMessage> takeRoom(const QUuid &roomId);
+    // Removes the room's messages for which `drop(const ChatMessage &)` holds, in one pass;
+    // the others keep their places. Returns how many went.
+    template<typename F>
+    qsizetype removeFromRoom(const QUuid &roomId, F &&drop)
+    {
+        return removeWhere(roomId, std::function<bool(const ChatMessage &)>(std::forward<F>(drop)));
+    }
     qsizetype roomSize(const QUuid &roomId) const;
     QList<QUuid> roomIds() const;
 
@@ -91,8 +111,8 @@ public:
     // replacing a message by an equal one is none.
     QHash<QUuid, RoomChange> takeChanges();
 
-    // The room's messages ascending by seq; equal seq keep store order. `f` gets const Entry&
-    // and returns void, or bool false to stop.
+    // The room's messages in transcript order: ascending by place, equal places in store order.
+    // `f` gets const Entry& and returns void, or bool false to stop.
     template<typename F>
     void forEachInRoom(const QUuid &roomId, F &&f) const
     {
@@ -108,7 +128,8 @@ public:
             }
         }
     }
-    // Messages of the room with seq above `afterSeq`, ascending.
+    // Messages of the room placed above `afterSeq`, in transcript order. For confirmed messages
+    // that is their seq.
     template<typename F>
     void forEachInRoomAfter(const QUuid &roomId, qint64 afterSeq, F &&f) const
     {
@@ -131,7 +152,11 @@ public:
     }
 
     QList<ChatMessage> roomMessages(const QUuid &roomId, bool includeHidden) const;
+    // The highest seq of any of the room's messages, provisional ones included.
     std::optional<qint64> highestSeq(const QUuid &roomId) const;
+    // The highest seq of the room's confirmed messages; the lowest.
+    std::optional<qint64> highestConfirmedSeq(const QUuid &roomId) const;
+    std::optional<qint64> lowestConfirmedSeq(const QUuid &roomId) const;
     // The room's last message in transcript order that is not hidden for me.
     const Entry *lastVisible(const QUuid &roomId) const;
     // Changes whenever anything of the room changes (never repeats, 0 for an empty room), so
@@ -146,22 +171,28 @@ private:
     {
         std::vector<std::unique_ptr<Entry>> items;
         quint64 version = 0;
+        qsizetype unconfirmed = 0; // entries not confirmed: their seq may exceed the last place
     };
     using Items = std::vector<std::unique_ptr<Entry>>;
 
-    static bool before(const Entry &e, qint64 seq, quint64 order)
+    static bool before(const Entry &e, qint64 place, quint64 order)
     {
-        return e.message.seq != seq ? e.message.seq < seq : e.order < order;
+        return e.place != place ? e.place < place : e.order < order;
     }
-    static Items::const_iterator lowerBound(const Room &room, qint64 seq, quint64 order)
+    static Items::const_iterator lowerBound(const Room &room, qint64 place, quint64 order)
     {
         return std::lower_bound(room.items.cbegin(), room.items.cend(), nullptr,
                                 [&](const std::unique_ptr<Entry> &e, std::nullptr_t) {
-                                    return before(*e, seq, order);
+                                    return before(*e, place, order);
                                 });
     }
     static Items::iterator position(Room &room, const Entry *entry);
     static void place(Room &room, std::unique_ptr<Entry> entry);
+    // Where `message` sorts in `room` when it comes in now.
+    static qint64 placeFor(const Room &room, const ChatMessage &message);
+    static std::optional<qint64> highestConfirmed(const Room &room);
+    qsizetype removeWhere(const QUuid &roomId,
+                          const std::function<bool(const ChatMessage &)> &drop);
 
     // An open-addressing table from a UUID to an entry: one array of slots, linear probing,
     // at most half full. A lookup usually reads a single cache line, which keeps the cost of a

@@ -226,6 +226,7 @@ public:
     {
         ChatClientOptions options;
         options.reconnectDelay = 100ms;
+        options.requestDeadline = requestDeadline;
         options.keychainService = keychainName;
         options.sessionFolder = sessionFolder.path();
         return std::make_unique<ChatClient>(service.baseUrl(), options);
@@ -299,6 +300,7 @@ public:
     static QString id(const QUuid &uuid) { return uuid.toString(QUuid::WithoutBraces).toUpper(); }
 
     const QString password = QStringLiteral("password1");
+    std::chrono::milliseconds requestDeadline{60000}; // of the clients made from now on
     StandInService service;
     QTemporaryDir sessionFolder;
     QString keychainName

@@ -31,7 +31,7 @@ bool continues(const ChatMessage &earlier, const ChatMessage &later)
 
 bool before(const MessageIndex::Entry *a, const MessageIndex::Entry *b)
 {
-    return a->message.seq != b->message.seq ? a->message.seq < b->message.seq : a->order < b->order;
+    return MessageIndex::precedes(*a, *b);
 }
 
 } // namespace

@@ -1,0 +1,240 @@
+// Catching up with the service: no room shows a hole after missed messages, sends that ended
+// without an answer are found again, and sends that are not confirmed keep their place.
+
+#include "StoreTestSupport.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class TestStoreCatchUp : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { privateFolders(); }
+    void init()
+    {
+        clearDefaults();
+        PushCenter::reset();
+    }
+
+    void noHoleAfterMissedMessages_data();
+    void noHoleAfterMissedMessages();
+    void roomsBeyondTheFirstSyncPageCatchUp();
+    void unansweredSendIsFoundAtTheNextCatchUp();
+    void failedSendsKeepTheirPlaceAndReadCountsRealMessages();
+    void mergeKeepsATypedCaption_data();
+    void mergeKeepsATypedCaption();
+};
+
+// The room's seqs as shown, and whether they run without a gap (the service numbers a room's
+// messages one by one).
+static QList<qint64> shownSeqs(LocalStore &store, const QUuid &room)
+{
+    QList<qint64> seqs;
+    for (const ChatMessage &m : store.visibleMessages(room))
+        seqs.append(m.seq);
+    return seqs;
+}
+
+static bool unbroken(const QList<qint64> &seqs)
+{
+    for (qsizetype i = 1; i < seqs.size(); ++i) {
+        if (seqs.at(i) != seqs.at(i - 1) + 1)
+            return false;
+    }
+    return true;
+}
+
+void TestStoreCatchUp::noHoleAfterMissedMessages_data()
+{
+    QTest::addColumn<int>("missed");
+    QTest::addColumn<bool>("byReload"); // the room is opened again rather than synced
+    QTest::addColumn<bool>("olderKept"); // the first messages held stay
+
+    QTest::newRow("sync page short of the held") << 70 << false << true;
+    QTest::newRow("reload page short of the held") << 70 << true << true;
+    QTest::newRow("beyond the bound") << 1100 << false << false;
+}
+
+void TestStoreCatchUp::noHoleAfterMissedMessages()
+{
+    QFETCH(int, missed);
+    QFETCH(bool, byReload);
+    QFETCH(bool, olderKept);
+    LivePair live(5);
+    LocalStore *store = live.open();
+    QVERIFY(store);
+    await(store->loadRoom(live.room));
+    const QUuid first = store->visibleMessages(live.room).first().id;
+    int arrived = 0;
+    QObject context;
+    connect(store, &LocalStore::messageArrived, &context, [&] { ++arrived; });
+
+    for (int i = 0; i < missed; ++i)
+        live.service.addMessage(live.room, live.peer, u"놓친 %1"_s.arg(i + 1));
+    // The sync is the catch-up after the socket was away: what it adds is announced, once.
+    await(byReload ? store->loadRoom(live.room) : store->reloadRemote(true));
+
+    const QList<qint64> seqs = shownSeqs(*store, live.room);
+    QCOMPARE(seqs.last(), 5 + missed);
+    QVERIFY(unbroken(seqs));
+    QCOMPARE(store->message(first).has_value(), olderKept);
+    QCOMPARE(arrived, byReload ? 0 : int(seqs.size()) - (olderKept ? 5 : 0));
+    QCOMPARE(store->olderRooms().contains(live.room), !olderKept || byReload);
+    QVERIFY(
+        live.countRequests(u"GET"_s, u"/v1/conversations/%1/messages"_s.arg(LiveRig::id(live.room)))
+        <= 25);
+    QCOMPARE(store->notice(), std::nullopt);
+    if (olderKept)
+        return;
+    // What went loads again from the bottom of what is shown, in order.
+    const qint64 lowest = seqs.first();
+    await(store->loadOlder(live.room));
+    const QList<qint64> after = shownSeqs(*store, live.room);
+    QCOMPARE(after.first(), lowest - 50);
+    QVERIFY(unbroken(after));
+}
+
+void TestStoreCatchUp::roomsBeyondTheFirstSyncPageCatchUp()
+{
+    LivePair live;
+    QList<QUuid> others{live.room};
+    for (int i = 0; i < 50; ++i)
+        others.append(live.service.addGroupRoom(live.me, u"방 %1"_s.arg(i), {live.peer}));
+    const QUuid behind = live.service.addGroupRoom(live.me, u"뒤처진 방"_s, {live.peer});
+    live.postMessage(behind, live.peer, u"하나"_s);
+    LocalStore *store = live.open();
+    QVERIFY(store);
+    await(store->loadRoom(behind));
+    const QList<qint64> held = shownSeqs(*store, behind);
+    QVERIFY(!held.isEmpty());
+
+    // Missed messages, then the other rooms become newer: the room is the 52nd of the list.
+    for (int i = 0; i < 3; ++i)
+        live.postMessage(behind, live.peer, u"더"_s);
+    QTest::qWait(5); // the list orders by the time of the last message
+    for (const QUuid &room : std::as_const(others))
+        live.postMessage(room, live.peer, u"새 글"_s);
+    live.service.clearRecords();
+    await(store->reloadRemote());
+    QCOMPARE(store->conversations().last().id, behind);
+    const QList<qint64> expected
+        = held + QList<qint64>{held.last() + 1, held.last() + 2, held.last() + 3};
+    QCOMPARE(shownSeqs(*store, behind), expected);
+    const QList<RecordedRequest> syncs = live.requests(u"GET"_s, u"/v1/sync"_s);
+    QCOMPARE(syncs.size(), 2);
+    // Only the room that fell behind: rooms that hold nothing are not asked for.
+    QCOMPARE(syncs.last().target.count(u','), 0);
+}
+
+// The service takes a message but answers after the client gave up: the failed mark goes at
+// the next catch-up, and the message is held once, on the service and here.
+void TestStoreCatchUp::unansweredSendIsFoundAtTheNextCatchUp()
+{
+    LivePair live(2);
+    live.requestDeadline = 1000ms;
+    LocalStore *store = live.open();
+    QVERIFY(store);
+    await(store->loadRoom(live.room));
+    const QString path = u"/v1/conversations/%1/messages"_s.arg(LiveRig::id(live.room));
+    live.service.delayNext(u"POST"_s, path, 1, 2500);
+    const QUuid echo = *store->sendText(live.room, u"늦은 답"_s);
+    QTRY_COMPARE_WITH_TIMEOUT(store->message(echo)->delivery, DeliveryState::failed, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(finish(store->client()->messages(live.room))->size(), 3, 5000);
+    // A later message came live: the newest confirmed message now lies above the send.
+    ChatMessage later = textMessage(live.room, live.peer, 4, u"그 뒤"_s);
+    later.id = later.clientMsgId = live.postMessage(live.room, live.peer, later.body);
+    store->merge(later, true);
+
+    await(store->reloadRemote());
+    const MessageIndex::Entry *copy = store->messageIndex().findByClientId(echo);
+    QVERIFY(copy);
+    QCOMPARE(copy->message.delivery, DeliveryState::sent);
+    QCOMPARE(copy->message.seq, 3);
+    QCOMPARE(shownSeqs(*store, live.room), (QList<qint64>{1, 2, 3, 4}));
+    QCOMPARE(finish(store->client()->messages(live.room))->size(), 4);
+}
+
+void TestStoreCatchUp::failedSendsKeepTheirPlaceAndReadCountsRealMessages()
+{
+    LivePair live(2);
+    LocalStore *store = live.open();
+    QVERIFY(store);
+    await(store->loadRoom(live.room));
+    const QString path = u"/v1/conversations/%1/messages"_s.arg(LiveRig::id(live.room));
+    live.service.failNext(u"POST"_s, path, 2, 403, u"forbidden"_s, u"보낼 수 없습니다."_s);
+    const QUuid one = *store->sendText(live.room, u"하나"_s);
+    const QUuid two = *store->sendText(live.room, u"둘"_s);
+    QTRY_COMPARE(store->message(two)->delivery, DeliveryState::failed);
+    QTRY_COMPARE(store->message(one)->delivery, DeliveryState::failed);
+    // Read with only failed sends above: nothing new for the service.
+    live.service.clearRecords();
+    store->markRead(live.room);
+
+    const QUuid later1 = live.postMessage(live.room, live.peer, u"나중 1"_s);
+    const QUuid later2 = live.postMessage(live.room, live.peer, u"나중 2"_s);
+    await(store->reloadRemote());
+    QList<QUuid> order;
+    for (const ChatMessage &m : store->visibleMessages(live.room))
+        order.append(m.id);
+    QCOMPARE(order.mid(2), (QList<QUuid>{one, two, later1, later2}));
+
+    // The open room at the bottom is read up to the last real message, and says so.
+    store->markRead(live.room);
+    QCOMPARE(store->unreadCount(*store->conversation(live.room)), 0);
+    finish(store->client()->me()); // a round trip after which the receipt has arrived
+    QTRY_COMPARE(
+        live.lastBody(u"POST"_s, u"/v1/conversations/%1/read"_s.arg(LiveRig::id(live.room)))
+            .value(u"seq"_s)
+            .toInteger(),
+        4);
+    QCOMPARE(
+        live.countRequests(u"POST"_s, u"/v1/conversations/%1/read"_s.arg(LiveRig::id(live.room))),
+        1);
+}
+
+void TestStoreCatchUp::mergeKeepsATypedCaption_data()
+{
+    QTest::addColumn<MessageKind>("newKind");
+    QTest::addColumn<QString>("newBody");
+    QTest::addColumn<MessageKind>("oldKind");
+    QTest::addColumn<QString>("oldBody");
+    QTest::addColumn<QString>("merged");
+
+    const auto image = MessageKind::image;
+    const auto text = MessageKind::text;
+    QTest::newRow("photo over captioned photo")
+        << image << u"사진"_s << image << u"노을"_s << u"노을"_s;
+    QTest::newRow("the stand-in body decides, not the kind")
+        << text << u"사진"_s << image << u"노을"_s << u"노을"_s;
+    QTest::newRow("an empty body is not the stand-in")
+        << image << QString() << image << u"노을"_s << QString();
+    QTest::newRow("held stand-in") << image << u"사진"_s << image << u"사진"_s << u"사진"_s;
+    QTest::newRow("held empty") << image << u"사진"_s << image << QString() << u"사진"_s;
+    QTest::newRow("held text") << image << u"사진"_s << text << u"노을"_s << u"사진"_s;
+}
+
+void TestStoreCatchUp::mergeKeepsATypedCaption()
+{
+    QFETCH(MessageKind, newKind);
+    QFETCH(QString, newBody);
+    QFETCH(MessageKind, oldKind);
+    QFETCH(QString, oldBody);
+    QFETCH(QString, merged);
+    auto store = memoryStore();
+    const QUuid roomId = QUuid::createUuid();
+    ChatMessage held = textMessage(roomId, QUuid::createUuid(), 1, oldBody);
+    held.kind = oldKind;
+    store->merge(held, false);
+    ChatMessage copy = textMessage(roomId, held.senderId, 1, newBody);
+    copy.clientMsgId = held.clientMsgId;
+    copy.kind = newKind;
+    store->merge(copy, false);
+    QCOMPARE(store->messages().size(), 1);
+    QCOMPARE(store->messages().first().body, merged);
+}
+
+QTEST_MAIN(TestStoreCatchUp)
+#include "tst_store_catchup.moc"
