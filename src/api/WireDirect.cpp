@@ -35,13 +35,21 @@ bool alikeKey(QByteArrayView key, QByteArrayView name)
     return at == name.size();
 }
 
+// Most keys differ from a field name in size or first letter: those are told apart before
+// any comparison of the whole.
+bool sameKey(QByteArrayView key, QByteArrayView name)
+{
+    return key.size() == name.size() && (key.isEmpty() || key.front() == name.front())
+        && key == name;
+}
+
 // The index of the field that `key` names, kUnknown for a member to pass over, kUnsure for a
 // key that only the general decoder can place.
 template<std::size_t N>
 int fieldOf(const FieldName (&fields)[N], QByteArrayView key)
 {
     for (std::size_t i = 0; i < N; ++i) {
-        if (key == fields[i].camel || key == fields[i].snake)
+        if (sameKey(key, fields[i].camel) || sameKey(key, fields[i].snake))
             return int(i);
     }
     for (const FieldName &field : fields) {
