@@ -1,7 +1,8 @@
 // Figures for the store's hot paths: live message events against a small and a large store,
 // one sync page into a large store, the transcript and unread count of a large room, the room
-// list of many rooms, and the memory held per message.
+// list of many rooms, the room-list answer decoded, and the memory held per message.
 
+#include "api/ApiDecoder.h"
 #include "api/ChatClient.h"
 #include "api/ChatEvent.h"
 #include "api/SocketFrame.h"
@@ -10,7 +11,9 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 
 #include <algorithm>
 #include <cstdio>
@@ -239,6 +242,107 @@ void benchSyncPage()
                 timer.nsecsElapsed() / 1e6);
 }
 
+// The room-list answer of `roomCount` rooms as the service sends it: snake_case keys, two
+// members with names each, and a last message.
+QByteArray roomListAnswer(int roomCount)
+{
+    const auto id = [](const QUuid &u) { return u.toString(QUuid::WithoutBraces); };
+    const QString me = id(QUuid::createUuid());
+    QJsonArray rooms;
+    for (int i = 0; i < roomCount; ++i) {
+        const QString room = id(QUuid::createUuid());
+        const QString peer = id(QUuid::createUuid());
+        const auto member = [](const QString &user, const QString &role, const QString &handle,
+                               const QString &name) {
+            return QJsonObject{{"user_id", user},
+                               {"role", role},
+                               {"kind", "person"},
+                               {"handle", handle},
+                               {"display_name", name},
+                               {"avatar_url", QJsonValue::Null},
+                               {"accepts_user_messages", true},
+                               {"left_at", QJsonValue::Null}};
+        };
+        const QJsonObject last{
+            {"id", id(QUuid::createUuid())},
+            {"conversation_id", room},
+            {"seq", 1 + i % 500},
+            {"sender_id", peer},
+            {"client_msg_id", id(QUuid::createUuid())},
+            {"type", "text"},
+            {"origin", "user"},
+            {"body", QStringLiteral("안녕하세요, 오늘 회의는 %1시입니다").arg(i % 24)},
+            {"created_at", "2026-01-31T09:30:00.123Z"},
+            {"attachments", QJsonArray()}};
+        rooms.append(QJsonObject{
+            {"id", room},
+            {"type", i % 5 ? "direct" : "group"},
+            {"title", i % 5 ? QJsonValue(QJsonValue::Null) : QStringLiteral("모임 %1").arg(i)},
+            {"muted", i % 7 == 0},
+            {"pinned", i % 50 == 0},
+            {"unread_count", i % 3},
+            {"last_message", last},
+            {"members",
+             QJsonArray{member(me, "owner", "me", QStringLiteral("나")),
+                        member(peer, "member", QStringLiteral("peer%1").arg(i),
+                               QStringLiteral("상대 %1").arg(i))}}});
+    }
+    return QJsonDocument(QJsonObject{{"conversations", rooms}}).toJson(QJsonDocument::Compact);
+}
+
+// The room-list answer at start-up, decoded through a JSON document (the reader every answer
+// took before) and by the readers callers use now, alternating in the same run; then decoded
+// and applied to an empty store. Main-thread CPU in milliseconds, median and worst of 15.
+void benchRoomListDecode()
+{
+    std::printf("room-list answer (ms of CPU, median / worst of 15):\n");
+    std::printf("%-7s %9s %17s %17s %8s %17s %17s\n", "rooms", "KiB", "document", "direct", "x",
+                "doc+apply", "direct+apply");
+    for (int roomCount : {1'000, 10'000}) {
+        const QByteArray answer = roomListAnswer(roomCount);
+        QList<double> document, direct, documentApplied, directApplied;
+        const auto timed = [](QList<double> &into, auto &&work) {
+            const double start = threadCpuMs();
+            work();
+            into.append(threadCpuMs() - start);
+        };
+        const auto decodeAndApply = [&](ApiDecoder::Reader reader) {
+            LocalStore store(
+                true, 250ms,
+                std::make_unique<ChatClient>(QUrl(QStringLiteral("http://127.0.0.1:9"))));
+            const double start = threadCpuMs();
+            const auto list = ApiDecoder::conversationPage(answer, reader);
+            if (list)
+                store.apply(*list);
+            return threadCpuMs() - start;
+        };
+        for (int round = 0; round < 15; ++round) {
+            qsizetype sink = 0;
+            timed(document, [&] {
+                sink += ApiDecoder::conversationPage(answer, ApiDecoder::Reader::document)
+                            .value_or(QList<APIConversation>())
+                            .size();
+            });
+            timed(direct, [&] {
+                sink += ApiDecoder::conversationPage(answer)
+                            .value_or(QList<APIConversation>())
+                            .size();
+            });
+            if (sink != 2 * roomCount)
+                std::printf("the answer did not decode\n");
+            documentApplied.append(decodeAndApply(ApiDecoder::Reader::document));
+            directApplied.append(decodeAndApply(ApiDecoder::Reader::any));
+        }
+        const auto worst
+            = [](const QList<double> &v) { return *std::max_element(v.begin(), v.end()); };
+        std::printf("%-7d %9lld %8.1f / %6.1f %8.1f / %6.1f %8.2f %8.1f / %6.1f %8.1f / %6.1f\n",
+                    roomCount, static_cast<long long>(answer.size() / 1024), median(document),
+                    worst(document), median(direct), worst(direct),
+                    median(document) / median(direct), median(documentApplied),
+                    worst(documentApplied), median(directApplied), worst(directApplied));
+    }
+}
+
 void benchRoomReads()
 {
     Fixture f = makeStore(1, 10'000);
@@ -320,10 +424,23 @@ int main(int argc, char **argv)
         }
         return 0;
     }
+    if (app.arguments().contains(QStringLiteral("--room-list-only"))) {
+        // For profiling the reading of a large room-list answer alone.
+        const QByteArray answer = roomListAnswer(10'000);
+        qsizetype rooms = 0;
+        for (int round = 0; round < 30; ++round)
+            rooms += ApiDecoder::conversationPage(answer).value_or(QList<APIConversation>()).size();
+        return rooms == 300'000 ? 0 : 1;
+    }
+    if (app.arguments().contains(QStringLiteral("--decode-only"))) {
+        benchRoomListDecode();
+        return 0;
+    }
     benchMemory(); // first, while the heap is fresh
     benchEvents();
     benchEventPath();
     benchSyncPage();
+    benchRoomListDecode();
     benchRoomReads();
     return 0;
 }

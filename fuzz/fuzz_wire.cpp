@@ -22,6 +22,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     (void)ApiDecoder::conversationPage(bytes);
     (void)ApiDecoder::messagePage(bytes);
     (void)ApiDecoder::syncPage(bytes);
+    // The pages read straight from the bytes come to what the reading through a document does,
+    // or leave the page to it.
+    const auto sameAsDocument = [&](auto decode) {
+        const auto direct = decode(bytes, ApiDecoder::Reader::direct);
+        if (direct && direct != decode(bytes, ApiDecoder::Reader::document))
+            std::abort();
+    };
+    sameAsDocument(&ApiDecoder::conversationPage);
+    sameAsDocument(&ApiDecoder::messagePage);
+    sameAsDocument(&ApiDecoder::syncPage);
     (void)ApiDecoder::conversationRef(bytes);
     (void)ApiDecoder::resourceId(bytes);
     (void)ApiDecoder::inviteCode(bytes);

@@ -1,5 +1,6 @@
 #include "api/ApiDecoder.h"
 
+#include "api/WireDirect.h"
 #include "api/WireJson.h"
 
 #include <QJsonDocument>
@@ -20,14 +21,19 @@ std::optional<QJsonValue> ApiDecoder::parse(const QByteArray &bytes)
 namespace {
 
 template<typename T>
-std::optional<QList<T>> page(const QByteArray &bytes, const QString &name)
+std::optional<QList<T>> page(const QByteArray &bytes, const char *name, ApiDecoder::Reader reader)
 {
+    if (reader != ApiDecoder::Reader::document) {
+        auto list = readDirectPage<T>(bytes, name);
+        if (list || reader == ApiDecoder::Reader::direct)
+            return list;
+    }
     const auto value = ApiDecoder::parse(bytes);
     if (!value)
         return std::nullopt;
     const auto o = WireObject::from(*value);
     QList<T> list;
-    if (!o || !o->array(name, list))
+    if (!o || !o->array(QString::fromLatin1(name), list))
         return std::nullopt;
     return list;
 }
@@ -46,19 +52,20 @@ std::optional<QUuid> idMember(const QByteArray &bytes, const QString &name)
 
 } // namespace
 
-std::optional<QList<APIConversation>> ApiDecoder::conversationPage(const QByteArray &bytes)
+std::optional<QList<APIConversation>> ApiDecoder::conversationPage(const QByteArray &bytes,
+                                                                   Reader reader)
 {
-    return page<APIConversation>(bytes, QStringLiteral("conversations"));
+    return page<APIConversation>(bytes, "conversations", reader);
 }
 
-std::optional<QList<APIMessage>> ApiDecoder::messagePage(const QByteArray &bytes)
+std::optional<QList<APIMessage>> ApiDecoder::messagePage(const QByteArray &bytes, Reader reader)
 {
-    return page<APIMessage>(bytes, QStringLiteral("messages"));
+    return page<APIMessage>(bytes, "messages", reader);
 }
 
-std::optional<QList<SyncRoom>> ApiDecoder::syncPage(const QByteArray &bytes)
+std::optional<QList<SyncRoom>> ApiDecoder::syncPage(const QByteArray &bytes, Reader reader)
 {
-    return page<SyncRoom>(bytes, QStringLiteral("conversations"));
+    return page<SyncRoom>(bytes, "conversations", reader);
 }
 
 std::optional<QUuid> ApiDecoder::conversationRef(const QByteArray &bytes)

@@ -26,10 +26,21 @@ public:
     // The JSON value of the bytes, or nothing when they are not JSON.
     static std::optional<QJsonValue> parse(const QByteArray &bytes);
 
+    // How a page is read. `direct` reads a page of the plain common form straight from its
+    // bytes and answers nothing for any other page; `document` reads every page through a JSON
+    // document and is the reference for what a page means; `any` tries the first, then the
+    // second, and is what callers use.
+    enum class Reader { any, direct, document };
+
+    // One-member envelopes of lists.
+    static std::optional<QList<APIConversation>> conversationPage(const QByteArray &bytes,
+                                                                  Reader reader = Reader::any);
+    static std::optional<QList<APIMessage>> messagePage(const QByteArray &bytes,
+                                                        Reader reader = Reader::any);
+    static std::optional<QList<SyncRoom>> syncPage(const QByteArray &bytes,
+                                                   Reader reader = Reader::any);
+
     // One-member envelopes.
-    static std::optional<QList<APIConversation>> conversationPage(const QByteArray &bytes);
-    static std::optional<QList<APIMessage>> messagePage(const QByteArray &bytes);
-    static std::optional<QList<SyncRoom>> syncPage(const QByteArray &bytes);
     static std::optional<QUuid> conversationRef(const QByteArray &bytes); // "conversation_id"
     static std::optional<QUuid> resourceId(const QByteArray &bytes); // "id"
     static std::optional<QString> inviteCode(const QByteArray &bytes); // "code"

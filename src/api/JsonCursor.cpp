@@ -2,14 +2,19 @@
 
 #include "api/WireJson.h"
 
+#include <array>
 #include <cstring>
 
 namespace {
 
-bool isSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
+// The bytes that end a run of plain ASCII inside a string: the quote, the backslash, control
+// characters and every byte above ASCII.
+constexpr auto kEndsPlainRun = [] {
+    std::array<bool, 256> table{};
+    for (int c = 0; c < 256; ++c)
+        table[c] = c == '"' || c == '\\' || c < 0x20 || c >= 0x80;
+    return table;
+}();
 
 bool isDigit(char c)
 {
@@ -136,21 +141,6 @@ QString decodeText(const char *p, const char *end)
 
 } // namespace
 
-void JsonCursor::skipSpace()
-{
-    while (m_at != m_end && isSpace(*m_at))
-        ++m_at;
-}
-
-bool JsonCursor::take(char c)
-{
-    skipSpace();
-    if (m_at == m_end || *m_at != c)
-        return false;
-    ++m_at;
-    return true;
-}
-
 bool JsonCursor::atEnd()
 {
     skipSpace();
@@ -164,6 +154,11 @@ bool JsonCursor::string(StringSpan &span)
     span = StringSpan{m_at, nullptr, false, false};
     const char *p = m_at;
     while (p != m_end) {
+        // Most of a text is plain ASCII: one table look-up per byte passes over it.
+        while (p != m_end && !kEndsPlainRun[uchar(*p)])
+            ++p;
+        if (p == m_end)
+            break;
         const uchar c = uchar(*p);
         if (c == '"') {
             span.end = p;
@@ -185,8 +180,6 @@ bool JsonCursor::string(StringSpan &span)
             span.escaped = true;
         } else if (c < 0x20) {
             return false;
-        } else if (c < 0x80) {
-            ++p;
         } else {
             const int length = sequenceLength(reinterpret_cast<const uchar *>(p),
                                               reinterpret_cast<const uchar *>(m_end));

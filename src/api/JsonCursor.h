@@ -24,7 +24,14 @@ public:
     { }
 
     // Skips white space; consumes `c` when it comes next.
-    bool take(char c);
+    bool take(char c)
+    {
+        skipSpace();
+        if (m_at == m_end || *m_at != c)
+            return false;
+        ++m_at;
+        return true;
+    }
     // Only white space is left.
     bool atEnd();
 
@@ -84,7 +91,11 @@ private:
     bool string(StringSpan &span);
     bool literal(const char *word, qsizetype size);
     bool skipValue(int depth);
-    void skipSpace();
+    void skipSpace()
+    {
+        while (m_at != m_end && (*m_at == ' ' || *m_at == '\n' || *m_at == '\t' || *m_at == '\r'))
+            ++m_at;
+    }
 
     const char *m_at;
     const char *m_end;

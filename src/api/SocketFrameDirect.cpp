@@ -6,182 +6,7 @@
 #include "api/SocketFrame.h"
 
 #include "api/JsonCursor.h"
-
-#include <QLatin1StringView>
-
-namespace {
-
-// A field of a wire object under its two accepted keys.
-struct FieldName
-{
-    QByteArrayView camel;
-    QByteArrayView snake;
-};
-
-constexpr int kUnknown = -1;
-constexpr int kUnsure = -2;
-
-char asciiLower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
-}
-
-// The key without its underscores equals `name` but for case: the document decoder may read it
-// as that field (SENDER_ID, sender__id) or not (senderID), and settles which of two such
-// members wins. Only the document decoder answers for such an object.
-bool alikeKey(QByteArrayView key, QByteArrayView name)
-{
-    qsizetype at = 0;
-    for (const char c : key) {
-        if (c == '_')
-            continue;
-        if (at == name.size() || asciiLower(c) != asciiLower(name[at]))
-            return false;
-        ++at;
-    }
-    return at == name.size();
-}
-
-// The index of the field that `key` names, kUnknown for a member to pass over, kUnsure for a
-// key that only the document decoder can place.
-template<std::size_t N>
-int fieldOf(const FieldName (&fields)[N], QByteArrayView key)
-{
-    for (std::size_t i = 0; i < N; ++i) {
-        if (key == fields[i].camel || key == fields[i].snake)
-            return int(i);
-    }
-    for (const FieldName &field : fields) {
-        if (alikeKey(key, field.camel))
-            return kUnsure;
-    }
-    return kUnknown;
-}
-
-// Reads an object of a wire type: every member once, through read(field) for a known one;
-// true when every field in `required` (a bit per field) was there.
-template<std::size_t N, typename Read>
-bool readObject(JsonCursor &in, const FieldName (&fields)[N], unsigned required, Read &&read)
-{
-    static_assert(N <= 32);
-    unsigned seen = 0;
-    const bool complete = in.members([&](QByteArrayView key) {
-        const int field = fieldOf(fields, key);
-        if (field == kUnknown)
-            return in.skip();
-        if (field == kUnsure || (seen & (1u << field)))
-            return false;
-        seen |= 1u << field;
-        return read(field);
-    });
-    return complete && (seen & required) == required;
-}
-
-template<typename T, typename Read>
-bool optional(JsonCursor &in, std::optional<T> &out, Read &&read)
-{
-    if (in.null())
-        return true;
-    T value;
-    if (!read(value))
-        return false;
-    out = std::move(value);
-    return true;
-}
-
-bool optionalText(JsonCursor &in, std::optional<QString> &out)
-{
-    return optional(in, out, [&](QString &value) { return in.text(value); });
-}
-
-bool readAttachment(JsonCursor &in, APIAttachment &a)
-{
-    enum { id, width, height, byteSize, url };
-    static constexpr FieldName fields[] = {{"id", "id"},
-                                           {"width", "width"},
-                                           {"height", "height"},
-                                           {"byteSize", "byte_size"},
-                                           {"url", "url"}};
-    constexpr unsigned required = 1u << id | 1u << width | 1u << height | 1u << byteSize;
-    return readObject(in, fields, required, [&](int field) {
-        switch (field) {
-        case id:
-            return in.uuid(a.id);
-        case width:
-            return in.integer(a.width);
-        case height:
-            return in.integer(a.height);
-        case byteSize:
-            return in.integer(a.byteSize);
-        default:
-            return optionalText(in, a.url);
-        }
-    });
-}
-
-bool readMessage(JsonCursor &in, APIMessage &m)
-{
-    enum {
-        id,
-        conversationId,
-        seq,
-        senderId,
-        clientMsgId,
-        type,
-        origin,
-        body,
-        createdAt,
-        attachments
-    };
-    static constexpr FieldName fields[] = {
-        {"id", "id"},
-        {"conversationId", "conversation_id"},
-        {"seq", "seq"},
-        {"senderId", "sender_id"},
-        {"clientMsgId", "client_msg_id"},
-        {"type", "type"},
-        {"origin", "origin"},
-        {"body", "body"},
-        {"createdAt", "created_at"},
-        {"attachments", "attachments"},
-    };
-    constexpr unsigned required
-        = 1u << id | 1u << conversationId | 1u << seq | 1u << senderId | 1u << type | 1u << origin;
-    return readObject(in, fields, required, [&](int field) {
-        switch (field) {
-        case id:
-            return in.uuid(m.id);
-        case conversationId:
-            return in.uuid(m.conversationId);
-        case seq:
-            return in.integer(m.seq);
-        case senderId:
-            return in.uuid(m.senderId);
-        case clientMsgId:
-            return optional(in, m.clientMsgId, [&](QUuid &value) { return in.uuid(value); });
-        case type:
-            return in.text(m.type);
-        case origin:
-            return in.text(m.origin);
-        case body:
-            return optionalText(in, m.body);
-        case createdAt:
-            return optionalText(in, m.createdAt);
-        default:
-            return optional(in, m.attachments, [&](QList<APIAttachment> &list) {
-                return in.elements([&] {
-                    APIAttachment a;
-                    if (!readAttachment(in, a))
-                        return false;
-                    list.append(std::move(a));
-                    return true;
-                });
-            });
-        }
-    });
-}
-
-} // namespace
+#include "api/WireDirect.h"
 
 std::optional<SocketFrame> SocketFrame::parseDirect(QByteArrayView utf8Text)
 {
@@ -211,7 +36,7 @@ std::optional<SocketFrame> SocketFrame::parseDirect(QByteArrayView utf8Text)
             frame.event.emplace();
             frame.event->kind = ChatEvent::Kind::message;
             messageRead = true;
-            return readMessage(in, frame.event->message);
+            return readDirect(in, frame.event->message);
         }
         return in.skip();
     });
@@ -233,7 +58,7 @@ std::optional<SocketFrame> SocketFrame::parseDirect(QByteArrayView utf8Text)
                 return std::nullopt;
             frame.event.emplace();
             frame.event->kind = ChatEvent::Kind::message;
-            if (!readMessage(*at[message], frame.event->message))
+            if (!readDirect(*at[message], frame.event->message))
                 return std::nullopt;
         }
         frame.action = Action::event;

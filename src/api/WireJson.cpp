@@ -72,17 +72,6 @@ QString snakeToCamel(const QString &key)
     return joined;
 }
 
-int wireHexDigit(char16_t c)
-{
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
-}
-
 namespace {
 
 // The same reading for UTF-16 text and for ASCII bytes.
