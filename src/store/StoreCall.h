@@ -15,6 +15,10 @@
 
 // One guard for the store's calls to the service. QCoro tasks cannot be cancelled: the store
 // may be gone when an answer comes, and a task that nobody awaits loses its exception.
+//
+// Await these into a named value and test that, never inside an `if` condition: with g++ 12 a
+// `co_await` of settle() in a condition resumed a destroyed coroutine (seen under
+// AddressSanitizer).
 namespace StoreCall {
 
 // What a call gives when it succeeds: its result, or std::monostate for a call without one.
