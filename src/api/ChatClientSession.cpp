@@ -3,6 +3,7 @@
 #include "api/ChatClient.h"
 #include "api/ChatKeychain.h"
 #include "api/HttpMethods.h"
+#include "model/LogCategories.h"
 
 #include <QNetworkReply>
 
@@ -213,6 +214,8 @@ QCoro::Task<APIUser> ChatClient::refreshNow()
     }
 
     if (refused) {
+        qCInfo(lcApi, "the service refused the session's refresh (status %d, %s)", refused->status,
+               qPrintable(refused->code));
         m_lastFailure = refused->message;
         m_refusedSession = generation;
         co_await wipe();

@@ -1,6 +1,7 @@
 #include "api/ChatClient.h"
 
 #include "api/SocketFrame.h"
+#include "model/LogCategories.h"
 
 #include <QJsonDocument>
 #include <QNetworkRequest>
@@ -179,6 +180,7 @@ void ChatClient::socketFailed(quint64 generation)
     // error() and disconnected() may both report one failure: only the first counts, and the
     // failed socket is heard no more. It stays in m_socket until the next open or disconnect.
     QObject::disconnect(m_socket, nullptr, this, nullptr);
+    qCInfo(lcSocket, "the live socket failed: %s", qPrintable(m_socket->errorString()));
     m_socketReady = false;
     stopKeepAlive();
     ++m_reconnects;
@@ -206,7 +208,9 @@ bool ChatClient::reconnectPending() const
 void ChatClient::scheduleReconnect(quint64 generation)
 {
     m_reconnectFor = generation;
-    m_reconnectTimer->start(reconnectWait(m_reconnects));
+    const std::chrono::milliseconds wait = reconnectWait(m_reconnects);
+    qCDebug(lcSocket, "reconnect %d in %lld ms", m_reconnects, qlonglong(wait.count()));
+    m_reconnectTimer->start(wait);
     // The quick reconnects have failed and the growing waits begin: the user learns that the
     // live connection is away.
     if (m_reconnects > kQuickReconnects)
@@ -336,6 +340,7 @@ void ChatClient::socketRefused()
     // The service does not take the socket's token (it may be expired or revoked): a failed
     // socket like any other, with the same waits, and its reconnect refreshes the token first.
     // One refusal is one failure: the refused socket is closed and heard no more.
+    qCInfo(lcSocket, "the service refused the live socket's token");
     QWebSocket *refused = m_socket;
     socketFailed(m_socketGeneration);
     m_refreshBeforeReconnect = true;

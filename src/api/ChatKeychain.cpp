@@ -1,6 +1,7 @@
 #include "api/ChatKeychain.h"
 
 #include "api/AsyncPrimitives.h"
+#include "model/LogCategories.h"
 #include "model/PrivateFile.h"
 #include "model/SaveRetry.h"
 
@@ -136,9 +137,9 @@ std::optional<QByteArray> readFile(const ChatKeychainState &state)
     file.close();
     if (!session) {
         const QString aside = PrivateFile::moveAside(path);
-        qWarning("Zumo: %s is no session: %s", qPrintable(path),
-                 aside.isEmpty() ? "it could not be moved aside"
-                                 : qPrintable(QStringLiteral("moved it to ") + aside));
+        qCWarning(lcKeychain, "%s is no session: %s", qPrintable(path),
+                  aside.isEmpty() ? "it could not be moved aside"
+                                  : qPrintable(QStringLiteral("moved it to ") + aside));
     }
     return session;
 }
@@ -164,10 +165,13 @@ void removeFile(const ChatKeychainState &state)
 QCoro::Task<> storeLocked(State state, QByteArray bytes)
 {
     bool saved = co_await writeKeychain(state, bytes);
-    if (saved)
+    if (saved) {
         removeFile(*state);
-    else
+    } else {
+        qCInfo(lcKeychain, "the keychain took no session: keeping it in %s",
+               qPrintable(state->filePath()));
         saved = writeFile(*state, bytes);
+    }
     if (saved)
         state->unsaved.reset();
     else
@@ -199,6 +203,7 @@ QCoro::Task<std::optional<QByteArray>> readWith(State state)
     removeStaleCopies(*state);
     if (auto stored = co_await readKeychain(state))
         co_return stored;
+    qCDebug(lcKeychain, "no session in the keychain: reading %s", qPrintable(state->filePath()));
     co_return readFile(*state);
 }
 

@@ -43,6 +43,12 @@ ZumoApp::ZumoApp(std::unique_ptr<ChatClient> client, std::unique_ptr<LauncherBad
     // Building the store binds the client and fills PushCenter's hooks, then delivers a
     // notification tap that came in before.
     m_store = std::make_unique<LocalStore>(true, deliveryDelay, std::move(client), m_badge.get());
+    // A view's store operation that fails in a way nobody expected tells the user as any
+    // passing failure does.
+    StoreTask::setFaultNotice([store = QPointer<LocalStore>(m_store.get())] {
+        if (store)
+            store->showNotice(kTemporaryErrorText);
+    });
 
     m_notifier = new DesktopNotifier(this);
     connect(m_notifier, &DesktopNotifier::activated, this, &ZumoApp::showWindow);
@@ -107,6 +113,7 @@ ZumoApp::~ZumoApp()
     m_window.reset();
     delete m_alerts;
     m_alerts = nullptr;
+    StoreTask::setFaultNotice({});
     m_store.reset();
 }
 

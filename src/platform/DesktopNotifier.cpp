@@ -2,6 +2,8 @@
 
 #include "platform/PushCenter.h"
 
+#include "model/LogCategories.h"
+
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
@@ -67,8 +69,13 @@ void DesktopNotifier::queryCapabilities()
         m_capabilitiesAsked = false;
         const QDBusPendingReply<QStringList> reply = *w;
         // No answer: ask again with the next notification, the server may have started since.
-        if (reply.isError())
+        if (reply.isError()) {
+            qCDebug(lcNotify, "no notification server answered: %s",
+                    qPrintable(reply.error().message()));
             return;
+        }
+        qCDebug(lcNotify, "notification server capabilities: %s",
+                qPrintable(reply.value().join(QStringLiteral(", "))));
         m_capabilitiesKnown = true;
         m_bodyMarkup = reply.value().contains(QStringLiteral("body-markup"));
     });

@@ -6,6 +6,7 @@
 #include "model/SeedID.h"
 #include "model/TextLimits.h"
 #include "platform/PushCenter.h"
+#include "store/StoreCall.h"
 
 #include <QCoroTimer>
 #include <QPointer>
@@ -23,18 +24,6 @@ const QString kEmailTaken = QStringLiteral("이미 가입된 이메일입니다.
 QString normalizedEmail(const QString &email)
 {
     return trimmedText(email).toLower();
-}
-
-// The message of a service error, a fixed text for anything else.
-QString failureText(const std::exception_ptr &error)
-{
-    try {
-        std::rethrow_exception(error);
-    } catch (const ChatAPIError &e) {
-        return e.message;
-    } catch (...) {
-        return kTemporaryErrorText;
-    }
 }
 
 } // namespace
@@ -116,7 +105,7 @@ QCoro::Task<std::optional<QString>> LocalStore::verifyRegister(QString email, QS
     try {
         user = co_await client->verifyRegistration(normalizedEmail(email), code);
     } catch (...) {
-        co_return failureText(std::current_exception());
+        co_return StoreCall::failureText(std::current_exception());
     }
     // Nothing is emptied, reloaded or connected: the first-profile screen comes next.
     if (self)
@@ -132,7 +121,7 @@ QCoro::Task<std::optional<QString>> LocalStore::sendResetCode(QString email)
     try {
         co_await client->requestPasswordCode(normalizedEmail(email));
     } catch (...) {
-        co_return failureText(std::current_exception());
+        co_return StoreCall::failureText(std::current_exception());
     }
     co_return std::nullopt;
 }
@@ -146,7 +135,7 @@ QCoro::Task<std::optional<QString>> LocalStore::resetPassword(QString email, QSt
     try {
         co_await client->resetPassword(normalizedEmail(email), code, password);
     } catch (...) {
-        co_return failureText(std::current_exception());
+        co_return StoreCall::failureText(std::current_exception());
     }
     co_return std::nullopt;
 }
@@ -186,37 +175,31 @@ QCoro::Task<std::optional<ProfileSaveError>> LocalStore::saveProfile(
         co_return ProfileSaveError::invalidHandle;
     }
 
-    QPointer<LocalStore> self(this);
+    // A failure is shown as the notice; the form gets no error case and the profile stays
+    // incomplete.
     ChatClient *client = m_client.get();
-    std::optional<APIUser> user;
-    try {
-        const std::optional<QString> avatarKey = co_await uploadedAvatar(photo);
-        if (!self)
-            co_return std::nullopt;
-        user = co_await client->updateProfile(wantedHandle, trimmedName, avatarKey);
-    } catch (...) {
-        // Shown as the notice; the form gets no error case and the profile stays incomplete.
-        if (self)
-            showAPI(std::current_exception());
+    const std::optional<std::optional<QString>> avatarKey
+        = co_await StoreCall::attempt(this, uploadedAvatar(photo));
+    if (!avatarKey)
         co_return std::nullopt;
-    }
-    if (!self)
+    const std::optional<APIUser> user = co_await StoreCall::attempt(
+        this, client->updateProfile(wantedHandle, trimmedName, *avatarKey));
+    if (!user)
         co_return std::nullopt;
     apply(*user, photo);
-    co_await reloadRemote();
-    if (!self)
+    const bool reloaded = co_await StoreCall::settle(this, reloadRemote());
+    if (!reloaded)
         co_return std::nullopt;
-    co_await client->connectSocket();
-    if (!self)
+    const bool connected = co_await StoreCall::settle(this, client->connectSocket());
+    if (!connected)
         co_return std::nullopt;
     if (m_session && m_session->profileComplete && m_notificationsEnabled)
         PushCenter::registerForNotifications();
     redeemPendingInvite();
     // The service builds the welcome room shortly after the first profile; look again then.
-    co_await QCoro::sleepFor(1s);
-    if (!self)
-        co_return std::nullopt;
-    co_await reloadRemote();
+    const bool waited = co_await StoreCall::settle(this, QCoro::sleepFor(1s));
+    if (waited)
+        co_await reloadRemote();
     co_return std::nullopt;
 }
 

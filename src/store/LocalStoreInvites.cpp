@@ -4,8 +4,7 @@
 
 #include "api/ChatClient.h"
 #include "api/HttpMethods.h"
-
-#include <QPointer>
+#include "store/StoreCall.h"
 
 namespace {
 
@@ -23,18 +22,10 @@ QCoro::Task<std::optional<QString>> LocalStore::inviteURL()
 {
     if (!m_client)
         co_return inviteLinkFor(nullptr, m_localInviteCode);
-    QPointer<LocalStore> self(this);
-    ChatClient *client = m_client.get();
-    try {
-        const QString code = co_await client->inviteLink();
-        if (!self)
-            co_return std::nullopt;
-        co_return inviteLinkFor(client, code);
-    } catch (...) {
-        if (self)
-            showAPI(std::current_exception());
-    }
-    co_return std::nullopt;
+    const std::optional<QString> code = co_await StoreCall::attempt(this, m_client->inviteLink());
+    if (!code)
+        co_return std::nullopt;
+    co_return inviteLinkFor(m_client.get(), *code);
 }
 
 QCoro::Task<std::optional<QString>> LocalStore::rotateInvite()
@@ -44,18 +35,10 @@ QCoro::Task<std::optional<QString>> LocalStore::rotateInvite()
         setLocalInviteCode(makeLocalInviteCode());
         co_return inviteLinkFor(nullptr, m_localInviteCode);
     }
-    QPointer<LocalStore> self(this);
-    ChatClient *client = m_client.get();
-    try {
-        const QString code = co_await client->rotateInvite();
-        if (!self)
-            co_return std::nullopt;
-        co_return inviteLinkFor(client, code);
-    } catch (...) {
-        if (self)
-            showAPI(std::current_exception());
-    }
-    co_return std::nullopt;
+    const std::optional<QString> code = co_await StoreCall::attempt(this, m_client->rotateInvite());
+    if (!code)
+        co_return std::nullopt;
+    co_return inviteLinkFor(m_client.get(), *code);
 }
 
 void LocalStore::acceptInvite()
@@ -72,27 +55,15 @@ QCoro::Task<> LocalStore::acceptInviteLive(QUuid requestId)
 {
     if (!m_client)
         co_return;
-    QPointer<LocalStore> self(this);
-    ChatClient *client = m_client.get();
-    QUuid roomId;
-    try {
-        roomId = co_await client->acceptFriend(requestId);
-    } catch (...) {
-        // The request stays pending and can still be answered from the friend list.
-        if (self)
-            showAPI(std::current_exception());
+    // A failure leaves the request pending: it can still be answered from the friend list.
+    const std::optional<QUuid> roomId
+        = co_await StoreCall::attempt(this, m_client->acceptFriend(requestId));
+    if (!roomId)
         co_return;
-    }
-    if (!self)
+    const bool alive = co_await StoreCall::settle(this, reloadRemote());
+    if (!alive)
         co_return;
-    try {
-        co_await reloadRemote();
-    } catch (...) {
-        // It reports its own failures; nothing may escape this detached task.
-    }
-    if (!self)
-        co_return;
-    setInviteFollow(InviteFollow{QUuid::createUuid(), roomId});
+    setInviteFollow(InviteFollow{QUuid::createUuid(), *roomId});
 }
 
 void LocalStore::rejectInvite()
@@ -110,14 +81,7 @@ QCoro::Task<> LocalStore::rejectInviteLive(QUuid requestId)
     if (!m_client)
         co_return;
     const ChatPath path = ChatPath::rejectFriendRequest(wireId(requestId));
-    QPointer<LocalStore> self(this);
-    ChatClient *client = m_client.get();
-    try {
-        co_await client->request(kPost, path);
-    } catch (...) {
-        if (self)
-            showAPI(std::current_exception());
-    }
+    co_await StoreCall::attempt(this, m_client->request(kPost, path));
 }
 
 QString LocalStore::makeLocalInviteCode()

@@ -4,8 +4,7 @@
 
 #include "api/ChatClient.h"
 #include "platform/LauncherBadge.h"
-
-#include <QPointer>
+#include "store/StoreCall.h"
 
 #include <algorithm>
 
@@ -50,12 +49,8 @@ QCoro::Task<> LocalStore::logoutLive()
 {
     if (!m_client)
         co_return;
-    ChatClient *client = m_client.get();
-    try {
-        co_await client->logout();
-    } catch (...) {
-        // The client has wiped its session whatever the answer; nothing to tell the user.
-    }
+    // The client has wiped its session whatever the answer; nothing to tell the user.
+    co_await StoreCall::attempt(this, m_client->logout(), StoreCall::quiet);
 }
 
 void LocalStore::deleteAccount()
@@ -70,16 +65,9 @@ QCoro::Task<> LocalStore::deleteAccountLive()
 {
     if (!m_client)
         co_return;
-    QPointer<LocalStore> self(this);
-    ChatClient *client = m_client.get();
-    try {
-        co_await client->deleteAccount();
-    } catch (...) {
-        if (self)
-            showAPI(std::current_exception());
-        co_return;
-    }
-    if (!self)
+    const std::optional<std::monostate> deleted
+        = co_await StoreCall::attempt(this, m_client->deleteAccount());
+    if (!deleted)
         co_return;
     setSession(std::nullopt);
     setLastUserId(std::nullopt);

@@ -4,8 +4,7 @@
 
 #include "api/ChatClient.h"
 #include "api/HttpMethods.h"
-
-#include <QPointer>
+#include "store/StoreCall.h"
 
 void LocalStore::hideForMe(const QUuid &messageId)
 {
@@ -50,25 +49,16 @@ QCoro::Task<> LocalStore::postMessageAction(QUuid messageId, bool deleting, QUui
         co_return;
     const ChatPath path = deleting ? ChatPath::deleteMessage(wireId(messageId))
                                    : ChatPath::hideMessage(wireId(messageId));
-    QPointer<LocalStore> self(this);
-    ChatClient *client = m_client.get();
     std::exception_ptr failure;
-    try {
-        co_await client->request(kPost, path);
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    if (!failure || !self)
-        co_return;
-    // A refused deletion gives way to the service's state of the room; a refused hide stays
-    // hidden here.
+    co_await StoreCall::attempt(this, m_client->request(kPost, path),
+                                [&](const std::exception_ptr &error) { failure = error; });
+    if (!failure)
+        co_return; // done, or the store is gone
+    // A refused deletion gives way to the service's state of the room (the reload reports its
+    // own failures); a refused hide stays hidden here.
     if (deleting) {
-        try {
-            co_await loadRoom(roomId);
-        } catch (...) {
-            // It reports its own failures; nothing may escape this detached task.
-        }
-        if (!self)
+        const bool alive = co_await StoreCall::settle(this, loadRoom(roomId));
+        if (!alive)
             co_return;
     }
     showAPI(failure);
@@ -101,18 +91,12 @@ QCoro::Task<> LocalStore::hideAllLive(QList<QUuid> messageIds)
 {
     if (!m_client)
         co_return;
-    QPointer<LocalStore> self(this);
     ChatClient *client = m_client.get();
     // One request at a time; a refusal is shown and the next id still goes.
     for (const QUuid &id : std::as_const(messageIds)) {
         const ChatPath path = ChatPath::hideMessage(wireId(id));
-        try {
-            co_await client->request(kPost, path);
-        } catch (...) {
-            if (self)
-                showAPI(std::current_exception());
-        }
-        if (!self)
+        const bool alive = co_await StoreCall::settle(this, client->request(kPost, path));
+        if (!alive)
             co_return;
     }
 }

@@ -6,6 +6,7 @@
 
 #include "api/ChatClient.h"
 #include "api/ChatErrors.h"
+#include "model/LogCategories.h"
 #include "model/PrivateFile.h"
 #include "model/SeedID.h"
 #include "model/Snapshot.h"
@@ -82,9 +83,9 @@ void LocalStore::loadDocument()
         const QString aside = PrivateFile::moveAside(path);
         if (aside.isEmpty())
             m_persisting = false;
-        qWarning("Zumo: %s; %s", qPrintable(problem),
-                 aside.isEmpty() ? "it could not be moved aside: nothing is kept this time"
-                                 : qPrintable(QStringLiteral("moved it to ") + aside));
+        qCWarning(lcStore, "%s; %s", qPrintable(problem),
+                  aside.isEmpty() ? "it could not be moved aside: nothing is kept this time"
+                                  : qPrintable(QStringLiteral("moved it to ") + aside));
         return;
     }
     m_accounts = snapshot->accounts;

@@ -5,8 +5,8 @@
 #include "api/ChatClient.h"
 #include "model/TextLimits.h"
 #include "platform/PushCenter.h"
+#include "store/StoreCall.h"
 
-#include <QPointer>
 #include <QSettings>
 
 namespace {
@@ -31,6 +31,18 @@ std::optional<bool> storedSwitch(const QSettings &settings, const QString &key)
         if (text == u"false")
             return false;
     }
+    return std::nullopt;
+}
+
+// The service's message when it refuses a handle change because the handle is fixed already.
+std::optional<QString> handleLockedMessage(const std::exception_ptr &failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const ChatAPIError &e) {
+        if (e.code == u"handle_locked")
+            return e.message;
+    } catch (...) { }
     return std::nullopt;
 }
 
@@ -60,41 +72,30 @@ QCoro::Task<std::optional<ProfileSaveError>> LocalStore::saveMe(QString name, QS
     }
     const bool markChanged = changeHandle || (before && before->handleChanged);
 
-    QPointer<LocalStore> self(this);
     ChatClient *client = m_client.get();
-    std::optional<APIUser> user;
-    std::exception_ptr failure;
-    std::optional<QString> lockedMessage;
-    try {
-        const std::optional<QString> avatarKey = co_await uploadedAvatar(photo);
-        if (!self)
-            co_return std::nullopt;
-        const std::optional<QString> sentHandle
-            = changeHandle ? std::optional<QString>(wantedHandle) : std::nullopt;
-        user = co_await client->updateProfile(sentHandle, trimmedName, avatarKey);
-    } catch (const ChatAPIError &e) {
-        if (e.code == u"handle_locked")
-            lockedMessage = e.message;
-        else
-            failure = std::current_exception();
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    if (!self)
-        co_return std::nullopt;
-    if (lockedMessage) {
+    const auto refused = [this](const std::exception_ptr &failure) {
+        const std::optional<QString> lockedMessage = handleLockedMessage(failure);
+        if (!lockedMessage) {
+            showAPI(failure);
+            return;
+        }
         // The service has the handle fixed already: stop offering the change.
         if (std::optional<Account> mine = me(); mine && !mine->handleChanged) {
             mine->handleChanged = true;
             replaceAccount(*mine);
         }
         showNotice(*lockedMessage);
+    };
+    const std::optional<std::optional<QString>> avatarKey
+        = co_await StoreCall::attempt(this, uploadedAvatar(photo), refused);
+    if (!avatarKey)
         co_return std::nullopt;
-    }
-    if (failure) {
-        showAPI(failure);
+    const std::optional<QString> sentHandle
+        = changeHandle ? std::optional<QString>(wantedHandle) : std::nullopt;
+    const std::optional<APIUser> user = co_await StoreCall::attempt(
+        this, client->updateProfile(sentHandle, trimmedName, *avatarKey), refused);
+    if (!user)
         co_return std::nullopt;
-    }
     apply(*user, photo);
     if (markChanged) {
         if (std::optional<Account> mine = me(); mine && !mine->handleChanged) {
@@ -151,14 +152,7 @@ QCoro::Task<> LocalStore::saveDeviceLive(std::optional<QString> token, bool prev
 {
     if (!m_client)
         co_return;
-    QPointer<LocalStore> self(this);
-    ChatClient *client = m_client.get();
-    try {
-        co_await client->saveDevice(token, preview, enabled);
-    } catch (...) {
-        if (self)
-            showAPI(std::current_exception());
-    }
+    co_await StoreCall::attempt(this, m_client->saveDevice(token, preview, enabled));
 }
 
 void LocalStore::loadNotificationSwitches()

@@ -4,6 +4,7 @@
 #include "store/LocalStore.h"
 
 #include "api/ChatClient.h"
+#include "store/StoreCall.h"
 
 #include <QPointer>
 
@@ -76,17 +77,11 @@ QCoro::Task<> LocalStore::loadRoom(QUuid roomId)
 {
     if (!m_client)
         co_return;
-    QPointer<LocalStore> self(this);
-    QList<APIMessage> wirePage;
-    try {
-        wirePage = co_await m_client->messages(roomId);
-    } catch (...) {
-        if (self)
-            showAPI(std::current_exception());
+    const std::optional<QList<APIMessage>> answer
+        = co_await StoreCall::attempt(this, m_client->messages(roomId));
+    if (!answer)
         co_return;
-    }
-    if (!self)
-        co_return;
+    const QList<APIMessage> &wirePage = *answer;
 
     QList<ChatMessage> page;
     page.reserve(wirePage.size());
@@ -109,16 +104,11 @@ QCoro::Task<> LocalStore::loadRoom(QUuid roomId)
             return true;
         });
         if (below && *below + 1 < floor) {
-            GapFill fill;
-            try {
-                fill = co_await fetchGap(roomId, *below, floor);
-            } catch (...) {
-                if (self)
-                    showAPI(std::current_exception());
+            const std::optional<GapFill> fetched
+                = co_await StoreCall::attempt(this, fetchGap(roomId, *below, floor));
+            if (!fetched)
                 co_return;
-            }
-            if (!self)
-                co_return;
+            const GapFill &fill = *fetched;
             keepOlder = fill.joined;
             if (!fill.messages.isEmpty()) {
                 floor = std::min(floor, fill.messages.first().seq);
@@ -224,17 +214,11 @@ QCoro::Task<> LocalStore::loadOlder(QUuid roomId)
     const std::optional<qint64> lowest = m_messages.lowestConfirmedSeq(roomId);
     if (!lowest)
         co_return;
-    QPointer<LocalStore> self(this);
-    QList<APIMessage> wirePage;
-    try {
-        wirePage = co_await m_client->messages(roomId, std::nullopt, *lowest);
-    } catch (...) {
-        if (self)
-            showAPI(std::current_exception());
+    const std::optional<QList<APIMessage>> answer
+        = co_await StoreCall::attempt(this, m_client->messages(roomId, std::nullopt, *lowest));
+    if (!answer)
         co_return;
-    }
-    if (!self)
-        co_return;
+    const QList<APIMessage> &wirePage = *answer;
     if (wirePage.size() < kPageSize && m_olderRooms.contains(roomId))
         editOlderRooms([&](QSet<QUuid> &set) { set.remove(roomId); });
     if (wirePage.isEmpty())

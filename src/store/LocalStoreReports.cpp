@@ -6,9 +6,9 @@
 #include "api/ChatClient.h"
 #include "api/HttpMethods.h"
 #include "model/TextLimits.h"
+#include "store/StoreCall.h"
 
 #include <QJsonObject>
-#include <QPointer>
 
 namespace { } // namespace
 
@@ -49,28 +49,19 @@ QCoro::Task<std::optional<QString>> LocalStore::submitReport(QUuid userId,
         body.insert(QStringLiteral("conversation_id"), wireId(*roomId));
     const ChatPath path = ChatPath::reports();
 
-    QPointer<LocalStore> self(this);
-    ChatClient *client = m_client.get();
-    std::exception_ptr failure;
-    try {
-        const QByteArray answer = co_await client->request(kPost, path, body);
-        // An answer without the report's id is no proof that it was filed.
-        if (!ApiDecoder::resourceId(answer))
-            throw ChatAPIError::invalidResponse(500);
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    if (!self)
-        co_return std::nullopt;
-    if (failure) {
-        showAPI(failure);
-        try {
-            std::rethrow_exception(failure);
-        } catch (const ChatAPIError &e) {
-            co_return e.message;
-        } catch (...) {
-            co_return kTemporaryErrorText;
-        }
+    std::optional<QString> failure;
+    const auto refused = [&](const std::exception_ptr &error) {
+        showAPI(error);
+        failure = StoreCall::failureText(error);
+    };
+    const std::optional<QByteArray> answer
+        = co_await StoreCall::attempt(this, m_client->request(kPost, path, body), refused);
+    if (!answer)
+        co_return failure;
+    // An answer without the report's id is no proof that it was filed.
+    if (!ApiDecoder::resourceId(*answer)) {
+        refused(std::make_exception_ptr(ChatAPIError::invalidResponse(500)));
+        co_return failure;
     }
     editReports([&](QList<ReportRecord> &list) { list.append(record()); });
     persist();

@@ -6,9 +6,9 @@
 #include "api/ChatClient.h"
 #include "api/HttpMethods.h"
 #include "model/TextLimits.h"
+#include "store/StoreCall.h"
 
 #include <QJsonObject>
-#include <QPointer>
 
 namespace {
 
@@ -53,28 +53,16 @@ template<typename T>
 QCoro::Task<> LocalStore::finishRoomCall(QCoro::Task<T> call, bool reloadAfter,
                                          std::function<void()> undo)
 {
-    QPointer<LocalStore> self(this);
-    std::exception_ptr failure;
-    try {
-        co_await call;
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    if (!self)
-        co_return;
-    if (failure) {
+    const auto refused = [this, &undo](const std::exception_ptr &failure) {
         if (undo)
             undo();
         showAPI(failure);
+    };
+    const std::optional<StoreCall::Value<T>> answer
+        = co_await StoreCall::attempt(this, std::move(call), refused);
+    if (!answer || !reloadAfter)
         co_return;
-    }
-    if (!reloadAfter)
-        co_return;
-    try {
-        co_await reloadRemote();
-    } catch (...) {
-        // It reports its own failures; nothing may escape this detached task.
-    }
+    co_await StoreCall::attempt(this, reloadRemote());
 }
 
 // ---------------------------------------------------------------------------------------------

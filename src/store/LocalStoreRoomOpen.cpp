@@ -5,6 +5,7 @@
 #include "api/ChatClient.h"
 #include "api/ChatErrors.h"
 #include "model/TextLimits.h"
+#include "store/StoreCall.h"
 
 #include <QPointer>
 
@@ -42,24 +43,16 @@ QCoro::Task<QUuid> LocalStore::followedOfficialRoom(QUuid accountId)
 
 QCoro::Task<std::optional<QUuid>> LocalStore::adoptServiceRoom(QCoro::Task<QUuid> creation)
 {
-    QPointer<LocalStore> self(this);
-    QUuid roomId;
-    try {
-        roomId = co_await creation;
-    } catch (...) {
-        if (self)
-            showAPI(std::current_exception());
-        co_return std::nullopt;
-    }
-    if (!self)
+    const std::optional<QUuid> roomId = co_await StoreCall::attempt(this, std::move(creation));
+    if (!roomId)
         co_return std::nullopt;
     // The new room enters the store only with the reload. The list gives a room without
     // messages no time, and one seen for the first time sorts low; a room the user has just
     // made goes to the top, as one made in the local modes does.
-    const bool heldBefore = conversationIndex(roomId) >= 0;
-    co_await reloadRemote();
-    if (self && !heldBefore)
-        touch(roomId, false);
+    const bool heldBefore = conversationIndex(*roomId) >= 0;
+    const bool alive = co_await StoreCall::settle(this, reloadRemote());
+    if (alive && !heldBefore)
+        touch(*roomId, false);
     co_return roomId;
 }
 

@@ -6,9 +6,9 @@
 #include "api/ChatClient.h"
 #include "api/ChatErrors.h"
 #include "model/TextLimits.h"
+#include "store/StoreCall.h"
 
 #include <QCoroTimer>
-#include <QPointer>
 
 namespace { } // namespace
 
@@ -106,59 +106,47 @@ std::optional<QUuid> LocalStore::queueLiveImage(const QUuid &conversationId, con
 QCoro::Task<> LocalStore::sendLiveText(QUuid conversationId, QUuid echoId, QString body,
                                        std::optional<QUuid> replyTo)
 {
-    QPointer<LocalStore> self(this);
-    std::exception_ptr failure;
-    try {
-        const APIMessage answer = co_await m_client->sendMessage(conversationId, echoId, body);
-        if (!self)
-            co_return;
-        merge(mapMessage(answer), false);
-        keepReply(echoId, replyTo);
+    const auto failed = [&](const std::exception_ptr &failure) {
+        markFailed(echoId);
+        noteUnsettled(echoId, failure);
+        noteInboxClosed(failure, conversationId);
+        showAPI(failure);
+    };
+    const std::optional<APIMessage> answer = co_await StoreCall::attempt(
+        this, m_client->sendMessage(conversationId, echoId, body), failed);
+    if (!answer)
         co_return;
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    if (!self)
-        co_return;
-    markFailed(echoId);
-    noteUnsettled(echoId, failure);
-    noteInboxClosed(failure, conversationId);
-    showAPI(failure);
+    merge(mapMessage(*answer), false);
+    keepReply(echoId, replyTo);
 }
 
 QCoro::Task<> LocalStore::sendLiveImage(QUuid conversationId, QUuid echoId, QByteArray jpeg,
                                         QString caption, std::optional<QUuid> replyTo)
 {
-    QPointer<LocalStore> self(this);
-    std::exception_ptr failure;
-    try {
-        const APIMessage answer = co_await m_client->sendImages(conversationId, echoId, jpeg);
-        if (!self)
-            co_return;
-        merge(mapMessage(answer), false);
-        keepReply(echoId, replyTo);
-        if (!caption.isEmpty()) {
-            // The service knows nothing of the caption: it lives on this copy only.
-            if (const MessageIndex::Entry *sent = m_messages.findByClientId(echoId)) {
-                editMessages([&](MessageIndex &index) {
-                    index.update(sent, [&](ChatMessage &m) {
-                        if (m.body == kPhotoText)
-                            m.body = caption;
-                        m.imageJPEG = jpeg;
-                    });
-                });
-            }
-        }
+    const auto failed = [&](const std::exception_ptr &failure) {
+        markFailed(echoId);
+        noteUnsettled(echoId, failure);
+        noteInboxClosed(failure, conversationId);
+        showAPI(failure);
+    };
+    const std::optional<APIMessage> answer = co_await StoreCall::attempt(
+        this, m_client->sendImages(conversationId, echoId, jpeg), failed);
+    if (!answer)
         co_return;
-    } catch (...) {
-        failure = std::current_exception();
+    merge(mapMessage(*answer), false);
+    keepReply(echoId, replyTo);
+    if (caption.isEmpty())
+        co_return;
+    // The service knows nothing of the caption: it lives on this copy only.
+    if (const MessageIndex::Entry *sent = m_messages.findByClientId(echoId)) {
+        editMessages([&](MessageIndex &index) {
+            index.update(sent, [&](ChatMessage &m) {
+                if (m.body == kPhotoText)
+                    m.body = caption;
+                m.imageJPEG = jpeg;
+            });
+        });
     }
-    if (!self)
-        co_return;
-    markFailed(echoId);
-    noteUnsettled(echoId, failure);
-    noteInboxClosed(failure, conversationId);
-    showAPI(failure);
 }
 
 void LocalStore::keepReply(const QUuid &clientMsgId, std::optional<QUuid> replyTo)
@@ -218,11 +206,9 @@ void LocalStore::noteInboxClosed(const std::exception_ptr &error, const QUuid &c
 
 QCoro::Task<> LocalStore::deliverLocally(QUuid messageId)
 {
-    QPointer<LocalStore> self(this);
-    try {
-        co_await QCoro::sleepFor(m_deliveryDelay);
-    } catch (...) { }
-    if (self)
+    const bool alive
+        = co_await StoreCall::settle(this, QCoro::sleepFor(m_deliveryDelay), StoreCall::quiet);
+    if (alive)
         markDelivered(messageId);
 }
 

@@ -6,9 +6,9 @@
 #include "api/ApiDecoder.h"
 #include "api/ChatClient.h"
 #include "api/ChatErrors.h"
+#include "store/StoreCall.h"
 
 #include <QJsonObject>
-#include <QPointer>
 
 void LocalStore::apply(const APIUser &user, const std::optional<QByteArray> &photo)
 {
@@ -58,36 +58,32 @@ QCoro::Task<> LocalStore::publishLocalAvatar(bool serverHasAvatar)
     if (!mine || !mine->avatarJPEG || mine->avatarJPEG->isEmpty())
         co_return;
     const QByteArray jpeg = *mine->avatarJPEG;
-    QPointer<LocalStore> self(this);
+    // Publishing is a courtesy at sign-in: a failure is dropped without a notice.
+    // Named values only in a co_await expression: g++ 12 destroys its temporaries twice.
     ChatClient *client = m_client.get();
-    try {
-        const PreparedImage image = co_await client->upload(jpeg, QStringLiteral("avatar"));
-        if (!self)
-            co_return;
-        QJsonObject body;
-        body.insert(QStringLiteral("avatar_url"), image.objectKey);
-        const QByteArray answer
-            = co_await client->request(QStringLiteral("PATCH"), ChatPath::me(), body);
-        if (!self)
-            co_return;
-        if (const std::optional<APIUser> user = ApiDecoder::decode<APIUser>(answer))
-            apply(*user, jpeg);
-    } catch (...) {
-        // Publishing is a courtesy at sign-in: a failure is dropped without a notice.
-    }
+    const QString kind = QStringLiteral("avatar");
+    const std::optional<PreparedImage> image
+        = co_await StoreCall::attempt(this, client->upload(jpeg, kind), StoreCall::quiet);
+    if (!image)
+        co_return;
+    QJsonObject body;
+    body.insert(QStringLiteral("avatar_url"), image->objectKey);
+    const QString method = QStringLiteral("PATCH");
+    const ChatPath path = ChatPath::me();
+    const std::optional<QByteArray> answer
+        = co_await StoreCall::attempt(this, client->request(method, path, body), StoreCall::quiet);
+    if (!answer)
+        co_return;
+    if (const std::optional<APIUser> user = ApiDecoder::decode<APIUser>(*answer))
+        apply(*user, jpeg);
 }
 
 QCoro::Task<> LocalStore::uploadDevice()
 {
     if (!m_client || !m_session || !m_session->profileComplete)
         co_return;
-    QPointer<LocalStore> self(this);
-    try {
-        co_await m_client->saveDevice(m_apnsToken, m_notificationPreview, m_notificationsEnabled);
-    } catch (...) {
-        if (self)
-            showAPI(std::current_exception());
-    }
+    co_await StoreCall::attempt(
+        this, m_client->saveDevice(m_apnsToken, m_notificationPreview, m_notificationsEnabled));
 }
 
 void LocalStore::openFromPush(const QUuid &conversationId, std::optional<QUuid> messageId)

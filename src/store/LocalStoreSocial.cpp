@@ -4,8 +4,7 @@
 
 #include "api/ChatClient.h"
 #include "api/HttpMethods.h"
-
-#include <QPointer>
+#include "store/StoreCall.h"
 
 #include <algorithm>
 
@@ -51,19 +50,13 @@ QCoro::Task<> LocalStore::requestFriendLive(QUuid userId)
     // A direct room counts as a friendship in the live mode, so friendState() covers it.
     if (!m_client || !mayRequestFriend(userId) || friendState(userId))
         co_return;
-    QPointer<LocalStore> self(this);
-    ChatClient *client = m_client.get();
-    try {
-        co_await client->requestFriend(userId, std::nullopt);
-        if (!self)
-            co_return;
-        editFriends([&](QList<FriendLink> &list) {
-            list.append(FriendLink{userId, FriendState::outgoing});
-        });
-    } catch (...) {
-        if (self)
-            showAPI(std::current_exception());
-    }
+    const std::optional<QUuid> requestId
+        = co_await StoreCall::attempt(this, m_client->requestFriend(userId, std::nullopt));
+    if (!requestId)
+        co_return;
+    editFriends([&](QList<FriendLink> &list) {
+        list.append(FriendLink{userId, FriendState::outgoing});
+    });
 }
 
 void LocalStore::acceptFriend(const QUuid &userId)
@@ -92,17 +85,9 @@ QCoro::Task<> LocalStore::acceptFriendLive(QUuid userId)
         showNotice(kRequestMissing);
         co_return;
     }
-    const QUuid requestId = *pending;
-    QPointer<LocalStore> self(this);
-    ChatClient *client = m_client.get();
-    try {
-        co_await client->acceptFriend(requestId);
-    } catch (...) {
-        if (self)
-            showAPI(std::current_exception());
-        co_return;
-    }
-    if (!self)
+    const std::optional<QUuid> roomId
+        = co_await StoreCall::attempt(this, m_client->acceptFriend(*pending));
+    if (!roomId)
         co_return;
     if (m_incomingRequestIDs.contains(userId))
         editIncomingRequestIDs([&](QHash<QUuid, QUuid> &map) { map.remove(userId); });
@@ -113,11 +98,7 @@ QCoro::Task<> LocalStore::acceptFriendLive(QUuid userId)
         }
     }
     // The new direct room and the friend list arrive with the reload.
-    try {
-        co_await reloadRemote();
-    } catch (...) {
-        // It reports its own failures; nothing may escape this detached task.
-    }
+    co_await StoreCall::attempt(this, reloadRemote());
 }
 
 void LocalStore::rejectFriend(const QUuid &userId)
@@ -144,16 +125,9 @@ QCoro::Task<> LocalStore::rejectFriendLive(QUuid userId)
         co_return;
     }
     const ChatPath path = ChatPath::rejectFriendRequest(wireId(*pending));
-    QPointer<LocalStore> self(this);
-    ChatClient *client = m_client.get();
-    try {
-        co_await client->request(kPost, path);
-    } catch (...) {
-        if (self)
-            showAPI(std::current_exception());
-        co_return;
-    }
-    if (!self)
+    const std::optional<QByteArray> answer
+        = co_await StoreCall::attempt(this, m_client->request(kPost, path));
+    if (!answer)
         co_return;
     if (m_incomingRequestIDs.contains(userId))
         editIncomingRequestIDs([&](QHash<QUuid, QUuid> &map) { map.remove(userId); });
@@ -200,40 +174,35 @@ QCoro::Task<> LocalStore::pushBlock(QUuid userId, bool blocked,
 {
     if (!m_client)
         co_return;
-    QPointer<LocalStore> self(this);
     ChatClient *client = m_client.get();
     const std::optional<Account> target = account(userId);
-    std::exception_ptr failure;
-    try {
-        if (target && target->kind == AccountKind::official) {
-            const QUuid officialId = co_await resolveOfficial(userId);
-            if (!self)
-                co_return;
-            co_await client->updateOfficialLink(officialId, std::nullopt, blocked);
-        } else if (blocked) {
-            co_await client->block(userId);
-        } else {
-            const ChatPath path = ChatPath::blockedUser(wireId(userId));
-            co_await client->request(kDelete, path);
+    const auto undo = [&](const std::exception_ptr &failure) {
+        // Put back exactly what this call changed: whether the id was blocked before it. A
+        // refused repeat of a block leaves the user blocked; a refused unblock of a user who was
+        // not blocked does not block them. Changes made meanwhile to other ids stay.
+        const bool blockedNow = m_blocks.contains(userId);
+        if (previousPlace && !blockedNow) {
+            editBlocks([&](QList<QUuid> &list) {
+                list.insert(std::min(*previousPlace, list.size()), userId);
+            });
+        } else if (!previousPlace && blockedNow) {
+            editBlocks([&](QList<QUuid> &list) { list.removeAll(userId); });
         }
-    } catch (...) {
-        failure = std::current_exception();
+        saveBlocks();
+        showAPI(failure);
+    };
+    if (target && target->kind == AccountKind::official) {
+        const std::optional<QUuid> officialId
+            = co_await StoreCall::attempt(this, resolveOfficial(userId), undo);
+        if (officialId)
+            co_await StoreCall::attempt(
+                this, client->updateOfficialLink(*officialId, std::nullopt, blocked), undo);
+    } else if (blocked) {
+        co_await StoreCall::attempt(this, client->block(userId), undo);
+    } else {
+        const ChatPath path = ChatPath::blockedUser(wireId(userId));
+        co_await StoreCall::attempt(this, client->request(kDelete, path), undo);
     }
-    if (!failure || !self)
-        co_return;
-    // Put back exactly what this call changed: whether the id was blocked before it. A refused
-    // repeat of a block leaves the user blocked; a refused unblock of a user who was not
-    // blocked does not block them. Changes made meanwhile to other ids stay.
-    const bool blockedNow = m_blocks.contains(userId);
-    if (previousPlace && !blockedNow) {
-        editBlocks([&](QList<QUuid> &list) {
-            list.insert(std::min(*previousPlace, list.size()), userId);
-        });
-    } else if (!previousPlace && blockedNow) {
-        editBlocks([&](QList<QUuid> &list) { list.removeAll(userId); });
-    }
-    saveBlocks();
-    showAPI(failure);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -287,19 +256,16 @@ QCoro::Task<> LocalStore::pushOptOut(QUuid accountId, bool optOut, bool previous
 {
     if (!m_client)
         co_return;
-    QPointer<LocalStore> self(this);
     ChatClient *client = m_client.get();
-    try {
-        const QUuid officialId = co_await resolveOfficial(accountId);
-        if (!self)
-            co_return;
-        co_await client->updateOfficialLink(officialId, optOut, std::nullopt);
-    } catch (...) {
-        if (!self)
-            co_return;
+    const auto undo = [&](const std::exception_ptr &failure) {
         setOptOutLocal(accountId, previous);
-        showAPI(std::current_exception());
-    }
+        showAPI(failure);
+    };
+    const std::optional<QUuid> officialId
+        = co_await StoreCall::attempt(this, resolveOfficial(accountId), undo);
+    if (officialId)
+        co_await StoreCall::attempt(
+            this, client->updateOfficialLink(*officialId, optOut, std::nullopt), undo);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -313,20 +279,13 @@ QCoro::Task<std::optional<Account>> LocalStore::lookup(QString text)
     if (!m_client)
         co_return account(handle);
 
-    QPointer<LocalStore> self(this);
-    ChatClient *client = m_client.get();
-    std::optional<HandleLookup> found;
-    try {
-        found = co_await client->user(handle);
-    } catch (const ChatAPIError &e) {
-        // Nobody has that handle: no notice.
-        if (self && e.status != 404)
-            showAPI(std::current_exception());
-    } catch (...) {
-        if (self)
-            showAPI(std::current_exception());
-    }
-    if (!found || !self)
+    const std::optional<HandleLookup> found = co_await StoreCall::attempt(
+        this, m_client->user(handle), [this](const std::exception_ptr &failure) {
+            // Nobody has that handle: no notice.
+            if (!StoreCall::hasStatus(failure, 404))
+                showAPI(failure);
+        });
+    if (!found)
         co_return std::nullopt;
 
     Account mapped = mapUser(found->user, std::nullopt, true);

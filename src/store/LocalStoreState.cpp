@@ -8,6 +8,7 @@
 #include "api/ChatErrors.h"
 #include "platform/LauncherBadge.h"
 #include "store/SettingsFile.h"
+#include "store/StoreCall.h"
 
 #include <QSettings>
 #include <QTimer>
@@ -52,15 +53,7 @@ void LocalStore::acknowledgeNotice()
 
 void LocalStore::showAPI(const std::exception_ptr &error)
 {
-    try {
-        if (error)
-            std::rethrow_exception(error);
-        showNotice(kTemporaryErrorText);
-    } catch (const ChatAPIError &e) {
-        showNotice(e.message);
-    } catch (...) {
-        showNotice(kTemporaryErrorText);
-    }
+    showNotice(StoreCall::failureText(error));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include "api/ChatClient.h"
 #include "api/ChatErrors.h"
 #include "platform/PushCenter.h"
+#include "store/StoreCall.h"
 #include "store/WireTime.h"
 
 #include <QPointer>
@@ -207,17 +208,12 @@ QCoro::Task<> LocalStore::reloadRemote(bool announceNew)
 {
     if (!m_client)
         co_return;
+    // Each step reports its own failure and the next one still runs: only a store that went
+    // away ends the reload early.
     QPointer<LocalStore> self(this);
     ChatClient *client = m_client.get();
-
-    // Each step reports its own failure and the next one still runs.
-    std::optional<QList<APIConversation>> rooms;
-    try {
-        rooms = co_await client->conversations();
-    } catch (...) {
-        if (self)
-            showAPI(std::current_exception());
-    }
+    const std::optional<QList<APIConversation>> rooms
+        = co_await StoreCall::attempt(this, client->conversations());
     if (!self)
         co_return;
     if (rooms) {
@@ -242,67 +238,51 @@ QCoro::Task<> LocalStore::reloadRemote(bool announceNew)
                 floors.insert(id, catchUpFloor(id));
             // A send that fails while the page is on its way may still be taken after it.
             const QSet<QUuid> lookedFor = m_unsettledSends;
-            try {
-                const QList<SyncRoom> pages = co_await client->sync(syncCursor(ids));
-                if (!self)
-                    co_return;
-                // A page that stops short of what the room holds leaves a stretch between:
-                // it is fetched before the page is shown.
-                QHash<QUuid, GapFill> fills;
-                for (const SyncRoom &page : pages) {
-                    const qint64 floor = floors.value(page.id, 0);
-                    if (!page.hasMore || floor <= 0 || page.messages.isEmpty())
-                        continue;
-                    qint64 lowest = page.messages.first().seq;
-                    for (const APIMessage &m : page.messages)
-                        lowest = std::min(lowest, m.seq);
-                    try {
-                        fills.insert(page.id, co_await fetchGap(page.id, floor, lowest));
-                    } catch (...) {
-                        if (self)
-                            showAPI(std::current_exception());
-                    }
-                    if (!self)
-                        co_return;
-                }
-                applySyncPages(pages, announceNew, fills);
-                for (const SyncRoom &page : pages) {
-                    if (!page.hasMore || fills.value(page.id).joined)
-                        settleSends(page.id, lookedFor);
-                }
-            } catch (...) {
-                if (self)
-                    showAPI(std::current_exception());
-                break;
-            }
+            const QString cursor = syncCursor(ids);
+            const std::optional<QList<SyncRoom>> pages
+                = co_await StoreCall::attempt(this, client->sync(cursor));
             if (!self)
                 co_return;
+            if (!pages)
+                break;
+            // A page that stops short of what the room holds leaves a stretch between: it is
+            // fetched before the page is shown.
+            QHash<QUuid, GapFill> fills;
+            for (const SyncRoom &page : *pages) {
+                const qint64 floor = floors.value(page.id, 0);
+                if (!page.hasMore || floor <= 0 || page.messages.isEmpty())
+                    continue;
+                qint64 lowest = page.messages.first().seq;
+                for (const APIMessage &m : page.messages)
+                    lowest = std::min(lowest, m.seq);
+                std::optional<GapFill> fill
+                    = co_await StoreCall::attempt(this, fetchGap(page.id, floor, lowest));
+                if (!self)
+                    co_return;
+                if (fill)
+                    fills.insert(page.id, std::move(*fill));
+            }
+            applySyncPages(*pages, announceNew, fills);
+            for (const SyncRoom &page : *pages) {
+                if (!page.hasMore || fills.value(page.id).joined)
+                    settleSends(page.id, lookedFor);
+            }
         }
     }
-    try {
-        const APIFriendRequestList requests = co_await client->friendRequests();
-        if (!self)
-            co_return;
-        apply(requests);
-    } catch (...) {
-        if (self)
-            showAPI(std::current_exception());
-    }
+    const std::optional<APIFriendRequestList> requests
+        = co_await StoreCall::attempt(this, client->friendRequests());
+    if (requests)
+        apply(*requests);
 }
 
 QCoro::Task<> LocalStore::fetchFriendRequests()
 {
     if (!m_client)
         co_return;
-    QPointer<LocalStore> self(this);
-    try {
-        const APIFriendRequestList requests = co_await m_client->friendRequests();
-        if (self)
-            apply(requests);
-    } catch (...) {
-        if (self)
-            showAPI(std::current_exception());
-    }
+    const std::optional<APIFriendRequestList> requests
+        = co_await StoreCall::attempt(this, m_client->friendRequests());
+    if (requests)
+        apply(*requests);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -3,9 +3,23 @@
 #include "api/ChatClient.h"
 #include "service/StandInService.h"
 
+#include <QLoggingCategory>
 #include <QTest>
 
 using namespace std::chrono_literals;
+
+namespace {
+
+// What the program logged while a test ran, one "category: text" line each.
+QStringList capturedLines;
+QtMessageHandler previousHandler = nullptr;
+void capturingHandler(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    capturedLines.append(QString::fromUtf8(context.category) + QStringLiteral(": ") + text);
+    previousHandler(type, context, text);
+}
+
+} // namespace
 
 // The live socket against the stand-in service: authentication, the outgoing gate, events,
 // reconnects and their waits, keep-alive pings, and the recovery after the service refuses the
@@ -458,6 +472,56 @@ private slots:
         QCOMPARE(m_client->hasSession(), meanwhile.isEmpty() || meanwhile.contains(u"login"));
         QCOMPARE(m_lost, 0);
         QVERIFY(!m_client->lastFailure());
+    }
+
+    // With every debug line on, a dropped socket, its reconnect and a refused refresh are told
+    // under their categories, and nothing logged holds a token, the password, the address or a
+    // message's text.
+    void logsHoldNoSecrets()
+    {
+        capturedLines.clear();
+        QLoggingCategory::setFilterRules(QStringLiteral("zumo.*.debug=true"));
+        previousHandler = qInstallMessageHandler(capturingHandler);
+        const auto restore = qScopeGuard([] {
+            qInstallMessageHandler(previousHandler);
+            QLoggingCategory::setFilterRules(QString());
+        });
+
+        start();
+        connectAndWaitReady();
+        QStringList secrets{QStringLiteral("secret123"), QStringLiteral("me@example.com"),
+                            QStringLiteral("비밀 이야기")};
+        const auto keepTokens = [&] {
+            secrets << m_client->tokens()->accessToken << m_client->tokens()->refreshToken;
+        };
+        keepTokens();
+        m_svc->addMessage(m_room, m_peer, QStringLiteral("비밀 이야기"));
+        QVERIFY(waitUntil([this] { return m_events.size() == 1; }));
+
+        m_svc->dropAllSockets();
+        QVERIFY(waitUntil([this] { return framesOfType("auth").size() == 2; }));
+        QVERIFY(waitUntil([this] { return m_client->socketReady(); }));
+        keepTokens();
+
+        m_svc->failNext("POST", "/v1/auth/refresh", 1, 401, "unauthorized",
+                        QStringLiteral("세션이 만료되었습니다."));
+        m_svc->pushFrame(m_me, {{"type", "error"}, {"code", "unauthorized"}});
+        const auto logged = [](const QString &start) {
+            return std::any_of(capturedLines.cbegin(), capturedLines.cend(),
+                               [&](const QString &line) { return line.startsWith(start); });
+        };
+        QVERIFY(waitUntil([&] {
+            return logged(u"zumo.api: the service refused the session's refresh (status 401"_qs);
+        }));
+        QVERIFY(logged(u"zumo.socket: the live socket failed"_qs));
+        QVERIFY(logged(u"zumo.socket: reconnect 1 in"_qs));
+        QVERIFY(logged(u"zumo.socket: the service refused the live socket's token"_qs));
+        for (const QString &line : std::as_const(capturedLines)) {
+            for (const QString &secret : std::as_const(secrets)) {
+                if (!secret.isEmpty())
+                    QVERIFY2(!line.contains(secret), qPrintable(line));
+            }
+        }
     }
 
     void oversizedMessagesCloseTheSocket_data()

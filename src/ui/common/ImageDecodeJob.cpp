@@ -1,5 +1,7 @@
 #include "ui/common/ImageDecodeJob.h"
 
+#include "model/LogCategories.h"
+
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QImageReader>
@@ -116,8 +118,10 @@ ImageDecodeJob::Result ImageDecodeJob::run(const Request &request)
     // applies.
     const QSize stored = reader.size();
     if (stored.isValid()) {
-        if (qint64(stored.width()) * stored.height() > maxPixels)
+        if (qint64(stored.width()) * stored.height() > maxPixels) {
+            qCInfo(lcImages, "refused to decode a %dx%d picture", stored.width(), stored.height());
             return {Outcome::TooLarge, {}};
+        }
         // The scaled size is applied before the EXIF rotation: turn the box the same way.
         QSize box = request.box;
         if (reader.transformation() & QImageIOHandler::TransformationRotate90)
@@ -129,7 +133,11 @@ ImageDecodeJob::Result ImageDecodeJob::run(const Request &request)
         if (target != stored && reader.format() == "jpeg")
             reader.setScaledSize(target);
     }
-    return finish(reader.read(), request);
+    QImage image = reader.read();
+    if (image.isNull())
+        qCInfo(lcImages, "could not decode a picture of %lld bytes: %s",
+               qlonglong(request.bytes.size()), qPrintable(reader.errorString()));
+    return finish(std::move(image), request);
 }
 
 void ImageDecodeJob::start(Request request, QObject *receiver,

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QPointer>
 
+#include <exception>
+#include <functional>
 #include <optional>
 #include <type_traits>
 #include <utility>
@@ -17,10 +19,18 @@
 // `done` gets the task's result, or `std::nullopt` when the task failed with one of the errors
 // the store and its client throw (the store has already told the user why). A task without a
 // result calls `done()` once it ends, failed or not. Any other exception is a fault of the
-// program and is not caught here.
+// program: it is logged, shown as the temporary error (see setFaultNotice()) and ends the
+// operation like a failure, so that no page waits for ever for an answer that never comes.
 namespace StoreTask {
 
+// How the user is told of a failure nobody expected; the application points it at the store's
+// notice. Unset, such a failure is only logged.
+void setFaultNotice(std::function<void()> show);
+
 namespace detail {
+
+// Logs the exception at hand and shows the temporary error.
+void reportFault(const std::exception_ptr &fault);
 
 template<typename T, typename Done>
 QCoro::Task<> run(QCoro::Task<T> task, QPointer<QObject> context, Done done)
@@ -35,7 +45,10 @@ QCoro::Task<> run(QCoro::Task<T> task, QPointer<QObject> context, Done done)
         }
     } catch (const ChatAPIError &) {
     } catch (const ChatTransportError &) {
-    } catch (const ChatParseError &) { }
+    } catch (const ChatParseError &) {
+    } catch (...) {
+        reportFault(std::current_exception());
+    }
     if (!context)
         co_return;
     if constexpr (std::is_void_v<T>)
