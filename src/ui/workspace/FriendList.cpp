@@ -125,11 +125,12 @@ void FriendList::layOut()
 // A person's row opens the profile; a request's two actions accept or decline it.
 void FriendList::prepareList()
 {
-    m_view->setModel(m_model);
+    // Set up before it has rows: a change of the scroll mode lays out every row at once.
     SidebarRowPaint::prepareList(*m_view);
     m_view->setSelectionMode(QAbstractItemView::NoSelection);
     m_view->setAccessibleName(QStringLiteral("친구"));
     auto *rows = new SidebarPersonDelegate(m_view);
+    m_view->setModel(m_model);
     const auto idOf
         = [](const QModelIndex &row) { return row.data(FriendListModel::AccountIdRole).toUuid(); };
     connect(

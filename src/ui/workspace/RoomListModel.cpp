@@ -2,6 +2,7 @@
 
 #include "model/TextLimits.h"
 #include "store/LocalStore.h"
+#include "store/RoomSearchTexts.h"
 #include "store/TextCompare.h"
 #include "ui/common/ChangeNotify.h"
 #include "ui/common/ChatTime.h"
@@ -103,6 +104,7 @@ QString accessibleText(const RoomRow &row, const QDateTime &now)
 RoomListModel::RoomListModel(LocalStore &store, QObject *parent)
     : KeyedListModel(parent)
     , m_store(store)
+    , m_searchTexts(RoomSearchTexts::of(store))
 {
     // roomsTouched (accountsTouched) names the rooms (accounts) that the list signal right
     // after it is about; a list signal alone may be about anything.
@@ -111,15 +113,15 @@ RoomListModel::RoomListModel(LocalStore &store, QObject *parent)
         for (const QUuid &id : roomIds)
             roomTouched(id);
     });
-    const auto listChanged = [this](bool &named, bool searchForms) {
+    const auto listChanged = [this](bool &named) {
         if (!std::exchange(named, false))
-            listTouched(true, searchForms);
+            listTouched();
         refreshSoon();
     };
     connect(&m_store, &LocalStore::conversationsChanged, this,
-            [=, this] { listChanged(m_roomNamed, true); });
+            [=, this] { listChanged(m_roomNamed); });
     connect(&m_store, &LocalStore::remoteUnreadChanged, this,
-            [=, this] { listChanged(m_roomNamed, false); });
+            [=, this] { listChanged(m_roomNamed); });
     connect(&m_store, &LocalStore::roomMessagesChanged, this,
             [this](const QUuid &roomId) { roomTouched(roomId); });
     connect(&m_store, &LocalStore::accountsTouched, this, [this](const QList<QUuid> &accountIds) {
@@ -127,8 +129,8 @@ RoomListModel::RoomListModel(LocalStore &store, QObject *parent)
         m_touchedAccounts.unite(QSet<QUuid>(accountIds.cbegin(), accountIds.cend()));
     });
     connect(&m_store, &LocalStore::accountsChanged, this,
-            [=, this] { listChanged(m_accountNamed, true); });
-    connect(&m_store, &LocalStore::sessionChanged, this, [this] { listTouched(true, true); });
+            [=, this] { listChanged(m_accountNamed); });
+    connect(&m_store, &LocalStore::sessionChanged, this, &RoomListModel::listTouched);
     refresh();
 }
 
@@ -180,46 +182,25 @@ void RoomListModel::roomTouched(const QUuid &roomId)
     refreshSoon();
 }
 
-void RoomListModel::listTouched(bool rows, bool searchForms)
+void RoomListModel::listTouched()
 {
-    m_allRows = m_allRows || rows;
-    m_allForms = m_allForms || searchForms;
+    m_allRows = true;
     refreshSoon();
 }
 
 bool RoomListModel::matchesQuery(const QUuid &roomId) const
 {
-    Entry &e = m_entries[roomId];
-    if (!e.searchForms) {
-        QStringList forms;
-        if (const std::optional<Conversation> room = m_store.conversation(roomId)) {
-            forms.append(TextCompare::searchForm(m_store.conversationTitle(*room)));
-            for (const Membership &m : room->memberships) {
-                if (const std::optional<Account> a = m_store.account(m.userId))
-                    forms.append(TextCompare::searchForm(a->displayName));
-            }
-            e.formsOf = *room;
-        }
-        e.searchForms = std::move(forms);
-    }
-    return std::any_of(e.searchForms->cbegin(), e.searchForms->cend(),
-                       [&](const QString &form) { return form.contains(m_queryForm); });
+    return m_searchTexts.matches(roomId, m_queryForm);
 }
 
 QList<QUuid> RoomListModel::remakeRows()
 {
     QList<QUuid> changed;
-    if (m_allForms) {
-        for (Entry &e : m_entries)
-            e.searchForms.reset();
-    }
     // A room shows an account when the account is one of its members: its row (title,
-    // picture, marks) and its search forms (names) are made again.
+    // picture, marks) is made again.
     if (!m_touchedAccounts.isEmpty()) {
         for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it) {
-            const Conversation *room = it->row ? &it->row->room
-                : it->searchForms              ? &it->formsOf
-                                               : nullptr;
+            const Conversation *room = it->row ? &it->row->room : nullptr;
             if (room
                 && std::any_of(
                     room->memberships.cbegin(), room->memberships.cend(),
@@ -251,24 +232,16 @@ QList<QUuid> RoomListModel::remakeRows()
         }
     } else {
         for (const QUuid &id : std::as_const(m_touchedRooms)) {
-            Entry &e = m_entries[id];
-            e.searchForms.reset();
-            if (e.row)
-                remake(id, e);
+            const auto found = m_entries.find(id);
+            if (found != m_entries.end() && found->row)
+                remake(id, *found);
             else
                 changed.append(id); // never asked for: what it showed is not known
-        }
-    }
-    if (m_allRows || m_allForms) {
-        for (const QUuid &id : std::as_const(m_touchedRooms)) {
-            if (const auto found = m_entries.find(id); found != m_entries.end())
-                found->searchForms.reset();
         }
     }
     m_touchedRooms.clear();
     m_touchedAccounts.clear();
     m_allRows = false;
-    m_allForms = false;
     m_roomNamed = false;
     m_accountNamed = false;
     return changed;

@@ -136,4 +136,8 @@ private:
     std::optional<QUuid> m_pushToken;
     std::optional<QUuid> m_inviteToken;
     QList<QUuid> m_roomIDs;
+    // The rooms' ids may have changed since roomsChanged() last looked; a change that names its
+    // rooms (roomsTouched) keeps every id in its place.
+    bool m_roomIDsDue = true;
+    bool m_roomsNamed = false;
 };
