@@ -1,7 +1,8 @@
 // Figures for the room list of the sidebar at 1,000 and 10,000 rooms, measured on the whole
 // window (the workspace, 960 x 680) with the event loop drained after each step: building and
 // painting the window on a live store whose direct rooms make thousands of friends, one arriving
-// message (a live event), one account renamed, and one key typed into the search field (the
+// message (a live event) in any room and in a room on screen that it brings to the top, one
+// account renamed, and one key typed into the search field (the
 // first one included, whose search texts must already be there). Each is the median of several
 // runs and the worst of them, in CPU time of the main thread. Beside it, in the same run, the
 // same steps on a plain QListView with a QStyledItemDelegate over a QStringListModel (filtered
@@ -46,9 +47,9 @@ const QStringList kBodies{
 };
 
 // A signed-in live store (its client never connects) with `count` rooms: four in five direct,
-// each with another person (who is a friend, then), the rest groups of three to six members, some titled; one in fifty pinned; a tenth of the
-// people with a picture; three messages per room over several days, of varied lengths, with
-// photos and replies among them.
+// each with another person (who is a friend, then), the rest groups of three to six members, some
+// titled; one in fifty pinned; a tenth of the people with a picture; three messages per room over
+// several days, of varied lengths, with photos and replies among them.
 struct Rooms
 {
     explicit Rooms(int count)
@@ -101,8 +102,8 @@ struct Rooms
             } else {
                 room.kind = ConversationKind::direct;
                 // Each direct room with another person: as many friends as direct rooms.
-                room.memberships.append(Membership{peers.at(directs++ % people),
-                                                   MemberRole::member, 0, start, std::nullopt});
+                room.memberships.append(Membership{peers.at(directs++ % people), MemberRole::member,
+                                                   0, start, std::nullopt});
             }
             list.append(room);
             ids.append(room.id);
@@ -180,6 +181,7 @@ struct Figures
 {
     Figure build;
     Figure arrival;
+    Figure rise;
     Figure rename;
     Figure search;
 };
@@ -241,6 +243,15 @@ Figures measureOurs(Rooms &rooms)
         arrivals.append(cpuMsOf([&] { rooms.store->apply(event); }));
     }
     f.arrival = figureOf(arrivals);
+
+    // A message in a room on screen that brings it to the top: the rows above its place shift.
+    QList<double> rises;
+    for (int i = 0; i < 41; ++i) {
+        const QUuid shown = rooms.store->sortedList().at(1 + i % 8).id;
+        const ChatEvent event = rooms.arrival(int(rooms.ids.indexOf(shown)));
+        rises.append(cpuMsOf([&] { rooms.store->apply(event); }));
+    }
+    f.rise = figureOf(rises);
 
     // Names shown on screen: the first other member of a room near the top of the list.
     QList<double> renames;
@@ -317,6 +328,16 @@ Figures measureReference(const Rooms &rooms)
     }
     f.arrival = figureOf(arrivals);
 
+    QList<double> rises;
+    for (int i = 0; i < 41; ++i) {
+        const int row = 1 + i % 8;
+        rises.append(cpuMsOf([&] {
+            w->model.moveRows({}, row, 1, {}, 0);
+            w->model.setData(w->model.index(0), titles.at(row));
+        }));
+    }
+    f.rise = figureOf(rises);
+
     QList<double> renames;
     for (int i = 0; i < 15; ++i) {
         const int row = (i * 37 + 1) % count;
@@ -354,17 +375,17 @@ int main(int argc, char **argv)
         measureReference(warm);
     }
     std::printf("Sidebar, whole window, event loop drained; main-thread CPU ms, median / worst\n");
-    std::printf("%-7s %-7s %-20s %15s %15s %15s %15s\n", "rooms", "friends", "view", "build",
-                "arrival", "rename", "search key");
+    std::printf("%-7s %-7s %-20s %15s %15s %15s %15s %15s\n", "rooms", "friends", "view", "build",
+                "arrival", "to the top", "rename", "search key");
     const auto line = [](int count, qsizetype friends, const char *view, const Figures &f) {
         const auto cell = [](const Figure &x) {
             return QByteArray::number(x.median, 'f', 2) + " / "
                 + QByteArray::number(x.worst, 'f', 2);
         };
-        std::printf("%-7d %-7lld %-20s %15s %15s %15s %15s\n", count,
+        std::printf("%-7d %-7lld %-20s %15s %15s %15s %15s %15s\n", count,
                     static_cast<long long>(friends), view, cell(f.build).constData(),
-                    cell(f.arrival).constData(), cell(f.rename).constData(),
-                    cell(f.search).constData());
+                    cell(f.arrival).constData(), cell(f.rise).constData(),
+                    cell(f.rename).constData(), cell(f.search).constData());
         std::fflush(stdout);
     };
     for (int count : {1'000, 10'000}) {
@@ -376,7 +397,9 @@ int main(int argc, char **argv)
     qsizetype keys = 0;
     for (const QString &query : kQueries)
         keys += 2 * query.size();
-    std::printf("(build: of 5; arrival: of 41; rename: of 15; search: of %lld keys typed)\n",
-                static_cast<long long>(keys));
+    std::printf(
+        "(build: of 5; arrival, to the top: of 41 each; rename: of 15; search: of %lld keys "
+        "typed)\n",
+        static_cast<long long>(keys));
     return 0;
 }

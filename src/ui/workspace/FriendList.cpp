@@ -67,7 +67,8 @@ private:
 FriendList::FriendList(LocalStore &store, const Navigation &navigation, QWidget *parent)
     : QWidget(parent)
     , m_store(store)
-    , m_model(new FriendListModel(store, this))
+    // A hidden list reads nothing of the store until it is shown.
+    , m_model(new FriendListModel(store, this, navigation.section() == Section::friends))
     , m_ownRow(new PersonButton(this))
     , m_addFriend(new QPushButton(QStringLiteral("친구 추가"), this))
     , m_invite(new QPushButton(QStringLiteral("초대 링크"), this))

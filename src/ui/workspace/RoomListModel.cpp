@@ -10,6 +10,8 @@
 #include "ui/common/PaintedMarks.h"
 
 #include <algorithm>
+#include <cstring>
+#include <type_traits>
 
 bool RoomRow::looksLike(const RoomRow &other) const
 {
@@ -37,29 +39,48 @@ struct OneMove
     qsizetype to = -1;
 };
 
+// Ids compare as their bytes, so that long runs of them compare as blocks of memory.
+static_assert(sizeof(QUuid) == 16 && std::has_unique_object_representations_v<QUuid>);
+
+bool sameIds(const QUuid *a, const QUuid *b, qsizetype count)
+{
+    return count <= 0 || std::memcmp(a, b, size_t(count) * sizeof(QUuid)) == 0;
+}
+
+// How many ids from the start (from the end, `backwards`) of two runs of `count` are equal.
+qsizetype sameRun(const QUuid *a, const QUuid *b, qsizetype count, bool backwards)
+{
+    constexpr qsizetype block = 64;
+    qsizetype same = 0;
+    const auto at = [&](const QUuid *p, qsizetype i) { return backwards ? p - i - 1 : p + i; };
+    while (count - same >= block
+           && sameIds(backwards ? at(a, same + block - 1) : at(a, same),
+                      backwards ? at(b, same + block - 1) : at(b, same), block))
+        same += block;
+    while (same < count && *at(a, same) == *at(b, same))
+        ++same;
+    return same;
+}
+
 std::optional<OneMove> oneMove(const QList<QUuid> &old, const QList<QUuid> &next, qsizetype &first,
                                qsizetype &oldEnd, qsizetype &nextEnd)
 {
     const qsizetype n = old.size();
     const qsizetype m = next.size();
-    first = 0;
-    while (first < n && first < m && old.at(first) == next.at(first))
-        ++first;
-    qsizetype tail = 0;
-    while (tail < n - first && tail < m - first && old.at(n - 1 - tail) == next.at(m - 1 - tail))
-        ++tail;
+    const QUuid *o = old.constData();
+    const QUuid *x = next.constData();
+    first = sameRun(o, x, std::min(n, m), false);
+    const qsizetype tail = sameRun(o + n, x + m, std::min(n, m) - first, true);
     oldEnd = n - tail;
     nextEnd = m - tail;
     if (oldEnd - first != nextEnd - first || oldEnd - first < 2)
         return std::nullopt;
-    const auto o = old.cbegin();
-    const auto x = next.cbegin();
+    const qsizetype between = nextEnd - first - 1;
     // Up: the last of the differing rows comes first.
-    if (next.at(first) == old.at(oldEnd - 1) && std::equal(x + first + 1, x + nextEnd, o + first))
+    if (x[first] == o[oldEnd - 1] && sameIds(x + first + 1, o + first, between))
         return OneMove{oldEnd - 1, first};
     // Down: the first of them goes last.
-    if (next.at(nextEnd - 1) == old.at(first)
-        && std::equal(x + first, x + nextEnd - 1, o + first + 1))
+    if (x[nextEnd - 1] == o[first] && sameIds(x + first, o + first + 1, between))
         return OneMove{first, oldEnd};
     return std::nullopt;
 }
@@ -253,9 +274,7 @@ void RoomListModel::showOrder(const QList<QUuid> &next)
         return;
     qsizetype first = 0, oldEnd = 0, nextEnd = 0;
     if (const std::optional<OneMove> move = oneMove(m_shown, next, first, oldEnd, nextEnd)) {
-        beginMoveRows({}, int(move->from), int(move->from), {}, int(move->to));
-        m_shown.move(move->from, move->to > move->from ? move->to - 1 : move->to);
-        endMoveRows();
+        moveRow(move->from, move->to);
         return;
     }
     if ((oldEnd - first) + (nextEnd - first) > resetAbove) {
@@ -269,15 +288,44 @@ void RoomListModel::showOrder(const QList<QUuid> &next)
         [](const QUuid &, const QUuid &) { return true; });
 }
 
+void RoomListModel::moveRow(qsizetype from, qsizetype to)
+{
+    beginMoveRows({}, int(from), int(from), {}, int(to));
+    // The rows between the two places shift by one, as one block of memory.
+    const QUuid id = m_shown.at(from);
+    QUuid *rows = m_shown.data();
+    if (to < from) {
+        std::copy_backward(rows + to, rows + from, rows + from + 1);
+        rows[to] = id;
+    } else {
+        std::copy(rows + from + 1, rows + to, rows + from);
+        rows[to - 1] = id;
+    }
+    endMoveRows();
+}
+
 void RoomListModel::rebuild()
 {
     const QList<QUuid> &listed = m_store.listedRoomIds();
     const QList<QUuid> changed = remakeRows();
 
-    QList<QUuid> next = listed;
-    if (!m_queryForm.isEmpty())
+    const bool moved = listed != m_listedIds;
+    std::optional<OneMove> listedMove;
+    if (moved) {
+        qsizetype first = 0, oldEnd = 0, nextEnd = 0;
+        listedMove = oneMove(m_listedIds, listed, first, oldEnd, nextEnd);
+    }
+    if (!m_queryForm.isEmpty()) {
+        QList<QUuid> next = listed;
         next.removeIf([this](const QUuid &id) { return !matchesQuery(id); });
-    showOrder(next);
+        showOrder(next);
+    } else if (!m_shownListed || (moved && !listedMove)) {
+        showOrder(listed);
+    } else if (listedMove) {
+        // The rows are the listed rooms, of which one moved (a message brought it up).
+        moveRow(listedMove->from, listedMove->to);
+    }
+    m_shownListed = m_queryForm.isEmpty();
 
     if (changed.size() > 8 && !m_shown.isEmpty()) {
         emit dataChanged(index(0), index(int(m_shown.size()) - 1));
@@ -289,10 +337,8 @@ void RoomListModel::rebuild()
         }
     }
 
-    const bool moved = listed != m_listedIds;
     if (moved) {
-        qsizetype first = 0, oldEnd = 0, nextEnd = 0;
-        m_listedOnlyMoved = oneMove(m_listedIds, listed, first, oldEnd, nextEnd).has_value();
+        m_listedOnlyMoved = listedMove.has_value();
         m_listedIds = listed;
         // Rooms that left the list take what was kept of them along.
         if (!m_listedOnlyMoved && m_entries.size() > m_listedIds.size() + 64) {

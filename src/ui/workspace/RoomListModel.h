@@ -86,6 +86,8 @@ private:
     // Makes the kept rows that were marked again; the ids of those that look different.
     QList<QUuid> remakeRows();
     void showOrder(const QList<QUuid> &next);
+    // Moves one row, `to` counting the rows before the move (as beginMoveRows).
+    void moveRow(qsizetype from, qsizetype to);
 
     LocalStore &m_store;
     RoomSearchTexts &m_searchTexts;
@@ -94,6 +96,7 @@ private:
     QList<QUuid> m_shown; // the rows, by room id
     QList<QUuid> m_listedIds;
     bool m_listedOnlyMoved = false;
+    bool m_shownListed = false; // the rows are listedIds(), no search narrowing them
     mutable QHash<QUuid, Entry> m_entries;
 
     // What changed since the last refresh.
