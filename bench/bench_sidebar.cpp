@@ -184,6 +184,7 @@ struct Figures
     Figure rise;
     Figure rename;
     Figure search;
+    Figure friends; // here the first showing of the friend list, and the rooms shown again
 };
 
 // What is typed into the search field, key by key: a text, or a backspace (an empty string).
@@ -232,6 +233,10 @@ Figures measureOurs(Rooms &rooms)
         }));
     }
     f.build = figureOf(builds);
+
+    // The friend list shown for the first time in this window, and the rooms again.
+    f.friends = Figure{cpuMsOf([&] { window->navigation().setSection(Section::friends); }), 0};
+    f.friends.worst = cpuMsOf([&] { window->navigation().setSection(Section::chats); });
 
     // The first keys come before anything else has run a search in this window.
     f.search = figureOf(typeQueries(*window->findChild<Sidebar *>()->chatList()->searchField()));
@@ -388,12 +393,19 @@ int main(int argc, char **argv)
                     cell(f.rename).constData(), cell(f.search).constData());
         std::fflush(stdout);
     };
+    QList<Figure> friendFigures;
     for (int count : {1'000, 10'000}) {
         Rooms rooms(count);
         const qsizetype friends = rooms.store->friendAccounts().size();
-        line(count, friends, "workspace sidebar", measureOurs(rooms));
+        const Figures ours = measureOurs(rooms);
+        friendFigures.append(ours.friends);
+        line(count, friends, "workspace sidebar", ours);
         line(count, friends, "QListView reference", measureReference(rooms));
     }
+    std::printf("friend list shown the first time / the rooms shown again: %.2f / %.2f at 1,000 "
+                "rooms, %.2f / %.2f at 10,000\n",
+                friendFigures.at(0).median, friendFigures.at(0).worst, friendFigures.at(1).median,
+                friendFigures.at(1).worst);
     qsizetype keys = 0;
     for (const QString &query : kQueries)
         keys += 2 * query.size();
