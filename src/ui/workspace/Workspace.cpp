@@ -158,9 +158,10 @@ void Workspace::followStore()
 
     // The room list is judged once per event-loop turn, on the ids it ends the turn with, and
     // only after a change that may have moved, brought or taken away a room.
-    connect(&m_store, &LocalStore::roomsTouched, this, [this] { m_roomsNamed = true; });
-    connect(&m_store, &LocalStore::remoteUnreadChanged, this, [this] { m_roomsNamed = false; });
-    connect(&m_store, &LocalStore::conversationsChanged, this,
+    connect(&m_store, &LocalStore::roomsTouched, &m_roomWatch, [this] { m_roomsNamed = true; });
+    connect(&m_store, &LocalStore::remoteUnreadChanged, &m_roomWatch,
+            [this] { m_roomsNamed = false; });
+    connect(&m_store, &LocalStore::conversationsChanged, &m_roomWatch,
             [this] { m_roomIDsDue = m_roomIDsDue || !std::exchange(m_roomsNamed, false); });
     roomsChanged();
     new StoreRedraw(

@@ -140,4 +140,7 @@ private:
     // rooms (roomsTouched) keeps every id in its place.
     bool m_roomIDsDue = true;
     bool m_roomsNamed = false;
+    // The context of the connections that note those two: gone, and disconnected, before the
+    // widget that is left while the window closes hears of any store change.
+    QObject m_roomWatch;
 };
