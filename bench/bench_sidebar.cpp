@@ -1,9 +1,13 @@
 // Figures for the room list of the sidebar at 1,000 and 10,000 rooms, measured on the whole
 // window (the workspace, 960 x 680) with the event loop drained after each step: building and
-// painting the window, one arriving message (a live event), one account renamed, and one change
-// of the search text. Each is the median of several runs, in CPU time of the main thread. Beside
-// it, in the same run, the same steps on a plain QListView with a QStyledItemDelegate over a
-// QStringListModel (filtered through a QSortFilterProxyModel): what a typical Qt list costs.
+// painting the window on a live store whose direct rooms make thousands of friends, one arriving
+// message (a live event) in any room and in a room on screen that it brings to the top, one
+// account renamed, and one key typed into the search field (the first one included, whose search
+// texts must already be there). Each is the median of several runs and the worst of them, in CPU
+// time of the main thread. Beside it, in the same run, the same steps on a plain QListView with a
+// QStyledItemDelegate over a QStringListModel (filtered through a QSortFilterProxyModel, typed
+// into a QLineEdit): what a typical Qt list costs. Once per window, too: the friend list shown
+// for the first time, and the rooms shown again.
 
 #include "BenchWindow.h"
 
@@ -13,10 +17,13 @@
 #include "ui/workspace/ChatList.h"
 #include "ui/workspace/Navigation.h"
 #include "ui/workspace/RoomListModel.h"
+#include "ui/workspace/Sidebar.h"
 #include "ui/workspace/Workspace.h"
 
 #include <QApplication>
 #include <QBoxLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QListView>
 #include <QSortFilterProxyModel>
 #include <QStringListModel>
@@ -41,9 +48,9 @@ const QStringList kBodies{
 };
 
 // A signed-in live store (its client never connects) with `count` rooms: four in five direct,
-// the rest groups of three to six members, some titled; one in fifty pinned; a tenth of the
-// people with a picture; three messages per room over several days, of varied lengths, with
-// photos and replies among them.
+// each with another person (who is a friend, then), the rest groups of three to six members, some
+// titled; one in fifty pinned; a tenth of the people with a picture; three messages per room over
+// several days, of varied lengths, with photos and replies among them.
 struct Rooms
 {
     explicit Rooms(int count)
@@ -75,6 +82,7 @@ struct Rooms
         }
         const QDateTime start = QDateTime::currentDateTimeUtc().addDays(-40);
         QList<Conversation> list;
+        int directs = 0;
         for (int i = 0; i < count; ++i) {
             Conversation room;
             room.id = QUuid::createUuid();
@@ -94,8 +102,9 @@ struct Rooms
                                                        std::nullopt});
             } else {
                 room.kind = ConversationKind::direct;
-                room.memberships.append(
-                    Membership{peers.at(i % people), MemberRole::member, 0, start, std::nullopt});
+                // Each direct room with another person: as many friends as direct rooms.
+                room.memberships.append(Membership{peers.at(directs++ % people), MemberRole::member,
+                                                   0, start, std::nullopt});
             }
             list.append(room);
             ids.append(room.id);
@@ -157,19 +166,60 @@ struct Rooms
     QList<QUuid> senders; // the first other member of each room
 };
 
-struct Figures
+// The median of some runs of one step, and the worst of them.
+struct Figure
 {
-    double build = 0;
-    double arrival = 0;
-    double rename = 0;
-    double search = 0;
+    double median = 0;
+    double worst = 0;
 };
 
-const QStringList kQueries{
-    QStringLiteral("사"),        QStringLiteral("사용"),      QStringLiteral("사용자 1"),
-    QStringLiteral("사용자 12"), QStringLiteral("사용자 1"),  QStringLiteral("모임"),
-    QStringLiteral("모임 4"),    QStringLiteral("없는 이름"), QString(),
+Figure figureOf(const QList<double> &runs)
+{
+    return Figure{median(runs), runs.isEmpty() ? 0 : *std::max_element(runs.cbegin(), runs.cend())};
+}
+
+struct Figures
+{
+    Figure build;
+    Figure arrival;
+    Figure rise;
+    Figure rename;
+    Figure search;
+    // Once per window: the friend list shown for the first time, and the rooms shown again.
+    double friendsShown = 0;
+    double roomsAgain = 0;
 };
+
+// What is typed into the search field, key by key: a text, or a backspace (an empty string).
+const QStringList kQueries{
+    QStringLiteral("사용자 12"),
+    QStringLiteral("모임 4"),
+    QStringLiteral("없는 이름"),
+};
+
+// One key typed into `field` as the keyboard sends it: a press and a release.
+void typeKey(QLineEdit &field, int key, const QString &text)
+{
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(&field, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(&field, &release);
+}
+
+// Types every query into `field` a character at a time and takes it back a backspace at a time;
+// the time of each key, the event loop drained after it.
+QList<double> typeQueries(QLineEdit &field)
+{
+    QList<double> keys;
+    field.setFocus();
+    for (const QString &query : kQueries) {
+        for (QChar c : query)
+            keys.append(cpuMsOf([&] { typeKey(field, c == u' ' ? Qt::Key_Space : 0, c); }));
+        for (qsizetype i = 0; i < query.size(); ++i)
+            keys.append(cpuMsOf([&] { typeKey(field, Qt::Key_Backspace, QString()); }));
+    }
+    return keys;
+}
 
 Figures measureOurs(Rooms &rooms)
 {
@@ -185,7 +235,14 @@ Figures measureOurs(Rooms &rooms)
             window->show();
         }));
     }
-    f.build = median(builds);
+    f.build = figureOf(builds);
+
+    // The friend list shown for the first time in this window, and the rooms again.
+    f.friendsShown = cpuMsOf([&] { window->navigation().setSection(Section::friends); });
+    f.roomsAgain = cpuMsOf([&] { window->navigation().setSection(Section::chats); });
+
+    // The first keys come before anything else has run a search in this window.
+    f.search = figureOf(typeQueries(*window->findChild<Sidebar *>()->chatList()->searchField()));
 
     QList<double> arrivals;
     const int count = int(rooms.ids.size());
@@ -193,7 +250,16 @@ Figures measureOurs(Rooms &rooms)
         const ChatEvent event = rooms.arrival(int((qint64(i) * 7919 + 11) % count));
         arrivals.append(cpuMsOf([&] { rooms.store->apply(event); }));
     }
-    f.arrival = median(arrivals);
+    f.arrival = figureOf(arrivals);
+
+    // A message in a room on screen that brings it to the top: the rows above its place shift.
+    QList<double> rises;
+    for (int i = 0; i < 41; ++i) {
+        const QUuid shown = rooms.store->sortedList().at(1 + i % 8).id;
+        const ChatEvent event = rooms.arrival(int(rooms.ids.indexOf(shown)));
+        rises.append(cpuMsOf([&] { rooms.store->apply(event); }));
+    }
+    f.rise = figureOf(rises);
 
     // Names shown on screen: the first other member of a room near the top of the list.
     QList<double> renames;
@@ -204,15 +270,7 @@ Figures measureOurs(Rooms &rooms)
         a.displayName = QStringLiteral("새 이름 %1").arg(i);
         renames.append(cpuMsOf([&] { rooms.store->replaceAccount(a); }));
     }
-    f.rename = median(renames);
-
-    QList<double> searches;
-    Navigation &navigation = window->navigation();
-    for (int round = 0; round < 2; ++round) {
-        for (const QString &query : kQueries)
-            searches.append(cpuMsOf([&] { navigation.setQuery(query); }));
-    }
-    f.search = median(searches);
+    f.rename = figureOf(renames);
     return f;
 }
 
@@ -230,6 +288,7 @@ Figures measureReference(const Rooms &rooms)
         QWidget frame;
         QStringListModel model;
         QSortFilterProxyModel filter;
+        QLineEdit *search = nullptr;
         QListView *list = nullptr;
     };
     std::unique_ptr<Window> w;
@@ -242,18 +301,29 @@ Figures measureReference(const Rooms &rooms)
             w->filter.setSourceModel(&w->model);
             w->filter.setFilterCaseSensitivity(Qt::CaseInsensitive);
             auto *layout = new QHBoxLayout(&w->frame);
+            auto *column = new QVBoxLayout;
+            w->search = new QLineEdit(&w->frame);
+            QObject::connect(w->search, &QLineEdit::textEdited, &w->filter,
+                             [filter = &w->filter](const QString &text) {
+                                 filter->setFilterFixedString(text.trimmed());
+                             });
             w->list = new QListView(&w->frame);
             w->list->setItemDelegate(new QStyledItemDelegate(w->list));
             w->list->setUniformItemSizes(true);
             w->list->setModel(&w->filter);
             w->list->setFixedWidth(280);
-            layout->addWidget(w->list);
+            w->search->setFixedWidth(280);
+            column->addWidget(w->search);
+            column->addWidget(w->list);
+            layout->addLayout(column);
             layout->addStretch(1);
             w->frame.resize(kWindow);
             w->frame.show();
         }));
     }
-    f.build = median(builds);
+    f.build = figureOf(builds);
+
+    f.search = figureOf(typeQueries(*w->search));
 
     QList<double> arrivals;
     const int count = int(titles.size());
@@ -264,7 +334,17 @@ Figures measureReference(const Rooms &rooms)
             w->model.setData(w->model.index(0), titles.at(row));
         }));
     }
-    f.arrival = median(arrivals);
+    f.arrival = figureOf(arrivals);
+
+    QList<double> rises;
+    for (int i = 0; i < 41; ++i) {
+        const int row = 1 + i % 8;
+        rises.append(cpuMsOf([&] {
+            w->model.moveRows({}, row, 1, {}, 0);
+            w->model.setData(w->model.index(0), titles.at(row));
+        }));
+    }
+    f.rise = figureOf(rises);
 
     QList<double> renames;
     for (int i = 0; i < 15; ++i) {
@@ -272,14 +352,7 @@ Figures measureReference(const Rooms &rooms)
         renames.append(cpuMsOf(
             [&] { w->model.setData(w->model.index(row), QStringLiteral("새 이름 %1").arg(i)); }));
     }
-    f.rename = median(renames);
-
-    QList<double> searches;
-    for (int round = 0; round < 2; ++round) {
-        for (const QString &query : kQueries)
-            searches.append(cpuMsOf([&] { w->filter.setFilterFixedString(query.trimmed()); }));
-    }
-    f.search = median(searches);
+    f.rename = figureOf(renames);
     return f;
 }
 
@@ -309,21 +382,39 @@ int main(int argc, char **argv)
         measureOurs(warm);
         measureReference(warm);
     }
-    std::printf("Sidebar, whole window, event loop drained; main-thread CPU ms, median\n");
-    std::printf("%-7s %-22s %9s %9s %9s %9s\n", "rooms", "view", "build", "arrival", "rename",
-                "search");
+    std::printf("Sidebar, whole window, event loop drained; main-thread CPU ms, median / worst\n");
+    std::printf("%-7s %-7s %-20s %15s %15s %15s %15s %15s\n", "rooms", "friends", "view", "build",
+                "arrival", "to the top", "rename", "search key");
+    const auto line = [](int count, qsizetype friends, const char *view, const Figures &f) {
+        const auto cell = [](const Figure &x) {
+            return QByteArray::number(x.median, 'f', 2) + " / "
+                + QByteArray::number(x.worst, 'f', 2);
+        };
+        std::printf("%-7d %-7lld %-20s %15s %15s %15s %15s %15s\n", count,
+                    static_cast<long long>(friends), view, cell(f.build).constData(),
+                    cell(f.arrival).constData(), cell(f.rise).constData(),
+                    cell(f.rename).constData(), cell(f.search).constData());
+        std::fflush(stdout);
+    };
+    QList<Figures> figures;
     for (int count : {1'000, 10'000}) {
         Rooms rooms(count);
+        const qsizetype friends = rooms.store->friendAccounts().size();
         const Figures ours = measureOurs(rooms);
-        std::printf("%-7d %-22s %9.2f %9.3f %9.3f %9.3f\n", count, "workspace sidebar", ours.build,
-                    ours.arrival, ours.rename, ours.search);
-        std::fflush(stdout);
-        const Figures plain = measureReference(rooms);
-        std::printf("%-7d %-22s %9.2f %9.3f %9.3f %9.3f\n", count, "QListView reference",
-                    plain.build, plain.arrival, plain.rename, plain.search);
-        std::fflush(stdout);
+        figures.append(ours);
+        line(count, friends, "workspace sidebar", ours);
+        line(count, friends, "QListView reference", measureReference(rooms));
     }
-    std::printf("(build: median of 5; arrival: of 41; rename: of 15; search: of %lld changes)\n",
-                static_cast<long long>(2 * kQueries.size()));
+    std::printf("friend list shown the first time / the rooms shown again: %.2f / %.2f at 1,000 "
+                "rooms, %.2f / %.2f at 10,000\n",
+                figures.at(0).friendsShown, figures.at(0).roomsAgain, figures.at(1).friendsShown,
+                figures.at(1).roomsAgain);
+    qsizetype keys = 0;
+    for (const QString &query : kQueries)
+        keys += 2 * query.size();
+    std::printf(
+        "(build: of 5; arrival, to the top: of 41 each; rename: of 15; search: of %lld keys "
+        "typed)\n",
+        static_cast<long long>(keys));
     return 0;
 }

@@ -15,6 +15,7 @@
 #include "ui/workspace/RoomListModel.h"
 #include "ui/workspace/SidebarRows.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QBoxLayout>
 #include <QGridLayout>
@@ -22,6 +23,8 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <QToolButton>
 
@@ -29,13 +32,43 @@
 
 namespace {
 
+// The widget whose background shows behind `widget`: the nearest that fills its own.
+const QWidget *backgroundOwner(const QWidget *widget)
+{
+    const QWidget *owner = widget->parentWidget();
+    while (owner && !owner->isWindow() && !owner->autoFillBackground())
+        owner = owner->parentWidget();
+    return owner;
+}
+
 // QListView lays out every row again, and repaints them all, on any dataChanged, in case a row
 // changed its size. Room rows all have one fixed height, so a changed row only needs its own
 // repaint: a message in the top room repaints that row, not the list.
+//
+// A row moving (a room rising to the top) keeps every row's place but those between its old and
+// new one, which shift by one row: their pixels are moved, and only the moved row is painted.
+// For that the list paints its own background, the one of the widget behind it, so that its
+// pixels can be moved at all.
 class RoomListView : public QListView
 {
 public:
     using QListView::QListView;
+
+    void setModel(QAbstractItemModel *model) override
+    {
+        QListView::setModel(model);
+        viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+        // Qt's own answer to a move lays out and repaints the whole list; where it cannot be
+        // taken away (a Qt that connects it otherwise) it stays, and so does its cost.
+        m_ownMoves = model
+            && disconnect(model, SIGNAL(rowsMoved(QModelIndex, int, int, QModelIndex, int)), this,
+                          SLOT(_q_rowsMoved(QModelIndex, int, int, QModelIndex, int)));
+        if (m_ownMoves)
+            connect(model, &QAbstractItemModel::rowsMoved, this, &RoomListView::rowMoved);
+    }
+
+    // Moves are answered without laying out the rows again.
+    bool movesInPlace() const { return m_ownMoves; }
 
 protected:
     void dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
@@ -43,6 +76,50 @@ protected:
     {
         QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
     }
+
+    void paintEvent(QPaintEvent *event) override
+    {
+        if (const QWidget *owner = backgroundOwner(viewport())) {
+            QPainter painter(viewport());
+            painter.setBrushOrigin(-viewport()->mapTo(owner, QPoint()));
+            const QBrush brush = owner->palette().brush(owner->backgroundRole());
+            for (const QRect &rect : event->region())
+                painter.fillRect(rect, brush);
+        }
+        QListView::paintEvent(event);
+    }
+
+private:
+    void rowMoved(const QModelIndex &, int start, int end, const QModelIndex &, int row)
+    {
+        if (QAccessible::isActive()) {
+            QAccessibleTableModelChangeEvent reset(this,
+                                                   QAccessibleTableModelChangeEvent::ModelReset);
+            QAccessible::updateAccessibility(&reset);
+        }
+        if (!isVisible() || !updatesEnabled())
+            return;
+        if (end != start) {
+            viewport()->update();
+            return;
+        }
+        // Where the row is now, and the rows that shifted: up to its old place when it rose,
+        // down from there when it sank.
+        const int at = row > start ? row - 1 : row;
+        const int first = std::min(at, start);
+        const int last = std::max(at, start);
+        const QRect top = visualRect(model()->index(first, 0, rootIndex()));
+        const QRect bottom = visualRect(model()->index(last, 0, rootIndex()));
+        const QRect span = QRect(0, top.top(), viewport()->width(), bottom.bottom() - top.top() + 1)
+                               .intersected(viewport()->rect());
+        if (span.isEmpty())
+            return;
+        // The strip the shift leaves behind is where the moved row now stands; it is painted.
+        viewport()->scroll(0, at < start ? top.height() : -top.height(), span);
+        viewport()->update(visualRect(model()->index(at, 0, rootIndex())));
+    }
+
+    bool m_ownMoves = false;
 };
 
 } // namespace
@@ -108,10 +185,11 @@ void ChatList::prepareParts()
     });
 
     m_model->setQuery(m_navigation.query());
-    m_view->setModel(m_model);
-    m_view->setItemDelegate(new ConversationRowDelegate(this));
-    m_view->setUniformItemSizes(true);
+    // The list is set up before it has rows, so that none of its settings lays them out again.
     SidebarRowPaint::prepareList(*m_view);
+    m_view->setUniformItemSizes(true);
+    m_view->setItemDelegate(new ConversationRowDelegate(this));
+    m_view->setModel(m_model);
     m_view->setContextMenuPolicy(Qt::CustomContextMenu);
     m_view->setAccessibleName(QStringLiteral("대화"));
 
@@ -144,8 +222,10 @@ void ChatList::followModel()
     connect(m_model, &RoomListModel::listedIdsChanged, this, &ChatList::listedIdsChanged);
     // A moved, new or gone row makes QListView lay out and repaint twice, once for the change
     // and once more from a zero timer; laying out at once after the refresh makes it one.
+    // A moved row is laid out again only where the list does not move it in place.
     const auto layoutDue = [this] { m_layoutDue = true; };
-    connect(m_model, &QAbstractItemModel::rowsMoved, this, layoutDue);
+    if (!static_cast<RoomListView *>(m_view)->movesInPlace())
+        connect(m_model, &QAbstractItemModel::rowsMoved, this, layoutDue);
     connect(m_model, &QAbstractItemModel::rowsInserted, this, layoutDue);
     connect(m_model, &QAbstractItemModel::rowsRemoved, this, layoutDue);
     connect(m_model, &QAbstractItemModel::modelReset, this, layoutDue);

@@ -67,7 +67,8 @@ private:
 FriendList::FriendList(LocalStore &store, const Navigation &navigation, QWidget *parent)
     : QWidget(parent)
     , m_store(store)
-    , m_model(new FriendListModel(store, this))
+    // A hidden list reads nothing of the store until it is shown.
+    , m_model(new FriendListModel(store, this, navigation.section() == Section::friends))
     , m_ownRow(new PersonButton(this))
     , m_addFriend(new QPushButton(QStringLiteral("친구 추가"), this))
     , m_invite(new QPushButton(QStringLiteral("초대 링크"), this))
@@ -125,11 +126,12 @@ void FriendList::layOut()
 // A person's row opens the profile; a request's two actions accept or decline it.
 void FriendList::prepareList()
 {
-    m_view->setModel(m_model);
+    // Set up before it has rows: a change of the scroll mode lays out every row at once.
     SidebarRowPaint::prepareList(*m_view);
     m_view->setSelectionMode(QAbstractItemView::NoSelection);
     m_view->setAccessibleName(QStringLiteral("친구"));
     auto *rows = new SidebarPersonDelegate(m_view);
+    m_view->setModel(m_model);
     const auto idOf
         = [](const QModelIndex &row) { return row.data(FriendListModel::AccountIdRole).toUuid(); };
     connect(

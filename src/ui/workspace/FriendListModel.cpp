@@ -5,9 +5,11 @@
 
 #include <QSet>
 
-FriendListModel::FriendListModel(LocalStore &store, QObject *parent)
+FriendListModel::FriendListModel(LocalStore &store, QObject *parent, bool active)
     : KeyedListModel(parent)
     , m_store(store)
+    , m_active(active)
+    , m_stale(!active)
 {
     // Friends come from the friend links (local mode) or the direct rooms (with a server);
     // official accounts from the links, the rooms and the block list.
@@ -16,7 +18,8 @@ FriendListModel::FriendListModel(LocalStore &store, QObject *parent)
           &LocalStore::conversationsChanged, &LocalStore::officialLinksChanged,
           &LocalStore::blocksChanged, &LocalStore::hiddenRoomIDsChanged})
         connect(&m_store, signal, this, &FriendListModel::scheduleRefresh);
-    refresh();
+    if (m_active)
+        refresh();
 }
 
 int FriendListModel::rowCount(const QModelIndex &parent) const

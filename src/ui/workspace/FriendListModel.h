@@ -31,7 +31,8 @@ class FriendListModel : public KeyedListModel
 public:
     enum Role { AccountIdRole = Qt::UserRole + 1, KindRole };
 
-    explicit FriendListModel(LocalStore &store, QObject *parent = nullptr);
+    // Made inactive, it reads the store first when it is made active.
+    explicit FriendListModel(LocalStore &store, QObject *parent = nullptr, bool active = true);
 
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
@@ -51,6 +52,6 @@ private:
     LocalStore &m_store;
     QList<FriendRow> m_rows;
     bool m_hasContacts = false;
-    bool m_active = true;
-    bool m_stale = false;
+    bool m_active;
+    bool m_stale;
 };

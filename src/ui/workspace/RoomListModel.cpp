@@ -2,6 +2,7 @@
 
 #include "model/TextLimits.h"
 #include "store/LocalStore.h"
+#include "store/RoomSearchTexts.h"
 #include "store/TextCompare.h"
 #include "ui/common/ChangeNotify.h"
 #include "ui/common/ChatTime.h"
@@ -9,6 +10,8 @@
 #include "ui/common/PaintedMarks.h"
 
 #include <algorithm>
+#include <cstring>
+#include <type_traits>
 
 bool RoomRow::looksLike(const RoomRow &other) const
 {
@@ -36,29 +39,48 @@ struct OneMove
     qsizetype to = -1;
 };
 
+// Ids compare as their bytes, so that long runs of them compare as blocks of memory.
+static_assert(sizeof(QUuid) == 16 && std::has_unique_object_representations_v<QUuid>);
+
+bool sameIds(const QUuid *a, const QUuid *b, qsizetype count)
+{
+    return count <= 0 || std::memcmp(a, b, size_t(count) * sizeof(QUuid)) == 0;
+}
+
+// How many ids from the start (from the end, `backwards`) of two runs of `count` are equal.
+qsizetype sameRun(const QUuid *a, const QUuid *b, qsizetype count, bool backwards)
+{
+    constexpr qsizetype block = 64;
+    qsizetype same = 0;
+    const auto at = [&](const QUuid *p, qsizetype i) { return backwards ? p - i - 1 : p + i; };
+    while (count - same >= block
+           && sameIds(backwards ? at(a, same + block - 1) : at(a, same),
+                      backwards ? at(b, same + block - 1) : at(b, same), block))
+        same += block;
+    while (same < count && *at(a, same) == *at(b, same))
+        ++same;
+    return same;
+}
+
 std::optional<OneMove> oneMove(const QList<QUuid> &old, const QList<QUuid> &next, qsizetype &first,
                                qsizetype &oldEnd, qsizetype &nextEnd)
 {
     const qsizetype n = old.size();
     const qsizetype m = next.size();
-    first = 0;
-    while (first < n && first < m && old.at(first) == next.at(first))
-        ++first;
-    qsizetype tail = 0;
-    while (tail < n - first && tail < m - first && old.at(n - 1 - tail) == next.at(m - 1 - tail))
-        ++tail;
+    const QUuid *o = old.constData();
+    const QUuid *x = next.constData();
+    first = sameRun(o, x, std::min(n, m), false);
+    const qsizetype tail = sameRun(o + n, x + m, std::min(n, m) - first, true);
     oldEnd = n - tail;
     nextEnd = m - tail;
     if (oldEnd - first != nextEnd - first || oldEnd - first < 2)
         return std::nullopt;
-    const auto o = old.cbegin();
-    const auto x = next.cbegin();
+    const qsizetype between = nextEnd - first - 1;
     // Up: the last of the differing rows comes first.
-    if (next.at(first) == old.at(oldEnd - 1) && std::equal(x + first + 1, x + nextEnd, o + first))
+    if (x[first] == o[oldEnd - 1] && sameIds(x + first + 1, o + first, between))
         return OneMove{oldEnd - 1, first};
     // Down: the first of them goes last.
-    if (next.at(nextEnd - 1) == old.at(first)
-        && std::equal(x + first, x + nextEnd - 1, o + first + 1))
+    if (x[nextEnd - 1] == o[first] && sameIds(x + first, o + first + 1, between))
         return OneMove{first, oldEnd};
     return std::nullopt;
 }
@@ -103,6 +125,7 @@ QString accessibleText(const RoomRow &row, const QDateTime &now)
 RoomListModel::RoomListModel(LocalStore &store, QObject *parent)
     : KeyedListModel(parent)
     , m_store(store)
+    , m_searchTexts(RoomSearchTexts::of(store))
 {
     // roomsTouched (accountsTouched) names the rooms (accounts) that the list signal right
     // after it is about; a list signal alone may be about anything.
@@ -111,15 +134,15 @@ RoomListModel::RoomListModel(LocalStore &store, QObject *parent)
         for (const QUuid &id : roomIds)
             roomTouched(id);
     });
-    const auto listChanged = [this](bool &named, bool searchForms) {
+    const auto listChanged = [this](bool &named) {
         if (!std::exchange(named, false))
-            listTouched(true, searchForms);
+            listTouched();
         refreshSoon();
     };
     connect(&m_store, &LocalStore::conversationsChanged, this,
-            [=, this] { listChanged(m_roomNamed, true); });
+            [=, this] { listChanged(m_roomNamed); });
     connect(&m_store, &LocalStore::remoteUnreadChanged, this,
-            [=, this] { listChanged(m_roomNamed, false); });
+            [=, this] { listChanged(m_roomNamed); });
     connect(&m_store, &LocalStore::roomMessagesChanged, this,
             [this](const QUuid &roomId) { roomTouched(roomId); });
     connect(&m_store, &LocalStore::accountsTouched, this, [this](const QList<QUuid> &accountIds) {
@@ -127,8 +150,8 @@ RoomListModel::RoomListModel(LocalStore &store, QObject *parent)
         m_touchedAccounts.unite(QSet<QUuid>(accountIds.cbegin(), accountIds.cend()));
     });
     connect(&m_store, &LocalStore::accountsChanged, this,
-            [=, this] { listChanged(m_accountNamed, true); });
-    connect(&m_store, &LocalStore::sessionChanged, this, [this] { listTouched(true, true); });
+            [=, this] { listChanged(m_accountNamed); });
+    connect(&m_store, &LocalStore::sessionChanged, this, &RoomListModel::listTouched);
     refresh();
 }
 
@@ -180,46 +203,25 @@ void RoomListModel::roomTouched(const QUuid &roomId)
     refreshSoon();
 }
 
-void RoomListModel::listTouched(bool rows, bool searchForms)
+void RoomListModel::listTouched()
 {
-    m_allRows = m_allRows || rows;
-    m_allForms = m_allForms || searchForms;
+    m_allRows = true;
     refreshSoon();
 }
 
 bool RoomListModel::matchesQuery(const QUuid &roomId) const
 {
-    Entry &e = m_entries[roomId];
-    if (!e.searchForms) {
-        QStringList forms;
-        if (const std::optional<Conversation> room = m_store.conversation(roomId)) {
-            forms.append(TextCompare::searchForm(m_store.conversationTitle(*room)));
-            for (const Membership &m : room->memberships) {
-                if (const std::optional<Account> a = m_store.account(m.userId))
-                    forms.append(TextCompare::searchForm(a->displayName));
-            }
-            e.formsOf = *room;
-        }
-        e.searchForms = std::move(forms);
-    }
-    return std::any_of(e.searchForms->cbegin(), e.searchForms->cend(),
-                       [&](const QString &form) { return form.contains(m_queryForm); });
+    return m_searchTexts.matches(roomId, m_queryForm);
 }
 
 QList<QUuid> RoomListModel::remakeRows()
 {
     QList<QUuid> changed;
-    if (m_allForms) {
-        for (Entry &e : m_entries)
-            e.searchForms.reset();
-    }
     // A room shows an account when the account is one of its members: its row (title,
-    // picture, marks) and its search forms (names) are made again.
+    // picture, marks) is made again.
     if (!m_touchedAccounts.isEmpty()) {
         for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it) {
-            const Conversation *room = it->row ? &it->row->room
-                : it->searchForms              ? &it->formsOf
-                                               : nullptr;
+            const Conversation *room = it->row ? &it->row->room : nullptr;
             if (room
                 && std::any_of(
                     room->memberships.cbegin(), room->memberships.cend(),
@@ -251,24 +253,16 @@ QList<QUuid> RoomListModel::remakeRows()
         }
     } else {
         for (const QUuid &id : std::as_const(m_touchedRooms)) {
-            Entry &e = m_entries[id];
-            e.searchForms.reset();
-            if (e.row)
-                remake(id, e);
+            const auto found = m_entries.find(id);
+            if (found != m_entries.end() && found->row)
+                remake(id, *found);
             else
                 changed.append(id); // never asked for: what it showed is not known
-        }
-    }
-    if (m_allRows || m_allForms) {
-        for (const QUuid &id : std::as_const(m_touchedRooms)) {
-            if (const auto found = m_entries.find(id); found != m_entries.end())
-                found->searchForms.reset();
         }
     }
     m_touchedRooms.clear();
     m_touchedAccounts.clear();
     m_allRows = false;
-    m_allForms = false;
     m_roomNamed = false;
     m_accountNamed = false;
     return changed;
@@ -280,9 +274,7 @@ void RoomListModel::showOrder(const QList<QUuid> &next)
         return;
     qsizetype first = 0, oldEnd = 0, nextEnd = 0;
     if (const std::optional<OneMove> move = oneMove(m_shown, next, first, oldEnd, nextEnd)) {
-        beginMoveRows({}, int(move->from), int(move->from), {}, int(move->to));
-        m_shown.move(move->from, move->to > move->from ? move->to - 1 : move->to);
-        endMoveRows();
+        moveRow(move->from, move->to);
         return;
     }
     if ((oldEnd - first) + (nextEnd - first) > resetAbove) {
@@ -296,15 +288,44 @@ void RoomListModel::showOrder(const QList<QUuid> &next)
         [](const QUuid &, const QUuid &) { return true; });
 }
 
+void RoomListModel::moveRow(qsizetype from, qsizetype to)
+{
+    beginMoveRows({}, int(from), int(from), {}, int(to));
+    // The rows between the two places shift by one, as one block of memory.
+    const QUuid id = m_shown.at(from);
+    QUuid *rows = m_shown.data();
+    if (to < from) {
+        std::copy_backward(rows + to, rows + from, rows + from + 1);
+        rows[to] = id;
+    } else {
+        std::copy(rows + from + 1, rows + to, rows + from);
+        rows[to - 1] = id;
+    }
+    endMoveRows();
+}
+
 void RoomListModel::rebuild()
 {
     const QList<QUuid> &listed = m_store.listedRoomIds();
     const QList<QUuid> changed = remakeRows();
 
-    QList<QUuid> next = listed;
-    if (!m_queryForm.isEmpty())
+    const bool moved = listed != m_listedIds;
+    std::optional<OneMove> listedMove;
+    if (moved) {
+        qsizetype first = 0, oldEnd = 0, nextEnd = 0;
+        listedMove = oneMove(m_listedIds, listed, first, oldEnd, nextEnd);
+    }
+    if (!m_queryForm.isEmpty()) {
+        QList<QUuid> next = listed;
         next.removeIf([this](const QUuid &id) { return !matchesQuery(id); });
-    showOrder(next);
+        showOrder(next);
+    } else if (!m_shownListed || (moved && !listedMove)) {
+        showOrder(listed);
+    } else if (listedMove) {
+        // The rows are the listed rooms, of which one moved (a message brought it up).
+        moveRow(listedMove->from, listedMove->to);
+    }
+    m_shownListed = m_queryForm.isEmpty();
 
     if (changed.size() > 8 && !m_shown.isEmpty()) {
         emit dataChanged(index(0), index(int(m_shown.size()) - 1));
@@ -316,10 +337,8 @@ void RoomListModel::rebuild()
         }
     }
 
-    const bool moved = listed != m_listedIds;
     if (moved) {
-        qsizetype first = 0, oldEnd = 0, nextEnd = 0;
-        m_listedOnlyMoved = oneMove(m_listedIds, listed, first, oldEnd, nextEnd).has_value();
+        m_listedOnlyMoved = listedMove.has_value();
         m_listedIds = listed;
         // Rooms that left the list take what was kept of them along.
         if (!m_listedOnlyMoved && m_entries.size() > m_listedIds.size() + 64) {

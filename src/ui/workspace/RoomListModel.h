@@ -12,6 +12,7 @@
 #include <optional>
 
 class LocalStore;
+class RoomSearchTexts;
 
 // What one row of the room list shows, taken from the store when the room or its inputs change.
 struct RoomRow
@@ -37,7 +38,7 @@ struct RoomRow
 // The work of a change is that of the rooms it touches, not of the list: the order comes from
 // the store, kept room by room; a row is made when a view first asks for it and made again
 // only when its room, its messages, its unread count or an account it shows changes; the
-// search forms of titles and names are made at the first search and kept.
+// search forms of titles and names are the store's (RoomSearchTexts), made as rooms change.
 class RoomListModel : public KeyedListModel
 {
     Q_OBJECT
@@ -71,37 +72,37 @@ protected:
     void rebuild() override;
 
 private:
-    // What is kept of one room: its row once a view asked for it, and its search forms (of the
-    // title and of the known members' names) once a search needed them.
+    // What is kept of one room: its row once a view asked for it.
     struct Entry
     {
         std::optional<RoomRow> row;
-        std::optional<QStringList> searchForms;
-        Conversation formsOf; // the room the search forms were made from
     };
 
     RoomRow makeRow(const Conversation &room) const;
     bool matchesQuery(const QUuid &roomId) const;
     // Marks for the next refresh.
     void roomTouched(const QUuid &roomId);
-    void listTouched(bool rows, bool searchForms);
+    void listTouched();
     // Makes the kept rows that were marked again; the ids of those that look different.
     QList<QUuid> remakeRows();
     void showOrder(const QList<QUuid> &next);
+    // Moves one row, `to` counting the rows before the move (as beginMoveRows).
+    void moveRow(qsizetype from, qsizetype to);
 
     LocalStore &m_store;
+    RoomSearchTexts &m_searchTexts;
     QString m_query;
     QString m_queryForm; // the trimmed query in its search form; empty: no search
     QList<QUuid> m_shown; // the rows, by room id
     QList<QUuid> m_listedIds;
     bool m_listedOnlyMoved = false;
+    bool m_shownListed = false; // the rows are listedIds(), no search narrowing them
     mutable QHash<QUuid, Entry> m_entries;
 
     // What changed since the last refresh.
     QSet<QUuid> m_touchedRooms;
     QSet<QUuid> m_touchedAccounts;
     bool m_allRows = false;
-    bool m_allForms = false;
     // roomsTouched or accountsTouched names what the list signal that follows it is about.
     bool m_roomNamed = false;
     bool m_accountNamed = false;

@@ -22,6 +22,7 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -155,7 +156,13 @@ void Workspace::followStore()
     connect(&m_store, &LocalStore::noticeChanged, this,
             [this] { QTimer::singleShot(0, this, &Workspace::takeNotice); });
 
-    // The room list is judged once per event-loop turn, on the ids it ends the turn with.
+    // The room list is judged once per event-loop turn, on the ids it ends the turn with, and
+    // only after a change that may have moved, brought or taken away a room.
+    connect(&m_store, &LocalStore::roomsTouched, &m_roomWatch, [this] { m_roomsNamed = true; });
+    connect(&m_store, &LocalStore::remoteUnreadChanged, &m_roomWatch,
+            [this] { m_roomsNamed = false; });
+    connect(&m_store, &LocalStore::conversationsChanged, &m_roomWatch,
+            [this] { m_roomIDsDue = m_roomIDsDue || !std::exchange(m_roomsNamed, false); });
     roomsChanged();
     new StoreRedraw(
         m_store, {&LocalStore::conversationsChanged}, [this] { roomsChanged(); }, this);
@@ -298,6 +305,8 @@ void Workspace::bannerChanged()
 
 void Workspace::roomsChanged()
 {
+    if (!std::exchange(m_roomIDsDue, false))
+        return;
     QList<QUuid> ids;
     const QList<Conversation> rooms = m_store.conversations();
     for (const Conversation &room : rooms)

@@ -136,4 +136,11 @@ private:
     std::optional<QUuid> m_pushToken;
     std::optional<QUuid> m_inviteToken;
     QList<QUuid> m_roomIDs;
+    // The rooms' ids may have changed since roomsChanged() last looked; a change that names its
+    // rooms (roomsTouched) keeps every id in its place.
+    bool m_roomIDsDue = true;
+    bool m_roomsNamed = false;
+    // The context of the connections that note those two: gone, and disconnected, before the
+    // widget that is left while the window closes hears of any store change.
+    QObject m_roomWatch;
 };

@@ -1,6 +1,6 @@
 // The conversation list: order and search, what each row shows, the least change per store
-// change, the row menu, selection and the other navigation it drives, and the reveal of a room
-// that arrives at the top.
+// change, the row menu, selection and the other navigation it drives, the reveal of a room
+// that arrives at the top, and what is on screen after a room moves.
 
 #include "SidebarTestSupport.h"
 #include "ui/common/AccountListModel.h"
@@ -16,6 +16,7 @@
 #include <QListView>
 #include <QMenu>
 #include <QRandomGenerator>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QToolButton>
@@ -43,6 +44,8 @@ private slots:
     void selectionAndButtons();
     void reveal_data();
     void reveal();
+    void movedRowPaintsAsFullRepaint_data();
+    void movedRowPaintsAsFullRepaint();
 };
 
 // Letters as rows: the letter is the key, the case is the look.
@@ -554,6 +557,68 @@ void TestSidebar::reveal()
         QCOMPARE(view->indexAt(QPoint(0, 0)).data(RoomListModel::RoomIdRole).toUuid(), fresh.id);
     }
     QCOMPARE(sidebar.chatList()->knownRoomIDs().size(), f.store->sortedList().size());
+}
+
+void TestSidebar::movedRowPaintsAsFullRepaint_data()
+{
+    QTest::addColumn<int>("row"); // the room that moves, by its place in time
+    QTest::addColumn<int>("scroll"); // pixels scrolled down first
+    QTest::addColumn<bool>("unpin"); // the room sinks (unpinned) rather than rises
+
+    QTest::newRow("rising from a visible row") << 5 << 0 << false;
+    QTest::newRow("rising from below the visible rows") << 20 << 0 << false;
+    QTest::newRow("rising in a list scrolled part of a row") << 6 << 30 << false;
+    QTest::newRow("rising to a top scrolled away") << 14 << 400 << false;
+    QTest::newRow("the top row rising in place") << 0 << 0 << false;
+    QTest::newRow("sinking from the top") << 10 << 0 << true;
+}
+
+void TestSidebar::movedRowPaintsAsFullRepaint()
+{
+    QFETCH(int, row);
+    QFETCH(int, scroll);
+    QFETCH(bool, unpin);
+    SidebarFixture f;
+    QList<Conversation> rooms;
+    for (int i = 0; i < 30; ++i) {
+        const Account peer = f.addPerson(QStringLiteral("사람 %1").arg(i));
+        rooms.append(
+            f.addRoom(ConversationKind::direct, {peer.id}, {}, 100 + i, i == row && unpin));
+        f.say(rooms.last().id, peer.id, QStringLiteral("메시지 %1").arg(i));
+    }
+    Sidebar sidebar(*f.store, f.navigation);
+    f.follow(sidebar);
+    sidebar.resize(280, 680);
+    sidebar.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&sidebar));
+    QListView *view = sidebar.chatList()->view();
+    // A selected room among those that shift, so that its plate moves with it.
+    f.navigation.openRoom(rooms.at(2).id);
+    view->verticalScrollBar()->setValue(scroll);
+    settleViews();
+    view->viewport()->repaint();
+
+    const QUuid moved = rooms.at(row).id;
+    if (unpin)
+        f.store->setPinned(moved, false);
+    else
+        f.arrive(moved, f.store->conversation(moved)->memberships.at(1).userId,
+                 QStringLiteral("새 메시지"));
+    settleViews();
+    QCOMPARE(view->model()->index(0, 0).data(RoomListModel::RoomIdRole).toUuid() == moved, !unpin);
+
+    // What the window shows of the list, as left by the move and as painted in full.
+    const QRect area(view->viewport()->mapTo(&sidebar, QPoint()), view->viewport()->size());
+    const auto shown = [&] {
+        return sidebar.screen()
+            ->grabWindow(sidebar.winId(), area.x(), area.y(), area.width(), area.height())
+            .toImage();
+    };
+    const QImage afterMove = shown();
+    view->viewport()->repaint();
+    const QImage repainted = shown();
+    QVERIFY(!afterMove.isNull());
+    QCOMPARE(afterMove, repainted);
 }
 
 QTEST_MAIN(TestSidebar)

@@ -72,25 +72,29 @@ void TestSidebarFriends::sections()
     QFETCH(bool, official);
     QFETCH(QStringList, rows);
     QFETCH(bool, hint);
-    People f(0, 0, false);
-    f.navigation.setSection(Section::friends);
-    FriendList list(*f.store, f.navigation);
-    f.follow(list);
-    QAbstractItemModelTester tester(list.model());
-    // The people come after the list is up, as a sync would bring them.
-    People more(friends, requests, official);
-    f.store->setAccounts(more.store->accounts());
-    f.store->setFriends(more.store->friends());
-    f.store->setOfficialLinks(more.store->officialLinks());
-    f.store->setSession(more.store->session());
-    settleViews();
+    // Made while shown, and made while the rooms are shown, then shown.
+    for (const Section first : {Section::friends, Section::chats}) {
+        People f(0, 0, false);
+        f.navigation.setSection(first);
+        FriendList list(*f.store, f.navigation);
+        f.follow(list);
+        QAbstractItemModelTester tester(list.model());
+        // The people come after the list is up, as a sync would bring them.
+        People more(friends, requests, official);
+        f.store->setAccounts(more.store->accounts());
+        f.store->setFriends(more.store->friends());
+        f.store->setOfficialLinks(more.store->officialLinks());
+        f.store->setSession(more.store->session());
+        settleViews();
+        f.navigation.setSection(Section::friends);
 
-    QCOMPARE(displayTexts(*list.model()), rows);
-    QCOMPARE(list.hint()->isVisibleTo(&list), hint);
-    QVERIFY(list.ownRow()->isVisibleTo(&list));
-    QCOMPARE(list.ownRow()->accessibleName(), QStringLiteral("나, @me_handle"));
-    QCOMPARE(list.addFriendButton()->text(), QStringLiteral("친구 추가"));
-    QCOMPARE(list.inviteButton()->text(), QStringLiteral("초대 링크"));
+        QCOMPARE(displayTexts(*list.model()), rows);
+        QCOMPARE(list.hint()->isVisibleTo(&list), hint);
+        QVERIFY(list.ownRow()->isVisibleTo(&list));
+        QCOMPARE(list.ownRow()->accessibleName(), QStringLiteral("나, @me_handle"));
+        QCOMPARE(list.addFriendButton()->text(), QStringLiteral("친구 추가"));
+        QCOMPARE(list.inviteButton()->text(), QStringLiteral("초대 링크"));
+    }
 }
 
 void TestSidebarFriends::actions_data()

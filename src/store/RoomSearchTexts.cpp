@@ -1,0 +1,152 @@
+#include "store/RoomSearchTexts.h"
+
+#include "store/LocalStore.h"
+#include "store/TextCompare.h"
+
+#include <algorithm>
+#include <utility>
+
+RoomSearchTexts &RoomSearchTexts::of(LocalStore &store)
+{
+    if (auto *texts = store.findChild<RoomSearchTexts *>(QString(), Qt::FindDirectChildrenOnly))
+        return *texts;
+    return *new RoomSearchTexts(store);
+}
+
+RoomSearchTexts::RoomSearchTexts(LocalStore &store)
+    : QObject(&store)
+    , m_store(store)
+{
+    m_soon.setSingleShot(true);
+    m_soon.setInterval(0);
+    connect(&m_soon, &QTimer::timeout, this, &RoomSearchTexts::prepare);
+    // roomsTouched (accountsTouched) names the rooms (accounts) that the list signal right after
+    // it is about; a list signal alone may be about any of them.
+    connect(&store, &LocalStore::roomsTouched, this, [this](const QList<QUuid> &ids) {
+        m_roomNamed = true;
+        m_dueRooms.unite(QSet<QUuid>(ids.cbegin(), ids.cend()));
+    });
+    connect(&store, &LocalStore::conversationsChanged, this, [this] {
+        m_allRooms = m_allRooms || !std::exchange(m_roomNamed, false);
+        due();
+    });
+    // An unread count changes no text; the rooms it named were marked all the same.
+    connect(&store, &LocalStore::remoteUnreadChanged, this, [this] { m_roomNamed = false; });
+    connect(&store, &LocalStore::accountsTouched, this, [this](const QList<QUuid> &ids) {
+        m_accountNamed = true;
+        m_dueAccounts.unite(QSet<QUuid>(ids.cbegin(), ids.cend()));
+    });
+    connect(&store, &LocalStore::accountsChanged, this, [this] {
+        m_allAccounts = m_allAccounts || !std::exchange(m_accountNamed, false);
+        due();
+    });
+    // Who is signed in decides the title of a group without one.
+    connect(&store, &LocalStore::sessionChanged, this, [this] {
+        m_entries.clear();
+        m_allRooms = true;
+        due();
+    });
+    due();
+}
+
+void RoomSearchTexts::due()
+{
+    m_soon.start();
+}
+
+bool RoomSearchTexts::matches(const QUuid &roomId, const QString &queryForm)
+{
+    prepare();
+    const auto found = m_entries.constFind(roomId);
+    if (found == m_entries.cend())
+        return false;
+    return std::any_of(found->forms.cbegin(), found->forms.cend(),
+                       [&](const QString &form) { return form.contains(queryForm); });
+}
+
+void RoomSearchTexts::makeForms(const Conversation &room)
+{
+    Entry &e = m_entries[room.id];
+    e.room = room;
+    e.forms.clear();
+    e.forms.append(TextCompare::searchForm(m_store.conversationTitle(room)));
+    for (const Membership &m : room.memberships) {
+        if (const std::optional<Account> a = m_store.account(m.userId))
+            e.forms.append(TextCompare::searchForm(a->displayName));
+    }
+}
+
+// Of all accounts, those whose name is not the one the forms were made with.
+void RoomSearchTexts::noteRenames()
+{
+    QHash<QUuid, QString> names;
+    const QList<Account> accounts = m_store.accounts();
+    names.reserve(accounts.size());
+    for (const Account &a : accounts) {
+        // Of two accounts with one id the store finds the first.
+        if (names.contains(a.id))
+            continue;
+        names.insert(a.id, a.displayName);
+        const auto was = m_names.constFind(a.id);
+        if (was == m_names.cend() || *was != a.displayName)
+            m_dueAccounts.insert(a.id);
+    }
+    for (auto it = m_names.cbegin(); it != m_names.cend(); ++it) {
+        if (!names.contains(it.key()))
+            m_dueAccounts.insert(it.key());
+    }
+    m_names = std::move(names);
+}
+
+void RoomSearchTexts::prepare()
+{
+    if (m_dueRooms.isEmpty() && m_dueAccounts.isEmpty() && !m_allRooms && !m_allAccounts)
+        return;
+    m_soon.stop();
+    if (m_allAccounts) {
+        noteRenames();
+    } else {
+        for (const QUuid &id : std::as_const(m_dueAccounts)) {
+            const std::optional<Account> a = m_store.account(id);
+            if (a)
+                m_names.insert(id, a->displayName);
+            else
+                m_names.remove(id);
+        }
+    }
+    // A room shows the names of its members: a renamed member makes its forms again.
+    if (!m_dueAccounts.isEmpty()) {
+        for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it) {
+            const QList<Membership> &members = it->room.memberships;
+            if (std::any_of(members.cbegin(), members.cend(),
+                            [&](const Membership &m) { return m_dueAccounts.contains(m.userId); }))
+                m_dueRooms.insert(it.key());
+        }
+    }
+    if (m_allRooms) {
+        const QList<Conversation> rooms = m_store.conversations();
+        QSet<QUuid> held;
+        held.reserve(rooms.size());
+        for (const Conversation &room : rooms) {
+            // Of two rooms with one id the store finds the first.
+            if (held.contains(room.id))
+                continue;
+            held.insert(room.id);
+            const auto found = m_entries.constFind(room.id);
+            if (found == m_entries.cend() || m_dueRooms.contains(room.id) || !(found->room == room))
+                makeForms(room);
+        }
+        m_entries.removeIf([&](const auto &it) { return !held.contains(it.key()); });
+    } else {
+        for (const QUuid &id : std::as_const(m_dueRooms)) {
+            if (const std::optional<Conversation> room = m_store.conversation(id))
+                makeForms(*room);
+            else
+                m_entries.remove(id);
+        }
+    }
+    m_dueRooms.clear();
+    m_dueAccounts.clear();
+    m_allRooms = false;
+    m_allAccounts = false;
+}

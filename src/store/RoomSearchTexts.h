@@ -1,0 +1,56 @@
+#pragma once
+
+#include "model/Conversation.h"
+
+#include <QHash>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QUuid>
+
+class LocalStore;
+
+// The search forms (TextCompare::searchForm) of every room's title and of the names of its
+// known members, made as rooms and accounts change rather than when a search starts: a
+// store-wide change marks what it may have touched, and the forms are made again on the next
+// turn of the event loop, or at once when a search needs them first. One per store, shared by
+// every list that searches its rooms.
+class RoomSearchTexts : public QObject
+{
+    Q_OBJECT
+public:
+    // The store's own, made on first use.
+    static RoomSearchTexts &of(LocalStore &store);
+
+    // True when the title or a member's name of the room contains `queryForm` (a search form);
+    // an unknown room matches nothing.
+    bool matches(const QUuid &roomId, const QString &queryForm);
+    // Makes the forms that changes since the last call may have touched.
+    void prepare();
+
+private:
+    explicit RoomSearchTexts(LocalStore &store);
+
+    struct Entry
+    {
+        Conversation room; // the room the forms were made from
+        QStringList forms;
+    };
+
+    void due();
+    void makeForms(const Conversation &room);
+    void noteRenames();
+
+    LocalStore &m_store;
+    QHash<QUuid, Entry> m_entries;
+    QHash<QUuid, QString> m_names; // each account's name the forms were made with
+    QSet<QUuid> m_dueRooms;
+    QSet<QUuid> m_dueAccounts;
+    bool m_allRooms = true;
+    bool m_allAccounts = true;
+    bool m_roomNamed = false; // roomsTouched named the rooms of the list signal that follows
+    bool m_accountNamed = false;
+    QTimer m_soon;
+};

@@ -1,0 +1,171 @@
+// The rooms' search texts kept by the store: after any change of rooms, people or who is signed
+// in, a search finds exactly the rooms that a search over the texts as they are now finds, both
+// at once (in the same turn as the change) and once the kept texts were brought up to date.
+
+#include "StoreTestSupport.h"
+#include "store/RoomSearchTexts.h"
+#include "store/TextCompare.h"
+
+#include <QTest>
+
+#include <functional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Scene
+{
+    Scene()
+    {
+        me = signInLocally(*store, u"나"_s);
+        mina = add(u"김민아"_s);
+        joon = add(u"Joon Park"_s);
+        hae = add(u"해린"_s);
+        direct = addRoom(ConversationKind::direct, {mina.id});
+        group = addRoom(ConversationKind::group, {joon.id, hae.id});
+        titled = addRoom(ConversationKind::group, {mina.id, joon.id}, u"주말 등산"_s);
+    }
+
+    Account add(const QString &name)
+    {
+        const Account a = person(u"h"_s + QString::number(++made), name);
+        store->editAccounts([&](QList<Account> &list) { list.append(a); });
+        return a;
+    }
+
+    QUuid addRoom(ConversationKind kind, const QList<QUuid> &others, const QString &title = {})
+    {
+        QList<Membership> members{member(me)};
+        for (const QUuid &id : others)
+            members.append(member(id));
+        const Conversation c = room(kind, members, title);
+        store->editConversations([&](QList<Conversation> &list) { list.append(c); });
+        return c.id;
+    }
+
+    void rename(const Account &account, const QString &name)
+    {
+        Account a = account;
+        a.displayName = name;
+        store->replaceAccount(a);
+    }
+
+    // The rooms whose texts contain `query`, as the kept texts find them and as the store's own
+    // reading of the texts finds them.
+    std::pair<QList<QUuid>, QList<QUuid>> found(const QString &query) const
+    {
+        RoomSearchTexts &texts = RoomSearchTexts::of(*store);
+        const QString form = TextCompare::searchForm(query);
+        QList<QUuid> kept, now;
+        for (const Conversation &c : store->conversations()) {
+            if (texts.matches(c.id, form))
+                kept.append(c.id);
+            if (store->matches(c, query))
+                now.append(c.id);
+        }
+        return {kept, now};
+    }
+
+    std::unique_ptr<LocalStore> store = memoryStore();
+    QUuid me;
+    Account mina, joon, hae;
+    QUuid direct, group, titled;
+    int made = 0;
+};
+
+using Change = std::function<void(Scene &)>;
+
+} // namespace
+
+Q_DECLARE_METATYPE(Change)
+
+class TestStoreSearchTexts : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { privateFolders(); }
+    void followsChanges_data();
+    void followsChanges();
+};
+
+void TestStoreSearchTexts::followsChanges_data()
+{
+    QTest::addColumn<Change>("change");
+    QTest::addColumn<QStringList>("queries");
+
+    QTest::newRow("nothing changed")
+        << Change([](Scene &) {}) << QStringList{u"민아"_s, u"JOON"_s, u"등산"_s, u"없음"_s};
+    QTest::newRow("member renamed, named")
+        << Change([](Scene &s) { s.rename(s.joon, u"Jun Ho"_s); })
+        << QStringList{u"joon"_s, u"jun"_s, u"해린"_s};
+    QTest::newRow("accounts replaced as a whole list") << Change([](Scene &s) {
+        s.store->editAccounts([&](QList<Account> &list) {
+            for (Account &a : list) {
+                if (a.id == s.mina.id)
+                    a.displayName = u"박서연"_s;
+            }
+            list.prepend(person(u"new"_s, u"새 사람"_s));
+        });
+    }) << QStringList{u"민아"_s, u"서연"_s, u"새"_s};
+    QTest::newRow("member gone from the accounts") << Change([](Scene &s) {
+        s.store->editAccounts([&](QList<Account> &list) {
+            list.removeIf([&](const Account &a) { return a.id == s.hae.id; });
+        });
+    }) << QStringList{u"해린"_s, u"joon"_s};
+    QTest::newRow("new room") << Change([](Scene &s) {
+        const Account new_ = s.add(u"Émile"_s);
+        s.addRoom(ConversationKind::direct, {new_.id});
+    }) << QStringList{u"emile"_s, u"ÉMI"_s, u"민아"_s};
+    QTest::newRow("member joins a room, named") << Change([](Scene &s) {
+        Conversation c = *s.store->conversation(s.group);
+        c.memberships.append(member(s.mina.id));
+        s.store->replaceConversation(c);
+    }) << QStringList{u"민아"_s, u"해린"_s};
+    QTest::newRow("member leaves a room") << Change([](Scene &s) {
+        Conversation c = *s.store->conversation(s.group);
+        c.memberships.last().leftAt = QDateTime::currentDateTimeUtc();
+        s.store->replaceConversation(c);
+    }) << QStringList{u"해린"_s, u"joon"_s};
+    QTest::newRow("room titled, rooms replaced as a whole list") << Change([](Scene &s) {
+        s.store->editConversations([&](QList<Conversation> &list) {
+            for (Conversation &c : list) {
+                if (c.id == s.group)
+                    c.title = u"Book Club"_s;
+            }
+            list.move(0, list.size() - 1);
+        });
+    }) << QStringList{u"book"_s, u"joon"_s, u"민아"_s};
+    QTest::newRow("room removed") << Change([](Scene &s) {
+        s.store->editConversations([&](QList<Conversation> &list) {
+            list.removeIf([&](const Conversation &c) { return c.id == s.titled; });
+        });
+    }) << QStringList{u"등산"_s, u"민아"_s};
+    QTest::newRow("another user signed in") << Change([](Scene &s) {
+        s.store->setSession(AppSession{s.joon.id, true});
+    }) << QStringList{u"joon"_s, u"나"_s, u"해린"_s};
+}
+
+void TestStoreSearchTexts::followsChanges()
+{
+    QFETCH(Change, change);
+    QFETCH(QStringList, queries);
+    Scene s;
+    // The texts are made before the change, so that the change has to reach them.
+    RoomSearchTexts::of(*s.store).prepare();
+    QCoreApplication::processEvents();
+    // Looked for in the turn of the change, then after the turn has made them again.
+    for (bool settled : {false, true}) {
+        change(s);
+        if (settled)
+            QCoreApplication::processEvents();
+        for (const QString &query : queries) {
+            const auto [kept, now] = s.found(query);
+            QVERIFY2(kept == now, qPrintable(query));
+        }
+    }
+}
+
+QTEST_GUILESS_MAIN(TestStoreSearchTexts)
+#include "tst_store_searchtexts.moc"
