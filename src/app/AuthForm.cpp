@@ -3,9 +3,9 @@
 #include "ui/common/BareBox.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
+#include "ui/common/PanelParts.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/common/WideButton.h"
-#include "ui/panels/PanelParts.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -296,22 +296,8 @@ ChatMessage LocalStore::mapMessage(const APIMessage &wire) const
     m.conversationId = wire.conversationId;
     m.senderId = wire.senderId;
     m.seq = wire.seq;
-    if (wire.type == u"image")
-        m.kind = MessageKind::image;
-    else if (wire.type == u"deleted")
-        m.kind = MessageKind::deleted;
-    else if (wire.type == u"system")
-        m.kind = MessageKind::system;
-    else
-        m.kind = MessageKind::text;
-    if (wire.origin == u"broadcast")
-        m.origin = MessageOrigin::broadcast;
-    else if (wire.origin == u"system")
-        m.origin = MessageOrigin::system;
-    else if (wire.origin == u"reply")
-        m.origin = MessageOrigin::reply;
-    else
-        m.origin = MessageOrigin::user;
+    m.kind = fromRawText<MessageKind>(wire.type).value_or(MessageKind::text);
+    m.origin = fromRawText<MessageOrigin>(wire.origin).value_or(MessageOrigin::user);
     m.body = wire.body.value_or(QString());
     if (m.kind == MessageKind::deleted)
         m.body.clear();
@@ -330,19 +316,14 @@ Account LocalStore::mapUser(const APIUser &user, const std::optional<QByteArray>
 {
     Account a;
     a.id = user.id;
-    a.kind = user.kind == u"official" ? AccountKind::official : AccountKind::person;
+    a.kind = fromRawText<AccountKind>(user.kind).value_or(AccountKind::person);
     a.handle = user.handle.value_or(QString());
     a.displayName = user.displayName.value_or(QString());
     // Someone else's account without a name shows the handle rather than nothing. My own stays
     // empty: an empty name is what marks an unfinished profile.
     if (placeholder && a.displayName.isEmpty())
         a.displayName = a.handle;
-    if (user.status == u"suspended")
-        a.status = AccountStatus::suspended;
-    else if (user.status == u"deleted")
-        a.status = AccountStatus::deleted;
-    else
-        a.status = AccountStatus::active;
+    a.status = fromRawText<AccountStatus>(user.status).value_or(AccountStatus::active);
     a.avatarJPEG = photo;
     a.avatarURL = user.avatarUrl;
     a.officialAccountId = user.officialAccountId;
@@ -387,7 +368,7 @@ void LocalStore::apply(const QList<APIConversation> &wireRooms)
 
         Conversation room;
         room.id = wire.id;
-        room.kind = wire.type == u"group" ? ConversationKind::group : ConversationKind::direct;
+        room.kind = fromRawText<ConversationKind>(wire.type).value_or(ConversationKind::direct);
         room.title = wire.title.value_or(QString());
         room.photoJPEG = old ? old->photoJPEG : std::nullopt;
         room.pinned = wire.pinned;
@@ -408,7 +389,7 @@ void LocalStore::apply(const QList<APIConversation> &wireRooms)
             }
             Membership m;
             m.userId = member.userId;
-            m.role = member.role == u"owner" ? MemberRole::owner : MemberRole::member;
+            m.role = fromRawText<MemberRole>(member.role).value_or(MemberRole::member);
             m.lastReadSeq = before ? before->lastReadSeq : 0;
             // The list carries no join times: members keep theirs, new ones take the room's,
             // so that the service's order decides among them.
@@ -424,7 +405,7 @@ void LocalStore::apply(const QList<APIConversation> &wireRooms)
                 a.id = member.userId;
                 a.status = AccountStatus::active;
             }
-            a.kind = member.kind == u"official" ? AccountKind::official : AccountKind::person;
+            a.kind = fromRawText<AccountKind>(member.kind).value_or(AccountKind::person);
             if (known == accountAt.cend())
                 a.verified = a.kind == AccountKind::official;
             a.handle = member.handle.value_or(a.handle);
@@ -483,7 +464,7 @@ void LocalStore::applySyncPages(const QList<SyncRoom> &pages, bool announceNew,
                     it = room.memberships.end() - 1;
                 }
                 if (member.role)
-                    it->role = *member.role == u"owner" ? MemberRole::owner : MemberRole::member;
+                    it->role = fromRawText<MemberRole>(*member.role).value_or(MemberRole::member);
                 it->leftAt = parseWireTime(member.leftAt);
 
                 if (member.handle || member.displayName || member.kind) {
@@ -491,8 +472,8 @@ void LocalStore::applySyncPages(const QList<SyncRoom> &pages, bool announceNew,
                     const bool known = !a.id.isNull();
                     a.id = member.userId;
                     if (member.kind)
-                        a.kind = *member.kind == u"official" ? AccountKind::official
-                                                             : AccountKind::person;
+                        a.kind
+                            = fromRawText<AccountKind>(*member.kind).value_or(AccountKind::person);
                     if (!known)
                         a.verified = a.kind == AccountKind::official;
                     a.handle = member.handle.value_or(a.handle);

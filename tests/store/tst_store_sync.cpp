@@ -36,6 +36,8 @@ private slots:
     void wireTimes();
     void mapMessage_data();
     void mapMessage();
+    void mapUserWords_data();
+    void mapUserWords();
     void mergeCountsOnlyNewMessagesFromOthers_data();
     void mergeCountsOnlyNewMessagesFromOthers();
     void mergeKeepsWhatOnlyThisClientKnows();
@@ -366,6 +368,45 @@ void TestStoreSync::mapMessage()
 
     wire.clientMsgId = QUuid::createUuid();
     QCOMPARE(store->mapMessage(wire).clientMsgId, *wire.clientMsgId);
+}
+
+// The service's words for an account's kind and status: exact and case-sensitive, anything else
+// reads as a person who is active, and only an official account counts as verified.
+void TestStoreSync::mapUserWords_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<AccountKind>("kindOut");
+    QTest::addColumn<AccountStatus>("statusOut");
+    QTest::newRow("person, active")
+        << u"person"_s << u"active"_s << AccountKind::person << AccountStatus::active;
+    QTest::newRow("official, suspended")
+        << u"official"_s << u"suspended"_s << AccountKind::official << AccountStatus::suspended;
+    QTest::newRow("deleted") << u"person"_s << u"deleted"_s << AccountKind::person
+                             << AccountStatus::deleted;
+    QTest::newRow("other case") << u"Official"_s << u"DELETED"_s << AccountKind::person
+                                << AccountStatus::active;
+    QTest::newRow("padded") << u" official"_s << u"suspended "_s << AccountKind::person
+                            << AccountStatus::active;
+    QTest::newRow("unknown and empty")
+        << u"bot"_s << QString() << AccountKind::person << AccountStatus::active;
+}
+
+void TestStoreSync::mapUserWords()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, status);
+    QFETCH(AccountKind, kindOut);
+    QFETCH(AccountStatus, statusOut);
+    auto store = memoryStore();
+    APIUser user;
+    user.id = QUuid::createUuid();
+    user.kind = kind;
+    user.status = status;
+    const Account a = store->mapUser(user, std::nullopt, false);
+    QCOMPARE(a.kind, kindOut);
+    QCOMPARE(a.status, statusOut);
+    QCOMPARE(a.verified, kindOut == AccountKind::official);
 }
 
 void TestStoreSync::mergeCountsOnlyNewMessagesFromOthers_data()

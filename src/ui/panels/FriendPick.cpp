@@ -5,10 +5,10 @@
 #include "ui/common/BareBox.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatIcon.h"
+#include "ui/common/PanelParts.h"
 #include "ui/common/PersonLabel.h"
 #include "ui/common/PersonPaint.h"
 #include "ui/common/UiMetrics.h"
-#include "ui/panels/PanelParts.h"
 
 #include <QBoxLayout>
 #include <QGraphicsOpacityEffect>

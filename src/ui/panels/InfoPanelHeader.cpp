@@ -11,10 +11,10 @@
 #include "ui/common/ImageFile.h"
 #include "ui/common/ImageShrink.h"
 #include "ui/common/PaintedMarks.h"
+#include "ui/common/PanelParts.h"
 #include "ui/common/PersonLabel.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/panels/LineLimitedText.h"
-#include "ui/panels/PanelParts.h"
 
 #include <QAbstractButton>
 #include <QBoxLayout>

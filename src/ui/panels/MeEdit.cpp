@@ -9,10 +9,10 @@
 #include "ui/common/FieldLimits.h"
 #include "ui/common/ImageFile.h"
 #include "ui/common/ImageShrink.h"
+#include "ui/common/PanelParts.h"
+#include "ui/common/StoreRedraw.h"
 #include "ui/common/StoreTask.h"
 #include "ui/common/UiMetrics.h"
-#include "ui/panels/PanelParts.h"
-#include "ui/panels/StoreRedraw.h"
 
 #include <QBoxLayout>
 #include <QLabel>

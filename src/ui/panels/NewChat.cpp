@@ -7,11 +7,11 @@
 #include "ui/common/ChatFont.h"
 #include "ui/common/DisplayText.h"
 #include "ui/common/FieldLimits.h"
+#include "ui/common/PanelParts.h"
+#include "ui/common/StoreRedraw.h"
 #include "ui/common/StoreTask.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/panels/FriendPick.h"
-#include "ui/panels/PanelParts.h"
-#include "ui/panels/StoreRedraw.h"
 
 #include <QBoxLayout>
 #include <QLabel>

@@ -4,7 +4,7 @@
 #include "ui/common/ChatFont.h"
 #include "ui/common/ConfirmDialog.h"
 #include "ui/common/DecodedImageCache.h"
-#include "ui/panels/PanelParts.h"
+#include "ui/common/PanelParts.h"
 
 #include <QAction>
 #include <QBoxLayout>

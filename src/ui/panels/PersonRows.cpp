@@ -3,9 +3,9 @@
 #include "store/LocalStore.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
+#include "ui/common/PanelParts.h"
 #include "ui/common/PersonPaint.h"
 #include "ui/common/UiMetrics.h"
-#include "ui/panels/PanelParts.h"
 
 #include <QPainter>
 

@@ -7,9 +7,9 @@
 #include "ui/common/ChatFont.h"
 #include "ui/common/DisplayText.h"
 #include "ui/common/PaintedMarks.h"
+#include "ui/common/PanelParts.h"
+#include "ui/common/StoreRedraw.h"
 #include "ui/common/WideButton.h"
-#include "ui/panels/PanelParts.h"
-#include "ui/panels/StoreRedraw.h"
 
 #include <QBoxLayout>
 #include <QLabel>

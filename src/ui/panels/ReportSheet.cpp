@@ -6,8 +6,8 @@
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatIcon.h"
 #include "ui/common/FieldLimits.h"
+#include "ui/common/PanelParts.h"
 #include "ui/common/UiMetrics.h"
-#include "ui/panels/PanelParts.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QBoxLayout>

@@ -4,8 +4,8 @@
 #include "ui/common/BareBox.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
+#include "ui/common/PanelParts.h"
 #include "ui/common/UiMetrics.h"
-#include "ui/panels/PanelParts.h"
 
 #include <QBoxLayout>
 #include <QFocusEvent>

@@ -8,9 +8,9 @@
 #include "ui/common/DisplayText.h"
 #include "ui/common/ImageFile.h"
 #include "ui/common/ImageShrink.h"
+#include "ui/common/PanelParts.h"
+#include "ui/common/StoreRedraw.h"
 #include "ui/common/UiMetrics.h"
-#include "ui/panels/PanelParts.h"
-#include "ui/panels/StoreRedraw.h"
 #include "ui/workspace/Divider.h"
 #include "ui/workspace/RoomView.h"
 

@@ -5,10 +5,10 @@
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/DecodedImageCache.h"
+#include "ui/common/PanelParts.h"
 #include "ui/common/PersonLabel.h"
 #include "ui/common/PersonPaint.h"
 #include "ui/common/UiMetrics.h"
-#include "ui/panels/PanelParts.h"
 #include "ui/workspace/FriendListModel.h"
 #include "ui/workspace/SidebarRows.h"
 

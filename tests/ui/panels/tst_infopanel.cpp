@@ -6,6 +6,7 @@
 #include "ui/common/ImageFile.h"
 #include "ui/panels/InfoPanel.h"
 #include "ui/panels/LineLimitedText.h"
+#include "ui/panels/MemberInvite.h"
 #include "ui/panels/PersonRows.h"
 
 #include <QAbstractItemModelTester>

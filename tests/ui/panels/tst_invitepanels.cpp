@@ -4,6 +4,7 @@
 
 #include "ui/common/WideButton.h"
 #include "ui/panels/InvitePanel.h"
+#include "ui/panels/InviteRequest.h"
 
 #include <QClipboard>
 #include <QDesktopServices>

@@ -3,6 +3,9 @@
 #include "PanelTestSupport.h"
 
 #include "ui/common/WideButton.h"
+#include "ui/panels/BlockedList.h"
+#include "ui/panels/DeleteAccount.h"
+#include "ui/panels/PasswordView.h"
 #include "ui/panels/PersonRows.h"
 #include "ui/panels/SettingsView.h"
 

@@ -1,4 +1,4 @@
-#include "ui/panels/PanelParts.h"
+#include "ui/common/PanelParts.h"
 
 #include "ui/common/BareBox.h"
 #include "ui/common/ChatColor.h"

@@ -16,9 +16,9 @@ class QLineEdit;
 class QPushButton;
 class QWidget;
 
-// Pieces that the pages of the detail column share: the plain button, the row button, the outset
-// layout and the one-line messages under a form. (Title bars and form columns are the
-// PageBase's.)
+// Pieces that the pages, the sign-in forms, the sidebar and the room share: the plain button, the
+// row button, the outset layout and the one-line messages under a form. (The pages' title bars
+// and form columns are PageBase's, in ui/panels.)
 namespace PanelParts {
 
 // The room that a plain button or a row button keeps on each side of its text for its hover

@@ -1,4 +1,4 @@
-#include "ui/panels/StoreRedraw.h"
+#include "ui/common/StoreRedraw.h"
 
 #include "store/LocalStore.h"
 
