@@ -515,6 +515,19 @@ int main(int argc, char **argv)
         scrollPages(args.at(2).toInt());
         return 0;
     }
+    if (args.size() > 1 && args.at(1) == u"--arrivals-only") {
+        // For profiling the arrival at scale alone.
+        Scale scale(10'000, 100'000);
+        WindowSubject window(scale.room);
+        window.open();
+        drainEvents();
+        std::fprintf(stderr, "ready\n");
+        for (int i = 0; i < 3000; ++i) {
+            scale.arrive(scale.frame());
+            drainEvents();
+        }
+        return 0;
+    }
     if (args.size() > 1 && args.at(1) == u"--scale") {
         arrivalAtScale(10'000, 100'000);
         return 0;
