@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCache>
+#include <QPixmap>
 #include <QString>
 #include <QWidget>
 
@@ -54,4 +56,38 @@ private:
     int m_size;
     Content m_content = Content::Initial;
     qint64 m_shown = 0; // the cache key of the picture shown, 0 for the initial
+};
+
+// Round pictures ready to draw: a picture cut to the disc of one size at one device-pixel
+// ratio, made once and kept, so that painting a disc is one pixmap copy rather than a clip path
+// over the picture. Kept by the picture (its cache key), the size and the ratio, within a bound
+// of bytes; the least recently used go first.
+class RoundPictures
+{
+public:
+    explicit RoundPictures(qsizetype maxBytes = 8 * 1024 * 1024);
+    static RoundPictures &shared();
+
+    // `picture` (drawn to cover the disc, centred) cut to a disc of `size` points at `ratio`.
+    QPixmap disc(const QPixmap &picture, const QSize &size, qreal ratio);
+    // The same made afresh, without the cache.
+    static QPixmap cut(const QPixmap &picture, const QSize &size, qreal ratio);
+
+    qsizetype count() const { return m_discs.count(); }
+    // What the kept discs weigh, in bytes.
+    qsizetype bytes() const { return m_discs.totalCost(); }
+
+private:
+    struct Key
+    {
+        qint64 picture = 0;
+        QSize size;
+        qreal ratio = 1;
+        friend bool operator==(const Key &, const Key &) = default;
+        friend size_t qHash(const Key &key, size_t seed = 0)
+        {
+            return qHashMulti(seed, key.picture, key.size.width(), key.size.height(), key.ratio);
+        }
+    };
+    QCache<Key, QPixmap> m_discs;
 };

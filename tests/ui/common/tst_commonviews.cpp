@@ -22,6 +22,7 @@
 #include <QDesktopServices>
 #include <QLabel>
 #include <QPainter>
+#include <QPainterPath>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -207,6 +208,58 @@ private slots:
         QTRY_COMPARE(ga.content(), AvatarView::Content::Local);
         ga.setJpeg(std::nullopt);
         QCOMPARE(ga.content(), AvatarView::Content::Initial);
+    }
+
+    // Round pictures are cut once per picture, size and ratio, draw as the picture clipped to
+    // the circle does, and stay within their bound.
+    void roundPicturesAreKept()
+    {
+        QImage source(120, 80, QImage::Format_RGB32);
+        for (int y = 0; y < source.height(); ++y)
+            for (int x = 0; x < source.width(); ++x)
+                source.setPixel(x, y, qRgb(x * 2, y * 3, 255 - x));
+        const QPixmap picture = QPixmap::fromImage(source);
+        const QPixmap other = QPixmap::fromImage(source.mirrored());
+        RoundPictures discs(64 * 64 * 4 * 3);
+        const QPixmap disc = discs.disc(picture, {32, 32}, 1);
+        QCOMPARE(discs.disc(picture, {32, 32}, 1).cacheKey(), disc.cacheKey());
+        const QPixmap sharp = discs.disc(picture, {32, 32}, 2);
+        QCOMPARE(sharp.size(), QSize(64, 64));
+        QCOMPARE(sharp.devicePixelRatio(), 2.0);
+        QVERIFY(discs.disc(picture, {40, 40}, 1).cacheKey() != disc.cacheKey());
+        QVERIFY(discs.disc(other, {32, 32}, 1).toImage() != disc.toImage());
+        QCOMPARE(discs.count(), 4);
+
+        // On a background, as the rows draw it, against a clip path over the picture.
+        QImage kept(40, 40, QImage::Format_RGB32);
+        kept.fill(Qt::white);
+        QImage clipped = kept;
+        QPainter(&kept).drawPixmap(QPointF(4, 4), disc);
+        {
+            QPainter painter(&clipped);
+            painter.setRenderHint(QPainter::Antialiasing);
+            QPainterPath circle;
+            circle.addEllipse(QRectF(4, 4, 32, 32));
+            painter.setClipPath(circle);
+            painter.drawPixmap(QRectF(4, 4, 32, 32), picture,
+                               AspectFill::sourceRect(picture.size(), QSizeF(32, 32)));
+        }
+        int worst = 0;
+        for (int y = 0; y < kept.height(); ++y)
+            for (int x = 0; x < kept.width(); ++x) {
+                const QRgb a = kept.pixel(x, y), b = clipped.pixel(x, y);
+                worst = std::max({worst, std::abs(qRed(a) - qRed(b)),
+                                  std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+            }
+        QVERIFY2(worst <= 2, qPrintable(QString::number(worst)));
+
+        // Past the bound the oldest go; a disc larger than the bound is drawn, not kept.
+        for (int size = 20; size < 60; ++size)
+            discs.disc(picture, {size, size}, 1);
+        QVERIFY(discs.bytes() <= 64 * 64 * 4 * 3);
+        QVERIFY(discs.count() < 40);
+        QCOMPARE(discs.disc(picture, {200, 200}, 1).size(), QSize(200, 200));
+        QVERIFY(discs.bytes() <= 64 * 64 * 4 * 3);
     }
 
     void personLabel()
