@@ -372,13 +372,18 @@ void scrollPages(int count)
     drainEvents();
     QScrollBar *bar = window.scroller()->verticalScrollBar();
     QList<double> pages;
-    while (bar->value() > 0)
+    QStringList slowPages; // each page over 16 ms, by the first row shown before it
+    while (bar->value() > 0) {
+        const int first = window.window.findChild<TranscriptListView *>()->visibleRows().first;
         pages.append(cpuMsOf([&] { bar->setValue(bar->value() - bar->pageStep()); }));
-    const auto slow
-        = std::count_if(pages.cbegin(), pages.cend(), [](double ms) { return ms > 16; });
+        if (pages.last() > 16)
+            slowPages.append(QStringLiteral("%1 ms above row %2").arg(pages.last()).arg(first));
+    }
     std::printf("full scroll, %d messages, %lld pages: ms per page %s, %lld over 16 ms\n", count,
                 static_cast<long long>(pages.size()), spread(pages).constData(),
-                static_cast<long long>(slow));
+                static_cast<long long>(slowPages.size()));
+    for (const QString &page : std::as_const(slowPages))
+        std::printf("  %s\n", qPrintable(page));
 }
 
 // A signed-in live store (its client never connects) with `rooms` rooms, one message each, and
