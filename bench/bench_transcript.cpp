@@ -372,18 +372,23 @@ void scrollPages(int count)
     drainEvents();
     QScrollBar *bar = window.scroller()->verticalScrollBar();
     QList<double> pages;
-    QStringList slowPages; // each page over 16 ms, by the first row shown before it
+    QList<std::pair<double, int>> slowest; // each page's time and the first row shown before it
+    TranscriptListView *list = window.window.findChild<TranscriptListView *>();
     while (bar->value() > 0) {
-        const int first = window.window.findChild<TranscriptListView *>()->visibleRows().first;
+        const int first = list->visibleRows().first;
         pages.append(cpuMsOf([&] { bar->setValue(bar->value() - bar->pageStep()); }));
-        if (pages.last() > 16)
-            slowPages.append(QStringLiteral("%1 ms above row %2").arg(pages.last()).arg(first));
+        slowest.append({pages.last(), first});
     }
+    const auto slow
+        = std::count_if(pages.cbegin(), pages.cend(), [](double ms) { return ms > 16; });
     std::printf("full scroll, %d messages, %lld pages: ms per page %s, %lld over 16 ms\n", count,
                 static_cast<long long>(pages.size()), spread(pages).constData(),
-                static_cast<long long>(slowPages.size()));
-    for (const QString &page : std::as_const(slowPages))
-        std::printf("  %s\n", qPrintable(page));
+                static_cast<long long>(slow));
+    std::sort(slowest.begin(), slowest.end(), std::greater<>());
+    std::printf("  slowest:");
+    for (const auto &[ms, row] : slowest.first(std::min<qsizetype>(5, slowest.size())))
+        std::printf(" %.2f ms above row %d;", ms, row);
+    std::printf("\n");
 }
 
 // A signed-in live store (its client never connects) with `rooms` rooms, one message each, and

@@ -159,10 +159,34 @@ QPixmap RoundPictures::cut(const QPixmap &picture, const QSize &size, qreal rati
 
 QPixmap RoundPictures::disc(const QPixmap &picture, const QSize &size, qreal ratio)
 {
-    const Key key{picture.cacheKey(), size, ratio};
+    const Key key{picture.cacheKey(), {}, size, ratio};
     if (const QPixmap *kept = m_discs.object(key))
         return *kept;
-    const QPixmap disc = cut(picture, size, ratio);
+    return keep(key, cut(picture, size, ratio));
+}
+
+QPixmap RoundPictures::initialDisc(const QString &name, const QSize &size, qreal ratio,
+                                   const QPalette &palette, const QFont &font)
+{
+    // What the disc looks like: its letter, the colour of both and the letter's font family.
+    const QString look = AvatarView::initial(name) + QChar(0)
+        + QString::number(palette.color(QPalette::WindowText).rgba(), 16) + QChar(0) + font.key();
+    const Key key{0, look, size, ratio};
+    if (const QPixmap *kept = m_discs.object(key))
+        return *kept;
+    QPixmap disc(size * ratio);
+    disc.setDevicePixelRatio(ratio);
+    disc.fill(Qt::transparent);
+    QPainter painter(&disc);
+    painter.setFont(font);
+    paintDisc(
+        painter, QRectF(QPointF(0, 0), QSizeF(size)), false, [] {}, name, palette);
+    painter.end();
+    return keep(key, disc);
+}
+
+QPixmap RoundPictures::keep(const Key &key, const QPixmap &disc)
+{
     const qint64 bytes = qint64(disc.width()) * disc.height() * 4;
     // One too large for the whole bound is drawn, not kept.
     if (bytes <= m_discs.maxCost())
@@ -178,7 +202,7 @@ void AvatarView::paintCached(QPainter &painter, const QRectF &rect, const QStrin
     Content content;
     const QSize size = rect.size().toSize();
     const QPixmap picture = cachedPicture(jpeg, remoteURL, size, ratio, content);
-    if (picture.isNull() || size.isEmpty() || rect.size() != QSizeF(size)) {
+    if (size.isEmpty() || rect.size() != QSizeF(size)) {
         paintDisc(
             painter, rect, !picture.isNull(),
             [&] {
@@ -188,7 +212,11 @@ void AvatarView::paintCached(QPainter &painter, const QRectF &rect, const QStrin
             name, palette);
         return;
     }
-    painter.drawPixmap(rect.topLeft(), RoundPictures::shared().disc(picture, size, ratio));
+    RoundPictures &discs = RoundPictures::shared();
+    painter.drawPixmap(rect.topLeft(),
+                       picture.isNull()
+                           ? discs.initialDisc(name, size, ratio, palette, painter.font())
+                           : discs.disc(picture, size, ratio));
 }
 
 void AvatarView::paintEvent(QPaintEvent *)

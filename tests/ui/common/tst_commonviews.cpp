@@ -26,6 +26,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 // Receives the addresses QDesktopServices would have opened.
 class LinkCatcher : public QObject
 {
@@ -35,6 +37,19 @@ public:
 public slots:
     void open(const QUrl &url) { opened << url; }
 };
+
+// The largest difference of one colour channel between two pictures of one size.
+int largestDifference(const QImage &one, const QImage &other)
+{
+    int worst = 0;
+    for (int y = 0; y < one.height(); ++y)
+        for (int x = 0; x < one.width(); ++x) {
+            const QRgb a = one.pixel(x, y), b = other.pixel(x, y);
+            worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                              std::abs(qBlue(a) - qBlue(b))});
+        }
+    return worst;
+}
 
 class TestCommonViews : public QObject
 {
@@ -244,14 +259,38 @@ private slots:
             painter.drawPixmap(QRectF(4, 4, 32, 32), picture,
                                AspectFill::sourceRect(picture.size(), QSizeF(32, 32)));
         }
-        int worst = 0;
-        for (int y = 0; y < kept.height(); ++y)
-            for (int x = 0; x < kept.width(); ++x) {
-                const QRgb a = kept.pixel(x, y), b = clipped.pixel(x, y);
-                worst = std::max({worst, std::abs(qRed(a) - qRed(b)),
-                                  std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
-            }
-        QVERIFY2(worst <= 2, qPrintable(QString::number(worst)));
+        QVERIFY2(largestDifference(kept, clipped) <= 2,
+                 qPrintable(QString::number(largestDifference(kept, clipped))));
+
+        // Initials: one disc per letter, drawn as the letter on a plain disc is.
+        const QPalette palette = QApplication::palette();
+        QFont font = QApplication::font();
+        const QPixmap ga = discs.initialDisc(u"가나다"_s, {32, 32}, 1, palette, font);
+        QCOMPARE(discs.initialDisc(u"가을"_s, {32, 32}, 1, palette, font).cacheKey(),
+                 ga.cacheKey());
+        QVERIFY(discs.initialDisc(u"나나"_s, {32, 32}, 1, palette, font).toImage() != ga.toImage());
+        QImage letter(40, 40, QImage::Format_RGB32);
+        letter.fill(palette.color(QPalette::Window));
+        QImage direct = letter;
+        QPainter(&letter).drawPixmap(QPointF(4, 4), ga);
+        {
+            QPainter painter(&direct);
+            painter.setRenderHint(QPainter::Antialiasing);
+            QPainterPath circle;
+            circle.addEllipse(QRectF(4, 4, 32, 32));
+            QColor disc = palette.color(QPalette::WindowText);
+            disc.setAlphaF(0.14f);
+            painter.fillPath(circle, disc);
+            font.setPixelSize(qRound(32 * 0.42));
+            font.setWeight(QFont::DemiBold);
+            painter.setFont(font);
+            QColor ink = palette.color(QPalette::WindowText);
+            ink.setAlphaF(0.75f);
+            painter.setPen(ink);
+            painter.drawText(QRectF(4, 4, 32, 32), Qt::AlignCenter, u"가"_s);
+        }
+        QVERIFY2(largestDifference(letter, direct) <= 2,
+                 qPrintable(QString::number(largestDifference(letter, direct))));
 
         // Past the bound the oldest go; a disc larger than the bound is drawn, not kept.
         for (int size = 20; size < 60; ++size)
