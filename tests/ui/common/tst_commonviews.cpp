@@ -246,6 +246,9 @@ private slots:
         QCOMPARE(discs.count(), 4);
 
         // On a background, as the rows draw it, against a clip path over the picture.
+        const QRectF place(4, 4, 32, 32);
+        QPainterPath circle;
+        circle.addEllipse(place);
         QImage kept(40, 40, QImage::Format_RGB32);
         kept.fill(Qt::white);
         QImage clipped = kept;
@@ -253,10 +256,8 @@ private slots:
         {
             QPainter painter(&clipped);
             painter.setRenderHint(QPainter::Antialiasing);
-            QPainterPath circle;
-            circle.addEllipse(QRectF(4, 4, 32, 32));
             painter.setClipPath(circle);
-            painter.drawPixmap(QRectF(4, 4, 32, 32), picture,
+            painter.drawPixmap(place, picture,
                                AspectFill::sourceRect(picture.size(), QSizeF(32, 32)));
         }
         QVERIFY2(largestDifference(kept, clipped) <= 2,
@@ -276,8 +277,6 @@ private slots:
         {
             QPainter painter(&direct);
             painter.setRenderHint(QPainter::Antialiasing);
-            QPainterPath circle;
-            circle.addEllipse(QRectF(4, 4, 32, 32));
             QColor disc = palette.color(QPalette::WindowText);
             disc.setAlphaF(0.14f);
             painter.fillPath(circle, disc);
@@ -287,7 +286,7 @@ private slots:
             QColor ink = palette.color(QPalette::WindowText);
             ink.setAlphaF(0.75f);
             painter.setPen(ink);
-            painter.drawText(QRectF(4, 4, 32, 32), Qt::AlignCenter, u"가"_s);
+            painter.drawText(place, Qt::AlignCenter, u"가"_s);
         }
         QVERIFY2(largestDifference(letter, direct) <= 2,
                  qPrintable(QString::number(largestDifference(letter, direct))));
