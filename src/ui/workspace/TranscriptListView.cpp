@@ -131,8 +131,6 @@ void TranscriptListView::rowsInserted(int first, int last)
     // same message.
     if (hadRows && first <= m_anchorRow)
         m_anchorRow += added;
-    if (m_damageRow >= first && m_damageRow < m_heights.count() - added)
-        m_damageRow += added;
     invalidateFrom(first);
 }
 

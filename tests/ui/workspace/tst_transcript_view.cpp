@@ -699,7 +699,8 @@ private slots:
     void changesPaintAsAFullRepaint_data()
     {
         QTest::addColumn<Operation>("change");
-        QTest::addColumn<QString>("before"); // "away": scrolled up; "ringed": the newest current
+        // "away": scrolled up; "ringed": the newest is current; "wheel": no change, a scroll
+        QTest::addColumn<QString>("before");
         QTest::addColumn<bool>("partial"); // only a part of the screen is painted again
         // The last of addMany(100) is mine, 99 * 400 s after the start.
         constexpr qint64 last = 99 * 400;
@@ -722,6 +723,7 @@ private slots:
         }) << "" << false;
         QTest::newRow("the newest is ringed") << arrival(true, last + 30) << "ringed" << true;
         QTest::newRow("reading history") << arrival(false, last + 30) << "away" << true;
+        QTest::newRow("the reader scrolls a little") << Operation() << "wheel" << true;
         QTest::newRow("read by the other") << Operation([](TranscriptRig &r) {
             Conversation room = *r.store->conversation(r.roomId);
             room.memberships[1].lastReadSeq = 100;
@@ -743,9 +745,17 @@ private slots:
             s.bar()->setValue(s.bar()->maximum() / 2);
         if (before == u"ringed")
             s.tabIn();
+        if (before == u"wheel") { // the rows just above measured already
+            s.bar()->setValue(s.bar()->value() - 60);
+            QTest::qWait(20);
+            s.bar()->setValue(s.bar()->maximum());
+        }
         QTest::qWait(50);
         PaintedAreas painted(list.viewport());
-        change(r);
+        if (change)
+            change(r);
+        else
+            s.bar()->setValue(s.bar()->value() - 60);
         QVERIFY(s.settle());
         QTest::qWait(100); // the layout, the paints and any picture decoded
         if (partial) {
