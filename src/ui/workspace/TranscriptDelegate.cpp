@@ -28,9 +28,8 @@ std::shared_ptr<const TranscriptRowLayout> TranscriptDelegate::layoutFor(
         layout = older->layout;
     else
         layout = TranscriptRowLayout::make(row, width, palette);
-    if (m_cache.size() >= std::max<qsizetype>(1, m_cacheLimit / 2)) {
+    if (m_cache.size() >= std::max<qsizetype>(1, m_cacheLimit / 2))
         m_older = std::exchange(m_cache, {});
-    }
     m_cache.insert(row.message.id, Cached{std::move(key), width, link, layout});
     return layout;
 }
