@@ -1,15 +1,22 @@
 // Figures for the transcript at 1,000, 10,000 and 50,000 messages: opening the room and showing
 // its newest message, one arriving message applied by the store, laid out and pinned, scrolling
 // up by one screen, and resident memory. Each for the transcript view and, for comparison, a
-// plain QListView over the same model and delegate. Times are medians in main-thread CPU time,
-// with the event loop drained after each step (its zero-time timers, deferred deletes and the
-// picture decodes). The messages vary: lengths, a dozen senders, replies, photos, several days.
+// plain QListView over the same model and delegate. Times are medians with the worst case, in
+// main-thread CPU time, with the event loop drained after each step (its zero-time timers,
+// deferred deletes and the picture decodes). The messages vary: lengths, a dozen senders,
+// replies, photos, several days.
 // A last figure scrolls the whole window through a room of 50,000 messages with photos and
 // many senders, and tells what memory that leaves behind, and what is left once the room is.
+// Then, in processes of their own: every page of a full scroll through 50,000 and 100,000
+// messages (median, worst, how many over 16 ms, the slowest five), and one arrival at scale (10,000
+// rooms, the open one with 100,000 messages) from the frame's bytes through the store, the sidebar,
+// the header and the transcript, beside a forced repaint of the whole window and the same arrival
+// into a plain QListView, with medians and worst cases.
 
 #include "BenchWindow.h"
 
 #include "api/ChatClient.h"
+#include "api/SocketFrame.h"
 #include "store/LocalStore.h"
 #include "ui/workspace/Navigation.h"
 #include "ui/workspace/RoomView.h"
@@ -222,10 +229,20 @@ double openListMs(Room &room)
     return ms;
 }
 
+// The median and the worst of some figures, as printed.
+QByteArray spread(const QList<double> &values)
+{
+    const double worst = values.isEmpty() ? 0 : *std::max_element(values.cbegin(), values.cend());
+    return QStringLiteral("%1 (worst %2)")
+        .arg(median(values), 0, 'f', 3)
+        .arg(worst, 0, 'f', 3)
+        .toUtf8();
+}
+
 struct Steps
 {
-    double arrival = 0;
-    double screen = 0;
+    QList<double> arrivals;
+    QList<double> screens;
 };
 
 Steps arrivalAndScroll(Room &room, Subject &subject)
@@ -242,7 +259,7 @@ Steps arrivalAndScroll(Room &room, Subject &subject)
     QList<double> screens;
     for (int i = 0; i < 31 && bar->value() > 0; ++i)
         screens.append(cpuMsOf([&] { bar->setValue(bar->value() - bar->pageStep()); }));
-    return {median(arrivals), median(screens)};
+    return {arrivals, screens};
 }
 
 void timings()
@@ -254,8 +271,8 @@ void timings()
         openWindowMs(window);
         openListMs(warm);
     }
-    std::printf("Transcript; main-thread CPU ms with the event loop drained, median\n");
-    std::printf("%-10s %-18s %10s %12s %12s\n", "messages", "view", "open ms", "arrival ms",
+    std::printf("Transcript; main-thread CPU ms with the event loop drained, median (worst)\n");
+    std::printf("%-10s %-14s %-22s %-22s %-22s\n", "messages", "view", "open ms", "arrival ms",
                 "screen ms");
     for (int count : {1'000, 10'000, 50'000}) {
         Room room = makeRoom(count, 12, 50);
@@ -267,8 +284,9 @@ void timings()
             window.open();
             drainEvents();
             const Steps steps = arrivalAndScroll(room, window);
-            std::printf("%-10d %-18s %10.2f %12.3f %12.3f\n", count, "whole window", median(opens),
-                        steps.arrival, steps.screen);
+            std::printf("%-10d %-14s %-22s %-22s %-22s\n", count, "whole window",
+                        spread(opens).constData(), spread(steps.arrivals).constData(),
+                        spread(steps.screens).constData());
             std::fflush(stdout);
         }
         QList<double> listOpens;
@@ -278,11 +296,12 @@ void timings()
         list.open();
         drainEvents();
         const Steps steps = arrivalAndScroll(room, list);
-        std::printf("%-10d %-18s %10.2f %12.3f %12.3f\n", count, "QListView", median(listOpens),
-                    steps.arrival, steps.screen);
+        std::printf("%-10d %-14s %-22s %-22s %-22s\n", count, "QListView",
+                    spread(listOpens).constData(), spread(steps.arrivals).constData(),
+                    spread(steps.screens).constData());
         std::fflush(stdout);
     }
-    std::printf("(open: median of 7; arrival and screen: median of 61 and 31)\n");
+    std::printf("(open: 7; arrival: 61; screen: 31)\n");
     std::fflush(stdout);
 }
 
@@ -346,6 +365,154 @@ void scrollMemory()
                 static_cast<long long>(scrolled - open), static_cast<long long>(left - open));
 }
 
+// Every page of a scroll from the newest message to the oldest in the whole window, through a
+// room of `count` messages like the timing rooms (one in fifty a photo of its own).
+void scrollPages(int count)
+{
+    Room room = makeRoom(count, 12, 50);
+    WindowSubject window(room);
+    window.open();
+    drainEvents();
+    QScrollBar *bar = window.scroller()->verticalScrollBar();
+    QList<double> pages;
+    QList<std::pair<double, int>> slowest; // each page's time and the first row shown before it
+    TranscriptListView *list = window.window.findChild<TranscriptListView *>();
+    while (bar->value() > 0) {
+        const int first = list->visibleRows().first;
+        pages.append(cpuMsOf([&] { bar->setValue(bar->value() - bar->pageStep()); }));
+        slowest.append({pages.last(), first});
+    }
+    const auto slow
+        = std::count_if(pages.cbegin(), pages.cend(), [](double ms) { return ms > 16; });
+    std::printf("full scroll, %d messages, %lld pages: ms per page %s, %lld over 16 ms\n", count,
+                static_cast<long long>(pages.size()), spread(pages).constData(),
+                static_cast<long long>(slow));
+    std::sort(slowest.begin(), slowest.end(), std::greater<>());
+    std::printf("  slowest:");
+    for (const auto &[ms, row] : slowest.first(std::min<qsizetype>(5, slowest.size())))
+        std::printf(" %.2f ms above row %d;", ms, row);
+    std::printf("\n");
+}
+
+// A signed-in live store (its client never connects) with `rooms` rooms, one message each, and
+// one group room of twelve others (a third with a picture) holding `count` messages, which the
+// frames of arrive().
+struct Scale
+{
+    Scale(int rooms, int count)
+        : room(makeRoom(0, 12, 50))
+    {
+        // The store of makeRoom() is not live: a live one, with the same people and room.
+        auto live = std::make_unique<LocalStore>(
+            false, 250ms, std::make_unique<ChatClient>(QUrl(QStringLiteral("http://127.0.0.1:9"))));
+        live->setNotificationSound(false);
+        live->apply(APIUser{room.me, QStringLiteral("person"), QStringLiteral("me_handle"),
+                            QStringLiteral("나"), std::nullopt, QStringLiteral("active"),
+                            std::nullopt},
+                    std::nullopt);
+        QList<Account> accounts = live->accounts();
+        for (const QUuid &id : std::as_const(room.senders))
+            accounts.append(*room.store->account(id));
+        live->setAccounts(accounts);
+        QList<Conversation> list = room.store->conversations();
+        const QDateTime start = room.time.addDays(-30);
+        for (int i = 0; i < rooms - 1; ++i) {
+            Conversation other;
+            other.id = QUuid::createUuid();
+            other.kind = ConversationKind::direct;
+            other.createdAt = start;
+            other.updatedAt = start.addSecs(i);
+            other.memberships = {Membership{room.me, MemberRole::owner, 0, start, std::nullopt},
+                                 Membership{room.senders.at(i % room.senders.size()),
+                                            MemberRole::member, 0, start, std::nullopt}};
+            list.append(other);
+        }
+        live->setConversations(list);
+        live->editMessages([&](MessageIndex &index) {
+            for (int i = 1; i < list.size(); ++i) {
+                ChatMessage m;
+                m.id = QUuid::createUuid();
+                m.clientMsgId = m.id;
+                m.conversationId = list.at(i).id;
+                m.senderId = list.at(i).memberships.at(1).userId;
+                m.seq = 1;
+                m.body = QStringLiteral("안녕하세요");
+                m.createdAt = list.at(i).updatedAt;
+                index.append(m);
+            }
+        });
+        room.store = std::move(live);
+        room.add(count);
+        room.store->setRemoteUnread({});
+    }
+
+    // The frame of the next message of the big room from one of the others.
+    QByteArray frame()
+    {
+        const ChatMessage m = room.next(room.senders.at(frames++ % room.senders.size()));
+        const auto uuid
+            = [](const QUuid &id) { return id.toString(QUuid::WithoutBraces).toUpper().toUtf8(); };
+        return "{\"type\":\"message.created\",\"message\":{\"id\":\"" + uuid(m.id)
+            + "\",\"conversation_id\":\"" + uuid(m.conversationId)
+            + "\",\"seq\":" + QByteArray::number(m.seq) + ",\"sender_id\":\"" + uuid(m.senderId)
+            + "\",\"client_msg_id\":\"" + uuid(m.id)
+            + "\",\"type\":\"text\",\"origin\":\"user\",\"body\":\"" + m.body.toUtf8()
+            + "\",\"created_at\":\"" + m.createdAt.toUTC().toString(Qt::ISODateWithMs).toUtf8()
+            + "\"}}";
+    }
+
+    // What the socket does with a frame.
+    void arrive(const QByteArray &bytes)
+    {
+        const SocketFrame parsed = SocketFrame::parse(bytes);
+        if (parsed.event)
+            room.store->apply(*parsed.event);
+    }
+
+    Room room;
+    int frames = 0;
+};
+
+void arrivalAtScale(int rooms, int count)
+{
+    Scale scale(rooms, count);
+    std::printf("arrival at %d rooms, %d messages in the open room; main-thread CPU ms, median "
+                "(worst)\n",
+                rooms, count);
+    {
+        WindowSubject window(scale.room);
+        window.open();
+        drainEvents();
+        for (int i = 0; i < 5; ++i) // the first rows of the session pay for glyphs
+            cpuMsOf([&] { scale.arrive(scale.frame()); });
+        QList<double> arrivals, repaints;
+        for (int i = 0; i < 61; ++i) {
+            const QByteArray bytes = scale.frame();
+            arrivals.append(cpuMsOf([&] { scale.arrive(bytes); }));
+        }
+        for (int i = 0; i < 21; ++i)
+            repaints.append(cpuMsOf([&] { window.window.repaint(); }));
+        std::printf("  %-34s %s\n", "whole window, frame to paint", spread(arrivals).constData());
+        std::printf("  %-34s %s\n", "whole window, forced repaint", spread(repaints).constData());
+        std::printf("  %-34s %.2f\n", "arrival / repaint (medians)",
+                    median(arrivals) / std::max(1e-9, median(repaints)));
+        std::fflush(stdout);
+    }
+    ListSubject list(scale.room);
+    list.open();
+    drainEvents();
+    QList<double> arrivals;
+    for (int i = 0; i < 21; ++i) {
+        const QByteArray bytes = scale.frame();
+        arrivals.append(cpuMsOf([&] {
+            scale.arrive(bytes);
+            list.pin();
+        }));
+    }
+    std::printf("  %-34s %s\n", "QListView, frame to paint", spread(arrivals).constData());
+    std::fflush(stdout);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -355,6 +522,27 @@ int main(int argc, char **argv)
     const QStringList args = app.arguments();
     if (args.size() > 1 && args.at(1) == u"--scroll") {
         scrollMemory();
+        return 0;
+    }
+    if (args.size() > 2 && args.at(1) == u"--pages") {
+        scrollPages(args.at(2).toInt());
+        return 0;
+    }
+    if (args.size() > 1 && args.at(1) == u"--arrivals-only") {
+        // For profiling the arrival at scale alone.
+        Scale scale(10'000, 100'000);
+        WindowSubject window(scale.room);
+        window.open();
+        drainEvents();
+        std::fprintf(stderr, "ready\n");
+        for (int i = 0; i < 3000; ++i) {
+            scale.arrive(scale.frame());
+            drainEvents();
+        }
+        return 0;
+    }
+    if (args.size() > 1 && args.at(1) == u"--scale") {
+        arrivalAtScale(10'000, 100'000);
         return 0;
     }
     if (args.size() > 2 && args.at(1) == u"--memory") {
@@ -371,5 +559,8 @@ int main(int argc, char **argv)
     for (const char *which : {"store", "view", "list"})
         child({QStringLiteral("--memory"), QString::fromLatin1(which)});
     child({QStringLiteral("--scroll")});
+    for (const char *count : {"50000", "100000"})
+        child({QStringLiteral("--pages"), QString::fromLatin1(count)});
+    child({QStringLiteral("--scale")});
     return 0;
 }

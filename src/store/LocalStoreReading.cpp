@@ -48,8 +48,8 @@ void LocalStore::markRead(const QUuid &roomId)
     // Inequality, not "greater": after the room's messages were cleared the mark comes down.
     mine->lastReadSeq = top;
     if (m_client) {
-        if (m_remoteUnread.value(roomId, -1) != 0)
-            editRemoteUnread([&](QHash<QUuid, int> &map) { map.insert(roomId, 0); });
+        // One room's count: the badge is counted again for that room alone.
+        setRoomUnread(roomId, 0);
         replaceConversation(room);
         persist();
         refreshBadge();

@@ -132,19 +132,91 @@ void paintDisc(QPainter &painter, const QRectF &rect, bool hasPicture,
 
 } // namespace
 
+RoundPictures::RoundPictures(qsizetype maxBytes)
+    : m_discs(maxBytes)
+{ }
+
+RoundPictures &RoundPictures::shared()
+{
+    static RoundPictures discs;
+    return discs;
+}
+
+QPixmap RoundPictures::cut(const QPixmap &picture, const QSize &size, qreal ratio)
+{
+    QPixmap disc(size * ratio);
+    disc.setDevicePixelRatio(ratio);
+    disc.fill(Qt::transparent);
+    QPainter painter(&disc);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF rect(QPointF(0, 0), QSizeF(size));
+    QPainterPath circle;
+    circle.addEllipse(rect);
+    painter.setClipPath(circle);
+    painter.drawPixmap(rect, picture, AspectFill::sourceRect(picture.size(), rect.size()));
+    return disc;
+}
+
+QPixmap RoundPictures::disc(const QPixmap &picture, const QSize &size, qreal ratio)
+{
+    const Key key{picture.cacheKey(), {}, size, ratio};
+    if (const QPixmap *kept = m_discs.object(key))
+        return *kept;
+    return keep(key, cut(picture, size, ratio));
+}
+
+QPixmap RoundPictures::initialDisc(const QString &name, const QSize &size, qreal ratio,
+                                   const QPalette &palette, const QFont &font)
+{
+    // What the disc looks like: its letter, the colour of both and the letter's font family.
+    const QString look = AvatarView::initial(name) + QChar(0)
+        + QString::number(palette.color(QPalette::WindowText).rgba(), 16) + QChar(0) + font.key();
+    const Key key{0, look, size, ratio};
+    if (const QPixmap *kept = m_discs.object(key))
+        return *kept;
+    QPixmap disc(size * ratio);
+    disc.setDevicePixelRatio(ratio);
+    disc.fill(Qt::transparent);
+    QPainter painter(&disc);
+    painter.setFont(font);
+    paintDisc(
+        painter, QRectF(QPointF(0, 0), QSizeF(size)), false, [] {}, name, palette);
+    painter.end();
+    return keep(key, disc);
+}
+
+QPixmap RoundPictures::keep(const Key &key, const QPixmap &disc)
+{
+    const qint64 bytes = qint64(disc.width()) * disc.height() * 4;
+    // One too large for the whole bound is drawn, not kept.
+    if (bytes <= m_discs.maxCost())
+        m_discs.insert(key, new QPixmap(disc), bytes);
+    return disc;
+}
+
 void AvatarView::paintCached(QPainter &painter, const QRectF &rect, const QString &name,
                              const std::optional<QByteArray> &jpeg,
                              const std::optional<QString> &remoteURL, const QPalette &palette)
 {
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     Content content;
-    const QPixmap picture = cachedPicture(jpeg, remoteURL, rect.size().toSize(), ratio, content);
-    paintDisc(
-        painter, rect, !picture.isNull(),
-        [&] {
-            painter.drawPixmap(rect, picture, AspectFill::sourceRect(picture.size(), rect.size()));
-        },
-        name, palette);
+    const QSize size = rect.size().toSize();
+    const QPixmap picture = cachedPicture(jpeg, remoteURL, size, ratio, content);
+    if (size.isEmpty() || rect.size() != QSizeF(size)) {
+        paintDisc(
+            painter, rect, !picture.isNull(),
+            [&] {
+                painter.drawPixmap(rect, picture,
+                                   AspectFill::sourceRect(picture.size(), rect.size()));
+            },
+            name, palette);
+        return;
+    }
+    RoundPictures &discs = RoundPictures::shared();
+    painter.drawPixmap(rect.topLeft(),
+                       picture.isNull()
+                           ? discs.initialDisc(name, size, ratio, palette, painter.font())
+                           : discs.disc(picture, size, ratio));
 }
 
 void AvatarView::paintEvent(QPaintEvent *)

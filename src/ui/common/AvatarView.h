@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCache>
+#include <QPixmap>
 #include <QString>
 #include <QWidget>
 
@@ -54,4 +56,47 @@ private:
     int m_size;
     Content m_content = Content::Initial;
     qint64 m_shown = 0; // the cache key of the picture shown, 0 for the initial
+};
+
+// Round pictures ready to draw: a picture cut to the disc of one size at one device-pixel
+// ratio, or an initial on its disc, made once and kept, so that painting a disc is one pixmap
+// copy rather than a clip path over the picture or an antialiased fill (which Qt spreads over
+// its thread pool) and a letter. Kept by the picture (its cache key) or the initial's look, the
+// size and the ratio, within a bound of bytes; the least recently used go first.
+class RoundPictures
+{
+public:
+    explicit RoundPictures(qsizetype maxBytes = 8 * 1024 * 1024);
+    static RoundPictures &shared();
+
+    // `picture` (drawn to cover the disc, centred) cut to a disc of `size` points at `ratio`.
+    QPixmap disc(const QPixmap &picture, const QSize &size, qreal ratio);
+    // The initial of `name` on a plain disc, in the palette's text colour and the family of
+    // `font`.
+    QPixmap initialDisc(const QString &name, const QSize &size, qreal ratio,
+                        const QPalette &palette, const QFont &font);
+    // The same made afresh, without the cache.
+    static QPixmap cut(const QPixmap &picture, const QSize &size, qreal ratio);
+
+    qsizetype count() const { return m_discs.count(); }
+    // What the kept discs weigh, in bytes.
+    qsizetype bytes() const { return m_discs.totalCost(); }
+
+private:
+    struct Key
+    {
+        qint64 picture = 0; // the picture's cache key, 0 for an initial
+        QString initial; // what an initial's disc looks like
+        QSize size;
+        qreal ratio = 1;
+        friend bool operator==(const Key &, const Key &) = default;
+        friend size_t qHash(const Key &key, size_t seed = 0)
+        {
+            return qHashMulti(seed, key.picture, key.initial, key.size.width(), key.size.height(),
+                              key.ratio);
+        }
+    };
+    QPixmap keep(const Key &key, const QPixmap &disc);
+
+    QCache<Key, QPixmap> m_discs;
 };

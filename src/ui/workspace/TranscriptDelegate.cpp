@@ -16,14 +16,20 @@ std::shared_ptr<const TranscriptRowLayout> TranscriptDelegate::layoutFor(
 {
     const QRgb link = ChatColor::link(palette).rgba();
     TranscriptRowLayout::Key key = TranscriptRowLayout::Key::of(row);
+    const auto fits = [&](const Cached &cached) {
+        return cached.width == width && cached.link == link && cached.key == key;
+    };
     const auto found = m_cache.constFind(row.message.id);
-    if (found != m_cache.cend() && found->width == width && found->link == link
-        && found->key == key)
+    if (found != m_cache.cend() && fits(*found))
         return found->layout;
-    if (m_cache.size() >= m_cacheLimit)
-        m_cache.clear();
-    std::shared_ptr<const TranscriptRowLayout> layout
-        = TranscriptRowLayout::make(row, width, palette);
+    std::shared_ptr<const TranscriptRowLayout> layout;
+    if (const auto older = m_older.constFind(row.message.id);
+        older != m_older.cend() && fits(*older))
+        layout = older->layout;
+    else
+        layout = TranscriptRowLayout::make(row, width, palette);
+    if (m_cache.size() >= std::max<qsizetype>(1, m_cacheLimit / 2))
+        m_older = std::exchange(m_cache, {});
     m_cache.insert(row.message.id, Cached{std::move(key), width, link, layout});
     return layout;
 }

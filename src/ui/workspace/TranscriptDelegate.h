@@ -26,7 +26,11 @@ public:
                                                          const QPalette &palette) const;
     void paintRow(QPainter &painter, const QPointF &topLeft, const TranscriptRow &row,
                   const TranscriptRowLayout &layout, const QPalette &palette) const;
-    void clearCache() { m_cache.clear(); }
+    void clearCache()
+    {
+        m_cache.clear();
+        m_older.clear();
+    }
     // How many layouts are kept (600 unless set): enough for the rows of some screens around
     // the one shown. An item view that sizes every row up front needs one per row.
     void setCacheLimit(qsizetype limit) { m_cacheLimit = limit; }
@@ -45,6 +49,10 @@ private:
     };
     int rowWidth(const QStyleOptionViewItem &option) const;
 
+    // The layouts in use, and those of the generation before: a full cache becomes the older
+    // generation and a layout found there comes back, so that the rows in view are never
+    // laid out again all at once.
     mutable QHash<QUuid, Cached> m_cache;
+    mutable QHash<QUuid, Cached> m_older;
     qsizetype m_cacheLimit = 600;
 };

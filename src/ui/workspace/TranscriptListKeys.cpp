@@ -18,6 +18,8 @@ namespace {
 // highlight's own colour as well.
 constexpr qreal kRingGap = 3;
 constexpr qreal kRingWidth = 2;
+// How far the ring's pixels reach out of the bubble, antialiasing included.
+constexpr int kRingReach = int(kRingGap + kRingWidth) + 1;
 
 } // namespace
 
@@ -30,9 +32,24 @@ void TranscriptListView::setCurrentId(const QUuid &messageId)
 {
     if (m_current == messageId)
         return;
-    m_current = messageId;
-    viewport()->update();
+    const QUuid previous = std::exchange(m_current, messageId);
+    updateRing(previous);
+    updateRing(m_current);
     announceCurrent();
+}
+
+void TranscriptListView::updateRing(const QUuid &messageId)
+{
+    if (messageId.isNull())
+        return;
+    // Rows about to be laid out are not where they will be painted: after the layout.
+    if (m_dirty) {
+        m_ringsToUpdate.append(messageId);
+        return;
+    }
+    if (const int row = m_model.rowOf(messageId); row >= 0)
+        viewport()->update(
+            bubbleRect(row).adjusted(-kRingReach, -kRingReach, kRingReach, kRingReach));
 }
 
 QRect TranscriptListView::bubbleRect(int row) const

@@ -8,6 +8,7 @@
 
 #include <QContextMenuEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
@@ -28,6 +29,9 @@ TranscriptListView::TranscriptListView(TranscriptModel &model, QWidget *parent)
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     viewport()->setBackgroundRole(QPalette::Window);
+    // The view paints its own background, so that Qt can move what is painted (scroll)
+    // rather than paint it again.
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setMouseTracking(true);
     setAccessibleName(QStringLiteral("메시지"));
 
@@ -127,7 +131,7 @@ void TranscriptListView::rowsInserted(int first, int last)
     // same message.
     if (hadRows && first <= m_anchorRow)
         m_anchorRow += added;
-    invalidate();
+    invalidateFrom(first);
 }
 
 void TranscriptListView::rowsRemoved(int first, int last)
@@ -168,14 +172,53 @@ void TranscriptListView::dataChanged(int first, int last)
 {
     // The rows look different, perhaps with another height: measure them again when in view.
     m_heights.unmeasure(first, last);
-    invalidate();
+    invalidateFrom(first);
 }
 
 void TranscriptListView::invalidate()
 {
+    m_fullDamage = true;
     m_dirty = true;
     m_layoutTimer.start();
     viewport()->update();
+}
+
+void TranscriptListView::invalidateFrom(int row)
+{
+    m_damageRow = std::min(m_damageRow, row);
+    m_dirty = true;
+    m_layoutTimer.start();
+}
+
+void TranscriptListView::repaintChanged(bool aboveKept)
+{
+    const qint64 value = verticalScrollBar()->value();
+    const int height = viewport()->height();
+    const int count = m_heights.count();
+    const bool near = std::abs(value - m_shownValue) < height;
+    const bool partial
+        = aboveKept && !m_fullDamage && m_shownValue >= 0 && near && rowsTop() == m_shownRowsTop;
+    if (!partial) {
+        viewport()->update();
+    } else {
+        if (value != m_shownValue)
+            viewport()->scroll(0, int(m_shownValue - value));
+        if (m_damageRow < count) {
+            int top = int(rowTop(m_damageRow) - value);
+            // The keyboard's ring around a changed row reaches into the spacing above it.
+            if (const int current = currentRow(); current >= m_damageRow)
+                top -= spacing;
+            if (top < height)
+                viewport()->update(
+                    QRect(0, std::max(0, top), viewport()->width(), height - std::max(0, top)));
+        }
+    }
+    m_shownValue = value;
+    m_shownRowsTop = rowsTop();
+    m_damageRow = count;
+    m_fullDamage = false;
+    for (const QUuid &id : std::exchange(m_ringsToUpdate, {}))
+        updateRing(id);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -277,7 +320,10 @@ void TranscriptListView::ensureLayout()
     if (width != m_width) {
         m_width = width;
         m_heights.unmeasureAll();
+        m_fullDamage = true;
     }
+    // Whether the rows above the first changed one keep their heights, hence their places.
+    bool aboveKept = true;
     // Measure the rows in and around the visible area; a correction moves the rows, so the
     // area is found again until nothing in it changes.
     const int visible = viewport()->height();
@@ -291,7 +337,9 @@ void TranscriptListView::ensureLayout()
             if (m_heights.measured(row))
                 continue;
             const int height = measure(row);
-            corrected = corrected || height != m_heights.height(row);
+            const bool changed = height != m_heights.height(row);
+            corrected = corrected || changed;
+            aboveKept = aboveKept && !(changed && row < m_damageRow);
             m_heights.set(row, height, true);
         }
         if (!corrected)
@@ -306,8 +354,9 @@ void TranscriptListView::ensureLayout()
     m_settingValue = false;
     m_dirty = false;
     m_inLayout = false;
+    // The button is a child of the viewport, which a scroll moves: placed after it.
+    repaintChanged(aboveKept);
     placeHeader();
-    viewport()->update();
     emitAnchor();
 }
 
@@ -404,11 +453,16 @@ TranscriptHit TranscriptListView::hitAt(const QPoint &point, int *rowOut) const
 // ---------------------------------------------------------------------------------------------
 // Events
 
-void TranscriptListView::paintEvent(QPaintEvent *)
+void TranscriptListView::paintEvent(QPaintEvent *event)
 {
-    if (m_dirty)
+    if (m_dirty) {
+        // Laid out while painting: what is painted elsewhere cannot be moved any more.
+        m_fullDamage = true;
         ensureLayout();
+    }
     QPainter painter(viewport());
+    const QRect area = event->rect();
+    painter.fillRect(area, viewport()->palette().brush(viewport()->backgroundRole()));
     const qint64 value = verticalScrollBar()->value();
     const QPalette &colours = palette();
     if (m_spinner) {
@@ -416,7 +470,12 @@ void TranscriptListView::paintEvent(QPaintEvent *)
             + (m_older->isVisibleTo(this) ? UiMetrics::controlHeight + spacing : 0) - value;
         paintSpinner(painter, QRect(0, int(top), viewport()->width(), UiMetrics::controlHeight));
     }
-    const auto [first, last] = visibleRows();
+    // Only the rows in the area to paint.
+    auto [first, last] = visibleRows();
+    if (first <= last) {
+        first = std::max(first, rowAtContent(value + area.top()));
+        last = std::min(last, rowAtContent(value + area.bottom()));
+    }
     for (int row = first; row <= last; ++row) {
         const TranscriptRow data = m_model.row(row);
         const auto layout = m_delegate.layoutFor(data, m_width, colours);
@@ -442,6 +501,7 @@ void TranscriptListView::paintSpinner(QPainter &painter, const QRect &area)
 void TranscriptListView::resizeEvent(QResizeEvent *event)
 {
     QAbstractScrollArea::resizeEvent(event);
+    m_fullDamage = true;
     ensureLayout();
 }
 

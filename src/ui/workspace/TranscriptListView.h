@@ -33,6 +33,10 @@ struct TranscriptAction
 // either the end of the content (while pinned there) or a row and the distance of the visible
 // top from that row, and puts the scroll position back on it after every correction.
 //
+// Painting follows what changed: when the rows above a change keep their place (an arrival at
+// the end, a row whose look changed), the pixels already painted are moved by the change of
+// the scroll position and only the changed rows and those below them are painted again.
+//
 // The keyboard has a current message, ringed while the view has focus: Up, Down, Home, End,
 // Page Up and Page Down move it and bring it into view; Return does what a click on its one
 // active part would (resend, open the photo, follow its only link); the Menu key and Shift+F10
@@ -122,7 +126,13 @@ private:
     void rowsRemoved(int first, int last);
     void resetRows();
     void dataChanged(int first, int last);
+    // Everything is to be laid out and painted again.
     void invalidate();
+    // Rows from `row` on may look different or have another height; those above are as
+    // painted.
+    void invalidateFrom(int row);
+    // After a layout: moves what is painted and asks for the rest, or for everything.
+    void repaintChanged(bool aboveKept);
 
     int contentWidth() const;
     int estimate(int row) const;
@@ -146,6 +156,8 @@ private:
     void revealRow(int row);
     void requestMenuAtCurrent();
     void paintCurrentRing(QPainter &painter);
+    // Asks for the repaint of a message's ring, now or after the pending layout.
+    void updateRing(const QUuid &messageId);
     void announceCurrent();
 
     TranscriptModel &m_model;
@@ -159,6 +171,13 @@ private:
     QUuid m_anchorId; // the anchor row's message, to find it again after a model reset
 
     bool m_dirty = true;
+    // What is painted, for repainting only what changed: the scroll position and the first
+    // row's top it was painted at; the first row changed since (count: none); whether
+    // everything is to be painted again.
+    qint64 m_shownValue = -1;
+    qint64 m_shownRowsTop = -1;
+    int m_damageRow = 0;
+    bool m_fullDamage = true;
     bool m_inLayout = false;
     bool m_settingValue = false;
     QTimer m_layoutTimer;
@@ -177,6 +196,7 @@ private:
     std::optional<Press> m_press;
 
     QUuid m_current;
+    QList<QUuid> m_ringsToUpdate; // rings that came or went while a layout was pending
     MenuSource m_menuSource;
 };
 

@@ -17,7 +17,7 @@ constexpr qint64 kGroupGapMs = 300'000;
 
 bool sameDay(const QDateTime &a, const QDateTime &b)
 {
-    return a.toLocalTime().date() == b.toLocalTime().date();
+    return ChatTime::localDay(a) == ChatTime::localDay(b);
 }
 
 // Two consecutive messages, `later` after `earlier`, belong to one group as far as sender, day

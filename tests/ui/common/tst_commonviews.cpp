@@ -22,8 +22,11 @@
 #include <QDesktopServices>
 #include <QLabel>
 #include <QPainter>
+#include <QPainterPath>
 #include <QSignalSpy>
 #include <QtTest>
+
+using namespace Qt::StringLiterals;
 
 // Receives the addresses QDesktopServices would have opened.
 class LinkCatcher : public QObject
@@ -34,6 +37,19 @@ public:
 public slots:
     void open(const QUrl &url) { opened << url; }
 };
+
+// The largest difference of one colour channel between two pictures of one size.
+int largestDifference(const QImage &one, const QImage &other)
+{
+    int worst = 0;
+    for (int y = 0; y < one.height(); ++y)
+        for (int x = 0; x < one.width(); ++x) {
+            const QRgb a = one.pixel(x, y), b = other.pixel(x, y);
+            worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                              std::abs(qBlue(a) - qBlue(b))});
+        }
+    return worst;
+}
 
 class TestCommonViews : public QObject
 {
@@ -207,6 +223,81 @@ private slots:
         QTRY_COMPARE(ga.content(), AvatarView::Content::Local);
         ga.setJpeg(std::nullopt);
         QCOMPARE(ga.content(), AvatarView::Content::Initial);
+    }
+
+    // Round pictures are cut once per picture, size and ratio, draw as the picture clipped to
+    // the circle does, and stay within their bound.
+    void roundPicturesAreKept()
+    {
+        QImage source(120, 80, QImage::Format_RGB32);
+        for (int y = 0; y < source.height(); ++y)
+            for (int x = 0; x < source.width(); ++x)
+                source.setPixel(x, y, qRgb(x * 2, y * 3, 255 - x));
+        const QPixmap picture = QPixmap::fromImage(source);
+        const QPixmap other = QPixmap::fromImage(source.mirrored());
+        RoundPictures discs(64 * 64 * 4 * 3);
+        const QPixmap disc = discs.disc(picture, {32, 32}, 1);
+        QCOMPARE(discs.disc(picture, {32, 32}, 1).cacheKey(), disc.cacheKey());
+        const QPixmap sharp = discs.disc(picture, {32, 32}, 2);
+        QCOMPARE(sharp.size(), QSize(64, 64));
+        QCOMPARE(sharp.devicePixelRatio(), 2.0);
+        QVERIFY(discs.disc(picture, {40, 40}, 1).cacheKey() != disc.cacheKey());
+        QVERIFY(discs.disc(other, {32, 32}, 1).toImage() != disc.toImage());
+        QCOMPARE(discs.count(), 4);
+
+        // On a background, as the rows draw it, against a clip path over the picture.
+        const QRectF place(4, 4, 32, 32);
+        QPainterPath circle;
+        circle.addEllipse(place);
+        QImage kept(40, 40, QImage::Format_RGB32);
+        kept.fill(Qt::white);
+        QImage clipped = kept;
+        QPainter(&kept).drawPixmap(QPointF(4, 4), disc);
+        {
+            QPainter painter(&clipped);
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setClipPath(circle);
+            painter.drawPixmap(place, picture,
+                               AspectFill::sourceRect(picture.size(), QSizeF(32, 32)));
+        }
+        QVERIFY2(largestDifference(kept, clipped) <= 2,
+                 qPrintable(QString::number(largestDifference(kept, clipped))));
+
+        // Initials: one disc per letter, drawn as the letter on a plain disc is.
+        const QPalette palette = QApplication::palette();
+        QFont font = QApplication::font();
+        const QPixmap ga = discs.initialDisc(u"가나다"_s, {32, 32}, 1, palette, font);
+        QCOMPARE(discs.initialDisc(u"가을"_s, {32, 32}, 1, palette, font).cacheKey(),
+                 ga.cacheKey());
+        QVERIFY(discs.initialDisc(u"나나"_s, {32, 32}, 1, palette, font).toImage() != ga.toImage());
+        QImage letter(40, 40, QImage::Format_RGB32);
+        letter.fill(palette.color(QPalette::Window));
+        QImage direct = letter;
+        QPainter(&letter).drawPixmap(QPointF(4, 4), ga);
+        {
+            QPainter painter(&direct);
+            painter.setRenderHint(QPainter::Antialiasing);
+            QColor disc = palette.color(QPalette::WindowText);
+            disc.setAlphaF(0.14f);
+            painter.fillPath(circle, disc);
+            font.setPixelSize(qRound(32 * 0.42));
+            font.setWeight(QFont::DemiBold);
+            painter.setFont(font);
+            QColor ink = palette.color(QPalette::WindowText);
+            ink.setAlphaF(0.75f);
+            painter.setPen(ink);
+            painter.drawText(place, Qt::AlignCenter, u"가"_s);
+        }
+        QVERIFY2(largestDifference(letter, direct) <= 2,
+                 qPrintable(QString::number(largestDifference(letter, direct))));
+
+        // Past the bound the oldest go; a disc larger than the bound is drawn, not kept.
+        for (int size = 20; size < 60; ++size)
+            discs.disc(picture, {size, size}, 1);
+        QVERIFY(discs.bytes() <= 64 * 64 * 4 * 3);
+        QVERIFY(discs.count() < 40);
+        QCOMPARE(discs.disc(picture, {200, 200}, 1).size(), QSize(200, 200));
+        QVERIFY(discs.bytes() <= 64 * 64 * 4 * 3);
     }
 
     void personLabel()

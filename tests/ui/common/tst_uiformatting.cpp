@@ -157,6 +157,25 @@ private slots:
         QCOMPARE(ChatTime::list(date, now), text);
     }
 
+    // The kept local times follow the day of `now` and a change of the system's zone.
+    void keptTimesFollowTheDayAndTheZone()
+    {
+        const QDateTime late = utc(2024, 3, 9, 14, 59); // 23:59 in Seoul
+        QCOMPARE(ChatTime::list(late, seoul(2024, 3, 9, 23, 59, 59)), u"23:59"_s);
+        QCOMPARE(ChatTime::list(late, seoul(2024, 3, 10, 0, 0)), u"3월 9일"_s);
+        QCOMPARE(ChatTime::localDay(late), QDate(2024, 3, 9));
+
+        qputenv("TZ", "UTC");
+        tzset();
+        QTRY_COMPARE(ChatTime::clock(late), u"14:59"_s);
+        QCOMPARE(ChatTime::dayHeader(utc(2024, 3, 9, 15, 30)), u"2024년 3월 9일"_s);
+        QCOMPARE(ChatTime::spoken(late), u"오후 2시 59분"_s);
+        qputenv("TZ", "Asia/Seoul");
+        tzset();
+        QTRY_COMPARE(ChatTime::clock(late), u"23:59"_s);
+        QCOMPARE(ChatTime::dayHeader(utc(2024, 3, 9, 15, 30)), u"2024년 3월 10일"_s);
+    }
+
     void links_data()
     {
         QTest::addColumn<QString>("text");

@@ -20,7 +20,9 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QMenu>
+#include <QPaintEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QtTest>
 
@@ -102,6 +104,31 @@ public:
 public slots:
     void open(const QUrl &url) { opened = url; }
 };
+
+// The areas of a widget painted since the last take().
+struct PaintedAreas : QObject
+{
+    explicit PaintedAreas(QWidget *widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted += static_cast<QPaintEvent *>(event)->region();
+        return false;
+    }
+    QRegion take() { return std::exchange(painted, QRegion()); }
+    QRegion painted;
+};
+
+// What the screen shows of a widget: the window's pixels as composed from every paint so far.
+QImage onScreen(QWidget *widget)
+{
+    QWidget *top = widget->window();
+    const QPoint at = widget->mapTo(top, QPoint(0, 0));
+    return top->screen()
+        ->grabWindow(top->winId(), at.x(), at.y(), widget->width(), widget->height())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+}
 
 QAction *action(QMenu *menu, const QString &text)
 {
@@ -665,6 +692,82 @@ private slots:
             }
         QVERIFY(ringed > bubble.width());
         QApplication::setPalette(original);
+    }
+
+    // Changes paint only what changed, and the screen then shows what painting everything
+    // shows.
+    void changesPaintAsAFullRepaint_data()
+    {
+        QTest::addColumn<Operation>("change");
+        // "away": scrolled up; "ringed": the newest is current; "wheel": no change, a scroll
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<bool>("partial"); // only a part of the screen is painted again
+        // The last of addMany(100) is mine, 99 * 400 s after the start.
+        constexpr qint64 last = 99 * 400;
+        const auto arrival = [](bool mine, qint64 at, const QString &body = {}) {
+            return Operation([=](TranscriptRig &r) {
+                r.store->merge(r.message(mine ? r.me : r.peer, at, body), true);
+            });
+        };
+        QTest::newRow("mine continues my group") << arrival(true, last + 30) << "" << true;
+        QTest::newRow("theirs after mine") << arrival(false, last + 30) << "" << true;
+        QTest::newRow("the next day") << arrival(false, last + 86'400) << "" << true;
+        QTest::newRow("a tall message")
+            << arrival(false, last + 30, QStringLiteral("긴 메시지입니다. ").repeated(40)) << ""
+            << true;
+        QTest::newRow("a photo") << Operation([](TranscriptRig &r) {
+            ChatMessage photo = r.message(r.peer, last + 30, {}, MessageKind::image);
+            photo.body = QStringLiteral("사진");
+            photo.imageJPEG = jpegOf(Qt::darkCyan, {320, 240});
+            r.store->merge(photo, true);
+        }) << "" << false;
+        QTest::newRow("the newest is ringed") << arrival(true, last + 30) << "ringed" << true;
+        QTest::newRow("reading history") << arrival(false, last + 30) << "away" << true;
+        QTest::newRow("the reader scrolls a little") << Operation() << "wheel" << true;
+        QTest::newRow("read by the other") << Operation([](TranscriptRig &r) {
+            Conversation room = *r.store->conversation(r.roomId);
+            room.memberships[1].lastReadSeq = 100;
+            r.store->replaceConversation(room);
+        }) << "" << false;
+    }
+
+    void changesPaintAsAFullRepaint()
+    {
+        QFETCH(Operation, change);
+        QFETCH(QString, before);
+        QFETCH(bool, partial);
+        TranscriptRig r;
+        r.addMany(100);
+        Screen s(r);
+        QVERIFY(s.settle());
+        TranscriptListView &list = s.view.list();
+        if (before == u"away")
+            s.bar()->setValue(s.bar()->maximum() / 2);
+        if (before == u"ringed")
+            s.tabIn();
+        if (before == u"wheel") { // the rows just above measured already
+            s.bar()->setValue(s.bar()->value() - 60);
+            QTest::qWait(20);
+            s.bar()->setValue(s.bar()->maximum());
+        }
+        QTest::qWait(50);
+        PaintedAreas painted(list.viewport());
+        if (change)
+            change(r);
+        else
+            s.bar()->setValue(s.bar()->value() - 60);
+        QVERIFY(s.settle());
+        QTest::qWait(100); // the layout, the paints and any picture decoded
+        if (partial) {
+            const QRegion area = painted.take();
+            QVERIFY(!area.isEmpty() || before == u"away");
+            QVERIFY(area.boundingRect().height() < list.viewport()->height() / 2);
+        }
+        // The transcript's own buttons over the rows included.
+        const QImage shown = onScreen(&s.view);
+        const QImage full = s.view.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(shown.size(), full.size());
+        QVERIFY(shown == full);
     }
 
     void shots_data()
