@@ -4,8 +4,10 @@
 
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
+#include <QNetworkDiskCache>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <memory>
@@ -22,9 +24,23 @@ RemoteImageCache::RemoteImageCache(QObject *parent)
 RemoteImageCache *RemoteImageCache::shared()
 {
     static QPointer<RemoteImageCache> instance;
-    if (!instance)
+    if (!instance) {
         instance = new RemoteImageCache(QCoreApplication::instance());
+        const QString folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+        if (!folder.isEmpty())
+            instance->useDiskCache(folder + QStringLiteral("/pictures"));
+    }
     return instance;
+}
+
+void RemoteImageCache::useDiskCache(const QString &folder)
+{
+    // Kept by hand rather than as the network manager's HTTP cache: that one keeps an answer
+    // only when its headers allow, and a picture's address names one picture for good.
+    delete m_disk;
+    m_disk = new QNetworkDiskCache(this);
+    m_disk->setCacheDirectory(folder);
+    m_disk->setMaximumCacheSize(diskCacheBytes);
 }
 
 QString RemoteImageCache::keyOf(const QUrl &url)
@@ -69,6 +85,16 @@ void RemoteImageCache::fetch(const QString &address, QObject *context, Callback 
 
 void RemoteImageCache::start(const QUrl &url, const QString &key)
 {
+    if (m_disk) {
+        const std::unique_ptr<QIODevice> kept(m_disk->data(url));
+        if (kept) {
+            QByteArray body = kept->read(m_downloadLimit + 1);
+            if (!body.isEmpty() && body.size() <= m_downloadLimit) {
+                decode(url, key, std::move(body), false);
+                return;
+            }
+        }
+    }
     QNetworkRequest request(url);
     // Redirects may not lead from https to http; the final answer must still be a 200.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
@@ -94,23 +120,50 @@ void RemoteImageCache::start(const QUrl &url, const QString &key)
         }
     });
     connect(reply, &QNetworkReply::finished, this,
-            [this, reply, key, body] { finish(reply, key, std::exchange(*body, {})); });
+            [this, reply, url, key, body] { finish(reply, url, key, std::exchange(*body, {})); });
 }
 
-void RemoteImageCache::finish(QNetworkReply *reply, const QString &key, QByteArray body)
+void RemoteImageCache::finish(QNetworkReply *reply, const QUrl &url, const QString &key,
+                              QByteArray body)
 {
     reply->deleteLater();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (reply->error() == QNetworkReply::NoError && status == 200) {
         body.append(reply->read(m_downloadLimit + 1 - body.size()));
         if (!body.isEmpty() && body.size() <= m_downloadLimit) {
-            ImageDecodeJob::start(
-                {.bytes = std::move(body), .maxSide = maxSide}, this,
-                [this, key](const ImageDecodeJob::Result &result) { deliver(key, result.image); });
+            decode(url, key, std::move(body), true);
             return;
         }
     }
     deliver(key, QImage());
+}
+
+void RemoteImageCache::decode(const QUrl &url, const QString &key, QByteArray body, bool keep)
+{
+    // Only a body that decodes is kept on disk.
+    const QByteArray kept = keep && m_disk ? body : QByteArray();
+    ImageDecodeJob::start({.bytes = std::move(body), .maxSide = maxSide}, this,
+                          [this, url, key, kept](const ImageDecodeJob::Result &result) {
+                              if (!result.image.isNull() && !kept.isEmpty())
+                                  keepOnDisk(url, kept);
+                              deliver(key, result.image);
+                          });
+}
+
+void RemoteImageCache::keepOnDisk(const QUrl &url, const QByteArray &body)
+{
+    if (!m_disk)
+        return;
+    QNetworkCacheMetaData meta;
+    meta.setUrl(url);
+    meta.setSaveToDisk(true);
+    QIODevice *device = m_disk->prepare(meta);
+    if (!device)
+        return;
+    if (device->write(body) == body.size())
+        m_disk->insert(device);
+    else
+        m_disk->remove(url);
 }
 
 void RemoteImageCache::deliver(const QString &key, const QImage &image)

@@ -14,6 +14,7 @@
 #include <functional>
 
 class QNetworkAccessManager;
+class QNetworkDiskCache;
 class QNetworkReply;
 
 // The one loader and memory cache of photos that exist only as an address (avatars and message
@@ -35,6 +36,7 @@ public:
     static constexpr qint64 readChunkBytes = 1ll << 20; // read ahead of the body at most
     static constexpr int maxSide = 1280; // longer side of a kept image
     static constexpr int transferTimeoutMs = 60'000;
+    static constexpr qint64 diskCacheBytes = 50ll << 20; // downloaded bodies kept on disk
 
     explicit RemoteImageCache(QObject *parent = nullptr);
 
@@ -51,6 +53,11 @@ public:
     // request; an address that is not http or https fails without one.
     void fetch(const QString &address, QObject *context, Callback done);
 
+    // Keeps downloaded bodies in `folder` as well (at most diskCacheBytes), so that a later
+    // run shows them without fetching them again. The shared cache uses the user's cache
+    // folder; others keep nothing on disk unless told.
+    void useDiskCache(const QString &folder);
+
     void setMaxBytes(qint64 bytes) { m_cache.setMaxCost(bytes); }
     // The download limit, maxDownloadBytes unless set; applies to downloads started later.
     void setDownloadLimit(qint64 bytes) { m_downloadLimit = bytes; }
@@ -66,11 +73,14 @@ private:
 
     static QString keyOf(const QUrl &url);
     void start(const QUrl &url, const QString &key);
-    void finish(QNetworkReply *reply, const QString &key, QByteArray body);
+    void finish(QNetworkReply *reply, const QUrl &url, const QString &key, QByteArray body);
+    void decode(const QUrl &url, const QString &key, QByteArray body, bool keep);
+    void keepOnDisk(const QUrl &url, const QByteArray &body);
     void deliver(const QString &key, const QImage &image);
     static void deliverLater(QObject *context, Callback done, const QImage &image);
 
     QNetworkAccessManager *m_network;
+    QNetworkDiskCache *m_disk = nullptr;
     QCache<QString, QImage> m_cache;
     QHash<QString, QList<Waiter>> m_waiting;
     qint64 m_downloadLimit = maxDownloadBytes;

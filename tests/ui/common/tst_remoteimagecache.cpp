@@ -122,6 +122,30 @@ private slots:
         QCOMPARE(http.hits("/a"), 1);
     }
 
+    // A later run (another cache over the same folder) shows a picture it fetched before
+    // without asking the network; a failed answer is not kept.
+    void keptOnDiskAcrossRuns()
+    {
+        TinyHttp http;
+        http.route("/a", {{200, png(5, 5)}});
+        http.route("/busy", {{503, "busy"}, {503, "busy"}});
+        QTemporaryDir folder;
+        QObject context;
+        for (int run = 0; run < 2; ++run) {
+            RemoteImageCache cache;
+            cache.useDiskCache(folder.path());
+            Outcome picture;
+            Outcome busy;
+            fetchInto(cache, http.url("/a"), &context, picture);
+            fetchInto(cache, http.url("/busy"), &context, busy);
+            QTRY_VERIFY(picture.called && busy.called);
+            QCOMPARE(picture.image.size(), QSize(5, 5));
+            QVERIFY(busy.image.isNull());
+        }
+        QCOMPARE(http.hits("/a"), 1);
+        QCOMPARE(http.hits("/busy"), 2);
+    }
+
     void failureIsNotRemembered()
     {
         TinyHttp http;
