@@ -811,6 +811,10 @@ private:
     qint64 catchUpFloor(const QUuid &roomId) const;
     // A send ended by `failure`: when the service may still have taken it (no answer, 5xx), it
     // is looked for at the next catch-up.
+    // A send that failed: its echo is marked failed, looked for again at the next catch-up when
+    // the service may have it, and the failure is shown.
+    void sendFailed(const QUuid &conversationId, const QUuid &echoId,
+                    const std::exception_ptr &failure);
     void noteUnsettled(const QUuid &clientMsgId, const std::exception_ptr &failure);
     // Forgets the sends of `roomId` that a catch-up has looked for (`lookedFor`), and any
     // that are confirmed or gone.

@@ -103,15 +103,20 @@ std::optional<QUuid> LocalStore::queueLiveImage(const QUuid &conversationId, con
     return id;
 }
 
+void LocalStore::sendFailed(const QUuid &conversationId, const QUuid &echoId,
+                            const std::exception_ptr &failure)
+{
+    markFailed(echoId);
+    noteUnsettled(echoId, failure);
+    noteInboxClosed(failure, conversationId);
+    showAPI(failure);
+}
+
 QCoro::Task<> LocalStore::sendLiveText(QUuid conversationId, QUuid echoId, QString body,
                                        std::optional<QUuid> replyTo)
 {
-    const auto failed = [&](const std::exception_ptr &failure) {
-        markFailed(echoId);
-        noteUnsettled(echoId, failure);
-        noteInboxClosed(failure, conversationId);
-        showAPI(failure);
-    };
+    const auto failed
+        = [&](const std::exception_ptr &failure) { sendFailed(conversationId, echoId, failure); };
     const std::optional<APIMessage> answer = co_await StoreCall::attempt(
         this, m_client->sendMessage(conversationId, echoId, body), failed);
     if (!answer)
@@ -123,12 +128,8 @@ QCoro::Task<> LocalStore::sendLiveText(QUuid conversationId, QUuid echoId, QStri
 QCoro::Task<> LocalStore::sendLiveImage(QUuid conversationId, QUuid echoId, QByteArray jpeg,
                                         QString caption, std::optional<QUuid> replyTo)
 {
-    const auto failed = [&](const std::exception_ptr &failure) {
-        markFailed(echoId);
-        noteUnsettled(echoId, failure);
-        noteInboxClosed(failure, conversationId);
-        showAPI(failure);
-    };
+    const auto failed
+        = [&](const std::exception_ptr &failure) { sendFailed(conversationId, echoId, failure); };
     const std::optional<APIMessage> answer = co_await StoreCall::attempt(
         this, m_client->sendImages(conversationId, echoId, jpeg), failed);
     if (!answer)
