@@ -809,12 +809,12 @@ private:
     // The seq a room's catch-up starts above: its newest confirmed message, or lower, so that
     // the sends that ended without an answer fall inside the pages.
     qint64 catchUpFloor(const QUuid &roomId) const;
-    // A send ended by `failure`: when the service may still have taken it (no answer, 5xx), it
-    // is looked for at the next catch-up.
     // A send that failed: its echo is marked failed, looked for again at the next catch-up when
     // the service may have it, and the failure is shown.
     void sendFailed(const QUuid &conversationId, const QUuid &echoId,
                     const std::exception_ptr &failure);
+    // A send ended by `failure`: when the service may still have taken it (no answer, 5xx), it
+    // is looked for at the next catch-up.
     void noteUnsettled(const QUuid &clientMsgId, const std::exception_ptr &failure);
     // Forgets the sends of `roomId` that a catch-up has looked for (`lookedFor`), and any
     // that are confirmed or gone.
