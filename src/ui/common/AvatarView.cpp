@@ -16,10 +16,11 @@ AvatarView::AvatarView(int size, QWidget *parent)
     , m_size(std::max(1, size))
 {
     setFixedSize(m_size, m_size);
-    connect(DecodedImageCache::shared(), &DecodedImageCache::ready, this, [this] {
-        if (m_jpeg || m_remoteURL)
-            refresh();
-    });
+    connect(DecodedImageCache::shared(), &DecodedImageCache::ready, this,
+            [this](const QSet<QString> &pictures) {
+                if (DecodedImageCache::shared()->concerns(pictures, m_jpeg, m_remoteURL))
+                    refresh();
+            });
 }
 
 AvatarView::AvatarView(const QString &name, const std::optional<QByteArray> &jpeg,

@@ -29,6 +29,13 @@ struct HeldBytes
     Content content;
 };
 
+// A picture's name in `ready`: its content, written out (never taken for an address, which
+// has a scheme).
+QString contentName(const Content &content)
+{
+    return QStringLiteral("%1/%2").arg(content.first, 0, 16).arg(content.second);
+}
+
 constexpr qint64 heldBytesBudget = 32ll << 20;
 constexpr qsizetype maxRemembered = 4096; // failures remembered before the list starts over
 
@@ -66,7 +73,7 @@ struct DecodedImageCache::Private
     QSet<Content> undecodable;
     QHash<QString, QList<Key>> remoteWaiting; // keys waiting for a download, by address
     QHash<QString, QDeadlineTimer> remoteFailed; // until when an address is not tried again
-    bool readyQueued = false;
+    QSet<QString> readyPictures; // announced at the next ready
 
     Content contentOf(const QByteArray &bytes)
     {
@@ -194,7 +201,7 @@ void DecodedImageCache::remoteArrived(const QString &address, const QImage &imag
         if (d->remoteFailed.size() >= maxRemembered)
             d->remoteFailed.clear();
         d->remoteFailed.insert(address, QDeadlineTimer(remoteRetryMs));
-        announceReady(); // so that the views show the failure
+        announceReady(pictureOf(address)); // so that the views show the failure
         return;
     }
     // Scaled from the picture as delivered, not from the remote cache: it may be too large to
@@ -220,7 +227,8 @@ void DecodedImageCache::decoded(const Key &key, const QImage &image)
                 d->undecodable.clear();
             d->undecodable.insert(key.content);
         }
-        announceReady(); // so that the views show the failure, or fall back to the address
+        // So that the views show the failure, or fall back to the address.
+        announceReady(key.address.isEmpty() ? contentName(key.content) : key.address);
         return;
     }
     QPixmap pixmap = QPixmap::fromImage(image);
@@ -228,19 +236,28 @@ void DecodedImageCache::decoded(const Key &key, const QImage &image)
     // A picture larger than the whole budget is not kept, and no repaint is asked for: the
     // repaint would miss again and start the same decode, for ever.
     if (d->pixmaps.insert(key, new QPixmap(pixmap), std::max<qsizetype>(1, image.sizeInBytes())))
-        announceReady();
+        announceReady(key.address.isEmpty() ? contentName(key.content) : key.address);
 }
 
-void DecodedImageCache::announceReady()
+void DecodedImageCache::announceReady(const QString &picture)
 {
-    if (d->readyQueued)
+    const bool queued = !d->readyPictures.isEmpty();
+    d->readyPictures.insert(picture);
+    if (queued)
         return;
-    d->readyQueued = true;
     QMetaObject::invokeMethod(
-        this,
-        [this] {
-            d->readyQueued = false;
-            emit ready();
-        },
-        Qt::QueuedConnection);
+        this, [this] { emit ready(std::exchange(d->readyPictures, {})); }, Qt::QueuedConnection);
+}
+
+QString DecodedImageCache::pictureOf(const QByteArray &bytes)
+{
+    return contentName(d->contentOf(bytes));
+}
+
+bool DecodedImageCache::concerns(const QSet<QString> &pictures,
+                                 const std::optional<QByteArray> &bytes,
+                                 const std::optional<QString> &address)
+{
+    return (bytes && !bytes->isEmpty() && pictures.contains(pictureOf(*bytes)))
+        || (address && !address->isEmpty() && pictures.contains(pictureOf(*address)));
 }

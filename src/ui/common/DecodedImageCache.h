@@ -3,16 +3,20 @@
 #include <QByteArray>
 #include <QObject>
 #include <QPixmap>
+#include <QSet>
 #include <QSize>
+#include <QString>
 
 #include <memory>
+#include <optional>
 
 // Decoded pictures for painted rows (avatars, 220 × 180 photo thumbnails): keyed by the bytes'
 // content and the target size, decoded scaled to that size, kept in a bounded memory cache.
 // Decoding happens off the paint path: a miss returns a null pixmap and starts the decode
 // (requests for the same picture share one decode); `ready` is emitted once, after the
-// decodes that finished (or failed) in one turn of the event loop, and the picture can then be
-// asked for again. Bytes that are no picture are remembered and not decoded again.
+// decodes that finished (or failed) in one turn of the event loop, naming their pictures, and
+// the picture can then be asked for again. Bytes that are no picture are remembered and not
+// decoded again.
 class DecodedImageCache : public QObject
 {
     Q_OBJECT
@@ -56,6 +60,14 @@ public:
     bool failed(const QByteArray &bytes);
     bool remoteFailed(const QString &address) const;
 
+    // What `ready` calls a picture: bytes by their content, a remote one by its address.
+    QString pictureOf(const QByteArray &bytes);
+    static QString pictureOf(const QString &address) { return address.trimmed(); }
+    // Whether `pictures` (from `ready`) name a picture that a view drawing these shows: its
+    // bytes or, failing those, its address.
+    bool concerns(const QSet<QString> &pictures, const std::optional<QByteArray> &bytes,
+                  const std::optional<QString> &address = std::nullopt);
+
     void setMaxBytes(qint64 bytes);
     // Lets go of the least recently used pictures until at most `bytes` are kept; the limit
     // stays as it was.
@@ -65,7 +77,8 @@ public:
     int pendingCount() const;
 
 signals:
-    void ready();
+    // The pictures whose decode or download ended since the last `ready` (see pictureOf).
+    void ready(const QSet<QString> &pictures);
 
 private:
     struct Private;
@@ -74,7 +87,7 @@ private:
     void startDecode(const Key &key, const QByteArray &bytes, const QImage &image);
     void decoded(const Key &key, const QImage &image);
     void remoteArrived(const QString &address, const QImage &image);
-    void announceReady();
+    void announceReady(const QString &picture);
 
     std::unique_ptr<Private> d;
 };

@@ -1,10 +1,12 @@
 #include "ui/panels/PageBase.h"
 
+#include "ui/common/AccountListModel.h"
 #include "ui/common/BareBox.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/ConfirmDialog.h"
 #include "ui/common/DecodedImageCache.h"
 #include "ui/common/PanelParts.h"
+#include "ui/common/PictureRows.h"
 
 #include <QAction>
 #include <QBoxLayout>
@@ -135,8 +137,15 @@ void PageBase::setUpList(QListView *list, QAbstractItemModel *model, const QStri
     list->setSelectionMode(QAbstractItemView::NoSelection);
     list->setFrameShape(QFrame::NoFrame);
     list->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
-    connect(DecodedImageCache::shared(), &DecodedImageCache::ready, list->viewport(),
-            qOverload<>(&QWidget::update));
+    // The lists of people repaint the rows whose avatar arrived; any other list all its rows.
+    const bool people = qobject_cast<const AccountListModel *>(model) != nullptr;
+    PictureRows::follow(list, [people](const QModelIndex &index, const QSet<QString> &pictures) {
+        if (!people)
+            return true;
+        const QByteArray jpeg = index.data(AccountListModel::AvatarJpegRole).toByteArray();
+        const QString address = index.data(AccountListModel::AvatarUrlRole).toString();
+        return DecodedImageCache::shared()->concerns(pictures, jpeg, address);
+    });
 }
 
 QStackedLayout *PageBase::listOrEmpty(QListView *list, QWidget *empty)

@@ -9,6 +9,7 @@
 #include "ui/common/ChatIcon.h"
 #include "ui/common/DecodedImageCache.h"
 #include "ui/common/PanelParts.h"
+#include "ui/common/PictureRows.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/common/WideButton.h"
 #include "ui/workspace/Navigation.h"
@@ -156,8 +157,10 @@ ChatList::ChatList(LocalStore &store, const Navigation &navigation, QWidget *par
     };
     connect(&m_navigation, &Navigation::sectionChanged, this, appear);
     connect(m_view->verticalScrollBar(), &QScrollBar::valueChanged, this, &ChatList::noteTopRow);
-    connect(DecodedImageCache::shared(), &DecodedImageCache::ready, m_view->viewport(),
-            qOverload<>(&QWidget::update));
+    PictureRows::follow(m_view, [this](const QModelIndex &index, const QSet<QString> &pictures) {
+        const RoomRow &row = m_model->row(index.row());
+        return DecodedImageCache::shared()->concerns(pictures, row.avatarJPEG, row.avatarURL);
+    });
 
     updateEmptyState();
     followPage();

@@ -82,7 +82,10 @@ public:
         setFixedSize(side, side);
         setAccessibleName(QStringLiteral("사진"));
         connect(DecodedImageCache::shared(), &DecodedImageCache::ready, this,
-                qOverload<>(&QWidget::update));
+                [this](const QSet<QString> &pictures) {
+                    if (DecodedImageCache::shared()->concerns(pictures, m_jpeg))
+                        update();
+                });
     }
 
     void setData(const QByteArray &jpeg)

@@ -8,6 +8,7 @@
 #include "ui/common/PanelParts.h"
 #include "ui/common/PersonLabel.h"
 #include "ui/common/PersonPaint.h"
+#include "ui/common/PictureRows.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/workspace/FriendListModel.h"
 #include "ui/workspace/SidebarRows.h"
@@ -40,6 +41,14 @@ public:
         m_account = account;
         setAccessibleName(PersonLabel::spokenText(account.displayName, account.handle, false));
         update();
+    }
+
+    // Repaints when one of the decoded `pictures` is this person's avatar.
+    void showPictures(const QSet<QString> &pictures)
+    {
+        if (DecodedImageCache::shared()->concerns(pictures, m_account.avatarJPEG,
+                                                  m_account.avatarURL))
+            update();
     }
 
     QSize sizeHint() const override { return QSize(1, UiMetrics::avatarSize + 8); }
@@ -88,10 +97,15 @@ FriendList::FriendList(LocalStore &store, const Navigation &navigation, QWidget 
         emit pageRequested(Page{Page::invite, {}});
     });
     connect(m_model, &KeyedListModel::synced, this, &FriendList::followStore);
-    connect(DecodedImageCache::shared(), &DecodedImageCache::ready, this, [this] {
-        m_view->viewport()->update();
-        m_ownRow->update();
+    PictureRows::follow(m_view, [this](const QModelIndex &index, const QSet<QString> &pictures) {
+        const Account &account = m_model->row(index.row()).account;
+        return DecodedImageCache::shared()->concerns(pictures, account.avatarJPEG,
+                                                     account.avatarURL);
     });
+    connect(DecodedImageCache::shared(), &DecodedImageCache::ready, m_ownRow,
+            [this](const QSet<QString> &pictures) {
+                static_cast<PersonButton *>(m_ownRow)->showPictures(pictures);
+            });
     // The list reads the store only while it is the one shown.
     const auto followSection
         = [this, &navigation] { m_model->setActive(navigation.section() == Section::friends); };

@@ -51,8 +51,18 @@ TranscriptListView::TranscriptListView(TranscriptModel &model, QWidget *parent)
         m_spinAngle = (m_spinAngle + 12) % 360;
         viewport()->update();
     });
+    // A decoded picture repaints the rows in view that show it: a sender's avatar or a photo.
     connect(DecodedImageCache::shared(), &DecodedImageCache::ready, viewport(),
-            qOverload<>(&QWidget::update));
+            [this](const QSet<QString> &pictures) {
+                DecodedImageCache *cache = DecodedImageCache::shared();
+                const auto [first, last] = visibleRows();
+                for (int row = first; row <= last; ++row) {
+                    const TranscriptRow r = m_model.row(row);
+                    if (cache->concerns(pictures, r.avatarJPEG, r.avatarURL)
+                        || cache->concerns(pictures, r.message.imageJPEG, r.message.imageURL))
+                        viewport()->update(rowRect(row));
+                }
+            });
 
     connect(&m_model, &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex &, int first, int last) { rowsInserted(first, last); });

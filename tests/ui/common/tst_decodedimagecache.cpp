@@ -3,13 +3,19 @@
 
 #include "ui/common/DecodedImageCache.h"
 #include "ui/common/MessagePhoto.h"
+#include "ui/common/PictureRows.h"
 
 #include "TestImages.h"
 #include "TinyHttp.h"
 
+#include <QListView>
 #include <QPainter>
 #include <QSignalSpy>
+#include <QStringListModel>
+#include <QStyledItemDelegate>
 #include <QtTest>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -38,6 +44,19 @@ QString paintedPhoto(const std::optional<QByteArray> &jpeg, const std::optional<
 }
 
 } // namespace
+
+// Notes which rows it painted.
+class CountingDelegate : public QStyledItemDelegate
+{
+public:
+    mutable QSet<int> painted;
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        painted.insert(index.row());
+        QStyledItemDelegate::paint(painter, option, index);
+    }
+};
 
 class TestDecodedImageCache : public QObject
 {
@@ -75,6 +94,13 @@ private slots:
         QCOMPARE(cache.pendingCount(), 1); // the second request joined the first
         QTRY_COMPARE(ready.size(), 1);
         QCOMPARE(cache.pendingCount(), 0);
+        // The announcement names the picture, by content: another array of the same bytes is
+        // the same picture, other bytes are not.
+        const auto announced = ready.first().first().value<QSet<QString>>();
+        QCOMPARE(announced, QSet<QString>{cache.pictureOf(bytes)});
+        QVERIFY(cache.concerns(announced, QByteArray(bytes.constData(), bytes.size())));
+        QVERIFY(!cache.concerns(announced, encoded({7, 7}, "png"), u"https://a.example/p"_s));
+        QVERIFY(!cache.concerns(announced, std::nullopt));
 
         const QPixmap hit = cache.pixmap(bytes, size, ratio, Fit(fit));
         QCOMPARE(hit.size(), pixels);
@@ -183,6 +209,10 @@ private slots:
         QTRY_VERIFY(!cache.remotePixmap(http.url("/face"), {56, 56}, 1).isNull());
         QCOMPARE(http.hits("/face"), 1);
         QVERIFY(ready.size() >= 1);
+        // Announced by its address, and a failure too.
+        QVERIFY(cache.concerns(ready.first().first().value<QSet<QString>>(), std::nullopt,
+                               http.url("/face")));
+        ready.clear();
 
         // A failed address is not asked for again on every paint.
         QVERIFY(cache.remotePixmap(http.url("/gone"), {40, 40}, 1).isNull());
@@ -192,7 +222,28 @@ private slots:
         QCOMPARE(cache.pendingCount(), 0);
         QCOMPARE(http.hits("/gone"), 1);
         QVERIFY(cache.remoteFailed(http.url("/gone")));
+        QTRY_VERIFY(!ready.isEmpty());
+        QVERIFY(ready.last().first().value<QSet<QString>>().contains(http.url("/gone")));
         QVERIFY(!cache.remoteFailed(http.url("/face")));
+    }
+
+    // Only the rows in sight that show an announced picture are painted again.
+    void rowsShowingAPictureRepaint()
+    {
+        QStringListModel model(QStringList{u"a"_s, u"b"_s, u"c"_s, u"d"_s});
+        QListView view;
+        CountingDelegate delegate;
+        view.setItemDelegate(&delegate);
+        view.setModel(&model);
+        view.resize(200, 200);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QTRY_VERIFY(!delegate.painted.isEmpty());
+        delegate.painted.clear();
+        PictureRows::repaint(&view, [](const QModelIndex &index) { return index.row() == 2; });
+        QTRY_VERIFY(!delegate.painted.isEmpty());
+        QCoreApplication::processEvents();
+        QCOMPARE(delegate.painted, QSet<int>{2});
     }
 };
 
