@@ -10,7 +10,9 @@
 // for the first time, and the rooms shown again.
 
 #include "BenchWindow.h"
+#include "RoomListAnswer.h"
 
+#include "api/ApiDecoder.h"
 #include "api/ChatClient.h"
 #include "api/ChatEvent.h"
 #include "store/LocalStore.h"
@@ -22,14 +24,18 @@
 
 #include <QApplication>
 #include <QBoxLayout>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListView>
+#include <QProcess>
 #include <QSortFilterProxyModel>
 #include <QStringListModel>
 #include <QStyledItemDelegate>
+#include <QTemporaryFile>
 
 #include <cstdio>
+#include <ctime>
 #include <memory>
 
 using namespace std::chrono_literals;
@@ -356,6 +362,73 @@ Figures measureReference(const Rooms &rooms)
     return f;
 }
 
+// Start-up, run in a child process of its own: the CPU of the whole process (every thread) from
+// exec to a painted window. With a room-list answer, a signed-in workspace built from it: the
+// answer read from a file as it would be from the socket, decoded, stored and shown. Without one,
+// a bare QWidget shown and painted, the least any Qt window costs.
+int startupChild(const QString &answerFile)
+{
+    QWidget bare;
+    std::unique_ptr<LocalStore> store;
+    std::unique_ptr<Workspace> window;
+    if (answerFile.isEmpty()) {
+        bare.resize(kWindow);
+        bare.show();
+    } else {
+        QFile file(answerFile);
+        if (!file.open(QIODevice::ReadOnly))
+            return 1;
+        store = std::make_unique<LocalStore>(
+            false, 250ms, std::make_unique<ChatClient>(QUrl(QStringLiteral("http://127.0.0.1:9"))));
+        store->setNotificationSound(false);
+        store->apply(APIUser{QUuid::createUuid(), QStringLiteral("person"), QStringLiteral("me"),
+                             QStringLiteral("나"), std::nullopt, QStringLiteral("active"),
+                             std::nullopt},
+                     std::nullopt);
+        const auto rooms = ApiDecoder::conversationPage(file.readAll());
+        if (!rooms)
+            return 1;
+        store->apply(*rooms);
+        window = std::make_unique<Workspace>(*store);
+        window->resize(kWindow);
+        window->show();
+    }
+    drainEvents();
+    timespec cpu{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &cpu);
+    std::printf("%.3f\n", cpu.tv_sec * 1e3 + cpu.tv_nsec / 1e6);
+    return 0;
+}
+
+// Start-up at 1,000 and 10,000 rooms beside the bare window, alternating in the same run.
+void startup(const QString &program)
+{
+    const auto run = [&](const QStringList &arguments) {
+        QProcess child;
+        child.start(program, arguments);
+        child.waitForFinished(120'000);
+        return child.readAllStandardOutput().trimmed().toDouble();
+    };
+    std::printf("start-up, exec to a painted window, process CPU ms, median / worst of 7\n");
+    for (int count : {1'000, 10'000}) {
+        QTemporaryFile answer;
+        if (!answer.open())
+            return;
+        answer.write(roomListAnswer(count));
+        answer.flush();
+        QList<double> bare, ours;
+        for (int round = 0; round < 7; ++round) {
+            bare.append(run({QStringLiteral("--startup-child")}));
+            ours.append(run({QStringLiteral("--startup-child"), answer.fileName()}));
+        }
+        const auto worst = [](const QList<double> &v) { return *std::ranges::max_element(v); };
+        std::printf("%6d rooms: window %.1f / %.1f, bare QWidget %.1f / %.1f, ratio %.2f\n", count,
+                    median(ours), worst(ours), median(bare), worst(bare),
+                    median(ours) / std::max(1e-9, median(bare)));
+        std::fflush(stdout);
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -363,6 +436,13 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() > 1 && args.at(1) == u"--startup-child")
+        return startupChild(args.value(2));
+    if (args.contains(QStringLiteral("--startup"))) {
+        startup(app.applicationFilePath());
+        return 0;
+    }
     if (app.arguments().contains(QStringLiteral("--arrivals-only"))) {
         // For profiling the arrival path alone, at 10,000 rooms.
         Rooms rooms(10'000);

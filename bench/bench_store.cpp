@@ -20,6 +20,7 @@
 #include <unistd.h>
 
 #include "BenchSupport.h"
+#include "RoomListAnswer.h"
 
 using namespace std::chrono_literals;
 
@@ -240,54 +241,6 @@ void benchSyncPage()
     f.store->apply(pages);
     std::printf("one sync page (50 rooms x 50 messages) into 100,000 held: %.2f ms\n",
                 timer.nsecsElapsed() / 1e6);
-}
-
-// The room-list answer of `roomCount` rooms as the service sends it: snake_case keys, two
-// members with names each, and a last message.
-QByteArray roomListAnswer(int roomCount)
-{
-    const auto id = [](const QUuid &u) { return u.toString(QUuid::WithoutBraces); };
-    const QString me = id(QUuid::createUuid());
-    QJsonArray rooms;
-    for (int i = 0; i < roomCount; ++i) {
-        const QString room = id(QUuid::createUuid());
-        const QString peer = id(QUuid::createUuid());
-        const auto member = [](const QString &user, const QString &role, const QString &handle,
-                               const QString &name) {
-            return QJsonObject{{"user_id", user},
-                               {"role", role},
-                               {"kind", "person"},
-                               {"handle", handle},
-                               {"display_name", name},
-                               {"avatar_url", QJsonValue::Null},
-                               {"accepts_user_messages", true},
-                               {"left_at", QJsonValue::Null}};
-        };
-        const QJsonObject last{
-            {"id", id(QUuid::createUuid())},
-            {"conversation_id", room},
-            {"seq", 1 + i % 500},
-            {"sender_id", peer},
-            {"client_msg_id", id(QUuid::createUuid())},
-            {"type", "text"},
-            {"origin", "user"},
-            {"body", QStringLiteral("안녕하세요, 오늘 회의는 %1시입니다").arg(i % 24)},
-            {"created_at", "2026-01-31T09:30:00.123Z"},
-            {"attachments", QJsonArray()}};
-        rooms.append(QJsonObject{
-            {"id", room},
-            {"type", i % 5 ? "direct" : "group"},
-            {"title", i % 5 ? QJsonValue(QJsonValue::Null) : QStringLiteral("모임 %1").arg(i)},
-            {"muted", i % 7 == 0},
-            {"pinned", i % 50 == 0},
-            {"unread_count", i % 3},
-            {"last_message", last},
-            {"members",
-             QJsonArray{member(me, "owner", "me", QStringLiteral("나")),
-                        member(peer, "member", QStringLiteral("peer%1").arg(i),
-                               QStringLiteral("상대 %1").arg(i))}}});
-    }
-    return QJsonDocument(QJsonObject{{"conversations", rooms}}).toJson(QJsonDocument::Compact);
 }
 
 // The room-list answer at start-up, decoded through a JSON document (the reader every answer

@@ -46,6 +46,8 @@ void RoomOrder::sync(const QList<Conversation> &rooms, const std::optional<QUuid
         const Key key = keyOf(rooms.at(i), me);
         if (key == m_keys.at(i))
             return;
+        if (keepsPlace(i, key))
+            return;
         take(i);
         m_keys[i] = key;
         put(i);
@@ -78,6 +80,25 @@ void RoomOrder::rebuild(const QList<Conversation> &rooms)
     m_orderIds.resize(m_order.size());
     for (qsizetype i = 0; i < m_order.size(); ++i)
         m_orderIds[i] = m_ids.at(m_order.at(i));
+}
+
+bool RoomOrder::keepsPlace(int index, const Key &key)
+{
+    // The room that gets a new message is most often the first already: its place, and the
+    // list of ids that others share, stay as they are.
+    if (!m_keys.at(index).listed || !key.listed)
+        return false;
+    const auto at = std::lower_bound(m_order.begin(), m_order.end(), index,
+                                     [this](int a, int b) { return before(a, b); });
+    if (at == m_order.end() || *at != index)
+        return false;
+    const Key old = std::exchange(m_keys[index], key);
+    const qsizetype place = at - m_order.begin();
+    if ((place == 0 || before(m_order.at(place - 1), index))
+        && (place + 1 == m_order.size() || before(index, m_order.at(place + 1))))
+        return true;
+    m_keys[index] = old;
+    return false;
 }
 
 void RoomOrder::take(int index)

@@ -91,6 +91,8 @@ private:
     };
     static Key keyOf(const Conversation &room, const std::optional<QUuid> &me);
     bool before(int a, int b) const;
+    // Takes the new key when the room keeps its place in the order with it.
+    bool keepsPlace(int index, const Key &key);
     void rebuild(const QList<Conversation> &rooms);
     void take(int index);
     void put(int index);

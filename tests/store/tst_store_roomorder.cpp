@@ -2,6 +2,7 @@
 // without a last message.
 
 #include "StoreTestSupport.h"
+#include "store/RoomOrder.h"
 
 #include <QTest>
 
@@ -85,6 +86,52 @@ private slots:
         QTest::qWait(5);
         second->apply(wire);
         QCOMPARE(listed(*second), expected);
+    }
+
+    // A room's new time or pin, applied as the only touched room, gives the order a full sort
+    // gives, whether the room stays in its place (often the top one) or moves past neighbours,
+    // ties with the same time included.
+    void oneRoomChangedSortsAsTheWholeList_data()
+    {
+        QTest::addColumn<int>("room"); // in the store's list; times 50, 40, 30, 20, 10 minutes
+        QTest::addColumn<int>("minutes"); // the room's new time; -1: no time
+        QTest::addColumn<bool>("pinned");
+        QTest::newRow("top stays top") << 0 << 60 << false;
+        QTest::newRow("middle moves up a little") << 2 << 45 << false;
+        QTest::newRow("middle stays between") << 2 << 35 << false;
+        QTest::newRow("ties with the one above") << 2 << 40 << false;
+        QTest::newRow("ties with the one below") << 2 << 20 << false;
+        QTest::newRow("bottom to the top") << 4 << 90 << false;
+        QTest::newRow("top sinks to the bottom") << 0 << 5 << false;
+        QTest::newRow("loses its time") << 1 << -1 << false;
+        QTest::newRow("pinned at the bottom") << 4 << 10 << true;
+    }
+
+    void oneRoomChangedSortsAsTheWholeList()
+    {
+        QFETCH(int, room);
+        QFETCH(int, minutes);
+        QFETCH(bool, pinned);
+        const QUuid me = QUuid::createUuid();
+        const QDateTime start(QDate(2026, 3, 1), QTime(9, 0), Qt::UTC);
+        QList<Conversation> rooms;
+        for (int i = 0; i < 5; ++i) {
+            Conversation c;
+            c.id = QUuid::createUuid();
+            c.memberships = {Membership{me, MemberRole::owner, 0, start, std::nullopt}};
+            c.updatedAt = start.addSecs((50 - 10 * i) * 60);
+            rooms.append(c);
+        }
+        RoomOrder kept;
+        kept.sync(rooms, me, nullptr);
+        rooms[room].updatedAt = minutes < 0 ? QDateTime() : start.addSecs(minutes * 60);
+        rooms[room].pinned = pinned;
+        const QList<int> touched{room};
+        kept.sync(rooms, me, &touched);
+        RoomOrder fresh;
+        fresh.sync(rooms, me, nullptr);
+        QCOMPARE(kept.ids(), fresh.ids());
+        QCOMPARE(kept.order(), fresh.order());
     }
 
     void roomOpenedHereGoesToTheTop()

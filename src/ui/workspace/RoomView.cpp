@@ -232,10 +232,14 @@ void RoomView::refresh()
         subtitle = QStringLiteral("%1명").arg(LocalStore::activeMembers(*room).size());
     m_title->setLines(DisplayText::name(m_store.conversationTitle(*room)),
                       m_store.isOfficial(*room), subtitle);
-    m_mute->setIcon(
-        ChatIcon::symbol(room->muted ? QStringLiteral("bell.slash") : QStringLiteral("bell")));
-    m_mute->setAccessibleName(room->muted ? QStringLiteral("알림 켜기")
-                                          : QStringLiteral("알림 끄기"));
+    // Setting an icon repaints the button even when it is the same: set only on a change.
+    if (m_muteShown != room->muted) {
+        m_muteShown = room->muted;
+        m_mute->setIcon(
+            ChatIcon::symbol(room->muted ? QStringLiteral("bell.slash") : QStringLiteral("bell")));
+        m_mute->setAccessibleName(room->muted ? QStringLiteral("알림 켜기")
+                                              : QStringLiteral("알림 끄기"));
+    }
     present(m_navigation.roomInfo() ? Content::info : Content::transcript);
 }
 

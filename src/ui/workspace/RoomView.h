@@ -186,6 +186,7 @@ private:
     RoomState *m_state;
     RoomTitleButton *m_title;
     QToolButton *m_mute;
+    std::optional<bool> m_muteShown; // the state the button's icon and name show
     QVBoxLayout *m_layout;
     Content m_shown = Content::none;
     bool m_onScreen = false;

@@ -3,6 +3,7 @@
 #include "ui/common/ChangeNotify.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/DecodedImageCache.h"
+#include "ui/common/SteadyScrollBar.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/workspace/TranscriptModel.h"
 
@@ -28,6 +29,9 @@ TranscriptListView::TranscriptListView(TranscriptModel &model, QWidget *parent)
     installTranscriptAccessibility();
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Every arrival changes the range; the bar paints only when its look changes.
+    m_bar = new SteadyScrollBar(Qt::Vertical);
+    setVerticalScrollBar(m_bar);
     viewport()->setBackgroundRole(QPalette::Window);
     // The view paints its own background, so that Qt can move what is painted (scroll)
     // rather than paint it again.
@@ -355,12 +359,8 @@ void TranscriptListView::ensureLayout()
         if (!corrected)
             break;
     }
-    QScrollBar *bar = verticalScrollBar();
     m_settingValue = true;
-    bar->setRange(0, int(maximum()));
-    bar->setPageStep(visible);
-    bar->setSingleStep(20);
-    bar->setValue(int(anchoredTop()));
+    m_bar->setAll(0, int(maximum()), visible, 20, int(anchoredTop()));
     m_settingValue = false;
     m_dirty = false;
     m_inLayout = false;

@@ -14,6 +14,7 @@
 #include <optional>
 
 class QPushButton;
+class SteadyScrollBar;
 class TranscriptModel;
 
 // Something the reader can do with one message, by the text that names it in the message's
@@ -184,6 +185,7 @@ private:
     std::optional<TranscriptAnchor> m_lastAnchor;
 
     QPushButton *m_older = nullptr;
+    SteadyScrollBar *m_bar = nullptr;
     bool m_spinner = false;
     QTimer m_spin;
     int m_spinAngle = 0;

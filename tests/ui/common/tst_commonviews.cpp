@@ -11,6 +11,7 @@
 #include "ui/common/MessageText.h"
 #include "ui/common/PaintedMarks.h"
 #include "ui/common/PersonLabel.h"
+#include "ui/common/SteadyScrollBar.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/common/WideButton.h"
 
@@ -23,6 +24,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -50,6 +52,28 @@ int largestDifference(const QImage &one, const QImage &other)
         }
     return worst;
 }
+
+// Counts the events of one type a widget receives.
+class EventCounter : public QObject
+{
+public:
+    EventCounter(QObject *target, QEvent::Type type, int *count)
+        : m_type(type)
+        , m_count(count)
+    {
+        target->installEventFilter(this);
+    }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == m_type)
+            ++*m_count;
+        return false;
+    }
+
+private:
+    QEvent::Type m_type;
+    int *m_count;
+};
 
 class TestCommonViews : public QObject
 {
@@ -298,6 +322,48 @@ private slots:
         QVERIFY(discs.count() < 40);
         QCOMPARE(discs.disc(picture, {200, 200}, 1).size(), QSize(200, 200));
         QVERIFY(discs.bytes() <= 64 * 64 * 4 * 3);
+    }
+
+    // A change the bar does not show paints nothing; any other is painted, and the screen then
+    // holds what a full paint of the bar gives.
+    void steadyScrollBarPaintsOnlyWhatShows_data()
+    {
+        QTest::addColumn<int>("maximum"); // before; the value starts at the end
+        QTest::addColumn<int>("newMaximum");
+        QTest::addColumn<int>("newValue"); // -1: the new end
+        QTest::addColumn<bool>("painted");
+        QTest::newRow("long list grows at the end") << 1'000'000 << 1'000'060 << -1 << false;
+        QTest::newRow("long list grows, reader stays")
+            << 1'000'000 << 1'000'060 << 1'000'000 << true;
+        QTest::newRow("short list grows at the end") << 100 << 160 << -1 << true;
+        QTest::newRow("to the middle") << 1'000'000 << 1'000'000 << 500'000 << true;
+        QTest::newRow("list empties") << 1'000 << 0 << -1 << true;
+    }
+
+    void steadyScrollBarPaintsOnlyWhatShows()
+    {
+        QFETCH(int, maximum);
+        QFETCH(int, newMaximum);
+        QFETCH(int, newValue);
+        QFETCH(bool, painted);
+        QWidget window;
+        auto *bar = new SteadyScrollBar(Qt::Vertical, &window);
+        bar->setGeometry(0, 0, 14, 400);
+        window.resize(14, 400);
+        bar->setAll(0, maximum, 400, 20, maximum);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTest::qWait(20);
+        int paints = 0;
+        EventCounter counter(bar, QEvent::Paint, &paints);
+        bar->setAll(0, newMaximum, 400, 20, newValue < 0 ? newMaximum : newValue);
+        QTest::qWait(20);
+        QCOMPARE(paints > 0, painted);
+        const QImage shown = window.screen()
+                                 ->grabWindow(window.winId(), 0, 0, 14, 400)
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_RGB32);
+        QVERIFY(shown == bar->grab().toImage().convertToFormat(QImage::Format_RGB32));
     }
 
     void personLabel()
