@@ -211,8 +211,6 @@ public:
     // socket at once, the quick reconnects included; nothing without a session, or when the
     // socket was closed on purpose.
     void wakeSocket();
-    // Whether the socket has been away beyond its quick reconnects (see onConnectingChanged).
-    bool connecting() const { return m_connecting; }
 
     bool socketReady() const { return m_socketReady; }
     int reconnects() const { return m_reconnects; }
