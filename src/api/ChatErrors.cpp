@@ -34,6 +34,23 @@ ChatAPIError ChatAPIError::uploadFailed(int status)
                         QStringLiteral("사진을 보내지 못했습니다."));
 }
 
+bool isServiceFailure(const std::exception_ptr &error)
+{
+    if (!error)
+        return false;
+    try {
+        std::rethrow_exception(error);
+    } catch (const ChatAPIError &) {
+        return true;
+    } catch (const ChatTransportError &) {
+        return true;
+    } catch (const ChatParseError &) {
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 bool isTransientFailure(const std::exception_ptr &error)
 {
     if (!error)

@@ -76,6 +76,10 @@ public:
 // A refusal (any other status) or a fault of the program's own is no such failure.
 bool isTransientFailure(const std::exception_ptr &error);
 
+// Whether a failure is one of the three that the client throws (ChatAPIError, ChatTransportError,
+// ChatParseError): what a call to the service may end in. Anything else is a fault of the program.
+bool isServiceFailure(const std::exception_ptr &error);
+
 // Fixed user-facing texts of the client.
 inline const QString kTemporaryErrorText = QStringLiteral("일시적인 오류입니다.");
 inline const QString kLoginRequiredText = QStringLiteral("로그인이 필요합니다.");

@@ -44,15 +44,10 @@ QCoro::Task<std::optional<Value<T>>> attempt(LocalStore *store, QCoro::Task<T> c
         } else {
             result.emplace(co_await std::move(call));
         }
-    } catch (const ChatAPIError &) {
-        error = std::current_exception();
-    } catch (const ChatTransportError &) {
-        error = std::current_exception();
-    } catch (const ChatParseError &) {
-        error = std::current_exception();
     } catch (...) {
         error = std::current_exception();
-        logFault(error);
+        if (!isServiceFailure(error))
+            logFault(error);
     }
     if (!self)
         co_return std::nullopt;

@@ -43,11 +43,9 @@ QCoro::Task<> run(QCoro::Task<T> task, QPointer<QObject> context, Done done)
         } else {
             result = co_await std::move(task);
         }
-    } catch (const ChatAPIError &) {
-    } catch (const ChatTransportError &) {
-    } catch (const ChatParseError &) {
     } catch (...) {
-        reportFault(std::current_exception());
+        if (const std::exception_ptr error = std::current_exception(); !isServiceFailure(error))
+            reportFault(error);
     }
     if (!context)
         co_return;
