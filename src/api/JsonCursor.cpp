@@ -222,6 +222,25 @@ bool JsonCursor::text(QString &out)
     return true;
 }
 
+bool JsonCursor::text(QString &out, const QString *shared, qsizetype count)
+{
+    JsonCursor at = *this;
+    StringSpan span;
+    if (!at.string(span))
+        return false;
+    if (!span.escaped && !span.wide) {
+        const QLatin1StringView word(span.begin, span.end);
+        for (const QString *s = shared; s != shared + count; ++s) {
+            if (s->size() == word.size() && *s == word) {
+                out = *s;
+                *this = at;
+                return true;
+            }
+        }
+    }
+    return text(out);
+}
+
 bool JsonCursor::uuid(QUuid &out)
 {
     QByteArrayView bytes;

@@ -40,6 +40,9 @@ public:
     // A string that is plain ASCII without escapes, as its bytes.
     bool plain(QByteArrayView &out);
     bool text(QString &out);
+    // The same, but a text equal to one of `shared` is that one, sharing its data: for the few
+    // words a field takes, read thousands of times over in one answer.
+    bool text(QString &out, const QString *shared, qsizetype count);
     // A string holding a UUID in the canonical 8-4-4-4-12 form, either case.
     bool uuid(QUuid &out);
     bool integer(qint64 &out);

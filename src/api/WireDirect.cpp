@@ -117,6 +117,23 @@ bool optionalText(JsonCursor &in, std::optional<QString> &out)
     return optional(in, out, [&](QString &value) { return in.text(value); });
 }
 
+// The words the service names kinds, roles and origins with. A field that holds one of them takes
+// the one text kept here, so that the thousands of rooms of a list do not each hold copies.
+bool word(JsonCursor &in, QString &out)
+{
+    using namespace Qt::StringLiterals;
+    static const QString words[]
+        = {u"direct"_s,   u"group"_s,     u"owner"_s, u"member"_s, u"person"_s,
+           u"official"_s, u"text"_s,      u"image"_s, u"system"_s, u"deleted"_s,
+           u"user"_s,     u"broadcast"_s, u"reply"_s, u"active"_s};
+    return in.text(out, words, std::size(words));
+}
+
+bool optionalWord(JsonCursor &in, std::optional<QString> &out)
+{
+    return optional(in, out, [&](QString &value) { return word(in, value); });
+}
+
 // A flag that is true unless the member says false.
 bool flagOrTrue(JsonCursor &in, bool &out)
 {
@@ -190,9 +207,9 @@ bool readValue(JsonCursor &in, APIMessage &m)
         case clientMsgId:
             return optional(in, m.clientMsgId, [&](QUuid &value) { return in.uuid(value); });
         case type:
-            return in.text(m.type);
+            return word(in, m.type);
         case origin:
-            return in.text(m.origin);
+            return word(in, m.origin);
         case body:
             return optionalText(in, m.body);
         case createdAt:
@@ -223,13 +240,13 @@ bool readValue(JsonCursor &in, APIMember &m)
         case userId:
             return in.uuid(m.userId);
         case role:
-            return in.text(m.role);
+            return word(in, m.role);
         case handle:
             return optionalText(in, m.handle);
         case displayName:
             return optionalText(in, m.displayName);
         case kind:
-            return in.text(m.kind);
+            return word(in, m.kind);
         case avatarUrl:
             return optionalText(in, m.avatarUrl);
         case acceptsUserMessages:
@@ -260,7 +277,7 @@ bool readValue(JsonCursor &in, APIConversation &c)
         case id:
             return in.uuid(c.id);
         case type:
-            return in.text(c.type);
+            return word(in, c.type);
         case title:
             return optionalText(in, c.title);
         case muted:
@@ -307,13 +324,13 @@ bool readValue(JsonCursor &in, SyncMember &m)
         case userId:
             return in.uuid(m.userId);
         case role:
-            return optionalText(in, m.role);
+            return optionalWord(in, m.role);
         case handle:
             return optionalText(in, m.handle);
         case displayName:
             return optionalText(in, m.displayName);
         case kind:
-            return optionalText(in, m.kind);
+            return optionalWord(in, m.kind);
         case leftAt:
             return optionalText(in, m.leftAt);
         case avatarUrl:

@@ -344,6 +344,11 @@ void LocalStore::apply(const QList<APIConversation> &wireRooms)
     QHash<QUuid, int> unread = m_remoteUnread;
     QList<Account> accounts = m_accounts;
     QHash<QUuid, int> accountAt;
+    qsizetype memberCount = 0;
+    for (const APIConversation &wire : wireRooms)
+        memberCount += wire.members.size();
+    accounts.reserve(accounts.size() + memberCount);
+    accountAt.reserve(accounts.size() + memberCount);
     for (int i = 0; i < accounts.size(); ++i)
         accountAt.insert(accounts.at(i).id, i);
 
@@ -351,20 +356,27 @@ void LocalStore::apply(const QList<APIConversation> &wireRooms)
     // time; one seen for the first time sorts below every room with a time, so that the order
     // does not depend on when the program started.
     std::optional<QDateTime> oldest;
+    QList<int> oldIndexes;
+    QList<std::optional<QDateTime>> lastTimes;
+    oldIndexes.reserve(wireRooms.size());
+    lastTimes.reserve(wireRooms.size());
     for (const APIConversation &wire : wireRooms) {
         const int index = conversationIndex(wire.id);
+        oldIndexes.append(index);
+        lastTimes.append(lastMessageTime(wire));
         const std::optional<QDateTime> time = laterOf(
             index >= 0 ? std::optional(m_conversations.at(index).updatedAt) : std::nullopt,
-            lastMessageTime(wire));
+            lastTimes.last());
         if (time && (!oldest || *time < *oldest))
             oldest = time;
     }
     const QDateTime untimed = oldest.value_or(now).addMSecs(-1);
 
-    for (const APIConversation &wire : wireRooms) {
-        const int oldIndex = conversationIndex(wire.id);
+    for (qsizetype at = 0; at < wireRooms.size(); ++at) {
+        const APIConversation &wire = wireRooms.at(at);
+        const int oldIndex = oldIndexes.at(at);
         const Conversation *old = oldIndex >= 0 ? &m_conversations.at(oldIndex) : nullptr;
-        const std::optional<QDateTime> lastTime = lastMessageTime(wire);
+        const std::optional<QDateTime> &lastTime = lastTimes.at(at);
 
         Conversation room;
         room.id = wire.id;
@@ -377,6 +389,7 @@ void LocalStore::apply(const QList<APIConversation> &wireRooms)
         room.createdAt = old ? old->createdAt : lastTime.value_or(untimed);
         room.updatedAt = laterOf(old ? std::optional(old->updatedAt) : std::nullopt, lastTime)
                              .value_or(untimed);
+        room.memberships.reserve(wire.members.size());
         for (const APIMember &member : wire.members) {
             const Membership *before = nullptr;
             if (old) {
@@ -414,14 +427,14 @@ void LocalStore::apply(const QList<APIConversation> &wireRooms)
                 a.avatarURL = member.avatarUrl;
             a.acceptsUserMessages = member.acceptsUserMessages;
             if (known != accountAt.cend()) {
-                accounts[known.value()] = a;
+                accounts[known.value()] = std::move(a);
             } else {
                 accountAt.insert(a.id, int(accounts.size()));
-                accounts.append(a);
+                accounts.append(std::move(a));
             }
         }
         unread.insert(wire.id, int(std::max<qint64>(0, wire.unreadCount)));
-        rooms.append(room);
+        rooms.append(std::move(room));
     }
     setAccounts(accounts);
     setRemoteUnread(unread);

@@ -19,7 +19,10 @@ RoomSearchTexts::RoomSearchTexts(LocalStore &store)
 {
     m_soon.setSingleShot(true);
     m_soon.setInterval(0);
-    connect(&m_soon, &QTimer::timeout, this, &RoomSearchTexts::prepare);
+    connect(&m_soon, &QTimer::timeout, this, [this] {
+        if (!work(kSlice))
+            m_soon.start();
+    });
     // roomsTouched (accountsTouched) names the rooms (accounts) that the list signal right after
     // it is about; a list signal alone may be about any of them.
     connect(&store, &LocalStore::roomsTouched, this, [this](const QList<QUuid> &ids) {
@@ -100,9 +103,53 @@ void RoomSearchTexts::noteRenames()
 
 void RoomSearchTexts::prepare()
 {
-    if (m_dueRooms.isEmpty() && m_dueAccounts.isEmpty() && !m_allRooms && !m_allAccounts)
-        return;
+    work(-1);
+}
+
+bool RoomSearchTexts::work(qsizetype budget)
+{
+    if (m_dueRooms.isEmpty() && m_dueAccounts.isEmpty() && !m_allRooms && !m_allAccounts
+        && m_checks.isEmpty())
+        return true;
     m_soon.stop();
+    settleAccounts();
+    if (m_allRooms)
+        queueAllRooms();
+    while (m_checkAt < m_checks.size() && budget != 0) {
+        const QUuid id = m_checks.at(m_checkAt++);
+        --budget;
+        const std::optional<Conversation> room = m_store.conversation(id);
+        if (!room) {
+            m_entries.remove(id);
+            continue;
+        }
+        const bool dueAnyway = m_dueRooms.remove(id);
+        const auto found = m_entries.constFind(id);
+        if (dueAnyway || found == m_entries.cend() || !(found->room == *room))
+            makeForms(*room);
+    }
+    if (m_checkAt == m_checks.size()) {
+        m_checks.clear();
+        m_checkAt = 0;
+    }
+    while (!m_dueRooms.isEmpty() && budget != 0) {
+        const auto next = m_dueRooms.cbegin();
+        const QUuid id = *next;
+        m_dueRooms.erase(next);
+        --budget;
+        if (const std::optional<Conversation> room = m_store.conversation(id))
+            makeForms(*room);
+        else
+            m_entries.remove(id);
+    }
+    return m_checks.isEmpty() && m_dueRooms.isEmpty();
+}
+
+// Brings the names up to date, marking the rooms whose members were renamed.
+void RoomSearchTexts::settleAccounts()
+{
+    if (!m_allAccounts && m_dueAccounts.isEmpty())
+        return;
     if (m_allAccounts) {
         noteRenames();
     } else {
@@ -123,30 +170,26 @@ void RoomSearchTexts::prepare()
                 m_dueRooms.insert(it.key());
         }
     }
-    if (m_allRooms) {
-        const QList<Conversation> rooms = m_store.conversations();
-        QSet<QUuid> held;
-        held.reserve(rooms.size());
-        for (const Conversation &room : rooms) {
-            // Of two rooms with one id the store finds the first.
-            if (held.contains(room.id))
-                continue;
-            held.insert(room.id);
-            const auto found = m_entries.constFind(room.id);
-            if (found == m_entries.cend() || m_dueRooms.contains(room.id) || !(found->room == room))
-                makeForms(room);
-        }
-        m_entries.removeIf([&](const auto &it) { return !held.contains(it.key()); });
-    } else {
-        for (const QUuid &id : std::as_const(m_dueRooms)) {
-            if (const std::optional<Conversation> room = m_store.conversation(id))
-                makeForms(*room);
-            else
-                m_entries.remove(id);
-        }
-    }
-    m_dueRooms.clear();
     m_dueAccounts.clear();
-    m_allRooms = false;
     m_allAccounts = false;
+}
+
+// Every room of the store is to be compared again; forms of rooms no longer held go now.
+void RoomSearchTexts::queueAllRooms()
+{
+    const QList<Conversation> rooms = m_store.conversations();
+    QSet<QUuid> held;
+    held.reserve(rooms.size());
+    m_checks.clear();
+    m_checks.reserve(rooms.size());
+    m_checkAt = 0;
+    for (const Conversation &room : rooms) {
+        // Of two rooms with one id the store finds the first.
+        if (held.contains(room.id))
+            continue;
+        held.insert(room.id);
+        m_checks.append(room.id);
+    }
+    m_entries.removeIf([&](const auto &it) { return !held.contains(it.key()); });
+    m_allRooms = false;
 }

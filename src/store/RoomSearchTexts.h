@@ -14,9 +14,10 @@ class LocalStore;
 
 // The search forms (TextCompare::searchForm) of every room's title and of the names of its
 // known members, made as rooms and accounts change rather than when a search starts: a
-// store-wide change marks what it may have touched, and the forms are made again on the next
-// turn of the event loop, or at once when a search needs them first. One per store, shared by
-// every list that searches its rooms.
+// store-wide change marks what it may have touched, and the forms are made again over the next
+// turns of the event loop, a slice of rooms a turn so that thousands of rooms never hold up a
+// paint or a key, or at once when a search needs them first. One per store, shared by every
+// list that searches its rooms.
 class RoomSearchTexts : public QObject
 {
     Q_OBJECT
@@ -30,6 +31,9 @@ public:
     // Makes the forms that changes since the last call may have touched.
     void prepare();
 
+    // Rooms whose forms one turn of the event loop makes at most.
+    static constexpr qsizetype kSlice = 1000;
+
 private:
     explicit RoomSearchTexts(LocalStore &store);
 
@@ -40,13 +44,19 @@ private:
     };
 
     void due();
+    // Makes the forms of at most `budget` rooms (all when negative); true when none is left.
+    bool work(qsizetype budget);
+    void settleAccounts();
+    void queueAllRooms();
     void makeForms(const Conversation &room);
     void noteRenames();
 
     LocalStore &m_store;
     QHash<QUuid, Entry> m_entries;
     QHash<QUuid, QString> m_names; // each account's name the forms were made with
-    QSet<QUuid> m_dueRooms;
+    QSet<QUuid> m_dueRooms; // to make again
+    QList<QUuid> m_checks; // to compare with the room the forms were made from
+    qsizetype m_checkAt = 0;
     QSet<QUuid> m_dueAccounts;
     bool m_allRooms = true;
     bool m_allAccounts = true;

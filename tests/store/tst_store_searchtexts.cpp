@@ -88,6 +88,7 @@ private slots:
     void initTestCase() { privateFolders(); }
     void followsChanges_data();
     void followsChanges();
+    void changesBetweenSlices();
 };
 
 void TestStoreSearchTexts::followsChanges_data()
@@ -165,6 +166,43 @@ void TestStoreSearchTexts::followsChanges()
             QVERIFY2(kept == now, qPrintable(query));
         }
     }
+}
+
+// Thousands of rooms are made over several turns: changes that land between two turns, on rooms
+// made already and on rooms still waiting, reach the texts, and a search between turns sees
+// every room.
+void TestStoreSearchTexts::changesBetweenSlices()
+{
+    Scene s;
+    const qsizetype count = RoomSearchTexts::kSlice * 2 + 500;
+    QList<Account> people;
+    QList<Conversation> rooms;
+    for (qsizetype i = 0; i < count; ++i) {
+        people.append(person(u"p"_s + QString::number(i), u"사람 "_s + QString::number(i)));
+        rooms.append(room(ConversationKind::direct, {member(s.me), member(people.last().id)}));
+    }
+    s.store->editAccounts([&](QList<Account> &list) { list.append(people); });
+    s.store->editConversations([&](QList<Conversation> &list) { list.append(rooms); });
+    QCoreApplication::processEvents(); // the first slice
+
+    s.rename(people.first(), u"첫째"_s);
+    s.rename(people.last(), u"막내"_s);
+    s.store->editConversations([&](QList<Conversation> &list) {
+        list.removeIf([&](const Conversation &c) { return c.id == rooms.at(count / 2).id; });
+    });
+    QCoreApplication::processEvents();
+    for (const QString &query : {u"첫째"_s, u"막내"_s, u"사람 0"_s, u"사람 %1"_s.arg(count - 1),
+                                 u"사람 %1"_s.arg(count / 2), u"사람 1"_s}) {
+        const auto [kept, now] = s.found(query);
+        QVERIFY2(kept == now, qPrintable(query));
+    }
+    for (int turn = 0; turn < 8; ++turn)
+        QCoreApplication::processEvents();
+    s.rename(people.at(count / 3), u"가운데"_s);
+    QCoreApplication::processEvents();
+    const auto [kept, now] = s.found(u"가운데"_s);
+    QCOMPARE(kept, now);
+    QCOMPARE(kept.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestStoreSearchTexts)
