@@ -171,9 +171,28 @@ QColor ChatColor::readableAccent(QColor accent, const QPalette &palette, QColor 
     const QColor window = palette.color(QPalette::Active, QPalette::Window);
     if (!alsoOn.isValid())
         alsoOn = window;
+    const QColor base = palette.color(QPalette::Active, QPalette::Base);
+    // Painting asks for the same few colours on every row: the answers of the last few questions
+    // are kept, as the search for a readable shade takes up to twenty contrast checks.
+    struct Answer
+    {
+        std::array<quint64, 4> question;
+        QColor colour;
+    };
+    thread_local std::array<Answer, 8> answers{};
+    thread_local std::size_t next = 0;
+    const std::array<quint64, 4> question{accent.rgba64(), window.rgba64(), base.rgba64(),
+                                          alsoOn.rgba64()};
+    for (std::size_t i = 0; i < answers.size(); ++i) {
+        if (answers[i].colour.isValid() && answers[i].question == question)
+            return answers[i].colour;
+    }
     // Towards white on a dark window, towards black on a light grey one.
-    return readableTowards(accent, isDark(palette) ? QColor(Qt::white) : QColor(Qt::black),
-                           {window, palette.color(QPalette::Active, QPalette::Base), alsoOn});
+    const QColor colour = readableTowards(
+        accent, isDark(palette) ? QColor(Qt::white) : QColor(Qt::black), {window, base, alsoOn});
+    answers[next] = {question, colour};
+    next = (next + 1) % answers.size();
+    return colour;
 }
 
 void ChatColor::keepAlert(QWidget *widget, QPalette::ColorRole role)
