@@ -40,7 +40,8 @@ void TranscriptListView::setCurrentId(const QUuid &messageId)
 
 void TranscriptListView::updateRing(const QUuid &messageId)
 {
-    if (messageId.isNull())
+    // The ring shows only while the list has focus; gaining or losing it repaints the whole.
+    if (messageId.isNull() || !hasFocus())
         return;
     // Rows about to be laid out are not where they will be painted: after the layout.
     if (m_dirty) {

@@ -294,10 +294,15 @@ void TranscriptModel::insertEntries(QList<const Entry *> entries)
     // The common case: new messages after the last row, inserted in one go.
     if (m_rows.empty() || before(m_rows.back(), entries.first())) {
         const int first = count();
+        // The row above may end its group no more (its time line goes): told only when it looks
+        // different, so that a message that starts a group of its own repaints itself alone.
+        const std::optional<TranscriptRow> above
+            = first > 0 ? std::optional(row(first - 1)) : std::nullopt;
         beginInsertRows({}, first, first + int(entries.size()) - 1);
         m_rows.insert(m_rows.end(), entries.cbegin(), entries.cend());
         endInsertRows();
-        touchRows(first - 1, first - 1);
+        if (above && row(first - 1) != *above)
+            touchRows(first - 1, first - 1);
         return;
     }
     for (const Entry *entry : std::as_const(entries)) {

@@ -699,9 +699,11 @@ private slots:
     void changesPaintAsAFullRepaint_data()
     {
         QTest::addColumn<Operation>("change");
-        // "away": scrolled up; "ringed": the newest is current; "wheel": no change, a scroll
+        // "away": scrolled up; "ringed": the newest is current; "wheel": no change, a scroll;
+        // "theirs": the newest is theirs, the focus out of the list
         QTest::addColumn<QString>("before");
         QTest::addColumn<bool>("partial"); // only a part of the screen is painted again
+        QTest::addColumn<bool>("newestOnly"); // of the rows, only the newest is painted again
         // The last of addMany(100) is mine, 99 * 400 s after the start.
         constexpr qint64 last = 99 * 400;
         const auto arrival = [](bool mine, qint64 at, const QString &body = {}) {
@@ -709,26 +711,32 @@ private slots:
                 r.store->merge(r.message(mine ? r.me : r.peer, at, body), true);
             });
         };
-        QTest::newRow("mine continues my group") << arrival(true, last + 30) << "" << true;
-        QTest::newRow("theirs after mine") << arrival(false, last + 30) << "" << true;
-        QTest::newRow("the next day") << arrival(false, last + 86'400) << "" << true;
+        QTest::newRow("mine continues my group") << arrival(true, last + 30) << "" << true << false;
+        // Their message tells that they have read mine: my row changes too.
+        QTest::newRow("theirs after mine") << arrival(false, last + 30) << "" << true << false;
+        QTest::newRow("theirs continues their group")
+            << arrival(false, last + 60) << "theirs" << true << false;
+        QTest::newRow("theirs minutes later")
+            << arrival(false, last + 900) << "theirs" << true << true;
+        QTest::newRow("the next day") << arrival(false, last + 86'400) << "theirs" << true << true;
         QTest::newRow("a tall message")
-            << arrival(false, last + 30, QStringLiteral("긴 메시지입니다. ").repeated(40)) << ""
-            << true;
+            << arrival(false, last + 900, QStringLiteral("긴 메시지입니다. ").repeated(40))
+            << "theirs" << true << true;
         QTest::newRow("a photo") << Operation([](TranscriptRig &r) {
             ChatMessage photo = r.message(r.peer, last + 30, {}, MessageKind::image);
             photo.body = QStringLiteral("사진");
             photo.imageJPEG = jpegOf(Qt::darkCyan, {320, 240});
             r.store->merge(photo, true);
-        }) << "" << false;
-        QTest::newRow("the newest is ringed") << arrival(true, last + 30) << "ringed" << true;
-        QTest::newRow("reading history") << arrival(false, last + 30) << "away" << true;
-        QTest::newRow("the reader scrolls a little") << Operation() << "wheel" << true;
+        }) << "" << false << false;
+        QTest::newRow("the newest is ringed")
+            << arrival(true, last + 30) << "ringed" << true << false;
+        QTest::newRow("reading history") << arrival(false, last + 30) << "away" << true << false;
+        QTest::newRow("the reader scrolls a little") << Operation() << "wheel" << true << false;
         QTest::newRow("read by the other") << Operation([](TranscriptRig &r) {
             Conversation room = *r.store->conversation(r.roomId);
             room.memberships[1].lastReadSeq = 100;
             r.store->replaceConversation(room);
-        }) << "" << false;
+        }) << "" << false << false;
     }
 
     void changesPaintAsAFullRepaint()
@@ -736,11 +744,18 @@ private slots:
         QFETCH(Operation, change);
         QFETCH(QString, before);
         QFETCH(bool, partial);
+        QFETCH(bool, newestOnly);
         TranscriptRig r;
         r.addMany(100);
         Screen s(r);
         QVERIFY(s.settle());
         TranscriptListView &list = s.view.list();
+        if (before == u"theirs") {
+            r.store->merge(r.message(r.peer, 99 * 400 + 30), true);
+            // Focus elsewhere, as while typing: no ring follows the newest.
+            list.clearFocus();
+            QVERIFY(s.settle());
+        }
         if (before == u"away")
             s.bar()->setValue(s.bar()->maximum() / 2);
         if (before == u"ringed")
@@ -762,6 +777,10 @@ private slots:
             const QRegion area = painted.take();
             QVERIFY(!area.isEmpty() || before == u"away");
             QVERIFY(area.boundingRect().height() < list.viewport()->height() / 2);
+            if (newestOnly) {
+                const int newest = s.view.model().rowCount() - 1;
+                QVERIFY(area.boundingRect().top() > list.rowRect(newest - 1).center().y());
+            }
         }
         // The transcript's own buttons over the rows included.
         const QImage shown = onScreen(&s.view);
