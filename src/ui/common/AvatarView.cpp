@@ -170,8 +170,15 @@ QPixmap RoundPictures::initialDisc(const QString &name, const QSize &size, qreal
                                    const QPalette &palette, const QFont &font)
 {
     // What the disc looks like: its letter, the colour of both and the letter's font family.
+    // A font's key writes out every attribute, so the last font's is kept.
+    thread_local QFont keyedFont;
+    thread_local QString fontKey;
+    if (fontKey.isEmpty() || !(font == keyedFont)) {
+        keyedFont = font;
+        fontKey = font.key();
+    }
     const QString look = AvatarView::initial(name) + QChar(0)
-        + QString::number(palette.color(QPalette::WindowText).rgba(), 16) + QChar(0) + font.key();
+        + QString::number(palette.color(QPalette::WindowText).rgba(), 16) + QChar(0) + fontKey;
     const Key key{0, look, size, ratio};
     if (const QPixmap *kept = m_discs.object(key))
         return *kept;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <functional>
 #include <initializer_list>
@@ -128,6 +129,36 @@ QColor toned(const QColor &ink, const QColor &toward, std::initializer_list<QCol
     return ink;
 }
 
+// The answers of the last few searches for a readable colour, by what each started from.
+// Painting asks the same few questions for every row, and a search takes up to thirty
+// contrast checks.
+template<std::size_t N>
+class KeptAnswers
+{
+public:
+    template<typename Search>
+    QColor find(const std::array<quint64, N> &question, Search &&search)
+    {
+        for (const Answer &a : m_answers) {
+            if (a.colour.isValid() && a.question == question)
+                return a.colour;
+        }
+        const QColor colour = search();
+        m_answers[m_next] = {question, colour};
+        m_next = (m_next + 1) % m_answers.size();
+        return colour;
+    }
+
+private:
+    struct Answer
+    {
+        std::array<quint64, N> question{};
+        QColor colour;
+    };
+    std::array<Answer, 8> m_answers{};
+    std::size_t m_next = 0;
+};
+
 // Disabled text wants contrast 3; a little more leaves room for the gradients that styles draw
 // on buttons.
 constexpr qreal disabledContrast = 3.4;
@@ -172,27 +203,12 @@ QColor ChatColor::readableAccent(QColor accent, const QPalette &palette, QColor 
     if (!alsoOn.isValid())
         alsoOn = window;
     const QColor base = palette.color(QPalette::Active, QPalette::Base);
-    // Painting asks for the same few colours on every row: the answers of the last few questions
-    // are kept, as the search for a readable shade takes up to twenty contrast checks.
-    struct Answer
-    {
-        std::array<quint64, 4> question;
-        QColor colour;
-    };
-    thread_local std::array<Answer, 8> answers{};
-    thread_local std::size_t next = 0;
-    const std::array<quint64, 4> question{accent.rgba64(), window.rgba64(), base.rgba64(),
-                                          alsoOn.rgba64()};
-    for (std::size_t i = 0; i < answers.size(); ++i) {
-        if (answers[i].colour.isValid() && answers[i].question == question)
-            return answers[i].colour;
-    }
-    // Towards white on a dark window, towards black on a light grey one.
-    const QColor colour = readableTowards(
-        accent, isDark(palette) ? QColor(Qt::white) : QColor(Qt::black), {window, base, alsoOn});
-    answers[next] = {question, colour};
-    next = (next + 1) % answers.size();
-    return colour;
+    thread_local KeptAnswers<4> answers;
+    return answers.find({accent.rgba64(), window.rgba64(), base.rgba64(), alsoOn.rgba64()}, [&] {
+        // Towards white on a dark window, towards black on a light grey one.
+        return readableTowards(accent, isDark(palette) ? QColor(Qt::white) : QColor(Qt::black),
+                               {window, base, alsoOn});
+    });
 }
 
 void ChatColor::keepAlert(QWidget *widget, QPalette::ColorRole role)
@@ -247,11 +263,14 @@ QColor ChatColor::underWhite(const QColor &fill)
 
 QColor ChatColor::plateUnder(const QColor &fill, const QColor &ink, qreal share)
 {
-    const QColor away = luminance(ink) > 0.18 ? QColor(Qt::black) : QColor(Qt::white);
-    QColor plate = fill;
-    for (int step = 0; step < 30 && !readsOn(mix(ink, plate, share), {plate}); ++step)
-        plate = mix(plate, away, 0.92);
-    return plate;
+    thread_local KeptAnswers<3> answers;
+    return answers.find({fill.rgba64(), ink.rgba64(), std::bit_cast<quint64>(share)}, [&] {
+        const QColor away = luminance(ink) > 0.18 ? QColor(Qt::black) : QColor(Qt::white);
+        QColor plate = fill;
+        for (int step = 0; step < 30 && !readsOn(mix(ink, plate, share), {plate}); ++step)
+            plate = mix(plate, away, 0.92);
+        return plate;
+    });
 }
 
 QColor ChatColor::faintOnMine(const QPalette &palette)

@@ -182,6 +182,9 @@ QSizeF ChatTextLayout::layout(qreal width)
     invalidate();
     m_width = width;
     m_layout = std::make_unique<QTextLayout>(m_shaped, m_font);
+    // The glyphs are kept with the lines, so that each paint draws them without shaping the
+    // text again.
+    m_layout->setCacheEnabled(true);
     if (m_text.isEmpty())
         return m_size;
 

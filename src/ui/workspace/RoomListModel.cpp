@@ -168,7 +168,7 @@ QVariant RoomListModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return row(index.row()).title;
     case Qt::AccessibleTextRole:
-        return accessibleText(row(index.row()), QDateTime::currentDateTime());
+        return accessibleText(row(index.row()), QDateTime::currentDateTimeUtc());
     case RoomIdRole:
         return m_shown.at(index.row());
     default:

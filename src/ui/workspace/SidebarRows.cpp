@@ -106,16 +106,37 @@ constexpr int itemGap = 6;
 constexpr int minimumSpace = itemGap + 4 + itemGap;
 constexpr int dotSize = 6;
 
+// The heights of a room row's two lines, measured once for the application's font as it is.
+struct LineHeights
+{
+    QFont font;
+    int first = 0;
+    int second = 0;
+};
+
+const LineHeights &lineHeights()
+{
+    thread_local LineHeights kept;
+    const QFont font = QApplication::font();
+    if (kept.first == 0 || !(font == kept.font)) {
+        kept.font = font;
+        kept.first
+            = std::max({QFontMetrics(ChatFont::body()).height(), OfficialMark::sizeFor().height(),
+                        QFontMetrics(ChatFont::caption()).height()});
+        kept.second = std::max({QFontMetrics(ChatFont::subheadline()).height(),
+                                UnreadBadge::sizeFor(1).height(), dotSize});
+    }
+    return kept;
+}
+
 int firstLineHeight()
 {
-    return std::max({QFontMetrics(ChatFont::body()).height(), OfficialMark::sizeFor().height(),
-                     QFontMetrics(ChatFont::caption()).height()});
+    return lineHeights().first;
 }
 
 int secondLineHeight()
 {
-    return std::max({QFontMetrics(ChatFont::subheadline()).height(),
-                     UnreadBadge::sizeFor(1).height(), dotSize});
+    return lineHeights().second;
 }
 
 // A preview is one line: line breaks in a message read as spaces.
@@ -166,7 +187,8 @@ void ConversationRowDelegate::paint(QPainter *painter, const QStyleOptionViewIte
     const int height1 = firstLineHeight();
     const QFont captionFont = ChatFont::caption();
     const QFontMetrics caption(captionFont);
-    const QString time = RoomListModel::timeText(row, QDateTime::currentDateTime());
+    // The day of "now" is the local one either way: UTC spares asking the time zone.
+    const QString time = RoomListModel::timeText(row, QDateTime::currentDateTimeUtc());
     const int timeWidth = time.isEmpty() ? 0 : caption.horizontalAdvance(time);
     const QSize mark = row.official ? OfficialMark::sizeFor() : QSize();
     const int bell = row.room.muted ? caption.height() : 0;
