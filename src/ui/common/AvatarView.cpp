@@ -171,14 +171,12 @@ QPixmap RoundPictures::initialDisc(const QString &name, const QSize &size, qreal
 {
     // What the disc looks like: its letter, the colour of both and the letter's font family.
     // A font's key writes out every attribute, so the last font's is kept.
-    thread_local QFont keyedFont;
-    thread_local QString fontKey;
-    if (fontKey.isEmpty() || !(font == keyedFont)) {
-        keyedFont = font;
-        fontKey = font.key();
+    if (m_fontKey.isEmpty() || !(font == m_keyedFont)) {
+        m_keyedFont = font;
+        m_fontKey = font.key();
     }
     const QString look = AvatarView::initial(name) + QChar(0)
-        + QString::number(palette.color(QPalette::WindowText).rgba(), 16) + QChar(0) + fontKey;
+        + QString::number(palette.color(QPalette::WindowText).rgba(), 16) + QChar(0) + m_fontKey;
     const Key key{0, look, size, ratio};
     if (const QPixmap *kept = m_discs.object(key))
         return *kept;

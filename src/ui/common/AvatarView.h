@@ -99,4 +99,6 @@ private:
     QPixmap keep(const Key &key, const QPixmap &disc);
 
     QCache<Key, QPixmap> m_discs;
+    QFont m_keyedFont; // the last font an initial was asked in, and its key
+    QString m_fontKey;
 };
