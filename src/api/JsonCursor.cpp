@@ -208,37 +208,32 @@ bool JsonCursor::plain(QByteArrayView &out)
 
 bool JsonCursor::text(QString &out)
 {
-    StringSpan span;
-    if (!string(span))
-        return false;
-    // The document reader drops a byte-order mark that opens a text without escapes and keeps
-    // it otherwise: such texts are left to it.
-    if (span.wide && span.end - span.begin >= 3 && std::memcmp(span.begin, "\xef\xbb\xbf", 3) == 0)
-        return false;
-    if (span.escaped || span.wide)
-        out = decodeText(span.begin, span.end);
-    else
-        out = QString::fromLatin1(QByteArrayView(span.begin, span.end));
-    return true;
+    return text(out, nullptr, 0);
 }
 
 bool JsonCursor::text(QString &out, const QString *shared, qsizetype count)
 {
-    JsonCursor at = *this;
     StringSpan span;
-    if (!at.string(span))
+    if (!string(span))
         return false;
-    if (!span.escaped && !span.wide) {
-        const QLatin1StringView word(span.begin, span.end);
-        for (const QString *s = shared; s != shared + count; ++s) {
-            if (s->size() == word.size() && *s == word) {
-                out = *s;
-                *this = at;
-                return true;
-            }
+    if (span.escaped || span.wide) {
+        // The document reader drops a byte-order mark that opens a text without escapes and
+        // keeps it otherwise: such texts are left to it.
+        if (span.wide && span.end - span.begin >= 3
+            && std::memcmp(span.begin, "\xef\xbb\xbf", 3) == 0)
+            return false;
+        out = decodeText(span.begin, span.end);
+        return true;
+    }
+    const QLatin1StringView plainText(span.begin, span.end);
+    for (const QString *s = shared; s != shared + count; ++s) {
+        if (s->size() == plainText.size() && *s == plainText) {
+            out = *s;
+            return true;
         }
     }
-    return text(out);
+    out = QString(plainText);
+    return true;
 }
 
 bool JsonCursor::uuid(QUuid &out)
