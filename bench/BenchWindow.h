@@ -50,6 +50,21 @@ inline void drainEvents()
     }
 }
 
+// Paints every pixel of a window again, as after it was uncovered. QWidget::repaint() on a
+// window is not that: Qt keeps what opaque children (a list's viewport, for one) last painted
+// in the backing store and paints only the window's own background and the other widgets
+// around them. Every widget is marked, and the event loop paints them in one pass.
+inline void repaintWholeWindow(QWidget &window)
+{
+    window.update();
+    const QList<QWidget *> children = window.findChildren<QWidget *>();
+    for (QWidget *child : children) {
+        if (child->isVisible())
+            child->update();
+    }
+    drainEvents();
+}
+
 // The main thread's CPU time of `step` and of the event loop drained after it.
 template<typename Step>
 double cpuMsOf(Step &&step)
