@@ -8,12 +8,16 @@
 #include <QJsonObject>
 #include <QUuid>
 
+// The signed-in user of the answer below: a member of every room. A store signed in as anyone
+// else lists none of them.
+inline const QUuid roomListAnswerMe{QStringLiteral("5b0c7d2e-8f1a-4c3b-9d6e-2a4f8b1c0e73")};
+
 // The room-list answer of `roomCount` rooms as the service sends it: snake_case keys, two
-// members with names each, and a last message.
+// members with names each (roomListAnswerMe and another), and a last message.
 inline QByteArray roomListAnswer(int roomCount)
 {
     const auto id = [](const QUuid &u) { return u.toString(QUuid::WithoutBraces); };
-    const QString me = id(QUuid::createUuid());
+    const QString me = id(roomListAnswerMe);
     QJsonArray rooms;
     for (int i = 0; i < roomCount; ++i) {
         const QString room = id(QUuid::createUuid());

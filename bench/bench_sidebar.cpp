@@ -385,12 +385,12 @@ protected:
 };
 
 // Start-up, run in a child process of its own: the CPU of the whole process (every thread) from
-// exec to a painted window, then to the end of the work left for the idle event loop (the
-// rooms' search texts). Without an answer, a bare QWidget shown and painted, the least any Qt
-// window costs. With a room-list answer, a signed-in workspace with the rooms of the answer,
-// read from a file as it would be from the socket, decoded and stored: before the window is
-// built (`listFirst`), or, as the program starts, after the signed-in window has painted, the
-// second figure then taken once the rooms are shown. Prints both figures.
+// exec to a painted window, to the rooms' first paint in the sidebar, and to the end of the work
+// left for the idle event loop (the rooms' search texts). Without an answer, a bare QWidget shown
+// and painted, the least any Qt window costs. With a room-list answer, a signed-in workspace with
+// the rooms of the answer, read from a file as it would be from the socket, decoded and stored:
+// before the window is built (`listFirst`), or, as the program starts, after the signed-in window
+// has painted. Prints the three figures.
 int startupChild(const QString &answerFile, bool listFirst)
 {
     QWidget bare;
@@ -410,7 +410,7 @@ int startupChild(const QString &answerFile, bool listFirst)
         store = std::make_unique<LocalStore>(
             false, 250ms, std::make_unique<ChatClient>(QUrl(QStringLiteral("http://127.0.0.1:9"))));
         store->setNotificationSound(false);
-        store->apply(APIUser{QUuid::createUuid(), QStringLiteral("person"), QStringLiteral("me"),
+        store->apply(APIUser{roomListAnswerMe, QStringLiteral("person"), QStringLiteral("me"),
                              QStringLiteral("나"), std::nullopt, QStringLiteral("active"),
                              std::nullopt},
                      std::nullopt);
@@ -421,32 +421,51 @@ int startupChild(const QString &answerFile, bool listFirst)
     }
     PaintWatch watch;
     shown->installEventFilter(&watch);
+    PaintWatch rooms;
+    if (window)
+        window->findChild<ChatList *>()->view()->viewport()->installEventFilter(&rooms);
     shown->resize(kWindow);
     shown->show();
     // One turn at a time until the turn that painted the window.
     while (!watch.painted)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     const double painted = processCpuMs();
-    drainEvents();
-    if (store && !listFirst && !applyAnswer())
-        return 1;
+    double roomsShown = painted;
+    if (store) {
+        drainEvents();
+        if (!listFirst) {
+            rooms.painted = false;
+            if (!applyAnswer())
+                return 1;
+        }
+        // Then until the turn that painted the rooms; a list that painted with the window has.
+        while (!rooms.painted)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        roomsShown = listFirst ? painted : processCpuMs();
+    }
     drainEvents();
     // The search texts are made a slice a turn, more turns than a drain waits for.
     if (store)
         RoomSearchTexts::of(*store).prepare();
-    std::printf("%.3f %.3f\n", painted, processCpuMs());
+    const double idle = processCpuMs();
+    std::printf("%.3f %.3f %.3f\n", painted, roomsShown, idle);
     return 0;
 }
 
 // Start-up at 1,000 and 10,000 rooms beside the bare window, alternating in the same run.
 void startup(const QString &program)
 {
+    struct Figures
+    {
+        double painted = 0, rooms = 0, idle = 0;
+    };
     const auto run = [&](const QStringList &arguments) {
         QProcess child;
         child.start(program, arguments);
         child.waitForFinished(120'000);
         const QList<QByteArray> figures = child.readAllStandardOutput().trimmed().split(' ');
-        return std::pair(figures.value(0).toDouble(), figures.value(1).toDouble());
+        return Figures{figures.value(0).toDouble(), figures.value(1).toDouble(),
+                       figures.value(2).toDouble()};
     };
     std::printf("start-up, process CPU ms from exec, median / worst of 7\n");
     for (int count : {1'000, 10'000}) {
@@ -455,31 +474,32 @@ void startup(const QString &program)
             return;
         answer.write(roomListAnswer(count));
         answer.flush();
-        QList<double> bare, first, firstIdle, after, afterShown;
+        QList<double> bare, first, firstIdle, after, afterShown, afterIdle;
         for (int round = 0; round < 7; ++round) {
-            bare.append(run({QStringLiteral("--startup-child")}).first);
-            const auto [painted, idle] = run(
+            bare.append(run({QStringLiteral("--startup-child")}).painted);
+            const Figures before = run(
                 {QStringLiteral("--startup-child"), answer.fileName(), QStringLiteral("first")});
-            first.append(painted);
-            firstIdle.append(idle);
-            const auto [window, rooms]
-                = run({QStringLiteral("--startup-child"), answer.fileName()});
-            after.append(window);
-            afterShown.append(rooms);
+            first.append(before.painted);
+            firstIdle.append(before.idle);
+            const Figures later = run({QStringLiteral("--startup-child"), answer.fileName()});
+            after.append(later.painted);
+            afterShown.append(later.rooms);
+            afterIdle.append(later.idle);
         }
-        const auto worst = [](const QList<double> &v) { return *std::ranges::max_element(v); };
-        const auto ratio
-            = [&](const QList<double> &v) { return median(v) / std::max(1e-9, median(bare)); };
+        const auto figure = [&](const QList<double> &v) {
+            return QStringLiteral("%1 / %2 (%3x)")
+                .arg(median(v), 0, 'f', 1)
+                .arg(*std::ranges::max_element(v), 0, 'f', 1)
+                .arg(median(v) / std::max(1e-9, median(bare)), 0, 'f', 2)
+                .toUtf8();
+        };
         std::printf("%6d rooms, bare QWidget painted %.1f / %.1f\n", count, median(bare),
-                    worst(bare));
-        std::printf("  list read before the window: painted %.1f / %.1f (%.2fx), idle %.1f / %.1f "
-                    "(%.2fx)\n",
-                    median(first), worst(first), ratio(first), median(firstIdle), worst(firstIdle),
-                    ratio(firstIdle));
-        std::printf("  list read after the window paints: painted %.1f / %.1f (%.2fx), rooms shown "
-                    "%.1f / %.1f (%.2fx)\n",
-                    median(after), worst(after), ratio(after), median(afterShown),
-                    worst(afterShown), ratio(afterShown));
+                    *std::ranges::max_element(bare));
+        std::printf("  list read before the window: painted with its rooms %s, idle %s\n",
+                    figure(first).constData(), figure(firstIdle).constData());
+        std::printf("  list read after the window paints: painted %s, rooms painted %s, idle %s\n",
+                    figure(after).constData(), figure(afterShown).constData(),
+                    figure(afterIdle).constData());
         std::fflush(stdout);
     }
 }
