@@ -3,6 +3,7 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <numeric>
 
 namespace TextCompare {
 
@@ -20,6 +21,20 @@ QCollator &localizedCollator()
         return c;
     }();
     return collator;
+}
+
+QList<qsizetype> localizedOrder(const QStringList &texts)
+{
+    const QCollator &collator = localizedCollator();
+    QList<QCollatorSortKey> keys;
+    keys.reserve(texts.size());
+    for (const QString &text : texts)
+        keys.append(collator.sortKey(text));
+    QList<qsizetype> order(texts.size());
+    std::iota(order.begin(), order.end(), qsizetype(0));
+    std::stable_sort(order.begin(), order.end(),
+                     [&](qsizetype a, qsizetype b) { return keys.at(a).compare(keys.at(b)) < 0; });
+    return order;
 }
 
 int comparePlain(const QString &a, const QString &b)

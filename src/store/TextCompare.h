@@ -3,8 +3,10 @@
 #include <QCollator>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <algorithm>
+#include <utility>
 
 // The text orderings and the search match used by the store's lists. Equality of texts is
 // sameText() (model/ValueSupport.h), which the records use too: canonically equivalent texts
@@ -26,12 +28,31 @@ bool localizedContains(const QString &text, const QString &query);
 // searchForm(t).contains(searchForm(q)). A list searched again and again keeps the forms.
 QString searchForm(const QString &text);
 
+// The places of `texts` in localized order, equal texts in the order they come: each text's
+// collation key is made once, where comparing the texts themselves would collate each of them
+// some log n times over.
+QList<qsizetype> localizedOrder(const QStringList &texts);
+
 template<typename T, typename Key>
 void sortLocalized(QList<T> &list, Key key)
 {
     QCollator &collator = localizedCollator();
-    std::stable_sort(list.begin(), list.end(),
-                     [&](const T &a, const T &b) { return collator.compare(key(a), key(b)) < 0; });
+    // A short list is compared directly: making keys costs more than the comparisons it saves.
+    if (list.size() < 64) {
+        std::stable_sort(list.begin(), list.end(), [&](const T &a, const T &b) {
+            return collator.compare(key(a), key(b)) < 0;
+        });
+        return;
+    }
+    QStringList texts;
+    texts.reserve(list.size());
+    for (const T &item : std::as_const(list))
+        texts.append(key(item));
+    QList<T> sorted;
+    sorted.reserve(list.size());
+    for (qsizetype at : localizedOrder(texts))
+        sorted.append(std::move(list[at]));
+    list = std::move(sorted);
 }
 
 template<typename T, typename Key>

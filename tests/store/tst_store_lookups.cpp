@@ -4,6 +4,7 @@
 #include "StoreTestSupport.h"
 
 #include "model/SeedID.h"
+#include "store/TextCompare.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -40,6 +41,7 @@ private slots:
     void signedOutAnswers();
     void roomTitles();
     void friendStateAndLists();
+    void longFriendListOrder();
     void sortedListOrderAndFilter();
     void sortedListFollowsAnyChange();
     void hideFromList();
@@ -233,6 +235,34 @@ void TestStoreLookups::friendStateAndLists()
     QCOMPARE(local->blockedAccounts().size(), 2);
     QCOMPARE(local->blockedAccounts().first().id, SeedID::taeo());
     QVERIFY(local->followedOfficials().isEmpty());
+}
+
+// A long list is put in order through collation keys: the order is the one comparing the names
+// gives, numbers by value and case ignored, and people with one name keep the rooms' order.
+void TestStoreLookups::longFriendListOrder()
+{
+    auto live = liveStore();
+    LocalStore &store = *live->store;
+    const QStringList stems{u"방 "_s,   u"Bob "_s, u"bob "_s, u"Émile "_s, u"emile "_s,
+                            u"가나 "_s, u"ㄱ "_s,  u"あ "_s,  u"Zoë "_s,   u""_s};
+    QList<Account> people;
+    QList<Conversation> rooms;
+    for (int i = 0; i < 300; ++i) {
+        // Every name comes up twice or more, with the numbers in no order of their own.
+        const QString name = stems.at(i % stems.size()) + QString::number((i * 37) % 60);
+        people.append(person(u"p"_s + QString::number(i), name));
+        rooms.append(room(ConversationKind::direct, {member(live->me), member(people.last().id)}));
+    }
+    store.editAccounts([&](QList<Account> &list) { list << people; });
+    store.setConversations(rooms);
+
+    QList<Account> expected = people;
+    QCollator &collator = TextCompare::localizedCollator();
+    std::stable_sort(expected.begin(), expected.end(), [&](const Account &a, const Account &b) {
+        return collator.compare(a.displayName, b.displayName) < 0;
+    });
+    const QList<Account> friends = store.friendAccounts();
+    QCOMPARE(fieldOf(friends, &Account::handle), fieldOf(expected, &Account::handle));
 }
 
 void TestStoreLookups::sortedListOrderAndFilter()
