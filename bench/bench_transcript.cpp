@@ -538,8 +538,10 @@ int main(int argc, char **argv)
         scrollPages(args.at(2).toInt());
         return 0;
     }
-    if (args.size() > 1 && args.at(1) == u"--arrivals-only") {
-        // For profiling the arrival at scale alone.
+    if (args.size() > 1 && (args.at(1) == u"--arrivals-only" || args.at(1) == u"--repaints-only")) {
+        // For profiling one step at scale alone, after "ready" on stderr: an arrival, or the
+        // whole window's repaint that is its reference.
+        const bool arrivals = args.at(1) == u"--arrivals-only";
         Scale scale(10'000, 100'000);
         WindowSubject window(scale.room);
         window.open();
@@ -547,21 +549,12 @@ int main(int argc, char **argv)
         window.dismissNotice();
         std::fprintf(stderr, "ready\n");
         for (int i = 0; i < 3000; ++i) {
-            scale.arrive(scale.frame());
-            drainEvents();
-        }
-        return 0;
-    }
-    if (args.size() > 1 && args.at(1) == u"--repaints-only") {
-        // For profiling the whole window's repaint alone, the arrival's reference.
-        Scale scale(10'000, 100'000);
-        WindowSubject window(scale.room);
-        window.open();
-        drainEvents();
-        window.dismissNotice();
-        std::fprintf(stderr, "ready\n");
-        for (int i = 0; i < 3000; ++i) {
-            repaintWholeWindow(window.window);
+            if (arrivals) {
+                scale.arrive(scale.frame());
+                drainEvents();
+            } else {
+                repaintWholeWindow(window.window);
+            }
         }
         return 0;
     }
