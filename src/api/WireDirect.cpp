@@ -129,7 +129,8 @@ bool word(JsonCursor &in, QString &out)
     return in.text(out, words, std::size(words));
 }
 
-bool optionalWord(JsonCursor &in, std::optional<QString> &out)
+// A word that may be null.
+bool word(JsonCursor &in, std::optional<QString> &out)
 {
     return optional(in, out, [&](QString &value) { return word(in, value); });
 }
@@ -221,9 +222,16 @@ bool readValue(JsonCursor &in, APIMessage &m)
     });
 }
 
-bool readValue(JsonCursor &in, APIMember &m)
+// A room's member, in the room list and in sync answers alike. What each requires is its
+// caller's to say; where a role or kind may be absent, the member's type holds it as optional.
+struct MemberField
 {
-    enum { userId, role, handle, displayName, kind, avatarUrl, acceptsUserMessages, leftAt };
+    enum : unsigned { userId, role, handle, displayName, kind, avatarUrl, accepts, leftAt };
+};
+
+template<typename Member>
+bool readMember(JsonCursor &in, Member &m, unsigned required)
+{
     static constexpr FieldName fields[] = {
         {"userId", "user_id"},
         {"role", "role"},
@@ -234,27 +242,33 @@ bool readValue(JsonCursor &in, APIMember &m)
         {"acceptsUserMessages", "accepts_user_messages"},
         {"leftAt", "left_at"},
     };
-    constexpr unsigned required = 1u << userId | 1u << role | 1u << kind;
     return readObject(in, fields, required, [&](int field) {
         switch (field) {
-        case userId:
+        case MemberField::userId:
             return in.uuid(m.userId);
-        case role:
+        case MemberField::role:
             return word(in, m.role);
-        case handle:
+        case MemberField::handle:
             return optionalText(in, m.handle);
-        case displayName:
+        case MemberField::displayName:
             return optionalText(in, m.displayName);
-        case kind:
+        case MemberField::kind:
             return word(in, m.kind);
-        case avatarUrl:
+        case MemberField::avatarUrl:
             return optionalText(in, m.avatarUrl);
-        case acceptsUserMessages:
+        case MemberField::accepts:
             return flagOrTrue(in, m.acceptsUserMessages);
         default:
             return optionalText(in, m.leftAt);
         }
     });
+}
+
+// The room list names every member's role and kind.
+bool readValue(JsonCursor &in, APIMember &m)
+{
+    return readMember(
+        in, m, 1u << MemberField::userId | 1u << MemberField::role | 1u << MemberField::kind);
 }
 
 bool readValue(JsonCursor &in, APIConversation &c)
@@ -305,40 +319,10 @@ bool readValue(JsonCursor &in, APIRead &r)
     });
 }
 
+// A sync answer leaves out what did not change: only the member's id is always there.
 bool readValue(JsonCursor &in, SyncMember &m)
 {
-    enum { userId, role, handle, displayName, kind, leftAt, avatarUrl, acceptsUserMessages };
-    static constexpr FieldName fields[] = {
-        {"userId", "user_id"},
-        {"role", "role"},
-        {"handle", "handle"},
-        {"displayName", "display_name"},
-        {"kind", "kind"},
-        {"leftAt", "left_at"},
-        {"avatarUrl", "avatar_url"},
-        {"acceptsUserMessages", "accepts_user_messages"},
-    };
-    constexpr unsigned required = 1u << userId;
-    return readObject(in, fields, required, [&](int field) {
-        switch (field) {
-        case userId:
-            return in.uuid(m.userId);
-        case role:
-            return optionalWord(in, m.role);
-        case handle:
-            return optionalText(in, m.handle);
-        case displayName:
-            return optionalText(in, m.displayName);
-        case kind:
-            return optionalWord(in, m.kind);
-        case leftAt:
-            return optionalText(in, m.leftAt);
-        case avatarUrl:
-            return optionalText(in, m.avatarUrl);
-        default:
-            return flagOrTrue(in, m.acceptsUserMessages);
-        }
-    });
+    return readMember(in, m, 1u << MemberField::userId);
 }
 
 bool readValue(JsonCursor &in, SyncRoom &r)
