@@ -31,6 +31,18 @@ std::unique_ptr<LocalStore> storeFor(LiveRig &rig, const QString &email, qint64 
     return store;
 }
 
+// `count` group rooms of `peer` with `me` in them, named `title` with the room's number, each
+// with one message body(number) from the peer.
+template<typename Body>
+void addRooms(LiveRig &rig, const QUuid &me, const QUuid &peer, int count, const QString &title,
+              Body body)
+{
+    for (int n = 0; n < count; ++n) {
+        const QUuid room = rig.service.addGroupRoom(peer, title.arg(n), {me});
+        rig.postMessage(room, peer, body(n));
+    }
+}
+
 } // namespace
 
 // Answers far beyond a usual size: a room list of 1,000 rooms whose last messages are as long as
@@ -49,10 +61,7 @@ private slots:
         QVERIFY(rig.started);
         const QUuid me = rig.addUser(QStringLiteral("me_user"), QStringLiteral("나"));
         const QUuid peer = rig.addUser(QStringLiteral("peer"), QStringLiteral("상대"));
-        for (int n = 0; n < 1000; ++n) {
-            const QUuid room = rig.service.addGroupRoom(peer, QStringLiteral("방 %1").arg(n), {me});
-            rig.postMessage(room, peer, longBody(n));
-        }
+        addRooms(rig, me, peer, 1000, QStringLiteral("방 %1"), longBody);
         auto store = storeFor(rig, QStringLiteral("me_user@example.com"), kListAnswerLimit);
         QVERIFY(store);
         // The 50 rooms the sync page covers (the first of the list) get 50 long messages each;
@@ -83,10 +92,8 @@ private slots:
         QVERIFY(rig.started);
         const QUuid me = rig.addUser(QStringLiteral("me_user"), QStringLiteral("나"));
         const QUuid peer = rig.addUser(QStringLiteral("peer"), QStringLiteral("상대"));
-        for (int n = 0; n < 3; ++n) {
-            const QUuid room = rig.service.addGroupRoom(peer, QStringLiteral("방 %1").arg(n), {me});
-            rig.postMessage(room, peer, QStringLiteral("안녕 %1").arg(n));
-        }
+        addRooms(rig, me, peer, 3, QStringLiteral("방 %1"),
+                 [](int n) { return QStringLiteral("안녕 %1").arg(n); });
         auto store = storeFor(rig, QStringLiteral("me_user@example.com"), 256 * 1024);
         QVERIFY(store);
         await(store->refreshLive());
@@ -96,11 +103,7 @@ private slots:
         QVERIFY(rooms.size() >= 3);
 
         // Thirty more rooms with long last messages take the room list past its bound.
-        for (int n = 0; n < 30; ++n) {
-            const QUuid room
-                = rig.service.addGroupRoom(peer, QStringLiteral("긴 방 %1").arg(n), {me});
-            rig.postMessage(room, peer, longBody(n));
-        }
+        addRooms(rig, me, peer, 30, QStringLiteral("긴 방 %1"), longBody);
         await(store->refreshLive());
         QCOMPARE(store->notice(), kTemporaryErrorText);
         QCOMPARE(store->conversations(), rooms);
