@@ -124,8 +124,9 @@ public:
     // "Content-Type: application/json" when given, the bearer token when `authorize` (refreshed
     // first when it expires within 60 s). An authorised call answered 401 refreshes once and is
     // repeated once. No redirect is followed, and an answer beyond its bound (answerLimit()) is
-    // cut off and fails as "invalid_response". Returns the body of a 2xx answer; throws
-    // otherwise.
+    // cut off and fails as "invalid_response". Any call but a GET goes out once at most: when
+    // its connection closes before the answer, it fails as a lost connection (see sendOnce).
+    // Returns the body of a 2xx answer; throws otherwise.
     QCoro::Task<QByteArray> request(QString method, ChatPath path,
                                     std::optional<QJsonObject> body = std::nullopt,
                                     bool authorize = true);
