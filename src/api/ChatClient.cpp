@@ -4,6 +4,7 @@
 #include "api/ChatKeychain.h"
 #include "api/HttpAnswer.h"
 #include "api/HttpMethods.h"
+#include "api/SendOnce.h"
 
 #include <QDir>
 #include <QJsonDocument>
@@ -16,7 +17,6 @@
 #include <QWebSocket>
 
 #include <algorithm>
-#include <cstring>
 
 #ifndef ZUMO_SERVICE_URL
 #error "ZUMO_SERVICE_URL must be defined by the build"
@@ -27,39 +27,12 @@ namespace {
 // The slowest upload rate still waited for: 64 KiB/s.
 constexpr qint64 kUploadBytesPerSecond = 64 * 1024;
 
-// A request body that can be read once only. Qt's HTTP layer of this version sends a request
-// again by itself (POST included, up to twice) when the connection closes before the answer's
-// head arrived; a body that cannot be read a second time makes that fail instead.
-class BodyReadOnce : public QIODevice
+// Whether an HTTP answer of this status came from the service itself: a gateway's 502 or 504
+// says that the service behind it did not answer.
+bool fromTheService(int status)
 {
-public:
-    explicit BodyReadOnce(QByteArray bytes, QObject *parent)
-        : QIODevice(parent)
-        , m_bytes(std::move(bytes))
-    {
-        open(QIODevice::ReadOnly);
-    }
-
-    bool isSequential() const override { return true; }
-    qint64 bytesAvailable() const override
-    {
-        return m_bytes.size() - m_read + QIODevice::bytesAvailable();
-    }
-
-protected:
-    qint64 readData(char *data, qint64 maxSize) override
-    {
-        const qint64 n = std::min(maxSize, m_bytes.size() - m_read);
-        std::memcpy(data, m_bytes.constData() + m_read, size_t(n));
-        m_read += n;
-        return n;
-    }
-    qint64 writeData(const char *, qint64) override { return -1; }
-
-private:
-    QByteArray m_bytes;
-    qint64 m_read = 0;
-};
+    return status > 0 && status != 502 && status != 504;
+}
 
 QString defaultSessionFolder()
 {
@@ -106,6 +79,10 @@ ChatClient::ChatClient(const QUrl &baseUrl, const ChatClientOptions &options, QO
     m_pongTimer = new QTimer(this);
     m_pongTimer->setSingleShot(true);
     connect(m_pongTimer, &QTimer::timeout, this, &ChatClient::keepAliveMissed);
+    m_connectingTimer = new QTimer(this);
+    m_connectingTimer->setSingleShot(true);
+    connect(m_connectingTimer, &QTimer::timeout, this, &ChatClient::connectingClockRan);
+    m_clock.start();
 }
 
 ChatClient::~ChatClient()
@@ -226,22 +203,17 @@ QCoro::Task<QByteArray> ChatClient::request(QString method, ChatPath path,
             request.setRawHeader("Authorization", "Bearer " + token.toUtf8());
         }
 
-        // sendCustomRequest, not post(): a bodiless call must carry no Content-Type at all.
-        std::unique_ptr<QNetworkReply, DeleteLater> reply;
-        if (body && refresh) {
-            // A refresh token is spent by the service at its first use: never sent twice.
-            request.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
-            request.setHeader(QNetworkRequest::ContentLengthHeader, payload.size());
-            auto *once = new BodyReadOnce(payload, nullptr);
-            reply.reset(m_network->sendCustomRequest(request, method.toLatin1(), once));
-            once->setParent(reply.get());
-        } else {
-            reply.reset(body ? m_network->sendCustomRequest(request, method.toLatin1(), payload)
-                             : m_network->sendCustomRequest(request, method.toLatin1()));
-        }
+        // sendCustomRequest, not post(): a bodiless call must carry no Content-Type at all. A
+        // call that creates or changes something goes out once at most (see sendOnce).
+        const QByteArray verb = method.toLatin1();
+        std::unique_ptr<QNetworkReply, DeleteLater> reply(
+            mayBeRepeated(verb) && !body ? m_network->sendCustomRequest(request, verb)
+                                         : sendOnce(*m_network, request, verb, payload));
         const HttpAnswer answer = co_await receiveAnswer(
             reply.get(), deadlineFor(deadline, payload.size()), answerLimit(method, path));
         throwIfGone(alive);
+        if (fromTheService(answer.status))
+            serviceAnswered();
         // A body cut off at the size bound is as unusable as one that does not decode.
         if (answer.oversized)
             throw ChatAPIError::invalidResponse(answer.success() ? 500 : answer.status);
@@ -259,4 +231,35 @@ QCoro::Task<QByteArray> ChatClient::request(QString method, ChatPath path,
         }
         throw error(answer.status, answer.body);
     }
+}
+
+void ChatClient::serviceAnswered()
+{
+    ++m_serviceAnswers;
+}
+
+QCoro::Task<bool> ChatClient::serviceAnswers()
+{
+    const LifeToken alive = m_alive;
+    const quint64 before = m_serviceAnswers;
+    // Any answer will do, a refusal included: a GET of the own profile without a token reads
+    // nothing, changes nothing and spends nothing.
+    const QUrl url(m_baseUrl.toString(QUrl::FullyEncoded) + ChatPath::me().path(),
+                   QUrl::StrictMode);
+    if (!url.isValid() || url.isRelative() || url.host().isEmpty())
+        co_return false;
+    QNetworkRequest request(url);
+    applyCommonRequestSettings(request, m_options.serviceProbeDeadline);
+    request.setRawHeader("Accept", "application/json");
+    std::unique_ptr<QNetworkReply, DeleteLater> reply(m_network->get(request));
+    try {
+        const HttpAnswer answer
+            = co_await receiveAnswer(reply.get(), m_options.serviceProbeDeadline);
+        throwIfGone(alive);
+        if (fromTheService(answer.status))
+            serviceAnswered();
+    } catch (const ChatTransportError &) {
+        throwIfGone(alive);
+    }
+    co_return m_serviceAnswers != before;
 }

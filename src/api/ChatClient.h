@@ -7,6 +7,7 @@
 #include "api/WireTypes.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QJsonObject>
 #include <QList>
 #include <QObject>
@@ -39,9 +40,21 @@ struct ChatClientOptions
     std::chrono::milliseconds reconnectBackoff{5000};
     std::chrono::milliseconds reconnectBackoffCap{60000};
     // While the socket is ready a ping goes out at this interval; when neither the pong nor any
-    // other frame follows within the timeout, the socket counts as failed.
-    std::chrono::milliseconds keepAliveInterval{30000};
-    std::chrono::milliseconds keepAliveTimeout{10000};
+    // other frame follows within the timeout, the socket counts as failed. A connection that
+    // died without a word is noticed within their sum.
+    std::chrono::milliseconds keepAliveInterval{10000};
+    std::chrono::milliseconds keepAliveTimeout{5000};
+    // The most a new socket may take from its open to the service's "auth.ok", the upgrade
+    // included, before it counts as failed: a service that takes the connection and says
+    // nothing is not waited for long.
+    std::chrono::milliseconds socketOpenTimeout{10000};
+    // How long the socket may be not ready, while the session wants it, before the user is
+    // told through onConnectingChanged; whatever the cause (refused, silent, a refresh that
+    // waits).
+    std::chrono::milliseconds connectingDelay{10000};
+    // The most the plain question whether the service answers at all may take (asked before a
+    // refresh token whose last use has no known outcome goes out again).
+    std::chrono::milliseconds serviceProbeDeadline{10000};
     // The most one REST call other than the token refresh may take as a whole, however steadily
     // its bytes trickle in; a body sent along (a photo) adds its allowance (see
     // ChatClient::deadlineFor).
@@ -49,7 +62,7 @@ struct ChatClientOptions
     // The most a room list or a sync page may hold (see kListAnswerLimit).
     qint64 listAnswerLimit = kListAnswerLimit;
     // The token refresh alone is waited for this long while its connection stays open: it is
-    // never abandoned for a second one, which would spend the same refresh token twice.
+    // never abandoned for a second one while its answer may still come.
     std::chrono::milliseconds refreshDeadline{300000};
     // The keychain item that holds the session.
     QString keychainService = QStringLiteral("com.brevant.chat.mac");
@@ -84,9 +97,10 @@ public:
     // Runs when the service accepts a socket after one or more failed ones: events may have
     // been missed meanwhile.
     std::function<void()> onReconnected;
-    // Runs with true once the socket's quick reconnects have failed (when the first of the
-    // growing waits begins), and with false when the service accepts a socket again
-    // ("auth.ok"), or the socket is closed on purpose or with the session; only on a change.
+    // Runs with true once the socket the session wants has not been ready for
+    // connectingDelay (counted from the last sign of life of a socket that died without a
+    // word), and with false when the service accepts a socket again ("auth.ok"), or the socket
+    // is closed on purpose or with the session; only on a change. Never without a session.
     std::function<void(bool)> onConnectingChanged;
     // Runs when the session could not be stored (keychain and file both refused it), once until
     // a save lands again. The tokens stay in use; the save is tried again meanwhile.
@@ -110,8 +124,9 @@ public:
     // "Content-Type: application/json" when given, the bearer token when `authorize` (refreshed
     // first when it expires within 60 s). An authorised call answered 401 refreshes once and is
     // repeated once. No redirect is followed, and an answer beyond its bound (answerLimit()) is
-    // cut off and fails as "invalid_response". Returns the body of a 2xx answer; throws
-    // otherwise.
+    // cut off and fails as "invalid_response". Any call but a GET goes out once at most: when
+    // its connection closes before the answer, it fails as a lost connection (see sendOnce).
+    // Returns the body of a 2xx answer; throws otherwise.
     QCoro::Task<QByteArray> request(QString method, ChatPath path,
                                     std::optional<QJsonObject> body = std::nullopt,
                                     bool authorize = true);
@@ -135,6 +150,10 @@ public:
     QCoro::Task<QString> accessToken();
     // The single token refresh in flight; concurrent callers share it.
     QCoro::Task<APIUser> performRefresh();
+    // Sends the refresh token. One whose last use ended without an outcome (no answer, the
+    // connection lost after sending) goes out again only once the service has answered
+    // something since that ending; when nothing has, the service is asked first (a plain
+    // GET without a token) and the refresh fails as a transport failure while it stays silent.
     QCoro::Task<APIUser> refreshNow();
     // Tells the service, then wipes the session whatever the answer; rethrows a failure.
     QCoro::Task<> logout();
@@ -217,6 +236,8 @@ public:
     quint64 socketGeneration() const { return m_socketGeneration; }
     // Whether a reconnect waits for its time.
     bool reconnectPending() const;
+    // Whether "연결 중…" is being reported (see onConnectingChanged).
+    bool connecting() const { return m_connecting; }
     // The wait before the reconnect that follows the `failures`-th failure in a row.
     std::chrono::milliseconds reconnectWait(int failures) const;
     // Reconnects that follow the first failures in a row after the short delay.
@@ -236,13 +257,22 @@ private:
     QCoro::Task<> wipe();
     bool expiring() const;
     QCoro::Task<> putUpload(QUrl url, QJsonValue headers, QByteArray jpeg);
+    // Counts one sign that the service answers (see m_serviceAnswers).
+    void serviceAnswered();
+    // Asks the service whether it answers at all; true when it did.
+    QCoro::Task<bool> serviceAnswers();
     void applyCommonRequestSettings(QNetworkRequest &request,
                                     std::chrono::milliseconds idleAllowance
                                     = std::chrono::minutes(1)) const;
 
     void handleFrame(const QByteArray &utf8Text);
-    void socketFailed(quint64 generation);
+    // `notReadySince`: a time of m_clock from which the user's wait for the socket counts.
+    void socketFailed(quint64 generation, qint64 notReadySince);
+    // An attempt that opened no socket although the session lasts: one more failure.
+    void attemptFailed(quint64 generation);
     void scheduleReconnect(quint64 generation);
+    void startConnectingClock(qint64 notReadySince);
+    void connectingClockRan();
     void startKeepAlive();
     void stopKeepAlive();
     void sendKeepAlive();
@@ -269,10 +299,19 @@ private:
     quint64 m_sessionGeneration = 0;
     // The session generation that a refused refresh ended last.
     std::optional<quint64> m_refusedSession;
-    // A refresh token whose exchange failed after it may have reached the service. The service
-    // takes each refresh token once, so it is not sent again: a second use would be refused
-    // and end the session.
-    std::optional<QString> m_unsettledRefreshToken;
+    // Every answer heard from the service: an HTTP answer to any call (a gateway's 502 or 504
+    // excepted: the service behind it did not answer), a socket upgrade that succeeded, a frame
+    // or a pong. Only counts up.
+    quint64 m_serviceAnswers = 0;
+    // A refresh token whose last use ended without an outcome: no answer came although the
+    // request may have reached the service, which takes each refresh token once. `heard` is
+    // m_serviceAnswers at that ending.
+    struct UnsettledRefresh
+    {
+        QString token;
+        quint64 heard = 0;
+    };
+    std::optional<UnsettledRefresh> m_unsettledRefresh;
 
     QWebSocket *m_socket = nullptr;
     quint64 m_socketGeneration = 0;
@@ -285,8 +324,15 @@ private:
     bool m_refreshBeforeReconnect = false;
     // A reconnect is running (refreshing or opening).
     bool m_reconnecting = false;
+    // The session wants a live socket: from connectSocket() or openSocket() with a session
+    // until disconnectSocket().
+    bool m_socketWanted = false;
     // Reported through onConnectingChanged.
     bool m_connecting = false;
+    // Runs while the wanted socket is not ready, until connectingDelay has passed.
+    QTimer *m_connectingTimer = nullptr;
+    QElapsedTimer m_clock; // monotonic; started with the client
+    qint64 m_lastSignOfLife = 0; // m_clock time of the ready socket's last frame or pong
     // The waiting reconnect, for the socket generation in m_reconnectFor. A stopped timer is a
     // cancelled reconnect.
     QTimer *m_reconnectTimer = nullptr;

@@ -53,6 +53,7 @@ QCoro::Task<> ChatClient::save(AuthPayload payload)
                           QDateTime::currentDateTimeUtc().addSecs(lifetime), payload.user};
     m_tokens = session;
     m_currentUser = payload.user;
+    m_unsettledRefresh.reset(); // new tokens: whatever became of an older refresh is moot
     co_await m_keychain->save(session.encode());
 }
 
@@ -67,7 +68,7 @@ QCoro::Task<> ChatClient::wipe()
     ++m_sessionGeneration;
     m_tokens.reset();
     m_currentUser.reset();
-    m_unsettledRefreshToken.reset();
+    m_unsettledRefresh.reset();
     m_missedEvents = false; // nothing of an ended session is left to catch up on
     disconnectSocket();
     co_await m_keychain->clear();
@@ -128,10 +129,10 @@ QCoro::Task<bool> ChatClient::restore()
 
 QCoro::Task<QString> ChatClient::accessToken()
 {
-    // While the refresh token cannot be sent again, the access token serves to its very end.
+    // While the last refresh has no known outcome, the access token serves to its very end.
     const bool usable = m_tokens
         && (!expiring()
-            || (m_unsettledRefreshToken == m_tokens->refreshToken
+            || (m_unsettledRefresh && m_unsettledRefresh->token == m_tokens->refreshToken
                 && QDateTime::currentDateTimeUtc() < m_tokens->expiresAt));
     if (usable) {
         const QString token = m_tokens->accessToken;
@@ -180,9 +181,30 @@ QCoro::Task<APIUser> ChatClient::refreshNow()
     const quint64 generation = m_sessionGeneration;
 
     const QString refreshToken = m_tokens->refreshToken;
-    if (m_unsettledRefreshToken == refreshToken)
-        throw ChatTransportError(QNetworkReply::UnknownNetworkError,
-                                 QStringLiteral("The last refresh has no known outcome."));
+    if (m_unsettledRefresh && m_unsettledRefresh->token == refreshToken) {
+        // The last use of this token ended without an outcome: the service may have spent it
+        // and its answer is lost, or it never got it. That request can no longer be answered
+        // (its connection is closed), so the token may go out again: a refusal then ends the
+        // session, an answer carries on. It goes only once the service answers again, lest it
+        // vanish into the same silence; each time it ends without an outcome, the service must
+        // answer anew before the next.
+        if (m_serviceAnswers == m_unsettledRefresh->heard) {
+            const bool answers = co_await serviceAnswers();
+            throwIfGone(alive);
+            if (generation != m_sessionGeneration) {
+                if (m_tokens && m_currentUser) {
+                    const APIUser current = *m_currentUser;
+                    co_return current;
+                }
+                throw ChatAPIError::unauthorized();
+            }
+            if (!answers)
+                throw ChatTransportError(
+                    QNetworkReply::UnknownNetworkError,
+                    QStringLiteral("The service has not answered since the last refresh."));
+        }
+        qCInfo(lcApi, "sending again the refresh whose last use has no known outcome");
+    }
 
     std::optional<AuthPayload> payload;
     std::optional<ChatAPIError> refused;
@@ -193,12 +215,17 @@ QCoro::Task<APIUser> ChatClient::refreshNow()
         if (!payload)
             throw ChatAPIError::invalidResponse(500);
     } catch (const ChatAPIError &e) {
+        // The service answered: its outcome is known, and the token is no longer in doubt.
+        if (*alive && m_unsettledRefresh && m_unsettledRefresh->token == refreshToken)
+            m_unsettledRefresh.reset();
         if (e.status != 401)
             throw;
         refused = e;
     } catch (const ChatTransportError &e) {
-        if (*alive && !failedBeforeSending(e.networkError))
-            m_unsettledRefreshToken = refreshToken;
+        // A failure before any byte left changes nothing: an earlier use stays in doubt as it
+        // was, and the service's answers since still count.
+        if (*alive && !failedBeforeSending(e.networkError) && generation == m_sessionGeneration)
+            m_unsettledRefresh = UnsettledRefresh{refreshToken, m_serviceAnswers};
         throw;
     }
 

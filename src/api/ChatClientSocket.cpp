@@ -34,14 +34,30 @@ void closeSocket(QWebSocket *socket, QObject *receiver)
 
 QCoro::Task<> ChatClient::connectSocket()
 {
+    const LifeToken alive = m_alive;
     try {
-        if (m_tokens && expiring()) {
-            // A refused refresh has wiped and reported already; other failures are dropped.
+        if (!m_tokens)
+            co_return;
+        m_socketWanted = true;
+        if (!m_socketReady)
+            startConnectingClock(m_clock.elapsed()); // a refresh that waits counts as well
+        if (expiring()) {
+            const quint64 generation = m_socketGeneration;
+            const quint64 session = m_sessionGeneration;
             try {
                 co_await performRefresh();
             } catch (...) {
+                // A refused refresh has wiped and reported already. Any other failure keeps
+                // the session: the attempt counts as a failed socket and the next one follows
+                // in its time, unless the socket was opened or closed meanwhile (a ready one
+                // stays as it is).
+                if (*alive && m_tokens && session == m_sessionGeneration
+                    && generation == m_socketGeneration && m_socketWanted && !m_socketReady)
+                    attemptFailed(generation);
                 co_return;
             }
+            if (!*alive)
+                co_return;
         }
         openSocket();
     } catch (...) { }
@@ -60,11 +76,14 @@ void ChatClient::openSocket()
     }
     const quint64 generation = ++m_socketGeneration;
     m_socketReady = false;
+    m_socketWanted = true;
     m_reconnectTimer->stop();
     stopKeepAlive();
-    // A socket that the service has not accepted by then counts as failed as well: a connection
-    // can die silently while it is being opened, too.
-    m_pongTimer->start(m_options.keepAliveInterval + m_options.keepAliveTimeout);
+    startConnectingClock(m_clock.elapsed());
+    // A socket that the service has not accepted by then counts as failed as well: an upgrade
+    // can go unanswered (a stalled service, a black hole), and a connection can die silently
+    // while it is being opened, too.
+    m_pongTimer->start(m_options.socketOpenTimeout);
 
     auto *socket = new QWebSocket(QString(), QWebSocketProtocol::VersionLatest, this);
     socket->setMaxAllowedIncomingFrameSize(kMaxIncomingFrameBytes);
@@ -76,6 +95,7 @@ void ChatClient::openSocket()
     QObject::connect(socket, &QWebSocket::connected, this, [this, generation, token] {
         if (generation != m_socketGeneration)
             return;
+        serviceAnswered(); // the upgrade was answered
         sendRaw(QJsonObject{{QStringLiteral("type"), QStringLiteral("auth")},
                             {QStringLiteral("access_token"), token},
                             {QStringLiteral("platform"), QStringLiteral("macos")}});
@@ -104,10 +124,11 @@ void ChatClient::openSocket()
             heardFromService();
     });
     QObject::connect(socket, &QWebSocket::disconnected, this,
-                     [this, generation] { socketFailed(generation); });
-    QObject::connect(
-        socket, qOverload<QAbstractSocket::SocketError>(&QWebSocket::error), this,
-        [this, generation](QAbstractSocket::SocketError) { socketFailed(generation); });
+                     [this, generation] { socketFailed(generation, m_clock.elapsed()); });
+    QObject::connect(socket, qOverload<QAbstractSocket::SocketError>(&QWebSocket::error), this,
+                     [this, generation](QAbstractSocket::SocketError) {
+                         socketFailed(generation, m_clock.elapsed());
+                     });
 
     // A plain WebSocket request: no extra headers, no subprotocol, no token in the address.
     socket->open(QNetworkRequest(url));
@@ -117,6 +138,8 @@ void ChatClient::disconnectSocket()
 {
     ++m_socketGeneration;
     m_socketReady = false;
+    m_socketWanted = false;
+    m_connectingTimer->stop();
     m_refreshBeforeReconnect = false;
     m_reconnectTimer->stop();
     stopKeepAlive();
@@ -155,9 +178,11 @@ void ChatClient::handleFrame(const QByteArray &utf8Text)
         break;
     case SocketFrame::Action::authOk:
         m_socketReady = true;
+        m_lastSignOfLife = m_clock.elapsed();
         m_reconnects = 0;
         m_refreshBeforeReconnect = false;
         startKeepAlive();
+        m_connectingTimer->stop();
         setConnecting(false);
         // Events of the time without a socket are gone: the store fetches what it missed.
         if (std::exchange(m_missedEvents, false) && onReconnected)
@@ -173,7 +198,7 @@ void ChatClient::handleFrame(const QByteArray &utf8Text)
     }
 }
 
-void ChatClient::socketFailed(quint64 generation)
+void ChatClient::socketFailed(quint64 generation, qint64 notReadySince)
 {
     if (generation != m_socketGeneration || !m_socket)
         return;
@@ -183,7 +208,16 @@ void ChatClient::socketFailed(quint64 generation)
     qCInfo(lcSocket, "the live socket failed: %s", qPrintable(m_socket->errorString()));
     m_socketReady = false;
     stopKeepAlive();
+    startConnectingClock(notReadySince);
     ++m_reconnects;
+    m_missedEvents = true;
+    scheduleReconnect(generation);
+}
+
+void ChatClient::attemptFailed(quint64 generation)
+{
+    ++m_reconnects;
+    // Events went by meanwhile that no socket brought.
     m_missedEvents = true;
     scheduleReconnect(generation);
 }
@@ -211,9 +245,23 @@ void ChatClient::scheduleReconnect(quint64 generation)
     const std::chrono::milliseconds wait = reconnectWait(m_reconnects);
     qCDebug(lcSocket, "reconnect %d in %lld ms", m_reconnects, qlonglong(wait.count()));
     m_reconnectTimer->start(wait);
-    // The quick reconnects have failed and the growing waits begin: the user learns that the
-    // live connection is away.
-    if (m_reconnects > kQuickReconnects)
+}
+
+void ChatClient::startConnectingClock(qint64 notReadySince)
+{
+    // The clock runs from the first moment the socket is not ready; later failures of the same
+    // outage do not restart it.
+    if (!m_tokens || !m_socketWanted || m_socketReady || m_connecting
+        || m_connectingTimer->isActive())
+        return;
+    const qint64 waited = std::max<qint64>(m_clock.elapsed() - notReadySince, 0);
+    m_connectingTimer->start(
+        std::chrono::milliseconds(std::max<qint64>(m_options.connectingDelay.count() - waited, 0)));
+}
+
+void ChatClient::connectingClockRan()
+{
+    if (m_tokens && m_socketWanted && !m_socketReady)
         setConnecting(true);
 }
 
@@ -243,6 +291,7 @@ void ChatClient::wakeSocket()
         QObject::disconnect(m_socket, nullptr, this, nullptr);
         m_socketReady = false;
         stopKeepAlive();
+        startConnectingClock(m_clock.elapsed());
         m_missedEvents = true;
         m_reconnectFor = m_socketGeneration;
     } else if (!m_reconnectTimer->isActive()) {
@@ -289,17 +338,17 @@ QCoro::Task<> ChatClient::reconnect(quint64 generation)
         // Signed out, or another sign-in, or another socket meanwhile: this attempt is void.
         if (session != m_sessionGeneration || generation != m_socketGeneration)
             co_return;
-        if (!mayOpen)
-            m_refreshBeforeReconnect = true; // the token is still the refused one
+        if (!mayOpen) {
+            // The refresh failed without a refusal: the token is still the refused one, and
+            // the attempt counts as one more failure.
+            m_refreshBeforeReconnect = true;
+            if (m_tokens)
+                attemptFailed(generation);
+            co_return;
+        }
     }
-    if (mayOpen)
-        co_await connectSocket(); // never throws
-    // Nothing was opened although the session lasts (its refresh failed without a refusal):
-    // that counts as one more failure, and the next attempt follows in its time.
-    if (*alive && m_tokens && generation == m_socketGeneration) {
-        ++m_reconnects;
-        scheduleReconnect(generation);
-    }
+    // Opens the socket, or counts the attempt as failed and schedules the next one itself.
+    co_await connectSocket(); // never throws
 }
 
 void ChatClient::startKeepAlive()
@@ -316,9 +365,12 @@ void ChatClient::stopKeepAlive()
 
 void ChatClient::heardFromService()
 {
+    serviceAnswered();
     // Before "auth.ok" only the acceptance itself ends the wait.
-    if (m_socketReady)
+    if (m_socketReady) {
+        m_lastSignOfLife = m_clock.elapsed();
         m_pongTimer->stop();
+    }
 }
 
 void ChatClient::sendKeepAlive()
@@ -342,7 +394,7 @@ void ChatClient::socketRefused()
     // One refusal is one failure: the refused socket is closed and heard no more.
     qCInfo(lcSocket, "the service refused the live socket's token");
     QWebSocket *refused = m_socket;
-    socketFailed(m_socketGeneration);
+    socketFailed(m_socketGeneration, m_clock.elapsed());
     m_refreshBeforeReconnect = true;
     closeSocket(refused, this);
     m_socket = nullptr;
@@ -353,9 +405,11 @@ void ChatClient::keepAliveMissed()
     if (!m_socket)
         return;
     // Nothing came back: the connection died without a close (a suspended machine, a changed
-    // network, a middlebox that dropped the flow). It counts as a failed socket, and the
-    // socket is aborted rather than closed, as a close would wait for the dead peer.
+    // network, a middlebox that dropped the flow, a stalled service). It counts as a failed
+    // socket, and the socket is aborted rather than closed, as a close would wait for the dead
+    // peer. A ready socket may have been dead since its last sign of life: the user's wait
+    // counts from then.
     QWebSocket *dead = m_socket;
-    socketFailed(m_socketGeneration);
+    socketFailed(m_socketGeneration, m_socketReady ? m_lastSignOfLife : m_clock.elapsed());
     dead->abort();
 }

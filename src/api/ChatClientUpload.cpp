@@ -1,6 +1,7 @@
 #include "api/ChatClient.h"
 #include "api/HttpAnswer.h"
 #include "api/HttpMethods.h"
+#include "api/SendOnce.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -116,7 +117,8 @@ QCoro::Task<> ChatClient::putUpload(QUrl url, QJsonValue headers, QByteArray jpe
         request.setRawHeader("Content-Type", "image/jpeg");
     // No Authorization and no Accept: the bearer token never goes to the upload address.
 
-    std::unique_ptr<QNetworkReply, DeleteLater> reply(m_network->put(request, jpeg));
+    // The photo goes out once at most, as every request that stores something.
+    std::unique_ptr<QNetworkReply, DeleteLater> reply(sendOnce(*m_network, request, "PUT", jpeg));
     const HttpAnswer answer
         = co_await receiveAnswer(reply.get(), deadlineFor(m_options.requestDeadline, jpeg.size()));
     if (answer.oversized || !answer.success())

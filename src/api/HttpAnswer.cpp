@@ -63,8 +63,13 @@ QCoro::Task<HttpAnswer> receiveAnswer(QNetworkReply *reply, std::chrono::millise
     const QNetworkReply::NetworkError failure = reply->error();
     // Connection-level failures (codes below 200) end the exchange without a usable answer
     // even when a status line arrived before the connection broke.
-    if (failure != QNetworkReply::NoError && (failure < 200 || !statusAttribute.isValid()))
+    if (failure != QNetworkReply::NoError && (failure < 200 || !statusAttribute.isValid())) {
+        // A request that must not go out twice fails this way where Qt would have sent it
+        // again: its connection closed before the answer's head arrived.
+        if (failure == QNetworkReply::ContentReSendError)
+            throw ChatTransportError(QNetworkReply::RemoteHostClosedError, reply->errorString());
         throw ChatTransportError(failure, reply->errorString());
+    }
     answer.body = reply->readAll();
     co_return answer;
 }

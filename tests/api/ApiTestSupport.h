@@ -100,6 +100,10 @@ struct ScriptedReply
     QByteArray body;
     QList<std::pair<QByteArray, QByteArray>> headers;
     bool drop = false; // close the connection without an answer
+    // Close the connection in order once the request is read, before any byte of an answer:
+    // what makes Qt send a request again by itself.
+    bool hangUp = false;
+    bool silent = false; // keep the connection and never answer
     int delayMs = 0;
     bool endless = false; // a chunked body that never ends
     int trickleMs = 0; // > 0: a chunked body of one byte every trickleMs that never ends
@@ -116,6 +120,18 @@ struct ScriptedReply
     {
         ScriptedReply r;
         r.drop = true;
+        return r;
+    }
+    static ScriptedReply hungUp()
+    {
+        ScriptedReply r;
+        r.hangUp = true;
+        return r;
+    }
+    static ScriptedReply unanswered()
+    {
+        ScriptedReply r;
+        r.silent = true;
         return r;
     }
     static ScriptedReply endlessBody(int status)
@@ -237,6 +253,12 @@ private:
                 --rule.times;
             reply = rule.reply;
             break;
+        }
+        if (reply.silent)
+            return;
+        if (reply.hangUp) {
+            socket->disconnectFromHost();
+            return;
         }
         if (reply.delayMs > 0) {
             QTimer::singleShot(reply.delayMs, socket, [socket, reply] { send(socket, reply); });

@@ -221,8 +221,9 @@ private slots:
     // The service stalls on a refresh for longer than any other call may take. The refresh is
     // waited for, and every caller that needs a token meanwhile joins it: one refresh, the
     // session kept. A refresh given up at its own allowance may have reached the service,
-    // which takes each refresh token once: it is not sent again, and the session stays with
-    // the access token it has.
+    // which takes each refresh token once: the access token serves while it lasts, and the
+    // refresh token goes out again only after the service has answered something since. Here
+    // the service did spend it, refuses the second use, and the session ends.
     void stalledRefresh()
     {
         QFETCH(int, allowanceMs);
@@ -250,17 +251,132 @@ private slots:
         } else {
             QVERIFY(token.transportError);
             QTest::qWait(1200); // the service has taken the refresh by now
-            // The access token serves while it lasts; the refresh token is not sent again.
             QVERIFY(await(client->me()).ok());
-            QVERIFY(await(client->performRefresh()).transportError);
+            const auto again = await(client->performRefresh());
+            QCOMPARE(again.apiError.value_or(ChatAPIError()).status, 401);
         }
         int refreshes = 0;
         for (const RecordedRequest &r : m_svc->requests())
             refreshes += r.target == QLatin1String("/v1/auth/refresh");
-        QCOMPARE(refreshes, 1);
-        QVERIFY(client->hasSession());
-        QCOMPARE(m_lost, 0);
-        QVERIFY(!client->lastFailure());
+        QCOMPARE(refreshes, answered ? 1 : 2);
+        QCOMPARE(client->hasSession(), answered);
+        QCOMPARE(m_lost, answered ? 0 : 1);
+        QCOMPARE(client->lastFailure().has_value(), !answered);
+    }
+
+    void unsettledRefreshGoesOutOnceMore_data()
+    {
+        QTest::addColumn<QString>("need"); // what needs the refresh: an authorised call, a launch
+        QTest::addColumn<QString>("sign"); // how the service is heard again: asked, another call
+        QTest::addColumn<QString>("then"); // what becomes of the second use
+        const auto row
+            = [](const char *name, const char *need, const char *sign, const char *then) {
+                  QTest::newRow(name) << QString(need) << QString(sign) << QString(then);
+              };
+        row("answered", "call", "asked", "answered");
+        row("refused", "call", "asked", "refused");
+        row("another call answered first", "call", "other call", "answered");
+        row("no outcome again", "call", "asked", "no outcome");
+        row("at start-up, answered", "launch", "asked", "answered");
+        row("at start-up, refused", "launch", "asked", "refused");
+    }
+
+    // A service that reads a refresh and closes without answering may have spent the token.
+    // Nothing goes out again while the service stays away; once it answers anything (asked
+    // with a plain GET without a token when nothing else was heard), the same token is sent
+    // exactly once more: an answer carries on, a refusal ends the session, and another ending
+    // without an outcome waits for the service to answer anew.
+    void unsettledRefreshGoesOutOnceMore()
+    {
+        QFETCH(QString, need);
+        QFETCH(QString, sign);
+        QFETCH(QString, then);
+        ScriptedClient scripted;
+        ScriptedServer &server = scripted.server;
+        // Expired: every use needs a refresh first.
+        QVERIFY(scripted.signIn(m_user, 0));
+        std::unique_ptr<ChatClient> launched;
+        ChatClient *client = &scripted.client;
+        if (need == u"launch") {
+            launched = std::make_unique<ChatClient>(server.baseUrl(), scripted.options.options);
+            client = launched.get();
+        }
+        client->onSessionLost = [this] { ++m_lost; };
+        const auto attempt = [&] {
+            if (need == u"launch") {
+                const auto r = await(client->restore());
+                return r.value.value_or(false) ? QStringLiteral("ok")
+                    : client->hasSession()     ? QStringLiteral("transient")
+                                               : QStringLiteral("refused");
+            }
+            const auto r = await(client->accessToken());
+            return r.ok()          ? QStringLiteral("ok")
+                : r.transportError ? QStringLiteral("transient")
+                : r.apiError       ? QStringLiteral("refused")
+                                   : QStringLiteral("other");
+        };
+        const auto refreshes = [&] {
+            const auto sent = server.requestsTo("/v1/auth/refresh");
+            for (const ScriptedRequest &r : sent) {
+                if (r.json() != QJsonObject{{"refresh_token", "ref1"}})
+                    return -1;
+            }
+            return int(sent.size());
+        };
+        const auto questions = [&] {
+            int n = 0;
+            for (const ScriptedRequest &r : server.requestsTo("/v1/me"))
+                n += !r.headers.contains("authorization");
+            return n;
+        };
+
+        server.on("POST", "/v1/auth/refresh", ScriptedReply::hungUp(), 1);
+        server.on("GET", "/v1/me", ScriptedReply::dropped()); // the service is away
+        QCOMPARE(attempt(), QStringLiteral("transient"));
+        QCOMPARE(refreshes(), 1);
+        QCOMPARE(questions(), 0);
+        // Still away: the service is asked, and the token stays home.
+        QCOMPARE(attempt(), QStringLiteral("transient"));
+        QCOMPARE(refreshes(), 1);
+        QVERIFY(questions() >= 1);
+
+        // The service answers again.
+        server.onJson("GET", "/v1/me", 401, R"({"code":"unauthorized","message":"x"})");
+        if (sign == u"other call") {
+            server.onJson("POST", "/v1/auth/register", 204, {});
+            QVERIFY(await(client->registerAccount("x@y.z", "pw")).ok());
+        }
+        const int asked = questions();
+        if (then == u"answered")
+            server.onJson("POST", "/v1/auth/refresh", 200, authJson("acc2", "ref2", 3600, m_user));
+        else if (then == u"refused")
+            server.onJson("POST", "/v1/auth/refresh", 401,
+                          R"({"code":"unauthorized","message":"세션이 만료되었습니다."})");
+        else
+            server.on("POST", "/v1/auth/refresh", ScriptedReply::hungUp(), 1);
+        const QString second = attempt();
+        QCOMPARE(refreshes(), 2);
+        QCOMPARE(questions(), asked + (sign == u"other call" ? 0 : 1));
+        if (then == u"no outcome") {
+            QCOMPARE(second, QStringLiteral("transient"));
+            server.onJson("POST", "/v1/auth/refresh", 200, authJson("acc2", "ref2", 3600, m_user));
+            QCOMPARE(attempt(), QStringLiteral("ok"));
+            QCOMPARE(refreshes(), 3);
+            QCOMPARE(questions(), asked + 2);
+        } else if (then == u"answered") {
+            QCOMPARE(second, QStringLiteral("ok"));
+        } else {
+            QCOMPARE(second, QStringLiteral("refused"));
+            QCOMPARE(client->lastFailure().value_or(QString()),
+                     QStringLiteral("세션이 만료되었습니다."));
+            QCOMPARE(attempt(), QStringLiteral("refused")); // nothing left to send
+            QCOMPARE(refreshes(), 2);
+        }
+        const bool carriesOn = then != u"refused";
+        QCOMPARE(client->hasSession(), carriesOn);
+        if (carriesOn)
+            QCOMPARE(client->tokens()->accessToken, QStringLiteral("acc2"));
+        QCOMPARE(m_lost, carriesOn ? 0 : 1);
     }
 
     void logoutWithoutNetworkStillWipes()

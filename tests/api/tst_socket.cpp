@@ -3,6 +3,7 @@
 #include "api/ChatClient.h"
 #include "service/StandInService.h"
 
+#include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QTest>
 
@@ -41,6 +42,7 @@ private slots:
         m_lost = 0;
         m_reconnected = 0;
         m_connecting.clear();
+        m_connectingDelay = 1s;
     }
 
     void cleanup()
@@ -177,7 +179,8 @@ private slots:
     }
 
     // The program's own waits: five quick reconnects 2 s apart, then a growing wait that never
-    // passes a minute; a ready socket pings every 30 s and gives its peer 10 s to answer.
+    // passes a minute; a ready socket pings every 10 s and gives its peer 5 s to answer, a new
+    // one has 10 s to be accepted, and the user hears of a socket away for 10 s.
     void reconnectWaits()
     {
         QFETCH(int, failures);
@@ -185,8 +188,10 @@ private slots:
         const ChatClientOptions defaults;
         const ChatClient client(m_svc->baseUrl(), defaults);
         QCOMPARE(client.reconnectWait(failures), std::chrono::seconds(seconds));
-        QCOMPARE(defaults.keepAliveInterval, 30s);
-        QCOMPARE(defaults.keepAliveTimeout, 10s);
+        QCOMPARE(defaults.keepAliveInterval, 10s);
+        QCOMPARE(defaults.keepAliveTimeout, 5s);
+        QCOMPARE(defaults.socketOpenTimeout, 10s);
+        QCOMPARE(defaults.connectingDelay, 10s);
     }
 
     // Past the quick reconnects the client keeps trying, and comes back once the service does.
@@ -199,7 +204,8 @@ private slots:
         QVERIFY(framesOfType("auth").size() >= 8);
         QVERIFY(m_client->reconnectPending());
         QCOMPARE(m_reconnected, 0);
-        // Reported once, when the growing waits began, however many failures follow.
+        // Reported once, however many failures follow.
+        QVERIFY(waitUntil([this] { return m_client->reconnects() >= 12; }));
         QCOMPARE(m_connecting, QList<bool>{true});
 
         m_svc->setCloseAfterAuth(false);
@@ -273,6 +279,7 @@ private slots:
         QCOMPARE(requestCount("/v1/auth/refresh"), ChatClient::kQuickReconnects);
         QVERIFY(m_client->reconnectPending());
         QVERIFY(m_client->hasSession());
+        QVERIFY(waitUntil([this] { return !m_connecting.isEmpty(); }));
         QCOMPARE(m_connecting, QList<bool>{true});
         // Each socket carried the token of the refresh before it.
         QCOMPARE(framesOfType("auth").last().value("access_token").toString(),
@@ -303,7 +310,8 @@ private slots:
 
     // The socket's refresh that fails without a refusal keeps the session: the attempt counts
     // as one more failure, and the next one refreshes again. A refresh whose connection broke
-    // after it was sent may have spent the token: it is not sent again.
+    // after it was sent may have spent the token: it goes out once more only after the service
+    // has answered since (here it had not spent it, and the session carries on).
     void failedSocketRefreshKeepsTheSession()
     {
         QFETCH(bool, dropped);
@@ -316,20 +324,124 @@ private slots:
             m_svc->failNext("POST", "/v1/auth/refresh", 2, 503, "maintenance",
                             QStringLiteral("점검 중입니다."));
         m_svc->pushFrame(m_me, {{"type", "error"}, {"code", "unauthorized"}});
-        if (dropped) {
-            QVERIFY(waitUntil([this] { return m_client->reconnects() >= 4; }));
-            QCOMPARE(requestCount("/v1/auth/refresh"), 1);
-            QVERIFY(framesOfType("auth").isEmpty());
-            QVERIFY(m_client->hasSession());
-        } else {
-            QVERIFY(waitUntil([this] { return requestCount("/v1/auth/refresh") == 3; }));
-            QVERIFY(waitUntil([this] { return m_client->socketReady(); }));
-            QCOMPARE(requestCount("/v1/auth/refresh"), 3);
-            QCOMPARE(framesOfType("auth").size(), 1);
-            QCOMPARE(m_reconnected, 1);
-        }
+        const int refreshes = dropped ? 2 : 3;
+        QVERIFY(waitUntil([&] { return requestCount("/v1/auth/refresh") == refreshes; }));
+        QVERIFY(waitUntil([this] { return m_client->socketReady(); }));
+        QCOMPARE(requestCount("/v1/auth/refresh"), refreshes);
+        QCOMPARE(framesOfType("auth").size(), 1);
+        QCOMPARE(m_reconnected, 1);
         QCOMPARE(m_lost, 0);
         QVERIFY(!m_client->lastFailure());
+    }
+
+    // The session's first socket needs a refresh, and the service reads it and closes without
+    // an answer. The attempt counts as a failed socket; the next one asks whether the service
+    // answers, sends the same refresh token once more and opens the socket with the new one.
+    void unsettledRefreshGoesOutOnceMoreForTheSocket()
+    {
+        m_svc->setAccessTokenLifetime(30); // expiring: the socket refreshes first
+        start();
+        m_svc->clearRecords();
+        m_svc->dropNext("POST", "/v1/auth/refresh", 1);
+        QVERIFY(await(m_client->connectSocket()).ok());
+        QVERIFY(waitUntil([this] { return m_client->socketReady(); }));
+        QList<QByteArray> sent;
+        for (const RecordedRequest &r : m_svc->requests()) {
+            if (r.target == u"/v1/auth/refresh")
+                sent.append(r.body);
+        }
+        QCOMPARE(sent.size(), 2);
+        QCOMPARE(sent.at(0), sent.at(1));
+        QVERIFY(m_client->hasSession());
+        QCOMPARE(m_reconnected, 1); // what went by meanwhile is fetched
+        QCOMPARE(m_lost, 0);
+    }
+
+    void connectingLineShowsAfterAWhile_data()
+    {
+        QTest::addColumn<QString>("outage");
+        QTest::newRow("sockets refused") << "refused";
+        QTest::newRow("service stalled") << "stalled";
+        QTest::newRow("a refresh that waits") << "refresh";
+    }
+
+    // "연결 중…" shows once the socket the session wants has not been ready for the delay,
+    // whatever keeps it away: quick failures, a service that takes connections and says nothing,
+    // a reconnect that waits for its token. It goes with the next "auth.ok", and never shows
+    // before the socket is asked for or after the session ended.
+    void connectingLineShowsAfterAWhile()
+    {
+        QFETCH(QString, outage);
+        m_connectingDelay = 1500ms;
+        if (outage == u"refresh")
+            m_svc->setAccessTokenLifetime(30); // every reconnect refreshes first
+        start(50ms, 100ms, 100ms, 100ms);
+        QTest::qWait(1700); // signed in, no socket asked for yet
+        QVERIFY(m_connecting.isEmpty());
+        connectAndWaitReady();
+        QTest::qWait(300); // pings answered
+        QVERIFY(m_connecting.isEmpty());
+
+        QElapsedTimer away;
+        away.start();
+        if (outage == u"refused") {
+            m_svc->setCloseAfterAuth(true);
+            m_svc->dropAllSockets();
+        } else if (outage == u"stalled") {
+            m_svc->setSilenceNewSockets(true);
+            m_svc->silenceAllSockets();
+        } else {
+            m_svc->delayNext("POST", "/v1/auth/refresh", 1, 4000);
+            m_svc->dropAllSockets();
+        }
+        QVERIFY(waitUntil([this] { return !m_connecting.isEmpty(); }, 5000));
+        const qint64 shown = away.elapsed();
+        // The wait counts from the failure, or from the last sign of life of a socket that went
+        // silent: about a ping interval before the stall. (A coarse timer may fire 5% early.)
+        const qint64 earliest = outage == u"stalled" ? 1200 : 1350;
+        QVERIFY2(shown >= earliest && shown <= 3500, qPrintable(QString::number(shown)));
+        QCOMPARE(m_connecting, QList<bool>{true});
+
+        m_svc->setCloseAfterAuth(false);
+        m_svc->setSilenceNewSockets(false);
+        QVERIFY(waitUntil([this] { return m_client->socketReady(); }, 8000));
+        QCOMPARE(m_connecting, (QList<bool>{true, false}));
+
+        // Away again, and signed out before the delay has passed: no line, then or later.
+        m_svc->setCloseAfterAuth(true);
+        m_svc->dropAllSockets();
+        QVERIFY(waitUntil([this] { return !m_client->socketReady(); }));
+        QVERIFY(await(m_client->logout()).ok());
+        QTest::qWait(1700);
+        QCOMPARE(m_connecting, (QList<bool>{true, false}));
+    }
+
+    // A service that takes the connection and never answers the upgrade: the attempt fails after
+    // the short bound for a new socket, not after the keep-alive's.
+    void unansweredUpgradeFailsSoon()
+    {
+        ScriptedServer server;
+        IsolatedOptions isolated(10min); // one attempt only
+        isolated.options.socketOpenTimeout = 300ms;
+        isolated.options.connectingDelay = 600ms;
+        ChatClient client(server.baseUrl(), isolated.options);
+        QList<bool> connecting;
+        client.onConnectingChanged = [&connecting](bool on) { connecting.append(on); };
+        server.onJson("POST", "/v1/auth/login", 200, authJson("acc1", "ref1", 3600, m_me), 1);
+        server.onJson("POST", "/v1/auth/logout", 204, {});
+        QVERIFY(await(client.login("a@b.c", "pw")).ok());
+        server.on("GET", "/v1/ws", ScriptedReply::unanswered());
+
+        QElapsedTimer elapsed;
+        elapsed.start();
+        QVERIFY(await(client.connectSocket()).ok());
+        QVERIFY(waitUntil([&client] { return client.reconnects() == 1; }, 5000));
+        QVERIFY(elapsed.elapsed() >= 250);
+        QVERIFY(waitUntil([&connecting] { return !connecting.isEmpty(); }, 3000));
+        QCOMPARE(connecting, QList<bool>{true});
+        QVERIFY(await(client.logout()).ok());
+        QCOMPARE(connecting, (QList<bool>{true, false}));
+        QCOMPARE(server.requestsTo("/v1/ws").size(), 1);
     }
 
     void wakeReconnectsAtOnce_data()
@@ -621,6 +733,8 @@ private:
             = std::max<std::chrono::milliseconds>(backoff, 200ms);
         m_options->options.keepAliveInterval = keepAliveInterval;
         m_options->options.keepAliveTimeout = keepAliveTimeout;
+        m_options->options.socketOpenTimeout = keepAliveInterval + keepAliveTimeout;
+        m_options->options.connectingDelay = m_connectingDelay;
         m_client = std::make_unique<ChatClient>(m_svc->baseUrl(), m_options->options);
         m_client->onEvent = [this](const ChatEvent &e) { m_events.append(e); };
         m_client->onSessionLost = [this] { ++m_lost; };
@@ -664,6 +778,7 @@ private:
     int m_lost = 0;
     int m_reconnected = 0;
     QList<bool> m_connecting;
+    std::chrono::milliseconds m_connectingDelay = 1s;
 };
 
 QTEST_GUILESS_MAIN(TestSocket)

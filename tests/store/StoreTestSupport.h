@@ -226,6 +226,7 @@ public:
     {
         ChatClientOptions options;
         options.reconnectDelay = 100ms;
+        options.connectingDelay = 300ms;
         options.requestDeadline = requestDeadline;
         options.keychainService = keychainName;
         options.sessionFolder = sessionFolder.path();

@@ -333,8 +333,8 @@ void TestStoreModes::sessionLossClearsTheSessionOnly()
     QCOMPARE(store->conversations().size(), 1); // the lists stay in memory
 }
 
-// The store's connecting flag follows the client's: up once the socket has been away beyond
-// its quick reconnects, down again when the service takes a socket.
+// The store's connecting flag follows the client's: up once the socket has been away for a
+// while, down again when the service takes a socket.
 void TestStoreModes::connectingFollowsTheSocket()
 {
     LivePair live;
