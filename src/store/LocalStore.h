@@ -424,8 +424,9 @@ public:
     QCoro::Task<> bootstrap();
     QCoro::Task<> refreshLive();
     // The room list, one sync page and the friend requests. With `announceNew`, messages from
-    // others that the pages add after what rooms held already are announced as arrived, as a
-    // live event would have (the catch-up after the socket was away).
+    // others that the pages add above what the store knew of a room (what it held, or else what
+    // the last room list said) are announced as arrived, as a live event would have (the
+    // catch-up after the socket was away).
     QCoro::Task<> reloadRemote(bool announceNew = false);
     // Whether start-up waits to be tried again.
     bool startUpRetryPending() const;
@@ -732,9 +733,10 @@ signals:
     // it, and no sound played in the last half second). The shell plays it when its window
     // has the focus.
     void incomingSound();
-    // A live message event brought a message the store did not hold before (not a copy that
-    // replaced an echo or an earlier copy), sent by someone other than the signed-in user. It
-    // is emitted once, after the message is in the store and the room's unread count is raised.
+    // A live message event, or the catch-up after the socket was away, brought a message the
+    // store did not hold before (not a copy that replaced an echo or an earlier copy), sent by
+    // someone other than the signed-in user. It is emitted once, after the message is in the
+    // store and the room's unread count is raised.
     void messageArrived(const ChatMessage &message);
 
 private:
@@ -803,8 +805,9 @@ private:
         bool joined = false;
     };
     QCoro::Task<GapFill> fetchGap(QUuid roomId, qint64 after, qint64 before);
-    // The sync pages with the stretches fetched to join them to what the rooms hold.
-    void applySyncPages(const QList<SyncRoom> &pages, bool announceNew,
+    // The sync pages with the stretches fetched to join them to what the rooms hold. The new
+    // messages from others of a room in `announceAbove`, above its seq there, are announced.
+    void applySyncPages(const QList<SyncRoom> &pages, const QHash<QUuid, qint64> &announceAbove,
                         const QHash<QUuid, GapFill> &fills);
     // The seq a room's catch-up starts above: its newest confirmed message, or lower, so that
     // the sends that ended without an answer fall inside the pages.
@@ -862,6 +865,8 @@ private:
     QSet<QUuid> m_olderRooms;
     // The client ids of sends that ended without an answer: see noteUnsettled().
     QSet<QUuid> m_unsettledSends;
+    // The seq of each room's newest message as the last room list named it (0: none).
+    QHash<QUuid, qint64> m_listedSeqs;
     QHash<QUuid, QUuid> m_typingState;
     QDateTime m_lastAlertAt;
     QSet<QUuid> m_typingSentRooms;

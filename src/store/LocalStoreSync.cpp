@@ -217,14 +217,34 @@ QCoro::Task<> LocalStore::reloadRemote(bool announceNew)
     if (!self)
         co_return;
     if (rooms) {
+        // The newest message each room had on the list before this one: a room that holds no
+        // messages (one beyond the first page, never opened) knows no more of itself than that.
+        const QHash<QUuid, qint64> listedBefore = std::exchange(m_listedSeqs, {});
+        m_listedSeqs.reserve(rooms->size());
+        for (const APIConversation &room : *rooms)
+            m_listedSeqs.insert(room.id, room.lastMessage ? room.lastMessage->seq : 0);
         apply(*rooms);
-        // One page for the first rooms of the list; further pages for any later room that
-        // holds messages and whose newest one on the list lies above them, or that waits to
+        // What the store knew of each room: the newest message it holds, or else the newest
+        // the last list named. Whatever the pages bring above that arrived while the socket
+        // was away. A room new to the list knows nothing: its messages are history.
+        QHash<QUuid, qint64> known;
+        for (const APIConversation &room : *rooms) {
+            const qint64 held = lastConfirmedSeq(room.id);
+            const auto listed = listedBefore.constFind(room.id);
+            if (held > 0)
+                known.insert(room.id, held);
+            else if (announceNew && listed != listedBefore.cend())
+                known.insert(room.id, listed.value());
+        }
+        // One page for the first rooms of the list; further pages for any later room whose
+        // newest message on the list lies above what the store knew of it, or that waits to
         // learn whether a send arrived.
         QList<QList<QUuid>> batches;
         for (const APIConversation &room : *rooms) {
             const qint64 held = lastConfirmedSeq(room.id);
-            const bool behind = held > 0 && room.lastMessage && room.lastMessage->seq > held;
+            const auto knownSeq = known.constFind(room.id);
+            const bool behind = knownSeq != known.cend() && room.lastMessage
+                && room.lastMessage->seq > knownSeq.value();
             if (!batches.isEmpty() && batches.first().size() == kSyncRoomLimit && !behind
                 && catchUpFloor(room.id) == held)
                 continue;
@@ -262,7 +282,7 @@ QCoro::Task<> LocalStore::reloadRemote(bool announceNew)
                 if (fill)
                     fills.insert(page.id, std::move(*fill));
             }
-            applySyncPages(*pages, announceNew, fills);
+            applySyncPages(*pages, announceNew ? known : QHash<QUuid, qint64>(), fills);
             for (const SyncRoom &page : *pages) {
                 if (!page.hasMore || fills.value(page.id).joined)
                     settleSends(page.id, lookedFor);
@@ -447,10 +467,18 @@ void LocalStore::apply(const QList<APIConversation> &wireRooms)
 
 void LocalStore::apply(const QList<SyncRoom> &pages, bool announceNew)
 {
-    applySyncPages(pages, announceNew, {});
+    QHash<QUuid, qint64> known;
+    if (announceNew) {
+        for (const SyncRoom &page : pages) {
+            if (const qint64 held = lastConfirmedSeq(page.id); held > 0)
+                known.insert(page.id, held);
+        }
+    }
+    applySyncPages(pages, known, {});
 }
 
-void LocalStore::applySyncPages(const QList<SyncRoom> &pages, bool announceNew,
+void LocalStore::applySyncPages(const QList<SyncRoom> &pages,
+                                const QHash<QUuid, qint64> &announceAbove,
                                 const QHash<QUuid, GapFill> &fills)
 {
     const std::optional<QUuid> me = m_session ? std::optional(m_session->meId) : std::nullopt;
@@ -458,9 +486,10 @@ void LocalStore::applySyncPages(const QList<SyncRoom> &pages, bool announceNew,
     for (const SyncRoom &page : pages) {
         const auto fill = fills.constFind(page.id);
         const bool joined = !page.hasMore || (fill != fills.cend() && fill->joined);
-        // Only a room that held messages before gets its page's new ones announced: for any
-        // other the page is history the user has not seen arrive.
-        const bool announce = announceNew && lastConfirmedSeq(page.id) > 0;
+        // Only the messages above what the store knew of the room are announced: anything
+        // else in the page is history the user has not seen arrive.
+        const auto knownSeq = announceAbove.constFind(page.id);
+        const bool announce = knownSeq != announceAbove.cend();
         // Members and read marks first, so that the messages meet the current marks.
         const int index = conversationIndex(page.id);
         if (index >= 0) {
@@ -529,7 +558,8 @@ void LocalStore::applySyncPages(const QList<SyncRoom> &pages, bool announceNew,
                     newest = laterOf(newest, m.createdAt);
                     // A message held already (a live event brought it) is replaced, not added:
                     // it counts and rings once.
-                    if (mergeQuietly(m) && announce && (!me || m.senderId != *me))
+                    if (mergeQuietly(m) && announce && m.seq > knownSeq.value()
+                        && (!me || m.senderId != *me))
                         arrived.append(m);
                 }
             });

@@ -24,6 +24,8 @@ private slots:
     void noHoleAfterMissedMessages_data();
     void noHoleAfterMissedMessages();
     void roomsBeyondTheFirstSyncPageCatchUp();
+    void messagesOfRoomsHoldingNothingAreAnnouncedOnce_data();
+    void messagesOfRoomsHoldingNothingAreAnnouncedOnce();
     void unansweredSendIsFoundAtTheNextCatchUp();
     void failedSendsKeepTheirPlaceAndReadCountsRealMessages();
     void mergeKeepsATypedCaption_data();
@@ -134,6 +136,63 @@ void TestStoreCatchUp::roomsBeyondTheFirstSyncPageCatchUp()
     QVERIFY(cursor.contains(behind.toString(QUuid::WithoutBraces).toUpper()));
     for (const QString &entry : cursor.split(u','))
         QVERIFY2(entry.section(u':', 1).toLongLong() > 0, qPrintable(entry));
+}
+
+void TestStoreCatchUp::messagesOfRoomsHoldingNothingAreAnnouncedOnce_data()
+{
+    QTest::addColumn<int>("newerRooms"); // rooms that get a message after it, while away
+    QTest::newRow("the room comes first on the list") << 0;
+    QTest::newRow("the room stays beyond the first page") << 52;
+}
+
+// A room beyond the first 50 holds no messages, only what the room list said of it. A message
+// that arrives there while the socket is away is counted and announced once, as a live one.
+void TestStoreCatchUp::messagesOfRoomsHoldingNothingAreAnnouncedOnce()
+{
+    QFETCH(int, newerRooms);
+    LivePair live;
+    QList<QUuid> rooms; // newest first, as the list orders them
+    for (int i = 0; i < 60; ++i) {
+        rooms.prepend(live.service.addGroupRoom(live.me, u"방 %1"_s.arg(i), {live.peer}));
+        live.postMessage(rooms.first(), live.peer, u"처음"_s);
+        QTest::qWait(2);
+    }
+    LocalStore *store = live.open();
+    QVERIFY(store);
+    const QUuid far = rooms.at(54);
+    QCOMPARE(store->messageIndex().roomSize(far), 0);
+    QList<ChatMessage> arrived;
+    QObject context;
+    connect(store, &LocalStore::messageArrived, &context, [&](const ChatMessage &m) {
+        if (m.conversationId == far)
+            arrived.append(m);
+    });
+
+    const QUuid missed = live.postMessage(far, live.peer, u"없는 사이에"_s);
+    QTest::qWait(2);
+    for (int i = 0; i < newerRooms; ++i)
+        live.postMessage(rooms.at(i), live.peer, u"더 새 글"_s);
+    live.service.clearRecords();
+    await(store->reloadRemote(true));
+
+    QCOMPARE(arrived.size(), 1);
+    QCOMPARE(arrived.first().id, missed);
+    QCOMPARE(arrived.first().body, u"없는 사이에"_s);
+    QCOMPARE(store->account(arrived.first().senderId)->displayName, u"상대"_s);
+    QCOMPARE(store->unreadCount(*store->conversation(far)), 2);
+    // Further pages ask only for rooms with news: not for those that hold nothing and have
+    // nothing new.
+    for (const RecordedRequest &sync : live.requests(u"GET"_s, u"/v1/sync"_s).mid(1)) {
+        const QString cursor = QUrlQuery(QUrl(sync.target)).queryItemValue(u"after"_s);
+        for (int i = newerRooms; i < rooms.size(); ++i)
+            QCOMPARE(cursor.contains(LiveRig::id(rooms.at(i))), i == 54);
+    }
+
+    // Paged again, or opened: nothing counts or rings twice.
+    await(store->reloadRemote(true));
+    await(store->loadRoom(far));
+    QCOMPARE(arrived.size(), 1);
+    QCOMPARE(store->notice(), std::nullopt);
 }
 
 // The service takes a message but answers after the client gave up: the failed mark goes at
