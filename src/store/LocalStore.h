@@ -795,6 +795,11 @@ private:
     // Whether the service's copy of a photo takes the caption typed on this client: its body is
     // the stand-in "사진" and the held photo's body is a real caption.
     static bool keepsTypedCaption(const ChatMessage &incoming, const ChatMessage &held);
+    // A held message let go below a gap too long to fill: what only this client knows of it (a
+    // typed caption, a reply link) waits for the message to load again, and putBack() hands it
+    // to the service's copy then.
+    void keepAside(const ChatMessage &dropped);
+    void putBack(ChatMessage &loaded);
 
     // The messages of a room between two seqs, fetched page by page from the upper end down,
     // at most about a thousand. `joined`: the whole stretch came, nothing lies between it and
@@ -867,6 +872,9 @@ private:
     QSet<QUuid> m_unsettledSends;
     // The seq of each room's newest message as the last room list named it (0: none).
     QHash<QUuid, qint64> m_listedSeqs;
+    // Messages let go below a long gap that carried what only this client knows, by id; the
+    // photo bytes are not kept (the service has them).
+    QHash<QUuid, ChatMessage> m_keptAside;
     QHash<QUuid, QUuid> m_typingState;
     QDateTime m_lastAlertAt;
     QSet<QUuid> m_typingSentRooms;

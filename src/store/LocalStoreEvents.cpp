@@ -22,7 +22,13 @@ bool LocalStore::mergeQuietly(const ChatMessage &message)
 {
     const MessageIndex::Entry *old = m_messages.findMatch(message.id, message.clientMsgId);
     if (!old) {
-        m_messages.append(message);
+        if (m_keptAside.isEmpty()) {
+            m_messages.append(message);
+        } else {
+            ChatMessage next = message;
+            putBack(next);
+            m_messages.append(next);
+        }
         return true;
     }
     // The copy that arrives second replaces the first in place, keeping what only this
@@ -46,6 +52,29 @@ bool LocalStore::keepsTypedCaption(const ChatMessage &incoming, const ChatMessag
     // By the incoming body, not its kind: the held photo's caption is what was typed here.
     return incoming.body == kPhotoText && held.kind == MessageKind::image && !held.body.isEmpty()
         && held.body != kPhotoText;
+}
+
+void LocalStore::keepAside(const ChatMessage &dropped)
+{
+    const bool typedCaption = dropped.kind == MessageKind::image && !dropped.body.isEmpty()
+        && dropped.body != kPhotoText;
+    if (!typedCaption && !dropped.replyToId)
+        return;
+    ChatMessage kept = dropped;
+    kept.imageJPEG.reset();
+    m_keptAside.insert(dropped.id, kept);
+}
+
+void LocalStore::putBack(ChatMessage &loaded)
+{
+    const auto kept = m_keptAside.constFind(loaded.id);
+    if (kept == m_keptAside.cend())
+        return;
+    if (!loaded.replyToId)
+        loaded.replyToId = kept->replyToId;
+    if (keepsTypedCaption(loaded, *kept))
+        loaded.body = kept->body;
+    m_keptAside.erase(kept);
 }
 
 void LocalStore::countIncoming(const ChatMessage &message)

@@ -135,8 +135,10 @@ QCoro::Task<> LocalStore::loadRoom(QUuid roomId)
 
         for (ChatMessage &m : page) {
             const auto before = previousByClientId.constFind(m.clientMsgId);
-            if (before == previousByClientId.cend())
+            if (before == previousByClientId.cend()) {
+                putBack(m);
                 continue;
+            }
             if (!m.imageJPEG)
                 m.imageJPEG = before->imageJPEG;
             if (!m.imageURL)
@@ -153,8 +155,12 @@ QCoro::Task<> LocalStore::loadRoom(QUuid roomId)
         index.removeFromRoom(roomId, [&](const ChatMessage &m) {
             const bool unanswered = !MessageIndex::confirmed(m);
             const bool older = m.seq < floor && keepOlder;
-            if (!unanswered && !older)
+            if (!unanswered && !older) {
+                // Below a gap too long to fill: the message loads again later, on its own.
+                if (m.seq < floor && !pageIds.contains(m.id))
+                    keepAside(m);
                 return true;
+            }
             // The page holds the service's copy of this message: showing both would show it
             // twice.
             if (pageClientIds.contains(m.clientMsgId) || pageIds.contains(m.id))

@@ -551,7 +551,10 @@ void LocalStore::applySyncPages(const QList<SyncRoom> &pages,
                     for (const ChatMessage &m : std::as_const(incoming))
                         lowest = std::min(lowest, m.seq);
                     index.removeFromRoom(page.id, [&](const ChatMessage &m) {
-                        return MessageIndex::confirmed(m) && m.seq < lowest;
+                        const bool drop = MessageIndex::confirmed(m) && m.seq < lowest;
+                        if (drop)
+                            keepAside(m);
+                        return drop;
                     });
                 }
                 for (const ChatMessage &m : std::as_const(incoming)) {

@@ -3,11 +3,24 @@
 
 #include "StoreTestSupport.h"
 
+#include <QBuffer>
+#include <QImage>
 #include <QTest>
 #include <QUrl>
 #include <QUrlQuery>
 
 using namespace Qt::StringLiterals;
+
+static QByteArray tinyJpeg()
+{
+    QImage image(8, 6, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG");
+    return bytes;
+}
 
 class TestStoreCatchUp : public QObject
 {
@@ -26,6 +39,8 @@ private slots:
     void roomsBeyondTheFirstSyncPageCatchUp();
     void messagesOfRoomsHoldingNothingAreAnnouncedOnce_data();
     void messagesOfRoomsHoldingNothingAreAnnouncedOnce();
+    void droppedMessagesGetBackWhatOnlyThisClientKnew_data();
+    void droppedMessagesGetBackWhatOnlyThisClientKnew();
     void unansweredSendIsFoundAtTheNextCatchUp();
     void failedSendsKeepTheirPlaceAndReadCountsRealMessages();
     void mergeKeepsATypedCaption_data();
@@ -192,6 +207,51 @@ void TestStoreCatchUp::messagesOfRoomsHoldingNothingAreAnnouncedOnce()
     await(store->reloadRemote(true));
     await(store->loadRoom(far));
     QCOMPARE(arrived.size(), 1);
+    QCOMPARE(store->notice(), std::nullopt);
+}
+
+void TestStoreCatchUp::droppedMessagesGetBackWhatOnlyThisClientKnew_data()
+{
+    QTest::addColumn<bool>("byReload"); // the room is opened again rather than synced
+    QTest::newRow("sync") << false;
+    QTest::newRow("reload") << true;
+}
+
+// Past the bound the held messages go; a caption typed here and the reply links, which the
+// service does not keep, come back with them when scrolling up loads them again.
+void TestStoreCatchUp::droppedMessagesGetBackWhatOnlyThisClientKnew()
+{
+    QFETCH(bool, byReload);
+    LivePair live(2);
+    live.service.makeFriends(live.me, live.peer);
+    LocalStore *store = live.open();
+    QVERIFY(store);
+    await(store->loadRoom(live.room));
+    const QUuid target = store->visibleMessages(live.room).first().id;
+    const QUuid photoEcho = *store->sendImage(live.room, tinyJpeg(), u"노을"_s, target);
+    const QUuid textEcho = *store->sendText(live.room, u"답장"_s, target);
+    const auto sentId = [&](const QUuid &echo) {
+        const MessageIndex::Entry *e = store->messageIndex().findByClientId(echo);
+        return e && e->message.delivery == DeliveryState::sent && e->message.id != echo
+            ? e->message.id
+            : QUuid();
+    };
+    QTRY_VERIFY(!sentId(photoEcho).isNull() && !sentId(textEcho).isNull());
+    const QUuid photo = sentId(photoEcho);
+    const QUuid text = sentId(textEcho);
+
+    for (int i = 0; i < 1100; ++i)
+        live.service.addMessage(live.room, live.peer, u"놓친 %1"_s.arg(i + 1));
+    await(byReload ? store->loadRoom(live.room) : store->reloadRemote(true));
+    QVERIFY(!store->message(photo) && !store->message(text) && !store->message(target));
+    for (int pages = 0; !store->message(target) && pages < 30; ++pages)
+        await(store->loadOlder(live.room));
+
+    QCOMPARE(store->message(photo)->body, u"노을"_s);
+    QCOMPARE(store->message(photo)->replyToId, std::optional(target));
+    QCOMPARE(store->message(text)->body, u"답장"_s);
+    QCOMPARE(store->message(text)->replyToId, std::optional(target));
+    QCOMPARE(store->message(target)->replyToId, std::nullopt);
     QCOMPARE(store->notice(), std::nullopt);
 }
 
