@@ -32,8 +32,10 @@
 #include <memory>
 #include <optional>
 
+class CatchUp;
 class ChatClient;
 class QTimer;
+class RoomSearchTexts;
 class LauncherBadge;
 struct APIUser;
 struct APIMessage;
@@ -59,7 +61,8 @@ enum class ProfileSaveError {
 
 // The one state object of the program. It lives on the main thread for the whole process;
 // every view reads it and calls its operations, and it calls the service client and applies
-// the service's pages and events to its state.
+// the service's pages and events to its state; its catch-up with the service (CatchUp) works
+// on that state in place.
 //
 // Modes, fixed at construction: live (a client is given), local-file (no client, persisting:
 // the store document is read at start and written after changes) and in-memory (no client).
@@ -70,6 +73,8 @@ enum class ProfileSaveError {
 class LocalStore : public QObject
 {
     Q_OBJECT
+    friend class CatchUp;
+
 public:
     // `client` selects the live mode; the store owns it. `badge` is the launcher badge to drive
     // (not owned; may be null, then no badge is shown).
@@ -82,15 +87,7 @@ public:
     // State (observed)
 
     QList<Account> accounts() const { return m_accounts; }
-    void setAccounts(QList<Account> value)
-    {
-        if (!shouldNotifyObservers(m_accounts, value)) {
-            m_accounts = std::move(value);
-            return;
-        }
-        const QList<Account> before = std::exchange(m_accounts, std::move(value));
-        accountsReplaced(before);
-    }
+    void setAccounts(QList<Account> value);
     template<typename F>
     void editAccounts(F &&f)
     {
@@ -108,28 +105,13 @@ public:
     }
 
     std::optional<AppSession> session() const { return m_session; }
-    void setSession(std::optional<AppSession> value)
-    {
-        m_badgeAll = true;
-        assign(m_session, std::move(value), &LocalStore::sessionChanged);
-    }
+    void setSession(std::optional<AppSession> value);
 
     std::optional<QUuid> lastUserId() const { return m_lastUserId; }
-    void setLastUserId(std::optional<QUuid> value)
-    {
-        assign(m_lastUserId, std::move(value), &LocalStore::lastUserIdChanged);
-    }
+    void setLastUserId(std::optional<QUuid> value);
 
     QList<Conversation> conversations() const { return m_conversations; }
-    void setConversations(QList<Conversation> value)
-    {
-        if (!shouldNotifyObservers(m_conversations, value)) {
-            m_conversations = std::move(value);
-            return;
-        }
-        const QList<Conversation> before = std::exchange(m_conversations, std::move(value));
-        conversationsReplaced(before);
-    }
+    void setConversations(QList<Conversation> value);
     template<typename F>
     void editConversations(F &&f)
     {
@@ -161,10 +143,7 @@ public:
     const MessageIndex &messageIndex() const { return m_messages; }
 
     QList<FriendLink> friends() const { return m_friends; }
-    void setFriends(QList<FriendLink> value)
-    {
-        assign(m_friends, std::move(value), &LocalStore::friendsChanged);
-    }
+    void setFriends(QList<FriendLink> value);
     template<typename F>
     void editFriends(F &&f)
     {
@@ -172,10 +151,7 @@ public:
     }
 
     QList<OfficialLink> officialLinks() const { return m_officialLinks; }
-    void setOfficialLinks(QList<OfficialLink> value)
-    {
-        assign(m_officialLinks, std::move(value), &LocalStore::officialLinksChanged);
-    }
+    void setOfficialLinks(QList<OfficialLink> value);
     template<typename F>
     void editOfficialLinks(F &&f)
     {
@@ -183,10 +159,7 @@ public:
     }
 
     QList<QUuid> blocks() const { return m_blocks; }
-    void setBlocks(QList<QUuid> value)
-    {
-        assign(m_blocks, std::move(value), &LocalStore::blocksChanged);
-    }
+    void setBlocks(QList<QUuid> value);
     template<typename F>
     void editBlocks(F &&f)
     {
@@ -194,10 +167,7 @@ public:
     }
 
     QList<ReportRecord> reports() const { return m_reports; }
-    void setReports(QList<ReportRecord> value)
-    {
-        assign(m_reports, std::move(value), &LocalStore::reportsChanged);
-    }
+    void setReports(QList<ReportRecord> value);
     template<typename F>
     void editReports(F &&f)
     {
@@ -205,10 +175,7 @@ public:
     }
 
     QList<RetiredHandle> retiredHandles() const { return m_retiredHandles; }
-    void setRetiredHandles(QList<RetiredHandle> value)
-    {
-        assign(m_retiredHandles, std::move(value), &LocalStore::retiredHandlesChanged);
-    }
+    void setRetiredHandles(QList<RetiredHandle> value);
     template<typename F>
     void editRetiredHandles(F &&f)
     {
@@ -216,20 +183,11 @@ public:
     }
 
     bool notificationsEnabled() const { return m_notificationsEnabled; }
-    void setNotificationsEnabled(bool value)
-    {
-        assign(m_notificationsEnabled, value, &LocalStore::notificationsEnabledChanged);
-    }
+    void setNotificationsEnabled(bool value);
     bool notificationPreview() const { return m_notificationPreview; }
-    void setNotificationPreview(bool value)
-    {
-        assign(m_notificationPreview, value, &LocalStore::notificationPreviewChanged);
-    }
+    void setNotificationPreview(bool value);
     bool notificationSound() const { return m_notificationSound; }
-    void setNotificationSound(bool value)
-    {
-        assign(m_notificationSound, value, &LocalStore::notificationSoundChanged);
-    }
+    void setNotificationSound(bool value);
 
     // The server client; null selects a local mode. Never changes after construction.
     ChatClient *client() const { return m_client.get(); }
@@ -237,24 +195,17 @@ public:
     // The live socket is away beyond its quick reconnects: the views show "연결 중…" until the
     // service accepts a socket again.
     bool connecting() const { return m_connecting; }
-    void setConnecting(bool value) { assign(m_connecting, value, &LocalStore::connectingChanged); }
+    void setConnecting(bool value);
     // Start-up holds a stored session that the service has not refused and has not yet signed
     // in with: the window shows its start-up state instead of the sign-in form.
     bool startingUp() const { return m_startingUp; }
-    void setStartingUp(bool value) { assign(m_startingUp, value, &LocalStore::startingUpChanged); }
+    void setStartingUp(bool value);
 
     std::optional<QString> notice() const { return m_notice; }
-    void setNotice(std::optional<QString> value)
-    {
-        assign(m_notice, std::move(value), &LocalStore::noticeChanged);
-    }
+    void setNotice(std::optional<QString> value);
 
     QHash<QUuid, int> remoteUnread() const { return m_remoteUnread; }
-    void setRemoteUnread(QHash<QUuid, int> value)
-    {
-        m_badgeAll = true;
-        assign(m_remoteUnread, std::move(value), &LocalStore::remoteUnreadChanged);
-    }
+    void setRemoteUnread(QHash<QUuid, int> value);
     template<typename F>
     void editRemoteUnread(F &&f)
     {
@@ -263,10 +214,7 @@ public:
     }
 
     QSet<QUuid> olderRooms() const { return m_olderRooms; }
-    void setOlderRooms(QSet<QUuid> value)
-    {
-        assign(m_olderRooms, std::move(value), &LocalStore::olderRoomsChanged);
-    }
+    void setOlderRooms(QSet<QUuid> value);
     template<typename F>
     void editOlderRooms(F &&f)
     {
@@ -274,10 +222,7 @@ public:
     }
 
     QHash<QUuid, QUuid> typingState() const { return m_typingState; }
-    void setTypingState(QHash<QUuid, QUuid> value)
-    {
-        assign(m_typingState, std::move(value), &LocalStore::typingStateChanged);
-    }
+    void setTypingState(QHash<QUuid, QUuid> value);
     template<typename F>
     void editTypingState(F &&f)
     {
@@ -285,16 +230,10 @@ public:
     }
 
     QDateTime lastAlertAt() const { return m_lastAlertAt; }
-    void setLastAlertAt(QDateTime value)
-    {
-        assign(m_lastAlertAt, std::move(value), &LocalStore::lastAlertAtChanged);
-    }
+    void setLastAlertAt(QDateTime value);
 
     QSet<QUuid> typingSentRooms() const { return m_typingSentRooms; }
-    void setTypingSentRooms(QSet<QUuid> value)
-    {
-        assign(m_typingSentRooms, std::move(value), &LocalStore::typingSentRoomsChanged);
-    }
+    void setTypingSentRooms(QSet<QUuid> value);
     template<typename F>
     void editTypingSentRooms(F &&f)
     {
@@ -302,10 +241,7 @@ public:
     }
 
     QSet<QUuid> hiddenRoomIDs() const { return m_hiddenRoomIDs; }
-    void setHiddenRoomIDs(QSet<QUuid> value)
-    {
-        assign(m_hiddenRoomIDs, std::move(value), &LocalStore::hiddenRoomIDsChanged);
-    }
+    void setHiddenRoomIDs(QSet<QUuid> value);
     template<typename F>
     void editHiddenRoomIDs(F &&f)
     {
@@ -313,10 +249,7 @@ public:
     }
 
     QHash<QUuid, QUuid> incomingRequestIDs() const { return m_incomingRequestIDs; }
-    void setIncomingRequestIDs(QHash<QUuid, QUuid> value)
-    {
-        assign(m_incomingRequestIDs, std::move(value), &LocalStore::incomingRequestIDsChanged);
-    }
+    void setIncomingRequestIDs(QHash<QUuid, QUuid> value);
     template<typename F>
     void editIncomingRequestIDs(F &&f)
     {
@@ -324,40 +257,22 @@ public:
     }
 
     std::optional<QString> apnsToken() const { return m_apnsToken; }
-    void setApnsToken(std::optional<QString> value)
-    {
-        assign(m_apnsToken, std::move(value), &LocalStore::apnsTokenChanged);
-    }
+    void setApnsToken(std::optional<QString> value);
 
     std::optional<QUuid> visibleRoomID() const { return m_visibleRoomID; }
-    void setVisibleRoomID(std::optional<QUuid> value)
-    {
-        assign(m_visibleRoomID, std::move(value), &LocalStore::visibleRoomIDChanged);
-    }
+    void setVisibleRoomID(std::optional<QUuid> value);
 
     std::optional<PushOpen> pushTarget() const { return m_pushTarget; }
-    void setPushTarget(std::optional<PushOpen> value)
-    {
-        assign(m_pushTarget, std::move(value), &LocalStore::pushTargetChanged);
-    }
+    void setPushTarget(std::optional<PushOpen> value);
 
     std::optional<InviteFollow> inviteFollow() const { return m_inviteFollow; }
-    void setInviteFollow(std::optional<InviteFollow> value)
-    {
-        assign(m_inviteFollow, std::move(value), &LocalStore::inviteFollowChanged);
-    }
+    void setInviteFollow(std::optional<InviteFollow> value);
 
     std::optional<InviteOutcome> inviteOutcome() const { return m_inviteOutcome; }
-    void setInviteOutcome(std::optional<InviteOutcome> value)
-    {
-        assign(m_inviteOutcome, std::move(value), &LocalStore::inviteOutcomeChanged);
-    }
+    void setInviteOutcome(std::optional<InviteOutcome> value);
 
     std::optional<QString> pendingInviteCode() const { return m_pendingInviteCode; }
-    void setPendingInviteCode(std::optional<QString> value)
-    {
-        assign(m_pendingInviteCode, std::move(value), &LocalStore::pendingInviteCodeChanged);
-    }
+    void setPendingInviteCode(std::optional<QString> value);
 
     // A debounced room-list reload is waiting (refreshRoomsSoon()).
     bool roomRefreshPending() const { return m_roomRefreshPending; }
@@ -365,10 +280,7 @@ public:
     QString localInviteCode() const { return m_localInviteCode; }
     // A fresh local-mode invite code: 32 upper-case hexadecimal digits.
     static QString makeLocalInviteCode();
-    void setLocalInviteCode(QString value)
-    {
-        assign(m_localInviteCode, std::move(value), &LocalStore::localInviteCodeChanged);
-    }
+    void setLocalInviteCode(QString value);
 
     bool persisting() const { return m_persisting; }
     std::chrono::milliseconds deliveryDelay() const { return m_deliveryDelay; }
@@ -392,15 +304,9 @@ public:
         return !(oldValue == newValue);
     }
     // Texts by the records' rule: canonically equivalent texts are equal.
-    static bool shouldNotifyObservers(const QString &oldValue, const QString &newValue)
-    {
-        return !sameText(oldValue, newValue);
-    }
+    static bool shouldNotifyObservers(const QString &oldValue, const QString &newValue);
     static bool shouldNotifyObservers(const std::optional<QString> &oldValue,
-                                      const std::optional<QString> &newValue)
-    {
-        return !sameText(oldValue, newValue);
-    }
+                                      const std::optional<QString> &newValue);
 
     static QList<QUuid> storedIDs(const QString &key);
     void saveBlocks();
@@ -424,11 +330,13 @@ public:
     QCoro::Task<> bootstrap();
     QCoro::Task<> refreshLive();
     // The room list, one sync page and the friend requests. With `announceNew`, messages from
-    // others that the pages add after what rooms held already are announced as arrived, as a
-    // live event would have (the catch-up after the socket was away).
+    // others that the pages add above what the store knew of a room (what it held, or else what
+    // the last room list said) are announced as arrived, as a live event would have (the
+    // catch-up after the socket was away).
     QCoro::Task<> reloadRemote(bool announceNew = false);
     // Whether start-up waits to be tried again.
     bool startUpRetryPending() const;
+    const CatchUp &catchUp() const { return *m_catchUp; } // what it keeps between reloads
 
     void apply(const ChatEvent &event);
     void apply(const QList<APIConversation> &rooms);
@@ -442,8 +350,6 @@ public:
                     bool placeholder) const;
     // Puts one message into the store; see MessageIndex::merge for the rule.
     void merge(const ChatMessage &message, bool countUnread);
-    // The cursor of one sync page: "ROOM-ID:lastSeq" per room, joined with ",".
-    QString syncCursor(const QList<QUuid> &roomIds) const;
 
     // ---------------------------------------------------------------------------------------
     // Session, profile and device (live halves and local sign-in)
@@ -491,6 +397,7 @@ public:
     // The ids of sortedList(), in its order; kept up to date room by room, so cheap to ask.
     const QList<QUuid> &listedRoomIds() const;
     bool matches(const Conversation &room, const QString &query) const;
+    RoomSearchTexts &searchTexts(); // the search forms of titles and names, made as rooms change
     int unreadCount(const Conversation &room) const;
     bool showsUnreadDot(const Conversation &room) const;
     int unreadOthers(const QUuid &messageId) const;
@@ -732,9 +639,10 @@ signals:
     // it, and no sound played in the last half second). The shell plays it when its window
     // has the focus.
     void incomingSound();
-    // A live message event brought a message the store did not hold before (not a copy that
-    // replaced an echo or an earlier copy), sent by someone other than the signed-in user. It
-    // is emitted once, after the message is in the store and the room's unread count is raised.
+    // A live message event, or the catch-up after the socket was away, brought a message the
+    // store did not hold before (not a copy that replaced an echo or an earlier copy), sent by
+    // someone other than the signed-in user. It is emitted once, after the message is in the
+    // store and the room's unread count is raised.
     void messageArrived(const ChatMessage &message);
 
 private:
@@ -782,43 +690,10 @@ private:
     // One attempt at start-up; a passing failure schedules the next (retryStartUpLater()).
     QCoro::Task<> startUp(bool firstAttempt);
     void retryStartUpLater();
-    // After the socket was away: brings rooms, messages and requests up to date.
-    QCoro::Task<> catchUp();
-    // The seq of the newest message of the room that the service has confirmed; 0 for none.
-    qint64 lastConfirmedSeq(const QUuid &roomId) const;
-
-    // merge() without the change signals: true when the message was appended (not a
-    // replacement). Callers signal messagesChanged themselves, once per batch.
-    bool mergeQuietly(const ChatMessage &message);
-    // Whether the service's copy of a photo takes the caption typed on this client: its body is
-    // the stand-in "사진" and the held photo's body is a real caption.
-    static bool keepsTypedCaption(const ChatMessage &incoming, const ChatMessage &held);
-
-    // The messages of a room between two seqs, fetched page by page from the upper end down,
-    // at most about a thousand. `joined`: the whole stretch came, nothing lies between it and
-    // `after`.
-    struct GapFill
-    {
-        QList<ChatMessage> messages; // ascending
-        bool joined = false;
-    };
-    QCoro::Task<GapFill> fetchGap(QUuid roomId, qint64 after, qint64 before);
-    // The sync pages with the stretches fetched to join them to what the rooms hold.
-    void applySyncPages(const QList<SyncRoom> &pages, bool announceNew,
-                        const QHash<QUuid, GapFill> &fills);
-    // The seq a room's catch-up starts above: its newest confirmed message, or lower, so that
-    // the sends that ended without an answer fall inside the pages.
-    qint64 catchUpFloor(const QUuid &roomId) const;
     // A send that failed: its echo is marked failed, looked for again at the next catch-up when
     // the service may have it, and the failure is shown.
     void sendFailed(const QUuid &conversationId, const QUuid &echoId,
                     const std::exception_ptr &failure);
-    // A send ended by `failure`: when the service may still have taken it (no answer, 5xx), it
-    // is looked for at the next catch-up.
-    void noteUnsettled(const QUuid &clientMsgId, const std::exception_ptr &failure);
-    // Forgets the sends of `roomId` that a catch-up has looked for (`lookedFor`), and any
-    // that are confirmed or gone.
-    void settleSends(const QUuid &roomId, const QSet<QUuid> &lookedFor);
     void countIncoming(const ChatMessage &message);
     void applyMessageEvent(const APIMessage &message);
     void applyReadEvent(const QUuid &roomId, const QUuid &userId, qint64 seq);
@@ -860,8 +735,6 @@ private:
     bool m_startingUp = false;
     QHash<QUuid, int> m_remoteUnread;
     QSet<QUuid> m_olderRooms;
-    // The client ids of sends that ended without an answer: see noteUnsettled().
-    QSet<QUuid> m_unsettledSends;
     QHash<QUuid, QUuid> m_typingState;
     QDateTime m_lastAlertAt;
     QSet<QUuid> m_typingSentRooms;
@@ -918,4 +791,7 @@ private:
     bool m_badgeAll = true;
     QSet<QUuid> m_badgeRooms;
     QHash<QUuid, quint64> m_typingGeneration; // per room: a newer typing event voids the expiry
+
+    std::unique_ptr<CatchUp> m_catchUp; // the catch-up after each room list (reloadRemote())
+    std::unique_ptr<RoomSearchTexts> m_searchTexts; // made on first use
 };

@@ -1,8 +1,10 @@
-// Live events from the socket and the merge that puts one message into the store.
+// Live events from the socket and the merge that puts one message into the store (its rule is
+// the catch-up's, CatchUp::merge()).
 
 #include "store/LocalStore.h"
 
 #include "api/ChatEvent.h"
+#include "store/CatchUp.h"
 
 #include <QTimer>
 
@@ -18,36 +20,6 @@ constexpr qint64 kSoundSpacingMs = 500;
 // ---------------------------------------------------------------------------------------------
 // Merge
 
-bool LocalStore::mergeQuietly(const ChatMessage &message)
-{
-    const MessageIndex::Entry *old = m_messages.findMatch(message.id, message.clientMsgId);
-    if (!old) {
-        m_messages.append(message);
-        return true;
-    }
-    // The copy that arrives second replaces the first in place, keeping what only this
-    // client knows: the photo bytes, the photo address, the reply link and a typed caption.
-    ChatMessage next = message;
-    const ChatMessage &prev = old->message;
-    if (!next.imageJPEG)
-        next.imageJPEG = prev.imageJPEG;
-    if (!next.imageURL)
-        next.imageURL = prev.imageURL;
-    if (!next.replyToId)
-        next.replyToId = prev.replyToId;
-    if (keepsTypedCaption(next, prev))
-        next.body = prev.body;
-    m_messages.replace(old, next);
-    return false;
-}
-
-bool LocalStore::keepsTypedCaption(const ChatMessage &incoming, const ChatMessage &held)
-{
-    // By the incoming body, not its kind: the held photo's caption is what was typed here.
-    return incoming.body == kPhotoText && held.kind == MessageKind::image && !held.body.isEmpty()
-        && held.body != kPhotoText;
-}
-
 void LocalStore::countIncoming(const ChatMessage &message)
 {
     if (m_session && message.senderId == m_session->meId)
@@ -59,7 +31,7 @@ void LocalStore::countIncoming(const ChatMessage &message)
 
 void LocalStore::merge(const ChatMessage &message, bool countUnread)
 {
-    const bool appended = mergeQuietly(message);
+    const bool appended = m_catchUp->merge(message);
     announceMessages();
     if (appended && countUnread)
         countIncoming(message);
@@ -92,7 +64,7 @@ void LocalStore::apply(const ChatEvent &event)
 void LocalStore::applyMessageEvent(const APIMessage &wire)
 {
     const ChatMessage m = mapMessage(wire);
-    const bool appended = mergeQuietly(m);
+    const bool appended = m_catchUp->merge(m);
     announceMessages();
     if (appended)
         countIncoming(m);

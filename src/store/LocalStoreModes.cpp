@@ -12,6 +12,8 @@
 #include "model/Snapshot.h"
 #include "platform/LauncherBadge.h"
 #include "platform/PushCenter.h"
+#include "store/CatchUp.h"
+#include "store/RoomSearchTexts.h"
 
 #include <QFileInfo>
 #include <QPointer>
@@ -33,6 +35,7 @@ LocalStore::LocalStore(bool persisting, std::chrono::milliseconds deliveryDelay,
     , m_persisting(persisting && !m_client)
     , m_deliveryDelay(deliveryDelay)
     , m_badge(badge)
+    , m_catchUp(std::make_unique<CatchUp>(*this))
 {
     // A failed write is tried again until it lands; the user hears of it once.
     m_documentSaving.retry = [this] { persist(); };
@@ -65,6 +68,13 @@ LocalStore::~LocalStore()
         m_client->onSessionNotSaved = nullptr;
         m_client.reset();
     }
+}
+
+RoomSearchTexts &LocalStore::searchTexts()
+{
+    if (!m_searchTexts)
+        m_searchTexts = std::make_unique<RoomSearchTexts>(*this);
+    return *m_searchTexts;
 }
 
 void LocalStore::loadDocument()
@@ -117,10 +127,10 @@ void LocalStore::bindClient()
         if (self)
             self->apply(event);
     };
-    // What arrived while the socket was away is fetched as at start-up.
+    // What arrived while the socket was away is fetched as at start-up, and announced.
     m_client->onReconnected = [self] {
-        if (self)
-            self->catchUp(); // reports its own failures and throws nothing
+        if (self && self->m_session && self->m_session->profileComplete)
+            self->reloadRemote(true); // reports its own failures and throws nothing
     };
     m_client->onConnectingChanged = [self](bool connecting) {
         if (self)

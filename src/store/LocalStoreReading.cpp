@@ -4,6 +4,7 @@
 #include "store/LocalStore.h"
 
 #include "api/ChatClient.h"
+#include "store/CatchUp.h"
 #include "store/StoreCall.h"
 
 #include <QPointer>
@@ -12,11 +13,7 @@
 
 namespace {
 
-// The service's page size: a full page means that older messages may exist.
-constexpr int kPageSize = 50;
-// How many messages a missing stretch of a room may bring before the older ones held below it
-// are let go instead (scrolling up then loads them in order).
-constexpr int kGapBound = 1000;
+constexpr int kPageSize = CatchUp::kPageSize;
 
 } // namespace
 
@@ -29,8 +26,8 @@ void LocalStore::markRead(const QUuid &roomId)
         return;
     // Live, only what the service confirmed counts as read: a send still on its way or failed
     // holds a provisional seq that later messages of others may take.
-    const qint64 top
-        = m_client ? lastConfirmedSeq(roomId) : m_messages.highestSeq(roomId).value_or(0);
+    const qint64 top = m_client ? m_messages.highestConfirmedSeq(roomId).value_or(0)
+                                : m_messages.highestSeq(roomId).value_or(0);
     Conversation room = m_conversations.at(index);
     Membership *mine = nullptr;
     for (Membership &m : room.memberships) {
@@ -104,11 +101,11 @@ QCoro::Task<> LocalStore::loadRoom(QUuid roomId)
             return true;
         });
         if (below && *below + 1 < floor) {
-            const std::optional<GapFill> fetched
-                = co_await StoreCall::attempt(this, fetchGap(roomId, *below, floor));
+            const std::optional<CatchUp::GapFill> fetched
+                = co_await StoreCall::attempt(this, m_catchUp->fetchGap(roomId, *below, floor));
             if (!fetched)
                 co_return;
-            const GapFill &fill = *fetched;
+            const CatchUp::GapFill &fill = *fetched;
             keepOlder = fill.joined;
             if (!fill.messages.isEmpty()) {
                 floor = std::min(floor, fill.messages.first().seq);
@@ -135,13 +132,15 @@ QCoro::Task<> LocalStore::loadRoom(QUuid roomId)
 
         for (ChatMessage &m : page) {
             const auto before = previousByClientId.constFind(m.clientMsgId);
-            if (before == previousByClientId.cend())
+            if (before == previousByClientId.cend()) {
+                m_catchUp->putBack(m);
                 continue;
+            }
             if (!m.imageJPEG)
                 m.imageJPEG = before->imageJPEG;
             if (!m.imageURL)
                 m.imageURL = before->imageURL;
-            if (keepsTypedCaption(m, *before))
+            if (CatchUp::keepsTypedCaption(m, *before))
                 m.body = before->body;
             // An echo that the page answers hands over its reply link too, as the merge of a
             // send's answer does; a message reloaded from the service never carries one.
@@ -153,8 +152,12 @@ QCoro::Task<> LocalStore::loadRoom(QUuid roomId)
         index.removeFromRoom(roomId, [&](const ChatMessage &m) {
             const bool unanswered = !MessageIndex::confirmed(m);
             const bool older = m.seq < floor && keepOlder;
-            if (!unanswered && !older)
+            if (!unanswered && !older) {
+                // Below a gap too long to fill: the message loads again later, on its own.
+                if (m.seq < floor && !pageIds.contains(m.id))
+                    m_catchUp->keepAside(m);
                 return true;
+            }
             // The page holds the service's copy of this message: showing both would show it
             // twice.
             if (pageClientIds.contains(m.clientMsgId) || pageIds.contains(m.id))
@@ -173,36 +176,6 @@ QCoro::Task<> LocalStore::loadRoom(QUuid roomId)
         editOlderRooms([&](QSet<QUuid> &set) { set.remove(roomId); });
     }
     markRead(roomId);
-}
-
-QCoro::Task<LocalStore::GapFill> LocalStore::fetchGap(QUuid roomId, qint64 after, qint64 before)
-{
-    // Downwards from the upper end, so that what is shown stays one unbroken stretch even when
-    // the bound stops the walk. A page shorter than a full one reaches `after`.
-    QPointer<LocalStore> self(this);
-    GapFill fill;
-    qint64 top = before;
-    while (top > after + 1) {
-        const QList<APIMessage> wirePage = co_await m_client->messages(roomId, after, top);
-        if (!self)
-            co_return fill;
-        QList<ChatMessage> page;
-        page.reserve(wirePage.size());
-        for (const APIMessage &wire : wirePage) {
-            if (wire.seq > after && wire.seq < top)
-                page.append(mapMessage(wire));
-        }
-        std::sort(page.begin(), page.end(),
-                  [](const ChatMessage &a, const ChatMessage &b) { return a.seq < b.seq; });
-        fill.messages = page + fill.messages;
-        if (wirePage.size() < kPageSize || page.isEmpty())
-            break;
-        top = page.first().seq;
-        if (fill.messages.size() >= kGapBound)
-            co_return fill;
-    }
-    fill.joined = true;
-    co_return fill;
 }
 
 QCoro::Task<> LocalStore::loadOlder(QUuid roomId)
@@ -225,7 +198,7 @@ QCoro::Task<> LocalStore::loadOlder(QUuid roomId)
         co_return;
     editMessages([&](MessageIndex &) {
         for (const APIMessage &wire : std::as_const(wirePage))
-            mergeQuietly(mapMessage(wire));
+            m_catchUp->merge(mapMessage(wire));
     });
 }
 

@@ -6,6 +6,7 @@
 #include "api/ChatClient.h"
 #include "api/ChatErrors.h"
 #include "model/TextLimits.h"
+#include "store/CatchUp.h"
 #include "store/StoreCall.h"
 
 #include <QCoroTimer>
@@ -107,7 +108,7 @@ void LocalStore::sendFailed(const QUuid &conversationId, const QUuid &echoId,
                             const std::exception_ptr &failure)
 {
     markFailed(echoId);
-    noteUnsettled(echoId, failure);
+    m_catchUp->noteUnsettled(echoId, failure);
     noteInboxClosed(failure, conversationId);
     showAPI(failure);
 }
@@ -173,14 +174,6 @@ void LocalStore::markFailed(const QUuid &clientMsgId)
     editMessages([&](MessageIndex &index) {
         index.update(entry, [](ChatMessage &m) { m.delivery = DeliveryState::failed; });
     });
-}
-
-void LocalStore::noteUnsettled(const QUuid &clientMsgId, const std::exception_ptr &failure)
-{
-    // A refusal is final. Without an answer the service may have taken the message all the
-    // same; it then has it under this client id, and the next catch-up finds it.
-    if (isTransientFailure(failure))
-        m_unsettledSends.insert(clientMsgId);
 }
 
 void LocalStore::noteInboxClosed(const std::exception_ptr &error, const QUuid &conversationId)

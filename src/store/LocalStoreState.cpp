@@ -15,6 +15,177 @@
 
 using namespace std::chrono_literals;
 
+// ---------------------------------------------------------------------------------------------
+// Whole-value writes of the observed state
+
+bool LocalStore::shouldNotifyObservers(const QString &oldValue, const QString &newValue)
+{
+    return !sameText(oldValue, newValue);
+}
+
+bool LocalStore::shouldNotifyObservers(const std::optional<QString> &oldValue,
+                                       const std::optional<QString> &newValue)
+{
+    return !sameText(oldValue, newValue);
+}
+
+void LocalStore::setConnecting(bool value)
+{
+    assign(m_connecting, value, &LocalStore::connectingChanged);
+}
+
+void LocalStore::setStartingUp(bool value)
+{
+    assign(m_startingUp, value, &LocalStore::startingUpChanged);
+}
+
+void LocalStore::setAccounts(QList<Account> value)
+{
+    if (!shouldNotifyObservers(m_accounts, value)) {
+        m_accounts = std::move(value);
+        return;
+    }
+    const QList<Account> before = std::exchange(m_accounts, std::move(value));
+    accountsReplaced(before);
+}
+
+void LocalStore::setSession(std::optional<AppSession> value)
+{
+    m_badgeAll = true;
+    assign(m_session, std::move(value), &LocalStore::sessionChanged);
+}
+
+void LocalStore::setLastUserId(std::optional<QUuid> value)
+{
+    assign(m_lastUserId, std::move(value), &LocalStore::lastUserIdChanged);
+}
+
+void LocalStore::setConversations(QList<Conversation> value)
+{
+    if (!shouldNotifyObservers(m_conversations, value)) {
+        m_conversations = std::move(value);
+        return;
+    }
+    const QList<Conversation> before = std::exchange(m_conversations, std::move(value));
+    conversationsReplaced(before);
+}
+
+void LocalStore::setFriends(QList<FriendLink> value)
+{
+    assign(m_friends, std::move(value), &LocalStore::friendsChanged);
+}
+
+void LocalStore::setOfficialLinks(QList<OfficialLink> value)
+{
+    assign(m_officialLinks, std::move(value), &LocalStore::officialLinksChanged);
+}
+
+void LocalStore::setBlocks(QList<QUuid> value)
+{
+    assign(m_blocks, std::move(value), &LocalStore::blocksChanged);
+}
+
+void LocalStore::setReports(QList<ReportRecord> value)
+{
+    assign(m_reports, std::move(value), &LocalStore::reportsChanged);
+}
+
+void LocalStore::setRetiredHandles(QList<RetiredHandle> value)
+{
+    assign(m_retiredHandles, std::move(value), &LocalStore::retiredHandlesChanged);
+}
+
+void LocalStore::setNotificationsEnabled(bool value)
+{
+    assign(m_notificationsEnabled, value, &LocalStore::notificationsEnabledChanged);
+}
+
+void LocalStore::setNotificationPreview(bool value)
+{
+    assign(m_notificationPreview, value, &LocalStore::notificationPreviewChanged);
+}
+
+void LocalStore::setNotificationSound(bool value)
+{
+    assign(m_notificationSound, value, &LocalStore::notificationSoundChanged);
+}
+
+void LocalStore::setNotice(std::optional<QString> value)
+{
+    assign(m_notice, std::move(value), &LocalStore::noticeChanged);
+}
+
+void LocalStore::setRemoteUnread(QHash<QUuid, int> value)
+{
+    m_badgeAll = true;
+    assign(m_remoteUnread, std::move(value), &LocalStore::remoteUnreadChanged);
+}
+
+void LocalStore::setOlderRooms(QSet<QUuid> value)
+{
+    assign(m_olderRooms, std::move(value), &LocalStore::olderRoomsChanged);
+}
+
+void LocalStore::setTypingState(QHash<QUuid, QUuid> value)
+{
+    assign(m_typingState, std::move(value), &LocalStore::typingStateChanged);
+}
+
+void LocalStore::setLastAlertAt(QDateTime value)
+{
+    assign(m_lastAlertAt, std::move(value), &LocalStore::lastAlertAtChanged);
+}
+
+void LocalStore::setTypingSentRooms(QSet<QUuid> value)
+{
+    assign(m_typingSentRooms, std::move(value), &LocalStore::typingSentRoomsChanged);
+}
+
+void LocalStore::setHiddenRoomIDs(QSet<QUuid> value)
+{
+    assign(m_hiddenRoomIDs, std::move(value), &LocalStore::hiddenRoomIDsChanged);
+}
+
+void LocalStore::setIncomingRequestIDs(QHash<QUuid, QUuid> value)
+{
+    assign(m_incomingRequestIDs, std::move(value), &LocalStore::incomingRequestIDsChanged);
+}
+
+void LocalStore::setApnsToken(std::optional<QString> value)
+{
+    assign(m_apnsToken, std::move(value), &LocalStore::apnsTokenChanged);
+}
+
+void LocalStore::setVisibleRoomID(std::optional<QUuid> value)
+{
+    assign(m_visibleRoomID, std::move(value), &LocalStore::visibleRoomIDChanged);
+}
+
+void LocalStore::setPushTarget(std::optional<PushOpen> value)
+{
+    assign(m_pushTarget, std::move(value), &LocalStore::pushTargetChanged);
+}
+
+void LocalStore::setInviteFollow(std::optional<InviteFollow> value)
+{
+    assign(m_inviteFollow, std::move(value), &LocalStore::inviteFollowChanged);
+}
+
+void LocalStore::setInviteOutcome(std::optional<InviteOutcome> value)
+{
+    assign(m_inviteOutcome, std::move(value), &LocalStore::inviteOutcomeChanged);
+}
+
+void LocalStore::setPendingInviteCode(std::optional<QString> value)
+{
+    assign(m_pendingInviteCode, std::move(value), &LocalStore::pendingInviteCodeChanged);
+}
+
+void LocalStore::setLocalInviteCode(QString value)
+{
+    assign(m_localInviteCode, std::move(value), &LocalStore::localInviteCodeChanged);
+}
+
 void LocalStore::setMessages(const QList<ChatMessage> &value)
 {
     if (m_messages.size() == value.size() && m_messages.toList() == value)

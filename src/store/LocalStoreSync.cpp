@@ -1,12 +1,12 @@
-// Start-up, the reload of rooms, sync pages and friend requests, and how the service's
-// lists and pages become the store's records.
+// Start-up, the reload of rooms and friend requests (the rooms' sync pages are the catch-up's,
+// CatchUp.cpp), and how the service's lists become the store's records.
 
-#include "api/ChatPath.h"
 #include "store/LocalStore.h"
 
 #include "api/ChatClient.h"
 #include "api/ChatErrors.h"
 #include "platform/PushCenter.h"
+#include "store/CatchUp.h"
 #include "store/StoreCall.h"
 #include "store/WireTime.h"
 
@@ -17,19 +17,8 @@
 
 namespace {
 
-constexpr int kSyncRoomLimit = 50;
 constexpr std::chrono::milliseconds kStartUpRetryFirst{2000};
 constexpr std::chrono::milliseconds kStartUpRetryCap{60000};
-
-std::optional<QDateTime> laterOf(const std::optional<QDateTime> &a,
-                                 const std::optional<QDateTime> &b)
-{
-    if (!a)
-        return b;
-    if (!b)
-        return a;
-    return *a < *b ? b : a;
-}
 
 std::optional<QDateTime> lastMessageTime(const APIConversation &wire)
 {
@@ -151,57 +140,11 @@ bool LocalStore::startUpRetryPending() const
     return m_startUpRetryTimer && m_startUpRetryTimer->isActive();
 }
 
-QCoro::Task<> LocalStore::catchUp()
-{
-    if (!m_client || !m_session || !m_session->profileComplete)
-        co_return;
-    co_await reloadRemote(true);
-}
-
 QCoro::Task<> LocalStore::refreshLive()
 {
     if (!m_client || !m_session || !m_session->profileComplete)
         co_return;
     co_await reloadRemote();
-}
-
-qint64 LocalStore::lastConfirmedSeq(const QUuid &roomId) const
-{
-    // The newest message the service has confirmed: an echo's seq is only provisional and may
-    // lie above messages the service still has to send.
-    return m_messages.highestConfirmedSeq(roomId).value_or(0);
-}
-
-qint64 LocalStore::catchUpFloor(const QUuid &roomId) const
-{
-    qint64 floor = lastConfirmedSeq(roomId);
-    for (const QUuid &clientId : m_unsettledSends) {
-        const MessageIndex::Entry *e = m_messages.findByClientId(clientId);
-        // An unconfirmed send is placed just above the newest message confirmed when it was
-        // sent: the service's copy, if any, lies above that one.
-        if (e && e->message.conversationId == roomId && !MessageIndex::confirmed(e->message))
-            floor = std::min(floor, e->place - 1);
-    }
-    return std::max<qint64>(floor, 0);
-}
-
-void LocalStore::settleSends(const QUuid &roomId, const QSet<QUuid> &lookedFor)
-{
-    m_unsettledSends.removeIf([&](const QUuid &clientId) {
-        const MessageIndex::Entry *e = m_messages.findByClientId(clientId);
-        if (!e || MessageIndex::confirmed(e->message))
-            return true;
-        return e->message.conversationId == roomId && lookedFor.contains(clientId);
-    });
-}
-
-QString LocalStore::syncCursor(const QList<QUuid> &roomIds) const
-{
-    QStringList parts;
-    parts.reserve(roomIds.size());
-    for (const QUuid &id : roomIds)
-        parts.append(wireId(id) + u':' + QString::number(catchUpFloor(id)));
-    return parts.join(u',');
 }
 
 QCoro::Task<> LocalStore::reloadRemote(bool announceNew)
@@ -212,62 +155,14 @@ QCoro::Task<> LocalStore::reloadRemote(bool announceNew)
     // away ends the reload early.
     QPointer<LocalStore> self(this);
     ChatClient *client = m_client.get();
-    const std::optional<QList<APIConversation>> rooms
+    std::optional<QList<APIConversation>> rooms
         = co_await StoreCall::attempt(this, client->conversations());
     if (!self)
         co_return;
     if (rooms) {
-        apply(*rooms);
-        // One page for the first rooms of the list; further pages for any later room that
-        // holds messages and whose newest one on the list lies above them, or that waits to
-        // learn whether a send arrived.
-        QList<QList<QUuid>> batches;
-        for (const APIConversation &room : *rooms) {
-            const qint64 held = lastConfirmedSeq(room.id);
-            const bool behind = held > 0 && room.lastMessage && room.lastMessage->seq > held;
-            if (!batches.isEmpty() && batches.first().size() == kSyncRoomLimit && !behind
-                && catchUpFloor(room.id) == held)
-                continue;
-            if (batches.isEmpty() || batches.last().size() == kSyncRoomLimit)
-                batches.append(QList<QUuid>());
-            batches.last().append(room.id);
-        }
-        for (const QList<QUuid> &ids : std::as_const(batches)) {
-            QHash<QUuid, qint64> floors;
-            for (const QUuid &id : ids)
-                floors.insert(id, catchUpFloor(id));
-            // A send that fails while the page is on its way may still be taken after it.
-            const QSet<QUuid> lookedFor = m_unsettledSends;
-            const QString cursor = syncCursor(ids);
-            const std::optional<QList<SyncRoom>> pages
-                = co_await StoreCall::attempt(this, client->sync(cursor));
-            if (!self)
-                co_return;
-            if (!pages)
-                break;
-            // A page that stops short of what the room holds leaves a stretch between: it is
-            // fetched before the page is shown.
-            QHash<QUuid, GapFill> fills;
-            for (const SyncRoom &page : *pages) {
-                const qint64 floor = floors.value(page.id, 0);
-                if (!page.hasMore || floor <= 0 || page.messages.isEmpty())
-                    continue;
-                qint64 lowest = page.messages.first().seq;
-                for (const APIMessage &m : page.messages)
-                    lowest = std::min(lowest, m.seq);
-                std::optional<GapFill> fill
-                    = co_await StoreCall::attempt(this, fetchGap(page.id, floor, lowest));
-                if (!self)
-                    co_return;
-                if (fill)
-                    fills.insert(page.id, std::move(*fill));
-            }
-            applySyncPages(*pages, announceNew, fills);
-            for (const SyncRoom &page : *pages) {
-                if (!page.hasMore || fills.value(page.id).joined)
-                    settleSends(page.id, lookedFor);
-            }
-        }
+        co_await m_catchUp->run(std::move(*rooms), announceNew);
+        if (!self)
+            co_return;
     }
     const std::optional<APIFriendRequestList> requests
         = co_await StoreCall::attempt(this, client->friendRequests());
@@ -447,120 +342,7 @@ void LocalStore::apply(const QList<APIConversation> &wireRooms)
 
 void LocalStore::apply(const QList<SyncRoom> &pages, bool announceNew)
 {
-    applySyncPages(pages, announceNew, {});
-}
-
-void LocalStore::applySyncPages(const QList<SyncRoom> &pages, bool announceNew,
-                                const QHash<QUuid, GapFill> &fills)
-{
-    const std::optional<QUuid> me = m_session ? std::optional(m_session->meId) : std::nullopt;
-    QList<ChatMessage> arrived;
-    for (const SyncRoom &page : pages) {
-        const auto fill = fills.constFind(page.id);
-        const bool joined = !page.hasMore || (fill != fills.cend() && fill->joined);
-        // Only a room that held messages before gets its page's new ones announced: for any
-        // other the page is history the user has not seen arrive.
-        const bool announce = announceNew && lastConfirmedSeq(page.id) > 0;
-        // Members and read marks first, so that the messages meet the current marks.
-        const int index = conversationIndex(page.id);
-        if (index >= 0) {
-            Conversation room = m_conversations.at(index);
-            for (const SyncMember &member : page.members) {
-                auto it
-                    = std::find_if(room.memberships.begin(), room.memberships.end(),
-                                   [&](const Membership &m) { return m.userId == member.userId; });
-                if (it == room.memberships.end()) {
-                    Membership m;
-                    m.userId = member.userId;
-                    m.joinedAt = room.createdAt;
-                    room.memberships.append(m);
-                    it = room.memberships.end() - 1;
-                }
-                if (member.role)
-                    it->role = fromRawText<MemberRole>(*member.role).value_or(MemberRole::member);
-                it->leftAt = parseWireTime(member.leftAt);
-
-                if (member.handle || member.displayName || member.kind) {
-                    Account a = account(member.userId).value_or(Account{});
-                    const bool known = !a.id.isNull();
-                    a.id = member.userId;
-                    if (member.kind)
-                        a.kind
-                            = fromRawText<AccountKind>(*member.kind).value_or(AccountKind::person);
-                    if (!known)
-                        a.verified = a.kind == AccountKind::official;
-                    a.handle = member.handle.value_or(a.handle);
-                    a.displayName = member.displayName.value_or(a.displayName);
-                    if (member.avatarUrl)
-                        a.avatarURL = member.avatarUrl;
-                    a.acceptsUserMessages = member.acceptsUserMessages;
-                    upsertAccount(a);
-                }
-            }
-            for (const APIRead &read : page.reads) {
-                for (Membership &m : room.memberships) {
-                    if (m.userId == read.userId)
-                        m.lastReadSeq = read.lastReadSeq;
-                }
-            }
-            if (!(room == m_conversations.at(index)))
-                replaceConversation(room);
-        }
-
-        if (!page.messages.isEmpty()) {
-            std::optional<QDateTime> newest;
-            QList<ChatMessage> incoming;
-            if (fill != fills.cend())
-                incoming = fill->messages;
-            for (const APIMessage &wire : page.messages)
-                incoming.append(mapMessage(wire));
-            editMessages([&](MessageIndex &index) {
-                if (!joined) {
-                    // Nothing joins the page to the older messages held: they go, so that no
-                    // hole shows, and scrolling up loads them again in order.
-                    qint64 lowest = incoming.first().seq;
-                    for (const ChatMessage &m : std::as_const(incoming))
-                        lowest = std::min(lowest, m.seq);
-                    index.removeFromRoom(page.id, [&](const ChatMessage &m) {
-                        return MessageIndex::confirmed(m) && m.seq < lowest;
-                    });
-                }
-                for (const ChatMessage &m : std::as_const(incoming)) {
-                    newest = laterOf(newest, m.createdAt);
-                    // A message held already (a live event brought it) is replaced, not added:
-                    // it counts and rings once.
-                    if (mergeQuietly(m) && announce && (!me || m.senderId != *me))
-                        arrived.append(m);
-                }
-            });
-            if (!joined && !m_olderRooms.contains(page.id))
-                editOlderRooms([&](QSet<QUuid> &set) { set.insert(page.id); });
-            if (index >= 0 && newest) {
-                Conversation room = m_conversations.at(index);
-                if (room.updatedAt < *newest) {
-                    room.updatedAt = *newest;
-                    replaceConversation(room);
-                }
-            }
-        }
-
-        // With my read mark and the whole unread stretch in the page (or fetched to join it), the
-        // page's own count is the freshest; a page that stops short leaves the room list's
-        // count.
-        const bool hasMyRead = me
-            && std::any_of(page.reads.cbegin(), page.reads.cend(),
-                           [&](const APIRead &r) { return r.userId == *me; });
-        if (index >= 0 && hasMyRead && joined) {
-            const int count = localUnread(m_conversations.at(index), *me);
-            if (m_remoteUnread.value(page.id, -1) != count)
-                editRemoteUnread([&](QHash<QUuid, int> &map) { map.insert(page.id, count); });
-        }
-    }
-    refreshBadge();
-    for (const ChatMessage &m : std::as_const(arrived)) {
-        maybePlayIncomingSound(m);
-        emit messageArrived(m);
-    }
+    m_catchUp->applyPages(pages, announceNew);
 }
 
 // ---------------------------------------------------------------------------------------------

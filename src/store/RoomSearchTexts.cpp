@@ -8,14 +8,11 @@
 
 RoomSearchTexts &RoomSearchTexts::of(LocalStore &store)
 {
-    if (auto *texts = store.findChild<RoomSearchTexts *>(QString(), Qt::FindDirectChildrenOnly))
-        return *texts;
-    return *new RoomSearchTexts(store);
+    return store.searchTexts();
 }
 
 RoomSearchTexts::RoomSearchTexts(LocalStore &store)
-    : QObject(&store)
-    , m_store(store)
+    : m_store(store)
 {
     m_soon.setSingleShot(true);
     m_soon.setInterval(0);

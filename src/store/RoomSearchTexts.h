@@ -22,8 +22,10 @@ class RoomSearchTexts : public QObject
 {
     Q_OBJECT
 public:
-    // The store's own, made on first use.
+    // The store's own (LocalStore::searchTexts()), made on first use.
     static RoomSearchTexts &of(LocalStore &store);
+    // Follows the store's changes; the store owns it.
+    explicit RoomSearchTexts(LocalStore &store);
 
     // True when the title or a member's name of the room contains `queryForm` (a search form);
     // an unknown room matches nothing.
@@ -35,8 +37,6 @@ public:
     static constexpr qsizetype kSlice = 1000;
 
 private:
-    explicit RoomSearchTexts(LocalStore &store);
-
     struct Entry
     {
         Conversation room; // the room the forms were made from

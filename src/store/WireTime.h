@@ -69,3 +69,14 @@ inline std::optional<QDateTime> parseWireTime(const std::optional<QString> &text
         return std::nullopt;
     return time;
 }
+
+// The later of two times; a missing one yields to the other.
+inline std::optional<QDateTime> laterOf(const std::optional<QDateTime> &a,
+                                        const std::optional<QDateTime> &b)
+{
+    if (!a)
+        return b;
+    if (!b)
+        return a;
+    return *a < *b ? b : a;
+}

@@ -3,11 +3,24 @@
 
 #include "StoreTestSupport.h"
 
+#include <QBuffer>
+#include <QImage>
 #include <QTest>
 #include <QUrl>
 #include <QUrlQuery>
 
 using namespace Qt::StringLiterals;
+
+static QByteArray tinyJpeg()
+{
+    QImage image(8, 6, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG");
+    return bytes;
+}
 
 class TestStoreCatchUp : public QObject
 {
@@ -24,6 +37,10 @@ private slots:
     void noHoleAfterMissedMessages_data();
     void noHoleAfterMissedMessages();
     void roomsBeyondTheFirstSyncPageCatchUp();
+    void messagesOfRoomsHoldingNothingAreAnnouncedOnce_data();
+    void messagesOfRoomsHoldingNothingAreAnnouncedOnce();
+    void droppedMessagesGetBackWhatOnlyThisClientKnew_data();
+    void droppedMessagesGetBackWhatOnlyThisClientKnew();
     void unansweredSendIsFoundAtTheNextCatchUp();
     void failedSendsKeepTheirPlaceAndReadCountsRealMessages();
     void mergeKeepsATypedCaption_data();
@@ -134,6 +151,108 @@ void TestStoreCatchUp::roomsBeyondTheFirstSyncPageCatchUp()
     QVERIFY(cursor.contains(behind.toString(QUuid::WithoutBraces).toUpper()));
     for (const QString &entry : cursor.split(u','))
         QVERIFY2(entry.section(u':', 1).toLongLong() > 0, qPrintable(entry));
+}
+
+void TestStoreCatchUp::messagesOfRoomsHoldingNothingAreAnnouncedOnce_data()
+{
+    QTest::addColumn<int>("newerRooms"); // rooms that get a message after it, while away
+    QTest::newRow("the room comes first on the list") << 0;
+    QTest::newRow("the room stays beyond the first page") << 52;
+}
+
+// A room beyond the first 50 holds no messages, only what the room list said of it. A message
+// that arrives there while the socket is away is counted and announced once, as a live one.
+void TestStoreCatchUp::messagesOfRoomsHoldingNothingAreAnnouncedOnce()
+{
+    QFETCH(int, newerRooms);
+    LivePair live;
+    QList<QUuid> rooms; // newest first, as the list orders them
+    for (int i = 0; i < 60; ++i) {
+        rooms.prepend(live.service.addGroupRoom(live.me, u"방 %1"_s.arg(i), {live.peer}));
+        live.postMessage(rooms.first(), live.peer, u"처음"_s);
+        QTest::qWait(2);
+    }
+    LocalStore *store = live.open();
+    QVERIFY(store);
+    const QUuid far = rooms.at(54);
+    QCOMPARE(store->messageIndex().roomSize(far), 0);
+    QList<ChatMessage> arrived;
+    QObject context;
+    connect(store, &LocalStore::messageArrived, &context, [&](const ChatMessage &m) {
+        if (m.conversationId == far)
+            arrived.append(m);
+    });
+
+    const QUuid missed = live.postMessage(far, live.peer, u"없는 사이에"_s);
+    QTest::qWait(2);
+    for (int i = 0; i < newerRooms; ++i)
+        live.postMessage(rooms.at(i), live.peer, u"더 새 글"_s);
+    live.service.clearRecords();
+    await(store->reloadRemote(true));
+
+    QCOMPARE(arrived.size(), 1);
+    QCOMPARE(arrived.first().id, missed);
+    QCOMPARE(arrived.first().body, u"없는 사이에"_s);
+    QCOMPARE(store->account(arrived.first().senderId)->displayName, u"상대"_s);
+    QCOMPARE(store->unreadCount(*store->conversation(far)), 2);
+    // Further pages ask only for rooms with news: not for those that hold nothing and have
+    // nothing new.
+    for (const RecordedRequest &sync : live.requests(u"GET"_s, u"/v1/sync"_s).mid(1)) {
+        const QString cursor = QUrlQuery(QUrl(sync.target)).queryItemValue(u"after"_s);
+        for (int i = newerRooms; i < rooms.size(); ++i)
+            QCOMPARE(cursor.contains(LiveRig::id(rooms.at(i))), i == 54);
+    }
+
+    // Paged again, or opened: nothing counts or rings twice.
+    await(store->reloadRemote(true));
+    await(store->loadRoom(far));
+    QCOMPARE(arrived.size(), 1);
+    QCOMPARE(store->notice(), std::nullopt);
+}
+
+void TestStoreCatchUp::droppedMessagesGetBackWhatOnlyThisClientKnew_data()
+{
+    QTest::addColumn<bool>("byReload"); // the room is opened again rather than synced
+    QTest::newRow("sync") << false;
+    QTest::newRow("reload") << true;
+}
+
+// Past the bound the held messages go; a caption typed here and the reply links, which the
+// service does not keep, come back with them when scrolling up loads them again.
+void TestStoreCatchUp::droppedMessagesGetBackWhatOnlyThisClientKnew()
+{
+    QFETCH(bool, byReload);
+    LivePair live(2);
+    live.service.makeFriends(live.me, live.peer);
+    LocalStore *store = live.open();
+    QVERIFY(store);
+    await(store->loadRoom(live.room));
+    const QUuid target = store->visibleMessages(live.room).first().id;
+    const QUuid photoEcho = *store->sendImage(live.room, tinyJpeg(), u"노을"_s, target);
+    const QUuid textEcho = *store->sendText(live.room, u"답장"_s, target);
+    const auto sentId = [&](const QUuid &echo) {
+        const MessageIndex::Entry *e = store->messageIndex().findByClientId(echo);
+        return e && e->message.delivery == DeliveryState::sent && e->message.id != echo
+            ? e->message.id
+            : QUuid();
+    };
+    QTRY_VERIFY(!sentId(photoEcho).isNull() && !sentId(textEcho).isNull());
+    const QUuid photo = sentId(photoEcho);
+    const QUuid text = sentId(textEcho);
+
+    for (int i = 0; i < 1100; ++i)
+        live.service.addMessage(live.room, live.peer, u"놓친 %1"_s.arg(i + 1));
+    await(byReload ? store->loadRoom(live.room) : store->reloadRemote(true));
+    QVERIFY(!store->message(photo) && !store->message(text) && !store->message(target));
+    for (int pages = 0; !store->message(target) && pages < 30; ++pages)
+        await(store->loadOlder(live.room));
+
+    QCOMPARE(store->message(photo)->body, u"노을"_s);
+    QCOMPARE(store->message(photo)->replyToId, std::optional(target));
+    QCOMPARE(store->message(text)->body, u"답장"_s);
+    QCOMPARE(store->message(text)->replyToId, std::optional(target));
+    QCOMPARE(store->message(target)->replyToId, std::nullopt);
+    QCOMPARE(store->notice(), std::nullopt);
 }
 
 // The service takes a message but answers after the client gave up: the failed mark goes at

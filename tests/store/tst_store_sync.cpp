@@ -4,6 +4,7 @@
 #include "StoreTestSupport.h"
 
 #include "api/ChatEvent.h"
+#include "store/CatchUp.h"
 #include "store/WireTime.h"
 
 #include <QTest>
@@ -235,7 +236,7 @@ void TestStoreSync::syncCursor()
     echo.delivery = DeliveryState::sending;
     store->merge(echo, false);
     QCOMPARE(
-        store->syncCursor({full, empty}),
+        store->catchUp().cursor({full, empty}),
         u"%1:%2,%3:%4"_s.arg(LiveRig::id(full)).arg(last).arg(LiveRig::id(empty)).arg(emptyLast));
 
     live.service.clearRecords();
