@@ -31,12 +31,17 @@ bool holdsKeys(const QString &path, const QVariantMap &values)
 
 } // namespace
 
-bool SettingsFile::write(const QVariantMap &values)
+bool SettingsFile::write(const QVariantMap &values, QString *problem)
 {
+    const auto fail = [problem](const QString &why) {
+        if (problem)
+            *problem = why;
+        return false;
+    };
     QSettings settings;
     const QString path = settings.fileName();
     if (!PrivateFile::prepareFolder(QFileInfo(path).absolutePath()))
-        return false;
+        return fail(QStringLiteral("no folder for %1").arg(path));
 
     // A copy of the file as it is, made with the safe writer: a disk that cannot take the copy
     // cannot take the settings either, and the copy puts the file back when the write below
@@ -46,11 +51,12 @@ bool SettingsFile::write(const QVariantMap &values)
     const bool existed = current.exists();
     if (existed) {
         if (!current.open(QIODevice::ReadOnly))
-            return false;
+            return fail(QStringLiteral("cannot read %1: %2").arg(path, current.errorString()));
         const QByteArray bytes = current.readAll();
         current.close();
-        if (!PrivateFile::write(backup, bytes))
-            return false;
+        QString error;
+        if (!PrivateFile::write(backup, bytes, &error))
+            return fail(error);
     }
 
     for (auto it = values.cbegin(); it != values.cend(); ++it)
@@ -63,7 +69,7 @@ bool SettingsFile::write(const QVariantMap &values)
             && ::rename(QFile::encodeName(backup).constData(), QFile::encodeName(path).constData())
                 != 0)
             QFile::remove(backup);
-        return false;
+        return fail(QStringLiteral("%1 was not written whole").arg(path));
     }
     if (existed)
         QFile::remove(backup);

@@ -188,8 +188,9 @@ void TestStoreState::savedDefaultsReadBack()
 }
 
 // The settings hold the blocked users: the file is the owner's alone, in a folder closed to
-// others (one the user made read-only stays so). A failed write keeps the file, is told once,
-// and the next one that lands writes every setting, the failed ones included.
+// others (one the user made read-only stays so). A failed write keeps the file and is told, as
+// the settings', for as long as the writes fail; the next one that lands writes every setting,
+// the failed ones included.
 void TestStoreState::settingsFileIsPrivateAndFailuresAreTold()
 {
     LiveRig rig;
@@ -198,10 +199,11 @@ void TestStoreState::settingsFileIsPrivateAndFailuresAreTold()
     const QString folder = QFileInfo(path).path();
     const auto others = QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
     const auto readOnly = QFileDevice::ReadOwner | QFileDevice::ExeOwner;
-    const QString notSaved = u"세션을 저장하지 못했습니다. 저장 공간을 확인해 주세요."_s;
     QVERIFY(QFile::setPermissions(folder, readOnly | others));
     QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | others));
     auto store = rig.signedOutStore();
+    const SaveFailures &failures = store->saveFailures();
+    SignalCount changes(&failures, &SaveFailures::changed);
     const QUuid blocked = QUuid::createUuid();
     store->setBlocks({blocked});
     store->saveBlocks();
@@ -213,6 +215,7 @@ void TestStoreState::settingsFileIsPrivateAndFailuresAreTold()
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray before = file.readAll();
     file.close();
+    QVERIFY(!failures.any());
 
     const QUuid hidden = QUuid::createUuid();
     store->setBlocks({blocked, hidden});
@@ -224,16 +227,20 @@ void TestStoreState::settingsFileIsPrivateAndFailuresAreTold()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), before);
     file.close();
-    QCOMPARE(store->notice(), notSaved);
-    store->acknowledgeNotice();
+    QCOMPARE(failures.texts(),
+             QStringList{u"설정을 저장하지 못했습니다. 저장 공간을 확인해 주세요."_s});
+    QVERIFY(!failures.failing(SaveFailures::File::session));
+    QCOMPARE(store->notice(), std::nullopt);
     QVERIFY(QFile::remove(path) && QDir().mkpath(path)); // a folder in the file's place
     store->setHiddenRoomIDs({hidden});
     store->saveHidden();
-    QCOMPARE(store->notice(), std::nullopt);
+    QVERIFY(failures.failing(SaveFailures::File::settings));
+    QCOMPARE(changes.count, 1);
 
     QVERIFY(QDir().rmdir(path));
     store->setNotifications(std::nullopt, std::nullopt, false);
-    QVERIFY(store->notice() != notSaved);
+    QVERIFY(!failures.any());
+    QCOMPARE(changes.count, 2);
     store.reset();
     auto again = rig.signedOutStore();
     QCOMPARE(again->blocks(), (QList<QUuid>{blocked, hidden}));
