@@ -42,6 +42,9 @@ StatusLine::StatusLine(QWidget *parent)
     setFont(ChatFont::footnote());
     // The hairline takes the last pixel row.
     setContentsMargins(0, padY, 0, padY + 1);
+    // As high as its text, never more: a page that leaves room over (the empty placeholder)
+    // must not stretch the line.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     ChatColor::keepSecondary(this);
     setVisible(false);
 }

@@ -5,7 +5,7 @@
 class LocalStore;
 
 // One quiet line that stays for as long as its state lasts: small secondary text on the window's
-// own colour, with a hairline under it. It is a label
+// own colour, with a hairline under it, one line high whatever the page below it. It is a label
 // in the layout, never laid over anything, so a screen reader reads it as text and nothing
 // under it is covered. Two kinds follow the store: "연결 중…" while the service is away, and
 // the files that cannot be saved (one line each) while a save fails.

@@ -240,7 +240,8 @@ void Workspace::enterPage()
     }
     m_shownPage = page;
     m_page = createPage(page);
-    m_detailColumn->layout()->addWidget(m_page);
+    // The page takes all the height the lines above it leave.
+    static_cast<QVBoxLayout *>(m_detailColumn->layout())->addWidget(m_page, 1);
     m_page->show();
     // A page that took the keyboard keeps it; otherwise the keyboard goes back to where the
     // left page was opened from, or to the list.

@@ -340,7 +340,9 @@ private slots:
         QTest::addColumn<bool>("dark");
         QTest::newRow("connecting, room, light") << "connectingLine" << true << false;
         QTest::newRow("connecting, room, dark") << "connectingLine" << true << true;
+        QTest::newRow("connecting, no room") << "connectingLine" << false << false;
         QTest::newRow("not saved, room, light") << "saveFailureLine" << true << false;
+        QTest::newRow("not saved, no room, dark") << "saveFailureLine" << false << true;
     }
     void statusLines()
     {
@@ -384,6 +386,9 @@ private slots:
             QCOMPARE(line->accessibleName(), line->text());
             QCOMPARE(line->parentWidget(), page->parentWidget());
             QVERIFY(!line->geometry().intersects(page->geometry()));
+            // As high as its lines and their padding, never stretched by a page with room over.
+            QVERIFY2(line->height() <= texts.size() * line->fontMetrics().lineSpacing() + 12,
+                     qPrintable(QString::number(line->height())));
             QCOMPARE(page->geometry().bottom(), before.bottom());
             QCOMPARE(page->height(), before.height() - line->height());
             saveShot(&rig.workspace,
