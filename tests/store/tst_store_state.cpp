@@ -4,9 +4,13 @@
 #include "FileSizeLimit.h"
 #include "StoreTestSupport.h"
 
+#include "store/SettingsFile.h"
+
 #include <QDir>
 #include <QFileInfo>
+#include <QRect>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -27,6 +31,8 @@ private slots:
     void storedIDsKeepValidEntries();
     void savedDefaultsReadBack();
     void settingsFileIsPrivateAndFailuresAreTold();
+    void settingsWriterTakesAnyKey_data();
+    void settingsWriterTakesAnyKey();
     void indexFirstMatchAndStoreOrder();
     void indexDuplicateIdsFallBackToTheNextHolder();
 };
@@ -246,6 +252,49 @@ void TestStoreState::settingsFileIsPrivateAndFailuresAreTold()
     QCOMPARE(again->blocks(), (QList<QUuid>{blocked, hidden}));
     QCOMPARE(again->hiddenRoomIDs(), QSet<QUuid>{hidden});
     QVERIFY(!again->notificationSound());
+}
+
+void TestStoreState::settingsWriterTakesAnyKey_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QVariant>("value");
+    const QStringList one{QUuid::createUuid().toString(QUuid::WithoutBraces)};
+    QTest::newRow("plain, a one-element list") << u"quillo.live.blocks"_s << QVariant(one);
+    QTest::newRow("plain, an empty list") << u"quillo.live.hidden"_s << QVariant(QStringList());
+    QTest::newRow("in a group") << u"window/geometry"_s << QVariant(QRect(10, 20, 960, 680));
+    QTest::newRow("with a blank") << u"hidden rooms"_s << QVariant(one + one);
+    QTest::newRow("in Hangul") << u"알림/소리"_s << QVariant(false);
+    QTest::newRow("bytes") << u"state"_s << QVariant(QByteArray("\0\x01=,\n", 5));
+    QTest::newRow("a number") << u"window/width"_s << QVariant(960);
+}
+
+// Any key QSettings takes is written and found again, whatever its form in the file, and the
+// settings already there stay.
+void TestStoreState::settingsWriterTakesAnyKey()
+{
+    QFETCH(QString, key);
+    QFETCH(QVariant, value);
+    const QStringList blocked{QUuid::createUuid().toString(QUuid::WithoutBraces),
+                              QUuid::createUuid().toString(QUuid::WithoutBraces)};
+    QString problem;
+    QVERIFY(SettingsFile::write({{u"quillo.live.blocks.test"_s, blocked}}, &problem));
+    QVERIFY2(SettingsFile::write({{key, value}}, &problem), qPrintable(problem));
+
+    // Read from a copy: QSettings would answer from its cache for the file itself.
+    QTemporaryDir dir;
+    const QString copy = dir.filePath(u"copy.conf"_s);
+    QVERIFY(QFile::copy(QSettings().fileName(), copy));
+    const QSettings onDisk(copy, QSettings::IniFormat);
+    QCOMPARE(onDisk.value(u"quillo.live.blocks.test"_s).toStringList(), blocked);
+    const QVariant read = onDisk.value(key);
+    if (value.metaType() == QMetaType::fromType<QStringList>())
+        QCOMPARE(read.toStringList(), value.toStringList());
+    else if (read.metaType() == value.metaType())
+        QCOMPARE(read, value);
+    else
+        QCOMPARE(read.toString(), value.toString()); // a number or a switch comes back as text
+    QSettings().remove(u"quillo.live.blocks.test"_s);
+    QSettings().remove(key);
 }
 
 void TestStoreState::indexFirstMatchAndStoreOrder()
