@@ -205,6 +205,12 @@ void TestStoreState::settingsFileIsPrivateAndFailuresAreTold()
     const QString folder = QFileInfo(path).path();
     const auto others = QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
     const auto readOnly = QFileDevice::ReadOwner | QFileDevice::ExeOwner;
+    // A folder and a file that were there before, with rights wider than the writer's.
+    QVERIFY(QDir().mkpath(folder));
+    {
+        QFile made(path);
+        QVERIFY(made.open(QIODevice::Append));
+    }
     QVERIFY(QFile::setPermissions(folder, readOnly | others));
     QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | others));
     auto store = rig.signedOutStore();
