@@ -89,8 +89,12 @@ bool ServiceDataFile::writeNow()
     m_timer.stop();
     if (!m_writable)
         return false;
-    QDir().mkpath(QFileInfo(m_path).absolutePath());
-    // Passwords and tokens are inside: the file is the owner's alone.
+    // Passwords and tokens are inside: the file is the owner's alone, and so is a folder made
+    // for it. A folder that was there already was the user's choice and keeps its rights.
+    const QString folder = QFileInfo(m_path).absolutePath();
+    if (!QFileInfo(folder).isDir() && QDir().mkpath(folder))
+        QFile::setPermissions(
+            folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QString error;
     const bool written = PrivateFile::write(
         m_path, QJsonDocument(m_state.saved()).toJson(QJsonDocument::Indented), &error);

@@ -63,9 +63,9 @@ ChatClient::ChatClient(const QUrl &baseUrl, const ChatClientOptions &options, QO
     m_keychain = std::make_unique<ChatKeychain>(
         m_options.keychainService, m_options.keychainAccount, m_options.sessionFolder,
         [](const QByteArray &bytes) { return StoredSession::decode(bytes).has_value(); });
-    m_keychain->onSaveFailed = [this] {
-        if (onSessionNotSaved)
-            onSessionNotSaved();
+    m_keychain->onFailingChanged = [this](bool failing) {
+        if (onSessionUnsavedChanged)
+            onSessionUnsavedChanged(failing);
     };
 
     m_reconnectTimer = new QTimer(this);

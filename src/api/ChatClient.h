@@ -102,9 +102,10 @@ public:
     // word), and with false when the service accepts a socket again ("auth.ok"), or the socket
     // is closed on purpose or with the session; only on a change. Never without a session.
     std::function<void(bool)> onConnectingChanged;
-    // Runs when the session could not be stored (keychain and file both refused it), once until
-    // a save lands again. The tokens stay in use; the save is tried again meanwhile.
-    std::function<void()> onSessionNotSaved;
+    // True when the session could not be stored (keychain and file both refused it), once until
+    // a save lands again; false when one lands or a sign-out leaves nothing to store. The tokens
+    // stay in use; the save is tried again meanwhile.
+    std::function<void(bool unsaved)> onSessionUnsavedChanged;
 
     // --- Session state ---
     const std::optional<APIUser> &currentUser() const { return m_currentUser; }

@@ -66,7 +66,7 @@ struct ChatKeychainState
     AsyncQueueLock lock{&context};
     // The newest session while no save of it has landed.
     std::optional<QByteArray> unsaved;
-    SaveRetry retry;
+    SaveRetry retry{QStringLiteral("the session"), lcKeychain()};
 };
 
 namespace {
@@ -109,13 +109,15 @@ QCoro::Task<std::optional<QByteArray>> readKeychain(State state)
     co_return result;
 }
 
-bool writeFile(const ChatKeychainState &state, const QByteArray &bytes)
+bool writeFile(const ChatKeychainState &state, const QByteArray &bytes, QString *problem)
 {
     // The file holds the tokens in plain text: its folder is for the user alone, also when it
     // existed before, and so is the file.
-    if (!PrivateFile::prepareFolder(state.folder))
+    if (!PrivateFile::prepareFolder(state.folder)) {
+        *problem = QStringLiteral("no folder %1").arg(state.folder);
         return false;
-    return PrivateFile::write(state.filePath(), bytes);
+    }
+    return PrivateFile::write(state.filePath(), bytes, problem);
 }
 
 // Anything in the file's place that is not a session (a file too large, unreadable or with
@@ -165,18 +167,20 @@ void removeFile(const ChatKeychainState &state)
 QCoro::Task<> storeLocked(State state, QByteArray bytes)
 {
     bool saved = co_await writeKeychain(state, bytes);
+    QString problem;
     if (saved) {
         removeFile(*state);
     } else {
         qCInfo(lcKeychain, "the keychain took no session: keeping it in %s",
                qPrintable(state->filePath()));
-        saved = writeFile(*state, bytes);
+        saved = writeFile(*state, bytes, &problem);
     }
     if (saved)
         state->unsaved.reset();
     else
         state->unsaved = bytes;
-    state->retry.report(saved);
+    state->retry.report(saved,
+                        QStringLiteral("neither the keychain nor the file took it: ") + problem);
 }
 
 QCoro::Task<> saveWith(State state, QByteArray bytes)
@@ -228,18 +232,19 @@ ChatKeychain::ChatKeychain(QString service, QString account, QString folder,
         if (const State state = weak.lock())
             retryWith(state);
     };
-    m_state->retry.onFailing = [this] {
-        if (onSaveFailed)
-            onSaveFailed();
+    m_state->retry.onFailingChanged = [this](bool failing) {
+        if (onFailingChanged)
+            onFailingChanged(failing);
     };
 }
 
 ChatKeychain::~ChatKeychain()
 {
-    // Operations still running finish on the state; they try no more and tell nobody.
-    m_state->retry.reset();
+    // Operations still running finish on the state; they try no more and tell nobody (the
+    // callbacks go first: stopping the tries would otherwise tell that the failing ended).
     m_state->retry.retry = nullptr;
-    m_state->retry.onFailing = nullptr;
+    m_state->retry.onFailingChanged = nullptr;
+    m_state->retry.reset();
 }
 
 QString ChatKeychain::filePath() const

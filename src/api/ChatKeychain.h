@@ -16,9 +16,9 @@ struct ChatKeychainState;
 // Operations run one at a time, in the order they were asked for.
 //
 // A session that neither the keychain nor the file takes is tried again every 30 s, and with
-// the bytes of the next save, until one lands; onSaveFailed runs at the first failure of such a
-// stretch. A file that cannot be read as a session is moved aside ("session.bin.unreadable-
-// <time>"), kept for a person to look at, and counts as no session.
+// the bytes of the next save, until one lands; onFailingChanged tells when such a stretch begins
+// and when it ends. A file that cannot be read as a session is moved aside
+// ("session.bin.unreadable- <time>"), kept for a person to look at, and counts as no session.
 //
 // Every running operation holds the shared state it works on, so an operation still waiting for
 // the keychain when its ChatKeychain is destroyed finishes on that state (and the ones queued
@@ -45,8 +45,9 @@ public:
 
     QString filePath() const;
 
-    // The first failed save after one that landed (or after the start).
-    std::function<void()> onSaveFailed;
+    // True at the first failed save after one that landed (or after the start): the session is
+    // then kept nowhere. False when a save lands again or a clear leaves nothing to save.
+    std::function<void(bool failing)> onFailingChanged;
 
 private:
     std::shared_ptr<ChatKeychainState> m_state;

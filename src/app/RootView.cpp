@@ -7,7 +7,9 @@
 #include "app/StartUpView.h"
 #include "platform/PushCenter.h"
 #include "store/LocalStore.h"
+#include "ui/common/BareBox.h"
 #include "ui/common/StoreTask.h"
+#include "ui/workspace/StatusLine.h"
 #include "ui/workspace/Workspace.h"
 
 #include <QDialog>
@@ -18,10 +20,18 @@
 RootView::RootView(LocalStore *store, QWidget *parent)
     : QWidget(parent)
     , m_store(store)
-    , m_stack(new QStackedLayout(this))
+    , m_stack(new QStackedLayout)
+    , m_saveLine(new QWidget(this))
 {
     setObjectName(QStringLiteral("root"));
     m_stack->setContentsMargins(0, 0, 0, 0);
+    // A file that cannot be saved is told on every screen from start-up on, above it; the
+    // workspace shows its own line, beside "연결 중…", so this one steps aside for it.
+    bareBox<QVBoxLayout>(m_saveLine)->addWidget(StatusLine::saveFailures(*m_store, m_saveLine));
+    m_saveLine->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    auto *box = bareBox<QVBoxLayout>(this);
+    box->addWidget(m_saveLine);
+    box->addLayout(m_stack, 1);
     connect(m_store, &LocalStore::sessionChanged, this, &RootView::follow);
     connect(m_store, &LocalStore::startingUpChanged, this, &RootView::follow);
     follow();
@@ -65,6 +75,7 @@ void RootView::present(Screen screen, QWidget *content)
         form->focusFirstEmptyField();
     m_content = content;
     m_screen = screen;
+    m_saveLine->setVisible(screen != Screen::workspace);
     drop(old);
     emit screenChanged(screen);
 }

@@ -43,6 +43,7 @@ private:
 
     LocalStore *m_store;
     QStackedLayout *m_stack;
+    QWidget *m_saveLine; // holds the line that names the files not saved, off in the workspace
     QPointer<QWidget> m_content;
     Screen m_screen = Screen::none;
     QUuid m_shownFor; // the user whose profile screen or workspace is shown

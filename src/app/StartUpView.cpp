@@ -4,7 +4,7 @@
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
 #include "ui/common/Spinner.h"
-#include "ui/workspace/ConnectingLine.h"
+#include "ui/workspace/StatusLine.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
@@ -15,7 +15,7 @@ StartUpView::StartUpView(QWidget *parent)
     setObjectName(QStringLiteral("startUp"));
     auto *spinner = new Spinner(this);
     spinner->setObjectName(QStringLiteral("startUpSpinner"));
-    auto *line = new QLabel(ConnectingLine::text(), this);
+    auto *line = new QLabel(StatusLine::connectingText(), this);
     line->setObjectName(QStringLiteral("startUpLine"));
     line->setAccessibleName(line->text());
     line->setAlignment(Qt::AlignCenter);

@@ -10,6 +10,7 @@
 #include "platform/UnityLauncherBadge.h"
 #include "store/LocalStore.h"
 #include "ui/common/MessageSound.h"
+#include "ui/common/RemoteImageCache.h"
 #include "ui/common/StoreTask.h"
 
 #include <QApplication>
@@ -74,6 +75,16 @@ ZumoApp::ZumoApp(std::unique_ptr<ChatClient> client, std::unique_ptr<LauncherBad
         if (windowIsActive())
             MessageSound::play();
     });
+
+    // The pictures of the signed-in user's rooms stay on disk from one run to the next and go
+    // with the session: at a sign-out, a lost session, and a start-up that ends signed out
+    // (the stored session refused while the program was closed).
+    const auto forgetPictures = [store = m_store.get()] {
+        if (!store->session() && !store->startingUp())
+            RemoteImageCache::shared()->clear();
+    };
+    connect(m_store.get(), &LocalStore::sessionChanged, this, forgetPictures);
+    connect(m_store.get(), &LocalStore::startingUpChanged, this, forgetPictures);
 
     m_window = std::make_unique<MainWindow>(m_store.get());
     connect(m_window.get(), &MainWindow::firstShown, this, &ZumoApp::startBootstrap);

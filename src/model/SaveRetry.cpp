@@ -1,6 +1,11 @@
 #include "model/SaveRetry.h"
 
-SaveRetry::SaveRetry(std::chrono::milliseconds interval)
+#include <QLoggingCategory>
+
+SaveRetry::SaveRetry(QString what, const QLoggingCategory &category,
+                     std::chrono::milliseconds interval)
+    : m_what(std::move(what))
+    , m_category(category)
 {
     m_timer.setSingleShot(true);
     m_timer.setInterval(interval);
@@ -10,9 +15,11 @@ SaveRetry::SaveRetry(std::chrono::milliseconds interval)
     });
 }
 
-void SaveRetry::report(bool saved)
+void SaveRetry::report(bool saved, const QString &problem)
 {
     if (saved) {
+        if (m_failing)
+            qCInfo(m_category, "saved %s again", qPrintable(m_what));
         reset();
         return;
     }
@@ -20,13 +27,22 @@ void SaveRetry::report(bool saved)
     m_timer.start();
     if (m_failing)
         return;
-    m_failing = true;
-    if (onFailing)
-        onFailing();
+    qCWarning(m_category, "could not save %s (%s); trying again until it lands", qPrintable(m_what),
+              problem.isEmpty() ? "no reason given" : qPrintable(problem));
+    setFailing(true);
 }
 
 void SaveRetry::reset()
 {
     m_timer.stop();
-    m_failing = false;
+    setFailing(false);
+}
+
+void SaveRetry::setFailing(bool failing)
+{
+    if (m_failing == failing)
+        return;
+    m_failing = failing;
+    if (onFailingChanged)
+        onFailingChanged(failing);
 }

@@ -13,6 +13,7 @@
 #include "model/ValueSupport.h"
 #include "store/MessageIndex.h"
 #include "store/RoomOrder.h"
+#include "store/SaveFailures.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -200,6 +201,9 @@ public:
     // in with: the window shows its start-up state instead of the sign-in form.
     bool startingUp() const { return m_startingUp; }
     void setStartingUp(bool value);
+    // The files that cannot be saved at the moment (the session, the settings): the window
+    // shows a lasting line while any is failing. The store keeps it up to date.
+    SaveFailures &saveFailures() { return m_saveFailures; }
 
     std::optional<QString> notice() const { return m_notice; }
     void setNotice(std::optional<QString> value);
@@ -760,6 +764,7 @@ private:
     // Failed writes of the store document and of the settings, tried again until they land.
     SaveRetry m_documentSaving;
     SaveRetry m_settingsSaving;
+    SaveFailures m_saveFailures;
     // An invite look-up runs; a link arriving meanwhile waits in m_pendingInviteCode.
     bool m_redeemingInvite = false;
     std::chrono::milliseconds m_deliveryDelay;

@@ -47,7 +47,7 @@ QCoro::Task<std::optional<QString>> LocalStore::login(QString email, QString pas
     } catch (const ChatAPIError &e) {
         failure = (e.status == 401 || e.status == 404) ? kBadCredentials : e.message;
     } catch (...) {
-        failure = kTemporaryErrorText;
+        failure = StoreCall::caughtText(std::current_exception());
     }
     if (failure)
         co_return failure;
@@ -88,7 +88,7 @@ QCoro::Task<std::optional<QString>> LocalStore::sendRegisterCode(QString email, 
             co_return kEmailTaken;
         co_return e.message;
     } catch (...) {
-        co_return kTemporaryErrorText;
+        co_return StoreCall::caughtText(std::current_exception());
     }
     co_return std::nullopt;
 }
@@ -105,7 +105,7 @@ QCoro::Task<std::optional<QString>> LocalStore::verifyRegister(QString email, QS
     try {
         user = co_await client->verifyRegistration(normalizedEmail(email), code);
     } catch (...) {
-        co_return StoreCall::failureText(std::current_exception());
+        co_return StoreCall::caughtText(std::current_exception());
     }
     // Nothing is emptied, reloaded or connected: the first-profile screen comes next.
     if (self)
@@ -121,7 +121,7 @@ QCoro::Task<std::optional<QString>> LocalStore::sendResetCode(QString email)
     try {
         co_await client->requestPasswordCode(normalizedEmail(email));
     } catch (...) {
-        co_return StoreCall::failureText(std::current_exception());
+        co_return StoreCall::caughtText(std::current_exception());
     }
     co_return std::nullopt;
 }
@@ -135,7 +135,7 @@ QCoro::Task<std::optional<QString>> LocalStore::resetPassword(QString email, QSt
     try {
         co_await client->resetPassword(normalizedEmail(email), code, password);
     } catch (...) {
-        co_return StoreCall::failureText(std::current_exception());
+        co_return StoreCall::caughtText(std::current_exception());
     }
     co_return std::nullopt;
 }

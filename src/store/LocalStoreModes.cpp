@@ -19,13 +19,6 @@
 #include <QPointer>
 #include <QTimer>
 
-namespace {
-
-const QString kNotSavedText
-    = QStringLiteral("세션을 저장하지 못했습니다. 저장 공간을 확인해 주세요.");
-
-} // namespace
-
 LocalStore::LocalStore(bool persisting, std::chrono::milliseconds deliveryDelay,
                        std::unique_ptr<ChatClient> client, LauncherBadge *badge, QObject *parent)
     : QObject(parent)
@@ -33,14 +26,21 @@ LocalStore::LocalStore(bool persisting, std::chrono::milliseconds deliveryDelay,
     , m_lastAlertAt(QDateTime::fromMSecsSinceEpoch(0, Qt::UTC))
     , m_localInviteCode(makeLocalInviteCode())
     , m_persisting(persisting && !m_client)
+    , m_documentSaving(QStringLiteral("the store document"), lcStore())
+    , m_settingsSaving(QStringLiteral("the settings"), lcStore())
     , m_deliveryDelay(deliveryDelay)
     , m_badge(badge)
     , m_catchUp(std::make_unique<CatchUp>(*this))
 {
-    // A failed write is tried again until it lands; the user hears of it once.
+    // A failed write is tried again until it lands; meanwhile the window says so. The store
+    // document holds the session of the local-file mode, and its loss is that session's.
     m_documentSaving.retry = [this] { persist(); };
     m_settingsSaving.retry = [this] { saveSettings(); };
-    m_documentSaving.onFailing = m_settingsSaving.onFailing = [this] { showNotice(kNotSavedText); };
+    m_documentSaving.onFailingChanged
+        = [this](bool failing) { m_saveFailures.setFailing(SaveFailures::File::session, failing); };
+    m_settingsSaving.onFailingChanged = [this](bool failing) {
+        m_saveFailures.setFailing(SaveFailures::File::settings, failing);
+    };
     if (m_client) {
         m_blocks = storedIDs(QStringLiteral("quillo.live.blocks"));
         const QList<QUuid> hidden = storedIDs(QStringLiteral("quillo.live.hidden"));
@@ -65,7 +65,7 @@ LocalStore::~LocalStore()
         m_client->onSessionLost = nullptr;
         m_client->onReconnected = nullptr;
         m_client->onConnectingChanged = nullptr;
-        m_client->onSessionNotSaved = nullptr;
+        m_client->onSessionUnsavedChanged = nullptr;
         m_client.reset();
     }
 }
@@ -136,9 +136,9 @@ void LocalStore::bindClient()
         if (self)
             self->setConnecting(connecting);
     };
-    m_client->onSessionNotSaved = [self] {
+    m_client->onSessionUnsavedChanged = [self](bool unsaved) {
         if (self)
-            self->showNotice(kNotSavedText);
+            self->m_saveFailures.setFailing(SaveFailures::File::session, unsaved);
     };
     m_client->onSessionLost = [self] {
         if (!self)
@@ -285,5 +285,6 @@ void LocalStore::persist()
     const std::optional<QByteArray> document = snapshot.encode();
     if (!document)
         return;
-    m_documentSaving.report(Snapshot::writeDocument(path, *document));
+    QString problem;
+    m_documentSaving.report(Snapshot::writeDocument(path, *document, &problem), problem);
 }

@@ -118,7 +118,7 @@ QCoro::Task<std::optional<QString>> LocalStore::changePassword(QString current, 
             co_return kWrongPassword;
         co_return e.message;
     } catch (...) {
-        co_return kTemporaryErrorText;
+        co_return StoreCall::caughtText(std::current_exception());
     }
     co_return std::nullopt;
 }

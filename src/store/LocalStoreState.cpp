@@ -292,7 +292,8 @@ void LocalStore::saveSettings()
     QStringList texts = idTexts(hidden);
     texts.sort();
     values.insert(QStringLiteral("quillo.live.hidden"), texts);
-    m_settingsSaving.report(SettingsFile::write(values));
+    QString problem;
+    m_settingsSaving.report(SettingsFile::write(values, &problem), problem);
 }
 
 // ---------------------------------------------------------------------------------------------

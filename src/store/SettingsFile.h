@@ -7,8 +7,8 @@
 // a folder without the group's and others' rights), like the store document.
 namespace SettingsFile {
 
-// Sets the values and writes the file now. False when the file could not be written; the file
-// then holds what it held before.
-bool write(const QVariantMap &values);
+// Sets the values and writes the file now. False when the file could not be written, with
+// `problem` set (for the log); the file then holds what it held before.
+bool write(const QVariantMap &values, QString *problem = nullptr);
 
 } // namespace SettingsFile

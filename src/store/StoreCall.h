@@ -100,6 +100,16 @@ inline QString failureText(const std::exception_ptr &error)
     }
 }
 
+// failureText() for a failure the store caught itself, outside attempt(): a fault of the
+// program (anything but the service's errors, which calls are expected to throw) is logged as
+// critical first, so that it does not pass for a passing trouble of the service.
+inline QString caughtText(const std::exception_ptr &error)
+{
+    if (!isServiceFailure(error))
+        logFault(error);
+    return failureText(error);
+}
+
 // Whether `error` is the service's refusal with the HTTP status `status`.
 inline bool hasStatus(const std::exception_ptr &error, int status)
 {

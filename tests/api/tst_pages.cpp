@@ -126,6 +126,9 @@ private slots:
                              + "\",\"width\":640,\"height\":480,\"byte_size\":1,\"url\":null}]")),
             Page::messages);
         row("sync page", rooms(syncRoom() + ',' + syncRoom()), Page::sync);
+        row("sync page with more",
+            rooms(syncRoom() + ',' + syncRoom().replace("\"has_more\":false", "\"has_more\":true")),
+            Page::sync);
         row("sync member of every field",
             rooms(syncRoom().replace("\"display_name\"",
                                      "\"role\":\"member\",\"kind\":\"person\",\"left_at\":null,"
@@ -236,8 +239,10 @@ private slots:
         QCOMPARE(c.members.at(0).handle, QStringLiteral("me"));
         QVERIFY(!c.members.at(0).displayName);
 
-        const auto sync = ApiDecoder::syncPage(rooms(syncRoom()), Reader::direct);
-        QVERIFY(sync && sync->size() == 1);
+        const QByteArray more = syncRoom().replace("\"has_more\":false", "\"has_more\":true");
+        const auto sync = ApiDecoder::syncPage(rooms(syncRoom() + ',' + more), Reader::direct);
+        QVERIFY(sync && sync->size() == 2);
+        QVERIFY(!sync->first().hasMore && sync->last().hasMore);
         QCOMPARE(sync->first().reads.value(0).lastReadSeq, 3);
         QVERIFY(sync->first().members.value(0).acceptsUserMessages);
         QCOMPARE(sync->first().members.value(0).displayName, QStringLiteral("상대"));

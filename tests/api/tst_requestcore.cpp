@@ -457,13 +457,17 @@ private slots:
         QTest::addColumn<int>("padding"); // bytes added to an otherwise small answer
         QTest::addColumn<bool>("loads");
         QTest::newRow("page of messages, 3.6 MB") << "page" << 0 << true;
+        // Past a page's bound and well within a room list's.
+        QTest::newRow("room list, 20 MB") << "rooms" << 20'000'000 << true;
+        QTest::newRow("page of messages, 20 MB") << "page" << 20'000'000 << false;
         QTest::newRow("one sent message, 3 MB") << "send" << 3'000'000 << false;
         QTest::newRow("error object, 10 KB") << "error" << 10'000 << true;
         QTest::newRow("error object, 100 KB") << "error" << 100'000 << false;
     }
 
     // A page may be large where one record may not: a sent message's answer of a page's size is
-    // refused, and an error past its small bound is known by its status alone.
+    // refused, a room list may be larger than any page, and an error past its small bound is
+    // known by its status alone.
     void boundsFollowTheAnswerKind()
     {
         QFETCH(QString, call);
@@ -471,7 +475,16 @@ private slots:
         QFETCH(bool, loads);
         signIn();
         const QByteArray pad = ",\"pad\":\"" + QByteArray(padding, 'x') + "\"}";
-        if (call == u"page") {
+        if (call == u"rooms") {
+            m_server->onJson("GET", "/v1/conversations", 200, R"({"conversations":[])" + pad);
+            const auto rooms = await(m_client->conversations());
+            QVERIFY2(rooms.ok(), qPrintable(rooms.apiError ? rooms.apiError->message : QString()));
+            QVERIFY(rooms.value->isEmpty());
+        } else if (call == u"page" && padding > 0) {
+            m_server->onJson("GET", "/v1/conversations/", 200, R"({"messages":[])" + pad);
+            const auto page = await(m_client->messages(kRoom));
+            QCOMPARE(page.apiError, ChatAPIError::invalidResponse(500));
+        } else if (call == u"page") {
             // 150 messages of 4,000 characters, each written as a \uXXXX escape: 24 KB apiece.
             QByteArray longest;
             for (int i = 0; i < 4000; ++i)

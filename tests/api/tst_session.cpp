@@ -544,32 +544,41 @@ private slots:
     }
 
     // Neither the keychain nor the file takes the session: it stays in use, the user is told
-    // once, and the next change that can be stored is, so that a restart is signed in again.
+    // once as the failing begins and once as it ends, and the next change that can be stored
+    // is, so that a restart is signed in again. A sign-out leaves nothing to store: it ends the
+    // failing too.
     void unsavedSessionIsKeptAndToldOnce()
     {
         if (m_keychainWorks)
             QSKIP("the keychain takes the session");
         auto client = newClient();
-        int told = 0;
-        client->onSessionNotSaved = [&told] { ++told; };
+        QList<bool> told;
+        client->onSessionUnsavedChanged = [&told](bool unsaved) { told.append(unsaved); };
         // A file where the folder should be: no session file can be made.
         const QString folder = QFileInfo(client->sessionFilePath()).path();
         QVERIFY(PrivateFile::write(folder, "x"));
 
         signIn(*client);
         QVERIFY(client->hasSession());
-        QCOMPARE(told, 1);
+        QCOMPARE(told, QList<bool>{true});
         QVERIFY(await(client->performRefresh()).ok());
         QVERIFY(await(client->me()).ok()); // the refreshed tokens are in use
-        QCOMPARE(told, 1);
+        QCOMPARE(told, QList<bool>{true});
         QCOMPARE(restoredAtLaunch(), std::optional<bool>(false));
 
         QVERIFY(QFile::remove(folder));
         QVERIFY(await(client->performRefresh()).ok());
+        QCOMPARE(told, (QList<bool>{true, false}));
         auto again = newClient();
         QCOMPARE(await(again->restore()).value, std::optional<bool>(true));
         QCOMPARE(again->tokens()->refreshToken, client->tokens()->refreshToken);
-        QCOMPARE(told, 1);
+
+        QVERIFY(QDir(folder).removeRecursively() && PrivateFile::write(folder, "x"));
+        QVERIFY(await(client->performRefresh()).ok());
+        QCOMPARE(told, (QList<bool>{true, false, true}));
+        await(client->logout());
+        QCOMPARE(told, (QList<bool>{true, false, true, false}));
+        QVERIFY(QFile::remove(folder));
     }
 
     void destroyedClientEndsItsWork_data()

@@ -7,6 +7,7 @@
 #include "app/ZumoApp.h"
 #include "platform/DesktopNotifier.h"
 #include "platform/SingleInstance.h"
+#include "ui/common/RemoteImageCache.h"
 #include "ui/workspace/Workspace.h"
 
 #include <QAction>
@@ -17,6 +18,7 @@
 #include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMenu>
+#include <QNetworkDiskCache>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
@@ -169,6 +171,43 @@ private slots:
         app.showWindow();
         QTRY_COMPARE(app.window()->rootView()->screen(), RootView::Screen::workspace);
         QTRY_VERIFY(app.bootstrapFinished());
+    }
+
+    // The pictures of a user's rooms kept on disk go when the session ends.
+    void signOutForgetsThePictures()
+    {
+        StandInService service;
+        QVERIFY(service.listen());
+        service.addUser(seed(QStringLiteral("sora@example.com"), QStringLiteral("abcd1234"),
+                             QStringLiteral("sora"), QStringLiteral("한소라")));
+        ZumoApp app(clientFor(service), std::make_unique<NoBadge>());
+        QVERIFY(
+            signIn(app.store(), QStringLiteral("sora@example.com"), QStringLiteral("abcd1234")));
+        // A picture as the shared loader keeps it, in its folder.
+        const QString folder = QStandardPaths::writableLocation(QStandardPaths::CacheLocation)
+            + QStringLiteral("/pictures");
+        const QUrl photo(QStringLiteral("https://files.example/photo.jpg"));
+        RemoteImageCache::shared(); // made, with its folder
+        {
+            QNetworkDiskCache disk;
+            disk.setCacheDirectory(folder);
+            QNetworkCacheMetaData meta;
+            meta.setUrl(photo);
+            meta.setSaveToDisk(true);
+            QIODevice *device = disk.prepare(meta);
+            QVERIFY(device);
+            device->write("picture");
+            disk.insert(device);
+        }
+        const auto kept = [&] {
+            QNetworkDiskCache disk;
+            disk.setCacheDirectory(folder);
+            return std::unique_ptr<QIODevice>(disk.data(photo)) != nullptr;
+        };
+        QVERIFY(kept());
+        app.store()->logout();
+        QTRY_COMPARE(app.window()->rootView()->screen(), RootView::Screen::signIn);
+        QVERIFY(!kept());
     }
 
     // The application becoming active again sends a socket that waits out a long pause back to

@@ -5,12 +5,42 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace std::chrono_literals;
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcSaving, "test.saving")
+
+// The lines logged under lcSaving, while one LogLines lives.
+QStringList *logged = nullptr;
+QtMessageHandler previousHandler = nullptr;
+
+void keepSavingLines(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (logged && qstrcmp(context.category, "test.saving") == 0)
+        logged->append(text);
+    else
+        previousHandler(type, context, text);
+}
+
+struct LogLines
+{
+    LogLines()
+    {
+        logged = &lines;
+        previousHandler = qInstallMessageHandler(keepSavingLines);
+    }
+    ~LogLines()
+    {
+        qInstallMessageHandler(previousHandler);
+        logged = nullptr;
+    }
+    QStringList lines;
+};
 
 QByteArray readAll(const QString &path)
 {
@@ -54,29 +84,43 @@ private slots:
         QCOMPARE(readAll(path).size(), size);
     }
 
-    // Failed tries go on and are told once; a landed save ends them, and the next failure is a
-    // new stretch that is told again.
+    // Failed tries go on; the stretch of them is told and logged once as it begins and once as
+    // a landed save ends it, and the next failure is a new stretch that is told again. Nothing
+    // left to save ends a stretch too.
     void retriesUntilLandedAndTellsOnce()
     {
-        SaveRetry saving(1ms);
-        int told = 0;
+        LogLines log;
+        SaveRetry saving(QStringLiteral("the thing"), lcSaving(), 1ms);
+        QList<bool> told;
         int tries = 0;
         bool land = false;
-        saving.onFailing = [&] { ++told; };
+        saving.onFailingChanged = [&](bool failing) { told.append(failing); };
         saving.retry = [&] {
             ++tries;
-            saving.report(land);
+            saving.report(land, QStringLiteral("disk full"));
         };
-        saving.report(false);
+        saving.report(false, QStringLiteral("disk full"));
         QTRY_VERIFY(tries >= 2);
-        QCOMPARE(told, 1);
+        QCOMPARE(told, QList<bool>{true});
+        QCOMPARE(log.lines.size(), 1);
+        QVERIFY(log.lines.first().contains(u"the thing")
+                && log.lines.first().contains(u"disk full"));
         land = true;
         QTRY_VERIFY(!saving.failing());
+        QCOMPARE(told, (QList<bool>{true, false}));
+        QCOMPARE(log.lines.size(), 2);
         const int landedAt = tries;
         QTest::qWait(20);
         QCOMPARE(tries, landedAt);
+        saving.report(true);
+        QCOMPARE(told.size(), 2); // a save that lands in a good stretch tells nothing
         saving.report(false);
-        QCOMPARE(told, 2);
+        QCOMPARE(told, (QList<bool>{true, false, true}));
+        saving.reset();
+        QCOMPARE(told, (QList<bool>{true, false, true, false}));
+        QCOMPARE(log.lines.size(), 3);
+        QTest::qWait(20);
+        QCOMPARE(tries, landedAt);
     }
 };
 

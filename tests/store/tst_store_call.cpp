@@ -16,23 +16,31 @@ namespace {
 
 enum class Ending { value, refusal, noAnswer, badBody, fault };
 
+// How a call fails the way `ending` says; none for an answer.
+std::exception_ptr errorOf(Ending ending)
+{
+    switch (ending) {
+    case Ending::value:
+        break;
+    case Ending::refusal:
+        return std::make_exception_ptr(ChatAPIError(409, u"taken"_s, u"이미 사용 중입니다."_s));
+    case Ending::noAnswer:
+        return std::make_exception_ptr(ChatTransportError(1, u"refused"_s));
+    case Ending::badBody:
+        return std::make_exception_ptr(ChatParseError(u"not JSON"_s));
+    case Ending::fault:
+        return std::make_exception_ptr(std::runtime_error("index out of range"));
+    }
+    return {};
+}
+
 // A call that answers after a short wait, or fails the way `ending` says.
 QCoro::Task<int> call(Ending ending)
 {
     co_await QCoro::sleepFor(10ms);
-    switch (ending) {
-    case Ending::value:
-        co_return 7;
-    case Ending::refusal:
-        throw ChatAPIError(409, u"taken"_s, u"이미 사용 중입니다."_s);
-    case Ending::noAnswer:
-        throw ChatTransportError(1, u"refused"_s);
-    case Ending::badBody:
-        throw ChatParseError(u"not JSON"_s);
-    case Ending::fault:
-        throw std::runtime_error("index out of range");
-    }
-    co_return 0;
+    if (const std::exception_ptr error = errorOf(ending))
+        std::rethrow_exception(error);
+    co_return 7;
 }
 
 // Counts the critical lines of zumo.store, and hands every message on to QtTest.
@@ -82,6 +90,8 @@ private slots:
     void outcomes_data();
     void outcomes();
     void storeGoneMeanwhile();
+    void caughtTextLogsOnlyFaults_data() { outcomes_data(); }
+    void caughtTextLogsOnlyFaults();
 };
 
 void TestStoreCall::outcomes_data()
@@ -147,6 +157,23 @@ void TestStoreCall::storeGoneMeanwhile()
         QCOMPARE(seen.result, std::nullopt);
         QCOMPARE(seen.failures, 0);
     }
+}
+
+// A failure the store catches itself (sign-in, sign-up, the password operations) reads as the
+// service's text or the temporary error; a fault of the program is logged as well.
+void TestStoreCall::caughtTextLogsOnlyFaults()
+{
+    QFETCH(Ending, ending);
+    QFETCH(QString, notice);
+    if (ending == Ending::value)
+        return;
+    const std::exception_ptr error = errorOf(ending);
+    const bool fault = ending == Ending::fault;
+    if (fault)
+        QTest::ignoreMessage(QtCriticalMsg,
+                             QRegularExpression(u"failed unexpectedly: index out of range"_s));
+    QCOMPARE(StoreCall::caughtText(error), notice);
+    QCOMPARE(criticalLines, fault ? 1 : 0);
 }
 
 QTEST_GUILESS_MAIN(TestStoreCall)

@@ -25,7 +25,7 @@ private slots:
     void localFileTakesTheDocument();
     void brokenDocumentIsLeftUntouched_data();
     void brokenDocumentIsLeftUntouched();
-    void failedDocumentWriteIsToldOnce();
+    void failedDocumentWriteIsToldUntilItLands();
     void welcomeIsDeliveredOnce();
     void localSignIn();
     void persistRoundTrip();
@@ -151,20 +151,28 @@ void TestStoreModes::brokenDocumentIsLeftUntouched()
     QCOMPARE(kept.readAll(), bytes);
 }
 
-void TestStoreModes::failedDocumentWriteIsToldOnce()
+void TestStoreModes::failedDocumentWriteIsToldUntilItLands()
 {
     LocalStore store(true, 20ms, nullptr);
-    // A folder in the document's place: no write can land.
+    const SaveFailures &failures = store.saveFailures();
+    SignalCount changes(&failures, &SaveFailures::changed);
+    // A folder in the document's place: no write can land. The document holds the session of
+    // this mode: its loss is told as the session's, for as long as it lasts, not as a notice.
     QVERIFY(QDir().mkpath(documentPath() + u"/inside"_s));
     const QUuid me = signInLocally(store);
-    QCOMPARE(store.notice(), u"세션을 저장하지 못했습니다. 저장 공간을 확인해 주세요."_s);
-    store.acknowledgeNotice();
+    QVERIFY(failures.failing(SaveFailures::File::session));
+    QCOMPARE(failures.texts(),
+             QStringList{u"세션을 저장하지 못했습니다. 저장 공간을 확인해 주세요."_s});
+    QCOMPARE(store.notice(), std::nullopt);
     store.persist();
-    QCOMPARE(store.notice(), std::nullopt); // once, not at every try
+    QVERIFY(failures.failing(SaveFailures::File::session));
+    QCOMPARE(changes.count, 1);
 
     QVERIFY(QDir(documentPath()).removeRecursively());
     store.persist();
     QCOMPARE(Snapshot::readFile(documentPath())->session, (AppSession{me, true}));
+    QVERIFY(!failures.any());
+    QCOMPARE(changes.count, 2);
     QCOMPARE(store.notice(), std::nullopt);
 }
 

@@ -4,9 +4,13 @@
 #include "FileSizeLimit.h"
 #include "StoreTestSupport.h"
 
+#include "store/SettingsFile.h"
+
 #include <QDir>
 #include <QFileInfo>
+#include <QRect>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -27,6 +31,8 @@ private slots:
     void storedIDsKeepValidEntries();
     void savedDefaultsReadBack();
     void settingsFileIsPrivateAndFailuresAreTold();
+    void settingsWriterTakesAnyKey_data();
+    void settingsWriterTakesAnyKey();
     void indexFirstMatchAndStoreOrder();
     void indexDuplicateIdsFallBackToTheNextHolder();
 };
@@ -188,8 +194,9 @@ void TestStoreState::savedDefaultsReadBack()
 }
 
 // The settings hold the blocked users: the file is the owner's alone, in a folder closed to
-// others (one the user made read-only stays so). A failed write keeps the file, is told once,
-// and the next one that lands writes every setting, the failed ones included.
+// others (one the user made read-only stays so). A failed write keeps the file and is told, as
+// the settings', for as long as the writes fail; the next one that lands writes every setting,
+// the failed ones included.
 void TestStoreState::settingsFileIsPrivateAndFailuresAreTold()
 {
     LiveRig rig;
@@ -198,10 +205,17 @@ void TestStoreState::settingsFileIsPrivateAndFailuresAreTold()
     const QString folder = QFileInfo(path).path();
     const auto others = QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
     const auto readOnly = QFileDevice::ReadOwner | QFileDevice::ExeOwner;
-    const QString notSaved = u"세션을 저장하지 못했습니다. 저장 공간을 확인해 주세요."_s;
+    // A folder and a file that were there before, with rights wider than the writer's.
+    QVERIFY(QDir().mkpath(folder));
+    {
+        QFile made(path);
+        QVERIFY(made.open(QIODevice::Append));
+    }
     QVERIFY(QFile::setPermissions(folder, readOnly | others));
     QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | others));
     auto store = rig.signedOutStore();
+    const SaveFailures &failures = store->saveFailures();
+    SignalCount changes(&failures, &SaveFailures::changed);
     const QUuid blocked = QUuid::createUuid();
     store->setBlocks({blocked});
     store->saveBlocks();
@@ -213,6 +227,7 @@ void TestStoreState::settingsFileIsPrivateAndFailuresAreTold()
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray before = file.readAll();
     file.close();
+    QVERIFY(!failures.any());
 
     const QUuid hidden = QUuid::createUuid();
     store->setBlocks({blocked, hidden});
@@ -224,21 +239,68 @@ void TestStoreState::settingsFileIsPrivateAndFailuresAreTold()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), before);
     file.close();
-    QCOMPARE(store->notice(), notSaved);
-    store->acknowledgeNotice();
+    QCOMPARE(failures.texts(),
+             QStringList{u"설정을 저장하지 못했습니다. 저장 공간을 확인해 주세요."_s});
+    QVERIFY(!failures.failing(SaveFailures::File::session));
+    QCOMPARE(store->notice(), std::nullopt);
     QVERIFY(QFile::remove(path) && QDir().mkpath(path)); // a folder in the file's place
     store->setHiddenRoomIDs({hidden});
     store->saveHidden();
-    QCOMPARE(store->notice(), std::nullopt);
+    QVERIFY(failures.failing(SaveFailures::File::settings));
+    QCOMPARE(changes.count, 1);
 
     QVERIFY(QDir().rmdir(path));
     store->setNotifications(std::nullopt, std::nullopt, false);
-    QVERIFY(store->notice() != notSaved);
+    QVERIFY(!failures.any());
+    QCOMPARE(changes.count, 2);
     store.reset();
     auto again = rig.signedOutStore();
     QCOMPARE(again->blocks(), (QList<QUuid>{blocked, hidden}));
     QCOMPARE(again->hiddenRoomIDs(), QSet<QUuid>{hidden});
     QVERIFY(!again->notificationSound());
+}
+
+void TestStoreState::settingsWriterTakesAnyKey_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QVariant>("value");
+    const QStringList one{QUuid::createUuid().toString(QUuid::WithoutBraces)};
+    QTest::newRow("plain, a one-element list") << u"quillo.live.blocks"_s << QVariant(one);
+    QTest::newRow("plain, an empty list") << u"quillo.live.hidden"_s << QVariant(QStringList());
+    QTest::newRow("in a group") << u"window/geometry"_s << QVariant(QRect(10, 20, 960, 680));
+    QTest::newRow("with a blank") << u"hidden rooms"_s << QVariant(one + one);
+    QTest::newRow("in Hangul") << u"알림/소리"_s << QVariant(false);
+    QTest::newRow("bytes") << u"state"_s << QVariant(QByteArray("\0\x01=,\n", 5));
+    QTest::newRow("a number") << u"window/width"_s << QVariant(960);
+}
+
+// Any key QSettings takes is written and found again, whatever its form in the file, and the
+// settings already there stay.
+void TestStoreState::settingsWriterTakesAnyKey()
+{
+    QFETCH(QString, key);
+    QFETCH(QVariant, value);
+    const QStringList blocked{QUuid::createUuid().toString(QUuid::WithoutBraces),
+                              QUuid::createUuid().toString(QUuid::WithoutBraces)};
+    QString problem;
+    QVERIFY(SettingsFile::write({{u"quillo.live.blocks.test"_s, blocked}}, &problem));
+    QVERIFY2(SettingsFile::write({{key, value}}, &problem), qPrintable(problem));
+
+    // Read from a copy: QSettings would answer from its cache for the file itself.
+    QTemporaryDir dir;
+    const QString copy = dir.filePath(u"copy.conf"_s);
+    QVERIFY(QFile::copy(QSettings().fileName(), copy));
+    const QSettings onDisk(copy, QSettings::IniFormat);
+    QCOMPARE(onDisk.value(u"quillo.live.blocks.test"_s).toStringList(), blocked);
+    const QVariant read = onDisk.value(key);
+    if (value.metaType() == QMetaType::fromType<QStringList>())
+        QCOMPARE(read.toStringList(), value.toStringList());
+    else if (read.metaType() == value.metaType())
+        QCOMPARE(read, value);
+    else
+        QCOMPARE(read.toString(), value.toString()); // a number or a switch comes back as text
+    QSettings().remove(u"quillo.live.blocks.test"_s);
+    QSettings().remove(key);
 }
 
 void TestStoreState::indexFirstMatchAndStoreOrder()

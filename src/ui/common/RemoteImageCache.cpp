@@ -43,6 +43,25 @@ void RemoteImageCache::useDiskCache(const QString &folder)
     m_disk->setMaximumCacheSize(diskCacheBytes);
 }
 
+void RemoteImageCache::clear()
+{
+    ++m_generation;
+    m_cache.clear();
+    if (m_disk)
+        m_disk->clear();
+    // Answered first, so that an abort's own answer finds nobody waiting any more.
+    const QHash<QString, QList<Waiter>> waiting = std::exchange(m_waiting, {});
+    for (const QList<Waiter> &waiters : waiting) {
+        for (const Waiter &waiter : waiters) {
+            if (waiter.context)
+                deliverLater(waiter.context, waiter.done, QImage());
+        }
+    }
+    const QList<QNetworkReply *> replies = m_network->findChildren<QNetworkReply *>();
+    for (QNetworkReply *reply : replies)
+        reply->abort();
+}
+
 QString RemoteImageCache::keyOf(const QUrl &url)
 {
     return QString::fromLatin1(url.adjusted(QUrl::NormalizePathSegments).toEncoded());
@@ -120,7 +139,13 @@ void RemoteImageCache::start(const QUrl &url, const QString &key)
         }
     });
     connect(reply, &QNetworkReply::finished, this,
-            [this, reply, url, key, body] { finish(reply, url, key, std::exchange(*body, {})); });
+            [this, reply, url, key, body, generation = m_generation] {
+                if (generation != m_generation) {
+                    reply->deleteLater(); // cleared meanwhile: its waiters were answered
+                    return;
+                }
+                finish(reply, url, key, std::exchange(*body, {}));
+            });
 }
 
 void RemoteImageCache::finish(QNetworkReply *reply, const QUrl &url, const QString &key,
@@ -142,12 +167,15 @@ void RemoteImageCache::decode(const QUrl &url, const QString &key, QByteArray bo
 {
     // Only a body that decodes is kept on disk.
     const QByteArray kept = keep && m_disk ? body : QByteArray();
-    ImageDecodeJob::start({.bytes = std::move(body), .maxSide = maxSide}, this,
-                          [this, url, key, kept](const ImageDecodeJob::Result &result) {
-                              if (!result.image.isNull() && !kept.isEmpty())
-                                  keepOnDisk(url, kept);
-                              deliver(key, result.image);
-                          });
+    ImageDecodeJob::start(
+        {.bytes = std::move(body), .maxSide = maxSide}, this,
+        [this, url, key, kept, generation = m_generation](const ImageDecodeJob::Result &result) {
+            if (generation != m_generation)
+                return; // cleared meanwhile: its waiters were answered
+            if (!result.image.isNull() && !kept.isEmpty())
+                keepOnDisk(url, kept);
+            deliver(key, result.image);
+        });
 }
 
 void RemoteImageCache::keepOnDisk(const QUrl &url, const QByteArray &body)

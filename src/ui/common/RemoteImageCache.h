@@ -58,6 +58,11 @@ public:
     // folder; others keep nothing on disk unless told.
     void useDiskCache(const QString &folder);
 
+    // Forgets every picture, in memory and on disk: the pictures of one user's rooms are not
+    // kept for the next. Downloads on their way are aborted and their waiters get a null image
+    // later; a picture being decoded meanwhile is neither delivered nor kept.
+    void clear();
+
     void setMaxBytes(qint64 bytes) { m_cache.setMaxCost(bytes); }
     // The download limit, maxDownloadBytes unless set; applies to downloads started later.
     void setDownloadLimit(qint64 bytes) { m_downloadLimit = bytes; }
@@ -84,4 +89,6 @@ private:
     QCache<QString, QImage> m_cache;
     QHash<QString, QList<Waiter>> m_waiting;
     qint64 m_downloadLimit = maxDownloadBytes;
+    // Counts clear(): a download or decode begun before the last one keeps nothing.
+    quint64 m_generation = 0;
 };

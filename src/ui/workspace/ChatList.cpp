@@ -60,12 +60,19 @@ public:
         QListView::setModel(model);
         viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
         // Qt's own answer to a move lays out and repaints the whole list; where it cannot be
-        // taken away (a Qt that connects it otherwise) it stays, and so does its cost.
-        m_ownMoves = model
-            && disconnect(model, SIGNAL(rowsMoved(QModelIndex, int, int, QModelIndex, int)), this,
-                          SLOT(_q_rowsMoved(QModelIndex, int, int, QModelIndex, int)));
+        // taken away (a Qt that connects it otherwise) it stays, and so does its cost: the log
+        // says so, for whoever wonders why every message repaints the whole list.
+        m_ownMoves = false;
+        if (!model)
+            return;
+        m_ownMoves = disconnect(model, SIGNAL(rowsMoved(QModelIndex, int, int, QModelIndex, int)),
+                                this, SLOT(_q_rowsMoved(QModelIndex, int, int, QModelIndex, int)));
         if (m_ownMoves)
             connect(model, &QAbstractItemModel::rowsMoved, this, &RoomListView::rowMoved);
+        else
+            qWarning("this Qt (%s) answers a room list's moves by its own means: the whole list "
+                     "is laid out and painted again at each move",
+                     qVersion());
     }
 
     // Moves are answered without laying out the rows again.

@@ -9,10 +9,10 @@
 #include "ui/common/StoreRedraw.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/workspace/ChatList.h"
-#include "ui/workspace/ConnectingLine.h"
 #include "ui/workspace/Divider.h"
 #include "ui/workspace/FriendList.h"
 #include "ui/workspace/Sidebar.h"
+#include "ui/workspace/StatusLine.h"
 
 #include <QPainter>
 #include <QResizeEvent>
@@ -78,11 +78,11 @@ Workspace::Workspace(LocalStore &store, QWidget *parent)
     sidebar->setMinimumWidth(UiMetrics::sidebarMinimum);
     sidebar->setMaximumWidth(UiMetrics::sidebarMaximum);
     m_detailColumn->setObjectName(QStringLiteral("detailColumn"));
-    // While the service is away a quiet line sits above the page; the page makes room for it,
-    // so neither the transcript nor the composer is covered.
-    auto *connecting = new ConnectingLine(m_detailColumn);
-    connecting->follow(m_store);
-    bareBox<QVBoxLayout>(m_detailColumn)->addWidget(connecting);
+    // While the service is away, and while a file cannot be saved, a quiet line sits above the
+    // page; the page makes room for it, so neither the transcript nor the composer is covered.
+    auto *lines = bareBox<QVBoxLayout>(m_detailColumn);
+    lines->addWidget(StatusLine::connecting(m_store, m_detailColumn));
+    lines->addWidget(StatusLine::saveFailures(m_store, m_detailColumn));
     m_detailColumn->setMinimumSize(UiMetrics::detailMinimumWidth, UiMetrics::detailMinimumHeight);
     m_split->addWidget(sidebar);
     m_split->addWidget(m_detailColumn);
@@ -155,6 +155,8 @@ void Workspace::followStore()
     // read it as its own failure text first.
     connect(&m_store, &LocalStore::noticeChanged, this,
             [this] { QTimer::singleShot(0, this, &Workspace::takeNotice); });
+    // A notice told before the workspace came (while start-up was signing in) is shown now.
+    QTimer::singleShot(0, this, &Workspace::takeNotice);
 
     // The room list is judged once per event-loop turn, on the ids it ends the turn with, and
     // only after a change that may have moved, brought or taken away a room.
@@ -238,7 +240,8 @@ void Workspace::enterPage()
     }
     m_shownPage = page;
     m_page = createPage(page);
-    m_detailColumn->layout()->addWidget(m_page);
+    // The page takes all the height the lines above it leave.
+    static_cast<QVBoxLayout *>(m_detailColumn->layout())->addWidget(m_page, 1);
     m_page->show();
     // A page that took the keyboard keeps it; otherwise the keyboard goes back to where the
     // left page was opened from, or to the list.

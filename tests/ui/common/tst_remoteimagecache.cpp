@@ -10,6 +10,8 @@
 #include "TestImages.h"
 #include "TinyHttp.h"
 
+#include <QDirIterator>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -144,6 +146,45 @@ private slots:
         }
         QCOMPARE(http.hits("/a"), 1);
         QCOMPARE(http.hits("/busy"), 2);
+    }
+
+    // Cleared at the end of a session: nothing of the pictures is kept in memory or on disk,
+    // and a download on its way is given up, answered with no picture and kept nowhere.
+    void clearForgetsEveryPicture()
+    {
+        TinyHttp http;
+        http.route("/a", {{200, png(5, 5)}});
+        TinyHttp::Answer endless;
+        endless.endless = true;
+        endless.body = png(4, 4).left(33);
+        http.route("/endless", {endless});
+        QTemporaryDir folder;
+        QObject context;
+        RemoteImageCache cache;
+        cache.useDiskCache(folder.path());
+        Outcome picture;
+        fetchInto(cache, http.url("/a"), &context, picture);
+        QTRY_VERIFY(picture.called);
+        QVERIFY(!cache.cached(http.url("/a")).isNull());
+        Outcome pending;
+        fetchInto(cache, http.url("/endless"), &context, pending);
+        QTRY_COMPARE(http.hits("/endless"), 1);
+
+        cache.clear();
+        QVERIFY(cache.cached(http.url("/a")).isNull());
+        QCOMPARE(cache.pendingCount(), 0);
+        QTRY_VERIFY(pending.called);
+        QVERIFY(pending.image.isNull());
+        QTRY_VERIFY(http.hungUp());
+        QDirIterator files(folder.path(), QDir::Files, QDirIterator::Subdirectories);
+        QVERIFY2(!files.hasNext(), qPrintable(files.hasNext() ? files.next() : QString()));
+
+        // Asked again, the picture comes from the network.
+        Outcome again;
+        fetchInto(cache, http.url("/a"), &context, again);
+        QTRY_VERIFY(again.called);
+        QCOMPARE(again.image.size(), QSize(5, 5));
+        QCOMPARE(http.hits("/a"), 2);
     }
 
     void failureIsNotRemembered()

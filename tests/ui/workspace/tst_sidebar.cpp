@@ -1,6 +1,6 @@
 // The conversation list: order and search, what each row shows, the least change per store
 // change, the row menu, selection and the other navigation it drives, the reveal of a room
-// that arrives at the top, and what is on screen after a room moves.
+// that arrives at the top, and what is on screen and what is painted after a room moves.
 
 #include "SidebarTestSupport.h"
 #include "ui/common/AccountListModel.h"
@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QPaintEvent>
 #include <QRandomGenerator>
 #include <QScreen>
 #include <QScrollBar>
@@ -46,6 +47,7 @@ private slots:
     void reveal();
     void movedRowPaintsAsFullRepaint_data();
     void movedRowPaintsAsFullRepaint();
+    void movedRowIsPaintedInPlace();
 };
 
 // Letters as rows: the letter is the key, the case is the look.
@@ -619,6 +621,55 @@ void TestSidebar::movedRowPaintsAsFullRepaint()
     const QImage repainted = shown();
     QVERIFY(!afterMove.isNull());
     QCOMPARE(afterMove, repainted);
+}
+
+// The areas of a widget painted while it lives.
+struct PaintedAreas : QObject
+{
+    explicit PaintedAreas(QWidget *widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted += static_cast<QPaintEvent *>(event)->region();
+        return false;
+    }
+    QRegion painted;
+};
+
+// A room rising to the top shifts the rows between its old and new place and paints only
+// itself: Qt's own answer to a move, which lays out and paints the whole list, is taken away.
+// Should a later Qt connect that answer otherwise, this fails rather than the list quietly
+// painting everything at every message.
+void TestSidebar::movedRowIsPaintedInPlace()
+{
+    SidebarFixture f;
+    QList<Conversation> rooms;
+    for (int i = 0; i < 30; ++i) {
+        const Account peer = f.addPerson(QStringLiteral("사람 %1").arg(i));
+        rooms.append(f.addRoom(ConversationKind::direct, {peer.id}, {}, 100 + i, false));
+        f.say(rooms.last().id, peer.id, QStringLiteral("메시지 %1").arg(i));
+    }
+    Sidebar sidebar(*f.store, f.navigation);
+    f.follow(sidebar);
+    sidebar.resize(280, 680);
+    sidebar.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&sidebar));
+    QListView *view = sidebar.chatList()->view();
+    settleViews();
+    const QUuid moved = rooms.at(3).id; // the fourth row
+    QCOMPARE(view->model()->index(3, 0).data(RoomListModel::RoomIdRole).toUuid(), moved);
+    const QRect fourth = view->visualRect(view->model()->index(3, 0));
+
+    PaintedAreas painted(view->viewport());
+    f.arrive(moved, f.store->conversation(moved)->memberships.at(1).userId,
+             QStringLiteral("새 메시지"));
+    settleViews();
+    QCOMPARE(view->model()->index(0, 0).data(RoomListModel::RoomIdRole).toUuid(), moved);
+    QVERIFY(!painted.painted.isEmpty());
+    QVERIFY2(painted.painted.boundingRect().bottom() <= fourth.bottom(),
+             qPrintable(QStringLiteral("painted down to %1 of %2")
+                            .arg(painted.painted.boundingRect().bottom())
+                            .arg(view->viewport()->height())));
 }
 
 QTEST_MAIN(TestSidebar)

@@ -789,6 +789,39 @@ private slots:
         QVERIFY(shown == full);
     }
 
+    // A ringed row that changes alone (here its quote, as the quoted message is edited) is
+    // painted again with its ring, whose top edge lies in the spacing above the row: the old,
+    // wider ring must not stay there.
+    void ringedRowRepaintsTheRingAboveIt()
+    {
+        TranscriptRig r;
+        r.addMany(20);
+        ChatMessage reply = r.add(r.me, 9000, QStringLiteral("네"));
+        ChatMessage quoted
+            = r.add(r.peer, 9010, QStringLiteral("오늘 저녁 일곱 시에 역 앞 카페에서 만나요"));
+        reply.replyToId = quoted.id;
+        r.store->merge(reply, false);
+        Screen s(r);
+        QVERIFY(s.settle());
+        TranscriptListView &list = s.tabIn();
+        QTest::keyClick(&list, Qt::Key_Up);
+        const int replyRow = s.view.model().rowCount() - 2;
+        QCOMPARE(list.currentRow(), replyRow);
+        QTest::qWait(50);
+        const int wide = list.bubbleRect(replyRow).width();
+
+        PaintedAreas painted(list.viewport());
+        quoted.body = QStringLiteral("네");
+        r.store->merge(quoted, false);
+        QVERIFY(s.settle());
+        QTest::qWait(100);
+        QVERIFY(list.bubbleRect(replyRow).width() < wide);
+        // Only the changed rows are painted again, not the whole list.
+        QVERIFY(painted.take().boundingRect().top() > list.rowRect(replyRow - 1).top());
+        const QImage shown = onScreen(&s.view);
+        QVERIFY(shown == s.view.grab().toImage().convertToFormat(QImage::Format_RGB32));
+    }
+
     void shots_data()
     {
         QTest::addColumn<QSize>("size");

@@ -12,6 +12,8 @@
 #include <QSplitter>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 // The workspace: navigation by the requests of the sidebar, the pages and the sheets, the
 // store's requests, the notice banner, the sheets and the leave alert.
 class TestWorkspace : public QObject
@@ -177,6 +179,20 @@ private slots:
         QVERIFY(qAbs(banner->geometry().center().x() - rig.workspace.rect().center().x()) <= 1);
     }
 
+    // A notice told before the workspace came (start-up signing in) is not lost: the banner
+    // shows it once the workspace is there.
+    void noticeBeforeTheWorkspaceIsShown()
+    {
+        SeededStore seeded;
+        seeded.store->showNotice(u"일시적인 오류입니다."_s);
+        QTest::qWait(20);
+        Workspace workspace(*seeded.store);
+        workspace.resize(960, 680);
+        workspace.show();
+        QTRY_COMPARE(workspace.navigation().banner(), std::optional(u"일시적인 오류입니다."_s));
+        QCOMPARE(seeded.store->notice(), std::nullopt);
+    }
+
     // The capsule holds its whole text: on one line while the window has the room, on more
     // lines when it has not, never cut.
     void theBannerShowsTheWholeText_data()
@@ -314,48 +330,90 @@ private slots:
         QTRY_VERIFY(dialog.isNull());
     }
 
-    // While the service is away a line says so above the open room, moving the room down
-    // rather than covering its transcript or composer, and goes when the service is back.
-    void connectingLine_data()
+    // While the service is away, and while a file cannot be saved, a line says so above the
+    // page: one thin line (one per unsaved file) whether a room is open or not, moving the page
+    // down rather than covering its transcript or composer, and gone when the state ends.
+    void statusLines_data()
     {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("room");
         QTest::addColumn<bool>("dark");
-        QTest::newRow("light") << false;
-        QTest::newRow("dark") << true;
+        QTest::newRow("connecting, room, light") << "connectingLine" << true << false;
+        QTest::newRow("connecting, room, dark") << "connectingLine" << true << true;
+        QTest::newRow("connecting, no room") << "connectingLine" << false << false;
+        QTest::newRow("not saved, room, light") << "saveFailureLine" << true << false;
+        QTest::newRow("not saved, no room, dark") << "saveFailureLine" << false << true;
     }
-    void connectingLine()
+    void statusLines()
     {
+        QFETCH(QString, name);
+        QFETCH(bool, room);
         QFETCH(bool, dark);
+        const bool connecting = name == u"connectingLine";
         const QPalette light = QApplication::palette();
         if (dark)
             QApplication::setPalette(darkPalette());
         {
             Rig rig;
-            rig.nav.openRoom(rig.seeded.group);
-            auto *line = rig.workspace.findChild<QLabel *>(QStringLiteral("connectingLine"));
+            if (room)
+                rig.nav.openRoom(rig.seeded.group);
+            auto *line = rig.workspace.findChild<QLabel *>(name);
             QVERIFY(line);
             QVERIFY(!line->isVisible());
-            QWidget *room = rig.workspace.detail();
+            QWidget *page = rig.workspace.detail();
             QCoreApplication::processEvents();
-            const QRect before = room->geometry();
+            const QRect before = page->geometry();
 
-            rig.store.setConnecting(true);
+            SaveFailures &failures = rig.store.saveFailures();
+            const auto turn = [&](bool on) {
+                if (connecting) {
+                    rig.store.setConnecting(on);
+                } else {
+                    failures.setFailing(SaveFailures::File::session, on);
+                    failures.setFailing(SaveFailures::File::settings, on);
+                }
+            };
+            turn(true);
             QCoreApplication::processEvents();
             QVERIFY(line->isVisible());
-            QCOMPARE(line->text(), QStringLiteral("연결 중…"));
+            const QStringList texts = connecting
+                ? QStringList{u"연결 중…"_s}
+                : QStringList{
+                    u"세션을 저장하지 못했습니다. 저장 공간을 확인해 주세요."_s,
+                    u"설정을 저장하지 못했습니다. 저장 공간을 확인해 주세요."_s,
+                };
+            QCOMPARE(line->text(), texts.join(u'\n'));
             QCOMPARE(line->accessibleName(), line->text());
-            QCOMPARE(line->parentWidget(), room->parentWidget());
-            QVERIFY(!line->geometry().intersects(room->geometry()));
-            QCOMPARE(room->geometry().bottom(), before.bottom());
-            QVERIFY(room->height() < before.height());
+            QCOMPARE(line->parentWidget(), page->parentWidget());
+            QVERIFY(!line->geometry().intersects(page->geometry()));
+            // As high as its lines and their padding, never stretched by a page with room over.
+            QVERIFY2(line->height() <= texts.size() * line->fontMetrics().lineSpacing() + 12,
+                     qPrintable(QString::number(line->height())));
+            QCOMPARE(page->geometry().bottom(), before.bottom());
+            QCOMPARE(page->height(), before.height() - line->height());
             saveShot(&rig.workspace,
-                     QStringLiteral("workspace-connecting-") + QTest::currentDataTag());
+                     QStringLiteral("workspace-%1-").arg(name) + QTest::currentDataTag());
 
-            rig.store.setConnecting(false);
+            turn(false);
             QVERIFY(!line->isVisible());
             QCoreApplication::processEvents();
-            QCOMPARE(room->geometry(), before);
+            QCOMPARE(page->geometry(), before);
         }
         QApplication::setPalette(light);
+    }
+
+    // Both lines at once stack above the page, the service's first.
+    void statusLinesStack()
+    {
+        Rig rig;
+        rig.store.setConnecting(true);
+        rig.store.saveFailures().setFailing(SaveFailures::File::settings, true);
+        QCoreApplication::processEvents();
+        auto *connecting = rig.workspace.findChild<QLabel *>(u"connectingLine"_s);
+        auto *unsaved = rig.workspace.findChild<QLabel *>(u"saveFailureLine"_s);
+        QVERIFY(connecting->isVisible() && unsaved->isVisible());
+        QCOMPARE(unsaved->geometry().top(), connecting->geometry().bottom() + 1);
+        QCOMPARE(rig.workspace.detail()->geometry().top(), unsaved->geometry().bottom() + 1);
     }
 
     void pictures_data()

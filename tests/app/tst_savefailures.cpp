@@ -1,0 +1,165 @@
+#include "AppTestSupport.h"
+#include "FileSizeLimit.h"
+
+#include "app/RootView.h"
+
+#include <QLabel>
+#include <QTest>
+
+#include <QCoroTask>
+
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kEmail = u"sora@example.com"_s;
+const QString kPassword = u"abcd1234"_s;
+const QString kSessionLine = u"세션을 저장하지 못했습니다. 저장 공간을 확인해 주세요."_s;
+const QString kSettingsLine = u"설정을 저장하지 못했습니다. 저장 공간을 확인해 주세요."_s;
+
+QCoro::Task<bool> signIn(LocalStore *store)
+{
+    try {
+        co_return !(co_await store->login(kEmail, kPassword)).has_value();
+    } catch (...) {
+        co_return false;
+    }
+}
+
+QCoro::Task<bool> refresh(ChatClient *client)
+{
+    try {
+        co_await client->performRefresh();
+        co_return true;
+    } catch (...) {
+        co_return false;
+    }
+}
+
+// The line that names the unsaved files, as the screen shown now shows it: the root's own
+// above the start-up, sign-in and profile screens, the workspace's beside "연결 중…". Null
+// when none shows, and when two do (one would be in the way).
+QLabel *shownSaveLine(RootView &root)
+{
+    QList<QLabel *> shown;
+    for (QLabel *line : root.findChildren<QLabel *>(u"saveFailureLine"_s)) {
+        if (line->isVisibleTo(&root))
+            shown.append(line);
+    }
+    if (shown.size() > 1)
+        qWarning("%d lines name the unsaved files", int(shown.size()));
+    return shown.size() == 1 ? shown.first() : nullptr;
+}
+
+} // namespace
+
+// A session or settings file that cannot be saved is told by a lasting line on every screen,
+// from start-up on, until a save lands. CTest runs this test with the session bus pointed
+// nowhere (tests/app/CMakeLists.txt): the keychain refuses, and the session goes to its file.
+class TestSaveFailures : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        privateFolders();
+        if (!qgetenv("DBUS_SESSION_BUS_ADDRESS").startsWith("unix:path=/nonexistent"))
+            QSKIP("run through CTest: the keychain must refuse the session");
+    }
+    void cleanup() { PushCenter::reset(); }
+
+    // The disk is full at start and the stored session is due for a refresh: the refreshed
+    // session cannot be kept. The line comes while start-up still shows its busy ring, stays
+    // with the workspace, and goes once a save lands; the next start is then signed in.
+    void fullDiskAtStartUp()
+    {
+        StandInService service;
+        QVERIFY(service.listen());
+        service.addUser(seed(kEmail, kPassword, u"sora"_s, u"한소라"_s));
+        service.setAccessTokenLifetime(60); // within restore()'s refresh margin
+        const ChatClientOptions options = isolatedOptions();
+        {
+            LocalStore first(true, 250ms, std::make_unique<ChatClient>(service.baseUrl(), options));
+            QVERIFY(QCoro::waitFor(signIn(&first)));
+            QVERIFY(!first.saveFailures().any());
+        }
+        PushCenter::reset();
+        service.setAccessTokenLifetime(3600);
+
+        LocalStore store(true, 250ms, std::make_unique<ChatClient>(service.baseUrl(), options));
+        RootView root(&store);
+        root.resize(960, 680);
+        root.show();
+        std::optional<RootView::Screen> toldOn;
+        bool lineShown = false;
+        connect(&store.saveFailures(), &SaveFailures::changed, this, [&] {
+            if (toldOn)
+                return;
+            toldOn = root.screen();
+            const QLabel *line = shownSaveLine(root);
+            lineShown = line && line->text() == kSessionLine;
+        });
+        std::optional<FileSizeLimit> full(std::in_place, 16);
+        QVERIFY(full->active());
+        store.bootstrap(); // runs on its own and catches everything
+        QTRY_VERIFY(toldOn.has_value());
+        QCOMPARE(*toldOn, RootView::Screen::startUp);
+        QVERIFY(lineShown);
+        saveShot(&root, u"start-up-not-saved"_s);
+
+        QTRY_COMPARE(root.screen(), RootView::Screen::workspace);
+        QLabel *line = shownSaveLine(root);
+        QVERIFY(line);
+        QCOMPARE(line->text(), kSessionLine);
+        QVERIFY(root.content()->isAncestorOf(line)); // the workspace's own, beside "연결 중…"
+        QTest::qWait(300);
+        QCOMPARE(shownSaveLine(root), line); // it stays
+        saveShot(&root, u"workspace-not-saved"_s);
+
+        full.reset();
+        QVERIFY(QCoro::waitFor(refresh(store.client())));
+        QTRY_VERIFY(!shownSaveLine(root));
+        QVERIFY(!store.saveFailures().any());
+        QCOMPARE(store.notice(), std::nullopt);
+
+        ChatClient again(service.baseUrl(), options);
+        QCOMPARE(QCoro::waitFor(again.restore()), true);
+        QCOMPARE(again.tokens()->refreshToken, store.client()->tokens()->refreshToken);
+    }
+
+    // Signed out, the settings that cannot be saved are told above the sign-in form.
+    void settingsOnTheSignInScreen()
+    {
+        StandInService service;
+        QVERIFY(service.listen());
+        auto store = liveStore(service);
+        RootView root(store.get());
+        root.resize(960, 680);
+        root.show();
+        QCOMPARE(root.screen(), RootView::Screen::signIn);
+        QVERIFY(!shownSaveLine(root));
+
+        // A folder in the settings file's place: no write can land.
+        const QString path = QSettings().fileName();
+        QFile::remove(path);
+        QVERIFY(QDir().mkpath(path));
+        store->setBlocks({QUuid::createUuid()});
+        store->saveBlocks();
+        QLabel *line = shownSaveLine(root);
+        QVERIFY(line);
+        QCOMPARE(line->text(), kSettingsLine);
+        const QRect shown(line->mapTo(&root, QPoint(0, 0)), line->size());
+        QVERIFY(shown.bottom() < root.content()->geometry().top());
+        saveShot(&root, u"sign-in-not-saved"_s);
+
+        QVERIFY(QDir().rmdir(path));
+        store->saveBlocks();
+        QVERIFY(!shownSaveLine(root));
+    }
+};
+
+QTEST_MAIN(TestSaveFailures)
+#include "tst_savefailures.moc"
