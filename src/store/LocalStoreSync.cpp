@@ -7,6 +7,7 @@
 #include "api/ChatClient.h"
 #include "api/ChatErrors.h"
 #include "platform/PushCenter.h"
+#include "store/RoomListIntake.h"
 #include "store/StoreCall.h"
 #include "store/WireTime.h"
 
@@ -212,12 +213,11 @@ QCoro::Task<> LocalStore::reloadRemote(bool announceNew)
     // away ends the reload early.
     QPointer<LocalStore> self(this);
     ChatClient *client = m_client.get();
-    const std::optional<QList<APIConversation>> rooms
-        = co_await StoreCall::attempt(this, client->conversations());
+    // Applied already, in its turn among the events and other answers.
+    const std::optional<QList<APIConversation>> rooms = co_await RoomListIntake::of(*this).fetch();
     if (!self)
         co_return;
     if (rooms) {
-        apply(*rooms);
         // One page for the first rooms of the list; further pages for any later room that
         // holds messages and whose newest one on the list lies above them, or that waits to
         // learn whether a send arrived.
