@@ -74,17 +74,14 @@ QCoro::Task<std::optional<QList<APIConversation>>> RoomListIntake::take(QByteArr
     // A room list fetched for someone who has signed out meanwhile (or for another user) is
     // nobody's now.
     const bool stillFor = me == signedIn(m_store);
-    if (rooms && stillFor)
+    if (!rooms) // as any answer that does not decode
+        m_store.showAPI(std::make_exception_ptr(ChatAPIError::invalidResponse(500)));
+    else if (stillFor)
         m_store.apply(*rooms);
     m_settled = ticket;
     settled->finish();
     release(ticket);
-    if (!rooms) {
-        if (self)
-            m_store.showAPI(std::make_exception_ptr(ChatAPIError::invalidResponse(500)));
-        co_return std::nullopt;
-    }
-    if (!stillFor)
+    if (!rooms || !stillFor)
         co_return std::nullopt;
     co_return rooms;
 }
