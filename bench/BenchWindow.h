@@ -1,12 +1,14 @@
 #pragma once
 
-// What the window benchmarks share: running the event loop dry, and timing one step of the
-// whole window by the main thread's CPU time.
+// What the window benchmarks share: running the event loop dry, timing one step of the whole
+// window by the main thread's CPU time, and the main thread's longest stretch away from its
+// event loop.
 
 #include "BenchSupport.h"
 
 #include "ui/common/DecodedImageCache.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QEvent>
@@ -74,3 +76,40 @@ double cpuMsOf(Step &&step)
     drainEvents();
     return threadCpuMs() - start;
 }
+
+// The application object, watching how long the main thread stays away from its event loop: a
+// key pressed or a window uncovered meanwhile waits that long. While it watches, each event the
+// loop hands out (a timer, a posted event, a paint, an answer's arrival, with everything they
+// start) is a stretch, timed in CPU time of the main thread; the caller notes the stretches of
+// its own code outside the loop.
+class StretchWatch final : public QApplication
+{
+public:
+    using QApplication::QApplication;
+
+    void watch(bool on) { m_on = on; }
+    void note(double ms)
+    {
+        if (m_on)
+            m_longest = std::max(m_longest, ms);
+    }
+    double longest() const { return m_longest; }
+
+    bool notify(QObject *receiver, QEvent *event) override
+    {
+        // Events sent while one is handled belong to its stretch.
+        if (!m_on || m_depth > 0)
+            return QApplication::notify(receiver, event);
+        ++m_depth;
+        const double start = threadCpuMs();
+        const bool handled = QApplication::notify(receiver, event);
+        note(threadCpuMs() - start);
+        --m_depth;
+        return handled;
+    }
+
+private:
+    bool m_on = false;
+    int m_depth = 0;
+    double m_longest = 0;
+};

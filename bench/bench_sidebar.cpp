@@ -15,6 +15,7 @@
 #include "api/ApiDecoder.h"
 #include "api/ChatClient.h"
 #include "api/ChatEvent.h"
+#include "app/MainWindow.h"
 #include "store/LocalStore.h"
 #include "store/RoomSearchTexts.h"
 #include "ui/workspace/ChatList.h"
@@ -22,6 +23,9 @@
 #include "ui/workspace/RoomListModel.h"
 #include "ui/workspace/Sidebar.h"
 #include "ui/workspace/Workspace.h"
+#if __has_include("store/RoomListIntake.h")
+#include "store/RoomListIntake.h"
+#endif
 
 #include <QApplication>
 #include <QBoxLayout>
@@ -384,122 +388,203 @@ protected:
     }
 };
 
-// Start-up, run in a child process of its own: the CPU of the whole process (every thread) from
-// exec to a painted window, to the rooms' first paint in the sidebar, and to the end of the work
-// left for the idle event loop (the rooms' search texts). Without an answer, a bare QWidget shown
-// and painted, the least any Qt window costs. With a room-list answer, a signed-in workspace with
-// the rooms of the answer, read from a file as it would be from the socket, decoded and stored:
-// before the window is built (`listFirst`), or, as the program starts, after the signed-in window
-// has painted. Prints the three figures.
-int startupChild(const QString &answerFile, bool listFirst)
+// The room-list answer taken in as the program takes it: decoded on the thread pool, applied in
+// a later turn of the event loop. A tree without the intake (to compare with) decodes and
+// stores it at once, on the main thread.
+#if __has_include("store/RoomListIntake.h")
+void takeAnswer(LocalStore &store, QByteArray answer)
 {
+    RoomListIntake::of(store).take(std::move(answer)); // runs on; the figures watch the window
+}
+#else
+void takeAnswer(LocalStore &store, QByteArray answer)
+{
+    if (const auto rooms = ApiDecoder::conversationPage(answer))
+        store.apply(*rooms);
+}
+#endif
+
+// Start-up, run in a child process of its own, in one of four ways. `bare`: a bare QWidget
+// shown and painted, the least any Qt window costs. With the room-list answer, read from a file
+// as it would be from the socket: `first`, taken in before the workspace is built; `after`, the
+// workspace built and painted first; `program`, the program's own window (its root view)
+// through the program's start-up: the start-up screen when the window is first shown, then the
+// user signed in (the workspace painted), then the answer. Prints the CPU of the whole process
+// (every thread) from exec to the window's first paint, to the signed-in window painted, to the
+// rooms' first paint in the sidebar and to the end of the work left for the idle event loop (the
+// rooms' search texts); and the longest stretch of the main thread away from its event loop from
+// exec to the rooms painted, in CPU time of that thread.
+int startupChild(StretchWatch &app, const QString &mode, const QString &answerFile)
+{
+    app.watch(true);
+    // The code below between two turns of the event loop is a stretch as well, the first one
+    // from exec on (the thread's CPU time starts there).
+    double outside = 0;
+    const auto turn = [&](auto &&run) {
+        app.note(threadCpuMs() - outside);
+        run();
+        outside = threadCpuMs();
+    };
+    const auto waitFor = [&](const auto &done) {
+        while (!done())
+            turn([] { QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents); });
+    };
     QWidget bare;
     std::unique_ptr<LocalStore> store;
-    std::unique_ptr<Workspace> window;
+    std::unique_ptr<QWidget> window;
     QWidget *shown = &bare;
     QFile file(answerFile);
-    const auto applyAnswer = [&] {
-        const auto rooms = ApiDecoder::conversationPage(file.readAll());
-        if (rooms)
-            store->apply(*rooms);
-        return rooms.has_value();
-    };
-    if (!answerFile.isEmpty()) {
+    const APIUser me{
+        roomListAnswerMe, QStringLiteral("person"), QStringLiteral("me"), QStringLiteral("나"),
+        std::nullopt,     QStringLiteral("active"), std::nullopt};
+    // The answer's bytes, as the reply hands them over, and taken in.
+    const auto takeFile = [&] { takeAnswer(*store, file.readAll()); };
+    if (mode != u"bare") {
         if (!file.open(QIODevice::ReadOnly))
             return 1;
         store = std::make_unique<LocalStore>(
             false, 250ms, std::make_unique<ChatClient>(QUrl(QStringLiteral("http://127.0.0.1:9"))));
         store->setNotificationSound(false);
-        store->apply(APIUser{roomListAnswerMe, QStringLiteral("person"), QStringLiteral("me"),
-                             QStringLiteral("나"), std::nullopt, QStringLiteral("active"),
-                             std::nullopt},
-                     std::nullopt);
-        if (listFirst && !applyAnswer())
-            return 1;
-        window = std::make_unique<Workspace>(*store);
+        if (mode == u"program") {
+            auto *main = new MainWindow(store.get());
+            // The program begins its start-up when the window is first shown: the start-up
+            // screen is what paints first.
+            QObject::connect(main, &MainWindow::firstShown, store.get(),
+                             [s = store.get()] { s->setStartingUp(true); });
+            window.reset(main);
+        } else {
+            store->apply(me, std::nullopt);
+            if (mode == u"first") {
+                takeFile();
+                waitFor([&] { return !store->conversations().isEmpty(); });
+            }
+            window = std::make_unique<Workspace>(*store);
+        }
         shown = window.get();
     }
     PaintWatch watch;
     shown->installEventFilter(&watch);
     PaintWatch rooms;
-    if (window)
-        window->findChild<ChatList *>()->view()->viewport()->installEventFilter(&rooms);
+    const auto watchRooms
+        = [&] { window->findChild<ChatList *>()->view()->viewport()->installEventFilter(&rooms); };
+    if (mode == u"first" || mode == u"after")
+        watchRooms();
     shown->resize(kWindow);
     shown->show();
     // One turn at a time until the turn that painted the window.
-    while (!watch.painted)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    waitFor([&] { return watch.painted; });
     const double painted = processCpuMs();
+    double signedIn = painted;
     double roomsShown = painted;
     if (store) {
-        drainEvents();
-        if (!listFirst) {
+        turn(drainEvents);
+        if (mode == u"program") {
+            // The user as the service confirms them: the workspace replaces the start-up screen.
+            store->apply(me, std::nullopt);
+            store->setStartingUp(false);
+            watchRooms();
+            turn(drainEvents);
+            signedIn = processCpuMs();
+        }
+        if (mode != u"first") {
             rooms.painted = false;
-            if (!applyAnswer())
-                return 1;
+            takeFile();
         }
         // Then until the turn that painted the rooms; a list that painted with the window has.
-        while (!rooms.painted)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        roomsShown = listFirst ? painted : processCpuMs();
+        waitFor([&] { return rooms.painted; });
+        roomsShown = mode == u"first" ? painted : processCpuMs();
     }
+    app.watch(false);
     drainEvents();
     // The search texts are made a slice a turn, more turns than a drain waits for.
     if (store)
         RoomSearchTexts::of(*store).prepare();
     const double idle = processCpuMs();
-    std::printf("%.3f %.3f %.3f\n", painted, roomsShown, idle);
+    std::printf("%.3f %.3f %.3f %.3f %.3f\n", painted, signedIn, roomsShown, idle, app.longest());
     return 0;
 }
 
-// Start-up at 1,000 and 10,000 rooms beside the bare window, alternating in the same run.
-void startup(const QString &program)
+// Start-up at 1,000 and 10,000 rooms beside the bare window, alternating in the same run,
+// `rounds` times each.
+void startup(const QString &program, int rounds)
 {
     struct Figures
     {
-        double painted = 0, rooms = 0, idle = 0;
+        double painted = 0, signedIn = 0, rooms = 0, idle = 0, stretch = 0;
     };
     const auto run = [&](const QStringList &arguments) {
         QProcess child;
         child.start(program, arguments);
         child.waitForFinished(120'000);
         const QList<QByteArray> figures = child.readAllStandardOutput().trimmed().split(' ');
+        if (figures.size() != 5)
+            std::fprintf(stderr, "a start-up child failed: %s\n", qPrintable(arguments.join(u' ')));
         return Figures{figures.value(0).toDouble(), figures.value(1).toDouble(),
-                       figures.value(2).toDouble()};
+                       figures.value(2).toDouble(), figures.value(3).toDouble(),
+                       figures.value(4).toDouble()};
     };
-    std::printf("start-up, process CPU ms from exec, median / worst of 7\n");
+    std::printf("start-up, process CPU ms from exec (x the bare window's), and the main thread's "
+                "longest stretch away from its event loop until the rooms paint (CPU ms); "
+                "median / worst of %d\n",
+                rounds);
+    const QStringList modes{QStringLiteral("bare"), QStringLiteral("first"),
+                            QStringLiteral("after"), QStringLiteral("program")};
     for (int count : {1'000, 10'000}) {
         QTemporaryFile answer;
         if (!answer.open())
             return;
         answer.write(roomListAnswer(count));
         answer.flush();
-        QList<double> bare, first, firstIdle, after, afterShown, afterIdle;
-        for (int round = 0; round < 7; ++round) {
-            bare.append(run({QStringLiteral("--startup-child")}).painted);
-            const Figures before = run(
-                {QStringLiteral("--startup-child"), answer.fileName(), QStringLiteral("first")});
-            first.append(before.painted);
-            firstIdle.append(before.idle);
-            const Figures later = run({QStringLiteral("--startup-child"), answer.fileName()});
-            after.append(later.painted);
-            afterShown.append(later.rooms);
-            afterIdle.append(later.idle);
+        QHash<QString, QList<Figures>> runs;
+        for (int round = 0; round < rounds; ++round) {
+            for (const QString &mode : modes)
+                runs[mode].append(
+                    run({QStringLiteral("--startup-child"), mode, answer.fileName()}));
         }
-        const auto figure = [&](const QList<double> &v) {
+        const auto values = [&](const QString &mode, double Figures::*field) {
+            QList<double> v;
+            for (const Figures &f : runs.value(mode))
+                v.append(f.*field);
+            return v;
+        };
+        const double bare = median(values(QStringLiteral("bare"), &Figures::painted));
+        const auto cpu = [&](const QString &mode, double Figures::*field) {
+            const QList<double> v = values(mode, field);
             return QStringLiteral("%1 / %2 (%3x)")
                 .arg(median(v), 0, 'f', 1)
                 .arg(*std::ranges::max_element(v), 0, 'f', 1)
-                .arg(median(v) / std::max(1e-9, median(bare)), 0, 'f', 2)
+                .arg(median(v) / std::max(1e-9, bare), 0, 'f', 2)
                 .toUtf8();
         };
-        std::printf("%6d rooms, bare QWidget painted %.1f / %.1f\n", count, median(bare),
-                    *std::ranges::max_element(bare));
-        std::printf("  list read before the window: painted with its rooms %s, idle %s\n",
-                    figure(first).constData(), figure(firstIdle).constData());
-        std::printf("  list read after the window paints: painted %s, rooms painted %s, idle %s\n",
-                    figure(after).constData(), figure(afterShown).constData(),
-                    figure(afterIdle).constData());
+        const auto stretch = [&](const QString &mode) {
+            const QList<double> v = values(mode, &Figures::stretch);
+            return QStringLiteral("%1 / %2")
+                .arg(median(v), 0, 'f', 1)
+                .arg(*std::ranges::max_element(v), 0, 'f', 1)
+                .toUtf8();
+        };
+        const QList<double> bares = values(QStringLiteral("bare"), &Figures::painted);
+        std::printf("%6d rooms, bare QWidget painted %.1f / %.1f, longest stretch %s\n", count,
+                    bare, *std::ranges::max_element(bares),
+                    stretch(QStringLiteral("bare")).constData());
+        std::printf("  list read before the window: painted with its rooms %s, idle %s, longest "
+                    "stretch %s\n",
+                    cpu(QStringLiteral("first"), &Figures::painted).constData(),
+                    cpu(QStringLiteral("first"), &Figures::idle).constData(),
+                    stretch(QStringLiteral("first")).constData());
+        std::printf("  list read after the window paints: painted %s, rooms painted %s, idle %s, "
+                    "longest stretch %s\n",
+                    cpu(QStringLiteral("after"), &Figures::painted).constData(),
+                    cpu(QStringLiteral("after"), &Figures::rooms).constData(),
+                    cpu(QStringLiteral("after"), &Figures::idle).constData(),
+                    stretch(QStringLiteral("after")).constData());
+        std::printf("  the program's window, start-up screen first: painted %s, signed in %s, "
+                    "rooms painted %s, idle %s, longest stretch %s\n",
+                    cpu(QStringLiteral("program"), &Figures::painted).constData(),
+                    cpu(QStringLiteral("program"), &Figures::signedIn).constData(),
+                    cpu(QStringLiteral("program"), &Figures::rooms).constData(),
+                    cpu(QStringLiteral("program"), &Figures::idle).constData(),
+                    stretch(QStringLiteral("program")).constData());
         std::fflush(stdout);
     }
 }
@@ -510,12 +595,14 @@ int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    StretchWatch app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() > 1 && args.at(1) == u"--startup-child")
-        return startupChild(args.value(2), args.value(3) == u"first");
+        return startupChild(app, args.value(2), args.value(3));
     if (args.contains(QStringLiteral("--startup"))) {
-        startup(app.applicationFilePath());
+        // --startup [rounds]
+        const int rounds = args.value(args.indexOf(QStringLiteral("--startup")) + 1).toInt();
+        startup(app.applicationFilePath(), rounds > 0 ? rounds : 7);
         return 0;
     }
     if (app.arguments().contains(QStringLiteral("--arrivals-only"))) {

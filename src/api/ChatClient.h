@@ -189,7 +189,11 @@ public:
                                      std::optional<bool> blocked);
 
     // --- Conversations and messages ---
+    // The room list, decoded on Qt's thread pool.
     QCoro::Task<QList<APIConversation>> conversations();
+    // The room list's answer as the service sent it (ApiDecoder::conversationPage() reads it),
+    // for a caller that must know when it arrived and decodes it itself.
+    QCoro::Task<QByteArray> conversationsAnswer();
     QCoro::Task<QUuid> createDirect(QUuid userId);
     QCoro::Task<QUuid> createGroup(QString title, QList<QUuid> memberIds);
     QCoro::Task<> invite(QUuid conversationId, QList<QUuid> userIds);

@@ -1,6 +1,7 @@
 #include "api/ApiDecoder.h"
 #include "api/ChatClient.h"
 #include "api/HttpMethods.h"
+#include "api/OffThread.h"
 
 #include <QJsonArray>
 
@@ -24,10 +25,19 @@ QJsonArray idArray(const QList<QUuid> &ids)
 
 } // namespace
 
+QCoro::Task<QByteArray> ChatClient::conversationsAnswer()
+{
+    co_return co_await request(kGet, ChatPath::conversations());
+}
+
 QCoro::Task<QList<APIConversation>> ChatClient::conversations()
 {
-    const QByteArray data = co_await request(kGet, ChatPath::conversations());
-    co_return orInvalid(ApiDecoder::conversationPage(data));
+    const QByteArray data = co_await conversationsAnswer();
+    // Thousands of rooms take longer than a frame to read: off the main thread. Nothing of the
+    // client is touched after it, so a client gone meanwhile is no matter.
+    const QFuture<std::optional<QList<APIConversation>>> decoding
+        = offThread([data] { return ApiDecoder::conversationPage(data); });
+    co_return orInvalid(co_await decoding);
 }
 
 QCoro::Task<QUuid> ChatClient::createDirect(QUuid userId)

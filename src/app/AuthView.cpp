@@ -6,55 +6,94 @@
 #include "app/VerifyForm.h"
 #include "store/LocalStore.h"
 
+namespace {
+
+template<typename Form>
+Form *addForm(QStackedWidget *stack, Form *form, const QString &name)
+{
+    form->setObjectName(name);
+    stack->addWidget(form);
+    return form;
+}
+
+} // namespace
+
 AuthView::AuthView(LocalStore *store, QWidget *parent)
     : QStackedWidget(parent)
     , m_store(store)
-    , m_signIn(new SignInForm(store, this))
-    , m_signUp(new SignUpForm(store, this))
-    , m_verify(new VerifyForm(store, this))
-    , m_reset(new ResetForm(store, this))
 {
     setObjectName(QStringLiteral("auth"));
-    m_signIn->setObjectName(QStringLiteral("signInForm"));
-    m_signUp->setObjectName(QStringLiteral("signUpForm"));
-    m_verify->setObjectName(QStringLiteral("verifyForm"));
-    m_reset->setObjectName(QStringLiteral("resetForm"));
-    for (QWidget *page : {static_cast<QWidget *>(m_signIn), static_cast<QWidget *>(m_signUp),
-                          static_cast<QWidget *>(m_verify), static_cast<QWidget *>(m_reset)})
-        addWidget(page);
-
-    connect(m_signIn, &SignInForm::signUpRequested, this, [this] {
-        m_signIn->showError(std::nullopt);
-        showForm(m_signUp);
-    });
-    connect(m_signIn, &SignInForm::resetRequested, this, [this] {
-        m_signIn->showError(std::nullopt);
-        m_reset->setEmail(m_signIn->email().trimmed());
-        showForm(m_reset);
-    });
-    connect(m_signUp, &SignUpForm::backRequested, this, &AuthView::showSignIn);
-    connect(m_signUp, &SignUpForm::codeSent, this, [this](const QString &email) {
-        m_verify->setEmail(email);
-        showForm(m_verify);
-    });
-    connect(m_verify, &VerifyForm::backRequested, this, [this] { showForm(m_signUp); });
-    connect(m_reset, &ResetForm::backRequested, this, &AuthView::showSignIn);
-    connect(m_reset, &ResetForm::passwordReset, this, [this](const QString &email) {
-        m_signIn->setEmail(email);
-        showForm(m_signIn);
-        m_signIn->showNote(QStringLiteral("비밀번호를 바꿨습니다. 새 비밀번호로 로그인하세요."));
-    });
-
     // Why the user is signed out (a lost session, a failed start-up) is the store's notice;
     // with no workspace to show it, the sign-in form does.
     connect(m_store, &LocalStore::noticeChanged, this, &AuthView::showNotice);
+}
+
+SignInForm *AuthView::signInForm()
+{
+    if (m_signIn)
+        return m_signIn;
+    m_signIn = addForm(this, new SignInForm(m_store, this), QStringLiteral("signInForm"));
+    connect(m_signIn, &SignInForm::signUpRequested, this, [this] {
+        m_signIn->showError(std::nullopt);
+        showForm(signUpForm());
+    });
+    connect(m_signIn, &SignInForm::resetRequested, this, [this] {
+        m_signIn->showError(std::nullopt);
+        resetForm()->setEmail(m_signIn->email().trimmed());
+        showForm(m_reset);
+    });
     showNotice();
-    setCurrentWidget(m_signIn);
+    return m_signIn;
+}
+
+SignUpForm *AuthView::signUpForm()
+{
+    if (m_signUp)
+        return m_signUp;
+    m_signUp = addForm(this, new SignUpForm(m_store, this), QStringLiteral("signUpForm"));
+    connect(m_signUp, &SignUpForm::backRequested, this, &AuthView::showSignIn);
+    connect(m_signUp, &SignUpForm::codeSent, this, [this](const QString &email) {
+        verifyForm()->setEmail(email);
+        showForm(m_verify);
+    });
+    return m_signUp;
+}
+
+VerifyForm *AuthView::verifyForm()
+{
+    if (m_verify)
+        return m_verify;
+    m_verify = addForm(this, new VerifyForm(m_store, this), QStringLiteral("verifyForm"));
+    connect(m_verify, &VerifyForm::backRequested, this, [this] { showForm(signUpForm()); });
+    return m_verify;
+}
+
+ResetForm *AuthView::resetForm()
+{
+    if (m_reset)
+        return m_reset;
+    m_reset = addForm(this, new ResetForm(m_store, this), QStringLiteral("resetForm"));
+    connect(m_reset, &ResetForm::backRequested, this, &AuthView::showSignIn);
+    connect(m_reset, &ResetForm::passwordReset, this, [this](const QString &email) {
+        signInForm()->setEmail(email);
+        showForm(m_signIn);
+        m_signIn->showNote(QStringLiteral("비밀번호를 바꿨습니다. 새 비밀번호로 로그인하세요."));
+    });
+    return m_reset;
 }
 
 void AuthView::showSignIn()
 {
-    showForm(m_signIn);
+    if (!currentWidget() && !isVisible())
+        return; // made and shown when the view first appears (showEvent)
+    showForm(signInForm());
+}
+
+void AuthView::showEvent(QShowEvent *event)
+{
+    if (!currentWidget())
+        showForm(signInForm());
+    QStackedWidget::showEvent(event);
 }
 
 void AuthView::showForm(AuthForm *form)
@@ -67,6 +106,8 @@ void AuthView::showForm(AuthForm *form)
 
 void AuthView::showNotice()
 {
+    if (!m_signIn)
+        return; // the form reads the notice when it is made
     if (const auto notice = m_store->notice(); notice && !notice->isEmpty()) {
         m_signIn->showError(*notice);
         m_showsNotice = true;

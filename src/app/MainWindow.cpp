@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QMenuBar>
+#include <QTimer>
 
 MainWindow::MainWindow(LocalStore *store, QWidget *parent)
     : QMainWindow(parent)
@@ -33,4 +34,15 @@ void MainWindow::showEvent(QShowEvent *event)
         m_shown = true;
         emit firstShown();
     }
+}
+
+bool MainWindow::event(QEvent *event)
+{
+    const bool handled = QMainWindow::event(event);
+    if (event->type() == QEvent::Paint && !m_painted) {
+        m_painted = true;
+        // After the paint has reached the screen, not inside it.
+        QTimer::singleShot(0, this, &MainWindow::firstPainted);
+    }
+    return handled;
 }

@@ -20,11 +20,16 @@ public:
 signals:
     // The window's content is on screen for the first time.
     void firstShown();
+    // The window has painted for the first time (emitted in the turn after that paint): what
+    // can wait until the user sees the window starts here.
+    void firstPainted();
 
 protected:
     void showEvent(QShowEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
     RootView *m_root;
     bool m_shown = false;
+    bool m_painted = false;
 };

@@ -94,11 +94,14 @@ ZumoApp::ZumoApp(std::unique_ptr<ChatClient> client, std::unique_ptr<LauncherBad
                     m_window->rootView()->applicationBecameActive();
             });
     // After a resume or a network that came back the socket is replaced at once rather than
-    // when its keep-alive notices that it died.
-    connect(new SystemWake(QDBusConnection::systemBus(), this), &SystemWake::woke, this, [this] {
+    // when its keep-alive notices that it died. The network's state is followed from the
+    // window's first paint on: loading it is start-up work the window need not wait for.
+    m_wake = new SystemWake(QDBusConnection::systemBus(), this);
+    connect(m_wake, &SystemWake::woke, this, [this] {
         if (ChatClient *client = m_store->client())
             client->wakeSocket();
     });
+    connect(m_window.get(), &MainWindow::firstPainted, m_wake, &SystemWake::watchNetwork);
 }
 
 bool ZumoApp::loadQtTranslations()

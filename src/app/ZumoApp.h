@@ -15,6 +15,7 @@ class LocalStore;
 class MainWindow;
 class MessageAlerts;
 class SingleInstance;
+class SystemWake;
 struct ChatMessage;
 
 // The application: one store for the life of the process (live, against the built-in service
@@ -37,6 +38,7 @@ public:
     MainWindow *window() const { return m_window.get(); }
     DesktopNotifier *notifier() const { return m_notifier; }
     MessageAlerts *alerts() const { return m_alerts; }
+    SystemWake *systemWake() const { return m_wake; }
 
     // Shows the window (again), raised and activated.
     void showWindow();
@@ -70,6 +72,7 @@ private:
     DesktopNotifier *m_notifier;
     MessageAlerts *m_alerts;
     std::unique_ptr<MainWindow> m_window;
+    SystemWake *m_wake = nullptr;
     bool m_bootstrapStarted = false;
     bool m_bootstrapFinished = false;
 };

@@ -17,7 +17,12 @@ SystemWake::SystemWake(QDBusConnection bus, QObject *parent)
             = bus.connect(kLogin, QStringLiteral("/org/freedesktop/login1"),
                           QStringLiteral("org.freedesktop.login1.Manager"),
                           QStringLiteral("PrepareForSleep"), this, SLOT(prepareForSleep(bool)));
+}
 
+void SystemWake::watchNetwork()
+{
+    if (std::exchange(m_networkWatchStarted, true))
+        return;
     if (QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability)) {
         if (QNetworkInformation *info = QNetworkInformation::instance()) {
             m_watchesNetwork = true;

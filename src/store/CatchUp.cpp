@@ -108,7 +108,6 @@ QCoro::Task<> CatchUp::run(QList<APIConversation> rooms, bool announceNew)
     m_listedSeqs.reserve(rooms.size());
     for (const APIConversation &room : std::as_const(rooms))
         m_listedSeqs.insert(room.id, room.lastMessage ? room.lastMessage->seq : 0);
-    m_store.apply(rooms);
 
     // What the store knew of each room: the newest message it holds, or else the newest the
     // last list named. Whatever the pages bring above that arrived while the socket was away.

@@ -41,7 +41,8 @@ public:
     CatchUp(const CatchUp &) = delete;
     CatchUp &operator=(const CatchUp &) = delete;
 
-    // Applies a room list the service just sent, then the sync pages of its rooms. With
+    // Follows a room list the service just sent, already applied to the store, with the sync
+    // pages of its rooms. With
     // `announceNew` (the reconnect), the messages from others that the pages bring above what
     // the store knew of a room (what it held, or else what the last list said) are announced
     // as arrived, as live events would have been; a room new to the list knows nothing and its

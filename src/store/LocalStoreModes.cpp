@@ -13,6 +13,7 @@
 #include "platform/LauncherBadge.h"
 #include "platform/PushCenter.h"
 #include "store/CatchUp.h"
+#include "store/RoomListIntake.h"
 #include "store/RoomSearchTexts.h"
 
 #include <QFileInfo>
@@ -123,9 +124,10 @@ void LocalStore::bindClient()
     if (!m_client)
         return;
     QPointer<LocalStore> self(this);
+    // An event waits while a room list that arrived before it is decoded (RoomListIntake).
     m_client->onEvent = [self](const ChatEvent &event) {
         if (self)
-            self->apply(event);
+            RoomListIntake::of(*self).deliver(event);
     };
     // What arrived while the socket was away is fetched as at start-up, and announced.
     m_client->onReconnected = [self] {

@@ -7,6 +7,7 @@
 #include "api/ChatErrors.h"
 #include "platform/PushCenter.h"
 #include "store/CatchUp.h"
+#include "store/RoomListIntake.h"
 #include "store/StoreCall.h"
 #include "store/WireTime.h"
 
@@ -155,8 +156,8 @@ QCoro::Task<> LocalStore::reloadRemote(bool announceNew)
     // away ends the reload early.
     QPointer<LocalStore> self(this);
     ChatClient *client = m_client.get();
-    std::optional<QList<APIConversation>> rooms
-        = co_await StoreCall::attempt(this, client->conversations());
+    // Applied already, in its turn among the events and other answers.
+    std::optional<QList<APIConversation>> rooms = co_await RoomListIntake::of(*this).fetch();
     if (!self)
         co_return;
     if (rooms) {

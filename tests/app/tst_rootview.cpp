@@ -3,7 +3,11 @@
 #include "api/ChatAPI.h"
 #include "app/AuthView.h"
 #include "app/ProfileSetupView.h"
+#include "app/ResetForm.h"
 #include "app/RootView.h"
+#include "app/SignInForm.h"
+#include "app/SignUpForm.h"
+#include "app/VerifyForm.h"
 #include "ui/workspace/Workspace.h"
 
 #include <QDialog>
@@ -51,6 +55,36 @@ private slots:
         QCOMPARE(root.screen(), RootView::Screen::signIn);
         QTRY_VERIFY(second.isNull());
         QCOMPARE(changes.size(), 4); // profile, workspace, fresh workspace, sign-in
+    }
+
+    // The signed-out forms are made when they are first shown: a root never shown makes none
+    // (the program's start-up replaces the sign-in screen before the window paints), the
+    // sign-in form comes with the screen, already holding the store's notice, and the others
+    // when they are asked for.
+    void signedOutFormsAreMadeWhenShown()
+    {
+        LocalStore store(false, 20ms, nullptr);
+        store.showNotice(QStringLiteral("로그인이 필요합니다."));
+        RootView root(&store);
+        auto *auth = qobject_cast<AuthView *>(root.content());
+        QVERIFY(auth);
+        QVERIFY(root.findChildren<AuthForm *>().isEmpty());
+
+        root.resize(960, 680);
+        root.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&root));
+        QCOMPARE(root.findChildren<AuthForm *>().size(), 1);
+        auto *signIn = root.findChild<SignInForm *>();
+        QVERIFY(signIn);
+        QCOMPARE(auth->currentWidget(), signIn);
+        QCOMPARE(signIn->messageText(), QStringLiteral("로그인이 필요합니다."));
+        QCOMPARE(root.focusWidget(), child<QLineEdit>(signIn, QStringLiteral("email")));
+
+        clickButton(child<QAbstractButton>(signIn, QStringLiteral("toSignUp")));
+        QVERIFY(root.findChild<SignUpForm *>());
+        QCOMPARE(auth->currentWidget(), auth->signUpForm());
+        QVERIFY(!root.findChild<VerifyForm *>());
+        QVERIFY(!root.findChild<ResetForm *>());
     }
 
     // Sheets and dialogs belong to the workspace and go with it, whether they were opened

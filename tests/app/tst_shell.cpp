@@ -7,6 +7,7 @@
 #include "app/ZumoApp.h"
 #include "platform/DesktopNotifier.h"
 #include "platform/SingleInstance.h"
+#include "platform/SystemWake.h"
 #include "ui/common/RemoteImageCache.h"
 #include "ui/workspace/Workspace.h"
 
@@ -101,9 +102,14 @@ private slots:
         QCOMPARE(quit->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
 
         QVERIFY(!app.bootstrapStarted());
+        // The network's state is followed from the window's first paint on, not before.
+        QSignalSpy painted(window, &MainWindow::firstPainted);
         app.showWindow();
+        QVERIFY(!app.systemWake()->networkWatchStarted());
         QVERIFY(QTest::qWaitForWindowExposed(window));
         QVERIFY(app.bootstrapStarted());
+        QTRY_COMPARE(painted.size(), 1);
+        QVERIFY(app.systemWake()->networkWatchStarted());
         QTRY_VERIFY(app.bootstrapFinished());
         // Nothing is stored yet: start-up ends signed out without asking the service.
         QCOMPARE(window->rootView()->screen(), RootView::Screen::signIn);
@@ -121,6 +127,8 @@ private slots:
         QVERIFY(!window->isVisible());
         emit app.notifier()->activated();
         QVERIFY(window->isVisible());
+        QTest::qWait(50);
+        QCOMPARE(painted.size(), 1);
     }
 
     // Qt's own texts follow the program's language once the application is set up.

@@ -1,0 +1,189 @@
+#include "StoreTestSupport.h"
+
+#include "api/ChatErrors.h"
+#include "api/ChatEvent.h"
+#include "store/RoomListIntake.h"
+
+#include <QJsonArray>
+#include <QPointer>
+#include <QTest>
+
+namespace {
+
+// A room of the room list as the service answers it: a direct room of `me` and `peer`.
+struct ListedRoom
+{
+    QUuid id = QUuid::createUuid();
+    QUuid peer = QUuid::createUuid();
+    int unread = 0;
+};
+
+QByteArray listAnswer(const QUuid &me, const QList<ListedRoom> &rooms)
+{
+    const auto id = [](const QUuid &u) { return u.toString(QUuid::WithoutBraces); };
+    const auto member = [&](const QUuid &user, const QString &name) {
+        return QJsonObject{{"user_id", id(user)},
+                           {"role", "member"},
+                           {"kind", "person"},
+                           {"handle", name},
+                           {"display_name", name},
+                           {"avatar_url", QJsonValue::Null},
+                           {"accepts_user_messages", true},
+                           {"left_at", QJsonValue::Null}};
+    };
+    QJsonArray list;
+    for (const ListedRoom &room : rooms)
+        list.append(QJsonObject{{"id", id(room.id)},
+                                {"type", "direct"},
+                                {"title", QJsonValue::Null},
+                                {"muted", false},
+                                {"pinned", false},
+                                {"unread_count", room.unread},
+                                {"last_message", QJsonValue::Null},
+                                {"members",
+                                 QJsonArray{member(me, QStringLiteral("나")),
+                                            member(room.peer, QStringLiteral("상대"))}}});
+    return QJsonDocument(QJsonObject{{"conversations", list}}).toJson(QJsonDocument::Compact);
+}
+
+QList<ListedRoom> manyRooms(int count)
+{
+    QList<ListedRoom> rooms(count);
+    return rooms;
+}
+
+// A live store (its client never connects) signed in as `me`.
+std::unique_ptr<LocalStore> signedInStore(const QUuid &me)
+{
+    auto store = std::make_unique<LocalStore>(
+        false, 250ms, std::make_unique<ChatClient>(QUrl(QStringLiteral("http://127.0.0.1:9"))));
+    store->apply(APIUser{me, QStringLiteral("person"), QStringLiteral("me"), QStringLiteral("나"),
+                         std::nullopt, QStringLiteral("active"), std::nullopt},
+                 std::nullopt);
+    return store;
+}
+
+} // namespace
+
+// The room list's answer is decoded off the main thread and applied later, as if it had been
+// applied when it arrived: the events that come meanwhile, and later answers, are not
+// overwritten by it.
+class TestStoreRoomListIntake : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { privateFolders(); }
+
+    // A message that comes while the list is decoded counts on top of the list's unread count,
+    // and shows only once the list is in (it is applied after it).
+    void eventWhileDecodingFollowsTheAnswer()
+    {
+        const QUuid me = QUuid::createUuid();
+        auto store = signedInStore(me);
+        RoomListIntake &intake = RoomListIntake::of(*store);
+        ListedRoom room;
+        room.unread = 2;
+        QVERIFY(finish(intake.take(listAnswer(me, {room}))).value_or(std::nullopt));
+        QCOMPARE(store->remoteUnread().value(room.id), 2);
+
+        // The service's list, sent before the message below; the message comes while it is read.
+        QCoro::Task<std::optional<QList<APIConversation>>> taking
+            = intake.take(listAnswer(me, {room}));
+        QCOMPARE(intake.decoding(), 1);
+        const APIMessage message = wireText(room.id, room.peer, 1, QStringLiteral("새 소식"));
+        intake.deliver(ChatEvent::makeMessage(message));
+        QVERIFY(!store->message(message.id));
+        QVERIFY(QCoro::waitFor(std::move(taking)));
+        QCOMPARE(intake.decoding(), 0);
+        QVERIFY(store->message(message.id));
+        QCOMPARE(store->remoteUnread().value(room.id), 3);
+
+        // With nothing being decoded an event applies at once.
+        const APIMessage next = wireText(room.id, room.peer, 2);
+        intake.deliver(ChatEvent::makeMessage(next));
+        QVERIFY(store->message(next.id));
+        QCOMPARE(store->remoteUnread().value(room.id), 4);
+    }
+
+    // A long list taken first and a short one right after it: the short one, newer, stands,
+    // though it is read long before the other.
+    void answersApplyInTheOrderTheyArrived()
+    {
+        const QUuid me = QUuid::createUuid();
+        auto store = signedInStore(me);
+        RoomListIntake &intake = RoomListIntake::of(*store);
+        const ListedRoom kept;
+        QCoro::Task<std::optional<QList<APIConversation>>> older
+            = intake.take(listAnswer(me, manyRooms(3000)));
+        QCoro::Task<std::optional<QList<APIConversation>>> newer
+            = intake.take(listAnswer(me, {kept}));
+        QCOMPARE(intake.decoding(), 2);
+        QVERIFY(QCoro::waitFor(std::move(newer)));
+        QVERIFY(QCoro::waitFor(std::move(older)));
+        QCOMPARE(intake.decoding(), 0);
+        QCOMPARE(store->conversations().size(), 1);
+        QCOMPARE(store->conversations().first().id, kept.id);
+    }
+
+    // A list fetched for a user who signs out (or another user signs in) while it is read is
+    // nobody's: the store is left as the sign-out left it. Events behind it still apply.
+    void answerOfAnEndedSessionIsDropped()
+    {
+        const QUuid me = QUuid::createUuid();
+        auto store = signedInStore(me);
+        RoomListIntake &intake = RoomListIntake::of(*store);
+        ListedRoom room;
+        room.unread = 4;
+        QCoro::Task<std::optional<QList<APIConversation>>> taking
+            = intake.take(listAnswer(me, {room}));
+        store->setSession(std::nullopt);
+        const APIMessage message = wireText(QUuid::createUuid(), QUuid::createUuid(), 1);
+        intake.deliver(ChatEvent::makeMessage(message));
+        QVERIFY(!store->message(message.id));
+        QVERIFY(!QCoro::waitFor(std::move(taking)));
+        QVERIFY(store->conversations().isEmpty());
+        QVERIFY(!store->remoteUnread().contains(room.id));
+        QVERIFY(store->message(message.id));
+    }
+
+    // An answer that does not read shows the usual notice, changes no room, and lets the events
+    // behind it through.
+    void unusableAnswerShowsTheNotice()
+    {
+        const QUuid me = QUuid::createUuid();
+        auto store = signedInStore(me);
+        RoomListIntake &intake = RoomListIntake::of(*store);
+        const ListedRoom room;
+        QVERIFY(finish(intake.take(listAnswer(me, {room}))).value_or(std::nullopt));
+        const QList<Conversation> rooms = store->conversations();
+
+        QCoro::Task<std::optional<QList<APIConversation>>> taking
+            = intake.take(QByteArrayLiteral("{\"conversations\": [{\"id\": 5}]}"));
+        const APIMessage message = wireText(room.id, room.peer, 1);
+        intake.deliver(ChatEvent::makeMessage(message));
+        QVERIFY(!QCoro::waitFor(std::move(taking)));
+        QCOMPARE(store->notice(), ChatAPIError::invalidResponse(500).message);
+        QCOMPARE(store->conversations().size(), rooms.size());
+        QCOMPARE(store->conversations().first().id, room.id);
+        QVERIFY(store->message(message.id));
+    }
+
+    // The store may go while its list is read on another thread: nothing is applied to it and
+    // nothing crashes.
+    void storeGoneWhileDecoding()
+    {
+        const QUuid me = QUuid::createUuid();
+        auto store = signedInStore(me);
+        QPointer<RoomListIntake> intake = &RoomListIntake::of(*store);
+        QCoro::Task<std::optional<QList<APIConversation>>> taking
+            = intake->take(listAnswer(me, manyRooms(3000)));
+        intake->deliver(ChatEvent::makeMessage(wireText(QUuid::createUuid(), me, 1)));
+        store.reset();
+        QVERIFY(intake.isNull());
+        QVERIFY(!QCoro::waitFor(std::move(taking)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStoreRoomListIntake)
+#include "tst_store_roomlistintake.moc"
