@@ -3,8 +3,17 @@
 #include "store/LocalStore.h"
 #include "store/TextCompare.h"
 
+#include <QStringMatcher>
+
 #include <algorithm>
 #include <utility>
+
+namespace {
+
+// Stands before each form in Entry::joined.
+constexpr QChar kSeparator = u'\n';
+
+} // namespace
 
 RoomSearchTexts &RoomSearchTexts::of(LocalStore &store)
 {
@@ -45,7 +54,10 @@ RoomSearchTexts::RoomSearchTexts(LocalStore &store)
     });
     // Who is signed in decides the title of a group without one.
     connect(&store, &LocalStore::sessionChanged, this, [this] {
+        if (!m_entries.isEmpty())
+            ++m_version;
         m_entries.clear();
+        m_memberRooms.clear();
         m_allRooms = true;
         due();
     });
@@ -61,22 +73,74 @@ bool RoomSearchTexts::matches(const QUuid &roomId, const QString &queryForm)
 {
     prepare();
     const auto found = m_entries.constFind(roomId);
-    if (found == m_entries.cend())
-        return false;
-    return std::any_of(found->forms.cbegin(), found->forms.cend(),
+    return found != m_entries.cend() && matches(*found, queryForm);
+}
+
+bool RoomSearchTexts::matches(const Entry &entry, const QString &queryForm) const
+{
+    if (!queryForm.contains(kSeparator))
+        return entry.joined.contains(queryForm);
+    return std::any_of(entry.forms.cbegin(), entry.forms.cend(),
                        [&](const QString &form) { return form.contains(queryForm); });
+}
+
+QList<QUuid> RoomSearchTexts::filter(const QList<QUuid> &roomIds, const QString &queryForm)
+{
+    prepare();
+    QList<QUuid> found;
+    // A search over thousands of rooms: the query's skip table is made once, and a one-letter
+    // query takes the plain scan for one character.
+    const QStringMatcher matcher(queryForm);
+    const bool joinedHolds = !queryForm.contains(kSeparator);
+    const auto isMatch = [&](const Entry &e) {
+        if (!joinedHolds || queryForm.isEmpty())
+            return matches(e, queryForm);
+        if (queryForm.size() == 1)
+            return e.joined.contains(queryForm.front());
+        return matcher.indexIn(e.joined) >= 0;
+    };
+    for (const QUuid &id : roomIds) {
+        const auto entry = m_entries.constFind(id);
+        if (entry != m_entries.cend() && isMatch(*entry))
+            found.append(id);
+    }
+    return found;
 }
 
 void RoomSearchTexts::makeForms(const Conversation &room)
 {
-    Entry &e = m_entries[room.id];
-    e.room = room;
-    e.forms.clear();
-    e.forms.append(TextCompare::searchForm(m_store.conversationTitle(room)));
+    QStringList forms;
+    forms.append(TextCompare::searchForm(m_store.conversationTitle(room)));
     for (const Membership &m : room.memberships) {
         if (const std::optional<Account> a = m_store.account(m.userId))
-            e.forms.append(TextCompare::searchForm(a->displayName));
+            forms.append(TextCompare::searchForm(a->displayName));
     }
+    auto it = m_entries.find(room.id);
+    const bool made = it == m_entries.end();
+    if (made)
+        it = m_entries.insert(room.id, Entry{});
+    else
+        m_memberRooms.remove(room.id, it->room.memberships);
+    Entry &e = it.value();
+    m_memberRooms.add(room.id, room.memberships);
+    e.room = room;
+    if (made || forms != e.forms) {
+        ++m_version;
+        e.forms = std::move(forms);
+        e.joined.clear();
+        for (const QString &form : std::as_const(e.forms))
+            e.joined += kSeparator + form;
+    }
+}
+
+void RoomSearchTexts::removeEntry(const QUuid &roomId)
+{
+    const auto found = m_entries.find(roomId);
+    if (found == m_entries.end())
+        return;
+    m_memberRooms.remove(roomId, found->room.memberships);
+    m_entries.erase(found);
+    ++m_version;
 }
 
 // Of all accounts, those whose name is not the one the forms were made with.
@@ -120,7 +184,7 @@ bool RoomSearchTexts::work(qsizetype budget)
         --budget;
         const std::optional<Conversation> room = m_store.conversation(id);
         if (!room) {
-            m_entries.remove(id);
+            removeEntry(id);
             continue;
         }
         const bool dueAnyway = m_dueRooms.remove(id);
@@ -140,7 +204,7 @@ bool RoomSearchTexts::work(qsizetype budget)
         if (const std::optional<Conversation> room = m_store.conversation(id))
             makeForms(*room);
         else
-            m_entries.remove(id);
+            removeEntry(id);
     }
     return m_checks.isEmpty() && m_dueRooms.isEmpty();
 }
@@ -162,14 +226,9 @@ void RoomSearchTexts::settleAccounts()
         }
     }
     // A room shows the names of its members: a renamed member makes its forms again.
-    if (!m_dueAccounts.isEmpty()) {
-        for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it) {
-            const QList<Membership> &members = it->room.memberships;
-            if (std::any_of(members.cbegin(), members.cend(),
-                            [&](const Membership &m) { return m_dueAccounts.contains(m.userId); }))
-                m_dueRooms.insert(it.key());
-        }
-    }
+    for (const QUuid &account : std::as_const(m_dueAccounts))
+        m_memberRooms.forEachRoomOf(account,
+                                    [&](const QUuid &roomId) { m_dueRooms.insert(roomId); });
     m_dueAccounts.clear();
     m_allAccounts = false;
 }
@@ -190,6 +249,12 @@ void RoomSearchTexts::queueAllRooms()
         held.insert(room.id);
         m_checks.append(room.id);
     }
-    m_entries.removeIf([&](const auto &it) { return !held.contains(it.key()); });
+    QList<QUuid> gone;
+    for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it) {
+        if (!held.contains(it.key()))
+            gone.append(it.key());
+    }
+    for (const QUuid &id : std::as_const(gone))
+        removeEntry(id);
     m_allRooms = false;
 }

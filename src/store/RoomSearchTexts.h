@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/Conversation.h"
+#include "store/MemberRooms.h"
 
 #include <QHash>
 #include <QObject>
@@ -28,8 +29,13 @@ public:
     // True when the title or a member's name of the room contains `queryForm` (a search form);
     // an unknown room matches nothing.
     bool matches(const QUuid &roomId, const QString &queryForm);
+    // The rooms of `roomIds` that match `queryForm`, in their order.
+    QList<QUuid> filter(const QList<QUuid> &roomIds, const QString &queryForm);
     // Makes the forms that changes since the last call may have touched.
     void prepare();
+    // Changes whenever the forms of a room change or go: while it stays, every room matches
+    // what it matched before. Read after prepare().
+    quint64 version() const { return m_version; }
 
     // Rooms whose forms one turn of the event loop makes at most.
     static constexpr qsizetype kSlice = 1000;
@@ -41,7 +47,12 @@ private:
     {
         Conversation room; // the room the forms were made from
         QStringList forms;
+        // The forms one after another, each after a separator: a query without the separator
+        // is found in it exactly when it is found in one of the forms, with one search.
+        QString joined;
     };
+    bool matches(const Entry &entry, const QString &queryForm) const;
+    void removeEntry(const QUuid &roomId);
 
     void due();
     // Makes the forms of at most `budget` rooms (all when negative); true when none is left.
@@ -53,6 +64,8 @@ private:
 
     LocalStore &m_store;
     QHash<QUuid, Entry> m_entries;
+    MemberRooms m_memberRooms; // of the rooms in m_entries, as their forms were made
+    quint64 m_version = 0;
     QHash<QUuid, QString> m_names; // each account's name the forms were made with
     QSet<QUuid> m_dueRooms; // to make again
     QList<QUuid> m_checks; // to compare with the room the forms were made from

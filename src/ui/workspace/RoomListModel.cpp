@@ -126,6 +126,7 @@ RoomListModel::RoomListModel(LocalStore &store, QObject *parent)
     : KeyedListModel(parent)
     , m_store(store)
     , m_searchTexts(RoomSearchTexts::of(store))
+    , m_searchResults(m_searchTexts)
 {
     // roomsTouched (accountsTouched) names the rooms (accounts) that the list signal right
     // after it is about; a list signal alone may be about anything.
@@ -182,9 +183,17 @@ const RoomRow &RoomListModel::row(int row) const
     Entry &e = m_entries[id];
     if (!e.row) {
         const std::optional<Conversation> room = m_store.conversation(id);
-        e.row = room ? makeRow(*room) : RoomRow{};
+        keepRow(id, e, room ? makeRow(*room) : RoomRow{});
     }
     return *e.row;
+}
+
+void RoomListModel::keepRow(const QUuid &roomId, Entry &entry, RoomRow row) const
+{
+    if (entry.row)
+        m_rowsOfMembers.remove(roomId, entry.row->room.memberships);
+    m_rowsOfMembers.add(roomId, row.room.memberships);
+    entry.row = std::move(row);
 }
 
 void RoomListModel::setQuery(const QString &query)
@@ -209,32 +218,19 @@ void RoomListModel::listTouched()
     refreshSoon();
 }
 
-bool RoomListModel::matchesQuery(const QUuid &roomId) const
-{
-    return m_searchTexts.matches(roomId, m_queryForm);
-}
-
 QList<QUuid> RoomListModel::remakeRows()
 {
     QList<QUuid> changed;
     // A room shows an account when the account is one of its members: its row (title,
     // picture, marks) is made again.
-    if (!m_touchedAccounts.isEmpty()) {
-        for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it) {
-            const Conversation *room = it->row ? &it->row->room : nullptr;
-            if (room
-                && std::any_of(
-                    room->memberships.cbegin(), room->memberships.cend(),
-                    [&](const Membership &m) { return m_touchedAccounts.contains(m.userId); }))
-                m_touchedRooms.insert(it.key());
-        }
-    }
+    for (const QUuid &account : std::as_const(m_touchedAccounts))
+        m_rowsOfMembers.forEachRoomOf(account, [&](const QUuid &id) { m_touchedRooms.insert(id); });
     const auto remake = [&](const QUuid &id, Entry &e) {
         const std::optional<Conversation> room = m_store.conversation(id);
         RoomRow next = room ? makeRow(*room) : RoomRow{};
         if (!next.looksLike(*e.row))
             changed.append(id);
-        e.row = std::move(next);
+        keepRow(id, e, std::move(next));
     };
     qsizetype made = 0;
     if (m_allRows) {
@@ -245,6 +241,7 @@ QList<QUuid> RoomListModel::remakeRows()
         // Rows are made again when a view asks for them; every row is told to have changed.
         for (Entry &e : m_entries)
             e.row.reset();
+        m_rowsOfMembers.clear();
         changed = m_shown;
     } else if (m_allRows) {
         for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
@@ -316,9 +313,7 @@ void RoomListModel::rebuild()
         listedMove = oneMove(m_listedIds, listed, first, oldEnd, nextEnd);
     }
     if (!m_queryForm.isEmpty()) {
-        QList<QUuid> next = listed;
-        next.removeIf([this](const QUuid &id) { return !matchesQuery(id); });
-        showOrder(next);
+        showOrder(m_searchResults.find(listed, m_queryForm));
     } else if (!m_shownListed || (moved && !listedMove)) {
         showOrder(listed);
     } else if (listedMove) {
@@ -343,7 +338,13 @@ void RoomListModel::rebuild()
         // Rooms that left the list take what was kept of them along.
         if (!m_listedOnlyMoved && m_entries.size() > m_listedIds.size() + 64) {
             const QSet<QUuid> keep(m_listedIds.cbegin(), m_listedIds.cend());
-            m_entries.removeIf([&](const auto &it) { return !keep.contains(it.key()); });
+            m_entries.removeIf([&](const auto &it) {
+                if (keep.contains(it.key()))
+                    return false;
+                if (it->row)
+                    m_rowsOfMembers.remove(it.key(), it->row->room.memberships);
+                return true;
+            });
         }
     }
     emit refreshed();

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "model/Conversation.h"
+#include "store/MemberRooms.h"
 #include "ui/common/KeyedListModel.h"
+#include "ui/workspace/RoomSearchResults.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -79,7 +81,8 @@ private:
     };
 
     RoomRow makeRow(const Conversation &room) const;
-    bool matchesQuery(const QUuid &roomId) const;
+    // Keeps `row` as the room's made row, in place of the one made before (if any).
+    void keepRow(const QUuid &roomId, Entry &entry, RoomRow row) const;
     // Marks for the next refresh.
     void roomTouched(const QUuid &roomId);
     void listTouched();
@@ -98,6 +101,9 @@ private:
     bool m_listedOnlyMoved = false;
     bool m_shownListed = false; // the rows are listedIds(), no search narrowing them
     mutable QHash<QUuid, Entry> m_entries;
+    // The made rows by the accounts they show: a renamed account remakes those rows only.
+    mutable MemberRooms m_rowsOfMembers;
+    RoomSearchResults m_searchResults;
 
     // What changed since the last refresh.
     QSet<QUuid> m_touchedRooms;
