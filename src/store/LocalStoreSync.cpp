@@ -7,6 +7,7 @@
 #include "api/ChatClient.h"
 #include "api/ChatErrors.h"
 #include "platform/PushCenter.h"
+#include "store/RoomListLastMessages.h"
 #include "store/StoreCall.h"
 #include "store/WireTime.h"
 
@@ -436,6 +437,7 @@ void LocalStore::apply(const QList<APIConversation> &wireRooms)
         unread.insert(wire.id, int(std::max<qint64>(0, wire.unreadCount)));
         rooms.append(std::move(room));
     }
+    RoomListLastMessages::of(*this).adopt(wireRooms);
     setAccounts(accounts);
     setRemoteUnread(unread);
     setConversations(rooms);

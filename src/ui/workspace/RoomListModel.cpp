@@ -2,6 +2,7 @@
 
 #include "model/TextLimits.h"
 #include "store/LocalStore.h"
+#include "store/RoomListLastMessages.h"
 #include "store/RoomSearchTexts.h"
 #include "store/TextCompare.h"
 #include "ui/common/ChangeNotify.h"
@@ -126,6 +127,7 @@ RoomListModel::RoomListModel(LocalStore &store, QObject *parent)
     : KeyedListModel(parent)
     , m_store(store)
     , m_searchTexts(RoomSearchTexts::of(store))
+    , m_listedLast(RoomListLastMessages::of(store))
     , m_searchResults(m_searchTexts)
 {
     // roomsTouched (accountsTouched) names the rooms (accounts) that the list signal right
@@ -153,6 +155,7 @@ RoomListModel::RoomListModel(LocalStore &store, QObject *parent)
     connect(&m_store, &LocalStore::accountsChanged, this,
             [=, this] { listChanged(m_accountNamed); });
     connect(&m_store, &LocalStore::sessionChanged, this, &RoomListModel::listTouched);
+    connect(&m_listedLast, &RoomListLastMessages::changed, this, &RoomListModel::listTouched);
     refresh();
 }
 
@@ -365,10 +368,16 @@ RoomRow RoomListModel::makeRow(const Conversation &room) const
         row.avatarJPEG = other->avatarJPEG;
     if (other)
         row.avatarURL = other->avatarURL;
-    const MessageIndex::Entry *last = m_store.messageIndex().lastVisible(room.id);
-    row.preview = DisplayText::isolated(previewText(last ? &last->message : nullptr));
-    if (last)
-        row.lastAt = last->message.createdAt;
+    const MessageIndex &messages = m_store.messageIndex();
+    const MessageIndex::Entry *last = messages.lastVisible(room.id);
+    // A room none of whose messages were fetched yet shows the last one the room list named.
+    const std::optional<ChatMessage> listed = !last && messages.roomSize(room.id) == 0
+        ? m_listedLast.lastMessage(room.id)
+        : std::nullopt;
+    const ChatMessage *shown = last ? &last->message : listed ? &*listed : nullptr;
+    row.preview = DisplayText::isolated(previewText(shown));
+    if (shown)
+        row.lastAt = shown->createdAt;
     row.unread = m_store.unreadCount(room);
     row.unreadDot = m_store.showsUnreadDot(room);
     return row;

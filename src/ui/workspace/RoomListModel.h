@@ -14,6 +14,7 @@
 #include <optional>
 
 class LocalStore;
+class RoomListLastMessages;
 class RoomSearchTexts;
 
 // What one row of the room list shows, taken from the store when the room or its inputs change.
@@ -25,7 +26,7 @@ struct RoomRow
     std::optional<QByteArray> avatarJPEG; // a group's own photo, else the direct peer's
     std::optional<QString> avatarURL; // the direct peer's remote picture
     QString preview;
-    QDateTime lastAt; // the last visible message's time; invalid when there is none
+    QDateTime lastAt; // the last message's time; invalid when there is none
     int unread = 0;
     bool unreadDot = false;
 
@@ -94,6 +95,7 @@ private:
 
     LocalStore &m_store;
     RoomSearchTexts &m_searchTexts;
+    RoomListLastMessages &m_listedLast;
     QString m_query;
     QString m_queryForm; // the trimmed query in its search form; empty: no search
     QList<QUuid> m_shown; // the rows, by room id
