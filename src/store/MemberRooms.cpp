@@ -1,19 +1,25 @@
 #include "store/MemberRooms.h"
 
-void MemberRooms::add(const QUuid &roomId, const QList<Membership> &members)
+#include <algorithm>
+
+void MemberRooms::note(const QUuid &roomId, const QList<Membership> *before,
+                       const QList<Membership> &members)
 {
+    if (before) {
+        const auto sameMember
+            = [](const Membership &a, const Membership &b) { return a.userId == b.userId; };
+        if (std::equal(before->cbegin(), before->cend(), members.cbegin(), members.cend(),
+                       sameMember))
+            return;
+        m_current -= before->size();
+    }
+    m_current += members.size();
     for (const Membership &m : members)
-        m_rooms[m.userId].insert(roomId);
+        m_pairs.append(Pair{m.userId, roomId});
 }
 
-void MemberRooms::remove(const QUuid &roomId, const QList<Membership> &members)
+void MemberRooms::clear()
 {
-    for (const Membership &m : members) {
-        const auto found = m_rooms.find(m.userId);
-        if (found == m_rooms.end())
-            continue;
-        found->remove(roomId);
-        if (found->isEmpty())
-            m_rooms.erase(found);
-    }
+    m_pairs.clear();
+    m_current = 0;
 }

@@ -57,6 +57,9 @@ RoomSearchTexts::RoomSearchTexts(LocalStore &store)
         if (!m_entries.isEmpty())
             ++m_version;
         m_entries.clear();
+        m_joinedAt.clear();
+        m_joined.clear();
+        m_joinedUnused = 0;
         m_memberRooms.clear();
         m_allRooms = true;
         due();
@@ -78,8 +81,6 @@ bool RoomSearchTexts::matches(const QUuid &roomId, const QString &queryForm)
 
 bool RoomSearchTexts::matches(const Entry &entry, const QString &queryForm) const
 {
-    if (!queryForm.contains(kSeparator))
-        return entry.joined.contains(queryForm);
     return std::any_of(entry.forms.cbegin(), entry.forms.cend(),
                        [&](const QString &form) { return form.contains(queryForm); });
 }
@@ -88,28 +89,65 @@ QList<QUuid> RoomSearchTexts::filter(const QList<QUuid> &roomIds, const QString 
 {
     prepare();
     QList<QUuid> found;
+    if (queryForm.isEmpty() || queryForm.contains(kSeparator)) {
+        for (const QUuid &id : roomIds) {
+            const auto entry = m_entries.constFind(id);
+            if (entry != m_entries.cend() && matches(*entry, queryForm))
+                found.append(id);
+        }
+        return found;
+    }
     // A search over thousands of rooms: the query's skip table is made once, and a one-letter
     // query takes the plain scan for one character.
     const QStringMatcher matcher(queryForm);
-    const bool joinedHolds = !queryForm.contains(kSeparator);
-    const auto isMatch = [&](const Entry &e) {
-        if (!joinedHolds || queryForm.isEmpty())
-            return matches(e, queryForm);
-        if (queryForm.size() == 1)
-            return e.joined.contains(queryForm.front());
-        return matcher.indexIn(e.joined) >= 0;
-    };
+    const QStringView joined(m_joined);
     for (const QUuid &id : roomIds) {
-        const auto entry = m_entries.constFind(id);
-        if (entry != m_entries.cend() && isMatch(*entry))
+        const auto at = m_joinedAt.constFind(id);
+        if (at == m_joinedAt.cend())
+            continue;
+        const QStringView forms = joined.sliced(at->at, at->size);
+        if (queryForm.size() == 1 ? forms.contains(queryForm.front()) : matcher.indexIn(forms) >= 0)
             found.append(id);
     }
     return found;
 }
 
+void RoomSearchTexts::join(const QUuid &roomId, const QStringList &forms)
+{
+    Joined &joined = m_joinedAt[roomId];
+    m_joinedUnused += joined.size;
+    joined.at = m_joined.size();
+    qsizetype size = 0;
+    for (const QString &form : forms)
+        size += 1 + form.size();
+    // Grown by doubling: appending thousands of rooms one by one must not copy the buffer as
+    // often.
+    if (m_joined.capacity() < joined.at + size)
+        m_joined.reserve(std::max(2 * m_joined.capacity(), joined.at + size));
+    m_joined.resize(joined.at + size);
+    QChar *out = m_joined.data() + joined.at;
+    for (const QString &form : forms) {
+        *out++ = kSeparator;
+        out = std::copy(form.cbegin(), form.cend(), out);
+    }
+    joined.size = size;
+}
+
+void RoomSearchTexts::compact()
+{
+    if (m_joinedUnused <= m_joined.size() / 2 + 4096)
+        return;
+    m_joined.clear();
+    m_joinedUnused = 0;
+    for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it)
+        join(it.key(), it->forms);
+    m_joined.squeeze();
+}
+
 void RoomSearchTexts::makeForms(const Conversation &room)
 {
     QStringList forms;
+    forms.reserve(1 + room.memberships.size());
     forms.append(TextCompare::searchForm(m_store.conversationTitle(room)));
     for (const Membership &m : room.memberships) {
         if (const std::optional<Account> a = m_store.account(m.userId))
@@ -119,17 +157,13 @@ void RoomSearchTexts::makeForms(const Conversation &room)
     const bool made = it == m_entries.end();
     if (made)
         it = m_entries.insert(room.id, Entry{});
-    else
-        m_memberRooms.remove(room.id, it->room.memberships);
     Entry &e = it.value();
-    m_memberRooms.add(room.id, room.memberships);
+    m_memberRooms.note(room.id, made ? nullptr : &e.room.memberships, room.memberships);
     e.room = room;
     if (made || forms != e.forms) {
         ++m_version;
         e.forms = std::move(forms);
-        e.joined.clear();
-        for (const QString &form : std::as_const(e.forms))
-            e.joined += kSeparator + form;
+        join(room.id, e.forms);
     }
 }
 
@@ -138,8 +172,9 @@ void RoomSearchTexts::removeEntry(const QUuid &roomId)
     const auto found = m_entries.find(roomId);
     if (found == m_entries.end())
         return;
-    m_memberRooms.remove(roomId, found->room.memberships);
+    m_memberRooms.forget(found->room.memberships);
     m_entries.erase(found);
+    m_joinedUnused += m_joinedAt.take(roomId).size;
     ++m_version;
 }
 
@@ -206,6 +241,12 @@ bool RoomSearchTexts::work(qsizetype budget)
         else
             removeEntry(id);
     }
+    if (m_memberRooms.wasteful()) {
+        m_memberRooms.clear();
+        for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it)
+            m_memberRooms.note(it.key(), nullptr, it->room.memberships);
+    }
+    compact();
     return m_checks.isEmpty() && m_dueRooms.isEmpty();
 }
 
@@ -226,9 +267,8 @@ void RoomSearchTexts::settleAccounts()
         }
     }
     // A room shows the names of its members: a renamed member makes its forms again.
-    for (const QUuid &account : std::as_const(m_dueAccounts))
-        m_memberRooms.forEachRoomOf(account,
-                                    [&](const QUuid &roomId) { m_dueRooms.insert(roomId); });
+    m_memberRooms.forEachRoomOf(m_dueAccounts,
+                                [&](const QUuid &roomId) { m_dueRooms.insert(roomId); });
     m_dueAccounts.clear();
     m_allAccounts = false;
 }

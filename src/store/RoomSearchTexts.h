@@ -47,12 +47,21 @@ private:
     {
         Conversation room; // the room the forms were made from
         QStringList forms;
-        // The forms one after another, each after a separator: a query without the separator
-        // is found in it exactly when it is found in one of the forms, with one search.
-        QString joined;
+    };
+    // Where a room's forms stand in m_joined: one after another, each after a separator, so
+    // that a query without the separator is found there exactly when it is found in one of the
+    // forms, with one search. All rooms' forms share the one buffer: a search through thousands
+    // of rooms reads one block of memory, not thousands of strings spread over the heap.
+    struct Joined
+    {
+        qsizetype at = 0;
+        qsizetype size = 0;
     };
     bool matches(const Entry &entry, const QString &queryForm) const;
     void removeEntry(const QUuid &roomId);
+    void join(const QUuid &roomId, const QStringList &forms);
+    // Writes the buffer afresh once more of it is left over from forms made again than in use.
+    void compact();
 
     void due();
     // Makes the forms of at most `budget` rooms (all when negative); true when none is left.
@@ -64,6 +73,9 @@ private:
 
     LocalStore &m_store;
     QHash<QUuid, Entry> m_entries;
+    QHash<QUuid, Joined> m_joinedAt;
+    QString m_joined;
+    qsizetype m_joinedUnused = 0;
     MemberRooms m_memberRooms; // of the rooms in m_entries, as their forms were made
     quint64 m_version = 0;
     QHash<QUuid, QString> m_names; // each account's name the forms were made with

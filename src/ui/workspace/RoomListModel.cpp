@@ -193,9 +193,8 @@ const RoomRow &RoomListModel::row(int row) const
 
 void RoomListModel::keepRow(const QUuid &roomId, Entry &entry, RoomRow row) const
 {
-    if (entry.row)
-        m_rowsOfMembers.remove(roomId, entry.row->room.memberships);
-    m_rowsOfMembers.add(roomId, row.room.memberships);
+    m_rowsOfMembers.note(roomId, entry.row ? &entry.row->room.memberships : nullptr,
+                         row.room.memberships);
     entry.row = std::move(row);
 }
 
@@ -226,8 +225,15 @@ QList<QUuid> RoomListModel::remakeRows()
     QList<QUuid> changed;
     // A room shows an account when the account is one of its members: its row (title,
     // picture, marks) is made again.
-    for (const QUuid &account : std::as_const(m_touchedAccounts))
-        m_rowsOfMembers.forEachRoomOf(account, [&](const QUuid &id) { m_touchedRooms.insert(id); });
+    if (m_rowsOfMembers.wasteful()) {
+        m_rowsOfMembers.clear();
+        for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it) {
+            if (it->row)
+                m_rowsOfMembers.note(it.key(), nullptr, it->row->room.memberships);
+        }
+    }
+    m_rowsOfMembers.forEachRoomOf(m_touchedAccounts,
+                                  [&](const QUuid &id) { m_touchedRooms.insert(id); });
     const auto remake = [&](const QUuid &id, Entry &e) {
         const std::optional<Conversation> room = m_store.conversation(id);
         RoomRow next = room ? makeRow(*room) : RoomRow{};
@@ -345,7 +351,7 @@ void RoomListModel::rebuild()
                 if (keep.contains(it.key()))
                     return false;
                 if (it->row)
-                    m_rowsOfMembers.remove(it.key(), it->row->room.memberships);
+                    m_rowsOfMembers.forget(it->row->room.memberships);
                 return true;
             });
         }
