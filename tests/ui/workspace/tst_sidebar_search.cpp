@@ -31,7 +31,7 @@ QChar syllable(int initial, int vowel, int final = -1)
 
 // Names and search texts are made of few letters, so that searches find some rooms and not
 // others: syllables, loose jamo, Latin letters in both cases and with accents, a combining
-// accent, digits and spaces.
+// accent, digits, spaces and line breaks.
 class Letters
 {
 public:
@@ -56,7 +56,9 @@ public:
         case 4:
             return u"12"_s.at(below(2));
         case 5:
-            return u' ';
+            // A line break, rare in a name or a pasted search, is what the kept texts put
+            // between a room's names.
+            return below(5) == 0 ? u'\n' : u' ';
         default:
             return below(4) == 0 ? QChar(u'\u0301') : syllable(below(2), below(2));
         }
