@@ -8,7 +8,8 @@
 // A last figure scrolls the whole window through a room of 50,000 messages with photos and
 // many senders, and tells what memory that leaves behind, and what is left once the room is.
 // Then, in processes of their own: every page of a full scroll through 50,000 and 100,000
-// messages (median, worst, how many over 16 ms, the slowest five), and one arrival at scale (10,000
+// messages (median, worst, 99.9th percentile, how many over 16 ms and over four times the
+// median, the slowest five; beside a bare QListView's pages), and one arrival at scale (10,000
 // rooms, the open one with 100,000 messages) from the frame's bytes through the store, the sidebar,
 // the header and the transcript, beside a repaint of every widget of the window and the same
 // arrival into a plain QListView, with medians and worst cases.
@@ -32,6 +33,8 @@
 #include <QListView>
 #include <QProcess>
 #include <QScrollBar>
+#include <QStringListModel>
+#include <QStyledItemDelegate>
 
 #include <algorithm>
 #include <cstdio>
@@ -373,11 +376,38 @@ void scrollMemory()
                 static_cast<long long>(scrolled - open), static_cast<long long>(left - open));
 }
 
+// What one full scroll's pages cost: the median, the worst, the 99.9th percentile, how many
+// pages took over 16 ms and over four times the median.
+QByteArray pageFigures(const QList<double> &pages)
+{
+    QList<double> sorted = pages;
+    std::sort(sorted.begin(), sorted.end());
+    const double mid = median(pages);
+    const auto over = [&](double ms) {
+        return std::count_if(pages.cbegin(), pages.cend(), [&](double page) { return page > ms; });
+    };
+    return QStringLiteral("%1 pages, ms per page %2, 99.9th percentile %3, %4 over 16 ms, %5 over "
+                          "4x the median")
+        .arg(pages.size())
+        .arg(QString::fromUtf8(spread(pages)))
+        .arg(sorted.isEmpty() ? 0 : sorted.at(qsizetype(double(sorted.size() - 1) * 0.999)), 0, 'f',
+             3)
+        .arg(over(16))
+        .arg(over(4 * mid))
+        .toUtf8();
+}
+
 // Every page of a scroll from the newest message to the oldest in the whole window, through a
-// room of `count` messages like the timing rooms (one in fifty a photo of its own).
+// room of `count` messages like the timing rooms (one in fifty a photo of its own); beside it, in
+// the same process, the same scroll of a bare QListView of the messages' texts (a
+// QStyledItemDelegate over a QStringListModel, rows of one height) in a window of the
+// transcript's size.
 void scrollPages(int count)
 {
     Room room = makeRoom(count, 12, 50);
+    QStringList bodies;
+    room.store->messageIndex().forEachInRoom(
+        room.id, [&](const MessageIndex::Entry &e) { bodies.append(e.message.body); });
     WindowSubject window(room);
     window.open();
     drainEvents();
@@ -390,16 +420,34 @@ void scrollPages(int count)
         pages.append(cpuMsOf([&] { bar->setValue(bar->value() - bar->pageStep()); }));
         slowest.append({pages.last(), first});
     }
-    const auto slow
-        = std::count_if(pages.cbegin(), pages.cend(), [](double ms) { return ms > 16; });
-    std::printf("full scroll, %d messages, %lld pages: ms per page %s, %lld over 16 ms\n", count,
-                static_cast<long long>(pages.size()), spread(pages).constData(),
-                static_cast<long long>(slow));
+    std::printf("full scroll, %d messages, whole window: %s\n", count,
+                pageFigures(pages).constData());
     std::sort(slowest.begin(), slowest.end(), std::greater<>());
     std::printf("  slowest:");
     for (const auto &[ms, row] : slowest.first(std::min<qsizetype>(5, slowest.size())))
         std::printf(" %.2f ms above row %d;", ms, row);
     std::printf("\n");
+    std::fflush(stdout);
+
+    QStringListModel texts(bodies);
+    QStyledItemDelegate delegate;
+    QListView reference;
+    reference.setItemDelegate(&delegate);
+    reference.setUniformItemSizes(true);
+    reference.setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    reference.setModel(&texts);
+    reference.resize(kSize);
+    reference.show();
+    reference.scrollToBottom();
+    drainEvents();
+    QScrollBar *referenceBar = reference.verticalScrollBar();
+    QList<double> referencePages;
+    while (referenceBar->value() > 0) {
+        referencePages.append(cpuMsOf(
+            [&] { referenceBar->setValue(referenceBar->value() - referenceBar->pageStep()); }));
+    }
+    std::printf("full scroll, %d messages, QListView reference: %s\n", count,
+                pageFigures(referencePages).constData());
 }
 
 // A signed-in live store (its client never connects) with `rooms` rooms, one message each, and

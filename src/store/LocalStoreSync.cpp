@@ -8,6 +8,7 @@
 #include "platform/PushCenter.h"
 #include "store/CatchUp.h"
 #include "store/RoomListIntake.h"
+#include "store/RoomListLastMessages.h"
 #include "store/StoreCall.h"
 #include "store/WireTime.h"
 
@@ -332,6 +333,7 @@ void LocalStore::apply(const QList<APIConversation> &wireRooms)
         unread.insert(wire.id, int(std::max<qint64>(0, wire.unreadCount)));
         rooms.append(std::move(room));
     }
+    RoomListLastMessages::of(*this).adopt(wireRooms);
     setAccounts(accounts);
     setRemoteUnread(unread);
     setConversations(rooms);

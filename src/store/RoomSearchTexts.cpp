@@ -3,8 +3,17 @@
 #include "store/LocalStore.h"
 #include "store/TextCompare.h"
 
+#include <QStringMatcher>
+
 #include <algorithm>
 #include <utility>
+
+namespace {
+
+// Stands before each form in Entry::joined.
+constexpr QChar kSeparator = u'\n';
+
+} // namespace
 
 RoomSearchTexts &RoomSearchTexts::of(LocalStore &store)
 {
@@ -42,7 +51,13 @@ RoomSearchTexts::RoomSearchTexts(LocalStore &store)
     });
     // Who is signed in decides the title of a group without one.
     connect(&store, &LocalStore::sessionChanged, this, [this] {
+        if (!m_entries.isEmpty())
+            ++m_version;
         m_entries.clear();
+        m_joinedAt.clear();
+        m_joined.clear();
+        m_joinedUnused = 0;
+        m_memberRooms.clear();
         m_allRooms = true;
         due();
     });
@@ -58,22 +73,106 @@ bool RoomSearchTexts::matches(const QUuid &roomId, const QString &queryForm)
 {
     prepare();
     const auto found = m_entries.constFind(roomId);
-    if (found == m_entries.cend())
-        return false;
-    return std::any_of(found->forms.cbegin(), found->forms.cend(),
+    return found != m_entries.cend() && matches(*found, queryForm);
+}
+
+bool RoomSearchTexts::matches(const Entry &entry, const QString &queryForm) const
+{
+    return std::any_of(entry.forms.cbegin(), entry.forms.cend(),
                        [&](const QString &form) { return form.contains(queryForm); });
+}
+
+QList<QUuid> RoomSearchTexts::filter(const QList<QUuid> &roomIds, const QString &queryForm)
+{
+    prepare();
+    QList<QUuid> found;
+    if (queryForm.isEmpty() || queryForm.contains(kSeparator)) {
+        for (const QUuid &id : roomIds) {
+            const auto entry = m_entries.constFind(id);
+            if (entry != m_entries.cend() && matches(*entry, queryForm))
+                found.append(id);
+        }
+        return found;
+    }
+    // A search over thousands of rooms: the query's skip table is made once, and a one-letter
+    // query takes the plain scan for one character.
+    const QStringMatcher matcher(queryForm);
+    const QStringView joined(m_joined);
+    for (const QUuid &id : roomIds) {
+        const auto at = m_joinedAt.constFind(id);
+        if (at == m_joinedAt.cend())
+            continue;
+        const QStringView forms = joined.sliced(at->at, at->size);
+        if (queryForm.size() == 1 ? forms.contains(queryForm.front()) : matcher.indexIn(forms) >= 0)
+            found.append(id);
+    }
+    return found;
+}
+
+void RoomSearchTexts::join(const QUuid &roomId, const QStringList &forms)
+{
+    Joined &joined = m_joinedAt[roomId];
+    m_joinedUnused += joined.size;
+    joined.at = m_joined.size();
+    qsizetype size = 0;
+    for (const QString &form : forms)
+        size += 1 + form.size();
+    // Grown by doubling: appending thousands of rooms one by one must not copy the buffer as
+    // often.
+    if (m_joined.capacity() < joined.at + size)
+        m_joined.reserve(std::max(2 * m_joined.capacity(), joined.at + size));
+    m_joined.resize(joined.at + size);
+    QChar *out = m_joined.data() + joined.at;
+    for (const QString &form : forms) {
+        *out++ = kSeparator;
+        out = std::copy(form.cbegin(), form.cend(), out);
+    }
+    joined.size = size;
+}
+
+void RoomSearchTexts::compact()
+{
+    if (m_joinedUnused <= m_joined.size() / 2 + 4096)
+        return;
+    m_joined.clear();
+    m_joinedUnused = 0;
+    for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it)
+        join(it.key(), it->forms);
+    m_joined.squeeze();
 }
 
 void RoomSearchTexts::makeForms(const Conversation &room)
 {
-    Entry &e = m_entries[room.id];
-    e.room = room;
-    e.forms.clear();
-    e.forms.append(TextCompare::searchForm(m_store.conversationTitle(room)));
+    QStringList forms;
+    forms.reserve(1 + room.memberships.size());
+    forms.append(TextCompare::searchForm(m_store.conversationTitle(room)));
     for (const Membership &m : room.memberships) {
         if (const std::optional<Account> a = m_store.account(m.userId))
-            e.forms.append(TextCompare::searchForm(a->displayName));
+            forms.append(TextCompare::searchForm(a->displayName));
     }
+    auto it = m_entries.find(room.id);
+    const bool made = it == m_entries.end();
+    if (made)
+        it = m_entries.insert(room.id, Entry{});
+    Entry &e = it.value();
+    m_memberRooms.note(room.id, made ? nullptr : &e.room.memberships, room.memberships);
+    e.room = room;
+    if (made || forms != e.forms) {
+        ++m_version;
+        e.forms = std::move(forms);
+        join(room.id, e.forms);
+    }
+}
+
+void RoomSearchTexts::removeEntry(const QUuid &roomId)
+{
+    const auto found = m_entries.find(roomId);
+    if (found == m_entries.end())
+        return;
+    m_memberRooms.forget(found->room.memberships);
+    m_entries.erase(found);
+    m_joinedUnused += m_joinedAt.take(roomId).size;
+    ++m_version;
 }
 
 // Of all accounts, those whose name is not the one the forms were made with.
@@ -117,7 +216,7 @@ bool RoomSearchTexts::work(qsizetype budget)
         --budget;
         const std::optional<Conversation> room = m_store.conversation(id);
         if (!room) {
-            m_entries.remove(id);
+            removeEntry(id);
             continue;
         }
         const bool dueAnyway = m_dueRooms.remove(id);
@@ -137,8 +236,14 @@ bool RoomSearchTexts::work(qsizetype budget)
         if (const std::optional<Conversation> room = m_store.conversation(id))
             makeForms(*room);
         else
-            m_entries.remove(id);
+            removeEntry(id);
     }
+    if (m_memberRooms.wasteful()) {
+        m_memberRooms.clear();
+        for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it)
+            m_memberRooms.note(it.key(), nullptr, it->room.memberships);
+    }
+    compact();
     return m_checks.isEmpty() && m_dueRooms.isEmpty();
 }
 
@@ -159,14 +264,8 @@ void RoomSearchTexts::settleAccounts()
         }
     }
     // A room shows the names of its members: a renamed member makes its forms again.
-    if (!m_dueAccounts.isEmpty()) {
-        for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it) {
-            const QList<Membership> &members = it->room.memberships;
-            if (std::any_of(members.cbegin(), members.cend(),
-                            [&](const Membership &m) { return m_dueAccounts.contains(m.userId); }))
-                m_dueRooms.insert(it.key());
-        }
-    }
+    m_memberRooms.forEachRoomOf(m_dueAccounts,
+                                [&](const QUuid &roomId) { m_dueRooms.insert(roomId); });
     m_dueAccounts.clear();
     m_allAccounts = false;
 }
@@ -187,6 +286,12 @@ void RoomSearchTexts::queueAllRooms()
         held.insert(room.id);
         m_checks.append(room.id);
     }
-    m_entries.removeIf([&](const auto &it) { return !held.contains(it.key()); });
+    QList<QUuid> gone;
+    for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it) {
+        if (!held.contains(it.key()))
+            gone.append(it.key());
+    }
+    for (const QUuid &id : std::as_const(gone))
+        removeEntry(id);
     m_allRooms = false;
 }

@@ -51,20 +51,24 @@ struct Scene
         store->replaceAccount(a);
     }
 
-    // The rooms whose texts contain `query`, as the kept texts find them and as the store's own
-    // reading of the texts finds them.
+    // The rooms whose texts contain `query`, as the kept texts find them (none when a search of
+    // all rooms at once and one room by room disagree) and as the store's own reading of the
+    // texts finds them.
     std::pair<QList<QUuid>, QList<QUuid>> found(const QString &query) const
     {
         RoomSearchTexts &texts = RoomSearchTexts::of(*store);
         const QString form = TextCompare::searchForm(query);
-        QList<QUuid> kept, now;
+        QList<QUuid> ids, one, now;
         for (const Conversation &c : store->conversations()) {
+            ids.append(c.id);
             if (texts.matches(c.id, form))
-                kept.append(c.id);
+                one.append(c.id);
             if (store->matches(c, query))
                 now.append(c.id);
         }
-        return {kept, now};
+        // Room by room and all at once, the kept texts find the same.
+        const QList<QUuid> kept = texts.filter(ids, form);
+        return {kept == one ? kept : QList<QUuid>{}, now};
     }
 
     std::unique_ptr<LocalStore> store = memoryStore();
@@ -89,6 +93,7 @@ private slots:
     void followsChanges_data();
     void followsChanges();
     void changesBetweenSlices();
+    void longRunOfChanges();
 };
 
 void TestStoreSearchTexts::followsChanges_data()
@@ -203,6 +208,59 @@ void TestStoreSearchTexts::changesBetweenSlices()
     const auto [kept, now] = s.found(u"가운데"_s);
     QCOMPARE(kept, now);
     QCOMPARE(kept.size(), 1);
+}
+
+// Round after round of titles, names and members changing in hundreds of rooms: what the texts
+// keep of earlier rounds is let go and the rest kept in place, and a search finds what it finds
+// in the rooms as they are, as does a rename in a room that someone joined many rounds earlier.
+void TestStoreSearchTexts::longRunOfChanges()
+{
+    Scene s;
+    QList<Account> people;
+    QList<Conversation> rooms;
+    for (int i = 0; i < 300; ++i) {
+        people.append(person(u"q"_s + QString::number(i), u"이름 %1"_s.arg(i)));
+        rooms.append(room(ConversationKind::group, {member(s.me), member(people.last().id)},
+                          u"방 %1"_s.arg(i)));
+    }
+    s.store->editAccounts([&](QList<Account> &list) { list.append(people); });
+    s.store->editConversations([&](QList<Conversation> &list) { list.append(rooms); });
+    for (int round = 1; round <= 12; ++round) {
+        s.store->editConversations([&](QList<Conversation> &list) {
+            for (qsizetype i = 0; i < list.size(); ++i) {
+                Conversation &c = list[i];
+                if (c.title.startsWith(u"방"_s)) {
+                    c.title = u"방 %1 라운드 %2"_s.arg(i).arg(round);
+                    c.memberships.append(member(people.at((i + round) % people.size()).id));
+                }
+            }
+        });
+        s.store->editAccounts([&](QList<Account> &list) {
+            for (Account &a : list) {
+                if (a.handle.startsWith(u'q'))
+                    a.displayName = u"%1 회차 %2"_s.arg(a.handle).arg(round);
+            }
+        });
+        QCoreApplication::processEvents();
+        for (const QString &query : {u"라운드 %1"_s.arg(round), u"라운드 %1"_s.arg(round - 1),
+                                     u"q7 회차 %1"_s.arg(round), u"방 29 라"_s, u"이름"_s}) {
+            const auto [kept, now] = s.found(query);
+            QVERIFY2(kept == now, qPrintable(query));
+        }
+        // Each room is found by its own title.
+        RoomSearchTexts &texts = RoomSearchTexts::of(*s.store);
+        for (const Conversation &c : s.store->conversations()) {
+            const QString title = s.store->conversationTitle(c);
+            QVERIFY2(texts.filter({c.id}, TextCompare::searchForm(title)) == QList{c.id},
+                     qPrintable(title));
+        }
+    }
+    // The first person was added to a room in the first round; renamed alone, the room follows.
+    s.rename(people.first(), u"마지막 이름"_s);
+    QCoreApplication::processEvents();
+    const auto [kept, now] = s.found(u"마지막 이름"_s);
+    QCOMPARE(kept, now);
+    QVERIFY(kept.size() >= 2);
 }
 
 QTEST_GUILESS_MAIN(TestStoreSearchTexts)

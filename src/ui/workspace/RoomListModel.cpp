@@ -2,6 +2,7 @@
 
 #include "model/TextLimits.h"
 #include "store/LocalStore.h"
+#include "store/RoomListLastMessages.h"
 #include "store/RoomSearchTexts.h"
 #include "store/TextCompare.h"
 #include "ui/common/ChangeNotify.h"
@@ -126,6 +127,8 @@ RoomListModel::RoomListModel(LocalStore &store, QObject *parent)
     : KeyedListModel(parent)
     , m_store(store)
     , m_searchTexts(RoomSearchTexts::of(store))
+    , m_listedLast(RoomListLastMessages::of(store))
+    , m_searchResults(m_searchTexts)
 {
     // roomsTouched (accountsTouched) names the rooms (accounts) that the list signal right
     // after it is about; a list signal alone may be about anything.
@@ -152,6 +155,7 @@ RoomListModel::RoomListModel(LocalStore &store, QObject *parent)
     connect(&m_store, &LocalStore::accountsChanged, this,
             [=, this] { listChanged(m_accountNamed); });
     connect(&m_store, &LocalStore::sessionChanged, this, &RoomListModel::listTouched);
+    connect(&m_listedLast, &RoomListLastMessages::changed, this, &RoomListModel::listTouched);
     refresh();
 }
 
@@ -182,9 +186,16 @@ const RoomRow &RoomListModel::row(int row) const
     Entry &e = m_entries[id];
     if (!e.row) {
         const std::optional<Conversation> room = m_store.conversation(id);
-        e.row = room ? makeRow(*room) : RoomRow{};
+        keepRow(id, e, room ? makeRow(*room) : RoomRow{});
     }
     return *e.row;
+}
+
+void RoomListModel::keepRow(const QUuid &roomId, Entry &entry, RoomRow row) const
+{
+    m_rowsOfMembers.note(roomId, entry.row ? &entry.row->room.memberships : nullptr,
+                         row.room.memberships);
+    entry.row = std::move(row);
 }
 
 void RoomListModel::setQuery(const QString &query)
@@ -209,32 +220,26 @@ void RoomListModel::listTouched()
     refreshSoon();
 }
 
-bool RoomListModel::matchesQuery(const QUuid &roomId) const
-{
-    return m_searchTexts.matches(roomId, m_queryForm);
-}
-
 QList<QUuid> RoomListModel::remakeRows()
 {
     QList<QUuid> changed;
     // A room shows an account when the account is one of its members: its row (title,
     // picture, marks) is made again.
-    if (!m_touchedAccounts.isEmpty()) {
+    if (m_rowsOfMembers.wasteful()) {
+        m_rowsOfMembers.clear();
         for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it) {
-            const Conversation *room = it->row ? &it->row->room : nullptr;
-            if (room
-                && std::any_of(
-                    room->memberships.cbegin(), room->memberships.cend(),
-                    [&](const Membership &m) { return m_touchedAccounts.contains(m.userId); }))
-                m_touchedRooms.insert(it.key());
+            if (it->row)
+                m_rowsOfMembers.note(it.key(), nullptr, it->row->room.memberships);
         }
     }
+    m_rowsOfMembers.forEachRoomOf(m_touchedAccounts,
+                                  [&](const QUuid &id) { m_touchedRooms.insert(id); });
     const auto remake = [&](const QUuid &id, Entry &e) {
         const std::optional<Conversation> room = m_store.conversation(id);
         RoomRow next = room ? makeRow(*room) : RoomRow{};
         if (!next.looksLike(*e.row))
             changed.append(id);
-        e.row = std::move(next);
+        keepRow(id, e, std::move(next));
     };
     qsizetype made = 0;
     if (m_allRows) {
@@ -245,6 +250,7 @@ QList<QUuid> RoomListModel::remakeRows()
         // Rows are made again when a view asks for them; every row is told to have changed.
         for (Entry &e : m_entries)
             e.row.reset();
+        m_rowsOfMembers.clear();
         changed = m_shown;
     } else if (m_allRows) {
         for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
@@ -316,9 +322,7 @@ void RoomListModel::rebuild()
         listedMove = oneMove(m_listedIds, listed, first, oldEnd, nextEnd);
     }
     if (!m_queryForm.isEmpty()) {
-        QList<QUuid> next = listed;
-        next.removeIf([this](const QUuid &id) { return !matchesQuery(id); });
-        showOrder(next);
+        showOrder(m_searchResults.find(listed, m_queryForm));
     } else if (!m_shownListed || (moved && !listedMove)) {
         showOrder(listed);
     } else if (listedMove) {
@@ -343,7 +347,13 @@ void RoomListModel::rebuild()
         // Rooms that left the list take what was kept of them along.
         if (!m_listedOnlyMoved && m_entries.size() > m_listedIds.size() + 64) {
             const QSet<QUuid> keep(m_listedIds.cbegin(), m_listedIds.cend());
-            m_entries.removeIf([&](const auto &it) { return !keep.contains(it.key()); });
+            m_entries.removeIf([&](const auto &it) {
+                if (keep.contains(it.key()))
+                    return false;
+                if (it->row)
+                    m_rowsOfMembers.forget(it->row->room.memberships);
+                return true;
+            });
         }
     }
     emit refreshed();
@@ -364,10 +374,16 @@ RoomRow RoomListModel::makeRow(const Conversation &room) const
         row.avatarJPEG = other->avatarJPEG;
     if (other)
         row.avatarURL = other->avatarURL;
-    const MessageIndex::Entry *last = m_store.messageIndex().lastVisible(room.id);
-    row.preview = DisplayText::isolated(previewText(last ? &last->message : nullptr));
-    if (last)
-        row.lastAt = last->message.createdAt;
+    const MessageIndex &messages = m_store.messageIndex();
+    const MessageIndex::Entry *last = messages.lastVisible(room.id);
+    // A room none of whose messages were fetched yet shows the last one the room list named.
+    const std::optional<ChatMessage> listed = !last && messages.roomSize(room.id) == 0
+        ? m_listedLast.lastMessage(room.id)
+        : std::nullopt;
+    const ChatMessage *shown = last ? &last->message : listed ? &*listed : nullptr;
+    row.preview = DisplayText::isolated(previewText(shown));
+    if (shown)
+        row.lastAt = shown->createdAt;
     row.unread = m_store.unreadCount(room);
     row.unreadDot = m_store.showsUnreadDot(room);
     return row;

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "model/Conversation.h"
+#include "store/MemberRooms.h"
 #include "ui/common/KeyedListModel.h"
+#include "ui/workspace/RoomSearchResults.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -12,6 +14,7 @@
 #include <optional>
 
 class LocalStore;
+class RoomListLastMessages;
 class RoomSearchTexts;
 
 // What one row of the room list shows, taken from the store when the room or its inputs change.
@@ -23,7 +26,7 @@ struct RoomRow
     std::optional<QByteArray> avatarJPEG; // a group's own photo, else the direct peer's
     std::optional<QString> avatarURL; // the direct peer's remote picture
     QString preview;
-    QDateTime lastAt; // the last visible message's time; invalid when there is none
+    QDateTime lastAt; // the last message's time; invalid when there is none
     int unread = 0;
     bool unreadDot = false;
 
@@ -79,7 +82,8 @@ private:
     };
 
     RoomRow makeRow(const Conversation &room) const;
-    bool matchesQuery(const QUuid &roomId) const;
+    // Keeps `row` as the room's made row, in place of the one made before (if any).
+    void keepRow(const QUuid &roomId, Entry &entry, RoomRow row) const;
     // Marks for the next refresh.
     void roomTouched(const QUuid &roomId);
     void listTouched();
@@ -91,6 +95,7 @@ private:
 
     LocalStore &m_store;
     RoomSearchTexts &m_searchTexts;
+    RoomListLastMessages &m_listedLast;
     QString m_query;
     QString m_queryForm; // the trimmed query in its search form; empty: no search
     QList<QUuid> m_shown; // the rows, by room id
@@ -98,6 +103,9 @@ private:
     bool m_listedOnlyMoved = false;
     bool m_shownListed = false; // the rows are listedIds(), no search narrowing them
     mutable QHash<QUuid, Entry> m_entries;
+    // The made rows by the accounts they show: a renamed account remakes those rows only.
+    mutable MemberRooms m_rowsOfMembers;
+    RoomSearchResults m_searchResults;
 
     // What changed since the last refresh.
     QSet<QUuid> m_touchedRooms;

@@ -19,19 +19,24 @@ std::shared_ptr<const TranscriptRowLayout> TranscriptDelegate::layoutFor(
     const auto fits = [&](const Cached &cached) {
         return cached.width == width && cached.link == link && cached.key == key;
     };
-    const auto found = m_cache.constFind(row.message.id);
-    if (found != m_cache.cend() && fits(*found))
-        return found->layout;
-    std::shared_ptr<const TranscriptRowLayout> layout;
-    if (const auto older = m_older.constFind(row.message.id);
-        older != m_older.cend() && fits(*older))
-        layout = older->layout;
-    else
-        layout = TranscriptRowLayout::make(row, width, palette);
-    if (m_cache.size() >= std::max<qsizetype>(1, m_cacheLimit / 2))
-        m_older = std::exchange(m_cache, {});
-    m_cache.insert(row.message.id, Cached{std::move(key), width, link, layout});
-    return layout;
+    auto found = m_cache.find(row.message.id);
+    if (found != m_cache.end()) {
+        m_recency.splice(m_recency.begin(), m_recency, found->use);
+        if (!fits(found->cached))
+            found->cached = Cached{std::move(key), width, link,
+                                   TranscriptRowLayout::make(row, width, palette)};
+        return found->cached.layout;
+    }
+    while (m_cache.size() >= std::max<qsizetype>(1, m_cacheLimit)) {
+        m_cache.remove(m_recency.back());
+        m_recency.pop_back();
+    }
+    m_recency.push_front(row.message.id);
+    const auto made = m_cache.insert(
+        row.message.id,
+        Slot{Cached{std::move(key), width, link, TranscriptRowLayout::make(row, width, palette)},
+             m_recency.begin()});
+    return made->cached.layout;
 }
 
 void TranscriptDelegate::paintRow(QPainter &painter, const QPointF &topLeft,

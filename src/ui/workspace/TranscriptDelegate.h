@@ -6,6 +6,7 @@
 #include <QStyledItemDelegate>
 #include <QUuid>
 
+#include <list>
 #include <memory>
 
 // Lays out and paints transcript rows. Layouts are kept per message and reused while the row's
@@ -29,11 +30,12 @@ public:
     void clearCache()
     {
         m_cache.clear();
-        m_older.clear();
+        m_recency.clear();
     }
     // How many layouts are kept (600 unless set): enough for the rows of some screens around
     // the one shown. An item view that sizes every row up front needs one per row.
     void setCacheLimit(qsizetype limit) { m_cacheLimit = limit; }
+    qsizetype cachedCount() const { return m_cache.size(); }
 
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
@@ -49,10 +51,15 @@ private:
     };
     int rowWidth(const QStyleOptionViewItem &option) const;
 
-    // The layouts in use, and those of the generation before: a full cache becomes the older
-    // generation and a layout found there comes back, so that the rows in view are never
-    // laid out again all at once.
-    mutable QHash<QUuid, Cached> m_cache;
-    mutable QHash<QUuid, Cached> m_older;
+    // The layouts kept, the least recently used going first when the cache is full: one at a
+    // time, as new ones come. Letting hundreds go at once (a whole generation of them) made one
+    // page of a long scroll take several times as long as the others, freeing them.
+    struct Slot
+    {
+        Cached cached;
+        std::list<QUuid>::iterator use; // its place in m_recency
+    };
+    mutable QHash<QUuid, Slot> m_cache;
+    mutable std::list<QUuid> m_recency; // the most recently used first
     qsizetype m_cacheLimit = 600;
 };
