@@ -68,9 +68,13 @@ std::optional<MessageAlert> MessageAlerts::alertFor(const LocalStore &store,
     if (alert.title.isEmpty())
         alert.title = QStringLiteral("Zumo");
     alert.title = shortenedText(alert.title, titleLimit);
-    alert.body = store.notificationPreview() && !message.body.trimmed().isEmpty()
-        ? shortenedText(message.body, bodyLimit)
-        : genericBody();
+    // One line, as the room list shows it: a line break would let a part of the text (an
+    // address) stand on its own line as if it were the whole message. Cut first, so that the
+    // cut never falls inside the isolate of an address.
+    const QString shown = store.notificationPreview()
+        ? DisplayText::oneLine(shortenedText(message.body, bodyLimit)).trimmed()
+        : QString();
+    alert.body = !shown.isEmpty() ? shown : genericBody();
     // In the active window the in-app sound is the store's business; the notification stays
     // quiet so that one message does not ring twice.
     alert.withSound = !windowActive && PushCenter::soundAllowed();

@@ -4,6 +4,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 Account person(const QString &handle, const QString &name)
@@ -43,6 +45,23 @@ ChatMessage messageIn(const Conversation &room, const QUuid &sender, const QStri
     m.createdAt = QDateTime::currentDateTimeUtc();
     return m;
 }
+
+// Me and two peers, each in a direct room with me, signed in with notifications on.
+struct TwoRooms
+{
+    TwoRooms()
+    {
+        store.setAccounts({me, sora, taeo});
+        store.setConversations({withSora, withTaeo});
+        store.setSession(AppSession{me.id, true});
+    }
+    LocalStore store{false, 20ms, nullptr};
+    Account me = person(QStringLiteral("me"), QStringLiteral("나"));
+    Account sora = person(QStringLiteral("sora"), QStringLiteral("한소라"));
+    Account taeo = person(QStringLiteral("taeo"), QStringLiteral("정태오"));
+    Conversation withSora = roomWith(ConversationKind::direct, {me.id, sora.id});
+    Conversation withTaeo = roomWith(ConversationKind::direct, {me.id, taeo.id});
+};
 
 } // namespace
 
@@ -187,6 +206,39 @@ private slots:
         QVERIFY(alert);
         QCOMPARE(alert->title, shownTitle);
         QCOMPARE(alert->body, shownBody);
+    }
+
+    // The body is one line with no control left to turn it around: an address reads in the
+    // order of what it opens, and none stands on a line of its own.
+    void bodyReadsAsItIs_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<QString>("shown");
+        const QString lri(QChar(0x2066));
+        const QString pdi(QChar(0x2069));
+        QTest::newRow("disguised address")
+            << u"1 은행 확인: \u202Ehttps://evil.example/moc.knab//:sptth"_s
+            << u"1 은행 확인: https://evil.example/moc.knab//:sptth"_s;
+        QTest::newRow("lines folded")
+            << u"확인\r\nhttps://bank.com\n\n\u202Elogin"_s << u"확인 https://bank.com login"_s;
+        QTest::newRow("Hebrew keeps its direction, the address isolated")
+            << u"שלום\n\u202Ehttps://a.example/x"_s
+            << u"שלום "_s + lri + u"https://a.example/x"_s + pdi;
+        QTest::newRow("cut before the address is isolated")
+            << QString(180, QChar(0x05E9)) + u" https://a.example/abcdefghij"_s
+            << QString(180, QChar(0x05E9)) + u" "_s + lri + u"https://a.example/"_s + pdi + u"…"_s;
+        QTest::newRow("controls alone: the generic line")
+            << u"\u202E\n\u2066"_s << MessageAlerts::genericBody();
+    }
+    void bodyReadsAsItIs()
+    {
+        QFETCH(QString, body);
+        QFETCH(QString, shown);
+        TwoRooms rig;
+        const auto alert
+            = MessageAlerts::alertFor(rig.store, messageIn(rig.withSora, rig.sora.id, body), false);
+        QVERIFY(alert);
+        QCOMPARE(alert->body, shown);
     }
 
     // A room's notification goes once the room is on screen in the active window.
