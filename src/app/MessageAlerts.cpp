@@ -6,6 +6,7 @@
 #include "ui/common/DisplayText.h"
 
 #include <QGuiApplication>
+#include <QTimer>
 
 MessageAlerts::MessageAlerts(LocalStore *store, WindowActive windowActive, Presenter present,
                              Withdrawer withdraw, QObject *parent)
@@ -68,9 +69,13 @@ std::optional<MessageAlert> MessageAlerts::alertFor(const LocalStore &store,
     if (alert.title.isEmpty())
         alert.title = QStringLiteral("Zumo");
     alert.title = shortenedText(alert.title, titleLimit);
-    alert.body = store.notificationPreview() && !message.body.trimmed().isEmpty()
-        ? shortenedText(message.body, bodyLimit)
-        : genericBody();
+    // One line, as the room list shows it: a line break would let a part of the text (an
+    // address) stand on its own line as if it were the whole message. Cut first, so that the
+    // cut never falls inside the isolate of an address.
+    const QString shown = store.notificationPreview()
+        ? DisplayText::oneLine(shortenedText(message.body, bodyLimit)).trimmed()
+        : QString();
+    alert.body = !shown.isEmpty() ? shown : genericBody();
     // In the active window the in-app sound is the store's business; the notification stays
     // quiet so that one message does not ring twice.
     alert.withSound = !windowActive && PushCenter::soundAllowed();
@@ -83,15 +88,58 @@ void MessageAlerts::consider(const ChatMessage &message)
     const auto alert = alertFor(*m_store, message, active);
     if (!alert)
         return;
+    const auto pace = m_paces.find(alert->conversationId);
+    if (pace != m_paces.end()) {
+        pace->waiting = message;
+        return;
+    }
+    present(*alert);
+    startInterval(alert->conversationId);
+}
+
+void MessageAlerts::present(const MessageAlert &alert)
+{
     if (m_present)
-        m_present(*alert);
-    emit presented(*alert);
+        m_present(alert);
+    emit presented(alert);
+}
+
+void MessageAlerts::startInterval(const QUuid &conversationId)
+{
+    const quint64 turn = ++m_turns;
+    m_paces.insert(conversationId, RoomPace{turn, std::nullopt});
+    QTimer::singleShot(m_interval, this,
+                       [this, conversationId, turn] { intervalEnded(conversationId, turn); });
+}
+
+void MessageAlerts::intervalEnded(const QUuid &conversationId, quint64 turn)
+{
+    const auto pace = m_paces.find(conversationId);
+    if (pace == m_paces.end() || pace->turn != turn)
+        return;
+    const std::optional<ChatMessage> waiting = std::move(pace->waiting);
+    m_paces.erase(pace);
+    if (!waiting)
+        return;
+    // Asked again as things are now: the room may have been opened, muted or the message
+    // deleted while it waited.
+    const MessageIndex::Entry *stored = m_store->messageIndex().find(waiting->id);
+    const bool active = m_windowActive && m_windowActive();
+    const auto alert = alertFor(*m_store, stored ? stored->message : *waiting, active);
+    if (!alert)
+        return;
+    present(*alert);
+    startInterval(conversationId);
 }
 
 void MessageAlerts::withdrawSeen()
 {
     const std::optional<QUuid> room = m_store->visibleRoomID();
-    if (!room || !m_withdraw || !m_windowActive || !m_windowActive())
+    if (!room || !m_windowActive || !m_windowActive())
         return;
-    m_withdraw(*room);
+    // What waits for the room's next update is read there now as well; the room's next
+    // message is the first of a quiet room again.
+    m_paces.remove(*room);
+    if (m_withdraw)
+        m_withdraw(*room);
 }

@@ -2,10 +2,12 @@
 
 #include "model/ChatMessage.h"
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QUuid>
 
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -26,7 +28,9 @@ struct MessageAlert
 // Presents a desktop notification for each incoming message that the service would have
 // pushed to this device: another user's message, in a room that is not muted, with
 // notifications switched on, while the window is not active or shows another room. A room's
-// notification is withdrawn once the room is on screen in the active window.
+// notification is withdrawn once the room is on screen in the active window. A room's
+// notification changes at most once an interval: in a flood each message would otherwise be a
+// call to the notification server.
 class MessageAlerts : public QObject
 {
     Q_OBJECT
@@ -40,6 +44,9 @@ public:
     // Longer titles (a group's list of names) and bodies are cut short with "…".
     static constexpr int titleLimit = 64;
     static constexpr int bodyLimit = 200;
+    // The first message of a quiet room shows at once; those that follow within this interval
+    // wait, and the newest of them shows when it ends.
+    static constexpr std::chrono::milliseconds updateInterval{1000};
 
     MessageAlerts(LocalStore *store, WindowActive windowActive, Presenter present,
                   Withdrawer withdraw = {}, QObject *parent = nullptr);
@@ -52,6 +59,9 @@ public:
     // Considers one message that has just arrived.
     void consider(const ChatMessage &message);
 
+    // Tests shorten the interval between two updates of a room's notification.
+    void setUpdateInterval(std::chrono::milliseconds interval) { m_interval = interval; }
+
     // The room on screen is read there while the window is active: its notification goes. Runs
     // when the store's room on screen changes and when the application becomes active.
     void withdrawSeen();
@@ -61,8 +71,22 @@ signals:
     void presented(const MessageAlert &alert);
 
 private:
+    // A room whose notification changed less than an interval ago.
+    struct RoomPace
+    {
+        quint64 turn = 0; // tells the interval's own end from that of one forgotten since
+        std::optional<ChatMessage> waiting; // the newest message that waits for the end
+    };
+
+    void present(const MessageAlert &alert);
+    void startInterval(const QUuid &conversationId);
+    void intervalEnded(const QUuid &conversationId, quint64 turn);
+
     LocalStore *m_store;
     WindowActive m_windowActive;
     Presenter m_present;
     Withdrawer m_withdraw;
+    std::chrono::milliseconds m_interval = updateInterval;
+    QHash<QUuid, RoomPace> m_paces;
+    quint64 m_turns = 0;
 };

@@ -9,21 +9,10 @@
 #include <QRawFont>
 #include <QTextLine>
 #include <QTextOption>
-#include <QUrl>
 
 #include <algorithm>
 
 namespace {
-
-// Unicode's bidi controls: marks, embeddings, overrides and isolates.
-bool isBidiControl(QChar c)
-{
-    const char16_t u = c.unicode();
-    return u == 0x061C || u == 0x200E || u == 0x200F || (u >= 0x202A && u <= 0x202E)
-        || (u >= 0x2066 && u <= 0x2069);
-}
-
-constexpr QChar leftToRightIsolate{0x2066};
 
 // One plain character as QTextLayout needs it: it breaks lines only at QChar::LineSeparator,
 // so line breaks become separators one for one ("\r\n" through a zero-width space).
@@ -85,14 +74,9 @@ void ChatTextLayout::shape()
     };
     for (const MessageLink &link : std::as_const(m_links)) {
         plainUpTo(link.start);
-        m_shaped.append(leftToRightIsolate);
+        m_shaped.append(DisplayText::leftToRightIsolate);
         const qsizetype start = m_shaped.size();
-        for (const QChar c : QStringView(m_text).sliced(link.start, link.length)) {
-            if (isBidiControl(c))
-                m_shaped.append(QString::fromLatin1(QUrl::toPercentEncoding(QString(c))));
-            else
-                m_shaped.append(c);
-        }
+        m_shaped.append(DisplayText::linkText(QStringView(m_text).sliced(link.start, link.length)));
         m_shownLinks.append({start, m_shaped.size() - start});
         m_shaped.append(DisplayText::popDirectionalIsolate);
         position = link.start + link.length;

@@ -1,11 +1,18 @@
 #include "ui/common/DisplayText.h"
 
+#include "ui/common/MessageLinks.h"
+
+#include <QUrl>
+
 #include <algorithm>
 #include <utility>
 
 namespace {
 
-bool isDirectionControl(char32_t c)
+// The controls that reorder the text after them up to their end or the paragraph's: the
+// embeddings, overrides and isolates. The marks are single invisible letters of one direction
+// and reorder nothing beyond the neutral characters next to them.
+bool isDirectionFormat(char32_t c)
 {
     return (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
 }
@@ -34,30 +41,94 @@ QString wrapped(const QString &text)
     return DisplayText::firstStrongIsolate + text + DisplayText::popDirectionalIsolate;
 }
 
+struct Shaping
+{
+    bool isolateLinks = false; // each link between U+2066 and U+2069
+    bool oneLine = false; // a run of line breaks, with the blanks around it, is one space
+};
+
+// The text without its embedding, override and isolate controls, its links (ranges of `text`,
+// in order) written as DisplayText::linkText(). The controls are dropped without a trace, so
+// that the letters on either side meet as they were typed; folded line breaks become one space
+// between the words they separated and nothing at either end.
+QString shaped(const QString &text, const QList<MessageLink> &links, Shaping shaping)
+{
+    QString shown;
+    shown.reserve(text.size() + 2 * links.size());
+    bool inBreak = false;
+    const auto beforeWord = [&] {
+        if (std::exchange(inBreak, false) && !shown.isEmpty())
+            shown.append(u' ');
+    };
+    auto link = links.cbegin();
+    qsizetype position = 0;
+    while (position < text.size()) {
+        if (link != links.cend() && link->start == position) {
+            // A link never holds a blank or a line break.
+            beforeWord();
+            if (shaping.isolateLinks)
+                shown.append(DisplayText::leftToRightIsolate);
+            shown.append(DisplayText::linkText(QStringView(text).sliced(position, link->length)));
+            if (shaping.isolateLinks)
+                shown.append(DisplayText::popDirectionalIsolate);
+            position += link->length;
+            ++link;
+            continue;
+        }
+        // Every control and line break lies in the BMP: a surrogate passes through unchanged.
+        const QChar c = text.at(position++);
+        if (isDirectionFormat(c.unicode()))
+            continue;
+        if (shaping.oneLine) {
+            if (isLineBreak(c.unicode())) {
+                inBreak = true;
+                while (shown.endsWith(u' ') || shown.endsWith(u'\t'))
+                    shown.chop(1);
+                continue;
+            }
+            if (inBreak && (c == u' ' || c == u'\t'))
+                continue;
+            beforeWord();
+        }
+        shown.append(c);
+    }
+    return shown;
+}
+
+// A body with its controls dropped and its links written out; when right-to-left text is left,
+// each link is isolated left to right so that the text around cannot move its parts.
+QString shapedBody(const QString &text, bool oneLine)
+{
+    const QList<MessageLink> links = MessageLinks::find(text);
+    const QString plain = shaped(text, links, {false, oneLine});
+    if (links.isEmpty() || !affectsDirection(plain))
+        return plain;
+    return shaped(text, links, {true, oneLine});
+}
+
 } // namespace
+
+bool DisplayText::isBidiControl(char32_t c)
+{
+    return c == 0x061C || c == 0x200E || c == 0x200F || isDirectionFormat(c);
+}
+
+QString DisplayText::linkText(QStringView link)
+{
+    QString shown;
+    shown.reserve(link.size());
+    for (const QChar c : link) {
+        if (isBidiControl(c.unicode()))
+            shown.append(QString::fromLatin1(QUrl::toPercentEncoding(QString(c))));
+        else
+            shown.append(c);
+    }
+    return shown;
+}
 
 QString DisplayText::name(const QString &text)
 {
-    QString shown;
-    shown.reserve(text.size());
-    // A run of line breaks, with the blanks around it, is one space between the words it
-    // separates; at either end of the name it is nothing.
-    bool inBreak = false;
-    for (const char32_t c : text.toUcs4()) {
-        if (isDirectionControl(c))
-            continue;
-        if (isLineBreak(c)) {
-            inBreak = true;
-            while (shown.endsWith(u' ') || shown.endsWith(u'\t'))
-                shown.chop(1);
-            continue;
-        }
-        if (inBreak && (c == u' ' || c == u'\t'))
-            continue;
-        if (std::exchange(inBreak, false) && !shown.isEmpty())
-            shown.append(u' ');
-        shown.append(QString::fromUcs4(&c, 1));
-    }
+    const QString shown = shaped(text, {}, {false, true});
     return affectsDirection(shown) ? wrapped(shown) : shown;
 }
 
@@ -65,21 +136,11 @@ QString DisplayText::isolated(const QString &text)
 {
     if (!affectsDirection(text))
         return text;
-    // An isolate opened inside and not closed would swallow the closing one of ours, and a
-    // closing one without its opening would end ours early: the first are closed, the second
-    // (invisible anyway) left out.
-    QString inner;
-    inner.reserve(text.size() + 2);
-    int open = 0;
-    for (const QChar c : text) {
-        if (c.unicode() >= 0x2066 && c.unicode() <= 0x2068) {
-            ++open;
-        } else if (c == popDirectionalIsolate) {
-            if (open == 0)
-                continue;
-            --open;
-        }
-        inner.append(c);
-    }
-    return wrapped(inner + QString(open, popDirectionalIsolate));
+    const QString shown = shapedBody(text, false);
+    return affectsDirection(shown) ? wrapped(shown) : shown;
+}
+
+QString DisplayText::oneLine(const QString &text)
+{
+    return shapedBody(text, true);
 }

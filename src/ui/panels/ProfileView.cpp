@@ -116,7 +116,7 @@ void ProfileView::refresh()
     m_mark->setVisible(official);
     m_handle->setText(QStringLiteral("@") + account->handle);
     m_handle->setVisible(!account->handle.isEmpty());
-    // A bio is a body of text like a message: kept as written, isolated from what surrounds it.
+    // A bio is a body of text like a message: shown as one, isolated from what surrounds it.
     m_bio->setText(DisplayText::isolated(account->bio));
     m_bio->setVisible(official && !account->bio.isEmpty());
     m_closedInbox->setVisible(official && !account->acceptsUserMessages);

@@ -40,7 +40,7 @@ QString TranscriptRow::accessibleText() const
 {
     // A system line is read as what it says.
     if (isSystem())
-        return message.body;
+        return DisplayText::isolated(message.body);
     // The name as the screen shows it; the body kept from reordering the sentence around it.
     const QString name = senderKnown ? DisplayText::name(senderName) : QString();
     QString prefix;

@@ -37,40 +37,74 @@ private slots:
     }
 
     // Names lose the controls that could turn them around and their line breaks; right-to-left
-    // text is kept inside an isolate. Bodies keep everything but are isolated as a whole.
+    // text is kept inside an isolate. Bodies lose the same controls, and their addresses read
+    // in the order of what they open; a body on a line of its own has its breaks folded too.
     void shownFromTheService_data()
     {
-        QTest::addColumn<bool>("isName");
+        QTest::addColumn<QString>("kind"); // name, body or line
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("shown");
         const QString fsi(DisplayText::firstStrongIsolate);
+        const QString lri(DisplayText::leftToRightIsolate);
         const QString pdi(DisplayText::popDirectionalIsolate);
-        QTest::newRow("name: Korean") << true << u"한소라"_s << u"한소라"_s;
-        QTest::newRow("name: override dropped") << true << u"\u202Eevil"_s << u"evil"_s;
+        QTest::newRow("name: Korean") << "name" << u"한소라"_s << u"한소라"_s;
+        QTest::newRow("name: override dropped") << "name" << u"\u202Eevil"_s << u"evil"_s;
         QTest::newRow("name: every control dropped")
-            << true << u"\u202Aa\u202Bb\u202Cc\u202Dd\u2066e\u2067f\u2068g\u2069"_s << u"abcdefg"_s;
+            << "name" << u"\u202Aa\u202Bb\u202Cc\u202Dd\u2066e\u2067f\u2068g\u2069"_s
+            << u"abcdefg"_s;
         QTest::newRow("name: line breaks as spaces")
-            << true << u"첫 줄\n둘\r\n셋\u2028넷\r다섯"_s << u"첫 줄 둘 셋 넷 다섯"_s;
+            << "name" << u"첫 줄\n둘\r\n셋\u2028넷\r다섯"_s << u"첫 줄 둘 셋 넷 다섯"_s;
         QTest::newRow("name: a run of breaks is one space")
-            << true << u"\n한 \r\n\n\t 소라\n"_s << u"한 소라"_s;
-        QTest::newRow("name: controls between breaks") << true << u"a\n\u202E\nb"_s << u"a b"_s;
-        QTest::newRow("name: Hebrew isolated") << true << u"שלום 12"_s << fsi + u"שלום 12"_s + pdi;
+            << "name" << u"\n한 \r\n\n\t 소라\n"_s << u"한 소라"_s;
+        QTest::newRow("name: controls between breaks") << "name" << u"a\n\u202E\nb"_s << u"a b"_s;
+        QTest::newRow("name: Hebrew isolated")
+            << "name" << u"שלום 12"_s << fsi + u"שלום 12"_s + pdi;
         QTest::newRow("name: override around Hebrew")
-            << true << u"\u202Eשלום\u202C"_s << fsi + u"שלום"_s + pdi;
-        QTest::newRow("body: plain") << false << u"abc 안녕"_s << u"abc 안녕"_s;
-        QTest::newRow("body: override kept, isolated")
-            << false << u"abc \u202Egnp.exe"_s << fsi + u"abc \u202Egnp.exe"_s + pdi;
-        QTest::newRow("body: open isolate closed")
-            << false << u"x\u2067y"_s << fsi + u"x\u2067y"_s + pdi + pdi;
+            << "name" << u"\u202Eשלום\u202C"_s << fsi + u"שלום"_s + pdi;
+        QTest::newRow("name: an address is a name like any") // a name is no body: no links
+            << "name" << u"https://a.example/\u202Ex"_s << u"https://a.example/x"_s;
+
+        QTest::newRow("body: plain") << "body" << u"abc 안녕"_s << u"abc 안녕"_s;
+        QTest::newRow("body: override dropped")
+            << "body" << u"abc \u202Egnp.exe"_s << u"abc gnp.exe"_s;
+        QTest::newRow("body: isolates dropped, nothing else")
+            << "body" << u"x\u2067y\u2069z\u2068"_s << u"xyz"_s;
+        QTest::newRow("body: line breaks kept") << "body" << u"첫\n\u202E둘"_s << u"첫\n둘"_s;
         QTest::newRow("body: stray closing isolate left out")
-            << false << u"a\u2069ב"_s << fsi + u"aב"_s + pdi;
+            << "body" << u"a\u2069ב"_s << fsi + u"aב"_s + pdi;
+        QTest::newRow("body: disguised address")
+            << "body" << u"1 은행 확인: \u202Ehttps://evil.example/moc.knab//:sptth"_s
+            << u"1 은행 확인: https://evil.example/moc.knab//:sptth"_s;
+        QTest::newRow("body: override inside an address, written out")
+            << "body" << u"링크 https://a.example/\u202Egpj.exe 끝"_s
+            << u"링크 https://a.example/%E2%80%AEgpj.exe 끝"_s;
+        QTest::newRow("body: address among Hebrew, isolated left to right")
+            << "body" << u"ראה \u202Bhttps://a.example/שלום/x\u200F עכשיו"_s
+            << fsi + u"ראה "_s + lri + u"https://a.example/שלום/x%E2%80%8F"_s + pdi + u" עכשיו"_s
+                + pdi;
+        QTest::newRow("body: marks and joiners outside addresses kept")
+            << "body" << u"می\u200Cخواهم\u200F! 👩\u200D💻"_s
+            << fsi + u"می\u200Cخواهم\u200F! 👩\u200D💻"_s + pdi;
+
+        QTest::newRow("line: breaks folded") << "line" << u"첫 줄\n\n https://a.example \r\n끝\n"_s
+                                             << u"첫 줄 https://a.example 끝"_s;
+        QTest::newRow("line: disguised address on a line of its own")
+            << "line" << u"확인\n\u202Ehttps://evil.example/moc.knab//:sptth"_s
+            << u"확인 https://evil.example/moc.knab//:sptth"_s;
+        QTest::newRow("line: Hebrew keeps its own direction, the address isolated")
+            << "line" << u"שלום\n\u202Ehttps://a.example/x"_s
+            << u"שלום "_s + lri + u"https://a.example/x"_s + pdi;
+        QTest::newRow("line: controls alone") << "line" << u"\u202E\n\u2066"_s << QString();
     }
     void shownFromTheService()
     {
-        QFETCH(bool, isName);
+        QFETCH(QString, kind);
         QFETCH(QString, text);
         QFETCH(QString, shown);
-        QCOMPARE(isName ? DisplayText::name(text) : DisplayText::isolated(text), shown);
+        const QString result = kind == u"name" ? DisplayText::name(text)
+            : kind == u"body"                  ? DisplayText::isolated(text)
+                                               : DisplayText::oneLine(text);
+        QCOMPARE(result, shown);
     }
 
     void badgeText_data()

@@ -131,6 +131,30 @@ private slots:
                  std::optional<QUuid>(target.id));
     }
 
+    // The reply bar shows the answered message as it reads: an address that an override
+    // would turn around is drawn and read in the order of what it opens.
+    void replyBarShowsAddressesAsTheyAre()
+    {
+        SeededStore seeded;
+        LocalStore &store = *seeded.store;
+        const QString address
+            = QStringLiteral("1 은행 확인: https://evil.example/moc.knab//:sptth");
+        QString disguised = address;
+        disguised.insert(disguised.indexOf(u"https"), QChar(0x202E));
+        store.merge(textMessage(seeded.direct, SeedID::sora(), 2, disguised), false);
+        store.merge(textMessage(seeded.direct, SeedID::sora(), 3, address), false);
+        const QList<ChatMessage> messages = store.visibleMessages(seeded.direct);
+        QCOMPARE(messages.at(messages.size() - 2).body, disguised);
+        Rig rig(store, seeded.direct);
+        auto *preview = rig.composer.findChild<QWidget *>(QStringLiteral("replyPreview"));
+        rig.state.setReply(messages.at(messages.size() - 2));
+        QTRY_COMPARE(preview->accessibleName(), address);
+        const QImage drawn = preview->grab().toImage();
+        rig.state.setReply(messages.last());
+        QTRY_COMPARE(preview->accessibleName(), address);
+        QCOMPARE(preview->grab().toImage(), drawn);
+    }
+
     // "답장" hands the field the keyboard once: neither the store's later changes nor the
     // reply itself take it back from another field, and none of it moves the transcript.
     void replyTakesTheKeyboardOnlyWhenChosen()

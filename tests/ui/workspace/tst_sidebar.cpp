@@ -237,6 +237,10 @@ void TestSidebar::rowTexts_data()
                          << QStringLiteral("상대, %t, p120, 99+");
     QTest::newRow("official and muted") << QStringList{} << 1 << true << QStringLiteral("p1")
                                         << QStringLiteral("Zumo, 공식, 알림 끔, %t, p1, 1");
+    QTest::newRow("disguised address")
+        << QStringList{QStringLiteral("text:확인: \u202Ehttps://evil.example/moc.knab//:sptth")}
+        << 0 << false << QStringLiteral("확인: https://evil.example/moc.knab//:sptth")
+        << QStringLiteral("상대, %t, 확인: https://evil.example/moc.knab//:sptth, 안 읽음");
 }
 
 void TestSidebar::rowTexts()

@@ -452,8 +452,11 @@ private slots:
         // sentence around kept apart, a failure said.
         QTest::newRow("hostile name") << "hostile" << int(MessageKind::text) << "안녕"
                                       << "가 나, 오전 9시 5분, 안녕";
-        QTest::newRow("right-to-left body") << "peer" << int(MessageKind::text) << "\u202Eabc"
-                                            << "상대, 오전 9시 5분, \u2068\u202Eabc\u2069";
+        QTest::newRow("overridden body") << "peer" << int(MessageKind::text) << "\u202Eabc"
+                                         << "상대, 오전 9시 5분, abc";
+        QTest::newRow("right-to-left body with an address")
+            << "peer" << int(MessageKind::text) << "שלום \u202Ehttps://a.example/x"
+            << "상대, 오전 9시 5분, \u2068שלום \u2066https://a.example/x\u2069\u2069";
         QTest::newRow("failed") << "failed" << int(MessageKind::text) << "안녕"
                                 << "나, 오전 9시 5분, 안녕, 전송 실패";
     }
