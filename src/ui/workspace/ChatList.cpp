@@ -315,6 +315,10 @@ void ChatList::connectRequests()
     };
     connect(m_view, &QListView::activated, this, write);
     AccessibleActions::pressableRows(m_view, write);
+    // A click on a row opens the room to write in it too, as in any messenger: what is typed next
+    // goes to its message field. Moving through the rows with the arrow keys opens each room but
+    // leaves the keyboard in the list.
+    connect(m_view, &QListView::clicked, this, write);
 }
 
 void ChatList::listedIdsChanged()

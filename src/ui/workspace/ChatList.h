@@ -47,7 +47,8 @@ public:
 signals:
     void queryEdited(const QString &query);
     void newChatRequested();
-    // A row chosen; Return on a row (or a screen reader's "Press") asks to write in the room.
+    // A row chosen; a click or Return on a row (or a screen reader's "Press") asks to write in
+    // the room.
     void roomRequested(const QUuid &roomId);
     void writeRequested(const QUuid &roomId);
     void leaveRequested(const QUuid &roomId);
