@@ -408,7 +408,8 @@ private slots:
         QVERIFY(!store.account(unfinished));
     }
 
-    // Every button on these screens, links and photo buttons included, is at least 44 high.
+    // Every button on these screens, links and photo buttons included, is at least 44 high, and
+    // Return presses the one that has the keyboard.
     void buttonsAreAtLeast44High_data()
     {
         QTest::addColumn<int>("screen");
@@ -446,6 +447,10 @@ private slots:
         for (QAbstractButton *button : buttons)
             QVERIFY2(!button->isVisible() || button->height() >= UiMetrics::controlHeight,
                      qPrintable(button->objectName()));
+        for (QAbstractButton *button : buttons) {
+            if (button->isVisible() && button->isEnabled())
+                QVERIFY2(takesReturn(button), qPrintable(button->objectName()));
+        }
     }
 
     void nameLimitCountsUserPerceivedCharacters_data()

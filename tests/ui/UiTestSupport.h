@@ -1,15 +1,19 @@
 #pragma once
 
 // Pieces shared by the widget tests: a small JPEG to show, a dark palette to look at the
-// views in the dark appearance, and whether a view draws its focus ring.
+// views in the dark appearance, whether a view draws its focus ring, and whether a button takes
+// Return as its own press.
 
+#include <QAbstractButton>
 #include <QBuffer>
 #include <QByteArray>
 #include <QColor>
 #include <QImage>
 #include <QPainter>
 #include <QPalette>
+#include <QSignalBlocker>
 #include <QSize>
+#include <QTest>
 #include <QWidget>
 
 // A JPEG of `color` with a white band over its left third, so that cropping shows.
@@ -57,4 +61,37 @@ inline bool drawsFocusRing(QWidget *widget, const QRect &area = QRect(0, 0, -1, 
         }
     }
     return false;
+}
+
+// Counts the key presses that reach the widgets it watches.
+class KeyWitness : public QObject
+{
+public:
+    int presses = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::KeyPress)
+            ++presses;
+        return false;
+    }
+};
+
+// Whether Return on `button` is the button's own: it presses the button and goes no further, to
+// the page, the dialog (and its default button) or the window around it. The button's signals
+// are blocked meanwhile, so that the press acts on nothing.
+inline bool takesReturn(QAbstractButton *button)
+{
+    KeyWitness witness;
+    for (QWidget *around = button->parentWidget(); around; around = around->parentWidget())
+        around->installEventFilter(&witness);
+    {
+        const QSignalBlocker quiet(button);
+        button->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(button, Qt::Key_Return);
+    }
+    for (QWidget *around = button->parentWidget(); around; around = around->parentWidget())
+        around->removeEventFilter(&witness);
+    return witness.presses == 0;
 }

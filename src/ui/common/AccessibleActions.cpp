@@ -56,11 +56,18 @@ public:
         return QAccessibleWidget::text(t);
     }
 
+    // While it cannot be checked (a row that only shows a person who cannot be chosen), it is no
+    // check box: it reads as what it shows, with nothing to do.
+    QAccessible::Role role() const override
+    {
+        return button()->isCheckable() ? QAccessibleWidget::role() : QAccessible::StaticText;
+    }
+
     QAccessible::State state() const override
     {
         QAccessible::State s = QAccessibleWidget::state();
-        s.checkable = true;
-        s.checked = button()->isChecked();
+        s.checkable = button()->isCheckable();
+        s.checked = s.checkable && button()->isChecked();
         s.pressed = button()->isDown();
         return s;
     }
@@ -68,17 +75,20 @@ public:
     QStringList actionNames() const override
     {
         QStringList names = QAccessibleWidget::actionNames();
-        if (button()->isEnabled())
+        if (offersToggle())
             names = QStringList{toggleAction(), pressAction()} + names;
         return names;
     }
     void doAction(const QString &action) override
     {
-        if (action == toggleAction() || action == pressAction())
+        if (offersToggle() && (action == toggleAction() || action == pressAction()))
             button()->click(); // does nothing while disabled
         else
             QAccessibleWidget::doAction(action);
     }
+
+private:
+    bool offersToggle() const { return button()->isEnabled() && button()->isCheckable(); }
 };
 
 // One row of a list, found again by its persistent index wherever it has moved.

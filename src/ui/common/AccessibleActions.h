@@ -16,7 +16,8 @@ namespace AccessibleActions {
 // A checkable button that changes its state only through its owner (its nextCheckState() does
 // nothing; the owner acts on clicked() and then sets what it shows). Qt's own "Toggle" would call
 // toggle(), which flips the drawing without a clicked(); here both "Toggle" and "Press" click the
-// button, exactly as a mouse click or Space does.
+// button, exactly as a mouse click or Space does. While the button is not checkable it reads as
+// plain text with no action.
 void clickToToggle(QAbstractButton *button, QAccessible::Role role = QAccessible::CheckBox);
 
 // The actions a row offers, by name: QAccessibleActionInterface::pressAction() first for a row

@@ -1,5 +1,6 @@
 #include "ui/common/ChatIcon.h"
 
+#include "ui/common/PanelParts.h"
 #include "ui/common/UiMetrics.h"
 
 #include <QGuiApplication>
@@ -443,6 +444,7 @@ QToolButton *ChatIcon::button(const QString &name, const QString &accessibleName
 {
     auto *button = new QToolButton(parent);
     button->setAutoRaise(true);
+    PanelParts::pressOnReturn(button);
     button->setFixedSize(UiMetrics::controlHeight, UiMetrics::controlHeight);
     button->setIcon(symbol(name));
     button->setIconSize(QSize(iconSide, iconSide));

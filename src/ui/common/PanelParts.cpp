@@ -7,6 +7,7 @@
 
 #include <QBoxLayout>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -16,6 +17,33 @@
 #include <algorithm>
 
 namespace {
+
+// See PanelParts::pressOnReturn().
+class ReturnPress : public QObject
+{
+public:
+    explicit ReturnPress(QAbstractButton *button)
+        : QObject(button)
+    {
+        setObjectName(QStringLiteral("zumoReturnPress"));
+        button->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+            || (key->modifiers() & ~Qt::KeypadModifier))
+            return false;
+        // Taken whole, repeats too: left to go on, a dialog would press its default button.
+        if (!key->isAutoRepeat())
+            static_cast<QAbstractButton *>(watched)->click();
+        return true;
+    }
+};
 
 // A borderless button: its text with a little room around it, shaded while hovered or pressed.
 class PlainButton : public QPushButton
@@ -27,6 +55,7 @@ public:
     {
         setFlat(true);
         setAutoDefault(false);
+        PanelParts::pressOnReturn(this);
         setAttribute(Qt::WA_Hover);
         // Its text is painted in the window's text colour (below), not the button's.
         setForegroundRole(QPalette::WindowText);
@@ -102,35 +131,44 @@ private:
 class FocusWhenShown : public QObject
 {
 public:
-    FocusWhenShown(QWidget *page, QWidget *first, PanelParts::Ring ring)
+    FocusWhenShown(QWidget *page, QWidget *first, bool ring, QWidget *otherwise)
         : QObject(page)
         , m_page(page)
         , m_first(first)
-        , m_ring(ring == PanelParts::Ring::Yes)
+        , m_otherwise(otherwise)
+        , m_ring(ring)
     {
         page->installEventFilter(this);
-        if (m_ring)
-            first->installEventFilter(this);
+        for (QWidget *target : {first, otherwise}) {
+            if (target)
+                target->installEventFilter(this);
+        }
     }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         // A window restored from the task bar is no new showing: its focus comes back as it was.
-        if (watched == m_page && event->type() == QEvent::Show && !event->spontaneous() && m_first
-            && m_first->isVisibleTo(m_page)) {
-            m_armed = m_ring;
-            m_first->setFocus(m_ring ? Qt::TabFocusReason : Qt::OtherFocusReason);
+        if (watched == m_page && event->type() == QEvent::Show && !event->spontaneous()) {
+            const bool first = m_first && m_first->isVisibleTo(m_page);
+            QWidget *target = first ? m_first.data() : m_otherwise.data();
+            if (!target || !target->isVisibleTo(m_page))
+                return false;
+            // The stand-in is a button that nothing else on the page would show the keyboard on.
+            const bool ring = first ? m_ring : true;
+            m_armed = ring ? target : nullptr;
+            target->setFocus(ring ? Qt::TabFocusReason : Qt::OtherFocusReason);
             return false;
         }
         // The focus arrives now, or only once the new window is activated (then for that
         // reason): either way its first arrival after the showing counts as the keyboard's.
-        if (watched == m_first && event->type() == QEvent::FocusIn && m_armed) {
-            m_armed = false;
+        if (m_armed && watched == m_armed && event->type() == QEvent::FocusIn) {
+            QWidget *target = m_armed;
+            m_armed = nullptr;
             const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
             if (reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason) {
                 QFocusEvent keyboard(QEvent::FocusIn, Qt::TabFocusReason);
-                QCoreApplication::sendEvent(m_first, &keyboard);
+                QCoreApplication::sendEvent(target, &keyboard);
                 return true;
             }
         }
@@ -140,17 +178,31 @@ protected:
 private:
     QWidget *m_page;
     QPointer<QWidget> m_first;
+    QPointer<QWidget> m_otherwise;
     bool m_ring;
-    bool m_armed = false;
+    QPointer<QWidget> m_armed; // the target whose next focus counts as the keyboard's
 };
 
 } // namespace
 
 namespace PanelParts {
 
+void pressOnReturn(QAbstractButton *button)
+{
+    // Once per button, however many of its makers ask.
+    if (!button->findChild<QObject *>(QStringLiteral("zumoReturnPress"),
+                                      Qt::FindDirectChildrenOnly))
+        new ReturnPress(button);
+}
+
 void focusWhenShown(QWidget *page, QWidget *first, Ring ring)
 {
-    new FocusWhenShown(page, first, ring);
+    new FocusWhenShown(page, first, ring == Ring::Yes, nullptr);
+}
+
+void focusWhenShown(QWidget *page, QWidget *first, QWidget *otherwise)
+{
+    new FocusWhenShown(page, first, false, otherwise);
 }
 
 bool focusRingFor(Qt::FocusReason reason, bool before)
@@ -182,6 +234,7 @@ QPushButton *pushButton(const QString &text, const QString &name, QWidget *paren
     auto *button = new QPushButton(text, parent);
     button->setObjectName(name);
     button->setAutoDefault(false);
+    pressOnReturn(button);
     button->setMinimumHeight(UiMetrics::controlHeight);
     // Some styles leave a long title only a few pixels of room on each side.
     const int padded = button->fontMetrics().horizontalAdvance(text) + 2 * 14;
@@ -252,6 +305,7 @@ RowButton::RowButton(QWidget *parent)
 {
     setAttribute(Qt::WA_Hover);
     setPressable(true);
+    PanelParts::pressOnReturn(this);
 }
 
 void RowButton::addPart(QWidget *part, int stretch)

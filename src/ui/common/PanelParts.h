@@ -30,6 +30,13 @@ inline constexpr int buttonInset = 8;
 // or from a popup keeps what it had (`before`).
 bool focusRingFor(Qt::FocusReason reason, bool before);
 
+// Makes Return and Enter press `button` while it has the keyboard, as Space does. Qt leaves
+// Return to a dialog's default button, and a push button outside a dialog, a tool button or a
+// button of our own ignores it: a keyboard user who found that rows take Return would then meet
+// buttons that do not. The press is the button's alone, so no dialog's default button fires
+// with it; a key held down presses once.
+void pressOnReturn(QAbstractButton *button);
+
 // A borderless text button (object name `name`) at least 44 pixels high ("닫기" and the like).
 // Its text sits in the middle, or `buttonInset` from the edge that `textAlign` names
 // (Qt::AlignLeft, Qt::AlignRight).
@@ -47,6 +54,10 @@ QPushButton *pushButton(const QString &text, const QString &name, QWidget *paren
 // else on such a sheet would show where the keyboard is.
 enum class Ring { No, Yes };
 void focusWhenShown(QWidget *page, QWidget *first, Ring ring = Ring::No);
+// The same, with the button `otherwise` taking the keyboard, ringed, whenever `first` is not on
+// the page as it shows (the list of a page whose list is empty): the page still has the keyboard,
+// so that its keys (Escape) work and Tab starts there.
+void focusWhenShown(QWidget *page, QWidget *first, QWidget *otherwise);
 
 // The full-width prominent button (object name `name`) of forms and pages.
 WideButton *wideButton(const QString &text, const QString &name, QWidget *parent,

@@ -10,6 +10,7 @@
 #include <QBoxLayout>
 #include <QLabel>
 #include <QListView>
+#include <QPushButton>
 #include <QStackedLayout>
 
 namespace {
@@ -56,6 +57,8 @@ BlockedList::BlockedList(LocalStore &store, QWidget *parent)
     page->addWidget(listTitleBar(QStringLiteral("차단 목록")));
     page->addLayout(body, 1);
     closeOnEscape();
+    // Opened, the page has the keyboard on its list, or on "닫기" while nobody is blocked.
+    PanelParts::focusWhenShown(this, list, findChild<QPushButton *>(QStringLiteral("close")));
 
     new StoreRedraw(
         store, {&LocalStore::blocksChanged, &LocalStore::accountsChanged},

@@ -94,7 +94,6 @@ public:
     {
         addPart(m_person, 1);
         // Checked while the person is chosen; only present() changes that, a click asks for it.
-        setCheckable(true);
         AccessibleActions::clickToToggle(this);
     }
 
@@ -107,7 +106,9 @@ public:
         m_chosen = chosen;
         setLeadingRoom(symbol ? UiMetrics::controlHeight + 4 : 0);
         setPressable(choosable);
-        setChecked(chosen);
+        // A person who cannot be chosen is shown, not offered: no check box for a screen reader.
+        setCheckable(choosable);
+        setChecked(choosable && chosen);
         setAccessibleName(m_person->accessibleName());
     }
 

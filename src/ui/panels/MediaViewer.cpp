@@ -51,14 +51,18 @@ protected:
     }
 };
 
-// The bar's buttons are drawn in white whatever the palette, over the black sheet.
-void whiten(QWidget *button)
+// The bar's buttons are drawn in white whatever the palette, over the black sheet. The bar
+// itself says so, as the ground its buttons stand on: a disabled button's text is toned from
+// these colours (ChatColor::keepDisabledReadable), so that it still reads on the black.
+void whiten(QWidget *bar)
 {
-    QPalette colours = button->palette();
-    for (const auto group : {QPalette::Active, QPalette::Inactive})
+    QPalette colours = bar->palette();
+    for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         colours.setColor(group, QPalette::WindowText, Qt::white);
-    colours.setColor(QPalette::Disabled, QPalette::WindowText, QColor(255, 255, 255, 110));
-    button->setPalette(colours);
+        for (const auto ground : {QPalette::Window, QPalette::Base, QPalette::Button})
+            colours.setColor(group, ground, Qt::black);
+    }
+    bar->setPalette(colours);
 }
 
 // The message's own photo; empty when it has none.
@@ -106,14 +110,13 @@ MediaViewer::MediaViewer(LocalStore &store, const QUuid &messageId, QWidget *par
     // Padded 16 to the buttons' texts.
     bar->setContentsMargins(16 - PanelParts::buttonInset, 0, 16 - PanelParts::buttonInset, 0);
     QPushButton *close = closeButton(Qt::AlignLeft);
-    QPushButton *save = PanelParts::plainButton(QStringLiteral("저장"), m_bar, Qt::AlignRight,
-                                                QStringLiteral("save"));
-    connect(save, &QPushButton::clicked, this, &MediaViewer::save);
-    whiten(close);
-    whiten(save);
+    m_save = PanelParts::plainButton(QStringLiteral("저장"), m_bar, Qt::AlignRight,
+                                     QStringLiteral("save"));
+    connect(m_save, &QPushButton::clicked, this, &MediaViewer::save);
+    whiten(m_bar);
     bar->addWidget(close);
     bar->addStretch(1);
-    bar->addWidget(save);
+    bar->addWidget(m_save);
     // The sheet opens on "닫기", ringed on the black so that the keyboard's place shows.
     PanelParts::focusWhenShown(this, close, PanelParts::Ring::Yes);
 
@@ -157,6 +160,23 @@ MediaViewer::~MediaViewer()
 
 void MediaViewer::refresh()
 {
+    showPhoto();
+    followSave();
+}
+
+// "저장" is offered for a photo on show or on its way, not for one that could not be shown (or
+// a message without any): a file of it would hold nothing the user has seen.
+void MediaViewer::followSave()
+{
+    const MediaPhotoView::Kind kind = m_photo->kind();
+    const bool coming = kind == MediaPhotoView::Kind::None
+        && (!m_localBytes.isEmpty() || !m_remoteAddress.isEmpty());
+    m_save->setEnabled(kind == MediaPhotoView::Kind::Local || kind == MediaPhotoView::Kind::Remote
+                       || coming);
+}
+
+void MediaViewer::showPhoto()
+{
     const std::optional<ChatMessage> message = m_store.message(m_messageId);
     if (const QByteArray bytes = localPhoto(message); !bytes.isEmpty()) {
         // On show, being decoded, or known not to decode: nothing to start again.
@@ -189,13 +209,14 @@ void MediaViewer::decodeLocal(const QByteArray &bytes)
                               if (result.outcome == ImageDecodeJob::Outcome::Decoded) {
                                   m_remoteAddress.clear();
                                   m_photo->setPhoto(MediaPhotoView::Kind::Local, result.image);
-                                  return;
+                              } else {
+                                  // Bytes that do not decode fall back to the address, and
+                                  // without one the photo shows as broken.
+                                  showRemoteOrNothing(m_store.message(m_messageId));
+                                  if (m_remoteAddress.isEmpty())
+                                      m_photo->showBroken();
                               }
-                              // Bytes that do not decode fall back to the address, and
-                              // without one the photo shows as broken.
-                              showRemoteOrNothing(m_store.message(m_messageId));
-                              if (m_remoteAddress.isEmpty())
-                                  m_photo->showBroken();
+                              followSave();
                           });
 }
 
@@ -217,6 +238,7 @@ void MediaViewer::showRemoteOrNothing(const std::optional<ChatMessage> &message)
             m_photo->showBroken();
         else
             m_photo->setPhoto(MediaPhotoView::Kind::Remote, image);
+        followSave();
     });
 }
 

@@ -12,6 +12,7 @@
 class LocalStore;
 class QFileDialog;
 class QLabel;
+class QPushButton;
 
 // The sheet that shows one message's photo large, on black, and saves it as a JPEG file. A photo
 // that the store holds only as an address is shown from that address and downloaded once by the
@@ -42,6 +43,8 @@ protected:
 
 private:
     void refresh();
+    void showPhoto();
+    void followSave();
     void decodeLocal(const QByteArray &bytes);
     void showRemoteOrNothing(const std::optional<ChatMessage> &message);
     void loadRemote();
@@ -52,6 +55,7 @@ private:
     const QUuid m_messageId;
     MediaPhotoView *m_photo;
     QWidget *m_bar;
+    QPushButton *m_save;
     QLabel *m_failure;
     QPointer<PhotoDownload> m_download;
     QPointer<QFileDialog> m_saveDialog;

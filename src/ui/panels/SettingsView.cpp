@@ -52,6 +52,8 @@ SettingsView::SettingsView(LocalStore &store, QWidget *parent)
     page->addWidget(listTitleBar(QStringLiteral("설정")));
     page->addWidget(scroller(list), 1);
     page->addWidget(footer);
+    // The page opens on its first switch, ringed: a switch shows no caret to find the keyboard by.
+    PanelParts::focusWhenShown(this, m_enabled, PanelParts::Ring::Yes);
 
     new StoreRedraw(
         m_store,

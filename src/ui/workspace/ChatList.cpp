@@ -20,6 +20,7 @@
 #include <QAction>
 #include <QBoxLayout>
 #include <QGridLayout>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -29,6 +30,8 @@
 #include <QScrollBar>
 #include <QToolButton>
 
+#include <algorithm>
+#include <functional>
 #include <utility>
 
 namespace {
@@ -132,12 +135,61 @@ private:
 
 } // namespace
 
+// The search field, which says what it shows: its text with the syllable that an input method is
+// still composing at the cursor. QLineEdit's own signals carry the finished text alone, so a
+// search typed in Korean would always find what was typed one syllable before.
+class ChatSearchField : public QLineEdit
+{
+public:
+    explicit ChatSearchField(QWidget *parent)
+        : QLineEdit(parent)
+    {
+        connect(this, &QLineEdit::textEdited, this, [this] {
+            if (!m_inComposition && edited)
+                edited(shownText());
+        });
+        // Any other change of the text (set from outside, or emptied) drops what was composed:
+        // Qt cancels the composition along with it.
+        connect(this, &QLineEdit::textChanged, this, [this] {
+            if (!m_inComposition)
+                m_composing.clear();
+        });
+    }
+
+    // Called with shownText() after each of the user's edits, composing included.
+    std::function<void(const QString &)> edited;
+
+    QString shownText() const
+    {
+        QString shown = text();
+        if (!m_composing.isEmpty())
+            shown.insert(std::clamp(cursorPosition(), 0, int(shown.size())), m_composing);
+        return shown;
+    }
+
+protected:
+    void inputMethodEvent(QInputMethodEvent *event) override
+    {
+        const QString before = shownText();
+        m_composing = event->preeditString();
+        m_inComposition = true;
+        QLineEdit::inputMethodEvent(event);
+        m_inComposition = false;
+        if (const QString shown = shownText(); shown != before && edited)
+            edited(shown);
+    }
+
+private:
+    QString m_composing;
+    bool m_inComposition = false;
+};
+
 ChatList::ChatList(LocalStore &store, const Navigation &navigation, QWidget *parent)
     : QWidget(parent)
     , m_store(store)
     , m_navigation(navigation)
     , m_model(new RoomListModel(store, this))
-    , m_search(new QLineEdit(this))
+    , m_search(new ChatSearchField(this))
     , m_newChat(ChatIcon::button(QStringLiteral("square.and.pencil"), QStringLiteral("새 대화"), 20,
                                  this))
     , m_view(new RoomListView(this))
@@ -152,7 +204,8 @@ ChatList::ChatList(LocalStore &store, const Navigation &navigation, QWidget *par
     connectRequests();
 
     connect(&m_navigation, &Navigation::queryChanged, this, [this] {
-        if (m_search->text() != m_navigation.query())
+        // The query may hold a syllable still being composed: what shows is left alone then.
+        if (m_search->shownText() != m_navigation.query())
             m_search->setText(m_navigation.query());
         m_model->setQuery(m_navigation.query());
     });
@@ -257,7 +310,7 @@ void ChatList::followModel()
 // The search, the buttons, the rows' choice, Return and menu: each becomes a request.
 void ChatList::connectRequests()
 {
-    connect(m_search, &QLineEdit::textEdited, this, &ChatList::queryEdited);
+    m_search->edited = [this](const QString &shown) { emit queryEdited(shown); };
     connect(m_newChat, &QToolButton::clicked, this, &ChatList::newChatRequested);
     connect(m_start, &WideButton::clicked, this, &ChatList::newChatRequested);
     connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -269,6 +322,10 @@ void ChatList::connectRequests()
     };
     connect(m_view, &QListView::activated, this, write);
     AccessibleActions::pressableRows(m_view, write);
+    // A click on a row opens the room to write in it too, as in any messenger: what is typed next
+    // goes to its message field. Moving through the rows with the arrow keys opens each room but
+    // leaves the keyboard in the list.
+    connect(m_view, &QListView::clicked, this, write);
 }
 
 void ChatList::listedIdsChanged()
@@ -354,6 +411,11 @@ void ChatList::updateEmptyState()
     const bool searching = !trimmedText(m_navigation.query()).isEmpty();
     m_start->setVisible(empty && !searching);
     m_noMatch->setVisible(empty && searching);
+}
+
+QLineEdit *ChatList::searchField() const
+{
+    return m_search;
 }
 
 QMenu *ChatList::rowMenu(const QUuid &roomId, QWidget *parent)

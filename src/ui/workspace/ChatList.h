@@ -6,6 +6,7 @@
 
 #include <optional>
 
+class ChatSearchField;
 class LocalStore;
 class Navigation;
 class RoomListModel;
@@ -29,7 +30,7 @@ public:
 
     RoomListModel *model() const { return m_model; }
     QListView *view() const { return m_view; }
-    QLineEdit *searchField() const { return m_search; }
+    QLineEdit *searchField() const;
     QToolButton *newChatButton() const { return m_newChat; }
     WideButton *startButton() const { return m_start; }
     QLabel *noMatchLabel() const { return m_noMatch; }
@@ -46,7 +47,8 @@ public:
 signals:
     void queryEdited(const QString &query);
     void newChatRequested();
-    // A row chosen; Return on a row (or a screen reader's "Press") asks to write in the room.
+    // A row chosen; a click or Return on a row (or a screen reader's "Press") asks to write in
+    // the room.
     void roomRequested(const QUuid &roomId);
     void writeRequested(const QUuid &roomId);
     void leaveRequested(const QUuid &roomId);
@@ -70,7 +72,7 @@ private:
     LocalStore &m_store;
     const Navigation &m_navigation;
     RoomListModel *m_model;
-    QLineEdit *m_search;
+    ChatSearchField *m_search;
     QToolButton *m_newChat;
     QListView *m_view;
     WideButton *m_start;

@@ -117,13 +117,28 @@ private:
 namespace {
 
 // The field's rounded box in the control background colour, with a hairline edge: many dark
-// palettes give controls nearly the colour of the bar around them.
+// palettes give controls nearly the colour of the bar around them. While the field has the
+// keyboard, the box wears the window's focus ring: a caret alone is hard to find.
 class FieldBox : public QWidget
 {
 public:
-    using QWidget::QWidget;
+    FieldBox(QWidget *field, QWidget *parent)
+        : QWidget(parent)
+        , m_field(field)
+    {
+        field->setParent(this);
+        field->installEventFilter(this);
+    }
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_field
+            && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
+            update();
+        return QWidget::eventFilter(watched, event);
+    }
+
     void paintEvent(QPaintEvent *) override
     {
         QPainter painter(this);
@@ -133,7 +148,11 @@ protected:
         const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
         const qreal radius = std::min<qreal>(18, box.height() / 2);
         painter.drawRoundedRect(box, radius, radius);
+        UiMetrics::paintFocusRing(painter, *m_field, box, radius, 2);
     }
+
+private:
+    QWidget *m_field;
 };
 
 // The text field's insets.
@@ -262,10 +281,9 @@ QLayout *Composer::inputRow()
         = ChatIcon::button(QStringLiteral("photo"), QStringLiteral("보관함"), 22, m_editor);
     photoButton->setObjectName(QStringLiteral("photoButton"));
     row->addWidget(photoButton, 0, Qt::AlignBottom);
-    auto *box = new FieldBox(m_editor);
+    auto *box = new FieldBox(m_field, m_editor);
     auto *boxLayout = new QHBoxLayout(box);
     boxLayout->setContentsMargins(8, 0, 8, 0);
-    m_field->setParent(box);
     boxLayout->addWidget(m_field);
     row->addWidget(box, 1, Qt::AlignBottom);
     m_sendButton->setObjectName(QStringLiteral("sendButton"));

@@ -33,6 +33,7 @@ public:
     {
         setAttribute(Qt::WA_Hover);
         setFocusPolicy(Qt::StrongFocus);
+        PanelParts::pressOnReturn(this);
         setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     }
 
@@ -88,6 +89,8 @@ FriendList::FriendList(LocalStore &store, const Navigation &navigation, QWidget 
 {
     layOut();
     prepareList();
+    PanelParts::pressOnReturn(m_addFriend);
+    PanelParts::pressOnReturn(m_invite);
 
     connect(m_ownRow, &QAbstractButton::clicked, this, [this] {
         emit pageRequested(Page{Page::me, {}});

@@ -42,6 +42,7 @@ public:
         setCheckable(true);
         AccessibleActions::clickToToggle(this, QAccessible::RadioButton);
         setFocusPolicy(Qt::TabFocus);
+        PanelParts::pressOnReturn(this);
         setAttribute(Qt::WA_Hover);
         setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     }
@@ -112,6 +113,7 @@ public:
         setText(QStringLiteral("설정"));
         setAccessibleName(QStringLiteral("설정"));
         setFocusPolicy(Qt::StrongFocus);
+        PanelParts::pressOnReturn(this);
         setAttribute(Qt::WA_Hover);
         setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     }

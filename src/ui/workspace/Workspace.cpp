@@ -243,14 +243,21 @@ void Workspace::enterPage()
     // The page takes all the height the lines above it leave.
     static_cast<QVBoxLayout *>(m_detailColumn->layout())->addWidget(m_page, 1);
     m_page->show();
-    // A page that took the keyboard keeps it; otherwise the keyboard goes back to where the
-    // left page was opened from, or to the list.
-    if (hadKeyboard && !m_page->isAncestorOf(window()->focusWidget()))
+    // The keyboard that was on the left page goes back to where that page was opened from;
+    // else a page that took it keeps it, and otherwise it goes to the list.
+    if (hadKeyboard)
         returnKeyboard(left);
 }
 
 void Workspace::returnKeyboard(Page::Kind left)
 {
+    // The settings, closed, go back to the sidebar's "설정".
+    if (left == Page::settings && m_shownPage.kind == Page::pick) {
+        if (QWidget *settings = m_sidebar->settingsButton(); settings->isVisibleTo(this)) {
+            settings->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
     // The settings' own pages go back to the settings row that opened them (named as the page).
     QString opener;
     if (m_shownPage.kind == Page::settings) {
@@ -273,7 +280,8 @@ void Workspace::returnKeyboard(Page::Kind left)
         row->setFocus(Qt::TabFocusReason);
         return;
     }
-    focusList();
+    if (!m_page->isAncestorOf(window()->focusWidget()))
+        focusList();
 }
 
 void Workspace::focusList()

@@ -130,6 +130,8 @@ private slots:
     void downloadGoesWithTheSheet();
     void save_data();
     void save();
+    void saveOnlyWhatCanShow_data();
+    void saveOnlyWhatCanShow();
 
 private:
     QUuid addPhoto(const std::optional<QByteArray> &bytes, const std::optional<QString> &address)
@@ -344,8 +346,9 @@ void TestMediaViewer::save_data()
         << u"junk"_s << u"x.jpg"_s << false << false << int(MediaPhotoView::Kind::Remote);
     QTest::newRow("photo not downloaded")
         << u"remote"_s << u"-"_s << false << true << int(MediaPhotoView::Kind::None);
+    // Nothing to show, so "저장" is not offered: pressing it does nothing.
     QTest::newRow("unknown message")
-        << u"unknown"_s << u"-"_s << false << true << int(MediaPhotoView::Kind::None);
+        << u"unknown"_s << u"-"_s << false << false << int(MediaPhotoView::Kind::None);
 }
 
 void TestMediaViewer::save()
@@ -394,6 +397,55 @@ void TestMediaViewer::save()
              answer.endsWith(u"x.jpg"_s) ? bytes : QByteArray());
     if (QTest::currentDataTag() == "write refused"_L1)
         savePictures(viewer, u"media"_s, {QSize(640, 480), QSize(1100, 760)});
+}
+
+void TestMediaViewer::saveOnlyWhatCanShow_data()
+{
+    QTest::addColumn<QString>("photo"); // local, junk, junk with an address, gone, unknown
+    QTest::addColumn<int>("shown");
+    QTest::addColumn<bool>("offered");
+    const int broken = int(MediaPhotoView::Kind::Broken);
+    QTest::newRow("a photo") << u"local"_s << int(MediaPhotoView::Kind::Local) << true;
+    QTest::newRow("bytes that are no picture") << u"junk"_s << broken << false;
+    QTest::newRow("no picture, shown from the address")
+        << u"junk+address"_s << int(MediaPhotoView::Kind::Remote) << true;
+    QTest::newRow("an address that cannot be loaded") << u"gone"_s << broken << false;
+    QTest::newRow("unknown message") << u"unknown"_s << int(MediaPhotoView::Kind::None) << false;
+}
+
+// "저장" is offered for a photo that shows or is on its way, never for one that could not be
+// shown: the user would save what they have not seen.
+void TestMediaViewer::saveOnlyWhatCanShow()
+{
+    QFETCH(QString, photo);
+    QFETCH(int, shown);
+    QFETCH(bool, offered);
+    LoopbackHttp http;
+    http.routes[u"/p.jpg"_s] = {200, jpeg(), {}, false};
+    const QString address = http.url(photo == u"gone"_s ? u"/gone.jpg"_s : u"/p.jpg"_s);
+    QUuid id = QUuid::createUuid();
+    if (photo == u"local"_s)
+        id = addPhoto(jpeg(), std::nullopt);
+    else if (photo.startsWith(u"junk"_s))
+        id = addPhoto(QByteArray("no picture"),
+                      photo.endsWith(u"address"_s) ? std::optional(address) : std::nullopt);
+    else if (photo != u"unknown"_s)
+        id = addPhoto(std::nullopt, address);
+    MediaViewer viewer(*m_store, id);
+    viewer.resize(640, 480);
+    viewer.show();
+    QAbstractButton *save = part(viewer, u"save"_s);
+    // While a photo is still coming, "저장" stays offered (and says when it cannot save yet).
+    if (photo != u"unknown"_s)
+        QVERIFY(save->isEnabled());
+    QTRY_COMPARE(int(viewer.shownKind()), shown);
+    QCOMPARE(save->isEnabled(), offered);
+    save->click();
+    QCOMPARE(viewer.findChild<QFileDialog *>() != nullptr, offered);
+    if (auto *dialog = viewer.findChild<QFileDialog *>())
+        dialog->reject();
+    if (!offered)
+        QVERIFY(!viewer.saveFailed());
 }
 
 QTEST_MAIN(TestMediaViewer)

@@ -80,6 +80,7 @@ private slots:
     void lookupOffersWhatFits_data();
     void lookupOffersWhatFits();
     void lookupFollowsTheStore();
+    void lookupRowReadsAsWhatItOffers();
     void createsOneGroupPerPress();
     void readsAndTabsAsShown();
     void sheetGoneBeforeTheAnswer();
@@ -254,6 +255,41 @@ void TestNewChat::lookupOffersWhatFits()
     QTEST(offered(sheet), "offers");
     QTEST(part<QWidget>(sheet, u"lookupResult"_s)->graphicsEffect()->isEnabled(), "faded");
     QVERIFY(part<QWidget>(sheet, u"miss"_s)->isHidden());
+}
+
+// A screen reader hears a choosable lookup row as a check box, and one whose person cannot be
+// chosen as that person, with nothing to check or press.
+void TestNewChat::lookupRowReadsAsWhatItOffers()
+{
+    auto store = storeWithFriends();
+    const QUuid stranger = addAccount(*store, u"stranger"_s, u"낯선 사람"_s);
+    const QUuid house = addAccount(*store, u"house"_s, u"공식 계정"_s, AccountKind::official);
+    LookupResultRow row(*store);
+    QAccessibleInterface *choice
+        = QAccessible::queryAccessibleInterface(part(row, u"resultChoice"_s));
+    const auto actions = [choice] {
+        return choice->actionInterface() ? choice->actionInterface()->actionNames() : QStringList();
+    };
+    const QString toggle = QAccessibleActionInterface::toggleAction();
+
+    row.present(*store->account(SeedID::sora()), {SeedID::sora()});
+    QCOMPARE(choice->role(), QAccessible::CheckBox);
+    QVERIFY(choice->state().checkable && choice->state().checked);
+    QVERIFY(actions().contains(toggle));
+
+    for (const QUuid &id : {stranger, house}) {
+        row.present(*store->account(id), {});
+        QCOMPARE(choice->role(), QAccessible::StaticText);
+        QVERIFY(!choice->state().checkable && !choice->state().checked);
+        QVERIFY(!actions().contains(toggle));
+        QVERIFY(!actions().contains(QAccessibleActionInterface::pressAction()));
+        QVERIFY(choice->text(QAccessible::Name).startsWith(store->account(id)->displayName));
+    }
+
+    // Chosen again, it is a check box again.
+    row.present(*store->account(SeedID::sora()), {});
+    QCOMPARE(choice->role(), QAccessible::CheckBox);
+    QVERIFY(choice->state().checkable && !choice->state().checked);
 }
 
 void TestNewChat::lookupFollowsTheStore()

@@ -1,5 +1,6 @@
 #include "WorkspaceTestSupport.h"
 
+#include "ui/common/ChatColor.h"
 #include "ui/common/ImageFile.h"
 #include "ui/workspace/Composer.h"
 #include "ui/workspace/RoomView.h"
@@ -361,6 +362,44 @@ private slots:
         QCOMPARE(changes.isEmpty(), file != QLatin1String("picture.jpg"));
         if (attachedAfter)
             saveShot(&rig.composer, QStringLiteral("composer-photo"));
+    }
+
+    void fieldShowsItsFocus_data()
+    {
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("light") << false;
+        QTest::newRow("dark") << true;
+    }
+
+    // The field's box wears the window's focus ring while the field has the keyboard, whether
+    // Tab or a click brought it there, and nothing of it without; the ring stands out from the
+    // box and the bar around it.
+    void fieldShowsItsFocus()
+    {
+        QFETCH(bool, dark);
+        SeededStore seeded;
+        Rig rig(*seeded.store, seeded.direct);
+        if (dark)
+            rig.composer.setPalette(darkPalette());
+        (new QLineEdit(&rig.composer))->show();
+        QApplication::setActiveWindow(&rig.composer);
+        QVERIFY(QTest::qWaitForWindowActive(&rig.composer));
+        QWidget *box = rig.field()->parentWidget();
+        QVERIFY(!rig.field()->hasFocus());
+        QVERIFY(!drawsFocusRing(box));
+        for (const Qt::FocusReason reason : {Qt::TabFocusReason, Qt::MouseFocusReason}) {
+            rig.field()->setFocus(reason);
+            QVERIFY(drawsFocusRing(box));
+            saveShot(&rig.composer, QStringLiteral("composer-focus-") + QTest::currentDataTag());
+            rig.field()->clearFocus();
+            QVERIFY(!drawsFocusRing(box));
+        }
+        const QPalette &colours = box->palette();
+        const QColor ring = colours.color(QPalette::Highlight);
+        for (const QPalette::ColorRole around : {QPalette::Base, QPalette::Window})
+            QVERIFY2(
+                ChatColor::contrast(ring, colours.color(around)) >= 3,
+                qPrintable(ring.name() + QStringLiteral(" on ") + colours.color(around).name()));
     }
 
     void fieldGrowsWithItsText()

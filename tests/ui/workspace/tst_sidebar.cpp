@@ -11,6 +11,7 @@
 #include "ui/workspace/Sidebar.h"
 
 #include <QAbstractItemModelTester>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -35,6 +36,7 @@ private slots:
     void accountRows();
     void search_data();
     void search();
+    void searchFollowsComposition();
     void rowTexts_data();
     void rowTexts();
     void leastChange_data();
@@ -207,6 +209,51 @@ void TestSidebar::search()
     QCOMPARE(displayTexts(*list.model()), titles);
     QCOMPARE(list.noMatchLabel()->isVisibleTo(&list), noMatchShown);
     QVERIFY(!list.startButton()->isVisibleTo(&list));
+}
+
+// The filter follows what the field shows, the syllable an input method is still composing
+// included: a Korean search does not lag a syllable behind. The field keeps that syllable open.
+void TestSidebar::searchFollowsComposition()
+{
+    SearchRooms f;
+    ChatList list(*f.store, f.navigation);
+    f.follow(list);
+    QLineEdit *field = list.searchField();
+    const auto compose = [field](const QString &preedit, const QString &commit = {}) {
+        QInputMethodEvent event(preedit, {});
+        event.setCommitString(commit);
+        QCoreApplication::sendEvent(field, &event);
+        settleViews();
+    };
+    const QString group = QStringLiteral("민수, 하늘");
+    const QString sky = QStringLiteral("하늘");
+    const QString walk = QStringLiteral("산책 모임");
+
+    compose(QStringLiteral("ㅅ"));
+    QCOMPARE(f.navigation.query(), QStringLiteral("ㅅ"));
+    compose(QStringLiteral("산"));
+    QCOMPARE(f.navigation.query(), QStringLiteral("산"));
+    QCOMPARE(displayTexts(*list.model()), QStringList{walk});
+    QCOMPARE(field->text(), QString()); // still being composed, not set into the field
+    compose(QStringLiteral("ㅊ"), QStringLiteral("산"));
+    QCOMPARE(f.navigation.query(), QStringLiteral("산ㅊ"));
+    compose(QStringLiteral("책"));
+    QCOMPARE(f.navigation.query(), QStringLiteral("산책"));
+    QCOMPARE(displayTexts(*list.model()), QStringList{walk});
+    compose(QString(), QStringLiteral("책"));
+    QCOMPARE(field->text(), QStringLiteral("산책"));
+    QCOMPARE(f.navigation.query(), QStringLiteral("산책"));
+
+    // A syllable composed in the middle counts where it stands; a composition given up drops it.
+    field->setText(QStringLiteral("늘"));
+    emit field->textEdited(field->text());
+    field->setCursorPosition(0);
+    compose(QStringLiteral("하"));
+    QCOMPARE(f.navigation.query(), QStringLiteral("하늘"));
+    QCOMPARE(displayTexts(*list.model()), (QStringList{group, sky}));
+    compose(QString());
+    QCOMPARE(f.navigation.query(), QStringLiteral("늘"));
+    QCOMPARE(field->text(), QStringLiteral("늘"));
 }
 
 void TestSidebar::rowTexts_data()

@@ -1,0 +1,331 @@
+// The window by keyboard, part two: a click on a room leaves the keyboard in its message field,
+// Return presses whatever button has the keyboard (once), and the settings and the block list
+// take the keyboard when they open and give it back where they were opened from.
+
+#include "PanelTestSupport.h"
+#include "WorkspaceTestSupport.h"
+
+#include "ui/panels/InfoPanel.h"
+#include "ui/panels/ReportSheet.h"
+#include "ui/workspace/ChatList.h"
+#include "ui/workspace/Composer.h"
+#include "ui/workspace/RoomListModel.h"
+#include "ui/workspace/RoomView.h"
+#include "ui/workspace/Sidebar.h"
+
+#include <QDialog>
+#include <QListView>
+#include <QMessageBox>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Rig : WorkspaceRig
+{
+    Rig()
+    {
+        QApplication::setActiveWindow(&workspace);
+        active = QTest::qWaitForWindowActive(&workspace);
+    }
+    Sidebar &sidebar() { return *workspace.findChild<Sidebar *>(); }
+    QListView *rooms() { return sidebar().chatList()->view(); }
+    QModelIndex rowOf(const QUuid &room)
+    {
+        return rooms()->model()->index(sidebar().chatList()->model()->rowOf(room), 0);
+    }
+    // The window's own focus, which is the keyboard's whenever the window is active (the
+    // offscreen platform activates none again after a dialog).
+    QWidget *typing() { return workspace.focusWidget(); }
+    bool active = false;
+};
+
+// The buttons of `root` that the keyboard can reach now.
+QList<QAbstractButton *> reachable(QWidget *root)
+{
+    QList<QAbstractButton *> found;
+    for (QAbstractButton *button : root->findChildren<QAbstractButton *>()) {
+        if (button->isVisibleTo(root->window()) && button->isEnabled()
+            && (button->focusPolicy() & Qt::TabFocus))
+            found.append(button);
+    }
+    return found;
+}
+
+} // namespace
+
+class TestWindowKeys : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { privateFolders(); }
+
+    void clickOnARoomIsForWriting();
+    void returnPressesTheFocusedButton_data();
+    void returnPressesTheFocusedButton();
+    void returnIsEveryButtonsOwn();
+    void settingsAndBlockListTakeTheKeyboard_data();
+    void settingsAndBlockListTakeTheKeyboard();
+};
+
+// A click on a room's row opens it with the keyboard in its message field, so that typing goes
+// there; the arrow keys move through the rooms with the keyboard staying in the list.
+void TestWindowKeys::clickOnARoomIsForWriting()
+{
+    Rig rig;
+    QVERIFY(rig.active);
+    QListView *rooms = rig.rooms();
+    QTRY_COMPARE(rig.typing(), rooms);
+    const QModelIndex group = rig.rowOf(rig.seeded.group);
+    QTest::mouseClick(rooms->viewport(), Qt::LeftButton, {}, rooms->visualRect(group).center());
+    QCOMPARE(rig.nav.page(), Page::roomPage(rig.seeded.group));
+    QTRY_VERIFY(qobject_cast<ComposerField *>(rig.typing()));
+    QTest::keyClicks(rig.typing(), "hello");
+    QCOMPARE(static_cast<ComposerField *>(rig.typing())->toPlainText(), u"hello"_s);
+
+    // A click on the room already open goes back to its field too.
+    rooms->setFocus(Qt::TabFocusReason);
+    QTest::mouseClick(rooms->viewport(), Qt::LeftButton, {},
+                      rooms->visualRect(rig.rowOf(rig.seeded.group)).center());
+    QTRY_VERIFY(qobject_cast<ComposerField *>(rig.typing()));
+
+    rooms->setFocus(Qt::TabFocusReason);
+    const int row = rooms->currentIndex().row();
+    const int next = row + 1 < rooms->model()->rowCount() ? row + 1 : row - 1;
+    QTest::keyClick(rooms, next > row ? Qt::Key_Down : Qt::Key_Up);
+    QCOMPARE(
+        rig.nav.page(),
+        Page::roomPage(rooms->model()->index(next, 0).data(RoomListModel::RoomIdRole).toUuid()));
+    redraw();
+    QCOMPARE(rig.typing(), rooms);
+}
+
+void TestWindowKeys::returnPressesTheFocusedButton_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("key");
+    const int enter = Qt::Key_Enter;
+    for (const char *button : {"새 대화", "설정", "친구", "닫기", "전체 알림", "보내기", "다음",
+                               "만들기", "보내기 (message)", "나가기 (alert)"})
+        QTest::addRow("%s", button) << QString::fromUtf8(button) << int(Qt::Key_Return);
+    QTest::newRow("새 대화, Enter") << u"새 대화"_s << enter;
+    QTest::newRow("보내기, Enter") << u"보내기"_s << enter;
+}
+
+// Return (or the keypad's Enter) presses the button that has the keyboard, whatever kind of
+// button it is and wherever it stands: the sidebar, a page, a sheet, the composer, an alert. It
+// presses it once, in a dialog too, and a key held down does not press it again.
+void TestWindowKeys::returnPressesTheFocusedButton()
+{
+    QFETCH(QString, button);
+    QFETCH(int, key);
+    Rig rig;
+    QVERIFY(rig.active);
+    const Qt::KeyboardModifiers keypad = key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier;
+    QAbstractButton *target = nullptr;
+    std::function<bool()> done;
+    if (button == u"새 대화"_s) {
+        target = rig.sidebar().chatList()->newChatButton();
+        done = [&rig] { return rig.nav.showNewChat(); };
+    } else if (button == u"설정"_s) {
+        target = rig.sidebar().settingsButton();
+        done = [&rig] { return rig.nav.page().kind == Page::settings; };
+    } else if (button == u"친구"_s) {
+        target = rig.sidebar().sectionPicker()->segment(Section::friends);
+        done = [&rig] { return rig.nav.section() == Section::friends; };
+    } else if (button == u"닫기"_s) {
+        rig.nav.setPage(Page{Page::password, {}});
+        target = part(*rig.workspace.detail(), u"close"_s);
+        done = [&rig] { return rig.nav.page().kind == Page::settings; };
+    } else if (button == u"전체 알림"_s) {
+        rig.nav.setPage(Page{Page::settings, {}});
+        target = part(*rig.workspace.detail(), u"notificationsEnabled"_s);
+        const bool before = rig.store.notificationsEnabled();
+        done = [&rig, before] { return rig.store.notificationsEnabled() != before; };
+    } else if (button == u"보내기"_s) {
+        rig.nav.setReport(ReportDraft{QUuid::createUuid(), SeedID::sora(), std::nullopt});
+        QDialog *sheet = rig.workspace.sheet(Sheet::report);
+        QTRY_VERIFY(sheet->focusWidget());
+        // The first reason, ringed, has the keyboard: Return chooses it.
+        QAbstractButton *reason = part(*sheet, u"스팸"_s);
+        QCOMPARE(sheet->focusWidget(), reason);
+        QSignalSpy chosen(reason, &QAbstractButton::clicked);
+        QTest::keyClick(reason, Qt::Key(key), keypad);
+        QCOMPARE(chosen.size(), 1);
+        target = part(*sheet, u"send"_s);
+        QVERIFY(target->isEnabled());
+        done = [&rig] { return !rig.nav.report() && rig.nav.banner(); };
+    } else if (button == u"다음"_s || button == u"만들기"_s) {
+        rig.nav.setShowNewChat(true);
+        QDialog *sheet = rig.workspace.sheet(Sheet::newChat);
+        auto *friends = part<QListView>(*sheet, u"friends"_s);
+        friends->setCurrentIndex(friends->model()->index(0, 0));
+        QTest::keyClick(friends, Qt::Key_Space);
+        target = part(*sheet, u"next"_s);
+        if (button == u"다음"_s) {
+            done = [sheet] { return part<QWidget>(*sheet, u"groupTitle"_s)->isVisible(); };
+        } else {
+            target->click();
+            target = part(*sheet, u"create"_s);
+            const qsizetype rooms = rig.store.conversations().size();
+            done = [&rig, rooms] {
+                return rig.store.conversations().size() == rooms + 1
+                    && rig.nav.page().kind == Page::room;
+            };
+        }
+    } else if (button == u"보내기 (message)"_s) {
+        rig.nav.openRoom(rig.seeded.group);
+        redraw();
+        auto *composer = rig.workspace.findChild<Composer *>();
+        QTest::keyClicks(composer->field(), "hi");
+        target = part(*composer, u"sendButton"_s);
+        const qsizetype before = rig.store.visibleMessages(rig.seeded.group).size();
+        done = [&rig, before] {
+            return rig.store.visibleMessages(rig.seeded.group).size() == before + 1;
+        };
+    } else {
+        // The open room left: the page goes; "취소", the alert's default, would keep it.
+        rig.nav.openRoom(rig.seeded.group);
+        rig.nav.setLeaveId(rig.seeded.group);
+        QMessageBox *alert = rig.workspace.leaveAlert();
+        QVERIFY(alert);
+        target = buttonWithText(alert, u"나가기"_s);
+        done = [&rig] { return !rig.nav.leaveId() && rig.nav.page().kind == Page::pick; };
+    }
+    QVERIFY(target && target->isVisibleTo(target->window()) && target->isEnabled());
+    QPointer<QAbstractButton> guard(target);
+    QSignalSpy pressed(target, &QAbstractButton::clicked);
+    target->setFocus(Qt::TabFocusReason);
+    QKeyEvent held(QEvent::KeyPress, key, keypad, QString(), true);
+    QApplication::sendEvent(target, &held);
+    QCOMPARE(pressed.size(), 0);
+    QTest::keyClick(target, Qt::Key(key), keypad);
+    // The button may be gone with what it closed; what it did is there all the same.
+    QVERIFY(!guard || pressed.size() == 1);
+    QTRY_VERIFY(done());
+}
+
+// Every button that the keyboard can reach on the window's screens, sheets and alerts takes
+// Return as its own press.
+void TestWindowKeys::returnIsEveryButtonsOwn()
+{
+    Rig rig;
+    QVERIFY(rig.active);
+    LocalStore &store = rig.store;
+    QStringList missed;
+    const auto check = [&missed](QWidget *root, const QString &where) {
+        QVERIFY(root);
+        redraw();
+        const QList<QAbstractButton *> buttons = reachable(root);
+        QVERIFY2(!buttons.isEmpty(), qPrintable(where));
+        for (QAbstractButton *button : buttons) {
+            if (!takesReturn(button))
+                missed.append(
+                    where + u": "_s + button->metaObject()->className() + u" "_s
+                    + (button->text().isEmpty() ? button->accessibleName() : button->text()));
+        }
+    };
+
+    // The room: its header, the composer with a reply and a photo, then its information.
+    rig.nav.openRoom(rig.seeded.direct);
+    redraw();
+    auto *room = rig.workspace.findChild<RoomState *>();
+    QTest::keyClicks(rig.workspace.findChild<Composer *>()->field(), "hi");
+    room->setReply(store.visibleMessages(rig.seeded.direct).first());
+    room->setImage(jpegOf(Qt::red, QSize(40, 30)));
+    check(&rig.workspace, u"room"_s);
+    rig.nav.openRoom(rig.seeded.group);
+    rig.nav.setRoomInfo(true);
+    check(rig.workspace.detail(), u"information"_s);
+
+    // The pages, the friend list among them.
+    rig.nav.setSection(Section::friends);
+    check(&rig.sidebar(), u"friends"_s);
+    store.block(SeedID::taeo());
+    for (const Page &page :
+         {Page{Page::settings, {}}, Page{Page::password, {}}, Page{Page::blocked, {}},
+          Page{Page::deleteAccount, {}}, Page{Page::me, {}}, Page::profilePage(SeedID::sora()),
+          Page{Page::invite, {}}}) {
+        rig.nav.setPage(page);
+        check(rig.workspace.detail(), u"page %1"_s.arg(int(page.kind)));
+    }
+
+    // The sheets: a new conversation with a friend chosen, the report, the photo viewer.
+    rig.nav.setShowNewChat(true);
+    QDialog *newChat = rig.workspace.sheet(Sheet::newChat);
+    auto *friends = part<QListView>(*newChat, u"friends"_s);
+    friends->setCurrentIndex(friends->model()->index(0, 0));
+    QTest::keyClick(friends, Qt::Key_Space);
+    check(newChat, u"new conversation"_s);
+    rig.nav.setShowNewChat(false);
+    rig.nav.setReport(ReportDraft{QUuid::createUuid(), SeedID::sora(), std::nullopt});
+    check(rig.workspace.sheet(Sheet::report), u"report"_s);
+    rig.nav.setReport(std::nullopt);
+    rig.nav.setMediaId(QUuid::createUuid());
+    check(rig.workspace.sheet(Sheet::media), u"photo"_s);
+    rig.nav.setMediaId(std::nullopt);
+
+    // The leave alert.
+    rig.nav.setLeaveId(rig.seeded.group);
+    check(rig.workspace.leaveAlert(), u"leave alert"_s);
+    rig.nav.setLeaveId(std::nullopt);
+
+    QVERIFY2(missed.isEmpty(), qPrintable(missed.join(u"; "_s)));
+}
+
+void TestWindowKeys::settingsAndBlockListTakeTheKeyboard_data()
+{
+    QTest::addColumn<bool>("blocked");
+    QTest::addColumn<QString>("blockFocus");
+    QTest::newRow("somebody blocked: the list") << true << u"list"_s;
+    QTest::newRow("nobody blocked: 닫기") << false << u"close"_s;
+}
+
+// "설정" pressed from the keyboard opens the settings with the keyboard on their first switch,
+// ringed; "차단 목록" opens the block list with the keyboard on its list (or on "닫기" while
+// it is empty), where Escape leaves it for the settings' row again; and the settings' "닫기"
+// gives the keyboard back to "설정".
+void TestWindowKeys::settingsAndBlockListTakeTheKeyboard()
+{
+    QFETCH(bool, blocked);
+    QFETCH(QString, blockFocus);
+    Rig rig;
+    QVERIFY(rig.active);
+    if (blocked)
+        rig.store.block(SeedID::taeo());
+    QAbstractButton *settings = rig.sidebar().settingsButton();
+    settings->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(settings, Qt::Key_Space);
+    QCOMPARE(rig.nav.page().kind, Page::settings);
+    QVERIFY(rig.typing());
+    QCOMPARE(rig.typing()->objectName(), u"notificationsEnabled"_s);
+    QVERIFY(drawsFocusRing(rig.typing()));
+
+    QAbstractButton *row = part(*rig.workspace.detail(), u"blocked"_s);
+    row->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(row, Qt::Key_Space);
+    QCOMPARE(rig.nav.page().kind, Page::blocked);
+    QWidget *page = rig.workspace.detail();
+    QVERIFY(page->isAncestorOf(rig.typing()));
+    QCOMPARE(rig.typing()->objectName(), blockFocus);
+    if (!blocked)
+        QVERIFY(drawsFocusRing(rig.typing()));
+    QTest::keyClick(rig.typing(), Qt::Key_Escape);
+    QCOMPARE(rig.nav.page().kind, Page::settings);
+    QCOMPARE(rig.typing()->objectName(), u"blocked"_s);
+
+    QAbstractButton *close = part(*rig.workspace.detail(), u"close"_s);
+    close->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(close, Qt::Key_Space);
+    QCOMPARE(rig.nav.page().kind, Page::pick);
+    QCOMPARE(rig.typing(), settings);
+    QVERIFY(drawsFocusRing(settings));
+}
+
+QTEST_MAIN(TestWindowKeys)
+#include "tst_windowkeys.moc"
