@@ -1,5 +1,7 @@
-# zumo_add_test(<name> SOURCES <files...> LIBS <targets...> [TIMEOUT <seconds>] [SERIAL] [OWN_BUS])
-#   One QtTest executable registered with CTest.
+# zumo_add_test(<name> SOURCES <files...> LIBS <targets...> [TIMEOUT <seconds>] [SERIAL] [OWN_BUS]
+#               [WRAP <command...>])
+#   One QtTest executable registered with CTest; WRAP runs it through a command (a script
+#   that sets up the session it needs), given the executable and its arguments.
 # zumo_add_test_run(<name> TARGET <test> [TIMEOUT <seconds>] [SERIAL] [OWN_BUS] [ENV <VAR=value>...])
 #   The executable of an earlier zumo_add_test run once more under another name and with
 #   more environment, so that a second setting of the same test costs no second build.
@@ -10,7 +12,7 @@
 # hung function is reported by name. Pictures that tests save for a look by eye go to the
 # build folder (see tests/TestShots.h).
 function(zumo_add_test name)
-    cmake_parse_arguments(T "SERIAL;OWN_BUS" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(T "SERIAL;OWN_BUS" "TIMEOUT" "SOURCES;LIBS;WRAP" ${ARGN})
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE Qt6::Test ${T_LIBS})
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
@@ -38,15 +40,20 @@ function(zumo_add_test name)
     if(T_TIMEOUT)
         list(APPEND flags TIMEOUT ${T_TIMEOUT})
     endif()
+    if(T_WRAP)
+        list(APPEND flags WRAP ${T_WRAP})
+    endif()
     zumo_add_test_run(${name} TARGET ${name} ${flags})
 endfunction()
 
 function(zumo_add_test_run name)
-    cmake_parse_arguments(T "SERIAL;OWN_BUS" "TIMEOUT;TARGET" "ENV" ${ARGN})
+    cmake_parse_arguments(T "SERIAL;OWN_BUS" "TIMEOUT;TARGET" "ENV;WRAP" ${ARGN})
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 120)
     endif()
-    if(T_OWN_BUS)
+    if(T_WRAP)
+        add_test(NAME ${name} COMMAND ${T_WRAP} $<TARGET_FILE:${T_TARGET}>)
+    elseif(T_OWN_BUS)
         add_test(NAME ${name} COMMAND dbus-run-session -- $<TARGET_FILE:${T_TARGET}>)
     else()
         add_test(NAME ${name} COMMAND ${T_TARGET})

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev
     qt6-base-dev qt6-websockets-dev qt6-multimedia-dev qt6-httpserver-dev
     qtkeychain-qt6-dev qcoro-qt6-dev qt6-qpa-plugins libqt6svg6 qt6-translations-l10n
-    dbus gnome-keyring libsecret-1-0 fonts-nanum xvfb xauth)
+    dbus gnome-keyring libsecret-1-0 fonts-nanum xvfb xauth at-spi2-core)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

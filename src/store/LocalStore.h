@@ -417,6 +417,8 @@ public:
     std::optional<QString> typingLabel(const QUuid &roomId) const;
     std::optional<ComposeBlock> composeBlock(const QUuid &roomId) const;
     QString replyPreview(const QUuid &messageId) const;
+    // One's own text or photo, at most 600 seconds old, that the service has (not a failed
+    // send).
     bool canDeleteForEveryone(const QUuid &messageId) const;
 
     // ---------------------------------------------------------------------------------------
@@ -541,7 +543,8 @@ public:
     std::optional<QUuid> createGroup(const QList<QUuid> &memberIds, const QString &title);
     bool canBeGroupMember(const QUuid &userId) const;
 
-    // Hiding, deleting and clearing messages (LocalStoreMessageAdmin.cpp)
+    // Hiding, deleting and clearing messages (LocalStoreMessageAdmin.cpp). A failed send is
+    // hidden here only: the service never had it.
     void hideForMe(const QUuid &messageId);
     bool deleteForEveryone(const QUuid &messageId);
     void clearMessages(const QUuid &roomId);

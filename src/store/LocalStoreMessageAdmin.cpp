@@ -12,11 +12,13 @@ void LocalStore::hideForMe(const QUuid &messageId)
     if (!entry || entry->message.kind == MessageKind::system)
         return;
     const QUuid roomId = entry->message.conversationId;
+    // A send that failed left only its echo, under an id the service never gave out.
+    const bool known = entry->message.delivery != DeliveryState::failed;
     editMessages([&](MessageIndex &index) {
         index.update(entry, [](ChatMessage &m) { m.hiddenForMe = true; });
     });
     persist();
-    if (m_client)
+    if (m_client && known)
         postMessageAction(messageId, false, roomId);
 }
 
@@ -67,13 +69,15 @@ QCoro::Task<> LocalStore::postMessageAction(QUuid messageId, bool deleting, QUui
 void LocalStore::clearMessages(const QUuid &roomId)
 {
     // Every message of the room is hidden here; the service hears of those that were not
-    // hidden yet and are not system lines, in store order. The room's own entries are changed:
+    // hidden yet and are not system lines nor failed sends (which it never had), in store
+    // order. The room's own entries are changed:
     // an id that also occurs in another room must not reach that room's message instead.
     const QList<const MessageIndex::Entry *> entries = m_messages.roomEntries(roomId);
     QList<QUuid> toSend;
     for (const MessageIndex::Entry *entry : entries) {
-        if (!entry->message.hiddenForMe && entry->message.kind != MessageKind::system)
-            toSend.append(entry->message.id);
+        const ChatMessage &m = entry->message;
+        if (!m.hiddenForMe && m.kind != MessageKind::system && m.delivery != DeliveryState::failed)
+            toSend.append(m.id);
     }
     editMessages([&](MessageIndex &index) {
         // Hiding changes none of an entry's keys, so every entry stays where it is.

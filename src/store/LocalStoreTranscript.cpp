@@ -95,6 +95,9 @@ bool LocalStore::canDeleteForEveryone(const QUuid &messageId) const
         return false;
     if (m.senderId != m_session->meId)
         return false;
+    // A failed send never reached the service: there is nothing to delete for the others.
+    if (m.delivery == DeliveryState::failed)
+        return false;
     const qint64 elapsedMs = m.createdAt.msecsTo(QDateTime::currentDateTimeUtc());
     return elapsedMs <= 600'000;
 }

@@ -75,6 +75,7 @@ private slots:
     void localDeleteKeepsPlace();
     void liveHideAndDelete();
     void liveClearSendsEachHideOnce();
+    void liveFailedSendsStayLocal();
 };
 
 void TestStoreMessagesAdmin::localHideAndClear()
@@ -249,6 +250,42 @@ void TestStoreMessagesAdmin::liveClearSendsEachHideOnce()
     ops.store->clearMessages(roomId);
     ops.barrier();
     QCOMPARE(ops.countRequests(u"POST"_s, u"/v1/messages/"_s), 3);
+}
+
+// A send that failed left an echo under an id the service never gave out: hiding or clearing it
+// stays here, and it cannot be deleted for everyone.
+void TestStoreMessagesAdmin::liveFailedSendsStayLocal()
+{
+    LiveRoomRig rig;
+    LiveOps &ops = rig.ops;
+    const QUuid theirs = rig.post(rig.pal, u"하나"_s);
+    QVERIFY(rig.start());
+    const auto failedEcho = [&](const QString &body) {
+        ChatMessage m = textMessage(rig.roomId, rig.me, ops.store->nextSeq(rig.roomId), body);
+        m.clientMsgId = m.id;
+        m.delivery = DeliveryState::failed;
+        ops.store->editMessages([&](MessageIndex &index) { index.append(m); });
+        return m.id;
+    };
+    const QUuid failed = failedEcho(u"못 간 글"_s);
+    ops.settle();
+    ops.service.clearRecords();
+
+    QVERIFY(!ops.store->canDeleteForEveryone(failed));
+    QVERIFY(!ops.store->deleteForEveryone(failed));
+    QCOMPARE(ops.store->message(failed)->kind, MessageKind::text);
+    ops.store->hideForMe(failed);
+    QVERIFY(ops.store->message(failed)->hiddenForMe);
+
+    failedEcho(u"또 못 간 글"_s);
+    ops.store->clearMessages(rig.roomId);
+    QVERIFY(ops.store->visibleMessages(rig.roomId).isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(ops.countRequests(u"POST"_s, u"/v1/messages/"_s), 1, kWait);
+    ops.barrier();
+    QCOMPARE(ops.requests(u"POST"_s, u"/v1/messages/"_s).first().target,
+             LiveRoomRig::path(theirs, u"hide"_s));
+    QCOMPARE(ops.countRequests(u"POST"_s, u"/v1/messages/"_s), 1);
+    QCOMPARE(ops.store->notice(), std::nullopt);
 }
 
 QTEST_GUILESS_MAIN(TestStoreMessagesAdmin)

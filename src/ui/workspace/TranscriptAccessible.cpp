@@ -15,7 +15,8 @@ TranscriptListView *viewOf(QObject *viewport)
 }
 
 // One painted row, found again by its message wherever the row has moved. Its actions are the
-// row's menu items and its own (resend, photo, link), each doing what the click does.
+// row's menu items (one per link among them) and opening its photo, each doing what the click
+// does.
 class RowAccessible : public PaintedItemAccessible, public QAccessibleActionInterface
 {
 public:

@@ -62,11 +62,47 @@ QRect TranscriptListView::bubbleRect(int row) const
     return face.translated(rowRect(row).topLeft()).toAlignedRect();
 }
 
-QList<TranscriptAction> TranscriptListView::menuActions(int row) const
+QList<TranscriptAction> TranscriptListView::menuActions(int row)
 {
-    if (row < 0 || row >= m_model.count() || !m_menuSource)
+    if (row < 0 || row >= m_model.count())
         return {};
-    return m_menuSource(m_model.message(row));
+    QList<TranscriptAction> all;
+    if (m_menuSource)
+        all = m_menuSource(m_model.message(row));
+    all.append(linkActions(row));
+    return all;
+}
+
+QList<TranscriptAction> TranscriptListView::linkActions(int row)
+{
+    const TranscriptRow data = m_model.row(row);
+    const auto layout = m_delegate.layoutFor(data, std::max(m_width, 1), palette());
+    if (!layout->bodyText || layout->text.isEmpty()) // the body is not shown: no active links
+        return {};
+    QList<TranscriptAction> links;
+    for (const MessageLink &link : MessageLinks::find(data.message.body))
+        links.append({linkName(link.url), [this, url = link.url] { emit linkClicked(url); }});
+    return links;
+}
+
+QString TranscriptListView::linkName(const QUrl &url)
+{
+    QString name = QStringLiteral("링크 열기: ");
+    const QString address = url.toDisplayString();
+    for (qsizetype i = 0; i < address.size(); ++i) {
+        const char32_t c = address.at(i).isHighSurrogate() && i + 1 < address.size()
+            ? QChar::surrogateToUcs4(address.at(i), address.at(i + 1))
+            : address.at(i).unicode();
+        const qsizetype width = QChar::requiresSurrogates(c) ? 2 : 1;
+        const QChar::Category category = QChar::category(c);
+        if (category == QChar::Other_Format || category == QChar::Other_Control
+            || category == QChar::Separator_Line || category == QChar::Separator_Paragraph)
+            name += QString::fromLatin1(address.mid(i, width).toUtf8().toPercentEncoding());
+        else
+            name += address.mid(i, width);
+        i += width - 1;
+    }
+    return name;
 }
 
 QList<TranscriptAction> TranscriptListView::actions(int row)
@@ -74,30 +110,27 @@ QList<TranscriptAction> TranscriptListView::actions(int row)
     QList<TranscriptAction> all = menuActions(row);
     if (row < 0 || row >= m_model.count())
         return all;
-    const TranscriptRow data = m_model.row(row);
-    const auto layout = m_delegate.layoutFor(data, std::max(m_width, 1), palette());
-    const QUuid id = data.message.id;
-    // Each does what a click on the painted part does: the same signals.
-    if (!layout->resend.text.isEmpty())
-        all.append({layout->resend.text, [this, id] { emit resendClicked(id); }});
-    if (!layout->photo.isEmpty())
-        all.append({QStringLiteral("사진 보기"), [this, id] { emit photoClicked(id); }});
-    if (layout->bodyText && !layout->text.isEmpty()) { // the body is shown, links active
-        const QList<MessageLink> links = MessageLinks::find(data.message.body);
-        if (links.size() == 1)
-            all.append({QStringLiteral("링크 열기"),
-                        [this, url = links.first().url] { emit linkClicked(url); }});
+    // What a click on the photo does: the same signal.
+    if (m_model.row(row).hasPhoto()) {
+        all.append({QStringLiteral("사진 보기"),
+                    [this, id = m_model.message(row).id] { emit photoClicked(id); }});
     }
     return all;
 }
 
 std::optional<TranscriptAction> TranscriptListView::primaryAction(int row)
 {
-    // The row's own actions follow the menu's, in the order Return prefers them.
-    const QList<TranscriptAction> all = actions(row);
-    const qsizetype menu = menuActions(row).size();
-    if (all.size() > menu)
-        return all.at(menu);
+    if (row < 0 || row >= m_model.count())
+        return std::nullopt;
+    const TranscriptRow data = m_model.row(row);
+    const QUuid id = data.message.id;
+    if (data.mine && data.message.delivery == DeliveryState::failed)
+        return TranscriptAction{QStringLiteral("재전송"), [this, id] { emit resendClicked(id); }};
+    if (data.hasPhoto())
+        return TranscriptAction{QStringLiteral("사진 보기"), [this, id] { emit photoClicked(id); }};
+    // Of several links none is the obvious one: the menu lists them all.
+    if (const QList<TranscriptAction> links = linkActions(row); links.size() == 1)
+        return links.first();
     return std::nullopt;
 }
 
@@ -156,12 +189,12 @@ void TranscriptListView::requestMenuAtCurrent()
     // The menu opens on the bubble, near its leading edge and halfway down.
     const QPoint at
         = bubble.topLeft() + QPoint(std::min(12, bubble.width() / 2), bubble.height() / 2);
-    emit menuRequested(m_current, viewport()->mapToGlobal(at));
+    emit menuRequested(m_current, viewport()->mapToGlobal(at), true);
 }
 
 void TranscriptListView::announceCurrent()
 {
-    if (!QAccessible::isActive() || !hasFocus())
+    if (!hasFocus())
         return;
     QAccessibleInterface *list = QAccessible::queryAccessibleInterface(viewport());
     if (QAccessibleInterface *row = list ? list->focusChild() : nullptr) {
@@ -242,7 +275,9 @@ void TranscriptListView::focusInEvent(QFocusEvent *event)
         m_current = m_model.message(row).id;
     }
     viewport()->update();
-    announceCurrent();
+    // Qt names the view itself as focused once this handler has returned; the current message
+    // is named after that, so that a screen reader ends on the message and not on the list.
+    QMetaObject::invokeMethod(this, &TranscriptListView::announceCurrent, Qt::QueuedConnection);
 }
 
 void TranscriptListView::focusOutEvent(QFocusEvent *event)

@@ -584,7 +584,7 @@ void TranscriptListView::contextMenuEvent(QContextMenuEvent *event)
     // The menu belongs to the bubble, photo and links included.
     if (row < 0 || part == TranscriptHit::Part::none || part == TranscriptHit::Part::resend)
         return;
-    emit menuRequested(m_model.message(row).id, event->globalPos());
+    emit menuRequested(m_model.message(row).id, event->globalPos(), false);
 }
 
 void TranscriptListView::changeEvent(QEvent *event)

@@ -41,7 +41,8 @@ struct TranscriptAction
 // The keyboard has a current message, ringed while the view has focus: Up, Down, Home, End,
 // Page Up and Page Down move it and bring it into view; Return does what a click on its one
 // active part would (resend, open the photo, follow its only link); the Menu key and Shift+F10
-// ask for its menu at the bubble; Escape hands the keyboard back (composerRequested()).
+// ask for its menu at the bubble, where every link of the message has an item of its own;
+// Escape hands the keyboard back (composerRequested()).
 class TranscriptListView : public QAbstractScrollArea
 {
     Q_OBJECT
@@ -90,12 +91,18 @@ public:
     // lines and deleted messages).
     using MenuSource = std::function<QList<TranscriptAction>(const ChatMessage &message)>;
     void setMenuSource(MenuSource source) { m_menuSource = std::move(source); }
-    QList<TranscriptAction> menuActions(int row) const;
-    // What can be done with a row: its menu's items, then the row's own: "재전송" while its
-    // resend button shows, opening its photo and following its link when it has exactly one.
+    // The items of a row's menu: the source's, then one per link of the text shown, named
+    // "링크 열기: " and the address it opens (linkName()).
+    QList<TranscriptAction> menuActions(int row);
+    // What can be done with a row: its menu's items, then opening its photo.
     QList<TranscriptAction> actions(int row);
-    // What Return does on a row: resend, else open the photo, else follow the only link.
+    // What Return does on a row: resend a failed message of one's own, else open the photo,
+    // else follow the link when there is exactly one.
     std::optional<TranscriptAction> primaryAction(int row);
+    // The name of the item that opens `url`: the address as it is opened, with any character
+    // that formats text (direction marks and overrides) shown percent-encoded, so that the
+    // name cannot read as another address.
+    static QString linkName(const QUrl &url);
 
 signals:
     void anchorChanged(const TranscriptAnchor &anchor);
@@ -103,7 +110,8 @@ signals:
     void photoClicked(const QUuid &messageId);
     void resendClicked(const QUuid &messageId);
     void linkClicked(const QUrl &url);
-    void menuRequested(const QUuid &messageId, const QPoint &globalPosition);
+    // The message's menu is asked for at a point; from the keyboard it opens on its first item.
+    void menuRequested(const QUuid &messageId, const QPoint &globalPosition, bool fromKeyboard);
     // The reader moved the current message with the keyboard.
     void currentMoved(const QUuid &messageId);
     // Escape: the keyboard goes back to the message field.
@@ -156,6 +164,8 @@ private:
     int pageStepFrom(int row, int direction) const;
     void revealRow(int row);
     void requestMenuAtCurrent();
+    // One action per link of the text a row shows.
+    QList<TranscriptAction> linkActions(int row);
     void paintCurrentRing(QPainter &painter);
     // Asks for the repaint of a message's ring, now or after the pending layout.
     void updateRing(const QUuid &messageId);

@@ -11,6 +11,7 @@
 #include "ui/common/StoreTask.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/workspace/RoomView.h"
+#include "ui/workspace/TranscriptAnnouncer.h"
 #include "ui/workspace/TranscriptListView.h"
 #include "ui/workspace/TranscriptModel.h"
 
@@ -36,6 +37,7 @@ TranscriptView::TranscriptView(LocalStore &store, RoomState &room, QWidget *pare
     , m_model(new TranscriptModel(store, room.conversationId(), this))
     , m_list(new TranscriptListView(*m_model, this))
     , m_newMessage(new QPushButton(QStringLiteral("새 메시지"), this))
+    , m_announcer(new TranscriptAnnouncer(store, *m_model, this))
     , m_follow(std::make_shared<BottomFollow>())
     , m_lastId(m_model->lastId())
 {
@@ -288,24 +290,35 @@ void TranscriptView::showNewest()
 // ---------------------------------------------------------------------------------------------
 // Rows
 
-void TranscriptView::showMenu(const QUuid &messageId, const QPoint &globalPosition)
+void TranscriptView::showMenu(const QUuid &messageId, const QPoint &globalPosition,
+                              bool fromKeyboard)
 {
     const int row = m_model->rowOf(messageId);
     if (row < 0)
         return;
-    if (QMenu *menu = menuFor(m_model->message(row), this))
-        menu->popup(globalPosition);
+    QMenu *menu = menuFor(m_model->message(row), this);
+    if (!menu)
+        return;
+    menu->popup(globalPosition);
+    // Opened from the keyboard, the menu starts on its first item, which a screen reader then
+    // reads; a menu opened by the mouse waits for the pointer.
+    if (fromKeyboard)
+        menu->setActiveAction(menu->actions().constFirst());
 }
 
 QMenu *TranscriptView::menuFor(const ChatMessage &message, QWidget *parent)
 {
-    const QList<TranscriptAction> items = menuItems(message);
+    const int row = m_model->rowOf(message.id);
+    const QList<TranscriptAction> items = row >= 0 ? m_list->menuActions(row) : menuItems(message);
     if (items.isEmpty())
         return nullptr;
     auto *menu = new QMenu(parent);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    for (const TranscriptAction &item : items)
-        menu->addAction(item.name, menu, item.run);
+    for (const TranscriptAction &item : items) {
+        // An address may hold "&", which a menu would take for a shortcut mark.
+        QString text = item.name;
+        menu->addAction(text.replace(u'&', QStringLiteral("&&")), menu, item.run);
+    }
     return menu;
 }
 
@@ -319,12 +332,15 @@ QList<TranscriptAction> TranscriptView::menuItems(const ChatMessage &message)
         {QStringLiteral("삭제"), [this, message] { m_room.setDeleteTarget(message); }},
     };
     const std::optional<Account> me = m_store.me();
-    if (!me || me->id != message.senderId) {
+    const bool mine = me && me->id == message.senderId;
+    if (!mine) {
         items.append({QStringLiteral("신고"), [this, message] {
                           emit reportRequested(
                               ReportDraft{QUuid::createUuid(), message.senderId, message.id});
                       }});
     }
+    if (mine && message.delivery == DeliveryState::failed)
+        items.append({QStringLiteral("재전송"), [this, id = message.id] { resend(id); }});
     return items;
 }
 

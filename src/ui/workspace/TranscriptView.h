@@ -16,6 +16,7 @@ class LocalStore;
 class RoomState;
 class QMenu;
 class QPushButton;
+class TranscriptAnnouncer;
 class TranscriptModel;
 
 // The room's transcript: older-messages button, first-load spinner, day separators and message
@@ -35,11 +36,15 @@ public:
     TranscriptListView &list() const { return *m_list; }
     QPushButton *newMessageButton() const { return m_newMessage; }
     const BottomFollow &followState() const { return *m_follow; }
+    // Speaks others' new messages to a screen reader.
+    TranscriptAnnouncer &announcer() const { return *m_announcer; }
 
-    // The menu of `message`, parented to `parent`; null for system lines and deleted
-    // messages. "답장", "복사", "삭제" and, for somebody else's message, "신고".
+    // The menu of `message`, parented to `parent`: menuItems(), then one item per link of the
+    // text shown; null when there is none of them.
     QMenu *menuFor(const ChatMessage &message, QWidget *parent);
-    // The same items as actions, for the keyboard and screen readers; none where no menu is.
+    // The message's own items, as actions for the keyboard and screen readers: "답장", "복사",
+    // "삭제", "신고" for somebody else's message and "재전송" for one's own that failed; none
+    // for system lines and deleted messages.
     QList<TranscriptAction> menuItems(const ChatMessage &message);
     // Puts the message on the clipboard: its photo when it has one that decodes, else its
     // text. The clipboard is emptied at once; a photo arrives there once decoded, off the main
@@ -71,7 +76,7 @@ private:
     void pushTargetChanged();
     // Pins to the end and marks the room read ("새 메시지", or a new message while following).
     void showNewest();
-    void showMenu(const QUuid &messageId, const QPoint &globalPosition);
+    void showMenu(const QUuid &messageId, const QPoint &globalPosition, bool fromKeyboard);
     // The keyboard moved the current message: on the newest the view follows it, elsewhere the
     // view stays on it.
     void currentMoved(const QUuid &messageId);
@@ -89,6 +94,7 @@ private:
     TranscriptModel *m_model;
     TranscriptListView *m_list;
     QPushButton *m_newMessage;
+    TranscriptAnnouncer *m_announcer;
     // Shared with the running pins, so that it outlives whichever ends last.
     std::shared_ptr<BottomFollow> m_follow;
     std::optional<QUuid> m_lastId; // the last visible message when the ids were last looked at

@@ -158,20 +158,31 @@ private slots:
     {
         QTest::addColumn<bool>("mine");
         QTest::addColumn<QString>("answer"); // "" dismisses the dialog
-        QTest::newRow("mine, for me") << true << "나에게만 삭제";
-        QTest::newRow("mine, for everyone") << true << "모두에게 삭제";
-        QTest::newRow("mine, cancelled") << true << "취소";
-        QTest::newRow("someone else's: for me only") << false << "나에게만 삭제";
-        QTest::newRow("dismissed") << false << "";
+        QTest::addColumn<bool>("failed"); // the send failed: the service never had it
+        QTest::newRow("mine, for me") << true << "나에게만 삭제" << false;
+        QTest::newRow("mine, for everyone") << true << "모두에게 삭제" << false;
+        QTest::newRow("mine, cancelled") << true << "취소" << false;
+        QTest::newRow("mine, failed: only here") << true << "나에게만 삭제" << true;
+        QTest::newRow("someone else's: for me only") << false << "나에게만 삭제" << false;
+        QTest::newRow("dismissed") << false << "" << false;
     }
     void deleteConfirmation()
     {
         QFETCH(bool, mine);
         QFETCH(QString, answer);
+        QFETCH(bool, failed);
         SeededStore seeded;
         LocalStore &store = *seeded.store;
         const QUuid id = mine ? *store.sendText(seeded.direct, QStringLiteral("지울 글"))
                               : store.visibleMessages(seeded.direct).first().id;
+        if (failed) {
+            // Once the local delivery has run its course, which the store must outlive.
+            QTRY_COMPARE(store.message(id)->delivery, DeliveryState::sent);
+            store.editMessages([&](MessageIndex &index) {
+                index.update(index.find(id),
+                             [](ChatMessage &m) { m.delivery = DeliveryState::failed; });
+            });
+        }
         Rig rig(store, seeded.direct);
         rig.pane.state().setDeleteTarget(store.message(id));
 
@@ -182,8 +193,9 @@ private slots:
         QStringList shown;
         for (QAbstractButton *button : dialog->buttons())
             shown << button->text();
-        QCOMPARE(shown.size(), mine ? 3 : 2);
-        QCOMPARE(shown.contains(QStringLiteral("모두에게 삭제")), mine);
+        const bool forEveryone = mine && !failed;
+        QCOMPARE(shown.size(), forEveryone ? 3 : 2);
+        QCOMPARE(shown.contains(QStringLiteral("모두에게 삭제")), forEveryone);
         if (answer.isEmpty())
             dialog->reject();
         else

@@ -585,12 +585,15 @@ private slots:
         QTest::addColumn<QString>("onReturn");
         const QStringList own{"답장", "복사", "삭제"};
         const QStringList theirs = own + QStringList{"신고"};
-        QTest::newRow("one link") << "mine" << own + QStringList{"링크 열기"} << "link";
-        QTest::newRow("two links") << "mine two" << own << "";
-        QTest::newRow("photo") << "photo" << theirs + QStringList{"사진 보기", "링크 열기"}
-                               << "photo";
-        QTest::newRow("failed") << "failed" << own + QStringList{"재전송", "링크 열기"} << "resend";
-        QTest::newRow("system line") << "system" << QStringList{"링크 열기"} << "link";
+        const QString link = "링크 열기: https://a.example/n";
+        QTest::newRow("one link") << "mine" << own + QStringList{link} << "link";
+        QTest::newRow("two links")
+            << "mine two"
+            << own + QStringList{"링크 열기: https://a.example", "링크 열기: https://b.example"}
+            << "";
+        QTest::newRow("photo") << "photo" << theirs + QStringList{link, "사진 보기"} << "photo";
+        QTest::newRow("failed") << "failed" << own + QStringList{"재전송", link} << "resend";
+        QTest::newRow("system line") << "system" << QStringList{link} << "link";
         QTest::newRow("deleted") << "deleted" << QStringList() << "";
     }
 
