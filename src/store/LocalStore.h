@@ -11,7 +11,9 @@
 #include "model/RetiredHandle.h"
 #include "model/SaveRetry.h"
 #include "model/ValueSupport.h"
+#include "store/BadgeTally.h"
 #include "store/MessageIndex.h"
+#include "store/ObservedValue.h"
 #include "store/RoomOrder.h"
 #include "store/SaveFailures.h"
 
@@ -36,6 +38,8 @@
 class CatchUp;
 class ChatClient;
 class QTimer;
+class RoomListIntake;
+class RoomListLastMessages;
 class RoomSearchTexts;
 class LauncherBadge;
 struct APIUser;
@@ -213,7 +217,7 @@ public:
     template<typename F>
     void editRemoteUnread(F &&f)
     {
-        m_badgeAll = true;
+        m_badgeTally.markAll();
         edit(m_remoteUnread, std::forward<F>(f), &LocalStore::remoteUnreadChanged);
     }
 
@@ -299,18 +303,6 @@ public:
 
     // ---------------------------------------------------------------------------------------
     // Storage
-
-    // True exactly when the two values differ (two empty optionals are equal; records compare
-    // field by field): only then does a whole-value write tell the observers.
-    template<typename T>
-    static bool shouldNotifyObservers(const T &oldValue, const T &newValue)
-    {
-        return !(oldValue == newValue);
-    }
-    // Texts by the records' rule: canonically equivalent texts are equal.
-    static bool shouldNotifyObservers(const QString &oldValue, const QString &newValue);
-    static bool shouldNotifyObservers(const std::optional<QString> &oldValue,
-                                      const std::optional<QString> &newValue);
 
     static QList<QUuid> storedIDs(const QString &key);
     void saveBlocks();
@@ -402,6 +394,8 @@ public:
     const QList<QUuid> &listedRoomIds() const;
     bool matches(const Conversation &room, const QString &query) const;
     RoomSearchTexts &searchTexts(); // the search forms of titles and names, made as rooms change
+    RoomListIntake &roomListIntake(); // room lists in: decoded off the main thread, applied in turn
+    RoomListLastMessages &listedLastMessages(); // each room's last message as the list named it
     int unreadCount(const Conversation &room) const;
     bool showsUnreadDot(const Conversation &room) const;
     int unreadOthers(const QUuid &messageId) const;
@@ -657,7 +651,7 @@ private:
     template<typename T>
     bool assign(T &field, T value, void (LocalStore::*changed)())
     {
-        if (!shouldNotifyObservers(field, value)) {
+        if (!ObservedValue::differs(field, value)) {
             field = std::move(value);
             return false;
         }
@@ -710,7 +704,7 @@ private:
     int accountIndex(const QUuid &id) const;
     // The room order and the lookups by id follow the lists lazily: an edit marks them, the
     // next read brings them up to date.
-    void roomsEdited() { m_roomsDirty = m_roomsAnyChanged = m_badgeAll = true; }
+    void roomsEdited();
     // After the lists changed from `before`: marks what follows them and signals.
     void conversationsReplaced(const QList<Conversation> &before);
     void accountsReplaced(const QList<Account> &before);
@@ -754,12 +748,12 @@ private:
     std::optional<InviteOutcome> m_inviteOutcome;
     std::optional<QString> m_pendingInviteCode;
     bool m_roomRefreshPending = false;
-    // The debounce of refreshRoomsSoon(): restarted by each request, owned by the store so
-    // that a store going away takes a waiting reload with it.
+    // The store's waits, owned by it so that a store going away takes them with it: the
+    // debounced room reload (refreshRoomsSoon()), the friend-request fetch after
+    // "friend.requested" (fetchFriendRequestsSoon()) and start-up tried again, with the
+    // attempts that failed so far.
     QTimer *m_roomRefreshTimer = nullptr;
-    // The same for the friend-request fetch after "friend.requested" (fetchFriendRequestsSoon()).
     QTimer *m_friendRequestTimer = nullptr;
-    // The wait before start-up is tried again, and the attempts that failed so far.
     QTimer *m_startUpRetryTimer = nullptr;
     int m_startUpFailures = 0;
     QString m_localInviteCode;
@@ -792,14 +786,12 @@ private:
     mutable bool m_accountsDirty = true;
 
     LauncherBadge *m_badge = nullptr;
-    // The badge's count per room and their sum, counted again only for the rooms changed
-    // since (all of them after a change of the whole list, the unread counts or the session).
-    QHash<QUuid, int> m_badgeCounts;
-    qint64 m_badgeTotal = 0;
-    bool m_badgeAll = true;
-    QSet<QUuid> m_badgeRooms;
+    BadgeTally m_badgeTally; // its figure, counted again room by room as they change
     QHash<QUuid, quint64> m_typingGeneration; // per room: a newer typing event voids the expiry
 
     std::unique_ptr<CatchUp> m_catchUp; // the catch-up after each room list (reloadRemote())
-    std::unique_ptr<RoomSearchTexts> m_searchTexts; // made on first use
+    // The store's parts of its own concern, each made on first use.
+    std::unique_ptr<RoomSearchTexts> m_searchTexts;
+    std::unique_ptr<RoomListIntake> m_roomListIntake;
+    std::unique_ptr<RoomListLastMessages> m_listedLastMessages;
 };

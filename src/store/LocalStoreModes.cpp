@@ -14,6 +14,7 @@
 #include "platform/PushCenter.h"
 #include "store/CatchUp.h"
 #include "store/RoomListIntake.h"
+#include "store/RoomListLastMessages.h"
 #include "store/RoomSearchTexts.h"
 
 #include <QFileInfo>
@@ -76,6 +77,20 @@ RoomSearchTexts &LocalStore::searchTexts()
     if (!m_searchTexts)
         m_searchTexts = std::make_unique<RoomSearchTexts>(*this);
     return *m_searchTexts;
+}
+
+RoomListIntake &LocalStore::roomListIntake()
+{
+    if (!m_roomListIntake)
+        m_roomListIntake = std::make_unique<RoomListIntake>(*this);
+    return *m_roomListIntake;
+}
+
+RoomListLastMessages &LocalStore::listedLastMessages()
+{
+    if (!m_listedLastMessages)
+        m_listedLastMessages = std::make_unique<RoomListLastMessages>(*this);
+    return *m_listedLastMessages;
 }
 
 void LocalStore::loadDocument()

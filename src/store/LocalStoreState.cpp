@@ -18,17 +18,6 @@ using namespace std::chrono_literals;
 // ---------------------------------------------------------------------------------------------
 // Whole-value writes of the observed state
 
-bool LocalStore::shouldNotifyObservers(const QString &oldValue, const QString &newValue)
-{
-    return !sameText(oldValue, newValue);
-}
-
-bool LocalStore::shouldNotifyObservers(const std::optional<QString> &oldValue,
-                                       const std::optional<QString> &newValue)
-{
-    return !sameText(oldValue, newValue);
-}
-
 void LocalStore::setConnecting(bool value)
 {
     assign(m_connecting, value, &LocalStore::connectingChanged);
@@ -41,7 +30,7 @@ void LocalStore::setStartingUp(bool value)
 
 void LocalStore::setAccounts(QList<Account> value)
 {
-    if (!shouldNotifyObservers(m_accounts, value)) {
+    if (!ObservedValue::differs(m_accounts, value)) {
         m_accounts = std::move(value);
         return;
     }
@@ -51,7 +40,7 @@ void LocalStore::setAccounts(QList<Account> value)
 
 void LocalStore::setSession(std::optional<AppSession> value)
 {
-    m_badgeAll = true;
+    m_badgeTally.markAll();
     assign(m_session, std::move(value), &LocalStore::sessionChanged);
 }
 
@@ -62,7 +51,7 @@ void LocalStore::setLastUserId(std::optional<QUuid> value)
 
 void LocalStore::setConversations(QList<Conversation> value)
 {
-    if (!shouldNotifyObservers(m_conversations, value)) {
+    if (!ObservedValue::differs(m_conversations, value)) {
         m_conversations = std::move(value);
         return;
     }
@@ -117,7 +106,7 @@ void LocalStore::setNotice(std::optional<QString> value)
 
 void LocalStore::setRemoteUnread(QHash<QUuid, int> value)
 {
-    m_badgeAll = true;
+    m_badgeTally.markAll();
     assign(m_remoteUnread, std::move(value), &LocalStore::remoteUnreadChanged);
 }
 
@@ -423,46 +412,27 @@ void LocalStore::replaceConversation(const Conversation &conversation)
 // ---------------------------------------------------------------------------------------------
 // Launcher badge
 
+void LocalStore::roomsEdited()
+{
+    m_roomsDirty = m_roomsAnyChanged = true;
+    m_badgeTally.markAll();
+}
+
 void LocalStore::badgeRoom(const QUuid &roomId)
 {
-    if (!m_client || m_badgeAll)
-        return;
-    if (m_badgeRooms.size() >= 256) {
-        m_badgeAll = true;
-        m_badgeRooms.clear();
-        return;
-    }
-    m_badgeRooms.insert(roomId);
+    if (m_client)
+        m_badgeTally.markRoom(roomId);
 }
 
 void LocalStore::refreshBadge()
 {
     if (!m_client)
         return;
-    if (!m_badgeAll) {
-        for (const QUuid &id : std::as_const(m_badgeRooms)) {
-            const int index = conversationIndex(id);
-            const int count = index >= 0 ? unreadCount(m_conversations.at(index)) : 0;
-            m_badgeTotal += count - m_badgeCounts.value(id, 0);
-            if (index >= 0)
-                m_badgeCounts.insert(id, count);
-            else
-                m_badgeCounts.remove(id);
-        }
-    } else {
-        m_badgeCounts.clear();
-        m_badgeTotal = 0;
-        for (const Conversation &room : std::as_const(m_conversations)) {
-            const int count = unreadCount(room);
-            m_badgeTotal += count;
-            m_badgeCounts.insert(room.id, count);
-        }
-        // Two rooms with one id are each counted, as above; room by room they could not be.
-        m_badgeAll = m_badgeCounts.size() != m_conversations.size();
-    }
-    m_badgeRooms.clear();
+    const qint64 total = m_badgeTally.count(
+        m_conversations, [this](const QUuid &id) { return conversationIndex(id); },
+        [this](const Conversation &room) { return unreadCount(room); });
     if (m_badge)
-        m_badge->setCount(m_badgeTotal);
+        m_badge->setCount(total);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -25,14 +25,11 @@ std::optional<QUuid> signedIn(const LocalStore &store)
 
 RoomListIntake &RoomListIntake::of(LocalStore &store)
 {
-    if (auto *intake = store.findChild<RoomListIntake *>(QString(), Qt::FindDirectChildrenOnly))
-        return *intake;
-    return *new RoomListIntake(store);
+    return store.roomListIntake();
 }
 
 RoomListIntake::RoomListIntake(LocalStore &store)
-    : QObject(&store)
-    , m_store(store)
+    : m_store(store)
 { }
 
 QCoro::Task<std::optional<QList<APIConversation>>> RoomListIntake::fetch()

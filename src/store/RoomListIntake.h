@@ -24,8 +24,10 @@ class RoomListIntake : public QObject
 {
     Q_OBJECT
 public:
-    // The store's own, made on first use.
+    // The store's own (LocalStore::roomListIntake()), made on first use.
     static RoomListIntake &of(LocalStore &store);
+    // The store owns it.
+    explicit RoomListIntake(LocalStore &store);
 
     // Fetches the room list and takes it in (take()). Gives the rooms applied; nothing when the
     // fetch failed (the store shows the failure) or see take().
@@ -45,8 +47,6 @@ public:
     int decoding() const { return int(m_arrived - m_settled); }
 
 private:
-    explicit RoomListIntake(LocalStore &store);
-
     // Applies the events that waited for the answers up to `ticket`.
     void release(quint64 ticket);
 

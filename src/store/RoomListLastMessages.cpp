@@ -6,13 +6,10 @@
 
 RoomListLastMessages &RoomListLastMessages::of(LocalStore &store)
 {
-    if (auto *kept = store.findChild<RoomListLastMessages *>(QString(), Qt::FindDirectChildrenOnly))
-        return *kept;
-    return *new RoomListLastMessages(store);
+    return store.listedLastMessages();
 }
 
 RoomListLastMessages::RoomListLastMessages(LocalStore &store)
-    : QObject(&store)
 {
     // Another user's rooms must not show what the last one's list said.
     connect(&store, &LocalStore::sessionChanged, this, [this, &store] {

@@ -21,7 +21,10 @@ class RoomListLastMessages : public QObject
 {
     Q_OBJECT
 public:
+    // The store's own (LocalStore::listedLastMessages()), made on first use.
     static RoomListLastMessages &of(LocalStore &store);
+    // Forgets the rooms when the store's session ends; the store owns it.
+    explicit RoomListLastMessages(LocalStore &store);
 
     // The rooms of a room list replace those named before.
     void adopt(const QList<APIConversation> &rooms);
@@ -35,8 +38,6 @@ signals:
     void changed();
 
 private:
-    explicit RoomListLastMessages(LocalStore &store);
-
     // What a row needs of a message, the time still as the service wrote it: most rooms are
     // never shown, so the time is read only for those that are.
     struct Listed
