@@ -2,7 +2,7 @@
 
 #include "service/ServiceState.h"
 
-#include "model/PrivateFile.h"
+#include "files/PrivateFile.h"
 
 #include <QDir>
 #include <QFile>

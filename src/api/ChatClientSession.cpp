@@ -3,7 +3,7 @@
 #include "api/ChatClient.h"
 #include "api/ChatKeychain.h"
 #include "api/HttpMethods.h"
-#include "model/LogCategories.h"
+#include "files/LogCategories.h"
 
 #include <QNetworkReply>
 

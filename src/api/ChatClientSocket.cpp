@@ -1,7 +1,7 @@
 #include "api/ChatClient.h"
 
 #include "api/SocketFrame.h"
-#include "model/LogCategories.h"
+#include "files/LogCategories.h"
 
 #include <QJsonDocument>
 #include <QNetworkRequest>

@@ -1,9 +1,9 @@
 #include "api/ChatKeychain.h"
 
 #include "api/AsyncPrimitives.h"
-#include "model/LogCategories.h"
-#include "model/PrivateFile.h"
-#include "model/SaveRetry.h"
+#include "files/LogCategories.h"
+#include "files/PrivateFile.h"
+#include "files/SaveRetry.h"
 
 #include <QDir>
 #include <QFile>

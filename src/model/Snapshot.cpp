@@ -1,7 +1,7 @@
 #include "model/Snapshot.h"
 
 #include "model/JsonFields.h"
-#include "model/PrivateFile.h"
+#include "files/PrivateFile.h"
 
 #include <QFile>
 #include <QFileInfo>

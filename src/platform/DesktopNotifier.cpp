@@ -2,7 +2,7 @@
 
 #include "platform/PushCenter.h"
 
-#include "model/LogCategories.h"
+#include "files/LogCategories.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>

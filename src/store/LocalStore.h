@@ -9,7 +9,7 @@
 #include "model/OfficialLink.h"
 #include "model/ReportRecord.h"
 #include "model/RetiredHandle.h"
-#include "model/SaveRetry.h"
+#include "files/SaveRetry.h"
 #include "model/ValueSupport.h"
 #include "store/BadgeTally.h"
 #include "store/MessageIndex.h"

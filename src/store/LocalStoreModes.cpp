@@ -6,8 +6,8 @@
 
 #include "api/ChatClient.h"
 #include "api/ChatErrors.h"
-#include "model/LogCategories.h"
-#include "model/PrivateFile.h"
+#include "files/LogCategories.h"
+#include "files/PrivateFile.h"
 #include "model/SeedID.h"
 #include "model/Snapshot.h"
 #include "platform/LauncherBadge.h"

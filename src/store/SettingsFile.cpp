@@ -1,6 +1,6 @@
 #include "store/SettingsFile.h"
 
-#include "model/PrivateFile.h"
+#include "files/PrivateFile.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "api/ChatErrors.h"
-#include "model/LogCategories.h"
+#include "files/LogCategories.h"
 #include "store/LocalStore.h"
 
 #include <QCoroTask>

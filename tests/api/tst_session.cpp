@@ -2,7 +2,7 @@
 
 #include "api/ChatClient.h"
 #include "api/ChatKeychain.h"
-#include "model/PrivateFile.h"
+#include "files/PrivateFile.h"
 #include "service/StandInService.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "ui/common/ImageDecodeJob.h"
 
-#include "model/LogCategories.h"
+#include "files/LogCategories.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

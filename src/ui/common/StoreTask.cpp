@@ -1,6 +1,6 @@
 #include "ui/common/StoreTask.h"
 
-#include "model/LogCategories.h"
+#include "files/LogCategories.h"
 
 namespace {
 

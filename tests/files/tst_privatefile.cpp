@@ -1,7 +1,7 @@
 #include "FileSizeLimit.h"
 
-#include "model/PrivateFile.h"
-#include "model/SaveRetry.h"
+#include "files/PrivateFile.h"
+#include "files/SaveRetry.h"
 
 #include <QDir>
 #include <QFile>

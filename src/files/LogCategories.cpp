@@ -1,4 +1,4 @@
-#include "model/LogCategories.h"
+#include "files/LogCategories.h"
 
 Q_LOGGING_CATEGORY(lcApi, "zumo.api", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcSocket, "zumo.socket", QtInfoMsg)

@@ -1,4 +1,4 @@
-#include "model/SaveRetry.h"
+#include "files/SaveRetry.h"
 
 #include <QLoggingCategory>
 

@@ -1,4 +1,4 @@
-#include "model/PrivateFile.h"
+#include "files/PrivateFile.h"
 
 #include <QDateTime>
 #include <QDir>
