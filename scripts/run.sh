@@ -94,7 +94,7 @@ need_display "$@"
 
 cmake -S . -B build-run -G Ninja -DCMAKE_BUILD_TYPE=Release -DZUMO_SANITIZE=OFF \
     -DZUMO_BENCH=OFF -DZUMO_SERVICE_URL="$url" >/dev/null
-cmake --build build-run --target zumo zumo-service -j"$(nproc)"
+cmake --build build-run --target zumo zumo-service -j"${ZUMO_JOBS:-$(nproc)}"
 
 listening() { (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; }
 

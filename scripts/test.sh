@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-jobs=$(nproc)
+jobs=${ZUMO_JOBS:-$(nproc)}
 
 cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZUMO_SANITIZE=ON >/dev/null
 cmake --build build-test -j"$jobs"

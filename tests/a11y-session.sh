@@ -10,6 +10,12 @@ launcher=/usr/libexec/at-spi-bus-launcher
 exec dbus-run-session -- bash -c '
     launcher=$1; shift
     "$launcher" --launch-immediately & bus=$!
+    # Qt asks the session bus for the accessibility bus once, at start: wait until it answers.
+    for _ in $(seq 50); do
+        dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
+            org.a11y.Bus.GetAddress >/dev/null 2>&1 && break
+        sleep 0.1
+    done
     status=0
     QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 \
         xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" "$@" || status=$?
