@@ -23,9 +23,7 @@
 #include "ui/workspace/RoomListModel.h"
 #include "ui/workspace/Sidebar.h"
 #include "ui/workspace/Workspace.h"
-#if __has_include("store/RoomListIntake.h")
 #include "store/RoomListIntake.h"
-#endif
 
 #include <QApplication>
 #include <QBoxLayout>
@@ -389,20 +387,11 @@ protected:
 };
 
 // The room-list answer taken in as the program takes it: decoded on the thread pool, applied in
-// a later turn of the event loop. A tree without the intake (to compare with) decodes and
-// stores it at once, on the main thread.
-#if __has_include("store/RoomListIntake.h")
+// a later turn of the event loop.
 void takeAnswer(LocalStore &store, QByteArray answer)
 {
-    RoomListIntake::of(store).take(std::move(answer)); // runs on; the figures watch the window
+    store.roomListIntake().take(std::move(answer)); // runs on; the figures watch the window
 }
-#else
-void takeAnswer(LocalStore &store, QByteArray answer)
-{
-    if (const auto rooms = ApiDecoder::conversationPage(answer))
-        store.apply(*rooms);
-}
-#endif
 
 // Start-up, run in a child process of its own, in one of four ways. `bare`: a bare QWidget
 // shown and painted, the least any Qt window costs. With the room-list answer, read from a file
