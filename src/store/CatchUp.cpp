@@ -7,6 +7,7 @@
 #include "api/ChatErrors.h"
 #include "api/ChatPath.h"
 #include "store/LocalStore.h"
+#include "store/MemberAccount.h"
 #include "store/StoreCall.h"
 #include "store/WireTime.h"
 
@@ -238,15 +239,7 @@ void CatchUp::applyMembers(const SyncRoom &page)
             Account a = m_store.account(member.userId).value_or(Account{});
             const bool known = !a.id.isNull();
             a.id = member.userId;
-            if (member.kind)
-                a.kind = fromRawText<AccountKind>(*member.kind).value_or(AccountKind::person);
-            if (!known)
-                a.verified = a.kind == AccountKind::official;
-            a.handle = member.handle.value_or(a.handle);
-            a.displayName = member.displayName.value_or(a.displayName);
-            if (member.avatarUrl)
-                a.avatarURL = member.avatarUrl;
-            a.acceptsUserMessages = member.acceptsUserMessages;
+            mergeMemberAccount(a, known, member);
             m_store.upsertAccount(a);
         }
     }

@@ -7,6 +7,7 @@
 #include "api/ChatErrors.h"
 #include "platform/PushCenter.h"
 #include "store/CatchUp.h"
+#include "store/MemberAccount.h"
 #include "store/RoomListIntake.h"
 #include "store/RoomListLastMessages.h"
 #include "store/StoreCall.h"
@@ -309,21 +310,15 @@ void LocalStore::apply(const QList<APIConversation> &wireRooms)
 
             Account a;
             const auto known = accountAt.constFind(member.userId);
-            if (known != accountAt.cend()) {
+            const bool held = known != accountAt.cend();
+            if (held) {
                 a = accounts.at(known.value());
             } else {
                 a.id = member.userId;
                 a.status = AccountStatus::active;
             }
-            a.kind = fromRawText<AccountKind>(member.kind).value_or(AccountKind::person);
-            if (known == accountAt.cend())
-                a.verified = a.kind == AccountKind::official;
-            a.handle = member.handle.value_or(a.handle);
-            a.displayName = member.displayName.value_or(a.displayName);
-            if (member.avatarUrl)
-                a.avatarURL = member.avatarUrl;
-            a.acceptsUserMessages = member.acceptsUserMessages;
-            if (known != accountAt.cend()) {
+            mergeMemberAccount(a, held, member);
+            if (held) {
                 accounts[known.value()] = std::move(a);
             } else {
                 accountAt.insert(a.id, int(accounts.size()));

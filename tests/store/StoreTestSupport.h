@@ -1,9 +1,9 @@
 #pragma once
 
 // Shared pieces of the store tests: private folders for the store document and the settings,
-// builders for records, a way to run a store task to its end, a badge that records its counts,
-// and two live rigs that run the real client against the stand-in service on loopback (one
-// signs in through the client, the other through the store's own login).
+// builders for records and a small photo, a way to run a store task to its end, a badge that
+// records its counts, and two live rigs that run the real client against the stand-in service on
+// loopback (one signs in through the client, the other through the store's own login).
 
 #include "api/ChatClient.h"
 #include "model/SeedID.h"
@@ -12,8 +12,11 @@
 #include "service/StandInService.h"
 #include "store/LocalStore.h"
 
+#include <QBuffer>
+#include <QColor>
 #include <QCoreApplication>
 #include <QDir>
+#include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSettings>
@@ -50,6 +53,13 @@ inline void clearDefaults()
     settings.remove(QStringLiteral("quillo.live.blocks"));
     settings.remove(QStringLiteral("quillo.live.hidden"));
     settings.sync();
+}
+
+// clearDefaults(), and no notification hook or waiting tap left by an earlier case (init()).
+inline void clearDefaultsAndPushHooks()
+{
+    clearDefaults();
+    PushCenter::reset();
 }
 
 // Forgets every setting and the store document (init()).
@@ -154,6 +164,18 @@ inline Account person(const QString &handle, const QString &name)
     a.handle = handle;
     a.displayName = name;
     return a;
+}
+
+// A small JPEG of one colour, for photos to send.
+inline QByteArray tinyJpeg(const QColor &color = Qt::red)
+{
+    QImage image(8, 6, QImage::Format_RGB32);
+    image.fill(color);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG");
+    return bytes;
 }
 
 // Counts the emissions of one signal.

@@ -3,24 +3,11 @@
 
 #include "StoreTestSupport.h"
 
-#include <QBuffer>
-#include <QImage>
 #include <QTest>
 #include <QUrl>
 #include <QUrlQuery>
 
 using namespace Qt::StringLiterals;
-
-static QByteArray tinyJpeg()
-{
-    QImage image(8, 6, QImage::Format_RGB32);
-    image.fill(Qt::blue);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG");
-    return bytes;
-}
 
 class TestStoreCatchUp : public QObject
 {
@@ -28,11 +15,7 @@ class TestStoreCatchUp : public QObject
 
 private slots:
     void initTestCase() { privateFolders(); }
-    void init()
-    {
-        clearDefaults();
-        PushCenter::reset();
-    }
+    void init() { clearDefaultsAndPushHooks(); }
 
     void noHoleAfterMissedMessages_data();
     void noHoleAfterMissedMessages();
@@ -228,7 +211,7 @@ void TestStoreCatchUp::droppedMessagesGetBackWhatOnlyThisClientKnew()
     QVERIFY(store);
     await(store->loadRoom(live.room));
     const QUuid target = store->visibleMessages(live.room).first().id;
-    const QUuid photoEcho = *store->sendImage(live.room, tinyJpeg(), u"노을"_s, target);
+    const QUuid photoEcho = *store->sendImage(live.room, tinyJpeg(Qt::blue), u"노을"_s, target);
     const QUuid textEcho = *store->sendText(live.room, u"답장"_s, target);
     const auto sentId = [&](const QUuid &echo) {
         const MessageIndex::Entry *e = store->messageIndex().findByClientId(echo);

@@ -19,11 +19,7 @@ class TestCatchUpRules : public QObject
 
 private slots:
     void initTestCase() { privateFolders(); }
-    void init()
-    {
-        clearDefaults();
-        PushCenter::reset();
-    }
+    void init() { clearDefaultsAndPushHooks(); }
 
     void batches_data();
     void batches();

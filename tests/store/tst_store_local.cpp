@@ -15,11 +15,7 @@ class TestStoreLocal : public QObject
 
 private slots:
     void initTestCase() { privateFolders(); }
-    void init()
-    {
-        clearDefaults();
-        PushCenter::reset();
-    }
+    void init() { clearDefaultsAndPushHooks(); }
 
     void openDirectRules();
     void officialMessages();

@@ -63,6 +63,14 @@ std::unique_ptr<LocalStore> signedInStore(const QUuid &me)
     return store;
 }
 
+// A signed-in live store and its room-list intake.
+struct Rig
+{
+    QUuid me = QUuid::createUuid();
+    std::unique_ptr<LocalStore> store = signedInStore(me);
+    RoomListIntake &intake = RoomListIntake::of(*store);
+};
+
 } // namespace
 
 // The room list's answer is decoded off the main thread and applied later, as if it had been
@@ -79,107 +87,92 @@ private slots:
     // and shows only once the list is in (it is applied after it).
     void eventWhileDecodingFollowsTheAnswer()
     {
-        const QUuid me = QUuid::createUuid();
-        auto store = signedInStore(me);
-        RoomListIntake &intake = RoomListIntake::of(*store);
+        Rig rig;
         ListedRoom room;
         room.unread = 2;
-        QVERIFY(finish(intake.take(listAnswer(me, {room}))).value_or(std::nullopt));
-        QCOMPARE(store->remoteUnread().value(room.id), 2);
+        QVERIFY(finish(rig.intake.take(listAnswer(rig.me, {room}))).value_or(std::nullopt));
+        QCOMPARE(rig.store->remoteUnread().value(room.id), 2);
 
         // The service's list, sent before the message below; the message comes while it is read.
-        QCoro::Task<std::optional<QList<APIConversation>>> taking
-            = intake.take(listAnswer(me, {room}));
-        QCOMPARE(intake.decoding(), 1);
+        auto taking = rig.intake.take(listAnswer(rig.me, {room}));
+        QCOMPARE(rig.intake.decoding(), 1);
         const APIMessage message = wireText(room.id, room.peer, 1, QStringLiteral("새 소식"));
-        intake.deliver(ChatEvent::makeMessage(message));
-        QVERIFY(!store->message(message.id));
+        rig.intake.deliver(ChatEvent::makeMessage(message));
+        QVERIFY(!rig.store->message(message.id));
         QVERIFY(QCoro::waitFor(std::move(taking)));
-        QCOMPARE(intake.decoding(), 0);
-        QVERIFY(store->message(message.id));
-        QCOMPARE(store->remoteUnread().value(room.id), 3);
+        QCOMPARE(rig.intake.decoding(), 0);
+        QVERIFY(rig.store->message(message.id));
+        QCOMPARE(rig.store->remoteUnread().value(room.id), 3);
 
         // With nothing being decoded an event applies at once.
         const APIMessage next = wireText(room.id, room.peer, 2);
-        intake.deliver(ChatEvent::makeMessage(next));
-        QVERIFY(store->message(next.id));
-        QCOMPARE(store->remoteUnread().value(room.id), 4);
+        rig.intake.deliver(ChatEvent::makeMessage(next));
+        QVERIFY(rig.store->message(next.id));
+        QCOMPARE(rig.store->remoteUnread().value(room.id), 4);
     }
 
     // A long list taken first and a short one right after it: the short one, newer, stands,
     // though it is read long before the other.
     void answersApplyInTheOrderTheyArrived()
     {
-        const QUuid me = QUuid::createUuid();
-        auto store = signedInStore(me);
-        RoomListIntake &intake = RoomListIntake::of(*store);
+        Rig rig;
         const ListedRoom kept;
-        QCoro::Task<std::optional<QList<APIConversation>>> older
-            = intake.take(listAnswer(me, manyRooms(3000)));
-        QCoro::Task<std::optional<QList<APIConversation>>> newer
-            = intake.take(listAnswer(me, {kept}));
-        QCOMPARE(intake.decoding(), 2);
+        auto older = rig.intake.take(listAnswer(rig.me, manyRooms(3000)));
+        auto newer = rig.intake.take(listAnswer(rig.me, {kept}));
+        QCOMPARE(rig.intake.decoding(), 2);
         QVERIFY(QCoro::waitFor(std::move(newer)));
         QVERIFY(QCoro::waitFor(std::move(older)));
-        QCOMPARE(intake.decoding(), 0);
-        QCOMPARE(store->conversations().size(), 1);
-        QCOMPARE(store->conversations().first().id, kept.id);
+        QCOMPARE(rig.intake.decoding(), 0);
+        QCOMPARE(rig.store->conversations().size(), 1);
+        QCOMPARE(rig.store->conversations().first().id, kept.id);
     }
 
     // A list fetched for a user who signs out (or another user signs in) while it is read is
     // nobody's: the store is left as the sign-out left it. Events behind it still apply.
     void answerOfAnEndedSessionIsDropped()
     {
-        const QUuid me = QUuid::createUuid();
-        auto store = signedInStore(me);
-        RoomListIntake &intake = RoomListIntake::of(*store);
+        Rig rig;
         ListedRoom room;
         room.unread = 4;
-        QCoro::Task<std::optional<QList<APIConversation>>> taking
-            = intake.take(listAnswer(me, {room}));
-        store->setSession(std::nullopt);
+        auto taking = rig.intake.take(listAnswer(rig.me, {room}));
+        rig.store->setSession(std::nullopt);
         const APIMessage message = wireText(QUuid::createUuid(), QUuid::createUuid(), 1);
-        intake.deliver(ChatEvent::makeMessage(message));
-        QVERIFY(!store->message(message.id));
+        rig.intake.deliver(ChatEvent::makeMessage(message));
+        QVERIFY(!rig.store->message(message.id));
         QVERIFY(!QCoro::waitFor(std::move(taking)));
-        QVERIFY(store->conversations().isEmpty());
-        QVERIFY(!store->remoteUnread().contains(room.id));
-        QVERIFY(store->message(message.id));
+        QVERIFY(rig.store->conversations().isEmpty());
+        QVERIFY(!rig.store->remoteUnread().contains(room.id));
+        QVERIFY(rig.store->message(message.id));
     }
 
     // An answer that does not read shows the usual notice, changes no room, and lets the events
     // behind it through.
     void unusableAnswerShowsTheNotice()
     {
-        const QUuid me = QUuid::createUuid();
-        auto store = signedInStore(me);
-        RoomListIntake &intake = RoomListIntake::of(*store);
+        Rig rig;
         const ListedRoom room;
-        QVERIFY(finish(intake.take(listAnswer(me, {room}))).value_or(std::nullopt));
-        const QList<Conversation> rooms = store->conversations();
+        QVERIFY(finish(rig.intake.take(listAnswer(rig.me, {room}))).value_or(std::nullopt));
+        const QList<Conversation> rooms = rig.store->conversations();
 
-        QCoro::Task<std::optional<QList<APIConversation>>> taking
-            = intake.take(QByteArrayLiteral("{\"conversations\": [{\"id\": 5}]}"));
+        auto taking = rig.intake.take(QByteArrayLiteral("{\"conversations\": [{\"id\": 5}]}"));
         const APIMessage message = wireText(room.id, room.peer, 1);
-        intake.deliver(ChatEvent::makeMessage(message));
+        rig.intake.deliver(ChatEvent::makeMessage(message));
         QVERIFY(!QCoro::waitFor(std::move(taking)));
-        QCOMPARE(store->notice(), ChatAPIError::invalidResponse(500).message);
-        QCOMPARE(store->conversations().size(), rooms.size());
-        QCOMPARE(store->conversations().first().id, room.id);
-        QVERIFY(store->message(message.id));
+        QCOMPARE(rig.store->notice(), ChatAPIError::invalidResponse(500).message);
+        QCOMPARE(rig.store->conversations().size(), rooms.size());
+        QCOMPARE(rig.store->conversations().first().id, room.id);
+        QVERIFY(rig.store->message(message.id));
     }
 
     // The store may go while its list is read on another thread: nothing is applied to it and
     // nothing crashes.
     void storeGoneWhileDecoding()
     {
-        const QUuid me = QUuid::createUuid();
-        auto store = signedInStore(me);
-        QPointer<RoomListIntake> intake = &RoomListIntake::of(*store);
-        QCoro::Task<std::optional<QList<APIConversation>>> taking
-            = intake->take(listAnswer(me, manyRooms(3000)));
-        intake->deliver(ChatEvent::makeMessage(wireText(QUuid::createUuid(), me, 1)));
-        store.reset();
+        Rig rig;
+        QPointer<RoomListIntake> intake = &rig.intake;
+        auto taking = intake->take(listAnswer(rig.me, manyRooms(3000)));
+        intake->deliver(ChatEvent::makeMessage(wireText(QUuid::createUuid(), rig.me, 1)));
+        rig.store.reset();
         QVERIFY(intake.isNull());
         QVERIFY(!QCoro::waitFor(std::move(taking)));
     }

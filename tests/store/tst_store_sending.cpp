@@ -7,25 +7,12 @@
 #include "model/SeedID.h"
 #include "model/Snapshot.h"
 
-#include <QBuffer>
 #include <QFile>
-#include <QImage>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-QByteArray tinyJpeg()
-{
-    QImage image(8, 6, QImage::Format_RGB32);
-    image.fill(Qt::red);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG");
-    return bytes;
-}
 
 // Me and a friend with a direct room, signed in; `startUp` opens the socket as well.
 std::unique_ptr<LivePair> friends(bool startUp = false)

@@ -17,11 +17,7 @@ class TestStoreSync : public QObject
 
 private slots:
     void initTestCase() { privateFolders(); }
-    void init()
-    {
-        clearDefaults();
-        PushCenter::reset();
-    }
+    void init() { clearDefaultsAndPushHooks(); }
 
     void startUpNeedsACompleteSession();
     void bootstrapWithIncompleteProfile();

@@ -1,20 +1,24 @@
 #pragma once
 
 // Pieces shared by the widget tests: a small JPEG to show, a dark palette to look at the
-// views in the dark appearance, whether a view draws its focus ring, and whether a button takes
-// Return as its own press.
+// views in the dark appearance, whether a view draws its focus ring, the areas a widget paints,
+// and whether a button takes Return as its own press.
 
 #include <QAbstractButton>
 #include <QBuffer>
 #include <QByteArray>
 #include <QColor>
 #include <QImage>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPalette>
+#include <QRegion>
 #include <QSignalBlocker>
 #include <QSize>
 #include <QTest>
 #include <QWidget>
+
+#include <utility>
 
 // A JPEG of `color` with a white band over its left third, so that cropping shows.
 inline QByteArray jpegOf(const QColor &color, QSize size)
@@ -62,6 +66,20 @@ inline bool drawsFocusRing(QWidget *widget, const QRect &area = QRect(0, 0, -1, 
     }
     return false;
 }
+
+// The areas of a widget painted while this lives, or since the last take().
+struct PaintedAreas : QObject
+{
+    explicit PaintedAreas(QWidget *widget) { widget->installEventFilter(this); }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted += static_cast<QPaintEvent *>(event)->region();
+        return false;
+    }
+    QRegion take() { return std::exchange(painted, QRegion()); }
+    QRegion painted;
+};
 
 // Counts the key presses that reach the widgets it watches.
 class KeyWitness : public QObject

@@ -25,14 +25,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Rig : WorkspaceRig
+struct Rig : ActiveWorkspaceRig
 {
-    Rig()
-    {
-        QApplication::setActiveWindow(&workspace);
-        active = QTest::qWaitForWindowActive(&workspace);
-    }
-    Sidebar &sidebar() { return *workspace.findChild<Sidebar *>(); }
     InfoPanel *openInfo(const QUuid &room)
     {
         nav.openRoom(room);
@@ -41,7 +35,6 @@ struct Rig : WorkspaceRig
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         return workspace.findChild<InfoPanel *>();
     }
-    bool active = false;
 };
 
 QAccessibleActionInterface *actionsOf(QAccessibleInterface *item)

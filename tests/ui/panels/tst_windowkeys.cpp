@@ -25,14 +25,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Rig : WorkspaceRig
+struct Rig : ActiveWorkspaceRig
 {
-    Rig()
-    {
-        QApplication::setActiveWindow(&workspace);
-        active = QTest::qWaitForWindowActive(&workspace);
-    }
-    Sidebar &sidebar() { return *workspace.findChild<Sidebar *>(); }
     QListView *rooms() { return sidebar().chatList()->view(); }
     QModelIndex rowOf(const QUuid &room)
     {
@@ -41,7 +35,6 @@ struct Rig : WorkspaceRig
     // The window's own focus, which is the keyboard's whenever the window is active (the
     // offscreen platform activates none again after a dialog).
     QWidget *typing() { return workspace.focusWidget(); }
-    bool active = false;
 };
 
 // The buttons of `root` that the keyboard can reach now.

@@ -1,11 +1,13 @@
 #pragma once
 
-// Shared pieces of the window tests: a local store signed in with a few rooms, the dark
-// palette, clicking buttons by their text, and pictures of views for a person to look at.
+// Shared pieces of the window tests: a local store signed in with a few rooms, the window over
+// it (made active for the keyboard tests), the dark palette, clicking buttons by their text, and
+// pictures of views for a person to look at.
 
 #include "../UiTestSupport.h"
 #include "StoreTestSupport.h"
 #include "TestImages.h"
+#include "ui/workspace/Sidebar.h"
 #include "ui/workspace/Workspace.h"
 
 #include <QAbstractButton>
@@ -59,6 +61,19 @@ struct WorkspaceRig
     LocalStore &store = *seeded.store;
     Workspace workspace{store};
     Navigation &nav = workspace.navigation();
+};
+
+// The same window made the active one, so that keys reach it; `active` says whether the
+// platform let it become so (a test that types checks it first).
+struct ActiveWorkspaceRig : WorkspaceRig
+{
+    ActiveWorkspaceRig()
+    {
+        QApplication::setActiveWindow(&workspace);
+        active = QTest::qWaitForWindowActive(&workspace);
+    }
+    Sidebar &sidebar() { return *workspace.findChild<Sidebar *>(); }
+    bool active = false;
 };
 
 // The button among `root`'s children whose text is `text`; null when there is none.

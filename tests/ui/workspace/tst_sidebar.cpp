@@ -2,6 +2,7 @@
 // change, the row menu, selection and the other navigation it drives, the reveal of a room
 // that arrives at the top, and what is on screen and what is painted after a room moves.
 
+#include "../UiTestSupport.h"
 #include "SidebarTestSupport.h"
 #include "ui/common/AccountListModel.h"
 #include "ui/common/KeyedListModel.h"
@@ -16,7 +17,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
-#include <QPaintEvent>
 #include <QRandomGenerator>
 #include <QScreen>
 #include <QScrollBar>
@@ -537,6 +537,29 @@ void TestSidebar::selectionAndButtons()
     QVERIFY(empty.navigation.showNewChat());
 }
 
+// Shows `sidebar` at its width in the window, following `f`'s navigation; false when it never
+// showed.
+static bool showSidebar(SidebarFixture &f, Sidebar &sidebar)
+{
+    f.follow(sidebar);
+    sidebar.resize(280, 680);
+    sidebar.show();
+    return QTest::qWaitForWindowExposed(&sidebar);
+}
+
+// Thirty direct rooms, each with a person of its own who wrote one message, the first the most
+// recently active; the one at `pinned` (none by default) is pinned.
+static QList<Conversation> thirtyRooms(SidebarFixture &f, int pinned = -1)
+{
+    QList<Conversation> rooms;
+    for (int i = 0; i < 30; ++i) {
+        const Account peer = f.addPerson(QStringLiteral("사람 %1").arg(i));
+        rooms.append(f.addRoom(ConversationKind::direct, {peer.id}, {}, 100 + i, i == pinned));
+        f.say(rooms.last().id, peer.id, QStringLiteral("메시지 %1").arg(i));
+    }
+    return rooms;
+}
+
 void TestSidebar::reveal_data()
 {
     QTest::addColumn<QString>("arrival");
@@ -564,10 +587,7 @@ void TestSidebar::reveal()
                                    arrival == u"belowPinned" && i == 0));
     }
     Sidebar sidebar(*f.store, f.navigation);
-    f.follow(sidebar);
-    sidebar.resize(280, 680);
-    sidebar.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&sidebar));
+    QVERIFY(showSidebar(f, sidebar));
     QListView *view = sidebar.chatList()->view();
     QCOMPARE(sidebar.chatList()->knownRoomIDs().size(), rooms.size());
     QVERIFY(!sidebar.chatList()->chatScroll()); // nothing scrolls on first showing
@@ -632,18 +652,9 @@ void TestSidebar::movedRowPaintsAsFullRepaint()
     QFETCH(int, scroll);
     QFETCH(bool, unpin);
     SidebarFixture f;
-    QList<Conversation> rooms;
-    for (int i = 0; i < 30; ++i) {
-        const Account peer = f.addPerson(QStringLiteral("사람 %1").arg(i));
-        rooms.append(
-            f.addRoom(ConversationKind::direct, {peer.id}, {}, 100 + i, i == row && unpin));
-        f.say(rooms.last().id, peer.id, QStringLiteral("메시지 %1").arg(i));
-    }
+    const QList<Conversation> rooms = thirtyRooms(f, unpin ? row : -1);
     Sidebar sidebar(*f.store, f.navigation);
-    f.follow(sidebar);
-    sidebar.resize(280, 680);
-    sidebar.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&sidebar));
+    QVERIFY(showSidebar(f, sidebar));
     QListView *view = sidebar.chatList()->view();
     // A selected room among those that shift, so that its plate moves with it.
     f.navigation.openRoom(rooms.at(2).id);
@@ -674,19 +685,6 @@ void TestSidebar::movedRowPaintsAsFullRepaint()
     QCOMPARE(afterMove, repainted);
 }
 
-// The areas of a widget painted while it lives.
-struct PaintedAreas : QObject
-{
-    explicit PaintedAreas(QWidget *widget) { widget->installEventFilter(this); }
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            painted += static_cast<QPaintEvent *>(event)->region();
-        return false;
-    }
-    QRegion painted;
-};
-
 // A room rising to the top shifts the rows between its old and new place and paints only
 // itself: Qt's own answer to a move, which lays out and paints the whole list, is taken away.
 // Should a later Qt connect that answer otherwise, this fails rather than the list quietly
@@ -694,17 +692,9 @@ struct PaintedAreas : QObject
 void TestSidebar::movedRowIsPaintedInPlace()
 {
     SidebarFixture f;
-    QList<Conversation> rooms;
-    for (int i = 0; i < 30; ++i) {
-        const Account peer = f.addPerson(QStringLiteral("사람 %1").arg(i));
-        rooms.append(f.addRoom(ConversationKind::direct, {peer.id}, {}, 100 + i, false));
-        f.say(rooms.last().id, peer.id, QStringLiteral("메시지 %1").arg(i));
-    }
+    const QList<Conversation> rooms = thirtyRooms(f);
     Sidebar sidebar(*f.store, f.navigation);
-    f.follow(sidebar);
-    sidebar.resize(280, 680);
-    sidebar.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&sidebar));
+    QVERIFY(showSidebar(f, sidebar));
     QListView *view = sidebar.chatList()->view();
     settleViews();
     const QUuid moved = rooms.at(3).id; // the fourth row

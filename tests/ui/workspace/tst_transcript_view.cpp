@@ -20,7 +20,6 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QMenu>
-#include <QPaintEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -103,20 +102,6 @@ public:
     QUrl opened;
 public slots:
     void open(const QUrl &url) { opened = url; }
-};
-
-// The areas of a widget painted since the last take().
-struct PaintedAreas : QObject
-{
-    explicit PaintedAreas(QWidget *widget) { widget->installEventFilter(this); }
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            painted += static_cast<QPaintEvent *>(event)->region();
-        return false;
-    }
-    QRegion take() { return std::exchange(painted, QRegion()); }
-    QRegion painted;
 };
 
 // What the screen shows of a widget: the window's pixels as composed from every paint so far.
