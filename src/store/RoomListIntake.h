@@ -7,6 +7,7 @@
 #include <QFuture>
 #include <QList>
 #include <QObject>
+#include <QUuid>
 
 #include <QCoroTask>
 
@@ -29,14 +30,20 @@ public:
     // The store owns it.
     explicit RoomListIntake(LocalStore &store);
 
-    // Fetches the room list and takes it in (take()). Gives the rooms applied; nothing when the
-    // fetch failed (the store shows the failure) or see take().
+    // Fetches the room list of the user signed in now and takes it in (take()). Gives the rooms
+    // applied; nothing when the fetch failed (the store shows the failure while that user is
+    // still signed in) or see take().
     QCoro::Task<std::optional<QList<APIConversation>>> fetch();
 
-    // The room list's answer, just arrived: decoded off the main thread, then applied after the
-    // answers that arrived before it. Gives the rooms applied; nothing when the answer does not
-    // decode (the store shows the temporary error, as for any unusable answer), when the user it
-    // came for is no longer signed in, or when the store went away meanwhile.
+    // The room list's answer, just arrived, asked for `forUser` (none: asked while nobody was
+    // signed in): decoded off the main thread, then applied after the answers that arrived
+    // before it. Gives the rooms applied; nothing when the answer does not decode (the store
+    // shows the temporary error, as for any unusable answer), when `forUser` is not the user
+    // signed in by then (nothing is applied nor shown: the list is nobody's now), or when the
+    // store went away meanwhile.
+    QCoro::Task<std::optional<QList<APIConversation>>> take(QByteArray answer,
+                                                            std::optional<QUuid> forUser);
+    // The same for a list asked for the user signed in now.
     QCoro::Task<std::optional<QList<APIConversation>>> take(QByteArray answer);
 
     // An event from the socket: applied at once, or after the answers still being decoded that
