@@ -101,14 +101,18 @@ void RoomListIntake::deliver(const ChatEvent &event)
         m_store.apply(event);
         return;
     }
-    m_waiting.append(Waiting{m_arrived, event});
+    m_waiting.append(Waiting{m_arrived, signedIn(m_store), event});
 }
 
 void RoomListIntake::release(quint64 ticket)
 {
     QPointer<RoomListIntake> self(this);
     while (self && !m_waiting.isEmpty() && m_waiting.first().after <= ticket) {
-        const ChatEvent event = m_waiting.takeFirst().event;
-        m_store.apply(event);
+        const Waiting waiting = m_waiting.takeFirst();
+        // An event of a session that ended while it waited is nobody's now, like the room list
+        // it waited for: applied, it would count the last user's news for whoever signed in
+        // since, or on the badge of nobody.
+        if (waiting.forUser == signedIn(m_store))
+            m_store.apply(waiting.event);
     }
 }

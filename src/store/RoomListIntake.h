@@ -20,7 +20,8 @@ class LocalStore;
 // in one step. The store ends up as if the answer had been applied when it arrived: answers apply
 // in the order they arrived, so an older one never overwrites a newer one, and the socket's
 // events that come while an answer is decoded wait for it and follow it in their order, so that
-// the older answer does not overwrite them either. One per store.
+// the older answer does not overwrite them either. An answer or a waiting event whose user is no
+// longer signed in when its turn comes is dropped. One per store.
 class RoomListIntake : public QObject
 {
     Q_OBJECT
@@ -47,7 +48,7 @@ public:
     QCoro::Task<std::optional<QList<APIConversation>>> take(QByteArray answer);
 
     // An event from the socket: applied at once, or after the answers still being decoded that
-    // arrived before it.
+    // arrived before it, unless the user signed in when it came has signed out by then.
     void deliver(const ChatEvent &event);
 
     // Answers taken and not yet applied (or dropped).
@@ -64,6 +65,7 @@ private:
     struct Waiting
     {
         quint64 after; // the last answer taken when the event came
+        std::optional<QUuid> forUser; // signed in when it came
         ChatEvent event;
     };
     QList<Waiting> m_waiting;

@@ -127,22 +127,36 @@ private slots:
         QCOMPARE(rig.store->conversations().first().id, kept.id);
     }
 
-    // A list fetched for a user who signs out (or another user signs in) while it is read is
-    // nobody's: the store is left as the sign-out left it. Events behind it still apply.
+    // A list fetched for a user who signs out while it is read is nobody's, and so are the
+    // events that came before the sign-out and waited for it: the store is left as the sign-out
+    // left it, its unread counts included. The events of whoever signs in next still wait their
+    // turn behind the list, and apply.
+    void answerOfAnEndedSessionIsDropped_data()
+    {
+        QTest::addColumn<bool>("anotherSignsIn");
+        QTest::newRow("signed out") << false;
+        QTest::newRow("another user signs in") << true;
+    }
     void answerOfAnEndedSessionIsDropped()
     {
+        QFETCH(bool, anotherSignsIn);
         Rig rig;
         ListedRoom room;
-        room.unread = 4;
+        room.unread = 2;
         auto taking = rig.intake.take(listAnswer(rig.me, {room}));
+        const APIMessage ended = wireText(room.id, room.peer, 3);
+        rig.intake.deliver(ChatEvent::makeMessage(ended));
         rig.store->setSession(std::nullopt);
-        const APIMessage message = wireText(QUuid::createUuid(), QUuid::createUuid(), 1);
-        rig.intake.deliver(ChatEvent::makeMessage(message));
-        QVERIFY(!rig.store->message(message.id));
+        if (anotherSignsIn)
+            rig.store->setSession(AppSession{QUuid::createUuid(), true});
+        const APIMessage next = wireText(QUuid::createUuid(), QUuid::createUuid(), 1);
+        rig.intake.deliver(ChatEvent::makeMessage(next));
+        QVERIFY(!rig.store->message(next.id));
         QVERIFY(!QCoro::waitFor(std::move(taking)));
         QVERIFY(rig.store->conversations().isEmpty());
         QVERIFY(!rig.store->remoteUnread().contains(room.id));
-        QVERIFY(rig.store->message(message.id));
+        QVERIFY(!rig.store->message(ended.id));
+        QVERIFY(rig.store->message(next.id));
     }
 
     // A list asked for one user that comes while another is signed in is dropped whole, rooms
