@@ -38,18 +38,30 @@ QCoro::Task<std::optional<QList<APIConversation>>> RoomListIntake::fetch()
     ChatClient *client = m_store.client();
     if (!client)
         co_return std::nullopt;
-    std::optional<QByteArray> answer
-        = co_await StoreCall::attempt(&m_store, client->conversationsAnswer());
+    // Whose list this is is settled now: another user may sign in on this client before the
+    // answer comes, and it must not take the list asked for the one before.
+    const std::optional<QUuid> forUser = signedIn(m_store);
+    LocalStore *store = &m_store;
+    std::optional<QByteArray> answer = co_await StoreCall::attempt(
+        store, client->conversationsAnswer(), [store, forUser](const std::exception_ptr &error) {
+            if (signedIn(*store) == forUser)
+                store->showAPI(error);
+        });
     if (!self || !answer)
         co_return std::nullopt;
-    co_return co_await take(std::move(*answer));
+    co_return co_await take(std::move(*answer), forUser);
 }
 
 QCoro::Task<std::optional<QList<APIConversation>>> RoomListIntake::take(QByteArray answer)
 {
+    return take(std::move(answer), signedIn(m_store));
+}
+
+QCoro::Task<std::optional<QList<APIConversation>>> RoomListIntake::take(
+    QByteArray answer, std::optional<QUuid> forUser)
+{
     QPointer<RoomListIntake> self(this);
     const quint64 ticket = ++m_arrived;
-    const std::optional<QUuid> me = signedIn(m_store);
     // Settled, whatever happens below, when this frame ends: the answers behind this one wait
     // for it.
     const auto settled = std::make_shared<QPromise<void>>();
@@ -68,13 +80,13 @@ QCoro::Task<std::optional<QList<APIConversation>>> RoomListIntake::take(QByteArr
     co_await before;
     if (!self)
         co_return std::nullopt;
-    // A room list fetched for someone who has signed out meanwhile (or for another user) is
-    // nobody's now.
-    const bool stillFor = me == signedIn(m_store);
-    if (!rooms) // as any answer that does not decode
-        m_store.showAPI(std::make_exception_ptr(ChatAPIError::invalidResponse(500)));
-    else if (stillFor)
+    // A room list asked for someone who has signed out meanwhile (or for another user) is
+    // nobody's now: neither its rooms nor its failure are shown to whoever is signed in.
+    const bool stillFor = forUser == signedIn(m_store);
+    if (stillFor && rooms)
         m_store.apply(*rooms);
+    else if (stillFor) // as any answer that does not decode
+        m_store.showAPI(std::make_exception_ptr(ChatAPIError::invalidResponse(500)));
     m_settled = ticket;
     settled->finish();
     release(ticket);
@@ -89,14 +101,18 @@ void RoomListIntake::deliver(const ChatEvent &event)
         m_store.apply(event);
         return;
     }
-    m_waiting.append(Waiting{m_arrived, event});
+    m_waiting.append(Waiting{m_arrived, signedIn(m_store), event});
 }
 
 void RoomListIntake::release(quint64 ticket)
 {
     QPointer<RoomListIntake> self(this);
     while (self && !m_waiting.isEmpty() && m_waiting.first().after <= ticket) {
-        const ChatEvent event = m_waiting.takeFirst().event;
-        m_store.apply(event);
+        const Waiting waiting = m_waiting.takeFirst();
+        // An event of a session that ended while it waited is nobody's now, like the room list
+        // it waited for: applied, it would count the last user's news for whoever signed in
+        // since, or on the badge of nobody.
+        if (waiting.forUser == signedIn(m_store))
+            m_store.apply(waiting.event);
     }
 }

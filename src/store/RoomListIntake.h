@@ -7,6 +7,7 @@
 #include <QFuture>
 #include <QList>
 #include <QObject>
+#include <QUuid>
 
 #include <QCoroTask>
 
@@ -19,7 +20,8 @@ class LocalStore;
 // in one step. The store ends up as if the answer had been applied when it arrived: answers apply
 // in the order they arrived, so an older one never overwrites a newer one, and the socket's
 // events that come while an answer is decoded wait for it and follow it in their order, so that
-// the older answer does not overwrite them either. One per store.
+// the older answer does not overwrite them either. An answer or a waiting event whose user is no
+// longer signed in when its turn comes is dropped. One per store.
 class RoomListIntake : public QObject
 {
     Q_OBJECT
@@ -29,18 +31,24 @@ public:
     // The store owns it.
     explicit RoomListIntake(LocalStore &store);
 
-    // Fetches the room list and takes it in (take()). Gives the rooms applied; nothing when the
-    // fetch failed (the store shows the failure) or see take().
+    // Fetches the room list of the user signed in now and takes it in (take()). Gives the rooms
+    // applied; nothing when the fetch failed (the store shows the failure while that user is
+    // still signed in) or see take().
     QCoro::Task<std::optional<QList<APIConversation>>> fetch();
 
-    // The room list's answer, just arrived: decoded off the main thread, then applied after the
-    // answers that arrived before it. Gives the rooms applied; nothing when the answer does not
-    // decode (the store shows the temporary error, as for any unusable answer), when the user it
-    // came for is no longer signed in, or when the store went away meanwhile.
+    // The room list's answer, just arrived, asked for `forUser` (none: asked while nobody was
+    // signed in): decoded off the main thread, then applied after the answers that arrived
+    // before it. Gives the rooms applied; nothing when the answer does not decode (the store
+    // shows the temporary error, as for any unusable answer), when `forUser` is not the user
+    // signed in by then (nothing is applied nor shown: the list is nobody's now), or when the
+    // store went away meanwhile.
+    QCoro::Task<std::optional<QList<APIConversation>>> take(QByteArray answer,
+                                                            std::optional<QUuid> forUser);
+    // The same for a list asked for the user signed in now.
     QCoro::Task<std::optional<QList<APIConversation>>> take(QByteArray answer);
 
     // An event from the socket: applied at once, or after the answers still being decoded that
-    // arrived before it.
+    // arrived before it, unless the user signed in when it came has signed out by then.
     void deliver(const ChatEvent &event);
 
     // Answers taken and not yet applied (or dropped).
@@ -57,6 +65,7 @@ private:
     struct Waiting
     {
         quint64 after; // the last answer taken when the event came
+        std::optional<QUuid> forUser; // signed in when it came
         ChatEvent event;
     };
     QList<Waiting> m_waiting;

@@ -14,8 +14,9 @@ RoomListLastMessages::RoomListLastMessages(LocalStore &store)
     // Another user's rooms must not show what the last one's list said.
     connect(&store, &LocalStore::sessionChanged, this, [this, &store] {
         if (!store.session() && !m_rooms.isEmpty()) {
+            const QList<QUuid> forgotten = m_rooms.keys();
             m_rooms.clear();
-            emit changed();
+            emit changed(forgotten);
         }
     });
 }
@@ -38,8 +39,21 @@ void RoomListLastMessages::adopt(const QList<APIConversation> &rooms)
         listed.createdAt = m.createdAt;
         kept.insert(room.id, std::move(listed));
     }
+    // The same list comes again and again (each reload, reconnection, return to the window):
+    // only the rooms it says something new of are named.
+    QList<QUuid> differing;
+    for (auto it = kept.cbegin(); it != kept.cend(); ++it) {
+        const auto before = m_rooms.constFind(it.key());
+        if (before == m_rooms.cend() || !(*before == *it))
+            differing.append(it.key());
+    }
+    for (auto it = m_rooms.cbegin(); it != m_rooms.cend(); ++it) {
+        if (!kept.contains(it.key()))
+            differing.append(it.key());
+    }
     m_rooms = std::move(kept);
-    emit changed();
+    if (!differing.isEmpty())
+        emit changed(differing);
 }
 
 std::optional<ChatMessage> RoomListLastMessages::lastMessage(const QUuid &roomId) const

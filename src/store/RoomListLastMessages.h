@@ -3,6 +3,7 @@
 #include "model/ChatMessage.h"
 
 #include <QHash>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QUuid>
@@ -34,8 +35,10 @@ public:
     std::optional<ChatMessage> lastMessage(const QUuid &roomId) const;
 
 signals:
-    // Another room list came, or the one kept was forgotten.
-    void changed();
+    // What the list says of these rooms' last messages came, went or changed: another room list
+    // said something else of them, or the one kept was forgotten. A list that says what the one
+    // before said of every room signals nothing.
+    void changed(const QList<QUuid> &roomIds);
 
 private:
     // What a row needs of a message, the time still as the service wrote it: most rooms are
@@ -45,6 +48,8 @@ private:
         MessageKind kind = MessageKind::text;
         QString body;
         std::optional<QString> createdAt;
+
+        friend bool operator==(const Listed &, const Listed &) = default;
     };
     QHash<QUuid, Listed> m_rooms;
 };

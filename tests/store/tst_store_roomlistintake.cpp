@@ -127,22 +127,112 @@ private slots:
         QCOMPARE(rig.store->conversations().first().id, kept.id);
     }
 
-    // A list fetched for a user who signs out (or another user signs in) while it is read is
-    // nobody's: the store is left as the sign-out left it. Events behind it still apply.
+    // A list fetched for a user who signs out while it is read is nobody's, and so are the
+    // events that came before the sign-out and waited for it: the store is left as the sign-out
+    // left it, its unread counts included. The events of whoever signs in next still wait their
+    // turn behind the list, and apply.
+    void answerOfAnEndedSessionIsDropped_data()
+    {
+        QTest::addColumn<bool>("anotherSignsIn");
+        QTest::newRow("signed out") << false;
+        QTest::newRow("another user signs in") << true;
+    }
     void answerOfAnEndedSessionIsDropped()
     {
+        QFETCH(bool, anotherSignsIn);
         Rig rig;
         ListedRoom room;
-        room.unread = 4;
+        room.unread = 2;
         auto taking = rig.intake.take(listAnswer(rig.me, {room}));
+        const APIMessage ended = wireText(room.id, room.peer, 3);
+        rig.intake.deliver(ChatEvent::makeMessage(ended));
         rig.store->setSession(std::nullopt);
-        const APIMessage message = wireText(QUuid::createUuid(), QUuid::createUuid(), 1);
-        rig.intake.deliver(ChatEvent::makeMessage(message));
-        QVERIFY(!rig.store->message(message.id));
+        if (anotherSignsIn)
+            rig.store->setSession(AppSession{QUuid::createUuid(), true});
+        const APIMessage next = wireText(QUuid::createUuid(), QUuid::createUuid(), 1);
+        rig.intake.deliver(ChatEvent::makeMessage(next));
+        QVERIFY(!rig.store->message(next.id));
         QVERIFY(!QCoro::waitFor(std::move(taking)));
         QVERIFY(rig.store->conversations().isEmpty());
         QVERIFY(!rig.store->remoteUnread().contains(room.id));
-        QVERIFY(rig.store->message(message.id));
+        QVERIFY(!rig.store->message(ended.id));
+        QVERIFY(rig.store->message(next.id));
+    }
+
+    // A list asked for one user that comes while another is signed in is dropped whole, rooms
+    // and notice alike, whether it reads or not; so is a list asked while nobody was signed in.
+    void answerAskedForAnotherUserIsDropped()
+    {
+        Rig rig;
+        const ListedRoom mine;
+        QVERIFY(finish(rig.intake.take(listAnswer(rig.me, {mine}))).value_or(std::nullopt));
+        const QUuid before = QUuid::createUuid();
+        ListedRoom theirs;
+        theirs.unread = 3;
+        QVERIFY(answeredNothing(finish(rig.intake.take(listAnswer(before, {theirs}), before))));
+        QVERIFY(answeredNothing(
+            finish(rig.intake.take(listAnswer(before, {theirs}), std::optional<QUuid>()))));
+        QVERIFY(answeredNothing(finish(rig.intake.take(QByteArrayLiteral("{"), before))));
+        QCOMPARE(rig.store->notice(), std::nullopt);
+        QCOMPARE(rig.store->conversations().size(), 1);
+        QCOMPARE(rig.store->conversations().first().id, mine.id);
+        QVERIFY(!rig.store->remoteUnread().contains(theirs.id));
+        // Asked for the user signed in: taken.
+        QVERIFY(
+            finish(rig.intake.take(listAnswer(rig.me, {theirs}), rig.me)).value_or(std::nullopt));
+        QCOMPARE(rig.store->remoteUnread().value(theirs.id), 3);
+    }
+
+    // The list of the user who signed out, fetched by the store and held up on the way, comes
+    // after the next user has signed in on the same client and loaded their own: it changes
+    // nothing, none of its rooms is synced with the new user's session, and its failure is not
+    // shown to the new user either.
+    void lateListOfThePreviousUser_data()
+    {
+        QTest::addColumn<bool>("failing");
+        QTest::newRow("answered") << false;
+        QTest::newRow("failed") << true;
+    }
+    void lateListOfThePreviousUser()
+    {
+        QFETCH(bool, failing);
+        LiveOps ops;
+        const QUuid pal = ops.addUser(QStringLiteral("pal"), QStringLiteral("친구"));
+        const QUuid first = ops.addUser(QStringLiteral("first"), QStringLiteral("하나"));
+        const QUuid second = ops.addUser(QStringLiteral("second"), QStringLiteral("둘"));
+        const QUuid firstRoom = ops.service.addDirectRoom(first, pal);
+        ops.postMessage(firstRoom, pal, QStringLiteral("하나에게"));
+        const QUuid secondRoom = ops.service.addDirectRoom(second, pal);
+        QVERIFY(ops.started && ops.start(QStringLiteral("first")));
+
+        ops.postMessage(firstRoom, pal, QStringLiteral("또 하나에게"));
+        // The service answers the list as the first user's (their logout reaches it later).
+        ops.service.delayNext(QStringLiteral("GET"), QStringLiteral("/v1/conversations"), 1, 1500);
+        ops.service.delayNext(QStringLiteral("POST"), QStringLiteral("/v1/auth/logout"), 1, 3000);
+        if (failing)
+            ops.service.failNext(QStringLiteral("GET"), QStringLiteral("/v1/conversations"), 1, 403,
+                                 QStringLiteral("forbidden"), QStringLiteral("볼 수 없습니다."));
+        QCoro::Task<> reloading = ops.store->reloadRemote();
+        QTRY_COMPARE(ops.countRequests(QStringLiteral("GET"), QStringLiteral("/v1/conversations")),
+                     1);
+        ops.store->logout();
+        const std::optional<std::optional<QString>> failure
+            = finish(ops.store->login(QStringLiteral("second@example.com"), ops.password));
+        QVERIFY(failure);
+        QCOMPARE(*failure, std::nullopt);
+        QCOMPARE(ops.store->session()->meId, second);
+        const QHash<QUuid, int> unread = ops.store->remoteUnread();
+        ops.service.clearRecords();
+
+        await(std::move(reloading));
+        ops.barrier();
+        QCOMPARE(ops.store->conversations().size(), 1);
+        QCOMPARE(ops.store->conversations().first().id, secondRoom);
+        QCOMPARE(ops.store->remoteUnread(), unread);
+        QCOMPARE(ops.store->notice(), std::nullopt);
+        const QString named = firstRoom.toString(QUuid::WithoutBraces);
+        for (const RecordedRequest &r : ops.service.requests())
+            QVERIFY2(!r.target.contains(named, Qt::CaseInsensitive), qPrintable(r.target));
     }
 
     // An answer that does not read shows the usual notice, changes no room, and lets the events

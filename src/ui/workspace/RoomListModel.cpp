@@ -155,7 +155,15 @@ RoomListModel::RoomListModel(LocalStore &store, QObject *parent)
     connect(&m_store, &LocalStore::accountsChanged, this,
             [=, this] { listChanged(m_accountNamed); });
     connect(&m_store, &LocalStore::sessionChanged, this, &RoomListModel::listTouched);
-    connect(&m_listedLast, &RoomListLastMessages::changed, this, &RoomListModel::listTouched);
+    // A room that holds messages shows the last of its own, whatever the room list says.
+    connect(&m_listedLast, &RoomListLastMessages::changed, this,
+            [this](const QList<QUuid> &roomIds) {
+                const MessageIndex &messages = m_store.messageIndex();
+                for (const QUuid &id : roomIds) {
+                    if (messages.roomSize(id) == 0)
+                        roomTouched(id);
+                }
+            });
     refresh();
 }
 

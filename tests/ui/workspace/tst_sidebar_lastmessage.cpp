@@ -62,6 +62,7 @@ private slots:
     void previewOfTheListedMessage();
     void laterListsHeldMessagesAndSignOut();
     void roomsBeyondTheSyncedOnesShowTheirLastMessage();
+    void aListSaidAgainTouchesNoRow();
 };
 
 void TestSidebarLastMessage::previewOfTheListedMessage_data()
@@ -187,6 +188,43 @@ void TestSidebarLastMessage::roomsBeyondTheSyncedOnesShowTheirLastMessage()
         unheld += store->messageIndex().roomSize(row.room.id) == 0;
     }
     QCOMPARE(unheld, 15);
+}
+
+// The same room list comes on every reload, reconnection and return to the window: said again,
+// it changes no row, however many rows were made; one room's new last message changes its row
+// alone.
+void TestSidebarLastMessage::aListSaidAgainTouchesNoRow()
+{
+    SidebarFixture f;
+    QList<APIConversation> rooms;
+    for (int n = 0; n < 3000; ++n)
+        rooms.append(listedRoom(QUuid::createUuid(), f.me, QUuid::createUuid(),
+                                {u"text"_s, u"말 %1"_s.arg(n), u"2024-03-05T09:00:00Z"_s}));
+    f.store->apply(rooms);
+    RoomListModel model(*f.store);
+    QCOMPARE(model.rowCount(), 3000);
+    for (int i = 0; i < model.rowCount(); ++i) // a view that went through every row
+        model.row(i);
+
+    SignalCount listed(&RoomListLastMessages::of(*f.store), &RoomListLastMessages::changed);
+    QSignalSpy rowsChanged(&model, &QAbstractItemModel::dataChanged);
+    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+    f.store->apply(rooms);
+    settleViews();
+    QCOMPARE(listed.count, 0);
+    QCOMPARE(rowsChanged.count(), 0);
+
+    APIConversation &edited = rooms[1234];
+    edited.lastMessage->body = u"새 말"_s;
+    f.store->apply(rooms);
+    settleViews();
+    QCOMPARE(listed.count, 1);
+    const int at = model.rowOf(edited.id);
+    QCOMPARE(rowsChanged.count(), 1);
+    QCOMPARE(rowsChanged.first().at(0).value<QModelIndex>().row(), at);
+    QCOMPARE(rowsChanged.first().at(1).value<QModelIndex>().row(), at);
+    QCOMPARE(model.row(at).preview, u"새 말"_s);
+    QCOMPARE(reset.count(), 0);
 }
 
 QTEST_MAIN(TestSidebarLastMessage)
