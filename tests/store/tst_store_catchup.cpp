@@ -139,15 +139,24 @@ void TestStoreCatchUp::roomsBeyondTheFirstSyncPageCatchUp()
 void TestStoreCatchUp::messagesOfRoomsHoldingNothingAreAnnouncedOnce_data()
 {
     QTest::addColumn<int>("newerRooms"); // rooms that get a message after it, while away
-    QTest::newRow("the room comes first on the list") << 0;
-    QTest::newRow("the room stays beyond the first page") << 52;
+    QTest::addColumn<bool>("failedSync"); // a catch-up before whose sync fails after the list
+    QTest::addColumn<bool>("quietReload"); // a reload that announces nothing, before
+    QTest::newRow("the room comes first on the list") << 0 << false << false;
+    QTest::newRow("the room stays beyond the first page") << 52 << false << false;
+    QTest::newRow("beyond the first page, after a failed sync") << 52 << true << false;
+    QTest::newRow("beyond the first page, after a quiet reload") << 52 << false << true;
+    QTest::newRow("beyond the first page, after both") << 52 << true << true;
 }
 
 // A room beyond the first 50 holds no messages, only what the room list said of it. A message
-// that arrives there while the socket is away is counted and announced once, as a live one.
+// that arrives there while the socket is away is counted and announced once, as a live one:
+// also when a catch-up before broke off after the list, or a reload that announces nothing
+// (the window coming to the front) took the list meanwhile.
 void TestStoreCatchUp::messagesOfRoomsHoldingNothingAreAnnouncedOnce()
 {
     QFETCH(int, newerRooms);
+    QFETCH(bool, failedSync);
+    QFETCH(bool, quietReload);
     LivePair live;
     QList<QUuid> rooms; // newest first, as the list orders them
     for (int i = 0; i < 60; ++i) {
@@ -170,6 +179,15 @@ void TestStoreCatchUp::messagesOfRoomsHoldingNothingAreAnnouncedOnce()
     QTest::qWait(2);
     for (int i = 0; i < newerRooms; ++i)
         live.postMessage(rooms.at(i), live.peer, u"더 새 글"_s);
+    if (failedSync) {
+        live.service.failNext(u"GET"_s, u"/v1/sync"_s, 1, 500, u"internal"_s, u"잠시 후"_s);
+        await(store->reloadRemote(true));
+        QVERIFY(store->notice());
+        store->acknowledgeNotice();
+    }
+    if (quietReload)
+        await(store->reloadRemote(false));
+    QCOMPARE(arrived.size(), 0);
     live.service.clearRecords();
     await(store->reloadRemote(true));
 
