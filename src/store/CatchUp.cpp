@@ -375,8 +375,17 @@ bool CatchUp::merge(const ChatMessage &message)
         next.replyToId = prev.replyToId;
     if (keepsTypedCaption(next, prev))
         next.body = prev.body;
+    if (keepsHidden(prev) && !next.hiddenForMe) {
+        next.hiddenForMe = true;
+        m_store.hideFoundSend(next);
+    }
     messages.replace(old, next);
     return false;
+}
+
+bool CatchUp::keepsHidden(const ChatMessage &held)
+{
+    return held.hiddenForMe && !MessageIndex::confirmed(held);
 }
 
 bool CatchUp::keepsTypedCaption(const ChatMessage &incoming, const ChatMessage &held)

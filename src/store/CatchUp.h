@@ -77,12 +77,16 @@ public:
 
     // Puts one copy of a message into the store's messages without telling anyone (callers
     // signal once per batch): it replaces the held copy with its id or client id in place,
-    // keeping what only this client knows (photo bytes and address, reply link, typed caption),
-    // or is appended. True when appended.
+    // keeping what only this client knows (photo bytes and address, reply link, typed caption,
+    // a send hidden before it was confirmed), or is appended. True when appended.
     bool merge(const ChatMessage &message);
     // Whether the service's copy of a photo takes the caption typed on this client: its body is
     // the stand-in "사진" and the held photo's body is a real caption.
     static bool keepsTypedCaption(const ChatMessage &incoming, const ChatMessage &held);
+    // Whether the service's copy of a held message stays hidden: the held copy is a send of mine
+    // that the service had not confirmed, hidden here. Hiding such an echo tells the service
+    // nothing, so the service's copy comes unhidden.
+    static bool keepsHidden(const ChatMessage &held);
 
     // A held message let go below a gap too long to fill: what only this client knows of it (a
     // typed caption, a reply link) is kept aside, and putBack() hands it to the service's copy
