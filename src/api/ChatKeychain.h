@@ -18,7 +18,7 @@ struct ChatKeychainState;
 // A session that neither the keychain nor the file takes is tried again every 30 s, and with
 // the bytes of the next save, until one lands; onFailingChanged tells when such a stretch begins
 // and when it ends. A file that cannot be read as a session is moved aside
-// ("session.bin.unreadable- <time>"), kept for a person to look at, and counts as no session.
+// ("session.bin.unreadable-<time>"), kept for a person to look at, and counts as no session.
 //
 // Every running operation holds the shared state it works on, so an operation still waiting for
 // the keychain when its ChatKeychain is destroyed finishes on that state (and the ones queued

@@ -103,25 +103,33 @@ QCoro::Task<> CatchUp::run(QList<APIConversation> rooms, bool announceNew)
     ChatClient *client = m_store.client();
     if (!client)
         co_return;
-    // The newest message each room had on the list before this one: a room that holds no
-    // messages (one beyond the first page, never opened) knows no more of itself than that.
-    const QHash<QUuid, qint64> listedBefore = std::exchange(m_listedSeqs, {});
-    m_listedSeqs.reserve(rooms.size());
+    // The newest message of each room as this list names it.
+    QHash<QUuid, qint64> listed;
+    listed.reserve(rooms.size());
     for (const APIConversation &room : std::as_const(rooms))
-        m_listedSeqs.insert(room.id, room.lastMessage ? room.lastMessage->seq : 0);
+        listed.insert(room.id, room.lastMessage ? room.lastMessage->seq : 0);
+    // What an earlier list said of each room, as far as the pages that followed it reached: a
+    // room that holds no messages (one beyond the first page, never opened) knows no more of
+    // itself than that. A room keeps its seq until its page joins; one new to the list takes
+    // the list's at once (what it holds is history); a room gone from the list is forgotten.
+    const QHash<QUuid, qint64> listedBefore = std::exchange(m_listedSeqs, {});
+    m_listedSeqs.reserve(listed.size());
+    for (auto it = listed.cbegin(); it != listed.cend(); ++it)
+        m_listedSeqs.insert(it.key(), listedBefore.value(it.key(), it.value()));
 
-    // What the store knew of each room: the newest message it holds, or else the newest the
-    // last list named. Whatever the pages bring above that arrived while the socket was away.
+    // What the store knew of each room: the newest message it holds, or else the newest an
+    // earlier list named and its page brought. Whatever the pages bring above that arrived
+    // while the socket was away.
     QHash<QUuid, qint64> known;
     QList<Standing> standings;
     standings.reserve(rooms.size());
     for (const APIConversation &room : std::as_const(rooms)) {
         const qint64 held = confirmedTop(room.id);
-        const auto listed = listedBefore.constFind(room.id);
+        const auto before = listedBefore.constFind(room.id);
         if (held > 0)
             known.insert(room.id, held);
-        else if (announceNew && listed != listedBefore.cend())
-            known.insert(room.id, listed.value());
+        else if (announceNew && before != listedBefore.cend())
+            known.insert(room.id, before.value());
         const auto knownSeq = known.constFind(room.id);
         const bool behind = knownSeq != known.cend() && room.lastMessage
             && room.lastMessage->seq > knownSeq.value();
@@ -163,8 +171,16 @@ QCoro::Task<> CatchUp::run(QList<APIConversation> rooms, bool announceNew)
         }
         joinPages(*pages, joined, known);
         for (const SyncRoom &page : *pages) {
-            if (joined.value(page.id).joined)
-                settleSends(page.id, lookedFor);
+            if (!joined.value(page.id).joined)
+                continue;
+            settleSends(page.id, lookedFor);
+            // Everything above what the room knew came and was announced (or, by a run that
+            // announces nothing, is held): the list's seq counts as known from now on. Not
+            // before: a page that never came (a sync that failed, a run that did not ask for the
+            // room) leaves the next catch-up to fetch and announce what lies above the old one.
+            const auto seq = m_listedSeqs.find(page.id);
+            if (seq != m_listedSeqs.end())
+                seq.value() = std::max(seq.value(), listed.value(page.id));
         }
     }
 }
@@ -359,8 +375,17 @@ bool CatchUp::merge(const ChatMessage &message)
         next.replyToId = prev.replyToId;
     if (keepsTypedCaption(next, prev))
         next.body = prev.body;
+    if (keepsHidden(prev) && !next.hiddenForMe) {
+        next.hiddenForMe = true;
+        m_store.hideFoundSend(next);
+    }
     messages.replace(old, next);
     return false;
+}
+
+bool CatchUp::keepsHidden(const ChatMessage &held)
+{
+    return held.hiddenForMe && !MessageIndex::confirmed(held);
 }
 
 bool CatchUp::keepsTypedCaption(const ChatMessage &incoming, const ChatMessage &held)

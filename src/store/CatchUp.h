@@ -22,8 +22,8 @@ struct SyncRoom;
 // most 50 rooms; the seq each room is asked from (its floor); the stretch fetched when a page
 // stops short of what a room holds (a gap fill); and how a page joins what the room holds.
 // Between runs it remembers the sends that ended without an answer (looked for at the next
-// run), what the last room list said of each room, and what only this client knew of messages
-// let go below a gap too long to fill.
+// run), what the room lists said of each room as far as its pages came, and what only this
+// client knew of messages let go below a gap too long to fill.
 //
 // The store owns one and drives it (LocalStore::reloadRemote()); it lives on the main thread.
 class CatchUp
@@ -42,12 +42,11 @@ public:
     CatchUp &operator=(const CatchUp &) = delete;
 
     // Follows a room list the service just sent, already applied to the store, with the sync
-    // pages of its rooms. With
-    // `announceNew` (the reconnect), the messages from others that the pages bring above what
-    // the store knew of a room (what it held, or else what the last list said) are announced
-    // as arrived, as live events would have been; a room new to the list knows nothing and its
-    // messages are history. Never throws: a failure shows as the store's notice and ends the
-    // pages; a store gone meanwhile ends the run.
+    // pages of its rooms. With `announceNew` (the reconnect), the messages from others that the
+    // pages bring above what the store knew of a room (what it held, or else what an earlier
+    // list said and a page of the room brought) are announced as arrived, as live events would
+    // have been; a room new to the list knows nothing and its messages are history. Never throws: a
+    // failure shows as the store's notice and ends the pages; a store gone meanwhile ends the run.
     QCoro::Task<> run(QList<APIConversation> rooms, bool announceNew);
 
     // Sync pages that came without a run: nothing fetched joins them to what rooms hold. With
@@ -78,12 +77,16 @@ public:
 
     // Puts one copy of a message into the store's messages without telling anyone (callers
     // signal once per batch): it replaces the held copy with its id or client id in place,
-    // keeping what only this client knows (photo bytes and address, reply link, typed caption),
-    // or is appended. True when appended.
+    // keeping what only this client knows (photo bytes and address, reply link, typed caption,
+    // a send hidden before it was confirmed), or is appended. True when appended.
     bool merge(const ChatMessage &message);
     // Whether the service's copy of a photo takes the caption typed on this client: its body is
     // the stand-in "사진" and the held photo's body is a real caption.
     static bool keepsTypedCaption(const ChatMessage &incoming, const ChatMessage &held);
+    // Whether the service's copy of a held message stays hidden: the held copy is a send of mine
+    // that the service had not confirmed, hidden here. Hiding such an echo tells the service
+    // nothing, so the service's copy comes unhidden.
+    static bool keepsHidden(const ChatMessage &held);
 
     // A held message let go below a gap too long to fill: what only this client knows of it (a
     // typed caption, a reply link) is kept aside, and putBack() hands it to the service's copy
@@ -128,7 +131,9 @@ private:
 
     LocalStore &m_store;
     QSet<QUuid> m_unsettledSends;
-    // The seq of each room's newest message as the last room list named it (0: none).
+    // The seq of each room's newest message as a room list named it (0: none), taken only once
+    // the room's page joined what the store knew of it: for a room that holds no messages, the
+    // newest one the user has been told of. The rooms of the last list.
     QHash<QUuid, qint64> m_listedSeqs;
     // Messages let go below a long gap that carried what only this client knows, by id; the
     // photo bytes are not kept (the service has them).

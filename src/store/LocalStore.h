@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/SaveRetry.h"
 #include "model/Account.h"
 #include "model/AppSession.h"
 #include "model/ChatMessage.h"
@@ -9,7 +10,6 @@
 #include "model/OfficialLink.h"
 #include "model/ReportRecord.h"
 #include "model/RetiredHandle.h"
-#include "files/SaveRetry.h"
 #include "model/ValueSupport.h"
 #include "store/BadgeTally.h"
 #include "store/MessageIndex.h"
@@ -586,6 +586,9 @@ private:
     void deleteAccountLocally();
     QCoro::Task<> postMessageAction(QUuid messageId, bool deleting, QUuid roomId);
     QCoro::Task<> hideAllLive(QList<QUuid> messageIds);
+    // The service's copy of a send hidden here before the service confirmed it came (see
+    // CatchUp::keepsHidden()): the service hears of the hide, after the batch that brought it.
+    void hideFoundSend(const ChatMessage &found);
     // The service half of a room change: a success reloads the room list when `reloadAfter`,
     // a failure runs `undo` (when set) and shows the error (LocalStoreRoomAdmin.cpp only).
     template<typename T>

@@ -12,8 +12,9 @@ void LocalStore::hideForMe(const QUuid &messageId)
     if (!entry || entry->message.kind == MessageKind::system)
         return;
     const QUuid roomId = entry->message.conversationId;
-    // A send that failed left only its echo, under an id the service never gave out.
-    const bool known = entry->message.delivery != DeliveryState::failed;
+    // A send the service has not confirmed (failed, or still on its way) is only an echo, under
+    // an id the service never gave out; should the service's copy turn up, the hide goes then.
+    const bool known = MessageIndex::confirmed(entry->message);
     editMessages([&](MessageIndex &index) {
         index.update(entry, [](ChatMessage &m) { m.hiddenForMe = true; });
     });
@@ -66,17 +67,31 @@ QCoro::Task<> LocalStore::postMessageAction(QUuid messageId, bool deleting, QUui
     showAPI(failure);
 }
 
+void LocalStore::hideFoundSend(const ChatMessage &found)
+{
+    if (!m_client || !MessageIndex::confirmed(found))
+        return;
+    // Without it the service would hand the message out again with the next page of the room.
+    // Queued: the merge that found it is still editing the messages.
+    QMetaObject::invokeMethod(
+        this,
+        [this, id = found.id, roomId = found.conversationId] {
+            postMessageAction(id, false, roomId);
+        },
+        Qt::QueuedConnection);
+}
+
 void LocalStore::clearMessages(const QUuid &roomId)
 {
     // Every message of the room is hidden here; the service hears of those that were not
-    // hidden yet and are not system lines nor failed sends (which it never had), in store
-    // order. The room's own entries are changed:
+    // hidden yet and are not system lines nor sends it has not confirmed (echoes it never had),
+    // in store order. The room's own entries are changed:
     // an id that also occurs in another room must not reach that room's message instead.
     const QList<const MessageIndex::Entry *> entries = m_messages.roomEntries(roomId);
     QList<QUuid> toSend;
     for (const MessageIndex::Entry *entry : entries) {
         const ChatMessage &m = entry->message;
-        if (!m.hiddenForMe && m.kind != MessageKind::system && m.delivery != DeliveryState::failed)
+        if (!m.hiddenForMe && m.kind != MessageKind::system && MessageIndex::confirmed(m))
             toSend.append(m.id);
     }
     editMessages([&](MessageIndex &index) {

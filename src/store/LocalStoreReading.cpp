@@ -142,6 +142,10 @@ QCoro::Task<> LocalStore::loadRoom(QUuid roomId)
                 m.imageURL = before->imageURL;
             if (CatchUp::keepsTypedCaption(m, *before))
                 m.body = before->body;
+            if (CatchUp::keepsHidden(*before) && !m.hiddenForMe) {
+                m.hiddenForMe = true;
+                hideFoundSend(m);
+            }
             // An echo that the page answers hands over its reply link too, as the merge of a
             // send's answer does; a message reloaded from the service never carries one.
             if (!m.replyToId && before->delivery != DeliveryState::sent)

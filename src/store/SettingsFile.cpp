@@ -5,7 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
-#include <QTemporaryDir>
+#include <QTemporaryFile>
 
 #include <cstdio>
 #include <optional>
@@ -30,6 +30,10 @@ bool sameValue(const QVariant &written, const QVariant &read)
 // contents in a cache shared by the whole process and does not read again a file whose size
 // and time it wrote itself: a second QSettings on the same path would answer from memory what
 // was meant to be written. One on a private copy of the bytes reads what is there.
+//
+// The copy lies beside the file, not in the temporary folder: the check then needs only the
+// disk the settings live on, and a temporary folder that is full or not a folder at all does
+// not turn a write that landed into one that is undone.
 std::optional<QVariantHash> readBack(const QString &path, QString *problem)
 {
     QFile file(path);
@@ -39,14 +43,14 @@ std::optional<QVariantHash> readBack(const QString &path, QString *problem)
     }
     const QByteArray bytes = file.readAll();
     file.close();
-    const QTemporaryDir folder; // the owner's alone: the copy holds the blocked users too
-    QFile copy(folder.filePath(QStringLiteral("settings.conf")));
-    if (!folder.isValid() || !copy.open(QIODevice::WriteOnly) || copy.write(bytes) != bytes.size()
-        || !copy.flush()) {
-        *problem = QStringLiteral("cannot copy %1 to read it back").arg(path);
+    // Rights 0600, as QTemporaryFile makes its files: the copy holds the blocked users too. It
+    // goes when this returns.
+    QTemporaryFile copy(path + QStringLiteral(".readback-XXXXXX"));
+    if (!copy.open() || copy.write(bytes) != bytes.size() || !copy.flush()) {
+        *problem
+            = QStringLiteral("cannot copy %1 to read it back: %2").arg(path, copy.errorString());
         return std::nullopt;
     }
-    copy.close();
     const QSettings fresh(copy.fileName(), QSettings::IniFormat);
     if (fresh.status() != QSettings::NoError) {
         *problem = QStringLiteral("%1 does not read back").arg(path);

@@ -3,6 +3,8 @@
 
 #include "StoreTestSupport.h"
 
+#include "api/ChatEvent.h"
+
 #include <QTest>
 #include <QUrl>
 #include <QUrlQuery>
@@ -25,6 +27,8 @@ private slots:
     void droppedMessagesGetBackWhatOnlyThisClientKnew_data();
     void droppedMessagesGetBackWhatOnlyThisClientKnew();
     void unansweredSendIsFoundAtTheNextCatchUp();
+    void aSendHiddenHereStaysHiddenWhenFound_data();
+    void aSendHiddenHereStaysHiddenWhenFound();
     void failedSendsKeepTheirPlaceAndReadCountsRealMessages();
     void mergeKeepsATypedCaption_data();
     void mergeKeepsATypedCaption();
@@ -139,15 +143,24 @@ void TestStoreCatchUp::roomsBeyondTheFirstSyncPageCatchUp()
 void TestStoreCatchUp::messagesOfRoomsHoldingNothingAreAnnouncedOnce_data()
 {
     QTest::addColumn<int>("newerRooms"); // rooms that get a message after it, while away
-    QTest::newRow("the room comes first on the list") << 0;
-    QTest::newRow("the room stays beyond the first page") << 52;
+    QTest::addColumn<bool>("failedSync"); // a catch-up before whose sync fails after the list
+    QTest::addColumn<bool>("quietReload"); // a reload that announces nothing, before
+    QTest::newRow("the room comes first on the list") << 0 << false << false;
+    QTest::newRow("the room stays beyond the first page") << 52 << false << false;
+    QTest::newRow("beyond the first page, after a failed sync") << 52 << true << false;
+    QTest::newRow("beyond the first page, after a quiet reload") << 52 << false << true;
+    QTest::newRow("beyond the first page, after both") << 52 << true << true;
 }
 
 // A room beyond the first 50 holds no messages, only what the room list said of it. A message
-// that arrives there while the socket is away is counted and announced once, as a live one.
+// that arrives there while the socket is away is counted and announced once, as a live one:
+// also when a catch-up before broke off after the list, or a reload that announces nothing
+// (the window coming to the front) took the list meanwhile.
 void TestStoreCatchUp::messagesOfRoomsHoldingNothingAreAnnouncedOnce()
 {
     QFETCH(int, newerRooms);
+    QFETCH(bool, failedSync);
+    QFETCH(bool, quietReload);
     LivePair live;
     QList<QUuid> rooms; // newest first, as the list orders them
     for (int i = 0; i < 60; ++i) {
@@ -170,6 +183,15 @@ void TestStoreCatchUp::messagesOfRoomsHoldingNothingAreAnnouncedOnce()
     QTest::qWait(2);
     for (int i = 0; i < newerRooms; ++i)
         live.postMessage(rooms.at(i), live.peer, u"더 새 글"_s);
+    if (failedSync) {
+        live.service.failNext(u"GET"_s, u"/v1/sync"_s, 1, 500, u"internal"_s, u"잠시 후"_s);
+        await(store->reloadRemote(true));
+        QVERIFY(store->notice());
+        store->acknowledgeNotice();
+    }
+    if (quietReload)
+        await(store->reloadRemote(false));
+    QCOMPARE(arrived.size(), 0);
     live.service.clearRecords();
     await(store->reloadRemote(true));
 
@@ -264,6 +286,67 @@ void TestStoreCatchUp::unansweredSendIsFoundAtTheNextCatchUp()
     QCOMPARE(copy->message.seq, 3);
     QCOMPARE(shownSeqs(*store, live.room), (QList<qint64>{1, 2, 3, 4}));
     QCOMPARE(finish(store->client()->messages(live.room))->size(), 4);
+}
+
+void TestStoreCatchUp::aSendHiddenHereStaysHiddenWhenFound_data()
+{
+    QTest::addColumn<int>("road"); // 0 the catch-up, 1 the room opened, 2 a live event
+    QTest::addColumn<bool>("whileSending"); // hidden before the send had ended
+    QTest::newRow("failed, found by the catch-up") << 0 << false;
+    QTest::newRow("failed, found when the room opens") << 1 << false;
+    QTest::newRow("failed, found by a live event") << 2 << false;
+    QTest::newRow("on its way, found by the catch-up") << 0 << true;
+}
+
+// "나에게만 삭제" on a send the service had not confirmed tells the service nothing: the echo's
+// id is not the service's. When the service turns out to have the message after all, its copy
+// stays hidden, and the service hears of the hide under the message's own id, so that the
+// room opened again does not bring it back either.
+void TestStoreCatchUp::aSendHiddenHereStaysHiddenWhenFound()
+{
+    QFETCH(int, road);
+    QFETCH(bool, whileSending);
+    LivePair live(2);
+    live.requestDeadline = 1000ms;
+    LocalStore *store = live.open();
+    QVERIFY(store);
+    await(store->loadRoom(live.room));
+    const QString path = u"/v1/conversations/%1/messages"_s.arg(LiveRig::id(live.room));
+    live.service.delayNext(u"POST"_s, path, 1, 2500);
+    const QUuid echo = *store->sendText(live.room, u"지울 글"_s);
+    if (whileSending)
+        store->hideForMe(echo);
+    QTRY_COMPARE_WITH_TIMEOUT(store->message(echo)->delivery, DeliveryState::failed, 5000);
+    store->acknowledgeNotice();
+    if (!whileSending)
+        store->hideForMe(echo);
+    // The service takes it after the client gave up.
+    std::optional<QList<APIMessage>> held;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (held = finish(store->client()->messages(live.room))) && held->size() == 3, 5000);
+    QCOMPARE(held->last().clientMsgId, std::optional(echo));
+    const QUuid id = held->last().id;
+    QCOMPARE(live.countRequests(u"POST"_s, u"/v1/messages/"_s), 0);
+
+    if (road == 0)
+        await(store->reloadRemote(true));
+    else if (road == 1)
+        await(store->loadRoom(live.room));
+    else
+        store->apply(ChatEvent::makeMessage(held->last()));
+    const MessageIndex::Entry *copy = store->messageIndex().findByClientId(echo);
+    QVERIFY(copy);
+    QCOMPARE(copy->message.id, id);
+    QCOMPARE(copy->message.delivery, DeliveryState::sent);
+    QVERIFY(copy->message.hiddenForMe);
+    QCOMPARE(store->visibleMessages(live.room).size(), 2);
+    const QString hidePath = u"/v1/messages/%1/hide"_s.arg(LiveRig::id(id));
+    QTRY_COMPARE(live.countRequests(u"POST"_s, hidePath), 1);
+
+    await(store->loadRoom(live.room));
+    QCOMPARE(store->visibleMessages(live.room).size(), 2);
+    QCOMPARE(live.countRequests(u"POST"_s, u"/v1/messages/"_s), 1);
+    QCOMPARE(store->notice(), std::nullopt);
 }
 
 void TestStoreCatchUp::failedSendsKeepTheirPlaceAndReadCountsRealMessages()

@@ -9,8 +9,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRect>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -33,6 +35,7 @@ private slots:
     void settingsFileIsPrivateAndFailuresAreTold();
     void settingsWriterTakesAnyKey_data();
     void settingsWriterTakesAnyKey();
+    void settingsWriteNeedsNoTemporaryFolder();
     void indexFirstMatchAndStoreOrder();
     void indexDuplicateIdsFallBackToTheNextHolder();
 };
@@ -301,6 +304,39 @@ void TestStoreState::settingsWriterTakesAnyKey()
         QCOMPARE(read.toString(), value.toString()); // a number or a switch comes back as text
     QSettings().remove(u"quillo.live.blocks.test"_s);
     QSettings().remove(key);
+}
+
+// The check after a write reads a copy made beside the file: with a temporary folder that
+// cannot be used (the variable names a file), a write the disk took still stands, and the copy
+// does not stay behind.
+void TestStoreState::settingsWriteNeedsNoTemporaryFolder()
+{
+    QTemporaryFile notAFolder;
+    QVERIFY(notAFolder.open());
+    const QString path = QSettings().fileName();
+    const QString blocked = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    {
+        const QByteArray tmpdir = qgetenv("TMPDIR");
+        const auto restore = qScopeGuard([&] {
+            if (tmpdir.isNull())
+                qunsetenv("TMPDIR");
+            else
+                qputenv("TMPDIR", tmpdir);
+        });
+        qputenv("TMPDIR", notAFolder.fileName().toUtf8());
+        QVERIFY(!QTemporaryDir().isValid());
+        QString problem;
+        QVERIFY2(
+            SettingsFile::write({{u"quillo.live.blocks.test"_s, QStringList{blocked}}}, &problem),
+            qPrintable(problem));
+    }
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains(blocked.toLatin1()));
+    const QFileInfo info(path);
+    QCOMPARE(QDir(info.path()).entryList(QDir::Files | QDir::Hidden), QStringList{info.fileName()});
+    QSettings().remove(u"quillo.live.blocks.test"_s);
 }
 
 void TestStoreState::indexFirstMatchAndStoreOrder()

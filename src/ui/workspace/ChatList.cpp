@@ -27,6 +27,7 @@
 #include <QMenu>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QScrollBar>
 #include <QToolButton>
 
@@ -81,7 +82,24 @@ public:
     // Moves are answered without laying out the rows again.
     bool movesInPlace() const { return m_ownMoves; }
 
+    // Whether the view is answering a mouse button. A click on a row emits `clicked`; a style
+    // that activates items with one click (a desktop's single-click setting) emits `activated`
+    // for the same click, and a double click emits it for the click that came before.
+    bool answeringMouse() const { return m_answeringMouse; }
+
 protected:
+    void mouseReleaseEvent(QMouseEvent *event) override
+    {
+        const QScopedValueRollback mouse(m_answeringMouse, true);
+        QListView::mouseReleaseEvent(event);
+    }
+
+    void mouseDoubleClickEvent(QMouseEvent *event) override
+    {
+        const QScopedValueRollback mouse(m_answeringMouse, true);
+        QListView::mouseDoubleClickEvent(event);
+    }
+
     void dataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
                      const QList<int> &roles) override
     {
@@ -131,6 +149,7 @@ private:
     }
 
     bool m_ownMoves = false;
+    bool m_answeringMouse = false;
 };
 
 } // namespace
@@ -320,7 +339,12 @@ void ChatList::connectRequests()
     const auto write = [this](const QModelIndex &row) {
         emit writeRequested(row.data(RoomListModel::RoomIdRole).toUuid());
     };
-    connect(m_view, &QListView::activated, this, write);
+    const auto *rows = static_cast<const RoomListView *>(m_view);
+    connect(m_view, &QListView::activated, this, [rows, write](const QModelIndex &row) {
+        // The mouse's activation is the click's, asked for already.
+        if (!rows->answeringMouse())
+            write(row);
+    });
     AccessibleActions::pressableRows(m_view, write);
     // A click on a row opens the room to write in it too, as in any messenger: what is typed next
     // goes to its message field. Moving through the rows with the arrow keys opens each room but

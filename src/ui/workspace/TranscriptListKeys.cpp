@@ -194,7 +194,8 @@ void TranscriptListView::requestMenuAtCurrent()
 
 void TranscriptListView::announceCurrent()
 {
-    if (!hasFocus())
+    // Without a screen reader nobody listens, and asking for the rows would build them.
+    if (!QAccessible::isActive() || !hasFocus())
         return;
     QAccessibleInterface *list = QAccessible::queryAccessibleInterface(viewport());
     if (QAccessibleInterface *row = list ? list->focusChild() : nullptr) {

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QProxyStyle>
 #include <QRandomGenerator>
 #include <QScreen>
 #include <QScrollBar>
@@ -45,6 +46,8 @@ private slots:
     void rowMenu_data();
     void rowMenu();
     void selectionAndButtons();
+    void aRowIsAskedForOnce_data();
+    void aRowIsAskedForOnce();
     void reveal_data();
     void reveal();
     void movedRowPaintsAsFullRepaint_data();
@@ -535,6 +538,71 @@ void TestSidebar::selectionAndButtons()
     QCOMPARE(none.startButton()->title(), QStringLiteral("대화 시작"));
     none.startButton()->click();
     QVERIFY(empty.navigation.showNewChat());
+}
+
+// A desktop set to open items with one click, as some desktops offer.
+class SingleClickStyle : public QProxyStyle
+{
+public:
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *answer) const override
+    {
+        return hint == SH_ItemView_ActivateItemOnSingleClick
+            ? 1
+            : QProxyStyle::styleHint(hint, option, widget, answer);
+    }
+};
+
+void TestSidebar::aRowIsAskedForOnce_data()
+{
+    QTest::addColumn<bool>("singleClick"); // the style activates items with one click
+    QTest::addColumn<QString>("how");
+    QTest::newRow("a click") << false << QStringLiteral("click");
+    QTest::newRow("a click, one click activates") << true << QStringLiteral("click");
+    QTest::newRow("a double click") << false << QStringLiteral("double");
+    QTest::newRow("a double click, one click activates") << true << QStringLiteral("double");
+    QTest::newRow("Return") << false << QStringLiteral("return");
+    QTest::newRow("Return, one click activates") << true << QStringLiteral("return");
+}
+
+// A click, a double click or Return on a row asks once to write in its room, whether or not
+// the style activates items with a single click.
+void TestSidebar::aRowIsAskedForOnce()
+{
+    QFETCH(bool, singleClick);
+    QFETCH(QString, how);
+    SidebarFixture f;
+    const Account peer = f.addPerson(QStringLiteral("상대"));
+    f.addRoom(ConversationKind::direct, {peer.id}, {}, 0);
+    const Conversation b
+        = f.addRoom(ConversationKind::group, {peer.id}, QStringLiteral("모임"), 10);
+    SingleClickStyle style;
+    ChatList list(*f.store, f.navigation);
+    if (singleClick)
+        list.view()->setStyle(&style);
+    QCOMPARE(list.view()->style()->styleHint(QStyle::SH_ItemView_ActivateItemOnSingleClick, nullptr,
+                                             list.view()),
+             int(singleClick));
+    list.resize(280, 400);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    QList<QUuid> asked;
+    connect(&list, &ChatList::writeRequested, &list, [&](const QUuid &id) { asked.append(id); });
+
+    QWidget *rows = list.view()->viewport();
+    const QPoint at = list.view()->visualRect(list.model()->index(1)).center();
+    if (how == QLatin1String("return")) {
+        list.view()->setFocus();
+        list.view()->setCurrentIndex(list.model()->index(1));
+        QTest::keyClick(list.view(), Qt::Key_Return);
+    } else {
+        QTest::mouseClick(rows, Qt::LeftButton, {}, at);
+        if (how == QLatin1String("double")) {
+            QTest::mouseDClick(rows, Qt::LeftButton, {}, at);
+            QTest::mouseRelease(rows, Qt::LeftButton, {}, at);
+        }
+    }
+    QCOMPARE(asked, QList<QUuid>{b.id});
 }
 
 // Shows `sidebar` at its width in the window, following `f`'s navigation; false when it never
