@@ -17,13 +17,13 @@
 #include "api/ChatEvent.h"
 #include "app/MainWindow.h"
 #include "store/LocalStore.h"
+#include "store/RoomListIntake.h"
 #include "store/RoomSearchTexts.h"
 #include "ui/workspace/ChatList.h"
 #include "ui/workspace/Navigation.h"
 #include "ui/workspace/RoomListModel.h"
 #include "ui/workspace/Sidebar.h"
 #include "ui/workspace/Workspace.h"
-#include "store/RoomListIntake.h"
 
 #include <QApplication>
 #include <QBoxLayout>

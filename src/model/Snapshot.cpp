@@ -1,7 +1,7 @@
 #include "model/Snapshot.h"
 
-#include "model/JsonFields.h"
 #include "files/PrivateFile.h"
+#include "model/JsonFields.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -205,8 +205,7 @@ public:
     // in with: the window shows its start-up state instead of the sign-in form.
     bool startingUp() const { return m_startingUp; }
     void setStartingUp(bool value);
-    // The files that cannot be saved at the moment (the session, the settings): the window
-    // shows a lasting line while any is failing. The store keeps it up to date.
+    // The files that cannot be saved now (the session, the settings), kept up to date here.
     SaveFailures &saveFailures() { return m_saveFailures; }
 
     std::optional<QString> notice() const { return m_notice; }
@@ -586,8 +585,7 @@ private:
     void deleteAccountLocally();
     QCoro::Task<> postMessageAction(QUuid messageId, bool deleting, QUuid roomId);
     QCoro::Task<> hideAllLive(QList<QUuid> messageIds);
-    // The service's copy of a send hidden here before the service confirmed it came (see
-    // CatchUp::keepsHidden()): the service hears of the hide, after the batch that brought it.
+    // A send hidden here turned up at the service (CatchUp::keepsHidden()): it hears of the hide.
     void hideFoundSend(const ChatMessage &found);
     // The service half of a room change: a success reloads the room list when `reloadAfter`,
     // a failure runs `undo` (when set) and shows the error (LocalStoreRoomAdmin.cpp only).
