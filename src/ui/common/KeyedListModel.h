@@ -44,7 +44,13 @@ signals:
     void synced();
 
 protected:
-    void refreshSoon() { m_refreshTimer.start(); }
+    // A timer already waiting is left as it is: restarting it costs a timer's removal and
+    // registration, and a room list of thousands of rooms touches thousands of rows at once.
+    void refreshSoon()
+    {
+        if (!m_refreshTimer.isActive())
+            m_refreshTimer.start();
+    }
     // Reads the source and brings the rows to it, usually with syncRows().
     virtual void rebuild() = 0;
 
