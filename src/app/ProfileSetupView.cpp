@@ -6,7 +6,6 @@
 #include "ui/common/AvatarView.h"
 #include "ui/common/FieldLimits.h"
 #include "ui/common/ImageFile.h"
-#include "ui/common/PanelParts.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/common/WideButton.h"
 
@@ -49,10 +48,8 @@ ProfileSetupView::ProfileSetupView(LocalStore *store, QWidget *parent)
     m_pick->setObjectName(QStringLiteral("pickPhoto"));
     m_clearPhoto = new QPushButton(QStringLiteral("사진 지우기"), photoRow);
     m_clearPhoto->setObjectName(QStringLiteral("clearPhoto"));
-    for (QPushButton *photoButton : {m_pick, m_clearPhoto}) {
+    for (QPushButton *photoButton : {m_pick, m_clearPhoto})
         photoButton->setMinimumHeight(UiMetrics::controlHeight);
-        PanelParts::pressOnReturn(photoButton);
-    }
     row->addStretch(1);
     row->addWidget(m_pick);
     row->addWidget(m_clearPhoto);

@@ -1,6 +1,5 @@
 #include "ui/common/ChatIcon.h"
 
-#include "ui/common/PanelParts.h"
 #include "ui/common/UiMetrics.h"
 
 #include <QGuiApplication>
@@ -444,7 +443,6 @@ QToolButton *ChatIcon::button(const QString &name, const QString &accessibleName
 {
     auto *button = new QToolButton(parent);
     button->setAutoRaise(true);
-    PanelParts::pressOnReturn(button);
     button->setFixedSize(UiMetrics::controlHeight, UiMetrics::controlHeight);
     button->setIcon(symbol(name));
     button->setIconSize(QSize(iconSide, iconSide));

@@ -2,7 +2,6 @@
 
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
-#include "ui/common/PanelParts.h"
 #include "ui/common/UiMetrics.h"
 
 #include <QHash>
@@ -45,12 +44,9 @@ QMessageBox *ConfirmDialog::open(QWidget *parent, const QString &title,
     }
     QPushButton *cancel = box->addButton(cancelText(), QMessageBox::RejectRole);
     cancel->setObjectName(QStringLiteral("cancel"));
-    // Buttons as high as everywhere in the window, pressed by Return as everywhere (the box's
-    // own handling presses again on every repeat of a key held down).
-    for (QAbstractButton *button : box->buttons()) {
+    // Buttons as high as everywhere in the window.
+    for (QAbstractButton *button : box->buttons())
         button->setMinimumSize(88, UiMetrics::controlHeight);
-        PanelParts::pressOnReturn(button);
-    }
     box->setEscapeButton(cancel);
     box->setDefaultButton(cancel);
 

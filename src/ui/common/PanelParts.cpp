@@ -5,6 +5,7 @@
 #include "ui/common/ChatFont.h"
 #include "ui/common/UiMetrics.h"
 
+#include <QApplication>
 #include <QBoxLayout>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -18,21 +19,24 @@
 
 namespace {
 
-// See PanelParts::pressOnReturn().
+// Return and Enter press the button that has the keyboard, as Space does. Qt leaves Return to a
+// dialog's default button, and a push button outside a dialog, a tool button or a button of our
+// own ignores it: a keyboard user who found that rows take Return would then meet buttons that do
+// not. One filter on the application serves every button of the process, those of Qt's own
+// dialogs included. The press is the button's alone, so no dialog's default button fires with
+// it; a key held down presses once.
 class ReturnPress : public QObject
 {
 public:
-    explicit ReturnPress(QAbstractButton *button)
-        : QObject(button)
-    {
-        setObjectName(QStringLiteral("zumoReturnPress"));
-        button->installEventFilter(this);
-    }
+    using QObject::QObject;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         if (event->type() != QEvent::KeyPress)
+            return false;
+        auto *button = qobject_cast<QAbstractButton *>(watched);
+        if (!button)
             return false;
         const auto *key = static_cast<QKeyEvent *>(event);
         if ((key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
@@ -40,10 +44,18 @@ protected:
             return false;
         // Taken whole, repeats too: left to go on, a dialog would press its default button.
         if (!key->isAutoRepeat())
-            static_cast<QAbstractButton *>(watched)->click();
+            button->click();
         return true;
     }
 };
+
+// Installed as the application starts, in the program and in every test of the windows alike.
+void pressButtonsOnReturn()
+{
+    if (auto *app = qobject_cast<QApplication *>(QCoreApplication::instance()))
+        app->installEventFilter(new ReturnPress(app));
+}
+Q_COREAPP_STARTUP_FUNCTION(pressButtonsOnReturn)
 
 // A borderless button: its text with a little room around it, shaded while hovered or pressed.
 class PlainButton : public QPushButton
@@ -55,7 +67,6 @@ public:
     {
         setFlat(true);
         setAutoDefault(false);
-        PanelParts::pressOnReturn(this);
         setAttribute(Qt::WA_Hover);
         // Its text is painted in the window's text colour (below), not the button's.
         setForegroundRole(QPalette::WindowText);
@@ -187,14 +198,6 @@ private:
 
 namespace PanelParts {
 
-void pressOnReturn(QAbstractButton *button)
-{
-    // Once per button, however many of its makers ask.
-    if (!button->findChild<QObject *>(QStringLiteral("zumoReturnPress"),
-                                      Qt::FindDirectChildrenOnly))
-        new ReturnPress(button);
-}
-
 void focusWhenShown(QWidget *page, QWidget *first, Ring ring)
 {
     new FocusWhenShown(page, first, ring == Ring::Yes, nullptr);
@@ -234,7 +237,6 @@ QPushButton *pushButton(const QString &text, const QString &name, QWidget *paren
     auto *button = new QPushButton(text, parent);
     button->setObjectName(name);
     button->setAutoDefault(false);
-    pressOnReturn(button);
     button->setMinimumHeight(UiMetrics::controlHeight);
     // Some styles leave a long title only a few pixels of room on each side.
     const int padded = button->fontMetrics().horizontalAdvance(text) + 2 * 14;
@@ -305,7 +307,6 @@ RowButton::RowButton(QWidget *parent)
 {
     setAttribute(Qt::WA_Hover);
     setPressable(true);
-    PanelParts::pressOnReturn(this);
 }
 
 void RowButton::addPart(QWidget *part, int stretch)

@@ -18,7 +18,9 @@ class QWidget;
 
 // Pieces that the pages, the sign-in forms, the sidebar and the room share: the plain button, the
 // row button, the outset layout and the one-line messages under a form. (The pages' title bars
-// and form columns are PageBase's, in ui/panels.)
+// and form columns are PageBase's, in ui/panels.) Every button of the program, these and all
+// others, takes Return and Enter as its press while it has the keyboard, as Space: one filter on
+// the application does it (PanelParts.cpp).
 namespace PanelParts {
 
 // The room that a plain button or a row button keeps on each side of its text for its hover
@@ -29,13 +31,6 @@ inline constexpr int buttonInset = 8;
 // keyboard does, a click or a page's first focus does not, and focus coming back with its window
 // or from a popup keeps what it had (`before`).
 bool focusRingFor(Qt::FocusReason reason, bool before);
-
-// Makes Return and Enter press `button` while it has the keyboard, as Space does. Qt leaves
-// Return to a dialog's default button, and a push button outside a dialog, a tool button or a
-// button of our own ignores it: a keyboard user who found that rows take Return would then meet
-// buttons that do not. The press is the button's alone, so no dialog's default button fires
-// with it; a key held down presses once.
-void pressOnReturn(QAbstractButton *button);
 
 // A borderless text button (object name `name`) at least 44 pixels high ("닫기" and the like).
 // Its text sits in the middle, or `buttonInset` from the edge that `textAlign` names

@@ -2,7 +2,6 @@
 
 #include "ui/common/ChatColor.h"
 #include "ui/common/ChatFont.h"
-#include "ui/common/PanelParts.h"
 #include "ui/common/Spinner.h"
 #include "ui/common/UiMetrics.h"
 
@@ -28,7 +27,6 @@ WideButton::WideButton(const QString &title, Role role, QWidget *parent)
 {
     setText(title);
     setFocusPolicy(Qt::StrongFocus);
-    PanelParts::pressOnReturn(this);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     setAttribute(Qt::WA_Hover);
     m_spin.setInterval(kSpinnerFrameMs);

@@ -42,7 +42,6 @@ public:
         setFixedSize(photo->size());
         setCursor(Qt::PointingHandCursor);
         setFocusPolicy(Qt::StrongFocus);
-        PanelParts::pressOnReturn(this);
         setAccessibleName(QStringLiteral("방 사진"));
     }
 
@@ -68,7 +67,6 @@ QPushButton *framedButton(const QString &text, const QString &name, QWidget *par
     auto *button = new QPushButton(text, parent);
     button->setObjectName(name);
     button->setAutoDefault(false);
-    PanelParts::pressOnReturn(button);
     button->setMinimumHeight(UiMetrics::controlHeight);
     button->setMinimumWidth(96);
     return button;

@@ -42,7 +42,6 @@ public:
         setAccessibleName(m_name);
         setAccessibleDescription(QStringLiteral("선택 해제"));
         setFocusPolicy(Qt::StrongFocus);
-        PanelParts::pressOnReturn(this);
         setCursor(Qt::PointingHandCursor);
         setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     }

@@ -30,7 +30,6 @@ public:
         setObjectName(name);
         setAccessibleName(text);
         setFocusPolicy(Qt::StrongFocus);
-        PanelParts::pressOnReturn(this);
         setAttribute(Qt::WA_Hover);
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     }

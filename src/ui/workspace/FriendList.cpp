@@ -33,7 +33,6 @@ public:
     {
         setAttribute(Qt::WA_Hover);
         setFocusPolicy(Qt::StrongFocus);
-        PanelParts::pressOnReturn(this);
         setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     }
 
@@ -89,8 +88,6 @@ FriendList::FriendList(LocalStore &store, const Navigation &navigation, QWidget 
 {
     layOut();
     prepareList();
-    PanelParts::pressOnReturn(m_addFriend);
-    PanelParts::pressOnReturn(m_invite);
 
     connect(m_ownRow, &QAbstractButton::clicked, this, [this] {
         emit pageRequested(Page{Page::me, {}});

@@ -8,7 +8,6 @@
 #include "ui/common/ConfirmDialog.h"
 #include "ui/common/DisplayText.h"
 #include "ui/common/PaintedMarks.h"
-#include "ui/common/PanelParts.h"
 #include "ui/common/StoreRedraw.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/panels/InfoPanel.h"
@@ -70,7 +69,6 @@ RoomTitleButton::RoomTitleButton(QWidget *parent)
     setCursor(Qt::PointingHandCursor);
     // Reached with Tab like the mute switch; a click gives it no focus ring.
     setFocusPolicy(Qt::TabFocus);
-    PanelParts::pressOnReturn(this);
     setAccessibleDescription(QStringLiteral("대화 정보"));
 }
 

@@ -42,7 +42,6 @@ public:
         setCheckable(true);
         AccessibleActions::clickToToggle(this, QAccessible::RadioButton);
         setFocusPolicy(Qt::TabFocus);
-        PanelParts::pressOnReturn(this);
         setAttribute(Qt::WA_Hover);
         setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     }
@@ -113,7 +112,6 @@ public:
         setText(QStringLiteral("설정"));
         setAccessibleName(QStringLiteral("설정"));
         setFocusPolicy(Qt::StrongFocus);
-        PanelParts::pressOnReturn(this);
         setAttribute(Qt::WA_Hover);
         setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     }

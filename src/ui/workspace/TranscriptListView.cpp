@@ -3,7 +3,6 @@
 #include "ui/common/ChangeNotify.h"
 #include "ui/common/ChatColor.h"
 #include "ui/common/DecodedImageCache.h"
-#include "ui/common/PanelParts.h"
 #include "ui/common/SteadyScrollBar.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/workspace/TranscriptModel.h"
@@ -42,7 +41,6 @@ TranscriptListView::TranscriptListView(TranscriptModel &model, QWidget *parent)
 
     m_older = new QPushButton(QStringLiteral("이전 메시지"), viewport());
     m_older->setAccessibleName(QStringLiteral("이전 메시지"));
-    PanelParts::pressOnReturn(m_older);
     m_older->hide();
     connect(m_older, &QPushButton::clicked, this, &TranscriptListView::olderClicked);
 

@@ -7,7 +7,6 @@
 #include "ui/common/DecodedImageCache.h"
 #include "ui/common/ImageDecodeJob.h"
 #include "ui/common/MessageText.h"
-#include "ui/common/PanelParts.h"
 #include "ui/common/StoreTask.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/workspace/RoomView.h"
@@ -45,7 +44,6 @@ TranscriptView::TranscriptView(LocalStore &store, RoomState &room, QWidget *pare
 
     m_newMessage->setAccessibleName(QStringLiteral("새 메시지"));
     m_newMessage->setCursor(Qt::PointingHandCursor);
-    PanelParts::pressOnReturn(m_newMessage);
     m_newMessage->hide();
     styleNewMessage();
     connect(m_newMessage, &QPushButton::clicked, this, &TranscriptView::showNewest);
