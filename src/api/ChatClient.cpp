@@ -141,6 +141,14 @@ ChatAPIError ChatClient::error(int status, const QByteArray &data)
     return ChatAPIError::fromResponse(status, data);
 }
 
+std::optional<QUrl> ChatClient::urlOf(const ChatPath &path) const
+{
+    const QUrl url(m_baseUrl.toString(QUrl::FullyEncoded) + path.path(), QUrl::StrictMode);
+    if (!url.isValid() || url.isRelative() || url.host().isEmpty())
+        return std::nullopt;
+    return url;
+}
+
 void ChatClient::applyCommonRequestSettings(QNetworkRequest &request,
                                             std::chrono::milliseconds idleAllowance) const
 {
@@ -184,11 +192,11 @@ QCoro::Task<QByteArray> ChatClient::request(QString method, ChatPath path,
     const std::chrono::milliseconds deadline
         = refresh ? m_options.refreshDeadline : m_options.requestDeadline;
     for (;;) {
-        const QUrl url(m_baseUrl.toString(QUrl::FullyEncoded) + path.path(), QUrl::StrictMode);
-        if (!url.isValid() || url.isRelative() || url.host().isEmpty())
+        const std::optional<QUrl> url = urlOf(path);
+        if (!url)
             throw ChatAPIError::invalidResponse(0);
 
-        QNetworkRequest request(url);
+        QNetworkRequest request(*url);
         applyCommonRequestSettings(
             request, std::max<std::chrono::milliseconds>(deadline, std::chrono::minutes(1)));
         request.setRawHeader("Accept", "application/json");
@@ -244,11 +252,10 @@ QCoro::Task<bool> ChatClient::serviceAnswers()
     const quint64 before = m_serviceAnswers;
     // Any answer will do, a refusal included: a GET of the own profile without a token reads
     // nothing, changes nothing and spends nothing.
-    const QUrl url(m_baseUrl.toString(QUrl::FullyEncoded) + ChatPath::me().path(),
-                   QUrl::StrictMode);
-    if (!url.isValid() || url.isRelative() || url.host().isEmpty())
+    const std::optional<QUrl> url = urlOf(ChatPath::me());
+    if (!url)
         co_return false;
-    QNetworkRequest request(url);
+    QNetworkRequest request(*url);
     applyCommonRequestSettings(request, m_options.serviceProbeDeadline);
     request.setRawHeader("Accept", "application/json");
     std::unique_ptr<QNetworkReply, DeleteLater> reply(m_network->get(request));

@@ -189,7 +189,8 @@ public:
                                      std::optional<bool> blocked);
 
     // --- Conversations and messages ---
-    // The room list, decoded on Qt's thread pool.
+    // The room list. The store takes it through conversationsAnswer() instead, to decode it off
+    // the main thread.
     QCoro::Task<QList<APIConversation>> conversations();
     // The room list's answer as the service sent it (ApiDecoder::conversationPage() reads it),
     // for a caller that must know when it arrived and decodes it itself.
@@ -262,10 +263,15 @@ private:
     QCoro::Task<> wipe();
     bool expiring() const;
     QCoro::Task<> putUpload(QUrl url, QJsonValue headers, QByteArray jpeg);
+    // What a refresh made for an ended session gives: the user of the session signed in since,
+    // or "unauthorized" when there is none. Its outcome touches nothing of the newer one.
+    APIUser newerSessionUser() const;
     // Counts one sign that the service answers (see m_serviceAnswers).
     void serviceAnswered();
     // Asks the service whether it answers at all; true when it did.
     QCoro::Task<bool> serviceAnswers();
+    // The service's address of `path`; none when the base address makes no absolute one.
+    std::optional<QUrl> urlOf(const ChatPath &path) const;
     void applyCommonRequestSettings(QNetworkRequest &request,
                                     std::chrono::milliseconds idleAllowance
                                     = std::chrono::minutes(1)) const;

@@ -1,7 +1,6 @@
 #include "api/ApiDecoder.h"
 #include "api/ChatClient.h"
 #include "api/HttpMethods.h"
-#include "api/OffThread.h"
 
 #include <QJsonArray>
 
@@ -33,11 +32,7 @@ QCoro::Task<QByteArray> ChatClient::conversationsAnswer()
 QCoro::Task<QList<APIConversation>> ChatClient::conversations()
 {
     const QByteArray data = co_await conversationsAnswer();
-    // Thousands of rooms take longer than a frame to read: off the main thread. Nothing of the
-    // client is touched after it, so a client gone meanwhile is no matter.
-    const QFuture<std::optional<QList<APIConversation>>> decoding
-        = offThread([data] { return ApiDecoder::conversationPage(data); });
-    co_return orInvalid(co_await decoding);
+    co_return orInvalid(ApiDecoder::conversationPage(data));
 }
 
 QCoro::Task<QUuid> ChatClient::createDirect(QUuid userId)

@@ -173,6 +173,13 @@ QCoro::Task<APIUser> ChatClient::performRefresh()
     co_return refreshed;
 }
 
+APIUser ChatClient::newerSessionUser() const
+{
+    if (!m_tokens || !m_currentUser)
+        throw ChatAPIError::unauthorized();
+    return *m_currentUser;
+}
+
 QCoro::Task<APIUser> ChatClient::refreshNow()
 {
     if (!m_tokens)
@@ -191,13 +198,8 @@ QCoro::Task<APIUser> ChatClient::refreshNow()
         if (m_serviceAnswers == m_unsettledRefresh->heard) {
             const bool answers = co_await serviceAnswers();
             throwIfGone(alive);
-            if (generation != m_sessionGeneration) {
-                if (m_tokens && m_currentUser) {
-                    const APIUser current = *m_currentUser;
-                    co_return current;
-                }
-                throw ChatAPIError::unauthorized();
-            }
+            if (generation != m_sessionGeneration)
+                co_return newerSessionUser();
             if (!answers)
                 throw ChatTransportError(
                     QNetworkReply::UnknownNetworkError,
@@ -232,13 +234,8 @@ QCoro::Task<APIUser> ChatClient::refreshNow()
     // The session this refresh was made for ended (logout, deletion, a lost session) or was
     // replaced by a new sign-in while the answer was on its way: its outcome must not touch
     // the current state, neither by writing tokens back nor by wiping a newer session.
-    if (generation != m_sessionGeneration) {
-        if (m_tokens && m_currentUser) {
-            const APIUser current = *m_currentUser;
-            co_return current;
-        }
-        throw ChatAPIError::unauthorized();
-    }
+    if (generation != m_sessionGeneration)
+        co_return newerSessionUser();
 
     if (refused) {
         qCInfo(lcApi, "the service refused the session's refresh (status %d, %s)", refused->status,
