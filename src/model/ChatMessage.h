@@ -16,6 +16,16 @@ inline const QString kPhotoText = QStringLiteral("사진");
 // What a deleted message shows in its place.
 inline const QString kDeletedMessageText = QStringLiteral("삭제된 메시지");
 
+// A message's body as the program keeps it, from the service's: none for a deleted message,
+// the stand-in kPhotoText for a photo without a caption.
+inline QString storedBody(MessageKind kind, const std::optional<QString> &serviceBody)
+{
+    if (kind == MessageKind::deleted)
+        return {};
+    const QString body = serviceBody.value_or(QString());
+    return kind == MessageKind::image && body.isEmpty() ? kPhotoText : body;
+}
+
 // One message of a room. Identified by `id`. A message this client sends starts with `id`
 // equal to `clientMsgId`; the service's copy is matched to it by either.
 struct ChatMessage

@@ -196,11 +196,7 @@ ChatMessage LocalStore::mapMessage(const APIMessage &wire) const
     m.seq = wire.seq;
     m.kind = fromRawText<MessageKind>(wire.type).value_or(MessageKind::text);
     m.origin = fromRawText<MessageOrigin>(wire.origin).value_or(MessageOrigin::user);
-    m.body = wire.body.value_or(QString());
-    if (m.kind == MessageKind::deleted)
-        m.body.clear();
-    else if (m.kind == MessageKind::image && m.body.isEmpty())
-        m.body = kPhotoText;
+    m.body = storedBody(m.kind, wire.body);
     if (wire.attachments && !wire.attachments->isEmpty())
         m.imageURL = wire.attachments->first().url;
     m.createdAt = parseWireTime(wire.createdAt).value_or(QDateTime::currentDateTimeUtc());

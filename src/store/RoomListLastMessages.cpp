@@ -31,11 +31,7 @@ void RoomListLastMessages::adopt(const QList<APIConversation> &rooms)
         const APIMessage &m = *room.lastMessage;
         Listed listed;
         listed.kind = fromRawText<MessageKind>(m.type).value_or(MessageKind::text);
-        // The body as the store keeps a message's (LocalStore::mapMessage()).
-        if (listed.kind == MessageKind::image && m.body.value_or(QString()).isEmpty())
-            listed.body = kPhotoText;
-        else if (listed.kind != MessageKind::deleted)
-            listed.body = m.body.value_or(QString());
+        listed.body = storedBody(listed.kind, m.body);
         listed.createdAt = m.createdAt;
         kept.insert(room.id, std::move(listed));
     }
