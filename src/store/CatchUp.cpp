@@ -352,35 +352,34 @@ void CatchUp::joinPages(const QList<SyncRoom> &pages, const QHash<QUuid, Join> &
 bool CatchUp::merge(const ChatMessage &message)
 {
     MessageIndex &messages = m_store.m_messages;
+    ChatMessage next = message;
     const MessageIndex::Entry *old = messages.findMatch(message.id, message.clientMsgId);
     if (!old) {
-        if (!keepsAside(message.id)) {
-            messages.append(message);
-        } else {
-            ChatMessage next = message;
-            putBack(next);
-            messages.append(next);
-        }
+        putBack(next);
+        messages.append(next);
         return true;
     }
     // The copy that arrives second replaces the first in place, keeping what only this
-    // client knows: the photo bytes, the photo address, the reply link and a typed caption.
-    ChatMessage next = message;
-    const ChatMessage &prev = old->message;
-    if (!next.imageJPEG)
-        next.imageJPEG = prev.imageJPEG;
-    if (!next.imageURL)
-        next.imageURL = prev.imageURL;
+    // client knows, the reply link included.
+    carryOver(next, old->message);
     if (!next.replyToId)
-        next.replyToId = prev.replyToId;
-    if (keepsTypedCaption(next, prev))
-        next.body = prev.body;
-    if (keepsHidden(prev) && !next.hiddenForMe) {
+        next.replyToId = old->message.replyToId;
+    messages.replace(old, next);
+    return false;
+}
+
+void CatchUp::carryOver(ChatMessage &next, const ChatMessage &held)
+{
+    if (!next.imageJPEG)
+        next.imageJPEG = held.imageJPEG;
+    if (!next.imageURL)
+        next.imageURL = held.imageURL;
+    if (keepsTypedCaption(next, held))
+        next.body = held.body;
+    if (keepsHidden(held) && !next.hiddenForMe) {
         next.hiddenForMe = true;
         m_store.hideFoundSend(next);
     }
-    messages.replace(old, next);
-    return false;
 }
 
 bool CatchUp::keepsHidden(const ChatMessage &held)
@@ -391,14 +390,13 @@ bool CatchUp::keepsHidden(const ChatMessage &held)
 bool CatchUp::keepsTypedCaption(const ChatMessage &incoming, const ChatMessage &held)
 {
     // By the incoming body, not its kind: the held photo's caption is what was typed here.
-    return incoming.body == kPhotoText && held.kind == MessageKind::image && !held.body.isEmpty()
-        && held.body != kPhotoText;
+    return incoming.body == kPhotoText && held.kind == MessageKind::image
+        && !held.caption().isEmpty();
 }
 
 void CatchUp::keepAside(const ChatMessage &dropped)
 {
-    const bool typedCaption = dropped.kind == MessageKind::image && !dropped.body.isEmpty()
-        && dropped.body != kPhotoText;
+    const bool typedCaption = dropped.kind == MessageKind::image && !dropped.caption().isEmpty();
     if (!typedCaption && !dropped.replyToId)
         return;
     ChatMessage kept = dropped;
@@ -411,9 +409,8 @@ void CatchUp::putBack(ChatMessage &loaded)
     const auto kept = m_keptAside.constFind(loaded.id);
     if (kept == m_keptAside.cend())
         return;
+    carryOver(loaded, *kept);
     if (!loaded.replyToId)
         loaded.replyToId = kept->replyToId;
-    if (keepsTypedCaption(loaded, *kept))
-        loaded.body = kept->body;
     m_keptAside.erase(kept);
 }

@@ -80,6 +80,11 @@ public:
     // keeping what only this client knows (photo bytes and address, reply link, typed caption,
     // a send hidden before it was confirmed), or is appended. True when appended.
     bool merge(const ChatMessage &message);
+    // What only this client knows of a message, carried from the copy it held into the
+    // service's copy `next`: the photo bytes and address, a typed caption, and the hiding of a
+    // send the service had not confirmed (the service then hears of it). The reply link follows
+    // each caller's own rule.
+    void carryOver(ChatMessage &next, const ChatMessage &held);
     // Whether the service's copy of a photo takes the caption typed on this client: its body is
     // the stand-in "사진" and the held photo's body is a real caption.
     static bool keepsTypedCaption(const ChatMessage &incoming, const ChatMessage &held);

@@ -136,16 +136,7 @@ QCoro::Task<> LocalStore::loadRoom(QUuid roomId)
                 m_catchUp->putBack(m);
                 continue;
             }
-            if (!m.imageJPEG)
-                m.imageJPEG = before->imageJPEG;
-            if (!m.imageURL)
-                m.imageURL = before->imageURL;
-            if (CatchUp::keepsTypedCaption(m, *before))
-                m.body = before->body;
-            if (CatchUp::keepsHidden(*before) && !m.hiddenForMe) {
-                m.hiddenForMe = true;
-                hideFoundSend(m);
-            }
+            m_catchUp->carryOver(m, *before);
             // An echo that the page answers hands over its reply link too, as the merge of a
             // send's answer does; a message reloaded from the service never carries one.
             if (!m.replyToId && before->delivery != DeliveryState::sent)
