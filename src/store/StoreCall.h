@@ -21,6 +21,14 @@
 // AddressSanitizer).
 namespace StoreCall {
 
+// Logs `error` as critical when it is a fault of the program: anything but the service's own
+// errors, which calls are expected to throw.
+inline void logIfFault(const std::exception_ptr &error)
+{
+    if (!isServiceFailure(error))
+        logFault(error);
+}
+
 // What a call gives when it succeeds: its result, or std::monostate for a call without one.
 template<typename T>
 using Value = std::conditional_t<std::is_void_v<T>, std::monostate, T>;
@@ -46,8 +54,7 @@ QCoro::Task<std::optional<Value<T>>> attempt(LocalStore *store, QCoro::Task<T> c
         }
     } catch (...) {
         error = std::current_exception();
-        if (!isServiceFailure(error))
-            logFault(error);
+        logIfFault(error);
     }
     if (!self)
         co_return std::nullopt;
@@ -105,8 +112,7 @@ inline QString failureText(const std::exception_ptr &error)
 // critical first, so that it does not pass for a passing trouble of the service.
 inline QString caughtText(const std::exception_ptr &error)
 {
-    if (!isServiceFailure(error))
-        logFault(error);
+    logIfFault(error);
     return failureText(error);
 }
 
