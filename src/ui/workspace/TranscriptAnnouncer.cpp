@@ -58,6 +58,9 @@ TranscriptAnnouncer::~TranscriptAnnouncer()
 
 void TranscriptAnnouncer::arrived(const ChatMessage &message)
 {
+    // Without a screen reader nobody listens: an arrival costs nothing here then.
+    if (!QAccessible::isActive())
+        return;
     // What a notification would say of another room, or of one's own message, is no news here;
     // join and leave lines and deleted messages are not announced, as they are not notified.
     const std::optional<Account> me = m_store.me();

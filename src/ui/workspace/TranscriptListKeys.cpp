@@ -3,6 +3,8 @@
 #include "ui/common/MessageLinks.h"
 #include "ui/common/UiMetrics.h"
 #include "ui/workspace/TranscriptListView.h"
+
+#include "ui/common/DisplayText.h"
 #include "ui/workspace/TranscriptModel.h"
 
 #include <QAccessible>
@@ -87,22 +89,7 @@ QList<TranscriptAction> TranscriptListView::linkActions(int row)
 
 QString TranscriptListView::linkName(const QUrl &url)
 {
-    QString name = QStringLiteral("링크 열기: ");
-    const QString address = url.toDisplayString();
-    for (qsizetype i = 0; i < address.size(); ++i) {
-        const char32_t c = address.at(i).isHighSurrogate() && i + 1 < address.size()
-            ? QChar::surrogateToUcs4(address.at(i), address.at(i + 1))
-            : address.at(i).unicode();
-        const qsizetype width = QChar::requiresSurrogates(c) ? 2 : 1;
-        const QChar::Category category = QChar::category(c);
-        if (category == QChar::Other_Format || category == QChar::Other_Control
-            || category == QChar::Separator_Line || category == QChar::Separator_Paragraph)
-            name += QString::fromLatin1(address.mid(i, width).toUtf8().toPercentEncoding());
-        else
-            name += address.mid(i, width);
-        i += width - 1;
-    }
-    return name;
+    return QStringLiteral("링크 열기: ") + DisplayText::linkText(url.toDisplayString());
 }
 
 QList<TranscriptAction> TranscriptListView::actions(int row)

@@ -99,8 +99,8 @@ public:
     // What Return does on a row: resend a failed message of one's own, else open the photo,
     // else follow the link when there is exactly one.
     std::optional<TranscriptAction> primaryAction(int row);
-    // The name of the item that opens `url`: the address as it is opened, with any character
-    // that formats text (direction marks and overrides) shown percent-encoded, so that the
+    // The name of the item that opens `url`: the address as it is opened, its bidi controls
+    // shown percent-encoded as the transcript draws them (DisplayText::linkText()), so that the
     // name cannot read as another address.
     static QString linkName(const QUrl &url);
 
