@@ -19,24 +19,16 @@ std::shared_ptr<const TranscriptRowLayout> TranscriptDelegate::layoutFor(
     const auto fits = [&](const Cached &cached) {
         return cached.width == width && cached.link == link && cached.key == key;
     };
-    auto found = m_cache.find(row.message.id);
-    if (found != m_cache.end()) {
-        m_recency.splice(m_recency.begin(), m_recency, found->use);
-        if (!fits(found->cached))
-            found->cached = Cached{std::move(key), width, link,
-                                   TranscriptRowLayout::make(row, width, palette)};
-        return found->cached.layout;
+    // Looked up, a layout becomes the most recently used.
+    if (Cached *found = m_cache.object(row.message.id)) {
+        if (!fits(*found))
+            *found = Cached{std::move(key), width, link,
+                            TranscriptRowLayout::make(row, width, palette)};
+        return found->layout;
     }
-    while (m_cache.size() >= std::max<qsizetype>(1, m_cacheLimit)) {
-        m_cache.remove(m_recency.back());
-        m_recency.pop_back();
-    }
-    m_recency.push_front(row.message.id);
-    const auto made = m_cache.insert(
-        row.message.id,
-        Slot{Cached{std::move(key), width, link, TranscriptRowLayout::make(row, width, palette)},
-             m_recency.begin()});
-    return made->cached.layout;
+    auto layout = TranscriptRowLayout::make(row, width, palette);
+    m_cache.insert(row.message.id, new Cached{std::move(key), width, link, layout});
+    return layout;
 }
 
 void TranscriptDelegate::paintRow(QPainter &painter, const QPointF &topLeft,

@@ -2,11 +2,11 @@
 
 #include "ui/workspace/TranscriptRowLayout.h"
 
-#include <QHash>
+#include <QCache>
 #include <QStyledItemDelegate>
 #include <QUuid>
 
-#include <list>
+#include <algorithm>
 #include <memory>
 
 // Lays out and paints transcript rows. Layouts are kept per message and reused while the row's
@@ -27,14 +27,10 @@ public:
                                                          const QPalette &palette) const;
     void paintRow(QPainter &painter, const QPointF &topLeft, const TranscriptRow &row,
                   const TranscriptRowLayout &layout, const QPalette &palette) const;
-    void clearCache()
-    {
-        m_cache.clear();
-        m_recency.clear();
-    }
+    void clearCache() { m_cache.clear(); }
     // How many layouts are kept (600 unless set): enough for the rows of some screens around
     // the one shown. An item view that sizes every row up front needs one per row.
-    void setCacheLimit(qsizetype limit) { m_cacheLimit = limit; }
+    void setCacheLimit(qsizetype limit) { m_cache.setMaxCost(std::max<qsizetype>(1, limit)); }
     qsizetype cachedCount() const { return m_cache.size(); }
 
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
@@ -51,15 +47,9 @@ private:
     };
     int rowWidth(const QStyleOptionViewItem &option) const;
 
-    // The layouts kept, the least recently used going first when the cache is full: one at a
-    // time, as new ones come. Letting hundreds go at once (a whole generation of them) made one
-    // page of a long scroll take several times as long as the others, freeing them.
-    struct Slot
-    {
-        Cached cached;
-        std::list<QUuid>::iterator use; // its place in m_recency
-    };
-    mutable QHash<QUuid, Slot> m_cache;
-    mutable std::list<QUuid> m_recency; // the most recently used first
-    qsizetype m_cacheLimit = 600;
+    // The layouts kept, one per message, the least recently used going first when the cache is
+    // full: one at a time, as new ones come. Letting hundreds go at once (a whole generation of
+    // them) made one page of a long scroll take several times as long as the others, freeing
+    // them.
+    mutable QCache<QUuid, Cached> m_cache{600};
 };
