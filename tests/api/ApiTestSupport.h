@@ -100,9 +100,7 @@ struct ScriptedReply
     QByteArray body;
     QList<std::pair<QByteArray, QByteArray>> headers;
     bool drop = false; // close the connection without an answer
-    // Close the connection in order once the request is read, before any byte of an answer:
-    // what makes Qt send a request again by itself.
-    bool hangUp = false;
+    bool hangUp = false; // close in order before any byte of an answer: Qt would send it again
     bool silent = false; // keep the connection and never answer
     int delayMs = 0;
     bool endless = false; // a chunked body that never ends

@@ -10,6 +10,8 @@
 #include <QNetworkReply>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QString kEmail = QStringLiteral("mina@example.com");
@@ -220,10 +222,9 @@ private slots:
 
     // The service stalls on a refresh for longer than any other call may take. The refresh is
     // waited for, and every caller that needs a token meanwhile joins it: one refresh, the
-    // session kept. A refresh given up at its own allowance may have reached the service,
-    // which takes each refresh token once: the access token serves while it lasts, and the
-    // refresh token goes out again only after the service has answered something since. Here
-    // the service did spend it, refuses the second use, and the session ends.
+    // session kept. One given up at its own allowance may have spent the token: the access
+    // token serves while it lasts, and the refresh token goes out again only after the service
+    // has answered since; here it was spent, the second use is refused and the session ends.
     void stalledRefresh()
     {
         QFETCH(int, allowanceMs);
@@ -266,19 +267,15 @@ private slots:
 
     void unsettledRefreshGoesOutOnceMore_data()
     {
-        QTest::addColumn<QString>("need"); // what needs the refresh: an authorised call, a launch
-        QTest::addColumn<QString>("sign"); // how the service is heard again: asked, another call
+        QTest::addColumn<bool>("launch"); // the refresh is needed at start-up, not by a call
+        QTest::addColumn<bool>("otherCall"); // the service is heard again by a call, not asked
         QTest::addColumn<QString>("then"); // what becomes of the second use
-        const auto row
-            = [](const char *name, const char *need, const char *sign, const char *then) {
-                  QTest::newRow(name) << QString(need) << QString(sign) << QString(then);
-              };
-        row("answered", "call", "asked", "answered");
-        row("refused", "call", "asked", "refused");
-        row("another call answered first", "call", "other call", "answered");
-        row("no outcome again", "call", "asked", "no outcome");
-        row("at start-up, answered", "launch", "asked", "answered");
-        row("at start-up, refused", "launch", "asked", "refused");
+        QTest::newRow("answered") << false << false << u"answered"_s;
+        QTest::newRow("refused") << false << false << u"refused"_s;
+        QTest::newRow("another call answered first") << false << true << u"answered"_s;
+        QTest::newRow("no outcome again") << false << false << u"no outcome"_s;
+        QTest::newRow("at start-up, answered") << true << false << u"answered"_s;
+        QTest::newRow("at start-up, refused") << true << false << u"refused"_s;
     }
 
     // A service that reads a refresh and closes without answering may have spent the token.
@@ -288,34 +285,29 @@ private slots:
     // without an outcome waits for the service to answer anew.
     void unsettledRefreshGoesOutOnceMore()
     {
-        QFETCH(QString, need);
-        QFETCH(QString, sign);
+        QFETCH(bool, launch);
+        QFETCH(bool, otherCall);
         QFETCH(QString, then);
         ScriptedClient scripted;
         ScriptedServer &server = scripted.server;
-        // Expired: every use needs a refresh first.
-        QVERIFY(scripted.signIn(m_user, 0));
-        std::unique_ptr<ChatClient> launched;
-        ChatClient *client = &scripted.client;
-        if (need == u"launch") {
-            launched = std::make_unique<ChatClient>(server.baseUrl(), scripted.options.options);
-            client = launched.get();
-        }
+        QVERIFY(scripted.signIn(m_user, 0)); // expired: every use needs a refresh first
+        std::optional<ChatClient> launched;
+        if (launch)
+            launched.emplace(server.baseUrl(), scripted.options.options);
+        ChatClient *client = launch ? &*launched : &scripted.client;
         client->onSessionLost = [this] { ++m_lost; };
         const auto attempt = [&] {
-            if (need == u"launch") {
-                const auto r = await(client->restore());
-                return r.value.value_or(false) ? QStringLiteral("ok")
-                    : client->hasSession()     ? QStringLiteral("transient")
-                                               : QStringLiteral("refused");
+            if (launch) {
+                const bool restored = await(client->restore()).value.value_or(false);
+                return restored ? u"ok"_s : client->hasSession() ? u"transient"_s : u"refused"_s;
             }
             const auto r = await(client->accessToken());
-            return r.ok()          ? QStringLiteral("ok")
-                : r.transportError ? QStringLiteral("transient")
-                : r.apiError       ? QStringLiteral("refused")
-                                   : QStringLiteral("other");
+            return r.ok()          ? u"ok"_s
+                : r.transportError ? u"transient"_s
+                : r.apiError       ? u"refused"_s
+                                   : u"other"_s;
         };
-        const auto refreshes = [&] {
+        const auto refreshes = [&] { // -1: one carried another token than the first
             const auto sent = server.requestsTo("/v1/auth/refresh");
             for (const ScriptedRequest &r : sent) {
                 if (r.json() != QJsonObject{{"refresh_token", "ref1"}})
@@ -332,17 +324,17 @@ private slots:
 
         server.on("POST", "/v1/auth/refresh", ScriptedReply::hungUp(), 1);
         server.on("GET", "/v1/me", ScriptedReply::dropped()); // the service is away
-        QCOMPARE(attempt(), QStringLiteral("transient"));
+        QCOMPARE(attempt(), u"transient"_s);
         QCOMPARE(refreshes(), 1);
         QCOMPARE(questions(), 0);
         // Still away: the service is asked, and the token stays home.
-        QCOMPARE(attempt(), QStringLiteral("transient"));
+        QCOMPARE(attempt(), u"transient"_s);
         QCOMPARE(refreshes(), 1);
         QVERIFY(questions() >= 1);
 
         // The service answers again.
         server.onJson("GET", "/v1/me", 401, R"({"code":"unauthorized","message":"x"})");
-        if (sign == u"other call") {
+        if (otherCall) {
             server.onJson("POST", "/v1/auth/register", 204, {});
             QVERIFY(await(client->registerAccount("x@y.z", "pw")).ok());
         }
@@ -356,26 +348,25 @@ private slots:
             server.on("POST", "/v1/auth/refresh", ScriptedReply::hungUp(), 1);
         const QString second = attempt();
         QCOMPARE(refreshes(), 2);
-        QCOMPARE(questions(), asked + (sign == u"other call" ? 0 : 1));
+        QCOMPARE(questions(), asked + (otherCall ? 0 : 1));
         if (then == u"no outcome") {
-            QCOMPARE(second, QStringLiteral("transient"));
+            QCOMPARE(second, u"transient"_s);
             server.onJson("POST", "/v1/auth/refresh", 200, authJson("acc2", "ref2", 3600, m_user));
-            QCOMPARE(attempt(), QStringLiteral("ok"));
+            QCOMPARE(attempt(), u"ok"_s);
             QCOMPARE(refreshes(), 3);
             QCOMPARE(questions(), asked + 2);
         } else if (then == u"answered") {
-            QCOMPARE(second, QStringLiteral("ok"));
+            QCOMPARE(second, u"ok"_s);
         } else {
-            QCOMPARE(second, QStringLiteral("refused"));
-            QCOMPARE(client->lastFailure().value_or(QString()),
-                     QStringLiteral("세션이 만료되었습니다."));
-            QCOMPARE(attempt(), QStringLiteral("refused")); // nothing left to send
+            QCOMPARE(second, u"refused"_s);
+            QCOMPARE(client->lastFailure().value_or(QString()), u"세션이 만료되었습니다."_s);
+            QCOMPARE(attempt(), u"refused"_s); // nothing left to send
             QCOMPARE(refreshes(), 2);
         }
         const bool carriesOn = then != u"refused";
         QCOMPARE(client->hasSession(), carriesOn);
         if (carriesOn)
-            QCOMPARE(client->tokens()->accessToken, QStringLiteral("acc2"));
+            QCOMPARE(client->tokens()->accessToken, u"acc2"_s);
         QCOMPARE(m_lost, carriesOn ? 0 : 1);
     }
 

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLoggingCategory>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -15,32 +16,17 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcSaving, "test.saving")
 
-// The lines logged under lcSaving, while one LogLines lives.
-QStringList *logged = nullptr;
+// The lines logged under lcSaving while keepSavingLines is installed.
+QStringList savingLines;
 QtMessageHandler previousHandler = nullptr;
 
 void keepSavingLines(QtMsgType type, const QMessageLogContext &context, const QString &text)
 {
-    if (logged && qstrcmp(context.category, "test.saving") == 0)
-        logged->append(text);
+    if (qstrcmp(context.category, "test.saving") == 0)
+        savingLines.append(text);
     else
         previousHandler(type, context, text);
 }
-
-struct LogLines
-{
-    LogLines()
-    {
-        logged = &lines;
-        previousHandler = qInstallMessageHandler(keepSavingLines);
-    }
-    ~LogLines()
-    {
-        qInstallMessageHandler(previousHandler);
-        logged = nullptr;
-    }
-    QStringList lines;
-};
 
 QByteArray readAll(const QString &path)
 {
@@ -89,7 +75,8 @@ private slots:
     // left to save ends a stretch too.
     void retriesUntilLandedAndTellsOnce()
     {
-        LogLines log;
+        previousHandler = qInstallMessageHandler(keepSavingLines);
+        const auto restore = qScopeGuard([] { qInstallMessageHandler(previousHandler); });
         SaveRetry saving(QStringLiteral("the thing"), lcSaving(), 1ms);
         QList<bool> told;
         int tries = 0;
@@ -102,13 +89,13 @@ private slots:
         saving.report(false, QStringLiteral("disk full"));
         QTRY_VERIFY(tries >= 2);
         QCOMPARE(told, QList<bool>{true});
-        QCOMPARE(log.lines.size(), 1);
-        QVERIFY(log.lines.first().contains(u"the thing")
-                && log.lines.first().contains(u"disk full"));
+        QCOMPARE(savingLines.size(), 1);
+        QVERIFY(savingLines.first().contains(u"the thing")
+                && savingLines.first().contains(u"disk full"));
         land = true;
         QTRY_VERIFY(!saving.failing());
         QCOMPARE(told, (QList<bool>{true, false}));
-        QCOMPARE(log.lines.size(), 2);
+        QCOMPARE(savingLines.size(), 2);
         const int landedAt = tries;
         QTest::qWait(20);
         QCOMPARE(tries, landedAt);
@@ -118,7 +105,7 @@ private slots:
         QCOMPARE(told, (QList<bool>{true, false, true}));
         saving.reset();
         QCOMPARE(told, (QList<bool>{true, false, true, false}));
-        QCOMPARE(log.lines.size(), 3);
+        QCOMPARE(savingLines.size(), 3);
         QTest::qWait(20);
         QCOMPARE(tries, landedAt);
     }
