@@ -24,11 +24,8 @@ private slots:
     void roomsBeyondTheFirstSyncPageCatchUp();
     void messagesOfRoomsHoldingNothingAreAnnouncedOnce_data();
     void messagesOfRoomsHoldingNothingAreAnnouncedOnce();
-    void droppedMessagesGetBackWhatOnlyThisClientKnew_data();
-    void droppedMessagesGetBackWhatOnlyThisClientKnew();
-    void unansweredSendIsFoundAtTheNextCatchUp();
-    void aSendHiddenHereStaysHiddenWhenFound_data();
-    void aSendHiddenHereStaysHiddenWhenFound();
+    void aSendTakenLateIsFoundOnce_data();
+    void aSendTakenLateIsFoundOnce();
     void failedSendsKeepTheirPlaceAndReadCountsRealMessages();
     void mergeKeepsATypedCaption_data();
     void mergeKeepsATypedCaption();
@@ -61,19 +58,35 @@ void TestStoreCatchUp::noHoleAfterMissedMessages_data()
 
     QTest::newRow("sync page short of the held") << 70 << false << true;
     QTest::newRow("reload page short of the held") << 70 << true << true;
-    QTest::newRow("beyond the bound") << 1100 << false << false;
+    QTest::newRow("sync beyond the bound") << 1100 << false << false;
+    QTest::newRow("reload beyond the bound") << 1100 << true << false;
 }
 
+// Missed messages leave no hole. Past the bound the held messages go; a caption typed here and
+// the reply links, which the service does not keep, come back when scrolling up loads them.
 void TestStoreCatchUp::noHoleAfterMissedMessages()
 {
     QFETCH(int, missed);
     QFETCH(bool, byReload);
     QFETCH(bool, olderKept);
     LivePair live(5);
+    live.service.makeFriends(live.me, live.peer);
     LocalStore *store = live.open();
     QVERIFY(store);
     await(store->loadRoom(live.room));
     const QUuid first = store->visibleMessages(live.room).first().id;
+    const QUuid photoEcho = *store->sendImage(live.room, tinyJpeg(Qt::blue), u"노을"_s, first);
+    const QUuid textEcho = *store->sendText(live.room, u"답장"_s, first);
+    const auto sentId = [&](const QUuid &echo) {
+        const MessageIndex::Entry *e = store->messageIndex().findByClientId(echo);
+        return e && e->message.delivery == DeliveryState::sent && e->message.id != echo
+            ? e->message.id
+            : QUuid();
+    };
+    QTRY_VERIFY(!sentId(photoEcho).isNull() && !sentId(textEcho).isNull());
+    const QUuid photo = sentId(photoEcho);
+    const QUuid text = sentId(textEcho);
+    const int held = 7;
     int arrived = 0;
     QObject context;
     connect(store, &LocalStore::messageArrived, &context, [&] { ++arrived; });
@@ -84,23 +97,32 @@ void TestStoreCatchUp::noHoleAfterMissedMessages()
     await(byReload ? store->loadRoom(live.room) : store->reloadRemote(true));
 
     const QList<qint64> seqs = shownSeqs(*store, live.room);
-    QCOMPARE(seqs.last(), 5 + missed);
+    QCOMPARE(seqs.last(), held + missed);
     QVERIFY(unbroken(seqs));
-    QCOMPARE(store->message(first).has_value(), olderKept);
-    QCOMPARE(arrived, byReload ? 0 : int(seqs.size()) - (olderKept ? 5 : 0));
+    for (const QUuid &id : {first, photo, text})
+        QCOMPARE(store->message(id).has_value(), olderKept);
+    QCOMPARE(arrived, byReload ? 0 : int(seqs.size()) - (olderKept ? held : 0));
     QCOMPARE(store->olderRooms().contains(live.room), !olderKept || byReload);
     QVERIFY(
         live.countRequests(u"GET"_s, u"/v1/conversations/%1/messages"_s.arg(LiveRig::id(live.room)))
         <= 25);
+    if (!olderKept) {
+        // What went loads again from the bottom of what is shown, in order.
+        const qint64 lowest = seqs.first();
+        await(store->loadOlder(live.room));
+        const QList<qint64> after = shownSeqs(*store, live.room);
+        QCOMPARE(after.first(), lowest - 50);
+        QVERIFY(unbroken(after));
+        for (int pages = 0; !store->message(first) && pages < 30; ++pages)
+            await(store->loadOlder(live.room));
+    }
+
+    QCOMPARE(store->message(photo)->body, u"노을"_s);
+    QCOMPARE(store->message(photo)->replyToId, std::optional(first));
+    QCOMPARE(store->message(text)->body, u"답장"_s);
+    QCOMPARE(store->message(text)->replyToId, std::optional(first));
+    QCOMPARE(store->message(first)->replyToId, std::nullopt);
     QCOMPARE(store->notice(), std::nullopt);
-    if (olderKept)
-        return;
-    // What went loads again from the bottom of what is shown, in order.
-    const qint64 lowest = seqs.first();
-    await(store->loadOlder(live.room));
-    const QList<qint64> after = shownSeqs(*store, live.room);
-    QCOMPARE(after.first(), lowest - 50);
-    QVERIFY(unbroken(after));
 }
 
 void TestStoreCatchUp::roomsBeyondTheFirstSyncPageCatchUp()
@@ -153,9 +175,8 @@ void TestStoreCatchUp::messagesOfRoomsHoldingNothingAreAnnouncedOnce_data()
 }
 
 // A room beyond the first 50 holds no messages, only what the room list said of it. A message
-// that arrives there while the socket is away is counted and announced once, as a live one:
-// also when a catch-up before broke off after the list, or a reload that announces nothing
-// (the window coming to the front) took the list meanwhile.
+// that arrives there while the socket is away is counted and announced once, as a live one, also
+// after a catch-up that broke off after the list or a quiet reload (the window to the front).
 void TestStoreCatchUp::messagesOfRoomsHoldingNothingAreAnnouncedOnce()
 {
     QFETCH(int, newerRooms);
@@ -200,8 +221,7 @@ void TestStoreCatchUp::messagesOfRoomsHoldingNothingAreAnnouncedOnce()
     QCOMPARE(arrived.first().body, u"없는 사이에"_s);
     QCOMPARE(store->account(arrived.first().senderId)->displayName, u"상대"_s);
     QCOMPARE(store->unreadCount(*store->conversation(far)), 2);
-    // Further pages ask only for rooms with news: not for those that hold nothing and have
-    // nothing new.
+    // Further pages ask only for rooms with news, not for those that hold nothing.
     for (const RecordedRequest &sync : live.requests(u"GET"_s, u"/v1/sync"_s).mid(1)) {
         const QString cursor = QUrlQuery(QUrl(sync.target)).queryItemValue(u"after"_s);
         for (int i = newerRooms; i < rooms.size(); ++i)
@@ -215,55 +235,30 @@ void TestStoreCatchUp::messagesOfRoomsHoldingNothingAreAnnouncedOnce()
     QCOMPARE(store->notice(), std::nullopt);
 }
 
-void TestStoreCatchUp::droppedMessagesGetBackWhatOnlyThisClientKnew_data()
+enum class Road { reload, catchUp, roomOpened, liveEvent };
+enum class Hide { no, whileSending, onceFailed };
+
+void TestStoreCatchUp::aSendTakenLateIsFoundOnce_data()
 {
-    QTest::addColumn<bool>("byReload"); // the room is opened again rather than synced
-    QTest::newRow("sync") << false;
-    QTest::newRow("reload") << true;
+    QTest::addColumn<Road>("road"); // how the service's copy reaches the store
+    QTest::addColumn<Hide>("hide"); // "나에게만 삭제" on the echo, and when
+    QTest::newRow("found by a reload") << Road::reload << Hide::no;
+    QTest::newRow("failed, hidden, found by the catch-up") << Road::catchUp << Hide::onceFailed;
+    QTest::newRow("failed, hidden, found when the room opens")
+        << Road::roomOpened << Hide::onceFailed;
+    QTest::newRow("failed, hidden, found by a live event") << Road::liveEvent << Hide::onceFailed;
+    QTest::newRow("hidden on its way, found by the catch-up")
+        << Road::catchUp << Hide::whileSending;
 }
 
-// Past the bound the held messages go; a caption typed here and the reply links, which the
-// service does not keep, come back with them when scrolling up loads them again.
-void TestStoreCatchUp::droppedMessagesGetBackWhatOnlyThisClientKnew()
+// The service takes a send after the client gave up, and a later message came live above it:
+// when the service's copy turns up the failed mark goes and the message is held once, in place.
+// An echo hidden here (the service never heard: the id was not its own) stays hidden, and the
+// hide then reaches the service under the message's id, so a reload does not bring it back.
+void TestStoreCatchUp::aSendTakenLateIsFoundOnce()
 {
-    QFETCH(bool, byReload);
-    LivePair live(2);
-    live.service.makeFriends(live.me, live.peer);
-    LocalStore *store = live.open();
-    QVERIFY(store);
-    await(store->loadRoom(live.room));
-    const QUuid target = store->visibleMessages(live.room).first().id;
-    const QUuid photoEcho = *store->sendImage(live.room, tinyJpeg(Qt::blue), u"노을"_s, target);
-    const QUuid textEcho = *store->sendText(live.room, u"답장"_s, target);
-    const auto sentId = [&](const QUuid &echo) {
-        const MessageIndex::Entry *e = store->messageIndex().findByClientId(echo);
-        return e && e->message.delivery == DeliveryState::sent && e->message.id != echo
-            ? e->message.id
-            : QUuid();
-    };
-    QTRY_VERIFY(!sentId(photoEcho).isNull() && !sentId(textEcho).isNull());
-    const QUuid photo = sentId(photoEcho);
-    const QUuid text = sentId(textEcho);
-
-    for (int i = 0; i < 1100; ++i)
-        live.service.addMessage(live.room, live.peer, u"놓친 %1"_s.arg(i + 1));
-    await(byReload ? store->loadRoom(live.room) : store->reloadRemote(true));
-    QVERIFY(!store->message(photo) && !store->message(text) && !store->message(target));
-    for (int pages = 0; !store->message(target) && pages < 30; ++pages)
-        await(store->loadOlder(live.room));
-
-    QCOMPARE(store->message(photo)->body, u"노을"_s);
-    QCOMPARE(store->message(photo)->replyToId, std::optional(target));
-    QCOMPARE(store->message(text)->body, u"답장"_s);
-    QCOMPARE(store->message(text)->replyToId, std::optional(target));
-    QCOMPARE(store->message(target)->replyToId, std::nullopt);
-    QCOMPARE(store->notice(), std::nullopt);
-}
-
-// The service takes a message but answers after the client gave up: the failed mark goes at
-// the next catch-up, and the message is held once, on the service and here.
-void TestStoreCatchUp::unansweredSendIsFoundAtTheNextCatchUp()
-{
+    QFETCH(Road, road);
+    QFETCH(Hide, hide);
     LivePair live(2);
     live.requestDeadline = 1000ms;
     LocalStore *store = live.open();
@@ -272,80 +267,44 @@ void TestStoreCatchUp::unansweredSendIsFoundAtTheNextCatchUp()
     const QString path = u"/v1/conversations/%1/messages"_s.arg(LiveRig::id(live.room));
     live.service.delayNext(u"POST"_s, path, 1, 2500);
     const QUuid echo = *store->sendText(live.room, u"늦은 답"_s);
-    QTRY_COMPARE_WITH_TIMEOUT(store->message(echo)->delivery, DeliveryState::failed, 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(finish(store->client()->messages(live.room))->size(), 3, 5000);
-    // A later message came live: the newest confirmed message now lies above the send.
-    ChatMessage later = textMessage(live.room, live.peer, 4, u"그 뒤"_s);
-    later.id = later.clientMsgId = live.postMessage(live.room, live.peer, later.body);
-    store->merge(later, true);
-
-    await(store->reloadRemote());
-    const MessageIndex::Entry *copy = store->messageIndex().findByClientId(echo);
-    QVERIFY(copy);
-    QCOMPARE(copy->message.delivery, DeliveryState::sent);
-    QCOMPARE(copy->message.seq, 3);
-    QCOMPARE(shownSeqs(*store, live.room), (QList<qint64>{1, 2, 3, 4}));
-    QCOMPARE(finish(store->client()->messages(live.room))->size(), 4);
-}
-
-void TestStoreCatchUp::aSendHiddenHereStaysHiddenWhenFound_data()
-{
-    QTest::addColumn<int>("road"); // 0 the catch-up, 1 the room opened, 2 a live event
-    QTest::addColumn<bool>("whileSending"); // hidden before the send had ended
-    QTest::newRow("failed, found by the catch-up") << 0 << false;
-    QTest::newRow("failed, found when the room opens") << 1 << false;
-    QTest::newRow("failed, found by a live event") << 2 << false;
-    QTest::newRow("on its way, found by the catch-up") << 0 << true;
-}
-
-// "나에게만 삭제" on a send the service had not confirmed tells the service nothing: the echo's
-// id is not the service's. When the service turns out to have the message after all, its copy
-// stays hidden, and the service hears of the hide under the message's own id, so that the
-// room opened again does not bring it back either.
-void TestStoreCatchUp::aSendHiddenHereStaysHiddenWhenFound()
-{
-    QFETCH(int, road);
-    QFETCH(bool, whileSending);
-    LivePair live(2);
-    live.requestDeadline = 1000ms;
-    LocalStore *store = live.open();
-    QVERIFY(store);
-    await(store->loadRoom(live.room));
-    const QString path = u"/v1/conversations/%1/messages"_s.arg(LiveRig::id(live.room));
-    live.service.delayNext(u"POST"_s, path, 1, 2500);
-    const QUuid echo = *store->sendText(live.room, u"지울 글"_s);
-    if (whileSending)
+    if (hide == Hide::whileSending)
         store->hideForMe(echo);
     QTRY_COMPARE_WITH_TIMEOUT(store->message(echo)->delivery, DeliveryState::failed, 5000);
     store->acknowledgeNotice();
-    if (!whileSending)
+    if (hide == Hide::onceFailed)
         store->hideForMe(echo);
-    // The service takes it after the client gave up.
     std::optional<QList<APIMessage>> held;
     QTRY_VERIFY_WITH_TIMEOUT(
         (held = finish(store->client()->messages(live.room))) && held->size() == 3, 5000);
     QCOMPARE(held->last().clientMsgId, std::optional(echo));
     const QUuid id = held->last().id;
+    ChatMessage later = textMessage(live.room, live.peer, 4, u"그 뒤"_s);
+    later.id = later.clientMsgId = live.postMessage(live.room, live.peer, later.body);
+    store->merge(later, true);
     QCOMPARE(live.countRequests(u"POST"_s, u"/v1/messages/"_s), 0);
 
-    if (road == 0)
-        await(store->reloadRemote(true));
-    else if (road == 1)
+    if (road == Road::reload || road == Road::catchUp)
+        await(store->reloadRemote(road == Road::catchUp));
+    else if (road == Road::roomOpened)
         await(store->loadRoom(live.room));
     else
         store->apply(ChatEvent::makeMessage(held->last()));
+    const bool hidden = hide != Hide::no;
+    const QList<qint64> shown = hidden ? QList<qint64>{1, 2, 4} : QList<qint64>{1, 2, 3, 4};
     const MessageIndex::Entry *copy = store->messageIndex().findByClientId(echo);
     QVERIFY(copy);
     QCOMPARE(copy->message.id, id);
     QCOMPARE(copy->message.delivery, DeliveryState::sent);
-    QVERIFY(copy->message.hiddenForMe);
-    QCOMPARE(store->visibleMessages(live.room).size(), 2);
+    QCOMPARE(copy->message.seq, 3);
+    QCOMPARE(copy->message.hiddenForMe, hidden);
+    QCOMPARE(shownSeqs(*store, live.room), shown);
     const QString hidePath = u"/v1/messages/%1/hide"_s.arg(LiveRig::id(id));
-    QTRY_COMPARE(live.countRequests(u"POST"_s, hidePath), 1);
+    QTRY_COMPARE(live.countRequests(u"POST"_s, hidePath), hidden ? 1 : 0);
 
     await(store->loadRoom(live.room));
-    QCOMPARE(store->visibleMessages(live.room).size(), 2);
-    QCOMPARE(live.countRequests(u"POST"_s, u"/v1/messages/"_s), 1);
+    QCOMPARE(shownSeqs(*store, live.room), shown);
+    QCOMPARE(live.countRequests(u"POST"_s, u"/v1/messages/"_s), hidden ? 1 : 0);
+    QCOMPARE(finish(store->client()->messages(live.room))->size(), shown.size()); // none twice
     QCOMPARE(store->notice(), std::nullopt);
 }
 

@@ -44,9 +44,8 @@ void TestCatchUpRules::batches_data()
     QList<int> many;
     for (int place = 55; place < 115; ++place)
         many.append(place);
-    QList<int> manyLater = many;
     QTest::newRow("later rooms fill further requests, in list order")
-        << 120 << (QList<int>{2} + many) << QList<int>{50, 50, 10} << manyLater;
+        << 120 << (QList<int>{2} + many) << QList<int>{50, 50, 10} << many;
     QTest::newRow("one later room") << 51 << QList<int>{50} << QList<int>{50, 1} << QList<int>{50};
 }
 

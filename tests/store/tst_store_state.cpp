@@ -35,7 +35,6 @@ private slots:
     void settingsFileIsPrivateAndFailuresAreTold();
     void settingsWriterTakesAnyKey_data();
     void settingsWriterTakesAnyKey();
-    void settingsWriteNeedsNoTemporaryFolder();
     void indexFirstMatchAndStoreOrder();
     void indexDuplicateIdsFallBackToTheNextHolder();
 };
@@ -267,32 +266,55 @@ void TestStoreState::settingsWriterTakesAnyKey_data()
 {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QVariant>("value");
+    QTest::addColumn<bool>("noTemporaryFolder"); // TMPDIR names a file while it writes
     const QStringList one{QUuid::createUuid().toString(QUuid::WithoutBraces)};
-    QTest::newRow("plain, a one-element list") << u"quillo.live.blocks"_s << QVariant(one);
-    QTest::newRow("plain, an empty list") << u"quillo.live.hidden"_s << QVariant(QStringList());
-    QTest::newRow("in a group") << u"window/geometry"_s << QVariant(QRect(10, 20, 960, 680));
-    QTest::newRow("with a blank") << u"hidden rooms"_s << QVariant(one + one);
-    QTest::newRow("in Hangul") << u"알림/소리"_s << QVariant(false);
-    QTest::newRow("bytes") << u"state"_s << QVariant(QByteArray("\0\x01=,\n", 5));
-    QTest::newRow("a number") << u"window/width"_s << QVariant(960);
+    QTest::newRow("plain, a one-element list") << u"quillo.live.blocks"_s << QVariant(one) << false;
+    QTest::newRow("plain, an empty list")
+        << u"quillo.live.hidden"_s << QVariant(QStringList()) << false;
+    QTest::newRow("in a group") << u"window/geometry"_s << QVariant(QRect(10, 20, 960, 680))
+                                << false;
+    QTest::newRow("with a blank") << u"hidden rooms"_s << QVariant(one + one) << false;
+    QTest::newRow("in Hangul") << u"알림/소리"_s << QVariant(false) << false;
+    QTest::newRow("bytes") << u"state"_s << QVariant(QByteArray("\0\x01=,\n", 5)) << false;
+    QTest::newRow("a number") << u"window/width"_s << QVariant(960) << false;
+    QTest::newRow("no temporary folder") << u"quillo.live.blocks"_s << QVariant(one) << true;
 }
 
 // Any key QSettings takes is written and found again, whatever its form in the file, and the
-// settings already there stay.
+// settings already there stay. The check after a write reads a copy made beside the file, so a
+// temporary folder that cannot be used fails no write, and the copy does not stay behind.
 void TestStoreState::settingsWriterTakesAnyKey()
 {
     QFETCH(QString, key);
     QFETCH(QVariant, value);
+    QFETCH(bool, noTemporaryFolder);
     const QStringList blocked{QUuid::createUuid().toString(QUuid::WithoutBraces),
                               QUuid::createUuid().toString(QUuid::WithoutBraces)};
     QString problem;
     QVERIFY(SettingsFile::write({{u"quillo.live.blocks.test"_s, blocked}}, &problem));
-    QVERIFY2(SettingsFile::write({{key, value}}, &problem), qPrintable(problem));
+    {
+        QTemporaryFile notAFolder;
+        QVERIFY(notAFolder.open());
+        const QByteArray tmpdir = qgetenv("TMPDIR");
+        const auto restore = qScopeGuard([&] {
+            if (tmpdir.isNull())
+                qunsetenv("TMPDIR");
+            else
+                qputenv("TMPDIR", tmpdir);
+        });
+        if (noTemporaryFolder) {
+            qputenv("TMPDIR", notAFolder.fileName().toUtf8());
+            QVERIFY(!QTemporaryDir().isValid());
+        }
+        QVERIFY2(SettingsFile::write({{key, value}}, &problem), qPrintable(problem));
+    }
+    const QFileInfo info(QSettings().fileName());
+    QCOMPARE(QDir(info.path()).entryList(QDir::Files | QDir::Hidden), QStringList{info.fileName()});
 
     // Read from a copy: QSettings would answer from its cache for the file itself.
     QTemporaryDir dir;
     const QString copy = dir.filePath(u"copy.conf"_s);
-    QVERIFY(QFile::copy(QSettings().fileName(), copy));
+    QVERIFY(QFile::copy(info.filePath(), copy));
     const QSettings onDisk(copy, QSettings::IniFormat);
     QCOMPARE(onDisk.value(u"quillo.live.blocks.test"_s).toStringList(), blocked);
     const QVariant read = onDisk.value(key);
@@ -304,39 +326,6 @@ void TestStoreState::settingsWriterTakesAnyKey()
         QCOMPARE(read.toString(), value.toString()); // a number or a switch comes back as text
     QSettings().remove(u"quillo.live.blocks.test"_s);
     QSettings().remove(key);
-}
-
-// The check after a write reads a copy made beside the file: with a temporary folder that
-// cannot be used (the variable names a file), a write the disk took still stands, and the copy
-// does not stay behind.
-void TestStoreState::settingsWriteNeedsNoTemporaryFolder()
-{
-    QTemporaryFile notAFolder;
-    QVERIFY(notAFolder.open());
-    const QString path = QSettings().fileName();
-    const QString blocked = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    {
-        const QByteArray tmpdir = qgetenv("TMPDIR");
-        const auto restore = qScopeGuard([&] {
-            if (tmpdir.isNull())
-                qunsetenv("TMPDIR");
-            else
-                qputenv("TMPDIR", tmpdir);
-        });
-        qputenv("TMPDIR", notAFolder.fileName().toUtf8());
-        QVERIFY(!QTemporaryDir().isValid());
-        QString problem;
-        QVERIFY2(
-            SettingsFile::write({{u"quillo.live.blocks.test"_s, QStringList{blocked}}}, &problem),
-            qPrintable(problem));
-    }
-
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QVERIFY(file.readAll().contains(blocked.toLatin1()));
-    const QFileInfo info(path);
-    QCOMPARE(QDir(info.path()).entryList(QDir::Files | QDir::Hidden), QStringList{info.fileName()});
-    QSettings().remove(u"quillo.live.blocks.test"_s);
 }
 
 void TestStoreState::indexFirstMatchAndStoreOrder()
