@@ -26,7 +26,8 @@ std::shared_ptr<const TranscriptRowLayout> TranscriptDelegate::layoutFor(
                             TranscriptRowLayout::make(row, width, palette)};
         return found->layout;
     }
-    auto layout = TranscriptRowLayout::make(row, width, palette);
+    std::shared_ptr<const TranscriptRowLayout> layout
+        = TranscriptRowLayout::make(row, width, palette);
     m_cache.insert(row.message.id, new Cached{std::move(key), width, link, layout});
     return layout;
 }
