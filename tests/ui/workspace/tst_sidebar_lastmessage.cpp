@@ -1,6 +1,5 @@
-// Rooms whose messages the program does not hold (only the newest rooms are synced) show the
-// last message that the room list names, by the same preview rules as a held message, and hold
-// no message for it; a held message, a later list and signing out all take its place.
+// Rooms whose messages are not held (only the newest are synced) show the last message the room
+// list names, by the preview rules of a held one, without holding it.
 
 #include "SidebarTestSupport.h"
 #include "api/WireTypes.h"
@@ -121,7 +120,7 @@ void TestSidebarLastMessage::previewOfTheListedMessage()
                  heldMessage ? heldMessage->createdAt
                              : QDateTime(QDate(2024, 3, 5), QTime(9, 0), Qt::UTC));
     }
-    // The row reads as it shows: title, time, preview (and the held message's unread count).
+    // Read as shown: title, time, preview (and the held message's unread count).
     const QString time = RoomListModel::timeText(row, QDateTime::currentDateTimeUtc());
     QStringList spoken{u"상대"_s, time, preview, row.unread ? QString::number(row.unread) : ""};
     spoken.removeAll(QString());
@@ -142,7 +141,7 @@ void TestSidebarLastMessage::laterListsHeldMessagesAndSignOut()
     RoomListModel model(*f.store);
     QCOMPARE(model.row(0).preview, u"첫 말"_s);
 
-    // Deleted meanwhile: the room itself is as it was, only the list's message differs.
+    // Deleted meanwhile: only the list's message differs, not the room.
     const QList<Conversation> rooms = f.store->conversations();
     f.store->apply(
         QList<APIConversation>{listedRoom(roomId, f.me, peer, {u"deleted"_s, std::nullopt, at})});
@@ -190,9 +189,8 @@ void TestSidebarLastMessage::roomsBeyondTheSyncedOnesShowTheirLastMessage()
     QCOMPARE(unheld, 15);
 }
 
-// The same room list comes on every reload, reconnection and return to the window: said again,
-// it changes no row, however many rows were made; one room's new last message changes its row
-// alone.
+// The same room list comes on every reload and reconnection: said again it changes no row; one
+// room's new last message changes its row alone.
 void TestSidebarLastMessage::aListSaidAgainTouchesNoRow()
 {
     SidebarFixture f;
