@@ -1,14 +1,12 @@
-// The window by keyboard, part two: a click on a room, Return on buttons, and the settings and
-// block list taking the keyboard and giving it back.
+// The window by keyboard, part two: Return on buttons, and the settings and block list taking
+// the keyboard and giving it back.
 
 #include "PanelTestSupport.h"
 #include "WorkspaceTestSupport.h"
 
-#include "ui/panels/InfoPanel.h"
 #include "ui/panels/ReportSheet.h"
 #include "ui/workspace/ChatList.h"
 #include "ui/workspace/Composer.h"
-#include "ui/workspace/RoomListModel.h"
 #include "ui/workspace/RoomView.h"
 #include "ui/workspace/Sidebar.h"
 
@@ -26,11 +24,6 @@ namespace {
 
 struct Rig : ActiveWorkspaceRig
 {
-    QListView *rooms() { return sidebar().chatList()->view(); }
-    QModelIndex rowOf(const QUuid &room)
-    {
-        return rooms()->model()->index(sidebar().chatList()->model()->rowOf(room), 0);
-    }
     // The window's focus: the keyboard's (offscreen, no window is activated again after a dialog).
     QWidget *typing() { return workspace.focusWidget(); }
 };
@@ -43,44 +36,12 @@ class TestWindowKeys : public QObject
 
 private slots:
     void initTestCase() { privateFolders(); }
-    void clickOnARoomIsForWriting();
     void returnPressesTheFocusedButton_data();
     void returnPressesTheFocusedButton();
     void returnIsEveryButtonsOwn();
     void settingsAndBlockListTakeTheKeyboard_data();
     void settingsAndBlockListTakeTheKeyboard();
 };
-
-// A click on a room (also the open one) leaves the keyboard in its message field; the arrow keys
-// move through the rooms with the keyboard staying in the list.
-void TestWindowKeys::clickOnARoomIsForWriting()
-{
-    Rig rig;
-    QVERIFY(rig.active);
-    QListView *rooms = rig.rooms();
-    QTRY_COMPARE(rig.typing(), rooms);
-    const QModelIndex group = rig.rowOf(rig.seeded.group);
-    QTest::mouseClick(rooms->viewport(), Qt::LeftButton, {}, rooms->visualRect(group).center());
-    QCOMPARE(rig.nav.page(), Page::roomPage(rig.seeded.group));
-    QTRY_VERIFY(qobject_cast<ComposerField *>(rig.typing()));
-    QTest::keyClicks(rig.typing(), "hello");
-    QCOMPARE(static_cast<ComposerField *>(rig.typing())->toPlainText(), u"hello"_s);
-
-    rooms->setFocus(Qt::TabFocusReason);
-    QTest::mouseClick(rooms->viewport(), Qt::LeftButton, {},
-                      rooms->visualRect(rig.rowOf(rig.seeded.group)).center());
-    QTRY_VERIFY(qobject_cast<ComposerField *>(rig.typing()));
-
-    rooms->setFocus(Qt::TabFocusReason);
-    const int row = rooms->currentIndex().row();
-    const int next = row + 1 < rooms->model()->rowCount() ? row + 1 : row - 1;
-    QTest::keyClick(rooms, next > row ? Qt::Key_Down : Qt::Key_Up);
-    QCOMPARE(
-        rig.nav.page(),
-        Page::roomPage(rooms->model()->index(next, 0).data(RoomListModel::RoomIdRole).toUuid()));
-    redraw();
-    QCOMPARE(rig.typing(), rooms);
-}
 
 void TestWindowKeys::returnPressesTheFocusedButton_data()
 {

@@ -182,16 +182,14 @@ class TestSidebarSearch : public QObject
 
 private slots:
     void initTestCase() { privateFolders(); }
-    void typedSearchFindsWhatAFullSearchFinds_data();
+    void typedSearchFindsWhatAFullSearchFinds_data()
+    {
+        QTest::addColumn<quint32>("seed");
+        for (quint32 seed : {1u, 7u, 42u, 2024u, 65535u, 987654u})
+            QTest::addRow("seed %u", seed) << seed;
+    }
     void typedSearchFindsWhatAFullSearchFinds();
 };
-
-void TestSidebarSearch::typedSearchFindsWhatAFullSearchFinds_data()
-{
-    QTest::addColumn<quint32>("seed");
-    for (quint32 seed : {1u, 7u, 42u, 2024u, 65535u, 987654u})
-        QTest::addRow("seed %u", seed) << seed;
-}
 
 void TestSidebarSearch::typedSearchFindsWhatAFullSearchFinds()
 {
