@@ -19,6 +19,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QCoroTask>
+
 #include <memory>
 
 using namespace std::chrono_literals;
@@ -92,6 +94,21 @@ inline void typeInto(QLineEdit *field, const QString &text)
         else
             QTest::sendKeyEvent(QTest::Click, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
+}
+
+// Signs `store` in; false when the service refuses or the attempt fails. The coroutine catches
+// inside, so that waitFor never meets an exception after a suspension.
+inline bool signIn(LocalStore *store, const QString &email, const QString &password)
+{
+    const auto attempt
+        = [](LocalStore *store, QString email, QString password) -> QCoro::Task<bool> {
+        try {
+            co_return !(co_await store->login(email, password)).has_value();
+        } catch (...) {
+            co_return false;
+        }
+    };
+    return QCoro::waitFor(attempt(store, email, password));
 }
 
 inline void clickButton(QAbstractButton *button)

@@ -47,7 +47,8 @@ ChatMessage messageIn(const Conversation &room, const QUuid &sender, const QStri
     return m;
 }
 
-// Me and two peers, each in a direct room with me, signed in with notifications on.
+// Me and two peers, each in a direct room with me, signed in with notifications on, and the
+// alerts shown while the window is `active`, a room's updates 100 ms apart.
 struct TwoRooms
 {
     TwoRooms()
@@ -55,6 +56,15 @@ struct TwoRooms
         store.setAccounts({me, sora, taeo});
         store.setConversations({withSora, withTaeo});
         store.setSession(AppSession{me.id, true});
+        alerts.setUpdateInterval(100ms);
+    }
+    void fromSora(const QString &body) { alerts.consider(messageIn(withSora, sora.id, body)); }
+    QStringList bodies() const
+    {
+        QStringList list;
+        for (const MessageAlert &alert : seen)
+            list.append(alert.body);
+        return list;
     }
     LocalStore store{false, 20ms, nullptr};
     Account me = person(QStringLiteral("me"), QStringLiteral("나"));
@@ -62,15 +72,11 @@ struct TwoRooms
     Account taeo = person(QStringLiteral("taeo"), QStringLiteral("정태오"));
     Conversation withSora = roomWith(ConversationKind::direct, {me.id, sora.id});
     Conversation withTaeo = roomWith(ConversationKind::direct, {me.id, taeo.id});
+    bool active = false;
+    QList<MessageAlert> seen;
+    MessageAlerts alerts{&store, [this] { return active; },
+                         [this](const MessageAlert &alert) { seen.append(alert); }};
 };
-
-QStringList bodies(const QList<MessageAlert> &alerts)
-{
-    QStringList list;
-    for (const MessageAlert &alert : alerts)
-        list.append(alert.body);
-    return list;
-}
 
 } // namespace
 
@@ -217,22 +223,16 @@ private slots:
         QCOMPARE(alert->body, shownBody);
     }
 
-    // The body is one line with no control left to turn it around: an address reads in the
-    // order of what it opens, and none stands on a line of its own.
+    // The body is one line with no control left to turn it around (the rules of such a line
+    // are tst_uiformatting's); the cut keeps an address isolated.
     void bodyReadsAsItIs_data()
     {
         QTest::addColumn<QString>("body");
         QTest::addColumn<QString>("shown");
         const QString lri(QChar(0x2066));
         const QString pdi(QChar(0x2069));
-        QTest::newRow("disguised address")
-            << u"1 은행 확인: \u202Ehttps://evil.example/moc.knab//:sptth"_s
-            << u"1 은행 확인: https://evil.example/moc.knab//:sptth"_s;
-        QTest::newRow("lines folded")
+        QTest::newRow("lines folded, override dropped")
             << u"확인\r\nhttps://bank.com\n\n\u202Elogin"_s << u"확인 https://bank.com login"_s;
-        QTest::newRow("Hebrew keeps its direction, the address isolated")
-            << u"שלום\n\u202Ehttps://a.example/x"_s
-            << u"שלום "_s + lri + u"https://a.example/x"_s + pdi;
         QTest::newRow("cut before the address is isolated")
             << QString(180, QChar(0x05E9)) + u" https://a.example/abcdefghij"_s
             << QString(180, QChar(0x05E9)) + u" "_s + lri + u"https://a.example/"_s + pdi + u"…"_s;
@@ -250,84 +250,66 @@ private slots:
         QCOMPARE(alert->body, shown);
     }
 
-    // A burst in a room: the first message shows at once, the rest wait for the interval's
-    // end and only the last of them shows then. Other rooms are not held up, and a room that
-    // has been quiet for an interval shows its next message at once again.
+    // A burst in a room: the first message shows at once, only the last of the rest when the
+    // interval ends; other rooms are not held up, and after a quiet interval the next shows at
+    // once.
     void aBurstUpdatesTheRoomOnce()
     {
         TwoRooms rig;
-        QList<MessageAlert> seen;
-        MessageAlerts alerts(
-            &rig.store, [] { return false; },
-            [&seen](const MessageAlert &alert) { seen.append(alert); });
-        alerts.setUpdateInterval(100ms);
         for (int i = 1; i <= 50; ++i)
-            alerts.consider(messageIn(rig.withSora, rig.sora.id, QString::number(i)));
-        QCOMPARE(bodies(seen), QStringList{u"1"_s});
-        alerts.consider(messageIn(rig.withTaeo, rig.taeo.id, u"다른 방"_s));
-        QCOMPARE(bodies(seen), (QStringList{u"1"_s, u"다른 방"_s}));
-        QTRY_COMPARE(seen.size(), 3);
-        QCOMPARE(seen.last().body, u"50"_s);
-        QCOMPARE(seen.last().conversationId, rig.withSora.id);
+            rig.fromSora(QString::number(i));
+        QCOMPARE(rig.bodies(), QStringList{u"1"_s});
+        rig.alerts.consider(messageIn(rig.withTaeo, rig.taeo.id, u"다른 방"_s));
+        QCOMPARE(rig.bodies(), (QStringList{u"1"_s, u"다른 방"_s}));
+        QTRY_COMPARE(rig.seen.size(), 3);
+        QCOMPARE(rig.seen.last().body, u"50"_s);
+        QCOMPARE(rig.seen.last().conversationId, rig.withSora.id);
 
         QTest::qWait(500);
-        QCOMPARE(seen.size(), 3);
-        alerts.consider(messageIn(rig.withSora, rig.sora.id, u"다시"_s));
-        QCOMPARE(seen.size(), 4);
-        QCOMPARE(seen.last().body, u"다시"_s);
+        QCOMPARE(rig.seen.size(), 3);
+        rig.fromSora(u"다시"_s);
+        QCOMPARE(rig.bodies(), (QStringList{u"1"_s, u"다른 방"_s, u"50"_s, u"다시"_s}));
     }
 
-    // A steady flood over many intervals makes about one update an interval, not one a
-    // message, and the one after it ends shows the last message.
+    // A steady flood over many intervals makes about one update an interval, not one a message,
+    // and the one after it ends shows the last message.
     void aFloodIsPaced()
     {
         TwoRooms rig;
-        int calls = 0;
-        QString last;
-        MessageAlerts alerts(
-            &rig.store, [] { return false; },
-            [&](const MessageAlert &alert) {
-                ++calls;
-                last = alert.body;
-            });
         constexpr auto interval = 50ms;
-        alerts.setUpdateInterval(interval);
+        rig.alerts.setUpdateInterval(interval);
         QElapsedTimer clock;
         clock.start();
         int sent = 0;
         while (clock.elapsed() < 500) {
-            alerts.consider(messageIn(rig.withSora, rig.sora.id, QString::number(++sent)));
+            rig.fromSora(QString::number(++sent));
             QTest::qWait(2);
         }
         const qint64 elapsed = clock.elapsed();
+        const qsizetype calls = rig.seen.size();
         QVERIFY2(sent > 40, qPrintable(QString::number(sent)));
         // Timers may fire a little early (coarse timers by up to 5%), never much.
         QVERIFY2(
             calls <= 1 + elapsed / (interval.count() * 9 / 10),
             qPrintable(u"%1 calls for %2 messages in %3 ms"_s.arg(calls).arg(sent).arg(elapsed)));
-        QTRY_COMPARE(last, QString::number(sent));
+        QTRY_COMPARE(rig.seen.last().body, QString::number(sent));
     }
 
-    // A room opened in the active window while a message waits for its turn: the waiting one
-    // is read there and never shown, and the room's next message after leaving it shows at once.
+    // A room opened in the active window while a message waits: the waiting one is never shown,
+    // and the room's next message after leaving it shows at once. One's own never shows.
     void aRoomSeenDropsWhatWaits()
     {
         TwoRooms rig;
-        QList<MessageAlert> seen;
-        bool active = false;
-        MessageAlerts alerts(
-            &rig.store, [&active] { return active; },
-            [&seen](const MessageAlert &alert) { seen.append(alert); });
-        alerts.setUpdateInterval(100ms);
-        alerts.consider(messageIn(rig.withSora, rig.sora.id, u"하나"_s));
-        alerts.consider(messageIn(rig.withSora, rig.sora.id, u"둘"_s));
-        active = true;
+        rig.fromSora(u"하나"_s);
+        rig.alerts.consider(messageIn(rig.withTaeo, rig.me.id, u"내 글"_s));
+        rig.fromSora(u"둘"_s);
+        rig.active = true;
         rig.store.setVisibleRoomID(rig.withSora.id);
         rig.store.setVisibleRoomID(rig.withTaeo.id);
-        alerts.consider(messageIn(rig.withSora, rig.sora.id, u"셋"_s));
-        QCOMPARE(bodies(seen), (QStringList{u"하나"_s, u"셋"_s}));
+        rig.fromSora(u"셋"_s);
+        QCOMPARE(rig.bodies(), (QStringList{u"하나"_s, u"셋"_s}));
         QTest::qWait(400);
-        QCOMPARE(bodies(seen), (QStringList{u"하나"_s, u"셋"_s}));
+        QCOMPARE(rig.bodies(), (QStringList{u"하나"_s, u"셋"_s}));
     }
 
     // A room's notification goes once the room is on screen in the active window.
@@ -354,31 +336,6 @@ private slots:
         store.setVisibleRoomID(two.id);
         store.setVisibleRoomID(std::nullopt);
         QCOMPARE(withdrawn, (QList<QUuid>{one.id, two.id}));
-    }
-
-    // The presenter sees exactly the alerts that the rule lets through.
-    void considerPresentsThroughThePresenter()
-    {
-        LocalStore store(false, 20ms, nullptr);
-        const Account me = person(QStringLiteral("me"), QStringLiteral("나"));
-        const Account sora = person(QStringLiteral("sora"), QStringLiteral("한소라"));
-        store.setAccounts({me, sora});
-        const Conversation direct = roomWith(ConversationKind::direct, {me.id, sora.id});
-        store.setConversations({direct});
-        store.setSession(AppSession{me.id, true});
-
-        QList<MessageAlert> seen;
-        bool active = false;
-        MessageAlerts alerts(
-            &store, [&active] { return active; },
-            [&seen](const MessageAlert &alert) { seen.append(alert); });
-        alerts.consider(messageIn(direct, sora.id, QStringLiteral("하나")));
-        alerts.consider(messageIn(direct, me.id, QStringLiteral("둘")));
-        active = true;
-        store.setVisibleRoomID(direct.id);
-        alerts.consider(messageIn(direct, sora.id, QStringLiteral("셋")));
-        QCOMPARE(seen.size(), 1);
-        QCOMPARE(seen.first().body, QStringLiteral("하나"));
     }
 };
 

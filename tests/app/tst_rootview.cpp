@@ -57,10 +57,8 @@ private slots:
         QCOMPARE(changes.size(), 4); // profile, workspace, fresh workspace, sign-in
     }
 
-    // The signed-out forms are made when they are first shown: a root never shown makes none
-    // (the program's start-up replaces the sign-in screen before the window paints), the
-    // sign-in form comes with the screen, already holding the store's notice, and the others
-    // when they are asked for.
+    // The signed-out forms are made when first shown: none before the root shows, the sign-in
+    // form with the screen (holding the store's notice), the others when asked for.
     void signedOutFormsAreMadeWhenShown()
     {
         LocalStore store(false, 20ms, nullptr);

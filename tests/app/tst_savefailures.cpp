@@ -6,8 +6,6 @@
 #include <QLabel>
 #include <QTest>
 
-#include <QCoroTask>
-
 #include <optional>
 
 using namespace Qt::StringLiterals;
@@ -19,15 +17,6 @@ const QString kPassword = u"abcd1234"_s;
 const QString kSessionLine = u"세션을 저장하지 못했습니다. 저장 공간을 확인해 주세요."_s;
 const QString kSettingsLine = u"설정을 저장하지 못했습니다. 저장 공간을 확인해 주세요."_s;
 
-QCoro::Task<bool> signIn(LocalStore *store)
-{
-    try {
-        co_return !(co_await store->login(kEmail, kPassword)).has_value();
-    } catch (...) {
-        co_return false;
-    }
-}
-
 QCoro::Task<bool> refresh(ChatClient *client)
 {
     try {
@@ -38,9 +27,8 @@ QCoro::Task<bool> refresh(ChatClient *client)
     }
 }
 
-// The line that names the unsaved files, as the screen shown now shows it: the root's own
-// above the start-up, sign-in and profile screens, the workspace's beside "연결 중…". Null
-// when none shows, and when two do (one would be in the way).
+// The one line naming the unsaved files on the screen shown (the root's, or the workspace's
+// beside "연결 중…"); null when none shows, or two do.
 QLabel *shownSaveLine(RootView &root)
 {
     QList<QLabel *> shown;
@@ -55,9 +43,8 @@ QLabel *shownSaveLine(RootView &root)
 
 } // namespace
 
-// A session or settings file that cannot be saved is told by a lasting line on every screen,
-// from start-up on, until a save lands. CTest runs this test with the session bus pointed
-// nowhere (tests/app/CMakeLists.txt): the keychain refuses, and the session goes to its file.
+// A session or settings file that cannot be saved is told by a lasting line on every screen
+// until a save lands. CTest points the session bus nowhere, so the session goes to its file.
 class TestSaveFailures : public QObject
 {
     Q_OBJECT
@@ -71,9 +58,8 @@ private slots:
     }
     void cleanup() { PushCenter::reset(); }
 
-    // The disk is full at start and the stored session is due for a refresh: the refreshed
-    // session cannot be kept. The line comes while start-up still shows its busy ring, stays
-    // with the workspace, and goes once a save lands; the next start is then signed in.
+    // A full disk when the stored session is refreshed at start: the line comes during start-up,
+    // stays with the workspace and goes once a save lands; the next start is then signed in.
     void fullDiskAtStartUp()
     {
         StandInService service;
@@ -83,7 +69,7 @@ private slots:
         const ChatClientOptions options = isolatedOptions();
         {
             LocalStore first(true, 250ms, std::make_unique<ChatClient>(service.baseUrl(), options));
-            QVERIFY(QCoro::waitFor(signIn(&first)));
+            QVERIFY(signIn(&first, kEmail, kPassword));
             QVERIFY(!first.saveFailures().any());
         }
         PushCenter::reset();

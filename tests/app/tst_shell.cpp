@@ -24,33 +24,7 @@
 #include <QStandardPaths>
 #include <QTest>
 
-#include <QCoroTask>
-
 namespace {
-
-struct LoginResult
-{
-    std::optional<QString> error;
-    bool threw = false;
-};
-
-// Catches inside, so that waitFor never meets an exception after a suspension.
-QCoro::Task<LoginResult> login(LocalStore *store, QString email, QString password)
-{
-    LoginResult result;
-    try {
-        result.error = co_await store->login(email, password);
-    } catch (...) {
-        result.threw = true;
-    }
-    co_return result;
-}
-
-bool signIn(LocalStore *store, const QString &email, const QString &password)
-{
-    const LoginResult result = QCoro::waitFor(login(store, email, password));
-    return !result.threw && !result.error;
-}
 
 QString inviteLink(const QString &code)
 {

@@ -81,27 +81,20 @@ struct PaintedAreas : QObject
     QRegion painted;
 };
 
-// Counts the key presses that reach the widgets it watches.
-class KeyWitness : public QObject
-{
-public:
-    int presses = 0;
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::KeyPress)
-            ++presses;
-        return false;
-    }
-};
-
 // Whether Return on `button` is the button's own: it presses the button and goes no further, to
 // the page, the dialog (and its default button) or the window around it. The button's signals
 // are blocked meanwhile, so that the press acts on nothing.
 inline bool takesReturn(QAbstractButton *button)
 {
-    KeyWitness witness;
+    struct : QObject
+    {
+        int presses = 0;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            presses += event->type() == QEvent::KeyPress;
+            return false;
+        }
+    } witness;
     for (QWidget *around = button->parentWidget(); around; around = around->parentWidget())
         around->installEventFilter(&witness);
     {

@@ -148,8 +148,8 @@ private slots:
         QCOMPARE(http.hits("/busy"), 2);
     }
 
-    // Cleared at the end of a session: nothing of the pictures is kept in memory or on disk,
-    // and a download on its way is given up, answered with no picture and kept nowhere.
+    // Cleared at a session's end: nothing kept in memory or on disk, and a download on its way
+    // is given up, answered with no picture.
     void clearForgetsEveryPicture()
     {
         TinyHttp http;

@@ -208,30 +208,57 @@ void TestWindowAccess::rowsActOnPress()
 
 void TestWindowAccess::roomRowOpensToWrite_data()
 {
-    QTest::addColumn<bool>("byReturn");
-    QTest::newRow("Return") << true;
-    QTest::newRow("Press") << false;
+    QTest::addColumn<QString>("way");
+    QTest::newRow("Return") << u"return"_s;
+    QTest::newRow("Press") << press;
+    QTest::newRow("click") << u"click"_s;
 }
 
-// Return on a room's row, or "Press", opens the room with the keyboard in its message field,
-// even from the open room's information panel.
+// Return on a room's row, "Press" or a click opens the room with the keyboard in its message
+// field, even from the open room's information panel (a click, from the open room too); the
+// arrow keys move through the rooms with the keyboard staying in the list.
 void TestWindowAccess::roomRowOpensToWrite()
 {
-    QFETCH(bool, byReturn);
+    QFETCH(QString, way);
     Rig rig;
     QVERIFY(rig.active);
     rig.openInfo(rig.seeded.group);
     QListView *rooms = rig.sidebar().chatList()->view();
     const int row = rowOf(rooms, RoomListModel::RoomIdRole, rig.seeded.group);
-    if (byReturn) {
+    const auto typing
+        = [&rig] { return qobject_cast<ComposerField *>(rig.workspace.focusWidget()); };
+    const auto click = [&] {
+        rooms->setFocus(Qt::TabFocusReason);
+        QTest::mouseClick(rooms->viewport(), Qt::LeftButton, {},
+                          rooms->visualRect(rooms->model()->index(row, 0)).center());
+    };
+    if (way == u"return"_s) {
         rooms->setFocus(Qt::TabFocusReason);
         QTest::keyClick(rooms, Qt::Key_Return);
-    } else {
+    } else if (way == press) {
         QVERIFY(rowAction(rooms, row, press));
+    } else {
+        click();
     }
     QCOMPARE(rig.nav.page(), Page::roomPage(rig.seeded.group));
     QVERIFY(!rig.nav.roomInfo());
-    QTRY_VERIFY(qobject_cast<ComposerField *>(QApplication::focusWidget()));
+    QTRY_VERIFY(typing());
+    QTest::keyClicks(typing(), "hello");
+    QCOMPARE(typing()->toPlainText(), u"hello"_s);
+    if (way == u"click"_s) {
+        click();
+        QTRY_VERIFY(typing());
+    }
+
+    rooms->setFocus(Qt::TabFocusReason);
+    const int current = rooms->currentIndex().row();
+    const int next = current + 1 < rooms->model()->rowCount() ? current + 1 : current - 1;
+    QTest::keyClick(rooms, next > current ? Qt::Key_Down : Qt::Key_Up);
+    QCOMPARE(
+        rig.nav.page(),
+        Page::roomPage(rooms->model()->index(next, 0).data(RoomListModel::RoomIdRole).toUuid()));
+    redraw();
+    QCOMPARE(rig.workspace.focusWidget(), rooms);
 }
 
 void TestWindowAccess::firstFieldHasTheKeyboard_data()

@@ -63,8 +63,7 @@ struct WorkspaceRig
     Navigation &nav = workspace.navigation();
 };
 
-// The same window made the active one, so that keys reach it; `active` says whether the
-// platform let it become so (a test that types checks it first).
+// The same window made the active one, so that keys reach it (a test that types checks `active`).
 struct ActiveWorkspaceRig : WorkspaceRig
 {
     ActiveWorkspaceRig()

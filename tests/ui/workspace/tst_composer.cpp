@@ -132,8 +132,7 @@ private slots:
                  std::optional<QUuid>(target.id));
     }
 
-    // The reply bar shows the answered message as it reads: an address that an override
-    // would turn around is drawn and read in the order of what it opens.
+    // The reply bar draws and reads an address that an override would turn around as it opens.
     void replyBarShowsAddressesAsTheyAre()
     {
         SeededStore seeded;
@@ -371,9 +370,8 @@ private slots:
         QTest::newRow("dark") << true;
     }
 
-    // The field's box wears the window's focus ring while the field has the keyboard, whether
-    // Tab or a click brought it there, and nothing of it without; the ring stands out from the
-    // box and the bar around it.
+    // The field's box wears the focus ring while the field has the keyboard (by Tab or click),
+    // none without, and the ring stands out from the box and the bar around it.
     void fieldShowsItsFocus()
     {
         QFETCH(bool, dark);

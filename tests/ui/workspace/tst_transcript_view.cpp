@@ -339,6 +339,8 @@ private slots:
         const QStringList own{"답장", "복사", "삭제"};
         const QStringList theirs{"답장", "복사", "삭제", "신고"};
         QTest::newRow("mine") << "me" << int(MessageKind::text) << own;
+        QTest::newRow("mine, failed")
+            << "failed" << int(MessageKind::text) << own + QStringList{"재전송"};
         QTest::newRow("theirs") << "peer" << int(MessageKind::text) << theirs;
         QTest::newRow("their photo") << "peer" << int(MessageKind::image) << theirs;
         QTest::newRow("system line") << "peer" << int(MessageKind::system) << QStringList();
@@ -351,7 +353,10 @@ private slots:
         QFETCH(int, kind);
         QFETCH(QStringList, items);
         TranscriptRig r;
-        const ChatMessage m = r.add(sender == u"me" ? r.me : r.peer, 0, {}, MessageKind(kind));
+        ChatMessage m = r.message(sender == u"peer" ? r.peer : r.me, 0, {}, MessageKind(kind));
+        if (sender == u"failed")
+            m.delivery = DeliveryState::failed;
+        r.store->editMessages([&](MessageIndex &index) { index.append(m); });
         Screen s(r);
         QMenu *menu = s.view.menuFor(m, &s.view);
         QCOMPARE(actionTexts(menu), items);
@@ -367,6 +372,15 @@ private slots:
             QVERIFY(draft && !draft->id.isNull());
             QCOMPARE(draft->userId, r.peer);
             QCOMPARE(draft->messageId, std::optional(m.id));
+        }
+        if (QAction *resend = action(menu, "재전송")) {
+            resend->trigger(); // a new message; the failed one stays
+            const QList<ChatMessage> now = r.store->visibleMessages(r.roomId);
+            QCOMPARE(now.size(), 2);
+            QCOMPARE(now.last().body, m.body);
+            QCOMPARE(now.first().delivery, DeliveryState::failed);
+            QTRY_VERIFY(r.store->visibleMessages(r.roomId).last().delivery
+                        != DeliveryState::sending);
         }
         delete menu;
     }
@@ -505,6 +519,50 @@ private slots:
         };
         QCOMPARE(unknown.senderName, QStringLiteral("알 수 없음"));
         QCOMPARE(picture(unknown), picture(named));
+    }
+
+    // A full cache of row layouts lets go of the least recently used one for each it makes, so
+    // that no single scroll step frees hundreds of them at once.
+    void fullLayoutCacheLetsOneGoPerNewOne()
+    {
+        TranscriptRig r;
+        for (int i = 0; i < 10; ++i)
+            r.add(r.peer, i * 600, QStringLiteral("메시지 %1").arg(i));
+        const TranscriptModel model(*r.store, r.roomId);
+        TranscriptDelegate delegate;
+        delegate.setCacheLimit(5);
+        const QPalette palette = QApplication::palette();
+        QList<std::weak_ptr<const TranscriptRowLayout>> made;
+        const auto layOut = [&](int i) { return delegate.layoutFor(model.row(i), 300, palette); };
+        const auto freed = [&] {
+            QList<int> gone;
+            for (int i = 0; i < made.size(); ++i) {
+                if (made.at(i).expired())
+                    gone.append(i);
+            }
+            return gone;
+        };
+        for (int i = 0; i < 5; ++i)
+            made.append(layOut(i));
+        QCOMPARE(delegate.cachedCount(), 5);
+        QVERIFY(freed().isEmpty());
+        // Asked for again: the same layout, now the most recently used.
+        QCOMPARE(layOut(1).get(), made.at(1).lock().get());
+
+        const QList<QList<int>> expected{{0}, {0, 2}, {0, 2, 3}, {0, 2, 3, 4}, {0, 1, 2, 3, 4}};
+        for (int i = 5; i < 10; ++i) {
+            made.append(layOut(i));
+            QCOMPARE(delegate.cachedCount(), 5);
+            QCOMPARE(freed(), expected.at(i - 5));
+        }
+
+        // A row that looks different gets a new layout in its place; nothing else goes.
+        TranscriptRow failed = model.row(9);
+        failed.message.delivery = DeliveryState::failed;
+        const auto before = made.at(9).lock();
+        QVERIFY(delegate.layoutFor(failed, 300, palette).get() != before.get());
+        QCOMPARE(delegate.cachedCount(), 5);
+        QCOMPARE(freed(), expected.last());
     }
 
     // The keyboard's current message: focus lands on the newest, keys move it and keep it in
@@ -777,9 +835,8 @@ private slots:
         QVERIFY(shown == full);
     }
 
-    // A ringed row that changes alone (here its quote, as the quoted message is edited) is
-    // painted again with its ring, whose top edge lies in the spacing above the row: the old,
-    // wider ring must not stay there.
+    // A ringed row that changes alone (its quote edited) is painted again with its ring, whose
+    // top edge lies in the spacing above the row: the old, wider ring must not stay there.
     void ringedRowRepaintsTheRingAboveIt()
     {
         TranscriptRig r;

@@ -179,8 +179,7 @@ private slots:
         QVERIFY(qAbs(banner->geometry().center().x() - rig.workspace.rect().center().x()) <= 1);
     }
 
-    // A notice told before the workspace came (start-up signing in) is not lost: the banner
-    // shows it once the workspace is there.
+    // A notice told before the workspace came (signing in at start-up) shows once it is there.
     void noticeBeforeTheWorkspaceIsShown()
     {
         SeededStore seeded;
@@ -330,9 +329,8 @@ private slots:
         QTRY_VERIFY(dialog.isNull());
     }
 
-    // While the service is away, and while a file cannot be saved, a line says so above the
-    // page: one thin line (one per unsaved file) whether a room is open or not, moving the page
-    // down rather than covering its transcript or composer, and gone when the state ends.
+    // While the service is away or a file cannot be saved, a thin line (one per unsaved file)
+    // says so above the page, room or not, moving the page down, and goes when that ends.
     void statusLines_data()
     {
         QTest::addColumn<QString>("name");
