@@ -24,11 +24,17 @@ inline QString testShotFolder()
     return folder;
 }
 
+// Saves `picture` as <name>.png in testShotFolder(); returns the file's path.
+inline QString saveShot(const QPixmap &picture, const QString &name)
+{
+    const QString path = testShotFolder() + QLatin1Char('/') + name + QStringLiteral(".png");
+    if (!picture.save(path))
+        qWarning("cannot save %s", qPrintable(path));
+    return path;
+}
+
 // Saves a picture of `widget` as <name>.png in testShotFolder(); returns the file's path.
 inline QString saveShot(QWidget *widget, const QString &name)
 {
-    const QString path = testShotFolder() + QLatin1Char('/') + name + QStringLiteral(".png");
-    if (!widget->grab().save(path))
-        qWarning("cannot save %s", qPrintable(path));
-    return path;
+    return saveShot(widget->grab(), name);
 }

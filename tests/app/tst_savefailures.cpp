@@ -94,7 +94,8 @@ private slots:
         QTRY_VERIFY(toldOn.has_value());
         QCOMPARE(*toldOn, RootView::Screen::startUp);
         QVERIFY(lineShown);
-        saveShot(&root, u"start-up-not-saved"_s);
+        // Pictures are taken now and written once the disk takes files again.
+        const QPixmap startUpShot = root.grab();
 
         QTRY_COMPARE(root.screen(), RootView::Screen::workspace);
         QLabel *line = shownSaveLine(root);
@@ -103,9 +104,11 @@ private slots:
         QVERIFY(root.content()->isAncestorOf(line)); // the workspace's own, beside "연결 중…"
         QTest::qWait(300);
         QCOMPARE(shownSaveLine(root), line); // it stays
-        saveShot(&root, u"workspace-not-saved"_s);
+        const QPixmap workspaceShot = root.grab();
 
         full.reset();
+        saveShot(startUpShot, u"start-up-not-saved"_s);
+        saveShot(workspaceShot, u"workspace-not-saved"_s);
         QVERIFY(QCoro::waitFor(refresh(store.client())));
         QTRY_VERIFY(!shownSaveLine(root));
         QVERIFY(!store.saveFailures().any());
